@@ -1,0 +1,20 @@
+#include "hresult.h"
+
+#include <cerrno>
+
+HRESULT hresultFromErrno(int err)
+{
+    switch (err) {
+    case 0: return S_OK;
+    case ENOENT: return HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);
+    case ENOTDIR: return HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND);
+    case EACCES:
+    case EPERM:
+    case EROFS: return E_ACCESSDENIED;
+    case EEXIST: return HRESULT_FROM_WIN32(ERROR_FILE_EXISTS);
+    case ENOMEM: return E_OUTOFMEMORY;
+    case ENOSPC: return STG_E_MEDIUMFULL;
+    case EINVAL: return E_INVALIDARG;
+    default: return HRESULT_FROM_WIN32(0x1F); // ERROR_GEN_FAILURE
+    }
+}
