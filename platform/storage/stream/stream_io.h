@@ -1,0 +1,39 @@
+#pragma once
+// Exact reads and full writes of little-endian values. A short read or write is a failure
+// (E_FAIL), because every stored form has fixed sizes and counts.
+#include "com/persist.h"
+
+#include <cstring>
+#include <type_traits>
+
+namespace kavro {
+
+HRESULT readExact(IStream* stream, void* buffer, uint32_t cb);
+HRESULT writeAll(IStream* stream, const void* buffer, uint32_t cb);
+
+// Bytes between the current position and the end: every count read from a stream is checked
+// against it before anything is allocated.
+HRESULT remainingBytes(IStream* stream, uint64_t* out);
+
+// True when `count` items of `itemSize` bytes can still be in the stream.
+bool fitsInStream(IStream* stream, uint64_t count, uint64_t itemSize);
+
+template <class T>
+HRESULT readValue(IStream* stream, T* out)
+{
+    static_assert(std::is_trivially_copyable_v<T>);
+    return readExact(stream, out, sizeof(T)); // every supported machine is little-endian
+}
+
+template <class T>
+HRESULT writeValue(IStream* stream, const T& v)
+{
+    static_assert(std::is_trivially_copyable_v<T>);
+    return writeAll(stream, &v, sizeof(T));
+}
+
+// Reads the int32 version that begins every persistent object's stream; a version above
+// `current` is refused (E_FAIL), with the version read left in *version.
+HRESULT readVersion(IStream* stream, int32_t current, int32_t* version);
+
+} // namespace kavro
