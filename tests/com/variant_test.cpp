@@ -1,0 +1,78 @@
+#include "com/variant.h"
+
+#include <QLocale>
+#include <gtest/gtest.h>
+
+namespace {
+
+Variant convert(const Variant& v, VARTYPE to, HRESULT expected = S_OK)
+{
+    Variant out;
+    EXPECT_EQ(v.changeType(to, &out), expected);
+    return out;
+}
+
+TEST(VariantConversion, FloatsToIntegersRoundHalfToEven)
+{
+    EXPECT_EQ(convert(Variant(2.5), VT_I4).integer(), 2);
+    EXPECT_EQ(convert(Variant(3.5), VT_I4).integer(), 4);
+    EXPECT_EQ(convert(Variant(-2.5), VT_I4).integer(), -2);
+    EXPECT_EQ(convert(Variant(2.5f), VT_I2).integer(), 2);
+    EXPECT_EQ(convert(Variant::fromCurrency(25000), VT_I4).integer(), 2); // 2.5 in currency units
+}
+
+TEST(VariantConversion, OverflowIsReportedNotWrapped)
+{
+    convert(Variant(300), VT_UI1, DISP_E_OVERFLOW);
+    convert(Variant(-1), VT_UI4, DISP_E_OVERFLOW);
+    convert(Variant(3e10), VT_I4, DISP_E_OVERFLOW);
+    convert(Variant(std::nan("")), VT_I4, DISP_E_OVERFLOW);
+    convert(Variant(1e300), VT_R4, DISP_E_OVERFLOW);
+    EXPECT_EQ(convert(Variant(255), VT_UI1).integer(), 255);
+    EXPECT_EQ(convert(Variant("-2147483648"), VT_I4).integer(), INT32_MIN);
+    convert(Variant("2147483648"), VT_I4, DISP_E_OVERFLOW);
+}
+
+TEST(VariantConversion, TextUsesTheCLocaleWhateverTheUserLocale)
+{
+    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+    EXPECT_EQ(convert(Variant(1.25), VT_BSTR).bstr(), "1.25");
+    EXPECT_FLOAT_EQ(convert(Variant(" 1.5 "), VT_R4).r4(), 1.5f);
+    convert(Variant("1,5"), VT_R8, DISP_E_TYPEMISMATCH);
+    convert(Variant("abc"), VT_I4, DISP_E_TYPEMISMATCH);
+    convert(Variant(""), VT_I4, DISP_E_TYPEMISMATCH);
+    QLocale::setDefault(QLocale::c());
+}
+
+TEST(VariantConversion, TextRoundTripsEveryNumericTypeExactly)
+{
+    const Variant values[] = {
+        Variant(0.1f), Variant(1.0 / 3.0), Variant::fromInteger(VT_I8, INT64_MIN),
+        Variant::fromInteger(VT_UI8, -1), Variant::fromInteger(VT_I1, -128), Variant::fromCurrency(-12345678),
+        Variant::fromBool(true), Variant::fromBool(false), Variant::fromDate(45000.5),
+    };
+    for (const Variant& v : values) {
+        Variant text = convert(v, VT_BSTR);
+        EXPECT_EQ(convert(text, v.vt()), v) << text.bstr().toStdString();
+    }
+}
+
+TEST(VariantConversion, BooleansAndEmpty)
+{
+    EXPECT_EQ(convert(Variant(5), VT_BOOL).integer(), VARIANT_TRUE);
+    EXPECT_EQ(convert(Variant::fromBool(true), VT_I4).integer(), -1);
+    EXPECT_EQ(convert(Variant("true"), VT_BOOL).integer(), VARIANT_TRUE);
+    EXPECT_EQ(convert(Variant(), VT_I4).integer(), 0);
+    EXPECT_EQ(convert(Variant(), VT_BSTR).bstr(), "");
+    convert(Variant::null(), VT_BSTR, DISP_E_TYPEMISMATCH);
+    convert(Variant::fromError(5), VT_I4, DISP_E_TYPEMISMATCH);
+}
+
+TEST(VariantEquality, NullAndEmptyStringsDiffer)
+{
+    EXPECT_FALSE(Variant(QString()) == Variant(QStringLiteral("")));
+    EXPECT_TRUE(Variant(QStringLiteral("a")) == Variant("a"));
+    EXPECT_FALSE(Variant(1) == Variant(1.0));
+}
+
+} // namespace
