@@ -1,0 +1,162 @@
+#include "settings_store.h"
+
+#include "atomic_write.h"
+#include "reg_text.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <mutex>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <unordered_map>
+
+namespace settings_internal {
+namespace {
+
+// A settings file is a few kilobytes; anything this large is not one of ours.
+constexpr qint64 kMaxFileSize = 16 * 1024 * 1024;
+
+// Parsed trees by file, reused while the file's bytes are unchanged. Comparing the bytes rather
+// than the file's times and inode cannot be fooled by a reused inode within one clock tick.
+struct CachedFile {
+    QByteArray bytes;
+    std::shared_ptr<const SettingsNode> tree;
+};
+
+std::mutex& storeMutex()
+{
+    static std::mutex m;
+    return m;
+}
+
+std::unordered_map<QString, CachedFile>& cache()
+{
+    static std::unordered_map<QString, CachedFile> c;
+    return c;
+}
+
+HRESULT readFileBytes(const QString& file, QByteArray* out)
+{
+    out->clear();
+    const int fd = ::open(QFile::encodeName(file).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return errno == ENOENT ? S_OK : hresultFromErrno(errno);
+    HRESULT hr = S_OK;
+    char buffer[16384];
+    for (;;) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0) {
+            hr = hresultFromErrno(errno);
+            break;
+        }
+        if (n == 0)
+            break;
+        if (out->size() + n > kMaxFileSize) {
+            hr = STG_E_DOCFILECORRUPT;
+            break;
+        }
+        out->append(buffer, n);
+    }
+    ::close(fd);
+    return hr;
+}
+
+// Creates the folder and its missing parents; per-user folders are private to their owner.
+HRESULT makeFolder(const QString& folder, mode_t mode)
+{
+    const QString absolute = QDir::cleanPath(QFileInfo(folder).absoluteFilePath());
+    const QStringList parts = absolute.split(QLatin1Char('/'), Qt::SkipEmptyParts);
+    QString path;
+    for (const QString& part : parts) {
+        path += QLatin1Char('/') + part;
+        const QByteArray native = QFile::encodeName(path);
+        struct stat st{};
+        if (::stat(native.constData(), &st) == 0 && S_ISDIR(st.st_mode))
+            continue;
+        if (::mkdir(native.constData(), mode) != 0 && errno != EEXIST)
+            return hresultFromErrno(errno);
+    }
+    return S_OK;
+}
+
+// Holds an flock for its lifetime; the kernel drops it if the process dies.
+class FileLock {
+public:
+    HRESULT acquire(const QString& path, mode_t mode)
+    {
+        m_fd = ::open(QFile::encodeName(path).constData(), O_RDWR | O_CREAT | O_CLOEXEC, mode);
+        if (m_fd < 0)
+            return hresultFromErrno(errno);
+        while (::flock(m_fd, LOCK_EX) != 0) {
+            if (errno != EINTR)
+                return hresultFromErrno(errno);
+        }
+        return S_OK;
+    }
+    ~FileLock()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+
+private:
+    int m_fd = -1;
+};
+
+} // namespace
+
+HRESULT readSettings(const QString& file, const ReadSettings& reader)
+{
+    std::lock_guard guard(storeMutex());
+    QByteArray bytes;
+    HRESULT hr = readFileBytes(file, &bytes);
+    if (FAILED(hr))
+        return hr;
+    CachedFile& entry = cache()[file];
+    if (!entry.tree || entry.bytes != bytes) {
+        entry.tree = parseSettingsText(bytes);
+        entry.bytes = bytes;
+    }
+    return reader(*entry.tree);
+}
+
+HRESULT changeSettings(const QString& file, bool perUser, const ChangeSettings& change)
+{
+    std::lock_guard guard(storeMutex());
+    const QString folder = QFileInfo(file).absolutePath();
+    HRESULT hr = makeFolder(folder, perUser ? 0700 : 0755);
+    if (FAILED(hr))
+        return hr;
+    const mode_t fileMode = perUser ? 0600 : 0644;
+    FileLock lock;
+    hr = lock.acquire(file + QLatin1String(".lock"), fileMode);
+    if (FAILED(hr))
+        return hr;
+
+    // Another process may have written since our last look: change what is on disk now.
+    QByteArray bytes;
+    hr = readFileBytes(file, &bytes);
+    if (FAILED(hr))
+        return hr;
+    std::shared_ptr<SettingsNode> tree = parseSettingsText(bytes);
+    bool changed = false;
+    hr = change(*tree, &changed);
+    if (FAILED(hr) || !changed)
+        return hr;
+
+    const QByteArray text = formatSettingsText(*tree);
+    hr = writeFileAtomically(file, text, fileMode);
+    if (FAILED(hr))
+        return hr;
+    cache()[file] = CachedFile{text, std::move(tree)};
+    return S_OK;
+}
+
+} // namespace settings_internal
