@@ -128,7 +128,7 @@ struct IAimingAttr : IUnknown {
     virtual HRESULT get_Value(const QString& key, Variant* out) = 0;
     virtual HRESULT put_Value(const QString& key, const Variant& value) = 0;
     virtual HRESULT putref_Value(const QString& key, const Variant& value) = 0;
-    virtual HRESULT get_FCoefficient(int32_t* out) = 0; // milliseconds of lead for the breach
+    virtual HRESULT get_FCoefficient(int32_t* out) = 0; // ms the breach is projected along the trace
     virtual HRESULT put_FCoefficient(int32_t value) = 0;
     virtual HRESULT get_Event(IEventParams** out) = 0; // E_UNEXPECTED when there is none
     virtual HRESULT put_Event(IEventParams* value) = 0;
