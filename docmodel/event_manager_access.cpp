@@ -1,0 +1,34 @@
+#include "event_manager_access.h"
+
+#include "com/classregistry.h"
+
+#include <mutex>
+
+namespace kavrodoc {
+namespace {
+std::mutex lock;
+ComPtr<IEventManager> testManager;
+} // namespace
+
+HRESULT eventManager(ComPtr<IEventManager>* out)
+{
+    if (!out)
+        return E_POINTER;
+    {
+        std::lock_guard g(lock);
+        if (testManager) {
+            *out = testManager;
+            return S_OK;
+        }
+    }
+    // The class itself hands out one shared instance per process.
+    return createInstance(CLSID_EventManager, out);
+}
+
+void setEventManagerForTesting(IEventManager* manager)
+{
+    std::lock_guard g(lock);
+    testManager = manager;
+}
+
+} // namespace kavrodoc
