@@ -92,7 +92,7 @@ void BM_PlainFileRead(benchmark::State& state)
 
 } // namespace
 
-BENCHMARK(BM_CompoundFileWrite)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_PlainFileWrite)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_CompoundFileRead)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_PlainFileRead)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_CompoundFileWrite)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_PlainFileWrite)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_CompoundFileRead)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_PlainFileRead)->Unit(benchmark::kMillisecond)->UseRealTime();

@@ -160,6 +160,16 @@ TEST_F(AtomicFile, ReadWholeFileHonoursItsCap)
     putFile(path("empty"), {});
     ASSERT_EQ(readWholeFile(path("empty"), &out, 0), S_OK);
     EXPECT_TRUE(out.isEmpty());
+
+    ASSERT_EQ(readFileHead(path("doc"), 8, &out), S_OK);
+    EXPECT_EQ(out, "aaaaaaaa");
+    ASSERT_EQ(readFileHead(path("empty"), 8, &out), S_OK);
+    EXPECT_TRUE(out.isEmpty());
+
+    // A FIFO would block a plain open until someone writes to it.
+    ASSERT_EQ(::mkfifo(QFile::encodeName(path("fifo")).constData(), 0600), 0);
+    EXPECT_EQ(readWholeFile(path("fifo"), &out, 1000), E_ACCESSDENIED);
+    EXPECT_EQ(readFileHead(path("fifo"), 8, &out), E_ACCESSDENIED);
 }
 
 } // namespace

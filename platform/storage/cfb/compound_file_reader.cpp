@@ -3,8 +3,6 @@
 #include "cfb_format.h"
 #include "storage/file/atomic_file.h"
 
-#include <QFile>
-
 #include <algorithm>
 #include <limits>
 
@@ -344,9 +342,7 @@ HRESULT CompoundFileReader::readMini(uint32_t start, uint64_t size, QByteArray* 
 
 bool isCompoundFile(const QString& path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return false;
-    QByteArray head = file.read(sizeof kSignature);
-    return head.size() == qsizetype(sizeof kSignature) && std::memcmp(head.constData(), kSignature, sizeof kSignature) == 0;
+    QByteArray head;
+    return SUCCEEDED(readFileHead(path, sizeof kSignature, &head)) && head.size() == qsizetype(sizeof kSignature) &&
+           std::memcmp(head.constData(), kSignature, sizeof kSignature) == 0;
 }

@@ -191,21 +191,77 @@ HRESULT writeFileAtomically(const QString& path, const QByteArray& bytes, WriteM
     return mode == WriteMode::CreateNew ? writeFileCreateNew(path, bytes) : writeFileReplace(path, bytes);
 }
 
+namespace {
+
+// O_NONBLOCK keeps a FIFO at `path` from blocking the open; only regular files are accepted.
+HRESULT openRegularFile(const QString& path, int* fd, struct stat* st)
+{
+    if (path.isEmpty() || path.contains(QChar(0)))
+        return E_INVALIDARG;
+    *fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    if (*fd < 0)
+        return errnoResult();
+    if (::fstat(*fd, st) != 0)
+        return errnoResult();
+    return S_ISREG(st->st_mode) ? S_OK : E_ACCESSDENIED;
+}
+
+// Reads into `buffer` from `*have` to its end or to the end of the file.
+HRESULT readInto(int fd, QByteArray& buffer, qsizetype* have, bool* atEnd)
+{
+    while (*have < buffer.size()) {
+        ssize_t n = ::read(fd, buffer.data() + *have, static_cast<size_t>(buffer.size() - *have));
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return errnoResult();
+        }
+        if (n == 0) {
+            *atEnd = true;
+            return S_OK;
+        }
+        *have += n;
+    }
+    return S_OK;
+}
+
+} // namespace
+
+HRESULT readFileHead(const QString& path, qsizetype count, QByteArray* out)
+{
+    if (!out)
+        return E_POINTER;
+    if (count < 0)
+        return E_INVALIDARG;
+    int raw = -1;
+    struct stat st;
+    HRESULT hr = openRegularFile(path, &raw, &st);
+    FileDescriptor fd(raw);
+    if (FAILED(hr))
+        return hr;
+    QByteArray buffer(std::min<qsizetype>(count, static_cast<qsizetype>(st.st_size)), Qt::Uninitialized);
+    qsizetype have = 0;
+    bool atEnd = false;
+    hr = readInto(fd.get(), buffer, &have, &atEnd);
+    if (FAILED(hr))
+        return hr;
+    buffer.truncate(have);
+    *out = std::move(buffer);
+    return S_OK;
+}
+
 HRESULT readWholeFile(const QString& path, QByteArray* out, int64_t maxBytes)
 {
     if (!out)
         return E_POINTER;
-    if (path.isEmpty() || path.contains(QChar(0)) || maxBytes < 0)
+    if (maxBytes < 0)
         return E_INVALIDARG;
-    // O_NONBLOCK keeps a FIFO at `path` from blocking the open; it is refused below.
-    FileDescriptor fd(::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
-    if (fd.get() < 0)
-        return errnoResult();
+    int raw = -1;
     struct stat st;
-    if (::fstat(fd.get(), &st) != 0)
-        return errnoResult();
-    if (!S_ISREG(st.st_mode))
-        return E_ACCESSDENIED;
+    HRESULT hr = openRegularFile(path, &raw, &st);
+    FileDescriptor fd(raw);
+    if (FAILED(hr))
+        return hr;
     if (st.st_size > maxBytes)
         return kFileTooLargeError;
 
@@ -214,21 +270,16 @@ HRESULT readWholeFile(const QString& path, QByteArray* out, int64_t maxBytes)
     const qsizetype cap = static_cast<qsizetype>(std::min<int64_t>(maxBytes, INT64_MAX - 2 * kGrowStep));
     QByteArray buffer(static_cast<qsizetype>(st.st_size), Qt::Uninitialized);
     qsizetype have = 0;
-    for (;;) {
+    bool atEnd = false;
+    while (!atEnd) {
         if (have == buffer.size()) {
             if (have > cap)
                 return kFileTooLargeError;
             buffer.resize(std::min(have + kGrowStep, cap + 1));
         }
-        ssize_t n = ::read(fd.get(), buffer.data() + have, static_cast<size_t>(buffer.size() - have));
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return errnoResult();
-        }
-        if (n == 0)
-            break;
-        have += n;
+        hr = readInto(fd.get(), buffer, &have, &atEnd);
+        if (FAILED(hr))
+            return hr;
     }
     buffer.truncate(have);
     *out = std::move(buffer);

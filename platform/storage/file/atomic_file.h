@@ -27,5 +27,8 @@ HRESULT writeFileCreateNew(const QString& path, const QByteArray& bytes);
 
 HRESULT writeFileAtomically(const QString& path, const QByteArray& bytes, WriteMode mode);
 
+// Reads up to `count` bytes from the start of a regular file (fewer when it is shorter).
+HRESULT readFileHead(const QString& path, qsizetype count, QByteArray* out);
+
 // Reads a regular file whole. Larger files than `maxBytes` give kFileTooLargeError.
 HRESULT readWholeFile(const QString& path, QByteArray* out, int64_t maxBytes);
