@@ -1,0 +1,348 @@
+#include "compound_file_reader.h"
+
+#include "cfb_format.h"
+#include "storage/file/atomic_file.h"
+
+#include <algorithm>
+#include <limits>
+
+using namespace cfb;
+
+namespace {
+
+constexpr uint64_t kWholeChain = std::numeric_limits<uint64_t>::max();
+
+uint64_t ceilDiv(uint64_t a, uint64_t b) { return a / b + (a % b != 0); }
+
+} // namespace
+
+HRESULT CompoundFileReader::open(const QString& path, CompoundFileReader* out)
+{
+    if (!out)
+        return E_POINTER;
+    QByteArray bytes;
+    HRESULT hr = readWholeFile(path, &bytes, kMaxFileBytes);
+    if (FAILED(hr))
+        return hr;
+    return fromBytes(std::move(bytes), out);
+}
+
+HRESULT CompoundFileReader::fromBytes(QByteArray bytes, CompoundFileReader* out)
+{
+    if (!out)
+        return E_POINTER;
+    CompoundFileReader reader;
+    reader.data_ = std::move(bytes);
+    HRESULT hr = reader.parse();
+    if (FAILED(hr))
+        return hr;
+    *out = std::move(reader);
+    return S_OK;
+}
+
+QStringList CompoundFileReader::streamNames() const
+{
+    QStringList names;
+    names.reserve(static_cast<qsizetype>(streams_.size()));
+    for (const StreamEntry& s : streams_)
+        names.append(s.name);
+    return names;
+}
+
+bool CompoundFileReader::hasStream(const QString& name) const
+{
+    return streamIndex_.contains(nameKey(name));
+}
+
+HRESULT CompoundFileReader::readStream(const QString& name, QByteArray* out) const
+{
+    if (!out)
+        return E_POINTER;
+    auto it = streamIndex_.constFind(nameKey(name));
+    if (it == streamIndex_.constEnd())
+        return STG_E_FILENOTFOUND;
+    const StreamEntry& entry = streams_[static_cast<size_t>(*it)];
+    if (entry.size == 0) {
+        out->clear();
+        return S_OK;
+    }
+    return entry.size < kMiniStreamCutoff ? readMini(entry.startSector, entry.size, out)
+                                          : readRegular(entry.startSector, entry.size, out);
+}
+
+HRESULT CompoundFileReader::parse()
+{
+    HRESULT hr = parseHeader();
+    if (SUCCEEDED(hr))
+        hr = loadFat();
+    std::vector<const char*> entries;
+    if (SUCCEEDED(hr))
+        hr = loadDirectory(&entries);
+    if (SUCCEEDED(hr))
+        hr = loadMiniStream(entries.front());
+    if (SUCCEEDED(hr))
+        hr = collectRootStreams(entries);
+    return hr;
+}
+
+HRESULT CompoundFileReader::parseHeader()
+{
+    if (data_.size() < qsizetype(sizeof kSignature) || std::memcmp(data_.constData(), kSignature, sizeof kSignature) != 0)
+        return STG_E_INVALIDHEADER;
+    if (data_.size() < qsizetype(kHeaderSize))
+        return STG_E_READFAULT;
+    const char* h = data_.constData();
+    majorVersion_ = readU16(h + kOffMajorVersion);
+    uint16_t shift = readU16(h + kOffSectorShift);
+    if (readU16(h + kOffByteOrder) != kByteOrderMark)
+        return STG_E_INVALIDHEADER;
+    if (!(majorVersion_ == 3 && shift == kSectorShiftV3) && !(majorVersion_ == 4 && shift == kSectorShiftV4))
+        return STG_E_INVALIDHEADER;
+    if (readU16(h + kOffMiniSectorShift) != kMiniSectorShift || readU32(h + kOffMiniStreamCutoff) != kMiniStreamCutoff)
+        return STG_E_INVALIDHEADER;
+    sectorShift_ = shift;
+    sectorSize_ = 1u << shift;
+    // A version 4 header occupies a whole 4096-byte sector.
+    if (data_.size() < qsizetype(sectorSize_))
+        return STG_E_READFAULT;
+    fatSectorCount_ = readU32(h + kOffFatSectorCount);
+    firstDirSector_ = readU32(h + kOffFirstDirSector);
+    firstMiniFatSector_ = readU32(h + kOffFirstMiniFatSector);
+    firstDifatSector_ = readU32(h + kOffFirstDifatSector);
+    return S_OK;
+}
+
+uint32_t CompoundFileReader::sectorCount() const
+{
+    // A last sector cut short still counts; reads check that the bytes they need are present.
+    uint64_t body = static_cast<uint64_t>(data_.size()) - sectorSize_;
+    return static_cast<uint32_t>(std::min<uint64_t>(ceilDiv(body, sectorSize_), kMaxRegularSector));
+}
+
+const char* CompoundFileReader::sectorData(uint32_t sector) const
+{
+    if (sector >= sectorCount())
+        return nullptr;
+    uint64_t offset = (uint64_t(sector) + 1) << sectorShift_;
+    if (offset + sectorSize_ > static_cast<uint64_t>(data_.size()))
+        return nullptr;
+    return data_.constData() + offset;
+}
+
+HRESULT CompoundFileReader::loadFat()
+{
+    const uint32_t sectors = sectorCount();
+    // Every FAT sector is itself a sector of the file.
+    if (fatSectorCount_ == 0 || fatSectorCount_ > sectors)
+        return STG_E_DOCFILECORRUPT;
+
+    std::vector<uint32_t> fatSectors;
+    fatSectors.reserve(fatSectorCount_);
+    const char* h = data_.constData();
+    for (uint32_t i = 0; i < kHeaderDifatEntries && fatSectors.size() < fatSectorCount_; ++i)
+        fatSectors.push_back(readU32(h + kOffHeaderDifat + 4 * i));
+
+    const uint32_t idsPerDifatSector = sectorSize_ / 4 - 1; // the last entry links to the next
+    std::vector<bool> visited(sectors);
+    uint32_t difat = firstDifatSector_;
+    while (fatSectors.size() < fatSectorCount_) {
+        const char* p = sectorData(difat);
+        if (!p || visited[difat])
+            return STG_E_DOCFILECORRUPT;
+        visited[difat] = true;
+        for (uint32_t i = 0; i < idsPerDifatSector && fatSectors.size() < fatSectorCount_; ++i)
+            fatSectors.push_back(readU32(p + 4 * i));
+        difat = readU32(p + 4 * idsPerDifatSector);
+    }
+
+    const uint32_t perSector = sectorSize_ / 4;
+    fat_.assign(size_t(fatSectorCount_) * perSector, kFreeSector);
+    for (size_t i = 0; i < fatSectors.size(); ++i) {
+        const char* p = sectorData(fatSectors[i]);
+        if (!p)
+            return STG_E_DOCFILECORRUPT;
+        for (uint32_t j = 0; j < perSector; ++j)
+            fat_[i * perSector + j] = readU32(p + 4 * j);
+    }
+    return S_OK;
+}
+
+// Collects the first `wanted` sectors (or all, for kWholeChain) of the chain from `start` through
+// `table`. `units` is how many sectors exist: `wanted` is checked against it before anything is
+// walked. The rest of the chain is walked too, so a loop or a wild link anywhere is an error; an
+// over-long but well-formed chain is tolerated, a short one is not.
+HRESULT CompoundFileReader::followChain(const std::vector<uint32_t>& table, uint32_t units, uint32_t start,
+                                        uint64_t wanted, std::vector<uint32_t>* chain) const
+{
+    chain->clear();
+    const uint64_t limit = std::min<uint64_t>(units, table.size());
+    if (wanted != kWholeChain && wanted > limit)
+        return STG_E_DOCFILECORRUPT;
+    std::vector<bool> visited(limit);
+    for (uint32_t sector = start; sector != kEndOfChain; sector = table[sector]) {
+        if (sector >= limit || visited[sector])
+            return STG_E_DOCFILECORRUPT;
+        visited[sector] = true;
+        if (chain->size() < wanted)
+            chain->push_back(sector);
+    }
+    if (wanted != kWholeChain && chain->size() < wanted)
+        return STG_E_DOCFILECORRUPT;
+    return S_OK;
+}
+
+HRESULT CompoundFileReader::loadDirectory(std::vector<const char*>* entries)
+{
+    std::vector<uint32_t> chain;
+    HRESULT hr = followChain(fat_, sectorCount(), firstDirSector_, kWholeChain, &chain);
+    if (FAILED(hr))
+        return hr;
+    if (chain.empty())
+        return STG_E_DOCFILECORRUPT;
+    const uint32_t perSector = sectorSize_ / kDirEntrySize;
+    entries->reserve(chain.size() * perSector);
+    for (uint32_t sector : chain) {
+        const char* p = sectorData(sector);
+        if (!p)
+            return STG_E_DOCFILECORRUPT;
+        for (uint32_t i = 0; i < perSector; ++i)
+            entries->push_back(p + i * kDirEntrySize);
+    }
+    const char* root = entries->front();
+    if (static_cast<ObjectType>(root[kDirOffType]) != ObjectType::Root)
+        return STG_E_DOCFILECORRUPT;
+    rootClassId_ = Guid::fromBytes(reinterpret_cast<const uint8_t*>(root + kDirOffClassId));
+    return S_OK;
+}
+
+HRESULT CompoundFileReader::loadMiniStream(const char* rootEntry)
+{
+    miniStreamSize_ = readU64(rootEntry + kDirOffSize);
+    if (majorVersion_ == 3)
+        miniStreamSize_ &= 0xFFFFFFFFu; // older writers leave garbage in the high half
+    HRESULT hr = S_OK;
+    if (miniStreamSize_ > 0) {
+        hr = followChain(fat_, sectorCount(), readU32(rootEntry + kDirOffStartSector),
+                         ceilDiv(miniStreamSize_, sectorSize_), &miniStreamSectors_);
+        if (FAILED(hr))
+            return hr;
+    }
+    if (firstMiniFatSector_ == kEndOfChain)
+        return S_OK;
+    std::vector<uint32_t> chain;
+    hr = followChain(fat_, sectorCount(), firstMiniFatSector_, kWholeChain, &chain);
+    if (FAILED(hr))
+        return hr;
+    const uint32_t perSector = sectorSize_ / 4;
+    miniFat_.reserve(chain.size() * perSector);
+    for (uint32_t sector : chain) {
+        const char* p = sectorData(sector);
+        if (!p)
+            return STG_E_DOCFILECORRUPT;
+        for (uint32_t j = 0; j < perSector; ++j)
+            miniFat_.push_back(readU32(p + 4 * j));
+    }
+    return S_OK;
+}
+
+HRESULT CompoundFileReader::collectRootStreams(const std::vector<const char*>& entries)
+{
+    const size_t count = entries.size();
+    std::vector<bool> visited(count);
+    std::vector<uint32_t> stack;
+    // In-order walk of the sibling tree, so names come out in the directory's sort order.
+    uint32_t current = readU32(entries.front() + kDirOffChild);
+    while (current != kNoStream || !stack.empty()) {
+        while (current != kNoStream) {
+            if (current >= count || visited[current])
+                return STG_E_DOCFILECORRUPT;
+            visited[current] = true;
+            stack.push_back(current);
+            current = readU32(entries[current] + kDirOffLeft);
+        }
+        const char* e = entries[stack.back()];
+        stack.pop_back();
+        current = readU32(e + kDirOffRight);
+
+        auto type = static_cast<ObjectType>(e[kDirOffType]);
+        if (type != ObjectType::Stream && type != ObjectType::Storage)
+            return STG_E_DOCFILECORRUPT;
+        uint16_t nameBytes = readU16(e + kDirOffNameLength);
+        if (nameBytes < 2 || nameBytes > 2 * (kMaxNameChars + 1) || nameBytes % 2 != 0)
+            return STG_E_DOCFILECORRUPT;
+        if (type != ObjectType::Stream)
+            continue;
+        QString name;
+        for (uint16_t i = 0; i + 1 < nameBytes / 2; ++i) {
+            char16_t unit = readU16(e + kDirOffName + 2 * i);
+            if (unit == 0)
+                break;
+            name.append(QChar(unit));
+        }
+        StreamEntry entry{name, readU32(e + kDirOffStartSector), readU64(e + kDirOffSize)};
+        if (majorVersion_ == 3)
+            entry.size &= 0xFFFFFFFFu;
+        // Two entries of one name cannot both be reached by name; the first one wins.
+        QString key = nameKey(name);
+        if (streamIndex_.contains(key))
+            continue;
+        streamIndex_.insert(key, static_cast<qsizetype>(streams_.size()));
+        streams_.push_back(std::move(entry));
+    }
+    return S_OK;
+}
+
+HRESULT CompoundFileReader::readRegular(uint32_t start, uint64_t size, QByteArray* out) const
+{
+    std::vector<uint32_t> chain;
+    HRESULT hr = followChain(fat_, sectorCount(), start, ceilDiv(size, sectorSize_), &chain);
+    if (FAILED(hr))
+        return hr;
+    // The chain's length bounds `size` by the file's size, so this allocation is safe.
+    QByteArray bytes(static_cast<qsizetype>(size), Qt::Uninitialized);
+    uint64_t done = 0;
+    for (uint32_t sector : chain) {
+        uint64_t offset = (uint64_t(sector) + 1) << sectorShift_;
+        uint64_t take = std::min<uint64_t>(sectorSize_, size - done);
+        if (offset + take > static_cast<uint64_t>(data_.size()))
+            return STG_E_DOCFILECORRUPT;
+        std::memcpy(bytes.data() + done, data_.constData() + offset, take);
+        done += take;
+    }
+    *out = std::move(bytes);
+    return S_OK;
+}
+
+HRESULT CompoundFileReader::readMini(uint32_t start, uint64_t size, QByteArray* out) const
+{
+    const uint64_t miniSectors = ceilDiv(miniStreamSize_, kMiniSectorSize);
+    std::vector<uint32_t> chain;
+    HRESULT hr = followChain(miniFat_, static_cast<uint32_t>(std::min<uint64_t>(miniSectors, kMaxRegularSector)),
+                             start, ceilDiv(size, kMiniSectorSize), &chain);
+    if (FAILED(hr))
+        return hr;
+    QByteArray bytes(static_cast<qsizetype>(size), Qt::Uninitialized);
+    uint64_t done = 0;
+    for (uint32_t mini : chain) {
+        uint64_t inStream = uint64_t(mini) * kMiniSectorSize;
+        uint64_t take = std::min<uint64_t>(kMiniSectorSize, size - done);
+        if (inStream + take > miniStreamSize_)
+            return STG_E_DOCFILECORRUPT;
+        // Mini sectors never straddle a sector: the sector size is a multiple of theirs.
+        uint32_t sector = miniStreamSectors_[inStream >> sectorShift_];
+        uint64_t offset = ((uint64_t(sector) + 1) << sectorShift_) + (inStream & (sectorSize_ - 1));
+        if (offset + take > static_cast<uint64_t>(data_.size()))
+            return STG_E_DOCFILECORRUPT;
+        std::memcpy(bytes.data() + done, data_.constData() + offset, take);
+        done += take;
+    }
+    *out = std::move(bytes);
+    return S_OK;
+}
+
+bool isCompoundFile(const QString& path)
+{
+    QByteArray head;
+    return SUCCEEDED(readFileHead(path, sizeof kSignature, &head)) && head.size() == qsizetype(sizeof kSignature) &&
+           std::memcmp(head.constData(), kSignature, sizeof kSignature) == 0;
+}

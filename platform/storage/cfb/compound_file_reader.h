@@ -1,0 +1,70 @@
+#pragma once
+// Reads compound files (versions 3 and 4): the root's class id and the streams directly under
+// the root. Every structure is bounds- and loop-checked, so hostile files give an error, never a
+// crash, a hang or an absurd allocation.
+#include "com/guid.h"
+#include "com/hresult.h"
+
+#include <QByteArray>
+#include <QHash>
+#include <QString>
+#include <QStringList>
+
+#include <cstdint>
+#include <vector>
+
+class CompoundFileReader {
+public:
+    // Files above this size are refused rather than read into memory.
+    static constexpr int64_t kMaxFileBytes = int64_t(1) << 30;
+
+    CompoundFileReader() = default;
+
+    static HRESULT open(const QString& path, CompoundFileReader* out);
+    static HRESULT fromBytes(QByteArray bytes, CompoundFileReader* out);
+
+    Guid rootClassId() const { return rootClassId_; }
+    QStringList streamNames() const; // in the directory's order
+    bool hasStream(const QString& name) const;
+    HRESULT readStream(const QString& name, QByteArray* out) const; // STG_E_FILENOTFOUND when absent
+
+private:
+    struct StreamEntry {
+        QString name;
+        uint32_t startSector = 0;
+        uint64_t size = 0;
+    };
+
+    HRESULT parse();
+    HRESULT parseHeader();
+    HRESULT loadFat();
+    HRESULT loadDirectory(std::vector<const char*>* entries); // pointers into data_
+    HRESULT loadMiniStream(const char* rootEntry);
+    HRESULT collectRootStreams(const std::vector<const char*>& entries);
+
+    uint32_t sectorCount() const;
+    const char* sectorData(uint32_t sector) const; // null unless the whole sector is in the file
+    HRESULT followChain(const std::vector<uint32_t>& table, uint32_t units, uint32_t start, uint64_t wanted,
+                        std::vector<uint32_t>* chain) const;
+    HRESULT readRegular(uint32_t start, uint64_t size, QByteArray* out) const;
+    HRESULT readMini(uint32_t start, uint64_t size, QByteArray* out) const;
+
+    QByteArray data_;
+    uint16_t majorVersion_ = 0;
+    uint32_t sectorShift_ = 0;
+    uint32_t sectorSize_ = 0;
+    uint32_t fatSectorCount_ = 0;
+    uint32_t firstDirSector_ = 0;
+    uint32_t firstMiniFatSector_ = 0;
+    uint32_t firstDifatSector_ = 0;
+    std::vector<uint32_t> fat_;
+    std::vector<uint32_t> miniFat_;
+    std::vector<uint32_t> miniStreamSectors_;
+    uint64_t miniStreamSize_ = 0;
+    Guid rootClassId_;
+    std::vector<StreamEntry> streams_;
+    QHash<QString, qsizetype> streamIndex_; // by nameKey
+};
+
+// True when the file begins with the compound-file signature.
+bool isCompoundFile(const QString& path);

@@ -1,0 +1,287 @@
+#include "atomic_file.h"
+
+#include <QFile>
+#include <QRandomGenerator>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstdint>
+#include <cstdlib>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+class FileDescriptor {
+public:
+    explicit FileDescriptor(int fd) : fd_(fd) {}
+    FileDescriptor(const FileDescriptor&) = delete;
+    FileDescriptor& operator=(const FileDescriptor&) = delete;
+    ~FileDescriptor() { if (fd_ >= 0) ::close(fd_); }
+    int get() const { return fd_; }
+    // close(2) can report a deferred write error (NFS), so callers that wrote must check it.
+    int close() { int r = ::close(fd_); fd_ = -1; return r; }
+
+private:
+    int fd_;
+};
+
+HRESULT errnoResult() { return hresultFromErrno(errno); }
+
+HRESULT writeAll(int fd, const char* data, size_t size)
+{
+    // Linux writes at most about 2 GiB per call; larger buffers arrive as short writes anyway.
+    constexpr size_t kMaxChunk = size_t(1) << 30;
+    while (size > 0) {
+        ssize_t n = ::write(fd, data, std::min(size, kMaxChunk));
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return errnoResult();
+        }
+        if (n == 0)
+            return STG_E_WRITEFAULT;
+        data += n;
+        size -= static_cast<size_t>(n);
+    }
+    return S_OK;
+}
+
+QByteArray folderOf(const QByteArray& path)
+{
+    qsizetype slash = path.lastIndexOf('/');
+    if (slash < 0)
+        return ".";
+    if (slash == 0)
+        return "/";
+    return path.left(slash);
+}
+
+// The folder's entry for the renamed file is only durable once the folder itself is flushed.
+// Some file systems refuse fsync on folders; the file is in place by then, so that is not a
+// failure of the write.
+void syncFolder(const QByteArray& folder)
+{
+    int fd = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return;
+    ::fsync(fd);
+    ::close(fd);
+}
+
+// Creates a uniquely named hidden file next to `target`, fills and flushes it. The name is ours
+// alone because of O_EXCL. On failure nothing is left behind.
+HRESULT writeTemporaryFile(const QByteArray& target, const QByteArray& bytes, const mode_t* keepMode,
+                           QByteArray* tempPath)
+{
+    QByteArray folder = folderOf(target);
+    QByteArray name = target.mid(target.lastIndexOf('/') + 1);
+    // Keeps the temporary name within NAME_MAX however long the target's name is.
+    name.truncate(200);
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        QByteArray candidate = folder + "/." + name + "." +
+            QByteArray::number(QRandomGenerator::global()->generate64(), 16) + ".tmp";
+        int raw = ::open(candidate.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (raw < 0) {
+            if (errno == EEXIST)
+                continue;
+            return errnoResult();
+        }
+        FileDescriptor fd(raw);
+        HRESULT hr = writeAll(fd.get(), bytes.constData(), static_cast<size_t>(bytes.size()));
+        if (SUCCEEDED(hr) && keepMode && ::fchmod(fd.get(), *keepMode) != 0)
+            hr = errnoResult();
+        if (SUCCEEDED(hr) && ::fsync(fd.get()) != 0)
+            hr = errnoResult();
+        if (SUCCEEDED(hr) && fd.close() != 0)
+            hr = errnoResult();
+        if (FAILED(hr)) {
+            ::unlink(candidate.constData());
+            return hr;
+        }
+        *tempPath = candidate;
+        return S_OK;
+    }
+    return HRESULT_FROM_WIN32(ERROR_FILE_EXISTS);
+}
+
+// Replacing a symbolic link by a regular file would silently break the user's link.
+QByteArray followLink(const QByteArray& path)
+{
+    struct stat st;
+    if (::lstat(path.constData(), &st) != 0 || !S_ISLNK(st.st_mode))
+        return path;
+    char* resolved = ::realpath(path.constData(), nullptr);
+    if (!resolved)
+        return path;
+    QByteArray result(resolved);
+    std::free(resolved);
+    return result;
+}
+
+bool isUsablePath(const QString& path)
+{
+    return !path.isEmpty() && !path.endsWith(QLatin1Char('/')) && !path.contains(QChar(0));
+}
+
+} // namespace
+
+HRESULT writeFileReplace(const QString& path, const QByteArray& bytes)
+{
+    if (!isUsablePath(path))
+        return E_INVALIDARG;
+    QByteArray target = followLink(QFile::encodeName(path));
+
+    mode_t oldMode = 0;
+    bool keepMode = false;
+    struct stat st;
+    if (::stat(target.constData(), &st) == 0) {
+        if (S_ISDIR(st.st_mode))
+            return E_ACCESSDENIED;
+        oldMode = st.st_mode & 07777;
+        keepMode = true;
+    }
+
+    QByteArray temp;
+    HRESULT hr = writeTemporaryFile(target, bytes, keepMode ? &oldMode : nullptr, &temp);
+    if (FAILED(hr))
+        return hr;
+    if (::rename(temp.constData(), target.constData()) != 0) {
+        hr = errnoResult();
+        ::unlink(temp.constData());
+        return hr;
+    }
+    syncFolder(folderOf(target));
+    return S_OK;
+}
+
+HRESULT writeFileCreateNew(const QString& path, const QByteArray& bytes)
+{
+    if (!isUsablePath(path))
+        return E_INVALIDARG;
+    QByteArray target = QFile::encodeName(path);
+
+    // Spares writing a large temporary file in the common case; the no-replace step below is
+    // what actually guarantees that nothing is overwritten.
+    struct stat st;
+    if (::lstat(target.constData(), &st) == 0)
+        return HRESULT_FROM_WIN32(ERROR_FILE_EXISTS);
+
+    QByteArray temp;
+    HRESULT hr = writeTemporaryFile(target, bytes, nullptr, &temp);
+    if (FAILED(hr))
+        return hr;
+    if (::renameat2(AT_FDCWD, temp.constData(), AT_FDCWD, target.constData(), RENAME_NOREPLACE) != 0) {
+        int err = errno;
+        // File systems without RENAME_NOREPLACE still refuse to link over an existing name.
+        if (err == EINVAL || err == ENOSYS || err == EOPNOTSUPP)
+            err = ::link(temp.constData(), target.constData()) == 0 ? 0 : errno;
+        ::unlink(temp.constData());
+        if (err != 0)
+            return hresultFromErrno(err);
+    }
+    syncFolder(folderOf(target));
+    return S_OK;
+}
+
+HRESULT writeFileAtomically(const QString& path, const QByteArray& bytes, WriteMode mode)
+{
+    return mode == WriteMode::CreateNew ? writeFileCreateNew(path, bytes) : writeFileReplace(path, bytes);
+}
+
+namespace {
+
+// O_NONBLOCK keeps a FIFO at `path` from blocking the open; only regular files are accepted.
+HRESULT openRegularFile(const QString& path, int* fd, struct stat* st)
+{
+    if (path.isEmpty() || path.contains(QChar(0)))
+        return E_INVALIDARG;
+    *fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    if (*fd < 0)
+        return errnoResult();
+    if (::fstat(*fd, st) != 0)
+        return errnoResult();
+    return S_ISREG(st->st_mode) ? S_OK : E_ACCESSDENIED;
+}
+
+// Reads into `buffer` from `*have` to its end or to the end of the file.
+HRESULT readInto(int fd, QByteArray& buffer, qsizetype* have, bool* atEnd)
+{
+    while (*have < buffer.size()) {
+        ssize_t n = ::read(fd, buffer.data() + *have, static_cast<size_t>(buffer.size() - *have));
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return errnoResult();
+        }
+        if (n == 0) {
+            *atEnd = true;
+            return S_OK;
+        }
+        *have += n;
+    }
+    return S_OK;
+}
+
+} // namespace
+
+HRESULT readFileHead(const QString& path, qsizetype count, QByteArray* out)
+{
+    if (!out)
+        return E_POINTER;
+    if (count < 0)
+        return E_INVALIDARG;
+    int raw = -1;
+    struct stat st;
+    HRESULT hr = openRegularFile(path, &raw, &st);
+    FileDescriptor fd(raw);
+    if (FAILED(hr))
+        return hr;
+    QByteArray buffer(std::min<qsizetype>(count, static_cast<qsizetype>(st.st_size)), Qt::Uninitialized);
+    qsizetype have = 0;
+    bool atEnd = false;
+    hr = readInto(fd.get(), buffer, &have, &atEnd);
+    if (FAILED(hr))
+        return hr;
+    buffer.truncate(have);
+    *out = std::move(buffer);
+    return S_OK;
+}
+
+HRESULT readWholeFile(const QString& path, QByteArray* out, int64_t maxBytes)
+{
+    if (!out)
+        return E_POINTER;
+    if (maxBytes < 0)
+        return E_INVALIDARG;
+    int raw = -1;
+    struct stat st;
+    HRESULT hr = openRegularFile(path, &raw, &st);
+    FileDescriptor fd(raw);
+    if (FAILED(hr))
+        return hr;
+    if (st.st_size > maxBytes)
+        return kFileTooLargeError;
+
+    // The file may change while we read; read to the end, never past the cap.
+    constexpr qsizetype kGrowStep = 64 * 1024;
+    const qsizetype cap = static_cast<qsizetype>(std::min<int64_t>(maxBytes, INT64_MAX - 2 * kGrowStep));
+    QByteArray buffer(static_cast<qsizetype>(st.st_size), Qt::Uninitialized);
+    qsizetype have = 0;
+    bool atEnd = false;
+    while (!atEnd) {
+        if (have == buffer.size()) {
+            if (have > cap)
+                return kFileTooLargeError;
+            buffer.resize(std::min(have + kGrowStep, cap + 1));
+        }
+        hr = readInto(fd.get(), buffer, &have, &atEnd);
+        if (FAILED(hr))
+            return hr;
+    }
+    buffer.truncate(have);
+    *out = std::move(buffer);
+    return S_OK;
+}

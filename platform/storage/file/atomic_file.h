@@ -1,0 +1,34 @@
+#pragma once
+// Whole-file writes that never leave a half-written document behind: the bytes go to a temporary
+// file in the target's folder, are flushed to disk, and only then take the target's name.
+#include "com/hresult.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <cstdint>
+
+enum class WriteMode {
+    Replace,   // an existing file is replaced in one step
+    CreateNew, // an existing file is never touched; the write fails with ERROR_FILE_EXISTS
+};
+
+// Windows' ERROR_FILE_TOO_LARGE, returned by readWholeFile when the file exceeds its cap.
+constexpr HRESULT kFileTooLargeError = HRESULT_FROM_WIN32(223);
+
+// Replaces `path` atomically. A symbolic link at `path` is followed, so the link survives. An
+// existing file keeps its permission bits; a new one gets the default mode (0666 less umask).
+// On failure the old file is untouched and no temporary file remains.
+HRESULT writeFileReplace(const QString& path, const QByteArray& bytes);
+
+// Creates `path` with `bytes`, failing with HRESULT_FROM_WIN32(ERROR_FILE_EXISTS) when anything
+// (even a dangling link) already has that name, also when it appears while we write.
+HRESULT writeFileCreateNew(const QString& path, const QByteArray& bytes);
+
+HRESULT writeFileAtomically(const QString& path, const QByteArray& bytes, WriteMode mode);
+
+// Reads up to `count` bytes from the start of a regular file (fewer when it is shorter).
+HRESULT readFileHead(const QString& path, qsizetype count, QByteArray* out);
+
+// Reads a regular file whole. Larger files than `maxBytes` give kFileTooLargeError.
+HRESULT readWholeFile(const QString& path, QByteArray* out, int64_t maxBytes);
