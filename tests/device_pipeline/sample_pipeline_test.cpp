@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <cstring>
 #include <functional>
 #include <thread>
 #include <vector>
@@ -17,10 +16,10 @@ namespace {
 
 SampleRecord recordNo(int i)
 {
-    SampleRecord r{};
-    r.counter = static_cast<uint8_t>(i);
-    r.x = i;
-    r.y = -i;
+    SampleRecord r;
+    r.setCounter(static_cast<uint8_t>(i));
+    r.setX(i);
+    r.setY(-i);
     return r;
 }
 
@@ -38,7 +37,7 @@ struct Model : NoticeSink {
     {
         batches.push_back(count);
         for (size_t i = 0; i < count; ++i)
-            xs.push_back(records[i].x);
+            xs.push_back(records[i].x());
         if (duringBatch)
             duringBatch();
     }
@@ -71,26 +70,45 @@ private:
 
 TEST(SampleRecord, FieldsSitAtTheirByteOffsetsLittleEndian)
 {
-    SampleRecord r{};
-    r.counter = 0x11;
-    r.signalLevel = -2;
-    r.x = 0x04030201;
-    r.piezoLevel = 0x0102;
-    r.angle = 1.0;
-    r.status[0] = 0xAB;
-    unsigned char bytes[514];
-    std::memcpy(bytes, &r, sizeof bytes);
-    EXPECT_EQ(bytes[0], 0x11);
-    EXPECT_EQ(bytes[1], 0xFE);
-    EXPECT_EQ(bytes[2], 0xFF);
-    EXPECT_EQ(bytes[3], 0x01);
-    EXPECT_EQ(bytes[6], 0x04);
-    EXPECT_EQ(bytes[11], 0x02);
-    EXPECT_EQ(bytes[12], 0x01);
-    EXPECT_EQ(bytes[29 + 7], 0x3F); // 1.0 = 3FF0000000000000
-    EXPECT_EQ(bytes[29 + 6], 0xF0);
-    EXPECT_EQ(bytes[378], 0xAB);
-    EXPECT_EQ(bytes[513], 0);
+    SampleRecord r;
+    r.setCounter(0x11);
+    r.setSignalLevel(-2);
+    r.setX(0x04030201);
+    r.setY(-1);
+    r.setPiezoLevel(0x0102);
+    r.setPulse(0x0304);
+    r.setTrigger(0x0506);
+    r.setValid(true);
+    r.setScale(2.0);
+    r.setAngle(1.0);
+    r.setTargetX(-2.0);
+    r.setMicPhase(0.5);
+    r.status()[0] = 0xAB;
+    const uint8_t* b = r.bytes;
+    EXPECT_EQ(b[0], 0x11);
+    EXPECT_EQ(b[1], 0xFE);
+    EXPECT_EQ(b[2], 0xFF);
+    EXPECT_EQ(b[3], 0x01);
+    EXPECT_EQ(b[6], 0x04);
+    EXPECT_EQ(b[7], 0xFF);
+    EXPECT_EQ(b[10], 0xFF);
+    EXPECT_EQ(b[11], 0x02);
+    EXPECT_EQ(b[12], 0x01);
+    EXPECT_EQ(b[13], 0x04);
+    EXPECT_EQ(b[15], 0x06);
+    EXPECT_EQ(b[17], 1);
+    EXPECT_EQ(b[21 + 7], 0x40); // 2.0 = 4000000000000000
+    EXPECT_EQ(b[29 + 7], 0x3F); // 1.0 = 3FF0000000000000
+    EXPECT_EQ(b[29 + 6], 0xF0);
+    EXPECT_EQ(b[45 + 7], 0xC0); // -2.0
+    EXPECT_EQ(b[69 + 7], 0x3F); // 0.5 = 3FE0000000000000
+    EXPECT_EQ(b[69 + 6], 0xE0);
+    EXPECT_EQ(b[378], 0xAB);
+    EXPECT_EQ(b[513], 0);
+    EXPECT_EQ(r.x(), 0x04030201);
+    EXPECT_EQ(r.y(), -1);
+    EXPECT_EQ(r.angle(), 1.0);
+    EXPECT_EQ(SampleRecord().counter(), 0); // zero-filled
 }
 
 TEST(SamplePipeline, RecordsFromAReaderArriveInOrderWithNoneLost)
