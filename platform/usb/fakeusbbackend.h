@@ -19,6 +19,11 @@ namespace kavro {
 enum class UsbControlKind { In, Write, Out };
 
 struct UsbControlRecord {
+    UsbControlRecord() = default;
+    UsbControlRecord(UsbControlKind k, uint8_t r, uint16_t v, uint16_t i, uint16_t len = 0,
+                     std::vector<uint8_t> bytes = {})
+        : kind(k), request(r), value(v), index(i), length(len), data(std::move(bytes)) {}
+
     UsbControlKind kind = UsbControlKind::Out;
     uint8_t request = 0;
     uint16_t value = 0;
@@ -36,11 +41,16 @@ struct FakeControlReply {
 using FakeControlHandler = std::function<FakeControlReply(const UsbControlRecord& request)>;
 
 struct FakeUsbDevice {
+    FakeUsbDevice() = default;
+    FakeUsbDevice(std::string p, uint16_t vid, uint16_t pid, std::vector<uint8_t> desc = {})
+        : path(std::move(p)), vendorId(vid), productId(pid), descriptor(std::move(desc)) {}
+
     std::string path;
     uint16_t vendorId = 0;
     uint16_t productId = 0;
     std::vector<uint8_t> descriptor; // returned as it is; empty: 18 bytes made from the ids
-    std::vector<UsbPipeInfo> endpoints{{UsbPipeType::Bulk, 0x81, 512, 0}};
+    std::vector<UsbPipeInfo> endpoints =
+        std::vector<UsbPipeInfo>(1, UsbPipeInfo{UsbPipeType::Bulk, 0x81, 512, 0});
     HRESULT openResult = S_OK;       // what open answers, e.g. E_ACCESSDENIED
 };
 
