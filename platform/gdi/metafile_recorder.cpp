@@ -33,7 +33,7 @@ void MetafileRecorder::add(MetafileRecord record)
 void MetafileRecorder::extend(const GdiRect& r)
 {
     if (!inPath_)
-        bounds_ = bounds_.united(r);
+        bounds_ = bounds_.united(clampedRect(r));
 }
 
 // A pen centred on the edges reaches half its width beyond the box.

@@ -153,10 +153,14 @@ void PainterCanvas::drawBoxShape(Shape shape, const GdiRect& box)
             r.adjust(half, half, -half, -half);
         }
     }
-    if (shape == Shape::Rectangle)
+    if (shape == Shape::Rectangle) {
         painter_->drawRect(r);
-    else
-        painter_->drawEllipse(r);
+    } else {
+        // drawEllipse's own scan conversion drops the top row; the path is sampled exactly.
+        QPainterPath path;
+        path.addEllipse(r);
+        painter_->drawPath(path);
+    }
 }
 
 void PainterCanvas::polyline(std::span<const GdiPoint> points)
