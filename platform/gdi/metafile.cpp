@@ -1,6 +1,7 @@
 #include "metafile.h"
 
 #include "painter_canvas.h"
+#include "overloaded.h"
 #include "picture.h"
 
 #include <QPainter>
@@ -13,11 +14,6 @@ Metafile::Metafile(GdiRect frame, int32_t himetricWidth, int32_t himetricHeight,
 }
 
 namespace {
-
-template <class... F>
-struct Overloaded : F... {
-    using F::operator()...;
-};
 
 void send(GdiCanvas* c, const MetafileRecord& record)
 {

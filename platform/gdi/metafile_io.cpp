@@ -6,6 +6,7 @@
 // the bytes that remain before anything is allocated.
 #include "metafile.h"
 
+#include "overloaded.h"
 #include "picture.h"
 #include "storage/stream/memory_stream.h"
 #include "storage/stream/stream_forms.h"
@@ -93,11 +94,6 @@ private:
     template <class T>
     void get(T* v) { if (ok) ok = SUCCEEDED(readValue(s_, v)); }
     IStream* s_;
-};
-
-template <class... F>
-struct Overloaded : F... {
-    using F::operator()...;
 };
 
 void writeBody(Writer& w, const MetafileRecord& record)
