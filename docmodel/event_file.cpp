@@ -19,11 +19,13 @@ const char16_t kRootName[] = u"Root Entry";
 
 template <class T>
 void put(QByteArray& b, qsizetype at, T v) { std::memcpy(b.data() + at, &v, sizeof v); }
+// Reads past the end give 0; callers check sizes first, this keeps a slip harmless.
 template <class T>
 T get(const QByteArray& b, qsizetype at)
 {
-    T v;
-    std::memcpy(&v, b.constData() + at, sizeof v);
+    T v{};
+    if (at >= 0 && at + qsizetype(sizeof v) <= b.size())
+        std::memcpy(&v, b.constData() + at, sizeof v);
     return v;
 }
 
@@ -158,7 +160,8 @@ HRESULT readEventFile(const QString& path, Guid* clsid, QByteArray* contents)
     if ((shift != 9 && shift != 12) || get<uint16_t>(file, 32) != 6)
         return STG_E_INVALIDHEADER;
     const uint32_t sector = 1u << shift;
-    const uint32_t sectorCount = static_cast<uint32_t>((file.size() - 1) / sector); // the header fills the first
+    // The header takes the first sector's room; a cut-off last sector is not addressable.
+    const uint32_t sectorCount = static_cast<uint32_t>(file.size() / sector) - 1;
     auto sectorAt = [&](uint32_t s) { return qsizetype(s + 1) * sector; };
 
     std::vector<uint32_t> fat;

@@ -164,6 +164,18 @@ TEST(EventFile, LargeStreamsAndForeignFiles)
     ASSERT_EQ(readEventFile(path, &stamp, &back), S_OK);
     EXPECT_EQ(back, big);
 
+    // Cut anywhere, the file is refused or read short of nothing, never read out of bounds.
+    QFile whole(path);
+    ASSERT_TRUE(whole.open(QIODevice::ReadOnly));
+    const QByteArray bytes = whole.readAll();
+    for (qsizetype cut : {qsizetype(600), qsizetype(1000), bytes.size() - 700, bytes.size() - 1}) {
+        QFile part(dir.filePath(QStringLiteral("cut.evl")));
+        ASSERT_TRUE(part.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        part.write(bytes.left(cut));
+        part.close();
+        EXPECT_TRUE(FAILED(readEventFile(part.fileName(), &stamp, &back))) << cut;
+    }
+
     QFile junk(dir.filePath(QStringLiteral("junk.evl")));
     junk.open(QIODevice::WriteOnly);
     junk.write(QByteArray(1024, 'j'));
