@@ -5,13 +5,12 @@
 #include "device/model/device_host.h"
 #include "com/persist.h"
 #include "device/pipeline/sample_pipeline.h"
+#include "serial/serial_port.h"
 
 #include <atomic>
 #include <memory>
 
 namespace kavro {
-
-class SerialPort;
 
 class CGenericKavro : public NoticeSink {
 public:
