@@ -187,8 +187,9 @@ protected:
     {
         ComPtr<IEventParams> event;
         ASSERT_EQ(createInstance(kavrodoc::CLSID_EventParams, &event), S_OK);
-        if (distance > 0) // a new event has none
+        if (distance > 0) { // a new event has none
             ASSERT_EQ(event->put_Distance(distance), S_OK);
+        }
         ASSERT_EQ(device->put_Event(n, event.get()), S_OK);
     }
 
