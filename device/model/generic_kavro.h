@@ -15,6 +15,7 @@ namespace kavro {
 class CGenericKavro : public NoticeSink {
 public:
     // `port` is the open port of a serial model (null for USB models); the model owns it.
+    // A derived model calls Close() in its own destructor: its Stop must not outlive it.
     explicit CGenericKavro(DeviceHost& host, std::unique_ptr<SerialPort> port = nullptr);
     virtual ~CGenericKavro();
     CGenericKavro(const CGenericKavro&) = delete;

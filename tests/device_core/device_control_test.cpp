@@ -280,3 +280,23 @@ TEST_F(DeviceTest, EventsAreFoundByShortName)
 
 } // namespace
 } // namespace devtest
+
+namespace devtest {
+namespace {
+
+TEST_F(DeviceTest, CalibrationModeSwitchesOnOnlyWithVariantTrue)
+{
+    VARIANT_BOOL b = VARIANT_TRUE;
+    ASSERT_EQ(device->put_CalibrationMode(1, 1), S_OK);
+    device->get_CalibrationMode(1, &b);
+    EXPECT_EQ(b, VARIANT_FALSE);
+    ASSERT_EQ(device->put_CalibrationMode(1, VARIANT_TRUE), S_OK);
+    device->get_CalibrationMode(1, &b);
+    EXPECT_EQ(b, VARIANT_TRUE);
+    device->get_CalibrationMode(2, &b);
+    EXPECT_EQ(b, VARIANT_FALSE);
+    EXPECT_TRUE(control().CalibrationMode(1));
+}
+
+} // namespace
+} // namespace devtest
