@@ -1,0 +1,98 @@
+// Saving and loading a 60-minute trace at 500 samples per second (x, y and one user channel),
+// against a plain copy of the decoded samples in the same run: the "ratio" counters say how
+// many copies of the samples each direction costs.
+#include "aiming_attr.h"
+#include "aiming_trace.h"
+#include "storage/stream/memory_stream.h"
+
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <cmath>
+#include <cstring>
+#include <vector>
+
+using namespace kavrodoc;
+
+namespace {
+
+constexpr int kRate = 500;
+constexpr int kSamples = kRate * 60 * 60;
+
+ComPtr<CAimingTrace> recordedTrace()
+{
+    auto attr = CAimingAttr::create();
+    attr->put_SampleRate(kRate);
+    auto trace = CAimingTrace::create();
+    trace->setAttr(attr.get());
+    trace->put_WrapEnabled(VARIANT_FALSE);
+    int32_t channel = 0;
+    trace->AddUserData(QStringLiteral("_trigger"), &channel);
+    uint32_t noise = 12345;
+    for (int i = 0; i < kSamples; ++i) {
+        noise = noise * 1103515245u + 12345u;
+        if (i % 5000 < 20) {
+            trace->AddInvalid();
+        } else {
+            double t = i / double(kRate);
+            int32_t x = int32_t(2000 * std::sin(t * 0.7) + 150 * std::sin(t * 9.0) + (noise >> 28));
+            int32_t y = int32_t(1500 * std::cos(t * 0.5) + 120 * std::cos(t * 7.0) + ((noise >> 24) & 15));
+            trace->_Add(x, y);
+        }
+        trace->put_UserData(channel, i, (i % 3000) < 40 ? 900 : 0);
+    }
+    trace->put_ReadOnly(VARIANT_TRUE);
+    return trace;
+}
+
+double copySeconds(const std::vector<int32_t>& samples, std::vector<int32_t>& into)
+{
+    auto t0 = std::chrono::steady_clock::now();
+    std::memcpy(into.data(), samples.data(), samples.size() * sizeof(int32_t));
+    benchmark::ClobberMemory();
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+}
+
+// Three 32-bit channels of every sample: what the decoded trace amounts to.
+std::vector<int32_t> decodedSamples() { return std::vector<int32_t>(size_t(kSamples) * 3, 1); }
+
+void BM_EncodeHour(benchmark::State& state)
+{
+    auto trace = recordedTrace();
+    auto samples = decodedSamples();
+    std::vector<int32_t> copy(samples.size());
+    double coded = 0, copied = 0;
+    uint64_t bytes = 0;
+    for (auto _ : state) {
+        auto s = kavro::MemoryStream::create();
+        auto t0 = std::chrono::steady_clock::now();
+        trace->Save(s.get(), 1);
+        coded += std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+        bytes = uint64_t(s->bytes().size());
+        copied += copySeconds(samples, copy);
+    }
+    state.counters["ratio"] = coded / copied;
+    state.counters["stored_bytes"] = double(bytes);
+}
+BENCHMARK(BM_EncodeHour)->Unit(benchmark::kMillisecond)->Iterations(5);
+
+void BM_DecodeHour(benchmark::State& state)
+{
+    auto s = kavro::MemoryStream::create();
+    recordedTrace()->Save(s.get(), 1);
+    auto samples = decodedSamples();
+    std::vector<int32_t> copy(samples.size());
+    double decoded = 0, copied = 0;
+    for (auto _ : state) {
+        auto trace = CAimingTrace::create();
+        auto in = kavro::MemoryStream::create(s->bytes());
+        auto t0 = std::chrono::steady_clock::now();
+        trace->Load(in.get());
+        decoded += std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+        copied += copySeconds(samples, copy);
+    }
+    state.counters["ratio"] = decoded / copied;
+}
+BENCHMARK(BM_DecodeHour)->Unit(benchmark::kMillisecond)->Iterations(5);
+
+} // namespace

@@ -1,0 +1,228 @@
+#include "aiming.h"
+
+#include "aiming_attr.h"
+#include "aiming_trace.h"
+#include "com/classregistry.h"
+#include "com/enumvariant.h"
+#include "object_helpers.h"
+#include "shot.h"
+#include "storage/stream/stream_forms.h"
+
+#include <cmath>
+#include <limits>
+
+namespace kavrodoc {
+
+KAVRO_REGISTER_CLASS(CAiming, ProgId_Aiming);
+
+namespace {
+// Class id, then a version 1 shot: version, missed, trace index and time.
+constexpr uint64_t kSmallestStoredShot = 16 + 4 + 4 + 4 + 8;
+} // namespace
+
+CAiming::CAiming()
+{
+    auto attr = CAimingAttr::create();
+    auto trace = CAimingTrace::create();
+    trace->setAttr(attr.get());
+    attr_ = attr;
+    trace_ = trace;
+}
+
+ComPtr<IAimingAttr> CAiming::attr()
+{
+    Lock lock(mutex_);
+    return attr_;
+}
+
+ComPtr<IAimingTrace> CAiming::trace()
+{
+    Lock lock(mutex_);
+    return trace_;
+}
+
+HRESULT CAiming::get_Attr(IAimingAttr** out)
+{
+    if (badInterfaceOut(out))
+        return E_POINTER;
+    Lock lock(mutex_);
+    return attr_.copyTo(out);
+}
+
+HRESULT CAiming::get_Trace(IAimingTrace** out)
+{
+    if (badInterfaceOut(out))
+        return E_POINTER;
+    Lock lock(mutex_);
+    return trace_.copyTo(out);
+}
+
+HRESULT CAiming::get_ShotCount(int32_t* out)
+{
+    if (!out)
+        return E_POINTER;
+    Lock lock(mutex_);
+    *out = int32_t(shots_.size());
+    return S_OK;
+}
+
+HRESULT CAiming::Shot(int32_t nShot, IShot** out)
+{
+    if (badInterfaceOut(out))
+        return E_POINTER;
+    Lock lock(mutex_);
+    if (nShot < 1 || size_t(nShot) > shots_.size())
+        return E_INVALIDARG;
+    return shots_[size_t(nShot) - 1].copyTo(out);
+}
+
+HRESULT CAiming::AddShot(VARIANT_BOOL missed, IShot** out)
+{
+    return AddShotCore(missed, std::numeric_limits<double>::quiet_NaN(), out);
+}
+
+HRESULT CAiming::AddShot2(VARIANT_BOOL missed, double microphonePhase, IShot** out)
+{
+    return AddShotCore(missed, microphonePhase, out);
+}
+
+HRESULT CAiming::AddShotCore(VARIANT_BOOL missed, double microphonePhase, IShot** out)
+{
+    if (badInterfaceOut(out))
+        return E_POINTER;
+    Lock lock(mutex_);
+    int32_t last = -1;
+    if (FAILED(trace_->get_Last(&last)))
+        return E_FAIL;
+    auto shot = CShot::create();
+    shot->bind(attr_.get(), trace_.get());
+    shot->setTraceIndex(last);
+    shot->setMissed(missed == VARIANT_TRUE);
+    shot->setMicrophonePhase(microphonePhase);
+    if (FAILED(queryOut(shot.get(), out)))
+        return E_FAIL;
+    shots_.push_back(ComPtr<IShot>(shot.get()));
+    modified_ = true;
+    return S_OK;
+}
+
+HRESULT CAiming::Range(float, float, IRange** out)
+{
+    if (badInterfaceOut(out))
+        return E_POINTER;
+    // TODO(ranges): a new range bound to attr_ and trace_, anchored at trace index 0, its
+    // interval set unless both seconds are 0 (refusal: E_FAIL).
+    return E_NOTIMPL;
+}
+
+HRESULT CAiming::get__NewEnum(IUnknown** out)
+{
+    if (badInterfaceOut(out))
+        return E_POINTER;
+    Lock lock(mutex_);
+    auto e = kavro::VariantEnumerator::ofObjects(shots_);
+    return queryOut(e.get(), out);
+}
+
+HRESULT CAiming::GetClassID(CLSID* out)
+{
+    if (!out)
+        return E_POINTER;
+    *out = clsid;
+    return S_OK;
+}
+
+HRESULT CAiming::IsDirty()
+{
+    Lock lock(mutex_);
+    return modified_ ? S_OK : S_FALSE;
+}
+
+HRESULT CAiming::GetSizeMax(uint64_t*)
+{
+    return E_NOTIMPL;
+}
+
+HRESULT CAiming::InitNew()
+{
+    return S_OK;
+}
+
+HRESULT CAiming::InterfaceSupportsErrorInfo(const IID& iid)
+{
+    return supportsErrorInfo(iid, IAiming::iid);
+}
+
+HRESULT CAiming::Save(IStream* stream, BOOL clearDirty)
+{
+    if (!stream)
+        return E_POINTER;
+    Lock lock(mutex_);
+    auto attr = attr_.query<IPersistStreamInit>();
+    auto trace = trace_.query<IPersistStreamInit>();
+    if (!attr || !trace)
+        return E_FAIL;
+    if (FAILED(kavro::writeValue<int32_t>(stream, kCurrentVersion)))
+        return E_FAIL;
+    HRESULT hr = saveObjectForm(stream, attr.get(), clearDirty);
+    if (SUCCEEDED(hr))
+        hr = saveObjectForm(stream, trace.get(), clearDirty);
+    if (FAILED(hr))
+        return hr;
+    if (FAILED(kavro::writeValue<int32_t>(stream, int32_t(shots_.size()))))
+        return E_FAIL;
+    for (const auto& shot : shots_) {
+        auto persist = shot.query<IPersistStreamInit>();
+        if (!persist)
+            return E_FAIL;
+        hr = saveObjectForm(stream, persist.get(), clearDirty);
+        if (FAILED(hr))
+            return hr;
+    }
+    if (clearDirty)
+        modified_ = false;
+    return S_OK;
+}
+
+// Everything is read into new objects; the aiming takes them over only when all was read.
+HRESULT CAiming::Load(IStream* stream)
+{
+    if (!stream)
+        return E_POINTER;
+    int32_t version = 0;
+    if (FAILED(kavro::readVersion(stream, kCurrentVersion, &version)) || version < 1)
+        return E_FAIL;
+    auto attr = CAimingAttr::create();
+    auto trace = CAimingTrace::create();
+    trace->setAttr(attr.get());
+    if (FAILED(loadObjectForm(stream, attr.get())) || FAILED(loadObjectForm(stream, trace.get())))
+        return E_FAIL;
+    if (version == 1) {
+        Guid ignoredId;
+        int32_t flag = 0;
+        if (FAILED(kavro::readGuid(stream, &ignoredId)) || FAILED(kavro::readValue(stream, &flag))
+            || flag < 0 || flag > 1)
+            return E_FAIL;
+    }
+    int32_t shotCount = 0;
+    if (FAILED(kavro::readValue(stream, &shotCount)) || shotCount < 0
+        || !kavro::fitsInStream(stream, uint64_t(shotCount), kSmallestStoredShot))
+        return E_FAIL;
+    std::vector<ComPtr<IShot>> shots;
+    shots.reserve(size_t(shotCount));
+    for (int32_t i = 0; i < shotCount; ++i) {
+        auto shot = CShot::create();
+        shot->bind(attr.get(), trace.get());
+        if (FAILED(loadObjectForm(stream, shot.get())))
+            return E_FAIL;
+        shots.push_back(ComPtr<IShot>(shot.get()));
+    }
+    Lock lock(mutex_);
+    attr_ = attr;
+    trace_ = trace;
+    shots_ = std::move(shots);
+    modified_ = false;
+    return S_OK;
+}
+
+} // namespace kavrodoc

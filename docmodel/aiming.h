@@ -1,0 +1,54 @@
+#pragma once
+// One aiming: its trace, its shots and its attributes.
+#include "kavrodoc.h"
+#include "com/persist.h"
+
+#include <mutex>
+#include <vector>
+
+namespace kavrodoc {
+
+class CAimingAttr;
+class CAimingTrace;
+
+class CAiming final : public ComObject<CAiming, IAiming, IPersistStreamInit, ISupportErrorInfo> {
+public:
+    static constexpr Guid clsid = CLSID_Aiming;
+    static constexpr int32_t kCurrentVersion = 2;
+
+    CAiming();
+
+    HRESULT get_Attr(IAimingAttr** out) override;
+    HRESULT get_Trace(IAimingTrace** out) override;
+    HRESULT get_ShotCount(int32_t* out) override;
+    HRESULT Shot(int32_t nShot, IShot** out) override;
+    HRESULT AddShot(VARIANT_BOOL missed, IShot** out) override;
+    HRESULT Range(float first, float last, IRange** out) override;
+    HRESULT AddShot2(VARIANT_BOOL missed, double microphonePhase, IShot** out) override;
+    HRESULT get__NewEnum(IUnknown** out) override;
+
+    HRESULT GetClassID(CLSID* out) override;
+    HRESULT IsDirty() override;
+    HRESULT Load(IStream* stream) override;
+    HRESULT Save(IStream* stream, BOOL clearDirty) override;
+    HRESULT GetSizeMax(uint64_t* size) override;
+    HRESULT InitNew() override;
+
+    HRESULT InterfaceSupportsErrorInfo(const IID& iid) override;
+
+    // Both shot-adding members go through here. A NaN phase means none.
+    HRESULT AddShotCore(VARIANT_BOOL missed, double microphonePhase, IShot** out);
+
+    // What a range anchored at trace index 0 needs.
+    ComPtr<IAimingAttr> attr();
+    ComPtr<IAimingTrace> trace();
+
+private:
+    std::recursive_mutex mutex_;
+    ComPtr<IAimingAttr> attr_;
+    ComPtr<IAimingTrace> trace_;
+    std::vector<ComPtr<IShot>> shots_;
+    bool modified_ = false;
+};
+
+} // namespace kavrodoc

@@ -1,0 +1,305 @@
+#include "aiming_attr.h"
+
+#include "com/classregistry.h"
+#include "event_manager_access.h"
+#include "object_helpers.h"
+#include "storage/stream/stream_forms.h"
+
+namespace kavrodoc {
+
+KAVRO_REGISTER_CLASS(CAimingAttr, ProgId_AimingAttr);
+
+namespace {
+bool validRate(int32_t r) { return r >= 20 && r <= 500; }
+} // namespace
+
+ComPtr<IEventParams> CAimingAttr::event()
+{
+    Lock lock(mutex_);
+    return event_;
+}
+
+HRESULT CAimingAttr::get_Value(const QString& key, Variant* out)
+{
+    if (!out)
+        return E_POINTER;
+    Lock lock(mutex_);
+    return values_.get(key, out);
+}
+
+HRESULT CAimingAttr::put_Value(const QString& key, const Variant& value)
+{
+    Lock lock(mutex_);
+    Variant before;
+    values_.get(key, &before);
+    HRESULT hr = values_.put(key, value);
+    if (SUCCEEDED(hr) && !(before == value))
+        modified_ = true;
+    return hr;
+}
+
+HRESULT CAimingAttr::putref_Value(const QString& key, const Variant& value)
+{
+    return put_Value(key, value);
+}
+
+HRESULT CAimingAttr::get_FCoefficient(int32_t* out)
+{
+    if (!out)
+        return E_POINTER;
+    Lock lock(mutex_);
+    *out = fCoefficient_;
+    return S_OK;
+}
+
+HRESULT CAimingAttr::put_FCoefficient(int32_t value)
+{
+    Lock lock(mutex_);
+    if (value != fCoefficient_) {
+        fCoefficient_ = value;
+        modified_ = true;
+    }
+    return S_OK;
+}
+
+HRESULT CAimingAttr::get_Event(IEventParams** out)
+{
+    if (badInterfaceOut(out))
+        return E_POINTER;
+    Lock lock(mutex_);
+    if (!event_)
+        return E_UNEXPECTED;
+    return event_.copyTo(out);
+}
+
+HRESULT CAimingAttr::put_Event(IEventParams* value)
+{
+    if (!value)
+        return E_INVALIDARG;
+    Lock lock(mutex_);
+    event_ = value;
+    modified_ = true;
+    return S_OK;
+}
+
+HRESULT CAimingAttr::get_Match(VARIANT_BOOL* out)
+{
+    if (!out)
+        return E_POINTER;
+    Lock lock(mutex_);
+    *out = vbool(match_);
+    return S_OK;
+}
+
+HRESULT CAimingAttr::put_Match(VARIANT_BOOL value)
+{
+    Lock lock(mutex_);
+    bool match = value == VARIANT_TRUE;
+    if (match != match_) {
+        match_ = match;
+        modified_ = true;
+    }
+    return S_OK;
+}
+
+HRESULT CAimingAttr::get_SampleRate(int32_t* out)
+{
+    if (!out)
+        return E_POINTER;
+    Lock lock(mutex_);
+    *out = sampleRate_;
+    return S_OK;
+}
+
+HRESULT CAimingAttr::put_SampleRate(int32_t value)
+{
+    if (!validRate(value))
+        return E_INVALIDARG;
+    Lock lock(mutex_);
+    if (sampleRate_ != 0)
+        return E_UNEXPECTED;
+    sampleRate_ = value;
+    modified_ = true;
+    return S_OK;
+}
+
+HRESULT CAimingAttr::get_EnterTime(DATE* out)
+{
+    if (!out)
+        return E_POINTER;
+    Lock lock(mutex_);
+    *out = enterTime_;
+    return S_OK;
+}
+
+HRESULT CAimingAttr::put_EnterTime(DATE value)
+{
+    Lock lock(mutex_);
+    if (value != enterTime_) {
+        enterTime_ = value;
+        modified_ = true;
+    }
+    return S_OK;
+}
+
+HRESULT CAimingAttr::get_StartTime(DATE* out)
+{
+    if (!out)
+        return E_POINTER;
+    Lock lock(mutex_);
+    *out = startTime_;
+    return S_OK;
+}
+
+HRESULT CAimingAttr::put_StartTime(DATE value)
+{
+    Lock lock(mutex_);
+    if (value != startTime_) {
+        startTime_ = value;
+        modified_ = true;
+    }
+    return S_OK;
+}
+
+HRESULT CAimingAttr::get_UseRealBreaches(VARIANT_BOOL* out)
+{
+    if (!out)
+        return E_POINTER;
+    Lock lock(mutex_);
+    *out = vbool(useRealBreaches_);
+    return S_OK;
+}
+
+HRESULT CAimingAttr::put_UseRealBreaches(VARIANT_BOOL value)
+{
+    Lock lock(mutex_);
+    bool use = value == VARIANT_TRUE;
+    if (use != useRealBreaches_) {
+        useRealBreaches_ = use;
+        modified_ = true;
+    }
+    return S_OK;
+}
+
+HRESULT CAimingAttr::get_SubTarget(int32_t* out)
+{
+    if (!out)
+        return E_POINTER;
+    Lock lock(mutex_);
+    *out = subTarget_;
+    return S_OK;
+}
+
+HRESULT CAimingAttr::put_SubTarget(int32_t value)
+{
+    Lock lock(mutex_);
+    subTarget_ = value;
+    return S_OK;
+}
+
+HRESULT CAimingAttr::GetClassID(CLSID* out)
+{
+    if (!out)
+        return E_POINTER;
+    *out = clsid;
+    return S_OK;
+}
+
+HRESULT CAimingAttr::IsDirty()
+{
+    Lock lock(mutex_);
+    return modified_ ? S_OK : S_FALSE;
+}
+
+HRESULT CAimingAttr::GetSizeMax(uint64_t*)
+{
+    return E_NOTIMPL;
+}
+
+HRESULT CAimingAttr::InitNew()
+{
+    return S_OK;
+}
+
+HRESULT CAimingAttr::InterfaceSupportsErrorInfo(const IID& iid)
+{
+    return supportsErrorInfo(iid, IAimingAttr::iid);
+}
+
+HRESULT CAimingAttr::Save(IStream* stream, BOOL clearDirty)
+{
+    if (!stream)
+        return E_POINTER;
+    Lock lock(mutex_);
+    // The event is stored by name, so attributes without one cannot be stored.
+    if (!event_)
+        return E_UNEXPECTED;
+    QString shortName;
+    if (FAILED(event_->get_ShortName(&shortName)))
+        return E_FAIL;
+    using kavro::writeValue;
+    if (FAILED(writeValue<int32_t>(stream, kCurrentVersion)) || FAILED(kavro::writeBstr(stream, shortName))
+        || FAILED(writeValue(stream, startTime_)) || FAILED(writeValue(stream, enterTime_))
+        || FAILED(writeValue(stream, sampleRate_)) || FAILED(writeValue(stream, fCoefficient_))
+        || FAILED(writeValue<uint8_t>(stream, match_ ? 1 : 0)) || FAILED(writeValue(stream, subTarget_))
+        || FAILED(values_.write(stream)))
+        return E_FAIL;
+    if (clearDirty)
+        modified_ = false;
+    return S_OK;
+}
+
+HRESULT CAimingAttr::Load(IStream* stream)
+{
+    if (!stream)
+        return E_POINTER;
+    using kavro::readValue;
+    int32_t version = 0;
+    QString shortName, ignoredText;
+    DATE startTime = 0, enterTime = 0;
+    int32_t sampleRate = 0, fCoefficient = 0, subTarget = 1;
+    bool match = true;
+    kavro::ValueBag values;
+    if (FAILED(kavro::readVersion(stream, kCurrentVersion, &version)) || version < 1
+        || FAILED(kavro::readBstr(stream, &shortName))
+        || (version == 1 && FAILED(kavro::readBstr(stream, &ignoredText)))
+        || FAILED(readValue(stream, &startTime)) || FAILED(readValue(stream, &enterTime))
+        || FAILED(readValue(stream, &sampleRate)) || FAILED(readValue(stream, &fCoefficient)))
+        return E_FAIL;
+    if (version == 1) {
+        int32_t match32 = 0, ignored[2];
+        if (FAILED(readValue(stream, &match32)) || FAILED(readValue(stream, &ignored)))
+            return E_FAIL;
+        match = match32 == 1;
+    } else {
+        uint8_t match8 = 0;
+        if (FAILED(readValue(stream, &match8)) || (version >= 3 && FAILED(readValue(stream, &subTarget)))
+            || FAILED(values.read(stream)))
+            return E_FAIL;
+        match = match8 != 0;
+    }
+    // A trace cannot be sized or timed with a rate outside the range the put accepts.
+    if (!validRate(sampleRate))
+        return E_FAIL;
+
+    ComPtr<IEventManager> manager;
+    ComPtr<IEventParams> event;
+    if (FAILED(eventManager(&manager)) || !manager
+        || manager->FindByShortName(shortName, event.put()) != S_OK || !event)
+        return E_FAIL;
+
+    Lock lock(mutex_);
+    event_ = event;
+    startTime_ = startTime;
+    enterTime_ = enterTime;
+    sampleRate_ = sampleRate;
+    fCoefficient_ = fCoefficient;
+    match_ = match;
+    subTarget_ = subTarget;
+    useRealBreaches_ = false;
+    values_ = std::move(values);
+    modified_ = false;
+    return S_OK;
+}
+
+} // namespace kavrodoc

@@ -1,0 +1,93 @@
+#pragma once
+// The sampled aiming points of one aiming, with named per-sample user-data channels. While
+// recording, a sliding window keeps the last MaxTimeBeforeShot seconds; a finished trace is
+// read-only and narrowed to 16-bit storage where the values allow.
+#include "kavrodoc.h"
+#include "com/persist.h"
+#include "sample_array.h"
+
+#include <mutex>
+#include <vector>
+
+namespace kavrodoc {
+
+class CAimingTrace final
+    : public ComObject<CAimingTrace, IAimingTrace, IPersistStreamInit, ISupportErrorInfo> {
+public:
+    static constexpr Guid clsid = CLSID_AimingTrace;
+    static constexpr int32_t kCurrentVersion = 4;
+
+    // IAimingTrace
+    HRESULT get_Valid(VARIANT_BOOL* out) override;
+    HRESULT get_Count(int32_t* out) override;
+    HRESULT get_First(int32_t* out) override;
+    HRESULT get_Last(int32_t* out) override;
+    HRESULT get_Attr(IAimingAttr** out) override;
+    HRESULT get_x(int32_t index, float* out) override;
+    HRESULT get_y(int32_t index, float* out) override;
+    HRESULT get_MaxTimeBeforeShot(float* out) override;
+    HRESULT put_MaxTimeBeforeShot(float value) override;
+    HRESULT Add(float x, float y) override;
+    HRESULT Index2Sec(int32_t nIndex, float* out) override;
+    HRESULT Sec2Index(float seconds, int32_t* out) override;
+    HRESULT get_ReadOnly(VARIANT_BOOL* out) override;
+    HRESULT put_ReadOnly(VARIANT_BOOL value) override;
+    HRESULT put_WrapEnabled(VARIANT_BOOL value) override;
+    HRESULT ValidCoordinate(int32_t index, VARIANT_BOOL* out) override;
+    HRESULT AddInvalid() override;
+    HRESULT AddUserData(const QString& name, int32_t* dataIndex) override;
+    HRESULT GetUserData(const QString& name, int32_t* dataIndex) override;
+    HRESULT get_UserData(int32_t dataIndex, int32_t index, int32_t* out) override;
+    HRESULT put_UserData(int32_t dataIndex, int32_t index, int32_t value) override;
+    HRESULT _Add(int32_t x, int32_t y) override;
+    HRESULT _GetPoint(int32_t nIndex, int32_t* x, int32_t* y) override;
+    HRESULT RemoveUserData(const QString& name) override;
+
+    // IPersistStreamInit
+    HRESULT GetClassID(CLSID* out) override;
+    HRESULT IsDirty() override;
+    HRESULT Load(IStream* stream) override;
+    HRESULT Save(IStream* stream, BOOL clearDirty) override;
+    HRESULT GetSizeMax(uint64_t* size) override;
+    HRESULT InitNew() override;
+
+    HRESULT InterfaceSupportsErrorInfo(const IID& iid) override;
+
+    // The aiming gives its trace the attribute object it shares with it.
+    void setAttr(IAimingAttr* attr);
+    ComPtr<IAimingAttr> attr();
+    // The lock that ranges and shots may hold while they read several samples in a row.
+    std::recursive_mutex& mutex() { return mutex_; }
+    bool wrapEnabled();
+
+private:
+    struct UserChannel {
+        SampleArray values;
+        QString name;
+    };
+
+    bool inRange(int32_t index) const;
+    size_t position(int32_t index) const { return size_t(start_) + size_t(index - first_); }
+    HRESULT sampleRate(int32_t* rate);
+    HRESULT addSample(int32_t x, int32_t y);
+    void packToFront(size_t newCapacity);
+    void cutToCount();
+    HRESULT saveChannel(IStream* stream, const SampleArray& a) const;
+    HRESULT loadBody(IStream* stream, int32_t version, int32_t count);
+
+    std::recursive_mutex mutex_;
+    SampleArray x_, y_;
+    size_t capacity_ = 0;
+    bool readOnly_ = false;
+    bool wrapEnabled_ = true;
+    int32_t start_ = 0;
+    int32_t first_ = 0;
+    int32_t count_ = 0;
+    float maxTimeBeforeShot_ = 5.0f;
+    bool channelNarrowingPending_ = false;
+    std::vector<UserChannel> channels_;
+    ComPtr<IAimingAttr> attr_;
+    bool modified_ = false;
+};
+
+} // namespace kavrodoc

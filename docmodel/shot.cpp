@@ -1,0 +1,461 @@
+#include "shot.h"
+
+#include "breach_filter.h"
+#include "com/classregistry.h"
+#include "object_helpers.h"
+#include "storage/stream/stream_forms.h"
+
+#include <bit>
+#include <cmath>
+
+namespace kavrodoc {
+
+KAVRO_REGISTER_CLASS(CShot, ProgId_Shot);
+
+namespace {
+const QString kMicrophonePhase = QStringLiteral("_microphone_phase");
+} // namespace
+
+void CShot::bind(IAimingAttr* attr, IAimingTrace* trace)
+{
+    Lock lock(mutex_);
+    attr_ = attr;
+    trace_ = trace;
+    breachCached_ = false;
+}
+
+void CShot::setTraceIndex(int32_t index)
+{
+    Lock lock(mutex_);
+    traceIndex_ = index;
+}
+
+void CShot::setMissed(bool missed)
+{
+    Lock lock(mutex_);
+    missed_ = missed;
+}
+
+void CShot::setMicrophonePhase(double phase)
+{
+    Lock lock(mutex_);
+    if (std::isnan(phase))
+        values_.put(kMicrophonePhase, Variant());
+    else
+        values_.put(kMicrophonePhase, Variant(phase));
+}
+
+ComPtr<IAimingAttr> CShot::attr()
+{
+    Lock lock(mutex_);
+    return attr_;
+}
+
+ComPtr<IAimingTrace> CShot::trace()
+{
+    Lock lock(mutex_);
+    return trace_;
+}
+
+int32_t CShot::traceIndex()
+{
+    Lock lock(mutex_);
+    return traceIndex_;
+}
+
+bool CShot::missed()
+{
+    Lock lock(mutex_);
+    return missed_;
+}
+
+HRESULT CShot::get_Value(const QString& key, Variant* out)
+{
+    if (!out)
+        return E_POINTER;
+    Lock lock(mutex_);
+    return values_.get(key, out);
+}
+
+HRESULT CShot::put_Value(const QString& key, const Variant& value)
+{
+    Lock lock(mutex_);
+    bool had = values_.contains(key);
+    HRESULT hr = values_.put(key, value);
+    if (SUCCEEDED(hr) && (!value.isEmpty() || had))
+        modified_ = true;
+    return hr;
+}
+
+HRESULT CShot::putref_Value(const QString& key, const Variant& value)
+{
+    return put_Value(key, value);
+}
+
+HRESULT CShot::eventAndSubTarget(ComPtr<IEventParams>* event, int32_t* subTarget)
+{
+    if (!attr_ || FAILED(attr_->get_Event(event->put())) || !*event
+        || FAILED(attr_->get_SubTarget(subTarget)))
+        return E_FAIL;
+    return S_OK;
+}
+
+HRESULT CShot::get_Result(float* out)
+{
+    if (!out)
+        return E_POINTER;
+    Lock lock(mutex_);
+    *out = 0;
+    if (missed_)
+        return S_OK;
+    ComPtr<IEventParams> event;
+    int32_t subTarget = 1;
+    float x, y;
+    if (FAILED(eventAndSubTarget(&event, &subTarget)) || FAILED(breachLocked(&x, &y)))
+        return E_FAIL;
+    float score = 0;
+    HRESULT hr = event->GetBreachScore(x, y, subTarget, &score);
+    if (FAILED(hr))
+        return hr;
+    *out = score;
+    return S_OK;
+}
+
+HRESULT CShot::get_BreachX(float* out)
+{
+    if (!out)
+        return E_POINTER;
+    float y;
+    return Breach(out, &y);
+}
+
+HRESULT CShot::get_BreachY(float* out)
+{
+    if (!out)
+        return E_POINTER;
+    float x;
+    return Breach(&x, out);
+}
+
+HRESULT CShot::get_ShotTime(DATE* out)
+{
+    if (!out)
+        return E_POINTER;
+    Lock lock(mutex_);
+    *out = shotTime_;
+    return S_OK;
+}
+
+HRESULT CShot::put_ShotTime(DATE value)
+{
+    Lock lock(mutex_);
+    if (value != shotTime_) {
+        shotTime_ = value;
+        modified_ = true;
+    }
+    return S_OK;
+}
+
+HRESULT CShot::get_Missed(VARIANT_BOOL* out)
+{
+    if (!out)
+        return E_POINTER;
+    Lock lock(mutex_);
+    *out = vbool(missed_);
+    return S_OK;
+}
+
+HRESULT CShot::get_Attr(IAimingAttr** out)
+{
+    if (badInterfaceOut(out))
+        return E_POINTER;
+    Lock lock(mutex_);
+    return attr_.copyTo(out);
+}
+
+HRESULT CShot::get_TraceIndex(int32_t* out)
+{
+    if (!out)
+        return E_POINTER;
+    Lock lock(mutex_);
+    *out = traceIndex_;
+    return S_OK;
+}
+
+HRESULT CShot::Breach(float* x, float* y)
+{
+    if (!x || !y)
+        return E_POINTER;
+    Lock lock(mutex_);
+    return breachLocked(x, y);
+}
+
+HRESULT CShot::breachLocked(float* x, float* y)
+{
+    *x = *y = 0;
+    if (missed_)
+        return S_OK;
+    if (!attr_ || !trace_)
+        return E_UNEXPECTED;
+    VARIANT_BOOL useReal = VARIANT_FALSE;
+    float bx, by;
+    if (SUCCEEDED(attr_->get_UseRealBreaches(&useReal)) && useReal && realBreachSet()) {
+        bx = realX_;
+        by = realY_;
+    } else {
+        int32_t f = 0, rate = 0;
+        if (FAILED(attr_->get_FCoefficient(&f)) || FAILED(attr_->get_SampleRate(&rate)))
+            return E_FAIL;
+        if (!breachCached_ || breachF_ != f) {
+            // The shot's own range at its trace index, relative index 0.
+            HRESULT hr = filteredBreachPoint(trace_.get(), traceIndex_, f, rate, phaseLocked(),
+                                             &breachX_, &breachY_);
+            if (FAILED(hr)) {
+                breachCached_ = false;
+                return hr;
+            }
+            breachF_ = f;
+            breachCached_ = true;
+        }
+        bx = breachX_;
+        by = breachY_;
+    }
+    *x = bx + offsetX_;
+    *y = by + offsetY_;
+    return S_OK;
+}
+
+HRESULT CShot::Range(float, float, IRange** out)
+{
+    if (badInterfaceOut(out))
+        return E_POINTER;
+    Lock lock(mutex_);
+    if (missed_)
+        return E_UNEXPECTED;
+    // TODO(ranges): a new range bound to attr_ and trace_, anchored at traceIndex_, its
+    // interval set unless both seconds are 0; (-1, 0) and (0, 0) cached once the trace is
+    // read-only in rangeBefore_ and rangeAtShot_.
+    return E_NOTIMPL;
+}
+
+HRESULT CShot::get_RealBreachX(float* out)
+{
+    if (!out)
+        return E_POINTER;
+    Lock lock(mutex_);
+    *out = realBreachSet() ? realX_ : 0;
+    return S_OK;
+}
+
+HRESULT CShot::put_RealBreachX(float value)
+{
+    Lock lock(mutex_);
+    realX_ = value;
+    return S_OK;
+}
+
+HRESULT CShot::get_RealBreachY(float* out)
+{
+    if (!out)
+        return E_POINTER;
+    Lock lock(mutex_);
+    *out = realBreachSet() ? realY_ : 0;
+    return S_OK;
+}
+
+HRESULT CShot::put_RealBreachY(float value)
+{
+    Lock lock(mutex_);
+    realY_ = value;
+    return S_OK;
+}
+
+HRESULT CShot::get_IsRealBreachValid(VARIANT_BOOL* out)
+{
+    if (!out)
+        return E_POINTER;
+    Lock lock(mutex_);
+    *out = vbool(realBreachSet());
+    return S_OK;
+}
+
+HRESULT CShot::get_OffsetX(float* out)
+{
+    if (!out)
+        return E_POINTER;
+    Lock lock(mutex_);
+    *out = offsetX_;
+    return S_OK;
+}
+
+HRESULT CShot::put_OffsetX(float value)
+{
+    Lock lock(mutex_);
+    offsetX_ = value;
+    return S_OK;
+}
+
+HRESULT CShot::get_OffsetY(float* out)
+{
+    if (!out)
+        return E_POINTER;
+    Lock lock(mutex_);
+    *out = offsetY_;
+    return S_OK;
+}
+
+HRESULT CShot::put_OffsetY(float value)
+{
+    Lock lock(mutex_);
+    offsetY_ = value;
+    return S_OK;
+}
+
+HRESULT CShot::get_Hidden(VARIANT_BOOL* out)
+{
+    if (!out)
+        return E_POINTER;
+    Lock lock(mutex_);
+    *out = vbool(hidden_);
+    return S_OK;
+}
+
+HRESULT CShot::put_Hidden(VARIANT_BOOL value)
+{
+    Lock lock(mutex_);
+    hidden_ = value == VARIANT_TRUE;
+    return S_OK;
+}
+
+HRESULT CShot::get_AreaIndex(int32_t* out)
+{
+    if (!out)
+        return E_POINTER;
+    Lock lock(mutex_);
+    *out = -1;
+    if (missed_)
+        return S_OK;
+    ComPtr<IEventParams> event;
+    int32_t subTarget = 1, area = -1;
+    float x, y, cx, cy;
+    if (FAILED(eventAndSubTarget(&event, &subTarget)) || FAILED(breachLocked(&x, &y))
+        || FAILED(event->GetPointArea(x, y, subTarget, &area, &cx, &cy)))
+        return E_FAIL;
+    *out = area;
+    return S_OK;
+}
+
+HRESULT CShot::get_Trace(IAimingTrace** out)
+{
+    if (badInterfaceOut(out))
+        return E_POINTER;
+    Lock lock(mutex_);
+    return trace_.copyTo(out);
+}
+
+double CShot::phaseLocked() const
+{
+    Variant v;
+    values_.get(kMicrophonePhase, &v);
+    if (v.vt() == VT_R8)
+        return v.r8();
+    return std::bit_cast<double>(~uint64_t(0)); // a NaN with every bit set: no phase
+}
+
+HRESULT CShot::get_microphonePhase(double* out)
+{
+    if (!out)
+        return E_POINTER;
+    Lock lock(mutex_);
+    *out = phaseLocked();
+    return S_OK;
+}
+
+HRESULT CShot::GetClassID(CLSID* out)
+{
+    if (!out)
+        return E_POINTER;
+    *out = clsid;
+    return S_OK;
+}
+
+HRESULT CShot::IsDirty()
+{
+    Lock lock(mutex_);
+    return modified_ ? S_OK : S_FALSE;
+}
+
+HRESULT CShot::GetSizeMax(uint64_t*)
+{
+    return E_NOTIMPL;
+}
+
+HRESULT CShot::InitNew()
+{
+    return S_OK;
+}
+
+HRESULT CShot::InterfaceSupportsErrorInfo(const IID& iid)
+{
+    return supportsErrorInfo(iid, IShot::iid);
+}
+
+HRESULT CShot::Save(IStream* stream, BOOL clearDirty)
+{
+    if (!stream)
+        return E_POINTER;
+    Lock lock(mutex_);
+    using kavro::writeValue;
+    if (FAILED(writeValue<int32_t>(stream, kCurrentVersion))
+        || FAILED(writeValue<uint8_t>(stream, missed_ ? 1 : 0))
+        || FAILED(writeValue<uint8_t>(stream, hidden_ ? 1 : 0)) || FAILED(writeValue(stream, traceIndex_))
+        || FAILED(writeValue(stream, shotTime_)) || FAILED(values_.write(stream)))
+        return E_FAIL;
+    if (clearDirty)
+        modified_ = false;
+    return S_OK;
+}
+
+HRESULT CShot::Load(IStream* stream)
+{
+    if (!stream)
+        return E_POINTER;
+    Lock lock(mutex_);
+    offsetX_ = offsetY_ = 0;
+    hidden_ = false;
+    breachCached_ = false;
+
+    using kavro::readValue;
+    int32_t version = 0, traceIndex = 0;
+    bool missed = false, hidden = false;
+    DATE shotTime = 0;
+    kavro::ValueBag values;
+    if (FAILED(kavro::readVersion(stream, kCurrentVersion, &version)) || version < 1)
+        return E_FAIL;
+    if (version == 1) {
+        int32_t missed32 = 0;
+        if (FAILED(readValue(stream, &missed32)))
+            return E_FAIL;
+        missed = missed32 == 1;
+    } else {
+        uint8_t missed8 = 0;
+        if (FAILED(readValue(stream, &missed8)))
+            return E_FAIL;
+        missed = missed8 == 1;
+    }
+    uint8_t hidden8 = 0;
+    if ((version >= 3 && FAILED(readValue(stream, &hidden8))) || FAILED(readValue(stream, &traceIndex))
+        || FAILED(readValue(stream, &shotTime)) || (version >= 2 && FAILED(values.read(stream))))
+        return E_FAIL;
+    hidden = hidden8 != 0;
+
+    missed_ = missed;
+    hidden_ = hidden;
+    traceIndex_ = traceIndex;
+    shotTime_ = shotTime;
+    values_ = std::move(values);
+    modified_ = false;
+    return S_OK;
+}
+
+} // namespace kavrodoc

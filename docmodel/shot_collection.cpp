@@ -1,0 +1,213 @@
+#include "shot_collection.h"
+
+#include "com/classregistry.h"
+#include "com/enumvariant.h"
+#include "object_helpers.h"
+
+#include <algorithm>
+
+namespace kavrodoc {
+
+KAVRO_REGISTER_CLASS(CShotCollection, ProgId_ShotCollection);
+
+namespace {
+
+ComPtr<IEventParams> eventOf(IShot* shot)
+{
+    ComPtr<IAimingAttr> attr;
+    ComPtr<IEventParams> event;
+    if (SUCCEEDED(shot->get_Attr(attr.put())) && attr)
+        attr->get_Event(event.put());
+    return event;
+}
+
+bool isMatch(IShot* shot)
+{
+    ComPtr<IAimingAttr> attr;
+    VARIANT_BOOL match = VARIANT_FALSE;
+    return SUCCEEDED(shot->get_Attr(attr.put())) && attr && SUCCEEDED(attr->get_Match(&match))
+        && match == VARIANT_TRUE;
+}
+
+bool isSighting(IShot* shot)
+{
+    ComPtr<IAimingAttr> attr;
+    VARIANT_BOOL match = VARIANT_TRUE;
+    return SUCCEEDED(shot->get_Attr(attr.put())) && attr && SUCCEEDED(attr->get_Match(&match))
+        && match == VARIANT_FALSE;
+}
+
+} // namespace
+
+ComPtr<CShotCollection> CShotCollection::withEvent(IEventParams* event)
+{
+    auto c = create();
+    c->event_ = event;
+    return c;
+}
+
+std::vector<ComPtr<IShot>> CShotCollection::shots()
+{
+    Lock lock(mutex_);
+    return shots_;
+}
+
+ComPtr<IEventParams> CShotCollection::event()
+{
+    Lock lock(mutex_);
+    return event_;
+}
+
+HRESULT CShotCollection::get_Item(int32_t nShot, IShot** out)
+{
+    if (badInterfaceOut(out))
+        return E_POINTER;
+    Lock lock(mutex_);
+    if (nShot < 1 || size_t(nShot) > shots_.size())
+        return E_INVALIDARG;
+    return shots_[size_t(nShot) - 1].copyTo(out);
+}
+
+HRESULT CShotCollection::get_Count(int32_t* out)
+{
+    if (!out)
+        return E_POINTER;
+    Lock lock(mutex_);
+    *out = int32_t(shots_.size());
+    return S_OK;
+}
+
+HRESULT CShotCollection::get_Result(float* out)
+{
+    if (!out)
+        return E_POINTER;
+    Lock lock(mutex_);
+    float sum = 0;
+    for (const auto& shot : shots_) {
+        float r = 0;
+        shot->get_Result(&r); // a shot that cannot be scored counts 0
+        sum += r;
+    }
+    *out = sum;
+    return S_OK;
+}
+
+HRESULT CShotCollection::get_AverageResult(float* out)
+{
+    if (!out)
+        return E_POINTER;
+    Lock lock(mutex_);
+    float sum = 0;
+    get_Result(&sum);
+    *out = shots_.empty() ? 0.0f : sum / float(shots_.size());
+    return S_OK;
+}
+
+// Without an event, or with an event that gives no usable size, a series has ten shots.
+int32_t CShotCollection::shotsPerSerieLocked()
+{
+    int32_t s = 0;
+    if (!event_ || FAILED(event_->get_MaxShotsPerSerie(&s)) || s < 1)
+        s = 10;
+    return s;
+}
+
+HRESULT CShotCollection::get_SerieCount(int32_t* out)
+{
+    if (!out)
+        return E_POINTER;
+    Lock lock(mutex_);
+    int64_t s = shotsPerSerieLocked();
+    *out = int32_t((int64_t(shots_.size()) + s - 1) / s);
+    return S_OK;
+}
+
+HRESULT CShotCollection::Serie(int32_t nSerie, IShotCollection** out)
+{
+    if (badInterfaceOut(out))
+        return E_POINTER;
+    if (nSerie < 1)
+        return E_INVALIDARG;
+    Lock lock(mutex_);
+    int64_t s = shotsPerSerieLocked();
+    auto serie = withEvent(event_.get());
+    int64_t from = (int64_t(nSerie) - 1) * s; // 0-based
+    int64_t to = std::min<int64_t>(int64_t(nSerie) * s, int64_t(shots_.size()));
+    for (int64_t i = from; i < to; ++i)
+        serie->shots_.push_back(shots_[size_t(i)]);
+    return queryOut(serie.get(), out);
+}
+
+HRESULT CShotCollection::Add(IShot* shot)
+{
+    if (!shot)
+        return E_INVALIDARG;
+    Lock lock(mutex_);
+    ComPtr<IEventParams> shotEvent = eventOf(shot);
+    if (event_ && !sameObject(event_.get(), shotEvent.get()))
+        return E_INVALIDARG;
+    for (const auto& held : shots_) {
+        if (sameObject(held.get(), shot))
+            return S_OK;
+    }
+    shots_.push_back(shot);
+    if (!event_)
+        event_ = shotEvent;
+    return S_OK;
+}
+
+HRESULT CShotCollection::subset(bool (*keep)(IShot*), IShotCollection** out)
+{
+    if (badInterfaceOut(out))
+        return E_POINTER;
+    Lock lock(mutex_);
+    auto part = withEvent(event_.get());
+    for (const auto& shot : shots_) {
+        if (keep(shot.get()))
+            part->shots_.push_back(shot);
+    }
+    return queryOut(part.get(), out);
+}
+
+HRESULT CShotCollection::Sighting(IShotCollection** out)
+{
+    return subset(&isSighting, out);
+}
+
+HRESULT CShotCollection::Match(IShotCollection** out)
+{
+    return subset(&isMatch, out);
+}
+
+HRESULT CShotCollection::Range(float, float, IRangeCollection** out)
+{
+    if (badInterfaceOut(out))
+        return E_POINTER;
+    // TODO(ranges): a new range collection with event_, holding Range(first, last) of every
+    // shot that is not missed, in order; a failure to add gives E_FAIL.
+    return E_NOTIMPL;
+}
+
+HRESULT CShotCollection::get_Event(IEventParams** out)
+{
+    if (badInterfaceOut(out))
+        return E_POINTER;
+    Lock lock(mutex_);
+    return event_.copyTo(out);
+}
+
+HRESULT CShotCollection::get__NewEnum(IUnknown** out)
+{
+    if (badInterfaceOut(out))
+        return E_POINTER;
+    Lock lock(mutex_);
+    auto e = kavro::VariantEnumerator::ofObjects(shots_);
+    return queryOut(e.get(), out);
+}
+
+HRESULT CShotCollection::InterfaceSupportsErrorInfo(const IID& iid)
+{
+    return supportsErrorInfo(iid, IShotCollection::iid);
+}
+
+} // namespace kavrodoc

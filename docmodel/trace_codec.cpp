@@ -1,0 +1,357 @@
+#include "trace_codec.h"
+
+#include "storage/stream/stream_io.h"
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+
+namespace kavrodoc {
+namespace {
+
+constexpr uint8_t kInvalid = 0, kByte = 1, kShort = 2, kLong = 3;
+
+int32_t wrappingSub(int32_t a, int32_t b)
+{
+    return static_cast<int32_t>(static_cast<uint32_t>(a) - static_cast<uint32_t>(b));
+}
+
+int32_t wrappingAdd(int32_t a, int32_t b)
+{
+    return static_cast<int32_t>(static_cast<uint32_t>(a) + static_cast<uint32_t>(b));
+}
+
+uint32_t lengthWidth(uint32_t length) { return length <= 255 ? 1 : length <= 65535 ? 2 : 4; }
+uint32_t headerCost(uint32_t length) { return 1 + lengthWidth(length); }
+uint64_t payloadBytes(uint8_t cls, uint32_t length)
+{
+    static constexpr uint32_t width[] = {0, 1, 2, 4};
+    return uint64_t(width[cls]) * length;
+}
+
+struct Run {
+    uint8_t cls;
+    uint32_t start;
+    uint32_t length;
+};
+
+// Pass 1. A valid sample right after an invalid one is stored whole: its difference from the
+// invalid marker would mean nothing to a reader, which keeps the last valid value.
+template <class T>
+void classify(const T* v, uint32_t n, uint8_t* cls)
+{
+    int32_t p = 0;
+    bool afterInvalid = false;
+    for (uint32_t i = 0; i < n; ++i) {
+        int32_t value = v[i];
+        if (value == kInvalidSample) {
+            cls[i] = kInvalid;
+            afterInvalid = true;
+            continue;
+        }
+        if (afterInvalid) {
+            cls[i] = kLong;
+        } else {
+            int64_t d = wrappingSub(value, p);
+            int64_t a = d < 0 ? -d : d;
+            cls[i] = a <= 127 ? kByte : a <= 32767 ? kShort : kLong;
+        }
+        afterInvalid = false;
+        p = value;
+    }
+}
+
+std::vector<Run> splitRuns(const uint8_t* cls, uint32_t n)
+{
+    std::vector<Run> runs;
+    for (uint32_t i = 0; i < n;) {
+        uint32_t j = i + 1;
+        while (j < n && cls[j] == cls[i])
+            ++j;
+        runs.push_back({cls[i], i, j - i});
+        i = j;
+    }
+    return runs;
+}
+
+// Pass 3: a short run between wider ones costs less widened than with a header of its own.
+void widenShortRuns(const std::vector<Run>& runs, uint8_t* cls)
+{
+    int previous = -1; // class carried from the run before
+    for (size_t r = 0; r < runs.size(); ++r) {
+        const Run& run = runs[r];
+        int c = run.cls;
+        uint64_t e = run.length, h = headerCost(run.length);
+        int nextClass = r + 1 < runs.size() ? runs[r + 1].cls : -1;
+        uint64_t hNext = r + 1 < runs.size() ? headerCost(runs[r + 1].length) : 0;
+        int widened = c;
+        if (c != previous) {
+            if (nextClass == previous) {
+                if (previous == kShort && c == kByte && e <= h + hNext)
+                    widened = kShort;
+                else if (previous == kLong && c == kByte && 3 * e <= h + hNext)
+                    widened = kLong;
+                else if (previous == kLong && c == kShort && 2 * e <= h + hNext)
+                    widened = kLong;
+            } else {
+                if (previous == kShort && c == kByte && e <= h)
+                    widened = kShort;
+                else if (previous == kLong && c == kShort && 2 * e <= h)
+                    widened = kLong;
+            }
+            if (widened != c)
+                std::memset(cls + run.start, widened, run.length);
+            previous = widened;
+        }
+    }
+}
+
+// Collects emitted bytes either into one buffer of the final size or, when that could not be
+// had, in small pieces written straight to the stream.
+class Sink {
+public:
+    explicit Sink(uint8_t* buffer) : out_(buffer) {}
+    explicit Sink(IStream* stream) : stream_(stream), out_(piece_) {}
+
+    void put(const void* bytes, size_t size)
+    {
+        const uint8_t* b = static_cast<const uint8_t*>(bytes);
+        if (!stream_) {
+            std::memcpy(out_, b, size);
+            out_ += size;
+            return;
+        }
+        while (size && ok_) {
+            size_t room = sizeof(piece_) - size_t(out_ - piece_);
+            size_t take = std::min(room, size);
+            std::memcpy(out_, b, take);
+            out_ += take;
+            b += take;
+            size -= take;
+            if (out_ == piece_ + sizeof(piece_))
+                flush();
+        }
+    }
+    void put8(uint8_t v) { put(&v, 1); }
+    bool finish()
+    {
+        if (stream_)
+            flush();
+        return ok_;
+    }
+
+private:
+    void flush()
+    {
+        if (ok_ && out_ != piece_)
+            ok_ = SUCCEEDED(kavro::writeAll(stream_, piece_, uint32_t(out_ - piece_)));
+        out_ = piece_;
+    }
+
+    IStream* stream_ = nullptr;
+    uint8_t* out_;
+    uint8_t piece_[4096];
+    bool ok_ = true;
+};
+
+template <class T>
+void emit(const T* v, const std::vector<Run>& runs, Sink& sink)
+{
+    int32_t p = 0;
+    for (const Run& run : runs) {
+        uint32_t w = lengthWidth(run.length);
+        sink.put8(uint8_t((w == 1 ? 0x10 : w == 2 ? 0x20 : 0x30) | run.cls));
+        sink.put(&run.length, w); // little-endian machines only, as every stored form
+        const T* s = v + run.start;
+        switch (run.cls) {
+        case kInvalid:
+            break;
+        case kByte:
+            for (uint32_t i = 0; i < run.length; ++i) {
+                sink.put8(uint8_t(int8_t(wrappingSub(s[i], p))));
+                p = s[i];
+            }
+            break;
+        case kShort:
+            for (uint32_t i = 0; i < run.length; ++i) {
+                int16_t d = int16_t(wrappingSub(s[i], p));
+                sink.put(&d, 2);
+                p = s[i];
+            }
+            break;
+        default:
+            for (uint32_t i = 0; i < run.length; ++i) {
+                int32_t value = s[i];
+                sink.put(&value, 4);
+            }
+            p = s[run.length - 1];
+            break;
+        }
+    }
+}
+
+// Passes 1 to 4: the final runs and their coded size.
+template <class T>
+bool planRuns(const T* v, uint32_t n, std::vector<Run>* runs, uint64_t* size)
+{
+    try {
+        std::vector<uint8_t> cls(n);
+        classify(v, n, cls.data());
+        widenShortRuns(splitRuns(cls.data(), n), cls.data());
+        *runs = splitRuns(cls.data(), n);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    uint64_t total = 0;
+    for (const Run& run : *runs)
+        total += 1 + lengthWidth(run.length) + payloadBytes(run.cls, run.length);
+    *size = total;
+    return true;
+}
+
+// Decoding over any byte source: a stream, or bytes in memory.
+struct MemorySource {
+    const uint8_t* data;
+    size_t size;
+    size_t pos = 0;
+    bool read(void* out, size_t cb)
+    {
+        if (size - pos < cb)
+            return false;
+        std::memcpy(out, data + pos, cb);
+        pos += cb;
+        return true;
+    }
+    bool has(uint64_t cb) const { return size - pos >= cb; }
+};
+
+struct StreamSource {
+    IStream* stream;
+    bool read(void* out, size_t cb) { return SUCCEEDED(kavro::readExact(stream, out, uint32_t(cb))); }
+    bool has(uint64_t cb) const { return kavro::fitsInStream(stream, cb, 1); }
+};
+
+template <class Source>
+HRESULT decode(Source& src, int32_t* values, uint32_t n)
+{
+    int32_t p = 0;
+    uint64_t k = 0;
+    uint8_t buffer[4096];
+    while (k < n) {
+        uint8_t header = 0;
+        if (!src.read(&header, 1))
+            return E_FAIL;
+        uint32_t width = header >> 4 == 1 ? 1 : header >> 4 == 2 ? 2 : header >> 4 == 3 ? 4 : 0;
+        uint8_t cls = header & 0x0F;
+        if (!width || cls > kLong)
+            return E_FAIL;
+        uint32_t length = 0;
+        if (!src.read(&length, width))
+            return E_FAIL;
+        if (k + length > n)
+            return E_FAIL;
+        // The payload must be there before it is decoded into the caller's array.
+        if (!src.has(payloadBytes(cls, length)))
+            return E_FAIL;
+        int32_t* out = values + k;
+        k += length;
+        if (cls == kInvalid) {
+            std::fill(out, out + length, kInvalidSample);
+            continue;
+        }
+        uint32_t size = cls == kByte ? 1 : cls == kShort ? 2 : 4;
+        uint32_t perPiece = sizeof(buffer) / size;
+        for (uint32_t done = 0; done < length;) {
+            uint32_t count = std::min(perPiece, length - done);
+            if (!src.read(buffer, size_t(count) * size))
+                return E_FAIL;
+            if (cls == kByte) {
+                for (uint32_t i = 0; i < count; ++i)
+                    out[done + i] = p = wrappingAdd(p, int8_t(buffer[i]));
+            } else if (cls == kShort) {
+                for (uint32_t i = 0; i < count; ++i) {
+                    int16_t d;
+                    std::memcpy(&d, buffer + 2 * i, 2);
+                    out[done + i] = p = wrappingAdd(p, d);
+                }
+            } else {
+                std::memcpy(out + done, buffer, size_t(count) * 4);
+                p = out[done + count - 1];
+            }
+            done += count;
+        }
+    }
+    return S_OK;
+}
+
+} // namespace
+
+template <class T>
+bool encodeChannel(const T* values, uint32_t n, std::vector<uint8_t>* out)
+{
+    std::vector<Run> runs;
+    uint64_t size = 0;
+    if (!planRuns(values, n, &runs, &size))
+        return false;
+    try {
+        out->assign(size, 0);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    Sink sink(out->data());
+    emit(values, runs, sink);
+    return true;
+}
+
+template <class T>
+HRESULT writeCodedChannel(IStream* stream, const T* values, uint32_t n)
+{
+    if (!stream || (!values && n))
+        return E_POINTER;
+    std::vector<Run> runs;
+    uint64_t size = 0;
+    if (!planRuns(values, n, &runs, &size))
+        return E_FAIL;
+    std::vector<uint8_t> buffer;
+    if (size <= UINT32_MAX) {
+        try {
+            buffer.resize(size);
+        } catch (const std::bad_alloc&) {
+            buffer.clear();
+        }
+    }
+    if (buffer.size() == size) {
+        Sink sink(buffer.data());
+        emit(values, runs, sink);
+        return SUCCEEDED(kavro::writeAll(stream, buffer.data(), uint32_t(size))) ? S_OK : E_FAIL;
+    }
+    Sink sink(stream);
+    emit(values, runs, sink);
+    return sink.finish() ? S_OK : E_FAIL;
+}
+
+HRESULT readCodedChannel(IStream* stream, int32_t* values, uint32_t n)
+{
+    if (!stream || (!values && n))
+        return E_POINTER;
+    StreamSource src{stream};
+    return decode(src, values, n);
+}
+
+HRESULT decodeChannel(const uint8_t* data, size_t size, int32_t* values, uint32_t n, size_t* used)
+{
+    if ((!data && size) || (!values && n))
+        return E_POINTER;
+    MemorySource src{data, size};
+    HRESULT hr = decode(src, values, n);
+    if (used)
+        *used = src.pos;
+    return hr;
+}
+
+template bool encodeChannel<int32_t>(const int32_t*, uint32_t, std::vector<uint8_t>*);
+template bool encodeChannel<int16_t>(const int16_t*, uint32_t, std::vector<uint8_t>*);
+template HRESULT writeCodedChannel<int32_t>(IStream*, const int32_t*, uint32_t);
+template HRESULT writeCodedChannel<int16_t>(IStream*, const int16_t*, uint32_t);
+
+} // namespace kavrodoc

@@ -1,0 +1,384 @@
+// The trace: sliding window, growth, narrowing, user-data channels, its stream in every
+// version the reader accepts, and damaged streams.
+#include "aiming_attr.h"
+#include "aiming_trace.h"
+#include "storage/stream/memory_stream.h"
+#include "storage/stream/stream_forms.h"
+#include "trace_codec.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+using namespace kavrodoc;
+using kavro::MemoryStream;
+
+namespace {
+
+QByteArray hex(const char* text) { return QByteArray::fromHex(text); }
+
+ComPtr<CAimingTrace> makeTrace(int32_t rate = 200)
+{
+    auto attr = CAimingAttr::create();
+    EXPECT_EQ(attr->put_SampleRate(rate), S_OK);
+    auto trace = CAimingTrace::create();
+    trace->setAttr(attr.get());
+    return trace;
+}
+
+QByteArray saved(CAimingTrace* trace)
+{
+    auto s = MemoryStream::create();
+    EXPECT_EQ(trace->Save(s.get(), 1), S_OK);
+    return s->bytes();
+}
+
+ComPtr<CAimingTrace> loaded(const QByteArray& bytes, HRESULT expected = S_OK)
+{
+    auto trace = CAimingTrace::create();
+    auto s = MemoryStream::create(bytes);
+    EXPECT_EQ(trace->Load(s.get()), expected);
+    return trace;
+}
+
+std::vector<int32_t> xs(CAimingTrace* t)
+{
+    int32_t first = 0, last = 0;
+    t->get_First(&first);
+    t->get_Last(&last);
+    std::vector<int32_t> v;
+    for (int32_t i = first; i <= last; ++i) {
+        int32_t x, y;
+        EXPECT_EQ(t->_GetPoint(i, &x, &y), S_OK);
+        v.push_back(x);
+    }
+    return v;
+}
+
+// The stored layout of a saved trace, read back without the trace class.
+struct StoredTrace {
+    int32_t version, first, count;
+    uint8_t forms = 0;
+    std::vector<int32_t> x, y;
+    struct Channel {
+        uint8_t forms;
+        QString name;
+        std::vector<int32_t> values;
+    };
+    std::vector<Channel> channels;
+};
+
+StoredTrace parse(const QByteArray& bytes)
+{
+    StoredTrace t{};
+    auto s = MemoryStream::create(bytes);
+    kavro::readValue(s.get(), &t.version);
+    kavro::readValue(s.get(), &t.first);
+    kavro::readValue(s.get(), &t.count);
+    if (t.count <= 0)
+        return t;
+    kavro::readValue(s.get(), &t.forms);
+    t.x.resize(size_t(t.count));
+    t.y.resize(size_t(t.count));
+    EXPECT_EQ(readCodedChannel(s.get(), t.x.data(), uint32_t(t.count)), S_OK);
+    EXPECT_EQ(readCodedChannel(s.get(), t.y.data(), uint32_t(t.count)), S_OK);
+    int32_t n = 0;
+    kavro::readValue(s.get(), &n);
+    for (int32_t i = 0; i < n; ++i) {
+        StoredTrace::Channel c{};
+        kavro::readValue(s.get(), &c.forms);
+        kavro::readBstr(s.get(), &c.name);
+        c.values.resize(size_t(t.count));
+        EXPECT_EQ(readCodedChannel(s.get(), c.values.data(), uint32_t(t.count)), S_OK);
+        t.channels.push_back(std::move(c));
+    }
+    EXPECT_EQ(s->position(), uint64_t(bytes.size())) << "trailing bytes";
+    return t;
+}
+
+TEST(AimingTrace, EmptyTraceIsTwelveBytesAndLoadsReadOnly)
+{
+    auto trace = makeTrace();
+    EXPECT_EQ(saved(trace.get()), hex("04000000 00000000 00000000"));
+    auto back = loaded(hex("04000000 00000000 00000000"));
+    VARIANT_BOOL v = 0;
+    back->get_Valid(&v);
+    EXPECT_EQ(v, VARIANT_FALSE);
+    back->get_ReadOnly(&v);
+    EXPECT_EQ(v, VARIANT_TRUE);
+    int32_t last = 0;
+    back->get_Last(&last);
+    EXPECT_EQ(last, -1);
+    EXPECT_EQ(back->_Add(1, 1), E_UNEXPECTED);
+    EXPECT_EQ(back->IsDirty(), S_FALSE);
+}
+
+TEST(AimingTrace, WindowDropsTheOldestSampleAtItsLength)
+{
+    auto trace = makeTrace(200); // window 5.0 s: 1000 samples
+    for (int i = 0; i < 1000; ++i)
+        ASSERT_EQ(trace->_Add(i, -i), S_OK);
+    int32_t first = -1, count = 0;
+    trace->get_First(&first);
+    trace->get_Count(&count);
+    EXPECT_EQ(first, 0);
+    EXPECT_EQ(count, 1000);
+    ASSERT_EQ(trace->_Add(1000, -1000), S_OK);
+    trace->get_First(&first);
+    trace->get_Count(&count);
+    EXPECT_EQ(first, 1);
+    EXPECT_EQ(count, 1000);
+    int32_t x, y;
+    EXPECT_EQ(trace->_GetPoint(0, &x, &y), E_INVALIDARG);
+    EXPECT_EQ(trace->_GetPoint(1, &x, &y), S_OK);
+    EXPECT_EQ(x, 1);
+
+    // Long recording: the kept window moves to the front of its array again and again.
+    for (int i = 1001; i < 7000; ++i)
+        ASSERT_EQ(trace->_Add(i, -i), S_OK);
+    std::vector<int32_t> expected(1000);
+    for (int i = 0; i < 1000; ++i)
+        expected[size_t(i)] = 6000 + i;
+    EXPECT_EQ(xs(trace.get()), expected);
+
+    // Once the window is off the trace grows freely.
+    ASSERT_EQ(trace->put_WrapEnabled(VARIANT_FALSE), S_OK);
+    for (int i = 7000; i < 9000; ++i)
+        ASSERT_EQ(trace->_Add(i, -i), S_OK);
+    trace->get_Count(&count);
+    EXPECT_EQ(count, 3000);
+    trace->get_Last(&x);
+    EXPECT_EQ(x, 8999);
+    auto back = loaded(saved(trace.get()));
+    EXPECT_EQ(xs(back.get()), xs(trace.get()));
+    back->get_First(&first);
+    EXPECT_EQ(first, 6000);
+}
+
+TEST(AimingTrace, ShortenedWindowDoesNotTrim)
+{
+    auto trace = makeTrace(20); // 100 samples
+    for (int i = 0; i < 100; ++i)
+        trace->_Add(i, i);
+    ASSERT_EQ(trace->put_MaxTimeBeforeShot(1.0f), S_OK); // 20 samples, below Count
+    trace->_Add(100, 100);
+    int32_t count = 0;
+    trace->get_Count(&count);
+    EXPECT_EQ(count, 101);
+    EXPECT_EQ(trace->put_MaxTimeBeforeShot(0.4f), E_INVALIDARG);
+    EXPECT_EQ(trace->put_MaxTimeBeforeShot(NAN), E_INVALIDARG);
+}
+
+TEST(AimingTrace, FlagsAndArguments)
+{
+    auto trace = makeTrace();
+    EXPECT_EQ(trace->put_WrapEnabled(VARIANT_TRUE), E_INVALIDARG);
+    EXPECT_EQ(trace->put_ReadOnly(VARIANT_FALSE), S_OK);
+    ASSERT_EQ(trace->Add(0.125f, -0.375f), S_OK); // halves go to even
+    int32_t x, y;
+    ASSERT_EQ(trace->_GetPoint(0, &x, &y), S_OK);
+    EXPECT_EQ(x, 12);
+    EXPECT_EQ(y, -38);
+    EXPECT_EQ(trace->Add(NAN, 0), E_INVALIDARG);
+    EXPECT_EQ(trace->_GetPoint(0, nullptr, &y), E_POINTER);
+    float f = 0;
+    EXPECT_EQ(trace->get_x(0, &f), S_OK);
+    EXPECT_FLOAT_EQ(f, 0.12f);
+    EXPECT_EQ(trace->get_x(1, &f), E_INVALIDARG);
+    EXPECT_EQ(trace->AddInvalid(), S_OK);
+    EXPECT_EQ(trace->get_x(1, &f), S_OK);
+    EXPECT_EQ(f, float(2147483647 / 100.0));
+    VARIANT_BOOL valid = 0;
+    trace->ValidCoordinate(1, &valid);
+    EXPECT_EQ(valid, VARIANT_FALSE);
+
+    int32_t index = 0;
+    EXPECT_EQ(trace->Sec2Index(0.5f, &index), S_OK);
+    EXPECT_EQ(index, 100);
+    EXPECT_EQ(trace->Index2Sec(300, &f), S_OK);
+    EXPECT_FLOAT_EQ(f, 1.5f);
+
+    ASSERT_EQ(trace->put_ReadOnly(VARIANT_TRUE), S_OK);
+    EXPECT_EQ(trace->put_ReadOnly(VARIANT_FALSE), E_INVALIDARG);
+    EXPECT_EQ(trace->put_WrapEnabled(VARIANT_FALSE), E_INVALIDARG);
+    EXPECT_EQ(trace->_Add(0, 0), E_UNEXPECTED);
+    IAimingAttr* notNull = reinterpret_cast<IAimingAttr*>(trace.get());
+    EXPECT_EQ(trace->get_Attr(&notNull), E_POINTER);
+}
+
+TEST(AimingTrace, AddingWithoutUsableSampleRateIsRefused)
+{
+    auto trace = CAimingTrace::create();
+    EXPECT_EQ(trace->_Add(1, 1), E_UNEXPECTED);
+    trace->setAttr(CAimingAttr::create().get()); // rate not set yet
+    EXPECT_EQ(trace->_Add(1, 1), E_UNEXPECTED);
+    EXPECT_EQ(trace->AddInvalid(), E_UNEXPECTED);
+    int32_t count = -1;
+    trace->get_Count(&count);
+    EXPECT_EQ(count, 0);
+}
+
+TEST(AimingTrace, UserDataChannels)
+{
+    auto trace = makeTrace();
+    int32_t a = 0, b = 0, found = 0;
+    ASSERT_EQ(trace->AddUserData(QStringLiteral("_trigger"), &a), S_OK);
+    EXPECT_EQ(a, 1);
+    EXPECT_EQ(trace->AddUserData(QString(), &b), E_INVALIDARG);
+    EXPECT_EQ(trace->AddUserData(QStringLiteral("x"), nullptr), E_INVALIDARG);
+    for (int i = 0; i < 5; ++i)
+        trace->_Add(i, i);
+    ASSERT_EQ(trace->put_UserData(1, 3, 7), S_OK);
+    // A channel added later has zeros for the samples already kept.
+    ASSERT_EQ(trace->AddUserData(QStringLiteral("late"), &b), S_OK);
+    EXPECT_EQ(b, 2);
+    int32_t v = -1;
+    EXPECT_EQ(trace->get_UserData(2, 4, &v), S_OK);
+    EXPECT_EQ(v, 0);
+    EXPECT_EQ(trace->AddUserData(QStringLiteral("_trigger"), &found), S_OK);
+    EXPECT_EQ(found, 1);
+    EXPECT_EQ(trace->GetUserData(QStringLiteral("_Trigger"), &found), S_OK);
+    EXPECT_EQ(found, -1);
+    EXPECT_EQ(trace->get_UserData(3, 0, &v), E_INVALIDARG);
+    EXPECT_EQ(trace->get_UserData(1, 5, &v), E_INVALIDARG);
+
+    // Saving narrows the late channel; the stored forms say which channels are 16-bit.
+    ASSERT_EQ(trace->put_UserData(1, 2, 100000), S_OK);
+    StoredTrace st = parse(saved(trace.get()));
+    ASSERT_EQ(st.channels.size(), 2u);
+    EXPECT_EQ(st.channels[0].name, QStringLiteral("_trigger"));
+    EXPECT_EQ(st.channels[0].forms, 0);
+    EXPECT_EQ(st.channels[0].values, (std::vector<int32_t>{0, 0, 100000, 7, 0}));
+    EXPECT_EQ(st.channels[1].forms, 1);
+
+    EXPECT_EQ(trace->RemoveUserData(QStringLiteral("_trigger")), S_OK);
+    EXPECT_EQ(trace->GetUserData(QStringLiteral("late"), &found), S_OK);
+    EXPECT_EQ(found, 1);
+    EXPECT_EQ(trace->RemoveUserData(QStringLiteral("none")), S_OK);
+    EXPECT_EQ(trace->RemoveUserData(QString()), E_INVALIDARG);
+}
+
+TEST(AimingTrace, NarrowingKeepsChannelsWithInvalidSamplesWide)
+{
+    auto trace = makeTrace();
+    int32_t ch = 0;
+    trace->AddUserData(QStringLiteral("u"), &ch);
+    trace->_Add(100, 200);
+    trace->AddInvalid();
+    trace->_Add(-300, 32767);
+    trace->put_UserData(ch, 1, kInvalidSample);
+    ASSERT_EQ(trace->put_ReadOnly(VARIANT_TRUE), S_OK);
+    StoredTrace st = parse(saved(trace.get()));
+    EXPECT_EQ(st.forms, 0) << "x and y hold an invalid sample";
+    ASSERT_EQ(st.channels.size(), 1u);
+    EXPECT_EQ(st.channels[0].forms, 0);
+    EXPECT_EQ(st.x, (std::vector<int32_t>{100, kInvalidSample, -300}));
+
+    auto clean = makeTrace();
+    clean->AddUserData(QStringLiteral("u"), &ch);
+    clean->_Add(-32768, 32767);
+    clean->put_UserData(ch, 0, -5);
+    clean->put_ReadOnly(VARIANT_TRUE);
+    st = parse(saved(clean.get()));
+    EXPECT_EQ(st.forms, 3);
+    EXPECT_EQ(st.channels[0].forms, 1);
+    // A 16-bit channel widens again when a put does not fit, even on a read-only trace.
+    EXPECT_EQ(clean->IsDirty(), S_FALSE);
+    ASSERT_EQ(clean->put_UserData(ch, 0, 1 << 20), S_OK);
+    EXPECT_EQ(clean->IsDirty(), S_FALSE);
+    int32_t v = 0;
+    clean->get_UserData(ch, 0, &v);
+    EXPECT_EQ(v, 1 << 20);
+}
+
+TEST(AimingTrace, CurrentVersionRoundTrip)
+{
+    auto trace = makeTrace();
+    int32_t ch = 0;
+    trace->AddUserData(QStringLiteral("_trigger"), &ch);
+    for (int i = 0; i < 1500; ++i) {
+        if (i % 97 == 5)
+            trace->AddInvalid();
+        else
+            trace->_Add(int32_t(1000 * std::sin(i / 50.0)), i * 40);
+        ASSERT_EQ(trace->put_UserData(ch, i, i % 2), S_OK);
+    }
+    QByteArray bytes = saved(trace.get());
+    EXPECT_EQ(trace->IsDirty(), S_FALSE);
+    auto back = loaded(bytes);
+    int32_t first = 0, count = 0, n = 0;
+    back->get_First(&first);
+    back->get_Count(&count);
+    EXPECT_EQ(first, 500);
+    EXPECT_EQ(count, 1000);
+    EXPECT_EQ(xs(back.get()), xs(trace.get()));
+    back->GetUserData(QStringLiteral("_trigger"), &n);
+    EXPECT_EQ(n, 1);
+    for (int i = 500; i < 1500; ++i) {
+        int32_t a = 0, b = 0;
+        trace->get_UserData(ch, i, &a);
+        back->get_UserData(n, i, &b);
+        ASSERT_EQ(a, b) << i;
+    }
+    EXPECT_EQ(saved(back.get()), bytes);
+}
+
+TEST(AimingTrace, OlderVersionsLoad)
+{
+    // Version 1: an ignored int32 after First, then 16-bit pairs.
+    auto v1 = loaded(hex("01000000 05000000 63000000 02000000 01000000 0100FEFF 0300FCFF"));
+    EXPECT_EQ(xs(v1.get()), (std::vector<int32_t>{1, 3}));
+    int32_t x, y;
+    v1->_GetPoint(6, &x, &y);
+    EXPECT_EQ(y, -4);
+    // Version 2 with 32-bit pairs.
+    auto v2 = loaded(hex("02000000 00000000 02000000 00000000 A0860100 FFFFFF7F 01000000 02000000"));
+    EXPECT_EQ(xs(v2.get()), (std::vector<int32_t>{100000, 1}));
+    // Version 3: coded channels, no user data.
+    auto v3 = loaded(hex("03000000 00000000 02000000 03 1102 0102 1102 0304"));
+    EXPECT_EQ(xs(v3.get()), (std::vector<int32_t>{1, 3}));
+    StoredTrace st = parse(saved(v3.get()));
+    EXPECT_EQ(st.version, 4);
+    EXPECT_EQ(st.forms, 3);
+    EXPECT_EQ(st.y, (std::vector<int32_t>{3, 7}));
+    EXPECT_TRUE(st.channels.empty());
+    // Each older form saved and loaded again keeps its samples.
+    for (auto* t : {v1.get(), v2.get(), v3.get()})
+        EXPECT_EQ(xs(loaded(saved(t)).get()), xs(t));
+    loaded(hex("05000000 00000000 00000000"), E_FAIL);
+    loaded(hex("00000000 00000000 00000000"), E_FAIL);
+}
+
+TEST(AimingTrace, DamagedStreamsFailWithoutChangingTheTrace)
+{
+    auto trace = makeTrace();
+    int32_t ch = 0;
+    trace->AddUserData(QStringLiteral("_trigger"), &ch);
+    for (int i = 0; i < 300; ++i)
+        trace->_Add(i * i, -i);
+    QByteArray bytes = saved(trace.get());
+    auto target = loaded(hex("04000000 07000000 01000000 00 1101 05 1101 06 00000000"));
+    for (qsizetype cut = 0; cut < bytes.size(); ++cut) {
+        auto s = MemoryStream::create(bytes.left(cut));
+        ASSERT_EQ(target->Load(s.get()), E_FAIL) << cut;
+    }
+    int32_t first = 0, x = 0, y = 0;
+    target->get_First(&first);
+    target->_GetPoint(7, &x, &y);
+    EXPECT_EQ(first, 7);
+    EXPECT_EQ(x, 5);
+
+    // Counts that the stream cannot hold are refused before anything is allocated.
+    loaded(hex("04000000 00000000 FFFFFF7F 00 30FFFFFF7F 30FFFFFF7F 00000000"), E_FAIL);
+    loaded(hex("02000000 00000000 FFFFFF7F 00000000 01000000"), E_FAIL);
+    loaded(hex("04000000 00000000 64000000 00 3000010000 1064"), E_FAIL);
+    loaded(hex("04000000 00000000 01000000 00 1001 1001 FFFFFF7F"), E_FAIL);
+    loaded(hex("04000000 FFFFFF7F 02000000 00 1002 1002 00000000"), E_FAIL);
+    // Invalid runs alone are fine when the counts agree.
+    auto invalid = loaded(hex("04000000 00000000 00010000 00 200001 200001 00000000"));
+    VARIANT_BOOL valid = VARIANT_TRUE;
+    invalid->ValidCoordinate(255, &valid);
+    EXPECT_EQ(valid, VARIANT_FALSE);
+}
+
+} // namespace

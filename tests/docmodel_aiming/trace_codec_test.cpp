@@ -1,0 +1,144 @@
+// Byte layouts of the trace codec: the worked example, class and length boundaries, the
+// widening of short runs, and malformed channels.
+#include "storage/stream/memory_stream.h"
+#include "trace_codec.h"
+
+#include <gtest/gtest.h>
+
+#include <climits>
+
+using namespace kavrodoc;
+
+namespace {
+
+constexpr int32_t X = kInvalidSample;
+
+QByteArray encode(const std::vector<int32_t>& v)
+{
+    std::vector<uint8_t> out;
+    EXPECT_TRUE(encodeChannel(v.data(), uint32_t(v.size()), &out));
+    return QByteArray(reinterpret_cast<const char*>(out.data()), qsizetype(out.size()));
+}
+
+HRESULT decode(const QByteArray& bytes, size_t n, std::vector<int32_t>* out, size_t* used = nullptr)
+{
+    out->assign(n, -7);
+    return decodeChannel(reinterpret_cast<const uint8_t*>(bytes.data()), size_t(bytes.size()), out->data(),
+                         uint32_t(n), used);
+}
+
+std::vector<int32_t> roundTrip(const std::vector<int32_t>& v)
+{
+    std::vector<int32_t> back;
+    size_t used = 0;
+    QByteArray bytes = encode(v);
+    EXPECT_EQ(decode(bytes, v.size(), &back, &used), S_OK);
+    EXPECT_EQ(used, size_t(bytes.size()));
+    return back;
+}
+
+QByteArray hex(const char* text) { return QByteArray::fromHex(text); }
+
+TEST(TraceCodec, WorkedExampleIsSeventeenBytes)
+{
+    std::vector<int32_t> v{10, 12, 9, X, 9, 300};
+    const QByteArray expected = hex("11030A02FD 1001 1302 09000000 2C010000");
+    EXPECT_EQ(encode(v), expected);
+    EXPECT_EQ(roundTrip(v), v);
+
+    // The stream writer emits the same bytes in one go.
+    auto s = kavro::MemoryStream::create();
+    ASSERT_EQ(writeCodedChannel(s.get(), v.data(), uint32_t(v.size())), S_OK);
+    EXPECT_EQ(s->bytes(), expected);
+    s->Seek(0, STREAM_SEEK_SET, nullptr);
+    std::vector<int32_t> back(v.size());
+    ASSERT_EQ(readCodedChannel(s.get(), back.data(), uint32_t(back.size())), S_OK);
+    EXPECT_EQ(back, v);
+}
+
+TEST(TraceCodec, DifferenceBoundaries)
+{
+    EXPECT_EQ(encode({127}), hex("11017F"));
+    EXPECT_EQ(encode({-127}), hex("110181"));
+    EXPECT_EQ(encode({128}), hex("12018000"));
+    EXPECT_EQ(encode({-128}), hex("120180FF"));
+    EXPECT_EQ(encode({32767}), hex("1201FF7F"));
+    EXPECT_EQ(encode({-32767}), hex("12010180"));
+    EXPECT_EQ(encode({32768}), hex("130100800000"));
+    EXPECT_EQ(encode({-32768}), hex("13010080FFFF"));
+    // Differences are taken in 32-bit wrap-around arithmetic on both sides.
+    std::vector<int32_t> extremes{INT_MIN, INT_MAX - 1, INT_MIN, 0, INT_MAX - 1, -1};
+    EXPECT_EQ(roundTrip(extremes), extremes);
+    EXPECT_EQ(encode({INT_MAX - 1, INT_MIN}), hex("1301FEFFFF7F 110102"));
+}
+
+TEST(TraceCodec, RunLengthBoundaries)
+{
+    EXPECT_EQ(encode(std::vector<int32_t>(255, X)), hex("10FF"));
+    EXPECT_EQ(encode(std::vector<int32_t>(256, X)), hex("200001"));
+    EXPECT_EQ(encode(std::vector<int32_t>(65535, X)), hex("20FFFF"));
+    EXPECT_EQ(encode(std::vector<int32_t>(65536, X)), hex("3000000100"));
+
+    QByteArray b255 = encode(std::vector<int32_t>(255, 0));
+    EXPECT_EQ(b255.left(2), hex("11FF"));
+    EXPECT_EQ(b255.size(), 2 + 255);
+    QByteArray b256 = encode(std::vector<int32_t>(256, 0));
+    EXPECT_EQ(b256.left(3), hex("210001"));
+    EXPECT_EQ(b256.size(), 3 + 256);
+    QByteArray b65536 = encode(std::vector<int32_t>(65536, 0));
+    EXPECT_EQ(b65536.left(5), hex("3100000100"));
+    EXPECT_EQ(b65536.size(), 5 + 65536);
+    std::vector<int32_t> back;
+    ASSERT_EQ(decode(b65536, 65536, &back), S_OK);
+    EXPECT_EQ(back, std::vector<int32_t>(65536, 0));
+}
+
+TEST(TraceCodec, ShortRunsWidenBetweenWiderOnes)
+{
+    // A one-sample byte run between two 16-bit runs joins them.
+    EXPECT_EQ(encode({0, 1000, 1001, 2000}), hex("110100 1203 E803 0100 E703"));
+    // After a 32-bit run a trailing byte run stays as it is...
+    EXPECT_EQ(encode({0, 100000, 100001}), hex("110100 1301 A0860100 110101"));
+    // ...but one between two 32-bit runs is stored whole.
+    EXPECT_EQ(encode({0, 100000, 100001, 300000}), hex("110100 1303 A0860100 A1860100 E0930400"));
+    for (auto v : {std::vector<int32_t>{0, 1000, 1001, 2000}, std::vector<int32_t>{0, 100000, 100001, 300000}})
+        EXPECT_EQ(roundTrip(v), v);
+}
+
+TEST(TraceCodec, FirstValidSampleAfterInvalidRunIsStoredWhole)
+{
+    EXPECT_EQ(encode({10, X, 20}), hex("11010A 1001 130114000000"));
+    // A value close to the invalid marker would otherwise be coded as a small difference from
+    // it, which the reader would add to the last valid value.
+    std::vector<int32_t> v{5, X, X, 2147483600, 2147483610, 3};
+    EXPECT_EQ(encode(v), hex("110105 1002 1303 D0FFFF7F DAFFFF7F 03000000"));
+    EXPECT_EQ(roundTrip(v), v);
+}
+
+TEST(TraceCodec, ReaderAddsWithWrapAround)
+{
+    std::vector<int32_t> back;
+    ASSERT_EQ(decode(hex("1301FFFFFF7F 1201FF7F"), 2, &back), S_OK);
+    EXPECT_EQ(back[0], INT_MAX);
+    EXPECT_EQ(back[1], int32_t(0x80007FFEu));
+}
+
+TEST(TraceCodec, MalformedChannelsFail)
+{
+    std::vector<int32_t> back;
+    EXPECT_EQ(decode(hex("410100"), 1, &back), E_FAIL) << "length width 4";
+    EXPECT_EQ(decode(hex("010100"), 1, &back), E_FAIL) << "length width 0";
+    EXPECT_EQ(decode(hex("140100"), 1, &back), E_FAIL) << "class 4";
+    EXPECT_EQ(decode(hex("1002"), 1, &back), E_FAIL) << "run past the channel";
+    EXPECT_EQ(decode(hex("30FFFFFFFF"), 1, &back), E_FAIL) << "huge run";
+    EXPECT_EQ(decode(hex("1103 0102"), 3, &back), E_FAIL) << "short payload";
+    EXPECT_EQ(decode(hex("2001"), 1, &back), E_FAIL) << "short length";
+    EXPECT_EQ(decode(hex(""), 1, &back), E_FAIL) << "no header";
+    EXPECT_EQ(decode(hex("1101"), 2, &back), E_FAIL) << "channel ends early";
+
+    auto s = kavro::MemoryStream::create(hex("1303 01000000 02000000"));
+    std::vector<int32_t> three(3);
+    EXPECT_EQ(readCodedChannel(s.get(), three.data(), 3), E_FAIL);
+}
+
+} // namespace
