@@ -5,7 +5,7 @@
 #include "device/control/kavro_device.h"
 #include "device/model/generic_kavro.h"
 #include "device/model/model_factory.h"
-#include "doc_doubles.h"
+#include "com/classregistry.h"
 #include "thread/pumped_control_queue.h"
 #include "thread/virtual_clock.h"
 
@@ -157,7 +157,6 @@ protected:
 
     void SetUp() override
     {
-        ensureAimingClass();
         models::clearForTesting();
         models::registerUsbModel(UsbDeviceClass::Optical, QStringLiteral("KAVRO USB"), 500,
                                  [this](DeviceHost& host, const QString&) -> std::unique_ptr<CGenericKavro> {
