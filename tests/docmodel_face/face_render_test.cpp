@@ -116,8 +116,9 @@ TEST_F(BundledFaces, AirRiflePixels)
         EXPECT_TRUE(lineAt(s, ring, 0.1, k, kWhite)) << ring;
     // Ring 4 is the black's edge: no line there, the black reaches out to 15.25 mm.
     for (const Sample& x : s) {
-        if (x.radiusMm > 14.0 && x.radiusMm < 15.2)
+        if (x.radiusMm > 14.0 && x.radiusMm < 15.2) {
             EXPECT_EQ(x.color, kBlack) << x.radiusMm;
+        }
     }
     EXPECT_EQ(colorAt(s, 15.35), kWhite);
 }
