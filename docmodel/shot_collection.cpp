@@ -46,6 +46,16 @@ ComPtr<CShotCollection> CShotCollection::withEvent(IEventParams* event)
     return c;
 }
 
+void CShotCollection::append(IShot* shot)
+{
+    Lock lock(mutex_);
+    for (const auto& held : shots_) {
+        if (sameObject(held.get(), shot))
+            return;
+    }
+    shots_.push_back(shot);
+}
+
 std::vector<ComPtr<IShot>> CShotCollection::shots()
 {
     Lock lock(mutex_);
