@@ -28,8 +28,12 @@ HRESULT CRange::bind(IAimingAttr* attr, IAimingTrace* trace, int32_t indexBase)
     statsComputed_ = cacheFilled_ = false;
     int32_t f = 0, l = 0;
     if (traceValidLocked() && SUCCEEDED(trace->get_First(&f)) && SUCCEEDED(trace->get_Last(&l))) {
-        first_ = requestedFirst_ = int32_t(int64_t(f) - indexBase);
-        last_ = requestedLast_ = int32_t(int64_t(l) - indexBase);
+        const int64_t first = int64_t(f) - indexBase, last = int64_t(l) - indexBase;
+        // A base read from a damaged stream may lie anywhere: such a range has no window.
+        if (first < std::numeric_limits<int32_t>::min() || last > std::numeric_limits<int32_t>::max())
+            return S_OK;
+        first_ = requestedFirst_ = int32_t(first);
+        last_ = requestedLast_ = int32_t(last);
         valid_ = true;
     }
     return S_OK;

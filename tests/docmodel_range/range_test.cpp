@@ -297,3 +297,29 @@ TEST_F(RangeTest, CoordinateAndUserDataChecksTheWindow)
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(RangeTest, AShotIndexFarOutsideItsTraceGivesRangesWithoutWindow)
+{
+    auto a = aiming(ar10.get(), true, 200, line(10));
+    for (int32_t index : {INT_MIN, INT_MAX, -50}) {
+        auto shot = CShot::create();
+        shot->bind(a->attr().get(), a->trace().get());
+        shot->setTraceIndex(index);
+        for (float first : {0.0f, -1.0f}) {
+            if (index == -50 && first == 0)
+                continue; // the whole trace, 50..59 after the shot: a window after all
+            ComPtr<IRange> r;
+            ASSERT_EQ(shot->Range(first, 0, r.put()), S_OK) << index;
+            EXPECT_FALSE(windowOf(r.get()).valid) << index;
+            float len = -1;
+            r->get_Length(&len);
+            EXPECT_EQ(len, 0);
+        }
+        float x = 0, y = 0;
+        EXPECT_TRUE(FAILED(shot->Breach(&x, &y))) << index;
+    }
+}
+
+} // namespace
