@@ -308,8 +308,8 @@ TEST_F(RangeTest, AShotIndexFarOutsideItsTraceGivesRangesWithoutWindow)
         shot->bind(a->attr().get(), a->trace().get());
         shot->setTraceIndex(index);
         for (float first : {0.0f, -1.0f}) {
-            if (index == -50 && first == 0)
-                continue; // the whole trace, 50..59 after the shot: a window after all
+            if (index != INT_MIN && first == 0)
+                continue; // the whole trace is a window wherever the anchor lies, if it can be told
             ComPtr<IRange> r;
             ASSERT_EQ(shot->Range(first, 0, r.put()), S_OK) << index;
             EXPECT_FALSE(windowOf(r.get()).valid) << index;
