@@ -221,3 +221,27 @@ TEST_F(RangeCollectionTest, ShotCollectionsGiveRangesSeriesAndSplits)
 }
 
 } // namespace
+
+namespace {
+
+TEST(RangeClasses, CreatableByClassIdAndSafeWhileUnbound)
+{
+    ComPtr<IRange> r;
+    ASSERT_EQ(createInstance(CLSID_Range, &r), S_OK);
+    float v = -1, x = 0, y = 0;
+    EXPECT_EQ(r->get_Length(&v), S_OK);
+    EXPECT_EQ(v, 0);
+    EXPECT_EQ(r->get_x(0, &v), E_INVALIDARG);
+    EXPECT_EQ(r->Breaches(0, 10, &x, &y), S_OK);
+    EXPECT_EQ(r->Steadiness(1, 0, 0, 0, &v), S_OK);
+    ComPtr<IEventParams> e;
+    EXPECT_EQ(r->get_Event(e.put()), E_FAIL);
+    ComPtr<IRangeCollection> c;
+    ASSERT_EQ(createInstance(CLSID_RangeCollection, &c), S_OK);
+    EXPECT_EQ(c->Add(r.get()), S_OK); // not valid: passed over
+    int32_t n = -1;
+    c->get_Count(&n);
+    EXPECT_EQ(n, 0);
+}
+
+} // namespace
