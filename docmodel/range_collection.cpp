@@ -155,13 +155,17 @@ HRESULT CRangeCollection::mean(Mean which, float* out)
         return E_POINTER;
     Lock lock(mutex_);
     if (means_[which] == FLT_MAX) {
-        static constexpr HRESULT (IRange::*getters[MeanCount])(float*) = {
-            &IRange::get_Length, &IRange::get_LengthX, &IRange::get_LengthY,
-            &IRange::get_AveragePointX, &IRange::get_AveragePointY};
         double sum = 0;
         for (const auto& range : ranges_) {
             float v = 0;
-            (range.get()->*getters[which])(&v);
+            switch (which) {
+            case MeanLength: range->get_Length(&v); break;
+            case MeanLengthX: range->get_LengthX(&v); break;
+            case MeanLengthY: range->get_LengthY(&v); break;
+            case MeanAverageX: range->get_AveragePointX(&v); break;
+            case MeanAverageY: range->get_AveragePointY(&v); break;
+            case MeanCount: break;
+            }
             sum += v;
         }
         means_[which] = ranges_.empty() ? 0.0f : float(sum / double(ranges_.size()));
