@@ -15,6 +15,8 @@ constexpr double BiathlonStepUnits = 1.5;
 double biathlonTargetCentre(int k);
 
 // Readings of all five targets, each with the given intensity (0 hides the row: signal lost).
+// The readings are whole steps, so the host finds the aim within two steps (the scale it
+// measures between neighbours carries the rounding too).
 std::array<BiathlonTargetReading, 5> biathlonTargetsFor(double x, double y, int intensity);
 
 } // namespace kavro::serialsim
