@@ -1,6 +1,7 @@
 #include "reference_decode.h"
 #include "serialsim/biathlon_geometry.h"
 #include "serialsim/frames.h"
+#include "serialsim/models.h"
 
 #include <gtest/gtest.h>
 
@@ -159,6 +160,37 @@ TEST(BiathlonFrame, UnseenTargetsGiveNoPosition)
     const auto d = decodeBiathlon(encodeBiathlonFrame(s));
     EXPECT_TRUE(d.checksumOk);
     EXPECT_FALSE(d.valid);
+}
+
+} // namespace
+} // namespace kavro::serialsim
+
+namespace kavro::serialsim {
+namespace {
+
+TEST(SensorModels, FrameLengthsAndCountersMatchTheEncoders)
+{
+    for (const SensorModel& m : sensorModels()) {
+        EXPECT_EQ(findSensorModel(m.key), &m);
+        EXPECT_EQ(findSensorModel(m.number), &m);
+        switch (m.frames) {
+        case FrameKind::Vantage:
+            EXPECT_EQ(m.frameLength, int(VantageFrame().size()));
+            EXPECT_EQ(test::decodeVantage(encodeVantageFrame({0, 0, 0, 0, m.counterModulus})).counter, 0);
+            break;
+        case FrameKind::Classic:
+            EXPECT_EQ(m.frameLength, int(ClassicFrame().size()));
+            EXPECT_EQ(test::decodeClassic(encodeClassicFrame({{0, 0, 0, 0, m.counterModulus}, 0, 0})).counter, 0);
+            break;
+        case FrameKind::Biathlon:
+            EXPECT_EQ(m.frameLength, int(BiathlonFrame().size()));
+            BiathlonSample s;
+            s.counter = m.counterModulus;
+            EXPECT_EQ(test::decodeBiathlon(encodeBiathlonFrame(s)).counter, 0);
+            break;
+        }
+    }
+    EXPECT_EQ(findSensorModel(301), nullptr);
 }
 
 } // namespace
