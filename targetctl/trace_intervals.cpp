@@ -10,11 +10,11 @@ std::vector<TraceInterval> mergeIntervals(std::vector<TraceInterval> list)
         if (t.end < t.start)
             std::swap(t.start, t.end);
 
-    for (size_t i = 0; i < list.size();) {
+    for (std::size_t i = 0; i < list.size();) {
         float s = list[i].start;
         float e = list[i].end;
         bool removed = false;
-        for (size_t j = i + 1; j < list.size(); ++j) {
+        for (std::size_t j = i + 1; j < list.size(); ++j) {
             const TraceInterval later = list[j];
             if (s < later.start && later.start < e) {
                 if (later.end < e) {
@@ -39,7 +39,7 @@ std::vector<TraceInterval> mergeIntervals(std::vector<TraceInterval> list)
     }
 
     // A restarting exchange sort: stable for equal starts, and the lists are a handful long.
-    for (size_t p = 1; p < list.size(); ++p) {
+    for (std::size_t p = 1; p < list.size(); ++p) {
         if (list[p].start < list[p - 1].start) {
             std::swap(list[p], list[p - 1]);
             p = 0;
@@ -63,7 +63,7 @@ void TraceIntervals::add(const TraceInterval& interval)
     needsRebuild_ = true;
 }
 
-void TraceIntervals::setColor(size_t index, OLE_COLOR color)
+void TraceIntervals::setColor(std::size_t index, OLE_COLOR color)
 {
     if (index < input_.size())
         input_[index].color = color;

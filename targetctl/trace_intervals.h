@@ -3,6 +3,7 @@
 // added later win over earlier ones; the merged list, ordered by start, is what drawing uses.
 #include "com/hresult.h"
 
+#include <cstddef>
 #include <vector>
 
 namespace kavro::target {
@@ -25,7 +26,7 @@ public:
     void reset(OLE_COLOR beforeShot, OLE_COLOR afterShot);
     void add(const TraceInterval& interval);
     // The colour of the first (0) or second (1) input interval, when it exists.
-    void setColor(size_t index, OLE_COLOR color);
+    void setColor(std::size_t index, OLE_COLOR color);
 
     const std::vector<TraceInterval>& input() const { return input_; }
     // Rebuilt only after a change.
