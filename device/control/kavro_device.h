@@ -1,0 +1,162 @@
+#pragma once
+// The device control: holds what the trainer sets, runs one device model while connected and
+// fans the model's events out to the advised sinks. Everything runs on the thread that made it.
+#include "device/control/device_environment.h"
+#include "device/control/sub_device_settings.h"
+#include "device/model/device_host.h"
+#include "device/model/identification.h"
+
+#include "com/connection.h"
+#include "kavrodev.h"
+
+#include <array>
+#include <memory>
+#include <vector>
+
+namespace kavro {
+
+class CGenericKavro;
+
+class CKavroDevice final : public ComObject<CKavroDevice, IKavroDevice, IConnectionPointContainer>,
+                           public DeviceHost {
+public:
+    static constexpr Guid clsid = kavrodev::CLSID_KavroDevice;
+
+    CKavroDevice();
+    ~CKavroDevice() override;
+
+    // IConnectionPointContainer: _IKavroDeviceEvents.
+    HRESULT FindConnectionPoint(const IID& iid, IConnectionPoint** out) override;
+
+    // IKavroDevice
+    HRESULT get_CommPort(int32_t* out) override;
+    HRESULT put_CommPort(int32_t value) override;
+    HRESULT get_Connected(VARIANT_BOOL* out) override;
+    HRESULT put_Connected(VARIANT_BOOL value) override;
+    HRESULT get_SampleRate(int32_t* out) override;
+    HRESULT put_SampleRate(int32_t value) override;
+    HRESULT get_EventShortName(int32_t n, QString* out) override;
+    HRESULT put_EventShortName(int32_t n, const QString& value) override;
+    HRESULT get_Event(int32_t n, IEventParams** out) override;
+    HRESULT put_Event(int32_t n, IEventParams* value) override;
+    HRESULT get_TargetType(int32_t n, enumTargetType* out) override;
+    HRESULT put_TargetType(int32_t n, enumTargetType value) override;
+    HRESULT get_PiezoSensitivity(int32_t n, int32_t* out) override;
+    HRESULT put_PiezoSensitivity(int32_t n, int32_t value) override;
+    HRESULT get_MaxTimeBeforeShot(int32_t n, float* out) override;
+    HRESULT put_MaxTimeBeforeShot(int32_t n, float value) override;
+    HRESULT get_MaxTimeAfterShot(int32_t n, float* out) override;
+    HRESULT put_MaxTimeAfterShot(int32_t n, float value) override;
+    HRESULT get_CorrectionX(int32_t n, float* out) override;
+    HRESULT put_CorrectionX(int32_t n, float value) override;
+    HRESULT get_CorrectionY(int32_t n, float* out) override;
+    HRESULT put_CorrectionY(int32_t n, float value) override;
+    HRESULT get_SignalLevel(int32_t n, int32_t* out) override;
+    HRESULT get_PiezoLevel(int32_t n, int32_t* out) override;
+    HRESULT get_StatTotalReceived(int32_t* out) override;
+    HRESULT get_StatTotalInvalid(int32_t* out) override;
+    HRESULT get_StatTotalSkipped(int32_t* out) override;
+    HRESULT get_ModelName(QString* out) override;
+    HRESULT get_ModelVersion(int32_t* out) override;
+    HRESULT get_SerialNumber(QString* out) override;
+    HRESULT Reset(int32_t n) override;
+    HRESULT ConcludeCurrentAiming(int32_t n) override;
+    HRESULT LookupDevice(VARIANT_BOOL* found) override;
+    HRESULT get_Semaphore(enumSemaphoreMode* out) override;
+    HRESULT put_Semaphore(enumSemaphoreMode value) override;
+    HRESULT get_CalibrationMode(int32_t n, VARIANT_BOOL* out) override;
+    HRESULT put_CalibrationMode(int32_t n, VARIANT_BOOL value) override;
+    HRESULT get_PulseAvailable(VARIANT_BOOL* out) override;
+    HRESULT get_TriggerControlAvailable(VARIANT_BOOL* out) override;
+    HRESULT get_SemaphoreAvailable(VARIANT_BOOL* out) override;
+    HRESULT get_Trigger(int32_t n, int32_t index, int32_t* out) override;
+    HRESULT get_SubTarget(int32_t n, int32_t* out) override;
+    HRESULT put_SubTarget(int32_t n, int32_t value) override;
+    HRESULT get_PiezoRejectInterval(int32_t n, float* out) override;
+    HRESULT put_PiezoRejectInterval(int32_t n, float value) override;
+    HRESULT get_SensorPosition(int32_t n, enumSensorPosition* out) override;
+    HRESULT put_SensorPosition(int32_t n, enumSensorPosition value) override;
+    HRESULT get_DevicePath(QString* out) override;
+    HRESULT put_DevicePath(const QString& value) override;
+    HRESULT AddShot(VARIANT_BOOL unlimited) override;
+    HRESULT get_SerialNumber2(int32_t nDev, QString* out) override;
+    HRESULT Data(float* v1, float* v2, float* v3, float* v4, float* v5, float* v6, float* v7,
+                 float* v8, float* v9) override;
+    HRESULT get_FiringPoint(int32_t* out) override;
+    HRESULT put_FiringPoint(int32_t value) override;
+    HRESULT get_WirelessTargetDistance(float* out) override;
+    HRESULT put_WirelessTargetDistance(float value) override;
+    HRESULT get_CalibrationWanted(int32_t n, VARIANT_BOOL* out) override;
+    HRESULT get_LedsBrightnessAvailable(VARIANT_BOOL* out) override;
+    HRESULT get_LampsBrightnessAvailable(VARIANT_BOOL* out) override;
+    HRESULT get_LedsBrightness(int32_t* out) override;
+    HRESULT put_LedsBrightness(int32_t value) override;
+    HRESULT get_LampsBrightness(int32_t* out) override;
+    HRESULT put_LampsBrightness(int32_t value) override;
+    HRESULT get_Value(int32_t index, Variant* out) override;
+    HRESULT put_Value(int32_t index, const Variant& value) override;
+
+    // DeviceHost
+    int32_t SampleRate() const override { return sampleRate_; }
+    ComPtr<IEventParams> Event(int32_t n) const override;
+    enumTargetType TargetType(int32_t n) const override { return sub(n).targetType; }
+    int32_t PiezoSensitivity(int32_t n) const override { return sub(n).piezoSensitivity; }
+    float MaxTimeBeforeShot(int32_t n) const override { return sub(n).maxTimeBeforeShot; }
+    float MaxTimeAfterShot(int32_t n) const override { return sub(n).maxTimeAfterShot; }
+    int32_t CorrectionX(int32_t n) const override { return sub(n).correctionX; }
+    int32_t CorrectionY(int32_t n) const override { return sub(n).correctionY; }
+    int32_t SubTarget(int32_t n) const override { return sub(n).subTarget; }
+    enumSensorPosition SensorPosition(int32_t n) const override { return sub(n).sensorPosition; }
+    float PiezoRejectInterval(int32_t n) const override { return sub(n).piezoRejectInterval; }
+    bool CalibrationMode(int32_t n) const override { return sub(n).calibrationMode; }
+    enumSemaphoreMode Semaphore() const override { return semaphore_; }
+    int32_t FiringPoint() const override { return firingPoint_; }
+    float WirelessTargetDistance() const override { return wirelessTargetDistance_; }
+    void SetSampleRate(int32_t rate) override { sampleRate_ = rate; }
+    void SetStatusText(const QString& text) override { statusText_ = text; }
+    void SetDeviceSerial(int32_t nDev, const DeviceSerial& serial) override;
+    void SetCalibrationWanted(int32_t n, bool wanted) override;
+    HRESULT FireEvent(const std::function<HRESULT(_IKavroDeviceEvents*)>& call) override;
+    std::unique_ptr<ControlQueue> MakeQueue(QueueHandler handler) override;
+    Clock& clock() override { return *env_.clock; }
+
+    // The running model (null while disconnected); for tests and the calibration store.
+    CGenericKavro* model() const { return model_.get(); }
+
+private:
+    static bool validSubDevice(int32_t n) { return n == 1 || n == 2; }
+    // Out-of-range indexes read sub-device 1: models ask only for 1 and 2.
+    const SubDeviceSettings& sub(int32_t n) const { return subs_[n == 2 ? 1 : 0]; }
+    SubDeviceSettings& sub(int32_t n) { return subs_[n == 2 ? 1 : 0]; }
+
+    HRESULT connect();
+    void disconnect();
+    // Checks every held event before a model may divide by its distance.
+    HRESULT checkEvents() const;
+    std::unique_ptr<CGenericKavro> chooseUsbModel();
+    HRESULT chooseSerialModel(std::unique_ptr<CGenericKavro>* out);
+    // Destroys a closed model, or keeps it until no handler of a model's window is running.
+    void retire(std::unique_ptr<CGenericKavro> model);
+    void freeRetired();
+    QString serialText(int32_t nDev) const;
+
+    DeviceEnvironment env_;
+    ConnectionPoint<_IKavroDeviceEvents> events_{identity()};
+    int32_t commPort_ = 1;
+    int32_t sampleRate_ = 200;
+    QString devicePath_;
+    std::unique_ptr<CGenericKavro> model_;
+    std::vector<std::unique_ptr<CGenericKavro>> retired_;
+    int dispatchDepth_ = 0;
+    DeviceIdentification ident_;
+    int32_t modelVersion_ = 0;
+    std::array<DeviceSerial, 3> serials_{};
+    QString statusText_;
+    ComPtr<IEventManager> eventManager_;
+    std::array<SubDeviceSettings, 2> subs_;
+    enumSemaphoreMode semaphore_ = SemaphoreOff;
+    int32_t firingPoint_ = 1;
+    float wirelessTargetDistance_ = 10.0f;
+};
+
+} // namespace kavro

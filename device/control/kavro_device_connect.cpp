@@ -1,0 +1,138 @@
+// Choosing, starting and stopping the device model, and the windows it runs on.
+#include "device/control/kavro_device.h"
+
+#include "device/model/generic_kavro.h"
+#include "device/model/model_factory.h"
+#include "serial/serial_port.h"
+
+namespace kavro {
+
+HRESULT CKavroDevice::checkEvents() const
+{
+    // The models divide by the shooting distance; an event without one cannot be shot at.
+    for (const SubDeviceSettings& s : subs_) {
+        if (!s.event)
+            continue;
+        float distance = 0;
+        if (FAILED(s.event->get_Distance(&distance)) || !(distance > 0))
+            return E_UNEXPECTED;
+    }
+    return S_OK;
+}
+
+std::unique_ptr<CGenericKavro> CKavroDevice::chooseUsbModel()
+{
+    const UsbModelEntry entry = models::usbModel(models::classOfPath(devicePath_));
+    ident_.setModelName(entry.modelName.toLatin1().constData());
+    modelVersion_ = entry.modelNumber;
+    if (!entry.create)
+        return nullptr;
+    return entry.create(*this, devicePath_);
+}
+
+HRESULT CKavroDevice::chooseSerialModel(std::unique_ptr<CGenericKavro>* out)
+{
+    auto port = std::make_unique<SerialPort>();
+    if (FAILED(port->openCom(commPort_)))
+        return E_FAIL;
+    if (!models::identify(*port, ident_))
+        return E_FAIL;
+    // A serial model scores against the event of sub-device 1 from its first sample.
+    if (!subs_[0].event)
+        return E_FAIL;
+    SerialModelFactory create = models::serialModel(ident_.modelNumber);
+    if (!create)
+        return E_FAIL;
+    // The model owns the port from here; a model that could not be made has closed it.
+    *out = create(*this, std::move(port));
+    if (!*out)
+        return E_FAIL;
+    modelVersion_ = ident_.modelNumber;
+    return S_OK;
+}
+
+HRESULT CKavroDevice::connect()
+{
+    statusText_.clear();
+    if (model_)
+        return S_OK;
+    freeRetired();
+    if (HRESULT hr = checkEvents(); FAILED(hr))
+        return hr;
+
+    std::unique_ptr<CGenericKavro> model;
+    if (!devicePath_.isEmpty()) {
+        model = chooseUsbModel();
+        if (!model)
+            return E_FAIL;
+    } else if (HRESULT hr = chooseSerialModel(&model); FAILED(hr)) {
+        return hr;
+    }
+
+    if (!model->Open()) {
+        model->Close();
+        return E_FAIL;
+    }
+    model_ = std::move(model);
+    for (int32_t n : {1, 2}) {
+        model_->SetPiezoSensitivity(n, sub(n).piezoSensitivity);
+        model_->SetSubTarget(n, sub(n).subTarget);
+    }
+    if (model_->HasSemaphore())
+        model_->SetSemaphore(semaphore_);
+    return S_OK;
+}
+
+void CKavroDevice::disconnect()
+{
+    if (!model_)
+        return;
+    std::unique_ptr<CGenericKavro> model = std::move(model_);
+    if (model->HasSemaphore())
+        model->SetSemaphore(SemaphoreOff);
+    model->Close();
+    retire(std::move(model));
+}
+
+HRESULT CKavroDevice::LookupDevice(VARIANT_BOOL* found)
+{
+    if (!found)
+        return E_POINTER;
+    *found = VARIANT_FALSE;
+    if (model_)
+        return E_UNEXPECTED;
+    SerialPort port;
+    if (FAILED(port.openCom(commPort_)))
+        return S_OK;
+    *found = models::identify(port, ident_) ? VARIANT_TRUE : VARIANT_FALSE;
+    port.close();
+    return S_OK;
+}
+
+std::unique_ptr<ControlQueue> CKavroDevice::MakeQueue(QueueHandler handler)
+{
+    return env_.makeQueue([this, handler = std::move(handler)](const QueueMessage& msg) {
+        // Closed models are only freed between messages: a sink may disconnect the device
+        // while its model is still inside this handler.
+        if (dispatchDepth_ == 0)
+            freeRetired();
+        ++dispatchDepth_;
+        handler(msg);
+        --dispatchDepth_;
+    });
+}
+
+void CKavroDevice::retire(std::unique_ptr<CGenericKavro> model)
+{
+    retired_.push_back(std::move(model));
+    if (dispatchDepth_ == 0)
+        freeRetired();
+}
+
+void CKavroDevice::freeRetired()
+{
+    std::vector<std::unique_ptr<CGenericKavro>> old;
+    old.swap(retired_);
+}
+
+} // namespace kavro

@@ -1,0 +1,231 @@
+#pragma once
+// A device control on a hand-pumped window and a virtual clock, a fake model that the control
+// finds through the model table, and a sink that writes down every event.
+#include "device/control/device_environment.h"
+#include "device/control/kavro_device.h"
+#include "device/model/generic_kavro.h"
+#include "device/model/model_factory.h"
+#include "com/classregistry.h"
+#include "thread/pumped_control_queue.h"
+#include "thread/virtual_clock.h"
+
+#include <gtest/gtest.h>
+
+#include <QTemporaryDir>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace devtest {
+
+using namespace kavro;
+
+// Signal above 0 starts or continues an aiming, signal 0 ends it, piezo above 0 is a shot.
+class FakeModel final : public CGenericKavro {
+public:
+    explicit FakeModel(DeviceHost& host, std::unique_ptr<SerialPort> port = nullptr)
+        : CGenericKavro(host, std::move(port)) {}
+    ~FakeModel() override { Close(); }
+
+    int32_t CounterModulus() override { return modulus; }
+    void SetPiezoSensitivity(int32_t n, int32_t v) override { log.push_back("SetPiezoSensitivity " + std::to_string(n) + " " + std::to_string(v)); }
+    int32_t GetPiezoSensitivity(int32_t) override { return 0; }
+    int32_t SignalLevel(int32_t) override { return lastSignal; }
+    int32_t PiezoLevel(int32_t) override { return 7; }
+    bool SetSubTarget(int32_t n, int32_t v) override { log.push_back("SetSubTarget " + std::to_string(n) + " " + std::to_string(v)); return true; }
+    bool HasSemaphore() override { return semaphore; }
+    bool SetSemaphore(int32_t mode) override { log.push_back("SetSemaphore " + std::to_string(mode)); return true; }
+    bool Start() override { log.push_back("Start"); return startSucceeds; }
+    void Stop() override { log.push_back("Stop"); }
+    void Data(float (&v)[9]) override { v[0] = 1.5f; v[8] = 9.0f; }
+    bool GetValue(int32_t index, Variant* out) override
+    {
+        if (index != 0)
+            return false;
+        *out = Variant(int32_t{42});
+        return true;
+    }
+    void CorrectionChanged() override { log.push_back("CorrectionChanged"); }
+
+    bool OnSample(const SampleRecord& r) override
+    {
+        lastSignal = r.signalLevel();
+        if (!aiming) {
+            if (r.signalLevel() <= 0) {
+                if (std::exchange(finalPending, false))
+                    FireFinalConcludeAiming(1);
+                return true;
+            }
+            if (FAILED(NewAiming(&aiming)))
+                return false;
+            FireStartAiming(1, aiming.get());
+        }
+        if (r.signalLevel() <= 0) {
+            FlushCoordinates();
+            FireConcludeAiming(1, aiming.get());
+            aiming = nullptr;
+            finalPending = true;
+            return true;
+        }
+        ++pending;
+        if (r.piezoLevel() > 0) {
+            FlushCoordinates();
+            ComPtr<IShot> shot;
+            aiming->AddShot(VARIANT_FALSE, shot.put());
+            FireShot(1, aiming.get(), shot.get());
+        }
+        return true;
+    }
+    void FlushCoordinates() override
+    {
+        if (aiming && pending > 0)
+            FireNewCoordinates(1, aiming.get(), std::exchange(pending, 0));
+    }
+
+    using CGenericKavro::Pipeline;
+    // Lets a test stand in for the reader thread.
+    void reportStatus(const QString& text) { host().SetStatusText(text); }
+
+    int32_t modulus = 32;
+    bool semaphore = false;
+    bool startSucceeds = true;
+    int32_t lastSignal = 0;
+    std::vector<std::string> log;
+
+private:
+    ComPtr<IAiming> aiming;
+    int32_t pending = 0;
+    bool finalPending = false;
+};
+
+// Writes each event as text; `onEvent` runs after the event was written down.
+class RecordingSink final : public ComObject<RecordingSink, _IKavroDeviceEvents> {
+public:
+    HRESULT StartAiming(int32_t n, IAiming* a) override { return note("StartAiming " + std::to_string(n), a); }
+    HRESULT NewCoordinates(int32_t n, IAiming* a, int32_t count) override
+    {
+        return note("NewCoordinates " + std::to_string(n) + " " + std::to_string(count), a);
+    }
+    HRESULT Shot(int32_t n, IAiming* a, IShot* s) override
+    {
+        shots.push_back(s);
+        return note("Shot " + std::to_string(n), a);
+    }
+    HRESULT ConcludeAiming(int32_t n, IAiming* a) override { return note("ConcludeAiming " + std::to_string(n), a); }
+    HRESULT FinalConcludeAiming(int32_t n) override { return note("FinalConcludeAiming " + std::to_string(n)); }
+    HRESULT PulseChanged(int32_t n, int32_t p) override { return note("PulseChanged " + std::to_string(n) + " " + std::to_string(p)); }
+    HRESULT Trigger(int32_t n, int32_t c) override { return note("Trigger " + std::to_string(n) + " " + std::to_string(c)); }
+    HRESULT HeartBeat(int32_t n, DATE a, DATE b) override
+    {
+        return note("HeartBeat " + std::to_string(n) + " " + std::to_string(a) + " " + std::to_string(b));
+    }
+    HRESULT Disconnected() override { return note("Disconnected"); }
+    HRESULT Reconnected() override { return note("Reconnected"); }
+    HRESULT Timeout(int32_t s) override { return note("Timeout " + std::to_string(s)); }
+
+    std::vector<std::string> events;
+    std::vector<ComPtr<IAiming>> aimings; // the aiming of each event that carries one
+    std::vector<ComPtr<IShot>> shots;
+    std::function<void(const std::string&)> onEvent;
+    HRESULT result = S_OK;
+
+private:
+    HRESULT note(std::string what, IAiming* a = nullptr)
+    {
+        if (a)
+            aimings.push_back(a);
+        events.push_back(what);
+        if (onEvent)
+            onEvent(what);
+        return result;
+    }
+};
+
+class DeviceTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        eventsDir = new QTemporaryDir;
+        qputenv("KAVRO_EVENTS_DIR", eventsDir->path().toUtf8());
+    }
+    static void TearDownTestSuite()
+    {
+        delete eventsDir;
+        eventsDir = nullptr;
+    }
+
+    void SetUp() override
+    {
+        models::clearForTesting();
+        models::registerUsbModel(UsbDeviceClass::Optical, QStringLiteral("KAVRO USB"), 500,
+                                 [this](DeviceHost& host, const QString&) -> std::unique_ptr<CGenericKavro> {
+                                     auto m = std::make_unique<FakeModel>(host);
+                                     m->semaphore = nextHasSemaphore;
+                                     m->startSucceeds = nextStartSucceeds;
+                                     return m;
+                                 });
+        setDeviceEnvironmentForTesting(&clock, [](QueueHandler h) -> std::unique_ptr<ControlQueue> {
+            return std::make_unique<PumpedControlQueue>(std::move(h), clock);
+        });
+        ASSERT_EQ(createInstance(kavrodev::CLSID_KavroDevice, &device), S_OK);
+    }
+
+    void TearDown() override
+    {
+        device = nullptr;
+        setDeviceEnvironmentForTesting(nullptr, {});
+        models::clearForTesting();
+    }
+
+    CKavroDevice& control() { return *static_cast<CKavroDevice*>(device.get()); }
+    FakeModel* model() { return static_cast<FakeModel*>(control().model()); }
+
+    // A held event that can be shot at.
+    void giveEvent(int32_t n = 1, float distance = 10.0f)
+    {
+        ComPtr<IEventParams> event;
+        ASSERT_EQ(createInstance(kavrodoc::CLSID_EventParams, &event), S_OK);
+        if (distance > 0) { // a new event has none
+            ASSERT_EQ(event->put_Distance(distance), S_OK);
+        }
+        ASSERT_EQ(device->put_Event(n, event.get()), S_OK);
+    }
+
+    void connectUsb()
+    {
+        giveEvent();
+        ASSERT_EQ(device->put_DevicePath(QStringLiteral("usb:fake")), S_OK);
+        ASSERT_EQ(device->put_Connected(VARIANT_TRUE), S_OK);
+        ASSERT_NE(model(), nullptr);
+    }
+
+    ComPtr<RecordingSink> advise(uint32_t* cookie = nullptr)
+    {
+        auto sink = RecordingSink::create();
+        uint32_t c = 0;
+        EXPECT_EQ(adviseSink(device.get(), _IKavroDeviceEvents::iid, sink->identity(), &c), S_OK);
+        if (cookie)
+            *cookie = c;
+        return sink;
+    }
+
+    static SampleRecord record(uint8_t counter, int16_t signal = 50, int16_t piezo = 0)
+    {
+        SampleRecord r;
+        r.setCounter(counter);
+        r.setSignalLevel(signal);
+        r.setPiezoLevel(piezo);
+        return r;
+    }
+
+    size_t pump() { return static_cast<PumpedControlQueue*>(model()->Queue())->pump(); }
+
+    static inline VirtualClock clock{0};
+    static inline QTemporaryDir* eventsDir = nullptr;
+    ComPtr<IKavroDevice> device;
+    bool nextHasSemaphore = false;
+    bool nextStartSucceeds = true;
+};
+
+} // namespace devtest
