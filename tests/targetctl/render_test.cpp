@@ -203,3 +203,33 @@ TEST(TargetRender, WithoutAnEventOnlyTheEmptyPictureIsPainted)
     EXPECT_EQ(t->CreateWidget(nullptr, &second), E_UNEXPECTED);
     delete widget;
 }
+
+TEST(TargetRender, TheEventsFaceIsDrawnUnderTheShots)
+{
+    auto t = makeTarget();
+    QWidget* widget = nullptr;
+    ASSERT_EQ(t->CreateWidget(nullptr, &widget), S_OK);
+    widget->resize(kSize, kSize);
+    ASSERT_EQ(t->put_EventShortName("AR10"), S_OK);
+    std::vector<Sample> spiral;
+    for (int i = 0; i < 120; ++i)
+        spiral.push_back({float(i) * 0.05f * std::cos(i * 0.2f), float(i) * 0.05f * std::sin(i * 0.2f)});
+    t->Add(makeAiming(spiral, 90, {1.5f, -2.0f}).get());
+    QImage image = widget->grab().toImage();
+    saveForReview(image, "target_render_face");
+    ComPtr<IEventParams> event;
+    t->get_Event(event.put());
+    ComPtr<ITargetParams> params;
+    event->get_Target(1, params.put());
+    OLE_COLOR black = 0, background = 0;
+    params->get_BlackColor(&black);
+    params->get_BackgroundColor(&background);
+    // The black of an air rifle target is 30.5 mm across: a point 12 mm right of the centre,
+    // beyond the trace, is in the black; a corner is background.
+    float form = 0;
+    params->get_FormWidth(&form);
+    const int right = 100 + int(12.0f * kSize / form);
+    EXPECT_EQ(image.pixel(right, 100), rgbOf(black));
+    EXPECT_EQ(image.pixel(3, 3), rgbOf(background));
+    delete widget;
+}
