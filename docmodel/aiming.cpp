@@ -5,6 +5,7 @@
 #include "com/classregistry.h"
 #include "com/enumvariant.h"
 #include "object_helpers.h"
+#include "range.h"
 #include "shot.h"
 #include "storage/stream/stream_forms.h"
 
@@ -106,13 +107,17 @@ HRESULT CAiming::AddShotCore(VARIANT_BOOL missed, double microphonePhase, IShot*
     return S_OK;
 }
 
-HRESULT CAiming::Range(float, float, IRange** out)
+HRESULT CAiming::Range(float first, float last, IRange** out)
 {
     if (badInterfaceOut(out))
         return E_POINTER;
-    // TODO(ranges): a new range bound to attr_ and trace_, anchored at trace index 0, its
-    // interval set unless both seconds are 0 (refusal: E_FAIL).
-    return E_NOTIMPL;
+    Lock lock(mutex_);
+    auto range = CRange::create();
+    if (FAILED(range->bind(attr_.get(), trace_.get(), 0)))
+        return E_FAIL;
+    if ((first != 0 || last != 0) && FAILED(range->setWindow(first, last)))
+        return E_FAIL;
+    return queryOut(range.get(), out);
 }
 
 HRESULT CAiming::get__NewEnum(IUnknown** out)

@@ -69,11 +69,25 @@ HRESULT CEventParams::get_Target(int32_t subTarget, ITargetParams** out)
     return S_OK;
 }
 
-HRESULT CEventParams::GetTargetAppearance(int32_t, VARIANT_BOOL, VARIANT_BOOL, IUnknown** picture)
+HRESULT CEventParams::GetTargetAppearance(int32_t subTarget, VARIANT_BOOL background, VARIANT_BOOL scoreRings,
+                                          IUnknown** picture)
 {
     if (!picture || *picture)
         return E_POINTER;
-    return E_NOTIMPL; // TODO(face picture)
+    std::lock_guard guard(lock_);
+    ITargetParams* target = scoringTarget(subTarget);
+    if (!target)
+        return E_INVALIDARG;
+    const bool withBackground = background == VARIANT_TRUE;
+    const bool withRings = scoreRings == VARIANT_TRUE;
+    ComPtr<kavro::Picture> face = faces_.find(subTarget, withBackground, withRings);
+    if (!face) {
+        HRESULT hr = buildTargetFace(target, withBackground, withRings, &face);
+        if (FAILED(hr))
+            return hr;
+        faces_.store(subTarget, withBackground, withRings, face);
+    }
+    return face->QueryInterface(kavro::IPictureDisp::iid, reinterpret_cast<void**>(picture));
 }
 
 HRESULT CEventParams::get_Name(QString* out) KAVRO_LOCKED_GET(f_.name)
@@ -296,6 +310,7 @@ HRESULT CEventParams::Load(IStream* stream)
     if (FAILED(hr))
         return hr;
     f_ = std::move(loaded);
+    faces_.clear(); // they show the targets just replaced
     dirty_ = false;
     return S_OK;
 }

@@ -2,6 +2,7 @@
 // One shooting event: names, calibre, distance, shot limits, a target per sub-target, values and
 // scoring.
 #include "kavrodoc.h"
+#include "target_face.h"
 #include "com/persist.h"
 #include "storage/stream/value_bag.h"
 
@@ -78,6 +79,7 @@ private:
 
     mutable std::recursive_mutex lock_;
     Fields f_;
+    TargetFaceCache faces_;
     bool dirty_ = false;
 };
 

@@ -1,8 +1,8 @@
 #include "shot.h"
 
-#include "breach_filter.h"
 #include "com/classregistry.h"
 #include "object_helpers.h"
+#include "range.h"
 #include "storage/stream/stream_forms.h"
 
 #include <bit>
@@ -22,12 +22,17 @@ void CShot::bind(IAimingAttr* attr, IAimingTrace* trace)
     attr_ = attr;
     trace_ = trace;
     breachCached_ = false;
+    rangeBefore_ = nullptr;
+    rangeAtShot_ = nullptr;
 }
 
 void CShot::setTraceIndex(int32_t index)
 {
     Lock lock(mutex_);
     traceIndex_ = index;
+    breachCached_ = false;
+    rangeBefore_ = nullptr;
+    rangeAtShot_ = nullptr;
 }
 
 void CShot::setMissed(bool missed)
@@ -203,13 +208,14 @@ HRESULT CShot::breachLocked(float* x, float* y)
         bx = realX_;
         by = realY_;
     } else {
-        int32_t f = 0, rate = 0;
-        if (FAILED(attr_->get_FCoefficient(&f)) || FAILED(attr_->get_SampleRate(&rate)))
+        int32_t f = 0;
+        if (FAILED(attr_->get_FCoefficient(&f)))
             return E_FAIL;
         if (!breachCached_ || breachF_ != f) {
-            // The shot's own range at its trace index, relative index 0.
-            HRESULT hr = filteredBreachPoint(trace_.get(), traceIndex_, f, rate, phaseLocked(),
-                                             &breachX_, &breachY_);
+            ComPtr<IRange> range;
+            HRESULT hr = rangeLocked(0, 0, &range);
+            if (SUCCEEDED(hr))
+                hr = range->Breaches2(0, f, phaseLocked(), &breachX_, &breachY_);
             if (FAILED(hr)) {
                 breachCached_ = false;
                 return hr;
@@ -225,17 +231,43 @@ HRESULT CShot::breachLocked(float* x, float* y)
     return S_OK;
 }
 
-HRESULT CShot::Range(float, float, IRange** out)
+HRESULT CShot::Range(float first, float last, IRange** out)
 {
     if (badInterfaceOut(out))
         return E_POINTER;
     Lock lock(mutex_);
+    ComPtr<IRange> range;
+    HRESULT hr = rangeLocked(first, last, &range);
+    if (FAILED(hr))
+        return hr;
+    return range.copyTo(out);
+}
+
+// The two standard windows are asked for again and again (breach, series tables); a trace that
+// still grows would make a kept range stale, so they are kept only once it is read-only.
+HRESULT CShot::rangeLocked(float first, float last, ComPtr<IRange>* out)
+{
     if (missed_)
         return E_UNEXPECTED;
-    // TODO(ranges): a new range bound to attr_ and trace_, anchored at traceIndex_, its
-    // interval set unless both seconds are 0; (-1, 0) and (0, 0) cached once the trace is
-    // read-only in rangeBefore_ and rangeAtShot_.
-    return E_NOTIMPL;
+    if (!attr_ || !trace_)
+        return E_UNEXPECTED;
+    ComPtr<IRange>* cache = nullptr;
+    if (last == 0 && (first == -1 || first == 0))
+        cache = first == 0 ? &rangeAtShot_ : &rangeBefore_;
+    if (cache && *cache) {
+        *out = *cache;
+        return S_OK;
+    }
+    auto range = CRange::create();
+    if (FAILED(range->bind(attr_.get(), trace_.get(), traceIndex_)))
+        return E_FAIL;
+    if ((first != 0 || last != 0) && FAILED(range->setWindow(first, last)))
+        return E_FAIL;
+    VARIANT_BOOL readOnly = VARIANT_FALSE;
+    if (cache && SUCCEEDED(trace_->get_ReadOnly(&readOnly)) && readOnly == VARIANT_TRUE)
+        *cache = range;
+    *out = range;
+    return S_OK;
 }
 
 HRESULT CShot::get_RealBreachX(float* out)
@@ -424,6 +456,8 @@ HRESULT CShot::Load(IStream* stream)
     offsetX_ = offsetY_ = 0;
     hidden_ = false;
     breachCached_ = false;
+    rangeBefore_ = nullptr;
+    rangeAtShot_ = nullptr;
 
     using kavro::readValue;
     int32_t version = 0, traceIndex = 0;

@@ -68,6 +68,7 @@ public:
 
 private:
     HRESULT breachLocked(float* x, float* y);
+    HRESULT rangeLocked(float first, float last, ComPtr<IRange>* out);
     HRESULT eventAndSubTarget(ComPtr<IEventParams>* event, int32_t* subTarget);
     double phaseLocked() const;
     bool realBreachSet() const { return realX_ != kUnsetBreach && realY_ != kUnsetBreach; }
@@ -75,7 +76,7 @@ private:
     std::recursive_mutex mutex_;
     DATE shotTime_ = 0;
     kavro::ValueBag values_;
-    // TODO(ranges): the ranges (-1, 0) and (0, 0), cached once the trace is read-only.
+    // The ranges (-1, 0) and (0, 0), cached once the trace is read-only.
     ComPtr<IRange> rangeBefore_, rangeAtShot_;
     float breachX_ = 0, breachY_ = 0;
     bool breachCached_ = false;

@@ -3,6 +3,7 @@
 #include "com/classregistry.h"
 #include "com/enumvariant.h"
 #include "object_helpers.h"
+#include "range_collection.h"
 
 #include <algorithm>
 
@@ -44,6 +45,16 @@ ComPtr<CShotCollection> CShotCollection::withEvent(IEventParams* event)
     auto c = create();
     c->event_ = event;
     return c;
+}
+
+void CShotCollection::append(IShot* shot)
+{
+    Lock lock(mutex_);
+    for (const auto& held : shots_) {
+        if (sameObject(held.get(), shot))
+            return;
+    }
+    shots_.push_back(shot);
 }
 
 std::vector<ComPtr<IShot>> CShotCollection::shots()
@@ -126,11 +137,11 @@ HRESULT CShotCollection::Serie(int32_t nSerie, IShotCollection** out)
 {
     if (badInterfaceOut(out))
         return E_POINTER;
-    if (nSerie < 1)
-        return E_INVALIDARG;
     Lock lock(mutex_);
     int64_t s = shotsPerSerieLocked();
     auto serie = withEvent(event_.get());
+    if (nSerie < 1)
+        return queryOut(serie.get(), out); // no such series: empty, like one beyond the last
     int64_t from = (int64_t(nSerie) - 1) * s; // 0-based
     int64_t to = std::min<int64_t>(int64_t(nSerie) * s, int64_t(shots_.size()));
     for (int64_t i = from; i < to; ++i)
@@ -179,13 +190,23 @@ HRESULT CShotCollection::Match(IShotCollection** out)
     return subset(&isMatch, out);
 }
 
-HRESULT CShotCollection::Range(float, float, IRangeCollection** out)
+HRESULT CShotCollection::Range(float first, float last, IRangeCollection** out)
 {
     if (badInterfaceOut(out))
         return E_POINTER;
-    // TODO(ranges): a new range collection with event_, holding Range(first, last) of every
-    // shot that is not missed, in order; a failure to add gives E_FAIL.
-    return E_NOTIMPL;
+    Lock lock(mutex_);
+    auto ranges = CRangeCollection::withEvent(event_.get());
+    for (const auto& shot : shots_) {
+        VARIANT_BOOL missed = VARIANT_FALSE;
+        if (FAILED(shot->get_Missed(&missed)))
+            return E_FAIL;
+        if (missed == VARIANT_TRUE)
+            continue;
+        ComPtr<IRange> range;
+        if (FAILED(shot->Range(first, last, range.put())) || FAILED(ranges->Add(range.get())))
+            return E_FAIL;
+    }
+    return queryOut(ranges.get(), out);
 }
 
 HRESULT CShotCollection::get_Event(IEventParams** out)

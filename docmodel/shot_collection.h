@@ -32,10 +32,14 @@ public:
     std::vector<ComPtr<IShot>> shots();
     ComPtr<IEventParams> event();
 
+    // A collection built by its owner: the event is given, and shots are appended in the owner's
+    // order without the event check of Add (the owner has made it already).
+    static ComPtr<CShotCollection> withEvent(IEventParams* event);
+    void append(IShot* shot);
+
 private:
     int32_t shotsPerSerieLocked();
     HRESULT subset(bool (*keep)(IShot*), IShotCollection** out);
-    static ComPtr<CShotCollection> withEvent(IEventParams* event);
 
     std::recursive_mutex mutex_;
     std::vector<ComPtr<IShot>> shots_;

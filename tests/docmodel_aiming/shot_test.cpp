@@ -258,7 +258,11 @@ TEST_F(ShotTest, CollectionSeriesAndSums)
     ASSERT_EQ(collection->Serie(4, serie.put()), S_OK);
     serie->get_Count(&n);
     EXPECT_EQ(n, 0);
-    EXPECT_EQ(collection->Serie(0, serie.put()), E_INVALIDARG);
+    for (int32_t none : {0, -1, INT32_MIN}) {
+        ASSERT_EQ(collection->Serie(none, serie.put()), S_OK);
+        serie->get_Count(&n);
+        EXPECT_EQ(n, 0);
+    }
 
     float r = 0;
     collection->get_Result(&r);

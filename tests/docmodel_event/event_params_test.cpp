@@ -61,8 +61,6 @@ TEST(EventParams, PutRulesAndTargets)
     e->get_TargetCount(&v);
     EXPECT_EQ(v, 2);
     EXPECT_EQ(e->Update(), S_OK);
-    IUnknown* picture = nullptr;
-    EXPECT_EQ(e->GetTargetAppearance(1, VARIANT_TRUE, VARIANT_TRUE, &picture), E_NOTIMPL);
 }
 
 TEST(EventParams, StreamExactRoundTripAndVersions)

@@ -1,0 +1,347 @@
+#include "aiming_collection.h"
+
+#include "aiming.h"
+#include "com/classregistry.h"
+#include "com/enumvariant.h"
+#include "com/oledate.h"
+#include "event_manager_access.h"
+#include "object_helpers.h"
+#include "shot_collection.h"
+#include "storage/stream/stream_forms.h"
+
+namespace kavrodoc {
+
+KAVRO_REGISTER_CLASS(CAimingCollection, ProgId_AimingCollection);
+
+namespace {
+
+// Class id and version of the smallest aiming: a count read from a stream is checked against it.
+constexpr uint64_t kSmallestStoredAiming = 16 + 4;
+
+ComPtr<IAimingAttr> attrOf(IAiming* aiming)
+{
+    ComPtr<IAimingAttr> attr;
+    if (FAILED(aiming->get_Attr(attr.put())))
+        attr = nullptr;
+    return attr;
+}
+
+ComPtr<IEventParams> eventOf(IAiming* aiming)
+{
+    ComPtr<IEventParams> event;
+    if (auto attr = attrOf(aiming); attr && FAILED(attr->get_Event(event.put())))
+        event = nullptr;
+    return event;
+}
+
+bool isMatch(IAiming* aiming)
+{
+    VARIANT_BOOL match = VARIANT_FALSE;
+    auto attr = attrOf(aiming);
+    return attr && SUCCEEDED(attr->get_Match(&match)) && match == VARIANT_TRUE;
+}
+
+QString missingEventMessage(const QString& shortName)
+{
+    return QStringLiteral("Missing shooting event ") + shortName
+        + QStringLiteral(". Please install it and restart the program.");
+}
+
+} // namespace
+
+CAimingCollection::CAimingCollection() : progress_(identity()) {}
+
+HRESULT CAimingCollection::get_Item(int32_t index, IAiming** out)
+{
+    if (badInterfaceOut(out))
+        return E_POINTER;
+    Lock lock(mutex_);
+    if (index < 1 || size_t(index) > aimings_.size())
+        return E_INVALIDARG;
+    return aimings_[size_t(index) - 1].copyTo(out);
+}
+
+HRESULT CAimingCollection::get_Count(int32_t* out)
+{
+    if (!out)
+        return E_POINTER;
+    Lock lock(mutex_);
+    *out = int32_t(aimings_.size());
+    return S_OK;
+}
+
+HRESULT CAimingCollection::get_Event(IEventParams** out)
+{
+    if (badInterfaceOut(out))
+        return E_POINTER;
+    Lock lock(mutex_);
+    if (!event_)
+        return E_UNEXPECTED;
+    return event_.copyTo(out);
+}
+
+HRESULT CAimingCollection::put_Event(IEventParams* value)
+{
+    if (!value)
+        return E_INVALIDARG;
+    Lock lock(mutex_);
+    event_ = value;
+    modified_ = true;
+    return S_OK;
+}
+
+HRESULT CAimingCollection::Shots(VARIANT_BOOL includeHidden, IShotCollection** out)
+{
+    if (badInterfaceOut(out))
+        return E_POINTER;
+    Lock lock(mutex_);
+    auto shots = CShotCollection::withEvent(event_.get());
+    for (const auto& aiming : aimings_) {
+        int32_t count = 0;
+        if (FAILED(aiming->get_ShotCount(&count)))
+            return E_FAIL;
+        for (int32_t i = 1; i <= count; ++i) {
+            ComPtr<IShot> shot;
+            if (FAILED(aiming->Shot(i, shot.put())) || !shot)
+                return E_FAIL;
+            VARIANT_BOOL hidden = VARIANT_FALSE;
+            shot->get_Hidden(&hidden);
+            if (hidden == VARIANT_TRUE && includeHidden != VARIANT_TRUE)
+                continue;
+            shots->append(shot.get());
+        }
+    }
+    return queryOut(shots.get(), out);
+}
+
+HRESULT CAimingCollection::Add(IAiming* aiming)
+{
+    if (!aiming)
+        return E_INVALIDARG;
+    Lock lock(mutex_);
+    return addLocked(aiming);
+}
+
+HRESULT CAimingCollection::addLocked(IAiming* aiming)
+{
+    ComPtr<IEventParams> event = eventOf(aiming);
+    if (event_ && !sameObject(event_.get(), event.get()))
+        return E_INVALIDARG;
+    for (const auto& held : aimings_) {
+        if (sameObject(held.get(), aiming))
+            return S_OK;
+    }
+    auto at = aimings_.end();
+    if (!isMatch(aiming)) {
+        at = aimings_.begin();
+        while (at != aimings_.end() && !isMatch(at->get()))
+            ++at;
+    }
+    aimings_.insert(at, ComPtr<IAiming>(aiming));
+    if (!event_)
+        event_ = event;
+    modified_ = true;
+    return S_OK;
+}
+
+HRESULT CAimingCollection::part(bool match, IAimingCollection** out)
+{
+    if (badInterfaceOut(out))
+        return E_POINTER;
+    Lock lock(mutex_);
+    auto part = create();
+    part->event_ = event_;
+    for (const auto& aiming : aimings_) {
+        if (isMatch(aiming.get()) == match && FAILED(part->addLocked(aiming.get())))
+            return E_FAIL;
+    }
+    part->modified_ = false;
+    return queryOut(part.get(), out);
+}
+
+HRESULT CAimingCollection::Sighting(IAimingCollection** out)
+{
+    return part(false, out);
+}
+
+HRESULT CAimingCollection::Match(IAimingCollection** out)
+{
+    return part(true, out);
+}
+
+HRESULT CAimingCollection::FindAiming(IShot* shot, IAiming** out)
+{
+    if (!shot || badInterfaceOut(out))
+        return E_POINTER;
+    Lock lock(mutex_);
+    for (const auto& aiming : aimings_) {
+        int32_t count = 0;
+        if (FAILED(aiming->get_ShotCount(&count)))
+            continue;
+        for (int32_t i = 1; i <= count; ++i) {
+            ComPtr<IShot> held;
+            if (SUCCEEDED(aiming->Shot(i, held.put())) && sameObject(held.get(), shot))
+                return aiming.copyTo(out);
+        }
+    }
+    return S_OK;
+}
+
+HRESULT CAimingCollection::AddMissed(VARIANT_BOOL match, IAiming** out)
+{
+    if (badInterfaceOut(out))
+        return E_POINTER;
+    Lock lock(mutex_);
+    if (!event_)
+        return E_UNEXPECTED;
+    auto aiming = CAiming::create();
+    ComPtr<IAimingTrace> trace = aiming->trace();
+    ComPtr<IAimingAttr> attr = aiming->attr();
+    ComPtr<IShot> shot;
+    if (FAILED(trace->put_ReadOnly(VARIANT_TRUE)) || FAILED(attr->put_SampleRate(200))
+        || FAILED(attr->put_Event(event_.get()))
+        || FAILED(attr->put_Match(match == VARIANT_TRUE ? VARIANT_TRUE : VARIANT_FALSE))
+        || FAILED(aiming->AddShot(VARIANT_TRUE, shot.put())))
+        return E_FAIL;
+    const DATE now = kavro::localNowAsDate();
+    if (FAILED(shot->put_ShotTime(now)) || FAILED(attr->put_EnterTime(now)))
+        return E_FAIL;
+    HRESULT hr = addLocked(aiming.get());
+    if (FAILED(hr))
+        return hr;
+    return queryOut(aiming.get(), out);
+}
+
+HRESULT CAimingCollection::get__NewEnum(IUnknown** out)
+{
+    if (badInterfaceOut(out))
+        return E_POINTER;
+    Lock lock(mutex_);
+    auto e = kavro::VariantEnumerator::ofObjects(aimings_);
+    return queryOut(e.get(), out);
+}
+
+HRESULT CAimingCollection::get_ReadErrorMsg(QString* out)
+{
+    if (!out)
+        return E_POINTER;
+    Lock lock(mutex_);
+    *out = readErrorMsg_;
+    return S_OK;
+}
+
+HRESULT CAimingCollection::GetClassID(CLSID* out)
+{
+    if (!out)
+        return E_POINTER;
+    *out = clsid;
+    return S_OK;
+}
+
+HRESULT CAimingCollection::IsDirty()
+{
+    Lock lock(mutex_);
+    return modified_ ? S_OK : S_FALSE;
+}
+
+HRESULT CAimingCollection::GetSizeMax(uint64_t*)
+{
+    return E_NOTIMPL;
+}
+
+HRESULT CAimingCollection::InitNew()
+{
+    return S_OK;
+}
+
+HRESULT CAimingCollection::InterfaceSupportsErrorInfo(const IID& iid)
+{
+    return supportsErrorInfo(iid, IAimingCollection::iid);
+}
+
+HRESULT CAimingCollection::FindConnectionPoint(const IID& iid, IConnectionPoint** out)
+{
+    return kavro::findConnectionPoint(iid, out, progress_);
+}
+
+void CAimingCollection::fireProgress(int32_t done, int32_t total)
+{
+    progress_.fire([&](_IAimingCollectionEvents* sink) { sink->Progress(done, total); });
+}
+
+// The stream names the event by its short name, so a collection without one cannot be saved.
+HRESULT CAimingCollection::Save(IStream* stream, BOOL clearDirty)
+{
+    if (!stream)
+        return E_POINTER;
+    Lock lock(mutex_);
+    if (!event_)
+        return E_UNEXPECTED;
+    QString shortName;
+    if (FAILED(event_->get_ShortName(&shortName)))
+        return E_FAIL;
+    const int32_t count = int32_t(aimings_.size());
+    if (FAILED(kavro::writeValue<int32_t>(stream, kCurrentVersion))
+        || FAILED(kavro::writeValue(stream, count)) || FAILED(kavro::writeBstr(stream, shortName)))
+        return E_FAIL;
+    for (int32_t i = 0; i < count; ++i) {
+        fireProgress(i + 1, count);
+        auto persist = aimings_[size_t(i)].query<IPersistStreamInit>();
+        if (!persist)
+            return E_FAIL;
+        HRESULT hr = saveObjectForm(stream, persist.get(), clearDirty);
+        if (FAILED(hr))
+            return hr;
+    }
+    if (clearDirty)
+        modified_ = false;
+    return S_OK;
+}
+
+// A failed load leaves no aimings behind (never a part of a document) and keeps the event.
+HRESULT CAimingCollection::Load(IStream* stream)
+{
+    if (!stream)
+        return E_POINTER;
+    Lock lock(mutex_);
+    aimings_.clear();
+    readErrorMsg_.clear();
+
+    int32_t version = 0, count = 0;
+    QString shortName;
+    if (FAILED(kavro::readVersion(stream, kCurrentVersion, &version)) || version < 1
+        || FAILED(kavro::readValue(stream, &count)) || count < 0
+        || FAILED(kavro::readBstr(stream, &shortName)))
+        return E_FAIL;
+
+    ComPtr<IEventManager> manager;
+    ComPtr<IEventParams> found;
+    if (FAILED(eventManager(&manager)) || !manager
+        || manager->FindByShortName(shortName, found.put()) != S_OK || !found) {
+        readErrorMsg_ = missingEventMessage(shortName);
+        return E_FAIL;
+    }
+    if (version == 1) {
+        int32_t ignored = 0;
+        if (FAILED(kavro::readValue(stream, &ignored)))
+            return E_FAIL;
+    }
+    if (!kavro::fitsInStream(stream, uint64_t(count), kSmallestStoredAiming))
+        return E_FAIL;
+
+    ComPtr<IEventParams> previous = event_;
+    event_ = found;
+    for (int32_t i = 0; i < count; ++i) {
+        fireProgress(i + 1, count);
+        auto aiming = CAiming::create();
+        if (FAILED(loadObjectForm(stream, aiming.get())) || FAILED(addLocked(aiming.get()))) {
+            aimings_.clear();
+            event_ = previous;
+            return E_FAIL;
+        }
+    }
+    modified_ = false;
+    return S_OK;
+}
+
+} // namespace kavrodoc

@@ -1,0 +1,59 @@
+#pragma once
+// The aimings of one practice document in order, sighting aimings before match aimings, with the
+// shooting event they all belong to. Reports its progress while it is saved or loaded.
+#include "kavrodoc.h"
+#include "com/connection.h"
+#include "com/persist.h"
+
+#include <mutex>
+#include <vector>
+
+namespace kavrodoc {
+
+class CAimingCollection final
+    : public ComObject<CAimingCollection, IAimingCollection, IPersistStreamInit, ISupportErrorInfo,
+                       IConnectionPointContainer> {
+public:
+    static constexpr Guid clsid = CLSID_AimingCollection;
+    static constexpr int32_t kCurrentVersion = 2;
+
+    CAimingCollection();
+
+    HRESULT get_Item(int32_t index, IAiming** out) override;
+    HRESULT get_Count(int32_t* out) override;
+    HRESULT get_Event(IEventParams** out) override;
+    HRESULT put_Event(IEventParams* value) override;
+    HRESULT Shots(VARIANT_BOOL includeHidden, IShotCollection** out) override;
+    HRESULT Add(IAiming* aiming) override;
+    HRESULT Sighting(IAimingCollection** out) override;
+    HRESULT Match(IAimingCollection** out) override;
+    HRESULT FindAiming(IShot* shot, IAiming** out) override;
+    HRESULT AddMissed(VARIANT_BOOL match, IAiming** out) override;
+    HRESULT get__NewEnum(IUnknown** out) override;
+    HRESULT get_ReadErrorMsg(QString* out) override;
+
+    HRESULT GetClassID(CLSID* out) override;
+    HRESULT IsDirty() override;
+    HRESULT Load(IStream* stream) override;
+    HRESULT Save(IStream* stream, BOOL clearDirty) override;
+    HRESULT GetSizeMax(uint64_t* size) override;
+    HRESULT InitNew() override;
+
+    HRESULT InterfaceSupportsErrorInfo(const IID& iid) override;
+
+    HRESULT FindConnectionPoint(const IID& iid, IConnectionPoint** out) override;
+
+private:
+    HRESULT addLocked(IAiming* aiming);
+    HRESULT part(bool match, IAimingCollection** out);
+    void fireProgress(int32_t done, int32_t total);
+
+    std::recursive_mutex mutex_;
+    kavro::ConnectionPoint<_IAimingCollectionEvents> progress_;
+    std::vector<ComPtr<IAiming>> aimings_;
+    QString readErrorMsg_;
+    ComPtr<IEventParams> event_;
+    bool modified_ = false;
+};
+
+} // namespace kavrodoc
