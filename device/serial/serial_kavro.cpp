@@ -1,0 +1,218 @@
+#include "device/serial/serial_kavro.h"
+
+#include "device/serial/frame_splitter.h"
+#include "device/serial/identify.h"
+#include "serial/serial_port.h"
+
+#include <algorithm>
+
+namespace kavro {
+
+namespace {
+constexpr uint32_t kSilenceMs = 1000;
+constexpr uint32_t kReconnectRetryMs = 1000;
+constexpr uint32_t kCommandPauseMs = 50;
+} // namespace
+
+class CSerialKavro::Reader final : public CThread {
+public:
+    explicit Reader(CSerialKavro& model) : model_(model) {}
+    ~Reader() override { Stop(); }
+
+protected:
+    void Run() override { model_.ReadLoop(StopEvent()); }
+
+private:
+    CSerialKavro& model_;
+};
+
+CSerialKavro::CSerialKavro(DeviceHost& host, std::unique_ptr<SerialPort> port, int32_t modelNumber)
+    : CGenericKavro(host, std::move(port)), modelNumber_(modelNumber)
+{
+}
+
+CSerialKavro::~CSerialKavro()
+{
+    StopReader();
+}
+
+bool CSerialKavro::SetUpPort()
+{
+    SerialPort* port = Port();
+    if (!port || !port->isOpen())
+        return false;
+    SerialTimeouts t;
+    t.WriteTotalTimeoutMultiplier = 1000;
+    t.WriteTotalTimeoutConstant = 1000;
+    if (FAILED(port->setTimeouts(t)))
+        return false;
+    if (!SetPortSpeed(static_cast<uint32_t>(BaudRate())))
+        return false;
+    port->purge(PurgeRxClear | PurgeRxAbort);
+    return true;
+}
+
+bool CSerialKavro::Open()
+{
+    if (IsOpen())
+        return true;
+    if (!SetUpPort())
+        return false;
+    if (!CGenericKavro::Open())
+        return false;
+    connected_ = true;
+    reader_ = std::make_unique<Reader>(*this);
+    if (!reader_->Start()) {
+        reader_.reset();
+        return false;
+    }
+    return true;
+}
+
+void CSerialKavro::StopReader()
+{
+    if (reader_) {
+        reader_->Stop();
+        reader_.reset();
+    }
+}
+
+void CSerialKavro::Close()
+{
+    // The reader goes first: it must not touch the port or the ring while they are taken down.
+    StopReader();
+    CGenericKavro::Close();
+}
+
+bool CSerialKavro::SetPortSpeed(uint32_t baud)
+{
+    SerialPort* port = Port();
+    if (!port)
+        return false;
+    SerialSettings s;
+    s.baudRate = baud;
+    s.dataBits = 8;
+    s.parity = Parity::None;
+    s.stopBits = StopBits() == 2 ? StopBits::Two : StopBits::One;
+    if (FAILED(port->setSettings(s)))
+        return false;
+    port->purge(PurgeRxClear);
+    return true;
+}
+
+bool CSerialKavro::SetDtrRts()
+{
+    SerialPort* port = Port();
+    return port && SUCCEEDED(port->setDtr(true)) && SUCCEEDED(port->setRts(true));
+}
+
+void CSerialKavro::PurgeReceive()
+{
+    if (SerialPort* port = Port())
+        port->purge(PurgeRxClear);
+}
+
+bool CSerialKavro::SendCommand()
+{
+    command_.Finish();
+    SerialPort* port = Port();
+    if (!port)
+        return false;
+    uint32_t written = 0;
+    const HRESULT hr = port->write(command_.data(), static_cast<uint32_t>(command_.size()), &written);
+    host().clock().sleep(kCommandPauseMs, &StopEvent());
+    return SUCCEEDED(hr) && written == command_.size();
+}
+
+bool CSerialKavro::SendCommand(uint8_t code, std::initializer_list<uint8_t> arguments)
+{
+    BeginCommand(code);
+    for (uint8_t b : arguments)
+        AddByte(b);
+    return SendCommand();
+}
+
+bool CSerialKavro::PostEvent(const SampleRecord& record)
+{
+    // Given up when the reader is told to stop, so that Close never waits on a full ring.
+    const ManualEvent* stop = reader_ ? &reader_->StopEvent() : &StopEvent();
+    return Pipeline().PostEvent(record, stop);
+}
+
+bool CSerialKavro::RestoreLine()
+{
+    SerialPort* port = Port();
+    if (!port)
+        return false;
+    DeviceIdentification record;
+    if (!IdentifySerialSensor(*port, record, host().clock()) || record.modelNumber != modelNumber_)
+        return false;
+    if (!SetUpPort())
+        return false;
+    connected_ = true;
+    return true;
+}
+
+uint32_t CSerialKavro::PollIntervalMs() const
+{
+    const int32_t rate = host().SampleRate();
+    return rate > 0 ? static_cast<uint32_t>(std::max(1000 / rate, 1)) : 10;
+}
+
+void CSerialKavro::ReadLoop(const ManualEvent& stop)
+{
+    SerialPort* port = Port();
+    Clock& clock = host().clock();
+    const size_t frameLength = static_cast<size_t>(std::max(FrameLength(), 1));
+    const size_t rate = static_cast<size_t>(std::max(host().SampleRate(), 1));
+    FrameSplitter splitter(frameLength, frameLength * rate);
+    uint32_t lastData = clock.tickMs();
+    uint32_t lastReconnect = lastData - kReconnectRetryMs;
+    SampleRecord record;
+
+    auto onFrame = [&](const uint8_t* frame) {
+        record = SampleRecord{};
+        if (Decode(frame, record))
+            PostEvent(record);
+        else
+            CountInvalid();
+    };
+
+    while (!clock.sleep(PollIntervalMs(), &stop)) {
+        uint32_t lines = 0;
+        port->modemStatus(&lines);
+        const bool up = (lines & ModemCtsOn) && (lines & ModemDsrOn);
+        if (!up) {
+            if (connected_.exchange(false)) {
+                splitter.clear();
+                Pipeline().SendNotice(NoticeKind::Disconnected, 0, &stop);
+            }
+            continue;
+        }
+        if (!connected_) {
+            // Identification takes about a second and ties up the port: not more than once a second.
+            if (clock.tickMs() - lastReconnect < kReconnectRetryMs)
+                continue;
+            Pipeline().SendNotice(NoticeKind::Reconnected, 0, &stop);
+            lastReconnect = clock.tickMs();
+            lastData = lastReconnect;
+            splitter.clear();
+            continue;
+        }
+        uint32_t waiting = 0;
+        port->bytesWaiting(&waiting);
+        if (waiting > 0) {
+            const uint32_t want = static_cast<uint32_t>(std::min<size_t>(waiting, splitter.freeSize()));
+            uint32_t got = 0;
+            port->read(splitter.freeSpace(), want, &got);
+            if (got > 0)
+                splitter.commit(got, onFrame);
+            lastData = clock.tickMs();
+        } else if (clock.tickMs() - lastData > kSilenceMs) {
+            Pipeline().PostNotice(NoticeKind::Timeout, static_cast<intptr_t>((clock.tickMs() - lastData) / 1000));
+            clock.sleep(kSilenceMs, &stop);
+        }
+    }
+}
+
+} // namespace kavro
