@@ -14,10 +14,13 @@
 
 namespace doctest {
 
+// Documents find their events through the per-process manager, also in tests that never ask for
+// an event themselves.
+[[maybe_unused]] const bool eventsFromTheBinFolder = qputenv("KAVRO_EVENTS_DIR", QByteArray(KAVRO_BIN_DIR));
+
 IEventManager* manager()
 {
     static ComPtr<IEventManager> m = [] {
-        qputenv("KAVRO_EVENTS_DIR", QByteArray(KAVRO_BIN_DIR));
         ComPtr<IEventManager> created;
         createInstance(kavrodoc::CLSID_EventManager, &created);
         return created;

@@ -6,6 +6,8 @@
 
 #include <QTemporaryDir>
 
+#include <stdexcept>
+
 #include <gtest/gtest.h>
 
 using namespace kavrodoc;
@@ -43,7 +45,8 @@ protected:
         ComPtr<IAimingCollection> c;
         doc->get_Aimings(c.put());
         ComPtr<IAiming> a;
-        EXPECT_EQ(c->get_Item(i, a.put()), S_OK);
+        if (c->get_Item(i, a.put()) != S_OK)
+            throw std::runtime_error("no such aiming");
         return a;
     }
     static std::vector<std::pair<int32_t, int32_t>> points(IAiming* a)
