@@ -1,0 +1,442 @@
+#include "kavro_document.h"
+
+#include "aiming_collection.h"
+#include "com/classregistry.h"
+#include "com/oledate.h"
+#include "document_naming.h"
+#include "object_helpers.h"
+#include "raw_document_reader.h"
+#include "storage/cfb/compound_file.h"
+#include "storage/stream/memory_stream.h"
+#include "storage/stream/stream_forms.h"
+
+namespace kavrodoc {
+
+KAVRO_REGISTER_CLASS(CKavroDocument, ProgId_KavroDocument);
+
+namespace {
+
+const QString kContentsStream = QStringLiteral("Contents");
+// Names tried by SaveUnique before it gives up: far more documents than one shooter shoots in a
+// second, and a bound on a folder that refuses every name.
+constexpr int kMostSuffixes = 100000;
+
+// Subscribed to the aiming collection only while the document loads or saves; the document
+// outlives that span, so a plain pointer back to it is safe.
+class ProgressRelay final : public ComObject<ProgressRelay, _IAimingCollectionEvents> {
+public:
+    explicit ProgressRelay(CKavroDocument* document) : document_(document) {}
+    HRESULT Progress(int32_t done, int32_t total) override
+    {
+        document_->fireProgress(done, total);
+        return S_OK;
+    }
+
+private:
+    CKavroDocument* document_;
+};
+
+class RelayConnection {
+public:
+    RelayConnection(CKavroDocument* document, IAimingCollection* aimings) : source_(aimings)
+    {
+        auto relay = ProgressRelay::create(document);
+        if (FAILED(adviseSink(source_, _IAimingCollectionEvents::iid, relay->identity(), &cookie_)))
+            cookie_ = 0;
+    }
+    RelayConnection(const RelayConnection&) = delete;
+    RelayConnection& operator=(const RelayConnection&) = delete;
+    ~RelayConnection()
+    {
+        if (cookie_)
+            unadviseSink(source_, _IAimingCollectionEvents::iid, cookie_);
+    }
+
+private:
+    IAimingCollection* source_;
+    uint32_t cookie_ = 0;
+};
+
+// The name is taken: SaveUnique tries the next one.
+bool isFileExistsError(HRESULT hr)
+{
+    return hr == HRESULT_FROM_WIN32(ERROR_FILE_EXISTS) || hr == HRESULT_FROM_WIN32(ERROR_ALREADY_EXISTS);
+}
+
+} // namespace
+
+CKavroDocument::CKavroDocument() : progress_(identity())
+{
+    aimings_ = CAimingCollection::create();
+    valid_ = true;
+}
+
+HRESULT CKavroDocument::get_Value(const QString& key, Variant* out)
+{
+    if (!out)
+        return E_POINTER;
+    Lock lock(mutex_);
+    return values_.get(key, out);
+}
+
+HRESULT CKavroDocument::put_Value(const QString& key, const Variant& value)
+{
+    Lock lock(mutex_);
+    return values_.put(key, value);
+}
+
+HRESULT CKavroDocument::putref_Value(const QString& key, const Variant& value)
+{
+    return put_Value(key, value);
+}
+
+bool CKavroDocument::validLocked()
+{
+    ComPtr<IEventParams> event;
+    return valid_ && aimings_ && SUCCEEDED(aimings_->get_Event(event.put())) && event;
+}
+
+HRESULT CKavroDocument::get_Valid(VARIANT_BOOL* out)
+{
+    if (!out)
+        return E_POINTER;
+    Lock lock(mutex_);
+    *out = vbool(validLocked());
+    return S_OK;
+}
+
+HRESULT CKavroDocument::get_ShooterName(QString* out)
+{
+    if (!out)
+        return E_POINTER;
+    Lock lock(mutex_);
+    *out = shooterName_;
+    return S_OK;
+}
+
+HRESULT CKavroDocument::put_ShooterName(const QString& value)
+{
+    Lock lock(mutex_);
+    shooterName_ = value;
+    return S_OK;
+}
+
+HRESULT CKavroDocument::get_FileName(QString* out)
+{
+    if (!out)
+        return E_POINTER;
+    Lock lock(mutex_);
+    *out = fileName_;
+    return S_OK;
+}
+
+HRESULT CKavroDocument::put_FileName(const QString& value)
+{
+    Lock lock(mutex_);
+    fileName_ = value;
+    return S_OK;
+}
+
+HRESULT CKavroDocument::get_Event(IEventParams** out)
+{
+    if (badInterfaceOut(out))
+        return E_POINTER;
+    Lock lock(mutex_);
+    if (!aimings_ || FAILED(aimings_->get_Event(out)) || !*out)
+        return E_FAIL;
+    return S_OK;
+}
+
+HRESULT CKavroDocument::put_Event(IEventParams* value)
+{
+    if (!value)
+        return E_INVALIDARG;
+    Lock lock(mutex_);
+    if (!aimings_ || FAILED(aimings_->put_Event(value)))
+        return E_FAIL;
+    return S_OK;
+}
+
+HRESULT CKavroDocument::get_Aimings(IAimingCollection** out)
+{
+    if (badInterfaceOut(out))
+        return E_POINTER;
+    Lock lock(mutex_);
+    if (!aimings_)
+        return E_FAIL;
+    return aimings_.copyTo(out);
+}
+
+HRESULT CKavroDocument::newCollection(IEventParams* event)
+{
+    auto fresh = CAimingCollection::create();
+    if (!fresh)
+        return E_OUTOFMEMORY;
+    if (event && FAILED(fresh->put_Event(event)))
+        return E_FAIL;
+    aimings_ = fresh;
+    return S_OK;
+}
+
+HRESULT CKavroDocument::Clear()
+{
+    Lock lock(mutex_);
+    values_.clear();
+    aimings_ = nullptr;
+    shooterName_.clear();
+    HRESULT hr = newCollection(nullptr);
+    valid_ = SUCCEEDED(hr);
+    return hr;
+}
+
+HRESULT CKavroDocument::ClearSightingShots()
+{
+    Lock lock(mutex_);
+    if (!aimings_)
+        return E_FAIL;
+    ComPtr<IAimingCollection> match;
+    HRESULT hr = aimings_->Match(match.put());
+    if (FAILED(hr))
+        return hr;
+    aimings_ = match;
+    return S_OK;
+}
+
+HRESULT CKavroDocument::ClearShots()
+{
+    Lock lock(mutex_);
+    ComPtr<IEventParams> event;
+    if (aimings_ && FAILED(aimings_->get_Event(event.put())))
+        event = nullptr;
+    return newCollection(event.get());
+}
+
+HRESULT CKavroDocument::get_FileVersion(int32_t* out)
+{
+    if (!out)
+        return E_POINTER;
+    Lock lock(mutex_);
+    *out = fileVersion_;
+    return S_OK;
+}
+
+HRESULT CKavroDocument::get_ReadErrorMsg(QString* out)
+{
+    if (!out)
+        return E_POINTER;
+    Lock lock(mutex_);
+    *out = readErrorMsg_;
+    return S_OK;
+}
+
+HRESULT CKavroDocument::get_CatalogPath(QString* out)
+{
+    if (!out)
+        return E_POINTER;
+    *out = catalogPath();
+    return S_OK;
+}
+
+HRESULT CKavroDocument::InterfaceSupportsErrorInfo(const IID& iid)
+{
+    return supportsErrorInfo(iid, IKavroDocument::iid);
+}
+
+HRESULT CKavroDocument::FindConnectionPoint(const IID& iid, IConnectionPoint** out)
+{
+    return kavro::findConnectionPoint(iid, out, progress_);
+}
+
+void CKavroDocument::fireProgress(int32_t done, int32_t total)
+{
+    progress_.fire([&](_IKavroDocumentEvents* sink) { sink->Progress(done, total); });
+}
+
+// ---------------------------------------------------------------------------------------------
+// Writing
+
+// The "Contents" stream: version, shooter, the aiming collection in object form, the bag.
+HRESULT CKavroDocument::contentsBytes(QByteArray* out)
+{
+    if (!aimings_)
+        return E_FAIL;
+    auto persist = aimings_.query<IPersistStreamInit>();
+    if (!persist)
+        return E_FAIL;
+    auto stream = kavro::MemoryStream::create();
+    if (FAILED(kavro::writeValue<int32_t>(stream.get(), kCurrentVersion))
+        || FAILED(kavro::writeBstr(stream.get(), shooterName_)))
+        return E_FAIL;
+    {
+        RelayConnection relay(this, aimings_.get());
+        HRESULT hr = saveObjectForm(stream.get(), persist.get(), BOOL(1));
+        if (FAILED(hr))
+            return hr;
+    }
+    if (FAILED(values_.write(stream.get())))
+        return E_FAIL;
+    *out = stream->bytes();
+    return S_OK;
+}
+
+HRESULT CKavroDocument::documentFileBytes(QByteArray* out)
+{
+    QByteArray contents;
+    HRESULT hr = contentsBytes(&contents);
+    if (FAILED(hr))
+        return hr;
+    CompoundFileWriter writer;
+    writer.setRootClassId(clsid);
+    if (FAILED(writer.addStream(kContentsStream, contents)))
+        return E_FAIL;
+    return writer.toBytes(out);
+}
+
+// The whole file is made in memory first and then replaces the old one in one step, so a failed
+// or interrupted save leaves the previous document as it was. A read-only file is replaced too:
+// the replacement does not write into it and keeps its permissions.
+HRESULT CKavroDocument::Save()
+{
+    Lock lock(mutex_);
+    if (fileName_.isEmpty())
+        return E_INVALIDARG;
+    QByteArray bytes;
+    HRESULT hr = documentFileBytes(&bytes);
+    if (FAILED(hr))
+        return hr;
+    return writeFileReplace(fileName_, bytes);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Naming
+
+HRESULT CKavroDocument::uniqueNameParts(QString* name, QString* stamp)
+{
+    *name = QStringLiteral("Untitled");
+    stamp->clear();
+    if (!validLocked())
+        return S_OK;
+    if (!shooterName_.isEmpty()) {
+        const QString cleaned = cleanShooterName(shooterName_);
+        if (!cleaned.isEmpty())
+            *name = cleaned;
+    }
+    ComPtr<IShotCollection> all, match;
+    HRESULT hr = aimings_->Shots(VARIANT_TRUE, all.put());
+    if (SUCCEEDED(hr))
+        hr = all->Match(match.put());
+    if (FAILED(hr))
+        return hr;
+    ComPtr<IShot> first;
+    int32_t count = 0;
+    if (SUCCEEDED(match->get_Count(&count)) && count > 0)
+        match->get_Item(1, first.put());
+    else if (SUCCEEDED(all->get_Count(&count)) && count > 0)
+        all->get_Item(1, first.put());
+    DATE when = 0;
+    ComPtr<IAimingAttr> attr;
+    if (!first || FAILED(first->get_Attr(attr.put())) || !attr || FAILED(attr->get_EnterTime(&when)))
+        when = kavro::localNowAsDate();
+    // A time outside the calendar cannot name a file; the time of saving does instead.
+    if (!formatTimeStamp(when, stamp))
+        formatTimeStamp(kavro::localNowAsDate(), stamp);
+    return S_OK;
+}
+
+HRESULT CKavroDocument::SaveUnique(const QString& folder)
+{
+    if (folder.isEmpty())
+        return E_INVALIDARG;
+    Lock lock(mutex_);
+    const QString dir = folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
+    QString name, stamp;
+    HRESULT hr = uniqueNameParts(&name, &stamp);
+    if (FAILED(hr))
+        return hr;
+    QByteArray bytes;
+    hr = documentFileBytes(&bytes);
+    if (FAILED(hr))
+        return hr;
+    for (int suffix = 0; suffix < kMostSuffixes; ++suffix) {
+        const QString path = uniqueDocumentPath(dir, name, stamp, suffix);
+        hr = writeFileCreateNew(path, bytes);
+        if (isFileExistsError(hr))
+            continue;
+        if (SUCCEEDED(hr))
+            fileName_ = path;
+        return hr;
+    }
+    return HRESULT_FROM_WIN32(ERROR_FILE_EXISTS);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Reading
+
+HRESULT CKavroDocument::Load()
+{
+    Lock lock(mutex_);
+    valid_ = false;
+    HRESULT hr = Clear();
+    if (FAILED(hr))
+        return hr;
+    valid_ = false;
+
+    if (!isCompoundFile(fileName_)) {
+        RawDocumentSink sink;
+        sink.aimings = aimings_.get();
+        sink.shooterName = &shooterName_;
+        sink.fileVersion = &fileVersion_;
+        sink.values = &values_;
+        sink.progress = [this](int32_t done, int32_t total) { fireProgress(done, total); };
+        hr = readRawDocument(fileName_, sink);
+        valid_ = SUCCEEDED(hr);
+        return hr;
+    }
+    hr = loadCompoundFile();
+    valid_ = SUCCEEDED(hr);
+    return hr;
+}
+
+HRESULT CKavroDocument::loadCompoundFile()
+{
+    CompoundFileReader reader;
+    QByteArray contents;
+    if (FAILED(CompoundFileReader::open(fileName_, &reader)) || reader.rootClassId() != clsid
+        || FAILED(reader.readStream(kContentsStream, &contents)))
+        return E_FAIL;
+    return loadContents(contents);
+}
+
+// Shooter and bag take effect only with the whole stream read; the collection empties itself when
+// it fails.
+HRESULT CKavroDocument::loadContents(const QByteArray& contents)
+{
+    auto stream = kavro::MemoryStream::create(contents);
+    int32_t version = 0;
+    if (FAILED(kavro::readValue(stream.get(), &version)))
+        return E_FAIL;
+    fileVersion_ = version;
+    QString shooter;
+    Guid collectionClass;
+    if (version > kCurrentVersion || version < 1 || FAILED(kavro::readBstr(stream.get(), &shooter))
+        || FAILED(kavro::readGuid(stream.get(), &collectionClass)))
+        return E_FAIL;
+    auto persist = aimings_.query<IPersistStreamInit>();
+    if (!persist)
+        return E_FAIL;
+    {
+        RelayConnection relay(this, aimings_.get());
+        if (FAILED(persist->Load(stream.get()))) {
+            aimings_->get_ReadErrorMsg(&readErrorMsg_);
+            return E_FAIL;
+        }
+    }
+    kavro::ValueBag values;
+    if (version >= 2 && FAILED(values.read(stream.get())))
+        return E_FAIL;
+    shooterName_ = shooter;
+    values_ = std::move(values);
+    return S_OK;
+}
+
+} // namespace kavrodoc
