@@ -17,7 +17,8 @@ std::optional<int> BeatRate::AddBeat(DATE beat)
     beats_.back() = beat;
     if (beats_.front() == 0 || !(beats_.back() > beats_.front()))
         return std::nullopt;
-    const double mean = (beats_.back() - beats_.front()) * kMsPerDay / 3;
+    // Dates hold the time of day to about a microsecond: keep that noise out of the truncation.
+    const double mean = std::round((beats_.back() - beats_.front()) * kMsPerDay / 3 * 1000) / 1000;
     for (size_t i = 1; i < beats_.size(); ++i) {
         const double interval = (beats_[i] - beats_[i - 1]) * kMsPerDay;
         if (interval < kShortestBeatMs || interval > kLongestBeatMs || std::abs(interval - mean) > mean / 2)
