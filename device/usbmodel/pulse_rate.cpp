@@ -22,9 +22,11 @@ std::optional<int32_t> PulseRate::AddBeat(DATE beat)
     beats_.back() = beat;
     if (beats_.front() == 0 || !(beats_.back() > beats_.front()))
         return std::nullopt;
-    const double m = (beats_.back() - beats_.front()) * kMsPerDay / 3;
+    // Whole microseconds: a date of days carries noise far below that, which must not tip the
+    // truncated rate.
+    const double m = std::round((beats_.back() - beats_.front()) * kMsPerDay / 3 * 1000) / 1000;
     for (size_t i = 0; i + 1 < beats_.size(); ++i) {
-        const double interval = (beats_[i + 1] - beats_[i]) * kMsPerDay;
+        const double interval = std::round((beats_[i + 1] - beats_[i]) * kMsPerDay * 1000) / 1000;
         if (interval < kMinIntervalMs || interval > kMaxIntervalMs || std::fabs(interval - m) > m / 2)
             return std::nullopt;
     }

@@ -155,6 +155,7 @@ private:
     void resetAiming();
     int32_t eventInt(HRESULT (IEventParams::*get)(int32_t*), int32_t fallback) const;
     float eventDistance() const;
+    bool shotLimitReached() const;
     int32_t triggerDataIndex() const;
 
     const bool wireless_;

@@ -26,6 +26,13 @@ int32_t CKavroDeviceUSB::eventInt(HRESULT (IEventParams::*get)(int32_t*), int32_
     return v;
 }
 
+bool CKavroDeviceUSB::shotLimitReached() const
+{
+    // A negative limit is no limit.
+    const int32_t max = eventInt(&IEventParams::get_MaxShotsPerAiming, -1);
+    return max >= 0 && shots_ >= max;
+}
+
 float CKavroDeviceUSB::eventDistance() const
 {
     const ComPtr<IEventParams> event = host().Event(1);
@@ -245,7 +252,7 @@ void CKavroDeviceUSB::registerShot(bool missed, const SampleRecord* r)
             reference_ = Reference{r->angle(), r->targetX(), r->targetY(), lastX_, lastY_, lastFactor_};
         }
     }
-    if (shots_ >= eventInt(&IEventParams::get_MaxShotsPerAiming, 0))
+    if (shotLimitReached())
         return;
     ++shots_;
     samplesSinceShot_ = 0;
@@ -275,7 +282,7 @@ void CKavroDeviceUSB::registerShot(bool missed, const SampleRecord* r)
 
 void CKavroDeviceUSB::AddShot(bool unlimited)
 {
-    if (!aiming_ || (!unlimited && shots_ >= eventInt(&IEventParams::get_MaxShotsPerAiming, 0)))
+    if (!aiming_ || (!unlimited && shotLimitReached()))
         return;
     ComPtr<IShot> shot;
     if (FAILED(aiming_->AddShot2(VARIANT_FALSE, kNaN, shot.put())) || !shot)

@@ -59,6 +59,7 @@ bool CKavroDeviceUSB::openDevices()
         uint8_t state[16] = {};
         if (!target_.ControlRequest(usbreq::kTargetState, 0, 0, state, sizeof state) || state[0] != 1)
             return fail("Target is not connected (1). Check cable.");
+        loadCalibration();
     }
     if (receiver_.IsOpen() && !readReceiverTarget())
         return false;
