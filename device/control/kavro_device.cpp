@@ -61,6 +61,14 @@ void CKavroDevice::SetCalibrationWanted(int32_t n, bool wanted)
         sub(n).calibrationWanted = wanted;
 }
 
+void CKavroDevice::SetCorrections(int32_t n, int32_t x, int32_t y)
+{
+    if (validSubDevice(n)) {
+        sub(n).correctionX = x;
+        sub(n).correctionY = y;
+    }
+}
+
 HRESULT CKavroDevice::get_CommPort(int32_t* out)
 {
     if (!out)

@@ -116,6 +116,7 @@ public:
     void SetStatusText(const QString& text) override { statusText_ = text; }
     void SetDeviceSerial(int32_t nDev, const DeviceSerial& serial) override;
     void SetCalibrationWanted(int32_t n, bool wanted) override;
+    void SetCorrections(int32_t n, int32_t x, int32_t y) override;
     HRESULT FireEvent(const std::function<HRESULT(_IKavroDeviceEvents*)>& call) override;
     std::unique_ptr<ControlQueue> MakeQueue(QueueHandler handler) override;
     Clock& clock() override { return *env_.clock; }

@@ -39,6 +39,8 @@ public:
     virtual void SetStatusText(const QString& text) = 0; // the message for the user
     virtual void SetDeviceSerial(int32_t nDev, const DeviceSerial& serial) = 0; // nDev 1..3
     virtual void SetCalibrationWanted(int32_t n, bool wanted) = 0;
+    // A stored calibration brings its own corrections (hundredths of a millimetre).
+    virtual void SetCorrections(int32_t n, int32_t x, int32_t y) = 0;
 
     // Calls `call` for every advised sink, in turn; the result of the last call (S_OK for none).
     virtual HRESULT FireEvent(const std::function<HRESULT(_IKavroDeviceEvents*)>& call) = 0;

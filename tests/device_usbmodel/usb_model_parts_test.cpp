@@ -1,0 +1,157 @@
+#include "usb_model_fixture.h"
+
+#include "settings/settings.h"
+
+#include <algorithm>
+
+namespace usbtest {
+namespace {
+
+class CalibrationStoreTest : public ::testing::Test {
+protected:
+    void SetUp() override { qputenv("KAVRO_CONFIG_HOME", dir.path().toUtf8()); }
+    QTemporaryDir dir;
+};
+
+SensorCalibration sample()
+{
+    SensorCalibration c;
+    c.signal[0] = 4096;
+    c.signal[1] = 63488;
+    c.angle0 = -0.125;
+    c.dx0 = 1.5;
+    c.dy0 = -2.25;
+    c.corrx = 12;
+    c.corry = -7;
+    c.scale = 0.0101;
+    return c;
+}
+
+TEST_F(CalibrationStoreTest, RoundTripInCLocaleTextAndRefusals)
+{
+    const CalibrationStore store = CalibrationStore::open();
+    const QString key = CalibrationStore::keyText(QStringLiteral("1-2"), QStringLiteral("3-4"));
+    ASSERT_TRUE(store.Save(key, sample()));
+    SettingsKey root;
+    ASSERT_EQ(SettingsKey::open(SettingsRoot::CurrentUser, QStringLiteral("software\\Kavro\\Kavro Professional"), &root), S_OK);
+    QString text;
+    ASSERT_EQ(root.readString(QStringLiteral("1-2.3-4.dy0"), &text), S_OK);
+    EXPECT_EQ(text, QStringLiteral("-2.250000"));
+    auto loaded = store.Load(key, {4096, 63488});
+    ASSERT_TRUE(loaded);
+    EXPECT_EQ(loaded->signal[1], 63488);
+    EXPECT_DOUBLE_EQ(loaded->dx0, 1.5);
+    EXPECT_DOUBLE_EQ(loaded->corry, -7);
+
+    root.writeString(QStringLiteral("1-2.3-4.scale"), QStringLiteral("0.010000"));
+    EXPECT_FALSE(store.Load(key, {4096, 63488})); // exactly 0.01
+    root.writeString(QStringLiteral("1-2.3-4.scale"), QStringLiteral("0.5"));
+    root.writeString(QStringLiteral("1-2.3-4.signal0"), QStringLiteral("4095.000000"));
+    EXPECT_FALSE(store.Load(key, {4096, 63488}));
+    // A home target's own range.
+    root.writeString(QStringLiteral("1-2.3-4.signal0"), QStringLiteral("2000"));
+    root.writeString(QStringLiteral("1-2.3-4.signal1"), QStringLiteral("40000"));
+    EXPECT_TRUE(store.Load(key, {2000, 49152}));
+    EXPECT_FALSE(store.Load(key, {4096, 63488}));
+    // A save cut short after its first write leaves a calibration that is refused.
+    ASSERT_TRUE(store.Invalidate(key));
+    EXPECT_FALSE(store.Load(key, {2000, 49152}));
+}
+
+TEST_F(CalibrationStoreTest, EachSensorAndTargetPairKeepsItsOwn)
+{
+    const CalibrationStore store = CalibrationStore::open();
+    SensorCalibration a = sample(), b = sample(), c = sample();
+    b.dx0 = 7;
+    c.dx0 = 9;
+    store.Save(CalibrationStore::keyText(QStringLiteral("S1"), QStringLiteral("T1")), a);
+    store.Save(CalibrationStore::keyText(QStringLiteral("S2"), QStringLiteral("T1")), b);
+    store.Save(CalibrationStore::keyText(QStringLiteral("S1"), QStringLiteral("T2")), c);
+    EXPECT_DOUBLE_EQ(store.Load(CalibrationStore::keyText(QStringLiteral("S1"), QStringLiteral("T1")), {4096, 63488})->dx0, 1.5);
+    EXPECT_DOUBLE_EQ(store.Load(CalibrationStore::keyText(QStringLiteral("S2"), QStringLiteral("T1")), {4096, 63488})->dx0, 7);
+    EXPECT_DOUBLE_EQ(store.Load(CalibrationStore::keyText(QStringLiteral("S1"), QStringLiteral("T2")), {4096, 63488})->dx0, 9);
+    EXPECT_EQ(store.LoadLightLevel(QStringLiteral("T1"), "leds_brightness"), 7);
+    store.SaveLightLevel(QStringLiteral("T1"), "leds_brightness", 3);
+    EXPECT_EQ(store.LoadLightLevel(QStringLiteral("T1"), "leds_brightness"), 3);
+}
+
+TEST(PulseRate, NeedsFourEvenBeatsInRange)
+{
+    constexpr double ms = 1.0 / 86400000.0;
+    PulseRate fast;
+    for (int i = 0; i < 3; ++i)
+        EXPECT_FALSE(fast.AddBeat(45000.0 + i * 150 * ms));
+    EXPECT_FALSE(fast.AddBeat(45000.0 + 450 * ms)); // 150 ms apart: too fast
+    PulseRate even;
+    std::optional<int32_t> rate;
+    for (int i = 0; i < 4; ++i)
+        rate = even.AddBeat(45000.0 + i * 800 * ms);
+    ASSERT_TRUE(rate);
+    EXPECT_EQ(*rate, 75);
+    EXPECT_FALSE(even.AddBeat(45000.0 + 3 * 800 * ms + 2100 * ms)); // one interval beyond 2000 ms
+}
+
+TEST(UsbModelMath, ScaleTermsAndFiveTargetSelection)
+{
+    EXPECT_DOUBLE_EQ(CKavroDeviceUSB::FormCheckScale(9.7), 10.0);
+    EXPECT_DOUBLE_EQ(CKavroDeviceUSB::FormCheckScale(10.6), 10.6);
+    EXPECT_DOUBLE_EQ(CKavroDeviceUSB::AdditiveTerm(1.9), 0.5);
+    EXPECT_DOUBLE_EQ(CKavroDeviceUSB::AdditiveTerm(9.1), 0.2);
+    EXPECT_NEAR(CKavroDeviceUSB::AdditiveTerm(5.5), 3.5 / 23.333 + 0.2, 1e-12);
+    EXPECT_EQ(CKavroDeviceUSB::AimedTarget(2, -26), 0);
+    EXPECT_EQ(CKavroDeviceUSB::AimedTarget(4, 26), 4);
+    EXPECT_EQ(CKavroDeviceUSB::AimedTarget(2, 12.9), 2);
+}
+
+// The home wireless target relays type-2 packets; both multiplexed words are needed first.
+TEST_F(UsbModelTest, WirelessPairPacketsGiveNoSignalBeforeTheSixth)
+{
+    const char* home = "usb:1-3";
+    fake.addDevice(FakeUsbDevice(home, usbids::kPlaceholderVendorId, usbids::kHomeTargetProductId));
+    replies[home] = {{134, {1, 0, 1, 0}}, {129, {4, 4, 4, 4, 4, 4, 4, 4}}, {173, Bytes(16, 0)}};
+    fake.setControlHandler(home, [this, home](const UsbControlRecord& r) {
+        if (r.kind != UsbControlKind::In)
+            return FakeControlReply{S_OK, {}};
+        auto& table = replies[home];
+        auto it = table.find(r.request);
+        return it == table.end() ? FakeControlReply{USB_E_IO, {}} : FakeControlReply{S_OK, it->second};
+    });
+    auto sink = advise();
+    ASSERT_EQ(device->put_EventShortName(1, QStringLiteral("AR10")), S_OK);
+    ASSERT_EQ(device->put_DevicePath(QString::fromLatin1(home)), S_OK);
+    ASSERT_EQ(device->put_Connected(VARIANT_TRUE), S_OK);
+    ASSERT_TRUE(model()->IsWireless());
+
+    // Counter 0: battery; 1: level 2; 2/3: angle word; 4/5: distance word 10000.
+    const uint8_t mux[7] = {90, 33, 0x89, 0x13, 0x10, 0x27, 20};
+    for (uint8_t c = 0; c < 7; ++c) {
+        Bytes p(14, 0);
+        p[0] = 14;
+        p[1] = 2;
+        p[2] = 0x34;
+        p[3] = 0x12;
+        p[4] = c;
+        p[5] = mux[c];
+        p[6] = 100;               // A1 = 2
+        p[8] = 0xCE, p[9] = 0xFF; // B1 = -1
+        p[10] = 100;
+        p[12] = 0xCE, p[13] = 0xFF;
+        Bytes run{static_cast<uint8_t>(p.size() + 2), 68};
+        run.insert(run.end(), p.begin(), p.end());
+        Bytes framed{68, static_cast<uint8_t>(run.size()), 0, 0, 0};
+        framed.insert(framed.end(), run.begin(), run.end());
+        fake.injectPacket(home, framed);
+        ASSERT_TRUE(drainUntil(c + 1));
+        const bool started = std::count(sink->events.begin(), sink->events.end(), "StartAiming 1") == 1;
+        EXPECT_EQ(started, c >= 5) << int(c);
+    }
+    ComPtr<IAimingTrace> trace;
+    ASSERT_FALSE(sink->aimings.empty());
+    sink->aimings[0]->get_Trace(trace.put());
+    int32_t count = 0;
+    trace->get_Count(&count);
+    EXPECT_EQ(count, 4); // two samples from each of the last two packets
+}
+
+} // namespace
+} // namespace usbtest
