@@ -37,6 +37,7 @@ public:
     void SetStatusText(const QString&) override {}
     void SetDeviceSerial(int32_t, const DeviceSerial&) override {}
     void SetCalibrationWanted(int32_t, bool) override {}
+    void SetCorrections(int32_t, int32_t, int32_t) override {}
     HRESULT FireEvent(const std::function<HRESULT(_IKavroDeviceEvents*)>&) override
     {
         ++events;
