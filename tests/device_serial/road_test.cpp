@@ -178,8 +178,53 @@ TEST_F(Road, AimingsShotsSilenceAndUnplugArriveAsEvents)
     EXPECT_LT(at("Timeout"), at("Disconnected"));
     EXPECT_LT(at("Disconnected"), at("Reconnected"));
 
-    // TODO: put the aimings into a KavroDocument, save and reload it, once the document class
-    // is in the build.
+    // The aimings go into a practice document, which is saved and read back whole.
+    QTemporaryDir docDir;
+    const QString docPath = docDir.filePath(QStringLiteral("road.kavro"));
+    ComPtr<IKavroDocument> doc;
+    ASSERT_EQ(createInstance(kavrodoc::CLSID_KavroDocument, &doc), S_OK);
+    ComPtr<IAimingAttr> attr;
+    ASSERT_EQ(sink->rec.aimings[0]->get_Attr(attr.put()), S_OK);
+    ComPtr<IEventParams> event;
+    ASSERT_EQ(attr->get_Event(event.put()), S_OK);
+    ASSERT_EQ(doc->put_Event(event.get()), S_OK);
+    ComPtr<IAimingCollection> aimings;
+    ASSERT_EQ(doc->get_Aimings(aimings.put()), S_OK);
+    for (const auto& a : sink->rec.aimings)
+        ASSERT_EQ(aimings->Add(a.get()), S_OK);
+    doc->put_ShooterName(QStringLiteral("Road"));
+    doc->put_FileName(docPath);
+    ASSERT_EQ(doc->Save(), S_OK);
+
+    ComPtr<IKavroDocument> back;
+    ASSERT_EQ(createInstance(kavrodoc::CLSID_KavroDocument, &back), S_OK);
+    back->put_FileName(docPath);
+    ASSERT_EQ(back->Load(), S_OK);
+    ComPtr<IAimingCollection> loaded;
+    ASSERT_EQ(back->get_Aimings(loaded.put()), S_OK);
+    int32_t aimingCount = 0;
+    loaded->get_Count(&aimingCount);
+    EXPECT_EQ(aimingCount, 2);
+    ComPtr<IShotCollection> shots;
+    ASSERT_EQ(loaded->Shots(VARIANT_TRUE, shots.put()), S_OK);
+    int32_t shotCount = 0;
+    shots->get_Count(&shotCount);
+    EXPECT_EQ(static_cast<size_t>(shotCount), sink->rec.shots.size());
+    ComPtr<IShot> firstShot;
+    ASSERT_EQ(shots->get_Item(1, firstShot.put()), S_OK);
+    float loadedResult = 0;
+    firstShot->get_Result(&loadedResult);
+    EXPECT_EQ(loadedResult, result);
+    ComPtr<IAiming> second;
+    ASSERT_EQ(loaded->get_Item(2, second.put()), S_OK);
+    ComPtr<IAimingTrace> loadedTrace;
+    ASSERT_EQ(second->get_Trace(loadedTrace.put()), S_OK);
+    int32_t loadedLast = -1, lx = 0, ly = 0;
+    loadedTrace->get_Last(&loadedLast);
+    EXPECT_EQ(loadedLast, last);
+    loadedTrace->_GetPoint(loadedLast, &lx, &ly);
+    EXPECT_EQ(lx, x);
+    EXPECT_EQ(ly, y);
 }
 
 } // namespace
