@@ -175,7 +175,8 @@ private:
     int targetNumber_ = 0;
     std::array<uint8_t, 17> descriptor_{};
     std::array<uint8_t, 10> targetSettings_{};
-    std::array<uint8_t, 2> faceCodes_{};
+    // Both face codes in one word (first in the low byte): the reader thread's regulation reads them.
+    std::atomic<uint16_t> faceCodes_{0};
     uint16_t lightMask1_ = 0;
     uint16_t lightMask2_ = 0;
     bool ledsSupported_ = false;

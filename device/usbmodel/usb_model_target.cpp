@@ -44,8 +44,9 @@ bool CKavroDeviceUSB::sendSignalSettings(int32_t s0, int32_t s1)
         sent = targetNumber_ > 0
             && wirelessCommand({usbreq::kCmdSignalSettings, static_cast<uint8_t>(s0), static_cast<uint8_t>(s1)});
     } else if (home_.IsOpen()) {
-        sent = home_.SetIndexedSetting1(static_cast<uint16_t>(s0), faceCodes_[1])
-            && home_.SetIndexedSetting2(static_cast<uint16_t>(s1), faceCodes_[0]);
+        const uint16_t codes = faceCodes_.load();
+        sent = home_.SetIndexedSetting1(static_cast<uint16_t>(s0), static_cast<uint8_t>(codes >> 8))
+            && home_.SetIndexedSetting2(static_cast<uint16_t>(s1), static_cast<uint8_t>(codes & 0xFF));
     } else if (target_.IsOpen()) {
         sent = target_.ControlOut(usbreq::kTargetSignalSettings, static_cast<uint16_t>(s0), static_cast<uint16_t>(s1));
     }
@@ -68,9 +69,9 @@ void CKavroDeviceUSB::SendTargetFace()
     }
     if (receiver_.IsOpen()) {
         if (wirelessCommand({usbreq::kCmdTargetFace, a, b}))
-            faceCodes_ = {a, b};
+            faceCodes_.store(static_cast<uint16_t>(a | b << 8));
     } else if (home_.IsOpen()) {
-        faceCodes_ = {a, b};
+        faceCodes_.store(static_cast<uint16_t>(a | b << 8));
         const auto s = SignalSettings();
         home_.SetIndexedSetting1(static_cast<uint16_t>(s[0]), b);
         home_.SetIndexedSetting2(static_cast<uint16_t>(s[1]), a);
