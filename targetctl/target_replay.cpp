@@ -136,10 +136,9 @@ void CTarget::replayTick()
     ComPtr<CTarget> keepAlive(this); // a sink may let go of the control while it is told
     ComPtr<IAiming> aiming = r.aiming;
 
-    // 64-bit throughout, and the speed applied before the division, so that slow rates at low
-    // speeds still advance.
+    // Samples per second first, in integers; the product with the elapsed time in 64 bits.
     const int64_t elapsed = uint32_t(clock_->tickMs() - r.startTick);
-    const int64_t advanced = elapsed * r.speed * rate / 100000;
+    const int64_t advanced = elapsed * (int64_t(r.speed) * rate / 100) / 1000;
     const int32_t d = toIndex(std::clamp<int64_t>(int64_t(r.startPosition) + advanced, span->first, span->last));
     const int32_t e = r.position;
     if (d != e) {
@@ -147,12 +146,13 @@ void CTarget::replayTick()
         std::optional<bool> visible;
         if (state_.displayReplayMark)
             visible = ((int64_t(d) - r.startPosition) * 2 / rate + 1) % 2 == 0;
-        if (d < e)
+        if (d < e) {
+            if (visible)
+                r.markVisible = *visible;
             requestRedraw();
-        else
+        } else {
             drawReplayAdvance(e, d, visible);
-        if (visible && d < e)
-            r.markVisible = *visible;
+        }
         fire([](_ITargetEvents* s) { s->ReplayPositionChanged(); });
     }
     // The sinks may have stopped or replaced the replay.
