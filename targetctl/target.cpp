@@ -1,5 +1,6 @@
 #include "target.h"
 
+#include "plane_math.h"
 #include "target_painter.h"
 #include "target_widget.h"
 
@@ -33,12 +34,6 @@ HRESULT getFlag(bool field, VARIANT_BOOL* out)
         return E_POINTER;
     *out = toVariantBool(field);
     return S_OK;
-}
-
-int32_t roundedProduct(float a, float b)
-{
-    volatile float product = a * b;
-    return roundSaturated(product);
 }
 
 } // namespace
@@ -91,33 +86,6 @@ void CTarget::autoZoom()
 {
     if (state_.autoZoom)
         ZoomToFit(VARIANT_FALSE);
-}
-
-void CTarget::stopReplay()
-{
-    state_.replay.aiming = nullptr;
-    state_.replay.shot = nullptr;
-    state_.replay.markVisible = false;
-    state_.replay.labelRect = {};
-}
-
-void CTarget::endMouseAction(bool aborted)
-{
-    MouseState& m = state_.mouse;
-    if (m.dragging) {
-        m.dragging = false;
-        ComPtr<IAiming> aiming = m.dragAiming;
-        ComPtr<IShot> shot = m.dragShot;
-        const GdiPoint at = m.current;
-        if (aborted)
-            fire([&](_ITargetEvents* s) { s->DragAborted(aiming.get(), shot.get()); });
-        else
-            fire([&](_ITargetEvents* s) { s->EndDrag(aiming.get(), shot.get(), at.x / 100.0f, at.y / 100.0f); });
-    }
-    m.band = false;
-    m.panning = false;
-    if (widget_)
-        widget_->releaseMouse();
 }
 
 HRESULT CTarget::get_Item(int32_t nIndex, IAiming** out)
@@ -362,12 +330,6 @@ HRESULT CTarget::get_SelectedShot(IShot** out)
     return state_.selectedShot.copyTo(out);
 }
 
-// Selection, zoom and shot correction are the mouse handling's; until it is in, they refuse.
-HRESULT CTarget::put_SelectedShot(IShot*) { return E_NOTIMPL; }
-HRESULT CTarget::ZoomToFit(VARIANT_BOOL) { return E_NOTIMPL; }
-HRESULT CTarget::ZoomTo(float, float, float, float) { return E_NOTIMPL; }
-HRESULT CTarget::SetShotCorrection(IShot*, float, float) { return E_NOTIMPL; }
-
 HRESULT CTarget::ResetIntervals()
 {
     state_.intervals.reset(state_.traceColor, state_.traceAfterShotColor);
@@ -381,14 +343,6 @@ HRESULT CTarget::AddTraceInterval(float secStart, float secEnd, OLE_COLOR color)
 }
 
 HRESULT CTarget::get_ReplaySpeed(int32_t* percent) { return getValue(state_.replay.speed, percent); }
-
-HRESULT CTarget::put_ReplaySpeed(int32_t percent)
-{
-    if (percent < 10 || percent > 300)
-        return E_INVALIDARG;
-    state_.replay.speed = percent;
-    return S_OK;
-}
 
 HRESULT CTarget::get_ReplayPosition(float* seconds)
 {
@@ -405,11 +359,6 @@ HRESULT CTarget::get_ReplayPosition(float* seconds)
     return range->Index2Sec(clampCoordinate(int64_t(r.position) - shotIndex), seconds);
 }
 
-// Replay control belongs to the replay ticker; until it is in, starting a replay is refused.
-HRESULT CTarget::put_ReplayPosition(float) { return E_NOTIMPL; }
-HRESULT CTarget::put_ReplayAiming(IAiming*) { return E_NOTIMPL; }
-HRESULT CTarget::put_ReplayShot(IShot*) { return E_NOTIMPL; }
-
 HRESULT CTarget::get_ReplayAiming(IAiming** out)
 {
     if (!out)
@@ -425,15 +374,6 @@ HRESULT CTarget::get_ReplayShot(IShot** out)
 }
 
 HRESULT CTarget::get_ReplayPaused(VARIANT_BOOL* out) { return getFlag(state_.replay.paused, out); }
-
-HRESULT CTarget::put_ReplayPaused(VARIANT_BOOL value)
-{
-    if (isOn(value) == state_.replay.paused)
-        return S_OK;
-    state_.replay.paused = isOn(value);
-    requestRedraw(); // the label switches between the running and the paused text
-    return S_OK;
-}
 
 HRESULT CTarget::get_EventShortName(QString* out) { return getValue(state_.eventShortName, out); }
 

@@ -7,8 +7,13 @@
 
 #include "com/classregistry.h"
 #include "com/connection.h"
+#include "thread/clock.h"
+#include "thread/coalescing_ticker.h"
+#include "thread/control_queue.h"
 
 #include <QPointer>
+#include <functional>
+#include <memory>
 #include <optional>
 
 class QImage;
@@ -17,6 +22,14 @@ class QPainter;
 namespace kavro::target {
 
 class TargetWidget;
+class TargetPainter;
+struct Hit;
+
+// What the mouse did on the control's window.
+enum class MouseAction { Move, LeftDown, LeftUp, LeftDouble, RightDown, MiddleDown };
+
+// The pointer the window shows: over a breach, while dragging or panning, while drawing a band.
+enum class MouseCursor { Arrow, OverBreach, Grabbing, Cross };
 
 class CTarget final : public ComObject<CTarget, ITarget, ITargetWindow, IConnectionPointContainer,
                                        IPersistStreamInit, IPersistPropertyBag, IPerPropertyBrowsing> {
@@ -148,6 +161,15 @@ public:
     void paintBuffer(QImage* buffer);
     // The widget is going away.
     void widgetDestroyed();
+    // A mouse message at a window pixel; the cursor to show, none to keep the current one.
+    std::optional<MouseCursor> mouseInput(MouseAction action, GdiPoint pixel, bool ctrl);
+
+    // Where replay time comes from and the queue its ticks arrive on. The default is the
+    // machine's clock and the Qt event loop of the thread that starts the first replay; set
+    // before a replay starts.
+    using QueueFactory = std::function<std::unique_ptr<ControlQueue>(QueueHandler)>;
+    void setReplayTiming(Clock& clock, QueueFactory makeQueue);
+    static constexpr uint32_t kReplayTickMessage = 0x7FFF;
 
     const TargetState& state() const { return state_; }
 
@@ -165,10 +187,36 @@ private:
     HRESULT setColour(OLE_COLOR& field, OLE_COLOR value, bool redraw);
     std::vector<Variant> persistedValues();
 
-    // Hooks of the zoom, selection and replay handling.
-    void applyZoomLevel() {}
+    // Zoom.
+    void applyZoomLevel();
     void autoZoom();
+    void setVisible(const GdiRect& rect);
+    float smallestExtent() const; // mm
+    void setSquareView(float side);
+
+    // Selection and the mouse.
+    // The aiming entry that holds the shot (same object).
+    std::optional<size_t> findShot(IShot* shot) const;
+    void selectShot(IShot* shot);
+    MouseCursor mouseMove(GdiPoint pixel, GdiPoint p, bool overBreach);
+    void mouseLeftDown(GdiPoint p, bool ctrl, const Hit* hit);
+    void mouseDoubleClick(GdiPoint p, const Hit* hit);
+    void clickSelecting(GdiPoint p, const Hit* hit, HRESULT (_ITargetEvents::*click)(float, float));
+    void pan(GdiPoint pixel, GdiPoint p);
+    void endBand(bool aborted);
+    bool insideWindow(GdiPoint pixel) const;
+
+    // Replay.
+    void startReplay();
     void stopReplay();
+    void replayTick();
+    bool startTicker(int32_t rate);
+    void stopTicker();
+    // Draws the replay's move from sample e to d on the window; false when only a redraw will do.
+    void drawReplayAdvance(int32_t e, int32_t d, std::optional<bool> markVisible);
+    void setMarkVisible(bool visible);
+    // Runs `draw` on the window's back buffer and shows what it touched; false without one.
+    bool drawOnWindow(const std::function<void(TargetPainter&)>& draw);
 
     template <class F>
     void fire(F&& f) { events_.fire(std::forward<F>(f)); }
@@ -177,6 +225,11 @@ private:
     ConnectionPoint<_ITargetEvents> events_{identity()};
     QPointer<TargetWidget> widget_;
     std::vector<Variant> savedValues_; // the persisted values at the last load or save
+
+    Clock* clock_ = &realClock();
+    QueueFactory makeQueue_;
+    std::unique_ptr<ControlQueue> queue_;     // before the ticker: the ticker posts to it
+    std::unique_ptr<CoalescingTicker> ticker_;
 };
 
 } // namespace kavro::target

@@ -68,9 +68,15 @@ void CTarget::paintBuffer(QImage* buffer)
     PainterCanvas canvas(&painter);
     const DrawGeometry geometry(bounds, state_.visibleRect);
     TargetPainter targetPainter(state_, canvas, geometry);
-    const PaintOutcome outcome = targetPainter.paintAll();
-    state_.replay.labelRect = outcome.replayLabelRect;
     state_.mouse.bandDrawn = false;
+    const PaintOutcome outcome = targetPainter.paintAll([&] {
+        // Inverting black, as the not-xor pen: the feedback shows on any colour.
+        painter.setCompositionMode(QPainter::RasterOp_NotSourceXorDestination);
+        state_.mouse.bandDrawn = targetPainter.drawMouseFeedback();
+        painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
+        targetPainter.drawDragEnds();
+    });
+    state_.replay.labelRect = outcome.replayLabelRect;
 }
 
 HRESULT CTarget::UpdateAiming(IAiming* aiming)

@@ -74,7 +74,7 @@ GdiRect TargetPainter::surfaceBounds() const
     return {b.left - o.x, b.top - o.y, b.right - o.x, b.bottom - o.y};
 }
 
-PaintOutcome TargetPainter::paintAll()
+PaintOutcome TargetPainter::paintAll(const std::function<void()>& mouseLayer)
 {
     PaintOutcome outcome;
     drawFace();
@@ -87,7 +87,8 @@ PaintOutcome TargetPainter::paintAll()
         drawAllBreaches(false);
     drawReplayBreaches(false);
     drawElements(false);
-    // Drag and band feedback belong to the mouse handling, which draws them over this.
+    if (mouseLayer)
+        mouseLayer();
     outcome.replayLabelRect = drawReplayLabel();
     drawSightingMark();
     drawLabels();

@@ -7,6 +7,7 @@
 
 #include "gdi/canvas.h"
 
+#include <functional>
 #include <limits>
 
 namespace kavro::target {
@@ -23,8 +24,9 @@ public:
 
     TargetPainter(const TargetState& state, GdiCanvas& canvas, const DrawGeometry& geometry);
 
-    // The face and every layer above it.
-    PaintOutcome paintAll();
+    // The face and every layer above it; `mouseLayer`, when given, draws the drag and band
+    // feedback in its place among the layers (it needs a raster operation of the surface).
+    PaintOutcome paintAll(const std::function<void()>& mouseLayer = {});
 
     // The layers, for the incremental drawing of live aimings and of a replay.
     void drawFace();
@@ -34,6 +36,11 @@ public:
     void drawReplayBreaches(bool filled);
     void drawReplayTrace();
     GdiRect drawReplayLabel();
+    // The drag or band feedback in black; drawn inverting, a second drawing erases the first.
+    // True when a band was drawn.
+    bool drawMouseFeedback();
+    // The two end pixels of a drag's line, set plainly (pixels take no raster operation).
+    void drawDragEnds();
     void drawSightingMark();
     void drawLabels();
 

@@ -5,8 +5,10 @@
 #include "com/olecolor.h"
 #include "gdi/painter_canvas.h"
 
+#include <QMouseEvent>
 #include <QPainter>
 #include <QPaintEvent>
+#include <QPointer>
 
 namespace kavro::target {
 
@@ -70,6 +72,58 @@ void TargetWidget::paintEvent(QPaintEvent* event)
         bufferValid_ = true;
     }
     painter.drawImage(event->rect(), buffer_, event->rect());
+}
+
+void TargetWidget::forward(MouseAction action, QMouseEvent* event)
+{
+    if (!target_)
+        return;
+    // The button press's implicit grab keeps the moves and the release coming to this widget,
+    // also from outside it, which is the capture a drag, band or pan needs.
+    const QPoint at = event->position().toPoint();
+    const bool ctrl = event->modifiers().testFlag(Qt::ControlModifier);
+    QPointer<TargetWidget> alive(this); // a sink may close the window while it is told
+    const std::optional<MouseCursor> cursor =
+        target_->mouseInput(action, {at.x(), at.y()}, ctrl);
+    if (!alive || !cursor)
+        return;
+    switch (*cursor) {
+    case MouseCursor::Arrow: setCursor(Qt::ArrowCursor); break;
+    case MouseCursor::OverBreach: setCursor(Qt::PointingHandCursor); break;
+    case MouseCursor::Grabbing: setCursor(Qt::ClosedHandCursor); break;
+    case MouseCursor::Cross: setCursor(Qt::CrossCursor); break;
+    }
+}
+
+void TargetWidget::mousePressEvent(QMouseEvent* event)
+{
+    switch (event->button()) {
+    case Qt::LeftButton: forward(MouseAction::LeftDown, event); break;
+    case Qt::RightButton: forward(MouseAction::RightDown, event); break;
+    case Qt::MiddleButton: forward(MouseAction::MiddleDown, event); break;
+    default: break;
+    }
+}
+
+void TargetWidget::mouseReleaseEvent(QMouseEvent* event)
+{
+    if (event->button() == Qt::LeftButton)
+        forward(MouseAction::LeftUp, event);
+}
+
+void TargetWidget::mouseMoveEvent(QMouseEvent* event)
+{
+    forward(MouseAction::Move, event);
+}
+
+void TargetWidget::mouseDoubleClickEvent(QMouseEvent* event)
+{
+    // The second press of a double click comes only as this, as on the platform the control
+    // was made for; other buttons' second presses are plain presses.
+    if (event->button() == Qt::LeftButton)
+        forward(MouseAction::LeftDouble, event);
+    else
+        mousePressEvent(event);
 }
 
 } // namespace kavro::target

@@ -10,6 +10,7 @@
 namespace kavro::target {
 
 class CTarget;
+enum class MouseAction;
 
 class TargetWidget final : public QWidget {
 public:
@@ -30,8 +31,15 @@ public:
 protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
 
 private:
+    // Hands the message to the control and shows the cursor it asks for.
+    void forward(MouseAction action, QMouseEvent* event);
+
     CTarget* target_;
     QImage buffer_;
     bool bufferValid_ = false;
