@@ -101,6 +101,10 @@ HRESULT CTarget::UpdateAiming(IAiming* aiming)
     int32_t shotCount = 0;
     aiming->get_ShotCount(&shotCount);
     QImage* buffer = widget_ ? widget_->currentBuffer() : nullptr;
+    if (widget_ && !buffer) {
+        // A stale buffer is repainted whole, new points included; make sure that repaint comes.
+        widget_->invalidate();
+    }
     std::optional<QPainter> painter;
     std::optional<PainterCanvas> screen;
     std::optional<MetafileRecorder> nowhere; // without a window the drawing goes nowhere
