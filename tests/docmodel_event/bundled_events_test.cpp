@@ -102,28 +102,28 @@ const IssfTarget kIssfTargets[] = {
 // A hole whose edge touches a ring line scores that ring; a hair further out scores less.
 TEST_F(BundledEvents, IssfTargetsScoreTouchingHolesTheHigherRing)
 {
-    for (const IssfTarget& spec : kIssfTargets) {
-        SCOPED_TRACE(spec.shortName);
-        ComPtr<IEventParams> e = event(spec.shortName);
+    for (const IssfTarget& issf : kIssfTargets) {
+        SCOPED_TRACE(issf.shortName);
+        ComPtr<IEventParams> e = event(issf.shortName);
         ASSERT_TRUE(e);
         float caliber = 0, value = 0;
         e->get_Caliber(&caliber);
-        EXPECT_EQ(caliber, spec.caliber);
+        EXPECT_EQ(caliber, issf.caliber);
         ComPtr<ITargetParams> t;
         e->get_Target(1, t.put());
         t->get_InnerTen(&value);
-        EXPECT_EQ(value, spec.innerTen);
+        EXPECT_EQ(value, issf.innerTen);
         t->get_Black(&value);
-        EXPECT_EQ(value, spec.black);
+        EXPECT_EQ(value, issf.black);
         int lowest = 10;
         for (int n = 1; n <= 10; ++n) {
             t->get_Ring(n, &value);
-            EXPECT_EQ(value, spec.rings[n - 1]) << "ring " << n;
+            EXPECT_EQ(value, issf.rings[n - 1]) << "ring " << n;
             if (value > 0)
                 lowest = std::min(lowest, n);
         }
         for (int n = lowest; n <= 10; ++n) {
-            const float touching = spec.rings[n - 1] * 0.5f + caliber * 0.5f;
+            const float touching = issf.rings[n - 1] * 0.5f + caliber * 0.5f;
             const float missing = std::nextafter(touching, 1e9f);
             for (auto [x, y] : {std::pair{touching, 0.0f}, std::pair{0.0f, -touching}}) {
                 float s = 0;
