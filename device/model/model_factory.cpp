@@ -110,6 +110,28 @@ UsbDeviceClass classOfPath(const QString& devicePath)
     return UsbDeviceClass::Optical;
 }
 
+std::vector<int32_t> serialModelNumbers()
+{
+    auto& t = table();
+    std::lock_guard g(t.lock);
+    std::vector<int32_t> out;
+    for (const auto& [number, factory] : t.serial)
+        if (factory)
+            out.push_back(number);
+    return out;
+}
+
+std::vector<UsbDeviceClass> usbModelClasses()
+{
+    auto& t = table();
+    std::lock_guard g(t.lock);
+    std::vector<UsbDeviceClass> out;
+    for (const auto& [cls, entry] : t.usb)
+        if (entry.create)
+            out.push_back(cls);
+    return out;
+}
+
 void clearForTesting()
 {
     auto& t = table();

@@ -17,6 +17,7 @@
 
 #include <functional>
 #include <memory>
+#include <vector>
 
 namespace kavro {
 
@@ -58,6 +59,10 @@ bool identify(SerialPort& port, DeviceIdentification& record);
 // The class of a device path: the first of Wireless, ImageSensor, HomeWireless that matches,
 // else Optical (also when no matcher is registered).
 UsbDeviceClass classOfPath(const QString& devicePath);
+
+// What the table holds, in ascending order: lets a test reach every registered model.
+std::vector<int32_t> serialModelNumbers();
+std::vector<UsbDeviceClass> usbModelClasses();
 
 // Empties the table (tests).
 void clearForTesting();
