@@ -99,7 +99,38 @@ protected:
         s.foreign = foreign;
         return s;
     }
-    std::vector<std::string> events() { return std::exchange(sink->events, {}); }
+    // The events since the last call. How many batches the reader's packets make depends on
+    // when the window is pumped, so each run of NewCoordinates and Trigger events is folded into
+    // one of each with the counts added up.
+    std::vector<std::string> events()
+    {
+        std::vector<std::string> raw = std::exchange(sink->events, {});
+        std::vector<std::string> folded;
+        int32_t points = 0, triggers = 0;
+        bool anyPoints = false, anyTriggers = false;
+        auto flush = [&] {
+            if (anyPoints)
+                folded.push_back("NewCoordinates 1 " + std::to_string(points));
+            if (anyTriggers)
+                folded.push_back("Trigger 1 " + std::to_string(triggers));
+            points = triggers = 0;
+            anyPoints = anyTriggers = false;
+        };
+        for (const std::string& e : raw) {
+            if (e.rfind("NewCoordinates 1 ", 0) == 0) {
+                points += std::stoi(e.substr(17));
+                anyPoints = true;
+            } else if (e.rfind("Trigger 1 ", 0) == 0) {
+                triggers += std::stoi(e.substr(10));
+                anyTriggers = true;
+            } else {
+                flush();
+                folded.push_back(e);
+            }
+        }
+        flush();
+        return folded;
+    }
 
     ModelClock clock;
     std::string path;
