@@ -1,7 +1,7 @@
 #include "settings_store.h"
 
-#include "atomic_write.h"
 #include "reg_text.h"
+#include "storage/file/atomic_file.h"
 
 #include <QDir>
 #include <QFile>
@@ -152,7 +152,7 @@ HRESULT changeSettings(const QString& file, bool perUser, const ChangeSettings& 
         return hr;
 
     const QByteArray text = formatSettingsText(*tree);
-    hr = writeFileAtomically(file, text, fileMode);
+    hr = writeFileReplace(file, text, fileMode);
     if (FAILED(hr))
         return hr;
     cache()[file] = CachedFile{text, std::move(tree)};

@@ -73,7 +73,7 @@ void syncFolder(const QByteArray& folder)
 
 // Creates a uniquely named hidden file next to `target`, fills and flushes it. The name is ours
 // alone because of O_EXCL. On failure nothing is left behind.
-HRESULT writeTemporaryFile(const QByteArray& target, const QByteArray& bytes, const mode_t* keepMode,
+HRESULT writeTemporaryFile(const QByteArray& target, const QByteArray& bytes, const mode_t* mode,
                            QByteArray* tempPath)
 {
     QByteArray folder = folderOf(target);
@@ -91,7 +91,7 @@ HRESULT writeTemporaryFile(const QByteArray& target, const QByteArray& bytes, co
         }
         FileDescriptor fd(raw);
         HRESULT hr = writeAll(fd.get(), bytes.constData(), static_cast<size_t>(bytes.size()));
-        if (SUCCEEDED(hr) && keepMode && ::fchmod(fd.get(), *keepMode) != 0)
+        if (SUCCEEDED(hr) && mode && ::fchmod(fd.get(), *mode) != 0)
             hr = errnoResult();
         if (SUCCEEDED(hr) && ::fsync(fd.get()) != 0)
             hr = errnoResult();
@@ -126,26 +126,27 @@ bool isUsablePath(const QString& path)
     return !path.isEmpty() && !path.endsWith(QLatin1Char('/')) && !path.contains(QChar(0));
 }
 
-} // namespace
-
-HRESULT writeFileReplace(const QString& path, const QByteArray& bytes)
+// `mode` null keeps an existing file's mode (a new one gets the default).
+HRESULT replaceFile(const QString& path, const QByteArray& bytes, const mode_t* mode)
 {
     if (!isUsablePath(path))
         return E_INVALIDARG;
     QByteArray target = followLink(QFile::encodeName(path));
 
-    mode_t oldMode = 0;
-    bool keepMode = false;
+    mode_t newMode = mode ? *mode : 0;
+    bool setMode = mode != nullptr;
     struct stat st;
     if (::stat(target.constData(), &st) == 0) {
         if (S_ISDIR(st.st_mode))
             return E_ACCESSDENIED;
-        oldMode = st.st_mode & 07777;
-        keepMode = true;
+        if (!mode) {
+            newMode = st.st_mode & 07777;
+            setMode = true;
+        }
     }
 
     QByteArray temp;
-    HRESULT hr = writeTemporaryFile(target, bytes, keepMode ? &oldMode : nullptr, &temp);
+    HRESULT hr = writeTemporaryFile(target, bytes, setMode ? &newMode : nullptr, &temp);
     if (FAILED(hr))
         return hr;
     if (::rename(temp.constData(), target.constData()) != 0) {
@@ -155,6 +156,18 @@ HRESULT writeFileReplace(const QString& path, const QByteArray& bytes)
     }
     syncFolder(folderOf(target));
     return S_OK;
+}
+
+} // namespace
+
+HRESULT writeFileReplace(const QString& path, const QByteArray& bytes)
+{
+    return replaceFile(path, bytes, nullptr);
+}
+
+HRESULT writeFileReplace(const QString& path, const QByteArray& bytes, mode_t mode)
+{
+    return replaceFile(path, bytes, &mode);
 }
 
 HRESULT writeFileCreateNew(const QString& path, const QByteArray& bytes)
