@@ -3,6 +3,7 @@
 #include "event_file.h"
 #include "locked_property.h"
 #include "module_folder.h"
+#include "object_helpers.h"
 #include "scoring.h"
 #include "target_params.h"
 #include "value_members.h"
@@ -227,28 +228,7 @@ HRESULT CEventParams::KeyValue(int32_t index, QString* key, Variant* value)
     return bagKeyValue(f_.values, index, key, value);
 }
 
-HRESULT CEventParams::GetClassID(CLSID* out)
-{
-    if (!out)
-        return E_POINTER;
-    *out = clsid;
-    return S_OK;
-}
-
-HRESULT CEventParams::IsDirty()
-{
-    std::lock_guard guard(lock_);
-    return dirty_ ? S_OK : S_FALSE;
-}
-
-HRESULT CEventParams::InitNew() { return S_OK; }
-
-HRESULT CEventParams::GetSizeMax(uint64_t* size)
-{
-    if (!size)
-        return E_POINTER;
-    return E_NOTIMPL;
-}
+KAVRO_PERSIST_STREAM_INIT_BASICS(CEventParams, lock_, dirty_)
 
 namespace {
 HRESULT loadTarget(IStream* s, ITargetParams* target)
@@ -333,9 +313,7 @@ HRESULT CEventParams::Save(IStream* s, BOOL clearDirty)
         hr = kavro::writeObject(s, f_.targets[i].get());
     if (SUCCEEDED(hr))
         hr = f_.values.write(s);
-    if (SUCCEEDED(hr) && clearDirty)
-        dirty_ = false;
-    return hr;
+    return endSave(hr, clearDirty, &dirty_);
 }
 
 } // namespace kavrodoc

@@ -72,6 +72,9 @@ private:
     HRESULT eventAndSubTarget(ComPtr<IEventParams>* event, int32_t* subTarget);
     double phaseLocked() const;
     bool realBreachSet() const { return realX_ != kUnsetBreach && realY_ != kUnsetBreach; }
+    // The float properties that are plain fields; `onlyWithRealBreach` reads 0 while none is set.
+    HRESULT getFloat(float CShot::*field, float* out, bool onlyWithRealBreach = false);
+    HRESULT putFloat(float CShot::*field, float value);
 
     std::recursive_mutex mutex_;
     DATE shotTime_ = 0;

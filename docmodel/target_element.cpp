@@ -1,6 +1,7 @@
 #include "target_element.h"
 
 #include "locked_property.h"
+#include "object_helpers.h"
 #include "picture_field.h"
 #include "value_members.h"
 #include "com/classregistry.h"
@@ -135,28 +136,7 @@ HRESULT CTargetElement::KeyValue(int32_t index, QString* key, Variant* value)
 HRESULT CTargetElement::get_CalcAfterRings(VARIANT_BOOL* out) KAVRO_LOCKED_GET(f_.calcAfterRings)
 HRESULT CTargetElement::put_CalcAfterRings(VARIANT_BOOL value) KAVRO_LOCKED_PUT(f_.calcAfterRings)
 
-HRESULT CTargetElement::GetClassID(CLSID* out)
-{
-    if (!out)
-        return E_POINTER;
-    *out = clsid;
-    return S_OK;
-}
-
-HRESULT CTargetElement::IsDirty()
-{
-    std::lock_guard guard(lock_);
-    return dirty_ ? S_OK : S_FALSE;
-}
-
-HRESULT CTargetElement::InitNew() { return S_OK; }
-
-HRESULT CTargetElement::GetSizeMax(uint64_t* size)
-{
-    if (!size)
-        return E_POINTER;
-    return E_NOTIMPL;
-}
+KAVRO_PERSIST_STREAM_INIT_BASICS(CTargetElement, lock_, dirty_)
 
 namespace {
 // VARIANT_BOOL fields are stored as int16; anything but 0 reads as true.
@@ -256,9 +236,7 @@ HRESULT CTargetElement::Save(IStream* s, BOOL clearDirty)
     HRESULT hr = writePictureField(s, f_.picture.get());
     if (SUCCEEDED(hr))
         hr = f_.values.write(s);
-    if (SUCCEEDED(hr) && clearDirty)
-        dirty_ = false;
-    return hr;
+    return endSave(hr, clearDirty, &dirty_);
 }
 
 } // namespace kavrodoc

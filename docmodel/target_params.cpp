@@ -1,6 +1,7 @@
 #include "target_params.h"
 
 #include "locked_property.h"
+#include "object_helpers.h"
 #include "picture_field.h"
 #include "target_element.h"
 #include "com/classregistry.h"
@@ -168,28 +169,7 @@ HRESULT CTargetParams::get__NewEnum(IUnknown** out)
     return S_OK;
 }
 
-HRESULT CTargetParams::GetClassID(CLSID* out)
-{
-    if (!out)
-        return E_POINTER;
-    *out = clsid;
-    return S_OK;
-}
-
-HRESULT CTargetParams::IsDirty()
-{
-    std::lock_guard guard(lock_);
-    return dirty_ ? S_OK : S_FALSE;
-}
-
-HRESULT CTargetParams::InitNew() { return S_OK; }
-
-HRESULT CTargetParams::GetSizeMax(uint64_t* size)
-{
-    if (!size)
-        return E_POINTER;
-    return E_NOTIMPL;
-}
+KAVRO_PERSIST_STREAM_INIT_BASICS(CTargetParams, lock_, dirty_)
 
 HRESULT CTargetParams::readFields(IStream* s, Fields* f)
 {
@@ -263,9 +243,7 @@ HRESULT CTargetParams::Save(IStream* s, BOOL clearDirty)
         hr = writeValue<int32_t>(s, static_cast<int32_t>(f_.elements.size()));
     for (size_t i = 0; SUCCEEDED(hr) && i < f_.elements.size(); ++i)
         hr = kavro::writeObject(s, f_.elements[i].get());
-    if (SUCCEEDED(hr) && clearDirty)
-        dirty_ = false;
-    return hr;
+    return endSave(hr, clearDirty, &dirty_);
 }
 
 } // namespace kavrodoc

@@ -4,9 +4,10 @@ namespace kavrodoc {
 
 HRESULT putBagValue(kavro::ValueBag& bag, const QString& key, const Variant& value, bool* dirty)
 {
-    bool present = bag.contains(key);
+    Variant before;
+    bag.get(key, &before);
     HRESULT hr = bag.put(key, value);
-    if (SUCCEEDED(hr) && (present || !value.isEmpty()))
+    if (SUCCEEDED(hr) && !(before == value))
         *dirty = true;
     return hr;
 }

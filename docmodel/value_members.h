@@ -4,7 +4,7 @@
 
 namespace kavrodoc {
 
-// Putting VT_EMPTY removes the name; the owner becomes dirty only when something changed.
+// Putting VT_EMPTY removes the name; the owner becomes dirty only when the stored value changed.
 HRESULT putBagValue(kavro::ValueBag& bag, const QString& key, const Variant& value, bool* dirty);
 
 // 0-based in name order; outside the range both outputs are cleared and E_INVALIDARG returned.
