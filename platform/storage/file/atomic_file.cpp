@@ -16,11 +16,12 @@ namespace {
 
 class FileDescriptor {
 public:
-    explicit FileDescriptor(int fd) : fd_(fd) {}
+    explicit FileDescriptor(int fd = -1) : fd_(fd) {}
     FileDescriptor(const FileDescriptor&) = delete;
     FileDescriptor& operator=(const FileDescriptor&) = delete;
     ~FileDescriptor() { if (fd_ >= 0) ::close(fd_); }
     int get() const { return fd_; }
+    void reset(int fd) { if (fd_ >= 0) ::close(fd_); fd_ = fd; }
     // close(2) can report a deferred write error (NFS), so callers that wrote must check it.
     int close() { int r = ::close(fd_); fd_ = -1; return r; }
 
@@ -207,14 +208,14 @@ HRESULT writeFileAtomically(const QString& path, const QByteArray& bytes, WriteM
 namespace {
 
 // O_NONBLOCK keeps a FIFO at `path` from blocking the open; only regular files are accepted.
-HRESULT openRegularFile(const QString& path, int* fd, struct stat* st)
+HRESULT openRegularFile(const QString& path, FileDescriptor* fd, struct stat* st)
 {
     if (path.isEmpty() || path.contains(QChar(0)))
         return E_INVALIDARG;
-    *fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
-    if (*fd < 0)
+    fd->reset(::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+    if (fd->get() < 0)
         return errnoResult();
-    if (::fstat(*fd, st) != 0)
+    if (::fstat(fd->get(), st) != 0)
         return errnoResult();
     return S_ISREG(st->st_mode) ? S_OK : E_ACCESSDENIED;
 }
@@ -246,10 +247,9 @@ HRESULT readFileHead(const QString& path, qsizetype count, QByteArray* out)
         return E_POINTER;
     if (count < 0)
         return E_INVALIDARG;
-    int raw = -1;
+    FileDescriptor fd;
     struct stat st;
-    HRESULT hr = openRegularFile(path, &raw, &st);
-    FileDescriptor fd(raw);
+    HRESULT hr = openRegularFile(path, &fd, &st);
     if (FAILED(hr))
         return hr;
     QByteArray buffer(std::min<qsizetype>(count, static_cast<qsizetype>(st.st_size)), Qt::Uninitialized);
@@ -269,10 +269,9 @@ HRESULT readWholeFile(const QString& path, QByteArray* out, int64_t maxBytes)
         return E_POINTER;
     if (maxBytes < 0)
         return E_INVALIDARG;
-    int raw = -1;
+    FileDescriptor fd;
     struct stat st;
-    HRESULT hr = openRegularFile(path, &raw, &st);
-    FileDescriptor fd(raw);
+    HRESULT hr = openRegularFile(path, &fd, &st);
     if (FAILED(hr))
         return hr;
     if (st.st_size > maxBytes)
