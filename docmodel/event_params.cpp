@@ -123,30 +123,28 @@ ITargetParams* CEventParams::scoringTarget(int32_t subTarget) const
     return f_.targets[static_cast<size_t>(subTarget) - 1].get();
 }
 
-HRESULT CEventParams::GetPointScore(float x, float y, int32_t subTarget, float* score)
+HRESULT CEventParams::scoreOn(float x, float y, int32_t subTarget, float caliber, float* score)
 {
     if (!score)
         return E_POINTER;
-    std::lock_guard guard(lock_);
     *score = 0;
     ITargetParams* target = scoringTarget(subTarget);
     if (!target)
         return E_INVALIDARG;
-    *score = scoring::score(target, x, y, 0);
+    *score = scoring::score(target, x, y, caliber);
     return S_OK;
+}
+
+HRESULT CEventParams::GetPointScore(float x, float y, int32_t subTarget, float* score)
+{
+    std::lock_guard guard(lock_);
+    return scoreOn(x, y, subTarget, 0, score);
 }
 
 HRESULT CEventParams::GetBreachScore(float x, float y, int32_t subTarget, float* score)
 {
-    if (!score)
-        return E_POINTER;
     std::lock_guard guard(lock_);
-    *score = 0;
-    ITargetParams* target = scoringTarget(subTarget);
-    if (!target)
-        return E_INVALIDARG;
-    *score = scoring::score(target, x, y, f_.caliber);
-    return S_OK;
+    return scoreOn(x, y, subTarget, f_.caliber, score);
 }
 
 HRESULT CEventParams::GetPointArea(float x, float y, int32_t subTarget, int32_t* areaIndex, float* cx, float* cy)
@@ -266,18 +264,7 @@ HRESULT CEventParams::readFields(IStream* s, Fields* f)
         if (FAILED(hr))
             return hr;
     }
-    kavro::ValueBag values;
-    HRESULT hr = values.read(s);
-    if (FAILED(hr))
-        return hr;
-    for (int i = 0; i < values.count(); ++i) {
-        QString key;
-        Variant value;
-        values.keyAt(i, &key);
-        values.valueAt(i, &value);
-        f->values.put(key, value);
-    }
-    return S_OK;
+    return readBagInto(s, f->values);
 }
 
 HRESULT CEventParams::Load(IStream* stream)

@@ -94,10 +94,10 @@ HRESULT CShot::putref_Value(const QString& key, const Variant& value)
     return put_Value(key, value);
 }
 
-HRESULT CShot::eventAndSubTarget(ComPtr<IEventParams>* event, int32_t* subTarget)
+HRESULT CShot::scoringInputs(ComPtr<IEventParams>* event, int32_t* subTarget, float* x, float* y)
 {
     if (!attr_ || FAILED(attr_->get_Event(event->put())) || !*event
-        || FAILED(attr_->get_SubTarget(subTarget)))
+        || FAILED(attr_->get_SubTarget(subTarget)) || FAILED(breachLocked(x, y)))
         return E_FAIL;
     return S_OK;
 }
@@ -113,7 +113,7 @@ HRESULT CShot::get_Result(float* out)
     ComPtr<IEventParams> event;
     int32_t subTarget = 1;
     float x, y;
-    if (FAILED(eventAndSubTarget(&event, &subTarget)) || FAILED(breachLocked(&x, &y)))
+    if (FAILED(scoringInputs(&event, &subTarget, &x, &y)))
         return E_FAIL;
     float score = 0;
     HRESULT hr = event->GetBreachScore(x, y, subTarget, &score);
@@ -359,7 +359,7 @@ HRESULT CShot::get_AreaIndex(int32_t* out)
     ComPtr<IEventParams> event;
     int32_t subTarget = 1, area = -1;
     float x, y, cx, cy;
-    if (FAILED(eventAndSubTarget(&event, &subTarget)) || FAILED(breachLocked(&x, &y))
+    if (FAILED(scoringInputs(&event, &subTarget, &x, &y))
         || FAILED(event->GetPointArea(x, y, subTarget, &area, &cx, &cy)))
         return E_FAIL;
     *out = area;

@@ -61,26 +61,26 @@ HRESULT CTargetElement::AddPoint(float x, float y)
 
 HRESULT CTargetElement::get_PointCount(int32_t* out) KAVRO_LOCKED_GET(static_cast<int32_t>(f_.points.size()))
 
-HRESULT CTargetElement::get_x(int32_t index, float* out)
+// `index` is 1-based.
+HRESULT CTargetElement::pointCoordinate(int32_t index, float geometry::PointF::*coordinate, float* out)
 {
     if (!out)
         return E_POINTER;
     std::lock_guard guard(lock_);
     if (index < 1 || static_cast<size_t>(index) > f_.points.size())
         return E_INVALIDARG;
-    *out = f_.points[static_cast<size_t>(index) - 1].x;
+    *out = f_.points[static_cast<size_t>(index) - 1].*coordinate;
     return S_OK;
+}
+
+HRESULT CTargetElement::get_x(int32_t index, float* out)
+{
+    return pointCoordinate(index, &geometry::PointF::x, out);
 }
 
 HRESULT CTargetElement::get_y(int32_t index, float* out)
 {
-    if (!out)
-        return E_POINTER;
-    std::lock_guard guard(lock_);
-    if (index < 1 || static_cast<size_t>(index) > f_.points.size())
-        return E_INVALIDARG;
-    *out = f_.points[static_cast<size_t>(index) - 1].y;
-    return S_OK;
+    return pointCoordinate(index, &geometry::PointF::y, out);
 }
 
 HRESULT CTargetElement::get_BorderWidth(float* out) KAVRO_LOCKED_GET(f_.borderWidth)
@@ -185,18 +185,7 @@ HRESULT CTargetElement::readFields(IStream* s, Fields* f)
         return hr;
     if (version < 4)
         return S_OK;
-    kavro::ValueBag stored;
-    hr = stored.read(s);
-    if (FAILED(hr))
-        return hr;
-    for (int i = 0; i < stored.count(); ++i) {
-        QString key;
-        Variant value;
-        stored.keyAt(i, &key);
-        stored.valueAt(i, &value);
-        f->values.put(key, value);
-    }
-    return S_OK;
+    return readBagInto(s, f->values);
 }
 
 HRESULT CTargetElement::Load(IStream* stream)

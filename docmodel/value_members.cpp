@@ -25,4 +25,20 @@ HRESULT bagKeyValue(const kavro::ValueBag& bag, int32_t index, QString* key, Var
     return bag.valueAt(index, value);
 }
 
+HRESULT readBagInto(IStream* stream, kavro::ValueBag& bag)
+{
+    kavro::ValueBag stored;
+    HRESULT hr = stored.read(stream);
+    if (FAILED(hr))
+        return hr;
+    for (int i = 0; i < stored.count(); ++i) {
+        QString key;
+        Variant value;
+        stored.keyAt(i, &key);
+        stored.valueAt(i, &value);
+        bag.put(key, value);
+    }
+    return S_OK;
+}
+
 } // namespace kavrodoc
