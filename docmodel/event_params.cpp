@@ -269,14 +269,10 @@ HRESULT CEventParams::readFields(IStream* s, Fields* f)
 
 HRESULT CEventParams::Load(IStream* stream)
 {
-    if (!stream)
-        return E_POINTER;
     std::lock_guard guard(lock_);
-    Fields loaded = f_;
-    HRESULT hr = readFields(stream, &loaded);
+    HRESULT hr = loadIntoCopy(stream, f_, &readFields);
     if (FAILED(hr))
         return hr;
-    f_ = std::move(loaded);
     faces_.clear(); // they show the targets just replaced
     dirty_ = false;
     return S_OK;

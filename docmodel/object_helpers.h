@@ -3,6 +3,7 @@
 #include "com/persist.h"
 
 #include <mutex>
+#include <utility>
 
 namespace kavrodoc {
 
@@ -51,6 +52,20 @@ inline HRESULT endSave(HRESULT hr, BOOL clearDirty, bool* dirty)
         return size ? E_NOTIMPL : E_POINTER;                  \
     }                                                         \
     HRESULT Class::InitNew() { return S_OK; }
+
+// Loads into a copy of `fields`, so that a bad stream leaves the object whole.
+template <class Fields>
+HRESULT loadIntoCopy(IStream* stream, Fields& fields, HRESULT (*read)(IStream*, Fields*))
+{
+    if (!stream)
+        return E_POINTER;
+    Fields loaded = fields;
+    HRESULT hr = read(stream, &loaded);
+    if (FAILED(hr))
+        return hr;
+    fields = std::move(loaded);
+    return S_OK;
+}
 
 // The common answer of the error-info interface: our own interface supports it.
 inline HRESULT supportsErrorInfo(const IID& asked, const IID& own)

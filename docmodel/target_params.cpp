@@ -208,17 +208,11 @@ HRESULT CTargetParams::readFields(IStream* s, Fields* f)
 
 HRESULT CTargetParams::Load(IStream* stream)
 {
-    if (!stream)
-        return E_POINTER;
     std::lock_guard guard(lock_);
-    // Loading into a copy keeps the target whole when the stream is bad.
-    Fields loaded = f_;
-    HRESULT hr = readFields(stream, &loaded);
-    if (FAILED(hr))
-        return hr;
-    f_ = std::move(loaded);
-    dirty_ = false;
-    return S_OK;
+    HRESULT hr = loadIntoCopy(stream, f_, &readFields);
+    if (SUCCEEDED(hr))
+        dirty_ = false;
+    return hr;
 }
 
 HRESULT CTargetParams::Save(IStream* s, BOOL clearDirty)
