@@ -129,29 +129,7 @@ HRESULT CAiming::get__NewEnum(IUnknown** out)
     return queryOut(e.get(), out);
 }
 
-HRESULT CAiming::GetClassID(CLSID* out)
-{
-    if (!out)
-        return E_POINTER;
-    *out = clsid;
-    return S_OK;
-}
-
-HRESULT CAiming::IsDirty()
-{
-    Lock lock(mutex_);
-    return modified_ ? S_OK : S_FALSE;
-}
-
-HRESULT CAiming::GetSizeMax(uint64_t*)
-{
-    return E_NOTIMPL;
-}
-
-HRESULT CAiming::InitNew()
-{
-    return S_OK;
-}
+KAVRO_PERSIST_STREAM_INIT_BASICS(CAiming, mutex_, modified_)
 
 HRESULT CAiming::InterfaceSupportsErrorInfo(const IID& iid)
 {
@@ -184,9 +162,7 @@ HRESULT CAiming::Save(IStream* stream, BOOL clearDirty)
         if (FAILED(hr))
             return hr;
     }
-    if (clearDirty)
-        modified_ = false;
-    return S_OK;
+    return endSave(S_OK, clearDirty, &modified_);
 }
 
 // Everything is read into new objects; the aiming takes them over only when all was read.

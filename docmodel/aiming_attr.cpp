@@ -3,6 +3,7 @@
 #include "com/classregistry.h"
 #include "event_manager_access.h"
 #include "object_helpers.h"
+#include "value_members.h"
 #include "storage/stream/stream_forms.h"
 
 namespace kavrodoc {
@@ -30,12 +31,7 @@ HRESULT CAimingAttr::get_Value(const QString& key, Variant* out)
 HRESULT CAimingAttr::put_Value(const QString& key, const Variant& value)
 {
     Lock lock(mutex_);
-    Variant before;
-    values_.get(key, &before);
-    HRESULT hr = values_.put(key, value);
-    if (SUCCEEDED(hr) && !(before == value))
-        modified_ = true;
-    return hr;
+    return putBagValue(values_, key, value, &modified_);
 }
 
 HRESULT CAimingAttr::putref_Value(const QString& key, const Variant& value)
@@ -197,29 +193,7 @@ HRESULT CAimingAttr::put_SubTarget(int32_t value)
     return S_OK;
 }
 
-HRESULT CAimingAttr::GetClassID(CLSID* out)
-{
-    if (!out)
-        return E_POINTER;
-    *out = clsid;
-    return S_OK;
-}
-
-HRESULT CAimingAttr::IsDirty()
-{
-    Lock lock(mutex_);
-    return modified_ ? S_OK : S_FALSE;
-}
-
-HRESULT CAimingAttr::GetSizeMax(uint64_t*)
-{
-    return E_NOTIMPL;
-}
-
-HRESULT CAimingAttr::InitNew()
-{
-    return S_OK;
-}
+KAVRO_PERSIST_STREAM_INIT_BASICS(CAimingAttr, mutex_, modified_)
 
 HRESULT CAimingAttr::InterfaceSupportsErrorInfo(const IID& iid)
 {
@@ -244,9 +218,7 @@ HRESULT CAimingAttr::Save(IStream* stream, BOOL clearDirty)
         || FAILED(writeValue<uint8_t>(stream, match_ ? 1 : 0)) || FAILED(writeValue(stream, subTarget_))
         || FAILED(values_.write(stream)))
         return E_FAIL;
-    if (clearDirty)
-        modified_ = false;
-    return S_OK;
+    return endSave(S_OK, clearDirty, &modified_);
 }
 
 HRESULT CAimingAttr::Load(IStream* stream)

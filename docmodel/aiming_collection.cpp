@@ -230,29 +230,7 @@ HRESULT CAimingCollection::get_ReadErrorMsg(QString* out)
     return S_OK;
 }
 
-HRESULT CAimingCollection::GetClassID(CLSID* out)
-{
-    if (!out)
-        return E_POINTER;
-    *out = clsid;
-    return S_OK;
-}
-
-HRESULT CAimingCollection::IsDirty()
-{
-    Lock lock(mutex_);
-    return modified_ ? S_OK : S_FALSE;
-}
-
-HRESULT CAimingCollection::GetSizeMax(uint64_t*)
-{
-    return E_NOTIMPL;
-}
-
-HRESULT CAimingCollection::InitNew()
-{
-    return S_OK;
-}
+KAVRO_PERSIST_STREAM_INIT_BASICS(CAimingCollection, mutex_, modified_)
 
 HRESULT CAimingCollection::InterfaceSupportsErrorInfo(const IID& iid)
 {
@@ -293,9 +271,7 @@ HRESULT CAimingCollection::Save(IStream* stream, BOOL clearDirty)
         if (FAILED(hr))
             return hr;
     }
-    if (clearDirty)
-        modified_ = false;
-    return S_OK;
+    return endSave(S_OK, clearDirty, &modified_);
 }
 
 // A failed load leaves no aimings behind (never a part of a document) and keeps the event.

@@ -118,26 +118,25 @@ HRESULT CAimingTrace::get_Attr(IAimingAttr** out)
     return attr_.copyTo(out);
 }
 
-HRESULT CAimingTrace::get_x(int32_t index, float* out)
+HRESULT CAimingTrace::coordinate(const SampleArray& axis, int32_t index, float* out)
 {
     if (!out)
         return E_POINTER;
     Lock lock(mutex_);
     if (!inRange(index))
         return E_INVALIDARG;
-    *out = float(x_.at(position(index)) / 100.0);
+    *out = float(axis.at(position(index)) / 100.0);
     return S_OK;
+}
+
+HRESULT CAimingTrace::get_x(int32_t index, float* out)
+{
+    return coordinate(x_, index, out);
 }
 
 HRESULT CAimingTrace::get_y(int32_t index, float* out)
 {
-    if (!out)
-        return E_POINTER;
-    Lock lock(mutex_);
-    if (!inRange(index))
-        return E_INVALIDARG;
-    *out = float(y_.at(position(index)) / 100.0);
-    return S_OK;
+    return coordinate(y_, index, out);
 }
 
 HRESULT CAimingTrace::get_MaxTimeBeforeShot(float* out)
@@ -291,24 +290,33 @@ HRESULT CAimingTrace::GetUserData(const QString& name, int32_t* dataIndex)
     return S_OK;
 }
 
+CAimingTrace::UserChannel* CAimingTrace::userChannelAt(int32_t dataIndex, int32_t index)
+{
+    if (dataIndex < 1 || size_t(dataIndex) > channels_.size() || !inRange(index))
+        return nullptr;
+    return &channels_[size_t(dataIndex) - 1];
+}
+
 HRESULT CAimingTrace::get_UserData(int32_t dataIndex, int32_t index, int32_t* out)
 {
     if (!out)
         return E_POINTER;
     Lock lock(mutex_);
-    if (dataIndex < 1 || size_t(dataIndex) > channels_.size() || !inRange(index))
+    UserChannel* channel = userChannelAt(dataIndex, index);
+    if (!channel)
         return E_INVALIDARG;
-    *out = channels_[size_t(dataIndex) - 1].values.at(position(index));
+    *out = channel->values.at(position(index));
     return S_OK;
 }
 
 HRESULT CAimingTrace::put_UserData(int32_t dataIndex, int32_t index, int32_t value)
 {
     Lock lock(mutex_);
-    if (dataIndex < 1 || size_t(dataIndex) > channels_.size() || !inRange(index))
+    UserChannel* channel = userChannelAt(dataIndex, index);
+    if (!channel)
         return E_INVALIDARG;
     try {
-        channels_[size_t(dataIndex) - 1].values.set(position(index), value);
+        channel->values.set(position(index), value);
     } catch (const std::bad_alloc&) {
         return E_OUTOFMEMORY;
     }
@@ -422,29 +430,7 @@ HRESULT CAimingTrace::RemoveUserData(const QString& name)
     return S_OK;
 }
 
-HRESULT CAimingTrace::GetClassID(CLSID* out)
-{
-    if (!out)
-        return E_POINTER;
-    *out = clsid;
-    return S_OK;
-}
-
-HRESULT CAimingTrace::IsDirty()
-{
-    Lock lock(mutex_);
-    return modified_ ? S_OK : S_FALSE;
-}
-
-HRESULT CAimingTrace::GetSizeMax(uint64_t*)
-{
-    return E_NOTIMPL;
-}
-
-HRESULT CAimingTrace::InitNew()
-{
-    return S_OK;
-}
+KAVRO_PERSIST_STREAM_INIT_BASICS(CAimingTrace, mutex_, modified_)
 
 HRESULT CAimingTrace::InterfaceSupportsErrorInfo(const IID& iid)
 {
@@ -490,9 +476,7 @@ HRESULT CAimingTrace::Save(IStream* stream, BOOL clearDirty)
                 return E_FAIL;
         }
     }
-    if (clearDirty)
-        modified_ = false;
-    return S_OK;
+    return endSave(S_OK, clearDirty, &modified_);
 }
 
 // Reads a stream into fresh storage; the trace takes it over only when all of it was read.

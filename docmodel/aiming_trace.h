@@ -68,6 +68,9 @@ private:
 
     bool inRange(int32_t index) const;
     size_t position(int32_t index) const { return size_t(start_) + size_t(index - first_); }
+    // Null when `dataIndex` (1-based) names no channel or `index` is outside the trace.
+    UserChannel* userChannelAt(int32_t dataIndex, int32_t index);
+    HRESULT coordinate(const SampleArray& axis, int32_t index, float* out);
     HRESULT sampleRate(int32_t* rate);
     HRESULT addSample(int32_t x, int32_t y);
     void packToFront(size_t newCapacity);

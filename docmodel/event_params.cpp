@@ -3,6 +3,7 @@
 #include "event_file.h"
 #include "locked_property.h"
 #include "module_folder.h"
+#include "object_helpers.h"
 #include "scoring.h"
 #include "target_params.h"
 #include "value_members.h"
@@ -122,30 +123,28 @@ ITargetParams* CEventParams::scoringTarget(int32_t subTarget) const
     return f_.targets[static_cast<size_t>(subTarget) - 1].get();
 }
 
-HRESULT CEventParams::GetPointScore(float x, float y, int32_t subTarget, float* score)
+HRESULT CEventParams::scoreOn(float x, float y, int32_t subTarget, float caliber, float* score)
 {
     if (!score)
         return E_POINTER;
-    std::lock_guard guard(lock_);
     *score = 0;
     ITargetParams* target = scoringTarget(subTarget);
     if (!target)
         return E_INVALIDARG;
-    *score = scoring::score(target, x, y, 0);
+    *score = scoring::score(target, x, y, caliber);
     return S_OK;
+}
+
+HRESULT CEventParams::GetPointScore(float x, float y, int32_t subTarget, float* score)
+{
+    std::lock_guard guard(lock_);
+    return scoreOn(x, y, subTarget, 0, score);
 }
 
 HRESULT CEventParams::GetBreachScore(float x, float y, int32_t subTarget, float* score)
 {
-    if (!score)
-        return E_POINTER;
     std::lock_guard guard(lock_);
-    *score = 0;
-    ITargetParams* target = scoringTarget(subTarget);
-    if (!target)
-        return E_INVALIDARG;
-    *score = scoring::score(target, x, y, f_.caliber);
-    return S_OK;
+    return scoreOn(x, y, subTarget, f_.caliber, score);
 }
 
 HRESULT CEventParams::GetPointArea(float x, float y, int32_t subTarget, int32_t* areaIndex, float* cx, float* cy)
@@ -227,28 +226,7 @@ HRESULT CEventParams::KeyValue(int32_t index, QString* key, Variant* value)
     return bagKeyValue(f_.values, index, key, value);
 }
 
-HRESULT CEventParams::GetClassID(CLSID* out)
-{
-    if (!out)
-        return E_POINTER;
-    *out = clsid;
-    return S_OK;
-}
-
-HRESULT CEventParams::IsDirty()
-{
-    std::lock_guard guard(lock_);
-    return dirty_ ? S_OK : S_FALSE;
-}
-
-HRESULT CEventParams::InitNew() { return S_OK; }
-
-HRESULT CEventParams::GetSizeMax(uint64_t* size)
-{
-    if (!size)
-        return E_POINTER;
-    return E_NOTIMPL;
-}
+KAVRO_PERSIST_STREAM_INIT_BASICS(CEventParams, lock_, dirty_)
 
 namespace {
 HRESULT loadTarget(IStream* s, ITargetParams* target)
@@ -286,30 +264,15 @@ HRESULT CEventParams::readFields(IStream* s, Fields* f)
         if (FAILED(hr))
             return hr;
     }
-    kavro::ValueBag values;
-    HRESULT hr = values.read(s);
-    if (FAILED(hr))
-        return hr;
-    for (int i = 0; i < values.count(); ++i) {
-        QString key;
-        Variant value;
-        values.keyAt(i, &key);
-        values.valueAt(i, &value);
-        f->values.put(key, value);
-    }
-    return S_OK;
+    return readBagInto(s, f->values);
 }
 
 HRESULT CEventParams::Load(IStream* stream)
 {
-    if (!stream)
-        return E_POINTER;
     std::lock_guard guard(lock_);
-    Fields loaded = f_;
-    HRESULT hr = readFields(stream, &loaded);
+    HRESULT hr = loadIntoCopy(stream, f_, &readFields);
     if (FAILED(hr))
         return hr;
-    f_ = std::move(loaded);
     faces_.clear(); // they show the targets just replaced
     dirty_ = false;
     return S_OK;
@@ -333,9 +296,7 @@ HRESULT CEventParams::Save(IStream* s, BOOL clearDirty)
         hr = kavro::writeObject(s, f_.targets[i].get());
     if (SUCCEEDED(hr))
         hr = f_.values.write(s);
-    if (SUCCEEDED(hr) && clearDirty)
-        dirty_ = false;
-    return hr;
+    return endSave(hr, clearDirty, &dirty_);
 }
 
 } // namespace kavrodoc

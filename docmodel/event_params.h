@@ -76,6 +76,8 @@ private:
     static HRESULT readFields(IStream* stream, Fields* f);
     static HRESULT targetAt(Fields* f, int32_t subTarget, ComPtr<ITargetParams>* out);
     ITargetParams* scoringTarget(int32_t subTarget) const;
+    // `caliber` 0 scores the point itself, else the breach of a bullet of that caliber.
+    HRESULT scoreOn(float x, float y, int32_t subTarget, float caliber, float* score);
 
     mutable std::recursive_mutex lock_;
     Fields f_;

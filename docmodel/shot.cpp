@@ -4,6 +4,7 @@
 #include "object_helpers.h"
 #include "range.h"
 #include "storage/stream/stream_forms.h"
+#include "value_members.h"
 
 #include <bit>
 #include <cmath>
@@ -85,11 +86,7 @@ HRESULT CShot::get_Value(const QString& key, Variant* out)
 HRESULT CShot::put_Value(const QString& key, const Variant& value)
 {
     Lock lock(mutex_);
-    bool had = values_.contains(key);
-    HRESULT hr = values_.put(key, value);
-    if (SUCCEEDED(hr) && (!value.isEmpty() || had))
-        modified_ = true;
-    return hr;
+    return putBagValue(values_, key, value, &modified_);
 }
 
 HRESULT CShot::putref_Value(const QString& key, const Variant& value)
@@ -97,10 +94,10 @@ HRESULT CShot::putref_Value(const QString& key, const Variant& value)
     return put_Value(key, value);
 }
 
-HRESULT CShot::eventAndSubTarget(ComPtr<IEventParams>* event, int32_t* subTarget)
+HRESULT CShot::scoringInputs(ComPtr<IEventParams>* event, int32_t* subTarget, float* x, float* y)
 {
     if (!attr_ || FAILED(attr_->get_Event(event->put())) || !*event
-        || FAILED(attr_->get_SubTarget(subTarget)))
+        || FAILED(attr_->get_SubTarget(subTarget)) || FAILED(breachLocked(x, y)))
         return E_FAIL;
     return S_OK;
 }
@@ -116,7 +113,7 @@ HRESULT CShot::get_Result(float* out)
     ComPtr<IEventParams> event;
     int32_t subTarget = 1;
     float x, y;
-    if (FAILED(eventAndSubTarget(&event, &subTarget)) || FAILED(breachLocked(&x, &y)))
+    if (FAILED(scoringInputs(&event, &subTarget, &x, &y)))
         return E_FAIL;
     float score = 0;
     HRESULT hr = event->GetBreachScore(x, y, subTarget, &score);
@@ -270,36 +267,40 @@ HRESULT CShot::rangeLocked(float first, float last, ComPtr<IRange>* out)
     return S_OK;
 }
 
-HRESULT CShot::get_RealBreachX(float* out)
+HRESULT CShot::getFloat(float CShot::*field, float* out, bool onlyWithRealBreach)
 {
     if (!out)
         return E_POINTER;
     Lock lock(mutex_);
-    *out = realBreachSet() ? realX_ : 0;
+    *out = (!onlyWithRealBreach || realBreachSet()) ? this->*field : 0;
     return S_OK;
+}
+
+HRESULT CShot::putFloat(float CShot::*field, float value)
+{
+    Lock lock(mutex_);
+    this->*field = value;
+    return S_OK;
+}
+
+HRESULT CShot::get_RealBreachX(float* out)
+{
+    return getFloat(&CShot::realX_, out, true);
 }
 
 HRESULT CShot::put_RealBreachX(float value)
 {
-    Lock lock(mutex_);
-    realX_ = value;
-    return S_OK;
+    return putFloat(&CShot::realX_, value);
 }
 
 HRESULT CShot::get_RealBreachY(float* out)
 {
-    if (!out)
-        return E_POINTER;
-    Lock lock(mutex_);
-    *out = realBreachSet() ? realY_ : 0;
-    return S_OK;
+    return getFloat(&CShot::realY_, out, true);
 }
 
 HRESULT CShot::put_RealBreachY(float value)
 {
-    Lock lock(mutex_);
-    realY_ = value;
-    return S_OK;
+    return putFloat(&CShot::realY_, value);
 }
 
 HRESULT CShot::get_IsRealBreachValid(VARIANT_BOOL* out)
@@ -313,34 +314,22 @@ HRESULT CShot::get_IsRealBreachValid(VARIANT_BOOL* out)
 
 HRESULT CShot::get_OffsetX(float* out)
 {
-    if (!out)
-        return E_POINTER;
-    Lock lock(mutex_);
-    *out = offsetX_;
-    return S_OK;
+    return getFloat(&CShot::offsetX_, out);
 }
 
 HRESULT CShot::put_OffsetX(float value)
 {
-    Lock lock(mutex_);
-    offsetX_ = value;
-    return S_OK;
+    return putFloat(&CShot::offsetX_, value);
 }
 
 HRESULT CShot::get_OffsetY(float* out)
 {
-    if (!out)
-        return E_POINTER;
-    Lock lock(mutex_);
-    *out = offsetY_;
-    return S_OK;
+    return getFloat(&CShot::offsetY_, out);
 }
 
 HRESULT CShot::put_OffsetY(float value)
 {
-    Lock lock(mutex_);
-    offsetY_ = value;
-    return S_OK;
+    return putFloat(&CShot::offsetY_, value);
 }
 
 HRESULT CShot::get_Hidden(VARIANT_BOOL* out)
@@ -370,7 +359,7 @@ HRESULT CShot::get_AreaIndex(int32_t* out)
     ComPtr<IEventParams> event;
     int32_t subTarget = 1, area = -1;
     float x, y, cx, cy;
-    if (FAILED(eventAndSubTarget(&event, &subTarget)) || FAILED(breachLocked(&x, &y))
+    if (FAILED(scoringInputs(&event, &subTarget, &x, &y))
         || FAILED(event->GetPointArea(x, y, subTarget, &area, &cx, &cy)))
         return E_FAIL;
     *out = area;
@@ -403,29 +392,7 @@ HRESULT CShot::get_microphonePhase(double* out)
     return S_OK;
 }
 
-HRESULT CShot::GetClassID(CLSID* out)
-{
-    if (!out)
-        return E_POINTER;
-    *out = clsid;
-    return S_OK;
-}
-
-HRESULT CShot::IsDirty()
-{
-    Lock lock(mutex_);
-    return modified_ ? S_OK : S_FALSE;
-}
-
-HRESULT CShot::GetSizeMax(uint64_t*)
-{
-    return E_NOTIMPL;
-}
-
-HRESULT CShot::InitNew()
-{
-    return S_OK;
-}
+KAVRO_PERSIST_STREAM_INIT_BASICS(CShot, mutex_, modified_)
 
 HRESULT CShot::InterfaceSupportsErrorInfo(const IID& iid)
 {
@@ -443,9 +410,7 @@ HRESULT CShot::Save(IStream* stream, BOOL clearDirty)
         || FAILED(writeValue<uint8_t>(stream, hidden_ ? 1 : 0)) || FAILED(writeValue(stream, traceIndex_))
         || FAILED(writeValue(stream, shotTime_)) || FAILED(values_.write(stream)))
         return E_FAIL;
-    if (clearDirty)
-        modified_ = false;
-    return S_OK;
+    return endSave(S_OK, clearDirty, &modified_);
 }
 
 HRESULT CShot::Load(IStream* stream)

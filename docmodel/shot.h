@@ -69,9 +69,13 @@ public:
 private:
     HRESULT breachLocked(float* x, float* y);
     HRESULT rangeLocked(float first, float last, ComPtr<IRange>* out);
-    HRESULT eventAndSubTarget(ComPtr<IEventParams>* event, int32_t* subTarget);
+    // What scoring a shot that hit needs: its event, sub-target and breach.
+    HRESULT scoringInputs(ComPtr<IEventParams>* event, int32_t* subTarget, float* x, float* y);
     double phaseLocked() const;
     bool realBreachSet() const { return realX_ != kUnsetBreach && realY_ != kUnsetBreach; }
+    // The float properties that are plain fields; `onlyWithRealBreach` reads 0 while none is set.
+    HRESULT getFloat(float CShot::*field, float* out, bool onlyWithRealBreach = false);
+    HRESULT putFloat(float CShot::*field, float value);
 
     std::recursive_mutex mutex_;
     DATE shotTime_ = 0;

@@ -1,6 +1,7 @@
 #include "target_element.h"
 
 #include "locked_property.h"
+#include "object_helpers.h"
 #include "picture_field.h"
 #include "value_members.h"
 #include "com/classregistry.h"
@@ -60,26 +61,26 @@ HRESULT CTargetElement::AddPoint(float x, float y)
 
 HRESULT CTargetElement::get_PointCount(int32_t* out) KAVRO_LOCKED_GET(static_cast<int32_t>(f_.points.size()))
 
-HRESULT CTargetElement::get_x(int32_t index, float* out)
+// `index` is 1-based.
+HRESULT CTargetElement::pointCoordinate(int32_t index, float geometry::PointF::*coordinate, float* out)
 {
     if (!out)
         return E_POINTER;
     std::lock_guard guard(lock_);
     if (index < 1 || static_cast<size_t>(index) > f_.points.size())
         return E_INVALIDARG;
-    *out = f_.points[static_cast<size_t>(index) - 1].x;
+    *out = f_.points[static_cast<size_t>(index) - 1].*coordinate;
     return S_OK;
+}
+
+HRESULT CTargetElement::get_x(int32_t index, float* out)
+{
+    return pointCoordinate(index, &geometry::PointF::x, out);
 }
 
 HRESULT CTargetElement::get_y(int32_t index, float* out)
 {
-    if (!out)
-        return E_POINTER;
-    std::lock_guard guard(lock_);
-    if (index < 1 || static_cast<size_t>(index) > f_.points.size())
-        return E_INVALIDARG;
-    *out = f_.points[static_cast<size_t>(index) - 1].y;
-    return S_OK;
+    return pointCoordinate(index, &geometry::PointF::y, out);
 }
 
 HRESULT CTargetElement::get_BorderWidth(float* out) KAVRO_LOCKED_GET(f_.borderWidth)
@@ -135,28 +136,7 @@ HRESULT CTargetElement::KeyValue(int32_t index, QString* key, Variant* value)
 HRESULT CTargetElement::get_CalcAfterRings(VARIANT_BOOL* out) KAVRO_LOCKED_GET(f_.calcAfterRings)
 HRESULT CTargetElement::put_CalcAfterRings(VARIANT_BOOL value) KAVRO_LOCKED_PUT(f_.calcAfterRings)
 
-HRESULT CTargetElement::GetClassID(CLSID* out)
-{
-    if (!out)
-        return E_POINTER;
-    *out = clsid;
-    return S_OK;
-}
-
-HRESULT CTargetElement::IsDirty()
-{
-    std::lock_guard guard(lock_);
-    return dirty_ ? S_OK : S_FALSE;
-}
-
-HRESULT CTargetElement::InitNew() { return S_OK; }
-
-HRESULT CTargetElement::GetSizeMax(uint64_t* size)
-{
-    if (!size)
-        return E_POINTER;
-    return E_NOTIMPL;
-}
+KAVRO_PERSIST_STREAM_INIT_BASICS(CTargetElement, lock_, dirty_)
 
 namespace {
 // VARIANT_BOOL fields are stored as int16; anything but 0 reads as true.
@@ -205,33 +185,16 @@ HRESULT CTargetElement::readFields(IStream* s, Fields* f)
         return hr;
     if (version < 4)
         return S_OK;
-    kavro::ValueBag stored;
-    hr = stored.read(s);
-    if (FAILED(hr))
-        return hr;
-    for (int i = 0; i < stored.count(); ++i) {
-        QString key;
-        Variant value;
-        stored.keyAt(i, &key);
-        stored.valueAt(i, &value);
-        f->values.put(key, value);
-    }
-    return S_OK;
+    return readBagInto(s, f->values);
 }
 
 HRESULT CTargetElement::Load(IStream* stream)
 {
-    if (!stream)
-        return E_POINTER;
     std::lock_guard guard(lock_);
-    // Loading into a copy keeps the element whole when the stream is bad.
-    Fields loaded = f_;
-    HRESULT hr = readFields(stream, &loaded);
-    if (FAILED(hr))
-        return hr;
-    f_ = std::move(loaded);
-    dirty_ = false;
-    return S_OK;
+    HRESULT hr = loadIntoCopy(stream, f_, &readFields);
+    if (SUCCEEDED(hr))
+        dirty_ = false;
+    return hr;
 }
 
 HRESULT CTargetElement::Save(IStream* s, BOOL clearDirty)
@@ -256,9 +219,7 @@ HRESULT CTargetElement::Save(IStream* s, BOOL clearDirty)
     HRESULT hr = writePictureField(s, f_.picture.get());
     if (SUCCEEDED(hr))
         hr = f_.values.write(s);
-    if (SUCCEEDED(hr) && clearDirty)
-        dirty_ = false;
-    return hr;
+    return endSave(hr, clearDirty, &dirty_);
 }
 
 } // namespace kavrodoc

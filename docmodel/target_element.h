@@ -88,6 +88,7 @@ private:
         kavro::ValueBag values;
     };
     static HRESULT readFields(IStream* stream, Fields* f);
+    HRESULT pointCoordinate(int32_t index, float geometry::PointF::*coordinate, float* out);
 
     std::recursive_mutex lock_;
     Fields f_;

@@ -1,6 +1,7 @@
 #include "target_params.h"
 
 #include "locked_property.h"
+#include "object_helpers.h"
 #include "picture_field.h"
 #include "target_element.h"
 #include "com/classregistry.h"
@@ -168,28 +169,7 @@ HRESULT CTargetParams::get__NewEnum(IUnknown** out)
     return S_OK;
 }
 
-HRESULT CTargetParams::GetClassID(CLSID* out)
-{
-    if (!out)
-        return E_POINTER;
-    *out = clsid;
-    return S_OK;
-}
-
-HRESULT CTargetParams::IsDirty()
-{
-    std::lock_guard guard(lock_);
-    return dirty_ ? S_OK : S_FALSE;
-}
-
-HRESULT CTargetParams::InitNew() { return S_OK; }
-
-HRESULT CTargetParams::GetSizeMax(uint64_t* size)
-{
-    if (!size)
-        return E_POINTER;
-    return E_NOTIMPL;
-}
+KAVRO_PERSIST_STREAM_INIT_BASICS(CTargetParams, lock_, dirty_)
 
 HRESULT CTargetParams::readFields(IStream* s, Fields* f)
 {
@@ -228,17 +208,11 @@ HRESULT CTargetParams::readFields(IStream* s, Fields* f)
 
 HRESULT CTargetParams::Load(IStream* stream)
 {
-    if (!stream)
-        return E_POINTER;
     std::lock_guard guard(lock_);
-    // Loading into a copy keeps the target whole when the stream is bad.
-    Fields loaded = f_;
-    HRESULT hr = readFields(stream, &loaded);
-    if (FAILED(hr))
-        return hr;
-    f_ = std::move(loaded);
-    dirty_ = false;
-    return S_OK;
+    HRESULT hr = loadIntoCopy(stream, f_, &readFields);
+    if (SUCCEEDED(hr))
+        dirty_ = false;
+    return hr;
 }
 
 HRESULT CTargetParams::Save(IStream* s, BOOL clearDirty)
@@ -263,9 +237,7 @@ HRESULT CTargetParams::Save(IStream* s, BOOL clearDirty)
         hr = writeValue<int32_t>(s, static_cast<int32_t>(f_.elements.size()));
     for (size_t i = 0; SUCCEEDED(hr) && i < f_.elements.size(); ++i)
         hr = kavro::writeObject(s, f_.elements[i].get());
-    if (SUCCEEDED(hr) && clearDirty)
-        dirty_ = false;
-    return hr;
+    return endSave(hr, clearDirty, &dirty_);
 }
 
 } // namespace kavrodoc

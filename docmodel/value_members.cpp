@@ -4,9 +4,10 @@ namespace kavrodoc {
 
 HRESULT putBagValue(kavro::ValueBag& bag, const QString& key, const Variant& value, bool* dirty)
 {
-    bool present = bag.contains(key);
+    Variant before;
+    bag.get(key, &before);
     HRESULT hr = bag.put(key, value);
-    if (SUCCEEDED(hr) && (present || !value.isEmpty()))
+    if (SUCCEEDED(hr) && !(before == value))
         *dirty = true;
     return hr;
 }
@@ -22,6 +23,22 @@ HRESULT bagKeyValue(const kavro::ValueBag& bag, int32_t index, QString* key, Var
     }
     bag.keyAt(index, key);
     return bag.valueAt(index, value);
+}
+
+HRESULT readBagInto(IStream* stream, kavro::ValueBag& bag)
+{
+    kavro::ValueBag stored;
+    HRESULT hr = stored.read(stream);
+    if (FAILED(hr))
+        return hr;
+    for (int i = 0; i < stored.count(); ++i) {
+        QString key;
+        Variant value;
+        stored.keyAt(i, &key);
+        stored.valueAt(i, &value);
+        bag.put(key, value);
+    }
+    return S_OK;
 }
 
 } // namespace kavrodoc

@@ -517,12 +517,7 @@ void CKavroDeviceImageSensor::AddShotToAiming(bool missed, double microphonePhas
     ComPtr<IShot> shot;
     if (FAILED(aiming_->AddShot2(missed ? VARIANT_TRUE : VARIANT_FALSE, microphonePhase, shot.put())) || !shot)
         return;
-    const DATE now = Now();
-    shot->put_ShotTime(now);
-    ComPtr<IAimingAttr> attr;
-    DATE enter = 0;
-    if (SUCCEEDED(shot->get_Attr(attr.put())) && attr && SUCCEEDED(attr->get_EnterTime(&enter)) && enter == 0)
-        attr->put_EnterTime(now);
+    StampShot(shot.get());
     // Keep the aiming alive through the sinks, which may end the practice from inside the event.
     ComPtr<IAiming> aiming = aiming_;
     FireShot(1, aiming.get(), shot.get());

@@ -152,6 +152,16 @@ DATE CGenericKavro::Now() const
     return host_.clock().localNow();
 }
 
+void CGenericKavro::StampShot(IShot* shot)
+{
+    const DATE now = Now();
+    shot->put_ShotTime(now);
+    ComPtr<IAimingAttr> attr;
+    DATE enter = 0;
+    if (SUCCEEDED(shot->get_Attr(attr.put())) && attr && SUCCEEDED(attr->get_EnterTime(&enter)) && enter == 0)
+        attr->put_EnterTime(now);
+}
+
 HRESULT CGenericKavro::FireStartAiming(int32_t n, IAiming* aiming)
 {
     return host_.FireEvent([&](_IKavroDeviceEvents* s) { return s->StartAiming(n, aiming); });

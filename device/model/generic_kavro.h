@@ -106,6 +106,8 @@ protected:
     HRESULT NewAiming(ComPtr<IAiming>* out);
     // The local date and time, milliseconds included, for aimings and shots.
     DATE Now() const;
+    // A new shot is taken now; the first shot of an aiming also dates its entry.
+    void StampShot(IShot* shot);
     // Reader thread: a frame the decoder rejected.
     void CountInvalid() { invalid_.fetch_add(1); }
     // After the line came back: the serial transport checks the sensor again (same model

@@ -123,15 +123,7 @@ void CSerialAimingKavro::AddShotToAiming(bool missed, bool flushFirst)
     ComPtr<IShot> shot;
     if (FAILED(aiming->AddShot(missed ? VARIANT_TRUE : VARIANT_FALSE, shot.put())) || !shot)
         return;
-    const DATE now = Now();
-    shot->put_ShotTime(now);
-    ComPtr<IAimingAttr> attr;
-    if (SUCCEEDED(shot->get_Attr(attr.put())) && attr) {
-        DATE enter = 0;
-        attr->get_EnterTime(&enter);
-        if (enter == 0)
-            attr->put_EnterTime(now);
-    }
+    StampShot(shot.get());
     // No further shot within the settle count.
     settled_ = false;
     settleCounter_ = 0;

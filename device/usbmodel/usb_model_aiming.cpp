@@ -261,12 +261,7 @@ void CKavroDeviceUSB::registerShot(bool missed, const SampleRecord* r)
     ComPtr<IShot> shot;
     if (FAILED(aiming_->AddShot2(missed ? VARIANT_TRUE : VARIANT_FALSE, fraction, shot.put())) || !shot)
         return;
-    const DATE now = Now();
-    shot->put_ShotTime(now);
-    ComPtr<IAimingAttr> attr;
-    DATE enter = 0;
-    if (SUCCEEDED(aiming_->get_Attr(attr.put())) && SUCCEEDED(attr->get_EnterTime(&enter)) && enter == 0)
-        attr->put_EnterTime(now);
+    StampShot(shot.get());
     if (fiveTargetMode()) {
         int32_t n = 0;
         shot->get_AreaIndex(&n);
@@ -289,12 +284,7 @@ void CKavroDeviceUSB::AddShot(bool unlimited)
         return;
     ++shots_;
     samplesSinceShot_ = 0;
-    const DATE now = Now();
-    shot->put_ShotTime(now);
-    ComPtr<IAimingAttr> attr;
-    DATE enter = 0;
-    if (SUCCEEDED(aiming_->get_Attr(attr.put())) && SUCCEEDED(attr->get_EnterTime(&enter)) && enter == 0)
-        attr->put_EnterTime(now);
+    StampShot(shot.get());
     FireShot(1, aiming_.get(), shot.get());
     settled_ = false;
     settleCounter_ = 0;

@@ -399,49 +399,44 @@ HRESULT Variant::changeType(VARTYPE to, Variant* out) const
     return S_OK;
 }
 
-HRESULT Variant::toInt32(int32_t* out) const
+namespace {
+
+// Converts as changeType does and, when that succeeds, lets `take` read the converted value.
+template <class Take>
+HRESULT convertAndTake(const Variant& v, VARTYPE vt, Take take)
 {
     Variant r;
-    HRESULT hr = changeType(VT_I4, &r);
+    HRESULT hr = v.changeType(vt, &r);
     if (SUCCEEDED(hr))
-        *out = static_cast<int32_t>(r.i_);
+        take(r);
     return hr;
+}
+
+} // namespace
+
+HRESULT Variant::toInt32(int32_t* out) const
+{
+    return convertAndTake(*this, VT_I4, [&](const Variant& r) { *out = static_cast<int32_t>(r.i_); });
 }
 
 HRESULT Variant::toFloat(float* out) const
 {
-    Variant r;
-    HRESULT hr = changeType(VT_R4, &r);
-    if (SUCCEEDED(hr))
-        *out = r.f_;
-    return hr;
+    return convertAndTake(*this, VT_R4, [&](const Variant& r) { *out = r.f_; });
 }
 
 HRESULT Variant::toDouble(double* out) const
 {
-    Variant r;
-    HRESULT hr = changeType(VT_R8, &r);
-    if (SUCCEEDED(hr))
-        *out = r.d_;
-    return hr;
+    return convertAndTake(*this, VT_R8, [&](const Variant& r) { *out = r.d_; });
 }
 
 HRESULT Variant::toBool(bool* out) const
 {
-    Variant r;
-    HRESULT hr = changeType(VT_BOOL, &r);
-    if (SUCCEEDED(hr))
-        *out = r.i_ != 0;
-    return hr;
+    return convertAndTake(*this, VT_BOOL, [&](const Variant& r) { *out = r.i_ != 0; });
 }
 
 HRESULT Variant::toString(QString* out) const
 {
-    Variant r;
-    HRESULT hr = changeType(VT_BSTR, &r);
-    if (SUCCEEDED(hr))
-        *out = r.s_;
-    return hr;
+    return convertAndTake(*this, VT_BSTR, [&](const Variant& r) { *out = r.s_; });
 }
 
 bool Variant::operator==(const Variant& o) const

@@ -64,6 +64,19 @@ WaitResult waitFor(int fd, short events, int wakeFd, int timeoutMs, short* reven
     return WaitResult::Ready;
 }
 
+// waitFor with the answers reads and writes share: S_OK when the device is ready (its events in
+// *revents), S_FALSE when woken without an abort, a failure otherwise.
+HRESULT waitUnlessAborted(int fd, short events, int wakeFd, int timeoutMs,
+                          const std::function<bool()>& aborted, short* revents)
+{
+    switch (waitFor(fd, events, wakeFd, timeoutMs, revents)) {
+    case WaitResult::Failed: return hresultFromErrno(errno);
+    case WaitResult::Woken: return aborted() ? E_ABORT : S_FALSE;
+    case WaitResult::Ready: return (*revents & POLLNVAL) ? E_HANDLE : S_OK;
+    }
+    return E_UNEXPECTED;
+}
+
 } // namespace
 
 HRESULT readWithTimeouts(int fd, const SerialTimeouts& timeouts, uint8_t* buffer, uint32_t size,
@@ -108,19 +121,12 @@ HRESULT readWithTimeouts(int fd, const SerialTimeouts& timeouts, uint8_t* buffer
             waitMs = waitMs < 0 ? gapMs : std::min(waitMs, gapMs);
         }
         short revents = 0;
-        switch (waitFor(fd, POLLIN, wakeFd, waitMs, &revents)) {
-        case WaitResult::Failed: return hresultFromErrno(errno);
-        case WaitResult::Woken:
-            if (aborted())
-                return E_ABORT;
-            break;
-        case WaitResult::Ready:
-            if (revents & POLLNVAL)
-                return E_HANDLE;
-            // Read once more: what is still buffered comes first, then the hang-up.
+        const HRESULT hr = waitUnlessAborted(fd, POLLIN, wakeFd, waitMs, aborted, &revents);
+        if (FAILED(hr))
+            return hr;
+        // Read once more: what is still buffered comes first, then the hang-up.
+        if (hr == S_OK)
             hungUp = (revents & (POLLHUP | POLLERR)) != 0;
-            break;
-        }
     }
 }
 
@@ -147,19 +153,11 @@ HRESULT writeWithTimeouts(int fd, const SerialTimeouts& timeouts, const uint8_t*
             waitMs = msUntil(now, *deadline);
         }
         short revents = 0;
-        switch (waitFor(fd, POLLOUT, wakeFd, waitMs, &revents)) {
-        case WaitResult::Failed: return hresultFromErrno(errno);
-        case WaitResult::Woken:
-            if (aborted())
-                return E_ABORT;
-            break;
-        case WaitResult::Ready:
-            if (revents & POLLNVAL)
-                return E_HANDLE;
-            if ((revents & (POLLHUP | POLLERR)) && !(revents & POLLOUT))
-                return hresultFromErrno(EIO);
-            break;
-        }
+        const HRESULT hr = waitUnlessAborted(fd, POLLOUT, wakeFd, waitMs, aborted, &revents);
+        if (FAILED(hr))
+            return hr;
+        if (hr == S_OK && (revents & (POLLHUP | POLLERR)) && !(revents & POLLOUT))
+            return hresultFromErrno(EIO);
     }
     return S_OK;
 }

@@ -9,17 +9,29 @@ namespace {
 
 constexpr HRESULT kNotFound = HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);
 
-HRESULT checkedFind(const SettingsNode& root, const QStringList& path, const SettingsNode** out)
+// Runs `reader` on the node at `path`; a key deleted since it was opened is not found.
+HRESULT readNode(const QString& file, const QStringList& path,
+                 const std::function<HRESULT(const SettingsNode& node)>& reader)
 {
-    *out = root.find(path);
-    return *out ? S_OK : kNotFound;
+    return settings_internal::readSettings(file, [&](const SettingsNode& tree) {
+        const SettingsNode* node = tree.find(path);
+        return node ? reader(*node) : kNotFound;
+    });
+}
+
+HRESULT changeNode(SettingsRoot root, const QString& file, const QStringList& path,
+                   const std::function<HRESULT(SettingsNode& node, bool* changed)>& change)
+{
+    return settings_internal::changeSettings(file, root == SettingsRoot::CurrentUser,
+                                             [&](SettingsNode& tree, bool* changed) {
+        SettingsNode* node = tree.find(path);
+        return node ? change(*node, changed) : kNotFound;
+    });
 }
 
 HRESULT openPath(const QString& file, const QStringList& path)
 {
-    return settings_internal::readSettings(file, [&](const SettingsNode& tree) {
-        return tree.find(path) ? S_OK : kNotFound;
-    });
+    return readNode(file, path, [](const SettingsNode&) { return S_OK; });
 }
 
 // `base` must exist (it is an open key, possibly deleted since); `rest` is created below it.
@@ -28,14 +40,25 @@ HRESULT createPath(SettingsRoot root, const QString& file, const QStringList& ba
     const QStringList full = base + rest;
     if (SUCCEEDED(openPath(file, full)))
         return S_OK;
-    return settings_internal::changeSettings(file, root == SettingsRoot::CurrentUser,
-                                             [&](SettingsNode& tree, bool* changed) {
-        SettingsNode* node = tree.find(base);
-        if (!node)
-            return kNotFound;
-        node->createPath(rest, changed);
+    return changeNode(root, file, base, [&](SettingsNode& node, bool* changed) {
+        node.createPath(rest, changed);
         return S_OK;
     });
+}
+
+template <class T>
+HRESULT readTyped(const SettingsKey& key, const QString& name, uint32_t type, T SettingsValue::*field, T* out)
+{
+    if (!out)
+        return E_POINTER;
+    SettingsValue v;
+    HRESULT hr = key.queryValue(name, &v);
+    if (FAILED(hr))
+        return hr;
+    if (v.type != type)
+        return DISP_E_TYPEMISMATCH;
+    *out = v.*field;
+    return S_OK;
 }
 
 } // namespace
@@ -117,12 +140,8 @@ HRESULT SettingsKey::queryValue(const QString& name, SettingsValue* out) const
         return E_POINTER;
     if (!m_valid)
         return E_HANDLE;
-    return settings_internal::readSettings(m_file, [&](const SettingsNode& tree) {
-        const SettingsNode* node = nullptr;
-        HRESULT hr = checkedFind(tree, m_path, &node);
-        if (FAILED(hr))
-            return hr;
-        const SettingsValue* value = node->value(name);
+    return readNode(m_file, m_path, [&](const SettingsNode& node) {
+        const SettingsValue* value = node.value(name);
         if (!value)
             return kNotFound;
         *out = *value;
@@ -139,56 +158,25 @@ HRESULT SettingsKey::setValue(const QString& name, const SettingsValue& value) c
     const SettingsValue stored = value.type == REG_DWORD ? SettingsValue::fromDword(value.dword)
                                : value.type == REG_SZ    ? SettingsValue::fromString(value.string)
                                                          : SettingsValue::fromBinary(value.binary);
-    return settings_internal::changeSettings(m_file, m_root == SettingsRoot::CurrentUser,
-                                             [&](SettingsNode& tree, bool* changed) {
-        SettingsNode* node = tree.find(m_path);
-        if (!node)
-            return kNotFound;
-        *changed = node->setValue(name, stored);
+    return changeNode(m_root, m_file, m_path, [&](SettingsNode& node, bool* changed) {
+        *changed = node.setValue(name, stored);
         return S_OK;
     });
 }
 
 HRESULT SettingsKey::readDword(const QString& name, uint32_t* out) const
 {
-    if (!out)
-        return E_POINTER;
-    SettingsValue v;
-    HRESULT hr = queryValue(name, &v);
-    if (FAILED(hr))
-        return hr;
-    if (v.type != REG_DWORD)
-        return DISP_E_TYPEMISMATCH;
-    *out = v.dword;
-    return S_OK;
+    return readTyped(*this, name, REG_DWORD, &SettingsValue::dword, out);
 }
 
 HRESULT SettingsKey::readString(const QString& name, QString* out) const
 {
-    if (!out)
-        return E_POINTER;
-    SettingsValue v;
-    HRESULT hr = queryValue(name, &v);
-    if (FAILED(hr))
-        return hr;
-    if (v.type != REG_SZ)
-        return DISP_E_TYPEMISMATCH;
-    *out = v.string;
-    return S_OK;
+    return readTyped(*this, name, REG_SZ, &SettingsValue::string, out);
 }
 
 HRESULT SettingsKey::readBinary(const QString& name, QByteArray* out) const
 {
-    if (!out)
-        return E_POINTER;
-    SettingsValue v;
-    HRESULT hr = queryValue(name, &v);
-    if (FAILED(hr))
-        return hr;
-    if (v.type != REG_BINARY)
-        return DISP_E_TYPEMISMATCH;
-    *out = v.binary;
-    return S_OK;
+    return readTyped(*this, name, REG_BINARY, &SettingsValue::binary, out);
 }
 
 HRESULT SettingsKey::writeDword(const QString& name, uint32_t value) const
@@ -210,10 +198,8 @@ HRESULT SettingsKey::deleteValue(const QString& name) const
 {
     if (!m_valid)
         return E_HANDLE;
-    return settings_internal::changeSettings(m_file, m_root == SettingsRoot::CurrentUser,
-                                             [&](SettingsNode& tree, bool* changed) {
-        SettingsNode* node = tree.find(m_path);
-        if (!node || !node->removeValue(name))
+    return changeNode(m_root, m_file, m_path, [&](SettingsNode& node, bool* changed) {
+        if (!node.removeValue(name))
             return kNotFound;
         *changed = true;
         return S_OK;
@@ -240,10 +226,8 @@ HRESULT SettingsKey::deleteKey(const QString& path, bool withSubKeys) const
         return hr;
     if (parts.isEmpty() && !withSubKeys)
         return E_INVALIDARG;
-    return settings_internal::changeSettings(m_file, m_root == SettingsRoot::CurrentUser,
-                                             [&](SettingsNode& tree, bool* changed) {
-        SettingsNode* self = tree.find(m_path);
-        SettingsNode* target = self ? self->find(parts) : nullptr;
+    return changeNode(m_root, m_file, m_path, [&](SettingsNode& self, bool* changed) {
+        SettingsNode* target = self.find(parts);
         if (!target)
             return kNotFound;
         if (parts.isEmpty()) {
@@ -254,7 +238,7 @@ HRESULT SettingsKey::deleteKey(const QString& path, bool withSubKeys) const
         }
         if (!withSubKeys && !target->children.empty())
             return E_ACCESSDENIED;
-        SettingsNode* parent = self->find(parts.mid(0, parts.size() - 1));
+        SettingsNode* parent = self.find(parts.mid(0, parts.size() - 1));
         *changed = parent->removeChild(parts.last());
         return S_OK;
     });
@@ -266,13 +250,9 @@ HRESULT SettingsKey::subKeyNames(QStringList* out) const
         return E_POINTER;
     if (!m_valid)
         return E_HANDLE;
-    return settings_internal::readSettings(m_file, [&](const SettingsNode& tree) {
-        const SettingsNode* node = nullptr;
-        HRESULT hr = checkedFind(tree, m_path, &node);
-        if (FAILED(hr))
-            return hr;
+    return readNode(m_file, m_path, [&](const SettingsNode& node) {
         out->clear();
-        for (const auto& [folded, child] : node->children)
+        for (const auto& [folded, child] : node.children)
             out->append(child->name);
         return S_OK;
     });
@@ -284,13 +264,9 @@ HRESULT SettingsKey::valueNames(QStringList* out) const
         return E_POINTER;
     if (!m_valid)
         return E_HANDLE;
-    return settings_internal::readSettings(m_file, [&](const SettingsNode& tree) {
-        const SettingsNode* node = nullptr;
-        HRESULT hr = checkedFind(tree, m_path, &node);
-        if (FAILED(hr))
-            return hr;
+    return readNode(m_file, m_path, [&](const SettingsNode& node) {
         out->clear();
-        for (const auto& v : node->values)
+        for (const auto& v : node.values)
             out->append(v.name);
         return S_OK;
     });

@@ -1,7 +1,7 @@
 #include "settings_store.h"
 
-#include "atomic_write.h"
 #include "reg_text.h"
+#include "storage/file/atomic_file.h"
 
 #include <QDir>
 #include <QFile>
@@ -40,32 +40,14 @@ std::unordered_map<QString, CachedFile>& cache()
     return c;
 }
 
+// A missing file is an empty one: nothing has been written to that root yet.
 HRESULT readFileBytes(const QString& file, QByteArray* out)
 {
     out->clear();
-    const int fd = ::open(QFile::encodeName(file).constData(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return errno == ENOENT ? S_OK : hresultFromErrno(errno);
-    HRESULT hr = S_OK;
-    char buffer[16384];
-    for (;;) {
-        const ssize_t n = ::read(fd, buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0) {
-            hr = hresultFromErrno(errno);
-            break;
-        }
-        if (n == 0)
-            break;
-        if (out->size() + n > kMaxFileSize) {
-            hr = STG_E_DOCFILECORRUPT;
-            break;
-        }
-        out->append(buffer, n);
-    }
-    ::close(fd);
-    return hr;
+    const HRESULT hr = readWholeFile(file, out, kMaxFileSize);
+    if (hr == HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND))
+        return S_OK;
+    return hr == kFileTooLargeError ? STG_E_DOCFILECORRUPT : hr;
 }
 
 // Creates the folder and its missing parents; per-user folders are private to their owner.
@@ -152,7 +134,7 @@ HRESULT changeSettings(const QString& file, bool perUser, const ChangeSettings& 
         return hr;
 
     const QByteArray text = formatSettingsText(*tree);
-    hr = writeFileAtomically(file, text, fileMode);
+    hr = writeFileReplace(file, text, fileMode);
     if (FAILED(hr))
         return hr;
     cache()[file] = CachedFile{text, std::move(tree)};

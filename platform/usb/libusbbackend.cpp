@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <deque>
+#include <functional>
 #include <mutex>
 #include <shared_mutex>
 #include <thread>
@@ -462,6 +463,27 @@ void LibusbBackend::Context::deliverQueued()
     }
 }
 
+namespace {
+
+// Shows `visit` each attached device whose descriptor reads, until it returns true.
+HRESULT forEachDevice(libusb_context* usb,
+                      const std::function<bool(libusb_device* device, const libusb_device_descriptor& d)>& visit)
+{
+    libusb_device** list = nullptr;
+    ssize_t n = libusb_get_device_list(usb, &list);
+    if (n < 0)
+        return hresultFromLibusbError(static_cast<int>(n));
+    for (ssize_t i = 0; i < n; ++i) {
+        libusb_device_descriptor d;
+        if (libusb_get_device_descriptor(list[i], &d) == 0 && visit(list[i], d))
+            break;
+    }
+    libusb_free_device_list(list, 1);
+    return S_OK;
+}
+
+} // namespace
+
 LibusbBackend::LibusbBackend() : context_(std::make_shared<Context>()) {}
 
 LibusbBackend::~LibusbBackend() = default;
@@ -473,21 +495,16 @@ HRESULT LibusbBackend::enumerate(const UsbDeviceTable& table, std::vector<UsbDev
     out->clear();
     if (!context_->usb)
         return context_->initResult;
-    libusb_device** list = nullptr;
-    ssize_t n = libusb_get_device_list(context_->usb, &list);
-    if (n < 0)
-        return hresultFromLibusbError(static_cast<int>(n));
-    for (ssize_t i = 0; i < n; ++i) {
-        libusb_device_descriptor d;
-        if (libusb_get_device_descriptor(list[i], &d) != 0)
-            continue;
+    HRESULT hr = forEachDevice(context_->usb, [&](libusb_device* device, const libusb_device_descriptor& d) {
         auto row = std::find_if(table.begin(), table.end(), [&](const UsbDeviceMatch& m) {
             return m.vendorId == d.idVendor && m.productId == d.idProduct;
         });
         if (row != table.end())
-            out->push_back({devicePath(list[i], d), d.idVendor, d.idProduct, row->className});
-    }
-    libusb_free_device_list(list, 1);
+            out->push_back({devicePath(device, d), d.idVendor, d.idProduct, row->className});
+        return false;
+    });
+    if (FAILED(hr))
+        return hr;
     std::sort(out->begin(), out->end(),
               [](const UsbDeviceInfo& a, const UsbDeviceInfo& b) { return a.path < b.path; });
     return S_OK;
@@ -500,20 +517,16 @@ HRESULT LibusbBackend::open(const std::string& path, std::unique_ptr<UsbConnecti
     out->reset();
     if (!context_->usb)
         return context_->initResult;
-    libusb_device** list = nullptr;
-    ssize_t n = libusb_get_device_list(context_->usb, &list);
-    if (n < 0)
-        return hresultFromLibusbError(static_cast<int>(n));
     libusb_device_handle* handle = nullptr;
     int r = LIBUSB_ERROR_NOT_FOUND;
-    for (ssize_t i = 0; i < n; ++i) {
-        libusb_device_descriptor d;
-        if (libusb_get_device_descriptor(list[i], &d) == 0 && devicePath(list[i], d) == path) {
-            r = libusb_open(list[i], &handle);
-            break;
-        }
-    }
-    libusb_free_device_list(list, 1);
+    HRESULT hr = forEachDevice(context_->usb, [&](libusb_device* device, const libusb_device_descriptor& d) {
+        if (devicePath(device, d) != path)
+            return false;
+        r = libusb_open(device, &handle);
+        return true;
+    });
+    if (FAILED(hr))
+        return hr;
     if (r != 0)
         return hresultFromLibusbError(r);
     // A kernel driver bound to the interface would keep us out; it gets it back on release.

@@ -16,11 +16,12 @@ namespace {
 
 class FileDescriptor {
 public:
-    explicit FileDescriptor(int fd) : fd_(fd) {}
+    explicit FileDescriptor(int fd = -1) : fd_(fd) {}
     FileDescriptor(const FileDescriptor&) = delete;
     FileDescriptor& operator=(const FileDescriptor&) = delete;
     ~FileDescriptor() { if (fd_ >= 0) ::close(fd_); }
     int get() const { return fd_; }
+    void reset(int fd) { if (fd_ >= 0) ::close(fd_); fd_ = fd; }
     // close(2) can report a deferred write error (NFS), so callers that wrote must check it.
     int close() { int r = ::close(fd_); fd_ = -1; return r; }
 
@@ -73,7 +74,7 @@ void syncFolder(const QByteArray& folder)
 
 // Creates a uniquely named hidden file next to `target`, fills and flushes it. The name is ours
 // alone because of O_EXCL. On failure nothing is left behind.
-HRESULT writeTemporaryFile(const QByteArray& target, const QByteArray& bytes, const mode_t* keepMode,
+HRESULT writeTemporaryFile(const QByteArray& target, const QByteArray& bytes, const mode_t* mode,
                            QByteArray* tempPath)
 {
     QByteArray folder = folderOf(target);
@@ -91,7 +92,7 @@ HRESULT writeTemporaryFile(const QByteArray& target, const QByteArray& bytes, co
         }
         FileDescriptor fd(raw);
         HRESULT hr = writeAll(fd.get(), bytes.constData(), static_cast<size_t>(bytes.size()));
-        if (SUCCEEDED(hr) && keepMode && ::fchmod(fd.get(), *keepMode) != 0)
+        if (SUCCEEDED(hr) && mode && ::fchmod(fd.get(), *mode) != 0)
             hr = errnoResult();
         if (SUCCEEDED(hr) && ::fsync(fd.get()) != 0)
             hr = errnoResult();
@@ -126,26 +127,27 @@ bool isUsablePath(const QString& path)
     return !path.isEmpty() && !path.endsWith(QLatin1Char('/')) && !path.contains(QChar(0));
 }
 
-} // namespace
-
-HRESULT writeFileReplace(const QString& path, const QByteArray& bytes)
+// `mode` null keeps an existing file's mode (a new one gets the default).
+HRESULT replaceFile(const QString& path, const QByteArray& bytes, const mode_t* mode)
 {
     if (!isUsablePath(path))
         return E_INVALIDARG;
     QByteArray target = followLink(QFile::encodeName(path));
 
-    mode_t oldMode = 0;
-    bool keepMode = false;
+    mode_t newMode = mode ? *mode : 0;
+    bool setMode = mode != nullptr;
     struct stat st;
     if (::stat(target.constData(), &st) == 0) {
         if (S_ISDIR(st.st_mode))
             return E_ACCESSDENIED;
-        oldMode = st.st_mode & 07777;
-        keepMode = true;
+        if (!mode) {
+            newMode = st.st_mode & 07777;
+            setMode = true;
+        }
     }
 
     QByteArray temp;
-    HRESULT hr = writeTemporaryFile(target, bytes, keepMode ? &oldMode : nullptr, &temp);
+    HRESULT hr = writeTemporaryFile(target, bytes, setMode ? &newMode : nullptr, &temp);
     if (FAILED(hr))
         return hr;
     if (::rename(temp.constData(), target.constData()) != 0) {
@@ -155,6 +157,18 @@ HRESULT writeFileReplace(const QString& path, const QByteArray& bytes)
     }
     syncFolder(folderOf(target));
     return S_OK;
+}
+
+} // namespace
+
+HRESULT writeFileReplace(const QString& path, const QByteArray& bytes)
+{
+    return replaceFile(path, bytes, nullptr);
+}
+
+HRESULT writeFileReplace(const QString& path, const QByteArray& bytes, mode_t mode)
+{
+    return replaceFile(path, bytes, &mode);
 }
 
 HRESULT writeFileCreateNew(const QString& path, const QByteArray& bytes)
@@ -194,14 +208,14 @@ HRESULT writeFileAtomically(const QString& path, const QByteArray& bytes, WriteM
 namespace {
 
 // O_NONBLOCK keeps a FIFO at `path` from blocking the open; only regular files are accepted.
-HRESULT openRegularFile(const QString& path, int* fd, struct stat* st)
+HRESULT openRegularFile(const QString& path, FileDescriptor* fd, struct stat* st)
 {
     if (path.isEmpty() || path.contains(QChar(0)))
         return E_INVALIDARG;
-    *fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
-    if (*fd < 0)
+    fd->reset(::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+    if (fd->get() < 0)
         return errnoResult();
-    if (::fstat(*fd, st) != 0)
+    if (::fstat(fd->get(), st) != 0)
         return errnoResult();
     return S_ISREG(st->st_mode) ? S_OK : E_ACCESSDENIED;
 }
@@ -233,10 +247,9 @@ HRESULT readFileHead(const QString& path, qsizetype count, QByteArray* out)
         return E_POINTER;
     if (count < 0)
         return E_INVALIDARG;
-    int raw = -1;
+    FileDescriptor fd;
     struct stat st;
-    HRESULT hr = openRegularFile(path, &raw, &st);
-    FileDescriptor fd(raw);
+    HRESULT hr = openRegularFile(path, &fd, &st);
     if (FAILED(hr))
         return hr;
     QByteArray buffer(std::min<qsizetype>(count, static_cast<qsizetype>(st.st_size)), Qt::Uninitialized);
@@ -256,10 +269,9 @@ HRESULT readWholeFile(const QString& path, QByteArray* out, int64_t maxBytes)
         return E_POINTER;
     if (maxBytes < 0)
         return E_INVALIDARG;
-    int raw = -1;
+    FileDescriptor fd;
     struct stat st;
-    HRESULT hr = openRegularFile(path, &raw, &st);
-    FileDescriptor fd(raw);
+    HRESULT hr = openRegularFile(path, &fd, &st);
     if (FAILED(hr))
         return hr;
     if (st.st_size > maxBytes)

@@ -7,6 +7,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <sys/types.h>
 
 enum class WriteMode {
     Replace,   // an existing file is replaced in one step
@@ -20,6 +21,10 @@ constexpr HRESULT kFileTooLargeError = HRESULT_FROM_WIN32(223);
 // existing file keeps its permission bits; a new one gets the default mode (0666 less umask).
 // On failure the old file is untouched and no temporary file remains.
 HRESULT writeFileReplace(const QString& path, const QByteArray& bytes);
+
+// As above, but the file ends up with exactly `mode` (no umask), whatever mode it had: for files
+// that must stay private to their owner.
+HRESULT writeFileReplace(const QString& path, const QByteArray& bytes, mode_t mode);
 
 // Creates `path` with `bytes`, failing with HRESULT_FROM_WIN32(ERROR_FILE_EXISTS) when anything
 // (even a dangling link) already has that name, also when it appears while we write.
