@@ -3,17 +3,24 @@ include(GoogleTest)
 
 find_package(GTest REQUIRED)
 
-# kavro_test(<name> SOURCES ... LIBS ...): one GoogleTest program, registered with CTest.
+# kavro_test(<name> [REAL_TIME] SOURCES ... LIBS ...): one GoogleTest program, registered with
+# CTest. REAL_TIME marks programs whose tests run other processes against the wall clock (sensor
+# simulators on pseudo-terminals): they run alone, so a loaded machine cannot starve them.
 function(kavro_test name)
-  cmake_parse_arguments(T "" "" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(T "REAL_TIME" "" "SOURCES;LIBS" ${ARGN})
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gmock GTest::gtest_main)
   set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
   target_compile_definitions(${name} PRIVATE
     KAVRO_TEST_SOURCE_DIR="${CMAKE_SOURCE_DIR}/tests"
     KAVRO_BIN_DIR="${KAVRO_BIN_DIR}")
+  set(serial FALSE)
+  if(T_REAL_TIME)
+    set(serial TRUE)
+  endif()
   gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60
-    PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;KAVRO_TEST_SOURCE_DIR=${CMAKE_SOURCE_DIR}/tests")
+    PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;KAVRO_TEST_SOURCE_DIR=${CMAKE_SOURCE_DIR}/tests"
+               RUN_SERIAL ${serial})
 endfunction()
 
 # kavro_fuzzer(<name> SOURCES ... LIBS ...): a libFuzzer target, built only with KAVRO_FUZZ.
