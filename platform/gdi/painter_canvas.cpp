@@ -4,6 +4,7 @@
 #include "picture.h"
 #include "text_layout.h"
 
+#include <QFontMetricsF>
 #include <QPainter>
 #include <cmath>
 
@@ -208,8 +209,37 @@ int PainterCanvas::drawText(const QString& text, GdiRect* rect, uint32_t format)
     if (bkMode_ == BkMode::Opaque)
         painter_->fillRect(extent, toQColor(bkColor_));
     painter_->setPen(toQColor(textColor_));
-    painter_->drawText(r, flags, text);
+    const QTransform& t = painter_->combinedTransform();
+    // Either axis may be stretched far more than the other.
+    const double stretch = std::max(std::hypot(t.m11(), t.m12()), std::hypot(t.m21(), t.m22()));
+    const double devicePixels = font_.pixelSize() * stretch;
+    if (devicePixels <= kMaxGlyphPixels)
+        painter_->drawText(r, flags, text);
+    else if (devicePixels <= kMaxCoordinate)
+        drawTextAsPath(r, flags, text);
     return static_cast<int>(std::lround(extent.height()));
+}
+
+// The glyph cache renders each glyph as a bitmap; at sizes no screen shows, that bitmap cannot
+// be had and the font engine fails. Such text is filled as outlines, on one line.
+void PainterCanvas::drawTextAsPath(const QRectF& r, int flags, const QString& text)
+{
+    const QFontMetricsF metrics(font_);
+    const QString line = text.section(QLatin1Char('\n'), 0, 0);
+    const double width = metrics.horizontalAdvance(line);
+    double x = r.left();
+    if (flags & Qt::AlignHCenter)
+        x = r.center().x() - width / 2;
+    else if (flags & Qt::AlignRight)
+        x = r.right() - width;
+    double baseline = r.top() + metrics.ascent();
+    if (flags & Qt::AlignVCenter)
+        baseline = r.center().y() + (metrics.ascent() - metrics.descent()) / 2;
+    else if (flags & Qt::AlignBottom)
+        baseline = r.bottom() - metrics.descent();
+    QPainterPath path;
+    path.addText(QPointF(x, baseline), font_, line);
+    painter_->fillPath(path, toQColor(textColor_));
 }
 
 void PainterCanvas::beginPath()

@@ -42,6 +42,10 @@ public:
     void drawPicture(IPicture* picture, const GdiRect& box) override;
 
 private:
+    // Text up to this size in device pixels goes through the glyph cache.
+    static constexpr double kMaxGlyphPixels = 2048;
+    void drawTextAsPath(const QRectF& r, int flags, const QString& text);
+
     enum class Shape { Rectangle, Ellipse };
     void drawBoxShape(Shape shape, const GdiRect& box);
     void applyPen();

@@ -3,6 +3,10 @@
 #include "storage/stream/memory_stream.h"
 #include "storage/stream/stream_forms.h"
 
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QPainter>
 #include <gtest/gtest.h>
 
 using namespace kavro;
@@ -184,4 +188,23 @@ TEST(PictureStream, NestingDepthIsBounded)
     };
     EXPECT_EQ(loadFrom(nest(8)), S_OK);
     EXPECT_EQ(loadFrom(nest(9)), E_FAIL);
+}
+
+// Inputs the fuzzer once found harmful stay here: each loads or is refused, and draws safely.
+TEST(PictureCorpus, EveryKeptInputLoadsOrFailsAndDraws)
+{
+    QDir dir(QStringLiteral(KAVRO_TEST_SOURCE_DIR "/gdi/corpus"));
+    const QStringList files = dir.entryList(QDir::Files);
+    ASSERT_FALSE(files.isEmpty());
+    for (const QString& name : files) {
+        QFile file(dir.filePath(name));
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << name.toStdString();
+        auto picture = kavro::Picture::create();
+        auto stream = kavro::MemoryStream::create(file.readAll());
+        if (SUCCEEDED(picture->Load(stream.get()))) {
+            QImage image(32, 32, QImage::Format_RGB32);
+            QPainter painter(&image);
+            EXPECT_EQ(picture->Render(&painter, 0, 0, 32, 32), S_OK) << name.toStdString();
+        }
+    }
 }
