@@ -37,7 +37,6 @@ ComPtr<IEventParams> event(const char* shortName)
 
 namespace {
 
-constexpr int32_t kInvalid = IAimingTrace::kInvalidSample;
 constexpr DATE kMorning = 45123.375; // 2023-07-16 09:00
 
 ComPtr<IAiming> newAiming(IEventParams* event, bool match, int32_t rate, DATE enter)
