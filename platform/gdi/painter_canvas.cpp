@@ -210,18 +210,19 @@ int PainterCanvas::drawText(const QString& text, GdiRect* rect, uint32_t format)
         painter_->fillRect(extent, toQColor(bkColor_));
     painter_->setPen(toQColor(textColor_));
     const QTransform& t = painter_->combinedTransform();
-    // Either axis may be stretched far more than the other.
-    const double stretch = std::max(std::hypot(t.m11(), t.m12()), std::hypot(t.m21(), t.m22()));
-    const double devicePixels = font_.pixelSize() * stretch;
-    if (devicePixels <= kMaxGlyphPixels)
+    // The font engine renders cached glyphs through the whole transform; it fails on glyphs no
+    // screen shows and on axes stretched far apart, so those are filled as outlines instead.
+    const double xScale = std::hypot(t.m11(), t.m12()), yScale = std::hypot(t.m21(), t.m22());
+    const double largest = font_.pixelSize() * std::max(xScale, yScale);
+    const bool evenlyScaled = std::min(xScale, yScale) * kMaxGlyphStretch >= std::max(xScale, yScale);
+    if (largest <= kMaxGlyphPixels && evenlyScaled)
         painter_->drawText(r, flags, text);
-    else if (devicePixels <= kMaxCoordinate)
+    else if (largest <= kMaxCoordinate)
         drawTextAsPath(r, flags, text);
     return static_cast<int>(std::lround(extent.height()));
 }
 
-// The glyph cache renders each glyph as a bitmap; at sizes no screen shows, that bitmap cannot
-// be had and the font engine fails. Such text is filled as outlines, on one line.
+// Text the glyph cache cannot render, filled as outlines on one line.
 void PainterCanvas::drawTextAsPath(const QRectF& r, int flags, const QString& text)
 {
     const QFontMetricsF metrics(font_);

@@ -44,6 +44,8 @@ public:
 private:
     // Text up to this size in device pixels goes through the glyph cache.
     static constexpr double kMaxGlyphPixels = 2048;
+    // ...and only while neither axis is stretched more than this against the other.
+    static constexpr double kMaxGlyphStretch = 16;
     void drawTextAsPath(const QRectF& r, int flags, const QString& text);
 
     enum class Shape { Rectangle, Ellipse };
