@@ -9,6 +9,7 @@
 #include "com/connection.h"
 #include "kavrodev.h"
 
+#include <atomic>
 #include <array>
 #include <memory>
 #include <vector>
@@ -144,7 +145,8 @@ private:
     DeviceEnvironment env_;
     ConnectionPoint<_IKavroDeviceEvents> events_{identity()};
     int32_t commPort_ = 1;
-    int32_t sampleRate_ = 200;
+    // Readers pace their polling by it while the control thread may change it.
+    std::atomic<int32_t> sampleRate_{200};
     QString devicePath_;
     std::unique_ptr<CGenericKavro> model_;
     std::vector<std::unique_ptr<CGenericKavro>> retired_;

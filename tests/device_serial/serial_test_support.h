@@ -10,6 +10,8 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+
 #include <fcntl.h>
 #include <poll.h>
 #include <stdlib.h>
@@ -120,7 +122,7 @@ public:
     }
     Clock& clock() override { return realClock(); }
 
-    int32_t rate = 100;
+    std::atomic<int32_t> rate{100}; // the reader thread reads it too
     ComPtr<IEventParams> event;
     enumTargetType targetType = Target10m;
     float maxAfterShot = 1.0f;
