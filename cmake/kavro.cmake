@@ -55,3 +55,10 @@ function(kavro_add_subfolders)
     endif()
   endforeach()
 endfunction()
+
+# kavro_trainer_part(<library>): a static library of the trainer program (frame parts, dialogs,
+# views). The program links every part whole, so views that register themselves from static
+# initialisers are not dropped by the linker.
+function(kavro_trainer_part lib)
+  set_property(GLOBAL APPEND PROPERTY KAVRO_TRAINER_PARTS ${lib})
+endfunction()
