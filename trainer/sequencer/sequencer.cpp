@@ -1,5 +1,7 @@
 #include "sequencer.h"
 
+#include "res_strings.h"
+
 #include <algorithm>
 
 namespace kavro::trainer {
@@ -10,18 +12,9 @@ constexpr int kContinueText = 61283;
 constexpr int kSecondsLeftText = 61284;
 constexpr int kSecondsOrShotsLeftText = 61285;
 
-// TODO: the string table of the trainer core replaces these once it lands.
 QString statusTemplate(int id)
 {
-    switch (id) {
-    case kContinueText:
-        return QStringLiteral("Click Continue button...");
-    case kSecondsLeftText:
-        return QStringLiteral("%i seconds left");
-    case kSecondsOrShotsLeftText:
-        return QStringLiteral("%i seconds or %i shot(s) left");
-    }
-    return {};
+    return LoadResString(static_cast<uint32_t>(id));
 }
 
 // The templates come from translation files: numbers go into "%i"/"%d" in order, and nothing a
