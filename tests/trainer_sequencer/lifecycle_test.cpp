@@ -1,6 +1,8 @@
 // Starting, stopping, the Continue handshake, the clock and the ticker of the range procedure.
 #include "range_fixture.h"
 
+#include "../trainer_dialogs/fake_device.h"
+
 #include <gtest/gtest.h>
 
 #include <set>
@@ -218,6 +220,20 @@ TEST(RangeTicker, KeepsAtMostOneTickPendingAndStopsCleanly)
     EXPECT_EQ(clock.sleepers(), 0);
     clock.advance(1000);
     EXPECT_EQ(host.posts.load(), 2);
+}
+
+TEST(RangeLight, OnlyADeviceWithALightIsTold)
+{
+    auto device = FakeDevice::create();
+    applyRangeLight(device.get(), SemaphoreGreen);
+    EXPECT_EQ(device->semaphorePuts, 0);
+    device->semaphoreAvailable = true;
+    applyRangeLight(device.get(), SemaphoreGreen);
+    EXPECT_EQ(device->semaphore, SemaphoreGreen);
+    applyRangeLight(device.get(), SemaphoreOff);
+    EXPECT_EQ(device->semaphore, SemaphoreOff);
+    EXPECT_EQ(device->semaphorePuts, 2);
+    applyRangeLight(nullptr, SemaphoreRed); // no device: nothing, and no crash
 }
 
 } // namespace
