@@ -165,52 +165,85 @@ void RangeSequencer::pass()
     }
 }
 
-// Sighting window of 5 shots, then match windows of 5 shots up to 30, each 5 minutes at most.
-void RangeSequencer::passSp1()
+// The steps that several procedures share; each acts only in its own state.
+
+bool RangeSequencer::stepPrepare(int state)
 {
-    if (rangeState_ == 1) {
-        lightOff();
-        setAcceptShots(false);
-        if (!runCalibration())
-            return;
-        play("Load");
-        next();
-    }
-    if (rangeState_ == 2 && waitTime(5000)) {
-        play("Attention");
+    if (rangeState_ != state)
+        return true;
+    lightOff();
+    setAcceptShots(false);
+    return runCalibration();
+}
+
+void RangeSequencer::stepRedAfter(int state, uint32_t ms, const char* sound)
+{
+    if (rangeState_ == state && waitTime(ms)) {
+        if (sound)
+            play(sound);
         lightRed();
         next();
     }
-    if (rangeState_ == 3 && waitTime(7000)) {
+}
+
+void RangeSequencer::stepGreenAfter(int state, uint32_t ms, const char* sound)
+{
+    if (rangeState_ == state && waitTime(ms)) {
+        if (sound)
+            play(sound);
         lightGreen();
         setAcceptShots(true);
         next();
     }
+}
+
+void RangeSequencer::stepSeriesTarget(int state, int target)
+{
+    if (rangeState_ == state) {
+        seriesTarget_ = target;
+        next();
+    }
+}
+
+void RangeSequencer::stepContinue(int state, const char* sound)
+{
+    if (rangeState_ == state && waitContinue()) {
+        host_.switchToMatch();
+        if (sound)
+            play(sound);
+        next();
+    }
+}
+
+void RangeSequencer::stepStop(int state)
+{
+    if (rangeState_ == state) {
+        setRangeState(0);
+        host_.stopPractice();
+    }
+}
+
+// Sighting window of 5 shots, then match windows of 5 shots up to 30, each 5 minutes at most.
+void RangeSequencer::passSp1()
+{
+    if (!stepPrepare(1))
+        return;
+    if (rangeState_ == 1) {
+        play("Load");
+        next();
+    }
+    stepRedAfter(2, 5000, "Attention");
+    stepGreenAfter(3, 7000);
     if (rangeState_ == 4 && waitTimeOrShots(300000, 5, false)) {
         setAcceptShots(false);
         lightOff();
         play("Unload");
         next();
     }
-    if (rangeState_ == 5) {
-        seriesTarget_ = 5;
-        next();
-    }
-    if (rangeState_ == 6 && waitContinue()) {
-        host_.switchToMatch();
-        play("Load");
-        next();
-    }
-    if (rangeState_ == 7 && waitTime(5000)) {
-        play("Attention");
-        lightRed();
-        next();
-    }
-    if (rangeState_ == 8 && waitTime(7000)) {
-        lightGreen();
-        setAcceptShots(true);
-        next();
-    }
+    stepSeriesTarget(5, 5);
+    stepContinue(6, "Load");
+    stepRedAfter(7, 5000, "Attention");
+    stepGreenAfter(8, 7000);
     if (rangeState_ == 9 && waitTimeOrShots(300000, seriesTarget_, true)) {
         setAcceptShots(false);
         lightOff();
@@ -226,10 +259,7 @@ void RangeSequencer::passSp1()
             setRangeState(6);
         }
     }
-    if (rangeState_ == 11) {
-        setRangeState(0);
-        host_.stopPractice();
-    }
+    stepStop(11);
 }
 
 // Single shots, each in a window of 3.2 s after red light: five sighting shots, then series of
@@ -237,25 +267,15 @@ void RangeSequencer::passSp1()
 void RangeSequencer::passSingleShots()
 {
     const bool isFinal = kind_ == 6;
+    if (!stepPrepare(1))
+        return;
     if (rangeState_ == 1) {
-        lightOff();
-        setAcceptShots(false);
-        if (!runCalibration())
-            return;
         play(isFinal ? "For the sighting series - load" : "Load");
         seriesTarget_ = 1;
         next();
     }
-    if (rangeState_ == 2 && waitTime(5000)) {
-        play("Attention");
-        lightRed();
-        next();
-    }
-    if (rangeState_ == 3 && waitTime(7000)) {
-        lightGreen();
-        setAcceptShots(true);
-        next();
-    }
+    stepRedAfter(2, 5000, "Attention");
+    stepGreenAfter(3, 7000);
     if (rangeState_ == 4 && waitTime(3200)) {
         setAcceptShots(false);
         fillMissedShots(false);
@@ -269,30 +289,12 @@ void RangeSequencer::passSingleShots()
             setRangeState(3);
         }
     }
-    if (rangeState_ == 5) {
-        seriesTarget_ = 1;
-        next();
-    }
-    if (rangeState_ == 6 && waitContinue()) {
-        host_.switchToMatch();
-        if (!isFinal)
-            play("Load");
-        else if (seriesTarget_ == 1)
-            play("For the first competion series - load");
-        else
-            play("For the next competition series - load");
-        next();
-    }
-    if (rangeState_ == 7 && waitTime(5000)) {
-        play("Attention");
-        lightRed();
-        next();
-    }
-    if (rangeState_ == 8 && waitTime(7000)) {
-        lightGreen();
-        setAcceptShots(true);
-        next();
-    }
+    stepSeriesTarget(5, 1);
+    stepContinue(6, !isFinal            ? "Load"
+                    : seriesTarget_ == 1 ? "For the first competion series - load"
+                                         : "For the next competition series - load");
+    stepRedAfter(7, 5000, "Attention");
+    stepGreenAfter(8, 7000);
     if (rangeState_ == 9 && waitTime(3200)) {
         setAcceptShots(false);
         fillMissedShots(true);
@@ -314,32 +316,17 @@ void RangeSequencer::passSingleShots()
             setRangeState(6);
         }
     }
-    if (rangeState_ == 11) {
-        setRangeState(0);
-        host_.stopPractice();
-    }
+    stepStop(11);
 }
 
 // Single shots in groups of four, without spoken commands; repeats until stopped.
 void RangeSequencer::passGroupsOfFour()
 {
-    if (rangeState_ == 1) {
-        lightOff();
-        setAcceptShots(false);
-        if (!runCalibration())
-            return;
-        seriesTarget_ = 1;
-        next();
-    }
-    if (rangeState_ == 2 && waitTime(5000)) {
-        lightRed();
-        next();
-    }
-    if (rangeState_ == 3 && waitTime(7000)) {
-        lightGreen();
-        setAcceptShots(true);
-        next();
-    }
+    if (!stepPrepare(1))
+        return;
+    stepSeriesTarget(1, 1);
+    stepRedAfter(2, 5000);
+    stepGreenAfter(3, 7000);
     if (rangeState_ == 4 && waitTime(3000)) {
         setAcceptShots(false);
         fillMissedShots(false);
@@ -352,23 +339,10 @@ void RangeSequencer::passGroupsOfFour()
             setRangeState(3);
         }
     }
-    if (rangeState_ == 5) {
-        seriesTarget_ = 1;
-        next();
-    }
-    if (rangeState_ == 6 && waitContinue()) {
-        host_.switchToMatch();
-        next();
-    }
-    if (rangeState_ == 7 && waitTime(3000)) {
-        lightRed();
-        next();
-    }
-    if (rangeState_ == 8 && waitTime(3000)) {
-        lightGreen();
-        setAcceptShots(true);
-        next();
-    }
+    stepSeriesTarget(5, 1);
+    stepContinue(6);
+    stepRedAfter(7, 3000);
+    stepGreenAfter(8, 3000);
     if (rangeState_ == 9 && waitTime(3000)) {
         setAcceptShots(false);
         fillMissedShots(true);
@@ -390,45 +364,21 @@ void RangeSequencer::passGroupsOfFour()
 // Windows of 15 s for four shots; repeats until stopped.
 void RangeSequencer::passWindowsOfFour()
 {
-    if (rangeState_ == 1) {
-        lightOff();
-        setAcceptShots(false);
-        if (!runCalibration())
-            return;
+    if (!stepPrepare(1))
+        return;
+    if (rangeState_ == 1)
         next();
-    }
-    if (rangeState_ == 2 && waitTime(5000)) {
-        play("Attention");
-        lightRed();
-        next();
-    }
-    if (rangeState_ == 3 && waitTime(7000)) {
-        lightGreen();
-        setAcceptShots(true);
-        next();
-    }
+    stepRedAfter(2, 5000, "Attention");
+    stepGreenAfter(3, 7000);
     if (rangeState_ == 4 && waitTimeOrShots(15000, 4, false)) {
         setAcceptShots(false);
         lightOff();
         next();
     }
-    if (rangeState_ == 5) {
-        seriesTarget_ = 4;
-        next();
-    }
-    if (rangeState_ == 6 && waitContinue()) {
-        host_.switchToMatch();
-        next();
-    }
-    if (rangeState_ == 7 && waitTime(5000)) {
-        lightRed();
-        next();
-    }
-    if (rangeState_ == 8 && waitTime(7000)) {
-        lightGreen();
-        setAcceptShots(true);
-        next();
-    }
+    stepSeriesTarget(5, 4);
+    stepContinue(6);
+    stepRedAfter(7, 5000);
+    stepGreenAfter(8, 7000);
     if (rangeState_ == 9 && waitTimeOrShots(15000, seriesTarget_, true)) {
         setAcceptShots(false);
         lightOff();
@@ -444,46 +394,21 @@ void RangeSequencer::passWindowsOfFour()
 // Series of five runs of the moving target, the run's time set by the kind; repeats until stopped.
 void RangeSequencer::passMovingTarget()
 {
-    if (rangeState_ == 1) {
-        lightOff();
-        setAcceptShots(false);
-        if (!runCalibration())
-            return;
+    if (!stepPrepare(1))
+        return;
+    if (rangeState_ == 1)
         next();
-    }
-    if (rangeState_ == 2 && waitTime(5000)) {
-        lightRed();
-        next();
-    }
-    if (rangeState_ == 3 && waitTime(7000)) {
-        lightGreen();
-        setAcceptShots(true);
-        next();
-    }
+    stepRedAfter(2, 5000);
+    stepGreenAfter(3, 7000);
     if (rangeState_ == 4 && waitTimeOrShots(15000, 5, false)) {
         setAcceptShots(false);
         lightOff();
         next();
     }
-    if (rangeState_ == 5) {
-        seriesTarget_ = 5;
-        next();
-    }
-    if (rangeState_ == 6 && waitContinue()) {
-        host_.switchToMatch();
-        next();
-    }
-    if (rangeState_ == 7 && waitTime(5000)) {
-        play("Attention");
-        lightRed();
-        next();
-    }
-    if (rangeState_ == 8 && waitTime(7000)) {
-        play("beep-start");
-        lightGreen();
-        setAcceptShots(true);
-        next();
-    }
+    stepSeriesTarget(5, 5);
+    stepContinue(6);
+    stepRedAfter(7, 5000, "Attention");
+    stepGreenAfter(8, 7000, "beep-start");
     const uint32_t runMs = kind_ == 9 ? 10000 : kind_ == 10 ? 8000 : 6000;
     if (rangeState_ == 9 && waitTimeOrShots(runMs, seriesTarget_, true)) {
         setAcceptShots(false);

@@ -67,6 +67,15 @@ private:
     void passWindowsOfFour();
     void passMovingTarget();
 
+    // Shared steps, each acting only in `state`. stepPrepare is false when the practice ended
+    // during the calibration it runs.
+    bool stepPrepare(int state);
+    void stepRedAfter(int state, uint32_t ms, const char* sound = nullptr);
+    void stepGreenAfter(int state, uint32_t ms, const char* sound = nullptr);
+    void stepSeriesTarget(int state, int target);
+    void stepContinue(int state, const char* sound = nullptr);
+    void stepStop(int state);
+
     void setRangeState(int next);
     void next() { setRangeState(-1); }
     bool hasElapsed(uint32_t ms);
