@@ -12,6 +12,8 @@
 #include <QLineEdit>
 #include <QTest>
 #include <QTimer>
+#include <QStyle>
+#include <QStyleOptionViewItem>
 #include <QTreeView>
 
 #include <gtest/gtest.h>
@@ -98,6 +100,29 @@ TEST_F(OptionsDialog, AddMakesAnIntervalThatVanishesWhenLeftEmpty)
     select(list);
     EXPECT_EQ(options.TraceIntervals.size(), 1u);
     EXPECT_EQ(dlg.model()->index(1, 0, list).data().toString(), "Add...");
+}
+
+TEST_F(OptionsDialog, AClickOnAMarkTogglesItAndOkLeavesANewInterval)
+{
+    dlg.show();
+    settle();
+    const QModelIndex targetLen = dlg.model()->findString(61235);
+    dlg.tree()->scrollTo(targetLen);
+    QStyleOptionViewItem opt;
+    opt.initFrom(dlg.tree());
+    opt.rect = dlg.tree()->visualRect(targetLen);
+    opt.features |= QStyleOptionViewItem::HasCheckIndicator;
+    const QRect box = dlg.tree()->style()->subElementRect(QStyle::SE_ItemViewItemCheckIndicator, &opt, dlg.tree());
+    ASSERT_FALSE(options.TargetLen);
+    QTest::mouseClick(dlg.tree()->viewport(), Qt::LeftButton, {}, box.center());
+    EXPECT_TRUE(options.TargetLen);
+
+    const QModelIndex list = dlg.model()->findString(61251);
+    dlg.tree()->expand(dlg.model()->findString(61246));
+    select(dlg.model()->index(1, 0, list)); // "Add..."
+    ASSERT_EQ(options.TraceIntervals.size(), 2u);
+    dlg.accept(); // as if the line had been left: an empty interval is not kept
+    EXPECT_EQ(options.TraceIntervals.size(), 1u);
 }
 
 TEST(OptionsCommand, OkReturnsTheChangeMaskAndCancelChangesNothing)
