@@ -10,7 +10,7 @@ namespace kavro::trainer {
 
 namespace {
 
-const std::array<ShotsFieldSpec, kShotsFieldCount> kSpecs = {{
+const std::array<ShotsFieldInfo, kShotsFieldCount> kFieldInfo = {{
     {ShotsField::FCoefficient, 1066, 1071, false, 0, 500, 0, 500, 1},
     {ShotsField::Dispersion, 1073, 1069, true, 0, 50, 0, 500, 10},
     {ShotsField::ShotMoment, 1074, 1070, true, -5, 0.5, -500, 50, 100},
@@ -23,9 +23,9 @@ const std::array<ShotsField, kShotsFieldCount> kCheckOrder = {
     ShotsField::ControlInterval, ShotsField::ControlInterval2,
 };
 
-std::optional<double> fieldValue(const ShotsFieldSpec& spec, const QString& text)
+std::optional<double> fieldValue(const ShotsFieldInfo& info, const QString& text)
 {
-    if (spec.isFloat)
+    if (info.isFloat)
         return parseDecimal(text);
     if (const auto v = parseInteger(text))
         return double(*v);
@@ -34,9 +34,9 @@ std::optional<double> fieldValue(const ShotsFieldSpec& spec, const QString& text
 
 } // namespace
 
-const ShotsFieldSpec& shotsFieldSpec(ShotsField field)
+const ShotsFieldInfo& shotsFieldInfo(ShotsField field)
 {
-    return kSpecs[static_cast<size_t>(field)];
+    return kFieldInfo[static_cast<size_t>(field)];
 }
 
 const std::array<ShotsField, kShotsFieldCount>& shotsFieldsInCheckOrder()
@@ -57,20 +57,20 @@ ShotsParametersForm::ShotsParametersForm(const ShotsParameters& values, int targ
 
 int ShotsParametersForm::spinPosition(ShotsField field) const
 {
-    const ShotsFieldSpec& spec = shotsFieldSpec(field);
-    const auto v = fieldValue(spec, text(field));
+    const ShotsFieldInfo& info = shotsFieldInfo(field);
+    const auto v = fieldValue(info, text(field));
     if (!v)
-        return std::clamp(0, spec.spinMin, spec.spinMax);
-    const double scaled = std::round(*v * spec.spinScale);
-    return int(std::clamp(scaled, double(spec.spinMin), double(spec.spinMax)));
+        return std::clamp(0, info.spinMin, info.spinMax);
+    const double scaled = std::round(*v * info.spinScale);
+    return int(std::clamp(scaled, double(info.spinMin), double(info.spinMax)));
 }
 
 void ShotsParametersForm::moveSpin(ShotsField field, int position)
 {
-    const ShotsFieldSpec& spec = shotsFieldSpec(field);
-    position = std::clamp(position, spec.spinMin, spec.spinMax);
-    setText(field, spec.spinScale == 1 ? QString::number(position)
-                                       : formatSignificant(double(position) / spec.spinScale));
+    const ShotsFieldInfo& info = shotsFieldInfo(field);
+    position = std::clamp(position, info.spinMin, info.spinMax);
+    setText(field, info.spinScale == 1 ? QString::number(position)
+                                       : formatSignificant(double(position) / info.spinScale));
 }
 
 std::optional<ShotsParameters> ShotsParametersForm::accept(ShotsField* failed) const
@@ -78,9 +78,9 @@ std::optional<ShotsParameters> ShotsParametersForm::accept(ShotsField* failed) c
     ShotsParameters out;
     out.coincideGrouping = checkState_;
     for (ShotsField field : kCheckOrder) {
-        const ShotsFieldSpec& spec = shotsFieldSpec(field);
-        const auto v = fieldValue(spec, text(field));
-        if (!v || *v < spec.min || *v > spec.max) {
+        const ShotsFieldInfo& info = shotsFieldInfo(field);
+        const auto v = fieldValue(info, text(field));
+        if (!v || *v < info.min || *v > info.max) {
             if (failed)
                 *failed = field;
             return std::nullopt;
@@ -108,9 +108,9 @@ std::optional<ShotsParameters> ShotsParametersForm::accept(ShotsField* failed) c
 
 QString shotsRangeHint(ShotsField field)
 {
-    const ShotsFieldSpec& spec = shotsFieldSpec(field);
+    const ShotsFieldInfo& info = shotsFieldInfo(field);
     return LoadResString(dialogTextId(IDD_SHOTS_PARAMETERS, IDC_RANGE_HINT))
-        .arg(formatSignificant(spec.min), formatSignificant(spec.max));
+        .arg(formatSignificant(info.min), formatSignificant(info.max));
 }
 
 } // namespace kavro::trainer

@@ -28,7 +28,7 @@ constexpr uint16_t IDD_SHOTS_PARAMETERS = 249;
 constexpr uint16_t IDC_COINCIDE_GROUPING = 1065;
 constexpr uint16_t IDC_RANGE_HINT = 1200; // the line that tells which values a field allows
 
-struct ShotsFieldSpec {
+struct ShotsFieldInfo {
     ShotsField field;
     uint16_t editId;
     uint16_t spinId;
@@ -38,7 +38,7 @@ struct ShotsFieldSpec {
     int spinScale;       // spin position = value x scale
 };
 
-const ShotsFieldSpec& shotsFieldSpec(ShotsField field);
+const ShotsFieldInfo& shotsFieldInfo(ShotsField field);
 // In the order OK checks them.
 const std::array<ShotsField, kShotsFieldCount>& shotsFieldsInCheckOrder();
 

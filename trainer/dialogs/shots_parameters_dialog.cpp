@@ -25,12 +25,12 @@ CShotsParametersDlg::CShotsParametersDlg(const ShotsParameters& values, int targ
     // The fields in the order of the dialog's template.
     for (ShotsField field : {ShotsField::Dispersion, ShotsField::ShotMoment, ShotsField::FCoefficient,
                              ShotsField::ControlInterval, ShotsField::ControlInterval2}) {
-        const ShotsFieldSpec& spec = shotsFieldSpec(field);
+        const ShotsFieldInfo& info = shotsFieldInfo(field);
         auto* edit = new QLineEdit(form_.text(field), this);
-        edit->setObjectName(QStringLiteral("edit%1").arg(spec.editId));
+        edit->setObjectName(QStringLiteral("edit%1").arg(info.editId));
         auto* spin = new SpinButtons(this);
-        spin->setObjectName(QStringLiteral("spin%1").arg(spec.spinId));
-        spin->setRange(spec.spinMin, spec.spinMax);
+        spin->setObjectName(QStringLiteral("spin%1").arg(info.spinId));
+        spin->setRange(info.spinMin, info.spinMax);
         spin->setPosition(form_.spinPosition(field));
         edits_[size_t(field)] = edit;
         spins_[size_t(field)] = spin;
@@ -39,7 +39,7 @@ CShotsParametersDlg::CShotsParametersDlg(const ShotsParameters& values, int targ
         row->setSpacing(0);
         row->addWidget(edit);
         row->addWidget(spin);
-        fields->addRow(dialogText(IDD_SHOTS_PARAMETERS, spec.editId), row);
+        fields->addRow(dialogText(IDD_SHOTS_PARAMETERS, info.editId), row);
 
         connect(edit, &QLineEdit::textEdited, this, [this, field](const QString& text) {
             form_.setText(field, text);
