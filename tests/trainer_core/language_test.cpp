@@ -1,6 +1,6 @@
 #include "about_dialog.h"
 #include "app_registry.h"
-#include "core_fixture.h"
+#include "settings_fixture.h"
 #include "help.h"
 #include "language_module.h"
 #include "res_strings.h"
@@ -31,11 +31,11 @@ public slots:
 };
 
 // Each test starts in English with the language tables and help pages of a temporary folder.
-class LanguageTest : public TempSettingsTest {
+class LanguageTest : public SettingsTest {
 protected:
     void SetUp() override
     {
-        TempSettingsTest::SetUp();
+        SettingsTest::SetUp();
         m_savedLocale = QLocale();
         module().setLanguageFolder(tempPath() + QStringLiteral("/lang"));
         module().setHelpRoot(tempPath() + QStringLiteral("/help"));
@@ -48,7 +48,7 @@ protected:
     {
         startWith(kEnglishLangId);
         QLocale::setDefault(m_savedLocale);
-        TempSettingsTest::TearDown();
+        SettingsTest::TearDown();
     }
 
     static LanguageModule& module() { return LanguageModule::instance(); }
