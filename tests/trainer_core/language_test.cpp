@@ -14,6 +14,9 @@
 #include <QTimer>
 #include <QWidget>
 
+#include <atomic>
+#include <thread>
+
 using namespace kavro;
 
 namespace {
@@ -204,6 +207,24 @@ TEST_F(LanguageTest, AFailedSwitchTellsTheUserAndKeepsTheLanguage)
     EXPECT_EQ(module().langId(), kArabic);
 }
 
+TEST_F(LanguageTest, TextsReadOnOtherThreadsDuringSwitchesAreWholeTexts)
+{
+    std::atomic<bool> stop{false};
+    std::atomic<int> odd{0};
+    std::thread reader([&] {
+        while (!stop) {
+            const QString t = LoadResString(IDS_APP_TITLE);
+            if (t != QStringLiteral("KAVRO Professional DE") && t != QStringLiteral("KAVRO Professional"))
+                ++odd;
+        }
+    });
+    for (int i = 0; i < 200; ++i)
+        module().switchTo(i % 2 ? kEnglishLangId : kGerman);
+    stop = true;
+    reader.join();
+    EXPECT_EQ(odd, 0);
+}
+
 TEST_F(LanguageTest, LocalesOfTheSystemMapToTheTablesLanguages)
 {
     EXPECT_EQ(langIdOfLocale(QLocale(QLocale::German, QLocale::Switzerland)), 1031);
@@ -243,6 +264,8 @@ TEST_F(LanguageTest, HelpOpensThePageOfACommandInTheLanguagesFolder)
 TEST_F(LanguageTest, TheAboutBoxShowsVersionAndBuildTimeInTheLanguage)
 {
     CAboutDlg about;
+    QDir().mkpath(QStringLiteral(KAVRO_BIN_DIR "/../screens"));
+    about.grab().save(QStringLiteral(KAVRO_BIN_DIR "/../screens/about_box.png"));
     EXPECT_EQ(about.windowTitle(), QStringLiteral("About KAVRO Professional"));
     const auto* version = about.findChild<QLabel*>(QStringLiteral("version"));
     ASSERT_NE(version, nullptr);
