@@ -3,6 +3,7 @@
 #include "options_tree_model.h"
 
 #include "com/olecolor.h"
+#include "string_module.h"
 
 #include <QMimeData>
 #include <QSignalSpy>
@@ -153,6 +154,19 @@ TEST_F(OptionsTree, AnItemWithABadTemplateIsLeftOut)
                                           {OptionArg::integer(&v, 0, 1)}),
               nullptr);
     EXPECT_EQ(text(child({}, 1)), "0"); // after row 0
+}
+
+TEST(OptionsTreeLanguage, ABrokenTranslationFallsBackToTheEnglishTemplate)
+{
+    auto table = std::make_shared<StringTable>();
+    (*table)[61233] = QStringLiteral("Vitesse %1!q! %%"); // no such conversion
+    (*table)[61232] = QStringLiteral("Pause %1!d! s");
+    const auto previous = exchangeStringTable(table);
+    AppOptions options;
+    OptionsTreeModel model(options);
+    exchangeStringTable(previous);
+    EXPECT_EQ(model.findString(61233).data().toString(), "Trace replay speed 100 %");
+    EXPECT_EQ(model.findString(61232).data().toString(), "Pause 1 s");
 }
 
 TEST_F(OptionsTree, TypedValuesAreClampedIntoTheRecord)

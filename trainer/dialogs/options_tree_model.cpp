@@ -234,6 +234,9 @@ OptionNode* OptionsTreeModel::insertOptionItem(OptionNode* parent, int after, Op
                                                uint32_t stringId, const std::vector<OptionArg>& args)
 {
     OptionNode* node = insertOptionItemText(parent, after, check, mark, image, LoadResString(stringId), args);
+    // A translation that breaks the template must not cost the user the line.
+    if (!node && LoadResString(stringId) != englishResString(stringId))
+        node = insertOptionItemText(parent, after, check, mark, image, englishResString(stringId), args);
     if (node)
         node->stringId = stringId;
     return node;
