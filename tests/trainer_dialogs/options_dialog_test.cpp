@@ -125,6 +125,58 @@ TEST_F(OptionsDialog, AClickOnAMarkTogglesItAndOkLeavesANewInterval)
     EXPECT_EQ(options.TraceIntervals.size(), 1u);
 }
 
+TEST_F(OptionsDialog, ArrowKeysWalkBetweenTheTreeAndTheEditors)
+{
+    dlg.show();
+    dlg.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&dlg));
+    dlg.tree()->expand(dlg.model()->findString(61246));
+    select(61254); // a colour and a number
+    OptionLineEditor* editor = dlg.lineEditor();
+    ASSERT_NE(editor, nullptr);
+    dlg.tree()->setFocus();
+    QTest::keyClick(dlg.tree(), Qt::Key_Right);
+    EXPECT_TRUE(editor->fields()[0]->hasFocus());
+    QTest::keyClick(editor->fields()[0], Qt::Key_Right);
+    auto* length = qobject_cast<QLineEdit*>(editor->fields()[1]);
+    ASSERT_NE(length, nullptr);
+    EXPECT_TRUE(length->hasFocus());
+    EXPECT_EQ(length->selectedText(), "0.100");
+    QTest::keyClick(length, Qt::Key_Up); // the spin's step
+    EXPECT_FLOAT_EQ(options.TraceHeadingLength, 0.11f);
+    EXPECT_EQ(length->text(), "0.110");
+    QTest::keyClick(length, Qt::Key_Home);
+    QTest::keyClick(length, Qt::Key_Left);
+    EXPECT_TRUE(editor->fields()[0]->hasFocus());
+    QTest::keyClick(editor->fields()[0], Qt::Key_Left);
+    EXPECT_TRUE(dlg.tree()->hasFocus());
+}
+
+TEST_F(OptionsDialog, AClickOnAValueOfAnotherLineEditsThatValue)
+{
+    dlg.show();
+    dlg.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&dlg));
+    const QModelIndex speed = dlg.model()->findString(61233);
+    QStyleOptionViewItem opt;
+    opt.initFrom(dlg.tree());
+    opt.rect = dlg.tree()->visualRect(speed);
+    const QRect text = dlg.tree()->style()->subElementRect(QStyle::SE_ItemViewItemText, &opt, dlg.tree());
+    const QPoint at(text.left() + dlg.tree()->fontMetrics().horizontalAdvance("Trace replay speed 10") + 6,
+                    text.center().y());
+    QTest::mouseClick(dlg.tree()->viewport(), Qt::LeftButton, {}, at);
+    settle();
+    QTest::qWait(50);
+    QLineEdit* edit = firstEdit();
+    ASSERT_NE(edit, nullptr);
+    EXPECT_EQ(dlg.tree()->currentIndex(), speed);
+    EXPECT_TRUE(edit->hasFocus());
+    // The caret where the click fell, not at either end.
+    EXPECT_EQ(edit->cursorPosition(), edit->cursorPositionAt(edit->mapFrom(dlg.tree()->viewport(), at)));
+    EXPECT_GT(edit->cursorPosition(), 0);
+    EXPECT_LT(edit->cursorPosition(), 3);
+}
+
 TEST(OptionsCommand, OkReturnsTheChangeMaskAndCancelChangesNothing)
 {
     AppOptions global;

@@ -54,7 +54,12 @@ public:
 
     QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem&, const QModelIndex& index) const override
     {
-        return new OptionLineEditor(model_, index, parent);
+        auto* editor = new OptionLineEditor(model_, index, parent);
+        // The editors live on the tree's viewport; Left from the first one gives the tree back
+        // the keyboard.
+        if (QWidget* tree = parent->parentWidget())
+            QObject::connect(editor, &OptionLineEditor::leftToTree, tree, [tree] { tree->setFocus(Qt::OtherFocusReason); });
+        return editor;
     }
     void setEditorData(QWidget*, const QModelIndex&) const override {}
     void setModelData(QWidget*, QAbstractItemModel*, const QModelIndex&) const override {}
