@@ -58,8 +58,11 @@ void BlindTone::Update(int zone, float x, float formWidth)
         return;
     generator_->SetFrequency(FrequencyForZone(zone, env));
     sound_->GetBuffer(0)->setPosition3D(SourcePosition(x, formWidth), 0.0f, 0.0f);
-    if (!sound_->IsPlaying())
+    if (!sound_->IsPlaying()) {
+        // What the buffer still holds was made at the pitch of the last time it played.
+        sound_->Reset();
         sound_->Play(0, kSoundPlayLooping, 0, -1, 0);
+    }
 }
 
 void BlindTone::Stop()

@@ -91,6 +91,11 @@ int AnnounceResult(IShot* shot)
     float result = 0.0f;
     if (FAILED(shot->get_Result(&result)))
         return 0;
+    return AnnounceResult(result);
+}
+
+int AnnounceResult(float result)
+{
     // QString::asprintf formats in the C locale whatever the user's locale is.
     const int played = PlayVariantSound(QString::asprintf("Result %3.1f", static_cast<double>(result)));
     return played ? played : PlayVariantSound(QString::asprintf("Result %i", truncSaturated(result)));

@@ -43,5 +43,6 @@ int PlayNamedSound(const QString& name);
 int PlayVariantSound(const QString& name);
 // Speaks the shot's result with one decimal ("Result 10.4"), else as a whole number ("Result 10").
 int AnnounceResult(IShot* shot);
+int AnnounceResult(float result);
 
 } // namespace kavro

@@ -129,6 +129,8 @@ CStreamingSound::~CStreamingSound()
 
 HRESULT CStreamingSound::Reset()
 {
+    std::lock_guard g(streamLock_);
+    pending_.store(0); // passes counted before now refer to data being replaced
     nextWriteOffset_ = 0;
     lastPlayPosition_ = 0;
     totalPlayed_ = 0;
@@ -163,6 +165,20 @@ HRESULT CStreamingSound::HandleWaveStreamNotification(bool loopedPlay)
     return S_OK;
 }
 
+bool CStreamingSound::HandlePendingNotification(HRESULT* hr)
+{
+    std::lock_guard g(streamLock_);
+    uint32_t n = pending_.load();
+    do {
+        if (n == 0)
+            return false;
+    } while (!pending_.compare_exchange_weak(n, n - 1));
+    *hr = HandleWaveStreamNotification(true);
+    if (SUCCEEDED(*hr))
+        handled_.fetch_add(1);
+    return true;
+}
+
 void CStreamingSound::NotificationThread::Run()
 {
     for (;;) {
@@ -171,13 +187,10 @@ void CStreamingSound::NotificationThread::Run()
             break;
         // Reset before taking the count: a pass counted after this sets the event again.
         owner_.notifyEvent_.reset();
-        bool failed = false;
-        for (uint32_t n = owner_.pending_.exchange(0); n > 0 && !failed; --n) {
-            failed = FAILED(owner_.HandleWaveStreamNotification(true));
-            if (!failed)
-                owner_.handled_.fetch_add(1);
+        HRESULT hr = S_OK;
+        while (SUCCEEDED(hr) && owner_.HandlePendingNotification(&hr)) {
         }
-        if (failed)
+        if (FAILED(hr))
             break;
     }
     finished.store(true);

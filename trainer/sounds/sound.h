@@ -9,6 +9,7 @@
 
 #include <atomic>
 #include <memory>
+#include <mutex>
 #include <vector>
 
 namespace kavro {
@@ -54,10 +55,7 @@ public:
                     uint32_t creationFlags, uint32_t notifySize);
     ~CStreamingSound() override;
 
-    // Refills the block that has just played. With looping, a source that runs out starts again;
-    // without, silence follows and play stops once the whole source has been heard.
-    HRESULT HandleWaveStreamNotification(bool loopedPlay);
-    // Fills the buffer afresh from the start of the source.
+    // Fills the buffer afresh from the start of the source, with the play cursor at its start.
     HRESULT Reset();
 
     uint32_t NotifySize() const { return notifySize_; }
@@ -77,7 +75,15 @@ private:
         CStreamingSound& owner_;
     };
 
+    // Refills the block that has just played; called under the stream lock. With looping, a
+    // source that runs out starts again; without, silence follows and play stops once the whole
+    // source has been heard.
+    HRESULT HandleWaveStreamNotification(bool loopedPlay);
+    // Handles one counted pass, if any; false when none was pending.
+    bool HandlePendingNotification(HRESULT* hr);
+
     const uint32_t notifySize_;
+    std::mutex streamLock_; // the fill state below: the thread refills while a caller may reset
     uint32_t lastPlayPosition_ = 0;
     uint64_t totalPlayed_ = 0;
     uint32_t nextWriteOffset_ = 0;
