@@ -194,15 +194,6 @@ void SoundBuffer::mixInto(float* acc, size_t frames, std::vector<std::function<v
     };
     const uint64_t end = uint64_t(frames_) << 32;
     for (size_t i = 0; i < frames; ++i) {
-        if (pos_ >= end) {
-            if (!looping_) {
-                playing_ = false;
-                pos_ = 0;
-                lastFrame_ = frames_ - 1;
-                return;
-            }
-            pos_ %= end;
-        }
         const uint32_t frame = static_cast<uint32_t>(pos_ >> 32);
         const float frac = static_cast<float>(pos_ & (kOne - 1)) / static_cast<float>(kOne);
         uint32_t next = frame + 1;
@@ -221,6 +212,16 @@ void SoundBuffer::mixInto(float* acc, size_t frames, std::vector<std::function<v
         }
         lastFrame_ = frame;
         pos_ += step_;
+        if (pos_ >= end) {
+            if (!looping_) {
+                // Played out: stopped and rewound, so the buffer counts as free at once.
+                playing_ = false;
+                pos_ = 0;
+                lastFrame_ = frames_ - 1;
+                return;
+            }
+            pos_ %= end;
+        }
     }
 }
 

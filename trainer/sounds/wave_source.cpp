@@ -46,6 +46,12 @@ CGenWaveFile::CGenWaveFile(uint32_t sampleRate, uint16_t bitsPerSample, uint32_t
 {
 }
 
+HRESULT CGenWaveFile::Rewind()
+{
+    phase_ = 0.0f;
+    return S_OK;
+}
+
 void CGenWaveFile::SetVolume(int percent)
 {
     volume_.store(std::clamp(percent, 0, 100), std::memory_order_relaxed);

@@ -51,7 +51,8 @@ public:
     CGenWaveFile(uint32_t sampleRate, uint16_t bitsPerSample, uint32_t size = kEndless);
 
     uint32_t GetSize() const override { return size_; }
-    HRESULT Rewind() override { return S_OK; }
+    // Starts the sine again at phase 0.
+    HRESULT Rewind() override;
     HRESULT Read(uint8_t* buffer, uint32_t wanted, uint32_t* read) override;
     const WaveFormat& GetFormat() const override { return format_; }
 
