@@ -2,7 +2,10 @@
 // cache, the buffers of one sound, and the mix that comes out.
 #include "sounds_fixture.h"
 
+#include "app_options.h"
+#include "app_registry.h"
 #include "com/crt_random.h"
+#include "language_module.h"
 
 namespace kavro {
 namespace {
@@ -107,6 +110,31 @@ TEST_F(NamedSounds, ASixthPlayGoesToABufferChosenAtRandom)
     renderLeft(100);
     EXPECT_FALSE(sound->IsPlaying());
     EXPECT_EQ(sound->GetFreeBuffer(), sound->GetBuffer(0));
+}
+
+} // namespace
+} // namespace kavro
+
+namespace kavro {
+namespace {
+
+TEST(NamedSoundsByDefault, FollowTheProgramsOptionsLanguageAndFolder)
+{
+    AppOptions& options = theAppOptions();
+    const AppOptions saved = options;
+    options.SoundEnabled = false;
+    options.BlindGen = true;
+    options.BlindGenFrequencies[3] = 777;
+    const SoundEnvironment env = CurrentSoundEnvironment();
+    EXPECT_FALSE(env.soundEnabled);
+    EXPECT_TRUE(env.blindGen);
+    EXPECT_EQ(env.blindGenFrequencies[3], 777);
+    EXPECT_EQ(env.languageId, LanguageModule::instance().langId());
+    EXPECT_EQ(env.soundDirectory, GetProgramDirectory() + "sounds/");
+    EXPECT_EQ(PlayNamedSound("Shot"), 1);
+    options.SoundEnabled = true;
+    EXPECT_EQ(PlayNamedSound("no such sound"), 0);
+    options = saved;
 }
 
 } // namespace

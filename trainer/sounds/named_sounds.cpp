@@ -1,12 +1,13 @@
 #include "sounds/named_sounds.h"
 
+#include "app_options.h"
+#include "app_registry.h"
 #include "com/numeric.h"
 #include "kavrodoc.h"
+#include "language_module.h"
 #include "sounds/sound_manager.h"
 
-#include <QCoreApplication>
-#include <QFileInfo>
-
+#include <algorithm>
 #include <mutex>
 
 namespace kavro {
@@ -19,10 +20,16 @@ std::mutex g_lock;
 SoundEnvironmentSource g_source;
 SoundManager* g_manager = nullptr;
 
-QString runningProgramDirectory()
+SoundEnvironment fromOptions()
 {
-    const QString dir = QCoreApplication::instance() ? QCoreApplication::applicationDirPath() : QString();
-    return dir.isEmpty() ? QString() : dir + QLatin1Char('/');
+    const AppOptions& options = theAppOptions();
+    SoundEnvironment env;
+    env.soundEnabled = options.SoundEnabled;
+    env.blindGen = options.BlindGen;
+    std::copy(options.BlindGenFrequencies.begin(), options.BlindGenFrequencies.end(), env.blindGenFrequencies.begin());
+    env.languageId = LanguageModule::instance().langId();
+    env.soundDirectory = SoundDirectoryFor(GetProgramDirectory());
+    return env;
 }
 
 } // namespace
@@ -45,11 +52,7 @@ SoundEnvironment CurrentSoundEnvironment()
         std::lock_guard g(g_lock);
         source = g_source;
     }
-    if (source)
-        return source();
-    SoundEnvironment env;
-    env.soundDirectory = SoundDirectoryFor(runningProgramDirectory());
-    return env;
+    return source ? source() : fromOptions();
 }
 
 void SetSoundManager(SoundManager* manager)
@@ -70,7 +73,7 @@ int PlayNamedSound(const QString& name)
     if (!env.soundEnabled)
         return 1;
     const QString path = env.soundDirectory + name + QStringLiteral(".wav");
-    if (!QFileInfo(path).isFile())
+    if (!FileExists(path))
         return 0;
     // Without a manager there is no other player to hand the file to.
     SoundManager* manager = GetSoundManager();

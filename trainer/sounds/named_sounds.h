@@ -13,8 +13,8 @@ namespace kavro {
 
 class SoundManager;
 
-// What the sound routines need of the user's options and the interface language. The frame
-// installs a source that reads them live, so a toggle or a language switch holds at once.
+// What the sound routines need of the user's options and the interface language, read afresh on
+// every play so a toggle or a language switch holds at once.
 struct SoundEnvironment {
     bool soundEnabled = true;
     bool blindGen = false;
@@ -28,7 +28,8 @@ using SoundEnvironmentSource = std::function<SoundEnvironment()>;
 // The folder of the named sounds for a program folder given with its trailing "/".
 QString SoundDirectoryFor(const QString& programDirectory);
 
-// Without a source the defaults hold, with the sound folder beside the running program.
+// By default: the program's options record, its interface language and the sound folder beside
+// the program. Another source replaces them (tests).
 void SetSoundEnvironmentSource(SoundEnvironmentSource source);
 SoundEnvironment CurrentSoundEnvironment();
 
