@@ -6,7 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cmath>
+#include <thread>
 
 namespace kavro {
 namespace {
@@ -182,6 +184,21 @@ TEST(Mixer, NotifiesEachPassOfAPositionOnceAlsoWhenLooping)
         out.render(3); // frames 4 and 9 of every 10 pass in the calls that start at these counts:
     const std::vector<size_t> expected = {3, 9, 12, 18, 24, 27};
     EXPECT_EQ(firedAt, expected);
+}
+
+TEST(AudioOutputs, WithoutADeviceSoundsStillPlayToTheirEndInRealTime)
+{
+    Mixer mixer;
+    // Without an application object there is no device to ask for.
+    const std::unique_ptr<AudioOutput> output = openAudioOutput(mixer);
+    ASSERT_TRUE(output);
+    EXPECT_EQ(output->kind(), AudioOutput::Kind::Silent);
+    auto b = monoBuffer(mixer, std::vector<int16_t>(Mixer::kRate / 20, 1000)); // 50 ms
+    b->play(0);
+    const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (b->isPlaying() && std::chrono::steady_clock::now() < limit)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    EXPECT_FALSE(b->isPlaying());
 }
 
 } // namespace
