@@ -62,6 +62,8 @@ HRESULT SoundBuffer::write(uint32_t offset, const void* data, uint32_t bytes)
         return E_POINTER;
     if (offset > size_ || bytes > size_ - offset)
         return E_INVALIDARG;
+    if (bytes == 0)
+        return S_OK;
     std::lock_guard g(core_->lock);
     std::memcpy(data_->data() + offset, data, bytes);
     return S_OK;

@@ -14,7 +14,8 @@ namespace kavro::test {
 inline QByteArray pcmBytes(const std::vector<int16_t>& samples)
 {
     QByteArray out(static_cast<qsizetype>(samples.size() * 2), Qt::Uninitialized);
-    std::memcpy(out.data(), samples.data(), samples.size() * 2);
+    if (!samples.empty())
+        std::memcpy(out.data(), samples.data(), samples.size() * 2);
     return out;
 }
 

@@ -35,7 +35,8 @@ HRESULT CWaveDiskFile::Read(uint8_t* buffer, uint32_t wanted, uint32_t* read)
     if (!read || (!buffer && wanted))
         return E_POINTER;
     const uint32_t n = std::min(wanted, dataSize_ - cursor_);
-    std::memcpy(buffer, file_.constData() + dataOffset_ + cursor_, n);
+    if (n)
+        std::memcpy(buffer, file_.constData() + dataOffset_ + cursor_, n);
     cursor_ += n;
     *read = n;
     return S_OK;
@@ -61,6 +62,10 @@ HRESULT CGenWaveFile::Read(uint8_t* buffer, uint32_t wanted, uint32_t* read)
 {
     if (!read || (!buffer && wanted))
         return E_POINTER;
+    if (wanted == 0) {
+        *read = 0;
+        return S_OK;
+    }
     constexpr float kTwoPi = 6.2831855f;
     const uint32_t samples = wanted / format_.blockAlign;
     float step = Frequency() / static_cast<float>(format_.samplesPerSec) * kTwoPi;
