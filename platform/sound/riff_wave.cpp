@@ -2,6 +2,8 @@
 
 #include "storage/file/atomic_file.h"
 
+#include <QtEndian>
+
 #include <cstring>
 
 namespace kavro {
@@ -13,6 +15,24 @@ HRESULT refuse(QString* error, const QString& why)
     if (error)
         *error = why;
     return E_FAIL;
+}
+
+uint16_t readLe16(const char* p)
+{
+    return qFromLittleEndian<uint16_t>(p);
+}
+
+uint32_t readLe32(const char* p)
+{
+    return qFromLittleEndian<uint32_t>(p);
+}
+
+template <class T>
+void appendLe(QByteArray& out, T v)
+{
+    char bytes[sizeof(T)];
+    qToLittleEndian(v, bytes);
+    out.append(bytes, sizeof(T));
 }
 
 bool tagIs(const char* p, const char* tag)
@@ -103,27 +123,35 @@ HRESULT readRiffWaveFile(const QString& path, QByteArray* bytes, RiffWave* out, 
     return parseRiffWave(*bytes, out, error);
 }
 
+QByteArray riffChunk(const char (&tag)[5], const QByteArray& body)
+{
+    QByteArray out(tag, 4);
+    appendLe(out, static_cast<uint32_t>(body.size()));
+    out.append(body);
+    if (body.size() & 1)
+        out.append('\0');
+    return out;
+}
+
+QByteArray pcmFormatChunkBody(const WaveFormat& format)
+{
+    QByteArray body;
+    appendLe(body, format.formatTag);
+    appendLe(body, format.channels);
+    appendLe(body, format.samplesPerSec);
+    appendLe(body, format.avgBytesPerSec);
+    appendLe(body, format.blockAlign);
+    appendLe(body, format.bitsPerSample);
+    return body;
+}
+
 QByteArray buildRiffWave(const WaveFormat& format, const QByteArray& samples)
 {
-    QByteArray out;
-    const uint32_t dataSize = static_cast<uint32_t>(samples.size());
-    const uint32_t pad = dataSize & 1;
-    out.reserve(44 + samples.size() + pad);
-    out.append("RIFF", 4);
-    appendLe32(out, 36 + dataSize + pad);
-    out.append("WAVEfmt ", 8);
-    appendLe32(out, 16);
-    appendLe16(out, format.formatTag);
-    appendLe16(out, format.channels);
-    appendLe32(out, format.samplesPerSec);
-    appendLe32(out, format.avgBytesPerSec);
-    appendLe16(out, format.blockAlign);
-    appendLe16(out, format.bitsPerSample);
-    out.append("data", 4);
-    appendLe32(out, dataSize);
-    out.append(samples);
-    if (pad)
-        out.append('\0');
+    const QByteArray chunks = riffChunk("fmt ", pcmFormatChunkBody(format)) + riffChunk("data", samples);
+    QByteArray out("RIFF", 4);
+    appendLe(out, static_cast<uint32_t>(4 + chunks.size()));
+    out.append("WAVE", 4);
+    out.append(chunks);
     return out;
 }
 

@@ -27,6 +27,11 @@ HRESULT parseRiffWave(const QByteArray& bytes, RiffWave* out, QString* error);
 // Reads and parses a file; failures to read keep their own codes.
 HRESULT readRiffWaveFile(const QString& path, QByteArray* bytes, RiffWave* out, QString* error);
 
+// A chunk: its tag, its little-endian size, its body and the pad byte an odd size needs.
+QByteArray riffChunk(const char (&tag)[5], const QByteArray& body);
+// The 16-byte body of a PCM "fmt " chunk.
+QByteArray pcmFormatChunkBody(const WaveFormat& format);
+
 // A canonical PCM wave file: RIFF header, a 16-byte "fmt " chunk and one "data" chunk.
 QByteArray buildRiffWave(const WaveFormat& format, const QByteArray& samples);
 

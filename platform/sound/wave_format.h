@@ -1,6 +1,5 @@
 #pragma once
-// The layout of a wave format record as RIFF files store it, and the little-endian byte helpers
-// that reading and writing those files share.
+// The layout of a wave format record as RIFF files store it.
 #include <QByteArray>
 
 #include <cstdint>
@@ -26,30 +25,5 @@ struct WaveFormat {
 
     bool operator==(const WaveFormat&) const = default;
 };
-
-inline uint16_t readLe16(const char* p)
-{
-    const auto* u = reinterpret_cast<const unsigned char*>(p);
-    return static_cast<uint16_t>(u[0] | (u[1] << 8));
-}
-
-inline uint32_t readLe32(const char* p)
-{
-    const auto* u = reinterpret_cast<const unsigned char*>(p);
-    return static_cast<uint32_t>(u[0]) | (static_cast<uint32_t>(u[1]) << 8) | (static_cast<uint32_t>(u[2]) << 16)
-        | (static_cast<uint32_t>(u[3]) << 24);
-}
-
-inline void appendLe16(QByteArray& out, uint16_t v)
-{
-    out.append(static_cast<char>(v & 0xFF));
-    out.append(static_cast<char>(v >> 8));
-}
-
-inline void appendLe32(QByteArray& out, uint32_t v)
-{
-    for (int i = 0; i < 4; ++i)
-        out.append(static_cast<char>((v >> (8 * i)) & 0xFF));
-}
 
 } // namespace kavro

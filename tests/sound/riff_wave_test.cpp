@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <QTemporaryDir>
+#include <QtEndian>
 
 #include <cstdio>
 #include <string>
@@ -34,13 +35,23 @@ QByteArray runCommand(const std::string& command)
     return out;
 }
 
-void appendChunk(QByteArray& out, const char* tag, const QByteArray& body)
+void appendChunk(QByteArray& out, const char (&tag)[5], const QByteArray& body)
 {
-    out.append(tag, 4);
-    appendLe32(out, static_cast<uint32_t>(body.size()));
-    out.append(body);
-    if (body.size() & 1)
-        out.append('\0');
+    out.append(riffChunk(tag, body));
+}
+
+void appendLe32(QByteArray& out, uint32_t v)
+{
+    char bytes[4];
+    qToLittleEndian(v, bytes);
+    out.append(bytes, 4);
+}
+
+void appendLe16(QByteArray& out, uint16_t v)
+{
+    char bytes[2];
+    qToLittleEndian(v, bytes);
+    out.append(bytes, 2);
 }
 
 QByteArray riff(const QByteArray& chunks)
@@ -54,15 +65,7 @@ QByteArray riff(const QByteArray& chunks)
 
 QByteArray pcmFormatChunk(uint16_t channels, uint32_t rate, uint16_t bits)
 {
-    const WaveFormat f = WaveFormat::pcm(channels, rate, bits);
-    QByteArray body;
-    appendLe16(body, f.formatTag);
-    appendLe16(body, f.channels);
-    appendLe32(body, f.samplesPerSec);
-    appendLe32(body, f.avgBytesPerSec);
-    appendLe16(body, f.blockAlign);
-    appendLe16(body, f.bitsPerSample);
-    return body;
+    return pcmFormatChunkBody(WaveFormat::pcm(channels, rate, bits));
 }
 
 TEST(RiffWave, ReadsWhatSoxWritesAsSoxDecodesIt)
