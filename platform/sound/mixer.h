@@ -97,7 +97,6 @@ private:
     uint64_t pos_ = 0;  // frames in 32.32 fixed point
     uint64_t step_ = 0; // per output frame, 32.32
     uint32_t lastFrame_ = 0; // the frame played last, for notifications
-    long volume_ = 0;
     float volumeGain_ = 1.0f;
     float sideGain_[2] = {1.0f, 1.0f};
     float gain_[2] = {1.0f, 1.0f};
