@@ -1,5 +1,6 @@
 // The sine generator, the blind-shooter tone heard through the mixer, and the streaming sound's
 // notification thread.
+#include "app_options.h"
 #include "sounds/blind_tone.h"
 #include "sounds_fixture.h"
 
@@ -138,6 +139,15 @@ TEST_F(BlindToneTest, StaysQuietWhileSoundOrTheToneIsOff)
     BlindTone absent;
     absent.Update(10, 0.0f, 100.0f);
     EXPECT_FALSE(absent.IsPlaying());
+
+    // The options dialog stops it only when it switched the tone off.
+    tone.ApplyOptionsChange(kChangeSound);
+    EXPECT_TRUE(tone.IsPlaying());
+    env.blindGen = false;
+    tone.ApplyOptionsChange(kChangeBlindGenFreq);
+    EXPECT_TRUE(tone.IsPlaying());
+    tone.ApplyOptionsChange(kChangeSound);
+    EXPECT_FALSE(tone.IsPlaying());
 }
 
 TEST_F(BlindToneTest, TheStreamingSoundRefillsSeamlesslyAndItsThreadEndsWithIt)

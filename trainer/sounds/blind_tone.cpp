@@ -1,5 +1,6 @@
 #include "sounds/blind_tone.h"
 
+#include "app_options.h"
 #include "com/numeric.h"
 #include "sounds/sound_manager.h"
 #include "sounds/wave_source.h"
@@ -69,6 +70,12 @@ void BlindTone::Stop()
 {
     if (sound_ && sound_->IsPlaying())
         sound_->Stop();
+}
+
+void BlindTone::ApplyOptionsChange(uint32_t changeMask)
+{
+    if ((changeMask & kChangeSound) && !CurrentSoundEnvironment().blindGen)
+        Stop();
 }
 
 bool BlindTone::IsPlaying() const

@@ -25,6 +25,8 @@ public:
     void Update(int zone, float x, float formWidth);
     void Stop();
     bool IsPlaying() const;
+    // After the options dialog: a tone that has just been switched off stops.
+    void ApplyOptionsChange(uint32_t changeMask);
 
     CGenWaveFile* Generator() const { return generator_; }
     CStreamingSound* Sound() const { return sound_.get(); }
