@@ -186,5 +186,25 @@ TEST_F(BlindToneTest, TheStreamingSoundRefillsSeamlesslyAndItsThreadEndsWithIt)
     EXPECT_EQ(threadCount(), before);
 }
 
+TEST_F(BlindToneTest, AStreamedWaveFileLoopsWithoutAGap)
+{
+    std::vector<int16_t> ramp(3000);
+    for (size_t i = 0; i < ramp.size(); ++i)
+        ramp[i] = static_cast<int16_t>(i);
+    ASSERT_TRUE(test::writeBytes(dir.filePath("ramp.wav"), test::monoWave(ramp)));
+    auto wave = std::make_unique<CWaveDiskFile>();
+    ASSERT_EQ(wave->Open(dir.filePath("ramp.wav")), S_OK);
+    std::unique_ptr<CStreamingSound> stream;
+    ASSERT_EQ(manager.CreateStreaming(std::move(wave), 0, &stream), S_OK);
+    ASSERT_EQ(stream->Play(0, kSoundPlayLooping, 0, -1, 0), S_OK);
+    constexpr int kBlocks = 6; // 13230 frames: the 3000-frame file four times and more
+    for (int k = 0; k < kBlocks; ++k) {
+        output->render(2205);
+        ASSERT_TRUE(eventually([&] { return stream->NotificationsHandled() == uint64_t(k + 1); })) << k;
+    }
+    for (size_t i = 0; i < kBlocks * 2205; ++i)
+        ASSERT_EQ(left(output->samples(), i), int16_t(i % 3000)) << i;
+}
+
 } // namespace
 } // namespace kavro

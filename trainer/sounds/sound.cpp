@@ -21,9 +21,9 @@ uint32_t readWave(CWaveFile& wave, uint8_t* out, uint32_t count, bool repeat)
     while (have < count) {
         uint32_t got = 0;
         if (FAILED(wave.Read(out + have, count - have, &got)) || got == 0) {
-            // A wave that gives nothing even from its start would repeat forever.
-            if (!repeat || have == 0 || FAILED(wave.Rewind()))
+            if (!repeat || FAILED(wave.Rewind()))
                 break;
+            // A wave that gives nothing even from its start would repeat forever.
             if (FAILED(wave.Read(out + have, count - have, &got)) || got == 0)
                 break;
         }
@@ -136,7 +136,8 @@ HRESULT CStreamingSound::Reset()
     totalPlayed_ = 0;
     fillingSilence_ = false;
     buffers_[0]->setCurrentPosition(0);
-    return FillBuffer(buffers_[0].get(), false);
+    // The notification thread refills with looping on; the first fill loops alike.
+    return FillBuffer(buffers_[0].get(), true);
 }
 
 HRESULT CStreamingSound::HandleWaveStreamNotification(bool loopedPlay)
