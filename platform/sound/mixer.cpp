@@ -31,7 +31,7 @@ uint64_t stepFor(uint32_t hz)
     return (uint64_t(hz) << 32) / Mixer::kRate;
 }
 
-// True when frame `n` lies in (from, to], going forward around a buffer of `frames`.
+// True when frame `n` lies in (from, to], going forward around the buffer.
 bool passed(uint32_t from, uint32_t to, uint32_t n)
 {
     return from < to ? (n > from && n <= to) : (n > from || n <= to);
