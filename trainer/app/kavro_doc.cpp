@@ -9,7 +9,7 @@
 
 #include "com/classregistry.h"
 #include "com/connection.h"
-#include "settings/settings.h"
+#include "app_registry.h"
 
 #include <QDir>
 #include <QGuiApplication>
@@ -23,12 +23,9 @@ const QString kControlInterval2 = QStringLiteral("ControlInterval2");
 const QString kPosition = QStringLiteral("_position");
 const QString kComments = QStringLiteral("_comments");
 
-// TODO(ground): the settings-root routines of the trainer core.
 SettingsKey settingsRoot()
 {
-    SettingsKey k;
-    SettingsKey::create(SettingsRoot::CurrentUser, QStringLiteral("software\\Kavro\\Kavro Professional"), &k);
-    return k;
+    return kavro::OpenAppRegistryKey();
 }
 
 int storedControlInterval2()
