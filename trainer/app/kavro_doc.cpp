@@ -2,7 +2,7 @@
 
 #include "doc_helpers.h"
 #include "main_frame_base.h"
-#include "message_box.h"
+#include "frame_message.h"
 #include "random_offset.h"
 #include "shot_navigation.h"
 #include "ui_text.h"
@@ -600,7 +600,7 @@ bool CKavroDoc::SaveModified()
         return true;
     QWidget* owner = CMainFrameBase::current() ? CMainFrameBase::current()->GetWindow() : nullptr;
     const int answer = ShowMessageBox(32817, QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel,
-                                      QMessageBox::Warning, 128, owner);
+                                      QMessageBox::Warning, owner);
     if (answer == QMessageBox::Cancel)
         return false;
     if (answer == QMessageBox::Yes)
@@ -866,6 +866,19 @@ void CKavroDoc::ClearAllShots()
         m_document->ClearShots();
     ReleaseCache();
     m_includeSightings = 0;
+    m_modified = 1;
+    UpdateAllViews(nullptr, KavroHint::Everything);
+}
+
+void CKavroDoc::ClearSightingShots()
+{
+    if (!m_document)
+        return;
+    VARIANT_BOOL match = VARIANT_TRUE;
+    if (ComPtr<IAimingAttr> a = attrOf(m_selectedShot.get()); a && SUCCEEDED(a->get_Match(&match)) && match != VARIANT_TRUE)
+        m_selectedShot = nullptr;
+    m_document->ClearSightingShots();
+    ReleaseCache();
     m_modified = 1;
     UpdateAllViews(nullptr, KavroHint::Everything);
 }
