@@ -196,6 +196,17 @@ void CMainFrame::createActions()
     }
 }
 
+QAction* CMainFrame::addButton(QToolBar* bar, int command)
+{
+    auto* button = new QAction(bar);
+    button->setData(command);
+    button->setCheckable(isCheckable(command));
+    connect(button, &QAction::triggered, this, [this, command] { OnCommand(command); });
+    bar->addAction(button);
+    m_buttons.emplace_back(button, command);
+    return button;
+}
+
 void CMainFrame::buildMenus()
 {
     QMenuBar* bar = menuBar();
@@ -243,14 +254,14 @@ void CMainFrame::buildToolBars()
         if (id == 0)
             m_mainBar->addSeparator();
         else
-            m_mainBar->addAction(action(id));
+            addButton(m_mainBar, id);
     }
     addToolBar(Qt::TopToolBarArea, m_mainBar);
 
     m_previewBar = new QToolBar(this);
     m_previewBar->setObjectName(QStringLiteral("PreviewToolBar"));
     for (int id : {Cmd::Print, Cmd::PreviousPage, Cmd::NextPage, Cmd::ClosePreview})
-        m_previewBar->addAction(action(id));
+        addButton(m_previewBar, id);
     addToolBar(Qt::TopToolBarArea, m_previewBar);
     m_previewBar->hide();
 }
@@ -281,7 +292,7 @@ void CMainFrame::buildPanes()
     left->addWidget(m_leftTitle);
     m_contentsBar = new QToolBar(m_leftPane);
     for (int id : {Cmd::Replay, Cmd::Sightings, Cmd::AllTraces})
-        m_contentsBar->addAction(action(id));
+        addButton(m_contentsBar, id);
     left->addWidget(m_contentsBar);
 
     auto* right = new QWidget(m_splitter);
@@ -290,7 +301,7 @@ void CMainFrame::buildPanes()
     rightLayout->setSpacing(0);
     m_viewBar = new QToolBar(right);
     for (int id : kViewCommands)
-        m_viewBar->addAction(action(id));
+        addButton(m_viewBar, id);
     rightLayout->addWidget(m_viewBar);
     m_viewStack = new QStackedWidget(right);
     // Shown while no view is visible: an empty area, not a view.
@@ -343,7 +354,14 @@ void CMainFrame::applyActionTexts(int command)
     a->setText(caption.section(QLatin1Char('\t'), 0, 0));
     a->setStatusTip(promptOf(strings));
     a->setToolTip(tipOf(strings));
-    a->setIconText(tipOf(strings).section(QStringLiteral(" ("), 0, 0));
+    const QString buttonText = tipOf(strings).section(QStringLiteral(" ("), 0, 0);
+    for (auto& [button, id] : m_buttons) {
+        if (id != command)
+            continue;
+        button->setText(buttonText);
+        button->setToolTip(tipOf(strings));
+        button->setStatusTip(promptOf(strings));
+    }
 }
 
 void CMainFrame::reloadTexts()
@@ -449,6 +467,7 @@ FrameState CMainFrame::currentState()
     s.practiceAvailable = false; // TODO(practice): true once NewPractice can start one
     s.printingAvailable = false; // TODO(printing): true once reports can be built
     s.optionsAvailable = false;  // TODO(options): true once the options dialog exists
+    s.shotsParametersAvailable = false; // TODO(shots parameters): true once its dialog exists
     s.helpAvailable = !kavro::helpContentsUrl().isEmpty();
     return s;
 }
@@ -467,21 +486,20 @@ void CMainFrame::UpdateCommandUI()
         if (a->isCheckable())
             a->setChecked(c.checked);
     }
+    for (auto& [button, command] : m_buttons) {
+        QAction* a = action(command);
+        button->setEnabled(a->isEnabled());
+        if (button->isCheckable())
+            button->setChecked(a->isChecked());
+    }
     applyActionTexts(Cmd::HideRestoreShot);
 }
 
 void CMainFrame::UpdateToolbarButtons()
 {
     const FrameState s = currentState();
-    for (QToolBar* bar : {m_mainBar, m_contentsBar, m_viewBar}) {
-        for (QAction* a : bar->actions()) {
-            if (a->isSeparator())
-                continue;
-            // An action is shared with the menus: hide its button only.
-            if (QWidget* button = bar->widgetForAction(a))
-                button->setVisible(toolbarButtonVisible(a->data().toInt(), s));
-        }
-    }
+    for (auto& [button, command] : m_buttons)
+        button->setVisible(toolbarButtonVisible(command, s));
     if (!shotListPaneAllowed(s) || !m_seriesTable)
         setBothPanes(false);
 }
@@ -655,21 +673,33 @@ bool CMainFrame::OpenFromUser(const QString& path)
     return false;
 }
 
+QString CMainFrame::choosePractice(const QString& title)
+{
+    // TODO(catalog): the catalog browse dialog, preset with the shooter, the event and, for a
+    // model, its position.
+    if (openDialogHook())
+        return openDialogHook()();
+    QString folder;
+    if (m_doc.document())
+        m_doc.document()->get_CatalogPath(&folder);
+    return QFileDialog::getOpenFileName(this, title, folder, QStringLiteral("KAVRO (*.kavro)"));
+}
+
 void CMainFrame::OnFileOpen()
 {
-    // TODO(catalog): the catalog browse dialog, preset with the shooter and the event.
-    QString path;
-    if (openDialogHook()) {
-        path = openDialogHook()();
-    } else {
-        QString folder;
-        if (m_doc.document())
-            m_doc.document()->get_CatalogPath(&folder);
-        path = QFileDialog::getOpenFileName(this, promptOf(uiText(Cmd::Open)), folder,
-                                            QStringLiteral("KAVRO (*.kavro)"));
-    }
+    const QString path = choosePractice(tipOf(uiText(Cmd::Open)).section(QStringLiteral(" ("), 0, 0));
     if (!path.isEmpty())
         OpenFromUser(path);
+}
+
+void CMainFrame::OnOpenModel()
+{
+    const QString path = choosePractice(uiText(61221));
+    if (path.isEmpty())
+        return;
+    if (!m_doc.OpenModel(path))
+        ShowMessageBox(CKavroDoc::openFailureText(m_doc.lastReadError()), QMessageBox::Ok,
+                       QMessageBox::Critical, path, this);
 }
 
 // --- commands --------------------------------------------------------------------------------
@@ -689,7 +719,7 @@ void CMainFrame::OnCommand(int command)
     switch (command) {
     case Cmd::StartPractice: NewPractice(QString(), QString()); break;
     case Cmd::Open: OnFileOpen(); break;
-    case Cmd::OpenModel: break; // TODO(catalog): the catalog dialog titled "Open model"
+    case Cmd::OpenModel: OnOpenModel(); break;
     case Cmd::CloseModel: m_doc.CloseModel(); break;
     case Cmd::Save: OnSave(); break;
     case Cmd::SendToFolder: OnSendToFolder(); break;

@@ -111,6 +111,7 @@ protected:
 
 private:
     void createActions();
+    QAction* addButton(QToolBar* bar, int command);
     void buildMenus();
     void buildToolBars();
     void buildStatusBar();
@@ -125,7 +126,9 @@ private:
     void refreshPreview();
 
     // command handlers
+    QString choosePractice(const QString& title);
     void OnFileOpen();
+    void OnOpenModel();
     void OnSave();
     void OnSendToFolder();
     void SendResultsByMail();
@@ -147,6 +150,9 @@ private:
 
     CKavroDoc m_doc;
     std::map<int, QAction*> m_actions;
+    // Tool-bar buttons act through actions of their own, so that a button can be hidden while
+    // its menu item stays.
+    std::vector<std::pair<QAction*, int>> m_buttons;
     QToolBar* m_mainBar = nullptr;
     QToolBar* m_previewBar = nullptr;
     QToolBar* m_contentsBar = nullptr;
