@@ -1,6 +1,6 @@
 #include "about_dialog.h"
 #include "app_registry.h"
-#include "core_fixture.h"
+#include "settings_fixture.h"
 #include "help.h"
 #include "language_module.h"
 #include "res_strings.h"
@@ -13,6 +13,9 @@
 #include <QSignalSpy>
 #include <QTimer>
 #include <QWidget>
+
+#include <atomic>
+#include <thread>
 
 using namespace kavro;
 
@@ -31,11 +34,11 @@ public slots:
 };
 
 // Each test starts in English with the language tables and help pages of a temporary folder.
-class LanguageTest : public TempSettingsTest {
+class LanguageTest : public SettingsTest {
 protected:
     void SetUp() override
     {
-        TempSettingsTest::SetUp();
+        SettingsTest::SetUp();
         m_savedLocale = QLocale();
         module().setLanguageFolder(tempPath() + QStringLiteral("/lang"));
         module().setHelpRoot(tempPath() + QStringLiteral("/help"));
@@ -48,7 +51,7 @@ protected:
     {
         startWith(kEnglishLangId);
         QLocale::setDefault(m_savedLocale);
-        TempSettingsTest::TearDown();
+        SettingsTest::TearDown();
     }
 
     static LanguageModule& module() { return LanguageModule::instance(); }
@@ -204,6 +207,24 @@ TEST_F(LanguageTest, AFailedSwitchTellsTheUserAndKeepsTheLanguage)
     EXPECT_EQ(module().langId(), kArabic);
 }
 
+TEST_F(LanguageTest, TextsReadOnOtherThreadsDuringSwitchesAreWholeTexts)
+{
+    std::atomic<bool> stop{false};
+    std::atomic<int> odd{0};
+    std::thread reader([&] {
+        while (!stop) {
+            const QString t = LoadResString(IDS_APP_TITLE);
+            if (t != QStringLiteral("KAVRO Professional DE") && t != QStringLiteral("KAVRO Professional"))
+                ++odd;
+        }
+    });
+    for (int i = 0; i < 200; ++i)
+        module().switchTo(i % 2 ? kEnglishLangId : kGerman);
+    stop = true;
+    reader.join();
+    EXPECT_EQ(odd, 0);
+}
+
 TEST_F(LanguageTest, LocalesOfTheSystemMapToTheTablesLanguages)
 {
     EXPECT_EQ(langIdOfLocale(QLocale(QLocale::German, QLocale::Switzerland)), 1031);
@@ -243,6 +264,8 @@ TEST_F(LanguageTest, HelpOpensThePageOfACommandInTheLanguagesFolder)
 TEST_F(LanguageTest, TheAboutBoxShowsVersionAndBuildTimeInTheLanguage)
 {
     CAboutDlg about;
+    QDir().mkpath(QStringLiteral(KAVRO_BIN_DIR "/../screens"));
+    about.grab().save(QStringLiteral(KAVRO_BIN_DIR "/../screens/about_box.png"));
     EXPECT_EQ(about.windowTitle(), QStringLiteral("About KAVRO Professional"));
     const auto* version = about.findChild<QLabel*>(QStringLiteral("version"));
     ASSERT_NE(version, nullptr);

@@ -21,7 +21,8 @@ public:
     static LanguageModule& instance();
 
     // Start: the language of root's "Locale" value, else of the system locale. A language the
-    // program lacks, or whose table cannot be read, silently becomes English (1033).
+    // program lacks, or whose table cannot be read, silently becomes English (1033). Call it once
+    // the application object exists, so a right-to-left language lays out the application.
     void LoadLanguageResources(const SettingsKey& root);
     // Exit: writes "Locale" into root and goes back to the built-in English table.
     void SaveLocale(const SettingsKey& root);
