@@ -16,6 +16,7 @@
 #include <QMimeData>
 #include <QStatusBar>
 #include <QTest>
+#include <QTimer>
 #include <QToolBar>
 
 #include <gtest/gtest.h>
@@ -368,6 +369,109 @@ TEST_F(FrameTest, ACorruptSettingsFileGivesTheDefaultLayout)
     EXPECT_TRUE(frame->statusBar()->isVisibleTo(frame.get()));
     EXPECT_FALSE(frame->startsZoomed());
     EXPECT_GT(frame->width(), 0);
+}
+
+// Printing as a test double: a preview that counts its page steps.
+struct FakePrinting : CReportPrinting {
+    int* pageSteps;
+    explicit FakePrinting(int* steps) : pageSteps(steps) {}
+    void Print(CKavroDoc&, QWidget*) override {}
+    void PageSetup(QWidget*) override {}
+    void PrintTarget(CKavroDoc&, QWidget*) override {}
+    void PrintShot(CKavroDoc&, QWidget*) override {}
+    QWidget* CreatePreview(CKavroDoc&, QWidget* parent) override
+    {
+        auto* w = new QWidget(parent);
+        w->setObjectName(QStringLiteral("FakePreview"));
+        return w;
+    }
+    void ShowPage(QWidget*, int step) override { *pageSteps += step; }
+    void RefreshPreview(QWidget*) override {}
+};
+
+TEST_F(FrameTest, ClosingTheWindowInPrintPreviewOnlyClosesThePreview)
+{
+    int steps = 0;
+    registerReportPrinting(std::make_unique<FakePrinting>(&steps));
+    auto frame = frameFor({savedPractice()});
+    ASSERT_TRUE(frame);
+    ASSERT_TRUE(frame->action(Cmd::PrintPreview)->isEnabled());
+    frame->OnCommand(Cmd::PrintPreview);
+    ASSERT_TRUE(frame->isPreviewOpen());
+    EXPECT_FALSE(frame->menuBar()->isVisibleTo(frame.get()));
+    EXPECT_FALSE(frame->action(Cmd::ViewInfo)->isEnabled());
+    frame->OnCommand(Cmd::NextPage);
+    frame->OnCommand(Cmd::NextPage);
+    frame->OnCommand(Cmd::PreviousPage);
+    EXPECT_EQ(steps, 1);
+
+    EXPECT_FALSE(frame->close());
+    EXPECT_FALSE(frame->isPreviewOpen());
+    EXPECT_TRUE(frame->isVisible());
+    EXPECT_TRUE(frame->menuBar()->isVisibleTo(frame.get()));
+    EXPECT_FALSE(frame->findChild<QWidget*>(QStringLiteral("FakePreview")));
+    EXPECT_TRUE(frame->action(Cmd::ViewInfo)->isEnabled());
+
+    // Esc leaves the preview too.
+    frame->OnCommand(Cmd::PrintPreview);
+    QApplication::setActiveWindow(frame.get());
+    QTest::keyClick(frame.get(), Qt::Key_Escape);
+    EXPECT_FALSE(frame->isPreviewOpen());
+    registerReportPrinting(nullptr);
+    EXPECT_TRUE(frame->close());
+}
+
+// A view that replays like the trace view: it answers that it is replaying until told to stop.
+struct ReplayingView : RecordingView {
+    using RecordingView::RecordingView;
+    bool replaying = false;
+    void OnUpdate(CView* sender, int hint, void* p1, void* p2, intptr_t v) override
+    {
+        RecordingView::OnUpdate(sender, hint, p1, p2, v);
+        if (hint == KavroHint::ReplayStarts)
+            replaying = true;
+        if (hint == KavroHint::ReplayStopped)
+            replaying = false;
+        if (hint == KavroHint::IsReplayRunning && replaying)
+            *static_cast<uint8_t*>(p1) = 1;
+    }
+};
+
+TEST_F(FrameTest, ReplayAllPausesThenReplaysTheNextShotWrappingToTheFirst)
+{
+    ReplayingView* trace = nullptr;
+    registerView(ViewId::Trace, Cmd::ViewTrace, [&](CKavroDoc& doc, QWidget* parent) -> QWidget* {
+        trace = new ReplayingView(doc, parent);
+        return trace;
+    });
+    kavro::theAppOptions().ReplayAllPause = 3;
+    auto frame = frameFor({savedPractice()});
+    ASSERT_TRUE(frame && trace);
+    CKavroDoc& doc = frame->doc();
+    ASSERT_FALSE(doc.includeSightings());
+    doc.SetSelectedShot(listShot(doc, 3).get(), nullptr); // the last match shot
+
+    frame->OnCommand(Cmd::ReplayAll);
+    EXPECT_TRUE(frame->action(Cmd::ReplayAll)->isChecked());
+    EXPECT_EQ(doc.GetReplayState(), CKavroDoc::ReplayPlaying);
+    EXPECT_EQ(frame->visibleViewCommand(), Cmd::ViewTrace);
+
+    auto* pause = frame->findChild<QTimer*>(QStringLiteral("replayAllTimer"));
+    ASSERT_TRUE(pause);
+    doc.StopReplay(); // the replay of the last shot ends
+    EXPECT_TRUE(pause->isActive());
+    EXPECT_EQ(pause->interval(), 3000);
+
+    QMetaObject::invokeMethod(pause, "timeout"); // the pause is over
+    ComPtr<IShot> selected;
+    ASSERT_TRUE(doc.GetSelectedShot(&selected));
+    EXPECT_EQ(listIndex(doc, selected.get()), 1);
+    EXPECT_EQ(doc.GetReplayState(), CKavroDoc::ReplayPlaying);
+
+    frame->OnCommand(Cmd::ReplayAll); // off again
+    EXPECT_FALSE(pause->isActive());
+    EXPECT_EQ(doc.GetReplayState(), CKavroDoc::ReplayStopped);
+    unregisterView(ViewId::Trace);
 }
 
 TEST_F(FrameTest, TheFrameHearsHintsBeforeTheViews)

@@ -145,22 +145,29 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent)
     reloadTexts();
     m_mailAvailable = mailAvailable();
 
-    connect(&m_timer1, &QTimer::timeout, this, &CMainFrame::OnTimer1);
-    m_timer2.setSingleShot(true);
-    connect(&m_timer2, &QTimer::timeout, this, &CMainFrame::OnReplayAllTimer);
-    m_timer3.setSingleShot(true);
-    connect(&m_timer3, &QTimer::timeout, this, [this] {
+    auto timer = [this](const char* name, bool singleShot) {
+        auto* t = new QTimer(this);
+        t->setObjectName(QString::fromLatin1(name));
+        t->setSingleShot(singleShot);
+        return t;
+    };
+    m_timer1 = timer("uiTimer", false);
+    m_timer2 = timer("replayAllTimer", true);
+    m_timer3 = timer("resultShownTimer", true);
+    m_timer5 = timer("announceTimer", true);
+    connect(m_timer1, &QTimer::timeout, this, &CMainFrame::OnTimer1);
+    connect(m_timer2, &QTimer::timeout, this, &CMainFrame::OnReplayAllTimer);
+    connect(m_timer3, &QTimer::timeout, this, [this] {
         m_resultShown = true;
         UpdateCommandUI();
     });
-    m_timer5.setSingleShot(true);
-    connect(&m_timer5, &QTimer::timeout, this, [this] {
+    connect(m_timer5, &QTimer::timeout, this, [this] {
         // TODO(sound): speak the pending shot's result.
         m_pendingAnnounceShot = nullptr;
     });
     connect(&kavro::LanguageModule::instance(), &kavro::LanguageModule::languageChanged, this,
             &CMainFrame::OnLanguageChanged);
-    m_timer1.start(100);
+    m_timer1->start(100);
 
     m_doc.UpdateAllViews(nullptr, KavroHint::Everything);
     setAcceptDrops(true);
@@ -465,7 +472,7 @@ FrameState CMainFrame::currentState()
             s.availableViews.insert(command);
     s.seriesTableAvailable = m_seriesTable != nullptr;
     s.practiceAvailable = false; // TODO(practice): true once NewPractice can start one
-    s.printingAvailable = false; // TODO(printing): true once reports can be built
+    s.printingAvailable = reportPrinting() != nullptr;
     s.optionsAvailable = false;  // TODO(options): true once the options dialog exists
     s.shotsParametersAvailable = false; // TODO(shots parameters): true once its dialog exists
     s.helpAvailable = !kavro::helpContentsUrl().isEmpty();
@@ -547,7 +554,8 @@ void CMainFrame::OnTimer1()
 
 void CMainFrame::refreshPreview()
 {
-    // TODO(printing): rebuild the report shown in print preview.
+    if (m_previewOpen && m_preview && reportPrinting())
+        reportPrinting()->RefreshPreview(m_preview);
 }
 
 // --- hints -----------------------------------------------------------------------------------
@@ -591,10 +599,10 @@ void CMainFrame::OnUpdate(CView*, int hint, void* p1, void* p2, intptr_t)
         break;
     case KavroHint::ShotAdded:
         m_pendingAnnounceShot = static_cast<IShot*>(p2);
-        m_timer5.start(500);
+        m_timer5->start(500);
         // TODO(sound): play the sound "Shot".
         m_replayAllRunning = false;
-        m_timer3.start(1000);
+        m_timer3->start(1000);
         UpdateTitle();
         UpdateCommandUI();
         refreshPreview();
@@ -611,7 +619,7 @@ void CMainFrame::OnUpdate(CView*, int hint, void* p1, void* p2, intptr_t)
         break;
     case KavroHint::ReplayStopped:
         if (m_replayAllRunning)
-            m_timer2.start(kavro::theAppOptions().ReplayAllPause * 1000);
+            m_timer2->start(kavro::theAppOptions().ReplayAllPause * 1000);
         UpdateCommandUI();
         break;
     case KavroHint::ShiftCorrection:
@@ -725,6 +733,16 @@ void CMainFrame::OnCommand(int command)
     case Cmd::SendToFolder: OnSendToFolder(); break;
     case Cmd::SendToEmail: SendResultsByMail(); break;
     case Cmd::ClosePreview: ClosePreview(); break;
+    case Cmd::PrintPreview: OpenPreview(); break;
+    case Cmd::PreviousPage:
+    case Cmd::NextPage:
+        if (m_preview)
+            reportPrinting()->ShowPage(m_preview, command == Cmd::NextPage ? 1 : -1);
+        break;
+    case Cmd::Print: reportPrinting()->Print(m_doc, this); break;
+    case Cmd::PageSetup: reportPrinting()->PageSetup(this); break;
+    case Cmd::PrintTarget: reportPrinting()->PrintTarget(m_doc, this); break;
+    case Cmd::PrintShot: reportPrinting()->PrintShot(m_doc, this); break;
     case Cmd::Exit: close(); break;
     case Cmd::HideRestoreShot: ToggleShotHidden(); break;
     case Cmd::DeleteSightingShots: OnDeleteSightingShots(); break;
@@ -839,7 +857,7 @@ void CMainFrame::ReplayAll()
 {
     m_replayAllRunning = !m_replayAllRunning;
     if (!m_replayAllRunning) {
-        m_timer2.stop();
+        m_timer2->stop();
         m_doc.StopReplay();
         return;
     }
@@ -972,17 +990,39 @@ void CMainFrame::OnResetHardware()
     QApplication::restoreOverrideCursor();
 }
 
+void CMainFrame::OpenPreview()
+{
+    if (m_previewOpen || !reportPrinting())
+        return;
+    m_preview = reportPrinting()->CreatePreview(m_doc, this);
+    if (!m_preview)
+        return;
+    m_previewOpen = true;
+    // The preview takes the place of the panes and its bar that of the menu and the tool bar.
+    m_barsBeforePreview = saveState();
+    m_splitter->hide();
+    takeCentralWidget(); // still owned through m_splitter
+    setCentralWidget(m_preview);
+    menuBar()->hide();
+    m_mainBar->hide();
+    m_previewBar->show();
+    UpdateCommandUI();
+}
+
 void CMainFrame::ClosePreview()
 {
     if (!m_previewOpen)
         return;
     m_previewOpen = false;
+    delete takeCentralWidget(); // the preview
+    m_preview = nullptr;
+    setCentralWidget(m_splitter);
+    m_splitter->show();
     m_previewBar->hide();
     menuBar()->show();
     if (!m_barsBeforePreview.isEmpty())
         restoreState(m_barsBeforePreview);
     m_barsBeforePreview.clear();
-    centralWidget()->show();
     UpdateCommandUI();
 }
 
@@ -1073,7 +1113,7 @@ void CMainFrame::closeEvent(QCloseEvent* event)
     }
     SaveLayout();
     StopPractice();
-    m_timer1.stop();
+    m_timer1->stop();
     event->accept();
 }
 

@@ -146,6 +146,7 @@ private:
     void OnResetHardware();
     void OnTimer1();
     void OnLanguageChanged();
+    void OpenPreview();
     void ClosePreview();
 
     CKavroDoc m_doc;
@@ -174,6 +175,7 @@ private:
     bool m_wasMaximized = false;
     bool m_allTraces = false;
     QByteArray m_barsBeforePreview;
+    QWidget* m_preview = nullptr;
 
     // practice, replay and display state
     ComPtr<IKavroDevice> m_device;
@@ -186,10 +188,10 @@ private:
     bool m_autoReplayPending = false;
     bool m_resultShown = false;
     ComPtr<IShot> m_pendingAnnounceShot;
-    QTimer m_timer1;
-    QTimer m_timer2; // replay all: next shot
-    QTimer m_timer3; // result shown
-    QTimer m_timer5; // announce the shot
+    QTimer* m_timer1;
+    QTimer* m_timer2; // replay all: next shot
+    QTimer* m_timer3; // result shown
+    QTimer* m_timer5; // announce the shot
     qint64 m_lastTitleUpdate = 0;
     bool m_mailAvailable = false;
 };
