@@ -340,16 +340,24 @@ void CMainFrame::buildPanes()
     m_viewStack->addWidget(m_emptyView);
     rightLayout->addWidget(m_viewStack, 1);
 
+    // A view that did not attach itself to the document is attached here.
+    auto attach = [this](QWidget* view) {
+        if (auto* v = dynamic_cast<CView*>(view); v && !v->document())
+            m_doc.AddView(v);
+    };
     for (const ViewRegistration& r : registeredViews()) {
         if (r.id == ViewId::SeriesTable) {
             m_seriesTable = r.create(m_doc, m_leftPane);
-            if (m_seriesTable)
+            if (m_seriesTable) {
+                attach(m_seriesTable);
                 left->addWidget(m_seriesTable, 1);
+            }
             continue;
         }
         QWidget* view = r.create(m_doc, m_viewStack);
         if (!view)
             continue;
+        attach(view);
         view->hide();
         m_viewStack->addWidget(view);
         m_views[r.commandId] = view;
