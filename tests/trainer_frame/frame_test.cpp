@@ -585,6 +585,20 @@ TEST_F(FrameTest, SendToFolderCopiesAndSendToEmailAttachesTheSavedFile)
     EXPECT_TRUE(messages.isEmpty());
 }
 
+TEST_F(FrameTest, DialogsKeepTheirRectangles)
+{
+    QWidget dialog;
+    dialog.setGeometry(40, 50, 300, 200);
+    SaveWindowRect(&dialog, QStringLiteral("WindowRectOptions"));
+    QWidget again;
+    ASSERT_TRUE(RestoreWindowRect(&again, QStringLiteral("WindowRectOptions")));
+    EXPECT_EQ(again.geometry(), QRect(40, 50, 300, 200));
+    EXPECT_FALSE(again.isVisible());
+    kavro::OpenAppRegistryKey().writeBinary(QStringLiteral("WindowRectBroken"), QByteArray(12, '\0'));
+    EXPECT_FALSE(RestoreWindowRect(&again, QStringLiteral("WindowRectBroken")));
+    EXPECT_FALSE(RestoreWindowRect(&again, QStringLiteral("WindowRectMissing")));
+}
+
 TEST_F(FrameTest, TheFrameHearsHintsBeforeTheViews)
 {
     auto frame = frameFor({});

@@ -1110,12 +1110,8 @@ void CMainFrame::RestoreLayout()
         restoreState(l.barState); // a damaged state is refused whole
     m_mainBar->setVisible(l.toolBar);
     statusBar()->setVisible(l.statusBar);
-    if (l.windowRect) {
-        QList<QRect> screens;
-        for (QScreen* s : QGuiApplication::screens())
-            screens.append(s->availableGeometry());
-        setGeometry(clampToScreens(*l.windowRect, screens));
-    }
+    if (l.windowRect)
+        setGeometry(clampToCurrentScreens(*l.windowRect));
 }
 
 void CMainFrame::SaveLayout()
