@@ -545,6 +545,25 @@ void CMainFrame::UpdateToolbarButtons()
     const FrameState s = currentState();
     for (auto& [button, command] : m_buttons)
         button->setVisible(toolbarButtonVisible(command, s));
+    // A separator shows only between groups that still have a button.
+    for (QToolBar* bar : {m_mainBar, m_contentsBar, m_viewBar}) {
+        const QList<QAction*> items = bar->actions();
+        QAction* pending = nullptr;
+        bool buttonBefore = false;
+        for (QAction* a : items) {
+            if (a->isSeparator()) {
+                a->setVisible(false);
+                if (buttonBefore)
+                    pending = a;
+                buttonBefore = false;
+            } else if (a->isVisible()) {
+                if (pending)
+                    pending->setVisible(true);
+                pending = nullptr;
+                buttonBefore = true;
+            }
+        }
+    }
     if (!shotListPaneAllowed(s) || !m_seriesTable)
         setBothPanes(false);
 }
