@@ -15,7 +15,6 @@
 #include "com/oledate.h"
 
 #include <QAction>
-#include <QActionGroup>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDateTime>
@@ -27,7 +26,6 @@
 #include <QMimeData>
 #include <QProcess>
 #include <QProgressBar>
-#include <QScreen>
 #include <QSplitter>
 #include <QStackedWidget>
 #include <QStandardPaths>
@@ -1195,11 +1193,6 @@ void CMainFrame::dropEvent(QDropEvent* event)
     event->acceptProposedAction();
     activateWindow();
     OpenFromUser(path);
-}
-
-void CMainFrame::changeEvent(QEvent* event)
-{
-    QMainWindow::changeEvent(event);
 }
 
 bool CMainFrame::eventFilter(QObject* watched, QEvent* event)
