@@ -1198,6 +1198,17 @@ void CMainFrame::dropEvent(QDropEvent* event)
 bool CMainFrame::eventFilter(QObject* watched, QEvent* event)
 {
     if (event->type() == QEvent::KeyPress) {
+        // F1 on a highlighted menu item opens the help about its command.
+        auto* key = static_cast<QKeyEvent*>(event);
+        if (auto* menu = qobject_cast<QMenu*>(watched); menu && key->key() == Qt::Key_F1
+            && key->modifiers() == Qt::NoModifier && menu->activeAction()) {
+            const int command = menu->activeAction()->data().toInt();
+            if (action(command) == menu->activeAction()) {
+                menu->close();
+                kavro::ShowHelpForCommand(uint32_t(command));
+                return true;
+            }
+        }
         auto* w = qobject_cast<QWidget*>(watched);
         if (w && w->window() == this && handleKey(static_cast<QKeyEvent*>(event)))
             return true;
