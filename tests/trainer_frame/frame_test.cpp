@@ -581,7 +581,7 @@ TEST_F(FrameTest, SendToFolderCopiesAndSendToEmailAttachesTheSavedFile)
     QString file;
     frame->doc().GetFileName(&file);
     QFile args(record);
-    for (int i = 0; i < 200 && !args.exists(); ++i)
+    for (int i = 0; i < 800 && !args.exists(); ++i)
         QTest::qWait(25); // the mail helper runs on its own
     ASSERT_TRUE(args.open(QIODevice::ReadOnly));
     EXPECT_EQ(QString::fromUtf8(args.readAll()), QStringLiteral("--attach\n") + file + QLatin1Char('\n'));
