@@ -100,9 +100,9 @@ TEST_F(NamedSounds, ASixthPlayGoesToABufferChosenAtRandom)
     }
     renderLeft(10);
     for (uint32_t seed : {1u, 7u, 12345u}) {
-        crtSeed(seed);
-        const int r = crtRand();
-        crtSeed(seed);
+        programRandom().seed(seed);
+        const int r = programRandom().next();
+        programRandom().seed(seed);
         EXPECT_EQ(sound->GetFreeBuffer(), sound->GetBuffer(static_cast<size_t>(r % 5))) << seed;
     }
     ASSERT_EQ(sound->Play(0, 0, 0, -1, 0), S_OK);

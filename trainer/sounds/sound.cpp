@@ -55,7 +55,7 @@ SoundBuffer* CSound::GetFreeBuffer()
     for (const auto& b : buffers_)
         if (!b->isPlaying())
             return b.get();
-    return buffers_[static_cast<size_t>(crtRand()) % buffers_.size()].get();
+    return buffers_[static_cast<size_t>(programRandom().next()) % buffers_.size()].get();
 }
 
 HRESULT CSound::Play(uint32_t /*priority*/, uint32_t playFlags, long volume, long frequency, long pan)

@@ -1,0 +1,40 @@
+#pragma once
+// The frame's window layout kept in the settings root between runs.
+#include "settings/settings.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QRect>
+
+#include <optional>
+
+struct FrameLayout {
+    bool zoomed = false;
+    std::optional<QRect> windowRect; // the normal (not maximised) geometry
+    bool toolBar = true;
+    bool statusBar = true;
+    int splitterPos = 250;
+    QByteArray barState; // QMainWindow::saveState of the tool bars
+};
+
+// Reads what is there and valid; everything else keeps its default, whatever the file holds.
+FrameLayout loadFrameLayout(const SettingsKey& root);
+void saveFrameLayout(const SettingsKey& root, const FrameLayout& layout);
+
+// The 16-byte RECT (left, top, right, bottom as little-endian int32) of a rectangle, and back;
+// nullopt for another size or an empty rectangle.
+QByteArray encodeRect(const QRect& r);
+std::optional<QRect> decodeRect(const QByteArray& bytes);
+
+// Moves and shrinks `r` onto the screen it overlaps most (the first when none), so that a
+// window saved on a screen that is gone comes back where it can be seen.
+QRect clampToScreens(const QRect& r, const QList<QRect>& screens);
+QRect clampToCurrentScreens(const QRect& r);
+
+class QWidget;
+
+// A window's normal rectangle kept under `valueName` in the settings root (dialogs use
+// "WindowRect" followed by their own name). Restoring moves and sizes the window there, onto a
+// screen that exists, without showing or activating it; false when nothing valid is stored.
+bool RestoreWindowRect(QWidget* window, const QString& valueName);
+void SaveWindowRect(QWidget* window, const QString& valueName);
