@@ -1,5 +1,6 @@
 #include "c_format.h"
 #include "chart_data.h"
+#include "doc_helpers.h"
 
 #include <algorithm>
 #include <cmath>
@@ -18,19 +19,11 @@ TimeWindow timeWindow(float traceSeconds, bool showControlInterval2, int control
 
 int targetKindOf(IEventParams* event)
 {
+    QString name;
     if (!event)
         return 0;
-    QString name;
-    if (FAILED(event->get_ShortName(&name)))
-        return 1;
-    static const std::pair<const char*, int> kinds[] = {
-        {"BTLN", 2},      {"SP1", 4},       {"SP2", 5},       {"SPF", 6},       {"N4TL3", 7},   {"N4TL15", 8},
-        {"MRF-22-10", 9}, {"MRF-32-10", 9}, {"MRF-22-8", 10}, {"MRF-32-8", 10}, {"MRF-22-6", 11}, {"MRF-32-6", 11},
-    };
-    for (const auto& [shortName, kind] : kinds)
-        if (name == QLatin1String(shortName))
-            return kind;
-    return 1;
+    event->get_ShortName(&name);
+    return targetKindOfShortName(name);
 }
 
 QString withCount(const QString& format, int count)
@@ -40,16 +33,6 @@ QString withCount(const QString& format, int count)
     if (at >= 0)
         text.replace(at, 2, QString::number(count));
     return text;
-}
-
-QString elapsedTimeText(double days, bool shortForm)
-{
-    const int64_t total = std::llround(std::max(0.0, days) * 86400.0);
-    const int hours = static_cast<int>(std::min<int64_t>(total / 3600, 99999));
-    const int minutes = static_cast<int>(total / 60 % 60), seconds = static_cast<int>(total % 60);
-    if (hours == 0 && shortForm)
-        return formatC("%02i:%02i", minutes, seconds);
-    return formatC("%02i:%02i:%02i", hours, minutes, seconds);
 }
 
 void addTimeFrame(CChartImpl& chart, const TimeWindow& w, double axisY)

@@ -86,9 +86,6 @@ int targetKindOf(IEventParams* event);
 // A table text with its "%i" replaced by the count.
 QString withCount(const QString& format, int count);
 
-// Elapsed time text: "hh:mm:ss", or "mm:ss" without hours in the short form.
-QString elapsedTimeText(double days, bool shortForm);
-
 // The common frame of the time charts: the stored-trace band and the time labels, placed on the
 // horizontal axis at `axisY`.
 void addTimeFrame(CChartImpl& chart, const TimeWindow& w, double axisY);

@@ -1,14 +1,9 @@
 #pragma once
-// Small readers of the document model that several charts share.
+// Small readers of the document model that several charts share, beside the wrapper's helpers.
+#include "doc_helpers.h"
 #include "kavrodoc.h"
 
 namespace kavro::charts {
-
-inline bool isMissedShot(IShot* shot)
-{
-    VARIANT_BOOL missed = VARIANT_FALSE;
-    return shot && SUCCEEDED(shot->get_Missed(&missed)) && missed == VARIANT_TRUE;
-}
 
 inline int shotSubTarget(IShot* shot)
 {
@@ -25,22 +20,6 @@ inline double rangeSeconds(IRange* r, int32_t i)
     if (r)
         r->Index2Sec(i, &t);
     return t;
-}
-
-inline ComPtr<IShot> shotAt(IShotCollection* shots, int32_t k)
-{
-    ComPtr<IShot> shot;
-    if (shots)
-        shots->get_Item(k, shot.put());
-    return shot;
-}
-
-inline int32_t countOf(IShotCollection* shots)
-{
-    int32_t n = 0;
-    if (shots)
-        shots->get_Count(&n);
-    return n;
 }
 
 } // namespace kavro::charts

@@ -96,7 +96,7 @@ void recalcDistance(CChartImpl& top, CChartImpl& bottom, const ChartContext& ctx
     bottom.ClearSeries(1);
     bottom.ClearSeries(4);
     IShot* shot = ctx.selectedShot.get();
-    if (!shot || isMissedShot(shot))
+    if (!shot || ::isMissed(shot))
         return;
     top.ClearMarkers();
     top.ClearBands();

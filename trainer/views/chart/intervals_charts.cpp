@@ -39,10 +39,10 @@ void addElapsedLabels(CChartImpl& chart, double start, double spanDays, double u
     const int64_t units = std::llround(spanDays / unitDays);
     const int64_t step = std::max<int64_t>(1, units / 5);
     for (int64_t k = 1; k * step < units - step; ++k)
-        chart.AddMarker(start + double(k * step) * unitDays, axisY, elapsedTimeText(double(k * step) * unitDays, true), true);
+        chart.AddMarker(start + double(k * step) * unitDays, axisY, AppendElapsedTime(double(k * step) * unitDays, true), true);
     // Nudged off the ends so that neither counts as a value of the vertical axis.
-    chart.AddMarker(start + 1e-7, axisY, elapsedTimeText(0, true), true);
-    chart.AddMarker(start + spanDays - 1e-7, axisY, elapsedTimeText(spanDays, true), true);
+    chart.AddMarker(start + 1e-7, axisY, AppendElapsedTime(0, true), true);
+    chart.AddMarker(start + spanDays - 1e-7, axisY, AppendElapsedTime(spanDays, true), true);
 }
 
 void addPulse(CChartImpl& chart, const ChartContext& ctx)
@@ -128,19 +128,19 @@ void recalcIntervals(CChartImpl& chart, IntervalsState& state, const ChartContex
     if (!ctx.hasDocument)
         return;
     if (ctx.targetKind != 2) {
-        const int32_t n = countOf(ctx.matchShots.get());
+        const int32_t n = ::countOf(ctx.matchShots.get());
         if (n < 2)
             return;
         double minResult = 9.0;
         for (int32_t k = 1; k <= n; ++k) {
-            ComPtr<IShot> shot = shotAt(ctx.matchShots.get(), k);
+            ComPtr<IShot> shot = ::shotAt(ctx.matchShots.get(), k);
             if (!shot)
                 continue;
             float r = 0;
             DATE t = 0;
             shot->get_Result(&r);
             shot->get_ShotTime(&t);
-            if (!isMissedShot(shot.get()) && r < minResult)
+            if (!::isMissed(shot.get()) && r < minResult)
                 minResult = r;
             chart.AddSeries(k, oneTargetColour(shot.get(), ctx), 25, true);
             chart.AddPoint(k, t, 0);
@@ -238,11 +238,11 @@ ComPtr<IShot> intervalsShotForSeries(const IntervalsState& state, const ChartCon
 {
     if (!ctx.hasDocument || ctx.targetKind == 2)
         return {};
-    const int32_t n = countOf(ctx.matchShots.get());
+    const int32_t n = ::countOf(ctx.matchShots.get());
     if (n < 2 || seriesId < 1 || seriesId > n)
         return {};
     (void)state;
-    return shotAt(ctx.matchShots.get(), seriesId);
+    return ::shotAt(ctx.matchShots.get(), seriesId);
 }
 
 void setupProbabilityCharts(CChartImpl& top, CChartImpl& bottom, const ChartContext& ctx)
@@ -293,10 +293,10 @@ void recalcProbability(CChartImpl& top, CChartImpl& bottom, const ChartContext& 
         int sub;
     };
     std::vector<Breach> breaches;
-    const int32_t n = countOf(ctx.matchShots.get());
+    const int32_t n = ::countOf(ctx.matchShots.get());
     for (int32_t k = 1; k <= n; ++k) {
-        ComPtr<IShot> shot = shotAt(ctx.matchShots.get(), k);
-        if (!shot || isMissedShot(shot.get()))
+        ComPtr<IShot> shot = ::shotAt(ctx.matchShots.get(), k);
+        if (!shot || ::isMissed(shot.get()))
             continue;
         ComPtr<IAimingAttr> attr;
         VARIANT_BOOL real = VARIANT_FALSE;

@@ -23,13 +23,13 @@ void setTimeRange(CChartImpl& chart, const TimeWindow& w)
 void sumScores(IShotCollection* shots, IEventParams* event, int fCoefficient, bool fractionMode, int32_t first,
                int32_t last, std::vector<double>& sum, ChartProgress* progress)
 {
-    const int32_t n = countOf(shots);
+    const int32_t n = ::countOf(shots);
     for (int32_t k = 1; k <= n; ++k) {
         if (progress)
             progress->step();
-        ComPtr<IShot> shot = shotAt(shots, k);
+        ComPtr<IShot> shot = ::shotAt(shots, k);
         ComPtr<IRange> r;
-        if (!shot || isMissedShot(shot.get()) || FAILED(shot->Range(0, 0, r.put())) || !r)
+        if (!shot || ::isMissed(shot.get()) || FAILED(shot->Range(0, 0, r.put())) || !r)
             continue;
         const int sub = shotSubTarget(shot.get());
         double phase = 1;
@@ -75,7 +75,7 @@ void recalcTimeShift(CChartImpl& chart, TimeShiftState& state, const ChartContex
         chart.ClearSeries(id);
         if (ctx.targetKind == 2)
             continue; // the pair of targets has no one score to shift
-        const int32_t count = countOf(collections[p]);
+        const int32_t count = ::countOf(collections[p]);
         state.count[p] = count;
         ComPtr<IRangeCollection> rc;
         int32_t ranges = 0;
@@ -193,7 +193,7 @@ void recalcSpeed(CChartImpl& top, CChartImpl& bottom, SpeedState& state, const C
             ctx.progress->step();
         top.ClearSeries(id);
         state.max[p] = 0;
-        const int32_t count = countOf(collections[p]);
+        const int32_t count = ::countOf(collections[p]);
         state.count[p] = count;
         ComPtr<IRangeCollection> rc;
         int32_t ranges = 0;
@@ -223,7 +223,7 @@ void recalcSpeed(CChartImpl& top, CChartImpl& bottom, SpeedState& state, const C
         IShot* shot = ctx.selectedShot.get();
         ComPtr<IRange> r;
         ComPtr<IAimingTrace> trace;
-        if (shot && !isMissedShot(shot) && SUCCEEDED(shot->Range(float(-w.window), 0.3f, r.put())) && r
+        if (shot && !::isMissed(shot) && SUCCEEDED(shot->Range(float(-w.window), 0.3f, r.put())) && r
             && SUCCEEDED(r->get_Trace(trace.put())) && trace) {
             int32_t base = 0, first = 0, last = -1, rate = 0;
             VARIANT_BOOL valid = VARIANT_FALSE;
