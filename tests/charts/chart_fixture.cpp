@@ -39,6 +39,49 @@ Samples line(int n, int32_t x0, int32_t dx, int32_t y)
     return s;
 }
 
+ComPtr<IAiming> makeAiming(IEventParams* ev, const AimingSpec& spec, std::vector<ComPtr<IShot>>* shots)
+{
+    ComPtr<IAiming> a;
+    EXPECT_EQ(createInstance(kavrodoc::CLSID_Aiming, &a), S_OK);
+    ComPtr<IAimingAttr> attr;
+    a->get_Attr(attr.put());
+    attr->put_SampleRate(spec.rate);
+    attr->put_Event(ev);
+    attr->put_Match(spec.match ? VARIANT_TRUE : VARIANT_FALSE);
+    attr->put_SubTarget(spec.subTarget);
+    attr->put_EnterTime(kMorning + (spec.shotTime - 5) / 86400);
+    ComPtr<IAimingTrace> trace;
+    a->get_Trace(trace.put());
+    trace->put_WrapEnabled(VARIANT_FALSE);
+    int32_t channel = 0;
+    if (!spec.trigger.empty())
+        trace->AddUserData(QStringLiteral("_trigger"), &channel);
+    size_t n = 0;
+    auto add = [&](const Samples& samples) {
+        for (auto [x, y] : samples) {
+            EXPECT_EQ(trace->_Add(x, y), S_OK);
+            if (channel > 0 && n < spec.trigger.size()) {
+                int32_t last = 0;
+                trace->get_Last(&last);
+                trace->put_UserData(channel, last, spec.trigger[n]);
+            }
+            ++n;
+        }
+    };
+    add(spec.before);
+    for (int k = 0; k < spec.shots; ++k) {
+        ComPtr<IShot> shot;
+        EXPECT_EQ(a->AddShot(spec.missed ? VARIANT_TRUE : VARIANT_FALSE, shot.put()), S_OK);
+        shot->put_ShotTime(kMorning + (spec.shotTime + k) / 86400);
+        if (spec.hidden)
+            shot->put_Hidden(VARIANT_TRUE);
+        if (shots)
+            shots->push_back(shot);
+    }
+    add(spec.after);
+    return a;
+}
+
 ComPtr<IKavroDocument> makeDocument(const char* eventShortName, const std::vector<AimingSpec>& specs)
 {
     ComPtr<IKavroDocument> doc;
@@ -47,49 +90,12 @@ ComPtr<IKavroDocument> makeDocument(const char* eventShortName, const std::vecto
     doc->put_Event(ev);
     ComPtr<IAimingCollection> aimings;
     doc->get_Aimings(aimings.put());
-    for (const AimingSpec& spec : specs) {
-        ComPtr<IAiming> a;
-        EXPECT_EQ(createInstance(kavrodoc::CLSID_Aiming, &a), S_OK);
-        ComPtr<IAimingAttr> attr;
-        a->get_Attr(attr.put());
-        attr->put_SampleRate(spec.rate);
-        attr->put_Event(ev);
-        attr->put_Match(spec.match ? VARIANT_TRUE : VARIANT_FALSE);
-        attr->put_SubTarget(spec.subTarget);
-        attr->put_EnterTime(kMorning + (spec.shotTime - 5) / 86400);
-        ComPtr<IAimingTrace> trace;
-        a->get_Trace(trace.put());
-        trace->put_WrapEnabled(VARIANT_FALSE);
-        int32_t channel = 0;
-        if (!spec.trigger.empty())
-            trace->AddUserData(QStringLiteral("_trigger"), &channel);
-        size_t n = 0;
-        auto add = [&](const Samples& samples) {
-            for (auto [x, y] : samples) {
-                EXPECT_EQ(trace->_Add(x, y), S_OK);
-                if (channel > 0 && n < spec.trigger.size()) {
-                    int32_t last = 0;
-                    trace->get_Last(&last);
-                    trace->put_UserData(channel, last, spec.trigger[n]);
-                }
-                ++n;
-            }
-        };
-        add(spec.before);
-        for (int k = 0; k < spec.shots; ++k) {
-            ComPtr<IShot> shot;
-            EXPECT_EQ(a->AddShot(spec.missed ? VARIANT_TRUE : VARIANT_FALSE, shot.put()), S_OK);
-            shot->put_ShotTime(kMorning + (spec.shotTime + k) / 86400);
-            if (spec.hidden)
-                shot->put_Hidden(VARIANT_TRUE);
-        }
-        add(spec.after);
-        EXPECT_EQ(aimings->Add(a.get()), S_OK);
-    }
+    for (const AimingSpec& spec : specs)
+        EXPECT_EQ(aimings->Add(makeAiming(ev, spec).get()), S_OK);
     return doc;
 }
 
-ComPtr<IKavroDocument> realPractice(int shots, unsigned seed)
+std::vector<AimingSpec> realPracticeSpecs(int shots, unsigned seed)
 {
     std::mt19937 rng(seed);
     std::normal_distribution<double> noise(0, 1);
@@ -105,8 +111,8 @@ ComPtr<IKavroDocument> realPractice(int shots, unsigned seed)
         const int before = 500, after = 30;
         for (int i = 0; i < before + after; ++i) {
             const double pull = i < 200 ? 0.02 : 0.05;
-            vx = 0.8 * vx + pull * (aimX - x) + noise(rng) * 0.15;
-            vy = 0.8 * vy + pull * (aimY - y) + noise(rng) * 0.15;
+            vx = 0.8 * vx + pull * (aimX - x) + noise(rng) * 0.04;
+            vy = 0.8 * vy + pull * (aimY - y) + noise(rng) * 0.04;
             if (i >= before)
                 vy += 0.4; // the recoil
             x += vx;
@@ -117,7 +123,12 @@ ComPtr<IKavroDocument> realPractice(int shots, unsigned seed)
         s.shotTime = 40.0 * k + noise(rng) * 8;
         specs.push_back(std::move(s));
     }
-    return makeDocument("AR10", specs);
+    return specs;
+}
+
+ComPtr<IKavroDocument> realPractice(int shots, unsigned seed)
+{
+    return makeDocument("AR10", realPracticeSpecs(shots, seed));
 }
 
 ChartContext contextOf(IKavroDocument* doc, bool showHidden, IShot* selected)

@@ -31,11 +31,14 @@ struct AimingSpec {
 
 constexpr DATE kMorning = 45123.375;
 
+// An aiming of the spec, not yet in a document; its shots are appended to `shots`.
+ComPtr<IAiming> makeAiming(IEventParams* event, const AimingSpec& spec, std::vector<ComPtr<IShot>>* shots = nullptr);
 ComPtr<IKavroDocument> makeDocument(const char* eventShortName, const std::vector<AimingSpec>& aimings);
 
 // A practice of `shots` match shots and two sighting shots with wandering, settling traces, a
 // trigger channel and shot times about 40 s apart.
 ComPtr<IKavroDocument> realPractice(int shots, unsigned seed = 7);
+std::vector<AimingSpec> realPracticeSpecs(int shots, unsigned seed = 7);
 
 // What CKavroDoc hands the views for this document.
 kavro::charts::ChartContext contextOf(IKavroDocument* doc, bool showHidden = false, IShot* selected = nullptr);

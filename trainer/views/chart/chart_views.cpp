@@ -370,6 +370,7 @@ CSpeedView::CSpeedView(CKavroDoc& doc, QWidget* parent) : CChartViewBase(doc, pa
     m_bottom = new CChartWindow(m_splitter);
     layout->addWidget(m_splitter);
     addControlInterval2Box(m_top);
+    m_top->onResized = [this] { layoutBoxes(); };
     setupSpeedCharts(m_top->chart(), m_bottom->chart(), context());
     request(kEverything);
 }
@@ -510,6 +511,7 @@ CProbabilityView::CProbabilityView(CKavroDoc& doc, QWidget* parent) : CChartView
     m_bottom = new CChartWindow(m_splitter);
     layout->addWidget(m_splitter);
     m_fraction = new QCheckBox(QStringLiteral("Fraction mode"), m_top);
+    m_top->onResized = [this] { layoutBoxes(); };
     connect(m_fraction, &QCheckBox::clicked, this, [this] { request(kDocument); });
     setupProbabilityCharts(m_top->chart(), m_bottom->chart(), context());
     request(kDocument);

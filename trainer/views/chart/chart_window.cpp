@@ -40,6 +40,13 @@ void CChartWindow::paintEvent(QPaintEvent*)
     m_chart.Draw(screenRequest(&painter));
 }
 
+void CChartWindow::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    if (onResized)
+        onResized();
+}
+
 CAdvancedChartWindow::CAdvancedChartWindow(QWidget* parent) : CChartWindow(parent)
 {
     setMouseTracking(true);

@@ -18,9 +18,12 @@ public:
     void OnCreate();
     // The request a paint of the window makes.
     ChartDrawRequest screenRequest(QPainter* painter) const;
+    // Called after every resize (the views place their boxes on the chart).
+    std::function<void()> onResized;
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     CChartImpl m_chart;
