@@ -46,6 +46,23 @@ void addTimeFrame(CChartImpl& chart, const TimeWindow& w, double axisY)
     }
 }
 
+WindowRanges windowRanges(IShotCollection* shots, const TimeWindow& w)
+{
+    WindowRanges out;
+    out.shotCount = countOf(shots);
+    ComPtr<IRangeCollection> rc;
+    int32_t count = 0;
+    if (out.shotCount > 0 && SUCCEEDED(shots->Range(float(-w.window), 0.3f, rc.put())) && rc)
+        rc->get_Count(&count);
+    if (count < 1)
+        return out;
+    rc->get_Item(1, out.first.put());
+    rc->get_RequestedFirst(&out.requestedFirst);
+    rc->get_RequestedLast(&out.requestedLast);
+    out.ranges = rc;
+    return out;
+}
+
 double roundUpToRing(ITargetParams* target, double value)
 {
     if (!target)

@@ -90,6 +90,16 @@ QString withCount(const QString& format, int count);
 // horizontal axis at `axisY`.
 void addTimeFrame(CChartImpl& chart, const TimeWindow& w, double axisY);
 
+// The same window around every shot of a collection (IShotCollection Range): the ranges, the
+// first of them (for its seconds), and the requested index span common to all.
+struct WindowRanges {
+    int32_t shotCount = 0;
+    ComPtr<IRangeCollection> ranges; // null when no shot gave a range
+    ComPtr<IRange> first;
+    int32_t requestedFirst = 0, requestedLast = -1;
+};
+WindowRanges windowRanges(IShotCollection* shots, const TimeWindow& w);
+
 // The first of the rings 8 down to 1 whose half diameter reaches `value`, else `value`.
 double roundUpToRing(ITargetParams* target, double value);
 

@@ -153,6 +153,13 @@ void CChartViewBase::RefreshIfNeeded()
     repaintCharts();
 }
 
+void CChartViewBase::fillWith(QWidget* child)
+{
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(child);
+}
+
 void CChartViewBase::repaintCharts()
 {
     for (CChartWindow* w : chartWindows())
@@ -204,19 +211,32 @@ void CChartViewBase::showEvent(QShowEvent* event)
 void CChartViewBase::resizeEvent(QResizeEvent* event)
 {
     QWidget::resizeEvent(event);
+    if (m_barSplitter)
+        placeBar(m_barSplitter, m_barNumerator, m_barDenominator);
     layoutBoxes();
+}
+
+void CChartViewBase::layoutBoxes()
+{
+    placeTopRight(m_controlInterval2);
+}
+
+void CChartViewBase::keepBarAt(QSplitter* splitter, int numerator, int denominator)
+{
+    m_barSplitter = splitter;
+    m_barNumerator = numerator;
+    m_barDenominator = denominator;
 }
 
 // ----- distance
 
 CDistanceView::CDistanceView(CKavroDoc& doc, QWidget* parent) : CChartViewBase(doc, parent)
 {
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
     m_splitter = newSplitter(this);
     m_top = new CChartWindow(m_splitter);
     m_bottom = new CChartWindow(m_splitter);
-    layout->addWidget(m_splitter);
+    fillWith(m_splitter);
+    keepBarAt(m_splitter, 3, 5);
     addControlInterval2Box(this);
     reloadTexts();
     request(kEverything);
@@ -247,25 +267,12 @@ void CDistanceView::reloadTexts()
     request(kEverything);
 }
 
-void CDistanceView::resizeEvent(QResizeEvent* event)
-{
-    CChartViewBase::resizeEvent(event);
-    placeBar(m_splitter, 3, 5);
-}
-
-void CDistanceView::layoutBoxes()
-{
-    placeTopRight(m_controlInterval2);
-}
-
 // ----- coordination
 
 CCoordinationView::CCoordinationView(CKavroDoc& doc, QWidget* parent) : CChartViewBase(doc, parent)
 {
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
     m_chart = new CChartWindow(this);
-    layout->addWidget(m_chart);
+    fillWith(m_chart);
     addControlInterval2Box(this);
     setupCoordinationChart(m_chart->chart(), context());
     request(kEverything);
@@ -302,19 +309,12 @@ void CCoordinationView::reloadTexts()
     c.SetSeriesName(4, m_state.count[1] ? withCount(ctx.str(kTextModel), m_state.count[1]) : QString());
 }
 
-void CCoordinationView::layoutBoxes()
-{
-    placeTopRight(m_controlInterval2);
-}
-
 // ----- time shift
 
 CTimeShiftView::CTimeShiftView(CKavroDoc& doc, QWidget* parent) : CChartViewBase(doc, parent)
 {
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
     m_chart = new CChartWindow(this);
-    layout->addWidget(m_chart);
+    fillWith(m_chart);
     addControlInterval2Box(this);
     m_fraction = new QCheckBox(QStringLiteral("Fraction mode"), this);
     connect(m_fraction, &QCheckBox::clicked, this, [this] { request(kDocument | kModel); });
@@ -363,12 +363,11 @@ void CTimeShiftView::layoutBoxes()
 
 CSpeedView::CSpeedView(CKavroDoc& doc, QWidget* parent) : CChartViewBase(doc, parent)
 {
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
     m_splitter = newSplitter(this);
     m_top = new CChartWindow(m_splitter);
     m_bottom = new CChartWindow(m_splitter);
-    layout->addWidget(m_splitter);
+    fillWith(m_splitter);
+    keepBarAt(m_splitter, 1, 2);
     addControlInterval2Box(m_top);
     m_top->onResized = [this] { layoutBoxes(); };
     setupSpeedCharts(m_top->chart(), m_bottom->chart(), context());
@@ -411,23 +410,10 @@ void CSpeedView::reloadTexts()
     m_bottom->chart().SetSeriesName(1, ctx.str(kTextCurrentShot));
 }
 
-void CSpeedView::resizeEvent(QResizeEvent* event)
-{
-    CChartViewBase::resizeEvent(event);
-    placeBar(m_splitter, 1, 2);
-}
-
-void CSpeedView::layoutBoxes()
-{
-    placeTopRight(m_controlInterval2);
-}
-
 // ----- time intervals
 
 CTimeIntervalsView::CTimeIntervalsView(CKavroDoc& doc, QWidget* parent) : CChartViewBase(doc, parent)
 {
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
     m_splitter = newSplitter(this);
     m_chart = new CAdvancedChartWindow(m_splitter);
     m_chart->onSeriesClicked = [this](int id) { OnSeriesClicked(id); };
@@ -437,7 +423,7 @@ CTimeIntervalsView::CTimeIntervalsView(CKavroDoc& doc, QWidget* parent) : CChart
     m_paneTitle = new QLabel(m_pane);
     paneLayout->addWidget(m_paneTitle);
     paneLayout->addStretch(1);
-    layout->addWidget(m_splitter);
+    fillWith(m_splitter);
     setupIntervalsChart(m_chart->chart(), context());
     reloadTexts();
     request(kDocument);
@@ -504,12 +490,11 @@ void CTimeIntervalsView::resizeEvent(QResizeEvent* event)
 
 CProbabilityView::CProbabilityView(CKavroDoc& doc, QWidget* parent) : CChartViewBase(doc, parent)
 {
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
     m_splitter = newSplitter(this);
     m_top = new CChartWindow(m_splitter);
     m_bottom = new CChartWindow(m_splitter);
-    layout->addWidget(m_splitter);
+    fillWith(m_splitter);
+    keepBarAt(m_splitter, 3, 5);
     m_fraction = new QCheckBox(QStringLiteral("Fraction mode"), m_top);
     m_top->onResized = [this] { layoutBoxes(); };
     connect(m_fraction, &QCheckBox::clicked, this, [this] { request(kDocument); });
@@ -541,12 +526,6 @@ void CProbabilityView::reloadTexts()
     m_top->chart().xCaption = m_bottom->chart().xCaption = ctx.str(kTextBulletDispersion);
     m_top->chart().yCaption = ctx.str(kTextProbability);
     m_bottom->chart().yCaption = ctx.str(kTextResult);
-}
-
-void CProbabilityView::resizeEvent(QResizeEvent* event)
-{
-    CChartViewBase::resizeEvent(event);
-    placeBar(m_splitter, 3, 5);
 }
 
 void CProbabilityView::layoutBoxes()

@@ -49,6 +49,8 @@ protected:
     virtual void reloadTexts() = 0;
 
     void request(unsigned flags);
+    // Makes `child` fill the view.
+    void fillWith(QWidget* child);
     void repaintCharts();
     // The shared box, placed in the top-right corner of `host`.
     QCheckBox* addControlInterval2Box(QWidget* host);
@@ -58,13 +60,18 @@ protected:
 
     void showEvent(QShowEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
-    virtual void layoutBoxes() {}
+    // Places the boxes; by default the "Control interval 2" box at the view's top right.
+    virtual void layoutBoxes();
+    // On every resize the splitter's bar goes to numerator/denominator of its free height.
+    void keepBarAt(QSplitter* splitter, int numerator, int denominator);
 
     QCheckBox* m_controlInterval2 = nullptr;
 
 private:
     CKavroDoc& m_doc;
     unsigned m_pending = 0;
+    QSplitter* m_barSplitter = nullptr;
+    int m_barNumerator = 1, m_barDenominator = 2;
 };
 
 class CDistanceView final : public CChartViewBase {
@@ -76,8 +83,6 @@ protected:
     unsigned flagsForHint(int hint, void* p1) override;
     void recalculate(unsigned flags) override;
     void reloadTexts() override;
-    void resizeEvent(QResizeEvent* event) override;
-    void layoutBoxes() override;
 
 private:
     QSplitter* m_splitter;
@@ -95,7 +100,6 @@ protected:
     unsigned flagsForHint(int hint, void* p1) override;
     void recalculate(unsigned flags) override;
     void reloadTexts() override;
-    void layoutBoxes() override;
 
 private:
     CChartWindow* m_chart;
@@ -129,8 +133,6 @@ protected:
     unsigned flagsForHint(int hint, void* p1) override;
     void recalculate(unsigned flags) override;
     void reloadTexts() override;
-    void resizeEvent(QResizeEvent* event) override;
-    void layoutBoxes() override;
 
 private:
     QSplitter* m_splitter;
@@ -173,7 +175,6 @@ protected:
     unsigned flagsForHint(int hint, void* p1) override;
     void recalculate(unsigned flags) override;
     void reloadTexts() override;
-    void resizeEvent(QResizeEvent* event) override;
     void layoutBoxes() override;
 
 private:

@@ -219,20 +219,13 @@ void recalcCoordination(CChartImpl& chart, CoordinationState& state, const Chart
         state.max[p] = 0;
         for (int id = base; id < base + 3; ++id)
             chart.ClearSeries(id);
-        int32_t count = 0;
-        if (collections[p])
-            collections[p]->get_Count(&count);
+        const WindowRanges wr = windowRanges(collections[p], w);
+        const int32_t count = wr.shotCount;
         state.count[p] = count;
-        ComPtr<IRangeCollection> rc;
-        int32_t ranges = 0;
-        if (count > 0 && SUCCEEDED(collections[p]->Range(float(-w.window), 0.3f, rc.put())) && rc)
-            rc->get_Count(&ranges);
-        if (ranges > 0) {
-            ComPtr<IRange> r1;
-            rc->get_Item(1, r1.put());
-            int32_t first = 0, last = 0;
-            rc->get_RequestedFirst(&first);
-            rc->get_RequestedLast(&last);
+        if (wr.ranges) {
+            IRangeCollection* rc = wr.ranges.get();
+            IRange* r1 = wr.first.get();
+            const int32_t first = wr.requestedFirst, last = wr.requestedLast;
             bool dropped = false;
             for (int32_t i = 0; i >= first; --i) {
                 float v = 0;
@@ -241,14 +234,14 @@ void recalcCoordination(CChartImpl& chart, CoordinationState& state, const Chart
                     dropped = true;
                 if (v == 0)
                     continue;
-                chart.AddPoint(dropped ? base + 1 : base, rangeSeconds(r1.get(), i), std::fabs(v));
+                chart.AddPoint(dropped ? base + 1 : base, rangeSeconds(r1, i), std::fabs(v));
                 state.max[p] = std::max(state.max[p], double(std::fabs(v)));
             }
             for (int32_t i = 0; i <= last; ++i) {
                 float v = 0;
                 rc->get_CoordinationPoint(i, &v);
                 if (v != 0)
-                    chart.AddPoint(base + 2, rangeSeconds(r1.get(), i), std::fabs(v));
+                    chart.AddPoint(base + 2, rangeSeconds(r1, i), std::fabs(v));
             }
         }
         chart.SetSeriesName(base, p == 0 || count ? withCount(ctx.str(p == 0 ? kTextCoordination : kTextModel), count)

@@ -3,6 +3,7 @@
 #include "c_format.h"
 #include "chart_data.h"
 #include "chart_doc.h"
+#include "com/numeric.h"
 #include "com/oledate.h"
 
 #include <algorithm>
@@ -36,7 +37,7 @@ COLORREF oneTargetColour(IShot* shot, const ChartContext& ctx)
 void addElapsedLabels(CChartImpl& chart, double start, double spanDays, double unitSeconds, double axisY)
 {
     const double unitDays = unitSeconds / 86400.0;
-    const int64_t units = std::llround(spanDays / unitDays);
+    const int64_t units = roundSaturated(static_cast<float>(spanDays / unitDays));
     const int64_t step = std::max<int64_t>(1, units / 5);
     for (int64_t k = 1; k * step < units - step; ++k)
         chart.AddMarker(start + double(k * step) * unitDays, axisY, AppendElapsedTime(double(k * step) * unitDays, true), true);

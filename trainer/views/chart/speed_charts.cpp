@@ -75,25 +75,18 @@ void recalcTimeShift(CChartImpl& chart, TimeShiftState& state, const ChartContex
         chart.ClearSeries(id);
         if (ctx.targetKind == 2)
             continue; // the pair of targets has no one score to shift
-        const int32_t count = ::countOf(collections[p]);
+        const WindowRanges wr = windowRanges(collections[p], w);
+        const int32_t count = wr.shotCount;
         state.count[p] = count;
-        ComPtr<IRangeCollection> rc;
-        int32_t ranges = 0;
-        if (count > 0 && SUCCEEDED(collections[p]->Range(float(-w.window), 0.3f, rc.put())) && rc)
-            rc->get_Count(&ranges);
-        if (ranges > 0) {
-            ComPtr<IRange> r1;
-            rc->get_Item(1, r1.put());
-            int32_t first = 0, last = -1;
-            rc->get_RequestedFirst(&first);
-            rc->get_RequestedLast(&last);
+        if (wr.ranges) {
+            const int32_t first = wr.requestedFirst, last = wr.requestedLast;
             if (ctx.progress)
                 ctx.progress->begin(kTextCalcTimeShift, count);
             std::vector<double> sum(size_t(std::max(0, last - first + 1)), 0.0);
             sumScores(collections[p], ctx.event.get(), ctx.fCoefficient, fractionMode, first, last, sum, ctx.progress);
             for (int32_t j = last; j >= first; --j) {
                 const double v = sum[size_t(j - first)];
-                chart.AddPoint(id, rangeSeconds(r1.get(), j), v);
+                chart.AddPoint(id, rangeSeconds(wr.first.get(), j), v);
                 if (j < 1) {
                     state.max[p] = std::max(state.max[p], v);
                     state.min[p] = std::min(state.min[p], v);
@@ -193,22 +186,15 @@ void recalcSpeed(CChartImpl& top, CChartImpl& bottom, SpeedState& state, const C
             ctx.progress->step();
         top.ClearSeries(id);
         state.max[p] = 0;
-        const int32_t count = ::countOf(collections[p]);
+        const WindowRanges wr = windowRanges(collections[p], w);
+        const int32_t count = wr.shotCount;
         state.count[p] = count;
-        ComPtr<IRangeCollection> rc;
-        int32_t ranges = 0;
-        if (count > 0 && SUCCEEDED(collections[p]->Range(float(-w.window), 0.3f, rc.put())) && rc)
-            rc->get_Count(&ranges);
-        if (ranges > 0) {
-            ComPtr<IRange> r1;
-            rc->get_Item(1, r1.put());
-            int32_t first = 0, last = -1;
-            rc->get_RequestedFirst(&first);
-            rc->get_RequestedLast(&last);
+        if (wr.ranges) {
+            const int32_t first = wr.requestedFirst, last = wr.requestedLast;
             for (int32_t j = last; j >= first; --j) {
                 float v = 0;
-                rc->get_SpeedPoint(j, &v);
-                top.AddPoint(id, rangeSeconds(r1.get(), j), v);
+                wr.ranges->get_SpeedPoint(j, &v);
+                top.AddPoint(id, rangeSeconds(wr.first.get(), j), v);
                 if (j < 1)
                     state.max[p] = std::max(state.max[p], double(v));
             }
