@@ -1,6 +1,6 @@
 #include "app_options.h"
 #include "app_registry.h"
-#include "core_fixture.h"
+#include "settings_fixture.h"
 
 #include "com/olecolor.h"
 
@@ -33,7 +33,7 @@ QByteArray u32Bytes(uint32_t v)
     return QByteArray(reinterpret_cast<const char*>(&v), 4); // little-endian host
 }
 
-using TempOptionsTest = TempSettingsTest;
+using TempOptionsTest = SettingsTest;
 
 TEST_F(TempOptionsTest, DefaultsAreWrittenInRecordOrderByteForByte)
 {

@@ -1,7 +1,7 @@
 #include "kavro_doc.h"
 
 #include "doc_helpers.h"
-#include "message_box.h"
+#include "frame_message.h"
 #include "practice_builder.h"
 
 #include <QDir>

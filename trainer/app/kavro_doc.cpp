@@ -2,14 +2,14 @@
 
 #include "doc_helpers.h"
 #include "main_frame_base.h"
-#include "message_box.h"
+#include "frame_message.h"
 #include "random_offset.h"
 #include "shot_navigation.h"
 #include "ui_text.h"
 
 #include "com/classregistry.h"
 #include "com/connection.h"
-#include "settings/settings.h"
+#include "app_registry.h"
 
 #include <QDir>
 #include <QGuiApplication>
@@ -23,12 +23,9 @@ const QString kControlInterval2 = QStringLiteral("ControlInterval2");
 const QString kPosition = QStringLiteral("_position");
 const QString kComments = QStringLiteral("_comments");
 
-// TODO(ground): the settings-root routines of the trainer core.
 SettingsKey settingsRoot()
 {
-    SettingsKey k;
-    SettingsKey::create(SettingsRoot::CurrentUser, QStringLiteral("software\\Kavro\\Kavro Professional"), &k);
-    return k;
+    return kavro::OpenAppRegistryKey();
 }
 
 int storedControlInterval2()
@@ -553,6 +550,7 @@ bool CKavroDoc::OpenModel(const QString& path)
     WaitCursor wait;
     const bool hadModel = m_modelDocument != nullptr;
     m_modelDocument = nullptr;
+    m_lastReadError.clear();
     ComPtr<IKavroDocument> model;
     bool keep = HasDocument() && SUCCEEDED(createInstance(kavrodoc::CLSID_KavroDocument, &model)) && model;
     if (keep) {
@@ -603,7 +601,7 @@ bool CKavroDoc::SaveModified()
         return true;
     QWidget* owner = CMainFrameBase::current() ? CMainFrameBase::current()->GetWindow() : nullptr;
     const int answer = ShowMessageBox(32817, QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel,
-                                      QMessageBox::Warning, 128, owner);
+                                      QMessageBox::Warning, owner);
     if (answer == QMessageBox::Cancel)
         return false;
     if (answer == QMessageBox::Yes)
@@ -869,6 +867,19 @@ void CKavroDoc::ClearAllShots()
         m_document->ClearShots();
     ReleaseCache();
     m_includeSightings = 0;
+    m_modified = 1;
+    UpdateAllViews(nullptr, KavroHint::Everything);
+}
+
+void CKavroDoc::ClearSightingShots()
+{
+    if (!m_document)
+        return;
+    VARIANT_BOOL match = VARIANT_TRUE;
+    if (ComPtr<IAimingAttr> a = attrOf(m_selectedShot.get()); a && SUCCEEDED(a->get_Match(&match)) && match != VARIANT_TRUE)
+        m_selectedShot = nullptr;
+    m_document->ClearSightingShots();
+    ReleaseCache();
     m_modified = 1;
     UpdateAllViews(nullptr, KavroHint::Everything);
 }

@@ -93,6 +93,8 @@ public:
     bool SetShowHidden(bool show);
     void SetShotHidden(IShot* shot, bool hide);
     void ClearAllShots();
+    // Deletes the sighting shots; a selected sighting shot is deselected.
+    void ClearSightingShots();
     void SetPulse(int pulse);
     void AppendPulseSample(DATE time, int pulse);
     bool ReadPulseSample(int i, DATE* time, int* pulse);

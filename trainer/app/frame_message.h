@@ -1,6 +1,6 @@
 #pragma once
-// The program's message boxes: application-modal, captioned with the program title, laid out
-// right to left when the interface language is. Tests answer them through a hook instead.
+// The frame's and the document's questions and messages, by text or string id, through the
+// program's message box; tests answer them through a hook instead.
 #include <QMessageBox>
 #include <QString>
 
@@ -10,7 +10,7 @@
 int ShowMessageBox(const QString& text, QMessageBox::StandardButtons buttons, QMessageBox::Icon icon,
                    const QString& caption = QString(), QWidget* owner = nullptr);
 int ShowMessageBox(int textId, QMessageBox::StandardButtons buttons, QMessageBox::Icon icon,
-                   int captionId = 128, QWidget* owner = nullptr);
+                   QWidget* owner = nullptr);
 
 // While set, every message box is answered by the hook (which sees the text and the icon).
 using MessageBoxHook = std::function<int(const QString& text, QMessageBox::Icon icon)>;

@@ -1,8 +1,9 @@
-#include "message_box.h"
+#include "frame_message.h"
 
+#include "message_box.h"
 #include "ui_text.h"
 
-#include <QApplication>
+#include <QGuiApplication>
 
 namespace {
 MessageBoxHook& hook()
@@ -22,14 +23,16 @@ int ShowMessageBox(const QString& text, QMessageBox::StandardButtons buttons, QM
 {
     if (hook())
         return hook()(text, icon);
-    QMessageBox box(icon, caption.isEmpty() ? uiText(128) : caption, text, buttons, owner);
+    if (caption.isEmpty())
+        return kavro::KavroMessageBox(owner, text, icon, buttons);
+    QMessageBox box(icon, caption, text, buttons, owner);
     box.setWindowModality(Qt::ApplicationModal);
-    box.setLayoutDirection(QApplication::layoutDirection());
+    box.setLayoutDirection(QGuiApplication::layoutDirection());
     return box.exec();
 }
 
 int ShowMessageBox(int textId, QMessageBox::StandardButtons buttons, QMessageBox::Icon icon,
-                   int captionId, QWidget* owner)
+                   QWidget* owner)
 {
-    return ShowMessageBox(uiText(textId), buttons, icon, uiText(captionId), owner);
+    return ShowMessageBox(uiText(textId), buttons, icon, QString(), owner);
 }

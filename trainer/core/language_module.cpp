@@ -1,0 +1,167 @@
+#include "language_module.h"
+
+#include "app_registry.h"
+#include "message_box.h"
+#include "res_strings.h"
+#include "string_module.h"
+
+#include <QApplication>
+#include <QWidget>
+
+#include "storage/file/atomic_file.h"
+
+namespace kavro {
+
+namespace {
+
+const QString kLocaleValue = QStringLiteral("Locale");
+// A string table is a few hundred kilobytes at most; a larger file is not one of ours.
+constexpr int64_t kMaxTableBytes = 16 * 1024 * 1024;
+
+} // namespace
+
+LanguageModule& LanguageModule::instance()
+{
+    static LanguageModule module;
+    return module;
+}
+
+LanguageModule::LanguageModule()
+    : m_languageFolder(GetProgramDirectory() + QStringLiteral("lang/")),
+      m_helpRoot(GetProgramDirectory() + QStringLiteral("help/"))
+{
+}
+
+bool LanguageModule::loadTableFor(const InterfaceLanguage& language,
+                                  std::shared_ptr<const StringTable>* out) const
+{
+    if (!language.suffix) {
+        out->reset(); // the built-in English
+        return true;
+    }
+    QByteArray bytes;
+    QString folder = m_languageFolder;
+    if (!folder.isEmpty() && !folder.endsWith(QLatin1Char('/')))
+        folder += QLatin1Char('/');
+    if (FAILED(readWholeFile(folder + stringTableFileName(language), &bytes, kMaxTableBytes)))
+        return false;
+    auto table = std::make_shared<StringTable>();
+    // A damaged table would show a mixture of languages; treat it as not installed properly.
+    if (!parseStringTable(bytes, table.get()))
+        return false;
+    *out = std::move(table);
+    return true;
+}
+
+void LanguageModule::applyLocale(int langId) const
+{
+    const InterfaceLanguage* language = findInterfaceLanguage(langId);
+    if (!language)
+        language = findInterfaceLanguage(kEnglishLangId);
+    // Only the user-facing locale: the numeric C locale of the process stays as it is, so number
+    // text in files and settings is read and written the same way in every language.
+    QLocale::setDefault(QLocale(language->language, language->territory));
+}
+
+Qt::LayoutDirection LanguageModule::layoutDirection() const
+{
+    return m_rightToLeft ? Qt::RightToLeft : Qt::LeftToRight;
+}
+
+void LanguageModule::applyDirection() const
+{
+    if (!qobject_cast<QApplication*>(QCoreApplication::instance()))
+        return;
+    QApplication::setLayoutDirection(layoutDirection());
+    for (QWidget* window : QApplication::topLevelWidgets())
+        ApplyRtlLayout(window, true);
+}
+
+void LanguageModule::LoadLanguageResources(const SettingsKey& root)
+{
+    uint32_t stored = 0;
+    int langId = root.isValid() && SUCCEEDED(root.readDword(kLocaleValue, &stored))
+                     ? static_cast<int>(stored & 0xFFFF)
+                     : langIdOfLocale(QLocale::system());
+    m_langId = langId;
+    m_help = QStringLiteral("en");
+    const bool wasRightToLeft = m_rightToLeft;
+    m_rightToLeft = false;
+    exchangeStringTable(nullptr);
+
+    const InterfaceLanguage* language = findInterfaceLanguage(langId);
+    if (language && !language->suffix) {
+        // English in any of its variants: the built-in texts and the user's own locale.
+        if (wasRightToLeft)
+            applyDirection();
+        return;
+    }
+    std::shared_ptr<const StringTable> table;
+    if (language && loadTableFor(*language, &table)) {
+        exchangeStringTable(std::move(table));
+        m_help = QString::fromLatin1(language->help);
+        m_rightToLeft = language->rightToLeft;
+    } else {
+        m_langId = kEnglishLangId;
+    }
+    applyLocale(m_langId);
+    if (wasRightToLeft != m_rightToLeft)
+        applyDirection();
+}
+
+void LanguageModule::SaveLocale(const SettingsKey& root)
+{
+    if (root.isValid())
+        root.writeDword(kLocaleValue, static_cast<uint32_t>(m_langId));
+    exchangeStringTable(nullptr);
+}
+
+LanguageModule::SwitchResult LanguageModule::switchTo(int langId)
+{
+    if (langId == m_langId)
+        return SwitchResult::Unchanged;
+    const InterfaceLanguage* language = findInterfaceLanguage(langId);
+    std::shared_ptr<const StringTable> table;
+    if (!language || !loadTableFor(*language, &table))
+        return SwitchResult::Failed;
+
+    const bool directionChanged = m_rightToLeft != language->rightToLeft;
+    exchangeStringTable(std::move(table));
+    m_langId = langId;
+    m_help = QString::fromLatin1(language->help);
+    m_rightToLeft = language->rightToLeft;
+    applyLocale(langId);
+    if (directionChanged)
+        applyDirection();
+    emit languageChanged(directionChanged);
+    return SwitchResult::Switched;
+}
+
+QString LanguageModule::helpFolder() const
+{
+    QString root = m_helpRoot;
+    if (!root.isEmpty() && !root.endsWith(QLatin1Char('/')))
+        root += QLatin1Char('/');
+    return root + m_help + QLatin1Char('/');
+}
+
+bool SwitchLanguage(uint32_t command, QWidget* parent)
+{
+    const InterfaceLanguage* language = findLanguageCommand(command);
+    auto& module = LanguageModule::instance();
+    if (language && module.switchTo(language->langId) != LanguageModule::SwitchResult::Failed)
+        return true;
+    KavroMessageBox(parent, LoadResString(IDS_LANGUAGE_SWITCH_FAILED), QMessageBox::Critical);
+    return false;
+}
+
+void ApplyRtlLayout(QWidget* window, bool repaint)
+{
+    if (!window)
+        return;
+    window->setLayoutDirection(LanguageModule::instance().layoutDirection());
+    if (repaint)
+        window->update();
+}
+
+} // namespace kavro
