@@ -4,12 +4,18 @@
 #include "chart_fixture.h"
 #include "chart_views.h"
 #include "doc_helpers.h"
+#include "command_ids.h"
+#include "command_line.h"
 #include "kavro_doc.h"
+#include "main_frame.h"
+#include "run_main_frame.h"
 #include "view_registry.h"
 
 #include <QCheckBox>
 #include <QDir>
+#include <QAction>
 #include <QMouseEvent>
+#include <QTemporaryDir>
 #include <QApplication>
 #include <gtest/gtest.h>
 
@@ -200,4 +206,46 @@ TEST(ChartViews, ScreenshotsOfARealPractice)
         const QString file = dir + QStringLiteral("/chart_%1.png").arg(QLatin1String(name));
         EXPECT_TRUE(view->grab().save(file)) << file.toStdString();
     }
+}
+
+TEST(ChartViews, TheFrameShowsThemOnF6ToF11)
+{
+    kavro::theAppOptions() = kavro::AppOptions();
+    kavro::theAppOptions().AdvancedMode = true; // the analysis views belong to the expert mode
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("practice.kavro"));
+    {
+        CKavroDoc source;
+        start(source);
+        shoot(source, realPracticeSpecs(10));
+        source.document()->put_FileName(path);
+        ASSERT_TRUE(source.Save());
+    }
+    int code = 0;
+    auto frame = CreateMainFrame(ParseCommandLine({path}), &code);
+    ASSERT_TRUE(frame);
+    frame->resize(1200, 800);
+    frame->show();
+    QApplication::processEvents();
+    const int commands[] = {Cmd::ViewDistance, Cmd::ViewCoordination, Cmd::ViewShift,
+                            Cmd::ViewSpeed,    Cmd::ViewIntervals,    Cmd::ViewProbability};
+    for (int i = 0; i < 6; ++i) {
+        ASSERT_NE(frame->action(commands[i]), nullptr);
+        EXPECT_EQ(frame->action(commands[i])->shortcut(), QKeySequence(Qt::Key_F6 + i));
+        frame->ShowView(commands[i]);
+        EXPECT_EQ(frame->visibleViewCommand(), commands[i]);
+        CChartViewBase* shownView = nullptr;
+        for (QWidget* w : frame->findChildren<QWidget*>()) {
+            auto* v = dynamic_cast<CChartViewBase*>(w); // the views carry no meta-object of their own
+            if (v && v->isVisible())
+                shownView = v;
+        }
+        ASSERT_NE(shownView, nullptr) << commands[i];
+        size_t drawn = 0;
+        for (CChartWindow* w : shownView->chartWindows())
+            for (const ChartSeries& series : w->chart().series())
+                drawn += series.points.size() >= 2;
+        EXPECT_GT(drawn, 0u) << commands[i];
+    }
+    kavro::theAppOptions() = kavro::AppOptions();
 }
