@@ -503,3 +503,29 @@ TEST(AllCharts, LabelsAreWrittenInTheCLocale)
     std::setlocale(LC_NUMERIC, saved.c_str());
     EXPECT_EQ(labelsOf(c, CChartImpl::MarkerKind::HorizontalAxis).first(), QStringLiteral("0.3"));
 }
+
+TEST(AllCharts, TheModelPracticeIsDrawnBesideOnScreenOnly)
+{
+    auto doc = makeDocument("AR10", handPractice());
+    auto specs = handPractice();
+    specs.push_back(specs[0]);
+    specs.back().shotTime = 120;
+    auto model = makeDocument("AR10", specs);
+    ChartContext ctx = contextOf(doc.get());
+    ctx.modelShots = contextOf(model.get()).matchShots;
+    CChartImpl c;
+    CoordinationState cs;
+    setupCoordinationChart(c, ctx);
+    recalcCoordination(c, cs, ctx, true, true, true);
+    EXPECT_EQ(cs.count[1], 3);
+    EXPECT_EQ(c.FindSeries(4)->name, QStringLiteral("Model: 3 match shots"));
+    EXPECT_FALSE(c.FindSeries(4)->printable);
+    EXPECT_NEAR(valueAt(pointsOf(c, 4), 0), (5 + 0 + 5) / 3.0 + 0.01, 1e-4);
+
+    TimeShiftState ts;
+    setupTimeShiftChart(c, ctx);
+    recalcTimeShift(c, ts, ctx, true, true, false);
+    EXPECT_EQ(ts.count[1], 3);
+    EXPECT_GE(c.yMax, ts.max[1]); // the model's larger total stays on the chart
+    EXPECT_EQ(c.yMin, std::floor(std::min({33.0, ts.min[0], ts.min[1]}) / 5) * 5); // 11 per shot of the larger practice, or lower
+}
