@@ -2,6 +2,8 @@
 #include "chart_fixture.h"
 #include "random_offset.h"
 
+#include <QProcess>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 #include <clocale>
@@ -496,11 +498,23 @@ TEST(AllCharts, LabelsAreWrittenInTheCLocale)
 {
     const char* previous = std::setlocale(LC_NUMERIC, nullptr);
     const std::string saved = previous ? previous : "C";
-    if (!std::setlocale(LC_NUMERIC, "de_DE.UTF-8") && !std::setlocale(LC_NUMERIC, "fr_FR.UTF-8"))
-        GTEST_SKIP() << "no locale with a decimal comma installed";
+    // A locale with a decimal comma: the system's, else one compiled for this test.
+    QTemporaryDir dir;
+    if (!std::setlocale(LC_NUMERIC, "de_DE.UTF-8")) {
+        QProcess::execute(QStringLiteral("localedef"),
+                          {QStringLiteral("-i"), QStringLiteral("de_DE"), QStringLiteral("-f"), QStringLiteral("UTF-8"),
+                           dir.filePath(QStringLiteral("de_DE.UTF-8"))});
+        qputenv("LOCPATH", dir.path().toUtf8());
+        if (!std::setlocale(LC_NUMERIC, "de_DE.UTF-8")) {
+            qunsetenv("LOCPATH");
+            GTEST_SKIP() << "no locale with a decimal comma can be had";
+        }
+    }
+    ASSERT_EQ(std::localeconv()->decimal_point, std::string(","));
     CChartImpl c;
     addTimeFrame(c, timeWindow(1.0f, false, 2), 0);
     std::setlocale(LC_NUMERIC, saved.c_str());
+    qunsetenv("LOCPATH");
     EXPECT_EQ(labelsOf(c, CChartImpl::MarkerKind::HorizontalAxis).first(), QStringLiteral("0.3"));
 }
 
