@@ -12,6 +12,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QDropEvent>
+#include <QLabel>
 #include <QMenuBar>
 #include <QMimeData>
 #include <QStatusBar>
@@ -472,6 +473,108 @@ TEST_F(FrameTest, ReplayAllPausesThenReplaysTheNextShotWrappingToTheFirst)
     EXPECT_FALSE(pause->isActive());
     EXPECT_EQ(doc.GetReplayState(), CKavroDoc::ReplayStopped);
     unregisterView(ViewId::Trace);
+}
+
+// The series table as a test double: its two modes.
+struct FakeSeriesTable : QWidget, CSeriesTableMode {
+    using QWidget::QWidget;
+    bool series = false;
+    bool IsSeriesMode() const override { return series; }
+    void SetSeriesMode(bool s) override { series = s; }
+};
+
+TEST_F(FrameTest, ShotListAndSeriesCommandsShowHideAndSwitchTheLeftPane)
+{
+    FakeSeriesTable* table = nullptr;
+    registerView(ViewId::SeriesTable, 0, [&](CKavroDoc&, QWidget* parent) -> QWidget* {
+        table = new FakeSeriesTable(parent);
+        return table;
+    });
+    auto frame = frameFor({savedPractice()});
+    ASSERT_TRUE(frame && table);
+    // Advanced mode with a document: the default view shows both panes.
+    EXPECT_TRUE(frame->shotListPaneShown());
+    auto* title = frame->findChild<QLabel*>(QStringLiteral("ShotListPaneTitle"));
+    ASSERT_TRUE(title);
+    EXPECT_EQ(title->text(), QStringLiteral("Shot list"));
+    EXPECT_TRUE(frame->action(Cmd::ShotList)->isChecked());
+
+    frame->OnCommand(Cmd::Series); // both shown, other mode: switch the mode
+    EXPECT_TRUE(frame->shotListPaneShown());
+    EXPECT_TRUE(table->series);
+    EXPECT_EQ(title->text(), QStringLiteral("Series"));
+    EXPECT_TRUE(frame->action(Cmd::Series)->isChecked());
+    EXPECT_FALSE(frame->action(Cmd::ShotList)->isChecked());
+
+    frame->OnCommand(Cmd::Series); // same mode again: right pane only
+    EXPECT_FALSE(frame->shotListPaneShown());
+    EXPECT_FALSE(frame->action(Cmd::Series)->isChecked());
+
+    frame->OnCommand(Cmd::ShotList);
+    EXPECT_TRUE(frame->shotListPaneShown());
+    EXPECT_FALSE(table->series);
+    frame->OnCommand(Cmd::ClosePane);
+    EXPECT_FALSE(frame->shotListPaneShown());
+    unregisterView(ViewId::SeriesTable);
+}
+
+TEST_F(FrameTest, DeletingShotsAsksFirst)
+{
+    auto frame = frameFor({savedPractice()});
+    ASSERT_TRUE(frame);
+    answer = QMessageBox::No;
+    frame->OnCommand(Cmd::DeleteSightingShots);
+    EXPECT_EQ(frame->doc().SightingShotCount(), 2);
+    answer = QMessageBox::Yes;
+    frame->OnCommand(Cmd::DeleteSightingShots);
+    EXPECT_EQ(frame->doc().SightingShotCount(), 0);
+    EXPECT_EQ(frame->doc().MatchShotCount(), 3);
+    EXPECT_EQ(messages.last(), QStringLiteral("Do you want to delete all sighting shots?"));
+    frame->OnCommand(Cmd::DeleteAllShots);
+    EXPECT_EQ(frame->doc().MatchShotCount(), 0);
+    EXPECT_TRUE(frame->doc().IsModified());
+    frame->UpdateCommandUI();
+    EXPECT_FALSE(frame->action(Cmd::Save)->isEnabled());
+    EXPECT_EQ(messages.last(), QStringLiteral("Do you want to delete all shots?"));
+}
+
+TEST_F(FrameTest, SendToFolderCopiesAndSendToEmailAttachesTheSavedFile)
+{
+    // A stand-in for the desktop's mail helper records its arguments.
+    const QString bin = env.path() + QStringLiteral("/bin");
+    QDir().mkpath(bin);
+    const QString record = env.path() + QStringLiteral("/mail-args");
+    QFile script(bin + QStringLiteral("/xdg-email"));
+    ASSERT_TRUE(script.open(QIODevice::WriteOnly));
+    script.write(QStringLiteral("#!/bin/sh\nprintf '%s\\n' \"$@\" > '%1'\n").arg(record).toUtf8());
+    script.close();
+    script.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    const QByteArray path = qgetenv("PATH");
+    qputenv("PATH", bin.toUtf8() + ':' + path);
+
+    auto frame = frameFor({savedPractice()});
+    qputenv("PATH", path);
+    ASSERT_TRUE(frame);
+    const QString copies = env.path() + QStringLiteral("/copies");
+    QDir().mkpath(copies);
+    CMainFrame::setFolderDialogHook([&] { return copies; });
+    frame->OnCommand(Cmd::SendToFolder);
+    EXPECT_EQ(QDir(copies).entryList(QDir::Files).size(), 1);
+    CMainFrame::setFolderDialogHook(nullptr);
+
+    addAiming(frame->doc(), true, 1, 500); // unsaved: saved before it is sent
+    frame->UpdateCommandUI();
+    ASSERT_TRUE(frame->action(Cmd::SendToEmail)->isEnabled());
+    frame->OnCommand(Cmd::SendToEmail);
+    EXPECT_FALSE(frame->doc().IsModified());
+    QString file;
+    frame->doc().GetFileName(&file);
+    QFile args(record);
+    for (int i = 0; i < 200 && !args.exists(); ++i)
+        QTest::qWait(25); // the mail helper runs on its own
+    ASSERT_TRUE(args.open(QIODevice::ReadOnly));
+    EXPECT_EQ(QString::fromUtf8(args.readAll()), QStringLiteral("--attach\n") + file + QLatin1Char('\n'));
+    EXPECT_TRUE(messages.isEmpty());
 }
 
 TEST_F(FrameTest, TheFrameHearsHintsBeforeTheViews)

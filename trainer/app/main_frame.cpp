@@ -103,9 +103,10 @@ bool isCheckable(int command)
 const int kViewCommands[] = {Cmd::ViewInfo, Cmd::ViewTrace, Cmd::ViewDistance, Cmd::ViewCoordination,
                              Cmd::ViewShift, Cmd::ViewSpeed, Cmd::ViewIntervals, Cmd::ViewProbability};
 
-bool mailAvailable()
+// The desktop's mail helper: it opens the user's mail program with the file attached.
+QString mailHelper()
 {
-    return !QStandardPaths::findExecutable(QStringLiteral("xdg-email")).isEmpty();
+    return QStandardPaths::findExecutable(QStringLiteral("xdg-email"));
 }
 
 QString shotTimeText(DATE d)
@@ -143,7 +144,7 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent)
     buildPanes();
     buildMenus();
     reloadTexts();
-    m_mailAvailable = mailAvailable();
+    m_mailer = mailHelper();
 
     auto timer = [this](const char* name, bool singleShot) {
         auto* t = new QTimer(this);
@@ -295,6 +296,7 @@ void CMainFrame::buildPanes()
     left->setContentsMargins(0, 0, 0, 0);
     left->setSpacing(0);
     m_leftTitle = new QLabel(m_leftPane);
+    m_leftTitle->setObjectName(QStringLiteral("ShotListPaneTitle"));
     m_leftTitle->setMargin(3);
     left->addWidget(m_leftTitle);
     m_contentsBar = new QToolBar(m_leftPane);
@@ -456,7 +458,7 @@ FrameState CMainFrame::currentState()
     s.replayState = m_doc.GetReplayState();
     s.replayAllRunning = m_replayAllRunning;
     s.validModel = m_doc.HasModel();
-    s.mailAvailable = m_mailAvailable;
+    s.mailAvailable = !m_mailer.isEmpty();
     s.validShotTimes = s.matchShots > 0 && m_doc.HasValidShotTimes();
     s.toolBarShown = m_mainBar->isVisibleTo(this) || (m_previewOpen && !m_barsBeforePreview.isEmpty());
     s.statusBarShown = statusBar()->isVisibleTo(this);
@@ -810,8 +812,7 @@ void CMainFrame::SendResultsByMail()
         ShowMessageBox(32818, QMessageBox::Ok, QMessageBox::Critical, this);
         return;
     }
-    const QString mailer = QStandardPaths::findExecutable(QStringLiteral("xdg-email"));
-    if (mailer.isEmpty() || !QProcess::startDetached(mailer, {QStringLiteral("--attach"), path}))
+    if (m_mailer.isEmpty() || !QProcess::startDetached(m_mailer, {QStringLiteral("--attach"), path}))
         ShowMessageBox(32867, QMessageBox::Ok, QMessageBox::Critical, this);
 }
 

@@ -193,5 +193,5 @@ private:
     QTimer* m_timer3; // result shown
     QTimer* m_timer5; // announce the shot
     qint64 m_lastTitleUpdate = 0;
-    bool m_mailAvailable = false;
+    QString m_mailer; // found once, at start
 };
