@@ -8,6 +8,7 @@
 #include "command_line.h"
 #include "kavro_doc.h"
 #include "main_frame.h"
+#include "practice_builder.h"
 #include "run_main_frame.h"
 #include "view_registry.h"
 
@@ -25,6 +26,9 @@ using namespace kavro::charts;
 using namespace charttest;
 
 namespace {
+
+// Settings, layout and options of the frame go to a folder of this test program.
+const trainertest::TestEnvironment environment;
 
 // Shoots the aimings into the wrapper as a practice does: each shot added, then the aiming
 // concluded.
