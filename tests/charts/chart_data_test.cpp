@@ -543,3 +543,37 @@ TEST(AllCharts, TheModelPracticeIsDrawnBesideOnScreenOnly)
     EXPECT_GE(c.yMax, ts.max[1]); // the model's larger total stays on the chart
     EXPECT_EQ(c.yMin, std::floor(std::min({33.0, ts.min[0], ts.min[1]}) / 5) * 5); // 11 per shot of the larger practice, or lower
 }
+
+TEST(AllCharts, ClosingTheDocumentEmptiesTheCharts)
+{
+    auto doc = makeDocument("AR10", handPractice());
+    ChartContext ctx = contextOf(doc.get());
+    ctx.selectedShot = matchShot(ctx, 1);
+    const ChartContext none = contextOf(nullptr);
+    CChartImpl a, b;
+    setupDistanceCharts(a, b, ctx);
+    recalcDistance(a, b, ctx);
+    ASSERT_FALSE(pointsOf(b, 1).empty());
+    recalcDistance(a, b, none);
+    EXPECT_TRUE(pointsOf(b, 1).empty());
+    EXPECT_TRUE(pointsOf(a, 2).empty());
+
+    TimeShiftState ts;
+    setupTimeShiftChart(a, ctx);
+    recalcTimeShift(a, ts, ctx, true, true, false);
+    ASSERT_FALSE(pointsOf(a, 1).empty());
+    recalcTimeShift(a, ts, none, true, true, false);
+    EXPECT_TRUE(pointsOf(a, 1).empty());
+    EXPECT_TRUE(a.markers().empty());
+
+    CoordinationState cs;
+    setupCoordinationChart(a, ctx);
+    recalcCoordination(a, cs, ctx, true, true, true);
+    recalcCoordination(a, cs, none, true, true, true);
+    EXPECT_TRUE(pointsOf(a, 1).empty());
+    SpeedState ss;
+    setupSpeedCharts(a, b, ctx);
+    recalcSpeed(a, b, ss, ctx, true, true, true);
+    recalcSpeed(a, b, ss, none, true, true, true);
+    EXPECT_TRUE(pointsOf(a, 1).empty());
+}

@@ -89,14 +89,12 @@ void setupDistanceCharts(CChartImpl& top, CChartImpl& bottom, const ChartContext
 
 void recalcDistance(CChartImpl& top, CChartImpl& bottom, const ChartContext& ctx)
 {
-    if (!ctx.hasDocument)
-        return;
     top.ClearSeries(2);
     top.ClearSeries(3);
     bottom.ClearSeries(1);
     bottom.ClearSeries(4);
     IShot* shot = ctx.selectedShot.get();
-    if (!shot || ::isMissed(shot))
+    if (!ctx.hasDocument || !shot || ::isMissed(shot))
         return;
     top.ClearMarkers();
     top.ClearBands();

@@ -59,8 +59,14 @@ void setupTimeShiftChart(CChartImpl& chart, const ChartContext& ctx)
 void recalcTimeShift(CChartImpl& chart, TimeShiftState& state, const ChartContext& ctx, bool document, bool model,
                      bool fractionMode)
 {
-    if (!ctx.hasDocument)
+    if (!ctx.hasDocument) {
+        chart.ClearMarkers();
+        chart.ClearBands();
+        chart.ClearSeries(1);
+        chart.ClearSeries(2);
+        state = {};
         return;
+    }
     const TimeWindow& w = ctx.window;
     const bool wanted[2] = {document, model};
     IShotCollection* collections[2] = {ctx.matchShots.get(), ctx.modelShots.get()};
