@@ -77,7 +77,8 @@ TEST_F(FrameLayoutStore, AnUnreadableSettingsFileGivesDefaults)
 {
     QFile f(dir.path() + QStringLiteral("/user.reg"));
     ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(QByteArray("\xff\xfe garbage [[[ \"unterminated\n=\x01\x02", 40));
+    static const char garbage[] = "\xff\xfe garbage [[[ \"unterminated\n=\x01\x02";
+    f.write(garbage, sizeof garbage - 1);
     f.close();
     const FrameLayout l = loadFrameLayout(root());
     EXPECT_FALSE(l.zoomed);

@@ -248,6 +248,14 @@ TEST_F(FrameTest, CommandStatesFollowTheDocument)
     frame->action(Cmd::HideRestoreShot)->trigger();
     frame->UpdateCommandUI();
     EXPECT_EQ(frame->action(Cmd::HideRestoreShot)->text(), QStringLiteral("&Restore shot"));
+    // The shot context menu follows the same rules.
+    frame->ShowShotContextMenu(frame->mapToGlobal(QPoint(20, 20)));
+    QStringList shotMenu;
+    for (QAction* item : frame->shotMenu()->actions())
+        shotMenu.append(item->text() + (item->isEnabled() ? QStringLiteral("+") : QStringLiteral("-")));
+    frame->shotMenu()->hide();
+    EXPECT_EQ(shotMenu, (QStringList{QStringLiteral("&Replay+"), QStringLiteral("&Restore shot+"),
+                                     QStringLiteral("&Print...-")}));
     EXPECT_EQ(messages.last(), QStringLiteral("Do you want to hide this shot?"));
 }
 

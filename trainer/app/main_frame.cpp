@@ -238,6 +238,28 @@ void CMainFrame::buildMenus()
         }
         connect(menu, &QMenu::aboutToShow, this, &CMainFrame::UpdateCommandUI);
     }
+    if (!m_shotMenu) {
+        m_shotMenu = new QMenu(this);
+        for (int id : shotContextMenu()) {
+            // Its captions are its own (menu 256), so the items are actions of their own too.
+            auto* item = m_shotMenu->addAction(uiText(int(menuTextId(kShotMenu, uint16_t(id)))));
+            item->setData(id);
+            connect(item, &QAction::triggered, this, [this, id] { OnCommand(id); });
+        }
+        connect(m_shotMenu, &QMenu::aboutToShow, this, [this] {
+            for (QAction* item : m_shotMenu->actions()) {
+                const int id = item->data().toInt();
+                item->setText(shownCaption(id, uiText(int(menuTextId(kShotMenu, uint16_t(id))))));
+                item->setEnabled(action(id)->isEnabled());
+            }
+        });
+    }
+}
+
+void CMainFrame::ShowShotContextMenu(const QPoint& globalPos)
+{
+    UpdateCommandUI();
+    m_shotMenu->popup(globalPos);
 }
 
 void CMainFrame::fillLanguageMenu(QMenu* menu)
@@ -318,16 +340,24 @@ void CMainFrame::buildPanes()
     m_viewStack->addWidget(m_emptyView);
     rightLayout->addWidget(m_viewStack, 1);
 
+    // A view that did not attach itself to the document is attached here.
+    auto attach = [this](QWidget* view) {
+        if (auto* v = dynamic_cast<CView*>(view); v && !v->document())
+            m_doc.AddView(v);
+    };
     for (const ViewRegistration& r : registeredViews()) {
         if (r.id == ViewId::SeriesTable) {
             m_seriesTable = r.create(m_doc, m_leftPane);
-            if (m_seriesTable)
+            if (m_seriesTable) {
+                attach(m_seriesTable);
                 left->addWidget(m_seriesTable, 1);
+            }
             continue;
         }
         QWidget* view = r.create(m_doc, m_viewStack);
         if (!view)
             continue;
+        attach(view);
         view->hide();
         m_viewStack->addWidget(view);
         m_views[r.commandId] = view;
@@ -349,14 +379,7 @@ void CMainFrame::applyActionTexts(int command)
             if (l.command == command)
                 caption = QString::fromUtf8(l.caption);
     }
-    if (command == Cmd::HideRestoreShot) {
-        // Two captions: the second while the selected shot is hidden.
-        ComPtr<IShot> shot;
-        VARIANT_BOOL hidden = VARIANT_FALSE;
-        if (m_doc.GetSelectedShot(&shot))
-            shot->get_Hidden(&hidden);
-        caption = caption.section(QLatin1Char('\n'), hidden == VARIANT_TRUE ? 1 : 0, hidden == VARIANT_TRUE ? 1 : 0);
-    }
+    caption = shownCaption(command, caption);
     if (caption.isEmpty())
         caption = tipOf(strings);
     // The menu caption carries the shortcut after a tab; the action shows its own.
@@ -371,6 +394,19 @@ void CMainFrame::applyActionTexts(int command)
         button->setToolTip(tipOf(strings));
         button->setStatusTip(promptOf(strings));
     }
+}
+
+QString CMainFrame::shownCaption(int command, const QString& caption)
+{
+    if (command != Cmd::HideRestoreShot)
+        return caption;
+    // Two captions: the second while the selected shot is hidden.
+    ComPtr<IShot> shot;
+    VARIANT_BOOL hidden = VARIANT_FALSE;
+    if (m_doc.GetSelectedShot(&shot))
+        shot->get_Hidden(&hidden);
+    const int part = hidden == VARIANT_TRUE ? 1 : 0;
+    return caption.section(QLatin1Char('\n'), part, part);
 }
 
 void CMainFrame::reloadTexts()

@@ -43,6 +43,9 @@ public:
     bool IsDeviceConnected() override;
     bool IsMatchStarted() override { return m_matchStarted; }
     ComPtr<IKavroDevice> GetDevice() override { return m_device; }
+    void ShowShotContextMenu(const QPoint& globalPos) override;
+    // The shot context menu's items, as ShowShotContextMenu shows them.
+    QMenu* shotMenu() const { return m_shotMenu; }
 
     // --- the document's hints ------------------------------------------------------------
     void OnUpdate(CView* sender, int hint, void* p1, void* p2, intptr_t value) override;
@@ -118,6 +121,7 @@ private:
     void buildPanes();
     void reloadTexts();
     void applyActionTexts(int command);
+    QString shownCaption(int command, const QString& caption);
     void fillLanguageMenu(QMenu* menu);
     void SetShotListPaneTitle();
     void setBothPanes(bool both);
@@ -154,6 +158,7 @@ private:
     // Tool-bar buttons act through actions of their own, so that a button can be hidden while
     // its menu item stays.
     std::vector<std::pair<QAction*, int>> m_buttons;
+    QMenu* m_shotMenu = nullptr;
     QToolBar* m_mainBar = nullptr;
     QToolBar* m_previewBar = nullptr;
     QToolBar* m_contentsBar = nullptr;

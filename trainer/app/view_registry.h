@@ -9,8 +9,8 @@
 // The frame creates every registered view once, hidden, in the view stack (the series table in
 // the left pane), and shows the one whose command is chosen. A view whose library is not linked
 // is not registered, and its command stays disabled. The widget the factory returns should also
-// derive from CView and attach itself to the document (doc.AddView(this)) to receive the hints;
-// while hidden it should only remember that it must refresh and do so when shown.
+// derive from CView to receive the hints (the frame attaches it to the document unless it did so
+// itself); while hidden it should only remember that it must refresh and do so when shown.
 #include <QWidget>
 
 #include <functional>
