@@ -1,0 +1,255 @@
+// The chart views over the document wrapper: registration with the view switcher, following a
+// practice as it is shot, hidden views catching up when shown, the shared box and bar clicks.
+#include "app_options.h"
+#include "chart_fixture.h"
+#include "chart_views.h"
+#include "doc_helpers.h"
+#include "command_ids.h"
+#include "command_line.h"
+#include "kavro_doc.h"
+#include "main_frame.h"
+#include "practice_builder.h"
+#include "run_main_frame.h"
+#include "view_registry.h"
+
+#include <QCheckBox>
+#include <QDir>
+#include <QAction>
+#include <QMouseEvent>
+#include <QTemporaryDir>
+#include <QApplication>
+#include <gtest/gtest.h>
+
+#include <memory>
+
+using namespace kavro::charts;
+using namespace charttest;
+
+namespace {
+
+// Settings, layout and options of the frame go to a folder of this test program.
+const trainertest::TestEnvironment environment;
+
+// Shoots the aimings into the wrapper as a practice does: each shot added, then the aiming
+// concluded.
+void shoot(CKavroDoc& doc, const std::vector<AimingSpec>& specs)
+{
+    ComPtr<IEventParams> ev;
+    ASSERT_TRUE(doc.GetEvent(&ev));
+    for (const AimingSpec& spec : specs) {
+        std::vector<ComPtr<IShot>> shots;
+        ComPtr<IAiming> aiming = makeAiming(ev.get(), spec, &shots);
+        for (const ComPtr<IShot>& s : shots)
+            doc.AddShot(s.get(), aiming.get());
+        doc.UpdateAllViews(nullptr, KavroHint::AimingConcluded, aiming.get());
+    }
+}
+
+void start(CKavroDoc& doc, const char* eventName = "AR10")
+{
+    ASSERT_TRUE(doc.NewDocument(event(eventName), QStringLiteral("Anna"), 0, QString(), 0));
+    doc.UpdateAllViews(nullptr, KavroHint::Everything);
+}
+
+AimingSpec still(double time, int32_t x = 0, int32_t y = 0)
+{
+    AimingSpec s;
+    s.before = constant(150, x, y);
+    s.after = constant(40, x, y);
+    s.shotTime = time;
+    return s;
+}
+
+template <class View>
+std::unique_ptr<View> shown(CKavroDoc& doc)
+{
+    auto v = std::make_unique<View>(doc);
+    v->resize(900, 600);
+    v->show();
+    QApplication::processEvents(); // lays the splitters out
+    return v;
+}
+
+size_t pointCount(CChartWindow* w, int id)
+{
+    return pointsOf(w->chart(), id).size();
+}
+
+} // namespace
+
+TEST(ChartViews, AreRegisteredForTheirFunctionKeys)
+{
+    const std::pair<ViewId, int> expected[] = {{ViewId::Distance, 32790}, {ViewId::Coordination, 32791},
+                                               {ViewId::Shift, 32792},    {ViewId::Speed, 32793},
+                                               {ViewId::Intervals, 32794}, {ViewId::Probability, 32795}};
+    CKavroDoc doc;
+    for (auto [id, command] : expected) {
+        const ViewRegistration* r = findView(id);
+        ASSERT_NE(r, nullptr);
+        EXPECT_EQ(r->commandId, command);
+        std::unique_ptr<QWidget> w(r->create(doc, nullptr));
+        EXPECT_NE(dynamic_cast<CChartViewBase*>(w.get()), nullptr);
+    }
+    EXPECT_TRUE(doc.views().empty()); // views detach when destroyed
+}
+
+TEST(ChartViews, FollowThePracticeLiveAndHiddenViewsCatchUpWhenShown)
+{
+    kavro::theAppOptions().ShowControlInterval2 = false;
+    CKavroDoc doc;
+    auto coordination = shown<CCoordinationView>(doc);
+    auto speed = shown<CSpeedView>(doc);
+    CTimeShiftView shift(doc); // never shown yet
+    start(doc);
+    shoot(doc, {still(0, 300, -400), still(40)});
+    EXPECT_EQ(coordination->state().count[0], 2);
+    EXPECT_EQ(pointCount(speed->chartWindows()[0], 1), 131u);
+    EXPECT_TRUE(pointsOf(shift.chartWindows()[0]->chart(), 1).empty());
+    shoot(doc, {still(80)});
+    EXPECT_EQ(coordination->state().count[0], 3);
+    EXPECT_EQ(coordination->chartWindows()[0]->chart().FindSeries(1)->name,
+              QStringLiteral("Coordination: 3 match shots"));
+    shift.resize(900, 600);
+    shift.show();
+    EXPECT_EQ(pointsOf(shift.chartWindows()[0]->chart(), 1).size(), 131u);
+    EXPECT_EQ(shift.chartWindows()[0]->chart().FindSeries(1)->name, QStringLiteral("Time shift: 3 match shots"));
+
+    // The selected shot's curves follow the selection.
+    auto distance = shown<CDistanceView>(doc);
+    ComPtr<IShotCollection> match;
+    ASSERT_TRUE(doc.GetMatchShots(&match));
+    doc.SetSelectedShot(shotAt(match.get(), 1).get(), nullptr);
+    const auto d = pointsOf(distance->chartWindows()[1]->chart(), 1);
+    ASSERT_FALSE(d.empty());
+    EXPECT_NEAR(d.front().second, 5.0, 1e-5);
+    EXPECT_EQ(pointCount(speed->chartWindows()[1], 1), 131u);
+}
+
+TEST(ChartViews, TheControlIntervalBoxSwitchesEveryChartView)
+{
+    kavro::theAppOptions().ShowControlInterval2 = false;
+    CKavroDoc doc;
+    auto distance = shown<CDistanceView>(doc);
+    auto shift = shown<CTimeShiftView>(doc);
+    start(doc);
+    shoot(doc, {still(0, 100, 0)});
+    ComPtr<IShotCollection> match;
+    ASSERT_TRUE(doc.GetMatchShots(&match));
+    doc.SetSelectedShot(shotAt(match.get(), 1).get(), nullptr);
+    EXPECT_EQ(distance->chartWindows()[0]->chart().xMin, -1.0);
+    auto* box = distance->findChild<QCheckBox*>();
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(box->text(), QStringLiteral("Control interval 2"));
+    box->click();
+    EXPECT_TRUE(kavro::theAppOptions().ShowControlInterval2);
+    EXPECT_EQ(distance->chartWindows()[0]->chart().xMin, -2.0);
+    EXPECT_EQ(shift->chartWindows()[0]->chart().xMin, -2.0);
+    QList<QCheckBox*> shiftBoxes = shift->findChildren<QCheckBox*>();
+    for (QCheckBox* b : shiftBoxes) {
+        if (b->text() == QStringLiteral("Control interval 2")) {
+            EXPECT_TRUE(b->isChecked());
+        }
+    }
+    box->click();
+    kavro::theAppOptions().ShowControlInterval2 = false;
+}
+
+TEST(ChartViews, ClickingABarSelectsItsShot)
+{
+    CKavroDoc doc;
+    auto view = shown<CTimeIntervalsView>(doc);
+    start(doc);
+    shoot(doc, {still(0), still(60, 300, -400), still(120)});
+    CAdvancedChartWindow* w = view->chart();
+    ASSERT_GT(w->height(), 0);
+
+    const ChartLayout l = w->chart().Layout(w->screenRequest(nullptr));
+    const auto bar = pointsOf(w->chart(), 2);
+    ASSERT_EQ(bar.size(), 2u);
+    const kavro::GdiPoint p = w->chart().Map(l.plot, bar[1].first, (w->chart().yMin + bar[1].second) / 2);
+    ASSERT_EQ(w->seriesAt(QPoint(p.x, p.y)), 2) << p.x << "," << p.y << " plot " << l.plot.left << ".." << l.plot.right;
+    QMouseEvent press(QEvent::MouseButtonPress, QPointF(p.x, p.y), w->mapToGlobal(QPointF(p.x, p.y)), Qt::LeftButton,
+                      Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(w, &press);
+    ComPtr<IShot> selected;
+    ASSERT_TRUE(doc.GetSelectedShot(&selected));
+    ComPtr<IShotCollection> match;
+    doc.GetMatchShots(&match);
+    EXPECT_TRUE(sameObject(selected.get(), shotAt(match.get(), 2).get()));
+    EXPECT_EQ(w->chart().FindSeries(2)->color, view->context().highlight); // recoloured by the hint
+    EXPECT_NE(w->chart().FindSeries(1)->color, view->context().highlight);
+}
+
+TEST(ChartViews, ScreenshotsOfARealPractice)
+{
+    CKavroDoc doc;
+    start(doc);
+    shoot(doc, realPracticeSpecs(60));
+    ComPtr<IShotCollection> match;
+    ASSERT_TRUE(doc.GetMatchShots(&match));
+    doc.SetSelectedShot(shotAt(match.get(), 12).get(), nullptr);
+    const QString dir = QStringLiteral(KAVRO_BIN_DIR "/../screens");
+    QDir().mkpath(dir);
+    std::vector<std::pair<const char*, std::unique_ptr<CChartViewBase>>> views;
+    views.emplace_back("distance", std::make_unique<CDistanceView>(doc));
+    views.emplace_back("coordination", std::make_unique<CCoordinationView>(doc));
+    views.emplace_back("time_shift", std::make_unique<CTimeShiftView>(doc));
+    views.emplace_back("speed", std::make_unique<CSpeedView>(doc));
+    views.emplace_back("time_intervals", std::make_unique<CTimeIntervalsView>(doc));
+    views.emplace_back("probability", std::make_unique<CProbabilityView>(doc));
+    for (auto& [name, view] : views) {
+        view->resize(1200, 800);
+        view->show();
+        QApplication::processEvents();
+        for (CChartWindow* w : view->chartWindows()) {
+            size_t drawn = 0;
+            for (const ChartSeries& s : w->chart().series())
+                drawn += s.points.size() >= 2;
+            EXPECT_GT(drawn, 0u) << name;
+        }
+        const QString file = dir + QStringLiteral("/chart_%1.png").arg(QLatin1String(name));
+        EXPECT_TRUE(view->grab().save(file)) << file.toStdString();
+    }
+}
+
+TEST(ChartViews, TheFrameShowsThemOnF6ToF11)
+{
+    kavro::theAppOptions() = kavro::AppOptions();
+    kavro::theAppOptions().AdvancedMode = true; // the analysis views belong to the expert mode
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("practice.kavro"));
+    {
+        CKavroDoc source;
+        start(source);
+        shoot(source, realPracticeSpecs(10));
+        source.document()->put_FileName(path);
+        ASSERT_TRUE(source.Save());
+    }
+    int code = 0;
+    auto frame = CreateMainFrame(ParseCommandLine({path}), &code);
+    ASSERT_TRUE(frame);
+    frame->resize(1200, 800);
+    frame->show();
+    QApplication::processEvents();
+    const int commands[] = {Cmd::ViewDistance, Cmd::ViewCoordination, Cmd::ViewShift,
+                            Cmd::ViewSpeed,    Cmd::ViewIntervals,    Cmd::ViewProbability};
+    for (int i = 0; i < 6; ++i) {
+        ASSERT_NE(frame->action(commands[i]), nullptr);
+        EXPECT_EQ(frame->action(commands[i])->shortcut(), QKeySequence(Qt::Key_F6 + i));
+        frame->ShowView(commands[i]);
+        EXPECT_EQ(frame->visibleViewCommand(), commands[i]);
+        CChartViewBase* shownView = nullptr;
+        for (QWidget* w : frame->findChildren<QWidget*>()) {
+            auto* v = dynamic_cast<CChartViewBase*>(w); // the views carry no meta-object of their own
+            if (v && v->isVisible())
+                shownView = v;
+        }
+        ASSERT_NE(shownView, nullptr) << commands[i];
+        size_t drawn = 0;
+        for (CChartWindow* w : shownView->chartWindows())
+            for (const ChartSeries& series : w->chart().series())
+                drawn += series.points.size() >= 2;
+        EXPECT_GT(drawn, 0u) << commands[i];
+    }
+    kavro::theAppOptions() = kavro::AppOptions();
+}

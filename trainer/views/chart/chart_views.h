@@ -1,0 +1,187 @@
+#pragma once
+// The six analysis chart views of the view switcher. Each is a thin widget over the chart data
+// functions: it gathers the document wrapper's state, recalculates on the hints that concern it
+// (only remembering them while hidden) and repaints its chart windows.
+#include "chart_data.h"
+#include "chart_window.h"
+#include "document_base.h"
+
+#include <QWidget>
+
+class CKavroDoc;
+class QCheckBox;
+class QSplitter;
+class QLabel;
+
+namespace kavro::charts {
+
+// What every chart view shares: the document link, the pending recalculation flags and the
+// "Control interval 2" box.
+class CChartViewBase : public QWidget, public CView {
+public:
+    enum Pending : unsigned {
+        kDocument = 1,
+        kModel = 2,
+        kFrame = 4,
+        kCurrent = 8,
+        kSelection = 16,
+        kCaptions = 32,
+        kEverything = kDocument | kModel | kFrame | kCurrent,
+    };
+
+    CChartViewBase(CKavroDoc& doc, QWidget* parent);
+    ~CChartViewBase() override;
+
+    void OnUpdate(CView* sender, int hint, void* p1, void* p2, intptr_t value) override;
+    // Runs the recalculations that waited while the view was hidden (also before printing).
+    void RefreshIfNeeded();
+    // The chart windows, top first (the printed report draws them).
+    virtual std::vector<CChartWindow*> chartWindows() = 0;
+
+    ChartContext context() const;
+    CKavroDoc& doc() const { return m_doc; }
+
+protected:
+    // The flags a hint asks for; 0 for hints the view ignores.
+    virtual unsigned flagsForHint(int hint, void* p1) = 0;
+    virtual void recalculate(unsigned flags) = 0;
+    // Captions and series names in the interface language, and the fonts.
+    virtual void reloadTexts() = 0;
+
+    void request(unsigned flags);
+    // Makes `child` fill the view.
+    void fillWith(QWidget* child);
+    void repaintCharts();
+    // The shared box, placed in the top-right corner of `host`.
+    QCheckBox* addControlInterval2Box(QWidget* host);
+    // Puts a box at the top right of its parent, `gap` units left of `rightOf` when given.
+    static void placeTopRight(QCheckBox* box, QCheckBox* rightOf = nullptr, int gap = 10);
+    bool aimingHasShots(void* aiming, bool matchOnly) const;
+
+    void showEvent(QShowEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    // Places the boxes; by default the "Control interval 2" box at the view's top right.
+    virtual void layoutBoxes();
+    // On every resize the splitter's bar goes to numerator/denominator of its free height.
+    void keepBarAt(QSplitter* splitter, int numerator, int denominator);
+
+    QCheckBox* m_controlInterval2 = nullptr;
+
+private:
+    CKavroDoc& m_doc;
+    unsigned m_pending = 0;
+    QSplitter* m_barSplitter = nullptr;
+    int m_barNumerator = 1, m_barDenominator = 2;
+};
+
+class CDistanceView final : public CChartViewBase {
+public:
+    CDistanceView(CKavroDoc& doc, QWidget* parent = nullptr);
+    std::vector<CChartWindow*> chartWindows() override { return {m_top, m_bottom}; }
+
+protected:
+    unsigned flagsForHint(int hint, void* p1) override;
+    void recalculate(unsigned flags) override;
+    void reloadTexts() override;
+
+private:
+    QSplitter* m_splitter;
+    CChartWindow* m_top;
+    CChartWindow* m_bottom;
+};
+
+class CCoordinationView final : public CChartViewBase {
+public:
+    CCoordinationView(CKavroDoc& doc, QWidget* parent = nullptr);
+    std::vector<CChartWindow*> chartWindows() override { return {m_chart}; }
+    const CoordinationState& state() const { return m_state; }
+
+protected:
+    unsigned flagsForHint(int hint, void* p1) override;
+    void recalculate(unsigned flags) override;
+    void reloadTexts() override;
+
+private:
+    CChartWindow* m_chart;
+    CoordinationState m_state;
+};
+
+class CTimeShiftView final : public CChartViewBase {
+public:
+    CTimeShiftView(CKavroDoc& doc, QWidget* parent = nullptr);
+    std::vector<CChartWindow*> chartWindows() override { return {m_chart}; }
+    QCheckBox* fractionBox() const { return m_fraction; }
+
+protected:
+    unsigned flagsForHint(int hint, void* p1) override;
+    void recalculate(unsigned flags) override;
+    void reloadTexts() override;
+    void layoutBoxes() override;
+
+private:
+    CChartWindow* m_chart;
+    QCheckBox* m_fraction;
+    TimeShiftState m_state;
+};
+
+class CSpeedView final : public CChartViewBase {
+public:
+    CSpeedView(CKavroDoc& doc, QWidget* parent = nullptr);
+    std::vector<CChartWindow*> chartWindows() override { return {m_top, m_bottom}; }
+
+protected:
+    unsigned flagsForHint(int hint, void* p1) override;
+    void recalculate(unsigned flags) override;
+    void reloadTexts() override;
+
+private:
+    QSplitter* m_splitter;
+    CChartWindow* m_top;
+    CChartWindow* m_bottom;
+    SpeedState m_state;
+};
+
+class CTimeIntervalsView final : public CChartViewBase {
+public:
+    CTimeIntervalsView(CKavroDoc& doc, QWidget* parent = nullptr);
+    std::vector<CChartWindow*> chartWindows() override { return {m_chart}; }
+    CAdvancedChartWindow* chart() const { return m_chart; }
+    QWidget* shotPane() const { return m_pane; }
+    // A click on a bar: selects that match shot.
+    void OnSeriesClicked(int seriesId);
+
+protected:
+    unsigned flagsForHint(int hint, void* p1) override;
+    void recalculate(unsigned flags) override;
+    void reloadTexts() override;
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    QSplitter* m_splitter;
+    CAdvancedChartWindow* m_chart;
+    QWidget* m_pane;
+    QLabel* m_paneTitle;
+    IntervalsState m_state;
+    bool m_paneSized = false;
+};
+
+class CProbabilityView final : public CChartViewBase {
+public:
+    CProbabilityView(CKavroDoc& doc, QWidget* parent = nullptr);
+    std::vector<CChartWindow*> chartWindows() override { return {m_top, m_bottom}; }
+    QCheckBox* fractionBox() const { return m_fraction; }
+
+protected:
+    unsigned flagsForHint(int hint, void* p1) override;
+    void recalculate(unsigned flags) override;
+    void reloadTexts() override;
+    void layoutBoxes() override;
+
+private:
+    QSplitter* m_splitter;
+    CChartWindow* m_top;
+    CChartWindow* m_bottom;
+    QCheckBox* m_fraction;
+};
+
+} // namespace kavro::charts
