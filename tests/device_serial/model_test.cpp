@@ -170,6 +170,18 @@ TEST_F(Vantage, MissedShotsFillUpToTheEventsMinimum)
                                 "ConcludeAiming 1"}));
 }
 
+TEST_F(Vantage, MissedShotsAtTheEndLeaveTheThresholdAlone)
+{
+    setShots(1, 10);
+    open();
+    // Aimed at the centre with a strong signal, but no piezo: the conclusion adds a missed shot.
+    std::vector<SampleRecord> b = run(5, 200);
+    b.push_back(sample(10));
+    feed(b);
+    EXPECT_EQ(events(), (Events{"StartAiming 1", "NewCoordinates 1 5", "Missed 1", "ConcludeAiming 1"}));
+    EXPECT_EQ(model->SignalThreshold(), CKavroVantage::kDefaultSignalThreshold);
+}
+
 TEST_F(Vantage, AfterAShotTheSettleCountPasses)
 {
     host.maxAfterShot = 10;
