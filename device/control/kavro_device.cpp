@@ -1,7 +1,7 @@
 #include "device/control/kavro_device.h"
 
 #include "com/classregistry.h"
-#include "device/control/correction.h"
+#include "com/numeric.h"
 #include "device/model/generic_kavro.h"
 
 #include <bit>
@@ -255,7 +255,7 @@ HRESULT CKavroDevice::put_CorrectionX(int32_t n, float value)
 {
     if (!validSubDevice(n))
         return E_INVALIDARG;
-    return toHundredths(value, &sub(n).correctionX);
+    return truncToHundredths(value, &sub(n).correctionX) ? S_OK : E_INVALIDARG;
 }
 
 HRESULT CKavroDevice::get_CorrectionY(int32_t n, float* out)
@@ -272,7 +272,7 @@ HRESULT CKavroDevice::put_CorrectionY(int32_t n, float value)
 {
     if (!validSubDevice(n))
         return E_INVALIDARG;
-    HRESULT hr = toHundredths(value, &sub(n).correctionY);
+    HRESULT hr = truncToHundredths(value, &sub(n).correctionY) ? S_OK : E_INVALIDARG;
     // The models take both corrections when the second one arrives.
     if (SUCCEEDED(hr) && model_)
         model_->CorrectionChanged();
