@@ -133,7 +133,7 @@ private:
 
     HRESULT connect();
     void disconnect();
-    // Checks every held event before a model may divide by its distance.
+    // Checks the event the models use before one may divide by its distance.
     HRESULT checkEvents() const;
     std::unique_ptr<CGenericKavro> chooseUsbModel();
     HRESULT chooseSerialModel(std::unique_ptr<CGenericKavro>* out);

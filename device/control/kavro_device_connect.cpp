@@ -9,14 +9,15 @@ namespace kavro {
 
 HRESULT CKavroDevice::checkEvents() const
 {
-    // The models divide by the shooting distance; an event without one cannot be shot at.
-    for (const SubDeviceSettings& s : subs_) {
-        if (!s.event)
-            continue;
-        float distance = 0;
-        if (FAILED(s.event->get_Distance(&distance)) || !(distance > 0))
-            return E_UNEXPECTED;
-    }
+    // The models divide by the shooting distance; an event without one cannot be shot at. Every
+    // model scores against sub-device 1's event only: an empty event that merely reading
+    // Event(2) created must not block the connect.
+    const SubDeviceSettings& s = sub(1);
+    if (!s.event)
+        return S_OK;
+    float distance = 0;
+    if (FAILED(s.event->get_Distance(&distance)) || !(distance > 0))
+        return E_UNEXPECTED;
     return S_OK;
 }
 
