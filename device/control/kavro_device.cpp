@@ -107,7 +107,7 @@ HRESULT CKavroDevice::get_SampleRate(int32_t* out)
 {
     if (!out)
         return E_POINTER;
-    *out = sampleRate_;
+    *out = SampleRate();
     return S_OK;
 }
 
@@ -115,7 +115,7 @@ HRESULT CKavroDevice::put_SampleRate(int32_t value)
 {
     if (value < 20 || value > 500)
         return E_INVALIDARG;
-    sampleRate_ = value;
+    SetSampleRate(value);
     return S_OK;
 }
 
@@ -414,7 +414,7 @@ HRESULT CKavroDevice::get_CalibrationMode(int32_t n, VARIANT_BOOL* out)
         return E_INVALIDARG;
     if (!out)
         return E_POINTER;
-    *out = toVariantBool(sub(n).calibrationMode);
+    *out = toVariantBool(CalibrationMode(n));
     return S_OK;
 }
 
@@ -422,7 +422,7 @@ HRESULT CKavroDevice::put_CalibrationMode(int32_t n, VARIANT_BOOL value)
 {
     if (!validSubDevice(n))
         return E_INVALIDARG;
-    sub(n).calibrationMode = value == VARIANT_TRUE;
+    reader_.setCalibrationMode(n, value == VARIANT_TRUE);
     if (model_)
         model_->CalibrationModeChanged();
     return S_OK;

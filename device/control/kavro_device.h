@@ -1,6 +1,8 @@
 #pragma once
 // The device control: holds what the trainer sets, runs one device model while connected and
-// fans the model's events out to the advised sinks. Everything runs on the thread that made it.
+// fans the model's events out to the advised sinks. Its members, the models' sample steps and
+// the event firing run on the thread that made it; the models' reader threads see only the
+// atomic reader settings (DeviceHost::ReaderView).
 #include "device/control/device_environment.h"
 #include "device/control/sub_device_settings.h"
 #include "device/model/device_host.h"
@@ -98,7 +100,6 @@ public:
     HRESULT put_Value(int32_t index, const Variant& value) override;
 
     // DeviceHost
-    int32_t SampleRate() const override { return sampleRate_; }
     ComPtr<IEventParams> Event(int32_t n) const override;
     enumTargetType TargetType(int32_t n) const override { return sub(n).targetType; }
     int32_t PiezoSensitivity(int32_t n) const override { return sub(n).piezoSensitivity; }
@@ -109,11 +110,9 @@ public:
     int32_t SubTarget(int32_t n) const override { return sub(n).subTarget; }
     enumSensorPosition SensorPosition(int32_t n) const override { return sub(n).sensorPosition; }
     float PiezoRejectInterval(int32_t n) const override { return sub(n).piezoRejectInterval; }
-    bool CalibrationMode(int32_t n) const override { return sub(n).calibrationMode; }
     enumSemaphoreMode Semaphore() const override { return semaphore_; }
     int32_t FiringPoint() const override { return firingPoint_; }
     float WirelessTargetDistance() const override { return wirelessTargetDistance_; }
-    void SetSampleRate(int32_t rate) override { sampleRate_ = rate; }
     void SetStatusText(const QString& text) override { statusText_ = text; }
     void SetDeviceSerial(int32_t nDev, const DeviceSerial& serial) override;
     void SetCalibrationWanted(int32_t n, bool wanted) override;
@@ -145,8 +144,6 @@ private:
     DeviceEnvironment env_;
     ConnectionPoint<_IKavroDeviceEvents> events_{identity()};
     int32_t commPort_ = 1;
-    // Readers pace their polling by it while the control thread may change it.
-    std::atomic<int32_t> sampleRate_{200};
     QString devicePath_;
     std::unique_ptr<CGenericKavro> model_;
     std::vector<std::unique_ptr<CGenericKavro>> retired_;
