@@ -7,6 +7,7 @@
 #include "device/control/sub_device_settings.h"
 #include "device/model/device_host.h"
 #include "device/model/identification.h"
+#include "device/usb/connect_problem.h"
 
 #include "com/connection.h"
 #include "kavrodev.h"
@@ -133,7 +134,9 @@ private:
     HRESULT connect();
     void disconnect();
     // Checks the event the models use before one may divide by its distance.
-    HRESULT checkEvents() const;
+    HRESULT checkEvents();
+    // Sets the status text that says why the connect failed; the connect's result.
+    HRESULT failConnect(ConnectProblem problem, const std::string& where = {});
     std::unique_ptr<CGenericKavro> chooseUsbModel();
     HRESULT chooseSerialModel(std::unique_ptr<CGenericKavro>* out);
     // Destroys a closed model, or keeps it until no handler of a model's window is running.
