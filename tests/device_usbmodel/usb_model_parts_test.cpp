@@ -1,5 +1,7 @@
 #include "usb_model_fixture.h"
 
+#include "device/usb/usb_requests.h"
+
 #include "settings/settings.h"
 
 #include <algorithm>
@@ -151,6 +153,73 @@ TEST_F(UsbModelTest, WirelessPairPacketsGiveNoSignalBeforeTheSixth)
     int32_t count = 0;
     trace->get_Count(&count);
     EXPECT_EQ(count, 4); // two samples from each of the last two packets
+}
+
+// A biathlon face on a wireless target behind the receiver: the model selects the middle target by
+// its bit, once and with the receiver's 500 ms wait, and stop all goes to every target (number 0).
+TEST_F(UsbModelTest, FiveTargetFaceSelectsByBitAndStopsAllTargets)
+{
+    fake.unplug(kTarget);
+    const char* receiver = "usb:1-4";
+    fake.addDevice(FakeUsbDevice(receiver, usbids::kPlaceholderVendorId, usbids::kWirelessReceiverProductId));
+    uint8_t lastCommand = 0;
+    fake.setControlHandler(receiver, [&lastCommand](const UsbControlRecord& r) {
+        if (r.kind == UsbControlKind::Write) {
+            lastCommand = r.data.empty() ? 0 : r.data[0];
+            // The selection is answered with a failure: it must not be tried again.
+            return FakeControlReply{lastCommand == usbreq::kCmdSelectTarget ? USB_E_IO : S_OK, {}};
+        }
+        if (r.kind != UsbControlKind::In)
+            return FakeControlReply{S_OK, {}};
+        Bytes answer;
+        switch (r.request) {
+        case usbreq::kReceiverSerialNumber: answer = Bytes(8, 3); break;
+        case usbreq::kReceiverTargets: answer = Bytes(16, 0), answer[2] = 1; break; // target 3
+        case usbreq::kWirelessAnswer:
+            answer = lastCommand == usbreq::kCmdReadDescriptor ? Bytes(17, 0) : Bytes(10, 0);
+            if (lastCommand == usbreq::kCmdReadDescriptor)
+                answer[0] = 18; // the five-target face with lights
+            break;
+        default: return FakeControlReply{USB_E_IO, {}};
+        }
+        return FakeControlReply{S_OK, answer};
+    });
+    // The receiver's search for its target waits on the virtual clock: time moves on whenever
+    // someone sleeps.
+    std::atomic<bool> done{false};
+    std::thread ticker([&] {
+        while (!done.load()) {
+            if (clock.sleepers() > 0)
+                clock.advance(50);
+            else
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+    });
+    struct Join {
+        std::atomic<bool>& done;
+        std::thread& t;
+        ~Join() { done = true; t.join(); }
+    } join{done, ticker};
+    ASSERT_EQ(device->put_EventShortName(1, QStringLiteral("BTLN")), S_OK);
+    ASSERT_EQ(device->put_DevicePath(QString::fromLatin1(kOptical)), S_OK);
+    ASSERT_EQ(device->put_Connected(VARIANT_TRUE), S_OK);
+
+    auto writes = [&](uint8_t command) {
+        std::vector<UsbControlRecord> out;
+        for (const auto& r : requests(receiver, UsbControlKind::Write))
+            if (!r.data.empty() && r.data[0] == command)
+                out.push_back(r);
+        return out;
+    };
+    fake.clearControlLog(receiver);
+    ASSERT_EQ(device->put_CalibrationMode(1, VARIANT_TRUE), S_OK); // back to the middle target
+    EXPECT_EQ(writes(usbreq::kCmdSelectTarget),
+              (std::vector<UsbControlRecord>{{UsbControlKind::Write, usbreq::kWirelessCommand, 500, 3, 2, {0x25, 1 << 2}}}));
+
+    fake.clearControlLog(receiver);
+    ASSERT_EQ(device->put_Connected(VARIANT_FALSE), S_OK);
+    EXPECT_EQ(writes(usbreq::kCmdStopAll),
+              (std::vector<UsbControlRecord>{{UsbControlKind::Write, usbreq::kWirelessCommand, 250, 0, 1, {0x12}}}));
 }
 
 } // namespace
