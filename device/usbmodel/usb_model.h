@@ -147,7 +147,7 @@ private:
     double scaleDivisorOf(const SampleRecord& r) const;
     double sampleScale(const SampleRecord& r) const;
     void stepPlain(SampleRecord& r, bool signal, int32_t countBefore);
-    void stepFiveTargets(SampleRecord& r, bool signal);
+    void stepFiveTargets(SampleRecord& r, bool signal, int32_t countBefore);
     void shotDetection(const SampleRecord& r, int32_t countBefore);
 
     // Aimings.

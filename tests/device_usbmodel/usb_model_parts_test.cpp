@@ -159,50 +159,9 @@ TEST_F(UsbModelTest, WirelessPairPacketsGiveNoSignalBeforeTheSixth)
 // its bit, once and with the receiver's 500 ms wait, and stop all goes to every target (number 0).
 TEST_F(UsbModelTest, FiveTargetFaceSelectsByBitAndStopsAllTargets)
 {
-    fake.unplug(kTarget);
-    const char* receiver = "usb:1-4";
-    fake.addDevice(FakeUsbDevice(receiver, usbids::kPlaceholderVendorId, usbids::kWirelessReceiverProductId));
-    uint8_t lastCommand = 0;
-    fake.setControlHandler(receiver, [&lastCommand](const UsbControlRecord& r) {
-        if (r.kind == UsbControlKind::Write) {
-            lastCommand = r.data.empty() ? 0 : r.data[0];
-            // The selection is answered with a failure: it must not be tried again.
-            return FakeControlReply{lastCommand == usbreq::kCmdSelectTarget ? USB_E_IO : S_OK, {}};
-        }
-        if (r.kind != UsbControlKind::In)
-            return FakeControlReply{S_OK, {}};
-        Bytes answer;
-        switch (r.request) {
-        case usbreq::kReceiverSerialNumber: answer = Bytes(8, 3); break;
-        case usbreq::kReceiverTargets: answer = Bytes(16, 0), answer[2] = 1; break; // target 3
-        case usbreq::kWirelessAnswer:
-            answer = lastCommand == usbreq::kCmdReadDescriptor ? Bytes(17, 0) : Bytes(10, 0);
-            if (lastCommand == usbreq::kCmdReadDescriptor)
-                answer[0] = 18; // the five-target face with lights
-            break;
-        default: return FakeControlReply{USB_E_IO, {}};
-        }
-        return FakeControlReply{S_OK, answer};
-    });
-    // The receiver's search for its target waits on the virtual clock: time moves on whenever
-    // someone sleeps.
-    std::atomic<bool> done{false};
-    std::thread ticker([&] {
-        while (!done.load()) {
-            if (clock.sleepers() > 0)
-                clock.advance(50);
-            else
-                std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        }
-    });
-    struct Join {
-        std::atomic<bool>& done;
-        std::thread& t;
-        ~Join() { done = true; t.join(); }
-    } join{done, ticker};
-    ASSERT_EQ(device->put_EventShortName(1, QStringLiteral("BTLN")), S_OK);
-    ASSERT_EQ(device->put_DevicePath(QString::fromLatin1(kOptical)), S_OK);
-    ASSERT_EQ(device->put_Connected(VARIANT_TRUE), S_OK);
+    // The selection is answered with a failure: it must not be tried again.
+    ASSERT_EQ(connectFiveTargets(usbreq::kCmdSelectTarget), S_OK);
+    const char* receiver = kReceiver;
 
     auto writes = [&](uint8_t command) {
         std::vector<UsbControlRecord> out;

@@ -111,6 +111,21 @@ TEST_F(UsbModelTest, ShotNeedsSixPointsBeforeItsSample)
     EXPECT_EQ(index, 6);
 }
 
+TEST_F(UsbModelTest, FiveTargetShotNeedsSixPointsBeforeItsSampleToo)
+{
+    auto sink = advise();
+    ASSERT_EQ(connectFiveTargets(), S_OK);
+    play(shotRoad(5, 3)); // the trace held five points: no shot
+    EXPECT_TRUE(sink->shots.empty());
+    ASSERT_EQ(device->put_Connected(VARIANT_FALSE), S_OK);
+    ASSERT_EQ(connectFiveTargets(), S_OK);
+    play(shotRoad(6, 3));
+    ASSERT_EQ(sink->shots.size(), 1u);
+    int32_t index = -1;
+    sink->shots[0]->get_TraceIndex(&index);
+    EXPECT_EQ(index, 6);
+}
+
 TEST_F(UsbModelTest, NoShotBeyondTheEventsLimit)
 {
     ComPtr<IEventParams> event;
