@@ -330,7 +330,7 @@ public:
         gone.valid = false;
         statuses.insert(statuses.end(), 3, gone);
         for (const Status& s : statuses)
-            fake_.injectPacket(kCamera, s.bytes());
+            fake_.injectPacket(kCamera, kavro::testing::framedPacket(kPacketData, s.bytes()));
     }
 
 private:

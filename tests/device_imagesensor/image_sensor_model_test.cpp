@@ -78,7 +78,7 @@ protected:
     void send(const std::vector<Status>& statuses)
     {
         for (const Status& s : statuses)
-            fake.injectPacket(path, s.bytes());
+            fake.injectPacket(path, framedPacket(kPacketData, s.bytes()));
         injected += static_cast<int32_t>(statuses.size());
         ASSERT_TRUE(eventually([&] {
             pump();
@@ -308,8 +308,8 @@ TEST_F(ImageSensorModel, ValuesForTheCalibrationDialog)
     imaged.total = 54 + 6;
     imaged.width = 3;
     imaged.height = 2;
-    fake.injectPacket(path, imaged.bytes());
-    fake.injectPacket(path, {1, 9, 8, 7, 6, 5, 4});
+    fake.injectPacket(path, framedPacket(kPacketData, imaged.bytes()));
+    fake.injectPacket(path, framedPacket(kPacketData, {1, 9, 8, 7, 6, 5, 4}));
     ASSERT_TRUE(eventually([&] { return device->get_Value(6, &v) == S_OK; }));
     ComPtr<IGreyImage> image;
     ASSERT_EQ(v.object()->QueryInterface(IGreyImage::iid, image.putVoid()), S_OK);
