@@ -7,6 +7,7 @@
 #include "device/imagesensor/beat_rate.h"
 #include "device/imagesensor/kavro_device_image_sensor.h"
 #include "device/usb/usb_requests.h"
+#include "gdi/picture.h"
 
 #include <gmock/gmock.h>
 
@@ -311,17 +312,19 @@ TEST_F(ImageSensorModel, ValuesForTheCalibrationDialog)
     fake.injectPacket(path, framedPacket(kPacketData, imaged.bytes()));
     fake.injectPacket(path, framedPacket(kPacketData, {1, 9, 8, 7, 6, 5, 4}));
     ASSERT_TRUE(eventually([&] { return device->get_Value(6, &v) == S_OK; }));
-    ComPtr<IGreyImage> image;
-    ASSERT_EQ(v.object()->QueryInterface(IGreyImage::iid, image.putVoid()), S_OK);
-    int32_t w = 0, h = 0;
-    image->get_Width(&w);
-    image->get_Height(&h);
-    uint8_t pixels[6] = {};
-    EXPECT_EQ(image->CopyPixels(pixels, 5), E_INVALIDARG);
-    ASSERT_EQ(image->CopyPixels(pixels, 6), S_OK);
-    EXPECT_EQ(w, 3);
-    EXPECT_EQ(h, 2);
-    EXPECT_EQ(Bytes(pixels, pixels + 6), (Bytes{9, 8, 7, 6, 5, 4}));
+    // A picture object holding a bitmap whose every byte is a grey level.
+    ComPtr<IPictureDisp> picture;
+    ASSERT_EQ(v.object()->QueryInterface(IPictureDisp::iid, picture.putVoid()), S_OK);
+    int16_t type = 0;
+    ASSERT_EQ(picture->get_Type(&type), S_OK);
+    EXPECT_EQ(type, PICTYPE_BITMAP);
+    const QImage bitmap = static_cast<Picture*>(picture.get())->image();
+    ASSERT_EQ(bitmap.format(), QImage::Format_Grayscale8);
+    ASSERT_EQ(bitmap.size(), QSize(3, 2));
+    Bytes pixels;
+    for (int y = 0; y < 2; ++y)
+        pixels.insert(pixels.end(), bitmap.constScanLine(y), bitmap.constScanLine(y) + 3);
+    EXPECT_EQ(pixels, (Bytes{9, 8, 7, 6, 5, 4}));
 
     fake.clearControlLog(path);
     EXPECT_EQ(device->put_Value(0, Variant::fromBool(false)), S_OK);
