@@ -11,6 +11,10 @@
 
 #include "com/connection.h"
 #include "kavrodev.h"
+#include "olecontrol.h"
+
+#include <QPointer>
+#include <QWidget>
 
 #include <atomic>
 #include <array>
@@ -21,7 +25,8 @@ namespace kavro {
 
 class CGenericKavro;
 
-class CKavroDevice final : public ComObject<CKavroDevice, IKavroDevice, IConnectionPointContainer>,
+class CKavroDevice final : public ComObject<CKavroDevice, IKavroDevice, IConnectionPointContainer,
+                                            IPersistStreamInit, IPersistPropertyBag, IKavroDeviceWindow>,
                            public DeviceHost {
 public:
     static constexpr Guid clsid = kavrodev::CLSID_KavroDevice;
@@ -100,6 +105,24 @@ public:
     HRESULT get_Value(int32_t index, Variant* out) override;
     HRESULT put_Value(int32_t index, const Variant& value) override;
 
+    // IPersistStreamInit and IPersistPropertyBag: the extent (HIMETRIC), the only persisted
+    // state. The stream holds int32 version 1, then the width and height as uint32.
+    HRESULT GetClassID(CLSID* out) override;
+    HRESULT IsDirty() override;
+    HRESULT Load(IStream* stream) override;
+    HRESULT Save(IStream* stream, BOOL clearDirty) override;
+    HRESULT GetSizeMax(uint64_t* size) override;
+    HRESULT InitNew() override;
+    HRESULT Load(IPropertyBag* bag) override;
+    HRESULT Save(IPropertyBag* bag, BOOL clearDirty, BOOL saveAllProperties) override;
+
+    // IKavroDeviceWindow: the face, sized to the extent.
+    HRESULT CreateWidget(QWidget* parent, QWidget** widget) override;
+
+    // 30 x 30 pixels.
+    static const uint32_t kInitialExtent;
+    std::array<uint32_t, 2> Extent() const { return extent_; }
+
     // DeviceHost
     ComPtr<IEventParams> Event(int32_t n) const override;
     enumTargetType TargetType(int32_t n) const override { return sub(n).targetType; }
@@ -143,6 +166,9 @@ private:
     void retire(std::unique_ptr<CGenericKavro> model);
     void freeRetired();
     QString serialText(int32_t nDev) const;
+    void resizeWidget();
+
+    static constexpr int32_t kPersistVersion = 1;
 
     DeviceEnvironment env_;
     ConnectionPoint<_IKavroDeviceEvents> events_{identity()};
@@ -160,6 +186,9 @@ private:
     enumSemaphoreMode semaphore_ = SemaphoreOff;
     int32_t firingPoint_ = 1;
     float wirelessTargetDistance_ = 10.0f;
+    std::array<uint32_t, 2> extent_{kInitialExtent, kInitialExtent};
+    std::array<uint32_t, 2> savedExtent_ = extent_;
+    QPointer<QWidget> widget_;
 };
 
 } // namespace kavro
