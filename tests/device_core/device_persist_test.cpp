@@ -3,7 +3,7 @@
 
 #include "com/olecolor.h"
 #include "device/control/device_face.h"
-#include "olecontrol.h"
+#include "../support/map_property_bag.h"
 #include "storage/stream/memory_stream.h"
 
 #include <QApplication>
@@ -11,28 +11,10 @@
 #include <QImage>
 #include <QPainter>
 
-#include <map>
-
 namespace devtest {
 namespace {
 
-class Bag final : public ComObject<Bag, IPropertyBag> {
-public:
-    std::map<QString, Variant> values;
-    HRESULT Read(const QString& name, Variant* value) override
-    {
-        auto it = values.find(name);
-        if (it == values.end())
-            return E_INVALIDARG;
-        *value = it->second;
-        return S_OK;
-    }
-    HRESULT Write(const QString& name, const Variant& value) override
-    {
-        values[name] = value;
-        return S_OK;
-    }
-};
+using Bag = kavro::testing::MapPropertyBag;
 
 QByteArray le32(uint32_t v)
 {
