@@ -155,6 +155,24 @@ TEST_F(UsbModelTest, WirelessPairPacketsGiveNoSignalBeforeTheSixth)
     EXPECT_EQ(count, 4); // two samples from each of the last two packets
 }
 
+// Each wireless command's retry window and wait, as the targets' protocol gives them.
+TEST(WirelessCommands, EachCommandHasItsRetryWindowAndWait)
+{
+    auto timing = [](uint8_t command) {
+        const usbreq::WirelessTiming t = usbreq::wirelessTiming(command);
+        return std::pair<uint32_t, uint32_t>(t.retryMs, t.waitMs);
+    };
+    using T = std::pair<uint32_t, uint32_t>;
+    EXPECT_EQ(timing(0x40), T(500, 20000)); // target face codes
+    EXPECT_EQ(timing(0x32), T(500, 250));   // light masks
+    EXPECT_EQ(timing(0x33), T(500, 500));   // LED level
+    EXPECT_EQ(timing(0x34), T(500, 500));   // lamp level
+    EXPECT_EQ(timing(0x50), T(1000, 20000)); // signal settings
+    EXPECT_EQ(timing(0x25), T(0, 500));     // select target: one try
+    for (uint8_t c : {0x12, 0x15, 0x16, 0x20, 0x21})
+        EXPECT_EQ(timing(c), T(500, 250)) << int(c);
+}
+
 // A biathlon face on a wireless target behind the receiver: the model selects the middle target by
 // its bit, once and with the receiver's 500 ms wait, and stop all goes to every target (number 0).
 TEST_F(UsbModelTest, FiveTargetFaceSelectsByBitAndStopsAllTargets)
