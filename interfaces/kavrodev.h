@@ -12,6 +12,8 @@
 
 #include <cstdint>
 
+class QWidget;
+
 enum enumTargetType : int32_t {
     Target5m = 1,
     Target10m = 2,
@@ -144,6 +146,14 @@ struct _IKavroDeviceEvents : IUnknown {
     virtual HRESULT Disconnected() = 0;
     virtual HRESULT Reconnected() = 0;
     virtual HRESULT Timeout(int32_t seconds) = 0; // seconds without data
+};
+
+// What replaces in-place activation: the host asks the control for its face as a child widget.
+// The host's widget tree owns it.
+struct IKavroDeviceWindow : IUnknown {
+    static constexpr Guid iid = Guid::parse("0C428539-4AF8-4864-9512-2A37F72358F4");
+    // E_UNEXPECTED while a widget made earlier still lives.
+    virtual HRESULT CreateWidget(QWidget* parent, QWidget** widget) = 0;
 };
 
 namespace kavrodev {

@@ -18,7 +18,7 @@ using namespace kavro;
 
 class BenchHost final : public DeviceHost {
 public:
-    int32_t SampleRate() const override { return 500; }
+    BenchHost() { SetSampleRate(500); }
     ComPtr<IEventParams> Event(int32_t) const override { return event; }
     enumTargetType TargetType(int32_t) const override { return Target10m; }
     int32_t PiezoSensitivity(int32_t) const override { return 30; }
@@ -29,11 +29,9 @@ public:
     int32_t SubTarget(int32_t) const override { return 1; }
     enumSensorPosition SensorPosition(int32_t) const override { return SensorBottom; }
     float PiezoRejectInterval(int32_t) const override { return 0.25f; }
-    bool CalibrationMode(int32_t) const override { return false; }
     enumSemaphoreMode Semaphore() const override { return SemaphoreOff; }
     int32_t FiringPoint() const override { return 1; }
     float WirelessTargetDistance() const override { return 0; }
-    void SetSampleRate(int32_t) override {}
     void SetStatusText(const QString&) override {}
     void SetDeviceSerial(int32_t, const DeviceSerial&) override {}
     void SetCalibrationWanted(int32_t, bool) override {}

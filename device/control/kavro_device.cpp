@@ -1,7 +1,7 @@
 #include "device/control/kavro_device.h"
 
 #include "com/classregistry.h"
-#include "device/control/correction.h"
+#include "com/numeric.h"
 #include "device/model/generic_kavro.h"
 
 #include <bit>
@@ -107,7 +107,7 @@ HRESULT CKavroDevice::get_SampleRate(int32_t* out)
 {
     if (!out)
         return E_POINTER;
-    *out = sampleRate_;
+    *out = SampleRate();
     return S_OK;
 }
 
@@ -115,7 +115,7 @@ HRESULT CKavroDevice::put_SampleRate(int32_t value)
 {
     if (value < 20 || value > 500)
         return E_INVALIDARG;
-    sampleRate_ = value;
+    SetSampleRate(value);
     return S_OK;
 }
 
@@ -255,7 +255,7 @@ HRESULT CKavroDevice::put_CorrectionX(int32_t n, float value)
 {
     if (!validSubDevice(n))
         return E_INVALIDARG;
-    return toHundredths(value, &sub(n).correctionX);
+    return truncToHundredths(value, &sub(n).correctionX) ? S_OK : E_INVALIDARG;
 }
 
 HRESULT CKavroDevice::get_CorrectionY(int32_t n, float* out)
@@ -272,7 +272,7 @@ HRESULT CKavroDevice::put_CorrectionY(int32_t n, float value)
 {
     if (!validSubDevice(n))
         return E_INVALIDARG;
-    HRESULT hr = toHundredths(value, &sub(n).correctionY);
+    HRESULT hr = truncToHundredths(value, &sub(n).correctionY) ? S_OK : E_INVALIDARG;
     // The models take both corrections when the second one arrives.
     if (SUCCEEDED(hr) && model_)
         model_->CorrectionChanged();
@@ -414,7 +414,7 @@ HRESULT CKavroDevice::get_CalibrationMode(int32_t n, VARIANT_BOOL* out)
         return E_INVALIDARG;
     if (!out)
         return E_POINTER;
-    *out = toVariantBool(sub(n).calibrationMode);
+    *out = toVariantBool(CalibrationMode(n));
     return S_OK;
 }
 
@@ -422,7 +422,7 @@ HRESULT CKavroDevice::put_CalibrationMode(int32_t n, VARIANT_BOOL value)
 {
     if (!validSubDevice(n))
         return E_INVALIDARG;
-    sub(n).calibrationMode = value == VARIANT_TRUE;
+    reader_.setCalibrationMode(n, value == VARIANT_TRUE);
     if (model_)
         model_->CalibrationModeChanged();
     return S_OK;

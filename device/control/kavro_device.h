@@ -1,13 +1,20 @@
 #pragma once
 // The device control: holds what the trainer sets, runs one device model while connected and
-// fans the model's events out to the advised sinks. Everything runs on the thread that made it.
+// fans the model's events out to the advised sinks. Its members, the models' sample steps and
+// the event firing run on the thread that made it; the models' reader threads see only the
+// atomic reader settings (DeviceHost::ReaderView).
 #include "device/control/device_environment.h"
 #include "device/control/sub_device_settings.h"
 #include "device/model/device_host.h"
 #include "device/model/identification.h"
+#include "device/usb/connect_problem.h"
 
 #include "com/connection.h"
 #include "kavrodev.h"
+#include "olecontrol.h"
+
+#include <QPointer>
+#include <QWidget>
 
 #include <atomic>
 #include <array>
@@ -18,7 +25,8 @@ namespace kavro {
 
 class CGenericKavro;
 
-class CKavroDevice final : public ComObject<CKavroDevice, IKavroDevice, IConnectionPointContainer>,
+class CKavroDevice final : public ComObject<CKavroDevice, IKavroDevice, IConnectionPointContainer,
+                                            IPersistStreamInit, IPersistPropertyBag, IKavroDeviceWindow>,
                            public DeviceHost {
 public:
     static constexpr Guid clsid = kavrodev::CLSID_KavroDevice;
@@ -97,8 +105,25 @@ public:
     HRESULT get_Value(int32_t index, Variant* out) override;
     HRESULT put_Value(int32_t index, const Variant& value) override;
 
+    // IPersistStreamInit and IPersistPropertyBag: the extent (HIMETRIC), the only persisted
+    // state. The stream holds int32 version 1, then the width and height as uint32.
+    HRESULT GetClassID(CLSID* out) override;
+    HRESULT IsDirty() override;
+    HRESULT Load(IStream* stream) override;
+    HRESULT Save(IStream* stream, BOOL clearDirty) override;
+    HRESULT GetSizeMax(uint64_t* size) override;
+    HRESULT InitNew() override;
+    HRESULT Load(IPropertyBag* bag) override;
+    HRESULT Save(IPropertyBag* bag, BOOL clearDirty, BOOL saveAllProperties) override;
+
+    // IKavroDeviceWindow: the face, sized to the extent.
+    HRESULT CreateWidget(QWidget* parent, QWidget** widget) override;
+
+    // 30 x 30 pixels.
+    static const uint32_t kInitialExtent;
+    std::array<uint32_t, 2> Extent() const { return extent_; }
+
     // DeviceHost
-    int32_t SampleRate() const override { return sampleRate_; }
     ComPtr<IEventParams> Event(int32_t n) const override;
     enumTargetType TargetType(int32_t n) const override { return sub(n).targetType; }
     int32_t PiezoSensitivity(int32_t n) const override { return sub(n).piezoSensitivity; }
@@ -109,11 +134,9 @@ public:
     int32_t SubTarget(int32_t n) const override { return sub(n).subTarget; }
     enumSensorPosition SensorPosition(int32_t n) const override { return sub(n).sensorPosition; }
     float PiezoRejectInterval(int32_t n) const override { return sub(n).piezoRejectInterval; }
-    bool CalibrationMode(int32_t n) const override { return sub(n).calibrationMode; }
     enumSemaphoreMode Semaphore() const override { return semaphore_; }
     int32_t FiringPoint() const override { return firingPoint_; }
     float WirelessTargetDistance() const override { return wirelessTargetDistance_; }
-    void SetSampleRate(int32_t rate) override { sampleRate_ = rate; }
     void SetStatusText(const QString& text) override { statusText_ = text; }
     void SetDeviceSerial(int32_t nDev, const DeviceSerial& serial) override;
     void SetCalibrationWanted(int32_t n, bool wanted) override;
@@ -133,20 +156,23 @@ private:
 
     HRESULT connect();
     void disconnect();
-    // Checks every held event before a model may divide by its distance.
-    HRESULT checkEvents() const;
+    // Checks the event the models use before one may divide by its distance.
+    HRESULT checkEvents();
+    // Sets the status text that says why the connect failed; the connect's result.
+    HRESULT failConnect(ConnectProblem problem, const std::string& where = {});
     std::unique_ptr<CGenericKavro> chooseUsbModel();
     HRESULT chooseSerialModel(std::unique_ptr<CGenericKavro>* out);
     // Destroys a closed model, or keeps it until no handler of a model's window is running.
     void retire(std::unique_ptr<CGenericKavro> model);
     void freeRetired();
     QString serialText(int32_t nDev) const;
+    void resizeWidget();
+
+    static constexpr int32_t kPersistVersion = 1;
 
     DeviceEnvironment env_;
     ConnectionPoint<_IKavroDeviceEvents> events_{identity()};
     int32_t commPort_ = 1;
-    // Readers pace their polling by it while the control thread may change it.
-    std::atomic<int32_t> sampleRate_{200};
     QString devicePath_;
     std::unique_ptr<CGenericKavro> model_;
     std::vector<std::unique_ptr<CGenericKavro>> retired_;
@@ -160,6 +186,9 @@ private:
     enumSemaphoreMode semaphore_ = SemaphoreOff;
     int32_t firingPoint_ = 1;
     float wirelessTargetDistance_ = 10.0f;
+    std::array<uint32_t, 2> extent_{kInitialExtent, kInitialExtent};
+    std::array<uint32_t, 2> savedExtent_ = extent_;
+    QPointer<QWidget> widget_;
 };
 
 } // namespace kavro

@@ -2,21 +2,24 @@
 #include "device/control/kavro_device.h"
 
 #include "device/model/generic_kavro.h"
+#include "device/usb/connect_problem.h"
 #include "device/model/model_factory.h"
+#include "serial/com_port_map.h"
 #include "serial/serial_port.h"
 
 namespace kavro {
 
-HRESULT CKavroDevice::checkEvents() const
+HRESULT CKavroDevice::checkEvents()
 {
-    // The models divide by the shooting distance; an event without one cannot be shot at.
-    for (const SubDeviceSettings& s : subs_) {
-        if (!s.event)
-            continue;
-        float distance = 0;
-        if (FAILED(s.event->get_Distance(&distance)) || !(distance > 0))
-            return E_UNEXPECTED;
-    }
+    // The models divide by the shooting distance; an event without one cannot be shot at. Every
+    // model scores against sub-device 1's event only: an empty event that merely reading
+    // Event(2) created must not block the connect.
+    const SubDeviceSettings& s = sub(1);
+    if (!s.event)
+        return S_OK;
+    float distance = 0;
+    if (FAILED(s.event->get_Distance(&distance)) || !(distance > 0))
+        return failConnect(ConnectProblem::EventWithoutDistance);
     return S_OK;
 }
 
@@ -33,22 +36,36 @@ std::unique_ptr<CGenericKavro> CKavroDevice::chooseUsbModel()
 HRESULT CKavroDevice::chooseSerialModel(std::unique_ptr<CGenericKavro>* out)
 {
     auto port = std::make_unique<SerialPort>();
-    if (FAILED(port->openCom(commPort_)))
-        return E_FAIL;
+    const QString path = ComPortMap::shared().devicePath(commPort_);
+    const std::string where = path.isEmpty() ? "COM" + std::to_string(commPort_)
+                                             : "COM" + std::to_string(commPort_) + " (" + path.toStdString() + ")";
+    if (FAILED(port->openCom(commPort_))) {
+        switch (port->openProblem()) {
+        case PortOpenProblem::InUse: return failConnect(ConnectProblem::PortInUse, where);
+        case PortOpenProblem::NoPermission: return failConnect(ConnectProblem::PortNoPermission, where);
+        default: return failConnect(ConnectProblem::PortMissing, where);
+        }
+    }
     if (!models::identify(*port, ident_))
-        return E_FAIL;
+        return failConnect(ConnectProblem::NoSensorAnswers, where);
     // A serial model scores against the event of sub-device 1 from its first sample.
     if (!subs_[0].event)
-        return E_FAIL;
+        return failConnect(ConnectProblem::NoEvent);
     SerialModelFactory create = models::serialModel(ident_.modelNumber);
     if (!create)
-        return E_FAIL;
+        return failConnect(ConnectProblem::UnknownModel, std::to_string(ident_.modelNumber));
     // The model owns the port from here; a model that could not be made has closed it.
     *out = create(*this, std::move(port));
     if (!*out)
         return E_FAIL;
     modelVersion_ = ident_.modelNumber;
     return S_OK;
+}
+
+HRESULT CKavroDevice::failConnect(ConnectProblem problem, const std::string& where)
+{
+    statusText_ = QString::fromStdString(connectProblemText(problem, where));
+    return problem == ConnectProblem::EventWithoutDistance ? E_UNEXPECTED : E_FAIL;
 }
 
 HRESULT CKavroDevice::connect()

@@ -18,7 +18,6 @@ struct SubDeviceSettings {
     int32_t subTarget = 1;
     enumSensorPosition sensorPosition = SensorBottom;
     float piezoRejectInterval = 1.0f; // seconds
-    bool calibrationMode = false;
     bool calibrationWanted = true;
 };
 

@@ -1,7 +1,7 @@
 #include "device/imagesensor/kavro_device_image_sensor.h"
 
 #include "com/numeric.h"
-#include "device/imagesensor/grey_image_object.h"
+#include "device/imagesensor/grey_picture.h"
 #include "device/imagesensor/image_sensor_marks.h"
 #include "device/model/model_factory.h"
 #include "device/pipeline/notices.h"
@@ -230,11 +230,10 @@ bool CKavroDeviceImageSensor::GetValue(int32_t index, Variant* out)
     case HardwareVersion: *out = Variant::fromInteger(VT_UI2, camera_.Version().hardware); return true;
     case FirmwareVersion: *out = Variant::fromInteger(VT_UI2, camera_.Version().firmware); return true;
     case CameraImage: {
-        GreyImage image = camera_.LastImage();
-        if (image.isNull())
+        ComPtr<Picture> picture = greyPicture(camera_.LastImage());
+        if (!picture)
             return false;
-        auto object = GreyImageObject::create(std::move(image));
-        *out = Variant::fromObject(static_cast<IGreyImage*>(object.get()));
+        *out = Variant::fromObject(static_cast<IPictureDisp*>(picture.get()));
         return true;
     }
     case TargetAngle: *out = Variant(targetAngle_); return true;

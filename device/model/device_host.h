@@ -7,6 +7,7 @@
 #include "thread/control_queue.h"
 
 #include <array>
+#include <atomic>
 #include <functional>
 #include <memory>
 
@@ -14,10 +15,24 @@ namespace kavro {
 
 using DeviceSerial = std::array<uint8_t, 8>;
 
+// The settings that reader threads read while the control thread may change them. Reader threads
+// read only these (through DeviceHost::ReaderView), never the other getters of the host.
+class ReaderSettings {
+public:
+    int32_t sampleRate() const { return sampleRate_.load(std::memory_order_relaxed); }
+    bool calibrationMode(int32_t n) const { return calibration_[n == 2 ? 1 : 0].load(std::memory_order_relaxed); }
+    void setSampleRate(int32_t rate) { sampleRate_.store(rate, std::memory_order_relaxed); }
+    void setCalibrationMode(int32_t n, bool on) { calibration_[n == 2 ? 1 : 0].store(on, std::memory_order_relaxed); }
+
+private:
+    std::atomic<int32_t> sampleRate_{200};
+    std::array<std::atomic<bool>, 2> calibration_{};
+};
+
 class DeviceHost {
 public:
-    // Settings, read as the model needs them. `n` is a sub-device, 1 or 2.
-    virtual int32_t SampleRate() const = 0;
+    // Settings, read as the model needs them on the control thread. `n` is a sub-device, 1 or 2.
+    int32_t SampleRate() const { return reader_.sampleRate(); }
     virtual ComPtr<IEventParams> Event(int32_t n) const = 0; // null when none is held
     virtual enumTargetType TargetType(int32_t n) const = 0;
     virtual int32_t PiezoSensitivity(int32_t n) const = 0;
@@ -28,14 +43,14 @@ public:
     virtual int32_t SubTarget(int32_t n) const = 0;
     virtual enumSensorPosition SensorPosition(int32_t n) const = 0;
     virtual float PiezoRejectInterval(int32_t n) const = 0;
-    virtual bool CalibrationMode(int32_t n) const = 0;
+    bool CalibrationMode(int32_t n) const { return reader_.calibrationMode(n); }
     virtual enumSemaphoreMode Semaphore() const = 0;
     virtual int32_t FiringPoint() const = 0;
     virtual float WirelessTargetDistance() const = 0;
 
     // Values the models report back.
     // Models that run at a fixed rate set it here, whatever the trainer asked for.
-    virtual void SetSampleRate(int32_t rate) = 0;
+    void SetSampleRate(int32_t rate) { reader_.setSampleRate(rate); }
     virtual void SetStatusText(const QString& text) = 0; // the message for the user
     virtual void SetDeviceSerial(int32_t nDev, const DeviceSerial& serial) = 0; // nDev 1..3
     virtual void SetCalibrationWanted(int32_t n, bool wanted) = 0;
@@ -49,8 +64,12 @@ public:
     virtual std::unique_ptr<ControlQueue> MakeQueue(QueueHandler handler) = 0;
     virtual Clock& clock() = 0;
 
+    // What reader threads may read.
+    const ReaderSettings& ReaderView() const { return reader_; }
+
 protected:
     ~DeviceHost() = default;
+    ReaderSettings reader_;
 };
 
 } // namespace kavro

@@ -141,6 +141,7 @@ void CSerialAimingKavro::ConcludeAiming()
     ComPtr<IAiming> aiming = aiming_;
     if (!aiming)
         return;
+    AimingEnding();
     const int32_t missing = EventMinShots() - shots_;
     for (int32_t i = 0; i < missing && aiming_ == aiming; ++i)
         TakeShot(true);

@@ -43,6 +43,8 @@ protected:
     // Hooks: a new trace before its aiming is announced; a shot before it is announced.
     virtual void PrepareTrace(IAimingTrace*) {}
     virtual void ShotAdded(IShot*) {}
+    // The aiming is ending: the missed shots it is given must not teach the model anything.
+    virtual void AimingEnding() {}
 
     ComPtr<IAiming> aiming_;
     ComPtr<IAimingTrace> trace_;

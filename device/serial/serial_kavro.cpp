@@ -155,7 +155,7 @@ bool CSerialKavro::RestoreLine()
 
 uint32_t CSerialKavro::PollIntervalMs() const
 {
-    const int32_t rate = host().SampleRate();
+    const int32_t rate = host().ReaderView().sampleRate();
     return rate > 0 ? static_cast<uint32_t>(std::max(1000 / rate, 1)) : 10;
 }
 
@@ -164,7 +164,7 @@ void CSerialKavro::ReadLoop(const ManualEvent& stop)
     SerialPort* port = Port();
     Clock& clock = host().clock();
     const size_t frameLength = static_cast<size_t>(std::max(FrameLength(), 1));
-    const size_t rate = static_cast<size_t>(std::max(host().SampleRate(), 1));
+    const size_t rate = static_cast<size_t>(std::max(host().ReaderView().sampleRate(), 1));
     FrameSplitter splitter(frameLength, frameLength * rate);
     uint32_t lastData = clock.tickMs();
     uint32_t lastReconnect = lastData - kReconnectRetryMs;

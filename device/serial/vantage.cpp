@@ -63,7 +63,7 @@ CKavroVantage::~CKavroVantage()
 
 bool CKavroVantage::Decode(const uint8_t* b, SampleRecord& record)
 {
-    const VantageFrameValues v = decodeVantageFields(b, host().CalibrationMode(1));
+    const VantageFrameValues v = decodeVantageFields(b, host().ReaderView().calibrationMode(1));
     const uint8_t counter = static_cast<uint8_t>(((b[5] >> 4) & 7) | (b[6] << 3));
     const uint8_t check = static_cast<uint8_t>(((b[6] >> 6) & 1) | (b[7] << 1));
     uint8_t sum = static_cast<uint8_t>(b[6] & 0xBF);

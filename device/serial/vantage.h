@@ -58,6 +58,8 @@ protected:
     virtual bool AddPoint(const SampleRecord& record);
     void TakeShot(bool missed) override;
     void ResetAiming() override;
+    // A missed shot added at the end carries no signal level to adapt the threshold to.
+    void AimingEnding() override { signalBeforeShot_ = 0; }
 
     int32_t signalThreshold_ = kDefaultSignalThreshold;
     int32_t settleCount_;

@@ -1,5 +1,6 @@
 #include "device/usb/usb_device.h"
 
+#include "device/usb/connect_problem.h"
 #include "device/usb/usb_ids.h"
 
 #include <algorithm>
@@ -54,7 +55,8 @@ bool UsbDevice::Open(const std::string& path)
         std::unique_ptr<UsbConnection> connection;
         const HRESULT hr = usbBackend().open(path, &connection);
         if (FAILED(hr)) {
-            errorText_ = "Error opening device";
+            const std::optional<ConnectProblem> problem = usbOpenProblem(hr);
+            errorText_ = problem ? connectProblemText(*problem) : "Error opening device";
             lastError_ = hr;
             return false;
         }

@@ -89,8 +89,9 @@ UsbImageSensor::UsbImageSensor()
                      lastImage_ = std::move(image);
                  })
 {
-    // Each read is one packet of the sensor's own.
-    framed = false;
+    // Framing stays on: the access layer's framed flag is on unless a class turns it off, and
+    // this class's own description never does. The reads of this product are passed on unwrapped
+    // (it frames its data itself), so each sensor packet arrives as the payload of a data packet.
     SettingsKey key;
     SettingsKey::open(SettingsRoot::CurrentUser, kSettingsRoot, &key);
     indoor_ = readOption(key, "QV_IndoorMode", true);

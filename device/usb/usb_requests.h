@@ -62,4 +62,24 @@ constexpr uint8_t kCmdStartWireless = 0x16;
 constexpr uint8_t kCmdReadDescriptor = 0x20;  // answer 17 bytes
 constexpr uint8_t kCmdReadSettings = 0x21;    // answer 10 bytes
 
+// How long a wireless target command is retried and how long the receiver waits for the target,
+// both in milliseconds; a retry window of 0 is one try.
+struct WirelessTiming {
+    uint32_t retryMs;
+    uint32_t waitMs;
+};
+constexpr WirelessTiming wirelessTiming(uint8_t command)
+{
+    switch (command) {
+    case kCmdTargetFace: return {500, 20000};
+    case kCmdLedLevel:
+    case kCmdLampLevel: return {500, 500};
+    case kCmdSignalSettings: return {1000, 20000};
+    case kCmdSelectTarget: return {0, 500}; // the result is ignored: no retry
+    default: return {500, 250};             // light masks, stop all, start, descriptor, settings
+    }
+}
+// Stop all goes to every target at once.
+constexpr int kAllTargets = 0;
+
 } // namespace kavro::usbreq

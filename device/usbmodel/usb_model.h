@@ -112,7 +112,10 @@ private:
     bool readTargetDescriptor();
     void applyReferenceSize(double size);
     bool sendSignalSettings(int32_t s0, int32_t s1);
-    bool wirelessCommand(std::initializer_list<uint8_t> bytes, uint32_t retryMs = 500, uint32_t waitMs = 250);
+    // A wireless target command with the timing of its command byte, to the connected target
+    // unless another is given.
+    bool wirelessCommand(std::initializer_list<uint8_t> bytes, int target = -1);
+    bool wirelessQuery(uint8_t command, uint8_t* answer, size_t length);
     bool selectFiveTarget(int target);
     void allLightsOff();
     void loadLightLevels();
@@ -144,7 +147,7 @@ private:
     double scaleDivisorOf(const SampleRecord& r) const;
     double sampleScale(const SampleRecord& r) const;
     void stepPlain(SampleRecord& r, bool signal, int32_t countBefore);
-    void stepFiveTargets(SampleRecord& r, bool signal);
+    void stepFiveTargets(SampleRecord& r, bool signal, int32_t countBefore);
     void shotDetection(const SampleRecord& r, int32_t countBefore);
 
     // Aimings.

@@ -82,7 +82,7 @@ void CKavroDeviceUSB::stepPlain(SampleRecord& r, bool signal, int32_t countBefor
     shotDetection(r, countBefore);
 }
 
-void CKavroDeviceUSB::stepFiveTargets(SampleRecord& r, bool signal)
+void CKavroDeviceUSB::stepFiveTargets(SampleRecord& r, bool signal, int32_t countBefore)
 {
     if (lightPulse_ > 0 && --lightPulse_ == 0)
         SetLight2(lightPulseBit_, false);
@@ -128,13 +128,13 @@ void CKavroDeviceUSB::stepFiveTargets(SampleRecord& r, bool signal)
         }
         settled_ = true;
     }
-    shotDetection(r, 0);
+    shotDetection(r, countBefore);
 }
 
 void CKavroDeviceUSB::shotDetection(const SampleRecord& r, int32_t countBefore)
 {
-    const bool five = fiveTargetMode();
-    if (addSample(r, true) && r.piezoLevel() >= shotThreshold_ && (five || countBefore > 5))
+    // A shot needs more than five points of trace before its sample, on any face.
+    if (addSample(r, true) && r.piezoLevel() >= shotThreshold_ && countBefore > 5)
         registerShot(false, &r);
 }
 

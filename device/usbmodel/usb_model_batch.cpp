@@ -221,7 +221,7 @@ void CKavroDeviceUSB::step(SampleRecord r)
         signal = false;
     current_ = r;
     if (five)
-        stepFiveTargets(r, signal);
+        stepFiveTargets(r, signal, countBefore);
     else
         stepPlain(r, signal, countBefore);
 }

@@ -131,11 +131,9 @@ bool CKavroDeviceUSB::findTargetNumber()
 
 bool CKavroDeviceUSB::readTargetDescriptor()
 {
-    const uint8_t readDescriptor = usbreq::kCmdReadDescriptor;
-    const uint8_t readSettings = usbreq::kCmdReadSettings;
-    if (!receiver_.WirelessQuery(targetNumber_, &readDescriptor, 1, descriptor_.data(), descriptor_.size(), 500, 250))
+    if (!wirelessQuery(usbreq::kCmdReadDescriptor, descriptor_.data(), descriptor_.size()))
         return fail("Unable to retrieve target's descriptor");
-    if (!receiver_.WirelessQuery(targetNumber_, &readSettings, 1, targetSettings_.data(), targetSettings_.size(), 500, 250))
+    if (!wirelessQuery(usbreq::kCmdReadSettings, targetSettings_.data(), targetSettings_.size()))
         return fail("Unable to retrieve target's settings");
     return true;
 }
@@ -314,7 +312,7 @@ void CKavroDeviceUSB::stopTargets()
     if (target_.IsOpen())
         target_.ControlOut(usbreq::kStop, 0, 0);
     if (receiver_.IsOpen()) {
-        wirelessCommand({usbreq::kCmdStopAll});
+        wirelessCommand({usbreq::kCmdStopAll}, usbreq::kAllTargets);
         receiver_.ControlOut(usbreq::kReceiverMode, 0, 0);
     } else if (home_.IsOpen()) {
         home_.ResetTarget();

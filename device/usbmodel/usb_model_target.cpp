@@ -31,10 +31,18 @@ bool CKavroDeviceUSB::fiveTargetMode() const
         && targetNumber_ > 0 && descriptorType() == kDescriptorTypeLeds;
 }
 
-bool CKavroDeviceUSB::wirelessCommand(std::initializer_list<uint8_t> bytes, uint32_t retryMs, uint32_t waitMs)
+bool CKavroDeviceUSB::wirelessCommand(std::initializer_list<uint8_t> bytes, int target)
 {
     const std::vector<uint8_t> payload(bytes);
-    return receiver_.WirelessCommand(targetNumber_, payload.data(), payload.size(), retryMs, waitMs);
+    const usbreq::WirelessTiming t = usbreq::wirelessTiming(payload.empty() ? 0 : payload[0]);
+    return receiver_.WirelessCommand(target < 0 ? targetNumber_ : target, payload.data(), payload.size(), t.retryMs,
+                                     t.waitMs);
+}
+
+bool CKavroDeviceUSB::wirelessQuery(uint8_t command, uint8_t* answer, size_t length)
+{
+    const usbreq::WirelessTiming t = usbreq::wirelessTiming(command);
+    return receiver_.WirelessQuery(targetNumber_, &command, 1, answer, length, t.retryMs, t.waitMs);
 }
 
 bool CKavroDeviceUSB::sendSignalSettings(int32_t s0, int32_t s1)
@@ -171,7 +179,7 @@ bool CKavroDeviceUSB::selectFiveTarget(int target)
 {
     selectedTarget_ = target;
     holdOff_ = kFiveTargetHoldOff;
-    return wirelessCommand({usbreq::kCmdSelectTarget, static_cast<uint8_t>(target)});
+    return wirelessCommand({usbreq::kCmdSelectTarget, static_cast<uint8_t>(1u << target)});
 }
 
 void CKavroDeviceUSB::SetLedsBrightness(int32_t level)
@@ -282,10 +290,8 @@ void CKavroDeviceUSB::OnTargetNotice(intptr_t, intptr_t)
     }
     if (!findTargetNumber())
         return;
-    const uint8_t readDescriptor = usbreq::kCmdReadDescriptor;
-    const uint8_t readSettings = usbreq::kCmdReadSettings;
-    if (!receiver_.WirelessQuery(targetNumber_, &readDescriptor, 1, descriptor_.data(), descriptor_.size(), 500, 250)
-        || !receiver_.WirelessQuery(targetNumber_, &readSettings, 1, targetSettings_.data(), targetSettings_.size(), 500, 250))
+    if (!wirelessQuery(usbreq::kCmdReadDescriptor, descriptor_.data(), descriptor_.size())
+        || !wirelessQuery(usbreq::kCmdReadSettings, targetSettings_.data(), targetSettings_.size()))
         return;
     const bool leds = descriptorType() == kDescriptorTypeLeds;
     applyReferenceSize(leds ? 50.0 : 190.0);

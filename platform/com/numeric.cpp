@@ -41,4 +41,24 @@ bool toHundredths(float mm, int32_t* out)
     return checkedRound<int32_t>(product, out);
 }
 
+bool truncToHundredths(float mm, int32_t* out)
+{
+    const double scaled = static_cast<double>(mm) * 100.0;
+    if (!std::isfinite(scaled))
+        return false;
+    // A nudge of a few units of the float's last place before truncating undoes the float's
+    // shortfall below the decimal value it was written as.
+    const double nudge = std::fabs(scaled) * 0x1p-21 + 1e-9;
+    const double t = std::trunc(scaled + std::copysign(nudge, scaled));
+    if (t > std::numeric_limits<int32_t>::max() || t < std::numeric_limits<int32_t>::min())
+        return false;
+    *out = static_cast<int32_t>(t);
+    return true;
+}
+
+float fromHundredths(int32_t hundredths)
+{
+    return static_cast<float>(hundredths / 100.0);
+}
+
 } // namespace kavro

@@ -30,4 +30,12 @@ int32_t truncSaturated(double v, int32_t nanValue = 0);
 // with 100, rounded half to even. NaN or out-of-range values give false.
 bool toHundredths(float mm, int32_t* out);
 
+// Millimetres as float to whole 0.01 mm, truncated toward zero as the device's corrections are
+// kept: 1.239 gives 123, while 0.29 (a float just below its decimal value) still gives 29. NaN or
+// out-of-range values give false.
+bool truncToHundredths(float mm, int32_t* out);
+
+// Back to millimetres.
+float fromHundredths(int32_t hundredths);
+
 } // namespace kavro

@@ -31,23 +31,41 @@ HRESULT openFailure(int err)
     return hresultFromErrno(err);
 }
 
-HRESULT fail(int fd, int err)
-{
-    ::close(fd);
-    return openFailure(err);
-}
-
 } // namespace
 
-HRESULT openDeviceFile(const QString& path, int* out)
+PortOpenProblem portOpenProblemFromErrno(int err)
+{
+    switch (err) {
+    case 0: return PortOpenProblem::None;
+    case ENOENT:
+    case ENXIO:
+    case ENODEV: return PortOpenProblem::Missing;
+    case EBUSY:
+    case EWOULDBLOCK: return PortOpenProblem::InUse;
+    case EACCES:
+    case EPERM: return PortOpenProblem::NoPermission;
+    default: return PortOpenProblem::Other;
+    }
+}
+
+HRESULT openDeviceFile(const QString& path, int* out, PortOpenProblem* problem)
 {
     *out = -1;
+    PortOpenProblem ignored;
+    PortOpenProblem& why = problem ? *problem : ignored;
+    why = PortOpenProblem::None;
+    auto fail = [&](int fd, int err) {
+        if (fd >= 0)
+            ::close(fd);
+        why = portOpenProblemFromErrno(err);
+        return openFailure(err);
+    };
     if (path.isEmpty())
-        return HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);
+        return fail(-1, ENOENT);
     const QByteArray name = QFile::encodeName(path);
     const int fd = ::open(name.constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
-        return openFailure(errno);
+        return fail(-1, errno);
     if (!::isatty(fd))
         return fail(fd, EINVAL);
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0)

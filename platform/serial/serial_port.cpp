@@ -36,6 +36,7 @@ struct SerialPort::Impl {
     int fd = -1;
     std::atomic<bool> pty {false};
     std::atomic<bool> closing {false};
+    std::atomic<PortOpenProblem> openProblem {PortOpenProblem::None};
 
     // One read and one write at a time; each may be woken through its own eventfd.
     std::mutex readMutex;
@@ -176,7 +177,9 @@ HRESULT SerialPort::open(const QString& devicePath)
     if (d->fd >= 0)
         return E_UNEXPECTED;
     int fd;
-    const HRESULT hr = openDeviceFile(devicePath, &fd);
+    PortOpenProblem problem = PortOpenProblem::None;
+    const HRESULT hr = openDeviceFile(devicePath, &fd, &problem);
+    d->openProblem = problem;
     if (FAILED(hr))
         return hr;
     termios t {};
@@ -197,9 +200,16 @@ HRESULT SerialPort::open(const QString& devicePath)
 HRESULT SerialPort::openCom(int comNumber)
 {
     const QString path = ComPortMap::shared().devicePath(comNumber);
-    if (path.isEmpty())
+    if (path.isEmpty()) {
+        d->openProblem = PortOpenProblem::Missing;
         return HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);
+    }
     return open(path);
+}
+
+PortOpenProblem SerialPort::openProblem() const
+{
+    return d->openProblem;
 }
 
 void SerialPort::close()

@@ -33,6 +33,8 @@ public:
     // Opens "COM n" through ComPortMap::shared(); no such port is HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND).
     HRESULT openCom(int comNumber);
     void close();
+    // Why the last open or openCom failed (None after a successful one).
+    PortOpenProblem openProblem() const;
 
     bool isOpen() const;
     bool isPseudoTerminal() const;

@@ -7,6 +7,9 @@
 namespace kavro {
 
 enum class Parity : uint8_t { None, Odd, Even, Mark, Space };
+
+// Why a port could not be opened, as far as the user can do something about it.
+enum class PortOpenProblem : uint8_t { None, Missing, InUse, NoPermission, Other };
 enum class StopBits : uint8_t { One, Two };
 
 // The line settings a caller chooses. The port is always binary (raw), without flow control and

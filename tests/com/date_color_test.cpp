@@ -89,6 +89,17 @@ TEST(Rounding, HalfToEvenOnTheSinglePrecisionProduct)
     EXPECT_FALSE(toHundredths(std::nanf(""), &v));
     EXPECT_FALSE(toHundredths(3e7f, &v));
     EXPECT_EQ(roundSaturated(1e20), INT32_MAX);
+    // The truncating form of the device's corrections is a function of its own.
+    ASSERT_TRUE(truncToHundredths(1.239f, &v));
+    EXPECT_EQ(v, 123);
+    ASSERT_TRUE(truncToHundredths(0.29f, &v));
+    EXPECT_EQ(v, 29);
+    ASSERT_TRUE(truncToHundredths(-0.29f, &v));
+    EXPECT_EQ(v, -29);
+    ASSERT_TRUE(truncToHundredths(0.135f, &v));
+    EXPECT_EQ(v, 13);
+    EXPECT_FALSE(truncToHundredths(3e9f, &v));
+    EXPECT_FALSE(truncToHundredths(std::nanf(""), &v));
     EXPECT_EQ(roundSaturated(std::nan(""), -7), -7);
 }
 

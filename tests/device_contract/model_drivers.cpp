@@ -5,7 +5,7 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <QProcess>
+#include "child_process.h"
 #include <QTemporaryDir>
 
 #include <atomic>
@@ -59,8 +59,7 @@ public:
     ~SerialDriver() override
     {
         qunsetenv("KAVRO_COM232");
-        sim_.terminate();
-        sim_.waitForFinished(3000);
+        sim_.stop();
     }
 
     Clock& clock() override { return realClock(); }
@@ -75,13 +74,8 @@ public:
         if (!script.open(QIODevice::WriteOnly) || script.write(model_.script) < 0)
             return ::testing::AssertionFailure() << "cannot write the script";
         script.close();
-        sim_.setProgram(QStringLiteral(KAVRO_SERIALSIM));
-        sim_.setArguments({QStringLiteral("--model"), QString::fromLatin1(model_.simModel), QStringLiteral("--link"),
-                           link, QStringLiteral("--script"), script.fileName(), QStringLiteral("--rate"),
-                           QStringLiteral("100")});
-        sim_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        sim_.start();
-        if (!sim_.waitForStarted())
+        if (!sim_.start(KAVRO_SERIALSIM, {"--model", model_.simModel, "--link", link.toStdString(), "--script",
+                                          script.fileName().toStdString(), "--rate", "100"}))
             return ::testing::AssertionFailure() << "the simulator did not start";
         for (int i = 0; i < 300 && !QFileInfo::exists(link); ++i)
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
@@ -100,7 +94,7 @@ public:
 private:
     SerialModel model_;
     QTemporaryDir dir_;
-    QProcess sim_;
+    ::test::ChildProcess sim_;
 };
 
 // ---- USB models: the fake backend answering as the hardware ----
@@ -336,7 +330,7 @@ public:
         gone.valid = false;
         statuses.insert(statuses.end(), 3, gone);
         for (const Status& s : statuses)
-            fake_.injectPacket(kCamera, s.bytes());
+            fake_.injectPacket(kCamera, kavro::testing::framedPacket(kPacketData, s.bytes()));
     }
 
 private:

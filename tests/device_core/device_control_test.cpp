@@ -213,10 +213,19 @@ TEST_F(DeviceTest, AFailedStartLeavesTheControlDisconnected)
 
 TEST_F(DeviceTest, AnEventWithoutDistanceCannotBeConnected)
 {
-    giveEvent(2, 0.0f);
+    giveEvent(1, 0.0f);
     device->put_DevicePath(QStringLiteral("usb:fake"));
     EXPECT_EQ(device->put_Connected(VARIANT_TRUE), E_UNEXPECTED);
-    giveEvent(2, 10.0f);
+    giveEvent(1, 10.0f);
+    EXPECT_EQ(device->put_Connected(VARIANT_TRUE), S_OK);
+}
+
+TEST_F(DeviceTest, ReadingTheSecondSubDevicesEventDoesNotBlockTheNextConnect)
+{
+    giveEvent(1, 10.0f);
+    ComPtr<IEventParams> second;
+    ASSERT_EQ(device->get_Event(2, second.put()), S_OK); // an empty event without distance is held
+    device->put_DevicePath(QStringLiteral("usb:fake"));
     EXPECT_EQ(device->put_Connected(VARIANT_TRUE), S_OK);
 }
 

@@ -99,6 +99,37 @@ private:
     bool finalPending = false;
 };
 
+// How many batches a reader's packets make depends on when the window is pumped: each run of
+// NewCoordinates and Trigger events of sub-device 1 is folded into one of each, counts added up.
+inline std::vector<std::string> foldBatchEvents(const std::vector<std::string>& raw)
+{
+    std::vector<std::string> folded;
+    int32_t points = 0, triggers = 0;
+    bool anyPoints = false, anyTriggers = false;
+    auto flush = [&] {
+        if (anyPoints)
+            folded.push_back("NewCoordinates 1 " + std::to_string(points));
+        if (anyTriggers)
+            folded.push_back("Trigger 1 " + std::to_string(triggers));
+        points = triggers = 0;
+        anyPoints = anyTriggers = false;
+    };
+    for (const std::string& e : raw) {
+        if (e.rfind("NewCoordinates 1 ", 0) == 0) {
+            points += std::stoi(e.substr(17));
+            anyPoints = true;
+        } else if (e.rfind("Trigger 1 ", 0) == 0) {
+            triggers += std::stoi(e.substr(10));
+            anyTriggers = true;
+        } else {
+            flush();
+            folded.push_back(e);
+        }
+    }
+    flush();
+    return folded;
+}
+
 // Writes each event as text; `onEvent` runs after the event was written down.
 class RecordingSink final : public ComObject<RecordingSink, _IKavroDeviceEvents> {
 public:

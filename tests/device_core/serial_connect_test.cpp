@@ -1,6 +1,8 @@
 // Connecting a serial sensor: the port is opened, the banner chooses the model, and a failed
 // connect leaves the port free.
 #include "device_fixture.h"
+#include "device/usb/connect_problem.h"
+#include "serial/device_file.h"
 #include "serial/serial_port.h"
 
 #include <fcntl.h>
@@ -51,6 +53,13 @@ protected:
         return SUCCEEDED(probe.open(slavePath));
     }
 
+    QString statusText()
+    {
+        Variant v;
+        EXPECT_EQ(device->get_Value(5, &v), S_OK);
+        return v.bstr();
+    }
+
     int master = -1;
     QString slavePath;
     int32_t bannerModel = 300;
@@ -62,6 +71,41 @@ TEST_F(SerialConnectTest, WithoutAnEventNoModelIsMadeAndThePortIsFreed)
     EXPECT_EQ(device->put_Connected(VARIANT_TRUE), E_FAIL);
     EXPECT_EQ(identifications, 1);
     EXPECT_TRUE(portIsFree());
+    EXPECT_TRUE(statusText().contains(QStringLiteral("Choose the event"))) << statusText().toStdString();
+}
+
+// Each failed connect says why and what to do; a successful one clears the text.
+TEST_F(SerialConnectTest, FailedConnectsSayWhy)
+{
+    giveEvent();
+    {
+        SerialPort other; // another program holds the port
+        ASSERT_EQ(other.open(slavePath), S_OK);
+        EXPECT_EQ(device->put_Connected(VARIANT_TRUE), E_FAIL);
+        EXPECT_TRUE(statusText().contains(QStringLiteral("in use by another program"))) << statusText().toStdString();
+        EXPECT_TRUE(statusText().contains(slavePath));
+    }
+    models::registerSerialIdentifier([](SerialPort&, DeviceIdentification&) { return false; });
+    EXPECT_EQ(device->put_Connected(VARIANT_TRUE), E_FAIL);
+    EXPECT_TRUE(statusText().startsWith(QStringLiteral("No sensor answers on the serial port COM211"))) << statusText().toStdString();
+    EXPECT_TRUE(portIsFree());
+
+    qputenv("KAVRO_COM211", "/nonexistent/tty");
+    EXPECT_EQ(device->put_Connected(VARIANT_TRUE), E_FAIL);
+    EXPECT_TRUE(statusText().startsWith(QStringLiteral("There is no serial port COM211"))) << statusText().toStdString();
+}
+
+TEST(PortOpenProblems, ErrnoTellsMissingBusyAndForbiddenApart)
+{
+    EXPECT_EQ(portOpenProblemFromErrno(ENOENT), PortOpenProblem::Missing);
+    EXPECT_EQ(portOpenProblemFromErrno(ENXIO), PortOpenProblem::Missing);
+    EXPECT_EQ(portOpenProblemFromErrno(EBUSY), PortOpenProblem::InUse);
+    EXPECT_EQ(portOpenProblemFromErrno(EWOULDBLOCK), PortOpenProblem::InUse);
+    EXPECT_EQ(portOpenProblemFromErrno(EACCES), PortOpenProblem::NoPermission);
+    EXPECT_EQ(portOpenProblemFromErrno(EPERM), PortOpenProblem::NoPermission);
+    EXPECT_EQ(portOpenProblemFromErrno(EIO), PortOpenProblem::Other);
+    EXPECT_NE(connectProblemText(ConnectProblem::PortNoPermission, "COM1").find("dialout"), std::string::npos);
+    EXPECT_NE(connectProblemText(ConnectProblem::UsbNoPermission).find("udev"), std::string::npos);
 }
 
 TEST_F(SerialConnectTest, AnUnknownModelNumberFails)
@@ -70,6 +114,7 @@ TEST_F(SerialConnectTest, AnUnknownModelNumberFails)
     bannerModel = 305;
     EXPECT_EQ(device->put_Connected(VARIANT_TRUE), E_FAIL);
     EXPECT_TRUE(portIsFree());
+    EXPECT_TRUE(statusText().contains(QStringLiteral("model 305"))) << statusText().toStdString();
     int32_t version = -1;
     device->get_ModelVersion(&version);
     EXPECT_EQ(version, 0);

@@ -7,6 +7,7 @@
 #include "device/imagesensor/beat_rate.h"
 #include "device/imagesensor/kavro_device_image_sensor.h"
 #include "device/usb/usb_requests.h"
+#include "gdi/picture.h"
 
 #include <gmock/gmock.h>
 
@@ -78,7 +79,7 @@ protected:
     void send(const std::vector<Status>& statuses)
     {
         for (const Status& s : statuses)
-            fake.injectPacket(path, s.bytes());
+            fake.injectPacket(path, framedPacket(kPacketData, s.bytes()));
         injected += static_cast<int32_t>(statuses.size());
         ASSERT_TRUE(eventually([&] {
             pump();
@@ -99,38 +100,8 @@ protected:
         s.foreign = foreign;
         return s;
     }
-    // The events since the last call. How many batches the reader's packets make depends on
-    // when the window is pumped, so each run of NewCoordinates and Trigger events is folded into
-    // one of each with the counts added up.
-    std::vector<std::string> events()
-    {
-        std::vector<std::string> raw = std::exchange(sink->events, {});
-        std::vector<std::string> folded;
-        int32_t points = 0, triggers = 0;
-        bool anyPoints = false, anyTriggers = false;
-        auto flush = [&] {
-            if (anyPoints)
-                folded.push_back("NewCoordinates 1 " + std::to_string(points));
-            if (anyTriggers)
-                folded.push_back("Trigger 1 " + std::to_string(triggers));
-            points = triggers = 0;
-            anyPoints = anyTriggers = false;
-        };
-        for (const std::string& e : raw) {
-            if (e.rfind("NewCoordinates 1 ", 0) == 0) {
-                points += std::stoi(e.substr(17));
-                anyPoints = true;
-            } else if (e.rfind("Trigger 1 ", 0) == 0) {
-                triggers += std::stoi(e.substr(10));
-                anyTriggers = true;
-            } else {
-                flush();
-                folded.push_back(e);
-            }
-        }
-        flush();
-        return folded;
-    }
+    // The events since the last call, runs of batch events folded (foldBatchEvents).
+    std::vector<std::string> events() { return devtest::foldBatchEvents(std::exchange(sink->events, {})); }
 
     ModelClock clock;
     std::string path;
@@ -255,7 +226,7 @@ TEST_F(ImageSensorModel, AnAimingFiresItsEventsInOrder)
     clock.now += 500;
     send({gone, gone});
     const auto last = events();
-    ASSERT_GE(last.size(), 2u);
+    ASSERT_GE(last.size(), 3u);
     EXPECT_EQ(last[last.size() - 3], "ConcludeAiming 1");
     EXPECT_EQ(last[last.size() - 2], "FinalConcludeAiming 1");
 }
@@ -338,20 +309,22 @@ TEST_F(ImageSensorModel, ValuesForTheCalibrationDialog)
     imaged.total = 54 + 6;
     imaged.width = 3;
     imaged.height = 2;
-    fake.injectPacket(path, imaged.bytes());
-    fake.injectPacket(path, {1, 9, 8, 7, 6, 5, 4});
+    fake.injectPacket(path, framedPacket(kPacketData, imaged.bytes()));
+    fake.injectPacket(path, framedPacket(kPacketData, {1, 9, 8, 7, 6, 5, 4}));
     ASSERT_TRUE(eventually([&] { return device->get_Value(6, &v) == S_OK; }));
-    ComPtr<IGreyImage> image;
-    ASSERT_EQ(v.object()->QueryInterface(IGreyImage::iid, image.putVoid()), S_OK);
-    int32_t w = 0, h = 0;
-    image->get_Width(&w);
-    image->get_Height(&h);
-    uint8_t pixels[6] = {};
-    EXPECT_EQ(image->CopyPixels(pixels, 5), E_INVALIDARG);
-    ASSERT_EQ(image->CopyPixels(pixels, 6), S_OK);
-    EXPECT_EQ(w, 3);
-    EXPECT_EQ(h, 2);
-    EXPECT_EQ(Bytes(pixels, pixels + 6), (Bytes{9, 8, 7, 6, 5, 4}));
+    // A picture object holding a bitmap whose every byte is a grey level.
+    ComPtr<IPictureDisp> picture;
+    ASSERT_EQ(v.object()->QueryInterface(IPictureDisp::iid, picture.putVoid()), S_OK);
+    int16_t type = 0;
+    ASSERT_EQ(picture->get_Type(&type), S_OK);
+    EXPECT_EQ(type, PICTYPE_BITMAP);
+    const QImage bitmap = static_cast<Picture*>(picture.get())->image();
+    ASSERT_EQ(bitmap.format(), QImage::Format_Grayscale8);
+    ASSERT_EQ(bitmap.size(), QSize(3, 2));
+    Bytes pixels;
+    for (int y = 0; y < 2; ++y)
+        pixels.insert(pixels.end(), bitmap.constScanLine(y), bitmap.constScanLine(y) + 3);
+    EXPECT_EQ(pixels, (Bytes{9, 8, 7, 6, 5, 4}));
 
     fake.clearControlLog(path);
     EXPECT_EQ(device->put_Value(0, Variant::fromBool(false)), S_OK);

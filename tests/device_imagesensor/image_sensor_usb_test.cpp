@@ -472,9 +472,12 @@ TEST_F(Camera, StatusesFromTheReaderBecomeRecords)
     ASSERT_TRUE(sensor.ResetSequence());
     Status a;
     a.spotX = 300;
-    fake.injectPacket(path, a.bytes());
-    fake.injectPacket(path, Status().bytes());
-    ASSERT_TRUE(sensor.waitPackets(2));
+    // Both sensor packets in one read, each framed as a data packet.
+    Bytes run = framedPacket(kPacketData, a.bytes());
+    const Bytes second = framedPacket(kPacketData, Status().bytes());
+    run.insert(run.end(), second.begin(), second.end());
+    fake.injectPacket(path, run);
+    ASSERT_TRUE(sensor.waitPackets(1));
     std::lock_guard lock(m);
     ASSERT_EQ(records.size(), 1u);
     EXPECT_EQ(records[0].targetX(), 20 * 3.75);

@@ -4,10 +4,13 @@
 #include "device/serial/banner.h"
 #include "device/serial/biathlon_decoder.h"
 #include "device/serial/classic.h"
+#include "device/control/kavro_device.h"
 #include "device/serial/vantage.h"
 #include "serialsim/banner.h"
 #include "serialsim/biathlon_geometry.h"
 #include "serialsim/frames.h"
+
+#include <thread>
 
 namespace sertest {
 namespace {
@@ -58,9 +61,36 @@ TEST_F(Frames, VantageRoundTripsAndTheFieldEdge)
     SampleRecord r;
     ASSERT_TRUE(model.Decode(f.data(), r));
     EXPECT_EQ(r.signalLevel(), 0);
-    host.calibration = true;
+    host.setCalibrationMode(true);
     ASSERT_TRUE(model.Decode(f.data(), r));
     EXPECT_EQ(r.signalLevel(), 200);
+}
+
+// A reader thread decodes while the trainer switches calibration on and off through the control:
+// the decoder sees one setting or the other, and (under ThreadSanitizer) no race.
+TEST(ReaderSettings, CalibrationModeMayChangeWhileAReaderDecodes)
+{
+    ComPtr<IKavroDevice> device;
+    ASSERT_EQ(createInstance(kavrodev::CLSID_KavroDevice, &device), S_OK);
+    CKavroVantage model(*static_cast<CKavroDevice*>(device.get()), nullptr);
+    const sim::VantageFrame f = sim::encodeVantageFrame({506, 0, 200, 0, 1});
+    std::atomic<bool> stop{false};
+    std::atomic<int> odd{0};
+    std::thread reader([&] {
+        while (!stop.load()) {
+            SampleRecord r;
+            if (!model.Decode(f.data(), r) || (r.signalLevel() != 0 && r.signalLevel() != 200))
+                odd.fetch_add(1);
+        }
+    });
+    for (int i = 0; i < 2000; ++i)
+        ASSERT_EQ(device->put_CalibrationMode(1, i % 2 ? VARIANT_TRUE : VARIANT_FALSE), S_OK);
+    stop = true;
+    reader.join();
+    EXPECT_EQ(odd.load(), 0);
+    SampleRecord r;
+    ASSERT_TRUE(model.Decode(f.data(), r));
+    EXPECT_EQ(r.signalLevel(), 200); // the last setting (on) holds
 }
 
 TEST_F(Frames, ClassicRoundTrips)

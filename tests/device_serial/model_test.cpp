@@ -81,7 +81,7 @@ using Classic = ModelTest<CKavroClassic>;
 
 TEST_F(Vantage, OpeningAt200PerSecondSendsRateScaleAndStart)
 {
-    host.rate = 200;
+    host.SetSampleRate(200);
     open();
     // 1250000 / 200 = 6250 = 0x186A; AR10's ring 1 (45.5 mm) at 10 m is near range, divisor 100.
     EXPECT_EQ(opening, concat({framed({2, 1}), framed({16, 0x18, 0x6A}), framed({1, 1}), framed({13, 1, 0, 0})}));
@@ -90,10 +90,10 @@ TEST_F(Vantage, OpeningAt200PerSecondSendsRateScaleAndStart)
 
 TEST_F(Vantage, RateCodesFollowTheSampleRate)
 {
-    host.rate = 500;
+    host.SetSampleRate(500);
     open();
     EXPECT_EQ(std::vector<uint8_t>(opening.begin(), opening.begin() + 7), concat({framed({2, 3}), framed({16, 0x09, 0xC4})}));
-    host.rate = 100;
+    host.SetSampleRate(100);
     model->SetRate();
     EXPECT_EQ(pty.drain(), concat({framed({2, 0}), framed({16, 0x30, 0xD4})}));
     model->Stop();
@@ -102,7 +102,7 @@ TEST_F(Vantage, RateCodesFollowTheSampleRate)
 
 TEST_F(Classic, RateCodesAndSemaphore)
 {
-    host.rate = 250;
+    host.SetSampleRate(250);
     open();
     EXPECT_EQ(std::vector<uint8_t>(opening.begin(), opening.begin() + 3), framed({2, 2}));
     EXPECT_TRUE(model->HasSemaphore());
@@ -168,6 +168,18 @@ TEST_F(Vantage, MissedShotsFillUpToTheEventsMinimum)
     feed(b);
     EXPECT_EQ(events(), (Events{"FinalConcludeAiming 1", "StartAiming 1", "NewCoordinates 1 1", "Shot 1", "Missed 1",
                                 "ConcludeAiming 1"}));
+}
+
+TEST_F(Vantage, MissedShotsAtTheEndLeaveTheThresholdAlone)
+{
+    setShots(1, 10);
+    open();
+    // Aimed at the centre with a strong signal, but no piezo: the conclusion adds a missed shot.
+    std::vector<SampleRecord> b = run(5, 200);
+    b.push_back(sample(10));
+    feed(b);
+    EXPECT_EQ(events(), (Events{"StartAiming 1", "NewCoordinates 1 5", "Missed 1", "ConcludeAiming 1"}));
+    EXPECT_EQ(model->SignalThreshold(), CKavroVantage::kDefaultSignalThreshold);
 }
 
 TEST_F(Vantage, AfterAShotTheSettleCountPasses)

@@ -8,7 +8,7 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <QProcess>
+#include "child_process.h"
 #include <QTemporaryDir>
 
 #include <chrono>
@@ -71,12 +71,8 @@ protected:
         ASSERT_TRUE(script.open(QIODevice::WriteOnly));
         script.write(kScript);
         script.close();
-        sim.setProgram(QStringLiteral(KAVRO_SERIALSIM));
-        sim.setArguments({QStringLiteral("--model"), QStringLiteral("vantage"), QStringLiteral("--link"), link,
-                          QStringLiteral("--script"), script.fileName(), QStringLiteral("--rate"), QStringLiteral("100")});
-        sim.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        sim.start();
-        ASSERT_TRUE(sim.waitForStarted());
+        ASSERT_TRUE(sim.start(KAVRO_SERIALSIM, {"--model", "vantage", "--link", link.toStdString(), "--script",
+                                                script.fileName().toStdString(), "--rate", "100"}));
         for (int i = 0; i < 200 && !QFileInfo::exists(link); ++i)
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         ASSERT_TRUE(QFileInfo::exists(link));
@@ -97,8 +93,7 @@ protected:
         device = nullptr;
         setDeviceEnvironmentForTesting(nullptr, {});
         qunsetenv("KAVRO_COM231");
-        sim.terminate();
-        sim.waitForFinished(3000);
+        sim.stop();
     }
 
     CKavroDevice& control() { return *static_cast<CKavroDevice*>(device.get()); }
@@ -123,7 +118,7 @@ protected:
 
     QTemporaryDir dir;
     QString link;
-    QProcess sim;
+    ::test::ChildProcess sim;
     ComPtr<IKavroDevice> device;
     ComPtr<IEventParams> event;
     ComPtr<DeviceSink> sink;

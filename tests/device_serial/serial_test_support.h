@@ -92,10 +92,10 @@ class TestHost final : public DeviceHost {
 public:
     TestHost()
     {
+        SetSampleRate(100);
         sink_ = RecordingSink::create();
         sink_->rec = &rec;
     }
-    int32_t SampleRate() const override { return rate; }
     ComPtr<IEventParams> Event(int32_t) const override { return event; }
     enumTargetType TargetType(int32_t) const override { return targetType; }
     int32_t PiezoSensitivity(int32_t) const override { return 30; }
@@ -106,11 +106,9 @@ public:
     int32_t SubTarget(int32_t) const override { return 1; }
     enumSensorPosition SensorPosition(int32_t) const override { return position; }
     float PiezoRejectInterval(int32_t) const override { return 0.25f; }
-    bool CalibrationMode(int32_t) const override { return calibration; }
     enumSemaphoreMode Semaphore() const override { return SemaphoreOff; }
     int32_t FiringPoint() const override { return 1; }
     float WirelessTargetDistance() const override { return 0; }
-    void SetSampleRate(int32_t r) override { rate = r; }
     void SetStatusText(const QString&) override {}
     void SetDeviceSerial(int32_t, const DeviceSerial&) override {}
     void SetCalibrationWanted(int32_t, bool) override {}
@@ -122,14 +120,13 @@ public:
     }
     Clock& clock() override { return realClock(); }
 
-    std::atomic<int32_t> rate{100}; // the reader thread reads it too
+    void setCalibrationMode(bool on) { reader_.setCalibrationMode(1, on); }
     ComPtr<IEventParams> event;
     enumTargetType targetType = Target10m;
     float maxAfterShot = 1.0f;
     int32_t correctionX = 0;
     int32_t correctionY = 0;
     enumSensorPosition position = SensorBottom;
-    bool calibration = false;
     Recorder rec;
 
 private:

@@ -246,15 +246,22 @@ TEST_F(OpticalSensorDevice, VersionDecidesFramingAndItemFormat)
     EXPECT_EQ(got.size(), 2u);
 }
 
-TEST_F(OpticalSensorDevice, MissingSerialFailsTheOpenAndThresholdIsSentOnlyOnChange)
+TEST_F(OpticalSensorDevice, MissingVersionOrSerialFailsTheOpenAndThresholdIsSentOnlyOnChange)
 {
     const std::string path = plug(usbids::kOpticalSensorProductId, "1");
     UsbOpticalSensor s;
     EXPECT_FALSE(s.Open(path));
+    EXPECT_EQ(s.ErrorText(), "Unable to retrieve optical sensor's firmware version");
+    EXPECT_FALSE(s.IsOpen());
+    answer(path, 144, {1, 0, 5}); // a short reply is no version either
+    EXPECT_FALSE(s.Open(path));
+    EXPECT_EQ(s.ErrorText(), "Unable to retrieve optical sensor's firmware version");
+    answer(path, 144, {1, 0, 1, 0});
+    EXPECT_FALSE(s.Open(path));
     EXPECT_EQ(s.ErrorText(), "unable to retrieve serial number");
     answer(path, 139, Bytes(8, 1));
     ASSERT_TRUE(s.Open(path));
-    EXPECT_EQ(s.Version().major, 1); // version request failed: 1.1
+    EXPECT_EQ(s.Version().major, 1);
     EXPECT_FALSE(s.IsFramed());
     fake.clearControlLog(path);
     EXPECT_TRUE(s.SendShotThreshold(100));

@@ -109,8 +109,23 @@ TEST_F(UsbDeviceOpen, PipeProblemsAndStartFailuresGiveTheirTexts)
 {
     RecordingDevice d;
     EXPECT_FALSE(d.Open("usb:9-9"));
-    EXPECT_EQ(d.ErrorText(), "Error opening device");
+    EXPECT_EQ(d.ErrorText(), "Error opening device: the USB sensor is not connected. Plug it in, then connect again.");
     EXPECT_EQ(d.LastError(), HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND));
+
+    // A device another program holds, one the user may not open, and any other failure.
+    const std::pair<HRESULT, const char*> refusals[] = {
+        {HRESULT_FROM_WIN32(ERROR_BUSY), "Error opening device: another program is using the USB sensor."},
+        {E_ACCESSDENIED, "Error opening device: you have no permission to use the USB sensor. Install the udev rule"},
+        {E_FAIL, "Error opening device"},
+    };
+    int n = 0;
+    for (const auto& [result, text] : refusals) {
+        FakeUsbDevice refused("usb:8-" + std::to_string(++n), usbids::kPlaceholderVendorId, usbids::kOpticalSensorProductId);
+        refused.openResult = result;
+        fake.addDevice(refused);
+        EXPECT_FALSE(d.Open(refused.path));
+        EXPECT_EQ(d.ErrorText().rfind(text, 0), 0u) << d.ErrorText();
+    }
 
     FakeUsbDevice iso("usb:1-2", usbids::kPlaceholderVendorId, usbids::kOpticalSensorProductId);
     iso.endpoints = {{UsbPipeType::Bulk, 0x02, 64, 0}, {UsbPipeType::Isochronous, 0x81, 64, 1}};

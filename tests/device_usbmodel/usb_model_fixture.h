@@ -10,6 +10,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <atomic>
 #include <thread>
 
 namespace usbtest {
@@ -46,6 +47,7 @@ class UsbModelTest : public ::testing::Test {
 protected:
     static constexpr const char* kOptical = "usb:1-1";
     static constexpr const char* kTarget = "usb:1-2";
+    static constexpr const char* kReceiver = "usb:1-4";
 
     void SetUp() override
     {
@@ -103,6 +105,52 @@ protected:
         EXPECT_EQ(device->put_DevicePath(QString::fromLatin1(kOptical)), S_OK);
         played_ = nullptr; // a new model may take the old one's address
         return device->put_Connected(VARIANT_TRUE);
+    }
+
+    // Connects the optical sensor with a biathlon face on wireless target 3 behind a receiver
+    // (no wired target). Wireless commands with the first byte `refused` fail.
+    HRESULT connectFiveTargets(uint8_t refused = 0)
+    {
+        fake.unplug(kTarget);
+        fake.addDevice(FakeUsbDevice(kReceiver, usbids::kPlaceholderVendorId, usbids::kWirelessReceiverProductId));
+        fake.setControlHandler(kReceiver, [this, refused](const UsbControlRecord& r) {
+            if (r.kind == UsbControlKind::Write) {
+                lastCommand_ = r.data.empty() ? 0 : r.data[0];
+                return FakeControlReply{lastCommand_ == refused ? USB_E_IO : S_OK, {}};
+            }
+            if (r.kind != UsbControlKind::In)
+                return FakeControlReply{S_OK, {}};
+            Bytes answer;
+            switch (r.request) {
+            case 129: answer = Bytes(8, 3); break;                       // serial number
+            case 130: answer = Bytes(16, 0), answer[2] = 1; break;       // target 3 answers
+            case 241:                                                     // the target's answer
+                answer = lastCommand_ == 0x20 ? Bytes(17, 0) : Bytes(10, 0);
+                if (lastCommand_ == 0x20)
+                    answer[0] = 18; // descriptor type: the five-target face with lights
+                break;
+            default: return FakeControlReply{USB_E_IO, {}};
+            }
+            return FakeControlReply{S_OK, answer};
+        });
+        // The receiver's search for its target waits on the virtual clock: time moves on while
+        // the connect sleeps.
+        std::atomic<bool> done{false};
+        std::thread ticker([&] {
+            while (!done.load()) {
+                if (clock.sleepers() > 0)
+                    clock.advance(50);
+                else
+                    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            }
+        });
+        EXPECT_EQ(device->put_EventShortName(1, QStringLiteral("BTLN")), S_OK);
+        EXPECT_EQ(device->put_DevicePath(QString::fromLatin1(kOptical)), S_OK);
+        played_ = nullptr;
+        const HRESULT hr = device->put_Connected(VARIANT_TRUE);
+        done = true;
+        ticker.join();
+        return hr;
     }
 
     CKavroDevice& control() { return *static_cast<CKavroDevice*>(device.get()); }
@@ -173,6 +221,7 @@ protected:
     ComPtr<IKavroDevice> device;
     CGenericKavro* played_ = nullptr;
     int32_t expected_ = 0;
+    std::atomic<uint8_t> lastCommand_{0};
 };
 
 } // namespace usbtest

@@ -1,5 +1,7 @@
 #include "usb_model_fixture.h"
 
+#include "device/usb/usb_requests.h"
+
 #include "settings/settings.h"
 
 #include <algorithm>
@@ -151,6 +153,50 @@ TEST_F(UsbModelTest, WirelessPairPacketsGiveNoSignalBeforeTheSixth)
     int32_t count = 0;
     trace->get_Count(&count);
     EXPECT_EQ(count, 4); // two samples from each of the last two packets
+}
+
+// Each wireless command's retry window and wait, as the targets' protocol gives them.
+TEST(WirelessCommands, EachCommandHasItsRetryWindowAndWait)
+{
+    auto timing = [](uint8_t command) {
+        const usbreq::WirelessTiming t = usbreq::wirelessTiming(command);
+        return std::pair<uint32_t, uint32_t>(t.retryMs, t.waitMs);
+    };
+    using T = std::pair<uint32_t, uint32_t>;
+    EXPECT_EQ(timing(0x40), T(500, 20000)); // target face codes
+    EXPECT_EQ(timing(0x32), T(500, 250));   // light masks
+    EXPECT_EQ(timing(0x33), T(500, 500));   // LED level
+    EXPECT_EQ(timing(0x34), T(500, 500));   // lamp level
+    EXPECT_EQ(timing(0x50), T(1000, 20000)); // signal settings
+    EXPECT_EQ(timing(0x25), T(0, 500));     // select target: one try
+    for (uint8_t c : {0x12, 0x15, 0x16, 0x20, 0x21})
+        EXPECT_EQ(timing(c), T(500, 250)) << int(c);
+}
+
+// A biathlon face on a wireless target behind the receiver: the model selects the middle target by
+// its bit, once and with the receiver's 500 ms wait, and stop all goes to every target (number 0).
+TEST_F(UsbModelTest, FiveTargetFaceSelectsByBitAndStopsAllTargets)
+{
+    // The selection is answered with a failure: it must not be tried again.
+    ASSERT_EQ(connectFiveTargets(usbreq::kCmdSelectTarget), S_OK);
+    const char* receiver = kReceiver;
+
+    auto writes = [&](uint8_t command) {
+        std::vector<UsbControlRecord> out;
+        for (const auto& r : requests(receiver, UsbControlKind::Write))
+            if (!r.data.empty() && r.data[0] == command)
+                out.push_back(r);
+        return out;
+    };
+    fake.clearControlLog(receiver);
+    ASSERT_EQ(device->put_CalibrationMode(1, VARIANT_TRUE), S_OK); // back to the middle target
+    EXPECT_EQ(writes(usbreq::kCmdSelectTarget),
+              (std::vector<UsbControlRecord>{{UsbControlKind::Write, usbreq::kWirelessCommand, 500, 3, 2, {0x25, 1 << 2}}}));
+
+    fake.clearControlLog(receiver);
+    ASSERT_EQ(device->put_Connected(VARIANT_FALSE), S_OK);
+    EXPECT_EQ(writes(usbreq::kCmdStopAll),
+              (std::vector<UsbControlRecord>{{UsbControlKind::Write, usbreq::kWirelessCommand, 250, 0, 1, {0x12}}}));
 }
 
 } // namespace

@@ -61,8 +61,9 @@ TEST_F(UsbModelTest, OneShotRoadFromOpenToClose)
     EXPECT_EQ(targetOut[2], UsbControlRecord(UsbControlKind::Out, 136, 0x8000, 0x8000));
 
     play(shotRoad(18, 12));
-    EXPECT_EQ(sink->events, (std::vector<std::string>{"StartAiming 1", "NewCoordinates 1 19", "Shot 1",
-                                                      "NewCoordinates 1 12", "ConcludeAiming 1", "FinalConcludeAiming 1"}));
+    EXPECT_EQ(devtest::foldBatchEvents(sink->events),
+              (std::vector<std::string>{"StartAiming 1", "NewCoordinates 1 19", "Shot 1", "NewCoordinates 1 12",
+                                        "ConcludeAiming 1", "FinalConcludeAiming 1"}));
     ASSERT_EQ(sink->shots.size(), 1u);
     int32_t index = -1;
     sink->shots[0]->get_TraceIndex(&index);
@@ -104,6 +105,21 @@ TEST_F(UsbModelTest, ShotNeedsSixPointsBeforeItsSample)
     ASSERT_EQ(device->put_Connected(VARIANT_FALSE), S_OK);
     ASSERT_EQ(connect(), S_OK);
     play(shotRoad(6, 3)); // amplitude exactly the threshold, six points before: the seventh is a shot
+    ASSERT_EQ(sink->shots.size(), 1u);
+    int32_t index = -1;
+    sink->shots[0]->get_TraceIndex(&index);
+    EXPECT_EQ(index, 6);
+}
+
+TEST_F(UsbModelTest, FiveTargetShotNeedsSixPointsBeforeItsSampleToo)
+{
+    auto sink = advise();
+    ASSERT_EQ(connectFiveTargets(), S_OK);
+    play(shotRoad(5, 3)); // the trace held five points: no shot
+    EXPECT_TRUE(sink->shots.empty());
+    ASSERT_EQ(device->put_Connected(VARIANT_FALSE), S_OK);
+    ASSERT_EQ(connectFiveTargets(), S_OK);
+    play(shotRoad(6, 3));
     ASSERT_EQ(sink->shots.size(), 1u);
     int32_t index = -1;
     sink->shots[0]->get_TraceIndex(&index);

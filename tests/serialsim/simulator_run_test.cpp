@@ -7,7 +7,7 @@
 
 #include <QDir>
 #include <QFile>
-#include <QProcess>
+#include "child_process.h"
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -26,11 +26,7 @@ protected:
     void TearDown() override
     {
         port.close();
-        if (process.state() != QProcess::NotRunning) {
-            process.terminate();
-            if (!process.waitForFinished(2000))
-                process.kill();
-        }
+        process.stop(2000);
     }
 
     // Starts the simulator and opens the port on its link.
@@ -42,13 +38,13 @@ protected:
         file.write(script);
         file.close();
         link = dir.filePath("com");
-        process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        process.start(QStringLiteral(KAVRO_BIN_DIR "/kavro-serialsim"),
-                      options + QStringList {"--script", file.fileName(), "--link", link, "--print-slave"});
-        ASSERT_TRUE(process.waitForStarted(3000));
-        while (!process.canReadLine())
-            ASSERT_TRUE(process.waitForReadyRead(3000)) << "no slave path from the simulator";
-        const QString slave = QString::fromLocal8Bit(process.readLine()).trimmed();
+        std::vector<std::string> args;
+        for (const QString& o : options + QStringList {"--script", file.fileName(), "--link", link, "--print-slave"})
+            args.push_back(o.toStdString());
+        ASSERT_TRUE(process.start(KAVRO_BIN_DIR "/kavro-serialsim", args, true));
+        std::string line;
+        ASSERT_TRUE(process.readLine(&line, 3000)) << "no slave path from the simulator";
+        const QString slave = QString::fromStdString(line).trimmed();
         ASSERT_TRUE(slave.startsWith("/dev/"));
         ASSERT_EQ(QFile::symLinkTarget(link), slave);
         ASSERT_EQ(port.open(link), S_OK);
@@ -144,7 +140,7 @@ protected:
 
     QTemporaryDir dir;
     QString link;
-    QProcess process;
+    ::test::ChildProcess process;
     SerialPort port;
 };
 

@@ -1,34 +1,16 @@
 // The persisted properties: their order, their stored form and their round trip.
 #include "target_support.h"
 
+#include "../support/map_property_bag.h"
+
 #include "storage/stream/memory_stream.h"
 #include "storage/stream/stream_forms.h"
-
-#include <map>
 
 using namespace kt;
 
 namespace {
 
-class MapBag final : public ComObject<MapBag, IPropertyBag> {
-public:
-    std::map<QString, Variant> values;
-    std::vector<QString> order;
-    HRESULT Read(const QString& name, Variant* value) override
-    {
-        auto it = values.find(name);
-        if (it == values.end())
-            return E_INVALIDARG;
-        *value = it->second;
-        return S_OK;
-    }
-    HRESULT Write(const QString& name, const Variant& value) override
-    {
-        values[name] = value;
-        order.push_back(name);
-        return S_OK;
-    }
-};
+using MapBag = kavro::testing::MapPropertyBag;
 
 // Every persisted property away from its default.
 void setEveryProperty(ITarget* t)
