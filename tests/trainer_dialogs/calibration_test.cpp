@@ -7,7 +7,7 @@
 #include "aiming_trace.h"
 #include "app_registry.h"
 #include "event_params.h"
-#include "device/usb/grey_image.h"
+#include "gdi/picture.h"
 #include "thread/virtual_clock.h"
 
 #include <QApplication>
@@ -29,23 +29,13 @@ namespace {
 
 using kavrodoc::CAiming;
 
-class FakeGreyImage final : public ComObject<FakeGreyImage, IGreyImage> {
-public:
-    FakeGreyImage(int w, int h, uint8_t level) : w_(w), h_(h), level_(level) {}
-    HRESULT get_Width(int32_t* out) override { *out = w_; return S_OK; }
-    HRESULT get_Height(int32_t* out) override { *out = h_; return S_OK; }
-    HRESULT CopyPixels(uint8_t* buffer, size_t size) override
-    {
-        if (size < size_t(w_ * h_))
-            return E_INVALIDARG;
-        std::fill(buffer, buffer + w_ * h_, level_);
-        return S_OK;
-    }
-
-private:
-    int w_, h_;
-    uint8_t level_;
-};
+// The camera's picture as the device hands it out: a grey bitmap of one level.
+ComPtr<Picture> greyPicture(int w, int h, uint8_t level)
+{
+    QImage image(w, h, QImage::Format_Grayscale8);
+    image.fill(level);
+    return Picture::fromImage(std::move(image));
+}
 
 ComPtr<CAiming> aimingEndingAt(float x, float y)
 {
@@ -261,8 +251,8 @@ TEST_F(Calibration, ImageSensorPollsItsPictureAndEndsAtTheShot)
     EXPECT_FLOAT_EQ(session.scaleRadius(), 68.5f);
 
     QSignalSpy finished(&session, &CalibrationSession::finished);
-    auto picture = FakeGreyImage::create(8, 6, 77);
-    device->values[6] = Variant::fromObject(static_cast<IGreyImage*>(picture.get()));
+    auto picture = greyPicture(8, 6, 77);
+    device->values[6] = Variant::fromObject(static_cast<IPictureDisp*>(picture.get()));
     device->data = {1, 0, 0, 10, -20, 0, 0, 0, 0};
     session.pollImageSensor();
     EXPECT_EQ(session.preview().size(), QSize(8, 6));

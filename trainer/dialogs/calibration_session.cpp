@@ -2,10 +2,11 @@
 
 #include "app_registry.h"
 #include "dialog_texts.h"
-#include "device/usb/grey_image.h"
+#include "gdi/picture.h"
 
 #include "com/connection.h"
 
+#include <QPainter>
 #include <QStringList>
 
 #include <algorithm>
@@ -41,24 +42,29 @@ void writeSetting(const QString& name, uint32_t value)
         root.writeDword(name, value);
 }
 
-// The camera's grey picture as the device hands it out.
+// The camera's grey picture as the device hands it out: a bitmap picture, rendered back to its
+// pixels (96 dpi, as the device made it) so the dialog can scale and rotate it.
 QImage greyImageOf(const Variant& v)
 {
     if ((v.vt() != VT_UNKNOWN && v.vt() != VT_DISPATCH) || !v.object())
         return {};
     ComPtr<IUnknown> object(v.object());
-    ComPtr<IGreyImage> grey = object.query<IGreyImage>();
-    int32_t w = 0, h = 0;
-    if (!grey || FAILED(grey->get_Width(&w)) || FAILED(grey->get_Height(&h)) || w <= 0 || h <= 0
-        || int64_t(w) * h > 64ll * 1024 * 1024)
+    ComPtr<IPicture> picture = object.query<IPicture>();
+    int16_t type = PICTYPE_NONE;
+    int32_t cx = 0, cy = 0;
+    if (!picture || FAILED(picture->get_Type(&type)) || type != PICTYPE_BITMAP
+        || FAILED(picture->get_Width(&cx)) || FAILED(picture->get_Height(&cy)))
         return {};
-    QImage image(w, h, QImage::Format_Grayscale8);
-    std::vector<uint8_t> pixels(size_t(w) * size_t(h));
-    if (FAILED(grey->CopyPixels(pixels.data(), pixels.size())))
+    const auto pixels = [](int32_t himetric) { return int(std::lround(himetric * 96.0 / 2540.0)); };
+    const int w = pixels(cx), h = pixels(cy);
+    if (w <= 0 || h <= 0 || int64_t(w) * h > 64ll * 1024 * 1024)
         return {};
-    for (int row = 0; row < h; ++row)
-        std::memcpy(image.scanLine(row), pixels.data() + size_t(row) * size_t(w), size_t(w));
-    return image;
+    QImage image(w, h, QImage::Format_RGB32);
+    image.fill(Qt::black);
+    QPainter painter(&image);
+    picture->Render(&painter, 0, 0, w, h);
+    painter.end();
+    return image.convertToFormat(QImage::Format_Grayscale8);
 }
 
 } // namespace
