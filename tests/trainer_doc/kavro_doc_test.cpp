@@ -1,0 +1,297 @@
+#include "kavro_doc.h"
+
+#include "doc_helpers.h"
+#include "frame_message.h"
+#include "practice_builder.h"
+
+#include <QDir>
+#include <QFile>
+
+#include <gtest/gtest.h>
+
+using namespace trainertest;
+
+namespace {
+
+struct HintLog : CView {
+    std::vector<int> hints;
+    void OnUpdate(CView*, int hint, void*, void*, intptr_t) override { hints.push_back(hint); }
+};
+
+class KavroDocTest : public ::testing::Test {
+protected:
+    void TearDown() override { setMessageBoxHook(nullptr); }
+    TestEnvironment env;
+};
+
+// Saves the practice into the catalog and opens it again in `reopened`.
+void saveAndReopen(CKavroDoc& doc, CKavroDoc& reopened)
+{
+    ASSERT_TRUE(doc.Save());
+    QString path;
+    ASSERT_TRUE(doc.GetFileName(&path));
+    ASSERT_TRUE(reopened.OpenDocument(path)) << reopened.lastReadError().toStdString();
+}
+
+TEST_F(KavroDocTest, HidingTheSelectedLastShotSelectsThePreviousOne)
+{
+    CKavroDoc doc;
+    startPractice(doc, "AR10");
+    addAiming(doc, true, 1, 0);
+    addAiming(doc, true, 1, 10);
+    addAiming(doc, true, 1, 20);
+    ComPtr<IShot> last = listShot(doc, 3);
+    doc.SetSelectedShot(last.get(), nullptr);
+    doc.SetShotHidden(last.get(), true);
+    ComPtr<IShot> selected;
+    ASSERT_TRUE(doc.GetSelectedShot(&selected));
+    EXPECT_EQ(listIndex(doc, selected.get()), 2);
+    EXPECT_EQ(doc.MatchShotCount(), 2); // hidden shots leave the list
+    EXPECT_TRUE(doc.IsModified());
+}
+
+TEST_F(KavroDocTest, EqualShotTimesAreNoValidTimes)
+{
+    CKavroDoc doc, reopened, reopenedToo;
+    startPractice(doc, "AR10");
+    addAiming(doc, true, 2, 0);
+    saveAndReopen(doc, reopened);
+    EXPECT_TRUE(reopened.HasValidShotTimes());
+
+    CKavroDoc same;
+    startPractice(same, "AR10");
+    addAiming(same, true, 2, 0, /*sameTime=*/true);
+    saveAndReopen(same, reopenedToo);
+    EXPECT_FALSE(reopenedToo.HasValidShotTimes());
+}
+
+TEST_F(KavroDocTest, OutOfRangeShotParametersAreIgnoredOneByOne)
+{
+    CKavroDoc doc;
+    startPractice(doc, "AR10");
+    addAiming(doc, true, 3, 0);
+    HintLog log;
+    doc.AddView(&log);
+    doc.SetShotsParameters(120, 7.0f, 4, -0.2f, 5.0f, true);
+    EXPECT_EQ(doc.fCoefficient(), 120);
+    EXPECT_FLOAT_EQ(doc.traceSeconds(), 1.0f);
+    EXPECT_EQ(doc.controlInterval2(), 4);
+    EXPECT_FLOAT_EQ(doc.shotTimeOffset(), -0.2f);
+    EXPECT_FLOAT_EQ(doc.dispersion(), 5.0f);
+    EXPECT_TRUE(doc.centreGroups());
+    EXPECT_EQ(log.hints, std::vector<int>{KavroHint::ShotParameters});
+
+    // Centring puts the group's mean breach on the centre.
+    ComPtr<IShotCollection> shots;
+    ASSERT_TRUE(doc.GetMatchShots(&shots));
+    double sx = 0, sy = 0;
+    for (int i = 1; i <= 3; ++i) {
+        float x = 0, y = 0;
+        shotAt(shots.get(), i)->Breach(&x, &y);
+        sx += x;
+        sy += y;
+    }
+    EXPECT_NEAR(sx / 3, 0.0, 1e-4);
+    EXPECT_NEAR(sy / 3, 0.0, 1e-4);
+
+    // The same values again change nothing; the second interval outlives the document.
+    doc.SetShotsParameters(120, 1.0f, 4, -0.2f, 5.0f, true);
+    EXPECT_EQ(log.hints.size(), 1u);
+    CKavroDoc later;
+    EXPECT_EQ(later.controlInterval2(), 4);
+}
+
+TEST_F(KavroDocTest, SeriesStepsWithSightingShots)
+{
+    CKavroDoc doc;
+    startPractice(doc, "AR10"); // series of 10
+    for (int i = 0; i < 3; ++i)
+        addAiming(doc, false, 1, i * 10);
+    for (int i = 0; i < 15; ++i)
+        addAiming(doc, true, 1, 100 + i * 10);
+    ASSERT_TRUE(doc.includeSightings());
+    auto step = [&](int from, int by) {
+        ComPtr<IShot> out;
+        if (!doc.Navigate(listShot(doc, from).get(), &out, by))
+            return 0;
+        return listIndex(doc, out.get());
+    };
+    EXPECT_EQ(step(2, 2), 3);
+    EXPECT_EQ(step(3, 2), 13);
+    EXPECT_EQ(step(4, -2), 1);
+    EXPECT_EQ(step(15, -2), 14);
+    EXPECT_EQ(step(13, 2), 18); // the last series is cut short
+    EXPECT_EQ(step(1, -3), 1);  // first and last are always given
+    EXPECT_EQ(step(5, 3), 18);
+
+    ComPtr<IShot> out;
+    EXPECT_FALSE(doc.Navigate(listShot(doc, 18).get(), &out, 1));
+    EXPECT_FALSE(out);
+    EXPECT_TRUE(doc.Navigate(nullptr, &out, -1)); // no current shot: a step back gives the last
+    EXPECT_EQ(listIndex(doc, out.get()), 18);
+}
+
+TEST_F(KavroDocTest, BiathlonStepsGoByAiming)
+{
+    CKavroDoc doc;
+    startPractice(doc, "BTLN");
+    ASSERT_EQ(doc.GetTargetKind(), 2);
+    for (int i = 0; i < 3; ++i)
+        addAiming(doc, true, 5, i * 60);
+    doc.SetIncludeSightings(false);
+    auto step = [&](int from, int by) {
+        ComPtr<IShot> out;
+        if (!doc.Navigate(listShot(doc, from).get(), &out, by))
+            return 0;
+        return listIndex(doc, out.get());
+    };
+    EXPECT_EQ(step(6, 2), 10);  // first of the second aiming -> its fifth
+    EXPECT_EQ(step(10, 2), 15); // fifth -> fifth of the next
+    EXPECT_EQ(step(10, -2), 6); // fifth -> first of the same
+    EXPECT_EQ(step(6, -2), 1);  // first -> first of the previous
+    EXPECT_EQ(step(15, 2), 0);  // nothing after the last aiming
+}
+
+TEST_F(KavroDocTest, AFailedOpenKeepsTheReadErrorAndTellsTheViews)
+{
+    const QString path = env.path() + QStringLiteral("/broken.kavro");
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("this is no practice document");
+    f.close();
+    CKavroDoc doc;
+    HintLog log;
+    doc.AddView(&log);
+    EXPECT_FALSE(doc.OpenDocument(path));
+    EXPECT_FALSE(doc.HasDocument());
+    EXPECT_EQ(log.hints, std::vector<int>{KavroHint::Everything});
+    // Not a compound file: the document has no detail to add.
+    EXPECT_EQ(CKavroDoc::openFailureText(doc.lastReadError()), QStringLiteral("Unable to load file."));
+    EXPECT_EQ(CKavroDoc::openFailureText(QStringLiteral("Aiming 3 is damaged.")),
+              QStringLiteral("Unable to load file.\nAiming 3 is damaged."));
+}
+
+TEST_F(KavroDocTest, OpeningSelectsTheFirstShotAndTakesItsCoefficient)
+{
+    CKavroDoc doc, reopened;
+    startPractice(doc, "AR10");
+    doc.SetShotsParameters(250, 1.0f, 2, 0, 0, false);
+    addAiming(doc, false, 1, 0);
+    ComPtr<IAiming> match = addAiming(doc, true, 2, 10);
+    ComPtr<IAimingAttr> attr;
+    match->get_Attr(attr.put());
+    attr->put_FCoefficient(250);
+    saveAndReopen(doc, reopened);
+    // With match shots the sightings stay out of the list, as after a reset.
+    EXPECT_FALSE(reopened.includeSightings());
+    ComPtr<IShot> selected;
+    ASSERT_TRUE(reopened.GetSelectedShot(&selected));
+    EXPECT_EQ(listIndex(reopened, selected.get()), 1);
+    EXPECT_EQ(reopened.fCoefficient(), 250);
+    EXPECT_EQ(reopened.SightingShotCount(), 1);
+    EXPECT_FALSE(reopened.IsModified());
+}
+
+TEST_F(KavroDocTest, SaveModifiedFollowsTheAnswer)
+{
+    CKavroDoc doc;
+    startPractice(doc, "AR10");
+    addAiming(doc, false, 1, 0);
+    int asked = 0;
+    int answer = QMessageBox::Cancel;
+    setMessageBoxHook([&](const QString& text, QMessageBox::Icon) {
+        ++asked;
+        EXPECT_EQ(text, QStringLiteral("Document was changed. Save changes to this file?"));
+        return answer;
+    });
+    EXPECT_TRUE(doc.SaveModified()); // sighting shots only: nothing to ask
+    EXPECT_EQ(asked, 0);
+    addAiming(doc, true, 1, 10);
+    EXPECT_FALSE(doc.SaveModified());
+    answer = QMessageBox::No;
+    EXPECT_TRUE(doc.SaveModified());
+    EXPECT_TRUE(doc.IsModified());
+    answer = QMessageBox::Yes;
+    EXPECT_TRUE(doc.SaveModified());
+    EXPECT_FALSE(doc.IsModified());
+    EXPECT_EQ(asked, 3);
+    QString path;
+    ASSERT_TRUE(doc.GetFileName(&path));
+    EXPECT_TRUE(path.startsWith(env.path() + QStringLiteral("/Kavro catalog/")));
+    EXPECT_TRUE(QFile::exists(path));
+}
+
+TEST_F(KavroDocTest, SavingIntoAMissingCatalogFolderMakesTheFolder)
+{
+    CKavroDoc doc;
+    startPractice(doc, "AR10");
+    addAiming(doc, true, 1, 0);
+    ASSERT_FALSE(QDir(env.path() + QStringLiteral("/Kavro catalog")).exists());
+    EXPECT_TRUE(doc.Save());
+    EXPECT_EQ(QDir(env.path() + QStringLiteral("/Kavro catalog")).entryList(QDir::Files).size(), 1);
+}
+
+TEST_F(KavroDocTest, SaveCopyToKeepsTheDocumentsOwnFile)
+{
+    CKavroDoc doc;
+    startPractice(doc, "AR10");
+    addAiming(doc, true, 1, 0);
+    ASSERT_TRUE(doc.Save());
+    QString before;
+    doc.GetFileName(&before);
+    const QString folder = env.path() + QStringLiteral("/copies/");
+    QDir().mkpath(folder);
+    ASSERT_TRUE(doc.SaveCopyTo(folder));
+    QString after;
+    doc.GetFileName(&after);
+    EXPECT_EQ(after, before);
+    EXPECT_EQ(QDir(folder).entryList(QDir::Files).size(), 1);
+    EXPECT_FALSE(doc.SaveCopyTo(env.path() + QStringLiteral("/missing/folder/")));
+}
+
+TEST_F(KavroDocTest, ReplayAsksTheViews)
+{
+    CKavroDoc doc;
+    startPractice(doc, "AR10");
+    addAiming(doc, true, 1, 0);
+    struct Refuser : CView {
+        bool refuse = true;
+        bool replaying = true;
+        void OnUpdate(CView*, int hint, void* p1, void*, intptr_t) override
+        {
+            if (hint == KavroHint::MayReplayStart && refuse)
+                *static_cast<uint8_t*>(p1) = 1;
+            if (hint == KavroHint::IsReplayRunning && replaying)
+                *static_cast<uint8_t*>(p1) = 1;
+        }
+    } view;
+    doc.AddView(&view);
+    EXPECT_FALSE(doc.StartReplay()); // no selection
+    doc.SetSelectedShot(listShot(doc, 1).get(), nullptr);
+    EXPECT_FALSE(doc.StartReplay());
+    view.refuse = false;
+    EXPECT_TRUE(doc.StartReplay());
+    EXPECT_EQ(doc.GetReplayState(), CKavroDoc::ReplayPlaying);
+    doc.PauseReplay();
+    EXPECT_EQ(doc.GetReplayState(), CKavroDoc::ReplayPaused);
+    view.replaying = false; // the view finished on its own
+    EXPECT_EQ(doc.GetReplayState(), CKavroDoc::ReplayStopped);
+}
+
+TEST_F(KavroDocTest, PulseSamplesSkipRepeatsAndReadBack)
+{
+    CKavroDoc doc;
+    startPractice(doc, "AR10");
+    doc.AppendPulseSample(45000.5, 70);
+    doc.AppendPulseSample(45000.6, 70);
+    doc.AppendPulseSample(45000.7, 72);
+    EXPECT_EQ(doc.GetPulseCount(), 2);
+    DATE t = 0;
+    int p = 0;
+    ASSERT_TRUE(doc.ReadPulseSample(1, &t, &p));
+    EXPECT_EQ(p, 72);
+    EXPECT_DOUBLE_EQ(t, 45000.7);
+    EXPECT_FALSE(doc.ReadPulseSample(2, &t, &p));
+}
+
+} // namespace

@@ -1,0 +1,39 @@
+#pragma once
+// Computations over documents and events that the views share with the document wrapper.
+#include "kavrodoc.h"
+
+#include <QString>
+#include <vector>
+
+// Collections hold 1-based items; these give the count and an item, or 0 / null.
+int countOf(IShotCollection* shots);
+int countOf(IAimingCollection* aimings);
+ComPtr<IShot> shotAt(IShotCollection* shots, int index);
+ComPtr<IAiming> aimingAt(IAimingCollection* aimings, int index);
+bool isMissed(IShot* shot);
+
+// Pulse samples kept as document values ("_pulse_fi" .. "_pulse_li").
+int GetAttrPulseCount(IKavroDocument* holder);
+bool GetPulseMinMax(IKavroDocument* holder, int i, DATE* min, DATE* max);
+
+// 0..100: how even the intervals between the non-missed shots are.
+float ComputeIntervalStability(IShotCollection* shots);
+float ComputeAimingIntervalStability(IAimingCollection* aimings);
+
+// Event list order: larger distance first, then display name ascending.
+bool CompareEvents(IEventParams* a, IEventParams* b, int langId);
+
+int DirectionDegrees(float a, float b);
+
+// The event's name in the interface language (else Name, else ShortName) with its calibre.
+QString FormatEventName(IEventParams* event, int langId);
+
+// "hh:mm:ss", or "mm:ss" when the hours are 0 and shortForm is set.
+QString AppendElapsedTime(double days, bool shortForm);
+QString AppendInteger(int value, bool naForNonPositive);
+
+// Target kind by the event's short name: 0 no event, 1 ordinary, 2 biathlon, 4..11 special.
+int targetKindOfShortName(const QString& shortName);
+
+// True when every shot's time is later than the one before, starting after 1970-01-02.
+bool shotTimesStrictlyIncreasing(IShotCollection* shots);

@@ -1,0 +1,95 @@
+#include "frame_layout.h"
+
+#include <QtEndian>
+
+#include <algorithm>
+
+namespace {
+const QString kZoomed = QStringLiteral("Zoomed");
+const QString kWindowRect = QStringLiteral("WindowRect");
+const QString kToolBar = QStringLiteral("ToolBar");
+const QString kStatusBar = QStringLiteral("StatusBar");
+const QString kSplitterPos = QStringLiteral("SplitterPos");
+const QString kBars = QStringLiteral("ReBar");
+
+// Beyond any screen: a larger stored position is damage, not a choice.
+constexpr uint32_t kMaxSplitterPos = 16384;
+constexpr int kMaxCoordinate = 1 << 20;
+} // namespace
+
+QByteArray encodeRect(const QRect& r)
+{
+    QByteArray b(16, '\0');
+    const int32_t v[4] = {r.left(), r.top(), r.left() + r.width(), r.top() + r.height()};
+    for (int i = 0; i < 4; ++i)
+        qToLittleEndian<int32_t>(v[i], b.data() + 4 * i);
+    return b;
+}
+
+std::optional<QRect> decodeRect(const QByteArray& bytes)
+{
+    if (bytes.size() != 16)
+        return std::nullopt;
+    int32_t v[4];
+    for (int i = 0; i < 4; ++i) {
+        v[i] = qFromLittleEndian<int32_t>(bytes.constData() + 4 * i);
+        if (v[i] < -kMaxCoordinate || v[i] > kMaxCoordinate)
+            return std::nullopt;
+    }
+    if (v[2] <= v[0] || v[3] <= v[1])
+        return std::nullopt;
+    return QRect(v[0], v[1], v[2] - v[0], v[3] - v[1]);
+}
+
+FrameLayout loadFrameLayout(const SettingsKey& root)
+{
+    FrameLayout l;
+    uint32_t d = 0;
+    if (SUCCEEDED(root.readDword(kZoomed, &d)))
+        l.zoomed = d != 0;
+    if (SUCCEEDED(root.readDword(kToolBar, &d)))
+        l.toolBar = d != 0;
+    if (SUCCEEDED(root.readDword(kStatusBar, &d)))
+        l.statusBar = d != 0;
+    if (SUCCEEDED(root.readDword(kSplitterPos, &d)) && d <= kMaxSplitterPos)
+        l.splitterPos = int(d);
+    QByteArray b;
+    if (SUCCEEDED(root.readBinary(kWindowRect, &b)))
+        l.windowRect = decodeRect(b);
+    if (SUCCEEDED(root.readBinary(kBars, &b)))
+        l.barState = b;
+    return l;
+}
+
+void saveFrameLayout(const SettingsKey& root, const FrameLayout& l)
+{
+    root.writeDword(kZoomed, l.zoomed ? 1 : 0);
+    if (l.windowRect)
+        root.writeBinary(kWindowRect, encodeRect(*l.windowRect));
+    root.writeDword(kToolBar, l.toolBar ? 1 : 0);
+    root.writeDword(kStatusBar, l.statusBar ? 1 : 0);
+    root.writeDword(kSplitterPos, uint32_t(std::max(0, l.splitterPos)));
+    root.writeBinary(kBars, l.barState);
+}
+
+QRect clampToScreens(const QRect& r, const QList<QRect>& screens)
+{
+    if (screens.isEmpty())
+        return r;
+    QRect best = screens.first();
+    long long bestArea = -1;
+    for (const QRect& s : screens) {
+        const QRect i = s.intersected(r);
+        const long long area = i.isEmpty() ? 0 : 1LL * i.width() * i.height();
+        if (area > bestArea) {
+            bestArea = area;
+            best = s;
+        }
+    }
+    QRect out = r;
+    out.setWidth(std::min(r.width(), best.width()));
+    out.setHeight(std::min(r.height(), best.height()));
+    out.moveLeft(std::clamp(out.left(), best.left(), best.left() + best.width() - out.width()));
+    out.moveTop(std::clamp(out.top(), best.top(), best.top() + best.height() - out.height()));
+    return out;
+}

@@ -1,0 +1,31 @@
+#pragma once
+// The frame's window layout kept in the settings root between runs.
+#include "settings/settings.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QRect>
+
+#include <optional>
+
+struct FrameLayout {
+    bool zoomed = false;
+    std::optional<QRect> windowRect; // the normal (not maximised) geometry
+    bool toolBar = true;
+    bool statusBar = true;
+    int splitterPos = 250;
+    QByteArray barState; // QMainWindow::saveState of the tool bars
+};
+
+// Reads what is there and valid; everything else keeps its default, whatever the file holds.
+FrameLayout loadFrameLayout(const SettingsKey& root);
+void saveFrameLayout(const SettingsKey& root, const FrameLayout& layout);
+
+// The 16-byte RECT (left, top, right, bottom as little-endian int32) of a rectangle, and back;
+// nullopt for another size or an empty rectangle.
+QByteArray encodeRect(const QRect& r);
+std::optional<QRect> decodeRect(const QByteArray& bytes);
+
+// Moves and shrinks `r` onto the screen it overlaps most (the first when none), so that a
+// window saved on a screen that is gone comes back where it can be seen.
+QRect clampToScreens(const QRect& r, const QList<QRect>& screens);

@@ -1,0 +1,149 @@
+#pragma once
+// The trainer's document: the practice being shown or recorded, an optional read-only model
+// practice beside it, the selection, the replay state, the heart pulse and the shot-display
+// parameters. Every change reaches the views through UpdateAllViews with a hint of kavro_hints.h.
+// Getters return false when there is no valid document and hand out new references.
+#include "document_base.h"
+#include "kavro_hints.h"
+#include "kavrodoc.h"
+
+#include <QString>
+
+class CKavroDoc : public CDocumentBase {
+public:
+    enum ReplayState { ReplayStopped = 0, ReplayPaused = 1, ReplayPlaying = 2 };
+
+    CKavroDoc();
+    ~CKavroDoc() override;
+
+    // --- state ---------------------------------------------------------------------------
+    bool HasDocument() const;
+    bool HasModel() const;
+    bool IsModified() const { return m_modified != 0; }
+    void SetModified() { m_modified = 1; }
+    QString lastReadError() const { return m_lastReadError; }
+    IKavroDocument* document() const { return m_document.get(); }
+    IKavroDocument* modelDocument() const { return m_modelDocument.get(); }
+
+    // --- getters -------------------------------------------------------------------------
+    bool GetEvent(ComPtr<IEventParams>* out);
+    bool GetAimings(ComPtr<IAimingCollection>* out);
+    bool GetShots(ComPtr<IShotCollection>* out); // all shots, hidden ones with showHidden
+    bool GetSightingAimings(ComPtr<IAimingCollection>* out);
+    bool GetMatchAimings(ComPtr<IAimingCollection>* out);
+    bool GetSightingShots(ComPtr<IShotCollection>* out);
+    bool GetMatchShots(ComPtr<IShotCollection>* out);
+    bool GetModelAimings(ComPtr<IAimingCollection>* out);
+    bool GetModelShots(ComPtr<IShotCollection>* out); // hidden excluded, not cached
+    bool GetSelectedShot(ComPtr<IShot>* out);
+    bool GetSelectedAiming(ComPtr<IAiming>* out);
+    bool FindAiming(IShot* shot, ComPtr<IAiming>* out);
+    bool FindModelAiming(IShot* shot, ComPtr<IAiming>* out);
+    bool GetShooterName(QString* out);
+    bool GetModelShooterName(QString* out);
+    bool GetComments(QString* out);
+    bool GetModelComments(QString* out);
+    bool GetPositionName(QString* out);
+    bool GetModelPositionName(QString* out);
+    bool GetEventShortName(QString* out);
+    bool GetEventDisplayName(QString* out);
+    bool GetFileVersion(int32_t* out);
+    bool GetFileName(QString* out);
+    int GetPulse() const;
+    int GetPulseCount();
+    bool IsThreePositions();
+    bool HasTriggerData();
+    bool HasValidShotTimes();
+    bool ModelHasValidShotTimes();
+    // 0 no event, 1 ordinary, 2 biathlon, 4..11 the special targets (by the event's short name).
+    int GetTargetKind();
+    int MatchShotCount();
+    int SightingShotCount();
+
+    // --- shot display parameters -----------------------------------------------------------
+    bool includeSightings() const { return m_includeSightings != 0; }
+    void SetIncludeSightings(bool include); // hint 5 when it changes
+    bool showHidden() const { return m_showHidden; }
+    int fCoefficient() const { return m_fCoefficient; }
+    float traceSeconds() const { return m_traceSeconds; }
+    int controlInterval2() const { return m_controlInterval2; }
+    float shotTimeOffset() const { return m_shotTimeOffset; }
+    float dispersion() const { return m_dispersion; }
+    bool centreGroups() const { return m_centreGroups != 0; }
+
+    // --- operations ----------------------------------------------------------------------
+    void Reset();
+    bool NewDocument(IEventParams* event, const QString& shooterName, int positionIndex,
+                     const QString& deviceText, int fCoefficient);
+    bool OpenDocument(const QString& path);
+    bool Save();
+    bool OpenModel(const QString& path);
+    void CloseModel();
+    // False when the user cancels, or chose to save and the save failed.
+    bool SaveModified();
+    bool SaveCopyTo(const QString& folder);
+    bool ClearFileName();
+    bool SetSelectedShot(IShot* shot, CView* sender);
+    bool SelectAimingFirstShot(IAiming* aiming, CView* sender);
+    void AddShot(IShot* shot, IAiming* aiming);
+    bool AddMissedShot(bool match, ComPtr<IShot>* out);
+    void SetPosition(const QString& name);
+    void SetShotsParameters(int fCoefficient, float traceSeconds, int controlInterval2,
+                            float shotTimeOffset, float dispersion, bool centreGroups);
+    bool SetShowHidden(bool show);
+    void SetShotHidden(IShot* shot, bool hide);
+    void ClearAllShots();
+    // Deletes the sighting shots; a selected sighting shot is deselected.
+    void ClearSightingShots();
+    void SetPulse(int pulse);
+    void AppendPulseSample(DATE time, int pulse);
+    bool ReadPulseSample(int i, DATE* time, int* pulse);
+
+    // --- replay --------------------------------------------------------------------------
+    int GetReplayState();
+    bool StartReplay();
+    void PauseReplay();
+    void ResumeReplay();
+    void StopReplay();
+
+    // step: -3 first, 3 last, -1/1 previous/next shot, -2/2 back/forward by series (by aiming
+    // in biathlon). True when *out holds a shot other than `current`.
+    bool Navigate(IShot* current, ComPtr<IShot>* out, int step);
+
+    // Applies the shot parameters to every shot of a collection (steps of the display rules).
+    void ApplyShotParameters(IShotCollection* shots);
+
+    // "Unable to load file." with the read error on a line of its own when there is one.
+    static QString openFailureText(const QString& readError);
+
+private:
+    void ReleaseCache();
+    void ApplyShotParametersToNew(IShot* shot, bool* recentred);
+    void CentreGroup(IShotCollection* shots);
+    bool LoadWithProgress(IKavroDocument* doc, int stringId);
+    bool ModelShotsTimesValid(IKavroDocument* doc);
+
+    QString m_lastReadError;
+    ComPtr<IKavroDocument> m_document;
+    ComPtr<IKavroDocument> m_modelDocument;
+    ComPtr<IShot> m_selectedShot;
+    uint8_t m_includeSightings = 0;
+    bool m_showHidden = false;
+    int m_validShotTimes = -1;
+    int m_modelValidShotTimes = -1;
+    ComPtr<IAimingCollection> m_aimings;
+    ComPtr<IShotCollection> m_allShots;
+    ComPtr<IAimingCollection> m_sightingAimings;
+    ComPtr<IAimingCollection> m_matchAimings;
+    ComPtr<IShotCollection> m_sightingShots;
+    ComPtr<IShotCollection> m_matchShots;
+    int m_fCoefficient = 0;
+    float m_traceSeconds = 1.0f;
+    int m_controlInterval2 = 2;
+    float m_shotTimeOffset = 0;
+    float m_dispersion = 0;
+    uint8_t m_centreGroups = 0;
+    int m_replayState = ReplayStopped;
+    uint16_t m_pulse = 0;
+    uint8_t m_modified = 0;
+};

@@ -1,0 +1,189 @@
+#pragma once
+// The trainer's main window: menus, tool bars, status bar, the shot list beside the analysis
+// views, print preview, and every command. It owns the document and is its first view; it is
+// the sink of the device's events while a practice runs.
+#include "command_state.h"
+#include "document_base.h"
+#include "frame_layout.h"
+#include "kavro_doc.h"
+#include "main_frame_base.h"
+#include "view_registry.h"
+
+#include <QMainWindow>
+#include <QPointer>
+#include <QTimer>
+
+#include <functional>
+#include <map>
+
+class QAction;
+class QLabel;
+class QMenu;
+class QProgressBar;
+class QSplitter;
+class QStackedWidget;
+class QToolBar;
+
+class CMainFrame : public QMainWindow, public CMainFrameBase, public CView {
+    Q_OBJECT
+public:
+    explicit CMainFrame(QWidget* parent = nullptr);
+    ~CMainFrame() override;
+
+    CKavroDoc& doc() { return m_doc; }
+
+    // --- CMainFrameBase ------------------------------------------------------------------
+    QWidget* GetWindow() override { return this; }
+    QStatusBar* GetStatusBar() override;
+    QProgressBar* GetProgressBar() override { return m_progress; }
+    void BeginProgress(int stringId) override;
+    void EndProgress() override;
+    int64_t* GetActivityTick() override { return &m_lastSignalTime; }
+    int GetTargetKind() override { return m_doc.GetTargetKind(); }
+    bool IsDeviceConnected() override;
+    bool IsMatchStarted() override { return m_matchStarted; }
+    ComPtr<IKavroDevice> GetDevice() override { return m_device; }
+
+    // --- the document's hints ------------------------------------------------------------
+    void OnUpdate(CView* sender, int hint, void* p1, void* p2, intptr_t value) override;
+
+    // --- documents -----------------------------------------------------------------------
+    // Opens without asking anything; false leaves the frame without a document.
+    bool OpenDocumentFile(const QString& path);
+    // The user's road (menu, drop): asks to save, stops the practice, opens, tells a failure.
+    bool OpenFromUser(const QString& path);
+    void ShowOpenFailure(const QString& path);
+
+    // --- commands ------------------------------------------------------------------------
+    FrameState currentState();
+    void UpdateCommandUI();
+    void UpdateTitle();
+    void UpdateToolbarButtons();
+    QAction* action(int command) const;
+    void OnCommand(int command);
+    void ShowView(int command);
+    void ShowDefaultView(bool rightPaneOnly);
+    int visibleViewCommand() const { return m_visibleView; }
+    bool isPreviewOpen() const { return m_previewOpen; }
+    bool isFullScreenMode() const { return m_fullScreen; }
+    bool shotListPaneShown() const;
+    QMenuBar* menus() const { return menuBar(); }
+
+    // --- layout --------------------------------------------------------------------------
+    // Reads the saved layout, applies it before the window is shown.
+    void RestoreLayout();
+    void SaveLayout();
+    // The show state saved for the next start ("Zoomed").
+    bool startsZoomed() const { return m_startZoomed; }
+
+    // --- practice (filled by the practice handling) -----------------------------------------
+    // Starts a practice; false when none started (cancelled or failed).
+    bool NewPractice(const QString& hint1, const QString& hint2);
+    void StopPractice();
+
+    // --- device events (the frame is the device's event sink) --------------------------------
+    // TODO(practice): the practice handling fills these; until then a device is never held.
+    void OnDeviceStartAiming(int32_t subDevice, IAiming* aiming);
+    void OnDeviceNewCoordinates(int32_t subDevice, IAiming* aiming, int32_t count);
+    void OnDeviceShot(int32_t subDevice, IAiming* aiming, IShot* shot);
+    void OnDeviceConcludeAiming(int32_t subDevice, IAiming* aiming);
+    void OnDeviceFinalConcludeAiming(int32_t subDevice);
+    void OnDevicePulseChanged(int32_t subDevice, int32_t pulse);
+    void OnDeviceTrigger(int32_t subDevice, int32_t count);
+    void OnDeviceHeartBeat(int32_t subDevice, DATE dateMin, DATE dateMax);
+    void OnDeviceDisconnected();
+    void OnDeviceReconnected();
+    void OnDeviceTimeout(int32_t seconds);
+    // The sink to advise on the device's _IKavroDeviceEvents connection point.
+    IUnknown* deviceEventSink() const { return m_deviceSink.get(); }
+
+    // --- seams for tests -----------------------------------------------------------------
+    // Answers the Open command instead of the file chooser: the path, or empty for Cancel.
+    static void setOpenDialogHook(std::function<QString()> hook);
+    static void setFolderDialogHook(std::function<QString()> hook);
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void changeEvent(QEvent* event) override;
+
+private:
+    void createActions();
+    void buildMenus();
+    void buildToolBars();
+    void buildStatusBar();
+    void buildPanes();
+    void reloadTexts();
+    void applyActionTexts(int command);
+    void fillLanguageMenu(QMenu* menu);
+    void SetShotListPaneTitle();
+    void setBothPanes(bool both);
+    QWidget* viewForCommand(int command) const;
+    bool handleKey(QKeyEvent* key);
+    void refreshPreview();
+
+    // command handlers
+    void OnFileOpen();
+    void OnSave();
+    void OnSendToFolder();
+    void SendResultsByMail();
+    void ToggleShotHidden();
+    void OnDeleteSightingShots();
+    void OnDeleteAllShots();
+    void OnReplay();
+    void ReplayAll();
+    void OnReplayAllTimer();
+    void OnShotListCommand(int command);
+    void ToggleAdvancedMode();
+    void ToggleFullScreen();
+    void ToggleSound();
+    void OnResetTraceTarget();
+    void OnResetHardware();
+    void OnTimer1();
+    void OnLanguageChanged();
+    void ClosePreview();
+
+    CKavroDoc m_doc;
+    std::map<int, QAction*> m_actions;
+    QToolBar* m_mainBar = nullptr;
+    QToolBar* m_previewBar = nullptr;
+    QToolBar* m_contentsBar = nullptr;
+    QToolBar* m_viewBar = nullptr;
+    QLabel* m_statusText = nullptr;
+    QProgressBar* m_progress = nullptr;
+    QSplitter* m_splitter = nullptr;
+    QWidget* m_leftPane = nullptr;
+    QLabel* m_leftTitle = nullptr;
+    QWidget* m_seriesTable = nullptr;
+    QStackedWidget* m_viewStack = nullptr;
+    QWidget* m_emptyView = nullptr;
+    std::map<int, QPointer<QWidget>> m_views; // by command id
+    int m_visibleView = 0;
+    int m_splitterPos = 250;
+    bool m_startZoomed = false;
+    bool m_previewOpen = false;
+    bool m_fullScreen = false;
+    bool m_wasMaximized = false;
+    bool m_allTraces = false;
+    QByteArray m_barsBeforePreview;
+
+    // practice, replay and display state
+    ComPtr<IKavroDevice> m_device;
+    ComPtr<IUnknown> m_deviceSink;
+    int64_t m_lastSignalTime = 0;
+    bool m_matchStarted = false;
+    bool m_waitsForContinue = false;
+    int m_subTarget = -1;
+    bool m_replayAllRunning = false;
+    bool m_autoReplayPending = false;
+    bool m_resultShown = false;
+    ComPtr<IShot> m_pendingAnnounceShot;
+    QTimer m_timer1;
+    QTimer m_timer2; // replay all: next shot
+    QTimer m_timer3; // result shown
+    QTimer m_timer5; // announce the shot
+    qint64 m_lastTitleUpdate = 0;
+    bool m_mailAvailable = false;
+};

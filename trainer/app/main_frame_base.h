@@ -1,0 +1,32 @@
+#pragma once
+// What views, dialogs and the document wrapper may ask of the main frame, without knowing it.
+// One frame instance is current while the program's main loop runs.
+#include "kavrodev.h"
+
+#include <cstdint>
+
+class QWidget;
+class QStatusBar;
+class QProgressBar;
+
+class CMainFrameBase {
+public:
+    virtual ~CMainFrameBase() = default;
+
+    virtual QWidget* GetWindow() = 0;
+    virtual QStatusBar* GetStatusBar() = 0;
+    virtual QProgressBar* GetProgressBar() = 0; // null outside BeginProgress/EndProgress
+    // Shows the text of stringId in the first status pane with a progress bar beside it.
+    virtual void BeginProgress(int stringId) = 0;
+    virtual void EndProgress() = 0;
+    // The tick (ms) of the last time a sensor saw a signal; the calibration dialog sets it too.
+    virtual int64_t* GetActivityTick() = 0;
+    virtual int GetTargetKind() = 0;
+    virtual bool IsDeviceConnected() = 0;
+    virtual bool IsMatchStarted() = 0;
+    virtual ComPtr<IKavroDevice> GetDevice() = 0;
+
+    // The frame of the running main loop, or null.
+    static CMainFrameBase* current();
+    static void setCurrent(CMainFrameBase* frame);
+};

@@ -1,0 +1,74 @@
+#include "run_main_frame.h"
+
+#include "app_options.h"
+#include "app_registry.h"
+#include "desktop_registration.h"
+#include "main_frame.h"
+
+#include <QApplication>
+#include <QFileInfo>
+
+#include <cstdio>
+
+std::unique_ptr<CMainFrame> CreateMainFrame(const CommandLine& cl, int* exitCode)
+{
+    *exitCode = 0;
+    kavro::theAppOptions().Load(kavro::OpenAppRegistryKey());
+    auto frame = std::make_unique<CMainFrame>();
+    CMainFrameBase::setCurrent(frame.get());
+    frame->RestoreLayout();
+    if (cl.action == CommandLine::OpenFile) {
+        ShowMainFrame(*frame);
+        const QString path = QFileInfo(cl.fileName).absoluteFilePath();
+        if (!frame->OpenDocumentFile(path)) {
+            frame->ShowOpenFailure(path);
+            CMainFrameBase::setCurrent(nullptr);
+            // The user asked for this file and did not get it: not a success for a caller.
+            *exitCode = 1;
+            return nullptr;
+        }
+    } else if (cl.action == CommandLine::NewPractice) {
+        if (!frame->NewPractice(cl.practiceHint1, cl.practiceHint2)) {
+            CMainFrameBase::setCurrent(nullptr);
+            return nullptr;
+        }
+    }
+    return frame;
+}
+
+void ShowMainFrame(CMainFrame& frame)
+{
+    if (frame.startsZoomed())
+        frame.showMaximized();
+    else
+        frame.show();
+    frame.raise();
+    frame.activateWindow();
+}
+
+int RunMainFrame(const CommandLine& cl)
+{
+    int exitCode = 0;
+    std::unique_ptr<CMainFrame> frame = CreateMainFrame(cl, &exitCode);
+    if (!frame)
+        return exitCode;
+    ShowMainFrame(*frame);
+    QApplication::setQuitOnLastWindowClosed(true);
+    exitCode = QApplication::exec();
+    CMainFrameBase::setCurrent(nullptr);
+    frame.reset();
+    kavro::SaveOptions();
+    return exitCode;
+}
+
+int RunRegistration(const CommandLine& cl, const QString& programPath)
+{
+    const DesktopRegistrationResult r = cl.action == CommandLine::Register
+        ? RegisterWithDesktop(programPath)
+        : UnregisterFromDesktop();
+    if (!r.ok) {
+        std::fprintf(stderr, "kavropro: %s\n", qPrintable(r.error));
+        return 1;
+    }
+    return 0;
+}

@@ -1,0 +1,20 @@
+#pragma once
+// The frame's access to the program's texts.
+#include "res_strings.h"
+
+#include <QString>
+
+inline QString uiText(int id)
+{
+    return kavro::LoadResString(static_cast<uint32_t>(id));
+}
+
+// Menu captions have no string id of their own: they are keyed by the menu resource and the
+// command (or, for a sub-menu, its position), apart from the dialog texts.
+constexpr uint32_t menuTextId(uint16_t menu, uint16_t item)
+{
+    return ((0x8000u | menu) << 16) | item;
+}
+
+// The LANGID of the interface language (1033 English).
+int uiLanguageId();

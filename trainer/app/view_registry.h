@@ -1,0 +1,68 @@
+#pragma once
+// How the analysis views plug into the main frame. A view library registers each of its views
+// from a static initialiser:
+//
+//     KAVRO_REGISTER_VIEW(ViewId::Trace, 32789, [](CKavroDoc& doc, QWidget* parent) -> QWidget* {
+//         return new CTraceView(doc, parent);
+//     });
+//
+// The frame creates every registered view once, hidden, in the view stack (the series table in
+// the left pane), and shows the one whose command is chosen. A view whose library is not linked
+// is not registered, and its command stays disabled. The widget the factory returns should also
+// derive from CView and attach itself to the document (doc.AddView(this)) to receive the hints;
+// while hidden it should only remember that it must refresh and do so when shown.
+#include <QWidget>
+
+#include <functional>
+#include <vector>
+
+class CKavroDoc;
+
+enum class ViewId {
+    Info,         // command 32788, F4
+    Trace,        // 32789, F5
+    Distance,     // 32790, F6
+    Coordination, // 32791, F7
+    Shift,        // 32792, F8
+    Speed,        // 32793, F9
+    Intervals,    // 32794, F10
+    Probability,  // 32795, F11
+    SeriesTable,  // the left pane: shot list (32808) or series (32814)
+};
+
+using ViewFactory = std::function<QWidget*(CKavroDoc& doc, QWidget* parent)>;
+
+struct ViewRegistration {
+    ViewId id;
+    int commandId; // 0 for the series table
+    ViewFactory create;
+};
+
+// Adds a view; a second registration of the same id replaces the first. Returns true so that it
+// can initialise a static.
+bool registerView(ViewId id, int commandId, ViewFactory create);
+void unregisterView(ViewId id); // for tests
+const ViewRegistration* findView(ViewId id);
+const std::vector<ViewRegistration>& registeredViews();
+
+// Optional extras a view may implement for the frame's keyboard and option handling.
+class CFrameViewExtras {
+public:
+    virtual ~CFrameViewExtras() = default;
+    virtual void SetTargetZoom(int /*zoom 1..10*/) {}
+    virtual void ReloadSettings() {}
+};
+
+// The series table's two modes, switched by the Shot list and Series commands.
+class CSeriesTableMode {
+public:
+    virtual ~CSeriesTableMode() = default;
+    virtual bool IsSeriesMode() const = 0;
+    virtual void SetSeriesMode(bool series) = 0;
+};
+
+#define KAVRO_VIEW_CONCAT2(a, b) a##b
+#define KAVRO_VIEW_CONCAT(a, b) KAVRO_VIEW_CONCAT2(a, b)
+#define KAVRO_REGISTER_VIEW(id, commandId, factory)                                               \
+    [[maybe_unused]] static const bool KAVRO_VIEW_CONCAT(kavroViewRegistered_, __LINE__) =       \
+        ::registerView(id, commandId, factory)
