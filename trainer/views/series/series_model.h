@@ -149,6 +149,7 @@ struct SeriesTable {
     bool biathlon = false;
     int size = 10;
 
+    SeriesTable() { groups[1].match = true; }
     void clear();
     // Rebuilds both groups from the shots (hidden ones only when shown) of a document's groups.
     void build(IShotCollection* sighting, IShotCollection* match, IAimingCollection* sightingAimings,
