@@ -29,7 +29,7 @@ ComPtr<IShot> addShot(CKavroDoc& doc, const ShotSpec& spec)
     EXPECT_EQ(createInstance(kavrodoc::CLSID_Aiming, &a), S_OK);
     ComPtr<IAimingAttr> attr;
     a->get_Attr(attr.put());
-    attr->put_SampleRate(100);
+    attr->put_SampleRate(spec.rate);
     attr->put_Event(e.get());
     attr->put_Match(spec.match ? VARIANT_TRUE : VARIANT_FALSE);
     attr->put_EnterTime(kMorning + spec.at / 86400.0);
@@ -52,7 +52,7 @@ ComPtr<IShot> addShot(CKavroDoc& doc, const ShotSpec& spec)
     }
     ComPtr<IShot> s;
     EXPECT_EQ(a->AddShot(VARIANT_FALSE, s.put()), S_OK);
-    s->put_ShotTime(kMorning + (spec.at + spec.samples / 100.0) / 86400.0);
+    s->put_ShotTime(kMorning + (spec.at + spec.samples / double(spec.rate)) / 86400.0);
     for (int i = 0; i < spec.after; ++i) {
         auto [x, y] = point(spec.samples + i);
         trace->Add(x, y + 0.5f * float(i) / float(spec.after));

@@ -11,7 +11,8 @@ namespace viewtest {
 struct ShotSpec {
     bool match = true;
     float x = 0, y = 0;   // mm: where the trace rests, and so the breach
-    int samples = 150;    // at 100 per second, before the shot
+    int samples = 150;    // before the shot
+    int rate = 100;       // samples per second
     int after = 50;       // samples after the shot
     int at = 0;           // seconds after the morning the aiming starts
     bool missed = false;
