@@ -39,6 +39,22 @@ QString oneDecimal(double v)
     return QString::asprintf("%3.1f", v);
 }
 
+// The columns from the aiming time on, alike for a shot and for sums; a share of exactly 100 is
+// drawn red.
+void setMeasureTexts(std::array<Cell, kColumnCount>& c, double aimingTime, const std::array<double, 6>& shares,
+                     double speed, double speed250, double distance)
+{
+    c[ColTime].text = aimingTimeText(aimingTime);
+    for (int i = Col6a0; i <= Col10a5; ++i) {
+        const double s = shares[size_t(i - Col6a0)];
+        c[size_t(i)].text = shareText(s);
+        c[size_t(i)].highlight = s == 100.0;
+    }
+    c[ColSpeed].text = oneDecimal(speed);
+    c[ColSpeed250].text = oneDecimal(speed250);
+    c[ColDistance].text = oneDecimal(distance);
+}
+
 } // namespace
 
 ColumnFlags visibleColumns(const AppOptions& o, bool biathlon)
@@ -221,15 +237,10 @@ std::array<Cell, kColumnCount> shotRowCells(const ShotValues& v, int k, bool bia
         c[ColResult].picture = v.hit ? 1 : 0;
     else
         c[ColResult].text = oneDecimal(v.result);
-    c[ColTime].text = aimingTimeText(v.aimingTime);
-    for (int i = Col6a0; i <= Col10a5; ++i) {
-        const float s = v.shares[size_t(i - Col6a0)];
-        c[size_t(i)].text = shareText(s);
-        c[size_t(i)].highlight = s == 100.0f;
-    }
-    c[ColSpeed].text = oneDecimal(v.speed);
-    c[ColSpeed250].text = oneDecimal(v.speed250);
-    c[ColDistance].text = oneDecimal(v.distance);
+    std::array<double, 6> shares{};
+    for (size_t i = 0; i < shares.size(); ++i)
+        shares[i] = v.shares[i];
+    setMeasureTexts(c, v.aimingTime, shares, v.speed, v.speed250, v.distance);
     return c;
 }
 
@@ -275,15 +286,7 @@ std::array<Cell, kColumnCount> footerCells(const Totals& t, bool biathlon)
         c[ColNumber].text = QString::asprintf("%i", t.integerSum);
         c[ColResult].text = oneDecimal(t.resultSum);
     }
-    c[ColTime].text = aimingTimeText(t.aimingTime);
-    for (int i = Col6a0; i <= Col10a5; ++i) {
-        const double s = t.shares[size_t(i - Col6a0)];
-        c[size_t(i)].text = shareText(s);
-        c[size_t(i)].highlight = s == 100.0;
-    }
-    c[ColSpeed].text = oneDecimal(t.speed);
-    c[ColSpeed250].text = oneDecimal(t.speed250);
-    c[ColDistance].text = oneDecimal(t.distance);
+    setMeasureTexts(c, t.aimingTime, t.shares, t.speed, t.speed250, t.distance);
     return c;
 }
 

@@ -145,6 +145,12 @@ CTraceView::~CTraceView()
         document()->RemoveView(this);
 }
 
+void CTraceView::selection(ComPtr<IAiming>* aiming, ComPtr<IShot>* shot)
+{
+    m_doc.GetSelectedAiming(aiming);
+    m_doc.GetSelectedShot(shot);
+}
+
 bool CTraceView::deviceConnected() const
 {
     CMainFrameBase* f = CMainFrameBase::current();
@@ -689,8 +695,7 @@ void CTraceView::OnUpdate(CView*, int hint, void* p1, void* p2, intptr_t value)
             Layout();
             ComPtr<IAiming> aiming;
             ComPtr<IShot> shot;
-            m_doc.GetSelectedAiming(&aiming);
-            m_doc.GetSelectedShot(&shot);
+            selection(&aiming, &shot);
             SetAiming(aiming.get(), shot.get(), true);
         } else {
             SetAiming(nullptr, nullptr, false);
@@ -706,8 +711,7 @@ void CTraceView::OnUpdate(CView*, int hint, void* p1, void* p2, intptr_t value)
         if (m_doc.HasDocument()) {
             ComPtr<IAiming> aiming;
             ComPtr<IShot> shot;
-            m_doc.GetSelectedAiming(&aiming);
-            m_doc.GetSelectedShot(&shot);
+            selection(&aiming, &shot);
             SetAiming(aiming.get(), shot.get(), true);
         }
         break;
@@ -715,8 +719,7 @@ void CTraceView::OnUpdate(CView*, int hint, void* p1, void* p2, intptr_t value)
         if (m_doc.HasDocument()) {
             ComPtr<IAiming> aiming;
             ComPtr<IShot> shot;
-            m_doc.GetSelectedAiming(&aiming);
-            m_doc.GetSelectedShot(&shot);
+            selection(&aiming, &shot);
             ShowShot(aiming.get(), shot.get(), true);
             ApplyTraceOptions(true);
         }
@@ -782,8 +785,7 @@ void CTraceView::OnUpdate(CView*, int hint, void* p1, void* p2, intptr_t value)
         m_replayShot = nullptr;
         ComPtr<IAiming> aiming;
         ComPtr<IShot> shot;
-        m_doc.GetSelectedAiming(&aiming);
-        m_doc.GetSelectedShot(&shot);
+        selection(&aiming, &shot);
         SetAiming(aiming.get(), shot.get(), false);
         StopTone();
         break;
@@ -840,8 +842,7 @@ void CTraceView::OnUpdate(CView*, int hint, void* p1, void* p2, intptr_t value)
         if (m_doc.HasDocument()) {
             ComPtr<IAiming> aiming;
             ComPtr<IShot> shot;
-            m_doc.GetSelectedAiming(&aiming);
-            m_doc.GetSelectedShot(&shot);
+            selection(&aiming, &shot);
             ShowShot(aiming.get(), shot.get(), true);
             ApplyTraceOptions(false);
         }

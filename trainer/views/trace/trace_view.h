@@ -96,6 +96,7 @@ private:
     void StopTone();
     void StopZoomAnimation();
     bool deviceConnected() const;
+    void selection(ComPtr<IAiming>* aiming, ComPtr<IShot>* shot);
     bool matchStarted() const;
     bool OnKeyDown(int key);
 
