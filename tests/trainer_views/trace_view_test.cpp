@@ -340,6 +340,11 @@ TEST_F(TraceViewTest, ReplayPanelFollowsTheReplayAndItsScrollBar)
     target()->get_ReplayPosition(&pos);
     EXPECT_FLOAT_EQ(pos, end);
     saveScreen(view.get(), QStringLiteral("trace_view_replay"));
+    // Positions beyond the trace are held to its ends before any sample is read.
+    view->UpdateReplayPanel(1000.0f);
+    EXPECT_EQ(panel->position(), last);
+    view->UpdateReplayPanel(-1000.0f);
+    EXPECT_EQ(panel->position(), first);
 
     // Hint 17: the panel goes, the shot is shown again, the tone stops.
     tone.playing = true;
