@@ -136,7 +136,7 @@ CommandState commandState(int command, const FrameState& s)
     case Cmd::ViewProbability: return viewCommand(command, M > 0 && !P && !s.biathlon, s);
     case Cmd::FullScreen: return on(true, s.fullScreen);
     case Cmd::ResetHardware: return on(V);
-    case Cmd::ShotsParameters: return on(D);
+    case Cmd::ShotsParameters: return on(D && s.shotsParametersAvailable);
     case Cmd::SoundOff: return on(true, !s.soundEnabled);
     case Cmd::Options: return on(s.optionsAvailable);
     case Cmd::HelpContents: return on(s.helpAvailable);

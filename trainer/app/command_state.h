@@ -46,6 +46,7 @@ struct FrameState {
     bool practiceAvailable = false;
     bool printingAvailable = false;
     bool optionsAvailable = false;
+    bool shotsParametersAvailable = false;
     bool helpAvailable = false;
 };
 

@@ -550,6 +550,7 @@ bool CKavroDoc::OpenModel(const QString& path)
     WaitCursor wait;
     const bool hadModel = m_modelDocument != nullptr;
     m_modelDocument = nullptr;
+    m_lastReadError.clear();
     ComPtr<IKavroDocument> model;
     bool keep = HasDocument() && SUCCEEDED(createInstance(kavrodoc::CLSID_KavroDocument, &model)) && model;
     if (keep) {

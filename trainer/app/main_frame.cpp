@@ -15,7 +15,6 @@
 #include "com/oledate.h"
 
 #include <QAction>
-#include <QActionGroup>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDateTime>
@@ -27,7 +26,6 @@
 #include <QMimeData>
 #include <QProcess>
 #include <QProgressBar>
-#include <QScreen>
 #include <QSplitter>
 #include <QStackedWidget>
 #include <QStandardPaths>
@@ -103,9 +101,10 @@ bool isCheckable(int command)
 const int kViewCommands[] = {Cmd::ViewInfo, Cmd::ViewTrace, Cmd::ViewDistance, Cmd::ViewCoordination,
                              Cmd::ViewShift, Cmd::ViewSpeed, Cmd::ViewIntervals, Cmd::ViewProbability};
 
-bool mailAvailable()
+// The desktop's mail helper: it opens the user's mail program with the file attached.
+QString mailHelper()
 {
-    return !QStandardPaths::findExecutable(QStringLiteral("xdg-email")).isEmpty();
+    return QStandardPaths::findExecutable(QStringLiteral("xdg-email"));
 }
 
 QString shotTimeText(DATE d)
@@ -143,24 +142,31 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent)
     buildPanes();
     buildMenus();
     reloadTexts();
-    m_mailAvailable = mailAvailable();
+    m_mailer = mailHelper();
 
-    connect(&m_timer1, &QTimer::timeout, this, &CMainFrame::OnTimer1);
-    m_timer2.setSingleShot(true);
-    connect(&m_timer2, &QTimer::timeout, this, &CMainFrame::OnReplayAllTimer);
-    m_timer3.setSingleShot(true);
-    connect(&m_timer3, &QTimer::timeout, this, [this] {
+    auto timer = [this](const char* name, bool singleShot) {
+        auto* t = new QTimer(this);
+        t->setObjectName(QString::fromLatin1(name));
+        t->setSingleShot(singleShot);
+        return t;
+    };
+    m_timer1 = timer("uiTimer", false);
+    m_timer2 = timer("replayAllTimer", true);
+    m_timer3 = timer("resultShownTimer", true);
+    m_timer5 = timer("announceTimer", true);
+    connect(m_timer1, &QTimer::timeout, this, &CMainFrame::OnTimer1);
+    connect(m_timer2, &QTimer::timeout, this, &CMainFrame::OnReplayAllTimer);
+    connect(m_timer3, &QTimer::timeout, this, [this] {
         m_resultShown = true;
         UpdateCommandUI();
     });
-    m_timer5.setSingleShot(true);
-    connect(&m_timer5, &QTimer::timeout, this, [this] {
+    connect(m_timer5, &QTimer::timeout, this, [this] {
         // TODO(sound): speak the pending shot's result.
         m_pendingAnnounceShot = nullptr;
     });
     connect(&kavro::LanguageModule::instance(), &kavro::LanguageModule::languageChanged, this,
             &CMainFrame::OnLanguageChanged);
-    m_timer1.start(100);
+    m_timer1->start(100);
 
     m_doc.UpdateAllViews(nullptr, KavroHint::Everything);
     setAcceptDrops(true);
@@ -196,6 +202,17 @@ void CMainFrame::createActions()
     }
 }
 
+QAction* CMainFrame::addButton(QToolBar* bar, int command)
+{
+    auto* button = new QAction(bar);
+    button->setData(command);
+    button->setCheckable(isCheckable(command));
+    connect(button, &QAction::triggered, this, [this, command] { OnCommand(command); });
+    bar->addAction(button);
+    m_buttons.emplace_back(button, command);
+    return button;
+}
+
 void CMainFrame::buildMenus()
 {
     QMenuBar* bar = menuBar();
@@ -219,6 +236,28 @@ void CMainFrame::buildMenus()
         }
         connect(menu, &QMenu::aboutToShow, this, &CMainFrame::UpdateCommandUI);
     }
+    if (!m_shotMenu) {
+        m_shotMenu = new QMenu(this);
+        for (int id : shotContextMenu()) {
+            // Its captions are its own (menu 256), so the items are actions of their own too.
+            auto* item = m_shotMenu->addAction(uiText(int(menuTextId(kShotMenu, uint16_t(id)))));
+            item->setData(id);
+            connect(item, &QAction::triggered, this, [this, id] { OnCommand(id); });
+        }
+        connect(m_shotMenu, &QMenu::aboutToShow, this, [this] {
+            for (QAction* item : m_shotMenu->actions()) {
+                const int id = item->data().toInt();
+                item->setText(shownCaption(id, uiText(int(menuTextId(kShotMenu, uint16_t(id))))));
+                item->setEnabled(action(id)->isEnabled());
+            }
+        });
+    }
+}
+
+void CMainFrame::ShowShotContextMenu(const QPoint& globalPos)
+{
+    UpdateCommandUI();
+    m_shotMenu->popup(globalPos);
 }
 
 void CMainFrame::fillLanguageMenu(QMenu* menu)
@@ -243,14 +282,14 @@ void CMainFrame::buildToolBars()
         if (id == 0)
             m_mainBar->addSeparator();
         else
-            m_mainBar->addAction(action(id));
+            addButton(m_mainBar, id);
     }
     addToolBar(Qt::TopToolBarArea, m_mainBar);
 
     m_previewBar = new QToolBar(this);
     m_previewBar->setObjectName(QStringLiteral("PreviewToolBar"));
     for (int id : {Cmd::Print, Cmd::PreviousPage, Cmd::NextPage, Cmd::ClosePreview})
-        m_previewBar->addAction(action(id));
+        addButton(m_previewBar, id);
     addToolBar(Qt::TopToolBarArea, m_previewBar);
     m_previewBar->hide();
 }
@@ -277,11 +316,12 @@ void CMainFrame::buildPanes()
     left->setContentsMargins(0, 0, 0, 0);
     left->setSpacing(0);
     m_leftTitle = new QLabel(m_leftPane);
+    m_leftTitle->setObjectName(QStringLiteral("ShotListPaneTitle"));
     m_leftTitle->setMargin(3);
     left->addWidget(m_leftTitle);
     m_contentsBar = new QToolBar(m_leftPane);
     for (int id : {Cmd::Replay, Cmd::Sightings, Cmd::AllTraces})
-        m_contentsBar->addAction(action(id));
+        addButton(m_contentsBar, id);
     left->addWidget(m_contentsBar);
 
     auto* right = new QWidget(m_splitter);
@@ -290,7 +330,7 @@ void CMainFrame::buildPanes()
     rightLayout->setSpacing(0);
     m_viewBar = new QToolBar(right);
     for (int id : kViewCommands)
-        m_viewBar->addAction(action(id));
+        addButton(m_viewBar, id);
     rightLayout->addWidget(m_viewBar);
     m_viewStack = new QStackedWidget(right);
     // Shown while no view is visible: an empty area, not a view.
@@ -298,16 +338,24 @@ void CMainFrame::buildPanes()
     m_viewStack->addWidget(m_emptyView);
     rightLayout->addWidget(m_viewStack, 1);
 
+    // A view that did not attach itself to the document is attached here.
+    auto attach = [this](QWidget* view) {
+        if (auto* v = dynamic_cast<CView*>(view); v && !v->document())
+            m_doc.AddView(v);
+    };
     for (const ViewRegistration& r : registeredViews()) {
         if (r.id == ViewId::SeriesTable) {
             m_seriesTable = r.create(m_doc, m_leftPane);
-            if (m_seriesTable)
+            if (m_seriesTable) {
+                attach(m_seriesTable);
                 left->addWidget(m_seriesTable, 1);
+            }
             continue;
         }
         QWidget* view = r.create(m_doc, m_viewStack);
         if (!view)
             continue;
+        attach(view);
         view->hide();
         m_viewStack->addWidget(view);
         m_views[r.commandId] = view;
@@ -329,21 +377,34 @@ void CMainFrame::applyActionTexts(int command)
             if (l.command == command)
                 caption = QString::fromUtf8(l.caption);
     }
-    if (command == Cmd::HideRestoreShot) {
-        // Two captions: the second while the selected shot is hidden.
-        ComPtr<IShot> shot;
-        VARIANT_BOOL hidden = VARIANT_FALSE;
-        if (m_doc.GetSelectedShot(&shot))
-            shot->get_Hidden(&hidden);
-        caption = caption.section(QLatin1Char('\n'), hidden == VARIANT_TRUE ? 1 : 0, hidden == VARIANT_TRUE ? 1 : 0);
-    }
+    caption = shownCaption(command, caption);
     if (caption.isEmpty())
         caption = tipOf(strings);
     // The menu caption carries the shortcut after a tab; the action shows its own.
     a->setText(caption.section(QLatin1Char('\t'), 0, 0));
     a->setStatusTip(promptOf(strings));
     a->setToolTip(tipOf(strings));
-    a->setIconText(tipOf(strings).section(QStringLiteral(" ("), 0, 0));
+    const QString buttonText = tipOf(strings).section(QStringLiteral(" ("), 0, 0);
+    for (auto& [button, id] : m_buttons) {
+        if (id != command)
+            continue;
+        button->setText(buttonText);
+        button->setToolTip(tipOf(strings));
+        button->setStatusTip(promptOf(strings));
+    }
+}
+
+QString CMainFrame::shownCaption(int command, const QString& caption)
+{
+    if (command != Cmd::HideRestoreShot)
+        return caption;
+    // Two captions: the second while the selected shot is hidden.
+    ComPtr<IShot> shot;
+    VARIANT_BOOL hidden = VARIANT_FALSE;
+    if (m_doc.GetSelectedShot(&shot))
+        shot->get_Hidden(&hidden);
+    const int part = hidden == VARIANT_TRUE ? 1 : 0;
+    return caption.section(QLatin1Char('\n'), part, part);
 }
 
 void CMainFrame::reloadTexts()
@@ -431,7 +492,7 @@ FrameState CMainFrame::currentState()
     s.replayState = m_doc.GetReplayState();
     s.replayAllRunning = m_replayAllRunning;
     s.validModel = m_doc.HasModel();
-    s.mailAvailable = m_mailAvailable;
+    s.mailAvailable = !m_mailer.isEmpty();
     s.validShotTimes = s.matchShots > 0 && m_doc.HasValidShotTimes();
     s.toolBarShown = m_mainBar->isVisibleTo(this) || (m_previewOpen && !m_barsBeforePreview.isEmpty());
     s.statusBarShown = statusBar()->isVisibleTo(this);
@@ -447,8 +508,9 @@ FrameState CMainFrame::currentState()
             s.availableViews.insert(command);
     s.seriesTableAvailable = m_seriesTable != nullptr;
     s.practiceAvailable = false; // TODO(practice): true once NewPractice can start one
-    s.printingAvailable = false; // TODO(printing): true once reports can be built
+    s.printingAvailable = reportPrinting() != nullptr;
     s.optionsAvailable = false;  // TODO(options): true once the options dialog exists
+    s.shotsParametersAvailable = false; // TODO(shots parameters): true once its dialog exists
     s.helpAvailable = !kavro::helpContentsUrl().isEmpty();
     return s;
 }
@@ -467,19 +529,37 @@ void CMainFrame::UpdateCommandUI()
         if (a->isCheckable())
             a->setChecked(c.checked);
     }
+    for (auto& [button, command] : m_buttons) {
+        QAction* a = action(command);
+        button->setEnabled(a->isEnabled());
+        if (button->isCheckable())
+            button->setChecked(a->isChecked());
+    }
     applyActionTexts(Cmd::HideRestoreShot);
 }
 
 void CMainFrame::UpdateToolbarButtons()
 {
     const FrameState s = currentState();
+    for (auto& [button, command] : m_buttons)
+        button->setVisible(toolbarButtonVisible(command, s));
+    // A separator shows only between groups that still have a button.
     for (QToolBar* bar : {m_mainBar, m_contentsBar, m_viewBar}) {
-        for (QAction* a : bar->actions()) {
-            if (a->isSeparator())
-                continue;
-            // An action is shared with the menus: hide its button only.
-            if (QWidget* button = bar->widgetForAction(a))
-                button->setVisible(toolbarButtonVisible(a->data().toInt(), s));
+        const QList<QAction*> items = bar->actions();
+        QAction* pending = nullptr;
+        bool buttonBefore = false;
+        for (QAction* a : items) {
+            if (a->isSeparator()) {
+                a->setVisible(false);
+                if (buttonBefore)
+                    pending = a;
+                buttonBefore = false;
+            } else if (a->isVisible()) {
+                if (pending)
+                    pending->setVisible(true);
+                pending = nullptr;
+                buttonBefore = true;
+            }
         }
     }
     if (!shotListPaneAllowed(s) || !m_seriesTable)
@@ -529,7 +609,8 @@ void CMainFrame::OnTimer1()
 
 void CMainFrame::refreshPreview()
 {
-    // TODO(printing): rebuild the report shown in print preview.
+    if (m_previewOpen && m_preview && reportPrinting())
+        reportPrinting()->RefreshPreview(m_preview);
 }
 
 // --- hints -----------------------------------------------------------------------------------
@@ -573,10 +654,10 @@ void CMainFrame::OnUpdate(CView*, int hint, void* p1, void* p2, intptr_t)
         break;
     case KavroHint::ShotAdded:
         m_pendingAnnounceShot = static_cast<IShot*>(p2);
-        m_timer5.start(500);
+        m_timer5->start(500);
         // TODO(sound): play the sound "Shot".
         m_replayAllRunning = false;
-        m_timer3.start(1000);
+        m_timer3->start(1000);
         UpdateTitle();
         UpdateCommandUI();
         refreshPreview();
@@ -593,7 +674,7 @@ void CMainFrame::OnUpdate(CView*, int hint, void* p1, void* p2, intptr_t)
         break;
     case KavroHint::ReplayStopped:
         if (m_replayAllRunning)
-            m_timer2.start(kavro::theAppOptions().ReplayAllPause * 1000);
+            m_timer2->start(kavro::theAppOptions().ReplayAllPause * 1000);
         UpdateCommandUI();
         break;
     case KavroHint::ShiftCorrection:
@@ -655,21 +736,33 @@ bool CMainFrame::OpenFromUser(const QString& path)
     return false;
 }
 
+QString CMainFrame::choosePractice(const QString& title)
+{
+    // TODO(catalog): the catalog browse dialog, preset with the shooter, the event and, for a
+    // model, its position.
+    if (openDialogHook())
+        return openDialogHook()();
+    QString folder;
+    if (m_doc.document())
+        m_doc.document()->get_CatalogPath(&folder);
+    return QFileDialog::getOpenFileName(this, title, folder, QStringLiteral("KAVRO (*.kavro)"));
+}
+
 void CMainFrame::OnFileOpen()
 {
-    // TODO(catalog): the catalog browse dialog, preset with the shooter and the event.
-    QString path;
-    if (openDialogHook()) {
-        path = openDialogHook()();
-    } else {
-        QString folder;
-        if (m_doc.document())
-            m_doc.document()->get_CatalogPath(&folder);
-        path = QFileDialog::getOpenFileName(this, promptOf(uiText(Cmd::Open)), folder,
-                                            QStringLiteral("KAVRO (*.kavro)"));
-    }
+    const QString path = choosePractice(tipOf(uiText(Cmd::Open)).section(QStringLiteral(" ("), 0, 0));
     if (!path.isEmpty())
         OpenFromUser(path);
+}
+
+void CMainFrame::OnOpenModel()
+{
+    const QString path = choosePractice(uiText(61221));
+    if (path.isEmpty())
+        return;
+    if (!m_doc.OpenModel(path))
+        ShowMessageBox(CKavroDoc::openFailureText(m_doc.lastReadError()), QMessageBox::Ok,
+                       QMessageBox::Critical, path, this);
 }
 
 // --- commands --------------------------------------------------------------------------------
@@ -689,12 +782,22 @@ void CMainFrame::OnCommand(int command)
     switch (command) {
     case Cmd::StartPractice: NewPractice(QString(), QString()); break;
     case Cmd::Open: OnFileOpen(); break;
-    case Cmd::OpenModel: break; // TODO(catalog): the catalog dialog titled "Open model"
+    case Cmd::OpenModel: OnOpenModel(); break;
     case Cmd::CloseModel: m_doc.CloseModel(); break;
     case Cmd::Save: OnSave(); break;
     case Cmd::SendToFolder: OnSendToFolder(); break;
     case Cmd::SendToEmail: SendResultsByMail(); break;
     case Cmd::ClosePreview: ClosePreview(); break;
+    case Cmd::PrintPreview: OpenPreview(); break;
+    case Cmd::PreviousPage:
+    case Cmd::NextPage:
+        if (m_preview)
+            reportPrinting()->ShowPage(m_preview, command == Cmd::NextPage ? 1 : -1);
+        break;
+    case Cmd::Print: reportPrinting()->Print(m_doc, this); break;
+    case Cmd::PageSetup: reportPrinting()->PageSetup(this); break;
+    case Cmd::PrintTarget: reportPrinting()->PrintTarget(m_doc, this); break;
+    case Cmd::PrintShot: reportPrinting()->PrintShot(m_doc, this); break;
     case Cmd::Exit: close(); break;
     case Cmd::HideRestoreShot: ToggleShotHidden(); break;
     case Cmd::DeleteSightingShots: OnDeleteSightingShots(); break;
@@ -762,8 +865,7 @@ void CMainFrame::SendResultsByMail()
         ShowMessageBox(32818, QMessageBox::Ok, QMessageBox::Critical, this);
         return;
     }
-    const QString mailer = QStandardPaths::findExecutable(QStringLiteral("xdg-email"));
-    if (mailer.isEmpty() || !QProcess::startDetached(mailer, {QStringLiteral("--attach"), path}))
+    if (m_mailer.isEmpty() || !QProcess::startDetached(m_mailer, {QStringLiteral("--attach"), path}))
         ShowMessageBox(32867, QMessageBox::Ok, QMessageBox::Critical, this);
 }
 
@@ -809,7 +911,7 @@ void CMainFrame::ReplayAll()
 {
     m_replayAllRunning = !m_replayAllRunning;
     if (!m_replayAllRunning) {
-        m_timer2.stop();
+        m_timer2->stop();
         m_doc.StopReplay();
         return;
     }
@@ -942,17 +1044,39 @@ void CMainFrame::OnResetHardware()
     QApplication::restoreOverrideCursor();
 }
 
+void CMainFrame::OpenPreview()
+{
+    if (m_previewOpen || !reportPrinting())
+        return;
+    m_preview = reportPrinting()->CreatePreview(m_doc, this);
+    if (!m_preview)
+        return;
+    m_previewOpen = true;
+    // The preview takes the place of the panes and its bar that of the menu and the tool bar.
+    m_barsBeforePreview = saveState();
+    m_splitter->hide();
+    takeCentralWidget(); // still owned through m_splitter
+    setCentralWidget(m_preview);
+    menuBar()->hide();
+    m_mainBar->hide();
+    m_previewBar->show();
+    UpdateCommandUI();
+}
+
 void CMainFrame::ClosePreview()
 {
     if (!m_previewOpen)
         return;
     m_previewOpen = false;
+    delete takeCentralWidget(); // the preview
+    m_preview = nullptr;
+    setCentralWidget(m_splitter);
+    m_splitter->show();
     m_previewBar->hide();
     menuBar()->show();
     if (!m_barsBeforePreview.isEmpty())
         restoreState(m_barsBeforePreview);
     m_barsBeforePreview.clear();
-    centralWidget()->show();
     UpdateCommandUI();
 }
 
@@ -1003,12 +1127,8 @@ void CMainFrame::RestoreLayout()
         restoreState(l.barState); // a damaged state is refused whole
     m_mainBar->setVisible(l.toolBar);
     statusBar()->setVisible(l.statusBar);
-    if (l.windowRect) {
-        QList<QRect> screens;
-        for (QScreen* s : QGuiApplication::screens())
-            screens.append(s->availableGeometry());
-        setGeometry(clampToScreens(*l.windowRect, screens));
-    }
+    if (l.windowRect)
+        setGeometry(clampToCurrentScreens(*l.windowRect));
 }
 
 void CMainFrame::SaveLayout()
@@ -1043,7 +1163,7 @@ void CMainFrame::closeEvent(QCloseEvent* event)
     }
     SaveLayout();
     StopPractice();
-    m_timer1.stop();
+    m_timer1->stop();
     event->accept();
 }
 
@@ -1075,14 +1195,20 @@ void CMainFrame::dropEvent(QDropEvent* event)
     OpenFromUser(path);
 }
 
-void CMainFrame::changeEvent(QEvent* event)
-{
-    QMainWindow::changeEvent(event);
-}
-
 bool CMainFrame::eventFilter(QObject* watched, QEvent* event)
 {
     if (event->type() == QEvent::KeyPress) {
+        // F1 on a highlighted menu item opens the help about its command.
+        auto* key = static_cast<QKeyEvent*>(event);
+        if (auto* menu = qobject_cast<QMenu*>(watched); menu && key->key() == Qt::Key_F1
+            && key->modifiers() == Qt::NoModifier && menu->activeAction()) {
+            const int command = menu->activeAction()->data().toInt();
+            if (action(command) == menu->activeAction()) {
+                menu->close();
+                kavro::ShowHelpForCommand(uint32_t(command));
+                return true;
+            }
+        }
         auto* w = qobject_cast<QWidget*>(watched);
         if (w && w->window() == this && handleKey(static_cast<QKeyEvent*>(event)))
             return true;

@@ -43,6 +43,9 @@ public:
     bool IsDeviceConnected() override;
     bool IsMatchStarted() override { return m_matchStarted; }
     ComPtr<IKavroDevice> GetDevice() override { return m_device; }
+    void ShowShotContextMenu(const QPoint& globalPos) override;
+    // The shot context menu's items, as ShowShotContextMenu shows them.
+    QMenu* shotMenu() const { return m_shotMenu; }
 
     // --- the document's hints ------------------------------------------------------------
     void OnUpdate(CView* sender, int hint, void* p1, void* p2, intptr_t value) override;
@@ -67,7 +70,6 @@ public:
     bool isPreviewOpen() const { return m_previewOpen; }
     bool isFullScreenMode() const { return m_fullScreen; }
     bool shotListPaneShown() const;
-    QMenuBar* menus() const { return menuBar(); }
 
     // --- layout --------------------------------------------------------------------------
     // Reads the saved layout, applies it before the window is shown.
@@ -107,16 +109,17 @@ protected:
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
-    void changeEvent(QEvent* event) override;
 
 private:
     void createActions();
+    QAction* addButton(QToolBar* bar, int command);
     void buildMenus();
     void buildToolBars();
     void buildStatusBar();
     void buildPanes();
     void reloadTexts();
     void applyActionTexts(int command);
+    QString shownCaption(int command, const QString& caption);
     void fillLanguageMenu(QMenu* menu);
     void SetShotListPaneTitle();
     void setBothPanes(bool both);
@@ -125,7 +128,9 @@ private:
     void refreshPreview();
 
     // command handlers
+    QString choosePractice(const QString& title);
     void OnFileOpen();
+    void OnOpenModel();
     void OnSave();
     void OnSendToFolder();
     void SendResultsByMail();
@@ -143,10 +148,15 @@ private:
     void OnResetHardware();
     void OnTimer1();
     void OnLanguageChanged();
+    void OpenPreview();
     void ClosePreview();
 
     CKavroDoc m_doc;
     std::map<int, QAction*> m_actions;
+    // Tool-bar buttons act through actions of their own, so that a button can be hidden while
+    // its menu item stays.
+    std::vector<std::pair<QAction*, int>> m_buttons;
+    QMenu* m_shotMenu = nullptr;
     QToolBar* m_mainBar = nullptr;
     QToolBar* m_previewBar = nullptr;
     QToolBar* m_contentsBar = nullptr;
@@ -168,6 +178,7 @@ private:
     bool m_wasMaximized = false;
     bool m_allTraces = false;
     QByteArray m_barsBeforePreview;
+    QWidget* m_preview = nullptr;
 
     // practice, replay and display state
     ComPtr<IKavroDevice> m_device;
@@ -180,10 +191,10 @@ private:
     bool m_autoReplayPending = false;
     bool m_resultShown = false;
     ComPtr<IShot> m_pendingAnnounceShot;
-    QTimer m_timer1;
-    QTimer m_timer2; // replay all: next shot
-    QTimer m_timer3; // result shown
-    QTimer m_timer5; // announce the shot
+    QTimer* m_timer1;
+    QTimer* m_timer2; // replay all: next shot
+    QTimer* m_timer3; // result shown
+    QTimer* m_timer5; // announce the shot
     qint64 m_lastTitleUpdate = 0;
-    bool m_mailAvailable = false;
+    QString m_mailer; // found once, at start
 };

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 
+class QPoint;
 class QWidget;
 class QStatusBar;
 class QProgressBar;
@@ -19,12 +20,16 @@ public:
     // Shows the text of stringId in the first status pane with a progress bar beside it.
     virtual void BeginProgress(int stringId) = 0;
     virtual void EndProgress() = 0;
-    // The tick (ms) of the last time a sensor saw a signal; the calibration dialog sets it too.
+    // When a sensor last saw a signal, in ms since the epoch (QDateTime::currentMSecsSinceEpoch);
+    // the calibration dialog sets it too.
     virtual int64_t* GetActivityTick() = 0;
     virtual int GetTargetKind() = 0;
     virtual bool IsDeviceConnected() = 0;
     virtual bool IsMatchStarted() = 0;
     virtual ComPtr<IKavroDevice> GetDevice() = 0;
+    // The shot context menu (Replay, Hide / restore shot, Print) at a screen position, for the
+    // views that list or draw shots; its commands act on the selected shot.
+    virtual void ShowShotContextMenu(const QPoint& globalPos) = 0;
 
     // The frame of the running main loop, or null.
     static CMainFrameBase* current();

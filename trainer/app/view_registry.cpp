@@ -36,3 +36,22 @@ const std::vector<ViewRegistration>& registeredViews()
 {
     return table();
 }
+
+namespace {
+std::unique_ptr<CReportPrinting>& printingSlot()
+{
+    static std::unique_ptr<CReportPrinting> printing;
+    return printing;
+}
+} // namespace
+
+bool registerReportPrinting(std::unique_ptr<CReportPrinting> printing)
+{
+    printingSlot() = std::move(printing);
+    return true;
+}
+
+CReportPrinting* reportPrinting()
+{
+    return printingSlot().get();
+}

@@ -9,11 +9,12 @@
 // The frame creates every registered view once, hidden, in the view stack (the series table in
 // the left pane), and shows the one whose command is chosen. A view whose library is not linked
 // is not registered, and its command stays disabled. The widget the factory returns should also
-// derive from CView and attach itself to the document (doc.AddView(this)) to receive the hints;
-// while hidden it should only remember that it must refresh and do so when shown.
+// derive from CView to receive the hints (the frame attaches it to the document unless it did so
+// itself); while hidden it should only remember that it must refresh and do so when shown.
 #include <QWidget>
 
 #include <functional>
+#include <memory>
 #include <vector>
 
 class CKavroDoc;
@@ -60,6 +61,24 @@ public:
     virtual bool IsSeriesMode() const = 0;
     virtual void SetSeriesMode(bool series) = 0;
 };
+
+// Printing plugs into the frame the same way: until it is registered, the print commands stay
+// disabled. The preview is a widget the frame shows in place of its panes.
+class CReportPrinting {
+public:
+    virtual ~CReportPrinting() = default;
+    virtual void Print(CKavroDoc& doc, QWidget* parent) = 0;       // the report of the practice
+    virtual void PageSetup(QWidget* parent) = 0;
+    virtual void PrintTarget(CKavroDoc& doc, QWidget* parent) = 0; // an empty target
+    virtual void PrintShot(CKavroDoc& doc, QWidget* parent) = 0;   // the selected shot
+    virtual QWidget* CreatePreview(CKavroDoc& doc, QWidget* parent) = 0;
+    virtual void ShowPage(QWidget* preview, int step) = 0;         // -1 previous, +1 next page
+    virtual void RefreshPreview(QWidget* preview) = 0;             // the document changed
+};
+
+// Registers (or, with null, removes) the program's printing. Returns true for static initialisers.
+bool registerReportPrinting(std::unique_ptr<CReportPrinting> printing);
+CReportPrinting* reportPrinting();
 
 #define KAVRO_VIEW_CONCAT2(a, b) a##b
 #define KAVRO_VIEW_CONCAT(a, b) KAVRO_VIEW_CONCAT2(a, b)

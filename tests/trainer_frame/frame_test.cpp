@@ -1,0 +1,629 @@
+#include "main_frame.h"
+
+#include "app_options.h"
+#include "app_registry.h"
+#include "command_ids.h"
+#include "doc_helpers.h"
+#include "frame_message.h"
+#include "practice_builder.h"
+#include "run_main_frame.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDir>
+#include <QDropEvent>
+#include <QLabel>
+#include <QMenuBar>
+#include <QMimeData>
+#include <QStatusBar>
+#include <QTest>
+#include <QTimer>
+#include <QToolBar>
+
+#include <gtest/gtest.h>
+
+using namespace trainertest;
+
+namespace {
+
+// A view standing in for an analysis view: it records the hints it hears.
+class RecordingView : public QWidget, public CView, public CFrameViewExtras {
+public:
+    RecordingView(CKavroDoc& doc, QWidget* parent) : QWidget(parent) { doc.AddView(this); }
+    void OnUpdate(CView*, int hint, void*, void*, intptr_t) override { hints.push_back(hint); }
+    void SetTargetZoom(int z) override { zoom = z; }
+    std::vector<int> hints;
+    int zoom = 0;
+};
+
+RecordingView* lastInfoView = nullptr;
+
+class FrameTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        kavro::theAppOptions() = kavro::AppOptions();
+        registerView(ViewId::Info, Cmd::ViewInfo, [](CKavroDoc& doc, QWidget* parent) -> QWidget* {
+            lastInfoView = new RecordingView(doc, parent);
+            return lastInfoView;
+        });
+        setMessageBoxHook([this](const QString& text, QMessageBox::Icon) {
+            messages.append(text);
+            return answer;
+        });
+    }
+    void TearDown() override
+    {
+        setMessageBoxHook(nullptr);
+        CMainFrame::setOpenDialogHook(nullptr);
+        unregisterView(ViewId::Info);
+        lastInfoView = nullptr;
+    }
+
+    // A saved practice of 2 sighting and 3 match shots.
+    QString savedPractice(const QString& name = QStringLiteral("practice.kavro"))
+    {
+        CKavroDoc doc;
+        startPractice(doc, "AR10");
+        addAiming(doc, false, 2, 0);
+        addAiming(doc, true, 3, 100);
+        const QString path = env.path() + QLatin1Char('/') + name;
+        doc.document()->put_FileName(path);
+        EXPECT_TRUE(doc.Save());
+        return path;
+    }
+
+    std::unique_ptr<CMainFrame> frameFor(const QStringList& args, int* exitCode = nullptr)
+    {
+        int code = 0;
+        auto frame = CreateMainFrame(ParseCommandLine(args), &code);
+        if (exitCode)
+            *exitCode = code;
+        return frame;
+    }
+
+    QStringList menuCommands(CMainFrame& frame)
+    {
+        QStringList ids;
+        for (QAction* top : frame.menuBar()->actions())
+            if (top->menu())
+                for (QAction* a : top->menu()->actions())
+                    if (!a->isSeparator() && !a->menu())
+                        ids.append(QString::number(a->data().toInt()));
+        return ids;
+    }
+
+    TestEnvironment env;
+    QStringList messages;
+    int answer = QMessageBox::Cancel;
+};
+
+TEST_F(FrameTest, OpensARelativePathFromTheCommandLine)
+{
+    const QString path = savedPractice();
+    const QString before = QDir::currentPath();
+    QDir::setCurrent(env.path());
+    auto frame = frameFor({QStringLiteral("practice.kavro")});
+    QDir::setCurrent(before);
+    ASSERT_TRUE(frame);
+    ASSERT_TRUE(frame->doc().HasDocument());
+    QString opened;
+    frame->doc().GetFileName(&opened);
+    EXPECT_EQ(opened, path);
+    EXPECT_TRUE(frame->isVisible());
+    EXPECT_TRUE(frame->windowTitle().startsWith(QStringLiteral("Anna - "))) << frame->windowTitle().toStdString();
+    EXPECT_TRUE(frame->windowTitle().endsWith(QStringLiteral(" - KAVRO Professional")));
+    EXPECT_EQ(frame->visibleViewCommand(), Cmd::ViewInfo);
+    ASSERT_TRUE(lastInfoView);
+    EXPECT_FALSE(lastInfoView->hints.empty());
+    EXPECT_TRUE(messages.isEmpty());
+
+    frame->resize(1000, 640);
+    QDir().mkpath(QStringLiteral(KAVRO_SCREENS_DIR));
+    frame->grab().save(QStringLiteral(KAVRO_SCREENS_DIR "/frame_with_document.png"));
+}
+
+TEST_F(FrameTest, AFileThatDoesNotOpenIsToldAndEndsTheProgram)
+{
+    int exitCode = 0;
+    auto frame = frameFor({QStringLiteral("-x"), env.path() + QStringLiteral("/missing.kavro")}, &exitCode);
+    EXPECT_FALSE(frame);
+    EXPECT_EQ(exitCode, 1);
+    ASSERT_EQ(messages.size(), 1);
+    EXPECT_TRUE(messages[0].startsWith(QStringLiteral("Unable to load file.")));
+    EXPECT_EQ(CMainFrameBase::current(), nullptr);
+}
+
+TEST_F(FrameTest, ADroppedFileOpens)
+{
+    const QString path = savedPractice();
+    auto frame = frameFor({});
+    ASSERT_TRUE(frame);
+    EXPECT_FALSE(frame->doc().HasDocument());
+    ShowMainFrame(*frame);
+    QMimeData mime;
+    mime.setUrls({QUrl::fromLocalFile(path)});
+    QDragEnterEvent enter(QPoint(50, 50), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(frame.get(), &enter);
+    EXPECT_TRUE(enter.isAccepted());
+    QDropEvent drop(QPointF(50, 50), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(frame.get(), &drop);
+    EXPECT_TRUE(drop.isAccepted());
+    EXPECT_TRUE(frame->doc().HasDocument()) << messages.join(QLatin1Char('|')).toStdString();
+    EXPECT_EQ(frame->doc().MatchShotCount(), 3);
+}
+
+TEST_F(FrameTest, CtrlOOpensTheChosenFileAfterAskingToSave)
+{
+    const QString first = savedPractice(QStringLiteral("first.kavro"));
+    const QString second = savedPractice(QStringLiteral("second.kavro"));
+    auto frame = frameFor({first});
+    ASSERT_TRUE(frame);
+    QApplication::setActiveWindow(frame.get());
+    addAiming(frame->doc(), true, 1, 500); // a shot makes the document modified
+    ASSERT_TRUE(frame->doc().IsModified());
+    CMainFrame::setOpenDialogHook([&] { return second; });
+
+    answer = QMessageBox::Cancel; // keeps the modified document
+    QTest::keyClick(frame.get(), Qt::Key_O, Qt::ControlModifier);
+    ASSERT_EQ(messages.size(), 1);
+    QString name;
+    frame->doc().GetFileName(&name);
+    EXPECT_EQ(name, first);
+
+    answer = QMessageBox::No;
+    QTest::keyClick(frame.get(), Qt::Key_O, Qt::ControlModifier);
+    frame->doc().GetFileName(&name);
+    EXPECT_EQ(name, second);
+    EXPECT_FALSE(frame->doc().IsModified());
+}
+
+TEST_F(FrameTest, ClosingAsksToSaveAModifiedPractice)
+{
+    auto frame = frameFor({savedPractice()});
+    ASSERT_TRUE(frame);
+    addAiming(frame->doc(), true, 1, 500);
+
+    answer = QMessageBox::Cancel;
+    EXPECT_FALSE(frame->close());
+    EXPECT_TRUE(frame->isVisible());
+    EXPECT_EQ(messages.size(), 1);
+
+    answer = QMessageBox::Yes;
+    EXPECT_TRUE(frame->close());
+    EXPECT_FALSE(frame->doc().IsModified());
+    CKavroDoc reread;
+    QString path;
+    frame->doc().GetFileName(&path);
+    ASSERT_TRUE(reread.OpenDocument(path));
+    EXPECT_EQ(reread.MatchShotCount(), 4);
+}
+
+TEST_F(FrameTest, CommandStatesFollowTheDocument)
+{
+    auto frame = frameFor({});
+    ASSERT_TRUE(frame);
+    frame->UpdateCommandUI();
+    EXPECT_FALSE(frame->action(Cmd::Save)->isEnabled());
+    EXPECT_FALSE(frame->action(Cmd::ViewInfo)->isEnabled());
+    EXPECT_TRUE(frame->action(Cmd::Open)->isEnabled());
+    EXPECT_EQ(frame->action(Cmd::Open)->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_O));
+    EXPECT_EQ(frame->action(Cmd::ViewProbability)->shortcut(), QKeySequence(Qt::Key_F11));
+    // Nothing can start a practice yet in this build.
+    EXPECT_FALSE(frame->action(Cmd::StartPractice)->isEnabled());
+
+    ASSERT_TRUE(frame->OpenDocumentFile(savedPractice()));
+    frame->UpdateCommandUI();
+    EXPECT_TRUE(frame->action(Cmd::Save)->isEnabled());
+    EXPECT_TRUE(frame->action(Cmd::ViewInfo)->isEnabled());
+    EXPECT_TRUE(frame->action(Cmd::ViewInfo)->isChecked());
+    EXPECT_TRUE(frame->action(Cmd::HideRestoreShot)->isEnabled());
+    EXPECT_EQ(frame->action(Cmd::HideRestoreShot)->text(), QStringLiteral("&Hide shot"));
+    // Views this build does not have stay disabled instead of showing a blank page.
+    EXPECT_FALSE(frame->action(Cmd::ViewTrace)->isEnabled());
+    EXPECT_FALSE(frame->action(Cmd::ViewProbability)->isEnabled());
+    EXPECT_FALSE(frame->action(Cmd::StopPractice)->isEnabled());
+    // Without a device the practice buttons leave the tool bar; their menu items stay.
+    auto* bar = frame->findChild<QToolBar*>(QStringLiteral("MainToolBar"));
+    ASSERT_TRUE(bar);
+    int checkedButtons = 0;
+    for (QAction* b : bar->actions()) {
+        const int id = b->data().toInt();
+        if (id == Cmd::StopPractice || id == Cmd::AdjustSensor || id == Cmd::SwitchToMatch) {
+            EXPECT_FALSE(b->isVisible()) << id;
+            ++checkedButtons;
+        }
+        if (id == Cmd::Save) {
+            EXPECT_TRUE(b->isVisible());
+            EXPECT_TRUE(b->isEnabled());
+            ++checkedButtons;
+        }
+    }
+    EXPECT_EQ(checkedButtons, 4);
+    EXPECT_TRUE(frame->action(Cmd::StopPractice)->isVisible());
+
+    // The hidden selected shot flips the caption to its second text.
+    answer = QMessageBox::Yes;
+    frame->doc().SetShowHidden(true);
+    frame->action(Cmd::HideRestoreShot)->trigger();
+    frame->UpdateCommandUI();
+    EXPECT_EQ(frame->action(Cmd::HideRestoreShot)->text(), QStringLiteral("&Restore shot"));
+    // The shot context menu follows the same rules.
+    frame->ShowShotContextMenu(frame->mapToGlobal(QPoint(20, 20)));
+    QStringList shotMenu;
+    for (QAction* item : frame->shotMenu()->actions())
+        shotMenu.append(item->text() + (item->isEnabled() ? QStringLiteral("+") : QStringLiteral("-")));
+    frame->shotMenu()->hide();
+    EXPECT_EQ(shotMenu, (QStringList{QStringLiteral("&Replay+"), QStringLiteral("&Restore shot+"),
+                                     QStringLiteral("&Print...-")}));
+    EXPECT_EQ(messages.last(), QStringLiteral("Do you want to hide this shot?"));
+}
+
+TEST_F(FrameTest, AModelOfTheSameEventOpensBesideThePractice)
+{
+    const QString model = savedPractice(QStringLiteral("model.kavro"));
+    auto frame = frameFor({savedPractice()});
+    ASSERT_TRUE(frame);
+    CMainFrame::setOpenDialogHook([&] { return model; });
+    frame->OnCommand(Cmd::OpenModel);
+    EXPECT_TRUE(messages.isEmpty());
+    EXPECT_TRUE(frame->doc().HasModel());
+    EXPECT_TRUE(frame->action(Cmd::CloseModel)->isEnabled());
+    ComPtr<IShotCollection> modelShots;
+    ASSERT_TRUE(frame->doc().GetModelShots(&modelShots));
+    EXPECT_EQ(countOf(modelShots.get()), 3); // its sighting shots are left out
+    frame->OnCommand(Cmd::CloseModel);
+    EXPECT_FALSE(frame->doc().HasModel());
+    EXPECT_FALSE(frame->action(Cmd::CloseModel)->isEnabled());
+
+    // A practice of another event is no model for this one.
+    CKavroDoc other;
+    startPractice(other, "AP10");
+    addAiming(other, true, 1, 0);
+    addAiming(other, true, 1, 10);
+    const QString otherPath = env.path() + QStringLiteral("/pistol.kavro");
+    other.document()->put_FileName(otherPath);
+    ASSERT_TRUE(other.Save());
+    CMainFrame::setOpenDialogHook([&] { return otherPath; });
+    frame->OnCommand(Cmd::OpenModel);
+    EXPECT_FALSE(frame->doc().HasModel());
+    ASSERT_EQ(messages.size(), 1);
+    EXPECT_EQ(messages[0], QStringLiteral("Unable to load file."));
+}
+
+TEST_F(FrameTest, CtrlDigitsZoomTheTargets)
+{
+    auto frame = frameFor({savedPractice()});
+    ASSERT_TRUE(frame && lastInfoView);
+    QApplication::setActiveWindow(frame.get());
+    QTest::keyClick(frame.get(), Qt::Key_0, Qt::ControlModifier);
+    EXPECT_EQ(lastInfoView->zoom, 10);
+    QTest::keyClick(frame.get(), Qt::Key_3, Qt::ControlModifier);
+    EXPECT_EQ(lastInfoView->zoom, 3);
+}
+
+TEST_F(FrameTest, SimpleModePrunesMenusAndExpertModeBringsThemBack)
+{
+    auto frame = frameFor({});
+    ASSERT_TRUE(frame);
+    const QStringList expert = menuCommands(*frame);
+    EXPECT_TRUE(expert.contains(QString::number(Cmd::DeleteAllShots)));
+    EXPECT_TRUE(expert.contains(QString::number(Cmd::ViewProbability)));
+
+    frame->OnCommand(Cmd::ExpertMode);
+    EXPECT_FALSE(kavro::theAppOptions().AdvancedMode);
+    const QStringList simple = menuCommands(*frame);
+    for (int c : {Cmd::OpenModel, Cmd::CloseModel, Cmd::DeleteAllShots, Cmd::Replay, Cmd::ViewCoordination,
+                  Cmd::ViewProbability, Cmd::ToolBar, Cmd::StatusBar, Cmd::Series, Cmd::ShowHidden,
+                  Cmd::ShotsParameters})
+        EXPECT_FALSE(simple.contains(QString::number(c))) << c;
+    EXPECT_TRUE(simple.contains(QString::number(Cmd::ExpertMode)));
+    EXPECT_TRUE(simple.contains(QString::number(Cmd::ViewInfo)));
+
+    // The mode is an option: it outlives the frame.
+    kavro::AppOptions reloaded;
+    reloaded.Load(kavro::OpenAppRegistryKey());
+    EXPECT_FALSE(reloaded.AdvancedMode);
+
+    frame->OnCommand(Cmd::ExpertMode);
+    EXPECT_EQ(menuCommands(*frame), expert);
+}
+
+TEST_F(FrameTest, InSimpleModeTheAnalysisViewKeysDoNothing)
+{
+    registerView(ViewId::Probability, Cmd::ViewProbability, [](CKavroDoc& doc, QWidget* parent) -> QWidget* {
+        return new RecordingView(doc, parent);
+    });
+    auto frame = frameFor({savedPractice()});
+    ASSERT_TRUE(frame);
+    frame->ShowView(Cmd::ViewProbability);
+    EXPECT_EQ(frame->visibleViewCommand(), Cmd::ViewProbability);
+    frame->OnCommand(Cmd::ExpertMode); // simple mode falls back to the information page
+    EXPECT_EQ(frame->visibleViewCommand(), Cmd::ViewInfo);
+    frame->ShowView(Cmd::ViewProbability);
+    EXPECT_EQ(frame->visibleViewCommand(), Cmd::ViewInfo);
+    unregisterView(ViewId::Probability);
+}
+
+TEST_F(FrameTest, LayoutIsStoredAndRestored)
+{
+    {
+        auto frame = frameFor({});
+        ASSERT_TRUE(frame);
+        ShowMainFrame(*frame);
+        frame->setGeometry(QRect(60, 70, 520, 410));
+        frame->OnCommand(Cmd::StatusBar);
+        EXPECT_FALSE(frame->statusBar()->isVisibleTo(frame.get()));
+        ASSERT_TRUE(frame->close());
+    }
+    auto frame = frameFor({});
+    ASSERT_TRUE(frame);
+    EXPECT_FALSE(frame->statusBar()->isVisibleTo(frame.get()));
+    EXPECT_EQ(frame->geometry().size(), QSize(520, 410));
+    frame->UpdateCommandUI();
+    EXPECT_FALSE(frame->action(Cmd::StatusBar)->isChecked());
+    EXPECT_TRUE(frame->action(Cmd::ToolBar)->isChecked());
+}
+
+TEST_F(FrameTest, ACorruptSettingsFileGivesTheDefaultLayout)
+{
+    QFile f(env.path() + QStringLiteral("/user.reg"));
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("[software\\Kavro\\Kavro Professional]\n\"WindowRect\"=hex:01,02\n\"ReBar\"=hex:ff,ff,ff\n"
+            "\"SplitterPos\"=dword:ffffffff\n\"StatusBar\"=\"yes\"\n\x01\x02\x03 garbage\n");
+    f.close();
+    auto frame = frameFor({});
+    ASSERT_TRUE(frame);
+    ShowMainFrame(*frame);
+    EXPECT_TRUE(frame->statusBar()->isVisibleTo(frame.get()));
+    EXPECT_FALSE(frame->startsZoomed());
+    EXPECT_GT(frame->width(), 0);
+}
+
+// Printing as a test double: a preview that counts its page steps.
+struct FakePrinting : CReportPrinting {
+    int* pageSteps;
+    explicit FakePrinting(int* steps) : pageSteps(steps) {}
+    void Print(CKavroDoc&, QWidget*) override {}
+    void PageSetup(QWidget*) override {}
+    void PrintTarget(CKavroDoc&, QWidget*) override {}
+    void PrintShot(CKavroDoc&, QWidget*) override {}
+    QWidget* CreatePreview(CKavroDoc&, QWidget* parent) override
+    {
+        auto* w = new QWidget(parent);
+        w->setObjectName(QStringLiteral("FakePreview"));
+        return w;
+    }
+    void ShowPage(QWidget*, int step) override { *pageSteps += step; }
+    void RefreshPreview(QWidget*) override {}
+};
+
+TEST_F(FrameTest, ClosingTheWindowInPrintPreviewOnlyClosesThePreview)
+{
+    int steps = 0;
+    registerReportPrinting(std::make_unique<FakePrinting>(&steps));
+    auto frame = frameFor({savedPractice()});
+    ASSERT_TRUE(frame);
+    ASSERT_TRUE(frame->action(Cmd::PrintPreview)->isEnabled());
+    frame->OnCommand(Cmd::PrintPreview);
+    ASSERT_TRUE(frame->isPreviewOpen());
+    EXPECT_FALSE(frame->menuBar()->isVisibleTo(frame.get()));
+    EXPECT_FALSE(frame->action(Cmd::ViewInfo)->isEnabled());
+    frame->OnCommand(Cmd::NextPage);
+    frame->OnCommand(Cmd::NextPage);
+    frame->OnCommand(Cmd::PreviousPage);
+    EXPECT_EQ(steps, 1);
+
+    EXPECT_FALSE(frame->close());
+    EXPECT_FALSE(frame->isPreviewOpen());
+    EXPECT_TRUE(frame->isVisible());
+    EXPECT_TRUE(frame->menuBar()->isVisibleTo(frame.get()));
+    EXPECT_FALSE(frame->findChild<QWidget*>(QStringLiteral("FakePreview")));
+    EXPECT_TRUE(frame->action(Cmd::ViewInfo)->isEnabled());
+
+    // Esc leaves the preview too.
+    frame->OnCommand(Cmd::PrintPreview);
+    QApplication::setActiveWindow(frame.get());
+    QTest::keyClick(frame.get(), Qt::Key_Escape);
+    EXPECT_FALSE(frame->isPreviewOpen());
+    registerReportPrinting(nullptr);
+    EXPECT_TRUE(frame->close());
+}
+
+// A view that replays like the trace view: it answers that it is replaying until told to stop.
+struct ReplayingView : RecordingView {
+    using RecordingView::RecordingView;
+    bool replaying = false;
+    void OnUpdate(CView* sender, int hint, void* p1, void* p2, intptr_t v) override
+    {
+        RecordingView::OnUpdate(sender, hint, p1, p2, v);
+        if (hint == KavroHint::ReplayStarts)
+            replaying = true;
+        if (hint == KavroHint::ReplayStopped)
+            replaying = false;
+        if (hint == KavroHint::IsReplayRunning && replaying)
+            *static_cast<uint8_t*>(p1) = 1;
+    }
+};
+
+TEST_F(FrameTest, ReplayAllPausesThenReplaysTheNextShotWrappingToTheFirst)
+{
+    ReplayingView* trace = nullptr;
+    registerView(ViewId::Trace, Cmd::ViewTrace, [&](CKavroDoc& doc, QWidget* parent) -> QWidget* {
+        trace = new ReplayingView(doc, parent);
+        return trace;
+    });
+    kavro::theAppOptions().ReplayAllPause = 3;
+    auto frame = frameFor({savedPractice()});
+    ASSERT_TRUE(frame && trace);
+    CKavroDoc& doc = frame->doc();
+    ASSERT_FALSE(doc.includeSightings());
+    doc.SetSelectedShot(listShot(doc, 3).get(), nullptr); // the last match shot
+
+    frame->OnCommand(Cmd::ReplayAll);
+    EXPECT_TRUE(frame->action(Cmd::ReplayAll)->isChecked());
+    EXPECT_EQ(doc.GetReplayState(), CKavroDoc::ReplayPlaying);
+    EXPECT_EQ(frame->visibleViewCommand(), Cmd::ViewTrace);
+
+    auto* pause = frame->findChild<QTimer*>(QStringLiteral("replayAllTimer"));
+    ASSERT_TRUE(pause);
+    doc.StopReplay(); // the replay of the last shot ends
+    EXPECT_TRUE(pause->isActive());
+    EXPECT_EQ(pause->interval(), 3000);
+
+    QMetaObject::invokeMethod(pause, "timeout"); // the pause is over
+    ComPtr<IShot> selected;
+    ASSERT_TRUE(doc.GetSelectedShot(&selected));
+    EXPECT_EQ(listIndex(doc, selected.get()), 1);
+    EXPECT_EQ(doc.GetReplayState(), CKavroDoc::ReplayPlaying);
+
+    frame->OnCommand(Cmd::ReplayAll); // off again
+    EXPECT_FALSE(pause->isActive());
+    EXPECT_EQ(doc.GetReplayState(), CKavroDoc::ReplayStopped);
+    unregisterView(ViewId::Trace);
+}
+
+// The series table as a test double: its two modes.
+struct FakeSeriesTable : QWidget, CSeriesTableMode {
+    using QWidget::QWidget;
+    bool series = false;
+    bool IsSeriesMode() const override { return series; }
+    void SetSeriesMode(bool s) override { series = s; }
+};
+
+TEST_F(FrameTest, ShotListAndSeriesCommandsShowHideAndSwitchTheLeftPane)
+{
+    FakeSeriesTable* table = nullptr;
+    registerView(ViewId::SeriesTable, 0, [&](CKavroDoc&, QWidget* parent) -> QWidget* {
+        table = new FakeSeriesTable(parent);
+        return table;
+    });
+    auto frame = frameFor({savedPractice()});
+    ASSERT_TRUE(frame && table);
+    // Advanced mode with a document: the default view shows both panes.
+    EXPECT_TRUE(frame->shotListPaneShown());
+    auto* title = frame->findChild<QLabel*>(QStringLiteral("ShotListPaneTitle"));
+    ASSERT_TRUE(title);
+    EXPECT_EQ(title->text(), QStringLiteral("Shot list"));
+    EXPECT_TRUE(frame->action(Cmd::ShotList)->isChecked());
+
+    frame->OnCommand(Cmd::Series); // both shown, other mode: switch the mode
+    EXPECT_TRUE(frame->shotListPaneShown());
+    EXPECT_TRUE(table->series);
+    EXPECT_EQ(title->text(), QStringLiteral("Series"));
+    EXPECT_TRUE(frame->action(Cmd::Series)->isChecked());
+    EXPECT_FALSE(frame->action(Cmd::ShotList)->isChecked());
+
+    frame->OnCommand(Cmd::Series); // same mode again: right pane only
+    EXPECT_FALSE(frame->shotListPaneShown());
+    EXPECT_FALSE(frame->action(Cmd::Series)->isChecked());
+
+    frame->OnCommand(Cmd::ShotList);
+    EXPECT_TRUE(frame->shotListPaneShown());
+    EXPECT_FALSE(table->series);
+    frame->OnCommand(Cmd::ClosePane);
+    EXPECT_FALSE(frame->shotListPaneShown());
+    unregisterView(ViewId::SeriesTable);
+}
+
+TEST_F(FrameTest, DeletingShotsAsksFirst)
+{
+    auto frame = frameFor({savedPractice()});
+    ASSERT_TRUE(frame);
+    answer = QMessageBox::No;
+    frame->OnCommand(Cmd::DeleteSightingShots);
+    EXPECT_EQ(frame->doc().SightingShotCount(), 2);
+    answer = QMessageBox::Yes;
+    frame->OnCommand(Cmd::DeleteSightingShots);
+    EXPECT_EQ(frame->doc().SightingShotCount(), 0);
+    EXPECT_EQ(frame->doc().MatchShotCount(), 3);
+    EXPECT_EQ(messages.last(), QStringLiteral("Do you want to delete all sighting shots?"));
+    frame->OnCommand(Cmd::DeleteAllShots);
+    EXPECT_EQ(frame->doc().MatchShotCount(), 0);
+    EXPECT_TRUE(frame->doc().IsModified());
+    frame->UpdateCommandUI();
+    EXPECT_FALSE(frame->action(Cmd::Save)->isEnabled());
+    EXPECT_EQ(messages.last(), QStringLiteral("Do you want to delete all shots?"));
+}
+
+TEST_F(FrameTest, SendToFolderCopiesAndSendToEmailAttachesTheSavedFile)
+{
+    // A stand-in for the desktop's mail helper records its arguments.
+    const QString bin = env.path() + QStringLiteral("/bin");
+    QDir().mkpath(bin);
+    const QString record = env.path() + QStringLiteral("/mail-args");
+    QFile script(bin + QStringLiteral("/xdg-email"));
+    ASSERT_TRUE(script.open(QIODevice::WriteOnly));
+    // Written aside and renamed, so the test never reads a half-written record.
+    script.write(QStringLiteral("#!/bin/sh\nprintf '%s\\n' \"$@\" > '%1.part' && mv '%1.part' '%1'\n")
+                     .arg(record)
+                     .toUtf8());
+    script.close();
+    script.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    const QByteArray path = qgetenv("PATH");
+    qputenv("PATH", bin.toUtf8() + ':' + path);
+
+    auto frame = frameFor({savedPractice()});
+    qputenv("PATH", path);
+    ASSERT_TRUE(frame);
+    const QString copies = env.path() + QStringLiteral("/copies");
+    QDir().mkpath(copies);
+    CMainFrame::setFolderDialogHook([&] { return copies; });
+    frame->OnCommand(Cmd::SendToFolder);
+    EXPECT_EQ(QDir(copies).entryList(QDir::Files).size(), 1);
+    CMainFrame::setFolderDialogHook(nullptr);
+
+    addAiming(frame->doc(), true, 1, 500); // unsaved: saved before it is sent
+    frame->UpdateCommandUI();
+    ASSERT_TRUE(frame->action(Cmd::SendToEmail)->isEnabled());
+    frame->OnCommand(Cmd::SendToEmail);
+    EXPECT_FALSE(frame->doc().IsModified());
+    QString file;
+    frame->doc().GetFileName(&file);
+    QFile args(record);
+    for (int i = 0; i < 800 && !args.exists(); ++i)
+        QTest::qWait(25); // the mail helper runs on its own
+    ASSERT_TRUE(args.open(QIODevice::ReadOnly));
+    EXPECT_EQ(QString::fromUtf8(args.readAll()), QStringLiteral("--attach\n") + file + QLatin1Char('\n'));
+    EXPECT_TRUE(messages.isEmpty());
+}
+
+TEST_F(FrameTest, DialogsKeepTheirRectangles)
+{
+    QWidget dialog;
+    dialog.setGeometry(40, 50, 300, 200);
+    SaveWindowRect(&dialog, QStringLiteral("WindowRectOptions"));
+    QWidget again;
+    ASSERT_TRUE(RestoreWindowRect(&again, QStringLiteral("WindowRectOptions")));
+    EXPECT_EQ(again.geometry(), QRect(40, 50, 300, 200));
+    EXPECT_FALSE(again.isVisible());
+    kavro::OpenAppRegistryKey().writeBinary(QStringLiteral("WindowRectBroken"), QByteArray(12, '\0'));
+    EXPECT_FALSE(RestoreWindowRect(&again, QStringLiteral("WindowRectBroken")));
+    EXPECT_FALSE(RestoreWindowRect(&again, QStringLiteral("WindowRectMissing")));
+}
+
+TEST_F(FrameTest, FullScreenComesAndGoesWithF12AndEsc)
+{
+    auto frame = frameFor({});
+    ASSERT_TRUE(frame);
+    ShowMainFrame(*frame);
+    QApplication::setActiveWindow(frame.get());
+    EXPECT_FALSE(frame->windowIcon().isNull());
+    QTest::keyClick(frame.get(), Qt::Key_F12);
+    EXPECT_TRUE(frame->isFullScreenMode());
+    EXPECT_TRUE(frame->action(Cmd::FullScreen)->isChecked());
+    QTest::keyClick(frame.get(), Qt::Key_Escape);
+    EXPECT_FALSE(frame->isFullScreenMode());
+    frame->UpdateCommandUI();
+    EXPECT_FALSE(frame->action(Cmd::FullScreen)->isChecked());
+}
+
+TEST_F(FrameTest, TheFrameHearsHintsBeforeTheViews)
+{
+    auto frame = frameFor({});
+    ASSERT_TRUE(frame);
+    ASSERT_FALSE(frame->doc().views().empty());
+    EXPECT_EQ(frame->doc().views().front(), static_cast<CView*>(frame.get()));
+}
+
+} // namespace
