@@ -3,6 +3,8 @@
 // sensor's pulse and trigger abilities. Installed as the current frame while a test runs.
 #include "main_frame_base.h"
 
+#include <QPoint>
+
 #include "kavrodev.h"
 
 class FakeDevice final : public ComObject<FakeDevice, IKavroDevice> {
@@ -104,6 +106,13 @@ public:
     bool IsDeviceConnected() override { return connected; }
     bool IsMatchStarted() override { return matchStarted; }
     ComPtr<IKavroDevice> GetDevice() override { return connected ? ComPtr<IKavroDevice>(device.get()) : nullptr; }
+    void ShowShotContextMenu(const QPoint& at) override
+    {
+        ++shotMenus;
+        shotMenuAt = at;
+    }
+    int shotMenus = 0;
+    QPoint shotMenuAt;
 
 private:
     int64_t m_tick = 0;

@@ -161,6 +161,16 @@ TEST_F(SeriesViewTest, SelectionGoesBothWays)
     view->seriesWindows(1)[1]->target()->get_SelectedShot(onControl.put());
     EXPECT_EQ(onControl.get(), eleventh.get());
 
+    // A right click selects the row's shot and asks the frame for the shot menu there.
+    {
+        FakeFrame frame;
+        const StatRow* r5 = rowOf(shotAt(match.get(), 5).get());
+        QTest::mouseClick(view->viewport(), Qt::RightButton, {}, onScreen(r5));
+        EXPECT_EQ(selected().get(), shotAt(match.get(), 5).get());
+        EXPECT_EQ(frame.shotMenus, 1);
+        EXPECT_EQ(frame.shotMenuAt, view->viewport()->mapToGlobal(onScreen(rowOf(shotAt(match.get(), 5).get()))));
+    }
+
     // A double click starts the replay of the shot.
     HintLog log;
     doc.AddView(&log);

@@ -1,17 +1,13 @@
 #include "series_view.h"
 
 #include "app_options.h"
-#include "command_ids.h"
 #include "doc_helpers.h"
-#include "main_frame.h"
 #include "main_frame_base.h"
-#include "menu_layout.h"
 #include "res_strings.h"
 
 #include <QApplication>
 #include <QContextMenuEvent>
 #include <QFontDatabase>
-#include <QMenu>
 #include <QPainter>
 #include <QScrollBar>
 #include <QStyle>
@@ -553,17 +549,8 @@ void CSeriesView::ShowContextMenu(const QPoint& globalPos)
 {
     if (!m_current)
         return;
-    auto* frame = dynamic_cast<CMainFrame*>(CMainFrameBase::current());
-    if (!frame)
-        return;
-    QMenu menu(frame);
-    for (int id : shotContextMenu())
-        if (QAction* a = frame->action(id))
-            menu.addAction(a);
-    if (QAction* replay = frame->action(Cmd::Replay))
-        menu.setDefaultAction(replay);
-    frame->UpdateCommandUI();
-    menu.exec(globalPos);
+    if (CMainFrameBase* frame = CMainFrameBase::current())
+        frame->ShowShotContextMenu(globalPos);
 }
 
 // ----- input
