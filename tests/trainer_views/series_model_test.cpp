@@ -340,3 +340,34 @@ TEST(SeriesModel, CommonZoomRoundsOutToARing)
     EXPECT_FLOAT_EQ(float(commonHalfExtent(ar10.get(), 3.0f, 1.0f, false).width()), 7.75f);
     EXPECT_FLOAT_EQ(float(commonHalfExtent(ar10.get(), 100.0f, 1.0f, false).width()), 100.0f);
 }
+
+TEST(SeriesModel, BiathlonHasASeriesPerAimingNumberedFromOne)
+{
+    CKavroDoc doc;
+    trainertest::startPractice(doc, "BTLN");
+    ASSERT_EQ(doc.GetTargetKind(), 2);
+    ComPtr<IAiming> first = trainertest::addAiming(doc, true, 5, 0);
+    ComPtr<IAiming> second = trainertest::addAiming(doc, true, 3, 100);
+    ComPtr<IShot> hidden;
+    second->Shot(2, hidden.put());
+    doc.SetShotHidden(hidden.get(), true);
+    SeriesTable table = tableOf(doc);
+    for (int c = Col6a0; c <= Col10a5; ++c)
+        EXPECT_FALSE(table.columns[size_t(c)]) << c;
+    ASSERT_EQ(table.groups[1].series.size(), 2u);
+    const Serie& a = table.groups[1].series[0];
+    const Serie& b = table.groups[1].series[1];
+    EXPECT_EQ(a.shotCount(), 5);
+    EXPECT_EQ(b.shotCount(), 2); // the hidden shot is left out
+    EXPECT_EQ(a.rows[4].number, 5);
+    EXPECT_EQ(b.rows[0].number, 1);
+    EXPECT_EQ(b.rows[1].number, 2);
+    // The result is a hit-or-miss picture, and the footer holds the integer sum only.
+    EXPECT_GE(a.rows[0].cells[ColResult].picture, 0);
+    EXPECT_TRUE(a.rows[0].cells[ColResult].text.isEmpty());
+    EXPECT_TRUE(a.footer.cells[ColNumber].text.isEmpty());
+    // Each biathlon shot is timed from the one before it on the same aiming: one second apart.
+    EXPECT_EQ(a.rows[1].cells[ColTime].text, QStringLiteral("1.0"));
+    // The second shot of the second aiming follows a hidden one: timed from the first shot.
+    EXPECT_EQ(b.rows[1].cells[ColTime].text, QStringLiteral("2.0"));
+}

@@ -3,6 +3,7 @@
 #include "fake_frame.h"
 #include "practice_builder.h"
 #include "series_view.h"
+#include "trace_view.h"
 #include "views_support.h"
 
 #include "app_options.h"
@@ -275,4 +276,19 @@ TEST_F(SeriesViewTest, Pictures)
     // Narrow: the controls sit above their rows, centred.
     const Serie& s = view->table().groups[1].series[0];
     EXPECT_LE(s.controlRect.bottom(), s.caption.rect.top());
+}
+
+TEST(ViewRegistration, TraceViewAndSeriesTableRegisterWithTheFrame)
+{
+    const ViewRegistration* trace = findView(ViewId::Trace);
+    ASSERT_TRUE(trace);
+    EXPECT_EQ(trace->commandId, 32789);
+    const ViewRegistration* series = findView(ViewId::SeriesTable);
+    ASSERT_TRUE(series);
+    CKavroDoc doc;
+    std::unique_ptr<QWidget> t(trace->create(doc, nullptr));
+    std::unique_ptr<QWidget> s(series->create(doc, nullptr));
+    EXPECT_TRUE(dynamic_cast<CTraceView*>(t.get()));
+    EXPECT_TRUE(dynamic_cast<CSeriesTableMode*>(s.get()));
+    EXPECT_EQ(doc.views().size(), 2u);
 }
