@@ -590,3 +590,19 @@ TEST_F(TraceViewTest, BiathlonSubTargetHintClearsTheView)
     EXPECT_EQ(sub, 2);
     EXPECT_EQ(n, 0);
 }
+
+TEST_F(TraceViewTest, PictureOfAPractice)
+{
+    theAppOptions().TargetLen = true;
+    realPractice(doc, 10);
+    doc.AppendPulseSample(clock.localNow(), 64);
+    doc.SetSelectedShot(trainertest::listShot(doc, 5).get(), nullptr);
+    doc.UpdateAllViews(nullptr, KavroHint::Everything);
+    doc.SetPulse(68);
+    doc.UpdateAllViews(nullptr, KavroHint::Pulse);
+    EXPECT_TRUE(label(1).contains(QStringLiteral(" mm ")));
+    int32_t elements = 0;
+    target()->get_ElementCount(&elements);
+    EXPECT_EQ(elements, 1); // the average aiming point
+    saveScreen(view.get(), QStringLiteral("trace_view_practice"));
+}

@@ -452,9 +452,11 @@ void CSeriesView::drawCell(QPainter& p, const Cell& cell, int column, const QCol
     p.drawText(cell.rect.adjusted(3, 1, -3, -1), int(align) | Qt::TextSingleLine, cell.text);
 }
 
-void CSeriesView::drawRow(QPainter& p, const StatRow& row, bool bold, bool shotRow, bool selected)
+void CSeriesView::drawRow(QPainter& p, const StatRow& row, bool bold, bool header, bool selected)
 {
-    QColor background = shotRow ? kCellBackground : QColor(Qt::white);
+    // Column headers are white, every other cell keeps the cells' light grey; the current shot
+    // takes the highlight while the table has the keyboard.
+    QColor background = header ? QColor(Qt::white) : kCellBackground;
     if (selected)
         background = hasFocus() ? palette().color(QPalette::Highlight) : QColor(Qt::white);
     for (int c = 0; c < kColumnCount; ++c)
@@ -480,9 +482,9 @@ void CSeriesView::paintEvent(QPaintEvent* event)
         for (const Serie& s : g.series) {
             if (!s.visible || !s.rect.intersects(clip))
                 continue;
-            drawRow(p, s.caption, true, false, false);
+            drawRow(p, s.caption, true, true, false);
             for (const StatRow& r : s.rows)
-                drawRow(p, r, false, true, r.selected);
+                drawRow(p, r, false, false, r.selected);
             drawRow(p, s.footer, true, false, false);
         }
         drawRow(p, g.totals, true, false, false);

@@ -92,7 +92,7 @@ private:
     kavro::series::RowContext rowContext();
     QString docText();
     QSize measure(const kavro::series::Cell& cell, bool bold) const;
-    void drawRow(QPainter& p, const kavro::series::StatRow& row, bool bold, bool shotRow, bool selected);
+    void drawRow(QPainter& p, const kavro::series::StatRow& row, bool bold, bool header, bool selected);
     void drawCell(QPainter& p, const kavro::series::Cell& cell, int column, const QColor& background, bool bold);
     int lineHeight() const;
 
