@@ -606,3 +606,43 @@ TEST_F(TraceViewTest, PictureOfAPractice)
     EXPECT_EQ(elements, 1); // the average aiming point
     saveScreen(view.get(), QStringLiteral("trace_view_practice"));
 }
+
+TEST_F(TraceViewTest, ReplayDrivesTriggerAndHeartFromTheShotsOwnRecords)
+{
+    trainertest::startPractice(doc, "AR10");
+    ComPtr<IShot> shot = addShot(doc, {.x = 0.5f, .samples = 200, .after = 50, .trigger = true});
+    shot->put_Value(QStringLiteral("_pulse"), Variant::fromInteger(VT_I2, 77));
+    // One stored heartbeat from 1.0 s to 0.5 s before the shot.
+    DATE shotTime = 0;
+    shot->get_ShotTime(&shotTime);
+    ComPtr<IAimingAttr> attr;
+    shot->get_Attr(attr.put());
+    attr->put_Value(QStringLiteral("_pulse_fi"), Variant(int32_t(0)));
+    attr->put_Value(QStringLiteral("_pulse_li"), Variant(int32_t(0)));
+    attr->put_Value(QStringLiteral("_pulse_min0"), Variant::fromDate(shotTime - 1.0 / 86400));
+    attr->put_Value(QStringLiteral("_pulse_max0"), Variant::fromDate(shotTime - 0.5 / 86400));
+    doc.SetSelectedShot(shot.get(), nullptr);
+    doc.UpdateAllViews(nullptr, KavroHint::Everything);
+    CPulseWindow* pulse = view->pulseWindow();
+    EXPECT_EQ(pulse->pulse(), 77); // the shot's own pulse
+    EXPECT_TRUE(pulse->triggerShown());
+
+    ASSERT_TRUE(doc.StartReplay());
+    // The bar is scaled to the largest pressure of the trace: 10 × its last sample index.
+    EXPECT_EQ(pulse->triggerScale(), 10 * 249);
+    view->UpdateReplayPanel(-0.75f);
+    EXPECT_EQ(pulse->heartImage(), 0);
+    ComPtr<IAimingTrace> trace;
+    shot->get_Trace(trace.put());
+    int32_t traceIndex = 0, offset = 0, expected = 0, channel = -1;
+    shot->get_TraceIndex(&traceIndex);
+    trace->Sec2Index(-0.75f, &offset);
+    trace->GetUserData(QStringLiteral("_trigger"), &channel);
+    trace->get_UserData(channel, traceIndex + offset, &expected);
+    EXPECT_EQ(pulse->triggerValue(), expected);
+    EXPECT_GT(expected, 0);
+    view->UpdateReplayPanel(-0.25f);
+    EXPECT_EQ(pulse->heartImage(), 1);
+    view->UpdateReplayPanel(-1.0f);
+    EXPECT_EQ(pulse->heartImage(), 0);
+}

@@ -36,6 +36,19 @@ ComPtr<IShot> addShot(CKavroDoc& doc, const ShotSpec& spec)
     ComPtr<IAimingTrace> trace;
     a->get_Trace(trace.put());
     trace->put_WrapEnabled(VARIANT_FALSE);
+    int32_t channel = -1;
+    if (spec.trigger)
+        trace->AddUserData(QStringLiteral("_trigger"), &channel);
+    int added = 0;
+    auto addPoint = [&](float x, float y) {
+        trace->Add(x, y);
+        if (channel >= 0) {
+            int32_t last = 0;
+            trace->get_Last(&last);
+            trace->put_UserData(channel, last, 10 * added);
+        }
+        ++added;
+    };
     auto point = [&](int i) {
         const int half = spec.samples / 2;
         if (spec.approachFrom != 0 && i < half)
@@ -48,14 +61,14 @@ ComPtr<IShot> addShot(CKavroDoc& doc, const ShotSpec& spec)
     };
     for (int i = 0; i < spec.samples; ++i) {
         auto [x, y] = point(i);
-        trace->Add(x, y);
+        addPoint(x, y);
     }
     ComPtr<IShot> s;
     EXPECT_EQ(a->AddShot(VARIANT_FALSE, s.put()), S_OK);
     s->put_ShotTime(kMorning + (spec.at + spec.samples / double(spec.rate)) / 86400.0);
     for (int i = 0; i < spec.after; ++i) {
         auto [x, y] = point(spec.samples + i);
-        trace->Add(x, y + 0.5f * float(i) / float(spec.after));
+        addPoint(x, y + 0.5f * float(i) / float(spec.after));
     }
     trace->put_ReadOnly(VARIANT_TRUE);
     doc.AddShot(s.get(), a.get());

@@ -19,6 +19,7 @@ struct ShotSpec {
     bool hidden = false;
     float wobble = 0;     // mm: a circling trace of this radius instead of a resting one
     float approachFrom = 0; // mm: when not 0, the first half of the samples come in from this x
+    bool trigger = false;   // a "_trigger" channel holding 10 × the sample's index
 };
 
 // Adds one aiming with one shot through CKavroDoc::AddShot, as a running practice does.
