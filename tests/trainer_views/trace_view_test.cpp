@@ -646,3 +646,37 @@ TEST_F(TraceViewTest, ReplayDrivesTriggerAndHeartFromTheShotsOwnRecords)
     view->UpdateReplayPanel(-1.0f);
     EXPECT_EQ(pulse->heartImage(), 0);
 }
+
+TEST_F(TraceViewTest, TraceOptionsReachTheControl)
+{
+    trainertest::startPractice(doc, "AR10");
+    ComPtr<IShot> shot = addShot(doc, {.x = 0.5f});
+    doc.SetSelectedShot(shot.get(), nullptr);
+    theAppOptions().TraceHeadingEnabled = false;
+    theAppOptions().TraceColorBefore = 0x00123456;
+    theAppOptions().TraceColorAfter = 0x00654321;
+    theAppOptions().BreachColor = 0x0000FF00;
+    doc.UpdateAllViews(nullptr, KavroHint::Everything);
+    float heading = -1;
+    OLE_COLOR before = 0, after = 0, breach = 0, labelColour = 0;
+    target()->get_TraceHeadingLength(&heading);
+    target()->get_TraceColor(&before);
+    target()->get_TraceAfterShotColor(&after);
+    target()->get_BreachColor(&breach);
+    target()->get_LabelColor(&labelColour);
+    EXPECT_FLOAT_EQ(heading, 0.0f);
+    EXPECT_EQ(before, 0x00123456u);
+    EXPECT_EQ(after, 0x00654321u);
+    EXPECT_EQ(breach, 0x0000FF00u);
+    EXPECT_EQ(labelColour, 0x00FFFFFFu);
+
+    theAppOptions().TraceHeadingEnabled = true;
+    theAppOptions().TraceHeadingLength = 0.4f;
+    theAppOptions().ReplaySpeed = 50;
+    view->ReloadSettings();
+    int32_t speed = 0;
+    target()->get_TraceHeadingLength(&heading);
+    target()->get_ReplaySpeed(&speed);
+    EXPECT_FLOAT_EQ(heading, 0.4f);
+    EXPECT_EQ(speed, 50);
+}

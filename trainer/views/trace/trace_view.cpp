@@ -185,6 +185,13 @@ void CTraceView::ApplyTraceOptions(bool refresh)
         t->Refresh();
 }
 
+void CTraceView::ReloadSettings()
+{
+    if (ITarget* t = target())
+        t->put_ReplaySpeed(theAppOptions().ReplaySpeed);
+    ApplyTraceOptions(true);
+}
+
 void CTraceView::ShowShot(IAiming* aiming, IShot* shot, bool zoom)
 {
     ITarget* t = target();

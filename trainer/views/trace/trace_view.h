@@ -6,6 +6,7 @@
 #include "pulse_window.h"
 #include "replay_panel.h"
 #include "target_host.h"
+#include "view_registry.h"
 
 #include "thread/clock.h"
 
@@ -39,12 +40,14 @@ private:
     CTargetHost m_host;
 };
 
-class CTraceView : public QWidget, public CView {
+class CTraceView : public QWidget, public CView, public CFrameViewExtras {
 public:
     CTraceView(CKavroDoc& doc, QWidget* parent);
     ~CTraceView() override;
 
     void OnUpdate(CView* sender, int hint, void* p1, void* p2, intptr_t value) override;
+    // The options changed: trace colours and replay speed.
+    void ReloadSettings() override;
 
     static void setToneGenerator(BlindToneGenerator* generator);
     // Tests drive the view's timers by hand on a clock of their own.
