@@ -25,7 +25,6 @@ constexpr int kHeight = 1080;
 
 QApplication& app()
 {
-    static trainertest::TestEnvironment env;
     static int argc = 1;
     static char name[] = "bench_trainer_views";
     static char* argv[] = {name, nullptr};

@@ -14,6 +14,8 @@ namespace viewtest {
 
 namespace {
 constexpr DATE kMorning = 45123.375;
+// Settings and events of this test program, set before anything reads them.
+[[maybe_unused]] const trainertest::TestEnvironment kEnvironment;
 }
 
 ComPtr<IShot> addShot(CKavroDoc& doc, const ShotSpec& spec)
