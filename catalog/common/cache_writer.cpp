@@ -93,6 +93,7 @@ HRESULT CatalogCache::OpenCacheMappings()
         CloseCacheMappings();
         return hr;
     }
+    // A reader that remembers a counter from before must see it move, whatever the cache holds now.
     if (counterExisted)
         raiseChangeCounter();
     else
@@ -102,7 +103,6 @@ HRESULT CatalogCache::OpenCacheMappings()
     if (!intact || !rebuildIndex()) {
         resetHeader(size);
         rebuildIndex();
-        raiseChangeCounter();
     }
     return S_OK;
 }
@@ -238,12 +238,6 @@ HRESULT CatalogCache::AppendRecord(const CacheRecord& in, EventShooterPresence* 
         return E_UNEXPECTED;
     const bool document = in.fileVersion >= 1;
     CacheRecord r = in;
-    if (!document) {
-        r = CacheRecord();
-        r.path = in.path;
-        r.fileSize = in.fileSize;
-        r.writeTime = in.writeTime;
-    }
     r.state = document ? kLiveDocument : kLiveNonDocument;
     if (before)
         *before = document ? FindEventShooterPair(r.event, r.shooter) : EventShooterPresence();

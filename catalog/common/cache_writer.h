@@ -57,8 +57,8 @@ public:
     QString RecordShooterName(size_t offset) const;
     CacheRecord RecordAt(size_t offset) const;
 
-    // Appends a record: a document when its file version is at least 1, else a non-document with
-    // empty texts but its path. `before` (may be null) tells what existed before it was added.
+    // Appends a record: a live document when its file version is at least 1, else a live
+    // non-document. `before` (may be null) tells what existed before it was added.
     HRESULT AppendRecord(const CacheRecord& record, EventShooterPresence* before = nullptr);
     // Marks the live record at `offset` deleted.
     HRESULT DeleteRecord(size_t offset);

@@ -9,6 +9,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <atomic>
 #include <functional>
 
 namespace kavro::catalog {
@@ -60,7 +61,7 @@ private:
     NoticeSink notices_;
     StatusSink status_;
     TrayState state_ = TrayState::Idle;
-    int rescans_ = 0;
+    std::atomic<int> rescans_{0};
 };
 
 } // namespace kavro::catalog
