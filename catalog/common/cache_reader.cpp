@@ -2,6 +2,7 @@
 
 #include "cache_location.h"
 #include "ipc/runtime_folder.h"
+#include "storage/file/atomic_file.h"
 
 #include <atomic>
 #include <cstring>
@@ -173,15 +174,15 @@ HRESULT CatalogCacheReader::read(CacheSnapshot* out, uint32_t* counter, uint32_t
     HRESULT hr = cacheFilePath(&path);
     if (FAILED(hr))
         return hr;
-    MappedFile cache;
-    hr = cache.open(path, MappedFile::Access::ReadOnly);
-    if (SUCCEEDED(hr))
-        hr = cache.mapWhole();
+    // A private copy, taken under the guard: checks made on it still hold when the bytes are used,
+    // even should another process write or truncate the file against the guard's rules.
+    QByteArray bytes;
+    hr = readWholeFile(path, &bytes, 0xFFFFFFFFLL);
     if (FAILED(hr))
         return hr;
     if (counter)
         *counter = changeCounter();
-    return parseCatalogCache(cache.data(), cache.size(), out);
+    return parseCatalogCache(reinterpret_cast<const uint8_t*>(bytes.constData()), size_t(bytes.size()), out);
 }
 
 } // namespace kavro::catalog

@@ -6,6 +6,7 @@
 #include "com/hresult.h"
 #include "ipc/mapped_file.h"
 #include "ipc/swmr_guard.h"
+#include "thread/manual_event.h" // kInfinite
 
 #include <vector>
 
@@ -49,7 +50,7 @@ struct CacheSnapshot {
 HRESULT parseCatalogCache(const uint8_t* data, size_t size, CacheSnapshot* out);
 
 // A reader of the shared cache in any process: the change counter stays mapped; the cache is
-// mapped only while it is read, under the reader side of the guard.
+// copied whole under the reader side of the guard and read from the copy.
 class CatalogCacheReader {
 public:
     // Opens the guard and maps the change counter. Fails while no service ever created them.

@@ -9,6 +9,7 @@
 #include <poll.h>
 #include <sys/eventfd.h>
 #include <sys/inotify.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -72,6 +73,14 @@ void FolderWatcher::stop()
     folders_.clear();
 }
 
+bool FolderWatcher::idle() const
+{
+    if (busy_ || inotify_ < 0)
+        return !busy_;
+    int queued = 0;
+    return ::ioctl(inotify_, FIONREAD, &queued) == 0 && queued == 0 && !busy_;
+}
+
 int FolderWatcher::watchedFolders() const
 {
     std::lock_guard lock(m_);
@@ -118,10 +127,11 @@ void FolderWatcher::run()
         }
         if (fds[1].revents)
             return;
+        busy_ = true;
         const ssize_t n = ::read(inotify_, buffer, sizeof(buffer));
-        if (n <= 0)
-            continue;
-        handle(buffer, static_cast<size_t>(n));
+        if (n > 0)
+            handle(buffer, static_cast<size_t>(n));
+        busy_ = false;
     }
 }
 

@@ -8,6 +8,7 @@
 
 #include <QString>
 
+#include <atomic>
 #include <functional>
 #include <mutex>
 #include <thread>
@@ -32,6 +33,8 @@ public:
     void stop();
 
     int watchedFolders() const;
+    // True when every event the kernel has queued so far has been reported.
+    bool idle() const;
 
 private:
     void watchTree(const QByteArray& folder);
@@ -43,6 +46,7 @@ private:
     QByteArray root_;
     ChangeHandler onChange_;
     std::thread thread_;
+    std::atomic<bool> busy_{false};
     mutable std::mutex m_;
     std::unordered_map<int, QByteArray> folders_; // watch descriptor -> folder path
 };
