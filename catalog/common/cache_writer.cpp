@@ -212,6 +212,17 @@ QString CatalogCache::RecordShooterName(size_t offset) const
     return decodedText(header(), offset, 2);
 }
 
+QString CatalogCache::RecordPath(size_t offset) const
+{
+    return decodedText(header(), offset, 0);
+}
+
+std::pair<uint64_t, uint32_t> CatalogCache::RecordStamp(size_t offset) const
+{
+    const uint8_t* r = header() + offset;
+    return {getU32(r + kRecWriteTime) | (uint64_t(getU32(r + kRecWriteTime + 4)) << 32), getU32(r + kRecFileSize)};
+}
+
 CacheRecord CatalogCache::RecordAt(size_t offset) const
 {
     CacheRecord r;

@@ -56,6 +56,9 @@ public:
     QString RecordEventName(size_t offset) const;
     QString RecordShooterName(size_t offset) const;
     CacheRecord RecordAt(size_t offset) const;
+    QString RecordPath(size_t offset) const;
+    // The write time and size the record was made from, without decoding its texts.
+    std::pair<uint64_t, uint32_t> RecordStamp(size_t offset) const;
 
     // Appends a record: a live document when its file version is at least 1, else a live
     // non-document. `before` (may be null) tells what existed before it was added.

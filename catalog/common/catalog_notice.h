@@ -4,6 +4,7 @@
 // "kavro-catalog" as a uint32 event code (little-endian) followed by the absolute item-ID list
 // it concerns (the catalog's root ID, then one kind-1 item per level).
 #include "com/hresult.h"
+#include "ipc/notice_channel.h"
 #include "item_id.h"
 
 #include <QByteArray>
@@ -35,7 +36,18 @@ QByteArray encodeShellNotice(uint32_t event, const ItemIdList* ids);
 // False when `message` is not one well-formed notice.
 bool decodeShellNotice(const QByteArray& message, CatalogNotice* out);
 
-// Sends `event` for the catalog root joined with one item per name in `path`.
-HRESULT sendCatalogNotice(uint32_t event, const QStringList& path);
+// The absolute ID of the catalog root joined with one kind-1 item per name in `path`; null when
+// memory runs out or a name is too long for an item. Free it with FreeItemIdList.
+ItemIdList* catalogIdList(const QStringList& path);
+
+// Sends the catalog's notices on its channel (the catalog service keeps one for its life).
+class CatalogNoticeSender {
+public:
+    // Sends `event` for the catalog root joined with one item per name in `path`.
+    HRESULT send(uint32_t event, const QStringList& path);
+
+private:
+    NoticeSender sender_;
+};
 
 } // namespace kavro::catalog

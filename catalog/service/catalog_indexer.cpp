@@ -8,6 +8,7 @@
 #include <QStringDecoder>
 
 #include <cerrno>
+#include <memory>
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -33,11 +34,38 @@ uint64_t writeTimeOf(const QByteArray& native, const struct stat& st)
     return t;
 }
 
-bool vanished(const QString& path)
-{
-    struct stat st {};
-    return ::stat(QFile::encodeName(path).constData(), &st) != 0 && (errno == ENOENT || errno == ENOTDIR);
-}
+// Whether files still exist, looked up from their folder: records come in folder order, so
+// holding the folder open spares the walk of the whole path for each of them.
+class ExistenceCheck {
+public:
+    ~ExistenceCheck()
+    {
+        if (fd_ >= 0)
+            ::close(fd_);
+    }
+    bool vanished(const QString& path)
+    {
+        const QByteArray native = QFile::encodeName(path);
+        const qsizetype slash = native.lastIndexOf('/');
+        const QByteArray folder = slash > 0 ? native.left(slash) : QByteArray("/");
+        if (folder != folder_ || fd_ < 0) {
+            if (fd_ >= 0)
+                ::close(fd_);
+            folder_ = folder;
+            fd_ = ::open(folder.constData(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+            folderErrno_ = fd_ < 0 ? errno : 0;
+        }
+        if (fd_ < 0)
+            return folderErrno_ == ENOENT || folderErrno_ == ENOTDIR;
+        struct stat st {};
+        return ::fstatat(fd_, native.constData() + slash + 1, &st, 0) != 0 && (errno == ENOENT || errno == ENOTDIR);
+    }
+
+private:
+    QByteArray folder_;
+    int fd_ = -1;
+    int folderErrno_ = 0;
+};
 
 QString stringValue(const Variant& v)
 {
@@ -84,7 +112,10 @@ CatalogIndexer::CatalogIndexer(CatalogCache& cache, QString folder, const Manual
     if (!folder_.endsWith(QLatin1Char('/')))
         folder_ += QLatin1Char('/');
     factory_ = [](ComPtr<IKavroDocument>* out) { return createInstance(kavrodoc::CLSID_KavroDocument, out); };
-    notices_ = [](uint32_t event, const QStringList& path) { sendCatalogNotice(event, path); };
+    notices_ = [sender = std::make_shared<CatalogNoticeSender>()](uint32_t event, const QStringList& path) {
+        sender->send(event, path);
+    };
+    createInstance(kavrodoc::CLSID_EventManager, &events_);
 }
 
 void CatalogIndexer::showState(TrayState state)
@@ -117,12 +148,13 @@ void CatalogIndexer::Rescan()
 void CatalogIndexer::dropVanishedRecords()
 {
     // Deleting never moves records, so the offsets stay valid through this loop.
+    ExistenceCheck files;
     for (size_t offset : cache_.LiveRecordOffsets()) {
         if (stopped())
             return;
-        const CacheRecord r = cache_.RecordAt(offset);
-        if (!vanished(r.path))
+        if (!files.vanished(cache_.RecordPath(offset)))
             continue;
+        const CacheRecord r = cache_.RecordAt(offset);
         if (FAILED(cache_.DeleteRecord(offset)))
             continue;
         if (r.isDocument()) {
@@ -144,7 +176,8 @@ void CatalogIndexer::walk(const QByteArray& folder)
     DIR* dir = ::opendir(folder.constData());
     if (!dir)
         return;
-    std::vector<QByteArray> files, folders;
+    std::vector<std::pair<QByteArray, struct stat>> files;
+    std::vector<QByteArray> folders;
     while (const dirent* entry = ::readdir(dir)) {
         if (isHidden(entry->d_name))
             continue;
@@ -155,7 +188,7 @@ void CatalogIndexer::walk(const QByteArray& folder)
         if (S_ISDIR(st.st_mode))
             folders.emplace_back(entry->d_name);
         else
-            files.emplace_back(entry->d_name);
+            files.emplace_back(entry->d_name, st);
     }
     ::closedir(dir);
     auto utf8Name = [](const QByteArray& name, QString* out) {
@@ -167,12 +200,12 @@ void CatalogIndexer::walk(const QByteArray& folder)
         }
         return true;
     };
-    for (const QByteArray& name : files) {
+    for (const auto& [name, st] : files) {
         if (stopped())
             return;
         QString text;
         if (utf8Name(folder + name, &text))
-            IndexFile(text);
+            IndexFile(text, S_ISLNK(st.st_mode) ? nullptr : &st);
     }
     for (const QByteArray& name : folders) {
         if (stopped())
@@ -183,18 +216,21 @@ void CatalogIndexer::walk(const QByteArray& folder)
     }
 }
 
-void CatalogIndexer::IndexFile(const QString& path)
+void CatalogIndexer::IndexFile(const QString& path, const struct stat* known)
 {
     const QByteArray native = QFile::encodeName(path);
     struct stat st {};
+    if (known)
+        st = *known;
+    else if (::stat(native.constData(), &st) != 0)
+        return;
     // Only regular files (also through a link): a pipe or a device would block or never end.
-    if (::stat(native.constData(), &st) != 0 || !S_ISREG(st.st_mode))
+    if (!S_ISREG(st.st_mode))
         return;
     const uint64_t writeTime = writeTimeOf(native, st);
     const uint32_t fileSize = static_cast<uint32_t>(st.st_size);
     if (const size_t existing = cache_.FindRecordByPath(path)) {
-        const CacheRecord old = cache_.RecordAt(existing);
-        if (old.writeTime == writeTime && old.fileSize == fileSize)
+        if (cache_.RecordStamp(existing) == std::make_pair(writeTime, fileSize))
             return;
         cache_.DeleteRecord(existing);
     }

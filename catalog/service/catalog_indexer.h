@@ -12,6 +12,8 @@
 #include <atomic>
 #include <functional>
 
+struct stat;
+
 namespace kavro::catalog {
 
 enum class TrayState { Idle, Scanning, ChangeSeen };
@@ -38,8 +40,8 @@ public:
     void showState(TrayState state);
     // The whole rescan; returns at once when the stop event is set.
     void Rescan();
-    // Indexes one file (the walk's step for each file).
-    void IndexFile(const QString& path);
+    // Indexes one file (the walk's step for each file); `known` is its stat when the walk has it.
+    void IndexFile(const QString& path, const struct stat* known = nullptr);
 
     // Rescans done, for the watcher's tests and benchmarks.
     int rescans() const { return rescans_; }
@@ -60,6 +62,9 @@ private:
     DocumentFactory factory_;
     NoticeSink notices_;
     StatusSink status_;
+    // Held so that the per-process event manager, which lives only while referenced, is not
+    // built again from the event files for every document.
+    ComPtr<IEventManager> events_;
     TrayState state_ = TrayState::Idle;
     std::atomic<int> rescans_{0};
 };

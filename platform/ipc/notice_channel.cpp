@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstring>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
 
@@ -113,29 +114,77 @@ bool NoticeListener::receive(QByteArray* out)
     }
 }
 
+NoticeSender::~NoticeSender()
+{
+    close();
+}
+
+HRESULT NoticeSender::open(const QString& channel)
+{
+    close();
+    HRESULT hr = channelFolder(channel, &folder_);
+    if (FAILED(hr))
+        return hr;
+    fd_ = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    return fd_ < 0 ? hresultFromErrno(errno) : S_OK;
+}
+
+void NoticeSender::close()
+{
+    if (fd_ >= 0)
+        ::close(fd_);
+    fd_ = -1;
+    folder_.clear();
+    listeners_.clear();
+    folderStamp_ = -1;
+}
+
+void NoticeSender::refreshListeners()
+{
+    struct stat st {};
+    if (::stat(QFile::encodeName(folder_).constData(), &st) != 0) {
+        listeners_.clear();
+        folderStamp_ = -1;
+        return;
+    }
+    const int64_t stamp = int64_t(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+    if (stamp == folderStamp_)
+        return;
+    folderStamp_ = stamp;
+    listeners_ = QDir(folder_).entryList({QStringLiteral("*.sock")}, QDir::System | QDir::Files);
+}
+
+HRESULT NoticeSender::send(const QByteArray& message)
+{
+    if (message.size() > kMaxNoticeBytes)
+        return E_INVALIDARG;
+    if (fd_ < 0)
+        return E_HANDLE;
+    refreshListeners();
+    bool removed = false;
+    for (const QString& name : std::as_const(listeners_)) {
+        sockaddr_un addr;
+        if (!socketAddress(folder_ + name, &addr))
+            continue;
+        const ssize_t sent = ::sendto(fd_, message.constData(), static_cast<size_t>(message.size()), MSG_DONTWAIT | MSG_NOSIGNAL,
+                                      reinterpret_cast<sockaddr*>(&addr), sizeof(addr));
+        if (sent < 0 && (errno == ECONNREFUSED || errno == ENOENT)) {
+            ::unlink(addr.sun_path); // nobody reads there any more
+            removed = true;
+        }
+    }
+    if (removed)
+        folderStamp_ = -1;
+    return S_OK;
+}
+
 HRESULT sendNotice(const QString& channel, const QByteArray& message)
 {
     if (message.size() > kMaxNoticeBytes)
         return E_INVALIDARG;
-    QString folder;
-    HRESULT hr = channelFolder(channel, &folder);
-    if (FAILED(hr))
-        return hr;
-    const int fd = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-    if (fd < 0)
-        return hresultFromErrno(errno);
-    const QStringList names = QDir(folder).entryList({QStringLiteral("*.sock")}, QDir::System | QDir::Files);
-    for (const QString& name : names) {
-        sockaddr_un addr;
-        if (!socketAddress(folder + name, &addr))
-            continue;
-        const ssize_t sent = ::sendto(fd, message.constData(), static_cast<size_t>(message.size()), MSG_DONTWAIT | MSG_NOSIGNAL,
-                                      reinterpret_cast<sockaddr*>(&addr), sizeof(addr));
-        if (sent < 0 && errno == ECONNREFUSED)
-            ::unlink(addr.sun_path); // nobody reads there any more
-    }
-    ::close(fd);
-    return S_OK;
+    NoticeSender sender;
+    const HRESULT hr = sender.open(channel);
+    return FAILED(hr) ? hr : sender.send(message);
 }
 
 } // namespace kavro

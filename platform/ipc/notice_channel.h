@@ -8,6 +8,9 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
+
+#include <cstdint>
 
 namespace kavro {
 
@@ -35,7 +38,32 @@ private:
     QString path_;
 };
 
-// Sends `message` to every listener of `channel`; S_OK also when nobody listens.
+// Sends messages to every listener of one channel. It keeps its socket and the list of listeners,
+// and looks at the channel's folder again only when the folder changed: a sender of many
+// notices (one per file of a catalog scan) then costs one stat per message.
+class NoticeSender {
+public:
+    NoticeSender() = default;
+    ~NoticeSender();
+    NoticeSender(const NoticeSender&) = delete;
+    NoticeSender& operator=(const NoticeSender&) = delete;
+
+    HRESULT open(const QString& channel);
+    void close();
+    bool isOpen() const { return fd_ >= 0; }
+    // S_OK also when nobody listens.
+    HRESULT send(const QByteArray& message);
+
+private:
+    void refreshListeners();
+
+    int fd_ = -1;
+    QString folder_;
+    QStringList listeners_;
+    int64_t folderStamp_ = -1; // the folder's change time when the list was taken
+};
+
+// Sends `message` to every listener of `channel` once; S_OK also when nobody listens.
 HRESULT sendNotice(const QString& channel, const QByteArray& message);
 
 } // namespace kavro

@@ -161,6 +161,27 @@ TEST_F(IpcTest, NoticesReachEveryListenerAndDeadOnesAreRemoved)
     EXPECT_EQ(sendNotice(QStringLiteral("test-channel"), QByteArray(kMaxNoticeBytes + 1, 'x')), E_INVALIDARG);
 }
 
+TEST_F(IpcTest, AKeptSenderReachesListenersThatCameLaterAndForgetsThoseThatWent)
+{
+    NoticeSender sender;
+    ASSERT_EQ(sender.open(QStringLiteral("kept")), S_OK);
+    ASSERT_EQ(sender.send("nobody"), S_OK);
+    QByteArray got;
+    {
+        NoticeListener late;
+        ASSERT_EQ(late.open(QStringLiteral("kept")), S_OK);
+        ASSERT_EQ(sender.send("first"), S_OK);
+        ASSERT_TRUE(late.receive(&got));
+        EXPECT_EQ(got, QByteArray("first"));
+    }
+    NoticeListener another;
+    ASSERT_EQ(another.open(QStringLiteral("kept")), S_OK);
+    ASSERT_EQ(sender.send("second"), S_OK);
+    ASSERT_TRUE(another.receive(&got));
+    EXPECT_EQ(got, QByteArray("second"));
+    EXPECT_FALSE(another.receive(&got));
+}
+
 TEST_F(IpcTest, WatcherSeesChangesInFoldersMadeAfterItStarted)
 {
     const QString root = catalogPath();
