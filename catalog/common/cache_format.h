@@ -3,6 +3,7 @@
 // little-endian. The service writes it; every catalog view reads it. Readers trust nothing in it:
 // every count, length and offset is checked against the mapped size before use.
 #include <QString>
+#include <QtEndian>
 
 #include <cstddef>
 #include <cstdint>
@@ -68,21 +69,19 @@ struct CacheRecord {
 // Little-endian field access; callers have checked the bounds.
 inline uint16_t getU16(const uint8_t* p)
 {
-    return static_cast<uint16_t>(p[0] | (p[1] << 8));
+    return qFromLittleEndian<quint16>(p);
 }
 inline uint32_t getU32(const uint8_t* p)
 {
-    return uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) | (uint32_t(p[3]) << 24);
+    return qFromLittleEndian<quint32>(p);
 }
 inline void putU16(uint8_t* p, uint16_t v)
 {
-    p[0] = static_cast<uint8_t>(v);
-    p[1] = static_cast<uint8_t>(v >> 8);
+    qToLittleEndian<quint16>(v, p);
 }
 inline void putU32(uint8_t* p, uint32_t v)
 {
-    for (int i = 0; i < 4; ++i)
-        p[i] = static_cast<uint8_t>(v >> (8 * i));
+    qToLittleEndian<quint32>(v, p);
 }
 
 // The file time of a POSIX time in seconds and nanoseconds.

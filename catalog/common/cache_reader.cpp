@@ -52,12 +52,7 @@ namespace {
 QString utf16At(const uint8_t* p, uint32_t units)
 {
     QString s(static_cast<qsizetype>(units), Qt::Uninitialized);
-    if constexpr (Q_BYTE_ORDER == Q_LITTLE_ENDIAN) {
-        std::memcpy(s.data(), p, 2 * size_t(units));
-    } else {
-        for (uint32_t i = 0; i < units; ++i)
-            s[i] = QChar(getU16(p + 2 * i));
-    }
+    qFromLittleEndian<quint16>(p, units, s.data());
     return s;
 }
 

@@ -286,8 +286,7 @@ HRESULT CatalogCache::AppendRecord(const CacheRecord& in, EventShooterPresence* 
     for (int i = 0; i < 5; ++i) {
         const QString& t = *texts[i];
         putU32(p + kRecTextLengths + 4 * i, static_cast<uint32_t>(t.size()));
-        for (qsizetype c = 0; c < t.size(); ++c)
-            putU16(p + at + 2 * c, t[c].unicode());
+        qToLittleEndian<quint16>(t.utf16(), t.size(), p + at);
         at += 2 * size_t(t.size());
     }
     putU16(p + at, kRecordEndMark);

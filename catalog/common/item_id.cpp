@@ -1,5 +1,7 @@
 #include "item_id.h"
 
+#include <QtEndian>
+
 #include <cstdlib>
 #include <cstring>
 
@@ -10,12 +12,12 @@ constexpr size_t kItemHeader = 6; // cb and kind
 
 uint16_t readU16(const uint8_t* p)
 {
-    return static_cast<uint16_t>(p[0] | (p[1] << 8));
+    return qFromLittleEndian<quint16>(p);
 }
 
 uint32_t readU32(const uint8_t* p)
 {
-    return uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) | (uint32_t(p[3]) << 24);
+    return qFromLittleEndian<quint32>(p);
 }
 
 const uint8_t* bytesOf(const ItemId* item)
@@ -44,15 +46,9 @@ ItemIdList* MakeItemId(uint32_t kind, const QString& name)
     auto* p = static_cast<uint8_t*>(ShellAlloc(cb + 2));
     if (!p)
         return nullptr;
-    p[0] = static_cast<uint8_t>(cb);
-    p[1] = static_cast<uint8_t>(cb >> 8);
-    for (int i = 0; i < 4; ++i)
-        p[2 + i] = static_cast<uint8_t>(kind >> (8 * i));
-    const char16_t* units = reinterpret_cast<const char16_t*>(name.utf16());
-    for (qsizetype i = 0; i < name.size(); ++i) {
-        p[kItemHeader + 2 * i] = static_cast<uint8_t>(units[i]);
-        p[kItemHeader + 2 * i + 1] = static_cast<uint8_t>(units[i] >> 8);
-    }
+    qToLittleEndian<quint16>(static_cast<quint16>(cb), p);
+    qToLittleEndian<quint32>(kind, p + 2);
+    qToLittleEndian<quint16>(name.utf16(), name.size(), p + kItemHeader);
     std::memset(p + cb - 2, 0, 4); // the name's null and the list's terminator
     return reinterpret_cast<ItemIdList*>(p);
 }
@@ -134,9 +130,7 @@ QString ItemIdName(const ItemId* item)
         return {};
     const size_t units = (cb - kItemHeader) / 2 - 1;
     QString name(static_cast<qsizetype>(units), Qt::Uninitialized);
-    const uint8_t* p = bytesOf(item) + kItemHeader;
-    for (size_t i = 0; i < units; ++i)
-        name[static_cast<qsizetype>(i)] = QChar(readU16(p + 2 * i));
+    qFromLittleEndian<quint16>(bytesOf(item) + kItemHeader, static_cast<qsizetype>(units), name.data());
     return name;
 }
 

@@ -67,28 +67,30 @@ bool CatalogWatcher::settle()
     }
 }
 
-bool CatalogWatcher::waitUntilSettling(std::chrono::milliseconds limit)
+namespace {
+
+template <class Condition>
+bool waitInRealTime(std::chrono::milliseconds limit, Condition holds)
 {
     const auto deadline = std::chrono::steady_clock::now() + limit;
-    for (;;) {
-        if (folders_.idle() && settling_ && !wake_.isSet())
-            return true;
+    while (!holds()) {
         if (std::chrono::steady_clock::now() > deadline)
             return false;
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
+    return true;
+}
+
+} // namespace
+
+bool CatalogWatcher::waitUntilSettling(std::chrono::milliseconds limit)
+{
+    return waitInRealTime(limit, [this] { return folders_.idle() && settling_ && !wake_.isSet(); });
 }
 
 bool CatalogWatcher::waitUntilIdle(std::chrono::milliseconds limit)
 {
-    const auto deadline = std::chrono::steady_clock::now() + limit;
-    for (;;) {
-        if (folders_.idle() && waiting_ && !wake_.isSet())
-            return true;
-        if (std::chrono::steady_clock::now() > deadline)
-            return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
+    return waitInRealTime(limit, [this] { return folders_.idle() && waiting_ && !wake_.isSet(); });
 }
 
 } // namespace kavro::catalog
