@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <csignal>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -106,7 +107,8 @@ TEST_F(AtomicFile, FailedReplaceKeepsTheOldFileAndLeavesNoTemporary)
     putFile(target, "precious");
     {
         FileSizeLimit limit(4096);
-        EXPECT_TRUE(FAILED(writeFileReplace(target, QByteArray(8192, 'x'))));
+        // The user is told the disk is full, not that something failed.
+        EXPECT_EQ(writeFileReplace(target, QByteArray(8192, 'x')), STG_E_MEDIUMFULL);
     }
     EXPECT_EQ(contents(target), "precious");
     EXPECT_EQ(entries(dir_), QStringList({"doc"}));
@@ -141,8 +143,11 @@ TEST_F(AtomicFile, FailedCreateNewLeavesNothing)
 {
     {
         FileSizeLimit limit(4096);
-        EXPECT_TRUE(FAILED(writeFileCreateNew(path("doc"), QByteArray(8192, 'x'))));
+        EXPECT_EQ(writeFileCreateNew(path("doc"), QByteArray(8192, 'x')), STG_E_MEDIUMFULL);
     }
+    // A quota cannot be exhausted from a test; its mapping is what the write passes on.
+    EXPECT_EQ(hresultFromErrno(EDQUOT), static_cast<HRESULT>(0x8007050Fu));
+    EXPECT_EQ(hresultFromErrno(ENOSPC), STG_E_MEDIUMFULL);
     EXPECT_EQ(writeFileCreateNew(path("no such folder/doc"), "x"), HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND));
     EXPECT_TRUE(entries(dir_).isEmpty());
 }
