@@ -206,7 +206,10 @@ HRESULT readAiming(FieldReader& r, const DocumentHeader& header, IEventParams* e
     // without storage: such an aiming is not readable.
     if (a.scale == 0 || a.sampleRate < kLowestRate || a.sampleRate > kHighestRate)
         return E_FAIL;
-    if (a.pointCount < 1 || a.pointCount > kMostPoints || uint64_t(a.pointCount) * 4 > r.remaining())
+    // Callers tell a count no trace of the format could hold from a file cut short by the result.
+    if (a.pointCount < 1 || a.pointCount > kMostPoints)
+        return E_OUTOFMEMORY;
+    if (uint64_t(a.pointCount) * 4 > r.remaining())
         return E_FAIL;
 
     auto aiming = CAiming::create();
