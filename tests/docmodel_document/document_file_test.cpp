@@ -4,6 +4,7 @@
 #include "document_dump.h"
 #include "document_fixture.h"
 #include "kavro_document.h"
+#include "target_element.h"
 #include "storage/cfb/compound_file.h"
 #include "storage/stream/memory_stream.h"
 #include "storage/stream/stream_forms.h"
@@ -54,6 +55,31 @@ QByteArray handMadeContents(int32_t version, const char* event)
         kavro::writeVariant(s.get(), Variant(int32_t(42)));
     }
     return s->bytes();
+}
+
+// A document whose bag holds target elements nested `depth` deep, each holding the next.
+QByteArray deeplyNestedContents(int depth)
+{
+    auto empty = CTargetElement::create();
+    auto element = kavro::MemoryStream::create();
+    EXPECT_EQ(empty->Save(element.get(), 1), S_OK);
+    QByteArray fields = element->bytes();
+    fields.chop(4); // its empty bag
+
+    auto link = kavro::MemoryStream::create();
+    kavro::writeValue<int32_t>(link.get(), 1);
+    kavro::writeBstr(link.get(), QStringLiteral("n"));
+    kavro::writeValue<uint16_t>(link.get(), VT_UNKNOWN);
+    kavro::writeGuid(link.get(), CLSID_TargetElement);
+    const QByteArray level = fields + link->bytes();
+
+    QByteArray contents = handMadeContents(10, "AR10");
+    contents.chop(4 + 8 + 6); // the bag of one value: count, name "k", an int32
+    contents += link->bytes();
+    contents.reserve(contents.size() + level.size() * depth);
+    for (int i = 1; i < depth; ++i)
+        contents += level;
+    return contents + fields + QByteArray(4, '\0');
 }
 
 struct Loaded {
@@ -152,6 +178,21 @@ TEST_F(DocumentFile, AMissingEventGivesTheMessageToInstallIt)
     QString shooter;
     l.doc->get_ShooterName(&shooter);
     EXPECT_TRUE(shooter.isEmpty()); // nothing of a failed load is kept
+}
+
+TEST_F(DocumentFile, ValuesNestedTooDeeplyFailTheLoadWithoutCrashing)
+{
+    writeDocumentFile(path("nested.kavro"), deeplyNestedContents(10));
+    Loaded shallow = load(path("nested.kavro"));
+    ASSERT_EQ(shallow.hr, S_OK);
+    Variant n;
+    shallow.doc->get_Value(QStringLiteral("n"), &n);
+    EXPECT_EQ(n.vt(), VT_UNKNOWN);
+
+    writeDocumentFile(path("deep.kavro"), deeplyNestedContents(10000));
+    Loaded deep = load(path("deep.kavro"));
+    EXPECT_EQ(deep.hr, E_FAIL);
+    EXPECT_FALSE(valid(deep.doc.get()));
 }
 
 TEST_F(DocumentFile, ForeignAndMissingFilesFail)
