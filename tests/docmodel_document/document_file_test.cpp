@@ -166,6 +166,33 @@ TEST_F(DocumentFile, VersionOneHasNoValuesAndNewerVersionsAreRefused)
     EXPECT_EQ(load(path("cut.kavro")).hr, E_FAIL);
 }
 
+TEST_F(DocumentFile, AValueStoredAsTextComesBackAsItsOwnType)
+{
+    QByteArray contents = handMadeContents(10, "AR10");
+    contents.chop(6); // the int32 value
+    auto decimal = kavro::MemoryStream::create();
+    kavro::writeValue<uint16_t>(decimal.get(), VT_DECIMAL);
+    kavro::writeBstr(decimal.get(), QStringLiteral("12.5"));
+    writeDocumentFile(path("decimal.kavro"), contents + decimal->bytes());
+    Loaded l = load(path("decimal.kavro"));
+    ASSERT_EQ(l.hr, S_OK);
+    Variant k;
+    l.doc->get_Value(QStringLiteral("k"), &k);
+    ASSERT_EQ(k.vt(), VT_DECIMAL);
+    QString text;
+    k.toString(&text);
+    EXPECT_EQ(text, QStringLiteral("12.5"));
+
+    // Saved again, it is stored as it was read.
+    l.doc->put_FileName(path("again.kavro"));
+    ASSERT_EQ(l.doc->Save(), S_OK);
+    CompoundFileReader reader;
+    ASSERT_EQ(CompoundFileReader::open(path("again.kavro"), &reader), S_OK);
+    QByteArray again;
+    ASSERT_EQ(reader.readStream(QStringLiteral("Contents"), &again), S_OK);
+    EXPECT_TRUE(again.endsWith(decimal->bytes()));
+}
+
 TEST_F(DocumentFile, AMissingEventGivesTheMessageToInstallIt)
 {
     writeDocumentFile(path("missing.kavro"), handMadeContents(10, "RUNNINGDEER"));

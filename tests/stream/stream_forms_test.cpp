@@ -94,7 +94,20 @@ TEST(VariantForm, OtherTypesTravelAsTextAfterTheirOwnCode)
     EXPECT_TRUE(FAILED(writeVariant(s.get(), Variant::null())));
     readBack(hex("0120"), E_FAIL);                 // an array type
     readBack(hex("0300 0102"), E_FAIL);            // short value
-    readBack(hex("0e00 02000000 0000"), E_FAIL);   // decimal has no form of ours
+}
+
+TEST(VariantForm, ADecimalTravelsAsTextAndComesBackADecimal)
+{
+    // 14, then "12.5" in BSTR form.
+    const QByteArray stored = hex("0e00 0a000000 3100 3200 2e00 3500 0000");
+    Variant back = readBack(stored);
+    ASSERT_EQ(back.vt(), VT_DECIMAL);
+    double d = 0;
+    ASSERT_EQ(back.toDouble(&d), S_OK);
+    EXPECT_EQ(d, 12.5);
+    EXPECT_EQ(variantBytes(back).toHex(), stored.toHex());
+    EXPECT_TRUE(isStorableVariant(back));
+    readBack(hex("0e00 0a000000 3100 3200 2c00 3500 0000"), E_FAIL); // "12,5" is no number
 }
 
 // A persistent object for the object form: an int32 version and a string.

@@ -150,7 +150,7 @@ bool isStorableVariant(const Variant& value)
     VARTYPE vt = value.vt();
     if (vt & (VT_ARRAY | VT_BYREF))
         return false;
-    if (vt == VT_NULL || vt == VT_DECIMAL || vt == VT_VARIANT)
+    if (vt == VT_NULL || vt == VT_VARIANT)
         return false;
     if (value.isObject()) {
         IUnknown* obj = value.object();
@@ -266,7 +266,7 @@ HRESULT readVariant(IStream* stream, Variant* value)
         *value = Variant::fromObject(obj.get(), vt);
         return S_OK;
     }
-    if (vt & (VT_ARRAY | VT_BYREF) || vt == VT_NULL || vt == VT_DECIMAL || vt == VT_VARIANT)
+    if (vt & (VT_ARRAY | VT_BYREF) || vt == VT_NULL || vt == VT_VARIANT)
         return E_FAIL;
     // Any other type was stored as text after its own code.
     QString text;
