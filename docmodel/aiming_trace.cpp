@@ -1,5 +1,6 @@
 #include "aiming_trace.h"
 
+#include "aiming_attr.h"
 #include "com/classregistry.h"
 #include "com/numeric.h"
 #include "object_helpers.h"
@@ -17,8 +18,6 @@ namespace {
 // A day of samples at the highest rate: a longer trace in a stream is taken as damage, since a
 // run of invalid samples costs only a few bytes however long it claims to be.
 constexpr int64_t kMaxStoredSamples = int64_t(500) * 60 * 60 * 24;
-
-bool usableRate(int32_t r) { return r >= 20 && r <= 500; }
 
 struct LoadedChannel {
     SampleArray values;
@@ -66,10 +65,11 @@ bool CAimingTrace::inRange(int32_t index) const
     return count_ > 0 && int64_t(index) >= first_ && int64_t(index) < int64_t(first_) + count_;
 }
 
+// A rate of 0 or less (never set, or so stored) gives no time-based result.
 HRESULT CAimingTrace::sampleRate(int32_t* rate)
 {
     *rate = 0;
-    if (!attr_ || FAILED(attr_->get_SampleRate(rate)) || !usableRate(*rate))
+    if (!attr_ || FAILED(attr_->get_SampleRate(rate)) || *rate <= 0)
         return E_UNEXPECTED;
     return S_OK;
 }
@@ -329,8 +329,10 @@ HRESULT CAimingTrace::_Add(int32_t x, int32_t y)
     if (readOnly_)
         return E_UNEXPECTED;
     int32_t r;
-    if (FAILED(sampleRate(&r)))
-        return E_UNEXPECTED; // without a rate there is neither a first reservation nor a window
+    // Storage is sized by the rate: only a rate the put accepts may do that. Rates outside it
+    // come only from files, whose traces are read-only.
+    if (FAILED(sampleRate(&r)) || !isSettableSampleRate(r))
+        return E_UNEXPECTED;
     try {
         return addSample(x, y);
     } catch (const std::bad_alloc&) {

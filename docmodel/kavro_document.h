@@ -49,8 +49,10 @@ private:
     HRESULT newCollection(IEventParams* event);
     HRESULT contentsBytes(QByteArray* out);
     HRESULT documentFileBytes(QByteArray* out);
-    HRESULT loadCompoundFile();
-    HRESULT loadContents(const QByteArray& contents);
+    // Each sets `message` to the user's explanation when it fails.
+    HRESULT loadRawFile(QString* message);
+    HRESULT loadCompoundFile(QString* message);
+    HRESULT loadContents(const QByteArray& contents, QString* message);
     HRESULT uniqueNameParts(QString* name, QString* stamp);
     bool validLocked();
 

@@ -1,6 +1,7 @@
 #include "raw_document_reader.h"
 
 #include "aiming.h"
+#include "aiming_attr.h"
 #include "event_manager_access.h"
 #include "storage/file/atomic_file.h"
 #include "windows1252.h"
@@ -15,8 +16,6 @@ namespace {
 // A string field longer than this was never written by the old program; its text is cut here.
 constexpr uint32_t kLongestString = 499;
 constexpr int32_t kMostPoints = 16380;
-constexpr int32_t kLowestRate = 20;
-constexpr int32_t kHighestRate = 500;
 // The fixed part of an aiming of the oldest version: flags, five empty strings, times, rates,
 // scale, the ten ignored fields, the point count and one point.
 constexpr uint64_t kSmallestAiming = 4 + 4 + 5 * 4 + 4 * 4 + 4 * 4 + 10 * 4 + 4 + 4;
@@ -204,7 +203,7 @@ HRESULT readAiming(FieldReader& r, const DocumentHeader& header, IEventParams* e
     *positionBits |= a.flags & kPositionBits;
     // A zero scale or a rate the attributes refuse would leave points without a unit or a trace
     // without storage: such an aiming is not readable.
-    if (a.scale == 0 || a.sampleRate < kLowestRate || a.sampleRate > kHighestRate)
+    if (a.scale == 0 || !isSettableSampleRate(a.sampleRate))
         return E_FAIL;
     // Callers tell a count no trace of the format could hold from a file cut short by the result.
     if (a.pointCount < 1 || a.pointCount > kMostPoints)

@@ -9,6 +9,7 @@
 #include "storage/stream/memory_stream.h"
 #include "storage/stream/stream_forms.h"
 
+#include <QDir>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QTemporaryDir>
@@ -220,6 +221,51 @@ TEST_F(DocumentFile, ValuesNestedTooDeeplyFailTheLoadWithoutCrashing)
     Loaded deep = load(path("deep.kavro"));
     EXPECT_EQ(deep.hr, E_FAIL);
     EXPECT_FALSE(valid(deep.doc.get()));
+}
+
+QString readError(IKavroDocument* doc)
+{
+    QString message;
+    doc->get_ReadErrorMsg(&message);
+    return message;
+}
+
+TEST_F(DocumentFile, EveryFailedLoadTellsTheUserWhy)
+{
+    const QString cannotOpen = QStringLiteral(
+        "The file could not be opened. Check that it exists and that you are allowed to read it.");
+    const QString notADocument = QStringLiteral("The file is not a practice document, or it is damaged.");
+    const QString damaged = QStringLiteral("The document is damaged and cannot be read.");
+    const QString newer = QStringLiteral(
+        "The document was saved by a newer version of the program. Please install that version to open it.");
+
+    Loaded missing = load(path("nothing-here.kavro"));
+    EXPECT_EQ(missing.hr, E_FAIL);
+    EXPECT_EQ(readError(missing.doc.get()), cannotOpen);
+    ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("folder.kavro")));
+    EXPECT_EQ(readError(load(path("folder.kavro")).doc.get()), cannotOpen);
+
+    writeAll(path("junk.kavro"), QByteArray(100, '\x07'));
+    EXPECT_EQ(readError(load(path("junk.kavro")).doc.get()), notADocument);
+    writeDocumentFile(path("foreign.kavro"), handMadeContents(10, "AR10"), CLSID_AimingCollection);
+    EXPECT_EQ(readError(load(path("foreign.kavro")).doc.get()), notADocument);
+
+    writeDocumentFile(path("v11.kavro"), handMadeContents(11, "AR10"));
+    EXPECT_EQ(readError(load(path("v11.kavro")).doc.get()), newer);
+    QByteArray cut = handMadeContents(10, "AR10");
+    cut.chop(2);
+    writeDocumentFile(path("cut.kavro"), cut);
+    EXPECT_EQ(readError(load(path("cut.kavro")).doc.get()), damaged);
+
+    // The message is that of the last failed load, also after a later success.
+    auto doc = load(path("cut.kavro")).doc;
+    writeDocumentFile(path("good.kavro"), handMadeContents(10, "AR10"));
+    doc->put_FileName(path("good.kavro"));
+    ASSERT_EQ(doc->Load(), S_OK);
+    EXPECT_EQ(readError(doc.get()), damaged);
+    doc->put_FileName(path("v11.kavro"));
+    ASSERT_EQ(doc->Load(), E_FAIL);
+    EXPECT_EQ(readError(doc.get()), newer);
 }
 
 TEST_F(DocumentFile, ForeignAndMissingFilesFail)
