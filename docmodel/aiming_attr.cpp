@@ -253,10 +253,8 @@ HRESULT CAimingAttr::Load(IStream* stream)
     // it would lose the whole document over one aiming. Read-only traces never size storage by
     // it, and every use that divides by it checks it.
 
-    ComPtr<IEventManager> manager;
     ComPtr<IEventParams> event;
-    if (FAILED(eventManager(&manager)) || !manager
-        || manager->FindByShortName(shortName, event.put()) != S_OK || !event)
+    if (FAILED(findInstalledEvent(events_.get(), shortName, &event)))
         return E_FAIL;
 
     Lock lock(mutex_);

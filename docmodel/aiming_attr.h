@@ -1,6 +1,7 @@
 #pragma once
 // What the device and the trainer know about one aiming: sample rate, event and sub-target,
 // match or sighting, times, F-coefficient, use of real breaches and a Value bag.
+#include "event_manager_access.h"
 #include "kavrodoc.h"
 #include "com/persist.h"
 #include "storage/stream/value_bag.h"
@@ -53,6 +54,7 @@ public:
 private:
     std::recursive_mutex mutex_;
     ComPtr<IEventParams> event_;
+    const ComPtr<IEventManager> events_ = heldEventManager();
     int32_t subTarget_ = 1;
     DATE startTime_ = 0;
     DATE enterTime_ = 0;

@@ -414,6 +414,7 @@ HRESULT CKavroDocument::loadRawFile(QString* message)
     sink.shooterName = &shooterName_;
     sink.fileVersion = &fileVersion_;
     sink.values = &values_;
+    sink.events = events_.get();
     sink.progress = [this](int32_t done, int32_t total) { fireProgress(done, total); };
     const HRESULT hr = readRawDocument(fileName_, sink);
     if (FAILED(hr))

@@ -2,6 +2,7 @@
 // One practice document: the shooter, the file it belongs to, its aiming collection (which carries
 // the shooting event) and a bag of named values; stored as a compound file with one stream,
 // "Contents". Files of the older raw format are read too.
+#include "event_manager_access.h"
 #include "kavrodoc.h"
 #include "com/connection.h"
 #include "storage/stream/value_bag.h"
@@ -59,6 +60,7 @@ private:
     std::recursive_mutex mutex_;
     kavro::ConnectionPoint<_IKavroDocumentEvents> progress_;
     kavro::ValueBag values_;
+    const ComPtr<IEventManager> events_ = heldEventManager();
     ComPtr<IAimingCollection> aimings_;
     QString fileName_;
     QString shooterName_;

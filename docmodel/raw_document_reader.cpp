@@ -235,15 +235,6 @@ HRESULT readAiming(FieldReader& r, const DocumentHeader& header, IEventParams* e
     return S_OK;
 }
 
-HRESULT findEvent(const QString& shortName, ComPtr<IEventParams>* event)
-{
-    ComPtr<IEventManager> manager;
-    if (FAILED(eventManager(&manager)) || !manager
-        || manager->FindByShortName(shortName, event->put()) != S_OK || !*event)
-        return E_FAIL;
-    return S_OK;
-}
-
 const char* positionName(uint32_t bits)
 {
     switch (bits) {
@@ -273,7 +264,7 @@ HRESULT readRawDocumentBytes(const QByteArray& bytes, const RawDocumentSink& sin
     if (header.aimingCount < 0 || uint64_t(header.aimingCount) * kSmallestAiming > r.remaining())
         return E_FAIL;
     ComPtr<IEventParams> event;
-    if (FAILED(findEvent(header.shortName, &event)))
+    if (FAILED(findInstalledEvent(sink.events, header.shortName, &event)))
         return E_FAIL;
 
     uint32_t positionBits = 0;
