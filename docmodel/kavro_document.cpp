@@ -4,11 +4,16 @@
 #include "com/classregistry.h"
 #include "com/oledate.h"
 #include "document_naming.h"
+#include "load_budget.h"
 #include "object_helpers.h"
 #include "raw_document_reader.h"
 #include "storage/cfb/compound_file.h"
 #include "storage/stream/memory_stream.h"
 #include "storage/stream/stream_forms.h"
+
+#include <QFileInfo>
+
+#include <algorithm>
 
 namespace kavrodoc {
 
@@ -398,6 +403,8 @@ HRESULT CKavroDocument::Load()
         return hr;
     valid_ = false;
 
+    // Whatever the file claims, its samples may take no more memory than its size allows.
+    const LoadBudget budget(uint64_t(std::max<qint64>(QFileInfo(fileName_).size(), 0)));
     QString message;
     hr = isCompoundFile(fileName_) ? loadCompoundFile(&message) : loadRawFile(&message);
     valid_ = SUCCEEDED(hr);
