@@ -344,6 +344,7 @@ TEST_F(AimingTest, StoredRatesOutsideThePutRangeLoadAndAreGuardedWhereUsed)
             EXPECT_EQ(aiming->Range(-1, 0, range.put()), E_FAIL) << "no window in seconds";
             ASSERT_EQ(aiming->Range(0, 0, range.put()), S_OK);
             EXPECT_EQ(range->Index2Sec(10, &seconds), E_UNEXPECTED);
+            EXPECT_EQ(range->Sec2Index(0.5f, &index), E_UNEXPECTED);
         }
         // A loaded trace never grows, whatever its rate.
         EXPECT_EQ(trace->_Add(0, 0), E_UNEXPECTED);
