@@ -11,7 +11,6 @@ namespace kavrodoc {
 KAVRO_REGISTER_CLASS(CAimingAttr, ProgId_AimingAttr);
 
 namespace {
-bool validRate(int32_t r) { return r >= 20 && r <= 500; }
 } // namespace
 
 ComPtr<IEventParams> CAimingAttr::event()
@@ -109,7 +108,7 @@ HRESULT CAimingAttr::get_SampleRate(int32_t* out)
 
 HRESULT CAimingAttr::put_SampleRate(int32_t value)
 {
-    if (!validRate(value))
+    if (!isSettableSampleRate(value))
         return E_INVALIDARG;
     Lock lock(mutex_);
     if (sampleRate_ != 0)
@@ -250,14 +249,12 @@ HRESULT CAimingAttr::Load(IStream* stream)
             return E_FAIL;
         match = match8 != 0;
     }
-    // A trace cannot be sized or timed with a rate outside the range the put accepts.
-    if (!validRate(sampleRate))
-        return E_FAIL;
+    // The stored rate is taken as it is, even 0 (never set) or one the put would refuse: refusing
+    // it would lose the whole document over one aiming. Read-only traces never size storage by
+    // it, and every use that divides by it checks it.
 
-    ComPtr<IEventManager> manager;
     ComPtr<IEventParams> event;
-    if (FAILED(eventManager(&manager)) || !manager
-        || manager->FindByShortName(shortName, event.put()) != S_OK || !event)
+    if (FAILED(findInstalledEvent(events_.get(), shortName, &event)))
         return E_FAIL;
 
     Lock lock(mutex_);

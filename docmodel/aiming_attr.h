@@ -1,6 +1,7 @@
 #pragma once
 // What the device and the trainer know about one aiming: sample rate, event and sub-target,
 // match or sighting, times, F-coefficient, use of real breaches and a Value bag.
+#include "event_manager_access.h"
 #include "kavrodoc.h"
 #include "com/persist.h"
 #include "storage/stream/value_bag.h"
@@ -8,6 +9,9 @@
 #include <mutex>
 
 namespace kavrodoc {
+
+// The rates a put accepts. A stored rate is taken as it is, so users of a rate guard it.
+inline bool isSettableSampleRate(int32_t rate) { return rate >= 20 && rate <= 500; }
 
 class CAimingAttr final
     : public ComObject<CAimingAttr, IAimingAttr, IPersistStreamInit, ISupportErrorInfo> {
@@ -50,6 +54,7 @@ public:
 private:
     std::recursive_mutex mutex_;
     ComPtr<IEventParams> event_;
+    const ComPtr<IEventManager> events_ = heldEventManager();
     int32_t subTarget_ = 1;
     DATE startTime_ = 0;
     DATE enterTime_ = 0;

@@ -290,10 +290,8 @@ HRESULT CAimingCollection::Load(IStream* stream)
         || FAILED(kavro::readBstr(stream, &shortName)))
         return E_FAIL;
 
-    ComPtr<IEventManager> manager;
     ComPtr<IEventParams> found;
-    if (FAILED(eventManager(&manager)) || !manager
-        || manager->FindByShortName(shortName, found.put()) != S_OK || !found) {
+    if (FAILED(findInstalledEvent(events_.get(), shortName, &found))) {
         readErrorMsg_ = missingEventMessage(shortName);
         return E_FAIL;
     }

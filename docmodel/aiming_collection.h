@@ -1,6 +1,7 @@
 #pragma once
 // The aimings of one practice document in order, sighting aimings before match aimings, with the
 // shooting event they all belong to. Reports its progress while it is saved or loaded.
+#include "event_manager_access.h"
 #include "kavrodoc.h"
 #include "com/connection.h"
 #include "com/persist.h"
@@ -52,6 +53,7 @@ private:
     kavro::ConnectionPoint<_IAimingCollectionEvents> progress_;
     std::vector<ComPtr<IAiming>> aimings_;
     QString readErrorMsg_;
+    const ComPtr<IEventManager> events_ = heldEventManager();
     ComPtr<IEventParams> event_;
     bool modified_ = false;
 };

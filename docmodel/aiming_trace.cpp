@@ -1,5 +1,7 @@
 #include "aiming_trace.h"
 
+#include "aiming_attr.h"
+#include "load_budget.h"
 #include "com/classregistry.h"
 #include "com/numeric.h"
 #include "object_helpers.h"
@@ -14,12 +16,6 @@ KAVRO_REGISTER_CLASS(CAimingTrace, ProgId_AimingTrace);
 
 namespace {
 
-// A day of samples at the highest rate: a longer trace in a stream is taken as damage, since a
-// run of invalid samples costs only a few bytes however long it claims to be.
-constexpr int64_t kMaxStoredSamples = int64_t(500) * 60 * 60 * 24;
-
-bool usableRate(int32_t r) { return r >= 20 && r <= 500; }
-
 struct LoadedChannel {
     SampleArray values;
     QString name;
@@ -27,6 +23,8 @@ struct LoadedChannel {
 
 HRESULT readChannel(IStream* stream, int32_t count, bool narrow, SampleArray* out)
 {
+    if (!LoadBudget::charge(uint64_t(count) * sizeof(int32_t)))
+        return E_OUTOFMEMORY;
     std::vector<int32_t> values;
     try {
         values.resize(size_t(count));
@@ -66,10 +64,11 @@ bool CAimingTrace::inRange(int32_t index) const
     return count_ > 0 && int64_t(index) >= first_ && int64_t(index) < int64_t(first_) + count_;
 }
 
+// A rate of 0 or less (never set, or so stored) gives no time-based result.
 HRESULT CAimingTrace::sampleRate(int32_t* rate)
 {
     *rate = 0;
-    if (!attr_ || FAILED(attr_->get_SampleRate(rate)) || !usableRate(*rate))
+    if (!attr_ || FAILED(attr_->get_SampleRate(rate)) || *rate <= 0)
         return E_UNEXPECTED;
     return S_OK;
 }
@@ -260,6 +259,8 @@ HRESULT CAimingTrace::AddUserData(const QString& name, int32_t* dataIndex)
             return S_OK;
         }
     }
+    if (channels_.size() >= size_t(kMostUserChannels))
+        return E_OUTOFMEMORY;
     try {
         UserChannel channel;
         channel.name = name;
@@ -329,8 +330,10 @@ HRESULT CAimingTrace::_Add(int32_t x, int32_t y)
     if (readOnly_)
         return E_UNEXPECTED;
     int32_t r;
-    if (FAILED(sampleRate(&r)))
-        return E_UNEXPECTED; // without a rate there is neither a first reservation nor a window
+    // Storage is sized by the rate: only a rate the put accepts may do that. Rates outside it
+    // come only from files, whose traces are read-only.
+    if (FAILED(sampleRate(&r)) || !isSettableSampleRate(r))
+        return E_UNEXPECTED;
     try {
         return addSample(x, y);
     } catch (const std::bad_alloc&) {
@@ -352,6 +355,8 @@ HRESULT CAimingTrace::addSample(int32_t x, int32_t y)
         --count_;
         if (size_t(start_) + size_t(count_) == capacity_)
             packToFront(capacity_);
+    } else if (count_ >= kMostSamples) {
+        return E_OUTOFMEMORY; // more than any stored trace may hold
     } else if (size_t(start_) + size_t(count_) == capacity_) {
         packToFront(capacity_ + size_t(kavro::truncSaturated(2.5 * r)));
     }
@@ -484,6 +489,9 @@ HRESULT CAimingTrace::Load(IStream* stream)
 {
     if (!stream)
         return E_POINTER;
+    uint64_t inputBytes = 0;
+    kavro::remainingBytes(stream, &inputBytes);
+    const LoadBudget budget(inputBytes);
     using kavro::readValue;
     int32_t version = 0, first = 0, count = 0;
     if (FAILED(kavro::readVersion(stream, kCurrentVersion, &version)) || version < 1
@@ -495,7 +503,7 @@ HRESULT CAimingTrace::Load(IStream* stream)
     if (FAILED(readValue(stream, &count)))
         return E_FAIL;
     count = std::max(count, 0);
-    if (count > kMaxStoredSamples || int64_t(first) + count - 1 > INT32_MAX)
+    if (count > kMostSamples || int64_t(first) + count - 1 > INT32_MAX)
         return E_FAIL;
 
     SampleArray x, y;
@@ -507,6 +515,8 @@ HRESULT CAimingTrace::Load(IStream* stream)
         size_t pairSize = pairForm ? 4 : 8;
         if (!kavro::fitsInStream(stream, uint64_t(count), pairSize))
             return E_FAIL;
+        if (!LoadBudget::charge(uint64_t(count) * 2 * sizeof(int32_t)))
+            return E_OUTOFMEMORY;
         std::vector<int32_t> vx, vy;
         try {
             vx.resize(size_t(count));
@@ -544,7 +554,7 @@ HRESULT CAimingTrace::Load(IStream* stream)
             return hr;
         if (version >= 4) {
             int32_t channelCount = 0;
-            if (FAILED(readValue(stream, &channelCount)) || channelCount < 0
+            if (FAILED(readValue(stream, &channelCount)) || channelCount < 0 || channelCount > kMostUserChannels
                 // forms byte, name length and at least one run header per channel
                 || !kavro::fitsInStream(stream, uint64_t(channelCount), 7))
                 return E_FAIL;

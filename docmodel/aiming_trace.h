@@ -16,6 +16,12 @@ class CAimingTrace final
 public:
     static constexpr Guid clsid = CLSID_AimingTrace;
     static constexpr int32_t kCurrentVersion = 4;
+    // An hour of samples at the highest rate (hours at lower rates), far longer than any aiming,
+    // and far more channels than the device adds (one): bounds on what a stored trace may claim.
+    // A trace at both bounds, invalid throughout, fits in the fixed part of a load's budget, so
+    // whatever a trace can record, a load can read.
+    static constexpr int32_t kMostSamples = 500 * 60 * 60;
+    static constexpr int32_t kMostUserChannels = 16;
 
     // IAimingTrace
     HRESULT get_Valid(VARIANT_BOOL* out) override;

@@ -25,6 +25,21 @@ HRESULT eventManager(ComPtr<IEventManager>* out)
     return createInstance(CLSID_EventManager, out);
 }
 
+ComPtr<IEventManager> heldEventManager()
+{
+    ComPtr<IEventManager> manager;
+    if (FAILED(eventManager(&manager)))
+        return nullptr;
+    return manager;
+}
+
+HRESULT findInstalledEvent(IEventManager* manager, const QString& shortName, ComPtr<IEventParams>* event)
+{
+    if (!manager || manager->FindByShortName(shortName, event->put()) != S_OK || !*event)
+        return E_FAIL;
+    return S_OK;
+}
+
 void setEventManagerForTesting(IEventManager* manager)
 {
     std::lock_guard g(lock);

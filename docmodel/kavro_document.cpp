@@ -4,11 +4,16 @@
 #include "com/classregistry.h"
 #include "com/oledate.h"
 #include "document_naming.h"
+#include "load_budget.h"
 #include "object_helpers.h"
 #include "raw_document_reader.h"
 #include "storage/cfb/compound_file.h"
 #include "storage/stream/memory_stream.h"
 #include "storage/stream/stream_forms.h"
+
+#include <QFileInfo>
+
+#include <algorithm>
 
 namespace kavrodoc {
 
@@ -56,6 +61,23 @@ private:
     IAimingCollection* source_;
     uint32_t cookie_ = 0;
 };
+
+// What a failed load tells the user: what went wrong and what to do about it.
+const QString kCannotOpenMessage = QStringLiteral(
+    "The file could not be opened. Check that it exists and that you are allowed to read it.");
+const QString kNotADocumentMessage = QStringLiteral(
+    "The file is not a practice document, or it is damaged.");
+const QString kNewerVersionMessage = QStringLiteral(
+    "The document was saved by a newer version of the program. Please install that version to open it.");
+const QString kDamagedMessage = QStringLiteral("The document is damaged and cannot be read.");
+const QString kNoMemoryMessage = QStringLiteral(
+    "There is not enough memory to read the document. Close other programs and try again.");
+
+bool canBeOpened(const QString& path)
+{
+    QByteArray head;
+    return SUCCEEDED(readFileHead(path, 1, &head));
+}
 
 // The name is taken: SaveUnique tries the next one.
 bool isFileExistsError(HRESULT hr)
@@ -381,44 +403,65 @@ HRESULT CKavroDocument::Load()
         return hr;
     valid_ = false;
 
-    if (!isCompoundFile(fileName_)) {
-        RawDocumentSink sink;
-        sink.aimings = aimings_.get();
-        sink.shooterName = &shooterName_;
-        sink.fileVersion = &fileVersion_;
-        sink.values = &values_;
-        sink.progress = [this](int32_t done, int32_t total) { fireProgress(done, total); };
-        hr = readRawDocument(fileName_, sink);
-        valid_ = SUCCEEDED(hr);
-        return hr;
-    }
-    hr = loadCompoundFile();
+    // Whatever the file claims, its samples may take no more memory than its size allows.
+    const LoadBudget budget(uint64_t(std::max<qint64>(QFileInfo(fileName_).size(), 0)));
+    QString message;
+    hr = isCompoundFile(fileName_) ? loadCompoundFile(&message) : loadRawFile(&message);
     valid_ = SUCCEEDED(hr);
+    // Every failure leaves the user a message; a success keeps that of the last failure.
+    if (FAILED(hr))
+        readErrorMsg_ = message;
     return hr;
 }
 
-HRESULT CKavroDocument::loadCompoundFile()
+HRESULT CKavroDocument::loadRawFile(QString* message)
+{
+    RawDocumentSink sink;
+    sink.aimings = aimings_.get();
+    sink.shooterName = &shooterName_;
+    sink.fileVersion = &fileVersion_;
+    sink.values = &values_;
+    sink.events = events_.get();
+    sink.progress = [this](int32_t done, int32_t total) { fireProgress(done, total); };
+    const HRESULT hr = readRawDocument(fileName_, sink);
+    if (FAILED(hr))
+        *message = canBeOpened(fileName_) ? kNotADocumentMessage : kCannotOpenMessage;
+    return hr;
+}
+
+HRESULT CKavroDocument::loadCompoundFile(QString* message)
 {
     CompoundFileReader reader;
     QByteArray contents;
-    if (FAILED(CompoundFileReader::open(fileName_, &reader)) || reader.rootClassId() != clsid
-        || FAILED(reader.readStream(kContentsStream, &contents)))
+    const HRESULT opened = CompoundFileReader::open(fileName_, &reader);
+    if (opened == E_OUTOFMEMORY) {
+        *message = kNoMemoryMessage;
         return E_FAIL;
-    return loadContents(contents);
+    }
+    if (FAILED(opened) || reader.rootClassId() != clsid || FAILED(reader.readStream(kContentsStream, &contents))) {
+        *message = canBeOpened(fileName_) ? kNotADocumentMessage : kCannotOpenMessage;
+        return E_FAIL;
+    }
+    return loadContents(contents, message);
 }
 
 // Shooter and bag take effect only with the whole stream read; the collection empties itself when
 // it fails.
-HRESULT CKavroDocument::loadContents(const QByteArray& contents)
+HRESULT CKavroDocument::loadContents(const QByteArray& contents, QString* message)
 {
+    *message = kDamagedMessage;
     auto stream = kavro::MemoryStream::create(contents);
     int32_t version = 0;
     if (FAILED(kavro::readValue(stream.get(), &version)))
         return E_FAIL;
     fileVersion_ = version;
+    if (version > kCurrentVersion) {
+        *message = kNewerVersionMessage;
+        return E_FAIL;
+    }
     QString shooter;
     Guid collectionClass;
-    if (version > kCurrentVersion || version < 1 || FAILED(kavro::readBstr(stream.get(), &shooter))
+    if (version < 1 || FAILED(kavro::readBstr(stream.get(), &shooter))
         || FAILED(kavro::readGuid(stream.get(), &collectionClass)))
         return E_FAIL;
     auto persist = aimings_.query<IPersistStreamInit>();
@@ -426,8 +469,14 @@ HRESULT CKavroDocument::loadContents(const QByteArray& contents)
         return E_FAIL;
     {
         RelayConnection relay(this, aimings_.get());
-        if (FAILED(persist->Load(stream.get()))) {
-            aimings_->get_ReadErrorMsg(&readErrorMsg_);
+        const HRESULT hr = persist->Load(stream.get());
+        if (FAILED(hr)) {
+            QString collectionMessage;
+            aimings_->get_ReadErrorMsg(&collectionMessage);
+            if (!collectionMessage.isEmpty())
+                *message = collectionMessage;
+            else if (hr == E_OUTOFMEMORY)
+                *message = kNoMemoryMessage;
             return E_FAIL;
         }
     }

@@ -2,6 +2,7 @@
 // One practice document: the shooter, the file it belongs to, its aiming collection (which carries
 // the shooting event) and a bag of named values; stored as a compound file with one stream,
 // "Contents". Files of the older raw format are read too.
+#include "event_manager_access.h"
 #include "kavrodoc.h"
 #include "com/connection.h"
 #include "storage/stream/value_bag.h"
@@ -49,14 +50,17 @@ private:
     HRESULT newCollection(IEventParams* event);
     HRESULT contentsBytes(QByteArray* out);
     HRESULT documentFileBytes(QByteArray* out);
-    HRESULT loadCompoundFile();
-    HRESULT loadContents(const QByteArray& contents);
+    // Each sets `message` to the user's explanation when it fails.
+    HRESULT loadRawFile(QString* message);
+    HRESULT loadCompoundFile(QString* message);
+    HRESULT loadContents(const QByteArray& contents, QString* message);
     HRESULT uniqueNameParts(QString* name, QString* stamp);
     bool validLocked();
 
     std::recursive_mutex mutex_;
     kavro::ConnectionPoint<_IKavroDocumentEvents> progress_;
     kavro::ValueBag values_;
+    const ComPtr<IEventManager> events_ = heldEventManager();
     ComPtr<IAimingCollection> aimings_;
     QString fileName_;
     QString shooterName_;

@@ -271,6 +271,8 @@ HRESULT CRange::Sec2Index(float seconds, int32_t* out)
         return E_POINTER;
     Lock lock(mutex_);
     *out = 0;
+    if (sampleRate_ <= 0)
+        return E_UNEXPECTED; // a rate never set, or so stored, gives no time-based result
     volatile float product = float(sampleRate_) * seconds; // single precision, as the trace does
     return kavro::checkedRound<int32_t>(product, out) ? S_OK : E_INVALIDARG;
 }

@@ -1,6 +1,7 @@
 #include "raw_document_reader.h"
 
 #include "aiming.h"
+#include "aiming_attr.h"
 #include "event_manager_access.h"
 #include "storage/file/atomic_file.h"
 #include "windows1252.h"
@@ -15,8 +16,6 @@ namespace {
 // A string field longer than this was never written by the old program; its text is cut here.
 constexpr uint32_t kLongestString = 499;
 constexpr int32_t kMostPoints = 16380;
-constexpr int32_t kLowestRate = 20;
-constexpr int32_t kHighestRate = 500;
 // The fixed part of an aiming of the oldest version: flags, five empty strings, times, rates,
 // scale, the ten ignored fields, the point count and one point.
 constexpr uint64_t kSmallestAiming = 4 + 4 + 5 * 4 + 4 * 4 + 4 * 4 + 10 * 4 + 4 + 4;
@@ -204,9 +203,12 @@ HRESULT readAiming(FieldReader& r, const DocumentHeader& header, IEventParams* e
     *positionBits |= a.flags & kPositionBits;
     // A zero scale or a rate the attributes refuse would leave points without a unit or a trace
     // without storage: such an aiming is not readable.
-    if (a.scale == 0 || a.sampleRate < kLowestRate || a.sampleRate > kHighestRate)
+    if (a.scale == 0 || !isSettableSampleRate(a.sampleRate))
         return E_FAIL;
-    if (a.pointCount < 1 || a.pointCount > kMostPoints || uint64_t(a.pointCount) * 4 > r.remaining())
+    // Callers tell a count no trace of the format could hold from a file cut short by the result.
+    if (a.pointCount < 1 || a.pointCount > kMostPoints)
+        return E_OUTOFMEMORY;
+    if (uint64_t(a.pointCount) * 4 > r.remaining())
         return E_FAIL;
 
     auto aiming = CAiming::create();
@@ -229,15 +231,6 @@ HRESULT readAiming(FieldReader& r, const DocumentHeader& header, IEventParams* e
         return hr;
     if (FAILED(trace->put_ReadOnly(VARIANT_TRUE)) || FAILED(attr->put_FCoefficient(header.fCoefficient))
         || FAILED(aimings->Add(aiming.get())))
-        return E_FAIL;
-    return S_OK;
-}
-
-HRESULT findEvent(const QString& shortName, ComPtr<IEventParams>* event)
-{
-    ComPtr<IEventManager> manager;
-    if (FAILED(eventManager(&manager)) || !manager
-        || manager->FindByShortName(shortName, event->put()) != S_OK || !*event)
         return E_FAIL;
     return S_OK;
 }
@@ -271,7 +264,7 @@ HRESULT readRawDocumentBytes(const QByteArray& bytes, const RawDocumentSink& sin
     if (header.aimingCount < 0 || uint64_t(header.aimingCount) * kSmallestAiming > r.remaining())
         return E_FAIL;
     ComPtr<IEventParams> event;
-    if (FAILED(findEvent(header.shortName, &event)))
+    if (FAILED(findInstalledEvent(sink.events, header.shortName, &event)))
         return E_FAIL;
 
     uint32_t positionBits = 0;

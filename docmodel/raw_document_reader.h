@@ -16,6 +16,7 @@ struct RawDocumentSink {
     QString* shooterName = nullptr;
     int32_t* fileVersion = nullptr;
     kavro::ValueBag* values = nullptr;
+    IEventManager* events = nullptr; // where the file's event is looked up
     std::function<void(int32_t done, int32_t total)> progress;
 };
 

@@ -86,7 +86,13 @@ HRESULT CShot::get_Value(const QString& key, Variant* out)
 HRESULT CShot::put_Value(const QString& key, const Variant& value)
 {
     Lock lock(mutex_);
-    return putBagValue(values_, key, value, &modified_);
+    // Unlike the other bags, every put of a value counts as a change: callers rely on the flag
+    // to know that a put happened. A removal counts only when something was there.
+    const bool removal = value.isEmpty();
+    HRESULT hr = putBagValue(values_, key, value, &modified_);
+    if (SUCCEEDED(hr) && !removal)
+        modified_ = true;
+    return hr;
 }
 
 HRESULT CShot::putref_Value(const QString& key, const Variant& value)

@@ -4,7 +4,6 @@
 #include "com/numeric.h"
 #include "com/olecolor.h"
 
-#include <QGuiApplication>
 #include <algorithm>
 #include <cmath>
 #include <vector>
@@ -368,9 +367,6 @@ HRESULT buildTargetFace(ITargetParams* target, bool background, bool scoreRings,
 {
     if (!target || !out)
         return E_POINTER;
-    // Laying out text needs the font database, which only a GUI application has.
-    if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
-        return E_UNEXPECTED;
     float formWidth = 0, formHeight = 0;
     target->get_FormWidth(&formWidth);
     target->get_FormHeight(&formHeight);

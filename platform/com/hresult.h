@@ -54,6 +54,7 @@ constexpr uint32_t ERROR_FILE_EXISTS = 80;
 constexpr uint32_t ERROR_ALREADY_EXISTS = 183;
 constexpr uint32_t ERROR_MORE_DATA = 234;
 constexpr uint32_t ERROR_NO_MORE_ITEMS = 259;
+constexpr uint32_t ERROR_DISK_QUOTA_EXCEEDED = 1295;
 
 constexpr HRESULT HRESULT_FROM_WIN32(uint32_t code)
 {

@@ -1,5 +1,6 @@
 #include "variant.h"
 
+#include "decimal.h"
 #include "oledate.h"
 
 #include <charconv>
@@ -98,6 +99,33 @@ bool parseDateText(const QString& text, DATE* out)
     if (n == 3 || n == 6)
         return kavro::fieldsToDate(f, out);
     return false;
+}
+
+// Number text already known to parse: whole numbers within 64 bits stay exact (large I8 values
+// would lose digits as doubles).
+Number numberOfText(const QString& text)
+{
+    bool ok = false;
+    const qlonglong whole = trimmed(text).toLongLong(&ok);
+    if (ok)
+        return integralNumber(whole);
+    const qulonglong uwhole = trimmed(text).toULongLong(&ok);
+    if (ok)
+        return unsignedNumber(uwhole);
+    double v = 0;
+    parseNumber(text, &v);
+    return floatingNumber(v);
+}
+
+// The text a decimal is made from: whole numbers exactly, others with the digits they carry
+// (7 for single, 15 for double precision, as a change of type to decimal does).
+QString decimalSourceText(VARTYPE from, const Number& n)
+{
+    if (n.integral)
+        return (n.negative ? QStringLiteral("-") : QString()) + QString::number(n.magnitude);
+    char buf[40];
+    std::snprintf(buf, sizeof buf, from == VT_R4 ? "%.7e" : "%.15e", n.value);
+    return QString::fromLatin1(buf);
 }
 
 QString formatDouble(double v)
@@ -280,6 +308,7 @@ HRESULT Variant::changeType(VARTYPE to, Variant* out) const
             break;
         }
         case VT_UI8: r.s_ = QString::number(static_cast<uint64_t>(i_)); break;
+        case VT_DECIMAL: r.s_ = s_; break;
         default:
             if (!isIntegerType(vt_))
                 return DISP_E_BADVARTYPE;
@@ -304,6 +333,7 @@ HRESULT Variant::changeType(VARTYPE to, Variant* out) const
             n = floatingNumber(static_cast<double>(i_) / 10000.0);
         break;
     case VT_UI8: n = unsignedNumber(static_cast<uint64_t>(i_)); break;
+    case VT_DECIMAL: n = numberOfText(s_); break;
     case VT_BSTR: {
         if (to == VT_BOOL) {
             QString t = trimmed(s_);
@@ -316,6 +346,15 @@ HRESULT Variant::changeType(VARTYPE to, Variant* out) const
                 return S_OK;
             }
         }
+        if (to == VT_DECIMAL) {
+            Variant r;
+            r.vt_ = VT_DECIMAL;
+            HRESULT hr = kavro::decimalFromText(s_, &r.s_);
+            if (FAILED(hr))
+                return hr;
+            *out = r;
+            return S_OK;
+        }
         if (to == VT_DATE) {
             DATE d;
             if (parseDateText(s_, &d)) {
@@ -326,15 +365,7 @@ HRESULT Variant::changeType(VARTYPE to, Variant* out) const
         double v;
         if (!parseNumber(s_, &v))
             return DISP_E_TYPEMISMATCH;
-        // Whole numbers within int64 stay exact (large I8 values would lose digits as doubles).
-        bool ok = false;
-        qlonglong whole = trimmed(s_).toLongLong(&ok);
-        if (ok)
-            n = integralNumber(whole);
-        else {
-            qulonglong uwhole = trimmed(s_).toULongLong(&ok);
-            n = ok ? unsignedNumber(uwhole) : floatingNumber(v);
-        }
+        n = numberOfText(s_);
         break;
     }
     default:
@@ -368,6 +399,15 @@ HRESULT Variant::changeType(VARTYPE to, Variant* out) const
         if (!std::isfinite(scaled) || scaled >= 9.2233720368547758e18 || scaled < -9.2233720368547758e18)
             return DISP_E_OVERFLOW;
         r.i_ = static_cast<int64_t>(scaled);
+        break;
+    }
+    case VT_DECIMAL: {
+        if (!n.integral && !std::isfinite(n.value))
+            return DISP_E_OVERFLOW;
+        const QString source = vt_ == VT_CY ? formatCurrency(i_) : decimalSourceText(vt_, n);
+        HRESULT hr = kavro::decimalFromText(source, &r.s_);
+        if (FAILED(hr))
+            return hr;
         break;
     }
     default: {
@@ -450,6 +490,7 @@ bool Variant::operator==(const Variant& o) const
     case VT_R8:
     case VT_DATE: return d_ == o.d_ || (std::isnan(d_) && std::isnan(o.d_));
     case VT_BSTR: return s_ == o.s_ && s_.isNull() == o.s_.isNull();
+    case VT_DECIMAL: return s_ == o.s_;
     case VT_UNKNOWN:
     case VT_DISPATCH: return sameObject(obj_.get(), o.obj_.get());
     default: return i_ == o.i_;

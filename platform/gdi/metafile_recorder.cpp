@@ -131,12 +131,12 @@ int MetafileRecorder::drawText(const QString& text, GdiRect* rect, uint32_t form
         return 0;
     GdiRect r = clampedRect(*rect);
     if (format & DT_CALCRECT) {
-        *rect = measureText(makeFont(font_), text, r, format);
+        *rect = measureText(font_, text, r, format);
         return static_cast<int>(rect->height());
     }
     add(rec::DrawText{text, r, format});
     extend(r.normalized());
-    return static_cast<int>(measureText(makeFont(font_), text, r, format).height());
+    return static_cast<int>(measureText(font_, text, r, format).height());
 }
 
 void MetafileRecorder::beginPath()

@@ -1,6 +1,9 @@
 #include "text_layout.h"
 
+#include "font_file.h"
+
 #include <QFontMetricsF>
+#include <QGuiApplication>
 #include <algorithm>
 #include <cmath>
 #include <mutex>
@@ -20,6 +23,14 @@ constexpr FaceTwin kTwins[] = {
 
 constexpr int kDefaultHeight = 16; // what a request for height 0 gets, in logical units
 
+QString twinOf(const QString& face)
+{
+    for (const FaceTwin& t : kTwins)
+        if (face.compare(QLatin1String(t.face), Qt::CaseInsensitive) == 0)
+            return QString::fromLatin1(t.twin);
+    return face;
+}
+
 QString resolveFace(const QString& face)
 {
     static std::once_flag once;
@@ -27,10 +38,7 @@ QString resolveFace(const QString& face)
         for (const FaceTwin& t : kTwins)
             QFont::insertSubstitution(QString::fromLatin1(t.face), QString::fromLatin1(t.twin));
     });
-    for (const FaceTwin& t : kTwins)
-        if (face.compare(QLatin1String(t.face), Qt::CaseInsensitive) == 0)
-            return QString::fromLatin1(t.twin);
-    return face;
+    return twinOf(face);
 }
 
 // Ascent + descent of a font per unit of em size, to turn a cell height into a character height.
@@ -41,6 +49,48 @@ double cellPerEm(const QFont& font)
     QFontMetricsF m(probe);
     double cell = m.ascent() + m.descent();
     return cell > 0 ? cell / 1000.0 : 1.0;
+}
+
+// What DrawText shows of a text with prefixes: "&x" is x (underlined), "&&" is "&".
+QString withoutPrefixes(const QString& text)
+{
+    QString out;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text[i] == QLatin1Char('&') && i + 1 < text.size())
+            ++i;
+        if (text[i] != QLatin1Char('&') || i > 0)
+            out += text[i];
+    }
+    return out;
+}
+
+double lineWidth(const FontFileMetrics& m, const QString& line)
+{
+    double width = 0;
+    for (char32_t c : line.toUcs4())
+        width += m.advance(c);
+    return width;
+}
+
+// Breaks a paragraph into lines no wider than `limit` ems, at spaces; a word wider than the
+// limit stands on a line of its own.
+std::vector<double> wrappedLineWidths(const FontFileMetrics& m, const QString& paragraph, double limit)
+{
+    std::vector<double> widths;
+    const double space = m.advance(U' ');
+    double current = -1;
+    for (const QString& word : paragraph.split(QLatin1Char(' '))) {
+        const double w = lineWidth(m, word);
+        if (current >= 0 && current + space + w <= limit) {
+            current += space + w;
+            continue;
+        }
+        if (current >= 0)
+            widths.push_back(current);
+        current = w;
+    }
+    widths.push_back(std::max(current, 0.0));
+    return widths;
 }
 
 } // namespace
@@ -101,6 +151,55 @@ GdiRect measureText(const QFont& font, const QString& text, const GdiRect& rect,
     out.right = clampCoordinate(int64_t(rect.left) + std::llround(std::ceil(box.width())));
     out.bottom = clampCoordinate(int64_t(rect.top) + std::llround(std::ceil(box.height())));
     return out;
+}
+
+GdiRect measureTextFromFontFiles(const GdiFont& request, const QString& text, const GdiRect& rect, uint32_t format)
+{
+    GdiRect out = rect;
+    const FontFileMetrics* m = liberationFontMetrics(twinOf(request.face), request.weight);
+    if (!m) {
+        out.right = rect.left;
+        out.bottom = rect.top;
+        return out;
+    }
+    const double cell = m->ascent() + m->descent();
+    double em = request.height < 0 ? -double(request.height) : std::round(double(request.height) / cell);
+    if (em <= 0)
+        em = kDefaultHeight;
+    em = std::min<double>(em, kMaxCoordinate);
+
+    QString shown = (format & DT_NOPREFIX) ? text : withoutPrefixes(text);
+    std::vector<double> widths;
+    if (format & DT_SINGLELINE) {
+        widths.push_back(lineWidth(*m, shown.replace(QLatin1Char('\n'), QLatin1Char(' '))));
+    } else {
+        const double limit = rect.width() > 0 ? double(rect.width()) / em : 1e300;
+        for (const QString& paragraph : shown.split(QLatin1Char('\n'))) {
+            if (format & DT_WORDBREAK) {
+                for (double w : wrappedLineWidths(*m, paragraph, limit))
+                    widths.push_back(w);
+            } else {
+                widths.push_back(lineWidth(*m, paragraph));
+            }
+        }
+    }
+    const double width = *std::max_element(widths.begin(), widths.end()) * em;
+    // Lines are whole units high, as the font engine rounds ascent and descent, with the
+    // font's line gap between them.
+    const double lines = double(widths.size());
+    const double height = lines * (std::round(m->ascent() * em) + std::round(m->descent() * em))
+        + (lines - 1) * std::round(m->lineGap() * em);
+    out.right = clampCoordinate(int64_t(rect.left) + std::llround(std::ceil(width)));
+    out.bottom = clampCoordinate(int64_t(rect.top) + std::llround(std::ceil(height)));
+    return out;
+}
+
+GdiRect measureText(const GdiFont& font, const QString& text, const GdiRect& rect, uint32_t format)
+{
+    // Qt's font database exists only in a GUI application.
+    if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
+        return measureTextFromFontFiles(font, text, rect, format);
+    return measureText(makeFont(font), text, rect, format);
 }
 
 } // namespace kavro

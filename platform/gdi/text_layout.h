@@ -18,4 +18,11 @@ int textFlags(uint32_t format);
 // kept, right and bottom set (a width of 0 or less lays out without a width limit).
 GdiRect measureText(const QFont& font, const QString& text, const GdiRect& rect, uint32_t format);
 
+// The same for a font request, also in a process without a GUI application (which has no font
+// database): there the metrics come from the font files of the metric twins themselves.
+GdiRect measureText(const GdiFont& font, const QString& text, const GdiRect& rect, uint32_t format);
+
+// The layout above from the font files alone, whatever the process has.
+GdiRect measureTextFromFontFiles(const GdiFont& font, const QString& text, const GdiRect& rect, uint32_t format);
+
 } // namespace kavro

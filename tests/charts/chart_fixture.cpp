@@ -13,10 +13,15 @@ namespace charttest {
 
 using namespace kavro::charts;
 
+namespace {
+// Documents hold the process's event manager, which reads the events folder once: point it at
+// the bundled events before any test makes a document.
+const bool kEventsFolderSet = qputenv("KAVRO_EVENTS_DIR", QByteArray(KAVRO_BIN_DIR));
+} // namespace
+
 IEventParams* event(const char* shortName)
 {
     static ComPtr<IEventManager> manager = [] {
-        qputenv("KAVRO_EVENTS_DIR", QByteArray(KAVRO_BIN_DIR));
         ComPtr<IEventManager> m;
         createInstance(kavrodoc::CLSID_EventManager, &m);
         return m;

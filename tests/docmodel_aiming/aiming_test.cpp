@@ -274,13 +274,81 @@ TEST_F(AimingTest, AttributeStreamVersions)
         auto st = MemoryStream::create(bytes);
         return CAimingAttr::create()->Load(st.get());
     };
-    QByteArray rate10 = v2;
-    rate10.replace(4 + 14 + 16, 4, hex("0A000000"));
-    EXPECT_EQ(load(rate10), E_FAIL) << "sample rate outside 20..500";
+    // A stored rate is taken as stored, even one the put refuses or none at all.
+    for (int32_t stored : {0, 10, 1000, -5, INT32_MAX}) {
+        QByteArray rate = v2;
+        rate.replace(4 + 14 + 16, 4, QByteArray(reinterpret_cast<const char*>(&stored), 4));
+        auto loaded = CAimingAttr::create();
+        auto st = MemoryStream::create(rate);
+        ASSERT_EQ(loaded->Load(st.get()), S_OK) << stored;
+        loaded->get_SampleRate(&v);
+        EXPECT_EQ(v, stored);
+    }
     QByteArray other = hex("02000000") + bstr("XX") + v2.mid(4 + 14);
     EXPECT_EQ(load(other), E_FAIL) << "event not installed";
     EXPECT_EQ(load(hex("04000000") + v2.mid(4)), E_FAIL);
     EXPECT_EQ(load(v2.left(v2.size() - 1)), E_FAIL);
+}
+
+// An aiming of `samples` points along x whose attributes were stored with `rate`.
+QByteArray storedAiming(CAiming* source, int32_t rate, int samples)
+{
+    source->attr()->put_Event(nullptr);
+    auto trace = source->trace();
+    for (int i = 0; i < samples; ++i)
+        trace->_Add(i * 100, 0);
+    ComPtr<IShot> shot;
+    source->AddShot(VARIANT_FALSE, shot.put());
+    trace->put_ReadOnly(VARIANT_TRUE);
+    auto s = MemoryStream::create();
+    EXPECT_EQ(source->Save(s.get(), 1), S_OK);
+    QByteArray bytes = s->bytes();
+    // The attributes follow the aiming's version and class id; their rate follows version,
+    // event name and two dates.
+    const qsizetype at = 4 + 16 + 4 + bstr("AR10").size() + 16;
+    bytes.replace(at, 4, QByteArray(reinterpret_cast<const char*>(&rate), 4));
+    return bytes;
+}
+
+TEST_F(AimingTest, StoredRatesOutsideThePutRangeLoadAndAreGuardedWhereUsed)
+{
+    for (int32_t rate : {1000, 10, 0, -5}) {
+        auto source = CAiming::create();
+        source->attr()->put_Event(event.get());
+        source->attr()->put_SampleRate(200);
+        source->attr()->put_FCoefficient(1000);
+        const QByteArray bytes = storedAiming(source.get(), rate, 400);
+        auto aiming = CAiming::create();
+        auto s = MemoryStream::create(bytes);
+        ASSERT_EQ(aiming->Load(s.get()), S_OK) << rate;
+        auto trace = aiming->trace();
+        int32_t count = 0;
+        trace->get_Count(&count);
+        EXPECT_EQ(count, 400);
+        float seconds = -1;
+        int32_t index = -1;
+        ComPtr<IShot> shot;
+        ASSERT_EQ(aiming->Shot(1, shot.put()), S_OK);
+        float x = 0, y = 0;
+        EXPECT_EQ(shot->Breach(&x, &y), S_OK) << rate;
+        if (rate > 0) {
+            EXPECT_EQ(trace->Index2Sec(400, &seconds), S_OK);
+            EXPECT_FLOAT_EQ(seconds, 400.0f / float(rate));
+            EXPECT_EQ(trace->Sec2Index(0.5f, &index), S_OK);
+            EXPECT_EQ(index, rate / 2);
+        } else {
+            // No time-based result, and no division by the rate.
+            EXPECT_EQ(trace->Index2Sec(400, &seconds), E_UNEXPECTED);
+            EXPECT_EQ(trace->Sec2Index(0.5f, &index), E_UNEXPECTED);
+            ComPtr<IRange> range;
+            EXPECT_EQ(aiming->Range(-1, 0, range.put()), E_FAIL) << "no window in seconds";
+            ASSERT_EQ(aiming->Range(0, 0, range.put()), S_OK);
+            EXPECT_EQ(range->Index2Sec(10, &seconds), E_UNEXPECTED);
+            EXPECT_EQ(range->Sec2Index(0.5f, &index), E_UNEXPECTED);
+        }
+        // A loaded trace never grows, whatever its rate.
+        EXPECT_EQ(trace->_Add(0, 0), E_UNEXPECTED);
+    }
 }
 
 } // namespace

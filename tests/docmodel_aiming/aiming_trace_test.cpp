@@ -2,9 +2,12 @@
 // version the reader accepts, and damaged streams.
 #include "aiming_attr.h"
 #include "aiming_trace.h"
+#include "load_budget.h"
 #include "storage/stream/memory_stream.h"
 #include "storage/stream/stream_forms.h"
 #include "trace_codec.h"
+
+#include <QFile>
 
 #include <gtest/gtest.h>
 
@@ -379,6 +382,65 @@ TEST(AimingTrace, DamagedStreamsFailWithoutChangingTheTrace)
     VARIANT_BOOL valid = VARIANT_TRUE;
     invalid->ValidCoordinate(255, &valid);
     EXPECT_EQ(valid, VARIANT_FALSE);
+}
+
+} // namespace
+
+namespace {
+
+// What a trace may hold it can also store and read back: the bounds apply to recording too.
+TEST(AimingTrace, RecordingStopsAtTheBoundsAStoredTraceMayClaim)
+{
+    auto trace = makeTrace(500);
+    ASSERT_EQ(trace->put_WrapEnabled(VARIANT_FALSE), S_OK);
+    int32_t index = 0;
+    for (int32_t i = 1; i <= CAimingTrace::kMostUserChannels; ++i) {
+        ASSERT_EQ(trace->AddUserData(QStringLiteral("c%1").arg(i), &index), S_OK);
+        EXPECT_EQ(index, i);
+    }
+    EXPECT_EQ(trace->AddUserData(QStringLiteral("one more"), &index), E_OUTOFMEMORY);
+    EXPECT_EQ(trace->AddUserData(QStringLiteral("c1"), &index), S_OK) << "an existing channel is still found";
+    for (int32_t i = CAimingTrace::kMostUserChannels; i > 2; --i)
+        ASSERT_EQ(trace->RemoveUserData(QStringLiteral("c%1").arg(i)), S_OK);
+
+    for (int32_t i = 0; i < CAimingTrace::kMostSamples; ++i)
+        ASSERT_EQ(trace->_Add(i % 100, 0), S_OK) << i;
+    EXPECT_EQ(trace->_Add(0, 0), E_OUTOFMEMORY);
+    EXPECT_EQ(trace->AddInvalid(), E_OUTOFMEMORY);
+    int32_t count = 0;
+    trace->get_Count(&count);
+    EXPECT_EQ(count, CAimingTrace::kMostSamples);
+
+    auto back = loaded(saved(trace.get()));
+    back->get_Count(&count);
+    EXPECT_EQ(count, CAimingTrace::kMostSamples);
+}
+
+} // namespace
+
+namespace {
+
+// Tiny streams that once made the reader allocate hundreds of megabytes: a day of invalid
+// samples, in x and y alone and in three channels more. No trace holds that long an aiming.
+TEST(AimingTrace, TinyStreamsClaimingADayOfSamplesAreRefused)
+{
+    for (const char* name : {"claims_a_day", "claims_a_day_in_channels"}) {
+        QFile file(QStringLiteral(KAVRO_TEST_SOURCE_DIR "/docmodel_aiming/corpus/trace/") + QLatin1String(name));
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << name;
+        const QByteArray bytes = file.readAll();
+        EXPECT_LE(bytes.size(), 57);
+        loaded(bytes, E_FAIL);
+    }
+}
+
+} // namespace
+
+namespace {
+
+TEST(AimingTrace, TheLargestTraceTheBoundsAllowFitsTheFixedLoadBudget)
+{
+    const uint64_t largest = uint64_t(CAimingTrace::kMostSamples) * (2 + CAimingTrace::kMostUserChannels) * 4;
+    EXPECT_LE(largest, LoadBudget::kFixedBytes);
 }
 
 } // namespace

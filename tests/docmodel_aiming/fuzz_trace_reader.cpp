@@ -15,6 +15,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     auto first = kavro::MemoryStream::create();
     if (FAILED(trace->Save(first.get(), 1)))
         abort();
+    trace = nullptr; // one load at a time, each within its own memory bound
     auto again = kavrodoc::CAimingTrace::create();
     auto reread = kavro::MemoryStream::create(first->bytes());
     auto second = kavro::MemoryStream::create();

@@ -163,6 +163,16 @@ TEST_F(ShotTest, ValuesAndPhase)
     shot->Save(s.get(), 1);
     EXPECT_EQ(shot->put_Value(QStringLiteral("none"), Variant()), S_OK);
     EXPECT_EQ(shot->IsDirty(), S_FALSE);
+    // Callers learn from the flag that a put happened, also one that changed nothing.
+    EXPECT_EQ(shot->put_Value(QStringLiteral("_microphone_phase"), Variant(int32_t(1))), S_OK);
+    EXPECT_EQ(shot->IsDirty(), S_OK);
+    shot->Save(s.get(), 1);
+    EXPECT_EQ(shot->putref_Value(QStringLiteral("_microphone_phase"), Variant(int32_t(1))), S_OK);
+    EXPECT_EQ(shot->IsDirty(), S_OK);
+    shot->Save(s.get(), 1);
+    EXPECT_EQ(shot->put_Value(QStringLiteral("_microphone_phase"), Variant()), S_OK);
+    EXPECT_EQ(shot->IsDirty(), S_OK) << "a removal changes the shot";
+    shot->Save(s.get(), 1);
     shot->put_Hidden(VARIANT_TRUE);
     EXPECT_EQ(shot->IsDirty(), S_FALSE);
     VARIANT_BOOL hidden = 0;

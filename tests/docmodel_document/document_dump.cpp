@@ -49,6 +49,12 @@ QJsonObject variantJson(const Variant& v)
     case VT_R8:
     case VT_DATE: o["v"] = hexOf(v.r8()); break;
     case VT_BSTR: o["v"] = text(v.bstr()); break;
+    case VT_DECIMAL: {
+        QString decimal;
+        v.toString(&decimal);
+        o["v"] = decimal;
+        break;
+    }
     case VT_UNKNOWN:
     case VT_DISPATCH: {
         ComPtr<IPersistStreamInit> persist;

@@ -4,10 +4,12 @@
 #include "document_dump.h"
 #include "document_fixture.h"
 #include "kavro_document.h"
+#include "target_element.h"
 #include "storage/cfb/compound_file.h"
 #include "storage/stream/memory_stream.h"
 #include "storage/stream/stream_forms.h"
 
+#include <QDir>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QTemporaryDir>
@@ -54,6 +56,31 @@ QByteArray handMadeContents(int32_t version, const char* event)
         kavro::writeVariant(s.get(), Variant(int32_t(42)));
     }
     return s->bytes();
+}
+
+// A document whose bag holds target elements nested `depth` deep, each holding the next.
+QByteArray deeplyNestedContents(int depth)
+{
+    auto empty = CTargetElement::create();
+    auto element = kavro::MemoryStream::create();
+    EXPECT_EQ(empty->Save(element.get(), 1), S_OK);
+    QByteArray fields = element->bytes();
+    fields.chop(4); // its empty bag
+
+    auto link = kavro::MemoryStream::create();
+    kavro::writeValue<int32_t>(link.get(), 1);
+    kavro::writeBstr(link.get(), QStringLiteral("n"));
+    kavro::writeValue<uint16_t>(link.get(), VT_UNKNOWN);
+    kavro::writeGuid(link.get(), CLSID_TargetElement);
+    const QByteArray level = fields + link->bytes();
+
+    QByteArray contents = handMadeContents(10, "AR10");
+    contents.chop(4 + 8 + 6); // the bag of one value: count, name "k", an int32
+    contents += link->bytes();
+    contents.reserve(contents.size() + level.size() * depth);
+    for (int i = 1; i < depth; ++i)
+        contents += level;
+    return contents + fields + QByteArray(4, '\0');
 }
 
 struct Loaded {
@@ -140,6 +167,33 @@ TEST_F(DocumentFile, VersionOneHasNoValuesAndNewerVersionsAreRefused)
     EXPECT_EQ(load(path("cut.kavro")).hr, E_FAIL);
 }
 
+TEST_F(DocumentFile, AValueStoredAsTextComesBackAsItsOwnType)
+{
+    QByteArray contents = handMadeContents(10, "AR10");
+    contents.chop(6); // the int32 value
+    auto decimal = kavro::MemoryStream::create();
+    kavro::writeValue<uint16_t>(decimal.get(), VT_DECIMAL);
+    kavro::writeBstr(decimal.get(), QStringLiteral("12.5"));
+    writeDocumentFile(path("decimal.kavro"), contents + decimal->bytes());
+    Loaded l = load(path("decimal.kavro"));
+    ASSERT_EQ(l.hr, S_OK);
+    Variant k;
+    l.doc->get_Value(QStringLiteral("k"), &k);
+    ASSERT_EQ(k.vt(), VT_DECIMAL);
+    QString text;
+    k.toString(&text);
+    EXPECT_EQ(text, QStringLiteral("12.5"));
+
+    // Saved again, it is stored as it was read.
+    l.doc->put_FileName(path("again.kavro"));
+    ASSERT_EQ(l.doc->Save(), S_OK);
+    CompoundFileReader reader;
+    ASSERT_EQ(CompoundFileReader::open(path("again.kavro"), &reader), S_OK);
+    QByteArray again;
+    ASSERT_EQ(reader.readStream(QStringLiteral("Contents"), &again), S_OK);
+    EXPECT_TRUE(again.endsWith(decimal->bytes()));
+}
+
 TEST_F(DocumentFile, AMissingEventGivesTheMessageToInstallIt)
 {
     writeDocumentFile(path("missing.kavro"), handMadeContents(10, "RUNNINGDEER"));
@@ -152,6 +206,66 @@ TEST_F(DocumentFile, AMissingEventGivesTheMessageToInstallIt)
     QString shooter;
     l.doc->get_ShooterName(&shooter);
     EXPECT_TRUE(shooter.isEmpty()); // nothing of a failed load is kept
+}
+
+TEST_F(DocumentFile, ValuesNestedTooDeeplyFailTheLoadWithoutCrashing)
+{
+    writeDocumentFile(path("nested.kavro"), deeplyNestedContents(10));
+    Loaded shallow = load(path("nested.kavro"));
+    ASSERT_EQ(shallow.hr, S_OK);
+    Variant n;
+    shallow.doc->get_Value(QStringLiteral("n"), &n);
+    EXPECT_EQ(n.vt(), VT_UNKNOWN);
+
+    writeDocumentFile(path("deep.kavro"), deeplyNestedContents(10000));
+    Loaded deep = load(path("deep.kavro"));
+    EXPECT_EQ(deep.hr, E_FAIL);
+    EXPECT_FALSE(valid(deep.doc.get()));
+}
+
+QString readError(IKavroDocument* doc)
+{
+    QString message;
+    doc->get_ReadErrorMsg(&message);
+    return message;
+}
+
+TEST_F(DocumentFile, EveryFailedLoadTellsTheUserWhy)
+{
+    const QString cannotOpen = QStringLiteral(
+        "The file could not be opened. Check that it exists and that you are allowed to read it.");
+    const QString notADocument = QStringLiteral("The file is not a practice document, or it is damaged.");
+    const QString damaged = QStringLiteral("The document is damaged and cannot be read.");
+    const QString newer = QStringLiteral(
+        "The document was saved by a newer version of the program. Please install that version to open it.");
+
+    Loaded missing = load(path("nothing-here.kavro"));
+    EXPECT_EQ(missing.hr, E_FAIL);
+    EXPECT_EQ(readError(missing.doc.get()), cannotOpen);
+    ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("folder.kavro")));
+    EXPECT_EQ(readError(load(path("folder.kavro")).doc.get()), cannotOpen);
+
+    writeAll(path("junk.kavro"), QByteArray(100, '\x07'));
+    EXPECT_EQ(readError(load(path("junk.kavro")).doc.get()), notADocument);
+    writeDocumentFile(path("foreign.kavro"), handMadeContents(10, "AR10"), CLSID_AimingCollection);
+    EXPECT_EQ(readError(load(path("foreign.kavro")).doc.get()), notADocument);
+
+    writeDocumentFile(path("v11.kavro"), handMadeContents(11, "AR10"));
+    EXPECT_EQ(readError(load(path("v11.kavro")).doc.get()), newer);
+    QByteArray cut = handMadeContents(10, "AR10");
+    cut.chop(2);
+    writeDocumentFile(path("cut.kavro"), cut);
+    EXPECT_EQ(readError(load(path("cut.kavro")).doc.get()), damaged);
+
+    // The message is that of the last failed load, also after a later success.
+    auto doc = load(path("cut.kavro")).doc;
+    writeDocumentFile(path("good.kavro"), handMadeContents(10, "AR10"));
+    doc->put_FileName(path("good.kavro"));
+    ASSERT_EQ(doc->Load(), S_OK);
+    EXPECT_EQ(readError(doc.get()), damaged);
+    doc->put_FileName(path("v11.kavro"));
+    ASSERT_EQ(doc->Load(), E_FAIL);
+    EXPECT_EQ(readError(doc.get()), newer);
 }
 
 TEST_F(DocumentFile, ForeignAndMissingFilesFail)

@@ -1,6 +1,7 @@
 // Feeds arbitrary bytes to the document's Load as a file: compound documents and the older raw
 // format both. Seeds: corpus/document.
 #include "kavro_document.h"
+#include "com/classregistry.h"
 
 #include <QByteArray>
 #include <QDir>
@@ -22,11 +23,13 @@ QString scratchFile()
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    static const bool eventsKnown = [] {
+    // Held for the whole run, as a program holds it: otherwise every input reads every event file.
+    static const ComPtr<IEventManager> events = [] {
         qputenv("KAVRO_EVENTS_DIR", QByteArray(KAVRO_BIN_DIR));
-        return true;
+        ComPtr<IEventManager> manager;
+        createInstance(kavrodoc::CLSID_EventManager, &manager);
+        return manager;
     }();
-    (void)eventsKnown;
     QFile f(scratchFile());
     if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
         return 0;

@@ -194,9 +194,12 @@ TEST_F(RawReader, MixedPositionsNameNone)
 
 TEST_F(RawReader, FilesThatCannotBeReadFail)
 {
-    for (const char* name : {"scale0.raw", "rate10.raw", "rate501.raw", "points0.raw", "points16381.raw",
-                             "unknown_event.raw", "header_length.raw", "count_beyond_file.raw"})
+    for (const char* name : {"scale0.raw", "rate10.raw", "rate501.raw", "unknown_event.raw", "header_length.raw",
+                             "count_beyond_file.raw", "points_missing.raw"})
         load(name, E_FAIL);
+    // A point count no trace of the format holds is told apart from a damaged file.
+    for (const char* name : {"points0.raw", "points16381.raw", "points_negative.raw"})
+        load(name, E_OUTOFMEMORY);
     // The file's version is known before the failure.
     auto doc = load("scale0.raw", E_FAIL);
     int32_t version = 0;

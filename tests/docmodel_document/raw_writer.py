@@ -83,6 +83,8 @@ FILES = {
     'rate501.raw': document(7, SBR50, 'S', ('', ''), 0, [aiming(6, rate=501)]),
     'points0.raw': document(7, SBR50, 'S', ('', ''), 0, [aiming(6, points=[])]),
     'points16381.raw': document(7, SBR50, 'S', ('', ''), 0, [aiming(6, count=16381)]),
+    'points_negative.raw': document(7, SBR50, 'S', ('', ''), 0, [aiming(6, count=-1)]),
+    'points_missing.raw': document(7, SBR50, 'S', ('', ''), 0, [aiming(6, count=3)]),
     'unknown_event.raw': document(7, 'Running Deer 50 Meters', 'S', ('', ''), 0, [aiming(6)]),
     'header_length.raw': document(7, SBR50, 'S', ('', ''), 0, [aiming(6)], header_length=11),
     'count_beyond_file.raw': document(7, SBR50, 'S', ('', ''), 0, [aiming(6)])[:-8] + b'',

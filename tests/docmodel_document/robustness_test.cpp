@@ -45,6 +45,9 @@ protected:
         VARIANT_BOOL valid = 0;
         doc->get_Valid(&valid);
         EXPECT_EQ(valid == VARIANT_TRUE, hr == S_OK) << what << " at " << at;
+        QString message;
+        doc->get_ReadErrorMsg(&message);
+        EXPECT_EQ(message.isEmpty(), hr == S_OK) << what << " at " << at << ": every failure tells the user why";
     }
 
     QByteArray documentFile(IKavroDocument* doc)

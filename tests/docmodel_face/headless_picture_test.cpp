@@ -1,12 +1,15 @@
 // Without any GUI application: an event whose target and element carry pictures saves, loads back
-// with the pictures as our picture class, and only drawing its face is refused.
+// with the pictures as our picture class, and its face is drawn as a GUI application draws it.
 #include "event_params.h"
 #include "face_test_support.h"
 #include "com/classregistry.h"
+#include "storage/stream/memory_stream.h"
 
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <QImage>
+#include <QFile>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -76,11 +79,71 @@ TEST(HeadlessEvents, PicturesOfTargetsAndElementsReloadAsPictures)
     ASSERT_EQ(element->get_Picture(elementPicture.put()), S_OK);
     expectOurPicture(elementPicture, image);
 
-    // Drawing needs fonts, and fonts need a GUI application: a clear error, not a crash.
     ComPtr<IUnknown> face;
-    EXPECT_EQ(e->GetTargetAppearance(1, VARIANT_TRUE, VARIANT_TRUE, face.put()), E_UNEXPECTED);
-    EXPECT_FALSE(face);
+    EXPECT_EQ(e->GetTargetAppearance(1, VARIANT_TRUE, VARIANT_TRUE, face.put()), S_OK);
+    EXPECT_TRUE(face);
     qunsetenv("KAVRO_EVENTS_DIR");
+}
+
+// The stored faces of the bundled air rifle event in all four forms.
+QByteArray bundledFaces()
+{
+    qputenv("KAVRO_EVENTS_DIR", QByteArray(KAVRO_BIN_DIR));
+    ComPtr<IEventManager> manager;
+    EXPECT_EQ(createInstance(CLSID_EventManager, &manager), S_OK);
+    ComPtr<IEventParams> e;
+    EXPECT_EQ(manager->FindByShortName(QStringLiteral("AR10"), e.put()), S_OK);
+    QByteArray out;
+    for (bool background : {true, false}) {
+        for (bool rings : {true, false}) {
+            ComPtr<kavro::Picture> p = facetest::appearance(e.get(), 1, background, rings);
+            if (!p || !p->metafile())
+                return {};
+            auto s = kavro::MemoryStream::create();
+            EXPECT_EQ(p->metafile()->write(s.get()), S_OK);
+            out += s->bytes();
+        }
+    }
+    qunsetenv("KAVRO_EVENTS_DIR");
+    return out;
+}
+
+// Run only as the child of the test below, which asks for the faces as a GUI application draws them.
+TEST(HeadlessFace, WrittenByAGuiApplication)
+{
+    const QByteArray target = qgetenv("KAVRO_FACES_WITH_GUI");
+    if (target.isEmpty())
+        GTEST_SKIP() << "run by HeadlessFace.DrawnAsAGuiApplicationDrawsIt";
+    static int argc = 1;
+    static char name[] = "faces";
+    static char* argv[] = {name, nullptr};
+    QGuiApplication app(argc, argv);
+    QFile file(QString::fromLocal8Bit(target));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(bundledFaces());
+}
+
+TEST(HeadlessFace, DrawnAsAGuiApplicationDrawsIt)
+{
+    if (QCoreApplication::instance())
+        GTEST_SKIP() << "only without an application";
+    const QByteArray headless = bundledFaces();
+    ASSERT_FALSE(headless.isEmpty());
+
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("faces"));
+    QProcess child;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("KAVRO_FACES_WITH_GUI"), path);
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    child.setProcessEnvironment(env);
+    child.start(QFile::symLinkTarget(QStringLiteral("/proc/self/exe")),
+                {QStringLiteral("--gtest_filter=HeadlessFace.WrittenByAGuiApplication")});
+    ASSERT_TRUE(child.waitForFinished(60000));
+    ASSERT_EQ(child.exitCode(), 0) << child.readAllStandardOutput().constData();
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), headless);
 }
 
 } // namespace

@@ -7,8 +7,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <csignal>
 #include <sys/resource.h>
+#include <ctime>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -106,7 +109,8 @@ TEST_F(AtomicFile, FailedReplaceKeepsTheOldFileAndLeavesNoTemporary)
     putFile(target, "precious");
     {
         FileSizeLimit limit(4096);
-        EXPECT_TRUE(FAILED(writeFileReplace(target, QByteArray(8192, 'x'))));
+        // The user is told the disk is full, not that something failed.
+        EXPECT_EQ(writeFileReplace(target, QByteArray(8192, 'x')), STG_E_MEDIUMFULL);
     }
     EXPECT_EQ(contents(target), "precious");
     EXPECT_EQ(entries(dir_), QStringList({"doc"}));
@@ -141,8 +145,11 @@ TEST_F(AtomicFile, FailedCreateNewLeavesNothing)
 {
     {
         FileSizeLimit limit(4096);
-        EXPECT_TRUE(FAILED(writeFileCreateNew(path("doc"), QByteArray(8192, 'x'))));
+        EXPECT_EQ(writeFileCreateNew(path("doc"), QByteArray(8192, 'x')), STG_E_MEDIUMFULL);
     }
+    // A quota cannot be exhausted from a test; its mapping is what the write passes on.
+    EXPECT_EQ(hresultFromErrno(EDQUOT), static_cast<HRESULT>(0x8007050Fu));
+    EXPECT_EQ(hresultFromErrno(ENOSPC), STG_E_MEDIUMFULL);
     EXPECT_EQ(writeFileCreateNew(path("no such folder/doc"), "x"), HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND));
     EXPECT_TRUE(entries(dir_).isEmpty());
 }
@@ -173,3 +180,44 @@ TEST_F(AtomicFile, ReadWholeFileHonoursItsCap)
 }
 
 } // namespace
+
+namespace {
+
+void backdate(const QString& path, int seconds)
+{
+    struct timespec times[2];
+    ::clock_gettime(CLOCK_REALTIME, &times[0]);
+    times[0].tv_sec -= seconds;
+    times[1] = times[0];
+    ASSERT_EQ(::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, 0), 0);
+}
+
+} // namespace
+
+TEST_F(AtomicFile, SavingRemovesOldLeftoversOfAKilledSaveOfTheSameFile)
+{
+    // What a save killed before its rename leaves, two minutes ago and just now.
+    putFile(path(".doc.kavro.3fa9c0d1e2b4a567.tmp"), "stale");
+    backdate(path(".doc.kavro.3fa9c0d1e2b4a567.tmp"), 120);
+    putFile(path(".doc.kavro.77.tmp"), "maybe still being written");
+    // Not ours to remove, however old: another document's, and names that only look alike.
+    for (const char* name : {".other.kavro.3fa9c0d1e2b4a567.tmp", ".doc.kavro.xyz.tmp", ".doc.kavro.12.tmp.keep",
+                             "doc.kavro.12.tmp", ".doc.kavro..tmp"}) {
+        putFile(path(name), "keep");
+        backdate(path(name), 120);
+    }
+    ASSERT_EQ(::mkdir(QFile::encodeName(path(".doc.kavro.ab.tmp")).constData(), 0700), 0);
+    backdate(path(".doc.kavro.ab.tmp"), 120);
+
+    ASSERT_EQ(writeFileReplace(path("doc.kavro"), "saved"), S_OK);
+    const QStringList expected = {".doc.kavro..tmp",   ".doc.kavro.12.tmp.keep", ".doc.kavro.77.tmp",
+                                  ".doc.kavro.ab.tmp", ".doc.kavro.xyz.tmp",     ".other.kavro.3fa9c0d1e2b4a567.tmp",
+                                  "doc.kavro",         "doc.kavro.12.tmp"};
+    EXPECT_EQ(entries(dir_), expected);
+
+    // Creating a new file under a name cleans up that name's leftovers too.
+    putFile(path(".new.kavro.1.tmp"), "stale");
+    backdate(path(".new.kavro.1.tmp"), 61);
+    ASSERT_EQ(writeFileCreateNew(path("new.kavro"), "x"), S_OK);
+    EXPECT_FALSE(QFileInfo::exists(path(".new.kavro.1.tmp")));
+}

@@ -1,6 +1,7 @@
 #include "com/classregistry.h"
 #include "storage/stream/memory_stream.h"
 #include "storage/stream/stream_forms.h"
+#include "storage/stream/value_bag.h"
 
 #include <gtest/gtest.h>
 
@@ -93,7 +94,20 @@ TEST(VariantForm, OtherTypesTravelAsTextAfterTheirOwnCode)
     EXPECT_TRUE(FAILED(writeVariant(s.get(), Variant::null())));
     readBack(hex("0120"), E_FAIL);                 // an array type
     readBack(hex("0300 0102"), E_FAIL);            // short value
-    readBack(hex("0e00 02000000 0000"), E_FAIL);   // decimal has no form of ours
+}
+
+TEST(VariantForm, ADecimalTravelsAsTextAndComesBackADecimal)
+{
+    // 14, then "12.5" in BSTR form.
+    const QByteArray stored = hex("0e00 0a000000 3100 3200 2e00 3500 0000");
+    Variant back = readBack(stored);
+    ASSERT_EQ(back.vt(), VT_DECIMAL);
+    double d = 0;
+    ASSERT_EQ(back.toDouble(&d), S_OK);
+    EXPECT_EQ(d, 12.5);
+    EXPECT_EQ(variantBytes(back).toHex(), stored.toHex());
+    EXPECT_TRUE(isStorableVariant(back));
+    readBack(hex("0e00 0a000000 3100 3200 2c00 3500 0000"), E_FAIL); // "12,5" is no number
 }
 
 // A persistent object for the object form: an int32 version and a string.
@@ -161,6 +175,75 @@ TEST(ObjectForm, ObjectsThatCannotPersistAreNotStorable)
     EXPECT_TRUE(isStorableVariant(Variant::fromObject(nullptr)));
     auto s = MemoryStream::create();
     EXPECT_TRUE(FAILED(writeVariant(s.get(), Variant::fromObject(static_cast<IStream*>(src.get())))));
+}
+
+// An object whose stream is a value bag, so values can nest objects in objects.
+class Holder final : public ComObject<Holder, IPersistStreamInit> {
+public:
+    static constexpr Guid clsid = Guid::parse("0C5E8B71-2A94-4F6D-9E03-7B1D6A4C8F52");
+    ValueBag bag;
+    HRESULT GetClassID(CLSID* id) override { *id = clsid; return S_OK; }
+    HRESULT IsDirty() override { return S_FALSE; }
+    HRESULT Load(IStream* s) override { return bag.read(s); }
+    HRESULT Save(IStream* s, BOOL) override { return bag.write(s); }
+    HRESULT GetSizeMax(uint64_t*) override { return E_NOTIMPL; }
+    HRESULT InitNew() override { return S_OK; }
+};
+KAVRO_REGISTER_CLASS(Holder, "KavroTest.Holder.1");
+
+// The stored form of holders nested `depth` deep, each holding the next under the name "n".
+QByteArray nestedHolders(int depth)
+{
+    uint8_t id[16];
+    Holder::clsid.toBytes(id);
+    const QByteArray level = hex("0d00") + QByteArray(reinterpret_cast<char*>(id), 16) + hex("01000000 04000000 6e00 0000");
+    QByteArray bytes;
+    bytes.reserve(level.size() * depth + 8);
+    for (int i = 0; i < depth; ++i)
+        bytes += level;
+    bytes.chop(level.size());
+    return bytes + hex("0d00") + QByteArray(reinterpret_cast<char*>(id), 16) + hex("00000000");
+}
+
+ComPtr<Holder> holderChain(int depth)
+{
+    auto outer = Holder::create();
+    Holder* at = outer.get();
+    for (int i = 1; i < depth; ++i) {
+        auto inner = Holder::create();
+        EXPECT_EQ(at->bag.put(QStringLiteral("n"), Variant::fromObject(static_cast<IPersistStreamInit*>(inner.get()))), S_OK);
+        at = inner.get();
+    }
+    return outer;
+}
+
+TEST(ObjectForm, DeepNestingFailsInsteadOfExhaustingTheStack)
+{
+    // Deep enough to overflow any thread's stack if each level were followed.
+    readBack(nestedHolders(100000), E_FAIL);
+
+    // What is written can be read; one level more is neither written nor read.
+    for (int depth : {64, 65}) {
+        auto outer = holderChain(depth);
+        auto s = MemoryStream::create();
+        const HRESULT written = writeVariant(s.get(), Variant::fromObject(static_cast<IPersistStreamInit*>(outer.get())));
+        EXPECT_EQ(written, depth == 64 ? S_OK : E_FAIL) << depth;
+        if (depth == 64) {
+            EXPECT_EQ(s->bytes(), nestedHolders(64));
+        }
+        readBack(nestedHolders(depth), depth == 64 ? S_OK : E_FAIL);
+    }
+    // A failed read leaves the next one free to nest as deep again.
+    readBack(nestedHolders(64), S_OK);
+}
+
+TEST(ObjectForm, AnObjectHoldingItselfFailsToWrite)
+{
+    auto h = Holder::create();
+    ASSERT_EQ(h->bag.put(QStringLiteral("self"), Variant::fromObject(static_cast<IPersistStreamInit*>(h.get()))), S_OK);
+    auto s = MemoryStream::create();
+    EXPECT_EQ(writeVariant(s.get(), Variant::fromObject(static_cast<IPersistStreamInit*>(h.get()))), E_FAIL);
+    h->bag.clear(); // breaks the reference cycle
 }
 
 } // namespace

@@ -165,8 +165,10 @@ TEST_F(KavroDocTest, AFailedOpenKeepsTheReadErrorAndTellsTheViews)
     EXPECT_FALSE(doc.OpenDocument(path));
     EXPECT_FALSE(doc.HasDocument());
     EXPECT_EQ(log.hints, std::vector<int>{KavroHint::Everything});
-    // Not a compound file: the document has no detail to add.
-    EXPECT_EQ(CKavroDoc::openFailureText(doc.lastReadError()), QStringLiteral("Unable to load file."));
+    // The document says why; the message adds it below its own line.
+    EXPECT_FALSE(doc.lastReadError().isEmpty());
+    EXPECT_EQ(CKavroDoc::openFailureText(doc.lastReadError()),
+              QStringLiteral("Unable to load file.\n") + doc.lastReadError());
     EXPECT_EQ(CKavroDoc::openFailureText(QStringLiteral("Aiming 3 is damaged.")),
               QStringLiteral("Unable to load file.\nAiming 3 is damaged."));
 }

@@ -4,6 +4,10 @@
 #include <QRandomGenerator>
 
 #include <algorithm>
+#include <cctype>
+#include <cstring>
+#include <ctime>
+#include <dirent.h>
 #include <cerrno>
 #include <cstdio>
 #include <cstdint>
@@ -72,6 +76,51 @@ void syncFolder(const QByteArray& folder)
     ::close(fd);
 }
 
+// The hidden name of a temporary file for a target called `name`: "." name "." hex ".tmp".
+bool isTemporaryNameOf(const char* entry, const QByteArray& name)
+{
+    const size_t length = std::strlen(entry);
+    const size_t prefix = static_cast<size_t>(name.size()) + 2;
+    constexpr size_t kSuffix = 4;
+    if (length <= prefix + kSuffix || entry[0] != '.' || entry[prefix - 1] != '.')
+        return false;
+    if (std::memcmp(entry + 1, name.constData(), static_cast<size_t>(name.size())) != 0)
+        return false;
+    if (std::memcmp(entry + length - kSuffix, ".tmp", kSuffix) != 0)
+        return false;
+    const size_t digits = length - prefix - kSuffix;
+    if (digits > 16)
+        return false;
+    for (size_t i = prefix; i < prefix + digits; ++i) {
+        if (!std::isxdigit(static_cast<unsigned char>(entry[i])))
+            return false;
+    }
+    return true;
+}
+
+// A writer killed between creating its temporary file and renaming it leaves the file behind
+// for ever. A minute is far longer than any write that is still going on, and only our own
+// pattern for this very target is touched.
+void removeStaleTemporaries(const QByteArray& folder, const QByteArray& name)
+{
+    constexpr time_t kStaleAfterSeconds = 60;
+    DIR* dir = ::opendir(folder.constData());
+    if (!dir)
+        return;
+    const time_t now = ::time(nullptr);
+    while (dirent* entry = ::readdir(dir)) {
+        if (!isTemporaryNameOf(entry->d_name, name))
+            continue;
+        struct stat st;
+        if (::fstatat(::dirfd(dir), entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(st.st_mode))
+            continue;
+        if (st.st_mtime > now - kStaleAfterSeconds)
+            continue;
+        ::unlinkat(::dirfd(dir), entry->d_name, 0);
+    }
+    ::closedir(dir);
+}
+
 // Creates a uniquely named hidden file next to `target`, fills and flushes it. The name is ours
 // alone because of O_EXCL. On failure nothing is left behind.
 HRESULT writeTemporaryFile(const QByteArray& target, const QByteArray& bytes, const mode_t* mode,
@@ -81,6 +130,7 @@ HRESULT writeTemporaryFile(const QByteArray& target, const QByteArray& bytes, co
     QByteArray name = target.mid(target.lastIndexOf('/') + 1);
     // Keeps the temporary name within NAME_MAX however long the target's name is.
     name.truncate(200);
+    removeStaleTemporaries(folder, name);
     for (int attempt = 0; attempt < 100; ++attempt) {
         QByteArray candidate = folder + "/." + name + "." +
             QByteArray::number(QRandomGenerator::global()->generate64(), 16) + ".tmp";

@@ -6,6 +6,25 @@
 
 namespace kavro {
 
+namespace {
+
+// Objects in values may hold values that hold objects. Every level costs stack, so a file that
+// nests deeply enough would crash the reading process, and an object that holds itself would
+// never finish writing. No document of ours nests more than a few levels.
+constexpr int kMostNestedObjects = 64;
+thread_local int nestedObjects = 0;
+
+class NestingLevel {
+public:
+    NestingLevel() { ++nestedObjects; }
+    ~NestingLevel() { --nestedObjects; }
+    NestingLevel(const NestingLevel&) = delete;
+    NestingLevel& operator=(const NestingLevel&) = delete;
+    bool tooDeep() const { return nestedObjects > kMostNestedObjects; }
+};
+
+} // namespace
+
 HRESULT writeBstr(IStream* stream, const QString& text)
 {
     if (text.isNull())
@@ -80,6 +99,9 @@ HRESULT writeObject(IStream* stream, IUnknown* object)
         return E_NOINTERFACE;
     if (FAILED(hr))
         return hr;
+    NestingLevel level;
+    if (level.tooDeep())
+        return E_FAIL;
     hr = writeGuid(stream, clsid);
     if (FAILED(hr))
         return hr;
@@ -90,6 +112,9 @@ HRESULT readObjectInto(IStream* stream, IUnknown* into)
 {
     if (!into)
         return E_POINTER;
+    NestingLevel level;
+    if (level.tooDeep())
+        return E_FAIL;
     ComPtr<IPersistStream> ps;
     ComPtr<IPersistStreamInit> psi;
     if (SUCCEEDED(into->QueryInterface(IPersistStream::iid, ps.putVoid())) && ps)
@@ -125,7 +150,7 @@ bool isStorableVariant(const Variant& value)
     VARTYPE vt = value.vt();
     if (vt & (VT_ARRAY | VT_BYREF))
         return false;
-    if (vt == VT_NULL || vt == VT_DECIMAL || vt == VT_VARIANT)
+    if (vt == VT_NULL || vt == VT_VARIANT)
         return false;
     if (value.isObject()) {
         IUnknown* obj = value.object();
@@ -241,7 +266,7 @@ HRESULT readVariant(IStream* stream, Variant* value)
         *value = Variant::fromObject(obj.get(), vt);
         return S_OK;
     }
-    if (vt & (VT_ARRAY | VT_BYREF) || vt == VT_NULL || vt == VT_DECIMAL || vt == VT_VARIANT)
+    if (vt & (VT_ARRAY | VT_BYREF) || vt == VT_NULL || vt == VT_VARIANT)
         return E_FAIL;
     // Any other type was stored as text after its own code.
     QString text;

@@ -16,6 +16,8 @@ HRESULT readBstr(IStream* stream, QString* text);
 HRESULT writeGuid(IStream* stream, const Guid& id);
 HRESULT readGuid(IStream* stream, Guid* id);
 
+// Objects nested in objects through these two calls fail (E_FAIL) beyond 64 levels, on writing
+// and reading alike, so what is written can always be read back.
 // Object form through IPersistStream or IPersistStreamInit; an object with neither fails.
 HRESULT writeObject(IStream* stream, IUnknown* object);
 // Reads the class id, creates the class and lets it load itself. The null id gives null, S_OK.

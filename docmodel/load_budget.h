@@ -1,0 +1,29 @@
+#pragma once
+// What a load may allocate for samples that its input does not carry. A run of invalid samples
+// costs a few bytes of file however long it claims to be, so without a bound a tiny file could
+// demand gigabytes. Each load of a file (or of a stream on its own) opens a budget of a fixed
+// part plus a multiple of its size on its thread; every sample array a load makes is charged.
+#include <cstdint>
+
+namespace kavrodoc {
+
+class LoadBudget {
+public:
+    // Opens a budget for an input of `inputBytes`, unless one is open on this thread already:
+    // the outermost load governs everything loaded within it.
+    explicit LoadBudget(uint64_t inputBytes);
+    ~LoadBudget();
+    LoadBudget(const LoadBudget&) = delete;
+    LoadBudget& operator=(const LoadBudget&) = delete;
+
+    // Takes `bytes` from the open budget; false (and nothing taken) when they are not left.
+    static bool charge(uint64_t bytes);
+
+    static constexpr uint64_t kFixedBytes = uint64_t(128) << 20;
+    static constexpr uint64_t kBytesPerInputByte = 16;
+
+private:
+    bool owner_ = false;
+};
+
+} // namespace kavrodoc

@@ -1,0 +1,185 @@
+// A load never needs memory out of proportion to its input: at most 256 MiB plus 64 times the
+// file's size, however many samples, channels and aimings a small hostile file claims. Every
+// allocation through operator new is counted; one that would pass the bound is refused and
+// remembered, so that a fault shows as a failed test and not as an exhausted machine.
+#include "aiming_trace.h"
+#include "kavrodoc.h"
+#include "com/classregistry.h"
+#include "storage/cfb/compound_file.h"
+#include "storage/stream/memory_stream.h"
+#include "storage/stream/stream_forms.h"
+
+#include <QFileInfo>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <malloc.h>
+#include <new>
+
+namespace {
+
+std::atomic<uint64_t> allocated{0};
+std::atomic<uint64_t> cap{UINT64_MAX};
+std::atomic<bool> capReached{false};
+
+void* countedAllocation(std::size_t size)
+{
+    void* p = std::malloc(size ? size : 1);
+    if (!p)
+        return nullptr;
+    const uint64_t now = allocated += malloc_usable_size(p);
+    if (now > cap) {
+        capReached = true;
+        allocated -= malloc_usable_size(p);
+        std::free(p);
+        return nullptr;
+    }
+    return p;
+}
+
+void countedFree(void* p) noexcept
+{
+    if (!p)
+        return;
+    allocated -= malloc_usable_size(p);
+    std::free(p);
+}
+
+} // namespace
+
+void* operator new(std::size_t size)
+{
+    if (void* p = countedAllocation(size))
+        return p;
+    throw std::bad_alloc();
+}
+void* operator new[](std::size_t size) { return operator new(size); }
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept { return countedAllocation(size); }
+void* operator new[](std::size_t size, const std::nothrow_t&) noexcept { return countedAllocation(size); }
+void operator delete(void* p) noexcept { countedFree(p); }
+void operator delete[](void* p) noexcept { countedFree(p); }
+void operator delete(void* p, std::size_t) noexcept { countedFree(p); }
+void operator delete[](void* p, std::size_t) noexcept { countedFree(p); }
+
+namespace {
+
+[[maybe_unused]] const bool eventsFromTheBinFolder = qputenv("KAVRO_EVENTS_DIR", QByteArray(KAVRO_BIN_DIR));
+
+QByteArray hex(const char* text) { return QByteArray::fromHex(text); }
+
+QByteArray le32(int32_t v) { return QByteArray(reinterpret_cast<const char*>(&v), 4); }
+
+// A trace claiming `count` invalid samples in x, y and `channels` channels of zeros.
+QByteArray claimingTrace(int32_t count, int32_t channels)
+{
+    const QByteArray run = hex("30") + le32(count); // one class 0 run, no payload
+    QByteArray t = le32(4) + le32(0) + le32(count) + hex("00") + run + run + le32(channels);
+    for (int32_t i = 0; i < channels; ++i)
+        t += hex("00") + le32(0) + run;
+    return t;
+}
+
+QByteArray guid(const Guid& id)
+{
+    auto s = kavro::MemoryStream::create();
+    kavro::writeGuid(s.get(), id);
+    return s->bytes();
+}
+
+QByteArray bstr(const char* text)
+{
+    auto s = kavro::MemoryStream::create();
+    kavro::writeBstr(s.get(), QString::fromLatin1(text));
+    return s->bytes();
+}
+
+// A document of `aimings` aimings of AR10 at 200 samples per second, each with `trace`.
+QByteArray documentContents(int aimings, const QByteArray& trace)
+{
+    const QByteArray attr = le32(3) + bstr("AR10") + QByteArray(16, '\0') + le32(200) + le32(0) + hex("01")
+        + le32(1) + le32(0);
+    const QByteArray aiming = guid(kavrodoc::CLSID_Aiming) + le32(2) + guid(kavrodoc::CLSID_AimingAttr) + attr
+        + guid(kavrodoc::CLSID_AimingTrace) + trace + le32(0);
+    QByteArray c = le32(10) + bstr("Claims") + guid(kavrodoc::CLSID_AimingCollection) + le32(2) + le32(aimings)
+        + bstr("AR10");
+    for (int i = 0; i < aimings; ++i)
+        c += aiming;
+    return c + le32(0);
+}
+
+uint64_t boundFor(qint64 fileBytes) { return (uint64_t(256) << 20) + 64 * uint64_t(fileBytes); }
+
+class LoadMemory : public ::testing::Test {
+protected:
+    void TearDown() override { cap = UINT64_MAX; }
+
+    // Loads the file with allocations capped at the bound above what is allocated before.
+    HRESULT loadCapped(const QString& path)
+    {
+        ComPtr<IKavroDocument> doc;
+        EXPECT_EQ(createInstance(kavrodoc::CLSID_KavroDocument, &doc), S_OK);
+        doc->put_FileName(path);
+        capReached = false;
+        cap = allocated + boundFor(QFileInfo(path).size());
+        const HRESULT hr = doc->Load();
+        cap = UINT64_MAX;
+        return hr;
+    }
+
+    QString write(const char* name, const QByteArray& contents)
+    {
+        CompoundFileWriter w;
+        w.setRootClassId(kavrodoc::CLSID_KavroDocument);
+        EXPECT_EQ(w.addStream(QStringLiteral("Contents"), contents), S_OK);
+        const QString path = dir.filePath(QString::fromLatin1(name));
+        EXPECT_EQ(w.writeFile(path, WriteMode::Replace), S_OK);
+        return path;
+    }
+
+    QTemporaryDir dir;
+};
+
+TEST_F(LoadMemory, TracesClaimingMoreThanTheyHoldAreRefusedWithinTheBound)
+{
+    using kavrodoc::CAimingTrace;
+    // A long aiming without channels is a real practice: it loads.
+    EXPECT_EQ(loadCapped(write("one.kavro", documentContents(1, claimingTrace(CAimingTrace::kMostSamples, 0)))), S_OK);
+    EXPECT_FALSE(capReached);
+    // Longer than any aiming, or with more channels than any trace has: damage.
+    EXPECT_EQ(loadCapped(write("long.kavro", documentContents(1, claimingTrace(CAimingTrace::kMostSamples + 1, 0)))),
+              E_FAIL);
+    EXPECT_EQ(loadCapped(write("channels.kavro", documentContents(1, claimingTrace(1, CAimingTrace::kMostUserChannels + 1)))),
+              E_FAIL);
+    EXPECT_FALSE(capReached);
+
+    // Aimings that each claim all the channels they may have, for as long as they may: one is
+    // what a trace can record, two are more than their few bytes may cost.
+    const QByteArray greedy = claimingTrace(CAimingTrace::kMostSamples, CAimingTrace::kMostUserChannels);
+    EXPECT_EQ(loadCapped(write("greedy.kavro", documentContents(1, greedy))), S_OK);
+    EXPECT_FALSE(capReached);
+    EXPECT_EQ(loadCapped(write("greedier.kavro", documentContents(2, greedy))), E_FAIL);
+    EXPECT_FALSE(capReached);
+    EXPECT_EQ(loadCapped(write("many.kavro", documentContents(200, claimingTrace(CAimingTrace::kMostSamples, 0)))), E_FAIL);
+    EXPECT_FALSE(capReached);
+}
+
+TEST_F(LoadMemory, ATraceOnItsOwnIsBoundByItsStream)
+{
+    using kavrodoc::CAimingTrace;
+    auto trace = CAimingTrace::create();
+    const QByteArray greedy = claimingTrace(CAimingTrace::kMostSamples, CAimingTrace::kMostUserChannels);
+    auto s = kavro::MemoryStream::create(greedy);
+    capReached = false;
+    cap = allocated + boundFor(greedy.size());
+    EXPECT_EQ(trace->Load(s.get()), S_OK);
+    cap = UINT64_MAX;
+    EXPECT_FALSE(capReached);
+    int32_t count = 0;
+    trace->get_Count(&count);
+    EXPECT_EQ(count, CAimingTrace::kMostSamples);
+}
+
+} // namespace
