@@ -554,7 +554,10 @@ TEST_F(FrameTest, SendToFolderCopiesAndSendToEmailAttachesTheSavedFile)
     const QString record = env.path() + QStringLiteral("/mail-args");
     QFile script(bin + QStringLiteral("/xdg-email"));
     ASSERT_TRUE(script.open(QIODevice::WriteOnly));
-    script.write(QStringLiteral("#!/bin/sh\nprintf '%s\\n' \"$@\" > '%1'\n").arg(record).toUtf8());
+    // Written aside and renamed, so the test never reads a half-written record.
+    script.write(QStringLiteral("#!/bin/sh\nprintf '%s\\n' \"$@\" > '%1.part' && mv '%1.part' '%1'\n")
+                     .arg(record)
+                     .toUtf8());
     script.close();
     script.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     const QByteArray path = qgetenv("PATH");
@@ -578,11 +581,41 @@ TEST_F(FrameTest, SendToFolderCopiesAndSendToEmailAttachesTheSavedFile)
     QString file;
     frame->doc().GetFileName(&file);
     QFile args(record);
-    for (int i = 0; i < 200 && !args.exists(); ++i)
+    for (int i = 0; i < 800 && !args.exists(); ++i)
         QTest::qWait(25); // the mail helper runs on its own
     ASSERT_TRUE(args.open(QIODevice::ReadOnly));
     EXPECT_EQ(QString::fromUtf8(args.readAll()), QStringLiteral("--attach\n") + file + QLatin1Char('\n'));
     EXPECT_TRUE(messages.isEmpty());
+}
+
+TEST_F(FrameTest, DialogsKeepTheirRectangles)
+{
+    QWidget dialog;
+    dialog.setGeometry(40, 50, 300, 200);
+    SaveWindowRect(&dialog, QStringLiteral("WindowRectOptions"));
+    QWidget again;
+    ASSERT_TRUE(RestoreWindowRect(&again, QStringLiteral("WindowRectOptions")));
+    EXPECT_EQ(again.geometry(), QRect(40, 50, 300, 200));
+    EXPECT_FALSE(again.isVisible());
+    kavro::OpenAppRegistryKey().writeBinary(QStringLiteral("WindowRectBroken"), QByteArray(12, '\0'));
+    EXPECT_FALSE(RestoreWindowRect(&again, QStringLiteral("WindowRectBroken")));
+    EXPECT_FALSE(RestoreWindowRect(&again, QStringLiteral("WindowRectMissing")));
+}
+
+TEST_F(FrameTest, FullScreenComesAndGoesWithF12AndEsc)
+{
+    auto frame = frameFor({});
+    ASSERT_TRUE(frame);
+    ShowMainFrame(*frame);
+    QApplication::setActiveWindow(frame.get());
+    EXPECT_FALSE(frame->windowIcon().isNull());
+    QTest::keyClick(frame.get(), Qt::Key_F12);
+    EXPECT_TRUE(frame->isFullScreenMode());
+    EXPECT_TRUE(frame->action(Cmd::FullScreen)->isChecked());
+    QTest::keyClick(frame.get(), Qt::Key_Escape);
+    EXPECT_FALSE(frame->isFullScreenMode());
+    frame->UpdateCommandUI();
+    EXPECT_FALSE(frame->action(Cmd::FullScreen)->isChecked());
 }
 
 TEST_F(FrameTest, TheFrameHearsHintsBeforeTheViews)

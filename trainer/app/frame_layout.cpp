@@ -1,5 +1,10 @@
 #include "frame_layout.h"
 
+#include "app_registry.h"
+
+#include <QGuiApplication>
+#include <QScreen>
+#include <QWidget>
 #include <QtEndian>
 
 #include <algorithm>
@@ -92,4 +97,40 @@ QRect clampToScreens(const QRect& r, const QList<QRect>& screens)
     out.moveLeft(std::clamp(out.left(), best.left(), best.left() + best.width() - out.width()));
     out.moveTop(std::clamp(out.top(), best.top(), best.top() + best.height() - out.height()));
     return out;
+}
+
+namespace {
+QList<QRect> screenAreas()
+{
+    QList<QRect> screens;
+    for (QScreen* s : QGuiApplication::screens())
+        screens.append(s->availableGeometry());
+    return screens;
+}
+} // namespace
+
+QRect clampToCurrentScreens(const QRect& r)
+{
+    return clampToScreens(r, screenAreas());
+}
+
+bool RestoreWindowRect(QWidget* window, const QString& valueName)
+{
+    QByteArray b;
+    if (!window || FAILED(kavro::OpenAppRegistryKey().readBinary(valueName, &b)))
+        return false;
+    const std::optional<QRect> r = decodeRect(b);
+    if (!r)
+        return false;
+    window->setGeometry(clampToCurrentScreens(*r));
+    return true;
+}
+
+void SaveWindowRect(QWidget* window, const QString& valueName)
+{
+    if (!window)
+        return;
+    const QRect r = window->isWindow() && window->normalGeometry().isValid() ? window->normalGeometry()
+                                                                              : window->geometry();
+    kavro::OpenAppRegistryKey().writeBinary(valueName, encodeRect(r));
 }

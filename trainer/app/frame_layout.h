@@ -29,3 +29,12 @@ std::optional<QRect> decodeRect(const QByteArray& bytes);
 // Moves and shrinks `r` onto the screen it overlaps most (the first when none), so that a
 // window saved on a screen that is gone comes back where it can be seen.
 QRect clampToScreens(const QRect& r, const QList<QRect>& screens);
+QRect clampToCurrentScreens(const QRect& r);
+
+class QWidget;
+
+// A window's normal rectangle kept under `valueName` in the settings root (dialogs use
+// "WindowRect" followed by their own name). Restoring moves and sizes the window there, onto a
+// screen that exists, without showing or activating it; false when nothing valid is stored.
+bool RestoreWindowRect(QWidget* window, const QString& valueName);
+void SaveWindowRect(QWidget* window, const QString& valueName);

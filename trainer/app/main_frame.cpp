@@ -15,7 +15,6 @@
 #include "com/oledate.h"
 
 #include <QAction>
-#include <QActionGroup>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDateTime>
@@ -27,7 +26,6 @@
 #include <QMimeData>
 #include <QProcess>
 #include <QProgressBar>
-#include <QScreen>
 #include <QSplitter>
 #include <QStackedWidget>
 #include <QStandardPaths>
@@ -545,6 +543,25 @@ void CMainFrame::UpdateToolbarButtons()
     const FrameState s = currentState();
     for (auto& [button, command] : m_buttons)
         button->setVisible(toolbarButtonVisible(command, s));
+    // A separator shows only between groups that still have a button.
+    for (QToolBar* bar : {m_mainBar, m_contentsBar, m_viewBar}) {
+        const QList<QAction*> items = bar->actions();
+        QAction* pending = nullptr;
+        bool buttonBefore = false;
+        for (QAction* a : items) {
+            if (a->isSeparator()) {
+                a->setVisible(false);
+                if (buttonBefore)
+                    pending = a;
+                buttonBefore = false;
+            } else if (a->isVisible()) {
+                if (pending)
+                    pending->setVisible(true);
+                pending = nullptr;
+                buttonBefore = true;
+            }
+        }
+    }
     if (!shotListPaneAllowed(s) || !m_seriesTable)
         setBothPanes(false);
 }
@@ -1110,12 +1127,8 @@ void CMainFrame::RestoreLayout()
         restoreState(l.barState); // a damaged state is refused whole
     m_mainBar->setVisible(l.toolBar);
     statusBar()->setVisible(l.statusBar);
-    if (l.windowRect) {
-        QList<QRect> screens;
-        for (QScreen* s : QGuiApplication::screens())
-            screens.append(s->availableGeometry());
-        setGeometry(clampToScreens(*l.windowRect, screens));
-    }
+    if (l.windowRect)
+        setGeometry(clampToCurrentScreens(*l.windowRect));
 }
 
 void CMainFrame::SaveLayout()
@@ -1182,14 +1195,20 @@ void CMainFrame::dropEvent(QDropEvent* event)
     OpenFromUser(path);
 }
 
-void CMainFrame::changeEvent(QEvent* event)
-{
-    QMainWindow::changeEvent(event);
-}
-
 bool CMainFrame::eventFilter(QObject* watched, QEvent* event)
 {
     if (event->type() == QEvent::KeyPress) {
+        // F1 on a highlighted menu item opens the help about its command.
+        auto* key = static_cast<QKeyEvent*>(event);
+        if (auto* menu = qobject_cast<QMenu*>(watched); menu && key->key() == Qt::Key_F1
+            && key->modifiers() == Qt::NoModifier && menu->activeAction()) {
+            const int command = menu->activeAction()->data().toInt();
+            if (action(command) == menu->activeAction()) {
+                menu->close();
+                kavro::ShowHelpForCommand(uint32_t(command));
+                return true;
+            }
+        }
         auto* w = qobject_cast<QWidget*>(watched);
         if (w && w->window() == this && handleKey(static_cast<QKeyEvent*>(event)))
             return true;

@@ -70,7 +70,6 @@ public:
     bool isPreviewOpen() const { return m_previewOpen; }
     bool isFullScreenMode() const { return m_fullScreen; }
     bool shotListPaneShown() const;
-    QMenuBar* menus() const { return menuBar(); }
 
     // --- layout --------------------------------------------------------------------------
     // Reads the saved layout, applies it before the window is shown.
@@ -110,7 +109,6 @@ protected:
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
-    void changeEvent(QEvent* event) override;
 
 private:
     void createActions();
