@@ -1,0 +1,111 @@
+#pragma once
+// The series table: the practice's shots in series, sighting and match apart, with a small target
+// per series; a shot list with measures, footers and totals, or a grid of the series' targets.
+#include "document_base.h"
+#include "kavro_doc.h"
+#include "series_model.h"
+#include "target_host.h"
+#include "view_registry.h"
+
+#include <QAbstractScrollArea>
+#include <QFont>
+#include <QTimer>
+
+#include <memory>
+
+class CSeriesView;
+
+// The window of one series' target.
+class CSerieWindow : public QWidget {
+public:
+    CSerieWindow(CSeriesView* table, QWidget* parent);
+    bool ok() const { return m_host.target() != nullptr; }
+    ITarget* target() const { return m_host.target(); }
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    CTargetHost m_host;
+};
+
+class CSeriesView : public QAbstractScrollArea, public CView, public CFrameViewExtras, public CSeriesTableMode {
+public:
+    CSeriesView(CKavroDoc& doc, QWidget* parent);
+    ~CSeriesView() override;
+
+    void OnUpdate(CView* sender, int hint, void* p1, void* p2, intptr_t value) override;
+
+    // CFrameViewExtras
+    void SetTargetZoom(int zoom) override;
+    void ReloadSettings() override;
+    // CSeriesTableMode
+    bool IsSeriesMode() const override { return !m_shotListMode; }
+    void SetSeriesMode(bool series) override { SetShotListMode(!series); }
+
+    void SetShotListMode(bool on);
+    void SetCurrentShot(IShot* shot, bool fromKeyboard);
+    void ApplyBreachColors();
+
+    const kavro::series::SeriesTable& table() const { return m_table; }
+    IShot* currentShot() const { return m_current.get(); }
+    // The series controls of a group, in order.
+    std::vector<CSerieWindow*> seriesWindows(int group) const;
+    // The keyboard delay has passed: the document learns the shot chosen by key.
+    void OnKeyboardTimer();
+    bool keyboardTimerRunning() const { return m_keyTimer.isActive(); }
+
+    // Series controls tell the table what happened on them.
+    void OnSerieSelection(CSerieWindow* window);
+    void OnSerieDblClick(CSerieWindow* window);
+    void OnSerieRightClick(CSerieWindow* window);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void scrollContentsBy(int dx, int dy) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void LoadTexts();
+    void BuildRows();
+    void ClearWindows();
+    CSerieWindow* CreateSerieWindow(int group, const kavro::series::Serie& serie);
+    void OnShotAdded(IAiming* aiming, IShot* shot);
+    void UpdateGroupVisibility();
+    void FormatGroup(int group);
+    void ZoomSeriesTargets(int group);
+    void Layout(bool refreshControls);
+    void LayoutShotList(bool refreshControls);
+    void LayoutGrid(bool refreshControls);
+    void PositionControls(bool refreshControls);
+    void ShowContextMenu(const QPoint& globalPos);
+    void SelectFromTable(IShot* shot);
+    kavro::series::RowContext rowContext();
+    QString docText();
+    QSize measure(const kavro::series::Cell& cell, bool bold) const;
+    void drawRow(QPainter& p, const kavro::series::StatRow& row, bool bold, bool header, bool selected);
+    void drawCell(QPainter& p, const kavro::series::Cell& cell, int column, const QColor& background, bool bold);
+    int lineHeight() const;
+
+    CKavroDoc& m_doc;
+    kavro::series::SeriesTable m_table;
+    kavro::series::TableTexts m_texts;
+    std::array<std::vector<std::unique_ptr<CSerieWindow>>, 2> m_windows;
+    QFont m_font, m_bold, m_large;
+    ComPtr<IShot> m_current;
+    ComPtr<IShot> m_keyShot;
+    QTimer m_keyTimer;
+    kavro::series::WheelAccumulator m_wheel;
+    bool m_shotListMode = true;
+    bool m_allTraces = false;
+    kavro::series::ListLayout m_layout;
+};

@@ -1,0 +1,99 @@
+#include "target_host.h"
+
+#include "com/classregistry.h"
+#include "com/connection.h"
+
+#include <QPointer>
+#include <QWidget>
+
+namespace {
+CTargetHost::Factory& factory()
+{
+    static CTargetHost::Factory f;
+    return f;
+}
+} // namespace
+
+class CTargetHost::Sink final : public ComObject<CTargetHost::Sink, _ITargetEvents> {
+public:
+    TargetEventHandlers handlers;
+
+    HRESULT SelectionChanged() override { return call(handlers.selectionChanged); }
+    HRESULT ZoomChanged() override { return call(handlers.zoomChanged); }
+    HRESULT LeftClick(float, float) override { return S_OK; }
+    HRESULT MiddleClick(float, float) override { return S_OK; }
+    HRESULT RightClick(float x, float y) override { return call(handlers.rightClick, x, y); }
+    HRESULT DblClick(float x, float y) override { return call(handlers.dblClick, x, y); }
+    HRESULT StartDrag(IAiming* a, IShot* s, float x, float y) override { return call(handlers.startDrag, a, s, x, y); }
+    HRESULT Drag(IAiming*, IShot*, float, float) override { return S_OK; }
+    HRESULT EndDrag(IAiming* a, IShot* s, float x, float y) override { return call(handlers.endDrag, a, s, x, y); }
+    HRESULT DragAborted(IAiming*, IShot*) override { return S_OK; }
+    HRESULT StartReplay() override { return S_OK; }
+    HRESULT ReplayPositionChanged() override { return call(handlers.replayPositionChanged); }
+    HRESULT EndReplay() override { return call(handlers.endReplay); }
+    HRESULT PauseReplay() override { return S_OK; }
+
+private:
+    template <class F, class... Args>
+    static HRESULT call(const F& f, Args... args)
+    {
+        if (f)
+            f(args...);
+        return S_OK;
+    }
+};
+
+void CTargetHost::setFactory(Factory f)
+{
+    factory() = std::move(f);
+}
+
+CTargetHost::~CTargetHost()
+{
+    if (m_target && m_cookie)
+        unadviseSink(m_target.get(), _ITargetEvents::iid, m_cookie);
+    if (m_sink)
+        m_sink->handlers = {};
+    // The widget belongs to the host's widget tree; it may already be gone with it.
+    delete m_widget.data();
+}
+
+bool CTargetHost::create(QWidget* parent, const TargetEventHandlers& handlers)
+{
+    ComPtr<ITarget> t;
+    if (factory())
+        t = factory()();
+    else
+        createInstance(kavrogui::CLSID_Target, &t);
+    ComPtr<ITargetWindow> window = t.query<ITargetWindow>();
+    QWidget* w = nullptr;
+    if (!t || !window || FAILED(window->CreateWidget(parent, &w)) || !w)
+        return false;
+    ComPtr<Sink> sink = Sink::create();
+    m_sink = sink.get();
+    m_sinkRef = sink->identity();
+    m_sink->handlers = handlers;
+    if (FAILED(adviseSink(t.get(), _ITargetEvents::iid, m_sink->identity(), &m_cookie)))
+        m_cookie = 0;
+    m_target = t;
+    m_widget = w;
+    return true;
+}
+
+TargetEventHandlers& CTargetHost::handlers()
+{
+    static TargetEventHandlers none;
+    return m_sink ? m_sink->handlers : none;
+}
+
+void markPoint(ITarget* target, float x, float y)
+{
+    // Small enough not to hide a breach, large enough to find on a whole target.
+    constexpr float kSide = 3.0f;
+    ComPtr<ITargetElement> e;
+    if (!target || FAILED(target->AddElement(elementEllipse, x - kSide / 2, y - kSide / 2, kSide, kSide, e.put())) || !e)
+        return;
+    e->put_Fill(VARIANT_FALSE);
+    e->put_BorderWidth(0.3f);
+    e->put_BorderColor(0x00FFFF); // yellow, seen on black and white rings alike
+}

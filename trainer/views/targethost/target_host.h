@@ -1,0 +1,50 @@
+#pragma once
+// A target display control hosted in a view: the control is created by class id, its window is a
+// child widget of the host, and its events reach the host's callbacks. The host owns both.
+#include "kavrogui.h"
+
+#include <QPointer>
+#include <QWidget>
+
+#include <functional>
+
+class TargetEventHandlers {
+public:
+    std::function<void()> selectionChanged;
+    std::function<void()> zoomChanged;
+    std::function<void(float, float)> rightClick;
+    std::function<void(float, float)> dblClick;
+    std::function<void(IAiming*, IShot*, float, float)> startDrag;
+    std::function<void(IAiming*, IShot*, float, float)> endDrag;
+    std::function<void()> replayPositionChanged;
+    std::function<void()> endReplay;
+};
+
+// Marks a point (mm) on a control as an extra element: a small open circle.
+void markPoint(ITarget* target, float x, float y);
+
+class CTargetHost {
+public:
+    // Tests put a factory here to hand out controls they can drive (replay clock); null: by class id.
+    using Factory = std::function<ComPtr<ITarget>()>;
+    static void setFactory(Factory factory);
+
+    CTargetHost() = default;
+    CTargetHost(const CTargetHost&) = delete;
+    CTargetHost& operator=(const CTargetHost&) = delete;
+    ~CTargetHost();
+
+    // Creates the control and its window in `parent`; false (and no control) when either fails.
+    bool create(QWidget* parent, const TargetEventHandlers& handlers);
+    ITarget* target() const { return m_target.get(); }
+    QWidget* widget() const { return m_widget; }
+    TargetEventHandlers& handlers();
+
+private:
+    class Sink;
+    ComPtr<ITarget> m_target;
+    ComPtr<IUnknown> m_sinkRef;
+    Sink* m_sink = nullptr; // held by m_sinkRef
+    uint32_t m_cookie = 0;
+    QPointer<QWidget> m_widget;
+};

@@ -1,0 +1,862 @@
+#include "trace_view.h"
+
+#include "app_options.h"
+#include "doc_helpers.h"
+#include "main_frame_base.h"
+#include "view_registry.h"
+
+#include "com/olecolor.h"
+
+#include <QKeyEvent>
+#include <QSplitter>
+
+#include <cmath>
+
+using namespace kavro;
+using namespace kavro::trace;
+
+namespace {
+
+BlindToneGenerator*& toneGenerator()
+{
+    static BlindToneGenerator* generator = nullptr;
+    return generator;
+}
+
+constexpr OLE_COLOR kWhite = 0x00FFFFFF;
+constexpr int kZoomFirstStepMs = 10;
+constexpr int kZoomNextStepMs = 50;
+constexpr int kCounterMs = 100;
+constexpr int kHeartMs = 10;
+
+VARIANT_BOOL vb(bool b)
+{
+    return b ? VARIANT_TRUE : VARIANT_FALSE;
+}
+
+bool isTrue(VARIANT_BOOL v)
+{
+    return v == VARIANT_TRUE;
+}
+
+// The heartbeats stored with a shot's aiming attributes ("_pulse_fi" .. "_pulse_li").
+std::vector<Heartbeat> heartbeatsOf(IShot* shot)
+{
+    std::vector<Heartbeat> beats;
+    ComPtr<IAimingAttr> attr;
+    if (!shot || FAILED(shot->get_Attr(attr.put())) || !attr)
+        return beats;
+    auto readI4 = [&](const QString& key, int32_t* out) {
+        Variant v;
+        return SUCCEEDED(attr->get_Value(key, &v)) && v.vt() == VT_I4 && (*out = int32_t(v.integer()), true);
+    };
+    auto readDate = [&](const QString& key, DATE* out) {
+        Variant v;
+        return SUCCEEDED(attr->get_Value(key, &v)) && v.vt() == VT_DATE && (*out = v.r8(), true);
+    };
+    int32_t first = 0, last = 0;
+    if (!readI4(QStringLiteral("_pulse_fi"), &first) || !readI4(QStringLiteral("_pulse_li"), &last))
+        return beats;
+    for (int64_t k = first; k <= last && k - first < 100000; ++k) {
+        Heartbeat b;
+        if (!readDate(QStringLiteral("_pulse_min%1").arg(k), &b.min) || !readDate(QStringLiteral("_pulse_max%1").arg(k), &b.max))
+            break;
+        beats.push_back(b);
+    }
+    return beats;
+}
+
+int replayTriggerScale(IAimingTrace* trace, int32_t channel, int32_t first, int32_t last)
+{
+    int32_t largest = 0;
+    for (int32_t i = first; i <= last; ++i) {
+        int32_t v = 0;
+        if (SUCCEEDED(trace->get_UserData(channel, i, &v)))
+            largest = std::max(largest, v);
+    }
+    return largest < 1 ? 1 : largest;
+}
+
+} // namespace
+
+// ----- trace window
+
+CTraceWindow::CTraceWindow(QWidget* parent) : QWidget(parent) {}
+
+void CTraceWindow::resizeEvent(QResizeEvent*)
+{
+    if (QWidget* w = m_host.widget())
+        w->setGeometry(rect());
+}
+
+// ----- view
+
+void CTraceView::setToneGenerator(BlindToneGenerator* generator)
+{
+    toneGenerator() = generator;
+}
+
+CTraceView::CTraceView(CKavroDoc& doc, QWidget* parent)
+    : QWidget(parent), m_doc(doc), m_clock(&realClock())
+{
+    setFocusPolicy(Qt::StrongFocus);
+    m_splitter = new QSplitter(Qt::Horizontal, this);
+    m_splitter->setChildrenCollapsible(true);
+    m_traceWindow = new CTraceWindow(m_splitter);
+    m_pulse = new CPulseWindow(m_splitter);
+    m_splitter->addWidget(m_traceWindow);
+    m_splitter->addWidget(m_pulse);
+    m_splitter->setStretchFactor(0, 1);
+    m_pulse->hide();
+
+    TargetEventHandlers h;
+    h.zoomChanged = [this] { OnZoomChanged(); };
+    h.rightClick = [this](float, float) { OnRightClick(); };
+    h.startDrag = [this](IAiming*, IShot*, float x, float y) { OnStartDrag(x, y); };
+    h.endDrag = [this](IAiming*, IShot*, float x, float y) { OnEndDrag(x, y); };
+    h.replayPositionChanged = [this] { OnReplayPositionChanged(); };
+    h.endReplay = [this] { OnEndReplay(); };
+    if (m_traceWindow->host().create(m_traceWindow, h)) {
+        ITarget* t = target();
+        t->put_DisplayTrace(VARIANT_TRUE);
+        t->put_ReplaySpeed(theAppOptions().ReplaySpeed);
+        t->put_DisplayReplayMark(VARIANT_FALSE);
+        m_traceWindow->host().widget()->installEventFilter(this);
+        m_traceWindow->host().widget()->show();
+    }
+
+    m_replay = new CReplayControlWindow(this);
+    m_replay->onScroll = [this](ScrollCode code, int thumb) { OnReplayScroll(code, thumb); };
+
+    m_zoomTimer.setInterval(kZoomFirstStepMs);
+    connect(&m_zoomTimer, &QTimer::timeout, this, [this] { OnZoomTimer(); });
+    m_counterTimer.setInterval(kCounterMs);
+    connect(&m_counterTimer, &QTimer::timeout, this, [this] { UpdateTimeCounter(); });
+    m_heartTimer.setInterval(kHeartMs);
+    connect(&m_heartTimer, &QTimer::timeout, this, [this] { OnHeartTimer(); });
+
+    m_maxZoom = largestZoomLevel(theAppOptions().AdvancedMode);
+    doc.AddView(this);
+}
+
+CTraceView::~CTraceView()
+{
+    if (document())
+        document()->RemoveView(this);
+}
+
+void CTraceView::selection(ComPtr<IAiming>* aiming, ComPtr<IShot>* shot)
+{
+    m_doc.GetSelectedAiming(aiming);
+    m_doc.GetSelectedShot(shot);
+}
+
+bool CTraceView::deviceConnected() const
+{
+    CMainFrameBase* f = CMainFrameBase::current();
+    return f && f->IsDeviceConnected();
+}
+
+bool CTraceView::matchStarted() const
+{
+    CMainFrameBase* f = CMainFrameBase::current();
+    return f && f->IsMatchStarted();
+}
+
+void CTraceView::ApplyTraceOptions(bool refresh)
+{
+    ITarget* t = target();
+    if (!t || !m_doc.HasDocument())
+        return;
+    const AppOptions& o = theAppOptions();
+    t->put_TraceHeadingLength(o.TraceHeadingEnabled ? o.TraceHeadingLength : 0.0f);
+    t->put_LabelColor(kWhite);
+    t->put_BreachColor(o.BreachColor);
+    t->put_SelectedBreachColor(o.SelectedBreachColor);
+    t->ResetIntervals();
+    t->put_TraceColor(o.TraceColorBefore);
+    t->put_TraceHeadingColor(o.TraceHeadingColor);
+    t->put_TraceAfterShotColor(o.TraceColorAfter);
+    t->AddTraceInterval(-m_doc.traceSeconds(), 0.0f, o.ControlIntervalColor);
+    if (o.AdvancedMode)
+        for (const TraceIntervalColor& i : o.TraceIntervals)
+            t->AddTraceInterval(i.begin, i.end, i.color);
+    if (refresh)
+        t->Refresh();
+}
+
+void CTraceView::ReloadSettings()
+{
+    if (ITarget* t = target())
+        t->put_ReplaySpeed(theAppOptions().ReplaySpeed);
+    ApplyTraceOptions(true);
+}
+
+void CTraceView::ShowShot(IAiming* aiming, IShot* shot, bool zoom)
+{
+    ITarget* t = target();
+    if (!t)
+        return;
+    VARIANT_BOOL match = vb(!deviceConnected() || matchStarted());
+    if (aiming) {
+        ComPtr<IAimingAttr> attr;
+        if (SUCCEEDED(aiming->get_Attr(attr.put())) && attr) {
+            attr->get_Match(&match);
+            int32_t sub = 1;
+            if (SUCCEEDED(attr->get_SubTarget(&sub)))
+                t->put_SubTarget(sub);
+        }
+    }
+    bool dragable = false;
+    QString label;
+    int pulse = 0;
+    if (shot) {
+        t->ClearElements();
+        float result = 0;
+        shot->get_Result(&result);
+        if (m_currentShot && m_currentShot.get() == shot) {
+            dragable = true;
+            if (m_dx != 0 || m_dy != 0)
+                t->SetShotCorrection(shot, m_dx, m_dy);
+        }
+        const AppOptions& o = theAppOptions();
+        const bool showResult = o.TargetResult && m_doc.GetTargetKind() != 2;
+        bool showLength = false;
+        float length = 0;
+        if (!isMissed(shot)) {
+            ComPtr<IRange> range;
+            if (SUCCEEDED(shot->Range(-m_doc.traceSeconds(), 0.0f, range.put())) && range) {
+                float ax = 0, ay = 0;
+                range->get_AveragePointX(&ax);
+                range->get_AveragePointY(&ay);
+                markPoint(t, ax, ay);
+                if (o.TargetLen) {
+                    showLength = true;
+                    range->get_Length(&length);
+                }
+            }
+        }
+        label = traceLabel(showResult, result, showLength, length);
+        if (zoom) {
+            const float level = zoomLevelForResult(result, m_maxZoom);
+            float current = 0;
+            t->get_Zoom(&current);
+            if (level != current)
+                SetZoomSmooth(level);
+        }
+        Variant v;
+        if (SUCCEEDED(shot->get_Value(QStringLiteral("_pulse"), &v)) && v.vt() == VT_I2)
+            pulse = int(v.integer());
+    }
+    t->put_Match(match);
+    t->put_Label(1, label);
+    t->put_Dragable(vb(dragable));
+    t->put_Selectable(vb(dragable));
+    t->put_SelectedShot(shot);
+    m_pulse->SetHeartImage(1);
+    m_pulse->SetTriggerValue(0);
+    m_pulse->SetPulse(pulse);
+}
+
+void CTraceView::SetAiming(IAiming* aiming, IShot* shot, bool zoom)
+{
+    ITarget* t = target();
+    if (!t)
+        return;
+    t->put_EnableUpdate(VARIANT_FALSE);
+    t->Clear();
+    m_replay->ClearShot();
+    m_replayShot = nullptr;
+    ComPtr<IShot> s = shot;
+    if (aiming) {
+        t->Add(aiming);
+        if (!s)
+            m_doc.GetSelectedShot(&s);
+    }
+    ShowShot(aiming, s.get(), zoom);
+    UpdateTimeCounter();
+    t->put_EnableUpdate(VARIANT_TRUE);
+}
+
+void CTraceView::StopZoomAnimation()
+{
+    m_zoomTimer.stop();
+    m_zoomRunning = false;
+}
+
+void CTraceView::SetZoomSmooth(float level)
+{
+    ITarget* t = target();
+    if (!t)
+        return;
+    ComPtr<IEventParams> event;
+    Variant disable;
+    const bool smooth = theAppOptions().TargetSmoothZoom && m_doc.GetEvent(&event)
+        && SUCCEEDED(event->get_Value(QStringLiteral("_zoom_disable_animation"), &disable)) && disable.isEmpty();
+    if (!smooth) {
+        StopZoomAnimation();
+        t->put_Zoom(level);
+        return;
+    }
+    float start = 0;
+    t->get_Zoom(&start);
+    const float goal = std::max(level, 0.0f);
+    if (start == goal)
+        return;
+    m_zoomStart = start;
+    m_zoomTarget = goal;
+    m_zoomStartTick = m_clock->tickMs();
+    m_zoomRunning = true;
+    m_zoomTimer.start(kZoomFirstStepMs);
+}
+
+void CTraceView::OnZoomTimer()
+{
+    ITarget* t = target();
+    if (!m_zoomRunning || !t) {
+        StopZoomAnimation();
+        return;
+    }
+    const int64_t elapsed = uint32_t(m_clock->tickMs() - m_zoomStartTick);
+    const float level = zoomAnimationLevel(m_zoomStart, m_zoomTarget, elapsed);
+    t->put_Zoom(level);
+    if (level == m_zoomTarget)
+        StopZoomAnimation();
+    else if (m_zoomTimer.interval() != kZoomNextStepMs)
+        m_zoomTimer.setInterval(kZoomNextStepMs);
+}
+
+void CTraceView::UpdateTimeCounter()
+{
+    ITarget* t = target();
+    if (!t)
+        return;
+    const int kind = m_doc.GetTargetKind();
+    if (kind == 4 || kind == 5 || kind == 6)
+        return;
+    QString text;
+    ComPtr<IShotCollection> shots;
+    if (deviceConnected() && matchStarted() && theAppOptions().DisplayTimeCounter && m_doc.GetMatchShots(&shots)
+        && countOf(shots.get()) > 0) {
+        ComPtr<IShot> first = shotAt(shots.get(), 1);
+        ComPtr<IAimingAttr> attr;
+        DATE enter = 0;
+        if (first && SUCCEEDED(first->get_Attr(attr.put())) && attr && SUCCEEDED(attr->get_EnterTime(&enter)))
+            text = QStringLiteral(" ") + AppendElapsedTime(m_clock->localNow() - enter, true) + QStringLiteral(" ");
+    }
+    t->put_Label(2, text);
+}
+
+void CTraceView::OnHeartTimer()
+{
+    if (m_doc.GetReplayState() != CKavroDoc::ReplayStopped)
+        return;
+    m_pulse->SetHeartImage(heartImageAt(m_clock->localNow(), m_lastBeat, m_previousBeat));
+}
+
+void CTraceView::StopTone()
+{
+    if (BlindToneGenerator* g = toneGenerator(); g && g->isPlaying())
+        g->stop();
+}
+
+void CTraceView::BlindToneUpdate(float x, float y, IEventParams* event, IAimingAttr* attr)
+{
+    const AppOptions& o = theAppOptions();
+    BlindToneGenerator* g = toneGenerator();
+    if (!o.SoundEnabled || !o.BlindGen || !g || !event)
+        return;
+    int zone = 0;
+    if (m_doc.GetTargetKind() == 2) {
+        int32_t sub = 1;
+        if (attr)
+            attr->get_SubTarget(&sub);
+        zone = biathlonToneZone(x, y, sub);
+    } else {
+        float score = 0;
+        event->GetPointScore(x, y, 1, &score);
+        zone = clampToneZone(std::trunc(score));
+    }
+    zone = clampToneZone(float(zone));
+    g->setFrequency(float(o.BlindGenFrequencies[size_t(zone)]));
+    if (g->has3DBuffer()) {
+        ComPtr<ITargetParams> params;
+        float w = 0;
+        if (SUCCEEDED(event->get_Target(1, params.put())) && params)
+            params->get_FormWidth(&w);
+        g->setPosition(toneSourcePosition(x, w));
+    }
+    if (!g->isPlaying())
+        g->playLooping();
+}
+
+void CTraceView::Layout()
+{
+    m_splitter->setGeometry(rect());
+    const bool any = m_pulse->pulseShown() || m_pulse->triggerShown();
+    const int pos = pulseSplitterPosition(width(), m_splitter->handleWidth(), 0, any);
+    if (pos < 0) {
+        m_pulse->hide();
+        m_splitter->setSizes({width(), 0});
+    } else {
+        m_pulse->show();
+        m_splitter->setSizes({pos, width() - pos - m_splitter->handleWidth()});
+    }
+}
+
+void CTraceView::resizeEvent(QResizeEvent*)
+{
+    Layout();
+}
+
+void CTraceView::OnNewPractice()
+{
+    m_triggerMax = 0;
+    m_fixedTriggerScale = 0;
+    m_lastBeat = m_previousBeat = 0;
+    m_currentShot = nullptr;
+    m_pulse->Reset();
+    bool pulseShown = false;
+    if (CMainFrameBase* f = CMainFrameBase::current(); f && f->IsDeviceConnected()) {
+        ComPtr<IKavroDevice> device = f->GetDevice();
+        VARIANT_BOOL pulse = VARIANT_FALSE, trigger = VARIANT_FALSE;
+        if (device) {
+            device->get_PulseAvailable(&pulse);
+            device->get_TriggerControlAvailable(&trigger);
+        }
+        pulseShown = isTrue(pulse);
+        m_pulse->SetShowPulse(pulseShown);
+        m_pulse->SetShowTrigger(isTrue(trigger));
+        if (ITarget* t = target())
+            t->put_Match(vb(f->IsMatchStarted()));
+    }
+    Layout();
+    m_counterTimer.start();
+    if (pulseShown)
+        m_heartTimer.start();
+}
+
+void CTraceView::StartReplay()
+{
+    ITarget* t = target();
+    ComPtr<IShot> shot;
+    ComPtr<IAiming> aiming;
+    if (!t || !m_doc.HasDocument() || !m_doc.GetSelectedShot(&shot) || !m_doc.FindAiming(shot.get(), &aiming))
+        return;
+    t->put_EnableUpdate(VARIANT_FALSE);
+    t->Clear();
+    ComPtr<IRange> range;
+    shot->Range(0.0f, 0.0f, range.put());
+    ComPtr<IAimingAttr> attr;
+    int32_t sub = 1;
+    if (SUCCEEDED(aiming->get_Attr(attr.put())) && attr && SUCCEEDED(attr->get_SubTarget(&sub)))
+        t->put_SubTarget(sub);
+    int32_t first = 0, last = 0;
+    float start = 0, end = 0;
+    if (range) {
+        range->get_First(&first);
+        range->get_Last(&last);
+        range->Index2Sec(first, &start);
+        range->Index2Sec(last, &end);
+        m_replay->SetShot(first, last, start, end);
+    } else {
+        m_replay->ClearShot();
+    }
+    m_replayShot = shot;
+    t->put_ReplayAiming(aiming.get());
+    t->put_ReplayShot(shot.get());
+
+    float left = 0, top = 0, width = 0, height = 0;
+    t->get_VisibleLeft(&left);
+    t->get_VisibleTop(&top);
+    t->get_VisibleWidth(&width);
+    t->get_VisibleHeight(&height);
+    ComPtr<IAimingTrace> trace;
+    int32_t channel = -1;
+    if (SUCCEEDED(shot->get_Trace(trace.put())) && trace
+        && SUCCEEDED(trace->GetUserData(QStringLiteral("_trigger"), &channel)) && channel >= 0) {
+        // The replay's bar is scaled to the largest pressure recorded in this trace.
+        int32_t traceFirst = 0, traceLast = -1;
+        trace->get_First(&traceFirst);
+        trace->get_Last(&traceLast);
+        m_fixedTriggerScale = replayTriggerScale(trace.get(), channel, traceFirst, traceLast);
+        m_pulse->SetTriggerScale(m_fixedTriggerScale);
+    }
+    if (range) {
+        for (int32_t i = first; i <= last; ++i) {
+            VARIANT_BOOL valid = VARIANT_FALSE;
+            float x = 0, y = 0;
+            if (FAILED(range->get_ValidCoordinate(i, &valid)) || !isTrue(valid))
+                continue;
+            range->get_x(i, &x);
+            range->get_y(i, &y);
+            if (x >= left && x <= left + width && y >= top && y <= top + height) {
+                float sec = 0;
+                range->Index2Sec(i, &sec);
+                t->put_ReplayPosition(sec);
+                break;
+            }
+        }
+    }
+    UpdateTimeCounter();
+    t->put_ReplayPaused(VARIANT_FALSE);
+    t->put_EnableUpdate(VARIANT_TRUE);
+}
+
+void CTraceView::UpdateReplayPanel(float x)
+{
+    if (!m_replayShot)
+        return;
+    IShot* shot = m_replayShot.get();
+    ComPtr<IRange> range;
+    if (FAILED(shot->Range(0.0f, 0.0f, range.put())) || !range)
+        return;
+    int32_t first = 0, last = 0, i = 0;
+    range->get_First(&first);
+    range->get_Last(&last);
+    range->Sec2Index(x, &i);
+    i = clampIndex(i, first, last);
+    ComPtr<IAimingAttr> attr;
+    shot->get_Attr(attr.put());
+    float px = 0, py = 0;
+    VARIANT_BOOL valid = VARIANT_FALSE;
+    if (SUCCEEDED(range->get_ValidCoordinate(i, &valid)) && isTrue(valid)) {
+        range->get_x(i, &px);
+        range->get_y(i, &py);
+        ComPtr<IEventParams> event;
+        range->get_Event(event.put());
+        BlindToneUpdate(px, py, event.get(), attr.get());
+    }
+    m_replay->SetPosition(i, x);
+
+    ComPtr<IAimingTrace> trace;
+    int32_t channel = -1;
+    if (SUCCEEDED(shot->get_Trace(trace.put())) && trace
+        && SUCCEEDED(trace->GetUserData(QStringLiteral("_trigger"), &channel)) && channel >= 0) {
+        int32_t traceIndex = 0, offset = 0, tFirst = 0, tLast = 0, value = 0;
+        shot->get_TraceIndex(&traceIndex);
+        trace->Sec2Index(x, &offset);
+        trace->get_First(&tFirst);
+        trace->get_Last(&tLast);
+        if (SUCCEEDED(trace->get_UserData(channel, clampIndex(traceIndex + offset, tFirst, tLast), &value)))
+            m_pulse->SetTriggerValue(value);
+    }
+
+    DATE shotTime = 0;
+    shot->get_ShotTime(&shotTime);
+    const int heart = replayHeartImage(heartbeatsOf(shot), shotTime, x);
+    if (heart >= 0)
+        m_pulse->SetHeartImage(heart);
+
+    std::vector<PulseSample> samples;
+    for (int k = 0, n = m_doc.GetPulseCount(); k < n; ++k) {
+        PulseSample s;
+        if (m_doc.ReadPulseSample(k, &s.time, &s.pulse))
+            samples.push_back(s);
+    }
+    m_pulse->SetPulse(pulseAt(samples, shotTime + x / 86400.0));
+}
+
+void CTraceView::OnReplayScroll(ScrollCode code, int thumb)
+{
+    ITarget* t = target();
+    if (!t || !m_replayShot)
+        return;
+    if (m_doc.GetReplayState() == CKavroDoc::ReplayPlaying)
+        m_doc.PauseReplay();
+    ComPtr<IRange> range;
+    if (FAILED(m_replayShot->Range(0.0f, 0.0f, range.put())) || !range)
+        return;
+    int32_t first = 0, last = 0, rate = 0, d = 0;
+    range->get_First(&first);
+    range->get_Last(&last);
+    range->get_SampleRate(&rate);
+    float position = 0;
+    t->get_ReplayPosition(&position);
+    range->Sec2Index(position, &d);
+    d = clampIndex(d, first, last);
+    const int n = replayScrollTarget(code, d, thumb, rate, first, last);
+    if (n == d)
+        return;
+    float sec = 0;
+    range->Index2Sec(n, &sec);
+    t->put_ReplayPosition(sec);
+    UpdateReplayPanel(sec);
+}
+
+// ----- control events
+
+void CTraceView::OnZoomChanged()
+{
+    ITarget* t = target();
+    float zoom = 0;
+    if (t && SUCCEEDED(t->get_Zoom(&zoom)))
+        m_maxZoom = cappedZoomAfterChange(zoom, theAppOptions().AdvancedMode);
+    StopZoomAnimation();
+}
+
+void CTraceView::OnRightClick()
+{
+    SetZoomSmooth(0.0f);
+}
+
+void CTraceView::OnStartDrag(float x, float y)
+{
+    m_dragX = x;
+    m_dragY = y;
+}
+
+void CTraceView::OnEndDrag(float x, float y)
+{
+    float ddx = x - m_dragX, ddy = y - m_dragY;
+    m_dx += ddx;
+    m_dy += ddy;
+    m_doc.UpdateAllViews(this, KavroHint::ShiftCorrection, &ddx, &ddy);
+}
+
+void CTraceView::OnReplayPositionChanged()
+{
+    float x = 0;
+    if (ITarget* t = target(); t && SUCCEEDED(t->get_ReplayPosition(&x)))
+        UpdateReplayPanel(x);
+}
+
+void CTraceView::OnEndReplay()
+{
+    m_replay->ClearShot();
+    m_replayShot = nullptr;
+    StopTone();
+    if (!m_doc.HasDocument()) {
+        ShowShot(nullptr, nullptr, false);
+        return;
+    }
+    ComPtr<IShot> shot;
+    ComPtr<IAiming> aiming;
+    if (ITarget* t = target(); t && SUCCEEDED(t->get_ReplayShot(shot.put())) && shot)
+        m_doc.FindAiming(shot.get(), &aiming);
+    SetAiming(aiming.get(), shot.get(), false);
+    m_doc.UpdateAllViews(this, KavroHint::ReplayStopped);
+}
+
+// ----- keys
+
+bool CTraceView::OnKeyDown(int key)
+{
+    if (key == Qt::Key_Space) {
+        switch (m_doc.GetReplayState()) {
+        case CKavroDoc::ReplayStopped: m_doc.StartReplay(); break;
+        case CKavroDoc::ReplayPaused: m_doc.ResumeReplay(); break;
+        default: m_doc.PauseReplay(); break;
+        }
+        return true;
+    }
+    if (key >= Qt::Key_0 && key <= Qt::Key_9) {
+        const float level = key == Qt::Key_0 ? 10.0f : float(key - Qt::Key_0);
+        SetZoomSmooth(level);
+        m_maxZoom = level;
+        return true;
+    }
+    return false;
+}
+
+void CTraceView::keyPressEvent(QKeyEvent* event)
+{
+    if (event->modifiers() & ~Qt::KeypadModifier || !OnKeyDown(event->key()))
+        QWidget::keyPressEvent(event);
+}
+
+bool CTraceView::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::KeyPress) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        if (!(key->modifiers() & ~Qt::KeypadModifier) && OnKeyDown(key->key()))
+            return true;
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+// ----- hints
+
+void CTraceView::OnUpdate(CView*, int hint, void* p1, void* p2, intptr_t value)
+{
+    ITarget* t = target();
+    if (!t)
+        return;
+    const bool advanced = theAppOptions().AdvancedMode;
+    switch (hint) {
+    case KavroHint::Everything: {
+        t->put_EnableUpdate(VARIANT_FALSE);
+        if (!deviceConnected())
+            m_currentShot = nullptr;
+        m_maxZoom = largestZoomLevel(advanced);
+        m_dx = m_dy = 0;
+        if (m_doc.HasDocument()) {
+            ComPtr<IEventParams> event;
+            if (m_doc.GetEvent(&event)) {
+                t->put_Event(event.get());
+                t->put_Zoom(m_maxZoom);
+                ApplyTraceOptions(false);
+            }
+            m_pulse->SetShowPulse(m_doc.GetPulseCount() > 0);
+            m_pulse->SetShowTrigger(m_doc.HasTriggerData());
+            Layout();
+            ComPtr<IAiming> aiming;
+            ComPtr<IShot> shot;
+            selection(&aiming, &shot);
+            SetAiming(aiming.get(), shot.get(), true);
+        } else {
+            SetAiming(nullptr, nullptr, false);
+        }
+        UpdateTimeCounter();
+        t->put_EnableUpdate(VARIANT_TRUE);
+        break;
+    }
+    case KavroHint::Language:
+        UpdateTimeCounter();
+        break;
+    case KavroHint::SelectedShot:
+        if (m_doc.HasDocument()) {
+            ComPtr<IAiming> aiming;
+            ComPtr<IShot> shot;
+            selection(&aiming, &shot);
+            SetAiming(aiming.get(), shot.get(), true);
+        }
+        break;
+    case KavroHint::ShotParameters:
+        if (m_doc.HasDocument()) {
+            ComPtr<IAiming> aiming;
+            ComPtr<IShot> shot;
+            selection(&aiming, &shot);
+            ShowShot(aiming.get(), shot.get(), true);
+            ApplyTraceOptions(true);
+        }
+        break;
+    case KavroHint::AimingStarted: {
+        m_dx = m_dy = 0;
+        SetAiming(static_cast<IAiming*>(p1), nullptr, false);
+        t->put_Dragable(VARIANT_TRUE);
+        t->put_Selectable(VARIANT_TRUE);
+        t->put_Zoom(m_maxZoom);
+        CMainFrameBase* f = CMainFrameBase::current();
+        ComPtr<IKavroDevice> device = f && f->IsDeviceConnected() ? f->GetDevice() : nullptr;
+        if (device) {
+            VARIANT_BOOL pulse = VARIANT_FALSE, trigger = VARIANT_FALSE;
+            device->get_PulseAvailable(&pulse);
+            device->get_TriggerControlAvailable(&trigger);
+            if (isTrue(pulse) != m_pulse->pulseShown() || isTrue(trigger) != m_pulse->triggerShown()) {
+                m_pulse->SetShowPulse(isTrue(pulse));
+                m_pulse->SetShowTrigger(isTrue(trigger));
+                Layout();
+            }
+        }
+        break;
+    }
+    case KavroHint::TraceCoordinates: {
+        auto* aiming = static_cast<IAiming*>(p1);
+        if (!aiming)
+            break;
+        t->UpdateAiming(aiming);
+        ComPtr<IAimingTrace> trace;
+        ComPtr<IAimingAttr> attr;
+        ComPtr<IEventParams> event;
+        int32_t last = 0;
+        VARIANT_BOOL valid = VARIANT_FALSE;
+        if (SUCCEEDED(aiming->get_Trace(trace.put())) && trace && SUCCEEDED(trace->get_Last(&last))
+            && SUCCEEDED(trace->ValidCoordinate(last, &valid)) && isTrue(valid)
+            && SUCCEEDED(aiming->get_Attr(attr.put())) && attr && SUCCEEDED(attr->get_Event(event.put()))) {
+            float x = 0, y = 0;
+            trace->get_x(last, &x);
+            trace->get_y(last, &y);
+            BlindToneUpdate(x, y, event.get(), attr.get());
+        }
+        break;
+    }
+    case KavroHint::ShotAdded: {
+        if (auto* aiming = static_cast<IAiming*>(p1))
+            t->UpdateAiming(aiming);
+        m_currentShot = static_cast<IShot*>(p2);
+        ShowShot(static_cast<IAiming*>(p1), m_currentShot.get(), true);
+        UpdateTimeCounter();
+        break;
+    }
+    case KavroHint::AimingConcluded:
+        if (auto* aiming = static_cast<IAiming*>(p1))
+            t->UpdateAiming(aiming);
+        StopTone();
+        break;
+    case KavroHint::ReplayStarts:
+        StartReplay();
+        break;
+    case KavroHint::ReplayStopped: {
+        m_replay->ClearShot();
+        m_replayShot = nullptr;
+        ComPtr<IAiming> aiming;
+        ComPtr<IShot> shot;
+        selection(&aiming, &shot);
+        SetAiming(aiming.get(), shot.get(), false);
+        StopTone();
+        break;
+    }
+    case KavroHint::ReplayPaused:
+        t->put_ReplayPaused(vb(p1 && *static_cast<uint8_t*>(p1) != 0));
+        break;
+    case KavroHint::Pulse:
+        if (m_doc.GetReplayState() == CKavroDoc::ReplayStopped)
+            m_pulse->SetPulse(m_doc.GetPulse());
+        break;
+    case KavroHint::PracticeStarted:
+        OnNewPractice();
+        break;
+    case KavroHint::MatchStarted:
+        t->put_Match(VARIANT_TRUE);
+        break;
+    case KavroHint::PracticeStopped:
+        m_currentShot = nullptr;
+        UpdateTimeCounter();
+        m_counterTimer.stop();
+        m_heartTimer.stop();
+        break;
+    case KavroHint::TriggerValues: {
+        auto* values = static_cast<const int32_t*>(p1);
+        if (!values || value <= 0 || m_doc.GetReplayState() != CKavroDoc::ReplayStopped)
+            break;
+        for (intptr_t i = 0; i < value; ++i)
+            m_triggerMax = std::max(m_triggerMax, int(values[i]));
+        m_pulse->SetTriggerScale(m_fixedTriggerScale > 1 ? m_fixedTriggerScale : m_triggerMax);
+        m_pulse->SetTriggerValue(values[value - 1]);
+        break;
+    }
+    case KavroHint::IsReplayRunning: {
+        ComPtr<IShot> replaying;
+        if (p1 && SUCCEEDED(t->get_ReplayShot(replaying.put())) && replaying)
+            *static_cast<uint8_t*>(p1) = 1;
+        break;
+    }
+    case KavroHint::BiathlonSubTarget:
+        SetAiming(nullptr, nullptr, false);
+        if (p1)
+            t->put_SubTarget(*static_cast<int32_t*>(p1));
+        break;
+    case KavroHint::HeartBeat:
+        m_previousBeat = m_lastBeat;
+        if (p2)
+            m_lastBeat = *static_cast<DATE*>(p2);
+        if (m_doc.GetReplayState() == CKavroDoc::ReplayStopped)
+            m_pulse->SetPulse(m_doc.GetPulse());
+        break;
+    case KavroHint::AdvancedMode:
+        m_maxZoom = largestZoomLevel(advanced);
+        if (m_doc.HasDocument()) {
+            ComPtr<IAiming> aiming;
+            ComPtr<IShot> shot;
+            selection(&aiming, &shot);
+            ShowShot(aiming.get(), shot.get(), true);
+            ApplyTraceOptions(false);
+        }
+        break;
+    default:
+        break;
+    }
+}
+
+KAVRO_REGISTER_VIEW(ViewId::Trace, 32789, [](CKavroDoc& d, QWidget* p) -> QWidget* { return new CTraceView(d, p); });
