@@ -60,7 +60,7 @@ int pdfPageCount(const QString& path)
 QString pdfText(const QString& path, int page)
 {
     return run(QStringLiteral("pdftotext"),
-               {QStringLiteral("-f"), QString::number(page), QStringLiteral("-l"), QString::number(page), path,
+               {QStringLiteral("-raw"), QStringLiteral("-f"), QString::number(page), QStringLiteral("-l"), QString::number(page), path,
                 QStringLiteral("-")});
 }
 

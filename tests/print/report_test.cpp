@@ -10,6 +10,7 @@
 #include "print_support.h"
 #include "report.h"
 
+#include <QDir>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -54,8 +55,10 @@ size_t cellsOf(const PrintoutPages& pages, auto pred)
 TEST(Report, SixtyShotsToPdfWithEverySection)
 {
     Practice p;
-    QTemporaryDir dir;
-    const QString pdf = dir.filePath("report.pdf");
+    // Kept with the screenshots for review.
+    const QString screens = QStringLiteral(KAVRO_BIN_DIR "/../screens");
+    QDir().mkpath(screens);
+    const QString pdf = screens + "/report_60_shots.pdf";
     const PageGeometry g = pdfGeometry(pdf, 300);
     const auto pages = PrintReport(p.doc, g, ReportSections{});
     ASSERT_TRUE(pages);
@@ -81,7 +84,15 @@ TEST(Report, SixtyShotsToPdfWithEverySection)
     const int result = pageWithText(*pages, QString("integer %1").arg(s->resultInt));
     ASSERT_GT(result, 0);
     EXPECT_TRUE(pdfText(pdf, result).simplified().contains(QString("integer %1").arg(s->resultInt)));
-    int previous = info;
+    // The series: six of ten shots, each titled with its number and results.
+    const int series = pageWithText(*pages, "#1 ");
+    ASSERT_GE(series, info);
+    EXPECT_TRUE(pdfText(pdf, series).contains("#1 "));
+    const int last = pageWithText(*pages, "#6 ");
+    ASSERT_GE(last, series);
+    EXPECT_TRUE(pdfText(pdf, last).contains("#6 "));
+    EXPECT_FALSE(hasText(*pages, "#7 "));
+    int previous = last;
     for (const QString& title : kTitles) {
         const int page = pageWithText(*pages, title);
         ASSERT_GT(page, 0) << title.toStdString();
@@ -89,8 +100,8 @@ TEST(Report, SixtyShotsToPdfWithEverySection)
         previous = page;
         EXPECT_TRUE(pdfText(pdf, page).contains(title)) << title.toStdString() << " on page " << page;
     }
-    // One picture of the match shots and six charts (the probability view prints both of its).
-    EXPECT_EQ(cellsOf(*pages, [](auto* c) { return dynamic_cast<const CPrintoutPictureCell*>(c) != nullptr; }), 1u);
+    // One picture of the match shots, one per series (and the sighting series), and six charts (the probability view prints both of its).
+    EXPECT_GE(cellsOf(*pages, [](auto* c) { return dynamic_cast<const CPrintoutPictureCell*>(c) != nullptr; }), 7u);
     EXPECT_EQ(cellsOf(*pages, [](auto* c) { return dynamic_cast<const CPrintoutChartCell*>(c) != nullptr; }), 6u);
 }
 
@@ -106,6 +117,7 @@ TEST(Report, EachOptionOffRemovesItsSection)
     };
     const Case cases[] = {{&ReportSections::genInfo, "Number of match shots"},
                           {&ReportSections::allShots, "Morning practice"},
+                          {&ReportSections::series, "#1 "},
                           {&ReportSections::coordination, "Coordination"},
                           {&ReportSections::shift, "Shift"},
                           {&ReportSections::speed, "Speed"},

@@ -83,6 +83,7 @@ QLabel* CInfoView::valueLabel(const QString& id)
     l->setTextInteractionFlags(Qt::TextSelectableByMouse);
     l->setObjectName(id);
     m_elements[id] = l;
+    m_values.insert(id);
     return l;
 }
 
@@ -100,7 +101,7 @@ QWidget* CInfoView::addTarget(const QString& id, QWidget* parent)
         return missing;
     }
     widget->setObjectName(id);
-    widget->setMinimumSize(220, 220);
+    widget->setMinimumSize(320, 320);
     widget->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
     target->put_Selectable(VARIANT_TRUE);
     m_targets[id] = target;
@@ -371,7 +372,7 @@ void CInfoView::fill()
     m_loading = true;
     for (const auto& [id, widget] : m_elements) {
         widget->setVisible(m_page.visible(id));
-        if (auto* label = qobject_cast<QLabel*>(widget); label && !m_titles.count(id) && id != "idIntro")
+        if (auto* label = qobject_cast<QLabel*>(widget); label && m_values.count(id))
             label->setText(valueHtml(m_page.text(id), m_page.model(id)));
     }
     // The values' own boxes follow their title rows.

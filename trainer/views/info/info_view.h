@@ -8,6 +8,7 @@
 
 #include <QWidget>
 #include <map>
+#include <set>
 
 class CKavroDoc;
 class QLabel;
@@ -66,6 +67,7 @@ private:
     InfoColumns m_columns;
     unsigned m_pending = kDocument | kModel | kTexts;
     std::map<QString, QWidget*> m_elements;
+    std::set<QString> m_values;               // the labels that show the page's figures
     std::map<QString, QLabel*> m_titles;       // static texts by string id or title id
     std::map<QString, ComPtr<ITarget>> m_targets;
     QLineEdit* m_name = nullptr;

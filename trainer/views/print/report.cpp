@@ -10,10 +10,12 @@
 #include "kavro_doc.h"
 #include "print_strings.h"
 #include "res_strings.h"
+#include "series_view.h"
 #include "target_pictures.h"
 
 #include <QRegularExpression>
 #include <algorithm>
+#include <cmath>
 
 namespace kavro::print {
 
@@ -328,6 +330,108 @@ void printGenInfo(Layout& l)
     }
 }
 
+// The series of the series table: a title, a target with the series' shots and the table's
+// rows beside it.
+void printSeries(Layout& l)
+{
+    using namespace kavro::series;
+    ComPtr<IEventParams> event;
+    if (!l.doc.GetEvent(&event))
+        return;
+    std::unique_ptr<CSeriesView> owned;
+    CSeriesView* view = nullptr;
+    for (CView* v : l.doc.views())
+        if (auto* found = dynamic_cast<CSeriesView*>(v))
+            view = found;
+    if (!view) {
+        owned = std::make_unique<CSeriesView>(l.doc, nullptr);
+        owned->OnUpdate(nullptr, 0, nullptr, nullptr, 0); // builds the table
+        view = owned.get();
+    }
+    const SeriesTable& table = view->table();
+    const bool two = twoTargets(l.doc);
+    std::vector<int> columns;
+    for (int c = 0; c < kColumnCount; ++c)
+        if (table.columns[size_t(c)])
+            columns.push_back(c);
+    if (columns.empty())
+        return;
+    const uint32_t single = DT_SINGLELINE | DT_NOCLIP;
+    auto alignment = [](int c) { return c == ColNumber ? DT_LEFT : DT_RIGHT; };
+    const int picture = MulDiv(150, l.g.dpiX, 72);
+    const int lineHeight = l.measure(l.fonts.text, QStringLiteral("0"), 0, single).height + 2 * l.halfPt;
+    for (const Group& group : table.groups) {
+        if (!group.visible)
+            continue;
+        int number = 0;
+        for (const Serie& serie : group.series) {
+            ++number;
+            if (!serie.visible || serie.shotCount() == 0)
+                continue;
+            // The rows: header, shots, then the series total and, with more series, the group's.
+            std::vector<std::pair<const std::array<Cell, kColumnCount>*, bool>> rows; // cells, bold
+            rows.emplace_back(&serie.caption.cells, true);
+            for (const StatRow& r : serie.rows)
+                if (r.values.present)
+                    rows.emplace_back(&r.cells, false);
+            const size_t ruleAfter = rows.size();
+            rows.emplace_back(&serie.footer.cells, false);
+            if (group.series.size() > 1)
+                rows.emplace_back(&group.totals.cells, true);
+            std::vector<int> widths(columns.size(), 0);
+            for (const auto& [cells, bold] : rows)
+                for (size_t i = 0; i < columns.size(); ++i)
+                    widths[i] = std::max(widths[i], l.measure(bold ? l.fonts.bold : l.fonts.text,
+                                                              (*cells)[size_t(columns[i])].text, 0, single).width
+                                                          + 2 * l.pad);
+            const QString title = seriesCaption(number, serie.totals);
+            const int titleHeight = l.measure(l.fonts.bold, title, 0, single).height;
+            const int tableHeight = int(rows.size()) * lineHeight + l.pt;
+            l.breakFor(titleHeight + std::max(picture, tableHeight));
+            l.text(l.fonts.bold, title, {l.g.content.left, l.top, l.g.content.right, l.top + titleHeight}, single);
+            l.top += titleHeight;
+
+            float ex = 0, ey = 0, caliber = 0;
+            event->get_Caliber(&caliber);
+            for (const StatRow& r : serie.rows)
+                if (r.values.present && !r.values.missed) {
+                    ex = std::max(ex, std::fabs(r.values.breachX) + caliber / 2);
+                    ey = std::max(ey, std::fabs(r.values.breachY) + caliber / 2);
+                }
+            const QSizeF zoom = commonHalfExtent(event.get(), ex, ey, false);
+            const float half = float(std::max(zoom.width(), zoom.height()));
+            ShotsPicture shots{serie.aimings, 1, false, group.match, two ? 0.0f : half, two ? 0.0f : half};
+            AddShotsPictureCell(event.get(), l.page(), shots,
+                                {l.g.content.left, l.top, l.g.content.left + picture, l.top + picture});
+
+            int y = l.top;
+            const int left = l.g.content.left + picture + l.gapX;
+            for (size_t row = 0; row < rows.size(); ++row) {
+                if (row == ruleAfter) {
+                    auto* rule = l.page().add<CPrintoutBarCell>();
+                    rule->background = 0;
+                    int width = 0;
+                    for (int w : widths)
+                        width += w;
+                    rule->rect = {left, y, left + width, y + l.pt};
+                    y += l.pt;
+                }
+                int x = left;
+                const auto& [cells, bold] = rows[row];
+                for (size_t i = 0; i < columns.size(); ++i) {
+                    auto* cell = l.text(bold ? l.fonts.bold : l.fonts.text, (*cells)[size_t(columns[i])].text,
+                                        {x, y, x + widths[i], y + lineHeight}, single | alignment(columns[i]));
+                    cell->insetX = l.pad;
+                    cell->insetY = l.halfPt;
+                    x += widths[i];
+                }
+                y += lineHeight;
+            }
+            l.top += std::max(picture, tableHeight) + l.gapY;
+        }
+    }
+}
+
 template <class View>
 View* chartView(CKavroDoc& doc, std::unique_ptr<View>& owned)
 {
@@ -389,7 +493,8 @@ std::optional<PrintoutPages> PrintReport(CKavroDoc& doc, const PageGeometry& geo
             return std::nullopt;
         if (s.genInfo)
             printGenInfo(l);
-        // TODO(series): the series table's section, once the series table is part of the program.
+        if (s.series)
+            printSeries(l);
         if (s.coordination)
             printChart<charts::CCoordinationView>(l, 32791);
         if (s.shift && !two)
