@@ -413,7 +413,9 @@ void CInfoView::fillTargets()
     if (m_doc.GetModelAimings(&modelAll))
         modelAll->Match(modelMatch.put());
     const bool two = m_doc.GetTargetKind() == 2;
-    auto fillOne = [&](const char* id, IAimingCollection* aimings, int subTarget) {
+    // Position 0 shows every match aiming on the event's first target; 1 standing, 2 prone.
+    auto fillOne = [&](const char* id, IAimingCollection* aimings, int position) {
+        const int subTarget = position == 0 ? 1 : position;
         ITarget* t = target(QString::fromLatin1(id));
         if (!t)
             return;
@@ -428,9 +430,9 @@ void CInfoView::fillTargets()
             ComPtr<IAiming> a = aimingAt(aimings, i);
             ComPtr<IAimingAttr> attr;
             int32_t sub = 1;
-            if (subTarget > 0 && a && SUCCEEDED(a->get_Attr(attr.put())) && attr)
+            if (position > 0 && a && SUCCEEDED(a->get_Attr(attr.put())) && attr)
                 attr->get_SubTarget(&sub);
-            if (a && (subTarget == 0 || sub == subTarget || (subTarget == 2 && sub != 1)))
+            if (a && (position == 0 || (position == 1) == (sub == 1)))
                 t->Add(a.get());
         }
         t->put_EnableUpdate(VARIANT_TRUE);
