@@ -37,4 +37,13 @@ AimingSpec still(double time, int32_t x, int32_t y, bool missed)
     return s;
 }
 
+void savePractice(const QString& path, const std::vector<AimingSpec>& specs)
+{
+    CKavroDoc doc;
+    start(doc);
+    shoot(doc, specs);
+    doc.document()->put_FileName(path);
+    ASSERT_TRUE(doc.Save());
+}
+
 } // namespace infotest

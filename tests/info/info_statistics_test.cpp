@@ -156,13 +156,7 @@ TEST(InfoStatistics, CentredGroupsAndInvalidShotTimesLeaveTheirRowsOut)
 {
     // Shots out of order: the times are not real, as an opened document finds.
     QTemporaryDir dir;
-    {
-        CKavroDoc shot;
-        start(shot);
-        shoot(shot, {still(100, 0, 0), still(40, 300, 400)});
-        shot.document()->put_FileName(dir.filePath("disordered.kavro"));
-        ASSERT_TRUE(shot.Save());
-    }
+    savePractice(dir.filePath("disordered.kavro"), {still(100, 0, 0), still(40, 300, 400)});
     CKavroDoc doc;
     ASSERT_TRUE(doc.OpenDocument(dir.filePath("disordered.kavro")));
     ASSERT_FALSE(doc.HasValidShotTimes());
@@ -187,12 +181,8 @@ TEST(InfoStatistics, CentredGroupsAndInvalidShotTimesLeaveTheirRowsOut)
 TEST(InfoStatistics, TheModelColumnFollowsTheValuesInRed)
 {
     QTemporaryDir dir;
-    CKavroDoc model;
-    start(model);
-    shoot(model, {still(0, 0, 0), still(30, 100, 0)});
     const QString path = dir.filePath("model.kavro");
-    model.document()->put_FileName(path);
-    ASSERT_TRUE(model.Save());
+    savePractice(path, {still(0, 0, 0), still(30, 100, 0)});
 
     CKavroDoc doc;
     shootHandPractice(doc);

@@ -53,11 +53,7 @@ TEST(InfoView, IsTheViewOfF4AndShowsTheIntroductionWithoutAPractice)
 TEST(InfoView, ShowsTheModelsValuesAndWritesNameAndCommentsBack)
 {
     QTemporaryDir dir;
-    CKavroDoc model;
-    start(model);
-    shoot(model, {still(0, 0, 0), still(30, 100, 0)});
-    model.document()->put_FileName(dir.filePath("model.kavro"));
-    ASSERT_TRUE(model.Save());
+    savePractice(dir.filePath("model.kavro"), {still(0, 0, 0), still(30, 100, 0)});
 
     CKavroDoc doc;
     CInfoView view(doc);

@@ -22,13 +22,7 @@ TEST(FramePrinting, InformationPageOnF4AndTheReportInPreview)
     kavro::theAppOptions() = kavro::AppOptions();
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("practice.kavro"));
-    {
-        CKavroDoc source;
-        infotest::start(source);
-        infotest::shoot(source, charttest::realPracticeSpecs(30));
-        source.document()->put_FileName(path);
-        ASSERT_TRUE(source.Save());
-    }
+    infotest::savePractice(path, charttest::realPracticeSpecs(30));
     int code = 0;
     auto frame = CreateMainFrame(ParseCommandLine({path}), &code);
     ASSERT_TRUE(frame);
