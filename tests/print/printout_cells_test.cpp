@@ -1,5 +1,6 @@
 // Printout cells on an image: what each draws, where, and what it leaves alone.
 #include "printout_cells.h"
+#include "target_pictures.h"
 
 #include "gdi/metafile_recorder.h"
 
@@ -103,4 +104,40 @@ TEST(PrintoutCells, ThePageClipsWhatOverhangs)
     bar->background = 0;
     bar->rect = {50, 0, 200, 10};
     EXPECT_EQ(darkPixels(draw(page)), 50 * 10);
+}
+
+TEST(PrintoutCells, TheFiveTargetSchematicMarksTheNearestTarget)
+{
+    // The third target was nearest and was hit: white with a black outline.
+    Metafile hit = DrawFiveTargetSchematic(3, 3);
+    std::vector<rec::Ellipse> circles;
+    std::vector<rec::SelectBrush> brushes;
+    for (const MetafileRecord& r : hit.records()) {
+        if (auto* e = std::get_if<rec::Ellipse>(&r))
+            circles.push_back(*e);
+        if (auto* b = std::get_if<rec::SelectBrush>(&r))
+            brushes.push_back(*b);
+    }
+    ASSERT_EQ(circles.size(), 1u);
+    EXPECT_EQ(circles[0].box, (GdiRect{6925, 1925, 8075, 3075}));
+    EXPECT_EQ(brushes.back().brush, GdiBrush::solid(0xFFFFFF));
+    // Missed it: black.
+    Metafile miss = DrawFiveTargetSchematic(-1, 5);
+    for (const MetafileRecord& r : miss.records()) {
+        if (auto* e = std::get_if<rec::Ellipse>(&r)) {
+            EXPECT_EQ(e->box.left, 11925);
+        }
+    }
+    const rec::SelectBrush* last = nullptr;
+    for (const MetafileRecord& r : miss.records())
+        if (auto* b = std::get_if<rec::SelectBrush>(&r))
+            last = b;
+    ASSERT_NE(last, nullptr);
+    EXPECT_EQ(last->brush, GdiBrush::solid(0));
+    // No area: the frame of the row only.
+    size_t ellipses = 0;
+    const Metafile none = DrawFiveTargetSchematic(0, 0);
+    for (const MetafileRecord& r : none.records())
+        ellipses += std::holds_alternative<rec::Ellipse>(r);
+    EXPECT_EQ(ellipses, 0u);
 }

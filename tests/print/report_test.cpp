@@ -151,6 +151,12 @@ TEST(Report, TwoTargetEventsLeaveOutShiftProbabilityAndDecimalResults)
     EXPECT_TRUE(hasText(*pages, "integer "));
     EXPECT_FALSE(hasText(*pages, "fractional "));
     EXPECT_FALSE(hasText(*pages, "Diametrical dispersion"));
+    // Each shot row of the series shows the five targets instead of its number.
+    size_t schematics = 0;
+    for (const auto& page : *pages)
+        for (const auto& c : page.cells)
+            schematics += dynamic_cast<const CPrintoutMetaCell*>(c.get()) != nullptr;
+    EXPECT_EQ(schematics, 10u + 2u); // ten match shots and two sighting shots
 }
 
 TEST(Report, ABlockTallerThanAPageGetsAPageOfItsOwn)

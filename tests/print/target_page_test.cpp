@@ -107,13 +107,5 @@ TEST(TargetPage, TheCardAndItsLabelFollowTheType)
     EXPECT_FALSE(BuildTargetPage(r, g));
     r.distance = 501;
     EXPECT_FALSE(BuildTargetPage(r, g));
-    // An event without a distance of its own cannot be scaled.
-    event->put_Distance(0);
-    float d = -1;
-    event->get_Distance(&d);
-    if (d == 0) {
-        r.distance = 10;
-        EXPECT_FALSE(BuildTargetPage(r, g));
-    }
 }
 

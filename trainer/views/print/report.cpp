@@ -370,10 +370,13 @@ void printSeries(Layout& l)
                 continue;
             // The rows: header, shots, then the series total and, with more series, the group's.
             std::vector<std::pair<const std::array<Cell, kColumnCount>*, bool>> rows; // cells, bold
+            std::vector<const StatRow*> shotRows(1, nullptr);
             rows.emplace_back(&serie.caption.cells, true);
             for (const StatRow& r : serie.rows)
-                if (r.values.present)
+                if (r.values.present) {
                     rows.emplace_back(&r.cells, false);
+                    shotRows.push_back(&r);
+                }
             const size_t ruleAfter = rows.size();
             rows.emplace_back(&serie.footer.cells, false);
             if (group.series.size() > 1)
@@ -384,6 +387,10 @@ void printSeries(Layout& l)
                     widths[i] = std::max(widths[i], l.measure(bold ? l.fonts.bold : l.fonts.text,
                                                               (*cells)[size_t(columns[i])].text, 0, single).width
                                                           + 2 * l.pad);
+            // Two-target events show where each shot went on the five targets instead of its number.
+            const int schematicWidth = lineHeight * 10;
+            if (two && columns.front() == ColNumber)
+                widths.front() = std::max(widths.front(), schematicWidth + 2 * l.pad);
             const QString title = seriesCaption(number, serie.totals);
             const int titleHeight = l.measure(l.fonts.bold, title, 0, single).height;
             const int tableHeight = int(rows.size()) * lineHeight + l.pt;
@@ -419,6 +426,17 @@ void printSeries(Layout& l)
                 int x = left;
                 const auto& [cells, bold] = rows[row];
                 for (size_t i = 0; i < columns.size(); ++i) {
+                    if (two && i == 0 && columns[0] == ColNumber && row < shotRows.size() && shotRows[row]) {
+                        const StatRow& shotRow = *shotRows[row];
+                        auto* cell = l.page().add<CPrintoutMetaCell>();
+                        int32_t area = -1;
+                        if (shotRow.shot)
+                            shotRow.shot->get_AreaIndex(&area);
+                        cell->metafile = DrawFiveTargetSchematic(area, nearestAreaOf(shotRow.shot.get()));
+                        cell->rect = {x + l.pad, y + l.halfPt, x + widths[i] - l.pad, y + lineHeight - l.halfPt};
+                        x += widths[i];
+                        continue;
+                    }
                     auto* cell = l.text(bold ? l.fonts.bold : l.fonts.text, (*cells)[size_t(columns[i])].text,
                                         {x, y, x + widths[i], y + lineHeight}, single | alignment(columns[i]));
                     cell->insetX = l.pad;

@@ -1,6 +1,7 @@
 #include "target_pictures.h"
 
 #include "com/classregistry.h"
+#include "gdi/metafile_recorder.h"
 #include "doc_helpers.h"
 #include "kavro_doc.h"
 #include "kavrogui.h"
@@ -155,6 +156,34 @@ float GetShotsZoom(IEventParams* event, IShotCollection* shots, bool twoTargets)
     if (event)
         event->get_Target(1, target.put());
     return std::max(ringFor(ex), ringFor(ey));
+}
+
+Metafile DrawFiveTargetSchematic(int hitArea, int nearestArea)
+{
+    MetafileRecorder rec;
+    rec.setFrame({1900, 1900, 13100, 3100});
+    rec.selectPen(GdiPen::solid(0, 0xEEEEEE));
+    rec.selectBrush(GdiBrush::null());
+    rec.rectangle({1930, 1925, 13070, 3075});
+    if (nearestArea >= 1 && nearestArea <= 5) {
+        const int left = 1925 + (nearestArea - 1) * 2500;
+        const bool hit = hitArea == nearestArea;
+        rec.selectPen(GdiPen::solid(0, hit ? 0 : 0xFFFFFF));
+        rec.selectBrush(GdiBrush::solid(hit ? 0xFFFFFF : 0));
+        rec.ellipse({left, 1925, left + 1150, 1925 + 1150});
+    }
+    return rec.finish();
+}
+
+int nearestAreaOf(IShot* shot)
+{
+    ComPtr<IRange> range;
+    float x = 0, y = 0, cx = 0, cy = 0;
+    int32_t area = 0;
+    if (!shot || FAILED(shot->get_BreachX(&x)) || FAILED(shot->get_BreachY(&y))
+        || FAILED(shot->Range(0, 0, range.put())) || !range || FAILED(range->GetNearestArea(x, y, &area, &cx, &cy)))
+        return 0;
+    return area;
 }
 
 } // namespace kavro::print

@@ -32,4 +32,10 @@ bool AddShotsPictureCell(IEventParams* event, PrintoutPage& page, const ShotsPic
 // events: the whole form).
 float GetShotsZoom(IEventParams* event, IShotCollection* shots, bool twoTargets);
 
+// The five targets of a biathlon stand in a row: the one nearest the shot white when the shot hit
+// it, black when it missed; none marked for an area outside 1..5.
+Metafile DrawFiveTargetSchematic(int hitArea, int nearestArea);
+// The area nearest the shot's breach (its 0-second range), 0 when there is none.
+int nearestAreaOf(IShot* shot);
+
 } // namespace kavro::print
