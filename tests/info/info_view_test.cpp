@@ -71,11 +71,28 @@ TEST(InfoView, ShowsTheModelsValuesAndWritesNameAndCommentsBack)
                                                   + *view.page().model("idResultInt") + ")</font>");
     EXPECT_EQ(qobject_cast<QLineEdit*>(view.element("idShooterName"))->text(), "Anna");
     EXPECT_TRUE(view.SetTargetZoom(2.0f));
-    if (ITarget* t = view.target("Target1")) {
-        int32_t aimings = 0;
-        t->get_Count(&aimings);
-        EXPECT_EQ(aimings, 20);
-    }
+    ITarget* t = view.target("Target1");
+    ASSERT_NE(t, nullptr);
+    int32_t aimings = 0, marks = 0;
+    t->get_Count(&aimings);
+    EXPECT_EQ(aimings, 20);
+    t->get_ElementCount(&marks);
+    EXPECT_EQ(marks, 1); // the group's centre
+    view.target("Target2")->get_Count(&aimings);
+    EXPECT_EQ(aimings, 2);
+
+    // A double click on a shot selects it and asks the views to replay it.
+    HintSpy replay;
+    doc.AddView(&replay);
+    ComPtr<IShotCollection> match;
+    ASSERT_TRUE(doc.GetMatchShots(&match));
+    view.UIDblClickShot(shotAt(match.get(), 4).get());
+    ComPtr<IShot> selected;
+    ASSERT_TRUE(doc.GetSelectedShot(&selected));
+    EXPECT_EQ(selected.get(), shotAt(match.get(), 4).get());
+    EXPECT_EQ(replay.hints, (std::vector<int>{KavroHint::SelectedShot, KavroHint::MayReplayStart,
+                                              KavroHint::ReplayStarts}));
+    doc.RemoveView(&replay);
 
     doc.document()->put_FileName(dir.filePath("practice.kavro"));
     ASSERT_TRUE(doc.Save());

@@ -89,22 +89,33 @@ QLabel* CInfoView::valueLabel(const QString& id)
 
 QWidget* CInfoView::addTarget(const QString& id, QWidget* parent)
 {
-    ComPtr<ITarget> target;
-    ComPtr<ITargetWindow> window;
-    QWidget* widget = nullptr;
-    if (FAILED(createInstance(kavrogui::CLSID_Target, &target)) || !target
-        || FAILED(target->QueryInterface(ITargetWindow::iid, window.putVoid()))
-        || FAILED(window->CreateWidget(parent, &widget)) || !widget) {
+    auto host = std::make_unique<CTargetHost>();
+    TargetEventHandlers handlers;
+    // Only the practice's own targets pick shots; the model's only show.
+    if (!id.endsWith(QLatin1Char('2'))) {
+        handlers.selectionChanged = [this, id] {
+            ComPtr<IShot> shot;
+            if (ITarget* t = target(id); t && SUCCEEDED(t->get_SelectedShot(shot.put())))
+                UISelectionChanged(shot.get());
+        };
+        handlers.dblClick = [this, id](float, float) {
+            ComPtr<IShot> shot;
+            if (ITarget* t = target(id); t && SUCCEEDED(t->get_SelectedShot(shot.put())))
+                UIDblClickShot(shot.get());
+        };
+    }
+    if (!host->create(parent, handlers)) {
         // Without the target module the page still shows every figure.
         auto* missing = new QWidget(parent);
         missing->setObjectName(id);
         return missing;
     }
+    QWidget* widget = host->widget();
     widget->setObjectName(id);
     widget->setMinimumSize(320, 320);
     widget->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
-    target->put_Selectable(VARIANT_TRUE);
-    m_targets[id] = target;
+    host->target()->put_Selectable(id.endsWith(QLatin1Char('2')) ? VARIANT_FALSE : VARIANT_TRUE);
+    m_targets[id] = std::move(host);
     return widget;
 }
 
@@ -282,7 +293,7 @@ QWidget* CInfoView::element(const QString& id) const
 ITarget* CInfoView::target(const QString& id) const
 {
     auto it = m_targets.find(id);
-    return it == m_targets.end() ? nullptr : it->second.get();
+    return it == m_targets.end() ? nullptr : it->second->target();
 }
 
 void CInfoView::reloadTexts()
@@ -421,6 +432,7 @@ void CInfoView::fillTargets()
             return;
         t->put_EnableUpdate(VARIANT_FALSE);
         t->Clear();
+        t->ClearElements();
         if (event)
             t->put_Event(event.get());
         t->put_Match(VARIANT_TRUE);
@@ -446,6 +458,12 @@ void CInfoView::fillTargets()
     } else {
         fillOne("Target1", docMatch.get(), 0);
         fillOne("Target2", modelMatch.get(), 0);
+        // Each column's group centre.
+        const std::pair<const char*, const std::optional<InfoStatistics>*> marks[] = {
+            {"Target1", &m_columns.document}, {"Target2", &m_columns.model}};
+        for (const auto& [id, stats] : marks)
+            if (ITarget* t = target(QString::fromLatin1(id)); t && *stats && (*stats)->hits > 0)
+                markPoint(t, (*stats)->meanBreachX, (*stats)->meanBreachY);
     }
     ApplyBreachColors();
 }
@@ -492,6 +510,14 @@ void CInfoView::UISelectionChanged(IShot* shot)
     if (!m_doc.HasDocument())
         return;
     m_doc.SetSelectedShot(shot, this);
+}
+
+void CInfoView::UIDblClickShot(IShot* shot)
+{
+    if (!m_doc.HasDocument())
+        return;
+    UISelectionChanged(shot);
+    m_doc.StartReplay();
 }
 
 void CInfoView::ApplyBreachColors()

@@ -4,10 +4,12 @@
 #include "document_base.h"
 #include "info_page_model.h"
 #include "kavrogui.h"
+#include "target_host.h"
 #include "view_registry.h"
 
 #include <QWidget>
 #include <map>
+#include <memory>
 #include <set>
 
 class CKavroDoc;
@@ -30,6 +32,7 @@ public:
     void UIStartPractice();
     void UIOpen();
     void UISelectionChanged(IShot* shot);
+    void UIDblClickShot(IShot* shot);
 
     // The frame's operations.
     void ApplyBreachColors();
@@ -69,7 +72,7 @@ private:
     std::map<QString, QWidget*> m_elements;
     std::set<QString> m_values;               // the labels that show the page's figures
     std::map<QString, QLabel*> m_titles;       // static texts by string id or title id
-    std::map<QString, ComPtr<ITarget>> m_targets;
+    std::map<QString, std::unique_ptr<CTargetHost>> m_targets;
     QLineEdit* m_name = nullptr;
     QPlainTextEdit* m_comments = nullptr;
     bool m_loading = false;
