@@ -13,6 +13,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDoubleSpinBox>
+#include <QKeyEvent>
 #include <QListWidget>
 #include <QPrintPreviewWidget>
 #include <QTemporaryDir>
@@ -146,4 +147,12 @@ TEST(PrintTargetTool, BuildsPreviewsAndPrintsItsPage)
     DialogAnswer print(true);
     EXPECT_TRUE(dialog.PrintPage());
     EXPECT_EQ(pdfPageCount(dir.filePath("target.pdf")), 1);
+
+    // Enter closes the tool with its settings; it does not print again.
+    QFile::remove(dir.filePath("target.pdf"));
+    QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+    QApplication::sendEvent(&dialog, &enter);
+    EXPECT_EQ(dialog.result(), QDialog::Accepted);
+    EXPECT_FALSE(dialog.isVisible());
+    EXPECT_FALSE(QFile::exists(dir.filePath("target.pdf")));
 }

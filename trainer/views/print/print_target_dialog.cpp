@@ -14,6 +14,7 @@
 #include <QDoubleSpinBox>
 #include <QGridLayout>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QListWidget>
 #include <QPainter>
@@ -102,6 +103,8 @@ CPrintTargetDlg::CPrintTargetDlg(QPrinter& printer, const QString& jobName, QWid
     auto* print = new QPushButton(dialogText(IDC_PRINT), this);
     auto* close = new QPushButton(dialogText(IDC_CLOSE), this);
     m_expand = new QPushButton(dialogText(IDC_EXPAND), this);
+    for (QPushButton* b : {print, close, m_expand})
+        b->setAutoDefault(false);
     buttons->addWidget(print);
     buttons->addWidget(close);
     buttons->addWidget(m_expand);
@@ -207,6 +210,17 @@ bool CPrintTargetDlg::PrintPage()
     if (!ok)
         failed();
     return ok;
+}
+
+void CPrintTargetDlg::keyPressEvent(QKeyEvent* event)
+{
+    // Enter takes the settings and closes; the buttons are not defaults, so it never prints.
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        m_distance->interpretText();
+        accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
 }
 
 void CPrintTargetDlg::setExpanded(bool expanded)

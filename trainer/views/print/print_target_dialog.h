@@ -37,6 +37,9 @@ public:
     QCheckBox* ringsBox() const { return m_rings; }
     QCheckBox* clipBox() const { return m_clip; }
 
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+
 private:
     class Preview;
     void discard();

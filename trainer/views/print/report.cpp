@@ -332,12 +332,12 @@ void printGenInfo(Layout& l)
 
 // The series of the series table: a title, a target with the series' shots and the table's
 // rows beside it.
-void printSeries(Layout& l)
+bool printSeries(Layout& l)
 {
     using namespace kavro::series;
     ComPtr<IEventParams> event;
     if (!l.doc.GetEvent(&event))
-        return;
+        return true;
     std::unique_ptr<CSeriesView> owned;
     CSeriesView* view = nullptr;
     for (CView* v : l.doc.views())
@@ -355,7 +355,7 @@ void printSeries(Layout& l)
         if (table.columns[size_t(c)])
             columns.push_back(c);
     if (columns.empty())
-        return;
+        return true;
     const uint32_t single = DT_SINGLELINE | DT_NOCLIP;
     auto alignment = [](int c) { return c == ColNumber ? DT_LEFT : DT_RIGHT; };
     const int picture = MulDiv(150, l.g.dpiX, 72);
@@ -408,8 +408,9 @@ void printSeries(Layout& l)
             const QSizeF zoom = commonHalfExtent(event.get(), ex, ey, false);
             const float half = float(std::max(zoom.width(), zoom.height()));
             ShotsPicture shots{serie.aimings, 1, false, group.match, two ? 0.0f : half, two ? 0.0f : half};
-            AddShotsPictureCell(event.get(), l.page(), shots,
-                                {l.g.content.left, l.top, l.g.content.left + picture, l.top + picture});
+            if (!AddShotsPictureCell(event.get(), l.page(), shots,
+                                     {l.g.content.left, l.top, l.g.content.left + picture, l.top + picture}))
+                return false;
 
             int y = l.top;
             const int left = l.g.content.left + picture + l.gapX;
@@ -448,6 +449,7 @@ void printSeries(Layout& l)
             l.top += std::max(picture, tableHeight) + l.gapY;
         }
     }
+    return true;
 }
 
 template <class View>
@@ -511,8 +513,8 @@ std::optional<PrintoutPages> PrintReport(CKavroDoc& doc, const PageGeometry& geo
             return std::nullopt;
         if (s.genInfo)
             printGenInfo(l);
-        if (s.series)
-            printSeries(l);
+        if (s.series && !printSeries(l))
+            return std::nullopt;
         if (s.coordination)
             printChart<charts::CCoordinationView>(l, 32791);
         if (s.shift && !two)
