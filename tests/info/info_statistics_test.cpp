@@ -198,3 +198,29 @@ TEST(InfoStatistics, TheModelColumnFollowsTheValuesInRed)
     EXPECT_TRUE(page.visible("idModelInfoRow"));
     EXPECT_TRUE(page.visible("idTargetRow2"));
 }
+
+TEST(InfoStatistics, TheTwoTargetLayoutSplitsStandingAndProne)
+{
+    CKavroDoc doc;
+    start(doc, "BTLN");
+    charttest::AimingSpec prone = still(0, 0, 0), standing = still(30, 0, 0), standing2 = still(60, 100, 0);
+    prone.subTarget = 2;
+    standing.subTarget = standing2.subTarget = 1;
+    shoot(doc, {prone, standing, standing2});
+    const auto s = documentStatistics(doc);
+    ASSERT_TRUE(s);
+    EXPECT_EQ(s->standingShots, 2);
+    EXPECT_EQ(s->proneShots, 1);
+    EXPECT_FALSE(s->hasSteadiness);
+    EXPECT_FALSE(s->hasCentredResult);
+    const InfoPageModel page = BuildInfoPage(doc, computeColumns(doc));
+    EXPECT_FALSE(page.visible("idResultFractionalTitle"));
+    EXPECT_FALSE(page.visible("idResultAverageTitle"));
+    EXPECT_EQ(page.text("idResultFractional"), "");
+    EXPECT_EQ(page.text("idDiametralDispersion"), "");
+    EXPECT_FALSE(page.text("idAvgTimePerShot").contains("(")); // no intervals
+    EXPECT_TRUE(page.visible("idTargetStandingRow1"));
+    EXPECT_TRUE(page.visible("idTargetProneRow1"));
+    EXPECT_FALSE(page.visible("idTargetRow1"));
+    EXPECT_FALSE(page.visible("idTargetStandingRow2")); // no model
+}

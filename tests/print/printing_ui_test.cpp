@@ -1,5 +1,6 @@
 // The frame's print commands: preview and printing share one page list, the page setup starts
 // with the report's margins, and the print target tool builds, previews and prints its page.
+#include "doc_helpers.h"
 #include "info_shooting.h"
 #include "kavro_doc.h"
 #include "page_setup_dialog.h"
@@ -88,6 +89,25 @@ TEST(ReportPrinting, PreviewAndPrintGiveTheSamePages)
         printing.Print(doc, nullptr);
     }
     EXPECT_FALSE(QFile::exists(dir.filePath("report.pdf")));
+}
+
+TEST(ReportPrinting, TheSelectedShotPrintsOnAPageOfItsOwn)
+{
+    CKavroDoc doc;
+    infotest::start(doc);
+    infotest::shoot(doc, charttest::realPracticeSpecs(8));
+    QTemporaryDir dir;
+    kavro::print::CReportPrinting printing;
+    toPdf(printing.printer(), dir.filePath("shot.pdf"));
+    DialogAnswer print(true);
+    printing.PrintShot(doc, nullptr); // nothing selected: nothing printed
+    EXPECT_FALSE(QFile::exists(dir.filePath("shot.pdf")));
+    ComPtr<IShotCollection> match;
+    ASSERT_TRUE(doc.GetMatchShots(&match));
+    doc.SetSelectedShot(shotAt(match.get(), 3).get(), nullptr);
+    printing.PrintShot(doc, nullptr);
+    EXPECT_EQ(pdfPageCount(dir.filePath("shot.pdf")), 1);
+    EXPECT_TRUE(pdfText(dir.filePath("shot.pdf"), 1).contains("Shot number 3 of 8"));
 }
 
 TEST(ReportPrinting, PageSetupStartsWithTwentyAndFifteenMillimetres)

@@ -358,7 +358,7 @@ bool printSeries(Layout& l)
         return true;
     const uint32_t single = DT_SINGLELINE | DT_NOCLIP;
     auto alignment = [](int c) { return c == ColNumber ? DT_LEFT : DT_RIGHT; };
-    const int picture = MulDiv(150, l.g.dpiX, 72);
+    const int largestPicture = MulDiv(150, l.g.dpiX, 72), smallestPicture = MulDiv(72, l.g.dpiX, 72);
     const int lineHeight = l.measure(l.fonts.text, QStringLiteral("0"), 0, single).height + 2 * l.halfPt;
     for (const Group& group : table.groups) {
         if (!group.visible)
@@ -391,6 +391,11 @@ bool printSeries(Layout& l)
             const int schematicWidth = lineHeight * 10;
             if (two && columns.front() == ColNumber)
                 widths.front() = std::max(widths.front(), schematicWidth + 2 * l.pad);
+            // The target gives way to a wide table, down to an inch.
+            int tableWidth = 0;
+            for (int w : widths)
+                tableWidth += w;
+            const int picture = std::clamp(l.width() - tableWidth - l.gapX, smallestPicture, largestPicture);
             const QString title = seriesCaption(number, serie.totals);
             const int titleHeight = l.measure(l.fonts.bold, title, 0, single).height;
             const int tableHeight = int(rows.size()) * lineHeight + l.pt;
@@ -418,10 +423,7 @@ bool printSeries(Layout& l)
                 if (row == ruleAfter) {
                     auto* rule = l.page().add<CPrintoutBarCell>();
                     rule->background = 0;
-                    int width = 0;
-                    for (int w : widths)
-                        width += w;
-                    rule->rect = {left, y, left + width, y + l.pt};
+                    rule->rect = {left, y, left + tableWidth, y + l.pt};
                     y += l.pt;
                 }
                 int x = left;
