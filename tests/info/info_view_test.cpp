@@ -2,6 +2,7 @@
 // comments back into the practice, as an edit the user can save.
 #include "doc_helpers.h"
 #include "info_shooting.h"
+#include "chart_views.h"
 #include "info_view.h"
 #include "kavro_doc.h"
 #include "kavro_hints.h"
@@ -160,4 +161,24 @@ TEST(ShotPage, ShowsTheSelectedMatchShotAndItsNeighbours)
     EXPECT_EQ(page.value("idShotIntervalNext")->text(), "");
     doc.SetSelectedShot(nullptr, nullptr);
     EXPECT_EQ(page.value("idShotNumber")->text(), "");
+}
+
+TEST(ShotPage, SitsBelowTheTimeIntervalsChart)
+{
+    CKavroDoc doc;
+    kavro::charts::CTimeIntervalsView intervals(doc);
+    ASSERT_NE(intervals.shotPane(), nullptr);
+    CShotPageView* page = nullptr;
+    for (QWidget* w : intervals.shotPane()->findChildren<QWidget*>()) // the page has no meta-object of its own
+        if (auto* p = dynamic_cast<CShotPageView*>(w))
+            page = p;
+    ASSERT_NE(page, nullptr);
+    start(doc);
+    shoot(doc, {still(0, 0, 0), still(40, 300, 400)});
+    ComPtr<IShotCollection> match;
+    ASSERT_TRUE(doc.GetMatchShots(&match));
+    doc.SetSelectedShot(shotAt(match.get(), 2).get(), nullptr);
+    intervals.resize(800, 600);
+    intervals.show(); // values given while hidden show once the page shows
+    EXPECT_EQ(page->value("idShotNumber")->text(), "2");
 }
