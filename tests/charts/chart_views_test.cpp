@@ -3,6 +3,7 @@
 #include "app_options.h"
 #include "chart_fixture.h"
 #include "chart_views.h"
+#include "info_shooting.h"
 #include "doc_helpers.h"
 #include "command_ids.h"
 #include "command_line.h"
@@ -24,41 +25,12 @@
 
 using namespace kavro::charts;
 using namespace charttest;
+using namespace infotest;
 
 namespace {
 
 // Settings, layout and options of the frame go to a folder of this test program.
 const trainertest::TestEnvironment environment;
-
-// Shoots the aimings into the wrapper as a practice does: each shot added, then the aiming
-// concluded.
-void shoot(CKavroDoc& doc, const std::vector<AimingSpec>& specs)
-{
-    ComPtr<IEventParams> ev;
-    ASSERT_TRUE(doc.GetEvent(&ev));
-    for (const AimingSpec& spec : specs) {
-        std::vector<ComPtr<IShot>> shots;
-        ComPtr<IAiming> aiming = makeAiming(ev.get(), spec, &shots);
-        for (const ComPtr<IShot>& s : shots)
-            doc.AddShot(s.get(), aiming.get());
-        doc.UpdateAllViews(nullptr, KavroHint::AimingConcluded, aiming.get());
-    }
-}
-
-void start(CKavroDoc& doc, const char* eventName = "AR10")
-{
-    ASSERT_TRUE(doc.NewDocument(event(eventName), QStringLiteral("Anna"), 0, QString(), 0));
-    doc.UpdateAllViews(nullptr, KavroHint::Everything);
-}
-
-AimingSpec still(double time, int32_t x = 0, int32_t y = 0)
-{
-    AimingSpec s;
-    s.before = constant(150, x, y);
-    s.after = constant(40, x, y);
-    s.shotTime = time;
-    return s;
-}
 
 template <class View>
 std::unique_ptr<View> shown(CKavroDoc& doc)
@@ -218,13 +190,7 @@ TEST(ChartViews, TheFrameShowsThemOnF6ToF11)
     kavro::theAppOptions().AdvancedMode = true; // the analysis views belong to the expert mode
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("practice.kavro"));
-    {
-        CKavroDoc source;
-        start(source);
-        shoot(source, realPracticeSpecs(10));
-        source.document()->put_FileName(path);
-        ASSERT_TRUE(source.Save());
-    }
+    savePractice(path, realPracticeSpecs(10));
     int code = 0;
     auto frame = CreateMainFrame(ParseCommandLine({path}), &code);
     ASSERT_TRUE(frame);

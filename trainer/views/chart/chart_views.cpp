@@ -1,4 +1,5 @@
 #include "chart_views.h"
+#include "shot_page_view.h"
 
 #include "app_options.h"
 #include "kavro_doc.h"
@@ -422,6 +423,7 @@ CTimeIntervalsView::CTimeIntervalsView(CKavroDoc& doc, QWidget* parent) : CChart
     paneLayout->setContentsMargins(0, 0, 0, 0);
     m_paneTitle = new QLabel(m_pane);
     paneLayout->addWidget(m_paneTitle);
+    paneLayout->addWidget(new kavro::info::CShotPageView(doc, m_pane));
     paneLayout->addStretch(1);
     fillWith(m_splitter);
     setupIntervalsChart(m_chart->chart(), context());

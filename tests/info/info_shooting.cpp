@@ -1,0 +1,49 @@
+#include "info_shooting.h"
+
+#include "kavro_hints.h"
+
+#include <gtest/gtest.h>
+
+using namespace charttest;
+
+namespace infotest {
+
+void start(CKavroDoc& doc, const char* eventName)
+{
+    ASSERT_TRUE(doc.NewDocument(event(eventName), QStringLiteral("Anna"), 0, QString(), 0));
+    doc.UpdateAllViews(nullptr, KavroHint::Everything);
+}
+
+void shoot(CKavroDoc& doc, const std::vector<AimingSpec>& specs)
+{
+    ComPtr<IEventParams> ev;
+    ASSERT_TRUE(doc.GetEvent(&ev));
+    for (const AimingSpec& spec : specs) {
+        std::vector<ComPtr<IShot>> shots;
+        ComPtr<IAiming> aiming = makeAiming(ev.get(), spec, &shots);
+        for (const ComPtr<IShot>& s : shots)
+            doc.AddShot(s.get(), aiming.get());
+        doc.UpdateAllViews(nullptr, KavroHint::AimingConcluded, aiming.get());
+    }
+}
+
+AimingSpec still(double time, int32_t x, int32_t y, bool missed)
+{
+    AimingSpec s;
+    s.before = constant(150, x, y);
+    s.after = constant(40, x, y);
+    s.shotTime = time;
+    s.missed = missed;
+    return s;
+}
+
+void savePractice(const QString& path, const std::vector<AimingSpec>& specs)
+{
+    CKavroDoc doc;
+    start(doc);
+    shoot(doc, specs);
+    doc.document()->put_FileName(path);
+    ASSERT_TRUE(doc.Save());
+}
+
+} // namespace infotest

@@ -1,0 +1,61 @@
+// The whole road in the frame: F4 shows the information page of an opened practice, and File >
+// Print preview shows the report in the frame's preview mode, page by page.
+#include "app_options.h"
+#include "command_ids.h"
+#include "command_line.h"
+#include "info_shooting.h"
+#include "info_view.h"
+#include "kavro_doc.h"
+#include "main_frame.h"
+#include "report_printing.h"
+#include "run_main_frame.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDir>
+#include <QPrintPreviewWidget>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+TEST(FramePrinting, InformationPageOnF4AndTheReportInPreview)
+{
+    kavro::theAppOptions() = kavro::AppOptions();
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("practice.kavro"));
+    infotest::savePractice(path, charttest::realPracticeSpecs(30));
+    int code = 0;
+    auto frame = CreateMainFrame(ParseCommandLine({path}), &code);
+    ASSERT_TRUE(frame);
+    frame->resize(1200, 900);
+    frame->show();
+    QApplication::processEvents();
+
+    ASSERT_NE(frame->action(Cmd::ViewInfo), nullptr);
+    EXPECT_EQ(frame->action(Cmd::ViewInfo)->shortcut(), QKeySequence(Qt::Key_F4));
+    frame->ShowView(Cmd::ViewInfo);
+    kavro::info::CInfoView* info = nullptr;
+    for (QWidget* w : frame->findChildren<QWidget*>())
+        if (auto* v = dynamic_cast<kavro::info::CInfoView*>(w); v && v->isVisible())
+            info = v;
+    ASSERT_NE(info, nullptr);
+    EXPECT_EQ(info->page().text("idShotCount"), "30");
+    const QString screens = QStringLiteral(KAVRO_BIN_DIR "/../screens");
+    QDir().mkpath(screens);
+    EXPECT_TRUE(frame->grab().save(screens + "/frame_info_page.png"));
+
+    ASSERT_TRUE(frame->action(Cmd::PrintPreview)->isEnabled());
+    frame->OnCommand(Cmd::PrintPreview);
+    ASSERT_TRUE(frame->isPreviewOpen());
+    auto* preview = frame->findChild<QPrintPreviewWidget*>();
+    ASSERT_NE(preview, nullptr);
+    QApplication::processEvents();
+    auto* printing = dynamic_cast<kavro::print::CReportPrinting*>(reportPrinting());
+    ASSERT_NE(printing, nullptr);
+    EXPECT_EQ(preview->pageCount(), int(printing->pages().size()));
+    frame->OnCommand(Cmd::NextPage);
+    EXPECT_EQ(preview->currentPage(), 2);
+    EXPECT_TRUE(frame->grab().save(screens + "/frame_print_preview.png"));
+    frame->OnCommand(Cmd::ClosePreview);
+    EXPECT_FALSE(frame->isPreviewOpen());
+    frame->close();
+}

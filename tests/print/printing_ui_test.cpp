@@ -1,0 +1,178 @@
+// The frame's print commands: preview and printing share one page list, the page setup starts
+// with the report's margins, and the print target tool builds, previews and prints its page.
+#include "doc_helpers.h"
+#include "info_shooting.h"
+#include "kavro_doc.h"
+#include "page_setup_dialog.h"
+#include "practice_builder.h"
+#include "print_support.h"
+#include "print_target_dialog.h"
+#include "report_printing.h"
+#include "view_registry.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDoubleSpinBox>
+#include <QKeyEvent>
+#include <QListWidget>
+#include <QPrintPreviewWidget>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+using namespace kavro::print;
+using namespace printtest;
+
+namespace {
+
+const trainertest::TestEnvironment environment;
+
+void toPdf(QPrinter& printer, const QString& path)
+{
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(path);
+    printer.setResolution(300);
+    printer.setPageSize(QPageSize(QPageSize::A4));
+}
+
+struct DialogAnswer {
+    explicit DialogAnswer(bool print) { setPrintDialogHook([print](QPrinter&) { return print; }); }
+    ~DialogAnswer() { setPrintDialogHook(nullptr); }
+};
+
+} // namespace
+
+TEST(ReportPrinting, IsTheProgramsPrinting)
+{
+    EXPECT_NE(dynamic_cast<kavro::print::CReportPrinting*>(reportPrinting()), nullptr);
+}
+
+TEST(ReportPrinting, PreviewAndPrintGiveTheSamePages)
+{
+    CKavroDoc doc;
+    infotest::start(doc);
+    infotest::shoot(doc, charttest::realPracticeSpecs(60));
+    QTemporaryDir dir;
+    kavro::print::CReportPrinting printing;
+    toPdf(printing.printer(), dir.filePath("report.pdf"));
+    std::unique_ptr<QWidget> widget(printing.CreatePreview(doc, nullptr));
+    auto* preview = qobject_cast<QPrintPreviewWidget*>(widget.get());
+    ASSERT_NE(preview, nullptr);
+    preview->resize(800, 1000);
+    preview->show();
+    preview->updatePreview();
+    QApplication::processEvents();
+    const int shown = preview->pageCount();
+    EXPECT_EQ(shown, int(printing.pages().size()));
+    EXPECT_GE(shown, 3);
+    printing.ShowPage(preview, 1);
+    EXPECT_EQ(preview->currentPage(), 2);
+    printing.ShowPage(preview, -5);
+    EXPECT_EQ(preview->currentPage(), 1);
+
+    {
+        DialogAnswer print(true);
+        printing.Print(doc, nullptr);
+    }
+    EXPECT_EQ(pdfPageCount(dir.filePath("report.pdf")), shown);
+
+    // Page setup's margins lay the report out again, and the open preview follows.
+    printing.SetMargins({2000, 9000, 2000, 9000});
+    printing.RefreshPreview(preview);
+    EXPECT_GT(int(printing.pages().size()), shown);
+    EXPECT_EQ(preview->pageCount(), int(printing.pages().size()));
+
+    // A cancelled dialog prints nothing.
+    QFile::remove(dir.filePath("report.pdf"));
+    {
+        DialogAnswer cancel(false);
+        printing.Print(doc, nullptr);
+    }
+    EXPECT_FALSE(QFile::exists(dir.filePath("report.pdf")));
+}
+
+TEST(ReportPrinting, TheSelectedShotPrintsOnAPageOfItsOwn)
+{
+    CKavroDoc doc;
+    infotest::start(doc);
+    infotest::shoot(doc, charttest::realPracticeSpecs(8));
+    QTemporaryDir dir;
+    kavro::print::CReportPrinting printing;
+    toPdf(printing.printer(), dir.filePath("shot.pdf"));
+    DialogAnswer print(true);
+    printing.PrintShot(doc, nullptr); // nothing selected: nothing printed
+    EXPECT_FALSE(QFile::exists(dir.filePath("shot.pdf")));
+    ComPtr<IShotCollection> match;
+    ASSERT_TRUE(doc.GetMatchShots(&match));
+    doc.SetSelectedShot(shotAt(match.get(), 3).get(), nullptr);
+    printing.PrintShot(doc, nullptr);
+    EXPECT_EQ(pdfPageCount(dir.filePath("shot.pdf")), 1);
+    EXPECT_TRUE(pdfText(dir.filePath("shot.pdf"), 1).contains("Shot number 3 of 8"));
+}
+
+TEST(ReportPrinting, PageSetupStartsWithTwentyAndFifteenMillimetres)
+{
+    kavro::print::CReportPrinting printing;
+    EXPECT_EQ(printing.margins(), (ReportMargins{2000, 1500, 2000, 1500}));
+    CPageSetupDialog dialog(printing.printer(), printing.margins());
+    EXPECT_EQ(dialog.margins(), (ReportMargins{2000, 1500, 2000, 1500}));
+    auto spins = dialog.findChildren<QDoubleSpinBox*>();
+    ASSERT_EQ(spins.size(), 4);
+    EXPECT_DOUBLE_EQ(spins[0]->value(), 20.0);
+    EXPECT_DOUBLE_EQ(spins[2]->value(), 15.0);
+    spins[0]->setValue(12.5);
+    EXPECT_EQ(dialog.margins().left, 1250);
+    auto* paper = dialog.findChild<QComboBox*>("paper");
+    paper->setCurrentIndex(paper->findText(QPageSize::name(QPageSize::Letter)));
+    dialog.apply(printing.printer());
+    EXPECT_EQ(printing.printer().pageLayout().pageSize().id(), QPageSize::Letter);
+}
+
+TEST(PrintTargetTool, BuildsPreviewsAndPrintsItsPage)
+{
+    QPrinter printer(QPrinter::HighResolution);
+    QTemporaryDir dir;
+    toPdf(printer, dir.filePath("target.pdf"));
+    CPrintTargetDlg dialog(printer, "practice.kavro");
+    ASSERT_GT(dialog.events()->count(), 5);
+    EXPECT_EQ(dialog.typeBox()->currentIndex(), 1);
+    EXPECT_DOUBLE_EQ(dialog.distanceBox()->value(), 10.0);
+    EXPECT_TRUE(dialog.ringsBox()->isChecked());
+    EXPECT_TRUE(dialog.clipBox()->isChecked());
+    // The distance takes 1..500 m.
+    dialog.distanceBox()->setValue(0.2);
+    EXPECT_DOUBLE_EQ(dialog.distanceBox()->value(), 1.0);
+    dialog.distanceBox()->setValue(900);
+    EXPECT_DOUBLE_EQ(dialog.distanceBox()->value(), 500.0);
+    dialog.distanceBox()->setValue(10);
+
+    for (int i = 0; i < dialog.events()->count(); ++i) {
+        dialog.events()->setCurrentRow(i);
+        if (dialog.request().event && dialog.BuildTargetPage())
+            break;
+    }
+    ASSERT_TRUE(dialog.page());
+    dialog.setExpanded(true);
+    EXPECT_TRUE(dialog.expanded());
+    dialog.show();
+    QApplication::processEvents();
+    // Another card type discards the page; the preview builds the new one.
+    const kavro::GdiRect card = dialog.page()->cells.back()->rect;
+    dialog.typeBox()->setCurrentIndex(3);
+    EXPECT_FALSE(dialog.page());
+    dialog.repaint();
+    ASSERT_TRUE(dialog.page());
+    EXPECT_LT(dialog.page()->cells.back()->rect.width(), card.width());
+
+    DialogAnswer print(true);
+    EXPECT_TRUE(dialog.PrintPage());
+    EXPECT_EQ(pdfPageCount(dir.filePath("target.pdf")), 1);
+
+    // Enter closes the tool with its settings; it does not print again.
+    QFile::remove(dir.filePath("target.pdf"));
+    QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+    QApplication::sendEvent(&dialog, &enter);
+    EXPECT_EQ(dialog.result(), QDialog::Accepted);
+    EXPECT_FALSE(dialog.isVisible());
+    EXPECT_FALSE(QFile::exists(dir.filePath("target.pdf")));
+}

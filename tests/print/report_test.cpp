@@ -1,0 +1,204 @@
+// The printed report of a 60-shot practice written to PDF and read back with poppler: what is on
+// which page, how many pages, and the sections the options choose.
+#include "app_options.h"
+#include "chart_cell.h"
+#include "doc_helpers.h"
+#include "info_shooting.h"
+#include "info_statistics.h"
+#include "kavro_doc.h"
+#include "practice_builder.h"
+#include "print_support.h"
+#include "report.h"
+
+#include <QDir>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+using namespace kavro::print;
+using namespace printtest;
+using kavro::GdiRect;
+
+namespace {
+
+const trainertest::TestEnvironment environment;
+
+struct Practice {
+    CKavroDoc doc;
+    Practice(int shots = 60, const char* event = "AR10")
+    {
+        infotest::start(doc, event);
+        infotest::shoot(doc, charttest::realPracticeSpecs(shots));
+        doc.document()->put_Value("_comments", Variant("Morning practice, calm air."));
+    }
+};
+
+ReportSections only(bool ReportSections::*field)
+{
+    ReportSections s{false, false, false, false, false, false, false, false};
+    s.*field = true;
+    return s;
+}
+
+const QString kTitles[] = {"Coordination", "Shift", "Speed", "Intervals", "Probability"};
+
+size_t cellsOf(const PrintoutPages& pages, auto pred)
+{
+    size_t n = 0;
+    for (const auto& p : pages)
+        for (const auto& c : p.cells)
+            n += pred(c.get());
+    return n;
+}
+
+} // namespace
+
+TEST(Report, SixtyShotsToPdfWithEverySection)
+{
+    Practice p;
+    // Kept with the screenshots for review.
+    const QString screens = QStringLiteral(KAVRO_BIN_DIR "/../screens");
+    QDir().mkpath(screens);
+    const QString pdf = screens + "/report_60_shots.pdf";
+    const PageGeometry g = pdfGeometry(pdf, 300);
+    const auto pages = PrintReport(p.doc, g, ReportSections{});
+    ASSERT_TRUE(pages);
+    ASSERT_GE(pages->size(), 3u);
+    ASSERT_TRUE(writePdf(pdf, 300, *pages));
+    EXPECT_EQ(pdfPageCount(pdf), int(pages->size()));
+
+    QString event;
+    p.doc.GetEventDisplayName(&event);
+    for (int page = 1; page <= int(pages->size()); ++page) {
+        const QString text = pdfText(pdf, page);
+        EXPECT_TRUE(text.contains("Anna")) << page;     // every page's header
+        EXPECT_TRUE(text.contains(event)) << page;
+        EXPECT_TRUE(text.contains("KAVRO Shooter Training System")) << page;
+    }
+    // Each section title on the page the layout put it.
+    const QString first = pdfText(pdf, 1);
+    EXPECT_TRUE(first.contains("Morning practice")); // comments beside the shots
+    const int info = pageWithText(*pages, "Number of match shots");
+    ASSERT_GT(info, 0);
+    EXPECT_TRUE(pdfText(pdf, info).contains("Number of match shots"));
+    const auto s = kavro::info::documentStatistics(p.doc);
+    const int result = pageWithText(*pages, QString("integer %1").arg(s->resultInt));
+    ASSERT_GT(result, 0);
+    EXPECT_TRUE(pdfText(pdf, result).simplified().contains(QString("integer %1").arg(s->resultInt)));
+    // The series: six of ten shots, each titled with its number and results.
+    const int series = pageWithText(*pages, "#1 ");
+    ASSERT_GE(series, info);
+    EXPECT_TRUE(pdfText(pdf, series).contains("#1 "));
+    const int last = pageWithText(*pages, "#6 ");
+    ASSERT_GE(last, series);
+    EXPECT_TRUE(pdfText(pdf, last).contains("#6 "));
+    EXPECT_FALSE(hasText(*pages, "#7 "));
+    int previous = last;
+    for (const QString& title : kTitles) {
+        const int page = pageWithText(*pages, title);
+        ASSERT_GT(page, 0) << title.toStdString();
+        EXPECT_GE(page, previous) << title.toStdString(); // in the report's order
+        previous = page;
+        EXPECT_TRUE(pdfText(pdf, page).contains(title)) << title.toStdString() << " on page " << page;
+    }
+    // One picture of the match shots, one per series (and the sighting series), and six charts (the probability view prints both of its).
+    EXPECT_GE(cellsOf(*pages, [](auto* c) { return dynamic_cast<const CPrintoutPictureCell*>(c) != nullptr; }), 7u);
+    EXPECT_EQ(cellsOf(*pages, [](auto* c) { return dynamic_cast<const CPrintoutChartCell*>(c) != nullptr; }), 6u);
+}
+
+TEST(Report, EachOptionOffRemovesItsSection)
+{
+    Practice p(20);
+    const PageGeometry g = computePageGeometry(2480, 3508, 300, 300, 0, 0, {});
+    const auto all = PrintReport(p.doc, g, ReportSections{});
+    ASSERT_TRUE(all);
+    struct Case {
+        bool ReportSections::*field;
+        QString text;
+    };
+    const Case cases[] = {{&ReportSections::genInfo, "Number of match shots"},
+                          {&ReportSections::allShots, "Morning practice"},
+                          {&ReportSections::series, "#1 "},
+                          {&ReportSections::coordination, "Coordination"},
+                          {&ReportSections::shift, "Shift"},
+                          {&ReportSections::speed, "Speed"},
+                          {&ReportSections::intervals, "Intervals"},
+                          {&ReportSections::probability, "Probability"}};
+    for (const Case& c : cases) {
+        EXPECT_TRUE(hasText(*all, c.text)) << c.text.toStdString();
+        ReportSections without;
+        without.*(c.field) = false;
+        const auto pages = PrintReport(p.doc, g, without);
+        ASSERT_TRUE(pages);
+        EXPECT_FALSE(hasText(*pages, c.text)) << c.text.toStdString();
+        const auto alone = PrintReport(p.doc, g, only(c.field));
+        EXPECT_TRUE(hasText(*alone, c.text)) << c.text.toStdString();
+    }
+    // Nothing chosen: one page with its header and page number only.
+    const auto none = PrintReport(p.doc, g, ReportSections{false, false, false, false, false, false, false, false});
+    ASSERT_TRUE(none);
+    ASSERT_EQ(none->size(), 1u);
+    EXPECT_EQ(cellsOf(*none, [](auto* c) { return dynamic_cast<const CPrintoutTextCell*>(c) == nullptr; }), 1u); // the rule
+}
+
+TEST(Report, TwoTargetEventsLeaveOutShiftProbabilityAndDecimalResults)
+{
+    Practice p(10, "BTLN");
+    const PageGeometry g = computePageGeometry(2480, 3508, 300, 300, 0, 0, {});
+    const auto pages = PrintReport(p.doc, g, ReportSections{});
+    ASSERT_TRUE(pages);
+    EXPECT_FALSE(hasText(*pages, "Shift"));
+    EXPECT_FALSE(hasText(*pages, "Probability"));
+    EXPECT_TRUE(hasText(*pages, "integer "));
+    EXPECT_FALSE(hasText(*pages, "fractional "));
+    EXPECT_FALSE(hasText(*pages, "Diametrical dispersion"));
+    // Each shot row of the series shows the five targets instead of its number.
+    size_t schematics = 0;
+    for (const auto& page : *pages)
+        for (const auto& c : page.cells)
+            schematics += dynamic_cast<const CPrintoutMetaCell*>(c.get()) != nullptr;
+    EXPECT_EQ(schematics, 10u + 2u); // ten match shots and two sighting shots
+}
+
+TEST(Report, ABlockTallerThanAPageGetsAPageOfItsOwn)
+{
+    Practice p(20);
+    // A wide, low sheet: a chart (half the content width high) is taller than any page.
+    const PageGeometry g = computePageGeometry(3000, 700, 150, 150, 0, 0, {1000, 500, 1000, 500});
+    ReportSections charts{false, false, false, true, true, true, true, true};
+    const auto pages = PrintReport(p.doc, g, charts);
+    ASSERT_TRUE(pages);
+    // The first chart fits below the first header only clipped; every further one starts a page.
+    ASSERT_EQ(pages->size(), 5u);
+    for (int i = 0; i < 5; ++i)
+        EXPECT_EQ(pageWithText(*pages, kTitles[i]), i + 1);
+    for (const PrintoutPage& page : *pages)
+        EXPECT_EQ(page.clip, g.content); // what overhangs is clipped to the page
+}
+
+TEST(Report, TheShotPageShowsTheSelectedShotOfItsSeries)
+{
+    Practice p(12);
+    const PageGeometry g = computePageGeometry(2480, 3508, 300, 300, 0, 0, {});
+    EXPECT_FALSE(BuildShotPage(p.doc, g)); // nothing selected
+    ComPtr<IShotCollection> match;
+    ASSERT_TRUE(p.doc.GetMatchShots(&match));
+    p.doc.SetSelectedShot(shotAt(match.get(), 5).get(), nullptr);
+    const auto pages = BuildShotPage(p.doc, g);
+    ASSERT_TRUE(pages);
+    ASSERT_EQ(pages->size(), 1u);
+    EXPECT_TRUE(hasText(*pages, "Shot number 5 of 12"));
+}
+
+TEST(Report, PageGeometryKeepsTheMarginsBeyondTheDevicesEdges)
+{
+    // A4 at 600 dpi: 20 mm = 472 units, 15 mm = 354.
+    PageGeometry g = computePageGeometry(4960, 7016, 600, 600, 0, 0, {});
+    EXPECT_EQ(g.content, (GdiRect{472, 354, 4960 - 472, 7016 - 354}));
+    // An edge of 5 mm (118 units) the device cannot print on is part of the margin.
+    g = computePageGeometry(4960, 7016, 600, 600, 118, 118, {});
+    EXPECT_EQ(g.printable, (GdiRect{118, 118, 4960 - 118, 7016 - 118}));
+    EXPECT_EQ(g.content, (GdiRect{472, 354, 4960 - 472, 7016 - 354}));
+    // A margin inside the edge gives way to it.
+    g = computePageGeometry(4960, 7016, 600, 600, 500, 500, {});
+    EXPECT_EQ(g.content, (GdiRect{500, 500, 4960 - 500, 7016 - 500}));
+}

@@ -1,0 +1,37 @@
+#pragma once
+// The shot page shown below the time-intervals chart: the selected match shot's details.
+#include "document_base.h"
+#include "info_page_model.h"
+
+#include <QWidget>
+#include <map>
+
+class CKavroDoc;
+class QLabel;
+
+namespace kavro::info {
+
+class CShotPageView final : public QWidget, public CView {
+public:
+    explicit CShotPageView(CKavroDoc& doc, QWidget* parent = nullptr);
+    ~CShotPageView() override;
+
+    void OnUpdate(CView* sender, int hint, void* p1, void* p2, intptr_t value) override;
+    const InfoPageModel& page() const { return m_page; }
+    QLabel* value(const QString& id) const;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void reloadTexts();
+    void refresh();
+
+    CKavroDoc& m_doc;
+    InfoPageModel m_page;
+    std::map<QString, QLabel*> m_values;
+    std::vector<QLabel*> m_captions;
+    bool m_pending = true; // values given while hidden are shown once the page is shown
+};
+
+} // namespace kavro::info

@@ -1,0 +1,49 @@
+#include "chart_cell.h"
+
+namespace kavro::print {
+
+void CPrintoutChartCell::SetChart(const charts::CChartImpl& from)
+{
+    auto c = std::make_shared<charts::CChartImpl>();
+    c->xMin = from.xMin;
+    c->xMax = from.xMax;
+    c->yMin = from.yMin;
+    c->yMax = from.yMax;
+    c->xAxisAt = from.xAxisAt;
+    c->yAxisAt = from.yAxisAt;
+    c->minLineWidth = from.minLineWidth;
+    c->xCaption = from.xCaption;
+    c->yCaption = from.yCaption;
+    for (const charts::ChartSeries& s : from.series()) {
+        c->AddSeries(s.id, s.color, s.width, s.printable);
+        charts::ChartSeries* copy = c->FindSeries(s.id);
+        if (!copy)
+            continue;
+        copy->visible = s.visible;
+        copy->name = s.name;
+        copy->points = s.points;
+    }
+    for (const charts::ChartMarker& m : from.markers())
+        c->AddMarker(m.x, m.y, m.label, m.gridLine);
+    // Hidden bands are not drawn: they need no copy.
+    for (const charts::ChartBand& b : from.bands())
+        if (!b.hidden)
+            c->AddBand(b.id, b.x, b.y, b.width, b.height, b.outlineWidth, b.outlineColor, b.filled, b.fillColor);
+    m_chart = std::move(c);
+}
+
+void CPrintoutChartCell::Draw(QPainter* painter) const
+{
+    charts::ChartDrawRequest r;
+    r.painter = painter;
+    r.rect = rect;
+    r.marginLeft = r.marginTop = r.marginRight = r.marginBottom = 0;
+    r.legend = false;
+    r.printing = true;
+    r.dpiX = dpiX;
+    r.dpiY = dpiY;
+    r.fonts = &fonts;
+    m_chart->Draw(r);
+}
+
+} // namespace kavro::print

@@ -1,0 +1,23 @@
+#pragma once
+// A chart of an analysis view on a printed page: a copy of the chart taken when the page is laid
+// out, drawn through the chart engine with printing on at the device's resolution.
+#include "chart_impl.h"
+#include "printout_cells.h"
+
+namespace kavro::print {
+
+class CPrintoutChartCell final : public CPrintoutCell {
+public:
+    // Copies what the chart holds, so the page stays as laid out while the view goes on.
+    void SetChart(const charts::CChartImpl& chart);
+    void Draw(QPainter* painter) const override;
+
+    charts::ChartFonts fonts;
+    int dpiX = 600, dpiY = 600;
+    const charts::CChartImpl& chart() const { return *m_chart; }
+
+private:
+    std::shared_ptr<charts::CChartImpl> m_chart = std::make_shared<charts::CChartImpl>();
+};
+
+} // namespace kavro::print

@@ -1,0 +1,180 @@
+#include "report_printing.h"
+
+#include "kavro_doc.h"
+#include "message_box.h"
+#include "page_setup_dialog.h"
+#include "print_strings.h"
+#include "print_target_dialog.h"
+#include "printer_output.h"
+#include "res_strings.h"
+
+#include <QApplication>
+#include <QFileInfo>
+#include <QPrintDialog>
+#include <QPrintPreviewWidget>
+
+namespace kavro::print {
+
+namespace {
+
+std::function<bool(QPrinter&)>& printDialogHook()
+{
+    static std::function<bool(QPrinter&)> hook;
+    return hook;
+}
+
+} // namespace
+
+QString jobName(CKavroDoc& doc)
+{
+    QString file;
+    if (doc.GetFileName(&file) && !file.isEmpty())
+        return QFileInfo(file).fileName();
+    return LoadResString(IDS_UNTITLED);
+}
+
+CReportPrinting::CReportPrinting() = default;
+
+QPrinter& CReportPrinting::printer()
+{
+    if (!m_printer)
+        m_printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
+    return *m_printer;
+}
+CReportPrinting::~CReportPrinting() = default;
+
+void setPrintDialogHook(std::function<bool(QPrinter&)> hook) { printDialogHook() = std::move(hook); }
+
+bool askPrinter(QPrinter& printer, QWidget* parent, int pages)
+{
+    if (printDialogHook())
+        return printDialogHook()(printer);
+    QPrintDialog dialog(&printer, parent);
+    dialog.setOption(QAbstractPrintDialog::PrintSelection, false);
+    dialog.setOption(QAbstractPrintDialog::PrintPageRange, true);
+    dialog.setMinMax(1, pages);
+    dialog.setPrintRange(QAbstractPrintDialog::AllPages);
+    return dialog.exec() == QDialog::Accepted;
+}
+
+void CReportPrinting::SetMargins(const ReportMargins& margins)
+{
+    m_margins = margins;
+    m_pages.clear();
+}
+
+bool CReportPrinting::PrintReport(CKavroDoc& doc)
+{
+    if (!m_pages.empty())
+        return true;
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    auto pages = kavro::print::PrintReport(doc, printerGeometry(printer(), m_margins), ReportSections::fromOptions());
+    QApplication::restoreOverrideCursor();
+    if (!pages || pages->empty())
+        return false;
+    m_pages = std::move(*pages);
+    return true;
+}
+
+bool CReportPrinting::PrintPages(CKavroDoc& doc, int from, int to)
+{
+    printer().setDocName(jobName(doc));
+    return printPages(printer(), m_pages, from, to);
+}
+
+void CReportPrinting::failed(QWidget* parent)
+{
+    KavroMessageBox(parent, LoadResString(IDS_PRINT_FAILED), QMessageBox::Critical);
+}
+
+void CReportPrinting::Print(CKavroDoc& doc, QWidget* parent)
+{
+    if (!PrintReport(doc))
+        return failed(parent);
+    if (!askPrinter(printer(), parent, int(m_pages.size())))
+        return;
+    // The chosen printer may have another paper: the pages follow it, and so does an open preview.
+    m_pages.clear();
+    if (!PrintReport(doc))
+        return failed(parent);
+    if (m_preview)
+        m_preview->updatePreview();
+    const bool range = printer().printRange() == QPrinter::PageRange;
+    if (!PrintPages(doc, range ? printer().fromPage() : 1, range ? printer().toPage() : 0))
+        failed(parent);
+}
+
+void CReportPrinting::PageSetup(QWidget* parent)
+{
+    CPageSetupDialog dialog(printer(), m_margins, QApplication::activeWindow() ? QApplication::activeWindow() : parent);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    dialog.apply(printer());
+    SetMargins(dialog.margins());
+    if (m_preview)
+        RefreshPreview(m_preview);
+}
+
+void CReportPrinting::PrintTarget(CKavroDoc& doc, QWidget* parent)
+{
+    CPrintTargetDlg dialog(printer(), jobName(doc), parent);
+    dialog.exec();
+}
+
+void CReportPrinting::PrintShot(CKavroDoc& doc, QWidget* parent)
+{
+    ComPtr<IShot> shot;
+    if (!doc.GetSelectedShot(&shot))
+        return;
+    if (!askPrinter(printer(), parent, 1))
+        return;
+    // The shot's page takes the report's place.
+    m_pages.clear();
+    auto page = BuildShotPage(doc, printerGeometry(printer(), m_margins));
+    printer().setDocName(jobName(doc));
+    if (!page || !printPages(printer(), *page))
+        failed(parent);
+    if (m_preview)
+        RefreshPreview(m_preview);
+}
+
+QWidget* CReportPrinting::CreatePreview(CKavroDoc& doc, QWidget* parent)
+{
+    if (!PrintReport(doc)) {
+        failed(parent);
+        return nullptr;
+    }
+    auto* preview = new QPrintPreviewWidget(&printer(), parent);
+    m_preview = preview;
+    m_previewDoc = &doc;
+    QObject::connect(preview, &QPrintPreviewWidget::paintRequested, preview, [this](QPrinter* printer) {
+        if (m_pages.empty() && m_previewDoc)
+            PrintReport(*m_previewDoc);
+        paintPages(*printer, m_pages);
+    });
+    preview->fitInView();
+    return preview;
+}
+
+void CReportPrinting::ShowPage(QWidget* preview, int step)
+{
+    if (auto* p = qobject_cast<QPrintPreviewWidget*>(preview))
+        p->setCurrentPage(std::clamp(p->currentPage() + step, 1, std::max(1, p->pageCount())));
+}
+
+void CReportPrinting::RefreshPreview(QWidget* preview)
+{
+    m_pages.clear();
+    auto* p = qobject_cast<QPrintPreviewWidget*>(preview);
+    if (!p || !m_previewDoc)
+        return;
+    if (!PrintReport(*m_previewDoc))
+        failed(p);
+    p->updatePreview();
+}
+
+} // namespace kavro::print
+
+// The program prints through this one object.
+[[maybe_unused]] static const bool kPrintingRegistered =
+    registerReportPrinting(std::make_unique<kavro::print::CReportPrinting>());

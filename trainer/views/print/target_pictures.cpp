@@ -1,0 +1,189 @@
+#include "target_pictures.h"
+
+#include "com/classregistry.h"
+#include "gdi/metafile_recorder.h"
+#include "doc_helpers.h"
+#include "kavro_doc.h"
+#include "kavrogui.h"
+
+#include <QWidget>
+#include <algorithm>
+#include <cmath>
+#include <memory>
+
+namespace kavro::print {
+
+namespace {
+
+// The width of the hidden control's window; the picture is a metafile, so only the proportions
+// matter.
+constexpr int kControlWidth = 500;
+
+struct HiddenTarget {
+    ComPtr<ITarget> target;
+    std::unique_ptr<QWidget> window;
+};
+
+bool formSize(IEventParams* event, int subTarget, float* w, float* h)
+{
+    ComPtr<ITargetParams> t;
+    if (!event || FAILED(event->get_Target(subTarget < 1 ? 1 : subTarget, t.put())) || !t)
+        return false;
+    t->get_FormWidth(w);
+    t->get_FormHeight(h);
+    return *w > 0 && *h > 0;
+}
+
+bool makeHiddenTarget(IEventParams* event, int subTarget, HiddenTarget* out)
+{
+    float w = 0, h = 0;
+    if (!formSize(event, subTarget, &w, &h))
+        return false;
+    ComPtr<ITargetWindow> window;
+    QWidget* widget = nullptr;
+    if (FAILED(createInstance(kavrogui::CLSID_Target, &out->target)) || !out->target
+        || FAILED(out->target->QueryInterface(ITargetWindow::iid, window.putVoid()))
+        || FAILED(window->CreateWidget(nullptr, &widget)) || !widget)
+        return false;
+    out->window.reset(widget);
+    widget->resize(kControlWidth, std::max(1, int(std::lround(kControlWidth * h / w))));
+    return true;
+}
+
+bool takePicture(ITarget* target, PrintoutPage& page, const GdiRect& rect, const GdiRect& clip)
+{
+    ComPtr<IUnknown> image;
+    ComPtr<IPicture> picture;
+    if (FAILED(target->GetImage(VARIANT_TRUE, image.put())) || !image
+        || FAILED(image->QueryInterface(IPicture::iid, picture.putVoid())) || !picture)
+        return false;
+    auto* cell = page.add<CPrintoutPictureCell>();
+    cell->rect = rect;
+    cell->clip = clip;
+    cell->picture = picture;
+    return true;
+}
+
+} // namespace
+
+bool CreateTargetPictureCell(IEventParams* event, PrintoutPage& page, const GdiRect& target, const GdiRect& clip,
+                             int subTarget, bool scoreRings)
+{
+    HiddenTarget t;
+    if (!makeHiddenTarget(event, subTarget, &t))
+        return false;
+    ITarget* c = t.target.get();
+    c->put_EnableUpdate(VARIANT_FALSE);
+    c->put_Event(event);
+    c->put_DefaultBackground(VARIANT_FALSE);
+    c->put_DisplayTrace(VARIANT_FALSE);
+    c->put_SubTarget(subTarget);
+    c->put_EnableUpdate(VARIANT_TRUE);
+    c->put_DisplayScoreRings(scoreRings ? VARIANT_TRUE : VARIANT_FALSE);
+    return takePicture(c, page, target, clip);
+}
+
+std::vector<ComPtr<IAiming>> aimingsOfShots(CKavroDoc& doc, IShotCollection* shots)
+{
+    std::vector<ComPtr<IAiming>> out;
+    for (int i = 1, n = countOf(shots); i <= n; ++i) {
+        ComPtr<IAiming> a;
+        ComPtr<IShot> s = shotAt(shots, i);
+        if (s && (doc.FindAiming(s.get(), &a) || doc.FindModelAiming(s.get(), &a))
+            && std::find(out.begin(), out.end(), a) == out.end())
+            out.push_back(a);
+    }
+    return out;
+}
+
+bool AddShotsPictureCell(IEventParams* event, PrintoutPage& page, const ShotsPicture& shots, const GdiRect& rect)
+{
+    if (shots.aimings.empty())
+        return true;
+    HiddenTarget t;
+    if (!makeHiddenTarget(event, shots.subTarget, &t))
+        return false;
+    ITarget* c = t.target.get();
+    c->put_EnableUpdate(VARIANT_FALSE);
+    c->put_Event(event);
+    c->put_DefaultBackground(VARIANT_TRUE);
+    c->put_DisplayTrace(shots.displayTrace ? VARIANT_TRUE : VARIANT_FALSE);
+    c->put_Match(shots.match ? VARIANT_TRUE : VARIANT_FALSE);
+    c->put_SubTarget(shots.subTarget);
+    if (shots.displayTrace) {
+        c->put_TraceColor(0xFFFFFF);
+        c->put_TraceAfterShotColor(0xFFFFFF);
+    }
+    for (const ComPtr<IAiming>& a : shots.aimings)
+        c->Add(a.get());
+    if (shots.zoomX != 0 && shots.zoomY != 0)
+        c->ZoomTo(-shots.zoomX, -shots.zoomY, 2 * shots.zoomX, 2 * shots.zoomY);
+    c->put_EnableUpdate(VARIANT_TRUE);
+    return takePicture(c, page, rect, {});
+}
+
+float GetShotsZoom(IEventParams* event, IShotCollection* shots, bool twoTargets)
+{
+    float w = 0, h = 0;
+    if (twoTargets)
+        return formSize(event, 1, &w, &h) ? std::max(w, h) / 2 : 0;
+    float caliber = 0;
+    if (event) {
+        event->get_DisplayCaliber(&caliber);
+        if (caliber == 0)
+            event->get_Caliber(&caliber);
+    }
+    float ex = 0, ey = 0;
+    for (int i = 1, n = countOf(shots); i <= n; ++i) {
+        ComPtr<IShot> s = shotAt(shots, i);
+        float x = 0, y = 0;
+        s->get_BreachX(&x);
+        s->get_BreachY(&y);
+        ex = std::max(ex, std::fabs(x) + caliber / 2);
+        ey = std::max(ey, std::fabs(y) + caliber / 2);
+    }
+    ComPtr<ITargetParams> target;
+    auto ringFor = [&](float extent) {
+        if (target)
+            for (int ring = 9; ring >= 1; --ring) {
+                float d = 0;
+                target->get_Ring(ring, &d);
+                if (d / 2 >= extent)
+                    return d / 2;
+            }
+        return extent;
+    };
+    if (event)
+        event->get_Target(1, target.put());
+    return std::max(ringFor(ex), ringFor(ey));
+}
+
+Metafile DrawFiveTargetSchematic(int hitArea, int nearestArea)
+{
+    MetafileRecorder rec;
+    rec.setFrame({1900, 1900, 13100, 3100});
+    rec.selectPen(GdiPen::solid(0, 0xEEEEEE));
+    rec.selectBrush(GdiBrush::null());
+    rec.rectangle({1930, 1925, 13070, 3075});
+    if (nearestArea >= 1 && nearestArea <= 5) {
+        const int left = 1925 + (nearestArea - 1) * 2500;
+        const bool hit = hitArea == nearestArea;
+        rec.selectPen(GdiPen::solid(0, hit ? 0 : 0xFFFFFF));
+        rec.selectBrush(GdiBrush::solid(hit ? 0xFFFFFF : 0));
+        rec.ellipse({left, 1925, left + 1150, 1925 + 1150});
+    }
+    return rec.finish();
+}
+
+int nearestAreaOf(IShot* shot)
+{
+    ComPtr<IRange> range;
+    float x = 0, y = 0, cx = 0, cy = 0;
+    int32_t area = 0;
+    if (!shot || FAILED(shot->get_BreachX(&x)) || FAILED(shot->get_BreachY(&y))
+        || FAILED(shot->Range(0, 0, range.put())) || !range || FAILED(range->GetNearestArea(x, y, &area, &cx, &cy)))
+        return 0;
+    return area;
+}
+
+} // namespace kavro::print

@@ -1,0 +1,41 @@
+#pragma once
+// Targets drawn into picture cells through a hidden target control: an empty paper target at a
+// given size, or the shots of a practice.
+#include "kavrodoc.h"
+#include "printout_cells.h"
+
+#include <vector>
+
+class CKavroDoc;
+
+namespace kavro::print {
+
+// An empty target of the event in `target`, clipped to `clip` (empty: none).
+bool CreateTargetPictureCell(IEventParams* event, PrintoutPage& page, const GdiRect& target, const GdiRect& clip,
+                             int subTarget, bool scoreRings);
+
+struct ShotsPicture {
+    std::vector<ComPtr<IAiming>> aimings; // the aimings holding the shots, each once
+    int subTarget = 1;
+    bool displayTrace = false;
+    bool match = true;
+    float zoomX = 0, zoomY = 0; // half extents in mm; 0: the whole target
+};
+
+// The aimings that hold the shots (each once, in shot order).
+std::vector<ComPtr<IAiming>> aimingsOfShots(CKavroDoc& doc, IShotCollection* shots);
+
+// Nothing (and true) for no aimings.
+bool AddShotsPictureCell(IEventParams* event, PrintoutPage& page, const ShotsPicture& shots, const GdiRect& rect);
+
+// The half extent that shows every shot: the smallest ring that holds them all (two-target
+// events: the whole form).
+float GetShotsZoom(IEventParams* event, IShotCollection* shots, bool twoTargets);
+
+// The five targets of a biathlon stand in a row: the one nearest the shot white when the shot hit
+// it, black when it missed; none marked for an area outside 1..5.
+Metafile DrawFiveTargetSchematic(int hitArea, int nearestArea);
+// The area nearest the shot's breach (its 0-second range), 0 when there is none.
+int nearestAreaOf(IShot* shot);
+
+} // namespace kavro::print
