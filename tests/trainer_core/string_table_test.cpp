@@ -58,6 +58,9 @@ TEST(StringTable, PlaceholdersAreTheConversionsInOrder)
     EXPECT_EQ(placeholdersOf(QStringLiteral("Frequency while in %1!d! %s Hz, %2")),
               (QStringList{"%1!d!", "%s", "%2"}));
     EXPECT_EQ(placeholdersOf(QStringLiteral("100%% sure, 50%")), QStringList());
+    EXPECT_EQ(placeholdersOf(QStringLiteral("Enter a number from %1 to %2.")), (QStringList{"%1", "%2"}));
+    EXPECT_EQ(placeholdersOf(QStringLiteral("%2.%1.f %3.1f")), (QStringList{"%2", "%1.f", "%3.1f"}));
+    EXPECT_EQ(placeholdersOf(QStringLiteral("%1에서 %2 사이, %1s")), (QStringList{"%1", "%2", "%1s"}));
 }
 
 TEST(BuiltInStrings, EnglishIsCompiledInAndUnknownIdsAreEmpty)

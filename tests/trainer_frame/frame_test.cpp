@@ -5,6 +5,7 @@
 #include "command_ids.h"
 #include "doc_helpers.h"
 #include "frame_message.h"
+#include "language_module.h"
 #include "practice_builder.h"
 #include "run_main_frame.h"
 
@@ -627,3 +628,46 @@ TEST_F(FrameTest, TheFrameHearsHintsBeforeTheViews)
 }
 
 } // namespace
+
+TEST_F(FrameTest, TheLanguageMenuRetranslatesMenusTipsAndTheLayoutDirection)
+{
+    auto& module = kavro::LanguageModule::instance();
+    const QString savedFolder = module.languageFolder();
+    module.setLanguageFolder(QStringLiteral(KAVRO_BIN_DIR "/lang"));
+    auto frame = frameFor({});
+    ASSERT_TRUE(frame);
+    const auto statusShows = [&](const QString& text) {
+        for (QLabel* l : frame->statusBar()->findChildren<QLabel*>())
+            if (l->text() == text)
+                return true;
+        return false;
+    };
+    const auto menuTitles = [&] {
+        QStringList titles;
+        for (QAction* top : frame->menuBar()->actions())
+            titles.append(top->text());
+        return titles;
+    };
+
+    frame->OnCommand(32880);
+    EXPECT_EQ(menuTitles().value(0), QStringLiteral("&Datei"));
+    EXPECT_TRUE(menuTitles().contains(QStringLiteral("E&xtras")));
+    EXPECT_EQ(frame->action(Cmd::StartPractice)->text(), QStringLiteral("&Training starten"));
+    EXPECT_EQ(frame->action(Cmd::StartPractice)->toolTip(), QStringLiteral("Training starten (Strg+N)"));
+    EXPECT_EQ(frame->action(Cmd::SwitchToMatch)->statusTip(),
+              QStringLiteral("Probeschüsse beenden und die Wertung beginnen"));
+    EXPECT_TRUE(statusShows(QStringLiteral("Drücken Sie F1, um Hilfe zu erhalten")));
+    EXPECT_EQ(frame->layoutDirection(), Qt::LeftToRight);
+
+    frame->OnCommand(32876);
+    EXPECT_EQ(menuTitles().value(0), QStringLiteral("&ملف"));
+    EXPECT_EQ(frame->layoutDirection(), Qt::RightToLeft);
+    frame->grab().save(QStringLiteral(KAVRO_SCREENS_DIR "/frame_arabic.png"));
+
+    frame->OnCommand(32809);
+    EXPECT_EQ(menuTitles().value(0), QStringLiteral("&File"));
+    EXPECT_EQ(frame->action(Cmd::StartPractice)->toolTip(), QStringLiteral("Start practice (Ctrl+N)"));
+    EXPECT_TRUE(statusShows(QStringLiteral("Press F1 for help")));
+    EXPECT_EQ(frame->layoutDirection(), Qt::LeftToRight);
+    module.setLanguageFolder(savedFolder);
+}

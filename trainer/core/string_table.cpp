@@ -96,6 +96,8 @@ QStringList placeholdersOf(const QString& text)
 {
     QStringList out;
     const auto at = [&](qsizetype k) { return k < text.size() ? text[k] : QChar(); };
+    // Conversions are Latin letters; a translation may write its own words right after "%1".
+    const auto conversion = [&](qsizetype k) { return at(k).unicode() < 0x80 && at(k).isLetter(); };
     for (qsizetype i = 0; i < text.size(); ++i) {
         if (text[i] != QLatin1Char('%'))
             continue;
@@ -116,8 +118,10 @@ QStringList placeholdersOf(const QString& text)
                 continue;
             }
         }
-        if (k > j && at(j) != QLatin1Char('0') && at(k) != QLatin1Char('.') && !at(k).isLetter()
-            && at(k) != QLatin1Char('$')) {
+        // A dot after the digits is a printf precision ("%3.1f") only when more of the conversion
+        // follows; "from %1 to %2." ends a sentence.
+        const bool precision = at(k) == QLatin1Char('.') && (at(k + 1).isDigit() || conversion(k + 1));
+        if (k > j && at(j) != QLatin1Char('0') && !precision && !conversion(k) && at(k) != QLatin1Char('$')) {
             out.append(text.mid(i, k - i));
             i = k - 1;
             continue;
@@ -134,7 +138,7 @@ QStringList placeholdersOf(const QString& text)
         }
         while (QStringLiteral("hlLqjzt").contains(at(j)) && j < text.size())
             ++j;
-        if (at(j).isLetter()) {
+        if (conversion(j)) {
             out.append(text.mid(i, j - i + 1));
             i = j;
         }

@@ -12,9 +12,14 @@
 #include <QKeyEvent>
 #include <QPainter>
 #include <QStyledItemDelegate>
+#include <QTextLayout>
 #include <QTimer>
 #include <QTreeView>
 #include <QVBoxLayout>
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
 
 namespace kavro::trainer {
 
@@ -115,18 +120,43 @@ private:
         if (!node || !node->item)
             return;
         const QRect text = style->subElementRect(QStyle::SE_ItemViewItemText, &opt, opt.widget).adjusted(2, 0, 0, 0);
-        const QFontMetrics& fm = opt.fontMetrics;
         const bool markClear = node->item->mark() && !*node->item->mark();
-        int x = text.left() + style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, opt.widget);
-        painter->save();
+        const int margin = style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, opt.widget);
+
+        // The values' places come from the laid-out line, so that they follow a right-to-left
+        // language's text as well (where a number sits left of the words before it).
+        QString line;
+        std::vector<std::pair<qsizetype, qsizetype>> spans(node->item->parts().size(), {-1, 0});
         for (size_t i = 0; i < node->item->parts().size(); ++i) {
             const OptionPart& part = node->item->parts()[i];
-            x += fm.horizontalAdvance(part.literal);
+            line += part.literal;
             if (!part.hasValue)
                 continue;
             const QString value = node->item->valueText(int(i));
-            const int w = fm.horizontalAdvance(value);
-            if (part.arg.kind == OptionValueKind::Color) {
+            spans[i] = {line.size(), value.size()};
+            line += value;
+        }
+        QTextLayout layout(line, opt.font);
+        QTextOption textOption;
+        textOption.setTextDirection(opt.direction);
+        layout.setTextOption(textOption);
+        layout.beginLayout();
+        QTextLine laid = layout.createLine();
+        laid.setNumColumns(int(line.size()));
+        layout.endLayout();
+        const qreal width = laid.naturalTextWidth();
+        const qreal origin = opt.direction == Qt::RightToLeft ? text.right() - margin - width - laid.x()
+                                                              : text.left() + margin - laid.x();
+
+        painter->save();
+        for (size_t i = 0; i < spans.size(); ++i) {
+            const auto [start, length] = spans[i];
+            if (start < 0)
+                continue;
+            const qreal a = laid.cursorToX(int(start)), b = laid.cursorToX(int(start + length));
+            const int x = int(origin + std::min(a, b));
+            const int w = int(std::abs(b - a));
+            if (node->item->parts()[i].arg.kind == OptionValueKind::Color) {
                 const int inset = 3;
                 const QRect swatch(x + inset, text.top() + inset, w - 2 * inset, text.height() - 2 * inset);
                 const bool grey = markClear || !(opt.state & QStyle::State_Enabled);
@@ -138,7 +168,6 @@ private:
                 const int y = opt.rect.bottom() - 4;
                 painter->drawLine(x, y, x + w, y);
             }
-            x += w;
         }
         painter->restore();
     }
