@@ -1,0 +1,54 @@
+#pragma once
+// Watches a folder and every folder below it for changes of names and of write times (inotify:
+// one watch per folder; folders that appear later are watched as they appear). Changes are
+// reported on the watcher's own thread. When the kernel's event queue overflows, events were
+// lost: the watcher watches the whole tree again and says so, and the owner should look at
+// everything again.
+#include "com/hresult.h"
+
+#include <QString>
+
+#include <atomic>
+#include <functional>
+#include <mutex>
+#include <thread>
+#include <unordered_map>
+
+namespace kavro {
+
+class FolderWatcher {
+public:
+    // Called on the watcher's thread for every batch of events; `overflow` when events were lost.
+    using ChangeHandler = std::function<void(bool overflow)>;
+
+    FolderWatcher() = default;
+    ~FolderWatcher();
+    FolderWatcher(const FolderWatcher&) = delete;
+    FolderWatcher& operator=(const FolderWatcher&) = delete;
+
+    // Watches `root` and its subfolders before it returns, so that no change after the return
+    // goes unseen; then reports on a thread of its own. Fails when `root` cannot be watched.
+    HRESULT start(const QString& root, ChangeHandler onChange);
+    // Ends the thread at once (through an eventfd) and closes the watches.
+    void stop();
+
+    int watchedFolders() const;
+    // True when every event the kernel has queued so far has been reported.
+    bool idle() const;
+
+private:
+    void watchTree(const QByteArray& folder);
+    void run();
+    void handle(const char* buffer, size_t bytes);
+
+    int inotify_ = -1;
+    int stopFd_ = -1;
+    QByteArray root_;
+    ChangeHandler onChange_;
+    std::thread thread_;
+    std::atomic<bool> busy_{false};
+    mutable std::mutex m_;
+    std::unordered_map<int, QByteArray> folders_; // watch descriptor -> folder path
+};
+
+} // namespace kavro

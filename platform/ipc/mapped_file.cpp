@@ -1,0 +1,109 @@
+#include "ipc/mapped_file.h"
+
+#include <QFile>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace kavro {
+
+MappedFile::~MappedFile()
+{
+    close();
+}
+
+HRESULT MappedFile::open(const QString& path, Access access, mode_t createMode)
+{
+    close();
+    const QByteArray native = QFile::encodeName(path);
+    const int flags = (access == Access::ReadWrite ? O_RDWR | O_CREAT : O_RDONLY) | O_CLOEXEC | O_NOFOLLOW;
+    const int fd = ::open(native.constData(), flags, createMode);
+    if (fd < 0)
+        return hresultFromErrno(errno);
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return E_ACCESSDENIED;
+    }
+    fd_ = fd;
+    access_ = access;
+    return S_OK;
+}
+
+HRESULT MappedFile::fileSize(uint64_t* out) const
+{
+    if (!out)
+        return E_POINTER;
+    if (fd_ < 0)
+        return E_HANDLE;
+    struct stat st {};
+    if (::fstat(fd_, &st) != 0)
+        return hresultFromErrno(errno);
+    *out = static_cast<uint64_t>(st.st_size);
+    return S_OK;
+}
+
+HRESULT MappedFile::map(size_t bytes)
+{
+    unmap();
+    if (fd_ < 0)
+        return E_HANDLE;
+    if (bytes == 0)
+        return E_INVALIDARG;
+    uint64_t current = 0;
+    HRESULT hr = fileSize(&current);
+    if (FAILED(hr))
+        return hr;
+    if (current < bytes) {
+        if (access_ == Access::ReadOnly)
+            return E_INVALIDARG;
+        // Allocate the blocks now: a full disk then fails here instead of raising SIGBUS on a
+        // later store into the mapping.
+        const int err = ::posix_fallocate(fd_, 0, static_cast<off_t>(bytes));
+        if (err != 0 && (err != EOPNOTSUPP || ::ftruncate(fd_, static_cast<off_t>(bytes)) != 0))
+            return hresultFromErrno(err != EOPNOTSUPP ? err : errno);
+    }
+    const int prot = access_ == Access::ReadWrite ? PROT_READ | PROT_WRITE : PROT_READ;
+    void* p = ::mmap(nullptr, bytes, prot, MAP_SHARED, fd_, 0);
+    if (p == MAP_FAILED)
+        return hresultFromErrno(errno);
+    data_ = static_cast<uint8_t*>(p);
+    size_ = bytes;
+    return S_OK;
+}
+
+HRESULT MappedFile::mapWhole()
+{
+    uint64_t bytes = 0;
+    HRESULT hr = fileSize(&bytes);
+    if (FAILED(hr))
+        return hr;
+    if (bytes == 0) {
+        unmap();
+        return S_OK;
+    }
+    if (bytes > SIZE_MAX)
+        return E_OUTOFMEMORY;
+    return map(static_cast<size_t>(bytes));
+}
+
+void MappedFile::unmap()
+{
+    if (data_)
+        ::munmap(data_, size_);
+    data_ = nullptr;
+    size_ = 0;
+}
+
+void MappedFile::close()
+{
+    unmap();
+    if (fd_ >= 0)
+        ::close(fd_);
+    fd_ = -1;
+}
+
+} // namespace kavro

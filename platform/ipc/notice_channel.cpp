@@ -1,0 +1,190 @@
+#include "ipc/notice_channel.h"
+
+#include "ipc/runtime_folder.h"
+
+#include <QDir>
+#include <QFile>
+
+#include <atomic>
+#include <cerrno>
+#include <cstring>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+namespace kavro {
+namespace {
+
+bool validChannelName(const QString& channel)
+{
+    if (channel.isEmpty() || channel.size() > 32)
+        return false;
+    for (QChar c : channel) {
+        if (!(c.isLetterOrNumber() && c.unicode() < 128) && c != QLatin1Char('-') && c != QLatin1Char('_'))
+            return false;
+    }
+    return true;
+}
+
+HRESULT channelFolder(const QString& channel, QString* out)
+{
+    if (!validChannelName(channel))
+        return E_INVALIDARG;
+    QString base;
+    HRESULT hr = runtimeFolder(&base);
+    if (FAILED(hr))
+        return hr;
+    const QString folder = base + channel;
+    hr = ensurePrivateFolder(folder);
+    if (FAILED(hr))
+        return hr;
+    *out = folder + QLatin1Char('/');
+    return S_OK;
+}
+
+bool socketAddress(const QString& path, sockaddr_un* addr)
+{
+    const QByteArray native = QFile::encodeName(path);
+    if (native.size() >= static_cast<qsizetype>(sizeof(addr->sun_path)))
+        return false;
+    std::memset(addr, 0, sizeof(*addr));
+    addr->sun_family = AF_UNIX;
+    std::memcpy(addr->sun_path, native.constData(), static_cast<size_t>(native.size()));
+    return true;
+}
+
+} // namespace
+
+NoticeListener::~NoticeListener()
+{
+    close();
+}
+
+HRESULT NoticeListener::open(const QString& channel)
+{
+    close();
+    QString folder;
+    HRESULT hr = channelFolder(channel, &folder);
+    if (FAILED(hr))
+        return hr;
+    static std::atomic<int> serial{0};
+    const QString path = folder + QStringLiteral("%1-%2.sock").arg(::getpid()).arg(serial++);
+    sockaddr_un addr;
+    if (!socketAddress(path, &addr))
+        return E_INVALIDARG;
+    const int fd = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    if (fd < 0)
+        return hresultFromErrno(errno);
+    ::unlink(addr.sun_path); // a socket left by a dead process that had our pid
+    if (::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)) != 0) {
+        const int err = errno;
+        ::close(fd);
+        return hresultFromErrno(err);
+    }
+    fd_ = fd;
+    path_ = path;
+    return S_OK;
+}
+
+void NoticeListener::close()
+{
+    if (fd_ >= 0) {
+        ::close(fd_);
+        ::unlink(QFile::encodeName(path_).constData());
+    }
+    fd_ = -1;
+    path_.clear();
+}
+
+bool NoticeListener::receive(QByteArray* out)
+{
+    if (fd_ < 0 || !out)
+        return false;
+    QByteArray buffer(kMaxNoticeBytes + 1, Qt::Uninitialized);
+    for (;;) {
+        const ssize_t n = ::recv(fd_, buffer.data(), static_cast<size_t>(buffer.size()), MSG_DONTWAIT);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return false;
+        buffer.truncate(n);
+        *out = buffer;
+        return true;
+    }
+}
+
+NoticeSender::~NoticeSender()
+{
+    close();
+}
+
+HRESULT NoticeSender::open(const QString& channel)
+{
+    close();
+    HRESULT hr = channelFolder(channel, &folder_);
+    if (FAILED(hr))
+        return hr;
+    fd_ = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    return fd_ < 0 ? hresultFromErrno(errno) : S_OK;
+}
+
+void NoticeSender::close()
+{
+    if (fd_ >= 0)
+        ::close(fd_);
+    fd_ = -1;
+    folder_.clear();
+    listeners_.clear();
+    folderStamp_ = -1;
+}
+
+void NoticeSender::refreshListeners()
+{
+    struct stat st {};
+    if (::stat(QFile::encodeName(folder_).constData(), &st) != 0) {
+        listeners_.clear();
+        folderStamp_ = -1;
+        return;
+    }
+    const int64_t stamp = int64_t(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+    if (stamp == folderStamp_)
+        return;
+    folderStamp_ = stamp;
+    listeners_ = QDir(folder_).entryList({QStringLiteral("*.sock")}, QDir::System | QDir::Files);
+}
+
+HRESULT NoticeSender::send(const QByteArray& message)
+{
+    if (message.size() > kMaxNoticeBytes)
+        return E_INVALIDARG;
+    if (fd_ < 0)
+        return E_HANDLE;
+    refreshListeners();
+    bool removed = false;
+    for (const QString& name : std::as_const(listeners_)) {
+        sockaddr_un addr;
+        if (!socketAddress(folder_ + name, &addr))
+            continue;
+        const ssize_t sent = ::sendto(fd_, message.constData(), static_cast<size_t>(message.size()), MSG_DONTWAIT | MSG_NOSIGNAL,
+                                      reinterpret_cast<sockaddr*>(&addr), sizeof(addr));
+        if (sent < 0 && (errno == ECONNREFUSED || errno == ENOENT)) {
+            ::unlink(addr.sun_path); // nobody reads there any more
+            removed = true;
+        }
+    }
+    if (removed)
+        folderStamp_ = -1;
+    return S_OK;
+}
+
+HRESULT sendNotice(const QString& channel, const QByteArray& message)
+{
+    if (message.size() > kMaxNoticeBytes)
+        return E_INVALIDARG;
+    NoticeSender sender;
+    const HRESULT hr = sender.open(channel);
+    return FAILED(hr) ? hr : sender.send(message);
+}
+
+} // namespace kavro

@@ -1,0 +1,237 @@
+// kavrocls as a program: it indexes a catalog of saved practices, survives being killed, and
+// readers in other processes always find the cache in order.
+#include "../catalog_cache/catalog_env.h"
+#include "cache_reader.h"
+#include "cache_writer.h"
+#include "catalog_notice.h"
+#include "document_fixture.h"
+#include "ipc/notice_channel.h"
+#include "practice_maker.h"
+#include "service_presence.h"
+#include "spawn.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <csignal>
+#include <set>
+#include <thread>
+
+using namespace kavro;
+using namespace kavro::catalog;
+using namespace std::chrono_literals;
+
+namespace {
+
+const QString kService = QStringLiteral(KAVRO_BIN_DIR "/kavrocls");
+const QString kProbe = QStringLiteral(KAVRO_CATALOG_PROBE);
+
+class ServiceProgramTest : public cattest::CatalogEnvTest {
+protected:
+    void SetUp() override
+    {
+        CatalogEnvTest::SetUp();
+        home_ = rootPath() + QStringLiteral("/home");
+        catalog_ = home_ + QStringLiteral("/Kavro catalog/");
+        QDir().mkpath(catalog_);
+        QDir().mkpath(rootPath() + QStringLiteral("/machine"));
+    }
+    void TearDown() override
+    {
+        if (service_ > 0) {
+            ::kill(service_, SIGKILL);
+            cattest::waitExit(service_, 10000);
+        }
+    }
+    // The service with this test's folders: the catalog under $HOME, no per-machine settings.
+    pid_t startService()
+    {
+        const cattest::Spawned s = cattest::spawnProcess(kService, {}, {
+            QStringLiteral("HOME=") + home_,
+            QStringLiteral("XDG_RUNTIME_DIR=") + runPath(),
+            QStringLiteral("KAVRO_CACHE_DIR=") + cacheDir(),
+            QStringLiteral("KAVRO_SYSTEM_CONFIG=") + rootPath() + QStringLiteral("/machine"),
+            QStringLiteral("KAVRO_CONFIG_HOME=") + rootPath() + QStringLiteral("/machine"),
+            QStringLiteral("QT_QPA_PLATFORM=offscreen"),
+        });
+        EXPECT_GT(s.pid, 0);
+        return s.pid;
+    }
+    // Waits (bounded) until a reader sees `documents` and `others` live records.
+    bool cacheHolds(uint32_t documents, uint32_t others, std::chrono::seconds limit = 60s)
+    {
+        const auto end = std::chrono::steady_clock::now() + limit;
+        CatalogCacheReader reader;
+        while (std::chrono::steady_clock::now() < end) {
+            CacheSnapshot snap;
+            if ((reader.isOpen() || SUCCEEDED(reader.open())) && SUCCEEDED(reader.read(&snap, nullptr, kInfinite))
+                && snap.header.documents == documents && snap.header.nonDocuments == others)
+                return true;
+            std::this_thread::sleep_for(20ms);
+        }
+        return false;
+    }
+    QJsonObject dumpWith(const QString& program, const QStringList& args)
+    {
+        cattest::Spawned s = cattest::spawnProcess(program, args, {}, true);
+        const QByteArray out = cattest::readAllOutput(s.outFd);
+        EXPECT_EQ(cattest::waitExit(s.pid, 30000), 0) << program.toStdString();
+        return QJsonDocument::fromJson(out).object();
+    }
+    bool save(const QString& name, const cattest::PracticeSpec& spec)
+    {
+        QDir().mkpath(QFileInfo(catalog_ + name).path());
+        return cattest::savePractice(spec, catalog_ + name);
+    }
+
+    QString home_, catalog_;
+    pid_t service_ = -1;
+};
+
+TEST_F(ServiceProgramTest, IndexesSavedPracticesAsTheIndependentReaderReadsThem)
+{
+    auto anna = cattest::practice("AR10", QStringLiteral("Anna"), 4, 2);
+    anna.comments = QStringLiteral("Wind von links, böig");
+    anna.position = QStringLiteral("stehend");
+    ASSERT_TRUE(save(QStringLiteral("Anna 1.kavro"), anna));
+    ASSERT_TRUE(save(QStringLiteral("2026/Anna 2.kavro"), cattest::practice("AR10", QStringLiteral("Anna"), 10, 0)));
+    ASSERT_TRUE(save(QStringLiteral("Bob.kavro"), cattest::practice("AP10", QStringLiteral("Bob"), 5, 1)));
+    ASSERT_TRUE(save(QStringLiteral("nobody.kavro"), cattest::practice("AP10", QString(), 1, 0)));
+    ASSERT_TRUE(save(QStringLiteral("prone/Cleo.kavro"), cattest::practice("SBR50", QStringLiteral("Cléo"), 2, 1)));
+    QFile notes(catalog_ + QStringLiteral("notes.txt"));
+    ASSERT_TRUE(notes.open(QIODevice::WriteOnly));
+    notes.write("shopping list");
+    notes.close();
+
+    NoticeListener listener;
+    ASSERT_EQ(listener.open(QString::fromLatin1(kCatalogNoticeChannel)), S_OK);
+    service_ = startService();
+    ASSERT_TRUE(cacheHolds(5, 1));
+    EXPECT_TRUE(isCatalogServiceRunning());
+
+    // A second service gives way to the first.
+    const pid_t second = startService();
+    EXPECT_EQ(cattest::waitExit(second, 30000), 0);
+
+    ASSERT_EQ(::kill(service_, SIGTERM), 0);
+    EXPECT_EQ(cattest::waitExit(service_, 20000), 0);
+    service_ = -1;
+    EXPECT_FALSE(isCatalogServiceRunning());
+
+    std::set<QStringList> folders;
+    QByteArray message;
+    while (listener.receive(&message)) {
+        CatalogNotice n;
+        ASSERT_TRUE(decodeShellNotice(message, &n));
+        ASSERT_GE(n.names.size(), 3);
+        EXPECT_EQ(n.names.mid(0, 2), (QStringList{QStringLiteral("Computer"), QStringLiteral("Kavro Catalog")}));
+        if (n.event == SHCNE_MKDIR)
+            folders.insert(n.names.mid(2));
+    }
+    QString rifle, pistol;
+    doctest::event("AR10")->get_Name(&rifle);
+    doctest::event("AP10")->get_Name(&pistol);
+    EXPECT_TRUE(folders.count({rifle}));
+    EXPECT_TRUE(folders.count({pistol}));
+    EXPECT_TRUE(folders.count({rifle, QStringLiteral("Anna")}));
+    EXPECT_TRUE(folders.count({pistol, QStringLiteral("Unknown")}));
+    EXPECT_EQ(folders.size(), 3u + 4u); // three events, four shooter folders
+
+    const QJsonObject ours = dumpWith(kProbe, {QStringLiteral("dump"), cachePath()});
+    const QJsonObject theirs = dumpWith(QStringLiteral("/usr/bin/python3"),
+        {QStringLiteral(KAVRO_TEST_SOURCE_DIR "/catalog_service/catalog_cache_reader.py"), cachePath()});
+    ASSERT_EQ(ours.value(QStringLiteral("records")).toArray().size(), 6);
+    EXPECT_EQ(ours, theirs);
+    bool sawComments = false;
+    for (const QJsonValue& r : ours.value(QStringLiteral("records")).toArray())
+        sawComments = sawComments || r[QStringLiteral("comments")].toString() == anna.comments;
+    EXPECT_TRUE(sawComments);
+}
+
+TEST_F(ServiceProgramTest, KilledDuringAScanItLeavesAReadableCacheAndCompletesItAfterARestart)
+{
+    ASSERT_TRUE(save(QStringLiteral("seed.kavro"), cattest::practice("AR10", QStringLiteral("Anna"), 20, 2)));
+    const QString seed = catalog_ + QStringLiteral("seed.kavro");
+    for (int i = 1; i < 500; ++i) {
+        const QString name = QStringLiteral("%1/copy %2.kavro").arg(i % 7).arg(i);
+        QDir().mkpath(QFileInfo(catalog_ + name).path());
+        ASSERT_TRUE(QFile::copy(seed, catalog_ + name));
+    }
+
+    service_ = startService();
+    CatalogCacheReader reader;
+    CacheSnapshot snap;
+    const auto end = std::chrono::steady_clock::now() + 60s;
+    while (std::chrono::steady_clock::now() < end) {
+        if ((reader.isOpen() || SUCCEEDED(reader.open())) && SUCCEEDED(reader.read(&snap, nullptr, kInfinite))
+            && snap.header.documents > 0)
+            break;
+        std::this_thread::sleep_for(1ms);
+    }
+    ASSERT_EQ(::kill(service_, SIGKILL), 0);
+    EXPECT_EQ(cattest::waitExit(service_, 20000), 128 + SIGKILL);
+    service_ = -1;
+    ASSERT_GT(snap.header.documents, 0u);
+    EXPECT_FALSE(isCatalogServiceRunning()); // the kernel dropped the dead service's lock
+
+    // Another process reads what was written before the kill.
+    cattest::Spawned probe = cattest::spawnProcess(kProbe, {QStringLiteral("read-loop"), QStringLiteral("100")});
+    EXPECT_EQ(cattest::waitExit(probe.pid, 30000), 0);
+    ASSERT_EQ(reader.read(&snap, nullptr, kInfinite), S_OK);
+    EXPECT_LT(snap.header.documents, 500u);
+
+    service_ = startService();
+    ASSERT_TRUE(cacheHolds(500, 0));
+    ASSERT_EQ(::kill(service_, SIGTERM), 0);
+    EXPECT_EQ(cattest::waitExit(service_, 20000), 0);
+    service_ = -1;
+    ASSERT_EQ(reader.read(&snap, nullptr, kInfinite), S_OK);
+    std::set<QString> paths;
+    for (const CacheRecord& r : snap.records) {
+        paths.insert(r.path);
+        EXPECT_EQ(r.shotCount, 20);
+    }
+    EXPECT_EQ(paths.size(), 500u);
+}
+
+TEST_F(ServiceProgramTest, ReadersInOtherProcessesAlwaysFindTheCacheInOrder)
+{
+    CatalogCache cache;
+    ASSERT_EQ(cache.open(cachePath()), S_OK);
+    std::vector<cattest::Spawned> probes;
+    for (int i = 0; i < 3; ++i)
+        probes.push_back(cattest::spawnProcess(kProbe, {QStringLiteral("read-loop"), QStringLiteral("3000")}, {}, true));
+
+    // Appends, deletes, compactions and growth while the readers read.
+    const auto start = std::chrono::steady_clock::now();
+    int round = 0;
+    for (;;) {
+        const auto spent = std::chrono::steady_clock::now() - start;
+        if ((spent > 1500ms && cache.MappedSize() > 0x40000u) || spent > 2800ms)
+            break;
+        for (int i = 0; i < 60; ++i) {
+            CacheRecord r;
+            r.fileVersion = 1;
+            r.path = QStringLiteral("/c/%1/%2/").arg(round).arg(i) + QString(1000 + (i * 37) % 400, QLatin1Char('p'));
+            r.event = QStringLiteral("Air Rifle");
+            r.shooter = QStringLiteral("S%1").arg(i % 5);
+            ASSERT_EQ(cache.AppendRecord(r), S_OK);
+        }
+        const auto offsets = cache.LiveRecordOffsets();
+        // Half of the older records go, so the live ones settle near 120 (about 300 KB).
+        for (size_t k = 0; k + 60 < offsets.size(); ++k)
+            if (k % 2 != 0) {
+                ASSERT_EQ(cache.DeleteRecord(offsets[k]), S_OK);
+            }
+        ++round;
+    }
+    EXPECT_GT(cache.MappedSize(), 0x40000u) << round << " rounds, " << cache.LiveDocuments() << " live";
+    for (cattest::Spawned& p : probes) {
+        const QByteArray out = cattest::readAllOutput(p.outFd);
+        EXPECT_EQ(cattest::waitExit(p.pid, 30000), 0);
+        EXPECT_GT(out.trimmed().toInt(), 0);
+    }
+}
+
+} // namespace

@@ -1,0 +1,87 @@
+#include "spawn.h"
+
+#include <QFile>
+
+#include <chrono>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+extern char** environ;
+
+namespace cattest {
+
+Spawned spawnProcess(const QString& program, const QStringList& args, const QStringList& env, bool captureOut)
+{
+    std::vector<QByteArray> argBytes{QFile::encodeName(program)};
+    for (const QString& a : args)
+        argBytes.push_back(a.toUtf8());
+    std::vector<QByteArray> envBytes;
+    for (char** e = environ; *e; ++e) {
+        const QByteArray entry(*e);
+        const QByteArray name = entry.left(entry.indexOf('=') + 1);
+        bool replaced = false;
+        for (const QString& mine : env)
+            replaced = replaced || mine.toUtf8().startsWith(name);
+        if (!replaced)
+            envBytes.push_back(entry);
+    }
+    for (const QString& mine : env)
+        envBytes.push_back(mine.toUtf8());
+    std::vector<char*> argv, envp;
+    for (QByteArray& a : argBytes)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
+    for (QByteArray& e : envBytes)
+        envp.push_back(e.data());
+    envp.push_back(nullptr);
+
+    Spawned s;
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    int pipeFds[2] = {-1, -1};
+    if (captureOut && ::pipe(pipeFds) == 0) {
+        posix_spawn_file_actions_adddup2(&actions, pipeFds[1], 1);
+        posix_spawn_file_actions_addclose(&actions, pipeFds[0]);
+        posix_spawn_file_actions_addclose(&actions, pipeFds[1]);
+    }
+    if (::posix_spawn(&s.pid, argv[0], &actions, nullptr, argv.data(), envp.data()) != 0)
+        s.pid = -1;
+    posix_spawn_file_actions_destroy(&actions);
+    if (pipeFds[1] >= 0)
+        ::close(pipeFds[1]);
+    s.outFd = pipeFds[0];
+    return s;
+}
+
+int waitExit(pid_t pid, int timeoutMs)
+{
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    for (;;) {
+        int status = 0;
+        const pid_t r = ::waitpid(pid, &status, WNOHANG);
+        if (r == pid)
+            return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        if (r < 0 || std::chrono::steady_clock::now() > end)
+            return -1;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+}
+
+QByteArray readAllOutput(int fd)
+{
+    QByteArray out;
+    char buffer[4096];
+    for (;;) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n <= 0)
+            break;
+        out.append(buffer, n);
+    }
+    ::close(fd);
+    return out;
+}
+
+} // namespace cattest
