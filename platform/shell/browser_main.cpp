@@ -1,0 +1,28 @@
+// kavro-catalog [item name...]: the shell's browser window on a folder given by the names of its
+// absolute ID's items (the catalog's root when none are given).
+#include "shell_browser_window.h"
+#include "shell_execute.h"
+
+#include <QApplication>
+
+#include <cstdio>
+
+using namespace kavro::shell;
+
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("kavro-catalog"));
+    QStringList names = QApplication::arguments().mid(1);
+    if (names.isEmpty())
+        names = {QString::fromLatin1(kComputerItemName), QString::fromLatin1(kavro::catalog::kCatalogRootName)};
+    IdList folder(folderFromArguments(names));
+    if (!folder) {
+        std::fprintf(stderr, "kavro-catalog: the folder names are too long for item IDs\n");
+        return 2;
+    }
+    ShellBrowserWindow window;
+    window.browseTo(folder.get());
+    window.show();
+    return app.exec();
+}
