@@ -5,6 +5,8 @@
 #include "com/numeric.h"
 
 #include <QFile>
+#include <QHash>
+#include <QSet>
 #include <QStringDecoder>
 
 #include <cerrno>
@@ -34,37 +36,34 @@ uint64_t writeTimeOf(const QByteArray& native, const struct stat& st)
     return t;
 }
 
-// Whether files still exist, looked up from their folder: records come in folder order, so
-// holding the folder open spares the walk of the whole path for each of them.
+// Whether files still exist, from one listing per folder taken when the pass first needs it:
+// far cheaper than a look-up per file in a catalog of thousands.
 class ExistenceCheck {
 public:
-    ~ExistenceCheck()
-    {
-        if (fd_ >= 0)
-            ::close(fd_);
-    }
     bool vanished(const QString& path)
     {
         const QByteArray native = QFile::encodeName(path);
         const qsizetype slash = native.lastIndexOf('/');
         const QByteArray folder = slash > 0 ? native.left(slash) : QByteArray("/");
-        if (folder != folder_ || fd_ < 0) {
-            if (fd_ >= 0)
-                ::close(fd_);
-            folder_ = folder;
-            fd_ = ::open(folder.constData(), O_PATH | O_DIRECTORY | O_CLOEXEC);
-            folderErrno_ = fd_ < 0 ? errno : 0;
-        }
-        if (fd_ < 0)
-            return folderErrno_ == ENOENT || folderErrno_ == ENOTDIR;
-        struct stat st {};
-        return ::fstatat(fd_, native.constData() + slash + 1, &st, 0) != 0 && (errno == ENOENT || errno == ENOTDIR);
+        auto it = listings_.find(folder);
+        if (it == listings_.end())
+            it = listings_.insert(folder, list(folder));
+        return !it->contains(native.mid(slash + 1));
     }
 
 private:
-    QByteArray folder_;
-    int fd_ = -1;
-    int folderErrno_ = 0;
+    static QSet<QByteArray> list(const QByteArray& folder)
+    {
+        QSet<QByteArray> names;
+        if (DIR* dir = ::opendir(folder.constData())) {
+            while (const dirent* entry = ::readdir(dir))
+                names.insert(QByteArray(entry->d_name));
+            ::closedir(dir);
+        }
+        return names;
+    }
+
+    QHash<QByteArray, QSet<QByteArray>> listings_;
 };
 
 QString stringValue(const Variant& v)
