@@ -9,6 +9,7 @@
 #include <QDate>
 #include <QFile>
 #include <QLocale>
+#include <QRegularExpression>
 
 namespace kavro::catalog {
 
@@ -53,7 +54,11 @@ QString documentDisplayName(double oleDate, const QLocale& locale)
         return {};
     const QDate date(f.year, f.month, f.day);
     const QTime time(f.hour, f.minute, f.second);
-    return locale.toString(date, QLocale::ShortFormat) + QLatin1Char(' ') + locale.toString(time, QLocale::ShortFormat);
+    // Some locales' short time still has seconds (the C locale's does): they are cut from the format.
+    static const QRegularExpression seconds(QStringLiteral("[:.]?s{1,2}"));
+    QString timeFormat = locale.timeFormat(QLocale::ShortFormat);
+    timeFormat.remove(seconds);
+    return locale.toString(date, QLocale::ShortFormat) + QLatin1Char(' ') + locale.toString(time, timeFormat.trimmed());
 }
 
 HRESULT KavroFolder::GetClassID(CLSID* out)
@@ -305,5 +310,10 @@ HRESULT CEnumIDList::Clone(IEnumIDList** out)
     copy->at_ = at_;
     return queryOut(copy.get(), out);
 }
+
+KAVRO_REGISTER_CLASS(KavroFolder, "Kavro.CatalogFolder.1");
+// Shown under "Computer" with the catalog's name.
+[[maybe_unused]] static const bool kavroCatalogJunction =
+    kavro::registerShellJunction(kavro::catalog::KavroFolder::clsid, kavro::catalog::kCatalogRootName);
 
 } // namespace kavro::catalog
