@@ -55,19 +55,20 @@ std::unique_ptr<CatalogNode> documentNode(const CacheRecord& record)
 void reverseLists(CatalogNode* node)
 {
     std::reverse(node->children.begin(), node->children.end());
-    for (auto& child : node->children)
+    node->index.reserve(static_cast<qsizetype>(node->children.size()));
+    for (auto& child : node->children) {
+        if (!node->index.contains(child->name)) // the first of a name, as a walk of the list finds it
+            node->index.insert(child->name, child.get());
         if (child->folder)
             reverseLists(child.get());
+    }
 }
 
 } // namespace
 
 const CatalogNode* CatalogNode::child(const QString& childName) const
 {
-    for (const auto& c : children)
-        if (c->name == childName)
-            return c.get();
-    return nullptr;
+    return index.value(childName, nullptr);
 }
 
 CCatalog& CCatalog::instance()
@@ -82,6 +83,7 @@ void CCatalog::reset()
     root_.reset();
     reader_.close();
     counter_ = 0;
+    ++generation_;
 }
 
 bool CCatalog::ensureService()
@@ -169,6 +171,7 @@ void CCatalog::Build(const CacheSnapshot& snapshot, uint32_t counter)
     reverseLists(root.get());
     root_ = std::move(root);
     counter_ = counter;
+    ++generation_;
 }
 
 const CatalogNode* CCatalog::find(const ItemIdList* absolute) const

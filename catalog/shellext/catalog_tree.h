@@ -5,6 +5,7 @@
 #include "cache_reader.h"
 #include "shell_interfaces.h"
 
+#include <QHash>
 #include <QString>
 
 #include <memory>
@@ -27,6 +28,8 @@ struct CatalogNode {
     QString comments;
     QString position;
     std::vector<std::unique_ptr<CatalogNode>> children;
+    // Children by name (the first of a name), for folders of thousands of documents.
+    QHash<QString, const CatalogNode*> index;
 
     const CatalogNode* child(const QString& childName) const;
     bool isShooterFolder() const { return folder && !fixed; }
@@ -52,6 +55,8 @@ public:
     // The node an absolute ID names: its first two items (Computer, the catalog) are skipped and
     // then one name per level matched exactly; null when there is none.
     const CatalogNode* find(const ItemIdList* absolute) const;
+    // Changes whenever the tree is built again or forgotten: nodes found before are stale then.
+    uint64_t generation() const { return generation_; }
 
     // How long Refresh waits for a service it started (60 s unless a test says otherwise).
     void setServiceWaitMs(uint32_t ms) { serviceWaitMs_ = ms; }
@@ -65,6 +70,7 @@ private:
     std::unique_ptr<CatalogNode> root_;
     CatalogCacheReader reader_;
     uint32_t counter_ = 0;
+    uint64_t generation_ = 0;
     uint32_t serviceWaitMs_ = 60000;
 };
 

@@ -72,12 +72,23 @@ HRESULT KavroFolder::GetClassID(CLSID* out)
 HRESULT KavroFolder::Initialize(LPCITEMIDLIST absolute)
 {
     pidl_ = IdList::copy(absolute);
+    nodeGeneration_ = ~uint64_t(0);
     return absolute && !pidl_ ? E_OUTOFMEMORY : S_OK;
+}
+
+const CatalogNode* KavroFolder::ownNode() const
+{
+    const CCatalog& catalog = CCatalog::instance();
+    if (nodeGeneration_ != catalog.generation()) {
+        node_ = catalog.find(pidl_.get());
+        nodeGeneration_ = catalog.generation();
+    }
+    return node_;
 }
 
 const CatalogNode* KavroFolder::childNode(LPCITEMIDLIST relative) const
 {
-    const CatalogNode* node = CCatalog::instance().find(pidl_.get());
+    const CatalogNode* node = ownNode();
     if (!node || ItemIdSize(relative) == 0)
         return nullptr;
     return node->child(ItemIdName(relative));

@@ -42,7 +42,12 @@ public:
     const CatalogNode* childNode(LPCITEMIDLIST relative) const;
 
 private:
+    // This folder's node, found again only after the tree was rebuilt.
+    const CatalogNode* ownNode() const;
+
     IdList pidl_;
+    mutable const CatalogNode* node_ = nullptr;
+    mutable uint64_t nodeGeneration_ = ~uint64_t(0);
 };
 
 // The enumerator of a folder's items: clones of one-item IDs in list order.
