@@ -143,30 +143,10 @@ HRESULT CEnumFormatEtc::Next(uint32_t count, FORMATETC* out, uint32_t* fetched)
 {
     if (!out)
         return E_POINTER;
-    uint32_t n = 0;
-    while (n < count && at_ < formats_.size())
-        out[n++] = formats_[at_++];
-    if (fetched)
-        *fetched = n;
-    return n == count ? S_OK : S_FALSE;
-}
-
-HRESULT CEnumFormatEtc::Skip(uint32_t count)
-{
-    const size_t left = formats_.size() - at_;
-    at_ += std::min<size_t>(left, count);
-    return count <= left ? S_OK : S_FALSE;
-}
-
-HRESULT CEnumFormatEtc::Reset()
-{
-    at_ = 0;
-    return S_OK;
-}
-
-HRESULT CEnumFormatEtc::Clone(IEnumFORMATETC** out)
-{
-    return queryOut(CEnumFormatEtc::create(formats_, at_).get(), out);
+    return giveNext(count, out, fetched, [](const FORMATETC& format, FORMATETC& slot) {
+        slot = format;
+        return true;
+    });
 }
 
 CKavroDataObject::CKavroDataObject(LPCITEMIDLIST folder, std::vector<IdList> items)

@@ -1,6 +1,7 @@
 #pragma once
 // The catalog's context menu (Open, New practice, Delete) and its data object, which hands a
 // selection out as a "Shell IDList Array" block.
+#include "com/snapshot_enumerator.h"
 #include "shell_interfaces.h"
 #include "shell_root.h"
 
@@ -49,17 +50,10 @@ private:
 // folder's list, then each item's), the folder's absolute list and each item's list.
 QByteArray buildCida(LPCITEMIDLIST folder, const std::vector<IdList>& items);
 
-class CEnumFormatEtc final : public ComObject<CEnumFormatEtc, IEnumFORMATETC> {
+class CEnumFormatEtc final : public SnapshotEnumerator<CEnumFormatEtc, IEnumFORMATETC, FORMATETC> {
 public:
-    explicit CEnumFormatEtc(std::vector<FORMATETC> formats, size_t at = 0) : formats_(std::move(formats)), at_(at) {}
+    using SnapshotEnumerator::SnapshotEnumerator;
     HRESULT Next(uint32_t count, FORMATETC* out, uint32_t* fetched) override;
-    HRESULT Skip(uint32_t count) override;
-    HRESULT Reset() override;
-    HRESULT Clone(IEnumFORMATETC** out) override;
-
-private:
-    std::vector<FORMATETC> formats_;
-    size_t at_;
 };
 
 class CKavroDataObject final : public ComObject<CKavroDataObject, IDataObject> {

@@ -101,17 +101,18 @@ HRESULT KavroFolder::EnumObjects(QWidget*, uint32_t, IEnumIDList** out)
     *out = nullptr;
     CCatalog& catalog = CCatalog::instance();
     catalog.Refresh();
-    auto list = CEnumIDList::create();
+    std::vector<IdList> ids;
     std::lock_guard g(catalog.lock());
     if (const CatalogNode* node = catalog.find(pidl_.get())) {
+        ids.reserve(node->children.size());
         for (const auto& child : node->children) {
             IdList id(MakeItemId(kCatalogItemKind, child->name));
             if (!id)
                 return E_OUTOFMEMORY;
-            list->append(std::move(id));
+            ids.push_back(std::move(id));
         }
     }
-    *out = list.detach();
+    *out = CEnumIDList::create(std::move(ids)).detach();
     return S_OK;
 }
 
@@ -287,39 +288,10 @@ HRESULT CEnumIDList::Next(uint32_t count, LPITEMIDLIST* out, uint32_t* fetched)
         return E_POINTER;
     if (count > 1 && !fetched)
         return E_INVALIDARG;
-    uint32_t n = 0;
-    while (n < count && at_ < ids_.size()) {
-        out[n] = ILClone(ids_[at_].get());
-        if (!out[n])
-            break;
-        ++n;
-        ++at_;
-    }
-    if (fetched)
-        *fetched = n;
-    return n == count ? S_OK : S_FALSE;
-}
-
-HRESULT CEnumIDList::Skip(uint32_t count)
-{
-    const size_t left = ids_.size() - at_;
-    at_ += std::min<size_t>(left, count);
-    return count <= left ? S_OK : S_FALSE;
-}
-
-HRESULT CEnumIDList::Reset()
-{
-    at_ = 0;
-    return S_OK;
-}
-
-HRESULT CEnumIDList::Clone(IEnumIDList** out)
-{
-    auto copy = CEnumIDList::create();
-    for (const IdList& id : ids_)
-        copy->append(id);
-    copy->at_ = at_;
-    return queryOut(copy.get(), out);
+    return giveNext(count, out, fetched, [](const IdList& id, LPITEMIDLIST& slot) {
+        slot = ILClone(id.get());
+        return slot != nullptr;
+    });
 }
 
 KAVRO_REGISTER_CLASS(KavroFolder, "Kavro.CatalogFolder.1");

@@ -2,6 +2,7 @@
 // The catalog's folder class: the shell shows the catalog through it under "Computer" as
 // "Kavro Catalog", with event folders, shooter folders and documents below.
 #include "catalog_tree.h"
+#include "com/snapshot_enumerator.h"
 #include "shell_interfaces.h"
 #include "shell_root.h"
 
@@ -51,18 +52,10 @@ private:
 };
 
 // The enumerator of a folder's items: clones of one-item IDs in list order.
-class CEnumIDList final : public ComObject<CEnumIDList, IEnumIDList> {
+class CEnumIDList final : public SnapshotEnumerator<CEnumIDList, IEnumIDList, IdList> {
 public:
-    CEnumIDList() = default;
-    void append(IdList id) { ids_.push_back(std::move(id)); }
+    using SnapshotEnumerator::SnapshotEnumerator;
     HRESULT Next(uint32_t count, LPITEMIDLIST* out, uint32_t* fetched) override;
-    HRESULT Skip(uint32_t count) override;
-    HRESULT Reset() override;
-    HRESULT Clone(IEnumIDList** out) override;
-
-private:
-    std::vector<IdList> ids_;
-    size_t at_ = 0;
 };
 
 // The date and time a document shows as its name: the locale's short date and short time.

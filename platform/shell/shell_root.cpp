@@ -1,6 +1,7 @@
 #include "shell_root.h"
 
 #include "com/classregistry.h"
+#include "com/snapshot_enumerator.h"
 
 #include <cstring>
 
@@ -82,32 +83,18 @@ LPITEMIDLIST ComputerIdList()
 namespace {
 
 // An enumerator over a fixed list of one-item IDs.
-class NameEnum final : public ComObject<NameEnum, IEnumIDList> {
+class NameEnum final : public SnapshotEnumerator<NameEnum, IEnumIDList, QString> {
 public:
-    explicit NameEnum(QStringList names, int at = 0) : names_(std::move(names)), at_(at) {}
+    using SnapshotEnumerator::SnapshotEnumerator;
     HRESULT Next(uint32_t count, LPITEMIDLIST* out, uint32_t* fetched) override
     {
         if (!out)
             return E_POINTER;
-        uint32_t n = 0;
-        while (n < count && at_ < names_.size())
-            out[n++] = MakeItemId(kCatalogItemKind, names_[at_++]);
-        if (fetched)
-            *fetched = n;
-        return n == count ? S_OK : S_FALSE;
+        return giveNext(count, out, fetched, [](const QString& name, LPITEMIDLIST& slot) {
+            slot = MakeItemId(kCatalogItemKind, name);
+            return slot != nullptr;
+        });
     }
-    HRESULT Skip(uint32_t count) override
-    {
-        const qsizetype left = names_.size() - at_;
-        at_ += static_cast<int>(std::min<qsizetype>(left, count));
-        return static_cast<qsizetype>(count) <= left ? S_OK : S_FALSE;
-    }
-    HRESULT Reset() override { at_ = 0; return S_OK; }
-    HRESULT Clone(IEnumIDList** out) override { return queryOut(NameEnum::create(names_, at_).get(), out); }
-
-private:
-    QStringList names_;
-    int at_;
 };
 
 // Folders of the root whose children are named items: the desktop ("Computer") and Computer
@@ -132,7 +119,8 @@ public:
     HRESULT SetNameOf(QWidget*, LPCITEMIDLIST, const QString&, uint32_t, LPITEMIDLIST*) override { return E_NOTIMPL; }
     HRESULT EnumObjects(QWidget*, uint32_t, IEnumIDList** out) override
     {
-        return queryOut(NameEnum::create(static_cast<Derived*>(this)->childNames()).get(), out);
+        const QStringList names = static_cast<Derived*>(this)->childNames();
+        return queryOut(NameEnum::create(std::vector<QString>(names.begin(), names.end())).get(), out);
     }
     HRESULT CompareIDs(intptr_t, LPCITEMIDLIST a, LPCITEMIDLIST b) override
     {
