@@ -1,6 +1,7 @@
 #include "kavro_view.h"
 
 #include "catalog_menu.h"
+#include "catalog_ui.h"
 #include "kavro_folder.h"
 #include "shell_execute.h"
 #include "shell_folder_tree.h"
@@ -110,7 +111,32 @@ QVariant CatalogListModel::headerData(int section, Qt::Orientation orientation, 
 
 Qt::ItemFlags CatalogListModel::flags(const QModelIndex& index) const
 {
-    return QAbstractTableModel::flags(index) | Qt::ItemIsDragEnabled;
+    Qt::ItemFlags f = QAbstractTableModel::flags(index) | Qt::ItemIsDragEnabled;
+    if (index.isValid() && index.column() == 0) {
+        LPCITEMIDLIST id = idAt(index.row());
+        uint32_t attributes = SFGAO_CANRENAME;
+        if (SUCCEEDED(folder_->GetAttributesOf(1, &id, &attributes)) && (attributes & SFGAO_CANRENAME))
+            f |= Qt::ItemIsEditable;
+    }
+    return f;
+}
+
+bool CatalogListModel::setData(const QModelIndex& index, const QVariant& value, int role)
+{
+    const QString name = value.toString().trimmed();
+    if (role != Qt::EditRole || index.column() != 0 || name.isEmpty()
+        || name == ItemIdName(idAt(index.row())))
+        return false;
+    LPITEMIDLIST renamed = nullptr;
+    const HRESULT hr = folder_->SetNameOf(nullptr, idAt(index.row()), name, SHGDN_INFOLDER, &renamed);
+    ILFree(renamed);
+    if (FAILED(hr))
+        showCatalogMessage(QStringLiteral("Some documents could not be saved under the new name \"%1\"; "
+                                          "they keep their old files. Check that the catalog folder can be written.")
+                               .arg(name),
+                           QStringLiteral("Kavro catalog"));
+    // The rows change when the service has indexed the documents saved under the new name.
+    return SUCCEEDED(hr);
 }
 
 QStringList CatalogListModel::mimeTypes() const
@@ -176,7 +202,7 @@ HRESULT KavroView::CreateViewWindow(IShellView*, const FOLDERSETTINGS* settings,
     list_->setUniformRowHeights(true);
     list_->setSelectionMode(QAbstractItemView::SingleSelection);
     list_->setSelectionBehavior(QAbstractItemView::SelectRows);
-    list_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    list_->setEditTriggers(QAbstractItemView::EditKeyPressed | QAbstractItemView::SelectedClicked);
     list_->setSortingEnabled(false);
     list_->setDragEnabled(true);
     list_->setDragDropMode(QAbstractItemView::DragOnly);

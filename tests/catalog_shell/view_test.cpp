@@ -129,6 +129,25 @@ TEST_F(ViewTest, ActivationBrowsesIntoFoldersAndOpensDocuments)
     EXPECT_EQ(launcher_.opened, QStringList{older_});
 }
 
+TEST_F(ViewTest, AShooterFolderIsRenamedInPlace)
+{
+    KavroView* event = open({rifle_});
+    const QModelIndex anna = event->model()->index(0, 0);
+    EXPECT_TRUE(event->model()->flags(anna) & Qt::ItemIsEditable);
+    EXPECT_FALSE(event->model()->flags(event->model()->index(0, 1)) & Qt::ItemIsEditable);
+    EXPECT_TRUE(event->model()->setData(anna, QStringLiteral("Anneli"), Qt::EditRole));
+    EXPECT_FALSE(QFile::exists(older_));
+    EXPECT_FALSE(QFile::exists(newer_));
+    EXPECT_TRUE(messages_.empty());
+    event->DestroyViewWindow();
+
+    KavroView* top = open({});
+    EXPECT_FALSE(top->model()->flags(top->model()->index(0, 0)) & Qt::ItemIsEditable);
+    top->DestroyViewWindow();
+    KavroView* docs = open({rifle_, QStringLiteral("Anna")});
+    EXPECT_FALSE(docs->model()->flags(docs->model()->index(0, 0)) & Qt::ItemIsEditable);
+}
+
 TEST_F(ViewTest, ACommonDialogHostLeavesOutWhatItExcludesAndHearsOfSelections)
 {
     browser_->commonDialog = true;
