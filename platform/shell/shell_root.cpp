@@ -153,7 +153,7 @@ public:
             return E_INVALIDARG;
         const QString name = ItemIdName(pidl);
         for (const ShellJunction& junction : registeredShellJunctions()) {
-            if (junction.name.compare(name, Qt::CaseInsensitive) != 0)
+            if (junction.name != name)
                 continue;
             ComPtr<IShellFolder> folder;
             HRESULT hr = CoCreateInstance(junction.clsid, nullptr, IShellFolder::iid, folder.putVoid());
