@@ -192,7 +192,7 @@ struct STGMEDIUM {
 };
 void ReleaseStgMedium(STGMEDIUM* medium);
 
-// The same number for the same name within this process, from 0xC000 on.
+// The same number (0xC000 to 0xFFFF) for the same name, in every module and process.
 uint16_t RegisterClipboardFormat(const QString& name);
 inline constexpr char CFSTR_SHELLIDLIST[] = "Shell IDList Array";
 

@@ -1,10 +1,8 @@
 #include "shell_interfaces.h"
 
-#include <QHash>
 
 #include <cstdlib>
 #include <cstring>
-#include <mutex>
 
 namespace kavro::shell {
 
@@ -67,17 +65,15 @@ void ReleaseStgMedium(STGMEDIUM* medium)
 
 uint16_t RegisterClipboardFormat(const QString& name)
 {
-    static std::mutex lock;
-    static QHash<QString, uint16_t> formats;
-    std::lock_guard g(lock);
-    // Windows matches format names without regard to case.
-    const QString key = name.toCaseFolded();
-    auto it = formats.constFind(key);
-    if (it != formats.constEnd())
-        return *it;
-    const auto id = static_cast<uint16_t>(0xC000 + formats.size());
-    formats.insert(key, id);
-    return id;
+    // Every module keeps its own copy of this code, and a data object made in one is read in
+    // another: the number comes from the name alone (FNV-1a of the case-folded UTF-16 text, as
+    // Windows matches format names without regard to case), never from the order of registration.
+    uint32_t hash = 2166136261u;
+    for (const QChar c : name.toCaseFolded()) {
+        hash = (hash ^ (c.unicode() & 0xFF)) * 16777619u;
+        hash = (hash ^ (c.unicode() >> 8)) * 16777619u;
+    }
+    return static_cast<uint16_t>(0xC000 + hash % 0x4000);
 }
 
 } // namespace kavro::shell

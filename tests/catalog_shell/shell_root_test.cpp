@@ -79,6 +79,17 @@ TEST_F(ShellRootTest, TheLookupTakesOnlyTheExactName)
     EXPECT_EQ(clsid, kCatalogFolderClass);
 }
 
+TEST_F(ShellRootTest, AClipboardFormatsNumberDependsOnItsNameAlone)
+{
+    // Registered after others here, first in another module: the same number either way.
+    const uint16_t other = RegisterClipboardFormat(QStringLiteral("Some other format"));
+    const uint16_t list = RegisterClipboardFormat(QStringLiteral("Shell IDList Array"));
+    EXPECT_EQ(list, 0xF775); // FNV-1a of the case-folded name's UTF-16LE bytes, reckoned apart
+    EXPECT_EQ(RegisterClipboardFormat(QStringLiteral("shell idlist array")), list);
+    EXPECT_NE(other, list);
+    EXPECT_GE(other, 0xC000);
+}
+
 TEST_F(ShellRootTest, ListSizesPrefixesAndParents)
 {
     EXPECT_EQ(ILGetSize(nullptr), 0u);
