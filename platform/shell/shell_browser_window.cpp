@@ -92,9 +92,8 @@ HRESULT ShellBrowserWindow::browseTo(LPCITEMIDLIST absolute, bool remember)
             item->parent()->setExpanded(true);
         selecting_ = false;
     }
-    setWindowTitle(kavro::catalog::ItemIdName(ILNext(absolute)).isEmpty()
-                       ? QString::fromLatin1(kComputerItemName)
-                       : kavro::catalog::ItemIdListNames(absolute).last());
+    const QStringList names = kavro::catalog::ItemIdListNames(absolute);
+    setWindowTitle(names.isEmpty() ? QString::fromLatin1(kComputerItemName) : names.last());
     // The view asking to browse must not be destroyed under its own call.
     pending_ = IdList::copy(absolute);
     QTimer::singleShot(0, this, [this] { showPending(); });

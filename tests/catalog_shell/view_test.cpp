@@ -9,6 +9,7 @@
 
 #include <QDir>
 #include <QHeaderView>
+#include <QLabel>
 
 using namespace shelltest;
 
@@ -203,6 +204,7 @@ TEST_F(ViewTest, TheBrowserWindowShowsTheTreeAndTheFoldersView)
     EXPECT_EQ(view->model()->rowCount(), 2);
     ASSERT_NE(window.tree()->currentItem(), nullptr);
     EXPECT_EQ(window.tree()->currentItem()->text(0), QStringLiteral("Anna"));
+    EXPECT_EQ(window.windowTitle(), QStringLiteral("Anna"));
     window.show();
     QCoreApplication::processEvents();
     QDir().mkpath(QStringLiteral(KAVRO_BIN_DIR "/../screens"));
@@ -214,6 +216,12 @@ TEST_F(ViewTest, TheBrowserWindowShowsTheTreeAndTheFoldersView)
     window.back();
     QCoreApplication::processEvents();
     EXPECT_EQ(ItemIdListNames(window.shownFolder()).last(), QStringLiteral("Anna"));
+
+    // Computer has no view of its own: the pane stays empty.
+    window.tree()->setCurrentItem(window.tree()->topLevelItem(0));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(window.viewHost()->view(), nullptr);
+    EXPECT_FALSE(window.viewHost()->placeholder()->isHidden());
 }
 
 } // namespace
