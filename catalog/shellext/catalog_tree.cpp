@@ -7,7 +7,10 @@
 #include "shell_root.h"
 
 #include <QDir>
+#include <QCursor>
+#include <QGuiApplication>
 #include <QHash>
+#include <QScopeGuard>
 
 #include <algorithm>
 #include <chrono>
@@ -92,6 +95,14 @@ bool CCatalog::ensureService()
         return true;
     const QString program = QDir(thisModuleFolder()).filePath(QStringLiteral("kavrocls"));
     if (kavro::shell::shellLauncher().startProgram(program, {})) {
+        // The wait can take a while on a busy machine; the user sees why nothing moves.
+        const bool gui = qobject_cast<QGuiApplication*>(QCoreApplication::instance()) != nullptr;
+        if (gui)
+            QGuiApplication::setOverrideCursor(QCursor(Qt::WaitCursor));
+        const auto restore = qScopeGuard([gui] {
+            if (gui)
+                QGuiApplication::restoreOverrideCursor();
+        });
         const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(serviceWaitMs_);
         for (;;) {
             if (isCatalogServiceRunning())
