@@ -10,7 +10,7 @@
 #include "catalog_ui.h"
 #include "document_fixture.h"
 #include "kavro_folder.h"
-#include "practice_maker.h"
+#include "../catalog_service/practice_maker.h"
 #include "service_presence.h"
 #include "shell_execute.h"
 
