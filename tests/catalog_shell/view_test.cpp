@@ -116,6 +116,16 @@ TEST_F(ViewTest, TopLevelIsAListAndAShooterFolderAFiveColumnReportNewestFirst)
     EXPECT_EQ(kept.fFlags, FWF_SINGLESEL);
 }
 
+TEST_F(ViewTest, AViewOutlivesTheWindowItsHostDestroyed)
+{
+    KavroView* anna = open({rifle_, QStringLiteral("Anna")});
+    delete anna->list(); // as the host's window does with its children when it goes first
+    QWidget* window = nullptr;
+    EXPECT_EQ(anna->GetWindow(&window), E_FAIL);
+    EXPECT_EQ(anna->DestroyViewWindow(), S_OK);
+    view_ = nullptr;
+}
+
 TEST_F(ViewTest, ActivationBrowsesIntoFoldersAndOpensDocuments)
 {
     KavroView* event = open({rifle_});
