@@ -234,7 +234,10 @@ HRESULT KavroView::DestroyViewWindow()
         notices_->Deregister();
     notices_ = nullptr;
     if (list_) {
-        // Deleted later: the view may be destroyed from a call that its own list made.
+        // The list's signals reach this view no more; the list itself is deleted later, since
+        // the view may be destroyed from a call that its own list made.
+        QObject::disconnect(list_->selectionModel(), nullptr, list_, nullptr);
+        QObject::disconnect(list_, nullptr, list_, nullptr);
         list_->hide();
         list_->deleteLater();
     }
