@@ -3,6 +3,7 @@
 // item-ID list it concerns; a registration delivers, on the thread of its Qt event loop, every
 // notice about its folder (its items, or with `recursive` anything below it) whose event is in
 // its mask.
+#include "catalog_notice.h"
 #include "shell_interfaces.h"
 #include "shell_root.h"
 
@@ -19,12 +20,13 @@ class NoticeListener;
 
 namespace kavro::shell {
 
-constexpr uint32_t SHCNE_CREATE = 0x2;
-constexpr uint32_t SHCNE_DELETE = 0x4;
-constexpr uint32_t SHCNE_MKDIR = 0x8;
-constexpr uint32_t SHCNE_RMDIR = 0x10;
-constexpr uint32_t SHCNE_UPDATEDIR = 0x1000;
-constexpr uint32_t SHCNE_UPDATEITEM = 0x2000;
+// The event codes, as the catalog service sends them.
+using kavro::catalog::SHCNE_CREATE;
+using kavro::catalog::SHCNE_DELETE;
+using kavro::catalog::SHCNE_MKDIR;
+using kavro::catalog::SHCNE_RMDIR;
+using kavro::catalog::SHCNE_UPDATEDIR;
+using kavro::catalog::SHCNE_UPDATEITEM;
 
 // Whether a registration on `folder` hears a notice about `pidl`: the folder itself, one of its
 // items, or (recursive) anything below it.

@@ -4,7 +4,9 @@
 #include "shell_fixture.h"
 
 #include "catalog_service.h"
+#include "catalog_dialog.h"
 #include "kavro_view.h"
+#include "shell_notify.h"
 
 #include <chrono>
 
@@ -59,6 +61,29 @@ TEST_F(LiveViewTest, ANewDocumentReportedByTheServiceRefillsTheView)
     EXPECT_TRUE(waitFor([&] { return catalogView->model()->rowCount() == 2; }));
     EXPECT_TRUE(messages_.empty());
     view->DestroyViewWindow();
+}
+
+TEST_F(LiveViewTest, ABurstOfNoticesRebuildsTheDialogOnceTwoSecondsAfterTheLast)
+{
+    startIndexing();
+    save(QStringLiteral("a.kavro"), cattest::practice("AR10", QStringLiteral("Anna")));
+    rescan();
+    kavro::trainer::CCatalogDlg dialog;
+    dialog.initDialog();
+    QCoreApplication::processEvents();
+    const QString rifle = eventName("AR10");
+    auto last = std::chrono::steady_clock::now();
+    for (const char* name : {"x", "y", "z"}) {
+        IdList id(catalogIdList({rifle, QString::fromLatin1(name)}));
+        ASSERT_EQ(SHChangeNotify(SHCNE_MKDIR, id.get()), S_OK);
+        last = std::chrono::steady_clock::now();
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 300);
+    }
+    ASSERT_TRUE(waitFor([&] { return dialog.refreshPending(); }, 10s));
+    ASSERT_TRUE(waitFor([&] { return dialog.refreshes() > 0; }, 20s));
+    EXPECT_GE(std::chrono::steady_clock::now() - last, 1900ms);
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 500);
+    EXPECT_EQ(dialog.refreshes(), 1);
 }
 
 } // namespace

@@ -202,6 +202,7 @@ bool CCatalogDlg::refreshPending() const
 void CCatalogDlg::refresh()
 {
     refreshTimer_->stop();
+    ++refreshes_;
     IdList shown = IdList::copy(host_->shownFolder());
     host_->destroyView();
     pending_.reset();

@@ -45,6 +45,7 @@ public:
     // The rebuild the notices lead to.
     void refresh();
     bool refreshPending() const;
+    int refreshes() const { return refreshes_; }
 
     // As the view's browser.
     HRESULT BrowseObject(kavro::shell::LPCITEMIDLIST pidl, uint32_t flags);
@@ -79,6 +80,7 @@ private:
     QTimer* refreshTimer_;
     kavro::shell::ShellChangeRegistration* notices_;
     bool initialised_ = false;
+    int refreshes_ = 0;
 };
 
 } // namespace kavro::trainer
