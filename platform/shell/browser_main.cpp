@@ -2,6 +2,7 @@
 // absolute ID's items (the catalog's root when none are given).
 #include "shell_browser_window.h"
 #include "shell_execute.h"
+#include "shell_root.h"
 
 #include <QApplication>
 
@@ -21,6 +22,11 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "kavro-catalog: the folder names are too long for item IDs\n");
         return 2;
     }
+    ComPtr<IShellFolder> shown;
+    if (FAILED(BindToFolder(folder.get(), shown.put())))
+        std::fprintf(stderr, "kavro-catalog: the folder \"%s\" cannot be opened; for the catalog, libkavrons.so must lie "
+                             "beside kavro-catalog\n",
+                     qPrintable(names.join(QLatin1Char('/'))));
     ShellBrowserWindow window;
     window.browseTo(folder.get());
     window.show();

@@ -1,6 +1,7 @@
 #include "shell_browser_window.h"
 
 #include <QAction>
+#include <QLabel>
 #include <QSplitter>
 #include <QStyle>
 #include <QTimer>
@@ -106,7 +107,8 @@ void ShellBrowserWindow::showPending()
     if (!pending_)
         return;
     IdList folder = std::move(pending_);
-    host_->showFolder(folder.get(), site_.get());
+    if (FAILED(host_->showFolder(folder.get(), site_.get())))
+        host_->placeholder()->setText(tr("This folder has no view of its own: choose one of its folders on the left."));
 }
 
 HRESULT ShellBrowserWindow::BrowseObject(LPCITEMIDLIST pidl, uint32_t flags)

@@ -11,6 +11,8 @@ ShellViewHost::ShellViewHost(QWidget* parent) : QWidget(parent)
     layout_->setContentsMargins(0, 0, 0, 0);
     placeholder_ = new QLabel(this);
     placeholder_->setFrameShape(QFrame::StyledPanel);
+    placeholder_->setAlignment(Qt::AlignCenter);
+    placeholder_->setWordWrap(true);
     layout_->addWidget(placeholder_);
 }
 
