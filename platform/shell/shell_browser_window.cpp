@@ -1,5 +1,7 @@
 #include "shell_browser_window.h"
 
+#include "browser_site.h"
+
 #include <QAction>
 #include <QLabel>
 #include <QSplitter>
@@ -9,36 +11,15 @@
 
 namespace kavro::shell {
 
-// The window's side of the view's conversation: the view holds it, and it outlives the window
-// when a view keeps a reference, answering nothing more then.
-class ShellBrowserWindow::Site final : public ComObject<Site, IShellBrowser> {
+class ShellBrowserWindow::Site final : public BrowserSiteBase<ShellBrowserWindow, Site> {
 public:
-    explicit Site(ShellBrowserWindow* window) : window_(window) {}
-    void detach() { window_ = nullptr; }
-
-    HRESULT GetWindow(QWidget** out) override
-    {
-        if (!out)
-            return E_POINTER;
-        *out = window_;
-        return window_ ? S_OK : E_FAIL;
-    }
-    HRESULT BrowseObject(LPCITEMIDLIST pidl, uint32_t flags) override
-    {
-        return window_ ? window_->BrowseObject(pidl, flags) : E_FAIL;
-    }
-    HRESULT GetControlWindow(uint32_t id, QWidget** out) override
-    {
-        if (!out)
-            return E_POINTER;
-        *out = window_ && id == FCW_TREE ? window_->tree_ : nullptr;
-        return *out ? S_OK : E_NOTIMPL;
-    }
-    HRESULT SendControlMsg(uint32_t, uint32_t) override { return S_OK; }
-
-private:
-    ShellBrowserWindow* window_;
+    using BrowserSiteBase::BrowserSiteBase;
 };
+
+QWidget* ShellBrowserWindow::controlWindow(uint32_t id) const
+{
+    return id == FCW_TREE ? tree_ : nullptr;
+}
 
 ShellBrowserWindow::ShellBrowserWindow(QWidget* parent) : QMainWindow(parent), site_(Site::create(this))
 {

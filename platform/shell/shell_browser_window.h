@@ -20,6 +20,8 @@ public:
     // Shows `absolute` (selecting it in the tree when it is there); E_INVALIDARG for no list.
     HRESULT browseTo(LPCITEMIDLIST absolute, bool remember = true);
     HRESULT BrowseObject(LPCITEMIDLIST pidl, uint32_t flags);
+    // The browser's own controls a view may ask for: the folder tree (FCW_TREE).
+    QWidget* controlWindow(uint32_t id) const;
     void back();
     void up();
 

@@ -1,5 +1,6 @@
 #include "catalog_dialog.h"
 
+#include "browser_site.h"
 #include "dialog_texts.h"
 #include "window_rect.h"
 
@@ -21,43 +22,20 @@ constexpr uint32_t kTreeChanges = SHCNE_MKDIR | SHCNE_RMDIR | SHCNE_UPDATEDIR;
 const QString kWindowRect = QStringLiteral("WindowRectOpen");
 } // namespace
 
-// The dialog's side of the hosted view's conversation; it outlives the dialog while a view holds it.
-class CCatalogDlg::Site final : public ComObject<Site, IShellBrowser, ICommDlgBrowser> {
+// As a common-dialog browser, the dialog also hears of the view's default command and selection.
+class CCatalogDlg::Site final : public BrowserSiteBase<CCatalogDlg, Site, ICommDlgBrowser> {
 public:
-    explicit Site(CCatalogDlg* dialog) : dialog_(dialog) {}
-    void detach() { dialog_ = nullptr; }
-
-    HRESULT GetWindow(QWidget** out) override
-    {
-        if (!out)
-            return E_POINTER;
-        *out = dialog_;
-        return dialog_ ? S_OK : E_FAIL;
-    }
-    HRESULT BrowseObject(LPCITEMIDLIST pidl, uint32_t flags) override
-    {
-        return dialog_ ? dialog_->BrowseObject(pidl, flags) : E_FAIL;
-    }
-    HRESULT GetControlWindow(uint32_t, QWidget** out) override
-    {
-        if (out)
-            *out = nullptr;
-        return E_NOTIMPL;
-    }
-    HRESULT SendControlMsg(uint32_t, uint32_t) override { return S_OK; }
+    using BrowserSiteBase::BrowserSiteBase;
     HRESULT OnDefaultCommand(IShellView* view) override
     {
-        return dialog_ ? dialog_->OnDefaultCommand(view) : S_FALSE;
+        return owner_ ? owner_->OnDefaultCommand(view) : S_FALSE;
     }
     HRESULT OnStateChange(IShellView* view, uint32_t change) override
     {
-        return dialog_ ? dialog_->OnStateChange(view, change) : S_OK;
+        return owner_ ? owner_->OnStateChange(view, change) : S_OK;
     }
     // Everything the view lists is shown.
     HRESULT IncludeObject(IShellView*, LPCITEMIDLIST) override { return S_OK; }
-
-private:
-    CCatalogDlg* dialog_;
 };
 
 CCatalogDlg::CCatalogDlg(QWidget* parent) : QDialog(parent), site_(Site::create(this))

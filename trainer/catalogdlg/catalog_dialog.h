@@ -51,6 +51,8 @@ public:
     HRESULT BrowseObject(kavro::shell::LPCITEMIDLIST pidl, uint32_t flags);
     HRESULT OnDefaultCommand(kavro::shell::IShellView* view);
     HRESULT OnStateChange(kavro::shell::IShellView* view, uint32_t change);
+    // The dialog has no controls of a shell browser's own (no folder tree a view would use).
+    QWidget* controlWindow(uint32_t) const { return nullptr; }
 
 protected:
     void showEvent(QShowEvent* event) override;
