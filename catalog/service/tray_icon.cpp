@@ -1,13 +1,14 @@
 #include "tray_icon.h"
 
+#include "shell_execute.h"
+#include "shell_root.h"
+
 #include <QApplication>
-#include <QDesktopServices>
 #include <QMenu>
 #include <QPainter>
 #include <QPixmap>
 #include <QSystemTrayIcon>
 #include <QTimer>
-#include <QUrl>
 
 namespace kavro::catalog {
 
@@ -66,9 +67,11 @@ void TrayIcon::ensureShown()
     menu_->addAction(QStringLiteral("Quit"), qApp, &QCoreApplication::quit);
     tray_->setContextMenu(menu_);
     connect(tray_, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
-        // Our shell has no catalog browser yet: the catalog folder opens in the file manager.
-        if (reason == QSystemTrayIcon::DoubleClick)
-            QDesktopServices::openUrl(QUrl::fromLocalFile(folder_));
+        // "Explore" on the catalog's absolute ID: our shell's browser window.
+        if (reason == QSystemTrayIcon::DoubleClick) {
+            kavro::shell::IdList root(GetCatalogRootIdList());
+            kavro::shell::ShellExecuteOpenFolder(root.get());
+        }
     });
     show(state_, documents_);
     tray_->show();

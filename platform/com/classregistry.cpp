@@ -20,6 +20,7 @@ struct Tables {
     std::map<Guid, ClassEntry> classes;
     std::map<Guid, QString> modules;
     std::map<QString, void*> loaded;
+    QList<ShellJunction> junctions;
 };
 
 Tables& tables()
@@ -47,8 +48,9 @@ private:
 };
 
 using GetClassObjectFn = HRESULT (*)(const CLSID&, const IID&, void**);
+using GetShellJunctionFn = HRESULT (*)(uint32_t, CLSID*, QString*);
 
-HRESULT tryModule(const QString& path, const CLSID& clsid, const IID& iid, void** out)
+void* loadModule(const QString& path)
 {
     void* handle = nullptr;
     {
@@ -63,6 +65,12 @@ HRESULT tryModule(const QString& path, const CLSID& clsid, const IID& iid, void*
             t.loaded.emplace(path, handle);
         }
     }
+    return handle;
+}
+
+HRESULT tryModule(const QString& path, const CLSID& clsid, const IID& iid, void** out)
+{
+    void* handle = loadModule(path);
     if (!handle)
         return CLASS_E_CLASSNOTAVAILABLE;
     auto fn = reinterpret_cast<GetClassObjectFn>(dlsym(handle, "DllGetClassObject"));
@@ -156,6 +164,51 @@ HRESULT getLocalClassObject(const CLSID& clsid, const IID& iid, void** out)
     }
     auto factory = ClassFactory::create(create);
     return factory->QueryInterface(iid, out);
+}
+
+bool registerShellJunction(const CLSID& clsid, const char* name)
+{
+    auto& t = tables();
+    std::lock_guard g(t.lock);
+    t.junctions.append(ShellJunction{clsid, QString::fromUtf8(name)});
+    return true;
+}
+
+HRESULT getLocalShellJunction(uint32_t index, CLSID* clsid, QString* name)
+{
+    if (!clsid || !name)
+        return E_POINTER;
+    auto& t = tables();
+    std::lock_guard g(t.lock);
+    if (index >= static_cast<uint32_t>(t.junctions.size()))
+        return S_FALSE;
+    *clsid = t.junctions[static_cast<qsizetype>(index)].clsid;
+    *name = t.junctions[static_cast<qsizetype>(index)].name;
+    return S_OK;
+}
+
+QList<ShellJunction> registeredShellJunctions()
+{
+    QList<ShellJunction> result;
+    auto add = [&result](const CLSID& clsid, const QString& name) {
+        for (const ShellJunction& j : result)
+            if (j.clsid == clsid)
+                return;
+        result.append(ShellJunction{clsid, name});
+    };
+    CLSID clsid;
+    QString name;
+    for (uint32_t i = 0; getLocalShellJunction(i, &clsid, &name) == S_OK; ++i)
+        add(clsid, name);
+    for (const QString& path : candidateModules()) {
+        void* handle = loadModule(path);
+        auto fn = handle ? reinterpret_cast<GetShellJunctionFn>(dlsym(handle, "DllGetShellJunction")) : nullptr;
+        for (uint32_t i = 0; fn && fn(i, &clsid, &name) == S_OK; ++i) {
+            add(clsid, name);
+            registerModuleForClass(clsid, path);
+        }
+    }
+    return result;
 }
 
 } // namespace kavro

@@ -5,6 +5,7 @@
 // Kavro module in the program's folder, the folder of this module and $KAVRO_MODULE_DIR.
 #include "persist.h"
 
+#include <QList>
 #include <QString>
 
 namespace kavro {
@@ -25,6 +26,18 @@ QString thisModuleFolder();
 
 // The class factory for a class in this module's table (what DllGetClassObject answers).
 HRESULT getLocalClassObject(const CLSID& clsid, const IID& iid, void** out);
+
+// Shell namespace junctions: a folder class shown under the shell's "Computer" with a name.
+struct ShellJunction {
+    CLSID clsid;
+    QString name;
+};
+// Adds a junction to this module's table. Returns true so that it can initialise a static.
+bool registerShellJunction(const CLSID& clsid, const char* name);
+// The index-th junction of this module's table (what DllGetShellJunction answers); S_FALSE past the end.
+HRESULT getLocalShellJunction(uint32_t index, CLSID* clsid, QString* name);
+// This module's junctions, then those of every Kavro module the loader can find, each class once.
+QList<ShellJunction> registeredShellJunctions();
 
 namespace detail {
 template <class T>
@@ -64,4 +77,9 @@ HRESULT createInstance(const CLSID& clsid, ComPtr<I>* out)
         const CLSID& clsid, const IID& iid, void** out)                                           \
     {                                                                                             \
         return ::kavro::getLocalClassObject(clsid, iid, out);                                     \
+    }                                                                                             \
+    extern "C" __attribute__((visibility("default"))) HRESULT DllGetShellJunction(                \
+        uint32_t index, CLSID* clsid, QString* name)                                              \
+    {                                                                                             \
+        return ::kavro::getLocalShellJunction(index, clsid, name);                                \
     }

@@ -1,5 +1,6 @@
 #pragma once
 // The enumerator that collections hand out as `_NewEnum`: a snapshot of their items.
+#include "snapshot_enumerator.h"
 #include "variant.h"
 
 #include <vector>
@@ -15,10 +16,9 @@ struct IEnumVARIANT : IUnknown {
 
 namespace kavro {
 
-class VariantEnumerator final : public ComObject<VariantEnumerator, IEnumVARIANT> {
+class VariantEnumerator final : public SnapshotEnumerator<VariantEnumerator, IEnumVARIANT, Variant> {
 public:
-    explicit VariantEnumerator(std::vector<Variant> items, size_t position = 0)
-        : items_(std::move(items)), pos_(position) {}
+    using SnapshotEnumerator::SnapshotEnumerator;
 
     // An enumerator over objects, each as VT_DISPATCH as a dual interface's collection gives them.
     template <class I>
@@ -35,35 +35,11 @@ public:
     {
         if (!items && count)
             return E_POINTER;
-        uint32_t n = 0;
-        while (n < count && pos_ < items_.size())
-            items[n++] = items_[pos_++];
-        if (fetched)
-            *fetched = n;
-        return n == count ? S_OK : S_FALSE;
+        return giveNext(count, items, fetched, [](const Variant& item, Variant& slot) {
+            slot = item;
+            return true;
+        });
     }
-    HRESULT Skip(uint32_t count) override
-    {
-        size_t left = items_.size() - pos_;
-        pos_ += std::min<size_t>(left, count);
-        return count <= left ? S_OK : S_FALSE;
-    }
-    HRESULT Reset() override
-    {
-        pos_ = 0;
-        return S_OK;
-    }
-    HRESULT Clone(IEnumVARIANT** out) override
-    {
-        if (!out)
-            return E_POINTER;
-        *out = create(items_, pos_).detach();
-        return S_OK;
-    }
-
-private:
-    std::vector<Variant> items_;
-    size_t pos_ = 0;
 };
 
 } // namespace kavro

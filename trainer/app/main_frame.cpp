@@ -3,6 +3,7 @@
 #include "about_dialog.h"
 #include "app_options.h"
 #include "app_registry.h"
+#include "catalog_dialog.h"
 #include "desktop_registration.h"
 #include "device_event_sink.h"
 #include "doc_helpers.h"
@@ -12,6 +13,7 @@
 #include "menu_layout.h"
 #include "ui_text.h"
 
+#include "com/classregistry.h"
 #include "com/oledate.h"
 
 #include <QAction>
@@ -738,14 +740,28 @@ bool CMainFrame::OpenFromUser(const QString& path)
 
 QString CMainFrame::choosePractice(const QString& title)
 {
-    // TODO(catalog): the catalog browse dialog, preset with the shooter, the event and, for a
-    // model, its position.
     if (openDialogHook())
         return openDialogHook()();
-    QString folder;
-    if (m_doc.document())
-        m_doc.document()->get_CatalogPath(&folder);
-    return QFileDialog::getOpenFileName(this, title, folder, QStringLiteral("KAVRO (*.kavro)"));
+    kavro::trainer::CCatalogDlg dialog(this);
+    dialog.setCaption(title);
+    QString event, shooter;
+    m_doc.GetShooterName(&shooter);
+    ComPtr<IEventParams> current;
+    if (m_doc.document() && SUCCEEDED(m_doc.document()->get_Event(current.put())) && current) {
+        current->get_Name(&event);
+        if (event.isEmpty())
+            current->get_ShortName(&event);
+    }
+    dialog.setPreselection(event, shooter);
+    ComPtr<IEventManager> events;
+    createInstance(kavrodoc::CLSID_EventManager, &events);
+    dialog.setEventNamer([events](const QString& folderName) {
+        ComPtr<IEventParams> found;
+        if (!events || events->Find(folderName, found.put()) != S_OK || !found)
+            return QString();
+        return FormatEventName(found.get(), uiLanguageId());
+    });
+    return dialog.exec() == QDialog::Accepted ? dialog.chosenFile() : QString();
 }
 
 void CMainFrame::OnFileOpen()

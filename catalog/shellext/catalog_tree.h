@@ -1,0 +1,80 @@
+#pragma once
+// The catalog as a tree of event folders, shooter folders and documents, built in memory from
+// the catalog cache. One tree per process, shared by every folder object and rebuilt only when
+// the service's change counter has moved.
+#include "cache_reader.h"
+#include "shell_interfaces.h"
+
+#include <QHash>
+#include <QString>
+
+#include <memory>
+#include <mutex>
+#include <vector>
+
+namespace kavro::catalog {
+
+struct CatalogNode {
+    QString name;          // event, shooter, "Other", or a document's full path
+    bool document = false; // also set for files that are not readable documents (file version 0)
+    bool folder = false;
+    bool fixed = false;    // event folders and "Other": their names cannot change
+    int icon = 0;
+    int openIcon = 0;
+    int32_t fileVersion = 0;
+    int32_t shotCount = 0;
+    int32_t resultSum = 0;
+    double date = 0;
+    QString comments;
+    QString position;
+    std::vector<std::unique_ptr<CatalogNode>> children;
+    // Children by name (the first of a name), for folders of thousands of documents.
+    QHash<QString, const CatalogNode*> index;
+
+    const CatalogNode* child(const QString& childName) const;
+    bool isShooterFolder() const { return folder && !fixed; }
+};
+
+inline constexpr char kOtherFolderName[] = "Other";
+inline constexpr char kUnableToInitCatalog[] = "Unable to init catalog";
+
+class CCatalog {
+public:
+    static CCatalog& instance();
+
+    // Brings the tree up to date with the cache, starting the service first when it does not
+    // run. Failures are told to the user and leave the tree as it was.
+    void Refresh();
+    // Builds the tree of a cache snapshot (what Refresh does once it has one).
+    void Build(const CacheSnapshot& snapshot, uint32_t counter);
+
+    // Holds the tree still while its nodes are in use.
+    std::recursive_mutex& lock() { return lock_; }
+    // The catalog folder's own node; null while no tree was built.
+    const CatalogNode* root() const { return root_.get(); }
+    // The node an absolute ID names: its first two items (Computer, the catalog) are skipped and
+    // then one name per level matched exactly; null when there is none.
+    const CatalogNode* find(const ItemIdList* absolute) const;
+    // Changes whenever the tree is built again or forgotten: nodes found before are stale then.
+    uint64_t generation() const { return generation_; }
+
+    // How long Refresh waits for a service it started (60 s unless a test says otherwise).
+    void setServiceWaitMs(uint32_t ms) { serviceWaitMs_ = ms; }
+    // Forgets the tree and the cache (tests start each case afresh).
+    void reset();
+
+private:
+    bool ensureService();
+
+    std::recursive_mutex lock_;
+    std::unique_ptr<CatalogNode> root_;
+    CatalogCacheReader reader_;
+    uint32_t counter_ = 0;
+    uint64_t generation_ = 0;
+    uint32_t serviceWaitMs_ = 60000;
+};
+
+// Every document path below `node` (the node's own when it is a document).
+QStringList documentPathsBelow(const CatalogNode* node);
+
+} // namespace kavro::catalog

@@ -1,0 +1,134 @@
+#include "shell_folder_tree.h"
+
+#include "shell_icons.h"
+
+#include <QHeaderView>
+#include <QQueue>
+
+#include <algorithm>
+#include <vector>
+
+namespace kavro::shell {
+
+void itemIcons(IShellFolder* parent, LPCITEMIDLIST relative, QIcon* normal, QIcon* open)
+{
+    *normal = *open = QIcon();
+    ComPtr<IExtractIcon> extract;
+    if (!parent || FAILED(parent->GetUIObjectOf(nullptr, 1, &relative, IExtractIcon::iid, nullptr, extract.putVoid()))
+        || !extract)
+        return;
+    QString file;
+    int index = -1;
+    uint32_t flags = 0;
+    if (SUCCEEDED(extract->GetIconLocation(0, &file, &index, &flags)))
+        *normal = shellIcon(index);
+    if (SUCCEEDED(extract->GetIconLocation(GIL_OPENICON, &file, &index, &flags)))
+        *open = shellIcon(index);
+}
+
+QString displayNameOf(IShellFolder* folder, LPCITEMIDLIST relative, uint32_t flags)
+{
+    STRRET ret;
+    if (!folder || FAILED(folder->GetDisplayNameOf(relative, flags, &ret)))
+        return {};
+    return StrRetToString(&ret);
+}
+
+ShellFolderTree::ShellFolderTree(QWidget* parent) : QTreeWidget(parent)
+{
+    header()->hide();
+    setColumnCount(1);
+    setRootIsDecorated(true);
+    setUniformRowHeights(true);
+    connect(this, &QTreeWidget::itemExpanded, this, [this](QTreeWidgetItem* item) { fillChildren(shellItem(item)); });
+}
+
+ShellTreeItem* ShellFolderTree::addTopFolder(IShellFolder* folder, LPCITEMIDLIST absolute, const QString& name)
+{
+    auto* item = new ShellTreeItem;
+    item->folder = folder;
+    item->absolute = IdList::copy(absolute);
+    item->relative = IdList(ILCloneLast(absolute));
+    item->setText(0, name);
+    item->setIcon(0, shellIcon(3));
+    item->setChildIndicatorPolicy(QTreeWidgetItem::ShowIndicator);
+    addTopLevelItem(item);
+    return item;
+}
+
+IShellFolder* ShellFolderTree::folderOf(ShellTreeItem* item)
+{
+    if (!item->folder && item->parentFolder)
+        item->parentFolder->BindToObject(item->relative.get(), nullptr, IShellFolder::iid, item->folder.putVoid());
+    return item->folder.get();
+}
+
+void ShellFolderTree::fillChildren(ShellTreeItem* item)
+{
+    if (!item || !item->pending)
+        return;
+    item->pending = false;
+    IShellFolder* folder = folderOf(item);
+    ComPtr<IEnumIDList> items;
+    if (!folder || FAILED(folder->EnumObjects(this, SHCONTF_FOLDERS, items.put())) || !items) {
+        item->setChildIndicatorPolicy(QTreeWidgetItem::DontShowIndicatorWhenChildless);
+        return;
+    }
+    std::vector<IdList> children;
+    LPITEMIDLIST next = nullptr;
+    while (items->Next(1, &next, nullptr) == S_OK) {
+        IdList child(next);
+        LPCITEMIDLIST one = child.get();
+        uint32_t attributes = SFGAO_FOLDER | SFGAO_HASSUBFOLDER;
+        if (FAILED(folder->GetAttributesOf(1, &one, &attributes)) || !(attributes & SFGAO_FOLDER))
+            continue;
+        children.push_back(std::move(child));
+    }
+    std::stable_sort(children.begin(), children.end(), [folder](const IdList& a, const IdList& b) {
+        return shortFromCompare(folder->CompareIDs(0, a.get(), b.get())) < 0;
+    });
+    for (IdList& child : children) {
+        LPCITEMIDLIST one = child.get();
+        uint32_t attributes = SFGAO_FOLDER | SFGAO_HASSUBFOLDER;
+        folder->GetAttributesOf(1, &one, &attributes);
+        QString shown = displayNameOf(folder, one, SHGDN_NORMAL);
+        if (filter_ && !filter_(item->depth + 1, shown, &shown))
+            continue;
+        auto* node = new ShellTreeItem;
+        node->parentFolder = folder;
+        node->absolute = IdList(ILCombine(item->absolute.get(), one));
+        node->relative = std::move(child);
+        node->depth = item->depth + 1;
+        node->setText(0, shown);
+        QIcon normal, open;
+        itemIcons(folder, node->relative.get(), &normal, &open);
+        node->setIcon(0, normal);
+        node->setChildIndicatorPolicy((attributes & SFGAO_HASSUBFOLDER) ? QTreeWidgetItem::ShowIndicator
+                                                                         : QTreeWidgetItem::DontShowIndicator);
+        item->addChild(node);
+    }
+    if (item->childCount() == 0)
+        item->setChildIndicatorPolicy(QTreeWidgetItem::DontShowIndicator);
+}
+
+ShellTreeItem* ShellFolderTree::findItem(LPCITEMIDLIST absolute)
+{
+    QQueue<ShellTreeItem*> queue;
+    for (int i = 0; i < topLevelItemCount(); ++i)
+        queue.enqueue(shellItem(topLevelItem(i)));
+    const int depth = ILCount(absolute);
+    while (!queue.isEmpty()) {
+        ShellTreeItem* item = queue.dequeue();
+        if (ILIsEqual(item->absolute.get(), absolute))
+            return item;
+        // Only folders on the way to the wanted one are filled.
+        if (ILCount(item->absolute.get()) >= depth || !ILIsPrefix(item->absolute.get(), absolute))
+            continue;
+        fillChildren(item);
+        for (int i = 0; i < item->childCount(); ++i)
+            queue.enqueue(shellItem(item->child(i)));
+    }
+    return nullptr;
+}
+
+} // namespace kavro::shell

@@ -1,0 +1,53 @@
+#pragma once
+// A tree of shell folders, filled level by level as items expand, sorted by their folder's
+// CompareIDs. Each item owns its item-ID lists. Used by the browser window and by dialogs that
+// host a folder's view beside a tree.
+#include "shell_interfaces.h"
+#include "shell_root.h"
+
+#include <QTreeWidget>
+
+#include <functional>
+
+namespace kavro::shell {
+
+class ShellTreeItem : public QTreeWidgetItem {
+public:
+    ComPtr<IShellFolder> parentFolder; // null for a top item
+    IdList relative;
+    IdList absolute;
+    ComPtr<IShellFolder> folder;       // bound on first use
+    bool pending = true;               // children not yet enumerated
+    int depth = 0;                     // 0 for a top item
+};
+
+class ShellFolderTree : public QTreeWidget {
+public:
+    // Decides for each child folder at `depth` (1 for the top item's children) whether it is shown
+    // and with what text; it starts as the folder's own display name.
+    using ChildFilter = std::function<bool(int depth, const QString& name, QString* shown)>;
+
+    explicit ShellFolderTree(QWidget* parent = nullptr);
+    void setChildFilter(ChildFilter filter) { filter_ = std::move(filter); }
+
+    // A top item for a bound folder.
+    ShellTreeItem* addTopFolder(IShellFolder* folder, LPCITEMIDLIST absolute, const QString& name);
+    // Enumerates the item's child folders once.
+    void fillChildren(ShellTreeItem* item);
+    // The item showing `absolute`, searched breadth first and filled on the way; null when none.
+    ShellTreeItem* findItem(LPCITEMIDLIST absolute);
+    static ShellTreeItem* shellItem(QTreeWidgetItem* item) { return static_cast<ShellTreeItem*>(item); }
+    // The item's folder, bound when first asked for.
+    static IShellFolder* folderOf(ShellTreeItem* item);
+
+private:
+    ChildFilter filter_;
+};
+
+// The icons of an item from its folder's icon extractor (normal and open); empty icons when the
+// folder gives none.
+void itemIcons(IShellFolder* parent, LPCITEMIDLIST relative, QIcon* normal, QIcon* open);
+// The display name of an item in the given form.
+QString displayNameOf(IShellFolder* folder, LPCITEMIDLIST relative, uint32_t flags);
+
+} // namespace kavro::shell

@@ -1,0 +1,80 @@
+#include "shell_notify.h"
+
+#include "cache_format.h"
+#include "catalog_notice.h"
+#include "ipc/notice_channel.h"
+
+#include <QSocketNotifier>
+
+namespace kavro::shell {
+
+using namespace kavro::catalog;
+
+bool noticeConcerns(LPCITEMIDLIST folder, bool recursive, LPCITEMIDLIST pidl)
+{
+    if (!ILIsPrefix(folder, pidl))
+        return false;
+    return recursive || ILCount(pidl) <= ILCount(folder) + 1;
+}
+
+HRESULT SHChangeNotify(uint32_t event, LPCITEMIDLIST pidl)
+{
+    const QByteArray message = encodeShellNotice(event, pidl);
+    if (message.isEmpty())
+        return E_INVALIDARG;
+    return sendNotice(QString::fromLatin1(kCatalogNoticeChannel), message);
+}
+
+ShellChangeRegistration::ShellChangeRegistration(QObject* parent) : QObject(parent) {}
+
+ShellChangeRegistration::~ShellChangeRegistration()
+{
+    Deregister();
+}
+
+HRESULT ShellChangeRegistration::Register(LPCITEMIDLIST folder, bool recursive, uint32_t mask, Handler handler)
+{
+    Deregister();
+    auto listener = std::make_unique<NoticeListener>();
+    HRESULT hr = listener->open(QString::fromLatin1(kCatalogNoticeChannel));
+    if (FAILED(hr))
+        return hr;
+    folder_ = IdList::copy(folder);
+    recursive_ = recursive;
+    mask_ = mask;
+    handler_ = std::move(handler);
+    listener_ = std::move(listener);
+    notifier_ = new QSocketNotifier(listener_->fd(), QSocketNotifier::Read, this);
+    connect(notifier_, &QSocketNotifier::activated, this, [this] { drain(); });
+    return S_OK;
+}
+
+void ShellChangeRegistration::Deregister()
+{
+    delete notifier_;
+    notifier_ = nullptr;
+    listener_.reset();
+    handler_ = nullptr;
+}
+
+void ShellChangeRegistration::drain()
+{
+    QByteArray message;
+    while (listener_ && listener_->receive(&message)) {
+        if (message.size() < 6)
+            continue;
+        const auto* bytes = reinterpret_cast<const uint8_t*>(message.constData());
+        const size_t rest = static_cast<size_t>(message.size()) - 4;
+        if (CheckedItemIdListSize(bytes + 4, rest) != rest)
+            continue;
+        const uint32_t event = getU32(bytes);
+        // A copy: the routines may assume the shell allocator's alignment.
+        IdList pidl(CloneItemIdList(reinterpret_cast<LPCITEMIDLIST>(bytes + 4)));
+        if ((event & mask_) && pidl && noticeConcerns(folder_.get(), recursive_, pidl.get())) {
+            Handler handler = handler_; // the handler may deregister
+            handler(event, pidl.get());
+        }
+    }
+}
+
+} // namespace kavro::shell

@@ -1,0 +1,110 @@
+// The trainer's way into the catalog: the lookup through our shell, the shooter names, and the
+// catalog dialog returning a document's path.
+#include "fake_browser.h"
+#include "shell_fixture.h"
+
+#include "catalog_dialog.h"
+#include "catalog_lookup.h"
+#include "kavro_view.h"
+
+#include <QDir>
+#include <QPushButton>
+
+using namespace shelltest;
+using namespace kavro::trainer;
+
+namespace {
+
+class CatalogDialogTest : public ShellCatalogTest {
+protected:
+    void SetUp() override
+    {
+        ShellCatalogTest::SetUp();
+        startIndexing();
+        rifle_ = eventName("AR10");
+        pistol_ = eventName("AP10");
+        doc_ = save(QStringLiteral("a.kavro"), cattest::practice("AR10", QStringLiteral("Anna")));
+        save(QStringLiteral("b.kavro"), cattest::practice("AP10", QStringLiteral("Anna")));
+        save(QStringLiteral("c.kavro"), cattest::practice("AP10", QStringLiteral("Bob")));
+        rescan();
+    }
+    QString rifle_, pistol_, doc_;
+};
+
+TEST_F(CatalogDialogTest, TheCatalogIsFoundUnderComputerAndGivesItsShooters)
+{
+    ComPtr<IShellFolder> catalog;
+    IdList absolute;
+    ASSERT_TRUE(FindCatalogFolder(&catalog, &absolute));
+    EXPECT_EQ(ItemIdListNames(absolute.get()), (QStringList{QStringLiteral("Computer"), QStringLiteral("Kavro Catalog")}));
+    EXPECT_EQ(ILGetSize(absolute.get()), 2u * 8 + 2 * (8 + 13) + 2);
+
+    bool found = false;
+    QStringList names = CatalogShooterNames(&found);
+    EXPECT_TRUE(found);
+    names.sort();
+    EXPECT_EQ(names, (QStringList{QStringLiteral("Anna"), QStringLiteral("Bob")}));
+}
+
+TEST_F(CatalogDialogTest, OpeningAPreselectedShootersDocumentReturnsItsPath)
+{
+    CCatalogDlg dialog;
+    dialog.setPreselection(rifle_, QStringLiteral("Anna"));
+    dialog.setEventNamer([this](const QString& name) { return name == rifle_ ? QStringLiteral("Rifle (shown)") : QString(); });
+    dialog.initDialog();
+    QCoreApplication::processEvents();
+    QCoreApplication::processEvents();
+    auto* view = static_cast<KavroView*>(dialog.viewHost()->view());
+    ASSERT_NE(view, nullptr);
+    EXPECT_EQ(ItemIdListNames(dialog.viewHost()->shownFolder()).last(), QStringLiteral("Anna"));
+    EXPECT_EQ(dialog.tree()->currentItem()->parent()->text(0), QStringLiteral("Rifle (shown)"));
+    EXPECT_FALSE(dialog.openButton()->isEnabled());
+
+    view->list()->selectionModel()->select(view->model()->index(0, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    EXPECT_EQ(dialog.chosenFile(), doc_);
+    EXPECT_TRUE(dialog.openButton()->isEnabled());
+
+    dialog.show();
+    QCoreApplication::processEvents();
+    QDir().mkpath(QStringLiteral(KAVRO_BIN_DIR "/../screens"));
+    dialog.grab().save(QStringLiteral(KAVRO_BIN_DIR "/../screens/catalog_dialog.png"));
+
+    view->activate();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(dialog.result(), QDialog::Accepted);
+    EXPECT_EQ(dialog.chosenFile(), doc_);
+    EXPECT_TRUE(launcher_.opened.isEmpty());
+}
+
+TEST_F(CatalogDialogTest, AFolderInTheViewOpensInTheDialogAndARestrictedTreeShowsOneEvent)
+{
+    CCatalogDlg dialog;
+    dialog.setEventRestriction(pistol_);
+    dialog.initDialog();
+    QCoreApplication::processEvents();
+    QTreeWidgetItem* top = dialog.tree()->topLevelItem(0);
+    ASSERT_NE(top, nullptr);
+    ASSERT_EQ(top->childCount(), 1);
+    EXPECT_EQ(top->child(0)->text(0), pistol_);
+
+    dialog.tree()->setCurrentItem(top->child(0));
+    QCoreApplication::processEvents();
+    auto* view = static_cast<KavroView*>(dialog.viewHost()->view());
+    ASSERT_NE(view, nullptr);
+    view->list()->setCurrentIndex(view->model()->index(0, 0));
+    view->activate();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(ItemIdListNames(dialog.viewHost()->shownFolder()).last(), QStringLiteral("Anna"));
+    EXPECT_NE(dialog.result(), QDialog::Accepted);
+
+    // Notices start the delayed rebuild; the rebuild shows the same folder again.
+    dialog.onShellChange();
+    dialog.onShellChange();
+    EXPECT_TRUE(dialog.refreshPending());
+    dialog.refresh();
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(dialog.refreshPending());
+    EXPECT_EQ(ItemIdListNames(dialog.viewHost()->shownFolder()).last(), QStringLiteral("Anna"));
+}
+
+} // namespace

@@ -1,0 +1,89 @@
+// A catalog view beside a running catalog service: the service's change notice about a new
+// document below the view's folder refills the view. Runs against the wall clock.
+#include "fake_browser.h"
+#include "shell_fixture.h"
+
+#include "catalog_service.h"
+#include "catalog_dialog.h"
+#include "kavro_view.h"
+#include "shell_notify.h"
+
+#include <chrono>
+
+using namespace shelltest;
+using namespace std::chrono_literals;
+
+namespace {
+
+class LiveViewTest : public ShellCatalogTest {
+protected:
+    void TearDown() override
+    {
+        service_.Stop();
+        ShellCatalogTest::TearDown();
+    }
+    // Runs the event loop until `done` holds, for at most `limit`.
+    template <class Done>
+    bool waitFor(Done done, std::chrono::seconds limit = 60s)
+    {
+        const auto end = std::chrono::steady_clock::now() + limit;
+        while (!done()) {
+            if (std::chrono::steady_clock::now() > end)
+                return false;
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        }
+        return true;
+    }
+    CatalogService service_;
+};
+
+TEST_F(LiveViewTest, ANewDocumentReportedByTheServiceRefillsTheView)
+{
+    save(QStringLiteral("a.kavro"), cattest::practice("AR10", QStringLiteral("Anna")));
+    CatalogService::Options options;
+    options.folder = catalog_;
+    options.settleMs = 100;
+    ASSERT_EQ(service_.Start(options), S_OK);
+    const QString rifle = eventName("AR10");
+    auto anna = folder({rifle, QStringLiteral("Anna")});
+    ASSERT_TRUE(waitFor([&] { return childNames(anna.get()).size() == 1; }));
+
+    auto browser = FakeBrowser::create();
+    ComPtr<IShellView> view;
+    ASSERT_EQ(anna->CreateViewObject(nullptr, IShellView::iid, view.putVoid()), S_OK);
+    QWidget* window = nullptr;
+    FOLDERSETTINGS settings;
+    ASSERT_EQ(view->CreateViewWindow(nullptr, &settings, browser.get(), QRect(0, 0, 400, 300), &window), S_OK);
+    auto* catalogView = static_cast<KavroView*>(view.get());
+    EXPECT_EQ(catalogView->model()->rowCount(), 1);
+
+    const QString second = save(QStringLiteral("b.kavro"), cattest::practice("AR10", QStringLiteral("Anna"), 1, 0));
+    EXPECT_TRUE(waitFor([&] { return catalogView->model()->rowCount() == 2; }));
+    EXPECT_TRUE(messages_.empty());
+    view->DestroyViewWindow();
+}
+
+TEST_F(LiveViewTest, ABurstOfNoticesRebuildsTheDialogOnceTwoSecondsAfterTheLast)
+{
+    startIndexing();
+    save(QStringLiteral("a.kavro"), cattest::practice("AR10", QStringLiteral("Anna")));
+    rescan();
+    kavro::trainer::CCatalogDlg dialog;
+    dialog.initDialog();
+    QCoreApplication::processEvents();
+    const QString rifle = eventName("AR10");
+    auto last = std::chrono::steady_clock::now();
+    for (const char* name : {"x", "y", "z"}) {
+        IdList id(catalogIdList({rifle, QString::fromLatin1(name)}));
+        ASSERT_EQ(SHChangeNotify(SHCNE_MKDIR, id.get()), S_OK);
+        last = std::chrono::steady_clock::now();
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 300);
+    }
+    ASSERT_TRUE(waitFor([&] { return dialog.refreshPending(); }, 10s));
+    ASSERT_TRUE(waitFor([&] { return dialog.refreshes() > 0; }, 20s));
+    EXPECT_GE(std::chrono::steady_clock::now() - last, 1900ms);
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 500);
+    EXPECT_EQ(dialog.refreshes(), 1);
+}
+
+} // namespace
