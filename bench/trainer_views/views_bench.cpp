@@ -1,6 +1,6 @@
 // The trace view and the series table at 1920 × 1080 offscreen: a full repaint of the trace of a
-// selected shot from a one-hour practice, the live path (10 new points at 500 per second) and a
-// full repaint of a 60-shot series table. A full repaint renders the whole view into a picture.
+// selected shot from a one-hour practice (again, and after another shot was selected), the live
+// path (10 new points at 500 per second) and a full repaint of a 60-shot series table. A full repaint renders the whole view into a picture.
 // Each "ratio" counter compares one step with filling a 1920 × 1080 picture once, measured in the
 // same run.
 #include "practice_builder.h"
@@ -97,6 +97,30 @@ void BM_TraceViewFullRepaint(benchmark::State& state)
     report(state, seconds);
 }
 BENCHMARK(BM_TraceViewFullRepaint)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+
+// The same repaint when nothing drawn before can be reused: another shot was selected.
+void BM_TraceViewShotChangeRepaint(benchmark::State& state)
+{
+    app();
+    CKavroDoc doc;
+    hourPractice(doc);
+    CTraceView view(doc, nullptr);
+    view.resize(kWidth, kHeight);
+    view.show();
+    const ComPtr<IShot> shots[2] = {trainertest::listShot(doc, 45), trainertest::listShot(doc, 46)};
+    doc.UpdateAllViews(nullptr, KavroHint::Everything);
+    QImage screen(kWidth, kHeight, QImage::Format_RGB32);
+    double seconds = 0;
+    int k = 0;
+    for (auto _ : state) {
+        const auto t0 = std::chrono::steady_clock::now();
+        doc.SetSelectedShot(shots[++k % 2].get(), nullptr);
+        view.render(&screen);
+        seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+    }
+    report(state, seconds);
+}
+BENCHMARK(BM_TraceViewShotChangeRepaint)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 
 void BM_TraceViewLiveUpdate(benchmark::State& state)
 {

@@ -1,0 +1,81 @@
+#include "layer_cache.h"
+
+#include "gdi/picture.h"
+#include "gdi/text_layout.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace kavro::target {
+
+void DrawingLog::selectFont(const GdiFont& font)
+{
+    font_ = font;
+    calls_.emplace_back(rec::SelectFont{font});
+}
+
+void DrawingLog::polyline(std::span<const GdiPoint> points)
+{
+    calls_.emplace_back(rec::Polyline{{points.begin(), points.end()}});
+}
+
+void DrawingLog::polygon(std::span<const GdiPoint> points, FillMode mode)
+{
+    calls_.emplace_back(rec::Polygon{{points.begin(), points.end()}, mode});
+}
+
+int DrawingLog::drawText(const QString& text, GdiRect* rect, uint32_t format)
+{
+    if (!rect)
+        return 0;
+    calls_.emplace_back(rec::DrawText{text, *rect, format});
+    if (format & DT_CALCRECT) {
+        *rect = measureText(makeFont(font_), text, *rect, format);
+        return static_cast<int>(rect->height());
+    }
+    return 0;
+}
+
+void DrawingLog::drawPicture(IPicture* picture, const GdiRect& box)
+{
+    calls_.emplace_back(rec::DrawPicture{ComPtr<IPicture>(picture), box});
+}
+
+namespace {
+
+bool sameSurface(const QImage& a, const QImage& b)
+{
+    return a.size() == b.size() && a.format() == b.format() && a.devicePixelRatio() == b.devicePixelRatio()
+        && a.bytesPerLine() == b.bytesPerLine();
+}
+
+} // namespace
+
+bool LayerCache::restore(std::span<const MetafileRecord> calls, QImage* surface) const
+{
+    if (!surface || image_.isNull() || !sameSurface(image_, *surface)
+        || !std::equal(calls.begin(), calls.end(), calls_.begin(), calls_.end()))
+        return false;
+    std::memcpy(surface->bits(), image_.constBits(), size_t(image_.sizeInBytes()));
+    return true;
+}
+
+void LayerCache::store(std::span<const MetafileRecord> calls, const QImage& surface)
+{
+    if (!image_.isNull() && sameSurface(image_, surface)
+        && std::equal(calls.begin(), calls.end(), calls_.begin(), calls_.end()))
+        return;
+    if (sameSurface(image_, surface) && !image_.isNull() && image_.isDetached())
+        std::memcpy(image_.bits(), surface.constBits(), size_t(surface.sizeInBytes()));
+    else
+        image_ = surface.copy();
+    calls_.assign(calls.begin(), calls.end());
+}
+
+void LayerCache::clear()
+{
+    calls_.clear();
+    image_ = QImage();
+}
+
+} // namespace kavro::target

@@ -1,0 +1,64 @@
+#pragma once
+// The lower layers of the picture kept for the next full paint. A layer is served again only when
+// the drawing calls that would make it now are the very calls that made it, on a surface of the
+// same size and kind: the calls carry everything a layer depends on (view, zoom, colours, flags,
+// the event's face, shots and traces), so no member has to remember to throw the layer away.
+#include "gdi/canvas.h"
+#include "gdi/metafile.h"
+#include "gdi/picture.h"
+
+#include <QImage>
+#include <span>
+#include <vector>
+
+namespace kavro::target {
+
+// A canvas that draws nothing and keeps every call with its arguments exactly as made. Pictures
+// are kept referenced, so that a picture's identity cannot pass to another one while a log holds it.
+class DrawingLog final : public GdiCanvas {
+public:
+    const std::vector<MetafileRecord>& calls() const { return calls_; }
+
+    void selectPen(const GdiPen& pen) override { calls_.emplace_back(rec::SelectPen{pen}); }
+    void selectBrush(const GdiBrush& brush) override { calls_.emplace_back(rec::SelectBrush{brush}); }
+    void selectFont(const GdiFont& font) override;
+    void setTextColor(COLORREF color) override { calls_.emplace_back(rec::TextColor{color}); }
+    void setBkMode(BkMode mode) override { calls_.emplace_back(rec::SetBkMode{mode}); }
+    void setBkColor(COLORREF color) override { calls_.emplace_back(rec::BkColor{color}); }
+
+    void fillRect(const GdiRect& rect, COLORREF color) override { calls_.emplace_back(rec::FillRect{rect, color}); }
+    void setPixel(GdiPoint point, COLORREF color) override { calls_.emplace_back(rec::SetPixel{point, color}); }
+    void rectangle(const GdiRect& box) override { calls_.emplace_back(rec::Rectangle{box}); }
+    void ellipse(const GdiRect& box) override { calls_.emplace_back(rec::Ellipse{box}); }
+    void polyline(std::span<const GdiPoint> points) override;
+    void polygon(std::span<const GdiPoint> points, FillMode mode) override;
+    int drawText(const QString& text, GdiRect* rect, uint32_t format) override;
+
+    void beginPath() override { calls_.emplace_back(rec::BeginPath{}); }
+    void endPath() override { calls_.emplace_back(rec::EndPath{}); }
+    void selectClipPath(ClipMode mode) override { calls_.emplace_back(rec::SelectClipPath{mode}); }
+    void restoreClip() override { calls_.emplace_back(rec::RestoreClip{}); }
+
+    void drawPicture(IPicture* picture, const GdiRect& box) override;
+
+private:
+    std::vector<MetafileRecord> calls_;
+    GdiFont font_;
+};
+
+// One kept layer: the picture of a surface after the logged calls were drawn on it.
+class LayerCache {
+public:
+    // Copies the kept picture into `surface` when it was made by the same calls on a surface of
+    // the same size and kind; false, and `surface` untouched, otherwise.
+    bool restore(std::span<const MetafileRecord> calls, QImage* surface) const;
+    // Keeps a copy of `surface` as made by `calls`; nothing when it is kept already.
+    void store(std::span<const MetafileRecord> calls, const QImage& surface);
+    void clear();
+
+private:
+    std::vector<MetafileRecord> calls_;
+    QImage image_;
+};
+
+} // namespace kavro::target
