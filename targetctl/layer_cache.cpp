@@ -43,38 +43,48 @@ void DrawingLog::drawPicture(IPicture* picture, const GdiRect& box)
 
 namespace {
 
-bool sameSurface(const QImage& a, const QImage& b)
+bool sameCalls(std::span<const MetafileRecord> a, const std::vector<MetafileRecord>& b)
 {
-    return a.size() == b.size() && a.format() == b.format() && a.devicePixelRatio() == b.devicePixelRatio()
-        && a.bytesPerLine() == b.bytesPerLine();
+    return std::equal(a.begin(), a.end(), b.begin(), b.end());
 }
 
 } // namespace
 
+LayerCache::Surface LayerCache::surfaceOf(const QImage& image)
+{
+    return {image.size(), image.format(), image.devicePixelRatio(), image.bytesPerLine()};
+}
+
 bool LayerCache::restore(std::span<const MetafileRecord> calls, QImage* surface) const
 {
-    if (!surface || image_.isNull() || !sameSurface(image_, *surface)
-        || !std::equal(calls.begin(), calls.end(), calls_.begin(), calls_.end()))
+    if (!surface || image_.isNull() || surfaceOf(image_) != surfaceOf(*surface) || !sameCalls(calls, calls_))
         return false;
     std::memcpy(surface->bits(), image_.constBits(), size_t(image_.sizeInBytes()));
     return true;
 }
 
-void LayerCache::store(std::span<const MetafileRecord> calls, const QImage& surface)
+void LayerCache::offer(std::span<const MetafileRecord> calls, const QImage& surface)
 {
-    if (!image_.isNull() && sameSurface(image_, surface)
-        && std::equal(calls.begin(), calls.end(), calls_.begin(), calls_.end()))
+    const Surface shape = surfaceOf(surface);
+    if (!image_.isNull() && surfaceOf(image_) == shape && sameCalls(calls, calls_))
         return;
-    if (sameSurface(image_, surface) && !image_.isNull() && image_.isDetached())
+    if (!sameCalls(calls, seen_) || seenSurface_ != shape) {
+        seen_.assign(calls.begin(), calls.end());
+        seenSurface_ = shape;
+        return;
+    }
+    if (!image_.isNull() && surfaceOf(image_) == shape && image_.isDetached())
         std::memcpy(image_.bits(), surface.constBits(), size_t(surface.sizeInBytes()));
     else
         image_ = surface.copy();
-    calls_.assign(calls.begin(), calls.end());
+    calls_ = std::move(seen_);
+    seen_.clear();
 }
 
 void LayerCache::clear()
 {
     calls_.clear();
+    seen_.clear();
     image_ = QImage();
 }
 

@@ -52,13 +52,26 @@ public:
     // Copies the kept picture into `surface` when it was made by the same calls on a surface of
     // the same size and kind; false, and `surface` untouched, otherwise.
     bool restore(std::span<const MetafileRecord> calls, QImage* surface) const;
-    // Keeps a copy of `surface` as made by `calls`; nothing when it is kept already.
-    void store(std::span<const MetafileRecord> calls, const QImage& surface);
+    // `surface` as `calls` made it. A copy is kept once the same calls made the same kind of
+    // surface twice running, so that a layer which changes with every paint (a zoom being
+    // animated) costs no copying.
+    void offer(std::span<const MetafileRecord> calls, const QImage& surface);
     void clear();
 
 private:
+    struct Surface {
+        QSize size;
+        QImage::Format format = QImage::Format_Invalid;
+        qreal pixelRatio = 1;
+        qsizetype bytesPerLine = 0;
+        bool operator==(const Surface&) const = default;
+    };
+    static Surface surfaceOf(const QImage& image);
+
     std::vector<MetafileRecord> calls_;
     QImage image_;
+    std::vector<MetafileRecord> seen_; // the calls of the last layer offered and not kept
+    Surface seenSurface_;
 };
 
 } // namespace kavro::target

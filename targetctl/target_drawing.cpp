@@ -87,13 +87,13 @@ void CTarget::paintBuffer(QImage* buffer)
             PainterCanvas canvas(&painter);
             TargetPainter(state_, canvas, geometry).drawFace();
         }
-        faceLayer_.store(lowerCalls.first(faceCalls), *buffer);
+        faceLayer_.offer(lowerCalls.first(faceCalls), *buffer);
         {
             QPainter painter(buffer);
             PainterCanvas canvas(&painter);
             TargetPainter(state_, canvas, geometry).drawShotLayers();
         }
-        shotLayer_.store(lowerCalls, *buffer);
+        shotLayer_.offer(lowerCalls, *buffer);
     }
 
     QPainter painter(buffer);
