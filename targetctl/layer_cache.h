@@ -13,8 +13,9 @@
 
 namespace kavro::target {
 
-// A canvas that draws nothing and keeps every call with its arguments exactly as made. Pictures
-// are kept referenced, so that a picture's identity cannot pass to another one while a log holds it.
+// A canvas that draws nothing and keeps every call with its arguments exactly as made. A picture
+// counts by its identity, as pictures are replaced rather than reloaded; it is kept referenced, so
+// that its identity cannot pass to another picture while a log holds it.
 class DrawingLog final : public GdiCanvas {
 public:
     const std::vector<MetafileRecord>& calls() const { return calls_; }
