@@ -3,6 +3,7 @@
 // shooting event, and the widget it makes for its host. Zoom, mouse handling and replay build on
 // the hooks marked below.
 #include "kavrogui.h"
+#include "layer_cache.h"
 #include "target_state.h"
 
 #include "com/classregistry.h"
@@ -176,6 +177,8 @@ public:
 private:
     // A member changed what is drawn.
     void requestRedraw();
+    // Frees the kept pictures of the lower layers.
+    void dropKeptLayers();
     void invalidate(const std::optional<GdiRect>& rect = std::nullopt);
     HRESULT setEvent(IEventParams* event);
     void endMouseAction(bool aborted);
@@ -225,6 +228,8 @@ private:
     ConnectionPoint<_ITargetEvents> events_{identity()};
     QPointer<TargetWidget> widget_;
     std::vector<Variant> savedValues_; // the persisted values at the last load or save
+    LayerCache faceLayer_; // the background and the face
+    LayerCache shotLayer_; // the face with the aimings' filled breaches and traces over it
 
     Clock* clock_ = &realClock();
     QueueFactory makeQueue_;

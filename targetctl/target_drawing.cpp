@@ -2,6 +2,7 @@
 // live aiming, and the exported images.
 #include "target.h"
 
+#include "layer_cache.h"
 #include "target_painter.h"
 #include "target_widget.h"
 #include "tracking_canvas.h"
@@ -58,18 +59,48 @@ COLORREF CTarget::backgroundColour() const
 
 void CTarget::paintBuffer(QImage* buffer)
 {
-    QPainter painter(buffer);
     const GdiRect bounds{0, 0, buffer->width(), buffer->height()};
     if (!state_.event || !state_.targetParams) {
+        dropKeptLayers();
+        QPainter painter(buffer);
         painter.fillRect(buffer->rect(), toQColor(systemColor(COLOR_WINDOW)));
         return;
     }
-    painter.fillRect(buffer->rect(), toQColor(backgroundColour()));
-    PainterCanvas canvas(&painter);
+    const COLORREF background = backgroundColour();
     const DrawGeometry geometry(bounds, state_.visibleRect);
+
+    // The face and the aimings' breaches and traces change far less often than the window is
+    // painted, and stroking thick traces and playing the face's metafile dominate a paint: the
+    // calls that would draw them now decide whether the kept pictures still hold.
+    DrawingLog log;
+    log.fillRect(bounds, background);
+    TargetPainter logged(state_, log, geometry);
+    logged.drawFace();
+    const size_t faceCalls = log.calls().size();
+    logged.drawShotLayers();
+    const std::span<const MetafileRecord> lowerCalls(log.calls());
+
+    if (!shotLayer_.restore(lowerCalls, buffer)) {
+        if (!faceLayer_.restore(lowerCalls.first(faceCalls), buffer)) {
+            QPainter painter(buffer);
+            painter.fillRect(buffer->rect(), toQColor(background));
+            PainterCanvas canvas(&painter);
+            TargetPainter(state_, canvas, geometry).drawFace();
+        }
+        faceLayer_.offer(lowerCalls.first(faceCalls), *buffer);
+        {
+            QPainter painter(buffer);
+            PainterCanvas canvas(&painter);
+            TargetPainter(state_, canvas, geometry).drawShotLayers();
+        }
+        shotLayer_.offer(lowerCalls, *buffer);
+    }
+
+    QPainter painter(buffer);
+    PainterCanvas canvas(&painter);
     TargetPainter targetPainter(state_, canvas, geometry);
     state_.mouse.bandDrawn = false;
-    const PaintOutcome outcome = targetPainter.paintAll([&] {
+    const PaintOutcome outcome = targetPainter.drawUpperLayers([&] {
         // Inverting black, as the not-xor pen: the feedback shows on any colour.
         painter.setCompositionMode(QPainter::RasterOp_NotSourceXorDestination);
         state_.mouse.bandDrawn = targetPainter.drawMouseFeedback();
@@ -77,6 +108,12 @@ void CTarget::paintBuffer(QImage* buffer)
         targetPainter.drawDragEnds();
     });
     state_.replay.labelRect = outcome.replayLabelRect;
+}
+
+void CTarget::dropKeptLayers()
+{
+    faceLayer_.clear();
+    shotLayer_.clear();
 }
 
 HRESULT CTarget::UpdateAiming(IAiming* aiming)
@@ -181,6 +218,7 @@ HRESULT CTarget::CreateWidget(QWidget* parent, QWidget** widget)
 void CTarget::widgetDestroyed()
 {
     widget_ = nullptr;
+    dropKeptLayers();
     endMouseAction(true);
     stopReplay();
 }

@@ -76,11 +76,21 @@ GdiRect TargetPainter::surfaceBounds() const
 
 PaintOutcome TargetPainter::paintAll(const std::function<void()>& mouseLayer)
 {
-    PaintOutcome outcome;
     drawFace();
+    drawShotLayers();
+    return drawUpperLayers(mouseLayer);
+}
+
+void TargetPainter::drawShotLayers()
+{
     drawAllBreaches(true);
     if (s_.displayTrace)
         drawAllTraces();
+}
+
+PaintOutcome TargetPainter::drawUpperLayers(const std::function<void()>& mouseLayer)
+{
+    PaintOutcome outcome;
     drawReplayBreaches(true);
     drawReplayTrace();
     if (s_.displayTrace)

@@ -27,6 +27,10 @@ public:
     // The face and every layer above it; `mouseLayer`, when given, draws the drag and band
     // feedback in its place among the layers (it needs a raster operation of the surface).
     PaintOutcome paintAll(const std::function<void()>& mouseLayer = {});
+    // paintAll in the three parts that a full paint keeps apart: the face (drawFace), the
+    // breaches and traces of the aimings over it, and everything above those.
+    void drawShotLayers();
+    PaintOutcome drawUpperLayers(const std::function<void()>& mouseLayer = {});
 
     // The layers, for the incremental drawing of live aimings and of a replay.
     void drawFace();

@@ -67,7 +67,9 @@ void TargetWidget::paintEvent(QPaintEvent* event)
         return;
     }
     if (!bufferValid_ || buffer_.size() != size()) {
-        buffer_ = QImage(size(), QImage::Format_RGB32);
+        // Every pixel is painted again: a buffer that no picture handed out shares is reused.
+        if (buffer_.size() != size() || buffer_.format() != QImage::Format_RGB32 || !buffer_.isDetached())
+            buffer_ = QImage(size(), QImage::Format_RGB32);
         target_->paintBuffer(&buffer_);
         bufferValid_ = true;
     }

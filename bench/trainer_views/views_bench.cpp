@@ -1,6 +1,6 @@
 // The trace view and the series table at 1920 × 1080 offscreen: a full repaint of the trace of a
-// selected shot from a one-hour practice, the live path (10 new points at 500 per second) and a
-// full repaint of a 60-shot series table. A full repaint renders the whole view into a picture.
+// selected shot from a one-hour practice (again, and after another shot was selected), the live
+// path (10 new points at 500 per second) and a full repaint of a 60-shot series table. A full repaint renders the whole view into a picture.
 // Each "ratio" counter compares one step with filling a 1920 × 1080 picture once, measured in the
 // same run.
 #include "practice_builder.h"
@@ -17,6 +17,7 @@
 
 #include <chrono>
 #include <cmath>
+#include <functional>
 
 namespace {
 
@@ -75,7 +76,9 @@ void hourPractice(CKavroDoc& doc)
     }
 }
 
-void BM_TraceViewFullRepaint(benchmark::State& state)
+// Repaints of the trace view showing shot 45 of an hour's practice, each after `before` (given
+// the document, the view and the repaint's number), which is timed with it.
+void traceViewRepaints(benchmark::State& state, const std::function<void(CKavroDoc&, CTraceView&, int)>& before)
 {
     app();
     CKavroDoc doc;
@@ -88,15 +91,30 @@ void BM_TraceViewFullRepaint(benchmark::State& state)
     doc.UpdateAllViews(nullptr, KavroHint::Everything);
     QImage screen(kWidth, kHeight, QImage::Format_RGB32);
     double seconds = 0;
+    int k = 0;
     for (auto _ : state) {
         const auto t0 = std::chrono::steady_clock::now();
-        view.target()->Refresh();
+        before(doc, view, ++k);
         view.render(&screen);
         seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
     }
     report(state, seconds);
 }
+
+void BM_TraceViewFullRepaint(benchmark::State& state)
+{
+    traceViewRepaints(state, [](CKavroDoc&, CTraceView& view, int) { view.target()->Refresh(); });
+}
 BENCHMARK(BM_TraceViewFullRepaint)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+
+// The same repaint when nothing drawn before can be reused: shots 46 and 45 take turns.
+void BM_TraceViewShotChangeRepaint(benchmark::State& state)
+{
+    traceViewRepaints(state, [](CKavroDoc& doc, CTraceView&, int k) {
+        doc.SetSelectedShot(trainertest::listShot(doc, 45 + k % 2).get(), nullptr);
+    });
+}
+BENCHMARK(BM_TraceViewShotChangeRepaint)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 
 void BM_TraceViewLiveUpdate(benchmark::State& state)
 {
