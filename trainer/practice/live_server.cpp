@@ -1,7 +1,5 @@
 #include "live_server.h"
 
-#include "ipc/runtime_folder.h"
-
 #include <QFile>
 #include <QLocalServer>
 #include <QLocalSocket>
@@ -15,37 +13,10 @@ namespace kavro::live {
 
 namespace {
 
-const QString kSocketName = QStringLiteral("kavro-live");
 // Bytes handed to the socket at a time; the rest waits in the listener's line queue.
 constexpr qint64 kSocketBudget = 64 * 1024;
 
 } // namespace
-
-HRESULT resolveSocketPath(const QByteArray& envSocket, const QByteArray& xdgRuntime,
-                          const QString& fallbackFolder, QString* out)
-{
-    if (!out)
-        return E_POINTER;
-    if (!envSocket.isEmpty()) {
-        *out = QFile::decodeName(envSocket);
-        return S_OK;
-    }
-    if (xdgRuntime.startsWith('/')) {
-        *out = QFile::decodeName(xdgRuntime) + QLatin1Char('/') + kSocketName;
-        return S_OK;
-    }
-    const HRESULT hr = ensurePrivateFolder(fallbackFolder);
-    if (FAILED(hr))
-        return hr;
-    *out = fallbackFolder + QLatin1Char('/') + kSocketName;
-    return S_OK;
-}
-
-HRESULT socketPath(QString* out)
-{
-    return resolveSocketPath(qgetenv("KAVRO_LIVE_SOCKET"), qgetenv("XDG_RUNTIME_DIR"),
-                             QStringLiteral("/tmp/kavro-%1").arg(::geteuid()), out);
-}
 
 struct LiveServer::Connection {
     QLocalSocket* socket = nullptr;

@@ -2,6 +2,7 @@
 // Live notifications to other programs of the same user: a local socket where listeners register
 // and then receive one line per practice event. Posting only queues: a listener that does not read
 // loses lines beyond its queue's limit, the trainer never waits for it.
+#include "live_path.h"
 #include "live_wire.h"
 
 #include "com/hresult.h"
@@ -17,14 +18,6 @@ class QLocalServer;
 class QLocalSocket;
 
 namespace kavro::live {
-
-// Where the trainer listens: `envSocket` when set, else `<xdgRuntime>/kavro-live` when that is an
-// absolute path, else `kavro-live` in `fallbackFolder`, which is created with mode 0700 and
-// refused (E_ACCESSDENIED) when it exists with another owner, as a link, or with a wider mode.
-HRESULT resolveSocketPath(const QByteArray& envSocket, const QByteArray& xdgRuntime,
-                          const QString& fallbackFolder, QString* out);
-// The same from this process's environment; the fallback folder is /tmp/kavro-<uid>.
-HRESULT socketPath(QString* out);
 
 class LiveServer : public QObject {
     Q_OBJECT

@@ -131,6 +131,11 @@ QString deviceText(const QString& modelName, const QString& serialNumber)
     return modelName + QLatin1Char(' ') + serialNumber;
 }
 
+bool serialSensorsEnabled(bool option)
+{
+    return option || qgetenv("KAVRO_ENABLE_RS232") == "1";
+}
+
 bool eventPasses(IEventParams* event, const EventFilter& filter, bool sensorRestricted, int distance)
 {
     if (!event)

@@ -44,6 +44,10 @@ int firstNewPoint(int first, int last, int count);
 // The document's device text: the model name and the serial number.
 QString deviceText(const QString& modelName, const QString& serialNumber);
 
+// Serial sensors are looked for when the option is on, or for one run when the environment sets
+// KAVRO_ENABLE_RS232=1 (the simulated sensor of scripts/run.sh), leaving the user's settings.
+bool serialSensorsEnabled(bool option);
+
 // --- the start-practice dialog's event list ---------------------------------------------------
 struct EventFilter {
     bool issf = true;

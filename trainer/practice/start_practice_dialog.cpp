@@ -276,7 +276,7 @@ void CStartPracticeDlg::initialize()
     RestoreWindowRect(this, QStringLiteral("WindowRectStartPractice"));
 
     const QSignalBlocker block(deviceCombo_);
-    if (theAppOptions().EnableRS232)
+    if (serialSensorsEnabled(theAppOptions().EnableRS232))
         for (const auto& [port, model] : enumerator_->serialDevices(device_.get()))
             deviceCombo_->addItem(QStringLiteral("COM%1: %2").arg(port).arg(model), port);
     struct Class {
