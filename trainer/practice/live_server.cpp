@@ -42,24 +42,25 @@ LiveServer::~LiveServer()
 bool LiveServer::listen(const QString& path)
 {
     path_ = path;
-    if (server_->listen(path))
-        return true;
-    if (server_->serverError() == QAbstractSocket::AddressInUseError) {
+    // Qt puts its socket in place by renaming over whatever is there, so an existing file is
+    // judged first: only a socket of our own that nobody answers on may go.
+    const QByteArray native = QFile::encodeName(path);
+    struct stat st {};
+    if (::lstat(native.constData(), &st) == 0) {
+        if (!S_ISSOCK(st.st_mode) || st.st_uid != ::geteuid()) {
+            error_ = tr("%1 exists and is no socket of this user").arg(path);
+            return false;
+        }
         QLocalSocket probe;
         probe.connectToServer(path);
         if (probe.waitForConnected(200)) {
             error_ = tr("Another trainer already listens at %1").arg(path);
             return false;
         }
-        // Only a socket of our own is ever removed: lstat refuses links and foreign files.
-        struct stat st {};
-        const QByteArray native = QFile::encodeName(path);
-        if (::lstat(native.constData(), &st) == 0 && S_ISSOCK(st.st_mode) && st.st_uid == ::geteuid()) {
-            ::unlink(native.constData());
-            if (server_->listen(path))
-                return true;
-        }
+        ::unlink(native.constData());
     }
+    if (server_->listen(path))
+        return true;
     error_ = server_->errorString();
     return false;
 }
