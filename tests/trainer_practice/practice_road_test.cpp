@@ -1,0 +1,276 @@
+// The whole practice road: the trainer's frame in this process, a serial sensor simulator on a pty
+// in another, listeners on the live socket, and the practice saved into a temporary catalog.
+#include "practice_builder.h"
+
+#include "app_options.h"
+#include "doc_helpers.h"
+#include "frame_message.h"
+#include "live_server.h"
+#include "main_frame.h"
+#include "start_practice_dialog.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLocalSocket>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <functional>
+#include <memory>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace {
+
+// Four aimings: one shot, two shots, one shot, one shot.
+const char* kScript = R"(nosignal 400
+aim -100 80 200 200
+aim 5 -5 230 500
+shot 400
+wait 300
+lose 100
+nosignal 900
+aim 60 -60 200 200
+aim 10 12 230 400
+shot 400
+wait 600
+shot 420
+wait 300
+lose 100
+nosignal 900
+aim -40 30 200 200
+aim -8 3 230 400
+shot 400
+wait 300
+lose 100
+nosignal 900
+aim 90 90 200 200
+aim 2 2 230 400
+shot 400
+wait 300
+lose 100
+nosignal 20000
+)";
+
+bool pumpUntil(const std::function<bool()>& done, int limitMs)
+{
+    QElapsedTimer t;
+    t.start();
+    while (!done()) {
+        if (t.elapsed() > limitMs)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    }
+    return true;
+}
+
+pid_t spawn(const std::vector<std::string>& args)
+{
+    std::vector<char*> argv;
+    for (const std::string& a : args)
+        argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    pid_t pid = -1;
+    if (posix_spawn(&pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0)
+        return -1;
+    return pid;
+}
+
+// What a view hears of the aimings: runs of trace hints are one entry.
+class HintRecorder : public CView {
+public:
+    std::vector<int> hints;
+    std::vector<bool> savedAtFinal; // the document was unmodified when an aiming ended finally
+    std::vector<int> matchShotsAtFinal;
+    CKavroDoc* doc = nullptr;
+    void OnUpdate(CView*, int hint, void*, void*, intptr_t) override
+    {
+        if (hint < KavroHint::AimingStarted || hint > KavroHint::AimingFinal)
+            return;
+        if (hint == KavroHint::TraceCoordinates && !hints.empty() && hints.back() == hint)
+            return;
+        hints.push_back(hint);
+        if (hint == KavroHint::AimingFinal) {
+            savedAtFinal.push_back(!doc->IsModified());
+            matchShotsAtFinal.push_back(doc->MatchShotCount());
+        }
+    }
+    int finals() const { return int(std::count(hints.begin(), hints.end(), int(KavroHint::AimingFinal))); }
+};
+
+struct Listener {
+    std::unique_ptr<QLocalSocket> socket = std::make_unique<QLocalSocket>();
+    QByteArray received;
+    bool start(const QString& path, int flags)
+    {
+        socket->connectToServer(path);
+        if (!socket->waitForConnected(2000))
+            return false;
+        QObject::connect(socket.get(), &QLocalSocket::readyRead, [this] { received += socket->readAll(); });
+        socket->write("KAVRO:REGISTER " + QByteArray::number(flags) + "\n");
+        return pumpUntil([&] { return received.contains("REGISTERED"); }, 3000);
+    }
+    // The lines with runs of POINT and TRIGGER lines as one "POINT" entry.
+    QStringList shape() const
+    {
+        QStringList out;
+        for (const QByteArray& line : received.split('\n')) {
+            if (line.isEmpty())
+                continue;
+            QString name = QString::fromLatin1(line).section(' ', 0, 0).mid(6);
+            if (name == "TRIGGER")
+                name = "POINT";
+            if (name == "STATE")
+                name += " " + QString::fromLatin1(line).section(' ', 1, 1);
+            if (name == "POINT" && !out.isEmpty() && out.last() == name)
+                continue;
+            out << name;
+        }
+        return out;
+    }
+};
+
+class PracticeRoad : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(dir.isValid());
+        QFile script(dir.filePath("road.sim"));
+        ASSERT_TRUE(script.open(QIODevice::WriteOnly));
+        script.write(kScript);
+        script.close();
+        link = dir.filePath("com1");
+        sim = spawn({KAVRO_SERIALSIM, "--model", "vantage", "--link", link.toStdString(), "--script",
+                     script.fileName().toStdString()});
+        ASSERT_GT(sim, 0);
+        ASSERT_TRUE(pumpUntil([&] { return QFile::exists(link); }, 3000));
+        qputenv("KAVRO_COM1", QFile::encodeName(link));
+        qputenv("KAVRO_LIVE_SOCKET", QFile::encodeName(dir.filePath("live")));
+        kavro::theAppOptions() = kavro::AppOptions();
+        kavro::theAppOptions().EnableRS232 = true;
+        kavro::theAppOptions().EnableAutoSaveAfterShot = true;
+        kavro::theAppOptions().AutoSaveAfterShot = 2;
+        kavro::theAppOptions().AutoReplay = false;
+        setMessageBoxHook([this](const QString& text, QMessageBox::Icon) {
+            messages << text;
+            return int(QMessageBox::No);
+        });
+        kavro::practice::CStartPracticeDlg::setMessageHook(
+            [this](const QString& text, QMessageBox::Icon) { messages << text; });
+    }
+    void TearDown() override
+    {
+        setMessageBoxHook(nullptr);
+        kavro::practice::CStartPracticeDlg::setMessageHook(nullptr);
+        qunsetenv("KAVRO_COM1");
+        if (sim > 0) {
+            ::kill(sim, SIGTERM);
+            ::waitpid(sim, nullptr, 0);
+        }
+    }
+
+    trainertest::TestEnvironment env; // settings, events, HOME (the catalog) in a temporary folder
+    QTemporaryDir dir;
+    QString link;
+    pid_t sim = -1;
+    QStringList messages;
+};
+
+} // namespace
+
+TEST_F(PracticeRoad, AimingsAndShotsReachTheDocumentViewsListenersAndTheCatalog)
+{
+    CMainFrame frame;
+    HintRecorder hints;
+    hints.doc = &frame.doc();
+    frame.doc().AddView(&hints);
+    ASSERT_TRUE(frame.liveServer());
+    Listener trace, states;
+    ASSERT_TRUE(trace.start(dir.filePath("live"), 3));
+    ASSERT_TRUE(states.start(dir.filePath("live"), 1));
+
+    ASSERT_TRUE(frame.NewPractice("AR10", "Road Tester")) << messages.join('\n').toStdString();
+    ASSERT_TRUE(frame.GetDevice());
+    ASSERT_TRUE(frame.SwitchToMatch());
+    ASSERT_TRUE(pumpUntil([&] { return hints.finals() >= 4; }, 30000)) << hints.finals();
+    const int shots = frame.doc().MatchShotCount();
+    EXPECT_GE(shots, 5);
+
+    // Each aiming: started, traced, shot, concluded, concluded finally.
+    std::vector<int> aiming;
+    int aimings = 0;
+    for (int h : hints.hints) {
+        aiming.push_back(h);
+        if (h != KavroHint::AimingFinal)
+            continue;
+        ++aimings;
+        ASSERT_GE(aiming.size(), 4u);
+        EXPECT_EQ(aiming.front(), KavroHint::AimingStarted);
+        EXPECT_EQ(aiming[aiming.size() - 2], KavroHint::AimingConcluded);
+        EXPECT_NE(std::find(aiming.begin(), aiming.end(), int(KavroHint::ShotAdded)), aiming.end());
+        for (size_t i = 1; i + 2 < aiming.size(); ++i)
+            EXPECT_TRUE(aiming[i] == KavroHint::TraceCoordinates || aiming[i] == KavroHint::ShotAdded) << aiming[i];
+        aiming.clear();
+    }
+    EXPECT_EQ(aimings, hints.finals());
+
+    // The second aiming holds two shots: the count steps from 1 to 3 past the configured 2, and
+    // the save still comes.
+    EXPECT_EQ(hints.matchShotsAtFinal, std::vector<int>({1, 3, 4, 5}));
+    // Saved whenever two or more match shots had come since the last save.
+    int lastSaved = 0;
+    for (size_t i = 0; i < hints.savedAtFinal.size(); ++i) {
+        const bool due = hints.matchShotsAtFinal[i] - lastSaved >= 2;
+        EXPECT_EQ(hints.savedAtFinal[i], due) << "aiming " << i;
+        if (due)
+            lastSaved = hints.matchShotsAtFinal[i];
+    }
+    ASSERT_GT(lastSaved, 0);
+    QString file;
+    ASSERT_TRUE(frame.doc().GetFileName(&file));
+    EXPECT_TRUE(file.startsWith(QDir::homePath() + "/Kavro catalog/")) << file.toStdString();
+    EXPECT_TRUE(file.endsWith(".kavro"));
+
+    frame.StopPractice();
+    EXPECT_FALSE(frame.GetDevice());
+    ASSERT_TRUE(frame.doc().Save());
+
+    // The saved practice has the same shots with the same scores.
+    CKavroDoc reread;
+    ASSERT_TRUE(reread.OpenDocument(file));
+    ComPtr<IShotCollection> a, b;
+    ASSERT_TRUE(frame.doc().GetMatchShots(&a));
+    ASSERT_TRUE(reread.GetMatchShots(&b));
+    ASSERT_EQ(countOf(a.get()), countOf(b.get()));
+    for (int i = 1; i <= countOf(a.get()); ++i) {
+        float ra = -1, rb = -2, xa = 0, xb = 1;
+        shotAt(a.get(), i)->get_Result(&ra);
+        shotAt(b.get(), i)->get_Result(&rb);
+        shotAt(a.get(), i)->get_BreachX(&xa);
+        shotAt(b.get(), i)->get_BreachX(&xb);
+        EXPECT_EQ(ra, rb);
+        EXPECT_EQ(xa, xb);
+    }
+
+    ASSERT_TRUE(pumpUntil([&] { return states.received.contains("STATE 5"); }, 3000));
+    ASSERT_TRUE(pumpUntil([&] { return trace.received.contains("STATE 5"); }, 3000));
+    const QStringList t = trace.shape();
+    const QStringList s = states.shape();
+    EXPECT_FALSE(states.received.contains("POINT"));
+    EXPECT_EQ(t.first(), "REGISTERED");
+    EXPECT_EQ(t.last(), "STATE 5");
+    EXPECT_EQ(t.mid(1, 4), QStringList({"STATE 1", "STATE 2", "POINT", "SHOT"}));
+    EXPECT_EQ(s.mid(0, 4), QStringList({"REGISTERED", "STATE 1", "STATE 2", "SHOT"}));
+    EXPECT_EQ(t.count("SHOT"), shots);
+    EXPECT_EQ(s.count("SHOT"), shots);
+    EXPECT_EQ(t.count("STATE 4"), aimings);
+    EXPECT_EQ(s.count("STATE 3"), aimings);
+    EXPECT_EQ(s.count("STATE 5"), 1);
+    frame.doc().RemoveView(&hints);
+}
