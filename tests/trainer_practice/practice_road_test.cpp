@@ -13,15 +13,19 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QLocalSocket>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <cstdio>
 #include <functional>
 #include <memory>
 #include <spawn.h>
 #include <sys/wait.h>
+#include <fcntl.h>
+#include <poll.h>
 #include <unistd.h>
 
 extern char** environ;
@@ -70,14 +74,14 @@ bool pumpUntil(const std::function<bool()>& done, int limitMs)
     return true;
 }
 
-pid_t spawn(const std::vector<std::string>& args)
+pid_t spawn(const std::vector<std::string>& args, posix_spawn_file_actions_t* actions = nullptr)
 {
     std::vector<char*> argv;
     for (const std::string& a : args)
         argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
     pid_t pid = -1;
-    if (posix_spawn(&pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0)
+    if (posix_spawn(&pid, argv[0], actions, nullptr, argv.data(), environ) != 0)
         return -1;
     return pid;
 }
@@ -146,9 +150,11 @@ protected:
         script.write(kScript);
         script.close();
         link = dir.filePath("com1");
-        sim = spawn({KAVRO_SERIALSIM, "--model", "vantage", "--link", link.toStdString(), "--script",
-                     script.fileName().toStdString()});
-        ASSERT_GT(sim, 0);
+        // A child test uses its parent's simulator: a killed child leaves nothing running.
+        if (qgetenv("KAVRO_ROAD_CHILD") == "1")
+            link = QFile::decodeName(qgetenv("KAVRO_COM1"));
+        else
+            startSimulator(script.fileName());
         ASSERT_TRUE(pumpUntil([&] { return QFile::exists(link); }, 3000));
         qputenv("KAVRO_COM1", QFile::encodeName(link));
         qputenv("KAVRO_LIVE_SOCKET", QFile::encodeName(dir.filePath("live")));
@@ -163,6 +169,18 @@ protected:
         });
         kavro::practice::CStartPracticeDlg::setMessageHook(
             [this](const QString& text, QMessageBox::Icon) { messages << text; });
+    }
+    void startSimulator(const QString& script)
+    {
+        // The simulator's stdout is not the test's: a child test reports on its stdout.
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+        sim = spawn({KAVRO_SERIALSIM, "--model", "vantage", "--link", link.toStdString(), "--script",
+                     script.toStdString()},
+                    &actions);
+        posix_spawn_file_actions_destroy(&actions);
+        ASSERT_GT(sim, 0);
     }
     void TearDown() override
     {
@@ -273,4 +291,79 @@ TEST_F(PracticeRoad, AimingsAndShotsReachTheDocumentViewsListenersAndTheCatalog)
     EXPECT_EQ(s.count("STATE 3"), aimings);
     EXPECT_EQ(s.count("STATE 5"), 1);
     frame.doc().RemoveView(&hints);
+}
+
+// Run by KilledAfterAnAutomaticSave in a process of its own: records a practice that is saved
+// after every match shot and says so on stdout, until it is killed.
+TEST_F(PracticeRoad, ChildRecordsUntilKilled)
+{
+    if (qgetenv("KAVRO_ROAD_CHILD") != "1")
+        GTEST_SKIP() << "runs as the child of another test";
+    kavro::theAppOptions().AutoSaveAfterShot = 1;
+    CMainFrame frame;
+    struct SaveReporter : CView {
+        CKavroDoc* doc = nullptr;
+        void OnUpdate(CView*, int hint, void*, void*, intptr_t) override
+        {
+            QString file;
+            if (hint == KavroHint::Saved && doc->GetFileName(&file))
+                std::printf("saved %s\n", file.toUtf8().constData()), std::fflush(stdout);
+        }
+    } reporter;
+    reporter.doc = &frame.doc();
+    frame.doc().AddView(&reporter);
+    ASSERT_TRUE(frame.NewPractice("AR10", "Killed"));
+    frame.SwitchToMatch();
+    pumpUntil([] { return false; }, 30000);
+}
+
+TEST_F(PracticeRoad, KilledAfterAnAutomaticSave)
+{
+    int out[2];
+    ASSERT_EQ(::pipe(out), 0);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
+    posix_spawn_file_actions_addclose(&actions, out[0]);
+    qputenv("KAVRO_ROAD_CHILD", "1");
+    // The child serves its own socket and uses this test's simulator.
+    qputenv("KAVRO_LIVE_SOCKET", QFile::encodeName(dir.filePath("child-live")));
+    const pid_t child = spawn({QCoreApplication::applicationFilePath().toStdString(),
+                               "--gtest_filter=PracticeRoad.ChildRecordsUntilKilled"},
+                              &actions);
+    qunsetenv("KAVRO_ROAD_CHILD");
+    posix_spawn_file_actions_destroy(&actions);
+    ::close(out[1]);
+    ASSERT_GT(child, 0);
+    std::string text;
+    char buffer[512];
+    QString saved;
+    QElapsedTimer waited;
+    waited.start();
+    while (waited.elapsed() < 30000) {
+        pollfd p {out[0], POLLIN, 0};
+        if (::poll(&p, 1, 500) <= 0)
+            continue;
+        const ssize_t n = ::read(out[0], buffer, sizeof buffer);
+        if (n <= 0)
+            break;
+        text.append(buffer, size_t(n));
+        const size_t at = text.find("saved ");
+        const size_t end = at == std::string::npos ? at : text.find('\n', at);
+        if (end != std::string::npos) {
+            saved = QString::fromStdString(text.substr(at + 6, end - at - 6));
+            break;
+        }
+    }
+    ::kill(child, SIGKILL);
+    ::waitpid(child, nullptr, 0);
+    ::close(out[0]);
+    ASSERT_FALSE(saved.isEmpty()) << text;
+    CKavroDoc reread;
+    ASSERT_TRUE(reread.OpenDocument(saved)) << reread.lastReadError().toStdString();
+    EXPECT_GE(reread.MatchShotCount(), 1);
+    // Nothing half-written stays beside it.
+    const QStringList left = QFileInfo(saved).dir().entryList(QDir::Files);
+    for (const QString& name : left)
+        EXPECT_TRUE(name.endsWith(".kavro")) << name.toStdString();
 }
