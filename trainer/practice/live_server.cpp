@@ -133,10 +133,17 @@ void LiveServer::enqueue(Connection* c, const QByteArray& line)
 
 void LiveServer::flush(Connection* c)
 {
-    while (!c->queue.empty() && c->socket->bytesToWrite() < kSocketBudget) {
-        c->socket->write(c->queue.front());
+    // One write per flush: the lines that fit the socket's budget, together.
+    qint64 room = kSocketBudget - c->socket->bytesToWrite();
+    if (c->queue.empty() || room <= 0)
+        return;
+    QByteArray chunk;
+    while (!c->queue.empty() && room > 0) {
+        room -= c->queue.front().size();
+        chunk += c->queue.front();
         c->queue.pop_front();
     }
+    c->socket->write(chunk);
 }
 
 void LiveServer::post(Message m, int32_t wParam, uint32_t lParam)
