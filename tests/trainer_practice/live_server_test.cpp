@@ -8,6 +8,8 @@
 #include <QLocalSocket>
 #include <QTemporaryDir>
 #include <QTimer>
+#include "pump.h"
+
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -22,17 +24,6 @@ using namespace kavro::live;
 
 namespace {
 
-bool pumpUntil(const std::function<bool()>& done, int limitMs = 5000)
-{
-    QElapsedTimer t;
-    t.start();
-    while (!done()) {
-        if (t.elapsed() > limitMs)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    }
-    return true;
-}
 
 struct Listener {
     std::unique_ptr<QLocalSocket> socket = std::make_unique<QLocalSocket>();

@@ -16,6 +16,8 @@
 #include <QFileInfo>
 #include <QLocalSocket>
 #include <QTemporaryDir>
+#include "pump.h"
+
 #include <gtest/gtest.h>
 
 #include <csignal>
@@ -62,17 +64,6 @@ lose 100
 nosignal 20000
 )";
 
-bool pumpUntil(const std::function<bool()>& done, int limitMs)
-{
-    QElapsedTimer t;
-    t.start();
-    while (!done()) {
-        if (t.elapsed() > limitMs)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    }
-    return true;
-}
 
 pid_t spawn(const std::vector<std::string>& args, posix_spawn_file_actions_t* actions = nullptr)
 {
