@@ -7,6 +7,8 @@
 #include "frame_message.h"
 #include "live_server.h"
 #include "main_frame.h"
+
+#include "com/classregistry.h"
 #include "start_practice_dialog.h"
 
 #include <QCoreApplication>
@@ -31,6 +33,8 @@
 #include <unistd.h>
 
 extern char** environ;
+
+using kavro::live::packPoint;
 
 namespace {
 
@@ -357,4 +361,117 @@ TEST_F(PracticeRoad, KilledAfterAnAutomaticSave)
     const QStringList left = QFileInfo(saved).dir().entryList(QDir::Files);
     for (const QString& name : left)
         EXPECT_TRUE(name.endsWith(".kavro")) << name.toStdString();
+}
+
+namespace {
+
+// Exact in binary and in hundredths, so the wire values are known.
+float xOf(int i)
+{
+    return float(i) * 0.25f - 12.25f;
+}
+
+ComPtr<IAiming> tracedAiming(int points, bool trigger, int triggerSpread)
+{
+    ComPtr<IAiming> aiming;
+    createInstance(kavrodoc::CLSID_Aiming, &aiming);
+    ComPtr<IAimingAttr> attr;
+    aiming->get_Attr(attr.put());
+    attr->put_SampleRate(200);
+    ComPtr<IAimingTrace> trace;
+    aiming->get_Trace(trace.put());
+    int32_t channel = -1;
+    if (trigger)
+        trace->AddUserData("_trigger", &channel);
+    for (int i = 0; i < points; ++i) {
+        trace->Add(xOf(i), 7.5f);
+        if (trigger) {
+            int32_t last = 0;
+            trace->get_Last(&last);
+            trace->put_UserData(channel, last, 100 + (i % 2) * triggerSpread);
+        }
+    }
+    return aiming;
+}
+
+} // namespace
+
+// The device's events straight into the frame, without a sensor: the live lines they give.
+TEST_F(PracticeRoad, EventsOfANewAimingConcludeTheCurrentOneAndTraceListenersGetTheirPoints)
+{
+    CMainFrame frame;
+    trainertest::startPractice(frame.doc(), "AR10");
+    Listener trace, states;
+    ASSERT_TRUE(trace.start(dir.filePath("live"), 3));
+    ASSERT_TRUE(states.start(dir.filePath("live"), 1));
+
+    ComPtr<IAiming> first = tracedAiming(5, true, 40);
+    frame.OnDeviceNewCoordinates(1, first.get(), 2);
+    EXPECT_EQ(frame.currentAiming(), first.get());
+    frame.OnDeviceNewCoordinates(1, first.get(), 0);   // nothing new
+    frame.OnDeviceNewCoordinates(1, first.get(), 99);  // more than the trace holds
+    ComPtr<IAiming> second = tracedAiming(3, true, 2);
+    frame.OnDeviceNewCoordinates(1, second.get(), 1);
+    frame.OnDeviceConcludeAiming(1, second.get());
+    frame.OnDeviceFinalConcludeAiming(1);
+    frame.OnDeviceHeartBeat(1, 45000.0, 45000.00001);
+
+    ASSERT_TRUE(pumpUntil([&] { return trace.received.contains("HEARTBEAT"); }, 3000));
+    ASSERT_TRUE(pumpUntil([&] { return states.received.contains("HEARTBEAT"); }, 3000));
+    const QList<QByteArray> lines = trace.received.trimmed().split('\n');
+    const QList<QByteArray> expected = {
+        "KAVRO:REGISTERED 3", "KAVRO:STATE 1 0", "KAVRO:STATE 2 0",
+        // the last two points of five, each with its trigger value
+        "KAVRO:POINT 0 " + QByteArray::number(packPoint(xOf(3), 7.5)), "KAVRO:TRIGGER 140 0",
+        "KAVRO:POINT 0 " + QByteArray::number(packPoint(xOf(4), 7.5)), "KAVRO:TRIGGER 100 0",
+    };
+    ASSERT_GE(lines.size(), expected.size());
+    EXPECT_EQ(lines.mid(0, expected.size()), expected);
+    // All five points once more, then the new aiming concludes the first one and starts.
+    EXPECT_EQ(lines.count("KAVRO:POINT 0 " + QByteArray::number(packPoint(xOf(0), 7.5))), 1);
+    const int concluded = lines.indexOf("KAVRO:STATE 3 0");
+    ASSERT_EQ(concluded, 7 + 10);
+    EXPECT_EQ(lines.mid(concluded, 3), QList<QByteArray>({"KAVRO:STATE 3 0", "KAVRO:STATE 1 0", "KAVRO:STATE 2 0"}));
+    EXPECT_EQ(lines.mid(concluded + 3), QList<QByteArray>({"KAVRO:POINT 0 " + QByteArray::number(packPoint(xOf(2), 7.5)),
+                                                           "KAVRO:TRIGGER 100 0", "KAVRO:STATE 3 0", "KAVRO:STATE 4 0",
+                                                           "KAVRO:HEARTBEAT 0 0"}));
+    EXPECT_EQ(states.received, QByteArray("KAVRO:REGISTERED 1\nKAVRO:STATE 1 0\nKAVRO:STATE 2 0\nKAVRO:STATE 3 0\n"
+                                          "KAVRO:STATE 1 0\nKAVRO:STATE 2 0\nKAVRO:STATE 3 0\nKAVRO:STATE 4 0\n"
+                                          "KAVRO:HEARTBEAT 0 0\n"));
+
+    // A trigger channel that moved by more than 5 stays; one that moved by 2 carried nothing.
+    ComPtr<IAimingTrace> t1, t2;
+    first->get_Trace(t1.put());
+    second->get_Trace(t2.put());
+    int32_t c1 = -1, c2 = -1;
+    t1->GetUserData("_trigger", &c1);
+    t2->GetUserData("_trigger", &c2);
+    EXPECT_GT(c1, 0);
+    EXPECT_EQ(c2, -1);
+    EXPECT_EQ(frame.currentAiming(), nullptr);
+}
+
+TEST_F(PracticeRoad, HeartBeatsAreNumberedOnTheAimingInProgress)
+{
+    CMainFrame frame;
+    trainertest::startPractice(frame.doc(), "AR10");
+    ComPtr<IAiming> aiming = tracedAiming(2, false, 0);
+    frame.OnDeviceStartAiming(1, aiming.get());
+    frame.OnDeviceHeartBeat(1, 45000.0, 45000.5);
+    frame.OnDeviceHeartBeat(1, 45001.0, 45000.5); // max before min: not kept
+    frame.OnDeviceHeartBeat(1, 45001.0, 45001.5);
+    ComPtr<IAimingAttr> attr;
+    aiming->get_Attr(attr.put());
+    Variant fi, li, min1, max1;
+    attr->get_Value("_pulse_fi", &fi);
+    attr->get_Value("_pulse_li", &li);
+    attr->get_Value("_pulse_min1", &min1);
+    attr->get_Value("_pulse_max1", &max1);
+    EXPECT_EQ(fi.vt(), VT_I4);
+    EXPECT_EQ(fi.integer(), 0);
+    EXPECT_EQ(li.vt(), VT_I4);
+    EXPECT_EQ(li.integer(), 1);
+    EXPECT_EQ(min1.vt(), VT_DATE);
+    EXPECT_EQ(min1.r8(), 45001.0);
+    EXPECT_EQ(max1.r8(), 45001.5);
 }

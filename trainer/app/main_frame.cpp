@@ -1273,7 +1273,14 @@ bool CMainFrame::handleKey(QKeyEvent* key)
             OnCommand(Cmd::ResetTraceTarget);
             return true;
         }
-        // TODO(practice): Ctrl+Q adds a shot; keypad + and - change PiezoRejectInterval.
+        if (key->key() == Qt::Key_Q && mods == Qt::ControlModifier) {
+            m_device->AddShot(VARIANT_FALSE);
+            return true;
+        }
+        if ((key->key() == Qt::Key_Plus || key->key() == Qt::Key_Minus) && mods == Qt::KeypadModifier) {
+            ChangePiezoRejectInterval(key->key() == Qt::Key_Plus ? 0.1f : -0.1f);
+            return true;
+        }
     }
     return false;
 }

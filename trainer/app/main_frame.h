@@ -97,6 +97,9 @@ public:
     void SelectSubTarget(int value, const QString& positionName);
     void OnOptions();
     void OnShotsParameters();
+    // Numeric-pad + and - on the trace view: the interval by a tenth, never below 0.
+    void ChangePiezoRejectInterval(float step);
+    void ShowPiezoRejectInterval();
     kavro::live::LiveServer* liveServer() const { return m_live; }
     kavro::trainer::RangeSequencer& sequencer() { return *m_sequencer; }
     int matchShotsSinceSave() const { return m_matchShotsSinceSave; }

@@ -24,6 +24,8 @@
 #include <QStackedWidget>
 #include <QTimer>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <vector>
 
@@ -559,10 +561,25 @@ void CMainFrame::OnOptions()
         if (*mask & kavro::kChangeFiringPoint)
             m_device->put_FiringPoint(options.FiringPoint);
     }
-    char text[64];
-    std::snprintf(text, sizeof text, "PiezoRejectInterval = %3.1f", double(options.PiezoRejectInterval));
-    m_statusText->setText(QString::fromLatin1(text));
+    ShowPiezoRejectInterval();
     kavro::SaveOptions();
+}
+
+void CMainFrame::ShowPiezoRejectInterval()
+{
+    char text[64];
+    std::snprintf(text, sizeof text, "PiezoRejectInterval = %3.1f", double(kavro::theAppOptions().PiezoRejectInterval));
+    m_statusText->setText(QString::fromLatin1(text));
+}
+
+void CMainFrame::ChangePiezoRejectInterval(float step)
+{
+    float& interval = kavro::theAppOptions().PiezoRejectInterval;
+    // Tenths are kept exact so that repeated steps do not drift.
+    interval = std::max(0.0f, std::round((interval + step) * 10.0f) / 10.0f);
+    if (m_device)
+        m_device->put_PiezoRejectInterval(1, interval);
+    ShowPiezoRejectInterval();
 }
 
 void CMainFrame::OnShotsParameters()
