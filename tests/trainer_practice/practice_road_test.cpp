@@ -211,7 +211,11 @@ TEST_F(PracticeRoad, AimingsAndShotsReachTheDocumentViewsListenersAndTheCatalog)
     ASSERT_TRUE(frame.NewPractice("AR10", "Road Tester")) << messages.join('\n').toStdString();
     ASSERT_TRUE(frame.GetDevice());
     ASSERT_TRUE(frame.SwitchToMatch());
+    frame.resize(1200, 800);
+    frame.show();
     ASSERT_TRUE(pumpUntil([&] { return hints.finals() >= 4; }, 30000)) << hints.finals();
+    QDir().mkpath(KAVRO_SCREENS_DIR);
+    frame.grab().save(QStringLiteral(KAVRO_SCREENS_DIR "/practice_recorded.png"));
     const int shots = frame.doc().MatchShotCount();
     EXPECT_GE(shots, 5);
 
@@ -474,4 +478,35 @@ TEST_F(PracticeRoad, HeartBeatsAreNumberedOnTheAimingInProgress)
     EXPECT_EQ(min1.vt(), VT_DATE);
     EXPECT_EQ(min1.r8(), 45001.0);
     EXPECT_EQ(max1.r8(), 45001.5);
+}
+
+TEST_F(PracticeRoad, AnotherPositionSavesTheMatchAndStartsAFreshPractice)
+{
+    CMainFrame frame;
+    ASSERT_TRUE(frame.doc().NewDocument(trainertest::event("AR10").get(), "Ann", 1, QString(), 35));
+    // A three-position practice of its own event would need one installed; the position value
+    // is the document's and works for any event.
+    frame.doc().SetPosition("standing");
+    trainertest::addAiming(frame.doc(), true, 2, 0);
+    ASSERT_TRUE(frame.doc().IsModified());
+    frame.SwitchToMatch();
+    EXPECT_TRUE(frame.IsMatchStarted());
+
+    frame.SelectSubTarget(2, "prone");
+    QString saved;
+    ASSERT_TRUE(QDir(QDir::homePath() + "/Kavro catalog").exists());
+    const QStringList files = QDir(QDir::homePath() + "/Kavro catalog").entryList({"*.kavro"}, QDir::Files);
+    EXPECT_EQ(files.size(), 1);
+    EXPECT_FALSE(frame.IsMatchStarted());
+    EXPECT_EQ(frame.doc().MatchShotCount(), 0);
+    EXPECT_FALSE(frame.doc().IsModified());
+    EXPECT_FALSE(frame.doc().GetFileName(&saved) && !saved.isEmpty());
+    Variant v;
+    frame.doc().document()->get_Value("_position", &v);
+    EXPECT_EQ(v.bstr(), QString("prone"));
+
+    // The same position again changes nothing.
+    trainertest::addAiming(frame.doc(), false, 1, 10);
+    frame.SelectSubTarget(2, "prone");
+    EXPECT_EQ(frame.doc().SightingShotCount(), 1);
 }

@@ -93,6 +93,10 @@ TEST_F(StartPracticeDialogTest, DevicesAreListedByClassWithTheirNumbers)
     EXPECT_EQ(d.sensorCombo()->count(), 4);
     EXPECT_EQ(d.sensorCombo()->itemText(0), QString("Sensor on the bottom"));
 
+    d.resize(520, 480);
+    d.show();
+    QDir().mkpath(KAVRO_SCREENS_DIR);
+    d.grab().save(QStringLiteral(KAVRO_SCREENS_DIR "/start_practice_dialog.png"));
     d.deviceCombo()->setCurrentIndex(2);
     EXPECT_EQ(itemTexts(d.sensorCombo()),
               QStringList({"Target at 5-12 meters", "Target at 25 meters. (Set switch to 7)",
