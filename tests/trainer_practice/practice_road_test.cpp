@@ -510,3 +510,68 @@ TEST_F(PracticeRoad, AnotherPositionSavesTheMatchAndStartsAFreshPractice)
     frame.SelectSubTarget(2, "prone");
     EXPECT_EQ(frame.doc().SightingShotCount(), 1);
 }
+
+namespace {
+
+// Counts the replays that start, as the trace view would play them.
+struct ReplayCounter : CView {
+    int started = 0;
+    void OnUpdate(CView*, int hint, void*, void*, intptr_t) override
+    {
+        if (hint == KavroHint::ReplayStarts)
+            ++started;
+    }
+};
+
+} // namespace
+
+TEST_F(PracticeRoad, AutomaticReplayAfterTheFinalConclusionOrEarlierWhenForced)
+{
+    for (const bool force : {false, true}) {
+        CMainFrame frame;
+        ReplayCounter replays;
+        frame.doc().AddView(&replays);
+        trainertest::startPractice(frame.doc(), "AR10");
+        kavro::theAppOptions().AutoReplay = true;
+        kavro::theAppOptions().AutoReplaySec = 0;
+        kavro::theAppOptions().ForceReplay = force;
+        ComPtr<IAiming> aiming = tracedAiming(20, false, 0);
+        ComPtr<IShot> shot;
+        ASSERT_EQ(aiming->AddShot(VARIANT_FALSE, shot.put()), S_OK);
+        frame.OnDeviceShot(1, aiming.get(), shot.get());
+        // While the aiming is in progress no replay may start.
+        EXPECT_FALSE(frame.doc().StartReplay());
+        frame.OnDeviceConcludeAiming(1, aiming.get());
+        EXPECT_EQ(replays.started, force ? 1 : 0) << force;
+        frame.OnDeviceFinalConcludeAiming(1);
+        EXPECT_EQ(replays.started, 1) << force;
+        frame.doc().RemoveView(&replays);
+    }
+
+    // With a delay the replay waits for its timer; a new aiming in between cancels it.
+    CMainFrame frame;
+    ReplayCounter replays;
+    frame.doc().AddView(&replays);
+    trainertest::startPractice(frame.doc(), "AR10");
+    kavro::theAppOptions().AutoReplay = true;
+    kavro::theAppOptions().ForceReplay = false;
+    kavro::theAppOptions().AutoReplaySec = 1;
+    ComPtr<IAiming> aiming = tracedAiming(20, false, 0);
+    ComPtr<IShot> shot;
+    aiming->AddShot(VARIANT_FALSE, shot.put());
+    frame.OnDeviceShot(1, aiming.get(), shot.get());
+    frame.OnDeviceConcludeAiming(1, aiming.get());
+    frame.OnDeviceFinalConcludeAiming(1);
+    EXPECT_EQ(replays.started, 0);
+    ASSERT_TRUE(pumpUntil([&] { return replays.started == 1; }, 3000));
+
+    ComPtr<IAiming> second = tracedAiming(20, false, 0);
+    ComPtr<IShot> shot2;
+    second->AddShot(VARIANT_FALSE, shot2.put());
+    frame.OnDeviceShot(1, second.get(), shot2.get());
+    frame.OnDeviceConcludeAiming(1, second.get());
+    frame.OnDeviceFinalConcludeAiming(1);
+    frame.OnDeviceStartAiming(1, tracedAiming(5, false, 0).get());
+    EXPECT_FALSE(pumpUntil([&] { return replays.started == 2; }, 1500));
+    frame.doc().RemoveView(&replays);
+}
