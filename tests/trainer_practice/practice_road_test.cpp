@@ -3,6 +3,7 @@
 #include "practice_builder.h"
 
 #include "app_options.h"
+#include "command_ids.h"
 #include "doc_helpers.h"
 #include "frame_message.h"
 #include "live_server.h"
@@ -11,7 +12,12 @@
 #include "com/classregistry.h"
 #include "start_practice_dialog.h"
 
+#include <QApplication>
 #include <QCoreApplication>
+#include <QDialog>
+#include <QLabel>
+#include <QStatusBar>
+#include <QTimer>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -574,4 +580,44 @@ TEST_F(PracticeRoad, AutomaticReplayAfterTheFinalConclusionOrEarlierWhenForced)
     frame.OnDeviceStartAiming(1, tracedAiming(5, false, 0).get());
     EXPECT_FALSE(pumpUntil([&] { return replays.started == 2; }, 1500));
     frame.doc().RemoveView(&replays);
+}
+
+namespace {
+
+// Answers the next modal dialog with OK once it shows.
+void acceptNextDialog()
+{
+    QTimer::singleShot(50, [] {
+        if (auto* d = qobject_cast<QDialog*>(QApplication::activeModalWidget()))
+            d->accept();
+        else
+            acceptNextDialog();
+    });
+}
+
+} // namespace
+
+TEST_F(PracticeRoad, OptionsAndShotsParametersCommandsRunTheirDialogs)
+{
+    CMainFrame frame;
+    trainertest::startPractice(frame.doc(), "AR10");
+    frame.UpdateCommandUI();
+    ASSERT_TRUE(frame.action(Cmd::Options)->isEnabled());
+    ASSERT_TRUE(frame.action(Cmd::ShotsParameters)->isEnabled());
+    kavro::theAppOptions().PiezoRejectInterval = 0.3f;
+    acceptNextDialog();
+    frame.OnCommand(Cmd::Options);
+    const QStringList texts = [&] {
+        QStringList t;
+        for (QLabel* l : frame.statusBar()->findChildren<QLabel*>())
+            t << l->text();
+        return t;
+    }();
+    EXPECT_TRUE(texts.contains("PiezoRejectInterval = 0.3")) << texts.join('|').toStdString();
+
+    const int coefficient = frame.doc().fCoefficient();
+    acceptNextDialog();
+    frame.OnCommand(Cmd::ShotsParameters);
+    EXPECT_EQ(frame.doc().fCoefficient(), coefficient);
+    EXPECT_FALSE(QApplication::activeModalWidget());
 }
