@@ -8,6 +8,7 @@
 #include "frame_message.h"
 #include "live_server.h"
 #include "main_frame.h"
+#include "practice_rules.h"
 
 #include "com/classregistry.h"
 #include "start_practice_dialog.h"
@@ -260,8 +261,10 @@ TEST_F(PracticeRoad, AimingsAndShotsReachTheDocumentViewsListenersAndTheCatalog)
     EXPECT_TRUE(file.startsWith(QDir::homePath() + "/Kavro catalog/")) << file.toStdString();
     EXPECT_TRUE(file.endsWith(".kavro"));
 
+    EXPECT_EQ(frame.doc().fCoefficient(), 35); // the rifle's preset: nothing stored yet
     frame.StopPractice();
     EXPECT_FALSE(frame.GetDevice());
+    EXPECT_EQ(kavro::practice::LoadFCoefficient("AR10", "Road Tester"), 35);
     ASSERT_TRUE(frame.doc().Save());
 
     // The saved practice has the same shots with the same scores.
