@@ -21,21 +21,42 @@ struct LoadedChannel {
     QString name;
 };
 
-HRESULT readChannel(IStream* stream, int32_t count, bool narrow, SampleArray* out)
+template <class T>
+HRESULT decodeInto(IStream* stream, int32_t count, std::vector<T>* values)
 {
-    if (!LoadBudget::charge(uint64_t(count) * sizeof(int32_t)))
+    if (!LoadBudget::charge(uint64_t(count) * sizeof(T)))
         return E_OUTOFMEMORY;
-    std::vector<int32_t> values;
     try {
-        values.resize(size_t(count));
+        values->resize(size_t(count));
     } catch (const std::bad_alloc&) {
         return E_OUTOFMEMORY;
     }
-    if (FAILED(readCodedChannel(stream, values.data(), uint32_t(count))))
-        return E_FAIL;
+    const HRESULT hr = readCodedChannel(stream, values->data(), uint32_t(count));
+    return FAILED(hr) ? E_FAIL : hr;
+}
+
+// A channel stored narrow is decoded straight into 16-bit storage; a value that does not fit
+// there sends the channel back to be read 32-bit.
+HRESULT readChannel(IStream* stream, int32_t count, bool narrow, SampleArray* out)
+{
+    uint64_t start = 0;
+    if (narrow && SUCCEEDED(stream->Seek(0, STREAM_SEEK_CUR, &start))) {
+        std::vector<int16_t> small;
+        const HRESULT hr = decodeInto(stream, count, &small);
+        if (hr == S_OK) {
+            out->assign(std::move(small));
+            return S_OK;
+        }
+        if (hr != S_FALSE)
+            return hr;
+        if (FAILED(stream->Seek(int64_t(start), STREAM_SEEK_SET, nullptr)))
+            return E_FAIL;
+    }
+    std::vector<int32_t> values;
+    const HRESULT hr = decodeInto(stream, count, &values);
+    if (FAILED(hr))
+        return hr;
     out->assign(std::move(values));
-    if (narrow)
-        out->narrow(); // a value that does not fit keeps the channel 32-bit
     return S_OK;
 }
 

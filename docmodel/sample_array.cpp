@@ -35,6 +35,14 @@ void SampleArray::assign(std::vector<int32_t> values)
     narrow_ = false;
 }
 
+void SampleArray::assign(std::vector<int16_t> values)
+{
+    small_ = std::move(values);
+    wide_.clear();
+    wide_.shrink_to_fit();
+    narrow_ = true;
+}
+
 template <class V>
 static void repackVector(V& v, size_t start, size_t count, size_t newCapacity)
 {

@@ -1,5 +1,6 @@
 #include "trace_codec.h"
 
+#include "storage/stream/memory_stream.h"
 #include "storage/stream/stream_io.h"
 
 #include <algorithm>
@@ -155,7 +156,7 @@ private:
 };
 
 template <class T>
-void emit(const T* v, const std::vector<Run>& runs, Sink& sink)
+void emitRuns(const T* v, const std::vector<Run>& runs, Sink& sink)
 {
     int32_t p = 0;
     for (const Run& run : runs) {
@@ -223,16 +224,40 @@ struct MemorySource {
         return true;
     }
     bool has(uint64_t cb) const { return size - pos >= cb; }
+    const uint8_t* take(uint8_t*, size_t cb)
+    {
+        if (size - pos < cb)
+            return nullptr;
+        pos += cb;
+        return data + pos - cb;
+    }
 };
 
 struct StreamSource {
     IStream* stream;
     bool read(void* out, size_t cb) { return SUCCEEDED(kavro::readExact(stream, out, uint32_t(cb))); }
     bool has(uint64_t cb) const { return kavro::fitsInStream(stream, cb, 1); }
+    const uint8_t* take(uint8_t* buffer, size_t cb) { return read(buffer, cb) ? buffer : nullptr; }
 };
 
-template <class Source>
-HRESULT decode(Source& src, int32_t* values, uint32_t n)
+// Stores a decoded value; 16-bit output refuses a value it cannot hold.
+inline bool store(int32_t* out, int32_t v)
+{
+    *out = v;
+    return true;
+}
+
+inline bool store(int16_t* out, int32_t v)
+{
+    if (v < -32768 || v > 32767)
+        return false;
+    *out = int16_t(v);
+    return true;
+}
+
+// S_FALSE: a value did not fit 16-bit output (nothing wrong with the bytes).
+template <class Source, class T>
+HRESULT decode(Source& src, T* values, uint32_t n)
 {
     int32_t p = 0;
     uint64_t k = 0;
@@ -253,35 +278,66 @@ HRESULT decode(Source& src, int32_t* values, uint32_t n)
         // The payload must be there before it is decoded into the caller's array.
         if (!src.has(payloadBytes(cls, length)))
             return E_FAIL;
-        int32_t* out = values + k;
+        T* out = values + k;
         k += length;
         if (cls == kInvalid) {
-            std::fill(out, out + length, kInvalidSample);
+            if (length && !store(out, kInvalidSample))
+                return S_FALSE;
+            std::fill(out, out + length, out[0]);
             continue;
         }
         uint32_t size = cls == kByte ? 1 : cls == kShort ? 2 : 4;
         uint32_t perPiece = sizeof(buffer) / size;
         for (uint32_t done = 0; done < length;) {
             uint32_t count = std::min(perPiece, length - done);
-            if (!src.read(buffer, size_t(count) * size))
+            const uint8_t* piece = src.take(buffer, size_t(count) * size);
+            if (!piece)
                 return E_FAIL;
+            bool fits = true;
+            T* o = out + done;
             if (cls == kByte) {
-                for (uint32_t i = 0; i < count; ++i)
-                    out[done + i] = p = wrappingAdd(p, int8_t(buffer[i]));
+                for (uint32_t i = 0; i < count; ++i) {
+                    p = wrappingAdd(p, int8_t(piece[i]));
+                    fits &= store(o + i, p);
+                }
             } else if (cls == kShort) {
                 for (uint32_t i = 0; i < count; ++i) {
                     int16_t d;
-                    std::memcpy(&d, buffer + 2 * i, 2);
-                    out[done + i] = p = wrappingAdd(p, d);
+                    std::memcpy(&d, piece + 2 * i, 2);
+                    p = wrappingAdd(p, d);
+                    fits &= store(o + i, p);
                 }
             } else {
-                std::memcpy(out + done, buffer, size_t(count) * 4);
-                p = out[done + count - 1];
+                for (uint32_t i = 0; i < count; ++i) {
+                    std::memcpy(&p, piece + 4 * i, 4);
+                    fits &= store(o + i, p);
+                }
             }
+            if (!fits)
+                return S_FALSE;
             done += count;
         }
     }
     return S_OK;
+}
+
+// Bytes in memory are decoded where they lie; other streams through a buffer.
+template <class T>
+HRESULT readCoded(IStream* stream, T* values, uint32_t n)
+{
+    if (!stream || (!values && n))
+        return E_POINTER;
+    if (auto* memory = dynamic_cast<kavro::MemoryStream*>(stream)) {
+        const QByteArray& bytes = memory->bytes();
+        const uint64_t pos = std::min<uint64_t>(memory->position(), uint64_t(bytes.size()));
+        MemorySource src{reinterpret_cast<const uint8_t*>(bytes.constData()) + pos, size_t(uint64_t(bytes.size()) - pos)};
+        const HRESULT hr = decode(src, values, n);
+        if (hr == S_OK && src.pos && FAILED(stream->Seek(int64_t(src.pos), STREAM_SEEK_CUR, nullptr)))
+            return E_FAIL;
+        return hr;
+    }
+    StreamSource src{stream};
+    return decode(src, values, n);
 }
 
 } // namespace
@@ -299,7 +355,7 @@ bool encodeChannel(const T* values, uint32_t n, std::vector<uint8_t>* out)
         return false;
     }
     Sink sink(out->data());
-    emit(values, runs, sink);
+    emitRuns(values, runs, sink);
     return true;
 }
 
@@ -322,20 +378,22 @@ HRESULT writeCodedChannel(IStream* stream, const T* values, uint32_t n)
     }
     if (buffer.size() == size) {
         Sink sink(buffer.data());
-        emit(values, runs, sink);
+        emitRuns(values, runs, sink);
         return SUCCEEDED(kavro::writeAll(stream, buffer.data(), uint32_t(size))) ? S_OK : E_FAIL;
     }
     Sink sink(stream);
-    emit(values, runs, sink);
+    emitRuns(values, runs, sink);
     return sink.finish() ? S_OK : E_FAIL;
 }
 
 HRESULT readCodedChannel(IStream* stream, int32_t* values, uint32_t n)
 {
-    if (!stream || (!values && n))
-        return E_POINTER;
-    StreamSource src{stream};
-    return decode(src, values, n);
+    return readCoded(stream, values, n);
+}
+
+HRESULT readCodedChannel(IStream* stream, int16_t* values, uint32_t n)
+{
+    return readCoded(stream, values, n);
 }
 
 HRESULT decodeChannel(const uint8_t* data, size_t size, int32_t* values, uint32_t n, size_t* used)
