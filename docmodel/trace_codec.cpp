@@ -107,6 +107,21 @@ void widenShortRuns(const std::vector<Run>& runs, uint8_t* cls)
     }
 }
 
+// The runs once widened: neighbours that now share a class become one run.
+std::vector<Run> mergeWidenedRuns(const std::vector<Run>& split, const uint8_t* cls)
+{
+    std::vector<Run> runs;
+    runs.reserve(split.size());
+    for (const Run& run : split) {
+        const uint8_t c = cls[run.start];
+        if (!runs.empty() && runs.back().cls == c)
+            runs.back().length += run.length;
+        else
+            runs.push_back({c, run.start, run.length});
+    }
+    return runs;
+}
+
 // Collects emitted bytes either into one buffer of the final size or, when that could not be
 // had, in small pieces written straight to the stream.
 class Sink {
@@ -134,6 +149,15 @@ public:
         }
     }
     void put8(uint8_t v) { put(&v, 1); }
+    // Room for `size` bytes written in place, or null when the bytes go to a stream.
+    uint8_t* claim(size_t size)
+    {
+        if (stream_)
+            return nullptr;
+        uint8_t* at = out_;
+        out_ += size;
+        return at;
+    }
     bool finish()
     {
         if (stream_)
@@ -168,12 +192,27 @@ void emitRuns(const T* v, const std::vector<Run>& runs, Sink& sink)
         case kInvalid:
             break;
         case kByte:
+            if (uint8_t* o = sink.claim(run.length)) {
+                for (uint32_t i = 0; i < run.length; ++i) {
+                    o[i] = uint8_t(int8_t(wrappingSub(s[i], p)));
+                    p = s[i];
+                }
+                break;
+            }
             for (uint32_t i = 0; i < run.length; ++i) {
                 sink.put8(uint8_t(int8_t(wrappingSub(s[i], p))));
                 p = s[i];
             }
             break;
         case kShort:
+            if (uint8_t* o = sink.claim(size_t(run.length) * 2)) {
+                for (uint32_t i = 0; i < run.length; ++i) {
+                    int16_t d = int16_t(wrappingSub(s[i], p));
+                    std::memcpy(o + 2 * i, &d, 2);
+                    p = s[i];
+                }
+                break;
+            }
             for (uint32_t i = 0; i < run.length; ++i) {
                 int16_t d = int16_t(wrappingSub(s[i], p));
                 sink.put(&d, 2);
@@ -198,8 +237,9 @@ bool planRuns(const T* v, uint32_t n, std::vector<Run>* runs, uint64_t* size)
     try {
         std::vector<uint8_t> cls(n);
         classify(v, n, cls.data());
-        widenShortRuns(splitRuns(cls.data(), n), cls.data());
-        *runs = splitRuns(cls.data(), n);
+        std::vector<Run> split = splitRuns(cls.data(), n);
+        widenShortRuns(split, cls.data());
+        *runs = mergeWidenedRuns(split, cls.data());
     } catch (const std::bad_alloc&) {
         return false;
     }
