@@ -379,7 +379,13 @@ HRESULT CAimingTrace::addSample(int32_t x, int32_t y)
     } else if (count_ >= kMostSamples) {
         return E_OUTOFMEMORY; // more than any stored trace may hold
     } else if (size_t(start_) + size_t(count_) == capacity_) {
-        packToFront(capacity_ + size_t(kavro::truncSaturated(2.5 * r)));
+        // Growing by half keeps a long recording's copying linear in its length; never by
+        // much past what a trace may hold.
+        const size_t step = capacity_ + size_t(kavro::truncSaturated(2.5 * r));
+        size_t grown = std::max(step, capacity_ + capacity_ / 2);
+        if (grown > size_t(kMostSamples))
+            grown = std::max(size_t(kMostSamples), step);
+        packToFront(grown);
     }
     size_t at = size_t(start_) + size_t(count_);
     x_.set(at, x);
@@ -404,18 +410,19 @@ void CAimingTrace::packToFront(size_t newCapacity)
         start_ = 0;
         return;
     }
-    SampleArray nx = x_, ny = y_;
-    std::vector<UserChannel> nc = channels_;
-    auto pack = [&](SampleArray& a) {
+    auto pack = [&](const SampleArray& a) {
+        SampleArray packed;
         if (a.capacity() == 0 && capacity_ == 0)
-            a.reset(newCapacity);
+            packed.reset(newCapacity);
         else
-            a.repack(size_t(start_), size_t(count_), newCapacity);
+            packed = a.repacked(size_t(start_), size_t(count_), newCapacity);
+        return packed;
     };
-    pack(nx);
-    pack(ny);
-    for (auto& c : nc)
-        pack(c.values);
+    SampleArray nx = pack(x_), ny = pack(y_);
+    std::vector<UserChannel> nc;
+    nc.reserve(channels_.size());
+    for (const auto& c : channels_)
+        nc.push_back({pack(c.values), c.name});
     x_ = std::move(nx);
     y_ = std::move(ny);
     channels_ = std::move(nc);

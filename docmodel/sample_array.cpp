@@ -64,6 +64,20 @@ void SampleArray::repack(size_t start, size_t count, size_t newCapacity)
         repackVector(wide_, start, count, newCapacity);
 }
 
+SampleArray SampleArray::repacked(size_t start, size_t count, size_t newCapacity) const
+{
+    SampleArray out;
+    out.narrow_ = narrow_;
+    if (narrow_) {
+        out.small_.resize(newCapacity);
+        std::copy(small_.begin() + start, small_.begin() + start + count, out.small_.begin());
+    } else {
+        out.wide_.resize(newCapacity);
+        std::copy(wide_.begin() + start, wide_.begin() + start + count, out.wide_.begin());
+    }
+    return out;
+}
+
 bool SampleArray::narrow()
 {
     if (narrow_)
