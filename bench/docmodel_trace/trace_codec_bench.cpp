@@ -20,15 +20,22 @@ namespace {
 constexpr int kRate = 500;
 constexpr int kSamples = kRate * 60 * 60;
 
-ComPtr<CAimingTrace> recordedTrace()
+// A trace ready to record at 500 samples per second with one user channel, `*channel`.
+ComPtr<CAimingTrace> emptyTrace(int32_t* channel)
 {
     auto attr = CAimingAttr::create();
     attr->put_SampleRate(kRate);
     auto trace = CAimingTrace::create();
     trace->setAttr(attr.get());
     trace->put_WrapEnabled(VARIANT_FALSE);
+    trace->AddUserData(QStringLiteral("_trigger"), channel);
+    return trace;
+}
+
+ComPtr<CAimingTrace> recordedTrace()
+{
     int32_t channel = 0;
-    trace->AddUserData(QStringLiteral("_trigger"), &channel);
+    auto trace = emptyTrace(&channel);
     uint32_t noise = 12345;
     for (int i = 0; i < kSamples; ++i) {
         noise = noise * 1103515245u + 12345u;
@@ -101,13 +108,8 @@ void BM_Record(benchmark::State& state)
     const int samples = int(state.range(0)) * 60 * kRate;
     double seconds = 0;
     for (auto _ : state) {
-        auto attr = CAimingAttr::create();
-        attr->put_SampleRate(kRate);
-        auto trace = CAimingTrace::create();
-        trace->setAttr(attr.get());
-        trace->put_WrapEnabled(VARIANT_FALSE);
         int32_t channel = 0;
-        trace->AddUserData(QStringLiteral("_trigger"), &channel);
+        auto trace = emptyTrace(&channel);
         auto t0 = std::chrono::steady_clock::now();
         for (int i = 0; i < samples; ++i) {
             trace->_Add(i & 1023, -(i & 511));
