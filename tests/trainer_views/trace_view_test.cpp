@@ -24,19 +24,21 @@ namespace {
 
 class FakeTone final : public BlindToneGenerator {
 public:
-    float frequency = 0;
-    float position = -99;
+    int zone = -1;
+    float x = -99;
+    float formWidth = -1;
     bool playing = false;
     int starts = 0;
-    void setFrequency(float hz) override { frequency = hz; }
-    bool has3DBuffer() const override { return true; }
-    void setPosition(float x) override { position = x; }
-    bool isPlaying() const override { return playing; }
-    void playLooping() override
+    void update(int z, float px, float w) override
     {
+        zone = z;
+        x = px;
+        formWidth = w;
+        if (!playing)
+            ++starts;
         playing = true;
-        ++starts;
     }
+    bool isPlaying() const override { return playing; }
     void stop() override { playing = false; }
 };
 
@@ -250,9 +252,9 @@ TEST_F(TraceViewTest, LiveAimingDrawsItsTraceAndTunesTheBlindTone)
     for (int i = 0; i < 10; ++i)
         trace->Add(x, 0);
     doc.UpdateAllViews(nullptr, KavroHint::TraceCoordinates, live.get());
-    EXPECT_FLOAT_EQ(tone.frequency, float(theAppOptions().BlindGenFrequencies[7]));
-    EXPECT_EQ(theAppOptions().BlindGenFrequencies[7], 1400);
-    EXPECT_NEAR(tone.position, x * 20 / 80 * 10 / 15, 1e-4);
+    EXPECT_EQ(tone.zone, 7);
+    EXPECT_NEAR(tone.x, x, 0.005); // the trace keeps hundredths of a millimetre
+    EXPECT_FLOAT_EQ(tone.formWidth, 80);
     EXPECT_TRUE(tone.playing);
     // The live trace is drawn through the control.
     trace->Add(x - 10, 2);
@@ -263,7 +265,7 @@ TEST_F(TraceViewTest, LiveAimingDrawsItsTraceAndTunesTheBlindTone)
     // A point off the target gives the lowest frequency.
     trace->Add(1000, 1000);
     doc.UpdateAllViews(nullptr, KavroHint::TraceCoordinates, live.get());
-    EXPECT_FLOAT_EQ(tone.frequency, float(theAppOptions().BlindGenFrequencies[0]));
+    EXPECT_EQ(tone.zone, 0);
     EXPECT_EQ(tone.starts, 1);
 
     // The shot: the current shot, draggable, labelled and zoomed.

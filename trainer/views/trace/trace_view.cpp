@@ -5,6 +5,8 @@
 #include "main_frame_base.h"
 #include "view_registry.h"
 
+#include "sounds/blind_tone.h"
+
 #include "com/olecolor.h"
 
 #include <QKeyEvent>
@@ -17,10 +19,37 @@ using namespace kavro::trace;
 
 namespace {
 
-BlindToneGenerator*& toneGenerator()
+// Drives whatever tone the program has at the time of each call.
+class ProgramTone final : public BlindToneGenerator {
+public:
+    void update(int zone, float x, float formWidth) override
+    {
+        if (BlindTone* t = GetBlindTone())
+            t->Update(zone, x, formWidth);
+    }
+    bool isPlaying() const override
+    {
+        const BlindTone* t = GetBlindTone();
+        return t && t->IsPlaying();
+    }
+    void stop() override
+    {
+        if (BlindTone* t = GetBlindTone())
+            t->Stop();
+    }
+};
+
+BlindToneGenerator*& installedTone()
 {
     static BlindToneGenerator* generator = nullptr;
     return generator;
+}
+
+BlindToneGenerator* toneGenerator()
+{
+    static ProgramTone program;
+    BlindToneGenerator* g = installedTone();
+    return g ? g : &program;
 }
 
 constexpr OLE_COLOR kWhite = 0x00FFFFFF;
@@ -93,7 +122,7 @@ void CTraceWindow::resizeEvent(QResizeEvent*)
 
 void CTraceView::setToneGenerator(BlindToneGenerator* generator)
 {
-    toneGenerator() = generator;
+    installedTone() = generator;
 }
 
 CTraceView::CTraceView(CKavroDoc& doc, QWidget* parent)
@@ -356,7 +385,7 @@ void CTraceView::OnHeartTimer()
 
 void CTraceView::StopTone()
 {
-    if (BlindToneGenerator* g = toneGenerator(); g && g->isPlaying())
+    if (BlindToneGenerator* g = toneGenerator(); g->isPlaying())
         g->stop();
 }
 
@@ -364,7 +393,7 @@ void CTraceView::BlindToneUpdate(float x, float y, IEventParams* event, IAimingA
 {
     const AppOptions& o = theAppOptions();
     BlindToneGenerator* g = toneGenerator();
-    if (!o.SoundEnabled || !o.BlindGen || !g || !event)
+    if (!o.SoundEnabled || !o.BlindGen || !event)
         return;
     int zone = 0;
     if (m_doc.GetTargetKind() == 2) {
@@ -377,17 +406,11 @@ void CTraceView::BlindToneUpdate(float x, float y, IEventParams* event, IAimingA
         event->GetPointScore(x, y, 1, &score);
         zone = clampToneZone(std::trunc(score));
     }
-    zone = clampToneZone(float(zone));
-    g->setFrequency(float(o.BlindGenFrequencies[size_t(zone)]));
-    if (g->has3DBuffer()) {
-        ComPtr<ITargetParams> params;
-        float w = 0;
-        if (SUCCEEDED(event->get_Target(1, params.put())) && params)
-            params->get_FormWidth(&w);
-        g->setPosition(toneSourcePosition(x, w));
-    }
-    if (!g->isPlaying())
-        g->playLooping();
+    ComPtr<ITargetParams> params;
+    float w = 0;
+    if (SUCCEEDED(event->get_Target(1, params.put())) && params)
+        params->get_FormWidth(&w);
+    g->update(clampToneZone(float(zone)), x, w);
 }
 
 void CTraceView::Layout()

@@ -15,15 +15,15 @@
 
 class QSplitter;
 
-// The sine generator that guides blind shooters; the frame installs it when sound works.
+// The sine generator that guides blind shooters. Unless another is set, the view drives the
+// program's tone (the frame makes it when sound works).
 class BlindToneGenerator {
 public:
     virtual ~BlindToneGenerator() = default;
-    virtual void setFrequency(float hz) = 0;
-    virtual bool has3DBuffer() const = 0;
-    virtual void setPosition(float x) = 0; // applied at once; head-relative units
+    // Retunes for the zone (0..10) of a point x mm across a form `formWidth` mm wide, placed to
+    // that side, and starts the tone when it is not playing.
+    virtual void update(int zone, float x, float formWidth) = 0;
     virtual bool isPlaying() const = 0;
-    virtual void playLooping() = 0;
     virtual void stop() = 0;
 };
 
