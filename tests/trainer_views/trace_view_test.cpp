@@ -196,6 +196,52 @@ TEST_F(TraceViewTest, EverythingShowsTheSelectedShotZoomedByItsResult)
     saveScreen(view.get(), QStringLiteral("trace_view_shot"));
 }
 
+TEST_F(TraceViewTest, HiddenItOnlyNotesChangesAndCatchesUpWhenShown)
+{
+    trainertest::startPractice(doc, "AR10");
+    ComPtr<IShot> inner = addShot(doc, {.x = 0.2f, .y = 0.1f});
+    ComPtr<IShot> outer = addShot(doc, {.x = 9.0f, .y = 4.0f, .at = 40});
+    doc.SetSelectedShot(inner.get(), nullptr);
+    doc.UpdateAllViews(nullptr, KavroHint::Everything);
+    ComPtr<IAiming> innerAiming, outerAiming;
+    doc.FindAiming(inner.get(), &innerAiming);
+    doc.FindAiming(outer.get(), &outerAiming);
+    ASSERT_EQ(shownAiming().get(), innerAiming.get());
+
+    view->hide();
+    doc.SetSelectedShot(outer.get(), nullptr);
+    EXPECT_TRUE(view->isStale());
+    EXPECT_EQ(shownAiming().get(), innerAiming.get());
+    EXPECT_EQ(selectedOnControl().get(), inner.get());
+    view->show();
+    EXPECT_FALSE(view->isStale());
+    EXPECT_EQ(shownAiming().get(), outerAiming.get());
+    EXPECT_EQ(selectedOnControl().get(), outer.get());
+
+    // A live aiming that starts while hidden is the one shown afterwards, traced so far.
+    FakeFrame frame;
+    frame.connected = true;
+    view->hide();
+    ComPtr<IEventParams> event;
+    doc.GetEvent(&event);
+    ComPtr<IAiming> live;
+    ASSERT_EQ(createInstance(kavrodoc::CLSID_Aiming, &live), S_OK);
+    ComPtr<IAimingAttr> attr;
+    live->get_Attr(attr.put());
+    attr->put_SampleRate(100);
+    attr->put_Event(event.get());
+    ComPtr<IAimingTrace> trace;
+    live->get_Trace(trace.put());
+    trace->put_WrapEnabled(VARIANT_FALSE);
+    doc.UpdateAllViews(nullptr, KavroHint::AimingStarted, live.get());
+    trace->Add(1.0f, 1.0f);
+    doc.UpdateAllViews(nullptr, KavroHint::TraceCoordinates, live.get());
+    EXPECT_EQ(shownAiming().get(), outerAiming.get());
+    view->show();
+    EXPECT_EQ(shownAiming().get(), live.get());
+    EXPECT_TRUE(flag(&ITarget::get_Dragable));
+}
+
 TEST_F(TraceViewTest, WithoutADocumentTheViewShowsNothing)
 {
     doc.UpdateAllViews(nullptr, KavroHint::Everything);

@@ -345,9 +345,11 @@ bool printSeries(Layout& l)
             view = found;
     if (!view) {
         owned = std::make_unique<CSeriesView>(l.doc, nullptr);
-        owned->OnUpdate(nullptr, 0, nullptr, nullptr, 0); // builds the table
+        owned->OnUpdate(nullptr, 0, nullptr, nullptr, 0);
         view = owned.get();
     }
+    // A hidden table only noted what changed.
+    view->RefreshIfNeeded();
     const SeriesTable& table = view->table();
     const bool two = twoTargets(l.doc);
     std::vector<int> columns;

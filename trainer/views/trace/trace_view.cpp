@@ -10,6 +10,7 @@
 #include "com/olecolor.h"
 
 #include <QKeyEvent>
+#include <QScopeGuard>
 #include <QSplitter>
 
 #include <cmath>
@@ -705,12 +706,16 @@ void CTraceView::OnUpdate(CView*, int hint, void* p1, void* p2, intptr_t value)
     ITarget* t = target();
     if (!t)
         return;
+    if (!isVisible() && !m_refreshing && NoteWhileHidden(hint, p1, p2))
+        return;
     const bool advanced = theAppOptions().AdvancedMode;
     switch (hint) {
     case KavroHint::Everything: {
         t->put_EnableUpdate(VARIANT_FALSE);
-        if (!deviceConnected())
+        if (!deviceConnected()) {
             m_currentShot = nullptr;
+            m_liveAiming = nullptr;
+        }
         m_maxZoom = largestZoomLevel(advanced);
         m_dx = m_dy = 0;
         if (m_doc.HasDocument()) {
@@ -754,44 +759,16 @@ void CTraceView::OnUpdate(CView*, int hint, void* p1, void* p2, intptr_t value)
             ApplyTraceOptions(true);
         }
         break;
-    case KavroHint::AimingStarted: {
-        m_dx = m_dy = 0;
-        SetAiming(static_cast<IAiming*>(p1), nullptr, false);
-        t->put_Dragable(VARIANT_TRUE);
-        t->put_Selectable(VARIANT_TRUE);
-        t->put_Zoom(m_maxZoom);
-        CMainFrameBase* f = CMainFrameBase::current();
-        ComPtr<IKavroDevice> device = f && f->IsDeviceConnected() ? f->GetDevice() : nullptr;
-        if (device) {
-            VARIANT_BOOL pulse = VARIANT_FALSE, trigger = VARIANT_FALSE;
-            device->get_PulseAvailable(&pulse);
-            device->get_TriggerControlAvailable(&trigger);
-            if (isTrue(pulse) != m_pulse->pulseShown() || isTrue(trigger) != m_pulse->triggerShown()) {
-                m_pulse->SetShowPulse(isTrue(pulse));
-                m_pulse->SetShowTrigger(isTrue(trigger));
-                Layout();
-            }
-        }
+    case KavroHint::AimingStarted:
+        m_liveAiming = static_cast<IAiming*>(p1);
+        ShowLiveAiming(m_liveAiming.get());
         break;
-    }
     case KavroHint::TraceCoordinates: {
         auto* aiming = static_cast<IAiming*>(p1);
         if (!aiming)
             break;
         t->UpdateAiming(aiming);
-        ComPtr<IAimingTrace> trace;
-        ComPtr<IAimingAttr> attr;
-        ComPtr<IEventParams> event;
-        int32_t last = 0;
-        VARIANT_BOOL valid = VARIANT_FALSE;
-        if (SUCCEEDED(aiming->get_Trace(trace.put())) && trace && SUCCEEDED(trace->get_Last(&last))
-            && SUCCEEDED(trace->ValidCoordinate(last, &valid)) && isTrue(valid)
-            && SUCCEEDED(aiming->get_Attr(attr.put())) && attr && SUCCEEDED(attr->get_Event(event.put()))) {
-            float x = 0, y = 0;
-            trace->get_x(last, &x);
-            trace->get_y(last, &y);
-            BlindToneUpdate(x, y, event.get(), attr.get());
-        }
+        ToneForNewestPoint(aiming);
         break;
     }
     case KavroHint::ShotAdded: {
@@ -833,8 +810,12 @@ void CTraceView::OnUpdate(CView*, int hint, void* p1, void* p2, intptr_t value)
     case KavroHint::MatchStarted:
         t->put_Match(VARIANT_TRUE);
         break;
+    case KavroHint::AimingFinal:
+        m_liveAiming = nullptr;
+        break;
     case KavroHint::PracticeStopped:
         m_currentShot = nullptr;
+        m_liveAiming = nullptr;
         UpdateTimeCounter();
         m_counterTimer.stop();
         m_heartTimer.stop();
@@ -880,6 +861,104 @@ void CTraceView::OnUpdate(CView*, int hint, void* p1, void* p2, intptr_t value)
     default:
         break;
     }
+}
+
+void CTraceView::ShowLiveAiming(IAiming* aiming)
+{
+    ITarget* t = target();
+    m_dx = m_dy = 0;
+    SetAiming(aiming, nullptr, false);
+    t->put_Dragable(VARIANT_TRUE);
+    t->put_Selectable(VARIANT_TRUE);
+    t->put_Zoom(m_maxZoom);
+    CMainFrameBase* f = CMainFrameBase::current();
+    ComPtr<IKavroDevice> device = f && f->IsDeviceConnected() ? f->GetDevice() : nullptr;
+    if (device) {
+        VARIANT_BOOL pulse = VARIANT_FALSE, trigger = VARIANT_FALSE;
+        device->get_PulseAvailable(&pulse);
+        device->get_TriggerControlAvailable(&trigger);
+        if (isTrue(pulse) != m_pulse->pulseShown() || isTrue(trigger) != m_pulse->triggerShown()) {
+            m_pulse->SetShowPulse(isTrue(pulse));
+            m_pulse->SetShowTrigger(isTrue(trigger));
+            Layout();
+        }
+    }
+}
+
+void CTraceView::ToneForNewestPoint(IAiming* aiming)
+{
+    ComPtr<IAimingTrace> trace;
+    ComPtr<IAimingAttr> attr;
+    ComPtr<IEventParams> event;
+    int32_t last = 0;
+    VARIANT_BOOL valid = VARIANT_FALSE;
+    if (SUCCEEDED(aiming->get_Trace(trace.put())) && trace && SUCCEEDED(trace->get_Last(&last))
+        && SUCCEEDED(trace->ValidCoordinate(last, &valid)) && isTrue(valid)
+        && SUCCEEDED(aiming->get_Attr(attr.put())) && attr && SUCCEEDED(attr->get_Event(event.put()))) {
+        float x = 0, y = 0;
+        trace->get_x(last, &x);
+        trace->get_y(last, &y);
+        BlindToneUpdate(x, y, event.get(), attr.get());
+    }
+}
+
+bool CTraceView::NoteWhileHidden(int hint, void* p1, void* p2)
+{
+    switch (hint) {
+    case KavroHint::Everything:
+        if (!deviceConnected()) {
+            m_currentShot = nullptr;
+            m_liveAiming = nullptr;
+        }
+        break;
+    case KavroHint::AimingStarted:
+        m_liveAiming = static_cast<IAiming*>(p1);
+        break;
+    case KavroHint::TraceCoordinates:
+        // The tone guides the shooter whichever view is shown.
+        if (auto* aiming = static_cast<IAiming*>(p1))
+            ToneForNewestPoint(aiming);
+        break;
+    case KavroHint::ShotAdded:
+        m_currentShot = static_cast<IShot*>(p2);
+        break;
+    case KavroHint::AimingConcluded:
+        StopTone();
+        break;
+    case KavroHint::Language:
+    case KavroHint::SelectedShot:
+    case KavroHint::ShotParameters:
+    case KavroHint::AdvancedMode:
+        break;
+    default:
+        return false;
+    }
+    m_stale = true;
+    return true;
+}
+
+void CTraceView::RefreshIfNeeded()
+{
+    if (!m_stale)
+        return;
+    m_stale = false;
+    // Everything from the document, as after a new document; then the aiming in progress, if any.
+    const ComPtr<IShot> current = m_currentShot;
+    m_refreshing = true;
+    const auto done = qScopeGuard([this] { m_refreshing = false; });
+    OnUpdate(nullptr, KavroHint::Everything, nullptr, nullptr, 0);
+    m_currentShot = current;
+    if (m_liveAiming) {
+        ShowLiveAiming(m_liveAiming.get());
+        if (ITarget* t = target())
+            t->UpdateAiming(m_liveAiming.get());
+    }
+}
+
+void CTraceView::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    RefreshIfNeeded();
 }
 
 KAVRO_REGISTER_VIEW(ViewId::Trace, 32789, [](CKavroDoc& d, QWidget* p) -> QWidget* { return new CTraceView(d, p); });
