@@ -242,6 +242,55 @@ TEST_F(TraceViewTest, HiddenItOnlyNotesChangesAndCatchesUpWhenShown)
     EXPECT_TRUE(flag(&ITarget::get_Dragable));
 }
 
+TEST_F(TraceViewTest, MarkCrossIsTwoLinesAsLargeAsTheEventSays)
+{
+    trainertest::startPractice(doc, "AR10");
+    doc.UpdateAllViews(nullptr, KavroHint::Everything);
+    ComPtr<IEventParams> event;
+    ASSERT_TRUE(doc.GetEvent(&event));
+    float hole = 0;
+    event->get_DisplayCaliber(&hole);
+    ASSERT_GT(hole, 0);
+    // Without "_mark_size", or with a negative one, the cross is as large as a shot hole.
+    EXPECT_FLOAT_EQ(markCrossSize(event.get()), hole);
+    event->put_Value(QStringLiteral("_mark_size"), Variant(-4.0f));
+    EXPECT_FLOAT_EQ(markCrossSize(event.get()), hole);
+    event->put_Value(QStringLiteral("_mark_size"), Variant(QStringLiteral("6")));
+    EXPECT_FLOAT_EQ(markCrossSize(event.get()), 6.0f);
+    event->put_Value(QStringLiteral("_mark_size"), Variant(10.0f));
+    EXPECT_FLOAT_EQ(markCrossSize(event.get()), 10.0f);
+
+    target()->ClearElements();
+    AddMarkCross(target(), 2.0f, -3.0f);
+    event->put_Value(QStringLiteral("_mark_size"), Variant());
+    int32_t n = 0;
+    target()->get_ElementCount(&n);
+    ASSERT_EQ(n, 2);
+    const float ends[2][4] = {{-3, -3, 7, -3}, {2, -8, 2, 2}};
+    for (int i = 0; i < 2; ++i) {
+        ComPtr<ITargetElement> line;
+        ASSERT_EQ(target()->Elements(i + 1, line.put()), S_OK);
+        enumTargetElementType type = elementRectangle;
+        line->get_Type(&type);
+        EXPECT_EQ(type, elementPolyline);
+        int32_t points = 0;
+        line->get_PointCount(&points);
+        ASSERT_EQ(points, 2);
+        float x0 = 0, y0 = 0, x1 = 0, y1 = 0;
+        line->get_x(1, &x0);
+        line->get_y(1, &y0);
+        line->get_x(2, &x1);
+        line->get_y(2, &y1);
+        EXPECT_FLOAT_EQ(x0, ends[i][0]);
+        EXPECT_FLOAT_EQ(y0, ends[i][1]);
+        EXPECT_FLOAT_EQ(x1, ends[i][2]);
+        EXPECT_FLOAT_EQ(y1, ends[i][3]);
+        OLE_COLOR colour = 0;
+        line->get_BorderColor(&colour);
+        EXPECT_EQ(colour, OLE_COLOR(0x20B7CC));
+    }
+}
+
 TEST_F(TraceViewTest, WithoutADocumentTheViewShowsNothing)
 {
     doc.UpdateAllViews(nullptr, KavroHint::Everything);

@@ -231,7 +231,7 @@ void CSeriesView::FormatGroup(int g)
         if (!m_table.biathlon) {
             t->ClearElements();
             if (series[i].totals.count > 0)
-                markPoint(t, float(series[i].totals.breachX), float(series[i].totals.breachY));
+                AddMarkCross(t, float(series[i].totals.breachX), float(series[i].totals.breachY));
         }
     }
 }

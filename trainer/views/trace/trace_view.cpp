@@ -259,7 +259,7 @@ void CTraceView::ShowShot(IAiming* aiming, IShot* shot, bool zoom)
                 float ax = 0, ay = 0;
                 range->get_AveragePointX(&ax);
                 range->get_AveragePointY(&ay);
-                markPoint(t, ax, ay);
+                AddMarkCross(t, ax, ay);
                 if (o.TargetLen) {
                     showLength = true;
                     range->get_Length(&length);
