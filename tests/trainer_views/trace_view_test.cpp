@@ -700,7 +700,7 @@ TEST_F(TraceViewTest, PictureOfAPractice)
     EXPECT_TRUE(label(1).contains(QStringLiteral(" mm ")));
     int32_t elements = 0;
     target()->get_ElementCount(&elements);
-    EXPECT_EQ(elements, 1); // the average aiming point
+    EXPECT_EQ(elements, 2); // the average aiming point: a cross of two lines
     saveScreen(view.get(), QStringLiteral("trace_view_practice"));
 }
 
