@@ -42,6 +42,25 @@ public:
     void stop() override { playing = false; }
 };
 
+// An aiming of the document's event as the device starts one: match, entered at `enter`, no wrap.
+ComPtr<IAiming> liveAiming(CKavroDoc& doc, DATE enter)
+{
+    ComPtr<IEventParams> event;
+    doc.GetEvent(&event);
+    ComPtr<IAiming> live;
+    EXPECT_EQ(createInstance(kavrodoc::CLSID_Aiming, &live), S_OK);
+    ComPtr<IAimingAttr> attr;
+    live->get_Attr(attr.put());
+    attr->put_SampleRate(100);
+    attr->put_Event(event.get());
+    attr->put_Match(VARIANT_TRUE);
+    attr->put_EnterTime(enter);
+    ComPtr<IAimingTrace> trace;
+    live->get_Trace(trace.put());
+    trace->put_WrapEnabled(VARIANT_FALSE);
+    return live;
+}
+
 class HintLog final : public CView {
 public:
     std::vector<int> hints;
@@ -222,17 +241,9 @@ TEST_F(TraceViewTest, HiddenItOnlyNotesChangesAndCatchesUpWhenShown)
     FakeFrame frame;
     frame.connected = true;
     view->hide();
-    ComPtr<IEventParams> event;
-    doc.GetEvent(&event);
-    ComPtr<IAiming> live;
-    ASSERT_EQ(createInstance(kavrodoc::CLSID_Aiming, &live), S_OK);
-    ComPtr<IAimingAttr> attr;
-    live->get_Attr(attr.put());
-    attr->put_SampleRate(100);
-    attr->put_Event(event.get());
+    ComPtr<IAiming> live = liveAiming(doc, clock.localNow());
     ComPtr<IAimingTrace> trace;
     live->get_Trace(trace.put());
-    trace->put_WrapEnabled(VARIANT_FALSE);
     doc.UpdateAllViews(nullptr, KavroHint::AimingStarted, live.get());
     trace->Add(1.0f, 1.0f);
     doc.UpdateAllViews(nullptr, KavroHint::TraceCoordinates, live.get());
@@ -315,17 +326,9 @@ TEST_F(TraceViewTest, LiveAimingDrawsItsTraceAndTunesTheBlindTone)
 
     ComPtr<IEventParams> event;
     doc.GetEvent(&event);
-    ComPtr<IAiming> live;
-    ASSERT_EQ(createInstance(kavrodoc::CLSID_Aiming, &live), S_OK);
-    ComPtr<IAimingAttr> attr;
-    live->get_Attr(attr.put());
-    attr->put_SampleRate(100);
-    attr->put_Event(event.get());
-    attr->put_Match(VARIANT_TRUE);
-    attr->put_EnterTime(clock.localNow());
+    ComPtr<IAiming> live = liveAiming(doc, clock.localNow());
     ComPtr<IAimingTrace> trace;
     live->get_Trace(trace.put());
-    trace->put_WrapEnabled(VARIANT_FALSE);
     doc.UpdateAllViews(nullptr, KavroHint::AimingStarted, live.get());
     EXPECT_EQ(shownAiming().get(), live.get());
     EXPECT_TRUE(flag(&ITarget::get_Dragable));
