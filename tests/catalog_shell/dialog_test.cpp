@@ -6,6 +6,9 @@
 #include "catalog_dialog.h"
 #include "catalog_lookup.h"
 #include "kavro_view.h"
+#include "start_practice_dialog.h"
+
+#include <QComboBox>
 
 #include <QDir>
 #include <QPushButton>
@@ -44,6 +47,31 @@ TEST_F(CatalogDialogTest, TheCatalogIsFoundUnderComputerAndGivesItsShooters)
     EXPECT_TRUE(found);
     names.sort();
     EXPECT_EQ(names, (QStringList{QStringLiteral("Anna"), QStringLiteral("Bob")}));
+}
+
+TEST_F(CatalogDialogTest, TheStartPracticeDialogListsTheCatalogsShootersOnceOnItsFirstDropDown)
+{
+    QStringList messages;
+    kavro::practice::CStartPracticeDlg::setMessageHook(
+        [&](const QString& text, QMessageBox::Icon) { messages << text; });
+    kavro::practice::CStartPracticeDlg dialog(nullptr, {}, QStringLiteral("Zed"));
+    QComboBox* shooters = dialog.shooterCombo();
+    dialog.fillShooterList();
+    QStringList names;
+    for (int i = 0; i < shooters->count(); ++i)
+        names << shooters->itemText(i);
+    names.sort();
+    EXPECT_EQ(names, (QStringList{QStringLiteral("Anna"), QStringLiteral("Bob")}));
+    EXPECT_EQ(shooters->currentText(), QStringLiteral("Zed"));
+    // No sensor is attached here, which the dialog says too; the catalog was found.
+    EXPECT_FALSE(messages.contains(QStringLiteral("Unable to start catalog service")));
+
+    // Filled once: a shooter who appears later waits for the next practice.
+    save(QStringLiteral("d.kavro"), cattest::practice("AR10", QStringLiteral("Cid")));
+    rescan();
+    dialog.fillShooterList();
+    EXPECT_EQ(shooters->count(), 2);
+    kavro::practice::CStartPracticeDlg::setMessageHook(nullptr);
 }
 
 TEST_F(CatalogDialogTest, OpeningAPreselectedShootersDocumentReturnsItsPath)

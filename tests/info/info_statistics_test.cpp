@@ -5,6 +5,7 @@
 #include "info_shooting.h"
 #include "info_statistics.h"
 #include "kavro_doc.h"
+#include "language_module.h"
 #include "practice_builder.h"
 
 #include <gtest/gtest.h>
@@ -121,6 +122,18 @@ TEST(InfoStatistics, OneHitIsItsOwnMeanAndTwoHitsMakeAGroup)
     EXPECT_FALSE(s->hasIntervals);
     EXPECT_EQ(formatFigure(Figure::AccuracyOfShooting, *s), "n/a");
     EXPECT_EQ(formatFigure(Figure::IntervalStability, *s), "n/a");
+    {
+        // The page is translated in full: "n/a" too.
+        auto& module = kavro::LanguageModule::instance();
+        const QString folder = module.languageFolder();
+        const QLocale locale;
+        module.setLanguageFolder(QStringLiteral(KAVRO_BIN_DIR "/lang"));
+        ASSERT_EQ(module.switchTo(1049), kavro::LanguageModule::SwitchResult::Switched);
+        EXPECT_EQ(formatFigure(Figure::IntervalStability, *s), QString::fromUtf8("н/д"));
+        module.switchTo(1033);
+        module.setLanguageFolder(folder);
+        QLocale::setDefault(locale);
+    }
 
     shoot(doc, {still(20, 200, 300)});
     s = documentStatistics(doc);

@@ -78,7 +78,7 @@ TEST(InfoView, ShowsTheModelsValuesAndWritesNameAndCommentsBack)
     t->get_Count(&aimings);
     EXPECT_EQ(aimings, 20);
     t->get_ElementCount(&marks);
-    EXPECT_EQ(marks, 1); // the group's centre
+    EXPECT_EQ(marks, 2); // the group's centre: a cross of two lines
     view.target("Target2")->get_Count(&aimings);
     EXPECT_EQ(aimings, 2);
 

@@ -101,6 +101,9 @@ TEST_F(BlindToneTest, SoundsTheRingsPitchAndFollowsTheAimLeftAndRight)
 
     // The right edge of a 100 mm form is heard on the right alone, the left edge on the left.
     EXPECT_FLOAT_EQ(BlindTone::SourcePosition(50.0f, 100.0f), kSoundSideDistance);
+    // A form without width never divides: the tone stays in the middle.
+    EXPECT_FLOAT_EQ(BlindTone::SourcePosition(10.0f, 0.0f), 0.0f);
+    EXPECT_FLOAT_EQ(BlindTone::SourcePosition(10.0f, -5.0f), 0.0f);
     tone.Update(14, 50.0f, 100.0f);
     output->render(20);
     for (size_t i = 6; i < 26; ++i)

@@ -3,6 +3,7 @@
 #include "practice_builder.h"
 
 #include "app_options.h"
+#include "app_registry.h"
 #include "command_ids.h"
 #include "doc_helpers.h"
 #include "frame_message.h"
@@ -11,6 +12,9 @@
 #include "practice_rules.h"
 
 #include "com/classregistry.h"
+#include "sound/audio_output.h"
+#include "sound/riff_wave.h"
+#include "sounds/named_sounds.h"
 #include "start_practice_dialog.h"
 
 #include <QApplication>
@@ -623,4 +627,105 @@ TEST_F(PracticeRoad, OptionsAndShotsParametersCommandsRunTheirDialogs)
     frame.OnCommand(Cmd::ShotsParameters);
     EXPECT_EQ(frame.doc().fCoefficient(), coefficient);
     EXPECT_FALSE(QApplication::activeModalWidget());
+}
+
+namespace {
+
+// A short mono wave of one constant level: where it starts in the mix, the level names it.
+void writeLevelWave(const QString& path, int16_t level)
+{
+    QByteArray samples;
+    for (int i = 0; i < 441; ++i) // 20 ms
+        samples.append(reinterpret_cast<const char*>(&level), 2);
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(kavro::buildRiffWave(kavro::WaveFormat::pcm(1, 22050, 16), samples));
+}
+
+constexpr int16_t kShotLevel = 3000;
+int16_t resultLevel(int result) { return int16_t(200 * (result + 1)); }
+
+// The levels at which sound starts after silence, in order, on the left channel.
+std::vector<int> soundStarts(const QByteArray& stereo)
+{
+    std::vector<int> starts;
+    const auto* s = reinterpret_cast<const int16_t*>(stereo.constData());
+    int16_t previous = 0;
+    for (qsizetype i = 0; i + 1 < stereo.size() / 2; i += 2) {
+        if (previous == 0 && s[i] != 0)
+            starts.push_back(s[i]);
+        previous = s[i];
+    }
+    return starts;
+}
+
+} // namespace
+
+TEST_F(PracticeRoad, ShotsAreHeardWithTheirResultsUntilSoundIsSwitchedOff)
+{
+    const QString sounds = dir.filePath("sounds/");
+    ASSERT_TRUE(QDir().mkpath(sounds));
+    writeLevelWave(sounds + "Shot.wav", kShotLevel);
+    for (int r = 0; r <= 10; ++r)
+        writeLevelWave(sounds + QString("Result %1.wav").arg(r), resultLevel(r));
+    kavro::SetSoundEnvironmentSource([&] {
+        kavro::SoundEnvironment e;
+        e.soundEnabled = kavro::theAppOptions().SoundEnabled;
+        e.soundDirectory = sounds;
+        return e;
+    });
+    kavro::WavFileOutput* out = nullptr;
+    CMainFrame::setSoundOutputFactory([&](kavro::Mixer& mixer) {
+        auto o = std::make_unique<kavro::WavFileOutput>(mixer);
+        out = o.get();
+        return o;
+    });
+    kavro::theAppOptions().SoundEnabled = true;
+    {
+        CMainFrame frame;
+        ASSERT_TRUE(out);
+        ASSERT_EQ(kavro::GetSoundManager(), frame.soundManager());
+        // The mix is rendered as it would play: 20 ms every 20 ms.
+        QTimer render;
+        QObject::connect(&render, &QTimer::timeout, [&] { out->render(441); });
+        render.start(20);
+        HintRecorder hints;
+        hints.doc = &frame.doc();
+        frame.doc().AddView(&hints);
+        ASSERT_TRUE(frame.NewPractice("AR10", "Road Tester")) << messages.join('\n').toStdString();
+        ASSERT_TRUE(frame.SwitchToMatch());
+        auto* announce = frame.findChild<QTimer*>("announceTimer");
+        ASSERT_TRUE(announce);
+        // Two aimings are heard; then sound goes off, which the options keep.
+        ASSERT_TRUE(pumpUntil([&] { return hints.finals() >= 2 && !announce->isActive(); }, 30000));
+        const int heard = frame.doc().MatchShotCount();
+        ASSERT_GT(heard, 0);
+        frame.OnCommand(Cmd::SoundOff);
+        EXPECT_FALSE(kavro::theAppOptions().SoundEnabled);
+        kavro::AppOptions stored;
+        stored.SoundEnabled = true;
+        ASSERT_TRUE(stored.Load(kavro::OpenAppRegistryKey()));
+        EXPECT_FALSE(stored.SoundEnabled);
+        ASSERT_TRUE(pumpUntil([&] { return hints.finals() >= 4 && !announce->isActive(); }, 30000));
+        frame.StopPractice();
+        pumpUntil([] { return false; }, 200);
+        render.stop();
+        out->render(22050);
+
+        ComPtr<IShotCollection> shots;
+        ASSERT_TRUE(frame.doc().GetMatchShots(&shots));
+        ASSERT_GT(countOf(shots.get()), heard);
+        std::vector<int> expected;
+        for (int i = 1; i <= heard; ++i) {
+            float result = -1;
+            shotAt(shots.get(), i)->get_Result(&result);
+            expected.push_back(kShotLevel);
+            expected.push_back(resultLevel(int(result)));
+        }
+        EXPECT_EQ(soundStarts(out->samples()), expected);
+        frame.doc().RemoveView(&hints);
+    }
+    EXPECT_EQ(kavro::GetSoundManager(), nullptr);
+    CMainFrame::setSoundOutputFactory({});
+    kavro::SetSoundEnvironmentSource({});
 }

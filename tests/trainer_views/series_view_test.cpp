@@ -131,6 +131,25 @@ TEST_F(SeriesViewTest, LiveShotsFillTheTableShotByShot)
     EXPECT_TRUE(t.groups[1].caption.text.endsWith(QStringLiteral(", 11 shot(s)"))) << t.groups[1].caption.text.toStdString();
 }
 
+TEST_F(SeriesViewTest, HiddenItOnlyNotesChangesAndRebuildsWhenShown)
+{
+    trainertest::startPractice(doc, "AR10");
+    doc.UpdateAllViews(nullptr, KavroHint::Everything);
+    view->hide();
+    ComPtr<IShot> last;
+    for (int k = 0; k < 3; ++k)
+        last = addShot(doc, {.x = 0.4f * float(k), .at = 20 * k});
+    doc.SetSelectedShot(last.get(), nullptr);
+    EXPECT_TRUE(view->isStale());
+    EXPECT_EQ(view->table().rowOf(last.get()), nullptr);
+    view->show();
+    EXPECT_FALSE(view->isStale());
+    const StatRow* row = view->table().rowOf(last.get());
+    ASSERT_NE(row, nullptr);
+    EXPECT_TRUE(row->selected);
+    EXPECT_EQ(view->table().groups[1].series[0].shotCount(), 3);
+}
+
 TEST_F(SeriesViewTest, SelectionGoesBothWays)
 {
     realPractice(doc, 12);

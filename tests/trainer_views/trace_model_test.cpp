@@ -60,16 +60,6 @@ TEST(TraceModel, BiathlonToneZonesFollowThePlates)
     EXPECT_EQ(clampToneZone(12.0f), 10);
 }
 
-TEST(TraceModel, ToneSourceSitsTwoThirdsOfTenUnitsOutAtTheFormEdge)
-{
-    EXPECT_NEAR(toneSourcePosition(40, 80), 6.6667f, 1e-3f);
-    EXPECT_NEAR(toneSourcePosition(-40, 80), -6.6667f, 1e-3f);
-    EXPECT_FLOAT_EQ(toneSourcePosition(0, 80), 0);
-    // A form without width never divides.
-    EXPECT_FLOAT_EQ(toneSourcePosition(10, 0), 0);
-    EXPECT_FLOAT_EQ(toneSourcePosition(10, -5), 0);
-}
-
 TEST(TraceModel, ReplayScrollStepsDependOnTheSampleRate)
 {
     // At 50 per second a line is 5 samples, at 300 per second 10; a page is rate / 5.

@@ -24,21 +24,42 @@ namespace {
 
 class FakeTone final : public BlindToneGenerator {
 public:
-    float frequency = 0;
-    float position = -99;
+    int zone = -1;
+    float x = -99;
+    float formWidth = -1;
     bool playing = false;
     int starts = 0;
-    void setFrequency(float hz) override { frequency = hz; }
-    bool has3DBuffer() const override { return true; }
-    void setPosition(float x) override { position = x; }
-    bool isPlaying() const override { return playing; }
-    void playLooping() override
+    void update(int z, float px, float w) override
     {
+        zone = z;
+        x = px;
+        formWidth = w;
+        if (!playing)
+            ++starts;
         playing = true;
-        ++starts;
     }
+    bool isPlaying() const override { return playing; }
     void stop() override { playing = false; }
 };
+
+// An aiming of the document's event as the device starts one: match, entered at `enter`, no wrap.
+ComPtr<IAiming> liveAiming(CKavroDoc& doc, DATE enter)
+{
+    ComPtr<IEventParams> event;
+    doc.GetEvent(&event);
+    ComPtr<IAiming> live;
+    EXPECT_EQ(createInstance(kavrodoc::CLSID_Aiming, &live), S_OK);
+    ComPtr<IAimingAttr> attr;
+    live->get_Attr(attr.put());
+    attr->put_SampleRate(100);
+    attr->put_Event(event.get());
+    attr->put_Match(VARIANT_TRUE);
+    attr->put_EnterTime(enter);
+    ComPtr<IAimingTrace> trace;
+    live->get_Trace(trace.put());
+    trace->put_WrapEnabled(VARIANT_FALSE);
+    return live;
+}
 
 class HintLog final : public CView {
 public:
@@ -194,6 +215,93 @@ TEST_F(TraceViewTest, EverythingShowsTheSelectedShotZoomedByItsResult)
     saveScreen(view.get(), QStringLiteral("trace_view_shot"));
 }
 
+TEST_F(TraceViewTest, HiddenItOnlyNotesChangesAndCatchesUpWhenShown)
+{
+    trainertest::startPractice(doc, "AR10");
+    ComPtr<IShot> inner = addShot(doc, {.x = 0.2f, .y = 0.1f});
+    ComPtr<IShot> outer = addShot(doc, {.x = 9.0f, .y = 4.0f, .at = 40});
+    doc.SetSelectedShot(inner.get(), nullptr);
+    doc.UpdateAllViews(nullptr, KavroHint::Everything);
+    ComPtr<IAiming> innerAiming, outerAiming;
+    doc.FindAiming(inner.get(), &innerAiming);
+    doc.FindAiming(outer.get(), &outerAiming);
+    ASSERT_EQ(shownAiming().get(), innerAiming.get());
+
+    view->hide();
+    doc.SetSelectedShot(outer.get(), nullptr);
+    EXPECT_TRUE(view->isStale());
+    EXPECT_EQ(shownAiming().get(), innerAiming.get());
+    EXPECT_EQ(selectedOnControl().get(), inner.get());
+    view->show();
+    EXPECT_FALSE(view->isStale());
+    EXPECT_EQ(shownAiming().get(), outerAiming.get());
+    EXPECT_EQ(selectedOnControl().get(), outer.get());
+
+    // A live aiming that starts while hidden is the one shown afterwards, traced so far.
+    FakeFrame frame;
+    frame.connected = true;
+    view->hide();
+    ComPtr<IAiming> live = liveAiming(doc, clock.localNow());
+    ComPtr<IAimingTrace> trace;
+    live->get_Trace(trace.put());
+    doc.UpdateAllViews(nullptr, KavroHint::AimingStarted, live.get());
+    trace->Add(1.0f, 1.0f);
+    doc.UpdateAllViews(nullptr, KavroHint::TraceCoordinates, live.get());
+    EXPECT_EQ(shownAiming().get(), outerAiming.get());
+    view->show();
+    EXPECT_EQ(shownAiming().get(), live.get());
+    EXPECT_TRUE(flag(&ITarget::get_Dragable));
+}
+
+TEST_F(TraceViewTest, MarkCrossIsTwoLinesAsLargeAsTheEventSays)
+{
+    trainertest::startPractice(doc, "AR10");
+    doc.UpdateAllViews(nullptr, KavroHint::Everything);
+    ComPtr<IEventParams> event;
+    ASSERT_TRUE(doc.GetEvent(&event));
+    float hole = 0;
+    event->get_DisplayCaliber(&hole);
+    ASSERT_GT(hole, 0);
+    // Without "_mark_size", or with a negative one, the cross is as large as a shot hole.
+    EXPECT_FLOAT_EQ(markCrossSize(event.get()), hole);
+    event->put_Value(QStringLiteral("_mark_size"), Variant(-4.0f));
+    EXPECT_FLOAT_EQ(markCrossSize(event.get()), hole);
+    event->put_Value(QStringLiteral("_mark_size"), Variant(QStringLiteral("6")));
+    EXPECT_FLOAT_EQ(markCrossSize(event.get()), 6.0f);
+    event->put_Value(QStringLiteral("_mark_size"), Variant(10.0f));
+    EXPECT_FLOAT_EQ(markCrossSize(event.get()), 10.0f);
+
+    target()->ClearElements();
+    AddMarkCross(target(), 2.0f, -3.0f);
+    event->put_Value(QStringLiteral("_mark_size"), Variant());
+    int32_t n = 0;
+    target()->get_ElementCount(&n);
+    ASSERT_EQ(n, 2);
+    const float ends[2][4] = {{-3, -3, 7, -3}, {2, -8, 2, 2}};
+    for (int i = 0; i < 2; ++i) {
+        ComPtr<ITargetElement> line;
+        ASSERT_EQ(target()->Elements(i + 1, line.put()), S_OK);
+        enumTargetElementType type = elementRectangle;
+        line->get_Type(&type);
+        EXPECT_EQ(type, elementPolyline);
+        int32_t points = 0;
+        line->get_PointCount(&points);
+        ASSERT_EQ(points, 2);
+        float x0 = 0, y0 = 0, x1 = 0, y1 = 0;
+        line->get_x(1, &x0);
+        line->get_y(1, &y0);
+        line->get_x(2, &x1);
+        line->get_y(2, &y1);
+        EXPECT_FLOAT_EQ(x0, ends[i][0]);
+        EXPECT_FLOAT_EQ(y0, ends[i][1]);
+        EXPECT_FLOAT_EQ(x1, ends[i][2]);
+        EXPECT_FLOAT_EQ(y1, ends[i][3]);
+        OLE_COLOR colour = 0;
+        line->get_BorderColor(&colour);
+        EXPECT_EQ(colour, OLE_COLOR(0x20B7CC));
+    }
+}
+
 TEST_F(TraceViewTest, WithoutADocumentTheViewShowsNothing)
 {
     doc.UpdateAllViews(nullptr, KavroHint::Everything);
@@ -218,17 +326,9 @@ TEST_F(TraceViewTest, LiveAimingDrawsItsTraceAndTunesTheBlindTone)
 
     ComPtr<IEventParams> event;
     doc.GetEvent(&event);
-    ComPtr<IAiming> live;
-    ASSERT_EQ(createInstance(kavrodoc::CLSID_Aiming, &live), S_OK);
-    ComPtr<IAimingAttr> attr;
-    live->get_Attr(attr.put());
-    attr->put_SampleRate(100);
-    attr->put_Event(event.get());
-    attr->put_Match(VARIANT_TRUE);
-    attr->put_EnterTime(clock.localNow());
+    ComPtr<IAiming> live = liveAiming(doc, clock.localNow());
     ComPtr<IAimingTrace> trace;
     live->get_Trace(trace.put());
-    trace->put_WrapEnabled(VARIANT_FALSE);
     doc.UpdateAllViews(nullptr, KavroHint::AimingStarted, live.get());
     EXPECT_EQ(shownAiming().get(), live.get());
     EXPECT_TRUE(flag(&ITarget::get_Dragable));
@@ -250,9 +350,9 @@ TEST_F(TraceViewTest, LiveAimingDrawsItsTraceAndTunesTheBlindTone)
     for (int i = 0; i < 10; ++i)
         trace->Add(x, 0);
     doc.UpdateAllViews(nullptr, KavroHint::TraceCoordinates, live.get());
-    EXPECT_FLOAT_EQ(tone.frequency, float(theAppOptions().BlindGenFrequencies[7]));
-    EXPECT_EQ(theAppOptions().BlindGenFrequencies[7], 1400);
-    EXPECT_NEAR(tone.position, x * 20 / 80 * 10 / 15, 1e-4);
+    EXPECT_EQ(tone.zone, 7);
+    EXPECT_NEAR(tone.x, x, 0.005); // the trace keeps hundredths of a millimetre
+    EXPECT_FLOAT_EQ(tone.formWidth, 80);
     EXPECT_TRUE(tone.playing);
     // The live trace is drawn through the control.
     trace->Add(x - 10, 2);
@@ -263,7 +363,7 @@ TEST_F(TraceViewTest, LiveAimingDrawsItsTraceAndTunesTheBlindTone)
     // A point off the target gives the lowest frequency.
     trace->Add(1000, 1000);
     doc.UpdateAllViews(nullptr, KavroHint::TraceCoordinates, live.get());
-    EXPECT_FLOAT_EQ(tone.frequency, float(theAppOptions().BlindGenFrequencies[0]));
+    EXPECT_EQ(tone.zone, 0);
     EXPECT_EQ(tone.starts, 1);
 
     // The shot: the current shot, draggable, labelled and zoomed.
@@ -603,7 +703,7 @@ TEST_F(TraceViewTest, PictureOfAPractice)
     EXPECT_TRUE(label(1).contains(QStringLiteral(" mm ")));
     int32_t elements = 0;
     target()->get_ElementCount(&elements);
-    EXPECT_EQ(elements, 1); // the average aiming point
+    EXPECT_EQ(elements, 2); // the average aiming point: a cross of two lines
     saveScreen(view.get(), QStringLiteral("trace_view_practice"));
 }
 

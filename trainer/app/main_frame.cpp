@@ -168,7 +168,7 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent)
         UpdateCommandUI();
     });
     connect(m_timer5, &QTimer::timeout, this, [this] {
-        // TODO(sound): speak the pending shot's result.
+        kavro::AnnounceResult(m_pendingAnnounceShot.get());
         m_pendingAnnounceShot = nullptr;
     });
     connect(&kavro::LanguageModule::instance(), &kavro::LanguageModule::languageChanged, this,
@@ -185,6 +185,7 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent)
         qWarning("Live notifications are off: %s", qPrintable(m_live->errorString()));
 
     m_doc.UpdateAllViews(nullptr, KavroHint::Everything);
+    createSounds();
     setAcceptDrops(true);
     qApp->installEventFilter(this);
     setLayoutDirection(kavro::LanguageModule::instance().layoutDirection());
@@ -194,6 +195,7 @@ CMainFrame::~CMainFrame()
 {
     StopPractice();
     m_sequencer.reset();
+    releaseSounds();
     qApp->removeEventFilter(this);
     if (CMainFrameBase::current() == this)
         CMainFrameBase::setCurrent(nullptr);
@@ -1067,7 +1069,9 @@ void CMainFrame::ToggleSound()
     kavro::AppOptions& options = kavro::theAppOptions();
     options.SoundEnabled = !options.SoundEnabled;
     kavro::SaveOptions();
-    // TODO(sound): stop a playing streaming sound.
+    // The next aiming point starts the tone again when sound is on.
+    if (m_tone)
+        m_tone->Stop();
 }
 
 void CMainFrame::OnResetTraceTarget()

@@ -10,6 +10,9 @@
 #include "sequencer.h"
 #include "view_registry.h"
 
+#include "sounds/blind_tone.h"
+#include "sounds/sound_manager.h"
+
 #include <QMainWindow>
 #include <QPointer>
 #include <QTimer>
@@ -110,6 +113,11 @@ public:
     void SetStatusText(const QString& text);
     // Plays one of the trainer's sounds by name.
     void playSound(const QString& name);
+    // Where the frames made from now on send their sound (tests record it); empty: the desktop's
+    // audio device, or silence without one.
+    static void setSoundOutputFactory(kavro::SoundManager::OutputFactory factory);
+    kavro::SoundManager* soundManager() const { return m_sounds.get(); }
+    kavro::BlindTone* blindTone() const { return m_tone.get(); }
 
     // --- device events (the frame is the device's event sink) --------------------------------
     // TODO(practice): the practice handling fills these; until then a device is never held.
@@ -182,6 +190,8 @@ private:
     void postLive(int message, int32_t wParam, uint32_t lParam);
     bool BeginAimingEvent(int32_t sub, IAiming* aiming);
     bool timedPractice();
+    void createSounds();
+    void releaseSounds();
     void OnLanguageChanged();
     void OpenPreview();
     void ClosePreview();
@@ -239,4 +249,6 @@ private:
     QTimer* m_timer5; // announce the shot
     qint64 m_lastTitleUpdate = 0;
     QString m_mailer; // found once, at start
+    std::unique_ptr<kavro::SoundManager> m_sounds;
+    std::unique_ptr<kavro::BlindTone> m_tone; // null when the generator could not be made
 };

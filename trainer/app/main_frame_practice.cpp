@@ -125,10 +125,48 @@ void CMainFrame::setDeviceFactory(std::function<ComPtr<IKavroDevice>()> factory)
     deviceFactory() = std::move(factory);
 }
 
+namespace {
+kavro::SoundManager::OutputFactory& soundOutputFactory()
+{
+    static kavro::SoundManager::OutputFactory factory;
+    return factory;
+}
+} // namespace
+
+void CMainFrame::setSoundOutputFactory(kavro::SoundManager::OutputFactory factory)
+{
+    soundOutputFactory() = std::move(factory);
+}
+
+void CMainFrame::createSounds()
+{
+    m_sounds = std::make_unique<kavro::SoundManager>();
+    if (FAILED(m_sounds->Initialize(soundOutputFactory())) || FAILED(m_sounds->SetPrimaryBufferFormat(2, 22050, 16))) {
+        m_sounds.reset();
+        return;
+    }
+    kavro::SetSoundManager(m_sounds.get());
+    // Without the generator the trainer still speaks; only the blind shooters' tone is missing.
+    auto tone = std::make_unique<kavro::BlindTone>();
+    if (SUCCEEDED(tone->Create(*m_sounds))) {
+        m_tone = std::move(tone);
+        kavro::SetBlindTone(m_tone.get());
+    }
+}
+
+void CMainFrame::releaseSounds()
+{
+    if (m_tone && kavro::GetBlindTone() == m_tone.get())
+        kavro::SetBlindTone(nullptr);
+    if (m_sounds && kavro::GetSoundManager() == m_sounds.get())
+        kavro::SetSoundManager(nullptr);
+    m_tone.reset(); // its stream plays through the manager's mixer
+    m_sounds.reset();
+}
+
 void CMainFrame::playSound(const QString& name)
 {
-    // TODO(sound): PlayVariantSound once the sound manager has landed.
-    Q_UNUSED(name);
+    kavro::PlayVariantSound(name);
 }
 
 bool CMainFrame::timedPractice()
@@ -556,6 +594,8 @@ void CMainFrame::OnOptions()
         refreshPreview();
     if (*mask & (kavro::kChangeTraceColors | kavro::kChangeTraceDisplay | kavro::kChangeReplaySpeed))
         m_doc.UpdateAllViews(nullptr, KavroHint::ShotParameters);
+    if (m_tone)
+        m_tone->ApplyOptionsChange(*mask);
     if (m_device) {
         m_device->put_PiezoRejectInterval(1, options.PiezoRejectInterval);
         if (*mask & kavro::kChangeFiringPoint)

@@ -2,6 +2,7 @@
 
 #include "app_options.h"
 #include "app_registry.h"
+#include "catalog_lookup.h"
 #include "dialog_texts.h"
 #include "language_module.h"
 #include "message_box.h"
@@ -41,12 +42,6 @@ std::function<void(const QString&, QMessageBox::Icon)>& messageHook()
 {
     static std::function<void(const QString&, QMessageBox::Icon)> h;
     return h;
-}
-
-QString& catalogFolderOverride()
-{
-    static QString folder;
-    return folder;
 }
 
 const UsbDeviceTable& tableOf(UsbKind kind)
@@ -129,28 +124,9 @@ bool DeviceEnumerator::present(UsbKind kind, const QString& path)
     return false;
 }
 
-bool catalogShooterNames(const QString& catalogFolder, QStringList* out)
-{
-    const QDir catalog(catalogFolder);
-    if (catalogFolder.isEmpty() || !catalog.exists())
-        return false;
-    for (const QString& eventFolder : catalog.entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name)) {
-        const QDir folder(catalog.filePath(eventFolder));
-        for (const QString& shooter : folder.entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name))
-            if (!out->contains(shooter))
-                out->append(shooter);
-    }
-    return true;
-}
-
 void CStartPracticeDlg::setMessageHook(std::function<void(const QString&, QMessageBox::Icon)> hook)
 {
     messageHook() = std::move(hook);
-}
-
-void CStartPracticeDlg::setCatalogFolderForTesting(const QString& folder)
-{
-    catalogFolderOverride() = folder;
 }
 
 CStartPracticeDlg::CStartPracticeDlg(IKavroDevice* device, const QString& eventName, const QString& shooterName,
@@ -236,14 +212,9 @@ void CStartPracticeDlg::fillShooterList()
 {
     if (!shooterListEmpty_)
         return;
-    QString folder = catalogFolderOverride();
-    if (folder.isEmpty()) {
-        ComPtr<IKavroDocument> doc;
-        if (SUCCEEDED(createInstance(kavrodoc::CLSID_KavroDocument, &doc)) && doc)
-            doc->get_CatalogPath(&folder);
-    }
-    QStringList names;
-    if (!catalogShooterNames(folder, &names)) {
+    bool found = false;
+    const QStringList names = kavro::trainer::CatalogShooterNames(&found);
+    if (!found) {
         message(LoadResString(61493), QMessageBox::NoIcon);
         return;
     }

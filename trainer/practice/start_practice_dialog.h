@@ -51,10 +51,6 @@ public:
     virtual bool present(UsbKind kind, const QString& path);
 };
 
-// The catalog's shooter folders (event folder / shooter folder), used until a catalog lookup
-// exists; false when the catalog folder cannot be found.
-bool catalogShooterNames(const QString& catalogFolder, QStringList* out);
-
 class CStartPracticeDlg : public QDialog {
     Q_OBJECT
 public:
@@ -70,8 +66,6 @@ public:
 
     // Message boxes go here instead when set (tests): text and icon.
     static void setMessageHook(std::function<void(const QString&, QMessageBox::Icon)> hook);
-    // Folder searched for shooter names (tests); the document's catalog folder otherwise.
-    static void setCatalogFolderForTesting(const QString& folder);
 
     // For tests.
     QComboBox* deviceCombo() const { return deviceCombo_; }

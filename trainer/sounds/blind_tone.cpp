@@ -10,6 +10,20 @@
 
 namespace kavro {
 
+namespace {
+BlindTone* g_tone = nullptr; // set and read on the user-interface thread only
+}
+
+void SetBlindTone(BlindTone* tone)
+{
+    g_tone = tone;
+}
+
+BlindTone* GetBlindTone()
+{
+    return g_tone;
+}
+
 HRESULT BlindTone::Create(SoundManager& manager)
 {
     Destroy();

@@ -42,4 +42,8 @@ private:
     CGenWaveFile* generator_ = nullptr; // owned by sound_
 };
 
+// The program's one tone, which the trace view drives; null while there is none.
+void SetBlindTone(BlindTone* tone);
+BlindTone* GetBlindTone();
+
 } // namespace kavro

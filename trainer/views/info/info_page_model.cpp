@@ -65,9 +65,12 @@ QString infoTitle(const QString& titleId)
     return QString();
 }
 
-namespace {
+QString notAvailableText()
+{
+    return LoadResString(IDS_INFO_NOT_AVAILABLE);
+}
 
-const QString kNotAvailable = QStringLiteral("n/a");
+namespace {
 
 // A translated number format is used only when it holds exactly one floating-point conversion,
 // so that a faulty translation cannot make printf read what was never passed.
@@ -88,37 +91,37 @@ bool hasHits(const InfoStatistics& s) { return s.hits > 0; }
 QString formatFigure(Figure f, const InfoStatistics& s)
 {
     switch (f) {
-    case Figure::ShotCount: return s.matchShots > 0 ? formatC("%i", s.matchShots) : kNotAvailable;
-    case Figure::ResultInt: return s.resultInt > 0 ? formatC("%i", s.resultInt) : kNotAvailable;
-    case Figure::ResultFractional: return hasHits(s) ? formatC("%-4.1f", double(s.resultDecimal)) : kNotAvailable;
-    case Figure::ResultAverage: return s.matchShots > 0 ? formatC("%-6.3f", s.resultAverage) : kNotAvailable;
+    case Figure::ShotCount: return s.matchShots > 0 ? formatC("%i", s.matchShots) : notAvailableText();
+    case Figure::ResultInt: return s.resultInt > 0 ? formatC("%i", s.resultInt) : notAvailableText();
+    case Figure::ResultFractional: return hasHits(s) ? formatC("%-4.1f", double(s.resultDecimal)) : notAvailableText();
+    case Figure::ResultAverage: return s.matchShots > 0 ? formatC("%-6.3f", s.resultAverage) : notAvailableText();
     case Figure::ResultCentred:
         if (!s.hasCentredResult || !hasHits(s))
-            return kNotAvailable;
+            return notAvailableText();
         return formatC("%-4.1f", double(s.resultCentred))
             + formatC(" (%+3.1f)", double(s.resultCentred) - double(s.resultDecimal));
-    case Figure::TotalTime: return s.hasTimes ? AppendElapsedTime(s.totalTime, false) : kNotAvailable;
+    case Figure::TotalTime: return s.hasTimes ? AppendElapsedTime(s.totalTime, false) : notAvailableText();
     case Figure::AvgTimePerShot: {
         const auto avg = s.averageTimePerShot();
-        return avg ? AppendElapsedTime(*avg, false) : kNotAvailable;
+        return avg ? AppendElapsedTime(*avg, false) : notAvailableText();
     }
     case Figure::Intervals:
         if (!s.hasIntervals)
             return QString();
         return QStringLiteral(" (") + AppendElapsedTime(s.shortestInterval, false) + QStringLiteral(", ")
             + AppendElapsedTime(s.longestInterval, false) + QStringLiteral(")");
-    case Figure::IntervalStability: return s.hasIntervals ? formatC("%i%%", s.intervalStability) : kNotAvailable;
-    case Figure::DiametralDispersion: return hasHits(s) ? millimetres(s.diametralDispersion) : kNotAvailable;
-    case Figure::StabilityOfAiming: return hasHits(s) ? millimetres(s.stabilityOfAiming) : kNotAvailable;
-    case Figure::AccuracyOfShooting: return s.hits >= 2 ? millimetres(s.accuracyOfShooting) : kNotAvailable;
-    case Figure::AvgSteadiness: return s.hasSteadiness && hasHits(s) ? formatC("%i%%", s.avgSteadiness) : kNotAvailable;
-    case Figure::AvgLen: return hasHits(s) ? millimetres(s.avgLength) : kNotAvailable;
-    case Figure::AvgLenX: return hasHits(s) ? millimetres(s.avgLengthX) : kNotAvailable;
-    case Figure::AvgLenY: return hasHits(s) ? millimetres(s.avgLengthY) : kNotAvailable;
-    case Figure::EllipticalGroup: return s.hits >= 2 ? formatC("%-4.2f", double(s.ellipticalGroup)) : kNotAvailable;
-    case Figure::EllipticalTrace: return hasHits(s) ? formatC("%-4.2f", double(s.ellipticalTrace)) : kNotAvailable;
+    case Figure::IntervalStability: return s.hasIntervals ? formatC("%i%%", s.intervalStability) : notAvailableText();
+    case Figure::DiametralDispersion: return hasHits(s) ? millimetres(s.diametralDispersion) : notAvailableText();
+    case Figure::StabilityOfAiming: return hasHits(s) ? millimetres(s.stabilityOfAiming) : notAvailableText();
+    case Figure::AccuracyOfShooting: return s.hits >= 2 ? millimetres(s.accuracyOfShooting) : notAvailableText();
+    case Figure::AvgSteadiness: return s.hasSteadiness && hasHits(s) ? formatC("%i%%", s.avgSteadiness) : notAvailableText();
+    case Figure::AvgLen: return hasHits(s) ? millimetres(s.avgLength) : notAvailableText();
+    case Figure::AvgLenX: return hasHits(s) ? millimetres(s.avgLengthX) : notAvailableText();
+    case Figure::AvgLenY: return hasHits(s) ? millimetres(s.avgLengthY) : notAvailableText();
+    case Figure::EllipticalGroup: return s.hits >= 2 ? formatC("%-4.2f", double(s.ellipticalGroup)) : notAvailableText();
+    case Figure::EllipticalTrace: return hasHits(s) ? formatC("%-4.2f", double(s.ellipticalTrace)) : notAvailableText();
     }
-    return kNotAvailable;
+    return notAvailableText();
 }
 
 QString formatControlInterval(float seconds)
@@ -147,7 +150,7 @@ namespace {
 void setFigure(InfoPageModel& page, const InfoColumns& c, const QString& id, Figure f)
 {
     auto value = [f](const std::optional<InfoStatistics>& s) {
-        return s && s->matchShots > 0 ? formatFigure(f, *s) : kNotAvailable;
+        return s && s->matchShots > 0 ? formatFigure(f, *s) : notAvailableText();
     };
     page.set(id, value(c.document));
     if (c.model)
@@ -220,7 +223,7 @@ InfoPageModel BuildInfoPage(CKavroDoc& doc, const InfoColumns& c)
     // The average time per shot carries the intervals, except in the two-target layout.
     auto avgTime = [&](const std::optional<InfoStatistics>& s) {
         if (!s || s->matchShots == 0)
-            return kNotAvailable;
+            return notAvailableText();
         QString t = formatFigure(Figure::AvgTimePerShot, *s);
         return twoTargets ? t : t + formatFigure(Figure::Intervals, *s);
     };

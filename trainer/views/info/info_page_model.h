@@ -45,6 +45,8 @@ enum class Figure {
     AvgSteadiness, AvgLen, AvgLenX, AvgLenY, EllipticalGroup, EllipticalTrace,
 };
 QString formatFigure(Figure figure, const InfoStatistics& s);
+// What stands in a cell whose figure does not exist, in the interface language.
+QString notAvailableText();
 // The control interval of the page ("%-5.1f sec").
 QString formatControlInterval(float seconds);
 // A date and time in the interface language; empty for 0.

@@ -20,6 +20,7 @@ constexpr uint32_t IDS_INFO_MODEL = 62037;
 constexpr uint32_t IDS_INFO_PRACTICE = 62038;
 constexpr uint32_t IDS_INFO_STANDING = 62039;
 constexpr uint32_t IDS_INFO_PRONE = 62040;
+constexpr uint32_t IDS_INFO_NOT_AVAILABLE = 62041; // "n/a": a figure without the shots it needs
 // The shot page.
 constexpr uint32_t IDS_SHOT_NUMBER = 62050;
 constexpr uint32_t IDS_SHOT_TIME = 62051;

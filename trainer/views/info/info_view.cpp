@@ -463,7 +463,7 @@ void CInfoView::fillTargets()
             {"Target1", &m_columns.document}, {"Target2", &m_columns.model}};
         for (const auto& [id, stats] : marks)
             if (ITarget* t = target(QString::fromLatin1(id)); t && *stats && (*stats)->hits > 0)
-                markPoint(t, (*stats)->meanBreachX, (*stats)->meanBreachY);
+                AddMarkCross(t, (*stats)->meanBreachX, (*stats)->meanBreachY);
     }
     ApplyBreachColors();
 }

@@ -22,6 +22,7 @@ namespace kavro::print {
 using charts::formatC;
 using info::Figure;
 using info::formatFigure;
+using info::notAvailableText;
 using info::infoTitle;
 
 PageGeometry computePageGeometry(int paperWidth, int paperHeight, int dpiX, int dpiY, int offsetX, int offsetY,
@@ -283,16 +284,16 @@ void printGenInfo(Layout& l)
     const info::InfoStatistics& s = *columns.document;
     const bool two = twoTargets(l.doc);
     const bool any = s.matchShots > 0;
-    auto fig = [&](Figure f) { return any ? formatFigure(f, s) : QStringLiteral("n/a"); };
+    auto fig = [&](Figure f) { return any ? formatFigure(f, s) : notAvailableText(); };
     auto title = [](const char* id) { return infoTitle(QString::fromLatin1(id)); };
     std::vector<std::pair<QString, QString>> rows;
     rows.emplace_back(title("idShotCountTitle"), fig(Figure::ShotCount));
     QString result = title("idResultIntTitle") + fig(Figure::ResultInt);
     if (!two) {
         result += QLatin1Char('\n') + title("idResultFractionalTitle")
-            + (any && s.hits ? formatC("%-4.1f", double(s.resultDecimal)) : QStringLiteral("n/a"));
+            + (any && s.hits ? formatC("%-4.1f", double(s.resultDecimal)) : notAvailableText());
         result += QLatin1Char('\n') + title("idResultAverageTitle")
-            + (any ? formatC("%-4.1f", s.resultAverage) : QStringLiteral("n/a"));
+            + (any ? formatC("%-4.1f", s.resultAverage) : notAvailableText());
     }
     rows.emplace_back(title("idResultTitle"), result);
     if (!two && !l.doc.centreGroups())
@@ -345,9 +346,11 @@ bool printSeries(Layout& l)
             view = found;
     if (!view) {
         owned = std::make_unique<CSeriesView>(l.doc, nullptr);
-        owned->OnUpdate(nullptr, 0, nullptr, nullptr, 0); // builds the table
+        owned->OnUpdate(nullptr, 0, nullptr, nullptr, 0);
         view = owned.get();
     }
+    // A hidden table only noted what changed.
+    view->RefreshIfNeeded();
     const SeriesTable& table = view->table();
     const bool two = twoTargets(l.doc);
     std::vector<int> columns;

@@ -9,6 +9,7 @@
 #include <QContextMenuEvent>
 #include <QFontDatabase>
 #include <QPainter>
+#include <QScopeGuard>
 #include <QScrollBar>
 #include <QStyle>
 #include <QWheelEvent>
@@ -230,7 +231,7 @@ void CSeriesView::FormatGroup(int g)
         if (!m_table.biathlon) {
             t->ClearElements();
             if (series[i].totals.count > 0)
-                markPoint(t, float(series[i].totals.breachX), float(series[i].totals.breachY));
+                AddMarkCross(t, float(series[i].totals.breachX), float(series[i].totals.breachY));
         }
     }
 }
@@ -667,8 +668,54 @@ void CSeriesView::ReloadSettings()
 
 // ----- hints
 
+void CSeriesView::RefreshIfNeeded()
+{
+    const Stale stale = m_stale;
+    m_stale = Stale::No;
+    if (stale == Stale::No)
+        return;
+    // Printing refreshes a hidden table too.
+    m_refreshing = true;
+    const auto done = qScopeGuard([this] { m_refreshing = false; });
+    if (stale == Stale::Everything) {
+        OnUpdate(nullptr, KavroHint::Everything, nullptr, nullptr, 0);
+    } else {
+        m_table.columns = visibleColumns(theAppOptions(), m_doc.GetTargetKind() == 2);
+        BuildRows();
+    }
+    ComPtr<IShot> shot;
+    m_doc.GetSelectedShot(&shot);
+    SetCurrentShot(shot.get(), false);
+}
+
+void CSeriesView::showEvent(QShowEvent* event)
+{
+    QAbstractScrollArea::showEvent(event);
+    RefreshIfNeeded();
+}
+
 void CSeriesView::OnUpdate(CView* sender, int hint, void* p1, void* p2, intptr_t value)
 {
+    if (!isVisible() && !m_refreshing) {
+        switch (hint) {
+        case KavroHint::Everything:
+            m_stale = Stale::Everything;
+            return;
+        case KavroHint::Language:
+            LoadTexts();
+            [[fallthrough]];
+        case KavroHint::SelectedShot:
+        case KavroHint::IncludeSightings:
+        case KavroHint::ShotParameters:
+        case KavroHint::ShotAdded:
+        case KavroHint::AdvancedMode:
+            if (m_stale == Stale::No)
+                m_stale = Stale::Rows;
+            return;
+        default:
+            break;
+        }
+    }
     switch (hint) {
     case KavroHint::Everything:
         m_table.columns = visibleColumns(theAppOptions(), m_doc.GetTargetKind() == 2);

@@ -60,7 +60,12 @@ public:
     void OnSerieDblClick(CSerieWindow* window);
     void OnSerieRightClick(CSerieWindow* window);
 
+    // Rebuilds after hints that came while the table was hidden.
+    void RefreshIfNeeded();
+    bool isStale() const { return m_stale != Stale::No; }
+
 protected:
+    void showEvent(QShowEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void scrollContentsBy(int dx, int dy) override;
@@ -108,4 +113,8 @@ private:
     bool m_shotListMode = true;
     bool m_allTraces = false;
     kavro::series::ListLayout m_layout;
+    // A new document also resets the current shot and, for biathlon, the mode.
+    enum class Stale { No, Rows, Everything };
+    Stale m_stale = Stale::No;
+    bool m_refreshing = false;
 };

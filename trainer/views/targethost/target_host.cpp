@@ -2,6 +2,10 @@
 
 #include "com/classregistry.h"
 #include "com/connection.h"
+#include "com/variant.h"
+
+#include <algorithm>
+#include <cmath>
 
 #include <QPointer>
 #include <QWidget>
@@ -86,14 +90,38 @@ TargetEventHandlers& CTargetHost::handlers()
     return m_sink ? m_sink->handlers : none;
 }
 
-void markPoint(ITarget* target, float x, float y)
+float markCrossSize(IEventParams* event)
 {
-    // Small enough not to hide a breach, large enough to find on a whole target.
-    constexpr float kSide = 3.0f;
-    ComPtr<ITargetElement> e;
-    if (!target || FAILED(target->AddElement(elementEllipse, x - kSide / 2, y - kSide / 2, kSide, kSide, e.put())) || !e)
+    if (!event)
+        return 0.0f;
+    Variant value;
+    float size = 0.0f;
+    if (SUCCEEDED(event->get_Value(QStringLiteral("_mark_size"), &value)) && SUCCEEDED(value.toFloat(&size)))
+        size = std::isfinite(size) ? std::max(size, 0.0f) : 0.0f;
+    else
+        size = 0.0f;
+    if (size == 0.0f)
+        event->get_DisplayCaliber(&size);
+    return size;
+}
+
+void AddMarkCross(ITarget* target, float x, float y)
+{
+    if (!target)
         return;
-    e->put_Fill(VARIANT_FALSE);
-    e->put_BorderWidth(0.3f);
-    e->put_BorderColor(0x00FFFF); // yellow, seen on black and white rings alike
+    ComPtr<IEventParams> event;
+    target->get_Event(event.put());
+    const float half = markCrossSize(event.get()) / 2.0f;
+    const float arms[2][4] = {{x - half, y, x + half, y}, {x, y - half, x, y + half}};
+    for (const auto& a : arms) {
+        ComPtr<ITargetElement> line;
+        if (FAILED(target->AddElement(elementPolyline, std::min(a[0], a[2]), std::min(a[1], a[3]), a[2] - a[0],
+                                      a[3] - a[1], line.put()))
+            || !line)
+            return;
+        line->AddPoint(a[0], a[1]);
+        line->AddPoint(a[2], a[3]);
+        line->put_Fill(VARIANT_FALSE);
+        line->put_BorderColor(0x20B7CC);
+    }
 }

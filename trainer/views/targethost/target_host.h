@@ -20,8 +20,12 @@ public:
     std::function<void()> endReplay;
 };
 
-// Marks a point (mm) on a control as an extra element: a small open circle.
-void markPoint(ITarget* target, float x, float y);
+// The arm-to-arm size (mm) of a mark cross for an event: its value "_mark_size" (negative counts
+// as 0), or, when that is 0, the diameter the control draws a shot hole with.
+float markCrossSize(IEventParams* event);
+// Marks a point (mm) on a control with a cross of two lines, as large as markCrossSize says for
+// the control's event.
+void AddMarkCross(ITarget* target, float x, float y);
 
 class CTargetHost {
 public:

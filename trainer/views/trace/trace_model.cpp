@@ -63,13 +63,6 @@ int clampToneZone(float zone)
     return int(zone);
 }
 
-float toneSourcePosition(float x, float formWidth)
-{
-    if (!(formWidth > 0.0f))
-        return 0.0f;
-    return x * 20.0f / formWidth * 10.0f / 15.0f;
-}
-
 int clampIndex(int index, int first, int last)
 {
     if (last < first)

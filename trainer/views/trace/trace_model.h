@@ -26,9 +26,6 @@ int heartImageAt(DATE now, DATE lastBeat, DATE previousBeat);
 // Zone 0..10 of a point on the biathlon plates for sub-target 1 (standing) or 2 (prone).
 int biathlonToneZone(float x, float y, int subTarget);
 int clampToneZone(float zone);
-// Left-right position of the tone source for a point x (mm) on a form `formWidth` mm wide; the
-// form's edges sound 6.67 units from the listener. A form without width gives the centre.
-float toneSourcePosition(float x, float formWidth);
 
 // The replay scroll bar: where a scroll code moves the current sample d.
 enum class ScrollCode { LineLeft, LineRight, PageLeft, PageRight, ThumbTrack, Top, Bottom, Other };

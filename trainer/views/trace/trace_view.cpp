@@ -5,9 +5,12 @@
 #include "main_frame_base.h"
 #include "view_registry.h"
 
+#include "sounds/blind_tone.h"
+
 #include "com/olecolor.h"
 
 #include <QKeyEvent>
+#include <QScopeGuard>
 #include <QSplitter>
 
 #include <cmath>
@@ -17,10 +20,37 @@ using namespace kavro::trace;
 
 namespace {
 
-BlindToneGenerator*& toneGenerator()
+// Drives whatever tone the program has at the time of each call.
+class ProgramTone final : public BlindToneGenerator {
+public:
+    void update(int zone, float x, float formWidth) override
+    {
+        if (BlindTone* t = GetBlindTone())
+            t->Update(zone, x, formWidth);
+    }
+    bool isPlaying() const override
+    {
+        const BlindTone* t = GetBlindTone();
+        return t && t->IsPlaying();
+    }
+    void stop() override
+    {
+        if (BlindTone* t = GetBlindTone())
+            t->Stop();
+    }
+};
+
+BlindToneGenerator*& installedTone()
 {
     static BlindToneGenerator* generator = nullptr;
     return generator;
+}
+
+BlindToneGenerator* toneGenerator()
+{
+    static ProgramTone program;
+    BlindToneGenerator* g = installedTone();
+    return g ? g : &program;
 }
 
 constexpr OLE_COLOR kWhite = 0x00FFFFFF;
@@ -93,7 +123,7 @@ void CTraceWindow::resizeEvent(QResizeEvent*)
 
 void CTraceView::setToneGenerator(BlindToneGenerator* generator)
 {
-    toneGenerator() = generator;
+    installedTone() = generator;
 }
 
 CTraceView::CTraceView(CKavroDoc& doc, QWidget* parent)
@@ -229,7 +259,7 @@ void CTraceView::ShowShot(IAiming* aiming, IShot* shot, bool zoom)
                 float ax = 0, ay = 0;
                 range->get_AveragePointX(&ax);
                 range->get_AveragePointY(&ay);
-                markPoint(t, ax, ay);
+                AddMarkCross(t, ax, ay);
                 if (o.TargetLen) {
                     showLength = true;
                     range->get_Length(&length);
@@ -356,7 +386,7 @@ void CTraceView::OnHeartTimer()
 
 void CTraceView::StopTone()
 {
-    if (BlindToneGenerator* g = toneGenerator(); g && g->isPlaying())
+    if (BlindToneGenerator* g = toneGenerator(); g->isPlaying())
         g->stop();
 }
 
@@ -364,7 +394,7 @@ void CTraceView::BlindToneUpdate(float x, float y, IEventParams* event, IAimingA
 {
     const AppOptions& o = theAppOptions();
     BlindToneGenerator* g = toneGenerator();
-    if (!o.SoundEnabled || !o.BlindGen || !g || !event)
+    if (!o.SoundEnabled || !o.BlindGen || !event)
         return;
     int zone = 0;
     if (m_doc.GetTargetKind() == 2) {
@@ -377,17 +407,11 @@ void CTraceView::BlindToneUpdate(float x, float y, IEventParams* event, IAimingA
         event->GetPointScore(x, y, 1, &score);
         zone = clampToneZone(std::trunc(score));
     }
-    zone = clampToneZone(float(zone));
-    g->setFrequency(float(o.BlindGenFrequencies[size_t(zone)]));
-    if (g->has3DBuffer()) {
-        ComPtr<ITargetParams> params;
-        float w = 0;
-        if (SUCCEEDED(event->get_Target(1, params.put())) && params)
-            params->get_FormWidth(&w);
-        g->setPosition(toneSourcePosition(x, w));
-    }
-    if (!g->isPlaying())
-        g->playLooping();
+    ComPtr<ITargetParams> params;
+    float w = 0;
+    if (SUCCEEDED(event->get_Target(1, params.put())) && params)
+        params->get_FormWidth(&w);
+    g->update(clampToneZone(float(zone)), x, w);
 }
 
 void CTraceView::Layout()
@@ -682,12 +706,16 @@ void CTraceView::OnUpdate(CView*, int hint, void* p1, void* p2, intptr_t value)
     ITarget* t = target();
     if (!t)
         return;
+    if (!isVisible() && !m_refreshing && NoteWhileHidden(hint, p1, p2))
+        return;
     const bool advanced = theAppOptions().AdvancedMode;
     switch (hint) {
     case KavroHint::Everything: {
         t->put_EnableUpdate(VARIANT_FALSE);
-        if (!deviceConnected())
+        if (!deviceConnected()) {
             m_currentShot = nullptr;
+            m_liveAiming = nullptr;
+        }
         m_maxZoom = largestZoomLevel(advanced);
         m_dx = m_dy = 0;
         if (m_doc.HasDocument()) {
@@ -731,44 +759,16 @@ void CTraceView::OnUpdate(CView*, int hint, void* p1, void* p2, intptr_t value)
             ApplyTraceOptions(true);
         }
         break;
-    case KavroHint::AimingStarted: {
-        m_dx = m_dy = 0;
-        SetAiming(static_cast<IAiming*>(p1), nullptr, false);
-        t->put_Dragable(VARIANT_TRUE);
-        t->put_Selectable(VARIANT_TRUE);
-        t->put_Zoom(m_maxZoom);
-        CMainFrameBase* f = CMainFrameBase::current();
-        ComPtr<IKavroDevice> device = f && f->IsDeviceConnected() ? f->GetDevice() : nullptr;
-        if (device) {
-            VARIANT_BOOL pulse = VARIANT_FALSE, trigger = VARIANT_FALSE;
-            device->get_PulseAvailable(&pulse);
-            device->get_TriggerControlAvailable(&trigger);
-            if (isTrue(pulse) != m_pulse->pulseShown() || isTrue(trigger) != m_pulse->triggerShown()) {
-                m_pulse->SetShowPulse(isTrue(pulse));
-                m_pulse->SetShowTrigger(isTrue(trigger));
-                Layout();
-            }
-        }
+    case KavroHint::AimingStarted:
+        m_liveAiming = static_cast<IAiming*>(p1);
+        ShowLiveAiming(m_liveAiming.get());
         break;
-    }
     case KavroHint::TraceCoordinates: {
         auto* aiming = static_cast<IAiming*>(p1);
         if (!aiming)
             break;
         t->UpdateAiming(aiming);
-        ComPtr<IAimingTrace> trace;
-        ComPtr<IAimingAttr> attr;
-        ComPtr<IEventParams> event;
-        int32_t last = 0;
-        VARIANT_BOOL valid = VARIANT_FALSE;
-        if (SUCCEEDED(aiming->get_Trace(trace.put())) && trace && SUCCEEDED(trace->get_Last(&last))
-            && SUCCEEDED(trace->ValidCoordinate(last, &valid)) && isTrue(valid)
-            && SUCCEEDED(aiming->get_Attr(attr.put())) && attr && SUCCEEDED(attr->get_Event(event.put()))) {
-            float x = 0, y = 0;
-            trace->get_x(last, &x);
-            trace->get_y(last, &y);
-            BlindToneUpdate(x, y, event.get(), attr.get());
-        }
+        ToneForNewestPoint(aiming);
         break;
     }
     case KavroHint::ShotAdded: {
@@ -810,8 +810,12 @@ void CTraceView::OnUpdate(CView*, int hint, void* p1, void* p2, intptr_t value)
     case KavroHint::MatchStarted:
         t->put_Match(VARIANT_TRUE);
         break;
+    case KavroHint::AimingFinal:
+        m_liveAiming = nullptr;
+        break;
     case KavroHint::PracticeStopped:
         m_currentShot = nullptr;
+        m_liveAiming = nullptr;
         UpdateTimeCounter();
         m_counterTimer.stop();
         m_heartTimer.stop();
@@ -857,6 +861,104 @@ void CTraceView::OnUpdate(CView*, int hint, void* p1, void* p2, intptr_t value)
     default:
         break;
     }
+}
+
+void CTraceView::ShowLiveAiming(IAiming* aiming)
+{
+    ITarget* t = target();
+    m_dx = m_dy = 0;
+    SetAiming(aiming, nullptr, false);
+    t->put_Dragable(VARIANT_TRUE);
+    t->put_Selectable(VARIANT_TRUE);
+    t->put_Zoom(m_maxZoom);
+    CMainFrameBase* f = CMainFrameBase::current();
+    ComPtr<IKavroDevice> device = f && f->IsDeviceConnected() ? f->GetDevice() : nullptr;
+    if (device) {
+        VARIANT_BOOL pulse = VARIANT_FALSE, trigger = VARIANT_FALSE;
+        device->get_PulseAvailable(&pulse);
+        device->get_TriggerControlAvailable(&trigger);
+        if (isTrue(pulse) != m_pulse->pulseShown() || isTrue(trigger) != m_pulse->triggerShown()) {
+            m_pulse->SetShowPulse(isTrue(pulse));
+            m_pulse->SetShowTrigger(isTrue(trigger));
+            Layout();
+        }
+    }
+}
+
+void CTraceView::ToneForNewestPoint(IAiming* aiming)
+{
+    ComPtr<IAimingTrace> trace;
+    ComPtr<IAimingAttr> attr;
+    ComPtr<IEventParams> event;
+    int32_t last = 0;
+    VARIANT_BOOL valid = VARIANT_FALSE;
+    if (SUCCEEDED(aiming->get_Trace(trace.put())) && trace && SUCCEEDED(trace->get_Last(&last))
+        && SUCCEEDED(trace->ValidCoordinate(last, &valid)) && isTrue(valid)
+        && SUCCEEDED(aiming->get_Attr(attr.put())) && attr && SUCCEEDED(attr->get_Event(event.put()))) {
+        float x = 0, y = 0;
+        trace->get_x(last, &x);
+        trace->get_y(last, &y);
+        BlindToneUpdate(x, y, event.get(), attr.get());
+    }
+}
+
+bool CTraceView::NoteWhileHidden(int hint, void* p1, void* p2)
+{
+    switch (hint) {
+    case KavroHint::Everything:
+        if (!deviceConnected()) {
+            m_currentShot = nullptr;
+            m_liveAiming = nullptr;
+        }
+        break;
+    case KavroHint::AimingStarted:
+        m_liveAiming = static_cast<IAiming*>(p1);
+        break;
+    case KavroHint::TraceCoordinates:
+        // The tone guides the shooter whichever view is shown.
+        if (auto* aiming = static_cast<IAiming*>(p1))
+            ToneForNewestPoint(aiming);
+        break;
+    case KavroHint::ShotAdded:
+        m_currentShot = static_cast<IShot*>(p2);
+        break;
+    case KavroHint::AimingConcluded:
+        StopTone();
+        break;
+    case KavroHint::Language:
+    case KavroHint::SelectedShot:
+    case KavroHint::ShotParameters:
+    case KavroHint::AdvancedMode:
+        break;
+    default:
+        return false;
+    }
+    m_stale = true;
+    return true;
+}
+
+void CTraceView::RefreshIfNeeded()
+{
+    if (!m_stale)
+        return;
+    m_stale = false;
+    // Everything from the document, as after a new document; then the aiming in progress, if any.
+    const ComPtr<IShot> current = m_currentShot;
+    m_refreshing = true;
+    const auto done = qScopeGuard([this] { m_refreshing = false; });
+    OnUpdate(nullptr, KavroHint::Everything, nullptr, nullptr, 0);
+    m_currentShot = current;
+    if (m_liveAiming) {
+        ShowLiveAiming(m_liveAiming.get());
+        if (ITarget* t = target())
+            t->UpdateAiming(m_liveAiming.get());
+    }
+}
+
+void CTraceView::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    RefreshIfNeeded();
 }
 
 KAVRO_REGISTER_VIEW(ViewId::Trace, 32789, [](CKavroDoc& d, QWidget* p) -> QWidget* { return new CTraceView(d, p); });

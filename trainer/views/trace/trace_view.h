@@ -15,15 +15,15 @@
 
 class QSplitter;
 
-// The sine generator that guides blind shooters; the frame installs it when sound works.
+// The sine generator that guides blind shooters. Unless another is set, the view drives the
+// program's tone (the frame makes it when sound works).
 class BlindToneGenerator {
 public:
     virtual ~BlindToneGenerator() = default;
-    virtual void setFrequency(float hz) = 0;
-    virtual bool has3DBuffer() const = 0;
-    virtual void setPosition(float x) = 0; // applied at once; head-relative units
+    // Retunes for the zone (0..10) of a point x mm across a form `formWidth` mm wide, placed to
+    // that side, and starts the tone when it is not playing.
+    virtual void update(int zone, float x, float formWidth) = 0;
     virtual bool isPlaying() const = 0;
-    virtual void playLooping() = 0;
     virtual void stop() = 0;
 };
 
@@ -75,6 +75,9 @@ public:
     // The replay position moved to `x` seconds from the shot: panel, tone, trigger, heart, pulse.
     void UpdateReplayPanel(float x);
     void OnReplayScroll(kavro::trace::ScrollCode code, int thumb);
+    // Brings the control up to date after hints that came while the view was hidden.
+    void RefreshIfNeeded();
+    bool isStale() const { return m_stale; }
 
     // Timer steps.
     void OnZoomTimer();
@@ -90,6 +93,7 @@ public:
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -102,6 +106,10 @@ private:
     void selection(ComPtr<IAiming>* aiming, ComPtr<IShot>* shot);
     bool matchStarted() const;
     bool OnKeyDown(int key);
+    // While hidden, the hints that only change what the control shows are noted, not drawn.
+    bool NoteWhileHidden(int hint, void* p1, void* p2);
+    void ToneForNewestPoint(IAiming* aiming);
+    void ShowLiveAiming(IAiming* aiming);
 
     CKavroDoc& m_doc;
     kavro::Clock* m_clock;
@@ -121,4 +129,7 @@ private:
     DATE m_lastBeat = 0, m_previousBeat = 0;
     int m_triggerMax = 0;
     int m_fixedTriggerScale = 0;
+    bool m_stale = false;
+    bool m_refreshing = false;
+    ComPtr<IAiming> m_liveAiming; // from its start until it concludes finally
 };
