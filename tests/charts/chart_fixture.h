@@ -31,7 +31,7 @@ struct AimingSpec {
 
 constexpr DATE kMorning = 45123.375;
 
-// An aiming of the spec, not yet in a document; its shots are appended to `shots`.
+// An aiming as described, not yet in a document; its shots are appended to `shots`.
 ComPtr<IAiming> makeAiming(IEventParams* event, const AimingSpec& spec, std::vector<ComPtr<IShot>>* shots = nullptr);
 ComPtr<IKavroDocument> makeDocument(const char* eventShortName, const std::vector<AimingSpec>& aimings);
 
