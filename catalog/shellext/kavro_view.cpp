@@ -288,6 +288,16 @@ void KavroView::fill()
     list_->setHeaderHidden(!report_);
     for (int c = 1; c < CatalogListModel::kColumns; ++c)
         list_->setColumnHidden(c, !report_);
+    // The widths were chosen for a smaller font than this desktop's: a column widens to show its
+    // title and its texts whole (the last one stretches anyway) rather than cut the date short.
+    if (report_) {
+        for (int c = 0; c + 1 < CatalogListModel::kColumns; ++c) {
+            const int chosen = list_->header()->sectionSize(c);
+            list_->resizeColumnToContents(c);
+            if (list_->header()->sectionSize(c) < chosen)
+                list_->header()->resizeSection(c, chosen);
+        }
+    }
     list_->setUpdatesEnabled(true);
 }
 

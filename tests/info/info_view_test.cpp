@@ -182,3 +182,27 @@ TEST(ShotPage, SitsBelowTheTimeIntervalsChart)
     intervals.show(); // values given while hidden show once the page shows
     EXPECT_EQ(page->value("idShotNumber")->text(), "2");
 }
+
+TEST(InfoView, FiguresSitAtTheTitlesSideInARightToLeftInterface)
+{
+    CKavroDoc doc;
+    CInfoView view(doc);
+    view.setLayoutDirection(Qt::RightToLeft);
+    view.resize(1000, 800);
+    view.show();
+    start(doc);
+    shoot(doc, {still(0, 0, 0), still(20, 100, 0)});
+    QApplication::processEvents();
+    auto* count = qobject_cast<QLabel*>(view.element("idShotCount"));
+    ASSERT_NE(count, nullptr);
+    ASSERT_GT(count->width(), 200); // room enough for the side to matter
+    const QImage image = count->grab().toImage();
+    const QRgb background = image.pixel(image.width() / 2, 0);
+    int leftmostInk = image.width();
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            if (image.pixel(x, y) != background)
+                leftmostInk = std::min(leftmostInk, x);
+    ASSERT_LT(leftmostInk, image.width()) << "nothing drawn";
+    EXPECT_GT(leftmostInk, image.width() / 2) << "the figure hugs the far (left) side";
+}

@@ -31,6 +31,15 @@ TEST(FrameLayoutRect, AWindowFromAScreenThatIsGoneComesBack)
     EXPECT_EQ(clampToScreens(QRect(-50, -50, 4000, 3000), screens), QRect(0, 0, 1920, 1080));
 }
 
+TEST(FrameLayoutRect, AFirstStartOpensALargeWindowOnTheScreen)
+{
+    EXPECT_EQ(defaultFrameRect(QRect(0, 0, 1600, 1000)), QRect(200, 125, 1200, 750));
+    EXPECT_EQ(defaultFrameRect(QRect(1920, 30, 1920, 1050)), QRect(2160, 161, 1440, 787));
+    // A small screen: the readable minimum wins over three quarters, but never exceeds the screen.
+    EXPECT_EQ(defaultFrameRect(QRect(0, 0, 1280, 800)), QRect(128, 50, 1024, 700));
+    EXPECT_EQ(defaultFrameRect(QRect(0, 0, 800, 600)), QRect(0, 0, 800, 600));
+}
+
 class FrameLayoutStore : public ::testing::Test {
 protected:
     void SetUp() override { qputenv("KAVRO_CONFIG_HOME", dir.path().toUtf8()); }

@@ -118,10 +118,7 @@ TEST_F(FrameTest, OpensARelativePathFromTheCommandLine)
     ASSERT_TRUE(lastInfoView);
     EXPECT_FALSE(lastInfoView->hints.empty());
     EXPECT_TRUE(messages.isEmpty());
-
-    frame->resize(1000, 640);
-    QDir().mkpath(QStringLiteral(KAVRO_SCREENS_DIR));
-    frame->grab().save(QStringLiteral(KAVRO_SCREENS_DIR "/frame_with_document.png"));
+    // No screenshot here: the information page is a stand-in; the printing tests show the real one.
 }
 
 TEST_F(FrameTest, AFileThatDoesNotOpenIsToldAndEndsTheProgram)
@@ -661,6 +658,7 @@ TEST_F(FrameTest, TheLanguageMenuRetranslatesMenusTipsAndTheLayoutDirection)
     frame->OnCommand(32876);
     EXPECT_EQ(menuTitles().value(0), QStringLiteral("&ملف"));
     EXPECT_EQ(frame->layoutDirection(), Qt::RightToLeft);
+    QDir().mkpath(QStringLiteral(KAVRO_SCREENS_DIR));
     frame->grab().save(QStringLiteral(KAVRO_SCREENS_DIR "/frame_arabic.png"));
 
     frame->OnCommand(32809);

@@ -99,6 +99,15 @@ QRect clampToScreens(const QRect& r, const QList<QRect>& screens)
     return out;
 }
 
+QRect defaultFrameRect(const QRect& screen)
+{
+    const int w = std::min(screen.width(), std::max(screen.width() * 3 / 4, 1024));
+    const int h = std::min(screen.height(), std::max(screen.height() * 3 / 4, 700));
+    QRect r(0, 0, w, h);
+    r.moveCenter(screen.center());
+    return r;
+}
+
 namespace {
 QList<QRect> screenAreas()
 {

@@ -31,6 +31,11 @@ std::optional<QRect> decodeRect(const QByteArray& bytes);
 QRect clampToScreens(const QRect& r, const QList<QRect>& screens);
 QRect clampToCurrentScreens(const QRect& r);
 
+// Where the frame opens when no layout is stored: three quarters of the screen's free area, but
+// never smaller than room for the shot list beside a readable view (the screen permitting),
+// centred on it.
+QRect defaultFrameRect(const QRect& screen);
+
 class QWidget;
 
 // A window's normal rectangle kept under `valueName` in the settings root (dialogs use

@@ -31,6 +31,7 @@
 #include <QMimeData>
 #include <QProcess>
 #include <QProgressBar>
+#include <QScreen>
 #include <QSplitter>
 #include <QStackedWidget>
 #include <QStandardPaths>
@@ -1179,6 +1180,8 @@ void CMainFrame::RestoreLayout()
     statusBar()->setVisible(l.statusBar);
     if (l.windowRect)
         setGeometry(clampToCurrentScreens(*l.windowRect));
+    else if (const QScreen* s = QGuiApplication::primaryScreen())
+        setGeometry(defaultFrameRect(s->availableGeometry()));
 }
 
 void CMainFrame::SaveLayout()

@@ -40,11 +40,15 @@ protected:
     }
 };
 
-QString valueHtml(const QString& text, const std::optional<QString>& model)
+// A rich-text paragraph takes its direction from its first strong letter: in a right-to-left
+// interface a bare figure would sit at the far left while "11.1 mm" in Arabic sits at the right.
+QString valueHtml(const QString& text, const std::optional<QString>& model, Qt::LayoutDirection direction)
 {
     QString html = text.toHtmlEscaped();
     if (model)
         html += QStringLiteral("<font color=red> (") + model->toHtmlEscaped() + QStringLiteral(")</font>");
+    if (direction == Qt::RightToLeft)
+        html = QStringLiteral("<div dir=\"rtl\">") + html + QStringLiteral("</div>");
     return html;
 }
 
@@ -384,7 +388,7 @@ void CInfoView::fill()
     for (const auto& [id, widget] : m_elements) {
         widget->setVisible(m_page.visible(id));
         if (auto* label = qobject_cast<QLabel*>(widget); label && m_values.count(id))
-            label->setText(valueHtml(m_page.text(id), m_page.model(id)));
+            label->setText(valueHtml(m_page.text(id), m_page.model(id), layoutDirection()));
     }
     // The values' own boxes follow their title rows.
     if (QWidget* w = findChild<QWidget*>(QStringLiteral("idResultIntCoinsidedRowValues")))
