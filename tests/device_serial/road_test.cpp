@@ -3,8 +3,7 @@
 // and the unplugging come back as the control's events.
 #include "serial_test_support.h"
 
-#include "device/control/device_environment.h"
-#include "device/control/kavro_device.h"
+#include "support/device_control.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -78,20 +77,13 @@ protected:
         ASSERT_TRUE(QFileInfo::exists(link));
         qputenv("KAVRO_COM231", link.toLocal8Bit());
 
-        setDeviceEnvironmentForTesting(&realClock(), [](QueueHandler h) -> std::unique_ptr<ControlQueue> {
-            return std::make_unique<PumpedControlQueue>(std::move(h), realClock());
-        });
-        ASSERT_EQ(createInstance(kavrodev::CLSID_KavroDevice, &device), S_OK);
-        sink = DeviceSink::create();
-        uint32_t cookie = 0;
-        ASSERT_EQ(adviseSink(device.get(), _IKavroDeviceEvents::iid, sink->identity(), &cookie), S_OK);
+        device = devtest::makePumpedControl(realClock());
+        ASSERT_TRUE(device);
+        sink = devtest::adviseNewSink<DeviceSink>(device.get());
     }
     void TearDown() override
     {
-        if (device)
-            device->put_Connected(VARIANT_FALSE);
-        device = nullptr;
-        setDeviceEnvironmentForTesting(nullptr, {});
+        devtest::releaseControl(device);
         qunsetenv("KAVRO_COM231");
         sim.stop();
     }
@@ -101,15 +93,7 @@ protected:
     // Pumps the model's window until `done` holds or `limitMs` pass.
     bool pumpUntil(const std::function<bool()>& done, int limitMs)
     {
-        const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(limitMs);
-        while (std::chrono::steady_clock::now() < end) {
-            if (CGenericKavro* m = control().model())
-                static_cast<PumpedControlQueue*>(m->Queue())->pump();
-            if (done())
-                return true;
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        }
-        return false;
+        return devtest::pumpModelUntil(device.get(), done, limitMs);
     }
     bool seen(const std::string& e) const
     {

@@ -3,7 +3,7 @@
 // hidden shots, values of every storable type) save, load in a fresh document and compare
 // equal field by field, and a second save writes the same bytes.
 #include "document_dump.h"
-#include "document_fixture.h"
+#include "support/document_fixture.h"
 #include "com/classregistry.h"
 #include "storage/cfb/compound_file.h"
 

@@ -1,4 +1,4 @@
-#include "chart_fixture.h"
+#include "support/chart_fixture.h"
 
 #include "com/classregistry.h"
 #include "res_strings.h"

@@ -1,4 +1,4 @@
-#include "practice_builder.h"
+#include "support/practice_builder.h"
 
 #include "doc_helpers.h"
 

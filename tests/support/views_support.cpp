@@ -1,6 +1,6 @@
-#include "views_support.h"
+#include "support/views_support.h"
 
-#include "practice_builder.h"
+#include "support/practice_builder.h"
 
 #include "com/classregistry.h"
 

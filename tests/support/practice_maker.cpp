@@ -1,7 +1,7 @@
-#include "practice_maker.h"
+#include "support/practice_maker.h"
 
 #include "com/classregistry.h"
-#include "document_fixture.h"
+#include "support/document_fixture.h"
 
 #include <QFile>
 

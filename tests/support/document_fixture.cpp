@@ -1,4 +1,4 @@
-#include "document_fixture.h"
+#include "support/document_fixture.h"
 
 #include "com/classregistry.h"
 #include "target_element.h"
