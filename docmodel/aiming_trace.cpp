@@ -16,11 +16,6 @@ KAVRO_REGISTER_CLASS(CAimingTrace, ProgId_AimingTrace);
 
 namespace {
 
-struct LoadedChannel {
-    SampleArray values;
-    QString name;
-};
-
 HRESULT readChannel(IStream* stream, int32_t count, bool narrow, SampleArray* out)
 {
     if (!LoadBudget::charge(uint64_t(count) * sizeof(int32_t)))
@@ -78,7 +73,7 @@ HRESULT CAimingTrace::get_Valid(VARIANT_BOOL* out)
     if (!out)
         return E_POINTER;
     Lock lock(mutex_);
-    *out = vbool(count_ > 0);
+    *out = toVariantBool(count_ > 0);
     return S_OK;
 }
 
@@ -196,7 +191,7 @@ HRESULT CAimingTrace::get_ReadOnly(VARIANT_BOOL* out)
     if (!out)
         return E_POINTER;
     Lock lock(mutex_);
-    *out = vbool(readOnly_);
+    *out = toVariantBool(readOnly_);
     return S_OK;
 }
 
@@ -239,7 +234,7 @@ HRESULT CAimingTrace::ValidCoordinate(int32_t index, VARIANT_BOOL* out)
     Lock lock(mutex_);
     if (!inRange(index))
         return E_INVALIDARG;
-    *out = vbool(x_.isNarrow() || x_.at(position(index)) != kInvalidSample);
+    *out = toVariantBool(x_.isNarrow() || x_.at(position(index)) != kInvalidSample);
     return S_OK;
 }
 

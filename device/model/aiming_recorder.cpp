@@ -60,7 +60,7 @@ ComPtr<IShot> AimingRecorder::NewShot(bool missed, std::optional<double> microph
     ComPtr<IShot> shot;
     if (!aiming_)
         return shot;
-    const VARIANT_BOOL m = missed ? VARIANT_TRUE : VARIANT_FALSE;
+    const VARIANT_BOOL m = toVariantBool(missed);
     const HRESULT hr = microphonePhase ? aiming_->AddShot2(m, *microphonePhase, shot.put()) : aiming_->AddShot(m, shot.put());
     if (FAILED(hr) || !shot)
         return nullptr;
