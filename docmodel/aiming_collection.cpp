@@ -9,6 +9,8 @@
 #include "shot_collection.h"
 #include "storage/stream/stream_forms.h"
 
+#include <new>
+
 namespace kavrodoc {
 
 KAVRO_REGISTER_CLASS(CAimingCollection, ProgId_AimingCollection);
@@ -122,20 +124,25 @@ HRESULT CAimingCollection::Add(IAiming* aiming)
     return addLocked(aiming);
 }
 
-HRESULT CAimingCollection::addLocked(IAiming* aiming)
+HRESULT CAimingCollection::addLocked(IAiming* aiming, size_t* leadingSighters)
 {
     ComPtr<IEventParams> event = eventOf(aiming);
     if (event_ && !sameObject(event_.get(), event.get()))
         return E_INVALIDARG;
-    for (const auto& held : aimings_) {
-        if (sameObject(held.get(), aiming))
-            return S_OK;
-    }
     auto at = aimings_.end();
-    if (!isMatch(aiming)) {
-        at = aimings_.begin();
-        while (at != aimings_.end() && !isMatch(at->get()))
-            ++at;
+    if (leadingSighters) {
+        if (!isMatch(aiming))
+            at = aimings_.begin() + ptrdiff_t((*leadingSighters)++);
+    } else {
+        for (const auto& held : aimings_) {
+            if (sameObject(held.get(), aiming))
+                return S_OK;
+        }
+        if (!isMatch(aiming)) {
+            at = aimings_.begin();
+            while (at != aimings_.end() && !isMatch(at->get()))
+                ++at;
+        }
     }
     aimings_.insert(at, ComPtr<IAiming>(aiming));
     if (!event_)
@@ -151,8 +158,9 @@ HRESULT CAimingCollection::part(bool match, IAimingCollection** out)
     Lock lock(mutex_);
     auto part = create();
     part->event_ = event_;
+    size_t sighters = 0;
     for (const auto& aiming : aimings_) {
-        if (isMatch(aiming.get()) == match && FAILED(part->addLocked(aiming.get())))
+        if (isMatch(aiming.get()) == match && FAILED(part->addLocked(aiming.get(), &sighters)))
             return E_FAIL;
     }
     part->modified_ = false;
@@ -305,10 +313,17 @@ HRESULT CAimingCollection::Load(IStream* stream)
 
     ComPtr<IEventParams> previous = event_;
     event_ = found;
+    size_t sighters = 0;
+    try {
+        aimings_.reserve(size_t(count));
+    } catch (const std::bad_alloc&) {
+        event_ = previous;
+        return E_OUTOFMEMORY;
+    }
     for (int32_t i = 0; i < count; ++i) {
         fireProgress(i + 1, count);
         auto aiming = CAiming::create();
-        if (FAILED(loadObjectForm(stream, aiming.get())) || FAILED(addLocked(aiming.get()))) {
+        if (FAILED(loadObjectForm(stream, aiming.get())) || FAILED(addLocked(aiming.get(), &sighters))) {
             aimings_.clear();
             event_ = previous;
             return E_FAIL;

@@ -45,7 +45,9 @@ public:
     HRESULT FindConnectionPoint(const IID& iid, IConnectionPoint** out) override;
 
 private:
-    HRESULT addLocked(IAiming* aiming);
+    // With `leadingSighters`, the aiming is known to be new and that many aimings outside the
+    // match lead the collection: no search needed.
+    HRESULT addLocked(IAiming* aiming, size_t* leadingSighters = nullptr);
     HRESULT part(bool match, IAimingCollection** out);
     void fireProgress(int32_t done, int32_t total);
 

@@ -16,21 +16,42 @@ KAVRO_REGISTER_CLASS(CAimingTrace, ProgId_AimingTrace);
 
 namespace {
 
-HRESULT readChannel(IStream* stream, int32_t count, bool narrow, SampleArray* out)
+template <class T>
+HRESULT decodeInto(IStream* stream, int32_t count, std::vector<T>* values)
 {
-    if (!LoadBudget::charge(uint64_t(count) * sizeof(int32_t)))
+    if (!LoadBudget::charge(uint64_t(count) * sizeof(T)))
         return E_OUTOFMEMORY;
-    std::vector<int32_t> values;
     try {
-        values.resize(size_t(count));
+        values->resize(size_t(count));
     } catch (const std::bad_alloc&) {
         return E_OUTOFMEMORY;
     }
-    if (FAILED(readCodedChannel(stream, values.data(), uint32_t(count))))
-        return E_FAIL;
+    const HRESULT hr = readCodedChannel(stream, values->data(), uint32_t(count));
+    return FAILED(hr) ? E_FAIL : hr;
+}
+
+// A channel stored narrow is decoded straight into 16-bit storage; a value that does not fit
+// there sends the channel back to be read 32-bit.
+HRESULT readChannel(IStream* stream, int32_t count, bool narrow, SampleArray* out)
+{
+    uint64_t start = 0;
+    if (narrow && SUCCEEDED(stream->Seek(0, STREAM_SEEK_CUR, &start))) {
+        std::vector<int16_t> small;
+        const HRESULT hr = decodeInto(stream, count, &small);
+        if (hr == S_OK) {
+            out->assign(std::move(small));
+            return S_OK;
+        }
+        if (hr != S_FALSE)
+            return hr;
+        if (FAILED(stream->Seek(int64_t(start), STREAM_SEEK_SET, nullptr)))
+            return E_FAIL;
+    }
+    std::vector<int32_t> values;
+    const HRESULT hr = decodeInto(stream, count, &values);
+    if (FAILED(hr))
+        return hr;
     out->assign(std::move(values));
-    if (narrow)
-        out->narrow(); // a value that does not fit keeps the channel 32-bit
     return S_OK;
 }
 
@@ -353,7 +374,13 @@ HRESULT CAimingTrace::addSample(int32_t x, int32_t y)
     } else if (count_ >= kMostSamples) {
         return E_OUTOFMEMORY; // more than any stored trace may hold
     } else if (size_t(start_) + size_t(count_) == capacity_) {
-        packToFront(capacity_ + size_t(kavro::truncSaturated(2.5 * r)));
+        // Growing by half keeps a long recording's copying linear in its length; never by
+        // much past what a trace may hold.
+        const size_t step = capacity_ + size_t(kavro::truncSaturated(2.5 * r));
+        size_t grown = std::max(step, capacity_ + capacity_ / 2);
+        if (grown > size_t(kMostSamples))
+            grown = std::max(size_t(kMostSamples), step);
+        packToFront(grown);
     }
     size_t at = size_t(start_) + size_t(count_);
     x_.set(at, x);
@@ -378,18 +405,19 @@ void CAimingTrace::packToFront(size_t newCapacity)
         start_ = 0;
         return;
     }
-    SampleArray nx = x_, ny = y_;
-    std::vector<UserChannel> nc = channels_;
-    auto pack = [&](SampleArray& a) {
+    auto pack = [&](const SampleArray& a) {
+        SampleArray packed;
         if (a.capacity() == 0 && capacity_ == 0)
-            a.reset(newCapacity);
+            packed.reset(newCapacity);
         else
-            a.repack(size_t(start_), size_t(count_), newCapacity);
+            packed = a.repacked(size_t(start_), size_t(count_), newCapacity);
+        return packed;
     };
-    pack(nx);
-    pack(ny);
-    for (auto& c : nc)
-        pack(c.values);
+    SampleArray nx = pack(x_), ny = pack(y_);
+    std::vector<UserChannel> nc;
+    nc.reserve(channels_.size());
+    for (const auto& c : channels_)
+        nc.push_back({pack(c.values), c.name});
     x_ = std::move(nx);
     y_ = std::move(ny);
     channels_ = std::move(nc);

@@ -438,7 +438,7 @@ HRESULT CKavroDocument::loadCompoundFile(QString* message)
         *message = kNoMemoryMessage;
         return E_FAIL;
     }
-    if (FAILED(opened) || reader.rootClassId() != clsid || FAILED(reader.readStream(kContentsStream, &contents))) {
+    if (FAILED(opened) || reader.rootClassId() != clsid || FAILED(reader.takeStream(kContentsStream, &contents))) {
         *message = canBeOpened(fileName_) ? kNotADocumentMessage : kCannotOpenMessage;
         return E_FAIL;
     }

@@ -35,6 +35,14 @@ void SampleArray::assign(std::vector<int32_t> values)
     narrow_ = false;
 }
 
+void SampleArray::assign(std::vector<int16_t> values)
+{
+    small_ = std::move(values);
+    wide_.clear();
+    wide_.shrink_to_fit();
+    narrow_ = true;
+}
+
 template <class V>
 static void repackVector(V& v, size_t start, size_t count, size_t newCapacity)
 {
@@ -54,6 +62,20 @@ void SampleArray::repack(size_t start, size_t count, size_t newCapacity)
         repackVector(small_, start, count, newCapacity);
     else
         repackVector(wide_, start, count, newCapacity);
+}
+
+SampleArray SampleArray::repacked(size_t start, size_t count, size_t newCapacity) const
+{
+    SampleArray out;
+    out.narrow_ = narrow_;
+    if (narrow_) {
+        out.small_.resize(newCapacity);
+        std::copy(small_.begin() + start, small_.begin() + start + count, out.small_.begin());
+    } else {
+        out.wide_.resize(newCapacity);
+        std::copy(wide_.begin() + start, wide_.begin() + start + count, out.wide_.begin());
+    }
+    return out;
 }
 
 bool SampleArray::narrow()

@@ -21,8 +21,11 @@ public:
     void reset(size_t capacity);
     // Adopts decoded values.
     void assign(std::vector<int32_t> values);
+    void assign(std::vector<int16_t> values);
     // Keeps `count` values from `start`, moved to the front; the capacity becomes `newCapacity`.
     void repack(size_t start, size_t count, size_t newCapacity);
+    // The same into a new array, this one unchanged.
+    SampleArray repacked(size_t start, size_t count, size_t newCapacity) const;
     // Passes to 16-bit form when every value fits; false when one does not.
     bool narrow();
     void widen();

@@ -1,5 +1,6 @@
 #include "trace_codec.h"
 
+#include "storage/stream/memory_stream.h"
 #include "storage/stream/stream_io.h"
 
 #include <algorithm>
@@ -106,6 +107,21 @@ void widenShortRuns(const std::vector<Run>& runs, uint8_t* cls)
     }
 }
 
+// The runs once widened: neighbours that now share a class become one run.
+std::vector<Run> mergeWidenedRuns(const std::vector<Run>& split, const uint8_t* cls)
+{
+    std::vector<Run> runs;
+    runs.reserve(split.size());
+    for (const Run& run : split) {
+        const uint8_t c = cls[run.start];
+        if (!runs.empty() && runs.back().cls == c)
+            runs.back().length += run.length;
+        else
+            runs.push_back({c, run.start, run.length});
+    }
+    return runs;
+}
+
 // Collects emitted bytes either into one buffer of the final size or, when that could not be
 // had, in small pieces written straight to the stream.
 class Sink {
@@ -133,6 +149,15 @@ public:
         }
     }
     void put8(uint8_t v) { put(&v, 1); }
+    // Room for `size` bytes written in place, or null when the bytes go to a stream.
+    uint8_t* claim(size_t size)
+    {
+        if (stream_)
+            return nullptr;
+        uint8_t* at = out_;
+        out_ += size;
+        return at;
+    }
     bool finish()
     {
         if (stream_)
@@ -155,7 +180,7 @@ private:
 };
 
 template <class T>
-void emit(const T* v, const std::vector<Run>& runs, Sink& sink)
+void emitRuns(const T* v, const std::vector<Run>& runs, Sink& sink)
 {
     int32_t p = 0;
     for (const Run& run : runs) {
@@ -167,12 +192,27 @@ void emit(const T* v, const std::vector<Run>& runs, Sink& sink)
         case kInvalid:
             break;
         case kByte:
+            if (uint8_t* o = sink.claim(run.length)) {
+                for (uint32_t i = 0; i < run.length; ++i) {
+                    o[i] = uint8_t(int8_t(wrappingSub(s[i], p)));
+                    p = s[i];
+                }
+                break;
+            }
             for (uint32_t i = 0; i < run.length; ++i) {
                 sink.put8(uint8_t(int8_t(wrappingSub(s[i], p))));
                 p = s[i];
             }
             break;
         case kShort:
+            if (uint8_t* o = sink.claim(size_t(run.length) * 2)) {
+                for (uint32_t i = 0; i < run.length; ++i) {
+                    int16_t d = int16_t(wrappingSub(s[i], p));
+                    std::memcpy(o + 2 * i, &d, 2);
+                    p = s[i];
+                }
+                break;
+            }
             for (uint32_t i = 0; i < run.length; ++i) {
                 int16_t d = int16_t(wrappingSub(s[i], p));
                 sink.put(&d, 2);
@@ -197,8 +237,9 @@ bool planRuns(const T* v, uint32_t n, std::vector<Run>* runs, uint64_t* size)
     try {
         std::vector<uint8_t> cls(n);
         classify(v, n, cls.data());
-        widenShortRuns(splitRuns(cls.data(), n), cls.data());
-        *runs = splitRuns(cls.data(), n);
+        std::vector<Run> split = splitRuns(cls.data(), n);
+        widenShortRuns(split, cls.data());
+        *runs = mergeWidenedRuns(split, cls.data());
     } catch (const std::bad_alloc&) {
         return false;
     }
@@ -223,16 +264,40 @@ struct MemorySource {
         return true;
     }
     bool has(uint64_t cb) const { return size - pos >= cb; }
+    const uint8_t* take(uint8_t*, size_t cb)
+    {
+        if (size - pos < cb)
+            return nullptr;
+        pos += cb;
+        return data + pos - cb;
+    }
 };
 
 struct StreamSource {
     IStream* stream;
     bool read(void* out, size_t cb) { return SUCCEEDED(kavro::readExact(stream, out, uint32_t(cb))); }
     bool has(uint64_t cb) const { return kavro::fitsInStream(stream, cb, 1); }
+    const uint8_t* take(uint8_t* buffer, size_t cb) { return read(buffer, cb) ? buffer : nullptr; }
 };
 
-template <class Source>
-HRESULT decode(Source& src, int32_t* values, uint32_t n)
+// Stores a decoded value; 16-bit output refuses a value it cannot hold.
+inline bool store(int32_t* out, int32_t v)
+{
+    *out = v;
+    return true;
+}
+
+inline bool store(int16_t* out, int32_t v)
+{
+    if (v < -32768 || v > 32767)
+        return false;
+    *out = int16_t(v);
+    return true;
+}
+
+// S_FALSE: a value did not fit 16-bit output (nothing wrong with the bytes).
+template <class Source, class T>
+HRESULT decode(Source& src, T* values, uint32_t n)
 {
     int32_t p = 0;
     uint64_t k = 0;
@@ -253,35 +318,66 @@ HRESULT decode(Source& src, int32_t* values, uint32_t n)
         // The payload must be there before it is decoded into the caller's array.
         if (!src.has(payloadBytes(cls, length)))
             return E_FAIL;
-        int32_t* out = values + k;
+        T* out = values + k;
         k += length;
         if (cls == kInvalid) {
-            std::fill(out, out + length, kInvalidSample);
+            if (length && !store(out, kInvalidSample))
+                return S_FALSE;
+            std::fill(out, out + length, out[0]);
             continue;
         }
         uint32_t size = cls == kByte ? 1 : cls == kShort ? 2 : 4;
         uint32_t perPiece = sizeof(buffer) / size;
         for (uint32_t done = 0; done < length;) {
             uint32_t count = std::min(perPiece, length - done);
-            if (!src.read(buffer, size_t(count) * size))
+            const uint8_t* piece = src.take(buffer, size_t(count) * size);
+            if (!piece)
                 return E_FAIL;
+            bool fits = true;
+            T* o = out + done;
             if (cls == kByte) {
-                for (uint32_t i = 0; i < count; ++i)
-                    out[done + i] = p = wrappingAdd(p, int8_t(buffer[i]));
+                for (uint32_t i = 0; i < count; ++i) {
+                    p = wrappingAdd(p, int8_t(piece[i]));
+                    fits &= store(o + i, p);
+                }
             } else if (cls == kShort) {
                 for (uint32_t i = 0; i < count; ++i) {
                     int16_t d;
-                    std::memcpy(&d, buffer + 2 * i, 2);
-                    out[done + i] = p = wrappingAdd(p, d);
+                    std::memcpy(&d, piece + 2 * i, 2);
+                    p = wrappingAdd(p, d);
+                    fits &= store(o + i, p);
                 }
             } else {
-                std::memcpy(out + done, buffer, size_t(count) * 4);
-                p = out[done + count - 1];
+                for (uint32_t i = 0; i < count; ++i) {
+                    std::memcpy(&p, piece + 4 * i, 4);
+                    fits &= store(o + i, p);
+                }
             }
+            if (!fits)
+                return S_FALSE;
             done += count;
         }
     }
     return S_OK;
+}
+
+// Bytes in memory are decoded where they lie; other streams through a buffer.
+template <class T>
+HRESULT readCoded(IStream* stream, T* values, uint32_t n)
+{
+    if (!stream || (!values && n))
+        return E_POINTER;
+    if (auto* memory = dynamic_cast<kavro::MemoryStream*>(stream)) {
+        const QByteArray& bytes = memory->bytes();
+        const uint64_t pos = std::min<uint64_t>(memory->position(), uint64_t(bytes.size()));
+        MemorySource src{reinterpret_cast<const uint8_t*>(bytes.constData()) + pos, size_t(uint64_t(bytes.size()) - pos)};
+        const HRESULT hr = decode(src, values, n);
+        if (hr == S_OK && src.pos && FAILED(stream->Seek(int64_t(src.pos), STREAM_SEEK_CUR, nullptr)))
+            return E_FAIL;
+        return hr;
+    }
+    StreamSource src{stream};
+    return decode(src, values, n);
 }
 
 } // namespace
@@ -299,7 +395,7 @@ bool encodeChannel(const T* values, uint32_t n, std::vector<uint8_t>* out)
         return false;
     }
     Sink sink(out->data());
-    emit(values, runs, sink);
+    emitRuns(values, runs, sink);
     return true;
 }
 
@@ -322,20 +418,22 @@ HRESULT writeCodedChannel(IStream* stream, const T* values, uint32_t n)
     }
     if (buffer.size() == size) {
         Sink sink(buffer.data());
-        emit(values, runs, sink);
+        emitRuns(values, runs, sink);
         return SUCCEEDED(kavro::writeAll(stream, buffer.data(), uint32_t(size))) ? S_OK : E_FAIL;
     }
     Sink sink(stream);
-    emit(values, runs, sink);
+    emitRuns(values, runs, sink);
     return sink.finish() ? S_OK : E_FAIL;
 }
 
 HRESULT readCodedChannel(IStream* stream, int32_t* values, uint32_t n)
 {
-    if (!stream || (!values && n))
-        return E_POINTER;
-    StreamSource src{stream};
-    return decode(src, values, n);
+    return readCoded(stream, values, n);
+}
+
+HRESULT readCodedChannel(IStream* stream, int16_t* values, uint32_t n)
+{
+    return readCoded(stream, values, n);
 }
 
 HRESULT decodeChannel(const uint8_t* data, size_t size, int32_t* values, uint32_t n, size_t* used)

@@ -24,6 +24,9 @@ HRESULT writeCodedChannel(IStream* stream, const T* values, uint32_t n);
 // Reads exactly n samples into `values`. Malformed runs, runs past n and short reads give
 // E_FAIL; nothing is read past the channel's last run.
 HRESULT readCodedChannel(IStream* stream, int32_t* values, uint32_t n);
+// The same into 16-bit values: S_FALSE, with the stream somewhere inside the channel, when a
+// value does not fit.
+HRESULT readCodedChannel(IStream* stream, int16_t* values, uint32_t n);
 
 // The same over bytes in memory; *used receives the bytes the channel took.
 HRESULT decodeChannel(const uint8_t* data, size_t size, int32_t* values, uint32_t n, size_t* used);

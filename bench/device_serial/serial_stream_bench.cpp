@@ -1,16 +1,37 @@
-// A Vantage stream at 500 samples per second through decode, the per-sample state machine and the
-// trace: samples per second of CPU, and CPU time per second of sensor data.
+// The serial road at 500 frames per second: a pty driven in real time by a writer thread, the
+// Vantage model's own reader thread on the pty's other end, the ring and the control queue, and
+// delivery on the control thread (this thread, pumping the queue). Side by side, on a second pty
+// written at the same moments, a minimal reader that only polls and reads. Reported per second
+// of data: the CPU of the model's reader ("reader_cpu_pct", percent of one core), of the
+// control thread, and of the minimal reader; "ratio" is reader over minimal; and the latency
+// from a frame's write to its delivery on the control thread (p50, p99, max, in ms).
 #include "device/model/device_host.h"
 #include "device/serial/vantage.h"
 #include "com/classregistry.h"
 #include "kavrodoc.h"
+#include "serial/serial_port.h"
 #include "thread/pumped_control_queue.h"
 
 #include <benchmark/benchmark.h>
 
+#include <QDir>
+#include <QFile>
+
+#include <algorithm>
 #include <array>
+#include <atomic>
+#include <chrono>
 #include <cmath>
+#include <thread>
 #include <vector>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <pthread.h>
+#include <sys/syscall.h>
+#include <termios.h>
+#include <time.h>
+#include <unistd.h>
 
 namespace {
 
@@ -84,7 +105,109 @@ std::vector<std::array<uint8_t, 8>> stream()
     return frames;
 }
 
-void BM_VantageStream500(benchmark::State& state)
+constexpr int kFrames = 2500; // five seconds of data
+constexpr auto kFramePeriod = std::chrono::microseconds(2000);
+
+using SteadyClock = std::chrono::steady_clock;
+
+int64_t nowNs()
+{
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(SteadyClock::now().time_since_epoch()).count();
+}
+
+double threadCpuSeconds()
+{
+    timespec ts{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+    return double(ts.tv_sec) + double(ts.tv_nsec) * 1e-9;
+}
+
+// CPU seconds a thread of this process has used, read from the scheduler's figures.
+double taskCpuSeconds(pid_t tid)
+{
+    QFile f(QStringLiteral("/proc/self/task/%1/schedstat").arg(tid));
+    if (!f.open(QIODevice::ReadOnly))
+        return 0;
+    return f.readAll().split(' ').value(0).toDouble() * 1e-9;
+}
+
+std::vector<pid_t> taskIds()
+{
+    std::vector<pid_t> ids;
+    for (const QString& name : QDir(QStringLiteral("/proc/self/task")).entryList(QDir::Dirs | QDir::NoDotAndDotDot))
+        ids.push_back(pid_t(name.toInt()));
+    return ids;
+}
+
+struct Pty {
+    int master = -1;
+    QString slavePath;
+    bool open()
+    {
+        master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+        if (master < 0 || ::grantpt(master) != 0 || ::unlockpt(master) != 0)
+            return false;
+        slavePath = QString::fromLocal8Bit(::ptsname(master));
+        return true;
+    }
+    ~Pty()
+    {
+        if (master >= 0)
+            ::close(master);
+    }
+};
+
+double percentile(std::vector<double> v, double q)
+{
+    if (v.empty())
+        return 0;
+    std::sort(v.begin(), v.end());
+    return v[std::min(v.size() - 1, size_t(q * double(v.size())))];
+}
+
+// Frame k's write time, for the latency of its delivery.
+std::vector<std::atomic<int64_t>> writeTimes(kFrames);
+
+class TimedVantage final : public CKavroVantage {
+public:
+    using CKavroVantage::CKavroVantage;
+    ~TimedVantage() override { Close(); }
+    void ProcessSamples(const SampleRecord* records, size_t count) override
+    {
+        CKavroVantage::ProcessSamples(records, count);
+        const int64_t now = nowNs();
+        for (size_t i = 0; i < count && delivered < kFrames; ++i, ++delivered)
+            latencies.push_back(double(now - writeTimes[size_t(delivered)].load()) * 1e-6);
+        ++batches;
+    }
+    int delivered = 0;
+    int batches = 0;
+    std::vector<double> latencies;
+};
+
+// Polls and reads, nothing else: the floor any reader of the same stream has to pay.
+struct MinimalReader {
+    int fd = -1;
+    std::atomic<bool> stop{false};
+    double cpu = 0;
+    int64_t bytes = 0;
+    void run()
+    {
+        const double start = threadCpuSeconds();
+        uint8_t buffer[4096];
+        pollfd p{fd, POLLIN, 0};
+        while (!stop.load(std::memory_order_relaxed)) {
+            if (::poll(&p, 1, 50) > 0) {
+                const ssize_t n = ::read(fd, buffer, sizeof buffer);
+                if (n > 0)
+                    bytes += n;
+            }
+        }
+        cpu = threadCpuSeconds() - start;
+    }
+};
+
+void BM_VantageRoad500(benchmark::State& state)
 {
     qputenv("KAVRO_EVENTS_DIR", KAVRO_BIN_DIR);
     BenchHost host;
@@ -92,27 +215,87 @@ void BM_VantageStream500(benchmark::State& state)
     createInstance(kavrodoc::CLSID_EventManager, &manager);
     if (manager)
         manager->FindByShortName(QStringLiteral("AR10"), host.event.put());
-    CKavroVantage model(host, nullptr);
     const auto frames = stream();
-    constexpr size_t kBatch = 10; // the control drains about every 20 ms
-    SampleRecord records[kBatch];
+    double readerCpu = 0, controlCpu = 0, minimalCpu = 0, seconds = 0;
+    std::vector<double> latencies;
+    int batches = 0, delivered = 0;
     for (auto _ : state) {
-        for (size_t i = 0; i < frames.size(); i += kBatch) {
-            model.BeginBatch(kBatch);
-            for (size_t k = 0; k < kBatch; ++k) {
-                records[k] = SampleRecord{};
-                model.Decode(frames[i + k].data(), records[k]);
-                model.OnSample(records[k]);
-            }
-            model.FlushCoordinates();
+        Pty road, plain;
+        if (!road.open() || !plain.open()) {
+            state.SkipWithError("no pty");
+            return;
         }
+        auto port = std::make_unique<SerialPort>();
+        if (FAILED(port->open(road.slavePath))) {
+            state.SkipWithError("the pty could not be opened as a port");
+            return;
+        }
+        const std::vector<pid_t> before = taskIds();
+        TimedVantage model(host, std::move(port));
+        if (!model.Open()) {
+            state.SkipWithError("the model did not open");
+            return;
+        }
+        auto* queue = dynamic_cast<PumpedControlQueue*>(model.Queue());
+        pid_t readerTid = 0;
+        for (pid_t tid : taskIds())
+            if (std::find(before.begin(), before.end(), tid) == before.end())
+                readerTid = tid;
+
+        MinimalReader minimal;
+        minimal.fd = ::open(plain.slavePath.toLocal8Bit().constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+        termios raw{};
+        ::tcgetattr(minimal.fd, &raw);
+        ::cfmakeraw(&raw);
+        ::tcsetattr(minimal.fd, TCSANOW, &raw);
+        std::thread minimalThread([&] { minimal.run(); });
+
+        std::atomic<bool> writing{true};
+        std::thread writer([&] {
+            auto next = SteadyClock::now();
+            for (int k = 0; k < kFrames; ++k) {
+                next += kFramePeriod;
+                std::this_thread::sleep_until(next);
+                writeTimes[size_t(k)] = nowNs();
+                const auto& f = frames[size_t(k) % frames.size()];
+                (void)!::write(road.master, f.data(), f.size());
+                (void)!::write(plain.master, f.data(), f.size());
+            }
+            writing = false;
+        });
+
+        const double readerStart = taskCpuSeconds(readerTid);
+        const double controlStart = threadCpuSeconds();
+        const auto t0 = SteadyClock::now();
+        while (writing || (model.delivered < kFrames && SteadyClock::now() - t0 < std::chrono::seconds(20))) {
+            if (queue->waitForMessages(std::chrono::milliseconds(20)))
+                queue->pump();
+        }
+        controlCpu += threadCpuSeconds() - controlStart;
+        readerCpu += taskCpuSeconds(readerTid) - readerStart;
+        seconds += std::chrono::duration<double>(SteadyClock::now() - t0).count();
+        writer.join();
+        minimal.stop = true;
+        minimalThread.join();
+        ::close(minimal.fd);
+        minimalCpu += minimal.cpu;
+        model.Close();
+        latencies.insert(latencies.end(), model.latencies.begin(), model.latencies.end());
+        batches += model.batches;
+        delivered += model.delivered;
+        state.SetIterationTime(double(kFrames) * 0.002);
     }
-    const double samples = static_cast<double>(state.iterations() * frames.size());
-    state.counters["samples/s"] = benchmark::Counter(samples, benchmark::Counter::kIsRate);
-    // CPU seconds spent per second of sensor data (500 samples).
-    state.counters["cpu_per_data_s"] = benchmark::Counter(samples / 500.0, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
-    state.counters["events"] = static_cast<double>(host.events);
+    const double dataSeconds = double(state.iterations()) * kFrames * 0.002;
+    state.counters["reader_cpu_pct"] = 100 * readerCpu / dataSeconds;
+    state.counters["control_cpu_pct"] = 100 * controlCpu / dataSeconds;
+    state.counters["minimal_cpu_pct"] = 100 * minimalCpu / dataSeconds;
+    state.counters["ratio"] = minimalCpu > 0 ? readerCpu / minimalCpu : 0;
+    state.counters["p50_ms"] = percentile(latencies, 0.5);
+    state.counters["p99_ms"] = percentile(latencies, 0.99);
+    state.counters["max_ms"] = percentile(latencies, 1.0);
+    state.counters["delivered"] = double(delivered) / double(state.iterations());
+    state.counters["per_batch"] = batches ? double(delivered) / batches : 0;
 }
-BENCHMARK(BM_VantageStream500)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_VantageRoad500)->UseManualTime()->Unit(benchmark::kSecond)->Iterations(2);
 
 } // namespace

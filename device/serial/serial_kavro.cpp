@@ -12,6 +12,8 @@ namespace {
 constexpr uint32_t kSilenceMs = 1000;
 constexpr uint32_t kReconnectRetryMs = 1000;
 constexpr uint32_t kCommandPauseMs = 50;
+constexpr uint32_t kDataWaitMs = 50;
+constexpr uint32_t kLineCheckMs = 100;
 } // namespace
 
 class CSerialKavro::Reader final : public CThread {
@@ -42,6 +44,9 @@ bool CSerialKavro::SetUpPort()
     if (!port || !port->isOpen())
         return false;
     SerialTimeouts t;
+    t.ReadIntervalTimeout = SerialTimeouts::Max;
+    t.ReadTotalTimeoutMultiplier = SerialTimeouts::Max;
+    t.ReadTotalTimeoutConstant = kDataWaitMs;
     t.WriteTotalTimeoutMultiplier = 1000;
     t.WriteTotalTimeoutConstant = 1000;
     if (FAILED(port->setTimeouts(t)))
@@ -72,6 +77,10 @@ bool CSerialKavro::Open()
 void CSerialKavro::StopReader()
 {
     if (reader_) {
+        // Wakes the reader from its wait in the port.
+        reader_->StopEvent().set();
+        if (SerialPort* port = Port())
+            port->purge(PurgeRxAbort);
         reader_->Stop();
         reader_.reset();
     }
@@ -159,6 +168,10 @@ uint32_t CSerialKavro::PollIntervalMs() const
     return rate > 0 ? static_cast<uint32_t>(std::max(1000 / rate, 1)) : 10;
 }
 
+// The reader sleeps in the port's read until bytes come (the read time-outs say: return with the
+// first bytes, or after kDataWaitMs without any), so it wakes once per burst of data rather than
+// on a fixed beat. The lines are looked at when a wait brought nothing, and while data flows at
+// most every kLineCheckMs: a sensor that goes away stops sending first.
 void CSerialKavro::ReadLoop(const ManualEvent& stop)
 {
     SerialPort* port = Port();
@@ -168,6 +181,8 @@ void CSerialKavro::ReadLoop(const ManualEvent& stop)
     FrameSplitter splitter(frameLength, frameLength * rate);
     uint32_t lastData = clock.tickMs();
     uint32_t lastReconnect = lastData - kReconnectRetryMs;
+    uint32_t lastLineCheck = lastData - kLineCheckMs;
+    bool dataCame = false;
     SampleRecord record;
 
     auto onFrame = [&](const uint8_t* frame) {
@@ -177,40 +192,50 @@ void CSerialKavro::ReadLoop(const ManualEvent& stop)
         else
             CountInvalid();
     };
+    // Outside the connected state the reader looks at the lines on the sample beat, as it
+    // always has; false once stopped.
+    auto pause = [&] { return !clock.sleep(PollIntervalMs(), &stop); };
 
-    while (!clock.sleep(PollIntervalMs(), &stop)) {
-        uint32_t lines = 0;
-        port->modemStatus(&lines);
-        const bool up = (lines & ModemCtsOn) && (lines & ModemDsrOn);
-        if (!up) {
-            if (connected_.exchange(false)) {
-                splitter.clear();
-                Pipeline().SendNotice(NoticeKind::Disconnected, 0, &stop);
-            }
-            continue;
-        }
-        if (!connected_) {
-            // Identification takes about a second and ties up the port: not more than once a second.
-            if (clock.tickMs() - lastReconnect < kReconnectRetryMs)
+    while (!stop.isSet()) {
+        if (!dataCame || clock.tickMs() - lastLineCheck >= kLineCheckMs || !connected_) {
+            lastLineCheck = clock.tickMs();
+            uint32_t lines = 0;
+            port->modemStatus(&lines);
+            const bool up = (lines & ModemCtsOn) && (lines & ModemDsrOn);
+            if (!up) {
+                if (connected_.exchange(false)) {
+                    splitter.clear();
+                    Pipeline().SendNotice(NoticeKind::Disconnected, 0, &stop);
+                }
+                dataCame = false;
+                if (!pause())
+                    break;
                 continue;
-            Pipeline().SendNotice(NoticeKind::Reconnected, 0, &stop);
-            lastReconnect = clock.tickMs();
-            lastData = lastReconnect;
-            splitter.clear();
-            continue;
+            }
+            if (!connected_) {
+                // Identification takes about a second and ties up the port: not more than once a second.
+                if (clock.tickMs() - lastReconnect >= kReconnectRetryMs) {
+                    Pipeline().SendNotice(NoticeKind::Reconnected, 0, &stop);
+                    lastReconnect = clock.tickMs();
+                    lastData = lastReconnect;
+                    splitter.clear();
+                }
+                if (!pause())
+                    break;
+                continue;
+            }
         }
-        uint32_t waiting = 0;
-        port->bytesWaiting(&waiting);
-        if (waiting > 0) {
-            const uint32_t want = static_cast<uint32_t>(std::min<size_t>(waiting, splitter.freeSize()));
-            uint32_t got = 0;
-            port->read(splitter.freeSpace(), want, &got);
-            if (got > 0)
-                splitter.commit(got, onFrame);
+        uint32_t got = 0;
+        const HRESULT hr = port->read(splitter.freeSpace(), static_cast<uint32_t>(splitter.freeSize()), &got);
+        dataCame = got > 0;
+        if (got > 0) {
+            splitter.commit(got, onFrame);
             lastData = clock.tickMs();
         } else if (clock.tickMs() - lastData > kSilenceMs) {
             Pipeline().PostNotice(NoticeKind::Timeout, static_cast<intptr_t>((clock.tickMs() - lastData) / 1000));
             clock.sleep(kSilenceMs, &stop);
+        } else if (FAILED(hr) && hr != E_ABORT && !pause()) {
+            break; // the device has gone: the lines tell, without spinning on the failing read
         }
     }
 }

@@ -87,6 +87,16 @@ HRESULT readWithTimeouts(int fd, const SerialTimeouts& timeouts, uint8_t* buffer
     const auto totalDeadline = deadlineAfter(start, plan.totalMs);
     Clock::time_point lastByte = start;
     bool hungUp = false;
+    if (plan.returnOnFirstBytes && totalDeadline) {
+        // A reader that comes back for more usually finds nothing yet: waiting first spares
+        // the read that would only say so.
+        short revents = 0;
+        const HRESULT hr = waitUnlessAborted(fd, POLLIN, wakeFd, msUntil(start, *totalDeadline), aborted, &revents);
+        if (FAILED(hr))
+            return hr;
+        if (hr == S_OK)
+            hungUp = (revents & (POLLHUP | POLLERR)) != 0;
+    }
     for (;;) {
         const ssize_t r = ::read(fd, buffer + *got, size - *got);
         if (r > 0) {

@@ -326,6 +326,27 @@ TEST(AimingTrace, CurrentVersionRoundTrip)
     EXPECT_EQ(saved(back.get()), bytes);
 }
 
+// A channel marked 16-bit whose values do not fit is read whole as 32-bit, and what follows it
+// is still read from the right place.
+TEST(AimingTrace, ChannelMarkedNarrowWithAWideValueLoadsExactly)
+{
+    auto trace = makeTrace();
+    for (int i = 0; i < 700; ++i)
+        trace->_Add(i == 650 ? 40000 : i * 3, -i);
+    trace->put_ReadOnly(VARIANT_TRUE);
+    const QByteArray bytes = saved(trace.get());
+    ASSERT_EQ(parse(bytes).forms, 2) << "x is stored 32-bit, y 16-bit";
+    QByteArray marked = bytes;
+    marked[12] = char(3);
+    auto back = loaded(marked);
+    EXPECT_EQ(xs(back.get()), xs(trace.get()));
+    int32_t last = 0, x = 0, y = 0;
+    back->get_Last(&last);
+    ASSERT_EQ(back->_GetPoint(last, &x, &y), S_OK);
+    EXPECT_EQ(y, -699);
+    EXPECT_EQ(saved(back.get()), bytes);
+}
+
 TEST(AimingTrace, OlderVersionsLoad)
 {
     // Version 1: an ignored int32 after First, then 16-bit pairs.

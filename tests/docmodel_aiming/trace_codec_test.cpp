@@ -56,6 +56,55 @@ TEST(TraceCodec, WorkedExampleIsSeventeenBytes)
     EXPECT_EQ(back, v);
 }
 
+// A stream that is not a memory stream, so channels are read through the buffered road.
+class ForwardingStream final : public ComObject<ForwardingStream, IStream> {
+public:
+    explicit ForwardingStream(QByteArray bytes) : inner_(kavro::MemoryStream::create(std::move(bytes))) {}
+    HRESULT Read(void* b, uint32_t cb, uint32_t* read) override { return inner_->Read(b, cb, read); }
+    HRESULT Write(const void* b, uint32_t cb, uint32_t* written) override { return inner_->Write(b, cb, written); }
+    HRESULT Seek(int64_t move, StreamSeek origin, uint64_t* at) override { return inner_->Seek(move, origin, at); }
+    HRESULT SetSize(uint64_t size) override { return inner_->SetSize(size); }
+    HRESULT GetSize(uint64_t* size) override { return inner_->GetSize(size); }
+    uint64_t position() const { return inner_->position(); }
+
+private:
+    ComPtr<kavro::MemoryStream> inner_;
+};
+
+// Bytes in memory and any other stream read alike, into 32-bit and 16-bit values, and both
+// leave the stream just past the channel; 16-bit reading says S_FALSE for a value it cannot hold.
+TEST(TraceCodec, EveryStreamReadsAlikeAtEitherWidth)
+{
+    const std::vector<int32_t> fits{10, 12, 9, -32768, 32767, 300};
+    const std::vector<int32_t> wide{10, 12, 9, X, 9, 300};
+    for (const auto* values : {&fits, &wide}) {
+        QByteArray bytes = encode(*values) + QByteArray("tail");
+        const uint32_t n = uint32_t(values->size());
+        auto memory = kavro::MemoryStream::create(bytes);
+        auto other = ForwardingStream::create(bytes);
+        std::vector<int32_t> a(n), b(n);
+        ASSERT_EQ(readCodedChannel(memory.get(), a.data(), n), S_OK);
+        ASSERT_EQ(readCodedChannel(other.get(), b.data(), n), S_OK);
+        EXPECT_EQ(a, *values);
+        EXPECT_EQ(b, *values);
+        EXPECT_EQ(memory->position(), uint64_t(bytes.size() - 4));
+        EXPECT_EQ(other->position(), uint64_t(bytes.size() - 4));
+
+        memory->Seek(0, STREAM_SEEK_SET, nullptr);
+        other->Seek(0, STREAM_SEEK_SET, nullptr);
+        std::vector<int16_t> c(n), d(n);
+        const HRESULT expected = values == &fits ? S_OK : S_FALSE;
+        EXPECT_EQ(readCodedChannel(memory.get(), c.data(), n), expected);
+        EXPECT_EQ(readCodedChannel(other.get(), d.data(), n), expected);
+        if (expected == S_OK) {
+            EXPECT_EQ(std::vector<int32_t>(c.begin(), c.end()), *values);
+            EXPECT_EQ(std::vector<int32_t>(d.begin(), d.end()), *values);
+            EXPECT_EQ(memory->position(), uint64_t(bytes.size() - 4));
+            EXPECT_EQ(other->position(), uint64_t(bytes.size() - 4));
+        }
+    }
+}
+
 TEST(TraceCodec, DifferenceBoundaries)
 {
     EXPECT_EQ(encode({127}), hex("11017F"));

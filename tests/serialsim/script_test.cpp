@@ -129,5 +129,30 @@ TEST(ScriptPlayer, PulseSwingsAtTheBeatRate)
     EXPECT_EQ(rises, 3);
 }
 
+TEST(ScriptPlayer, ALoopingScriptStartsAgainAfterItsLastStep)
+{
+    ScriptPlayer player = playerFor("aim 10 20 200 0\nwait 20\nshot 400\nnosignal 20\n");
+    player.setLoop(true);
+    // At 100 samples a second: 2 frames of wait, the shot, 2 frames without signal, again.
+    std::vector<int> piezo, signal;
+    for (int i = 0; i < 10; ++i) {
+        const PlayerAction a = player.next(100);
+        ASSERT_EQ(a.kind, Kind::Sample);
+        piezo.push_back(a.sample.piezo);
+        signal.push_back(a.sample.signal);
+    }
+    EXPECT_EQ(piezo, std::vector<int>({0, 0, 400, 0, 0, 0, 0, 400, 0, 0}));
+    EXPECT_EQ(signal, std::vector<int>({200, 200, 200, 0, 0, 200, 200, 200, 0, 0}));
+
+    // Without the option the sensor falls silent after the last step.
+    ScriptPlayer once = playerFor("shot 400\n");
+    once.next(100);
+    EXPECT_EQ(once.next(100).sample.piezo, 0);
+    // A script that takes no time does not loop (it would never yield a frame).
+    ScriptPlayer idle = playerFor("trigger 5\npulse 60\n");
+    idle.setLoop(true);
+    EXPECT_EQ(idle.next(100).kind, Kind::Sample);
+}
+
 } // namespace
 } // namespace kavro::serialsim

@@ -29,14 +29,21 @@ QByteArray sampleFile()
 }
 constexpr uint32_t kLargeId = 1, kSmallId = 2, kLargeFirst = 4, kLargeLast = 13;
 
+// Reads the stream both ways, copied and taken over; they must agree on the result and the bytes.
 HRESULT readOne(const QByteArray& file, const QString& stream, QByteArray* out = nullptr)
 {
     CompoundFileReader reader;
     HRESULT hr = CompoundFileReader::fromBytes(file, &reader);
     if (FAILED(hr))
         return hr;
-    QByteArray ignored;
-    return reader.readStream(stream, out ? out : &ignored);
+    QByteArray copied, taken;
+    hr = reader.readStream(stream, &copied);
+    EXPECT_EQ(reader.takeStream(stream, &taken), hr) << stream.toStdString();
+    EXPECT_EQ(taken, copied);
+    EXPECT_FALSE(reader.hasStream(stream)) << "a taken reader is empty";
+    if (out)
+        *out = copied;
+    return hr;
 }
 
 TEST(CompoundFileReader, ReadsWhatTheWriterWrote)
@@ -68,9 +75,24 @@ TEST(CompoundFileReader, RoundTripsEverySizeClass)
     EXPECT_EQ(reader.streamNames().size(), qsizetype(sizes.size()));
     for (size_t i = 0; i < sizes.size(); ++i) {
         QByteArray data;
-        ASSERT_EQ(reader.readStream(QString("stream%1").arg(i), &data), S_OK) << i;
+        ASSERT_EQ(readOne(file, QString("stream%1").arg(i), &data), S_OK) << i;
         EXPECT_EQ(data, patternBytes(sizes[i], uint32_t(i))) << sizes[i];
     }
+}
+
+TEST(CompoundFileReader, StreamsOutOfSectorOrderAreReadInChainOrder)
+{
+    QByteArray f = sampleFile();
+    const qsizetype fat = sectorOffset(0);
+    const QByteArray fifth = f.mid(sectorOffset(kLargeFirst + 1), 512);
+    f.replace(sectorOffset(kLargeFirst + 1), 512, f.mid(sectorOffset(kLargeFirst + 2), 512));
+    f.replace(sectorOffset(kLargeFirst + 2), 512, fifth);
+    putU32(f, fat + 4 * kLargeFirst, kLargeFirst + 2);
+    putU32(f, fat + 4 * (kLargeFirst + 2), kLargeFirst + 1);
+    putU32(f, fat + 4 * (kLargeFirst + 1), kLargeFirst + 3);
+    QByteArray data;
+    ASSERT_EQ(readOne(f, "Large", &data), S_OK);
+    EXPECT_EQ(data, patternBytes(5000, 1));
 }
 
 TEST(CompoundFileReader, ReadsVersion4)

@@ -210,8 +210,7 @@ TEST_F(FrameTest, CommandStatesFollowTheDocument)
     EXPECT_TRUE(frame->action(Cmd::Open)->isEnabled());
     EXPECT_EQ(frame->action(Cmd::Open)->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_O));
     EXPECT_EQ(frame->action(Cmd::ViewProbability)->shortcut(), QKeySequence(Qt::Key_F11));
-    // Nothing can start a practice yet in this build.
-    EXPECT_FALSE(frame->action(Cmd::StartPractice)->isEnabled());
+    EXPECT_TRUE(frame->action(Cmd::StartPractice)->isEnabled());
 
     ASSERT_TRUE(frame->OpenDocumentFile(savedPractice()));
     frame->UpdateCommandUI();

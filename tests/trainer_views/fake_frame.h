@@ -101,7 +101,7 @@ public:
     QProgressBar* GetProgressBar() override { return nullptr; }
     void BeginProgress(int) override {}
     void EndProgress() override {}
-    int64_t* GetActivityTick() override { return &m_tick; }
+    uint32_t* GetActivityTick() override { return &m_tick; }
     int GetTargetKind() override { return 1; }
     bool IsDeviceConnected() override { return connected; }
     bool IsMatchStarted() override { return matchStarted; }
@@ -115,5 +115,5 @@ public:
     QPoint shotMenuAt;
 
 private:
-    int64_t m_tick = 0;
+    uint32_t m_tick = 0;
 };

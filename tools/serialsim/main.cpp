@@ -2,7 +2,7 @@
 // from the line to the events without hardware.
 //
 //   kavro-serialsim [--model vantage|vantagei|vantages|classic|biathlon] [--model-number N]
-//                   [--link PATH] [--script FILE] [--rate N] [--print-slave]
+//                   [--link PATH] [--script FILE] [--rate N] [--print-slave] [--loop]
 //
 // The sensor answers the host's identification (the purge of its receive buffer while the line
 // runs at 1200 baud; a pty has no modem lines) with a banner 200 ms later, checks every command's
@@ -75,6 +75,7 @@ int main(int argc, char** argv)
         {"script", "Script of aimings to play.", "file"},
         {"rate", "Samples per second until a rate command comes (default 100).", "n", "100"},
         {"print-slave", "Print the slave path as the first line of stdout."},
+        {"loop", "Play the script again from its first step after its last one."},
     });
     parser.process(app);
 
@@ -129,7 +130,9 @@ int main(int argc, char** argv)
     sigaction(SIGINT, &action, nullptr);
     std::signal(SIGPIPE, SIG_IGN);
 
-    SensorSession session(*model, number, rate, ScriptPlayer(std::move(steps)), pty,
+    ScriptPlayer player(std::move(steps));
+    player.setLoop(parser.isSet("loop"));
+    SensorSession session(*model, number, rate, std::move(player), pty,
                           (parser.isSet("print-slave") || !parser.isSet("link")) ? announce : [](const std::string&) {},
                           logLine);
     const int result = session.run(stopRequested);

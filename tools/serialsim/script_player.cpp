@@ -52,9 +52,38 @@ void ScriptPlayer::finishStep(const ScriptStep& step)
     ++index_;
 }
 
+void ScriptPlayer::setLoop(bool loop)
+{
+    loop_ = false;
+    if (!loop)
+        return;
+    for (const ScriptStep& step : steps_) {
+        switch (step.kind) {
+        case Kind::Trigger:
+        case Kind::Pulse:
+            break;
+        case Kind::Shot:
+        case Kind::End:
+        case Kind::Silence:
+        case Kind::Unplug:
+            loop_ = true;
+            break;
+        default:
+            if (step.ms > 0)
+                loop_ = true;
+            break;
+        }
+    }
+}
+
 PlayerAction ScriptPlayer::next(int rate)
 {
-    while (index_ < steps_.size()) {
+    for (;;) {
+        if (index_ >= steps_.size()) {
+            if (!loop_)
+                break;
+            index_ = 0;
+        }
         const ScriptStep& step = steps_[index_];
         switch (step.kind) {
         case Kind::Trigger:

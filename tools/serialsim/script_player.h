@@ -30,6 +30,9 @@ public:
     // The next thing to do at `rate` samples per second. A Sample takes one sample period;
     // after the last step the sensor sends no-signal samples for ever; End repeats.
     PlayerAction next(int rate);
+    // Plays the steps again from the first after the last (a demonstration that runs for ever).
+    // Only a script that takes time loops: one of triggers and pulses alone would spin.
+    void setLoop(bool loop);
 
 private:
     SensorState sampleNow(int rate);
@@ -38,6 +41,7 @@ private:
 
     std::vector<ScriptStep> steps_;
     size_t index_ = 0;
+    bool loop_ = false;
     bool stepStarted_ = false;
     int stepSamples_ = 0;
     int stepDone_ = 0;

@@ -21,6 +21,7 @@ public:
     bool HasModel() const;
     bool IsModified() const { return m_modified != 0; }
     void SetModified() { m_modified = 1; }
+    void ClearModified() { m_modified = 0; }
     QString lastReadError() const { return m_lastReadError; }
     IKavroDocument* document() const { return m_document.get(); }
     IKavroDocument* modelDocument() const { return m_modelDocument.get(); }

@@ -9,12 +9,15 @@
 #include "doc_helpers.h"
 #include "frame_message.h"
 #include "help.h"
+#include "live_server.h"
+#include "sequencer.h"
 #include "language_module.h"
 #include "menu_layout.h"
 #include "ui_text.h"
 
 #include "com/classregistry.h"
 #include "com/oledate.h"
+#include "thread/clock.h"
 
 #include <QAction>
 #include <QApplication>
@@ -156,6 +159,8 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent)
     m_timer2 = timer("replayAllTimer", true);
     m_timer3 = timer("resultShownTimer", true);
     m_timer5 = timer("announceTimer", true);
+    m_timer4 = timer("autoReplayTimer", true);
+    connect(m_timer4, &QTimer::timeout, this, &CMainFrame::OnAutoReplayTimer);
     connect(m_timer1, &QTimer::timeout, this, &CMainFrame::OnTimer1);
     connect(m_timer2, &QTimer::timeout, this, &CMainFrame::OnReplayAllTimer);
     connect(m_timer3, &QTimer::timeout, this, [this] {
@@ -170,6 +175,15 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent)
             &CMainFrame::OnLanguageChanged);
     m_timer1->start(100);
 
+    m_sequencerHost = makeSequencerHost(this);
+    m_sequencer = std::make_unique<kavro::trainer::RangeSequencer>(*m_sequencerHost, kavro::realClock());
+    m_live = new kavro::live::LiveServer(this);
+    QString livePath;
+    if (FAILED(kavro::live::socketPath(&livePath)))
+        qWarning("Live notifications are off: the per-user runtime folder is not private");
+    else if (!m_live->listen(livePath))
+        qWarning("Live notifications are off: %s", qPrintable(m_live->errorString()));
+
     m_doc.UpdateAllViews(nullptr, KavroHint::Everything);
     setAcceptDrops(true);
     qApp->installEventFilter(this);
@@ -178,6 +192,8 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent)
 
 CMainFrame::~CMainFrame()
 {
+    StopPractice();
+    m_sequencer.reset();
     qApp->removeEventFilter(this);
     if (CMainFrameBase::current() == this)
         CMainFrameBase::setCurrent(nullptr);
@@ -473,9 +489,9 @@ FrameState CMainFrame::currentState()
     s.matchShots = m_doc.MatchShotCount();
     s.sightingShots = m_doc.SightingShotCount();
     s.device = m_device != nullptr;
-    s.timed = false; // TODO(practice): practice kind 4..11 on a device whose model is not 600
+    s.timed = timedPractice();
     s.matchStarted = m_matchStarted;
-    s.waitsForContinue = m_waitsForContinue;
+    s.waitsForContinue = m_sequencer && m_sequencer->continueAsked();
     s.threePositions = m_doc.IsThreePositions();
     s.biathlon = m_doc.GetTargetKind() == 2;
     if (m_doc.document()) {
@@ -509,10 +525,10 @@ FrameState CMainFrame::currentState()
         if (view)
             s.availableViews.insert(command);
     s.seriesTableAvailable = m_seriesTable != nullptr;
-    s.practiceAvailable = false; // TODO(practice): true once NewPractice can start one
+    s.practiceAvailable = true;
     s.printingAvailable = reportPrinting() != nullptr;
-    s.optionsAvailable = false;  // TODO(options): true once the options dialog exists
-    s.shotsParametersAvailable = false; // TODO(shots parameters): true once its dialog exists
+    s.optionsAvailable = true;
+    s.shotsParametersAvailable = true;
     s.helpAvailable = !kavro::helpContentsUrl().isEmpty();
     return s;
 }
@@ -589,7 +605,7 @@ void CMainFrame::UpdateTitle()
         }
         if (m_doc.IsModified())
             title += QLatin1Char('*');
-        const bool signal = m_device && QDateTime::currentMSecsSinceEpoch() - m_lastSignalTime < 1000;
+        const bool signal = m_device && kavro::realClock().tickMs() - m_lastSignalTime < 1000;
         title += signal ? QStringLiteral(" + ") : QStringLiteral(" - ");
         title += program;
     } else {
@@ -657,7 +673,7 @@ void CMainFrame::OnUpdate(CView*, int hint, void* p1, void* p2, intptr_t)
     case KavroHint::ShotAdded:
         m_pendingAnnounceShot = static_cast<IShot*>(p2);
         m_timer5->start(500);
-        // TODO(sound): play the sound "Shot".
+        playSound(QStringLiteral("Shot"));
         m_replayAllRunning = false;
         m_timer3->start(1000);
         UpdateTitle();
@@ -665,11 +681,18 @@ void CMainFrame::OnUpdate(CView*, int hint, void* p1, void* p2, intptr_t)
         refreshPreview();
         break;
     case KavroHint::AimingConcluded:
+        if (kavro::theAppOptions().ForceReplay) {
+            m_currentAiming = nullptr;
+            StartAutoReplay();
+        }
+        break;
     case KavroHint::AimingFinal:
-        // TODO(practice): automatic replay.
+        if (!kavro::theAppOptions().ForceReplay)
+            StartAutoReplay();
         break;
     case KavroHint::MayReplayStart:
-        // TODO(practice): refuse while an aiming is in progress.
+        if (m_currentAiming && p1)
+            *static_cast<uint8_t*>(p1) = 1;
         break;
     case KavroHint::ReplayStarts:
         ShowView(Cmd::ViewTrace);
@@ -829,7 +852,14 @@ void CMainFrame::OnCommand(int command)
     case Cmd::AllTraces: m_allTraces = !m_allTraces; break; // TODO(series table): all-traces mode
     case Cmd::FullScreen: ToggleFullScreen(); break;
     case Cmd::ResetHardware: OnResetHardware(); break;
-    case Cmd::ShotsParameters: break; // TODO(shots parameters dialog)
+    case Cmd::ShotsParameters: OnShotsParameters(); break;
+    case Cmd::Options: OnOptions(); break;
+    case Cmd::SwitchToMatch: SwitchToMatch(); break;
+    case Cmd::AdjustSensor: OnCalibration(); break;
+    case Cmd::Continue: m_sequencer->giveContinue(); break;
+    case Cmd::Prone: SelectSubTarget(2, QStringLiteral("prone")); break;
+    case Cmd::Standing: SelectSubTarget(1, QStringLiteral("standing")); break;
+    case Cmd::Kneeling: SelectSubTarget(-1, QStringLiteral("kneeling")); break;
     case Cmd::HelpContents: kavro::ShowHelpContents(); break;
     case Cmd::About: kavro::CAboutDlg(this).exec(); break;
     case Cmd::Sightings: m_doc.SetIncludeSightings(!m_doc.includeSightings()); break;
@@ -1259,7 +1289,14 @@ bool CMainFrame::handleKey(QKeyEvent* key)
             OnCommand(Cmd::ResetTraceTarget);
             return true;
         }
-        // TODO(practice): Ctrl+Q adds a shot; keypad + and - change PiezoRejectInterval.
+        if (key->key() == Qt::Key_Q && mods == Qt::ControlModifier) {
+            m_device->AddShot(VARIANT_FALSE);
+            return true;
+        }
+        if ((key->key() == Qt::Key_Plus || key->key() == Qt::Key_Minus) && mods == Qt::KeypadModifier) {
+            ChangePiezoRejectInterval(key->key() == Qt::Key_Plus ? 0.1f : -0.1f);
+            return true;
+        }
     }
     return false;
 }
@@ -1274,24 +1311,3 @@ void CMainFrame::OnLanguageChanged()
 
 // --- practice --------------------------------------------------------------------------------
 
-bool CMainFrame::NewPractice(const QString&, const QString&)
-{
-    return false; // TODO(practice): the start-practice dialog and the device
-}
-
-void CMainFrame::StopPractice()
-{
-    // TODO(practice): stop the device and conclude the practice.
-}
-
-void CMainFrame::OnDeviceStartAiming(int32_t, IAiming*) {}
-void CMainFrame::OnDeviceNewCoordinates(int32_t, IAiming*, int32_t) {}
-void CMainFrame::OnDeviceShot(int32_t, IAiming*, IShot*) {}
-void CMainFrame::OnDeviceConcludeAiming(int32_t, IAiming*) {}
-void CMainFrame::OnDeviceFinalConcludeAiming(int32_t) {}
-void CMainFrame::OnDevicePulseChanged(int32_t, int32_t) {}
-void CMainFrame::OnDeviceTrigger(int32_t, int32_t) {}
-void CMainFrame::OnDeviceHeartBeat(int32_t, DATE, DATE) {}
-void CMainFrame::OnDeviceDisconnected() {}
-void CMainFrame::OnDeviceReconnected() {}
-void CMainFrame::OnDeviceTimeout(int32_t) {}

@@ -7,6 +7,7 @@
 #include "frame_layout.h"
 #include "kavro_doc.h"
 #include "main_frame_base.h"
+#include "sequencer.h"
 #include "view_registry.h"
 
 #include <QMainWindow>
@@ -15,6 +16,14 @@
 
 #include <functional>
 #include <map>
+#include <memory>
+
+namespace kavro::live {
+class LiveServer;
+}
+class CMainFrame;
+// The range procedure's view of the frame.
+std::unique_ptr<kavro::trainer::SequencerHost> makeSequencerHost(CMainFrame* frame);
 
 class QAction;
 class QLabel;
@@ -38,7 +47,7 @@ public:
     QProgressBar* GetProgressBar() override { return m_progress; }
     void BeginProgress(int stringId) override;
     void EndProgress() override;
-    int64_t* GetActivityTick() override { return &m_lastSignalTime; }
+    uint32_t* GetActivityTick() override { return &m_lastSignalTime; }
     int GetTargetKind() override { return m_doc.GetTargetKind(); }
     bool IsDeviceConnected() override;
     bool IsMatchStarted() override { return m_matchStarted; }
@@ -78,10 +87,29 @@ public:
     // The show state saved for the next start ("Zoomed").
     bool startsZoomed() const { return m_startZoomed; }
 
-    // --- practice (filled by the practice handling) -----------------------------------------
-    // Starts a practice; false when none started (cancelled or failed).
+    // --- practice -------------------------------------------------------------------------
+    // Starts a practice; false when none started (cancelled or failed). The hints (event and
+    // shooter name) go to the start-practice dialog unchanged.
     bool NewPractice(const QString& hint1, const QString& hint2);
     void StopPractice();
+    bool OnCalibration();
+    bool SwitchToMatch();
+    void SelectSubTarget(int value, const QString& positionName);
+    void OnOptions();
+    void OnShotsParameters();
+    // Numeric-pad + and - on the trace view: the interval by a tenth, never below 0.
+    void ChangePiezoRejectInterval(float step);
+    void ShowPiezoRejectInterval();
+    kavro::live::LiveServer* liveServer() const { return m_live; }
+    kavro::trainer::RangeSequencer& sequencer() { return *m_sequencer; }
+    int matchShotsSinceSave() const { return m_matchShotsSinceSave; }
+    IAiming* currentAiming() const { return m_currentAiming.get(); }
+    // Creates the device object of a new practice (tests put a stand-in in place).
+    static void setDeviceFactory(std::function<ComPtr<IKavroDevice>()> factory);
+    // Status-bar pane 0.
+    void SetStatusText(const QString& text);
+    // Plays one of the trainer's sounds by name.
+    void playSound(const QString& name);
 
     // --- device events (the frame is the device's event sink) --------------------------------
     // TODO(practice): the practice handling fills these; until then a device is never held.
@@ -147,6 +175,13 @@ private:
     void OnResetTraceTarget();
     void OnResetHardware();
     void OnTimer1();
+    void OnAutoReplayTimer();
+    void StartAutoReplay();
+    void AdviseDeviceSink();
+    void UnadviseDeviceSink();
+    void postLive(int message, int32_t wParam, uint32_t lParam);
+    bool BeginAimingEvent(int32_t sub, IAiming* aiming);
+    bool timedPractice();
     void OnLanguageChanged();
     void OpenPreview();
     void ClosePreview();
@@ -183,9 +218,16 @@ private:
     // practice, replay and display state
     ComPtr<IKavroDevice> m_device;
     ComPtr<IUnknown> m_deviceSink;
-    int64_t m_lastSignalTime = 0;
+    uint32_t m_lastSignalTime = 0;
+    uint32_t m_sinkCookie = 0;
+    bool m_sinkAdvised = false;
+    ComPtr<IAiming> m_currentAiming;
+    int m_matchShotsSinceSave = 0;
+    kavro::live::LiveServer* m_live = nullptr;
+    std::unique_ptr<kavro::trainer::SequencerHost> m_sequencerHost;
+    std::unique_ptr<kavro::trainer::RangeSequencer> m_sequencer;
+    QTimer* m_timer4; // automatic replay
     bool m_matchStarted = false;
-    bool m_waitsForContinue = false;
     int m_subTarget = -1;
     bool m_replayAllRunning = false;
     bool m_autoReplayPending = false;

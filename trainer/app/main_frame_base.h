@@ -20,9 +20,9 @@ public:
     // Shows the text of stringId in the first status pane with a progress bar beside it.
     virtual void BeginProgress(int stringId) = 0;
     virtual void EndProgress() = 0;
-    // When a sensor last saw a signal, in ms since the epoch (QDateTime::currentMSecsSinceEpoch);
+    // When a sensor last saw a signal, as a tick of the machine's clock (realClock().tickMs());
     // the calibration dialog sets it too.
-    virtual int64_t* GetActivityTick() = 0;
+    virtual uint32_t* GetActivityTick() = 0;
     virtual int GetTargetKind() = 0;
     virtual bool IsDeviceConnected() = 0;
     virtual bool IsMatchStarted() = 0;

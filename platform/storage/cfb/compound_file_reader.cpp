@@ -70,6 +70,45 @@ HRESULT CompoundFileReader::readStream(const QString& name, QByteArray* out) con
                                           : readRegular(entry.startSector, entry.size, out);
 }
 
+HRESULT CompoundFileReader::takeStream(const QString& name, QByteArray* out)
+{
+    if (!out)
+        return E_POINTER;
+    HRESULT hr = S_OK;
+    auto it = streamIndex_.constFind(nameKey(name));
+    if (it == streamIndex_.constEnd()) {
+        hr = STG_E_FILENOTFOUND;
+    } else {
+        const StreamEntry entry = streams_[static_cast<size_t>(*it)];
+        if (entry.size < kMiniStreamCutoff || !takeRun(entry.startSector, entry.size, out))
+            hr = readStream(name, out);
+    }
+    *this = CompoundFileReader();
+    return hr;
+}
+
+// The chain is still walked whole, so a stream that takes over the bytes passes the same checks
+// as one that is copied.
+bool CompoundFileReader::takeRun(uint32_t start, uint64_t size, QByteArray* out)
+{
+    std::vector<uint32_t> chain;
+    if (FAILED(followChain(fat_, sectorCount(), start, ceilDiv(size, sectorSize_), &chain)) || chain.empty())
+        return false;
+    for (size_t i = 1; i < chain.size(); ++i) {
+        if (chain[i] != chain[0] + i)
+            return false;
+    }
+    const uint64_t offset = (uint64_t(chain[0]) + 1) << sectorShift_;
+    if (offset + size > static_cast<uint64_t>(data_.size()))
+        return false;
+    QByteArray bytes = std::move(data_);
+    // Dropping the front of an unshared array moves no bytes.
+    bytes.remove(0, static_cast<qsizetype>(offset));
+    bytes.truncate(static_cast<qsizetype>(size));
+    *out = std::move(bytes);
+    return true;
+}
+
 HRESULT CompoundFileReader::parse()
 {
     HRESULT hr = parseHeader();

@@ -27,6 +27,9 @@ public:
     QStringList streamNames() const; // in the directory's order
     bool hasStream(const QString& name) const;
     HRESULT readStream(const QString& name, QByteArray* out) const; // STG_E_FILENOTFOUND when absent
+    // As readStream, for the last stream wanted: a stream stored in one run of sectors takes over
+    // the file's bytes instead of being copied. The reader is empty afterwards, whatever the result.
+    HRESULT takeStream(const QString& name, QByteArray* out);
 
 private:
     struct StreamEntry {
@@ -47,6 +50,7 @@ private:
     HRESULT followChain(const std::vector<uint32_t>& table, uint32_t units, uint32_t start, uint64_t wanted,
                         std::vector<uint32_t>* chain) const;
     HRESULT readRegular(uint32_t start, uint64_t size, QByteArray* out) const;
+    bool takeRun(uint32_t start, uint64_t size, QByteArray* out);
     HRESULT readMini(uint32_t start, uint64_t size, QByteArray* out) const;
 
     QByteArray data_;

@@ -330,7 +330,8 @@ HRESULT readWholeFile(const QString& path, QByteArray* out, int64_t maxBytes)
     // The file may change while we read; read to the end, never past the cap.
     constexpr qsizetype kGrowStep = 64 * 1024;
     const qsizetype cap = static_cast<qsizetype>(std::min<int64_t>(maxBytes, INT64_MAX - 2 * kGrowStep));
-    QByteArray buffer(static_cast<qsizetype>(st.st_size), Qt::Uninitialized);
+    // One byte past the known size lets the usual read find the end without growing the buffer.
+    QByteArray buffer(static_cast<qsizetype>(std::min<int64_t>(st.st_size, cap) + 1), Qt::Uninitialized);
     qsizetype have = 0;
     bool atEnd = false;
     while (!atEnd) {

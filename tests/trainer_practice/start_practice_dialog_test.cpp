@@ -1,0 +1,220 @@
+#include "start_practice_dialog.h"
+
+#include "app_options.h"
+#include "app_registry.h"
+
+#include "com/classregistry.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QDir>
+#include <QTemporaryDir>
+#include <QListWidget>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+using namespace kavro;
+using namespace kavro::practice;
+
+namespace {
+
+class FakeEnumerator : public DeviceEnumerator {
+public:
+    std::vector<std::pair<int, QString>> serial;
+    std::map<UsbKind, std::vector<UsbFound>> usb;
+    std::vector<std::pair<int, QString>> serialDevices(IKavroDevice*) override { return serial; }
+    std::vector<UsbFound> usbDevices(UsbKind kind) override { return usb[kind]; }
+    bool present(UsbKind kind, const QString& path) override
+    {
+        for (const UsbFound& f : usb[kind])
+            if (f.path == path)
+                return true;
+        return false;
+    }
+};
+
+QStringList itemTexts(QComboBox* c)
+{
+    QStringList out;
+    for (int i = 0; i < c->count(); ++i)
+        out << c->itemText(i);
+    return out;
+}
+
+class StartPracticeDialogTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        qputenv("KAVRO_EVENTS_DIR", QByteArray(KAVRO_BIN_DIR));
+        theAppOptions() = AppOptions();
+        theAppOptions().EnableRS232 = true;
+        theAppOptions().FiringPoint = 3;
+        CStartPracticeDlg::setMessageHook([this](const QString& text, QMessageBox::Icon) { messages << text; });
+        ASSERT_EQ(createInstance(kavrodev::CLSID_KavroDevice, &device), S_OK);
+        devices = std::make_shared<FakeEnumerator>();
+        devices->serial = {{5, "Vantage"}};
+        devices->usb[UsbKind::Sensor] = {{"usb:1-1:4b56:0010", true, 0, {}}, {"usb:1-2:4b56:0010", false, 0, {}}};
+        devices->usb[UsbKind::ImageSensor] = {{"usb:1-3:4b56:0022", false, 0, "The sensor is not ready."}};
+        devices->usb[UsbKind::Wireless] = {{"usb:1-4:4b56:0012", false, 0, {}}};
+        OpenAppRegistryKey().deleteValue("EventName");
+        OpenAppRegistryKey().deleteValue("ShooterName");
+    }
+    void TearDown() override
+    {
+        CStartPracticeDlg::setMessageHook(nullptr);
+        if (device)
+            device->put_Connected(VARIANT_FALSE);
+    }
+    void selectEvent(CStartPracticeDlg& d, const QString& startsWith)
+    {
+        const auto items = d.eventList()->findItems(startsWith, Qt::MatchStartsWith);
+        ASSERT_FALSE(items.isEmpty()) << startsWith.toStdString();
+        d.eventList()->setCurrentItem(items.first());
+    }
+
+    ComPtr<IKavroDevice> device;
+    std::shared_ptr<FakeEnumerator> devices;
+    QStringList messages;
+};
+
+} // namespace
+
+TEST_F(StartPracticeDialogTest, DevicesAreListedByClassWithTheirNumbers)
+{
+    CStartPracticeDlg d(device.get(), {}, {}, nullptr, devices);
+    EXPECT_EQ(itemTexts(d.deviceCombo()),
+              QStringList({"COM5: Vantage", "Kavro USB #1 - busy", "Kavro USB #2", "Kavro Wireless #1"}));
+    EXPECT_EQ(d.deviceCombo()->itemData(0).toInt(), 5);
+    EXPECT_EQ(d.deviceCombo()->itemData(2).toInt(), 258);
+    EXPECT_EQ(d.deviceCombo()->itemData(3).toInt(), 1024);
+    // An image sensor that cannot be opened is told and left out.
+    EXPECT_EQ(messages, QStringList({"The sensor is not ready."}));
+    EXPECT_EQ(d.sensorCombo()->count(), 4);
+    EXPECT_EQ(d.sensorCombo()->itemText(0), QString("Sensor on the bottom"));
+
+    d.resize(520, 480);
+    d.show();
+    QDir().mkpath(KAVRO_SCREENS_DIR);
+    d.grab().save(QStringLiteral(KAVRO_SCREENS_DIR "/start_practice_dialog.png"));
+    d.deviceCombo()->setCurrentIndex(2);
+    EXPECT_EQ(itemTexts(d.sensorCombo()),
+              QStringList({"Target at 5-12 meters", "Target at 25 meters. (Set switch to 7)",
+                           "Target at 50 meters. (Set switch to 1)"}));
+    EXPECT_FALSE(d.sensorCombo()->isHidden());
+    d.deviceCombo()->setCurrentIndex(3);
+    EXPECT_TRUE(d.sensorCombo()->isHidden());
+
+    // Serial sensors are looked for only with the option.
+    theAppOptions().EnableRS232 = false;
+    CStartPracticeDlg e(device.get(), {}, {}, nullptr, devices);
+    EXPECT_EQ(e.deviceCombo()->itemText(0), QString("Kavro USB #1 - busy"));
+}
+
+TEST_F(StartPracticeDialogTest, NoDeviceTellsAndCancels)
+{
+    devices = std::make_shared<FakeEnumerator>();
+    CStartPracticeDlg d(device.get(), {}, {}, nullptr, devices);
+    EXPECT_EQ(d.exec(), int(QDialog::Rejected));
+    EXPECT_EQ(messages, QStringList({"KAVRO device was not found"}));
+}
+
+TEST_F(StartPracticeDialogTest, StartAsksForNameAndEventAndStaysOpenWhenTheDeviceDoesNotConnect)
+{
+    CStartPracticeDlg d(device.get(), {}, {}, nullptr, devices);
+    d.show();
+    d.shooterCombo()->setEditText("");
+    d.eventList()->setCurrentItem(nullptr);
+    d.accept();
+    EXPECT_EQ(messages.last(), QString("Please enter shooter name"));
+    d.shooterCombo()->setEditText("Ann");
+    d.accept();
+    EXPECT_EQ(messages.last(), QString("Please select event"));
+
+    selectEvent(d, "Air Rifle 10 Meters");
+    d.accept();
+    // COM5 has no sensor: the device's own text or the general one, and the dialog stays.
+    ASSERT_EQ(messages.size(), 4); // the image sensor's, the two above, the connection's
+    EXPECT_FALSE(messages.last().isEmpty());
+    EXPECT_TRUE(d.isVisible());
+    EXPECT_NE(d.result(), int(QDialog::Accepted));
+    QString stored;
+    OpenAppRegistryKey().readString("ShooterName", &stored);
+    EXPECT_EQ(stored, QString("Ann"));
+    OpenAppRegistryKey().readString("EventName", &stored);
+    EXPECT_EQ(stored, QString("AR10"));
+    int32_t port = 0;
+    device->get_CommPort(&port);
+    EXPECT_EQ(port, 5);
+    float before = 0;
+    device->get_MaxTimeBeforeShot(1, &before);
+    EXPECT_EQ(before, float(theAppOptions().SaveSecBeforeShot));
+}
+
+TEST_F(StartPracticeDialogTest, AStartFromTheCommandLineThatFailsStaysOpen)
+{
+    CStartPracticeDlg d(device.get(), "AR10", "Ann", nullptr, devices);
+    ASSERT_TRUE(d.eventList()->currentItem());
+    bool visibleAfterFailure = false;
+    QTimer::singleShot(300, [&] {
+        visibleAfterFailure = d.isVisible();
+        d.reject();
+    });
+    EXPECT_EQ(d.exec(), int(QDialog::Rejected));
+    EXPECT_TRUE(visibleAfterFailure);
+    ASSERT_EQ(messages.size(), 2) << messages.join('|').toStdString();
+    EXPECT_FALSE(messages.last().isEmpty());
+}
+
+TEST_F(StartPracticeDialogTest, BiathlonAndThreePositionEventsOfferPositions)
+{
+    CStartPracticeDlg d(device.get(), "BTLN", {}, nullptr, devices);
+    ASSERT_TRUE(d.eventList()->currentItem());
+    EXPECT_FALSE(d.positionCombo()->isHidden());
+    EXPECT_EQ(itemTexts(d.positionCombo()), QStringList({"Prone", "Standing"}));
+    EXPECT_EQ(d.positionCombo()->currentIndex(), 1);
+    selectEvent(d, "Air Rifle 10 Meters");
+    EXPECT_TRUE(d.positionCombo()->isHidden());
+    EXPECT_EQ(d.positionCombo()->count(), 0);
+}
+
+TEST_F(StartPracticeDialogTest, TurningEveryFilterOffBringsIssfBack)
+{
+    CStartPracticeDlg d(device.get(), {}, {}, nullptr, devices);
+    const int all = d.eventList()->count();
+    ASSERT_GT(all, 0);
+    for (int i : {1, 2, 3, 0})
+        d.filterBox(i)->setChecked(false);
+    EXPECT_TRUE(d.filterBox(0)->isChecked());
+    uint32_t issf = 0, other = 1;
+    OpenAppRegistryKey().readDword("EventFilterIssf", &issf);
+    OpenAppRegistryKey().readDword("EventFilterOther", &other);
+    EXPECT_EQ(issf, 1u);
+    EXPECT_EQ(other, 0u);
+    EXPECT_LT(d.eventList()->count(), all);
+    for (int i = 0; i < 4; ++i)
+        d.filterBox(i)->setChecked(true);
+    EXPECT_EQ(d.eventList()->count(), all);
+}
+
+TEST_F(StartPracticeDialogTest, ShooterNamesComeFromTheCatalogFoldersOnce)
+{
+    QTemporaryDir catalog;
+    QDir(catalog.path()).mkpath("AR10/Ann");
+    QDir(catalog.path()).mkpath("AR10/Bob");
+    QDir(catalog.path()).mkpath("AP10/Ann");
+    CStartPracticeDlg::setCatalogFolderForTesting(catalog.path());
+    CStartPracticeDlg d(device.get(), {}, "Zed", nullptr, devices);
+    d.fillShooterList();
+    EXPECT_EQ(itemTexts(d.shooterCombo()), QStringList({"Ann", "Bob"}));
+    EXPECT_EQ(d.shooterCombo()->currentText(), QString("Zed"));
+    QDir(catalog.path()).mkpath("AR10/Cid");
+    d.fillShooterList();
+    EXPECT_EQ(d.shooterCombo()->count(), 2);
+
+    CStartPracticeDlg::setCatalogFolderForTesting(catalog.path() + "/missing");
+    CStartPracticeDlg e(device.get(), {}, {}, nullptr, devices);
+    e.fillShooterList();
+    EXPECT_EQ(messages.last(), QString("Unable to start catalog service"));
+    CStartPracticeDlg::setCatalogFolderForTesting({});
+}
