@@ -6,10 +6,15 @@ find_package(GTest REQUIRED)
 # kavro_test(<name> [REAL_TIME] SOURCES ... LIBS ...): one GoogleTest program, registered with
 # CTest. REAL_TIME marks programs whose tests run other processes against the wall clock (sensor
 # simulators on pseudo-terminals): they run alone, so a loaded machine cannot starve them.
+# Test programs and benchmarks compile the shared test sources from here.
+set(KAVRO_TEST_SUPPORT ${CMAKE_SOURCE_DIR}/tests/support)
+
 function(kavro_test name)
   cmake_parse_arguments(T "REAL_TIME" "" "SOURCES;LIBS" ${ARGN})
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gmock GTest::gtest_main)
+  # Shared test support is included as "support/...".
+  target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR}/tests)
   set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
   target_compile_definitions(${name} PRIVATE
     KAVRO_TEST_SOURCE_DIR="${CMAKE_SOURCE_DIR}/tests"
@@ -46,6 +51,7 @@ function(kavro_bench name)
   find_package(benchmark REQUIRED)
   add_executable(${name} ${B_SOURCES})
   target_link_libraries(${name} PRIVATE ${B_LIBS} benchmark::benchmark benchmark::benchmark_main)
+  target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR}/tests)
   set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bench)
 endfunction()
 

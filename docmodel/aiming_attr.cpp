@@ -82,7 +82,7 @@ HRESULT CAimingAttr::get_Match(VARIANT_BOOL* out)
     if (!out)
         return E_POINTER;
     Lock lock(mutex_);
-    *out = vbool(match_);
+    *out = toVariantBool(match_);
     return S_OK;
 }
 
@@ -161,7 +161,7 @@ HRESULT CAimingAttr::get_UseRealBreaches(VARIANT_BOOL* out)
     if (!out)
         return E_POINTER;
     Lock lock(mutex_);
-    *out = vbool(useRealBreaches_);
+    *out = toVariantBool(useRealBreaches_);
     return S_OK;
 }
 

@@ -208,7 +208,7 @@ HRESULT CAimingCollection::AddMissed(VARIANT_BOOL match, IAiming** out)
     ComPtr<IShot> shot;
     if (FAILED(trace->put_ReadOnly(VARIANT_TRUE)) || FAILED(attr->put_SampleRate(200))
         || FAILED(attr->put_Event(event_.get()))
-        || FAILED(attr->put_Match(match == VARIANT_TRUE ? VARIANT_TRUE : VARIANT_FALSE))
+        || FAILED(attr->put_Match(toVariantBool(match == VARIANT_TRUE)))
         || FAILED(aiming->AddShot(VARIANT_TRUE, shot.put())))
         return E_FAIL;
     const DATE now = kavro::localNowAsDate();

@@ -16,11 +16,6 @@ KAVRO_REGISTER_CLASS(CAimingTrace, ProgId_AimingTrace);
 
 namespace {
 
-struct LoadedChannel {
-    SampleArray values;
-    QString name;
-};
-
 template <class T>
 HRESULT decodeInto(IStream* stream, int32_t count, std::vector<T>* values)
 {
@@ -99,7 +94,7 @@ HRESULT CAimingTrace::get_Valid(VARIANT_BOOL* out)
     if (!out)
         return E_POINTER;
     Lock lock(mutex_);
-    *out = vbool(count_ > 0);
+    *out = toVariantBool(count_ > 0);
     return S_OK;
 }
 
@@ -217,7 +212,7 @@ HRESULT CAimingTrace::get_ReadOnly(VARIANT_BOOL* out)
     if (!out)
         return E_POINTER;
     Lock lock(mutex_);
-    *out = vbool(readOnly_);
+    *out = toVariantBool(readOnly_);
     return S_OK;
 }
 
@@ -260,7 +255,7 @@ HRESULT CAimingTrace::ValidCoordinate(int32_t index, VARIANT_BOOL* out)
     Lock lock(mutex_);
     if (!inRange(index))
         return E_INVALIDARG;
-    *out = vbool(x_.isNarrow() || x_.at(position(index)) != kInvalidSample);
+    *out = toVariantBool(x_.isNarrow() || x_.at(position(index)) != kInvalidSample);
     return S_OK;
 }
 

@@ -85,7 +85,7 @@ HRESULT CEventManager::get_Item(int32_t nIndex, IEventParams** out)
 {
     if (!out || *out)
         return E_POINTER;
-    std::lock_guard guard(lock_);
+    std::lock_guard guard(mutex_);
     if (nIndex < 1 || static_cast<size_t>(nIndex) > events_.size())
         return E_INVALIDARG;
     return events_[static_cast<size_t>(nIndex) - 1].copyTo(out);
@@ -95,7 +95,7 @@ HRESULT CEventManager::get_Count(int32_t* out)
 {
     if (!out)
         return E_POINTER;
-    std::lock_guard guard(lock_);
+    std::lock_guard guard(mutex_);
     *out = static_cast<int32_t>(events_.size());
     return S_OK;
 }
@@ -106,7 +106,7 @@ HRESULT CEventManager::Add(const QString& shortName, IEventParams** out)
         return E_POINTER;
     ComPtr<IEventParams> event = CEventParams::create();
     event->put_ShortName(shortName);
-    std::lock_guard guard(lock_);
+    std::lock_guard guard(mutex_);
     events_.push_back(event);
     return event.copyTo(out);
 }
@@ -115,7 +115,7 @@ HRESULT CEventManager::Find(const QString& name, IEventParams** out)
 {
     if (!out || *out)
         return E_POINTER;
-    std::lock_guard guard(lock_);
+    std::lock_guard guard(mutex_);
     for (const auto& event : events_) {
         QString eventName;
         if (SUCCEEDED(event->get_Name(&eventName)) && eventName == name)
@@ -128,7 +128,7 @@ HRESULT CEventManager::FindByShortName(const QString& shortName, IEventParams** 
 {
     if (!out || *out)
         return E_POINTER;
-    std::lock_guard guard(lock_);
+    std::lock_guard guard(mutex_);
     for (const auto& event : events_) {
         QString eventShortName;
         if (SUCCEEDED(event->get_ShortName(&eventShortName)) && eventShortName == shortName)
@@ -148,7 +148,7 @@ HRESULT CEventManager::get__NewEnum(IUnknown** out)
 {
     if (!out || *out)
         return E_POINTER;
-    std::lock_guard guard(lock_);
+    std::lock_guard guard(mutex_);
     *out = kavro::VariantEnumerator::ofObjects(events_).detach();
     return S_OK;
 }

@@ -31,7 +31,7 @@ private:
     ~CEventManager() override;
     void loadFolder(const QString& folder);
 
-    std::recursive_mutex lock_;
+    std::recursive_mutex mutex_;
     std::vector<ComPtr<IEventParams>> events_;
 };
 

@@ -30,13 +30,13 @@ HRESULT CEventParams::get_Value(const QString& key, Variant* out)
 {
     if (!out)
         return E_POINTER;
-    std::lock_guard guard(lock_);
+    std::lock_guard guard(mutex_);
     return f_.values.get(key, out);
 }
 
 HRESULT CEventParams::put_Value(const QString& key, const Variant& value)
 {
-    std::lock_guard guard(lock_);
+    std::lock_guard guard(mutex_);
     return putBagValue(f_.values, key, value, &dirty_);
 }
 
@@ -61,7 +61,7 @@ HRESULT CEventParams::get_Target(int32_t subTarget, ITargetParams** out)
 {
     if (!out || *out)
         return E_POINTER;
-    std::lock_guard guard(lock_);
+    std::lock_guard guard(mutex_);
     ComPtr<ITargetParams> target;
     HRESULT hr = targetAt(&f_, subTarget, &target);
     if (FAILED(hr))
@@ -75,7 +75,7 @@ HRESULT CEventParams::GetTargetAppearance(int32_t subTarget, VARIANT_BOOL backgr
 {
     if (!picture || *picture)
         return E_POINTER;
-    std::lock_guard guard(lock_);
+    std::lock_guard guard(mutex_);
     ITargetParams* target = scoringTarget(subTarget);
     if (!target)
         return E_INVALIDARG;
@@ -137,13 +137,13 @@ HRESULT CEventParams::scoreOn(float x, float y, int32_t subTarget, float caliber
 
 HRESULT CEventParams::GetPointScore(float x, float y, int32_t subTarget, float* score)
 {
-    std::lock_guard guard(lock_);
+    std::lock_guard guard(mutex_);
     return scoreOn(x, y, subTarget, 0, score);
 }
 
 HRESULT CEventParams::GetBreachScore(float x, float y, int32_t subTarget, float* score)
 {
-    std::lock_guard guard(lock_);
+    std::lock_guard guard(mutex_);
     return scoreOn(x, y, subTarget, f_.caliber, score);
 }
 
@@ -151,7 +151,7 @@ HRESULT CEventParams::GetPointArea(float x, float y, int32_t subTarget, int32_t*
 {
     if (!areaIndex || !cx || !cy)
         return E_POINTER;
-    std::lock_guard guard(lock_);
+    std::lock_guard guard(mutex_);
     ITargetParams* target = scoringTarget(subTarget);
     scoring::Area area = target ? scoring::pointArea(target, x, y) : scoring::Area{-1, 0, 0};
     *areaIndex = area.index;
@@ -164,7 +164,7 @@ HRESULT CEventParams::GetNearestArea(float x, float y, int32_t subTarget, int32_
 {
     if (!areaIndex || !cx || !cy)
         return E_POINTER;
-    std::lock_guard guard(lock_);
+    std::lock_guard guard(mutex_);
     ITargetParams* target = scoringTarget(subTarget);
     scoring::Area area = target ? scoring::nearestArea(target, x, y) : scoring::Area{-1, 0, 0};
     *areaIndex = area.index;
@@ -184,7 +184,7 @@ QString CEventParams::fileNameFor(const QString& shortName)
 
 HRESULT CEventParams::Save()
 {
-    std::lock_guard guard(lock_);
+    std::lock_guard guard(mutex_);
     if (f_.shortName.isEmpty())
         return E_UNEXPECTED;
     QString fileName = fileNameFor(f_.shortName);
@@ -222,11 +222,11 @@ HRESULT CEventParams::get_ValuesCount(int32_t* out) KAVRO_LOCKED_GET(f_.values.c
 
 HRESULT CEventParams::KeyValue(int32_t index, QString* key, Variant* value)
 {
-    std::lock_guard guard(lock_);
+    std::lock_guard guard(mutex_);
     return bagKeyValue(f_.values, index, key, value);
 }
 
-KAVRO_PERSIST_STREAM_INIT_BASICS(CEventParams, lock_, dirty_)
+KAVRO_PERSIST_STREAM_INIT_BASICS(CEventParams, mutex_, dirty_)
 
 namespace {
 HRESULT loadTarget(IStream* s, ITargetParams* target)
@@ -269,7 +269,7 @@ HRESULT CEventParams::readFields(IStream* s, Fields* f)
 
 HRESULT CEventParams::Load(IStream* stream)
 {
-    std::lock_guard guard(lock_);
+    std::lock_guard guard(mutex_);
     HRESULT hr = loadIntoCopy(stream, f_, &readFields);
     if (FAILED(hr))
         return hr;
@@ -282,7 +282,7 @@ HRESULT CEventParams::Save(IStream* s, BOOL clearDirty)
 {
     if (!s)
         return E_POINTER;
-    std::lock_guard guard(lock_);
+    std::lock_guard guard(mutex_);
     bool ok = SUCCEEDED(writeValue<int32_t>(s, kStreamVersion)) && SUCCEEDED(kavro::writeBstr(s, f_.name))
            && SUCCEEDED(kavro::writeBstr(s, f_.shortName)) && SUCCEEDED(writeValue(s, f_.caliber))
            && SUCCEEDED(writeValue(s, f_.displayCaliber)) && SUCCEEDED(writeValue(s, f_.distance))

@@ -79,7 +79,7 @@ private:
     // `caliber` 0 scores the point itself, else the breach of a bullet of that caliber.
     HRESULT scoreOn(float x, float y, int32_t subTarget, float caliber, float* score);
 
-    mutable std::recursive_mutex lock_;
+    mutable std::recursive_mutex mutex_;
     Fields f_;
     TargetFaceCache faces_;
     bool dirty_ = false;

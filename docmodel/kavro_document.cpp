@@ -123,7 +123,7 @@ HRESULT CKavroDocument::get_Valid(VARIANT_BOOL* out)
     if (!out)
         return E_POINTER;
     Lock lock(mutex_);
-    *out = vbool(validLocked());
+    *out = toVariantBool(validLocked());
     return S_OK;
 }
 

@@ -16,8 +16,6 @@ bool badInterfaceOut(I** out)
     return !out || *out;
 }
 
-inline VARIANT_BOOL vbool(bool b) { return b ? VARIANT_TRUE : VARIANT_FALSE; }
-
 // Object form (class id, then the object's stream) passing the caller's clear-dirty choice on.
 HRESULT saveObjectForm(IStream* stream, IPersistStreamInit* object, BOOL clearDirty);
 

@@ -95,7 +95,7 @@ HRESULT CRange::get_Valid(VARIANT_BOOL* out)
     if (!out)
         return E_POINTER;
     Lock lock(mutex_);
-    *out = vbool(valid_);
+    *out = toVariantBool(valid_);
     return S_OK;
 }
 

@@ -91,7 +91,7 @@ HRESULT CRangeCollection::get_Valid(VARIANT_BOOL* out)
     if (!out)
         return E_POINTER;
     Lock lock(mutex_);
-    *out = vbool(!ranges_.empty());
+    *out = toVariantBool(!ranges_.empty());
     return S_OK;
 }
 

@@ -186,7 +186,7 @@ HRESULT addPointsAndShot(FieldReader& r, const AimingFields& a, IAiming* aiming,
         ComPtr<IShot> shot;
         if (FAILED(aiming->AddShot(VARIANT_FALSE, shot.put())) || !shot
             || FAILED(shot->put_ShotTime(fromOldTime(a.shotTime)))
-            || FAILED(shot->put_Hidden((a.flags & kHiddenShotFlag) ? VARIANT_TRUE : VARIANT_FALSE)))
+            || FAILED(shot->put_Hidden(toVariantBool(a.flags & kHiddenShotFlag))))
             return E_OUTOFMEMORY;
         if (!a.comments.isEmpty() && FAILED(shot->put_Value(QStringLiteral("_comments"), Variant(a.comments))))
             return E_OUTOFMEMORY;
@@ -215,7 +215,7 @@ HRESULT readAiming(FieldReader& r, const DocumentHeader& header, IEventParams* e
     ComPtr<IAimingAttr> attr = aiming->attr();
     ComPtr<IAimingTrace> trace = aiming->trace();
     if (!attr || !trace || FAILED(attr->put_Event(event))
-        || FAILED(attr->put_Match((a.flags & kMatchFlag) ? VARIANT_TRUE : VARIANT_FALSE))
+        || FAILED(attr->put_Match(toVariantBool(a.flags & kMatchFlag)))
         || FAILED(attr->put_SampleRate(a.sampleRate)))
         return E_FAIL;
     DATE start = fromOldTime(a.startTime);

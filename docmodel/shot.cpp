@@ -169,7 +169,7 @@ HRESULT CShot::get_Missed(VARIANT_BOOL* out)
     if (!out)
         return E_POINTER;
     Lock lock(mutex_);
-    *out = vbool(missed_);
+    *out = toVariantBool(missed_);
     return S_OK;
 }
 
@@ -314,7 +314,7 @@ HRESULT CShot::get_IsRealBreachValid(VARIANT_BOOL* out)
     if (!out)
         return E_POINTER;
     Lock lock(mutex_);
-    *out = vbool(realBreachSet());
+    *out = toVariantBool(realBreachSet());
     return S_OK;
 }
 
@@ -343,7 +343,7 @@ HRESULT CShot::get_Hidden(VARIANT_BOOL* out)
     if (!out)
         return E_POINTER;
     Lock lock(mutex_);
-    *out = vbool(hidden_);
+    *out = toVariantBool(hidden_);
     return S_OK;
 }
 

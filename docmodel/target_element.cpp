@@ -18,13 +18,13 @@ HRESULT CTargetElement::get_Value(const QString& key, Variant* out)
 {
     if (!out)
         return E_POINTER;
-    std::lock_guard guard(lock_);
+    std::lock_guard guard(mutex_);
     return f_.values.get(key, out);
 }
 
 HRESULT CTargetElement::put_Value(const QString& key, const Variant& value)
 {
-    std::lock_guard guard(lock_);
+    std::lock_guard guard(mutex_);
     return putBagValue(f_.values, key, value, &dirty_);
 }
 
@@ -32,7 +32,7 @@ HRESULT CTargetElement::putref_Value(const QString& key, const Variant& value) {
 
 HRESULT CTargetElement::get_Picture(IUnknown** out)
 {
-    std::lock_guard guard(lock_);
+    std::lock_guard guard(mutex_);
     return copyPicture(f_.picture, out);
 }
 
@@ -54,7 +54,7 @@ HRESULT CTargetElement::put_Clip(VARIANT_BOOL value) KAVRO_LOCKED_PUT(f_.clip)
 
 HRESULT CTargetElement::AddPoint(float x, float y)
 {
-    std::lock_guard guard(lock_);
+    std::lock_guard guard(mutex_);
     f_.points.push_back({x, y});
     return S_OK;
 }
@@ -66,7 +66,7 @@ HRESULT CTargetElement::pointCoordinate(int32_t index, float geometry::PointF::*
 {
     if (!out)
         return E_POINTER;
-    std::lock_guard guard(lock_);
+    std::lock_guard guard(mutex_);
     if (index < 1 || static_cast<size_t>(index) > f_.points.size())
         return E_INVALIDARG;
     *out = f_.points[static_cast<size_t>(index) - 1].*coordinate;
@@ -100,7 +100,7 @@ HRESULT CTargetElement::IsPointInside(float x, float y, float caliber, VARIANT_B
 {
     if (!out)
         return E_POINTER;
-    std::lock_guard guard(lock_);
+    std::lock_guard guard(mutex_);
     geometry::PointF p{x, y};
     bool inside = false;
     switch (f_.type) {
@@ -129,14 +129,14 @@ HRESULT CTargetElement::get_ValuesCount(int32_t* out) KAVRO_LOCKED_GET(f_.values
 
 HRESULT CTargetElement::KeyValue(int32_t index, QString* key, Variant* value)
 {
-    std::lock_guard guard(lock_);
+    std::lock_guard guard(mutex_);
     return bagKeyValue(f_.values, index, key, value);
 }
 
 HRESULT CTargetElement::get_CalcAfterRings(VARIANT_BOOL* out) KAVRO_LOCKED_GET(f_.calcAfterRings)
 HRESULT CTargetElement::put_CalcAfterRings(VARIANT_BOOL value) KAVRO_LOCKED_PUT(f_.calcAfterRings)
 
-KAVRO_PERSIST_STREAM_INIT_BASICS(CTargetElement, lock_, dirty_)
+KAVRO_PERSIST_STREAM_INIT_BASICS(CTargetElement, mutex_, dirty_)
 
 namespace {
 // VARIANT_BOOL fields are stored as int16; anything but 0 reads as true.
@@ -190,7 +190,7 @@ HRESULT CTargetElement::readFields(IStream* s, Fields* f)
 
 HRESULT CTargetElement::Load(IStream* stream)
 {
-    std::lock_guard guard(lock_);
+    std::lock_guard guard(mutex_);
     HRESULT hr = loadIntoCopy(stream, f_, &readFields);
     if (SUCCEEDED(hr))
         dirty_ = false;
@@ -201,7 +201,7 @@ HRESULT CTargetElement::Save(IStream* s, BOOL clearDirty)
 {
     if (!s)
         return E_POINTER;
-    std::lock_guard guard(lock_);
+    std::lock_guard guard(mutex_);
     bool ok = SUCCEEDED(writeValue<int32_t>(s, kStreamVersion)) && SUCCEEDED(writeValue(s, f_.bodyColor))
            && SUCCEEDED(writeValue(s, f_.borderColor)) && SUCCEEDED(writeValue<int32_t>(s, f_.type))
            && SUCCEEDED(writeValue(s, f_.borderWidth)) && SUCCEEDED(writeValue(s, f_.height))

@@ -90,7 +90,7 @@ private:
     static HRESULT readFields(IStream* stream, Fields* f);
     HRESULT pointCoordinate(int32_t index, float geometry::PointF::*coordinate, float* out);
 
-    std::recursive_mutex lock_;
+    std::recursive_mutex mutex_;
     Fields f_;
     bool dirty_ = false;
 };

@@ -18,7 +18,7 @@ KAVRO_REGISTER_CLASS(CTargetParams, ProgId_TargetParams);
 // A put that changes the target marks it modified.
 #define KAVRO_TARGET_PUT(member) \
     {                            \
-        std::lock_guard guard(lock_); \
+        std::lock_guard guard(mutex_); \
         member = value;          \
         dirty_ = true;           \
         return S_OK;             \
@@ -28,7 +28,7 @@ HRESULT CTargetParams::putChecked(bool valid, auto apply)
 {
     if (!valid)
         return E_INVALIDARG;
-    std::lock_guard guard(lock_);
+    std::lock_guard guard(mutex_);
     apply();
     dirty_ = true;
     return S_OK;
@@ -45,7 +45,7 @@ HRESULT CTargetParams::get_Ring(int32_t score, float* out)
         return E_POINTER;
     if (score < 1 || score > 10)
         return E_INVALIDARG;
-    std::lock_guard guard(lock_);
+    std::lock_guard guard(mutex_);
     *out = f_.rings[static_cast<size_t>(score - 1)];
     return S_OK;
 }
@@ -112,7 +112,7 @@ HRESULT CTargetParams::put_SelectedBreachColor(OLE_COLOR value) KAVRO_TARGET_PUT
 
 HRESULT CTargetParams::get_Picture(IUnknown** out)
 {
-    std::lock_guard guard(lock_);
+    std::lock_guard guard(mutex_);
     return copyPicture(f_.picture, out);
 }
 
@@ -129,7 +129,7 @@ HRESULT CTargetParams::AddElement(enumTargetElementType type, float left, float 
     element->put_Top(top);
     element->put_Width(width);
     element->put_Height(height);
-    std::lock_guard guard(lock_);
+    std::lock_guard guard(mutex_);
     f_.elements.push_back(element);
     dirty_ = true;
     return element.copyTo(out);
@@ -139,7 +139,7 @@ HRESULT CTargetParams::Elements(int32_t index, ITargetElement** out)
 {
     if (!out || *out)
         return E_POINTER;
-    std::lock_guard guard(lock_);
+    std::lock_guard guard(mutex_);
     if (index < 1 || static_cast<size_t>(index) > f_.elements.size())
         return E_INVALIDARG;
     return f_.elements[static_cast<size_t>(index) - 1].copyTo(out);
@@ -151,7 +151,7 @@ HRESULT CTargetParams::get_Areas(int32_t nArea, ITargetElement** out)
 {
     if (!out || *out)
         return E_POINTER;
-    std::lock_guard guard(lock_);
+    std::lock_guard guard(mutex_);
     for (const auto& element : f_.elements) {
         int32_t area = 0;
         if (SUCCEEDED(element->get_AreaIndex(&area)) && area == nArea)
@@ -164,12 +164,12 @@ HRESULT CTargetParams::get__NewEnum(IUnknown** out)
 {
     if (!out || *out)
         return E_POINTER;
-    std::lock_guard guard(lock_);
+    std::lock_guard guard(mutex_);
     *out = kavro::VariantEnumerator::ofObjects(f_.elements).detach();
     return S_OK;
 }
 
-KAVRO_PERSIST_STREAM_INIT_BASICS(CTargetParams, lock_, dirty_)
+KAVRO_PERSIST_STREAM_INIT_BASICS(CTargetParams, mutex_, dirty_)
 
 HRESULT CTargetParams::readFields(IStream* s, Fields* f)
 {
@@ -208,7 +208,7 @@ HRESULT CTargetParams::readFields(IStream* s, Fields* f)
 
 HRESULT CTargetParams::Load(IStream* stream)
 {
-    std::lock_guard guard(lock_);
+    std::lock_guard guard(mutex_);
     HRESULT hr = loadIntoCopy(stream, f_, &readFields);
     if (SUCCEEDED(hr))
         dirty_ = false;
@@ -219,7 +219,7 @@ HRESULT CTargetParams::Save(IStream* s, BOOL clearDirty)
 {
     if (!s)
         return E_POINTER;
-    std::lock_guard guard(lock_);
+    std::lock_guard guard(mutex_);
     bool ok = SUCCEEDED(writeValue<int32_t>(s, kStreamVersion)) && SUCCEEDED(writeValue(s, f_.backgroundColor))
            && SUCCEEDED(writeValue(s, f_.blackColor)) && SUCCEEDED(writeValue(s, f_.breachColor))
            && SUCCEEDED(writeValue(s, f_.innerRingColor)) && SUCCEEDED(writeValue(s, f_.ringColor))

@@ -85,7 +85,7 @@ private:
     static HRESULT readFields(IStream* stream, Fields* f);
     HRESULT putChecked(bool valid, auto apply);
 
-    std::recursive_mutex lock_;
+    std::recursive_mutex mutex_;
     Fields f_;
     bool dirty_ = false;
 };

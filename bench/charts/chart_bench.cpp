@@ -2,7 +2,7 @@
 // it at 1920 x 1080 (the two-chart views split the height 3:2). Counters: "redraws/s" for the
 // drawing, "s/compute" per computation, and "ratio" against filling the same image once, measured in the
 // same run (the cost of a redraw in units of the cheapest possible one).
-#include "chart_fixture.h"
+#include "support/chart_fixture.h"
 #include "random_offset.h"
 
 #include <QGuiApplication>

@@ -3,10 +3,10 @@
 // (goal: under 10 ms). "ratio" compares each with a baseline measured in the same run: writing a
 // blank one-page PDF for the report, one pass reading every shot's result for the statistics.
 #include "doc_helpers.h"
-#include "info_shooting.h"
+#include "support/info_shooting.h"
 #include "info_statistics.h"
 #include "kavro_doc.h"
-#include "practice_builder.h"
+#include "support/practice_builder.h"
 #include "printer_output.h"
 #include "report.h"
 

@@ -3,10 +3,10 @@
 // path (10 new points at 500 per second) and a full repaint of a 60-shot series table. A full repaint renders the whole view into a picture.
 // Each "ratio" counter compares one step with filling a 1920 × 1080 picture once, measured in the
 // same run.
-#include "practice_builder.h"
+#include "support/practice_builder.h"
 #include "series_view.h"
 #include "trace_view.h"
-#include "views_support.h"
+#include "support/views_support.h"
 
 #include "com/classregistry.h"
 

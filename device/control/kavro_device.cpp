@@ -10,15 +10,6 @@ namespace kavro {
 
 KAVRO_REGISTER_CLASS(CKavroDevice, kavrodev::ProgId_KavroDevice);
 
-namespace {
-
-VARIANT_BOOL toVariantBool(bool b)
-{
-    return b ? VARIANT_TRUE : VARIANT_FALSE;
-}
-
-} // namespace
-
 CKavroDevice::CKavroDevice() : env_(deviceEnvironment())
 {
     // Without an event manager the control still works; only event look-ups by name fail.

@@ -121,7 +121,7 @@ HRESULT CKavroDevice::LookupDevice(VARIANT_BOOL* found)
     SerialPort port;
     if (FAILED(port.openCom(commPort_)))
         return S_OK;
-    *found = models::identify(port, ident_) ? VARIANT_TRUE : VARIANT_FALSE;
+    *found = toVariantBool(models::identify(port, ident_));
     port.close();
     return S_OK;
 }

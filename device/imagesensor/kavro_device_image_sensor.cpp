@@ -340,8 +340,7 @@ bool CKavroDeviceImageSensor::OnStatusSample(const SampleRecord& r)
     const bool valid = r.valid() && InsideTarget(r, sampleAngle_);
     if (waiting_) {
         if (!valid) {
-            if (std::exchange(finalPending_, false))
-                FireFinalConcludeAiming(1);
+            recorder_.FinalConcludeAiming();
             return true;
         }
         // After an aiming with shots the sight must have left the target for a while.
@@ -360,7 +359,7 @@ bool CKavroDeviceImageSensor::OnStatusSample(const SampleRecord& r)
         return true;
     }
     int32_t before = 0;
-    trace_->get_Count(&before);
+    recorder_.Trace()->get_Count(&before);
     if (!settled_) {
         if (++settleCounter_ < kSettleCount) {
             AddPoint(r);
@@ -390,27 +389,10 @@ void CKavroDeviceImageSensor::OnCalibrationSample(const SampleRecord& r)
 
 bool CKavroDeviceImageSensor::StartAiming()
 {
-    FlushCoordinates();
-    trace_ = nullptr;
-    aiming_ = nullptr;
-    ComPtr<IAiming> aiming;
-    if (FAILED(NewAiming(&aiming)) || !aiming)
+    if (!recorder_.NewAiming())
         return false;
-    ComPtr<IAimingTrace> trace;
-    if (FAILED(aiming->get_Trace(trace.put())) || !trace)
-        return false;
-    aiming_ = aiming;
-    trace_ = trace;
-    trace_->put_MaxTimeBeforeShot(host().MaxTimeBeforeShot(1));
-    ComPtr<IAimingAttr> attr;
-    if (SUCCEEDED(aiming_->get_Attr(attr.put())) && attr) {
-        attr->put_SampleRate(host().SampleRate());
-        if (ComPtr<IEventParams> event = host().Event(1))
-            attr->put_Event(event.get());
-        attr->put_StartTime(Now());
-    }
     triggerIndex_ = -1;
-    if (trigger_ && FAILED(trace_->AddUserData(QStringLiteral("_trigger"), &triggerIndex_)))
+    if (trigger_ && FAILED(recorder_.Trace()->AddUserData(QStringLiteral("_trigger"), &triggerIndex_)))
         triggerIndex_ = -1;
     waiting_ = false;
     active_ = true;
@@ -418,8 +400,7 @@ bool CKavroDeviceImageSensor::StartAiming()
     settleCounter_ = 0;
     samplesSinceShot_ = 0;
     shots_ = 0;
-    pending_ = 0;
-    FireStartAiming(1, aiming_.get());
+    recorder_.StartAiming();
     return true;
 }
 
@@ -435,7 +416,7 @@ bool CKavroDeviceImageSensor::AddPoint(const SampleRecord& r)
         ++samplesSinceShot_;
     }
     int32_t count = 0;
-    trace_->get_Count(&count);
+    recorder_.Trace()->get_Count(&count);
     if (count == 0) {
         angleFilter_.Restart();
         xFilter_.Restart();
@@ -463,12 +444,12 @@ bool CKavroDeviceImageSensor::AddPoint(const SampleRecord& r)
     const double y = std::sin(af) * X + std::cos(af) * Y;
     int32_t ix = 0, iy = 0;
     if (!toHundredths(static_cast<float>(x), &ix) || !toHundredths(static_cast<float>(y), &iy)) {
-        trace_->AddInvalid();
+        recorder_.Trace()->AddInvalid();
     } else {
-        trace_->_Add(ix, iy);
+        recorder_.Trace()->_Add(ix, iy);
         ComPtr<IAimingAttr> attr;
         DATE enter = 0;
-        if (SUCCEEDED(trace_->get_Attr(attr.put())) && attr && SUCCEEDED(attr->get_EnterTime(&enter)) && enter == 0) {
+        if (SUCCEEDED(recorder_.Trace()->get_Attr(attr.put())) && attr && SUCCEEDED(attr->get_EnterTime(&enter)) && enter == 0) {
             float score = 0;
             ComPtr<IEventParams> event = host().Event(1);
             if (event && SUCCEEDED(event->GetPointScore(ix / 100.0f, iy / 100.0f, 1, &score)) && score >= 1)
@@ -477,10 +458,10 @@ bool CKavroDeviceImageSensor::AddPoint(const SampleRecord& r)
     }
     if (triggerIndex_ >= 0) {
         int32_t last = 0;
-        if (SUCCEEDED(trace_->get_Last(&last)))
-            trace_->put_UserData(triggerIndex_, last, r.trigger());
+        if (SUCCEEDED(recorder_.Trace()->get_Last(&last)))
+            recorder_.Trace()->put_UserData(triggerIndex_, last, r.trigger());
     }
-    ++pending_;
+    recorder_.CountPoint();
     return true;
 }
 
@@ -502,7 +483,7 @@ void CKavroDeviceImageSensor::TakeShot(bool missed, double microphonePhase)
         shotTaken_ = true;
         shotAngle_ = sampleAngle_;
     }
-    if (!aiming_ || shots_ == ShotsLimit(true))
+    if (!recorder_.Recording() || shots_ == ShotsLimit(true))
         return;
     FlushCoordinates();
     AddShotToAiming(missed, microphonePhase);
@@ -510,23 +491,20 @@ void CKavroDeviceImageSensor::TakeShot(bool missed, double microphonePhase)
 
 void CKavroDeviceImageSensor::AddShotToAiming(bool missed, double microphonePhase)
 {
-    trace_->put_WrapEnabled(VARIANT_FALSE);
+    recorder_.Trace()->put_WrapEnabled(VARIANT_FALSE);
     ++shots_;
     samplesSinceShot_ = 0;
-    ComPtr<IShot> shot;
-    if (FAILED(aiming_->AddShot2(missed ? VARIANT_TRUE : VARIANT_FALSE, microphonePhase, shot.put())) || !shot)
+    ComPtr<IShot> shot = recorder_.NewShot(missed, microphonePhase);
+    if (!shot)
         return;
-    StampShot(shot.get());
-    // Keep the aiming alive through the sinks, which may end the practice from inside the event.
-    ComPtr<IAiming> aiming = aiming_;
-    FireShot(1, aiming.get(), shot.get());
+    recorder_.AnnounceShot(shot.get());
     settled_ = false;
     settleCounter_ = 0;
 }
 
 void CKavroDeviceImageSensor::AddShot(bool unlimited)
 {
-    if (!aiming_ || !trace_ || (!unlimited && shots_ == ShotsLimit(true)))
+    if (!recorder_.Trace() || (!unlimited && shots_ == ShotsLimit(true)))
         return;
     // No flush: the points added just before stay pending and follow the shot.
     AddShotToAiming(false, 0.0);
@@ -534,30 +512,14 @@ void CKavroDeviceImageSensor::AddShot(bool unlimited)
 
 void CKavroDeviceImageSensor::ConcludeAiming()
 {
-    if (!aiming_)
-        return;
-    const int32_t minimum = ShotsLimit(false);
-    while (aiming_ && shots_ < minimum) {
-        const int32_t before = shots_;
-        TakeShot(true, 0.0);
-        if (shots_ == before)
-            break; // the maximum is reached
-    }
-    if (!aiming_)
-        return;
-    trace_->put_ReadOnly(VARIANT_TRUE);
-    FlushCoordinates();
-    ComPtr<IAiming> aiming = aiming_;
-    FireConcludeAiming(1, aiming.get());
-    ResetAiming();
-    finalPending_ = true;
+    recorder_.AddMissedShots(ShotsLimit(false), shots_, [this] { TakeShot(true, 0.0); });
+    if (recorder_.ConcludeAiming())
+        ResetAiming();
 }
 
 void CKavroDeviceImageSensor::ResetAiming()
 {
-    FlushCoordinates();
-    aiming_ = nullptr;
-    trace_ = nullptr;
+    recorder_.ResetAiming();
     triggerIndex_ = -1;
     active_ = false;
     settled_ = false;
@@ -568,22 +530,18 @@ void CKavroDeviceImageSensor::ResetAiming()
 
 void CKavroDeviceImageSensor::ConcludeCurrentAiming(int32_t n)
 {
-    FlushCoordinates();
-    if (aiming_ && trace_) {
-        ConcludeAiming();
-        FireFinalConcludeAiming(n);
-    }
+    recorder_.ConcludeCurrentAiming(n, [this] { ConcludeAiming(); });
     ResetAiming();
     shots_ = 0;
 }
 
 void CKavroDeviceImageSensor::FlushCoordinates()
 {
-    if (aiming_ && pending_ > 0) {
-        ComPtr<IAiming> aiming = aiming_;
-        FireNewCoordinates(1, aiming.get(), std::exchange(pending_, 0));
-    }
-    pending_ = 0;
+    recorder_.FlushCoordinates();
+}
+
+void CKavroDeviceImageSensor::FireTriggers()
+{
     if (triggerCount_ > 0) {
         FireTrigger(1, static_cast<int32_t>(triggerCount_));
         // The next values of the batch are stored from the start again.

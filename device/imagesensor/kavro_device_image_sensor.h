@@ -5,6 +5,7 @@
 // first shot seen there becomes the new aiming offset.
 #include "device/filters/iir_filter.h"
 #include "device/imagesensor/beat_rate.h"
+#include "device/model/aiming_recorder.h"
 #include "device/model/generic_kavro.h"
 #include "device/usb/usb_image_sensor.h"
 #include "device/usb/usb_pulse_sensor.h"
@@ -83,6 +84,8 @@ private:
     void ConcludeAiming();
     void ResetAiming();
     int32_t ShotsLimit(bool maximum) const;
+    // The trigger values batched since the last report.
+    void FireTriggers();
 
     QString devicePath_;
     UsbImageSensor camera_;
@@ -101,17 +104,14 @@ private:
     double heldAngle_ = 0;
     bool angleHeld_ = false;
 
-    ComPtr<IAiming> aiming_;
-    ComPtr<IAimingTrace> trace_;
+    AimingRecorder recorder_{*this, [this] { FireTriggers(); }};
     int32_t shots_ = 0;
     int32_t samplesSinceShot_ = 0;
     int32_t settleCounter_ = 0;
-    int32_t pending_ = 0;
     int32_t triggerIndex_ = -1; // trace user data "_trigger"
     bool waiting_ = true;
     bool active_ = false;
     bool settled_ = false;
-    bool finalPending_ = false;
     uint32_t lastValidMs_ = 0;
 
     // Live values for Data and GetValue.

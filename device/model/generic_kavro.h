@@ -121,6 +121,9 @@ protected:
     const ManualEvent& StopEvent() const { return stop_; }
 
 private:
+    // The recorder makes, dates and announces the model's aimings.
+    friend class AimingRecorder;
+
     DeviceHost& host_;
     std::unique_ptr<SerialPort> port_;
     ComPtr<IClassFactory> aimingClass_;

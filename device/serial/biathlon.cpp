@@ -74,9 +74,8 @@ bool CKavroBiathlon::OnSample(const SampleRecord& record)
     if (waiting_) {
         if (valid) {
             StartAiming();
-        } else if (finalPending_) {
-            finalPending_ = false;
-            FireFinalConcludeAiming(1);
+        } else {
+            recorder_.FinalConcludeAiming();
         }
     }
     if (!active_)
@@ -105,7 +104,7 @@ bool CKavroBiathlon::OnSample(const SampleRecord& record)
         }
     }
     ConcludeAiming();
-    finalPending_ = false;
+    recorder_.ForgetFinalConclusion();
     FireFinalConcludeAiming(1);
     return true;
 }

@@ -97,10 +97,10 @@ bool CKavroClassic::AddPoint(const SampleRecord& record)
 {
     if (!CKavroVantage_s::AddPoint(record))
         return false;
-    if (trace_ && triggerChannel_ > 0) {
+    if (IAimingTrace* trace = recorder_.Trace(); trace && triggerChannel_ > 0) {
         int32_t last = -1;
-        trace_->get_Last(&last);
-        trace_->put_UserData(triggerChannel_, last, record.trigger());
+        trace->get_Last(&last);
+        trace->put_UserData(triggerChannel_, last, record.trigger());
     }
     return true;
 }

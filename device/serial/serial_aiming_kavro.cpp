@@ -39,40 +39,19 @@ float CSerialAimingKavro::PointScore(float xMm, float yMm) const
 
 void CSerialAimingKavro::FlushCoordinates()
 {
-    if (aiming_ && pending_ > 0) {
-        const int32_t count = pending_;
-        pending_ = 0;
-        ComPtr<IAiming> aiming = aiming_;
-        FireNewCoordinates(1, aiming.get(), count);
-    }
+    recorder_.FlushCoordinates();
 }
 
 bool CSerialAimingKavro::StartAiming()
 {
-    FlushCoordinates();
-    trace_ = nullptr;
-    ComPtr<IAiming> aiming;
-    if (FAILED(NewAiming(&aiming)))
+    if (!recorder_.NewAiming())
         return false;
-    ComPtr<IAimingTrace> trace;
-    if (FAILED(aiming->get_Trace(trace.put())) || !trace)
-        return false;
-    trace->put_MaxTimeBeforeShot(host().MaxTimeBeforeShot(1));
-    ComPtr<IAimingAttr> attr;
-    if (SUCCEEDED(aiming->get_Attr(attr.put())) && attr) {
-        attr->put_SampleRate(host().SampleRate());
-        if (ComPtr<IEventParams> e = host().Event(1))
-            attr->put_Event(e.get());
-        attr->put_StartTime(Now());
-    }
-    PrepareTrace(trace.get());
-    aiming_ = aiming;
-    trace_ = trace;
+    PrepareTrace(recorder_.Trace());
     waiting_ = false;
     active_ = true;
     settled_ = true;
     shots_ = 0;
-    FireStartAiming(1, aiming.get());
+    recorder_.StartAiming();
     return true;
 }
 
@@ -88,7 +67,7 @@ bool CSerialAimingKavro::FollowThroughOver()
 
 void CSerialAimingKavro::AddTracePoint(int32_t x, int32_t y)
 {
-    ComPtr<IAimingTrace> trace = trace_;
+    ComPtr<IAimingTrace> trace = recorder_.Trace();
     if (!trace)
         return;
     trace->_Add(x, y);
@@ -99,36 +78,34 @@ void CSerialAimingKavro::AddTracePoint(int32_t x, int32_t y)
         if (enter == 0 && PointScore(static_cast<float>(x) / 100.0f, static_cast<float>(y) / 100.0f) >= 1)
             attr->put_EnterTime(Now());
     }
-    ++pending_;
+    recorder_.CountPoint();
 }
 
 void CSerialAimingKavro::AddInvalidTracePoint()
 {
-    if (trace_) {
-        trace_->AddInvalid();
-        ++pending_;
+    if (IAimingTrace* trace = recorder_.Trace()) {
+        trace->AddInvalid();
+        recorder_.CountPoint();
     }
 }
 
 void CSerialAimingKavro::AddShotToAiming(bool missed, bool flushFirst)
 {
-    if (!aiming_ || !trace_ || shots_ == EventMaxShots())
+    if (!recorder_.Trace() || shots_ == EventMaxShots())
         return;
-    ComPtr<IAiming> aiming = aiming_;
-    trace_->put_WrapEnabled(VARIANT_FALSE);
+    recorder_.Trace()->put_WrapEnabled(VARIANT_FALSE);
     ++shots_;
     samplesSinceShot_ = 0;
     if (flushFirst)
         FlushCoordinates();
-    ComPtr<IShot> shot;
-    if (FAILED(aiming->AddShot(missed ? VARIANT_TRUE : VARIANT_FALSE, shot.put())) || !shot)
+    ComPtr<IShot> shot = recorder_.NewShot(missed);
+    if (!shot)
         return;
-    StampShot(shot.get());
     // No further shot within the settle count.
     settled_ = false;
     settleCounter_ = 0;
     ShotAdded(shot.get());
-    FireShot(1, aiming.get(), shot.get());
+    recorder_.AnnounceShot(shot.get());
 }
 
 void CSerialAimingKavro::AddShot(bool)
@@ -138,26 +115,18 @@ void CSerialAimingKavro::AddShot(bool)
 
 void CSerialAimingKavro::ConcludeAiming()
 {
-    ComPtr<IAiming> aiming = aiming_;
-    if (!aiming)
+    if (!recorder_.Recording())
         return;
     AimingEnding();
-    const int32_t missing = EventMinShots() - shots_;
-    for (int32_t i = 0; i < missing && aiming_ == aiming; ++i)
-        TakeShot(true);
-    if (trace_)
-        trace_->put_ReadOnly(VARIANT_TRUE);
-    FlushCoordinates();
-    FireConcludeAiming(1, aiming.get());
+    recorder_.AddMissedShots(EventMinShots(), shots_, [this] { TakeShot(true); });
+    if (!recorder_.ConcludeAiming())
+        return;
     ResetAiming();
-    finalPending_ = true;
 }
 
 void CSerialAimingKavro::ResetAiming()
 {
-    FlushCoordinates();
-    aiming_ = nullptr;
-    trace_ = nullptr;
+    recorder_.ResetAiming();
     active_ = false;
     settled_ = false;
     samplesSinceShot_ = 0;
@@ -167,11 +136,7 @@ void CSerialAimingKavro::ResetAiming()
 
 void CSerialAimingKavro::ConcludeCurrentAiming(int32_t n)
 {
-    FlushCoordinates();
-    if (aiming_ && trace_) {
-        ConcludeAiming();
-        FireFinalConcludeAiming(n);
-    }
+    recorder_.ConcludeCurrentAiming(n, [this] { ConcludeAiming(); });
     ResetAiming();
     shots_ = 0;
     settleCounter_ = 0;

@@ -2,6 +2,7 @@
 // The aiming bookkeeping the serial models share: the aiming and trace being recorded, its shots,
 // the points not yet reported, and the order in which the events of sub-device 1 are fired.
 // Only sub-device 1 exists on a serial sensor.
+#include "device/model/aiming_recorder.h"
 #include "device/serial/serial_kavro.h"
 
 namespace kavro {
@@ -15,7 +16,6 @@ public:
     int32_t SignalLevel(int32_t) override { return lastSignal_; }
     int32_t PiezoLevel(int32_t) override { return lastPiezo_; }
 
-    void BeginBatch(size_t) override { pending_ = 0; }
     void FlushCoordinates() override;
     void ConcludeCurrentAiming(int32_t n) override;
     void Reset(int32_t n) override { ConcludeCurrentAiming(n); }
@@ -46,8 +46,7 @@ protected:
     // The aiming is ending: the missed shots it is given must not teach the model anything.
     virtual void AimingEnding() {}
 
-    ComPtr<IAiming> aiming_;
-    ComPtr<IAimingTrace> trace_;
+    AimingRecorder recorder_{*this};
     std::atomic<int32_t> piezoThreshold_{30};
     int32_t lastSignal_ = 0;
     int32_t lastPiezo_ = 0;
@@ -55,11 +54,9 @@ protected:
     int32_t samplesSinceShot_ = 0;
     int32_t settleCounter_ = 0;
     int32_t samplesWithoutSignal_ = 0;
-    int32_t pending_ = 0;
     bool waiting_ = true;
     bool active_ = false;
     bool settled_ = false;
-    bool finalPending_ = false;
 };
 
 } // namespace kavro

@@ -172,10 +172,8 @@ bool CKavroVantage::OnSample(const SampleRecord& record)
     if (waiting_) {
         const int32_t startLevel = calibration ? kCalibrationThreshold : threshold * 4 / 5;
         if (signal <= startLevel) {
-            if (samplesWithoutSignal_ == 0 && finalPending_) {
-                finalPending_ = false;
-                FireFinalConcludeAiming(1);
-            }
+            if (samplesWithoutSignal_ == 0)
+                recorder_.FinalConcludeAiming();
             ++samplesWithoutSignal_;
         } else if (shots_ == 0 || samplesWithoutSignal_ > host().SampleRate() / 2) {
             StartAiming();
@@ -240,12 +238,12 @@ bool CKavroVantage::AddPoint(const SampleRecord& record)
 
 void CKavroVantage::TakeShot(bool missed)
 {
-    if (signalBeforeShot_ > 0 && trace_) {
+    if (IAimingTrace* trace = recorder_.Trace(); trace && signalBeforeShot_ > 0) {
         int32_t last = -1;
-        trace_->get_Last(&last);
+        trace->get_Last(&last);
         float x = 0, y = 0;
-        trace_->get_x(last, &x);
-        trace_->get_y(last, &y);
+        trace->get_x(last, &x);
+        trace->get_y(last, &y);
         if (PointScore(x, y) >= 7)
             signalThreshold_ = signalBeforeShot_ * 2 / 3;
     }

@@ -5,6 +5,7 @@
 // on the control thread into aimings, trace points and shots of sub-device 1.
 #include "device/filters/iir_filter.h"
 #include "device/filters/quadratic_resampler.h"
+#include "device/model/aiming_recorder.h"
 #include "device/model/generic_kavro.h"
 #include "device/usb/usb_optical_sensor.h"
 #include "device/usb/usb_pulse_sensor.h"
@@ -151,11 +152,11 @@ private:
     void shotDetection(const SampleRecord& r, int32_t countBefore);
 
     // Aimings.
-    bool startAiming();
-    bool addSample(const SampleRecord& r, bool signal);
-    void registerShot(bool missed, const SampleRecord* r);
-    void concludeAiming();
-    void resetAiming();
+    bool StartAiming();
+    bool AddPoint(const SampleRecord& r, bool signal);
+    void TakeShot(bool missed, const SampleRecord* r);
+    void ConcludeAiming();
+    void ResetAiming();
     int32_t eventInt(HRESULT (IEventParams::*get)(int32_t*), int32_t fallback) const;
     float eventDistance() const;
     bool shotLimitReached() const;
@@ -230,17 +231,14 @@ private:
     uint32_t lastAuxProbe_ = 0;
 
     // Aiming.
-    ComPtr<IAiming> aiming_;
-    ComPtr<IAimingTrace> trace_;
+    AimingRecorder recorder_{*this};
     int32_t triggerIndex_ = -1;
     int32_t shots_ = 0;
     int32_t samplesSinceShot_ = 0;
     int32_t idle_ = 0;
     int32_t settleCounter_ = 0;
     bool settled_ = true;
-    int32_t pendingPoints_ = 0;
     int32_t samplesInAiming_ = 0;
-    bool finalPending_ = false;
     uint32_t lastDataTick_ = 0;
     double lastX_ = 0, lastY_ = 0, lastFactor_ = 0;
 

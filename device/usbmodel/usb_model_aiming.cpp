@@ -44,12 +44,10 @@ float CKavroDeviceUSB::eventDistance() const
 
 void CKavroDeviceUSB::stepPlain(SampleRecord& r, bool signal, int32_t countBefore)
 {
-    if (!aiming_) {
+    if (!recorder_.Recording()) {
         if (!signal) {
-            if (idle_ == 0 && finalPending_) {
-                finalPending_ = false;
-                FireFinalConcludeAiming(1);
-            }
+            if (idle_ == 0)
+                recorder_.FinalConcludeAiming();
             ++idle_;
             return;
         }
@@ -64,17 +62,17 @@ void CKavroDeviceUSB::stepPlain(SampleRecord& r, bool signal, int32_t countBefor
                 return;
             }
         }
-        if (!startAiming())
+        if (!StartAiming())
             return;
     }
     if (!signal) {
-        concludeAiming();
+        ConcludeAiming();
         return;
     }
     if (!settled_) {
         ++settleCounter_;
         if (settleCounter_ < settleCount_) {
-            addSample(r, true);
+            AddPoint(r, true);
             return;
         }
         settled_ = true;
@@ -87,15 +85,12 @@ void CKavroDeviceUSB::stepFiveTargets(SampleRecord& r, bool signal, int32_t coun
     if (lightPulse_ > 0 && --lightPulse_ == 0)
         SetLight2(lightPulseBit_, false);
     const int32_t rate = host().SampleRate();
-    if (!aiming_) {
+    if (!recorder_.Recording()) {
         if (!signal) {
-            if (finalPending_) {
-                finalPending_ = false;
-                FireFinalConcludeAiming(1);
-            }
+            recorder_.FinalConcludeAiming();
             return;
         }
-        if (!startAiming())
+        if (!StartAiming())
             return;
     }
     if (!signal) {
@@ -105,25 +100,25 @@ void CKavroDeviceUSB::stepFiveTargets(SampleRecord& r, bool signal, int32_t coun
             limit = std::min(limit, rate);
         if (shots_ > 0 && settleCounter_ < limit) {
             settled_ = false;
-            addSample(r, false);
+            AddPoint(r, false);
             return;
         }
-        concludeAiming();
+        ConcludeAiming();
         FireFinalConcludeAiming(1);
-        finalPending_ = false;
+        recorder_.ForgetFinalConclusion();
         return;
     }
     if (shots_ > 0) {
         const double after = shots_ >= 5 ? rate * host().MaxTimeAfterShot(1) : rate * 60.0;
         if (samplesSinceShot_ >= after) {
-            concludeAiming();
+            ConcludeAiming();
             return;
         }
     }
     if (!settled_) {
         ++settleCounter_;
         if (settleCounter_ < rate * host().PiezoRejectInterval(1)) {
-            addSample(r, true);
+            AddPoint(r, true);
             return;
         }
         settled_ = true;
@@ -134,57 +129,46 @@ void CKavroDeviceUSB::stepFiveTargets(SampleRecord& r, bool signal, int32_t coun
 void CKavroDeviceUSB::shotDetection(const SampleRecord& r, int32_t countBefore)
 {
     // A shot needs more than five points of trace before its sample, on any face.
-    if (addSample(r, true) && r.piezoLevel() >= shotThreshold_ && countBefore > 5)
-        registerShot(false, &r);
+    if (AddPoint(r, true) && r.piezoLevel() >= shotThreshold_ && countBefore > 5)
+        TakeShot(false, &r);
 }
 
-bool CKavroDeviceUSB::startAiming()
+bool CKavroDeviceUSB::StartAiming()
 {
-    FlushCoordinates();
-    resetAiming();
-    ComPtr<IAiming> aiming;
-    ComPtr<IAimingTrace> trace;
-    ComPtr<IAimingAttr> attr;
-    if (FAILED(NewAiming(&aiming)) || FAILED(aiming->get_Trace(trace.put())) || FAILED(aiming->get_Attr(attr.put())))
+    ResetAiming();
+    if (!recorder_.NewAiming())
         return false;
-    trace->put_MaxTimeBeforeShot(host().MaxTimeBeforeShot(1));
-    attr->put_SampleRate(host().SampleRate());
-    if (const ComPtr<IEventParams> event = host().Event(1))
-        attr->put_Event(event.get());
-    attr->put_StartTime(Now());
     triggerIndex_ = -1;
     if (trigger_.IsOpen() || pairType())
-        trace->AddUserData(QStringLiteral("_trigger"), &triggerIndex_);
-    aiming_ = aiming;
-    trace_ = trace;
+        recorder_.Trace()->AddUserData(QStringLiteral("_trigger"), &triggerIndex_);
     shots_ = 0;
     samplesSinceShot_ = 0;
     settled_ = true;
     settleCounter_ = 0;
     samplesInAiming_ = 0;
-    pendingPoints_ = 0;
-    FireStartAiming(1, aiming_.get());
-    return aiming_ != nullptr;
+    recorder_.StartAiming();
+    return recorder_.Recording();
 }
 
-bool CKavroDeviceUSB::addSample(const SampleRecord& r, bool signal)
+bool CKavroDeviceUSB::AddPoint(const SampleRecord& r, bool signal)
 {
-    if (!trace_)
+    IAimingTrace* const trace = recorder_.Trace();
+    if (!trace)
         return false;
     const bool five = fiveTargetMode();
     const int32_t rate = host().SampleRate();
     lastDataTick_ = host().clock().tickMs();
     if (!five && shots_ > 0
         && samplesSinceShot_ == static_cast<int32_t>(std::trunc(rate * host().MaxTimeAfterShot(1)))) {
-        concludeAiming();
+        ConcludeAiming();
         return false;
     }
     if (shots_ > 0)
         ++samplesSinceShot_;
     int32_t count = 0;
-    trace_->get_Count(&count);
+    trace->get_Count(&count);
     if (five && !signal) {
-        trace_->AddInvalid();
+        trace->AddInvalid();
     } else {
         double x, y;
         transform(r, x, y);
@@ -210,33 +194,33 @@ bool CKavroDeviceUSB::addSample(const SampleRecord& r, bool signal)
         if (std::fabs(fx) < kMaxHundredths && std::fabs(fy) < kMaxHundredths) {
             const int32_t ix = static_cast<int32_t>(std::trunc(fx));
             const int32_t iy = static_cast<int32_t>(std::trunc(fy));
-            trace_->_Add(ix, iy);
+            trace->_Add(ix, iy);
             ComPtr<IAimingAttr> attr;
             DATE enter = 0;
             const ComPtr<IEventParams> event = host().Event(1);
-            if (event && SUCCEEDED(aiming_->get_Attr(attr.put())) && SUCCEEDED(attr->get_EnterTime(&enter)) && enter == 0) {
+            if (event && SUCCEEDED(recorder_.Aiming()->get_Attr(attr.put())) && SUCCEEDED(attr->get_EnterTime(&enter)) && enter == 0) {
                 float score = 0;
                 if (SUCCEEDED(event->GetPointScore(ix / 100.0f, iy / 100.0f, 1, &score)) && score >= 1)
                     attr->put_EnterTime(Now());
             }
         } else {
             // NaN or far off: the sample still takes its place in time.
-            trace_->AddInvalid();
+            trace->AddInvalid();
         }
     }
     if (triggerIndex_ > 0) {
         int32_t last = 0;
-        trace_->get_Last(&last);
-        trace_->put_UserData(triggerIndex_, last, r.trigger());
+        trace->get_Last(&last);
+        trace->put_UserData(triggerIndex_, last, r.trigger());
     }
     ++samplesInAiming_;
-    ++pendingPoints_;
+    recorder_.CountPoint();
     return true;
 }
 
-void CKavroDeviceUSB::registerShot(bool missed, const SampleRecord* r)
+void CKavroDeviceUSB::TakeShot(bool missed, const SampleRecord* r)
 {
-    if (!aiming_)
+    if (!recorder_.Recording())
         return;
     if (!missed && r) {
         if (!wireless_)
@@ -258,10 +242,9 @@ void CKavroDeviceUSB::registerShot(bool missed, const SampleRecord* r)
     samplesSinceShot_ = 0;
     FlushCoordinates();
     const double fraction = missed || !r ? kNaN : r->get<double>(usbrecord::kShotFraction);
-    ComPtr<IShot> shot;
-    if (FAILED(aiming_->AddShot2(missed ? VARIANT_TRUE : VARIANT_FALSE, fraction, shot.put())) || !shot)
+    ComPtr<IShot> shot = recorder_.NewShot(missed, fraction);
+    if (!shot)
         return;
-    StampShot(shot.get());
     if (fiveTargetMode()) {
         int32_t n = 0;
         shot->get_AreaIndex(&n);
@@ -270,46 +253,36 @@ void CKavroDeviceUSB::registerShot(bool missed, const SampleRecord* r)
             lightPulseBit_ = n;
         }
     }
-    FireShot(1, aiming_.get(), shot.get());
+    recorder_.AnnounceShot(shot.get());
     settled_ = false;
     settleCounter_ = 0;
 }
 
 void CKavroDeviceUSB::AddShot(bool unlimited)
 {
-    if (!aiming_ || (!unlimited && shotLimitReached()))
+    if (!recorder_.Recording() || (!unlimited && shotLimitReached()))
         return;
-    ComPtr<IShot> shot;
-    if (FAILED(aiming_->AddShot2(VARIANT_FALSE, kNaN, shot.put())) || !shot)
+    ComPtr<IShot> shot = recorder_.NewShot(false, kNaN);
+    if (!shot)
         return;
     ++shots_;
     samplesSinceShot_ = 0;
-    StampShot(shot.get());
-    FireShot(1, aiming_.get(), shot.get());
+    recorder_.AnnounceShot(shot.get());
     settled_ = false;
     settleCounter_ = 0;
 }
 
-void CKavroDeviceUSB::concludeAiming()
+void CKavroDeviceUSB::ConcludeAiming()
 {
-    if (!aiming_)
-        return;
-    const int32_t missing = eventInt(&IEventParams::get_MinShotsPerAiming, 0) - shots_;
-    for (int32_t i = 0; i < missing; ++i)
-        registerShot(true, nullptr);
-    ComPtr<IAiming> aiming = aiming_;
-    trace_->put_ReadOnly(VARIANT_TRUE);
-    FlushCoordinates();
-    FireConcludeAiming(1, aiming.get());
-    resetAiming();
-    finalPending_ = true;
+    const int32_t minimum = eventInt(&IEventParams::get_MinShotsPerAiming, 0);
+    recorder_.AddMissedShots(minimum, shots_, [this] { TakeShot(true, nullptr); });
+    if (recorder_.ConcludeAiming())
+        ResetAiming();
 }
 
-void CKavroDeviceUSB::resetAiming()
+void CKavroDeviceUSB::ResetAiming()
 {
-    FlushCoordinates();
-    aiming_ = nullptr;
-    trace_ = nullptr;
+    recorder_.ResetAiming();
     triggerIndex_ = -1;
     samplesSinceShot_ = 0;
     idle_ = 0;
@@ -319,19 +292,13 @@ void CKavroDeviceUSB::resetAiming()
 
 void CKavroDeviceUSB::FlushCoordinates()
 {
-    if (aiming_ && pendingPoints_ > 0)
-        FireNewCoordinates(1, aiming_.get(), pendingPoints_);
-    pendingPoints_ = 0;
+    recorder_.FlushCoordinates();
 }
 
 void CKavroDeviceUSB::ConcludeCurrentAiming(int32_t n)
 {
-    FlushCoordinates();
-    if (aiming_) {
-        concludeAiming();
-        FireFinalConcludeAiming(n);
-    }
-    resetAiming();
+    recorder_.ConcludeCurrentAiming(n, [this] { ConcludeAiming(); });
+    ResetAiming();
     shots_ = 0;
 }
 

@@ -211,8 +211,8 @@ void CKavroDeviceUSB::step(SampleRecord r)
     lastSignal_ = r.signalLevel();
     lastAmplitude_ = r.piezoLevel();
     int32_t countBefore = 0;
-    if (trace_)
-        trace_->get_Count(&countBefore);
+    if (IAimingTrace* trace = recorder_.Trace())
+        trace->get_Count(&countBefore);
     const bool five = fiveTargetMode();
     bool signal = r.valid();
     if (five)

@@ -301,8 +301,8 @@ void CKavroDeviceUSB::openAuxiliarySensors()
 
 void CKavroDeviceUSB::Stop()
 {
-    if (aiming_)
-        concludeAiming();
+    if (recorder_.Recording())
+        ConcludeAiming();
     stopTargets();
 }
 

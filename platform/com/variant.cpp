@@ -178,7 +178,7 @@ Variant Variant::fromBool(bool b)
 {
     Variant v;
     v.vt_ = VT_BOOL;
-    v.i_ = b ? VARIANT_TRUE : VARIANT_FALSE;
+    v.i_ = toVariantBool(b);
     return v;
 }
 
@@ -378,7 +378,7 @@ HRESULT Variant::changeType(VARTYPE to, Variant* out) const
     r.vt_ = to;
     switch (to) {
     case VT_BOOL:
-        r.i_ = (n.integral ? n.magnitude != 0 : n.value != 0) ? VARIANT_TRUE : VARIANT_FALSE;
+        r.i_ = toVariantBool(n.integral ? n.magnitude != 0 : n.value != 0);
         break;
     case VT_R4: {
         double v = n.integral ? (n.negative ? -static_cast<double>(n.magnitude) : static_cast<double>(n.magnitude)) : n.value;

@@ -55,9 +55,9 @@ public:
     HRESULT openSub(const QString& path, SettingsKey* out) const;
     HRESULT createSub(const QString& path, SettingsKey* out) const;
 
-    bool isValid() const { return m_valid; }
-    SettingsRoot root() const { return m_root; }
-    QString path() const { return m_path.join(QLatin1Char('\\')); }
+    bool isValid() const { return valid_; }
+    SettingsRoot root() const { return root_; }
+    QString path() const { return path_.join(QLatin1Char('\\')); }
 
     HRESULT queryValue(const QString& name, SettingsValue* out) const;
     HRESULT setValue(const QString& name, const SettingsValue& value) const;
@@ -81,10 +81,13 @@ public:
 
 private:
     SettingsKey(SettingsRoot root, QString file, QStringList path);
+    // Opens or, with `create`, creates `path` below the key `base` of `file`.
+    static HRESULT reach(SettingsRoot root, const QString& file, const QStringList& base, const QString& path,
+                         bool create, SettingsKey* out);
     HRESULT deleteKey(const QString& path, bool withSubKeys) const;
 
-    bool m_valid = false;
-    SettingsRoot m_root = SettingsRoot::CurrentUser;
-    QString m_file;
-    QStringList m_path;
+    bool valid_ = false;
+    SettingsRoot root_ = SettingsRoot::CurrentUser;
+    QString file_;
+    QStringList path_;
 };

@@ -64,73 +64,51 @@ HRESULT readTyped(const SettingsKey& key, const QString& name, uint32_t type, T 
 } // namespace
 
 SettingsKey::SettingsKey(SettingsRoot root, QString file, QStringList path)
-    : m_valid(true), m_root(root), m_file(std::move(file)), m_path(std::move(path))
+    : valid_(true), root_(root), file_(std::move(file)), path_(std::move(path))
 {
 }
 
 HRESULT SettingsKey::open(SettingsRoot root, const QString& path, SettingsKey* out)
 {
-    if (!out)
-        return E_POINTER;
-    *out = SettingsKey();
-    QStringList parts;
-    HRESULT hr = splitKeyPath(path, &parts);
-    if (FAILED(hr))
-        return hr;
-    const QString file = settingsFilePath(root);
-    hr = openPath(file, parts);
-    if (SUCCEEDED(hr))
-        *out = SettingsKey(root, file, parts);
-    return hr;
+    return reach(root, settingsFilePath(root), {}, path, false, out);
 }
 
 HRESULT SettingsKey::create(SettingsRoot root, const QString& path, SettingsKey* out)
 {
-    if (!out)
-        return E_POINTER;
-    *out = SettingsKey();
-    QStringList parts;
-    HRESULT hr = splitKeyPath(path, &parts);
-    if (FAILED(hr))
-        return hr;
-    const QString file = settingsFilePath(root);
-    hr = createPath(root, file, {}, parts);
-    if (SUCCEEDED(hr))
-        *out = SettingsKey(root, file, parts);
-    return hr;
+    return reach(root, settingsFilePath(root), {}, path, true, out);
 }
 
 HRESULT SettingsKey::openSub(const QString& path, SettingsKey* out) const
 {
-    if (!out)
-        return E_POINTER;
-    *out = SettingsKey();
-    if (!m_valid)
+    if (out && !valid_) {
+        *out = SettingsKey();
         return E_HANDLE;
-    QStringList parts;
-    HRESULT hr = splitKeyPath(path, &parts);
-    if (FAILED(hr))
-        return hr;
-    hr = openPath(m_file, m_path + parts);
-    if (SUCCEEDED(hr))
-        *out = SettingsKey(m_root, m_file, m_path + parts);
-    return hr;
+    }
+    return reach(root_, file_, path_, path, false, out);
 }
 
 HRESULT SettingsKey::createSub(const QString& path, SettingsKey* out) const
 {
+    if (out && !valid_) {
+        *out = SettingsKey();
+        return E_HANDLE;
+    }
+    return reach(root_, file_, path_, path, true, out);
+}
+
+HRESULT SettingsKey::reach(SettingsRoot root, const QString& file, const QStringList& base, const QString& path,
+                           bool create, SettingsKey* out)
+{
     if (!out)
         return E_POINTER;
     *out = SettingsKey();
-    if (!m_valid)
-        return E_HANDLE;
     QStringList parts;
     HRESULT hr = splitKeyPath(path, &parts);
     if (FAILED(hr))
         return hr;
-    hr = createPath(m_root, m_file, m_path, parts);
+    hr = create ? createPath(root, file, base, parts) : openPath(file, base + parts);
     if (SUCCEEDED(hr))
-        *out = SettingsKey(m_root, m_file, m_path + parts);
+        *out = SettingsKey(root, file, base + parts);
     return hr;
 }
 
@@ -138,9 +116,9 @@ HRESULT SettingsKey::queryValue(const QString& name, SettingsValue* out) const
 {
     if (!out)
         return E_POINTER;
-    if (!m_valid)
+    if (!valid_)
         return E_HANDLE;
-    return readNode(m_file, m_path, [&](const SettingsNode& node) {
+    return readNode(file_, path_, [&](const SettingsNode& node) {
         const SettingsValue* value = node.value(name);
         if (!value)
             return kNotFound;
@@ -151,14 +129,14 @@ HRESULT SettingsKey::queryValue(const QString& name, SettingsValue* out) const
 
 HRESULT SettingsKey::setValue(const QString& name, const SettingsValue& value) const
 {
-    if (!m_valid)
+    if (!valid_)
         return E_HANDLE;
     if (value.type != REG_DWORD && value.type != REG_SZ && value.type != REG_BINARY)
         return E_INVALIDARG;
     const SettingsValue stored = value.type == REG_DWORD ? SettingsValue::fromDword(value.dword)
                                : value.type == REG_SZ    ? SettingsValue::fromString(value.string)
                                                          : SettingsValue::fromBinary(value.binary);
-    return changeNode(m_root, m_file, m_path, [&](SettingsNode& node, bool* changed) {
+    return changeNode(root_, file_, path_, [&](SettingsNode& node, bool* changed) {
         *changed = node.setValue(name, stored);
         return S_OK;
     });
@@ -196,9 +174,9 @@ HRESULT SettingsKey::writeBinary(const QString& name, const QByteArray& value) c
 
 HRESULT SettingsKey::deleteValue(const QString& name) const
 {
-    if (!m_valid)
+    if (!valid_)
         return E_HANDLE;
-    return changeNode(m_root, m_file, m_path, [&](SettingsNode& node, bool* changed) {
+    return changeNode(root_, file_, path_, [&](SettingsNode& node, bool* changed) {
         if (!node.removeValue(name))
             return kNotFound;
         *changed = true;
@@ -218,7 +196,7 @@ HRESULT SettingsKey::deleteTree(const QString& path) const
 
 HRESULT SettingsKey::deleteKey(const QString& path, bool withSubKeys) const
 {
-    if (!m_valid)
+    if (!valid_)
         return E_HANDLE;
     QStringList parts;
     HRESULT hr = splitKeyPath(path, &parts);
@@ -226,7 +204,7 @@ HRESULT SettingsKey::deleteKey(const QString& path, bool withSubKeys) const
         return hr;
     if (parts.isEmpty() && !withSubKeys)
         return E_INVALIDARG;
-    return changeNode(m_root, m_file, m_path, [&](SettingsNode& self, bool* changed) {
+    return changeNode(root_, file_, path_, [&](SettingsNode& self, bool* changed) {
         SettingsNode* target = self.find(parts);
         if (!target)
             return kNotFound;
@@ -248,9 +226,9 @@ HRESULT SettingsKey::subKeyNames(QStringList* out) const
 {
     if (!out)
         return E_POINTER;
-    if (!m_valid)
+    if (!valid_)
         return E_HANDLE;
-    return readNode(m_file, m_path, [&](const SettingsNode& node) {
+    return readNode(file_, path_, [&](const SettingsNode& node) {
         out->clear();
         for (const auto& [folded, child] : node.children)
             out->append(child->name);
@@ -262,9 +240,9 @@ HRESULT SettingsKey::valueNames(QStringList* out) const
 {
     if (!out)
         return E_POINTER;
-    if (!m_valid)
+    if (!valid_)
         return E_HANDLE;
-    return readNode(m_file, m_path, [&](const SettingsNode& node) {
+    return readNode(file_, path_, [&](const SettingsNode& node) {
         out->clear();
         for (const auto& v : node.values)
             out->append(v.name);

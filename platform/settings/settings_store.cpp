@@ -73,10 +73,10 @@ class FileLock {
 public:
     HRESULT acquire(const QString& path, mode_t mode)
     {
-        m_fd = ::open(QFile::encodeName(path).constData(), O_RDWR | O_CREAT | O_CLOEXEC, mode);
-        if (m_fd < 0)
+        fd_ = ::open(QFile::encodeName(path).constData(), O_RDWR | O_CREAT | O_CLOEXEC, mode);
+        if (fd_ < 0)
             return hresultFromErrno(errno);
-        while (::flock(m_fd, LOCK_EX) != 0) {
+        while (::flock(fd_, LOCK_EX) != 0) {
             if (errno != EINTR)
                 return hresultFromErrno(errno);
         }
@@ -84,12 +84,12 @@ public:
     }
     ~FileLock()
     {
-        if (m_fd >= 0)
-            ::close(m_fd);
+        if (fd_ >= 0)
+            ::close(fd_);
     }
 
 private:
-    int m_fd = -1;
+    int fd_ = -1;
 };
 
 } // namespace

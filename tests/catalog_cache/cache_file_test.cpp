@@ -2,7 +2,7 @@
 #include "cache_location.h"
 #include "cache_reader.h"
 #include "cache_writer.h"
-#include "catalog_env.h"
+#include "support/catalog_env.h"
 #include "thread/manual_event.h"
 
 #include <QFile>

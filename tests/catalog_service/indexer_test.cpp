@@ -1,10 +1,10 @@
 // The rescan over a catalog folder of saved practices, in this process.
-#include "../catalog_cache/catalog_env.h"
+#include "support/catalog_env.h"
 #include "cache_reader.h"
 #include "catalog_indexer.h"
 #include "catalog_notice.h"
-#include "document_fixture.h"
-#include "practice_maker.h"
+#include "support/document_fixture.h"
+#include "support/practice_maker.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -1,14 +1,14 @@
 // kavrocls as a program: it indexes a catalog of saved practices, survives being killed, and
 // readers in other processes always find the cache in order.
-#include "../catalog_cache/catalog_env.h"
+#include "support/catalog_env.h"
 #include "cache_reader.h"
 #include "cache_writer.h"
 #include "catalog_notice.h"
-#include "document_fixture.h"
+#include "support/document_fixture.h"
 #include "ipc/notice_channel.h"
-#include "practice_maker.h"
+#include "support/practice_maker.h"
 #include "service_presence.h"
-#include "spawn.h"
+#include "support/spawn.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>

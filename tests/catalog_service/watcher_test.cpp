@@ -1,7 +1,7 @@
 // The watcher thread on a virtual clock: changes settle before one rescan.
-#include "../catalog_cache/catalog_env.h"
+#include "support/catalog_env.h"
 #include "catalog_watcher.h"
-#include "practice_maker.h"
+#include "support/practice_maker.h"
 #include "thread/virtual_clock.h"
 
 #include <QFile>

@@ -3,7 +3,7 @@
 #include "shell_fixture.h"
 
 #include "cache_reader.h"
-#include "../catalog_service/spawn.h"
+#include "support/spawn.h"
 
 #include <QDirIterator>
 #include <QFileInfo>

@@ -2,15 +2,15 @@
 // A catalog of saved practices in a temporary home, indexed into a cache by the service's own
 // indexer in this process, which also holds the "service running" lock: the catalog folder
 // then reads the cache a real service would have written.
-#include "../catalog_cache/catalog_env.h"
+#include "support/catalog_env.h"
 #include "cache_writer.h"
 #include "catalog_indexer.h"
 #include "catalog_notice.h"
 #include "catalog_tree.h"
 #include "catalog_ui.h"
-#include "document_fixture.h"
+#include "support/document_fixture.h"
 #include "kavro_folder.h"
-#include "../catalog_service/practice_maker.h"
+#include "support/practice_maker.h"
 #include "service_presence.h"
 #include "shell_execute.h"
 

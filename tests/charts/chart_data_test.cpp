@@ -1,5 +1,5 @@
 // What the six charts compute from practices whose values can be worked out by hand.
-#include "chart_fixture.h"
+#include "support/chart_fixture.h"
 #include "random_offset.h"
 
 #include <QProcess>

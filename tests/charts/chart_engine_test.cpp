@@ -1,6 +1,6 @@
 // The chart engine: its records, the data-to-device mapping, the layout on screen and on a printer,
 // what it paints and what a click hits.
-#include "chart_fixture.h"
+#include "support/chart_fixture.h"
 
 #include <QPainter>
 #include <QPdfWriter>

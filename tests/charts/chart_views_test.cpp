@@ -1,15 +1,15 @@
 // The chart views over the document wrapper: registration with the view switcher, following a
 // practice as it is shot, hidden views catching up when shown, the shared box and bar clicks.
 #include "app_options.h"
-#include "chart_fixture.h"
+#include "support/chart_fixture.h"
 #include "chart_views.h"
-#include "info_shooting.h"
+#include "support/info_shooting.h"
 #include "doc_helpers.h"
 #include "command_ids.h"
 #include "command_line.h"
 #include "kavro_doc.h"
 #include "main_frame.h"
-#include "practice_builder.h"
+#include "support/practice_builder.h"
 #include "run_main_frame.h"
 #include "view_registry.h"
 

@@ -3,7 +3,8 @@
 // registers without a driver here fails, so no model joins the table without the contract.
 #include "model_drivers.h"
 
-#include "../device_core/device_fixture.h"
+#include "support/device_control.h"
+#include "support/device_fixture.h"
 
 #include <algorithm>
 #include <chrono>
@@ -12,7 +13,11 @@
 namespace contract {
 namespace {
 
+using devtest::adviseNewSink;
+using devtest::makePumpedControl;
+using devtest::pumpModelUntil;
 using devtest::RecordingSink;
+using devtest::releaseControl;
 
 // The aiming events in order, with a run of NewCoordinates as one entry (how many batches the
 // points came in is timing); triggers, pulse and the like are no part of the contract.
@@ -41,23 +46,15 @@ protected:
         driver = driverFor(GetParam());
         if (!driver)
             return;
-        Clock* clock = &driver->clock();
-        setDeviceEnvironmentForTesting(clock, [clock](QueueHandler h) -> std::unique_ptr<ControlQueue> {
-            return std::make_unique<PumpedControlQueue>(std::move(h), *clock);
-        });
-        ASSERT_EQ(createInstance(kavrodev::CLSID_KavroDevice, &device), S_OK);
-        sink = RecordingSink::create();
-        uint32_t cookie = 0;
-        ASSERT_EQ(adviseSink(device.get(), _IKavroDeviceEvents::iid, sink->identity(), &cookie), S_OK);
+        device = makePumpedControl(driver->clock());
+        ASSERT_TRUE(device);
+        sink = adviseNewSink<RecordingSink>(device.get());
     }
 
     void TearDown() override
     {
-        if (device)
-            device->put_Connected(VARIANT_FALSE);
-        device = nullptr;
+        releaseControl(device);
         driver = nullptr;
-        setDeviceEnvironmentForTesting(nullptr, {});
     }
 
     CKavroDevice& control() { return *static_cast<CKavroDevice*>(device.get()); }
@@ -65,15 +62,7 @@ protected:
     // Pumps the model's window until `done` holds; the limit is a safety net, not a timing.
     bool pumpUntil(const std::function<bool()>& done, int limitMs = 15000)
     {
-        const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(limitMs);
-        while (std::chrono::steady_clock::now() < end) {
-            if (CGenericKavro* m = control().model())
-                static_cast<PumpedControlQueue*>(m->Queue())->pump();
-            if (done())
-                return true;
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        }
-        return false;
+        return pumpModelUntil(device.get(), done, limitMs);
     }
 
     std::unique_ptr<ModelDriver> driver;

@@ -1,7 +1,7 @@
 #include "model_drivers.h"
 
-#include "../device_imagesensor/image_sensor_support.h"
-#include "../device_usbmodel/usb_model_fixture.h"
+#include "support/image_sensor_support.h"
+#include "support/usb_model_fixture.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -1,5 +1,5 @@
 // The control's properties: defaults, ranges, what needs or forbids a running model.
-#include "device_fixture.h"
+#include "support/device_fixture.h"
 
 #include <bit>
 #include <cmath>

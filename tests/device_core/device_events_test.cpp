@@ -1,5 +1,5 @@
 // Events reach every advised sink, in turn, and survive sinks that change the list or the device.
-#include "device_fixture.h"
+#include "support/device_fixture.h"
 
 #include <thread>
 

@@ -1,9 +1,9 @@
 // The control's persisted extent (streams and property bags) and its face.
-#include "device_fixture.h"
+#include "support/device_fixture.h"
 
 #include "com/olecolor.h"
 #include "device/control/device_face.h"
-#include "../support/map_property_bag.h"
+#include "support/map_property_bag.h"
 #include "storage/stream/memory_stream.h"
 
 #include <QApplication>

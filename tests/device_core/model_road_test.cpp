@@ -1,6 +1,6 @@
 // Samples from a reader thread through the ring and the window to the model's events, and the
 // sample counters on the way.
-#include "device_fixture.h"
+#include "support/device_fixture.h"
 #include "device/model/sample_counters.h"
 
 #include <thread>

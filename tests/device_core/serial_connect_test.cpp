@@ -1,6 +1,6 @@
 // Connecting a serial sensor: the port is opened, the banner chooses the model, and a failed
 // connect leaves the port free.
-#include "device_fixture.h"
+#include "support/device_fixture.h"
 #include "device/usb/connect_problem.h"
 #include "serial/device_file.h"
 #include "serial/serial_port.h"

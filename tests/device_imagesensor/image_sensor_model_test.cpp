@@ -1,9 +1,10 @@
 // The image sensor model behind the device control, with the fake backend scripted as the
 // camera (and as its pulse sensor): the open sequence, aimings and shots, calibration capture,
 // the pulse and the values the calibration dialog reads.
-#include "image_sensor_support.h"
+#include "support/image_sensor_support.h"
 
-#include "../device_core/device_fixture.h"
+#include "support/device_control.h"
+#include "support/device_fixture.h"
 #include "device/imagesensor/beat_rate.h"
 #include "device/imagesensor/kavro_device_image_sensor.h"
 #include "device/usb/usb_requests.h"
@@ -47,21 +48,11 @@ protected:
         models::registerUsbClassMatcher([](const QString& path, UsbDeviceClass cls) {
             return cls == UsbDeviceClass::ImageSensor && path.endsWith(QStringLiteral("cam"));
         });
-        setDeviceEnvironmentForTesting(&clock, [this](QueueHandler h) -> std::unique_ptr<ControlQueue> {
-            return std::make_unique<PumpedControlQueue>(std::move(h), clock);
-        });
-        ASSERT_EQ(createInstance(kavrodev::CLSID_KavroDevice, &device), S_OK);
-        sink = RecordingSink::create();
-        uint32_t cookie = 0;
-        ASSERT_EQ(adviseSink(device.get(), _IKavroDeviceEvents::iid, sink->identity(), &cookie), S_OK);
+        device = devtest::makePumpedControl(clock);
+        ASSERT_TRUE(device);
+        sink = devtest::adviseNewSink<RecordingSink>(device.get());
     }
-    void TearDown() override
-    {
-        if (device)
-            device->put_Connected(VARIANT_FALSE);
-        device = nullptr;
-        setDeviceEnvironmentForTesting(nullptr, {});
-    }
+    void TearDown() override { devtest::releaseControl(device); }
 
     HRESULT connect(const QString& event = QStringLiteral("AR10"), const CameraScript& script = {})
     {

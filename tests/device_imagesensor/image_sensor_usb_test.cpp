@@ -1,6 +1,6 @@
 // The image sensor's USB class against the fake backend: identification, the flash block, the
 // reset sequence and window set-up requests, status records and packet assembly.
-#include "image_sensor_support.h"
+#include "support/image_sensor_support.h"
 
 #include "device/imagesensor/image_sensor_marks.h"
 

@@ -3,8 +3,7 @@
 // and the unplugging come back as the control's events.
 #include "serial_test_support.h"
 
-#include "device/control/device_environment.h"
-#include "device/control/kavro_device.h"
+#include "support/device_control.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -34,30 +33,20 @@ unplug 500
 nosignal 3000
 )";
 
-class DeviceSink final : public ComObject<DeviceSink, _IKavroDeviceEvents> {
-public:
-    Recorder rec;
-    HRESULT StartAiming(int32_t, IAiming* a) override { rec.aimings.push_back(a); return note("StartAiming"); }
-    HRESULT NewCoordinates(int32_t, IAiming*, int32_t) override { return note("NewCoordinates"); }
-    HRESULT Shot(int32_t, IAiming*, IShot* s) override { rec.shots.push_back(s); return note("Shot"); }
-    HRESULT ConcludeAiming(int32_t, IAiming*) override { return note("ConcludeAiming"); }
-    HRESULT FinalConcludeAiming(int32_t) override { return note("FinalConcludeAiming"); }
-    HRESULT PulseChanged(int32_t, int32_t) override { return note("PulseChanged"); }
-    HRESULT Trigger(int32_t, int32_t) override { return note("Trigger"); }
-    HRESULT HeartBeat(int32_t, DATE, DATE) override { return note("HeartBeat"); }
-    HRESULT Disconnected() override { return note("Disconnected"); }
-    HRESULT Reconnected() override { return note("Reconnected"); }
-    HRESULT Timeout(int32_t) override { return note("Timeout"); }
-
-private:
-    HRESULT note(std::string e)
-    {
-        // Runs of NewCoordinates are one entry: how many batches there were is timing.
-        if (!(e == "NewCoordinates" && !rec.events.empty() && rec.events.back() == e))
-            rec.note(std::move(e));
-        return S_OK;
+// The events by name only, a run of NewCoordinates as one entry (how many batches there were is
+// timing), a missed shot as a shot.
+std::vector<std::string> eventNames(const std::vector<std::string>& events)
+{
+    std::vector<std::string> names;
+    for (const std::string& e : events) {
+        std::string name = e.substr(0, e.find(' '));
+        if (name == "Missed")
+            name = "Shot";
+        if (!(name == "NewCoordinates" && !names.empty() && names.back() == name))
+            names.push_back(std::move(name));
     }
-};
+    return names;
+}
 
 class Road : public ::testing::Test {
 protected:
@@ -78,20 +67,14 @@ protected:
         ASSERT_TRUE(QFileInfo::exists(link));
         qputenv("KAVRO_COM231", link.toLocal8Bit());
 
-        setDeviceEnvironmentForTesting(&realClock(), [](QueueHandler h) -> std::unique_ptr<ControlQueue> {
-            return std::make_unique<PumpedControlQueue>(std::move(h), realClock());
-        });
-        ASSERT_EQ(createInstance(kavrodev::CLSID_KavroDevice, &device), S_OK);
-        sink = DeviceSink::create();
-        uint32_t cookie = 0;
-        ASSERT_EQ(adviseSink(device.get(), _IKavroDeviceEvents::iid, sink->identity(), &cookie), S_OK);
+        device = devtest::makePumpedControl(realClock());
+        ASSERT_TRUE(device);
+        sink = devtest::adviseNewSink<RecordingSink>(device.get());
+        sink->rec = &rec;
     }
     void TearDown() override
     {
-        if (device)
-            device->put_Connected(VARIANT_FALSE);
-        device = nullptr;
-        setDeviceEnvironmentForTesting(nullptr, {});
+        devtest::releaseControl(device);
         qunsetenv("KAVRO_COM231");
         sim.stop();
     }
@@ -101,19 +84,12 @@ protected:
     // Pumps the model's window until `done` holds or `limitMs` pass.
     bool pumpUntil(const std::function<bool()>& done, int limitMs)
     {
-        const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(limitMs);
-        while (std::chrono::steady_clock::now() < end) {
-            if (CGenericKavro* m = control().model())
-                static_cast<PumpedControlQueue*>(m->Queue())->pump();
-            if (done())
-                return true;
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        }
-        return false;
+        return devtest::pumpModelUntil(device.get(), done, limitMs);
     }
     bool seen(const std::string& e) const
     {
-        return std::find(sink->rec.events.begin(), sink->rec.events.end(), e) != sink->rec.events.end();
+        const std::vector<std::string> names = eventNames(rec.events);
+        return std::find(names.begin(), names.end(), e) != names.end();
     }
 
     QTemporaryDir dir;
@@ -121,7 +97,8 @@ protected:
     ::test::ChildProcess sim;
     ComPtr<IKavroDevice> device;
     ComPtr<IEventParams> event;
-    ComPtr<DeviceSink> sink;
+    Recorder rec;
+    ComPtr<RecordingSink> sink;
 };
 
 TEST_F(Road, AimingsShotsSilenceAndUnplugArriveAsEvents)
@@ -136,26 +113,27 @@ TEST_F(Road, AimingsShotsSilenceAndUnplugArriveAsEvents)
 
     int32_t minShots = 0;
     event->get_MinShotsPerAiming(&minShots);
-    ASSERT_TRUE(pumpUntil([&] { return seen("Reconnected"); }, 15000)) << testing::PrintToString(sink->rec.events);
+    ASSERT_TRUE(pumpUntil([&] { return seen("Reconnected"); }, 15000)) << testing::PrintToString(rec.events);
 
     // The first aiming: settled on the centre, one shot, then the signal goes.
     std::vector<std::string> first{"StartAiming", "NewCoordinates", "Shot", "NewCoordinates", "ConcludeAiming",
                                    "FinalConcludeAiming"};
-    ASSERT_GE(sink->rec.events.size(), first.size());
-    EXPECT_EQ(std::vector<std::string>(sink->rec.events.begin(), sink->rec.events.begin() + 6), first);
-    ASSERT_GE(sink->rec.shots.size(), 1u);
+    const std::vector<std::string> names = eventNames(rec.events);
+    ASSERT_GE(names.size(), first.size());
+    EXPECT_EQ(std::vector<std::string>(names.begin(), names.begin() + 6), first);
+    ASSERT_GE(rec.shots.size(), 1u);
     float result = 0;
-    sink->rec.shots[0]->get_Result(&result);
+    rec.shots[0]->get_Result(&result);
     EXPECT_GE(result, 10.0f);
     VARIANT_BOOL missed = VARIANT_TRUE;
-    sink->rec.shots[0]->get_Missed(&missed);
+    rec.shots[0]->get_Missed(&missed);
     EXPECT_EQ(missed, VARIANT_FALSE);
 
     // The second: a path to (50, -50) sensor units, lost there; the event's minimum of shots.
-    ASSERT_EQ(sink->rec.aimings.size(), 2u);
-    EXPECT_EQ(sink->rec.shots.size(), 1u + static_cast<size_t>(std::max(minShots, 0)));
+    ASSERT_EQ(rec.aimings.size(), 2u);
+    EXPECT_EQ(rec.shots.size(), 1u + static_cast<size_t>(std::max(minShots, 0)));
     ComPtr<IAimingTrace> trace;
-    sink->rec.aimings[1]->get_Trace(trace.put());
+    rec.aimings[1]->get_Trace(trace.put());
     int32_t last = -1, count = 0;
     trace->get_Last(&last);
     trace->get_Count(&count);
@@ -167,7 +145,7 @@ TEST_F(Road, AimingsShotsSilenceAndUnplugArriveAsEvents)
     EXPECT_NEAR(y, 0, 10);
 
     // Silence, then the line goes and comes back.
-    const auto& ev = sink->rec.events;
+    const std::vector<std::string> ev = eventNames(rec.events);
     auto at = [&](const char* e) { return std::find(ev.begin(), ev.end(), std::string(e)) - ev.begin(); };
     EXPECT_LT(at("ConcludeAiming"), at("Timeout"));
     EXPECT_LT(at("Timeout"), at("Disconnected"));
@@ -179,13 +157,13 @@ TEST_F(Road, AimingsShotsSilenceAndUnplugArriveAsEvents)
     ComPtr<IKavroDocument> doc;
     ASSERT_EQ(createInstance(kavrodoc::CLSID_KavroDocument, &doc), S_OK);
     ComPtr<IAimingAttr> attr;
-    ASSERT_EQ(sink->rec.aimings[0]->get_Attr(attr.put()), S_OK);
+    ASSERT_EQ(rec.aimings[0]->get_Attr(attr.put()), S_OK);
     ComPtr<IEventParams> event;
     ASSERT_EQ(attr->get_Event(event.put()), S_OK);
     ASSERT_EQ(doc->put_Event(event.get()), S_OK);
     ComPtr<IAimingCollection> aimings;
     ASSERT_EQ(doc->get_Aimings(aimings.put()), S_OK);
-    for (const auto& a : sink->rec.aimings)
+    for (const auto& a : rec.aimings)
         ASSERT_EQ(aimings->Add(a.get()), S_OK);
     doc->put_ShooterName(QStringLiteral("Road"));
     doc->put_FileName(docPath);
@@ -204,7 +182,7 @@ TEST_F(Road, AimingsShotsSilenceAndUnplugArriveAsEvents)
     ASSERT_EQ(loaded->Shots(VARIANT_TRUE, shots.put()), S_OK);
     int32_t shotCount = 0;
     shots->get_Count(&shotCount);
-    EXPECT_EQ(static_cast<size_t>(shotCount), sink->rec.shots.size());
+    EXPECT_EQ(static_cast<size_t>(shotCount), rec.shots.size());
     ComPtr<IShot> firstShot;
     ASSERT_EQ(shots->get_Item(1, firstShot.put()), S_OK);
     float loadedResult = 0;

@@ -1,7 +1,7 @@
 #include "device/usb/angle_math.h"
 #include "device/usb/optical_decoder.h"
 #include "device/usb/usb_optical_sensor.h"
-#include "usb_test_support.h"
+#include "support/usb_test_support.h"
 
 #include <cmath>
 #include <numbers>

@@ -1,4 +1,4 @@
-#include "usb_test_support.h"
+#include "support/usb_test_support.h"
 
 #include "thread/virtual_clock.h"
 

@@ -4,7 +4,7 @@
 #include "device/usb/usb_wireless_home_target.h"
 #include "device/usb/usb_wireless_target.h"
 #include "thread/virtual_clock.h"
-#include "usb_test_support.h"
+#include "support/usb_test_support.h"
 
 #include <gmock/gmock.h>
 

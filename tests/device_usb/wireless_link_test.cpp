@@ -1,6 +1,6 @@
 #include "device/usb/battery_level.h"
 #include "device/usb/wireless_decoder.h"
-#include "usb_test_support.h"
+#include "support/usb_test_support.h"
 
 #include <cmath>
 

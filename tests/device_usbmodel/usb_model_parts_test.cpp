@@ -1,4 +1,4 @@
-#include "usb_model_fixture.h"
+#include "support/usb_model_fixture.h"
 
 #include "device/usb/usb_requests.h"
 

@@ -2,7 +2,7 @@
 // "Contents" stream, reloaded bit for bit in another process; older and newer versions, foreign
 // files, a missing event, and saves that must not destroy the file they replace.
 #include "document_dump.h"
-#include "document_fixture.h"
+#include "support/document_fixture.h"
 #include "kavro_document.h"
 #include "target_element.h"
 #include "storage/cfb/compound_file.h"

@@ -1,6 +1,6 @@
 // The practice document's members: values, validity, event, the three ways of clearing, progress
 // while saving and loading, and the catalog folder.
-#include "document_fixture.h"
+#include "support/document_fixture.h"
 #include "kavro_document.h"
 #include "settings/settings.h"
 

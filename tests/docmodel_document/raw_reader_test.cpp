@@ -1,6 +1,6 @@
 // Documents of the older raw format, written field by field by a small Python writer: aimings,
 // shots, times, comments, position, Windows-1252 text, and the files the reader must refuse.
-#include "document_fixture.h"
+#include "support/document_fixture.h"
 #include "kavro_document.h"
 #include "windows1252.h"
 

@@ -1,7 +1,7 @@
 // Hostile and broken files: every saved document cut short and with bytes changed, in the
 // container and in the "Contents" stream, and the older raw format cut short, all load with
 // E_FAIL or S_OK; and a save killed part-way leaves a loadable document behind.
-#include "document_fixture.h"
+#include "support/document_fixture.h"
 #include "kavro_document.h"
 #include "storage/cfb/compound_file.h"
 

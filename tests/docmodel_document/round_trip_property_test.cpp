@@ -3,7 +3,7 @@
 // hidden shots, values of every storable type) save, load in a fresh document and compare
 // equal field by field, and a second save writes the same bytes.
 #include "document_dump.h"
-#include "document_fixture.h"
+#include "support/document_fixture.h"
 #include "com/classregistry.h"
 #include "storage/cfb/compound_file.h"
 
@@ -50,7 +50,7 @@ public:
 private:
     int below(int n) { return std::uniform_int_distribution<int>(0, n - 1)(random_); }
     bool chance(int oneIn) { return below(oneIn) == 0; }
-    VARIANT_BOOL flag() { return chance(2) ? VARIANT_TRUE : VARIANT_FALSE; }
+    VARIANT_BOOL flag() { return toVariantBool(chance(2)); }
     uint64_t bits() { return (uint64_t(random_()) << 32) | random_(); }
 
     QString text()

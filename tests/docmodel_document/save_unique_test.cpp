@@ -1,6 +1,6 @@
 // Saving under a unique name: the name part from the shooter, the time stamp from the first match
 // shot, suffixes for names taken, and never a file replaced or left half-written.
-#include "document_fixture.h"
+#include "support/document_fixture.h"
 #include "document_naming.h"
 #include "kavro_document.h"
 

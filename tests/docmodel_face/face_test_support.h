@@ -14,8 +14,8 @@ namespace facetest {
 inline ComPtr<kavro::Picture> appearance(IEventParams* e, int32_t subTarget, bool background, bool scoreRings)
 {
     ComPtr<IUnknown> unknown;
-    HRESULT hr = e->GetTargetAppearance(subTarget, background ? VARIANT_TRUE : VARIANT_FALSE,
-                                        scoreRings ? VARIANT_TRUE : VARIANT_FALSE, unknown.put());
+    HRESULT hr = e->GetTargetAppearance(subTarget, toVariantBool(background),
+                                        toVariantBool(scoreRings), unknown.put());
     EXPECT_EQ(hr, S_OK);
     if (FAILED(hr) || !unknown)
         return {};

@@ -43,7 +43,7 @@ inline ComPtr<kavrodoc::CAiming> aiming(IEventParams* event, bool match, int32_t
     if (event) {
         EXPECT_EQ(attr->put_Event(event), S_OK);
     }
-    attr->put_Match(match ? VARIANT_TRUE : VARIANT_FALSE);
+    attr->put_Match(toVariantBool(match));
     trace->put_WrapEnabled(VARIANT_FALSE);
     for (auto [x, y] : points) {
         HRESULT hr = x == IAimingTrace::kInvalidSample ? trace->AddInvalid() : trace->_Add(x, y);
@@ -55,7 +55,7 @@ inline ComPtr<kavrodoc::CAiming> aiming(IEventParams* event, bool match, int32_t
 inline ComPtr<IShot> addShot(IAiming* aiming, bool missed = false)
 {
     ComPtr<IShot> shot;
-    EXPECT_EQ(aiming->AddShot(missed ? VARIANT_TRUE : VARIANT_FALSE, shot.put()), S_OK);
+    EXPECT_EQ(aiming->AddShot(toVariantBool(missed), shot.put()), S_OK);
     return shot;
 }
 

@@ -2,11 +2,11 @@
 // texts for them.
 #include "doc_helpers.h"
 #include "info_page_model.h"
-#include "info_shooting.h"
+#include "support/info_shooting.h"
 #include "info_statistics.h"
 #include "kavro_doc.h"
 #include "language_module.h"
-#include "practice_builder.h"
+#include "support/practice_builder.h"
 
 #include <gtest/gtest.h>
 #include <cmath>

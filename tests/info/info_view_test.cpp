@@ -1,12 +1,12 @@
 // The information page's widgets: they show the page model and write the shooter name and the
 // comments back into the practice, as an edit the user can save.
 #include "doc_helpers.h"
-#include "info_shooting.h"
+#include "support/info_shooting.h"
 #include "chart_views.h"
 #include "info_view.h"
 #include "kavro_doc.h"
 #include "kavro_hints.h"
-#include "practice_builder.h"
+#include "support/practice_builder.h"
 #include "shot_page_view.h"
 #include "view_registry.h"
 

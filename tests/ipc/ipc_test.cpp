@@ -1,5 +1,5 @@
 // The per-user runtime folder, locks, the reader/writer guard, notices and the folder watcher.
-#include "../catalog_cache/catalog_env.h"
+#include "support/catalog_env.h"
 #include "ipc/file_lock.h"
 #include "ipc/folder_watcher.h"
 #include "ipc/notice_channel.h"

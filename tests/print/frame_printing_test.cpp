@@ -3,7 +3,7 @@
 #include "app_options.h"
 #include "command_ids.h"
 #include "command_line.h"
-#include "info_shooting.h"
+#include "support/info_shooting.h"
 #include "info_view.h"
 #include "kavro_doc.h"
 #include "main_frame.h"

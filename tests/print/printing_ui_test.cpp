@@ -1,10 +1,10 @@
 // The frame's print commands: preview and printing share one page list, the page setup starts
 // with the report's margins, and the print target tool builds, previews and prints its page.
 #include "doc_helpers.h"
-#include "info_shooting.h"
+#include "support/info_shooting.h"
 #include "kavro_doc.h"
 #include "page_setup_dialog.h"
-#include "practice_builder.h"
+#include "support/practice_builder.h"
 #include "print_support.h"
 #include "print_target_dialog.h"
 #include "report_printing.h"

@@ -3,10 +3,10 @@
 #include "app_options.h"
 #include "chart_cell.h"
 #include "doc_helpers.h"
-#include "info_shooting.h"
+#include "support/info_shooting.h"
 #include "info_statistics.h"
 #include "kavro_doc.h"
-#include "practice_builder.h"
+#include "support/practice_builder.h"
 #include "print_support.h"
 #include "report.h"
 

@@ -1,6 +1,6 @@
 // The print target tool's page: a paper target at true size for the event's own distance,
 // measured on a 600 dpi rendering of the PDF.
-#include "practice_builder.h"
+#include "support/practice_builder.h"
 #include "print_support.h"
 #include "target_page.h"
 

@@ -1,4 +1,4 @@
-#include "settings_fixture.h"
+#include "support/settings_fixture.h"
 
 #include <QDir>
 

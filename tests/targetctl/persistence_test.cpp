@@ -1,7 +1,7 @@
 // The persisted properties: their order, their stored form and their round trip.
 #include "target_support.h"
 
-#include "../support/map_property_bag.h"
+#include "support/map_property_bag.h"
 
 #include "storage/stream/memory_stream.h"
 #include "storage/stream/stream_forms.h"

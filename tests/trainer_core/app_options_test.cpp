@@ -1,6 +1,6 @@
 #include "app_options.h"
 #include "app_registry.h"
-#include "settings_fixture.h"
+#include "support/settings_fixture.h"
 
 #include "com/olecolor.h"
 

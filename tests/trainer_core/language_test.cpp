@@ -1,6 +1,6 @@
 #include "about_dialog.h"
 #include "app_registry.h"
-#include "settings_fixture.h"
+#include "support/settings_fixture.h"
 #include "help.h"
 #include "language_module.h"
 #include "res_strings.h"

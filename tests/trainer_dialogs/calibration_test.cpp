@@ -1,7 +1,7 @@
 // Calibration: the pure pieces (direction, signal bar, moving average), a session driven by a fake
 // device of each kind, and the dialog on screen.
 #include "calibration_dialog.h"
-#include "fake_device.h"
+#include "support/fake_device.h"
 
 #include "aiming.h"
 #include "aiming_trace.h"

@@ -2,7 +2,7 @@
 
 #include "doc_helpers.h"
 #include "frame_message.h"
-#include "practice_builder.h"
+#include "support/practice_builder.h"
 
 #include <QDir>
 #include <QFile>

@@ -6,7 +6,7 @@
 #include "doc_helpers.h"
 #include "frame_message.h"
 #include "language_module.h"
-#include "practice_builder.h"
+#include "support/practice_builder.h"
 #include "run_main_frame.h"
 
 #include <QAction>

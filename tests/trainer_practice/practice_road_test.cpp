@@ -1,6 +1,6 @@
 // The whole practice road: the trainer's frame in this process, a serial sensor simulator on a pty
 // in another, listeners on the live socket, and the practice saved into a temporary catalog.
-#include "practice_builder.h"
+#include "support/practice_builder.h"
 
 #include "app_options.h"
 #include "app_registry.h"

@@ -1,7 +1,7 @@
 // Starting, stopping, the Continue handshake, the clock and the ticker of the range procedure.
 #include "range_fixture.h"
 
-#include "../trainer_dialogs/fake_device.h"
+#include "support/fake_device.h"
 
 #include <gtest/gtest.h>
 

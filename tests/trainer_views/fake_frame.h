@@ -14,12 +14,12 @@ public:
 
     HRESULT get_PulseAvailable(VARIANT_BOOL* out) override
     {
-        *out = pulse ? VARIANT_TRUE : VARIANT_FALSE;
+        *out = toVariantBool(pulse);
         return S_OK;
     }
     HRESULT get_TriggerControlAvailable(VARIANT_BOOL* out) override
     {
-        *out = trigger ? VARIANT_TRUE : VARIANT_FALSE;
+        *out = toVariantBool(trigger);
         return S_OK;
     }
     HRESULT get_CommPort(int32_t*) override { return E_NOTIMPL; }

@@ -1,7 +1,7 @@
 // The series table's grouping, numbering, measures, totals and geometry without a window.
-#include "practice_builder.h"
+#include "support/practice_builder.h"
 #include "series_model.h"
-#include "views_support.h"
+#include "support/views_support.h"
 
 #include "app_options.h"
 

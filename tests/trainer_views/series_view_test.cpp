@@ -1,10 +1,10 @@
 // The series table on a practice document: building, live shots, selection both ways, keys,
 // scrolling, the grid of targets, and pictures of both modes.
 #include "fake_frame.h"
-#include "practice_builder.h"
+#include "support/practice_builder.h"
 #include "series_view.h"
 #include "trace_view.h"
-#include "views_support.h"
+#include "support/views_support.h"
 
 #include "app_options.h"
 #include "doc_helpers.h"

@@ -1,8 +1,8 @@
 // The trace view on a practice document: what it shows after each hint, the replay and pulse
 // panels, its keys and the control's events.
 #include "fake_frame.h"
-#include "practice_builder.h"
-#include "views_support.h"
+#include "support/practice_builder.h"
+#include "support/views_support.h"
 
 #include "app_options.h"
 #include "doc_helpers.h"

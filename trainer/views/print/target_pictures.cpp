@@ -79,7 +79,7 @@ bool CreateTargetPictureCell(IEventParams* event, PrintoutPage& page, const GdiR
     c->put_DisplayTrace(VARIANT_FALSE);
     c->put_SubTarget(subTarget);
     c->put_EnableUpdate(VARIANT_TRUE);
-    c->put_DisplayScoreRings(scoreRings ? VARIANT_TRUE : VARIANT_FALSE);
+    c->put_DisplayScoreRings(toVariantBool(scoreRings));
     return takePicture(c, page, target, clip);
 }
 
@@ -107,8 +107,8 @@ bool AddShotsPictureCell(IEventParams* event, PrintoutPage& page, const ShotsPic
     c->put_EnableUpdate(VARIANT_FALSE);
     c->put_Event(event);
     c->put_DefaultBackground(VARIANT_TRUE);
-    c->put_DisplayTrace(shots.displayTrace ? VARIANT_TRUE : VARIANT_FALSE);
-    c->put_Match(shots.match ? VARIANT_TRUE : VARIANT_FALSE);
+    c->put_DisplayTrace(toVariantBool(shots.displayTrace));
+    c->put_Match(toVariantBool(shots.match));
     c->put_SubTarget(shots.subTarget);
     if (shots.displayTrace) {
         c->put_TraceColor(0xFFFFFF);

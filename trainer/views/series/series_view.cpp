@@ -35,11 +35,6 @@ constexpr int kKeyboardDelayMs = 500;
 constexpr OLE_COLOR kWhite = 0x00FFFFFF;
 const QColor kCellBackground(238, 238, 238);
 
-VARIANT_BOOL vb(bool b)
-{
-    return b ? VARIANT_TRUE : VARIANT_FALSE;
-}
-
 float absMax(float a, float b)
 {
     return std::max(a, std::fabs(b));
@@ -162,9 +157,9 @@ CSerieWindow* CSeriesView::CreateSerieWindow(int group, const Serie& serie)
     m_doc.GetEvent(&event);
     t->put_EnableUpdate(VARIANT_FALSE);
     t->put_Event(event.get());
-    t->put_DisplayTrace(vb(m_allTraces));
+    t->put_DisplayTrace(toVariantBool(m_allTraces));
     t->put_TraceThickness(0.0f);
-    t->put_Match(vb(group == 1));
+    t->put_Match(toVariantBool(group == 1));
     t->put_LabelColor(kWhite);
     t->put_BreachColor(o.BreachColor);
     t->put_SelectedBreachColor(o.SelectedBreachColor);

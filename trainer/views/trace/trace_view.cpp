@@ -59,11 +59,6 @@ constexpr int kZoomNextStepMs = 50;
 constexpr int kCounterMs = 100;
 constexpr int kHeartMs = 10;
 
-VARIANT_BOOL vb(bool b)
-{
-    return b ? VARIANT_TRUE : VARIANT_FALSE;
-}
-
 bool isTrue(VARIANT_BOOL v)
 {
     return v == VARIANT_TRUE;
@@ -227,7 +222,7 @@ void CTraceView::ShowShot(IAiming* aiming, IShot* shot, bool zoom)
     ITarget* t = target();
     if (!t)
         return;
-    VARIANT_BOOL match = vb(!deviceConnected() || matchStarted());
+    VARIANT_BOOL match = toVariantBool(!deviceConnected() || matchStarted());
     if (aiming) {
         ComPtr<IAimingAttr> attr;
         if (SUCCEEDED(aiming->get_Attr(attr.put())) && attr) {
@@ -280,8 +275,8 @@ void CTraceView::ShowShot(IAiming* aiming, IShot* shot, bool zoom)
     }
     t->put_Match(match);
     t->put_Label(1, label);
-    t->put_Dragable(vb(dragable));
-    t->put_Selectable(vb(dragable));
+    t->put_Dragable(toVariantBool(dragable));
+    t->put_Selectable(toVariantBool(dragable));
     t->put_SelectedShot(shot);
     m_pulse->SetHeartImage(1);
     m_pulse->SetTriggerValue(0);
@@ -452,7 +447,7 @@ void CTraceView::OnNewPractice()
         m_pulse->SetShowPulse(pulseShown);
         m_pulse->SetShowTrigger(isTrue(trigger));
         if (ITarget* t = target())
-            t->put_Match(vb(f->IsMatchStarted()));
+            t->put_Match(toVariantBool(f->IsMatchStarted()));
     }
     Layout();
     m_counterTimer.start();
@@ -798,7 +793,7 @@ void CTraceView::OnUpdate(CView*, int hint, void* p1, void* p2, intptr_t value)
         break;
     }
     case KavroHint::ReplayPaused:
-        t->put_ReplayPaused(vb(p1 && *static_cast<uint8_t*>(p1) != 0));
+        t->put_ReplayPaused(toVariantBool(p1 && *static_cast<uint8_t*>(p1) != 0));
         break;
     case KavroHint::Pulse:
         if (m_doc.GetReplayState() == CKavroDoc::ReplayStopped)

@@ -2,7 +2,7 @@
 // The real device control connected to the USB model over the fake USB backend: an optical
 // sensor and a wired target scripted as the hardware answers, a temporary settings store, a
 // hand-pumped window and a virtual clock.
-#include "../device_core/device_fixture.h"
+#include "support/device_fixture.h"
 #include "device/usb/optical_decoder.h"
 #include "device/usb/usb_ids.h"
 #include "device/usbmodel/usb_model.h"

@@ -1,6 +1,6 @@
-#include "views_support.h"
+#include "support/views_support.h"
 
-#include "practice_builder.h"
+#include "support/practice_builder.h"
 
 #include "com/classregistry.h"
 
@@ -33,7 +33,7 @@ ComPtr<IShot> addShot(CKavroDoc& doc, const ShotSpec& spec)
     a->get_Attr(attr.put());
     attr->put_SampleRate(spec.rate);
     attr->put_Event(e.get());
-    attr->put_Match(spec.match ? VARIANT_TRUE : VARIANT_FALSE);
+    attr->put_Match(toVariantBool(spec.match));
     attr->put_EnterTime(kMorning + spec.at / 86400.0);
     ComPtr<IAimingTrace> trace;
     a->get_Trace(trace.put());

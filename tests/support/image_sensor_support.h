@@ -1,6 +1,6 @@
 #pragma once
 // The fake USB backend scripted as an image sensor, and status packets as the camera sends them.
-#include "../device_usb/usb_test_support.h"
+#include "support/usb_test_support.h"
 #include "device/usb/usb_image_sensor.h"
 
 #include <QTemporaryDir>

@@ -44,15 +44,15 @@ public:
     HRESULT get_SignalLevel(int32_t, int32_t* out) override { *out = signalLevel; return S_OK; }
     HRESULT get_PiezoSensitivity(int32_t, int32_t* out) override { *out = piezo; return S_OK; }
     HRESULT put_PiezoSensitivity(int32_t, int32_t v) override { piezo = v; return S_OK; }
-    HRESULT get_LedsBrightnessAvailable(VARIANT_BOOL* out) override { *out = ledsAvailable ? VARIANT_TRUE : VARIANT_FALSE; return S_OK; }
-    HRESULT get_LampsBrightnessAvailable(VARIANT_BOOL* out) override { *out = lampsAvailable ? VARIANT_TRUE : VARIANT_FALSE; return S_OK; }
+    HRESULT get_LedsBrightnessAvailable(VARIANT_BOOL* out) override { *out = toVariantBool(ledsAvailable); return S_OK; }
+    HRESULT get_LampsBrightnessAvailable(VARIANT_BOOL* out) override { *out = toVariantBool(lampsAvailable); return S_OK; }
     HRESULT get_LedsBrightness(int32_t* out) override { *out = leds; return S_OK; }
     HRESULT put_LedsBrightness(int32_t v) override { leds = v; return S_OK; }
     HRESULT get_LampsBrightness(int32_t* out) override { *out = lamps; return S_OK; }
     HRESULT put_LampsBrightness(int32_t v) override { lamps = v; return S_OK; }
     HRESULT get_SemaphoreAvailable(VARIANT_BOOL* out) override
     {
-        *out = semaphoreAvailable ? VARIANT_TRUE : VARIANT_FALSE;
+        *out = toVariantBool(semaphoreAvailable);
         return S_OK;
     }
     HRESULT get_Semaphore(enumSemaphoreMode* out) override { *out = semaphore; return S_OK; }

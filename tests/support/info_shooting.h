@@ -1,6 +1,6 @@
 #pragma once
 // Shooting hand-made aimings into the document wrapper, as a running practice does.
-#include "chart_fixture.h"
+#include "support/chart_fixture.h"
 #include "kavro_doc.h"
 
 namespace infotest {

@@ -1,4 +1,4 @@
-#include "info_shooting.h"
+#include "support/info_shooting.h"
 
 #include "kavro_hints.h"
 

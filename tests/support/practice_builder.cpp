@@ -1,4 +1,4 @@
-#include "practice_builder.h"
+#include "support/practice_builder.h"
 
 #include "doc_helpers.h"
 
@@ -49,7 +49,7 @@ ComPtr<IAiming> addAiming(CKavroDoc& doc, bool match, int shots, int firstTime, 
     a->get_Attr(attr.put());
     attr->put_SampleRate(100);
     attr->put_Event(e.get());
-    attr->put_Match(match ? VARIANT_TRUE : VARIANT_FALSE);
+    attr->put_Match(toVariantBool(match));
     attr->put_EnterTime(kMorning + firstTime / 86400.0);
     ComPtr<IAimingTrace> trace;
     a->get_Trace(trace.put());

@@ -1,7 +1,7 @@
 #pragma once
 // A device control on a hand-pumped window and a virtual clock, a fake model that the control
 // finds through the model table, and a sink that writes down every event.
-#include "device/control/device_environment.h"
+#include "support/device_control.h"
 #include "device/control/kavro_device.h"
 #include "device/model/generic_kavro.h"
 #include "device/model/model_factory.h"
@@ -196,10 +196,8 @@ protected:
                                      m->startSucceeds = nextStartSucceeds;
                                      return m;
                                  });
-        setDeviceEnvironmentForTesting(&clock, [](QueueHandler h) -> std::unique_ptr<ControlQueue> {
-            return std::make_unique<PumpedControlQueue>(std::move(h), clock);
-        });
-        ASSERT_EQ(createInstance(kavrodev::CLSID_KavroDevice, &device), S_OK);
+        device = makePumpedControl(clock);
+        ASSERT_TRUE(device);
     }
 
     void TearDown() override

@@ -1,4 +1,4 @@
-#include "document_fixture.h"
+#include "support/document_fixture.h"
 
 #include "com/classregistry.h"
 #include "target_element.h"
@@ -47,7 +47,7 @@ ComPtr<IAiming> newAiming(IEventParams* event, bool match, int32_t rate, DATE en
     a->get_Attr(attr.put());
     EXPECT_EQ(attr->put_SampleRate(rate), S_OK);
     EXPECT_EQ(attr->put_Event(event), S_OK);
-    attr->put_Match(match ? VARIANT_TRUE : VARIANT_FALSE);
+    attr->put_Match(toVariantBool(match));
     attr->put_StartTime(enter - 2.0 / 86400);
     attr->put_EnterTime(enter);
     attr->put_FCoefficient(match ? 120 : 0);
@@ -95,7 +95,7 @@ void fillTrace(IAimingTrace* trace, int n, int seed, bool trigger)
 ComPtr<IShot> shoot(IAiming* a, bool missed = false, double phase = NAN)
 {
     ComPtr<IShot> s;
-    EXPECT_EQ(a->AddShot2(missed ? VARIANT_TRUE : VARIANT_FALSE, phase, s.put()), S_OK);
+    EXPECT_EQ(a->AddShot2(toVariantBool(missed), phase, s.put()), S_OK);
     return s;
 }
 

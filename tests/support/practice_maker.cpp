@@ -1,7 +1,7 @@
-#include "practice_maker.h"
+#include "support/practice_maker.h"
 
 #include "com/classregistry.h"
-#include "document_fixture.h"
+#include "support/document_fixture.h"
 
 #include <QFile>
 
@@ -20,7 +20,7 @@ ComPtr<IAiming> aimingWithShot(IEventParams* event, bool match, DATE enter, int 
     a->get_Attr(attr.put());
     attr->put_SampleRate(100);
     attr->put_Event(event);
-    attr->put_Match(match ? VARIANT_TRUE : VARIANT_FALSE);
+    attr->put_Match(toVariantBool(match));
     attr->put_EnterTime(enter);
     attr->put_FCoefficient(match ? 120 + seed : 40 + seed);
     ComPtr<IAimingTrace> trace;

@@ -1,4 +1,4 @@
-#include "spawn.h"
+#include "support/spawn.h"
 
 #include <QFile>
 

@@ -1,4 +1,4 @@
-#include "chart_fixture.h"
+#include "support/chart_fixture.h"
 
 #include "com/classregistry.h"
 #include "res_strings.h"
@@ -52,7 +52,7 @@ ComPtr<IAiming> makeAiming(IEventParams* ev, const AimingSpec& spec, std::vector
     a->get_Attr(attr.put());
     attr->put_SampleRate(spec.rate);
     attr->put_Event(ev);
-    attr->put_Match(spec.match ? VARIANT_TRUE : VARIANT_FALSE);
+    attr->put_Match(toVariantBool(spec.match));
     attr->put_SubTarget(spec.subTarget);
     attr->put_EnterTime(kMorning + (spec.shotTime - 5) / 86400);
     ComPtr<IAimingTrace> trace;
@@ -76,7 +76,7 @@ ComPtr<IAiming> makeAiming(IEventParams* ev, const AimingSpec& spec, std::vector
     add(spec.before);
     for (int k = 0; k < spec.shots; ++k) {
         ComPtr<IShot> shot;
-        EXPECT_EQ(a->AddShot(spec.missed ? VARIANT_TRUE : VARIANT_FALSE, shot.put()), S_OK);
+        EXPECT_EQ(a->AddShot(toVariantBool(spec.missed), shot.put()), S_OK);
         shot->put_ShotTime(kMorning + (spec.shotTime + k) / 86400);
         if (spec.hidden)
             shot->put_Hidden(VARIANT_TRUE);
@@ -149,7 +149,7 @@ ChartContext contextOf(IKavroDocument* doc, bool showHidden, IShot* selected)
     ComPtr<IAimingCollection> aimings;
     doc->get_Aimings(aimings.put());
     ComPtr<IShotCollection> all;
-    aimings->Shots(showHidden ? VARIANT_TRUE : VARIANT_FALSE, all.put());
+    aimings->Shots(toVariantBool(showHidden), all.put());
     all->Match(ctx.matchShots.put());
     aimings->Match(ctx.matchAimings.put());
     ctx.showHidden = showHidden;
