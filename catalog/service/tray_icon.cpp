@@ -66,7 +66,7 @@ void TrayIcon::ensureShown()
     menu_ = new QMenu();
     menu_->addAction(QStringLiteral("Quit"), qApp, &QCoreApplication::quit);
     tray_->setContextMenu(menu_);
-    connect(tray_, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
+    connect(tray_, &QSystemTrayIcon::activated, this, [](QSystemTrayIcon::ActivationReason reason) {
         // "Explore" on the catalog's absolute ID: our shell's browser window.
         if (reason == QSystemTrayIcon::DoubleClick) {
             kavro::shell::IdList root(GetCatalogRootIdList());

@@ -224,7 +224,7 @@ bool CMainFrame::NewPractice(const QString& hint1, const QString& hint2)
 
     m_doc.Reset();
     m_subTarget = -1;
-    ComPtr<IEventParams> event = dialog.event();
+    ComPtr<IEventParams> event = dialog.chosenEvent();
     QString shortName;
     event->get_ShortName(&shortName);
     int fCoefficient = kavro::practice::presetFCoefficient(event.get());

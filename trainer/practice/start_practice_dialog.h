@@ -60,7 +60,7 @@ public:
     ~CStartPracticeDlg() override;
 
     // Results after Accepted.
-    ComPtr<IEventParams> event() const { return event_; }
+    ComPtr<IEventParams> chosenEvent() const { return event_; }
     QString shooterName() const { return shooterName_; }
     int initialPosition() const { return initialPosition_; }
 
