@@ -181,8 +181,8 @@ HRESULT CAiming::Load(IStream* stream)
     if (version == 1) {
         Guid ignoredId;
         int32_t flag = 0;
-        if (FAILED(kavro::readGuid(stream, &ignoredId)) || FAILED(kavro::readValue(stream, &flag))
-            || flag < 0 || flag > 1)
+        if (FAILED(kavro::readGuid(stream, &ignoredId)) || FAILED(kavro::readValue(stream, &flag)) || flag < 0
+            || flag > 1)
             return E_FAIL;
     }
     int32_t shotCount = 0;

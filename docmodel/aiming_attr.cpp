@@ -233,9 +233,9 @@ HRESULT CAimingAttr::Load(IStream* stream)
     kavro::ValueBag values;
     if (FAILED(kavro::readVersion(stream, kCurrentVersion, &version)) || version < 1
         || FAILED(kavro::readBstr(stream, &shortName))
-        || (version == 1 && FAILED(kavro::readBstr(stream, &ignoredText)))
-        || FAILED(readValue(stream, &startTime)) || FAILED(readValue(stream, &enterTime))
-        || FAILED(readValue(stream, &sampleRate)) || FAILED(readValue(stream, &fCoefficient)))
+        || (version == 1 && FAILED(kavro::readBstr(stream, &ignoredText))) || FAILED(readValue(stream, &startTime))
+        || FAILED(readValue(stream, &enterTime)) || FAILED(readValue(stream, &sampleRate))
+        || FAILED(readValue(stream, &fCoefficient)))
         return E_FAIL;
     if (version == 1) {
         int32_t match32 = 0, ignored[2];

@@ -51,7 +51,9 @@ QString missingEventMessage(const QString& shortName)
 
 } // namespace
 
-CAimingCollection::CAimingCollection() : progress_(identity()) {}
+CAimingCollection::CAimingCollection() : progress_(identity())
+{
+}
 
 HRESULT CAimingCollection::get_Item(int32_t index, IAiming** out)
 {
@@ -207,8 +209,7 @@ HRESULT CAimingCollection::AddMissed(VARIANT_BOOL match, IAiming** out)
     ComPtr<IAimingAttr> attr = aiming->attr();
     ComPtr<IShot> shot;
     if (FAILED(trace->put_ReadOnly(VARIANT_TRUE)) || FAILED(attr->put_SampleRate(200))
-        || FAILED(attr->put_Event(event_.get()))
-        || FAILED(attr->put_Match(toVariantBool(match == VARIANT_TRUE)))
+        || FAILED(attr->put_Event(event_.get())) || FAILED(attr->put_Match(toVariantBool(match == VARIANT_TRUE)))
         || FAILED(aiming->AddShot(VARIANT_TRUE, shot.put())))
         return E_FAIL;
     const DATE now = kavro::localNowAsDate();
@@ -267,8 +268,8 @@ HRESULT CAimingCollection::Save(IStream* stream, BOOL clearDirty)
     if (FAILED(event_->get_ShortName(&shortName)))
         return E_FAIL;
     const int32_t count = int32_t(aimings_.size());
-    if (FAILED(kavro::writeValue<int32_t>(stream, kCurrentVersion))
-        || FAILED(kavro::writeValue(stream, count)) || FAILED(kavro::writeBstr(stream, shortName)))
+    if (FAILED(kavro::writeValue<int32_t>(stream, kCurrentVersion)) || FAILED(kavro::writeValue(stream, count))
+        || FAILED(kavro::writeBstr(stream, shortName)))
         return E_FAIL;
     for (int32_t i = 0; i < count; ++i) {
         fireProgress(i + 1, count);
@@ -294,8 +295,7 @@ HRESULT CAimingCollection::Load(IStream* stream)
     int32_t version = 0, count = 0;
     QString shortName;
     if (FAILED(kavro::readVersion(stream, kCurrentVersion, &version)) || version < 1
-        || FAILED(kavro::readValue(stream, &count)) || count < 0
-        || FAILED(kavro::readBstr(stream, &shortName)))
+        || FAILED(kavro::readValue(stream, &count)) || count < 0 || FAILED(kavro::readBstr(stream, &shortName)))
         return E_FAIL;
 
     ComPtr<IEventParams> found;

@@ -11,9 +11,8 @@
 
 namespace kavrodoc {
 
-class CAimingCollection final
-    : public ComObject<CAimingCollection, IAimingCollection, IPersistStreamInit, ISupportErrorInfo,
-                       IConnectionPointContainer> {
+class CAimingCollection final : public ComObject<CAimingCollection, IAimingCollection, IPersistStreamInit,
+                                                 ISupportErrorInfo, IConnectionPointContainer> {
 public:
     static constexpr Guid clsid = CLSID_AimingCollection;
     static constexpr int32_t kCurrentVersion = 2;

@@ -16,8 +16,7 @@ KAVRO_REGISTER_CLASS(CAimingTrace, ProgId_AimingTrace);
 
 namespace {
 
-template <class T>
-HRESULT decodeInto(IStream* stream, int32_t count, std::vector<T>* values)
+template <class T> HRESULT decodeInto(IStream* stream, int32_t count, std::vector<T>* values)
 {
     if (!LoadBudget::charge(uint64_t(count) * sizeof(T)))
         return E_OUTOFMEMORY;
@@ -494,8 +493,7 @@ HRESULT CAimingTrace::Save(IStream* stream, BOOL clearDirty)
         return E_FAIL;
     if (count_ > 0) {
         uint8_t forms = uint8_t((x_.isNarrow() ? 1 : 0) | (y_.isNarrow() ? 2 : 0));
-        if (FAILED(writeValue(stream, forms)) || FAILED(saveChannel(stream, x_))
-            || FAILED(saveChannel(stream, y_))
+        if (FAILED(writeValue(stream, forms)) || FAILED(saveChannel(stream, x_)) || FAILED(saveChannel(stream, y_))
             || FAILED(writeValue<int32_t>(stream, int32_t(channels_.size()))))
             return E_FAIL;
         for (const auto& c : channels_) {
@@ -577,7 +575,8 @@ HRESULT CAimingTrace::Load(IStream* stream)
             return hr;
         if (version >= 4) {
             int32_t channelCount = 0;
-            if (FAILED(readValue(stream, &channelCount)) || channelCount < 0 || channelCount > kMostUserChannels
+            if (FAILED(readValue(stream, &channelCount)) || channelCount < 0
+                || channelCount > kMostUserChannels
                 // forms byte, name length and at least one run header per channel
                 || !kavro::fitsInStream(stream, uint64_t(channelCount), 7))
                 return E_FAIL;

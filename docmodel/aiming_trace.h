@@ -11,8 +11,7 @@
 
 namespace kavrodoc {
 
-class CAimingTrace final
-    : public ComObject<CAimingTrace, IAimingTrace, IPersistStreamInit, ISupportErrorInfo> {
+class CAimingTrace final : public ComObject<CAimingTrace, IAimingTrace, IPersistStreamInit, ISupportErrorInfo> {
 public:
     static constexpr Guid clsid = CLSID_AimingTrace;
     static constexpr int32_t kCurrentVersion = 4;

@@ -22,8 +22,7 @@ HRESULT filteredBreachPoint(IAimingTrace* trace, int64_t c, int32_t fCoefficient
     if (std::isnan(microphonePhase))
         microphonePhase = 1;
     int32_t count = 0, first = 0, last = 0;
-    if (FAILED(trace->get_Count(&count)) || FAILED(trace->get_First(&first))
-        || FAILED(trace->get_Last(&last)))
+    if (FAILED(trace->get_Count(&count)) || FAILED(trace->get_First(&first)) || FAILED(trace->get_Last(&last)))
         return E_FAIL;
     if (count <= 0)
         return S_OK;

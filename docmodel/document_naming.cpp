@@ -64,8 +64,7 @@ bool formatTimeStamp(DATE date, QString* out)
     kavro::DateFields f;
     if (!kavro::dateToFields(date, &f))
         return false;
-    *out = QString::asprintf("%02d-%02d-%02d %02d-%02d-%02d", f.day, f.month, f.year % 100, f.hour,
-                             f.minute, f.second);
+    *out = QString::asprintf("%02d-%02d-%02d %02d-%02d-%02d", f.day, f.month, f.year % 100, f.hour, f.minute, f.second);
     return true;
 }
 

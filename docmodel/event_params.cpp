@@ -40,13 +40,17 @@ HRESULT CEventParams::put_Value(const QString& key, const Variant& value)
     return putBagValue(f_.values, key, value, &dirty_);
 }
 
-HRESULT CEventParams::putref_Value(const QString& key, const Variant& value) { return put_Value(key, value); }
+HRESULT CEventParams::putref_Value(const QString& key, const Variant& value)
+{
+    return put_Value(key, value);
+}
 
-HRESULT CEventParams::get_ShortName(QString* out) KAVRO_LOCKED_GET(f_.shortName)
-HRESULT CEventParams::put_ShortName(const QString& value) KAVRO_LOCKED_PUT(f_.shortName)
+HRESULT CEventParams::get_ShortName(QString* out)
+    KAVRO_LOCKED_GET(f_.shortName) HRESULT CEventParams::put_ShortName(const QString& value)
+        KAVRO_LOCKED_PUT(f_.shortName)
 
-// Sub-targets are added one at a time: TargetCount + 1 appends a new one.
-HRESULT CEventParams::targetAt(Fields* f, int32_t subTarget, ComPtr<ITargetParams>* out)
+    // Sub-targets are added one at a time: TargetCount + 1 appends a new one.
+    HRESULT CEventParams::targetAt(Fields* f, int32_t subTarget, ComPtr<ITargetParams>* out)
 {
     const auto count = static_cast<int32_t>(f->targets.size());
     if (subTarget < 1 || subTarget > count + 1)
@@ -91,11 +95,11 @@ HRESULT CEventParams::GetTargetAppearance(int32_t subTarget, VARIANT_BOOL backgr
     return face->QueryInterface(kavro::IPictureDisp::iid, reinterpret_cast<void**>(picture));
 }
 
-HRESULT CEventParams::get_Name(QString* out) KAVRO_LOCKED_GET(f_.name)
-HRESULT CEventParams::put_Name(const QString& value) KAVRO_LOCKED_PUT(f_.name)
-HRESULT CEventParams::get_Caliber(float* out) KAVRO_LOCKED_GET(f_.caliber)
+HRESULT CEventParams::get_Name(QString* out)
+    KAVRO_LOCKED_GET(f_.name) HRESULT CEventParams::put_Name(const QString& value)
+        KAVRO_LOCKED_PUT(f_.name) HRESULT CEventParams::get_Caliber(float* out) KAVRO_LOCKED_GET(f_.caliber)
 
-HRESULT CEventParams::put_Caliber(float value)
+            HRESULT CEventParams::put_Caliber(float value)
 {
     if (!(value >= 0.1f))
         return E_INVALIDARG;
@@ -104,19 +108,20 @@ HRESULT CEventParams::put_Caliber(float value)
 
 HRESULT CEventParams::get_Distance(float* out) KAVRO_LOCKED_GET(f_.distance)
 
-HRESULT CEventParams::put_Distance(float value)
+    HRESULT CEventParams::put_Distance(float value)
 {
     if (!(value >= 2.0f && value <= 1000.0f))
         return E_INVALIDARG;
     KAVRO_LOCKED_PUT(f_.distance)
 }
 
-HRESULT CEventParams::get_MinShotsPerAiming(int32_t* out) KAVRO_LOCKED_GET(f_.minShotsPerAiming)
-HRESULT CEventParams::put_MinShotsPerAiming(int32_t value) KAVRO_LOCKED_PUT(f_.minShotsPerAiming)
-HRESULT CEventParams::get_MaxShotsPerAiming(int32_t* out) KAVRO_LOCKED_GET(f_.maxShotsPerAiming)
-HRESULT CEventParams::put_MaxShotsPerAiming(int32_t value) KAVRO_LOCKED_PUT(f_.maxShotsPerAiming)
+HRESULT CEventParams::get_MinShotsPerAiming(int32_t* out)
+    KAVRO_LOCKED_GET(f_.minShotsPerAiming) HRESULT CEventParams::put_MinShotsPerAiming(int32_t value)
+        KAVRO_LOCKED_PUT(f_.minShotsPerAiming) HRESULT CEventParams::get_MaxShotsPerAiming(int32_t* out)
+            KAVRO_LOCKED_GET(f_.maxShotsPerAiming) HRESULT CEventParams::put_MaxShotsPerAiming(int32_t value)
+                KAVRO_LOCKED_PUT(f_.maxShotsPerAiming)
 
-ITargetParams* CEventParams::scoringTarget(int32_t subTarget) const
+                    ITargetParams* CEventParams::scoringTarget(int32_t subTarget) const
 {
     if (subTarget < 1 || static_cast<size_t>(subTarget) > f_.targets.size())
         return nullptr;
@@ -204,23 +209,27 @@ HRESULT CEventParams::Save()
     return writeEventFile(path, clsid, stream->bytes());
 }
 
-HRESULT CEventParams::Update() { return S_OK; }
+HRESULT CEventParams::Update()
+{
+    return S_OK;
+}
 
 HRESULT CEventParams::get_DisplayCaliber(float* out) KAVRO_LOCKED_GET(f_.displayCaliber)
 
-HRESULT CEventParams::put_DisplayCaliber(float value)
+    HRESULT CEventParams::put_DisplayCaliber(float value)
 {
     if (!(value >= 0.1f))
         return E_INVALIDARG;
     KAVRO_LOCKED_PUT(f_.displayCaliber)
 }
 
-HRESULT CEventParams::get_TargetCount(int32_t* out) KAVRO_LOCKED_GET(static_cast<int32_t>(f_.targets.size()))
-HRESULT CEventParams::get_MaxShotsPerSerie(int32_t* out) KAVRO_LOCKED_GET(f_.maxShotsPerSerie)
-HRESULT CEventParams::put_MaxShotsPerSerie(int32_t value) KAVRO_LOCKED_PUT(f_.maxShotsPerSerie)
-HRESULT CEventParams::get_ValuesCount(int32_t* out) KAVRO_LOCKED_GET(f_.values.count())
+HRESULT CEventParams::get_TargetCount(int32_t* out)
+    KAVRO_LOCKED_GET(static_cast<int32_t>(f_.targets.size())) HRESULT CEventParams::get_MaxShotsPerSerie(int32_t* out)
+        KAVRO_LOCKED_GET(f_.maxShotsPerSerie) HRESULT CEventParams::put_MaxShotsPerSerie(int32_t value)
+            KAVRO_LOCKED_PUT(f_.maxShotsPerSerie) HRESULT CEventParams::get_ValuesCount(int32_t* out)
+                KAVRO_LOCKED_GET(f_.values.count())
 
-HRESULT CEventParams::KeyValue(int32_t index, QString* key, Variant* value)
+                    HRESULT CEventParams::KeyValue(int32_t index, QString* key, Variant* value)
 {
     std::lock_guard guard(mutex_);
     return bagKeyValue(f_.values, index, key, value);
@@ -244,11 +253,10 @@ HRESULT CEventParams::readFields(IStream* s, Fields* f)
     if (FAILED(kavro::readVersion(s, kStreamVersion, &version)))
         return E_FAIL;
     bool ok = SUCCEEDED(kavro::readBstr(s, &f->name)) && SUCCEEDED(kavro::readBstr(s, &f->shortName))
-           && SUCCEEDED(readValue(s, &f->caliber))
-           && (version < 2 || SUCCEEDED(readValue(s, &f->displayCaliber)))
-           && SUCCEEDED(readValue(s, &f->distance)) && SUCCEEDED(readValue(s, &f->maxShotsPerAiming))
-           && SUCCEEDED(readValue(s, &f->minShotsPerAiming))
-           && (version < 4 || SUCCEEDED(readValue(s, &f->maxShotsPerSerie)));
+        && SUCCEEDED(readValue(s, &f->caliber)) && (version < 2 || SUCCEEDED(readValue(s, &f->displayCaliber)))
+        && SUCCEEDED(readValue(s, &f->distance)) && SUCCEEDED(readValue(s, &f->maxShotsPerAiming))
+        && SUCCEEDED(readValue(s, &f->minShotsPerAiming))
+        && (version < 4 || SUCCEEDED(readValue(s, &f->maxShotsPerSerie)));
     if (!ok)
         return E_FAIL;
     int32_t count = 1;
@@ -284,11 +292,11 @@ HRESULT CEventParams::Save(IStream* s, BOOL clearDirty)
         return E_POINTER;
     std::lock_guard guard(mutex_);
     bool ok = SUCCEEDED(writeValue<int32_t>(s, kStreamVersion)) && SUCCEEDED(kavro::writeBstr(s, f_.name))
-           && SUCCEEDED(kavro::writeBstr(s, f_.shortName)) && SUCCEEDED(writeValue(s, f_.caliber))
-           && SUCCEEDED(writeValue(s, f_.displayCaliber)) && SUCCEEDED(writeValue(s, f_.distance))
-           && SUCCEEDED(writeValue(s, f_.maxShotsPerAiming)) && SUCCEEDED(writeValue(s, f_.minShotsPerAiming))
-           && SUCCEEDED(writeValue(s, f_.maxShotsPerSerie))
-           && SUCCEEDED(writeValue<int32_t>(s, static_cast<int32_t>(f_.targets.size())));
+        && SUCCEEDED(kavro::writeBstr(s, f_.shortName)) && SUCCEEDED(writeValue(s, f_.caliber))
+        && SUCCEEDED(writeValue(s, f_.displayCaliber)) && SUCCEEDED(writeValue(s, f_.distance))
+        && SUCCEEDED(writeValue(s, f_.maxShotsPerAiming)) && SUCCEEDED(writeValue(s, f_.minShotsPerAiming))
+        && SUCCEEDED(writeValue(s, f_.maxShotsPerSerie))
+        && SUCCEEDED(writeValue<int32_t>(s, static_cast<int32_t>(f_.targets.size())));
     if (!ok)
         return E_FAIL;
     HRESULT hr = S_OK;

@@ -30,7 +30,7 @@ constexpr int kMostSuffixes = 100000;
 // outlives that span, so a plain pointer back to it is safe.
 class ProgressRelay final : public ComObject<ProgressRelay, _IAimingCollectionEvents> {
 public:
-    explicit ProgressRelay(CKavroDocument* document) : document_(document) {}
+    explicit ProgressRelay(CKavroDocument* document) : document_(document) { }
     HRESULT Progress(int32_t done, int32_t total) override
     {
         document_->fireProgress(done, total);
@@ -63,15 +63,14 @@ private:
 };
 
 // What a failed load tells the user: what went wrong and what to do about it.
-const QString kCannotOpenMessage = QStringLiteral(
-    "The file could not be opened. Check that it exists and that you are allowed to read it.");
-const QString kNotADocumentMessage = QStringLiteral(
-    "The file is not a practice document, or it is damaged.");
+const QString kCannotOpenMessage
+    = QStringLiteral("The file could not be opened. Check that it exists and that you are allowed to read it.");
+const QString kNotADocumentMessage = QStringLiteral("The file is not a practice document, or it is damaged.");
 const QString kNewerVersionMessage = QStringLiteral(
     "The document was saved by a newer version of the program. Please install that version to open it.");
 const QString kDamagedMessage = QStringLiteral("The document is damaged and cannot be read.");
-const QString kNoMemoryMessage = QStringLiteral(
-    "There is not enough memory to read the document. Close other programs and try again.");
+const QString kNoMemoryMessage
+    = QStringLiteral("There is not enough memory to read the document. Close other programs and try again.");
 
 bool canBeOpened(const QString& path)
 {

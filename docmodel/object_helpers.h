@@ -10,8 +10,7 @@ namespace kavrodoc {
 using Lock = std::lock_guard<std::recursive_mutex>;
 
 // An interface out-pointer must be given and point to null on entry.
-template <class I>
-bool badInterfaceOut(I** out)
+template <class I> bool badInterfaceOut(I** out)
 {
     return !out || *out;
 }
@@ -32,28 +31,30 @@ inline HRESULT endSave(HRESULT hr, BOOL clearDirty, bool* dirty)
 
 // The IPersistStreamInit members that say nothing about an object's content, for a class with a
 // static `clsid` whose modified flag `dirty` is guarded by `mutex`. No size estimate is offered.
-#define KAVRO_PERSIST_STREAM_INIT_BASICS(Class, mutex, dirty) \
-    HRESULT Class::GetClassID(CLSID* out)                     \
-    {                                                         \
-        if (!out)                                             \
-            return E_POINTER;                                 \
-        *out = Class::clsid;                                  \
-        return S_OK;                                          \
-    }                                                         \
-    HRESULT Class::IsDirty()                                  \
-    {                                                         \
-        std::lock_guard guard(mutex);                         \
-        return (dirty) ? S_OK : S_FALSE;                      \
-    }                                                         \
-    HRESULT Class::GetSizeMax(uint64_t* size)                 \
-    {                                                         \
-        return size ? E_NOTIMPL : E_POINTER;                  \
-    }                                                         \
-    HRESULT Class::InitNew() { return S_OK; }
+#define KAVRO_PERSIST_STREAM_INIT_BASICS(Class, mutex, dirty)                                                          \
+    HRESULT Class::GetClassID(CLSID* out)                                                                              \
+    {                                                                                                                  \
+        if (!out)                                                                                                      \
+            return E_POINTER;                                                                                          \
+        *out = Class::clsid;                                                                                           \
+        return S_OK;                                                                                                   \
+    }                                                                                                                  \
+    HRESULT Class::IsDirty()                                                                                           \
+    {                                                                                                                  \
+        std::lock_guard guard(mutex);                                                                                  \
+        return (dirty) ? S_OK : S_FALSE;                                                                               \
+    }                                                                                                                  \
+    HRESULT Class::GetSizeMax(uint64_t* size)                                                                          \
+    {                                                                                                                  \
+        return size ? E_NOTIMPL : E_POINTER;                                                                           \
+    }                                                                                                                  \
+    HRESULT Class::InitNew()                                                                                           \
+    {                                                                                                                  \
+        return S_OK;                                                                                                   \
+    }
 
 // Loads into a copy of `fields`, so that a bad stream leaves the object whole.
-template <class Fields>
-HRESULT loadIntoCopy(IStream* stream, Fields& fields, HRESULT (*read)(IStream*, Fields*))
+template <class Fields> HRESULT loadIntoCopy(IStream* stream, Fields& fields, HRESULT (*read)(IStream*, Fields*))
 {
     if (!stream)
         return E_POINTER;

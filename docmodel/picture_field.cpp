@@ -10,7 +10,7 @@ HRESULT writePictureField(IStream* stream, IUnknown* picture)
     if (picture) {
         ComPtr<IUnknown> p;
         persists = SUCCEEDED(picture->QueryInterface(IPersistStream::iid, p.putVoid()))
-                || SUCCEEDED(picture->QueryInterface(IPersistStreamInit::iid, p.putVoid()));
+            || SUCCEEDED(picture->QueryInterface(IPersistStreamInit::iid, p.putVoid()));
     }
     HRESULT hr = kavro::writeValue<uint8_t>(stream, persists ? 1 : 0);
     if (FAILED(hr) || !persists)

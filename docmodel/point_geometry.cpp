@@ -5,7 +5,10 @@
 namespace kavrodoc::geometry {
 namespace {
 
-float length(float dx, float dy) { return std::sqrt(dx * dx + dy * dy); }
+float length(float dx, float dy)
+{
+    return std::sqrt(dx * dx + dy * dy);
+}
 
 enum class EdgeKind { Crossing, Touching, Ignored };
 

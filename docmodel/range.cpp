@@ -234,11 +234,26 @@ HRESULT CRange::statistic(float Statistics::*member, float* out)
     return S_OK;
 }
 
-HRESULT CRange::get_Length(float* out) { return statistic(&Statistics::length, out); }
-HRESULT CRange::get_LengthX(float* out) { return statistic(&Statistics::lengthX, out); }
-HRESULT CRange::get_LengthY(float* out) { return statistic(&Statistics::lengthY, out); }
-HRESULT CRange::get_AveragePointX(float* out) { return statistic(&Statistics::averageX, out); }
-HRESULT CRange::get_AveragePointY(float* out) { return statistic(&Statistics::averageY, out); }
+HRESULT CRange::get_Length(float* out)
+{
+    return statistic(&Statistics::length, out);
+}
+HRESULT CRange::get_LengthX(float* out)
+{
+    return statistic(&Statistics::lengthX, out);
+}
+HRESULT CRange::get_LengthY(float* out)
+{
+    return statistic(&Statistics::lengthY, out);
+}
+HRESULT CRange::get_AveragePointX(float* out)
+{
+    return statistic(&Statistics::averageX, out);
+}
+HRESULT CRange::get_AveragePointY(float* out)
+{
+    return statistic(&Statistics::averageY, out);
+}
 
 HRESULT CRange::GetBounds(float* left, float* top, float* right, float* bottom)
 {
@@ -302,8 +317,7 @@ HRESULT CRange::breachLocked(int32_t index, int32_t f, double phase, float* x, f
     return S_OK;
 }
 
-HRESULT CRange::Breaches2(int32_t nIndex, int32_t nFCoefficient, double microphonePhase, float* pX,
-                          float* pY)
+HRESULT CRange::Breaches2(int32_t nIndex, int32_t nFCoefficient, double microphonePhase, float* pX, float* pY)
 {
     if (!pX || !pY)
         return E_POINTER;

@@ -28,8 +28,7 @@ public:
     HRESULT get_AveragePointY(float* out) override;
     HRESULT Index2Sec(int32_t nIndex, float* out) override;
     HRESULT Sec2Index(float seconds, int32_t* out) override;
-    HRESULT Steadiness(float radius, int32_t nFCoefficient, float centerX, float centerY,
-                       float* out) override;
+    HRESULT Steadiness(float radius, int32_t nFCoefficient, float centerX, float centerY, float* out) override;
     HRESULT Breaches(int32_t nIndex, int32_t nFCoefficient, float* pX, float* pY) override;
     HRESULT get_Event(IEventParams** out) override;
     HRESULT GetBounds(float* left, float* top, float* right, float* bottom) override;
@@ -38,8 +37,7 @@ public:
     HRESULT get_Trace(IAimingTrace** out) override;
     HRESULT get_IndexBase(int32_t* out) override;
     HRESULT get_UserData(int32_t dataIndex, int32_t index, int32_t* out) override;
-    HRESULT Breaches2(int32_t nIndex, int32_t nFCoefficient, double microphonePhase, float* pX,
-                      float* pY) override;
+    HRESULT Breaches2(int32_t nIndex, int32_t nFCoefficient, double microphonePhase, float* pX, float* pY) override;
 
     HRESULT InterfaceSupportsErrorInfo(const IID& iid) override;
 

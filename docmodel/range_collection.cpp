@@ -174,14 +174,28 @@ HRESULT CRangeCollection::mean(Mean which, float* out)
     return S_OK;
 }
 
-HRESULT CRangeCollection::get_Length(float* out) { return mean(MeanLength, out); }
-HRESULT CRangeCollection::get_LengthX(float* out) { return mean(MeanLengthX, out); }
-HRESULT CRangeCollection::get_LengthY(float* out) { return mean(MeanLengthY, out); }
-HRESULT CRangeCollection::get_AveragePointX(float* out) { return mean(MeanAverageX, out); }
-HRESULT CRangeCollection::get_AveragePointY(float* out) { return mean(MeanAverageY, out); }
+HRESULT CRangeCollection::get_Length(float* out)
+{
+    return mean(MeanLength, out);
+}
+HRESULT CRangeCollection::get_LengthX(float* out)
+{
+    return mean(MeanLengthX, out);
+}
+HRESULT CRangeCollection::get_LengthY(float* out)
+{
+    return mean(MeanLengthY, out);
+}
+HRESULT CRangeCollection::get_AveragePointX(float* out)
+{
+    return mean(MeanAverageX, out);
+}
+HRESULT CRangeCollection::get_AveragePointY(float* out)
+{
+    return mean(MeanAverageY, out);
+}
 
-HRESULT CRangeCollection::Steadiness(float radius, int32_t nFCoefficient, float centerX, float centerY,
-                                     float* out)
+HRESULT CRangeCollection::Steadiness(float radius, int32_t nFCoefficient, float centerX, float centerY, float* out)
 {
     if (!out)
         return E_POINTER;
@@ -327,8 +341,7 @@ HRESULT CRangeCollection::buildSpeed()
     return S_OK;
 }
 
-HRESULT CRangeCollection::curvePoint(Curve& curve, HRESULT (CRangeCollection::*build)(), int32_t nIndex,
-                                     float* out)
+HRESULT CRangeCollection::curvePoint(Curve& curve, HRESULT (CRangeCollection::*build)(), int32_t nIndex, float* out)
 {
     if (!out)
         return E_POINTER;

@@ -10,8 +10,7 @@
 
 namespace kavrodoc {
 
-class CRangeCollection final
-    : public ComObject<CRangeCollection, IRangeCollection, ISupportErrorInfo> {
+class CRangeCollection final : public ComObject<CRangeCollection, IRangeCollection, ISupportErrorInfo> {
 public:
     static constexpr Guid clsid = CLSID_RangeCollection;
 
@@ -30,8 +29,7 @@ public:
     HRESULT get_AveragePointY(float* out) override;
     HRESULT get_CoordinationPoint(int32_t nIndex, float* out) override;
     HRESULT get_SpeedPoint(int32_t nIndex, float* out) override;
-    HRESULT Steadiness(float radius, int32_t nFCoefficient, float centerX, float centerY,
-                       float* out) override;
+    HRESULT Steadiness(float radius, int32_t nFCoefficient, float centerX, float centerY, float* out) override;
     HRESULT Add(IRange* range) override;
     HRESULT get__NewEnum(IUnknown** out) override;
 

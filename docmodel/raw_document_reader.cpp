@@ -40,7 +40,7 @@ constexpr std::array<KnownEvent, 5> kKnownEvents = {{
 // Every read is checked against the end of the file, so no field can reach past it.
 class FieldReader {
 public:
-    explicit FieldReader(const QByteArray& bytes) : bytes_(bytes) {}
+    explicit FieldReader(const QByteArray& bytes) : bytes_(bytes) { }
 
     bool seek(uint64_t pos)
     {
@@ -52,8 +52,7 @@ public:
     bool skip(uint64_t n) { return n <= remaining() && seek(pos_ + n); }
     uint64_t remaining() const { return uint64_t(bytes_.size()) - pos_; }
 
-    template <class T>
-    bool read(T* out)
+    template <class T> bool read(T* out)
     {
         if (remaining() < sizeof(T))
             return false;
@@ -136,14 +135,12 @@ struct AimingFields {
 bool readHeaderFields(FieldReader& r, int32_t version, DocumentHeader* header, QString* shooter)
 {
     QString eventName, first, second;
-    if ((version >= 3 && !r.skipInts(1)) || !r.readString(&eventName) || !r.readString(shooter)
-        || !r.readString(&first) || !r.skipString() || !r.readString(&second))
+    if ((version >= 3 && !r.skipInts(1)) || !r.readString(&eventName) || !r.readString(shooter) || !r.readString(&first)
+        || !r.skipString() || !r.readString(&second))
         return false;
-    if ((version >= 6 && !r.skipString()) || (version >= 2 && !r.skipInts(1))
-        || (version >= 5 && !r.skipInts(2)))
+    if ((version >= 6 && !r.skipString()) || (version >= 2 && !r.skipInts(1)) || (version >= 5 && !r.skipInts(2)))
         return false;
-    if (!r.skipInts(5) || !r.read(&header->fCoefficient) || !r.skipInts(3)
-        || !r.read(&header->aimingCount))
+    if (!r.skipInts(5) || !r.read(&header->fCoefficient) || !r.skipInts(3) || !r.read(&header->aimingCount))
         return false;
     const char* shortName = shortNameOf(eventName);
     if (!shortName)
@@ -157,17 +154,15 @@ bool readAimingFields(FieldReader& r, AimingFields* a)
 {
     int32_t version = 0;
     QString first, second;
-    if (!r.read(&version) || !r.read(&a->flags) || !r.skipString() || !r.readString(&first)
-        || !r.skipString() || !r.readString(&second) || !r.skipString())
+    if (!r.read(&version) || !r.read(&a->flags) || !r.skipString() || !r.readString(&first) || !r.skipString()
+        || !r.readString(&second) || !r.skipString())
         return false;
     a->comments = joinComments(first, second);
     if ((version >= 2 && !r.skipInts(1)) || (version >= 6 && !r.skip(4)))
         return false;
-    if (!r.read(&a->startTime) || !r.skipInts(1) || !r.read(&a->shotTime)
-        || (version >= 5 && !r.skipInts(1)))
+    if (!r.read(&a->startTime) || !r.skipInts(1) || !r.read(&a->shotTime) || (version >= 5 && !r.skipInts(1)))
         return false;
-    if (!r.skipInts(1) || !r.read(&a->shotSample) || !r.read(&a->sampleRate) || !r.skipInts(1)
-        || !r.read(&a->scale))
+    if (!r.skipInts(1) || !r.read(&a->shotSample) || !r.read(&a->sampleRate) || !r.skipInts(1) || !r.read(&a->scale))
         return false;
     return (version < 4 || r.skipInts(1)) && r.skipInts(10) && r.read(&a->pointCount);
 }
@@ -194,8 +189,8 @@ HRESULT addPointsAndShot(FieldReader& r, const AimingFields& a, IAiming* aiming,
     return S_OK;
 }
 
-HRESULT readAiming(FieldReader& r, const DocumentHeader& header, IEventParams* event,
-                   IAimingCollection* aimings, uint32_t* positionBits)
+HRESULT readAiming(FieldReader& r, const DocumentHeader& header, IEventParams* event, IAimingCollection* aimings,
+                   uint32_t* positionBits)
 {
     AimingFields a;
     if (!readAimingFields(r, &a))
@@ -215,8 +210,7 @@ HRESULT readAiming(FieldReader& r, const DocumentHeader& header, IEventParams* e
     ComPtr<IAimingAttr> attr = aiming->attr();
     ComPtr<IAimingTrace> trace = aiming->trace();
     if (!attr || !trace || FAILED(attr->put_Event(event))
-        || FAILED(attr->put_Match(toVariantBool(a.flags & kMatchFlag)))
-        || FAILED(attr->put_SampleRate(a.sampleRate)))
+        || FAILED(attr->put_Match(toVariantBool(a.flags & kMatchFlag))) || FAILED(attr->put_SampleRate(a.sampleRate)))
         return E_FAIL;
     DATE start = fromOldTime(a.startTime);
     const DATE shot = fromOldTime(a.shotTime);

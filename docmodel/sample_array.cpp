@@ -5,7 +5,10 @@
 namespace kavrodoc {
 
 namespace {
-bool fits16(int32_t v) { return v >= -32768 && v <= 32767; }
+bool fits16(int32_t v)
+{
+    return v >= -32768 && v <= 32767;
+}
 } // namespace
 
 void SampleArray::set(size_t i, int32_t v)
@@ -43,8 +46,7 @@ void SampleArray::assign(std::vector<int16_t> values)
     narrow_ = true;
 }
 
-template <class V>
-static void repackVector(V& v, size_t start, size_t count, size_t newCapacity)
+template <class V> static void repackVector(V& v, size_t start, size_t count, size_t newCapacity)
 {
     if (newCapacity == v.size()) {
         std::copy(v.begin() + start, v.begin() + start + count, v.begin());

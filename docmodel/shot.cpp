@@ -102,8 +102,8 @@ HRESULT CShot::putref_Value(const QString& key, const Variant& value)
 
 HRESULT CShot::scoringInputs(ComPtr<IEventParams>* event, int32_t* subTarget, float* x, float* y)
 {
-    if (!attr_ || FAILED(attr_->get_Event(event->put())) || !*event
-        || FAILED(attr_->get_SubTarget(subTarget)) || FAILED(breachLocked(x, y)))
+    if (!attr_ || FAILED(attr_->get_Event(event->put())) || !*event || FAILED(attr_->get_SubTarget(subTarget))
+        || FAILED(breachLocked(x, y)))
         return E_FAIL;
     return S_OK;
 }
@@ -411,8 +411,7 @@ HRESULT CShot::Save(IStream* stream, BOOL clearDirty)
         return E_POINTER;
     Lock lock(mutex_);
     using kavro::writeValue;
-    if (FAILED(writeValue<int32_t>(stream, kCurrentVersion))
-        || FAILED(writeValue<uint8_t>(stream, missed_ ? 1 : 0))
+    if (FAILED(writeValue<int32_t>(stream, kCurrentVersion)) || FAILED(writeValue<uint8_t>(stream, missed_ ? 1 : 0))
         || FAILED(writeValue<uint8_t>(stream, hidden_ ? 1 : 0)) || FAILED(writeValue(stream, traceIndex_))
         || FAILED(writeValue(stream, shotTime_)) || FAILED(values_.write(stream)))
         return E_FAIL;

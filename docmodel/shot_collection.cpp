@@ -26,8 +26,7 @@ bool isMatch(IShot* shot)
 {
     ComPtr<IAimingAttr> attr;
     VARIANT_BOOL match = VARIANT_FALSE;
-    return SUCCEEDED(shot->get_Attr(attr.put())) && attr && SUCCEEDED(attr->get_Match(&match))
-        && match == VARIANT_TRUE;
+    return SUCCEEDED(shot->get_Attr(attr.put())) && attr && SUCCEEDED(attr->get_Match(&match)) && match == VARIANT_TRUE;
 }
 
 bool isSighting(IShot* shot)

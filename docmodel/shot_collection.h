@@ -8,8 +8,7 @@
 
 namespace kavrodoc {
 
-class CShotCollection final
-    : public ComObject<CShotCollection, IShotCollection, ISupportErrorInfo> {
+class CShotCollection final : public ComObject<CShotCollection, IShotCollection, ISupportErrorInfo> {
 public:
     static constexpr Guid clsid = CLSID_ShotCollection;
 

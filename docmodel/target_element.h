@@ -10,8 +10,7 @@
 
 namespace kavrodoc {
 
-class CTargetElement final
-    : public ComObject<CTargetElement, ITargetElement, IPersistStreamInit, IPersistStream> {
+class CTargetElement final : public ComObject<CTargetElement, ITargetElement, IPersistStreamInit, IPersistStream> {
 public:
     static constexpr Guid clsid = CLSID_TargetElement;
     static constexpr int32_t kStreamVersion = 5;

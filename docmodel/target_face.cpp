@@ -31,7 +31,10 @@ struct FaceParams {
     std::vector<ComPtr<ITargetElement>> elements;
 };
 
-COLORREF colorOf(OLE_COLOR color) { return kavro::colorOrDefault(color, 0); }
+COLORREF colorOf(OLE_COLOR color)
+{
+    return kavro::colorOrDefault(color, 0);
+}
 
 ComPtr<kavro::IPicture> pictureOf(HRESULT hr, const ComPtr<IUnknown>& unknown)
 {
@@ -78,7 +81,7 @@ FaceParams readFace(ITargetParams* t)
 // Millimetres to metafile units: round(L * s), halves to even.
 class Units {
 public:
-    explicit Units(int32_t s) : s_(s) {}
+    explicit Units(int32_t s) : s_(s) { }
     int32_t operator()(double mm) const { return kavro::roundSaturated(mm * s_); }
     // The square a circle of diameter D around the centre is drawn in.
     GdiRect circle(float diameter) const
@@ -105,7 +108,10 @@ GdiFont timesFont(const Units& u, float textHeight, const QString& face = QStrin
     return GdiFont{-u(textHeight), 400, face};
 }
 
-bool isSet(VARIANT_BOOL b) { return b != VARIANT_FALSE; }
+bool isSet(VARIANT_BOOL b)
+{
+    return b != VARIANT_FALSE;
+}
 
 std::vector<GdiPoint> elementPoints(ITargetElement* e, const Units& u)
 {
@@ -167,21 +173,15 @@ void drawElement(ITargetElement* e, const FaceParams& f, const Units& u, GdiCanv
             c->polygon(points, kavro::FillMode::Alternate);
         return;
     }
-    case elementEllipse:
-        c->ellipse(box);
-        return;
-    case elementRectangle:
-        c->rectangle(box);
-        return;
+    case elementEllipse: c->ellipse(box); return;
+    case elementRectangle: c->rectangle(box); return;
     case elementPicture: {
         ComPtr<IUnknown> picture;
         if (ComPtr<kavro::IPicture> p = pictureOf(e->get_Picture(picture.put()), picture))
             c->drawPicture(p.get(), box);
         return;
     }
-    case elementText:
-        drawElementText(e, box, colorOf(body), f, u, c);
-        return;
+    case elementText: drawElementText(e, box, colorOf(body), f, u, c); return;
     }
 }
 
@@ -391,6 +391,9 @@ void TargetFaceCache::store(int32_t subTarget, bool background, bool scoreRings,
     slots_[slotOf(background, scoreRings)] = Slot{subTarget, std::move(picture)};
 }
 
-void TargetFaceCache::clear() { slots_ = {}; }
+void TargetFaceCache::clear()
+{
+    slots_ = {};
+}
 
 } // namespace kavrodoc

@@ -9,8 +9,7 @@
 
 namespace kavrodoc {
 
-class CTargetParams final
-    : public ComObject<CTargetParams, ITargetParams, IPersistStreamInit, IPersistStream> {
+class CTargetParams final : public ComObject<CTargetParams, ITargetParams, IPersistStreamInit, IPersistStream> {
 public:
     static constexpr Guid clsid = CLSID_TargetParams;
     static constexpr int32_t kStreamVersion = 1;

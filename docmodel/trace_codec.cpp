@@ -22,8 +22,14 @@ int32_t wrappingAdd(int32_t a, int32_t b)
     return static_cast<int32_t>(static_cast<uint32_t>(a) + static_cast<uint32_t>(b));
 }
 
-uint32_t lengthWidth(uint32_t length) { return length <= 255 ? 1 : length <= 65535 ? 2 : 4; }
-uint32_t headerCost(uint32_t length) { return 1 + lengthWidth(length); }
+uint32_t lengthWidth(uint32_t length)
+{
+    return length <= 255 ? 1 : length <= 65535 ? 2 : 4;
+}
+uint32_t headerCost(uint32_t length)
+{
+    return 1 + lengthWidth(length);
+}
 uint64_t payloadBytes(uint8_t cls, uint32_t length)
 {
     static constexpr uint32_t width[] = {0, 1, 2, 4};
@@ -38,8 +44,7 @@ struct Run {
 
 // Pass 1. A valid sample right after an invalid one is stored whole: its difference from the
 // invalid marker would mean nothing to a reader, which keeps the last valid value.
-template <class T>
-void classify(const T* v, uint32_t n, uint8_t* cls)
+template <class T> void classify(const T* v, uint32_t n, uint8_t* cls)
 {
     int32_t p = 0;
     bool afterInvalid = false;
@@ -126,8 +131,8 @@ std::vector<Run> mergeWidenedRuns(const std::vector<Run>& split, const uint8_t* 
 // had, in small pieces written straight to the stream.
 class Sink {
 public:
-    explicit Sink(uint8_t* buffer) : out_(buffer) {}
-    explicit Sink(IStream* stream) : stream_(stream), out_(piece_) {}
+    explicit Sink(uint8_t* buffer) : out_(buffer) { }
+    explicit Sink(IStream* stream) : stream_(stream), out_(piece_) { }
 
     void put(const void* bytes, size_t size)
     {
@@ -179,8 +184,7 @@ private:
     bool ok_ = true;
 };
 
-template <class T>
-void emitRuns(const T* v, const std::vector<Run>& runs, Sink& sink)
+template <class T> void emitRuns(const T* v, const std::vector<Run>& runs, Sink& sink)
 {
     int32_t p = 0;
     for (const Run& run : runs) {
@@ -189,8 +193,7 @@ void emitRuns(const T* v, const std::vector<Run>& runs, Sink& sink)
         sink.put(&run.length, w); // little-endian machines only, as every stored form
         const T* s = v + run.start;
         switch (run.cls) {
-        case kInvalid:
-            break;
+        case kInvalid: break;
         case kByte:
             if (uint8_t* o = sink.claim(run.length)) {
                 for (uint32_t i = 0; i < run.length; ++i) {
@@ -231,8 +234,7 @@ void emitRuns(const T* v, const std::vector<Run>& runs, Sink& sink)
 }
 
 // Passes 1 to 4: the final runs and their coded size.
-template <class T>
-bool planRuns(const T* v, uint32_t n, std::vector<Run>* runs, uint64_t* size)
+template <class T> bool planRuns(const T* v, uint32_t n, std::vector<Run>* runs, uint64_t* size)
 {
     try {
         std::vector<uint8_t> cls(n);
@@ -296,8 +298,7 @@ inline bool store(int16_t* out, int32_t v)
 }
 
 // S_FALSE: a value did not fit 16-bit output (nothing wrong with the bytes).
-template <class Source, class T>
-HRESULT decode(Source& src, T* values, uint32_t n)
+template <class Source, class T> HRESULT decode(Source& src, T* values, uint32_t n)
 {
     int32_t p = 0;
     uint64_t k = 0;
@@ -362,15 +363,15 @@ HRESULT decode(Source& src, T* values, uint32_t n)
 }
 
 // Bytes in memory are decoded where they lie; other streams through a buffer.
-template <class T>
-HRESULT readCoded(IStream* stream, T* values, uint32_t n)
+template <class T> HRESULT readCoded(IStream* stream, T* values, uint32_t n)
 {
     if (!stream || (!values && n))
         return E_POINTER;
     if (auto* memory = dynamic_cast<kavro::MemoryStream*>(stream)) {
         const QByteArray& bytes = memory->bytes();
         const uint64_t pos = std::min<uint64_t>(memory->position(), uint64_t(bytes.size()));
-        MemorySource src{reinterpret_cast<const uint8_t*>(bytes.constData()) + pos, size_t(uint64_t(bytes.size()) - pos)};
+        MemorySource src{reinterpret_cast<const uint8_t*>(bytes.constData()) + pos,
+                         size_t(uint64_t(bytes.size()) - pos)};
         const HRESULT hr = decode(src, values, n);
         if (hr == S_OK && src.pos && FAILED(stream->Seek(int64_t(src.pos), STREAM_SEEK_CUR, nullptr)))
             return E_FAIL;
@@ -382,8 +383,7 @@ HRESULT readCoded(IStream* stream, T* values, uint32_t n)
 
 } // namespace
 
-template <class T>
-bool encodeChannel(const T* values, uint32_t n, std::vector<uint8_t>* out)
+template <class T> bool encodeChannel(const T* values, uint32_t n, std::vector<uint8_t>* out)
 {
     std::vector<Run> runs;
     uint64_t size = 0;
@@ -399,8 +399,7 @@ bool encodeChannel(const T* values, uint32_t n, std::vector<uint8_t>* out)
     return true;
 }
 
-template <class T>
-HRESULT writeCodedChannel(IStream* stream, const T* values, uint32_t n)
+template <class T> HRESULT writeCodedChannel(IStream* stream, const T* values, uint32_t n)
 {
     if (!stream || (!values && n))
         return E_POINTER;

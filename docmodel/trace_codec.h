@@ -14,12 +14,10 @@ namespace kavrodoc {
 constexpr int32_t kInvalidSample = 2147483647;
 
 // The coded bytes of n samples (n may be 0: no bytes). False when memory runs out.
-template <class T>
-bool encodeChannel(const T* values, uint32_t n, std::vector<uint8_t>* out);
+template <class T> bool encodeChannel(const T* values, uint32_t n, std::vector<uint8_t>* out);
 
 // Writes the coded form of n >= 1 samples. Any short or failed write gives E_FAIL.
-template <class T>
-HRESULT writeCodedChannel(IStream* stream, const T* values, uint32_t n);
+template <class T> HRESULT writeCodedChannel(IStream* stream, const T* values, uint32_t n);
 
 // Reads exactly n samples into `values`. Malformed runs, runs past n and short reads give
 // E_FAIL; nothing is read past the channel's last run.

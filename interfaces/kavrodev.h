@@ -109,8 +109,9 @@ struct IKavroDevice : IUnknown {
     // Device 1 is the sensor, 2 and 3 its companions.
     virtual HRESULT get_SerialNumber2(int32_t nDev, QString* out) = 0;
     // Nine live values of the model; unused ones read 0, the last two NaN when the model has none.
-    virtual HRESULT Data(float* v1, float* v2, float* v3, float* v4, float* v5, float* v6,
-                         float* v7, float* v8, float* v9) = 0;
+    virtual HRESULT Data(float* v1, float* v2, float* v3, float* v4, float* v5, float* v6, float* v7, float* v8,
+                         float* v9)
+        = 0;
     virtual HRESULT get_FiringPoint(int32_t* out) = 0;
     virtual HRESULT put_FiringPoint(int32_t value) = 0;
     virtual HRESULT get_WirelessTargetDistance(float* out) = 0;

@@ -37,7 +37,7 @@ enum enumTargetElementType : int32_t {
 
 enum enumTargetFillCenter : int32_t {
     NoFill = 0,
-    FillCenter = 1,   // ring 10 filled with its line colour
+    FillCenter = 1, // ring 10 filled with its line colour
     FillInnerTen = 2, // the inner ten filled
 };
 
@@ -91,7 +91,7 @@ struct IAimingCollection : IUnknown {
     // Sighting aimings go before the first match aiming; adding an aiming already held is S_OK.
     virtual HRESULT Add(IAiming* aiming) = 0;
     virtual HRESULT Sighting(IAimingCollection** out) = 0; // a new collection
-    virtual HRESULT Match(IAimingCollection** out) = 0;    // a new collection
+    virtual HRESULT Match(IAimingCollection** out) = 0; // a new collection
     // The aiming holding this very shot; null and S_OK when none.
     virtual HRESULT FindAiming(IShot* shot, IAiming** out) = 0;
     // Adds an aiming with an empty trace and one missed shot, stamped with the current time.
@@ -235,7 +235,7 @@ struct IShotCollection : IUnknown {
     // Adding a shot already held is S_OK; a shot of another event is E_INVALIDARG.
     virtual HRESULT Add(IShot* shot) = 0;
     virtual HRESULT Sighting(IShotCollection** out) = 0; // a new collection
-    virtual HRESULT Match(IShotCollection** out) = 0;    // a new collection
+    virtual HRESULT Match(IShotCollection** out) = 0; // a new collection
     // The Range(first, last) of every shot that is not missed; first and last in seconds.
     virtual HRESULT Range(float first, float last, IRangeCollection** out) = 0;
     virtual HRESULT get_Event(IEventParams** out) = 0; // may be null
@@ -265,8 +265,7 @@ struct IRange : IUnknown {
     virtual HRESULT Index2Sec(int32_t nIndex, float* out) = 0;
     virtual HRESULT Sec2Index(float seconds, int32_t* out) = 0;
     // Percentage of the requested samples whose filtered point lies within radius of the centre.
-    virtual HRESULT Steadiness(float radius, int32_t nFCoefficient, float centerX, float centerY,
-                               float* out) = 0;
+    virtual HRESULT Steadiness(float radius, int32_t nFCoefficient, float centerX, float centerY, float* out) = 0;
     // The filtered breach point at nIndex with a microphone phase of 1.
     virtual HRESULT Breaches(int32_t nIndex, int32_t nFCoefficient, float* pX, float* pY) = 0;
     virtual HRESULT get_Event(IEventParams** out) = 0;
@@ -278,8 +277,7 @@ struct IRange : IUnknown {
     virtual HRESULT get_IndexBase(int32_t* out) = 0; // trace index that relative index 0 stands for
     virtual HRESULT get_UserData(int32_t dataIndex, int32_t index, int32_t* out) = 0;
     // microphonePhase: NaN counts as 1.
-    virtual HRESULT Breaches2(int32_t nIndex, int32_t nFCoefficient, double microphonePhase,
-                              float* pX, float* pY) = 0;
+    virtual HRESULT Breaches2(int32_t nIndex, int32_t nFCoefficient, double microphonePhase, float* pX, float* pY) = 0;
 };
 
 struct IRangeCollection : IUnknown {
@@ -302,8 +300,7 @@ struct IRangeCollection : IUnknown {
     // range covers the index.
     virtual HRESULT get_CoordinationPoint(int32_t nIndex, float* out) = 0;
     virtual HRESULT get_SpeedPoint(int32_t nIndex, float* out) = 0; // mm per second
-    virtual HRESULT Steadiness(float radius, int32_t nFCoefficient, float centerX, float centerY,
-                               float* out) = 0;
+    virtual HRESULT Steadiness(float radius, int32_t nFCoefficient, float centerX, float centerY, float* out) = 0;
     // An invalid range is ignored (S_OK); another sample rate or event is E_INVALIDARG.
     virtual HRESULT Add(IRange* range) = 0;
     virtual HRESULT get__NewEnum(IUnknown** out) = 0;
@@ -353,8 +350,9 @@ struct ITargetParams : IUnknown {
     // A picture object; E_FAIL when there is none.
     virtual HRESULT get_Picture(IUnknown** out) = 0;
     virtual HRESULT put_Picture(IUnknown* value) = 0;
-    virtual HRESULT AddElement(enumTargetElementType type, float left, float top, float width,
-                               float height, ITargetElement** out) = 0;
+    virtual HRESULT AddElement(enumTargetElementType type, float left, float top, float width, float height,
+                               ITargetElement** out)
+        = 0;
     virtual HRESULT Elements(int32_t index, ITargetElement** out) = 0;
     virtual HRESULT get_ElementCount(int32_t* out) = 0;
     // The first element whose AreaIndex is nArea; S_OK with null when none.
@@ -431,8 +429,9 @@ struct IEventParams : IUnknown {
     // subTarget TargetCount + 1 appends a new target.
     virtual HRESULT get_Target(int32_t subTarget, ITargetParams** out) = 0;
     // The target face as a picture object; the flags count only as VARIANT_TRUE.
-    virtual HRESULT GetTargetAppearance(int32_t subTarget, VARIANT_BOOL background,
-                                        VARIANT_BOOL scoreRings, IUnknown** picture) = 0;
+    virtual HRESULT GetTargetAppearance(int32_t subTarget, VARIANT_BOOL background, VARIANT_BOOL scoreRings,
+                                        IUnknown** picture)
+        = 0;
     virtual HRESULT get_Name(QString* out) = 0;
     virtual HRESULT put_Name(const QString& value) = 0;
     virtual HRESULT get_Caliber(float* out) = 0; // mm, at least 0.1
@@ -454,11 +453,9 @@ struct IEventParams : IUnknown {
     virtual HRESULT put_DisplayCaliber(float value) = 0;
     virtual HRESULT get_TargetCount(int32_t* out) = 0;
     // The area holding the point and its centre: areaIndex 0 for none, -1 outside the form.
-    virtual HRESULT GetPointArea(float x, float y, int32_t subTarget, int32_t* areaIndex,
-                                 float* cx, float* cy) = 0;
+    virtual HRESULT GetPointArea(float x, float y, int32_t subTarget, int32_t* areaIndex, float* cx, float* cy) = 0;
     // The area whose centre is nearest: areaIndex 0 for none, -1 outside the form.
-    virtual HRESULT GetNearestArea(float x, float y, int32_t subTarget, int32_t* areaIndex,
-                                   float* cx, float* cy) = 0;
+    virtual HRESULT GetNearestArea(float x, float y, int32_t subTarget, int32_t* areaIndex, float* cx, float* cy) = 0;
     virtual HRESULT get_MaxShotsPerSerie(int32_t* out) = 0;
     virtual HRESULT put_MaxShotsPerSerie(int32_t value) = 0;
     virtual HRESULT get_ValuesCount(int32_t* out) = 0;

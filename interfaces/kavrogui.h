@@ -51,7 +51,7 @@ enum enumTargetDispId : DISPID {
 struct ITarget : IUnknown {
     static constexpr Guid iid = Guid::parse("66586F39-A544-4438-884F-575771E6EC5B");
     virtual HRESULT get_Item(int32_t nIndex, IAiming** out) = 0; // 1-based
-    virtual HRESULT get_Event(IEventParams** out) = 0;           // E_INVALIDARG without one
+    virtual HRESULT get_Event(IEventParams** out) = 0; // E_INVALIDARG without one
     virtual HRESULT put_Event(IEventParams* value) = 0;
     virtual HRESULT get_Count(int32_t* out) = 0;
     // nPosition 1 or 2 (the persisted Label is label 1).
@@ -142,8 +142,9 @@ struct ITarget : IUnknown {
     virtual HRESULT get_VisibleHeight(float* out) = 0;
     virtual HRESULT get_SubTarget(int32_t* out) = 0;
     virtual HRESULT put_SubTarget(int32_t value) = 0;
-    virtual HRESULT AddElement(enumTargetElementType type, float left, float top, float width,
-                               float height, ITargetElement** out) = 0;
+    virtual HRESULT AddElement(enumTargetElementType type, float left, float top, float width, float height,
+                               ITargetElement** out)
+        = 0;
     virtual HRESULT Elements(int32_t index, ITargetElement** out) = 0; // 1-based
     virtual HRESULT get_ElementCount(int32_t* out) = 0;
     virtual HRESULT ClearElements() = 0;

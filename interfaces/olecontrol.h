@@ -30,7 +30,7 @@ struct IPerPropertyBrowsing : IUnknown {
     static constexpr Guid iid = Guid::parse("376BD3AA-3845-101B-84ED-08002B2EC713");
     virtual HRESULT GetDisplayString(DISPID dispid, QString* text) = 0;
     virtual HRESULT MapPropertyToPage(DISPID dispid, CLSID* page) = 0;
-    virtual HRESULT GetPredefinedStrings(DISPID dispid, std::vector<QString>* texts,
-                                         std::vector<uint32_t>* cookies) = 0;
+    virtual HRESULT GetPredefinedStrings(DISPID dispid, std::vector<QString>* texts, std::vector<uint32_t>* cookies)
+        = 0;
     virtual HRESULT GetPredefinedValue(DISPID dispid, uint32_t cookie, Variant* value) = 0;
 };

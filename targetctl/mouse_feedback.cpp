@@ -52,8 +52,8 @@ void TargetPainter::drawDragEnds()
         || !toHundredths(by, &o.y))
         return;
     canvas_.setPixel(g_.map(o.x, o.y), 0);
-    canvas_.setPixel(g_.map(int64_t(o.x) + (int64_t(m.current.x) - m.grab.x),
-                            int64_t(o.y) + (int64_t(m.current.y) - m.grab.y)), 0);
+    canvas_.setPixel(
+        g_.map(int64_t(o.x) + (int64_t(m.current.x) - m.grab.x), int64_t(o.y) + (int64_t(m.current.y) - m.grab.y)), 0);
 }
 
 } // namespace kavro::target

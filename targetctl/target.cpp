@@ -19,8 +19,7 @@ bool isOn(VARIANT_BOOL value)
     return value == VARIANT_TRUE;
 }
 
-template <class T>
-HRESULT getValue(const T& field, T* out)
+template <class T> HRESULT getValue(const T& field, T* out)
 {
     if (!out)
         return E_POINTER;
@@ -179,9 +178,18 @@ HRESULT CTarget::put_Label(int32_t nPosition, const QString& value)
     return S_OK;
 }
 
-HRESULT CTarget::get_Match(VARIANT_BOOL* out) { return getFlag(state_.match, out); }
-HRESULT CTarget::put_Match(VARIANT_BOOL value) { return setFlag(state_.match, value, true); }
-HRESULT CTarget::get_TraceHeadingLength(float* seconds) { return getValue(state_.traceHeadingLength, seconds); }
+HRESULT CTarget::get_Match(VARIANT_BOOL* out)
+{
+    return getFlag(state_.match, out);
+}
+HRESULT CTarget::put_Match(VARIANT_BOOL value)
+{
+    return setFlag(state_.match, value, true);
+}
+HRESULT CTarget::get_TraceHeadingLength(float* seconds)
+{
+    return getValue(state_.traceHeadingLength, seconds);
+}
 
 HRESULT CTarget::put_TraceHeadingLength(float seconds)
 {
@@ -191,9 +199,18 @@ HRESULT CTarget::put_TraceHeadingLength(float seconds)
     return S_OK;
 }
 
-HRESULT CTarget::get_DisplayBreach(VARIANT_BOOL* out) { return getFlag(state_.displayBreach, out); }
-HRESULT CTarget::put_DisplayBreach(VARIANT_BOOL value) { return setFlag(state_.displayBreach, value, true); }
-HRESULT CTarget::get_DisplayTrace(VARIANT_BOOL* out) { return getFlag(state_.displayTrace, out); }
+HRESULT CTarget::get_DisplayBreach(VARIANT_BOOL* out)
+{
+    return getFlag(state_.displayBreach, out);
+}
+HRESULT CTarget::put_DisplayBreach(VARIANT_BOOL value)
+{
+    return setFlag(state_.displayBreach, value, true);
+}
+HRESULT CTarget::get_DisplayTrace(VARIANT_BOOL* out)
+{
+    return getFlag(state_.displayTrace, out);
+}
 
 HRESULT CTarget::put_DisplayTrace(VARIANT_BOOL value)
 {
@@ -205,11 +222,26 @@ HRESULT CTarget::put_DisplayTrace(VARIANT_BOOL value)
     return S_OK;
 }
 
-HRESULT CTarget::get_DisplayReplayMark(VARIANT_BOOL* out) { return getFlag(state_.displayReplayMark, out); }
-HRESULT CTarget::put_DisplayReplayMark(VARIANT_BOOL value) { return setFlag(state_.displayReplayMark, value, true); }
-HRESULT CTarget::get_Selectable(VARIANT_BOOL* out) { return getFlag(state_.selectable, out); }
-HRESULT CTarget::put_Selectable(VARIANT_BOOL value) { return setFlag(state_.selectable, value, false); }
-HRESULT CTarget::get_Dragable(VARIANT_BOOL* out) { return getFlag(state_.dragable, out); }
+HRESULT CTarget::get_DisplayReplayMark(VARIANT_BOOL* out)
+{
+    return getFlag(state_.displayReplayMark, out);
+}
+HRESULT CTarget::put_DisplayReplayMark(VARIANT_BOOL value)
+{
+    return setFlag(state_.displayReplayMark, value, true);
+}
+HRESULT CTarget::get_Selectable(VARIANT_BOOL* out)
+{
+    return getFlag(state_.selectable, out);
+}
+HRESULT CTarget::put_Selectable(VARIANT_BOOL value)
+{
+    return setFlag(state_.selectable, value, false);
+}
+HRESULT CTarget::get_Dragable(VARIANT_BOOL* out)
+{
+    return getFlag(state_.dragable, out);
+}
 
 HRESULT CTarget::put_Dragable(VARIANT_BOOL value)
 {
@@ -227,7 +259,10 @@ HRESULT CTarget::put_Dragable(VARIANT_BOOL value)
     return S_OK;
 }
 
-HRESULT CTarget::get_Zoom(float* out) { return getValue(state_.zoom, out); }
+HRESULT CTarget::get_Zoom(float* out)
+{
+    return getValue(state_.zoom, out);
+}
 
 HRESULT CTarget::put_Zoom(float value)
 {
@@ -239,7 +274,10 @@ HRESULT CTarget::put_Zoom(float value)
     return S_OK;
 }
 
-HRESULT CTarget::get_AutoZoom(VARIANT_BOOL* out) { return getFlag(state_.autoZoom, out); }
+HRESULT CTarget::get_AutoZoom(VARIANT_BOOL* out)
+{
+    return getFlag(state_.autoZoom, out);
+}
 
 HRESULT CTarget::put_AutoZoom(VARIANT_BOOL value)
 {
@@ -250,11 +288,26 @@ HRESULT CTarget::put_AutoZoom(VARIANT_BOOL value)
     return S_OK;
 }
 
-HRESULT CTarget::get_ReplayMarkColor(OLE_COLOR* out) { return getValue(state_.replayMarkColor, out); }
-HRESULT CTarget::put_ReplayMarkColor(OLE_COLOR value) { return setColour(state_.replayMarkColor, value, true); }
-HRESULT CTarget::get_SightingMarkColor(OLE_COLOR* out) { return getValue(state_.sightingMarkColor, out); }
-HRESULT CTarget::put_SightingMarkColor(OLE_COLOR value) { return setColour(state_.sightingMarkColor, value, true); }
-HRESULT CTarget::get_TraceAfterShotColor(OLE_COLOR* out) { return getValue(state_.traceAfterShotColor, out); }
+HRESULT CTarget::get_ReplayMarkColor(OLE_COLOR* out)
+{
+    return getValue(state_.replayMarkColor, out);
+}
+HRESULT CTarget::put_ReplayMarkColor(OLE_COLOR value)
+{
+    return setColour(state_.replayMarkColor, value, true);
+}
+HRESULT CTarget::get_SightingMarkColor(OLE_COLOR* out)
+{
+    return getValue(state_.sightingMarkColor, out);
+}
+HRESULT CTarget::put_SightingMarkColor(OLE_COLOR value)
+{
+    return setColour(state_.sightingMarkColor, value, true);
+}
+HRESULT CTarget::get_TraceAfterShotColor(OLE_COLOR* out)
+{
+    return getValue(state_.traceAfterShotColor, out);
+}
 
 HRESULT CTarget::put_TraceAfterShotColor(OLE_COLOR value)
 {
@@ -263,7 +316,10 @@ HRESULT CTarget::put_TraceAfterShotColor(OLE_COLOR value)
     return S_OK;
 }
 
-HRESULT CTarget::get_TraceColor(OLE_COLOR* out) { return getValue(state_.traceColor, out); }
+HRESULT CTarget::get_TraceColor(OLE_COLOR* out)
+{
+    return getValue(state_.traceColor, out);
+}
 
 HRESULT CTarget::put_TraceColor(OLE_COLOR value)
 {
@@ -272,9 +328,18 @@ HRESULT CTarget::put_TraceColor(OLE_COLOR value)
     return S_OK;
 }
 
-HRESULT CTarget::get_TraceHeadingColor(OLE_COLOR* out) { return getValue(state_.traceHeadingColor, out); }
-HRESULT CTarget::put_TraceHeadingColor(OLE_COLOR value) { return setColour(state_.traceHeadingColor, value, false); }
-HRESULT CTarget::get_EnableUpdate(VARIANT_BOOL* out) { return getFlag(state_.enableUpdate, out); }
+HRESULT CTarget::get_TraceHeadingColor(OLE_COLOR* out)
+{
+    return getValue(state_.traceHeadingColor, out);
+}
+HRESULT CTarget::put_TraceHeadingColor(OLE_COLOR value)
+{
+    return setColour(state_.traceHeadingColor, value, false);
+}
+HRESULT CTarget::get_EnableUpdate(VARIANT_BOOL* out)
+{
+    return getFlag(state_.enableUpdate, out);
+}
 
 HRESULT CTarget::put_EnableUpdate(VARIANT_BOOL value)
 {
@@ -342,7 +407,10 @@ HRESULT CTarget::AddTraceInterval(float secStart, float secEnd, OLE_COLOR color)
     return S_OK;
 }
 
-HRESULT CTarget::get_ReplaySpeed(int32_t* percent) { return getValue(state_.replay.speed, percent); }
+HRESULT CTarget::get_ReplaySpeed(int32_t* percent)
+{
+    return getValue(state_.replay.speed, percent);
+}
 
 HRESULT CTarget::get_ReplayPosition(float* seconds)
 {
@@ -373,9 +441,15 @@ HRESULT CTarget::get_ReplayShot(IShot** out)
     return state_.replay.shot.copyTo(out);
 }
 
-HRESULT CTarget::get_ReplayPaused(VARIANT_BOOL* out) { return getFlag(state_.replay.paused, out); }
+HRESULT CTarget::get_ReplayPaused(VARIANT_BOOL* out)
+{
+    return getFlag(state_.replay.paused, out);
+}
 
-HRESULT CTarget::get_EventShortName(QString* out) { return getValue(state_.eventShortName, out); }
+HRESULT CTarget::get_EventShortName(QString* out)
+{
+    return getValue(state_.eventShortName, out);
+}
 
 HRESULT CTarget::put_EventShortName(const QString& value)
 {
@@ -386,15 +460,24 @@ HRESULT CTarget::put_EventShortName(const QString& value)
     return S_OK;
 }
 
-HRESULT CTarget::get_ShadeLabel(VARIANT_BOOL* out) { return getFlag(state_.shadeLabel, out); }
+HRESULT CTarget::get_ShadeLabel(VARIANT_BOOL* out)
+{
+    return getFlag(state_.shadeLabel, out);
+}
 
 HRESULT CTarget::put_ShadeLabel(VARIANT_BOOL value)
 {
     return setFlag(state_.shadeLabel, value, !state_.label1.isEmpty() || !state_.label2.isEmpty());
 }
 
-HRESULT CTarget::get_LabelColor(OLE_COLOR* out) { return getValue(state_.labelColor, out); }
-HRESULT CTarget::put_LabelColor(OLE_COLOR value) { return setColour(state_.labelColor, value, true); }
+HRESULT CTarget::get_LabelColor(OLE_COLOR* out)
+{
+    return getValue(state_.labelColor, out);
+}
+HRESULT CTarget::put_LabelColor(OLE_COLOR value)
+{
+    return setColour(state_.labelColor, value, true);
+}
 
 HRESULT CTarget::Refresh()
 {
@@ -402,9 +485,18 @@ HRESULT CTarget::Refresh()
     return S_OK;
 }
 
-HRESULT CTarget::get_DefaultBackground(VARIANT_BOOL* out) { return getFlag(state_.defaultBackground, out); }
-HRESULT CTarget::put_DefaultBackground(VARIANT_BOOL value) { return setFlag(state_.defaultBackground, value, true); }
-HRESULT CTarget::get_ReplayLabel(QString* out) { return getValue(state_.replayLabel, out); }
+HRESULT CTarget::get_DefaultBackground(VARIANT_BOOL* out)
+{
+    return getFlag(state_.defaultBackground, out);
+}
+HRESULT CTarget::put_DefaultBackground(VARIANT_BOOL value)
+{
+    return setFlag(state_.defaultBackground, value, true);
+}
+HRESULT CTarget::get_ReplayLabel(QString* out)
+{
+    return getValue(state_.replayLabel, out);
+}
 
 HRESULT CTarget::put_ReplayLabel(const QString& value)
 {
@@ -415,7 +507,10 @@ HRESULT CTarget::put_ReplayLabel(const QString& value)
     return S_OK;
 }
 
-HRESULT CTarget::get_ReplayPausedLabel(QString* out) { return getValue(state_.replayPausedLabel, out); }
+HRESULT CTarget::get_ReplayPausedLabel(QString* out)
+{
+    return getValue(state_.replayPausedLabel, out);
+}
 
 HRESULT CTarget::put_ReplayPausedLabel(const QString& value)
 {
@@ -426,7 +521,10 @@ HRESULT CTarget::put_ReplayPausedLabel(const QString& value)
     return S_OK;
 }
 
-HRESULT CTarget::get_TraceThickness(float* out) { return getValue(state_.traceThickness, out); }
+HRESULT CTarget::get_TraceThickness(float* out)
+{
+    return getValue(state_.traceThickness, out);
+}
 
 HRESULT CTarget::put_TraceThickness(float value)
 {
@@ -439,10 +537,22 @@ HRESULT CTarget::put_TraceThickness(float value)
     return S_OK;
 }
 
-HRESULT CTarget::get_BreachColor(OLE_COLOR* out) { return getValue(state_.breachColor, out); }
-HRESULT CTarget::put_BreachColor(OLE_COLOR value) { return setColour(state_.breachColor, value, false); }
-HRESULT CTarget::get_SelectedBreachColor(OLE_COLOR* out) { return getValue(state_.selectedBreachColor, out); }
-HRESULT CTarget::put_SelectedBreachColor(OLE_COLOR value) { return setColour(state_.selectedBreachColor, value, false); }
+HRESULT CTarget::get_BreachColor(OLE_COLOR* out)
+{
+    return getValue(state_.breachColor, out);
+}
+HRESULT CTarget::put_BreachColor(OLE_COLOR value)
+{
+    return setColour(state_.breachColor, value, false);
+}
+HRESULT CTarget::get_SelectedBreachColor(OLE_COLOR* out)
+{
+    return getValue(state_.selectedBreachColor, out);
+}
+HRESULT CTarget::put_SelectedBreachColor(OLE_COLOR value)
+{
+    return setColour(state_.selectedBreachColor, value, false);
+}
 
 HRESULT CTarget::get_VisibleLeft(float* out)
 {
@@ -476,7 +586,10 @@ HRESULT CTarget::get_VisibleHeight(float* out)
     return S_OK;
 }
 
-HRESULT CTarget::get_SubTarget(int32_t* out) { return getValue(state_.subTarget, out); }
+HRESULT CTarget::get_SubTarget(int32_t* out)
+{
+    return getValue(state_.subTarget, out);
+}
 
 HRESULT CTarget::put_SubTarget(int32_t value)
 {
@@ -537,10 +650,22 @@ HRESULT CTarget::ClearElements()
     return S_OK;
 }
 
-HRESULT CTarget::get_BackColor(OLE_COLOR* out) { return getValue(state_.backColor, out); }
-HRESULT CTarget::put_BackColor(OLE_COLOR value) { return setColour(state_.backColor, value, true); }
-HRESULT CTarget::get_DisplayScoreRings(VARIANT_BOOL* out) { return getFlag(state_.displayScoreRings, out); }
-HRESULT CTarget::put_DisplayScoreRings(VARIANT_BOOL value) { return setFlag(state_.displayScoreRings, value, true); }
+HRESULT CTarget::get_BackColor(OLE_COLOR* out)
+{
+    return getValue(state_.backColor, out);
+}
+HRESULT CTarget::put_BackColor(OLE_COLOR value)
+{
+    return setColour(state_.backColor, value, true);
+}
+HRESULT CTarget::get_DisplayScoreRings(VARIANT_BOOL* out)
+{
+    return getFlag(state_.displayScoreRings, out);
+}
+HRESULT CTarget::put_DisplayScoreRings(VARIANT_BOOL value)
+{
+    return setFlag(state_.displayScoreRings, value, true);
+}
 
 HRESULT CTarget::FindConnectionPoint(const IID& iid, IConnectionPoint** out)
 {

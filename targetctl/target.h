@@ -32,8 +32,8 @@ enum class MouseAction { Move, LeftDown, LeftUp, LeftDouble, RightDown, MiddleDo
 // The pointer the window shows: over a breach, while dragging or panning, while drawing a band.
 enum class MouseCursor { Arrow, OverBreach, Grabbing, Cross };
 
-class CTarget final : public ComObject<CTarget, ITarget, ITargetWindow, IConnectionPointContainer,
-                                       IPersistStreamInit, IPersistPropertyBag, IPerPropertyBrowsing> {
+class CTarget final : public ComObject<CTarget, ITarget, ITargetWindow, IConnectionPointContainer, IPersistStreamInit,
+                                       IPersistPropertyBag, IPerPropertyBrowsing> {
 public:
     static constexpr CLSID clsid = kavrogui::CLSID_Target;
     static constexpr int32_t kVersion = 1;
@@ -154,8 +154,7 @@ public:
     // IPerPropertyBrowsing: the installed events offered for EventShortName.
     HRESULT GetDisplayString(DISPID dispid, QString* text) override;
     HRESULT MapPropertyToPage(DISPID dispid, CLSID* page) override;
-    HRESULT GetPredefinedStrings(DISPID dispid, std::vector<QString>* texts,
-                                 std::vector<uint32_t>* cookies) override;
+    HRESULT GetPredefinedStrings(DISPID dispid, std::vector<QString>* texts, std::vector<uint32_t>* cookies) override;
     HRESULT GetPredefinedValue(DISPID dispid, uint32_t cookie, Variant* value) override;
 
     // Drawing entries of the widget: the whole picture into its back buffer.
@@ -221,8 +220,7 @@ private:
     // Runs `draw` on the window's back buffer and shows what it touched; false without one.
     bool drawOnWindow(const std::function<void(TargetPainter&)>& draw);
 
-    template <class F>
-    void fire(F&& f) { events_.fire(std::forward<F>(f)); }
+    template <class F> void fire(F&& f) { events_.fire(std::forward<F>(f)); }
 
     TargetState state_;
     ConnectionPoint<_ITargetEvents> events_{identity()};
@@ -233,7 +231,7 @@ private:
 
     Clock* clock_ = &realClock();
     QueueFactory makeQueue_;
-    std::unique_ptr<ControlQueue> queue_;     // before the ticker: the ticker posts to it
+    std::unique_ptr<ControlQueue> queue_; // before the ticker: the ticker posts to it
     std::unique_ptr<CoalescingTicker> ticker_;
 };
 

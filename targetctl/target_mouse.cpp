@@ -122,8 +122,8 @@ void CTarget::endBand(bool aborted)
     if (!aborted && state_.targetParams) {
         const GdiRect band = GdiRect{m.grab.x, m.grab.y, m.current.x, m.current.y}.normalized();
         const double least = 100.0 * double(smallestExtent());
-        if (band.width() > 0 && band.height() > 0 && double(band.width()) >= least
-            && double(band.height()) >= least && band != state_.visibleRect) {
+        if (band.width() > 0 && band.height() > 0 && double(band.width()) >= least && double(band.height()) >= least
+            && band != state_.visibleRect) {
             state_.visibleRect = band;
             changed = true;
         }
@@ -152,19 +152,19 @@ std::optional<MouseCursor> CTarget::mouseInput(MouseAction action, GdiPoint pixe
     MouseState& m = state_.mouse;
 
     switch (action) {
-    case MouseAction::Move:
-        return mouseMove(pixel, p, h != nullptr);
+    case MouseAction::Move: return mouseMove(pixel, p, h != nullptr);
     case MouseAction::LeftDown: {
         const MouseCursor cursor = !h ? MouseCursor::Arrow
-                                      : state_.dragable ? MouseCursor::Grabbing : MouseCursor::OverBreach;
+            : state_.dragable         ? MouseCursor::Grabbing
+                                      : MouseCursor::OverBreach;
         mouseLeftDown(p, ctrl, h);
         return cursor;
     }
     case MouseAction::LeftUp:
         if (m.dragging) {
             if (insideWindow(pixel)) {
-                m.current = {clampCoordinate(int64_t(p.x) - m.grabOffset.x),
-                             clampCoordinate(int64_t(p.y) - m.grabOffset.y)};
+                m.current
+                    = {clampCoordinate(int64_t(p.x) - m.grabOffset.x), clampCoordinate(int64_t(p.y) - m.grabOffset.y)};
                 endMouseAction(false);
             } else {
                 endMouseAction(true);
@@ -176,15 +176,9 @@ std::optional<MouseCursor> CTarget::mouseInput(MouseAction action, GdiPoint pixe
             endMouseAction(false);
         }
         return h ? MouseCursor::OverBreach : MouseCursor::Arrow;
-    case MouseAction::LeftDouble:
-        mouseDoubleClick(p, h);
-        return std::nullopt;
-    case MouseAction::RightDown:
-        clickSelecting(p, h, &_ITargetEvents::RightClick);
-        return std::nullopt;
-    case MouseAction::MiddleDown:
-        fire([&](_ITargetEvents* s) { s->MiddleClick(x, y); });
-        return std::nullopt;
+    case MouseAction::LeftDouble: mouseDoubleClick(p, h); return std::nullopt;
+    case MouseAction::RightDown: clickSelecting(p, h, &_ITargetEvents::RightClick); return std::nullopt;
+    case MouseAction::MiddleDown: fire([&](_ITargetEvents* s) { s->MiddleClick(x, y); }); return std::nullopt;
     }
     return std::nullopt;
 }
@@ -254,7 +248,8 @@ MouseCursor CTarget::mouseMove(GdiPoint pixel, GdiPoint p, bool overBreach)
     MouseState& m = state_.mouse;
     if (m.dragging) {
         if (insideWindow(pixel)) {
-            m.current = {clampCoordinate(int64_t(p.x) - m.grabOffset.x), clampCoordinate(int64_t(p.y) - m.grabOffset.y)};
+            m.current
+                = {clampCoordinate(int64_t(p.x) - m.grabOffset.x), clampCoordinate(int64_t(p.y) - m.grabOffset.y)};
             ComPtr<IAiming> aiming = m.dragAiming;
             ComPtr<IShot> shot = m.dragShot;
             const GdiPoint at = m.current;

@@ -145,8 +145,8 @@ void TargetPainter::drawElements(bool backgroundPass)
         e->get_Height(&height);
         e->get_BorderWidth(&border);
         int32_t l = 0, t = 0, w = 0, h = 0, bw = 0;
-        if (!toHundredths(left, &l) || !toHundredths(top, &t) || !toHundredths(width, &w)
-            || !toHundredths(height, &h) || !toHundredths(border, &bw))
+        if (!toHundredths(left, &l) || !toHundredths(top, &t) || !toHundredths(width, &w) || !toHundredths(height, &h)
+            || !toHundredths(border, &bw))
             continue;
         const GdiPoint lt = g_.map(l, t);
         const GdiRect box{lt.x, lt.y, clampCoordinate(int64_t(lt.x) + g_.length(w)),
@@ -184,12 +184,8 @@ void TargetPainter::drawElements(bool backgroundPass)
                 canvas_.polygon(points, FillMode::Alternate);
             break;
         }
-        case elementEllipse:
-            canvas_.ellipse(box);
-            break;
-        case elementRectangle:
-            canvas_.rectangle(box);
-            break;
+        case elementEllipse: canvas_.ellipse(box); break;
+        case elementRectangle: canvas_.rectangle(box); break;
         case elementPicture: {
             ComPtr<IUnknown> unknown;
             if (SUCCEEDED(e->get_Picture(unknown.put())) && unknown)
@@ -197,8 +193,7 @@ void TargetPainter::drawElements(bool backgroundPass)
                     canvas_.drawPicture(picture.get(), box);
             break;
         }
-        case elementText:
-            break;
+        case elementText: break;
         }
     }
 }
@@ -402,8 +397,8 @@ void TargetPainter::drawSegment(IAimingTrace* trace, int32_t a, int32_t b, OLE_C
     flush();
 }
 
-void TargetPainter::drawSplitSegment(IAimingTrace* trace, int32_t a, int32_t b, double phase,
-                                     OLE_COLOR c1, OLE_COLOR c2)
+void TargetPainter::drawSplitSegment(IAimingTrace* trace, int32_t a, int32_t b, double phase, OLE_COLOR c1,
+                                     OLE_COLOR c2)
 {
     drawSegment(trace, a, b - 1, c1);
     int32_t x1 = 0, y1 = 0, x2 = 0, y2 = 0;

@@ -57,8 +57,7 @@ public:
     void drawSegment(IAimingTrace* trace, int32_t a, int32_t b, OLE_COLOR colour);
 
 private:
-    void drawSplitSegment(IAimingTrace* trace, int32_t a, int32_t b, double phase, OLE_COLOR c1,
-                          OLE_COLOR c2);
+    void drawSplitSegment(IAimingTrace* trace, int32_t a, int32_t b, double phase, OLE_COLOR c1, OLE_COLOR c2);
     void selectTracePen(OLE_COLOR colour);
     void shade(const GdiRect& rect);
     GdiRect surfaceBounds() const;

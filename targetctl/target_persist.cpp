@@ -50,8 +50,7 @@ constexpr PersistedProperty kPersisted[] = {
 // The persisted Label is label 1: the position a caller without one means.
 constexpr int32_t kPersistedLabel = 1;
 
-template <class T>
-HRESULT read(HRESULT (ITarget::*get)(T*), ITarget* t, Variant* out, Variant (*make)(T))
+template <class T> HRESULT read(HRESULT (ITarget::*get)(T*), ITarget* t, Variant* out, Variant (*make)(T))
 {
     T value{};
     HRESULT hr = (t->*get)(&value);
@@ -60,11 +59,26 @@ HRESULT read(HRESULT (ITarget::*get)(T*), ITarget* t, Variant* out, Variant (*ma
     return hr;
 }
 
-Variant fromFlag(VARIANT_BOOL v) { return Variant::fromBool(v != VARIANT_FALSE); }
-Variant fromColour(OLE_COLOR v) { return Variant::fromInteger(VT_UI4, v); }
-Variant fromInt(int32_t v) { return Variant(v); }
-Variant fromFloat(float v) { return Variant(v); }
-Variant fromText(QString v) { return Variant(v); }
+Variant fromFlag(VARIANT_BOOL v)
+{
+    return Variant::fromBool(v != VARIANT_FALSE);
+}
+Variant fromColour(OLE_COLOR v)
+{
+    return Variant::fromInteger(VT_UI4, v);
+}
+Variant fromInt(int32_t v)
+{
+    return Variant(v);
+}
+Variant fromFloat(float v)
+{
+    return Variant(v);
+}
+Variant fromText(QString v)
+{
+    return Variant(v);
+}
 
 HRESULT getProperty(ITarget* t, DISPID dispid, Variant* out)
 {
@@ -187,8 +201,7 @@ HRESULT CTarget::InitNew()
 namespace {
 
 // Applies loaded values through the members; on any refusal the control is left as it was.
-template <class Apply>
-HRESULT applyLoaded(TargetState& state, const LoadedValues& loaded, Apply&& apply)
+template <class Apply> HRESULT applyLoaded(TargetState& state, const LoadedValues& loaded, Apply&& apply)
 {
     TargetState before = state;
     state.extentX = loaded.extentX;
@@ -355,7 +368,8 @@ HRESULT CTarget::GetPredefinedValue(DISPID dispid, uint32_t cookie, Variant* val
         return E_INVALIDARG;
     ComPtr<IEventParams> event;
     QString name;
-    if (FAILED(state_.eventManager->get_Item(int32_t(cookie), event.put())) || !event || FAILED(event->get_ShortName(&name)))
+    if (FAILED(state_.eventManager->get_Item(int32_t(cookie), event.put())) || !event
+        || FAILED(event->get_ShortName(&name)))
         return E_FAIL;
     *value = Variant(name);
     return S_OK;

@@ -46,8 +46,8 @@ bool crossesShot(IAiming* aiming, int32_t e, int32_t d)
     for (int32_t i = 1; i <= count; ++i) {
         ComPtr<IShot> shot;
         int32_t index = 0;
-        if (SUCCEEDED(aiming->Shot(i, shot.put())) && shot && SUCCEEDED(shot->get_TraceIndex(&index))
-            && e <= index && index <= d)
+        if (SUCCEEDED(aiming->Shot(i, shot.put())) && shot && SUCCEEDED(shot->get_TraceIndex(&index)) && e <= index
+            && index <= d)
             return true;
     }
     return false;
@@ -293,8 +293,8 @@ HRESULT CTarget::put_ReplayPosition(float seconds)
     int32_t shotIndex = 0;
     if (!span || FAILED(r.shot->get_TraceIndex(&shotIndex)))
         return E_FAIL;
-    const int32_t p = toIndex(std::clamp<int64_t>(int64_t(shotIndex) + roundedProduct(seconds, float(rate)),
-                                                  span->first, span->last));
+    const int32_t p = toIndex(
+        std::clamp<int64_t>(int64_t(shotIndex) + roundedProduct(seconds, float(rate)), span->first, span->last));
     const int32_t h = r.position;
     if (p == h)
         return S_OK;

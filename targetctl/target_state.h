@@ -13,7 +13,7 @@ namespace kavro::target {
 
 struct AimingEntry {
     ComPtr<IAiming> aiming;
-    int32_t lastDrawn = 0;  // last sample index already drawn
+    int32_t lastDrawn = 0; // last sample index already drawn
     int32_t shotsDrawn = 0; // shots already drawn
 };
 
@@ -21,13 +21,13 @@ struct AimingEntry {
 struct ReplayState {
     ComPtr<IAiming> aiming;
     ComPtr<IShot> shot;
-    int32_t position = 0;      // sample index
+    int32_t position = 0; // sample index
     int32_t startPosition = 0; // sample index at startTick
-    int32_t speed = 100;       // percent, 10..300
-    uint32_t startTick = 0;    // ms
+    int32_t speed = 100; // percent, 10..300
+    uint32_t startTick = 0; // ms
     bool paused = false;
     bool markVisible = false; // the blink phase of the replay label
-    GdiRect labelRect;        // where the replay label was drawn last
+    GdiRect labelRect; // where the replay label was drawn last
 };
 
 // A drag of a breach, a rubber band or a pan in progress, and the pending correction of a shot.
@@ -38,8 +38,8 @@ struct MouseState {
     bool bandDrawn = false;
     ComPtr<IAiming> dragAiming;
     ComPtr<IShot> dragShot;
-    GdiPoint grab;       // 0.01 mm
-    GdiPoint current;    // 0.01 mm
+    GdiPoint grab; // 0.01 mm
+    GdiPoint current; // 0.01 mm
     GdiPoint grabOffset; // 0.01 mm
 };
 
@@ -51,7 +51,7 @@ struct TargetState {
     ComPtr<IEventManager> eventManager;
     QString eventShortName;
 
-    GdiRect formRect;    // 0.01 mm
+    GdiRect formRect; // 0.01 mm
     GdiRect visibleRect; // 0.01 mm
     float zoom = 0;
     bool autoZoom = false;
@@ -68,7 +68,7 @@ struct TargetState {
     bool displayScoreRings = true;
 
     float traceHeadingLength = 0.1f; // seconds
-    float traceThickness = -1.0f;    // mm; negative: the target's
+    float traceThickness = -1.0f; // mm; negative: the target's
     int32_t subTarget = 1;
 
     OLE_COLOR replayMarkColor = rgb(255, 255, 0);
@@ -77,7 +77,7 @@ struct TargetState {
     OLE_COLOR traceColor = rgb(64, 192, 32);
     OLE_COLOR traceHeadingColor = rgb(255, 0, 0);
     OLE_COLOR labelColor = rgb(255, 255, 0);
-    OLE_COLOR breachColor = 0;         // 0: the target's
+    OLE_COLOR breachColor = 0; // 0: the target's
     OLE_COLOR selectedBreachColor = 0; // 0: the target's
     OLE_COLOR backColor = rgb(255, 255, 255);
 

@@ -85,8 +85,7 @@ void TargetWidget::forward(MouseAction action, QMouseEvent* event)
     const QPoint at = event->position().toPoint();
     const bool ctrl = event->modifiers().testFlag(Qt::ControlModifier);
     QPointer<TargetWidget> alive(this); // a sink may close the window while it is told
-    const std::optional<MouseCursor> cursor =
-        target_->mouseInput(action, {at.x(), at.y()}, ctrl);
+    const std::optional<MouseCursor> cursor = target_->mouseInput(action, {at.x(), at.y()}, ctrl);
     if (!alive || !cursor)
         return;
     switch (*cursor) {

@@ -18,7 +18,11 @@ public:
     ~TargetWidget() override;
 
     // The control is going away: the widget shows nothing from now on.
-    void detach() { target_ = nullptr; update(); }
+    void detach()
+    {
+        target_ = nullptr;
+        update();
+    }
 
     // The whole picture must be painted again; `rect` limits what is repainted on screen.
     void invalidate();

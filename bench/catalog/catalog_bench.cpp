@@ -89,7 +89,8 @@ struct Catalog {
         qputenv("XDG_RUNTIME_DIR", QFile::encodeName(root.path() + QStringLiteral("/run")));
         qputenv("KAVRO_CACHE_DIR", QFile::encodeName(root.path() + QStringLiteral("/cache")));
         QDir().mkpath(root.path() + QStringLiteral("/run"));
-        QFile::setPermissions(root.path() + QStringLiteral("/run"), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        QFile::setPermissions(root.path() + QStringLiteral("/run"),
+                              QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
         QDir().mkpath(root.path() + QStringLiteral("/cache"));
         folder = root.path() + QStringLiteral("/catalog/");
         for (int n = 0; n < kDistinct; ++n) {

@@ -118,7 +118,8 @@ void BM_Compute(benchmark::State& state, const Chart* chart)
     chart->setup(set, ctx);
     for (auto _ : state)
         chart->compute(set, ctx);
-    state.counters["s/compute"] = benchmark::Counter(double(state.iterations()), benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+    state.counters["s/compute"]
+        = benchmark::Counter(double(state.iterations()), benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 
 void BM_Draw(benchmark::State& state, const Chart* chart)
@@ -141,8 +142,10 @@ void BM_Draw(benchmark::State& state, const Chart* chart)
 
 [[maybe_unused]] const bool registered = [] {
     for (const Chart& c : kCharts) {
-        benchmark::RegisterBenchmark((std::string("Compute/") + c.name).c_str(), BM_Compute, &c)->Unit(benchmark::kMillisecond);
-        benchmark::RegisterBenchmark((std::string("Draw/") + c.name).c_str(), BM_Draw, &c)->Unit(benchmark::kMillisecond);
+        benchmark::RegisterBenchmark((std::string("Compute/") + c.name).c_str(), BM_Compute, &c)
+            ->Unit(benchmark::kMillisecond);
+        benchmark::RegisterBenchmark((std::string("Draw/") + c.name).c_str(), BM_Draw, &c)
+            ->Unit(benchmark::kMillisecond);
     }
     return true;
 }();

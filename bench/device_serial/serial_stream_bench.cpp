@@ -53,10 +53,10 @@ public:
     enumSemaphoreMode Semaphore() const override { return SemaphoreOff; }
     int32_t FiringPoint() const override { return 1; }
     float WirelessTargetDistance() const override { return 0; }
-    void SetStatusText(const QString&) override {}
-    void SetDeviceSerial(int32_t, const DeviceSerial&) override {}
-    void SetCalibrationWanted(int32_t, bool) override {}
-    void SetCorrections(int32_t, int32_t, int32_t) override {}
+    void SetStatusText(const QString&) override { }
+    void SetDeviceSerial(int32_t, const DeviceSerial&) override { }
+    void SetCalibrationWanted(int32_t, bool) override { }
+    void SetCorrections(int32_t, int32_t, int32_t) override { }
     HRESULT FireEvent(const std::function<HRESULT(_IKavroDeviceEvents*)>&) override
     {
         ++events;

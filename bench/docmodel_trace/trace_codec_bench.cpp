@@ -62,7 +62,10 @@ double copySeconds(const std::vector<int32_t>& samples, std::vector<int32_t>& in
 }
 
 // Three 32-bit channels of every sample: what the decoded trace amounts to.
-std::vector<int32_t> decodedSamples() { return std::vector<int32_t>(size_t(kSamples) * 3, 1); }
+std::vector<int32_t> decodedSamples()
+{
+    return std::vector<int32_t>(size_t(kSamples) * 3, 1);
+}
 
 void BM_EncodeHour(benchmark::State& state)
 {

@@ -60,8 +60,7 @@ void toPdf(QPrinter& printer, const QString& path)
     printer.setPageSize(QPageSize(QPageSize::A4));
 }
 
-template <class F>
-double secondsPer(int n, F f)
+template <class F> double secondsPer(int n, F f)
 {
     const auto start = std::chrono::steady_clock::now();
     for (int i = 0; i < n; ++i)

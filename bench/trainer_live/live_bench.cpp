@@ -41,7 +41,7 @@ int64_t nowNs()
 
 double threadCpuMs()
 {
-    timespec ts {};
+    timespec ts{};
     clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
     return ts.tv_sec * 1e3 + ts.tv_nsec / 1e6;
 }
@@ -96,10 +96,10 @@ void BM_LivePointsToTenListeners(benchmark::State& state)
     }
     std::vector<int64_t> sentAt(kPoints, 0);
     std::vector<Listener> listeners(kListeners);
-    std::atomic<bool> stop {false};
+    std::atomic<bool> stop{false};
     for (Listener& l : listeners) {
         l.fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
-        sockaddr_un address {};
+        sockaddr_un address{};
         address.sun_family = AF_UNIX;
         const QByteArray native = QFile::encodeName(path);
         std::memcpy(address.sun_path, native.constData(), size_t(native.size()));

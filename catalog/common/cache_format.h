@@ -54,7 +54,7 @@ struct CacheRecord {
     int32_t fileVersion = 0;
     uint32_t fileSize = 0;
     uint64_t writeTime = 0; // FILETIME: 100 ns units since 1601-01-01 UTC
-    double date = 0;        // OLE DATE of the first match aiming
+    double date = 0; // OLE DATE of the first match aiming
     int32_t shotCount = 0;
     int32_t resultSum = 0;
     float decimalSum = 0;

@@ -10,7 +10,7 @@ namespace kavro::catalog {
 inline constexpr char kCacheFileName[] = "kavrocls.tmp";
 inline constexpr char kChangeCounterName[] = "KAVROCLSIM"; // 4096 bytes, uint32 counter at 0
 inline constexpr char kServiceRunningName[] = "KAVROCLSST"; // locked exclusively while the service runs
-inline constexpr char kGuardName[] = "KAVROCLSDG";          // the cache's reader/writer guard
+inline constexpr char kGuardName[] = "KAVROCLSDG"; // the cache's reader/writer guard
 constexpr size_t kChangeCounterBytes = 4096;
 
 // $KAVRO_CACHE_DIR, else $XDG_CACHE_HOME/kavro/, else ~/.cache/kavro/; created (0700) when

@@ -3,8 +3,7 @@
 
 namespace kavro::catalog {
 
-template <class Visit>
-bool walkLiveRecords(const uint8_t* data, const CacheHeader& header, Visit&& visit, size_t* end)
+template <class Visit> bool walkLiveRecords(const uint8_t* data, const CacheHeader& header, Visit&& visit, size_t* end)
 {
     const uint64_t live = uint64_t(header.documents) + header.nonDocuments;
     uint32_t documents = 0, nonDocuments = 0;

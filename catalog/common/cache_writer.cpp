@@ -161,7 +161,8 @@ bool CatalogCache::rebuildIndex()
     CacheHeader h;
     if (!readCacheHeader(header(), cache_.size(), &h))
         return false;
-    return walkLiveRecords(header(), h, [this](size_t at, size_t) { indexRecord(at, +1); }, &end_);
+    return walkLiveRecords(
+        header(), h, [this](size_t at, size_t) { indexRecord(at, +1); }, &end_);
 }
 
 void CatalogCache::indexRecord(size_t offset, int delta)

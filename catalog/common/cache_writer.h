@@ -20,7 +20,7 @@
 namespace kavro::catalog {
 
 struct EventShooterPresence {
-    bool pair = false;  // a live document has this event and (when one was given) this shooter
+    bool pair = false; // a live document has this event and (when one was given) this shooter
     bool event = false; // a live document has this event
 };
 
@@ -91,7 +91,7 @@ private:
     MappedFile counter_;
     size_t end_ = kHeaderSize; // end of the last live record
     QHash<QString, size_t> byPath_;
-    QHash<QString, int> events_;                 // case-folded event -> live documents
+    QHash<QString, int> events_; // case-folded event -> live documents
     QHash<std::pair<QString, QString>, int> pairs_; // case-folded (event, shooter) -> live documents
 };
 

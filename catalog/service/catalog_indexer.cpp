@@ -29,7 +29,7 @@ uint64_t writeTimeOf(const QByteArray& native, const struct stat& st)
 {
     uint64_t t = st.st_mtim.tv_sec || st.st_mtim.tv_nsec ? fileTimeFromUnix(st.st_mtim.tv_sec, st.st_mtim.tv_nsec) : 0;
     if (t == 0) {
-        struct statx sx {};
+        struct statx sx { };
         if (::statx(AT_FDCWD, native.constData(), 0, STATX_BTIME, &sx) == 0 && (sx.stx_mask & STATX_BTIME))
             t = fileTimeFromUnix(sx.stx_btime.tv_sec, sx.stx_btime.tv_nsec);
     }
@@ -180,7 +180,7 @@ void CatalogIndexer::walk(const QByteArray& folder)
     while (const dirent* entry = ::readdir(dir)) {
         if (isHidden(entry->d_name))
             continue;
-        struct stat st {};
+        struct stat st { };
         if (::fstatat(::dirfd(dir), entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0)
             continue;
         // Folders are walked only as themselves: a link to a folder could make the walk endless.
@@ -218,7 +218,7 @@ void CatalogIndexer::walk(const QByteArray& folder)
 void CatalogIndexer::IndexFile(const QString& path, const struct stat* known)
 {
     const QByteArray native = QFile::encodeName(path);
-    struct stat st {};
+    struct stat st { };
     if (known)
         st = *known;
     else if (::stat(native.constData(), &st) != 0)

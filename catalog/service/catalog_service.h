@@ -13,9 +13,9 @@ namespace kavro::catalog {
 class CatalogService {
 public:
     struct Options {
-        Clock* clock = nullptr;     // null: the machine's clock
+        Clock* clock = nullptr; // null: the machine's clock
         uint32_t settleMs = kSettleMs;
-        QString folder;             // empty: the catalog folder of the per-machine settings
+        QString folder; // empty: the catalog folder of the per-machine settings
         CatalogIndexer::StatusSink status;
         CatalogIndexer::NoticeSink notices; // empty: the shell change notices
     };

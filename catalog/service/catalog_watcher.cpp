@@ -69,8 +69,7 @@ bool CatalogWatcher::settle()
 
 namespace {
 
-template <class Condition>
-bool waitInRealTime(std::chrono::milliseconds limit, Condition holds)
+template <class Condition> bool waitInRealTime(std::chrono::milliseconds limit, Condition holds)
 {
     const auto deadline = std::chrono::steady_clock::now() + limit;
     while (!holds()) {

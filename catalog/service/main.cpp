@@ -50,7 +50,7 @@ int main(int argc, char** argv)
         std::perror("kavrocls: eventfd");
         return 1;
     }
-    struct sigaction action {};
+    struct sigaction action { };
     action.sa_handler = onQuitSignal;
     sigemptyset(&action.sa_mask);
     sigaction(SIGTERM, &action, nullptr);
@@ -74,8 +74,9 @@ int main(int argc, char** argv)
         return 0;
     }
     if (FAILED(hr)) {
-        std::fprintf(stderr, "kavrocls: cannot start the catalog service (error 0x%08X): check that the "
-                             "cache folder can be written and that libkavrodoc.so lies beside kavrocls\n",
+        std::fprintf(stderr,
+                     "kavrocls: cannot start the catalog service (error 0x%08X): check that the "
+                     "cache folder can be written and that libkavrodoc.so lies beside kavrocls\n",
                      static_cast<unsigned>(hr));
         return 1;
     }

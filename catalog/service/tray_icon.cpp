@@ -81,7 +81,8 @@ void TrayIcon::postStatus(TrayState state, uint32_t liveDocuments)
 {
     if (stopping_)
         return;
-    QMetaObject::invokeMethod(this, [this, state, liveDocuments] { show(state, liveDocuments); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this, state, liveDocuments] { show(state, liveDocuments); }, Qt::QueuedConnection);
 }
 
 void TrayIcon::stopping()

@@ -31,7 +31,7 @@ public:
     // What "New practice" starts the trainer with: "-n", the event and the shooter.
     QStringList newPracticeArguments() const;
 
-    explicit CContextMenu(LPCITEMIDLIST absolute) : pidl_(IdList::copy(absolute)) {}
+    explicit CContextMenu(LPCITEMIDLIST absolute) : pidl_(IdList::copy(absolute)) { }
 
 private:
     HRESULT open();

@@ -15,10 +15,10 @@
 namespace kavro::catalog {
 
 struct CatalogNode {
-    QString name;          // event, shooter, "Other", or a document's full path
+    QString name; // event, shooter, "Other", or a document's full path
     bool document = false; // also set for files that are not readable documents (file version 0)
     bool folder = false;
-    bool fixed = false;    // event folders and "Other": their names cannot change
+    bool fixed = false; // event folders and "Other": their names cannot change
     int icon = 0;
     int openIcon = 0;
     int32_t fileVersion = 0;

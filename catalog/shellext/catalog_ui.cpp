@@ -37,7 +37,7 @@ bool askCatalogQuestion(QWidget* owner, const QString& text, const QString& capt
     if (!hasWidgets())
         return false;
     return QMessageBox::question(owner, caption, text, QMessageBox::Yes | QMessageBox::No, QMessageBox::No)
-           == QMessageBox::Yes;
+        == QMessageBox::Yes;
 }
 
 } // namespace kavro::catalog

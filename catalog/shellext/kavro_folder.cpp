@@ -21,7 +21,7 @@ constexpr uint32_t kCatalogFolderAttributes = SFGAO_HASSUBFOLDER | SFGAO_FOLDER 
 
 class IconExtractor final : public ComObject<IconExtractor, IExtractIcon> {
 public:
-    IconExtractor(int icon, int openIcon) : icon_(icon), openIcon_(openIcon) {}
+    IconExtractor(int icon, int openIcon) : icon_(icon), openIcon_(openIcon) { }
     HRESULT GetIconLocation(uint32_t flags, QString* file, int* index, uint32_t* outFlags) override
     {
         if (!file || !index || !outFlags)
@@ -296,7 +296,7 @@ HRESULT CEnumIDList::Next(uint32_t count, LPITEMIDLIST* out, uint32_t* fetched)
 
 KAVRO_REGISTER_CLASS(KavroFolder, "Kavro.CatalogFolder.1");
 // Shown under "Computer" with the catalog's name.
-[[maybe_unused]] static const bool kavroCatalogJunction =
-    kavro::registerShellJunction(kavro::catalog::KavroFolder::clsid, kavro::catalog::kCatalogRootName);
+[[maybe_unused]] static const bool kavroCatalogJunction
+    = kavro::registerShellJunction(kavro::catalog::KavroFolder::clsid, kavro::catalog::kCatalogRootName);
 
 } // namespace kavro::catalog

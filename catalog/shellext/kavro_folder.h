@@ -17,14 +17,17 @@ public:
     static constexpr CLSID clsid = Guid::parse("87CE75DB-8B5D-44E3-B2EE-E1254218F616");
 
     KavroFolder() = default;
-    explicit KavroFolder(LPCITEMIDLIST absolute) : pidl_(IdList::copy(absolute)) {}
+    explicit KavroFolder(LPCITEMIDLIST absolute) : pidl_(IdList::copy(absolute)) { }
 
     // IPersistFolder
     HRESULT GetClassID(CLSID* out) override;
     HRESULT Initialize(LPCITEMIDLIST absolute) override;
 
     // IShellFolder
-    HRESULT ParseDisplayName(QWidget*, const QString&, uint32_t*, LPITEMIDLIST*, uint32_t*) override { return E_NOTIMPL; }
+    HRESULT ParseDisplayName(QWidget*, const QString&, uint32_t*, LPITEMIDLIST*, uint32_t*) override
+    {
+        return E_NOTIMPL;
+    }
     HRESULT EnumObjects(QWidget* owner, uint32_t flags, IEnumIDList** out) override;
     HRESULT BindToObject(LPCITEMIDLIST pidl, IUnknown* bindContext, const IID& iid, void** out) override;
     HRESULT BindToStorage(LPCITEMIDLIST, IUnknown*, const IID&, void**) override { return E_NOTIMPL; }

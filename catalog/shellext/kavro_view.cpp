@@ -22,16 +22,15 @@ struct Column {
     Qt::Alignment alignment;
 };
 constexpr Column kColumnsOfReport[CatalogListModel::kColumns] = {
-    {"Date & time", 125, Qt::AlignLeft},
-    {"Position", 50, Qt::AlignLeft},
-    {"Shot count", 40, Qt::AlignRight},
-    {"Result", 50, Qt::AlignRight},
-    {"Comments", 150, Qt::AlignLeft},
+    {"Date & time", 125, Qt::AlignLeft}, {"Position", 50, Qt::AlignLeft},  {"Shot count", 40, Qt::AlignRight},
+    {"Result", 50, Qt::AlignRight},      {"Comments", 150, Qt::AlignLeft},
 };
 
 } // namespace
 
-CatalogListModel::CatalogListModel(KavroFolder* folder, QObject* parent) : QAbstractTableModel(parent), folder_(folder) {}
+CatalogListModel::CatalogListModel(KavroFolder* folder, QObject* parent) : QAbstractTableModel(parent), folder_(folder)
+{
+}
 
 void CatalogListModel::fill(std::vector<IdList> ids)
 {
@@ -124,8 +123,7 @@ Qt::ItemFlags CatalogListModel::flags(const QModelIndex& index) const
 bool CatalogListModel::setData(const QModelIndex& index, const QVariant& value, int role)
 {
     const QString name = value.toString().trimmed();
-    if (role != Qt::EditRole || index.column() != 0 || name.isEmpty()
-        || name == ItemIdName(idAt(index.row())))
+    if (role != Qt::EditRole || index.column() != 0 || name.isEmpty() || name == ItemIdName(idAt(index.row())))
         return false;
     LPITEMIDLIST renamed = nullptr;
     const HRESULT hr = folder_->SetNameOf(nullptr, idAt(index.row()), name, SHGDN_INFOLDER, &renamed);
@@ -163,7 +161,9 @@ QMimeData* CatalogListModel::mimeData(const QModelIndexList& indexes) const
     return catalogMimeData(data.get(), paths);
 }
 
-KavroView::KavroView(KavroFolder* folder, LPCITEMIDLIST absolute) : folder_(folder), pidl_(IdList::copy(absolute)) {}
+KavroView::KavroView(KavroFolder* folder, LPCITEMIDLIST absolute) : folder_(folder), pidl_(IdList::copy(absolute))
+{
+}
 
 KavroView::~KavroView()
 {

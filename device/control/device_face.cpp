@@ -54,8 +54,9 @@ void paintDeviceFace(QPainter& painter, const QRect& bounds)
     painter.setPen(colourOf(systemColor(COLOR_BTNHIGHLIGHT)));
     painter.drawLine(QPoint(tl.x() + 1, br.y()), br);
     painter.drawLine(QPoint(br.x(), tl.y() + 1), br);
-    paintBitmap(painter, QPoint(bounds.x() + (bounds.width() - kDeviceBitmapWidth) / 2,
-                                bounds.y() + (bounds.height() - kDeviceBitmapHeight) / 2));
+    paintBitmap(painter,
+                QPoint(bounds.x() + (bounds.width() - kDeviceBitmapWidth) / 2,
+                       bounds.y() + (bounds.height() - kDeviceBitmapHeight) / 2));
     painter.restore();
 }
 

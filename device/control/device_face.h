@@ -16,7 +16,7 @@ void paintDeviceFace(QPainter& painter, const QRect& bounds);
 
 class DeviceFaceWidget final : public QWidget {
 public:
-    explicit DeviceFaceWidget(QWidget* parent) : QWidget(parent) {}
+    explicit DeviceFaceWidget(QWidget* parent) : QWidget(parent) { }
 
 protected:
     void paintEvent(QPaintEvent* event) override;

@@ -541,8 +541,8 @@ HRESULT CKavroDevice::AddShot(VARIANT_BOOL unlimited)
     return S_OK;
 }
 
-HRESULT CKavroDevice::Data(float* v1, float* v2, float* v3, float* v4, float* v5, float* v6,
-                           float* v7, float* v8, float* v9)
+HRESULT CKavroDevice::Data(float* v1, float* v2, float* v3, float* v4, float* v5, float* v6, float* v7, float* v8,
+                           float* v9)
 {
     float* outs[9] = {v1, v2, v3, v4, v5, v6, v7, v8, v9};
     for (float* p : outs)

@@ -25,8 +25,8 @@ namespace kavro {
 
 class CGenericKavro;
 
-class CKavroDevice final : public ComObject<CKavroDevice, IKavroDevice, IConnectionPointContainer,
-                                            IPersistStreamInit, IPersistPropertyBag, IKavroDeviceWindow>,
+class CKavroDevice final : public ComObject<CKavroDevice, IKavroDevice, IConnectionPointContainer, IPersistStreamInit,
+                                            IPersistPropertyBag, IKavroDeviceWindow>,
                            public DeviceHost {
 public:
     static constexpr Guid clsid = kavrodev::CLSID_KavroDevice;
@@ -89,8 +89,8 @@ public:
     HRESULT put_DevicePath(const QString& value) override;
     HRESULT AddShot(VARIANT_BOOL unlimited) override;
     HRESULT get_SerialNumber2(int32_t nDev, QString* out) override;
-    HRESULT Data(float* v1, float* v2, float* v3, float* v4, float* v5, float* v6, float* v7,
-                 float* v8, float* v9) override;
+    HRESULT Data(float* v1, float* v2, float* v3, float* v4, float* v5, float* v6, float* v7, float* v8,
+                 float* v9) override;
     HRESULT get_FiringPoint(int32_t* out) override;
     HRESULT put_FiringPoint(int32_t value) override;
     HRESULT get_WirelessTargetDistance(float* out) override;

@@ -12,8 +12,8 @@ struct SubDeviceSettings {
     enumTargetType targetType = Target10m;
     int32_t piezoSensitivity = 40;
     float maxTimeBeforeShot = 5.0f; // seconds
-    float maxTimeAfterShot = 0.5f;  // seconds
-    int32_t correctionX = 0;        // hundredths of a millimetre
+    float maxTimeAfterShot = 0.5f; // seconds
+    int32_t correctionX = 0; // hundredths of a millimetre
     int32_t correctionY = 0;
     int32_t subTarget = 1;
     enumSensorPosition sensorPosition = SensorBottom;

@@ -71,8 +71,7 @@ bool rippleUsable(double ripple)
 HRESULT IirFilter::Design(double cutoff, int kind, double ripple, int poles)
 {
     designed_ = false;
-    if (!(cutoff > 0.0 && cutoff < 0.5) || (kind != LowPass && kind != HighPass) || !rippleUsable(ripple)
-        || poles != 2)
+    if (!(cutoff > 0.0 && cutoff < 0.5) || (kind != LowPass && kind != HighPass) || !rippleUsable(ripple) || poles != 2)
         return E_INVALIDARG;
     const bool highPass = kind == HighPass;
 

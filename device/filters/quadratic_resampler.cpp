@@ -47,8 +47,8 @@ int QuadraticResampler::Resample(double x, double* out, int capacity)
     int produced = 0;
     while ((n_ + 2) * factor_ >= m_ && produced < capacity) {
         const double t = static_cast<double>(m_ - n_ * factor_) / factor_;
-        out[produced++] = y_[0] + t * (2.0 * y_[1] - 1.5 * y_[0] - 0.5 * y_[2])
-                          + t * t * (0.5 * y_[2] + 0.5 * y_[0] - y_[1]);
+        out[produced++]
+            = y_[0] + t * (2.0 * y_[1] - 1.5 * y_[0] - 0.5 * y_[2]) + t * t * (0.5 * y_[2] + 0.5 * y_[0] - y_[1]);
         ++m_;
     }
     ++n_;

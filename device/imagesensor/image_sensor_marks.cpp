@@ -23,12 +23,12 @@ ImageSensorMark mark(bool dark, bool truncate, float x, float y, int8_t dx = 0, 
 void ringTargetMarks(float black, std::vector<ImageSensorMark>* out)
 {
     const float r = black / 2;
-    const float in = 0.55f * r;  // well inside the black
-    const float off = 1.6f * r;  // well outside it
+    const float in = 0.55f * r; // well inside the black
+    const float off = 1.6f * r; // well outside it
     const float diag = off / std::sqrt(2.0f);
-    *out = {mark(true, false, 0, 0),       mark(true, false, -in, 0),    mark(true, false, in, 0),
-            mark(true, false, 0, -in),     mark(true, false, 0, in),     mark(false, false, -off, 0),
-            mark(false, false, off, 0),    mark(false, false, 0, -off),  mark(false, false, 0, off),
+    *out = {mark(true, false, 0, 0),          mark(true, false, -in, 0),       mark(true, false, in, 0),
+            mark(true, false, 0, -in),        mark(true, false, 0, in),        mark(false, false, -off, 0),
+            mark(false, false, off, 0),       mark(false, false, 0, -off),     mark(false, false, 0, off),
             mark(false, false, -diag, -diag), mark(false, false, diag, -diag), mark(false, false, -diag, diag),
             mark(false, false, diag, diag)};
 }
@@ -39,9 +39,8 @@ void outlineTargetMarks(std::vector<ImageSensorMark>* out)
         float x, y;
         int8_t dx, dy; // two pixels into the outline
     };
-    static constexpr Corner corners[] = {{-115, -255, 2, 2},  {115, -255, -2, 2}, {115, -70, -2, 2},
-                                         {255, -70, -2, 2},   {255, 255, -2, -2}, {-255, 255, 2, -2},
-                                         {-255, -70, 2, 2},   {-115, -70, 2, 2}};
+    static constexpr Corner corners[] = {{-115, -255, 2, 2}, {115, -255, -2, 2}, {115, -70, -2, 2}, {255, -70, -2, 2},
+                                         {255, 255, -2, -2}, {-255, 255, 2, -2}, {-255, -70, 2, 2}, {-115, -70, 2, 2}};
     out->clear();
     out->push_back(mark(true, true, 0, 0));
     for (const Corner& c : corners)

@@ -66,16 +66,16 @@ bool CKavroDeviceImageSensor::PrepareTarget()
     }
     Variant kindValue;
     int32_t kind = -1;
-    if (FAILED(event->get_Value(QStringLiteral("_qv_target"), &kindValue)) || FAILED(kindValue.toInt32(&kind)) ||
-        kind < 0 || kind > 255) {
+    if (FAILED(event->get_Value(QStringLiteral("_qv_target"), &kindValue)) || FAILED(kindValue.toInt32(&kind))
+        || kind < 0 || kind > 255) {
         host().SetStatusText(notForSensor);
         return false;
     }
     ComPtr<ITargetParams> target;
     float distance = 0, black = 0;
-    if (FAILED(event->get_Distance(&distance)) || FAILED(event->get_Target(1, target.put())) || !target ||
-        FAILED(target->get_FormWidth(&formWidth_)) || FAILED(target->get_FormHeight(&formHeight_)) ||
-        FAILED(target->get_Black(&black))) {
+    if (FAILED(event->get_Distance(&distance)) || FAILED(event->get_Target(1, target.put())) || !target
+        || FAILED(target->get_FormWidth(&formWidth_)) || FAILED(target->get_FormHeight(&formHeight_))
+        || FAILED(target->get_Black(&black))) {
         host().SetStatusText(notForSensor);
         return false;
     }
@@ -378,8 +378,8 @@ void CKavroDeviceImageSensor::OnCalibrationSample(const SampleRecord& r)
         --calibrationCountdown_;
         return;
     }
-    if (!r.valid() || camera_.WindowMode() != kWindowOnFlashCentre || camera_.CalibrationFlag(2) ||
-        shotLevel_ < camera_.ShotThreshold())
+    if (!r.valid() || camera_.WindowMode() != kWindowOnFlashCentre || camera_.CalibrationFlag(2)
+        || shotLevel_ < camera_.ShotThreshold())
         return;
     // The shot went where the camera looked: that spot is the new aiming point.
     camera_.SetAimingOffset(truncSaturated(r.get<double>(imgrecord::kSpotX)),
@@ -449,7 +449,8 @@ bool CKavroDeviceImageSensor::AddPoint(const SampleRecord& r)
         recorder_.Trace()->_Add(ix, iy);
         ComPtr<IAimingAttr> attr;
         DATE enter = 0;
-        if (SUCCEEDED(recorder_.Trace()->get_Attr(attr.put())) && attr && SUCCEEDED(attr->get_EnterTime(&enter)) && enter == 0) {
+        if (SUCCEEDED(recorder_.Trace()->get_Attr(attr.put())) && attr && SUCCEEDED(attr->get_EnterTime(&enter))
+            && enter == 0) {
             float score = 0;
             ComPtr<IEventParams> event = host().Event(1);
             if (event && SUCCEEDED(event->GetPointScore(ix / 100.0f, iy / 100.0f, 1, &score)) && score >= 1)

@@ -61,7 +61,8 @@ ComPtr<IShot> AimingRecorder::NewShot(bool missed, std::optional<double> microph
     if (!aiming_)
         return shot;
     const VARIANT_BOOL m = toVariantBool(missed);
-    const HRESULT hr = microphonePhase ? aiming_->AddShot2(m, *microphonePhase, shot.put()) : aiming_->AddShot(m, shot.put());
+    const HRESULT hr
+        = microphonePhase ? aiming_->AddShot2(m, *microphonePhase, shot.put()) : aiming_->AddShot(m, shot.put());
     if (FAILED(hr) || !shot)
         return nullptr;
     model_.StampShot(shot.get());

@@ -32,10 +32,10 @@ public:
     virtual bool HasTriggerControl() { return false; }
     virtual bool HasLeds() { return false; }
     virtual int32_t GetLedsBrightness() { return 0; }
-    virtual void SetLedsBrightness(int32_t) {}
+    virtual void SetLedsBrightness(int32_t) { }
     virtual bool HasLamps() { return false; }
     virtual int32_t GetLampsBrightness() { return 0; }
-    virtual void SetLampsBrightness(int32_t) {}
+    virtual void SetLampsBrightness(int32_t) { }
     virtual int32_t FrameLength() { return 0; }
     virtual int32_t BaudRate() { return 0; }
     virtual int32_t StopBits() { return 0; } // 0: one stop bit
@@ -50,29 +50,29 @@ public:
     // Trigger value `index` (0-based) of the batch being reported.
     virtual bool GetTrigger(int32_t, int32_t, int32_t*) { return false; }
     // Overwrites those of the nine live values the model has.
-    virtual void Data(float (&)[9]) {}
+    virtual void Data(float (&)[9]) { }
     // Reader thread: one frame of FrameLength bytes into a zeroed record.
     virtual bool Decode(const uint8_t*, SampleRecord&) { return false; }
-    virtual void BeginBatch(size_t) {}
+    virtual void BeginBatch(size_t) { }
     // Control thread: one batch of records, oldest first (see the counters below).
     void ProcessSamples(const SampleRecord* records, size_t count) override;
     virtual bool OnSample(const SampleRecord& record) = 0;
-    virtual void FlushCoordinates() {}
+    virtual void FlushCoordinates() { }
     // Reader thread: queues a record for the control thread; false when it was given up.
     virtual bool PostEvent(const SampleRecord& record);
     // Makes the window and a ring of five seconds of samples, then `Configure` and `Start`.
     virtual bool Open();
     virtual void Configure();
-    virtual void SetRate() {}
-    virtual void SetScale() {}
+    virtual void SetRate() { }
+    virtual void SetScale() { }
     virtual bool Start() { return true; }
     virtual void Stop() = 0;
-    virtual void ConcludeCurrentAiming(int32_t) {}
-    virtual void Reset(int32_t) {}
-    virtual void CorrectionChanged() {}
-    virtual void CalibrationModeChanged() {}
-    virtual void FiringPointChanged() {}
-    virtual void AddShot(bool) {}
+    virtual void ConcludeCurrentAiming(int32_t) { }
+    virtual void Reset(int32_t) { }
+    virtual void CorrectionChanged() { }
+    virtual void CalibrationModeChanged() { }
+    virtual void FiringPointChanged() { }
+    virtual void AddShot(bool) { }
     // True while the sensor's lines are up (CTS and DSR); models without a port override it.
     virtual bool LineIsUp();
 

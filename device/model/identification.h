@@ -25,8 +25,7 @@ struct DeviceIdentification {
     }
 
     // A field's text, up to its first zero or its end.
-    template <size_t N>
-    static QString text(const char (&field)[N])
+    template <size_t N> static QString text(const char (&field)[N])
     {
         return QString::fromLatin1(field, static_cast<qsizetype>(strnlen(field, N)));
     }

@@ -73,10 +73,10 @@ void clearForTesting();
 #define KAVRO_MODEL_CONCAT2(a, b) a##b
 #define KAVRO_MODEL_CONCAT(a, b) KAVRO_MODEL_CONCAT2(a, b)
 
-#define KAVRO_REGISTER_SERIAL_MODEL(number, ...)                                                  \
-    [[maybe_unused]] static const bool KAVRO_MODEL_CONCAT(kavroSerialModel_, __LINE__) =          \
-        ::kavro::models::registerSerialModel(number, __VA_ARGS__)
+#define KAVRO_REGISTER_SERIAL_MODEL(number, ...)                                                                       \
+    [[maybe_unused]] static const bool KAVRO_MODEL_CONCAT(kavroSerialModel_, __LINE__)                                 \
+        = ::kavro::models::registerSerialModel(number, __VA_ARGS__)
 
-#define KAVRO_REGISTER_USB_MODEL(cls, name, number, ...)                                          \
-    [[maybe_unused]] static const bool KAVRO_MODEL_CONCAT(kavroUsbModel_, __LINE__) =             \
-        ::kavro::models::registerUsbModel(cls, QStringLiteral(name), number, __VA_ARGS__)
+#define KAVRO_REGISTER_USB_MODEL(cls, name, number, ...)                                                               \
+    [[maybe_unused]] static const bool KAVRO_MODEL_CONCAT(kavroUsbModel_, __LINE__)                                    \
+        = ::kavro::models::registerUsbModel(cls, QStringLiteral(name), number, __VA_ARGS__)

@@ -12,9 +12,9 @@ constexpr uint32_t kSensorNoticeMessage = 0x8001;
 
 enum class NoticeKind : intptr_t {
     RecordsQueued = 1, // posted
-    Disconnected = 2,  // sent
-    Reconnected = 3,   // sent
-    Timeout = 4,       // posted, argument = seconds without data
+    Disconnected = 2, // sent
+    Reconnected = 3, // sent
+    Timeout = 4, // posted, argument = seconds without data
 };
 
 } // namespace kavro

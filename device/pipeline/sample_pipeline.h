@@ -19,9 +19,9 @@ public:
     virtual void OnDisconnected() = 0;
     virtual void OnReconnected() = 0;
     virtual void OnTimeout(intptr_t seconds) = 0;
-    virtual void OnTargetNotice(intptr_t, intptr_t) {}
-    virtual void OnSensorNotice(intptr_t, intptr_t) {}
-    virtual void OnTimer(intptr_t, intptr_t) {}
+    virtual void OnTargetNotice(intptr_t, intptr_t) { }
+    virtual void OnSensorNotice(intptr_t, intptr_t) { }
+    virtual void OnTimer(intptr_t, intptr_t) { }
 
 protected:
     ~NoticeSink() = default;
@@ -33,7 +33,7 @@ public:
     static constexpr uint32_t kRetryMs = 50;
     static constexpr uint32_t kGiveUpMs = 1000;
 
-    explicit SamplePipeline(Clock& clock = realClock()) : clock_(clock) {}
+    explicit SamplePipeline(Clock& clock = realClock()) : clock_(clock) { }
     ~SamplePipeline() { Close(); }
     SamplePipeline(const SamplePipeline&) = delete;
     SamplePipeline& operator=(const SamplePipeline&) = delete;

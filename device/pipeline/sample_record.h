@@ -13,34 +13,32 @@ namespace kavro {
 
 struct SampleRecord {
     static constexpr size_t kSize = 514;
-    static constexpr size_t kCounter = 0;      // uint8: sequence counter, wraps at the model's modulus
-    static constexpr size_t kSignalLevel = 1;  // int16
-    static constexpr size_t kX = 3;            // int32, raw sensor units
-    static constexpr size_t kY = 7;            // int32
-    static constexpr size_t kPiezoLevel = 11;  // int16
-    static constexpr size_t kPulse = 13;       // int16, pulse sensor value
-    static constexpr size_t kTrigger = 15;     // int16, trigger value
-    static constexpr size_t kValid = 17;       // uint8
-    static constexpr size_t kScale = 21;       // double, scale of the position estimate
-    static constexpr size_t kAngle = 29;       // double, radians
-    static constexpr size_t kTargetX = 45;     // double, millimetres on the target before rotation
-    static constexpr size_t kTargetY = 53;     // double
-    static constexpr size_t kMicPhase = 69;    // double, microphone phase of a shot
-    static constexpr size_t kStatus = 378;     // image sensor status block, to the end
+    static constexpr size_t kCounter = 0; // uint8: sequence counter, wraps at the model's modulus
+    static constexpr size_t kSignalLevel = 1; // int16
+    static constexpr size_t kX = 3; // int32, raw sensor units
+    static constexpr size_t kY = 7; // int32
+    static constexpr size_t kPiezoLevel = 11; // int16
+    static constexpr size_t kPulse = 13; // int16, pulse sensor value
+    static constexpr size_t kTrigger = 15; // int16, trigger value
+    static constexpr size_t kValid = 17; // uint8
+    static constexpr size_t kScale = 21; // double, scale of the position estimate
+    static constexpr size_t kAngle = 29; // double, radians
+    static constexpr size_t kTargetX = 45; // double, millimetres on the target before rotation
+    static constexpr size_t kTargetY = 53; // double
+    static constexpr size_t kMicPhase = 69; // double, microphone phase of a shot
+    static constexpr size_t kStatus = 378; // image sensor status block, to the end
     static constexpr size_t kStatusSize = kSize - kStatus;
 
     uint8_t bytes[kSize] = {};
 
-    template <class T>
-    T get(size_t offset) const
+    template <class T> T get(size_t offset) const
     {
         static_assert(std::is_trivially_copyable_v<T>);
         T v;
         std::memcpy(&v, bytes + offset, sizeof v);
         return v;
     }
-    template <class T>
-    void put(size_t offset, T v)
+    template <class T> void put(size_t offset, T v)
     {
         static_assert(std::is_trivially_copyable_v<T>);
         std::memcpy(bytes + offset, &v, sizeof v);

@@ -20,7 +20,7 @@ public:
 
     bool Decode(const uint8_t* frame, SampleRecord& record) override;
     void SetRate() override;
-    void SetScale() override {}
+    void SetScale() override { }
     bool Start() override;
     void Stop() override;
     bool OnSample(const SampleRecord& record) override;

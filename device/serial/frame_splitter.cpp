@@ -6,8 +6,7 @@
 namespace kavro {
 
 FrameSplitter::FrameSplitter(size_t frameLength, size_t capacity)
-    : frameLength_(std::max<size_t>(frameLength, 1)),
-      buffer_(std::max(capacity, 2 * std::max<size_t>(frameLength, 1)))
+    : frameLength_(std::max<size_t>(frameLength, 1)), buffer_(std::max(capacity, 2 * std::max<size_t>(frameLength, 1)))
 {
 }
 

@@ -33,8 +33,8 @@ void PulseDetector::Add(int32_t value, double now, const Sinks& sinks)
 
     const int32_t slope = a - previous_;
     if (previousSlope_ > 0 && slope < 1) {
-        const bool beat = a - troughLevel_ > 0.7 * (referenceMax_ - referenceMin_)
-            && std::abs(a - troughLevel_) > 64 && refractory_ == 0;
+        const bool beat = a - troughLevel_ > 0.7 * (referenceMax_ - referenceMin_) && std::abs(a - troughLevel_) > 64
+            && refractory_ == 0;
         if (beat) {
             if (interval_ >= rate_ / 5 && troughTime_ != 0 && sinks.heartBeat)
                 sinks.heartBeat(troughTime_, now);

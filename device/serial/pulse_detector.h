@@ -14,7 +14,7 @@ public:
         std::function<void(int32_t rate)> pulseChanged;
     };
 
-    explicit PulseDetector(int32_t sampleRate) : rate_(sampleRate) {}
+    explicit PulseDetector(int32_t sampleRate) : rate_(sampleRate) { }
 
     // One pulse value, stamped `now`.
     void Add(int32_t value, double now, const Sinks& sinks);

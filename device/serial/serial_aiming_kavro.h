@@ -41,10 +41,10 @@ protected:
     float PointScore(float xMm, float yMm) const;
 
     // Hooks: a new trace before its aiming is announced; a shot before it is announced.
-    virtual void PrepareTrace(IAimingTrace*) {}
-    virtual void ShotAdded(IShot*) {}
+    virtual void PrepareTrace(IAimingTrace*) { }
+    virtual void ShotAdded(IShot*) { }
     // The aiming is ending: the missed shots it is given must not teach the model anything.
-    virtual void AimingEnding() {}
+    virtual void AimingEnding() { }
 
     AimingRecorder recorder_{*this};
     std::atomic<int32_t> piezoThreshold_{30};

@@ -18,7 +18,7 @@ constexpr uint32_t kLineCheckMs = 100;
 
 class CSerialKavro::Reader final : public CThread {
 public:
-    explicit Reader(CSerialKavro& model) : model_(model) {}
+    explicit Reader(CSerialKavro& model) : model_(model) { }
     ~Reader() override { Stop(); }
 
 protected:

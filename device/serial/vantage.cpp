@@ -226,9 +226,22 @@ bool CKavroVantage::AddPoint(const SampleRecord& record)
     double x = f * su;
     double y = f * sv;
     switch (host().SensorPosition(1)) {
-    case SensorTop: x = -x; y = -y; break;
-    case SensorLeft: { const double t = x; x = -y; y = t; break; }
-    case SensorRight: { const double t = x; x = y; y = -t; break; }
+    case SensorTop:
+        x = -x;
+        y = -y;
+        break;
+    case SensorLeft: {
+        const double t = x;
+        x = -y;
+        y = t;
+        break;
+    }
+    case SensorRight: {
+        const double t = x;
+        x = y;
+        y = -t;
+        break;
+    }
     default: break;
     }
     AddTracePoint(static_cast<int32_t>(std::lround(x)) + host().CorrectionX(1),

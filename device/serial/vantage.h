@@ -73,8 +73,11 @@ protected:
 // The Vantage sensors with a start semaphore, driven by one command code.
 class CKavroVantageSemaphore : public CKavroVantage {
 public:
-    CKavroVantageSemaphore(DeviceHost& host, std::unique_ptr<SerialPort> port, int32_t modelNumber, uint8_t semaphoreCode)
-        : CKavroVantage(host, std::move(port), modelNumber), semaphoreCode_(semaphoreCode) {}
+    CKavroVantageSemaphore(DeviceHost& host, std::unique_ptr<SerialPort> port, int32_t modelNumber,
+                           uint8_t semaphoreCode)
+        : CKavroVantage(host, std::move(port), modelNumber), semaphoreCode_(semaphoreCode)
+    {
+    }
     bool HasSemaphore() override { return true; }
     bool SetSemaphore(int32_t mode) override { return SendCommand(semaphoreCode_, {static_cast<uint8_t>(mode)}); }
 
@@ -86,7 +89,9 @@ class CKavroVantagei final : public CKavroVantageSemaphore {
 public:
     static constexpr int32_t kModelNumber = 302;
     CKavroVantagei(DeviceHost& host, std::unique_ptr<SerialPort> port)
-        : CKavroVantageSemaphore(host, std::move(port), kModelNumber, 22) {}
+        : CKavroVantageSemaphore(host, std::move(port), kModelNumber, 22)
+    {
+    }
     ~CKavroVantagei() override { Close(); }
 };
 
@@ -94,7 +99,9 @@ class CKavroVantage_s : public CKavroVantageSemaphore {
 public:
     static constexpr int32_t kModelNumber = 303;
     CKavroVantage_s(DeviceHost& host, std::unique_ptr<SerialPort> port, int32_t modelNumber = kModelNumber)
-        : CKavroVantageSemaphore(host, std::move(port), modelNumber, 21) {}
+        : CKavroVantageSemaphore(host, std::move(port), modelNumber, 21)
+    {
+    }
     ~CKavroVantage_s() override { Close(); }
 };
 

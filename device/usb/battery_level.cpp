@@ -13,10 +13,15 @@ BatteryState batteryState(int deviceType, uint8_t batteryByte)
     const double v = batteryByte * 4.0 / 1023.0;
     double voltage = nan;
     switch (deviceType) {
-    case 0: case 1: voltage = v * 1.92 * 2; break;
-    case 3: case 7: case 8: voltage = v * 2.06 * 2; break;
+    case 0:
+    case 1: voltage = v * 1.92 * 2; break;
+    case 3:
+    case 7:
+    case 8: voltage = v * 2.06 * 2; break;
     case 6: voltage = v * 2.62 * 2; break;
-    case 2: case 4: case 5: voltage = v * 2.18 * 3; break;
+    case 2:
+    case 4:
+    case 5: voltage = v * 2.18 * 3; break;
     default: break;
     }
     double full = nan;

@@ -7,7 +7,7 @@ namespace kavro {
 
 struct BatteryState {
     double voltage; // NaN for a device type without a known divider
-    int level;      // 0..100; 0 when the voltage is unknown
+    int level; // 0..100; 0 when the voltage is unknown
 };
 
 BatteryState batteryState(int deviceType, uint8_t batteryByte);

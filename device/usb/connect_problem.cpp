@@ -11,8 +11,7 @@ std::string connectProblemText(ConnectProblem problem, const std::string& where)
         return "There is no serial port " + where
             + ". Plug in the sensor's cable and choose the port it is connected to.";
     case ConnectProblem::PortInUse:
-        return "The serial port " + where
-            + " is in use by another program. Close that program, then connect again.";
+        return "The serial port " + where + " is in use by another program. Close that program, then connect again.";
     case ConnectProblem::PortNoPermission:
         return "You have no permission to use the serial port " + where
             + ". Add your user to the dialout group (sudo usermod -aG dialout $USER), log out and in"
@@ -22,8 +21,7 @@ std::string connectProblemText(ConnectProblem problem, const std::string& where)
             + ". Check that the sensor is switched on and connected to this port.";
     case ConnectProblem::UnknownModel:
         return "The connected sensor (model " + where + ") is not supported by this program.";
-    case ConnectProblem::NoEvent:
-        return "No shooting event is chosen. Choose the event before connecting the sensor.";
+    case ConnectProblem::NoEvent: return "No shooting event is chosen. Choose the event before connecting the sensor.";
     case ConnectProblem::EventWithoutDistance:
         return "The chosen shooting event has no shooting distance. Choose another event.";
     case ConnectProblem::UsbMissing:

@@ -62,8 +62,8 @@ void statusToRecord(const ImageStatus& s, const StatusDecodeContext& c, SampleRe
         r->setPiezoLevel(static_cast<int16_t>(readU16(&s[kShotLevel]) / 3));
         r->setMicPhase(0.0);
     }
-    const double angle = wrapAngle(std::atan2(static_cast<double>(vy) - kAngleBias, static_cast<double>(vx) - kAngleBias) +
-                                   std::numbers::pi / 2);
+    const double angle = wrapAngle(
+        std::atan2(static_cast<double>(vy) - kAngleBias, static_cast<double>(vx) - kAngleBias) + std::numbers::pi / 2);
     r->setAngle(angle);
     // A spot of infinite size is no more a position than NaN is.
     r->setValid(s[kValid] == 1 && std::isfinite(angle) && std::isfinite(spotX) && std::isfinite(spotY));

@@ -39,11 +39,11 @@ double pixelScaleFor(double distance, float lensFigure);
 
 // One mark of the target as the camera should look for it.
 struct ImageSensorMark {
-    bool dark = false;     // on the dark part of the target
+    bool dark = false; // on the dark part of the target
     bool truncate = false; // pixel position truncated instead of rounded
-    int8_t dx = 0;         // pixel offset added after scaling
+    int8_t dx = 0; // pixel offset added after scaling
     int8_t dy = 0;
-    float x = 0;           // millimetres from the target centre
+    float x = 0; // millimetres from the target centre
     float y = 0;
 };
 

@@ -21,7 +21,10 @@ constexpr double kShotSpan = 400.0;
 constexpr float kNaNf = std::numeric_limits<float>::quiet_NaN();
 
 // Items list the quadrant pairs as (k0 s0, k0 s1, k1 s0, ...); samples keep spot 0 first.
-constexpr size_t itemIndex(int spot, int quadrant) { return static_cast<size_t>(quadrant * 2 + spot); }
+constexpr size_t itemIndex(int spot, int quadrant)
+{
+    return static_cast<size_t>(quadrant * 2 + spot);
+}
 
 } // namespace
 
@@ -92,10 +95,10 @@ void OpticalDecoder::finish(OpticalSample& s, const Spots& p, double& angle, dou
     const double filteredScale = scaleFilter_.Filter(scale);
 
     if (s.valid) {
-        const double reference = sensorKind == 2 ? anglemath::lineDirection(0, 91, 0, -91)
-                                                 : anglemath::lineDirection(-100, 0, 100, 0);
-        const double measured =
-            anglemath::normalise(anglemath::lineDirection(p.x[0], p.y[0], p.x[1], p.y[1]) - reference);
+        const double reference
+            = sensorKind == 2 ? anglemath::lineDirection(0, 91, 0, -91) : anglemath::lineDirection(-100, 0, 100, 0);
+        const double measured
+            = anglemath::normalise(anglemath::lineDirection(p.x[0], p.y[0], p.x[1], p.y[1]) - reference);
         if (!angleFirst_)
             anglemath::unwrapFilter(angleFilter_, measured);
         smoothed = angleFilter_.Filter(measured);

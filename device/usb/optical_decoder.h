@@ -21,7 +21,7 @@ struct OpticalSample {
     std::array<double, 8> amplitudes{};
     double shotLevel = 0;
     float shotFraction = 0; // NaN when the item carries no shot mark
-    double angle = 0;         // used for the rotation
+    double angle = 0; // used for the rotation
     double smoothedAngle = 0; // measured, after the angle filter
     double scale = 0;
     uint8_t valid = 0;

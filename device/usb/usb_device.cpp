@@ -19,11 +19,12 @@ bool DevicePathHasInterface(const std::string& path, const UsbDeviceTable& table
     std::vector<UsbDeviceInfo> devices;
     if (FAILED(usbBackend().enumerate(table, &devices)))
         return false;
-    return std::any_of(devices.begin(), devices.end(),
-                       [&](const UsbDeviceInfo& d) { return d.path == path; });
+    return std::any_of(devices.begin(), devices.end(), [&](const UsbDeviceInfo& d) { return d.path == path; });
 }
 
-UsbDevice::UsbDevice() : clock_(&realClock()), reader_(*this) {}
+UsbDevice::UsbDevice() : clock_(&realClock()), reader_(*this)
+{
+}
 
 UsbDevice::~UsbDevice()
 {
@@ -205,8 +206,8 @@ bool UsbDevice::ControlRequest(uint8_t request, uint16_t value, uint16_t index, 
     if (!c)
         return false;
     size_t transferred = 0;
-    const HRESULT hr = c->controlIn(request, value, index,
-                                    std::span<uint8_t>(static_cast<uint8_t*>(buffer), length), &transferred);
+    const HRESULT hr
+        = c->controlIn(request, value, index, std::span<uint8_t>(static_cast<uint8_t*>(buffer), length), &transferred);
     return SUCCEEDED(hr) && transferred == length;
 }
 
@@ -245,8 +246,14 @@ void UsbDevice::OnPacket(ByteSpan data)
     });
 }
 
-void UsbDevice::OnError(HRESULT, bool&) {}
-void UsbDevice::OnData(ByteSpan) {}
-void UsbDevice::OnAuxData(ByteSpan) {}
+void UsbDevice::OnError(HRESULT, bool&)
+{
+}
+void UsbDevice::OnData(ByteSpan)
+{
+}
+void UsbDevice::OnAuxData(ByteSpan)
+{
+}
 
 } // namespace kavro

@@ -65,11 +65,10 @@ public:
     // bytes, else refused without a request). A failed try is repeated every 50 ms until
     // `retryWindowMs` have passed since the first (0: one try). `waitMs` (0: 500) is how long
     // the receiver waits for the target.
-    bool WirelessCommand(int target, const uint8_t* payload, size_t length, uint32_t retryWindowMs,
-                         uint32_t waitMs);
+    bool WirelessCommand(int target, const uint8_t* payload, size_t length, uint32_t retryWindowMs, uint32_t waitMs);
     // A command whose answer is then read with request 241.
-    bool WirelessQuery(int target, const uint8_t* payload, size_t length, uint8_t* answer,
-                       size_t answerLength, uint32_t retryWindowMs, uint32_t waitMs);
+    bool WirelessQuery(int target, const uint8_t* payload, size_t length, uint8_t* answer, size_t answerLength,
+                       uint32_t retryWindowMs, uint32_t waitMs);
 
     // The clock for retries, back-offs and time stamps (tests install a virtual one).
     void SetClock(Clock& clock) { clock_ = &clock; }
@@ -83,7 +82,7 @@ protected:
     // Device-specific set-up right after open (versions, serial numbers). May set the error text.
     virtual bool Start() = 0;
     // Called by Close while the device can still take requests, when Start had succeeded.
-    virtual void Stop() {}
+    virtual void Stop() { }
     // A read failed with `code`. `stop` comes preset by the read-error rule (true: the device is
     // given up); a class may change it. Reader thread.
     virtual void OnError(HRESULT code, bool& stop);

@@ -88,16 +88,13 @@ bool UsbDeviceReader::HandleReadError(HRESULT status)
     case static_cast<uint32_t>(HRESULT_FROM_WIN32(ERROR_INVALID_HANDLE)):
     case static_cast<uint32_t>(HRESULT_FROM_WIN32(ERROR_BAD_COMMAND)):
     case static_cast<uint32_t>(USB_E_ABORTED):
-    case static_cast<uint32_t>(USB_E_NOT_CONNECTED):
-        stop = true;
-        break;
+    case static_cast<uint32_t>(USB_E_NOT_CONNECTED): stop = true; break;
     case static_cast<uint32_t>(USB_E_IO):
         // A stall: clear it and read on at once.
         stop = FAILED(connection_->resetPipe(endpoint_));
         backOff = false;
         break;
-    default:
-        break;
+    default: break;
     }
     owner_.OnError(status, stop);
     if (stop) {

@@ -20,7 +20,7 @@ public:
     // Pause before a read that failed with an error worth retrying is issued again.
     static constexpr uint32_t kRetryBackoffMs = 50;
 
-    explicit UsbDeviceReader(UsbDevice& owner) : owner_(owner) {}
+    explicit UsbDeviceReader(UsbDevice& owner) : owner_(owner) { }
     ~UsbDeviceReader() override { Stop(); }
 
     // Set before Start: the connection and pipe to read, the size of each read, and whether

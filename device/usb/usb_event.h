@@ -7,8 +7,7 @@
 
 namespace kavro {
 
-template <class... Args>
-class UsbEvent {
+template <class... Args> class UsbEvent {
 public:
     using Handler = std::function<void(Args...)>;
 

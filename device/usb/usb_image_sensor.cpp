@@ -12,28 +12,28 @@ namespace kavro {
 namespace {
 
 // Vendor requests of the image sensor.
-constexpr uint8_t kReqVersion = 68;        // in, 4 bytes: firmware low, hardware high
-constexpr uint8_t kReqSerial = 64;         // in, 8 bytes
-constexpr uint8_t kReqProtocol = 69;       // in, 4 bytes: major low, minor high
-constexpr uint8_t kReqDeviceState = 208;   // in, 2 bytes
-constexpr uint8_t kReqFlashLength = 162;   // in, 2 bytes
-constexpr uint8_t kReqFlashBlock = 163;    // in, the length read before
+constexpr uint8_t kReqVersion = 68; // in, 4 bytes: firmware low, hardware high
+constexpr uint8_t kReqSerial = 64; // in, 8 bytes
+constexpr uint8_t kReqProtocol = 69; // in, 4 bytes: major low, minor high
+constexpr uint8_t kReqDeviceState = 208; // in, 2 bytes
+constexpr uint8_t kReqFlashLength = 162; // in, 2 bytes
+constexpr uint8_t kReqFlashBlock = 163; // in, the length read before
 constexpr uint8_t kReqStart = 128;
 constexpr uint8_t kReqStop = 129;
 constexpr uint8_t kReqGain = 130;
 constexpr uint8_t kReqSwitch = 132;
 constexpr uint8_t kReqExposure = 139;
-constexpr uint8_t kReqMoveWindow = 140;    // value x, index y
+constexpr uint8_t kReqMoveWindow = 140; // value x, index y
 constexpr uint8_t kReqSwitch146 = 146;
 constexpr uint8_t kReqWindowSubMode = 157;
 constexpr uint8_t kReqSwitch158 = 158;
 constexpr uint8_t kReqSwitch159 = 159;
-constexpr uint8_t kReqListKind = 177;      // 1: outline target, 0: ring target
-constexpr uint8_t kReqListChunk = 178;     // value: entry count; data: 3 bytes per entry
+constexpr uint8_t kReqListKind = 177; // 1: outline target, 0: ring target
+constexpr uint8_t kReqListChunk = 178; // value: entry count; data: 3 bytes per entry
 constexpr uint8_t kReqListEnd = 179;
 constexpr uint8_t kReqWindowOnOffset = 184;
 constexpr uint8_t kReqWindowOnCentre = 185;
-constexpr uint8_t kReqRegister = 186;      // value, index register number
+constexpr uint8_t kReqRegister = 186; // value, index register number
 
 constexpr size_t kEntriesPerChunk = 21;
 constexpr uint16_t kResetGain = 30;
@@ -150,19 +150,23 @@ bool UsbImageSensor::Identify()
         serial_ = serial;
     }
 
-    const char* unsupported = "Unsupported KAVRO QV sensor version hw:%d, fw:%d. Please update to the latest version of KAVRO software.";
+    const char* unsupported
+        = "Unsupported KAVRO QV sensor version hw:%d, fw:%d. Please update to the latest version of KAVRO software.";
     if (v.hardware > kNewestHardware || (v.hardware == 1 && v.firmware > kQv01MaxFirmware))
         return Fails(format(unsupported, v.hardware, v.firmware).c_str());
     if (v.hardware == 1 && v.firmware < kQv01MinFirmware)
         return Fails(format("Please update QV-01 firmware to version %d or better. (hw:%d, fw:%d)", kQv01MinFirmware,
-                            v.hardware, v.firmware).c_str());
+                            v.hardware, v.firmware)
+                         .c_str());
     if (v.hardware > 1 && v.firmware < kQv02MinFirmware)
         return Fails(format("Please update QV-02 firmware to version %d or better. (hw:%d, fw:%d)", kQv02MinFirmware,
-                            v.hardware, v.firmware).c_str());
+                            v.hardware, v.firmware)
+                         .c_str());
     if (v.protocolMajor > kNewestProtocolMajor)
         return Fails(format("Unsupported KAVRO QV sensor protocol version major:%d, minor:%d. Please update to the "
                             "latest version of KAVRO software.",
-                            v.protocolMajor, v.protocolMinor).c_str());
+                            v.protocolMajor, v.protocolMinor)
+                         .c_str());
 
     uint16_t state = kUnknownDeviceState;
     if (v.firmware >= kDeviceStateFromFirmware) {
@@ -224,10 +228,9 @@ bool UsbImageSensor::ResetSequence()
         indoor = indoor_;
         lowLight = lowLight_;
     }
-    const bool ok = WriteRegister(kRegFirst, 0) && SetIndoorMode(indoor) && SetLowLightingMode(lowLight) &&
-                    ControlOut(kReqGain, kResetGain, 0) && SetSwitches() && ControlOut(kReqSwitch, 0, 0) &&
-                    WriteRegister(kRegGainLimit, 200) && WriteRegister(kRegLevel, 255) &&
-                    SetWindowMode(kWindowOnFlashCentre);
+    const bool ok = WriteRegister(kRegFirst, 0) && SetIndoorMode(indoor) && SetLowLightingMode(lowLight)
+        && ControlOut(kReqGain, kResetGain, 0) && SetSwitches() && ControlOut(kReqSwitch, 0, 0)
+        && WriteRegister(kRegGainLimit, 200) && WriteRegister(kRegLevel, 255) && SetWindowMode(kWindowOnFlashCentre);
     if (!ok) {
         // A window set-up that could not be built says why; a failed request only that it failed.
         const std::string why = ErrorText();
@@ -248,8 +251,8 @@ bool UsbImageSensor::SetSwitches()
         s159 = switch159_;
         s146 = switch146_;
     }
-    return ControlOut(kReqSwitch158, s158, 0) && ControlOut(kReqSwitch159, s159, 0) &&
-           ControlOut(kReqSwitch146, s146, 0);
+    return ControlOut(kReqSwitch158, s158, 0) && ControlOut(kReqSwitch159, s159, 0)
+        && ControlOut(kReqSwitch146, s146, 0);
 }
 
 bool UsbImageSensor::SetWindowMode(int mode)
@@ -312,10 +315,10 @@ bool UsbImageSensor::WindowSetUp()
         binning_ = list.binning;
         windowExtent_ = list.fullExtent;
     }
-    if (!WriteRegister(kRegBinning, static_cast<int16_t>(list.binning)) ||
-        !ControlOut(kReqWindowSubMode, windowSubModeFor(indoor, lowLight, list.binning, mode), 0) ||
-        !ControlOut(kReqExposure, exposureFor(indoor, lowLight), 0) || !WriteRegister(kRegAfterExposure, 0) ||
-        !ControlOut(kReqListKind, target.kind == ImageSensorTarget::Outline ? 1 : 0, 0))
+    if (!WriteRegister(kRegBinning, static_cast<int16_t>(list.binning))
+        || !ControlOut(kReqWindowSubMode, windowSubModeFor(indoor, lowLight, list.binning, mode), 0)
+        || !ControlOut(kReqExposure, exposureFor(indoor, lowLight), 0) || !WriteRegister(kRegAfterExposure, 0)
+        || !ControlOut(kReqListKind, target.kind == ImageSensorTarget::Outline ? 1 : 0, 0))
         return false;
     const size_t count = list.entries.size() / 3;
     for (size_t first = 0; first < count; first += kEntriesPerChunk) {
@@ -323,7 +326,8 @@ bool UsbImageSensor::WindowSetUp()
         if (!ControlWrite(kReqListChunk, static_cast<uint16_t>(n), 0, list.entries.data() + first * 3, n * 3))
             return false;
     }
-    return ControlOut(kReqListEnd, 0, 0) && WriteRegister(kRegTargetSize, static_cast<int16_t>(static_cast<uint16_t>(size)));
+    return ControlOut(kReqListEnd, 0, 0)
+        && WriteRegister(kRegTargetSize, static_cast<int16_t>(static_cast<uint16_t>(size)));
 }
 
 bool UsbImageSensor::WriteRegister(int reg, int16_t value)
@@ -406,19 +410,71 @@ void UsbImageSensor::OnStatus(const ImageStatus& status)
         onStatus_(record);
 }
 
-bool UsbImageSensor::IndoorMode() const { std::lock_guard lock(state_); return indoor_; }
-bool UsbImageSensor::LowLightingMode() const { std::lock_guard lock(state_); return lowLight_; }
-bool UsbImageSensor::FilterForeignShots() const { std::lock_guard lock(state_); return filterForeign_; }
-ImageSensorVersion UsbImageSensor::Version() const { std::lock_guard lock(state_); return version_; }
-UsbSerialNumber UsbImageSensor::Serial() const { std::lock_guard lock(state_); return serial_; }
-uint16_t UsbImageSensor::DeviceState() const { std::lock_guard lock(state_); return deviceState_; }
-FlashBlock UsbImageSensor::Flash() const { std::lock_guard lock(state_); return flash_; }
-double UsbImageSensor::PixelScale() const { std::lock_guard lock(state_); return pixelScale_; }
-int UsbImageSensor::WindowMode() const { std::lock_guard lock(state_); return windowMode_; }
-int UsbImageSensor::Binning() const { std::lock_guard lock(state_); return binning_; }
-int UsbImageSensor::WindowExtent() const { std::lock_guard lock(state_); return windowExtent_; }
-uint16_t UsbImageSensor::ShotThreshold() const { std::lock_guard lock(state_); return shotThreshold_; }
-GreyImage UsbImageSensor::LastImage() const { std::lock_guard lock(state_); return lastImage_; }
+bool UsbImageSensor::IndoorMode() const
+{
+    std::lock_guard lock(state_);
+    return indoor_;
+}
+bool UsbImageSensor::LowLightingMode() const
+{
+    std::lock_guard lock(state_);
+    return lowLight_;
+}
+bool UsbImageSensor::FilterForeignShots() const
+{
+    std::lock_guard lock(state_);
+    return filterForeign_;
+}
+ImageSensorVersion UsbImageSensor::Version() const
+{
+    std::lock_guard lock(state_);
+    return version_;
+}
+UsbSerialNumber UsbImageSensor::Serial() const
+{
+    std::lock_guard lock(state_);
+    return serial_;
+}
+uint16_t UsbImageSensor::DeviceState() const
+{
+    std::lock_guard lock(state_);
+    return deviceState_;
+}
+FlashBlock UsbImageSensor::Flash() const
+{
+    std::lock_guard lock(state_);
+    return flash_;
+}
+double UsbImageSensor::PixelScale() const
+{
+    std::lock_guard lock(state_);
+    return pixelScale_;
+}
+int UsbImageSensor::WindowMode() const
+{
+    std::lock_guard lock(state_);
+    return windowMode_;
+}
+int UsbImageSensor::Binning() const
+{
+    std::lock_guard lock(state_);
+    return binning_;
+}
+int UsbImageSensor::WindowExtent() const
+{
+    std::lock_guard lock(state_);
+    return windowExtent_;
+}
+uint16_t UsbImageSensor::ShotThreshold() const
+{
+    std::lock_guard lock(state_);
+    return shotThreshold_;
+}
+GreyImage UsbImageSensor::LastImage() const
+{
+    std::lock_guard lock(state_);
+    return lastImage_;
+}
 
 int16_t UsbImageSensor::Register(int reg) const
 {

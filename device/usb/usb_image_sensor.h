@@ -24,7 +24,7 @@ struct ImageSensorVersion {
 struct ImageSensorTarget {
     enum Kind : uint8_t { Rings = 0, Outline = 8 };
     Kind kind = Rings;
-    double distance = 0;   // metres
+    double distance = 0; // metres
     double targetSize = 0; // metres
     std::vector<ImageSensorMark> marks;
 };

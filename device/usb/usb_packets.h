@@ -14,14 +14,23 @@ using ByteSpan = std::span<const uint8_t>;
 constexpr uint8_t kPacketData = 68;
 constexpr uint8_t kPacketAux = 136;
 
-inline uint16_t readU16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
-inline int16_t readI16(const uint8_t* p) { return static_cast<int16_t>(readU16(p)); }
+inline uint16_t readU16(const uint8_t* p)
+{
+    return static_cast<uint16_t>(p[0] | (p[1] << 8));
+}
+inline int16_t readI16(const uint8_t* p)
+{
+    return static_cast<int16_t>(readU16(p));
+}
 inline uint32_t readU32(const uint8_t* p)
 {
-    return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
-           (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
+    return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16)
+        | (static_cast<uint32_t>(p[3]) << 24);
 }
-inline int32_t readI32(const uint8_t* p) { return static_cast<int32_t>(readU32(p)); }
+inline int32_t readI32(const uint8_t* p)
+{
+    return static_cast<int32_t>(readU32(p));
+}
 inline float readF32(const uint8_t* p)
 {
     uint32_t bits = readU32(p);

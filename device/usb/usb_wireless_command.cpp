@@ -12,8 +12,8 @@ constexpr uint32_t kDefaultWaitMs = 500;
 constexpr uint32_t kRetryPauseMs = 50;
 } // namespace
 
-bool UsbDevice::WirelessCommand(int target, const uint8_t* payload, size_t length,
-                                uint32_t retryWindowMs, uint32_t waitMs)
+bool UsbDevice::WirelessCommand(int target, const uint8_t* payload, size_t length, uint32_t retryWindowMs,
+                                uint32_t waitMs)
 {
     if (target < 0 || target > kMaxWirelessTarget || length > kMaxWirelessPayload || (length && !payload))
         return false;
@@ -21,8 +21,8 @@ bool UsbDevice::WirelessCommand(int target, const uint8_t* payload, size_t lengt
     const uint32_t wait = waitMs ? std::min<uint32_t>(waitMs, 0xFFFF) : kDefaultWaitMs;
     const uint32_t first = clock_->tickMs();
     for (;;) {
-        if (ControlWrite(usbreq::kWirelessCommand, static_cast<uint16_t>(wait), static_cast<uint16_t>(target),
-                         payload, length))
+        if (ControlWrite(usbreq::kWirelessCommand, static_cast<uint16_t>(wait), static_cast<uint16_t>(target), payload,
+                         length))
             return true;
         if (retryWindowMs == 0 || !IsOpen())
             return false;
@@ -32,8 +32,8 @@ bool UsbDevice::WirelessCommand(int target, const uint8_t* payload, size_t lengt
     }
 }
 
-bool UsbDevice::WirelessQuery(int target, const uint8_t* payload, size_t length, uint8_t* answer,
-                              size_t answerLength, uint32_t retryWindowMs, uint32_t waitMs)
+bool UsbDevice::WirelessQuery(int target, const uint8_t* payload, size_t length, uint8_t* answer, size_t answerLength,
+                              uint32_t retryWindowMs, uint32_t waitMs)
 {
     if (!WirelessCommand(target, payload, length, retryWindowMs, waitMs))
         return false;

@@ -5,8 +5,14 @@
 namespace kavro {
 
 namespace {
-bool isFlag(int v) { return v == 0 || v == 1; }
-bool isLevel(int v) { return v >= 0 && v <= 7; }
+bool isFlag(int v)
+{
+    return v == 0 || v == 1;
+}
+bool isLevel(int v)
+{
+    return v >= 0 && v <= 7;
+}
 } // namespace
 
 UsbWirelessHomeTarget::~UsbWirelessHomeTarget()

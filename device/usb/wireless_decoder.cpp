@@ -22,8 +22,14 @@ constexpr double kMinAmplitude = 10.0;
 constexpr double kRescaleAbove = 50.0;
 constexpr double kDistance32Divisor = 251658240.0;
 
-bool spotType(int type) { return type == 0 || type == 1 || type == 4; }
-bool pairType(int type) { return type == 2 || type == 3 || (type >= 5 && type <= 8); }
+bool spotType(int type)
+{
+    return type == 0 || type == 1 || type == 4;
+}
+bool pairType(int type)
+{
+    return type == 2 || type == 3 || (type >= 5 && type <= 8);
+}
 
 // Whether a packet of this type, form and length can be decoded at all.
 bool formFits(int type, bool statusForm, size_t n)
@@ -40,8 +46,8 @@ bool formFits(int type, bool statusForm, size_t n)
 
 } // namespace
 
-WirelessLink::WirelessLink() : referenceSize(kNaN), batteryVoltage_(kNaN), scaleDivisor_(kNaN), angle_(kNaN),
-                               distanceFactor_(kNaN)
+WirelessLink::WirelessLink()
+    : referenceSize(kNaN), batteryVoltage_(kNaN), scaleDivisor_(kNaN), angle_(kNaN), distanceFactor_(kNaN)
 {
     anglemath::designSmoothingFilter(scaleFilter_);
     anglemath::designSmoothingFilter(angleFilter_);
@@ -228,9 +234,7 @@ void WirelessLink::takeMultiplexed(int counter, uint8_t byte)
         else
             level1_ = byte;
         break;
-    case 1:
-        level2_ = byte;
-        break;
+    case 1: level2_ = byte; break;
     case 2:
         angleWord_.low = byte;
         angleWord_.lowArrived = true;
@@ -255,8 +259,7 @@ void WirelessLink::takeMultiplexed(int counter, uint8_t byte)
             distanceFactor_ = word / 10000.0 * (referenceSize / 50.0);
         }
         break;
-    default:
-        break;
+    default: break;
     }
 }
 
@@ -294,9 +297,15 @@ bool WirelessLink::decodePairs(const uint8_t* p, size_t n, WirelessSample& s)
         case 14: extra_ = 0; break;
         case 15: extra_ = p[14]; break;
         case 16: shot(p[15], p[14]); break;
-        case 17: shot(p[15], p[14]); extra_ = p[16]; break;
+        case 17:
+            shot(p[15], p[14]);
+            extra_ = p[16];
+            break;
         case 18: distance32(); break;
-        case 19: distance32(); extra_ = p[18]; break;
+        case 19:
+            distance32();
+            extra_ = p[18];
+            break;
         default: break;
         }
         s.extraByte = extra_;

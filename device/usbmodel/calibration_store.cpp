@@ -93,8 +93,8 @@ bool CalibrationStore::Save(const QString& keyText, const SensorCalibration& c) 
     for (int i = 0; i < 2; ++i)
         if (!writeNumber(valueName(keyText, QStringLiteral("signal%1").arg(i)), c.signal[i]))
             return false;
-    const std::pair<const char*, double> values[] = {
-        {"angle0", c.angle0}, {"dx0", c.dx0}, {"dy0", c.dy0}, {"corrx", c.corrx}, {"corry", c.corry}};
+    const std::pair<const char*, double> values[]
+        = {{"angle0", c.angle0}, {"dx0", c.dx0}, {"dy0", c.dy0}, {"corrx", c.corrx}, {"corry", c.corry}};
     for (const auto& [name, v] : values)
         if (!writeNumber(valueName(keyText, QString::fromLatin1(name)), v))
             return false;

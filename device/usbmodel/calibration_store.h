@@ -11,7 +11,7 @@ namespace kavro {
 
 struct SensorCalibration {
     int32_t signal[2] = {0, 0}; // the target's two emitter settings
-    double angle0 = 0;          // radians
+    double angle0 = 0; // radians
     double dx0 = 0;
     double dy0 = 0;
     double corrx = 0; // hundredths of a millimetre
@@ -29,7 +29,7 @@ class CalibrationStore {
 public:
     // The per-user root ("software\Kavro\Kavro Professional"); an invalid key reads nothing.
     static CalibrationStore open();
-    explicit CalibrationStore(SettingsKey key) : key_(std::move(key)) {}
+    explicit CalibrationStore(SettingsKey key) : key_(std::move(key)) { }
 
     // "<sensor>.<target>", the prefix of every value of one calibration.
     static QString keyText(const QString& sensorSerial, const QString& targetSerial);

@@ -18,7 +18,8 @@ int32_t storedSignalLevel(bool wireless)
 {
     const int32_t fallback = wireless ? 500 : 1200;
     SettingsKey key;
-    if (FAILED(SettingsKey::open(SettingsRoot::CurrentUser, QStringLiteral("software\\Kavro\\Kavro Professional"), &key)))
+    if (FAILED(
+            SettingsKey::open(SettingsRoot::CurrentUser, QStringLiteral("software\\Kavro\\Kavro Professional"), &key)))
         return fallback;
     uint32_t v = 0;
     if (FAILED(key.readDword(wireless ? QStringLiteral("WirelessSignalLevel") : QStringLiteral("SignalLevel"), &v))
@@ -94,8 +95,15 @@ int32_t CKavroDeviceUSB::SignalLevel(int32_t)
         return lastSignal_;
     switch (link_.DeviceType()) {
     case -1: return 0;
-    case 0: case 1: case 4: return lastSignal_ * 1200 / 500;
-    case 2: case 3: case 5: case 6: case 7: case 8: return lastSignal_ * 1200 / 35;
+    case 0:
+    case 1:
+    case 4: return lastSignal_ * 1200 / 500;
+    case 2:
+    case 3:
+    case 5:
+    case 6:
+    case 7:
+    case 8: return lastSignal_ * 1200 / 35;
     default: return lastSignal_;
     }
 }

@@ -198,7 +198,8 @@ bool CKavroDeviceUSB::AddPoint(const SampleRecord& r, bool signal)
             ComPtr<IAimingAttr> attr;
             DATE enter = 0;
             const ComPtr<IEventParams> event = host().Event(1);
-            if (event && SUCCEEDED(recorder_.Aiming()->get_Attr(attr.put())) && SUCCEEDED(attr->get_EnterTime(&enter)) && enter == 0) {
+            if (event && SUCCEEDED(recorder_.Aiming()->get_Attr(attr.put())) && SUCCEEDED(attr->get_EnterTime(&enter))
+                && enter == 0) {
                 float score = 0;
                 if (SUCCEEDED(event->GetPointScore(ix / 100.0f, iy / 100.0f, 1, &score)) && score >= 1)
                     attr->put_EnterTime(Now());

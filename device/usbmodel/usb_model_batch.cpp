@@ -37,7 +37,8 @@ bool CKavroDeviceUSB::OnSample(const SampleRecord& record)
 {
     SampleRecord r = record;
     if (trigger_.IsOpen())
-        r.setTrigger(static_cast<int16_t>(std::clamp(std::trunc(trigger_.FilterOutput() / 4), 0.0, double(kMaxTrigger))));
+        r.setTrigger(
+            static_cast<int16_t>(std::clamp(std::trunc(trigger_.FilterOutput() / 4), 0.0, double(kMaxTrigger))));
     if (wireless_) {
         handleWirelessRecord(r);
     } else {
@@ -50,7 +51,8 @@ bool CKavroDeviceUSB::OnSample(const SampleRecord& record)
 void CKavroDeviceUSB::handleWirelessRecord(const SampleRecord& record)
 {
     SampleRecord r = record;
-    const size_t length = static_cast<size_t>(std::clamp<int32_t>(r.get<int32_t>(usbrecord::kRawLength), 0, usbrecord::kRawMax));
+    const size_t length
+        = static_cast<size_t>(std::clamp<int32_t>(r.get<int32_t>(usbrecord::kRawLength), 0, usbrecord::kRawMax));
     const WirelessSample s = link_.Decode(ByteSpan(r.bytes + usbrecord::kRawPacket, length));
     if (link_.DeviceType() != lastType_ || link_.Identity() != lastIdentity_) {
         lastType_ = link_.DeviceType();
@@ -72,7 +74,8 @@ void CKavroDeviceUSB::handleWirelessRecord(const SampleRecord& record)
     const bool signal = s.valid && !std::isnan(s.scale) && !std::isnan(s.smoothedAngle);
     int level = 0;
     if (s.valid)
-        level = pairs ? link_.LevelByte1() + link_.LevelByte2() : static_cast<int>(std::nearbyint(std::clamp(s.totalSum, -32768.0, 32767.0)));
+        level = pairs ? link_.LevelByte1() + link_.LevelByte2()
+                      : static_cast<int>(std::nearbyint(std::clamp(s.totalSum, -32768.0, 32767.0)));
     r.setSignalLevel(static_cast<int16_t>(std::clamp(level, -32768, 32767)));
     r.setValid(signal);
     const double a = s.smoothedAngle;

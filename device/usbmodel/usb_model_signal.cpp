@@ -37,7 +37,8 @@ void CKavroDeviceUSB::OnSignal(const OpticalSample& s)
     r.setValid(signal);
     r.bytes[usbrecord::kShotFlag] = s.shotFlag;
     r.setSignalLevel(s.valid ? static_cast<int16_t>(std::clamp(std::nearbyint(s.totalSum), -32768.0, 32767.0)) : 0);
-    r.setPiezoLevel(static_cast<int16_t>(std::clamp(static_cast<int64_t>(s.shotLevel) / 4, int64_t{-32768}, int64_t{32767})));
+    r.setPiezoLevel(
+        static_cast<int16_t>(std::clamp(static_cast<int64_t>(s.shotLevel) / 4, int64_t{-32768}, int64_t{32767})));
     r.put(usbrecord::kShotFraction, static_cast<double>(s.shotFraction));
     r.setAngle(s.angle);
     r.put(usbrecord::kSmoothedAngle, s.smoothedAngle);
@@ -66,7 +67,9 @@ void CKavroDeviceUSB::regulateOptical(const OpticalSample& s)
         }
         if (regulator_ != 0)
             return;
-        const Range range = home_.IsOpen() ? Range{2000, 0xC000} : receiver_.IsOpen() ? Range{16, 192} : Range{4096, 0xF800};
+        const Range range = home_.IsOpen() ? Range{2000, 0xC000}
+            : receiver_.IsOpen()           ? Range{16, 192}
+                                           : Range{4096, 0xF800};
         next = settings_;
         for (int i = 0; i < 2; ++i)
             if (std::fabs(sums[i] - L) > kRegulationBand)

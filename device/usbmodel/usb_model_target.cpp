@@ -122,7 +122,7 @@ bool CKavroDeviceUSB::SetLight1(int bit, bool on)
         const uint8_t m1 = static_cast<uint8_t>(mask1), m2 = static_cast<uint8_t>(lightMask2_);
         sent = targetNumber_ > 0
             && (descriptorType() == kDescriptorTypeLeds ? wirelessCommand({usbreq::kCmdLightMasks, m2, m1})
-                                                     : wirelessCommand({usbreq::kCmdLightMasks, m1, m2}));
+                                                        : wirelessCommand({usbreq::kCmdLightMasks, m1, m2}));
     } else if (home_.IsOpen()) {
         sent = home_.SetLightMask1(static_cast<uint8_t>(mask1));
     } else if (target_.IsOpen()) {
@@ -143,7 +143,7 @@ bool CKavroDeviceUSB::SetLight2(int bit, bool on)
         const uint8_t m1 = static_cast<uint8_t>(lightMask1_), m2 = static_cast<uint8_t>(mask2);
         sent = targetNumber_ > 0
             && (descriptorType() == kDescriptorTypeLeds ? wirelessCommand({usbreq::kCmdLightMasks, m2, m1})
-                                                     : wirelessCommand({usbreq::kCmdLightMasks, m1, m2}));
+                                                        : wirelessCommand({usbreq::kCmdLightMasks, m1, m2}));
     } else if (home_.IsOpen()) {
         sent = home_.SetLightMask2(static_cast<uint8_t>(mask2));
     } else if (target_.IsOpen()) {

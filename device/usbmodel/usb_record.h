@@ -6,15 +6,15 @@
 
 namespace kavro::usbrecord {
 
-constexpr size_t kShotFlag = 18;       // uint8
-constexpr size_t kSmoothedAngle = 37;  // double
-constexpr size_t kTargetOffset = 61;   // double, five-target X offset
-constexpr size_t kShotFraction = 77;   // double, NaN when none
-constexpr size_t kRawFlag = 85;        // uint8
-constexpr size_t kRawPacket = 86;      // up to 32 bytes
+constexpr size_t kShotFlag = 18; // uint8
+constexpr size_t kSmoothedAngle = 37; // double
+constexpr size_t kTargetOffset = 61; // double, five-target X offset
+constexpr size_t kShotFraction = 77; // double, NaN when none
+constexpr size_t kRawFlag = 85; // uint8
+constexpr size_t kRawPacket = 86; // up to 32 bytes
 constexpr size_t kRawMax = 32;
-constexpr size_t kRawLength = 118;     // int32
-constexpr size_t kLinkScale = 122;     // double
+constexpr size_t kRawLength = 118; // int32
+constexpr size_t kLinkScale = 122; // double
 
 static_assert(kLinkScale + sizeof(double) <= SampleRecord::kStatus);
 

@@ -31,7 +31,7 @@ Tables& tables()
 
 class ClassFactory final : public ComObject<ClassFactory, IClassFactory> {
 public:
-    explicit ClassFactory(CreateFunction create) : create_(create) {}
+    explicit ClassFactory(CreateFunction create) : create_(create) { }
     HRESULT CreateInstance(IUnknown* outer, const IID& iid, void** out) override
     {
         if (!out)

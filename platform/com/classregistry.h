@@ -40,8 +40,7 @@ HRESULT getLocalShellJunction(uint32_t index, CLSID* clsid, QString* name);
 QList<ShellJunction> registeredShellJunctions();
 
 namespace detail {
-template <class T>
-HRESULT createObject(const IID& iid, void** out)
+template <class T> HRESULT createObject(const IID& iid, void** out)
 {
     if (!out)
         return E_POINTER;
@@ -58,8 +57,7 @@ HRESULT createObject(const IID& iid, void** out)
 HRESULT CoCreateInstance(const CLSID& clsid, IUnknown* outer, const IID& iid, void** out);
 HRESULT CoGetClassObject(const CLSID& clsid, const IID& iid, void** out);
 
-template <class I>
-HRESULT createInstance(const CLSID& clsid, ComPtr<I>* out)
+template <class I> HRESULT createInstance(const CLSID& clsid, ComPtr<I>* out)
 {
     if (!out)
         return E_POINTER;
@@ -67,19 +65,19 @@ HRESULT createInstance(const CLSID& clsid, ComPtr<I>* out)
 }
 
 // Registers a ComObject class with a static `clsid` member in this module's table.
-#define KAVRO_REGISTER_CLASS(Class, progId)                                                       \
-    [[maybe_unused]] static const bool kavroRegistered_##Class =                                  \
-        ::kavro::registerClass(Class::clsid, &::kavro::detail::createObject<Class>, progId)
+#define KAVRO_REGISTER_CLASS(Class, progId)                                                                            \
+    [[maybe_unused]] static const bool kavroRegistered_##Class                                                         \
+        = ::kavro::registerClass(Class::clsid, &::kavro::detail::createObject<Class>, progId)
 
 // Exports the module's entry points: DllGetClassObject over this module's table.
-#define KAVRO_DEFINE_MODULE()                                                                     \
-    extern "C" __attribute__((visibility("default"))) HRESULT DllGetClassObject(                  \
-        const CLSID& clsid, const IID& iid, void** out)                                           \
-    {                                                                                             \
-        return ::kavro::getLocalClassObject(clsid, iid, out);                                     \
-    }                                                                                             \
-    extern "C" __attribute__((visibility("default"))) HRESULT DllGetShellJunction(                \
-        uint32_t index, CLSID* clsid, QString* name)                                              \
-    {                                                                                             \
-        return ::kavro::getLocalShellJunction(index, clsid, name);                                \
+#define KAVRO_DEFINE_MODULE()                                                                                          \
+    extern "C" __attribute__((visibility("default"))) HRESULT DllGetClassObject(const CLSID& clsid, const IID& iid,    \
+                                                                                void** out)                            \
+    {                                                                                                                  \
+        return ::kavro::getLocalClassObject(clsid, iid, out);                                                          \
+    }                                                                                                                  \
+    extern "C" __attribute__((visibility("default"))) HRESULT DllGetShellJunction(uint32_t index, CLSID* clsid,        \
+                                                                                  QString* name)                       \
+    {                                                                                                                  \
+        return ::kavro::getLocalShellJunction(index, clsid, name);                                                     \
     }

@@ -26,10 +26,9 @@ HRESULT unadviseSink(IUnknown* source, const IID& sinkIid, uint32_t cookie);
 namespace kavro {
 
 // A connection point held inside its source object; its references are the owner's.
-template <class Sink>
-class ConnectionPoint final : public IConnectionPoint {
+template <class Sink> class ConnectionPoint final : public IConnectionPoint {
 public:
-    explicit ConnectionPoint(IUnknown* owner) : owner_(owner) {}
+    explicit ConnectionPoint(IUnknown* owner) : owner_(owner) { }
     ConnectionPoint(const ConnectionPoint&) = delete;
     ConnectionPoint& operator=(const ConnectionPoint&) = delete;
     ~ConnectionPoint() = default;
@@ -86,8 +85,7 @@ public:
     }
 
     // Calls f(Sink*) for every advised sink, in the order they were advised.
-    template <class F>
-    void fire(F&& f)
+    template <class F> void fire(F&& f)
     {
         std::vector<Entry> snapshot;
         {
@@ -135,8 +133,7 @@ private:
 };
 
 // FindConnectionPoint over a fixed set of connection points.
-template <class... Points>
-HRESULT findConnectionPoint(const IID& iid, IConnectionPoint** out, Points&... points)
+template <class... Points> HRESULT findConnectionPoint(const IID& iid, IConnectionPoint** out, Points&... points)
 {
     if (!out)
         return E_POINTER;

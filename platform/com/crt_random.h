@@ -10,7 +10,7 @@ class CrtRandom {
 public:
     static constexpr int kMax = 0x7FFF;
 
-    explicit CrtRandom(uint32_t seed = 1) : m_state(seed) {}
+    explicit CrtRandom(uint32_t seed = 1) : m_state(seed) { }
     void seed(uint32_t s) { m_state = s; }
     int next()
     {

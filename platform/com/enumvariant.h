@@ -21,8 +21,7 @@ public:
     using SnapshotEnumerator::SnapshotEnumerator;
 
     // An enumerator over objects, each as VT_DISPATCH as a dual interface's collection gives them.
-    template <class I>
-    static ComPtr<VariantEnumerator> ofObjects(const std::vector<ComPtr<I>>& objects)
+    template <class I> static ComPtr<VariantEnumerator> ofObjects(const std::vector<ComPtr<I>>& objects)
     {
         std::vector<Variant> items;
         items.reserve(objects.size());

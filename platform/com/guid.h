@@ -32,8 +32,9 @@ struct Guid {
             for (size_t i = 0; i < count; ++i) {
                 char c = text[pos + i];
                 int d = c >= '0' && c <= '9' ? c - '0'
-                      : c >= 'a' && c <= 'f' ? c - 'a' + 10
-                      : c >= 'A' && c <= 'F' ? c - 'A' + 10 : -1;
+                    : c >= 'a' && c <= 'f'   ? c - 'a' + 10
+                    : c >= 'A' && c <= 'F'   ? c - 'A' + 10
+                                             : -1;
                 if (d < 0)
                     throw "malformed guid";
                 v = v * 16 + static_cast<uint64_t>(d);
@@ -67,7 +68,6 @@ using CLSID = Guid;
 
 constexpr Guid GUID_NULL{};
 
-template <>
-struct std::hash<Guid> {
+template <> struct std::hash<Guid> {
     size_t operator()(const Guid& g) const noexcept;
 };

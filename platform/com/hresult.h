@@ -61,10 +61,19 @@ constexpr HRESULT HRESULT_FROM_WIN32(uint32_t code)
     return code == 0 ? S_OK : static_cast<HRESULT>((code & 0xFFFFu) | 0x80070000u);
 }
 
-constexpr bool SUCCEEDED(HRESULT hr) { return hr >= 0; }
-constexpr bool FAILED(HRESULT hr) { return hr < 0; }
+constexpr bool SUCCEEDED(HRESULT hr)
+{
+    return hr >= 0;
+}
+constexpr bool FAILED(HRESULT hr)
+{
+    return hr < 0;
+}
 
-constexpr VARIANT_BOOL toVariantBool(bool b) { return b ? VARIANT_TRUE : VARIANT_FALSE; }
+constexpr VARIANT_BOOL toVariantBool(bool b)
+{
+    return b ? VARIANT_TRUE : VARIANT_FALSE;
+}
 
 // Maps a POSIX errno to the HRESULT a Windows caller would have seen for the same failure.
 HRESULT hresultFromErrno(int err);

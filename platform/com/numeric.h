@@ -8,13 +8,13 @@
 namespace kavro {
 
 // Nearest integer, halves to even. Out-of-range or NaN input gives false and leaves *out.
-template <class Int>
-bool checkedRound(double v, Int* out)
+template <class Int> bool checkedRound(double v, Int* out)
 {
     if (!std::isfinite(v))
         return false;
     double r = std::nearbyint(v); // the default rounding mode rounds halves to even
-    if (r < static_cast<double>(std::numeric_limits<Int>::min()) || r > static_cast<double>(std::numeric_limits<Int>::max()))
+    if (r < static_cast<double>(std::numeric_limits<Int>::min())
+        || r > static_cast<double>(std::numeric_limits<Int>::max()))
         return false;
     *out = static_cast<Int>(r);
     return true;

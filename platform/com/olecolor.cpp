@@ -26,9 +26,7 @@ HRESULT translateColor(OLE_COLOR color, COLORREF* out)
     if (!out)
         return E_POINTER;
     switch (color >> 24) {
-    case 0x00:
-        *out = color & 0x00FFFFFFu;
-        return S_OK;
+    case 0x00: *out = color & 0x00FFFFFFu; return S_OK;
     case 0x80: {
         uint32_t index = color & 0x00FFFFFFu;
         if (index >= 31 || index == 25)
@@ -39,8 +37,7 @@ HRESULT translateColor(OLE_COLOR color, COLORREF* out)
     case 0x02: // palette-relative RGB: the colour itself on a true-colour surface
         *out = color & 0x00FFFFFFu;
         return S_OK;
-    default:
-        return E_INVALIDARG;
+    default: return E_INVALIDARG;
     }
 }
 

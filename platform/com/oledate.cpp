@@ -31,7 +31,10 @@ void civilFromDays(int64_t z, int* y, int* m, int* d)
     *y = static_cast<int>(yoe + era * 400 + (*m <= 2));
 }
 
-bool isLeap(int y) { return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0; }
+bool isLeap(int y)
+{
+    return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
+}
 
 int daysInMonth(int y, int m)
 {
@@ -72,8 +75,8 @@ bool dateToFields(DATE date, DateFields* out)
 bool fieldsToDate(const DateFields& f, DATE* out)
 {
     if (f.year < 100 || f.year > 9999 || f.month < 1 || f.month > 12 || f.day < 1
-        || f.day > daysInMonth(f.year, f.month) || f.hour < 0 || f.hour > 23 || f.minute < 0
-        || f.minute > 59 || f.second < 0 || f.second > 59)
+        || f.day > daysInMonth(f.year, f.month) || f.hour < 0 || f.hour > 23 || f.minute < 0 || f.minute > 59
+        || f.second < 0 || f.second > 59)
         return false;
     double day = static_cast<double>(daysFromCivil(f.year, f.month, f.day) - kEpochOffset);
     double time = (f.hour * 3600.0 + f.minute * 60.0 + f.second) / 86400.0;

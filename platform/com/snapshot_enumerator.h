@@ -8,11 +8,12 @@
 
 namespace kavro {
 
-template <class Derived, class Interface, class Item>
-class SnapshotEnumerator : public ComObject<Derived, Interface> {
+template <class Derived, class Interface, class Item> class SnapshotEnumerator : public ComObject<Derived, Interface> {
 public:
     explicit SnapshotEnumerator(std::vector<Item> items, size_t position = 0)
-        : items_(std::move(items)), pos_(std::min(position, items_.size())) {}
+        : items_(std::move(items)), pos_(std::min(position, items_.size()))
+    {
+    }
 
     HRESULT Skip(uint32_t count) override
     {
@@ -36,8 +37,7 @@ public:
 protected:
     // Gives up to `count` items through `give(item, slot)`, which returns false when it cannot;
     // S_FALSE when fewer than `count` were given.
-    template <class Slot, class Give>
-    HRESULT giveNext(uint32_t count, Slot* out, uint32_t* fetched, Give&& give)
+    template <class Slot, class Give> HRESULT giveNext(uint32_t count, Slot* out, uint32_t* fetched, Give&& give)
     {
         uint32_t n = 0;
         while (n < count && pos_ < items_.size() && give(items_[pos_], out[n])) {

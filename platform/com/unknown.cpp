@@ -7,7 +7,8 @@ bool sameObject(IUnknown* a, IUnknown* b)
     if (!a || !b)
         return false;
     ComPtr<IUnknown> ua, ub;
-    if (FAILED(a->QueryInterface(IUnknown::iid, ua.putVoid())) || FAILED(b->QueryInterface(IUnknown::iid, ub.putVoid())))
+    if (FAILED(a->QueryInterface(IUnknown::iid, ua.putVoid()))
+        || FAILED(b->QueryInterface(IUnknown::iid, ub.putVoid())))
         return false;
     return ua.get() == ub.get();
 }

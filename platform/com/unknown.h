@@ -19,29 +19,60 @@ protected:
     ~IUnknown() = default;
 };
 
-template <class T>
-constexpr const Guid& iidOf() { return T::iid; }
+template <class T> constexpr const Guid& iidOf()
+{
+    return T::iid;
+}
 
 // Holds one reference. Assigning from a raw pointer adds a reference; `attach` adopts one.
-template <class T>
-class ComPtr {
+template <class T> class ComPtr {
 public:
     ComPtr() = default;
-    ComPtr(std::nullptr_t) {}
-    ComPtr(T* p) : p_(p) { if (p_) p_->AddRef(); }
-    ComPtr(const ComPtr& o) : ComPtr(o.p_) {}
-    ComPtr(ComPtr&& o) noexcept : p_(std::exchange(o.p_, nullptr)) {}
+    ComPtr(std::nullptr_t) { }
+    ComPtr(T* p) : p_(p)
+    {
+        if (p_)
+            p_->AddRef();
+    }
+    ComPtr(const ComPtr& o) : ComPtr(o.p_) { }
+    ComPtr(ComPtr&& o) noexcept : p_(std::exchange(o.p_, nullptr)) { }
     template <class U, class = std::enable_if_t<std::is_convertible_v<U*, T*>>>
-    ComPtr(const ComPtr<U>& o) : ComPtr(static_cast<T*>(o.get())) {}
+    ComPtr(const ComPtr<U>& o) : ComPtr(static_cast<T*>(o.get()))
+    {
+    }
     ~ComPtr() { reset(); }
 
-    ComPtr& operator=(const ComPtr& o) { ComPtr(o).swap(*this); return *this; }
-    ComPtr& operator=(ComPtr&& o) noexcept { ComPtr(std::move(o)).swap(*this); return *this; }
-    ComPtr& operator=(T* p) { ComPtr(p).swap(*this); return *this; }
-    ComPtr& operator=(std::nullptr_t) { reset(); return *this; }
+    ComPtr& operator=(const ComPtr& o)
+    {
+        ComPtr(o).swap(*this);
+        return *this;
+    }
+    ComPtr& operator=(ComPtr&& o) noexcept
+    {
+        ComPtr(std::move(o)).swap(*this);
+        return *this;
+    }
+    ComPtr& operator=(T* p)
+    {
+        ComPtr(p).swap(*this);
+        return *this;
+    }
+    ComPtr& operator=(std::nullptr_t)
+    {
+        reset();
+        return *this;
+    }
 
-    void reset() { if (T* p = std::exchange(p_, nullptr)) p->Release(); }
-    void attach(T* p) { reset(); p_ = p; }
+    void reset()
+    {
+        if (T* p = std::exchange(p_, nullptr))
+            p->Release();
+    }
+    void attach(T* p)
+    {
+        reset();
+        p_ = p;
+    }
     T* detach() { return std::exchange(p_, nullptr); }
     void swap(ComPtr& o) noexcept { std::swap(p_, o.p_); }
 
@@ -51,29 +82,39 @@ public:
     explicit operator bool() const { return p_ != nullptr; }
 
     // For out-parameters: releases what it holds and gives the slot.
-    T** put() { reset(); return &p_; }
-    void** putVoid() { reset(); return reinterpret_cast<void**>(&p_); }
+    T** put()
+    {
+        reset();
+        return &p_;
+    }
+    void** putVoid()
+    {
+        reset();
+        return reinterpret_cast<void**>(&p_);
+    }
 
     // Copies the pointer out with a reference added, the way a COM getter hands it to its caller.
     HRESULT copyTo(T** out) const
     {
-        if (!out) return E_POINTER;
+        if (!out)
+            return E_POINTER;
         *out = p_;
-        if (p_) p_->AddRef();
+        if (p_)
+            p_->AddRef();
         return S_OK;
     }
 
-    template <class U>
-    HRESULT as(ComPtr<U>* out) const
+    template <class U> HRESULT as(ComPtr<U>* out) const
     {
-        if (!p_) return E_POINTER;
+        if (!p_)
+            return E_POINTER;
         return p_->QueryInterface(U::iid, out->putVoid());
     }
-    template <class U>
-    ComPtr<U> query() const
+    template <class U> ComPtr<U> query() const
     {
         ComPtr<U> r;
-        if (p_) p_->QueryInterface(U::iid, r.putVoid());
+        if (p_)
+            p_->QueryInterface(U::iid, r.putVoid());
         return r;
     }
 
@@ -89,13 +130,12 @@ private:
 bool sameObject(IUnknown* a, IUnknown* b);
 
 namespace kavro::detail {
-template <class I, class = void>
-struct HasBase : std::false_type {};
-template <class I>
-struct HasBase<I, std::void_t<typename I::Base>> : std::true_type {};
+template <class I, class = void> struct HasBase : std::false_type {
+};
+template <class I> struct HasBase<I, std::void_t<typename I::Base>> : std::true_type {
+};
 
-template <class I>
-constexpr bool iidInChain(const Guid& iid)
+template <class I> constexpr bool iidInChain(const Guid& iid)
 {
     if (iid == I::iid)
         return true;
@@ -112,14 +152,12 @@ std::atomic<long>& liveObjects();
 // The object base: reference counting and QueryInterface over the interfaces listed. The first
 // interface gives the IUnknown identity. Derived classes may extend QueryInterface through
 // `queryExtra` (e.g. for an inner sink object).
-template <class Derived, class... Interfaces>
-class ComObject : public Interfaces... {
+template <class Derived, class... Interfaces> class ComObject : public Interfaces... {
     using First = std::tuple_element_t<0, std::tuple<Interfaces...>>;
 
 public:
     // A new object holding one reference for the caller.
-    template <class... Args>
-    static ComPtr<Derived> create(Args&&... args)
+    template <class... Args> static ComPtr<Derived> create(Args&&... args)
     {
         ComPtr<Derived> p;
         p.attach(new Derived(std::forward<Args>(args)...));
@@ -134,8 +172,8 @@ public:
         if (iid == IUnknown::iid) {
             *out = static_cast<IUnknown*>(static_cast<First*>(this));
         } else {
-            (void)((kavro::detail::iidInChain<Interfaces>(iid)
-                    && (*out = static_cast<Interfaces*>(this), true)) || ...);
+            (void)((kavro::detail::iidInChain<Interfaces>(iid) && (*out = static_cast<Interfaces*>(this), true))
+                   || ...);
         }
         if (!*out)
             *out = static_cast<Derived*>(this)->queryExtra(iid);
@@ -156,7 +194,11 @@ public:
     IUnknown* identity() { return static_cast<IUnknown*>(static_cast<First*>(this)); }
 
 protected:
-    ComObject() { ++kavro::detail::liveObjects(); refs_.store(1); }
+    ComObject()
+    {
+        ++kavro::detail::liveObjects();
+        refs_.store(1);
+    }
     virtual ~ComObject() { --kavro::detail::liveObjects(); }
     void* queryExtra(const IID&) { return nullptr; }
 
@@ -165,8 +207,7 @@ private:
 };
 
 // Hands a new reference to an out-parameter of interface type I, from any object of ours.
-template <class I, class T>
-HRESULT queryOut(T* obj, I** out)
+template <class I, class T> HRESULT queryOut(T* obj, I** out)
 {
     if (!out)
         return E_POINTER;

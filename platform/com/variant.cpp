@@ -33,7 +33,10 @@ IntRange rangeOf(VARTYPE vt)
     }
 }
 
-bool isIntegerType(VARTYPE vt) { return rangeOf(vt).max != 0; }
+bool isIntegerType(VARTYPE vt)
+{
+    return rangeOf(vt).max != 0;
+}
 
 // A numeric source value: exact when integral, else as a double.
 struct Number {
@@ -69,7 +72,10 @@ Number floatingNumber(double v)
     return n;
 }
 
-QString trimmed(const QString& s) { return s.trimmed(); }
+QString trimmed(const QString& s)
+{
+    return s.trimmed();
+}
 
 // Decimal number text in the C locale (sign, digits, optional point and exponent).
 bool parseNumber(const QString& text, double* out)
@@ -94,8 +100,8 @@ bool parseDateText(const QString& text, DATE* out)
     QByteArray b = trimmed(text).toLatin1();
     kavro::DateFields f;
     char tail = 0;
-    int n = std::sscanf(b.constData(), "%d-%d-%d %d:%d:%d%c", &f.year, &f.month, &f.day, &f.hour, &f.minute,
-                        &f.second, &tail);
+    int n = std::sscanf(b.constData(), "%d-%d-%d %d:%d:%d%c", &f.year, &f.month, &f.day, &f.hour, &f.minute, &f.second,
+                        &tail);
     if (n == 3 || n == 6)
         return kavro::fieldsToDate(f, out);
     return false;
@@ -241,7 +247,10 @@ Variant Variant::fromInteger(VARTYPE vt, int64_t value)
     return v;
 }
 
-bool Variant::isInteger() const { return isIntegerType(vt_); }
+bool Variant::isInteger() const
+{
+    return isIntegerType(vt_);
+}
 
 int Variant::fixedSize(VARTYPE vt)
 {
@@ -377,11 +386,10 @@ HRESULT Variant::changeType(VARTYPE to, Variant* out) const
     Variant r;
     r.vt_ = to;
     switch (to) {
-    case VT_BOOL:
-        r.i_ = toVariantBool(n.integral ? n.magnitude != 0 : n.value != 0);
-        break;
+    case VT_BOOL: r.i_ = toVariantBool(n.integral ? n.magnitude != 0 : n.value != 0); break;
     case VT_R4: {
-        double v = n.integral ? (n.negative ? -static_cast<double>(n.magnitude) : static_cast<double>(n.magnitude)) : n.value;
+        double v = n.integral ? (n.negative ? -static_cast<double>(n.magnitude) : static_cast<double>(n.magnitude))
+                              : n.value;
         if (std::isfinite(v) && std::fabs(v) > FLT_MAX)
             return DISP_E_OVERFLOW;
         r.f_ = static_cast<float>(v);
@@ -389,12 +397,14 @@ HRESULT Variant::changeType(VARTYPE to, Variant* out) const
     }
     case VT_R8:
     case VT_DATE:
-        r.d_ = n.integral ? (n.negative ? -static_cast<double>(n.magnitude) : static_cast<double>(n.magnitude)) : n.value;
+        r.d_ = n.integral ? (n.negative ? -static_cast<double>(n.magnitude) : static_cast<double>(n.magnitude))
+                          : n.value;
         if (to == VT_DATE && (!std::isfinite(r.d_) || r.d_ < kavro::kMinOleDate || r.d_ >= kavro::kMaxOleDate + 1.0))
             return DISP_E_OVERFLOW;
         break;
     case VT_CY: {
-        double v = n.integral ? (n.negative ? -static_cast<double>(n.magnitude) : static_cast<double>(n.magnitude)) : n.value;
+        double v = n.integral ? (n.negative ? -static_cast<double>(n.magnitude) : static_cast<double>(n.magnitude))
+                              : n.value;
         double scaled = std::nearbyint(v * 10000.0);
         if (!std::isfinite(scaled) || scaled >= 9.2233720368547758e18 || scaled < -9.2233720368547758e18)
             return DISP_E_OVERFLOW;
@@ -442,8 +452,7 @@ HRESULT Variant::changeType(VARTYPE to, Variant* out) const
 namespace {
 
 // Converts as changeType does and, when that succeeds, lets `take` read the converted value.
-template <class Take>
-HRESULT convertAndTake(const Variant& v, VARTYPE vt, Take take)
+template <class Take> HRESULT convertAndTake(const Variant& v, VARTYPE vt, Take take)
 {
     Variant r;
     HRESULT hr = v.changeType(vt, &r);

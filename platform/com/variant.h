@@ -10,20 +10,41 @@
 using VARTYPE = uint16_t;
 
 enum : VARTYPE {
-    VT_EMPTY = 0, VT_NULL = 1, VT_I2 = 2, VT_I4 = 3, VT_R4 = 4, VT_R8 = 5, VT_CY = 6, VT_DATE = 7,
-    VT_BSTR = 8, VT_DISPATCH = 9, VT_ERROR = 10, VT_BOOL = 11, VT_VARIANT = 12, VT_UNKNOWN = 13,
-    VT_DECIMAL = 14, VT_I1 = 16, VT_UI1 = 17, VT_UI2 = 18, VT_UI4 = 19, VT_I8 = 20, VT_UI8 = 21,
-    VT_INT = 22, VT_UINT = 23, VT_ARRAY = 0x2000, VT_BYREF = 0x4000,
+    VT_EMPTY = 0,
+    VT_NULL = 1,
+    VT_I2 = 2,
+    VT_I4 = 3,
+    VT_R4 = 4,
+    VT_R8 = 5,
+    VT_CY = 6,
+    VT_DATE = 7,
+    VT_BSTR = 8,
+    VT_DISPATCH = 9,
+    VT_ERROR = 10,
+    VT_BOOL = 11,
+    VT_VARIANT = 12,
+    VT_UNKNOWN = 13,
+    VT_DECIMAL = 14,
+    VT_I1 = 16,
+    VT_UI1 = 17,
+    VT_UI2 = 18,
+    VT_UI4 = 19,
+    VT_I8 = 20,
+    VT_UI8 = 21,
+    VT_INT = 22,
+    VT_UINT = 23,
+    VT_ARRAY = 0x2000,
+    VT_BYREF = 0x4000,
 };
 
 class Variant {
 public:
     Variant() = default;
-    Variant(int32_t v) : vt_(VT_I4), i_(v) {}
-    Variant(float v) : vt_(VT_R4), f_(v) {}
-    Variant(double v) : vt_(VT_R8), d_(v) {}
-    Variant(const QString& s) : vt_(VT_BSTR), s_(s) {}
-    Variant(const char* s) : vt_(VT_BSTR), s_(QString::fromUtf8(s)) {}
+    Variant(int32_t v) : vt_(VT_I4), i_(v) { }
+    Variant(float v) : vt_(VT_R4), f_(v) { }
+    Variant(double v) : vt_(VT_R8), d_(v) { }
+    Variant(const QString& s) : vt_(VT_BSTR), s_(s) { }
+    Variant(const char* s) : vt_(VT_BSTR), s_(QString::fromUtf8(s)) { }
 
     static Variant fromBool(bool b);
     static Variant fromDate(DATE d);
@@ -41,9 +62,9 @@ public:
     bool isObject() const { return vt_ == VT_UNKNOWN || vt_ == VT_DISPATCH; }
 
     // Raw members; meaningful only for the matching types.
-    int64_t integer() const { return i_; }   // integer types, VT_BOOL (-1/0), VT_ERROR, VT_CY (scaled)
+    int64_t integer() const { return i_; } // integer types, VT_BOOL (-1/0), VT_ERROR, VT_CY (scaled)
     float r4() const { return f_; }
-    double r8() const { return d_; }          // VT_R8 and VT_DATE
+    double r8() const { return d_; } // VT_R8 and VT_DATE
     const QString& bstr() const { return s_; }
     IUnknown* object() const { return obj_.get(); }
     bool boolValue() const { return vt_ == VT_BOOL && i_ != 0; }

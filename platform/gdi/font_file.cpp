@@ -12,7 +12,7 @@ namespace {
 
 class Reader {
 public:
-    explicit Reader(const QByteArray& bytes) : b_(bytes) {}
+    explicit Reader(const QByteArray& bytes) : b_(bytes) { }
     bool has(uint64_t at, uint64_t size) const { return at + size <= uint64_t(b_.size()); }
     uint16_t u16(uint64_t at) const
     {
@@ -93,7 +93,8 @@ QString fontFileName(const QString& family, int weight)
         style = QStringLiteral("Serif");
     else if (family.compare(QLatin1String("Liberation Mono"), Qt::CaseInsensitive) == 0)
         style = QStringLiteral("Mono");
-    return QStringLiteral("Liberation%1-%2.ttf").arg(style, weight >= 600 ? QStringLiteral("Bold") : QStringLiteral("Regular"));
+    return QStringLiteral("Liberation%1-%2.ttf")
+        .arg(style, weight >= 600 ? QStringLiteral("Bold") : QStringLiteral("Regular"));
 }
 
 // The folders the fonts package installs into, under every data folder of the system.
@@ -117,8 +118,8 @@ std::unique_ptr<FontFileMetrics> FontFileMetrics::parse(const QByteArray& bytes)
 {
     Reader r(bytes);
     Table head, hhea, hmtx, cmap;
-    if (!r.has(0, 12) || !findTable(r, "head", &head) || !findTable(r, "hhea", &hhea)
-        || !findTable(r, "hmtx", &hmtx) || !findTable(r, "cmap", &cmap) || head.length < 54 || hhea.length < 36)
+    if (!r.has(0, 12) || !findTable(r, "head", &head) || !findTable(r, "hhea", &hhea) || !findTable(r, "hmtx", &hmtx)
+        || !findTable(r, "cmap", &cmap) || head.length < 54 || hhea.length < 36)
         return nullptr;
     auto m = std::unique_ptr<FontFileMetrics>(new FontFileMetrics);
     m->unitsPerEm_ = r.u16(head.offset + 18);

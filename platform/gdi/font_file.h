@@ -26,7 +26,7 @@ private:
     double ascent_ = 0;
     double descent_ = 0;
     double lineGap_ = 0;
-    std::vector<uint16_t> advances_;   // per glyph, in font units
+    std::vector<uint16_t> advances_; // per glyph, in font units
     std::vector<uint16_t> glyphOfChar_; // per BMP character
     double unitsPerEm_ = 1;
 };

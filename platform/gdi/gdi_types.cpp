@@ -29,7 +29,8 @@ int32_t MulDiv(int32_t a, int32_t b, int32_t c)
     uint64_t d = c < 0 ? uint64_t(0) - uint64_t(int64_t(c)) : uint64_t(c);
     uint64_t q = (n + d / 2) / d;
     bool negative = (num < 0) != (c < 0);
-    if (negative ? q > uint64_t(std::numeric_limits<int32_t>::max()) + 1 : q > uint64_t(std::numeric_limits<int32_t>::max()))
+    if (negative ? q > uint64_t(std::numeric_limits<int32_t>::max()) + 1
+                 : q > uint64_t(std::numeric_limits<int32_t>::max()))
         return -1;
     return negative ? static_cast<int32_t>(-static_cast<int64_t>(q)) : static_cast<int32_t>(q);
 }

@@ -18,28 +18,29 @@ namespace {
 void send(GdiCanvas* c, const MetafileRecord& record)
 {
     std::visit(Overloaded{
-        [c](const rec::SelectPen& r) { c->selectPen(r.pen); },
-        [c](const rec::SelectBrush& r) { c->selectBrush(r.brush); },
-        [c](const rec::SelectFont& r) { c->selectFont(r.font); },
-        [c](const rec::TextColor& r) { c->setTextColor(r.color); },
-        [c](const rec::SetBkMode& r) { c->setBkMode(r.mode); },
-        [c](const rec::BkColor& r) { c->setBkColor(r.color); },
-        [c](const rec::FillRect& r) { c->fillRect(r.rect, r.color); },
-        [c](const rec::SetPixel& r) { c->setPixel(r.point, r.color); },
-        [c](const rec::Rectangle& r) { c->rectangle(r.box); },
-        [c](const rec::Ellipse& r) { c->ellipse(r.box); },
-        [c](const rec::Polyline& r) { c->polyline(r.points); },
-        [c](const rec::Polygon& r) { c->polygon(r.points, r.mode); },
-        [c](const rec::DrawText& r) {
-            GdiRect rect = r.rect;
-            c->drawText(r.text, &rect, r.format & ~DT_CALCRECT);
-        },
-        [c](const rec::BeginPath&) { c->beginPath(); },
-        [c](const rec::EndPath&) { c->endPath(); },
-        [c](const rec::SelectClipPath& r) { c->selectClipPath(r.mode); },
-        [c](const rec::RestoreClip&) { c->restoreClip(); },
-        [c](const rec::DrawPicture& r) { c->drawPicture(r.picture.get(), r.box); },
-    }, record);
+                   [c](const rec::SelectPen& r) { c->selectPen(r.pen); },
+                   [c](const rec::SelectBrush& r) { c->selectBrush(r.brush); },
+                   [c](const rec::SelectFont& r) { c->selectFont(r.font); },
+                   [c](const rec::TextColor& r) { c->setTextColor(r.color); },
+                   [c](const rec::SetBkMode& r) { c->setBkMode(r.mode); },
+                   [c](const rec::BkColor& r) { c->setBkColor(r.color); },
+                   [c](const rec::FillRect& r) { c->fillRect(r.rect, r.color); },
+                   [c](const rec::SetPixel& r) { c->setPixel(r.point, r.color); },
+                   [c](const rec::Rectangle& r) { c->rectangle(r.box); },
+                   [c](const rec::Ellipse& r) { c->ellipse(r.box); },
+                   [c](const rec::Polyline& r) { c->polyline(r.points); },
+                   [c](const rec::Polygon& r) { c->polygon(r.points, r.mode); },
+                   [c](const rec::DrawText& r) {
+                       GdiRect rect = r.rect;
+                       c->drawText(r.text, &rect, r.format & ~DT_CALCRECT);
+                   },
+                   [c](const rec::BeginPath&) { c->beginPath(); },
+                   [c](const rec::EndPath&) { c->endPath(); },
+                   [c](const rec::SelectClipPath& r) { c->selectClipPath(r.mode); },
+                   [c](const rec::RestoreClip&) { c->restoreClip(); },
+                   [c](const rec::DrawPicture& r) { c->drawPicture(r.picture.get(), r.box); },
+               },
+               record);
 }
 
 } // namespace

@@ -17,17 +17,52 @@ struct IPicture;
 class GdiCanvas;
 
 namespace rec {
-struct SelectPen { GdiPen pen; bool operator==(const SelectPen&) const = default; };
-struct SelectBrush { GdiBrush brush; bool operator==(const SelectBrush&) const = default; };
-struct SelectFont { GdiFont font; bool operator==(const SelectFont&) const = default; };
-struct TextColor { COLORREF color = 0; bool operator==(const TextColor&) const = default; };
-struct SetBkMode { BkMode mode = BkMode::Opaque; bool operator==(const SetBkMode&) const = default; };
-struct BkColor { COLORREF color = 0; bool operator==(const BkColor&) const = default; };
-struct FillRect { GdiRect rect; COLORREF color = 0; bool operator==(const FillRect&) const = default; };
-struct SetPixel { GdiPoint point; COLORREF color = 0; bool operator==(const SetPixel&) const = default; };
-struct Rectangle { GdiRect box; bool operator==(const Rectangle&) const = default; };
-struct Ellipse { GdiRect box; bool operator==(const Ellipse&) const = default; };
-struct Polyline { std::vector<GdiPoint> points; bool operator==(const Polyline&) const = default; };
+struct SelectPen {
+    GdiPen pen;
+    bool operator==(const SelectPen&) const = default;
+};
+struct SelectBrush {
+    GdiBrush brush;
+    bool operator==(const SelectBrush&) const = default;
+};
+struct SelectFont {
+    GdiFont font;
+    bool operator==(const SelectFont&) const = default;
+};
+struct TextColor {
+    COLORREF color = 0;
+    bool operator==(const TextColor&) const = default;
+};
+struct SetBkMode {
+    BkMode mode = BkMode::Opaque;
+    bool operator==(const SetBkMode&) const = default;
+};
+struct BkColor {
+    COLORREF color = 0;
+    bool operator==(const BkColor&) const = default;
+};
+struct FillRect {
+    GdiRect rect;
+    COLORREF color = 0;
+    bool operator==(const FillRect&) const = default;
+};
+struct SetPixel {
+    GdiPoint point;
+    COLORREF color = 0;
+    bool operator==(const SetPixel&) const = default;
+};
+struct Rectangle {
+    GdiRect box;
+    bool operator==(const Rectangle&) const = default;
+};
+struct Ellipse {
+    GdiRect box;
+    bool operator==(const Ellipse&) const = default;
+};
+struct Polyline {
+    std::vector<GdiPoint> points;
+    bool operator==(const Polyline&) const = default;
+};
 struct Polygon {
     std::vector<GdiPoint> points;
     FillMode mode = FillMode::Alternate;
@@ -39,10 +74,19 @@ struct DrawText {
     uint32_t format = 0;
     bool operator==(const DrawText&) const = default;
 };
-struct BeginPath { bool operator==(const BeginPath&) const = default; };
-struct EndPath { bool operator==(const EndPath&) const = default; };
-struct SelectClipPath { ClipMode mode = ClipMode::Copy; bool operator==(const SelectClipPath&) const = default; };
-struct RestoreClip { bool operator==(const RestoreClip&) const = default; };
+struct BeginPath {
+    bool operator==(const BeginPath&) const = default;
+};
+struct EndPath {
+    bool operator==(const EndPath&) const = default;
+};
+struct SelectClipPath {
+    ClipMode mode = ClipMode::Copy;
+    bool operator==(const SelectClipPath&) const = default;
+};
+struct RestoreClip {
+    bool operator==(const RestoreClip&) const = default;
+};
 struct DrawPicture {
     ComPtr<IPicture> picture;
     GdiRect box;
@@ -51,10 +95,10 @@ struct DrawPicture {
 } // namespace rec
 
 // The alternatives' order is the record type number of the stored form (index + 1): append only.
-using MetafileRecord = std::variant<rec::SelectPen, rec::SelectBrush, rec::SelectFont, rec::TextColor,
-    rec::SetBkMode, rec::BkColor, rec::FillRect, rec::SetPixel, rec::Rectangle, rec::Ellipse,
-    rec::Polyline, rec::Polygon, rec::DrawText, rec::BeginPath, rec::EndPath, rec::SelectClipPath,
-    rec::RestoreClip, rec::DrawPicture>;
+using MetafileRecord = std::variant<rec::SelectPen, rec::SelectBrush, rec::SelectFont, rec::TextColor, rec::SetBkMode,
+                                    rec::BkColor, rec::FillRect, rec::SetPixel, rec::Rectangle, rec::Ellipse,
+                                    rec::Polyline, rec::Polygon, rec::DrawText, rec::BeginPath, rec::EndPath,
+                                    rec::SelectClipPath, rec::RestoreClip, rec::DrawPicture>;
 
 class Metafile {
 public:

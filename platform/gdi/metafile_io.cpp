@@ -20,25 +20,54 @@ constexpr int kMaxPictureDepth = 8; // pictures in metafiles in pictures...
 constexpr uint32_t kMinRecordSize = 8;
 
 enum RecordType : uint32_t {
-    kSelectPen = 1, kSelectBrush, kSelectFont, kTextColor, kSetBkMode, kBkColor, kFillRect, kSetPixel,
-    kRectangle, kEllipse, kPolyline, kPolygon, kDrawText, kBeginPath, kEndPath, kSelectClipPath,
-    kRestoreClip, kDrawPicture,
+    kSelectPen = 1,
+    kSelectBrush,
+    kSelectFont,
+    kTextColor,
+    kSetBkMode,
+    kBkColor,
+    kFillRect,
+    kSetPixel,
+    kRectangle,
+    kEllipse,
+    kPolyline,
+    kPolygon,
+    kDrawText,
+    kBeginPath,
+    kEndPath,
+    kSelectClipPath,
+    kRestoreClip,
+    kDrawPicture,
 };
 
 class Writer {
 public:
-    explicit Writer(IStream* s) : s_(s) {}
+    explicit Writer(IStream* s) : s_(s) { }
     void i32(int32_t v) { put(v); }
     void u32(uint32_t v) { put(v); }
-    void rect(const GdiRect& r) { i32(r.left); i32(r.top); i32(r.right); i32(r.bottom); }
-    void point(const GdiPoint& p) { i32(p.x); i32(p.y); }
+    void rect(const GdiRect& r)
+    {
+        i32(r.left);
+        i32(r.top);
+        i32(r.right);
+        i32(r.bottom);
+    }
+    void point(const GdiPoint& p)
+    {
+        i32(p.x);
+        i32(p.y);
+    }
     void points(const std::vector<GdiPoint>& pts)
     {
         u32(static_cast<uint32_t>(pts.size()));
         for (const GdiPoint& p : pts)
             point(p);
     }
-    void text(const QString& t) { if (SUCCEEDED(hr)) hr = writeBstr(s_, t); }
+    void text(const QString& t)
+    {
+        if (SUCCEEDED(hr))
+            hr = writeBstr(s_, t);
+    }
     void object(IUnknown* o)
     {
         ComPtr<IPersistStream> ps;
@@ -50,16 +79,29 @@ public:
     HRESULT hr = S_OK;
 
 private:
-    template <class T>
-    void put(T v) { if (SUCCEEDED(hr)) hr = writeValue(s_, v); }
+    template <class T> void put(T v)
+    {
+        if (SUCCEEDED(hr))
+            hr = writeValue(s_, v);
+    }
     IStream* s_;
 };
 
 class Reader {
 public:
-    explicit Reader(IStream* s) : s_(s) {}
-    int32_t i32() { int32_t v = 0; get(&v); return v; }
-    uint32_t u32() { uint32_t v = 0; get(&v); return v; }
+    explicit Reader(IStream* s) : s_(s) { }
+    int32_t i32()
+    {
+        int32_t v = 0;
+        get(&v);
+        return v;
+    }
+    uint32_t u32()
+    {
+        uint32_t v = 0;
+        get(&v);
+        return v;
+    }
     int32_t coord()
     {
         int32_t v = i32();
@@ -72,8 +114,22 @@ public:
         require(v <= 0xFFFFFFu);
         return v;
     }
-    GdiRect rect() { GdiRect r; r.left = coord(); r.top = coord(); r.right = coord(); r.bottom = coord(); return r; }
-    GdiPoint point() { GdiPoint p; p.x = coord(); p.y = coord(); return p; }
+    GdiRect rect()
+    {
+        GdiRect r;
+        r.left = coord();
+        r.top = coord();
+        r.right = coord();
+        r.bottom = coord();
+        return r;
+    }
+    GdiPoint point()
+    {
+        GdiPoint p;
+        p.x = coord();
+        p.y = coord();
+        return p;
+    }
     std::vector<GdiPoint> points()
     {
         uint32_t n = u32();
@@ -86,41 +142,75 @@ public:
             pts.push_back(point());
         return pts;
     }
-    QString text() { QString t; require(ok && SUCCEEDED(readBstr(s_, &t))); return t; }
+    QString text()
+    {
+        QString t;
+        require(ok && SUCCEEDED(readBstr(s_, &t)));
+        return t;
+    }
     void require(bool condition) { ok = ok && condition; }
     bool ok = true;
 
 private:
-    template <class T>
-    void get(T* v) { if (ok) ok = SUCCEEDED(readValue(s_, v)); }
+    template <class T> void get(T* v)
+    {
+        if (ok)
+            ok = SUCCEEDED(readValue(s_, v));
+    }
     IStream* s_;
 };
 
 void writeBody(Writer& w, const MetafileRecord& record)
 {
     std::visit(Overloaded{
-        [&](const rec::SelectPen& r) {
-            w.u32(static_cast<uint32_t>(r.pen.style)); w.i32(r.pen.width); w.u32(r.pen.color);
-            w.u32(r.pen.insideFrame ? 1 : 0);
-        },
-        [&](const rec::SelectBrush& r) { w.u32(static_cast<uint32_t>(r.brush.style)); w.u32(r.brush.color); },
-        [&](const rec::SelectFont& r) { w.i32(r.font.height); w.i32(r.font.weight); w.text(r.font.face); },
-        [&](const rec::TextColor& r) { w.u32(r.color); },
-        [&](const rec::SetBkMode& r) { w.u32(static_cast<uint32_t>(r.mode)); },
-        [&](const rec::BkColor& r) { w.u32(r.color); },
-        [&](const rec::FillRect& r) { w.rect(r.rect); w.u32(r.color); },
-        [&](const rec::SetPixel& r) { w.point(r.point); w.u32(r.color); },
-        [&](const rec::Rectangle& r) { w.rect(r.box); },
-        [&](const rec::Ellipse& r) { w.rect(r.box); },
-        [&](const rec::Polyline& r) { w.points(r.points); },
-        [&](const rec::Polygon& r) { w.u32(static_cast<uint32_t>(r.mode)); w.points(r.points); },
-        [&](const rec::DrawText& r) { w.rect(r.rect); w.u32(r.format); w.text(r.text); },
-        [&](const rec::BeginPath&) {},
-        [&](const rec::EndPath&) {},
-        [&](const rec::SelectClipPath& r) { w.u32(static_cast<uint32_t>(r.mode)); },
-        [&](const rec::RestoreClip&) {},
-        [&](const rec::DrawPicture& r) { w.rect(r.box); w.object(r.picture.get()); },
-    }, record);
+                   [&](const rec::SelectPen& r) {
+                       w.u32(static_cast<uint32_t>(r.pen.style));
+                       w.i32(r.pen.width);
+                       w.u32(r.pen.color);
+                       w.u32(r.pen.insideFrame ? 1 : 0);
+                   },
+                   [&](const rec::SelectBrush& r) {
+                       w.u32(static_cast<uint32_t>(r.brush.style));
+                       w.u32(r.brush.color);
+                   },
+                   [&](const rec::SelectFont& r) {
+                       w.i32(r.font.height);
+                       w.i32(r.font.weight);
+                       w.text(r.font.face);
+                   },
+                   [&](const rec::TextColor& r) { w.u32(r.color); },
+                   [&](const rec::SetBkMode& r) { w.u32(static_cast<uint32_t>(r.mode)); },
+                   [&](const rec::BkColor& r) { w.u32(r.color); },
+                   [&](const rec::FillRect& r) {
+                       w.rect(r.rect);
+                       w.u32(r.color);
+                   },
+                   [&](const rec::SetPixel& r) {
+                       w.point(r.point);
+                       w.u32(r.color);
+                   },
+                   [&](const rec::Rectangle& r) { w.rect(r.box); },
+                   [&](const rec::Ellipse& r) { w.rect(r.box); },
+                   [&](const rec::Polyline& r) { w.points(r.points); },
+                   [&](const rec::Polygon& r) {
+                       w.u32(static_cast<uint32_t>(r.mode));
+                       w.points(r.points);
+                   },
+                   [&](const rec::DrawText& r) {
+                       w.rect(r.rect);
+                       w.u32(r.format);
+                       w.text(r.text);
+                   },
+                   [&](const rec::BeginPath&) {},
+                   [&](const rec::EndPath&) {},
+                   [&](const rec::SelectClipPath& r) { w.u32(static_cast<uint32_t>(r.mode)); },
+                   [&](const rec::RestoreClip&) {},
+                   [&](const rec::DrawPicture& r) {
+                       w.rect(r.box);
+                       w.object(r.picture.get());
+                   },
+               },
+               record);
 }
 
 std::optional<MetafileRecord> readBody(Reader& r, IStream* body, uint32_t type, int depth)

@@ -18,12 +18,14 @@ GdiRect clampedRect(const GdiRect& r)
 GdiRect inflated(const GdiRect& r, int64_t by)
 {
     return {clampCoordinate(r.left - by), clampCoordinate(r.top - by), clampCoordinate(r.right + by),
-        clampCoordinate(r.bottom + by)};
+            clampCoordinate(r.bottom + by)};
 }
 
 } // namespace
 
-MetafileRecorder::MetafileRecorder(double himetricPerUnit) : himetricPerUnit_(himetricPerUnit) {}
+MetafileRecorder::MetafileRecorder(double himetricPerUnit) : himetricPerUnit_(himetricPerUnit)
+{
+}
 
 void MetafileRecorder::add(MetafileRecord record)
 {
@@ -59,7 +61,10 @@ void MetafileRecorder::selectPen(const GdiPen& pen)
     add(rec::SelectPen{pen_});
 }
 
-void MetafileRecorder::selectBrush(const GdiBrush& brush) { add(rec::SelectBrush{brush}); }
+void MetafileRecorder::selectBrush(const GdiBrush& brush)
+{
+    add(rec::SelectBrush{brush});
+}
 
 void MetafileRecorder::selectFont(const GdiFont& font)
 {
@@ -68,9 +73,18 @@ void MetafileRecorder::selectFont(const GdiFont& font)
     add(rec::SelectFont{font_});
 }
 
-void MetafileRecorder::setTextColor(COLORREF color) { add(rec::TextColor{color & 0xFFFFFFu}); }
-void MetafileRecorder::setBkMode(BkMode mode) { add(rec::SetBkMode{mode}); }
-void MetafileRecorder::setBkColor(COLORREF color) { add(rec::BkColor{color & 0xFFFFFFu}); }
+void MetafileRecorder::setTextColor(COLORREF color)
+{
+    add(rec::TextColor{color & 0xFFFFFFu});
+}
+void MetafileRecorder::setBkMode(BkMode mode)
+{
+    add(rec::SetBkMode{mode});
+}
+void MetafileRecorder::setBkColor(COLORREF color)
+{
+    add(rec::BkColor{color & 0xFFFFFFu});
+}
 
 void MetafileRecorder::fillRect(const GdiRect& rect, COLORREF color)
 {
@@ -151,8 +165,14 @@ void MetafileRecorder::endPath()
     inPath_ = false;
 }
 
-void MetafileRecorder::selectClipPath(ClipMode mode) { add(rec::SelectClipPath{mode}); }
-void MetafileRecorder::restoreClip() { add(rec::RestoreClip{}); }
+void MetafileRecorder::selectClipPath(ClipMode mode)
+{
+    add(rec::SelectClipPath{mode});
+}
+void MetafileRecorder::restoreClip()
+{
+    add(rec::RestoreClip{});
+}
 
 void MetafileRecorder::drawPicture(IPicture* picture, const GdiRect& box)
 {

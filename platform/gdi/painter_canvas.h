@@ -68,7 +68,7 @@ private:
     bool inPath_ = false;
     QPainterPath path_;
     std::optional<QPainterPath> initialClip_; // the painter's clip when the canvas began
-    std::optional<QPainterPath> clip_;         // ours, in logical coordinates
+    std::optional<QPainterPath> clip_; // ours, in logical coordinates
 };
 
 // The QColor of a COLORREF (0x00BBGGRR).

@@ -235,8 +235,7 @@ HRESULT Picture::load(IStream* stream, int depth)
         c->metafile = std::make_shared<const Metafile>(std::move(m));
         break;
     }
-    default:
-        return E_FAIL;
+    default: return E_FAIL;
     }
     setContent(std::move(c), false);
     return S_OK;

@@ -13,7 +13,10 @@ class QPainter;
 namespace kavro {
 
 enum PictureType : int16_t {
-    PICTYPE_UNINITIALIZED = -1, PICTYPE_NONE = 0, PICTYPE_BITMAP = 1, PICTYPE_ENHMETAFILE = 4,
+    PICTYPE_UNINITIALIZED = -1,
+    PICTYPE_NONE = 0,
+    PICTYPE_BITMAP = 1,
+    PICTYPE_ENHMETAFILE = 4,
 };
 
 struct IPicture : IUnknown {

@@ -16,9 +16,8 @@ struct FaceTwin {
     const char* twin;
 };
 constexpr FaceTwin kTwins[] = {
-    {"Times", "Liberation Serif"},   {"Times New Roman", "Liberation Serif"},
-    {"Arial", "Liberation Sans"},    {"Helvetica", "Liberation Sans"},
-    {"Courier New", "Liberation Mono"}, {"Courier", "Liberation Mono"},
+    {"Times", "Liberation Serif"},    {"Times New Roman", "Liberation Serif"}, {"Arial", "Liberation Sans"},
+    {"Helvetica", "Liberation Sans"}, {"Courier New", "Liberation Mono"},      {"Courier", "Liberation Mono"},
 };
 
 constexpr int kDefaultHeight = 16; // what a request for height 0 gets, in logical units
@@ -143,9 +142,10 @@ GdiRect measureText(const QFont& font, const QString& text, const GdiRect& rect,
 {
     QFontMetricsF metrics(font);
     double width = rect.width() > 0 ? double(rect.width()) : 1e7;
-    QRectF box = metrics.boundingRect(QRectF(rect.left, rect.top, width, 1e7),
-        (textFlags(format) & ~(Qt::AlignHCenter | Qt::AlignRight | Qt::AlignVCenter | Qt::AlignBottom))
-            | Qt::AlignLeft | Qt::AlignTop,
+    QRectF box = metrics.boundingRect(
+        QRectF(rect.left, rect.top, width, 1e7),
+        (textFlags(format) & ~(Qt::AlignHCenter | Qt::AlignRight | Qt::AlignVCenter | Qt::AlignBottom)) | Qt::AlignLeft
+            | Qt::AlignTop,
         text);
     GdiRect out = rect;
     out.right = clampCoordinate(int64_t(rect.left) + std::llround(std::ceil(box.width())));

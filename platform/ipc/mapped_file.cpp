@@ -23,7 +23,7 @@ HRESULT MappedFile::open(const QString& path, Access access, mode_t createMode)
     const int fd = ::open(native.constData(), flags, createMode);
     if (fd < 0)
         return hresultFromErrno(errno);
-    struct stat st {};
+    struct stat st { };
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         ::close(fd);
         return E_ACCESSDENIED;
@@ -39,7 +39,7 @@ HRESULT MappedFile::fileSize(uint64_t* out) const
         return E_POINTER;
     if (fd_ < 0)
         return E_HANDLE;
-    struct stat st {};
+    struct stat st { };
     if (::fstat(fd_, &st) != 0)
         return hresultFromErrno(errno);
     *out = static_cast<uint64_t>(st.st_size);

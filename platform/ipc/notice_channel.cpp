@@ -141,7 +141,7 @@ void NoticeSender::close()
 
 void NoticeSender::refreshListeners()
 {
-    struct stat st {};
+    struct stat st { };
     if (::stat(QFile::encodeName(folder_).constData(), &st) != 0) {
         listeners_.clear();
         folderStamp_ = -1;
@@ -166,8 +166,8 @@ HRESULT NoticeSender::send(const QByteArray& message)
         sockaddr_un addr;
         if (!socketAddress(folder_ + name, &addr))
             continue;
-        const ssize_t sent = ::sendto(fd_, message.constData(), static_cast<size_t>(message.size()), MSG_DONTWAIT | MSG_NOSIGNAL,
-                                      reinterpret_cast<sockaddr*>(&addr), sizeof(addr));
+        const ssize_t sent = ::sendto(fd_, message.constData(), static_cast<size_t>(message.size()),
+                                      MSG_DONTWAIT | MSG_NOSIGNAL, reinterpret_cast<sockaddr*>(&addr), sizeof(addr));
         if (sent < 0 && (errno == ECONNREFUSED || errno == ENOENT)) {
             ::unlink(addr.sun_path); // nobody reads there any more
             removed = true;

@@ -13,7 +13,8 @@ uint32_t remaining(uint32_t timeoutMs, std::chrono::steady_clock::time_point sta
 {
     if (timeoutMs == kInfinite)
         return kInfinite;
-    const auto spent = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
+    const auto spent
+        = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
     return spent >= timeoutMs ? 0 : timeoutMs - static_cast<uint32_t>(spent);
 }
 

@@ -9,9 +9,7 @@
 
 namespace kavro {
 
-ComPortMap::ComPortMap(QString deviceDir, QString sysDir)
-    : deviceDir_(std::move(deviceDir))
-    , sysDir_(std::move(sysDir))
+ComPortMap::ComPortMap(QString deviceDir, QString sysDir) : deviceDir_(std::move(deviceDir)), sysDir_(std::move(sysDir))
 {
 }
 
@@ -60,8 +58,7 @@ QString ComPortMap::devicePath(int comNumber) const
 QStringList ComPortMap::machinePorts() const
 {
     static const QRegularExpression pattern(QStringLiteral("^tty(USB|ACM|S)([0-9]+)$"));
-    static const QStringList familyOrder {QStringLiteral("USB"), QStringLiteral("ACM"),
-                                          QStringLiteral("S")};
+    static const QStringList familyOrder{QStringLiteral("USB"), QStringLiteral("ACM"), QStringLiteral("S")};
     struct Port {
         qsizetype family;
         qulonglong number;

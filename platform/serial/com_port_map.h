@@ -22,8 +22,7 @@ public:
     using Table = std::function<QString(int comNumber)>;
 
     // deviceDir holds the tty nodes, sysDir is the sysfs root; tests point them at fakes.
-    explicit ComPortMap(QString deviceDir = QStringLiteral("/dev"),
-                        QString sysDir = QStringLiteral("/sys"));
+    explicit ComPortMap(QString deviceDir = QStringLiteral("/dev"), QString sysDir = QStringLiteral("/sys"));
 
     // The map every SerialPort::openCom uses.
     static ComPortMap& shared();

@@ -72,7 +72,7 @@ HRESULT openDeviceFile(const QString& path, int* out, PortOpenProblem* problem)
         return fail(fd, errno);
     if (::ioctl(fd, TIOCEXCL) != 0)
         return fail(fd, errno);
-    termios t {};
+    termios t{};
     if (::tcgetattr(fd, &t) != 0)
         return fail(fd, errno);
     makeRaw(&t);
@@ -84,7 +84,7 @@ HRESULT openDeviceFile(const QString& path, int* out, PortOpenProblem* problem)
 
 bool isPseudoTerminalSlave(int fd)
 {
-    struct stat st {};
+    struct stat st { };
     if (::fstat(fd, &st) != 0 || !S_ISCHR(st.st_mode))
         return false;
     const unsigned m = major(st.st_rdev);
@@ -93,7 +93,7 @@ bool isPseudoTerminalSlave(int fd)
 
 bool deviceHasHungUp(int fd)
 {
-    pollfd p {fd, POLLIN, 0};
+    pollfd p{fd, POLLIN, 0};
     int r;
     do {
         r = ::poll(&p, 1, 0);

@@ -66,8 +66,8 @@ WaitResult waitFor(int fd, short events, int wakeFd, int timeoutMs, short* reven
 
 // waitFor with the answers reads and writes share: S_OK when the device is ready (its events in
 // *revents), S_FALSE when woken without an abort, a failure otherwise.
-HRESULT waitUnlessAborted(int fd, short events, int wakeFd, int timeoutMs,
-                          const std::function<bool()>& aborted, short* revents)
+HRESULT waitUnlessAborted(int fd, short events, int wakeFd, int timeoutMs, const std::function<bool()>& aborted,
+                          short* revents)
 {
     switch (waitFor(fd, events, wakeFd, timeoutMs, revents)) {
     case WaitResult::Failed: return hresultFromErrno(errno);
@@ -79,8 +79,8 @@ HRESULT waitUnlessAborted(int fd, short events, int wakeFd, int timeoutMs,
 
 } // namespace
 
-HRESULT readWithTimeouts(int fd, const SerialTimeouts& timeouts, uint8_t* buffer, uint32_t size,
-                         uint32_t* got, int wakeFd, const std::function<bool()>& aborted)
+HRESULT readWithTimeouts(int fd, const SerialTimeouts& timeouts, uint8_t* buffer, uint32_t size, uint32_t* got,
+                         int wakeFd, const std::function<bool()>& aborted)
 {
     const ReadPlan plan = planRead(timeouts, size);
     const Clock::time_point start = Clock::now();
@@ -140,9 +140,8 @@ HRESULT readWithTimeouts(int fd, const SerialTimeouts& timeouts, uint8_t* buffer
     }
 }
 
-HRESULT writeWithTimeouts(int fd, const SerialTimeouts& timeouts, const uint8_t* buffer,
-                          uint32_t size, uint32_t* written, int wakeFd,
-                          const std::function<bool()>& aborted)
+HRESULT writeWithTimeouts(int fd, const SerialTimeouts& timeouts, const uint8_t* buffer, uint32_t size,
+                          uint32_t* written, int wakeFd, const std::function<bool()>& aborted)
 {
     const auto deadline = deadlineAfter(Clock::now(), planWrite(timeouts, size));
     while (*written < size) {

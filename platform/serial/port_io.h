@@ -10,10 +10,9 @@
 namespace kavro {
 
 // `aborted` is asked whenever wakeFd wakes the wait; true ends the call with E_ABORT.
-HRESULT readWithTimeouts(int fd, const SerialTimeouts& timeouts, uint8_t* buffer, uint32_t size,
-                         uint32_t* got, int wakeFd, const std::function<bool()>& aborted);
-HRESULT writeWithTimeouts(int fd, const SerialTimeouts& timeouts, const uint8_t* buffer,
-                          uint32_t size, uint32_t* written, int wakeFd,
-                          const std::function<bool()>& aborted);
+HRESULT readWithTimeouts(int fd, const SerialTimeouts& timeouts, uint8_t* buffer, uint32_t size, uint32_t* got,
+                         int wakeFd, const std::function<bool()>& aborted);
+HRESULT writeWithTimeouts(int fd, const SerialTimeouts& timeouts, const uint8_t* buffer, uint32_t size,
+                          uint32_t* written, int wakeFd, const std::function<bool()>& aborted);
 
 } // namespace kavro

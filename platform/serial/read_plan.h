@@ -8,7 +8,7 @@
 namespace kavro {
 
 struct ReadPlan {
-    bool returnAtOnce = false;       // hand back what is waiting, never wait
+    bool returnAtOnce = false; // hand back what is waiting, never wait
     bool returnOnFirstBytes = false; // wait only until some bytes are there
     std::optional<uint64_t> totalMs; // limit of the whole read
     std::optional<uint32_t> intervalMs; // limit of the gap after a byte has come

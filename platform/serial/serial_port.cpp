@@ -25,7 +25,10 @@ void signalWake(int wakeFd)
     [[maybe_unused]] ssize_t r = ::write(wakeFd, &one, sizeof one);
 }
 
-bool deviceLost(int err) { return err == EIO || err == ENODEV || err == ENXIO; }
+bool deviceLost(int err)
+{
+    return err == EIO || err == ENODEV || err == ENXIO;
+}
 
 } // namespace
 
@@ -34,23 +37,23 @@ struct SerialPort::Impl {
     // descriptor from under a read (it wakes the read first).
     mutable std::shared_mutex fdLock;
     int fd = -1;
-    std::atomic<bool> pty {false};
-    std::atomic<bool> closing {false};
-    std::atomic<PortOpenProblem> openProblem {PortOpenProblem::None};
+    std::atomic<bool> pty{false};
+    std::atomic<bool> closing{false};
+    std::atomic<PortOpenProblem> openProblem{PortOpenProblem::None};
 
     // One read and one write at a time; each may be woken through its own eventfd.
     std::mutex readMutex;
     std::mutex writeMutex;
     int readWake = -1;
     int writeWake = -1;
-    std::atomic<uint64_t> readAborts {0};
-    std::atomic<uint64_t> writeAborts {0};
+    std::atomic<uint64_t> readAborts{0};
+    std::atomic<uint64_t> writeAborts{0};
 
     // What a reopened device must get again.
     mutable std::mutex stateMutex;
     QString path;
     SerialTimeouts timeouts;
-    termios applied {};
+    termios applied{};
     bool dtr = true; // a tty raises DTR and RTS when it is opened
     bool rts = true;
 
@@ -153,8 +156,7 @@ struct SerialPort::Impl {
     }
 };
 
-SerialPort::SerialPort()
-    : d(std::make_unique<Impl>())
+SerialPort::SerialPort() : d(std::make_unique<Impl>())
 {
     d->readWake = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
     d->writeWake = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
@@ -182,7 +184,7 @@ HRESULT SerialPort::open(const QString& devicePath)
     d->openProblem = problem;
     if (FAILED(hr))
         return hr;
-    termios t {};
+    termios t{};
     ::tcgetattr(fd, &t);
     {
         std::lock_guard state(d->stateMutex);
@@ -238,7 +240,10 @@ bool SerialPort::isOpen() const
     return d->fd >= 0;
 }
 
-bool SerialPort::isPseudoTerminal() const { return d->pty; }
+bool SerialPort::isPseudoTerminal() const
+{
+    return d->pty;
+}
 
 QString SerialPort::devicePath() const
 {
@@ -253,7 +258,7 @@ HRESULT SerialPort::getSettings(SerialSettings* out) const
     std::shared_lock lock(d->fdLock);
     if (d->fd < 0)
         return E_HANDLE;
-    termios t {};
+    termios t{};
     if (::tcgetattr(d->fd, &t) != 0)
         return hresultFromErrno(errno);
     *out = readSettings(t);
@@ -266,7 +271,7 @@ HRESULT SerialPort::setSettings(const SerialSettings& settings)
     if (d->fd < 0)
         return E_HANDLE;
     std::lock_guard state(d->stateMutex);
-    termios old {};
+    termios old{};
     if (::tcgetattr(d->fd, &old) != 0)
         return hresultFromErrno(errno);
     termios wanted = old;
@@ -279,11 +284,10 @@ HRESULT SerialPort::setSettings(const SerialSettings& settings)
         SerialSettings eightBits = settings;
         eightBits.dataBits = 8;
         eightBits.parity = Parity::None;
-        if (!d->pty || FAILED(applySettings(&wanted, eightBits))
-            || ::tcsetattr(d->fd, TCSANOW, &wanted) != 0)
+        if (!d->pty || FAILED(applySettings(&wanted, eightBits)) || ::tcsetattr(d->fd, TCSANOW, &wanted) != 0)
             return err == EINVAL ? E_INVALIDARG : hresultFromErrno(err);
     }
-    termios actual {};
+    termios actual{};
     if (::tcgetattr(d->fd, &actual) != 0)
         return hresultFromErrno(errno);
     if (!settingsTook(wanted, actual, d->pty)) {

@@ -195,9 +195,7 @@ QString formatData(const SettingsValue& v)
         for (int shift = 28; shift >= 0; shift -= 4)
             out += QLatin1Char(kHex[(v.dword >> shift) & 0xF]);
         break;
-    case REG_SZ:
-        out = quote(v.string);
-        break;
+    case REG_SZ: out = quote(v.string); break;
     case REG_BINARY:
         out = QStringLiteral("hex:");
         for (qsizetype i = 0; i < v.binary.size(); ++i) {

@@ -24,9 +24,9 @@ HRESULT changeNode(SettingsRoot root, const QString& file, const QStringList& pa
 {
     return settings_internal::changeSettings(file, root == SettingsRoot::CurrentUser,
                                              [&](SettingsNode& tree, bool* changed) {
-        SettingsNode* node = tree.find(path);
-        return node ? change(*node, changed) : kNotFound;
-    });
+                                                 SettingsNode* node = tree.find(path);
+                                                 return node ? change(*node, changed) : kNotFound;
+                                             });
 }
 
 HRESULT openPath(const QString& file, const QStringList& path)
@@ -134,7 +134,7 @@ HRESULT SettingsKey::setValue(const QString& name, const SettingsValue& value) c
     if (value.type != REG_DWORD && value.type != REG_SZ && value.type != REG_BINARY)
         return E_INVALIDARG;
     const SettingsValue stored = value.type == REG_DWORD ? SettingsValue::fromDword(value.dword)
-                               : value.type == REG_SZ    ? SettingsValue::fromString(value.string)
+        : value.type == REG_SZ                           ? SettingsValue::fromString(value.string)
                                                          : SettingsValue::fromBinary(value.binary);
     return changeNode(root_, file_, path_, [&](SettingsNode& node, bool* changed) {
         *changed = node.setValue(name, stored);

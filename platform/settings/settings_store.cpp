@@ -59,7 +59,7 @@ HRESULT makeFolder(const QString& folder, mode_t mode)
     for (const QString& part : parts) {
         path += QLatin1Char('/') + part;
         const QByteArray native = QFile::encodeName(path);
-        struct stat st{};
+        struct stat st { };
         if (::stat(native.constData(), &st) == 0 && S_ISDIR(st.st_mode))
             continue;
         if (::mkdir(native.constData(), mode) != 0 && errno != EEXIST)

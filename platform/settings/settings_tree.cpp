@@ -43,12 +43,10 @@ bool SettingsNode::removeChild(const QString& childName)
     return children.erase(foldName(childName)) != 0;
 }
 
-template <class Values>
-static auto findValue(Values& values, const QString& name)
+template <class Values> static auto findValue(Values& values, const QString& name)
 {
     const QString folded = foldName(name);
-    return std::find_if(values.begin(), values.end(),
-                        [&](const NamedValue& v) { return foldName(v.name) == folded; });
+    return std::find_if(values.begin(), values.end(), [&](const NamedValue& v) { return foldName(v.name) == folded; });
 }
 
 const SettingsValue* SettingsNode::value(const QString& valueName) const

@@ -24,8 +24,9 @@ int main(int argc, char** argv)
     }
     ComPtr<IShellFolder> shown;
     if (FAILED(BindToFolder(folder.get(), shown.put())))
-        std::fprintf(stderr, "kavro-catalog: the folder \"%s\" cannot be opened; for the catalog, libkavrons.so must lie "
-                             "beside kavro-catalog\n",
+        std::fprintf(stderr,
+                     "kavro-catalog: the folder \"%s\" cannot be opened; for the catalog, libkavrons.so must lie "
+                     "beside kavro-catalog\n",
                      qPrintable(names.join(QLatin1Char('/'))));
     ShellBrowserWindow window;
     window.browseTo(folder.get());

@@ -9,7 +9,7 @@ namespace kavro::shell {
 template <class Owner, class Derived, class... More>
 class BrowserSiteBase : public ComObject<Derived, IShellBrowser, More...> {
 public:
-    explicit BrowserSiteBase(Owner* owner) : owner_(owner) {}
+    explicit BrowserSiteBase(Owner* owner) : owner_(owner) { }
     void detach() { owner_ = nullptr; }
 
     HRESULT GetWindow(QWidget** out) override

@@ -18,10 +18,7 @@ public:
     {
         return QProcess::startDetached(program, args);
     }
-    bool openDocument(const QString& path) override
-    {
-        return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
-    }
+    bool openDocument(const QString& path) override { return QDesktopServices::openUrl(QUrl::fromLocalFile(path)); }
 };
 
 ShellLauncher* current = nullptr;

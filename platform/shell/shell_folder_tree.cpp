@@ -104,7 +104,7 @@ void ShellFolderTree::fillChildren(ShellTreeItem* item)
         itemIcons(folder, node->relative.get(), &normal, &open);
         node->setIcon(0, normal);
         node->setChildIndicatorPolicy((attributes & SFGAO_HASSUBFOLDER) ? QTreeWidgetItem::ShowIndicator
-                                                                         : QTreeWidgetItem::DontShowIndicator);
+                                                                        : QTreeWidgetItem::DontShowIndicator);
         item->addChild(node);
     }
     if (item->childCount() == 0)

@@ -16,9 +16,9 @@ public:
     ComPtr<IShellFolder> parentFolder; // null for a top item
     IdList relative;
     IdList absolute;
-    ComPtr<IShellFolder> folder;       // bound on first use
-    bool pending = true;               // children not yet enumerated
-    int depth = 0;                     // 0 for a top item
+    ComPtr<IShellFolder> folder; // bound on first use
+    bool pending = true; // children not yet enumerated
+    int depth = 0; // 0 for a top item
 };
 
 class ShellFolderTree : public QTreeWidget {

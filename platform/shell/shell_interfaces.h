@@ -59,7 +59,8 @@ struct IEnumIDList : IUnknown {
 struct IShellFolder : IUnknown {
     static constexpr Guid iid = Guid::parse("8B8B81BC-3FE5-4A2E-9D2C-E220DC459335");
     virtual HRESULT ParseDisplayName(QWidget* owner, const QString& name, uint32_t* eaten, LPITEMIDLIST* out,
-                                     uint32_t* attributes) = 0;
+                                     uint32_t* attributes)
+        = 0;
     virtual HRESULT EnumObjects(QWidget* owner, uint32_t flags, IEnumIDList** out) = 0;
     virtual HRESULT BindToObject(LPCITEMIDLIST pidl, IUnknown* bindContext, const IID& iid, void** out) = 0;
     virtual HRESULT BindToStorage(LPCITEMIDLIST pidl, IUnknown* bindContext, const IID& iid, void** out) = 0;
@@ -68,15 +69,23 @@ struct IShellFolder : IUnknown {
     virtual HRESULT CreateViewObject(QWidget* owner, const IID& iid, void** out) = 0;
     virtual HRESULT GetAttributesOf(uint32_t count, LPCITEMIDLIST* ids, uint32_t* inOut) = 0;
     virtual HRESULT GetUIObjectOf(QWidget* owner, uint32_t count, LPCITEMIDLIST* ids, const IID& iid,
-                                  uint32_t* reserved, void** out) = 0;
+                                  uint32_t* reserved, void** out)
+        = 0;
     virtual HRESULT GetDisplayNameOf(LPCITEMIDLIST pidl, uint32_t flags, STRRET* out) = 0;
     virtual HRESULT SetNameOf(QWidget* owner, LPCITEMIDLIST pidl, const QString& name, uint32_t flags,
-                              LPITEMIDLIST* out) = 0;
+                              LPITEMIDLIST* out)
+        = 0;
 };
 
 // The order CompareIDs reported: -1, 0 or 1.
-inline int shortFromCompare(HRESULT hr) { return static_cast<int16_t>(static_cast<uint32_t>(hr) & 0xFFFF); }
-inline HRESULT compareResult(int order) { return static_cast<HRESULT>(static_cast<uint16_t>(static_cast<int16_t>(order))); }
+inline int shortFromCompare(HRESULT hr)
+{
+    return static_cast<int16_t>(static_cast<uint32_t>(hr) & 0xFFFF);
+}
+inline HRESULT compareResult(int order)
+{
+    return static_cast<HRESULT>(static_cast<uint16_t>(static_cast<int16_t>(order)));
+}
 
 struct IPersistFolder : IPersist {
     static constexpr Guid iid = Guid::parse("69C67428-0E30-493F-B89D-DCE6E44DCBC2");
@@ -105,7 +114,8 @@ struct IShellView : IUnknown {
     static constexpr Guid iid = Guid::parse("B57F1E4E-717E-45EF-B5CC-00E613DAA0DA");
     virtual HRESULT GetWindow(QWidget** out) = 0;
     virtual HRESULT CreateViewWindow(IShellView* previous, const FOLDERSETTINGS* settings, IShellBrowser* browser,
-                                     const QRect& rect, QWidget** out) = 0;
+                                     const QRect& rect, QWidget** out)
+        = 0;
     virtual HRESULT DestroyViewWindow() = 0;
     virtual HRESULT GetCurrentInfo(FOLDERSETTINGS* out) = 0;
     virtual HRESULT UIActivate(uint32_t state) = 0;

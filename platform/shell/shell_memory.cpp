@@ -1,6 +1,5 @@
 #include "shell_interfaces.h"
 
-
 #include <cstdlib>
 #include <cstring>
 

@@ -25,7 +25,9 @@ HRESULT SHChangeNotify(uint32_t event, LPCITEMIDLIST pidl)
     return sendNotice(QString::fromLatin1(kCatalogNoticeChannel), message);
 }
 
-ShellChangeRegistration::ShellChangeRegistration(QObject* parent) : QObject(parent) {}
+ShellChangeRegistration::ShellChangeRegistration(QObject* parent) : QObject(parent)
+{
+}
 
 ShellChangeRegistration::~ShellChangeRegistration()
 {

@@ -99,10 +99,12 @@ public:
 
 // Folders of the root whose children are named items: the desktop ("Computer") and Computer
 // (the junctions).
-template <class Derived>
-class RootFolder : public ComObject<Derived, IShellFolder> {
+template <class Derived> class RootFolder : public ComObject<Derived, IShellFolder> {
 public:
-    HRESULT ParseDisplayName(QWidget*, const QString&, uint32_t*, LPITEMIDLIST*, uint32_t*) override { return E_NOTIMPL; }
+    HRESULT ParseDisplayName(QWidget*, const QString&, uint32_t*, LPITEMIDLIST*, uint32_t*) override
+    {
+        return E_NOTIMPL;
+    }
     HRESULT BindToStorage(LPCITEMIDLIST, IUnknown*, const IID&, void**) override { return E_NOTIMPL; }
     HRESULT CreateViewObject(QWidget*, const IID&, void** out) override
     {

@@ -16,11 +16,26 @@ LPITEMIDLIST ComputerIdList();
 HRESULT BindToFolder(LPCITEMIDLIST absolute, IShellFolder** out);
 
 // The item-ID list routines under the shell's names.
-inline LPITEMIDLIST ILClone(LPCITEMIDLIST list) { return kavro::catalog::CloneItemIdList(list); }
-inline LPITEMIDLIST ILCombine(LPCITEMIDLIST first, LPCITEMIDLIST second) { return kavro::catalog::ConcatItemIdLists(first, second); }
-inline void ILFree(LPITEMIDLIST list) { kavro::catalog::FreeItemIdList(list); }
-inline size_t ILGetSize(LPCITEMIDLIST list) { return kavro::catalog::ItemIdListSize(list); }
-inline LPCITEMIDLIST ILNext(LPCITEMIDLIST item) { return kavro::catalog::NextItemId(item); }
+inline LPITEMIDLIST ILClone(LPCITEMIDLIST list)
+{
+    return kavro::catalog::CloneItemIdList(list);
+}
+inline LPITEMIDLIST ILCombine(LPCITEMIDLIST first, LPCITEMIDLIST second)
+{
+    return kavro::catalog::ConcatItemIdLists(first, second);
+}
+inline void ILFree(LPITEMIDLIST list)
+{
+    kavro::catalog::FreeItemIdList(list);
+}
+inline size_t ILGetSize(LPCITEMIDLIST list)
+{
+    return kavro::catalog::ItemIdListSize(list);
+}
+inline LPCITEMIDLIST ILNext(LPCITEMIDLIST item)
+{
+    return kavro::catalog::NextItemId(item);
+}
 // True for the same size and the same bytes.
 bool ILIsEqual(LPCITEMIDLIST first, LPCITEMIDLIST second);
 // The list without its last item (null for a list of one item or none).
@@ -37,16 +52,33 @@ bool ILIsPrefix(LPCITEMIDLIST prefix, LPCITEMIDLIST list);
 class IdList {
 public:
     IdList() = default;
-    explicit IdList(LPITEMIDLIST adopt) : p_(adopt) {}
-    IdList(const IdList& o) : p_(ILClone(o.p_)) {}
-    IdList(IdList&& o) noexcept : p_(o.release()) {}
-    IdList& operator=(IdList o) { std::swap(p_, o.p_); return *this; }
+    explicit IdList(LPITEMIDLIST adopt) : p_(adopt) { }
+    IdList(const IdList& o) : p_(ILClone(o.p_)) { }
+    IdList(IdList&& o) noexcept : p_(o.release()) { }
+    IdList& operator=(IdList o)
+    {
+        std::swap(p_, o.p_);
+        return *this;
+    }
     ~IdList() { ILFree(p_); }
     static IdList copy(LPCITEMIDLIST list) { return IdList(ILClone(list)); }
     LPCITEMIDLIST get() const { return p_; }
-    LPITEMIDLIST release() { LPITEMIDLIST p = p_; p_ = nullptr; return p; }
-    void reset(LPITEMIDLIST adopt = nullptr) { ILFree(p_); p_ = adopt; }
-    LPITEMIDLIST* put() { reset(); return &p_; }
+    LPITEMIDLIST release()
+    {
+        LPITEMIDLIST p = p_;
+        p_ = nullptr;
+        return p;
+    }
+    void reset(LPITEMIDLIST adopt = nullptr)
+    {
+        ILFree(p_);
+        p_ = adopt;
+    }
+    LPITEMIDLIST* put()
+    {
+        reset();
+        return &p_;
+    }
     explicit operator bool() const { return p_ != nullptr; }
 
 private:

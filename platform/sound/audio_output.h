@@ -23,7 +23,7 @@ public:
 // Renders only when asked, so what a test hears does not depend on a clock.
 class WavFileOutput : public AudioOutput {
 public:
-    explicit WavFileOutput(Mixer& mixer) : mixer_(mixer) {}
+    explicit WavFileOutput(Mixer& mixer) : mixer_(mixer) { }
     Kind kind() const override { return Kind::WaveFile; }
 
     void render(size_t frames);

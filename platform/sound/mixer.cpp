@@ -227,7 +227,9 @@ void SoundBuffer::mixInto(float* acc, size_t frames, std::vector<std::function<v
     }
 }
 
-Mixer::Mixer() : core_(std::make_shared<MixerCore>()) {}
+Mixer::Mixer() : core_(std::make_shared<MixerCore>())
+{
+}
 
 Mixer::~Mixer() = default;
 

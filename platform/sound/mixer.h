@@ -94,7 +94,7 @@ private:
     // Guarded by the core's lock.
     bool playing_ = false;
     bool looping_ = false;
-    uint64_t pos_ = 0;  // frames in 32.32 fixed point
+    uint64_t pos_ = 0; // frames in 32.32 fixed point
     uint64_t step_ = 0; // per output frame, 32.32
     uint32_t lastFrame_ = 0; // the frame played last, for notifications
     float volumeGain_ = 1.0f;

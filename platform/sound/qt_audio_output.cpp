@@ -18,7 +18,7 @@ namespace {
 // The sink pulls whatever it needs; the mixer always has it.
 class MixerDevice : public QIODevice {
 public:
-    explicit MixerDevice(Mixer& mixer) : mixer_(mixer) {}
+    explicit MixerDevice(Mixer& mixer) : mixer_(mixer) { }
     bool isSequential() const override { return true; }
     qint64 bytesAvailable() const override { return (qint64(1) << 20) + QIODevice::bytesAvailable(); }
 
@@ -48,14 +48,17 @@ public:
 
     ~DeviceOutput() override
     {
-        QMetaObject::invokeMethod(&context_, [this] {
-            if (sink_) {
-                sink_->stop();
-                delete sink_;
-                sink_ = nullptr;
-            }
-            source_.close();
-        }, Qt::BlockingQueuedConnection);
+        QMetaObject::invokeMethod(
+            &context_,
+            [this] {
+                if (sink_) {
+                    sink_->stop();
+                    delete sink_;
+                    sink_ = nullptr;
+                }
+                source_.close();
+            },
+            Qt::BlockingQueuedConnection);
         thread_.quit();
         thread_.wait();
         std::lock_guard g(fallbackLock_);
@@ -67,21 +70,25 @@ public:
     bool open(const QAudioDevice& device)
     {
         bool started = false;
-        QMetaObject::invokeMethod(&context_, [&] {
-            QAudioFormat format;
-            format.setSampleRate(Mixer::kRate);
-            format.setChannelCount(Mixer::kChannels);
-            format.setSampleFormat(QAudioFormat::Int16);
-            if (!device.isFormatSupported(format))
-                return;
-            sink_ = new QAudioSink(device, format);
-            // Short enough that a named sound starts promptly, long enough not to underrun.
-            sink_->setBufferSize(Mixer::kRate * 4 / 10);
-            QObject::connect(sink_, &QAudioSink::stateChanged, &context_, [this](QAudio::State) { checkFailure(); });
-            source_.open(QIODevice::ReadOnly);
-            sink_->start(&source_);
-            started = sink_->error() == QAudio::NoError;
-        }, Qt::BlockingQueuedConnection);
+        QMetaObject::invokeMethod(
+            &context_,
+            [&] {
+                QAudioFormat format;
+                format.setSampleRate(Mixer::kRate);
+                format.setChannelCount(Mixer::kChannels);
+                format.setSampleFormat(QAudioFormat::Int16);
+                if (!device.isFormatSupported(format))
+                    return;
+                sink_ = new QAudioSink(device, format);
+                // Short enough that a named sound starts promptly, long enough not to underrun.
+                sink_->setBufferSize(Mixer::kRate * 4 / 10);
+                QObject::connect(sink_, &QAudioSink::stateChanged, &context_,
+                                 [this](QAudio::State) { checkFailure(); });
+                source_.open(QIODevice::ReadOnly);
+                sink_->start(&source_);
+                started = sink_->error() == QAudio::NoError;
+            },
+            Qt::BlockingQueuedConnection);
         return started;
     }
 

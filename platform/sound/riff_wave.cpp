@@ -27,8 +27,7 @@ uint32_t readLe32(const char* p)
     return qFromLittleEndian<uint32_t>(p);
 }
 
-template <class T>
-void appendLe(QByteArray& out, T v)
+template <class T> void appendLe(QByteArray& out, T v)
 {
     char bytes[sizeof(T)];
     qToLittleEndian(v, bytes);
@@ -75,7 +74,8 @@ HRESULT parseRiffWave(const QByteArray& bytes, RiffWave* out, QString* error)
         return refuse(error, QStringLiteral("not a RIFF WAVE file"));
     const qsizetype riffSize = readLe32(base + 4);
     if (riffSize < 4 || 8 + riffSize > fileSize)
-        return refuse(error, QStringLiteral("the RIFF chunk claims %1 bytes, the file holds %2").arg(riffSize).arg(fileSize - 8));
+        return refuse(
+            error, QStringLiteral("the RIFF chunk claims %1 bytes, the file holds %2").arg(riffSize).arg(fileSize - 8));
     const qsizetype end = 8 + riffSize;
 
     RiffWave wave;
@@ -87,8 +87,12 @@ HRESULT parseRiffWave(const QByteArray& bytes, RiffWave* out, QString* error)
         const qsizetype size = readLe32(header + 4);
         const qsizetype body = pos + 8;
         if (size > end - body)
-            return refuse(error, QStringLiteral("the chunk \"%1\" at offset %2 claims %3 bytes, %4 remain")
-                                     .arg(QString::fromLatin1(header, 4)).arg(pos).arg(size).arg(end - body));
+            return refuse(error,
+                          QStringLiteral("the chunk \"%1\" at offset %2 claims %3 bytes, %4 remain")
+                              .arg(QString::fromLatin1(header, 4))
+                              .arg(pos)
+                              .arg(size)
+                              .arg(end - body));
         if (!haveFormat && tagIs(header, "fmt ")) {
             const HRESULT hr = parseFormat(base + body, static_cast<uint32_t>(size), &wave.format, error);
             if (FAILED(hr))

@@ -4,8 +4,7 @@
 
 namespace kavro {
 
-CoalescingTicker::CoalescingTicker(Clock& clock, std::function<bool()> post)
-    : clock_(clock), post_(std::move(post))
+CoalescingTicker::CoalescingTicker(Clock& clock, std::function<bool()> post) : clock_(clock), post_(std::move(post))
 {
 }
 

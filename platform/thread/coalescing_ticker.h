@@ -31,7 +31,7 @@ public:
 private:
     class Worker final : public CThread {
     public:
-        explicit Worker(CoalescingTicker& owner) : owner_(owner) {}
+        explicit Worker(CoalescingTicker& owner) : owner_(owner) { }
         ~Worker() override { Stop(); }
 
     protected:

@@ -35,8 +35,7 @@ bool SendTicket::begin()
     return true;
 }
 
-QueueCore::QueueCore(QueueHandler handler)
-    : handler_(std::move(handler)), owner_(std::this_thread::get_id())
+QueueCore::QueueCore(QueueHandler handler) : handler_(std::move(handler)), owner_(std::this_thread::get_id())
 {
 }
 
@@ -166,8 +165,7 @@ bool QueuePoster::isAlive() const
     return core_ && !core_->isClosed();
 }
 
-ControlQueue::ControlQueue(QueueHandler handler)
-    : core_(std::make_shared<detail::QueueCore>(std::move(handler)))
+ControlQueue::ControlQueue(QueueHandler handler) : core_(std::make_shared<detail::QueueCore>(std::move(handler)))
 {
 }
 

@@ -45,7 +45,7 @@ public:
 
 private:
     friend class ControlQueue;
-    explicit QueuePoster(std::shared_ptr<detail::QueueCore> core) : core_(std::move(core)) {}
+    explicit QueuePoster(std::shared_ptr<detail::QueueCore> core) : core_(std::move(core)) { }
     std::shared_ptr<detail::QueueCore> core_;
 };
 

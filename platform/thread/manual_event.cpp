@@ -78,7 +78,8 @@ int ManualEvent::waitAny(std::initializer_list<const ManualEvent*> events, uint3
 
     EventWaiter waiter;
     for (const ManualEvent* e : events)
-        if (e) e->addWaiter(&waiter);
+        if (e)
+            e->addWaiter(&waiter);
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     for (;;) {
         found = findSet();
@@ -95,7 +96,8 @@ int ManualEvent::waitAny(std::initializer_list<const ManualEvent*> events, uint3
         waiter.waitForWake(left);
     }
     for (const ManualEvent* e : events)
-        if (e) e->removeWaiter(&waiter);
+        if (e)
+            e->removeWaiter(&waiter);
     return found;
 }
 

@@ -26,7 +26,7 @@ private:
 
 class ManualEvent {
 public:
-    explicit ManualEvent(bool initiallySet = false) : set_(initiallySet) {}
+    explicit ManualEvent(bool initiallySet = false) : set_(initiallySet) { }
     ManualEvent(const ManualEvent&) = delete;
     ManualEvent& operator=(const ManualEvent&) = delete;
 

@@ -24,7 +24,7 @@ QEvent::Type wakeEventType()
 
 class QtControlQueue::Receiver final : public QObject {
 public:
-    explicit Receiver(std::shared_ptr<detail::QueueCore> core) : core_(std::move(core)) {}
+    explicit Receiver(std::shared_ptr<detail::QueueCore> core) : core_(std::move(core)) { }
 
     // Under the queue's lock: one wake-up event covers any number of posts.
     void requestWake()
@@ -87,8 +87,7 @@ private:
     int depth_ = 0;
 };
 
-QtControlQueue::QtControlQueue(QueueHandler handler)
-    : ControlQueue(std::move(handler)), receiver_(new Receiver(core_))
+QtControlQueue::QtControlQueue(QueueHandler handler) : ControlQueue(std::move(handler)), receiver_(new Receiver(core_))
 {
     Receiver* r = receiver_;
     core_->onPosted = [r] { r->requestWake(); };

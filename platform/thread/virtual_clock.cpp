@@ -4,7 +4,9 @@
 
 namespace kavro {
 
-VirtualClock::VirtualClock(uint64_t startMs, DATE startDate) : now_(startMs), startDate_(startDate) {}
+VirtualClock::VirtualClock(uint64_t startMs, DATE startDate) : now_(startMs), startDate_(startDate)
+{
+}
 
 uint32_t VirtualClock::tickMs() const
 {
@@ -52,9 +54,9 @@ bool VirtualClock::sleep(uint32_t ms, const ManualEvent* stop)
     if (stop)
         stop->removeWaiter(&waiter);
     std::lock_guard lock(m_);
-    sleepers_.erase(std::remove_if(sleepers_.begin(), sleepers_.end(),
-                                   [&](const Sleeper& s) { return s.waiter == &waiter; }),
-                    sleepers_.end());
+    sleepers_.erase(
+        std::remove_if(sleepers_.begin(), sleepers_.end(), [&](const Sleeper& s) { return s.waiter == &waiter; }),
+        sleepers_.end());
     changed_.notify_all();
     return stopped;
 }
@@ -71,8 +73,8 @@ void VirtualClock::advance(uint64_t ms)
 
 int VirtualClock::sleepersLocked() const
 {
-    return static_cast<int>(std::count_if(sleepers_.begin(), sleepers_.end(),
-                                          [&](const Sleeper& s) { return s.deadline > now_; }));
+    return static_cast<int>(
+        std::count_if(sleepers_.begin(), sleepers_.end(), [&](const Sleeper& s) { return s.deadline > now_; }));
 }
 
 int VirtualClock::sleepers() const

@@ -17,10 +17,24 @@ namespace {
 
 std::vector<uint8_t> descriptorFromIds(uint16_t vendorId, uint16_t productId)
 {
-    return {18, 1, 0x00, 0x02, 0xFF, 0, 0, 64,
-            static_cast<uint8_t>(vendorId), static_cast<uint8_t>(vendorId >> 8),
-            static_cast<uint8_t>(productId), static_cast<uint8_t>(productId >> 8),
-            0x00, 0x01, 1, 2, 3, 1};
+    return {18,
+            1,
+            0x00,
+            0x02,
+            0xFF,
+            0,
+            0,
+            64,
+            static_cast<uint8_t>(vendorId),
+            static_cast<uint8_t>(vendorId >> 8),
+            static_cast<uint8_t>(productId),
+            static_cast<uint8_t>(productId >> 8),
+            0x00,
+            0x01,
+            1,
+            2,
+            3,
+            1};
 }
 
 thread_local FakeUsbBackend* deliveryThreadOf = nullptr;
@@ -39,7 +53,9 @@ struct FakeUsbBackend::Connection final : UsbConnection {
     bool streaming = false;
 
     Connection(FakeUsbBackend& b, std::shared_ptr<Device> d)
-        : backend(b), device(std::move(d)), devicePath(device->info.path) {}
+        : backend(b), device(std::move(d)), devicePath(device->info.path)
+    {
+    }
     ~Connection() override { close(); }
 
     const std::string& path() const override { return devicePath; }
@@ -80,23 +96,22 @@ struct FakeUsbBackend::Connection final : UsbConnection {
             *transferred = 0;
         if (data.size() > 0xFFFF)
             return E_INVALIDARG;
-        UsbControlRecord r{UsbControlKind::In, request, value, index,
-                           static_cast<uint16_t>(data.size()), {}};
+        UsbControlRecord r{UsbControlKind::In, request, value, index, static_cast<uint16_t>(data.size()), {}};
         HRESULT hr = backend.control(*this, r, data);
         if (SUCCEEDED(hr) && transferred)
             *transferred = r.data.size();
         return hr;
     }
 
-    HRESULT controlWrite(uint8_t request, uint16_t value, uint16_t index,
-                         std::span<const uint8_t> data, size_t* transferred) override
+    HRESULT controlWrite(uint8_t request, uint16_t value, uint16_t index, std::span<const uint8_t> data,
+                         size_t* transferred) override
     {
         if (transferred)
             *transferred = 0;
         if (data.size() > 0xFFFF)
             return E_INVALIDARG;
-        UsbControlRecord r{UsbControlKind::Write, request, value, index,
-                           static_cast<uint16_t>(data.size()), {data.begin(), data.end()}};
+        UsbControlRecord r{UsbControlKind::Write,     request, value, index, static_cast<uint16_t>(data.size()),
+                           {data.begin(), data.end()}};
         HRESULT hr = backend.control(*this, r, {});
         if (SUCCEEDED(hr) && transferred)
             *transferred = data.size();
@@ -117,8 +132,7 @@ struct FakeUsbBackend::Connection final : UsbConnection {
         if (HRESULT hr = check(); FAILED(hr))
             return hr;
         const auto& eps = device->info.endpoints;
-        auto pipe = std::find_if(eps.begin(), eps.end(),
-                                 [&](const UsbPipeInfo& p) { return p.endpoint == endpoint; });
+        auto pipe = std::find_if(eps.begin(), eps.end(), [&](const UsbPipeInfo& p) { return p.endpoint == endpoint; });
         if (pipe == eps.end() || !pipe->isIn())
             return E_INVALIDARG;
         if (pipe->type != UsbPipeType::Bulk && pipe->type != UsbPipeType::Interrupt)
@@ -170,7 +184,9 @@ struct FakeUsbBackend::Connection final : UsbConnection {
     }
 };
 
-FakeUsbBackend::FakeUsbBackend() : thread_([this] { deliverLoop(); }) {}
+FakeUsbBackend::FakeUsbBackend() : thread_([this] { deliverLoop(); })
+{
+}
 
 FakeUsbBackend::~FakeUsbBackend()
 {
@@ -305,11 +321,10 @@ HRESULT FakeUsbBackend::control(Connection& c, UsbControlRecord& request, std::s
     Script& script = scripts_[c.devicePath];
     FakeControlReply reply;
     auto& front = script.expected;
-    bool matches = !front.empty() && front.front().first.kind == request.kind &&
-                   front.front().first.request == request.request &&
-                   front.front().first.value == request.value &&
-                   front.front().first.index == request.index &&
-                   (request.kind != UsbControlKind::Write || front.front().first.data == request.data);
+    bool matches = !front.empty() && front.front().first.kind == request.kind
+        && front.front().first.request == request.request && front.front().first.value == request.value
+        && front.front().first.index == request.index
+        && (request.kind != UsbControlKind::Write || front.front().first.data == request.data);
     if (matches) {
         reply = front.front().second;
         front.pop_front();

@@ -22,13 +22,15 @@ struct UsbControlRecord {
     UsbControlRecord() = default;
     UsbControlRecord(UsbControlKind k, uint8_t r, uint16_t v, uint16_t i, uint16_t len = 0,
                      std::vector<uint8_t> bytes = {})
-        : kind(k), request(r), value(v), index(i), length(len), data(std::move(bytes)) {}
+        : kind(k), request(r), value(v), index(i), length(len), data(std::move(bytes))
+    {
+    }
 
     UsbControlKind kind = UsbControlKind::Out;
     uint8_t request = 0;
     uint16_t value = 0;
     uint16_t index = 0;
-    uint16_t length = 0;       // wLength of the setup packet
+    uint16_t length = 0; // wLength of the setup packet
     std::vector<uint8_t> data; // bytes sent (Write) or replied (In)
     bool operator==(const UsbControlRecord&) const = default;
 };
@@ -43,15 +45,16 @@ using FakeControlHandler = std::function<FakeControlReply(const UsbControlRecord
 struct FakeUsbDevice {
     FakeUsbDevice() = default;
     FakeUsbDevice(std::string p, uint16_t vid, uint16_t pid, std::vector<uint8_t> desc = {})
-        : path(std::move(p)), vendorId(vid), productId(pid), descriptor(std::move(desc)) {}
+        : path(std::move(p)), vendorId(vid), productId(pid), descriptor(std::move(desc))
+    {
+    }
 
     std::string path;
     uint16_t vendorId = 0;
     uint16_t productId = 0;
     std::vector<uint8_t> descriptor; // returned as it is; empty: 18 bytes made from the ids
-    std::vector<UsbPipeInfo> endpoints =
-        std::vector<UsbPipeInfo>(1, UsbPipeInfo{UsbPipeType::Bulk, 0x81, 512, 0});
-    HRESULT openResult = S_OK;       // what open answers, e.g. E_ACCESSDENIED
+    std::vector<UsbPipeInfo> endpoints = std::vector<UsbPipeInfo>(1, UsbPipeInfo{UsbPipeType::Bulk, 0x81, 512, 0});
+    HRESULT openResult = S_OK; // what open answers, e.g. E_ACCESSDENIED
 };
 
 struct FakeInEvent {
@@ -79,8 +82,7 @@ public:
     // Control replies: a queued expectation whose fields (kind, request, value, index and, for
     // Write, data) equal the request answers it; otherwise the device's handler; otherwise the
     // default reply (a stall unless set), and such a request counts as unexpected.
-    void expectControl(const std::string& path, const UsbControlRecord& request,
-                       const FakeControlReply& reply);
+    void expectControl(const std::string& path, const UsbControlRecord& request, const FakeControlReply& reply);
     void setControlHandler(const std::string& path, FakeControlHandler handler);
     void setDefaultControlReply(const FakeControlReply& reply);
     std::vector<UsbControlRecord> controlLog(const std::string& path) const;

@@ -88,7 +88,11 @@ struct LibusbBackend::Context {
     void runEvents();
     void deliverQueued();
     void handleEventsOnce();
-    void retire(ReadSlot* slot) { slot->state = ReadState::Retired; retired.notify_all(); }
+    void retire(ReadSlot* slot)
+    {
+        slot->state = ReadState::Retired;
+        retired.notify_all();
+    }
     void discardStopped();
     std::atomic<bool> stopEvents{false};
     LibusbConnection* delivering = nullptr; // whose handler the event thread is running
@@ -100,8 +104,7 @@ thread_local LibusbBackend::Context* eventThreadContext = nullptr;
 
 class LibusbConnection final : public UsbConnection {
 public:
-    LibusbConnection(std::shared_ptr<LibusbBackend::Context> context, libusb_device_handle* handle,
-                     std::string path)
+    LibusbConnection(std::shared_ptr<LibusbBackend::Context> context, libusb_device_handle* handle, std::string path)
         : context_(std::move(context)), handle_(handle), path_(std::move(path))
     {
         context_->connectionOpened();
@@ -148,8 +151,8 @@ public:
         if (found) {
             for (int e = 0; e < found->bNumEndpoints; ++e) {
                 const libusb_endpoint_descriptor& ep = found->endpoint[e];
-                out->push_back({static_cast<UsbPipeType>(ep.bmAttributes & 3), ep.bEndpointAddress,
-                                ep.wMaxPacketSize, ep.bInterval});
+                out->push_back({static_cast<UsbPipeType>(ep.bmAttributes & 3), ep.bEndpointAddress, ep.wMaxPacketSize,
+                                ep.bInterval});
             }
         }
         libusb_free_config_descriptor(config);
@@ -159,27 +162,22 @@ public:
     HRESULT controlIn(uint8_t request, uint16_t value, uint16_t index, std::span<uint8_t> data,
                       size_t* transferred) override
     {
-        return control(kVendorIn,
-                       request, value, index, data.data(), data.size(), transferred);
+        return control(kVendorIn, request, value, index, data.data(), data.size(), transferred);
     }
 
-    HRESULT controlWrite(uint8_t request, uint16_t value, uint16_t index,
-                         std::span<const uint8_t> data, size_t* transferred) override
+    HRESULT controlWrite(uint8_t request, uint16_t value, uint16_t index, std::span<const uint8_t> data,
+                         size_t* transferred) override
     {
         // libusb takes a mutable pointer but only reads an OUT data stage.
-        return control(kVendorOut,
-                       request, value, index, const_cast<uint8_t*>(data.data()), data.size(),
-                       transferred);
+        return control(kVendorOut, request, value, index, const_cast<uint8_t*>(data.data()), data.size(), transferred);
     }
 
     HRESULT controlOut(uint8_t request, uint16_t value, uint16_t index) override
     {
-        return control(kVendorOut,
-                       request, value, index, nullptr, 0, nullptr);
+        return control(kVendorOut, request, value, index, nullptr, 0, nullptr);
     }
 
-    HRESULT startReading(uint8_t endpoint, int transfers, size_t transferSize,
-                         UsbReadHandler handler) override;
+    HRESULT startReading(uint8_t endpoint, int transfers, size_t transferSize, UsbReadHandler handler) override;
     void stopReading() override;
     void stopLocked();
 
@@ -218,8 +216,8 @@ public:
     UsbReadHandler& handler() { return handler_; }
 
 private:
-    HRESULT control(uint8_t requestType, uint8_t request, uint16_t value, uint16_t index,
-                    uint8_t* data, size_t length, size_t* transferred)
+    HRESULT control(uint8_t requestType, uint8_t request, uint16_t value, uint16_t index, uint8_t* data, size_t length,
+                    size_t* transferred)
     {
         if (transferred)
             *transferred = 0;
@@ -239,8 +237,7 @@ private:
 
     bool allRetired() const
     {
-        return std::all_of(slots_.begin(), slots_.end(),
-                           [](const auto& s) { return s->state == ReadState::Retired; });
+        return std::all_of(slots_.begin(), slots_.end(), [](const auto& s) { return s->state == ReadState::Retired; });
     }
     void freeSlots()
     {
@@ -276,8 +273,7 @@ void LIBUSB_CALL onReadDone(libusb_transfer* transfer)
     c.queue.push_back(slot);
 }
 
-HRESULT LibusbConnection::startReading(uint8_t endpoint, int transfers, size_t transferSize,
-                                       UsbReadHandler handler)
+HRESULT LibusbConnection::startReading(uint8_t endpoint, int transfers, size_t transferSize, UsbReadHandler handler)
 {
     if (!handler || transfers <= 0 || transferSize == 0 || transferSize > 0x7FFFFFFF)
         return E_INVALIDARG;
@@ -288,8 +284,7 @@ HRESULT LibusbConnection::startReading(uint8_t endpoint, int transfers, size_t t
     HRESULT hr = interfaceEndpoints(&pipes);
     if (FAILED(hr))
         return hr;
-    auto pipe = std::find_if(pipes.begin(), pipes.end(),
-                             [&](const UsbPipeInfo& p) { return p.endpoint == endpoint; });
+    auto pipe = std::find_if(pipes.begin(), pipes.end(), [&](const UsbPipeInfo& p) { return p.endpoint == endpoint; });
     if (pipe == pipes.end() || !pipe->isIn())
         return E_INVALIDARG;
     if (pipe->type != UsbPipeType::Bulk && pipe->type != UsbPipeType::Interrupt)
@@ -313,10 +308,9 @@ HRESULT LibusbConnection::startReading(uint8_t endpoint, int transfers, size_t t
             hr = E_OUTOFMEMORY;
             break;
         }
-        auto fill = pipe->type == UsbPipeType::Bulk ? libusb_fill_bulk_transfer
-                                                    : libusb_fill_interrupt_transfer;
-        fill(slot->transfer, handle_, endpoint, slot->buffer.data(), static_cast<int>(transferSize),
-             onReadDone, slot.get(), 0);
+        auto fill = pipe->type == UsbPipeType::Bulk ? libusb_fill_bulk_transfer : libusb_fill_interrupt_transfer;
+        fill(slot->transfer, handle_, endpoint, slot->buffer.data(), static_cast<int>(transferSize), onReadDone,
+             slot.get(), 0);
         int r = libusb_submit_transfer(slot->transfer);
         slots_.push_back(std::move(slot));
         if (r != 0) {
@@ -484,7 +478,9 @@ HRESULT forEachDevice(libusb_context* usb,
 
 } // namespace
 
-LibusbBackend::LibusbBackend() : context_(std::make_shared<Context>()) {}
+LibusbBackend::LibusbBackend() : context_(std::make_shared<Context>())
+{
+}
 
 LibusbBackend::~LibusbBackend() = default;
 
@@ -505,8 +501,7 @@ HRESULT LibusbBackend::enumerate(const UsbDeviceTable& table, std::vector<UsbDev
     });
     if (FAILED(hr))
         return hr;
-    std::sort(out->begin(), out->end(),
-              [](const UsbDeviceInfo& a, const UsbDeviceInfo& b) { return a.path < b.path; });
+    std::sort(out->begin(), out->end(), [](const UsbDeviceInfo& a, const UsbDeviceInfo& b) { return a.path < b.path; });
     return S_OK;
 }
 

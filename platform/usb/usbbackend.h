@@ -68,16 +68,17 @@ public:
 
     // Vendor requests to the device (bmRequestType 0xC0 / 0x40). `transferred` receives the
     // number of data bytes moved and may be null.
-    virtual HRESULT controlIn(uint8_t request, uint16_t value, uint16_t index,
-                              std::span<uint8_t> data, size_t* transferred) = 0;
-    virtual HRESULT controlWrite(uint8_t request, uint16_t value, uint16_t index,
-                                 std::span<const uint8_t> data, size_t* transferred) = 0;
+    virtual HRESULT controlIn(uint8_t request, uint16_t value, uint16_t index, std::span<uint8_t> data,
+                              size_t* transferred)
+        = 0;
+    virtual HRESULT controlWrite(uint8_t request, uint16_t value, uint16_t index, std::span<const uint8_t> data,
+                                 size_t* transferred)
+        = 0;
     virtual HRESULT controlOut(uint8_t request, uint16_t value, uint16_t index) = 0;
 
     // Keeps `transfers` reads of `transferSize` bytes in flight on the bulk or interrupt IN
     // endpoint. Fails when a stream is already running or no read could be issued.
-    virtual HRESULT startReading(uint8_t endpoint, int transfers, size_t transferSize,
-                                 UsbReadHandler handler) = 0;
+    virtual HRESULT startReading(uint8_t endpoint, int transfers, size_t transferSize, UsbReadHandler handler) = 0;
     // Cancels the stream and waits until every read has completed or been cancelled; no handler
     // call is running or follows once it returns.
     virtual void stopReading() = 0;

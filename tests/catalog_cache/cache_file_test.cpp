@@ -30,7 +30,10 @@ protected:
         ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
         f.write(bytes);
     }
-    static uint32_t u32(const QByteArray& b, size_t at) { return getU32(reinterpret_cast<const uint8_t*>(b.constData()) + at); }
+    static uint32_t u32(const QByteArray& b, size_t at)
+    {
+        return getU32(reinterpret_cast<const uint8_t*>(b.constData()) + at);
+    }
 
     static CacheRecord document(const QString& path, const QString& event = QStringLiteral("Air Rifle"),
                                 const QString& shooter = QStringLiteral("Anna"))
@@ -199,7 +202,9 @@ TEST_F(CacheFileTest, DeletingMarksTheRecordAndCompactionWaitsForMoreThanAHundre
     for (int i = 0; i < 103; ++i)
         ASSERT_EQ(cache.AppendRecord(document(QStringLiteral("/c/%1.kavro").arg(i, 3, 10, QLatin1Char('0')))), S_OK);
     for (int i = 0; i < 100; ++i)
-        ASSERT_EQ(cache.DeleteRecord(cache.FindRecordByPath(QStringLiteral("/c/%1.kavro").arg(i, 3, 10, QLatin1Char('0')))), S_OK);
+        ASSERT_EQ(
+            cache.DeleteRecord(cache.FindRecordByPath(QStringLiteral("/c/%1.kavro").arg(i, 3, 10, QLatin1Char('0')))),
+            S_OK);
     const uint32_t before = cache.ChangeCounter();
     EXPECT_EQ(cache.DeletedRecords(), 100u);
     EXPECT_EQ(cache.LiveDocuments(), 3u);
@@ -223,8 +228,9 @@ TEST_F(CacheFileTest, DeletingMarksTheRecordAndCompactionWaitsForMoreThanAHundre
     QStringList paths;
     for (size_t at : offsets)
         paths << cache.RecordAt(at).path;
-    EXPECT_EQ(paths, (QStringList{QStringLiteral("/c/100.kavro"), QStringLiteral("/c/101.kavro"),
-                                  QStringLiteral("/c/102.kavro"), QStringLiteral("/c/new2.kavro")}));
+    EXPECT_EQ(paths,
+              (QStringList{QStringLiteral("/c/100.kavro"), QStringLiteral("/c/101.kavro"),
+                           QStringLiteral("/c/102.kavro"), QStringLiteral("/c/new2.kavro")}));
     EXPECT_EQ(cache.FindRecordByPath(QStringLiteral("/c/101.kavro")), offsets[1]);
     // The file does not shrink.
     EXPECT_EQ(cache.MappedSize(), 0x40000u);
@@ -268,13 +274,19 @@ TEST_F(CacheFileTest, NamesCompareWithoutCaseAndPathsExactly)
     CatalogCache cache;
     ASSERT_EQ(cache.open(cachePath()), S_OK);
     EventShooterPresence before;
-    ASSERT_EQ(cache.AppendRecord(document(QStringLiteral("/c/A.kavro"), QStringLiteral("Air Rifle"), QStringLiteral("Jörg")), &before), S_OK);
+    ASSERT_EQ(cache.AppendRecord(
+                  document(QStringLiteral("/c/A.kavro"), QStringLiteral("Air Rifle"), QStringLiteral("Jörg")), &before),
+              S_OK);
     EXPECT_FALSE(before.event);
     EXPECT_FALSE(before.pair);
-    ASSERT_EQ(cache.AppendRecord(document(QStringLiteral("/c/b.kavro"), QStringLiteral("AIR RIFLE"), QStringLiteral("Anna")), &before), S_OK);
+    ASSERT_EQ(cache.AppendRecord(
+                  document(QStringLiteral("/c/b.kavro"), QStringLiteral("AIR RIFLE"), QStringLiteral("Anna")), &before),
+              S_OK);
     EXPECT_TRUE(before.event);
     EXPECT_FALSE(before.pair);
-    ASSERT_EQ(cache.AppendRecord(document(QStringLiteral("/c/c.kavro"), QStringLiteral("air rifle"), QStringLiteral("JÖRG")), &before), S_OK);
+    ASSERT_EQ(cache.AppendRecord(
+                  document(QStringLiteral("/c/c.kavro"), QStringLiteral("air rifle"), QStringLiteral("JÖRG")), &before),
+              S_OK);
     EXPECT_TRUE(before.pair);
     // Non-documents do not make events.
     CacheRecord notDocument = document(QStringLiteral("/c/d.txt"), QStringLiteral("Air Pistol"));
@@ -333,14 +345,14 @@ TEST_F(CacheFileTest, ReaderReadsWhatTheWriterWroteAndRefusesWhatIsOutOfOrder)
     };
     const size_t second = 64 + 71 + 2 * (10 + 9 + 4); // the Air Pistol record
     EXPECT_EQ(parse(good.left(63)), kCacheCorrupted);
-    EXPECT_EQ(parse(good.left(0x3FFFF)), kCacheCorrupted);          // mapped size beyond the bytes
-    EXPECT_EQ(patched(8, 2), kCacheCorrupted);                       // counts a record that is not there
-    EXPECT_EQ(patched(8, 0xFFFFFFFF), kCacheCorrupted);              // more records than bytes
-    EXPECT_EQ(patched(8, 0), kCacheCorrupted);                       // a live record of a kind not counted
-    EXPECT_EQ(patched(64 + 5, 0xFFFFFFF0), kCacheCorrupted);         // length beyond the map
-    EXPECT_EQ(patched(second + 49, 0x7FFFFFFF), kCacheCorrupted);    // a text length beyond the map
-    EXPECT_EQ(patched(second + 49, 9), kCacheCorrupted);             // texts disagree with the length
-    EXPECT_EQ(patched(second + 1, 0), kCacheCorrupted);              // constant
+    EXPECT_EQ(parse(good.left(0x3FFFF)), kCacheCorrupted); // mapped size beyond the bytes
+    EXPECT_EQ(patched(8, 2), kCacheCorrupted); // counts a record that is not there
+    EXPECT_EQ(patched(8, 0xFFFFFFFF), kCacheCorrupted); // more records than bytes
+    EXPECT_EQ(patched(8, 0), kCacheCorrupted); // a live record of a kind not counted
+    EXPECT_EQ(patched(64 + 5, 0xFFFFFFF0), kCacheCorrupted); // length beyond the map
+    EXPECT_EQ(patched(second + 49, 0x7FFFFFFF), kCacheCorrupted); // a text length beyond the map
+    EXPECT_EQ(patched(second + 49, 9), kCacheCorrupted); // texts disagree with the length
+    EXPECT_EQ(patched(second + 1, 0), kCacheCorrupted); // constant
     QByteArray state = good;
     state[qsizetype(second)] = 5;
     EXPECT_EQ(parse(state), kCacheCorrupted);

@@ -21,10 +21,13 @@ QString scratchFolder()
     static const QString folder = [] {
         const QString f = QDir::tempPath() + QStringLiteral("/kavro-fuzz-catalog-%1").arg(::getpid());
         QDir().mkpath(f + QStringLiteral("/run"));
-        QFile::setPermissions(f + QStringLiteral("/run"), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        QFile::setPermissions(f + QStringLiteral("/run"),
+                              QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
         qputenv("XDG_RUNTIME_DIR", QFile::encodeName(f + QStringLiteral("/run")));
         qputenv("KAVRO_CACHE_DIR", QFile::encodeName(f));
-        std::atexit([] { QDir(QDir::tempPath() + QStringLiteral("/kavro-fuzz-catalog-%1").arg(::getpid())).removeRecursively(); });
+        std::atexit([] {
+            QDir(QDir::tempPath() + QStringLiteral("/kavro-fuzz-catalog-%1").arg(::getpid())).removeRecursively();
+        });
         return f;
     }();
     return folder;

@@ -90,7 +90,8 @@ TEST(ItemIdTest, NoticesCarryTheEventAndTheAbsoluteList)
     CatalogNotice notice;
     ASSERT_TRUE(decodeShellNotice(message, &notice));
     EXPECT_EQ(notice.event, uint32_t(SHCNE_MKDIR));
-    EXPECT_EQ(notice.names, (QStringList{QStringLiteral("Computer"), QStringLiteral("Kavro Catalog"), QStringLiteral("Air Rifle")}));
+    EXPECT_EQ(notice.names,
+              (QStringList{QStringLiteral("Computer"), QStringLiteral("Kavro Catalog"), QStringLiteral("Air Rifle")}));
     EXPECT_FALSE(decodeShellNotice(message.left(message.size() - 1), &notice));
     EXPECT_FALSE(decodeShellNotice(message + "x", &notice));
     EXPECT_FALSE(decodeShellNotice(QByteArray("\x08\0\0", 3), &notice));

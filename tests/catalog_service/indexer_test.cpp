@@ -113,7 +113,7 @@ TEST_F(IndexerTest, PracticesAreIndexedWithTheirFieldsAndNotices)
     EXPECT_EQ(r.fCoefficient, 121);
     EXPECT_GE(r.fileVersion, 1);
     EXPECT_EQ(r.fileSize, uint32_t(QFileInfo(a1).size()));
-    struct stat st {};
+    struct stat st { };
     ::stat(QFile::encodeName(a1).constData(), &st);
     EXPECT_EQ(r.writeTime, fileTimeFromUnix(st.st_mtim.tv_sec, st.st_mtim.tv_nsec));
 
@@ -183,7 +183,8 @@ TEST_F(IndexerTest, ChangedAndVanishedFilesUpdateTheCache)
     // The last document of an event: the shooter and the event folder go.
     QFile::remove(b);
     indexer_->Rescan();
-    EXPECT_EQ(takeNotices(), (std::vector<Notice>{{SHCNE_RMDIR, {pistol, QStringLiteral("Bob")}}, {SHCNE_RMDIR, {pistol}}}));
+    EXPECT_EQ(takeNotices(),
+              (std::vector<Notice>{{SHCNE_RMDIR, {pistol, QStringLiteral("Bob")}}, {SHCNE_RMDIR, {pistol}}}));
     EXPECT_EQ(cache_.LiveDocuments(), 1u);
 
     // A non-document that vanishes leaves quietly.

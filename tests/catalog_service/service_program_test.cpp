@@ -47,14 +47,16 @@ protected:
     // The service with this test's folders: the catalog under $HOME, no per-machine settings.
     pid_t startService()
     {
-        const cattest::Spawned s = cattest::spawnProcess(kService, {}, {
-            QStringLiteral("HOME=") + home_,
-            QStringLiteral("XDG_RUNTIME_DIR=") + runPath(),
-            QStringLiteral("KAVRO_CACHE_DIR=") + cacheDir(),
-            QStringLiteral("KAVRO_SYSTEM_CONFIG=") + rootPath() + QStringLiteral("/machine"),
-            QStringLiteral("KAVRO_CONFIG_HOME=") + rootPath() + QStringLiteral("/machine"),
-            QStringLiteral("QT_QPA_PLATFORM=offscreen"),
-        });
+        const cattest::Spawned s = cattest::spawnProcess(
+            kService, {},
+            {
+                QStringLiteral("HOME=") + home_,
+                QStringLiteral("XDG_RUNTIME_DIR=") + runPath(),
+                QStringLiteral("KAVRO_CACHE_DIR=") + cacheDir(),
+                QStringLiteral("KAVRO_SYSTEM_CONFIG=") + rootPath() + QStringLiteral("/machine"),
+                QStringLiteral("KAVRO_CONFIG_HOME=") + rootPath() + QStringLiteral("/machine"),
+                QStringLiteral("QT_QPA_PLATFORM=offscreen"),
+            });
         EXPECT_GT(s.pid, 0);
         return s.pid;
     }
@@ -139,8 +141,9 @@ TEST_F(ServiceProgramTest, IndexesSavedPracticesAsTheIndependentReaderReadsThem)
     EXPECT_EQ(folders.size(), 3u + 4u); // three events, four shooter folders
 
     const QJsonObject ours = dumpWith(kProbe, {QStringLiteral("dump"), cachePath()});
-    const QJsonObject theirs = dumpWith(QStringLiteral("/usr/bin/python3"),
-        {QStringLiteral(KAVRO_TEST_SOURCE_DIR "/catalog_service/catalog_cache_reader.py"), cachePath()});
+    const QJsonObject theirs
+        = dumpWith(QStringLiteral("/usr/bin/python3"),
+                   {QStringLiteral(KAVRO_TEST_SOURCE_DIR "/catalog_service/catalog_cache_reader.py"), cachePath()});
     ASSERT_EQ(ours.value(QStringLiteral("records")).toArray().size(), 6);
     EXPECT_EQ(ours, theirs);
     bool sawComments = false;
@@ -201,7 +204,8 @@ TEST_F(ServiceProgramTest, ReadersInOtherProcessesAlwaysFindTheCacheInOrder)
     ASSERT_EQ(cache.open(cachePath()), S_OK);
     std::vector<cattest::Spawned> probes;
     for (int i = 0; i < 3; ++i)
-        probes.push_back(cattest::spawnProcess(kProbe, {QStringLiteral("read-loop"), QStringLiteral("3000")}, {}, true));
+        probes.push_back(
+            cattest::spawnProcess(kProbe, {QStringLiteral("read-loop"), QStringLiteral("3000")}, {}, true));
 
     // Appends, deletes, compactions and growth while the readers read.
     const auto start = std::chrono::steady_clock::now();

@@ -62,7 +62,8 @@ TEST_F(WatcherTest, ABurstOfChangesGivesOneRescanFiveSecondsAfterTheLast)
     write(QStringLiteral("gone.txt"));
     write(QStringLiteral("renamed.txt"));
     write(QStringLiteral("old/touched.txt"));
-    ASSERT_TRUE(cattest::savePractice(cattest::practice("AR10", QStringLiteral("Anna")), catalogPath() + QStringLiteral("a.kavro")));
+    ASSERT_TRUE(cattest::savePractice(cattest::practice("AR10", QStringLiteral("Anna")),
+                                      catalogPath() + QStringLiteral("a.kavro")));
     start(catalogPath());
     ASSERT_TRUE(rescansReach(1)); // the first scan, with the watch armed before it
     EXPECT_EQ(cache_.LiveNonDocuments(), 4u);

@@ -57,14 +57,16 @@ TEST_F(BrowserProgramTest, TheBrowserStartsTheServiceThatIndexesTheCatalog)
 {
     save(QStringLiteral("a.kavro"), cattest::practice("AR10", QStringLiteral("Anna")));
     ASSERT_FALSE(isCatalogServiceRunning());
-    const cattest::Spawned s = cattest::spawnProcess(QStringLiteral(KAVRO_BIN_DIR "/kavro-catalog"), {}, {
-        QStringLiteral("HOME=") + home_,
-        QStringLiteral("XDG_RUNTIME_DIR=") + runPath(),
-        QStringLiteral("KAVRO_CACHE_DIR=") + cacheDir(),
-        QStringLiteral("KAVRO_SYSTEM_CONFIG=") + rootPath() + QStringLiteral("/config"),
-        QStringLiteral("KAVRO_CONFIG_HOME=") + rootPath() + QStringLiteral("/config"),
-        QStringLiteral("QT_QPA_PLATFORM=offscreen"),
-    });
+    const cattest::Spawned s
+        = cattest::spawnProcess(QStringLiteral(KAVRO_BIN_DIR "/kavro-catalog"), {},
+                                {
+                                    QStringLiteral("HOME=") + home_,
+                                    QStringLiteral("XDG_RUNTIME_DIR=") + runPath(),
+                                    QStringLiteral("KAVRO_CACHE_DIR=") + cacheDir(),
+                                    QStringLiteral("KAVRO_SYSTEM_CONFIG=") + rootPath() + QStringLiteral("/config"),
+                                    QStringLiteral("KAVRO_CONFIG_HOME=") + rootPath() + QStringLiteral("/config"),
+                                    QStringLiteral("QT_QPA_PLATFORM=offscreen"),
+                                });
     browser_ = s.pid;
     ASSERT_GT(browser_, 0);
 
@@ -73,8 +75,8 @@ TEST_F(BrowserProgramTest, TheBrowserStartsTheServiceThatIndexesTheCatalog)
     bool indexed = false;
     while (!indexed && std::chrono::steady_clock::now() < end) {
         CacheSnapshot snapshot;
-        indexed = (reader.isOpen() || SUCCEEDED(reader.open()))
-                  && SUCCEEDED(reader.read(&snapshot, nullptr, 1000)) && snapshot.header.documents == 1;
+        indexed = (reader.isOpen() || SUCCEEDED(reader.open())) && SUCCEEDED(reader.read(&snapshot, nullptr, 1000))
+            && snapshot.header.documents == 1;
         if (!indexed)
             std::this_thread::sleep_for(50ms);
     }

@@ -39,7 +39,8 @@ TEST_F(CatalogDialogTest, TheCatalogIsFoundUnderComputerAndGivesItsShooters)
     ComPtr<IShellFolder> catalog;
     IdList absolute;
     ASSERT_TRUE(FindCatalogFolder(&catalog, &absolute));
-    EXPECT_EQ(ItemIdListNames(absolute.get()), (QStringList{QStringLiteral("Computer"), QStringLiteral("Kavro Catalog")}));
+    EXPECT_EQ(ItemIdListNames(absolute.get()),
+              (QStringList{QStringLiteral("Computer"), QStringLiteral("Kavro Catalog")}));
     EXPECT_EQ(ILGetSize(absolute.get()), 2u * 8 + 2 * (8 + 13) + 2);
 
     bool found = false;
@@ -78,7 +79,8 @@ TEST_F(CatalogDialogTest, OpeningAPreselectedShootersDocumentReturnsItsPath)
 {
     CCatalogDlg dialog;
     dialog.setPreselection(rifle_, QStringLiteral("Anna"));
-    dialog.setEventNamer([this](const QString& name) { return name == rifle_ ? QStringLiteral("Rifle (shown)") : QString(); });
+    dialog.setEventNamer(
+        [this](const QString& name) { return name == rifle_ ? QStringLiteral("Rifle (shown)") : QString(); });
     dialog.initDialog();
     QCoreApplication::processEvents();
     QCoreApplication::processEvents();
@@ -88,7 +90,8 @@ TEST_F(CatalogDialogTest, OpeningAPreselectedShootersDocumentReturnsItsPath)
     EXPECT_EQ(dialog.tree()->currentItem()->parent()->text(0), QStringLiteral("Rifle (shown)"));
     EXPECT_FALSE(dialog.openButton()->isEnabled());
 
-    view->list()->selectionModel()->select(view->model()->index(0, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    view->list()->selectionModel()->select(view->model()->index(0, 0),
+                                           QItemSelectionModel::Select | QItemSelectionModel::Rows);
     EXPECT_EQ(dialog.chosenFile(), doc_);
     EXPECT_TRUE(dialog.openButton()->isEnabled());
 

@@ -17,8 +17,8 @@ using namespace kavro::shell;
 class FakeBrowser final : public ComObject<FakeBrowser, IShellBrowser, ICommDlgBrowser> {
 public:
     QWidget window;
-    QStringList browsed;         // names of the IDs asked for, '/'-joined, with the flags
-    QStringList excluded;        // item names the common-dialog side leaves out
+    QStringList browsed; // names of the IDs asked for, '/'-joined, with the flags
+    QStringList excluded; // item names the common-dialog side leaves out
     bool commonDialog = false;
     int selectionChanges = 0;
 
@@ -29,7 +29,8 @@ public:
     }
     HRESULT BrowseObject(LPCITEMIDLIST pidl, uint32_t flags) override
     {
-        browsed << kavro::catalog::ItemIdListNames(pidl).join(QLatin1Char('/')) + QStringLiteral("@%1").arg(flags, 0, 16);
+        browsed << kavro::catalog::ItemIdListNames(pidl).join(QLatin1Char('/'))
+                + QStringLiteral("@%1").arg(flags, 0, 16);
         return S_OK;
     }
     HRESULT GetControlWindow(uint32_t, QWidget** out) override

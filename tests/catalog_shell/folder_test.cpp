@@ -57,7 +57,8 @@ TEST_F(ShellCatalogTest, DocumentsAreFiledByEventAndShooterAndSortNewestFirst)
     IdList upperRifle = item(QStringLiteral("Air Rifle"));
     EXPECT_EQ(shortFromCompare(root->CompareIDs(0, airPistol.get(), upperRifle.get())), -1);
     EXPECT_EQ(shortFromCompare(root->CompareIDs(0, upperRifle.get(), airPistol.get())), 1);
-    EXPECT_EQ(shortFromCompare(root->CompareIDs(0, airRifle.get(), upperRifle.get())), -1); // only the second is a child
+    EXPECT_EQ(shortFromCompare(root->CompareIDs(0, airRifle.get(), upperRifle.get())),
+              -1); // only the second is a child
     IdList ghost = item(QStringLiteral("ghost"));
     EXPECT_EQ(shortFromCompare(root->CompareIDs(0, ghost.get(), airRifle.get())), 0);
 }
@@ -115,7 +116,7 @@ TEST_F(ShellCatalogTest, AttributesOfFoldersAndDocuments)
         return attributes;
     };
     EXPECT_EQ(attributesOf(root.get(), {}), 0xA8000100u);
-    EXPECT_EQ(attributesOf(root.get(), {rifle}), 0xA8000004u);                  // has a shooter folder
+    EXPECT_EQ(attributesOf(root.get(), {rifle}), 0xA8000004u); // has a shooter folder
     EXPECT_EQ(attributesOf(root.get(), {QStringLiteral("Air Pistol")}), 0x28000004u);
     auto event = folder({rifle});
     EXPECT_EQ(attributesOf(event.get(), {QStringLiteral("Anna")}), 0x28000014u);

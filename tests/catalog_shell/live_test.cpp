@@ -23,8 +23,7 @@ protected:
         ShellCatalogTest::TearDown();
     }
     // Runs the event loop until `done` holds, for at most `limit`.
-    template <class Done>
-    bool waitFor(Done done, std::chrono::seconds limit = 60s)
+    template <class Done> bool waitFor(Done done, std::chrono::seconds limit = 60s)
     {
         const auto end = std::chrono::steady_clock::now() + limit;
         while (!done()) {

@@ -59,7 +59,8 @@ TEST_F(MenuTest, EachKindOfNodeHasItsCommands)
     menu.addAction(QStringLiteral("Host"));
     auto document = menuOf({rifle_, shooter_, doc_});
     EXPECT_EQ(document->QueryContextMenu(&menu, 0, 10, 100, CMF_NORMAL), 3);
-    EXPECT_EQ(entries(menu), (QStringList{QStringLiteral("Open=11"), QStringLiteral("Delete=12"), QStringLiteral("Host=0")}));
+    EXPECT_EQ(entries(menu),
+              (QStringList{QStringLiteral("Open=11"), QStringLiteral("Delete=12"), QStringLiteral("Host=0")}));
     EXPECT_EQ(menu.defaultAction(), menu.actions()[0]);
 
     QMenu folderMenu;
@@ -182,7 +183,8 @@ TEST_F(MenuTest, TheIdListArrayOfTwoDocumentsByteForByte)
     items.push_back(item(QStringLiteral("/c/two.kavro")));
     auto data = CKavroDataObject::create(folderId.get(), std::move(items));
 
-    const QByteArray folderBytes = listBytes({QStringLiteral("Computer"), QStringLiteral("Kavro Catalog"), rifle_, shooter_});
+    const QByteArray folderBytes
+        = listBytes({QStringLiteral("Computer"), QStringLiteral("Kavro Catalog"), rifle_, shooter_});
     const QByteArray one = listBytes({QStringLiteral("/c/one.kavro")});
     const QByteArray two = listBytes({QStringLiteral("/c/two.kavro")});
     QByteArray expected(16, '\0');

@@ -70,7 +70,9 @@ protected:
         qputenv("KAVRO_SYSTEM_CONFIG", QFile::encodeName(rootPath() + QStringLiteral("/config")));
         qputenv("KAVRO_CONFIG_HOME", QFile::encodeName(rootPath() + QStringLiteral("/config")));
         setShellLauncher(&launcher_);
-        catalogUi().message = [this](const QString& text, const QString& caption) { messages_.push_back({text, caption}); };
+        catalogUi().message = [this](const QString& text, const QString& caption) {
+            messages_.push_back({text, caption});
+        };
         catalogUi().confirm = [this](QWidget*, const QString& text, const QString&) {
             questions_ << text;
             return answer_;

@@ -73,7 +73,8 @@ TEST_F(ShellRootTest, TheLookupTakesOnlyTheExactName)
     ComPtr<IShellFolder> catalog;
     IdList absolute;
     ASSERT_TRUE(kavro::trainer::FindCatalogFolder(&catalog, &absolute));
-    EXPECT_EQ(ItemIdListNames(absolute.get()), (QStringList{QStringLiteral("Computer"), QStringLiteral("Kavro Catalog")}));
+    EXPECT_EQ(ItemIdListNames(absolute.get()),
+              (QStringList{QStringLiteral("Computer"), QStringLiteral("Kavro Catalog")}));
     CLSID clsid;
     catalog.query<IPersistFolder>()->GetClassID(&clsid);
     EXPECT_EQ(clsid, kCatalogFolderClass);

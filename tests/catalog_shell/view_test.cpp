@@ -97,8 +97,9 @@ TEST_F(ViewTest, TopLevelIsAListAndAShooterFolderAFiveColumnReportNewestFirst)
         EXPECT_FALSE(anna->list()->isColumnHidden(c));
         headers << anna->model()->headerData(c, Qt::Horizontal, Qt::DisplayRole).toString();
     }
-    EXPECT_EQ(headers, (QStringList{QStringLiteral("Date & time"), QStringLiteral("Position"), QStringLiteral("Shot count"),
-                                    QStringLiteral("Result"), QStringLiteral("Comments")}));
+    EXPECT_EQ(headers,
+              (QStringList{QStringLiteral("Date & time"), QStringLiteral("Position"), QStringLiteral("Shot count"),
+                           QStringLiteral("Result"), QStringLiteral("Comments")}));
     // At least their chosen widths, and never so narrow that a date, a position or a title is cut.
     const QFontMetrics fm(anna->list()->font());
     QHeaderView* header = anna->list()->header();
@@ -203,8 +204,9 @@ TEST_F(ViewTest, ItemObjectsAreDataObjectsOfTheSelectionOrOfEverything)
     auto* selection = static_cast<CKavroDataObject*>(data.get());
     ASSERT_EQ(selection->items().size(), 1u);
     EXPECT_EQ(ItemIdName(selection->items()[0].get()), older_);
-    EXPECT_EQ(ItemIdListNames(selection->folder()),
-              (QStringList{QStringLiteral("Computer"), QStringLiteral("Kavro Catalog"), rifle_, QStringLiteral("Anna")}));
+    EXPECT_EQ(
+        ItemIdListNames(selection->folder()),
+        (QStringList{QStringLiteral("Computer"), QStringLiteral("Kavro Catalog"), rifle_, QStringLiteral("Anna")}));
     ASSERT_EQ(anna->GetItemObject(SVGIO_ALLVIEW, IDataObject::iid, data.putVoid()), S_OK);
     EXPECT_EQ(static_cast<CKavroDataObject*>(data.get())->items().size(), 2u);
     EXPECT_EQ(anna->GetItemObject(3, IDataObject::iid, data.putVoid()), E_NOINTERFACE);

@@ -154,7 +154,8 @@ TEST(DistanceChart, TwoTargetEventsMarkTheAreasNotTheRings)
     area->get_Top(&top0);
     area->get_Width(&width);
     area->get_Height(&height);
-    const int32_t cx = int32_t(std::lround((left + width / 2) * 100)), cy = int32_t(std::lround((top0 + height / 2) * 100));
+    const int32_t cx = int32_t(std::lround((left + width / 2) * 100)),
+                  cy = int32_t(std::lround((top0 + height / 2) * 100));
     AimingSpec s;
     s.before = constant(150, cx, cy);
     s.after = constant(40, cx, cy);
@@ -189,9 +190,9 @@ TEST(CoordinationChart, MeanDistanceOverTheMatchShots)
     EXPECT_EQ(state.count[0], 2);
     const auto before = pointsOf(c, 1);
     ASSERT_EQ(before.size(), 101u);
-    EXPECT_NEAR(valueAt(before, 0), 2.51, 1e-4);        // (5 + 0) / 2, never exactly 0
-    EXPECT_NEAR(valueAt(before, -1), 7.51, 1e-4);       // (5 + 10) / 2
-    EXPECT_TRUE(pointsOf(c, 2).empty());                // never drops: one colour
+    EXPECT_NEAR(valueAt(before, 0), 2.51, 1e-4); // (5 + 0) / 2, never exactly 0
+    EXPECT_NEAR(valueAt(before, -1), 7.51, 1e-4); // (5 + 10) / 2
+    EXPECT_TRUE(pointsOf(c, 2).empty()); // never drops: one colour
     EXPECT_EQ(pointsOf(c, 3).size(), 31u);
     EXPECT_NEAR(state.max[0], 7.51, 1e-4);
     EXPECT_FLOAT_EQ(float(c.yMax), ringHalf(7));
@@ -314,7 +315,7 @@ TEST(SpeedChart, CurrentShotPeakIsRoundedUpAndLabelsCrossDecades)
     recalcSpeed(top, bottom, state, ctx, true, false, true);
     EXPECT_NEAR(state.currentMax, 35.0, 1e-4);
     EXPECT_EQ(bottom.yMax, 40.0); // the peak stays on the chart
-    EXPECT_EQ(top.yMax, 80.0);    // mean of 35 and 110 is 72.5
+    EXPECT_EQ(top.yMax, 80.0); // mean of 35 and 110 is 72.5
     ctx.selectedShot = matchShot(ctx, 2);
     recalcSpeed(top, bottom, state, ctx, false, false, true);
     EXPECT_EQ(bottom.yMax, 120.0);
@@ -358,8 +359,8 @@ TEST(IntervalsChart, OneBarPerMatchShotColouredByResult)
     setupIntervalsChart(c, ctx);
     recalcIntervals(c, state, ctx);
     ASSERT_EQ(state.count, 3);
-    EXPECT_EQ(c.FindSeries(1)->color, 0x0000FFu);    // 10.x: red
-    EXPECT_EQ(c.FindSeries(2)->color, 0x00FF00u);    // below 10: green
+    EXPECT_EQ(c.FindSeries(1)->color, 0x0000FFu); // 10.x: red
+    EXPECT_EQ(c.FindSeries(2)->color, 0x00FF00u); // below 10: green
     EXPECT_EQ(c.FindSeries(3)->color, ctx.highlight); // selected
     EXPECT_EQ(c.FindSeries(1)->name, QStringLiteral("First shot 09:00:00"));
     EXPECT_EQ(c.FindSeries(3)->name, QStringLiteral("Last shot 09:10:00"));
@@ -541,7 +542,9 @@ TEST(AllCharts, TheModelPracticeIsDrawnBesideOnScreenOnly)
     recalcTimeShift(c, ts, ctx, true, true, false);
     EXPECT_EQ(ts.count[1], 3);
     EXPECT_GE(c.yMax, ts.max[1]); // the model's larger total stays on the chart
-    EXPECT_EQ(c.yMin, std::floor(std::min({33.0, ts.min[0], ts.min[1]}) / 5) * 5); // 11 per shot of the larger practice, or lower
+    EXPECT_EQ(c.yMin,
+              std::floor(std::min({33.0, ts.min[0], ts.min[1]}) / 5)
+                  * 5); // 11 per shot of the larger practice, or lower
 }
 
 TEST(AllCharts, ClosingTheDocumentEmptiesTheCharts)

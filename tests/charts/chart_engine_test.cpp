@@ -126,7 +126,7 @@ TEST(ChartDrawing, ABandWithoutSizeFillsThePlot)
     CChartImpl c;
     barChart(c);
     c.AddBand(0, 0, 0, 0, 0, 1, 0xC0C0C0, true, 0x00FFFF); // yellow
-    c.AddBand(1, 0, 0, 0, 0, 1, 0, true, 0x00FF00);        // id 1: not drawn
+    c.AddBand(1, 0, 0, 0, 0, 1, 0, true, 0x00FF00); // id 1: not drawn
     const QImage image = render(c, 400, 300);
     const ChartLayout l = c.Layout(screen(400, 300));
     EXPECT_EQ(image.pixel(l.plot.left + 3, l.plot.top + 3), qRgb(255, 255, 0));

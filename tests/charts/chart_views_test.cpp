@@ -32,8 +32,7 @@ namespace {
 // Settings, layout and options of the frame go to a folder of this test program.
 const trainertest::TestEnvironment environment;
 
-template <class View>
-std::unique_ptr<View> shown(CKavroDoc& doc)
+template <class View> std::unique_ptr<View> shown(CKavroDoc& doc)
 {
     auto v = std::make_unique<View>(doc);
     v->resize(900, 600);
@@ -51,9 +50,9 @@ size_t pointCount(CChartWindow* w, int id)
 
 TEST(ChartViews, AreRegisteredForTheirFunctionKeys)
 {
-    const std::pair<ViewId, int> expected[] = {{ViewId::Distance, 32790}, {ViewId::Coordination, 32791},
-                                               {ViewId::Shift, 32792},    {ViewId::Speed, 32793},
-                                               {ViewId::Intervals, 32794}, {ViewId::Probability, 32795}};
+    const std::pair<ViewId, int> expected[]
+        = {{ViewId::Distance, 32790}, {ViewId::Coordination, 32791}, {ViewId::Shift, 32792},
+           {ViewId::Speed, 32793},    {ViewId::Intervals, 32794},    {ViewId::Probability, 32795}};
     CKavroDoc doc;
     for (auto [id, command] : expected) {
         const ViewRegistration* r = findView(id);

@@ -56,7 +56,12 @@ TEST(OleDate, ValidRangeAndRoundTrip)
     EXPECT_FALSE(dateToFields(kMaxOleDate + 1, &f));
     EXPECT_FALSE(dateToFields(std::nan(""), &f));
     DateFields in;
-    in.year = 2026; in.month = 12; in.day = 8; in.hour = 19; in.minute = 47; in.second = 26;
+    in.year = 2026;
+    in.month = 12;
+    in.day = 8;
+    in.hour = 19;
+    in.minute = 47;
+    in.second = 26;
     DATE d;
     ASSERT_TRUE(fieldsToDate(in, &d));
     DateFields back = fields(d);

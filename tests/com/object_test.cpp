@@ -76,8 +76,10 @@ TEST(ConnectionPoint, EverySinkIsCalledInAdviseOrder)
     auto src = Source::create();
     auto a = Sink::create(), b = Sink::create();
     uint32_t ca = 0, cb = 0;
-    ASSERT_EQ(adviseSink(static_cast<IThing*>(src.get()), ICounterSink::iid, static_cast<ICounterSink*>(a.get()), &ca), S_OK);
-    ASSERT_EQ(adviseSink(static_cast<IThing*>(src.get()), ICounterSink::iid, static_cast<ICounterSink*>(b.get()), &cb), S_OK);
+    ASSERT_EQ(adviseSink(static_cast<IThing*>(src.get()), ICounterSink::iid, static_cast<ICounterSink*>(a.get()), &ca),
+              S_OK);
+    ASSERT_EQ(adviseSink(static_cast<IThing*>(src.get()), ICounterSink::iid, static_cast<ICounterSink*>(b.get()), &cb),
+              S_OK);
     EXPECT_NE(ca, cb);
     src->Fire(7);
     EXPECT_EQ(a->ticks, std::vector<int32_t>{7});
@@ -141,8 +143,8 @@ TEST(Guid, TextAndByteForms)
     Guid g = Guid::parse("{00112233-4455-6677-8899-AABBCCDDEEFF}");
     uint8_t b[16];
     g.toBytes(b);
-    const uint8_t expected[16] = {0x33, 0x22, 0x11, 0x00, 0x55, 0x44, 0x77, 0x66,
-                                  0x88, 0x99, 0xAA, 0xBB, 0xCC, 0xDD, 0xEE, 0xFF};
+    const uint8_t expected[16]
+        = {0x33, 0x22, 0x11, 0x00, 0x55, 0x44, 0x77, 0x66, 0x88, 0x99, 0xAA, 0xBB, 0xCC, 0xDD, 0xEE, 0xFF};
     EXPECT_EQ(0, memcmp(b, expected, 16));
     EXPECT_EQ(Guid::fromBytes(b), g);
     EXPECT_EQ(g.toString(), "{00112233-4455-6677-8899-AABBCCDDEEFF}");

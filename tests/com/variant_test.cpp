@@ -47,9 +47,15 @@ TEST(VariantConversion, TextUsesTheCLocaleWhateverTheUserLocale)
 TEST(VariantConversion, TextRoundTripsEveryNumericTypeExactly)
 {
     const Variant values[] = {
-        Variant(0.1f), Variant(1.0 / 3.0), Variant::fromInteger(VT_I8, INT64_MIN),
-        Variant::fromInteger(VT_UI8, -1), Variant::fromInteger(VT_I1, -128), Variant::fromCurrency(-12345678),
-        Variant::fromBool(true), Variant::fromBool(false), Variant::fromDate(45000.5),
+        Variant(0.1f),
+        Variant(1.0 / 3.0),
+        Variant::fromInteger(VT_I8, INT64_MIN),
+        Variant::fromInteger(VT_UI8, -1),
+        Variant::fromInteger(VT_I1, -128),
+        Variant::fromCurrency(-12345678),
+        Variant::fromBool(true),
+        Variant::fromBool(false),
+        Variant::fromDate(45000.5),
     };
     for (const Variant& v : values) {
         Variant text = convert(v, VT_BSTR);
@@ -115,7 +121,8 @@ TEST(VariantDecimal, ConvertsToAndFromNumbers)
     EXPECT_EQ(convert(d, VT_I4).integer(), 12); // half to even
     EXPECT_EQ(convert(d, VT_BOOL).integer(), VARIANT_TRUE);
     EXPECT_EQ(convert(d, VT_CY).integer(), 125000);
-    EXPECT_EQ(convert(Variant::fromInteger(VT_I8, INT64_MIN), VT_DECIMAL), convert(Variant("-9223372036854775808"), VT_DECIMAL));
+    EXPECT_EQ(convert(Variant::fromInteger(VT_I8, INT64_MIN), VT_DECIMAL),
+              convert(Variant("-9223372036854775808"), VT_DECIMAL));
     EXPECT_EQ(convert(Variant(0.1), VT_DECIMAL), convert(Variant("0.1"), VT_DECIMAL));
     EXPECT_EQ(convert(Variant(0.1f), VT_DECIMAL), convert(Variant("0.1"), VT_DECIMAL));
     EXPECT_EQ(convert(Variant::fromCurrency(-12345678), VT_DECIMAL), convert(Variant("-1234.5678"), VT_DECIMAL));

@@ -29,8 +29,8 @@ std::vector<std::string> aimingEvents(const std::vector<std::string>& events)
         if (e.rfind("NewCoordinates 1 ", 0) == 0) {
             if (out.empty() || out.back() != "NewCoordinates")
                 out.push_back("NewCoordinates");
-        } else if (std::find(std::begin(kAiming), std::end(kAiming), e) != std::end(kAiming)
-                   || e == "Disconnected" || e == "Reconnected" || e.rfind("Timeout", 0) == 0) {
+        } else if (std::find(std::begin(kAiming), std::end(kAiming), e) != std::end(kAiming) || e == "Disconnected"
+                   || e == "Reconnected" || e.rfind("Timeout", 0) == 0) {
             out.push_back(e);
         }
     }
@@ -121,9 +121,8 @@ TEST_P(ModelContract, OneAimingWithOneShotThenACleanDisconnect)
     const size_t atDisconnect = sink->events.size();
     driver->keepSending();
     EXPECT_EQ(control().model(), nullptr);
-    EXPECT_EQ(sink->events.size(), atDisconnect)
-        << ::testing::PrintToString(std::vector<std::string>(sink->events.begin() + static_cast<long>(atDisconnect),
-                                                             sink->events.end()));
+    EXPECT_EQ(sink->events.size(), atDisconnect) << ::testing::PrintToString(
+        std::vector<std::string>(sink->events.begin() + static_cast<long>(atDisconnect), sink->events.end()));
 }
 
 INSTANTIATE_TEST_SUITE_P(Registered, ModelContract, ::testing::ValuesIn(registeredModels()),

@@ -46,8 +46,8 @@ const char* kCentreShot = "nosignal 300\naim 0 0 200 200\nwait 300\nshot 400\nwa
 const char* kBiathlonShot = "nosignal 300\naim 0 0 300 200\nwait 300\nshot 600\nwait 200\nlose 100\nnosignal 3000\n";
 
 const SerialModel kSerialModels[] = {
-    {300, "vantage", "AR10", kCentreShot},   {302, "vantagei", "AR10", kCentreShot},
-    {303, "vantages", "AR10", kCentreShot},  {306, "classic", "AR10", kCentreShot},
+    {300, "vantage", "AR10", kCentreShot},    {302, "vantagei", "AR10", kCentreShot},
+    {303, "vantages", "AR10", kCentreShot},   {306, "classic", "AR10", kCentreShot},
     {307, "biathlon", "BTLN", kBiathlonShot},
 };
 
@@ -55,7 +55,7 @@ constexpr int32_t kCom = 232;
 
 class SerialDriver final : public ModelDriver {
 public:
-    explicit SerialDriver(const SerialModel& m) : model_(m) {}
+    explicit SerialDriver(const SerialModel& m) : model_(m) { }
     ~SerialDriver() override
     {
         qunsetenv("KAVRO_COM232");
@@ -74,8 +74,9 @@ public:
         if (!script.open(QIODevice::WriteOnly) || script.write(model_.script) < 0)
             return ::testing::AssertionFailure() << "cannot write the script";
         script.close();
-        if (!sim_.start(KAVRO_SERIALSIM, {"--model", model_.simModel, "--link", link.toStdString(), "--script",
-                                          script.fileName().toStdString(), "--rate", "100"}))
+        if (!sim_.start(KAVRO_SERIALSIM,
+                        {"--model", model_.simModel, "--link", link.toStdString(), "--script",
+                         script.fileName().toStdString(), "--rate", "100"}))
             return ::testing::AssertionFailure() << "the simulator did not start";
         for (int i = 0; i < 300 && !QFileInfo::exists(link); ++i)
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
@@ -88,7 +89,7 @@ public:
         return ::testing::AssertionSuccess();
     }
 
-    void play() override {} // the script runs once the sensor streams
+    void play() override { } // the script runs once the sensor streams
     void keepSending() override { std::this_thread::sleep_for(std::chrono::milliseconds(200)); }
 
 private:
@@ -122,9 +123,24 @@ protected:
     void plug(const std::string& path, uint16_t product, std::map<uint8_t, Bytes> answers)
     {
         FakeUsbDevice d(path, usbids::kPlaceholderVendorId, product);
-        d.descriptor = {18, 1, 0, 2, 0xFF, 0, 0, 64, static_cast<uint8_t>(usbids::kPlaceholderVendorId),
-                        static_cast<uint8_t>(usbids::kPlaceholderVendorId >> 8), static_cast<uint8_t>(product),
-                        static_cast<uint8_t>(product >> 8), 0, 1, 1, 2, 3, 1};
+        d.descriptor = {18,
+                        1,
+                        0,
+                        2,
+                        0xFF,
+                        0,
+                        0,
+                        64,
+                        static_cast<uint8_t>(usbids::kPlaceholderVendorId),
+                        static_cast<uint8_t>(usbids::kPlaceholderVendorId >> 8),
+                        static_cast<uint8_t>(product),
+                        static_cast<uint8_t>(product >> 8),
+                        0,
+                        1,
+                        1,
+                        2,
+                        3,
+                        1};
         fake_.addDevice(d);
         replies_[path] = std::move(answers);
         fake_.setControlHandler(path, [this, path](const UsbControlRecord& r) {
@@ -160,12 +176,14 @@ public:
         Bytes calibration(20, 0);
         for (size_t i = 0; i < 4; ++i)
             usbtest::putU32(calibration, i * 4, 0x10000); // gains 1.0
-        usbtest::putU32(calibration, 16, 0x20000);        // scale divisor 2.0
+        usbtest::putU32(calibration, 16, 0x20000); // scale divisor 2.0
         Bytes targetState(16, 0);
         targetState[0] = 1; // connected
         targetState[2] = 7;
-        plug(kOptical, usbids::kOpticalSensorProductId, {{144, {1, 0, 1, 0}}, {139, {1, 2, 3, 4, 5, 6, 7, 8}}, {134, calibration}});
-        plug(kTarget, usbids::kWiredTargetProductId, {{152, {1, 0, 1, 0}}, {139, {9, 9, 9, 9, 9, 9, 9, 9}}, {138, targetState}});
+        plug(kOptical, usbids::kOpticalSensorProductId,
+             {{144, {1, 0, 1, 0}}, {139, {1, 2, 3, 4, 5, 6, 7, 8}}, {134, calibration}});
+        plug(kTarget, usbids::kWiredTargetProductId,
+             {{152, {1, 0, 1, 0}}, {139, {9, 9, 9, 9, 9, 9, 9, 9}}, {138, targetState}});
         return point(device, kOptical, "AR10");
     }
 
@@ -242,7 +260,8 @@ public:
 
     ::testing::AssertionResult prepare(IKavroDevice& device) override
     {
-        plug(kHome, usbids::kHomeTargetProductId, {{134, {1, 0, 1, 0}}, {129, {4, 4, 4, 4, 4, 4, 4, 4}}, {173, Bytes(16, 0)}});
+        plug(kHome, usbids::kHomeTargetProductId,
+             {{134, {1, 0, 1, 0}}, {129, {4, 4, 4, 4, 4, 4, 4, 4}}, {173, Bytes(16, 0)}});
         return point(device, kHome, "AR10");
     }
 

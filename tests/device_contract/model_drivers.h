@@ -18,7 +18,7 @@ using namespace kavro;
 
 struct ModelId {
     bool serial = false;
-    int32_t number = 0;                             // serial models
+    int32_t number = 0; // serial models
     UsbDeviceClass usbClass = UsbDeviceClass::Optical; // USB models
 
     std::string name() const;

@@ -13,28 +13,46 @@ TEST_F(DeviceTest, DefaultsAreThoseOfAFreshControl)
     float f = -1;
     VARIANT_BOOL b = 5;
     QString s = QStringLiteral("x");
-    EXPECT_EQ(device->get_CommPort(&i), S_OK); EXPECT_EQ(i, 1);
-    EXPECT_EQ(device->get_SampleRate(&i), S_OK); EXPECT_EQ(i, 200);
-    EXPECT_EQ(device->get_DevicePath(&s), S_OK); EXPECT_TRUE(s.isEmpty());
-    EXPECT_EQ(device->get_Connected(&b), S_OK); EXPECT_EQ(b, VARIANT_FALSE);
-    EXPECT_EQ(device->get_ModelVersion(&i), S_OK); EXPECT_EQ(i, 0);
-    EXPECT_EQ(device->get_FiringPoint(&i), S_OK); EXPECT_EQ(i, 1);
-    EXPECT_EQ(device->get_WirelessTargetDistance(&f), S_OK); EXPECT_EQ(f, 10.0f);
+    EXPECT_EQ(device->get_CommPort(&i), S_OK);
+    EXPECT_EQ(i, 1);
+    EXPECT_EQ(device->get_SampleRate(&i), S_OK);
+    EXPECT_EQ(i, 200);
+    EXPECT_EQ(device->get_DevicePath(&s), S_OK);
+    EXPECT_TRUE(s.isEmpty());
+    EXPECT_EQ(device->get_Connected(&b), S_OK);
+    EXPECT_EQ(b, VARIANT_FALSE);
+    EXPECT_EQ(device->get_ModelVersion(&i), S_OK);
+    EXPECT_EQ(i, 0);
+    EXPECT_EQ(device->get_FiringPoint(&i), S_OK);
+    EXPECT_EQ(i, 1);
+    EXPECT_EQ(device->get_WirelessTargetDistance(&f), S_OK);
+    EXPECT_EQ(f, 10.0f);
     enumSemaphoreMode sem = SemaphoreRed;
-    EXPECT_EQ(device->get_Semaphore(&sem), S_OK); EXPECT_EQ(sem, SemaphoreOff);
+    EXPECT_EQ(device->get_Semaphore(&sem), S_OK);
+    EXPECT_EQ(sem, SemaphoreOff);
     for (int32_t n : {1, 2}) {
         enumTargetType tt{};
-        EXPECT_EQ(device->get_TargetType(n, &tt), S_OK); EXPECT_EQ(tt, Target10m);
-        EXPECT_EQ(device->get_PiezoSensitivity(n, &i), S_OK); EXPECT_EQ(i, 40);
-        EXPECT_EQ(device->get_MaxTimeBeforeShot(n, &f), S_OK); EXPECT_EQ(f, 5.0f);
-        EXPECT_EQ(device->get_MaxTimeAfterShot(n, &f), S_OK); EXPECT_EQ(f, 0.5f);
-        EXPECT_EQ(device->get_CorrectionX(n, &f), S_OK); EXPECT_EQ(f, 0.0f);
-        EXPECT_EQ(device->get_SubTarget(n, &i), S_OK); EXPECT_EQ(i, 1);
+        EXPECT_EQ(device->get_TargetType(n, &tt), S_OK);
+        EXPECT_EQ(tt, Target10m);
+        EXPECT_EQ(device->get_PiezoSensitivity(n, &i), S_OK);
+        EXPECT_EQ(i, 40);
+        EXPECT_EQ(device->get_MaxTimeBeforeShot(n, &f), S_OK);
+        EXPECT_EQ(f, 5.0f);
+        EXPECT_EQ(device->get_MaxTimeAfterShot(n, &f), S_OK);
+        EXPECT_EQ(f, 0.5f);
+        EXPECT_EQ(device->get_CorrectionX(n, &f), S_OK);
+        EXPECT_EQ(f, 0.0f);
+        EXPECT_EQ(device->get_SubTarget(n, &i), S_OK);
+        EXPECT_EQ(i, 1);
         enumSensorPosition pos{};
-        EXPECT_EQ(device->get_SensorPosition(n, &pos), S_OK); EXPECT_EQ(pos, SensorBottom);
-        EXPECT_EQ(device->get_PiezoRejectInterval(n, &f), S_OK); EXPECT_EQ(f, 1.0f);
-        EXPECT_EQ(device->get_CalibrationMode(n, &b), S_OK); EXPECT_EQ(b, VARIANT_FALSE);
-        EXPECT_EQ(device->get_CalibrationWanted(n, &b), S_OK); EXPECT_EQ(b, VARIANT_TRUE);
+        EXPECT_EQ(device->get_SensorPosition(n, &pos), S_OK);
+        EXPECT_EQ(pos, SensorBottom);
+        EXPECT_EQ(device->get_PiezoRejectInterval(n, &f), S_OK);
+        EXPECT_EQ(f, 1.0f);
+        EXPECT_EQ(device->get_CalibrationMode(n, &b), S_OK);
+        EXPECT_EQ(b, VARIANT_FALSE);
+        EXPECT_EQ(device->get_CalibrationWanted(n, &b), S_OK);
+        EXPECT_EQ(b, VARIANT_TRUE);
     }
 }
 
@@ -94,8 +112,10 @@ TEST_F(DeviceTest, WithoutAModelTheModelsMembersAreUnexpectedOrZero)
     EXPECT_EQ(device->get_LedsBrightness(&i), E_UNEXPECTED);
     EXPECT_EQ(device->put_LampsBrightness(3), E_UNEXPECTED);
     EXPECT_EQ(device->get_Trigger(1, 1, &i), E_UNEXPECTED);
-    EXPECT_EQ(device->get_SignalLevel(1, &i), S_OK); EXPECT_EQ(i, 0);
-    EXPECT_EQ(device->get_StatTotalReceived(&i), S_OK); EXPECT_EQ(i, 0);
+    EXPECT_EQ(device->get_SignalLevel(1, &i), S_OK);
+    EXPECT_EQ(i, 0);
+    EXPECT_EQ(device->get_StatTotalReceived(&i), S_OK);
+    EXPECT_EQ(i, 0);
     Variant v;
     EXPECT_EQ(device->get_Value(0, &v), E_FAIL);
     EXPECT_EQ(device->put_Value(0, Variant(int32_t{1})), E_FAIL);
@@ -150,9 +170,9 @@ TEST_F(DeviceTest, ConnectingHandsTheSettingsToTheModel)
     device->put_Semaphore(SemaphoreRed);
     nextHasSemaphore = true;
     connectUsb();
-    EXPECT_EQ(model()->log, (std::vector<std::string>{"Start", "SetPiezoSensitivity 1 40", "SetSubTarget 1 3",
-                                                      "SetPiezoSensitivity 2 55", "SetSubTarget 2 1",
-                                                      "SetSemaphore 2"}));
+    EXPECT_EQ(model()->log,
+              (std::vector<std::string>{"Start", "SetPiezoSensitivity 1 40", "SetSubTarget 1 3",
+                                        "SetPiezoSensitivity 2 55", "SetSubTarget 2 1", "SetSemaphore 2"}));
     model()->log.clear();
     EXPECT_EQ(device->put_Semaphore(SemaphoreRed), S_OK);
     EXPECT_EQ(device->put_Semaphore(SemaphoreGreen), S_OK);

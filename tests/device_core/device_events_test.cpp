@@ -19,8 +19,10 @@ TEST_F(DeviceTest, EveryEventReachesTwoSinksWithItsArguments)
     m.FireReconnected();
     m.FireTimeout(3);
     m.FireFinalConcludeAiming(2);
-    const std::vector<std::string> expected{"PulseChanged 2 72", "Trigger 1 5", "HeartBeat 1 45000.250000 45000.500000",
-                                            "Disconnected", "Reconnected", "Timeout 3", "FinalConcludeAiming 2"};
+    const std::vector<std::string> expected{
+        "PulseChanged 2 72",    "Trigger 1 5", "HeartBeat 1 45000.250000 45000.500000",
+        "Disconnected",         "Reconnected", "Timeout 3",
+        "FinalConcludeAiming 2"};
     EXPECT_EQ(a->events, expected);
     EXPECT_EQ(b->events, expected);
 }

@@ -14,8 +14,8 @@ TEST(SampleCounters, SkippedFramesFollowTheCounterModulus)
     EXPECT_EQ(skippedBetween(31, 0, 32), 0u);
     EXPECT_EQ(skippedBetween(30, 2, 32), 3u);
     EXPECT_EQ(skippedBetween(-1, 17, 32), 0u); // no previous sample
-    EXPECT_EQ(skippedBetween(5, 5, 32), 0u);   // repeated counter
-    EXPECT_EQ(skippedBetween(5, 9, 0), 0u);    // a sensor without counter
+    EXPECT_EQ(skippedBetween(5, 5, 32), 0u); // repeated counter
+    EXPECT_EQ(skippedBetween(5, 9, 0), 0u); // a sensor without counter
     EXPECT_EQ(skippedBetween(250, 4, 256), 9u);
 }
 
@@ -67,17 +67,17 @@ TEST_F(DeviceTest, OneShotTravelsFromTheReaderToTheSinksInOrder)
     auto sink = advise();
     FakeModel* m = model();
     // Signal for five samples with a shot at the third, then two without signal.
-    const std::vector<SampleRecord> script{record(0), record(1), record(2, 60, 8), record(3), record(4),
-                                           record(5, 0), record(6, 0)};
+    const std::vector<SampleRecord> script{record(0), record(1),    record(2, 60, 8), record(3),
+                                           record(4), record(5, 0), record(6, 0)};
     std::thread reader([&] {
         for (const SampleRecord& r : script)
             EXPECT_TRUE(m->PostEvent(r));
     });
     reader.join();
     pump();
-    EXPECT_EQ(sink->events, (std::vector<std::string>{"StartAiming 1", "NewCoordinates 1 3", "Shot 1",
-                                                      "NewCoordinates 1 2", "ConcludeAiming 1",
-                                                      "FinalConcludeAiming 1"}));
+    EXPECT_EQ(sink->events,
+              (std::vector<std::string>{"StartAiming 1", "NewCoordinates 1 3", "Shot 1", "NewCoordinates 1 2",
+                                        "ConcludeAiming 1", "FinalConcludeAiming 1"}));
     // Every event of the aiming carries the same new aiming, holding the reported shot.
     ASSERT_EQ(sink->aimings.size(), 5u);
     for (const auto& a : sink->aimings)
@@ -118,8 +118,9 @@ TEST_F(DeviceTest, RecordsAfterDisconnectAreDropped)
     EXPECT_FALSE(m->PostEvent(record(1)));
     queue->pump();
     EXPECT_TRUE(sink->events.empty());
-    EXPECT_EQ(m->log, (std::vector<std::string>{"Start", "SetPiezoSensitivity 1 40", "SetSubTarget 1 1",
-                                                "SetPiezoSensitivity 2 40", "SetSubTarget 2 1", "Stop"}));
+    EXPECT_EQ(m->log,
+              (std::vector<std::string>{"Start", "SetPiezoSensitivity 1 40", "SetSubTarget 1 1",
+                                        "SetPiezoSensitivity 2 40", "SetSubTarget 2 1", "Stop"}));
 }
 
 } // namespace

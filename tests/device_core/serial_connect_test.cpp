@@ -33,9 +33,10 @@ protected:
             std::memcpy(record.serialNumber, "A12345678", 9); // fills the field: no terminator
             return true;
         });
-        models::registerSerialModel(300, [](DeviceHost& host, std::unique_ptr<SerialPort> port) -> std::unique_ptr<CGenericKavro> {
-            return std::make_unique<FakeModel>(host, std::move(port));
-        });
+        models::registerSerialModel(
+            300, [](DeviceHost& host, std::unique_ptr<SerialPort> port) -> std::unique_ptr<CGenericKavro> {
+                return std::make_unique<FakeModel>(host, std::move(port));
+            });
         ASSERT_EQ(device->put_CommPort(kPort), S_OK);
     }
     void TearDown() override
@@ -87,12 +88,14 @@ TEST_F(SerialConnectTest, FailedConnectsSayWhy)
     }
     models::registerSerialIdentifier([](SerialPort&, DeviceIdentification&) { return false; });
     EXPECT_EQ(device->put_Connected(VARIANT_TRUE), E_FAIL);
-    EXPECT_TRUE(statusText().startsWith(QStringLiteral("No sensor answers on the serial port COM211"))) << statusText().toStdString();
+    EXPECT_TRUE(statusText().startsWith(QStringLiteral("No sensor answers on the serial port COM211")))
+        << statusText().toStdString();
     EXPECT_TRUE(portIsFree());
 
     qputenv("KAVRO_COM211", "/nonexistent/tty");
     EXPECT_EQ(device->put_Connected(VARIANT_TRUE), E_FAIL);
-    EXPECT_TRUE(statusText().startsWith(QStringLiteral("There is no serial port COM211"))) << statusText().toStdString();
+    EXPECT_TRUE(statusText().startsWith(QStringLiteral("There is no serial port COM211")))
+        << statusText().toStdString();
 }
 
 TEST(PortOpenProblems, ErrnoTellsMissingBusyAndForbiddenApart)

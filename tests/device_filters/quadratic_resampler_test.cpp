@@ -10,7 +10,10 @@ namespace {
 
 // Inputs on a parabola: the interpolating quadratic is that parabola, so output m must be
 // exactly p(m / factor).
-double parabola(double s) { return 3.0 + 2.0 * s - 0.75 * s * s; }
+double parabola(double s)
+{
+    return 3.0 + 2.0 * s - 0.75 * s * s;
+}
 
 } // namespace
 

@@ -79,10 +79,7 @@ protected:
             return received == injected - 1;
         }));
     }
-    static std::vector<Status> repeat(int n, Status s = {})
-    {
-        return std::vector<Status>(static_cast<size_t>(n), s);
-    }
+    static std::vector<Status> repeat(int n, Status s = {}) { return std::vector<Status>(static_cast<size_t>(n), s); }
     static Status shotStatus(uint32_t foreign = 900)
     {
         Status s;
@@ -179,8 +176,9 @@ TEST_F(ImageSensorModel, AnAimingFiresItsEventsInOrder)
     gone.valid = false;
     batch.push_back(gone);
     send(batch);
-    EXPECT_EQ(events(), (std::vector<std::string>{"StartAiming 1", "NewCoordinates 1 8", "Trigger 1 7", "Shot 1",
-                                                  "NewCoordinates 1 4", "Trigger 1 5"}));
+    EXPECT_EQ(events(),
+              (std::vector<std::string>{"StartAiming 1", "NewCoordinates 1 8", "Trigger 1 7", "Shot 1",
+                                        "NewCoordinates 1 4", "Trigger 1 5"}));
     ASSERT_EQ(sink->shots.size(), 1u);
     int32_t index = -1;
     sink->shots[0]->get_TraceIndex(&index);
@@ -199,8 +197,8 @@ TEST_F(ImageSensorModel, AnAimingFiresItsEventsInOrder)
     // The aiming ends with the time kept after the shot: 50 samples at 100 per second. The
     // invalid status held back comes first and is ignored (the sight left for less than 500 ms).
     send(repeat(48));
-    EXPECT_EQ(events(), (std::vector<std::string>{"NewCoordinates 1 46", "Trigger 1 47", "ConcludeAiming 1",
-                                                  "Trigger 1 1"}));
+    EXPECT_EQ(events(),
+              (std::vector<std::string>{"NewCoordinates 1 46", "Trigger 1 47", "ConcludeAiming 1", "Trigger 1 1"}));
     // After an aiming with a shot, a new one waits for 500 ms without a valid status.
     send(repeat(3));
     EXPECT_EQ(events(), (std::vector<std::string>{"Trigger 1 3"}));
@@ -238,7 +236,6 @@ TEST_F(ImageSensorModel, ShotsNeedTheMarkerAndTheCameraSureItWasOurs)
     ASSERT_EQ(device->put_Value(2, Variant::fromBool(false)), S_OK);
     send({shotStatus(700), Status()});
     EXPECT_EQ(sink->shots.size(), 1u);
-
 }
 
 TEST_F(ImageSensorModel, CalibrationCapturesTheSpotOfTheShotAsTheAimingOffset)

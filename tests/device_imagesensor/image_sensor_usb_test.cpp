@@ -80,14 +80,18 @@ struct VersionCase {
 TEST_F(Camera, VersionChecksRefuseWithTheirMessages)
 {
     const VersionCase cases[] = {
-        {6, 25, 0, "Unsupported KAVRO QV sensor version hw:6, fw:25. Please update to the latest version of KAVRO software."},
+        {6, 25, 0,
+         "Unsupported KAVRO QV sensor version hw:6, fw:25. Please update to the latest version of KAVRO software."},
         {1, 13, 0, "Please update QV-01 firmware to version 14 or better. (hw:1, fw:13)"},
         {1, 14, 0, ""},
         {1, 26, 0, ""},
-        {1, 27, 0, "Unsupported KAVRO QV sensor version hw:1, fw:27. Please update to the latest version of KAVRO software."},
+        {1, 27, 0,
+         "Unsupported KAVRO QV sensor version hw:1, fw:27. Please update to the latest version of KAVRO software."},
         {2, 20, 0, "Please update QV-02 firmware to version 21 or better. (hw:2, fw:20)"},
         {5, 21, 17, ""},
-        {2, 30, 18, "Unsupported KAVRO QV sensor protocol version major:18, minor:1. Please update to the latest version of KAVRO software."},
+        {2, 30, 18,
+         "Unsupported KAVRO QV sensor protocol version major:18, minor:1. Please update to the latest version of KAVRO "
+         "software."},
     };
     int port = 0;
     for (const VersionCase& c : cases) {
@@ -107,8 +111,8 @@ TEST_F(Camera, VersionChecksRefuseWithTheirMessages)
 TEST_F(Camera, FailedRequestsNameWhatCouldNotBeRead)
 {
     const std::pair<uint8_t, const char*> cases[] = {
-        {68, "unable to retrieve device version"},       {64, "unable to retrieve device serial number"},
-        {69, "unable to retrieve protocol version"},     {208, "unable to retrieve device state"},
+        {68, "unable to retrieve device version"},      {64, "unable to retrieve device serial number"},
+        {69, "unable to retrieve protocol version"},    {208, "unable to retrieve device state"},
         {162, "unable to retrieve flash block length"}, {163, "unable to read flash block"},
     };
     int port = 0;
@@ -148,12 +152,11 @@ TEST_F(Camera, BadFlashBlocksFailTheOpenWithAClearText)
 // The window set-up of the air rifle target at 10 m: 3.75 mm per pixel, binning 1, indoor.
 std::vector<UsbControlRecord> windowSetUp(uint16_t subMode = 0, uint16_t exposure = 64)
 {
-    const Bytes list = {0, 0, 1,    0xFE, 0, 1,    2, 0, 1,    0, 0xFE, 1,    0, 2, 1,
-                        0xF9, 0, 0, 7, 0, 0,       0, 0xF9, 0, 0, 7, 0,
-                        0xFB, 0xFB, 0, 5, 0xFB, 0, 0xFB, 5, 0, 5, 5, 0};
-    return {out(186, 1, 3), out(157, subMode), out(139, exposure), out(186, 0, 4), out(177, 0),
-            UsbControlRecord(UsbControlKind::Write, 178, 13, 0, 39, list), out(179, 0),
-            out(186, 43, 6)}; // 160 mm / 3.75 = 42.67 pixels
+    const Bytes list = {0, 0, 1,    0xFE, 0, 1, 2, 0,    1,    0, 0xFE, 1,    0, 2,    1, 0xF9, 0, 0, 7, 0,
+                        0, 0, 0xF9, 0,    0, 7, 0, 0xFB, 0xFB, 0, 5,    0xFB, 0, 0xFB, 5, 0,    5, 5, 0};
+    return {out(186, 1, 3), out(157, subMode), out(139, exposure),
+            out(186, 0, 4), out(177, 0),       UsbControlRecord(UsbControlKind::Write, 178, 13, 0, 39, list),
+            out(179, 0),    out(186, 43, 6)}; // 160 mm / 3.75 = 42.67 pixels
 }
 
 TEST_F(Camera, ResetSequenceSendsItsRequestsInOrder)
@@ -337,11 +340,11 @@ TEST(ImageStatusRecord, ForeignShotsAndBadValuesAreFiltered)
     s.marker = 4;
     s.shotLevel = 300;
     s.foreign = 749;
-    EXPECT_EQ(decode(s, true).piezoLevel(), 0);   // another shooter's shot
+    EXPECT_EQ(decode(s, true).piezoLevel(), 0); // another shooter's shot
     EXPECT_EQ(decode(s, false).piezoLevel(), 100);
     s.marker = 3;
     s.foreign = 5000;
-    EXPECT_EQ(decode(s, false).piezoLevel(), 0);  // no shot marker
+    EXPECT_EQ(decode(s, false).piezoLevel(), 0); // no shot marker
     s.angleX = 0;
     s.angleY = 100; // pointing down: half a turn, kept in [-pi, pi]
     EXPECT_DOUBLE_EQ(decode(s, true).angle(), std::numbers::pi);
@@ -362,7 +365,9 @@ class Assembly : public ::testing::Test {
 protected:
     Assembly()
         : assembler([this](const ImageStatus& s) { statuses.push_back(s); },
-                    [this](GreyImage i) { images.push_back(std::move(i)); }) {}
+                    [this](GreyImage i) { images.push_back(std::move(i)); })
+    {
+    }
     void feed(const Bytes& b) { assembler.Feed(b); }
 
     std::vector<ImageStatus> statuses;
@@ -402,7 +407,7 @@ TEST_F(Assembly, ImagesAreAssembledFromNumberedPackets)
     s.total = 54 + 12;
     feed(s.bytes());
     feed({1, 10, 11, 12, 13, 14});
-    feed({3, 99, 99});          // out of order: dropped
+    feed({3, 99, 99}); // out of order: dropped
     feed({2, 20, 21, 22, 23, 24, 25, 26, 27}); // two bytes more than the image holds
     ASSERT_EQ(images.size(), 1u);
     EXPECT_EQ(images[0].width, 4);

@@ -56,7 +56,7 @@ struct Fixture {
 
 class Reader final : public CThread {
 public:
-    explicit Reader(std::function<void(CThread&)> body) : body_(std::move(body)) {}
+    explicit Reader(std::function<void(CThread&)> body) : body_(std::move(body)) { }
     ~Reader() override { Stop(); }
 
 protected:
@@ -147,7 +147,7 @@ TEST(SamplePipeline, AFullRingRetriesEveryFiftyMillisecondsAndDropsTheRecordAfte
     ASSERT_EQ(f.pipeline.Open(4, f.window.poster()), S_OK);
     for (int i = 0; i < 3; ++i)
         ASSERT_TRUE(f.pipeline.PostEvent(recordNo(i))); // capacity - 1 fit
-    EXPECT_EQ(f.window.queuedCount(), 1u);              // one notice covers them
+    EXPECT_EQ(f.window.queuedCount(), 1u); // one notice covers them
 
     std::atomic<int> result{-1};
     std::thread reader([&] { result = f.pipeline.PostEvent(recordNo(3)) ? 1 : 0; });
@@ -265,9 +265,7 @@ TEST(SamplePipeline, ClosingWhileTheReaderSendsANoticeDoesNotDeadlock)
     Fixture f;
     ASSERT_EQ(f.pipeline.Open(10, f.window.poster()), S_OK);
     HRESULT hr = S_OK;
-    Reader reader([&](CThread& self) {
-        hr = f.pipeline.SendNotice(NoticeKind::Reconnected, 0, &self.StopEvent());
-    });
+    Reader reader([&](CThread& self) { hr = f.pipeline.SendNotice(NoticeKind::Reconnected, 0, &self.StopEvent()); });
     ASSERT_TRUE(reader.Start());
     ASSERT_TRUE(f.window.waitForMessages());
     // Close on the control thread: stop the reader (it is blocked in its send), free the ring.

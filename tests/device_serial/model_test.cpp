@@ -33,8 +33,7 @@ std::vector<SampleRecord> run(size_t count, int32_t signal, int32_t piezo = 0)
     return std::vector<SampleRecord>(count, sample(signal, piezo));
 }
 
-template <class Model>
-class ModelTest : public ::testing::Test {
+template <class Model> class ModelTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
@@ -92,7 +91,8 @@ TEST_F(Vantage, RateCodesFollowTheSampleRate)
 {
     host.SetSampleRate(500);
     open();
-    EXPECT_EQ(std::vector<uint8_t>(opening.begin(), opening.begin() + 7), concat({framed({2, 3}), framed({16, 0x09, 0xC4})}));
+    EXPECT_EQ(std::vector<uint8_t>(opening.begin(), opening.begin() + 7),
+              concat({framed({2, 3}), framed({16, 0x09, 0xC4})}));
     host.SetSampleRate(100);
     model->SetRate();
     EXPECT_EQ(pty.drain(), concat({framed({2, 0}), framed({16, 0x30, 0xD4})}));
@@ -137,8 +137,9 @@ TEST_F(Vantage, AnAimingWithAShotFiresItsEventsInOrder)
     b2.push_back(sample(200));
     feed(b2);
     feed({sample(10), sample(5)});
-    EXPECT_EQ(events(), (Events{"StartAiming 1", "NewCoordinates 1 5", "NewCoordinates 1 3", "Shot 1",
-                                "NewCoordinates 1 2", "ConcludeAiming 1", "FinalConcludeAiming 1"}));
+    EXPECT_EQ(events(),
+              (Events{"StartAiming 1", "NewCoordinates 1 5", "NewCoordinates 1 3", "Shot 1", "NewCoordinates 1 2",
+                      "ConcludeAiming 1", "FinalConcludeAiming 1"}));
     ASSERT_EQ(host.rec.shots.size(), 1u);
     float result = 0;
     host.rec.shots[0]->get_Result(&result);
@@ -166,8 +167,9 @@ TEST_F(Vantage, MissedShotsFillUpToTheEventsMinimum)
     b.push_back(sample(200, 100));
     b.push_back(sample(10));
     feed(b);
-    EXPECT_EQ(events(), (Events{"FinalConcludeAiming 1", "StartAiming 1", "NewCoordinates 1 1", "Shot 1", "Missed 1",
-                                "ConcludeAiming 1"}));
+    EXPECT_EQ(events(),
+              (Events{"FinalConcludeAiming 1", "StartAiming 1", "NewCoordinates 1 1", "Shot 1", "Missed 1",
+                      "ConcludeAiming 1"}));
 }
 
 TEST_F(Vantage, MissedShotsAtTheEndLeaveTheThresholdAlone)
@@ -190,7 +192,7 @@ TEST_F(Vantage, AfterAShotTheSettleCountPasses)
     b.push_back(sample(200, 100)); // the sample that starts the aiming can be its first shot
     for (int i = 1; i < 25; ++i)
         b.push_back(sample(200, 100)); // samples 1..24 after the shot are only added
-    b.push_back(sample(200, 100));     // the 25th is the next shot
+    b.push_back(sample(200, 100)); // the 25th is the next shot
     feed(b);
     EXPECT_EQ(host.rec.shots.size(), 2u);
     int32_t index = -1;

@@ -60,8 +60,9 @@ protected:
         ASSERT_TRUE(script.open(QIODevice::WriteOnly));
         script.write(kScript);
         script.close();
-        ASSERT_TRUE(sim.start(KAVRO_SERIALSIM, {"--model", "vantage", "--link", link.toStdString(), "--script",
-                                                script.fileName().toStdString(), "--rate", "100"}));
+        ASSERT_TRUE(sim.start(KAVRO_SERIALSIM,
+                              {"--model", "vantage", "--link", link.toStdString(), "--script",
+                               script.fileName().toStdString(), "--rate", "100"}));
         for (int i = 0; i < 200 && !QFileInfo::exists(link); ++i)
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         ASSERT_TRUE(QFileInfo::exists(link));
@@ -116,8 +117,8 @@ TEST_F(Road, AimingsShotsSilenceAndUnplugArriveAsEvents)
     ASSERT_TRUE(pumpUntil([&] { return seen("Reconnected"); }, 15000)) << testing::PrintToString(rec.events);
 
     // The first aiming: settled on the centre, one shot, then the signal goes.
-    std::vector<std::string> first{"StartAiming", "NewCoordinates", "Shot", "NewCoordinates", "ConcludeAiming",
-                                   "FinalConcludeAiming"};
+    std::vector<std::string> first{"StartAiming",    "NewCoordinates", "Shot",
+                                   "NewCoordinates", "ConcludeAiming", "FinalConcludeAiming"};
     const std::vector<std::string> names = eventNames(rec.events);
     ASSERT_GE(names.size(), first.size());
     EXPECT_EQ(std::vector<std::string>(names.begin(), names.begin() + 6), first);

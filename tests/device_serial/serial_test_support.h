@@ -72,8 +72,14 @@ public:
     }
     HRESULT ConcludeAiming(int32_t n, IAiming*) override { return note("ConcludeAiming " + std::to_string(n)); }
     HRESULT FinalConcludeAiming(int32_t n) override { return note("FinalConcludeAiming " + std::to_string(n)); }
-    HRESULT PulseChanged(int32_t n, int32_t p) override { return note("PulseChanged " + std::to_string(n) + " " + std::to_string(p)); }
-    HRESULT Trigger(int32_t n, int32_t c) override { return note("Trigger " + std::to_string(n) + " " + std::to_string(c)); }
+    HRESULT PulseChanged(int32_t n, int32_t p) override
+    {
+        return note("PulseChanged " + std::to_string(n) + " " + std::to_string(p));
+    }
+    HRESULT Trigger(int32_t n, int32_t c) override
+    {
+        return note("Trigger " + std::to_string(n) + " " + std::to_string(c));
+    }
     HRESULT HeartBeat(int32_t n, DATE, DATE) override { return note("HeartBeat " + std::to_string(n)); }
     HRESULT Disconnected() override { return note("Disconnected"); }
     HRESULT Reconnected() override { return note("Reconnected"); }
@@ -109,10 +115,10 @@ public:
     enumSemaphoreMode Semaphore() const override { return SemaphoreOff; }
     int32_t FiringPoint() const override { return 1; }
     float WirelessTargetDistance() const override { return 0; }
-    void SetStatusText(const QString&) override {}
-    void SetDeviceSerial(int32_t, const DeviceSerial&) override {}
-    void SetCalibrationWanted(int32_t, bool) override {}
-    void SetCorrections(int32_t, int32_t, int32_t) override {}
+    void SetStatusText(const QString&) override { }
+    void SetDeviceSerial(int32_t, const DeviceSerial&) override { }
+    void SetCalibrationWanted(int32_t, bool) override { }
+    void SetCorrections(int32_t, int32_t, int32_t) override { }
     HRESULT FireEvent(const std::function<HRESULT(_IKavroDeviceEvents*)>& call) override { return call(sink_.get()); }
     std::unique_ptr<ControlQueue> MakeQueue(QueueHandler handler) override
     {

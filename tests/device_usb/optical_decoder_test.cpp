@@ -193,8 +193,8 @@ TEST(OpticalDecoder, NewItemShotGoesToThisOrTheHeldSample)
     std::vector<OpticalSample> out;
     const Spot a{10, 40, 160}, b{10, -40, 160};
     d.DecodeNewItems(newItem(a, b, 100, 300, 80), out); // D >= E: this item, (300-100)/400
-    d.DecodeNewItems(newItem(a, b, 100, 40, 90), out);   // D < E: the held one, (40-100+400)/400
-    d.DecodeNewItems(newItem(a, b, 0, 0, 30), out);      // not above the threshold
+    d.DecodeNewItems(newItem(a, b, 100, 40, 90), out); // D < E: the held one, (40-100+400)/400
+    d.DecodeNewItems(newItem(a, b, 0, 0, 30), out); // not above the threshold
     ASSERT_EQ(out.size(), 2u);
     EXPECT_EQ(out[0].shotLevel, 90);
     EXPECT_FLOAT_EQ(out[0].shotFraction, 340.0f / 400);
@@ -220,7 +220,7 @@ TEST(OpticalDecoder, HalfItemsJoinOnlyAsAPair)
     EXPECT_EQ(out.size(), 1u);
 }
 
-class OpticalSensorDevice : public FakeUsbTest {};
+class OpticalSensorDevice : public FakeUsbTest { };
 
 TEST_F(OpticalSensorDevice, VersionDecidesFramingAndItemFormat)
 {

@@ -91,7 +91,7 @@ TEST(FramedPackets, UnframedDataGoesWholeToOnData)
     EXPECT_EQ(d.got[0].second.size(), 6u);
 }
 
-class UsbDeviceOpen : public FakeUsbTest {};
+class UsbDeviceOpen : public FakeUsbTest { };
 
 TEST_F(UsbDeviceOpen, RefusesTwoConfigurationsAndLeavesTheDeviceClosed)
 {
@@ -120,7 +120,8 @@ TEST_F(UsbDeviceOpen, PipeProblemsAndStartFailuresGiveTheirTexts)
     };
     int n = 0;
     for (const auto& [result, text] : refusals) {
-        FakeUsbDevice refused("usb:8-" + std::to_string(++n), usbids::kPlaceholderVendorId, usbids::kOpticalSensorProductId);
+        FakeUsbDevice refused("usb:8-" + std::to_string(++n), usbids::kPlaceholderVendorId,
+                              usbids::kOpticalSensorProductId);
         refused.openResult = result;
         fake.addDevice(refused);
         EXPECT_FALSE(d.Open(refused.path));
@@ -186,7 +187,7 @@ TEST_F(UsbDeviceOpen, ControlRequestNeedsEveryByteAndAClosedDeviceSendsNothing)
     EXPECT_EQ(fake.controlLog(path).back(), UsbControlRecord(UsbControlKind::Write, 5, 6, 7, 2, {7, 8}));
 }
 
-class UsbDeviceReading : public FakeUsbTest {};
+class UsbDeviceReading : public FakeUsbTest { };
 
 TEST_F(UsbDeviceReading, BareReadsAreFramedAsAuxiliaryExceptForSelfFramingProducts)
 {

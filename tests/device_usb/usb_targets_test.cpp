@@ -172,8 +172,10 @@ TEST_F(HomeTarget, SettingsAreCheckedSentAndRemembered)
     EXPECT_TRUE(t.SetLightMask2(0x80));
     EXPECT_TRUE(t.SetIndexedSetting1(40000, 16));
     EXPECT_THAT(fake.controlLog(path),
-                ElementsAre(UsbControlRecord(UsbControlKind::Out, 144, 1, 2500), UsbControlRecord(UsbControlKind::Out, 166, 1, 0),
-                            UsbControlRecord(UsbControlKind::Out, 172, 1, 0), UsbControlRecord(UsbControlKind::Out, 167, 1, 0),
+                ElementsAre(UsbControlRecord(UsbControlKind::Out, 144, 1, 2500),
+                            UsbControlRecord(UsbControlKind::Out, 166, 1, 0),
+                            UsbControlRecord(UsbControlKind::Out, 172, 1, 0),
+                            UsbControlRecord(UsbControlKind::Out, 167, 1, 0),
                             UsbControlRecord(UsbControlKind::Out, 160, 0x0005, 0),
                             UsbControlRecord(UsbControlKind::Out, 160, 0x8005, 0),
                             UsbControlRecord(UsbControlKind::Out, 168, 40000, 16)));
@@ -190,7 +192,7 @@ TEST_F(HomeTarget, SettingsAreCheckedSentAndRemembered)
     EXPECT_EQ(t.Settings().lightMask2, 0);
 }
 
-class WiredTarget : public FakeUsbTest {};
+class WiredTarget : public FakeUsbTest { };
 
 TEST_F(WiredTarget, VersionsSerialAndConnectionReports)
 {
@@ -210,7 +212,7 @@ TEST_F(WiredTarget, VersionsSerialAndConnectionReports)
     EXPECT_EQ(reports.load(), 1);
 }
 
-class AuxSensors : public FakeUsbTest {};
+class AuxSensors : public FakeUsbTest { };
 
 TEST_F(AuxSensors, TriggerFeedsItsFilterAndGivesUpOnAnError)
 {

@@ -37,7 +37,7 @@ Bytes pairPacket(uint8_t type, uint8_t counter, uint8_t muxByte, size_t n = 14)
     Bytes b = header(n, type);
     b[4] = counter;
     b[5] = muxByte;
-    putU16(b, 6, 100);  // A1 = 2
+    putU16(b, 6, 100); // A1 = 2
     putU16(b, 8, static_cast<uint16_t>(-50)); // B1 = -1
     return b;
 }

@@ -35,7 +35,9 @@ TEST_F(CalibrationStoreTest, RoundTripInCLocaleTextAndRefusals)
     const QString key = CalibrationStore::keyText(QStringLiteral("1-2"), QStringLiteral("3-4"));
     ASSERT_TRUE(store.Save(key, sample()));
     SettingsKey root;
-    ASSERT_EQ(SettingsKey::open(SettingsRoot::CurrentUser, QStringLiteral("software\\Kavro\\Kavro Professional"), &root), S_OK);
+    ASSERT_EQ(
+        SettingsKey::open(SettingsRoot::CurrentUser, QStringLiteral("software\\Kavro\\Kavro Professional"), &root),
+        S_OK);
     QString text;
     ASSERT_EQ(root.readString(QStringLiteral("1-2.3-4.dy0"), &text), S_OK);
     EXPECT_EQ(text, QStringLiteral("-2.250000"));
@@ -69,9 +71,12 @@ TEST_F(CalibrationStoreTest, EachSensorAndTargetPairKeepsItsOwn)
     store.Save(CalibrationStore::keyText(QStringLiteral("S1"), QStringLiteral("T1")), a);
     store.Save(CalibrationStore::keyText(QStringLiteral("S2"), QStringLiteral("T1")), b);
     store.Save(CalibrationStore::keyText(QStringLiteral("S1"), QStringLiteral("T2")), c);
-    EXPECT_DOUBLE_EQ(store.Load(CalibrationStore::keyText(QStringLiteral("S1"), QStringLiteral("T1")), {4096, 63488})->dx0, 1.5);
-    EXPECT_DOUBLE_EQ(store.Load(CalibrationStore::keyText(QStringLiteral("S2"), QStringLiteral("T1")), {4096, 63488})->dx0, 7);
-    EXPECT_DOUBLE_EQ(store.Load(CalibrationStore::keyText(QStringLiteral("S1"), QStringLiteral("T2")), {4096, 63488})->dx0, 9);
+    EXPECT_DOUBLE_EQ(
+        store.Load(CalibrationStore::keyText(QStringLiteral("S1"), QStringLiteral("T1")), {4096, 63488})->dx0, 1.5);
+    EXPECT_DOUBLE_EQ(
+        store.Load(CalibrationStore::keyText(QStringLiteral("S2"), QStringLiteral("T1")), {4096, 63488})->dx0, 7);
+    EXPECT_DOUBLE_EQ(
+        store.Load(CalibrationStore::keyText(QStringLiteral("S1"), QStringLiteral("T2")), {4096, 63488})->dx0, 9);
     EXPECT_EQ(store.LoadLightLevel(QStringLiteral("T1"), "leds_brightness"), 7);
     store.SaveLightLevel(QStringLiteral("T1"), "leds_brightness", 3);
     EXPECT_EQ(store.LoadLightLevel(QStringLiteral("T1"), "leds_brightness"), 3);
@@ -134,7 +139,7 @@ TEST_F(UsbModelTest, WirelessPairPacketsGiveNoSignalBeforeTheSixth)
         p[3] = 0x12;
         p[4] = c;
         p[5] = mux[c];
-        p[6] = 100;               // A1 = 2
+        p[6] = 100; // A1 = 2
         p[8] = 0xCE, p[9] = 0xFF; // B1 = -1
         p[10] = 100;
         p[12] = 0xCE, p[13] = 0xFF;
@@ -164,11 +169,11 @@ TEST(WirelessCommands, EachCommandHasItsRetryWindowAndWait)
     };
     using T = std::pair<uint32_t, uint32_t>;
     EXPECT_EQ(timing(0x40), T(500, 20000)); // target face codes
-    EXPECT_EQ(timing(0x32), T(500, 250));   // light masks
-    EXPECT_EQ(timing(0x33), T(500, 500));   // LED level
-    EXPECT_EQ(timing(0x34), T(500, 500));   // lamp level
+    EXPECT_EQ(timing(0x32), T(500, 250)); // light masks
+    EXPECT_EQ(timing(0x33), T(500, 500)); // LED level
+    EXPECT_EQ(timing(0x34), T(500, 500)); // lamp level
     EXPECT_EQ(timing(0x50), T(1000, 20000)); // signal settings
-    EXPECT_EQ(timing(0x25), T(0, 500));     // select target: one try
+    EXPECT_EQ(timing(0x25), T(0, 500)); // select target: one try
     for (uint8_t c : {0x12, 0x15, 0x16, 0x20, 0x21})
         EXPECT_EQ(timing(c), T(500, 250)) << int(c);
 }
@@ -190,8 +195,9 @@ TEST_F(UsbModelTest, FiveTargetFaceSelectsByBitAndStopsAllTargets)
     };
     fake.clearControlLog(receiver);
     ASSERT_EQ(device->put_CalibrationMode(1, VARIANT_TRUE), S_OK); // back to the middle target
-    EXPECT_EQ(writes(usbreq::kCmdSelectTarget),
-              (std::vector<UsbControlRecord>{{UsbControlKind::Write, usbreq::kWirelessCommand, 500, 3, 2, {0x25, 1 << 2}}}));
+    EXPECT_EQ(
+        writes(usbreq::kCmdSelectTarget),
+        (std::vector<UsbControlRecord>{{UsbControlKind::Write, usbreq::kWirelessCommand, 500, 3, 2, {0x25, 1 << 2}}}));
 
     fake.clearControlLog(receiver);
     ASSERT_EQ(device->put_Connected(VARIANT_FALSE), S_OK);

@@ -85,15 +85,18 @@ TEST_F(UsbModelTest, OneShotRoadFromOpenToClose)
         EXPECT_NEAR(y, 1200, 3) << i;
     }
     float values[9];
-    device->Data(&values[0], &values[1], &values[2], &values[3], &values[4], &values[5], &values[6], &values[7], &values[8]);
+    device->Data(&values[0], &values[1], &values[2], &values[3], &values[4], &values[5], &values[6], &values[7],
+                 &values[8]);
     EXPECT_FLOAT_EQ(values[6], 2.0f);
     EXPECT_TRUE(std::isnan(values[7]));
 
     fake.clearControlLog(kOptical);
     fake.clearControlLog(kTarget);
     ASSERT_EQ(device->put_Connected(VARIANT_FALSE), S_OK);
-    EXPECT_EQ(requests(kOptical, UsbControlKind::Out), (std::vector<UsbControlRecord>{{UsbControlKind::Out, 142, 0, 0}}));
-    EXPECT_EQ(requests(kTarget, UsbControlKind::Out), (std::vector<UsbControlRecord>{{UsbControlKind::Out, 132, 0, 0}}));
+    EXPECT_EQ(requests(kOptical, UsbControlKind::Out),
+              (std::vector<UsbControlRecord>{{UsbControlKind::Out, 142, 0, 0}}));
+    EXPECT_EQ(requests(kTarget, UsbControlKind::Out),
+              (std::vector<UsbControlRecord>{{UsbControlKind::Out, 132, 0, 0}}));
 }
 
 TEST_F(UsbModelTest, ShotNeedsSixPointsBeforeItsSample)
@@ -218,7 +221,9 @@ TEST_F(UsbModelTest, TargetTypeCodeSetsTheSpotSeparation)
 TEST_F(UsbModelTest, StoredSignalLevelOutsideItsRangeIsIgnored)
 {
     SettingsKey key;
-    ASSERT_EQ(SettingsKey::create(SettingsRoot::CurrentUser, QStringLiteral("software\\Kavro\\Kavro Professional"), &key), S_OK);
+    ASSERT_EQ(
+        SettingsKey::create(SettingsRoot::CurrentUser, QStringLiteral("software\\Kavro\\Kavro Professional"), &key),
+        S_OK);
     for (uint32_t level : {499u, 2001u, 1500u}) {
         key.writeDword(QStringLiteral("SignalLevel"), level);
         ASSERT_EQ(connect(), S_OK);

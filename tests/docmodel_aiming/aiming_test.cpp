@@ -17,7 +17,10 @@ using kavro::MemoryStream;
 
 namespace {
 
-QByteArray hex(const char* text) { return QByteArray::fromHex(text); }
+QByteArray hex(const char* text)
+{
+    return QByteArray::fromHex(text);
+}
 
 QByteArray bstr(const char* text)
 {

@@ -18,7 +18,10 @@ using kavro::MemoryStream;
 
 namespace {
 
-QByteArray hex(const char* text) { return QByteArray::fromHex(text); }
+QByteArray hex(const char* text)
+{
+    return QByteArray::fromHex(text);
+}
 
 ComPtr<CAimingTrace> makeTrace(int32_t rate = 200)
 {

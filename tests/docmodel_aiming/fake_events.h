@@ -13,10 +13,20 @@ namespace fake {
 class Event final : public ComObject<Event, IEventParams> {
 public:
     explicit Event(QString name = QStringLiteral("AR10"), int32_t perSerie = 10)
-        : name_(std::move(name)), perSerie_(perSerie) {}
+        : name_(std::move(name)), perSerie_(perSerie)
+    {
+    }
 
-    HRESULT get_ShortName(QString* out) override { *out = name_; return S_OK; }
-    HRESULT get_MaxShotsPerSerie(int32_t* out) override { *out = perSerie_; return S_OK; }
+    HRESULT get_ShortName(QString* out) override
+    {
+        *out = name_;
+        return S_OK;
+    }
+    HRESULT get_MaxShotsPerSerie(int32_t* out) override
+    {
+        *out = perSerie_;
+        return S_OK;
+    }
     HRESULT GetBreachScore(float x, float y, int32_t subTarget, float* score) override
     {
         lastSubTarget = subTarget;
@@ -33,7 +43,11 @@ public:
 
     int32_t lastSubTarget = 0;
 
-#define KAVRO_FAKE_NOTIMPL(sig) HRESULT sig override { return E_NOTIMPL; }
+#define KAVRO_FAKE_NOTIMPL(sig)                                                                                        \
+    HRESULT sig override                                                                                               \
+    {                                                                                                                  \
+        return E_NOTIMPL;                                                                                              \
+    }
     KAVRO_FAKE_NOTIMPL(get_Value(const QString&, Variant*))
     KAVRO_FAKE_NOTIMPL(put_Value(const QString&, const Variant&))
     KAVRO_FAKE_NOTIMPL(putref_Value(const QString&, const Variant&))

@@ -19,8 +19,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     auto again = kavrodoc::CAimingTrace::create();
     auto reread = kavro::MemoryStream::create(first->bytes());
     auto second = kavro::MemoryStream::create();
-    if (FAILED(again->Load(reread.get())) || FAILED(again->Save(second.get(), 1))
-        || first->bytes() != second->bytes())
+    if (FAILED(again->Load(reread.get())) || FAILED(again->Save(second.get(), 1)) || first->bytes() != second->bytes())
         abort();
     return 0;
 }

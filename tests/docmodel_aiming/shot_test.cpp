@@ -18,7 +18,10 @@ using kavro::MemoryStream;
 
 namespace {
 
-QByteArray hex(const char* text) { return QByteArray::fromHex(text); }
+QByteArray hex(const char* text)
+{
+    return QByteArray::fromHex(text);
+}
 
 // An aiming at 200/s whose trace moves 1 mm per sample along x from x0, y fixed.
 ComPtr<CAiming> makeAiming(IEventParams* event, float x0 = 0, float y = 0, int samples = 3)

@@ -23,8 +23,8 @@ QByteArray encode(const std::vector<int32_t>& v)
 HRESULT decode(const QByteArray& bytes, size_t n, std::vector<int32_t>* out, size_t* used = nullptr)
 {
     out->assign(n, -7);
-    return decodeChannel(reinterpret_cast<const uint8_t*>(bytes.data()), size_t(bytes.size()), out->data(),
-                         uint32_t(n), used);
+    return decodeChannel(reinterpret_cast<const uint8_t*>(bytes.data()), size_t(bytes.size()), out->data(), uint32_t(n),
+                         used);
 }
 
 std::vector<int32_t> roundTrip(const std::vector<int32_t>& v)
@@ -37,7 +37,10 @@ std::vector<int32_t> roundTrip(const std::vector<int32_t>& v)
     return back;
 }
 
-QByteArray hex(const char* text) { return QByteArray::fromHex(text); }
+QByteArray hex(const char* text)
+{
+    return QByteArray::fromHex(text);
+}
 
 TEST(TraceCodec, WorkedExampleIsSeventeenBytes)
 {
@@ -59,7 +62,7 @@ TEST(TraceCodec, WorkedExampleIsSeventeenBytes)
 // A stream that is not a memory stream, so channels are read through the buffered road.
 class ForwardingStream final : public ComObject<ForwardingStream, IStream> {
 public:
-    explicit ForwardingStream(QByteArray bytes) : inner_(kavro::MemoryStream::create(std::move(bytes))) {}
+    explicit ForwardingStream(QByteArray bytes) : inner_(kavro::MemoryStream::create(std::move(bytes))) { }
     HRESULT Read(void* b, uint32_t cb, uint32_t* read) override { return inner_->Read(b, cb, read); }
     HRESULT Write(const void* b, uint32_t cb, uint32_t* written) override { return inner_->Write(b, cb, written); }
     HRESULT Seek(int64_t move, StreamSeek origin, uint64_t* at) override { return inner_->Seek(move, origin, at); }

@@ -16,13 +16,32 @@ namespace {
 const char* const kChannelNames[] = {"_trigger", "pressure", "empty channel"};
 
 // Every name the tests give document values.
-const std::initializer_list<const char*> kDocumentValueNames = {
-    "_comments", "_position", "_steadiness_diam", "v_bool", "v_bstr", "v_bstr_empty", "v_bstr_null",
-    "v_cy", "v_date", "v_dispatch_null", "v_error", "v_i1", "v_i2", "v_i4", "v_i8", "v_int", "v_r4",
-    "v_r8", "v_ui1", "v_ui2", "v_ui4", "v_ui8", "v_uint", "zzz_object"};
+const std::initializer_list<const char*> kDocumentValueNames = {"_comments",
+                                                                "_position",
+                                                                "_steadiness_diam",
+                                                                "v_bool",
+                                                                "v_bstr",
+                                                                "v_bstr_empty",
+                                                                "v_bstr_null",
+                                                                "v_cy",
+                                                                "v_date",
+                                                                "v_dispatch_null",
+                                                                "v_error",
+                                                                "v_i1",
+                                                                "v_i2",
+                                                                "v_i4",
+                                                                "v_i8",
+                                                                "v_int",
+                                                                "v_r4",
+                                                                "v_r8",
+                                                                "v_ui1",
+                                                                "v_ui2",
+                                                                "v_ui4",
+                                                                "v_ui8",
+                                                                "v_uint",
+                                                                "zzz_object"};
 
-template <class T>
-QString hexOf(T v)
+template <class T> QString hexOf(T v)
 {
     QByteArray b(sizeof(T), '\0');
     std::memcpy(b.data(), &v, sizeof(T));
@@ -85,8 +104,7 @@ QJsonObject variantJson(const Variant& v)
 
 // Bags are only reachable by name through the interfaces: the dump asks for the names the tests
 // use.
-template <class Owner>
-QJsonObject namedBag(Owner* owner, std::initializer_list<const char*> names)
+template <class Owner> QJsonObject namedBag(Owner* owner, std::initializer_list<const char*> names)
 {
     QJsonObject out;
     for (const char* name : names) {
@@ -146,8 +164,13 @@ QJsonObject attrJson(IAimingAttr* attr)
     attr->get_FCoefficient(&f);
     attr->get_Match(&match);
     attr->get_SubTarget(&sub);
-    return {{"event", shortNameOf(event.get())}, {"start", hexOf(start)}, {"enter", hexOf(enter)},
-            {"rate", rate}, {"f", f}, {"match", match == VARIANT_TRUE}, {"subTarget", sub},
+    return {{"event", shortNameOf(event.get())},
+            {"start", hexOf(start)},
+            {"enter", hexOf(enter)},
+            {"rate", rate},
+            {"f", f},
+            {"match", match == VARIANT_TRUE},
+            {"subTarget", sub},
             {"values", namedBag(attr, {"note", "count", "flag"})}};
 }
 
@@ -160,8 +183,10 @@ void shotJson(IShot* shot, QJsonArray* stored, QJsonArray* derived)
     shot->get_Hidden(&hidden);
     shot->get_TraceIndex(&index);
     shot->get_ShotTime(&time);
-    stored->append(QJsonObject{{"missed", missed == VARIANT_TRUE}, {"hidden", hidden == VARIANT_TRUE},
-                               {"traceIndex", index}, {"time", hexOf(time)},
+    stored->append(QJsonObject{{"missed", missed == VARIANT_TRUE},
+                               {"hidden", hidden == VARIANT_TRUE},
+                               {"traceIndex", index},
+                               {"time", hexOf(time)},
                                {"values", namedBag(shot, {"_comments", "_microphone_phase", "label"})}});
     float result = 0, x = 0, y = 0;
     shot->get_Result(&result);
@@ -202,10 +227,12 @@ QJsonObject dumpDocument(IKavroDocument* document)
             aiming->Shot(k, shot.put());
             shotJson(shot.get(), &shots, &derivedShots);
         }
-        aimingList.append(QJsonObject{{"attr", attrJson(attr.get())}, {"trace", traceJson(trace.get())},
-                                      {"shots", shots}});
+        aimingList.append(
+            QJsonObject{{"attr", attrJson(attr.get())}, {"trace", traceJson(trace.get())}, {"shots", shots}});
     }
-    QJsonObject stored{{"version", version}, {"shooter", text(shooter)}, {"event", shortNameOf(event.get())},
+    QJsonObject stored{{"version", version},
+                       {"shooter", text(shooter)},
+                       {"event", shortNameOf(event.get())},
                        {"aimings", aimingList},
                        {"values", namedBag(document, kDocumentValueNames)}};
     return {{"stored", stored}, {"derived", QJsonObject{{"valid", valid == VARIANT_TRUE}, {"shots", derivedShots}}}};

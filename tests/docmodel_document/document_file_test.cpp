@@ -232,8 +232,8 @@ QString readError(IKavroDocument* doc)
 
 TEST_F(DocumentFile, EveryFailedLoadTellsTheUserWhy)
 {
-    const QString cannotOpen = QStringLiteral(
-        "The file could not be opened. Check that it exists and that you are allowed to read it.");
+    const QString cannotOpen
+        = QStringLiteral("The file could not be opened. Check that it exists and that you are allowed to read it.");
     const QString notADocument = QStringLiteral("The file is not a practice document, or it is damaged.");
     const QString damaged = QStringLiteral("The document is damaged and cannot be read.");
     const QString newer = QStringLiteral(

@@ -56,21 +56,48 @@ void* operator new(std::size_t size)
         return p;
     throw std::bad_alloc();
 }
-void* operator new[](std::size_t size) { return operator new(size); }
-void* operator new(std::size_t size, const std::nothrow_t&) noexcept { return countedAllocation(size); }
-void* operator new[](std::size_t size, const std::nothrow_t&) noexcept { return countedAllocation(size); }
-void operator delete(void* p) noexcept { countedFree(p); }
-void operator delete[](void* p) noexcept { countedFree(p); }
-void operator delete(void* p, std::size_t) noexcept { countedFree(p); }
-void operator delete[](void* p, std::size_t) noexcept { countedFree(p); }
+void* operator new[](std::size_t size)
+{
+    return operator new(size);
+}
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept
+{
+    return countedAllocation(size);
+}
+void* operator new[](std::size_t size, const std::nothrow_t&) noexcept
+{
+    return countedAllocation(size);
+}
+void operator delete(void* p) noexcept
+{
+    countedFree(p);
+}
+void operator delete[](void* p) noexcept
+{
+    countedFree(p);
+}
+void operator delete(void* p, std::size_t) noexcept
+{
+    countedFree(p);
+}
+void operator delete[](void* p, std::size_t) noexcept
+{
+    countedFree(p);
+}
 
 namespace {
 
 [[maybe_unused]] const bool eventsFromTheBinFolder = qputenv("KAVRO_EVENTS_DIR", QByteArray(KAVRO_BIN_DIR));
 
-QByteArray hex(const char* text) { return QByteArray::fromHex(text); }
+QByteArray hex(const char* text)
+{
+    return QByteArray::fromHex(text);
+}
 
-QByteArray le32(int32_t v) { return QByteArray(reinterpret_cast<const char*>(&v), 4); }
+QByteArray le32(int32_t v)
+{
+    return QByteArray(reinterpret_cast<const char*>(&v), 4);
+}
 
 // A trace claiming `count` invalid samples in x, y and `channels` channels of zeros.
 QByteArray claimingTrace(int32_t count, int32_t channels)
@@ -99,18 +126,21 @@ QByteArray bstr(const char* text)
 // A document of `aimings` aimings of AR10 at 200 samples per second, each with `trace`.
 QByteArray documentContents(int aimings, const QByteArray& trace)
 {
-    const QByteArray attr = le32(3) + bstr("AR10") + QByteArray(16, '\0') + le32(200) + le32(0) + hex("01")
-        + le32(1) + le32(0);
+    const QByteArray attr
+        = le32(3) + bstr("AR10") + QByteArray(16, '\0') + le32(200) + le32(0) + hex("01") + le32(1) + le32(0);
     const QByteArray aiming = guid(kavrodoc::CLSID_Aiming) + le32(2) + guid(kavrodoc::CLSID_AimingAttr) + attr
         + guid(kavrodoc::CLSID_AimingTrace) + trace + le32(0);
-    QByteArray c = le32(10) + bstr("Claims") + guid(kavrodoc::CLSID_AimingCollection) + le32(2) + le32(aimings)
-        + bstr("AR10");
+    QByteArray c
+        = le32(10) + bstr("Claims") + guid(kavrodoc::CLSID_AimingCollection) + le32(2) + le32(aimings) + bstr("AR10");
     for (int i = 0; i < aimings; ++i)
         c += aiming;
     return c + le32(0);
 }
 
-uint64_t boundFor(qint64 fileBytes) { return (uint64_t(256) << 20) + 64 * uint64_t(fileBytes); }
+uint64_t boundFor(qint64 fileBytes)
+{
+    return (uint64_t(256) << 20) + 64 * uint64_t(fileBytes);
+}
 
 class LoadMemory : public ::testing::Test {
 protected:
@@ -151,8 +181,9 @@ TEST_F(LoadMemory, TracesClaimingMoreThanTheyHoldAreRefusedWithinTheBound)
     // Longer than any aiming, or with more channels than any trace has: damage.
     EXPECT_EQ(loadCapped(write("long.kavro", documentContents(1, claimingTrace(CAimingTrace::kMostSamples + 1, 0)))),
               E_FAIL);
-    EXPECT_EQ(loadCapped(write("channels.kavro", documentContents(1, claimingTrace(1, CAimingTrace::kMostUserChannels + 1)))),
-              E_FAIL);
+    EXPECT_EQ(
+        loadCapped(write("channels.kavro", documentContents(1, claimingTrace(1, CAimingTrace::kMostUserChannels + 1)))),
+        E_FAIL);
     EXPECT_FALSE(capReached);
 
     // Aimings that each claim all the channels they may have, for as long as they may: one is
@@ -162,7 +193,8 @@ TEST_F(LoadMemory, TracesClaimingMoreThanTheyHoldAreRefusedWithinTheBound)
     EXPECT_FALSE(capReached);
     EXPECT_EQ(loadCapped(write("greedier.kavro", documentContents(2, greedy))), E_FAIL);
     EXPECT_FALSE(capReached);
-    EXPECT_EQ(loadCapped(write("many.kavro", documentContents(200, claimingTrace(CAimingTrace::kMostSamples, 0)))), E_FAIL);
+    EXPECT_EQ(loadCapped(write("many.kavro", documentContents(200, claimingTrace(CAimingTrace::kMostSamples, 0)))),
+              E_FAIL);
     EXPECT_FALSE(capReached);
 }
 

@@ -22,7 +22,7 @@ namespace {
 
 class Maker {
 public:
-    explicit Maker(uint32_t seed) : random_(seed) {}
+    explicit Maker(uint32_t seed) : random_(seed) { }
 
     ComPtr<IKavroDocument> document()
     {
@@ -92,8 +92,7 @@ private:
         }
     }
 
-    template <class Owner>
-    void fillBag(Owner* owner, std::initializer_list<const char*> names)
+    template <class Owner> void fillBag(Owner* owner, std::initializer_list<const char*> names)
     {
         for (const char* name : names) {
             if (chance(2)) {
@@ -126,7 +125,8 @@ private:
         const int shots = below(3);
         for (int i = 0; i < shots; ++i) {
             ComPtr<IShot> shot;
-            EXPECT_EQ(chance(2) ? a->AddShot(flag(), shot.put()) : a->AddShot2(flag(), 0.25 * below(8), shot.put()), S_OK);
+            EXPECT_EQ(chance(2) ? a->AddShot(flag(), shot.put()) : a->AddShot2(flag(), 0.25 * below(8), shot.put()),
+                      S_OK);
             shot->put_ShotTime(double(below(100000)) / 7);
             shot->put_Hidden(flag());
             fillBag(shot.get(), {"_comments", "label"});

@@ -91,7 +91,9 @@ TEST(SaveUnique, NoShotAtAllTakesTheTimeOfSaving)
     doc->put_Event(event("AR10").get());
     const QString name = QFileInfo(savedName(doc.get(), dir.path())).fileName();
     EXPECT_TRUE(QRegularExpression(QStringLiteral("^Untitled \\d\\d-\\d\\d-\\d\\d \\d\\d-\\d\\d-\\d\\d\\.kavro$"))
-                    .match(name).hasMatch()) << name.toStdString();
+                    .match(name)
+                    .hasMatch())
+        << name.toStdString();
 }
 
 TEST(SaveUnique, CleaningAShootersName)
@@ -134,5 +136,7 @@ TEST(SaveUnique, AnEnterTimeOutsideTheCalendarFallsBackToNow)
     attr->put_EnterTime(1e9);
     const QString name = QFileInfo(savedName(doc.get(), dir.path())).fileName();
     EXPECT_TRUE(QRegularExpression(QStringLiteral("^Untitled \\d\\d-\\d\\d-\\d\\d \\d\\d-\\d\\d-\\d\\d\\.kavro$"))
-                    .match(name).hasMatch()) << name.toStdString();
+                    .match(name)
+                    .hasMatch())
+        << name.toStdString();
 }

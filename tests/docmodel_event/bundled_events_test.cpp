@@ -16,7 +16,10 @@ namespace {
 
 const QString binDir = QStringLiteral(KAVRO_BIN_DIR);
 
-QStringList bundledFiles() { return QDir(binDir).entryList({QStringLiteral("*.evl")}, QDir::Files, QDir::Name); }
+QStringList bundledFiles()
+{
+    return QDir(binDir).entryList({QStringLiteral("*.evl")}, QDir::Files, QDir::Name);
+}
 
 class BundledEvents : public ::testing::Test {
 protected:
@@ -33,7 +36,8 @@ protected:
 
 TEST_F(BundledEvents, EveryFileReadsWithOlefile)
 {
-    if (QProcess::execute(QStringLiteral("/usr/bin/python3"), {QStringLiteral("-c"), QStringLiteral("import olefile")}) != 0)
+    if (QProcess::execute(QStringLiteral("/usr/bin/python3"), {QStringLiteral("-c"), QStringLiteral("import olefile")})
+        != 0)
         GTEST_SKIP() << "python3-olefile is not installed";
     const QStringList files = bundledFiles();
     ASSERT_GE(files.size(), 16);

@@ -73,8 +73,15 @@ TEST(EventParams, StreamExactRoundTripAndVersions)
     e->get_Target(2, t.put());
     e->put_Value(QStringLiteral("tags"), Variant("issf"));
     QByteArray bytes = saved(e.get());
-    QByteArray head = QByteArray::fromHex("04000000" "04000000 4e00 0000" "06000000 4100 4200 0000"
-                                          "00009040" "00000000" "00000000" "ffffffff" "00000000" "05000000"
+    QByteArray head = QByteArray::fromHex("04000000"
+                                          "04000000 4e00 0000"
+                                          "06000000 4100 4200 0000"
+                                          "00009040"
+                                          "00000000"
+                                          "00000000"
+                                          "ffffffff"
+                                          "00000000"
+                                          "05000000"
                                           "02000000");
     ASSERT_EQ(bytes.left(head.size()).toHex(), head.toHex());
     uint8_t id[16];

@@ -71,8 +71,8 @@ TEST(TargetElementShape, PolygonEdgesCrossingsAndTheCalibreBand)
     e->AddPoint(10, 10);
     e->AddPoint(0, 10);
     EXPECT_TRUE(inside(e.get(), 5, 5, 0));
-    EXPECT_TRUE(inside(e.get(), 10, 5, 0));  // on an edge
-    EXPECT_TRUE(inside(e.get(), 0, 0, 0));   // on a vertex
+    EXPECT_TRUE(inside(e.get(), 10, 5, 0)); // on an edge
+    EXPECT_TRUE(inside(e.get(), 0, 0, 0)); // on a vertex
     EXPECT_FALSE(inside(e.get(), 10.4f, 5, 0));
     EXPECT_TRUE(inside(e.get(), 10.4f, 5, 1)); // within half the calibre of the edge
     EXPECT_FALSE(inside(e.get(), 10.6f, 5, 1));
@@ -140,13 +140,28 @@ TEST(TargetElementStream, ExactLayoutOfVersionFive)
     e->put_AreaIndex(2);
     e->put_CalcAfterRings(VARIANT_TRUE);
     e->AddPoint(1, -1);
-    QByteArray expected = QByteArray::fromHex(
-        "05000000" "33221100" "00000000" "01000000" "00000000" // version, body, border, type, border width
-        "00008040" "0000c03f" "0000e040" "02000000"             // height 4, left 1.5, result 7, area 2
-        "000000c0" "00004040"                                   // top -2, width 3
-        "0000" "ffff" "0000" "ffff" "ffff" "0000"               // before, after rings, clip, fill, visible, ignore
-        "01000000" "0000803f" "000080bf"                        // one point (1, -1)
-        "00" "00000000");                                       // no picture, no values
+    QByteArray expected = QByteArray::fromHex("05000000"
+                                              "33221100"
+                                              "00000000"
+                                              "01000000"
+                                              "00000000" // version, body, border, type, border width
+                                              "00008040"
+                                              "0000c03f"
+                                              "0000e040"
+                                              "02000000" // height 4, left 1.5, result 7, area 2
+                                              "000000c0"
+                                              "00004040" // top -2, width 3
+                                              "0000"
+                                              "ffff"
+                                              "0000"
+                                              "ffff"
+                                              "ffff"
+                                              "0000" // before, after rings, clip, fill, visible, ignore
+                                              "01000000"
+                                              "0000803f"
+                                              "000080bf" // one point (1, -1)
+                                              "00"
+                                              "00000000"); // no picture, no values
     EXPECT_EQ(saved(e.get()).toHex(), expected.toHex());
 }
 
@@ -175,9 +190,22 @@ TEST(TargetElementStream, RoundTripWithPictureObjectAndValues)
 TEST(TargetElementStream, OlderVersionsNewerRefusedShortReadsFail)
 {
     // Version 1: no area, no after-rings flag, no ignore flag, no values.
-    QByteArray v1 = QByteArray::fromHex("01000000" "ffffff00" "00000000" "03000000" "00000000"
-                                        "00002041" "00000000" "0000a040" "00000000" "00002041"
-                                        "ffff" "0000" "ffff" "ffff" "00000000" "00");
+    QByteArray v1 = QByteArray::fromHex("01000000"
+                                        "ffffff00"
+                                        "00000000"
+                                        "03000000"
+                                        "00000000"
+                                        "00002041"
+                                        "00000000"
+                                        "0000a040"
+                                        "00000000"
+                                        "00002041"
+                                        "ffff"
+                                        "0000"
+                                        "ffff"
+                                        "ffff"
+                                        "00000000"
+                                        "00");
     ComPtr<ITargetElement> e = CTargetElement::create();
     e->put_AreaIndex(9);
     ASSERT_EQ(loadInto(e.get(), v1), S_OK);

@@ -86,8 +86,17 @@ TEST(TargetParams, ExactStreamAndRoundTrip)
     t->put_Ring(10, 0.5f);
     t->put_FillCenter(FillInnerTen);
     QByteArray bytes = saved(t.get());
-    QByteArray head = QByteArray::fromHex("01000000" "c0c0c000" "00000000" "ffffff00" "ffffff00" "00000000"
-                                          "ff00ff00" "02000000" "00000000" "00000000" "0000a042");
+    QByteArray head = QByteArray::fromHex("01000000"
+                                          "c0c0c000"
+                                          "00000000"
+                                          "ffffff00"
+                                          "ffffff00"
+                                          "00000000"
+                                          "ff00ff00"
+                                          "02000000"
+                                          "00000000"
+                                          "00000000"
+                                          "0000a042");
     EXPECT_EQ(bytes.left(head.size()).toHex(), head.toHex());
     EXPECT_EQ(bytes.size(), 17 * 4 + 40 + 1 + 4);
     EXPECT_EQ(bytes.mid(68, 4).toHex(), QByteArray("00003642")); // Ring(1) 45.5

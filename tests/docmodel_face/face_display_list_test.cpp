@@ -67,7 +67,7 @@ TEST(FaceGeometry, ScaleFollowsTheFormSize)
         int32_t unitsPerMm;
     };
     const Case cases[] = {{170, 170, 50}, {300, 300, 10}, {600, 600, 1}, {80, 80, 100}, {150, 150, 100},
-                          {200, 200, 50}, {500, 500, 10}, {100, 600, 1},  {250, 100, 10}};
+                          {200, 200, 50}, {500, 500, 10}, {100, 600, 1}, {250, 100, 10}};
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.width << " x " << c.height);
         auto e = eventWith([&](ITargetParams* t) {
@@ -94,22 +94,23 @@ TEST(FaceGeometry, CircleAndElementBoxesRoundHalvesToEven)
     auto e = eventWith([](ITargetParams* t) {
         t->put_FormWidth(600);
         t->put_FormHeight(600);
-        t->put_Black(5);           // l = round(-2.5) = -2, d = 5
+        t->put_Black(5); // l = round(-2.5) = -2, d = 5
         setRings(t, {0, 0, 0, 0, 0, 0, 0, 0, 7, 3}); // ring 9: l = -4, d = 7; ring 10: l = -2, d = 3
-        t->put_InnerTen(1);        // l = round(-0.5) = 0, d = 1
+        t->put_InnerTen(1); // l = round(-0.5) = 0, d = 1
         t->put_RingThickness(1.5f); // round(1.5) = 2
         t->put_RingColor(0x0000FF);
         t->put_InnerRingColor(0x00FF00);
         addElement(t, elementEllipse, -2.5f, 0.5f, 5, 2);
     });
     kavro::Metafile m = faceMetafile(e.get());
-    EXPECT_EQ(ellipseBoxes(m), (std::vector<GdiRect>{
-                                   {-2, -2, 3, 3},  // black
-                                   {-2, -2, 1, 1},  // ring 10, drawn first
-                                   {-4, -4, 3, 3},  // ring 9
-                                   {0, 0, 1, 1},    // inner ten
-                                   {-2, 0, 2, 2},   // element: round(2.5) = 2 on both far edges
-                               }));
+    EXPECT_EQ(ellipseBoxes(m),
+              (std::vector<GdiRect>{
+                  {-2, -2, 3, 3}, // black
+                  {-2, -2, 1, 1}, // ring 10, drawn first
+                  {-4, -4, 3, 3}, // ring 9
+                  {0, 0, 1, 1}, // inner ten
+                  {-2, 0, 2, 2}, // element: round(2.5) = 2 on both far edges
+              }));
     auto pens = ellipsePens(m);
     ASSERT_EQ(pens.size(), 5u);
     EXPECT_EQ(pens[0].style, kavro::PenStyle::Null);
@@ -303,8 +304,7 @@ std::vector<size_t> kinds(const kavro::Metafile& m)
     return out;
 }
 
-template <class R>
-constexpr size_t kind()
+template <class R> constexpr size_t kind()
 {
     return kavro::MetafileRecord(R{}).index();
 }
@@ -329,16 +329,16 @@ TEST(FaceSteps, OrderFromBackgroundToElementsAfterTheRings)
         t->put_Picture(facetest::bitmapPicture(image).get());
     });
     kavro::Metafile m = faceMetafile(e.get());
-    EXPECT_EQ(kinds(m), (std::vector<size_t>{
-                            kind<rec::FillRect>(),
-                            kind<rec::BeginPath>(), kind<rec::Rectangle>(), kind<rec::EndPath>(),
-                            kind<rec::SelectClipPath>(),
-                            kind<rec::Rectangle>(),   // element before the rings
-                            kind<rec::DrawPicture>(), // face picture
-                            kind<rec::Ellipse>(),     // black
-                            kind<rec::Ellipse>(),     // ring 10
-                            kind<rec::Polygon>(),     // element after the rings
-                        }));
+    EXPECT_EQ(kinds(m),
+              (std::vector<size_t>{
+                  kind<rec::FillRect>(), kind<rec::BeginPath>(), kind<rec::Rectangle>(), kind<rec::EndPath>(),
+                  kind<rec::SelectClipPath>(),
+                  kind<rec::Rectangle>(), // element before the rings
+                  kind<rec::DrawPicture>(), // face picture
+                  kind<rec::Ellipse>(), // black
+                  kind<rec::Ellipse>(), // ring 10
+                  kind<rec::Polygon>(), // element after the rings
+              }));
     auto clip = recordsOf<rec::SelectClipPath>(m);
     EXPECT_EQ(clip[0].mode, kavro::ClipMode::Copy);
     EXPECT_EQ(recordsOf<rec::Rectangle>(m)[0].box, m.frame());
@@ -374,11 +374,18 @@ TEST(FaceSteps, ClipElementsJoinAndAreNotDrawn)
         hidden->put_Visible(VARIANT_FALSE);
     });
     kavro::Metafile m = faceMetafile(e.get());
-    EXPECT_EQ(kinds(m), (std::vector<size_t>{
-                            kind<rec::FillRect>(),
-                            kind<rec::BeginPath>(), kind<rec::Ellipse>(), kind<rec::EndPath>(), kind<rec::SelectClipPath>(),
-                            kind<rec::BeginPath>(), kind<rec::Rectangle>(), kind<rec::EndPath>(), kind<rec::SelectClipPath>(),
-                        }));
+    EXPECT_EQ(kinds(m),
+              (std::vector<size_t>{
+                  kind<rec::FillRect>(),
+                  kind<rec::BeginPath>(),
+                  kind<rec::Ellipse>(),
+                  kind<rec::EndPath>(),
+                  kind<rec::SelectClipPath>(),
+                  kind<rec::BeginPath>(),
+                  kind<rec::Rectangle>(),
+                  kind<rec::EndPath>(),
+                  kind<rec::SelectClipPath>(),
+              }));
     auto clip = recordsOf<rec::SelectClipPath>(m);
     EXPECT_EQ(clip[0].mode, kavro::ClipMode::Copy);
     EXPECT_EQ(clip[1].mode, kavro::ClipMode::Or);

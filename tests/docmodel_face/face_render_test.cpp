@@ -104,15 +104,15 @@ TEST_F(BundledFaces, AirRiflePixels)
     QImage image = render(e.get(), 1, k);
     ASSERT_EQ(image.size(), QSize(1600, 1600));
     auto s = diagonal(image, k);
-    EXPECT_EQ(image.pixel(0, 0) | 0xFF000000, kWhite);       // the form's background
+    EXPECT_EQ(image.pixel(0, 0) | 0xFF000000, kWhite); // the form's background
     EXPECT_EQ(image.pixel(1599, 1599) | 0xFF000000, kWhite);
-    EXPECT_EQ(colorAt(s, 30.0), kWhite);                      // outside ring 1
-    EXPECT_EQ(colorAt(s, 21.5), kWhite);                      // between rings 1 and 2
-    for (double ring : {22.75, 20.25, 17.75})                 // rings 1 to 3: black lines on white
+    EXPECT_EQ(colorAt(s, 30.0), kWhite); // outside ring 1
+    EXPECT_EQ(colorAt(s, 21.5), kWhite); // between rings 1 and 2
+    for (double ring : {22.75, 20.25, 17.75}) // rings 1 to 3: black lines on white
         EXPECT_TRUE(lineAt(s, ring, 0.1, k, kBlack)) << ring;
-    EXPECT_EQ(colorAt(s, 14.0), kBlack);                      // the black (ring 4 is its edge)
+    EXPECT_EQ(colorAt(s, 14.0), kBlack); // the black (ring 4 is its edge)
     EXPECT_EQ(colorAt(s, 11.5), kBlack);
-    for (double ring : {12.75, 10.25, 7.75, 5.25, 2.75})      // rings 5 to 9: white lines on the black
+    for (double ring : {12.75, 10.25, 7.75, 5.25, 2.75}) // rings 5 to 9: white lines on the black
         EXPECT_TRUE(lineAt(s, ring, 0.1, k, kWhite)) << ring;
     // Ring 4 is the black's edge: no line there, the black reaches out to 15.25 mm.
     for (const Sample& x : s) {
@@ -136,9 +136,9 @@ TEST_F(BundledFaces, AirPistolPixels)
     for (double ring : {77.75, 69.75, 61.75, 53.75, 45.75, 37.75}) // rings 1 to 6
         EXPECT_TRUE(lineAt(s, ring, 0.2, k, kBlack)) << ring;
     EXPECT_EQ(colorAt(s, 25.0), kBlack);
-    for (double ring : {21.75, 13.75, 5.75})                       // rings 8 to 10 inside the black
+    for (double ring : {21.75, 13.75, 5.75}) // rings 8 to 10 inside the black
         EXPECT_TRUE(lineAt(s, ring, 0.2, k, kWhite)) << ring;
-    EXPECT_TRUE(lineAt(s, 2.5, 0.0, k, kWhite));                   // the inner ten, one pixel wide
+    EXPECT_TRUE(lineAt(s, 2.5, 0.0, k, kWhite)); // the inner ten, one pixel wide
     EXPECT_EQ(colorAt(s, 4.0), kBlack);
 }
 

@@ -14,8 +14,7 @@ namespace facetest {
 inline ComPtr<kavro::Picture> appearance(IEventParams* e, int32_t subTarget, bool background, bool scoreRings)
 {
     ComPtr<IUnknown> unknown;
-    HRESULT hr = e->GetTargetAppearance(subTarget, toVariantBool(background),
-                                        toVariantBool(scoreRings), unknown.put());
+    HRESULT hr = e->GetTargetAppearance(subTarget, toVariantBool(background), toVariantBool(scoreRings), unknown.put());
     EXPECT_EQ(hr, S_OK);
     if (FAILED(hr) || !unknown)
         return {};
@@ -46,8 +45,7 @@ inline ComPtr<IUnknown> bitmapPicture(const QImage& image)
     return ComPtr<IUnknown>(static_cast<kavro::IPictureDisp*>(kavro::Picture::fromImage(image).get()));
 }
 
-template <class R>
-std::vector<R> recordsOf(const kavro::Metafile& m)
+template <class R> std::vector<R> recordsOf(const kavro::Metafile& m)
 {
     std::vector<R> out;
     for (const auto& r : m.records())

@@ -16,7 +16,10 @@ namespace {
 
 using Points = std::vector<std::pair<int32_t, int32_t>>;
 
-Points constant(int n, int32_t x, int32_t y) { return Points(size_t(n), {x, y}); }
+Points constant(int n, int32_t x, int32_t y)
+{
+    return Points(size_t(n), {x, y});
+}
 
 // x = i^2 mm: the distance between samples i and j is |i^2 - j^2| mm.
 Points parabola(int n)
@@ -28,8 +31,7 @@ Points parabola(int n)
 }
 
 // The range of a shot at the end of a trace of `points`, over first..last seconds.
-ComPtr<IRange> shotRange(IEventParams* event, const Points& points, float first, float last,
-                         int32_t rate = 200)
+ComPtr<IRange> shotRange(IEventParams* event, const Points& points, float first, float last, int32_t rate = 200)
 {
     auto a = aiming(event, true, rate, points);
     a->trace()->put_ReadOnly(VARIANT_TRUE);
@@ -109,7 +111,8 @@ TEST_F(RangeCollectionTest, CommonWindowAndRefusals)
     r1->get_x(0, &x);
     r1->get_y(0, &y);
     ASSERT_EQ(r1->GetNearestArea(x, y, &area, &cx, &cy), S_OK);
-    const float expected = std::hypot(3.0f - std::nearbyint(cx * 100) / 100, 4.0f - std::nearbyint(cy * 100) / 100) + 0.01f;
+    const float expected
+        = std::hypot(3.0f - std::nearbyint(cx * 100) / 100, 4.0f - std::nearbyint(cy * 100) / 100) + 0.01f;
     ASSERT_EQ(c->get_CoordinationPoint(0, &v), S_OK);
     EXPECT_NEAR(v, expected, 1e-4);
     c->get_CoordinationPoint(-90, &v);

@@ -25,7 +25,8 @@ extern "C" int LLVMFuzzerInitialize(int*, char***)
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     auto picture = kavro::Picture::create();
-    auto stream = kavro::MemoryStream::create(QByteArray(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size)));
+    auto stream
+        = kavro::MemoryStream::create(QByteArray(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size)));
     if (SUCCEEDED(picture->Load(stream.get()))) {
         QImage image(32, 32, QImage::Format_RGB32);
         QPainter painter(&image);

@@ -95,10 +95,10 @@ TEST(MetafileStream, ExactBytesOfAOneRecordMetafile)
     ASSERT_EQ(m.write(s.get()), S_OK);
     const uint8_t expected[] = {
         0xFF, 0xFF, 0xFF, 0xFF, 0xFE, 0xFF, 0xFF, 0xFF, 3, 0, 0, 0, 4, 0, 0, 0, // frame
-        10, 0, 0, 0, 20, 0, 0, 0,                                               // physical size
-        1, 0, 0, 0,                                                             // record count
-        7, 0, 0, 0, 20, 0, 0, 0,                                                // fill rect, 20 bytes
-        0, 0, 0, 0, 0, 0, 0, 0, 2, 0, 0, 0, 2, 0, 0, 0, 0x33, 0x22, 0x11, 0,
+        10,   0,    0,    0,    20,   0,    0,    0, // physical size
+        1,    0,    0,    0, // record count
+        7,    0,    0,    0,    20,   0,    0,    0, // fill rect, 20 bytes
+        0,    0,    0,    0,    0,    0,    0,    0,    2, 0, 0, 0, 2, 0, 0, 0, 0x33, 0x22, 0x11, 0,
     };
     EXPECT_EQ(s->bytes(), QByteArray(reinterpret_cast<const char*>(expected), sizeof expected));
 }

@@ -27,7 +27,10 @@ void playInto(QImage* image, const Metafile& m, const QRectF& dest)
     m.play(&p, dest);
 }
 
-bool isDark(const QImage& image, int x, int y) { return qGray(image.pixel(x, y)) < 128; }
+bool isDark(const QImage& image, int x, int y)
+{
+    return qGray(image.pixel(x, y)) < 128;
+}
 bool isRed(const QImage& image, int x, int y)
 {
     QRgb c = image.pixel(x, y);
@@ -39,8 +42,7 @@ struct Box {
     int count = 0;
 };
 
-template <class Pred>
-Box boundsOf(const QImage& image, Pred pred)
+template <class Pred> Box boundsOf(const QImage& image, Pred pred)
 {
     Box b;
     for (int y = 0; y < image.height(); ++y)
@@ -274,11 +276,14 @@ TEST(MetafilePlay, SamePhysicalSizeAt96And1200Dpi)
         QPainter p(&writer);
         double dots = 100.0 / 25.4 * 1200; // 100 mm at 1200 dpi, 10 mm from the corner
         double at = 10.0 / 25.4 * 1200;
-        ASSERT_EQ(pic->Render(&p, int(std::lround(at)), int(std::lround(at)), int(std::lround(dots)), int(std::lround(dots))), S_OK);
+        ASSERT_EQ(
+            pic->Render(&p, int(std::lround(at)), int(std::lround(at)), int(std::lround(dots)), int(std::lround(dots))),
+            S_OK);
     }
     QProcess run;
-    run.start(QStringLiteral("pdftoppm"), {QStringLiteral("-r"), QStringLiteral("96"), QStringLiteral("-png"),
-        QStringLiteral("-singlefile"), pdf, dir.filePath(QStringLiteral("page"))});
+    run.start(QStringLiteral("pdftoppm"),
+              {QStringLiteral("-r"), QStringLiteral("96"), QStringLiteral("-png"), QStringLiteral("-singlefile"), pdf,
+               dir.filePath(QStringLiteral("page"))});
     ASSERT_TRUE(run.waitForFinished(60000));
     ASSERT_EQ(run.exitCode(), 0) << run.readAllStandardError().toStdString();
     QImage printed(dir.filePath(QStringLiteral("page.png")));
@@ -293,7 +298,7 @@ TEST(MetafilePlay, SamePhysicalSizeAt96And1200Dpi)
 
     Box a = boundsOf(printed, isDark), b = boundsOf(screen, isDark);
     double mmPerPixel = 25.4 / 96;
-    EXPECT_NEAR(a.left * mmPerPixel, 20.0, 0.6);  // 10 mm margin + 10 mm to the disc
+    EXPECT_NEAR(a.left * mmPerPixel, 20.0, 0.6); // 10 mm margin + 10 mm to the disc
     EXPECT_NEAR(a.bottom * mmPerPixel, 100.0, 0.6);
     EXPECT_NEAR(a.right * mmPerPixel, 85.0, 0.6);
     EXPECT_NEAR(a.left, b.left, 1);

@@ -68,8 +68,8 @@ TEST(InfoView, ShowsTheModelsValuesAndWritesNameAndCommentsBack)
     EXPECT_FALSE(view.element("idIntro")->isVisible());
     EXPECT_TRUE(view.element("idModelInfoRow")->isVisible());
     EXPECT_EQ(labelText(view, "idShotCount"), QStringLiteral("20<font color=red> (2)</font>"));
-    EXPECT_EQ(labelText(view, "idResultInt"), view.page().text("idResultInt") + "<font color=red> ("
-                                                  + *view.page().model("idResultInt") + ")</font>");
+    EXPECT_EQ(labelText(view, "idResultInt"),
+              view.page().text("idResultInt") + "<font color=red> (" + *view.page().model("idResultInt") + ")</font>");
     EXPECT_EQ(qobject_cast<QLineEdit*>(view.element("idShooterName"))->text(), "Anna");
     EXPECT_TRUE(view.SetTargetZoom(2.0f));
     ITarget* t = view.target("Target1");
@@ -91,8 +91,8 @@ TEST(InfoView, ShowsTheModelsValuesAndWritesNameAndCommentsBack)
     ComPtr<IShot> selected;
     ASSERT_TRUE(doc.GetSelectedShot(&selected));
     EXPECT_EQ(selected.get(), shotAt(match.get(), 4).get());
-    EXPECT_EQ(replay.hints, (std::vector<int>{KavroHint::SelectedShot, KavroHint::MayReplayStart,
-                                              KavroHint::ReplayStarts}));
+    EXPECT_EQ(replay.hints,
+              (std::vector<int>{KavroHint::SelectedShot, KavroHint::MayReplayStart, KavroHint::ReplayStarts}));
     doc.RemoveView(&replay);
 
     doc.document()->put_FileName(dir.filePath("practice.kavro"));

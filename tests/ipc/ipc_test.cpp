@@ -23,14 +23,14 @@ using namespace kavro;
 
 namespace {
 
-class IpcTest : public cattest::CatalogEnvTest {};
+class IpcTest : public cattest::CatalogEnvTest { };
 
 TEST_F(IpcTest, RuntimeFolderIsPrivateAndRefusedOtherwise)
 {
     QString folder;
     ASSERT_EQ(runtimeFolder(&folder), S_OK);
     EXPECT_EQ(folder, runPath() + QStringLiteral("/kavro/"));
-    struct stat st {};
+    struct stat st { };
     ASSERT_EQ(::stat(QFile::encodeName(folder).constData(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0700u);
     ASSERT_EQ(runtimeFolder(&folder), S_OK); // an existing private folder is used
@@ -145,7 +145,7 @@ TEST_F(IpcTest, NoticesReachEveryListenerAndDeadOnesAreRemoved)
     const int before = QDir(folder).entryList(QDir::System).size();
     {
         const QByteArray dead = QFile::encodeName(folder + QStringLiteral("dead.sock"));
-        sockaddr_un addr {};
+        sockaddr_un addr{};
         addr.sun_family = AF_UNIX;
         std::memcpy(addr.sun_path, dead.constData(), size_t(dead.size()));
         const int fd = ::socket(AF_UNIX, SOCK_DGRAM, 0);

@@ -60,16 +60,17 @@ int pdfPageCount(const QString& path)
 QString pdfText(const QString& path, int page)
 {
     return run(QStringLiteral("pdftotext"),
-               {QStringLiteral("-raw"), QStringLiteral("-f"), QString::number(page), QStringLiteral("-l"), QString::number(page), path,
-                QStringLiteral("-")});
+               {QStringLiteral("-raw"), QStringLiteral("-f"), QString::number(page), QStringLiteral("-l"),
+                QString::number(page), path, QStringLiteral("-")});
 }
 
 QImage pdfPageImage(const QString& path, int page, int dpi, const QRect& crop)
 {
     QTemporaryDir dir;
     const QString prefix = dir.filePath(QStringLiteral("page"));
-    QStringList args{QStringLiteral("-r"), QString::number(dpi), QStringLiteral("-f"), QString::number(page),
-                     QStringLiteral("-l"), QString::number(page), QStringLiteral("-gray"), QStringLiteral("-singlefile")};
+    QStringList args{QStringLiteral("-r"),    QString::number(dpi),         QStringLiteral("-f"),
+                     QString::number(page),   QStringLiteral("-l"),         QString::number(page),
+                     QStringLiteral("-gray"), QStringLiteral("-singlefile")};
     if (!crop.isNull())
         args << QStringLiteral("-x") << QString::number(crop.x()) << QStringLiteral("-y") << QString::number(crop.y())
              << QStringLiteral("-W") << QString::number(crop.width()) << QStringLiteral("-H")
@@ -87,6 +88,9 @@ int pageWithText(const PrintoutPages& pages, const QString& text)
     return 0;
 }
 
-bool hasText(const PrintoutPages& pages, const QString& text) { return pageWithText(pages, text) > 0; }
+bool hasText(const PrintoutPages& pages, const QString& text)
+{
+    return pageWithText(pages, text) > 0;
+}
 
 } // namespace printtest

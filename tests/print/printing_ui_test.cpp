@@ -36,7 +36,10 @@ void toPdf(QPrinter& printer, const QString& path)
 }
 
 struct DialogAnswer {
-    explicit DialogAnswer(bool print) { setPrintDialogHook([print](QPrinter&) { return print; }); }
+    explicit DialogAnswer(bool print)
+    {
+        setPrintDialogHook([print](QPrinter&) { return print; });
+    }
     ~DialogAnswer() { setPrintDialogHook(nullptr); }
 };
 

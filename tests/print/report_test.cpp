@@ -70,7 +70,7 @@ TEST(Report, SixtyShotsToPdfWithEverySection)
     p.doc.GetEventDisplayName(&event);
     for (int page = 1; page <= int(pages->size()); ++page) {
         const QString text = pdfText(pdf, page);
-        EXPECT_TRUE(text.contains("Anna")) << page;     // every page's header
+        EXPECT_TRUE(text.contains("Anna")) << page; // every page's header
         EXPECT_TRUE(text.contains(event)) << page;
         EXPECT_TRUE(text.contains("KAVRO Shooter Training System")) << page;
     }
@@ -137,7 +137,8 @@ TEST(Report, EachOptionOffRemovesItsSection)
     const auto none = PrintReport(p.doc, g, ReportSections{false, false, false, false, false, false, false, false});
     ASSERT_TRUE(none);
     ASSERT_EQ(none->size(), 1u);
-    EXPECT_EQ(cellsOf(*none, [](auto* c) { return dynamic_cast<const CPrintoutTextCell*>(c) == nullptr; }), 1u); // the rule
+    EXPECT_EQ(cellsOf(*none, [](auto* c) { return dynamic_cast<const CPrintoutTextCell*>(c) == nullptr; }),
+              1u); // the rule
 }
 
 TEST(Report, TwoTargetEventsLeaveOutShiftProbabilityAndDecimalResults)

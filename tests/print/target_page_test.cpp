@@ -108,4 +108,3 @@ TEST(TargetPage, TheCardAndItsLabelFollowTheType)
     r.distance = 501;
     EXPECT_FALSE(BuildTargetPage(r, g));
 }
-

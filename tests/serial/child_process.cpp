@@ -66,7 +66,8 @@ bool ChildProcess::readLine(std::string* line, int timeoutMs)
         }
         if (output_ < 0)
             return false;
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        const auto left
+            = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
         if (left.count() <= 0)
             return false;
         pollfd p{output_, POLLIN, 0};

@@ -15,10 +15,7 @@ namespace {
 // A fake /dev and /sys: tty nodes are plain files, a UART's presence is its sysfs type.
 class FakeMachine {
 public:
-    FakeMachine()
-    {
-        QDir(dir.path()).mkpath(QStringLiteral("dev"));
-    }
+    FakeMachine() { QDir(dir.path()).mkpath(QStringLiteral("dev")); }
     QString dev() const { return dir.path() + QStringLiteral("/dev"); }
     QString sys() const { return dir.path() + QStringLiteral("/sys"); }
 
@@ -43,11 +40,7 @@ private:
 
 class EnvGuard {
 public:
-    EnvGuard(const char* name, const QByteArray& value)
-        : name_(name)
-    {
-        qputenv(name, value);
-    }
+    EnvGuard(const char* name, const QByteArray& value) : name_(name) { qputenv(name, value); }
     ~EnvGuard() { qunsetenv(name_); }
 
 private:
@@ -62,7 +55,7 @@ TEST(ComPortMap, MachinePortsComeUsbThenAcmThenUartsEachByNumber)
     m.addUart(QStringLiteral("ttyS1"), "4\n");
     m.addUart(QStringLiteral("ttyS0"), "4\n");
     m.addUart(QStringLiteral("ttyS2"), "0\n"); // no UART behind it
-    m.addNode(QStringLiteral("ttyS3"));        // no sysfs entry at all
+    m.addNode(QStringLiteral("ttyS3")); // no sysfs entry at all
     m.addNode(QStringLiteral("ttyACM0"));
     m.addNode(QStringLiteral("ttyUSB10"));
     m.addNode(QStringLiteral("ttyUSB2"));
@@ -88,7 +81,7 @@ TEST(ComPortMap, TableWinsOverMachinePortsAndEnvironmentWinsOverBoth)
     m.addNode(QStringLiteral("ttyUSB1"));
     ComPortMap map(m.dev(), m.sys());
 
-    map.setTable(std::map<int, QString> {{2, QStringLiteral("/dev/sensor")}});
+    map.setTable(std::map<int, QString>{{2, QStringLiteral("/dev/sensor")}});
     EXPECT_EQ(map.devicePath(1), m.dev() + "/ttyUSB0"); // not in the table: the machine's first
     EXPECT_EQ(map.devicePath(2), QStringLiteral("/dev/sensor"));
 
@@ -119,7 +112,7 @@ TEST(ComPortMap, OpenComFindsAPseudoTerminalThroughTheEnvironment)
     test::PtyMaster master;
     ASSERT_TRUE(master.isOpen());
     const EnvGuard env("KAVRO_COM200", master.slavePath().toLocal8Bit());
-    ComPortMap::shared().setTable(std::map<int, QString> {{200, QStringLiteral("/nonexistent/tty")}});
+    ComPortMap::shared().setTable(std::map<int, QString>{{200, QStringLiteral("/nonexistent/tty")}});
 
     SerialPort port;
     ASSERT_EQ(port.openCom(200), S_OK);

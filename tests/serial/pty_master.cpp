@@ -28,7 +28,10 @@ PtyMaster::PtyMaster()
     slavePath_ = QString::fromLocal8Bit(name);
 }
 
-PtyMaster::~PtyMaster() { close(); }
+PtyMaster::~PtyMaster()
+{
+    close();
+}
 
 void PtyMaster::close()
 {
@@ -61,7 +64,7 @@ QByteArray PtyMaster::read(int count, int timeoutMs)
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
         if (left.count() <= 0)
             break;
-        pollfd p {fd_, POLLIN, 0};
+        pollfd p{fd_, POLLIN, 0};
         if (::poll(&p, 1, int(left.count())) <= 0)
             continue;
         char buffer[256];

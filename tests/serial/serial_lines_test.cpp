@@ -7,7 +7,7 @@ using namespace kavro;
 
 namespace {
 
-class SerialPortLines : public test::PortOnPty {};
+class SerialPortLines : public test::PortOnPty { };
 
 constexpr uint32_t allLines = ModemCtsOn | ModemDsrOn | ModemRlsdOn;
 
@@ -112,7 +112,7 @@ TEST_F(SerialPortLines, EveryModelBaudRateIsTakenAndReadBack)
         ASSERT_EQ(port.setSettings({baud, 8, StopBits::Two, Parity::None}), S_OK);
         SerialSettings s;
         ASSERT_EQ(port.getSettings(&s), S_OK);
-        EXPECT_EQ(s, (SerialSettings {baud, 8, StopBits::Two, Parity::None}));
+        EXPECT_EQ(s, (SerialSettings{baud, 8, StopBits::Two, Parity::None}));
     }
     // A rate no termios speed stands for is refused and the old settings stay.
     EXPECT_EQ(port.setSettings({14400, 8, StopBits::One, Parity::None}), E_INVALIDARG);

@@ -11,7 +11,7 @@ using Clock = std::chrono::steady_clock;
 
 namespace {
 
-class SerialPortData : public test::PortOnPty {};
+class SerialPortData : public test::PortOnPty { };
 
 QByteArray allByteValues()
 {
@@ -221,8 +221,7 @@ TEST_F(SerialPortData, ReadingWhileAnotherThreadWrites)
 TEST(SerialPort, OpenFailures)
 {
     SerialPort port;
-    EXPECT_EQ(port.open(QStringLiteral("/nonexistent/ttyS99")),
-              HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND));
+    EXPECT_EQ(port.open(QStringLiteral("/nonexistent/ttyS99")), HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND));
     EXPECT_EQ(port.open(QString()), HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND));
     QTemporaryFile notATty;
     ASSERT_TRUE(notATty.open());

@@ -9,10 +9,9 @@ TEST(TermiosSettings, EveryFramingRoundTrips)
     for (uint32_t baud : {1200u, 9600u, 19200u, 38400u, 57600u, 115200u}) {
         for (uint8_t bits : {5, 6, 7, 8}) {
             for (StopBits stop : {StopBits::One, StopBits::Two}) {
-                for (Parity parity :
-                     {Parity::None, Parity::Odd, Parity::Even, Parity::Mark, Parity::Space}) {
-                    termios t {};
-                    const SerialSettings s {baud, bits, stop, parity};
+                for (Parity parity : {Parity::None, Parity::Odd, Parity::Even, Parity::Mark, Parity::Space}) {
+                    termios t{};
+                    const SerialSettings s{baud, bits, stop, parity};
                     ASSERT_EQ(applySettings(&t, s), S_OK);
                     EXPECT_EQ(readSettings(t), s);
                     EXPECT_TRUE(settingsTook(t, t, false));
@@ -24,7 +23,7 @@ TEST(TermiosSettings, EveryFramingRoundTrips)
 
 TEST(TermiosSettings, RejectsWhatNoDeviceCanRun)
 {
-    termios t {};
+    termios t{};
     EXPECT_EQ(applySettings(&t, {12345, 8, StopBits::One, Parity::None}), E_INVALIDARG);
     EXPECT_EQ(applySettings(&t, {9600, 9, StopBits::One, Parity::None}), E_INVALIDARG);
     EXPECT_EQ(applySettings(&t, {9600, 4, StopBits::One, Parity::None}), E_INVALIDARG);
@@ -32,7 +31,7 @@ TEST(TermiosSettings, RejectsWhatNoDeviceCanRun)
 
 TEST(TermiosSettings, ChangingFramingKeepsOtherFlags)
 {
-    termios t {};
+    termios t{};
     t.c_cflag = HUPCL;
     makeRaw(&t);
     ASSERT_EQ(applySettings(&t, {38400, 7, StopBits::Two, Parity::Even}), S_OK);
@@ -48,7 +47,7 @@ TEST(TermiosSettings, ChangingFramingKeepsOtherFlags)
 
 TEST(TermiosSettings, PtyRulesIgnoreDataBitsAndParityOnly)
 {
-    termios wanted {}, actual {};
+    termios wanted{}, actual{};
     ASSERT_EQ(applySettings(&wanted, {1200, 7, StopBits::Two, Parity::Odd}), S_OK);
     ASSERT_EQ(applySettings(&actual, {1200, 8, StopBits::Two, Parity::None}), S_OK);
     EXPECT_TRUE(settingsTook(wanted, actual, true));

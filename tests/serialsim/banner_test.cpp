@@ -7,7 +7,10 @@
 namespace kavro::serialsim {
 namespace {
 
-std::vector<uint8_t> bytesOf(const std::string& s) { return {s.begin(), s.end()}; }
+std::vector<uint8_t> bytesOf(const std::string& s)
+{
+    return {s.begin(), s.end()};
+}
 
 TEST(Banner, EveryModelsBannerParsesWithItsNumberAndName)
 {

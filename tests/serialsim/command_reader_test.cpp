@@ -8,8 +8,8 @@ namespace {
 TEST(CommandFraming, AppendsTheComplementOfTheSum)
 {
     const uint8_t period[] = {0x30, 0xD4};
-    EXPECT_EQ(frameCommand(16, period), (std::vector<uint8_t> {16, 0x30, 0xD4, 0xEB}));
-    EXPECT_EQ(frameCommand(9, {}), (std::vector<uint8_t> {9, 0xF6}));
+    EXPECT_EQ(frameCommand(16, period), (std::vector<uint8_t>{16, 0x30, 0xD4, 0xEB}));
+    EXPECT_EQ(frameCommand(9, {}), (std::vector<uint8_t>{9, 0xF6}));
 }
 
 TEST(CommandReader, TakesCommandsSplitAcrossReads)
@@ -25,9 +25,9 @@ TEST(CommandReader, TakesCommandsSplitAcrossReads)
     ASSERT_EQ(got.size(), 2u);
     EXPECT_TRUE(got[0].accepted);
     EXPECT_EQ(got[0].code, 13);
-    EXPECT_EQ(got[0].arguments, (std::vector<uint8_t> {1, 2, 3}));
+    EXPECT_EQ(got[0].arguments, (std::vector<uint8_t>{1, 2, 3}));
     EXPECT_TRUE(got[1].accepted);
-    EXPECT_EQ(got[1].arguments, (std::vector<uint8_t> {2}));
+    EXPECT_EQ(got[1].arguments, (std::vector<uint8_t>{2}));
 }
 
 TEST(CommandReader, RejectsWrongChecksumsAndUnknownCodesAndRecovers)
@@ -48,7 +48,7 @@ TEST(CommandReader, RejectsWrongChecksumsAndUnknownCodesAndRecovers)
     EXPECT_GE(rejected, 2);
     ASSERT_EQ(accepted.size(), 1u);
     EXPECT_EQ(accepted[0].code, 21);
-    EXPECT_EQ(accepted[0].arguments, (std::vector<uint8_t> {3}));
+    EXPECT_EQ(accepted[0].arguments, (std::vector<uint8_t>{3}));
 }
 
 } // namespace

@@ -14,8 +14,7 @@ using test::decodeBiathlon;
 using test::decodeClassic;
 using test::decodeVantage;
 
-template <size_t N>
-void expectOnlyFirstByteStartsAFrame(const std::array<uint8_t, N>& frame)
+template <size_t N> void expectOnlyFirstByteStartsAFrame(const std::array<uint8_t, N>& frame)
 {
     EXPECT_TRUE(frame[0] & 0x80);
     for (size_t i = 1; i < N; ++i)
@@ -25,7 +24,7 @@ void expectOnlyFirstByteStartsAFrame(const std::array<uint8_t, N>& frame)
 TEST(VantageFrame, KnownVector)
 {
     const VantageFrame frame = encodeVantageFrame({10, -20, 200, 0, 5});
-    const VantageFrame expected {0x8A, 0x64, 0x1E, 0x10, 0x03, 0x50, 0x40, 0x37};
+    const VantageFrame expected{0x8A, 0x64, 0x1E, 0x10, 0x03, 0x50, 0x40, 0x37};
     EXPECT_EQ(frame, expected);
     const auto d = decodeVantage(expected);
     EXPECT_TRUE(d.valid);

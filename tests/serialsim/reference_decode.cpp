@@ -109,8 +109,7 @@ DecodedBiathlon decodeBiathlon(std::span<const uint8_t> b)
         neighbours = o[1] == 3;
     else
         neighbours = std::abs(o[1] - j) <= 1
-            && (std::abs(o[2] - j) < 2
-                || (std::abs(o[2] - j) == 2 && std::abs(o[3] - j) == 1 && r[3] * 1.3 > r[2]));
+            && (std::abs(o[2] - j) < 2 || (std::abs(o[2] - j) == 2 && std::abs(o[3] - j) == 1 && r[3] * 1.3 > r[2]));
     if (!neighbours)
         return d;
 
@@ -120,9 +119,8 @@ DecodedBiathlon decodeBiathlon(std::span<const uint8_t> b)
             return -1.0;
         return std::fabs(c[a] - c[b2]) / std::hypot(dx, dy);
     };
-    auto angle = [&](int a, int b2) {
-        return wrap(direction(Sf[b2] - Sf[a], Df[b2] - Df[a]) - direction(c[b2] - c[a], 0));
-    };
+    auto angle
+        = [&](int a, int b2) { return wrap(direction(Sf[b2] - Sf[a], Df[b2] - Df[a]) - direction(c[b2] - c[a], 0)); };
     double e = 0, a = 0;
     if (j == 0 || j == 4) {
         const int n = j == 0 ? 1 : 3;

@@ -18,7 +18,7 @@ DecodedVantage decodeClassic(std::span<const uint8_t> b); // 10 bytes
 struct DecodedBiathlon {
     bool checksumOk = false;
     bool valid = false; // checksum, a seen target and the neighbour and range checks
-    int words[18] {};
+    int words[18]{};
     int counter = 0;
     double x = 0, y = 0; // the aiming position (first sample after a reset: no smoothing)
     int intensity = 0;

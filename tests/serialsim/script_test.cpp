@@ -24,7 +24,8 @@ TEST(Script, ParsesEveryStepWithCommentsAndBlankLines)
     std::string error;
     ASSERT_TRUE(parseScript("# an aiming\n\nwait 500\nnosignal 300\n  aim -12.5 40 200 1000  # path\n"
                             "shot 400\nlose 200\ntrigger 512\npulse 72\nsilence 1500\nunplug 500\nend",
-                            &steps, &error)) << error;
+                            &steps, &error))
+        << error;
     ASSERT_EQ(steps.size(), 10u);
     EXPECT_EQ(steps[2].kind, ScriptStep::Kind::Aim);
     EXPECT_EQ(steps[2].x, -12.5);

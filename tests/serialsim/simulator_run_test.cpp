@@ -39,7 +39,7 @@ protected:
         file.close();
         link = dir.filePath("com");
         std::vector<std::string> args;
-        for (const QString& o : options + QStringList {"--script", file.fileName(), "--link", link, "--print-slave"})
+        for (const QString& o : options + QStringList{"--script", file.fileName(), "--link", link, "--print-slave"})
             args.push_back(o.toStdString());
         ASSERT_TRUE(process.start(KAVRO_BIN_DIR "/kavro-serialsim", args, true));
         std::string line;
@@ -211,7 +211,7 @@ TEST_F(SimulatorRun, ClassicObeysOnlyCommandsWithARightChecksum)
     openAtWorkingSpeed(38400);
     setRate(0, 100);
 
-    std::vector<uint8_t> damaged = serialsim::frameCommand(13, std::vector<uint8_t> {1, 1, 1});
+    std::vector<uint8_t> damaged = serialsim::frameCommand(13, std::vector<uint8_t>{1, 1, 1});
     damaged.back() ^= 0x10;
     uint32_t written = 0;
     ASSERT_EQ(port.write(damaged.data(), uint32_t(damaged.size()), &written), S_OK);

@@ -10,7 +10,7 @@ namespace {
 
 mode_t modeOf(const QString& path)
 {
-    struct stat st{};
+    struct stat st { };
     EXPECT_EQ(::stat(QFile::encodeName(path).constData(), &st), 0) << path.toStdString();
     return st.st_mode & 07777;
 }
@@ -18,7 +18,9 @@ mode_t modeOf(const QString& path)
 TEST_F(SettingsTest, FileTextHasTheDocumentedLayout)
 {
     SettingsKey key;
-    ASSERT_EQ(SettingsKey::create(SettingsRoot::CurrentUser, QStringLiteral("software\\Kavro\\Kavro Professional\\Options"), &key), S_OK);
+    ASSERT_EQ(SettingsKey::create(SettingsRoot::CurrentUser,
+                                  QStringLiteral("software\\Kavro\\Kavro Professional\\Options"), &key),
+              S_OK);
     ASSERT_EQ(key.writeDword(QStringLiteral("ReplaySpeed"), 10), S_OK);
     ASSERT_EQ(key.writeString(QStringLiteral("Say"), QStringLiteral("a\"b\\c\nd")), S_OK);
     ASSERT_EQ(key.writeBinary(QStringLiteral("TraceColors"), QByteArray("\x2c\x00\xff", 3)), S_OK);
@@ -36,37 +38,35 @@ TEST_F(SettingsTest, FileTextHasTheDocumentedLayout)
     // The per-user folder is private; nothing but the file and its lock is left beside it.
     EXPECT_EQ(modeOf(userFolder), mode_t(0700));
     EXPECT_EQ(modeOf(userFile()), mode_t(0600));
-    EXPECT_EQ(QDir(userFolder).entryList(QDir::Files | QDir::Hidden),
-              (QStringList{"user.reg", "user.reg.lock"}));
+    EXPECT_EQ(QDir(userFolder).entryList(QDir::Files | QDir::Hidden), (QStringList{"user.reg", "user.reg.lock"}));
 }
 
 TEST_F(SettingsTest, MalformedLinesAreSkippedAndTheRestReads)
 {
-    static const char raw[] =
-        "\"orphan\"=dword:00000001\n"             // before any section
-        "; a comment\r\n"
-        "[Kavro]\r\n"
-        "\"good\"=dword:0000002A\r\n"
-        "\"short\" = dword:7\n"
-        "\"toolong\"=dword:123456789\n"
-        "\"nothex\"=dword:0000000g\n"
-        "\"badescape\"=\"a\\qb\"\n"
-        "\"unterminated\"=\"abc\n"
-        "\"trailing\"=\"abc\" junk\n"
-        "\"badhex\"=hex:01,,02\n"
-        "\"bighex\"=hex:100\n"
-        "\"expand\"=hex(2):41,00\n"
-        "\"removed\"=-\n"
-        "\"noequals\" \"x\"\n"
-        "garbage \xff\xfe\x00 line\n"
-        "\"text\"=\"fine \\x41\"\n"
-        "\"bin\"=hex:DE, ad ,0\n"
-        "\"dup\"=dword:00000001\n"
-        "\"DUP\"=dword:00000002\n"
-        "[Kavro\\Broken\n"
-        "\"lost\"=dword:00000001\n"
-        "[kavro\\Sub]\n"
-        "@=\"default\"\n";
+    static const char raw[] = "\"orphan\"=dword:00000001\n" // before any section
+                              "; a comment\r\n"
+                              "[Kavro]\r\n"
+                              "\"good\"=dword:0000002A\r\n"
+                              "\"short\" = dword:7\n"
+                              "\"toolong\"=dword:123456789\n"
+                              "\"nothex\"=dword:0000000g\n"
+                              "\"badescape\"=\"a\\qb\"\n"
+                              "\"unterminated\"=\"abc\n"
+                              "\"trailing\"=\"abc\" junk\n"
+                              "\"badhex\"=hex:01,,02\n"
+                              "\"bighex\"=hex:100\n"
+                              "\"expand\"=hex(2):41,00\n"
+                              "\"removed\"=-\n"
+                              "\"noequals\" \"x\"\n"
+                              "garbage \xff\xfe\x00 line\n"
+                              "\"text\"=\"fine \\x41\"\n"
+                              "\"bin\"=hex:DE, ad ,0\n"
+                              "\"dup\"=dword:00000001\n"
+                              "\"DUP\"=dword:00000002\n"
+                              "[Kavro\\Broken\n"
+                              "\"lost\"=dword:00000001\n"
+                              "[kavro\\Sub]\n"
+                              "@=\"default\"\n";
     const QByteArray text(raw, sizeof raw - 1);
     writeAll(userFile(), text);
 

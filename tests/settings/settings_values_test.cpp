@@ -49,8 +49,9 @@ TEST_F(SettingsTest, EveryTypeSurvivesWriteAndFreshParse)
 
     QStringList names;
     ASSERT_EQ(again.valueNames(&names), S_OK);
-    EXPECT_EQ(names, (QStringList{"ReplaySpeed", "Max", "Zero", "Empty", "Awkward",
-                                  "name \"with\" = \\ and\nnewline", "Zeros", "NoBytes", ""}));
+    EXPECT_EQ(names,
+              (QStringList{"ReplaySpeed", "Max", "Zero", "Empty", "Awkward", "name \"with\" = \\ and\nnewline", "Zeros",
+                           "NoBytes", ""}));
 }
 
 TEST_F(SettingsTest, ReadReportsTheStoredType)
@@ -96,7 +97,9 @@ TEST_F(SettingsTest, KeyAndValueNamesAreCaseInsensitiveAndKeepTheirCase)
     ASSERT_EQ(key.writeDword(QStringLiteral("SoundEnabled"), 1), S_OK);
 
     SettingsKey other;
-    ASSERT_EQ(SettingsKey::open(SettingsRoot::CurrentUser, QStringLiteral("SOFTWARE\\kavro\\KAVRO PROFESSIONAL"), &other), S_OK);
+    ASSERT_EQ(
+        SettingsKey::open(SettingsRoot::CurrentUser, QStringLiteral("SOFTWARE\\kavro\\KAVRO PROFESSIONAL"), &other),
+        S_OK);
     uint32_t d = 0;
     EXPECT_EQ(other.readDword(QStringLiteral("soundenabled"), &d), S_OK);
     EXPECT_EQ(d, 1u);
@@ -113,7 +116,8 @@ TEST_F(SettingsTest, KeyAndValueNamesAreCaseInsensitiveAndKeepTheirCase)
     ASSERT_EQ(SettingsKey::open(SettingsRoot::CurrentUser, QString(), &root), S_OK);
     ASSERT_EQ(root.subKeyNames(&names), S_OK);
     EXPECT_EQ(names, QStringList{QStringLiteral("software")});
-    EXPECT_TRUE(readAll(userFile()).contains("[software\\Kavro\\Kavro Professional]\n\"SoundEnabled\"=dword:00000000\n"));
+    EXPECT_TRUE(
+        readAll(userFile()).contains("[software\\Kavro\\Kavro Professional]\n\"SoundEnabled\"=dword:00000000\n"));
 }
 
 TEST_F(SettingsTest, MissingKeysAndValuesAreReported)

@@ -33,12 +33,24 @@ TEST(BundledSounds, EveryNamePlayedIsThereAndAudible)
     const QDir sounds(QStringLiteral(KAVRO_BIN_DIR "/sounds"));
     if (!sounds.exists(QStringLiteral("Shot.wav")))
         GTEST_SKIP() << "this build had no espeak-ng to make the spoken sounds";
-    QStringList names = {"Shot", "Load", "Attention", "Unload", "For the sighting series - load",
-                         "For the first competion series - load", "For the next competition series - load",
-                         "Result 0", "Result 10", "Result 0.0", "Result 9.5", "Result 10.9",
-                         "Shot.1049", "Result 10.4.1031", "Load.2052"};
+    QStringList names = {"Shot",
+                         "Load",
+                         "Attention",
+                         "Unload",
+                         "For the sighting series - load",
+                         "For the first competion series - load",
+                         "For the next competition series - load",
+                         "Result 0",
+                         "Result 10",
+                         "Result 0.0",
+                         "Result 9.5",
+                         "Result 10.9",
+                         "Shot.1049",
+                         "Result 10.4.1031",
+                         "Load.2052"};
     if (sounds.exists(QStringLiteral("beep-start.wav")))
-        names << "beep-start" << "beep-stop";
+        names << "beep-start"
+              << "beep-stop";
     for (const QString& name : names) {
         CWaveDiskFile wave;
         ASSERT_EQ(wave.Open(sounds.filePath(name + ".wav")), S_OK) << name.toStdString();

@@ -21,7 +21,8 @@ std::shared_ptr<SoundBuffer> monoBuffer(Mixer& mixer, const std::vector<int16_t>
                                         uint32_t rate = Mixer::kRate)
 {
     std::shared_ptr<SoundBuffer> b;
-    EXPECT_EQ(mixer.createBuffer(WaveFormat::pcm(1, rate, 16), static_cast<uint32_t>(samples.size() * 2), caps, &b), S_OK);
+    EXPECT_EQ(mixer.createBuffer(WaveFormat::pcm(1, rate, 16), static_cast<uint32_t>(samples.size() * 2), caps, &b),
+              S_OK);
     if (b) {
         EXPECT_EQ(b->write(0, samples.data(), static_cast<uint32_t>(samples.size() * 2)), S_OK);
     }
@@ -43,8 +44,8 @@ TEST(Mixer, ManyLoudVoicesSaturateAtFullScaleInsteadOfWrapping)
     EXPECT_EQ(right(s, 1), -32768);
     EXPECT_EQ(left(s, 2), 32767);
     EXPECT_EQ(left(s, 3), -32768);
-    EXPECT_EQ(left(s, 4), 32767);   // 8 x 5000 = 40000
-    EXPECT_EQ(right(s, 5), 800);    // below full scale the sum is exact
+    EXPECT_EQ(left(s, 4), 32767); // 8 x 5000 = 40000
+    EXPECT_EQ(right(s, 5), 800); // below full scale the sum is exact
 }
 
 TEST(Mixer, ConvertsEightBitAndStereoSources)

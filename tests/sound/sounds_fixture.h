@@ -22,7 +22,8 @@ protected:
             auto out = std::make_unique<WavFileOutput>(m);
             output = out.get();
             return out;
-        }), S_OK);
+        }),
+                  S_OK);
         SetSoundManager(&manager);
     }
 

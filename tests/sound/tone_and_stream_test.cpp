@@ -33,8 +33,7 @@ int threadCount()
 }
 
 // Waits for a condition another thread brings about; the limit only ends a hung test.
-template <class Pred>
-bool eventually(Pred pred)
+template <class Pred> bool eventually(Pred pred)
 {
     const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(20);
     while (!pred()) {

@@ -50,9 +50,18 @@ bool haveTool(const QString& path)
     return info.exists() && info.isExecutable();
 }
 
-uint32_t getU32(const QByteArray& b, qsizetype offset) { return cfb::readU32(b.constData() + offset); }
-void putU32(QByteArray& b, qsizetype offset, uint32_t value) { cfb::writeU32(b.data() + offset, value); }
-void putU64(QByteArray& b, qsizetype offset, uint64_t value) { cfb::writeU64(b.data() + offset, value); }
+uint32_t getU32(const QByteArray& b, qsizetype offset)
+{
+    return cfb::readU32(b.constData() + offset);
+}
+void putU32(QByteArray& b, qsizetype offset, uint32_t value)
+{
+    cfb::writeU32(b.data() + offset, value);
+}
+void putU64(QByteArray& b, qsizetype offset, uint64_t value)
+{
+    cfb::writeU64(b.data() + offset, value);
+}
 
 QByteArray buildV4File(const Guid& rootClsid, const std::vector<V4Stream>& unsorted)
 {

@@ -40,7 +40,10 @@ void putU32(QByteArray& b, qsizetype offset, uint32_t value);
 void putU64(QByteArray& b, qsizetype offset, uint64_t value);
 
 // Offsets in a version 3 file.
-inline qsizetype sectorOffset(uint32_t sector) { return (qsizetype(sector) + 1) * 512; }
+inline qsizetype sectorOffset(uint32_t sector)
+{
+    return (qsizetype(sector) + 1) * 512;
+}
 inline qsizetype dirEntryOffset(uint32_t firstDirSector, uint32_t id)
 {
     return sectorOffset(firstDirSector) + qsizetype(id) * 128;

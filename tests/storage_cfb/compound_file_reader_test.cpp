@@ -97,10 +97,9 @@ TEST(CompoundFileReader, StreamsOutOfSectorOrderAreReadInChainOrder)
 
 TEST(CompoundFileReader, ReadsVersion4)
 {
-    QByteArray file = buildV4File(kClsid, {{"Zeta", patternBytes(4096, 3)},
-                                           {"alpha", patternBytes(10, 4)},
-                                           {"Mid", patternBytes(9000, 5)},
-                                           {"e", {}}});
+    QByteArray file = buildV4File(
+        kClsid,
+        {{"Zeta", patternBytes(4096, 3)}, {"alpha", patternBytes(10, 4)}, {"Mid", patternBytes(9000, 5)}, {"e", {}}});
     CompoundFileReader reader;
     ASSERT_EQ(CompoundFileReader::fromBytes(file, &reader), S_OK);
     EXPECT_EQ(reader.rootClassId(), kClsid);

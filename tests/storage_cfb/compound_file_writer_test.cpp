@@ -36,12 +36,12 @@ TEST(CompoundFileWriter, HeaderAndTablesOfAOneStreamFile)
     EXPECT_EQ(f.mid(8, 16), QByteArray(16, '\0'));
     EXPECT_EQ(f.mid(24, 10), QByteArray("\x3E\x00\x03\x00\xFE\xFF\x09\x00\x06\x00", 10));
     EXPECT_EQ(f.mid(34, 6), QByteArray(6, '\0'));
-    EXPECT_EQ(getU32(f, 40), 0u);    // directory sectors: always 0 in version 3
-    EXPECT_EQ(getU32(f, 44), 1u);    // FAT sectors
-    EXPECT_EQ(getU32(f, 48), 1u);    // first directory sector
-    EXPECT_EQ(getU32(f, 52), 0u);    // transaction signature
+    EXPECT_EQ(getU32(f, 40), 0u); // directory sectors: always 0 in version 3
+    EXPECT_EQ(getU32(f, 44), 1u); // FAT sectors
+    EXPECT_EQ(getU32(f, 48), 1u); // first directory sector
+    EXPECT_EQ(getU32(f, 52), 0u); // transaction signature
     EXPECT_EQ(getU32(f, 56), 4096u); // mini stream cutoff
-    EXPECT_EQ(getU32(f, 60), 2u);    // first mini FAT sector
+    EXPECT_EQ(getU32(f, 60), 2u); // first mini FAT sector
     EXPECT_EQ(getU32(f, 64), 1u);
     EXPECT_EQ(getU32(f, 68), kEnd); // no DIFAT sectors
     EXPECT_EQ(getU32(f, 72), 0u);
@@ -153,8 +153,8 @@ void checkSiblingTree(const QByteArray& f, size_t streamCount)
     }
     std::set<uint32_t> seen;
     // Returns the black height; checks order within (lo, hi).
-    std::function<int(uint32_t, const QString*, const QString*, bool)> walk =
-        [&](uint32_t id, const QString* lo, const QString* hi, bool parentRed) -> int {
+    std::function<int(uint32_t, const QString*, const QString*, bool)> walk
+        = [&](uint32_t id, const QString* lo, const QString* hi, bool parentRed) -> int {
         if (id == kFree)
             return 1;
         EXPECT_TRUE(id >= 1 && id <= streamCount) << id;

@@ -8,7 +8,8 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     CompoundFileReader reader;
-    if (FAILED(CompoundFileReader::fromBytes(QByteArray(reinterpret_cast<const char*>(data), qsizetype(size)), &reader)))
+    if (FAILED(
+            CompoundFileReader::fromBytes(QByteArray(reinterpret_cast<const char*>(data), qsizetype(size)), &reader)))
         return 0;
     (void)reader.rootClassId();
     const QStringList names = reader.streamNames();

@@ -9,7 +9,10 @@ using namespace kavro;
 
 namespace {
 
-QByteArray hex(const char* text) { return QByteArray::fromHex(text); }
+QByteArray hex(const char* text)
+{
+    return QByteArray::fromHex(text);
+}
 
 QByteArray variantBytes(const Variant& v)
 {
@@ -32,7 +35,10 @@ TEST(BstrForm, NullEmptyAndText)
     ASSERT_EQ(writeBstr(s.get(), QString()), S_OK);
     ASSERT_EQ(writeBstr(s.get(), QStringLiteral("")), S_OK);
     ASSERT_EQ(writeBstr(s.get(), QStringLiteral("Aé")), S_OK);
-    EXPECT_EQ(s->bytes(), hex("00000000" "0200000000 00" "06000000 4100 e900 0000"));
+    EXPECT_EQ(s->bytes(),
+              hex("00000000"
+                  "0200000000 00"
+                  "06000000 4100 e900 0000"));
     s->Seek(0, STREAM_SEEK_SET, nullptr);
     QString a, b, c;
     ASSERT_EQ(readBstr(s.get(), &a), S_OK);
@@ -92,8 +98,8 @@ TEST(VariantForm, OtherTypesTravelAsTextAfterTheirOwnCode)
     EXPECT_EQ(readBack(hex("0300 0a000000 3100 3200 3300 3400 0000")).vt(), VT_I4); // fixed-size wins
     auto s = MemoryStream::create();
     EXPECT_TRUE(FAILED(writeVariant(s.get(), Variant::null())));
-    readBack(hex("0120"), E_FAIL);                 // an array type
-    readBack(hex("0300 0102"), E_FAIL);            // short value
+    readBack(hex("0120"), E_FAIL); // an array type
+    readBack(hex("0300 0102"), E_FAIL); // short value
 }
 
 TEST(VariantForm, ADecimalTravelsAsTextAndComesBackADecimal)
@@ -121,7 +127,11 @@ public:
     static constexpr Guid clsid = Guid::parse("7A3F1B6C-5E28-4D90-B1C4-9F0E2D8A6B35");
     QString value;
     QString name() override { return value; }
-    HRESULT GetClassID(CLSID* id) override { *id = clsid; return S_OK; }
+    HRESULT GetClassID(CLSID* id) override
+    {
+        *id = clsid;
+        return S_OK;
+    }
     HRESULT IsDirty() override { return S_FALSE; }
     HRESULT Load(IStream* s) override
     {
@@ -147,7 +157,8 @@ TEST(ObjectForm, ClassIdThenTheObjectsOwnStream)
     QByteArray bytes = variantBytes(Variant::fromObject(static_cast<INamed*>(obj.get()), VT_DISPATCH));
     uint8_t id[16];
     Named::clsid.toBytes(id);
-    QByteArray expected = hex("0900") + QByteArray(reinterpret_cast<char*>(id), 16) + hex("01000000 04000000 7800 0000");
+    QByteArray expected
+        = hex("0900") + QByteArray(reinterpret_cast<char*>(id), 16) + hex("01000000 04000000 7800 0000");
     EXPECT_EQ(bytes.toHex(), expected.toHex());
     Variant back = readBack(bytes);
     ASSERT_EQ(back.vt(), VT_DISPATCH);
@@ -164,7 +175,8 @@ TEST(ObjectForm, UnknownClassOrNewerVersionFails)
     EXPECT_TRUE(FAILED(readVariant(s.get(), &v)));
     uint8_t id[16];
     Named::clsid.toBytes(id);
-    auto s2 = MemoryStream::create(hex("0d00") + QByteArray(reinterpret_cast<char*>(id), 16) + hex("02000000 00000000"));
+    auto s2
+        = MemoryStream::create(hex("0d00") + QByteArray(reinterpret_cast<char*>(id), 16) + hex("02000000 00000000"));
     EXPECT_TRUE(FAILED(readVariant(s2.get(), &v)));
 }
 
@@ -182,7 +194,11 @@ class Holder final : public ComObject<Holder, IPersistStreamInit> {
 public:
     static constexpr Guid clsid = Guid::parse("0C5E8B71-2A94-4F6D-9E03-7B1D6A4C8F52");
     ValueBag bag;
-    HRESULT GetClassID(CLSID* id) override { *id = clsid; return S_OK; }
+    HRESULT GetClassID(CLSID* id) override
+    {
+        *id = clsid;
+        return S_OK;
+    }
     HRESULT IsDirty() override { return S_FALSE; }
     HRESULT Load(IStream* s) override { return bag.read(s); }
     HRESULT Save(IStream* s, BOOL) override { return bag.write(s); }
@@ -196,7 +212,8 @@ QByteArray nestedHolders(int depth)
 {
     uint8_t id[16];
     Holder::clsid.toBytes(id);
-    const QByteArray level = hex("0d00") + QByteArray(reinterpret_cast<char*>(id), 16) + hex("01000000 04000000 6e00 0000");
+    const QByteArray level
+        = hex("0d00") + QByteArray(reinterpret_cast<char*>(id), 16) + hex("01000000 04000000 6e00 0000");
     QByteArray bytes;
     bytes.reserve(level.size() * depth + 8);
     for (int i = 0; i < depth; ++i)
@@ -211,7 +228,8 @@ ComPtr<Holder> holderChain(int depth)
     Holder* at = outer.get();
     for (int i = 1; i < depth; ++i) {
         auto inner = Holder::create();
-        EXPECT_EQ(at->bag.put(QStringLiteral("n"), Variant::fromObject(static_cast<IPersistStreamInit*>(inner.get()))), S_OK);
+        EXPECT_EQ(at->bag.put(QStringLiteral("n"), Variant::fromObject(static_cast<IPersistStreamInit*>(inner.get()))),
+                  S_OK);
         at = inner.get();
     }
     return outer;
@@ -226,7 +244,8 @@ TEST(ObjectForm, DeepNestingFailsInsteadOfExhaustingTheStack)
     for (int depth : {64, 65}) {
         auto outer = holderChain(depth);
         auto s = MemoryStream::create();
-        const HRESULT written = writeVariant(s.get(), Variant::fromObject(static_cast<IPersistStreamInit*>(outer.get())));
+        const HRESULT written
+            = writeVariant(s.get(), Variant::fromObject(static_cast<IPersistStreamInit*>(outer.get())));
         EXPECT_EQ(written, depth == 64 ? S_OK : E_FAIL) << depth;
         if (depth == 64) {
             EXPECT_EQ(s->bytes(), nestedHolders(64));

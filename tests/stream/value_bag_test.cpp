@@ -69,9 +69,13 @@ TEST_F(ValueBagTest, StoredFormAndRoundTrip)
     bag.put("x", Variant(QStringLiteral("")));
     auto s = MemoryStream::create();
     ASSERT_EQ(bag.write(s.get()), S_OK);
-    EXPECT_EQ(s->bytes().toHex(), QByteArray::fromHex("02000000"
-                                                     "04000000 7800 0000" "0800 02000000 0000"
-                                                     "04000000 7900 0000" "0400 0000c03f").toHex());
+    EXPECT_EQ(s->bytes().toHex(),
+              QByteArray::fromHex("02000000"
+                                  "04000000 7800 0000"
+                                  "0800 02000000 0000"
+                                  "04000000 7900 0000"
+                                  "0400 0000c03f")
+                  .toHex());
     s->Seek(0, STREAM_SEEK_SET, nullptr);
     ValueBag back;
     back.put("stale", Variant(1));
@@ -83,7 +87,8 @@ TEST_F(ValueBagTest, CorruptStreamsLeaveTheBagAlone)
 {
     ValueBag bag;
     bag.put("keep", Variant(1));
-    for (const char* bad : {"ffffff7f", "ffffffff", "01000000 04000000 7800 0000", "01000000 04000000 7800 0000 0300 01"}) {
+    for (const char* bad :
+         {"ffffff7f", "ffffffff", "01000000 04000000 7800 0000", "01000000 04000000 7800 0000 0300 01"}) {
         auto s = MemoryStream::create(QByteArray::fromHex(bad));
         EXPECT_TRUE(FAILED(bag.read(s.get()))) << bad;
         EXPECT_EQ(keys(bag), QStringList{"keep"});

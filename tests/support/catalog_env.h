@@ -17,7 +17,8 @@ protected:
         qputenv("XDG_RUNTIME_DIR", QFile::encodeName(root_.path() + QStringLiteral("/run")));
         qputenv("KAVRO_CACHE_DIR", QFile::encodeName(root_.path() + QStringLiteral("/cache")));
         QDir().mkpath(root_.path() + QStringLiteral("/run"));
-        QFile::setPermissions(root_.path() + QStringLiteral("/run"), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        QFile::setPermissions(root_.path() + QStringLiteral("/run"),
+                              QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
         QDir().mkpath(root_.path() + QStringLiteral("/catalog"));
         QDir().mkpath(root_.path() + QStringLiteral("/cache"));
     }

@@ -19,14 +19,14 @@ Samples line(int n, int32_t x0, int32_t dx, int32_t y = 0);
 struct AimingSpec {
     bool match = true;
     int rate = 100;
-    Samples before;       // samples up to the shot (the shot is at the last of them)
-    Samples after;        // samples after the shot
+    Samples before; // samples up to the shot (the shot is at the last of them)
+    Samples after; // samples after the shot
     std::vector<int32_t> trigger; // one value per sample of before + after; empty: no channel
     bool hidden = false;
     bool missed = false;
-    double shotTime = 0;  // seconds after a fixed morning
+    double shotTime = 0; // seconds after a fixed morning
     int subTarget = 1;
-    int shots = 1;        // further shots are taken at the same trace index
+    int shots = 1; // further shots are taken at the same trace index
 };
 
 constexpr DATE kMorning = 45123.375;

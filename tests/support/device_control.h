@@ -29,8 +29,7 @@ inline ComPtr<IKavroDevice> makePumpedControl(Clock& clock)
 }
 
 // Advises a new sink of type `Sink` to the control's events.
-template <class Sink>
-ComPtr<Sink> adviseNewSink(IKavroDevice* device)
+template <class Sink> ComPtr<Sink> adviseNewSink(IKavroDevice* device)
 {
     auto sink = Sink::create();
     uint32_t cookie = 0;

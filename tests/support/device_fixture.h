@@ -25,20 +25,41 @@ using namespace kavro;
 class FakeModel final : public CGenericKavro {
 public:
     explicit FakeModel(DeviceHost& host, std::unique_ptr<SerialPort> port = nullptr)
-        : CGenericKavro(host, std::move(port)) {}
+        : CGenericKavro(host, std::move(port))
+    {
+    }
     ~FakeModel() override { Close(); }
 
     int32_t CounterModulus() override { return modulus; }
-    void SetPiezoSensitivity(int32_t n, int32_t v) override { log.push_back("SetPiezoSensitivity " + std::to_string(n) + " " + std::to_string(v)); }
+    void SetPiezoSensitivity(int32_t n, int32_t v) override
+    {
+        log.push_back("SetPiezoSensitivity " + std::to_string(n) + " " + std::to_string(v));
+    }
     int32_t GetPiezoSensitivity(int32_t) override { return 0; }
     int32_t SignalLevel(int32_t) override { return lastSignal; }
     int32_t PiezoLevel(int32_t) override { return 7; }
-    bool SetSubTarget(int32_t n, int32_t v) override { log.push_back("SetSubTarget " + std::to_string(n) + " " + std::to_string(v)); return true; }
+    bool SetSubTarget(int32_t n, int32_t v) override
+    {
+        log.push_back("SetSubTarget " + std::to_string(n) + " " + std::to_string(v));
+        return true;
+    }
     bool HasSemaphore() override { return semaphore; }
-    bool SetSemaphore(int32_t mode) override { log.push_back("SetSemaphore " + std::to_string(mode)); return true; }
-    bool Start() override { log.push_back("Start"); return startSucceeds; }
+    bool SetSemaphore(int32_t mode) override
+    {
+        log.push_back("SetSemaphore " + std::to_string(mode));
+        return true;
+    }
+    bool Start() override
+    {
+        log.push_back("Start");
+        return startSucceeds;
+    }
     void Stop() override { log.push_back("Stop"); }
-    void Data(float (&v)[9]) override { v[0] = 1.5f; v[8] = 9.0f; }
+    void Data(float (&v)[9]) override
+    {
+        v[0] = 1.5f;
+        v[8] = 9.0f;
+    }
     bool GetValue(int32_t index, Variant* out) override
     {
         if (index != 0)
@@ -145,8 +166,14 @@ public:
     }
     HRESULT ConcludeAiming(int32_t n, IAiming* a) override { return note("ConcludeAiming " + std::to_string(n), a); }
     HRESULT FinalConcludeAiming(int32_t n) override { return note("FinalConcludeAiming " + std::to_string(n)); }
-    HRESULT PulseChanged(int32_t n, int32_t p) override { return note("PulseChanged " + std::to_string(n) + " " + std::to_string(p)); }
-    HRESULT Trigger(int32_t n, int32_t c) override { return note("Trigger " + std::to_string(n) + " " + std::to_string(c)); }
+    HRESULT PulseChanged(int32_t n, int32_t p) override
+    {
+        return note("PulseChanged " + std::to_string(n) + " " + std::to_string(p));
+    }
+    HRESULT Trigger(int32_t n, int32_t c) override
+    {
+        return note("Trigger " + std::to_string(n) + " " + std::to_string(c));
+    }
     HRESULT HeartBeat(int32_t n, DATE a, DATE b) override
     {
         return note("HeartBeat " + std::to_string(n) + " " + std::to_string(a) + " " + std::to_string(b));

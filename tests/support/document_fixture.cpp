@@ -227,7 +227,8 @@ ProcessResult run(const QString& program, const QStringList& args)
 ProcessResult runPython(const char* script, const QStringList& args)
 {
     return run(QStringLiteral("/usr/bin/python3"),
-               QStringList{QStringLiteral(KAVRO_TEST_SOURCE_DIR "/docmodel_document/") + QString::fromLatin1(script)} + args);
+               QStringList{QStringLiteral(KAVRO_TEST_SOURCE_DIR "/docmodel_document/") + QString::fromLatin1(script)}
+                   + args);
 }
 
 QJsonObject dumpInFreshProcess(const QString& path)

@@ -32,40 +32,99 @@ public:
     ComPtr<IEventParams> event;
 
     size_t sinkCount() const { return events_.count(); }
-    template <class F>
-    void fire(F&& f) { events_.fire(std::forward<F>(f)); }
+    template <class F> void fire(F&& f) { events_.fire(std::forward<F>(f)); }
 
     HRESULT FindConnectionPoint(const IID& iid, IConnectionPoint** out) override
     {
         return findConnectionPoint(iid, out, events_);
     }
 
-    HRESULT get_ModelVersion(int32_t* out) override { *out = modelVersion; return S_OK; }
-    HRESULT get_SignalLevel(int32_t, int32_t* out) override { *out = signalLevel; return S_OK; }
-    HRESULT get_PiezoSensitivity(int32_t, int32_t* out) override { *out = piezo; return S_OK; }
-    HRESULT put_PiezoSensitivity(int32_t, int32_t v) override { piezo = v; return S_OK; }
-    HRESULT get_LedsBrightnessAvailable(VARIANT_BOOL* out) override { *out = toVariantBool(ledsAvailable); return S_OK; }
-    HRESULT get_LampsBrightnessAvailable(VARIANT_BOOL* out) override { *out = toVariantBool(lampsAvailable); return S_OK; }
-    HRESULT get_LedsBrightness(int32_t* out) override { *out = leds; return S_OK; }
-    HRESULT put_LedsBrightness(int32_t v) override { leds = v; return S_OK; }
-    HRESULT get_LampsBrightness(int32_t* out) override { *out = lamps; return S_OK; }
-    HRESULT put_LampsBrightness(int32_t v) override { lamps = v; return S_OK; }
+    HRESULT get_ModelVersion(int32_t* out) override
+    {
+        *out = modelVersion;
+        return S_OK;
+    }
+    HRESULT get_SignalLevel(int32_t, int32_t* out) override
+    {
+        *out = signalLevel;
+        return S_OK;
+    }
+    HRESULT get_PiezoSensitivity(int32_t, int32_t* out) override
+    {
+        *out = piezo;
+        return S_OK;
+    }
+    HRESULT put_PiezoSensitivity(int32_t, int32_t v) override
+    {
+        piezo = v;
+        return S_OK;
+    }
+    HRESULT get_LedsBrightnessAvailable(VARIANT_BOOL* out) override
+    {
+        *out = toVariantBool(ledsAvailable);
+        return S_OK;
+    }
+    HRESULT get_LampsBrightnessAvailable(VARIANT_BOOL* out) override
+    {
+        *out = toVariantBool(lampsAvailable);
+        return S_OK;
+    }
+    HRESULT get_LedsBrightness(int32_t* out) override
+    {
+        *out = leds;
+        return S_OK;
+    }
+    HRESULT put_LedsBrightness(int32_t v) override
+    {
+        leds = v;
+        return S_OK;
+    }
+    HRESULT get_LampsBrightness(int32_t* out) override
+    {
+        *out = lamps;
+        return S_OK;
+    }
+    HRESULT put_LampsBrightness(int32_t v) override
+    {
+        lamps = v;
+        return S_OK;
+    }
     HRESULT get_SemaphoreAvailable(VARIANT_BOOL* out) override
     {
         *out = toVariantBool(semaphoreAvailable);
         return S_OK;
     }
-    HRESULT get_Semaphore(enumSemaphoreMode* out) override { *out = semaphore; return S_OK; }
+    HRESULT get_Semaphore(enumSemaphoreMode* out) override
+    {
+        *out = semaphore;
+        return S_OK;
+    }
     HRESULT put_Semaphore(enumSemaphoreMode v) override
     {
         semaphore = v;
         ++semaphorePuts;
         return S_OK;
     }
-    HRESULT get_CalibrationMode(int32_t, VARIANT_BOOL* out) override { *out = calibrationMode; return S_OK; }
-    HRESULT put_CalibrationMode(int32_t, VARIANT_BOOL v) override { calibrationMode = v; return S_OK; }
-    HRESULT Reset(int32_t) override { ++resets; return S_OK; }
-    HRESULT ConcludeCurrentAiming(int32_t) override { ++concludes; return S_OK; }
+    HRESULT get_CalibrationMode(int32_t, VARIANT_BOOL* out) override
+    {
+        *out = calibrationMode;
+        return S_OK;
+    }
+    HRESULT put_CalibrationMode(int32_t, VARIANT_BOOL v) override
+    {
+        calibrationMode = v;
+        return S_OK;
+    }
+    HRESULT Reset(int32_t) override
+    {
+        ++resets;
+        return S_OK;
+    }
+    HRESULT ConcludeCurrentAiming(int32_t) override
+    {
+        ++concludes;
+        return S_OK;
+    }
     HRESULT get_Event(int32_t, IEventParams** out) override
     {
         if (!event)
@@ -94,8 +153,11 @@ public:
         return S_OK;
     }
 
-#define KAVRO_FAKE_NOTIMPL(sig) \
-    HRESULT sig override { return E_NOTIMPL; }
+#define KAVRO_FAKE_NOTIMPL(sig)                                                                                        \
+    HRESULT sig override                                                                                               \
+    {                                                                                                                  \
+        return E_NOTIMPL;                                                                                              \
+    }
     KAVRO_FAKE_NOTIMPL(get_CommPort(int32_t*))
     KAVRO_FAKE_NOTIMPL(put_CommPort(int32_t))
     KAVRO_FAKE_NOTIMPL(get_Connected(VARIANT_BOOL*))

@@ -8,13 +8,13 @@
 namespace cattest {
 
 struct PracticeSpec {
-    const char* event = "AR10";     // short name of a bundled event
-    QString shooter;                 // empty: saved without a shooter name
+    const char* event = "AR10"; // short name of a bundled event
+    QString shooter; // empty: saved without a shooter name
     int matchShots = 3;
     int sightingShots = 1;
     QString comments;
     QString position;
-    double enterTime = 45123.375;    // the first aiming's enter time
+    double enterTime = 45123.375; // the first aiming's enter time
 };
 
 PracticeSpec practice(const char* event, const QString& shooter, int matchShots = 3, int sightingShots = 1);

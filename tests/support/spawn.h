@@ -15,7 +15,8 @@ struct Spawned {
 };
 
 // Starts `program` with `args` and this process's environment plus `env` ("NAME=value").
-Spawned spawnProcess(const QString& program, const QStringList& args, const QStringList& env = {}, bool captureOut = false);
+Spawned spawnProcess(const QString& program, const QStringList& args, const QStringList& env = {},
+                     bool captureOut = false);
 // The exit code, 128 + the signal for a killed child, or -1 when it did not end within `timeoutMs`.
 int waitExit(pid_t pid, int timeoutMs);
 // Reads the captured output to its end.

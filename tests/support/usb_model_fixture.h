@@ -35,7 +35,8 @@ inline Bytes opticalItem(double x, double y, uint32_t shotSum = 0, int shotBit =
         const double px = spots[s][0], py = spots[s][1], sum = dark ? 0 : 600;
         const double q[4] = {(sum - px - py) / 4, (sum - px + py) / 4, (sum + px + py) / 4, (sum + px - py) / 4};
         for (int k = 0; k < 4; ++k)
-            putU32(item, static_cast<size_t>((k * 2 + s) * 8), static_cast<uint32_t>(std::lround(dark ? 0 : q[k] * 51200)));
+            putU32(item, static_cast<size_t>((k * 2 + s) * 8),
+                   static_cast<uint32_t>(std::lround(dark ? 0 : q[k] * 51200)));
     }
     putU32(item, 64, shotSum);
     if (shotBit >= 0)
@@ -57,8 +58,10 @@ protected:
         setDeviceEnvironmentForTesting(&clock, [](QueueHandler h) -> std::unique_ptr<ControlQueue> {
             return std::make_unique<PumpedControlQueue>(std::move(h), clock);
         });
-        plug(kOptical, usbids::kOpticalSensorProductId, {{144, {1, 0, 1, 0}}, {139, {1, 2, 3, 4, 5, 6, 7, 8}}, {134, calibrationInfo()}});
-        plug(kTarget, usbids::kWiredTargetProductId, {{152, {1, 0, 1, 0}}, {139, {9, 9, 9, 9, 9, 9, 9, 9}}, {138, targetState(7)}});
+        plug(kOptical, usbids::kOpticalSensorProductId,
+             {{144, {1, 0, 1, 0}}, {139, {1, 2, 3, 4, 5, 6, 7, 8}}, {134, calibrationInfo()}});
+        plug(kTarget, usbids::kWiredTargetProductId,
+             {{152, {1, 0, 1, 0}}, {139, {9, 9, 9, 9, 9, 9, 9, 9}}, {138, targetState(7)}});
         ASSERT_EQ(createInstance(kavrodev::CLSID_KavroDevice, &device), S_OK);
     }
 
@@ -74,7 +77,7 @@ protected:
         Bytes b(20, 0);
         for (size_t i = 0; i < 4; ++i)
             putU32(b, i * 4, 0x10000); // gains 1.0
-        putU32(b, 16, 0x20000);        // scale divisor 2.0
+        putU32(b, 16, 0x20000); // scale divisor 2.0
         return b;
     }
     static Bytes targetState(uint16_t type)
@@ -122,9 +125,9 @@ protected:
                 return FakeControlReply{S_OK, {}};
             Bytes answer;
             switch (r.request) {
-            case 129: answer = Bytes(8, 3); break;                       // serial number
-            case 130: answer = Bytes(16, 0), answer[2] = 1; break;       // target 3 answers
-            case 241:                                                     // the target's answer
+            case 129: answer = Bytes(8, 3); break; // serial number
+            case 130: answer = Bytes(16, 0), answer[2] = 1; break; // target 3 answers
+            case 241: // the target's answer
                 answer = lastCommand_ == 0x20 ? Bytes(17, 0) : Bytes(10, 0);
                 if (lastCommand_ == 0x20)
                     answer[0] = 18; // descriptor type: the five-target face with lights
@@ -194,8 +197,7 @@ protected:
     }
 
     // Waits in real time, as a safety net only, until `done` holds.
-    template <class Pred>
-    static bool eventually(Pred done)
+    template <class Pred> static bool eventually(Pred done)
     {
         for (int i = 0; i < 2000; ++i) {
             if (done())

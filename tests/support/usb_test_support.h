@@ -24,9 +24,24 @@ protected:
     {
         const std::string path = "usb:1-" + port;
         FakeUsbDevice d(path, usbids::kPlaceholderVendorId, product);
-        d.descriptor = {18, 1, 0, 2, 0xFF, 0, 0, 64, static_cast<uint8_t>(usbids::kPlaceholderVendorId),
-                        static_cast<uint8_t>(usbids::kPlaceholderVendorId >> 8), static_cast<uint8_t>(product),
-                        static_cast<uint8_t>(product >> 8), 0, 1, 1, 2, 3, configurations};
+        d.descriptor = {18,
+                        1,
+                        0,
+                        2,
+                        0xFF,
+                        0,
+                        0,
+                        64,
+                        static_cast<uint8_t>(usbids::kPlaceholderVendorId),
+                        static_cast<uint8_t>(usbids::kPlaceholderVendorId >> 8),
+                        static_cast<uint8_t>(product),
+                        static_cast<uint8_t>(product >> 8),
+                        0,
+                        1,
+                        1,
+                        2,
+                        3,
+                        configurations};
         fake.addDevice(d);
         return path;
     }
@@ -67,8 +82,7 @@ public:
 };
 
 // A device class with the reader's deliveries counted, so a test can wait until it has them.
-template <class Device>
-class Observed : public Device {
+template <class Device> class Observed : public Device {
 public:
     ~Observed() override { this->Close(); }
 
@@ -92,8 +106,7 @@ private:
 };
 
 // Waits (in real time, as a safety net) until `done` holds.
-template <class Pred>
-bool eventually(Pred done)
+template <class Pred> bool eventually(Pred done)
 {
     for (int i = 0; i < 2000; ++i) {
         if (done())

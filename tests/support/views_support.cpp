@@ -16,7 +16,7 @@ namespace {
 constexpr DATE kMorning = 45123.375;
 // Settings and events of this test program, set before anything reads them.
 [[maybe_unused]] const trainertest::TestEnvironment kEnvironment;
-}
+} // namespace
 
 ComPtr<IShot> addShot(CKavroDoc& doc, const ShotSpec& spec)
 {
@@ -54,7 +54,8 @@ ComPtr<IShot> addShot(CKavroDoc& doc, const ShotSpec& spec)
     auto point = [&](int i) {
         const int half = spec.samples / 2;
         if (spec.approachFrom != 0 && i < half)
-            return std::pair<float, float>(spec.approachFrom + (spec.x - spec.approachFrom) * float(i) / float(half), spec.y);
+            return std::pair<float, float>(spec.approachFrom + (spec.x - spec.approachFrom) * float(i) / float(half),
+                                           spec.y);
         if (spec.wobble == 0)
             return std::pair<float, float>(spec.x, spec.y);
         const double phase = i * 0.13;

@@ -10,16 +10,16 @@ namespace viewtest {
 
 struct ShotSpec {
     bool match = true;
-    float x = 0, y = 0;   // mm: where the trace rests, and so the breach
-    int samples = 150;    // before the shot
-    int rate = 100;       // samples per second
-    int after = 50;       // samples after the shot
-    int at = 0;           // seconds after the morning the aiming starts
+    float x = 0, y = 0; // mm: where the trace rests, and so the breach
+    int samples = 150; // before the shot
+    int rate = 100; // samples per second
+    int after = 50; // samples after the shot
+    int at = 0; // seconds after the morning the aiming starts
     bool missed = false;
     bool hidden = false;
-    float wobble = 0;     // mm: a circling trace of this radius instead of a resting one
+    float wobble = 0; // mm: a circling trace of this radius instead of a resting one
     float approachFrom = 0; // mm: when not 0, the first half of the samples come in from this x
-    bool trigger = false;   // a "_trigger" channel holding 10 × the sample's index
+    bool trigger = false; // a "_trigger" channel holding 10 × the sample's index
 };
 
 // Adds one aiming with one shot through CKavroDoc::AddShot, as a running practice does.

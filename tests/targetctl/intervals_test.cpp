@@ -36,8 +36,7 @@ TEST(IntervalMerge, IntervalInsideSplitsTheEarlierOne)
 
 TEST(IntervalMerge, TouchingIntervalLeavesTheFirstWholeAndCutsTheSecond)
 {
-    EXPECT_EQ(withDefaults({{C, 0, 0.5f}}),
-              (std::vector<TraceInterval>{{A, -1000, 0}, {C, 0, 0.5f}, {B, 0.5f, 1000}}));
+    EXPECT_EQ(withDefaults({{C, 0, 0.5f}}), (std::vector<TraceInterval>{{A, -1000, 0}, {C, 0, 0.5f}, {B, 0.5f, 1000}}));
 }
 
 TEST(IntervalMerge, ReversedIntervalIsUsedSwapped)
@@ -59,8 +58,7 @@ TEST(IntervalMerge, CoincidingEnds)
     // Starts inside, ends together: cut, no copy.
     EXPECT_EQ(mergeIntervals({{A, 0, 10}, {C, 6, 10}}), (std::vector<TraceInterval>{{A, 0, 6}, {C, 6, 10}}));
     // An empty later interval strictly inside splits the earlier one and stays.
-    EXPECT_EQ(mergeIntervals({{A, 0, 10}, {C, 5, 5}}),
-              (std::vector<TraceInterval>{{A, 0, 5}, {A, 5, 10}, {C, 5, 5}}));
+    EXPECT_EQ(mergeIntervals({{A, 0, 10}, {C, 5, 5}}), (std::vector<TraceInterval>{{A, 0, 5}, {A, 5, 10}, {C, 5, 5}}));
     // An empty earlier interval goes under any later interval holding it.
     EXPECT_EQ(mergeIntervals({{A, 5, 5}, {C, 5, 8}}), (std::vector<TraceInterval>{{C, 5, 8}}));
 }

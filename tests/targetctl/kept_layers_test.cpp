@@ -15,7 +15,7 @@ namespace {
 struct Step {
     const char* what;
     std::function<void(ITarget*)> control; // replayed on every new control
-    std::function<void()> documents;       // done once: the objects are shared
+    std::function<void()> documents; // done once: the objects are shared
     QSize size;
 };
 
@@ -48,30 +48,42 @@ TEST(TargetKeptLayers, EveryChangeShowsAsANewControlDrawsIt)
 
     const QSize wide(240, 200), tall(150, 260);
     const std::vector<Step> steps = {
-        {"first paint", [&](ITarget* t) {
+        {"first paint",
+         [&](ITarget* t) {
              t->put_EventShortName("AR10");
              t->Add(finished.get());
              t->Add(live.get());
-         }, {}, wide},
+         },
+         {},
+         wide},
         {"zoom", [](ITarget* t) { t->ZoomTo(-12, -12, 24, 24); }, {}, wide},
-        {"own background", [](ITarget* t) {
+        {"own background",
+         [](ITarget* t) {
              t->put_DefaultBackground(VARIANT_FALSE);
              t->put_BackColor(rgb(0, 128, 255));
-         }, {}, wide},
+         },
+         {},
+         wide},
         {"another background colour", [](ITarget* t) { t->put_BackColor(rgb(255, 240, 200)); }, {}, wide},
         {"no score rings", [](ITarget* t) { t->put_DisplayScoreRings(VARIANT_FALSE); }, {}, wide},
-        {"element with the face", [](ITarget* t) {
+        {"element with the face",
+         [](ITarget* t) {
              ComPtr<ITargetElement> e;
              t->AddElement(elementEllipse, -6, -6, 12, 12, e.put());
              e->put_Value(QStringLiteral("_bs"), Variant(QStringLiteral("1")));
              e->put_Fill(VARIANT_TRUE);
              e->put_BodyColor(rgb(255, 0, 255));
-         }, {}, wide},
-        {"element recoloured behind the control's back", [](ITarget* t) {
+         },
+         {},
+         wide},
+        {"element recoloured behind the control's back",
+         [](ITarget* t) {
              ComPtr<ITargetElement> e;
              t->Elements(1, e.put());
              e->put_BodyColor(rgb(0, 160, 0));
-         }, {}, wide},
+         },
+         {},
+         wide},
         {"selected shot", [&](ITarget* t) { t->put_SelectedShot(shot.get()); }, {}, wide},
         {"shot hidden in the document", {}, [&] { shot->put_Hidden(VARIANT_TRUE); }, wide},
         {"trace colour", [](ITarget* t) { t->put_TraceColor(rgb(0, 0, 255)); }, {}, wide},

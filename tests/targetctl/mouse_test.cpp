@@ -102,8 +102,9 @@ TEST(TargetMouse, ADraggedBreachKeepsItsGrabOffsetAndShowsFeedback)
     w.move(at(16, -10));
     const QImage during = w.widget->grab().toImage();
     w.release(at(16, -10));
-    EXPECT_EQ(w.log->take(), (Events{"LeftClick 11.00 -10.00", "SelectionChanged", "StartDrag 10.00 -10.00",
-                                     "Drag 15.00 -10.00", "EndDrag 15.00 -10.00"}));
+    EXPECT_EQ(w.log->take(),
+              (Events{"LeftClick 11.00 -10.00", "SelectionChanged", "StartDrag 10.00 -10.00", "Drag 15.00 -10.00",
+                      "EndDrag 15.00 -10.00"}));
 
     // The circle around the new place (15, -10) mm = (130, 80) px inverts what lies under it,
     // and goes with the drag.
@@ -115,8 +116,9 @@ TEST(TargetMouse, ADraggedBreachKeepsItsGrabOffsetAndShowsFeedback)
     w.press(at(15.5f, -10));
     w.move(at(20.5f, -10));
     w.release(at(20.5f, -10));
-    EXPECT_EQ(w.log->take(), (Events{"LeftClick 15.50 -10.00", "StartDrag 15.00 -10.00", "Drag 20.00 -10.00",
-                                     "EndDrag 20.00 -10.00"}));
+    EXPECT_EQ(
+        w.log->take(),
+        (Events{"LeftClick 15.50 -10.00", "StartDrag 15.00 -10.00", "Drag 20.00 -10.00", "EndDrag 20.00 -10.00"}));
     // Its old place is empty now: a band starts there instead.
     w.press(at(10, -10));
     w.release(at(10, -10));
@@ -130,8 +132,8 @@ TEST(TargetMouse, ADropOutsideTheWindowAbortsTheDrag)
     w.press(at(10, -10));
     w.move(QPoint(-30, 80)); // outside: no Drag
     w.release(QPoint(-30, 80));
-    EXPECT_EQ(w.log->take(), (Events{"LeftClick 10.00 -10.00", "SelectionChanged", "StartDrag 10.00 -10.00",
-                                     "DragAborted"}));
+    EXPECT_EQ(w.log->take(),
+              (Events{"LeftClick 10.00 -10.00", "SelectionChanged", "StartDrag 10.00 -10.00", "DragAborted"}));
     EXPECT_FALSE(w.target->state().mouse.dragging);
 }
 
@@ -146,8 +148,8 @@ TEST(TargetMouse, AHostThatClearsDuringADragEndsItOnce)
     w.press(at(10, -10));
     w.move(at(20, -10));
     w.release(at(20, -10));
-    EXPECT_EQ(w.log->take(), (Events{"LeftClick 10.00 -10.00", "SelectionChanged", "StartDrag 10.00 -10.00",
-                                     "DragAborted"}));
+    EXPECT_EQ(w.log->take(),
+              (Events{"LeftClick 10.00 -10.00", "SelectionChanged", "StartDrag 10.00 -10.00", "DragAborted"}));
     int32_t count = -1;
     w.target->get_Count(&count);
     EXPECT_EQ(count, 0);

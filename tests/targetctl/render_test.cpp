@@ -33,7 +33,10 @@ struct Fixture {
     QImage bitmap() { return imageOf(target.get(), false, widget->width(), widget->height()); }
 };
 
-int px(float mm) { return 100 + int(2 * mm); }
+int px(float mm)
+{
+    return 100 + int(2 * mm);
+}
 
 void saveForReview(const QImage& image, const char* name)
 {
@@ -139,8 +142,8 @@ TEST(TargetRender, InvalidSamplesLeaveGapsAndLoneSamplesVanish)
     Fixture f("TGT-R7");
     std::vector<Sample> samples = horizontalLine();
     const float nan = std::nanf("");
-    samples[40].x = nan;                      // x = 0
-    samples[19].x = samples[21].x = nan;      // x = -21 and -19 leave x = -20 alone
+    samples[40].x = nan; // x = 0
+    samples[19].x = samples[21].x = nan; // x = -21 and -19 leave x = -20 alone
     f.target->Add(makeAiming(samples, -1, {}).get());
     QImage image = f.bitmap();
     EXPECT_EQ(image.pixel(px(-30), 100), rgbOf(rgb(64, 192, 32)));

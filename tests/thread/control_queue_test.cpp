@@ -39,8 +39,7 @@ QCoreApplication& app()
 }
 
 // Runs the Qt event loop until `done` holds; the limit is a safety net, not a timing.
-template <class Pred>
-bool processEventsUntil(Pred done)
+template <class Pred> bool processEventsUntil(Pred done)
 {
     QDeadlineTimer limit(10000);
     while (!done()) {

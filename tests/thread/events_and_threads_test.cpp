@@ -37,7 +37,7 @@ namespace {
 
 class FnThread final : public CThread {
 public:
-    explicit FnThread(std::function<void(CThread&)> body) : body_(std::move(body)) {}
+    explicit FnThread(std::function<void(CThread&)> body) : body_(std::move(body)) { }
     ~FnThread() override { Stop(); }
 
 protected:

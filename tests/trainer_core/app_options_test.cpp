@@ -198,13 +198,15 @@ TEST_F(TempOptionsTest, MissingAndMistypedValuesKeepTheirFields)
 TEST_F(TempOptionsTest, HandEditedValuesAreBroughtIntoTheDialogsRanges)
 {
     const SettingsKey key = optionsKey();
-    struct Case { const char* name; uint32_t stored; };
-    for (auto [name, stored] : {Case{"ReplayAllPause", 0}, Case{"ReplaySpeed", 5000},
-                                Case{"FiringPoint", 0xFFFFFFFFu}, Case{"SaveSecBeforeShot", 1},
-                                Case{"SaveSecAfterShot", 3}, Case{"AutoSaveAfterShot", 21},
-                                Case{"AutoReplaySec", 61}, Case{"BlindGen4", 99999},
-                                Case{"TargetLen", 7}, Case{"PiezoRejectIntervalMs", 60000},
-                                Case{"BreachColor", 0x01123456}})
+    struct Case {
+        const char* name;
+        uint32_t stored;
+    };
+    for (auto [name, stored] :
+         {Case{"ReplayAllPause", 0}, Case{"ReplaySpeed", 5000}, Case{"FiringPoint", 0xFFFFFFFFu},
+          Case{"SaveSecBeforeShot", 1}, Case{"SaveSecAfterShot", 3}, Case{"AutoSaveAfterShot", 21},
+          Case{"AutoReplaySec", 61}, Case{"BlindGen4", 99999}, Case{"TargetLen", 7},
+          Case{"PiezoRejectIntervalMs", 60000}, Case{"BreachColor", 0x01123456}})
         ASSERT_EQ(key.writeDword(QString::fromLatin1(name), stored), S_OK);
     AppOptions o;
     ASSERT_TRUE(o.Load(OpenAppRegistryKey()));
@@ -224,9 +226,8 @@ TEST_F(TempOptionsTest, HandEditedValuesAreBroughtIntoTheDialogsRanges)
 // A stored "TraceColors" built from its parts: header fields, the stated count, then entries.
 QByteArray traceColors(int32_t count, const QList<TraceIntervalColor>& entries, float heading = 0.5f)
 {
-    QByteArray b = u32Bytes(44) + u32Bytes(0) + floatBytes(heading) + u32Bytes(rgb(1, 1, 1))
-                   + u32Bytes(rgb(2, 2, 2)) + u32Bytes(rgb(3, 3, 3)) + u32Bytes(rgb(4, 4, 4))
-                   + u32Bytes(static_cast<uint32_t>(count));
+    QByteArray b = u32Bytes(44) + u32Bytes(0) + floatBytes(heading) + u32Bytes(rgb(1, 1, 1)) + u32Bytes(rgb(2, 2, 2))
+        + u32Bytes(rgb(3, 3, 3)) + u32Bytes(rgb(4, 4, 4)) + u32Bytes(static_cast<uint32_t>(count));
     for (const auto& e : entries)
         b += u32Bytes(e.color) + floatBytes(e.begin) + floatBytes(e.end);
     return b;
@@ -237,9 +238,9 @@ TEST_F(TempOptionsTest, TraceColorsWhoseLengthDoesNotFitTheirCountAreIgnored)
     const TraceIntervalColor a{rgb(9, 9, 9), -3.0f, -1.0f};
     const TraceIntervalColor b{rgb(8, 8, 8), -0.5f, 0.5f};
     const AppOptions defaults;
-    for (const QByteArray& bad : {traceColors(3, {a, b}), traceColors(1, {a, b}), traceColors(-1, {}),
-                                  traceColors(2, {a, b}).left(40), traceColors(0, {}).left(31),
-                                  traceColors(2, {a, b}) + "x", QByteArray()}) {
+    for (const QByteArray& bad :
+         {traceColors(3, {a, b}), traceColors(1, {a, b}), traceColors(-1, {}), traceColors(2, {a, b}).left(40),
+          traceColors(0, {}).left(31), traceColors(2, {a, b}) + "x", QByteArray()}) {
         ASSERT_EQ(optionsKey().writeBinary(QStringLiteral("TraceColors"), bad), S_OK);
         AppOptions o;
         ASSERT_TRUE(o.Load(OpenAppRegistryKey()));
@@ -294,10 +295,17 @@ TEST(AppOptionsMask, EachFieldGroupSetsItsOwnBit)
         {"auto replay sec", [](AppOptions& o) { o.AutoReplaySec = 9; }, 0},
         {"quiet ones",
          [](AppOptions& o) {
-             o.ReplayAllPause = 3; o.TargetSmoothZoom = false; o.AdvancedMode = false;
-             o.ShowControlInterval2 = false; o.ForceReplay = true; o.EnableRS232 = true;
-             o.AutoReplay = false; o.AutoSwitchToTrace = false; o.EnableAutoSaveAfterShot = true;
-             o.AutoSaveAfterShot = 3; o.PiezoRejectInterval = 4.5f;
+             o.ReplayAllPause = 3;
+             o.TargetSmoothZoom = false;
+             o.AdvancedMode = false;
+             o.ShowControlInterval2 = false;
+             o.ForceReplay = true;
+             o.EnableRS232 = true;
+             o.AutoReplay = false;
+             o.AutoSwitchToTrace = false;
+             o.EnableAutoSaveAfterShot = true;
+             o.AutoSaveAfterShot = 3;
+             o.PiezoRejectInterval = 4.5f;
          },
          0},
     };

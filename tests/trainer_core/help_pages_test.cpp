@@ -38,19 +38,19 @@ std::map<QString, std::set<uint32_t>> anchorsOf(const QString& folder)
         EXPECT_TRUE(text.contains(QStringLiteral("<meta charset=\"utf-8\">"))) << name.toStdString();
         auto& ids = pages[name];
         for (auto it = anchor.globalMatch(text); it.hasNext();)
-            EXPECT_TRUE(ids.insert(it.next().captured(1).toUInt()).second) << name.toStdString() << " repeats an anchor";
+            EXPECT_TRUE(ids.insert(it.next().captured(1).toUInt()).second)
+                << name.toStdString() << " repeats an anchor";
     }
     return pages;
 }
 
 TEST(HelpPages, EveryCommandOfTheMainWindowHasItsPlaceInEnglish)
 {
-    const uint32_t commands[] = {
-        32772, 57601, 32773, 32774, 57603, 57611, 57607, 57609, 57606, 32853, 32854, 32852, 57612,
-        57665, 32776, 32777, 32778, 32779, 32780, 32784, 32785, 32786, 32787, 32871, 32783, 32781,
-        32782, 32886, 59392, 59393, 32796, 32875, 32797, 32874, 32873, 32798, 32799, 57666, 57664,
-        32815, 32808, 32814, 57682, 32788, 32789, 32790, 32791, 32792, 32793, 32794, 32795, 32888,
-        32883};
+    const uint32_t commands[]
+        = {32772, 57601, 32773, 32774, 57603, 57611, 57607, 57609, 57606, 32853, 32854, 32852, 57612, 57665,
+           32776, 32777, 32778, 32779, 32780, 32784, 32785, 32786, 32787, 32871, 32783, 32781, 32782, 32886,
+           59392, 59393, 32796, 32875, 32797, 32874, 32873, 32798, 32799, 57666, 57664, 32815, 32808, 32814,
+           57682, 32788, 32789, 32790, 32791, 32792, 32793, 32794, 32795, 32888, 32883};
     std::set<uint32_t> all;
     const auto pages = anchorsOf(helpDir(kSources, QStringLiteral("en")));
     ASSERT_TRUE(pages.count(QStringLiteral("index.html")));

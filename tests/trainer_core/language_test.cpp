@@ -193,7 +193,8 @@ TEST_F(LanguageTest, AFailedSwitchTellsTheUserAndKeepsTheLanguage)
             }
     });
     EXPECT_FALSE(SwitchLanguage(32812, nullptr)); // Simplified Chinese: no table installed
-    EXPECT_EQ(text, QStringLiteral("Unable to switch language. Please make sure all the files were installed properly."));
+    EXPECT_EQ(text,
+              QStringLiteral("Unable to switch language. Please make sure all the files were installed properly."));
     EXPECT_EQ(caption, QStringLiteral("KAVRO AR"));
     EXPECT_EQ(direction, Qt::RightToLeft);
     EXPECT_TRUE(modal);
@@ -241,10 +242,13 @@ TEST_F(LanguageTest, HelpOpensThePageOfACommandInTheLanguagesFolder)
 {
     writePage(QStringLiteral("en"), QStringLiteral("index.html"), "<html>contents</html>");
     writePage(QStringLiteral("en"), QStringLiteral("file.html"), "<h2 id=\"57601\">Open</h2><p id=\"5760\">");
-    writePage(QStringLiteral("deu"), QStringLiteral("datei.html"), "<h2 id=\"57601\">\xC3\x96" "ffnen</h2>");
+    writePage(QStringLiteral("deu"), QStringLiteral("datei.html"),
+              "<h2 id=\"57601\">\xC3\x96"
+              "ffnen</h2>");
 
     const QString en = tempPath() + QStringLiteral("/help/en/");
-    EXPECT_EQ(helpUrlForCommand(57601), QUrl(QUrl::fromLocalFile(en + QStringLiteral("file.html")).toString() + QStringLiteral("#57601")));
+    EXPECT_EQ(helpUrlForCommand(57601),
+              QUrl(QUrl::fromLocalFile(en + QStringLiteral("file.html")).toString() + QStringLiteral("#57601")));
     EXPECT_EQ(helpUrlForCommand(5760).fileName(), QStringLiteral("file.html"));
     EXPECT_EQ(helpUrlForCommand(576), QUrl::fromLocalFile(en + QStringLiteral("index.html")));
 
@@ -270,7 +274,8 @@ TEST_F(LanguageTest, TheAboutBoxShowsVersionAndBuildTimeInTheLanguage)
     const auto* version = about.findChild<QLabel*>(QStringLiteral("version"));
     ASSERT_NE(version, nullptr);
     EXPECT_EQ(version->text(), QStringLiteral("KAVRO Professional, version ") + programVersionText());
-    EXPECT_TRUE(programVersionText().contains(QRegularExpression(QStringLiteral("^\\d+\\.\\d+\\.\\d+, \\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d$"))))
+    EXPECT_TRUE(programVersionText().contains(
+        QRegularExpression(QStringLiteral("^\\d+\\.\\d+\\.\\d+, \\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d$"))))
         << programVersionText().toStdString();
 
     writeAll(tempPath() + QStringLiteral("/lang/kavroara.strings"), "6554616\t%%s 100%% %s\n");

@@ -51,12 +51,10 @@ TEST(StringTable, ReportsEveryBadLineAndKeepsTheRest)
 
 TEST(StringTable, PlaceholdersAreTheConversionsInOrder)
 {
-    EXPECT_EQ(placeholdersOf(QStringLiteral("%i seconds or %i shot(s) left")),
-              (QStringList{"%i", "%i"}));
+    EXPECT_EQ(placeholdersOf(QStringLiteral("%i seconds or %i shot(s) left")), (QStringList{"%i", "%i"}));
     EXPECT_EQ(placeholdersOf(QStringLiteral("%-3.1f%% at %s, %3.1f %lu %u")),
               (QStringList{"%-3.1f", "%s", "%3.1f", "%lu", "%u"}));
-    EXPECT_EQ(placeholdersOf(QStringLiteral("Frequency while in %1!d! %s Hz, %2")),
-              (QStringList{"%1!d!", "%s", "%2"}));
+    EXPECT_EQ(placeholdersOf(QStringLiteral("Frequency while in %1!d! %s Hz, %2")), (QStringList{"%1!d!", "%s", "%2"}));
     EXPECT_EQ(placeholdersOf(QStringLiteral("100%% sure, 50%")), QStringList());
     EXPECT_EQ(placeholdersOf(QStringLiteral("Enter a number from %1 to %2.")), (QStringList{"%1", "%2"}));
     EXPECT_EQ(placeholdersOf(QStringLiteral("%2.%1.f %3.1f")), (QStringList{"%2", "%1.f", "%3.1f"}));

@@ -76,8 +76,7 @@ TEST(Translations, EnglishIdsAreUniqueAcrossAreasAndAllCompiledIn)
     for (const auto& [area, table] : english)
         for (const auto& [id, text] : table) {
             const auto [it, fresh] = owner.emplace(id, area);
-            EXPECT_TRUE(fresh) << "id " << id << " in " << area.toStdString() << " and "
-                               << it->second.toStdString();
+            EXPECT_TRUE(fresh) << "id " << id << " in " << area.toStdString() << " and " << it->second.toStdString();
         }
 
     QStringList compiled;
@@ -85,7 +84,9 @@ TEST(Translations, EnglishIdsAreUniqueAcrossAreasAndAllCompiledIn)
         compiled.append(name);
         EXPECT_EQ(bytes, readFile(langSourceDir() + QStringLiteral("/en/") + name)) << name.toStdString();
     }
-    EXPECT_EQ(compiled, QDir(langSourceDir() + QStringLiteral("/en")).entryList({QStringLiteral("*.strings")}, QDir::Files, QDir::Name));
+    EXPECT_EQ(compiled,
+              QDir(langSourceDir() + QStringLiteral("/en"))
+                  .entryList({QStringLiteral("*.strings")}, QDir::Files, QDir::Name));
     EXPECT_EQ(englishStringTable().size(), owner.size());
 }
 
@@ -103,7 +104,8 @@ TEST(Translations, EveryEntryMatchesEnglishIdAndPlaceholders)
             for (const auto& [id, text] : table) {
                 const auto source = en->second.find(id);
                 if (source == en->second.end()) {
-                    ADD_FAILURE() << lang.toStdString() << "/" << area.toStdString() << ": id " << id << " is not in English";
+                    ADD_FAILURE() << lang.toStdString() << "/" << area.toStdString() << ": id " << id
+                                  << " is not in English";
                     continue;
                 }
                 EXPECT_EQ(placeholdersOf(text), placeholdersOf(source->second))
@@ -145,8 +147,8 @@ TEST(Translations, EveryBuiltTableLoadsAndSpeaksItsLanguage)
             continue;
         StringTable table;
         QList<StringTableProblem> problems;
-        EXPECT_TRUE(parseStringTable(readFile(QStringLiteral(KAVRO_BIN_DIR "/lang/") + stringTableFileName(l)),
-                                     &table, &problems))
+        EXPECT_TRUE(parseStringTable(readFile(QStringLiteral(KAVRO_BIN_DIR "/lang/") + stringTableFileName(l)), &table,
+                                     &problems))
             << l.suffix << ": " << describe(problems).toStdString();
         EXPECT_EQ(module.switchTo(l.langId), LanguageModule::SwitchResult::Switched) << l.suffix;
         EXPECT_NE(LoadResString(IDS_LANGUAGE_SWITCH_FAILED), englishResString(IDS_LANGUAGE_SWITCH_FAILED)) << l.suffix;

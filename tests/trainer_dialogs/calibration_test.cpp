@@ -55,14 +55,14 @@ ComPtr<IShot> shotOf(CAiming* aiming)
 
 TEST(CalibrationPieces, DirectionCountsFromStraightDownTowardsPlusX)
 {
-    EXPECT_EQ(pointDirection(0, 5), 0);   // straight below the centre
+    EXPECT_EQ(pointDirection(0, 5), 0); // straight below the centre
     EXPECT_EQ(pointDirection(0, 0), 0);
     EXPECT_EQ(pointDirection(0, -5), 180);
-    EXPECT_EQ(pointDirection(5, 5), 44);  // 45 degrees less the half degree, truncated
+    EXPECT_EQ(pointDirection(5, 5), 44); // 45 degrees less the half degree, truncated
     EXPECT_EQ(pointDirection(5, -5), 136);
     EXPECT_EQ(pointDirection(-5, 5), 315);
     EXPECT_EQ(pointDirection(-5, -5), 225);
-    EXPECT_EQ(pointDirection(5, 0), 78);  // a zero y counts as 1
+    EXPECT_EQ(pointDirection(5, 0), 78); // a zero y counts as 1
 }
 
 TEST(CalibrationPieces, SignalBarIsRedWhenWeakGreenWhenGoodAndCappedRedAbove300)
@@ -202,7 +202,7 @@ TEST_F(Calibration, WirelessTargetShowsDistanceOnlyAfterTwentyPointsInTheWorking
     auto aiming = aimingEndingAt(70, 70);
     coordinates(aiming.get());
     EXPECT_EQ(session.signalBarValue(), 425); // 4000 x 425 / 4000
-    EXPECT_FLOAT_EQ(session.pointX(), 5);     // the target's own reading, not the trace's
+    EXPECT_FLOAT_EQ(session.pointX(), 5); // the target's own reading, not the trace's
     EXPECT_FLOAT_EQ(session.distance(), 10.0f);
     EXPECT_FLOAT_EQ(session.scaleRadius(), 300.0f);
     EXPECT_EQ(session.circleRadii(), (std::vector<float>{300.0f, 220.0f}));

@@ -22,9 +22,9 @@ TEST(ParseDecimal, TakesPlainDecimalsWithBlanksAndTabsAround)
 TEST(ParseDecimal, RefusesEverythingElse)
 {
     const QLocale english(QLocale::English, QLocale::UnitedStates);
-    for (const char* text : {"", " ", "abc", "0a", "0 a", "2.5.1", ".", "-", "+", "e5", "1.5e", "1e+",
-                             "0x10", "0X1p3", "inf", "-inf", "nan", "NaN", "infinity", "1e999", "-1e400",
-                             "1,000.5", "1 000", "2.5\n", "\n2.5", "2,5"})
+    for (const char* text : {"",         " ",     "abc",    "0a",      "0 a",   "2.5.1", ".",     "-",   "+",
+                             "e5",       "1.5e",  "1e+",    "0x10",    "0X1p3", "inf",   "-inf",  "nan", "NaN",
+                             "infinity", "1e999", "-1e400", "1,000.5", "1 000", "2.5\n", "\n2.5", "2,5"})
         EXPECT_FALSE(parseDecimal(QString::fromUtf8(text), english).has_value()) << text;
     // Digits of other scripts are not plain decimal digits.
     EXPECT_FALSE(parseDecimal(QString::fromUtf8("\xEF\xBC\x95"), english).has_value());

@@ -223,7 +223,9 @@ TEST(WindowRect, SixteenBytesOfANonEmptyRectangle)
 {
     const QByteArray bytes = encodeWindowRect(QRect(10, 20, 300, 200));
     // left 10, top 20, right 310, bottom 220
-    EXPECT_EQ(bytes.toHex(), QByteArray("0a00000014000000360100" "00dc000000"));
+    EXPECT_EQ(bytes.toHex(),
+              QByteArray("0a00000014000000360100"
+                         "00dc000000"));
     EXPECT_EQ(decodeWindowRect(bytes), QRect(10, 20, 300, 200));
     EXPECT_FALSE(decodeWindowRect(bytes.left(15)));
     EXPECT_FALSE(decodeWindowRect(encodeWindowRect(QRect(10, 20, 0, 5))));

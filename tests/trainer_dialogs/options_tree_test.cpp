@@ -68,9 +68,9 @@ TEST(OptionItemEditing, ClampsTypedValuesAndStepsWithinTheLimits)
     int speed = 100;
     float seconds = 1.0f;
     QString name;
-    auto item = *OptionItem::create(OptionCheck::None, nullptr, "%1!d! %2!.3f! %3!s!",
-                                    {OptionArg::integer(&speed, 10, 300), OptionArg::real(&seconds, 0, 10, 0.05),
-                                     OptionArg::text(&name, 5)});
+    auto item = *OptionItem::create(
+        OptionCheck::None, nullptr, "%1!d! %2!.3f! %3!s!",
+        {OptionArg::integer(&speed, 10, 300), OptionArg::real(&seconds, 0, 10, 0.05), OptionArg::text(&name, 5)});
     EXPECT_TRUE(item.commit(0, "400"));
     EXPECT_EQ(speed, 300);
     item.commit(0, "5");
@@ -114,7 +114,8 @@ protected:
 TEST_F(OptionsTree, HoldsEveryGroupAndLineOfTheSettings)
 {
     ASSERT_EQ(model->rowCount(), 6);
-    const std::pair<uint32_t, int> groups[] = {{61231, 4}, {61236, 12}, {61246, 8}, {61258, 9}, {61266, 8}, {61278, 11}};
+    const std::pair<uint32_t, int> groups[]
+        = {{61231, 4}, {61236, 12}, {61246, 8}, {61258, 9}, {61266, 8}, {61278, 11}};
     for (int r = 0; r < 6; ++r) {
         const QModelIndex root = child({}, r);
         EXPECT_EQ(root, line(groups[r].first)) << r;
@@ -150,9 +151,9 @@ TEST_F(OptionsTree, AnItemWithABadTemplateIsLeftOut)
                                           {OptionArg::integer(&v, 0, 1)}),
               nullptr);
     EXPECT_EQ(model->rowCount(), before);
-    EXPECT_NE(model->insertOptionItemText(nullptr, 0, OptionCheck::None, nullptr, 0, "%1!d!",
-                                          {OptionArg::integer(&v, 0, 1)}),
-              nullptr);
+    EXPECT_NE(
+        model->insertOptionItemText(nullptr, 0, OptionCheck::None, nullptr, 0, "%1!d!", {OptionArg::integer(&v, 0, 1)}),
+        nullptr);
     EXPECT_EQ(text(child({}, 1)), "0"); // after row 0
 }
 

@@ -69,11 +69,13 @@ TEST(TranslatedOptions, EveryLanguageBuildsTheWholeTreeWithItsValuesFilledIn)
         ASSERT_TRUE(speed.isValid()) << l.suffix;
         EXPECT_TRUE(model.data(speed).toString().contains(QStringLiteral("73"))) << l.suffix;
 
-        if (QByteArrayView(l.suffix) == "deu" || QByteArrayView(l.suffix) == "ara" || QByteArrayView(l.suffix) == "jpn") {
+        if (QByteArrayView(l.suffix) == "deu" || QByteArrayView(l.suffix) == "ara"
+            || QByteArrayView(l.suffix) == "jpn") {
             COptionsDlg dlg(options);
             dlg.resize(640, 1500);
             dlg.tree()->expandAll();
-            dlg.grab().save(screens + QStringLiteral("/options_") + QString::fromLatin1(l.suffix) + QStringLiteral(".png"));
+            dlg.grab().save(screens + QStringLiteral("/options_") + QString::fromLatin1(l.suffix)
+                            + QStringLiteral(".png"));
         }
     }
     EXPECT_EQ(module.switchTo(kEnglishLangId), LanguageModule::SwitchResult::Switched);

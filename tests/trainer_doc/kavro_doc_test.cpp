@@ -121,7 +121,7 @@ TEST_F(KavroDocTest, SeriesStepsWithSightingShots)
     EXPECT_EQ(step(4, -2), 1);
     EXPECT_EQ(step(15, -2), 14);
     EXPECT_EQ(step(13, 2), 18); // the last series is cut short
-    EXPECT_EQ(step(1, -3), 1);  // first and last are always given
+    EXPECT_EQ(step(1, -3), 1); // first and last are always given
     EXPECT_EQ(step(5, 3), 18);
 
     ComPtr<IShot> out;
@@ -145,11 +145,11 @@ TEST_F(KavroDocTest, BiathlonStepsGoByAiming)
             return 0;
         return listIndex(doc, out.get());
     };
-    EXPECT_EQ(step(6, 2), 10);  // first of the second aiming -> its fifth
+    EXPECT_EQ(step(6, 2), 10); // first of the second aiming -> its fifth
     EXPECT_EQ(step(10, 2), 15); // fifth -> fifth of the next
     EXPECT_EQ(step(10, -2), 6); // fifth -> first of the same
-    EXPECT_EQ(step(6, -2), 1);  // first -> first of the previous
-    EXPECT_EQ(step(15, 2), 0);  // nothing after the last aiming
+    EXPECT_EQ(step(6, -2), 1); // first -> first of the previous
+    EXPECT_EQ(step(15, 2), 0); // nothing after the last aiming
 }
 
 TEST_F(KavroDocTest, AFailedOpenKeepsTheReadErrorAndTellsTheViews)

@@ -8,7 +8,7 @@ namespace {
 FrameState noDocument()
 {
     FrameState s;
-    s.availableViews = {Cmd::ViewInfo, Cmd::ViewTrace, Cmd::ViewDistance, Cmd::ViewCoordination,
+    s.availableViews = {Cmd::ViewInfo,  Cmd::ViewTrace, Cmd::ViewDistance,  Cmd::ViewCoordination,
                         Cmd::ViewShift, Cmd::ViewSpeed, Cmd::ViewIntervals, Cmd::ViewProbability};
     s.seriesTableAvailable = true;
     s.practiceAvailable = true;
@@ -57,12 +57,33 @@ TEST(CommandState, WithoutADocument)
     for (int c : {Cmd::StartPractice, Cmd::Open, Cmd::Exit, Cmd::ExpertMode, Cmd::ToolBar, Cmd::StatusBar,
                   Cmd::FullScreen, Cmd::SoundOff, Cmd::Options, Cmd::About, 32809})
         EXPECT_TRUE(enabled(c, s)) << c;
-    for (int c : {Cmd::Save, Cmd::SendToFolder, Cmd::OpenModel, Cmd::CloseModel, Cmd::Print, Cmd::PrintPreview,
-                  Cmd::SendToEmail, Cmd::HideRestoreShot, Cmd::DeleteSightingShots, Cmd::DeleteAllShots,
-                  Cmd::Replay, Cmd::ReplayAll, Cmd::SwitchToMatch, Cmd::AdjustSensor, Cmd::StopPractice,
-                  Cmd::ResetHardware, Cmd::ShotsParameters, Cmd::Sightings, Cmd::ShotList, Cmd::Series,
-                  Cmd::ShowHidden, Cmd::ViewInfo, Cmd::ViewTrace, Cmd::ViewDistance, Cmd::ViewProbability,
-                  Cmd::ClosePreview, Cmd::Prone})
+    for (int c : {Cmd::Save,
+                  Cmd::SendToFolder,
+                  Cmd::OpenModel,
+                  Cmd::CloseModel,
+                  Cmd::Print,
+                  Cmd::PrintPreview,
+                  Cmd::SendToEmail,
+                  Cmd::HideRestoreShot,
+                  Cmd::DeleteSightingShots,
+                  Cmd::DeleteAllShots,
+                  Cmd::Replay,
+                  Cmd::ReplayAll,
+                  Cmd::SwitchToMatch,
+                  Cmd::AdjustSensor,
+                  Cmd::StopPractice,
+                  Cmd::ResetHardware,
+                  Cmd::ShotsParameters,
+                  Cmd::Sightings,
+                  Cmd::ShotList,
+                  Cmd::Series,
+                  Cmd::ShowHidden,
+                  Cmd::ViewInfo,
+                  Cmd::ViewTrace,
+                  Cmd::ViewDistance,
+                  Cmd::ViewProbability,
+                  Cmd::ClosePreview,
+                  Cmd::Prone})
         EXPECT_FALSE(enabled(c, s)) << c;
     EXPECT_TRUE(commandState(Cmd::ExpertMode, s).checked);
     EXPECT_TRUE(commandState(32809, s).checked); // English
@@ -72,15 +93,34 @@ TEST(CommandState, WithoutADocument)
 TEST(CommandState, WithADocument)
 {
     FrameState s = withDocument();
-    for (int c : {Cmd::StartPractice, Cmd::Save, Cmd::SendToFolder, Cmd::OpenModel, Cmd::Print,
-                  Cmd::PrintPreview, Cmd::SendToEmail, Cmd::HideRestoreShot, Cmd::DeleteSightingShots,
-                  Cmd::DeleteAllShots, Cmd::Replay, Cmd::ReplayAll, Cmd::Sightings, Cmd::ShotList,
-                  Cmd::Series, Cmd::ShowHidden, Cmd::ShotsParameters, Cmd::ViewInfo, Cmd::ViewTrace,
-                  Cmd::ViewDistance, Cmd::ViewCoordination, Cmd::ViewShift, Cmd::ViewSpeed,
-                  Cmd::ViewIntervals, Cmd::ViewProbability})
+    for (int c : {Cmd::StartPractice,
+                  Cmd::Save,
+                  Cmd::SendToFolder,
+                  Cmd::OpenModel,
+                  Cmd::Print,
+                  Cmd::PrintPreview,
+                  Cmd::SendToEmail,
+                  Cmd::HideRestoreShot,
+                  Cmd::DeleteSightingShots,
+                  Cmd::DeleteAllShots,
+                  Cmd::Replay,
+                  Cmd::ReplayAll,
+                  Cmd::Sightings,
+                  Cmd::ShotList,
+                  Cmd::Series,
+                  Cmd::ShowHidden,
+                  Cmd::ShotsParameters,
+                  Cmd::ViewInfo,
+                  Cmd::ViewTrace,
+                  Cmd::ViewDistance,
+                  Cmd::ViewCoordination,
+                  Cmd::ViewShift,
+                  Cmd::ViewSpeed,
+                  Cmd::ViewIntervals,
+                  Cmd::ViewProbability})
         EXPECT_TRUE(enabled(c, s)) << c;
-    for (int c : {Cmd::CloseModel, Cmd::StopPractice, Cmd::SwitchToMatch, Cmd::AdjustSensor, Cmd::Continue,
-                  Cmd::Prone, Cmd::Kneeling, Cmd::ResetTraceTarget, Cmd::ResetHardware, Cmd::ClosePreview})
+    for (int c : {Cmd::CloseModel, Cmd::StopPractice, Cmd::SwitchToMatch, Cmd::AdjustSensor, Cmd::Continue, Cmd::Prone,
+                  Cmd::Kneeling, Cmd::ResetTraceTarget, Cmd::ResetHardware, Cmd::ClosePreview})
         EXPECT_FALSE(enabled(c, s)) << c;
 
     s.visibleView = Cmd::ViewTrace;
@@ -147,9 +187,8 @@ TEST(CommandState, InPrintPreview)
     const FrameState s = inPreview();
     for (int c : {Cmd::ClosePreview, Cmd::NextPage, Cmd::PreviousPage, Cmd::Print, Cmd::Save})
         EXPECT_TRUE(enabled(c, s)) << c;
-    for (int c : {Cmd::StartPractice, Cmd::SendToFolder, Cmd::OpenModel, Cmd::SendToEmail, Cmd::Replay,
-                  Cmd::ViewInfo, Cmd::ViewTrace, Cmd::ViewDistance, Cmd::ViewCoordination,
-                  Cmd::ViewIntervals})
+    for (int c : {Cmd::StartPractice, Cmd::SendToFolder, Cmd::OpenModel, Cmd::SendToEmail, Cmd::Replay, Cmd::ViewInfo,
+                  Cmd::ViewTrace, Cmd::ViewDistance, Cmd::ViewCoordination, Cmd::ViewIntervals})
         EXPECT_FALSE(enabled(c, s)) << c;
 }
 

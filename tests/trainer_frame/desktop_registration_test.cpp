@@ -40,7 +40,8 @@ TEST_F(DesktopRegistration, RegisterWritesTheEntryMimeTypeAndIconsAndIsIdempoten
     EXPECT_TRUE(mime.contains("<mime-type type=\"application/x-kavro\">"));
     EXPECT_TRUE(mime.contains("<glob pattern=\"*.kavro\"/>"));
     EXPECT_TRUE(readAll(file(QStringLiteral("icons/hicolor/scalable/apps/kavropro.svg"))).contains("<svg"));
-    EXPECT_TRUE(readAll(file(QStringLiteral("icons/hicolor/scalable/mimetypes/application-x-kavro.svg"))).contains("<svg"));
+    EXPECT_TRUE(
+        readAll(file(QStringLiteral("icons/hicolor/scalable/mimetypes/application-x-kavro.svg"))).contains("<svg"));
 
     ASSERT_TRUE(RegisterWithDesktop(program).ok);
     EXPECT_EQ(readAll(file(QStringLiteral("applications/kavropro.desktop"))), entry);
@@ -89,7 +90,8 @@ TEST_F(DesktopRegistration, TheProgramRegistersWithoutAWindow)
     ASSERT_TRUE(p.waitForFinished(30000));
     EXPECT_EQ(p.exitCode(), 0) << p.readAllStandardError().constData();
     EXPECT_TRUE(QFile::exists(file(QStringLiteral("applications/kavropro.desktop"))));
-    EXPECT_TRUE(readAll(file(QStringLiteral("applications/kavropro.desktop"))).contains(QByteArray("Exec=") + KAVRO_PROGRAM));
+    EXPECT_TRUE(
+        readAll(file(QStringLiteral("applications/kavropro.desktop"))).contains(QByteArray("Exec=") + KAVRO_PROGRAM));
 
     p.start(QStringLiteral(KAVRO_PROGRAM), {QStringLiteral("-unregserver")});
     ASSERT_TRUE(p.waitForFinished(30000));

@@ -251,8 +251,9 @@ TEST_F(FrameTest, CommandStatesFollowTheDocument)
     for (QAction* item : frame->shotMenu()->actions())
         shotMenu.append(item->text() + (item->isEnabled() ? QStringLiteral("+") : QStringLiteral("-")));
     frame->shotMenu()->hide();
-    EXPECT_EQ(shotMenu, (QStringList{QStringLiteral("&Replay+"), QStringLiteral("&Restore shot+"),
-                                     QStringLiteral("&Print...-")}));
+    EXPECT_EQ(
+        shotMenu,
+        (QStringList{QStringLiteral("&Replay+"), QStringLiteral("&Restore shot+"), QStringLiteral("&Print...-")}));
     EXPECT_EQ(messages.last(), QStringLiteral("Do you want to hide this shot?"));
 }
 
@@ -310,9 +311,9 @@ TEST_F(FrameTest, SimpleModePrunesMenusAndExpertModeBringsThemBack)
     frame->OnCommand(Cmd::ExpertMode);
     EXPECT_FALSE(kavro::theAppOptions().AdvancedMode);
     const QStringList simple = menuCommands(*frame);
-    for (int c : {Cmd::OpenModel, Cmd::CloseModel, Cmd::DeleteAllShots, Cmd::Replay, Cmd::ViewCoordination,
-                  Cmd::ViewProbability, Cmd::ToolBar, Cmd::StatusBar, Cmd::Series, Cmd::ShowHidden,
-                  Cmd::ShotsParameters})
+    for (int c :
+         {Cmd::OpenModel, Cmd::CloseModel, Cmd::DeleteAllShots, Cmd::Replay, Cmd::ViewCoordination,
+          Cmd::ViewProbability, Cmd::ToolBar, Cmd::StatusBar, Cmd::Series, Cmd::ShowHidden, Cmd::ShotsParameters})
         EXPECT_FALSE(simple.contains(QString::number(c))) << c;
     EXPECT_TRUE(simple.contains(QString::number(Cmd::ExpertMode)));
     EXPECT_TRUE(simple.contains(QString::number(Cmd::ViewInfo)));
@@ -328,9 +329,8 @@ TEST_F(FrameTest, SimpleModePrunesMenusAndExpertModeBringsThemBack)
 
 TEST_F(FrameTest, InSimpleModeTheAnalysisViewKeysDoNothing)
 {
-    registerView(ViewId::Probability, Cmd::ViewProbability, [](CKavroDoc& doc, QWidget* parent) -> QWidget* {
-        return new RecordingView(doc, parent);
-    });
+    registerView(ViewId::Probability, Cmd::ViewProbability,
+                 [](CKavroDoc& doc, QWidget* parent) -> QWidget* { return new RecordingView(doc, parent); });
     auto frame = frameFor({savedPractice()});
     ASSERT_TRUE(frame);
     frame->ShowView(Cmd::ViewProbability);
@@ -380,11 +380,11 @@ TEST_F(FrameTest, ACorruptSettingsFileGivesTheDefaultLayout)
 // Printing as a test double: a preview that counts its page steps.
 struct FakePrinting : CReportPrinting {
     int* pageSteps;
-    explicit FakePrinting(int* steps) : pageSteps(steps) {}
-    void Print(CKavroDoc&, QWidget*) override {}
-    void PageSetup(QWidget*) override {}
-    void PrintTarget(CKavroDoc&, QWidget*) override {}
-    void PrintShot(CKavroDoc&, QWidget*) override {}
+    explicit FakePrinting(int* steps) : pageSteps(steps) { }
+    void Print(CKavroDoc&, QWidget*) override { }
+    void PageSetup(QWidget*) override { }
+    void PrintTarget(CKavroDoc&, QWidget*) override { }
+    void PrintShot(CKavroDoc&, QWidget*) override { }
     QWidget* CreatePreview(CKavroDoc&, QWidget* parent) override
     {
         auto* w = new QWidget(parent);
@@ -392,7 +392,7 @@ struct FakePrinting : CReportPrinting {
         return w;
     }
     void ShowPage(QWidget*, int step) override { *pageSteps += step; }
-    void RefreshPreview(QWidget*) override {}
+    void RefreshPreview(QWidget*) override { }
 };
 
 TEST_F(FrameTest, ClosingTheWindowInPrintPreviewOnlyClosesThePreview)
@@ -552,9 +552,8 @@ TEST_F(FrameTest, SendToFolderCopiesAndSendToEmailAttachesTheSavedFile)
     QFile script(bin + QStringLiteral("/xdg-email"));
     ASSERT_TRUE(script.open(QIODevice::WriteOnly));
     // Written aside and renamed, so the test never reads a half-written record.
-    script.write(QStringLiteral("#!/bin/sh\nprintf '%s\\n' \"$@\" > '%1.part' && mv '%1.part' '%1'\n")
-                     .arg(record)
-                     .toUtf8());
+    script.write(
+        QStringLiteral("#!/bin/sh\nprintf '%s\\n' \"$@\" > '%1.part' && mv '%1.part' '%1'\n").arg(record).toUtf8());
     script.close();
     script.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     const QByteArray path = qgetenv("PATH");

@@ -24,7 +24,6 @@ using namespace kavro::live;
 
 namespace {
 
-
 struct Listener {
     std::unique_ptr<QLocalSocket> socket = std::make_unique<QLocalSocket>();
     QByteArray received;
@@ -49,7 +48,10 @@ struct Listener {
             out.removeLast();
         return out;
     }
-    bool waitForLines(int n) { return pumpUntil([&] { return lines().size() >= n; }); }
+    bool waitForLines(int n)
+    {
+        return pumpUntil([&] { return lines().size() >= n; });
+    }
 };
 
 class LiveServerTest : public ::testing::Test {
@@ -76,7 +78,7 @@ protected:
 
 TEST_F(LiveServerTest, TheSocketIsTheUsersOnly)
 {
-    struct stat st {};
+    struct stat st { };
     ASSERT_EQ(::stat(QFile::encodeName(path).constData(), &st), 0);
     EXPECT_TRUE(S_ISSOCK(st.st_mode));
     EXPECT_EQ(st.st_mode & 0077, 0u);
@@ -95,10 +97,12 @@ TEST_F(LiveServerTest, FlagsOneGetStatesAndShotsFlagsThreeTheTraceToo)
     server.post(Message::HeartBeat, 0, 0);
     ASSERT_TRUE(three.waitForLines(6));
     ASSERT_TRUE(one.waitForLines(4));
-    EXPECT_EQ(three.lines(), QList<QByteArray>({"KAVRO:REGISTERED 3", "KAVRO:STATE 1 0", "KAVRO:POINT 0 65537",
-                                                "KAVRO:TRIGGER 12 0", "KAVRO:SHOT 104 9895689", "KAVRO:HEARTBEAT 0 0"}));
-    EXPECT_EQ(one.lines(), QList<QByteArray>({"KAVRO:REGISTERED 1", "KAVRO:STATE 1 0", "KAVRO:SHOT 104 9895689",
-                                              "KAVRO:HEARTBEAT 0 0"}));
+    EXPECT_EQ(three.lines(),
+              QList<QByteArray>({"KAVRO:REGISTERED 3", "KAVRO:STATE 1 0", "KAVRO:POINT 0 65537", "KAVRO:TRIGGER 12 0",
+                                 "KAVRO:SHOT 104 9895689", "KAVRO:HEARTBEAT 0 0"}));
+    EXPECT_EQ(
+        one.lines(),
+        QList<QByteArray>({"KAVRO:REGISTERED 1", "KAVRO:STATE 1 0", "KAVRO:SHOT 104 9895689", "KAVRO:HEARTBEAT 0 0"}));
 }
 
 TEST_F(LiveServerTest, RegisteringAgainReplacesTheFlagsAndZeroUnregisters)
@@ -158,7 +162,7 @@ TEST_F(LiveServerTest, AListenerThatNeverReadsCostsAtMostItsQueue)
     // A raw socket that registers and then never reads.
     const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
     ASSERT_GE(fd, 0);
-    sockaddr_un address {};
+    sockaddr_un address{};
     address.sun_family = AF_UNIX;
     const QByteArray native = QFile::encodeName(path);
     std::memcpy(address.sun_path, native.constData(), size_t(native.size()));
@@ -209,7 +213,7 @@ TEST_F(LiveServerTest, ASecondServerLeavesTheRunningOneAloneAStaleSocketIsReplac
     const QString stale = dir.path() + "/stale";
     {
         const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
-        sockaddr_un address {};
+        sockaddr_un address{};
         address.sun_family = AF_UNIX;
         const QByteArray native = QFile::encodeName(stale);
         std::memcpy(address.sun_path, native.constData(), size_t(native.size()));

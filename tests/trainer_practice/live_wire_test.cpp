@@ -70,7 +70,7 @@ TEST(LivePath, EnvironmentThenRuntimeFolderThenPrivateFallback)
     // A relative runtime folder is not trusted.
     ASSERT_EQ(resolveSocketPath({}, "run", dir.path() + "/f", &path), S_OK);
     EXPECT_EQ(path, dir.path() + "/f/kavro-live");
-    struct stat st {};
+    struct stat st { };
     ASSERT_EQ(::stat(QFile::encodeName(dir.path() + "/f").constData(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0700u);
 }

@@ -79,7 +79,6 @@ lose 100
 nosignal 20000
 )";
 
-
 pid_t spawn(const std::vector<std::string>& args, posix_spawn_file_actions_t* actions = nullptr)
 {
     std::vector<char*> argv;
@@ -182,9 +181,9 @@ protected:
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
         posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-        sim = spawn({KAVRO_SERIALSIM, "--model", "vantage", "--link", link.toStdString(), "--script",
-                     script.toStdString()},
-                    &actions);
+        sim = spawn(
+            {KAVRO_SERIALSIM, "--model", "vantage", "--link", link.toStdString(), "--script", script.toStdString()},
+            &actions);
         posix_spawn_file_actions_destroy(&actions);
         ASSERT_GT(sim, 0);
     }
@@ -340,9 +339,9 @@ TEST_F(PracticeRoad, KilledAfterAnAutomaticSave)
     qputenv("KAVRO_ROAD_CHILD", "1");
     // The child serves its own socket and uses this test's simulator.
     qputenv("KAVRO_LIVE_SOCKET", QFile::encodeName(dir.filePath("child-live")));
-    const pid_t child = spawn({QCoreApplication::applicationFilePath().toStdString(),
-                               "--gtest_filter=PracticeRoad.ChildRecordsUntilKilled"},
-                              &actions);
+    const pid_t child = spawn(
+        {QCoreApplication::applicationFilePath().toStdString(), "--gtest_filter=PracticeRoad.ChildRecordsUntilKilled"},
+        &actions);
     qunsetenv("KAVRO_ROAD_CHILD");
     posix_spawn_file_actions_destroy(&actions);
     ::close(out[1]);
@@ -353,7 +352,7 @@ TEST_F(PracticeRoad, KilledAfterAnAutomaticSave)
     QElapsedTimer waited;
     waited.start();
     while (waited.elapsed() < 30000) {
-        pollfd p {out[0], POLLIN, 0};
+        pollfd p{out[0], POLLIN, 0};
         if (::poll(&p, 1, 500) <= 0)
             continue;
         const ssize_t n = ::read(out[0], buffer, sizeof buffer);
@@ -425,8 +424,8 @@ TEST_F(PracticeRoad, EventsOfANewAimingConcludeTheCurrentOneAndTraceListenersGet
     ComPtr<IAiming> first = tracedAiming(5, true, 40);
     frame.OnDeviceNewCoordinates(1, first.get(), 2);
     EXPECT_EQ(frame.currentAiming(), first.get());
-    frame.OnDeviceNewCoordinates(1, first.get(), 0);   // nothing new
-    frame.OnDeviceNewCoordinates(1, first.get(), 99);  // more than the trace holds
+    frame.OnDeviceNewCoordinates(1, first.get(), 0); // nothing new
+    frame.OnDeviceNewCoordinates(1, first.get(), 99); // more than the trace holds
     ComPtr<IAiming> second = tracedAiming(3, true, 2);
     frame.OnDeviceNewCoordinates(1, second.get(), 1);
     frame.OnDeviceConcludeAiming(1, second.get());
@@ -437,10 +436,14 @@ TEST_F(PracticeRoad, EventsOfANewAimingConcludeTheCurrentOneAndTraceListenersGet
     ASSERT_TRUE(pumpUntil([&] { return states.received.contains("HEARTBEAT"); }, 3000));
     const QList<QByteArray> lines = trace.received.trimmed().split('\n');
     const QList<QByteArray> expected = {
-        "KAVRO:REGISTERED 3", "KAVRO:STATE 1 0", "KAVRO:STATE 2 0",
+        "KAVRO:REGISTERED 3",
+        "KAVRO:STATE 1 0",
+        "KAVRO:STATE 2 0",
         // the last two points of five, each with its trigger value
-        "KAVRO:POINT 0 " + QByteArray::number(packPoint(xOf(3), 7.5)), "KAVRO:TRIGGER 140 0",
-        "KAVRO:POINT 0 " + QByteArray::number(packPoint(xOf(4), 7.5)), "KAVRO:TRIGGER 100 0",
+        "KAVRO:POINT 0 " + QByteArray::number(packPoint(xOf(3), 7.5)),
+        "KAVRO:TRIGGER 140 0",
+        "KAVRO:POINT 0 " + QByteArray::number(packPoint(xOf(4), 7.5)),
+        "KAVRO:TRIGGER 100 0",
     };
     ASSERT_GE(lines.size(), expected.size());
     EXPECT_EQ(lines.mid(0, expected.size()), expected);
@@ -449,12 +452,13 @@ TEST_F(PracticeRoad, EventsOfANewAimingConcludeTheCurrentOneAndTraceListenersGet
     const int concluded = lines.indexOf("KAVRO:STATE 3 0");
     ASSERT_EQ(concluded, 7 + 10);
     EXPECT_EQ(lines.mid(concluded, 3), QList<QByteArray>({"KAVRO:STATE 3 0", "KAVRO:STATE 1 0", "KAVRO:STATE 2 0"}));
-    EXPECT_EQ(lines.mid(concluded + 3), QList<QByteArray>({"KAVRO:POINT 0 " + QByteArray::number(packPoint(xOf(2), 7.5)),
-                                                           "KAVRO:TRIGGER 100 0", "KAVRO:STATE 3 0", "KAVRO:STATE 4 0",
-                                                           "KAVRO:HEARTBEAT 0 0"}));
-    EXPECT_EQ(states.received, QByteArray("KAVRO:REGISTERED 1\nKAVRO:STATE 1 0\nKAVRO:STATE 2 0\nKAVRO:STATE 3 0\n"
-                                          "KAVRO:STATE 1 0\nKAVRO:STATE 2 0\nKAVRO:STATE 3 0\nKAVRO:STATE 4 0\n"
-                                          "KAVRO:HEARTBEAT 0 0\n"));
+    EXPECT_EQ(lines.mid(concluded + 3),
+              QList<QByteArray>({"KAVRO:POINT 0 " + QByteArray::number(packPoint(xOf(2), 7.5)), "KAVRO:TRIGGER 100 0",
+                                 "KAVRO:STATE 3 0", "KAVRO:STATE 4 0", "KAVRO:HEARTBEAT 0 0"}));
+    EXPECT_EQ(states.received,
+              QByteArray("KAVRO:REGISTERED 1\nKAVRO:STATE 1 0\nKAVRO:STATE 2 0\nKAVRO:STATE 3 0\n"
+                         "KAVRO:STATE 1 0\nKAVRO:STATE 2 0\nKAVRO:STATE 3 0\nKAVRO:STATE 4 0\n"
+                         "KAVRO:HEARTBEAT 0 0\n"));
 
     // A trigger channel that moved by more than 5 stays; one that moved by 2 carried nothing.
     ComPtr<IAimingTrace> t1, t2;
@@ -643,7 +647,10 @@ void writeLevelWave(const QString& path, int16_t level)
 }
 
 constexpr int16_t kShotLevel = 3000;
-int16_t resultLevel(int result) { return int16_t(200 * (result + 1)); }
+int16_t resultLevel(int result)
+{
+    return int16_t(200 * (result + 1));
+}
 
 // The levels at which sound starts after silence, in order, on the left channel.
 std::vector<int> soundStarts(const QByteArray& stereo)

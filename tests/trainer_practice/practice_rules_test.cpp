@@ -86,7 +86,8 @@ TEST(PracticeRules, SecondsAroundTheShot)
 {
     EXPECT_EQ(shotSecondsFor("BTLN", 3, 1).before, 5);
     EXPECT_EQ(shotSecondsFor("BTLN", 3, 1).after, 5);
-    for (const char* n : {"MRF-22-6", "MRF-22-8", "MRF-22-10", "MRF-32-6", "MRF-32-8", "MRF-32-10", "N4TL3", "N4TL15"}) {
+    for (const char* n :
+         {"MRF-22-6", "MRF-22-8", "MRF-22-10", "MRF-32-6", "MRF-32-8", "MRF-32-10", "N4TL3", "N4TL15"}) {
         EXPECT_EQ(shotSecondsFor(n, 3, 1).before, 15) << n;
         EXPECT_EQ(shotSecondsFor(n, 3, 1).after, 15) << n;
     }

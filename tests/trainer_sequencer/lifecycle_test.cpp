@@ -18,10 +18,12 @@ std::set<int> statesSeen(int kind)
     r.shooter.shotsInWindow = [](int) { return 2; };
     r.seq.start(kind);
     std::set<int> seen;
-    r.runUntil([&] {
-        seen.insert(r.seq.rangeState());
-        return !r.seq.isRunning() || r.host.times("continue?").size() == 3;
-    }, 3'600'000);
+    r.runUntil(
+        [&] {
+            seen.insert(r.seq.rangeState());
+            return !r.seq.isRunning() || r.host.times("continue?").size() == 3;
+        },
+        3'600'000);
     seen.erase(0);
     return seen;
 }
@@ -40,7 +42,7 @@ void expectQuiet(Range& r, const std::string& where)
     EXPECT_EQ(r.host.log.size(), logged) << "the procedure went on after the stop";
 }
 
-class StopInEveryState : public ::testing::TestWithParam<int> {};
+class StopInEveryState : public ::testing::TestWithParam<int> { };
 
 TEST_P(StopInEveryState, LeavesTheLightOffAndNothingTicking)
 {
@@ -142,7 +144,7 @@ TEST(RangeLifecycle, ShotsOutsideTheWindowsAreNotTaken)
 }
 
 // A state clock that starts at tick 0 is a start like any other, and the tick count may wrap.
-class ClockStart : public ::testing::TestWithParam<uint64_t> {};
+class ClockStart : public ::testing::TestWithParam<uint64_t> { };
 
 TEST_P(ClockStart, WaitsLastExactlyTheirTime)
 {

@@ -138,9 +138,8 @@ TEST(RangeProcedureSpf, AnnouncesEachSeriesAndStopsAfterTenShots)
     EXPECT_EQ(r.host.matchShots, 10);
     EXPECT_EQ(r.host.missedMatch, 0);
     EXPECT_EQ(r.host.sounds(),
-              (Strings{"For the sighting series - load", "Attention", "Unload",
-                       "For the first competion series - load", "Attention", "Unload",
-                       "For the next competition series - load", "Attention", "Unload"}));
+              (Strings{"For the sighting series - load", "Attention", "Unload", "For the first competion series - load",
+                       "Attention", "Unload", "For the next competition series - load", "Attention", "Unload"}));
     EXPECT_EQ(r.host.times("continue?").size(), 2u);
 }
 
@@ -198,7 +197,7 @@ TEST(RangeProcedureN4tl15, WindowsOfFifteenSecondsForFourShots)
     EXPECT_EQ(r.host.times("red").size(), 4u);
 }
 
-class MovingTarget : public ::testing::TestWithParam<std::pair<int, uint64_t>> {};
+class MovingTarget : public ::testing::TestWithParam<std::pair<int, uint64_t>> { };
 
 TEST_P(MovingTarget, SeriesOfFiveRunsWithTheKindsRunTime)
 {

@@ -28,7 +28,7 @@ struct RangeEvent {
 
 class RecordingHost final : public SequencerHost {
 public:
-    explicit RecordingHost(VirtualClock& clock, uint64_t origin) : clock_(clock), origin_(origin) {}
+    explicit RecordingHost(VirtualClock& clock, uint64_t origin) : clock_(clock), origin_(origin) { }
 
     RangeSequencer* seq = nullptr;
     std::vector<RangeEvent> log;
@@ -138,8 +138,7 @@ struct Shooter {
 
 class Range {
 public:
-    explicit Range(uint64_t clockStartMs = 1000000)
-        : clock(clockStartMs), host(clock, clockStartMs), seq(host, clock)
+    explicit Range(uint64_t clockStartMs = 1000000) : clock(clockStartMs), host(clock, clockStartMs), seq(host, clock)
     {
         host.seq = &seq;
     }
@@ -163,7 +162,10 @@ public:
         }
         return done();
     }
-    bool runToEnd(uint64_t limitMs) { return runUntil([this] { return !seq.isRunning(); }, limitMs); }
+    bool runToEnd(uint64_t limitMs)
+    {
+        return runUntil([this] { return !seq.isRunning(); }, limitMs);
+    }
     // Milliseconds since the range was made, the time base of the host's log.
     uint64_t now() const { return elapsed_; }
 
@@ -182,8 +184,7 @@ private:
             seq.giveContinue();
         if (host.light == SemaphoreGreen && greenAt_ >= 0) {
             const int64_t since = int64_t(elapsed_) - greenAt_;
-            if (since > 0 && since % 1000 == 0 && firedInWindow_ < shooter.shotsInWindow(windows - 1)
-                && host.fire())
+            if (since > 0 && since % 1000 == 0 && firedInWindow_ < shooter.shotsInWindow(windows - 1) && host.fire())
                 ++firedInWindow_;
         }
     }

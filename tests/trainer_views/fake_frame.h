@@ -99,8 +99,8 @@ public:
     QWidget* GetWindow() override { return nullptr; }
     QStatusBar* GetStatusBar() override { return nullptr; }
     QProgressBar* GetProgressBar() override { return nullptr; }
-    void BeginProgress(int) override {}
-    void EndProgress() override {}
+    void BeginProgress(int) override { }
+    void EndProgress() override { }
     uint32_t* GetActivityTick() override { return &m_tick; }
     int GetTargetKind() override { return 1; }
     bool IsDeviceConnected() override { return connected; }

@@ -128,7 +128,8 @@ TEST_F(SeriesViewTest, LiveShotsFillTheTableShotByShot)
     int32_t n = 0;
     view->seriesWindows(1)[0]->target()->get_Count(&n);
     EXPECT_EQ(n, 10);
-    EXPECT_TRUE(t.groups[1].caption.text.endsWith(QStringLiteral(", 11 shot(s)"))) << t.groups[1].caption.text.toStdString();
+    EXPECT_TRUE(t.groups[1].caption.text.endsWith(QStringLiteral(", 11 shot(s)")))
+        << t.groups[1].caption.text.toStdString();
 }
 
 TEST_F(SeriesViewTest, HiddenItOnlyNotesChangesAndRebuildsWhenShown)
@@ -266,7 +267,8 @@ TEST_F(SeriesViewTest, SeriesModeShowsOnlyTheTargetsInAGrid)
             for (CSerieWindow* w : view->seriesWindows(g))
                 windows.push_back(w);
     ASSERT_EQ(view->seriesWindows(1).size(), 4u);
-    const std::vector<QRect> rects = gridRects(int(windows.size()), view->viewport()->width(), view->viewport()->height());
+    const std::vector<QRect> rects
+        = gridRects(int(windows.size()), view->viewport()->width(), view->viewport()->height());
     for (size_t i = 0; i < windows.size(); ++i)
         EXPECT_EQ(windows[i]->geometry(), rects[i]);
     EXPECT_EQ(windows[0]->width(), windows[0]->height());

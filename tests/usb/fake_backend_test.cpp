@@ -61,8 +61,7 @@ protected:
 
 TEST_F(FakeUsb, EnumeratesByTableInPathOrder)
 {
-    UsbDeviceTable table{{0x1234, 0x000e, "target"}, {0x1234, 0x0022, "optical"},
-                         {0x1234, 0x0099, "absent"}};
+    UsbDeviceTable table{{0x1234, 0x000e, "target"}, {0x1234, 0x0022, "optical"}, {0x1234, 0x0099, "absent"}};
     std::vector<UsbDeviceInfo> found;
     ASSERT_EQ(fake.enumerate(table, &found), S_OK);
     ASSERT_EQ(found.size(), 2u);
@@ -192,9 +191,10 @@ TEST_F(FakeUsb, TimelineAndControlScriptsFeedTheStream)
     // The start request makes the device stream, as a sensor does.
     fake.setControlHandler(kSensor, [&](const UsbControlRecord& r) {
         if (r.request == 128)
-            fake.playTimeline(kSensor, {{std::chrono::milliseconds(1), {1}},
-                                        {std::chrono::milliseconds(1), {}, USB_E_IO},
-                                        {std::chrono::milliseconds(1), {3}}});
+            fake.playTimeline(kSensor,
+                              {{std::chrono::milliseconds(1), {1}},
+                               {std::chrono::milliseconds(1), {}, USB_E_IO},
+                               {std::chrono::milliseconds(1), {3}}});
         return FakeControlReply{};
     });
     Reads reads;
@@ -225,9 +225,8 @@ TEST_F(FakeUsb, StopFromTheHandlerHoldsTheRestForTheNextStream)
         fake.injectPacket(kSensor, {i});
     ASSERT_TRUE(fake.waitUntilIdle());
     EXPECT_EQ(first, (Bytes{0, 1, 2}));
-    EXPECT_EQ(c->startReading(0x82, 4, 64, [](HRESULT, std::span<const uint8_t>) {
-        return UsbReadAction::Continue;
-    }), E_UNEXPECTED); // the ended stream is still to be stopped
+    EXPECT_EQ(c->startReading(0x82, 4, 64, [](HRESULT, std::span<const uint8_t>) { return UsbReadAction::Continue; }),
+              E_UNEXPECTED); // the ended stream is still to be stopped
 
     c->stopReading();
     Reads reads;

@@ -13,8 +13,8 @@ namespace {
 // "usb:<bus>-<port>[.<port>...]:" followed by the ids.
 bool wellFormedPath(const std::string& path, const std::string& ids)
 {
-    if (path.rfind("usb:", 0) != 0 || path.size() < ids.size() + 7 ||
-        path.compare(path.size() - ids.size(), ids.size(), ids) != 0)
+    if (path.rfind("usb:", 0) != 0 || path.size() < ids.size() + 7
+        || path.compare(path.size() - ids.size(), ids.size(), ids) != 0)
         return false;
     std::string location = path.substr(4, path.size() - 4 - ids.size());
     size_t dash = location.find('-');

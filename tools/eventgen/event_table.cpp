@@ -75,20 +75,26 @@ enumTargetElementType elementType(const QString& name, bool* ok)
 
 using Setter = std::function<HRESULT(const QString&)>;
 
-template <class I>
-Setter floatSetter(I* obj, HRESULT (I::*put)(float))
+template <class I> Setter floatSetter(I* obj, HRESULT (I::*put)(float))
 {
-    return [=](const QString& v) { float f; return parseFloat(v, &f) ? (obj->*put)(f) : E_INVALIDARG; };
+    return [=](const QString& v) {
+        float f;
+        return parseFloat(v, &f) ? (obj->*put)(f) : E_INVALIDARG;
+    };
 }
-template <class I, class T>
-Setter intSetter(I* obj, HRESULT (I::*put)(T))
+template <class I, class T> Setter intSetter(I* obj, HRESULT (I::*put)(T))
 {
-    return [=](const QString& v) { int32_t i; return parseInt(v, &i) ? (obj->*put)(static_cast<T>(i)) : E_INVALIDARG; };
+    return [=](const QString& v) {
+        int32_t i;
+        return parseInt(v, &i) ? (obj->*put)(static_cast<T>(i)) : E_INVALIDARG;
+    };
 }
-template <class I>
-Setter boolSetter(I* obj, HRESULT (I::*put)(VARIANT_BOOL))
+template <class I> Setter boolSetter(I* obj, HRESULT (I::*put)(VARIANT_BOOL))
 {
-    return [=](const QString& v) { VARIANT_BOOL b; return parseBool(v, &b) ? (obj->*put)(b) : E_INVALIDARG; };
+    return [=](const QString& v) {
+        VARIANT_BOOL b;
+        return parseBool(v, &b) ? (obj->*put)(b) : E_INVALIDARG;
+    };
 }
 
 std::map<QString, Setter> eventSetters(IEventParams* e)

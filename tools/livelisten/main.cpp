@@ -61,7 +61,7 @@ int main(int argc, char** argv)
         return 1;
     }
     const QByteArray native = QFile::encodeName(path);
-    sockaddr_un address {};
+    sockaddr_un address{};
     address.sun_family = AF_UNIX;
     if (size_t(native.size()) >= sizeof address.sun_path) {
         std::fprintf(stderr, "kavro-live-listen: socket path too long: %s\n", native.constData());

@@ -12,8 +12,8 @@ uint8_t bannerChecksum(std::string_view body)
 
 std::string buildBanner(const BannerFields& f)
 {
-    std::string body = "(" + f.bannerChars + f.tag + f.modelNumber + "\\" + f.serialNumber + "\\"
-        + f.field3 + "\\" + f.field4 + "\\" + f.modelName;
+    std::string body = "(" + f.bannerChars + f.tag + f.modelNumber + "\\" + f.serialNumber + "\\" + f.field3 + "\\"
+        + f.field4 + "\\" + f.modelName;
     static constexpr char hex[] = "0123456789ABCDEF";
     const uint8_t sum = bannerChecksum(body);
     return f.text + body + hex[sum >> 4] + hex[sum & 0xF] + ")";

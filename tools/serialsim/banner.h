@@ -11,14 +11,14 @@
 namespace kavro::serialsim {
 
 struct BannerFields {
-    std::string text;              // before "(": the host skips it, at most 16 bytes
+    std::string text; // before "(": the host skips it, at most 16 bytes
     std::string bannerChars = "01"; // 2 characters
-    std::string tag = "KVR";       // 3 characters
-    std::string modelNumber;       // decimal, at most 5 characters
-    std::string serialNumber;      // at most 8 characters
-    std::string field3;            // at most 8 characters
-    std::string field4;            // at most 8 characters
-    std::string modelName;         // 1..41 characters
+    std::string tag = "KVR"; // 3 characters
+    std::string modelNumber; // decimal, at most 5 characters
+    std::string serialNumber; // at most 8 characters
+    std::string field3; // at most 8 characters
+    std::string field4; // at most 8 characters
+    std::string modelName; // 1..41 characters
 };
 
 // The checksum over `body`, the bytes from "(" up to the last byte before the digits.

@@ -5,14 +5,17 @@
 
 namespace kavro::serialsim {
 
-double biathlonTargetCentre(int k) { return (k - 2) * 250.0; }
+double biathlonTargetCentre(int k)
+{
+    return (k - 2) * 250.0;
+}
 
 std::array<BiathlonTargetReading, 5> biathlonTargetsFor(double x, double y, int intensity)
 {
     // The host reads S = p + q along the row and D = p - q across it and multiplies both by
     // f = 1024 / (W / 2 + 100); the scale it measures between neighbours is then g / f, so in
     // the position the intensity drops out and only g remains.
-    std::array<BiathlonTargetReading, 5> targets {};
+    std::array<BiathlonTargetReading, 5> targets{};
     const double wantD = y / BiathlonStepUnits;
     const long d = std::lround(wantD);
     for (int k = 0; k < 5; ++k) {

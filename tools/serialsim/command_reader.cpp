@@ -7,17 +7,23 @@ namespace kavro::serialsim {
 int commandArgumentCount(uint8_t code)
 {
     switch (code) {
-    case 6: case 9: return 0;                      // biathlon reset, stop
-    case 1: case 2: case 5: case 21: case 22: return 1; // range, rate code, area, semaphores
-    case 16: return 2;                             // sample period, high byte first
-    case 8: case 13: return 3;                     // start (13 with three zeros stops)
+    case 6:
+    case 9: return 0; // biathlon reset, stop
+    case 1:
+    case 2:
+    case 5:
+    case 21:
+    case 22: return 1; // range, rate code, area, semaphores
+    case 16: return 2; // sample period, high byte first
+    case 8:
+    case 13: return 3; // start (13 with three zeros stops)
     default: return -1;
     }
 }
 
 std::vector<uint8_t> frameCommand(uint8_t code, std::span<const uint8_t> arguments)
 {
-    std::vector<uint8_t> bytes {code};
+    std::vector<uint8_t> bytes{code};
     bytes.insert(bytes.end(), arguments.begin(), arguments.end());
     unsigned sum = 0;
     for (uint8_t b : bytes)

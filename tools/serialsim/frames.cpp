@@ -6,12 +6,21 @@ namespace kavro::serialsim {
 
 namespace {
 
-unsigned field(int value, int low, int high) { return unsigned(std::clamp(value, low, high)); }
+unsigned field(int value, int low, int high)
+{
+    return unsigned(std::clamp(value, low, high));
+}
 
 // Position words travel offset by 512 so they are never negative.
-unsigned position(int value) { return field(value, -512, 511) + 512; }
+unsigned position(int value)
+{
+    return field(value, -512, 511) + 512;
+}
 
-unsigned piezoLevel(int piezo) { return (field(piezo, 0, 1020) + 3) / 4; }
+unsigned piezoLevel(int piezo)
+{
+    return (field(piezo, 0, 1020) + 3) / 4;
+}
 
 // The fields every Vantage-shaped frame shares: b0..b5 and the counter's low three bits.
 void encodeCommonFields(const VantageSample& s, uint8_t* b)
@@ -32,7 +41,7 @@ void encodeCommonFields(const VantageSample& s, uint8_t* b)
 
 VantageFrame encodeVantageFrame(const VantageSample& s)
 {
-    VantageFrame b {};
+    VantageFrame b{};
     encodeCommonFields(s, b.data());
     const unsigned counter = unsigned(s.counter) & 0xFF;
     b[6] = uint8_t((counter >> 3) & 0x1F);
@@ -48,7 +57,7 @@ VantageFrame encodeVantageFrame(const VantageSample& s)
 
 ClassicFrame encodeClassicFrame(const ClassicSample& s)
 {
-    ClassicFrame b {};
+    ClassicFrame b{};
     encodeCommonFields(s, b.data());
     const unsigned counter = unsigned(s.counter) & 0xF;
     const unsigned trigger = field(s.trigger, 0, 1023);
@@ -68,7 +77,7 @@ ClassicFrame encodeClassicFrame(const ClassicSample& s)
 
 BiathlonFrame encodeBiathlonFrame(const BiathlonSample& s)
 {
-    std::array<unsigned, 18> words {};
+    std::array<unsigned, 18> words{};
     for (size_t k = 0; k < 5; ++k) {
         words[3 * k] = position(s.targets[k].q);
         words[3 * k + 1] = position(s.targets[k].p);
@@ -78,7 +87,7 @@ BiathlonFrame encodeBiathlonFrame(const BiathlonSample& s)
     words[16] = field(s.extra1, 0, 1023);
     words[17] = field(s.extra2, 0, 1023);
 
-    BiathlonFrame b {};
+    BiathlonFrame b{};
     auto putBits = [&b](unsigned value, unsigned firstBit, unsigned count) {
         for (unsigned i = 0; i < count; ++i)
             if (value >> i & 1) {

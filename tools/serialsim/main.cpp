@@ -43,7 +43,10 @@ namespace {
 
 volatile std::sig_atomic_t stopRequested = 0;
 
-void requestStop(int) { stopRequested = 1; }
+void requestStop(int)
+{
+    stopRequested = 1;
+}
 
 int fail(const std::string& message)
 {
@@ -51,7 +54,10 @@ int fail(const std::string& message)
     return 2;
 }
 
-void logLine(const std::string& line) { std::fprintf(stderr, "kavro-serialsim: %s\n", line.c_str()); }
+void logLine(const std::string& line)
+{
+    std::fprintf(stderr, "kavro-serialsim: %s\n", line.c_str());
+}
 
 void announce(const std::string& path)
 {
@@ -70,7 +76,8 @@ int main(int argc, char** argv)
     parser.addHelpOption();
     parser.addOptions({
         {"model", "Sensor model: vantage, vantagei, vantages, classic or biathlon.", "model"},
-        {"model-number", "Model number in the banner (frames as --model, else as the model it names, else Vantage).", "n"},
+        {"model-number", "Model number in the banner (frames as --model, else as the model it names, else Vantage).",
+         "n"},
         {"link", "Keep a symbolic link to the slave side at this path.", "path"},
         {"script", "Script of aimings to play.", "file"},
         {"rate", "Samples per second until a rate command comes (default 100).", "n", "100"},
@@ -124,7 +131,7 @@ int main(int argc, char** argv)
     if (parser.isSet("print-slave") || !parser.isSet("link"))
         announce(pty.slavePath());
 
-    struct sigaction action {};
+    struct sigaction action { };
     action.sa_handler = requestStop;
     sigaction(SIGTERM, &action, nullptr);
     sigaction(SIGINT, &action, nullptr);
@@ -132,9 +139,9 @@ int main(int argc, char** argv)
 
     ScriptPlayer player(std::move(steps));
     player.setLoop(parser.isSet("loop"));
-    SensorSession session(*model, number, rate, std::move(player), pty,
-                          (parser.isSet("print-slave") || !parser.isSet("link")) ? announce : [](const std::string&) {},
-                          logLine);
+    SensorSession session(
+        *model, number, rate, std::move(player), pty,
+        (parser.isSet("print-slave") || !parser.isSet("link")) ? announce : [](const std::string&) {}, logLine);
     const int result = session.run(stopRequested);
     pty.removeLink();
     pty.close();

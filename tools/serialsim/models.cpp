@@ -6,7 +6,7 @@ namespace kavro::serialsim {
 
 namespace {
 
-constexpr std::array<SensorModel, 5> models {{
+constexpr std::array<SensorModel, 5> models{{
     {"vantage", 300, "Vantage", FrameKind::Vantage, 8, 256, 13, 0},
     {"vantagei", 302, "Vantage i", FrameKind::Vantage, 8, 256, 13, 0},
     {"vantages", 303, "Vantage s", FrameKind::Vantage, 8, 256, 13, 0},
@@ -16,7 +16,10 @@ constexpr std::array<SensorModel, 5> models {{
 
 } // namespace
 
-std::span<const SensorModel> sensorModels() { return models; }
+std::span<const SensorModel> sensorModels()
+{
+    return models;
+}
 
 const SensorModel* findSensorModel(std::string_view key)
 {

@@ -27,7 +27,7 @@ PtyEndpoint::~PtyEndpoint()
 
 bool PtyEndpoint::setLinkPath(const std::string& path, std::string* error)
 {
-    struct stat st {};
+    struct stat st { };
     if (::lstat(path.c_str(), &st) == 0 && !S_ISLNK(st.st_mode)) {
         *error = path + " exists and is not a symbolic link; it is left alone";
         return false;
@@ -61,7 +61,7 @@ bool PtyEndpoint::open(std::string* error)
         return false;
     }
     // Until the host sets its own, a raw line: the frames are binary.
-    termios t {};
+    termios t{};
     if (::tcgetattr(slave_, &t) == 0) {
         ::cfmakeraw(&t);
         ::tcsetattr(slave_, TCSANOW, &t);
@@ -76,8 +76,7 @@ bool PtyEndpoint::pointLink(std::string* error)
     // Built beside the link and renamed over it, so the host never finds the name missing.
     const std::string temporary = linkPath_ + ".new" + std::to_string(::getpid());
     ::unlink(temporary.c_str());
-    if (::symlink(slavePath_.c_str(), temporary.c_str()) != 0
-        || ::rename(temporary.c_str(), linkPath_.c_str()) != 0) {
+    if (::symlink(slavePath_.c_str(), temporary.c_str()) != 0 || ::rename(temporary.c_str(), linkPath_.c_str()) != 0) {
         *error = systemError(("linking " + linkPath_).c_str());
         ::unlink(temporary.c_str());
         return false;
@@ -106,7 +105,7 @@ void PtyEndpoint::removeLink()
 
 speed_t PtyEndpoint::hostSpeed() const
 {
-    termios t {};
+    termios t{};
     // On the master, the terminal attributes read are those of the slave side.
     if (master_ < 0 || ::tcgetattr(master_, &t) != 0)
         return B0;

@@ -17,11 +17,10 @@ struct Keyword {
 };
 
 constexpr Keyword keywords[] = {
-    {"wait", Kind::Wait, "t"},        {"nosignal", Kind::NoSignal, "t"},
-    {"aim", Kind::Aim, "xyst"},       {"shot", Kind::Shot, "p"},
-    {"lose", Kind::Lose, "t"},        {"trigger", Kind::Trigger, "v"},
-    {"pulse", Kind::Pulse, "b"},      {"silence", Kind::Silence, "t"},
-    {"unplug", Kind::Unplug, "t"},    {"end", Kind::End, ""},
+    {"wait", Kind::Wait, "t"},   {"nosignal", Kind::NoSignal, "t"}, {"aim", Kind::Aim, "xyst"},
+    {"shot", Kind::Shot, "p"},   {"lose", Kind::Lose, "t"},         {"trigger", Kind::Trigger, "v"},
+    {"pulse", Kind::Pulse, "b"}, {"silence", Kind::Silence, "t"},   {"unplug", Kind::Unplug, "t"},
+    {"end", Kind::End, ""},
 };
 
 bool parseNumber(std::string_view token, double* out)
@@ -52,7 +51,8 @@ std::string takeArgument(char role, std::string_view token, ScriptStep* step)
     case 'p': return whole(0, 1023, "a piezo level", &step->value);
     case 'v': return whole(0, 1023, "a trigger value", &step->value);
     case 'b': return whole(0, 600, "a pulse rate", &step->value);
-    case 'x': case 'y':
+    case 'x':
+    case 'y':
         if (std::fabs(value) > 10000)
             return "a coordinate must lie within -10000..10000";
         (role == 'x' ? step->x : step->y) = value;
@@ -88,8 +88,8 @@ std::string parseLine(std::string_view line, ScriptStep* step, bool* empty)
         step->kind = k.kind;
         const std::string_view roles = k.arguments;
         if (words.size() != roles.size() + 1)
-            return "\"" + std::string(k.word) + "\" takes " + std::to_string(roles.size())
-                + " argument(s), " + std::to_string(words.size() - 1) + " given";
+            return "\"" + std::string(k.word) + "\" takes " + std::to_string(roles.size()) + " argument(s), "
+                + std::to_string(words.size() - 1) + " given";
         for (size_t i = 0; i < roles.size(); ++i)
             if (std::string problem = takeArgument(roles[i], words[i + 1], step); !problem.empty())
                 return problem;

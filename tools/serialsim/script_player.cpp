@@ -15,7 +15,9 @@ constexpr double PulseSwing = 300;
 
 } // namespace
 
-ScriptPlayer::ScriptPlayer(std::vector<ScriptStep> steps) : steps_(std::move(steps)) {}
+ScriptPlayer::ScriptPlayer(std::vector<ScriptStep> steps) : steps_(std::move(steps))
+{
+}
 
 SensorState ScriptPlayer::sampleNow(int rate)
 {
@@ -60,14 +62,11 @@ void ScriptPlayer::setLoop(bool loop)
     for (const ScriptStep& step : steps_) {
         switch (step.kind) {
         case Kind::Trigger:
-        case Kind::Pulse:
-            break;
+        case Kind::Pulse: break;
         case Kind::Shot:
         case Kind::End:
         case Kind::Silence:
-        case Kind::Unplug:
-            loop_ = true;
-            break;
+        case Kind::Unplug: loop_ = true; break;
         default:
             if (step.ms > 0)
                 loop_ = true;
@@ -96,16 +95,14 @@ PlayerAction ScriptPlayer::next(int rate)
                 state_.pulse = int(PulseCentre);
             ++index_;
             continue;
-        case Kind::End:
-            return {PlayerAction::Kind::End, {}, 0};
+        case Kind::End: return {PlayerAction::Kind::End, {}, 0};
         case Kind::Silence:
         case Kind::Unplug:
             ++index_;
-            return {step.kind == Kind::Silence ? PlayerAction::Kind::Silence : PlayerAction::Kind::Unplug,
-                    {}, step.ms};
+            return {step.kind == Kind::Silence ? PlayerAction::Kind::Silence : PlayerAction::Kind::Unplug, {}, step.ms};
         case Kind::Shot: {
             ++index_;
-            PlayerAction shot {PlayerAction::Kind::Sample, sampleNow(rate), 0};
+            PlayerAction shot{PlayerAction::Kind::Sample, sampleNow(rate), 0};
             shot.sample.piezo = step.value;
             return shot;
         }

@@ -20,7 +20,7 @@ struct PlayerAction {
     enum class Kind { Sample, Silence, Unplug, End };
     Kind kind = Kind::Sample;
     SensorState sample; // Sample
-    int ms = 0;         // Silence, Unplug
+    int ms = 0; // Silence, Unplug
 };
 
 class ScriptPlayer {

@@ -52,7 +52,7 @@ int SensorSession::run(const volatile std::sig_atomic_t& stop)
         if (bannerAt_)
             wakeAt = std::min(wakeAt, *bannerAt_);
         const auto waitMs = std::chrono::ceil<std::chrono::milliseconds>(wakeAt - now).count();
-        pollfd p {pty_.masterFd(), POLLIN | POLLPRI, 0};
+        pollfd p{pty_.masterFd(), POLLIN | POLLPRI, 0};
         const int ready = ::poll(&p, 1, int(std::max<long long>(waitMs, 0)));
         if (ready > 0 && (p.revents & (POLLIN | POLLPRI)))
             readHost(Clock::now());
@@ -159,8 +159,7 @@ bool SensorSession::streamDueFrames(Clock::time_point now, const volatile std::s
             log_("silence " + std::to_string(action.ms) + " ms");
             nextFrameAt_ = now + std::chrono::milliseconds(action.ms);
             return true;
-        case PlayerAction::Kind::Unplug:
-            return unplug(action.ms, stop);
+        case PlayerAction::Kind::Unplug: return unplug(action.ms, stop);
         case PlayerAction::Kind::End:
             log_("end of script");
             ended_ = true;

@@ -19,9 +19,8 @@ public:
     using Clock = std::chrono::steady_clock;
 
     // `announce` gets each new slave path (after a replug); `log` gets one line per event.
-    SensorSession(const SensorModel& model, int bannerNumber, int rate, ScriptPlayer player,
-                  PtyEndpoint& pty, std::function<void(const std::string&)> announce,
-                  std::function<void(const std::string&)> log);
+    SensorSession(const SensorModel& model, int bannerNumber, int rate, ScriptPlayer player, PtyEndpoint& pty,
+                  std::function<void(const std::string&)> announce, std::function<void(const std::string&)> log);
 
     // Runs until the script ends (0), `stop` becomes non-zero (0), or the line cannot be
     // reopened after an unplug (1).

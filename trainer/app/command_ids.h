@@ -55,7 +55,7 @@ inline constexpr int ViewIntervals = 32794;
 inline constexpr int ViewProbability = 32795;
 inline constexpr int SoundOff = 32888;
 inline constexpr int PrintShot = 32883;
-}
+} // namespace Cmd
 
 // The Language menu: commands in menu order with their captions (each in its own language's
 // name, so they are not translated).

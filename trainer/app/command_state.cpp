@@ -42,17 +42,59 @@ const std::vector<int>& frameCommands()
 {
     static const std::vector<int> commands = [] {
         std::vector<int> c = {
-            Cmd::StartPractice, Cmd::Open, Cmd::OpenModel, Cmd::CloseModel, Cmd::Save,
-            Cmd::SendToFolder, Cmd::Print, Cmd::PrintPreview, Cmd::PageSetup, Cmd::ClosePreview,
-            Cmd::PreviousPage, Cmd::NextPage, Cmd::SendToEmail, Cmd::Exit, Cmd::HideRestoreShot,
-            Cmd::DeleteSightingShots, Cmd::DeleteAllShots, Cmd::Replay, Cmd::ReplayAll, Cmd::Prone,
-            Cmd::Standing, Cmd::Kneeling, Cmd::StopPractice, Cmd::ResetTraceTarget, Cmd::Continue,
-            Cmd::SwitchToMatch, Cmd::AdjustSensor, Cmd::ExpertMode, Cmd::ToolBar, Cmd::StatusBar,
-            Cmd::ShowHidden, Cmd::AllTraces, Cmd::FullScreen, Cmd::ResetHardware,
-            Cmd::ShotsParameters, Cmd::PrintTarget, Cmd::Options, Cmd::HelpContents, Cmd::About,
-            Cmd::Sightings, Cmd::ShotList, Cmd::Series, Cmd::ClosePane, Cmd::ViewInfo,
-            Cmd::ViewTrace, Cmd::ViewDistance, Cmd::ViewCoordination, Cmd::ViewShift,
-            Cmd::ViewSpeed, Cmd::ViewIntervals, Cmd::ViewProbability, Cmd::SoundOff, Cmd::PrintShot,
+            Cmd::StartPractice,
+            Cmd::Open,
+            Cmd::OpenModel,
+            Cmd::CloseModel,
+            Cmd::Save,
+            Cmd::SendToFolder,
+            Cmd::Print,
+            Cmd::PrintPreview,
+            Cmd::PageSetup,
+            Cmd::ClosePreview,
+            Cmd::PreviousPage,
+            Cmd::NextPage,
+            Cmd::SendToEmail,
+            Cmd::Exit,
+            Cmd::HideRestoreShot,
+            Cmd::DeleteSightingShots,
+            Cmd::DeleteAllShots,
+            Cmd::Replay,
+            Cmd::ReplayAll,
+            Cmd::Prone,
+            Cmd::Standing,
+            Cmd::Kneeling,
+            Cmd::StopPractice,
+            Cmd::ResetTraceTarget,
+            Cmd::Continue,
+            Cmd::SwitchToMatch,
+            Cmd::AdjustSensor,
+            Cmd::ExpertMode,
+            Cmd::ToolBar,
+            Cmd::StatusBar,
+            Cmd::ShowHidden,
+            Cmd::AllTraces,
+            Cmd::FullScreen,
+            Cmd::ResetHardware,
+            Cmd::ShotsParameters,
+            Cmd::PrintTarget,
+            Cmd::Options,
+            Cmd::HelpContents,
+            Cmd::About,
+            Cmd::Sightings,
+            Cmd::ShotList,
+            Cmd::Series,
+            Cmd::ClosePane,
+            Cmd::ViewInfo,
+            Cmd::ViewTrace,
+            Cmd::ViewDistance,
+            Cmd::ViewCoordination,
+            Cmd::ViewShift,
+            Cmd::ViewSpeed,
+            Cmd::ViewIntervals,
+            Cmd::ViewProbability,
+            Cmd::SoundOff,
+            Cmd::PrintShot,
         };
         for (const LanguageMenuItem& l : kLanguageMenu)
             c.push_back(l.command);
@@ -107,20 +149,16 @@ CommandState commandState(int command, const FrameState& s)
     case Cmd::AdjustSensor: return on(V && !s.timed && !P);
     case Cmd::Continue: return on(V && s.waitsForContinue);
     case Cmd::Prone:
-        return on(V && (s.threePositions || s.biathlon),
-                  s.biathlon ? s.subTarget == 2 : s.position == u"prone");
+        return on(V && (s.threePositions || s.biathlon), s.biathlon ? s.subTarget == 2 : s.position == u"prone");
     case Cmd::Standing:
-        return on(V && (s.threePositions || s.biathlon),
-                  s.biathlon ? s.subTarget == 1 : s.position == u"standing");
+        return on(V && (s.threePositions || s.biathlon), s.biathlon ? s.subTarget == 1 : s.position == u"standing");
     case Cmd::Kneeling: return on(V && s.threePositions && !s.biathlon, s.position == u"kneeling");
     case Cmd::StopPractice: return on(V);
     case Cmd::ResetTraceTarget: return on(V && s.resultShown);
     case Cmd::ExpertMode: return on(true, s.advancedMode);
     case Cmd::Sightings: return on(S > 0, s.includeSightings);
-    case Cmd::ShotList:
-        return on(D && s.seriesTableAvailable, s.bothPanes && !s.seriesMode);
-    case Cmd::Series:
-        return on(D && !s.biathlon && s.seriesTableAvailable, s.bothPanes && s.seriesMode);
+    case Cmd::ShotList: return on(D && s.seriesTableAvailable, s.bothPanes && !s.seriesMode);
+    case Cmd::Series: return on(D && !s.biathlon && s.seriesTableAvailable, s.bothPanes && s.seriesMode);
     case Cmd::ClosePane: return on(s.bothPanes);
     case Cmd::ToolBar: return on(true, s.toolBarShown);
     case Cmd::StatusBar: return on(true, s.statusBarShown);
@@ -171,6 +209,5 @@ bool toolbarButtonVisible(int command, const FrameState& s)
 bool prunedInSimpleMode(int c)
 {
     return (c >= 32773 && c <= 32774) || (c >= 32778 && c <= 32780) || (c >= 32791 && c <= 32795)
-        || (c >= 0xE800 && c <= 59393) || (c >= 32814 && c <= 32875) || (c >= 32796 && c <= 32815)
-        || c == 32873;
+        || (c >= 0xE800 && c <= 59393) || (c >= 32814 && c <= 32875) || (c >= 32796 && c <= 32815) || c == 32873;
 }

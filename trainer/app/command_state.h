@@ -9,18 +9,18 @@
 #include <vector>
 
 struct FrameState {
-    bool document = false;        // a valid document is loaded
-    bool preview = false;         // print preview open
+    bool document = false; // a valid document is loaded
+    bool preview = false; // print preview open
     int matchShots = 0;
     int sightingShots = 0;
-    bool device = false;          // a device is held
-    bool timed = false;           // timed practice kind on a device that times it
+    bool device = false; // a device is held
+    bool timed = false; // timed practice kind on a device that times it
     bool matchStarted = false;
     bool waitsForContinue = false;
     bool threePositions = false;
     bool biathlon = false;
-    QString position;             // the document's "_position"
-    int subTarget = -1;           // biathlon: 2 prone, 1 standing
+    QString position; // the document's "_position"
+    int subTarget = -1; // biathlon: 2 prone, 1 standing
     bool resultShown = false;
     bool advancedMode = true;
     bool includeSightings = false;
@@ -36,9 +36,9 @@ struct FrameState {
     bool statusBarShown = true;
     bool fullScreen = false;
     bool soundEnabled = true;
-    bool bothPanes = false;       // splitter shows the shot-list pane
-    bool seriesMode = false;      // the series table shows series targets
-    int visibleView = 0;          // command id of the visible view
+    bool bothPanes = false; // splitter shows the shot-list pane
+    bool seriesMode = false; // the series table shows series targets
+    int visibleView = 0; // command id of the visible view
     int languageId = 1033;
     // What is built into this program: commands of missing parts stay disabled.
     std::set<int> availableViews; // view command ids with a registered view

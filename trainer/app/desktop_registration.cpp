@@ -61,15 +61,14 @@ QByteArray desktopEntry(const QString& programPath)
 
 QByteArray mimeInfo()
 {
-    return QByteArrayLiteral(
-        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-        "<mime-info xmlns=\"http://www.freedesktop.org/standards/shared-mime-info\">\n"
-        "  <mime-type type=\"application/x-kavro\">\n"
-        "    <comment>KAVRO practice</comment>\n"
-        "    <icon name=\"application-x-kavro\"/>\n"
-        "    <glob pattern=\"*.kavro\"/>\n"
-        "  </mime-type>\n"
-        "</mime-info>\n");
+    return QByteArrayLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+                             "<mime-info xmlns=\"http://www.freedesktop.org/standards/shared-mime-info\">\n"
+                             "  <mime-type type=\"application/x-kavro\">\n"
+                             "    <comment>KAVRO practice</comment>\n"
+                             "    <icon name=\"application-x-kavro\"/>\n"
+                             "    <glob pattern=\"*.kavro\"/>\n"
+                             "  </mime-type>\n"
+                             "</mime-info>\n");
 }
 
 QByteArray resourceBytes(const QString& name)

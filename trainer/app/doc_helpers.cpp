@@ -194,15 +194,24 @@ QString AppendInteger(int value, bool naForNonPositive)
 
 int targetKindOfShortName(const QString& n)
 {
-    if (n == u"BTLN") return 2;
-    if (n == u"SP1") return 4;
-    if (n == u"SP2") return 5;
-    if (n == u"SPF") return 6;
-    if (n == u"N4TL3") return 7;
-    if (n == u"N4TL15") return 8;
-    if (n == u"MRF-22-10" || n == u"MRF-32-10") return 9;
-    if (n == u"MRF-22-8" || n == u"MRF-32-8") return 10;
-    if (n == u"MRF-22-6" || n == u"MRF-32-6") return 11;
+    if (n == u"BTLN")
+        return 2;
+    if (n == u"SP1")
+        return 4;
+    if (n == u"SP2")
+        return 5;
+    if (n == u"SPF")
+        return 6;
+    if (n == u"N4TL3")
+        return 7;
+    if (n == u"N4TL15")
+        return 8;
+    if (n == u"MRF-22-10" || n == u"MRF-32-10")
+        return 9;
+    if (n == u"MRF-22-8" || n == u"MRF-32-8")
+        return 10;
+    if (n == u"MRF-22-6" || n == u"MRF-32-6")
+        return 11;
     return 1;
 }
 

@@ -39,8 +39,7 @@ public:
 
     // Calls every attached view but `sender`, in attach order. A view may remove itself or any
     // other view, or destroy it, while being called: removed views are not called afterwards.
-    void UpdateAllViews(CView* sender, int hint, void* p1 = nullptr, void* p2 = nullptr,
-                        intptr_t value = 0);
+    void UpdateAllViews(CView* sender, int hint, void* p1 = nullptr, void* p2 = nullptr, intptr_t value = 0);
 
 private:
     std::vector<CView*> m_views;

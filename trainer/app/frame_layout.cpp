@@ -139,7 +139,7 @@ void SaveWindowRect(QWidget* window, const QString& valueName)
 {
     if (!window)
         return;
-    const QRect r = window->isWindow() && window->normalGeometry().isValid() ? window->normalGeometry()
-                                                                              : window->geometry();
+    const QRect r
+        = window->isWindow() && window->normalGeometry().isValid() ? window->normalGeometry() : window->geometry();
     kavro::OpenAppRegistryKey().writeBinary(valueName, encodeRect(r));
 }

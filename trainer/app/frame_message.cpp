@@ -31,8 +31,7 @@ int ShowMessageBox(const QString& text, QMessageBox::StandardButtons buttons, QM
     return box.exec();
 }
 
-int ShowMessageBox(int textId, QMessageBox::StandardButtons buttons, QMessageBox::Icon icon,
-                   QWidget* owner)
+int ShowMessageBox(int textId, QMessageBox::StandardButtons buttons, QMessageBox::Icon icon, QWidget* owner)
 {
     return ShowMessageBox(uiText(textId), buttons, icon, QString(), owner);
 }

@@ -39,8 +39,7 @@ int storedControlInterval2()
 // The wait cursor while a document loads or saves, when there is a screen to show it on.
 class WaitCursor {
 public:
-    WaitCursor()
-        : m_active(qobject_cast<QGuiApplication*>(QCoreApplication::instance()) != nullptr)
+    WaitCursor() : m_active(qobject_cast<QGuiApplication*>(QCoreApplication::instance()) != nullptr)
     {
         if (m_active)
             QGuiApplication::setOverrideCursor(Qt::WaitCursor);
@@ -447,8 +446,7 @@ bool CKavroDoc::NewDocument(IEventParams* event, const QString& shooterName, int
 {
     ReleaseCache();
     ComPtr<IKavroDocument> doc;
-    bool ok = SUCCEEDED(createInstance(kavrodoc::CLSID_KavroDocument, &doc)) && doc
-        && SUCCEEDED(doc->put_Event(event));
+    bool ok = SUCCEEDED(createInstance(kavrodoc::CLSID_KavroDocument, &doc)) && doc && SUCCEEDED(doc->put_Event(event));
     if (ok && !deviceText.isEmpty())
         ok = SUCCEEDED(doc->put_Value(QStringLiteral("_device"), Variant(deviceText)));
     if (ok && positionIndex >= 0 && positionIndex <= 2) {
@@ -564,8 +562,8 @@ bool CKavroDoc::OpenModel(const QString& path)
         m_document->get_Event(mine.put());
         model->get_Event(theirs.put());
         ComPtr<IAimingCollection> aimings;
-        keep = mine && theirs && sameObject(mine.get(), theirs.get())
-            && SUCCEEDED(model->get_Aimings(aimings.put())) && countOf(aimings.get()) > 1;
+        keep = mine && theirs && sameObject(mine.get(), theirs.get()) && SUCCEEDED(model->get_Aimings(aimings.put()))
+            && countOf(aimings.get()) > 1;
     }
     m_modelValidShotTimes = -1;
     if (!keep) {
@@ -600,8 +598,8 @@ bool CKavroDoc::SaveModified()
     if (MatchShotCount() == 0)
         return true;
     QWidget* owner = CMainFrameBase::current() ? CMainFrameBase::current()->GetWindow() : nullptr;
-    const int answer = ShowMessageBox(32817, QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel,
-                                      QMessageBox::Warning, owner);
+    const int answer
+        = ShowMessageBox(32817, QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::Warning, owner);
     if (answer == QMessageBox::Cancel)
         return false;
     if (answer == QMessageBox::Yes)
@@ -662,7 +660,8 @@ bool CKavroDoc::AddMissedShot(bool match, ComPtr<IShot>* out)
 {
     ComPtr<IAimingCollection> aimings;
     ComPtr<IAiming> aiming;
-    if (!GetAimings(&aimings) || FAILED(aimings->AddMissed(match ? VARIANT_TRUE : VARIANT_FALSE, aiming.put())) || !aiming)
+    if (!GetAimings(&aimings) || FAILED(aimings->AddMissed(match ? VARIANT_TRUE : VARIANT_FALSE, aiming.put()))
+        || !aiming)
         return false;
     m_modified = 1;
     ReleaseCache();
@@ -683,12 +682,11 @@ void CKavroDoc::SetPosition(const QString& name)
     UpdateAllViews(nullptr, KavroHint::Position);
 }
 
-void CKavroDoc::SetShotsParameters(int fCoefficient, float traceSeconds, int controlInterval2,
-                                   float shotTimeOffset, float dispersion, bool centreGroups)
+void CKavroDoc::SetShotsParameters(int fCoefficient, float traceSeconds, int controlInterval2, float shotTimeOffset,
+                                   float dispersion, bool centreGroups)
 {
-    if (fCoefficient == m_fCoefficient && traceSeconds == m_traceSeconds
-        && controlInterval2 == m_controlInterval2 && shotTimeOffset == m_shotTimeOffset
-        && dispersion == m_dispersion && centreGroups == this->centreGroups())
+    if (fCoefficient == m_fCoefficient && traceSeconds == m_traceSeconds && controlInterval2 == m_controlInterval2
+        && shotTimeOffset == m_shotTimeOffset && dispersion == m_dispersion && centreGroups == this->centreGroups())
         return;
     if (fCoefficient >= -500 && fCoefficient <= 500)
         m_fCoefficient = fCoefficient;
@@ -876,7 +874,8 @@ void CKavroDoc::ClearSightingShots()
     if (!m_document)
         return;
     VARIANT_BOOL match = VARIANT_TRUE;
-    if (ComPtr<IAimingAttr> a = attrOf(m_selectedShot.get()); a && SUCCEEDED(a->get_Match(&match)) && match != VARIANT_TRUE)
+    if (ComPtr<IAimingAttr> a = attrOf(m_selectedShot.get());
+        a && SUCCEEDED(a->get_Match(&match)) && match != VARIANT_TRUE)
         m_selectedShot = nullptr;
     m_document->ClearSightingShots();
     ReleaseCache();

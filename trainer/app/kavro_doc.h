@@ -74,8 +74,8 @@ public:
 
     // --- operations ----------------------------------------------------------------------
     void Reset();
-    bool NewDocument(IEventParams* event, const QString& shooterName, int positionIndex,
-                     const QString& deviceText, int fCoefficient);
+    bool NewDocument(IEventParams* event, const QString& shooterName, int positionIndex, const QString& deviceText,
+                     int fCoefficient);
     bool OpenDocument(const QString& path);
     bool Save();
     bool OpenModel(const QString& path);
@@ -89,8 +89,8 @@ public:
     void AddShot(IShot* shot, IAiming* aiming);
     bool AddMissedShot(bool match, ComPtr<IShot>* out);
     void SetPosition(const QString& name);
-    void SetShotsParameters(int fCoefficient, float traceSeconds, int controlInterval2,
-                            float shotTimeOffset, float dispersion, bool centreGroups);
+    void SetShotsParameters(int fCoefficient, float traceSeconds, int controlInterval2, float shotTimeOffset,
+                            float dispersion, bool centreGroups);
     bool SetShowHidden(bool show);
     void SetShotHidden(IShot* shot, bool hide);
     void ClearAllShots();

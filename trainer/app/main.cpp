@@ -22,8 +22,9 @@ int main(int argc, char** argv)
         return RunRegistration(cl, QCoreApplication::applicationFilePath());
     }
     if (cl.automation) {
-        std::fprintf(stderr, "kavropro: serving objects to other programs (Automation, Embedding) "
-                             "is not available on this system.\n");
+        std::fprintf(stderr,
+                     "kavropro: serving objects to other programs (Automation, Embedding) "
+                     "is not available on this system.\n");
         return 0;
     }
 

@@ -92,19 +92,34 @@ QKeySequence shortcutOf(int command)
 bool isCheckable(int command)
 {
     switch (command) {
-    case Cmd::Replay: case Cmd::ReplayAll: case Cmd::Prone: case Cmd::Standing: case Cmd::Kneeling:
-    case Cmd::ExpertMode: case Cmd::Sightings: case Cmd::ShotList: case Cmd::Series: case Cmd::ToolBar:
-    case Cmd::StatusBar: case Cmd::ShowHidden: case Cmd::AllTraces: case Cmd::ViewInfo:
-    case Cmd::ViewTrace: case Cmd::ViewDistance: case Cmd::ViewCoordination: case Cmd::ViewShift:
-    case Cmd::ViewSpeed: case Cmd::ViewIntervals: case Cmd::ViewProbability: case Cmd::FullScreen:
-    case Cmd::SoundOff:
-        return true;
-    default:
-        return languageOfCommand(command) != 0;
+    case Cmd::Replay:
+    case Cmd::ReplayAll:
+    case Cmd::Prone:
+    case Cmd::Standing:
+    case Cmd::Kneeling:
+    case Cmd::ExpertMode:
+    case Cmd::Sightings:
+    case Cmd::ShotList:
+    case Cmd::Series:
+    case Cmd::ToolBar:
+    case Cmd::StatusBar:
+    case Cmd::ShowHidden:
+    case Cmd::AllTraces:
+    case Cmd::ViewInfo:
+    case Cmd::ViewTrace:
+    case Cmd::ViewDistance:
+    case Cmd::ViewCoordination:
+    case Cmd::ViewShift:
+    case Cmd::ViewSpeed:
+    case Cmd::ViewIntervals:
+    case Cmd::ViewProbability:
+    case Cmd::FullScreen:
+    case Cmd::SoundOff: return true;
+    default: return languageOfCommand(command) != 0;
     }
 }
 
-const int kViewCommands[] = {Cmd::ViewInfo, Cmd::ViewTrace, Cmd::ViewDistance, Cmd::ViewCoordination,
+const int kViewCommands[] = {Cmd::ViewInfo,  Cmd::ViewTrace, Cmd::ViewDistance,  Cmd::ViewCoordination,
                              Cmd::ViewShift, Cmd::ViewSpeed, Cmd::ViewIntervals, Cmd::ViewProbability};
 
 // The desktop's mail helper: it opens the user's mail program with the file attached.
@@ -297,9 +312,10 @@ void CMainFrame::buildToolBars()
 {
     m_mainBar = new QToolBar(this);
     m_mainBar->setObjectName(QStringLiteral("MainToolBar"));
-    for (int id : std::initializer_list<int>{Cmd::StartPractice, Cmd::Open, Cmd::Save, 0, Cmd::StopPractice, Cmd::SwitchToMatch,
-                   Cmd::Continue, Cmd::AdjustSensor, 0, Cmd::OpenModel, Cmd::Series, Cmd::ShotsParameters,
-                   0, Cmd::Print, Cmd::SoundOff, Cmd::HelpContents}) {
+    for (int id :
+         std::initializer_list<int>{Cmd::StartPractice, Cmd::Open, Cmd::Save, 0, Cmd::StopPractice, Cmd::SwitchToMatch,
+                                    Cmd::Continue, Cmd::AdjustSensor, 0, Cmd::OpenModel, Cmd::Series,
+                                    Cmd::ShotsParameters, 0, Cmd::Print, Cmd::SoundOff, Cmd::HelpContents}) {
         if (id == 0)
             m_mainBar->addSeparator();
         else
@@ -602,8 +618,8 @@ void CMainFrame::UpdateTitle()
         if (m_doc.GetMatchShots(&match) && countOf(match.get()) > 0) {
             ComPtr<IAimingAttr> attr;
             DATE entered = 0;
-            if (ComPtr<IShot> first = shotAt(match.get(), 1); first && SUCCEEDED(first->get_Attr(attr.put()))
-                && attr && SUCCEEDED(attr->get_EnterTime(&entered)))
+            if (ComPtr<IShot> first = shotAt(match.get(), 1);
+                first && SUCCEEDED(first->get_Attr(attr.put())) && attr && SUCCEEDED(attr->get_EnterTime(&entered)))
                 title += QStringLiteral(" - ") + shotTimeText(entered);
         }
         if (m_doc.IsModified())
@@ -662,9 +678,7 @@ void CMainFrame::OnUpdate(CView*, int hint, void* p1, void* p2, intptr_t)
         m_replayAllRunning = false;
         m_autoReplayPending = false;
         break;
-    case KavroHint::ShotParameters:
-        refreshPreview();
-        break;
+    case KavroHint::ShotParameters: refreshPreview(); break;
     case KavroHint::AimingStarted:
         m_replayAllRunning = false;
         m_autoReplayPending = false;
@@ -697,9 +711,7 @@ void CMainFrame::OnUpdate(CView*, int hint, void* p1, void* p2, intptr_t)
         if (m_currentAiming && p1)
             *static_cast<uint8_t*>(p1) = 1;
         break;
-    case KavroHint::ReplayStarts:
-        ShowView(Cmd::ViewTrace);
-        break;
+    case KavroHint::ReplayStarts: ShowView(Cmd::ViewTrace); break;
     case KavroHint::ReplayStopped:
         if (m_replayAllRunning)
             m_timer2->start(kavro::theAppOptions().ReplayAllPause * 1000);
@@ -722,8 +734,7 @@ void CMainFrame::OnUpdate(CView*, int hint, void* p1, void* p2, intptr_t)
             *dy = y;
         }
         break;
-    default:
-        break;
+    default: break;
     }
 }
 
@@ -747,8 +758,8 @@ bool CMainFrame::OpenDocumentFile(const QString& path)
 
 void CMainFrame::ShowOpenFailure(const QString& path)
 {
-    ShowMessageBox(CKavroDoc::openFailureText(m_doc.lastReadError()), QMessageBox::Ok,
-                   QMessageBox::Critical, path, this);
+    ShowMessageBox(CKavroDoc::openFailureText(m_doc.lastReadError()), QMessageBox::Ok, QMessageBox::Critical, path,
+                   this);
 }
 
 bool CMainFrame::OpenFromUser(const QString& path)
@@ -803,8 +814,8 @@ void CMainFrame::OnOpenModel()
     if (path.isEmpty())
         return;
     if (!m_doc.OpenModel(path))
-        ShowMessageBox(CKavroDoc::openFailureText(m_doc.lastReadError()), QMessageBox::Ok,
-                       QMessageBox::Critical, path, this);
+        ShowMessageBox(CKavroDoc::openFailureText(m_doc.lastReadError()), QMessageBox::Ok, QMessageBox::Critical, path,
+                       this);
 }
 
 // --- commands --------------------------------------------------------------------------------
@@ -1253,8 +1264,8 @@ bool CMainFrame::eventFilter(QObject* watched, QEvent* event)
     if (event->type() == QEvent::KeyPress) {
         // F1 on a highlighted menu item opens the help about its command.
         auto* key = static_cast<QKeyEvent*>(event);
-        if (auto* menu = qobject_cast<QMenu*>(watched); menu && key->key() == Qt::Key_F1
-            && key->modifiers() == Qt::NoModifier && menu->activeAction()) {
+        if (auto* menu = qobject_cast<QMenu*>(watched);
+            menu && key->key() == Qt::Key_F1 && key->modifiers() == Qt::NoModifier && menu->activeAction()) {
             const int command = menu->activeAction()->data().toInt();
             if (action(command) == menu->activeAction()) {
                 menu->close();
@@ -1317,4 +1328,3 @@ void CMainFrame::OnLanguageChanged()
 }
 
 // --- practice --------------------------------------------------------------------------------
-

@@ -65,13 +65,13 @@ namespace {
 
 class FrameSequencerHost final : public kavro::trainer::SequencerHost {
 public:
-    explicit FrameSequencerHost(CMainFrame* frame) : frame_(frame) {}
+    explicit FrameSequencerHost(CMainFrame* frame) : frame_(frame) { }
 
     bool postTick() override
     {
         // Runs on the ticker thread: only post.
-        return QMetaObject::invokeMethod(frame_, [f = frame_] { f->sequencer().onTickMessage(); },
-                                         Qt::QueuedConnection);
+        return QMetaObject::invokeMethod(
+            frame_, [f = frame_] { f->sequencer().onTickMessage(); }, Qt::QueuedConnection);
     }
     void setRangeLight(enumSemaphoreMode mode) override
     {
@@ -83,10 +83,7 @@ public:
             d->ConcludeCurrentAiming(1);
     }
     void playSound(const QString& name) override { frame_->playSound(name); }
-    void setStatusText(const QString& text) override
-    {
-        frame_->SetStatusText(text);
-    }
+    void setStatusText(const QString& text) override { frame_->SetStatusText(text); }
     void continueAskedChanged(bool) override { frame_->UpdateCommandUI(); }
     int shotCount(bool match) override
     {
@@ -187,7 +184,8 @@ void CMainFrame::postLive(int message, int32_t wParam, uint32_t lParam)
 void CMainFrame::AdviseDeviceSink()
 {
     if (m_device && !m_sinkAdvised)
-        m_sinkAdvised = SUCCEEDED(adviseSink(m_device.get(), _IKavroDeviceEvents::iid, m_deviceSink.get(), &m_sinkCookie));
+        m_sinkAdvised
+            = SUCCEEDED(adviseSink(m_device.get(), _IKavroDeviceEvents::iid, m_deviceSink.get(), &m_sinkCookie));
 }
 
 void CMainFrame::UnadviseDeviceSink()
@@ -278,7 +276,8 @@ bool CMainFrame::NewPractice(const QString& hint1, const QString& hint2)
             return true;
     }
     if (calibration == VARIANT_TRUE)
-        QMetaObject::invokeMethod(this, [this] { OnCommand(Cmd::AdjustSensor); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this] { OnCommand(Cmd::AdjustSensor); }, Qt::QueuedConnection);
     return true;
 }
 
@@ -510,7 +509,8 @@ void CMainFrame::OnDeviceFinalConcludeAiming(int32_t)
         return;
     m_currentAiming = nullptr;
     const kavro::AppOptions& options = kavro::theAppOptions();
-    if (kavro::practice::autoSaveDue(options.EnableAutoSaveAfterShot, m_matchShotsSinceSave, options.AutoSaveAfterShot)) {
+    if (kavro::practice::autoSaveDue(options.EnableAutoSaveAfterShot, m_matchShotsSinceSave,
+                                     options.AutoSaveAfterShot)) {
         m_matchShotsSinceSave = 0;
         m_doc.Save();
     }
@@ -523,8 +523,8 @@ void CMainFrame::OnDevicePulseChanged(int32_t, int32_t pulse)
     m_doc.SetPulse(pulse);
     ComPtr<IAimingCollection> match;
     ComPtr<IShotCollection> shots;
-    if (m_matchStarted && m_doc.GetMatchAimings(&match)
-        && SUCCEEDED(match->Shots(VARIANT_TRUE, shots.put())) && countOf(shots.get()) > 0)
+    if (m_matchStarted && m_doc.GetMatchAimings(&match) && SUCCEEDED(match->Shots(VARIANT_TRUE, shots.put()))
+        && countOf(shots.get()) > 0)
         m_doc.AppendPulseSample(kavro::realClock().localNow(), pulse);
 }
 
@@ -547,9 +547,15 @@ void CMainFrame::OnDeviceTrigger(int32_t, int32_t count)
     m_doc.UpdateAllViews(this, KavroHint::TriggerValues, values.data(), nullptr, count);
 }
 
-void CMainFrame::OnDeviceDisconnected() {}
-void CMainFrame::OnDeviceReconnected() {}
-void CMainFrame::OnDeviceTimeout(int32_t) {}
+void CMainFrame::OnDeviceDisconnected()
+{
+}
+void CMainFrame::OnDeviceReconnected()
+{
+}
+void CMainFrame::OnDeviceTimeout(int32_t)
+{
+}
 
 // --- automatic replay ------------------------------------------------------------------------
 
@@ -585,8 +591,8 @@ void CMainFrame::OnOptions()
     if ((*mask & kavro::kChangeShotSeconds) && m_device) {
         QString shortName;
         m_doc.GetEventShortName(&shortName);
-        const kavro::practice::ShotSeconds s =
-            kavro::practice::shotSecondsFor(shortName, options.SaveSecBeforeShot, options.SaveSecAfterShot);
+        const kavro::practice::ShotSeconds s
+            = kavro::practice::shotSecondsFor(shortName, options.SaveSecBeforeShot, options.SaveSecAfterShot);
         m_device->put_MaxTimeBeforeShot(1, float(s.before));
         m_device->put_MaxTimeAfterShot(1, float(s.after));
     }
@@ -633,6 +639,6 @@ void CMainFrame::OnShotsParameters()
     values.coincideGrouping = m_doc.centreGroups() ? 1 : 0;
     if (!kavro::trainer::runShotsParametersDialog(this, m_doc.GetTargetKind(), &values))
         return;
-    m_doc.SetShotsParameters(values.fCoefficient, values.controlInterval, values.controlInterval2,
-                             values.shotMoment, values.dispersion, values.coincideGrouping != 0);
+    m_doc.SetShotsParameters(values.fCoefficient, values.controlInterval, values.controlInterval2, values.shotMoment,
+                             values.dispersion, values.coincideGrouping != 0);
 }

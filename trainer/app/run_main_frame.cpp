@@ -63,9 +63,8 @@ int RunMainFrame(const CommandLine& cl)
 
 int RunRegistration(const CommandLine& cl, const QString& programPath)
 {
-    const DesktopRegistrationResult r = cl.action == CommandLine::Register
-        ? RegisterWithDesktop(programPath)
-        : UnregisterFromDesktop();
+    const DesktopRegistrationResult r
+        = cl.action == CommandLine::Register ? RegisterWithDesktop(programPath) : UnregisterFromDesktop();
     if (!r.ok) {
         std::fprintf(stderr, "kavropro: %s\n", qPrintable(r.error));
         return 1;

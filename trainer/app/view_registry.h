@@ -20,15 +20,15 @@
 class CKavroDoc;
 
 enum class ViewId {
-    Info,         // command 32788, F4
-    Trace,        // 32789, F5
-    Distance,     // 32790, F6
+    Info, // command 32788, F4
+    Trace, // 32789, F5
+    Distance, // 32790, F6
     Coordination, // 32791, F7
-    Shift,        // 32792, F8
-    Speed,        // 32793, F9
-    Intervals,    // 32794, F10
-    Probability,  // 32795, F11
-    SeriesTable,  // the left pane: shot list (32808) or series (32814)
+    Shift, // 32792, F8
+    Speed, // 32793, F9
+    Intervals, // 32794, F10
+    Probability, // 32795, F11
+    SeriesTable, // the left pane: shot list (32808) or series (32814)
 };
 
 using ViewFactory = std::function<QWidget*(CKavroDoc& doc, QWidget* parent)>;
@@ -50,8 +50,8 @@ const std::vector<ViewRegistration>& registeredViews();
 class CFrameViewExtras {
 public:
     virtual ~CFrameViewExtras() = default;
-    virtual void SetTargetZoom(int /*zoom 1..10*/) {}
-    virtual void ReloadSettings() {}
+    virtual void SetTargetZoom(int /*zoom 1..10*/) { }
+    virtual void ReloadSettings() { }
 };
 
 // The series table's two modes, switched by the Shot list and Series commands.
@@ -67,13 +67,13 @@ public:
 class CReportPrinting {
 public:
     virtual ~CReportPrinting() = default;
-    virtual void Print(CKavroDoc& doc, QWidget* parent) = 0;       // the report of the practice
+    virtual void Print(CKavroDoc& doc, QWidget* parent) = 0; // the report of the practice
     virtual void PageSetup(QWidget* parent) = 0;
     virtual void PrintTarget(CKavroDoc& doc, QWidget* parent) = 0; // an empty target
-    virtual void PrintShot(CKavroDoc& doc, QWidget* parent) = 0;   // the selected shot
+    virtual void PrintShot(CKavroDoc& doc, QWidget* parent) = 0; // the selected shot
     virtual QWidget* CreatePreview(CKavroDoc& doc, QWidget* parent) = 0;
-    virtual void ShowPage(QWidget* preview, int step) = 0;         // -1 previous, +1 next page
-    virtual void RefreshPreview(QWidget* preview) = 0;             // the document changed
+    virtual void ShowPage(QWidget* preview, int step) = 0; // -1 previous, +1 next page
+    virtual void RefreshPreview(QWidget* preview) = 0; // the document changed
 };
 
 // Registers (or, with null, removes) the program's printing. Returns true for static initialisers.
@@ -82,6 +82,6 @@ CReportPrinting* reportPrinting();
 
 #define KAVRO_VIEW_CONCAT2(a, b) a##b
 #define KAVRO_VIEW_CONCAT(a, b) KAVRO_VIEW_CONCAT2(a, b)
-#define KAVRO_REGISTER_VIEW(id, commandId, factory)                                               \
-    [[maybe_unused]] static const bool KAVRO_VIEW_CONCAT(kavroViewRegistered_, __LINE__) =       \
-        ::registerView(id, commandId, factory)
+#define KAVRO_REGISTER_VIEW(id, commandId, factory)                                                                    \
+    [[maybe_unused]] static const bool KAVRO_VIEW_CONCAT(kavroViewRegistered_, __LINE__)                               \
+        = ::registerView(id, commandId, factory)

@@ -26,10 +26,7 @@ const QString kWindowRect = QStringLiteral("WindowRectOpen");
 class CCatalogDlg::Site final : public BrowserSiteBase<CCatalogDlg, Site, ICommDlgBrowser> {
 public:
     using BrowserSiteBase::BrowserSiteBase;
-    HRESULT OnDefaultCommand(IShellView* view) override
-    {
-        return owner_ ? owner_->OnDefaultCommand(view) : S_FALSE;
-    }
+    HRESULT OnDefaultCommand(IShellView* view) override { return owner_ ? owner_->OnDefaultCommand(view) : S_FALSE; }
     HRESULT OnStateChange(IShellView* view, uint32_t change) override
     {
         return owner_ ? owner_->OnStateChange(view, change) : S_OK;
@@ -139,8 +136,8 @@ void CCatalogDlg::fillTree()
     tree_->clear();
     if (!catalog_ && !FindCatalogFolder(&catalog_, &catalogId_))
         return;
-    ShellTreeItem* top = tree_->addTopFolder(catalog_.get(), catalogId_.get(),
-                                             QString::fromLatin1(kavro::catalog::kCatalogRootName));
+    ShellTreeItem* top
+        = tree_->addTopFolder(catalog_.get(), catalogId_.get(), QString::fromLatin1(kavro::catalog::kCatalogRootName));
     tree_->fillChildren(top);
     top->setExpanded(true);
     tree_->setCurrentItem(top);

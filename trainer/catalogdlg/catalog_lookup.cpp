@@ -9,8 +9,7 @@ using namespace kavro::shell;
 namespace {
 
 // Each child ID of `folder` with its attributes (folders and subfolders asked for).
-template <class Visit>
-void forEachChild(IShellFolder* folder, uint32_t flags, Visit&& visit)
+template <class Visit> void forEachChild(IShellFolder* folder, uint32_t flags, Visit&& visit)
 {
     ComPtr<IEnumIDList> items;
     if (!folder || FAILED(folder->EnumObjects(nullptr, flags, items.put())) || !items)

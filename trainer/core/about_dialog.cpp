@@ -58,8 +58,8 @@ CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent)
 
     auto* version = new QLabel(this);
     version->setObjectName(QStringLiteral("version"));
-    version->setText(fillStringArgument(LoadResString(dialogTextId(IDD_ABOUTBOX, IDC_ABOUT_VERSION)),
-                                        programVersionText()));
+    version->setText(
+        fillStringArgument(LoadResString(dialogTextId(IDD_ABOUTBOX, IDC_ABOUT_VERSION)), programVersionText()));
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok, this);
     buttons->button(QDialogButtonBox::Ok)->setText(LoadResString(dialogTextId(IDD_ABOUTBOX, 1)));

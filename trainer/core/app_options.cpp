@@ -147,22 +147,19 @@ constexpr int kTraceEntrySize = 12;
 } // namespace
 
 AppOptions::AppOptions()
-    : ReplayAllPause(1), ReplaySpeed(100), TargetResult(true), TargetLen(false),
-      TargetSmoothZoom(true), AdvancedMode(true), ShowControlInterval2(true), ForceReplay(false),
-      SoundEnabled(true), BlindGen(false), BlindGenFrequencies{}, EnableRS232(false),
-      FiringPoint(1), AutoReplay(true), AutoSwitchToTrace(true), EnableAutoSaveAfterShot(false),
-      DisplayTimeCounter(true), AutoReplaySec(1), SaveSecBeforeShot(5), SaveSecAfterShot(1),
-      AutoSaveAfterShot(10), PiezoRejectInterval(1.0f), PrintAllShots(true), PrintGenInfo(true),
-      PrintSeries(true), PrintCoordination(true), PrintShift(true), PrintSpeed(true),
-      PrintIntervals(true), PrintProbability(true), ShotListIndex(true), ShotListResult(true),
-      ShotListTraceSpeed(true), ShotListTraceSpeed250(true), ShotListAimingTime(true),
-      ShotListSteadiness6(false), ShotListSteadiness9(false), ShotListSteadiness10center(true),
-      ShotListSteadiness10p5center(false), ShotListSteadiness10(true),
-      ShotListSteadiness10p5(false), ShotListBreachFromAAP(true), TraceHeadingEnabled(true),
-      TraceHeadingLength(0.1f), TraceColorBefore(rgb(0, 255, 0)), TraceColorAfter(rgb(255, 0, 0)),
-      TraceHeadingColor(rgb(255, 0, 0)), ControlIntervalColor(rgb(255, 255, 0)),
-      BreachColor(rgb(255, 255, 255)), SelectedBreachColor(rgb(255, 0, 255)),
-      TraceIntervals{{rgb(0, 0, 255), -0.2f, 0.0f}}
+    : ReplayAllPause(1), ReplaySpeed(100), TargetResult(true), TargetLen(false), TargetSmoothZoom(true),
+      AdvancedMode(true), ShowControlInterval2(true), ForceReplay(false), SoundEnabled(true),
+      BlindGen(false), BlindGenFrequencies{}, EnableRS232(false), FiringPoint(1), AutoReplay(true),
+      AutoSwitchToTrace(true), EnableAutoSaveAfterShot(false), DisplayTimeCounter(true), AutoReplaySec(1),
+      SaveSecBeforeShot(5), SaveSecAfterShot(1), AutoSaveAfterShot(10), PiezoRejectInterval(1.0f), PrintAllShots(true),
+      PrintGenInfo(true), PrintSeries(true), PrintCoordination(true), PrintShift(true), PrintSpeed(true),
+      PrintIntervals(true), PrintProbability(true), ShotListIndex(true), ShotListResult(true), ShotListTraceSpeed(true),
+      ShotListTraceSpeed250(true), ShotListAimingTime(true), ShotListSteadiness6(false), ShotListSteadiness9(false),
+      ShotListSteadiness10center(true), ShotListSteadiness10p5center(false), ShotListSteadiness10(true),
+      ShotListSteadiness10p5(false), ShotListBreachFromAAP(true), TraceHeadingEnabled(true), TraceHeadingLength(0.1f),
+      TraceColorBefore(rgb(0, 255, 0)), TraceColorAfter(rgb(255, 0, 0)), TraceHeadingColor(rgb(255, 0, 0)),
+      ControlIntervalColor(rgb(255, 255, 0)), BreachColor(rgb(255, 255, 255)),
+      SelectedBreachColor(rgb(255, 0, 255)), TraceIntervals{{rgb(0, 0, 255), -0.2f, 0.0f}}
 {
     for (int i = 0; i < kBlindGenFrequencyCount; ++i)
         BlindGenFrequencies[i] = 200 * i;
@@ -222,12 +219,8 @@ bool AppOptions::Save(const SettingsKey& root) const
     for (const DwordField& f : kDwordFields) {
         const QString name = QString::fromLatin1(f.name);
         switch (f.kind) {
-        case Kind::Int:
-            write(name, static_cast<uint32_t>(this->*f.intField));
-            break;
-        case Kind::Bool:
-            write(name, (this->*f.boolField) ? 1u : 0u);
-            break;
+        case Kind::Int: write(name, static_cast<uint32_t>(this->*f.intField)); break;
+        case Kind::Bool: write(name, (this->*f.boolField) ? 1u : 0u); break;
         case Kind::Frequencies:
             for (int i = 0; i < kBlindGenFrequencyCount; ++i)
                 write(frequencyName(i), static_cast<uint32_t>(BlindGenFrequencies[i]));
@@ -304,33 +297,27 @@ uint32_t AppOptions::CompareSettings(const AppOptions& e)
     uint32_t mask = 0;
     if (SaveSecBeforeShot != e.SaveSecBeforeShot || SaveSecAfterShot != e.SaveSecAfterShot)
         mask |= kChangeShotSeconds;
-    if (PrintAllShots != e.PrintAllShots || PrintGenInfo != e.PrintGenInfo
-        || PrintSeries != e.PrintSeries || PrintCoordination != e.PrintCoordination
-        || PrintShift != e.PrintShift || PrintSpeed != e.PrintSpeed
+    if (PrintAllShots != e.PrintAllShots || PrintGenInfo != e.PrintGenInfo || PrintSeries != e.PrintSeries
+        || PrintCoordination != e.PrintCoordination || PrintShift != e.PrintShift || PrintSpeed != e.PrintSpeed
         || PrintIntervals != e.PrintIntervals || PrintProbability != e.PrintProbability)
         mask |= kChangePrint;
     if (ShotListIndex != e.ShotListIndex || ShotListResult != e.ShotListResult
-        || ShotListTraceSpeed != e.ShotListTraceSpeed
-        || ShotListTraceSpeed250 != e.ShotListTraceSpeed250
-        || ShotListAimingTime != e.ShotListAimingTime
-        || ShotListSteadiness6 != e.ShotListSteadiness6
-        || ShotListSteadiness9 != e.ShotListSteadiness9
-        || ShotListSteadiness10center != e.ShotListSteadiness10center
+        || ShotListTraceSpeed != e.ShotListTraceSpeed || ShotListTraceSpeed250 != e.ShotListTraceSpeed250
+        || ShotListAimingTime != e.ShotListAimingTime || ShotListSteadiness6 != e.ShotListSteadiness6
+        || ShotListSteadiness9 != e.ShotListSteadiness9 || ShotListSteadiness10center != e.ShotListSteadiness10center
         || ShotListSteadiness10p5center != e.ShotListSteadiness10p5center
-        || ShotListSteadiness10 != e.ShotListSteadiness10
-        || ShotListSteadiness10p5 != e.ShotListSteadiness10p5
+        || ShotListSteadiness10 != e.ShotListSteadiness10 || ShotListSteadiness10p5 != e.ShotListSteadiness10p5
         || ShotListBreachFromAAP != e.ShotListBreachFromAAP)
         mask |= kChangeShotList;
     if (ReplaySpeed != e.ReplaySpeed)
         mask |= kChangeReplaySpeed;
     if (TraceHeadingEnabled != e.TraceHeadingEnabled || TraceHeadingLength != e.TraceHeadingLength
         || TraceColorBefore != e.TraceColorBefore || TraceColorAfter != e.TraceColorAfter
-        || TraceHeadingColor != e.TraceHeadingColor
-        || ControlIntervalColor != e.ControlIntervalColor || BreachColor != e.BreachColor
-        || SelectedBreachColor != e.SelectedBreachColor || TraceIntervals != e.TraceIntervals)
+        || TraceHeadingColor != e.TraceHeadingColor || ControlIntervalColor != e.ControlIntervalColor
+        || BreachColor != e.BreachColor || SelectedBreachColor != e.SelectedBreachColor
+        || TraceIntervals != e.TraceIntervals)
         mask |= kChangeTraceColors;
-    if (TargetResult != e.TargetResult || TargetLen != e.TargetLen
-        || DisplayTimeCounter != e.DisplayTimeCounter)
+    if (TargetResult != e.TargetResult || TargetLen != e.TargetLen || DisplayTimeCounter != e.DisplayTimeCounter)
         mask |= kChangeTraceDisplay;
     if (SoundEnabled != e.SoundEnabled || BlindGen != e.BlindGen)
         mask |= kChangeSound;

@@ -21,13 +21,13 @@ struct TraceIntervalColor {
 
 // Bits of the change mask that CompareSettings returns: which displays need refreshing.
 enum OptionsChange : uint32_t {
-    kChangeShotSeconds = 0x001,  // SaveSecBeforeShot, SaveSecAfterShot
-    kChangePrint = 0x002,        // any Print*
-    kChangeShotList = 0x004,     // any ShotList*
+    kChangeShotSeconds = 0x001, // SaveSecBeforeShot, SaveSecAfterShot
+    kChangePrint = 0x002, // any Print*
+    kChangeShotList = 0x004, // any ShotList*
     kChangeReplaySpeed = 0x008,
-    kChangeTraceColors = 0x010,  // trace fields, breach colours, interval list
+    kChangeTraceColors = 0x010, // trace fields, breach colours, interval list
     kChangeTraceDisplay = 0x020, // TargetResult, TargetLen, DisplayTimeCounter
-    kChangeSound = 0x040,        // SoundEnabled, BlindGen
+    kChangeSound = 0x040, // SoundEnabled, BlindGen
     kChangeBlindGenFreq = 0x080,
     kChangeFiringPoint = 0x100,
 };

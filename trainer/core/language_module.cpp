@@ -32,8 +32,7 @@ LanguageModule::LanguageModule()
 {
 }
 
-bool LanguageModule::loadTableFor(const InterfaceLanguage& language,
-                                  std::shared_ptr<const StringTable>* out) const
+bool LanguageModule::loadTableFor(const InterfaceLanguage& language, std::shared_ptr<const StringTable>* out) const
 {
     if (!language.suffix) {
         out->reset(); // the built-in English
@@ -80,9 +79,8 @@ void LanguageModule::applyDirection() const
 void LanguageModule::LoadLanguageResources(const SettingsKey& root)
 {
     uint32_t stored = 0;
-    int langId = root.isValid() && SUCCEEDED(root.readDword(kLocaleValue, &stored))
-                     ? static_cast<int>(stored & 0xFFFF)
-                     : langIdOfLocale(QLocale::system());
+    int langId = root.isValid() && SUCCEEDED(root.readDword(kLocaleValue, &stored)) ? static_cast<int>(stored & 0xFFFF)
+                                                                                    : langIdOfLocale(QLocale::system());
     m_langId = langId;
     m_help = QStringLiteral("en");
     const bool wasRightToLeft = m_rightToLeft;

@@ -79,8 +79,7 @@ int langIdOfLocale(const QLocale& locale)
 
 QString stringTableFileName(const InterfaceLanguage& language)
 {
-    return language.suffix ? QStringLiteral("kavro%1.strings").arg(QLatin1String(language.suffix))
-                           : QString();
+    return language.suffix ? QStringLiteral("kavro%1.strings").arg(QLatin1String(language.suffix)) : QString();
 }
 
 } // namespace kavro

@@ -12,10 +12,10 @@ namespace kavro {
 constexpr int kEnglishLangId = 1033;
 
 struct InterfaceLanguage {
-    uint32_t command;   // Language-menu command id
+    uint32_t command; // Language-menu command id
     int langId;
     const char* suffix; // string table "kavro<suffix>.strings"; null for the built-in English
-    const char* help;   // folder of the help pages under help/
+    const char* help; // folder of the help pages under help/
     bool rightToLeft;
     QLocale::Language language;
     QLocale::Territory territory;
@@ -23,8 +23,14 @@ struct InterfaceLanguage {
 
 std::span<const InterfaceLanguage> interfaceLanguages();
 
-constexpr int primaryLanguageOf(int langId) { return langId & 0x3FF; }
-constexpr int subLanguageOf(int langId) { return langId >> 10; }
+constexpr int primaryLanguageOf(int langId)
+{
+    return langId & 0x3FF;
+}
+constexpr int subLanguageOf(int langId)
+{
+    return langId >> 10;
+}
 
 // The table's entry for a LANGID: by its primary language, and for Chinese also by its
 // sublanguage (1 Traditional, 2 Simplified; the others have none). Null when not in the table.

@@ -5,8 +5,7 @@
 
 namespace kavro {
 
-QMessageBox::StandardButton KavroMessageBox(QWidget* parent, const QString& text,
-                                            QMessageBox::Icon icon,
+QMessageBox::StandardButton KavroMessageBox(QWidget* parent, const QString& text, QMessageBox::Icon icon,
                                             QMessageBox::StandardButtons buttons)
 {
     QMessageBox box(icon, LoadResString(IDS_APP_TITLE), text, buttons, parent);

@@ -30,8 +30,7 @@ QList<std::pair<QString, QByteArray>> englishStringSources()
     QList<std::pair<QString, QByteArray>> out;
     for (const BuiltInStringSource* s = kBuiltInStringSources; s->name; ++s)
         out.append({QString::fromUtf8(s->name),
-                    QByteArray::fromRawData(reinterpret_cast<const char*>(s->bytes),
-                                            static_cast<qsizetype>(s->size))});
+                    QByteArray::fromRawData(reinterpret_cast<const char*>(s->bytes), static_cast<qsizetype>(s->size))});
     return out;
 }
 

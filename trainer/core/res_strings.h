@@ -21,7 +21,7 @@ constexpr uint32_t dialogTextId(uint16_t dialog, uint16_t control)
 }
 
 // String ids of this library.
-constexpr uint32_t IDS_APP_TITLE = 128;                // also the caption of every message box
+constexpr uint32_t IDS_APP_TITLE = 128; // also the caption of every message box
 constexpr uint32_t IDS_LANGUAGE_SWITCH_FAILED = 61300;
 constexpr uint16_t IDD_ABOUTBOX = 100;
 constexpr uint16_t IDC_ABOUT_VERSION = 1016;

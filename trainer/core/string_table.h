@@ -21,8 +21,7 @@ struct StringTableProblem {
 // Adds the entries of one source to `table`. Every line that cannot be read (no id, no tab, a
 // bad escape, invalid UTF-8, an id seen before) is reported in `problems` and left out; returns
 // true when there was none.
-bool parseStringTable(const QByteArray& utf8, StringTable* table,
-                      QList<StringTableProblem>* problems = nullptr);
+bool parseStringTable(const QByteArray& utf8, StringTable* table, QList<StringTableProblem>* problems = nullptr);
 
 // The printf-style conversions of a text ("%s", "%d", "%3.1f", ...), in order; "%%" is none.
 QStringList placeholdersOf(const QString& text);

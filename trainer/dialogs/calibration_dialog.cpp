@@ -126,8 +126,10 @@ void paintCalibrationPicture(QPainter& p, const QRect& area, const CalibrationSe
         const double theta = s.direction() * std::numbers::pi / 180.0;
         const QPointF tip(cx + std::sin(theta) * (h + 2), cy + std::cos(theta) * (h + 2));
         const double arm = 2.0 * margin;
-        const QPointF a = tip + QPointF(std::sin(theta - std::numbers::pi / 6), std::cos(theta - std::numbers::pi / 6)) * arm;
-        const QPointF b = tip + QPointF(std::sin(theta + std::numbers::pi / 6), std::cos(theta + std::numbers::pi / 6)) * arm;
+        const QPointF a
+            = tip + QPointF(std::sin(theta - std::numbers::pi / 6), std::cos(theta - std::numbers::pi / 6)) * arm;
+        const QPointF b
+            = tip + QPointF(std::sin(theta + std::numbers::pi / 6), std::cos(theta + std::numbers::pi / 6)) * arm;
         p.setPen(Qt::NoPen);
         p.setBrush(QColor(255, 0, 0));
         p.drawPolygon(QPolygonF({tip, a, b}));
@@ -203,8 +205,8 @@ CCalibrationDlg::CCalibrationDlg(IKavroDevice* device, CalibrationHost host, QWi
         controls->addWidget(box, row++, 0, 1, 2);
         optionBoxes_.emplace_back(o.valueIndex, box);
     }
-    gain_ = slider(CalibrationSession::kPreviewGainMin, CalibrationSession::kPreviewGainMax,
-                   session_->previewGain(), this);
+    gain_ = slider(CalibrationSession::kPreviewGainMin, CalibrationSession::kPreviewGainMax, session_->previewGain(),
+                   this);
     gain_->hide();
     controls->addWidget(gain_, row, 0, 1, 2);
     layout->addLayout(controls);
@@ -252,11 +254,8 @@ CCalibrationDlg::CCalibrationDlg(IKavroDevice* device, CalibrationHost host, QWi
             });
         }
         break;
-    case CalibrationVariant::Wireless:
-        instruction_->setText(LoadResString(IDS_WIRELESS_INSTRUCTION));
-        break;
-    case CalibrationVariant::Serial:
-        break;
+    case CalibrationVariant::Wireless: instruction_->setText(LoadResString(IDS_WIRELESS_INSTRUCTION)); break;
+    case CalibrationVariant::Serial: break;
     }
 
     connect(session_, &CalibrationSession::repaintNow, picture_, qOverload<>(&QWidget::update));

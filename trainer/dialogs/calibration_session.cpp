@@ -52,8 +52,8 @@ QImage greyImageOf(const Variant& v)
     ComPtr<IPicture> picture = object.query<IPicture>();
     int16_t type = PICTYPE_NONE;
     int32_t cx = 0, cy = 0;
-    if (!picture || FAILED(picture->get_Type(&type)) || type != PICTYPE_BITMAP
-        || FAILED(picture->get_Width(&cx)) || FAILED(picture->get_Height(&cy)))
+    if (!picture || FAILED(picture->get_Type(&type)) || type != PICTYPE_BITMAP || FAILED(picture->get_Width(&cx))
+        || FAILED(picture->get_Height(&cy)))
         return {};
     const auto pixels = [](int32_t himetric) { return int(std::lround(himetric * 96.0 / 2540.0)); };
     const int w = pixels(cx), h = pixels(cy);
@@ -107,7 +107,7 @@ const std::array<ImageSensorOption, 4>& imageSensorOptions()
 
 class CalibrationSession::Sink final : public ComObject<Sink, _IKavroDeviceEvents> {
 public:
-    explicit Sink(CalibrationSession* owner) : owner_(owner) {}
+    explicit Sink(CalibrationSession* owner) : owner_(owner) { }
     void detach() { owner_ = nullptr; }
 
     HRESULT StartAiming(int32_t, IAiming*) override
@@ -147,10 +147,7 @@ private:
 };
 
 CalibrationSession::CalibrationSession(IKavroDevice* device, CalibrationHost host, QObject* parent)
-    : QObject(parent),
-      device_(device),
-      host_(std::move(host)),
-      battery_(std::numeric_limits<float>::quiet_NaN()),
+    : QObject(parent), device_(device), host_(std::move(host)), battery_(std::numeric_limits<float>::quiet_NaN()),
       voltage_(std::numeric_limits<float>::quiet_NaN())
 {
     repaintTimer_.setSingleShot(true);
@@ -429,12 +426,8 @@ float CalibrationSession::scaleRadius() const
             }
         }
         break;
-    case CalibrationVariant::Wireless:
-        r = distance_ * 60.0f / 2;
-        break;
-    case CalibrationVariant::ImageSensor:
-        r = 68.5f;
-        break;
+    case CalibrationVariant::Wireless: r = distance_ * 60.0f / 2; break;
+    case CalibrationVariant::ImageSensor: r = 68.5f; break;
     }
     // Without a target (or a distance) to go by, the image sensor's scale keeps the picture sane.
     return std::isfinite(r) && r > 0 ? r : 68.5f;
@@ -444,12 +437,9 @@ std::vector<float> CalibrationSession::circleRadii() const
 {
     const float r = scaleRadius();
     switch (variant()) {
-    case CalibrationVariant::Serial:
-        return {r, 0.3f * r};
-    case CalibrationVariant::Wireless:
-        return {r, std::max(0.0f, distance_ * 60.0f - 160.0f) / 2};
-    case CalibrationVariant::ImageSensor:
-        break;
+    case CalibrationVariant::Serial: return {r, 0.3f * r};
+    case CalibrationVariant::Wireless: return {r, std::max(0.0f, distance_ * 60.0f - 160.0f) / 2};
+    case CalibrationVariant::ImageSensor: break;
     }
     return {r};
 }

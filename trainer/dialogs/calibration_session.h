@@ -35,8 +35,8 @@ struct BarSegment {
 std::vector<BarSegment> sensingBarSegments(int value, int height);
 
 struct CalibrationHost {
-    Clock* clock = nullptr;                 // for the activity tick
-    uint32_t* activityTick = nullptr;       // the frame's last-signal time; may be null
+    Clock* clock = nullptr; // for the activity tick
+    uint32_t* activityTick = nullptr; // the frame's last-signal time; may be null
     std::function<void(const QString&)> playSound;
 };
 

@@ -17,8 +17,7 @@ inline QString dialogText(uint16_t dialog, uint16_t control)
 
 // A printf-style text of the string table filled with `args`. A translation whose conversions
 // differ from the English text's is not trusted with the arguments: the English text serves.
-template <class... Args>
-QString formatResString(uint32_t id, Args... args)
+template <class... Args> QString formatResString(uint32_t id, Args... args)
 {
     QString pattern = LoadResString(id);
     const QString english = englishResString(id);

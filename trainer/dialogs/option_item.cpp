@@ -68,16 +68,11 @@ std::optional<Placeholder> readPlaceholder(const QString& t, qsizetype& i)
 std::optional<OptionValueKind> kindOf(const Placeholder& p)
 {
     switch (p.type.unicode()) {
-    case u'd':
-        return OptionValueKind::Int;
-    case u'u':
-        return OptionValueKind::Unsigned;
-    case u'f':
-        return p.isLong ? OptionValueKind::Double : OptionValueKind::Float;
-    case u's':
-        return p.isLong ? std::nullopt : std::optional(OptionValueKind::String);
-    case u'r':
-        return p.isLong ? std::nullopt : std::optional(OptionValueKind::Color);
+    case u'd': return OptionValueKind::Int;
+    case u'u': return OptionValueKind::Unsigned;
+    case u'f': return p.isLong ? OptionValueKind::Double : OptionValueKind::Float;
+    case u's': return p.isLong ? std::nullopt : std::optional(OptionValueKind::String);
+    case u'r': return p.isLong ? std::nullopt : std::optional(OptionValueKind::Color);
     }
     return std::nullopt;
 }
@@ -175,18 +170,14 @@ QString OptionItem::valueText(int index) const
         return {};
     const OptionPart& p = parts_[size_t(index)];
     switch (p.arg.kind) {
-    case OptionValueKind::Int:
-        return QString::number(*static_cast<int*>(p.arg.field));
-    case OptionValueKind::Unsigned:
-        return QString::number(*static_cast<uint32_t*>(p.arg.field));
+    case OptionValueKind::Int: return QString::number(*static_cast<int*>(p.arg.field));
+    case OptionValueKind::Unsigned: return QString::number(*static_cast<uint32_t*>(p.arg.field));
     case OptionValueKind::Float:
         return QString::asprintf("%*.*f", p.width, p.precision, double(*static_cast<float*>(p.arg.field)));
     case OptionValueKind::Double:
         return QString::asprintf("%*.*f", p.width, p.precision, *static_cast<double*>(p.arg.field));
-    case OptionValueKind::String:
-        return *static_cast<QString*>(p.arg.field);
-    case OptionValueKind::Color:
-        return QString(13, u' ');
+    case OptionValueKind::String: return *static_cast<QString*>(p.arg.field);
+    case OptionValueKind::Color: return QString(13, u' ');
     }
     return {};
 }
@@ -197,16 +188,11 @@ double OptionItem::number(int index) const
         return 0;
     const OptionPart& p = parts_[size_t(index)];
     switch (p.arg.kind) {
-    case OptionValueKind::Int:
-        return *static_cast<int*>(p.arg.field);
-    case OptionValueKind::Unsigned:
-        return *static_cast<uint32_t*>(p.arg.field);
-    case OptionValueKind::Float:
-        return *static_cast<float*>(p.arg.field);
-    case OptionValueKind::Double:
-        return *static_cast<double*>(p.arg.field);
-    default:
-        return 0;
+    case OptionValueKind::Int: return *static_cast<int*>(p.arg.field);
+    case OptionValueKind::Unsigned: return *static_cast<uint32_t*>(p.arg.field);
+    case OptionValueKind::Float: return *static_cast<float*>(p.arg.field);
+    case OptionValueKind::Double: return *static_cast<double*>(p.arg.field);
+    default: return 0;
     }
 }
 
@@ -234,8 +220,7 @@ bool store(const OptionPart& p, double v)
         auto* f = static_cast<double*>(p.arg.field);
         return std::exchange(*f, v) != v;
     }
-    default:
-        return false;
+    default: return false;
     }
 }
 
@@ -262,8 +247,7 @@ bool OptionItem::commit(int index, const QString& text)
         const QString cut = text.left(std::max(0, p.arg.bufferSize - 1));
         return std::exchange(*f, cut) != cut;
     }
-    case OptionValueKind::Color:
-        return false;
+    case OptionValueKind::Color: return false;
     }
     return false;
 }
@@ -275,13 +259,10 @@ bool OptionItem::step(int index, int steps)
     const OptionPart& p = parts_[size_t(index)];
     switch (p.arg.kind) {
     case OptionValueKind::Int:
-    case OptionValueKind::Unsigned:
-        return store(p, std::clamp(number(index) + steps, p.arg.min, p.arg.max));
+    case OptionValueKind::Unsigned: return store(p, std::clamp(number(index) + steps, p.arg.min, p.arg.max));
     case OptionValueKind::Float:
-    case OptionValueKind::Double:
-        return store(p, std::clamp(number(index) + steps * p.arg.step, p.arg.min, p.arg.max));
-    default:
-        return false;
+    case OptionValueKind::Double: return store(p, std::clamp(number(index) + steps * p.arg.step, p.arg.min, p.arg.max));
+    default: return false;
     }
 }
 

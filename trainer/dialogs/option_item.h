@@ -24,21 +24,30 @@ struct OptionArg {
     double min = 0, max = 0, step = 0;
     int bufferSize = 0; // strings: characters including the terminator
 
-    static OptionArg integer(int* f, int min, int max) { return {OptionValueKind::Int, f, double(min), double(max), 1, 0}; }
+    static OptionArg integer(int* f, int min, int max)
+    {
+        return {OptionValueKind::Int, f, double(min), double(max), 1, 0};
+    }
     static OptionArg unsignedInt(uint32_t* f, uint32_t min, uint32_t max)
     {
         return {OptionValueKind::Unsigned, f, double(min), double(max), 1, 0};
     }
-    static OptionArg real(float* f, double min, double max, double step) { return {OptionValueKind::Float, f, min, max, step, 0}; }
-    static OptionArg real(double* f, double min, double max, double step) { return {OptionValueKind::Double, f, min, max, step, 0}; }
+    static OptionArg real(float* f, double min, double max, double step)
+    {
+        return {OptionValueKind::Float, f, min, max, step, 0};
+    }
+    static OptionArg real(double* f, double min, double max, double step)
+    {
+        return {OptionValueKind::Double, f, min, max, step, 0};
+    }
     static OptionArg text(QString* f, int bufferSize) { return {OptionValueKind::String, f, 0, 0, 0, bufferSize}; }
     static OptionArg color(COLORREF* f) { return {OptionValueKind::Color, f, 0, 0, 0, 0}; }
 };
 
 struct OptionPart {
-    QString literal;       // the text before the value
+    QString literal; // the text before the value
     bool hasValue = false; // false only for the literal tail of a line
-    int placeholder = 0;   // N of "%N!fmt!"
+    int placeholder = 0; // N of "%N!fmt!"
     int width = 0;
     int precision = 1;
     OptionArg arg;

@@ -34,12 +34,9 @@ QIcon imageIcon(int image, const QStyle* style)
     case kImageGroupShotList:
     case kImageGroupTarget:
     case kImageGroupPractice:
-    case kImageGroupPrint:
-        return style->standardIcon(QStyle::SP_DirIcon);
-    case kImageIntervalList:
-        return style->standardIcon(QStyle::SP_FileDialogListView);
-    case kImageAdd:
-        return style->standardIcon(QStyle::SP_FileDialogNewFolder);
+    case kImageGroupPrint: return style->standardIcon(QStyle::SP_DirIcon);
+    case kImageIntervalList: return style->standardIcon(QStyle::SP_FileDialogListView);
+    case kImageAdd: return style->standardIcon(QStyle::SP_FileDialogNewFolder);
     case kImageColor: {
         QPixmap pixmap(16, 16);
         pixmap.fill(Qt::transparent);
@@ -55,7 +52,7 @@ QIcon imageIcon(int image, const QStyle* style)
 
 class OptionsDelegate final : public QStyledItemDelegate {
 public:
-    OptionsDelegate(OptionsTreeModel* model, QObject* parent) : QStyledItemDelegate(parent), model_(model) {}
+    OptionsDelegate(OptionsTreeModel* model, QObject* parent) : QStyledItemDelegate(parent), model_(model) { }
 
     QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem&, const QModelIndex& index) const override
     {
@@ -63,12 +60,14 @@ public:
         // The editors live on the tree's viewport; Left from the first one gives the tree back
         // the keyboard.
         if (QWidget* tree = parent->parentWidget())
-            QObject::connect(editor, &OptionLineEditor::leftToTree, tree, [tree] { tree->setFocus(Qt::OtherFocusReason); });
+            QObject::connect(editor, &OptionLineEditor::leftToTree, tree,
+                             [tree] { tree->setFocus(Qt::OtherFocusReason); });
         return editor;
     }
-    void setEditorData(QWidget*, const QModelIndex&) const override {}
-    void setModelData(QWidget*, QAbstractItemModel*, const QModelIndex&) const override {}
-    void updateEditorGeometry(QWidget* editor, const QStyleOptionViewItem& option, const QModelIndex& index) const override
+    void setEditorData(QWidget*, const QModelIndex&) const override { }
+    void setModelData(QWidget*, QAbstractItemModel*, const QModelIndex&) const override { }
+    void updateEditorGeometry(QWidget* editor, const QStyleOptionViewItem& option,
+                              const QModelIndex& index) const override
     {
         QStyleOptionViewItem opt = option;
         initStyleOption(&opt, index);

@@ -42,9 +42,9 @@ private:
 
     OptionsTreeModel* model_;
     QTreeView* tree_;
-    QPersistentModelIndex entered_;  // the line the last sync acted on
-    QPersistentModelIndex editing_;  // the line whose editors are shown
-    QPersistentModelIndex clicked_;  // a click on a line's text, to focus its editor there
+    QPersistentModelIndex entered_; // the line the last sync acted on
+    QPersistentModelIndex editing_; // the line whose editors are shown
+    QPersistentModelIndex clicked_; // a click on a line's text, to focus its editor there
     QPoint clickedAt_;
 };
 

@@ -88,8 +88,7 @@ int OptionNode::row() const
     return 0;
 }
 
-OptionsTreeModel::OptionsTreeModel(AppOptions& options, QObject* parent)
-    : QAbstractItemModel(parent), options_(options)
+OptionsTreeModel::OptionsTreeModel(AppOptions& options, QObject* parent) : QAbstractItemModel(parent), options_(options)
 {
     buildSettingsTree();
 }
@@ -129,10 +128,12 @@ void OptionsTreeModel::buildSettingsTree()
 
     OptionNode* target = insertOptionItem(nullptr, -1, None, nullptr, kImageGroupTarget, IDS_TARGET);
     insertOptionItem(target, -1, None, nullptr, kImageColor, IDS_BREACH_COLOR, {A::color(&o.BreachColor)});
-    insertOptionItem(target, -1, None, nullptr, kImageColor, IDS_SELECTED_BREACH_COLOR, {A::color(&o.SelectedBreachColor)});
+    insertOptionItem(target, -1, None, nullptr, kImageColor, IDS_SELECTED_BREACH_COLOR,
+                     {A::color(&o.SelectedBreachColor)});
     insertOptionItem(target, -1, None, nullptr, kImageColor, IDS_TRACE_COLOR_BEFORE, {A::color(&o.TraceColorBefore)});
     insertOptionItem(target, -1, None, nullptr, kImageColor, IDS_TRACE_COLOR_AFTER, {A::color(&o.TraceColorAfter)});
-    insertOptionItem(target, -1, None, nullptr, kImageColor, IDS_CONTROL_INTERVAL_COLOR, {A::color(&o.ControlIntervalColor)});
+    insertOptionItem(target, -1, None, nullptr, kImageColor, IDS_CONTROL_INTERVAL_COLOR,
+                     {A::color(&o.ControlIntervalColor)});
     insertOptionItem(target, -1, Box, &o.TraceHeadingEnabled, kImagePlain, IDS_TRACE_HEADING,
                      {A::color(&o.TraceHeadingColor), A::real(&o.TraceHeadingLength, 0, 1, 0.01)});
     OptionNode* intervals = insertOptionItem(target, -1, None, nullptr, kImageIntervalList, IDS_INTERVALS);
@@ -145,11 +146,14 @@ void OptionsTreeModel::buildSettingsTree()
     OptionNode* practice = insertOptionItem(nullptr, -1, None, nullptr, kImageGroupPractice, IDS_PRACTICE);
     insertOptionItem(practice, -1, Box, &o.EnableRS232, kImagePlain, IDS_RS232);
     insertOptionItem(practice, -1, None, nullptr, kImagePlain, IDS_FIRING_POINT, {A::integer(&o.FiringPoint, 1, 1000)});
-    insertOptionItem(practice, -1, Box, &o.AutoReplay, kImagePlain, IDS_AUTO_REPLAY, {A::integer(&o.AutoReplaySec, 0, 60)});
+    insertOptionItem(practice, -1, Box, &o.AutoReplay, kImagePlain, IDS_AUTO_REPLAY,
+                     {A::integer(&o.AutoReplaySec, 0, 60)});
     insertOptionItem(practice, -1, Box, &o.ForceReplay, kImagePlain, IDS_FORCE_REPLAY);
     OptionNode* stored = insertOptionItem(practice, -1, None, nullptr, kImagePlain, IDS_TRACE_STORED);
-    insertOptionItem(stored, -1, None, nullptr, kImagePlain, IDS_SECONDS_BEFORE, {A::integer(&o.SaveSecBeforeShot, 5, 60)});
-    insertOptionItem(stored, -1, None, nullptr, kImagePlain, IDS_SECONDS_AFTER, {A::integer(&o.SaveSecAfterShot, 1, 2)});
+    insertOptionItem(stored, -1, None, nullptr, kImagePlain, IDS_SECONDS_BEFORE,
+                     {A::integer(&o.SaveSecBeforeShot, 5, 60)});
+    insertOptionItem(stored, -1, None, nullptr, kImagePlain, IDS_SECONDS_AFTER,
+                     {A::integer(&o.SaveSecAfterShot, 1, 2)});
     insertOptionItem(practice, -1, Box, &o.AutoSwitchToTrace, kImagePlain, IDS_AUTO_SWITCH);
     insertOptionItem(practice, -1, Box, &o.EnableAutoSaveAfterShot, kImagePlain, IDS_AUTO_SAVE,
                      {A::integer(&o.AutoSaveAfterShot, 1, 20)});
@@ -159,9 +163,8 @@ void OptionsTreeModel::buildSettingsTree()
 
     OptionNode* print = insertOptionItem(nullptr, -1, None, nullptr, kImageGroupPrint, IDS_PRINT);
     const std::pair<uint32_t, bool*> pages[] = {
-        {61267, &o.PrintAllShots},     {61268, &o.PrintGenInfo}, {61269, &o.PrintSeries},
-        {61270, &o.PrintCoordination}, {61271, &o.PrintShift},   {61272, &o.PrintSpeed},
-        {61273, &o.PrintIntervals},    {61274, &o.PrintProbability},
+        {61267, &o.PrintAllShots}, {61268, &o.PrintGenInfo}, {61269, &o.PrintSeries},    {61270, &o.PrintCoordination},
+        {61271, &o.PrintShift},    {61272, &o.PrintSpeed},   {61273, &o.PrintIntervals}, {61274, &o.PrintProbability},
     };
     for (const auto& [id, field] : pages)
         insertOptionItem(print, -1, Box, field, kImagePlain, id);
@@ -187,10 +190,9 @@ void OptionsTreeModel::addIntervalItems(OptionNode* list)
 OptionNode* OptionsTreeModel::appendIntervalNode(OptionNode* list, int entry, bool confirmed)
 {
     TraceIntervalColor& e = options_.TraceIntervals[size_t(entry)];
-    OptionNode* node = insertOptionItem(list, -1, OptionCheck::None, nullptr, confirmed ? kImageColor : kImageAdd,
-                                        IDS_INTERVAL,
-                                        {OptionArg::color(&e.color), OptionArg::real(&e.begin, -60, 2, 0.01),
-                                         OptionArg::real(&e.end, -60, 2, 0.01)});
+    OptionNode* node = insertOptionItem(
+        list, -1, OptionCheck::None, nullptr, confirmed ? kImageColor : kImageAdd, IDS_INTERVAL,
+        {OptionArg::color(&e.color), OptionArg::real(&e.begin, -60, 2, 0.01), OptionArg::real(&e.end, -60, 2, 0.01)});
     if (!node) {
         // A template the interval cannot use: the line still has to stand for its entry.
         node = insertOptionItemText(list, -1, OptionCheck::None, nullptr, kImageColor, QString());
@@ -365,18 +367,14 @@ QVariant OptionsTreeModel::data(const QModelIndex& index, int role) const
     if (!n)
         return {};
     switch (role) {
-    case Qt::DisplayRole:
-        return n->text();
+    case Qt::DisplayRole: return n->text();
     case Qt::CheckStateRole:
         if (n->item && n->item->mark())
             return *n->item->mark() ? Qt::Checked : Qt::Unchecked;
         return {};
-    case ImageRole:
-        return image(index);
-    case GreyedRole:
-        return markAboveClear(index);
-    case EditableRole:
-        return isEditable(index);
+    case ImageRole: return image(index);
+    case GreyedRole: return markAboveClear(index);
+    case EditableRole: return isEditable(index);
     }
     return {};
 }

@@ -51,8 +51,8 @@ class OptionsTreeModel final : public QAbstractItemModel {
 public:
     enum Roles {
         ImageRole = Qt::UserRole + 1, // int: the line's image, the mark's when it has one
-        GreyedRole,                   // bool: a mark above the line is clear
-        EditableRole,                 // bool: enabled, with values to edit
+        GreyedRole, // bool: a mark above the line is clear
+        EditableRole, // bool: enabled, with values to edit
     };
 
     // Builds the settings tree over `options`, which must outlive the model.

@@ -19,7 +19,7 @@ const std::array<ShotsFieldInfo, kShotsFieldCount> kFieldInfo = {{
 }};
 
 const std::array<ShotsField, kShotsFieldCount> kCheckOrder = {
-    ShotsField::FCoefficient, ShotsField::Dispersion, ShotsField::ShotMoment,
+    ShotsField::FCoefficient,    ShotsField::Dispersion,       ShotsField::ShotMoment,
     ShotsField::ControlInterval, ShotsField::ControlInterval2,
 };
 
@@ -69,8 +69,8 @@ void ShotsParametersForm::moveSpin(ShotsField field, int position)
 {
     const ShotsFieldInfo& info = shotsFieldInfo(field);
     position = std::clamp(position, info.spinMin, info.spinMax);
-    setText(field, info.spinScale == 1 ? QString::number(position)
-                                       : formatSignificant(double(position) / info.spinScale));
+    setText(field,
+            info.spinScale == 1 ? QString::number(position) : formatSignificant(double(position) / info.spinScale));
 }
 
 std::optional<ShotsParameters> ShotsParametersForm::accept(ShotsField* failed) const
@@ -86,21 +86,11 @@ std::optional<ShotsParameters> ShotsParametersForm::accept(ShotsField* failed) c
             return std::nullopt;
         }
         switch (field) {
-        case ShotsField::FCoefficient:
-            out.fCoefficient = int(*v);
-            break;
-        case ShotsField::Dispersion:
-            out.dispersion = float(*v);
-            break;
-        case ShotsField::ShotMoment:
-            out.shotMoment = float(*v);
-            break;
-        case ShotsField::ControlInterval:
-            out.controlInterval = float(*v);
-            break;
-        case ShotsField::ControlInterval2:
-            out.controlInterval2 = int(*v);
-            break;
+        case ShotsField::FCoefficient: out.fCoefficient = int(*v); break;
+        case ShotsField::Dispersion: out.dispersion = float(*v); break;
+        case ShotsField::ShotMoment: out.shotMoment = float(*v); break;
+        case ShotsField::ControlInterval: out.controlInterval = float(*v); break;
+        case ShotsField::ControlInterval2: out.controlInterval2 = int(*v); break;
         }
     }
     return out;

@@ -10,12 +10,12 @@
 namespace kavro::trainer {
 
 struct ShotsParameters {
-    float dispersion = 0.0f;       // mm, simulated bullet dispersion (0 = off)
-    float shotMoment = 0.0f;       // s, moment of the shot relative to the detected one (0 = off)
+    float dispersion = 0.0f; // mm, simulated bullet dispersion (0 = off)
+    float shotMoment = 0.0f; // s, moment of the shot relative to the detected one (0 = off)
     int fCoefficient = 0;
-    float controlInterval = 1.0f;  // s of trace shown before the shot
-    int controlInterval2 = 2;      // s
-    int coincideGrouping = 0;      // check state 0..2: groups centred on the target
+    float controlInterval = 1.0f; // s of trace shown before the shot
+    int controlInterval2 = 2; // s
+    int coincideGrouping = 0; // check state 0..2: groups centred on the target
 
     bool operator==(const ShotsParameters&) const = default;
 };
@@ -33,9 +33,9 @@ struct ShotsFieldInfo {
     uint16_t editId;
     uint16_t spinId;
     bool isFloat;
-    double min, max;     // accepted on OK
+    double min, max; // accepted on OK
     int spinMin, spinMax;
-    int spinScale;       // spin position = value x scale
+    int spinScale; // spin position = value x scale
 };
 
 const ShotsFieldInfo& shotsFieldInfo(ShotsField field);

@@ -12,7 +12,8 @@ SpinButtons::SpinButtons(QWidget* parent) : QWidget(parent), up_(new QToolButton
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
-    for (const auto& [button, arrow, stepValue] : {std::tuple{up_, Qt::UpArrow, 1}, std::tuple{down_, Qt::DownArrow, -1}}) {
+    for (const auto& [button, arrow, stepValue] :
+         {std::tuple{up_, Qt::UpArrow, 1}, std::tuple{down_, Qt::DownArrow, -1}}) {
         const int step = stepValue; // clang 14 cannot capture a structured binding
         button->setArrowType(arrow);
         button->setAutoRepeat(true);

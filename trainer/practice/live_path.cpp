@@ -14,8 +14,8 @@ const QString kSocketName = QStringLiteral("kavro-live");
 
 } // namespace
 
-HRESULT resolveSocketPath(const QByteArray& envSocket, const QByteArray& xdgRuntime,
-                          const QString& fallbackFolder, QString* out)
+HRESULT resolveSocketPath(const QByteArray& envSocket, const QByteArray& xdgRuntime, const QString& fallbackFolder,
+                          QString* out)
 {
     if (!out)
         return E_POINTER;

@@ -45,7 +45,7 @@ bool LiveServer::listen(const QString& path)
     // Qt puts its socket in place by renaming over whatever is there, so an existing file is
     // judged first: only a socket of our own that nobody answers on may go.
     const QByteArray native = QFile::encodeName(path);
-    struct stat st {};
+    struct stat st { };
     if (::lstat(native.constData(), &st) == 0) {
         if (!S_ISSOCK(st.st_mode) || st.st_uid != ::geteuid()) {
             error_ = tr("%1 exists and is no socket of this user").arg(path);
@@ -186,8 +186,7 @@ size_t LiveServer::pendingLines() const
 
 void LiveServer::drop(Connection* c)
 {
-    const auto it = std::find_if(connections_.begin(), connections_.end(),
-                                 [c](const auto& p) { return p.get() == c; });
+    const auto it = std::find_if(connections_.begin(), connections_.end(), [c](const auto& p) { return p.get() == c; });
     if (it == connections_.end())
         return;
     const bool wasRegistered = std::erase(registered_, c) > 0;

@@ -106,8 +106,8 @@ ShotSeconds shotSecondsFor(const QString& shortName, int optionBefore, int optio
 {
     if (shortName == QLatin1String("BTLN"))
         return {5, 5};
-    static const char* const longWindows[] = {"MRF-22-6", "MRF-22-8", "MRF-22-10", "MRF-32-6",
-                                              "MRF-32-8", "MRF-32-10", "N4TL3",    "N4TL15"};
+    static const char* const longWindows[]
+        = {"MRF-22-6", "MRF-22-8", "MRF-22-10", "MRF-32-6", "MRF-32-8", "MRF-32-10", "N4TL3", "N4TL15"};
     for (const char* name : longWindows)
         if (shortName == QLatin1String(name))
             return {15, 15};

@@ -199,9 +199,8 @@ CStartPracticeDlg::CStartPracticeDlg(IKavroDevice* device, const QString& eventN
     if (!shooterName_.isEmpty())
         shooterCombo_->setEditText(shooterName_);
     connect(eventList_, &QListWidget::currentItemChanged, this, [this] { rebuildPositions(); });
-    connect(eventList_, &QListWidget::itemDoubleClicked, this, [this] {
-        QMetaObject::invokeMethod(this, "accept", Qt::QueuedConnection);
-    });
+    connect(eventList_, &QListWidget::itemDoubleClicked, this,
+            [this] { QMetaObject::invokeMethod(this, "accept", Qt::QueuedConnection); });
     connect(deviceCombo_, qOverload<int>(&QComboBox::currentIndexChanged), this, [this] { onDeviceChanged(); });
     initialize();
 }
@@ -340,8 +339,8 @@ void CStartPracticeDlg::rebuildPositions()
     positionCombo_->clear();
     QListWidgetItem* item = eventList_->currentItem();
     int selected = -1;
-    const QStringList positions =
-        item ? initialPositions(events_[item->data(Qt::UserRole).toInt()].get(), &selected) : QStringList();
+    const QStringList positions
+        = item ? initialPositions(events_[item->data(Qt::UserRole).toInt()].get(), &selected) : QStringList();
     positionCombo_->addItems(positions);
     positionCombo_->setCurrentIndex(selected);
     positionLabel_->setVisible(!positions.isEmpty());

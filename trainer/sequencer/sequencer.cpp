@@ -144,24 +144,14 @@ bool RangeSequencer::giveContinue()
 void RangeSequencer::pass()
 {
     switch (kind_) {
-    case 4:
-        passSp1();
-        break;
+    case 4: passSp1(); break;
     case 5:
-    case 6:
-        passSingleShots();
-        break;
-    case 7:
-        passGroupsOfFour();
-        break;
-    case 8:
-        passWindowsOfFour();
-        break;
+    case 6: passSingleShots(); break;
+    case 7: passGroupsOfFour(); break;
+    case 8: passWindowsOfFour(); break;
     case 9:
     case 10:
-    case 11:
-        passMovingTarget();
-        break;
+    case 11: passMovingTarget(); break;
     }
 }
 
@@ -290,9 +280,10 @@ void RangeSequencer::passSingleShots()
         }
     }
     stepSeriesTarget(5, 1);
-    stepContinue(6, !isFinal            ? "Load"
-                    : seriesTarget_ == 1 ? "For the first competion series - load"
-                                         : "For the next competition series - load");
+    stepContinue(6,
+                 !isFinal                 ? "Load"
+                     : seriesTarget_ == 1 ? "For the first competion series - load"
+                                          : "For the next competition series - load");
     stepRedAfter(7, 5000, "Attention");
     stepGreenAfter(8, 7000);
     if (rangeState_ == 9 && waitTime(3200)) {

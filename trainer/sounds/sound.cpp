@@ -156,8 +156,8 @@ HRESULT CStreamingSound::HandleWaveStreamNotification(bool loopedPlay)
         return hr;
 
     const uint32_t position = buffer->currentPosition();
-    totalPlayed_ += position >= lastPlayPosition_ ? position - lastPlayPosition_
-                                                  : bufferSize_ - lastPlayPosition_ + position;
+    totalPlayed_
+        += position >= lastPlayPosition_ ? position - lastPlayPosition_ : bufferSize_ - lastPlayPosition_ + position;
     lastPlayPosition_ = position;
     if (fillingSilence_ && totalPlayed_ >= wave_->GetSize())
         buffer->stop();

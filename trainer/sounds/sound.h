@@ -66,7 +66,7 @@ public:
 private:
     class NotificationThread : public CThread {
     public:
-        explicit NotificationThread(CStreamingSound& owner) : owner_(owner) {}
+        explicit NotificationThread(CStreamingSound& owner) : owner_(owner) { }
         ~NotificationThread() override { Stop(); }
         std::atomic<bool> finished{false};
 

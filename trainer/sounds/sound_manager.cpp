@@ -91,8 +91,8 @@ HRESULT SoundManager::CreateStreaming(std::unique_ptr<CWaveFile> wave, uint32_t 
     uint32_t notifySize = format.blockAlign * format.samplesPerSec / 10; // 100 ms
     notifySize -= notifySize % format.blockAlign;
     std::shared_ptr<SoundBuffer> buffer;
-    const HRESULT hr = mixer_->createBuffer(format, 2 * notifySize,
-                                            flags | kSoundCapsCtrlPositionNotify | kSoundCapsGetCurrentPosition2, &buffer);
+    const HRESULT hr = mixer_->createBuffer(
+        format, 2 * notifySize, flags | kSoundCapsCtrlPositionNotify | kSoundCapsGetCurrentPosition2, &buffer);
     if (FAILED(hr))
         return hr;
     try {

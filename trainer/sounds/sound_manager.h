@@ -29,8 +29,10 @@ public:
     // The mix is always 2 channels of 16 bits at 22050 Hz; another format is E_INVALIDARG.
     HRESULT SetPrimaryBufferFormat(uint16_t channels, uint32_t rate, uint16_t bits);
 
-    HRESULT CreateSoundFromFile(const QString& path, uint32_t flags, uint32_t bufferCount, std::unique_ptr<CSound>* out);
-    HRESULT CreateSound(std::unique_ptr<CWaveFile> wave, uint32_t flags, uint32_t bufferCount, std::unique_ptr<CSound>* out);
+    HRESULT CreateSoundFromFile(const QString& path, uint32_t flags, uint32_t bufferCount,
+                                std::unique_ptr<CSound>* out);
+    HRESULT CreateSound(std::unique_ptr<CWaveFile> wave, uint32_t flags, uint32_t bufferCount,
+                        std::unique_ptr<CSound>* out);
     // A streaming sound with two blocks of 100 ms, notified at the end of each.
     HRESULT CreateStreaming(std::unique_ptr<CWaveFile> wave, uint32_t flags, std::unique_ptr<CStreamingSound>* out);
 

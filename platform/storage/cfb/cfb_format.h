@@ -74,7 +74,10 @@ inline uint32_t readU32(const char* p)
     return uint32_t(b[0]) | uint32_t(b[1]) << 8 | uint32_t(b[2]) << 16 | uint32_t(b[3]) << 24;
 }
 
-inline uint64_t readU64(const char* p) { return readU32(p) | uint64_t(readU32(p + 4)) << 32; }
+inline uint64_t readU64(const char* p)
+{
+    return readU32(p) | uint64_t(readU32(p + 4)) << 32;
+}
 
 inline void writeU16(char* p, uint16_t v)
 {

@@ -12,7 +12,10 @@ namespace {
 
 constexpr uint64_t kWholeChain = std::numeric_limits<uint64_t>::max();
 
-uint64_t ceilDiv(uint64_t a, uint64_t b) { return a / b + (a % b != 0); }
+uint64_t ceilDiv(uint64_t a, uint64_t b)
+{
+    return a / b + (a % b != 0);
+}
 
 } // namespace
 
@@ -126,7 +129,8 @@ HRESULT CompoundFileReader::parse()
 
 HRESULT CompoundFileReader::parseHeader()
 {
-    if (data_.size() < qsizetype(sizeof kSignature) || std::memcmp(data_.constData(), kSignature, sizeof kSignature) != 0)
+    if (data_.size() < qsizetype(sizeof kSignature)
+        || std::memcmp(data_.constData(), kSignature, sizeof kSignature) != 0)
         return STG_E_INVALIDHEADER;
     if (data_.size() < qsizetype(kHeaderSize))
         return STG_E_READFAULT;
@@ -356,8 +360,8 @@ HRESULT CompoundFileReader::readMini(uint32_t start, uint64_t size, QByteArray* 
 {
     const uint64_t miniSectors = ceilDiv(miniStreamSize_, kMiniSectorSize);
     std::vector<uint32_t> chain;
-    HRESULT hr = followChain(miniFat_, static_cast<uint32_t>(std::min<uint64_t>(miniSectors, kMaxRegularSector)),
-                             start, ceilDiv(size, kMiniSectorSize), &chain);
+    HRESULT hr = followChain(miniFat_, static_cast<uint32_t>(std::min<uint64_t>(miniSectors, kMaxRegularSector)), start,
+                             ceilDiv(size, kMiniSectorSize), &chain);
     if (FAILED(hr))
         return hr;
     QByteArray bytes(static_cast<qsizetype>(size), Qt::Uninitialized);
@@ -382,6 +386,6 @@ HRESULT CompoundFileReader::readMini(uint32_t start, uint64_t size, QByteArray* 
 bool isCompoundFile(const QString& path)
 {
     QByteArray head;
-    return SUCCEEDED(readFileHead(path, sizeof kSignature, &head)) && head.size() == qsizetype(sizeof kSignature) &&
-           std::memcmp(head.constData(), kSignature, sizeof kSignature) == 0;
+    return SUCCEEDED(readFileHead(path, sizeof kSignature, &head)) && head.size() == qsizetype(sizeof kSignature)
+        && std::memcmp(head.constData(), kSignature, sizeof kSignature) == 0;
 }

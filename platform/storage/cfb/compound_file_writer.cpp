@@ -13,9 +13,15 @@ constexpr uint32_t kIdsPerSector = kSectorSize / 4;
 constexpr uint32_t kIdsPerDifatSector = kIdsPerSector - 1; // the last entry links to the next
 constexpr uint32_t kEntriesPerSector = kSectorSize / kDirEntrySize;
 
-uint64_t ceilDiv(uint64_t a, uint64_t b) { return a / b + (a % b != 0); }
+uint64_t ceilDiv(uint64_t a, uint64_t b)
+{
+    return a / b + (a % b != 0);
+}
 
-bool isMini(const QByteArray& data) { return !data.isEmpty() && data.size() < qsizetype(kMiniStreamCutoff); }
+bool isMini(const QByteArray& data)
+{
+    return !data.isEmpty() && data.size() < qsizetype(kMiniStreamCutoff);
+}
 
 // Where everything goes, in sectors. Order in the file: FAT, DIFAT, directory, mini FAT, mini
 // stream, then each large stream in one contiguous run.
@@ -34,8 +40,7 @@ struct Layout {
     std::vector<uint32_t> streamStart; // sector, mini sector, or end-of-chain for empty streams
 };
 
-template <class Streams>
-bool computeLayout(const Streams& streams, Layout* layout)
+template <class Streams> bool computeLayout(const Streams& streams, Layout* layout)
 {
     uint64_t miniSectors = 0;
     uint64_t bigSectors = 0;
@@ -54,7 +59,8 @@ bool computeLayout(const Streams& streams, Layout* layout)
     uint64_t fat = 0, difat = 0;
     for (;;) {
         uint64_t needFat = ceilDiv(dataSectors + fat + difat, kIdsPerSector);
-        uint64_t needDifat = needFat > kHeaderDifatEntries ? ceilDiv(needFat - kHeaderDifatEntries, kIdsPerDifatSector) : 0;
+        uint64_t needDifat
+            = needFat > kHeaderDifatEntries ? ceilDiv(needFat - kHeaderDifatEntries, kIdsPerDifatSector) : 0;
         if (needFat == fat && needDifat == difat)
             break;
         fat = needFat;
@@ -180,8 +186,8 @@ HRESULT CompoundFileWriter::addStream(const QString& name, const QByteArray& dat
     if (name.isEmpty() || name.size() > qsizetype(kMaxNameChars))
         return E_INVALIDARG;
     for (QChar c : name) {
-        if (c == QLatin1Char('/') || c == QLatin1Char('\\') || c == QLatin1Char(':') || c == QLatin1Char('!') ||
-            c.unicode() == 0)
+        if (c == QLatin1Char('/') || c == QLatin1Char('\\') || c == QLatin1Char(':') || c == QLatin1Char('!')
+            || c.unicode() == 0)
             return E_INVALIDARG;
     }
     if (data.size() > kMaxStreamBytes)
@@ -249,9 +255,8 @@ HRESULT CompoundFileWriter::toBytes(QByteArray* out) const
     std::vector<uint32_t> sorted(streams_.size());
     for (size_t i = 0; i < sorted.size(); ++i)
         sorted[i] = static_cast<uint32_t>(i + 1);
-    std::sort(sorted.begin(), sorted.end(), [&](uint32_t a, uint32_t b) {
-        return compareNames(streams_[a - 1].name, streams_[b - 1].name) < 0;
-    });
+    std::sort(sorted.begin(), sorted.end(),
+              [&](uint32_t a, uint32_t b) { return compareNames(streams_[a - 1].name, streams_[b - 1].name) < 0; });
     std::vector<TreeLinks> links(streams_.size() + 1);
     uint32_t treeRoot = buildSiblingTree(sorted, links);
 

@@ -20,20 +20,37 @@ namespace {
 
 class FileDescriptor {
 public:
-    explicit FileDescriptor(int fd = -1) : fd_(fd) {}
+    explicit FileDescriptor(int fd = -1) : fd_(fd) { }
     FileDescriptor(const FileDescriptor&) = delete;
     FileDescriptor& operator=(const FileDescriptor&) = delete;
-    ~FileDescriptor() { if (fd_ >= 0) ::close(fd_); }
+    ~FileDescriptor()
+    {
+        if (fd_ >= 0)
+            ::close(fd_);
+    }
     int get() const { return fd_; }
-    void reset(int fd) { if (fd_ >= 0) ::close(fd_); fd_ = fd; }
+    void reset(int fd)
+    {
+        if (fd_ >= 0)
+            ::close(fd_);
+        fd_ = fd;
+    }
     // close(2) can report a deferred write error (NFS), so callers that wrote must check it.
-    int close() { int r = ::close(fd_); fd_ = -1; return r; }
+    int close()
+    {
+        int r = ::close(fd_);
+        fd_ = -1;
+        return r;
+    }
 
 private:
     int fd_;
 };
 
-HRESULT errnoResult() { return hresultFromErrno(errno); }
+HRESULT errnoResult()
+{
+    return hresultFromErrno(errno);
+}
 
 HRESULT writeAll(int fd, const char* data, size_t size)
 {
@@ -123,8 +140,7 @@ void removeStaleTemporaries(const QByteArray& folder, const QByteArray& name)
 
 // Creates a uniquely named hidden file next to `target`, fills and flushes it. The name is ours
 // alone because of O_EXCL. On failure nothing is left behind.
-HRESULT writeTemporaryFile(const QByteArray& target, const QByteArray& bytes, const mode_t* mode,
-                           QByteArray* tempPath)
+HRESULT writeTemporaryFile(const QByteArray& target, const QByteArray& bytes, const mode_t* mode, QByteArray* tempPath)
 {
     QByteArray folder = folderOf(target);
     QByteArray name = target.mid(target.lastIndexOf('/') + 1);
@@ -132,8 +148,8 @@ HRESULT writeTemporaryFile(const QByteArray& target, const QByteArray& bytes, co
     name.truncate(200);
     removeStaleTemporaries(folder, name);
     for (int attempt = 0; attempt < 100; ++attempt) {
-        QByteArray candidate = folder + "/." + name + "." +
-            QByteArray::number(QRandomGenerator::global()->generate64(), 16) + ".tmp";
+        QByteArray candidate
+            = folder + "/." + name + "." + QByteArray::number(QRandomGenerator::global()->generate64(), 16) + ".tmp";
         int raw = ::open(candidate.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (raw < 0) {
             if (errno == EEXIST)

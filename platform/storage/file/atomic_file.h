@@ -10,7 +10,7 @@
 #include <sys/types.h>
 
 enum class WriteMode {
-    Replace,   // an existing file is replaced in one step
+    Replace, // an existing file is replaced in one step
     CreateNew, // an existing file is never touched; the write fails with ERROR_FILE_EXISTS
 };
 

@@ -52,7 +52,8 @@ HRESULT MemoryStream::Seek(int64_t move, StreamSeek origin, uint64_t* newPositio
     case STREAM_SEEK_END: base = static_cast<int64_t>(bytes_.size()); break;
     default: return STG_E_INVALIDPOINTER;
     }
-    if ((move < 0 && base + move < 0) || (move > 0 && static_cast<uint64_t>(base) + static_cast<uint64_t>(move) > kMaxBytes))
+    if ((move < 0 && base + move < 0)
+        || (move > 0 && static_cast<uint64_t>(base) + static_cast<uint64_t>(move) > kMaxBytes))
         return STG_E_INVALIDPOINTER;
     pos_ = static_cast<uint64_t>(base + move);
     if (newPosition)

@@ -10,7 +10,7 @@ namespace kavro {
 class MemoryStream final : public ComObject<MemoryStream, IStream> {
 public:
     MemoryStream() = default;
-    explicit MemoryStream(QByteArray bytes) : bytes_(std::move(bytes)) {}
+    explicit MemoryStream(QByteArray bytes) : bytes_(std::move(bytes)) { }
 
     HRESULT Read(void* buffer, uint32_t cb, uint32_t* read) override;
     HRESULT Write(const void* buffer, uint32_t cb, uint32_t* written) override;

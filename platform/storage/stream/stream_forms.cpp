@@ -232,7 +232,8 @@ HRESULT readVariant(IStream* stream, Variant* value)
         if (vt == VT_ERROR)
             *value = Variant::fromError(v);
         else
-            *value = Variant::fromInteger(vt, (vt == VT_UI4 || vt == VT_UINT) ? static_cast<int64_t>(static_cast<uint32_t>(v)) : v);
+            *value = Variant::fromInteger(
+                vt, (vt == VT_UI4 || vt == VT_UINT) ? static_cast<int64_t>(static_cast<uint32_t>(v)) : v);
         return S_OK;
     }
     case 8: {

@@ -18,15 +18,13 @@ HRESULT remainingBytes(IStream* stream, uint64_t* out);
 // True when `count` items of `itemSize` bytes can still be in the stream.
 bool fitsInStream(IStream* stream, uint64_t count, uint64_t itemSize);
 
-template <class T>
-HRESULT readValue(IStream* stream, T* out)
+template <class T> HRESULT readValue(IStream* stream, T* out)
 {
     static_assert(std::is_trivially_copyable_v<T>);
     return readExact(stream, out, sizeof(T)); // every supported machine is little-endian
 }
 
-template <class T>
-HRESULT writeValue(IStream* stream, const T& v)
+template <class T> HRESULT writeValue(IStream* stream, const T& v)
 {
     static_assert(std::is_trivially_copyable_v<T>);
     return writeAll(stream, &v, sizeof(T));

@@ -38,7 +38,10 @@ HRESULT ValueBag::get(const QString& name, Variant* out) const
     return S_OK;
 }
 
-bool ValueBag::contains(const QString& name) const { return find(name) != entries_.end(); }
+bool ValueBag::contains(const QString& name) const
+{
+    return find(name) != entries_.end();
+}
 
 HRESULT ValueBag::put(const QString& name, const Variant& value)
 {

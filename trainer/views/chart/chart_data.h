@@ -15,14 +15,14 @@ namespace kavro::charts {
 enum ChartText : int {
     kTextProne = 32824,
     kTextStanding = 32825,
-    kTextModel = 32830,             // "Model: %i match shots"
-    kTextCoordination = 32829,      // "Coordination: %i match shots"
+    kTextModel = 32830, // "Model: %i match shots"
+    kTextCoordination = 32829, // "Coordination: %i match shots"
     kTextTimeBeforeShot = 32831,
     kTextDistance = 32832,
     kTextResult = 32833,
-    kTextTimeShift = 32834,         // "Time shift: %i match shots"
+    kTextTimeShift = 32834, // "Time shift: %i match shots"
     kTextSpeedAxis = 32835,
-    kTextSpeed = 32836,             // "Speed: %i match shots"
+    kTextSpeed = 32836, // "Speed: %i match shots"
     kTextProbability = 32837,
     kTextBulletDispersion = 32838,
     kTextTime = 32839,
@@ -72,8 +72,8 @@ struct ChartContext {
     int fCoefficient = 0;
     TimeWindow window;
     std::vector<std::pair<DATE, int>> pulse; // heart pulse samples: time, beats per minute
-    COLORREF highlight = 0xD77800;          // the desktop's selection colour
-    std::function<QString(int)> text;        // a string of the table by id
+    COLORREF highlight = 0xD77800; // the desktop's selection colour
+    std::function<QString(int)> text; // a string of the table by id
     std::function<std::pair<float, float>(float)> randomOffset; // the seedable spread helper
     ChartProgress* progress = nullptr;
 
@@ -109,12 +109,12 @@ void setupDistanceCharts(CChartImpl& top, CChartImpl& bottom, const ChartContext
 void recalcDistance(CChartImpl& top, CChartImpl& bottom, const ChartContext& ctx);
 
 struct CoordinationState {
-    int count[2] = {0, 0};  // document, model
+    int count[2] = {0, 0}; // document, model
     double max[2] = {0, 0};
 };
 void setupCoordinationChart(CChartImpl& chart, const ChartContext& ctx);
-void recalcCoordination(CChartImpl& chart, CoordinationState& state, const ChartContext& ctx, bool document,
-                        bool model, bool frame);
+void recalcCoordination(CChartImpl& chart, CoordinationState& state, const ChartContext& ctx, bool document, bool model,
+                        bool frame);
 
 // ----- time shift and speed
 
@@ -143,7 +143,7 @@ struct IntervalsState {
     DATE firstTime = 0, lastTime = 0;
     int count = 0;
     bool twoTargets = false;
-    std::vector<ComPtr<IShot>> shots;     // the shot of series k at k - 1
+    std::vector<ComPtr<IShot>> shots; // the shot of series k at k - 1
     std::vector<ComPtr<IAiming>> aimings; // its aiming (two-target events)
 };
 void setupIntervalsChart(CChartImpl& chart, const ChartContext& ctx);

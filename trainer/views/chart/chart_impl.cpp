@@ -265,8 +265,7 @@ GdiRect labelRect(CChartImpl::MarkerKind kind, GdiPoint p, TextSize size, int pt
         const int top = p.y + 2 * ptY;
         return {left, top, left + size.width, top + size.height};
     }
-    case CChartImpl::MarkerKind::Free:
-        break;
+    case CChartImpl::MarkerKind::Free: break;
     }
     return {p.x, p.y, p.x + size.width, p.y + size.height};
 }
@@ -342,7 +341,8 @@ CChartImpl::Metrics CChartImpl::measure(const ChartDrawRequest& r) const
         if (marker.label.isEmpty())
             continue;
         const MarkerKind kind = KindOf(marker);
-        const GdiRect box = labelRect(kind, Map(base, marker.x, marker.y), textSize(m.label, marker.label), l.ptX, l.ptY);
+        const GdiRect box
+            = labelRect(kind, Map(base, marker.x, marker.y), textSize(m.label, marker.label), l.ptX, l.ptY);
         if (intersects(box, m.drawable))
             grow(box, base, 2 * l.ptX, 2 * l.ptY, l);
     }
@@ -397,7 +397,8 @@ std::optional<int> CChartImpl::Draw(const ChartDrawRequest& r) const
                 const bool vertical = a.x == b.x, horizontal = a.y == b.y;
                 if (vertical && std::abs(p.x - a.x) <= reach && p.y >= std::min(a.y, b.y) && p.y <= std::max(a.y, b.y))
                     return s.id;
-                if (horizontal && std::abs(p.y - a.y) <= reach && p.x >= std::min(a.x, b.x) && p.x <= std::max(a.x, b.x))
+                if (horizontal && std::abs(p.y - a.y) <= reach && p.x >= std::min(a.x, b.x)
+                    && p.x <= std::max(a.x, b.x))
                     return s.id;
                 a = b;
             }
@@ -472,8 +473,8 @@ std::optional<int> CChartImpl::Draw(const ChartDrawRequest& r) const
         p->setPen(toQColor(kGrey));
         p->translate(box.left, box.bottom);
         p->rotate(-90);
-        p->drawText(QRectF(0, 0, m.yCaption.width, m.yCaption.height), Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine,
-                    yCaption);
+        p->drawText(QRectF(0, 0, m.yCaption.width, m.yCaption.height),
+                    Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, yCaption);
         p->restore();
     }
 
@@ -512,8 +513,8 @@ std::optional<int> CChartImpl::Draw(const ChartDrawRequest& r) const
             mapped.push_back(Map(plot, x, y));
         if (mapped.size() == 2 && mapped[0].x == mapped[1].x) {
             const int left = mapped[0].x - w / 2;
-            canvas.fillRect({left, std::min(mapped[0].y, mapped[1].y), left + w, std::max(mapped[0].y, mapped[1].y) + 1},
-                            s.color);
+            canvas.fillRect(
+                {left, std::min(mapped[0].y, mapped[1].y), left + w, std::max(mapped[0].y, mapped[1].y) + 1}, s.color);
             continue;
         }
         if (mapped.size() == 2 && mapped[0].y == mapped[1].y && !r.printing) {

@@ -17,7 +17,7 @@ struct ChartSeries {
     int id = 0;
     bool visible = true;
     bool printable = true; // false: drawn and listed on screen only
-    int width = 0;         // tenths of a point; 0 is the thinnest line
+    int width = 0; // tenths of a point; 0 is the thinnest line
     COLORREF color = 0;
     QString name; // legend text; empty: no legend entry
     std::vector<std::pair<double, double>> points;
@@ -39,8 +39,8 @@ struct ChartBand {
     int outlineWidth = 0; // device units
     COLORREF outlineColor = 0;
     COLORREF fillColor = 0;
-    double x = 0, y = 0;           // lower-left corner
-    double width = 0, height = 0;  // 0: the whole range of that axis
+    double x = 0, y = 0; // lower-left corner
+    double width = 0, height = 0; // 0: the whole range of that axis
 };
 
 struct ChartFonts {
@@ -58,7 +58,7 @@ struct ChartDrawRequest {
     bool printing = false;
     int dpiX = 96, dpiY = 96; // device units per inch, the fonts' and line widths' scale
     const ChartFonts* fonts = nullptr; // null: the chart's own screen fonts
-    std::optional<GdiPoint> hitPoint;  // set: find the series under this point
+    std::optional<GdiPoint> hitPoint; // set: find the series under this point
 };
 
 // Where Draw puts things, in device units.
@@ -67,8 +67,8 @@ struct ChartLayout {
     int ptX = 1, ptY = 1;
     int thick = 0;
     GdiRect legendStrip; // empty without a legend
-    GdiRect drawArea;    // series are clipped to it
-    GdiRect plot;        // the data ranges map onto it
+    GdiRect drawArea; // series are clipped to it
+    GdiRect plot; // the data ranges map onto it
     int growLeft = 0, growTop = 0, growRight = 0, growBottom = 0;
 };
 
@@ -98,8 +98,8 @@ public:
 
     bool AddMarker(double x, double y, const QString& label, bool gridLine = true);
     void ClearMarkers();
-    bool AddBand(int id, double x, double y, double width, double height, int outlineWidth,
-                 COLORREF outlineColor, bool filled, COLORREF fillColor);
+    bool AddBand(int id, double x, double y, double width, double height, int outlineWidth, COLORREF outlineColor,
+                 bool filled, COLORREF fillColor);
     void ClearBands();
     void Clear();
 

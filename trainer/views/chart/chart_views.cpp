@@ -248,10 +248,8 @@ unsigned CDistanceView::flagsForHint(int hint, void*)
     switch (hint) {
     case KavroHint::Everything:
     case KavroHint::SelectedShot:
-    case KavroHint::ShotParameters:
-        return kEverything;
-    default:
-        return 0;
+    case KavroHint::ShotParameters: return kEverything;
+    default: return 0;
     }
 }
 
@@ -283,15 +281,11 @@ unsigned CCoordinationView::flagsForHint(int hint, void* p1)
 {
     switch (hint) {
     case KavroHint::Everything:
-    case KavroHint::ShotParameters:
-        return kDocument | kModel | kFrame;
+    case KavroHint::ShotParameters: return kDocument | kModel | kFrame;
     case KavroHint::Language:
-    case KavroHint::Model:
-        return kModel;
-    case KavroHint::AimingConcluded:
-        return aimingHasShots(p1, false) ? unsigned(kDocument) : 0u;
-    default:
-        return 0;
+    case KavroHint::Model: return kModel;
+    case KavroHint::AimingConcluded: return aimingHasShots(p1, false) ? unsigned(kDocument) : 0u;
+    default: return 0;
     }
 }
 
@@ -327,15 +321,11 @@ unsigned CTimeShiftView::flagsForHint(int hint, void* p1)
 {
     switch (hint) {
     case KavroHint::Everything:
-    case KavroHint::ShotParameters:
-        return kDocument | kModel;
+    case KavroHint::ShotParameters: return kDocument | kModel;
     case KavroHint::Language:
-    case KavroHint::Model:
-        return kModel;
-    case KavroHint::AimingConcluded:
-        return aimingHasShots(p1, false) ? unsigned(kDocument) : 0u;
-    default:
-        return 0;
+    case KavroHint::Model: return kModel;
+    case KavroHint::AimingConcluded: return aimingHasShots(p1, false) ? unsigned(kDocument) : 0u;
+    default: return 0;
     }
 }
 
@@ -379,17 +369,12 @@ unsigned CSpeedView::flagsForHint(int hint, void* p1)
 {
     switch (hint) {
     case KavroHint::Everything:
-    case KavroHint::ShotParameters:
-        return kEverything;
+    case KavroHint::ShotParameters: return kEverything;
     case KavroHint::Language:
-    case KavroHint::Model:
-        return kModel;
-    case KavroHint::SelectedShot:
-        return kCurrent;
-    case KavroHint::AimingConcluded:
-        return aimingHasShots(p1, true) ? unsigned(kDocument) : 0u;
-    default:
-        return 0;
+    case KavroHint::Model: return kModel;
+    case KavroHint::SelectedShot: return kCurrent;
+    case KavroHint::AimingConcluded: return aimingHasShots(p1, true) ? unsigned(kDocument) : 0u;
+    default: return 0;
     }
 }
 
@@ -438,14 +423,10 @@ unsigned CTimeIntervalsView::flagsForHint(int hint, void* p1)
         // The shot pane belongs to one-target events; the pair of targets shows the chart alone.
         m_pane->setVisible(doc().GetTargetKind() != 2);
         return kDocument;
-    case KavroHint::ShotParameters:
-        return kDocument;
-    case KavroHint::SelectedShot:
-        return kSelection;
-    case KavroHint::AimingConcluded:
-        return aimingHasShots(p1, false) ? unsigned(kDocument) : 0u;
-    default:
-        return 0;
+    case KavroHint::ShotParameters: return kDocument;
+    case KavroHint::SelectedShot: return kSelection;
+    case KavroHint::AimingConcluded: return aimingHasShots(p1, false) ? unsigned(kDocument) : 0u;
+    default: return 0;
     }
 }
 
@@ -508,12 +489,9 @@ unsigned CProbabilityView::flagsForHint(int hint, void* p1)
 {
     switch (hint) {
     case KavroHint::Everything:
-    case KavroHint::ShotParameters:
-        return kDocument;
-    case KavroHint::AimingConcluded:
-        return aimingHasShots(p1, false) ? unsigned(kDocument) : 0u;
-    default:
-        return 0;
+    case KavroHint::ShotParameters: return kDocument;
+    case KavroHint::AimingConcluded: return aimingHasShots(p1, false) ? unsigned(kDocument) : 0u;
+    default: return 0;
     }
 }
 
@@ -539,10 +517,12 @@ void CProbabilityView::layoutBoxes()
 
 // The view switcher's commands F6 to F11.
 using namespace kavro::charts;
-KAVRO_REGISTER_VIEW(ViewId::Distance, 32790, [](CKavroDoc& d, QWidget* p) -> QWidget* { return new CDistanceView(d, p); });
+KAVRO_REGISTER_VIEW(ViewId::Distance, 32790,
+                    [](CKavroDoc& d, QWidget* p) -> QWidget* { return new CDistanceView(d, p); });
 KAVRO_REGISTER_VIEW(ViewId::Coordination, 32791,
                     [](CKavroDoc& d, QWidget* p) -> QWidget* { return new CCoordinationView(d, p); });
-KAVRO_REGISTER_VIEW(ViewId::Shift, 32792, [](CKavroDoc& d, QWidget* p) -> QWidget* { return new CTimeShiftView(d, p); });
+KAVRO_REGISTER_VIEW(ViewId::Shift, 32792,
+                    [](CKavroDoc& d, QWidget* p) -> QWidget* { return new CTimeShiftView(d, p); });
 KAVRO_REGISTER_VIEW(ViewId::Speed, 32793, [](CKavroDoc& d, QWidget* p) -> QWidget* { return new CSpeedView(d, p); });
 KAVRO_REGISTER_VIEW(ViewId::Intervals, 32794,
                     [](CKavroDoc& d, QWidget* p) -> QWidget* { return new CTimeIntervalsView(d, p); });

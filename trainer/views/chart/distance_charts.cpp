@@ -167,7 +167,8 @@ void recalcDistance(CChartImpl& top, CChartImpl& bottom, const ChartContext& ctx
             bottom.AddPoint(4, rangeSeconds(r.get(), i), double(v) * maxD / (ref * 1.2));
         }
         for (int p = 20; p <= 120; p += 20)
-            bottom.AddMarker(bottom.xMin, bottom.yMin + (bottom.yMax - bottom.yMin) * p / 120.0, formatC("%i%%", p), true);
+            bottom.AddMarker(bottom.xMin, bottom.yMin + (bottom.yMax - bottom.yMin) * p / 120.0, formatC("%i%%", p),
+                             true);
     }
 }
 
@@ -184,8 +185,8 @@ void setupCoordinationChart(CChartImpl& chart, const ChartContext& ctx)
     chart.yCaption = ctx.str(kTextDistance);
 }
 
-void recalcCoordination(CChartImpl& chart, CoordinationState& state, const ChartContext& ctx, bool document,
-                        bool model, bool frame)
+void recalcCoordination(CChartImpl& chart, CoordinationState& state, const ChartContext& ctx, bool document, bool model,
+                        bool frame)
 {
     if (!ctx.hasDocument) {
         chart.ClearMarkers();
@@ -242,8 +243,8 @@ void recalcCoordination(CChartImpl& chart, CoordinationState& state, const Chart
                     chart.AddPoint(base + 2, rangeSeconds(r1, i), std::fabs(v));
             }
         }
-        chart.SetSeriesName(base, p == 0 || count ? withCount(ctx.str(p == 0 ? kTextCoordination : kTextModel), count)
-                                                  : QString());
+        chart.SetSeriesName(
+            base, p == 0 || count ? withCount(ctx.str(p == 0 ? kTextCoordination : kTextModel), count) : QString());
     }
     chart.xMin = -w.window;
     chart.xMax = 0.3;

@@ -40,7 +40,8 @@ void addElapsedLabels(CChartImpl& chart, double start, double spanDays, double u
     const int64_t units = roundSaturated(static_cast<float>(spanDays / unitDays));
     const int64_t step = std::max<int64_t>(1, units / 5);
     for (int64_t k = 1; k * step < units - step; ++k)
-        chart.AddMarker(start + double(k * step) * unitDays, axisY, AppendElapsedTime(double(k * step) * unitDays, true), true);
+        chart.AddMarker(start + double(k * step) * unitDays, axisY,
+                        AppendElapsedTime(double(k * step) * unitDays, true), true);
     // Nudged off the ends so that neither counts as a value of the vertical axis.
     chart.AddMarker(start + 1e-7, axisY, AppendElapsedTime(0, true), true);
     chart.AddMarker(start + spanDays - 1e-7, axisY, AppendElapsedTime(spanDays, true), true);
@@ -181,7 +182,8 @@ void recalcIntervals(CChartImpl& chart, IntervalsState& state, const ChartContex
     for (int32_t a = 1; a <= aimings; ++a) {
         ComPtr<IAiming> aiming;
         ComPtr<IAimingAttr> attr;
-        if (FAILED(ctx.matchAimings->get_Item(a, aiming.put())) || !aiming || FAILED(aiming->get_Attr(attr.put())) || !attr)
+        if (FAILED(ctx.matchAimings->get_Item(a, aiming.put())) || !aiming || FAILED(aiming->get_Attr(attr.put()))
+            || !attr)
             continue;
         DATE enter = 0;
         attr->get_EnterTime(&enter);
@@ -226,7 +228,8 @@ void updateIntervalsSelection(CChartImpl& chart, const IntervalsState& state, co
     if (state.twoTargets) {
         ComPtr<IAiming> selectedAiming = selectedAimingOf(ctx);
         for (size_t i = 0; i < state.shots.size(); ++i)
-            colourTwoTargetBar(chart, int(i) + 1, state.shots[i].get(), state.aimings[i].get(), ctx, selectedAiming.get());
+            colourTwoTargetBar(chart, int(i) + 1, state.shots[i].get(), state.aimings[i].get(), ctx,
+                               selectedAiming.get());
         return;
     }
     if (state.shots.size() < 2)

@@ -36,7 +36,8 @@ void sumScores(IShotCollection* shots, IEventParams* event, int fCoefficient, bo
         shot->get_microphonePhase(&phase);
         for (int32_t j = last; j >= first; --j) {
             float x = 0, y = 0, score = 0;
-            const HRESULT hr = j != 0 ? r->Breaches(j, fCoefficient, &x, &y) : r->Breaches2(0, fCoefficient, phase, &x, &y);
+            const HRESULT hr
+                = j != 0 ? r->Breaches(j, fCoefficient, &x, &y) : r->Breaches2(0, fCoefficient, phase, &x, &y);
             // An index the trace does not reach scores nothing.
             if (FAILED(hr) || !event || FAILED(event->GetBreachScore(x, y, sub, &score)))
                 continue;
@@ -105,8 +106,8 @@ void recalcTimeShift(CChartImpl& chart, TimeShiftState& state, const ChartContex
             if (ctx.progress)
                 ctx.progress->end();
         }
-        chart.SetSeriesName(id, p == 0 || count ? withCount(ctx.str(p == 0 ? kTextTimeShift : kTextModel), count)
-                                                : QString());
+        chart.SetSeriesName(
+            id, p == 0 || count ? withCount(ctx.str(p == 0 ? kTextTimeShift : kTextModel), count) : QString());
     }
 
     chart.ClearMarkers();
@@ -205,7 +206,8 @@ void recalcSpeed(CChartImpl& top, CChartImpl& bottom, SpeedState& state, const C
                     state.max[p] = std::max(state.max[p], double(v));
             }
         }
-        top.SetSeriesName(id, p == 0 || count ? withCount(ctx.str(p == 0 ? kTextSpeed : kTextModel), count) : QString());
+        top.SetSeriesName(id,
+                          p == 0 || count ? withCount(ctx.str(p == 0 ? kTextSpeed : kTextModel), count) : QString());
         if (ctx.progress)
             ctx.progress->step();
     }

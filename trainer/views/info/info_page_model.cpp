@@ -22,8 +22,14 @@ void InfoPageModel::set(const QString& id, const QString& text, bool visible)
     e.visible = visible;
 }
 
-void InfoPageModel::setModel(const QString& id, const QString& text) { m_elements[id].model = text; }
-void InfoPageModel::show(const QString& id, bool visible) { m_elements[id].visible = visible; }
+void InfoPageModel::setModel(const QString& id, const QString& text)
+{
+    m_elements[id].model = text;
+}
+void InfoPageModel::show(const QString& id, bool visible)
+{
+    m_elements[id].visible = visible;
+}
 
 QString InfoPageModel::text(const QString& id) const
 {
@@ -46,12 +52,26 @@ bool InfoPageModel::visible(const QString& id) const
 const std::vector<QString>& infoTitleIds()
 {
     static const std::vector<QString> ids = {
-        "idShotCountTitle", "idResultTitle", "idResultIntTitle", "idResultFractionalTitle",
-        "idResultAverageTitle", "idResultIntCoinsidedTitle", "idTotalShootingTimeTitle",
-        "idAvgTimePerShotTitle", "idStabilityOfTimeIntervalTitle", "idDiametralDispersionTitle",
-        "idStabilityOfAimingTitle", "idAccuracyOfShootingTitle", "idAvgSteadinessTitle", "idAvgLenTitle",
-        "idAvgLenXTitle", "idAvgLenYTitle", "idEllipticalFactorTitle", "idEllipticalFactorGroupTitle",
-        "idEllipticalFactorTraceTitle", "idControlIntervalTitle",
+        "idShotCountTitle",
+        "idResultTitle",
+        "idResultIntTitle",
+        "idResultFractionalTitle",
+        "idResultAverageTitle",
+        "idResultIntCoinsidedTitle",
+        "idTotalShootingTimeTitle",
+        "idAvgTimePerShotTitle",
+        "idStabilityOfTimeIntervalTitle",
+        "idDiametralDispersionTitle",
+        "idStabilityOfAimingTitle",
+        "idAccuracyOfShootingTitle",
+        "idAvgSteadinessTitle",
+        "idAvgLenTitle",
+        "idAvgLenXTitle",
+        "idAvgLenYTitle",
+        "idEllipticalFactorTitle",
+        "idEllipticalFactorGroupTitle",
+        "idEllipticalFactorTraceTitle",
+        "idControlIntervalTitle",
     };
     return ids;
 }
@@ -77,14 +97,21 @@ namespace {
 QString formatNumber(uint32_t id, const char* fallback, double v)
 {
     const QString text = LoadResString(id);
-    static const QRegularExpression oneFloat(QStringLiteral("^(?:[^%]|%%)*%[-+ #0]*[0-9]*(?:\\.[0-9]+)?f(?:[^%]|%%)*$"));
+    static const QRegularExpression oneFloat(
+        QStringLiteral("^(?:[^%]|%%)*%[-+ #0]*[0-9]*(?:\\.[0-9]+)?f(?:[^%]|%%)*$"));
     const QByteArray format = oneFloat.match(text).hasMatch() ? text.toUtf8() : QByteArray(fallback);
     return formatC(format.constData(), v);
 }
 
-QString millimetres(float v) { return formatNumber(IDS_FORMAT_MM, "%-3.1f mm", double(v)); }
+QString millimetres(float v)
+{
+    return formatNumber(IDS_FORMAT_MM, "%-3.1f mm", double(v));
+}
 
-bool hasHits(const InfoStatistics& s) { return s.hits > 0; }
+bool hasHits(const InfoStatistics& s)
+{
+    return s.hits > 0;
+}
 
 } // namespace
 
@@ -114,11 +141,13 @@ QString formatFigure(Figure f, const InfoStatistics& s)
     case Figure::DiametralDispersion: return hasHits(s) ? millimetres(s.diametralDispersion) : notAvailableText();
     case Figure::StabilityOfAiming: return hasHits(s) ? millimetres(s.stabilityOfAiming) : notAvailableText();
     case Figure::AccuracyOfShooting: return s.hits >= 2 ? millimetres(s.accuracyOfShooting) : notAvailableText();
-    case Figure::AvgSteadiness: return s.hasSteadiness && hasHits(s) ? formatC("%i%%", s.avgSteadiness) : notAvailableText();
+    case Figure::AvgSteadiness:
+        return s.hasSteadiness && hasHits(s) ? formatC("%i%%", s.avgSteadiness) : notAvailableText();
     case Figure::AvgLen: return hasHits(s) ? millimetres(s.avgLength) : notAvailableText();
     case Figure::AvgLenX: return hasHits(s) ? millimetres(s.avgLengthX) : notAvailableText();
     case Figure::AvgLenY: return hasHits(s) ? millimetres(s.avgLengthY) : notAvailableText();
-    case Figure::EllipticalGroup: return s.hits >= 2 ? formatC("%-4.2f", double(s.ellipticalGroup)) : notAvailableText();
+    case Figure::EllipticalGroup:
+        return s.hits >= 2 ? formatC("%-4.2f", double(s.ellipticalGroup)) : notAvailableText();
     case Figure::EllipticalTrace: return hasHits(s) ? formatC("%-4.2f", double(s.ellipticalTrace)) : notAvailableText();
     }
     return notAvailableText();

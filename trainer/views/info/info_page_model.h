@@ -40,9 +40,24 @@ const std::vector<QString>& infoTitleIds();
 
 // One statistic as the page and the report write it; "n/a" where the value does not exist.
 enum class Figure {
-    ShotCount, ResultInt, ResultFractional, ResultAverage, ResultCentred, TotalTime, AvgTimePerShot,
-    Intervals, IntervalStability, DiametralDispersion, StabilityOfAiming, AccuracyOfShooting,
-    AvgSteadiness, AvgLen, AvgLenX, AvgLenY, EllipticalGroup, EllipticalTrace,
+    ShotCount,
+    ResultInt,
+    ResultFractional,
+    ResultAverage,
+    ResultCentred,
+    TotalTime,
+    AvgTimePerShot,
+    Intervals,
+    IntervalStability,
+    DiametralDispersion,
+    StabilityOfAiming,
+    AccuracyOfShooting,
+    AvgSteadiness,
+    AvgLen,
+    AvgLenX,
+    AvgLenY,
+    EllipticalGroup,
+    EllipticalTrace,
 };
 QString formatFigure(Figure figure, const InfoStatistics& s);
 // What stands in a cell whose figure does not exist, in the interface language.

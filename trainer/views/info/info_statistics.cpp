@@ -19,8 +19,8 @@ std::optional<double> InfoStatistics::averageTimePerShot() const
 namespace {
 
 struct Hit {
-    float x = 0, y = 0;           // breach
-    float aimX = 0, aimY = 0;     // mean aiming point of the shot's range
+    float x = 0, y = 0; // breach
+    float aimX = 0, aimY = 0; // mean aiming point of the shot's range
     int subTarget = 1;
     ComPtr<IRange> range;
 };
@@ -93,8 +93,8 @@ void addGroup(const InfoStatisticsInput& in, const std::vector<Hit>& hits, InfoS
         for (size_t j = i + 1; j < n; ++j) {
             const float dx = hits[i].x - hits[j].x, dy = hits[i].y - hits[j].y;
             s->diametralDispersion = std::max(s->diametralDispersion, std::hypot(dx, dy));
-            s->stabilityOfAiming = std::max(s->stabilityOfAiming,
-                                            std::hypot(hits[i].aimX - hits[j].aimX, hits[i].aimY - hits[j].aimY));
+            s->stabilityOfAiming
+                = std::max(s->stabilityOfAiming, std::hypot(hits[i].aimX - hits[j].aimX, hits[i].aimY - hits[j].aimY));
             maxDx = std::max(maxDx, std::fabs(dx));
             maxDy = std::max(maxDy, std::fabs(dy));
         }

@@ -11,13 +11,13 @@ namespace kavro::info {
 
 struct InfoStatisticsInput {
     IEventParams* event = nullptr;
-    IShotCollection* matchShots = nullptr;      // in shooting order
-    IAimingCollection* matchAimings = nullptr;  // for the two-position interval stability
+    IShotCollection* matchShots = nullptr; // in shooting order
+    IAimingCollection* matchAimings = nullptr; // for the two-position interval stability
     float traceSeconds = 1.0f;
     int fCoefficient = 0;
-    bool centreGroups = false;     // the centred result is then neither computed nor shown
-    bool validShotTimes = false;   // dates, times and intervals only when the times are real
-    bool standingProne = false;    // the two-target layout
+    bool centreGroups = false; // the centred result is then neither computed nor shown
+    bool validShotTimes = false; // dates, times and intervals only when the times are real
+    bool standingProne = false; // the two-target layout
     std::optional<float> steadinessDiameter; // the document's stand-in for a ring 10 of 0
 };
 
@@ -27,22 +27,22 @@ struct InfoStatistics {
     int standingShots = 0, proneShots = 0; // two-target layout only
     int resultInt = 0;
     float resultDecimal = 0;
-    double resultAverage = 0;     // valid when matchShots > 0
+    double resultAverage = 0; // valid when matchShots > 0
     bool hasCentredResult = false;
     float resultCentred = 0;
-    DATE dateTime = 0;            // 0 without valid times
+    DATE dateTime = 0; // 0 without valid times
     bool hasTimes = false;
-    double totalTime = 0;         // days
-    bool hasIntervals = false;    // at least two match shots with valid times
+    double totalTime = 0; // days
+    bool hasIntervals = false; // at least two match shots with valid times
     double shortestInterval = 0, longestInterval = 0; // days
-    int intervalStability = 0;    // per cent
+    int intervalStability = 0; // per cent
     float diametralDispersion = 0;
     float stabilityOfAiming = 0;
     float accuracyOfShooting = 0; // needs two hits
     bool hasSteadiness = false;
-    int avgSteadiness = 0;        // per cent
+    int avgSteadiness = 0; // per cent
     float avgLength = 0, avgLengthX = 0, avgLengthY = 0;
-    float ellipticalGroup = 0;    // needs two hits
+    float ellipticalGroup = 0; // needs two hits
     float ellipticalTrace = 0;
     float meanBreachX = 0, meanBreachY = 0;
 

@@ -4,8 +4,8 @@
 
 namespace kavro::info {
 
-constexpr uint32_t IDS_FORMAT_MM = 61224;       // "%-3.1f mm"
-constexpr uint32_t IDS_FORMAT_SECONDS = 61229;  // "%-5.1f sec"
+constexpr uint32_t IDS_FORMAT_MM = 61224; // "%-3.1f mm"
+constexpr uint32_t IDS_FORMAT_SECONDS = 61229; // "%-5.1f sec"
 // The 20 title texts, in the order of infoTitleIds().
 constexpr uint32_t IDS_INFO_FIRST_TITLE = 62000;
 // The page's own texts.

@@ -62,8 +62,8 @@ QLabel* boldLabel(QWidget* parent)
     return l;
 }
 
-const QString kTargetIds[] = {"Target1", "Target2", "TargetStanding1", "TargetProne1", "TargetStanding2",
-                              "TargetProne2"};
+const QString kTargetIds[]
+    = {"Target1", "Target2", "TargetStanding1", "TargetProne1", "TargetStanding2", "TargetProne2"};
 
 } // namespace
 
@@ -250,8 +250,10 @@ void CInfoView::build()
         ++row;
     };
     stat("idShotCountTitle", {{"", "idShotCount"}});
-    stat("idResultTitle", {{"idResultIntTitle", "idResultInt"}, {"idResultFractionalTitle", "idResultFractional"},
-                           {"idResultAverageTitle", "idResultAverage"}});
+    stat("idResultTitle",
+         {{"idResultIntTitle", "idResultInt"},
+          {"idResultFractionalTitle", "idResultFractional"},
+          {"idResultAverageTitle", "idResultAverage"}});
     stat("idResultIntCoinsidedTitle", {{"", "idResultIntCoinsided"}}, "idResultIntCoinsidedRow");
     stat("idTotalShootingTimeTitle", {{"", "idTotalShootingTime"}});
     stat("idAvgTimePerShotTitle", {{"", "idAvgTimePerShot"}});
@@ -261,8 +263,9 @@ void CInfoView::build()
     stat("idAccuracyOfShootingTitle", {{"", "idAccuracyOfShooting"}});
     stat("idAvgSteadinessTitle", {{"", "idAvgSteadiness"}});
     stat("idAvgLenTitle", {{"", "idAvgLen"}, {"idAvgLenXTitle", "idAvgLenX"}, {"idAvgLenYTitle", "idAvgLenY"}});
-    stat("idEllipticalFactorTitle", {{"idEllipticalFactorGroupTitle", "idEllipticalFactorGroup"},
-                                     {"idEllipticalFactorTraceTitle", "idEllipticalFactorTrace"}});
+    stat("idEllipticalFactorTitle",
+         {{"idEllipticalFactorGroupTitle", "idEllipticalFactorGroup"},
+          {"idEllipticalFactorTraceTitle", "idEllipticalFactorTrace"}});
     stat("idControlIntervalTitle", {{"", "idControlInterval"}});
     grid->setColumnStretch(1, 1);
     allLayout->addWidget(stats);
@@ -270,9 +273,9 @@ void CInfoView::build()
     // The match on targets: practice and model side by side.
     auto* targets = new QGridLayout;
     allLayout->addLayout(targets, 1);
-    const std::pair<QString, int> rows[] = {{"idTargetRow1", 0}, {"idTargetRow2", 1},
-                                            {"idTargetStandingRow1", 0}, {"idTargetProneRow1", 0},
-                                            {"idTargetStandingRow2", 1}, {"idTargetProneRow2", 1}};
+    const std::pair<QString, int> rows[]
+        = {{"idTargetRow1", 0},      {"idTargetRow2", 1},         {"idTargetStandingRow1", 0},
+           {"idTargetProneRow1", 0}, {"idTargetStandingRow2", 1}, {"idTargetProneRow2", 1}};
     for (int i = 0; i < 6; ++i) {
         auto* cell = new QWidget(all);
         cell->setObjectName(rows[i].first);
@@ -305,12 +308,18 @@ void CInfoView::reloadTexts()
     for (const QString& id : infoTitleIds())
         if (auto it = m_titles.find(id); it != m_titles.end())
             it->second->setText(infoTitle(id));
-    const std::pair<const char*, uint32_t> own[] = {
-        {"intro", IDS_INFO_INTRO}, {"shooter", IDS_INFO_SHOOTER}, {"event", IDS_INFO_EVENT},
-        {"date", IDS_INFO_DATE}, {"comments", IDS_INFO_COMMENTS}, {"model", IDS_INFO_MODEL},
-        {"headingTarget1", IDS_INFO_PRACTICE}, {"headingTarget2", IDS_INFO_MODEL},
-        {"headingTargetStanding1", IDS_INFO_STANDING}, {"headingTargetProne1", IDS_INFO_PRONE},
-        {"headingTargetStanding2", IDS_INFO_STANDING}, {"headingTargetProne2", IDS_INFO_PRONE}};
+    const std::pair<const char*, uint32_t> own[] = {{"intro", IDS_INFO_INTRO},
+                                                    {"shooter", IDS_INFO_SHOOTER},
+                                                    {"event", IDS_INFO_EVENT},
+                                                    {"date", IDS_INFO_DATE},
+                                                    {"comments", IDS_INFO_COMMENTS},
+                                                    {"model", IDS_INFO_MODEL},
+                                                    {"headingTarget1", IDS_INFO_PRACTICE},
+                                                    {"headingTarget2", IDS_INFO_MODEL},
+                                                    {"headingTargetStanding1", IDS_INFO_STANDING},
+                                                    {"headingTargetProne1", IDS_INFO_PRONE},
+                                                    {"headingTargetStanding2", IDS_INFO_STANDING},
+                                                    {"headingTargetProne2", IDS_INFO_PRONE}};
     for (const auto& [key, id] : own)
         if (auto it = m_titles.find(QString::fromLatin1(key)); it != m_titles.end())
             it->second->setText(LoadResString(id));
@@ -463,8 +472,8 @@ void CInfoView::fillTargets()
         fillOne("Target1", docMatch.get(), 0);
         fillOne("Target2", modelMatch.get(), 0);
         // Each column's group centre.
-        const std::pair<const char*, const std::optional<InfoStatistics>*> marks[] = {
-            {"Target1", &m_columns.document}, {"Target2", &m_columns.model}};
+        const std::pair<const char*, const std::optional<InfoStatistics>*> marks[]
+            = {{"Target1", &m_columns.document}, {"Target2", &m_columns.model}};
         for (const auto& [id, stats] : marks)
             if (ITarget* t = target(QString::fromLatin1(id)); t && *stats && (*stats)->hits > 0)
                 AddMarkCross(t, (*stats)->meanBreachX, (*stats)->meanBreachY);
@@ -500,14 +509,23 @@ void CInfoView::UICommentChange(const QString& text)
 void CInfoView::postCommand(int command)
 {
     QWidget* frame = window();
-    QMetaObject::invokeMethod(frame, [frame, command] {
-        if (auto* f = dynamic_cast<CMainFrame*>(frame))
-            f->OnCommand(command);
-    }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        frame,
+        [frame, command] {
+            if (auto* f = dynamic_cast<CMainFrame*>(frame))
+                f->OnCommand(command);
+        },
+        Qt::QueuedConnection);
 }
 
-void CInfoView::UIStartPractice() { postCommand(Cmd::StartPractice); }
-void CInfoView::UIOpen() { postCommand(Cmd::Open); }
+void CInfoView::UIStartPractice()
+{
+    postCommand(Cmd::StartPractice);
+}
+void CInfoView::UIOpen()
+{
+    postCommand(Cmd::Open);
+}
 
 void CInfoView::UISelectionChanged(IShot* shot)
 {

@@ -70,8 +70,8 @@ private:
     InfoColumns m_columns;
     unsigned m_pending = kDocument | kModel | kTexts;
     std::map<QString, QWidget*> m_elements;
-    std::set<QString> m_values;               // the labels that show the page's figures
-    std::map<QString, QLabel*> m_titles;       // static texts by string id or title id
+    std::set<QString> m_values; // the labels that show the page's figures
+    std::map<QString, QLabel*> m_titles; // static texts by string id or title id
     std::map<QString, std::unique_ptr<CTargetHost>> m_targets;
     QLineEdit* m_name = nullptr;
     QPlainTextEdit* m_comments = nullptr;

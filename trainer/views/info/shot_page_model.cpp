@@ -8,7 +8,7 @@ namespace kavro::info {
 
 const std::vector<QString>& shotPageIds()
 {
-    static const std::vector<QString> ids = {"idShotNumber", "idShotTime", "idShotPulse", "idShotResult",
+    static const std::vector<QString> ids = {"idShotNumber",  "idShotTime",         "idShotPulse",       "idShotResult",
                                              "idShotElapsed", "idShotIntervalPrev", "idShotIntervalNext"};
     return ids;
 }

@@ -15,8 +15,8 @@ namespace kavro::print {
 
 namespace {
 
-const QPageSize::PageSizeId kPapers[] = {QPageSize::A4, QPageSize::Letter, QPageSize::Legal, QPageSize::A5,
-                                         QPageSize::A3, QPageSize::B5};
+const QPageSize::PageSizeId kPapers[]
+    = {QPageSize::A4, QPageSize::Letter, QPageSize::Legal, QPageSize::A5, QPageSize::A3, QPageSize::B5};
 
 QDoubleSpinBox* millimetres(QWidget* parent)
 {

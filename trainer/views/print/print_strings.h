@@ -4,11 +4,11 @@
 
 namespace kavro::print {
 
-constexpr uint32_t IDS_PRINT_FAILED = 32862;      // "Print operation failed."
+constexpr uint32_t IDS_PRINT_FAILED = 32862; // "Print operation failed."
 constexpr uint32_t IDS_UNTITLED = 32816;
 constexpr uint32_t IDS_FACE_ARIAL = 61223;
-constexpr uint32_t IDS_SHOT_NUMBER_OF = 61230;    // "Shot number %1!d! of %2!d!"
-constexpr uint32_t IDS_BRAND = 62100;             // "KAVRO Shooter Training System"
+constexpr uint32_t IDS_SHOT_NUMBER_OF = 61230; // "Shot number %1!d! of %2!d!"
+constexpr uint32_t IDS_BRAND = 62100; // "KAVRO Shooter Training System"
 constexpr uint32_t IDS_TARGET_TYPE_FIRST = 62101; // the four card types of the print target tool
 constexpr uint32_t IDS_PAGE_SETUP_CAPTION = 62110;
 constexpr uint32_t IDS_PAGE_SETUP_PAPER = 62111;

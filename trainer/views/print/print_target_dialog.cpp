@@ -30,17 +30,17 @@ namespace kavro::print {
 
 namespace {
 
-QString dialogText(uint16_t control) { return LoadResString(dialogTextId(IDD_PRINT_TARGET, control)); }
+QString dialogText(uint16_t control)
+{
+    return LoadResString(dialogTextId(IDD_PRINT_TARGET, control));
+}
 
 } // namespace
 
 // The page drawn scaled into the area, white on the button-shadow colour.
 class CPrintTargetDlg::Preview final : public QWidget {
 public:
-    explicit Preview(CPrintTargetDlg* dialog) : QWidget(dialog), m_dialog(dialog)
-    {
-        setMinimumSize(260, 360);
-    }
+    explicit Preview(CPrintTargetDlg* dialog) : QWidget(dialog), m_dialog(dialog) { setMinimumSize(260, 360); }
 
 protected:
     void paintEvent(QPaintEvent*) override
@@ -129,10 +129,9 @@ CPrintTargetDlg::CPrintTargetDlg(QPrinter& printer, const QString& jobName, QWid
                 all.push_back(e);
         }
         const int lang = uiLanguageId();
-        std::stable_sort(all.begin(), all.end(),
-                         [lang](const ComPtr<IEventParams>& a, const ComPtr<IEventParams>& b) {
-                             return CompareEvents(a.get(), b.get(), lang);
-                         });
+        std::stable_sort(all.begin(), all.end(), [lang](const ComPtr<IEventParams>& a, const ComPtr<IEventParams>& b) {
+            return CompareEvents(a.get(), b.get(), lang);
+        });
         for (const ComPtr<IEventParams>& e : all) {
             QString name;
             e->get_Name(&name);

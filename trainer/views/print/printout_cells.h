@@ -82,8 +82,7 @@ struct PrintoutPage {
     std::vector<std::unique_ptr<CPrintoutCell>> cells;
     GdiRect clip; // what the page may draw on; empty: anywhere
 
-    template <class Cell>
-    Cell* add()
+    template <class Cell> Cell* add()
     {
         cells.push_back(std::make_unique<Cell>());
         return static_cast<Cell*>(cells.back().get());

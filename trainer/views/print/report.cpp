@@ -22,8 +22,8 @@ namespace kavro::print {
 using charts::formatC;
 using info::Figure;
 using info::formatFigure;
-using info::notAvailableText;
 using info::infoTitle;
+using info::notAvailableText;
 
 PageGeometry computePageGeometry(int paperWidth, int paperHeight, int dpiX, int dpiY, int offsetX, int offsetY,
                                  const ReportMargins& m)
@@ -42,7 +42,8 @@ PageGeometry computePageGeometry(int paperWidth, int paperHeight, int dpiX, int 
 
 ReportFonts ReportFonts::make(int dpiY)
 {
-    const QString face = LoadResString(IDS_FACE_ARIAL).isEmpty() ? QStringLiteral("Arial") : LoadResString(IDS_FACE_ARIAL);
+    const QString face
+        = LoadResString(IDS_FACE_ARIAL).isEmpty() ? QStringLiteral("Arial") : LoadResString(IDS_FACE_ARIAL);
     auto font = [&](int points, int weight, const QString& f) { return GdiFont{-MulDiv(points, dpiY, 72), weight, f}; };
     ReportFonts r;
     r.text = font(12, 400, face);
@@ -56,8 +57,8 @@ ReportFonts ReportFonts::make(int dpiY)
 ReportSections ReportSections::fromOptions()
 {
     const AppOptions& o = theAppOptions();
-    return {o.PrintAllShots, o.PrintGenInfo, o.PrintSeries, o.PrintCoordination,
-            o.PrintShift, o.PrintSpeed, o.PrintIntervals, o.PrintProbability};
+    return {o.PrintAllShots, o.PrintGenInfo, o.PrintSeries,    o.PrintCoordination,
+            o.PrintShift,    o.PrintSpeed,   o.PrintIntervals, o.PrintProbability};
 }
 
 QString sectionTitle(int command)
@@ -191,7 +192,10 @@ private:
     }
 };
 
-bool twoTargets(CKavroDoc& doc) { return doc.GetTargetKind() == 2; }
+bool twoTargets(CKavroDoc& doc)
+{
+    return doc.GetTargetKind() == 2;
+}
 
 bool printAllShots(Layout& l)
 {
@@ -308,9 +312,9 @@ void printGenInfo(Layout& l)
         rows.emplace_back(title("idAccuracyOfShootingTitle"), fig(Figure::AccuracyOfShooting));
         rows.emplace_back(title("idAvgSteadinessTitle"), fig(Figure::AvgSteadiness));
     }
-    rows.emplace_back(title("idAvgLenTitle"), fig(Figure::AvgLen) + QLatin1Char('\n') + title("idAvgLenXTitle")
-                                                  + fig(Figure::AvgLenX) + QLatin1Char('\n') + title("idAvgLenYTitle")
-                                                  + fig(Figure::AvgLenY));
+    rows.emplace_back(title("idAvgLenTitle"),
+                      fig(Figure::AvgLen) + QLatin1Char('\n') + title("idAvgLenXTitle") + fig(Figure::AvgLenX)
+                          + QLatin1Char('\n') + title("idAvgLenYTitle") + fig(Figure::AvgLenY));
     if (!two)
         rows.emplace_back(title("idEllipticalFactorTitle"),
                           title("idEllipticalFactorGroupTitle") + fig(Figure::EllipticalGroup) + QLatin1Char('\n')
@@ -387,9 +391,11 @@ bool printSeries(Layout& l)
             std::vector<int> widths(columns.size(), 0);
             for (const auto& [cells, bold] : rows)
                 for (size_t i = 0; i < columns.size(); ++i)
-                    widths[i] = std::max(widths[i], l.measure(bold ? l.fonts.bold : l.fonts.text,
-                                                              (*cells)[size_t(columns[i])].text, 0, single).width
-                                                          + 2 * l.pad);
+                    widths[i] = std::max(
+                        widths[i],
+                        l.measure(bold ? l.fonts.bold : l.fonts.text, (*cells)[size_t(columns[i])].text, 0, single)
+                                .width
+                            + 2 * l.pad);
             // Two-target events show where each shot went on the five targets instead of its number.
             const int schematicWidth = lineHeight * 10;
             if (two && columns.front() == ColNumber)
@@ -457,8 +463,7 @@ bool printSeries(Layout& l)
     return true;
 }
 
-template <class View>
-View* chartView(CKavroDoc& doc, std::unique_ptr<View>& owned)
+template <class View> View* chartView(CKavroDoc& doc, std::unique_ptr<View>& owned)
 {
     for (CView* v : doc.views())
         if (auto* found = dynamic_cast<View*>(v))
@@ -468,8 +473,7 @@ View* chartView(CKavroDoc& doc, std::unique_ptr<View>& owned)
     return owned.get();
 }
 
-template <class View>
-void printChart(Layout& l, int command)
+template <class View> void printChart(Layout& l, int command)
 {
     std::unique_ptr<View> owned;
     View* view = chartView<View>(l.doc, owned);

@@ -18,9 +18,9 @@ struct ReportMargins {
 // A page in device units, origin at the paper's corner.
 struct PageGeometry {
     int dpiX = 600, dpiY = 600;
-    GdiRect paper;     // the whole sheet
+    GdiRect paper; // the whole sheet
     GdiRect printable; // what the device can mark
-    GdiRect content;   // what the report fills
+    GdiRect content; // what the report fills
 };
 
 // The content is the printable area narrowed on each side by how far the margin exceeds the
@@ -44,8 +44,7 @@ struct ReportSections {
 QString sectionTitle(int command);
 
 // Lays the report out; nullopt when a page or picture cannot be made.
-std::optional<PrintoutPages> PrintReport(CKavroDoc& doc, const PageGeometry& geometry,
-                                         const ReportSections& sections);
+std::optional<PrintoutPages> PrintReport(CKavroDoc& doc, const PageGeometry& geometry, const ReportSections& sections);
 
 // One page with the selected shot and its trace (the shot's print command); nullopt without a
 // selected shot or when it cannot be made.

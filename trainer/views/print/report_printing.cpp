@@ -43,7 +43,10 @@ QPrinter& CReportPrinting::printer()
 }
 CReportPrinting::~CReportPrinting() = default;
 
-void setPrintDialogHook(std::function<bool(QPrinter&)> hook) { printDialogHook() = std::move(hook); }
+void setPrintDialogHook(std::function<bool(QPrinter&)> hook)
+{
+    printDialogHook() = std::move(hook);
+}
 
 bool askPrinter(QPrinter& printer, QWidget* parent, int pages)
 {
@@ -176,5 +179,5 @@ void CReportPrinting::RefreshPreview(QWidget* preview)
 } // namespace kavro::print
 
 // The program prints through this one object.
-[[maybe_unused]] static const bool kPrintingRegistered =
-    registerReportPrinting(std::make_unique<kavro::print::CReportPrinting>());
+[[maybe_unused]] static const bool kPrintingRegistered
+    = registerReportPrinting(std::make_unique<kavro::print::CReportPrinting>());

@@ -13,7 +13,10 @@ void cardSize(CardType type, float* w, float* h)
 {
     switch (type) {
     case CardType::Vantage5: *w = *h = 100; break;
-    case CardType::HomeTrainer: *w = 48; *h = 44; break;
+    case CardType::HomeTrainer:
+        *w = 48;
+        *h = 44;
+        break;
     default: *w = *h = 170; break;
     }
 }
@@ -43,8 +46,8 @@ std::optional<PrintoutPage> BuildTargetPage(const TargetPageRequest& r, const Pa
         return std::nullopt;
 
     const double scale = double(r.distance) / eventDistance / 25.4;
-    const GdiRect targetRect = centred(g.printable, std::llround(g.dpiX * formWidth * scale),
-                                       std::llround(g.dpiY * formHeight * scale));
+    const GdiRect targetRect
+        = centred(g.printable, std::llround(g.dpiX * formWidth * scale), std::llround(g.dpiY * formHeight * scale));
     float cardW = 0, cardH = 0;
     cardSize(r.type, &cardW, &cardH);
     const GdiRect card = centred(g.printable, std::llround(g.dpiX * cardW / 25.4), std::llround(g.dpiY * cardH / 25.4));

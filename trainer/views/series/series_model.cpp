@@ -303,7 +303,8 @@ QString groupCaption(const QString& format, const QString& groupName, const QStr
     // One pass, so that a name holding "%2" is not expanded again.
     QString out;
     for (int i = 0; i < text.size(); ++i) {
-        if (text[i] == QLatin1Char('%') && i + 1 < text.size() && (text[i + 1] == QLatin1Char('1') || text[i + 1] == QLatin1Char('2'))) {
+        if (text[i] == QLatin1Char('%') && i + 1 < text.size()
+            && (text[i + 1] == QLatin1Char('1') || text[i + 1] == QLatin1Char('2'))) {
             out += text[i + 1] == QLatin1Char('1') ? groupName : extra;
             ++i;
         } else {
@@ -468,8 +469,8 @@ void SeriesTable::format(int g, const TableTexts& texts, const QString& docText)
     }
     const Totals t = totalsOf(all, biathlon);
     group.totals.cells = footerCells(t, biathlon);
-    group.caption.text = groupCaption(texts.groupFormat, group.match ? texts.match : texts.sighting, docText,
-                                      group.shotCount());
+    group.caption.text
+        = groupCaption(texts.groupFormat, group.match ? texts.match : texts.sighting, docText, group.shotCount());
     for (Serie& s : group.series)
         for (StatRow* r : {&s.caption, &s.footer})
             for (int c = 0; c < kColumnCount; ++c)
@@ -591,7 +592,8 @@ ListLayout layoutShotList(SeriesTable& table, int clientWidth, int h, float biat
     for (Group& g : table.groups)
         for (int c = 0; c < kColumnCount; ++c)
             if (shown[size_t(c)])
-                out.widths[size_t(c)] = std::max(out.widths[size_t(c)], measure(g.totals.cells[size_t(c)], true).width());
+                out.widths[size_t(c)]
+                    = std::max(out.widths[size_t(c)], measure(g.totals.cells[size_t(c)], true).width());
     int tableWidth = 0, visibleColumns = 0;
     for (int c = 0; c < kColumnCount; ++c)
         if (shown[size_t(c)]) {

@@ -18,8 +18,19 @@ class AppOptions;
 namespace kavro::series {
 
 enum Column : int {
-    ColNumber, ColResult, ColTime, Col6a0, Col9a0, Col10Centre, Col10p5Centre, Col10a0, Col10a5,
-    ColSpeed, ColSpeed250, ColDistance, kColumnCount
+    ColNumber,
+    ColResult,
+    ColTime,
+    Col6a0,
+    Col9a0,
+    Col10Centre,
+    Col10p5Centre,
+    Col10a0,
+    Col10a5,
+    ColSpeed,
+    ColSpeed250,
+    ColDistance,
+    kColumnCount
 };
 using ColumnFlags = std::array<bool, kColumnCount>;
 
@@ -60,8 +71,8 @@ struct ShotValues {
     float speed250 = 0;
     double aimingTime = 0; // days, rounded to 0.1 s
     std::array<float, 6> shares{}; // columns 3..8
-    int area = -1;                 // biathlon: the shot's area, -1 missed
-    bool hit = false;              // biathlon: the shot hit the nearest area
+    int area = -1; // biathlon: the shot's area, -1 missed
+    bool hit = false; // biathlon: the shot hit the nearest area
 };
 
 struct RowContext {
@@ -180,7 +191,7 @@ constexpr int kGridGap = 5;
 // Shot-list layout. `measure` gives a cell's size with its padding; `h` is the line height. The
 // controls sit beside the table when the client is wide enough. Returns the table's extent.
 struct ListLayout {
-    QSize extent;          // scroll range: width and height of everything
+    QSize extent; // scroll range: width and height of everything
     bool controlsBeside = false;
     QSize control;
     std::array<int, kColumnCount> widths{};

@@ -99,7 +99,8 @@ CSeriesView::~CSeriesView()
 void CSeriesView::LoadTexts()
 {
     for (int c = 0; c < kColumnCount; ++c)
-        m_texts.captions[size_t(c)] = c == ColDistance ? QString() : LoadResString(IDS_SERIES_COLUMN_FIRST + uint32_t(c));
+        m_texts.captions[size_t(c)]
+            = c == ColDistance ? QString() : LoadResString(IDS_SERIES_COLUMN_FIRST + uint32_t(c));
     m_texts.missed = LoadResString(IDS_SERIES_MISSED);
     m_texts.groupFormat = LoadResString(IDS_SERIES_GROUP);
     m_texts.sighting = LoadResString(IDS_SERIES_SIGHTING);
@@ -268,7 +269,8 @@ void CSeriesView::ZoomSeriesTargets(int g)
         event->get_DisplayCaliber(&caliber);
         if (caliber == 0)
             event->get_Caliber(&caliber);
-        const QSizeF half = commonHalfExtent(event.get(), x + caliber / 2, y + caliber / 2, theAppOptions().AdvancedMode);
+        const QSizeF half
+            = commonHalfExtent(event.get(), x + caliber / 2, y + caliber / 2, theAppOptions().AdvancedMode);
         hw = float(half.width());
         hh = float(half.height());
     }
@@ -498,7 +500,8 @@ void CSeriesView::SetCurrentShot(IShot* shot, bool fromKeyboard)
             w->target()->put_SelectedShot(shot);
     if (row && m_shotListMode) {
         QScrollBar* v = verticalScrollBar();
-        v->setValue(scrollToShow(v->value(), viewport()->height(), row->rect.top(), row->rect.y() + row->rect.height()));
+        v->setValue(
+            scrollToShow(v->value(), viewport()->height(), row->rect.top(), row->rect.y() + row->rect.height()));
     }
     viewport()->update();
     if (fromKeyboard) {
@@ -693,12 +696,8 @@ void CSeriesView::OnUpdate(CView* sender, int hint, void* p1, void* p2, intptr_t
 {
     if (!isVisible() && !m_refreshing) {
         switch (hint) {
-        case KavroHint::Everything:
-            m_stale = Stale::Everything;
-            return;
-        case KavroHint::Language:
-            LoadTexts();
-            [[fallthrough]];
+        case KavroHint::Everything: m_stale = Stale::Everything; return;
+        case KavroHint::Language: LoadTexts(); [[fallthrough]];
         case KavroHint::SelectedShot:
         case KavroHint::IncludeSightings:
         case KavroHint::ShotParameters:
@@ -707,8 +706,7 @@ void CSeriesView::OnUpdate(CView* sender, int hint, void* p1, void* p2, intptr_t
             if (m_stale == Stale::No)
                 m_stale = Stale::Rows;
             return;
-        default:
-            break;
+        default: break;
         }
     }
     switch (hint) {
@@ -761,8 +759,7 @@ void CSeriesView::OnUpdate(CView* sender, int hint, void* p1, void* p2, intptr_t
         m_table.columns = visibleColumns(theAppOptions(), m_doc.GetTargetKind() == 2);
         BuildRows();
         break;
-    default:
-        break;
+    default: break;
     }
 }
 

@@ -38,8 +38,7 @@ public:
     HRESULT PauseReplay() override { return S_OK; }
 
 private:
-    template <class F, class... Args>
-    static HRESULT call(const F& f, Args... args)
+    template <class F, class... Args> static HRESULT call(const F& f, Args... args)
     {
         if (f)
             f(args...);

@@ -84,14 +84,14 @@ QPainterPath heartPath(const QRectF& r)
     const double w = r.width(), h = r.height();
     QPainterPath p;
     p.moveTo(r.left() + w * 0.5, r.top() + h * 0.95);
-    p.cubicTo(r.left() + w * 0.05, r.top() + h * 0.6, r.left() - w * 0.05, r.top() + h * 0.15,
-              r.left() + w * 0.27, r.top() + h * 0.12);
-    p.cubicTo(r.left() + w * 0.4, r.top() + h * 0.1, r.left() + w * 0.48, r.top() + h * 0.2,
-              r.left() + w * 0.5, r.top() + h * 0.3);
-    p.cubicTo(r.left() + w * 0.52, r.top() + h * 0.2, r.left() + w * 0.6, r.top() + h * 0.1,
-              r.left() + w * 0.73, r.top() + h * 0.12);
-    p.cubicTo(r.left() + w * 1.05, r.top() + h * 0.15, r.left() + w * 0.95, r.top() + h * 0.6,
-              r.left() + w * 0.5, r.top() + h * 0.95);
+    p.cubicTo(r.left() + w * 0.05, r.top() + h * 0.6, r.left() - w * 0.05, r.top() + h * 0.15, r.left() + w * 0.27,
+              r.top() + h * 0.12);
+    p.cubicTo(r.left() + w * 0.4, r.top() + h * 0.1, r.left() + w * 0.48, r.top() + h * 0.2, r.left() + w * 0.5,
+              r.top() + h * 0.3);
+    p.cubicTo(r.left() + w * 0.52, r.top() + h * 0.2, r.left() + w * 0.6, r.top() + h * 0.1, r.left() + w * 0.73,
+              r.top() + h * 0.12);
+    p.cubicTo(r.left() + w * 1.05, r.top() + h * 0.15, r.left() + w * 0.95, r.top() + h * 0.6, r.left() + w * 0.5,
+              r.top() + h * 0.95);
     p.closeSubpath();
     return p;
 }

@@ -62,12 +62,30 @@ void CReplayControlWindow::SetPosition(int index, float seconds)
     m_centre->setText(secondsText(seconds));
 }
 
-int CReplayControlWindow::position() const { return m_bar->value(); }
-int CReplayControlWindow::first() const { return m_bar->minimum(); }
-int CReplayControlWindow::last() const { return m_bar->maximum(); }
-QString CReplayControlWindow::startText() const { return m_left->text(); }
-QString CReplayControlWindow::currentText() const { return m_centre->text(); }
-QString CReplayControlWindow::endText() const { return m_right->text(); }
+int CReplayControlWindow::position() const
+{
+    return m_bar->value();
+}
+int CReplayControlWindow::first() const
+{
+    return m_bar->minimum();
+}
+int CReplayControlWindow::last() const
+{
+    return m_bar->maximum();
+}
+QString CReplayControlWindow::startText() const
+{
+    return m_left->text();
+}
+QString CReplayControlWindow::currentText() const
+{
+    return m_centre->text();
+}
+QString CReplayControlWindow::endText() const
+{
+    return m_right->text();
+}
 
 void CReplayControlWindow::scrollAction(int action)
 {

@@ -12,9 +12,9 @@
 namespace kavro::trace {
 
 // The zoom a shot asks for and what the view allows.
-float largestZoomLevel(bool advancedMode);                 // after a reset: 8 or 6
+float largestZoomLevel(bool advancedMode); // after a reset: 8 or 6
 float cappedZoomAfterChange(float zoom, bool advancedMode); // the control's own zoom, at most 9 or 7
-float zoomLevelForResult(float result, float largest);     // result − 1 within 0..largest
+float zoomLevelForResult(float result, float largest); // result − 1 within 0..largest
 
 // A smooth zoom takes 500 ms from start to target and never passes the target.
 constexpr int kZoomAnimationMs = 500;

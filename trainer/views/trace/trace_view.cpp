@@ -84,7 +84,8 @@ std::vector<Heartbeat> heartbeatsOf(IShot* shot)
         return beats;
     for (int64_t k = first; k <= last && k - first < 100000; ++k) {
         Heartbeat b;
-        if (!readDate(QStringLiteral("_pulse_min%1").arg(k), &b.min) || !readDate(QStringLiteral("_pulse_max%1").arg(k), &b.max))
+        if (!readDate(QStringLiteral("_pulse_min%1").arg(k), &b.min)
+            || !readDate(QStringLiteral("_pulse_max%1").arg(k), &b.max))
             break;
         beats.push_back(b);
     }
@@ -106,7 +107,9 @@ int replayTriggerScale(IAimingTrace* trace, int32_t channel, int32_t first, int3
 
 // ----- trace window
 
-CTraceWindow::CTraceWindow(QWidget* parent) : QWidget(parent) {}
+CTraceWindow::CTraceWindow(QWidget* parent) : QWidget(parent)
+{
+}
 
 void CTraceWindow::resizeEvent(QResizeEvent*)
 {
@@ -121,8 +124,7 @@ void CTraceView::setToneGenerator(BlindToneGenerator* generator)
     installedTone() = generator;
 }
 
-CTraceView::CTraceView(CKavroDoc& doc, QWidget* parent)
-    : QWidget(parent), m_doc(doc), m_clock(&realClock())
+CTraceView::CTraceView(CKavroDoc& doc, QWidget* parent) : QWidget(parent), m_doc(doc), m_clock(&realClock())
 {
     setFocusPolicy(Qt::StrongFocus);
     m_splitter = new QSplitter(Qt::Horizontal, this);
@@ -734,9 +736,7 @@ void CTraceView::OnUpdate(CView*, int hint, void* p1, void* p2, intptr_t value)
         t->put_EnableUpdate(VARIANT_TRUE);
         break;
     }
-    case KavroHint::Language:
-        UpdateTimeCounter();
-        break;
+    case KavroHint::Language: UpdateTimeCounter(); break;
     case KavroHint::SelectedShot:
         if (m_doc.HasDocument()) {
             ComPtr<IAiming> aiming;
@@ -779,9 +779,7 @@ void CTraceView::OnUpdate(CView*, int hint, void* p1, void* p2, intptr_t value)
             t->UpdateAiming(aiming);
         StopTone();
         break;
-    case KavroHint::ReplayStarts:
-        StartReplay();
-        break;
+    case KavroHint::ReplayStarts: StartReplay(); break;
     case KavroHint::ReplayStopped: {
         m_replay->ClearShot();
         m_replayShot = nullptr;
@@ -792,22 +790,14 @@ void CTraceView::OnUpdate(CView*, int hint, void* p1, void* p2, intptr_t value)
         StopTone();
         break;
     }
-    case KavroHint::ReplayPaused:
-        t->put_ReplayPaused(toVariantBool(p1 && *static_cast<uint8_t*>(p1) != 0));
-        break;
+    case KavroHint::ReplayPaused: t->put_ReplayPaused(toVariantBool(p1 && *static_cast<uint8_t*>(p1) != 0)); break;
     case KavroHint::Pulse:
         if (m_doc.GetReplayState() == CKavroDoc::ReplayStopped)
             m_pulse->SetPulse(m_doc.GetPulse());
         break;
-    case KavroHint::PracticeStarted:
-        OnNewPractice();
-        break;
-    case KavroHint::MatchStarted:
-        t->put_Match(VARIANT_TRUE);
-        break;
-    case KavroHint::AimingFinal:
-        m_liveAiming = nullptr;
-        break;
+    case KavroHint::PracticeStarted: OnNewPractice(); break;
+    case KavroHint::MatchStarted: t->put_Match(VARIANT_TRUE); break;
+    case KavroHint::AimingFinal: m_liveAiming = nullptr; break;
     case KavroHint::PracticeStopped:
         m_currentShot = nullptr;
         m_liveAiming = nullptr;
@@ -853,8 +843,7 @@ void CTraceView::OnUpdate(CView*, int hint, void* p1, void* p2, intptr_t value)
             ApplyTraceOptions(false);
         }
         break;
-    default:
-        break;
+    default: break;
     }
 }
 
@@ -888,8 +877,8 @@ void CTraceView::ToneForNewestPoint(IAiming* aiming)
     int32_t last = 0;
     VARIANT_BOOL valid = VARIANT_FALSE;
     if (SUCCEEDED(aiming->get_Trace(trace.put())) && trace && SUCCEEDED(trace->get_Last(&last))
-        && SUCCEEDED(trace->ValidCoordinate(last, &valid)) && isTrue(valid)
-        && SUCCEEDED(aiming->get_Attr(attr.put())) && attr && SUCCEEDED(attr->get_Event(event.put()))) {
+        && SUCCEEDED(trace->ValidCoordinate(last, &valid)) && isTrue(valid) && SUCCEEDED(aiming->get_Attr(attr.put()))
+        && attr && SUCCEEDED(attr->get_Event(event.put()))) {
         float x = 0, y = 0;
         trace->get_x(last, &x);
         trace->get_y(last, &y);
@@ -906,27 +895,19 @@ bool CTraceView::NoteWhileHidden(int hint, void* p1, void* p2)
             m_liveAiming = nullptr;
         }
         break;
-    case KavroHint::AimingStarted:
-        m_liveAiming = static_cast<IAiming*>(p1);
-        break;
+    case KavroHint::AimingStarted: m_liveAiming = static_cast<IAiming*>(p1); break;
     case KavroHint::TraceCoordinates:
         // The tone guides the shooter whichever view is shown.
         if (auto* aiming = static_cast<IAiming*>(p1))
             ToneForNewestPoint(aiming);
         break;
-    case KavroHint::ShotAdded:
-        m_currentShot = static_cast<IShot*>(p2);
-        break;
-    case KavroHint::AimingConcluded:
-        StopTone();
-        break;
+    case KavroHint::ShotAdded: m_currentShot = static_cast<IShot*>(p2); break;
+    case KavroHint::AimingConcluded: StopTone(); break;
     case KavroHint::Language:
     case KavroHint::SelectedShot:
     case KavroHint::ShotParameters:
-    case KavroHint::AdvancedMode:
-        break;
-    default:
-        return false;
+    case KavroHint::AdvancedMode: break;
+    default: return false;
     }
     m_stale = true;
     return true;
