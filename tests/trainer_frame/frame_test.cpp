@@ -484,8 +484,10 @@ TEST_F(FrameTest, ReplayAllPausesThenReplaysTheNextShotWrappingToTheFirst)
 struct FakeSeriesTable : QWidget, CSeriesTableMode {
     using QWidget::QWidget;
     bool series = false;
+    bool allTraces = false;
     bool IsSeriesMode() const override { return series; }
     void SetSeriesMode(bool s) override { series = s; }
+    void SetAllTraces(bool on) override { allTraces = on; }
 };
 
 TEST_F(FrameTest, ShotListAndSeriesCommandsShowHideAndSwitchTheLeftPane)
@@ -520,6 +522,14 @@ TEST_F(FrameTest, ShotListAndSeriesCommandsShowHideAndSwitchTheLeftPane)
     EXPECT_FALSE(table->series);
     frame->OnCommand(Cmd::ClosePane);
     EXPECT_FALSE(frame->shotListPaneShown());
+
+    // All traces reaches the table's targets and is ticked while on.
+    frame->OnCommand(Cmd::AllTraces);
+    EXPECT_TRUE(table->allTraces);
+    EXPECT_TRUE(frame->action(Cmd::AllTraces)->isChecked());
+    frame->OnCommand(Cmd::AllTraces);
+    EXPECT_FALSE(table->allTraces);
+    EXPECT_FALSE(frame->action(Cmd::AllTraces)->isChecked());
     unregisterView(ViewId::SeriesTable);
 }
 

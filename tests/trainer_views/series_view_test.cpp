@@ -95,6 +95,21 @@ TEST_F(SeriesViewTest, BuildsTheDocumentsSeriesWithATargetEach)
     QString caption;
     view->seriesWindows(1)[2]->target()->get_Label(1, &caption);
     EXPECT_EQ(caption, seriesCaption(3, t.groups[1].series[2].totals));
+    // All traces: every target draws its traces, zoomed so that they fit, and a rebuild keeps it.
+    view->SetAllTraces(true);
+    VARIANT_BOOL traces = VARIANT_FALSE;
+    view->seriesWindows(0)[0]->target()->get_DisplayTrace(&traces);
+    EXPECT_EQ(traces, VARIANT_TRUE);
+    float wTraces = 0;
+    view->seriesWindows(1)[0]->target()->get_VisibleWidth(&wTraces);
+    EXPECT_GT(wTraces, w0);
+    doc.UpdateAllViews(nullptr, KavroHint::Everything);
+    traces = VARIANT_FALSE;
+    view->seriesWindows(1)[2]->target()->get_DisplayTrace(&traces);
+    EXPECT_EQ(traces, VARIANT_TRUE);
+    view->SetAllTraces(false);
+    view->seriesWindows(1)[2]->target()->get_DisplayTrace(&traces);
+    EXPECT_EQ(traces, VARIANT_FALSE);
     // In normal mode only three columns show, whatever the options say.
     theAppOptions().AdvancedMode = false;
     theAppOptions().ShotListTraceSpeed = true;

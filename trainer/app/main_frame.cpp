@@ -863,7 +863,7 @@ void CMainFrame::OnCommand(int command)
     case Cmd::ToolBar: m_mainBar->setVisible(!m_mainBar->isVisible()); break;
     case Cmd::StatusBar: statusBar()->setVisible(!statusBar()->isVisible()); break;
     case Cmd::ShowHidden: m_doc.SetShowHidden(!m_doc.showHidden()); break;
-    case Cmd::AllTraces: m_allTraces = !m_allTraces; break; // TODO(series table): all-traces mode
+    case Cmd::AllTraces: ToggleAllTraces(); break;
     case Cmd::FullScreen: ToggleFullScreen(); break;
     case Cmd::ResetHardware: OnResetHardware(); break;
     case Cmd::ShotsParameters: OnShotsParameters(); break;
@@ -1010,6 +1010,13 @@ void CMainFrame::OnReplayAllTimer()
     if (!m_doc.StartReplay())
         m_replayAllRunning = false;
     UpdateCommandUI();
+}
+
+void CMainFrame::ToggleAllTraces()
+{
+    m_allTraces = !m_allTraces;
+    if (auto* modes = dynamic_cast<CSeriesTableMode*>(m_seriesTable))
+        modes->SetAllTraces(m_allTraces);
 }
 
 void CMainFrame::OnShotListCommand(int command)

@@ -177,6 +177,7 @@ private:
     void ReplayAll();
     void OnReplayAllTimer();
     void OnShotListCommand(int command);
+    void ToggleAllTraces();
     void ToggleAdvancedMode();
     void ToggleFullScreen();
     void ToggleSound();

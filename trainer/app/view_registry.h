@@ -54,12 +54,14 @@ public:
     virtual void ReloadSettings() { }
 };
 
-// The series table's two modes, switched by the Shot list and Series commands.
+// The series table's two modes, switched by the Shot list and Series commands, and whether its
+// targets show the traces (the All traces command).
 class CSeriesTableMode {
 public:
     virtual ~CSeriesTableMode() = default;
     virtual bool IsSeriesMode() const = 0;
     virtual void SetSeriesMode(bool series) = 0;
+    virtual void SetAllTraces(bool on) = 0;
 };
 
 // Printing plugs into the frame the same way: until it is registered, the print commands stay

@@ -407,6 +407,23 @@ void CSeriesView::SetShotListMode(bool on)
     Layout(false);
 }
 
+// The traces widen what the targets must show, so each group is zoomed again.
+void CSeriesView::SetAllTraces(bool on)
+{
+    if (on == m_allTraces)
+        return;
+    m_allTraces = on;
+    for (int g = 0; g < 2; ++g) {
+        for (const auto& w : m_windows[size_t(g)]) {
+            w->target()->put_EnableUpdate(VARIANT_FALSE);
+            w->target()->put_DisplayTrace(toVariantBool(on));
+        }
+        ZoomSeriesTargets(g);
+        for (const auto& w : m_windows[size_t(g)])
+            w->target()->put_EnableUpdate(VARIANT_TRUE);
+    }
+}
+
 void CSeriesView::resizeEvent(QResizeEvent* event)
 {
     QAbstractScrollArea::resizeEvent(event);

@@ -42,6 +42,7 @@ public:
     // CSeriesTableMode
     bool IsSeriesMode() const override { return !m_shotListMode; }
     void SetSeriesMode(bool series) override { SetShotListMode(!series); }
+    void SetAllTraces(bool on) override;
 
     void SetShotListMode(bool on);
     void SetCurrentShot(IShot* shot, bool fromKeyboard);
