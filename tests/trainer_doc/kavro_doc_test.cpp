@@ -2,6 +2,7 @@
 
 #include "doc_helpers.h"
 #include "frame_message.h"
+#include "language_module.h"
 #include "support/practice_builder.h"
 
 #include <QDir>
@@ -278,6 +279,29 @@ TEST_F(KavroDocTest, ReplayAsksTheViews)
     EXPECT_EQ(doc.GetReplayState(), CKavroDoc::ReplayPaused);
     view.replaying = false; // the view finished on its own
     EXPECT_EQ(doc.GetReplayState(), CKavroDoc::ReplayStopped);
+}
+
+TEST_F(KavroDocTest, TheEventsDisplayNameFollowsTheInterfaceLanguage)
+{
+    auto& language = kavro::LanguageModule::instance();
+    language.setLanguageFolder(env.path() + QStringLiteral("/lang"));
+    QDir().mkpath(env.path() + QStringLiteral("/lang"));
+    QFile table(env.path() + QStringLiteral("/lang/kavrodeu.strings"));
+    ASSERT_TRUE(table.open(QIODevice::WriteOnly));
+    table.write("61224\t%-3.1f mm\n");
+    table.close();
+    CKavroDoc doc;
+    startPractice(doc, "AR10");
+    ComPtr<IEventParams> event;
+    ASSERT_TRUE(doc.GetEvent(&event));
+    event->put_Value(QStringLiteral("_name_1031"), Variant(QStringLiteral("Luftgewehr")));
+    QString name;
+    ASSERT_TRUE(doc.GetEventDisplayName(&name));
+    EXPECT_FALSE(name.startsWith(QStringLiteral("Luftgewehr")));
+    ASSERT_EQ(language.switchTo(1031), kavro::LanguageModule::SwitchResult::Switched);
+    ASSERT_TRUE(doc.GetEventDisplayName(&name));
+    language.switchTo(kavro::kEnglishLangId);
+    EXPECT_EQ(name, QStringLiteral("Luftgewehr (4.5 mm)"));
 }
 
 TEST_F(KavroDocTest, PulseSamplesSkipRepeatsAndReadBack)

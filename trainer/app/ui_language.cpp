@@ -1,6 +1,8 @@
 #include "ui_text.h"
 
+#include "language_module.h"
+
 int uiLanguageId()
 {
-    return 1033; // TODO(ground): the module's current interface language once it can switch
+    return kavro::LanguageModule::instance().langId();
 }
