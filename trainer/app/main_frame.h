@@ -120,7 +120,7 @@ public:
     kavro::BlindTone* blindTone() const { return m_tone.get(); }
 
     // --- device events (the frame is the device's event sink) --------------------------------
-    // TODO(practice): the practice handling fills these; until then a device is never held.
+    // Handled in main_frame_practice.cpp.
     void OnDeviceStartAiming(int32_t subDevice, IAiming* aiming);
     void OnDeviceNewCoordinates(int32_t subDevice, IAiming* aiming, int32_t count);
     void OnDeviceShot(int32_t subDevice, IAiming* aiming, IShot* shot);
