@@ -4,6 +4,7 @@
 #include "storage/stream/stream_io.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 #include <memory>
 #include <new>
@@ -190,37 +191,60 @@ uint8_t* putHeader(uint8_t cls, uint32_t length, uint8_t* o)
     return o + 1 + width;
 }
 
+// Payloads are filled a block at a time through a small array of fixed size, which the
+// compiler turns into vector code; the stored forms are little-endian, as the machine is.
+static_assert(std::endian::native == std::endian::little);
+constexpr uint32_t kPayloadBlock = 16;
+
+// The differences of `count` samples, each from the one before; `before` precedes the first.
+template <class D, class T> uint8_t* putDifferences(const T* s, uint32_t count, int32_t before, uint8_t* o)
+{
+    D d = D(wrappingSub(s[0], before));
+    std::memcpy(o, &d, sizeof(D));
+    uint32_t i = 1;
+    for (; i + kPayloadBlock <= count; i += kPayloadBlock) {
+        const T* at = s + i;
+        const T* previous = at - 1;
+        D block[kPayloadBlock];
+        for (uint32_t k = 0; k < kPayloadBlock; ++k)
+            block[k] = D(wrappingSub(at[k], previous[k]));
+        std::memcpy(o + sizeof(D) * i, block, sizeof(block));
+    }
+    for (; i < count; ++i) {
+        d = D(wrappingSub(s[i], s[i - 1]));
+        std::memcpy(o + sizeof(D) * i, &d, sizeof(D));
+    }
+    return o + sizeof(D) * size_t(count);
+}
+
+template <class T> uint8_t* putValues(const T* s, uint32_t count, uint8_t* o)
+{
+    if constexpr (sizeof(T) == sizeof(int32_t)) {
+        std::memcpy(o, s, sizeof(int32_t) * size_t(count));
+    } else {
+        uint32_t i = 0;
+        for (; i + kPayloadBlock <= count; i += kPayloadBlock) {
+            int32_t block[kPayloadBlock];
+            for (uint32_t k = 0; k < kPayloadBlock; ++k)
+                block[k] = s[i + k];
+            std::memcpy(o + sizeof(int32_t) * i, block, sizeof(block));
+        }
+        for (; i < count; ++i) {
+            const int32_t value = s[i];
+            std::memcpy(o + sizeof(int32_t) * i, &value, sizeof(int32_t));
+        }
+    }
+    return o + sizeof(int32_t) * size_t(count);
+}
+
 // The payload of `count` samples of one run; `before` is the sample before the first, which a
 // reader holds as its previous value whenever a difference is coded.
-template <class T>
-uint8_t* putPayload(uint8_t cls, const T* __restrict s, uint32_t count, int32_t before, uint8_t* __restrict o)
+template <class T> uint8_t* putPayload(uint8_t cls, const T* s, uint32_t count, int32_t before, uint8_t* o)
 {
     switch (cls) {
-    case kByte:
-        o[0] = uint8_t(wrappingSub(s[0], before));
-        for (uint32_t i = 1; i < count; ++i)
-            o[i] = uint8_t(wrappingSub(s[i], s[i - 1]));
-        return o + count;
-    case kShort: {
-        uint32_t d = uint32_t(wrappingSub(s[0], before));
-        o[0] = uint8_t(d);
-        o[1] = uint8_t(d >> 8);
-        for (uint32_t i = 1; i < count; ++i) {
-            d = uint32_t(wrappingSub(s[i], s[i - 1]));
-            o[2 * i] = uint8_t(d);
-            o[2 * i + 1] = uint8_t(d >> 8);
-        }
-        return o + 2 * size_t(count);
-    }
-    case kLong:
-        for (uint32_t i = 0; i < count; ++i) {
-            const uint32_t value = uint32_t(int32_t(s[i]));
-            o[4 * i] = uint8_t(value);
-            o[4 * i + 1] = uint8_t(value >> 8);
-            o[4 * i + 2] = uint8_t(value >> 16);
-            o[4 * i + 3] = uint8_t(value >> 24);
-        }
-        return o + 4 * size_t(count);
+    case kByte: return putDifferences<uint8_t>(s, count, before, o);
+    case kShort: return putDifferences<uint16_t>(s, count, before, o);
+    case kLong: return putValues(s, count, o);
     default: return o;
     }
 }
