@@ -4,7 +4,9 @@
 #include "storage/stream/stream_io.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
+#include <memory>
 #include <new>
 
 namespace kavrodoc {
@@ -36,220 +38,262 @@ uint64_t payloadBytes(uint8_t cls, uint32_t length)
     return uint64_t(width[cls]) * length;
 }
 
+// One run of the coded form; runs follow each other, so a run starts where the one before ended.
 struct Run {
-    uint8_t cls;
-    uint32_t start;
     uint32_t length;
+    uint8_t cls;
 };
 
-// Pass 1. A valid sample right after an invalid one is stored whole: its difference from the
-// invalid marker would mean nothing to a reader, which keeps the last valid value.
-template <class T> void classify(const T* v, uint32_t n, uint8_t* cls)
+// The class a valid sample earns by its difference from the sample before, without branches:
+// wrapping a difference by 127 (or 32767) puts every one that fits into 0..254 (0..65534).
+inline uint8_t classOfDifference(int32_t d)
 {
-    int32_t p = 0;
-    bool afterInvalid = false;
-    for (uint32_t i = 0; i < n; ++i) {
-        int32_t value = v[i];
-        if (value == kInvalidSample) {
-            cls[i] = kInvalid;
-            afterInvalid = true;
-            continue;
-        }
-        if (afterInvalid) {
-            cls[i] = kLong;
-        } else {
-            int64_t d = wrappingSub(value, p);
-            int64_t a = d < 0 ? -d : d;
-            cls[i] = a <= 127 ? kByte : a <= 32767 ? kShort : kLong;
-        }
-        afterInvalid = false;
-        p = value;
+    const uint32_t u = uint32_t(d);
+    return uint8_t(kByte + (u + 127u > 254u) + (u + 32767u > 65534u));
+}
+
+// Whether sample v, after the valid sample `before`, breaks a run of class `Cls`: written as
+// range tests on the wrapped difference so that a block of them compiles to vector code.
+template <uint8_t Cls, class T> inline uint32_t breaksRun(T v, T before)
+{
+    const uint32_t d = uint32_t(wrappingSub(v, before));
+    const uint32_t invalid = int32_t(v) == kInvalidSample;
+    if constexpr (Cls == kInvalid)
+        return !invalid;
+    else if constexpr (Cls == kByte)
+        return invalid | (d + 127u > 254u);
+    else if constexpr (Cls == kShort)
+        return invalid | (d + 127u <= 254u) | (d + 32767u > 65534u);
+    else
+        return invalid | (d + 32767u <= 65534u);
+}
+
+// The end of the run of class `Cls` whose first sample is at `start`: blocks of samples are
+// tested whole, as a flat or a slow drift keeps its class for long stretches.
+template <uint8_t Cls, class T> uint32_t runEnd(const T* v, uint32_t start, uint32_t n)
+{
+    constexpr uint32_t kBlock = 16;
+    uint32_t j = start + 1;
+    while (j + kBlock <= n) {
+        const T* block = v + j;
+        const T* before = block - 1;
+        uint32_t breaks = 0;
+        for (uint32_t k = 0; k < kBlock; ++k)
+            breaks |= breaksRun<Cls>(block[k], before[k]);
+        if (breaks)
+            break;
+        j += kBlock;
+    }
+    while (j < n && !breaksRun<Cls>(v[j], v[j - 1]))
+        ++j;
+    return j;
+}
+
+template <class T> uint32_t runEnd(const T* v, uint32_t start, uint32_t n, uint8_t cls)
+{
+    switch (cls) {
+    case kInvalid: return runEnd<kInvalid>(v, start, n);
+    case kByte: return runEnd<kByte>(v, start, n);
+    case kShort: return runEnd<kShort>(v, start, n);
+    default: return runEnd<kLong>(v, start, n);
     }
 }
 
-std::vector<Run> splitRuns(const uint8_t* cls, uint32_t n)
-{
-    std::vector<Run> runs;
-    for (uint32_t i = 0; i < n;) {
-        uint32_t j = i + 1;
-        while (j < n && cls[j] == cls[i])
-            ++j;
-        runs.push_back({cls[i], i, j - i});
-        i = j;
-    }
-    return runs;
-}
-
-// Pass 3: a short run between wider ones costs less widened than with a header of its own.
-void widenShortRuns(const std::vector<Run>& runs, uint8_t* cls)
-{
-    int previous = -1; // class carried from the run before
-    for (size_t r = 0; r < runs.size(); ++r) {
-        const Run& run = runs[r];
-        int c = run.cls;
-        uint64_t e = run.length, h = headerCost(run.length);
-        int nextClass = r + 1 < runs.size() ? runs[r + 1].cls : -1;
-        uint64_t hNext = r + 1 < runs.size() ? headerCost(runs[r + 1].length) : 0;
-        int widened = c;
-        if (c != previous) {
-            if (nextClass == previous) {
-                if (previous == kShort && c == kByte && e <= h + hNext)
-                    widened = kShort;
-                else if (previous == kLong && c == kByte && 3 * e <= h + hNext)
-                    widened = kLong;
-                else if (previous == kLong && c == kShort && 2 * e <= h + hNext)
-                    widened = kLong;
-            } else {
-                if (previous == kShort && c == kByte && e <= h)
-                    widened = kShort;
-                else if (previous == kLong && c == kShort && 2 * e <= h)
-                    widened = kLong;
-            }
-            if (widened != c)
-                std::memset(cls + run.start, widened, run.length);
-            previous = widened;
-        }
-    }
-}
-
-// The runs once widened: neighbours that now share a class become one run.
-std::vector<Run> mergeWidenedRuns(const std::vector<Run>& split, const uint8_t* cls)
-{
-    std::vector<Run> runs;
-    runs.reserve(split.size());
-    for (const Run& run : split) {
-        const uint8_t c = cls[run.start];
-        if (!runs.empty() && runs.back().cls == c)
-            runs.back().length += run.length;
-        else
-            runs.push_back({c, run.start, run.length});
-    }
-    return runs;
-}
-
-// Collects emitted bytes either into one buffer of the final size or, when that could not be
-// had, in small pieces written straight to the stream.
-class Sink {
+// Takes the maximal runs of equal class one at a time and widens a short one between wider
+// ones when that costs fewer bytes than its own header. A run's fate depends on the run after
+// it, so each is settled one run late; runs that end up sharing a class are joined.
+class RunPlanner {
 public:
-    explicit Sink(uint8_t* buffer) : out_(buffer) { }
-    explicit Sink(IStream* stream) : stream_(stream), out_(piece_) { }
+    explicit RunPlanner(std::vector<Run>* out) : out_(out) { }
 
-    void put(const void* bytes, size_t size)
+    void add(Run next)
     {
-        const uint8_t* b = static_cast<const uint8_t*>(bytes);
-        if (!stream_) {
-            std::memcpy(out_, b, size);
-            out_ += size;
-            return;
-        }
-        while (size && ok_) {
-            size_t room = sizeof(piece_) - size_t(out_ - piece_);
-            size_t take = std::min(room, size);
-            std::memcpy(out_, b, take);
-            out_ += take;
-            b += take;
-            size -= take;
-            if (out_ == piece_ + sizeof(piece_))
-                flush();
-        }
+        if (pending_.length)
+            settle(next.cls, headerCost(next.length));
+        pending_ = next;
     }
-    void put8(uint8_t v) { put(&v, 1); }
-    // Room for `size` bytes written in place, or null when the bytes go to a stream.
-    uint8_t* claim(size_t size)
+    void finish()
     {
-        if (stream_)
-            return nullptr;
-        uint8_t* at = out_;
-        out_ += size;
-        return at;
-    }
-    bool finish()
-    {
-        if (stream_)
-            flush();
-        return ok_;
+        if (pending_.length)
+            settle(-1, 0);
+        pending_ = {};
     }
 
 private:
-    void flush()
+    void settle(int nextClass, uint64_t hNext)
     {
-        if (ok_ && out_ != piece_)
-            ok_ = SUCCEEDED(kavro::writeAll(stream_, piece_, uint32_t(out_ - piece_)));
-        out_ = piece_;
+        const Run& run = pending_;
+        int c = run.cls;
+        if (c != carried_) {
+            const uint64_t e = run.length, h = headerCost(run.length);
+            if (nextClass == carried_) {
+                if (carried_ == kShort && c == kByte && e <= h + hNext)
+                    c = kShort;
+                else if (carried_ == kLong && c == kByte && 3 * e <= h + hNext)
+                    c = kLong;
+                else if (carried_ == kLong && c == kShort && 2 * e <= h + hNext)
+                    c = kLong;
+            } else {
+                // A byte run after a 32-bit run keeps its class here.
+                if (carried_ == kShort && c == kByte && e <= h)
+                    c = kShort;
+                else if (carried_ == kLong && c == kShort && 2 * e <= h)
+                    c = kLong;
+            }
+            carried_ = c;
+        }
+        if (!out_->empty() && out_->back().cls == c)
+            out_->back().length += run.length;
+        else
+            out_->push_back({run.length, uint8_t(c)});
     }
 
-    IStream* stream_ = nullptr;
-    uint8_t* out_;
-    uint8_t piece_[4096];
-    bool ok_ = true;
+    std::vector<Run>* out_;
+    Run pending_{0, 0};
+    int carried_ = -1; // the class the run before ended with; none at the start
 };
 
-template <class T> void emitRuns(const T* v, const std::vector<Run>& runs, Sink& sink)
+// The final runs of n samples. A valid sample right after an invalid one is stored whole: its
+// difference from the invalid marker would mean nothing to a reader, which keeps the last
+// valid value.
+template <class T> void planRuns(const T* v, uint32_t n, std::vector<Run>* runs)
 {
-    int32_t p = 0;
-    for (const Run& run : runs) {
-        uint32_t w = lengthWidth(run.length);
-        sink.put8(uint8_t((w == 1 ? 0x10 : w == 2 ? 0x20 : 0x30) | run.cls));
-        sink.put(&run.length, w); // little-endian machines only, as every stored form
-        const T* s = v + run.start;
-        switch (run.cls) {
-        case kInvalid: break;
-        case kByte:
-            if (uint8_t* o = sink.claim(run.length)) {
-                for (uint32_t i = 0; i < run.length; ++i) {
-                    o[i] = uint8_t(int8_t(wrappingSub(s[i], p)));
-                    p = s[i];
-                }
-                break;
-            }
-            for (uint32_t i = 0; i < run.length; ++i) {
-                sink.put8(uint8_t(int8_t(wrappingSub(s[i], p))));
-                p = s[i];
-            }
-            break;
-        case kShort:
-            if (uint8_t* o = sink.claim(size_t(run.length) * 2)) {
-                for (uint32_t i = 0; i < run.length; ++i) {
-                    int16_t d = int16_t(wrappingSub(s[i], p));
-                    std::memcpy(o + 2 * i, &d, 2);
-                    p = s[i];
-                }
-                break;
-            }
-            for (uint32_t i = 0; i < run.length; ++i) {
-                int16_t d = int16_t(wrappingSub(s[i], p));
-                sink.put(&d, 2);
-                p = s[i];
-            }
-            break;
-        default:
-            for (uint32_t i = 0; i < run.length; ++i) {
-                int32_t value = s[i];
-                sink.put(&value, 4);
-            }
-            p = s[run.length - 1];
-            break;
+    RunPlanner planner(runs);
+    for (uint32_t i = 0; i < n;) {
+        uint8_t cls;
+        if (int32_t(v[i]) == kInvalidSample)
+            cls = kInvalid;
+        else if (i > 0 && int32_t(v[i - 1]) == kInvalidSample)
+            cls = kLong;
+        else
+            cls = classOfDifference(wrappingSub(v[i], i > 0 ? int32_t(v[i - 1]) : 0));
+        const uint32_t end = runEnd(v, i, n, cls);
+        planner.add({end - i, cls});
+        i = end;
+    }
+    planner.finish();
+}
+
+uint64_t codedSize(const std::vector<Run>& runs)
+{
+    uint64_t total = 0;
+    for (const Run& run : runs)
+        total += headerCost(run.length) + payloadBytes(run.cls, run.length);
+    return total;
+}
+
+uint8_t* putHeader(uint8_t cls, uint32_t length, uint8_t* o)
+{
+    const uint32_t width = lengthWidth(length);
+    o[0] = uint8_t((width == 1 ? 0x10 : width == 2 ? 0x20 : 0x30) | cls);
+    for (uint32_t b = 0; b < width; ++b)
+        o[1 + b] = uint8_t(length >> (8 * b));
+    return o + 1 + width;
+}
+
+// Payloads are filled a block at a time through a small array of fixed size, which the
+// compiler turns into vector code; the stored forms are little-endian, as the machine is.
+static_assert(std::endian::native == std::endian::little);
+constexpr uint32_t kPayloadBlock = 16;
+
+// The differences of `count` samples, each from the one before; `before` precedes the first.
+template <class D, class T> uint8_t* putDifferences(const T* s, uint32_t count, int32_t before, uint8_t* o)
+{
+    D d = D(wrappingSub(s[0], before));
+    std::memcpy(o, &d, sizeof(D));
+    uint32_t i = 1;
+    for (; i + kPayloadBlock <= count; i += kPayloadBlock) {
+        const T* at = s + i;
+        const T* previous = at - 1;
+        D block[kPayloadBlock];
+        for (uint32_t k = 0; k < kPayloadBlock; ++k)
+            block[k] = D(wrappingSub(at[k], previous[k]));
+        std::memcpy(o + sizeof(D) * i, block, sizeof(block));
+    }
+    for (; i < count; ++i) {
+        d = D(wrappingSub(s[i], s[i - 1]));
+        std::memcpy(o + sizeof(D) * i, &d, sizeof(D));
+    }
+    return o + sizeof(D) * size_t(count);
+}
+
+template <class T> uint8_t* putValues(const T* s, uint32_t count, uint8_t* o)
+{
+    if constexpr (sizeof(T) == sizeof(int32_t)) {
+        std::memcpy(o, s, sizeof(int32_t) * size_t(count));
+    } else {
+        uint32_t i = 0;
+        for (; i + kPayloadBlock <= count; i += kPayloadBlock) {
+            int32_t block[kPayloadBlock];
+            for (uint32_t k = 0; k < kPayloadBlock; ++k)
+                block[k] = s[i + k];
+            std::memcpy(o + sizeof(int32_t) * i, block, sizeof(block));
         }
+        for (; i < count; ++i) {
+            const int32_t value = s[i];
+            std::memcpy(o + sizeof(int32_t) * i, &value, sizeof(int32_t));
+        }
+    }
+    return o + sizeof(int32_t) * size_t(count);
+}
+
+// The payload of `count` samples of one run; `before` is the sample before the first, which a
+// reader holds as its previous value whenever a difference is coded.
+template <class T> uint8_t* putPayload(uint8_t cls, const T* s, uint32_t count, int32_t before, uint8_t* o)
+{
+    switch (cls) {
+    case kByte: return putDifferences<uint8_t>(s, count, before, o);
+    case kShort: return putDifferences<uint16_t>(s, count, before, o);
+    case kLong: return putValues(s, count, o);
+    default: return o;
     }
 }
 
-// Passes 1 to 4: the final runs and their coded size.
-template <class T> bool planRuns(const T* v, uint32_t n, std::vector<Run>* runs, uint64_t* size)
+// A class 1 or 2 run never follows an invalid one, so the sample before a run is what a
+// reader holds as its previous value whenever the run codes differences.
+template <class T> int32_t sampleBefore(const T* v, uint32_t at)
 {
-    try {
-        std::vector<uint8_t> cls(n);
-        classify(v, n, cls.data());
-        std::vector<Run> split = splitRuns(cls.data(), n);
-        widenShortRuns(split, cls.data());
-        *runs = mergeWidenedRuns(split, cls.data());
-    } catch (const std::bad_alloc&) {
-        return false;
+    return at ? int32_t(v[at - 1]) : 0;
+}
+
+template <class T> void emitRuns(const T* v, const std::vector<Run>& runs, uint8_t* o)
+{
+    uint32_t at = 0;
+    for (const Run& run : runs) {
+        o = putHeader(run.cls, run.length, o);
+        o = putPayload(run.cls, v + at, run.length, sampleBefore(v, at), o);
+        at += run.length;
     }
-    uint64_t total = 0;
-    for (const Run& run : *runs)
-        total += 1 + lengthWidth(run.length) + payloadBytes(run.cls, run.length);
-    *size = total;
-    return true;
+}
+
+// The same bytes through a small buffer, written to the stream piece by piece: for a coded
+// form too large to be held whole.
+template <class T> bool writeRunsInPieces(IStream* stream, const T* v, const std::vector<Run>& runs)
+{
+    constexpr uint32_t kSlice = 1024; // samples per payload piece, 4 bytes each at most
+    uint8_t piece[2 * (5 + 4 * kSlice)];
+    uint8_t* o = piece;
+    auto flushIfFull = [&] {
+        if (o - piece <= ptrdiff_t(sizeof(piece) / 2))
+            return true;
+        const bool ok = SUCCEEDED(kavro::writeAll(stream, piece, uint32_t(o - piece)));
+        o = piece;
+        return ok;
+    };
+    uint32_t at = 0;
+    for (const Run& run : runs) {
+        o = putHeader(run.cls, run.length, o);
+        if (!flushIfFull())
+            return false;
+        for (uint32_t done = 0, count = 0; run.cls != kInvalid && done < run.length; done += count) {
+            count = std::min(kSlice, run.length - done);
+            o = putPayload(run.cls, v + at + done, count, sampleBefore(v, at + done), o);
+            if (!flushIfFull())
+                return false;
+        }
+        at += run.length;
+    }
+    return o == piece || SUCCEEDED(kavro::writeAll(stream, piece, uint32_t(o - piece)));
 }
 
 // Decoding over any byte source: a stream, or bytes in memory.
@@ -385,17 +429,14 @@ template <class T> HRESULT readCoded(IStream* stream, T* values, uint32_t n)
 
 template <class T> bool encodeChannel(const T* values, uint32_t n, std::vector<uint8_t>* out)
 {
-    std::vector<Run> runs;
-    uint64_t size = 0;
-    if (!planRuns(values, n, &runs, &size))
-        return false;
     try {
-        out->assign(size, 0);
+        std::vector<Run> runs;
+        planRuns(values, n, &runs);
+        out->resize(codedSize(runs));
+        emitRuns(values, runs, out->data());
     } catch (const std::bad_alloc&) {
         return false;
     }
-    Sink sink(out->data());
-    emitRuns(values, runs, sink);
     return true;
 }
 
@@ -404,25 +445,19 @@ template <class T> HRESULT writeCodedChannel(IStream* stream, const T* values, u
     if (!stream || (!values && n))
         return E_POINTER;
     std::vector<Run> runs;
-    uint64_t size = 0;
-    if (!planRuns(values, n, &runs, &size))
+    try {
+        planRuns(values, n, &runs);
+    } catch (const std::bad_alloc&) {
         return E_FAIL;
-    std::vector<uint8_t> buffer;
-    if (size <= UINT32_MAX) {
-        try {
-            buffer.resize(size);
-        } catch (const std::bad_alloc&) {
-            buffer.clear();
-        }
     }
-    if (buffer.size() == size) {
-        Sink sink(buffer.data());
-        emitRuns(values, runs, sink);
-        return SUCCEEDED(kavro::writeAll(stream, buffer.data(), uint32_t(size))) ? S_OK : E_FAIL;
-    }
-    Sink sink(stream);
-    emitRuns(values, runs, sink);
-    return sink.finish() ? S_OK : E_FAIL;
+    const uint64_t size = codedSize(runs);
+    std::unique_ptr<uint8_t[]> buffer;
+    if (size <= UINT32_MAX)
+        buffer.reset(new (std::nothrow) uint8_t[size]);
+    if (!buffer)
+        return writeRunsInPieces(stream, values, runs) ? S_OK : E_FAIL;
+    emitRuns(values, runs, buffer.get());
+    return SUCCEEDED(kavro::writeAll(stream, buffer.get(), uint32_t(size))) ? S_OK : E_FAIL;
 }
 
 HRESULT readCodedChannel(IStream* stream, int32_t* values, uint32_t n)

@@ -72,6 +72,13 @@ Number floatingNumber(double v)
     return n;
 }
 
+double valueOf(const Number& n)
+{
+    if (!n.integral)
+        return n.value;
+    return n.negative ? -static_cast<double>(n.magnitude) : static_cast<double>(n.magnitude);
+}
+
 QString trimmed(const QString& s)
 {
     return s.trimmed();
@@ -275,6 +282,19 @@ int Variant::fixedSize(VARTYPE vt)
     }
 }
 
+// The steps of a change of type, one per family of source or target types. Each either
+// settles the change or hands the source's numeric value on to the numeric targets.
+struct Variant::Conversion {
+    static HRESULT toObject(const Variant& v, VARTYPE to, Variant* out);
+    static HRESULT toText(const Variant& v, Variant* out);
+    static HRESULT fromText(const Variant& v, VARTYPE to, Variant* out);
+    static HRESULT numberOf(const Variant& v, Number* n);
+    static HRESULT fromNumber(const Variant& v, const Number& n, VARTYPE to, Variant* out);
+    static HRESULT toCurrency(const Number& n, Variant* r);
+    static HRESULT toDecimal(const Variant& v, const Number& n, Variant* r);
+    static HRESULT toInteger(const Number& n, VARTYPE to, Variant* r);
+};
+
 HRESULT Variant::changeType(VARTYPE to, Variant* out) const
 {
     if (!out)
@@ -289,163 +309,187 @@ HRESULT Variant::changeType(VARTYPE to, Variant* out) const
     }
     if (vt_ == VT_NULL || to == VT_NULL || vt_ == VT_ERROR || to == VT_ERROR)
         return DISP_E_TYPEMISMATCH;
-    if (isObject() || to == VT_UNKNOWN || to == VT_DISPATCH) {
-        if (isObject() && (to == VT_UNKNOWN || to == VT_DISPATCH)) {
-            *out = fromObject(obj_.get(), to);
-            return S_OK;
-        }
-        return DISP_E_TYPEMISMATCH;
-    }
+    if (isObject() || to == VT_UNKNOWN || to == VT_DISPATCH)
+        return Conversion::toObject(*this, to, out);
     if ((vt_ & (VT_ARRAY | VT_BYREF)) || (to & (VT_ARRAY | VT_BYREF)))
         return DISP_E_BADVARTYPE;
+    if (to == VT_BSTR)
+        return Conversion::toText(*this, out);
+    if (vt_ == VT_BSTR)
+        return Conversion::fromText(*this, to, out);
+    Number n;
+    if (HRESULT hr = Conversion::numberOf(*this, &n); FAILED(hr))
+        return hr;
+    return Conversion::fromNumber(*this, n, to, out);
+}
 
-    // Text targets.
-    if (to == VT_BSTR) {
+// Objects change only between the two object types.
+HRESULT Variant::Conversion::toObject(const Variant& v, VARTYPE to, Variant* out)
+{
+    if (v.isObject() && (to == VT_UNKNOWN || to == VT_DISPATCH)) {
+        *out = fromObject(v.obj_.get(), to);
+        return S_OK;
+    }
+    return DISP_E_TYPEMISMATCH;
+}
+
+HRESULT Variant::Conversion::toText(const Variant& v, Variant* out)
+{
+    Variant r;
+    r.vt_ = VT_BSTR;
+    switch (v.vt_) {
+    case VT_EMPTY: r.s_ = QStringLiteral(""); break;
+    case VT_BOOL: r.s_ = v.i_ ? QStringLiteral("True") : QStringLiteral("False"); break;
+    case VT_R4: r.s_ = formatFloat(v.f_); break;
+    case VT_R8: r.s_ = formatDouble(v.d_); break;
+    case VT_CY: r.s_ = formatCurrency(v.i_); break;
+    case VT_DATE: {
+        bool ok = false;
+        r.s_ = formatDate(v.d_, &ok);
+        if (!ok)
+            return DISP_E_OVERFLOW;
+        break;
+    }
+    case VT_UI8: r.s_ = QString::number(static_cast<uint64_t>(v.i_)); break;
+    case VT_DECIMAL: r.s_ = v.s_; break;
+    default:
+        if (!isIntegerType(v.vt_))
+            return DISP_E_BADVARTYPE;
+        r.s_ = QString::number(v.i_);
+    }
+    *out = r;
+    return S_OK;
+}
+
+// Text names a truth value, a decimal or a date for those targets; any other text must be a
+// number, which then converts as numbers do.
+HRESULT Variant::Conversion::fromText(const Variant& v, VARTYPE to, Variant* out)
+{
+    if (to == VT_BOOL) {
+        const QString t = trimmed(v.s_);
+        if (t.compare(QLatin1String("True"), Qt::CaseInsensitive) == 0) {
+            *out = fromBool(true);
+            return S_OK;
+        }
+        if (t.compare(QLatin1String("False"), Qt::CaseInsensitive) == 0) {
+            *out = fromBool(false);
+            return S_OK;
+        }
+    }
+    if (to == VT_DECIMAL) {
         Variant r;
-        r.vt_ = VT_BSTR;
-        switch (vt_) {
-        case VT_EMPTY: r.s_ = QStringLiteral(""); break;
-        case VT_BOOL: r.s_ = i_ ? QStringLiteral("True") : QStringLiteral("False"); break;
-        case VT_R4: r.s_ = formatFloat(f_); break;
-        case VT_R8: r.s_ = formatDouble(d_); break;
-        case VT_CY: r.s_ = formatCurrency(i_); break;
-        case VT_DATE: {
-            bool ok = false;
-            r.s_ = formatDate(d_, &ok);
-            if (!ok)
-                return DISP_E_OVERFLOW;
-            break;
-        }
-        case VT_UI8: r.s_ = QString::number(static_cast<uint64_t>(i_)); break;
-        case VT_DECIMAL: r.s_ = s_; break;
-        default:
-            if (!isIntegerType(vt_))
-                return DISP_E_BADVARTYPE;
-            r.s_ = QString::number(i_);
-        }
+        r.vt_ = VT_DECIMAL;
+        if (HRESULT hr = kavro::decimalFromText(v.s_, &r.s_); FAILED(hr))
+            return hr;
         *out = r;
         return S_OK;
     }
+    DATE d;
+    if (to == VT_DATE && parseDateText(v.s_, &d)) {
+        *out = fromDate(d);
+        return S_OK;
+    }
+    double ignored;
+    if (!parseNumber(v.s_, &ignored))
+        return DISP_E_TYPEMISMATCH;
+    return fromNumber(v, numberOfText(v.s_), to, out);
+}
 
-    // Every other target is numeric: find the source's numeric value first.
-    Number n;
-    switch (vt_) {
-    case VT_EMPTY: n = integralNumber(0); break;
-    case VT_BOOL: n = integralNumber(i_ ? -1 : 0); break;
-    case VT_R4: n = floatingNumber(f_); break;
+// The numeric value of every source but text.
+HRESULT Variant::Conversion::numberOf(const Variant& v, Number* n)
+{
+    switch (v.vt_) {
+    case VT_EMPTY: *n = integralNumber(0); break;
+    case VT_BOOL: *n = integralNumber(v.i_ ? -1 : 0); break;
+    case VT_R4: *n = floatingNumber(v.f_); break;
     case VT_R8:
-    case VT_DATE: n = floatingNumber(d_); break;
+    case VT_DATE: *n = floatingNumber(v.d_); break;
     case VT_CY:
-        if (i_ % 10000 == 0)
-            n = integralNumber(i_ / 10000);
-        else
-            n = floatingNumber(static_cast<double>(i_) / 10000.0);
+        *n = v.i_ % 10000 == 0 ? integralNumber(v.i_ / 10000) : floatingNumber(static_cast<double>(v.i_) / 10000.0);
         break;
-    case VT_UI8: n = unsignedNumber(static_cast<uint64_t>(i_)); break;
-    case VT_DECIMAL: n = numberOfText(s_); break;
-    case VT_BSTR: {
-        if (to == VT_BOOL) {
-            QString t = trimmed(s_);
-            if (t.compare(QLatin1String("True"), Qt::CaseInsensitive) == 0) {
-                *out = fromBool(true);
-                return S_OK;
-            }
-            if (t.compare(QLatin1String("False"), Qt::CaseInsensitive) == 0) {
-                *out = fromBool(false);
-                return S_OK;
-            }
-        }
-        if (to == VT_DECIMAL) {
-            Variant r;
-            r.vt_ = VT_DECIMAL;
-            HRESULT hr = kavro::decimalFromText(s_, &r.s_);
-            if (FAILED(hr))
-                return hr;
-            *out = r;
-            return S_OK;
-        }
-        if (to == VT_DATE) {
-            DATE d;
-            if (parseDateText(s_, &d)) {
-                *out = fromDate(d);
-                return S_OK;
-            }
-        }
-        double v;
-        if (!parseNumber(s_, &v))
-            return DISP_E_TYPEMISMATCH;
-        n = numberOfText(s_);
-        break;
-    }
+    case VT_UI8: *n = unsignedNumber(static_cast<uint64_t>(v.i_)); break;
+    case VT_DECIMAL: *n = numberOfText(v.s_); break;
     default:
-        if (!isIntegerType(vt_))
+        if (!isIntegerType(v.vt_))
             return DISP_E_BADVARTYPE;
-        n = integralNumber(i_);
+        *n = integralNumber(v.i_);
     }
+    return S_OK;
+}
 
+HRESULT Variant::Conversion::fromNumber(const Variant& v, const Number& n, VARTYPE to, Variant* out)
+{
     Variant r;
     r.vt_ = to;
+    HRESULT hr = S_OK;
     switch (to) {
     case VT_BOOL: r.i_ = toVariantBool(n.integral ? n.magnitude != 0 : n.value != 0); break;
     case VT_R4: {
-        double v = n.integral ? (n.negative ? -static_cast<double>(n.magnitude) : static_cast<double>(n.magnitude))
-                              : n.value;
-        if (std::isfinite(v) && std::fabs(v) > FLT_MAX)
+        const double value = valueOf(n);
+        if (std::isfinite(value) && std::fabs(value) > FLT_MAX)
             return DISP_E_OVERFLOW;
-        r.f_ = static_cast<float>(v);
+        r.f_ = static_cast<float>(value);
         break;
     }
-    case VT_R8:
+    case VT_R8: r.d_ = valueOf(n); break;
     case VT_DATE:
-        r.d_ = n.integral ? (n.negative ? -static_cast<double>(n.magnitude) : static_cast<double>(n.magnitude))
-                          : n.value;
-        if (to == VT_DATE && (!std::isfinite(r.d_) || r.d_ < kavro::kMinOleDate || r.d_ >= kavro::kMaxOleDate + 1.0))
+        r.d_ = valueOf(n);
+        if (!std::isfinite(r.d_) || r.d_ < kavro::kMinOleDate || r.d_ >= kavro::kMaxOleDate + 1.0)
             return DISP_E_OVERFLOW;
         break;
-    case VT_CY: {
-        double v = n.integral ? (n.negative ? -static_cast<double>(n.magnitude) : static_cast<double>(n.magnitude))
-                              : n.value;
-        double scaled = std::nearbyint(v * 10000.0);
-        if (!std::isfinite(scaled) || scaled >= 9.2233720368547758e18 || scaled < -9.2233720368547758e18)
-            return DISP_E_OVERFLOW;
-        r.i_ = static_cast<int64_t>(scaled);
-        break;
+    case VT_CY: hr = toCurrency(n, &r); break;
+    case VT_DECIMAL: hr = toDecimal(v, n, &r); break;
+    default: hr = toInteger(n, to, &r); break;
     }
-    case VT_DECIMAL: {
-        if (!n.integral && !std::isfinite(n.value))
-            return DISP_E_OVERFLOW;
-        const QString source = vt_ == VT_CY ? formatCurrency(i_) : decimalSourceText(vt_, n);
-        HRESULT hr = kavro::decimalFromText(source, &r.s_);
-        if (FAILED(hr))
-            return hr;
-        break;
-    }
-    default: {
-        if (!isIntegerType(to))
-            return DISP_E_BADVARTYPE;
-        IntRange range = rangeOf(to);
-        if (n.integral) {
-            if (n.negative) {
-                uint64_t minMag = uint64_t(0) - static_cast<uint64_t>(range.min);
-                if (n.magnitude > minMag)
-                    return DISP_E_OVERFLOW;
-                r.i_ = static_cast<int64_t>(uint64_t(0) - n.magnitude);
-            } else {
-                if (n.magnitude > range.max)
-                    return DISP_E_OVERFLOW;
-                r.i_ = static_cast<int64_t>(n.magnitude);
-            }
-        } else {
-            if (!std::isfinite(n.value))
-                return DISP_E_OVERFLOW;
-            double v = std::nearbyint(n.value);
-            if (v < static_cast<double>(range.min) || v >= static_cast<double>(range.max) + 1.0)
-                return DISP_E_OVERFLOW;
-            r.i_ = to == VT_UI8 ? static_cast<int64_t>(static_cast<uint64_t>(v)) : static_cast<int64_t>(v);
-        }
-    }
-    }
+    if (FAILED(hr))
+        return hr;
     *out = r;
+    return S_OK;
+}
+
+HRESULT Variant::Conversion::toCurrency(const Number& n, Variant* r)
+{
+    const double scaled = std::nearbyint(valueOf(n) * 10000.0);
+    if (!std::isfinite(scaled) || scaled >= 9.2233720368547758e18 || scaled < -9.2233720368547758e18)
+        return DISP_E_OVERFLOW;
+    r->i_ = static_cast<int64_t>(scaled);
+    return S_OK;
+}
+
+// Made from text, so that currency and whole numbers keep every digit.
+HRESULT Variant::Conversion::toDecimal(const Variant& v, const Number& n, Variant* r)
+{
+    if (!n.integral && !std::isfinite(n.value))
+        return DISP_E_OVERFLOW;
+    const QString source = v.vt_ == VT_CY ? formatCurrency(v.i_) : decimalSourceText(v.vt_, n);
+    return kavro::decimalFromText(source, &r->s_);
+}
+
+// Whole numbers are range-checked exactly; others round half to even first.
+HRESULT Variant::Conversion::toInteger(const Number& n, VARTYPE to, Variant* r)
+{
+    if (!isIntegerType(to))
+        return DISP_E_BADVARTYPE;
+    const IntRange range = rangeOf(to);
+    if (n.integral) {
+        if (n.negative) {
+            const uint64_t minMag = uint64_t(0) - static_cast<uint64_t>(range.min);
+            if (n.magnitude > minMag)
+                return DISP_E_OVERFLOW;
+            r->i_ = static_cast<int64_t>(uint64_t(0) - n.magnitude);
+        } else {
+            if (n.magnitude > range.max)
+                return DISP_E_OVERFLOW;
+            r->i_ = static_cast<int64_t>(n.magnitude);
+        }
+        return S_OK;
+    }
+    if (!std::isfinite(n.value))
+        return DISP_E_OVERFLOW;
+    const double v = std::nearbyint(n.value);
+    if (v < static_cast<double>(range.min) || v >= static_cast<double>(range.max) + 1.0)
+        return DISP_E_OVERFLOW;
+    r->i_ = to == VT_UI8 ? static_cast<int64_t>(static_cast<uint64_t>(v)) : static_cast<int64_t>(v);
     return S_OK;
 }
 

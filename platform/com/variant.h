@@ -87,6 +87,8 @@ public:
     static int fixedSize(VARTYPE vt);
 
 private:
+    struct Conversion; // the steps of changeType
+
     VARTYPE vt_ = VT_EMPTY;
     union {
         int64_t i_ = 0;
