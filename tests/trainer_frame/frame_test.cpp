@@ -533,6 +533,47 @@ TEST_F(FrameTest, ShotListAndSeriesCommandsShowHideAndSwitchTheLeftPane)
     unregisterView(ViewId::SeriesTable);
 }
 
+// A view that counts how often it is told to reload its settings.
+struct ReloadingView : QWidget, CFrameViewExtras {
+    using QWidget::QWidget;
+    int reloads = 0;
+    void ReloadSettings() override { ++reloads; }
+};
+
+struct ReloadingSeriesTable : ReloadingView, CSeriesTableMode {
+    using ReloadingView::ReloadingView;
+    bool IsSeriesMode() const override { return false; }
+    void SetSeriesMode(bool) override { }
+    void SetAllTraces(bool) override { }
+};
+
+TEST_F(FrameTest, ChangedOptionsReachTheViewsThatShowThem)
+{
+    ReloadingView *info = nullptr, *trace = nullptr;
+    ReloadingSeriesTable* table = nullptr;
+    registerView(ViewId::Info, Cmd::ViewInfo,
+                 [&](CKavroDoc&, QWidget* parent) -> QWidget* { return info = new ReloadingView(parent); });
+    registerView(ViewId::Trace, Cmd::ViewTrace,
+                 [&](CKavroDoc&, QWidget* parent) -> QWidget* { return trace = new ReloadingView(parent); });
+    registerView(ViewId::SeriesTable, 0,
+                 [&](CKavroDoc&, QWidget* parent) -> QWidget* { return table = new ReloadingSeriesTable(parent); });
+    auto frame = frameFor({savedPractice()});
+    ASSERT_TRUE(frame && info && trace && table);
+    const auto reloads = [&] { return std::vector<int>{info->reloads, trace->reloads, table->reloads}; };
+
+    frame->ApplyOptionsChange(kavro::kChangeShotList); // the table's columns: it is rebuilt
+    EXPECT_EQ(reloads(), (std::vector<int>{0, 0, 1}));
+    frame->ApplyOptionsChange(kavro::kChangeReplaySpeed); // the trace view's replay
+    EXPECT_EQ(reloads(), (std::vector<int>{0, 1, 1}));
+    frame->ApplyOptionsChange(kavro::kChangeTraceColors); // colours: all three
+    EXPECT_EQ(reloads(), (std::vector<int>{1, 2, 2}));
+    frame->ApplyOptionsChange(kavro::kChangePrint | kavro::kChangeFiringPoint);
+    EXPECT_EQ(reloads(), (std::vector<int>{1, 2, 2}));
+    frame.reset();
+    unregisterView(ViewId::Trace);
+    unregisterView(ViewId::SeriesTable);
+}
+
 TEST_F(FrameTest, DeletingShotsAsksFirst)
 {
     auto frame = frameFor({savedPractice()});

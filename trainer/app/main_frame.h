@@ -99,6 +99,8 @@ public:
     bool SwitchToMatch();
     void SelectSubTarget(int value, const QString& positionName);
     void OnOptions();
+    // Acts on what the options dialog changed (its change mask) and stores the options.
+    void ApplyOptionsChange(uint32_t mask);
     void OnShotsParameters();
     // Numeric-pad + and - on the trace view: the interval by a tenth, never below 0.
     void ChangePiezoRejectInterval(float step);

@@ -584,11 +584,15 @@ void CMainFrame::OnAutoReplayTimer()
 
 void CMainFrame::OnOptions()
 {
-    kavro::AppOptions& options = kavro::theAppOptions();
-    const std::optional<uint32_t> mask = kavro::trainer::runOptionsDialog(this, options);
-    if (!mask)
-        return;
-    if ((*mask & kavro::kChangeShotSeconds) && m_device) {
+    const std::optional<uint32_t> mask = kavro::trainer::runOptionsDialog(this, kavro::theAppOptions());
+    if (mask)
+        ApplyOptionsChange(*mask);
+}
+
+void CMainFrame::ApplyOptionsChange(uint32_t mask)
+{
+    const kavro::AppOptions& options = kavro::theAppOptions();
+    if ((mask & kavro::kChangeShotSeconds) && m_device) {
         QString shortName;
         m_doc.GetEventShortName(&shortName);
         const kavro::practice::ShotSeconds s
@@ -596,15 +600,26 @@ void CMainFrame::OnOptions()
         m_device->put_MaxTimeBeforeShot(1, float(s.before));
         m_device->put_MaxTimeAfterShot(1, float(s.after));
     }
-    if (*mask & (kavro::kChangePrint | kavro::kChangeShotList))
+    // The views read these options only when they are made or told to reload them.
+    auto reload = [](QWidget* view) {
+        if (auto* extras = dynamic_cast<CFrameViewExtras*>(view))
+            extras->ReloadSettings();
+    };
+    if (mask & (kavro::kChangeReplaySpeed | kavro::kChangeTraceColors))
+        reload(viewForCommand(Cmd::ViewTrace));
+    if (mask & (kavro::kChangeShotList | kavro::kChangeTraceColors))
+        reload(m_seriesTable);
+    if (mask & kavro::kChangeTraceColors)
+        reload(viewForCommand(Cmd::ViewInfo));
+    if (mask & (kavro::kChangePrint | kavro::kChangeShotList))
         refreshPreview();
-    if (*mask & (kavro::kChangeTraceColors | kavro::kChangeTraceDisplay | kavro::kChangeReplaySpeed))
+    if (mask & (kavro::kChangeTraceColors | kavro::kChangeTraceDisplay | kavro::kChangeReplaySpeed))
         m_doc.UpdateAllViews(nullptr, KavroHint::ShotParameters);
     if (m_tone)
-        m_tone->ApplyOptionsChange(*mask);
+        m_tone->ApplyOptionsChange(mask);
     if (m_device) {
         m_device->put_PiezoRejectInterval(1, options.PiezoRejectInterval);
-        if (*mask & kavro::kChangeFiringPoint)
+        if (mask & kavro::kChangeFiringPoint)
             m_device->put_FiringPoint(options.FiringPoint);
     }
     ShowPiezoRejectInterval();
