@@ -20,6 +20,7 @@
 #include <QApplication>
 #include <QCoreApplication>
 #include <QDialog>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QStatusBar>
 #include <QTimer>
@@ -607,6 +608,43 @@ void acceptNextDialog()
 }
 
 } // namespace
+
+TEST_F(PracticeRoad, NumericPadPlusAndMinusStepTheRejectIntervalOnTheDevice)
+{
+    kavro::theAppOptions().PiezoRejectInterval = 0.1f;
+    CMainFrame frame;
+    ASSERT_TRUE(frame.NewPractice("AR10", "Road Tester")) << messages.join('\n').toStdString();
+    frame.show();
+    ASSERT_EQ(frame.visibleViewCommand(), Cmd::ViewTrace);
+    const auto deviceInterval = [&] {
+        float v = -1;
+        frame.GetDevice()->get_PiezoRejectInterval(1, &v);
+        return v;
+    };
+    const auto statusShows = [&](const QString& text) {
+        for (QLabel* l : frame.statusBar()->findChildren<QLabel*>())
+            if (l->text() == text)
+                return true;
+        return false;
+    };
+    const auto press = [&](int key, Qt::KeyboardModifiers mods) {
+        QKeyEvent event(QEvent::KeyPress, key, mods);
+        QApplication::sendEvent(&frame, &event);
+    };
+    press(Qt::Key_Plus, Qt::KeypadModifier);
+    press(Qt::Key_Plus, Qt::KeypadModifier);
+    EXPECT_FLOAT_EQ(kavro::theAppOptions().PiezoRejectInterval, 0.3f);
+    EXPECT_FLOAT_EQ(deviceInterval(), 0.3f);
+    EXPECT_TRUE(statusShows("PiezoRejectInterval = 0.3"));
+    for (int i = 0; i < 5; ++i) // never below 0
+        press(Qt::Key_Minus, Qt::KeypadModifier);
+    EXPECT_EQ(kavro::theAppOptions().PiezoRejectInterval, 0.0f);
+    EXPECT_EQ(deviceInterval(), 0.0f);
+    // The keys of the main keyboard are not the pad's.
+    press(Qt::Key_Plus, Qt::NoModifier);
+    EXPECT_EQ(kavro::theAppOptions().PiezoRejectInterval, 0.0f);
+    frame.StopPractice();
+}
 
 TEST_F(PracticeRoad, OptionsAndShotsParametersCommandsRunTheirDialogs)
 {

@@ -1318,7 +1318,8 @@ bool CMainFrame::handleKey(QKeyEvent* key)
             m_device->AddShot(VARIANT_FALSE);
             return true;
         }
-        if ((key->key() == Qt::Key_Plus || key->key() == Qt::Key_Minus) && mods == Qt::KeypadModifier) {
+        const bool keypad = key->modifiers().testFlag(Qt::KeypadModifier);
+        if ((key->key() == Qt::Key_Plus || key->key() == Qt::Key_Minus) && keypad && mods == Qt::NoModifier) {
             ChangePiezoRejectInterval(key->key() == Qt::Key_Plus ? 0.1f : -0.1f);
             return true;
         }
