@@ -19,48 +19,42 @@ constexpr uint16_t kPulseSensorProductId = 0x0015;
 constexpr uint16_t kHomeTargetProductId = 14;
 constexpr uint16_t kImageSensorProductId = 34;
 
+// The one-row table of a product (one per product, made on first use).
+template <uint16_t productId> const UsbDeviceTable& productTable(const char* className)
+{
+    static const UsbDeviceTable t{{kPlaceholderVendorId, productId, className}};
+    return t;
+}
+
 // One table per device class, as the device model passes them to OpenFirst and
 // DevicePathHasInterface and the trainer to the USB backend's enumeration.
 inline const UsbDeviceTable& opticalSensorDevices()
 {
-    static const UsbDeviceTable t{{kPlaceholderVendorId, kOpticalSensorProductId, "optical sensor"}};
-    return t;
+    return productTable<kOpticalSensorProductId>("optical sensor");
 }
-
 inline const UsbDeviceTable& wiredTargetDevices()
 {
-    static const UsbDeviceTable t{{kPlaceholderVendorId, kWiredTargetProductId, "target controller"}};
-    return t;
+    return productTable<kWiredTargetProductId>("target controller");
 }
-
 inline const UsbDeviceTable& wirelessReceiverDevices()
 {
-    static const UsbDeviceTable t{{kPlaceholderVendorId, kWirelessReceiverProductId, "wireless receiver"}};
-    return t;
+    return productTable<kWirelessReceiverProductId>("wireless receiver");
 }
-
 inline const UsbDeviceTable& homeTargetDevices()
 {
-    static const UsbDeviceTable t{{kPlaceholderVendorId, kHomeTargetProductId, "home target"}};
-    return t;
+    return productTable<kHomeTargetProductId>("home target");
 }
-
 inline const UsbDeviceTable& triggerSensorDevices()
 {
-    static const UsbDeviceTable t{{kPlaceholderVendorId, kTriggerSensorProductId, "trigger sensor"}};
-    return t;
+    return productTable<kTriggerSensorProductId>("trigger sensor");
 }
-
 inline const UsbDeviceTable& pulseSensorDevices()
 {
-    static const UsbDeviceTable t{{kPlaceholderVendorId, kPulseSensorProductId, "pulse sensor"}};
-    return t;
+    return productTable<kPulseSensorProductId>("pulse sensor");
 }
-
 inline const UsbDeviceTable& imageSensorDevices()
 {
-    static const UsbDeviceTable t{{kPlaceholderVendorId, kImageSensorProductId, "image sensor"}};
-    return t;
+    return productTable<kImageSensorProductId>("image sensor");
 }
 
 } // namespace kavro::usbids
