@@ -72,3 +72,14 @@ endfunction()
 function(kavro_trainer_part lib)
   set_property(GLOBAL APPEND PROPERTY KAVRO_TRAINER_PARTS ${lib})
 endfunction()
+
+# kavro_include_root(<target> <prefix> <folder>): lets <target> and its users include the headers
+# of <folder> as "<prefix>/...". The include folder lies in the build tree and holds nothing but a
+# link <prefix> -> <folder>, so no other module's folder becomes visible, as it would through the
+# repository root (platform/ and device/ both have serial/ and usb/).
+function(kavro_include_root target prefix folder)
+  set(root ${CMAKE_BINARY_DIR}/include/${prefix})
+  file(MAKE_DIRECTORY ${root})
+  file(CREATE_LINK ${folder} ${root}/${prefix} SYMBOLIC)
+  target_include_directories(${target} PUBLIC ${root})
+endfunction()

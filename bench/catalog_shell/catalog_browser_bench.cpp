@@ -8,7 +8,7 @@
 #include "catalog_tree.h"
 #include "kavro_view.h"
 #include "service_presence.h"
-#include "shell_browser_window.h"
+#include "shell/shell_browser_window.h"
 
 #include <QApplication>
 #include <QDir>

@@ -1,7 +1,8 @@
 #include "tray_icon.h"
 
-#include "shell_execute.h"
-#include "shell_root.h"
+#include "catalog_root.h"
+#include "shell/shell_execute.h"
+#include "shell/shell_root.h"
 
 #include <QApplication>
 #include <QMenu>

@@ -4,7 +4,7 @@
 #include "catalog_tree.h"
 #include "catalog_ui.h"
 #include "com/classregistry.h"
-#include "shell_execute.h"
+#include "shell/shell_execute.h"
 
 #include <QAction>
 #include <QDir>

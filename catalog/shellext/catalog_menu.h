@@ -1,9 +1,10 @@
 #pragma once
 // The catalog's context menu (Open, New practice, Delete) and its data object, which hands a
 // selection out as a "Shell IDList Array" block.
+#include "catalog_root.h"
 #include "com/snapshot_enumerator.h"
-#include "shell_interfaces.h"
-#include "shell_root.h"
+#include "shell/shell_interfaces.h"
+#include "shell/shell_root.h"
 
 #include <QByteArray>
 #include <QStringList>

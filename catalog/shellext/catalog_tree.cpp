@@ -3,8 +3,8 @@
 #include "catalog_ui.h"
 #include "com/classregistry.h"
 #include "service_presence.h"
-#include "shell_execute.h"
-#include "shell_root.h"
+#include "shell/shell_execute.h"
+#include "shell/shell_root.h"
 
 #include <QDir>
 #include <QCursor>

@@ -3,7 +3,8 @@
 // the catalog cache. One tree per process, shared by every folder object and rebuilt only when
 // the service's change counter has moved.
 #include "cache_reader.h"
-#include "shell_interfaces.h"
+#include "catalog_root.h"
+#include "shell/shell_interfaces.h"
 
 #include <QHash>
 #include <QString>

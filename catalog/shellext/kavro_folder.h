@@ -3,8 +3,8 @@
 // "Kavro Catalog", with event folders, shooter folders and documents below.
 #include "catalog_tree.h"
 #include "com/snapshot_enumerator.h"
-#include "shell_interfaces.h"
-#include "shell_root.h"
+#include "shell/shell_interfaces.h"
+#include "shell/shell_root.h"
 
 #include <vector>
 

@@ -3,8 +3,8 @@
 #include "catalog_menu.h"
 #include "catalog_ui.h"
 #include "kavro_folder.h"
-#include "shell_execute.h"
-#include "shell_folder_tree.h"
+#include "shell/shell_execute.h"
+#include "shell/shell_folder_tree.h"
 
 #include <QHeaderView>
 #include <QMenu>

@@ -3,9 +3,10 @@
 // fills itself from the folder, sorts with its CompareIDs, opens or browses on activation, shows
 // the catalog's context menu, hands selections out as data objects and refills on the service's
 // change notices.
-#include "shell_interfaces.h"
-#include "shell_notify.h"
-#include "shell_root.h"
+#include "catalog_root.h"
+#include "shell/shell_interfaces.h"
+#include "shell/shell_notify.h"
+#include "shell/shell_root.h"
 
 #include <QAbstractTableModel>
 #include <QIcon>

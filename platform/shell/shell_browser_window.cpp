@@ -74,7 +74,7 @@ HRESULT ShellBrowserWindow::browseTo(LPCITEMIDLIST absolute, bool remember)
             item->parent()->setExpanded(true);
         selecting_ = false;
     }
-    const QStringList names = kavro::catalog::ItemIdListNames(absolute);
+    const QStringList names = ItemIdListNames(absolute);
     setWindowTitle(names.isEmpty() ? QString::fromLatin1(kComputerItemName) : names.last());
     // The view asking to browse must not be destroyed under its own call.
     pending_ = IdList::copy(absolute);

@@ -38,7 +38,7 @@ void setShellLauncher(ShellLauncher* launcher)
 
 QStringList browserArguments(LPCITEMIDLIST absolute)
 {
-    return kavro::catalog::ItemIdListNames(absolute);
+    return ItemIdListNames(absolute);
 }
 
 LPITEMIDLIST folderFromArguments(const QStringList& names)
@@ -47,12 +47,12 @@ LPITEMIDLIST folderFromArguments(const QStringList& names)
         return ComputerIdList();
     LPITEMIDLIST list = nullptr;
     for (const QString& name : names) {
-        IdList item(kavro::catalog::MakeItemId(kavro::catalog::kCatalogItemKind, name));
+        IdList item(MakeItemId(kNamedItemKind, name));
         if (!item) {
             ILFree(list);
             return nullptr;
         }
-        list = kavro::catalog::AppendItemId(list, item.get());
+        list = AppendItemId(list, item.get());
         if (!list)
             return nullptr;
     }

@@ -17,7 +17,7 @@ class QWidget;
 
 namespace kavro::shell {
 
-using ITEMIDLIST = kavro::catalog::ItemIdList;
+using ITEMIDLIST = ItemIdList;
 using LPITEMIDLIST = ITEMIDLIST*;
 using LPCITEMIDLIST = const ITEMIDLIST*;
 

@@ -10,7 +10,7 @@ QString StrRetToString(STRRET* ret)
     if (!ret || !ret->pOleStr)
         return {};
     QString text = QString::fromUtf16(ret->pOleStr);
-    kavro::catalog::ShellFree(ret->pOleStr);
+    ShellFree(ret->pOleStr);
     ret->pOleStr = nullptr;
     return text;
 }
@@ -20,7 +20,7 @@ HRESULT StringToStrRet(const QString& text, STRRET* out)
     if (!out)
         return E_POINTER;
     const size_t bytes = (static_cast<size_t>(text.size()) + 1) * sizeof(char16_t);
-    auto* copy = static_cast<char16_t*>(kavro::catalog::ShellAlloc(bytes));
+    auto* copy = static_cast<char16_t*>(ShellAlloc(bytes));
     if (!copy)
         return E_OUTOFMEMORY;
     std::memcpy(copy, text.utf16(), bytes);

@@ -1,14 +1,10 @@
 #include "shell_notify.h"
 
-#include "cache_format.h"
-#include "catalog_notice.h"
 #include "ipc/notice_channel.h"
 
 #include <QSocketNotifier>
 
 namespace kavro::shell {
-
-using namespace kavro::catalog;
 
 bool noticeConcerns(LPCITEMIDLIST folder, bool recursive, LPCITEMIDLIST pidl)
 {
@@ -22,7 +18,7 @@ HRESULT SHChangeNotify(uint32_t event, LPCITEMIDLIST pidl)
     const QByteArray message = encodeShellNotice(event, pidl);
     if (message.isEmpty())
         return E_INVALIDARG;
-    return sendNotice(QString::fromLatin1(kCatalogNoticeChannel), message);
+    return sendNotice(QString::fromLatin1(kShellNoticeChannel), message);
 }
 
 ShellChangeRegistration::ShellChangeRegistration(QObject* parent) : QObject(parent)
@@ -38,7 +34,7 @@ HRESULT ShellChangeRegistration::Register(LPCITEMIDLIST folder, bool recursive, 
 {
     Deregister();
     auto listener = std::make_unique<NoticeListener>();
-    HRESULT hr = listener->open(QString::fromLatin1(kCatalogNoticeChannel));
+    HRESULT hr = listener->open(QString::fromLatin1(kShellNoticeChannel));
     if (FAILED(hr))
         return hr;
     folder_ = IdList::copy(folder);
@@ -63,15 +59,12 @@ void ShellChangeRegistration::drain()
 {
     QByteArray message;
     while (listener_ && listener_->receive(&message)) {
-        if (message.size() < 6)
+        uint32_t event = 0;
+        const ItemIdList* ids = nullptr;
+        if (!splitShellNotice(message, &event, &ids))
             continue;
-        const auto* bytes = reinterpret_cast<const uint8_t*>(message.constData());
-        const size_t rest = static_cast<size_t>(message.size()) - 4;
-        if (CheckedItemIdListSize(bytes + 4, rest) != rest)
-            continue;
-        const uint32_t event = getU32(bytes);
         // A copy: the routines may assume the shell allocator's alignment.
-        IdList pidl(CloneItemIdList(reinterpret_cast<LPCITEMIDLIST>(bytes + 4)));
+        IdList pidl(CloneItemIdList(ids));
         if ((event & mask_) && pidl && noticeConcerns(folder_.get(), recursive_, pidl.get())) {
             Handler handler = handler_; // the handler may deregister
             handler(event, pidl.get());

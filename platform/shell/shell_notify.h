@@ -3,8 +3,8 @@
 // item-ID list it concerns; a registration delivers, on the thread of its Qt event loop, every
 // notice about its folder (its items, or with `recursive` anything below it) whose event is in
 // its mask.
-#include "catalog_notice.h"
 #include "shell_interfaces.h"
+#include "shell_notice.h"
 #include "shell_root.h"
 
 #include <QObject>
@@ -19,14 +19,6 @@ class NoticeListener;
 }
 
 namespace kavro::shell {
-
-// The event codes, as the catalog service sends them.
-using kavro::catalog::SHCNE_CREATE;
-using kavro::catalog::SHCNE_DELETE;
-using kavro::catalog::SHCNE_MKDIR;
-using kavro::catalog::SHCNE_RMDIR;
-using kavro::catalog::SHCNE_UPDATEDIR;
-using kavro::catalog::SHCNE_UPDATEITEM;
 
 // Whether a registration on `folder` hears a notice about `pidl`: the folder itself, one of its
 // items, or (recursive) anything below it.

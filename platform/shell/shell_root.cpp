@@ -7,8 +7,6 @@
 
 namespace kavro::shell {
 
-using namespace kavro::catalog;
-
 bool ILIsEqual(LPCITEMIDLIST first, LPCITEMIDLIST second)
 {
     const size_t size = ILGetSize(first);
@@ -77,7 +75,7 @@ LPITEMIDLIST ILCloneFirst(LPCITEMIDLIST list)
 
 LPITEMIDLIST ComputerIdList()
 {
-    return MakeItemId(kCatalogItemKind, QString::fromLatin1(kComputerItemName));
+    return MakeItemId(kNamedItemKind, QString::fromLatin1(kComputerItemName));
 }
 
 namespace {
@@ -91,7 +89,7 @@ public:
         if (!out)
             return E_POINTER;
         return giveNext(count, out, fetched, [](const QString& name, LPITEMIDLIST& slot) {
-            slot = MakeItemId(kCatalogItemKind, name);
+            slot = MakeItemId(kNamedItemKind, name);
             return slot != nullptr;
         });
     }

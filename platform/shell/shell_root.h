@@ -7,8 +7,6 @@
 
 namespace kavro::shell {
 
-inline constexpr char kComputerItemName[] = "Computer";
-
 HRESULT SHGetDesktopFolder(IShellFolder** out);
 // The absolute ID of "Computer" (one item); free it with ILFree.
 LPITEMIDLIST ComputerIdList();
@@ -18,23 +16,23 @@ HRESULT BindToFolder(LPCITEMIDLIST absolute, IShellFolder** out);
 // The item-ID list routines under the shell's names.
 inline LPITEMIDLIST ILClone(LPCITEMIDLIST list)
 {
-    return kavro::catalog::CloneItemIdList(list);
+    return CloneItemIdList(list);
 }
 inline LPITEMIDLIST ILCombine(LPCITEMIDLIST first, LPCITEMIDLIST second)
 {
-    return kavro::catalog::ConcatItemIdLists(first, second);
+    return ConcatItemIdLists(first, second);
 }
 inline void ILFree(LPITEMIDLIST list)
 {
-    kavro::catalog::FreeItemIdList(list);
+    FreeItemIdList(list);
 }
 inline size_t ILGetSize(LPCITEMIDLIST list)
 {
-    return kavro::catalog::ItemIdListSize(list);
+    return ItemIdListSize(list);
 }
 inline LPCITEMIDLIST ILNext(LPCITEMIDLIST item)
 {
-    return kavro::catalog::NextItemId(item);
+    return NextItemId(item);
 }
 // True for the same size and the same bytes.
 bool ILIsEqual(LPCITEMIDLIST first, LPCITEMIDLIST second);

@@ -1,6 +1,6 @@
 // Catalog item IDs and the notices that carry them.
 #include "catalog_notice.h"
-#include "item_id.h"
+#include "catalog_root.h"
 
 #include <QByteArray>
 

@@ -107,7 +107,7 @@ TEST_F(ServiceProgramTest, IndexesSavedPracticesAsTheIndependentReaderReadsThem)
     notes.close();
 
     NoticeListener listener;
-    ASSERT_EQ(listener.open(QString::fromLatin1(kCatalogNoticeChannel)), S_OK);
+    ASSERT_EQ(listener.open(QString::fromLatin1(kavro::shell::kShellNoticeChannel)), S_OK);
     service_ = startService();
     ASSERT_TRUE(cacheHolds(5, 1));
     EXPECT_TRUE(isCatalogServiceRunning());

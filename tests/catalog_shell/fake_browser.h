@@ -1,8 +1,8 @@
 #pragma once
 // A host for a catalog view: a plain window as the browser, which records where the view asked
 // to browse and, as a common-dialog browser, can leave items out.
-#include "shell_interfaces.h"
-#include "shell_root.h"
+#include "shell/shell_interfaces.h"
+#include "shell/shell_root.h"
 
 #include <QCoreApplication>
 #include <QStringList>
@@ -29,8 +29,7 @@ public:
     }
     HRESULT BrowseObject(LPCITEMIDLIST pidl, uint32_t flags) override
     {
-        browsed << kavro::catalog::ItemIdListNames(pidl).join(QLatin1Char('/'))
-                + QStringLiteral("@%1").arg(flags, 0, 16);
+        browsed << kavro::shell::ItemIdListNames(pidl).join(QLatin1Char('/')) + QStringLiteral("@%1").arg(flags, 0, 16);
         return S_OK;
     }
     HRESULT GetControlWindow(uint32_t, QWidget** out) override
@@ -48,7 +47,7 @@ public:
     }
     HRESULT IncludeObject(IShellView*, LPCITEMIDLIST pidl) override
     {
-        return excluded.contains(kavro::catalog::ItemIdName(pidl)) ? S_FALSE : S_OK;
+        return excluded.contains(kavro::shell::ItemIdName(pidl)) ? S_FALSE : S_OK;
     }
 
     HRESULT QueryInterface(const IID& iid, void** out) override

@@ -6,7 +6,7 @@
 #include "catalog_service.h"
 #include "catalog_dialog.h"
 #include "kavro_view.h"
-#include "shell_notify.h"
+#include "shell/shell_notify.h"
 
 #include <chrono>
 

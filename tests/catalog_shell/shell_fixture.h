@@ -12,7 +12,7 @@
 #include "kavro_folder.h"
 #include "support/practice_maker.h"
 #include "service_presence.h"
-#include "shell_execute.h"
+#include "shell/shell_execute.h"
 
 #include <QFileInfo>
 

@@ -2,16 +2,16 @@
 // Computer, item-ID list routines, and which notices a registration hears.
 #include "catalog_lookup.h"
 #include "com/classregistry.h"
-#include "shell_execute.h"
-#include "shell_notify.h"
-#include "shell_root.h"
+#include "shell/shell_execute.h"
+#include "shell/shell_notify.h"
+#include "shell/shell_root.h"
 
 #include <gtest/gtest.h>
 
 using namespace kavro;
 using namespace kavro::shell;
-using kavro::catalog::ItemIdListNames;
-using kavro::catalog::ItemIdName;
+using kavro::shell::ItemIdListNames;
+using kavro::shell::ItemIdName;
 
 namespace {
 

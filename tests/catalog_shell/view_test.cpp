@@ -5,7 +5,7 @@
 
 #include "catalog_menu.h"
 #include "kavro_view.h"
-#include "shell_browser_window.h"
+#include "shell/shell_browser_window.h"
 
 #include <QDir>
 #include <QFontMetrics>

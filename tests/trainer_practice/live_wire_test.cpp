@@ -1,5 +1,5 @@
-#include "live_path.h"
-#include "live_wire.h"
+#include "live/live_path.h"
+#include "live/live_wire.h"
 
 #include <QDir>
 #include <QFile>

@@ -2,8 +2,8 @@
 //   kavro-live-listen [--flags N]
 // N = 3 (the default) asks for the trace stream too; any other non-zero value for states, shots
 // and heart beats only. The socket is the trainer's ($KAVRO_LIVE_SOCKET, else the per-user one).
-#include "live_path.h"
-#include "live_wire.h"
+#include "live/live_path.h"
+#include "live/live_wire.h"
 
 #include <QFile>
 

@@ -1,6 +1,7 @@
 #include "catalog_dialog.h"
 
-#include "browser_site.h"
+#include "kavrons.h"
+#include "shell/browser_site.h"
 #include "dialog_texts.h"
 #include "window_rect.h"
 
@@ -121,7 +122,7 @@ void CCatalogDlg::initDialog()
             path << preselectShooter_;
         IdList wanted(ILCombine(catalogId_.get(), nullptr));
         for (const QString& name : path) {
-            IdList item(kavro::catalog::MakeItemId(kavro::catalog::kCatalogItemKind, name));
+            IdList item(kavro::shell::MakeItemId(kavro::shell::kNamedItemKind, name));
             wanted = IdList(ILCombine(wanted.get(), item.get()));
         }
         if (wanted)
@@ -222,12 +223,12 @@ QString CCatalogDlg::selectedDocument(IShellView* view, bool* anyFolder)
     const uint32_t count = u32(0);
     ComPtr<IShellFolder> folder;
     const size_t folderAt = u32(4);
-    if (folderAt < size && kavro::catalog::CheckedItemIdListSize(block + folderAt, size - folderAt))
+    if (folderAt < size && kavro::shell::CheckedItemIdListSize(block + folderAt, size - folderAt))
         BindToFolder(reinterpret_cast<LPCITEMIDLIST>(block + folderAt), folder.put());
     // The block is our own view's, but its offsets are still checked before use.
     for (uint32_t i = 0; folder && i < count && i < size / 4; ++i) {
         const size_t at = u32(8 + 4 * static_cast<size_t>(i));
-        if (at == 0 || at >= size || !kavro::catalog::CheckedItemIdListSize(block + at, size - at))
+        if (at == 0 || at >= size || !kavro::shell::CheckedItemIdListSize(block + at, size - at))
             continue;
         IdList item = IdList::copy(reinterpret_cast<LPCITEMIDLIST>(block + at));
         LPCITEMIDLIST one = item.get();

@@ -3,9 +3,9 @@
 // of the selected folder on the right, hosted by the dialog as its browser. "Open" (or a double
 // click on a document) ends it with the document's path.
 #include "catalog_lookup.h"
-#include "shell_folder_tree.h"
-#include "shell_notify.h"
-#include "shell_view_host.h"
+#include "shell/shell_folder_tree.h"
+#include "shell/shell_notify.h"
+#include "shell/shell_view_host.h"
 
 #include <QDialog>
 

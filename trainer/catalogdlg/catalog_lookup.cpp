@@ -1,6 +1,7 @@
 #include "catalog_lookup.h"
 
-#include "shell_folder_tree.h"
+#include "kavrons.h"
+#include "shell/shell_folder_tree.h"
 
 namespace kavro::trainer {
 

@@ -1,8 +1,8 @@
 #pragma once
 // The trainer reaches the catalog only through the shell: the folder "Kavro Catalog" among the
 // children of Computer.
-#include "shell_interfaces.h"
-#include "shell_root.h"
+#include "shell/shell_interfaces.h"
+#include "shell/shell_root.h"
 
 #include <QStringList>
 

@@ -2,8 +2,8 @@
 // Live notifications to other programs of the same user: a local socket where listeners register
 // and then receive one line per practice event. Posting only queues: a listener that does not read
 // loses lines beyond its queue's limit, the trainer never waits for it.
-#include "live_path.h"
-#include "live_wire.h"
+#include "live/live_path.h"
+#include "live/live_wire.h"
 
 #include "com/hresult.h"
 

@@ -11,7 +11,7 @@
 
 #include "com/classregistry.h"
 #include "usb/usbbackend.h"
-#include "device/usb/usb_ids.h"
+#include "usb_devices.h"
 
 #include <QApplication>
 #include <QCheckBox>

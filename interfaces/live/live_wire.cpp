@@ -1,4 +1,4 @@
-#include "live_wire.h"
+#include "live/live_wire.h"
 
 #include <cmath>
 #include <cstdio>

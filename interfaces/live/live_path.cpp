@@ -1,4 +1,4 @@
-#include "live_path.h"
+#include "live/live_path.h"
 
 #include "ipc/runtime_folder.h"
 

@@ -1,5 +1,5 @@
 #pragma once
-// Catalog item IDs in the byte layout the shell keeps: each item is a uint16 size cb (counting
+// Item IDs in the byte layout our shell keeps: each item is a uint16 size cb (counting
 // itself), a uint32 kind and the name in UTF-16 with its terminating null, so cb = 2 x (name
 // length) + 8; a list is items back to back ending with a uint16 0. Lists live in memory from
 // the shell allocator (malloc here) and are freed with FreeItemIdList.
@@ -12,14 +12,15 @@
 #include <cstddef>
 #include <cstdint>
 
-namespace kavro::catalog {
+namespace kavro::shell {
 
 struct ItemId; // opaque: the bytes of one item or of a whole list
 using ItemIdList = ItemId;
 
-constexpr uint32_t kCatalogItemKind = 1;
-// The display name of the catalog's folder in the shell.
-inline constexpr char kCatalogRootName[] = "Kavro Catalog";
+// The kind of every item our shell and its folders make: a named item.
+constexpr uint32_t kNamedItemKind = 1;
+// The desktop's one child; every absolute ID below the desktop begins with it.
+inline constexpr char kComputerItemName[] = "Computer";
 
 void* ShellAlloc(size_t bytes);
 void ShellFree(void* p);
@@ -37,11 +38,6 @@ void FreeItemIdList(ItemIdList* list);
 // ConcatItemIdLists, then frees `first`.
 ItemIdList* AppendItemId(ItemIdList* first, const ItemIdList* second);
 
-// The catalog's absolute ID. Our shell has no "My Computer" folder; its place as the first item
-// is held by an item named "Computer", followed by the catalog's own item, so that every
-// absolute catalog ID still has the two leading items that readers skip.
-ItemIdList* GetCatalogRootIdList();
-
 // The item's size, kind and name (the name's terminator is not part of it).
 uint16_t ItemIdSize(const ItemId* item);
 uint32_t ItemIdKind(const ItemId* item);
@@ -55,4 +51,4 @@ QStringList ItemIdListNames(const ItemIdList* list);
 // and the terminator present. 0 otherwise.
 size_t CheckedItemIdListSize(const void* bytes, size_t available);
 
-} // namespace kavro::catalog
+} // namespace kavro::shell

@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 
-namespace kavro::catalog {
+namespace kavro::shell {
 namespace {
 
 constexpr size_t kItemHeader = 6; // cb and kind
@@ -108,16 +108,6 @@ ItemIdList* AppendItemId(ItemIdList* first, const ItemIdList* second)
     return joined;
 }
 
-ItemIdList* GetCatalogRootIdList()
-{
-    ItemIdList* computer = MakeItemId(kCatalogItemKind, QStringLiteral("Computer"));
-    ItemIdList* catalog = MakeItemId(kCatalogItemKind, QString::fromLatin1(kCatalogRootName));
-    ItemIdList* root = computer && catalog ? ConcatItemIdLists(computer, catalog) : nullptr;
-    FreeItemIdList(computer);
-    FreeItemIdList(catalog);
-    return root;
-}
-
 uint32_t ItemIdKind(const ItemId* item)
 {
     return ItemIdSize(item) >= kItemHeader ? readU32(bytesOf(item) + 2) : 0;
@@ -162,4 +152,4 @@ size_t CheckedItemIdListSize(const void* bytes, size_t available)
     }
 }
 
-} // namespace kavro::catalog
+} // namespace kavro::shell
