@@ -103,11 +103,11 @@ TEST_P(ModelContract, OneAimingWithOneShotThenACleanDisconnect)
         << ::testing::PrintToString(sink->events);
 
     // All on one aiming, which holds the shot; scored on the event's target.
-    ASSERT_FALSE(sink->aimings.empty());
-    for (const auto& a : sink->aimings)
-        EXPECT_EQ(a, sink->aimings.front());
+    ASSERT_FALSE(sink->eventAimings.empty());
+    for (const auto& a : sink->eventAimings)
+        EXPECT_EQ(a, sink->eventAimings.front());
     int32_t shots = 0;
-    ASSERT_EQ(sink->aimings.front()->get_ShotCount(&shots), S_OK);
+    ASSERT_EQ(sink->eventAimings.front()->get_ShotCount(&shots), S_OK);
     EXPECT_EQ(shots, 1);
     ASSERT_EQ(sink->shots.size(), 1u);
     VARIANT_BOOL missed = VARIANT_TRUE;

@@ -79,11 +79,11 @@ TEST_F(DeviceTest, OneShotTravelsFromTheReaderToTheSinksInOrder)
               (std::vector<std::string>{"StartAiming 1", "NewCoordinates 1 3", "Shot 1", "NewCoordinates 1 2",
                                         "ConcludeAiming 1", "FinalConcludeAiming 1"}));
     // Every event of the aiming carries the same new aiming, holding the reported shot.
-    ASSERT_EQ(sink->aimings.size(), 5u);
-    for (const auto& a : sink->aimings)
-        EXPECT_EQ(a, sink->aimings.front());
+    ASSERT_EQ(sink->eventAimings.size(), 5u);
+    for (const auto& a : sink->eventAimings)
+        EXPECT_EQ(a, sink->eventAimings.front());
     int32_t shots = 0;
-    ASSERT_EQ(sink->aimings.front()->get_ShotCount(&shots), S_OK);
+    ASSERT_EQ(sink->eventAimings.front()->get_ShotCount(&shots), S_OK);
     EXPECT_EQ(shots, 1);
     ASSERT_EQ(sink->shots.size(), 1u);
     VARIANT_BOOL missed = VARIANT_TRUE;
