@@ -4,6 +4,7 @@
 #include "aiming_trace.h"
 #include "com/classregistry.h"
 #include "com/enumvariant.h"
+#include "locked_property.h"
 #include "object_helpers.h"
 #include "range.h"
 #include "shot.h"
@@ -58,14 +59,7 @@ HRESULT CAiming::get_Trace(IAimingTrace** out)
     return trace_.copyTo(out);
 }
 
-HRESULT CAiming::get_ShotCount(int32_t* out)
-{
-    if (!out)
-        return E_POINTER;
-    Lock lock(mutex_);
-    *out = int32_t(shots_.size());
-    return S_OK;
-}
+HRESULT CAiming::get_ShotCount(int32_t* out) KAVRO_LOCKED_GET(int32_t(shots_.size()))
 
 HRESULT CAiming::Shot(int32_t nShot, IShot** out)
 {

@@ -2,6 +2,7 @@
 
 #include "com/classregistry.h"
 #include "event_manager_access.h"
+#include "locked_property.h"
 #include "object_helpers.h"
 #include "value_members.h"
 #include "storage/stream/stream_forms.h"
@@ -38,14 +39,7 @@ HRESULT CAimingAttr::putref_Value(const QString& key, const Variant& value)
     return put_Value(key, value);
 }
 
-HRESULT CAimingAttr::get_FCoefficient(int32_t* out)
-{
-    if (!out)
-        return E_POINTER;
-    Lock lock(mutex_);
-    *out = fCoefficient_;
-    return S_OK;
-}
+HRESULT CAimingAttr::get_FCoefficient(int32_t* out) KAVRO_LOCKED_GET(fCoefficient_)
 
 HRESULT CAimingAttr::put_FCoefficient(int32_t value)
 {
@@ -77,14 +71,7 @@ HRESULT CAimingAttr::put_Event(IEventParams* value)
     return S_OK;
 }
 
-HRESULT CAimingAttr::get_Match(VARIANT_BOOL* out)
-{
-    if (!out)
-        return E_POINTER;
-    Lock lock(mutex_);
-    *out = toVariantBool(match_);
-    return S_OK;
-}
+HRESULT CAimingAttr::get_Match(VARIANT_BOOL* out) KAVRO_LOCKED_GET(toVariantBool(match_))
 
 HRESULT CAimingAttr::put_Match(VARIANT_BOOL value)
 {
@@ -97,14 +84,7 @@ HRESULT CAimingAttr::put_Match(VARIANT_BOOL value)
     return S_OK;
 }
 
-HRESULT CAimingAttr::get_SampleRate(int32_t* out)
-{
-    if (!out)
-        return E_POINTER;
-    Lock lock(mutex_);
-    *out = sampleRate_;
-    return S_OK;
-}
+HRESULT CAimingAttr::get_SampleRate(int32_t* out) KAVRO_LOCKED_GET(sampleRate_)
 
 HRESULT CAimingAttr::put_SampleRate(int32_t value)
 {
@@ -118,14 +98,7 @@ HRESULT CAimingAttr::put_SampleRate(int32_t value)
     return S_OK;
 }
 
-HRESULT CAimingAttr::get_EnterTime(DATE* out)
-{
-    if (!out)
-        return E_POINTER;
-    Lock lock(mutex_);
-    *out = enterTime_;
-    return S_OK;
-}
+HRESULT CAimingAttr::get_EnterTime(DATE* out) KAVRO_LOCKED_GET(enterTime_)
 
 HRESULT CAimingAttr::put_EnterTime(DATE value)
 {
@@ -137,14 +110,7 @@ HRESULT CAimingAttr::put_EnterTime(DATE value)
     return S_OK;
 }
 
-HRESULT CAimingAttr::get_StartTime(DATE* out)
-{
-    if (!out)
-        return E_POINTER;
-    Lock lock(mutex_);
-    *out = startTime_;
-    return S_OK;
-}
+HRESULT CAimingAttr::get_StartTime(DATE* out) KAVRO_LOCKED_GET(startTime_)
 
 HRESULT CAimingAttr::put_StartTime(DATE value)
 {
@@ -156,14 +122,7 @@ HRESULT CAimingAttr::put_StartTime(DATE value)
     return S_OK;
 }
 
-HRESULT CAimingAttr::get_UseRealBreaches(VARIANT_BOOL* out)
-{
-    if (!out)
-        return E_POINTER;
-    Lock lock(mutex_);
-    *out = toVariantBool(useRealBreaches_);
-    return S_OK;
-}
+HRESULT CAimingAttr::get_UseRealBreaches(VARIANT_BOOL* out) KAVRO_LOCKED_GET(toVariantBool(useRealBreaches_))
 
 HRESULT CAimingAttr::put_UseRealBreaches(VARIANT_BOOL value)
 {
@@ -176,21 +135,9 @@ HRESULT CAimingAttr::put_UseRealBreaches(VARIANT_BOOL value)
     return S_OK;
 }
 
-HRESULT CAimingAttr::get_SubTarget(int32_t* out)
-{
-    if (!out)
-        return E_POINTER;
-    Lock lock(mutex_);
-    *out = subTarget_;
-    return S_OK;
-}
+HRESULT CAimingAttr::get_SubTarget(int32_t* out) KAVRO_LOCKED_GET(subTarget_)
 
-HRESULT CAimingAttr::put_SubTarget(int32_t value)
-{
-    Lock lock(mutex_);
-    subTarget_ = value;
-    return S_OK;
-}
+HRESULT CAimingAttr::put_SubTarget(int32_t value) KAVRO_LOCKED_PUT(subTarget_)
 
 KAVRO_PERSIST_STREAM_INIT_BASICS(CAimingAttr, mutex_, modified_)
 

@@ -5,6 +5,7 @@
 #include "com/enumvariant.h"
 #include "com/oledate.h"
 #include "event_manager_access.h"
+#include "locked_property.h"
 #include "object_helpers.h"
 #include "shot_collection.h"
 #include "storage/stream/stream_forms.h"
@@ -65,14 +66,7 @@ HRESULT CAimingCollection::get_Item(int32_t index, IAiming** out)
     return aimings_[size_t(index) - 1].copyTo(out);
 }
 
-HRESULT CAimingCollection::get_Count(int32_t* out)
-{
-    if (!out)
-        return E_POINTER;
-    Lock lock(mutex_);
-    *out = int32_t(aimings_.size());
-    return S_OK;
-}
+HRESULT CAimingCollection::get_Count(int32_t* out) KAVRO_LOCKED_GET(int32_t(aimings_.size()))
 
 HRESULT CAimingCollection::get_Event(IEventParams** out)
 {
@@ -230,14 +224,7 @@ HRESULT CAimingCollection::get__NewEnum(IUnknown** out)
     return queryOut(e.get(), out);
 }
 
-HRESULT CAimingCollection::get_ReadErrorMsg(QString* out)
-{
-    if (!out)
-        return E_POINTER;
-    Lock lock(mutex_);
-    *out = readErrorMsg_;
-    return S_OK;
-}
+HRESULT CAimingCollection::get_ReadErrorMsg(QString* out) KAVRO_LOCKED_GET(readErrorMsg_)
 
 KAVRO_PERSIST_STREAM_INIT_BASICS(CAimingCollection, mutex_, modified_)
 

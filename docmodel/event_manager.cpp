@@ -2,6 +2,7 @@
 
 #include "event_file.h"
 #include "event_params.h"
+#include "locked_property.h"
 #include "module_folder.h"
 #include "com/classregistry.h"
 #include "com/enumvariant.h"
@@ -91,14 +92,7 @@ HRESULT CEventManager::get_Item(int32_t nIndex, IEventParams** out)
     return events_[static_cast<size_t>(nIndex) - 1].copyTo(out);
 }
 
-HRESULT CEventManager::get_Count(int32_t* out)
-{
-    if (!out)
-        return E_POINTER;
-    std::lock_guard guard(mutex_);
-    *out = static_cast<int32_t>(events_.size());
-    return S_OK;
-}
+HRESULT CEventManager::get_Count(int32_t* out) KAVRO_LOCKED_GET(static_cast<int32_t>(events_.size()))
 
 HRESULT CEventManager::Add(const QString& shortName, IEventParams** out)
 {

@@ -3,6 +3,7 @@
 #include "com/classregistry.h"
 #include "com/enumvariant.h"
 #include "com/numeric.h"
+#include "locked_property.h"
 #include "object_helpers.h"
 
 #include <cmath>
@@ -104,50 +105,15 @@ HRESULT CRangeCollection::get_PointCount(int32_t* out)
     return S_OK;
 }
 
-HRESULT CRangeCollection::get_RequestedFirst(int32_t* out)
-{
-    if (!out)
-        return E_POINTER;
-    Lock lock(mutex_);
-    *out = requestedFirst_;
-    return S_OK;
-}
+HRESULT CRangeCollection::get_RequestedFirst(int32_t* out) KAVRO_LOCKED_GET(requestedFirst_)
 
-HRESULT CRangeCollection::get_RequestedLast(int32_t* out)
-{
-    if (!out)
-        return E_POINTER;
-    Lock lock(mutex_);
-    *out = requestedLast_;
-    return S_OK;
-}
+HRESULT CRangeCollection::get_RequestedLast(int32_t* out) KAVRO_LOCKED_GET(requestedLast_)
 
-HRESULT CRangeCollection::get_Count(int32_t* out)
-{
-    if (!out)
-        return E_POINTER;
-    Lock lock(mutex_);
-    *out = int32_t(ranges_.size());
-    return S_OK;
-}
+HRESULT CRangeCollection::get_Count(int32_t* out) KAVRO_LOCKED_GET(int32_t(ranges_.size()))
 
-HRESULT CRangeCollection::get_First(int32_t* out)
-{
-    if (!out)
-        return E_POINTER;
-    Lock lock(mutex_);
-    *out = first_;
-    return S_OK;
-}
+HRESULT CRangeCollection::get_First(int32_t* out) KAVRO_LOCKED_GET(first_)
 
-HRESULT CRangeCollection::get_Last(int32_t* out)
-{
-    if (!out)
-        return E_POINTER;
-    Lock lock(mutex_);
-    *out = last_;
-    return S_OK;
-}
+HRESULT CRangeCollection::get_Last(int32_t* out) KAVRO_LOCKED_GET(last_)
 
 HRESULT CRangeCollection::mean(Mean which, float* out)
 {

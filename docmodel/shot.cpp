@@ -1,6 +1,7 @@
 #include "shot.h"
 
 #include "com/classregistry.h"
+#include "locked_property.h"
 #include "object_helpers.h"
 #include "range.h"
 #include "storage/stream/stream_forms.h"
@@ -145,14 +146,7 @@ HRESULT CShot::get_BreachY(float* out)
     return Breach(&x, out);
 }
 
-HRESULT CShot::get_ShotTime(DATE* out)
-{
-    if (!out)
-        return E_POINTER;
-    Lock lock(mutex_);
-    *out = shotTime_;
-    return S_OK;
-}
+HRESULT CShot::get_ShotTime(DATE* out) KAVRO_LOCKED_GET(shotTime_)
 
 HRESULT CShot::put_ShotTime(DATE value)
 {
@@ -164,14 +158,7 @@ HRESULT CShot::put_ShotTime(DATE value)
     return S_OK;
 }
 
-HRESULT CShot::get_Missed(VARIANT_BOOL* out)
-{
-    if (!out)
-        return E_POINTER;
-    Lock lock(mutex_);
-    *out = toVariantBool(missed_);
-    return S_OK;
-}
+HRESULT CShot::get_Missed(VARIANT_BOOL* out) KAVRO_LOCKED_GET(toVariantBool(missed_))
 
 HRESULT CShot::get_Attr(IAimingAttr** out)
 {
@@ -181,14 +168,7 @@ HRESULT CShot::get_Attr(IAimingAttr** out)
     return attr_.copyTo(out);
 }
 
-HRESULT CShot::get_TraceIndex(int32_t* out)
-{
-    if (!out)
-        return E_POINTER;
-    Lock lock(mutex_);
-    *out = traceIndex_;
-    return S_OK;
-}
+HRESULT CShot::get_TraceIndex(int32_t* out) KAVRO_LOCKED_GET(traceIndex_)
 
 HRESULT CShot::Breach(float* x, float* y)
 {
@@ -338,14 +318,7 @@ HRESULT CShot::put_OffsetY(float value)
     return putFloat(&CShot::offsetY_, value);
 }
 
-HRESULT CShot::get_Hidden(VARIANT_BOOL* out)
-{
-    if (!out)
-        return E_POINTER;
-    Lock lock(mutex_);
-    *out = toVariantBool(hidden_);
-    return S_OK;
-}
+HRESULT CShot::get_Hidden(VARIANT_BOOL* out) KAVRO_LOCKED_GET(toVariantBool(hidden_))
 
 HRESULT CShot::put_Hidden(VARIANT_BOOL value)
 {

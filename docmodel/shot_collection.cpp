@@ -2,6 +2,7 @@
 
 #include "com/classregistry.h"
 #include "com/enumvariant.h"
+#include "locked_property.h"
 #include "object_helpers.h"
 #include "range_collection.h"
 
@@ -78,14 +79,7 @@ HRESULT CShotCollection::get_Item(int32_t nShot, IShot** out)
     return shots_[size_t(nShot) - 1].copyTo(out);
 }
 
-HRESULT CShotCollection::get_Count(int32_t* out)
-{
-    if (!out)
-        return E_POINTER;
-    Lock lock(mutex_);
-    *out = int32_t(shots_.size());
-    return S_OK;
-}
+HRESULT CShotCollection::get_Count(int32_t* out) KAVRO_LOCKED_GET(int32_t(shots_.size()))
 
 HRESULT CShotCollection::get_Result(float* out)
 {
