@@ -53,22 +53,14 @@ HRESULT CAimingAttr::put_FCoefficient(int32_t value)
 
 HRESULT CAimingAttr::get_Event(IEventParams** out)
 {
-    if (badInterfaceOut(out))
-        return E_POINTER;
     Lock lock(mutex_);
-    if (!event_)
-        return E_UNEXPECTED;
-    return event_.copyTo(out);
+    return copyRequired(event_, out);
 }
 
 HRESULT CAimingAttr::put_Event(IEventParams* value)
 {
-    if (!value)
-        return E_INVALIDARG;
     Lock lock(mutex_);
-    event_ = value;
-    modified_ = true;
-    return S_OK;
+    return putRequired(&event_, value, &modified_);
 }
 
 HRESULT CAimingAttr::get_Match(VARIANT_BOOL* out) KAVRO_LOCKED_GET(toVariantBool(match_))

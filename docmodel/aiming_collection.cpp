@@ -58,34 +58,22 @@ CAimingCollection::CAimingCollection() : progress_(identity())
 
 HRESULT CAimingCollection::get_Item(int32_t index, IAiming** out)
 {
-    if (badInterfaceOut(out))
-        return E_POINTER;
     Lock lock(mutex_);
-    if (index < 1 || size_t(index) > aimings_.size())
-        return E_INVALIDARG;
-    return aimings_[size_t(index) - 1].copyTo(out);
+    return copyItem(aimings_, index, out);
 }
 
 HRESULT CAimingCollection::get_Count(int32_t* out) KAVRO_LOCKED_GET(int32_t(aimings_.size()))
 
 HRESULT CAimingCollection::get_Event(IEventParams** out)
 {
-    if (badInterfaceOut(out))
-        return E_POINTER;
     Lock lock(mutex_);
-    if (!event_)
-        return E_UNEXPECTED;
-    return event_.copyTo(out);
+    return copyRequired(event_, out);
 }
 
 HRESULT CAimingCollection::put_Event(IEventParams* value)
 {
-    if (!value)
-        return E_INVALIDARG;
     Lock lock(mutex_);
-    event_ = value;
-    modified_ = true;
-    return S_OK;
+    return putRequired(&event_, value, &modified_);
 }
 
 HRESULT CAimingCollection::Shots(VARIANT_BOOL includeHidden, IShotCollection** out)
@@ -217,11 +205,8 @@ HRESULT CAimingCollection::AddMissed(VARIANT_BOOL match, IAiming** out)
 
 HRESULT CAimingCollection::get__NewEnum(IUnknown** out)
 {
-    if (badInterfaceOut(out))
-        return E_POINTER;
     Lock lock(mutex_);
-    auto e = kavro::VariantEnumerator::ofObjects(aimings_);
-    return queryOut(e.get(), out);
+    return enumerateObjects(aimings_, out);
 }
 
 HRESULT CAimingCollection::get_ReadErrorMsg(QString* out) KAVRO_LOCKED_GET(readErrorMsg_)

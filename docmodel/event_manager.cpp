@@ -4,6 +4,7 @@
 #include "event_params.h"
 #include "locked_property.h"
 #include "module_folder.h"
+#include "object_helpers.h"
 #include "com/classregistry.h"
 #include "com/enumvariant.h"
 #include "storage/stream/memory_stream.h"
@@ -84,12 +85,8 @@ void CEventManager::loadFolder(const QString& folder)
 
 HRESULT CEventManager::get_Item(int32_t nIndex, IEventParams** out)
 {
-    if (!out || *out)
-        return E_POINTER;
     std::lock_guard guard(mutex_);
-    if (nIndex < 1 || static_cast<size_t>(nIndex) > events_.size())
-        return E_INVALIDARG;
-    return events_[static_cast<size_t>(nIndex) - 1].copyTo(out);
+    return copyItem(events_, nIndex, out);
 }
 
 HRESULT CEventManager::get_Count(int32_t* out) KAVRO_LOCKED_GET(static_cast<int32_t>(events_.size()))
@@ -140,11 +137,8 @@ HRESULT CEventManager::FindByShortName(const QString& shortName, IEventParams** 
 
 HRESULT CEventManager::get__NewEnum(IUnknown** out)
 {
-    if (!out || *out)
-        return E_POINTER;
     std::lock_guard guard(mutex_);
-    *out = kavro::VariantEnumerator::ofObjects(events_).detach();
-    return S_OK;
+    return enumerateObjects(events_, out);
 }
 
 } // namespace kavrodoc

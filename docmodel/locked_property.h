@@ -1,15 +1,34 @@
 #pragma once
 // Plain stored properties of the document model's objects: every access takes the object's own
-// lock (`mutex_`), getters refuse a missing out-pointer.
+// lock (`mutex_`), getters refuse a missing out-pointer. A held object is handed out as a new
+// reference, into an out-pointer that must point to null.
+#include "com/unknown.h"
+
 #include <mutex>
+
+namespace kavrodoc {
+
+template <class T, class V> HRESULT copyPropertyOut(T* out, const V& value)
+{
+    if (!out)
+        return E_POINTER;
+    *out = value;
+    return S_OK;
+}
+
+template <class I> HRESULT copyPropertyOut(I** out, const ComPtr<I>& held)
+{
+    if (!out || *out)
+        return E_POINTER;
+    return held.copyTo(out);
+}
+
+} // namespace kavrodoc
 
 #define KAVRO_LOCKED_GET(member)                                                                                       \
     {                                                                                                                  \
-        if (!out)                                                                                                      \
-            return E_POINTER;                                                                                          \
         std::lock_guard guard(mutex_);                                                                                 \
-        *out = member;                                                                                                 \
-        return S_OK;                                                                                                   \
+        return ::kavrodoc::copyPropertyOut(out, member);                                                               \
     }
 
 #define KAVRO_LOCKED_PUT(member)                                                                                       \

@@ -348,13 +348,7 @@ HRESULT CRange::GetNearestArea(float x, float y, int32_t* areaIndex, float* cx, 
     return event->GetNearestArea(x, y, subTarget, areaIndex, cx, cy);
 }
 
-HRESULT CRange::get_Trace(IAimingTrace** out)
-{
-    if (badInterfaceOut(out))
-        return E_POINTER;
-    Lock lock(mutex_);
-    return trace_.copyTo(out);
-}
+HRESULT CRange::get_Trace(IAimingTrace** out) KAVRO_LOCKED_GET(trace_)
 
 HRESULT CRange::get_IndexBase(int32_t* out) KAVRO_LOCKED_GET(indexBase_)
 

@@ -79,12 +79,8 @@ void CRangeCollection::dropResults()
 
 HRESULT CRangeCollection::get_Item(int32_t nIndex, IRange** out)
 {
-    if (badInterfaceOut(out))
-        return E_POINTER;
     Lock lock(mutex_);
-    if (nIndex < 1 || size_t(nIndex) > ranges_.size())
-        return E_INVALIDARG;
-    return ranges_[size_t(nIndex) - 1].copyTo(out);
+    return copyItem(ranges_, nIndex, out);
 }
 
 HRESULT CRangeCollection::get_Valid(VARIANT_BOOL* out)
@@ -342,11 +338,8 @@ HRESULT CRangeCollection::get_SpeedPoint(int32_t nIndex, float* out)
 
 HRESULT CRangeCollection::get__NewEnum(IUnknown** out)
 {
-    if (badInterfaceOut(out))
-        return E_POINTER;
     Lock lock(mutex_);
-    auto e = kavro::VariantEnumerator::ofObjects(ranges_);
-    return queryOut(e.get(), out);
+    return enumerateObjects(ranges_, out);
 }
 
 HRESULT CRangeCollection::InterfaceSupportsErrorInfo(const IID& iid)

@@ -160,13 +160,7 @@ HRESULT CShot::put_ShotTime(DATE value)
 
 HRESULT CShot::get_Missed(VARIANT_BOOL* out) KAVRO_LOCKED_GET(toVariantBool(missed_))
 
-HRESULT CShot::get_Attr(IAimingAttr** out)
-{
-    if (badInterfaceOut(out))
-        return E_POINTER;
-    Lock lock(mutex_);
-    return attr_.copyTo(out);
-}
+HRESULT CShot::get_Attr(IAimingAttr** out) KAVRO_LOCKED_GET(attr_)
 
 HRESULT CShot::get_TraceIndex(int32_t* out) KAVRO_LOCKED_GET(traceIndex_)
 
@@ -345,13 +339,7 @@ HRESULT CShot::get_AreaIndex(int32_t* out)
     return S_OK;
 }
 
-HRESULT CShot::get_Trace(IAimingTrace** out)
-{
-    if (badInterfaceOut(out))
-        return E_POINTER;
-    Lock lock(mutex_);
-    return trace_.copyTo(out);
-}
+HRESULT CShot::get_Trace(IAimingTrace** out) KAVRO_LOCKED_GET(trace_)
 
 double CShot::phaseLocked() const
 {

@@ -163,11 +163,8 @@ HRESULT CTargetParams::get_Areas(int32_t nArea, ITargetElement** out)
 
 HRESULT CTargetParams::get__NewEnum(IUnknown** out)
 {
-    if (!out || *out)
-        return E_POINTER;
     std::lock_guard guard(mutex_);
-    *out = kavro::VariantEnumerator::ofObjects(f_.elements).detach();
-    return S_OK;
+    return enumerateObjects(f_.elements, out);
 }
 
 KAVRO_PERSIST_STREAM_INIT_BASICS(CTargetParams, mutex_, dirty_)
