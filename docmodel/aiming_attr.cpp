@@ -143,12 +143,9 @@ HRESULT CAimingAttr::Save(IStream* stream, BOOL clearDirty)
     if (!stream)
         return E_POINTER;
     Lock lock(mutex_);
-    // The event is stored by name, so attributes without one cannot be stored.
-    if (!event_)
-        return E_UNEXPECTED;
     QString shortName;
-    if (FAILED(event_->get_ShortName(&shortName)))
-        return E_FAIL;
+    if (HRESULT hr = storedEventName(event_, &shortName); FAILED(hr))
+        return hr;
     using kavro::writeValue;
     if (FAILED(writeValue<int32_t>(stream, kCurrentVersion)) || FAILED(kavro::writeBstr(stream, shortName))
         || FAILED(writeValue(stream, startTime_)) || FAILED(writeValue(stream, enterTime_))

@@ -228,17 +228,14 @@ void CAimingCollection::fireProgress(int32_t done, int32_t total)
     progress_.fire([&](_IAimingCollectionEvents* sink) { sink->Progress(done, total); });
 }
 
-// The stream names the event by its short name, so a collection without one cannot be saved.
 HRESULT CAimingCollection::Save(IStream* stream, BOOL clearDirty)
 {
     if (!stream)
         return E_POINTER;
     Lock lock(mutex_);
-    if (!event_)
-        return E_UNEXPECTED;
     QString shortName;
-    if (FAILED(event_->get_ShortName(&shortName)))
-        return E_FAIL;
+    if (HRESULT hr = storedEventName(event_, &shortName); FAILED(hr))
+        return hr;
     const int32_t count = int32_t(aimings_.size());
     if (FAILED(kavro::writeValue<int32_t>(stream, kCurrentVersion)) || FAILED(kavro::writeValue(stream, count))
         || FAILED(kavro::writeBstr(stream, shortName)))

@@ -3,6 +3,8 @@
 #include "com/enumvariant.h"
 #include "com/persist.h"
 
+#include <QString>
+
 #include <mutex>
 #include <utility>
 #include <vector>
@@ -55,6 +57,14 @@ template <class I> HRESULT putRequired(ComPtr<I>* held, I* value, bool* modified
     *held = value;
     *modified = true;
     return S_OK;
+}
+
+// The short name a held event is stored by; without an event the object cannot be stored.
+template <class E> HRESULT storedEventName(const ComPtr<E>& event, QString* shortName)
+{
+    if (!event)
+        return E_UNEXPECTED;
+    return FAILED(event->get_ShortName(shortName)) ? E_FAIL : S_OK;
 }
 
 // Object form (class id, then the object's stream) passing the caller's clear-dirty choice on.
