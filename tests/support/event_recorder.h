@@ -5,6 +5,8 @@
 #include "kavrodev.h"
 #include "com/unknown.h"
 
+#include <gtest/gtest.h>
+
 #include <functional>
 #include <string>
 #include <vector>
@@ -76,5 +78,21 @@ private:
         return result;
     }
 };
+
+// Every event that carried an aiming carried the same one, which holds exactly the one shot that
+// was reported: a hit.
+inline void expectOneAimingWithOneHit(const RecordingSink& sink)
+{
+    ASSERT_FALSE(sink.eventAimings.empty());
+    for (const auto& a : sink.eventAimings)
+        EXPECT_EQ(a, sink.eventAimings.front());
+    int32_t shots = 0;
+    ASSERT_EQ(sink.eventAimings.front()->get_ShotCount(&shots), S_OK);
+    EXPECT_EQ(shots, 1);
+    ASSERT_EQ(sink.shots.size(), 1u);
+    VARIANT_BOOL missed = VARIANT_TRUE;
+    ASSERT_EQ(sink.shots[0]->get_Missed(&missed), S_OK);
+    EXPECT_EQ(missed, VARIANT_FALSE);
+}
 
 } // namespace devtest
