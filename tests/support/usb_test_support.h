@@ -74,17 +74,24 @@ protected:
 };
 
 // A clock whose sleeps pass at once and move its time on: retries, back-offs and the waits of
-// open sequences run instantly. Reader threads may sleep on it while the test reads it.
+// open sequences run instantly. Reader threads may sleep on it while the test reads it. With
+// `dateStepMs` set, every reading of the local time is that much later than the one before.
 class SteppingClock final : public Clock {
 public:
     uint32_t tickMs() const override { return now; }
-    DATE localNow() const override { return 45000.0 + now / 86400000.0; }
+    DATE localNow() const override
+    {
+        const int readings = dateReadings.fetch_add(1);
+        return 45000.0 + (now + static_cast<double>(readings) * dateStepMs) / 86400000.0;
+    }
     bool sleep(uint32_t ms, const ManualEvent* stop) override
     {
         now += ms;
         return stop && stop->isSet();
     }
     std::atomic<uint32_t> now{0};
+    uint32_t dateStepMs = 0;
+    mutable std::atomic<int> dateReadings{0};
 };
 
 // A device class with the reader's deliveries counted, so a test can wait until it has them.
