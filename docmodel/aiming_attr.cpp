@@ -44,11 +44,7 @@ HRESULT CAimingAttr::get_FCoefficient(int32_t* out) KAVRO_LOCKED_GET(fCoefficien
 HRESULT CAimingAttr::put_FCoefficient(int32_t value)
 {
     Lock lock(mutex_);
-    if (value != fCoefficient_) {
-        fCoefficient_ = value;
-        modified_ = true;
-    }
-    return S_OK;
+    return putTracked(fCoefficient_, value, &modified_);
 }
 
 HRESULT CAimingAttr::get_Event(IEventParams** out)
@@ -68,12 +64,7 @@ HRESULT CAimingAttr::get_Match(VARIANT_BOOL* out) KAVRO_LOCKED_GET(toVariantBool
 HRESULT CAimingAttr::put_Match(VARIANT_BOOL value)
 {
     Lock lock(mutex_);
-    bool match = value == VARIANT_TRUE;
-    if (match != match_) {
-        match_ = match;
-        modified_ = true;
-    }
-    return S_OK;
+    return putTracked(match_, value == VARIANT_TRUE, &modified_);
 }
 
 HRESULT CAimingAttr::get_SampleRate(int32_t* out) KAVRO_LOCKED_GET(sampleRate_)
@@ -95,11 +86,7 @@ HRESULT CAimingAttr::get_EnterTime(DATE* out) KAVRO_LOCKED_GET(enterTime_)
 HRESULT CAimingAttr::put_EnterTime(DATE value)
 {
     Lock lock(mutex_);
-    if (value != enterTime_) {
-        enterTime_ = value;
-        modified_ = true;
-    }
-    return S_OK;
+    return putTracked(enterTime_, value, &modified_);
 }
 
 HRESULT CAimingAttr::get_StartTime(DATE* out) KAVRO_LOCKED_GET(startTime_)
@@ -107,11 +94,7 @@ HRESULT CAimingAttr::get_StartTime(DATE* out) KAVRO_LOCKED_GET(startTime_)
 HRESULT CAimingAttr::put_StartTime(DATE value)
 {
     Lock lock(mutex_);
-    if (value != startTime_) {
-        startTime_ = value;
-        modified_ = true;
-    }
-    return S_OK;
+    return putTracked(startTime_, value, &modified_);
 }
 
 HRESULT CAimingAttr::get_UseRealBreaches(VARIANT_BOOL* out) KAVRO_LOCKED_GET(toVariantBool(useRealBreaches_))
@@ -119,12 +102,7 @@ HRESULT CAimingAttr::get_UseRealBreaches(VARIANT_BOOL* out) KAVRO_LOCKED_GET(toV
 HRESULT CAimingAttr::put_UseRealBreaches(VARIANT_BOOL value)
 {
     Lock lock(mutex_);
-    bool use = value == VARIANT_TRUE;
-    if (use != useRealBreaches_) {
-        useRealBreaches_ = use;
-        modified_ = true;
-    }
-    return S_OK;
+    return putTracked(useRealBreaches_, value == VARIANT_TRUE, &modified_);
 }
 
 HRESULT CAimingAttr::get_SubTarget(int32_t* out) KAVRO_LOCKED_GET(subTarget_)

@@ -23,6 +23,16 @@ template <class I> HRESULT copyPropertyOut(I** out, const ComPtr<I>& held)
     return held.copyTo(out);
 }
 
+// Puts a stored value under the caller's lock; the object counts as modified only when it changed.
+template <class T> HRESULT putTracked(T& member, const T& value, bool* modified)
+{
+    if (value != member) {
+        member = value;
+        *modified = true;
+    }
+    return S_OK;
+}
+
 } // namespace kavrodoc
 
 #define KAVRO_LOCKED_GET(member)                                                                                       \

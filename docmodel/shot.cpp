@@ -151,11 +151,7 @@ HRESULT CShot::get_ShotTime(DATE* out) KAVRO_LOCKED_GET(shotTime_)
 HRESULT CShot::put_ShotTime(DATE value)
 {
     Lock lock(mutex_);
-    if (value != shotTime_) {
-        shotTime_ = value;
-        modified_ = true;
-    }
-    return S_OK;
+    return putTracked(shotTime_, value, &modified_);
 }
 
 HRESULT CShot::get_Missed(VARIANT_BOOL* out) KAVRO_LOCKED_GET(toVariantBool(missed_))
