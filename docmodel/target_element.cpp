@@ -43,8 +43,7 @@ HRESULT CTargetElement::put_Picture(IUnknown* value) KAVRO_LOCKED_PUT(f_.picture
 HRESULT CTargetElement::get_Result(float* out) KAVRO_LOCKED_GET(f_.result)
 HRESULT CTargetElement::put_Result(float value) KAVRO_LOCKED_PUT(f_.result)
 HRESULT CTargetElement::get_Left(float* out) KAVRO_LOCKED_GET(f_.left)
-HRESULT
-CTargetElement::put_Left(float value) KAVRO_LOCKED_PUT(f_.left)
+HRESULT CTargetElement::put_Left(float value) KAVRO_LOCKED_PUT(f_.left)
 HRESULT CTargetElement::get_Top(float* out) KAVRO_LOCKED_GET(f_.top)
 HRESULT CTargetElement::put_Top(float value) KAVRO_LOCKED_PUT(f_.top)
 HRESULT CTargetElement::get_Width(float* out) KAVRO_LOCKED_GET(f_.width)
@@ -95,8 +94,7 @@ HRESULT CTargetElement::get_BodyColor(OLE_COLOR* out) KAVRO_LOCKED_GET(f_.bodyCo
 HRESULT CTargetElement::put_BodyColor(OLE_COLOR value) KAVRO_LOCKED_PUT(f_.bodyColor)
 HRESULT CTargetElement::get_BorderColor(OLE_COLOR* out) KAVRO_LOCKED_GET(f_.borderColor)
 HRESULT CTargetElement::put_BorderColor(OLE_COLOR value) KAVRO_LOCKED_PUT(f_.borderColor)
-HRESULT
-CTargetElement::get_DrawBeforeRings(VARIANT_BOOL* out) KAVRO_LOCKED_GET(f_.drawBeforeRings)
+HRESULT CTargetElement::get_DrawBeforeRings(VARIANT_BOOL* out) KAVRO_LOCKED_GET(f_.drawBeforeRings)
 HRESULT CTargetElement::put_DrawBeforeRings(VARIANT_BOOL value) KAVRO_LOCKED_PUT(f_.drawBeforeRings)
 HRESULT CTargetElement::get_Visible(VARIANT_BOOL* out) KAVRO_LOCKED_GET(f_.visible)
 HRESULT CTargetElement::put_Visible(VARIANT_BOOL value) KAVRO_LOCKED_PUT(f_.visible)

@@ -108,8 +108,7 @@ HRESULT CTargetParams::put_InnerRingColor(OLE_COLOR value) KAVRO_TARGET_PUT(f_.i
 HRESULT CTargetParams::get_BreachColor(OLE_COLOR* out) KAVRO_LOCKED_GET(f_.breachColor)
 HRESULT CTargetParams::put_BreachColor(OLE_COLOR value) KAVRO_TARGET_PUT(f_.breachColor)
 HRESULT CTargetParams::get_SelectedBreachColor(OLE_COLOR* out) KAVRO_LOCKED_GET(f_.selectedBreachColor)
-HRESULT
-CTargetParams::put_SelectedBreachColor(OLE_COLOR value) KAVRO_TARGET_PUT(f_.selectedBreachColor)
+HRESULT CTargetParams::put_SelectedBreachColor(OLE_COLOR value) KAVRO_TARGET_PUT(f_.selectedBreachColor)
 
 HRESULT CTargetParams::get_Picture(IUnknown** out)
 {
