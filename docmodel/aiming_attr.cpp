@@ -20,24 +20,7 @@ ComPtr<IEventParams> CAimingAttr::event()
     return event_;
 }
 
-HRESULT CAimingAttr::get_Value(const QString& key, Variant* out)
-{
-    if (!out)
-        return E_POINTER;
-    Lock lock(mutex_);
-    return values_.get(key, out);
-}
-
-HRESULT CAimingAttr::put_Value(const QString& key, const Variant& value)
-{
-    Lock lock(mutex_);
-    return putBagValue(values_, key, value, &modified_);
-}
-
-HRESULT CAimingAttr::putref_Value(const QString& key, const Variant& value)
-{
-    return put_Value(key, value);
-}
+KAVRO_LOCKED_VALUE_BAG(CAimingAttr, values_, modified_)
 
 HRESULT CAimingAttr::get_FCoefficient(int32_t* out) KAVRO_LOCKED_GET(fCoefficient_)
 

@@ -26,24 +26,7 @@ CEventParams::CEventParams()
     f_.targets.push_back(CTargetParams::create());
 }
 
-HRESULT CEventParams::get_Value(const QString& key, Variant* out)
-{
-    if (!out)
-        return E_POINTER;
-    std::lock_guard guard(mutex_);
-    return f_.values.get(key, out);
-}
-
-HRESULT CEventParams::put_Value(const QString& key, const Variant& value)
-{
-    std::lock_guard guard(mutex_);
-    return putBagValue(f_.values, key, value, &dirty_);
-}
-
-HRESULT CEventParams::putref_Value(const QString& key, const Variant& value)
-{
-    return put_Value(key, value);
-}
+KAVRO_LOCKED_VALUE_BAG(CEventParams, f_.values, dirty_)
 
 HRESULT CEventParams::get_ShortName(QString* out) KAVRO_LOCKED_GET(f_.shortName)
 HRESULT CEventParams::put_ShortName(const QString& value) KAVRO_LOCKED_PUT(f_.shortName)

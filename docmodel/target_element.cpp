@@ -14,24 +14,7 @@ using kavro::writeValue;
 
 KAVRO_REGISTER_CLASS(CTargetElement, ProgId_TargetElement);
 
-HRESULT CTargetElement::get_Value(const QString& key, Variant* out)
-{
-    if (!out)
-        return E_POINTER;
-    std::lock_guard guard(mutex_);
-    return f_.values.get(key, out);
-}
-
-HRESULT CTargetElement::put_Value(const QString& key, const Variant& value)
-{
-    std::lock_guard guard(mutex_);
-    return putBagValue(f_.values, key, value, &dirty_);
-}
-
-HRESULT CTargetElement::putref_Value(const QString& key, const Variant& value)
-{
-    return put_Value(key, value);
-}
+KAVRO_LOCKED_VALUE_BAG(CTargetElement, f_.values, dirty_)
 
 HRESULT CTargetElement::get_Picture(IUnknown** out)
 {
