@@ -4,6 +4,7 @@
 #include "aiming_trace.h"
 #include "com/classregistry.h"
 #include "com/enumvariant.h"
+#include "locked_property.h"
 #include "object_helpers.h"
 #include "range.h"
 #include "shot.h"
@@ -42,39 +43,16 @@ ComPtr<IAimingTrace> CAiming::trace()
     return trace_;
 }
 
-HRESULT CAiming::get_Attr(IAimingAttr** out)
-{
-    if (badInterfaceOut(out))
-        return E_POINTER;
-    Lock lock(mutex_);
-    return attr_.copyTo(out);
-}
+HRESULT CAiming::get_Attr(IAimingAttr** out) KAVRO_LOCKED_GET(attr_)
 
-HRESULT CAiming::get_Trace(IAimingTrace** out)
-{
-    if (badInterfaceOut(out))
-        return E_POINTER;
-    Lock lock(mutex_);
-    return trace_.copyTo(out);
-}
+HRESULT CAiming::get_Trace(IAimingTrace** out) KAVRO_LOCKED_GET(trace_)
 
-HRESULT CAiming::get_ShotCount(int32_t* out)
-{
-    if (!out)
-        return E_POINTER;
-    Lock lock(mutex_);
-    *out = int32_t(shots_.size());
-    return S_OK;
-}
+HRESULT CAiming::get_ShotCount(int32_t* out) KAVRO_LOCKED_GET(int32_t(shots_.size()))
 
 HRESULT CAiming::Shot(int32_t nShot, IShot** out)
 {
-    if (badInterfaceOut(out))
-        return E_POINTER;
     Lock lock(mutex_);
-    if (nShot < 1 || size_t(nShot) > shots_.size())
-        return E_INVALIDARG;
-    return shots_[size_t(nShot) - 1].copyTo(out);
+    return copyItem(shots_, nShot, out);
 }
 
 HRESULT CAiming::AddShot(VARIANT_BOOL missed, IShot** out)
@@ -122,11 +100,8 @@ HRESULT CAiming::Range(float first, float last, IRange** out)
 
 HRESULT CAiming::get__NewEnum(IUnknown** out)
 {
-    if (badInterfaceOut(out))
-        return E_POINTER;
     Lock lock(mutex_);
-    auto e = kavro::VariantEnumerator::ofObjects(shots_);
-    return queryOut(e.get(), out);
+    return enumerateObjects(shots_, out);
 }
 
 KAVRO_PERSIST_STREAM_INIT_BASICS(CAiming, mutex_, modified_)

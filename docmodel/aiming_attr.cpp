@@ -2,6 +2,7 @@
 
 #include "com/classregistry.h"
 #include "event_manager_access.h"
+#include "locked_property.h"
 #include "object_helpers.h"
 #include "value_members.h"
 #include "storage/stream/stream_forms.h"
@@ -19,92 +20,37 @@ ComPtr<IEventParams> CAimingAttr::event()
     return event_;
 }
 
-HRESULT CAimingAttr::get_Value(const QString& key, Variant* out)
-{
-    if (!out)
-        return E_POINTER;
-    Lock lock(mutex_);
-    return values_.get(key, out);
-}
+KAVRO_LOCKED_VALUE_BAG(CAimingAttr, values_, modified_)
 
-HRESULT CAimingAttr::put_Value(const QString& key, const Variant& value)
-{
-    Lock lock(mutex_);
-    return putBagValue(values_, key, value, &modified_);
-}
-
-HRESULT CAimingAttr::putref_Value(const QString& key, const Variant& value)
-{
-    return put_Value(key, value);
-}
-
-HRESULT CAimingAttr::get_FCoefficient(int32_t* out)
-{
-    if (!out)
-        return E_POINTER;
-    Lock lock(mutex_);
-    *out = fCoefficient_;
-    return S_OK;
-}
+HRESULT CAimingAttr::get_FCoefficient(int32_t* out) KAVRO_LOCKED_GET(fCoefficient_)
 
 HRESULT CAimingAttr::put_FCoefficient(int32_t value)
 {
     Lock lock(mutex_);
-    if (value != fCoefficient_) {
-        fCoefficient_ = value;
-        modified_ = true;
-    }
-    return S_OK;
+    return putTracked(fCoefficient_, value, &modified_);
 }
 
 HRESULT CAimingAttr::get_Event(IEventParams** out)
 {
-    if (badInterfaceOut(out))
-        return E_POINTER;
     Lock lock(mutex_);
-    if (!event_)
-        return E_UNEXPECTED;
-    return event_.copyTo(out);
+    return copyRequired(event_, out);
 }
 
 HRESULT CAimingAttr::put_Event(IEventParams* value)
 {
-    if (!value)
-        return E_INVALIDARG;
     Lock lock(mutex_);
-    event_ = value;
-    modified_ = true;
-    return S_OK;
+    return putRequired(&event_, value, &modified_);
 }
 
-HRESULT CAimingAttr::get_Match(VARIANT_BOOL* out)
-{
-    if (!out)
-        return E_POINTER;
-    Lock lock(mutex_);
-    *out = toVariantBool(match_);
-    return S_OK;
-}
+HRESULT CAimingAttr::get_Match(VARIANT_BOOL* out) KAVRO_LOCKED_GET(toVariantBool(match_))
 
 HRESULT CAimingAttr::put_Match(VARIANT_BOOL value)
 {
     Lock lock(mutex_);
-    bool match = value == VARIANT_TRUE;
-    if (match != match_) {
-        match_ = match;
-        modified_ = true;
-    }
-    return S_OK;
+    return putTracked(match_, value == VARIANT_TRUE, &modified_);
 }
 
-HRESULT CAimingAttr::get_SampleRate(int32_t* out)
-{
-    if (!out)
-        return E_POINTER;
-    Lock lock(mutex_);
-    *out = sampleRate_;
-    return S_OK;
-}
+HRESULT CAimingAttr::get_SampleRate(int32_t* out) KAVRO_LOCKED_GET(sampleRate_)
 
 HRESULT CAimingAttr::put_SampleRate(int32_t value)
 {
@@ -118,79 +64,33 @@ HRESULT CAimingAttr::put_SampleRate(int32_t value)
     return S_OK;
 }
 
-HRESULT CAimingAttr::get_EnterTime(DATE* out)
-{
-    if (!out)
-        return E_POINTER;
-    Lock lock(mutex_);
-    *out = enterTime_;
-    return S_OK;
-}
+HRESULT CAimingAttr::get_EnterTime(DATE* out) KAVRO_LOCKED_GET(enterTime_)
 
 HRESULT CAimingAttr::put_EnterTime(DATE value)
 {
     Lock lock(mutex_);
-    if (value != enterTime_) {
-        enterTime_ = value;
-        modified_ = true;
-    }
-    return S_OK;
+    return putTracked(enterTime_, value, &modified_);
 }
 
-HRESULT CAimingAttr::get_StartTime(DATE* out)
-{
-    if (!out)
-        return E_POINTER;
-    Lock lock(mutex_);
-    *out = startTime_;
-    return S_OK;
-}
+HRESULT CAimingAttr::get_StartTime(DATE* out) KAVRO_LOCKED_GET(startTime_)
 
 HRESULT CAimingAttr::put_StartTime(DATE value)
 {
     Lock lock(mutex_);
-    if (value != startTime_) {
-        startTime_ = value;
-        modified_ = true;
-    }
-    return S_OK;
+    return putTracked(startTime_, value, &modified_);
 }
 
-HRESULT CAimingAttr::get_UseRealBreaches(VARIANT_BOOL* out)
-{
-    if (!out)
-        return E_POINTER;
-    Lock lock(mutex_);
-    *out = toVariantBool(useRealBreaches_);
-    return S_OK;
-}
+HRESULT CAimingAttr::get_UseRealBreaches(VARIANT_BOOL* out) KAVRO_LOCKED_GET(toVariantBool(useRealBreaches_))
 
 HRESULT CAimingAttr::put_UseRealBreaches(VARIANT_BOOL value)
 {
     Lock lock(mutex_);
-    bool use = value == VARIANT_TRUE;
-    if (use != useRealBreaches_) {
-        useRealBreaches_ = use;
-        modified_ = true;
-    }
-    return S_OK;
+    return putTracked(useRealBreaches_, value == VARIANT_TRUE, &modified_);
 }
 
-HRESULT CAimingAttr::get_SubTarget(int32_t* out)
-{
-    if (!out)
-        return E_POINTER;
-    Lock lock(mutex_);
-    *out = subTarget_;
-    return S_OK;
-}
+HRESULT CAimingAttr::get_SubTarget(int32_t* out) KAVRO_LOCKED_GET(subTarget_)
 
-HRESULT CAimingAttr::put_SubTarget(int32_t value)
-{
-    Lock lock(mutex_);
-    subTarget_ = value;
-    return S_OK;
-}
+HRESULT CAimingAttr::put_SubTarget(int32_t value) KAVRO_LOCKED_PUT(subTarget_)
 
 KAVRO_PERSIST_STREAM_INIT_BASICS(CAimingAttr, mutex_, modified_)
 
@@ -204,12 +104,9 @@ HRESULT CAimingAttr::Save(IStream* stream, BOOL clearDirty)
     if (!stream)
         return E_POINTER;
     Lock lock(mutex_);
-    // The event is stored by name, so attributes without one cannot be stored.
-    if (!event_)
-        return E_UNEXPECTED;
     QString shortName;
-    if (FAILED(event_->get_ShortName(&shortName)))
-        return E_FAIL;
+    if (HRESULT hr = storedEventName(event_, &shortName); FAILED(hr))
+        return hr;
     using kavro::writeValue;
     if (FAILED(writeValue<int32_t>(stream, kCurrentVersion)) || FAILED(kavro::writeBstr(stream, shortName))
         || FAILED(writeValue(stream, startTime_)) || FAILED(writeValue(stream, enterTime_))

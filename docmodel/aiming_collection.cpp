@@ -5,6 +5,7 @@
 #include "com/enumvariant.h"
 #include "com/oledate.h"
 #include "event_manager_access.h"
+#include "locked_property.h"
 #include "object_helpers.h"
 #include "shot_collection.h"
 #include "storage/stream/stream_forms.h"
@@ -57,41 +58,22 @@ CAimingCollection::CAimingCollection() : progress_(identity())
 
 HRESULT CAimingCollection::get_Item(int32_t index, IAiming** out)
 {
-    if (badInterfaceOut(out))
-        return E_POINTER;
     Lock lock(mutex_);
-    if (index < 1 || size_t(index) > aimings_.size())
-        return E_INVALIDARG;
-    return aimings_[size_t(index) - 1].copyTo(out);
+    return copyItem(aimings_, index, out);
 }
 
-HRESULT CAimingCollection::get_Count(int32_t* out)
-{
-    if (!out)
-        return E_POINTER;
-    Lock lock(mutex_);
-    *out = int32_t(aimings_.size());
-    return S_OK;
-}
+HRESULT CAimingCollection::get_Count(int32_t* out) KAVRO_LOCKED_GET(int32_t(aimings_.size()))
 
 HRESULT CAimingCollection::get_Event(IEventParams** out)
 {
-    if (badInterfaceOut(out))
-        return E_POINTER;
     Lock lock(mutex_);
-    if (!event_)
-        return E_UNEXPECTED;
-    return event_.copyTo(out);
+    return copyRequired(event_, out);
 }
 
 HRESULT CAimingCollection::put_Event(IEventParams* value)
 {
-    if (!value)
-        return E_INVALIDARG;
     Lock lock(mutex_);
-    event_ = value;
-    modified_ = true;
-    return S_OK;
+    return putRequired(&event_, value, &modified_);
 }
 
 HRESULT CAimingCollection::Shots(VARIANT_BOOL includeHidden, IShotCollection** out)
@@ -223,21 +205,11 @@ HRESULT CAimingCollection::AddMissed(VARIANT_BOOL match, IAiming** out)
 
 HRESULT CAimingCollection::get__NewEnum(IUnknown** out)
 {
-    if (badInterfaceOut(out))
-        return E_POINTER;
     Lock lock(mutex_);
-    auto e = kavro::VariantEnumerator::ofObjects(aimings_);
-    return queryOut(e.get(), out);
+    return enumerateObjects(aimings_, out);
 }
 
-HRESULT CAimingCollection::get_ReadErrorMsg(QString* out)
-{
-    if (!out)
-        return E_POINTER;
-    Lock lock(mutex_);
-    *out = readErrorMsg_;
-    return S_OK;
-}
+HRESULT CAimingCollection::get_ReadErrorMsg(QString* out) KAVRO_LOCKED_GET(readErrorMsg_)
 
 KAVRO_PERSIST_STREAM_INIT_BASICS(CAimingCollection, mutex_, modified_)
 
@@ -256,17 +228,14 @@ void CAimingCollection::fireProgress(int32_t done, int32_t total)
     progress_.fire([&](_IAimingCollectionEvents* sink) { sink->Progress(done, total); });
 }
 
-// The stream names the event by its short name, so a collection without one cannot be saved.
 HRESULT CAimingCollection::Save(IStream* stream, BOOL clearDirty)
 {
     if (!stream)
         return E_POINTER;
     Lock lock(mutex_);
-    if (!event_)
-        return E_UNEXPECTED;
     QString shortName;
-    if (FAILED(event_->get_ShortName(&shortName)))
-        return E_FAIL;
+    if (HRESULT hr = storedEventName(event_, &shortName); FAILED(hr))
+        return hr;
     const int32_t count = int32_t(aimings_.size());
     if (FAILED(kavro::writeValue<int32_t>(stream, kCurrentVersion)) || FAILED(kavro::writeValue(stream, count))
         || FAILED(kavro::writeBstr(stream, shortName)))

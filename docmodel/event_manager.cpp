@@ -2,7 +2,9 @@
 
 #include "event_file.h"
 #include "event_params.h"
+#include "locked_property.h"
 #include "module_folder.h"
+#include "object_helpers.h"
 #include "com/classregistry.h"
 #include "com/enumvariant.h"
 #include "storage/stream/memory_stream.h"
@@ -83,22 +85,11 @@ void CEventManager::loadFolder(const QString& folder)
 
 HRESULT CEventManager::get_Item(int32_t nIndex, IEventParams** out)
 {
-    if (!out || *out)
-        return E_POINTER;
     std::lock_guard guard(mutex_);
-    if (nIndex < 1 || static_cast<size_t>(nIndex) > events_.size())
-        return E_INVALIDARG;
-    return events_[static_cast<size_t>(nIndex) - 1].copyTo(out);
+    return copyItem(events_, nIndex, out);
 }
 
-HRESULT CEventManager::get_Count(int32_t* out)
-{
-    if (!out)
-        return E_POINTER;
-    std::lock_guard guard(mutex_);
-    *out = static_cast<int32_t>(events_.size());
-    return S_OK;
-}
+HRESULT CEventManager::get_Count(int32_t* out) KAVRO_LOCKED_GET(static_cast<int32_t>(events_.size()))
 
 HRESULT CEventManager::Add(const QString& shortName, IEventParams** out)
 {
@@ -146,11 +137,8 @@ HRESULT CEventManager::FindByShortName(const QString& shortName, IEventParams** 
 
 HRESULT CEventManager::get__NewEnum(IUnknown** out)
 {
-    if (!out || *out)
-        return E_POINTER;
     std::lock_guard guard(mutex_);
-    *out = kavro::VariantEnumerator::ofObjects(events_).detach();
-    return S_OK;
+    return enumerateObjects(events_, out);
 }
 
 } // namespace kavrodoc

@@ -26,31 +26,13 @@ CEventParams::CEventParams()
     f_.targets.push_back(CTargetParams::create());
 }
 
-HRESULT CEventParams::get_Value(const QString& key, Variant* out)
-{
-    if (!out)
-        return E_POINTER;
-    std::lock_guard guard(mutex_);
-    return f_.values.get(key, out);
-}
+KAVRO_LOCKED_VALUE_BAG(CEventParams, f_.values, dirty_)
 
-HRESULT CEventParams::put_Value(const QString& key, const Variant& value)
-{
-    std::lock_guard guard(mutex_);
-    return putBagValue(f_.values, key, value, &dirty_);
-}
+HRESULT CEventParams::get_ShortName(QString* out) KAVRO_LOCKED_GET(f_.shortName)
+HRESULT CEventParams::put_ShortName(const QString& value) KAVRO_LOCKED_PUT(f_.shortName)
 
-HRESULT CEventParams::putref_Value(const QString& key, const Variant& value)
-{
-    return put_Value(key, value);
-}
-
-HRESULT CEventParams::get_ShortName(QString* out)
-    KAVRO_LOCKED_GET(f_.shortName) HRESULT CEventParams::put_ShortName(const QString& value)
-        KAVRO_LOCKED_PUT(f_.shortName)
-
-    // Sub-targets are added one at a time: TargetCount + 1 appends a new one.
-    HRESULT CEventParams::targetAt(Fields* f, int32_t subTarget, ComPtr<ITargetParams>* out)
+// Sub-targets are added one at a time: TargetCount + 1 appends a new one.
+HRESULT CEventParams::targetAt(Fields* f, int32_t subTarget, ComPtr<ITargetParams>* out)
 {
     const auto count = static_cast<int32_t>(f->targets.size());
     if (subTarget < 1 || subTarget > count + 1)
@@ -95,11 +77,11 @@ HRESULT CEventParams::GetTargetAppearance(int32_t subTarget, VARIANT_BOOL backgr
     return face->QueryInterface(kavro::IPictureDisp::iid, reinterpret_cast<void**>(picture));
 }
 
-HRESULT CEventParams::get_Name(QString* out)
-    KAVRO_LOCKED_GET(f_.name) HRESULT CEventParams::put_Name(const QString& value)
-        KAVRO_LOCKED_PUT(f_.name) HRESULT CEventParams::get_Caliber(float* out) KAVRO_LOCKED_GET(f_.caliber)
+HRESULT CEventParams::get_Name(QString* out) KAVRO_LOCKED_GET(f_.name)
+HRESULT CEventParams::put_Name(const QString& value) KAVRO_LOCKED_PUT(f_.name)
+HRESULT CEventParams::get_Caliber(float* out) KAVRO_LOCKED_GET(f_.caliber)
 
-            HRESULT CEventParams::put_Caliber(float value)
+HRESULT CEventParams::put_Caliber(float value)
 {
     if (!(value >= 0.1f))
         return E_INVALIDARG;
@@ -108,20 +90,19 @@ HRESULT CEventParams::get_Name(QString* out)
 
 HRESULT CEventParams::get_Distance(float* out) KAVRO_LOCKED_GET(f_.distance)
 
-    HRESULT CEventParams::put_Distance(float value)
+HRESULT CEventParams::put_Distance(float value)
 {
     if (!(value >= 2.0f && value <= 1000.0f))
         return E_INVALIDARG;
     KAVRO_LOCKED_PUT(f_.distance)
 }
 
-HRESULT CEventParams::get_MinShotsPerAiming(int32_t* out)
-    KAVRO_LOCKED_GET(f_.minShotsPerAiming) HRESULT CEventParams::put_MinShotsPerAiming(int32_t value)
-        KAVRO_LOCKED_PUT(f_.minShotsPerAiming) HRESULT CEventParams::get_MaxShotsPerAiming(int32_t* out)
-            KAVRO_LOCKED_GET(f_.maxShotsPerAiming) HRESULT CEventParams::put_MaxShotsPerAiming(int32_t value)
-                KAVRO_LOCKED_PUT(f_.maxShotsPerAiming)
+HRESULT CEventParams::get_MinShotsPerAiming(int32_t* out) KAVRO_LOCKED_GET(f_.minShotsPerAiming)
+HRESULT CEventParams::put_MinShotsPerAiming(int32_t value) KAVRO_LOCKED_PUT(f_.minShotsPerAiming)
+HRESULT CEventParams::get_MaxShotsPerAiming(int32_t* out) KAVRO_LOCKED_GET(f_.maxShotsPerAiming)
+HRESULT CEventParams::put_MaxShotsPerAiming(int32_t value) KAVRO_LOCKED_PUT(f_.maxShotsPerAiming)
 
-                    ITargetParams* CEventParams::scoringTarget(int32_t subTarget) const
+ITargetParams* CEventParams::scoringTarget(int32_t subTarget) const
 {
     if (subTarget < 1 || static_cast<size_t>(subTarget) > f_.targets.size())
         return nullptr;
@@ -216,20 +197,19 @@ HRESULT CEventParams::Update()
 
 HRESULT CEventParams::get_DisplayCaliber(float* out) KAVRO_LOCKED_GET(f_.displayCaliber)
 
-    HRESULT CEventParams::put_DisplayCaliber(float value)
+HRESULT CEventParams::put_DisplayCaliber(float value)
 {
     if (!(value >= 0.1f))
         return E_INVALIDARG;
     KAVRO_LOCKED_PUT(f_.displayCaliber)
 }
 
-HRESULT CEventParams::get_TargetCount(int32_t* out)
-    KAVRO_LOCKED_GET(static_cast<int32_t>(f_.targets.size())) HRESULT CEventParams::get_MaxShotsPerSerie(int32_t* out)
-        KAVRO_LOCKED_GET(f_.maxShotsPerSerie) HRESULT CEventParams::put_MaxShotsPerSerie(int32_t value)
-            KAVRO_LOCKED_PUT(f_.maxShotsPerSerie) HRESULT CEventParams::get_ValuesCount(int32_t* out)
-                KAVRO_LOCKED_GET(f_.values.count())
+HRESULT CEventParams::get_TargetCount(int32_t* out) KAVRO_LOCKED_GET(static_cast<int32_t>(f_.targets.size()))
+HRESULT CEventParams::get_MaxShotsPerSerie(int32_t* out) KAVRO_LOCKED_GET(f_.maxShotsPerSerie)
+HRESULT CEventParams::put_MaxShotsPerSerie(int32_t value) KAVRO_LOCKED_PUT(f_.maxShotsPerSerie)
+HRESULT CEventParams::get_ValuesCount(int32_t* out) KAVRO_LOCKED_GET(f_.values.count())
 
-                    HRESULT CEventParams::KeyValue(int32_t index, QString* key, Variant* value)
+HRESULT CEventParams::KeyValue(int32_t index, QString* key, Variant* value)
 {
     std::lock_guard guard(mutex_);
     return bagKeyValue(f_.values, index, key, value);

@@ -5,6 +5,7 @@
 #include "com/oledate.h"
 #include "document_naming.h"
 #include "load_budget.h"
+#include "locked_property.h"
 #include "object_helpers.h"
 #include "raw_document_reader.h"
 #include "storage/cfb/compound_file.h"
@@ -126,37 +127,13 @@ HRESULT CKavroDocument::get_Valid(VARIANT_BOOL* out)
     return S_OK;
 }
 
-HRESULT CKavroDocument::get_ShooterName(QString* out)
-{
-    if (!out)
-        return E_POINTER;
-    Lock lock(mutex_);
-    *out = shooterName_;
-    return S_OK;
-}
+HRESULT CKavroDocument::get_ShooterName(QString* out) KAVRO_LOCKED_GET(shooterName_)
 
-HRESULT CKavroDocument::put_ShooterName(const QString& value)
-{
-    Lock lock(mutex_);
-    shooterName_ = value;
-    return S_OK;
-}
+HRESULT CKavroDocument::put_ShooterName(const QString& value) KAVRO_LOCKED_PUT(shooterName_)
 
-HRESULT CKavroDocument::get_FileName(QString* out)
-{
-    if (!out)
-        return E_POINTER;
-    Lock lock(mutex_);
-    *out = fileName_;
-    return S_OK;
-}
+HRESULT CKavroDocument::get_FileName(QString* out) KAVRO_LOCKED_GET(fileName_)
 
-HRESULT CKavroDocument::put_FileName(const QString& value)
-{
-    Lock lock(mutex_);
-    fileName_ = value;
-    return S_OK;
-}
+HRESULT CKavroDocument::put_FileName(const QString& value) KAVRO_LOCKED_PUT(fileName_)
 
 HRESULT CKavroDocument::get_Event(IEventParams** out)
 {
@@ -232,23 +209,9 @@ HRESULT CKavroDocument::ClearShots()
     return newCollection(event.get());
 }
 
-HRESULT CKavroDocument::get_FileVersion(int32_t* out)
-{
-    if (!out)
-        return E_POINTER;
-    Lock lock(mutex_);
-    *out = fileVersion_;
-    return S_OK;
-}
+HRESULT CKavroDocument::get_FileVersion(int32_t* out) KAVRO_LOCKED_GET(fileVersion_)
 
-HRESULT CKavroDocument::get_ReadErrorMsg(QString* out)
-{
-    if (!out)
-        return E_POINTER;
-    Lock lock(mutex_);
-    *out = readErrorMsg_;
-    return S_OK;
-}
+HRESULT CKavroDocument::get_ReadErrorMsg(QString* out) KAVRO_LOCKED_GET(readErrorMsg_)
 
 HRESULT CKavroDocument::get_CatalogPath(QString* out)
 {

@@ -1,9 +1,13 @@
 #pragma once
 // Small rules that every class of this module applies the same way.
+#include "com/enumvariant.h"
 #include "com/persist.h"
+
+#include <QString>
 
 #include <mutex>
 #include <utility>
+#include <vector>
 
 namespace kavrodoc {
 
@@ -13,6 +17,54 @@ using Lock = std::lock_guard<std::recursive_mutex>;
 template <class I> bool badInterfaceOut(I** out)
 {
     return !out || *out;
+}
+
+// A collection's item by its 1-based index; an index outside the collection is E_INVALIDARG.
+template <class I> HRESULT copyItem(const std::vector<ComPtr<I>>& items, int32_t index, I** out)
+{
+    if (badInterfaceOut(out))
+        return E_POINTER;
+    if (index < 1 || static_cast<size_t>(index) > items.size())
+        return E_INVALIDARG;
+    return items[static_cast<size_t>(index) - 1].copyTo(out);
+}
+
+// A collection's `_NewEnum`: an enumerator over a snapshot of its objects.
+template <class I> HRESULT enumerateObjects(const std::vector<ComPtr<I>>& items, IUnknown** out)
+{
+    if (badInterfaceOut(out))
+        return E_POINTER;
+    auto e = kavro::VariantEnumerator::ofObjects(items);
+    return queryOut(e.get(), out);
+}
+
+// A reference the object must have been given before it is read (an aiming's or a collection's
+// event): none yet reads as E_UNEXPECTED. The caller holds the object's lock.
+template <class I> HRESULT copyRequired(const ComPtr<I>& held, I** out)
+{
+    if (badInterfaceOut(out))
+        return E_POINTER;
+    if (!held)
+        return E_UNEXPECTED;
+    return held.copyTo(out);
+}
+
+// Puts such a reference: null is refused, anything else replaces it and marks the object modified.
+template <class I> HRESULT putRequired(ComPtr<I>* held, I* value, bool* modified)
+{
+    if (!value)
+        return E_INVALIDARG;
+    *held = value;
+    *modified = true;
+    return S_OK;
+}
+
+// The short name a held event is stored by; without an event the object cannot be stored.
+template <class E> HRESULT storedEventName(const ComPtr<E>& event, QString* shortName)
+{
+    if (!event)
+        return E_UNEXPECTED;
+    return FAILED(event->get_ShortName(shortName)) ? E_FAIL : S_OK;
 }
 
 // Object form (class id, then the object's stream) passing the caller's clear-dirty choice on.

@@ -3,6 +3,7 @@
 #include "breach_filter.h"
 #include "com/classregistry.h"
 #include "com/numeric.h"
+#include "locked_property.h"
 #include "object_helpers.h"
 
 #include <algorithm>
@@ -90,32 +91,11 @@ bool CRange::sampleValid(int64_t traceIndex)
     return SUCCEEDED(trace_->ValidCoordinate(int32_t(traceIndex), &v)) && v == VARIANT_TRUE;
 }
 
-HRESULT CRange::get_Valid(VARIANT_BOOL* out)
-{
-    if (!out)
-        return E_POINTER;
-    Lock lock(mutex_);
-    *out = toVariantBool(valid_);
-    return S_OK;
-}
+HRESULT CRange::get_Valid(VARIANT_BOOL* out) KAVRO_LOCKED_GET(toVariantBool(valid_))
 
-HRESULT CRange::get_RequestedFirst(int32_t* out)
-{
-    if (!out)
-        return E_POINTER;
-    Lock lock(mutex_);
-    *out = requestedFirst_;
-    return S_OK;
-}
+HRESULT CRange::get_RequestedFirst(int32_t* out) KAVRO_LOCKED_GET(requestedFirst_)
 
-HRESULT CRange::get_RequestedLast(int32_t* out)
-{
-    if (!out)
-        return E_POINTER;
-    Lock lock(mutex_);
-    *out = requestedLast_;
-    return S_OK;
-}
+HRESULT CRange::get_RequestedLast(int32_t* out) KAVRO_LOCKED_GET(requestedLast_)
 
 HRESULT CRange::get_Count(int32_t* out)
 {
@@ -126,23 +106,9 @@ HRESULT CRange::get_Count(int32_t* out)
     return S_OK;
 }
 
-HRESULT CRange::get_First(int32_t* out)
-{
-    if (!out)
-        return E_POINTER;
-    Lock lock(mutex_);
-    *out = first_;
-    return S_OK;
-}
+HRESULT CRange::get_First(int32_t* out) KAVRO_LOCKED_GET(first_)
 
-HRESULT CRange::get_Last(int32_t* out)
-{
-    if (!out)
-        return E_POINTER;
-    Lock lock(mutex_);
-    *out = last_;
-    return S_OK;
-}
+HRESULT CRange::get_Last(int32_t* out) KAVRO_LOCKED_GET(last_)
 
 HRESULT CRange::get_x(int32_t nIndex, float* out)
 {
@@ -166,14 +132,7 @@ HRESULT CRange::get_y(int32_t nIndex, float* out)
     return trace_->get_y(indexBase_ + nIndex, out);
 }
 
-HRESULT CRange::get_SampleRate(int32_t* out)
-{
-    if (!out)
-        return E_POINTER;
-    Lock lock(mutex_);
-    *out = sampleRate_;
-    return S_OK;
-}
+HRESULT CRange::get_SampleRate(int32_t* out) KAVRO_LOCKED_GET(sampleRate_)
 
 // The path is scaled from the samples used up to the samples requested, so that a window cut
 // short by the trace's ends or by invalid samples compares with full windows.
@@ -389,22 +348,9 @@ HRESULT CRange::GetNearestArea(float x, float y, int32_t* areaIndex, float* cx, 
     return event->GetNearestArea(x, y, subTarget, areaIndex, cx, cy);
 }
 
-HRESULT CRange::get_Trace(IAimingTrace** out)
-{
-    if (badInterfaceOut(out))
-        return E_POINTER;
-    Lock lock(mutex_);
-    return trace_.copyTo(out);
-}
+HRESULT CRange::get_Trace(IAimingTrace** out) KAVRO_LOCKED_GET(trace_)
 
-HRESULT CRange::get_IndexBase(int32_t* out)
-{
-    if (!out)
-        return E_POINTER;
-    Lock lock(mutex_);
-    *out = indexBase_;
-    return S_OK;
-}
+HRESULT CRange::get_IndexBase(int32_t* out) KAVRO_LOCKED_GET(indexBase_)
 
 HRESULT CRange::get_UserData(int32_t dataIndex, int32_t index, int32_t* out)
 {

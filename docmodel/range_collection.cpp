@@ -3,6 +3,7 @@
 #include "com/classregistry.h"
 #include "com/enumvariant.h"
 #include "com/numeric.h"
+#include "locked_property.h"
 #include "object_helpers.h"
 
 #include <cmath>
@@ -78,12 +79,8 @@ void CRangeCollection::dropResults()
 
 HRESULT CRangeCollection::get_Item(int32_t nIndex, IRange** out)
 {
-    if (badInterfaceOut(out))
-        return E_POINTER;
     Lock lock(mutex_);
-    if (nIndex < 1 || size_t(nIndex) > ranges_.size())
-        return E_INVALIDARG;
-    return ranges_[size_t(nIndex) - 1].copyTo(out);
+    return copyItem(ranges_, nIndex, out);
 }
 
 HRESULT CRangeCollection::get_Valid(VARIANT_BOOL* out)
@@ -104,50 +101,15 @@ HRESULT CRangeCollection::get_PointCount(int32_t* out)
     return S_OK;
 }
 
-HRESULT CRangeCollection::get_RequestedFirst(int32_t* out)
-{
-    if (!out)
-        return E_POINTER;
-    Lock lock(mutex_);
-    *out = requestedFirst_;
-    return S_OK;
-}
+HRESULT CRangeCollection::get_RequestedFirst(int32_t* out) KAVRO_LOCKED_GET(requestedFirst_)
 
-HRESULT CRangeCollection::get_RequestedLast(int32_t* out)
-{
-    if (!out)
-        return E_POINTER;
-    Lock lock(mutex_);
-    *out = requestedLast_;
-    return S_OK;
-}
+HRESULT CRangeCollection::get_RequestedLast(int32_t* out) KAVRO_LOCKED_GET(requestedLast_)
 
-HRESULT CRangeCollection::get_Count(int32_t* out)
-{
-    if (!out)
-        return E_POINTER;
-    Lock lock(mutex_);
-    *out = int32_t(ranges_.size());
-    return S_OK;
-}
+HRESULT CRangeCollection::get_Count(int32_t* out) KAVRO_LOCKED_GET(int32_t(ranges_.size()))
 
-HRESULT CRangeCollection::get_First(int32_t* out)
-{
-    if (!out)
-        return E_POINTER;
-    Lock lock(mutex_);
-    *out = first_;
-    return S_OK;
-}
+HRESULT CRangeCollection::get_First(int32_t* out) KAVRO_LOCKED_GET(first_)
 
-HRESULT CRangeCollection::get_Last(int32_t* out)
-{
-    if (!out)
-        return E_POINTER;
-    Lock lock(mutex_);
-    *out = last_;
-    return S_OK;
-}
+HRESULT CRangeCollection::get_Last(int32_t* out) KAVRO_LOCKED_GET(last_)
 
 HRESULT CRangeCollection::mean(Mean which, float* out)
 {
@@ -376,11 +338,8 @@ HRESULT CRangeCollection::get_SpeedPoint(int32_t nIndex, float* out)
 
 HRESULT CRangeCollection::get__NewEnum(IUnknown** out)
 {
-    if (badInterfaceOut(out))
-        return E_POINTER;
     Lock lock(mutex_);
-    auto e = kavro::VariantEnumerator::ofObjects(ranges_);
-    return queryOut(e.get(), out);
+    return enumerateObjects(ranges_, out);
 }
 
 HRESULT CRangeCollection::InterfaceSupportsErrorInfo(const IID& iid)

@@ -1,6 +1,7 @@
 #include "shot.h"
 
 #include "com/classregistry.h"
+#include "locked_property.h"
 #include "object_helpers.h"
 #include "range.h"
 #include "storage/stream/stream_forms.h"
@@ -100,33 +101,33 @@ HRESULT CShot::putref_Value(const QString& key, const Variant& value)
     return put_Value(key, value);
 }
 
-HRESULT CShot::scoringInputs(ComPtr<IEventParams>* event, int32_t* subTarget, float* x, float* y)
-{
-    if (!attr_ || FAILED(attr_->get_Event(event->put())) || !*event || FAILED(attr_->get_SubTarget(subTarget))
-        || FAILED(breachLocked(x, y)))
-        return E_FAIL;
-    return S_OK;
-}
-
-HRESULT CShot::get_Result(float* out)
+template <class T, class Find> HRESULT CShot::atBreach(T* out, T none, Find find)
 {
     if (!out)
         return E_POINTER;
     Lock lock(mutex_);
-    *out = 0;
+    *out = none;
     if (missed_)
         return S_OK;
     ComPtr<IEventParams> event;
     int32_t subTarget = 1;
     float x, y;
-    if (FAILED(scoringInputs(&event, &subTarget, &x, &y)))
+    if (!attr_ || FAILED(attr_->get_Event(event.put())) || !event || FAILED(attr_->get_SubTarget(&subTarget))
+        || FAILED(breachLocked(&x, &y)))
         return E_FAIL;
-    float score = 0;
-    HRESULT hr = event->GetBreachScore(x, y, subTarget, &score);
-    if (FAILED(hr))
-        return hr;
-    *out = score;
-    return S_OK;
+    return find(event.get(), subTarget, x, y, out);
+}
+
+HRESULT CShot::get_Result(float* out)
+{
+    return atBreach(out, 0.0f, [](IEventParams* event, int32_t subTarget, float x, float y, float* score) {
+        float s = 0;
+        HRESULT hr = event->GetBreachScore(x, y, subTarget, &s);
+        if (FAILED(hr))
+            return hr;
+        *score = s;
+        return S_OK;
+    });
 }
 
 HRESULT CShot::get_BreachX(float* out)
@@ -145,50 +146,19 @@ HRESULT CShot::get_BreachY(float* out)
     return Breach(&x, out);
 }
 
-HRESULT CShot::get_ShotTime(DATE* out)
-{
-    if (!out)
-        return E_POINTER;
-    Lock lock(mutex_);
-    *out = shotTime_;
-    return S_OK;
-}
+HRESULT CShot::get_ShotTime(DATE* out) KAVRO_LOCKED_GET(shotTime_)
 
 HRESULT CShot::put_ShotTime(DATE value)
 {
     Lock lock(mutex_);
-    if (value != shotTime_) {
-        shotTime_ = value;
-        modified_ = true;
-    }
-    return S_OK;
+    return putTracked(shotTime_, value, &modified_);
 }
 
-HRESULT CShot::get_Missed(VARIANT_BOOL* out)
-{
-    if (!out)
-        return E_POINTER;
-    Lock lock(mutex_);
-    *out = toVariantBool(missed_);
-    return S_OK;
-}
+HRESULT CShot::get_Missed(VARIANT_BOOL* out) KAVRO_LOCKED_GET(toVariantBool(missed_))
 
-HRESULT CShot::get_Attr(IAimingAttr** out)
-{
-    if (badInterfaceOut(out))
-        return E_POINTER;
-    Lock lock(mutex_);
-    return attr_.copyTo(out);
-}
+HRESULT CShot::get_Attr(IAimingAttr** out) KAVRO_LOCKED_GET(attr_)
 
-HRESULT CShot::get_TraceIndex(int32_t* out)
-{
-    if (!out)
-        return E_POINTER;
-    Lock lock(mutex_);
-    *out = traceIndex_;
-    return S_OK;
-}
+HRESULT CShot::get_TraceIndex(int32_t* out) KAVRO_LOCKED_GET(traceIndex_)
 
 HRESULT CShot::Breach(float* x, float* y)
 {
@@ -338,14 +308,7 @@ HRESULT CShot::put_OffsetY(float value)
     return putFloat(&CShot::offsetY_, value);
 }
 
-HRESULT CShot::get_Hidden(VARIANT_BOOL* out)
-{
-    if (!out)
-        return E_POINTER;
-    Lock lock(mutex_);
-    *out = toVariantBool(hidden_);
-    return S_OK;
-}
+HRESULT CShot::get_Hidden(VARIANT_BOOL* out) KAVRO_LOCKED_GET(toVariantBool(hidden_))
 
 HRESULT CShot::put_Hidden(VARIANT_BOOL value)
 {
@@ -356,29 +319,17 @@ HRESULT CShot::put_Hidden(VARIANT_BOOL value)
 
 HRESULT CShot::get_AreaIndex(int32_t* out)
 {
-    if (!out)
-        return E_POINTER;
-    Lock lock(mutex_);
-    *out = -1;
-    if (missed_)
+    return atBreach(out, -1, [](IEventParams* event, int32_t subTarget, float x, float y, int32_t* index) {
+        int32_t area = -1;
+        float cx, cy;
+        if (FAILED(event->GetPointArea(x, y, subTarget, &area, &cx, &cy)))
+            return E_FAIL;
+        *index = area;
         return S_OK;
-    ComPtr<IEventParams> event;
-    int32_t subTarget = 1, area = -1;
-    float x, y, cx, cy;
-    if (FAILED(scoringInputs(&event, &subTarget, &x, &y))
-        || FAILED(event->GetPointArea(x, y, subTarget, &area, &cx, &cy)))
-        return E_FAIL;
-    *out = area;
-    return S_OK;
+    });
 }
 
-HRESULT CShot::get_Trace(IAimingTrace** out)
-{
-    if (badInterfaceOut(out))
-        return E_POINTER;
-    Lock lock(mutex_);
-    return trace_.copyTo(out);
-}
+HRESULT CShot::get_Trace(IAimingTrace** out) KAVRO_LOCKED_GET(trace_)
 
 double CShot::phaseLocked() const
 {

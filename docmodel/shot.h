@@ -69,8 +69,9 @@ public:
 private:
     HRESULT breachLocked(float* x, float* y);
     HRESULT rangeLocked(float first, float last, ComPtr<IRange>* out);
-    // What scoring a shot that hit needs: its event, sub-target and breach.
-    HRESULT scoringInputs(ComPtr<IEventParams>* event, int32_t* subTarget, float* x, float* y);
+    // What `find`(event, sub-target, x, y, out) finds on the event's target at the breach of a shot
+    // that hit; a missed shot reads `none`.
+    template <class T, class Find> HRESULT atBreach(T* out, T none, Find find);
     double phaseLocked() const;
     bool realBreachSet() const { return realX_ != kUnsetBreach && realY_ != kUnsetBreach; }
     // The float properties that are plain fields; `onlyWithRealBreach` reads 0 while none is set.

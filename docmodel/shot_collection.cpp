@@ -2,6 +2,7 @@
 
 #include "com/classregistry.h"
 #include "com/enumvariant.h"
+#include "locked_property.h"
 #include "object_helpers.h"
 #include "range_collection.h"
 
@@ -70,22 +71,11 @@ ComPtr<IEventParams> CShotCollection::event()
 
 HRESULT CShotCollection::get_Item(int32_t nShot, IShot** out)
 {
-    if (badInterfaceOut(out))
-        return E_POINTER;
     Lock lock(mutex_);
-    if (nShot < 1 || size_t(nShot) > shots_.size())
-        return E_INVALIDARG;
-    return shots_[size_t(nShot) - 1].copyTo(out);
+    return copyItem(shots_, nShot, out);
 }
 
-HRESULT CShotCollection::get_Count(int32_t* out)
-{
-    if (!out)
-        return E_POINTER;
-    Lock lock(mutex_);
-    *out = int32_t(shots_.size());
-    return S_OK;
-}
+HRESULT CShotCollection::get_Count(int32_t* out) KAVRO_LOCKED_GET(int32_t(shots_.size()))
 
 HRESULT CShotCollection::get_Result(float* out)
 {
@@ -208,21 +198,12 @@ HRESULT CShotCollection::Range(float first, float last, IRangeCollection** out)
     return queryOut(ranges.get(), out);
 }
 
-HRESULT CShotCollection::get_Event(IEventParams** out)
-{
-    if (badInterfaceOut(out))
-        return E_POINTER;
-    Lock lock(mutex_);
-    return event_.copyTo(out);
-}
+HRESULT CShotCollection::get_Event(IEventParams** out) KAVRO_LOCKED_GET(event_)
 
 HRESULT CShotCollection::get__NewEnum(IUnknown** out)
 {
-    if (badInterfaceOut(out))
-        return E_POINTER;
     Lock lock(mutex_);
-    auto e = kavro::VariantEnumerator::ofObjects(shots_);
-    return queryOut(e.get(), out);
+    return enumerateObjects(shots_, out);
 }
 
 HRESULT CShotCollection::InterfaceSupportsErrorInfo(const IID& iid)

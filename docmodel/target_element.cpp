@@ -14,24 +14,7 @@ using kavro::writeValue;
 
 KAVRO_REGISTER_CLASS(CTargetElement, ProgId_TargetElement);
 
-HRESULT CTargetElement::get_Value(const QString& key, Variant* out)
-{
-    if (!out)
-        return E_POINTER;
-    std::lock_guard guard(mutex_);
-    return f_.values.get(key, out);
-}
-
-HRESULT CTargetElement::put_Value(const QString& key, const Variant& value)
-{
-    std::lock_guard guard(mutex_);
-    return putBagValue(f_.values, key, value, &dirty_);
-}
-
-HRESULT CTargetElement::putref_Value(const QString& key, const Variant& value)
-{
-    return put_Value(key, value);
-}
+KAVRO_LOCKED_VALUE_BAG(CTargetElement, f_.values, dirty_)
 
 HRESULT CTargetElement::get_Picture(IUnknown** out)
 {
@@ -39,23 +22,23 @@ HRESULT CTargetElement::get_Picture(IUnknown** out)
     return copyPicture(f_.picture, out);
 }
 
-HRESULT CTargetElement::put_Picture(IUnknown* value)
-    KAVRO_LOCKED_PUT(f_.picture) HRESULT CTargetElement::get_Result(float* out)
-        KAVRO_LOCKED_GET(f_.result) HRESULT CTargetElement::put_Result(float value)
-            KAVRO_LOCKED_PUT(f_.result) HRESULT CTargetElement::get_Left(float* out) KAVRO_LOCKED_GET(f_.left) HRESULT
-    CTargetElement::put_Left(float value) KAVRO_LOCKED_PUT(f_.left) HRESULT CTargetElement::get_Top(float* out)
-        KAVRO_LOCKED_GET(f_.top) HRESULT CTargetElement::put_Top(float value)
-            KAVRO_LOCKED_PUT(f_.top) HRESULT CTargetElement::get_Width(float* out)
-                KAVRO_LOCKED_GET(f_.width) HRESULT CTargetElement::put_Width(float value)
-                    KAVRO_LOCKED_PUT(f_.width) HRESULT CTargetElement::get_Height(float* out)
-                        KAVRO_LOCKED_GET(f_.height) HRESULT CTargetElement::put_Height(float value)
-                            KAVRO_LOCKED_PUT(f_.height) HRESULT CTargetElement::get_Type(enumTargetElementType* out)
-                                KAVRO_LOCKED_GET(f_.type) HRESULT CTargetElement::put_Type(enumTargetElementType value)
-                                    KAVRO_LOCKED_PUT(f_.type) HRESULT CTargetElement::get_Clip(VARIANT_BOOL* out)
-                                        KAVRO_LOCKED_GET(f_.clip) HRESULT CTargetElement::put_Clip(VARIANT_BOOL value)
-                                            KAVRO_LOCKED_PUT(f_.clip)
+HRESULT CTargetElement::put_Picture(IUnknown* value) KAVRO_LOCKED_PUT(f_.picture)
+HRESULT CTargetElement::get_Result(float* out) KAVRO_LOCKED_GET(f_.result)
+HRESULT CTargetElement::put_Result(float value) KAVRO_LOCKED_PUT(f_.result)
+HRESULT CTargetElement::get_Left(float* out) KAVRO_LOCKED_GET(f_.left)
+HRESULT CTargetElement::put_Left(float value) KAVRO_LOCKED_PUT(f_.left)
+HRESULT CTargetElement::get_Top(float* out) KAVRO_LOCKED_GET(f_.top)
+HRESULT CTargetElement::put_Top(float value) KAVRO_LOCKED_PUT(f_.top)
+HRESULT CTargetElement::get_Width(float* out) KAVRO_LOCKED_GET(f_.width)
+HRESULT CTargetElement::put_Width(float value) KAVRO_LOCKED_PUT(f_.width)
+HRESULT CTargetElement::get_Height(float* out) KAVRO_LOCKED_GET(f_.height)
+HRESULT CTargetElement::put_Height(float value) KAVRO_LOCKED_PUT(f_.height)
+HRESULT CTargetElement::get_Type(enumTargetElementType* out) KAVRO_LOCKED_GET(f_.type)
+HRESULT CTargetElement::put_Type(enumTargetElementType value) KAVRO_LOCKED_PUT(f_.type)
+HRESULT CTargetElement::get_Clip(VARIANT_BOOL* out) KAVRO_LOCKED_GET(f_.clip)
+HRESULT CTargetElement::put_Clip(VARIANT_BOOL value) KAVRO_LOCKED_PUT(f_.clip)
 
-                                                HRESULT CTargetElement::AddPoint(float x, float y)
+HRESULT CTargetElement::AddPoint(float x, float y)
 {
     std::lock_guard guard(mutex_);
     f_.points.push_back({x, y});
@@ -64,8 +47,8 @@ HRESULT CTargetElement::put_Picture(IUnknown* value)
 
 HRESULT CTargetElement::get_PointCount(int32_t* out) KAVRO_LOCKED_GET(static_cast<int32_t>(f_.points.size()))
 
-    // `index` is 1-based.
-    HRESULT CTargetElement::pointCoordinate(int32_t index, float geometry::PointF::*coordinate, float* out)
+// `index` is 1-based.
+HRESULT CTargetElement::pointCoordinate(int32_t index, float geometry::PointF::*coordinate, float* out)
 {
     if (!out)
         return E_POINTER;
@@ -86,22 +69,20 @@ HRESULT CTargetElement::get_y(int32_t index, float* out)
     return pointCoordinate(index, &geometry::PointF::y, out);
 }
 
-HRESULT CTargetElement::get_BorderWidth(float* out)
-    KAVRO_LOCKED_GET(f_.borderWidth) HRESULT CTargetElement::put_BorderWidth(float value)
-        KAVRO_LOCKED_PUT(f_.borderWidth) HRESULT CTargetElement::get_Fill(VARIANT_BOOL* out)
-            KAVRO_LOCKED_GET(f_.fill) HRESULT CTargetElement::put_Fill(VARIANT_BOOL value)
-                KAVRO_LOCKED_PUT(f_.fill) HRESULT CTargetElement::get_BodyColor(OLE_COLOR* out)
-                    KAVRO_LOCKED_GET(f_.bodyColor) HRESULT CTargetElement::put_BodyColor(OLE_COLOR value)
-                        KAVRO_LOCKED_PUT(f_.bodyColor) HRESULT CTargetElement::get_BorderColor(OLE_COLOR* out)
-                            KAVRO_LOCKED_GET(f_.borderColor) HRESULT CTargetElement::put_BorderColor(OLE_COLOR value)
-                                KAVRO_LOCKED_PUT(f_.borderColor) HRESULT
-    CTargetElement::get_DrawBeforeRings(VARIANT_BOOL* out)
-        KAVRO_LOCKED_GET(f_.drawBeforeRings) HRESULT CTargetElement::put_DrawBeforeRings(VARIANT_BOOL value)
-            KAVRO_LOCKED_PUT(f_.drawBeforeRings) HRESULT CTargetElement::get_Visible(VARIANT_BOOL* out)
-                KAVRO_LOCKED_GET(f_.visible) HRESULT CTargetElement::put_Visible(VARIANT_BOOL value)
-                    KAVRO_LOCKED_PUT(f_.visible)
+HRESULT CTargetElement::get_BorderWidth(float* out) KAVRO_LOCKED_GET(f_.borderWidth)
+HRESULT CTargetElement::put_BorderWidth(float value) KAVRO_LOCKED_PUT(f_.borderWidth)
+HRESULT CTargetElement::get_Fill(VARIANT_BOOL* out) KAVRO_LOCKED_GET(f_.fill)
+HRESULT CTargetElement::put_Fill(VARIANT_BOOL value) KAVRO_LOCKED_PUT(f_.fill)
+HRESULT CTargetElement::get_BodyColor(OLE_COLOR* out) KAVRO_LOCKED_GET(f_.bodyColor)
+HRESULT CTargetElement::put_BodyColor(OLE_COLOR value) KAVRO_LOCKED_PUT(f_.bodyColor)
+HRESULT CTargetElement::get_BorderColor(OLE_COLOR* out) KAVRO_LOCKED_GET(f_.borderColor)
+HRESULT CTargetElement::put_BorderColor(OLE_COLOR value) KAVRO_LOCKED_PUT(f_.borderColor)
+HRESULT CTargetElement::get_DrawBeforeRings(VARIANT_BOOL* out) KAVRO_LOCKED_GET(f_.drawBeforeRings)
+HRESULT CTargetElement::put_DrawBeforeRings(VARIANT_BOOL value) KAVRO_LOCKED_PUT(f_.drawBeforeRings)
+HRESULT CTargetElement::get_Visible(VARIANT_BOOL* out) KAVRO_LOCKED_GET(f_.visible)
+HRESULT CTargetElement::put_Visible(VARIANT_BOOL value) KAVRO_LOCKED_PUT(f_.visible)
 
-                        HRESULT CTargetElement::IsPointInside(float x, float y, float caliber, VARIANT_BOOL* out)
+HRESULT CTargetElement::IsPointInside(float x, float y, float caliber, VARIANT_BOOL* out)
 {
     if (!out)
         return E_POINTER;
@@ -121,36 +102,33 @@ HRESULT CTargetElement::get_BorderWidth(float* out)
     return S_OK;
 }
 
-HRESULT CTargetElement::get_IgnoreResult(VARIANT_BOOL* out)
-    KAVRO_LOCKED_GET(f_.ignoreResult) HRESULT CTargetElement::put_IgnoreResult(VARIANT_BOOL value)
-        KAVRO_LOCKED_PUT(f_.ignoreResult) HRESULT CTargetElement::get_AreaIndex(int32_t* out)
-            KAVRO_LOCKED_GET(f_.areaIndex) HRESULT CTargetElement::put_AreaIndex(int32_t value)
-                KAVRO_LOCKED_PUT(f_.areaIndex) HRESULT CTargetElement::get_ValuesCount(int32_t* out)
-                    KAVRO_LOCKED_GET(f_.values.count())
+HRESULT CTargetElement::get_IgnoreResult(VARIANT_BOOL* out) KAVRO_LOCKED_GET(f_.ignoreResult)
+HRESULT CTargetElement::put_IgnoreResult(VARIANT_BOOL value) KAVRO_LOCKED_PUT(f_.ignoreResult)
+HRESULT CTargetElement::get_AreaIndex(int32_t* out) KAVRO_LOCKED_GET(f_.areaIndex)
+HRESULT CTargetElement::put_AreaIndex(int32_t value) KAVRO_LOCKED_PUT(f_.areaIndex)
+HRESULT CTargetElement::get_ValuesCount(int32_t* out) KAVRO_LOCKED_GET(f_.values.count())
 
-                        HRESULT CTargetElement::KeyValue(int32_t index, QString* key, Variant* value)
+HRESULT CTargetElement::KeyValue(int32_t index, QString* key, Variant* value)
 {
     std::lock_guard guard(mutex_);
     return bagKeyValue(f_.values, index, key, value);
 }
 
-HRESULT CTargetElement::get_CalcAfterRings(VARIANT_BOOL* out)
-    KAVRO_LOCKED_GET(f_.calcAfterRings) HRESULT CTargetElement::put_CalcAfterRings(VARIANT_BOOL value)
-        KAVRO_LOCKED_PUT(f_.calcAfterRings)
+HRESULT CTargetElement::get_CalcAfterRings(VARIANT_BOOL* out) KAVRO_LOCKED_GET(f_.calcAfterRings)
+HRESULT CTargetElement::put_CalcAfterRings(VARIANT_BOOL value) KAVRO_LOCKED_PUT(f_.calcAfterRings)
 
-            KAVRO_PERSIST_STREAM_INIT_BASICS(CTargetElement, mutex_, dirty_)
+KAVRO_PERSIST_STREAM_INIT_BASICS(CTargetElement, mutex_, dirty_)
 
-                namespace
+namespace {
+// VARIANT_BOOL fields are stored as int16; anything but 0 reads as true.
+HRESULT readFlag(IStream* s, VARIANT_BOOL* out)
 {
-    // VARIANT_BOOL fields are stored as int16; anything but 0 reads as true.
-    HRESULT readFlag(IStream * s, VARIANT_BOOL * out)
-    {
-        int16_t v = 0;
-        if (FAILED(readValue(s, &v)))
-            return E_FAIL;
-        *out = toVariantBool(v != 0);
-        return S_OK;
-    }
+    int16_t v = 0;
+    if (FAILED(readValue(s, &v)))
+        return E_FAIL;
+    *out = toVariantBool(v != 0);
+    return S_OK;
+}
 } // namespace
 
 // Older versions lack some fields; those keep their current values.

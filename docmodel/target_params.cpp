@@ -34,13 +34,12 @@ HRESULT CTargetParams::putChecked(bool valid, auto apply)
     return S_OK;
 }
 
-HRESULT CTargetParams::get_FormWidth(float* out)
-    KAVRO_LOCKED_GET(f_.formWidth) HRESULT CTargetParams::put_FormWidth(float value)
-        KAVRO_TARGET_PUT(f_.formWidth) HRESULT CTargetParams::get_FormHeight(float* out)
-            KAVRO_LOCKED_GET(f_.formHeight) HRESULT CTargetParams::put_FormHeight(float value)
-                KAVRO_TARGET_PUT(f_.formHeight)
+HRESULT CTargetParams::get_FormWidth(float* out) KAVRO_LOCKED_GET(f_.formWidth)
+HRESULT CTargetParams::put_FormWidth(float value) KAVRO_TARGET_PUT(f_.formWidth)
+HRESULT CTargetParams::get_FormHeight(float* out) KAVRO_LOCKED_GET(f_.formHeight)
+HRESULT CTargetParams::put_FormHeight(float value) KAVRO_TARGET_PUT(f_.formHeight)
 
-                    HRESULT CTargetParams::get_Ring(int32_t score, float* out)
+HRESULT CTargetParams::get_Ring(int32_t score, float* out)
 {
     if (!out)
         return E_POINTER;
@@ -56,30 +55,29 @@ HRESULT CTargetParams::put_Ring(int32_t score, float value)
     return putChecked(score >= 1 && score <= 10, [&] { f_.rings[static_cast<size_t>(score - 1)] = value; });
 }
 
-HRESULT CTargetParams::get_InnerTen(float* out)
-    KAVRO_LOCKED_GET(f_.innerTen) HRESULT CTargetParams::put_InnerTen(float value)
-        KAVRO_TARGET_PUT(f_.innerTen) HRESULT CTargetParams::get_RingThickness(float* out)
-            KAVRO_LOCKED_GET(f_.ringThickness) HRESULT CTargetParams::put_RingThickness(float value)
-                KAVRO_TARGET_PUT(f_.ringThickness) HRESULT CTargetParams::get_Black(float* out)
-                    KAVRO_LOCKED_GET(f_.black) HRESULT CTargetParams::put_Black(float value)
-                        KAVRO_TARGET_PUT(f_.black) HRESULT CTargetParams::get_TextHeight(float* out)
-                            KAVRO_LOCKED_GET(f_.textHeight)
+HRESULT CTargetParams::get_InnerTen(float* out) KAVRO_LOCKED_GET(f_.innerTen)
+HRESULT CTargetParams::put_InnerTen(float value) KAVRO_TARGET_PUT(f_.innerTen)
+HRESULT CTargetParams::get_RingThickness(float* out) KAVRO_LOCKED_GET(f_.ringThickness)
+HRESULT CTargetParams::put_RingThickness(float value) KAVRO_TARGET_PUT(f_.ringThickness)
+HRESULT CTargetParams::get_Black(float* out) KAVRO_LOCKED_GET(f_.black)
+HRESULT CTargetParams::put_Black(float value) KAVRO_TARGET_PUT(f_.black)
+HRESULT CTargetParams::get_TextHeight(float* out) KAVRO_LOCKED_GET(f_.textHeight)
 
-                                HRESULT CTargetParams::put_TextHeight(float value)
+HRESULT CTargetParams::put_TextHeight(float value)
 {
     return putChecked(value >= 0, [&] { f_.textHeight = value; });
 }
 
 HRESULT CTargetParams::get_LastNumberedRing(int32_t* out) KAVRO_LOCKED_GET(f_.lastNumberedRing)
 
-    HRESULT CTargetParams::put_LastNumberedRing(int32_t value)
+HRESULT CTargetParams::put_LastNumberedRing(int32_t value)
 {
     return putChecked(value >= 0 && value <= 10, [&] { f_.lastNumberedRing = value; });
 }
 
 HRESULT CTargetParams::get_TextOrientation(int32_t* out) KAVRO_LOCKED_GET(f_.textOrientation)
 
-    HRESULT CTargetParams::put_TextOrientation(int32_t value)
+HRESULT CTargetParams::put_TextOrientation(int32_t value)
 {
     return putChecked(value >= 0 && value <= 1, [&] { f_.textOrientation = value; });
 }
@@ -87,34 +85,32 @@ HRESULT CTargetParams::get_TextOrientation(int32_t* out) KAVRO_LOCKED_GET(f_.tex
 HRESULT CTargetParams::get_FillCenter(enumTargetFillCenter* out)
     KAVRO_LOCKED_GET(static_cast<enumTargetFillCenter>(f_.fillCenter))
 
-        HRESULT CTargetParams::put_FillCenter(enumTargetFillCenter value)
+HRESULT CTargetParams::put_FillCenter(enumTargetFillCenter value)
 {
     return putChecked(value >= NoFill && value <= FillInnerTen, [&] { f_.fillCenter = value; });
 }
 
-HRESULT CTargetParams::get_BackgroundColor(OLE_COLOR* out)
-    KAVRO_LOCKED_GET(f_.backgroundColor) HRESULT CTargetParams::put_BackgroundColor(OLE_COLOR value)
-        KAVRO_TARGET_PUT(f_.backgroundColor) HRESULT CTargetParams::get_BlackColor(OLE_COLOR* out)
-            KAVRO_LOCKED_GET(f_.blackColor) HRESULT CTargetParams::put_BlackColor(OLE_COLOR value)
-                KAVRO_TARGET_PUT(f_.blackColor) HRESULT CTargetParams::get_RingColor(OLE_COLOR* out)
-                    KAVRO_LOCKED_GET(f_.ringColor) HRESULT CTargetParams::put_RingColor(OLE_COLOR value)
-                        KAVRO_TARGET_PUT(f_.ringColor) HRESULT CTargetParams::get_TraceThickness(float* out)
-                            KAVRO_LOCKED_GET(f_.traceThickness)
+HRESULT CTargetParams::get_BackgroundColor(OLE_COLOR* out) KAVRO_LOCKED_GET(f_.backgroundColor)
+HRESULT CTargetParams::put_BackgroundColor(OLE_COLOR value) KAVRO_TARGET_PUT(f_.backgroundColor)
+HRESULT CTargetParams::get_BlackColor(OLE_COLOR* out) KAVRO_LOCKED_GET(f_.blackColor)
+HRESULT CTargetParams::put_BlackColor(OLE_COLOR value) KAVRO_TARGET_PUT(f_.blackColor)
+HRESULT CTargetParams::get_RingColor(OLE_COLOR* out) KAVRO_LOCKED_GET(f_.ringColor)
+HRESULT CTargetParams::put_RingColor(OLE_COLOR value) KAVRO_TARGET_PUT(f_.ringColor)
+HRESULT CTargetParams::get_TraceThickness(float* out) KAVRO_LOCKED_GET(f_.traceThickness)
 
-                                HRESULT CTargetParams::put_TraceThickness(float value)
+HRESULT CTargetParams::put_TraceThickness(float value)
 {
     return putChecked(value >= 0, [&] { f_.traceThickness = value; });
 }
 
-HRESULT CTargetParams::get_InnerRingColor(OLE_COLOR* out)
-    KAVRO_LOCKED_GET(f_.innerRingColor) HRESULT CTargetParams::put_InnerRingColor(OLE_COLOR value)
-        KAVRO_TARGET_PUT(f_.innerRingColor) HRESULT CTargetParams::get_BreachColor(OLE_COLOR* out)
-            KAVRO_LOCKED_GET(f_.breachColor) HRESULT CTargetParams::put_BreachColor(OLE_COLOR value)
-                KAVRO_TARGET_PUT(f_.breachColor) HRESULT CTargetParams::get_SelectedBreachColor(OLE_COLOR* out)
-                    KAVRO_LOCKED_GET(f_.selectedBreachColor) HRESULT
-    CTargetParams::put_SelectedBreachColor(OLE_COLOR value) KAVRO_TARGET_PUT(f_.selectedBreachColor)
+HRESULT CTargetParams::get_InnerRingColor(OLE_COLOR* out) KAVRO_LOCKED_GET(f_.innerRingColor)
+HRESULT CTargetParams::put_InnerRingColor(OLE_COLOR value) KAVRO_TARGET_PUT(f_.innerRingColor)
+HRESULT CTargetParams::get_BreachColor(OLE_COLOR* out) KAVRO_LOCKED_GET(f_.breachColor)
+HRESULT CTargetParams::put_BreachColor(OLE_COLOR value) KAVRO_TARGET_PUT(f_.breachColor)
+HRESULT CTargetParams::get_SelectedBreachColor(OLE_COLOR* out) KAVRO_LOCKED_GET(f_.selectedBreachColor)
+HRESULT CTargetParams::put_SelectedBreachColor(OLE_COLOR value) KAVRO_TARGET_PUT(f_.selectedBreachColor)
 
-        HRESULT CTargetParams::get_Picture(IUnknown** out)
+HRESULT CTargetParams::get_Picture(IUnknown** out)
 {
     std::lock_guard guard(mutex_);
     return copyPicture(f_.picture, out);
@@ -122,8 +118,8 @@ HRESULT CTargetParams::get_InnerRingColor(OLE_COLOR* out)
 
 HRESULT CTargetParams::put_Picture(IUnknown* value) KAVRO_TARGET_PUT(f_.picture)
 
-    HRESULT CTargetParams::AddElement(enumTargetElementType type, float left, float top, float width, float height,
-                                      ITargetElement** out)
+HRESULT CTargetParams::AddElement(enumTargetElementType type, float left, float top, float width, float height,
+                                  ITargetElement** out)
 {
     if (!out || *out)
         return E_POINTER;
@@ -151,7 +147,7 @@ HRESULT CTargetParams::Elements(int32_t index, ITargetElement** out)
 
 HRESULT CTargetParams::get_ElementCount(int32_t* out) KAVRO_LOCKED_GET(static_cast<int32_t>(f_.elements.size()))
 
-    HRESULT CTargetParams::get_Areas(int32_t nArea, ITargetElement** out)
+HRESULT CTargetParams::get_Areas(int32_t nArea, ITargetElement** out)
 {
     if (!out || *out)
         return E_POINTER;
@@ -166,11 +162,8 @@ HRESULT CTargetParams::get_ElementCount(int32_t* out) KAVRO_LOCKED_GET(static_ca
 
 HRESULT CTargetParams::get__NewEnum(IUnknown** out)
 {
-    if (!out || *out)
-        return E_POINTER;
     std::lock_guard guard(mutex_);
-    *out = kavro::VariantEnumerator::ofObjects(f_.elements).detach();
-    return S_OK;
+    return enumerateObjects(f_.elements, out);
 }
 
 KAVRO_PERSIST_STREAM_INIT_BASICS(CTargetParams, mutex_, dirty_)

@@ -12,6 +12,16 @@ constexpr size_t kDeviceDescriptorSize = 18;
 constexpr size_t kNumConfigurationsOffset = 17;
 constexpr size_t kProductIdOffset = 10;
 constexpr size_t kDefaultTransferSize = 512;
+
+// A control transfer with a data stage on `c` (none: false); true only when all `length` bytes went.
+template <class Transfer> bool wholeTransfer(UsbConnection* c, size_t length, Transfer transfer)
+{
+    if (!c)
+        return false;
+    size_t transferred = 0;
+    return SUCCEEDED(transfer(*c, &transferred)) && transferred == length;
+}
+
 } // namespace
 
 bool DevicePathHasInterface(const std::string& path, const UsbDeviceTable& table)
@@ -202,13 +212,10 @@ bool UsbDevice::ControlRequest(uint8_t request, uint16_t value, uint16_t index, 
     if (length && !buffer)
         return false;
     std::lock_guard lock(requestLock_);
-    UsbConnection* c = Connection();
-    if (!c)
-        return false;
-    size_t transferred = 0;
-    const HRESULT hr
-        = c->controlIn(request, value, index, std::span<uint8_t>(static_cast<uint8_t*>(buffer), length), &transferred);
-    return SUCCEEDED(hr) && transferred == length;
+    return wholeTransfer(Connection(), length, [&](UsbConnection& c, size_t* transferred) {
+        return c.controlIn(request, value, index, std::span<uint8_t>(static_cast<uint8_t*>(buffer), length),
+                           transferred);
+    });
 }
 
 bool UsbDevice::ControlOut(uint8_t request, uint16_t value, uint16_t index)
@@ -223,13 +230,10 @@ bool UsbDevice::ControlWrite(uint8_t request, uint16_t value, uint16_t index, co
     if (length && !buffer)
         return false;
     std::lock_guard lock(requestLock_);
-    UsbConnection* c = Connection();
-    if (!c)
-        return false;
-    size_t transferred = 0;
-    const HRESULT hr = c->controlWrite(
-        request, value, index, std::span<const uint8_t>(static_cast<const uint8_t*>(buffer), length), &transferred);
-    return SUCCEEDED(hr) && transferred == length;
+    return wholeTransfer(Connection(), length, [&](UsbConnection& c, size_t* transferred) {
+        return c.controlWrite(request, value, index,
+                              std::span<const uint8_t>(static_cast<const uint8_t*>(buffer), length), transferred);
+    });
 }
 
 void UsbDevice::OnPacket(ByteSpan data)

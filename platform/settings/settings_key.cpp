@@ -29,6 +29,21 @@ HRESULT changeNode(SettingsRoot root, const QString& file, const QStringList& pa
                                              });
 }
 
+// The names that `collect` lists from the node at `path` of an open key, in the node's order.
+HRESULT readNames(bool valid, const QString& file, const QStringList& path, QStringList* out,
+                  const std::function<void(const SettingsNode& node, QStringList* names)>& collect)
+{
+    if (!out)
+        return E_POINTER;
+    if (!valid)
+        return E_HANDLE;
+    return readNode(file, path, [&](const SettingsNode& node) {
+        out->clear();
+        collect(node, out);
+        return S_OK;
+    });
+}
+
 HRESULT openPath(const QString& file, const QStringList& path)
 {
     return readNode(file, path, [](const SettingsNode&) { return S_OK; });
@@ -224,28 +239,16 @@ HRESULT SettingsKey::deleteKey(const QString& path, bool withSubKeys) const
 
 HRESULT SettingsKey::subKeyNames(QStringList* out) const
 {
-    if (!out)
-        return E_POINTER;
-    if (!valid_)
-        return E_HANDLE;
-    return readNode(file_, path_, [&](const SettingsNode& node) {
-        out->clear();
+    return readNames(valid_, file_, path_, out, [](const SettingsNode& node, QStringList* names) {
         for (const auto& [folded, child] : node.children)
-            out->append(child->name);
-        return S_OK;
+            names->append(child->name);
     });
 }
 
 HRESULT SettingsKey::valueNames(QStringList* out) const
 {
-    if (!out)
-        return E_POINTER;
-    if (!valid_)
-        return E_HANDLE;
-    return readNode(file_, path_, [&](const SettingsNode& node) {
-        out->clear();
+    return readNames(valid_, file_, path_, out, [](const SettingsNode& node, QStringList* names) {
         for (const auto& v : node.values)
-            out->append(v.name);
-        return S_OK;
+            names->append(v.name);
     });
 }

@@ -67,26 +67,22 @@ struct FakeUsbBackend::Connection final : UsbConnection {
         return device->gone ? USB_E_NOT_CONNECTED : S_OK;
     }
 
-    HRESULT deviceDescriptor(std::vector<uint8_t>* out) override
+    // A part of the device's description, while the connection is open and the device present.
+    template <class T> HRESULT describe(T FakeUsbDevice::*part, T* out) const
     {
         if (!out)
             return E_POINTER;
         std::lock_guard lock(backend.mutex_);
         if (HRESULT hr = check(); FAILED(hr))
             return hr;
-        *out = device->info.descriptor;
+        *out = device->info.*part;
         return S_OK;
     }
 
+    HRESULT deviceDescriptor(std::vector<uint8_t>* out) override { return describe(&FakeUsbDevice::descriptor, out); }
     HRESULT interfaceEndpoints(std::vector<UsbPipeInfo>* out) override
     {
-        if (!out)
-            return E_POINTER;
-        std::lock_guard lock(backend.mutex_);
-        if (HRESULT hr = check(); FAILED(hr))
-            return hr;
-        *out = device->info.endpoints;
-        return S_OK;
+        return describe(&FakeUsbDevice::endpoints, out);
     }
 
     HRESULT controlIn(uint8_t request, uint16_t value, uint16_t index, std::span<uint8_t> data,

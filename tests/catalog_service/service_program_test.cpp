@@ -32,9 +32,7 @@ protected:
     void SetUp() override
     {
         CatalogEnvTest::SetUp();
-        home_ = rootPath() + QStringLiteral("/home");
-        catalog_ = home_ + QStringLiteral("/Kavro catalog/");
-        QDir().mkpath(catalog_);
+        QDir().mkpath(homeCatalogPath());
         QDir().mkpath(rootPath() + QStringLiteral("/machine"));
     }
     void TearDown() override
@@ -50,7 +48,7 @@ protected:
         const cattest::Spawned s = cattest::spawnProcess(
             kService, {},
             {
-                QStringLiteral("HOME=") + home_,
+                QStringLiteral("HOME=") + homePath(),
                 QStringLiteral("XDG_RUNTIME_DIR=") + runPath(),
                 QStringLiteral("KAVRO_CACHE_DIR=") + cacheDir(),
                 QStringLiteral("KAVRO_SYSTEM_CONFIG=") + rootPath() + QStringLiteral("/machine"),
@@ -83,11 +81,10 @@ protected:
     }
     bool save(const QString& name, const cattest::PracticeSpec& spec)
     {
-        QDir().mkpath(QFileInfo(catalog_ + name).path());
-        return cattest::savePractice(spec, catalog_ + name);
+        QDir().mkpath(QFileInfo(homeCatalogPath() + name).path());
+        return cattest::savePractice(spec, homeCatalogPath() + name);
     }
 
-    QString home_, catalog_;
     pid_t service_ = -1;
 };
 
@@ -101,7 +98,7 @@ TEST_F(ServiceProgramTest, IndexesSavedPracticesAsTheIndependentReaderReadsThem)
     ASSERT_TRUE(save(QStringLiteral("Bob.kavro"), cattest::practice("AP10", QStringLiteral("Bob"), 5, 1)));
     ASSERT_TRUE(save(QStringLiteral("nobody.kavro"), cattest::practice("AP10", QString(), 1, 0)));
     ASSERT_TRUE(save(QStringLiteral("prone/Cleo.kavro"), cattest::practice("SBR50", QStringLiteral("Cléo"), 2, 1)));
-    QFile notes(catalog_ + QStringLiteral("notes.txt"));
+    QFile notes(homeCatalogPath() + QStringLiteral("notes.txt"));
     ASSERT_TRUE(notes.open(QIODevice::WriteOnly));
     notes.write("shopping list");
     notes.close();
@@ -155,11 +152,11 @@ TEST_F(ServiceProgramTest, IndexesSavedPracticesAsTheIndependentReaderReadsThem)
 TEST_F(ServiceProgramTest, KilledDuringAScanItLeavesAReadableCacheAndCompletesItAfterARestart)
 {
     ASSERT_TRUE(save(QStringLiteral("seed.kavro"), cattest::practice("AR10", QStringLiteral("Anna"), 20, 2)));
-    const QString seed = catalog_ + QStringLiteral("seed.kavro");
+    const QString seed = homeCatalogPath() + QStringLiteral("seed.kavro");
     for (int i = 1; i < 500; ++i) {
         const QString name = QStringLiteral("%1/copy %2.kavro").arg(i % 7).arg(i);
-        QDir().mkpath(QFileInfo(catalog_ + name).path());
-        ASSERT_TRUE(QFile::copy(seed, catalog_ + name));
+        QDir().mkpath(QFileInfo(homeCatalogPath() + name).path());
+        ASSERT_TRUE(QFile::copy(seed, homeCatalogPath() + name));
     }
 
     service_ = startService();

@@ -60,7 +60,7 @@ TEST_F(BrowserProgramTest, TheBrowserStartsTheServiceThatIndexesTheCatalog)
     const cattest::Spawned s
         = cattest::spawnProcess(QStringLiteral(KAVRO_BIN_DIR "/kavro-catalog"), {},
                                 {
-                                    QStringLiteral("HOME=") + home_,
+                                    QStringLiteral("HOME=") + homePath(),
                                     QStringLiteral("XDG_RUNTIME_DIR=") + runPath(),
                                     QStringLiteral("KAVRO_CACHE_DIR=") + cacheDir(),
                                     QStringLiteral("KAVRO_SYSTEM_CONFIG=") + rootPath() + QStringLiteral("/config"),

@@ -22,7 +22,8 @@ TEST_F(ShellCatalogTest, TopLevelHoldsTheFixedEventsAndOtherOnlyWithAFileThatIsN
     rescan();
     EXPECT_EQ(childNames(root.get()),
               (QStringList{QStringLiteral("Other"), QStringLiteral("Air Pistol"), QStringLiteral("Air Rifle")}));
-    EXPECT_EQ(childNames(folder({QStringLiteral("Other")}).get()), QStringList{catalog_ + QStringLiteral("notes.txt")});
+    EXPECT_EQ(childNames(folder({QStringLiteral("Other")}).get()),
+              QStringList{homeCatalogPath() + QStringLiteral("notes.txt")});
     EXPECT_TRUE(messages_.empty());
 }
 

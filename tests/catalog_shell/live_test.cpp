@@ -40,7 +40,7 @@ TEST_F(LiveViewTest, ANewDocumentReportedByTheServiceRefillsTheView)
 {
     save(QStringLiteral("a.kavro"), cattest::practice("AR10", QStringLiteral("Anna")));
     CatalogService::Options options;
-    options.folder = catalog_;
+    options.folder = homeCatalogPath();
     options.settleMs = 100;
     ASSERT_EQ(service_.Start(options), S_OK);
     const QString rifle = eventName("AR10");

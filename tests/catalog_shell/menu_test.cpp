@@ -145,7 +145,7 @@ TEST_F(MenuTest, DeleteAsksAndRemovesExactlyTheDocuments)
     answer_ = true;
     ASSERT_EQ(invoke(document.get(), 2), S_OK);
     EXPECT_FALSE(QFile::exists(doc_));
-    EXPECT_TRUE(QFile::exists(catalog_ + QStringLiteral("a.kavro.bak")));
+    EXPECT_TRUE(QFile::exists(homeCatalogPath() + QStringLiteral("a.kavro.bak")));
     EXPECT_TRUE(QFile::exists(second));
 
     // A folder's delete takes every document below it (as the tree shows it once refreshed).
@@ -156,7 +156,7 @@ TEST_F(MenuTest, DeleteAsksAndRemovesExactlyTheDocuments)
     event->QueryContextMenu(&folderMenu, 0, 0, 100, CMF_NORMAL);
     ASSERT_EQ(invoke(event.get(), 3), S_OK);
     EXPECT_FALSE(QFile::exists(second));
-    EXPECT_TRUE(QFile::exists(catalog_ + QStringLiteral("a.kavro.bak")));
+    EXPECT_TRUE(QFile::exists(homeCatalogPath() + QStringLiteral("a.kavro.bak")));
 }
 
 // The bytes of a list of kind-1 items, built here independently of the item routines.

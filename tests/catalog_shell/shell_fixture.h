@@ -62,11 +62,9 @@ protected:
     void SetUp() override
     {
         CatalogEnvTest::SetUp();
-        home_ = rootPath() + QStringLiteral("/home");
-        catalog_ = home_ + QStringLiteral("/Kavro catalog/");
-        QDir().mkpath(catalog_);
+        QDir().mkpath(homeCatalogPath());
         QDir().mkpath(rootPath() + QStringLiteral("/config"));
-        qputenv("HOME", QFile::encodeName(home_));
+        qputenv("HOME", QFile::encodeName(homePath()));
         qputenv("KAVRO_SYSTEM_CONFIG", QFile::encodeName(rootPath() + QStringLiteral("/config")));
         qputenv("KAVRO_CONFIG_HOME", QFile::encodeName(rootPath() + QStringLiteral("/config")));
         setShellLauncher(&launcher_);
@@ -95,20 +93,20 @@ protected:
     {
         ASSERT_EQ(presence_.claim(), S_OK);
         ASSERT_EQ(cache_.open(cachePath()), S_OK);
-        indexer_ = std::make_unique<CatalogIndexer>(cache_, catalog_, nullptr);
+        indexer_ = std::make_unique<CatalogIndexer>(cache_, homeCatalogPath(), nullptr);
     }
     void rescan() { indexer_->Rescan(); }
 
     QString save(const QString& name, const cattest::PracticeSpec& spec)
     {
-        const QString path = catalog_ + name;
+        const QString path = homeCatalogPath() + name;
         QDir().mkpath(QFileInfo(path).path());
         EXPECT_TRUE(cattest::savePractice(spec, path)) << name.toStdString();
         return path;
     }
     void writeFile(const QString& name, const QByteArray& bytes)
     {
-        QFile f(catalog_ + name);
+        QFile f(homeCatalogPath() + name);
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
         f.write(bytes);
     }
@@ -137,7 +135,6 @@ protected:
         return names;
     }
 
-    QString home_, catalog_;
     FakeLauncher launcher_;
     std::vector<Message> messages_;
     QStringList questions_;

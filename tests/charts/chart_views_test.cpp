@@ -17,6 +17,7 @@
 #include <QDir>
 #include <QAction>
 #include <QMouseEvent>
+#include <QSplitter>
 #include <QTemporaryDir>
 #include <QApplication>
 #include <gtest/gtest.h>
@@ -94,6 +95,32 @@ TEST(ChartViews, FollowThePracticeLiveAndHiddenViewsCatchUpWhenShown)
     ASSERT_FALSE(d.empty());
     EXPECT_NEAR(d.front().second, 5.0, 1e-5);
     EXPECT_EQ(pointCount(speed->chartWindows()[1], 1), 131u);
+}
+
+// The views of two charts keep the bar between them at their own share of the height.
+template <class View> void expectBarAt(int numerator, int denominator)
+{
+    CKavroDoc doc;
+    auto view = shown<View>(doc);
+    for (const QSize size : {QSize(900, 600), QSize(700, 901)}) {
+        view->resize(size);
+        QApplication::processEvents();
+        const std::vector<CChartWindow*> charts = view->chartWindows();
+        ASSERT_EQ(charts.size(), 2u);
+        auto* splitter = qobject_cast<QSplitter*>(charts[0]->parentWidget());
+        ASSERT_NE(splitter, nullptr);
+        EXPECT_EQ(splitter->height(), size.height());
+        const int free = splitter->height() - splitter->handleWidth();
+        EXPECT_EQ(charts[0]->height(), free * numerator / denominator) << size.height();
+        EXPECT_EQ(charts[1]->height(), free - free * numerator / denominator) << size.height();
+    }
+}
+
+TEST(ChartViews, TwoChartViewsKeepTheirBarAtTheirShareOfTheHeight)
+{
+    expectBarAt<CDistanceView>(3, 5);
+    expectBarAt<CSpeedView>(1, 2);
+    expectBarAt<CProbabilityView>(3, 5);
 }
 
 TEST(ChartViews, TheControlIntervalBoxSwitchesEveryChartView)

@@ -103,16 +103,7 @@ TEST_P(ModelContract, OneAimingWithOneShotThenACleanDisconnect)
         << ::testing::PrintToString(sink->events);
 
     // All on one aiming, which holds the shot; scored on the event's target.
-    ASSERT_FALSE(sink->aimings.empty());
-    for (const auto& a : sink->aimings)
-        EXPECT_EQ(a, sink->aimings.front());
-    int32_t shots = 0;
-    ASSERT_EQ(sink->aimings.front()->get_ShotCount(&shots), S_OK);
-    EXPECT_EQ(shots, 1);
-    ASSERT_EQ(sink->shots.size(), 1u);
-    VARIANT_BOOL missed = VARIANT_TRUE;
-    ASSERT_EQ(sink->shots[0]->get_Missed(&missed), S_OK);
-    EXPECT_EQ(missed, VARIANT_FALSE);
+    ASSERT_NO_FATAL_FAILURE(devtest::expectOneAimingWithOneHit(*sink));
     float result = 0;
     ASSERT_EQ(sink->shots[0]->get_Result(&result), S_OK);
     EXPECT_GT(result, 0.0f);

@@ -2,6 +2,7 @@
 
 #include "support/image_sensor_support.h"
 #include "support/usb_model_fixture.h"
+#include "support/usb_test_support.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -17,20 +18,7 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-// Sleeps pass at once and move the time on, so that waits in the open sequences cost nothing.
-class SteppingClock final : public Clock {
-public:
-    uint32_t tickMs() const override { return now; }
-    DATE localNow() const override { return 45000.0 + now / 86400000.0; }
-    bool sleep(uint32_t ms, const ManualEvent* stop) override
-    {
-        now += ms;
-        return stop && stop->isSet();
-    }
-
-private:
-    std::atomic<uint32_t> now{0};
-};
+using kavro::testing::SteppingClock;
 
 // ---- Serial models: the simulator on a pty, reached through a COM number ----
 
@@ -122,26 +110,7 @@ public:
 protected:
     void plug(const std::string& path, uint16_t product, std::map<uint8_t, Bytes> answers)
     {
-        FakeUsbDevice d(path, usbids::kPlaceholderVendorId, product);
-        d.descriptor = {18,
-                        1,
-                        0,
-                        2,
-                        0xFF,
-                        0,
-                        0,
-                        64,
-                        static_cast<uint8_t>(usbids::kPlaceholderVendorId),
-                        static_cast<uint8_t>(usbids::kPlaceholderVendorId >> 8),
-                        static_cast<uint8_t>(product),
-                        static_cast<uint8_t>(product >> 8),
-                        0,
-                        1,
-                        1,
-                        2,
-                        3,
-                        1};
-        fake_.addDevice(d);
+        fake_.addDevice(kavro::testing::sensorDevice(path, product));
         replies_[path] = std::move(answers);
         fake_.setControlHandler(path, [this, path](const UsbControlRecord& r) {
             if (r.kind != UsbControlKind::In)

@@ -79,16 +79,8 @@ TEST_F(DeviceTest, OneShotTravelsFromTheReaderToTheSinksInOrder)
               (std::vector<std::string>{"StartAiming 1", "NewCoordinates 1 3", "Shot 1", "NewCoordinates 1 2",
                                         "ConcludeAiming 1", "FinalConcludeAiming 1"}));
     // Every event of the aiming carries the same new aiming, holding the reported shot.
-    ASSERT_EQ(sink->aimings.size(), 5u);
-    for (const auto& a : sink->aimings)
-        EXPECT_EQ(a, sink->aimings.front());
-    int32_t shots = 0;
-    ASSERT_EQ(sink->aimings.front()->get_ShotCount(&shots), S_OK);
-    EXPECT_EQ(shots, 1);
-    ASSERT_EQ(sink->shots.size(), 1u);
-    VARIANT_BOOL missed = VARIANT_TRUE;
-    sink->shots.front()->get_Missed(&missed);
-    EXPECT_EQ(missed, VARIANT_FALSE);
+    EXPECT_EQ(sink->eventAimings.size(), 5u);
+    expectOneAimingWithOneHit(*sink);
     int32_t signal = -1;
     device->get_SignalLevel(1, &signal);
     EXPECT_EQ(signal, 0);

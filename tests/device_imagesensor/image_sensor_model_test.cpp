@@ -20,26 +20,6 @@ using ::testing::Contains;
 using ::testing::ElementsAre;
 using ::testing::Not;
 
-// Sleeps pass at once and move the tick on; with `dateStepMs` set, every reading of the local
-// time is that much later than the one before, whenever a reader thread takes it.
-class ModelClock final : public Clock {
-public:
-    uint32_t tickMs() const override { return now; }
-    DATE localNow() const override
-    {
-        const int calls = dateReadings.fetch_add(1);
-        return 45000.0 + (now + static_cast<double>(calls) * dateStepMs) / 86400000.0;
-    }
-    bool sleep(uint32_t ms, const ManualEvent* stop) override
-    {
-        now += ms;
-        return stop && stop->isSet();
-    }
-    std::atomic<uint32_t> now{0};
-    uint32_t dateStepMs = 0;
-    mutable std::atomic<int> dateReadings{0};
-};
-
 class ImageSensorModel : public ImageSensorTest {
 protected:
     void SetUp() override
@@ -91,7 +71,7 @@ protected:
     // The events since the last call, runs of batch events folded (foldBatchEvents).
     std::vector<std::string> events() { return devtest::foldBatchEvents(std::exchange(sink->events, {})); }
 
-    ModelClock clock;
+    SteppingClock clock;
     std::string path;
     int32_t injected = 0;
     ComPtr<IKavroDevice> device;

@@ -84,7 +84,7 @@ TEST(ReaderSettings, CalibrationModeMayChangeWhileAReaderDecodes)
         }
     });
     for (int i = 0; i < 2000; ++i)
-        ASSERT_EQ(device->put_CalibrationMode(1, i % 2 ? VARIANT_TRUE : VARIANT_FALSE), S_OK);
+        ASSERT_EQ(device->put_CalibrationMode(1, toVariantBool(i % 2 != 0)), S_OK);
     stop = true;
     reader.join();
     EXPECT_EQ(odd.load(), 0);

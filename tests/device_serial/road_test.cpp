@@ -71,7 +71,6 @@ protected:
         device = devtest::makePumpedControl(realClock());
         ASSERT_TRUE(device);
         sink = devtest::adviseNewSink<RecordingSink>(device.get());
-        sink->rec = &rec;
     }
     void TearDown() override
     {
@@ -89,7 +88,7 @@ protected:
     }
     bool seen(const std::string& e) const
     {
-        const std::vector<std::string> names = eventNames(rec.events);
+        const std::vector<std::string> names = eventNames(sink->events);
         return std::find(names.begin(), names.end(), e) != names.end();
     }
 
@@ -98,7 +97,6 @@ protected:
     ::test::ChildProcess sim;
     ComPtr<IKavroDevice> device;
     ComPtr<IEventParams> event;
-    Recorder rec;
     ComPtr<RecordingSink> sink;
 };
 
@@ -114,27 +112,27 @@ TEST_F(Road, AimingsShotsSilenceAndUnplugArriveAsEvents)
 
     int32_t minShots = 0;
     event->get_MinShotsPerAiming(&minShots);
-    ASSERT_TRUE(pumpUntil([&] { return seen("Reconnected"); }, 15000)) << testing::PrintToString(rec.events);
+    ASSERT_TRUE(pumpUntil([&] { return seen("Reconnected"); }, 15000)) << testing::PrintToString(sink->events);
 
     // The first aiming: settled on the centre, one shot, then the signal goes.
     std::vector<std::string> first{"StartAiming",    "NewCoordinates", "Shot",
                                    "NewCoordinates", "ConcludeAiming", "FinalConcludeAiming"};
-    const std::vector<std::string> names = eventNames(rec.events);
+    const std::vector<std::string> names = eventNames(sink->events);
     ASSERT_GE(names.size(), first.size());
     EXPECT_EQ(std::vector<std::string>(names.begin(), names.begin() + 6), first);
-    ASSERT_GE(rec.shots.size(), 1u);
+    ASSERT_GE(sink->shots.size(), 1u);
     float result = 0;
-    rec.shots[0]->get_Result(&result);
+    sink->shots[0]->get_Result(&result);
     EXPECT_GE(result, 10.0f);
     VARIANT_BOOL missed = VARIANT_TRUE;
-    rec.shots[0]->get_Missed(&missed);
+    sink->shots[0]->get_Missed(&missed);
     EXPECT_EQ(missed, VARIANT_FALSE);
 
     // The second: a path to (50, -50) sensor units, lost there; the event's minimum of shots.
-    ASSERT_EQ(rec.aimings.size(), 2u);
-    EXPECT_EQ(rec.shots.size(), 1u + static_cast<size_t>(std::max(minShots, 0)));
+    ASSERT_EQ(sink->aimings.size(), 2u);
+    EXPECT_EQ(sink->shots.size(), 1u + static_cast<size_t>(std::max(minShots, 0)));
     ComPtr<IAimingTrace> trace;
-    rec.aimings[1]->get_Trace(trace.put());
+    sink->aimings[1]->get_Trace(trace.put());
     int32_t last = -1, count = 0;
     trace->get_Last(&last);
     trace->get_Count(&count);
@@ -146,7 +144,7 @@ TEST_F(Road, AimingsShotsSilenceAndUnplugArriveAsEvents)
     EXPECT_NEAR(y, 0, 10);
 
     // Silence, then the line goes and comes back.
-    const std::vector<std::string> ev = eventNames(rec.events);
+    const std::vector<std::string> ev = eventNames(sink->events);
     auto at = [&](const char* e) { return std::find(ev.begin(), ev.end(), std::string(e)) - ev.begin(); };
     EXPECT_LT(at("ConcludeAiming"), at("Timeout"));
     EXPECT_LT(at("Timeout"), at("Disconnected"));
@@ -158,13 +156,13 @@ TEST_F(Road, AimingsShotsSilenceAndUnplugArriveAsEvents)
     ComPtr<IKavroDocument> doc;
     ASSERT_EQ(createInstance(kavrodoc::CLSID_KavroDocument, &doc), S_OK);
     ComPtr<IAimingAttr> attr;
-    ASSERT_EQ(rec.aimings[0]->get_Attr(attr.put()), S_OK);
+    ASSERT_EQ(sink->aimings[0]->get_Attr(attr.put()), S_OK);
     ComPtr<IEventParams> event;
     ASSERT_EQ(attr->get_Event(event.put()), S_OK);
     ASSERT_EQ(doc->put_Event(event.get()), S_OK);
     ComPtr<IAimingCollection> aimings;
     ASSERT_EQ(doc->get_Aimings(aimings.put()), S_OK);
-    for (const auto& a : rec.aimings)
+    for (const auto& a : sink->aimings)
         ASSERT_EQ(aimings->Add(a.get()), S_OK);
     doc->put_ShooterName(QStringLiteral("Road"));
     doc->put_FileName(docPath);
@@ -183,7 +181,7 @@ TEST_F(Road, AimingsShotsSilenceAndUnplugArriveAsEvents)
     ASSERT_EQ(loaded->Shots(VARIANT_TRUE, shots.put()), S_OK);
     int32_t shotCount = 0;
     shots->get_Count(&shotCount);
-    EXPECT_EQ(static_cast<size_t>(shotCount), rec.shots.size());
+    EXPECT_EQ(static_cast<size_t>(shotCount), sink->shots.size());
     ComPtr<IShot> firstShot;
     ASSERT_EQ(shots->get_Item(1, firstShot.put()), S_OK);
     float loadedResult = 0;

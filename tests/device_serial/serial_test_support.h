@@ -1,8 +1,9 @@
 #pragma once
-// A stand-in for the device control that serial models can run against, a pty pair whose master
-// side plays the sensor, and a sink that writes the events down.
+// A stand-in for the device control that serial models can run against (its events go to a
+// RecordingSink), and a pty pair whose master side plays the sensor.
 #include "device/model/device_host.h"
 #include "device/model/generic_kavro.h"
+#include "support/event_recorder.h"
 #include "com/classregistry.h"
 #include "kavrodoc.h"
 #include "serial/serial_port.h"
@@ -23,6 +24,7 @@
 namespace sertest {
 
 using namespace kavro;
+using devtest::RecordingSink;
 
 // The bundled events, found by short name (the event manager reads them once per process).
 inline ComPtr<IEventParams> bundledEvent(const char* shortName)
@@ -36,72 +38,10 @@ inline ComPtr<IEventParams> bundledEvent(const char* shortName)
     return event;
 }
 
-class Recorder {
-public:
-    std::vector<std::string> events;
-    std::vector<ComPtr<IAiming>> aimings; // each StartAiming's aiming
-    std::vector<ComPtr<IShot>> shots;
-
-    void note(std::string e) { events.push_back(std::move(e)); }
-    void clear()
-    {
-        events.clear();
-        aimings.clear();
-        shots.clear();
-    }
-};
-
-class RecordingSink final : public ComObject<RecordingSink, _IKavroDeviceEvents> {
-public:
-    Recorder* rec = nullptr;
-    HRESULT StartAiming(int32_t n, IAiming* a) override
-    {
-        rec->aimings.push_back(a);
-        return note("StartAiming " + std::to_string(n));
-    }
-    HRESULT NewCoordinates(int32_t n, IAiming*, int32_t c) override
-    {
-        return note("NewCoordinates " + std::to_string(n) + " " + std::to_string(c));
-    }
-    HRESULT Shot(int32_t n, IAiming*, IShot* s) override
-    {
-        rec->shots.push_back(s);
-        VARIANT_BOOL missed = VARIANT_FALSE;
-        s->get_Missed(&missed);
-        return note(std::string(missed ? "Missed " : "Shot ") + std::to_string(n));
-    }
-    HRESULT ConcludeAiming(int32_t n, IAiming*) override { return note("ConcludeAiming " + std::to_string(n)); }
-    HRESULT FinalConcludeAiming(int32_t n) override { return note("FinalConcludeAiming " + std::to_string(n)); }
-    HRESULT PulseChanged(int32_t n, int32_t p) override
-    {
-        return note("PulseChanged " + std::to_string(n) + " " + std::to_string(p));
-    }
-    HRESULT Trigger(int32_t n, int32_t c) override
-    {
-        return note("Trigger " + std::to_string(n) + " " + std::to_string(c));
-    }
-    HRESULT HeartBeat(int32_t n, DATE, DATE) override { return note("HeartBeat " + std::to_string(n)); }
-    HRESULT Disconnected() override { return note("Disconnected"); }
-    HRESULT Reconnected() override { return note("Reconnected"); }
-    HRESULT Timeout(int32_t) override { return note("Timeout"); }
-
-private:
-    HRESULT note(std::string e)
-    {
-        rec->note(std::move(e));
-        return S_OK;
-    }
-};
-
 // Settings as a trainer would leave them; fields are public so a test can change one.
 class TestHost final : public DeviceHost {
 public:
-    TestHost()
-    {
-        SetSampleRate(100);
-        sink_ = RecordingSink::create();
-        sink_->rec = &rec;
-    }
+    TestHost() { SetSampleRate(100); }
     ComPtr<IEventParams> Event(int32_t) const override { return event; }
     enumTargetType TargetType(int32_t) const override { return targetType; }
     int32_t PiezoSensitivity(int32_t) const override { return 30; }
@@ -133,10 +73,12 @@ public:
     int32_t correctionX = 0;
     int32_t correctionY = 0;
     enumSensorPosition position = SensorBottom;
-    Recorder rec;
 
 private:
-    ComPtr<RecordingSink> sink_;
+    ComPtr<RecordingSink> sink_ = RecordingSink::create();
+
+public:
+    RecordingSink& rec = *sink_; // what the model fired
 };
 
 // A pseudo-terminal: the test holds the master (the sensor's end), the model a port on the slave.

@@ -100,6 +100,35 @@ TEST_F(AimingTest, ShotsTakeTheTraceEnd)
     EXPECT_EQ(aiming->IsDirty(), S_OK);
 }
 
+// The attributes and the trace are handed out as references of the caller's own, which outlive
+// the aiming; an out-pointer that is missing or not null is refused.
+TEST_F(AimingTest, HeldObjectsAreHandedOutAsNewReferences)
+{
+    auto aiming = CAiming::create();
+    ComPtr<IAimingAttr> attr;
+    ComPtr<IAimingTrace> trace;
+    ASSERT_EQ(aiming->get_Attr(attr.put()), S_OK);
+    ASSERT_EQ(aiming->get_Trace(trace.put()), S_OK);
+    ASSERT_TRUE(attr && trace);
+    IAimingAttr* notNull = attr.get();
+    EXPECT_EQ(aiming->get_Attr(&notNull), E_POINTER);
+    EXPECT_EQ(notNull, attr.get());
+    EXPECT_EQ(aiming->get_Trace(nullptr), E_POINTER);
+    ComPtr<IShot> shot;
+    ASSERT_EQ(aiming->AddShot(0, shot.put()), S_OK);
+    IShot* notNullShot = shot.get();
+    EXPECT_EQ(aiming->Shot(1, &notNullShot), E_POINTER);
+
+    aiming = nullptr;
+    EXPECT_EQ(attr->put_FCoefficient(12), S_OK);
+    int32_t f = 0;
+    EXPECT_EQ(attr->get_FCoefficient(&f), S_OK);
+    EXPECT_EQ(f, 12);
+    int32_t count = -1;
+    EXPECT_EQ(trace->get_Count(&count), S_OK);
+    EXPECT_EQ(count, 0);
+}
+
 TEST_F(AimingTest, SaveAndLoad)
 {
     auto aiming = CAiming::create();

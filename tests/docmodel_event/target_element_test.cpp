@@ -125,6 +125,13 @@ TEST(TargetElementMembers, PointsValuesAndPointers)
     EXPECT_TRUE(key.isNull());
     EXPECT_TRUE(value.isEmpty());
     EXPECT_EQ(e->KeyValue(0, nullptr, &value), E_POINTER);
+    EXPECT_EQ(e->get_Value(QStringLiteral("a"), nullptr), E_POINTER);
+    EXPECT_EQ(e->putref_Value(QStringLiteral("c"), Variant(3)), S_OK);
+    EXPECT_EQ(e->get_Value(QStringLiteral("c"), &value), S_OK);
+    EXPECT_EQ(value, Variant(3));
+    value = Variant(1);
+    EXPECT_EQ(e->get_Value(QStringLiteral("A"), &value), S_OK) << "names are case-sensitive";
+    EXPECT_TRUE(value.isEmpty());
 
     IUnknown* picture = nullptr;
     EXPECT_EQ(e->get_Picture(&picture), E_FAIL);

@@ -29,6 +29,9 @@ protected:
     QString cachePath() const { return cacheDir() + QStringLiteral("/kavrocls.tmp"); }
     // The catalog folder, ending in '/'.
     QString catalogPath() const { return root_.path() + QStringLiteral("/catalog/"); }
+    // A user's home and the catalog folder a program finds in it (ending in '/'); made on request.
+    QString homePath() const { return root_.path() + QStringLiteral("/home"); }
+    QString homeCatalogPath() const { return homePath() + QStringLiteral("/Kavro catalog/"); }
 
 private:
     QTemporaryDir root_;

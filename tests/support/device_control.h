@@ -28,12 +28,15 @@ inline ComPtr<IKavroDevice> makePumpedControl(Clock& clock)
     return device;
 }
 
-// Advises a new sink of type `Sink` to the control's events.
-template <class Sink> ComPtr<Sink> adviseNewSink(IKavroDevice* device)
+// Advises a new sink of type `Sink` to the control's events; `cookie`, when given, receives the
+// advice's cookie.
+template <class Sink> ComPtr<Sink> adviseNewSink(IKavroDevice* device, uint32_t* cookie = nullptr)
 {
     auto sink = Sink::create();
-    uint32_t cookie = 0;
-    EXPECT_EQ(adviseSink(device, _IKavroDeviceEvents::iid, sink->identity(), &cookie), S_OK);
+    uint32_t c = 0;
+    EXPECT_EQ(adviseSink(device, _IKavroDeviceEvents::iid, sink->identity(), &c), S_OK);
+    if (cookie)
+        *cookie = c;
     return sink;
 }
 

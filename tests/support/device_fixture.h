@@ -1,7 +1,8 @@
 #pragma once
 // A device control on a hand-pumped window and a virtual clock, a fake model that the control
-// finds through the model table, and a sink that writes down every event.
+// finds through the model table; the events go to a RecordingSink.
 #include "support/device_control.h"
+#include "support/event_recorder.h"
 #include "device/control/kavro_device.h"
 #include "device/model/generic_kavro.h"
 #include "device/model/model_factory.h"
@@ -151,55 +152,6 @@ inline std::vector<std::string> foldBatchEvents(const std::vector<std::string>& 
     return folded;
 }
 
-// Writes each event as text; `onEvent` runs after the event was written down.
-class RecordingSink final : public ComObject<RecordingSink, _IKavroDeviceEvents> {
-public:
-    HRESULT StartAiming(int32_t n, IAiming* a) override { return note("StartAiming " + std::to_string(n), a); }
-    HRESULT NewCoordinates(int32_t n, IAiming* a, int32_t count) override
-    {
-        return note("NewCoordinates " + std::to_string(n) + " " + std::to_string(count), a);
-    }
-    HRESULT Shot(int32_t n, IAiming* a, IShot* s) override
-    {
-        shots.push_back(s);
-        return note("Shot " + std::to_string(n), a);
-    }
-    HRESULT ConcludeAiming(int32_t n, IAiming* a) override { return note("ConcludeAiming " + std::to_string(n), a); }
-    HRESULT FinalConcludeAiming(int32_t n) override { return note("FinalConcludeAiming " + std::to_string(n)); }
-    HRESULT PulseChanged(int32_t n, int32_t p) override
-    {
-        return note("PulseChanged " + std::to_string(n) + " " + std::to_string(p));
-    }
-    HRESULT Trigger(int32_t n, int32_t c) override
-    {
-        return note("Trigger " + std::to_string(n) + " " + std::to_string(c));
-    }
-    HRESULT HeartBeat(int32_t n, DATE a, DATE b) override
-    {
-        return note("HeartBeat " + std::to_string(n) + " " + std::to_string(a) + " " + std::to_string(b));
-    }
-    HRESULT Disconnected() override { return note("Disconnected"); }
-    HRESULT Reconnected() override { return note("Reconnected"); }
-    HRESULT Timeout(int32_t s) override { return note("Timeout " + std::to_string(s)); }
-
-    std::vector<std::string> events;
-    std::vector<ComPtr<IAiming>> aimings; // the aiming of each event that carries one
-    std::vector<ComPtr<IShot>> shots;
-    std::function<void(const std::string&)> onEvent;
-    HRESULT result = S_OK;
-
-private:
-    HRESULT note(std::string what, IAiming* a = nullptr)
-    {
-        if (a)
-            aimings.push_back(a);
-        events.push_back(what);
-        if (onEvent)
-            onEvent(what);
-        return result;
-    }
-};
-
 class DeviceTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
@@ -258,12 +210,7 @@ protected:
 
     ComPtr<RecordingSink> advise(uint32_t* cookie = nullptr)
     {
-        auto sink = RecordingSink::create();
-        uint32_t c = 0;
-        EXPECT_EQ(adviseSink(device.get(), _IKavroDeviceEvents::iid, sink->identity(), &c), S_OK);
-        if (cookie)
-            *cookie = c;
-        return sink;
+        return adviseNewSink<RecordingSink>(device.get(), cookie);
     }
 
     static SampleRecord record(uint8_t counter, int16_t signal = 50, int16_t piezo = 0)

@@ -1,7 +1,7 @@
 #pragma once
-// A device control that does what the trainer's dialogs use of one: model number, signal, the
-// sensor settings, calibration mode, values, the Data call and events fired on request. Every
-// other member answers E_NOTIMPL.
+// A device control that does what the trainer's dialogs and views use of one: model number,
+// signal, the sensor settings, calibration mode, pulse and trigger abilities, values, the Data
+// call and events fired on request. Every other member answers E_NOTIMPL.
 #include "kavrodev.h"
 
 #include "com/connection.h"
@@ -22,6 +22,8 @@ public:
     int32_t leds = 3;
     int32_t lamps = 4;
     bool semaphoreAvailable = false;
+    bool pulse = false;
+    bool trigger = false;
     enumSemaphoreMode semaphore = SemaphoreOff;
     int semaphorePuts = 0;
     VARIANT_BOOL calibrationMode = VARIANT_FALSE;
@@ -87,6 +89,16 @@ public:
     HRESULT put_LampsBrightness(int32_t v) override
     {
         lamps = v;
+        return S_OK;
+    }
+    HRESULT get_PulseAvailable(VARIANT_BOOL* out) override
+    {
+        *out = toVariantBool(pulse);
+        return S_OK;
+    }
+    HRESULT get_TriggerControlAvailable(VARIANT_BOOL* out) override
+    {
+        *out = toVariantBool(trigger);
         return S_OK;
     }
     HRESULT get_SemaphoreAvailable(VARIANT_BOOL* out) override
@@ -184,8 +196,6 @@ public:
     KAVRO_FAKE_NOTIMPL(get_ModelName(QString*))
     KAVRO_FAKE_NOTIMPL(get_SerialNumber(QString*))
     KAVRO_FAKE_NOTIMPL(LookupDevice(VARIANT_BOOL*))
-    KAVRO_FAKE_NOTIMPL(get_PulseAvailable(VARIANT_BOOL*))
-    KAVRO_FAKE_NOTIMPL(get_TriggerControlAvailable(VARIANT_BOOL*))
     KAVRO_FAKE_NOTIMPL(get_Trigger(int32_t, int32_t, int32_t*))
     KAVRO_FAKE_NOTIMPL(get_SubTarget(int32_t, int32_t*))
     KAVRO_FAKE_NOTIMPL(put_SubTarget(int32_t, int32_t))

@@ -159,13 +159,7 @@ protected:
     CKavroDevice& control() { return *static_cast<CKavroDevice*>(device.get()); }
     CKavroDeviceUSB* model() { return dynamic_cast<CKavroDeviceUSB*>(control().model()); }
 
-    ComPtr<RecordingSink> advise()
-    {
-        auto sink = RecordingSink::create();
-        uint32_t c = 0;
-        EXPECT_EQ(adviseSink(device.get(), _IKavroDeviceEvents::iid, sink->identity(), &c), S_OK);
-        return sink;
-    }
+    ComPtr<RecordingSink> advise() { return devtest::adviseNewSink<RecordingSink>(device.get()); }
 
     // Sends the items in packets of five and drains the window until the model has had a sample
     // of each (the sensor skips the first two items after it started).

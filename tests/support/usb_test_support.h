@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
@@ -14,6 +15,31 @@
 namespace kavro::testing {
 
 using Bytes = std::vector<uint8_t>;
+
+// A sensor as the fake backend lists it, with the device descriptor it reports.
+inline FakeUsbDevice sensorDevice(const std::string& path, uint16_t product, uint8_t configurations = 1)
+{
+    FakeUsbDevice d(path, usbids::kPlaceholderVendorId, product);
+    d.descriptor = {18,
+                    1,
+                    0,
+                    2,
+                    0xFF,
+                    0,
+                    0,
+                    64,
+                    static_cast<uint8_t>(usbids::kPlaceholderVendorId),
+                    static_cast<uint8_t>(usbids::kPlaceholderVendorId >> 8),
+                    static_cast<uint8_t>(product),
+                    static_cast<uint8_t>(product >> 8),
+                    0,
+                    1,
+                    1,
+                    2,
+                    3,
+                    configurations};
+    return d;
+}
 
 class FakeUsbTest : public ::testing::Test {
 protected:
@@ -23,26 +49,7 @@ protected:
     std::string plug(uint16_t product, const std::string& port, uint8_t configurations = 1)
     {
         const std::string path = "usb:1-" + port;
-        FakeUsbDevice d(path, usbids::kPlaceholderVendorId, product);
-        d.descriptor = {18,
-                        1,
-                        0,
-                        2,
-                        0xFF,
-                        0,
-                        0,
-                        64,
-                        static_cast<uint8_t>(usbids::kPlaceholderVendorId),
-                        static_cast<uint8_t>(usbids::kPlaceholderVendorId >> 8),
-                        static_cast<uint8_t>(product),
-                        static_cast<uint8_t>(product >> 8),
-                        0,
-                        1,
-                        1,
-                        2,
-                        3,
-                        configurations};
-        fake.addDevice(d);
+        fake.addDevice(sensorDevice(path, product, configurations));
         return path;
     }
 
@@ -66,19 +73,25 @@ protected:
     std::map<std::string, std::map<uint8_t, Bytes>> replies;
 };
 
-// A clock whose sleeps pass at once and move its time on: retries and back-offs run instantly.
+// A clock whose sleeps pass at once and move its time on: retries, back-offs and the waits of
+// open sequences run instantly. Reader threads may sleep on it while the test reads it. With
+// `dateStepMs` set, every reading of the local time is that much later than the one before.
 class SteppingClock final : public Clock {
 public:
     uint32_t tickMs() const override { return now; }
-    DATE localNow() const override { return 45000.0 + now / 86400000.0; }
+    DATE localNow() const override
+    {
+        const int readings = dateReadings.fetch_add(1);
+        return 45000.0 + (now + static_cast<double>(readings) * dateStepMs) / 86400000.0;
+    }
     bool sleep(uint32_t ms, const ManualEvent* stop) override
     {
         now += ms;
-        ++sleeps;
         return stop && stop->isSet();
     }
-    uint32_t now = 0;
-    int sleeps = 0;
+    std::atomic<uint32_t> now{0};
+    uint32_t dateStepMs = 0;
+    mutable std::atomic<int> dateReadings{0};
 };
 
 // A device class with the reader's deliveries counted, so a test can wait until it has them.

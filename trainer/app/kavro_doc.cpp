@@ -215,7 +215,7 @@ bool CKavroDoc::GetShots(ComPtr<IShotCollection>* out)
     ComPtr<IAimingCollection> aimings;
     if (!GetAimings(&aimings))
         return false;
-    if (!m_allShots && FAILED(aimings->Shots(m_showHidden ? VARIANT_TRUE : VARIANT_FALSE, m_allShots.put())))
+    if (!m_allShots && FAILED(aimings->Shots(toVariantBool(m_showHidden), m_allShots.put())))
         m_allShots = nullptr;
     *out = m_allShots;
     return *out != nullptr;
@@ -660,8 +660,7 @@ bool CKavroDoc::AddMissedShot(bool match, ComPtr<IShot>* out)
 {
     ComPtr<IAimingCollection> aimings;
     ComPtr<IAiming> aiming;
-    if (!GetAimings(&aimings) || FAILED(aimings->AddMissed(match ? VARIANT_TRUE : VARIANT_FALSE, aiming.put()))
-        || !aiming)
+    if (!GetAimings(&aimings) || FAILED(aimings->AddMissed(toVariantBool(match), aiming.put())) || !aiming)
         return false;
     m_modified = 1;
     ReleaseCache();
@@ -741,7 +740,7 @@ void resetShot(IShot* shot, int fCoefficient, float offset)
     shot->put_OffsetY(0);
     if (ComPtr<IAimingAttr> a = attrOf(shot)) {
         a->put_FCoefficient(fCoefficient);
-        a->put_UseRealBreaches(offset != 0 ? VARIANT_TRUE : VARIANT_FALSE);
+        a->put_UseRealBreaches(toVariantBool(offset != 0));
     }
     takeBreachAtOffset(shot, offset, fCoefficient);
 }
@@ -852,7 +851,7 @@ void CKavroDoc::SetShotHidden(IShot* shot, bool hide)
             Navigate(shot, &other, -1);
         m_selectedShot = other; // null when it was the only shot
     }
-    shot->put_Hidden(hide ? VARIANT_TRUE : VARIANT_FALSE);
+    shot->put_Hidden(toVariantBool(hide));
     ReleaseCache();
     m_modified = 1;
     UpdateAllViews(nullptr, KavroHint::Everything);

@@ -380,7 +380,7 @@ void CMainFrame::OnDeviceStartAiming(int32_t, IAiming* aiming)
     m_currentAiming = aiming;
     ComPtr<IAimingAttr> attr;
     if (SUCCEEDED(aiming->get_Attr(attr.put())) && attr) {
-        attr->put_Match(m_matchStarted ? VARIANT_TRUE : VARIANT_FALSE);
+        attr->put_Match(toVariantBool(m_matchStarted));
         attr->put_FCoefficient(m_doc.fCoefficient());
         const int kind = m_doc.GetTargetKind();
         if (kind == 2) {
@@ -423,7 +423,7 @@ void CMainFrame::OnDeviceNewCoordinates(int32_t sub, IAiming* aiming, int32_t co
     aiming->get_ShotCount(&shots);
     ComPtr<IAimingAttr> attr;
     if (shots == 0 && SUCCEEDED(aiming->get_Attr(attr.put())) && attr)
-        attr->put_Match(m_matchStarted ? VARIANT_TRUE : VARIANT_FALSE);
+        attr->put_Match(toVariantBool(m_matchStarted));
     m_doc.UpdateAllViews(this, KavroHint::TraceCoordinates, aiming);
 
     if (!m_live || !m_live->hasTraceListeners())

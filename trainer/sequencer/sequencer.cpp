@@ -205,6 +205,19 @@ void RangeSequencer::stepContinue(int state, const char* sound)
     }
 }
 
+void RangeSequencer::stepCloseWindow(int state, uint32_t ms, int shots, bool match, const char* sound)
+{
+    if (rangeState_ == state && waitTimeOrShots(ms, shots, match)) {
+        setAcceptShots(false);
+        lightOff();
+        if (sound)
+            play(sound);
+        if (match)
+            fillMissedShots(true);
+        next();
+    }
+}
+
 void RangeSequencer::stepStop(int state)
 {
     if (rangeState_ == state) {
@@ -224,23 +237,12 @@ void RangeSequencer::passSp1()
     }
     stepRedAfter(2, 5000, "Attention");
     stepGreenAfter(3, 7000);
-    if (rangeState_ == 4 && waitTimeOrShots(300000, 5, false)) {
-        setAcceptShots(false);
-        lightOff();
-        play("Unload");
-        next();
-    }
+    stepCloseWindow(4, 300000, 5, false, "Unload");
     stepSeriesTarget(5, 5);
     stepContinue(6, "Load");
     stepRedAfter(7, 5000, "Attention");
     stepGreenAfter(8, 7000);
-    if (rangeState_ == 9 && waitTimeOrShots(300000, seriesTarget_, true)) {
-        setAcceptShots(false);
-        lightOff();
-        play("Unload");
-        fillMissedShots(true);
-        next();
-    }
+    stepCloseWindow(9, 300000, seriesTarget_, true, "Unload");
     if (rangeState_ == 10) {
         if (host_.shotCount(true) >= 30) {
             next();
@@ -361,21 +363,12 @@ void RangeSequencer::passWindowsOfFour()
         next();
     stepRedAfter(2, 5000, "Attention");
     stepGreenAfter(3, 7000);
-    if (rangeState_ == 4 && waitTimeOrShots(15000, 4, false)) {
-        setAcceptShots(false);
-        lightOff();
-        next();
-    }
+    stepCloseWindow(4, 15000, 4, false);
     stepSeriesTarget(5, 4);
     stepContinue(6);
     stepRedAfter(7, 5000);
     stepGreenAfter(8, 7000);
-    if (rangeState_ == 9 && waitTimeOrShots(15000, seriesTarget_, true)) {
-        setAcceptShots(false);
-        lightOff();
-        fillMissedShots(true);
-        next();
-    }
+    stepCloseWindow(9, 15000, seriesTarget_, true);
     if (rangeState_ == 10) {
         seriesTarget_ += 4;
         setRangeState(6);
@@ -391,11 +384,7 @@ void RangeSequencer::passMovingTarget()
         next();
     stepRedAfter(2, 5000);
     stepGreenAfter(3, 7000);
-    if (rangeState_ == 4 && waitTimeOrShots(15000, 5, false)) {
-        setAcceptShots(false);
-        lightOff();
-        next();
-    }
+    stepCloseWindow(4, 15000, 5, false);
     stepSeriesTarget(5, 5);
     stepContinue(6);
     stepRedAfter(7, 5000, "Attention");

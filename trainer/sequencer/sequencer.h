@@ -75,6 +75,9 @@ private:
     void stepSeriesTarget(int state, int target);
     void stepContinue(int state, const char* sound = nullptr);
     void stepStop(int state);
+    // A window that closes after `ms` or at `shots` shots: shots are no longer taken, the light goes
+    // off, `sound` plays, and a match window counts the shots it missed.
+    void stepCloseWindow(int state, uint32_t ms, int shots, bool match, const char* sound = nullptr);
 
     void setRangeState(int next);
     void next() { setRangeState(-1); }

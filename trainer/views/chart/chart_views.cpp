@@ -15,6 +15,8 @@
 #include <QSplitter>
 #include <QVBoxLayout>
 
+#include <tuple>
+
 namespace kavro::charts {
 namespace {
 
@@ -222,22 +224,23 @@ void CChartViewBase::layoutBoxes()
     placeTopRight(m_controlInterval2);
 }
 
-void CChartViewBase::keepBarAt(QSplitter* splitter, int numerator, int denominator)
+std::pair<CChartWindow*, CChartWindow*> CChartViewBase::fillWithChartPair(int numerator, int denominator)
 {
+    QSplitter* splitter = newSplitter(this);
+    auto* top = new CChartWindow(splitter);
+    auto* bottom = new CChartWindow(splitter);
+    fillWith(splitter);
     m_barSplitter = splitter;
     m_barNumerator = numerator;
     m_barDenominator = denominator;
+    return {top, bottom};
 }
 
 // ----- distance
 
 CDistanceView::CDistanceView(CKavroDoc& doc, QWidget* parent) : CChartViewBase(doc, parent)
 {
-    m_splitter = newSplitter(this);
-    m_top = new CChartWindow(m_splitter);
-    m_bottom = new CChartWindow(m_splitter);
-    fillWith(m_splitter);
-    keepBarAt(m_splitter, 3, 5);
+    std::tie(m_top, m_bottom) = fillWithChartPair(3, 5);
     addControlInterval2Box(this);
     reloadTexts();
     request(kEverything);
@@ -354,11 +357,7 @@ void CTimeShiftView::layoutBoxes()
 
 CSpeedView::CSpeedView(CKavroDoc& doc, QWidget* parent) : CChartViewBase(doc, parent)
 {
-    m_splitter = newSplitter(this);
-    m_top = new CChartWindow(m_splitter);
-    m_bottom = new CChartWindow(m_splitter);
-    fillWith(m_splitter);
-    keepBarAt(m_splitter, 1, 2);
+    std::tie(m_top, m_bottom) = fillWithChartPair(1, 2);
     addControlInterval2Box(m_top);
     m_top->onResized = [this] { layoutBoxes(); };
     setupSpeedCharts(m_top->chart(), m_bottom->chart(), context());
@@ -473,11 +472,7 @@ void CTimeIntervalsView::resizeEvent(QResizeEvent* event)
 
 CProbabilityView::CProbabilityView(CKavroDoc& doc, QWidget* parent) : CChartViewBase(doc, parent)
 {
-    m_splitter = newSplitter(this);
-    m_top = new CChartWindow(m_splitter);
-    m_bottom = new CChartWindow(m_splitter);
-    fillWith(m_splitter);
-    keepBarAt(m_splitter, 3, 5);
+    std::tie(m_top, m_bottom) = fillWithChartPair(3, 5);
     m_fraction = new QCheckBox(QStringLiteral("Fraction mode"), m_top);
     m_top->onResized = [this] { layoutBoxes(); };
     connect(m_fraction, &QCheckBox::clicked, this, [this] { request(kDocument); });

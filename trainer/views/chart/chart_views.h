@@ -8,6 +8,8 @@
 
 #include <QWidget>
 
+#include <utility>
+
 class CKavroDoc;
 class QCheckBox;
 class QSplitter;
@@ -62,8 +64,9 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
     // Places the boxes; by default the "Control interval 2" box at the view's top right.
     virtual void layoutBoxes();
-    // On every resize the splitter's bar goes to numerator/denominator of its free height.
-    void keepBarAt(QSplitter* splitter, int numerator, int denominator);
+    // Fills the view with two charts, one above the other, whose bar goes to numerator/denominator
+    // of the free height on every resize.
+    std::pair<CChartWindow*, CChartWindow*> fillWithChartPair(int numerator, int denominator);
 
     QCheckBox* m_controlInterval2 = nullptr;
 
@@ -85,7 +88,6 @@ protected:
     void reloadTexts() override;
 
 private:
-    QSplitter* m_splitter;
     CChartWindow* m_top;
     CChartWindow* m_bottom;
 };
@@ -135,7 +137,6 @@ protected:
     void reloadTexts() override;
 
 private:
-    QSplitter* m_splitter;
     CChartWindow* m_top;
     CChartWindow* m_bottom;
     SpeedState m_state;
@@ -178,7 +179,6 @@ protected:
     void layoutBoxes() override;
 
 private:
-    QSplitter* m_splitter;
     CChartWindow* m_top;
     CChartWindow* m_bottom;
     QCheckBox* m_fraction;

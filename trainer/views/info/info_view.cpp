@@ -118,7 +118,7 @@ QWidget* CInfoView::addTarget(const QString& id, QWidget* parent)
     widget->setObjectName(id);
     widget->setMinimumSize(320, 320);
     widget->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
-    host->target()->put_Selectable(id.endsWith(QLatin1Char('2')) ? VARIANT_FALSE : VARIANT_TRUE);
+    host->target()->put_Selectable(toVariantBool(!id.endsWith(QLatin1Char('2'))));
     m_targets[id] = std::move(host);
     return widget;
 }
