@@ -201,15 +201,14 @@ class WaitingThread {
 public:
     WaitingThread()
     {
-        std::promise<QueuePoster> ready;
-        thread_ = std::thread([this, &ready] {
+        thread_ = std::thread([this] {
             PumpedControlQueue queue([](const QueueMessage&) {}, realClock());
-            ready.set_value(queue.poster());
+            ready_.set_value(queue.poster());
             while (!stop_.load())
                 if (queue.waitForMessages(std::chrono::milliseconds(20)))
                     queue.pump();
         });
-        poster_ = ready.get_future().get();
+        poster_ = ready_.get_future().get();
     }
     ~WaitingThread()
     {
@@ -220,6 +219,7 @@ public:
 
 private:
     std::atomic<bool> stop_{false};
+    std::promise<QueuePoster> ready_; // outlives the thread's use of it
     std::thread thread_;
     QueuePoster poster_;
 };
