@@ -1,15 +1,18 @@
 // The serial road at 500 frames per second: a pty driven in real time by a writer thread, the
 // Vantage model's own reader thread on the pty's other end, the ring and the control queue, and
-// delivery on the control thread (this thread, pumping the queue). Side by side, on a second pty
-// written at the same moments, a minimal reader that only polls and reads. Reported per second
-// of data: the CPU of the model's reader ("reader_cpu_pct", percent of one core), of the
-// control thread, and of the minimal reader; "ratio" is reader over minimal; and the latency
-// from a frame's write to its delivery on the control thread (p50, p99, max, in ms).
-#include "device/model/device_host.h"
+// delivery on the control thread (this thread, pumping the queue). Side by side, each on a pty of
+// its own written at the same moments, two minimal readers: one that only polls and reads, and
+// one that also posts a message per read to a thread waiting on a control queue, the least that
+// a reader which must wake the control thread for every frame can pay. Reported per second of
+// data: the CPU of the model's reader ("reader_cpu_pct", percent of one core), of the control
+// thread, and of the minimal readers; "ratio" is reader over minimal, "ratio_woken" reader over
+// the minimal reader that wakes; and the latency from a frame's write to its delivery on the
+// control thread (p50, p99, max, in ms).
 #include "device/serial/vantage.h"
 #include "com/classregistry.h"
 #include "kavrodoc.h"
 #include "serial/serial_port.h"
+#include "support/model_host.h"
 #include "thread/pumped_control_queue.h"
 
 #include <benchmark/benchmark.h>
@@ -22,6 +25,7 @@
 #include <atomic>
 #include <chrono>
 #include <cmath>
+#include <future>
 #include <thread>
 #include <vector>
 
@@ -37,37 +41,14 @@ namespace {
 
 using namespace kavro;
 
-class BenchHost final : public DeviceHost {
+class BenchHost final : public ModelHost {
 public:
-    BenchHost() { SetSampleRate(500); }
-    ComPtr<IEventParams> Event(int32_t) const override { return event; }
-    enumTargetType TargetType(int32_t) const override { return Target10m; }
-    int32_t PiezoSensitivity(int32_t) const override { return 30; }
-    float MaxTimeBeforeShot(int32_t) const override { return 5.0f; }
-    float MaxTimeAfterShot(int32_t) const override { return 1.0f; }
-    int32_t CorrectionX(int32_t) const override { return 0; }
-    int32_t CorrectionY(int32_t) const override { return 0; }
-    int32_t SubTarget(int32_t) const override { return 1; }
-    enumSensorPosition SensorPosition(int32_t) const override { return SensorBottom; }
-    float PiezoRejectInterval(int32_t) const override { return 0.25f; }
-    enumSemaphoreMode Semaphore() const override { return SemaphoreOff; }
-    int32_t FiringPoint() const override { return 1; }
-    float WirelessTargetDistance() const override { return 0; }
-    void SetStatusText(const QString&) override { }
-    void SetDeviceSerial(int32_t, const DeviceSerial&) override { }
-    void SetCalibrationWanted(int32_t, bool) override { }
-    void SetCorrections(int32_t, int32_t, int32_t) override { }
+    BenchHost() : ModelHost(500) { }
     HRESULT FireEvent(const std::function<HRESULT(_IKavroDeviceEvents*)>&) override
     {
         ++events;
         return S_OK;
     }
-    std::unique_ptr<ControlQueue> MakeQueue(QueueHandler h) override
-    {
-        return std::make_unique<PumpedControlQueue>(std::move(h), realClock());
-    }
-    Clock& clock() override { return realClock(); }
-    ComPtr<IEventParams> event;
     int64_t events = 0;
 };
 
@@ -185,9 +166,11 @@ public:
     std::vector<double> latencies;
 };
 
-// Polls and reads, nothing else: the floor any reader of the same stream has to pay.
+// Polls and reads, nothing else: the floor any reader of the same stream has to pay. Given a
+// queue, it posts one message to it for every read that brought bytes.
 struct MinimalReader {
     int fd = -1;
+    QueuePoster wake;
     std::atomic<bool> stop{false};
     double cpu = 0;
     int64_t bytes = 0;
@@ -196,16 +179,63 @@ struct MinimalReader {
         const double start = threadCpuSeconds();
         uint8_t buffer[4096];
         pollfd p{fd, POLLIN, 0};
+        const bool wakes = wake.isAlive();
         while (!stop.load(std::memory_order_relaxed)) {
             if (::poll(&p, 1, 50) > 0) {
                 const ssize_t n = ::read(fd, buffer, sizeof buffer);
-                if (n > 0)
+                if (n > 0) {
                     bytes += n;
+                    if (wakes)
+                        wake.post(kWakeMessage);
+                }
             }
         }
         cpu = threadCpuSeconds() - start;
     }
+    static constexpr uint32_t kWakeMessage = 0x7FFF;
 };
+
+// A thread that waits on a control queue of its own and handles what comes, as the control
+// thread does.
+class WaitingThread {
+public:
+    WaitingThread()
+    {
+        thread_ = std::thread([this] {
+            PumpedControlQueue queue([](const QueueMessage&) {}, realClock());
+            ready_.set_value(queue.poster());
+            while (!stop_.load())
+                if (queue.waitForMessages(std::chrono::milliseconds(20)))
+                    queue.pump();
+        });
+        poster_ = ready_.get_future().get();
+    }
+    ~WaitingThread()
+    {
+        stop_ = true;
+        thread_.join();
+    }
+    QueuePoster poster() const { return poster_; }
+
+private:
+    std::atomic<bool> stop_{false};
+    std::promise<QueuePoster> ready_; // outlives the thread's use of it
+    std::thread thread_;
+    QueuePoster poster_;
+};
+
+// The slave side of `pty` in raw mode, without blocking; -1 when it cannot be opened.
+int openRaw(const Pty& pty)
+{
+    const int fd = ::open(pty.slavePath.toLocal8Bit().constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return -1;
+    termios raw{};
+    ::tcgetattr(fd, &raw);
+    ::cfmakeraw(&raw);
+    ::tcsetattr(fd, TCSANOW, &raw);
+    return fd;
+}
 
 void BM_VantageRoad500(benchmark::State& state)
 {
@@ -216,12 +246,12 @@ void BM_VantageRoad500(benchmark::State& state)
     if (manager)
         manager->FindByShortName(QStringLiteral("AR10"), host.event.put());
     const auto frames = stream();
-    double readerCpu = 0, controlCpu = 0, minimalCpu = 0, seconds = 0;
+    double readerCpu = 0, controlCpu = 0, minimalCpu = 0, wokenCpu = 0;
     std::vector<double> latencies;
     int batches = 0, delivered = 0;
     for (auto _ : state) {
-        Pty road, plain;
-        if (!road.open() || !plain.open()) {
+        Pty road, plain, woken;
+        if (!road.open() || !plain.open() || !woken.open()) {
             state.SkipWithError("no pty");
             return;
         }
@@ -242,24 +272,30 @@ void BM_VantageRoad500(benchmark::State& state)
             if (std::find(before.begin(), before.end(), tid) == before.end())
                 readerTid = tid;
 
-        MinimalReader minimal;
-        minimal.fd = ::open(plain.slavePath.toLocal8Bit().constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-        termios raw{};
-        ::tcgetattr(minimal.fd, &raw);
-        ::cfmakeraw(&raw);
-        ::tcsetattr(minimal.fd, TCSANOW, &raw);
+        WaitingThread waiting;
+        MinimalReader minimal, wakingMinimal;
+        minimal.fd = openRaw(plain);
+        wakingMinimal.fd = openRaw(woken);
+        wakingMinimal.wake = waiting.poster();
         std::thread minimalThread([&] { minimal.run(); });
+        std::thread wakingThread([&] { wakingMinimal.run(); });
 
         std::atomic<bool> writing{true};
         std::thread writer([&] {
+            // The pty written first in a round wakes its reader at a dearer moment: every reader
+            // takes each place in turn.
+            const std::array<int, 3> masters{road.master, plain.master, woken.master};
             auto next = SteadyClock::now();
             for (int k = 0; k < kFrames; ++k) {
                 next += kFramePeriod;
                 std::this_thread::sleep_until(next);
-                writeTimes[size_t(k)] = nowNs();
                 const auto& f = frames[size_t(k) % frames.size()];
-                (void)!::write(road.master, f.data(), f.size());
-                (void)!::write(plain.master, f.data(), f.size());
+                for (size_t i = 0; i < masters.size(); ++i) {
+                    const int master = masters[(size_t(k) + i) % masters.size()];
+                    if (master == road.master)
+                        writeTimes[size_t(k)] = nowNs();
+                    (void)!::write(master, f.data(), f.size());
+                }
             }
             writing = false;
         });
@@ -273,12 +309,14 @@ void BM_VantageRoad500(benchmark::State& state)
         }
         controlCpu += threadCpuSeconds() - controlStart;
         readerCpu += taskCpuSeconds(readerTid) - readerStart;
-        seconds += std::chrono::duration<double>(SteadyClock::now() - t0).count();
         writer.join();
-        minimal.stop = true;
+        minimal.stop = wakingMinimal.stop = true;
         minimalThread.join();
+        wakingThread.join();
         ::close(minimal.fd);
+        ::close(wakingMinimal.fd);
         minimalCpu += minimal.cpu;
+        wokenCpu += wakingMinimal.cpu;
         model.Close();
         latencies.insert(latencies.end(), model.latencies.begin(), model.latencies.end());
         batches += model.batches;
@@ -289,7 +327,9 @@ void BM_VantageRoad500(benchmark::State& state)
     state.counters["reader_cpu_pct"] = 100 * readerCpu / dataSeconds;
     state.counters["control_cpu_pct"] = 100 * controlCpu / dataSeconds;
     state.counters["minimal_cpu_pct"] = 100 * minimalCpu / dataSeconds;
+    state.counters["woken_cpu_pct"] = 100 * wokenCpu / dataSeconds;
     state.counters["ratio"] = minimalCpu > 0 ? readerCpu / minimalCpu : 0;
+    state.counters["ratio_woken"] = wokenCpu > 0 ? readerCpu / wokenCpu : 0;
     state.counters["p50_ms"] = percentile(latencies, 0.5);
     state.counters["p99_ms"] = percentile(latencies, 0.99);
     state.counters["max_ms"] = percentile(latencies, 1.0);

@@ -359,7 +359,7 @@ bool CKavroDeviceImageSensor::OnStatusSample(const SampleRecord& r)
         return true;
     }
     int32_t before = 0;
-    recorder_.Trace()->get_Count(&before);
+    recorder_.trace()->get_Count(&before);
     if (!settled_) {
         if (++settleCounter_ < kSettleCount) {
             AddPoint(r);
@@ -392,7 +392,7 @@ bool CKavroDeviceImageSensor::StartAiming()
     if (!recorder_.NewAiming())
         return false;
     triggerIndex_ = -1;
-    if (trigger_ && FAILED(recorder_.Trace()->AddUserData(QStringLiteral("_trigger"), &triggerIndex_)))
+    if (trigger_ && FAILED(recorder_.trace()->AddUserData(QStringLiteral("_trigger"), &triggerIndex_)))
         triggerIndex_ = -1;
     waiting_ = false;
     active_ = true;
@@ -416,7 +416,7 @@ bool CKavroDeviceImageSensor::AddPoint(const SampleRecord& r)
         ++samplesSinceShot_;
     }
     int32_t count = 0;
-    recorder_.Trace()->get_Count(&count);
+    recorder_.trace()->get_Count(&count);
     if (count == 0) {
         angleFilter_.Restart();
         xFilter_.Restart();
@@ -444,12 +444,12 @@ bool CKavroDeviceImageSensor::AddPoint(const SampleRecord& r)
     const double y = std::sin(af) * X + std::cos(af) * Y;
     int32_t ix = 0, iy = 0;
     if (!toHundredths(static_cast<float>(x), &ix) || !toHundredths(static_cast<float>(y), &iy)) {
-        recorder_.Trace()->AddInvalid();
+        recorder_.trace()->AddInvalid();
     } else {
-        recorder_.Trace()->_Add(ix, iy);
+        recorder_.trace()->_Add(ix, iy);
         ComPtr<IAimingAttr> attr;
         DATE enter = 0;
-        if (SUCCEEDED(recorder_.Trace()->get_Attr(attr.put())) && attr && SUCCEEDED(attr->get_EnterTime(&enter))
+        if (SUCCEEDED(recorder_.trace()->get_Attr(attr.put())) && attr && SUCCEEDED(attr->get_EnterTime(&enter))
             && enter == 0) {
             float score = 0;
             ComPtr<IEventParams> event = host().Event(1);
@@ -459,8 +459,8 @@ bool CKavroDeviceImageSensor::AddPoint(const SampleRecord& r)
     }
     if (triggerIndex_ >= 0) {
         int32_t last = 0;
-        if (SUCCEEDED(recorder_.Trace()->get_Last(&last)))
-            recorder_.Trace()->put_UserData(triggerIndex_, last, r.trigger());
+        if (SUCCEEDED(recorder_.trace()->get_Last(&last)))
+            recorder_.trace()->put_UserData(triggerIndex_, last, r.trigger());
     }
     recorder_.CountPoint();
     return true;
@@ -484,7 +484,7 @@ void CKavroDeviceImageSensor::TakeShot(bool missed, double microphonePhase)
         shotTaken_ = true;
         shotAngle_ = sampleAngle_;
     }
-    if (!recorder_.Recording() || shots_ == ShotsLimit(true))
+    if (!recorder_.recording() || shots_ == ShotsLimit(true))
         return;
     FlushCoordinates();
     AddShotToAiming(missed, microphonePhase);
@@ -492,7 +492,7 @@ void CKavroDeviceImageSensor::TakeShot(bool missed, double microphonePhase)
 
 void CKavroDeviceImageSensor::AddShotToAiming(bool missed, double microphonePhase)
 {
-    recorder_.Trace()->put_WrapEnabled(VARIANT_FALSE);
+    recorder_.trace()->put_WrapEnabled(VARIANT_FALSE);
     ++shots_;
     samplesSinceShot_ = 0;
     ComPtr<IShot> shot = recorder_.NewShot(missed, microphonePhase);
@@ -505,7 +505,7 @@ void CKavroDeviceImageSensor::AddShotToAiming(bool missed, double microphonePhas
 
 void CKavroDeviceImageSensor::AddShot(bool unlimited)
 {
-    if (!recorder_.Trace() || (!unlimited && shots_ == ShotsLimit(true)))
+    if (!recorder_.trace() || (!unlimited && shots_ == ShotsLimit(true)))
         return;
     // No flush: the points added just before stay pending and follow the shot.
     AddShotToAiming(false, 0.0);

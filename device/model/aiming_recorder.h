@@ -48,9 +48,9 @@ public:
     bool FinalConclusionOwed() const { return finalOwed_; }
     void ForgetFinalConclusion() { finalOwed_ = false; }
 
-    bool Recording() const { return aiming_ != nullptr; }
-    IAiming* Aiming() const { return aiming_.get(); }
-    IAimingTrace* Trace() const { return trace_.get(); }
+    bool recording() const { return aiming_ != nullptr; }
+    IAiming* aiming() const { return aiming_.get(); }
+    IAimingTrace* trace() const { return trace_.get(); }
 
 private:
     CGenericKavro& model_;

@@ -16,7 +16,7 @@ namespace kavro {
 using DeviceSerial = std::array<uint8_t, 8>;
 
 // The settings that reader threads read while the control thread may change them. Reader threads
-// read only these (through DeviceHost::ReaderView), never the other getters of the host.
+// read only these (through DeviceHost::readerView), never the other getters of the host.
 class ReaderSettings {
 public:
     int32_t sampleRate() const { return sampleRate_.load(std::memory_order_relaxed); }
@@ -65,7 +65,7 @@ public:
     virtual Clock& clock() = 0;
 
     // What reader threads may read.
-    const ReaderSettings& ReaderView() const { return reader_; }
+    const ReaderSettings& readerView() const { return reader_; }
 
 protected:
     ~DeviceHost() = default;

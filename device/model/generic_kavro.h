@@ -115,8 +115,8 @@ protected:
     virtual bool RestoreLine() { return true; }
 
     DeviceHost& host() const { return host_; }
-    SerialPort* Port() const { return port_.get(); }
-    SamplePipeline& Pipeline() { return pipeline_; }
+    SerialPort* port() const { return port_.get(); }
+    SamplePipeline& pipeline() { return pipeline_; }
     // Set by Close: readers stop waiting.
     const ManualEvent& StopEvent() const { return stop_; }
 

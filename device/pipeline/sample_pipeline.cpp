@@ -1,6 +1,7 @@
 #include "device/pipeline/sample_pipeline.h"
 
 #include <algorithm>
+#include <optional>
 
 namespace kavro {
 
@@ -44,8 +45,10 @@ void SamplePipeline::announceLocked()
 
 bool SamplePipeline::PostEvent(const SampleRecord& record, const ManualEvent* stop)
 {
-    const uint32_t start = clock_.tickMs();
+    std::optional<uint32_t> firstFull;
     for (;;) {
+        bool announce = false;
+        QueuePoster window;
         {
             std::lock_guard lock(m_);
             if (ring_.empty())
@@ -53,12 +56,23 @@ bool SamplePipeline::PostEvent(const SampleRecord& record, const ManualEvent* st
             if (countLocked() < ring_.size() - 1) {
                 ring_[write_] = record;
                 write_ = (write_ + 1) % ring_.size();
-                if (!noticePosted_)
-                    announceLocked();
-                return true;
+                if (noticePosted_)
+                    return true;
+                noticePosted_ = announce = true;
+                window = window_;
             }
         }
-        if (static_cast<uint32_t>(clock_.tickMs() - start) >= kGiveUpMs)
+        if (announce) {
+            // Posted outside the lock: the control thread wakes to take the ring's lock.
+            if (!window.post(kDeviceNoticeMessage, static_cast<intptr_t>(NoticeKind::RecordsQueued)))
+                noticeFailed();
+            return true;
+        }
+        // The clock is read only here: the give-up time counts from the first look at a full ring.
+        const uint32_t now = clock_.tickMs();
+        if (!firstFull)
+            firstFull = now;
+        if (static_cast<uint32_t>(now - *firstFull) >= kGiveUpMs)
             break;
         {
             // Announce again even with a notice outstanding: the control thread may have taken
@@ -73,6 +87,13 @@ bool SamplePipeline::PostEvent(const SampleRecord& record, const ManualEvent* st
     }
     dropped_.fetch_add(1);
     return false;
+}
+
+void SamplePipeline::noticeFailed()
+{
+    // The queue has gone (the model is closing): no notice is outstanding.
+    std::lock_guard lock(m_);
+    noticePosted_ = false;
 }
 
 bool SamplePipeline::PostNotice(NoticeKind kind, intptr_t argument)

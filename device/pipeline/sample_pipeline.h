@@ -71,6 +71,7 @@ public:
 private:
     size_t countLocked() const;
     void announceLocked();
+    void noticeFailed();
 
     Clock& clock_;
     mutable std::mutex m_;

@@ -24,7 +24,7 @@ bool CKavroClassic::Decode(const uint8_t* b, SampleRecord& record)
     }
     if ((((s >> 4) ^ s) & 0xF) != ((b[6] >> 1) & 0xF))
         return false;
-    const VantageFrameValues v = decodeVantageFields(b, host().ReaderView().calibrationMode(1));
+    const VantageFrameValues v = decodeVantageFields(b, host().readerView().calibrationMode(1));
     record.setCounter(static_cast<uint8_t>(((b[5] >> 4) & 7) | ((b[6] & 1) << 3)));
     record.setX(v.x);
     record.setY(v.y);
@@ -97,7 +97,7 @@ bool CKavroClassic::AddPoint(const SampleRecord& record)
 {
     if (!CKavroVantage_s::AddPoint(record))
         return false;
-    if (IAimingTrace* trace = recorder_.Trace(); trace && triggerChannel_ > 0) {
+    if (IAimingTrace* trace = recorder_.trace(); trace && triggerChannel_ > 0) {
         int32_t last = -1;
         trace->get_Last(&last);
         trace->put_UserData(triggerChannel_, last, record.trigger());

@@ -46,7 +46,7 @@ bool CSerialAimingKavro::StartAiming()
 {
     if (!recorder_.NewAiming())
         return false;
-    PrepareTrace(recorder_.Trace());
+    PrepareTrace(recorder_.trace());
     waiting_ = false;
     active_ = true;
     settled_ = true;
@@ -67,7 +67,7 @@ bool CSerialAimingKavro::FollowThroughOver()
 
 void CSerialAimingKavro::AddTracePoint(int32_t x, int32_t y)
 {
-    ComPtr<IAimingTrace> trace = recorder_.Trace();
+    ComPtr<IAimingTrace> trace = recorder_.trace();
     if (!trace)
         return;
     trace->_Add(x, y);
@@ -83,7 +83,7 @@ void CSerialAimingKavro::AddTracePoint(int32_t x, int32_t y)
 
 void CSerialAimingKavro::AddInvalidTracePoint()
 {
-    if (IAimingTrace* trace = recorder_.Trace()) {
+    if (IAimingTrace* trace = recorder_.trace()) {
         trace->AddInvalid();
         recorder_.CountPoint();
     }
@@ -91,9 +91,9 @@ void CSerialAimingKavro::AddInvalidTracePoint()
 
 void CSerialAimingKavro::AddShotToAiming(bool missed, bool flushFirst)
 {
-    if (!recorder_.Trace() || shots_ == EventMaxShots())
+    if (!recorder_.trace() || shots_ == EventMaxShots())
         return;
-    recorder_.Trace()->put_WrapEnabled(VARIANT_FALSE);
+    recorder_.trace()->put_WrapEnabled(VARIANT_FALSE);
     ++shots_;
     samplesSinceShot_ = 0;
     if (flushFirst)
@@ -115,7 +115,7 @@ void CSerialAimingKavro::AddShot(bool)
 
 void CSerialAimingKavro::ConcludeAiming()
 {
-    if (!recorder_.Recording())
+    if (!recorder_.recording())
         return;
     AimingEnding();
     recorder_.AddMissedShots(EventMinShots(), shots_, [this] { TakeShot(true); });

@@ -40,8 +40,8 @@ CSerialKavro::~CSerialKavro()
 
 bool CSerialKavro::SetUpPort()
 {
-    SerialPort* port = Port();
-    if (!port || !port->isOpen())
+    SerialPort* serial = port();
+    if (!serial || !serial->isOpen())
         return false;
     SerialTimeouts t;
     t.ReadIntervalTimeout = SerialTimeouts::Max;
@@ -49,11 +49,11 @@ bool CSerialKavro::SetUpPort()
     t.ReadTotalTimeoutConstant = kDataWaitMs;
     t.WriteTotalTimeoutMultiplier = 1000;
     t.WriteTotalTimeoutConstant = 1000;
-    if (FAILED(port->setTimeouts(t)))
+    if (FAILED(serial->setTimeouts(t)))
         return false;
     if (!SetPortSpeed(static_cast<uint32_t>(BaudRate())))
         return false;
-    port->purge(PurgeRxClear | PurgeRxAbort);
+    serial->purge(PurgeRxClear | PurgeRxAbort);
     return true;
 }
 
@@ -79,8 +79,8 @@ void CSerialKavro::StopReader()
     if (reader_) {
         // Wakes the reader from its wait in the port.
         reader_->StopEvent().set();
-        if (SerialPort* port = Port())
-            port->purge(PurgeRxAbort);
+        if (SerialPort* serial = port())
+            serial->purge(PurgeRxAbort);
         reader_->Stop();
         reader_.reset();
     }
@@ -95,40 +95,40 @@ void CSerialKavro::Close()
 
 bool CSerialKavro::SetPortSpeed(uint32_t baud)
 {
-    SerialPort* port = Port();
-    if (!port)
+    SerialPort* serial = port();
+    if (!serial)
         return false;
     SerialSettings s;
     s.baudRate = baud;
     s.dataBits = 8;
     s.parity = Parity::None;
     s.stopBits = StopBits() == 2 ? StopBits::Two : StopBits::One;
-    if (FAILED(port->setSettings(s)))
+    if (FAILED(serial->setSettings(s)))
         return false;
-    port->purge(PurgeRxClear);
+    serial->purge(PurgeRxClear);
     return true;
 }
 
 bool CSerialKavro::SetDtrRts()
 {
-    SerialPort* port = Port();
-    return port && SUCCEEDED(port->setDtr(true)) && SUCCEEDED(port->setRts(true));
+    SerialPort* serial = port();
+    return serial && SUCCEEDED(serial->setDtr(true)) && SUCCEEDED(serial->setRts(true));
 }
 
 void CSerialKavro::PurgeReceive()
 {
-    if (SerialPort* port = Port())
-        port->purge(PurgeRxClear);
+    if (SerialPort* serial = port())
+        serial->purge(PurgeRxClear);
 }
 
 bool CSerialKavro::SendCommand()
 {
     command_.Finish();
-    SerialPort* port = Port();
-    if (!port)
+    SerialPort* serial = port();
+    if (!serial)
         return false;
     uint32_t written = 0;
-    const HRESULT hr = port->write(command_.data(), static_cast<uint32_t>(command_.size()), &written);
+    const HRESULT hr = serial->write(command_.data(), static_cast<uint32_t>(command_.size()), &written);
     host().clock().sleep(kCommandPauseMs, &StopEvent());
     return SUCCEEDED(hr) && written == command_.size();
 }
@@ -145,16 +145,16 @@ bool CSerialKavro::PostEvent(const SampleRecord& record)
 {
     // Given up when the reader is told to stop, so that Close never waits on a full ring.
     const ManualEvent* stop = reader_ ? &reader_->StopEvent() : &StopEvent();
-    return Pipeline().PostEvent(record, stop);
+    return pipeline().PostEvent(record, stop);
 }
 
 bool CSerialKavro::RestoreLine()
 {
-    SerialPort* port = Port();
-    if (!port)
+    SerialPort* serial = port();
+    if (!serial)
         return false;
     DeviceIdentification record;
-    if (!IdentifySerialSensor(*port, record, host().clock()) || record.modelNumber != modelNumber_)
+    if (!IdentifySerialSensor(*serial, record, host().clock()) || record.modelNumber != modelNumber_)
         return false;
     if (!SetUpPort())
         return false;
@@ -164,7 +164,7 @@ bool CSerialKavro::RestoreLine()
 
 uint32_t CSerialKavro::PollIntervalMs() const
 {
-    const int32_t rate = host().ReaderView().sampleRate();
+    const int32_t rate = host().readerView().sampleRate();
     return rate > 0 ? static_cast<uint32_t>(std::max(1000 / rate, 1)) : 10;
 }
 
@@ -174,10 +174,10 @@ uint32_t CSerialKavro::PollIntervalMs() const
 // most every kLineCheckMs: a sensor that goes away stops sending first.
 void CSerialKavro::ReadLoop(const ManualEvent& stop)
 {
-    SerialPort* port = Port();
+    SerialPort* serial = port();
     Clock& clock = host().clock();
     const size_t frameLength = static_cast<size_t>(std::max(FrameLength(), 1));
-    const size_t rate = static_cast<size_t>(std::max(host().ReaderView().sampleRate(), 1));
+    const size_t rate = static_cast<size_t>(std::max(host().readerView().sampleRate(), 1));
     FrameSplitter splitter(frameLength, frameLength * rate);
     uint32_t lastData = clock.tickMs();
     uint32_t lastReconnect = lastData - kReconnectRetryMs;
@@ -200,12 +200,12 @@ void CSerialKavro::ReadLoop(const ManualEvent& stop)
         if (!dataCame || clock.tickMs() - lastLineCheck >= kLineCheckMs || !connected_) {
             lastLineCheck = clock.tickMs();
             uint32_t lines = 0;
-            port->modemStatus(&lines);
+            serial->modemStatus(&lines);
             const bool up = (lines & ModemCtsOn) && (lines & ModemDsrOn);
             if (!up) {
                 if (connected_.exchange(false)) {
                     splitter.clear();
-                    Pipeline().SendNotice(NoticeKind::Disconnected, 0, &stop);
+                    pipeline().SendNotice(NoticeKind::Disconnected, 0, &stop);
                 }
                 dataCame = false;
                 if (!pause())
@@ -215,7 +215,7 @@ void CSerialKavro::ReadLoop(const ManualEvent& stop)
             if (!connected_) {
                 // Identification takes about a second and ties up the port: not more than once a second.
                 if (clock.tickMs() - lastReconnect >= kReconnectRetryMs) {
-                    Pipeline().SendNotice(NoticeKind::Reconnected, 0, &stop);
+                    pipeline().SendNotice(NoticeKind::Reconnected, 0, &stop);
                     lastReconnect = clock.tickMs();
                     lastData = lastReconnect;
                     splitter.clear();
@@ -226,13 +226,13 @@ void CSerialKavro::ReadLoop(const ManualEvent& stop)
             }
         }
         uint32_t got = 0;
-        const HRESULT hr = port->read(splitter.freeSpace(), static_cast<uint32_t>(splitter.freeSize()), &got);
+        const HRESULT hr = serial->read(splitter.freeSpace(), static_cast<uint32_t>(splitter.freeSize()), &got);
         dataCame = got > 0;
         if (got > 0) {
             splitter.commit(got, onFrame);
             lastData = clock.tickMs();
         } else if (clock.tickMs() - lastData > kSilenceMs) {
-            Pipeline().PostNotice(NoticeKind::Timeout, static_cast<intptr_t>((clock.tickMs() - lastData) / 1000));
+            pipeline().PostNotice(NoticeKind::Timeout, static_cast<intptr_t>((clock.tickMs() - lastData) / 1000));
             clock.sleep(kSilenceMs, &stop);
         } else if (FAILED(hr) && hr != E_ABORT && !pause()) {
             break; // the device has gone: the lines tell, without spinning on the failing read

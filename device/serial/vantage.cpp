@@ -63,7 +63,7 @@ CKavroVantage::~CKavroVantage()
 
 bool CKavroVantage::Decode(const uint8_t* b, SampleRecord& record)
 {
-    const VantageFrameValues v = decodeVantageFields(b, host().ReaderView().calibrationMode(1));
+    const VantageFrameValues v = decodeVantageFields(b, host().readerView().calibrationMode(1));
     const uint8_t counter = static_cast<uint8_t>(((b[5] >> 4) & 7) | (b[6] << 3));
     const uint8_t check = static_cast<uint8_t>(((b[6] >> 6) & 1) | (b[7] << 1));
     uint8_t sum = static_cast<uint8_t>(b[6] & 0xBF);
@@ -251,7 +251,7 @@ bool CKavroVantage::AddPoint(const SampleRecord& record)
 
 void CKavroVantage::TakeShot(bool missed)
 {
-    if (IAimingTrace* trace = recorder_.Trace(); trace && signalBeforeShot_ > 0) {
+    if (IAimingTrace* trace = recorder_.trace(); trace && signalBeforeShot_ > 0) {
         int32_t last = -1;
         trace->get_Last(&last);
         float x = 0, y = 0;

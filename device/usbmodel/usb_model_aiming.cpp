@@ -44,7 +44,7 @@ float CKavroDeviceUSB::eventDistance() const
 
 void CKavroDeviceUSB::stepPlain(SampleRecord& r, bool signal, int32_t countBefore)
 {
-    if (!recorder_.Recording()) {
+    if (!recorder_.recording()) {
         if (!signal) {
             if (idle_ == 0)
                 recorder_.FinalConcludeAiming();
@@ -85,7 +85,7 @@ void CKavroDeviceUSB::stepFiveTargets(SampleRecord& r, bool signal, int32_t coun
     if (lightPulse_ > 0 && --lightPulse_ == 0)
         SetLight2(lightPulseBit_, false);
     const int32_t rate = host().SampleRate();
-    if (!recorder_.Recording()) {
+    if (!recorder_.recording()) {
         if (!signal) {
             recorder_.FinalConcludeAiming();
             return;
@@ -140,19 +140,19 @@ bool CKavroDeviceUSB::StartAiming()
         return false;
     triggerIndex_ = -1;
     if (trigger_.IsOpen() || pairType())
-        recorder_.Trace()->AddUserData(QStringLiteral("_trigger"), &triggerIndex_);
+        recorder_.trace()->AddUserData(QStringLiteral("_trigger"), &triggerIndex_);
     shots_ = 0;
     samplesSinceShot_ = 0;
     settled_ = true;
     settleCounter_ = 0;
     samplesInAiming_ = 0;
     recorder_.StartAiming();
-    return recorder_.Recording();
+    return recorder_.recording();
 }
 
 bool CKavroDeviceUSB::AddPoint(const SampleRecord& r, bool signal)
 {
-    IAimingTrace* const trace = recorder_.Trace();
+    IAimingTrace* const trace = recorder_.trace();
     if (!trace)
         return false;
     const bool five = fiveTargetMode();
@@ -198,7 +198,7 @@ bool CKavroDeviceUSB::AddPoint(const SampleRecord& r, bool signal)
             ComPtr<IAimingAttr> attr;
             DATE enter = 0;
             const ComPtr<IEventParams> event = host().Event(1);
-            if (event && SUCCEEDED(recorder_.Aiming()->get_Attr(attr.put())) && SUCCEEDED(attr->get_EnterTime(&enter))
+            if (event && SUCCEEDED(recorder_.aiming()->get_Attr(attr.put())) && SUCCEEDED(attr->get_EnterTime(&enter))
                 && enter == 0) {
                 float score = 0;
                 if (SUCCEEDED(event->GetPointScore(ix / 100.0f, iy / 100.0f, 1, &score)) && score >= 1)
@@ -221,7 +221,7 @@ bool CKavroDeviceUSB::AddPoint(const SampleRecord& r, bool signal)
 
 void CKavroDeviceUSB::TakeShot(bool missed, const SampleRecord* r)
 {
-    if (!recorder_.Recording())
+    if (!recorder_.recording())
         return;
     if (!missed && r) {
         if (!wireless_)
@@ -261,7 +261,7 @@ void CKavroDeviceUSB::TakeShot(bool missed, const SampleRecord* r)
 
 void CKavroDeviceUSB::AddShot(bool unlimited)
 {
-    if (!recorder_.Recording() || (!unlimited && shotLimitReached()))
+    if (!recorder_.recording() || (!unlimited && shotLimitReached()))
         return;
     ComPtr<IShot> shot = recorder_.NewShot(false, kNaN);
     if (!shot)

@@ -214,7 +214,7 @@ void CKavroDeviceUSB::step(SampleRecord r)
     lastSignal_ = r.signalLevel();
     lastAmplitude_ = r.piezoLevel();
     int32_t countBefore = 0;
-    if (IAimingTrace* trace = recorder_.Trace())
+    if (IAimingTrace* trace = recorder_.trace())
         trace->get_Count(&countBefore);
     const bool five = fiveTargetMode();
     bool signal = r.valid();

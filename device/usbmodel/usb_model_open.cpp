@@ -301,7 +301,7 @@ void CKavroDeviceUSB::openAuxiliarySensors()
 
 void CKavroDeviceUSB::Stop()
 {
-    if (recorder_.Recording())
+    if (recorder_.recording())
         ConcludeAiming();
     stopTargets();
 }

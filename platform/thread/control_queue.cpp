@@ -41,13 +41,17 @@ QueueCore::QueueCore(QueueHandler handler) : handler_(std::move(handler)), owner
 
 bool QueueCore::enqueue(Entry e)
 {
-    std::lock_guard lock(m_);
-    if (closed_)
-        return false;
-    queue_.push_back(std::move(e));
+    {
+        std::lock_guard lock(m_);
+        if (closed_)
+            return false;
+        queue_.push_back(std::move(e));
+        if (onPosted)
+            onPosted();
+    }
+    // Outside the lock: a waiter woken under it would at once block on the lock we still hold,
+    // which costs both threads a further system call for every post.
     posted_.notify_all();
-    if (onPosted)
-        onPosted();
     return true;
 }
 

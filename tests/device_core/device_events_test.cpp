@@ -89,15 +89,15 @@ TEST_F(DeviceTest, NoticesFromTheReaderBecomeEvents)
     connectUsb();
     auto sink = advise();
     FakeModel* m = model();
-    m->Pipeline().PostNotice(NoticeKind::Timeout, 4);
+    m->pipeline().PostNotice(NoticeKind::Timeout, 4);
     pump();
     EXPECT_EQ(sink->events, std::vector<std::string>{"Timeout 4"});
 
     // Disconnect and reconnect are sent: the reader waits until the control thread handled them.
     ManualEvent stop;
     std::thread reader([&] {
-        EXPECT_EQ(m->Pipeline().SendNotice(NoticeKind::Disconnected, 0, &stop), S_OK);
-        EXPECT_EQ(m->Pipeline().SendNotice(NoticeKind::Reconnected, 0, &stop), S_OK);
+        EXPECT_EQ(m->pipeline().SendNotice(NoticeKind::Disconnected, 0, &stop), S_OK);
+        EXPECT_EQ(m->pipeline().SendNotice(NoticeKind::Reconnected, 0, &stop), S_OK);
     });
     auto* queue = static_cast<PumpedControlQueue*>(m->Queue());
     for (int handled = 0; handled < 2;) {

@@ -294,3 +294,16 @@ TEST(SamplePipeline, AfterCloseRecordsAreDroppedAndLateNoticesDoNothing)
     EXPECT_EQ(f.model.disconnects, 0);
     EXPECT_EQ(f.pipeline.DroppedCount(), 0u);
 }
+
+TEST(SamplePipeline, ARecordWhoseNoticeFindsTheWindowGoneLeavesNoNoticeOutstanding)
+{
+    Fixture f;
+    ASSERT_EQ(f.pipeline.Open(10, f.window.poster()), S_OK);
+    f.window.destroy();
+    EXPECT_TRUE(f.pipeline.PostEvent(recordNo(1))); // queued, only its notice is lost
+    EXPECT_FALSE(f.pipeline.IsNoticePosted());
+    EXPECT_EQ(f.pipeline.QueuedCount(), 1u);
+    // A drain by hand still finds it.
+    EXPECT_EQ(f.pipeline.Drain(f.model), 1u);
+    EXPECT_EQ(f.model.xs, std::vector<int32_t>{1});
+}

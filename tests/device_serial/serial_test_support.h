@@ -1,13 +1,12 @@
 #pragma once
 // A stand-in for the device control that serial models can run against (its events go to a
 // RecordingSink), and a pty pair whose master side plays the sensor.
-#include "device/model/device_host.h"
 #include "device/model/generic_kavro.h"
 #include "support/event_recorder.h"
 #include "com/classregistry.h"
 #include "kavrodoc.h"
 #include "serial/serial_port.h"
-#include "thread/pumped_control_queue.h"
+#include "support/model_host.h"
 
 #include <gtest/gtest.h>
 
@@ -38,41 +37,11 @@ inline ComPtr<IEventParams> bundledEvent(const char* shortName)
     return event;
 }
 
-// Settings as a trainer would leave them; fields are public so a test can change one.
-class TestHost final : public DeviceHost {
+// The stand-in control of the serial tests: every event goes to `rec`.
+class TestHost final : public ModelHost {
 public:
-    TestHost() { SetSampleRate(100); }
-    ComPtr<IEventParams> Event(int32_t) const override { return event; }
-    enumTargetType TargetType(int32_t) const override { return targetType; }
-    int32_t PiezoSensitivity(int32_t) const override { return 30; }
-    float MaxTimeBeforeShot(int32_t) const override { return 5.0f; }
-    float MaxTimeAfterShot(int32_t) const override { return maxAfterShot; }
-    int32_t CorrectionX(int32_t) const override { return correctionX; }
-    int32_t CorrectionY(int32_t) const override { return correctionY; }
-    int32_t SubTarget(int32_t) const override { return 1; }
-    enumSensorPosition SensorPosition(int32_t) const override { return position; }
-    float PiezoRejectInterval(int32_t) const override { return 0.25f; }
-    enumSemaphoreMode Semaphore() const override { return SemaphoreOff; }
-    int32_t FiringPoint() const override { return 1; }
-    float WirelessTargetDistance() const override { return 0; }
-    void SetStatusText(const QString&) override { }
-    void SetDeviceSerial(int32_t, const DeviceSerial&) override { }
-    void SetCalibrationWanted(int32_t, bool) override { }
-    void SetCorrections(int32_t, int32_t, int32_t) override { }
+    TestHost() : ModelHost(100) { }
     HRESULT FireEvent(const std::function<HRESULT(_IKavroDeviceEvents*)>& call) override { return call(sink_.get()); }
-    std::unique_ptr<ControlQueue> MakeQueue(QueueHandler handler) override
-    {
-        return std::make_unique<PumpedControlQueue>(std::move(handler), realClock());
-    }
-    Clock& clock() override { return realClock(); }
-
-    void setCalibrationMode(bool on) { reader_.setCalibrationMode(1, on); }
-    ComPtr<IEventParams> event;
-    enumTargetType targetType = Target10m;
-    float maxAfterShot = 1.0f;
-    int32_t correctionX = 0;
-    int32_t correctionY = 0;
-    enumSensorPosition position = SensorBottom;
 
 private:
     ComPtr<RecordingSink> sink_ = RecordingSink::create();

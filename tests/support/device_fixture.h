@@ -105,7 +105,7 @@ public:
             FireNewCoordinates(1, aiming.get(), std::exchange(pending, 0));
     }
 
-    using CGenericKavro::Pipeline;
+    using CGenericKavro::pipeline;
     // Lets a test stand in for the reader thread.
     void reportStatus(const QString& text) { host().SetStatusText(text); }
 
