@@ -4,6 +4,7 @@
 // demand gigabytes. Each load of a file (or of a stream on its own) opens a budget of a fixed
 // part plus a multiple of its size on its thread; every sample array a load makes is charged.
 #include <cstdint>
+#include <functional>
 
 namespace kavrodoc {
 
@@ -18,6 +19,10 @@ public:
 
     // Takes `bytes` from the open budget; false (and nothing taken) when they are not left.
     static bool charge(uint64_t bytes);
+    // Charges `bytes` that the load needs only if `needed()` says so. The question may be costly,
+    // so it is put off until the answer decides whether a charge fits: a load is refused at
+    // exactly the charge where it would be had every answer been known at once.
+    static bool chargeIf(uint64_t bytes, std::function<bool()> needed);
 
     static constexpr uint64_t kFixedBytes = uint64_t(128) << 20;
     static constexpr uint64_t kBytesPerInputByte = 16;
