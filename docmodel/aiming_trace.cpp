@@ -78,12 +78,12 @@ HRESULT ChannelKeeper::keep(int32_t count, bool narrow, KeptChannel* out)
     }
     if (narrow) {
         // Whether every value fits is known only by following them all; asked when it matters.
-        const auto needsWide = [bytes = bytes_, at = *out, count] {
+        const auto needsWide = [](const uint8_t* data, size_t size, uint32_t n) {
             bool fits = true;
-            scanChannel(bytesAt(bytes, at.offset), size_t(at.size), uint32_t(count), nullptr, &fits);
+            scanChannel(data, size, n, nullptr, &fits);
             return !fits;
         };
-        if (!LoadBudget::chargeIf(n * sizeof(int32_t), needsWide))
+        if (!LoadBudget::chargeIf(n * sizeof(int32_t), {bytes_, out->offset, out->size, uint32_t(count), needsWide}))
             return E_OUTOFMEMORY;
     }
     return S_OK;
@@ -522,7 +522,8 @@ HRESULT CAimingTrace::Load(IStream* stream)
     if (!stream)
         return E_POINTER;
     uint64_t inputBytes = 0;
-    kavro::remainingBytes(stream, &inputBytes);
+    if (!LoadBudget::isOpen())
+        kavro::remainingBytes(stream, &inputBytes);
     const LoadBudget budget(inputBytes);
     using kavro::readValue;
     int32_t version = 0, first = 0, count = 0;

@@ -7,7 +7,12 @@ namespace kavrodoc {
 namespace {
 struct Deferred {
     uint64_t bytes;
-    std::function<bool()> needed;
+    LoadBudget::Question question;
+    bool needed() const
+    {
+        const auto* data = reinterpret_cast<const uint8_t*>(question.bytes.constData()) + question.offset;
+        return question.needed(data, size_t(question.size), question.count);
+    }
 };
 
 struct OpenBudget {
@@ -61,17 +66,22 @@ bool LoadBudget::charge(uint64_t bytes)
     return true;
 }
 
-bool LoadBudget::chargeIf(uint64_t bytes, std::function<bool()> needed)
+bool LoadBudget::chargeIf(uint64_t bytes, Question question)
 {
     if (!budget.open)
         return false;
     if (budget.fitsWhateverDeferred(bytes)) {
-        budget.deferred.push_back({bytes, std::move(needed)});
+        budget.deferred.push_back({bytes, std::move(question)});
         budget.deferredBytes += bytes;
         return true;
     }
     budget.settle();
-    return !needed() || charge(bytes);
+    return !Deferred{bytes, std::move(question)}.needed() || charge(bytes);
+}
+
+bool LoadBudget::isOpen()
+{
+    return budget.open;
 }
 
 } // namespace kavrodoc
