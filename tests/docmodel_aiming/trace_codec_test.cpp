@@ -190,13 +190,13 @@ TEST(TraceCodec, ScanningAgreesWithDecodingOnEveryChannel)
     int failures = 0, wide = 0;
     for (int round = 0; round < 3000; ++round) {
         std::vector<int32_t> values(size_t(1 + pick(400)));
-        int32_t v = pick(2000) - 1000;
+        int64_t v = pick(2000) - 1000;
         for (auto& value : values) {
             const int kind = pick(100);
             v = kind < 2 ? X : kind < 4 ? int32_t(random()) : kind < 10 ? v + pick(60000) - 30000 : v + pick(256) - 128;
-            if (v == X && kind >= 2)
-                v = 0;
-            value = v;
+            if (v >= X || v < INT32_MIN)
+                v = kind < 2 ? X : 0;
+            value = int32_t(v);
         }
         QByteArray bytes = encode(values);
         switch (pick(4)) {
