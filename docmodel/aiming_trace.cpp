@@ -50,7 +50,7 @@ HRESULT ChannelKeeper::keep(int32_t count, bool narrow, KeptChannel* out)
     const uint64_t n = uint64_t(count);
     // A stream that cannot tell its position cannot be read again, so it is read 32-bit at once.
     uint64_t position = 0;
-    narrow = narrow && SUCCEEDED(stream_->Seek(0, STREAM_SEEK_CUR, &position));
+    narrow = narrow && (memory_ || SUCCEEDED(stream_->Seek(0, STREAM_SEEK_CUR, &position)));
     if (!LoadBudget::charge(n * (narrow ? sizeof(int16_t) : sizeof(int32_t))))
         return E_OUTOFMEMORY;
     HRESULT hr = S_OK;
@@ -60,7 +60,7 @@ HRESULT ChannelKeeper::keep(int32_t count, bool narrow, KeptChannel* out)
         hr = scanChannel(bytesAt(bytes_, out->offset), size_t(bytes_.size() - out->offset), uint32_t(count), &used,
                          nullptr);
         out->size = qsizetype(used);
-        if (SUCCEEDED(hr) && used && FAILED(stream_->Seek(int64_t(used), STREAM_SEEK_CUR, nullptr)))
+        if (SUCCEEDED(hr) && used && FAILED(memory_->Seek(int64_t(used), STREAM_SEEK_CUR, nullptr)))
             hr = E_FAIL;
     } else {
         out->offset = bytes_.size();
