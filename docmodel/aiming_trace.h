@@ -94,7 +94,8 @@ private:
     HRESULT saveChannel(IStream* stream, const SampleArray& a) const;
     // Index2Sec and Sec2Index: `convert` gets the rate, known to be above 0.
     template <class Out, class Convert> HRESULT withSampleRate(Out* out, Convert convert);
-    // Decodes the channels a load kept coded; every member that touches samples calls it first.
+    // Decodes the channels a load kept coded; every member that touches samples calls it first
+    // and fails with E_OUTOFMEMORY, the trace unchanged, when the samples cannot be allocated.
     HRESULT materialise();
     SampleArray decodeKept(const KeptChannel& c) const;
 
