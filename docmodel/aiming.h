@@ -17,6 +17,10 @@ public:
     static constexpr int32_t kCurrentVersion = 2;
 
     CAiming();
+    // An aiming about to load itself, which makes its attributes and trace from the stream: only
+    // Load may be called until it succeeds.
+    enum ToBeLoaded { kToBeLoaded };
+    explicit CAiming(ToBeLoaded) { }
 
     HRESULT get_Attr(IAimingAttr** out) override;
     HRESULT get_Trace(IAimingTrace** out) override;

@@ -267,6 +267,7 @@ HRESULT CAimingCollection::Load(IStream* stream)
         || FAILED(kavro::readValue(stream, &count)) || count < 0 || FAILED(kavro::readBstr(stream, &shortName)))
         return E_FAIL;
 
+    const EventLookupScope lookups;
     ComPtr<IEventParams> found;
     if (FAILED(findInstalledEvent(events_.get(), shortName, &found))) {
         readErrorMsg_ = missingEventMessage(shortName);
@@ -291,7 +292,7 @@ HRESULT CAimingCollection::Load(IStream* stream)
     }
     for (int32_t i = 0; i < count; ++i) {
         fireProgress(i + 1, count);
-        auto aiming = CAiming::create();
+        auto aiming = CAiming::create(CAiming::kToBeLoaded);
         if (FAILED(loadObjectForm(stream, aiming.get())) || FAILED(addLocked(aiming.get(), &sighters))) {
             aimings_.clear();
             event_ = previous;

@@ -5,9 +5,12 @@
 #include "com/classregistry.h"
 #include "com/numeric.h"
 #include "object_helpers.h"
+#include "locked_property.h"
+#include "storage/stream/memory_stream.h"
 #include "storage/stream/stream_forms.h"
 #include "trace_codec.h"
 
+#include <algorithm>
 #include <new>
 
 namespace kavrodoc {
@@ -16,41 +19,73 @@ KAVRO_REGISTER_CLASS(CAimingTrace, ProgId_AimingTrace);
 
 namespace {
 
-template <class T> HRESULT decodeInto(IStream* stream, int32_t count, std::vector<T>* values)
+const uint8_t* bytesAt(const QByteArray& bytes, qsizetype offset)
 {
-    if (!LoadBudget::charge(uint64_t(count) * sizeof(T)))
-        return E_OUTOFMEMORY;
-    try {
-        values->resize(size_t(count));
-    } catch (const std::bad_alloc&) {
-        return E_OUTOFMEMORY;
-    }
-    const HRESULT hr = readCodedChannel(stream, values->data(), uint32_t(count));
-    return FAILED(hr) ? E_FAIL : hr;
+    return reinterpret_cast<const uint8_t*>(bytes.constData()) + offset;
 }
 
-// A channel stored narrow is decoded straight into 16-bit storage; a value that does not fit
-// there sends the channel back to be read 32-bit.
-HRESULT readChannel(IStream* stream, int32_t count, bool narrow, SampleArray* out)
-{
-    uint64_t start = 0;
-    if (narrow && SUCCEEDED(stream->Seek(0, STREAM_SEEK_CUR, &start))) {
-        std::vector<int16_t> small;
-        const HRESULT hr = decodeInto(stream, count, &small);
-        if (hr == S_OK) {
-            out->assign(std::move(small));
-            return S_OK;
-        }
-        if (hr != S_FALSE)
-            return hr;
-        if (FAILED(stream->Seek(int64_t(start), STREAM_SEEK_SET, nullptr)))
-            return E_FAIL;
+// Checks the coded channels of a stream being loaded and notes where each lies: in the memory
+// stream's own bytes, shared rather than copied, or, for other streams, in bytes kept as read.
+class ChannelKeeper {
+public:
+    explicit ChannelKeeper(IStream* stream) : stream_(stream), memory_(dynamic_cast<kavro::MemoryStream*>(stream))
+    {
+        if (memory_)
+            bytes_ = memory_->bytes();
     }
-    std::vector<int32_t> values;
-    const HRESULT hr = decodeInto(stream, count, &values);
-    if (FAILED(hr))
-        return hr;
-    out->assign(std::move(values));
+
+    HRESULT keep(int32_t count, bool narrow, KeptChannel* out);
+    const QByteArray& bytes() const { return bytes_; }
+
+private:
+    IStream* stream_;
+    kavro::MemoryStream* memory_;
+    QByteArray bytes_;
+};
+
+// The budget is charged what decoding will take: 16-bit storage for a channel marked so, and
+// 32-bit storage as well when a value does not fit there after all.
+HRESULT ChannelKeeper::keep(int32_t count, bool narrow, KeptChannel* out)
+{
+    const uint64_t n = uint64_t(count);
+    // A stream that cannot tell its position cannot be read again, so it is read 32-bit at once.
+    uint64_t position = 0;
+    narrow = narrow && (memory_ || SUCCEEDED(stream_->Seek(0, STREAM_SEEK_CUR, &position)));
+    if (!LoadBudget::charge(n * (narrow ? sizeof(int16_t) : sizeof(int32_t))))
+        return E_OUTOFMEMORY;
+    HRESULT hr = S_OK;
+    if (memory_) {
+        out->offset = qsizetype(std::min<uint64_t>(memory_->position(), uint64_t(bytes_.size())));
+        size_t used = 0;
+        hr = scanChannel(bytesAt(bytes_, out->offset), size_t(bytes_.size() - out->offset), uint32_t(count), &used,
+                         nullptr);
+        out->size = qsizetype(used);
+        if (SUCCEEDED(hr) && used && FAILED(memory_->Seek(int64_t(used), STREAM_SEEK_CUR, nullptr)))
+            hr = E_FAIL;
+    } else {
+        out->offset = bytes_.size();
+        hr = scanChannel(stream_, uint32_t(count), &bytes_);
+        out->size = bytes_.size() - out->offset;
+    }
+    out->narrow = narrow;
+    if (FAILED(hr)) {
+        // A value beyond 16 bits before the damage would have sent the channel to 32-bit storage.
+        bool fits = true;
+        scanChannel(bytesAt(bytes_, out->offset), size_t(bytes_.size() - out->offset), uint32_t(count), nullptr, &fits);
+        if (narrow && !fits && !LoadBudget::charge(n * sizeof(int32_t)))
+            return E_OUTOFMEMORY;
+        return E_FAIL;
+    }
+    if (narrow) {
+        // Whether every value fits is known only by following them all; asked when it matters.
+        const auto needsWide = [](const uint8_t* data, size_t size, uint32_t n) {
+            bool fits = true;
+            scanChannel(data, size, n, nullptr, &fits);
+            return !fits;
+        };
+        if (!LoadBudget::chargeIf(n * sizeof(int32_t), {bytes_, out->offset, out->size, uint32_t(count), needsWide}))
+            return E_OUTOFMEMORY;
+    }
     return S_OK;
 }
 
@@ -88,43 +123,15 @@ HRESULT CAimingTrace::sampleRate(int32_t* rate)
     return S_OK;
 }
 
-HRESULT CAimingTrace::get_Valid(VARIANT_BOOL* out)
-{
-    if (!out)
-        return E_POINTER;
-    Lock lock(mutex_);
-    *out = toVariantBool(count_ > 0);
-    return S_OK;
-}
+HRESULT CAimingTrace::get_Valid(VARIANT_BOOL* out) KAVRO_LOCKED_GET(toVariantBool(count_ > 0))
 
-HRESULT CAimingTrace::get_Count(int32_t* out)
-{
-    if (!out)
-        return E_POINTER;
-    Lock lock(mutex_);
-    *out = count_;
-    return S_OK;
-}
+    HRESULT CAimingTrace::get_Count(int32_t* out) KAVRO_LOCKED_GET(count_)
 
-HRESULT CAimingTrace::get_First(int32_t* out)
-{
-    if (!out)
-        return E_POINTER;
-    Lock lock(mutex_);
-    *out = first_;
-    return S_OK;
-}
+        HRESULT CAimingTrace::get_First(int32_t* out) KAVRO_LOCKED_GET(first_)
 
-HRESULT CAimingTrace::get_Last(int32_t* out)
-{
-    if (!out)
-        return E_POINTER;
-    Lock lock(mutex_);
-    *out = first_ + count_ - 1;
-    return S_OK;
-}
+            HRESULT CAimingTrace::get_Last(int32_t* out) KAVRO_LOCKED_GET(first_ + count_ - 1)
 
-HRESULT CAimingTrace::get_Attr(IAimingAttr** out)
+                HRESULT CAimingTrace::get_Attr(IAimingAttr** out)
 {
     if (badInterfaceOut(out))
         return E_POINTER;
@@ -139,6 +146,8 @@ HRESULT CAimingTrace::coordinate(const SampleArray& axis, int32_t index, float* 
     Lock lock(mutex_);
     if (!inRange(index))
         return E_INVALIDARG;
+    if (HRESULT hr = materialise(); FAILED(hr))
+        return hr;
     *out = float(axis.at(position(index)) / 100.0);
     return S_OK;
 }
@@ -153,16 +162,9 @@ HRESULT CAimingTrace::get_y(int32_t index, float* out)
     return coordinate(y_, index, out);
 }
 
-HRESULT CAimingTrace::get_MaxTimeBeforeShot(float* out)
-{
-    if (!out)
-        return E_POINTER;
-    Lock lock(mutex_);
-    *out = maxTimeBeforeShot_;
-    return S_OK;
-}
+HRESULT CAimingTrace::get_MaxTimeBeforeShot(float* out) KAVRO_LOCKED_GET(maxTimeBeforeShot_)
 
-HRESULT CAimingTrace::put_MaxTimeBeforeShot(float value)
+    HRESULT CAimingTrace::put_MaxTimeBeforeShot(float value)
 {
     if (!(value >= 0.5f)) // NaN too
         return E_INVALIDARG;
@@ -182,7 +184,7 @@ HRESULT CAimingTrace::Add(float x, float y)
     return _Add(ix, iy);
 }
 
-HRESULT CAimingTrace::Index2Sec(int32_t nIndex, float* out)
+template <class Out, class Convert> HRESULT CAimingTrace::withSampleRate(Out* out, Convert convert)
 {
     if (!out)
         return E_POINTER;
@@ -190,32 +192,28 @@ HRESULT CAimingTrace::Index2Sec(int32_t nIndex, float* out)
     int32_t r;
     if (FAILED(sampleRate(&r)))
         return E_UNEXPECTED;
-    *out = float(nIndex) / float(r);
-    return S_OK;
+    return convert(r, out);
+}
+
+HRESULT CAimingTrace::Index2Sec(int32_t nIndex, float* out)
+{
+    return withSampleRate(out, [nIndex](int32_t r, float* seconds) {
+        *seconds = float(nIndex) / float(r);
+        return S_OK;
+    });
 }
 
 HRESULT CAimingTrace::Sec2Index(float seconds, int32_t* out)
 {
-    if (!out)
-        return E_POINTER;
-    Lock lock(mutex_);
-    int32_t r;
-    if (FAILED(sampleRate(&r)))
-        return E_UNEXPECTED;
-    volatile float product = float(r) * seconds; // single precision, as the index is defined
-    return kavro::checkedRound<int32_t>(product, out) ? S_OK : E_INVALIDARG;
+    return withSampleRate(out, [seconds](int32_t r, int32_t* index) {
+        volatile float product = float(r) * seconds; // single precision, as the index is defined
+        return kavro::checkedRound<int32_t>(product, index) ? S_OK : E_INVALIDARG;
+    });
 }
 
-HRESULT CAimingTrace::get_ReadOnly(VARIANT_BOOL* out)
-{
-    if (!out)
-        return E_POINTER;
-    Lock lock(mutex_);
-    *out = toVariantBool(readOnly_);
-    return S_OK;
-}
+HRESULT CAimingTrace::get_ReadOnly(VARIANT_BOOL* out) KAVRO_LOCKED_GET(toVariantBool(readOnly_))
 
-HRESULT CAimingTrace::put_ReadOnly(VARIANT_BOOL value)
+    HRESULT CAimingTrace::put_ReadOnly(VARIANT_BOOL value)
 {
     Lock lock(mutex_);
     if (value && !readOnly_) {
@@ -254,6 +252,8 @@ HRESULT CAimingTrace::ValidCoordinate(int32_t index, VARIANT_BOOL* out)
     Lock lock(mutex_);
     if (!inRange(index))
         return E_INVALIDARG;
+    if (HRESULT hr = materialise(); FAILED(hr))
+        return hr;
     *out = toVariantBool(x_.isNarrow() || x_.at(position(index)) != kInvalidSample);
     return S_OK;
 }
@@ -276,6 +276,8 @@ HRESULT CAimingTrace::AddUserData(const QString& name, int32_t* dataIndex)
     }
     if (channels_.size() >= size_t(kMostUserChannels))
         return E_OUTOFMEMORY;
+    if (HRESULT hr = materialise(); FAILED(hr))
+        return hr;
     try {
         UserChannel channel;
         channel.name = name;
@@ -321,6 +323,8 @@ HRESULT CAimingTrace::get_UserData(int32_t dataIndex, int32_t index, int32_t* ou
     UserChannel* channel = userChannelAt(dataIndex, index);
     if (!channel)
         return E_INVALIDARG;
+    if (HRESULT hr = materialise(); FAILED(hr))
+        return hr;
     *out = channel->values.at(position(index));
     return S_OK;
 }
@@ -331,6 +335,8 @@ HRESULT CAimingTrace::put_UserData(int32_t dataIndex, int32_t index, int32_t val
     UserChannel* channel = userChannelAt(dataIndex, index);
     if (!channel)
         return E_INVALIDARG;
+    if (HRESULT hr = materialise(); FAILED(hr))
+        return hr;
     try {
         channel->values.set(position(index), value);
     } catch (const std::bad_alloc&) {
@@ -416,7 +422,7 @@ void CAimingTrace::packToFront(size_t newCapacity)
     std::vector<UserChannel> nc;
     nc.reserve(channels_.size());
     for (const auto& c : channels_)
-        nc.push_back({pack(c.values), c.name});
+        nc.push_back({pack(c.values), c.name, c.coded});
     x_ = std::move(nx);
     y_ = std::move(ny);
     channels_ = std::move(nc);
@@ -438,6 +444,8 @@ HRESULT CAimingTrace::_GetPoint(int32_t nIndex, int32_t* x, int32_t* y)
     Lock lock(mutex_);
     if (!inRange(nIndex))
         return E_INVALIDARG;
+    if (HRESULT hr = materialise(); FAILED(hr))
+        return hr;
     *x = x_.at(position(nIndex));
     *y = y_.at(position(nIndex));
     return S_OK;
@@ -476,6 +484,8 @@ HRESULT CAimingTrace::Save(IStream* stream, BOOL clearDirty)
     if (!stream)
         return E_POINTER;
     Lock lock(mutex_);
+    if (HRESULT hr = materialise(); FAILED(hr))
+        return hr;
     try {
         if (start_ != 0)
             cutToCount();
@@ -505,13 +515,15 @@ HRESULT CAimingTrace::Save(IStream* stream, BOOL clearDirty)
     return endSave(S_OK, clearDirty, &modified_);
 }
 
-// Reads a stream into fresh storage; the trace takes it over only when all of it was read.
+// Checks a stream whole and takes it over only when all of it was read. Sample channels stay
+// coded until their first use.
 HRESULT CAimingTrace::Load(IStream* stream)
 {
     if (!stream)
         return E_POINTER;
     uint64_t inputBytes = 0;
-    kavro::remainingBytes(stream, &inputBytes);
+    if (!LoadBudget::isOpen())
+        kavro::remainingBytes(stream, &inputBytes);
     const LoadBudget budget(inputBytes);
     using kavro::readValue;
     int32_t version = 0, first = 0, count = 0;
@@ -529,6 +541,8 @@ HRESULT CAimingTrace::Load(IStream* stream)
 
     SampleArray x, y;
     std::vector<UserChannel> channels;
+    QByteArray coded;
+    KeptChannel codedX, codedY;
     if (count > 0 && version <= 2) {
         int32_t pairForm = 0;
         if (FAILED(readValue(stream, &pairForm)))
@@ -565,12 +579,13 @@ HRESULT CAimingTrace::Load(IStream* stream)
         x.narrow();
         y.narrow();
     } else if (count > 0) {
+        ChannelKeeper keeper(stream);
         uint8_t forms = 0;
         if (FAILED(readValue(stream, &forms)))
             return E_FAIL;
-        HRESULT hr = readChannel(stream, count, forms & 1, &x);
+        HRESULT hr = keeper.keep(count, forms & 1, &codedX);
         if (SUCCEEDED(hr))
-            hr = readChannel(stream, count, forms & 2, &y);
+            hr = keeper.keep(count, forms & 2, &codedY);
         if (FAILED(hr))
             return hr;
         if (version >= 4) {
@@ -580,23 +595,29 @@ HRESULT CAimingTrace::Load(IStream* stream)
                 // forms byte, name length and at least one run header per channel
                 || !kavro::fitsInStream(stream, uint64_t(channelCount), 7))
                 return E_FAIL;
+            channels.reserve(size_t(channelCount));
             for (int32_t i = 0; i < channelCount; ++i) {
                 UserChannel c;
                 uint8_t form = 0;
                 if (FAILED(readValue(stream, &form)) || FAILED(kavro::readBstr(stream, &c.name)))
                     return E_FAIL;
-                hr = readChannel(stream, count, form & 1, &c.values);
+                hr = keeper.keep(count, form & 1, &c.coded);
                 if (FAILED(hr))
                     return hr;
                 channels.push_back(std::move(c));
             }
         }
+        coded = keeper.bytes();
     }
 
     Lock lock(mutex_);
     x_ = std::move(x);
     y_ = std::move(y);
     channels_ = std::move(channels);
+    undecoded_ = !coded.isNull();
+    coded_ = std::move(coded);
+    codedX_ = codedX;
+    codedY_ = codedY;
     capacity_ = size_t(count);
     first_ = first;
     count_ = count;
@@ -606,6 +627,48 @@ HRESULT CAimingTrace::Load(IStream* stream)
     channelNarrowingPending_ = false;
     modified_ = false;
     return S_OK;
+}
+
+// Load checked every byte, so only memory can fail here: E_OUTOFMEMORY, and the trace stays as
+// it was.
+HRESULT CAimingTrace::materialise()
+{
+    if (!undecoded_)
+        return S_OK;
+    try {
+        SampleArray x = decodeKept(codedX_), y = decodeKept(codedY_);
+        std::vector<SampleArray> values;
+        values.reserve(channels_.size());
+        for (const auto& c : channels_)
+            values.push_back(decodeKept(c.coded));
+        x_ = std::move(x);
+        y_ = std::move(y);
+        for (size_t i = 0; i < channels_.size(); ++i)
+            channels_[i].values = std::move(values[i]);
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    }
+    undecoded_ = false;
+    coded_ = QByteArray();
+    return S_OK;
+}
+
+// A channel marked 16-bit is held so unless a value does not fit, as when read from the stream.
+SampleArray CAimingTrace::decodeKept(const KeptChannel& c) const
+{
+    const uint8_t* data = bytesAt(coded_, c.offset);
+    SampleArray out;
+    if (c.narrow) {
+        std::vector<int16_t> small(static_cast<size_t>(count_));
+        if (decodeChannel(data, size_t(c.size), small.data(), uint32_t(count_), nullptr) == S_OK) {
+            out.assign(std::move(small));
+            return out;
+        }
+    }
+    std::vector<int32_t> wide(static_cast<size_t>(count_));
+    decodeChannel(data, size_t(c.size), wide.data(), uint32_t(count_), nullptr);
+    out.assign(std::move(wide));
+    return out;
 }
 
 } // namespace kavrodoc

@@ -6,10 +6,20 @@
 #include "com/persist.h"
 #include "sample_array.h"
 
+#include <QByteArray>
+
 #include <mutex>
 #include <vector>
 
 namespace kavrodoc {
+
+// Where a loaded channel's coded bytes lie among the bytes a trace keeps, and whether the stream
+// marked it 16-bit.
+struct KeptChannel {
+    qsizetype offset = 0;
+    qsizetype size = 0;
+    bool narrow = false;
+};
 
 class CAimingTrace final : public ComObject<CAimingTrace, IAimingTrace, IPersistStreamInit, ISupportErrorInfo> {
 public:
@@ -69,6 +79,7 @@ private:
     struct UserChannel {
         SampleArray values;
         QString name;
+        KeptChannel coded;
     };
 
     bool inRange(int32_t index) const;
@@ -81,7 +92,12 @@ private:
     void packToFront(size_t newCapacity);
     void cutToCount();
     HRESULT saveChannel(IStream* stream, const SampleArray& a) const;
-    HRESULT loadBody(IStream* stream, int32_t version, int32_t count);
+    // Index2Sec and Sec2Index: `convert` gets the rate, known to be above 0.
+    template <class Out, class Convert> HRESULT withSampleRate(Out* out, Convert convert);
+    // Decodes the channels a load kept coded; every member that touches samples calls it first
+    // and fails with E_OUTOFMEMORY, the trace unchanged, when the samples cannot be allocated.
+    HRESULT materialise();
+    SampleArray decodeKept(const KeptChannel& c) const;
 
     std::recursive_mutex mutex_;
     SampleArray x_, y_;
@@ -96,6 +112,12 @@ private:
     std::vector<UserChannel> channels_;
     ComPtr<IAimingAttr> attr_;
     bool modified_ = false;
+    // Until the first use of its samples a loaded trace holds the stream's coded bytes (shared
+    // with the stream, not copied) instead of sample arrays: loading a practice then costs little
+    // more than reading it, and a reader that wants only shots never pays for the samples.
+    bool undecoded_ = false;
+    QByteArray coded_;
+    KeptChannel codedX_, codedY_;
 };
 
 } // namespace kavrodoc

@@ -1,6 +1,6 @@
 #include "event_manager_access.h"
 
-#include "com/classregistry.h"
+#include "event_manager.h"
 
 #include <mutex>
 
@@ -21,8 +21,9 @@ HRESULT eventManager(ComPtr<IEventManager>* out)
             return S_OK;
         }
     }
-    // The class itself hands out one shared instance per process.
-    return createInstance(CLSID_EventManager, out);
+    // The class itself hands out one shared instance per process; what its class id would give.
+    *out = CEventManager::create();
+    return *out ? S_OK : E_OUTOFMEMORY;
 }
 
 ComPtr<IEventManager> heldEventManager()
@@ -33,10 +34,41 @@ ComPtr<IEventManager> heldEventManager()
     return manager;
 }
 
+namespace {
+// The last look-up of the innermost open scope on this thread.
+struct LookupMemo {
+    int depth = 0;
+    IEventManager* manager = nullptr;
+    QString shortName;
+    ComPtr<IEventParams> event;
+};
+thread_local LookupMemo memo;
+} // namespace
+
+EventLookupScope::EventLookupScope()
+{
+    ++memo.depth;
+}
+
+EventLookupScope::~EventLookupScope()
+{
+    if (--memo.depth == 0)
+        memo = LookupMemo{};
+}
+
 HRESULT findInstalledEvent(IEventManager* manager, const QString& shortName, ComPtr<IEventParams>* event)
 {
+    if (memo.depth > 0 && memo.event && manager == memo.manager && shortName == memo.shortName) {
+        *event = memo.event;
+        return S_OK;
+    }
     if (!manager || manager->FindByShortName(shortName, event->put()) != S_OK || !*event)
         return E_FAIL;
+    if (memo.depth > 0) {
+        memo.manager = manager;
+        memo.shortName = shortName;
+        memo.event = *event;
+    }
     return S_OK;
 }
 

@@ -5,7 +5,7 @@
 
 namespace kavrodoc {
 
-// The event manager of this process (created on first use through its class id).
+// The event manager of this process (created on first use).
 HRESULT eventManager(ComPtr<IEventManager>* out);
 
 // The manager to keep for the life of an object that finds events by name: the manager lives
@@ -16,6 +16,16 @@ ComPtr<IEventManager> heldEventManager();
 // The installed event of that short name (or synonym) through `manager`; E_FAIL when there is
 // no manager or no such event.
 HRESULT findInstalledEvent(IEventManager* manager, const QString& shortName, ComPtr<IEventParams>* event);
+
+// While one is open on a thread, findInstalledEvent answers a repeated look-up of the same name
+// from memory: a load names its event once per aiming, and the events do not change under it.
+class EventLookupScope {
+public:
+    EventLookupScope();
+    ~EventLookupScope();
+    EventLookupScope(const EventLookupScope&) = delete;
+    EventLookupScope& operator=(const EventLookupScope&) = delete;
+};
 
 // Replaces the event manager for this process; null restores the real one.
 void setEventManagerForTesting(IEventManager* manager);

@@ -341,6 +341,19 @@ inline bool store(int16_t* out, int32_t v)
     return true;
 }
 
+// One run's header and length, checked: a known class and width, no more than `left` samples,
+// and its whole payload present.
+template <class Source> bool readRunHeader(Source& src, uint64_t left, uint8_t* cls, uint32_t* length)
+{
+    uint8_t header = 0;
+    if (!src.read(&header, 1))
+        return false;
+    const uint32_t width = header >> 4 == 1 ? 1 : header >> 4 == 2 ? 2 : header >> 4 == 3 ? 4 : 0;
+    *cls = header & 0x0F;
+    *length = 0;
+    return width && *cls <= kLong && src.read(length, width) && *length <= left && src.has(payloadBytes(*cls, *length));
+}
+
 // S_FALSE: a value did not fit 16-bit output (nothing wrong with the bytes).
 template <class Source, class T> HRESULT decode(Source& src, T* values, uint32_t n)
 {
@@ -348,20 +361,10 @@ template <class Source, class T> HRESULT decode(Source& src, T* values, uint32_t
     uint64_t k = 0;
     uint8_t buffer[4096];
     while (k < n) {
-        uint8_t header = 0;
-        if (!src.read(&header, 1))
-            return E_FAIL;
-        uint32_t width = header >> 4 == 1 ? 1 : header >> 4 == 2 ? 2 : header >> 4 == 3 ? 4 : 0;
-        uint8_t cls = header & 0x0F;
-        if (!width || cls > kLong)
-            return E_FAIL;
+        uint8_t cls = 0;
         uint32_t length = 0;
-        if (!src.read(&length, width))
-            return E_FAIL;
-        if (k + length > n)
-            return E_FAIL;
         // The payload must be there before it is decoded into the caller's array.
-        if (!src.has(payloadBytes(cls, length)))
+        if (!readRunHeader(src, n - k, &cls, &length))
             return E_FAIL;
         T* out = values + k;
         k += length;
@@ -470,7 +473,9 @@ HRESULT readCodedChannel(IStream* stream, int16_t* values, uint32_t n)
     return readCoded(stream, values, n);
 }
 
-HRESULT decodeChannel(const uint8_t* data, size_t size, int32_t* values, uint32_t n, size_t* used)
+namespace {
+
+template <class T> HRESULT decodeInMemory(const uint8_t* data, size_t size, T* values, uint32_t n, size_t* used)
 {
     if ((!data && size) || (!values && n))
         return E_POINTER;
@@ -479,6 +484,103 @@ HRESULT decodeChannel(const uint8_t* data, size_t size, int32_t* values, uint32_
     if (used)
         *used = src.pos;
     return hr;
+}
+
+// A stream read for its channel bytes, which are kept as they are read.
+struct KeepingStreamSource {
+    IStream* stream;
+    QByteArray* kept;
+    bool read(void* out, size_t cb)
+    {
+        const uint8_t* bytes = take(nullptr, cb);
+        if (bytes)
+            std::memcpy(out, bytes, cb);
+        return bytes;
+    }
+    bool has(uint64_t cb) const { return kavro::fitsInStream(stream, cb, 1); }
+    const uint8_t* take(uint8_t*, size_t cb)
+    {
+        const qsizetype at = kept->size();
+        kept->resize(at + qsizetype(cb));
+        if (FAILED(kavro::readExact(stream, kept->data() + at, uint32_t(cb)))) {
+            kept->truncate(at);
+            return nullptr;
+        }
+        return reinterpret_cast<const uint8_t*>(kept->constData()) + at;
+    }
+};
+
+// Walks the runs of n samples as decode does, with the same failures, without storing a sample.
+// With `fits16`, also follows the values of the whole runs walked.
+template <class Source> HRESULT scan(Source& src, uint32_t n, bool* fits16)
+{
+    int32_t p = 0;
+    bool fits = true;
+    uint64_t k = 0;
+    while (k < n) {
+        uint8_t cls = 0;
+        uint32_t length = 0;
+        if (!readRunHeader(src, n - k, &cls, &length))
+            return E_FAIL;
+        k += length;
+        const uint64_t bytes = payloadBytes(cls, length);
+        const uint8_t* piece = src.take(nullptr, size_t(bytes));
+        if (!piece)
+            return E_FAIL;
+        if (!fits16)
+            continue;
+        if (cls == kInvalid) {
+            fits &= length == 0;
+        } else {
+            for (uint32_t i = 0; i < length; ++i) {
+                if (cls == kByte) {
+                    p = wrappingAdd(p, int8_t(piece[i]));
+                } else if (cls == kShort) {
+                    int16_t d;
+                    std::memcpy(&d, piece + 2 * size_t(i), 2);
+                    p = wrappingAdd(p, d);
+                } else {
+                    std::memcpy(&p, piece + 4 * size_t(i), 4);
+                }
+                fits &= p >= -32768 && p <= 32767;
+            }
+        }
+        *fits16 = fits;
+    }
+    return S_OK;
+}
+
+} // namespace
+
+HRESULT decodeChannel(const uint8_t* data, size_t size, int32_t* values, uint32_t n, size_t* used)
+{
+    return decodeInMemory(data, size, values, n, used);
+}
+
+HRESULT decodeChannel(const uint8_t* data, size_t size, int16_t* values, uint32_t n, size_t* used)
+{
+    return decodeInMemory(data, size, values, n, used);
+}
+
+HRESULT scanChannel(const uint8_t* data, size_t size, uint32_t n, size_t* used, bool* fits16)
+{
+    if (!data && size)
+        return E_POINTER;
+    if (fits16)
+        *fits16 = true;
+    MemorySource src{data, size};
+    const HRESULT hr = scan(src, n, fits16);
+    if (used)
+        *used = src.pos;
+    return hr;
+}
+
+HRESULT scanChannel(IStream* stream, uint32_t n, QByteArray* kept)
+{
+    if (!stream || !kept)
+        return E_POINTER;
+    KeepingStreamSource src{stream, kept};
+    return scan(src, n, nullptr);
 }
 
 template bool encodeChannel<int32_t>(const int32_t*, uint32_t, std::vector<uint8_t>*);

@@ -6,6 +6,8 @@
 // class 3 int32 values. Differences are taken from the previous valid sample.
 #include "com/persist.h"
 
+#include <QByteArray>
+
 #include <cstdint>
 #include <vector>
 
@@ -28,5 +30,13 @@ HRESULT readCodedChannel(IStream* stream, int16_t* values, uint32_t n);
 
 // The same over bytes in memory; *used receives the bytes the channel took.
 HRESULT decodeChannel(const uint8_t* data, size_t size, int32_t* values, uint32_t n, size_t* used);
+HRESULT decodeChannel(const uint8_t* data, size_t size, int16_t* values, uint32_t n, size_t* used);
+
+// Checks a channel of n samples as decoding would, failing exactly where decoding fails, without
+// expanding it. With `fits16`: whether every value of the runs before the end (or before the
+// failure) fits 16 bits.
+HRESULT scanChannel(const uint8_t* data, size_t size, uint32_t n, size_t* used, bool* fits16);
+// The same over a stream, appending the channel's bytes to *kept as they are read.
+HRESULT scanChannel(IStream* stream, uint32_t n, QByteArray* kept);
 
 } // namespace kavrodoc

@@ -4,6 +4,8 @@
 // called; a sink unadvised during a fire is not called after that.
 #include "unknown.h"
 
+#include <QVarLengthArray>
+
 #include <mutex>
 #include <vector>
 
@@ -87,10 +89,11 @@ public:
     // Calls f(Sink*) for every advised sink, in the order they were advised.
     template <class F> void fire(F&& f)
     {
-        std::vector<Entry> snapshot;
+        // Events fire often (once per aiming while a practice loads) and to few sinks.
+        QVarLengthArray<Entry, 4> snapshot;
         {
             std::lock_guard g(lock_);
-            snapshot = sinks_;
+            snapshot.append(sinks_.data(), qsizetype(sinks_.size()));
         }
         for (const Entry& e : snapshot) {
             if (!stillAdvised(e.cookie))

@@ -2,6 +2,7 @@
 // version the reader accepts, and damaged streams.
 #include "aiming_attr.h"
 #include "aiming_trace.h"
+#include "forwarding_stream.h"
 #include "load_budget.h"
 #include "storage/stream/memory_stream.h"
 #include "storage/stream/stream_forms.h"
@@ -12,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <thread>
 
 using namespace kavrodoc;
 using kavro::MemoryStream;
@@ -465,6 +467,159 @@ TEST(AimingTrace, TheLargestTraceTheBoundsAllowFitsTheFixedLoadBudget)
 {
     const uint64_t largest = uint64_t(CAimingTrace::kMostSamples) * (2 + CAimingTrace::kMostUserChannels) * 4;
     EXPECT_LE(largest, LoadBudget::kFixedBytes);
+}
+
+// A finished trace as the device leaves it: x and y narrow, a trigger channel, and a second
+// channel that holds a value beyond 16 bits.
+ComPtr<CAimingTrace> finishedTrace()
+{
+    auto trace = makeTrace(500);
+    trace->put_WrapEnabled(VARIANT_FALSE);
+    int32_t trigger = 0, force = 0;
+    trace->AddUserData(QStringLiteral("_trigger"), &trigger);
+    trace->AddUserData(QStringLiteral("force"), &force);
+    for (int i = 0; i < 3000; ++i) {
+        trace->_Add(int32_t(900 * std::sin(i * 0.01)), int32_t(700 * std::cos(i * 0.013)) + i % 7);
+        trace->put_UserData(trigger, i, i > 2500 ? 1 : 0);
+        trace->put_UserData(force, i, i == 2000 ? 100000 : i);
+    }
+    trace->put_ReadOnly(VARIANT_TRUE);
+    return trace;
+}
+
+// Every sample of every channel, as the trace's members give them.
+std::vector<int32_t> everything(IAimingTrace* t)
+{
+    int32_t first = 0, last = 0, channels = 0;
+    t->get_First(&first);
+    t->get_Last(&last);
+    for (int32_t c = 1; t->get_UserData(c, first, &channels) == S_OK; ++c)
+        channels = c;
+    std::vector<int32_t> v;
+    for (int32_t i = first; i <= last; ++i) {
+        int32_t x = 0, y = 0;
+        EXPECT_EQ(t->_GetPoint(i, &x, &y), S_OK);
+        v.push_back(x);
+        v.push_back(y);
+        for (int32_t c = 1; c <= channels; ++c) {
+            int32_t u = 0;
+            EXPECT_EQ(t->get_UserData(c, i, &u), S_OK);
+            v.push_back(u);
+        }
+    }
+    return v;
+}
+
+// A loaded trace reads its samples when first asked, long after the stream (and the bytes it
+// was read from) are gone, whatever kind of stream it was; saved untouched, it gives the same bytes.
+TEST(AimingTrace, LoadedSamplesOutliveTheirStream)
+{
+    auto original = finishedTrace();
+    const QByteArray bytes = saved(original.get());
+    const std::vector<int32_t> expected = everything(original.get());
+    for (bool memory : {true, false}) {
+        auto trace = CAimingTrace::create();
+        {
+            QByteArray copy(bytes.constData(), bytes.size()); // not shared with `bytes`
+            ComPtr<IStream> stream;
+            if (memory)
+                stream = MemoryStream::create(std::move(copy));
+            else
+                stream = ForwardingStream::create(std::move(copy));
+            ASSERT_EQ(trace->Load(stream.get()), S_OK);
+        }
+        EXPECT_EQ(saved(trace.get()), bytes) << memory;
+        auto again = loaded(bytes);
+        EXPECT_EQ(everything(again.get()), expected) << memory;
+        EXPECT_EQ(everything(trace.get()), expected) << memory;
+    }
+}
+
+// Two readers of one never-decoded trace: one decodes it, the other waits and reads the result.
+TEST(AimingTrace, TwoThreadsReadANeverDecodedTraceAtOnce)
+{
+    auto original = finishedTrace();
+    const QByteArray bytes = saved(original.get());
+    const std::vector<int32_t> expected = everything(original.get());
+    for (int round = 0; round < 20; ++round) {
+        auto trace = loaded(bytes);
+        std::vector<int32_t> a, b;
+        std::thread one([&] { a = everything(trace.get()); });
+        std::thread two([&] { b = everything(trace.get()); });
+        one.join();
+        two.join();
+        ASSERT_EQ(a, expected) << round;
+        ASSERT_EQ(b, expected) << round;
+    }
+}
+
+// A channel is held in the form the stream gave it, corrected only where a value does not fit:
+// a wide mark on values that fit stays wide, a narrow mark on a value that does not is dropped.
+TEST(AimingTrace, LoadedChannelsKeepTheFormTheStreamGave)
+{
+    auto original = finishedTrace();
+    const QByteArray bytes = saved(original.get());
+    StoredTrace stored = parse(bytes);
+    ASSERT_EQ(stored.forms, 3);
+    ASSERT_EQ(stored.channels.size(), 2u);
+    ASSERT_EQ(stored.channels[0].forms, 1);
+    ASSERT_EQ(stored.channels[1].forms, 0) << "the force channel holds 100000";
+
+    const qsizetype formsAt = 12;
+    QByteArray wideMarked = bytes;
+    wideMarked[formsAt] = char(0);
+    auto wide = loaded(wideMarked);
+    EXPECT_EQ(everything(wide.get()), everything(original.get()));
+    EXPECT_EQ(saved(wide.get()), wideMarked);
+
+    // The force channel's mark is the last forms byte before its name "force".
+    const qsizetype forceAt = bytes.lastIndexOf(QByteArray("f\0o\0r\0c\0e\0", 10)) - 5;
+    ASSERT_EQ(bytes[forceAt], char(0));
+    QByteArray narrowMarked = bytes;
+    narrowMarked[forceAt] = char(1);
+    auto corrected = loaded(narrowMarked);
+    EXPECT_EQ(saved(corrected.get()), bytes);
+    // Untouched too: the correction is the decoder's, not the saver's.
+    EXPECT_EQ(everything(corrected.get()), everything(original.get()));
+}
+
+// Channels removed or added before the samples are first read keep their own values.
+TEST(AimingTrace, ChannelsChangedBeforeTheFirstReadKeepTheirValues)
+{
+    auto original = finishedTrace();
+    const QByteArray bytes = saved(original.get());
+    auto trace = loaded(bytes);
+    ASSERT_EQ(trace->RemoveUserData(QStringLiteral("_trigger")), S_OK);
+    int32_t value = 0;
+    ASSERT_EQ(trace->get_UserData(1, 2000, &value), S_OK);
+    EXPECT_EQ(value, 100000);
+    EXPECT_EQ(trace->get_UserData(2, 2000, &value), E_INVALIDARG);
+
+    auto grown = loaded(bytes);
+    int32_t added = 0;
+    ASSERT_EQ(grown->AddUserData(QStringLiteral("extra"), &added), S_OK);
+    EXPECT_EQ(added, 3);
+    ASSERT_EQ(grown->get_UserData(3, 2999, &value), S_OK);
+    EXPECT_EQ(value, 0);
+    ASSERT_EQ(grown->get_UserData(1, 2999, &value), S_OK);
+    EXPECT_EQ(value, 1);
+}
+
+// Damage anywhere, in any channel, through any kind of stream, fails the load itself.
+TEST(AimingTrace, DamageInAnyChannelFailsTheLoad)
+{
+    auto original = finishedTrace();
+    const QByteArray bytes = saved(original.get());
+    for (qsizetype cut = 0; cut < bytes.size(); cut += 7) {
+        auto target = CAimingTrace::create();
+        auto s = ForwardingStream::create(bytes.left(cut));
+        ASSERT_EQ(target->Load(s.get()), E_FAIL) << cut;
+    }
+    // The last channel's first run header names class 4.
+    const qsizetype lastRun = bytes.lastIndexOf(QByteArray("e\0\0\0", 4)) + 4;
+    QByteArray damaged = bytes;
+    damaged[lastRun] = char((uint8_t(bytes[lastRun]) & 0xF0) | 4);
+    loaded(damaged, E_FAIL);
 }
 
 } // namespace

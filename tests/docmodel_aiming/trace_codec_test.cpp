@@ -1,11 +1,13 @@
 // Byte layouts of the trace codec: the worked example, class and length boundaries, the
 // widening of short runs, and malformed channels.
+#include "forwarding_stream.h"
 #include "storage/stream/memory_stream.h"
 #include "trace_codec.h"
 
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <random>
 
 using namespace kavrodoc;
 
@@ -58,21 +60,6 @@ TEST(TraceCodec, WorkedExampleIsSeventeenBytes)
     ASSERT_EQ(readCodedChannel(s.get(), back.data(), uint32_t(back.size())), S_OK);
     EXPECT_EQ(back, v);
 }
-
-// A stream that is not a memory stream, so channels are read through the buffered road.
-class ForwardingStream final : public ComObject<ForwardingStream, IStream> {
-public:
-    explicit ForwardingStream(QByteArray bytes) : inner_(kavro::MemoryStream::create(std::move(bytes))) { }
-    HRESULT Read(void* b, uint32_t cb, uint32_t* read) override { return inner_->Read(b, cb, read); }
-    HRESULT Write(const void* b, uint32_t cb, uint32_t* written) override { return inner_->Write(b, cb, written); }
-    HRESULT Seek(int64_t move, StreamSeek origin, uint64_t* at) override { return inner_->Seek(move, origin, at); }
-    HRESULT SetSize(uint64_t size) override { return inner_->SetSize(size); }
-    HRESULT GetSize(uint64_t* size) override { return inner_->GetSize(size); }
-    uint64_t position() const { return inner_->position(); }
-
-private:
-    ComPtr<kavro::MemoryStream> inner_;
-};
 
 // Bytes in memory and any other stream read alike, into 32-bit and 16-bit values, and both
 // leave the stream just past the channel; 16-bit reading says S_FALSE for a value it cannot hold.
@@ -191,6 +178,70 @@ TEST(TraceCodec, MalformedChannelsFail)
     auto s = kavro::MemoryStream::create(hex("1303 01000000 02000000"));
     std::vector<int32_t> three(3);
     EXPECT_EQ(readCodedChannel(s.get(), three.data(), 3), E_FAIL);
+}
+
+// The check a load makes instead of decoding fails exactly where decoding fails, takes the same
+// bytes, and knows whether 16-bit decoding would have refused a value before it stopped: over
+// channels that are whole, cut short or damaged at random.
+TEST(TraceCodec, ScanningAgreesWithDecodingOnEveryChannel)
+{
+    std::mt19937 random(20261209);
+    auto pick = [&](int n) { return int(random() % unsigned(n)); };
+    int failures = 0, wide = 0;
+    for (int round = 0; round < 3000; ++round) {
+        std::vector<int32_t> values(size_t(1 + pick(400)));
+        int64_t v = pick(2000) - 1000;
+        for (auto& value : values) {
+            const int kind = pick(100);
+            v = kind < 2 ? X : kind < 4 ? int32_t(random()) : kind < 10 ? v + pick(60000) - 30000 : v + pick(256) - 128;
+            if (v >= X || v < INT32_MIN)
+                v = kind < 2 ? X : 0;
+            value = int32_t(v);
+        }
+        QByteArray bytes = encode(values);
+        switch (pick(4)) {
+        case 0: bytes.truncate(pick(int(bytes.size()) + 1)); break;
+        case 1: bytes[pick(int(bytes.size()))] = char(random()); break;
+        case 2: bytes += QByteArray("tail"); break;
+        default: break;
+        }
+        const auto* data = reinterpret_cast<const uint8_t*>(bytes.constData());
+        const uint32_t n = uint32_t(values.size()) + uint32_t(pick(8) == 0);
+        std::vector<int32_t> out32(n);
+        std::vector<int16_t> out16(n);
+        size_t decodedUsed = 0, scannedUsed = 0, plainUsed = 0;
+        bool fits = false;
+        const HRESULT decoded = decodeChannel(data, size_t(bytes.size()), out32.data(), n, &decodedUsed);
+        const HRESULT narrow = decodeChannel(data, size_t(bytes.size()), out16.data(), n, nullptr);
+        const HRESULT scanned = scanChannel(data, size_t(bytes.size()), n, &scannedUsed, &fits);
+        ASSERT_EQ(scanChannel(data, size_t(bytes.size()), n, &plainUsed, nullptr), scanned) << round;
+        ASSERT_EQ(scanned, decoded) << round;
+        ASSERT_EQ(fits, narrow != S_FALSE) << round;
+        if (decoded == S_OK) {
+            ASSERT_EQ(scannedUsed, decodedUsed) << round;
+            ASSERT_EQ(plainUsed, decodedUsed) << round;
+        }
+        failures += FAILED(decoded);
+        wide += !fits;
+    }
+    // Both roads were taken often enough to mean something.
+    EXPECT_GT(failures, 500);
+    EXPECT_GT(wide, 500);
+}
+
+// Over another stream the check keeps exactly the channel's bytes and leaves the stream after them.
+TEST(TraceCodec, ScanningAStreamKeepsTheChannelsBytes)
+{
+    const std::vector<int32_t> values{10, 12, 9, X, 9, 300, 70000, -5};
+    const QByteArray coded = encode(values);
+    auto other = ForwardingStream::create(coded + QByteArray("tail"));
+    QByteArray kept("front");
+    ASSERT_EQ(scanChannel(other.get(), uint32_t(values.size()), &kept), S_OK);
+    EXPECT_EQ(kept, QByteArray("front") + coded);
+    EXPECT_EQ(other->position(), uint64_t(coded.size()));
+    auto cut = ForwardingStream::create(coded.left(coded.size() - 1));
+    QByteArray partial;
+    EXPECT_EQ(scanChannel(cut.get(), uint32_t(values.size()), &partial), E_FAIL);
 }
 
 } // namespace

@@ -214,4 +214,68 @@ TEST_F(LoadMemory, ATraceOnItsOwnIsBoundByItsStream)
     EXPECT_EQ(count, CAimingTrace::kMostSamples);
 }
 
+// Channels marked 16-bit whose values do not fit are read twice, 16-bit and then 32-bit, and
+// a load is charged for both: marked so, the greediest trace is more than its few bytes may cost,
+// in a document and on its own, though it loads marked 32-bit.
+TEST_F(LoadMemory, ChannelsMarkedNarrowThatDoNotFitAreChargedForBothForms)
+{
+    using kavrodoc::CAimingTrace;
+    QByteArray narrow = claimingTrace(CAimingTrace::kMostSamples, CAimingTrace::kMostUserChannels);
+    const QByteArray run = hex("30") + le32(CAimingTrace::kMostSamples);
+    narrow[12] = char(3);
+    for (qsizetype at = 13 + 2 * run.size() + 4; at < narrow.size(); at += 1 + 4 + run.size())
+        narrow[at] = char(1);
+    ASSERT_EQ(narrow.count(char(1)), CAimingTrace::kMostUserChannels);
+
+    EXPECT_EQ(loadCapped(write("narrow.kavro", documentContents(1, narrow))), E_FAIL);
+    EXPECT_FALSE(capReached);
+    auto trace = CAimingTrace::create();
+    auto s = kavro::MemoryStream::create(narrow);
+    EXPECT_EQ(trace->Load(s.get()), E_OUTOFMEMORY);
+}
+
+// A loaded practice holds about its coded bytes until its samples are read; once every trace
+// has decoded its samples, the coded bytes are gone.
+TEST_F(LoadMemory, ALoadedPracticeHoldsItsCodedBytesUntilItsSamplesAreRead)
+{
+    constexpr int32_t n = 60000;
+    constexpr int aimings = 20;
+    QByteArray wave(n, '\x01');
+    for (int32_t i = 1; i < n; i += 2)
+        wave[i] = char(-1);
+    const QByteArray run = hex("21") + QByteArray(reinterpret_cast<const char*>(&n), 2) + wave;
+    const QByteArray trigger = hex("21") + QByteArray(reinterpret_cast<const char*>(&n), 2) + QByteArray(n, '\0');
+    const QByteArray trace
+        = le32(4) + le32(0) + le32(n) + hex("03") + run + run + le32(1) + hex("01") + bstr("_trigger") + trigger;
+    const QString path = write("practice.kavro", documentContents(aimings, trace));
+    const uint64_t fileBytes = uint64_t(QFileInfo(path).size());
+    const uint64_t decodedBytes = uint64_t(aimings) * 3 * n * sizeof(int16_t);
+    ASSERT_GT(decodedBytes, fileBytes + fileBytes / 2);
+
+    ComPtr<IKavroDocument> doc;
+    ASSERT_EQ(createInstance(kavrodoc::CLSID_KavroDocument, &doc), S_OK);
+    doc->put_FileName(path);
+    const uint64_t before = allocated;
+    ASSERT_EQ(doc->Load(), S_OK);
+    const uint64_t loaded = allocated - before;
+    EXPECT_LT(loaded, fileBytes + fileBytes / 5) << "the samples were decoded at load";
+
+    ComPtr<IAimingCollection> collection;
+    ASSERT_EQ(doc->get_Aimings(collection.put()), S_OK);
+    for (int32_t i = 1; i <= aimings; ++i) {
+        ComPtr<IAiming> aiming;
+        ComPtr<IAimingTrace> t;
+        ASSERT_EQ(collection->get_Item(i, aiming.put()), S_OK);
+        ASSERT_EQ(aiming->get_Trace(t.put()), S_OK);
+        int32_t x = 0, y = 0;
+        ASSERT_EQ(t->_GetPoint(n - 2, &x, &y), S_OK);
+        EXPECT_EQ(x, 1);
+        ASSERT_EQ(t->_GetPoint(n - 1, &x, &y), S_OK);
+        EXPECT_EQ(x, 0);
+    }
+    const uint64_t read = allocated - before;
+    EXPECT_GT(read, decodedBytes);
+    EXPECT_LT(read, decodedBytes + fileBytes / 10) << "the coded bytes are still held";
+}
+
 } // namespace

@@ -2,8 +2,6 @@
 
 #include "com/classregistry.h"
 
-#include <vector>
-
 namespace kavro {
 
 namespace {
@@ -56,13 +54,13 @@ HRESULT readBstr(IStream* stream, QString* text)
     }
     if (bytes % 2 != 0 || bytes < 2 || !fitsInStream(stream, bytes, 1))
         return E_FAIL;
-    std::vector<char16_t> buffer(bytes / 2);
-    if (FAILED(readExact(stream, buffer.data(), bytes)))
+    // Read in place: documents hold one or two strings per aiming.
+    QString read(static_cast<qsizetype>(bytes / 2), Qt::Uninitialized);
+    if (FAILED(readExact(stream, read.data(), bytes)))
         return E_FAIL;
     // The last unit is the terminator; everything before it is text, embedded zeros included.
-    *text = QString(reinterpret_cast<const QChar*>(buffer.data()), static_cast<qsizetype>(buffer.size() - 1));
-    if (text->isNull())
-        *text = QStringLiteral("");
+    read.truncate(read.size() - 1);
+    *text = std::move(read);
     return S_OK;
 }
 
