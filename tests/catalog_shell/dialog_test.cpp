@@ -138,4 +138,24 @@ TEST_F(CatalogDialogTest, AFolderInTheViewOpensInTheDialogAndARestrictedTreeShow
     EXPECT_EQ(ItemIdListNames(dialog.viewHost()->shownFolder()).last(), QStringLiteral("Anna"));
 }
 
+TEST_F(CatalogDialogTest, TreeFoldersShowTheirOpenIconWhileExpanded)
+{
+    CCatalogDlg dialog;
+    dialog.initDialog();
+    QTreeWidgetItem* top = dialog.tree()->topLevelItem(0);
+    ASSERT_NE(top, nullptr);
+    ASSERT_GT(top->childCount(), 0);
+    auto looks = [](QTreeWidgetItem* item, QIcon::State state) {
+        return item->icon(0).pixmap(16, 16, QIcon::Normal, state).toImage();
+    };
+    for (int i = 0; i < top->childCount(); ++i) {
+        QTreeWidgetItem* event = top->child(i);
+        SCOPED_TRACE(event->text(0).toStdString());
+        EXPECT_NE(looks(event, QIcon::On), looks(event, QIcon::Off));
+        event->setExpanded(true);
+        for (int j = 0; j < event->childCount(); ++j)
+            EXPECT_NE(looks(event->child(j), QIcon::On), looks(event->child(j), QIcon::Off));
+    }
+}
+
 } // namespace
