@@ -158,4 +158,15 @@ TEST_F(CatalogDialogTest, TreeFoldersShowTheirOpenIconWhileExpanded)
     }
 }
 
+TEST_F(CatalogDialogTest, AShooterWithoutAFolderLeavesItsEventSelected)
+{
+    CCatalogDlg dialog;
+    dialog.setPreselection(pistol_, QStringLiteral("Newcomer"));
+    dialog.initDialog();
+    QCoreApplication::processEvents();
+    ASSERT_NE(dialog.tree()->currentItem(), nullptr);
+    EXPECT_EQ(dialog.tree()->currentItem()->text(0), pistol_);
+    EXPECT_EQ(ItemIdListNames(dialog.viewHost()->shownFolder()).last(), pistol_);
+}
+
 } // namespace

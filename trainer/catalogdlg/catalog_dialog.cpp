@@ -119,13 +119,15 @@ void CCatalogDlg::initDialog()
         QStringList path{preselectEvent_};
         if (!preselectShooter_.isEmpty())
             path << preselectShooter_;
+        // The event first: when its shooter has no folder (yet), the event stays selected.
         IdList wanted(ILCombine(catalogId_.get(), nullptr));
         for (const QString& name : path) {
             IdList item(kavro::catalog::MakeItemId(kavro::catalog::kCatalogItemKind, name));
             wanted = IdList(ILCombine(wanted.get(), item.get()));
-        }
-        if (wanted)
+            if (!wanted)
+                break;
             selectFolder(wanted.get());
+        }
     }
     notices_->Register(catalogId_.get(), true, kTreeChanges, [this](uint32_t, LPCITEMIDLIST) { onShellChange(); });
     RestoreWindowRect(this, kWindowRect);
