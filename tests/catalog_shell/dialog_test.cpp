@@ -169,4 +169,36 @@ TEST_F(CatalogDialogTest, AShooterWithoutAFolderLeavesItsEventSelected)
     EXPECT_EQ(ItemIdListNames(dialog.viewHost()->shownFolder()).last(), pistol_);
 }
 
+TEST_F(CatalogDialogTest, AnotherFolderOrARebuildDropsTheChoiceOfTheViewBefore)
+{
+    CCatalogDlg dialog;
+    dialog.setPreselection(rifle_, QStringLiteral("Anna"));
+    dialog.initDialog();
+    QCoreApplication::processEvents();
+    auto choose = [&] {
+        auto* view = static_cast<KavroView*>(dialog.viewHost()->view());
+        ASSERT_NE(view, nullptr);
+        view->list()->selectionModel()->select(view->model()->index(0, 0),
+                                               QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        ASSERT_EQ(dialog.chosenFile(), doc_);
+        ASSERT_TRUE(dialog.openButton()->isEnabled());
+    };
+    choose();
+    QTreeWidgetItem* anna = dialog.tree()->currentItem();
+    dialog.tree()->setCurrentItem(anna->parent());
+    QCoreApplication::processEvents();
+    EXPECT_EQ(ItemIdListNames(dialog.viewHost()->shownFolder()).last(), rifle_);
+    EXPECT_TRUE(dialog.chosenFile().isEmpty());
+    EXPECT_FALSE(dialog.openButton()->isEnabled());
+
+    dialog.tree()->setCurrentItem(anna);
+    QCoreApplication::processEvents();
+    choose();
+    dialog.refresh();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(ItemIdListNames(dialog.viewHost()->shownFolder()).last(), QStringLiteral("Anna"));
+    EXPECT_TRUE(dialog.chosenFile().isEmpty());
+    EXPECT_FALSE(dialog.openButton()->isEnabled());
+}
+
 } // namespace

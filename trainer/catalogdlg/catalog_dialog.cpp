@@ -161,6 +161,8 @@ void CCatalogDlg::showPending()
     IdList folder = std::move(pending_);
     if (ILIsEqual(folder.get(), host_->shownFolder()))
         return;
+    // A new view starts with nothing selected; what the old one chose must not be opened.
+    clearChoice();
     host_->showFolder(folder.get(), site_.get());
     if (QWidget* view = host_->viewWindow())
         view->setFocusPolicy(Qt::StrongFocus);
@@ -182,6 +184,7 @@ void CCatalogDlg::refresh()
     ++refreshes_;
     IdList shown = IdList::copy(host_->shownFolder());
     host_->destroyView();
+    clearChoice();
     pending_.reset();
     fillTree();
     if (shown)
@@ -242,6 +245,12 @@ QString CCatalogDlg::selectedDocument(IShellView* view, bool* anyFolder)
     }
     ReleaseStgMedium(&medium);
     return document;
+}
+
+void CCatalogDlg::clearChoice()
+{
+    chosen_.clear();
+    open_->setEnabled(false);
 }
 
 HRESULT CCatalogDlg::OnStateChange(IShellView* view, uint32_t change)
