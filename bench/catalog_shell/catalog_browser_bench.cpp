@@ -36,6 +36,7 @@ struct Catalog {
         qputenv("XDG_RUNTIME_DIR", QFile::encodeName(dir.path()));
         qputenv("KAVRO_CACHE_DIR", QFile::encodeName(dir.path()));
         presence.claim();
+        presence.announce();
         cache.open(dir.path() + QStringLiteral("/kavrocls.tmp"));
         for (int i = 0; i < kDocuments; ++i) {
             CacheRecord r;

@@ -9,7 +9,8 @@ namespace kavro::catalog {
 
 inline constexpr char kCacheFileName[] = "kavrocls.tmp";
 inline constexpr char kChangeCounterName[] = "KAVROCLSIM"; // 4096 bytes, uint32 counter at 0
-inline constexpr char kServiceRunningName[] = "KAVROCLSST"; // locked exclusively while the service runs
+inline constexpr char kServiceRunningName[] = "KAVROCLSST"; // locked exclusively while the service serves
+inline constexpr char kServiceInstanceName[] = "KAVROCLSST.instance"; // locked by the one service from its start
 inline constexpr char kGuardName[] = "KAVROCLSDG"; // the cache's reader/writer guard
 constexpr size_t kChangeCounterBytes = 4096;
 

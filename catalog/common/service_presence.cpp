@@ -5,20 +5,49 @@
 
 namespace kavro::catalog {
 
-HRESULT ServicePresence::claim()
+namespace {
+
+HRESULT tryLockNamed(FileLock* lock, const char* name)
 {
     QString path;
-    HRESULT hr = runtimeFilePath(QString::fromLatin1(kServiceRunningName), &path);
-    if (SUCCEEDED(hr) && !lock_.isOpen())
-        hr = lock_.open(path);
+    HRESULT hr = runtimeFilePath(QString::fromLatin1(name), &path);
+    if (SUCCEEDED(hr) && !lock->isOpen())
+        hr = lock->open(path);
     if (FAILED(hr))
         return hr;
-    return lock_.tryLock(FileLock::Mode::Exclusive) ? S_OK : S_FALSE;
+    return lock->tryLock(FileLock::Mode::Exclusive) ? S_OK : S_FALSE;
+}
+
+} // namespace
+
+HRESULT ServicePresence::claim()
+{
+    return tryLockNamed(&instance_, kServiceInstanceName);
+}
+
+HRESULT ServicePresence::announce()
+{
+    if (!instance_.isHeld())
+        return E_UNEXPECTED;
+    QString path;
+    HRESULT hr = runtimeFilePath(QString::fromLatin1(kServiceRunningName), &path);
+    if (SUCCEEDED(hr) && !running_.isOpen())
+        hr = running_.open(path);
+    if (FAILED(hr))
+        return hr;
+    // Only a prober's passing shared lock can be in the way; it lets go at once.
+    return running_.lock(FileLock::Mode::Exclusive, 1000) ? S_OK : E_ACCESSDENIED;
+}
+
+void ServicePresence::withdraw()
+{
+    running_.close();
 }
 
 void ServicePresence::release()
 {
-    lock_.close();
+    running_.close();
+    instance_.close();
 }
 
 bool isCatalogServiceRunning()

@@ -1,7 +1,9 @@
 #pragma once
-// "The catalog service runs": an exclusive lock on "KAVROCLSST" in the runtime folder, held by
-// the service for as long as it lives. The kernel drops it when the service ends in any way, so a
-// crashed service never looks alive, and a second service cannot start beside the first.
+// "The catalog service runs": an exclusive lock on "KAVROCLSST" in the runtime folder, taken once
+// the cache and its mappings are open, so that a catalog view that waited for it finds them. A
+// second lock, taken first, keeps a second service from starting beside the first while the first
+// is still opening the cache. The kernel drops both when the service ends in any way, so a crashed
+// service never looks alive.
 #include "com/hresult.h"
 #include "ipc/file_lock.h"
 
@@ -9,13 +11,18 @@ namespace kavro::catalog {
 
 class ServicePresence {
 public:
-    // Takes the lock without waiting: S_FALSE when another service holds it.
+    // Takes the instance lock without waiting: S_FALSE when another service holds it.
     HRESULT claim();
+    // Once claimed and the cache is open: from now on the service is seen running.
+    HRESULT announce();
+    // The service is seen running no more; the claim stays.
+    void withdraw();
     void release();
-    bool claimed() const { return lock_.isHeld(); }
+    bool claimed() const { return instance_.isHeld(); }
 
 private:
-    FileLock lock_;
+    FileLock instance_;
+    FileLock running_;
 };
 
 // True while a catalog service holds its lock (the catalog views start one when not).

@@ -32,6 +32,9 @@ HRESULT CatalogService::Start(const Options& options)
     folder_ = options.folder.isEmpty() ? catalogFolderFromDocumentModel() : options.folder;
     if (SUCCEEDED(hr) && folder_.isEmpty())
         hr = REGDB_E_CLASSNOTREG;
+    // Seen running only now: a catalog view that waited for the service finds the cache open.
+    if (SUCCEEDED(hr))
+        hr = presence_.announce();
     if (FAILED(hr)) {
         cache_.close();
         presence_.release();
@@ -58,6 +61,7 @@ void CatalogService::Stop()
         watcher_->Shutdown();
     watcher_.reset();
     indexer_.reset();
+    presence_.withdraw();
     cache_.close();
     presence_.release();
 }

@@ -1,6 +1,6 @@
 #pragma once
-// The catalog service's life: claim "service running", open the cache under the guard, find the
-// catalog folder and start the watcher; stop in the reverse order.
+// The catalog service's life: claim the one service's place, open the cache under the guard, find
+// the catalog folder, announce "service running" and start the watcher; stop in the reverse order.
 #include "cache_writer.h"
 #include "catalog_indexer.h"
 #include "catalog_watcher.h"

@@ -26,6 +26,23 @@ void itemIcons(IShellFolder* parent, LPCITEMIDLIST relative, QIcon* normal, QIco
         *open = shellIcon(index);
 }
 
+namespace {
+
+QIcon treeIcon(const QIcon& normal, const QIcon& open)
+{
+    if (open.isNull())
+        return normal;
+    // The view draws an expanded item in the icon's "on" state.
+    QIcon icon;
+    for (int size : {16, 32}) {
+        icon.addPixmap(normal.pixmap(size, size), QIcon::Normal, QIcon::Off);
+        icon.addPixmap(open.pixmap(size, size), QIcon::Normal, QIcon::On);
+    }
+    return icon;
+}
+
+} // namespace
+
 QString displayNameOf(IShellFolder* folder, LPCITEMIDLIST relative, uint32_t flags)
 {
     STRRET ret;
@@ -102,7 +119,7 @@ void ShellFolderTree::fillChildren(ShellTreeItem* item)
         node->setText(0, shown);
         QIcon normal, open;
         itemIcons(folder, node->relative.get(), &normal, &open);
-        node->setIcon(0, normal);
+        node->setIcon(0, treeIcon(normal, open));
         node->setChildIndicatorPolicy((attributes & SFGAO_HASSUBFOLDER) ? QTreeWidgetItem::ShowIndicator
                                                                         : QTreeWidgetItem::DontShowIndicator);
         item->addChild(node);

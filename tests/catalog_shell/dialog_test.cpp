@@ -138,4 +138,67 @@ TEST_F(CatalogDialogTest, AFolderInTheViewOpensInTheDialogAndARestrictedTreeShow
     EXPECT_EQ(ItemIdListNames(dialog.viewHost()->shownFolder()).last(), QStringLiteral("Anna"));
 }
 
+TEST_F(CatalogDialogTest, TreeFoldersShowTheirOpenIconWhileExpanded)
+{
+    CCatalogDlg dialog;
+    dialog.initDialog();
+    QTreeWidgetItem* top = dialog.tree()->topLevelItem(0);
+    ASSERT_NE(top, nullptr);
+    ASSERT_GT(top->childCount(), 0);
+    auto looks = [](QTreeWidgetItem* item, QIcon::State state) {
+        return item->icon(0).pixmap(16, 16, QIcon::Normal, state).toImage();
+    };
+    for (int i = 0; i < top->childCount(); ++i) {
+        QTreeWidgetItem* event = top->child(i);
+        SCOPED_TRACE(event->text(0).toStdString());
+        EXPECT_NE(looks(event, QIcon::On), looks(event, QIcon::Off));
+        event->setExpanded(true);
+        for (int j = 0; j < event->childCount(); ++j)
+            EXPECT_NE(looks(event->child(j), QIcon::On), looks(event->child(j), QIcon::Off));
+    }
+}
+
+TEST_F(CatalogDialogTest, AShooterWithoutAFolderLeavesItsEventSelected)
+{
+    CCatalogDlg dialog;
+    dialog.setPreselection(pistol_, QStringLiteral("Newcomer"));
+    dialog.initDialog();
+    QCoreApplication::processEvents();
+    ASSERT_NE(dialog.tree()->currentItem(), nullptr);
+    EXPECT_EQ(dialog.tree()->currentItem()->text(0), pistol_);
+    EXPECT_EQ(ItemIdListNames(dialog.viewHost()->shownFolder()).last(), pistol_);
+}
+
+TEST_F(CatalogDialogTest, AnotherFolderOrARebuildDropsTheChoiceOfTheViewBefore)
+{
+    CCatalogDlg dialog;
+    dialog.setPreselection(rifle_, QStringLiteral("Anna"));
+    dialog.initDialog();
+    QCoreApplication::processEvents();
+    auto choose = [&] {
+        auto* view = static_cast<KavroView*>(dialog.viewHost()->view());
+        ASSERT_NE(view, nullptr);
+        view->list()->selectionModel()->select(view->model()->index(0, 0),
+                                               QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        ASSERT_EQ(dialog.chosenFile(), doc_);
+        ASSERT_TRUE(dialog.openButton()->isEnabled());
+    };
+    choose();
+    QTreeWidgetItem* anna = dialog.tree()->currentItem();
+    dialog.tree()->setCurrentItem(anna->parent());
+    QCoreApplication::processEvents();
+    EXPECT_EQ(ItemIdListNames(dialog.viewHost()->shownFolder()).last(), rifle_);
+    EXPECT_TRUE(dialog.chosenFile().isEmpty());
+    EXPECT_FALSE(dialog.openButton()->isEnabled());
+
+    dialog.tree()->setCurrentItem(anna);
+    QCoreApplication::processEvents();
+    choose();
+    dialog.refresh();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(ItemIdListNames(dialog.viewHost()->shownFolder()).last(), QStringLiteral("Anna"));
+    EXPECT_TRUE(dialog.chosenFile().isEmpty());
+    EXPECT_FALSE(dialog.openButton()->isEnabled());
+}
+
 } // namespace

@@ -92,6 +92,7 @@ protected:
     void startIndexing()
     {
         ASSERT_EQ(presence_.claim(), S_OK);
+        ASSERT_EQ(presence_.announce(), S_OK);
         ASSERT_EQ(cache_.open(cachePath()), S_OK);
         indexer_ = std::make_unique<CatalogIndexer>(cache_, homeCatalogPath(), nullptr);
     }

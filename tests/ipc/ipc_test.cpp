@@ -121,10 +121,18 @@ TEST_F(IpcTest, OnlyOneServiceClaimsThePresence)
     EXPECT_FALSE(isCatalogServiceRunning());
     ServicePresence first, second;
     ASSERT_EQ(first.claim(), S_OK);
+    // Claimed but not yet serving (its cache is still being opened): a view must keep waiting,
+    // and no second service may start meanwhile.
+    EXPECT_FALSE(isCatalogServiceRunning());
+    EXPECT_EQ(second.claim(), S_FALSE);
+    EXPECT_EQ(second.announce(), E_UNEXPECTED);
+    ASSERT_EQ(first.announce(), S_OK);
     EXPECT_TRUE(isCatalogServiceRunning());
     EXPECT_EQ(second.claim(), S_FALSE);
-    first.release();
+    first.withdraw();
     EXPECT_FALSE(isCatalogServiceRunning());
+    EXPECT_EQ(second.claim(), S_FALSE);
+    first.release();
     EXPECT_EQ(second.claim(), S_OK);
 }
 

@@ -120,13 +120,15 @@ void CCatalogDlg::initDialog()
         QStringList path{preselectEvent_};
         if (!preselectShooter_.isEmpty())
             path << preselectShooter_;
+        // The event first: when its shooter has no folder (yet), the event stays selected.
         IdList wanted(ILCombine(catalogId_.get(), nullptr));
         for (const QString& name : path) {
             IdList item(kavro::shell::MakeItemId(kavro::shell::kNamedItemKind, name));
             wanted = IdList(ILCombine(wanted.get(), item.get()));
-        }
-        if (wanted)
+            if (!wanted)
+                break;
             selectFolder(wanted.get());
+        }
     }
     notices_->Register(catalogId_.get(), true, kTreeChanges, [this](uint32_t, LPCITEMIDLIST) { onShellChange(); });
     RestoreWindowRect(this, kWindowRect);
@@ -160,6 +162,8 @@ void CCatalogDlg::showPending()
     IdList folder = std::move(pending_);
     if (ILIsEqual(folder.get(), host_->shownFolder()))
         return;
+    // A new view starts with nothing selected; what the old one chose must not be opened.
+    clearChoice();
     host_->showFolder(folder.get(), site_.get());
     if (QWidget* view = host_->viewWindow())
         view->setFocusPolicy(Qt::StrongFocus);
@@ -181,6 +185,7 @@ void CCatalogDlg::refresh()
     ++refreshes_;
     IdList shown = IdList::copy(host_->shownFolder());
     host_->destroyView();
+    clearChoice();
     pending_.reset();
     fillTree();
     if (shown)
@@ -241,6 +246,12 @@ QString CCatalogDlg::selectedDocument(IShellView* view, bool* anyFolder)
     }
     ReleaseStgMedium(&medium);
     return document;
+}
+
+void CCatalogDlg::clearChoice()
+{
+    chosen_.clear();
+    open_->setEnabled(false);
 }
 
 HRESULT CCatalogDlg::OnStateChange(IShellView* view, uint32_t change)

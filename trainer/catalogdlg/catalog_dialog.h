@@ -63,6 +63,7 @@ private:
     void fillTree();
     void selectFolder(kavro::shell::LPCITEMIDLIST absolute);
     void showPending();
+    void clearChoice();
     // The first selected item of the view that is not a folder, by its parsing name; `anyFolder`
     // tells whether the selection holds a folder.
     QString selectedDocument(kavro::shell::IShellView* view, bool* anyFolder);
