@@ -237,3 +237,32 @@ TEST(InfoStatistics, TheTwoTargetLayoutSplitsStandingAndProne)
     EXPECT_FALSE(page.visible("idTargetRow1"));
     EXPECT_FALSE(page.visible("idTargetStandingRow2")); // no model
 }
+
+TEST(InfoStatistics, TwoTargetIntervalStabilityCountsHiddenShotsOnlyWhileTheyAreShown)
+{
+    CKavroDoc doc;
+    start(doc, "BTLN");
+    charttest::AimingSpec standing = still(0, 0, 0);
+    standing.shots = 3;
+    shoot(doc, {standing});
+    ComPtr<IAimingCollection> aimings;
+    ASSERT_TRUE(doc.GetMatchAimings(&aimings));
+    ComPtr<IAiming> aiming = aimingAt(aimings.get(), 1);
+    ComPtr<IShot> second, third;
+    ASSERT_TRUE(SUCCEEDED(aiming->Shot(2, second.put())) && second);
+    ASSERT_TRUE(SUCCEEDED(aiming->Shot(3, third.put())) && third);
+    DATE t = 0;
+    third->get_ShotTime(&t);
+    third->put_ShotTime(t + 8 * kSecond); // shots at 0, 1 and 10 s: uneven
+    auto stability = [&] {
+        const auto s = documentStatistics(doc);
+        return s ? s->intervalStability : -1;
+    };
+    ASSERT_FALSE(doc.showHidden());
+    EXPECT_LT(stability(), 50);
+    // Hidden and not shown, the middle shot leaves two shots and one interval: perfectly even.
+    second->put_Hidden(VARIANT_TRUE);
+    EXPECT_EQ(stability(), 100);
+    doc.SetShowHidden(true);
+    EXPECT_LT(stability(), 50);
+}

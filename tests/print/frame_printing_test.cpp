@@ -6,7 +6,9 @@
 #include "support/info_shooting.h"
 #include "info_view.h"
 #include "kavro_doc.h"
+#include "kavro_hints.h"
 #include "main_frame.h"
+#include "print_support.h"
 #include "report_printing.h"
 #include "run_main_frame.h"
 
@@ -57,5 +59,16 @@ TEST(FramePrinting, InformationPageOnF4AndTheReportInPreview)
     EXPECT_TRUE(frame->grab().save(screens + "/frame_print_preview.png"));
     frame->OnCommand(Cmd::ClosePreview);
     EXPECT_FALSE(frame->isPreviewOpen());
+
+    // A change made while no preview is open reaches the next one.
+    ASSERT_TRUE(printtest::hasText(printing->pages(), "Anna"));
+    CKavroDoc& doc = frame->doc();
+    ASSERT_TRUE(SUCCEEDED(doc.document()->put_ShooterName(QStringLiteral("Berta"))));
+    doc.UpdateAllViews(nullptr, KavroHint::ShooterName);
+    frame->OnCommand(Cmd::PrintPreview);
+    ASSERT_TRUE(frame->isPreviewOpen());
+    EXPECT_TRUE(printtest::hasText(printing->pages(), "Berta"));
+    EXPECT_FALSE(printtest::hasText(printing->pages(), "Anna"));
+    frame->OnCommand(Cmd::ClosePreview);
     frame->close();
 }

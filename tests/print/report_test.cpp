@@ -9,8 +9,11 @@
 #include "support/practice_builder.h"
 #include "print_support.h"
 #include "report.h"
+#include "target_pictures.h"
 
 #include <QDir>
+#include <algorithm>
+#include <cmath>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -202,4 +205,45 @@ TEST(Report, PageGeometryKeepsTheMarginsBeyondTheDevicesEdges)
     // A margin inside the edge gives way to it.
     g = computePageGeometry(4960, 7016, 600, 600, 500, 500, {});
     EXPECT_EQ(g.content, (GdiRect{500, 500, 4960 - 500, 7016 - 500}));
+}
+
+TEST(Report, AllShotsPictureZoomShowsTheWholeFormOfATwoTargetEvent)
+{
+    // The biathlon form is four times as wide as it is high: a square view of its width would
+    // shrink the five plates into a quarter of the picture.
+    Practice biathlon(10, "BTLN");
+    ComPtr<IEventParams> event;
+    ComPtr<IShotCollection> match;
+    ASSERT_TRUE(biathlon.doc.GetEvent(&event));
+    ASSERT_TRUE(biathlon.doc.GetMatchShots(&match));
+    ComPtr<ITargetParams> form;
+    ASSERT_TRUE(SUCCEEDED(event->get_Target(1, form.put())) && form);
+    float w = 0, h = 0;
+    form->get_FormWidth(&w);
+    form->get_FormHeight(&h);
+    ASSERT_NE(w, h);
+    EXPECT_EQ(GetShotsZoom(event.get(), match.get(), true), QSizeF(w / 2, h / 2));
+
+    // One target: the smallest ring holding every breach, the same both ways.
+    Practice ring(20);
+    ASSERT_TRUE(ring.doc.GetEvent(&event));
+    ASSERT_TRUE(ring.doc.GetMatchShots(&match));
+    ASSERT_TRUE(SUCCEEDED(event->get_Target(1, form.put())) && form);
+    const QSizeF zoom = GetShotsZoom(event.get(), match.get(), false);
+    EXPECT_EQ(zoom.width(), zoom.height());
+    float extent = 0;
+    for (int i = 1, n = countOf(match.get()); i <= n; ++i) {
+        float x = 0, y = 0;
+        shotAt(match.get(), i)->get_BreachX(&x);
+        shotAt(match.get(), i)->get_BreachY(&y);
+        extent = std::max({extent, std::fabs(x) + 2.25f, std::fabs(y) + 2.25f}); // half the 4.5 mm calibre
+    }
+    bool isRing = false;
+    for (int r = 1; r <= 9; ++r) {
+        float d = 0;
+        form->get_Ring(r, &d);
+        isRing |= float(zoom.width()) == d / 2;
+    }
+    EXPECT_TRUE(isRing) << zoom.width();
+    EXPECT_GE(zoom.width(), extent);
 }

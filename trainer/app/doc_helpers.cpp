@@ -106,7 +106,7 @@ float ComputeIntervalStability(IShotCollection* shots)
     return r < 0 ? 0.0f : float(r);
 }
 
-float ComputeAimingIntervalStability(IAimingCollection* aimings)
+float ComputeAimingIntervalStability(IAimingCollection* aimings, bool includeHidden)
 {
     double sum = 0;
     int counted = 0;
@@ -120,7 +120,9 @@ float ComputeAimingIntervalStability(IAimingCollection* aimings)
         int valid = 0;
         for (int j = 1; j <= k; ++j) {
             ComPtr<IShot> s;
-            if (SUCCEEDED(a->Shot(j, s.put())) && s && !isMissed(s.get())) {
+            VARIANT_BOOL hidden = VARIANT_FALSE;
+            if (SUCCEEDED(a->Shot(j, s.put())) && s && !isMissed(s.get())
+                && (includeHidden || FAILED(s->get_Hidden(&hidden)) || hidden != VARIANT_TRUE)) {
                 shots->Add(s.get());
                 ++valid;
             }

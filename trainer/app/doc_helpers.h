@@ -18,7 +18,8 @@ bool GetPulseMinMax(IKavroDocument* holder, int i, DATE* min, DATE* max);
 
 // 0..100: how even the intervals between the non-missed shots are.
 float ComputeIntervalStability(IShotCollection* shots);
-float ComputeAimingIntervalStability(IAimingCollection* aimings);
+// Hidden shots count only with `includeHidden`, as the wrapper shows them.
+float ComputeAimingIntervalStability(IAimingCollection* aimings, bool includeHidden);
 
 // Event list order: larger distance first, then display name ascending.
 bool CompareEvents(IEventParams* a, IEventParams* b, int langId);

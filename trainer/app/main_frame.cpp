@@ -646,8 +646,10 @@ void CMainFrame::OnTimer1()
 
 void CMainFrame::refreshPreview()
 {
-    if (m_previewOpen && m_preview && reportPrinting())
-        reportPrinting()->RefreshPreview(m_preview);
+    // Without an open preview the laid-out report is still dropped, or the next preview would
+    // show the practice as it was.
+    if (reportPrinting())
+        reportPrinting()->RefreshPreview(m_previewOpen ? m_preview : nullptr);
 }
 
 // --- hints -----------------------------------------------------------------------------------

@@ -75,7 +75,8 @@ public:
     virtual void PrintShot(CKavroDoc& doc, QWidget* parent) = 0; // the selected shot
     virtual QWidget* CreatePreview(CKavroDoc& doc, QWidget* parent) = 0;
     virtual void ShowPage(QWidget* preview, int step) = 0; // -1 previous, +1 next page
-    virtual void RefreshPreview(QWidget* preview) = 0; // the document changed
+    // The document changed: the report is dropped and laid out again into `preview` (null: none open).
+    virtual void RefreshPreview(QWidget* preview) = 0;
 };
 
 // Registers (or, with null, removes) the program's printing. Returns true for static initialisers.

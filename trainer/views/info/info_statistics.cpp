@@ -187,7 +187,7 @@ InfoStatistics ComputeInfoStatistics(const InfoStatisticsInput& in)
 
     addTimes(in, shots, &s);
     if (in.validShotTimes) {
-        s.intervalStability = int(in.standingProne ? ComputeAimingIntervalStability(in.matchAimings)
+        s.intervalStability = int(in.standingProne ? ComputeAimingIntervalStability(in.matchAimings, in.showHidden)
                                                    : ComputeIntervalStability(in.matchShots));
     }
     addGroup(in, hits, &s);
@@ -213,6 +213,7 @@ InfoStatisticsInput wrapperInput(CKavroDoc& doc)
     in.fCoefficient = doc.fCoefficient();
     in.centreGroups = doc.centreGroups();
     in.standingProne = doc.GetTargetKind() == 2;
+    in.showHidden = doc.showHidden();
     return in;
 }
 

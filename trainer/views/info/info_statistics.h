@@ -18,6 +18,7 @@ struct InfoStatisticsInput {
     bool centreGroups = false; // the centred result is then neither computed nor shown
     bool validShotTimes = false; // dates, times and intervals only when the times are real
     bool standingProne = false; // the two-target layout
+    bool showHidden = false; // hidden shots count in the two-target interval stability
     std::optional<float> steadinessDiameter; // the document's stand-in for a ring 10 of 0
 };
 

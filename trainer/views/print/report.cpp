@@ -205,7 +205,8 @@ bool printAllShots(Layout& l)
         return true;
     const bool two = twoTargets(l.doc);
     const std::vector<ComPtr<IAiming>> aimings = aimingsOfShots(l.doc, match.get());
-    const float zoom = GetShotsZoom(event.get(), match.get(), two);
+    const QSizeF zoom = GetShotsZoom(event.get(), match.get(), two);
+    const float zx = float(zoom.width()), zy = float(zoom.height());
     struct Picture {
         ShotsPicture shots;
         int w, h;
@@ -213,7 +214,7 @@ bool printAllShots(Layout& l)
     std::vector<Picture> pictures;
     if (!two) {
         const int side = MulDiv(200, l.g.dpiX, 72);
-        pictures.push_back({{aimings, 1, false, true, zoom, zoom}, side, MulDiv(200, l.g.dpiY, 72)});
+        pictures.push_back({{aimings, 1, false, true, zx, zy}, side, MulDiv(200, l.g.dpiY, 72)});
     } else {
         ComPtr<ITargetParams> t;
         float fw = 1, fh = 1;
@@ -234,7 +235,7 @@ bool printAllShots(Layout& l)
                     part.push_back(a);
             }
             if (!part.empty())
-                pictures.push_back({{part, sub, false, true, zoom, zoom}, w, h});
+                pictures.push_back({{part, sub, false, true, zx, zy}, w, h});
         }
     }
     int x = l.g.content.left, height = 0;

@@ -122,11 +122,11 @@ bool AddShotsPictureCell(IEventParams* event, PrintoutPage& page, const ShotsPic
     return takePicture(c, page, rect, {});
 }
 
-float GetShotsZoom(IEventParams* event, IShotCollection* shots, bool twoTargets)
+QSizeF GetShotsZoom(IEventParams* event, IShotCollection* shots, bool twoTargets)
 {
     float w = 0, h = 0;
     if (twoTargets)
-        return formSize(event, 1, &w, &h) ? std::max(w, h) / 2 : 0;
+        return formSize(event, 1, &w, &h) ? QSizeF(w / 2, h / 2) : QSizeF();
     float caliber = 0;
     if (event) {
         event->get_DisplayCaliber(&caliber);
@@ -155,7 +155,8 @@ float GetShotsZoom(IEventParams* event, IShotCollection* shots, bool twoTargets)
     };
     if (event)
         event->get_Target(1, target.put());
-    return std::max(ringFor(ex), ringFor(ey));
+    const float half = std::max(ringFor(ex), ringFor(ey));
+    return QSizeF(half, half);
 }
 
 Metafile DrawFiveTargetSchematic(int hitArea, int nearestArea)

@@ -4,6 +4,7 @@
 #include "kavrodoc.h"
 #include "printout_cells.h"
 
+#include <QSizeF>
 #include <vector>
 
 class CKavroDoc;
@@ -28,9 +29,9 @@ std::vector<ComPtr<IAiming>> aimingsOfShots(CKavroDoc& doc, IShotCollection* sho
 // Nothing (and true) for no aimings.
 bool AddShotsPictureCell(IEventParams* event, PrintoutPage& page, const ShotsPicture& shots, const GdiRect& rect);
 
-// The half extent that shows every shot: the smallest ring that holds them all (two-target
-// events: the whole form).
-float GetShotsZoom(IEventParams* event, IShotCollection* shots, bool twoTargets);
+// The half width and height that show every shot: the smallest ring that holds them all, the
+// same both ways (two-target events: the whole form of the first target).
+QSizeF GetShotsZoom(IEventParams* event, IShotCollection* shots, bool twoTargets);
 
 // The five targets of a biathlon stand in a row: the one nearest the shot white when the shot hit
 // it, black when it missed; none marked for an area outside 1..5.
