@@ -125,13 +125,13 @@ HRESULT CAimingTrace::sampleRate(int32_t* rate)
 
 HRESULT CAimingTrace::get_Valid(VARIANT_BOOL* out) KAVRO_LOCKED_GET(toVariantBool(count_ > 0))
 
-    HRESULT CAimingTrace::get_Count(int32_t* out) KAVRO_LOCKED_GET(count_)
+HRESULT CAimingTrace::get_Count(int32_t* out) KAVRO_LOCKED_GET(count_)
 
-        HRESULT CAimingTrace::get_First(int32_t* out) KAVRO_LOCKED_GET(first_)
+HRESULT CAimingTrace::get_First(int32_t* out) KAVRO_LOCKED_GET(first_)
 
-            HRESULT CAimingTrace::get_Last(int32_t* out) KAVRO_LOCKED_GET(first_ + count_ - 1)
+HRESULT CAimingTrace::get_Last(int32_t* out) KAVRO_LOCKED_GET(first_ + count_ - 1)
 
-                HRESULT CAimingTrace::get_Attr(IAimingAttr** out)
+HRESULT CAimingTrace::get_Attr(IAimingAttr** out)
 {
     if (badInterfaceOut(out))
         return E_POINTER;
@@ -164,7 +164,7 @@ HRESULT CAimingTrace::get_y(int32_t index, float* out)
 
 HRESULT CAimingTrace::get_MaxTimeBeforeShot(float* out) KAVRO_LOCKED_GET(maxTimeBeforeShot_)
 
-    HRESULT CAimingTrace::put_MaxTimeBeforeShot(float value)
+HRESULT CAimingTrace::put_MaxTimeBeforeShot(float value)
 {
     if (!(value >= 0.5f)) // NaN too
         return E_INVALIDARG;
@@ -213,7 +213,7 @@ HRESULT CAimingTrace::Sec2Index(float seconds, int32_t* out)
 
 HRESULT CAimingTrace::get_ReadOnly(VARIANT_BOOL* out) KAVRO_LOCKED_GET(toVariantBool(readOnly_))
 
-    HRESULT CAimingTrace::put_ReadOnly(VARIANT_BOOL value)
+HRESULT CAimingTrace::put_ReadOnly(VARIANT_BOOL value)
 {
     Lock lock(mutex_);
     if (value && !readOnly_) {
