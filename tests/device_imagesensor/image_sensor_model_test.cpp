@@ -194,10 +194,12 @@ TEST_F(ImageSensorModel, AnAimingFiresItsEventsInOrder)
     EXPECT_EQ(events(), (std::vector<std::string>{"Trigger 1 1"}));
     clock.now += 500;
     send({gone, gone});
-    const auto last = events();
-    ASSERT_GE(last.size(), 3u);
-    EXPECT_EQ(last[last.size() - 3], "ConcludeAiming 1");
-    EXPECT_EQ(last[last.size() - 2], "FinalConcludeAiming 1");
+    // The two statuses may be read in one batch or two, which splits the trigger counts.
+    std::vector<std::string> steps;
+    for (const std::string& e : events())
+        if (e.rfind("Trigger ", 0) != 0)
+            steps.push_back(e);
+    EXPECT_EQ(steps, (std::vector<std::string>{"ConcludeAiming 1", "FinalConcludeAiming 1"}));
 }
 
 TEST_F(ImageSensorModel, ShotsNeedTheMarkerAndTheCameraSureItWasOurs)
