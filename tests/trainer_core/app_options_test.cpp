@@ -233,20 +233,37 @@ QByteArray traceColors(int32_t count, const QList<TraceIntervalColor>& entries, 
     return b;
 }
 
-TEST_F(TempOptionsTest, TraceColorsWhoseLengthDoesNotFitTheirCountAreIgnored)
+TEST_F(TempOptionsTest, TraceColorsKeepTheEntriesTheyHoldWhateverTheirCountClaims)
 {
     const TraceIntervalColor a{rgb(9, 9, 9), -3.0f, -1.0f};
     const TraceIntervalColor b{rgb(8, 8, 8), -0.5f, 0.5f};
-    const AppOptions defaults;
-    for (const QByteArray& bad :
-         {traceColors(3, {a, b}), traceColors(1, {a, b}), traceColors(-1, {}), traceColors(2, {a, b}).left(40),
-          traceColors(0, {}).left(31), traceColors(2, {a, b}) + "x", QByteArray()}) {
-        ASSERT_EQ(optionsKey().writeBinary(QStringLiteral("TraceColors"), bad), S_OK);
+    using Entries = std::vector<TraceIntervalColor>;
+    const struct {
+        QByteArray value;
+        Entries expected;
+    } cases[] = {
+        {traceColors(3, {a, b}), {a, b}}, // claims more than it holds
+        {traceColors(7, {a, b}).left(32 + 12 + 11), {a}}, // the second entry is cut short
+        {traceColors(1, {a, b}), {a}},
+        {traceColors(-1, {a}), {}},
+        {traceColors(2, {a, b}) + "x", {a, b}},
+    };
+    for (const auto& c : cases) {
+        ASSERT_EQ(optionsKey().writeBinary(QStringLiteral("TraceColors"), c.value), S_OK);
         AppOptions o;
         ASSERT_TRUE(o.Load(OpenAppRegistryKey()));
-        EXPECT_EQ(o.TraceIntervals, defaults.TraceIntervals) << bad.toHex().constData();
-        EXPECT_EQ(o.TraceColorBefore, defaults.TraceColorBefore) << bad.toHex().constData();
-        EXPECT_EQ(o.TraceHeadingLength, defaults.TraceHeadingLength);
+        EXPECT_EQ(o.TraceIntervals, c.expected) << c.value.toHex().constData();
+        EXPECT_EQ(o.TraceColorBefore, rgb(1, 1, 1)) << c.value.toHex().constData();
+        EXPECT_EQ(o.TraceHeadingLength, 0.5f);
+    }
+
+    const AppOptions defaults;
+    for (const QByteArray& tooShort : {traceColors(0, {}).left(31), QByteArray()}) {
+        ASSERT_EQ(optionsKey().writeBinary(QStringLiteral("TraceColors"), tooShort), S_OK);
+        AppOptions o;
+        ASSERT_TRUE(o.Load(OpenAppRegistryKey()));
+        EXPECT_EQ(o.TraceIntervals, defaults.TraceIntervals);
+        EXPECT_EQ(o.TraceColorBefore, defaults.TraceColorBefore);
     }
 
     ASSERT_EQ(optionsKey().writeBinary(QStringLiteral("TraceColors"), traceColors(2, {a, b}, 7.0f)), S_OK);

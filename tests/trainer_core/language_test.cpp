@@ -7,7 +7,10 @@
 
 #include <QApplication>
 #include <QDesktopServices>
+#include <QDialog>
+#include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QRegularExpression>
 #include <QSignalSpy>
@@ -263,6 +266,36 @@ TEST_F(LanguageTest, HelpOpensThePageOfACommandInTheLanguagesFolder)
     ASSERT_EQ(catcher.opened.size(), 2);
     EXPECT_EQ(catcher.opened[1].fileName(), QStringLiteral("datei.html"));
     EXPECT_EQ(catcher.opened[1].fragment(), QStringLiteral("57601"));
+}
+
+TEST_F(LanguageTest, PlainF1InADialogOpensTheHelpContents)
+{
+    writePage(QStringLiteral("en"), QStringLiteral("index.html"), "<html>contents</html>");
+    InstallDialogHelpKey(qApp);
+    InstallDialogHelpKey(qApp); // once is enough: a second filter would open the help twice
+
+    QDialog dialog;
+    auto* edit = new QLineEdit(&dialog);
+    QWidget window; // not a dialog: the main window serves F1 through its own command
+    auto* other = new QLineEdit(&window);
+
+    UrlCatcher catcher;
+    QDesktopServices::setUrlHandler(QStringLiteral("file"), &catcher, "open");
+    const auto press = [](QWidget* to, Qt::KeyboardModifiers mods, bool repeat = false) {
+        QKeyEvent key(QEvent::KeyPress, Qt::Key_F1, mods, QString(), repeat);
+        QApplication::sendEvent(to, &key);
+    };
+    press(edit, Qt::NoModifier);
+    press(edit, Qt::KeypadModifier);
+    press(edit, Qt::ShiftModifier);
+    press(edit, Qt::ControlModifier);
+    press(edit, Qt::AltModifier);
+    press(edit, Qt::NoModifier, true);
+    press(other, Qt::NoModifier);
+    QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
+
+    ASSERT_EQ(catcher.opened.size(), 2);
+    EXPECT_EQ(catcher.opened[0], QUrl::fromLocalFile(tempPath() + QStringLiteral("/help/en/index.html")));
 }
 
 TEST_F(LanguageTest, TheAboutBoxShowsVersionAndBuildTimeInTheLanguage)

@@ -1,6 +1,7 @@
 // kavropro: the trainer program.
 #include "app_registry.h"
 #include "command_line.h"
+#include "help.h"
 #include "language_module.h"
 #include "run_main_frame.h"
 
@@ -31,6 +32,7 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("kavropro"));
     kavro::LanguageModule::instance().LoadLanguageResources(kavro::OpenAppRegistryKey());
+    kavro::InstallDialogHelpKey(&app);
     const int exitCode = RunMainFrame(cl);
     kavro::LanguageModule::instance().SaveLocale(kavro::OpenAppRegistryKey());
     return exitCode;

@@ -264,10 +264,9 @@ bool AppOptions::takeTraceColorsValue(const QByteArray& value)
     if (value.size() < kTraceHeaderSize)
         return false;
     const char* p = value.constData();
-    const auto count = static_cast<int32_t>(getU32(p + 28));
-    if (count < 0 || (value.size() - kTraceHeaderSize) / kTraceEntrySize != count
-        || (value.size() - kTraceHeaderSize) % kTraceEntrySize != 0)
-        return false;
+    // A count beyond what the value holds keeps the entries that are there.
+    const auto stated = static_cast<int32_t>(getU32(p + 28));
+    const int count = std::clamp<int>(stated, 0, static_cast<int>((value.size() - kTraceHeaderSize) / kTraceEntrySize));
 
     TraceHeadingEnabled = getU32(p + 4) != 0;
     float length;

@@ -52,8 +52,8 @@ public:
 
     // The "TraceColors" binary value of the current trace fields and intervals.
     QByteArray traceColorsValue() const;
-    // Takes the trace fields and intervals from a "TraceColors" value; false (nothing taken) when
-    // its length does not match its entry count.
+    // Takes the trace fields and the intervals that the value holds from a "TraceColors" value;
+    // false (nothing taken) when it is too short for its fixed fields.
     bool takeTraceColorsValue(const QByteArray& value);
 
     int ReplayAllPause;

@@ -2,9 +2,13 @@
 
 #include "language_module.h"
 
+#include <QCoreApplication>
 #include <QDesktopServices>
+#include <QDialog>
 #include <QDir>
 #include <QFile>
+#include <QKeyEvent>
+#include <QPointer>
 #include <QRegularExpression>
 
 namespace kavro {
@@ -17,6 +21,23 @@ bool openInBrowser(const QUrl& url)
 {
     return !url.isEmpty() && QDesktopServices::openUrl(url);
 }
+
+class DialogHelpKey final : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() != QEvent::KeyPress || !isHelpKey(*static_cast<QKeyEvent*>(event)))
+            return false;
+        const auto* widget = qobject_cast<QWidget*>(watched);
+        if (!widget || !qobject_cast<QDialog*>(widget->window()))
+            return false;
+        ShowHelpContents();
+        return true;
+    }
+};
 
 } // namespace
 
@@ -52,6 +73,21 @@ bool ShowHelpContents()
 bool ShowHelpForCommand(uint32_t commandId)
 {
     return openInBrowser(helpUrlForCommand(commandId));
+}
+
+bool isHelpKey(const QKeyEvent& key)
+{
+    const Qt::KeyboardModifiers held = Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier;
+    return key.key() == Qt::Key_F1 && !(key.modifiers() & held) && !key.isAutoRepeat();
+}
+
+void InstallDialogHelpKey(QCoreApplication* app)
+{
+    static QPointer<QObject> installed;
+    if (app && !installed) {
+        installed = new DialogHelpKey(app);
+        app->installEventFilter(installed);
+    }
 }
 
 } // namespace kavro
