@@ -155,12 +155,19 @@ TEST_F(StartPracticeDialogTest, AStartFromTheCommandLineThatFailsStaysOpen)
 {
     CStartPracticeDlg d(device.get(), "AR10", "Ann", nullptr, devices);
     ASSERT_TRUE(d.eventList()->currentItem());
+    // Start presses itself unseen: the failure is told over a dialog not yet shown.
+    bool visibleAtFailure = true;
+    CStartPracticeDlg::setMessageHook([&](const QString& text, QMessageBox::Icon) {
+        messages << text;
+        visibleAtFailure = d.isVisible();
+    });
     bool visibleAfterFailure = false;
     QTimer::singleShot(300, [&] {
         visibleAfterFailure = d.isVisible();
         d.reject();
     });
-    EXPECT_EQ(d.exec(), int(QDialog::Rejected));
+    EXPECT_EQ(d.run(), int(QDialog::Rejected));
+    EXPECT_FALSE(visibleAtFailure);
     EXPECT_TRUE(visibleAfterFailure);
     ASSERT_EQ(messages.size(), 2) << messages.join('|').toStdString();
     EXPECT_FALSE(messages.last().isEmpty());

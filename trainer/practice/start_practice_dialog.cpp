@@ -289,8 +289,7 @@ void CStartPracticeDlg::initialize()
     }
     wantedEvent_.clear();
     initialized_ = true;
-    if (startWithNames_ && eventMatched_ && !shooterName_.isEmpty() && eventList_->currentItem())
-        QMetaObject::invokeMethod(this, "accept", Qt::QueuedConnection);
+    startsByItself_ = startWithNames_ && eventMatched_ && !shooterName_.isEmpty() && eventList_->currentItem();
     QApplication::restoreOverrideCursor();
 }
 
@@ -411,10 +410,31 @@ void CStartPracticeDlg::message(const QString& text, QMessageBox::Icon icon)
         KavroMessageBox(this, text, icon);
 }
 
+int CStartPracticeDlg::run()
+{
+    if (startsByItself_) {
+        accept();
+        if (result() == Accepted)
+            return Accepted;
+    }
+    return exec();
+}
+
 void CStartPracticeDlg::accept()
 {
     if (!initialized_)
         return;
+    startsByItself_ = false;
+    if (start()) {
+        QDialog::accept();
+        return;
+    }
+    if (!isVisible())
+        show(); // a start from the command line that failed stays for the user
+}
+
+bool CStartPracticeDlg::start()
+{
     event_ = nullptr;
     const int number = deviceCombo_->currentData().toInt();
     const bool serial = number >= kFirstComPort && number <= kLastComPort;
@@ -424,7 +444,7 @@ void CStartPracticeDlg::accept()
     shooterName_ = shooterCombo_->currentText();
     if (shooterName_.isEmpty()) {
         message(LoadResString(32822), QMessageBox::NoIcon);
-        return;
+        return false;
     }
     const SettingsKey root = OpenAppRegistryKey();
     if (root.isValid())
@@ -432,7 +452,7 @@ void CStartPracticeDlg::accept()
     QListWidgetItem* item = eventList_->currentItem();
     if (!item) {
         message(LoadResString(32823), QMessageBox::NoIcon);
-        return;
+        return false;
     }
     ComPtr<IEventParams> event = events_[item->data(Qt::UserRole).toInt()];
     QString shortName;
@@ -476,12 +496,7 @@ void CStartPracticeDlg::accept()
             device_->put_SensorPosition(1, static_cast<enumSensorPosition>(sensorPosition));
         device_->put_FiringPoint(options.FiringPoint);
     }
-    if (connectDevice()) {
-        QDialog::accept();
-        return;
-    }
-    if (!isVisible())
-        show(); // a start from the command line that failed stays for the user
+    return connectDevice();
 }
 
 bool CStartPracticeDlg::connectDevice()
