@@ -234,6 +234,9 @@ TEST_F(PracticeRoad, AimingsAndShotsReachTheDocumentViewsListenersAndTheCatalog)
     qApp->removeEventFilter(&dialogShows);
     ASSERT_TRUE(started) << messages.join('\n').toStdString();
     EXPECT_EQ(dialogShows.shown, 0);
+    QByteArray placement;
+    EXPECT_TRUE(FAILED(kavro::OpenAppRegistryKey().readBinary("WindowRectStartPractice", &placement)))
+        << "the unseen dialog's default place was kept";
     ASSERT_TRUE(frame.GetDevice());
     ASSERT_TRUE(frame.SwitchToMatch());
     frame.resize(1200, 800);

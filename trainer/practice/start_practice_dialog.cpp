@@ -23,6 +23,7 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
+#include <QShowEvent>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -521,9 +522,17 @@ bool CStartPracticeDlg::connectDevice()
     return false;
 }
 
+void CStartPracticeDlg::showEvent(QShowEvent* event)
+{
+    seen_ = true;
+    QDialog::showEvent(event);
+}
+
 void CStartPracticeDlg::done(int result)
 {
-    SaveWindowRect(this, QStringLiteral("WindowRectStartPractice"));
+    // A dialog that started by itself unseen has no place of its own to keep.
+    if (seen_)
+        SaveWindowRect(this, QStringLiteral("WindowRectStartPractice"));
     QDialog::done(result);
 }
 

@@ -84,6 +84,9 @@ public slots:
     void accept() override;
     void done(int result) override;
 
+protected:
+    void showEvent(QShowEvent* event) override;
+
 private:
     void initialize();
     void fillEventList();
@@ -104,6 +107,7 @@ private:
     EventFilter filter_;
     bool startWithNames_ = false;
     bool startsByItself_ = false;
+    bool seen_ = false;
     bool eventMatched_ = false;
     QString wantedEvent_;
     bool shooterListEmpty_ = true;
