@@ -414,24 +414,20 @@ void CStartPracticeDlg::message(const QString& text, QMessageBox::Icon icon)
 int CStartPracticeDlg::run()
 {
     if (startsByItself_) {
-        accept();
-        if (result() == Accepted)
+        startsByItself_ = false;
+        if (start()) {
+            QDialog::accept();
             return Accepted;
+        }
     }
+    // Shown only here, so that it is modal when a start by itself failed.
     return exec();
 }
 
 void CStartPracticeDlg::accept()
 {
-    if (!initialized_)
-        return;
-    startsByItself_ = false;
-    if (start()) {
+    if (initialized_ && start())
         QDialog::accept();
-        return;
-    }
-    if (!isVisible())
-        show(); // a start from the command line that failed stays for the user
 }
 
 bool CStartPracticeDlg::start()
