@@ -219,7 +219,24 @@ TEST_F(PracticeRoad, AimingsAndShotsReachTheDocumentViewsListenersAndTheCatalog)
     ASSERT_TRUE(trace.start(dir.filePath("live"), 3));
     ASSERT_TRUE(states.start(dir.filePath("live"), 1));
 
-    ASSERT_TRUE(frame.NewPractice("AR10", "Road Tester")) << messages.join('\n').toStdString();
+    // Event and shooter given and the sensor found: the start-practice dialog is never seen.
+    struct ShowCounter : QObject {
+        int shown = 0;
+        bool eventFilter(QObject* o, QEvent* e) override
+        {
+            if (e->type() == QEvent::Show && o->objectName() == "StartPracticeDialog")
+                ++shown;
+            return false;
+        }
+    } dialogShows;
+    qApp->installEventFilter(&dialogShows);
+    const bool started = frame.NewPractice("AR10", "Road Tester");
+    qApp->removeEventFilter(&dialogShows);
+    ASSERT_TRUE(started) << messages.join('\n').toStdString();
+    EXPECT_EQ(dialogShows.shown, 0);
+    QByteArray placement;
+    EXPECT_TRUE(FAILED(kavro::OpenAppRegistryKey().readBinary("WindowRectStartPractice", &placement)))
+        << "the unseen dialog's default place was kept";
     ASSERT_TRUE(frame.GetDevice());
     ASSERT_TRUE(frame.SwitchToMatch());
     frame.resize(1200, 800);

@@ -5,6 +5,7 @@
 
 #include "com/classregistry.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QCoreApplication>
@@ -155,13 +156,20 @@ TEST_F(StartPracticeDialogTest, AStartFromTheCommandLineThatFailsStaysOpen)
 {
     CStartPracticeDlg d(device.get(), "AR10", "Ann", nullptr, devices);
     ASSERT_TRUE(d.eventList()->currentItem());
-    bool visibleAfterFailure = false;
+    // Start presses itself unseen: the failure is told over a dialog not yet shown.
+    bool visibleAtFailure = true;
+    CStartPracticeDlg::setMessageHook([&](const QString& text, QMessageBox::Icon) {
+        messages << text;
+        visibleAtFailure = d.isVisible();
+    });
+    bool modalAfterFailure = false;
     QTimer::singleShot(300, [&] {
-        visibleAfterFailure = d.isVisible();
+        modalAfterFailure = d.isVisible() && QApplication::activeModalWidget() == &d;
         d.reject();
     });
-    EXPECT_EQ(d.exec(), int(QDialog::Rejected));
-    EXPECT_TRUE(visibleAfterFailure);
+    EXPECT_EQ(d.run(), int(QDialog::Rejected));
+    EXPECT_FALSE(visibleAtFailure);
+    EXPECT_TRUE(modalAfterFailure);
     ASSERT_EQ(messages.size(), 2) << messages.join('|').toStdString();
     EXPECT_FALSE(messages.last().isEmpty());
 }

@@ -214,7 +214,7 @@ bool CMainFrame::NewPractice(const QString& hint1, const QString& hint2)
         return false;
     };
     kavro::practice::CStartPracticeDlg dialog(device.get(), hint1, hint2, this);
-    if (dialog.exec() != QDialog::Accepted)
+    if (dialog.run() != QDialog::Accepted)
         return fail();
     VARIANT_BOOL connected = VARIANT_FALSE;
     if (FAILED(device->get_Connected(&connected)) || connected != VARIANT_TRUE || !m_doc.SaveModified())

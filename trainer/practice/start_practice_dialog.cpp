@@ -23,6 +23,7 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
+#include <QShowEvent>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -289,8 +290,7 @@ void CStartPracticeDlg::initialize()
     }
     wantedEvent_.clear();
     initialized_ = true;
-    if (startWithNames_ && eventMatched_ && !shooterName_.isEmpty() && eventList_->currentItem())
-        QMetaObject::invokeMethod(this, "accept", Qt::QueuedConnection);
+    startsByItself_ = startWithNames_ && eventMatched_ && !shooterName_.isEmpty() && eventList_->currentItem();
     QApplication::restoreOverrideCursor();
 }
 
@@ -411,10 +411,27 @@ void CStartPracticeDlg::message(const QString& text, QMessageBox::Icon icon)
         KavroMessageBox(this, text, icon);
 }
 
+int CStartPracticeDlg::run()
+{
+    if (startsByItself_) {
+        startsByItself_ = false;
+        if (start()) {
+            QDialog::accept();
+            return Accepted;
+        }
+    }
+    // Shown only here, so that it is modal when a start by itself failed.
+    return exec();
+}
+
 void CStartPracticeDlg::accept()
 {
-    if (!initialized_)
-        return;
+    if (initialized_ && start())
+        QDialog::accept();
+}
+
+bool CStartPracticeDlg::start()
+{
     event_ = nullptr;
     const int number = deviceCombo_->currentData().toInt();
     const bool serial = number >= kFirstComPort && number <= kLastComPort;
@@ -424,7 +441,7 @@ void CStartPracticeDlg::accept()
     shooterName_ = shooterCombo_->currentText();
     if (shooterName_.isEmpty()) {
         message(LoadResString(32822), QMessageBox::NoIcon);
-        return;
+        return false;
     }
     const SettingsKey root = OpenAppRegistryKey();
     if (root.isValid())
@@ -432,7 +449,7 @@ void CStartPracticeDlg::accept()
     QListWidgetItem* item = eventList_->currentItem();
     if (!item) {
         message(LoadResString(32823), QMessageBox::NoIcon);
-        return;
+        return false;
     }
     ComPtr<IEventParams> event = events_[item->data(Qt::UserRole).toInt()];
     QString shortName;
@@ -476,12 +493,7 @@ void CStartPracticeDlg::accept()
             device_->put_SensorPosition(1, static_cast<enumSensorPosition>(sensorPosition));
         device_->put_FiringPoint(options.FiringPoint);
     }
-    if (connectDevice()) {
-        QDialog::accept();
-        return;
-    }
-    if (!isVisible())
-        show(); // a start from the command line that failed stays for the user
+    return connectDevice();
 }
 
 bool CStartPracticeDlg::connectDevice()
@@ -506,9 +518,17 @@ bool CStartPracticeDlg::connectDevice()
     return false;
 }
 
+void CStartPracticeDlg::showEvent(QShowEvent* event)
+{
+    seen_ = true;
+    QDialog::showEvent(event);
+}
+
 void CStartPracticeDlg::done(int result)
 {
-    SaveWindowRect(this, QStringLiteral("WindowRectStartPractice"));
+    // A dialog that started by itself unseen has no place of its own to keep.
+    if (seen_)
+        SaveWindowRect(this, QStringLiteral("WindowRectStartPractice"));
     QDialog::done(result);
 }
 

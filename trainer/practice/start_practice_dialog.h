@@ -59,6 +59,10 @@ public:
                       QWidget* parent = nullptr, std::shared_ptr<DeviceEnumerator> enumerator = nullptr);
     ~CStartPracticeDlg() override;
 
+    // Runs the dialog modally. A start with names whose event matched presses Start without
+    // showing it; the dialog is seen only when that start fails.
+    int run();
+
     // Results after Accepted.
     ComPtr<IEventParams> chosenEvent() const { return event_; }
     QString shooterName() const { return shooterName_; }
@@ -80,6 +84,9 @@ public slots:
     void accept() override;
     void done(int result) override;
 
+protected:
+    void showEvent(QShowEvent* event) override;
+
 private:
     void initialize();
     void fillEventList();
@@ -87,6 +94,8 @@ private:
     void onDeviceChanged();
     void onFilterChanged(int index, bool on);
     bool selectedIsImageSensor(int* distance) const;
+    // Configures and connects the device; false (the user told why) leaves the dialog open.
+    bool start();
     bool connectDevice();
     void message(const QString& text, QMessageBox::Icon icon);
 
@@ -97,6 +106,8 @@ private:
     int initialPosition_ = -1;
     EventFilter filter_;
     bool startWithNames_ = false;
+    bool startsByItself_ = false;
+    bool seen_ = false;
     bool eventMatched_ = false;
     QString wantedEvent_;
     bool shooterListEmpty_ = true;
