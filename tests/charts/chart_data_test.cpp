@@ -387,6 +387,22 @@ TEST(IntervalsChart, OneBarPerMatchShotColouredByResult)
     EXPECT_EQ(pulse[3].first, c.xMax);
 }
 
+TEST(IntervalsChart, TimeLabelsRunToOneStepBeforeTheWholeSpan)
+{
+    // 10 min 24 s: a step of 2 minutes, and 8 minutes still lies a step before the end.
+    AimingSpec first;
+    first.before = constant(150, 0, 0);
+    AimingSpec last = first;
+    last.shotTime = 624;
+    auto doc = makeDocument("AR10", {first, last});
+    ChartContext ctx = contextOf(doc.get());
+    CChartImpl c;
+    IntervalsState state;
+    recalcIntervals(c, state, ctx);
+    EXPECT_EQ(labelsOf(c, CChartImpl::MarkerKind::HorizontalAxis),
+              (QStringList{"02:00", "04:00", "06:00", "08:00", "00:00", "10:24"}));
+}
+
 TEST(IntervalsChart, OneMatchShotShowsNoBars)
 {
     AimingSpec s;

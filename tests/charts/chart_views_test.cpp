@@ -11,6 +11,7 @@
 #include "main_frame.h"
 #include "support/practice_builder.h"
 #include "run_main_frame.h"
+#include "res_strings.h"
 #include "view_registry.h"
 
 #include <QCheckBox>
@@ -23,6 +24,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <tuple>
 
 using namespace kavro::charts;
 using namespace charttest;
@@ -63,6 +65,25 @@ TEST(ChartViews, AreRegisteredForTheirFunctionKeys)
         EXPECT_NE(dynamic_cast<CChartViewBase*>(w.get()), nullptr);
     }
     EXPECT_TRUE(doc.views().empty()); // views detach when destroyed
+}
+
+TEST(ChartViews, CommandsCarryTheViewsNamesAsPromptAndTip)
+{
+    // The status-bar prompt names the graph; the tip after the line break titles its printed section.
+    const std::tuple<int, const char*, const char*> expected[] = {
+        {32790, "Distance graph (F6)", "Distance"},
+        {32791, "Coordination graph (F7)", "Coordination"},
+        {32792, "Result versus the moment of shot release graph (F8)", "Shift"},
+        {32793, "Graph of average speed of aiming point movement versus time (F9)", "Speed"},
+        {32794, "Time intervals between shots graph (F10)", "Intervals"},
+        {32795, "Graph of probability of the result versus bullet spread (F11)", "Probability"},
+    };
+    for (const auto& [id, prompt, tip] : expected) {
+        const QStringList parts = kavro::LoadResString(uint32_t(id)).split(QLatin1Char('\n'));
+        ASSERT_EQ(parts.size(), 2) << id;
+        EXPECT_EQ(parts[0], QLatin1String(prompt)) << id;
+        EXPECT_EQ(parts[1], QLatin1String(tip)) << id;
+    }
 }
 
 TEST(ChartViews, FollowThePracticeLiveAndHiddenViewsCatchUpWhenShown)

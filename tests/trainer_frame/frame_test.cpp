@@ -254,6 +254,8 @@ TEST_F(FrameTest, CommandStatesFollowTheDocument)
     EXPECT_EQ(
         shotMenu,
         (QStringList{QStringLiteral("&Replay+"), QStringLiteral("&Restore shot+"), QStringLiteral("&Print...-")}));
+    ASSERT_NE(frame->shotMenu()->defaultAction(), nullptr);
+    EXPECT_EQ(frame->shotMenu()->defaultAction()->data().toInt(), Cmd::Replay);
     EXPECT_EQ(messages.last(), QStringLiteral("Do you want to hide this shot?"));
 }
 

@@ -363,7 +363,7 @@ TEST(SeriesModel, BiathlonHasASeriesPerAimingNumberedFromOne)
     EXPECT_EQ(b.rows[0].number, 1);
     EXPECT_EQ(b.rows[1].number, 2);
     // The result is a hit-or-miss picture, and the footer holds the integer sum only.
-    EXPECT_GE(a.rows[0].cells[ColResult].picture, 0);
+    EXPECT_TRUE(a.rows[0].cells[ColResult].picture);
     EXPECT_TRUE(a.rows[0].cells[ColResult].text.isEmpty());
     EXPECT_TRUE(a.footer.cells[ColNumber].text.isEmpty());
     // Each biathlon shot is timed from the one before it on the same aiming: one second apart.

@@ -328,3 +328,41 @@ TEST(ViewRegistration, TraceViewAndSeriesTableRegisterWithTheFrame)
     EXPECT_TRUE(dynamic_cast<CSeriesTableMode*>(s.get()));
     EXPECT_EQ(doc.views().size(), 2u);
 }
+
+TEST_F(SeriesViewTest, BiathlonResultShowsWhichOfTheFiveTargetsTheShotWentTo)
+{
+    trainertest::startPractice(doc, "BTLN");
+    doc.UpdateAllViews(nullptr, KavroHint::Everything);
+    // Plates stand 250 mm apart with the middle one at 0; a standing plate's hit zone is 115 mm.
+    const ComPtr<IShot> shots[]
+        = {addShot(doc, {.x = -500, .at = 0}), addShot(doc, {.x = 320, .at = 20}), addShot(doc, {.x = 500, .at = 40})};
+    const int nearest[] = {1, 4, 5};
+    const bool hit[] = {true, false, true};
+    view->resize(420, 1500); // every row in sight
+    QCoreApplication::processEvents();
+    const QImage image = grab(view->viewport());
+    const kavro::GdiRect frame = DrawFiveTargetSchematic(0, 0).frame();
+    for (size_t i = 0; i < 3; ++i) {
+        int32_t area = -1;
+        shots[i]->get_AreaIndex(&area);
+        EXPECT_EQ(area == nearest[i], hit[i]) << i;
+        const StatRow* row = rowOf(shots[i].get());
+        ASSERT_TRUE(row);
+        const QRect box = row->cells[ColResult].rect.adjusted(3, 1, -3, -1);
+        const int w = std::min(box.width(), int(box.height() * frame.width() / frame.height()));
+        const QRect picture(box.right() + 1 - w, box.top(), w, box.height());
+        // The centre of plate k on the picture, in its frame's units.
+        auto plate = [&](int k) {
+            const double x = 1925 + (k - 1) * 2500 + 575;
+            return QPoint(picture.left() + int((x - frame.left) * picture.width() / frame.width()),
+                          picture.center().y());
+        };
+        for (int k = 1; k <= 5; ++k) {
+            const QColor c = image.pixelColor(
+                plate(k) - QPoint(view->horizontalScrollBar()->value(), view->verticalScrollBar()->value()));
+            const QColor expected = k != nearest[i] ? QColor(238, 238, 238) : hit[i] ? Qt::white : Qt::black;
+            EXPECT_EQ(c, expected) << "shot " << i << " plate " << k;
+        }
+    }
+    saveScreen(view.get(), QStringLiteral("series_biathlon"));
+}

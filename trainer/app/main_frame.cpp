@@ -279,6 +279,9 @@ void CMainFrame::buildMenus()
             auto* item = m_shotMenu->addAction(uiText(int(menuTextId(kShotMenu, uint16_t(id)))));
             item->setData(id);
             connect(item, &QAction::triggered, this, [this, id] { OnCommand(id); });
+            // Replay is what a double click on a shot does: the menu shows it as its default.
+            if (id == Cmd::Replay)
+                m_shotMenu->setDefaultAction(item);
         }
         connect(m_shotMenu, &QMenu::aboutToShow, this, [this] {
             for (QAction* item : m_shotMenu->actions()) {

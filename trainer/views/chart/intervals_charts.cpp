@@ -39,7 +39,11 @@ void addElapsedLabels(CChartImpl& chart, double start, double spanDays, double u
     const double unitDays = unitSeconds / 86400.0;
     const int64_t units = roundSaturated(static_cast<float>(spanDays / unitDays));
     const int64_t step = std::max<int64_t>(1, units / 5);
-    for (int64_t k = 1; k * step < units - step; ++k)
+    // Labels run up to one step before the span itself, not its rounded count; the span is taken
+    // to the millisecond so that a whole number of units compares exactly.
+    const double spanMs = std::round(spanDays * 86400000.0);
+    const double stepMs = double(step) * unitSeconds * 1000.0;
+    for (int64_t k = 1; double(k) * stepMs < spanMs - stepMs; ++k)
         chart.AddMarker(start + double(k * step) * unitDays, axisY,
                         AppendElapsedTime(double(k * step) * unitDays, true), true);
     // Nudged off the ends so that neither counts as a value of the vertical axis.

@@ -1,7 +1,6 @@
 #include "target_pictures.h"
 
 #include "com/classregistry.h"
-#include "gdi/metafile_recorder.h"
 #include "doc_helpers.h"
 #include "kavro_doc.h"
 #include "kavrogui.h"
@@ -157,23 +156,6 @@ QSizeF GetShotsZoom(IEventParams* event, IShotCollection* shots, bool twoTargets
         event->get_Target(1, target.put());
     const float half = std::max(ringFor(ex), ringFor(ey));
     return QSizeF(half, half);
-}
-
-Metafile DrawFiveTargetSchematic(int hitArea, int nearestArea)
-{
-    MetafileRecorder rec;
-    rec.setFrame({1900, 1900, 13100, 3100});
-    rec.selectPen(GdiPen::solid(0, 0xEEEEEE));
-    rec.selectBrush(GdiBrush::null());
-    rec.rectangle({1930, 1925, 13070, 3075});
-    if (nearestArea >= 1 && nearestArea <= 5) {
-        const int left = 1925 + (nearestArea - 1) * 2500;
-        const bool hit = hitArea == nearestArea;
-        rec.selectPen(GdiPen::solid(0, hit ? 0 : 0xFFFFFF));
-        rec.selectBrush(GdiBrush::solid(hit ? 0xFFFFFF : 0));
-        rec.ellipse({left, 1925, left + 1150, 1925 + 1150});
-    }
-    return rec.finish();
 }
 
 int nearestAreaOf(IShot* shot)

@@ -3,6 +3,7 @@
 // given size, or the shots of a practice.
 #include "kavrodoc.h"
 #include "printout_cells.h"
+#include "series_model.h"
 
 #include <QSizeF>
 #include <vector>
@@ -33,9 +34,8 @@ bool AddShotsPictureCell(IEventParams* event, PrintoutPage& page, const ShotsPic
 // same both ways (two-target events: the whole form of the first target).
 QSizeF GetShotsZoom(IEventParams* event, IShotCollection* shots, bool twoTargets);
 
-// The five targets of a biathlon stand in a row: the one nearest the shot white when the shot hit
-// it, black when it missed; none marked for an area outside 1..5.
-Metafile DrawFiveTargetSchematic(int hitArea, int nearestArea);
+// The series table's picture of a biathlon shot.
+using series::DrawFiveTargetSchematic;
 // The area nearest the shot's breach (its 0-second range), 0 when there is none.
 int nearestAreaOf(IShot* shot);
 

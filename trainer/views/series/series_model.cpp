@@ -2,6 +2,7 @@
 
 #include "app_options.h"
 #include "doc_helpers.h"
+#include "gdi/metafile_recorder.h"
 
 #include <algorithm>
 #include <cmath>
@@ -183,12 +184,12 @@ ShotValues computeShotValues(IAiming* aiming, IShot* shot, const RowContext& ctx
             v.shares[Col10a5 - Col6a0] = share(r105, v.aapX, v.aapY);
         }
         if (ctx.biathlon) {
-            int32_t area = -1, shotArea = -1;
+            int32_t area = 0, shotArea = -1;
             float cx = 0, cy = 0;
             a->GetNearestArea(v.breachX, v.breachY, &area, &cx, &cy);
             shot->get_AreaIndex(&shotArea);
-            v.area = area;
-            v.hit = shotArea > 0;
+            v.nearestArea = area;
+            v.hitArea = shotArea;
         }
     }
     if (SUCCEEDED(shot->Range(-0.25f, 0.0f, b.put())) && b) {
@@ -219,6 +220,23 @@ ShotValues computeShotValues(IAiming* aiming, IShot* shot, const RowContext& ctx
     return v;
 }
 
+Metafile DrawFiveTargetSchematic(int hitArea, int nearestArea)
+{
+    MetafileRecorder rec;
+    rec.setFrame({1900, 1900, 13100, 3100});
+    rec.selectPen(GdiPen::solid(0, 0xEEEEEE));
+    rec.selectBrush(GdiBrush::null());
+    rec.rectangle({1930, 1925, 13070, 3075});
+    if (nearestArea >= 1 && nearestArea <= 5) {
+        const int left = 1925 + (nearestArea - 1) * 2500;
+        const bool hit = hitArea == nearestArea;
+        rec.selectPen(GdiPen::solid(0, hit ? 0 : 0xFFFFFF));
+        rec.selectBrush(GdiBrush::solid(hit ? 0xFFFFFF : 0));
+        rec.ellipse({left, 1925, left + 1150, 1925 + 1150});
+    }
+    return rec.finish();
+}
+
 std::array<Cell, kColumnCount> shotRowCells(const ShotValues& v, int k, bool biathlon, const TableTexts& texts)
 {
     std::array<Cell, kColumnCount> c;
@@ -233,9 +251,11 @@ std::array<Cell, kColumnCount> shotRowCells(const ShotValues& v, int k, bool bia
             c[size_t(i)].text = texts.dash;
         return c;
     }
-    if (biathlon)
-        c[ColResult].picture = v.hit ? 1 : 0;
-    else
+    if (biathlon) {
+        c[ColResult].picture = true;
+        c[ColResult].hitArea = v.hitArea;
+        c[ColResult].nearestArea = v.nearestArea;
+    } else
         c[ColResult].text = oneDecimal(v.result);
     std::array<double, 6> shares{};
     for (size_t i = 0; i < shares.size(); ++i)

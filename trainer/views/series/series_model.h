@@ -1,6 +1,8 @@
 #pragma once
 // The series table without its window: shots grouped into sighting and match series, each shot's
 // measures and texts, series footers and group totals, and the geometry the table is drawn in.
+#include "gdi/metafile.h"
+#include "gdi/picture.h"
 #include "kavrodoc.h"
 
 #include <QRect>
@@ -71,8 +73,8 @@ struct ShotValues {
     float speed250 = 0;
     double aimingTime = 0; // days, rounded to 0.1 s
     std::array<float, 6> shares{}; // columns 3..8
-    int area = -1; // biathlon: the shot's area, -1 missed
-    bool hit = false; // biathlon: the shot hit the nearest area
+    int nearestArea = 0; // biathlon: the area nearest the breach
+    int hitArea = -1; // biathlon: the area the shot hit (its AreaIndex)
 };
 
 struct RowContext {
@@ -96,9 +98,14 @@ struct Cell {
     bool selected = false;
     bool highlight = false; // a share of 100: red
     bool grey = false;
-    int picture = -1; // biathlon result: 0 a miss, 1 a hit
+    bool picture = false; // biathlon result: the five targets instead of the text
+    int hitArea = -1, nearestArea = 0;
     QRect rect;
 };
+
+// The five targets of a biathlon stand in a row: the one nearest the shot white when the shot hit
+// it, black when it missed; none marked for an area outside 1..5.
+Metafile DrawFiveTargetSchematic(int hitArea, int nearestArea);
 
 // Texts and flags of a shot row numbered k.
 std::array<Cell, kColumnCount> shotRowCells(const ShotValues& v, int k, bool biathlon, const TableTexts& texts);

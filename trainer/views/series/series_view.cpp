@@ -34,6 +34,12 @@ constexpr int kKeyboardDelayMs = 500;
 
 constexpr OLE_COLOR kWhite = 0x00FFFFFF;
 const QColor kCellBackground(238, 238, 238);
+// The width of the five-target picture at a height, in its own proportions.
+int fiveTargetsWidth(int height)
+{
+    static const GdiRect frame = DrawFiveTargetSchematic(0, 0).frame();
+    return int(int64_t(height) * frame.width() / std::max<int64_t>(1, frame.height()));
+}
 
 float absMax(float a, float b)
 {
@@ -321,8 +327,10 @@ void CSeriesView::OnShotAdded(IAiming* aiming, IShot* shot)
 QSize CSeriesView::measure(const Cell& cell, bool bold) const
 {
     const QFontMetrics fm(bold ? m_bold : m_font);
-    if (cell.picture >= 0)
-        return QSize(fm.height() + 6, fm.height() + 2);
+    if (cell.picture) {
+        // The five targets keep their proportions at the height of a line.
+        return QSize(fiveTargetsWidth(fm.height()) + 6, fm.height() + 2);
+    }
     return QSize(fm.horizontalAdvance(cell.text) + 6, fm.height() + 2);
 }
 
@@ -445,13 +453,11 @@ void CSeriesView::drawCell(QPainter& p, const Cell& cell, int column, const QCol
     if (!cell.visible || cell.rect.isEmpty())
         return;
     p.fillRect(cell.rect, background);
-    if (cell.picture >= 0) {
-        const int d = std::min(cell.rect.width(), cell.rect.height()) - 4;
-        const QRect box(cell.rect.center().x() - d / 2, cell.rect.center().y() - d / 2, d, d);
-        p.setPen(Qt::black);
-        p.setBrush(cell.picture == 1 ? QBrush(Qt::black) : QBrush(Qt::NoBrush));
-        p.drawEllipse(box);
-        p.setBrush(Qt::NoBrush);
+    if (cell.picture) {
+        const QRect box = cell.rect.adjusted(3, 1, -3, -1);
+        const int w = std::min(box.width(), fiveTargetsWidth(box.height()));
+        const QRect fitted(box.right() + 1 - w, box.top(), w, box.height());
+        DrawFiveTargetSchematic(cell.hitArea, cell.nearestArea).play(&p, fitted);
         return;
     }
     p.setFont(bold ? m_bold : m_font);
