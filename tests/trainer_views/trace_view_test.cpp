@@ -455,6 +455,30 @@ TEST_F(TraceViewTest, ReplayPanelFollowsTheReplayAndItsScrollBar)
     EXPECT_NE(selectedOnControl().get(), other.get());
 }
 
+TEST_F(TraceViewTest, AReplayRunToItsEndShowsTheReplayedShotAgain)
+{
+    trainertest::startPractice(doc, "AR10");
+    ComPtr<IShot> shot = addShot(doc, {.x = 0.5f, .samples = 40, .after = 20});
+    addShot(doc, {.x = 0.2f, .samples = 40, .after = 20, .at = 40});
+    doc.SetSelectedShot(shot.get(), nullptr);
+    doc.UpdateAllViews(nullptr, KavroHint::Everything);
+    ASSERT_TRUE(doc.StartReplay());
+    HintLog others;
+    doc.AddView(&others);
+    ComPtr<IAiming> replaying;
+    for (int i = 0; i < 100 && SUCCEEDED(target()->get_ReplayAiming(replaying.put())) && replaying; ++i)
+        passReplay(100);
+    ASSERT_FALSE(replaying);
+    doc.RemoveView(&others);
+
+    ComPtr<IAiming> aiming;
+    doc.FindAiming(shot.get(), &aiming);
+    EXPECT_EQ(shownAiming().get(), aiming.get());
+    EXPECT_EQ(selectedOnControl().get(), shot.get());
+    EXPECT_FALSE(view->replayPanel()->isVisible());
+    EXPECT_EQ(others.hints, std::vector<int>{KavroHint::ReplayStopped});
+}
+
 TEST_F(TraceViewTest, ReplayStartsWhereTheTraceEntersTheView)
 {
     trainertest::startPractice(doc, "AR10");
