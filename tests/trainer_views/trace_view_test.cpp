@@ -702,6 +702,30 @@ TEST_F(TraceViewTest, DraggingTheCurrentShotAccumulatesTheCorrection)
     doc.RemoveView(&log);
 }
 
+// The control takes a correction only while its breach may be dragged: coming back from a shot
+// that may not, the current shot must show where the shooter moved it.
+TEST_F(TraceViewTest, TheCurrentShotShowsItsCorrectionAgainAfterAnOlderShot)
+{
+    trainertest::startPractice(doc, "AR10");
+    ComPtr<IShot> older = addShot(doc, {.x = 0.2f});
+    ComPtr<IShot> current = addShot(doc, {.x = 0.5f, .at = 40});
+    ComPtr<IAiming> aiming;
+    doc.FindAiming(current.get(), &aiming);
+    doc.UpdateAllViews(nullptr, KavroHint::ShotAdded, aiming.get(), current.get());
+    ASSERT_TRUE(flag(&ITarget::get_Dragable));
+    view->OnStartDrag(1.0f, 1.0f);
+    view->OnEndDrag(2.0f, 0.5f);
+
+    doc.SetSelectedShot(older.get(), nullptr);
+    EXPECT_FALSE(flag(&ITarget::get_Dragable));
+    doc.SetSelectedShot(current.get(), nullptr);
+    EXPECT_TRUE(flag(&ITarget::get_Dragable));
+    const target::MouseState& mouse = static_cast<target::CTarget*>(target())->state().mouse;
+    EXPECT_EQ(mouse.dragShot.get(), current.get());
+    EXPECT_EQ(mouse.current.x - mouse.grab.x, 100);
+    EXPECT_EQ(mouse.current.y - mouse.grab.y, -50);
+}
+
 TEST_F(TraceViewTest, BiathlonSubTargetHintClearsTheView)
 {
     trainertest::startPractice(doc, "BTLN");
