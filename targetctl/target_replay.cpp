@@ -97,6 +97,7 @@ void CTarget::startReplay()
 {
     ReplayState& r = state_.replay;
     const std::optional<TraceSpan> span = traceSpan(r.aiming.get());
+    ++r.starts;
     r.position = r.startPosition = span ? span->first : 0;
     if (!ticker_ || !ticker_->isRunning())
         startTicker(sampleRateOf(r.aiming.get()));
@@ -157,9 +158,14 @@ void CTarget::replayTick()
     }
     // The sinks may have stopped or replaced the replay.
     if (r.aiming.get() == aiming.get() && r.shot && r.position >= span->last) {
-        // Stopped before the sinks hear of it, so that one may start the next replay.
-        stopReplay();
+        // The sinks hear of the end while ReplayAiming and ReplayShot still say what was replayed,
+        // with no tick to come while they act on it; the replay lets go after them, unless one of
+        // them started the next.
+        stopTicker();
+        const uint32_t starts = r.starts;
         fire([](_ITargetEvents* s) { s->EndReplay(); });
+        if (r.starts == starts)
+            stopReplay();
     }
 }
 

@@ -28,6 +28,7 @@ struct ReplayState {
     bool paused = false;
     bool markVisible = false; // the blink phase of the replay label
     GdiRect labelRect; // where the replay label was drawn last
+    uint32_t starts = 0; // replays started: tells an ending replay whether its sinks began another
 };
 
 // A drag of a breach, a rubber band or a pan in progress, and the pending correction of a shot.

@@ -153,6 +153,31 @@ TEST(TargetReplay, TheEndIsReportedOnceAndTheReplayLetsGo)
     EXPECT_EQ(r.log->count("EndReplay"), 1);
 }
 
+// A host tells which shot was replayed from ReplayShot when it hears of the end, and shows that
+// shot again.
+TEST(TargetReplay, TheEndedReplayIsStillNamedWhileItsEndIsReported)
+{
+    Replay r("TGT-P10");
+    ComPtr<IAiming> aimingAtEnd;
+    ComPtr<IShot> shotAtEnd;
+    r.log->onEvent = [&](const std::string& name) {
+        if (name != "EndReplay")
+            return;
+        r.target->get_ReplayAiming(aimingAtEnd.put());
+        r.target->get_ReplayShot(shotAtEnd.put());
+    };
+    r.target->put_ReplayAiming(r.aiming.get());
+    r.pass(2000);
+    EXPECT_EQ(r.log->count("EndReplay"), 1);
+    EXPECT_EQ(aimingAtEnd.get(), r.aiming.get());
+    EXPECT_EQ(shotAtEnd.get(), shotOf(r.aiming.get()).get());
+    // Once the host has heard of it, the replay lets go.
+    EXPECT_FALSE(r.replayAiming());
+    ComPtr<IShot> shot;
+    r.target->get_ReplayShot(shot.put());
+    EXPECT_FALSE(shot);
+}
+
 TEST(TargetReplay, AHostMayStartTheNextReplayWhenOneEnds)
 {
     Replay r("TGT-P3");

@@ -455,6 +455,30 @@ TEST_F(TraceViewTest, ReplayPanelFollowsTheReplayAndItsScrollBar)
     EXPECT_NE(selectedOnControl().get(), other.get());
 }
 
+TEST_F(TraceViewTest, AReplayRunToItsEndShowsTheReplayedShotAgain)
+{
+    trainertest::startPractice(doc, "AR10");
+    ComPtr<IShot> shot = addShot(doc, {.x = 0.5f, .samples = 40, .after = 20});
+    addShot(doc, {.x = 0.2f, .samples = 40, .after = 20, .at = 40});
+    doc.SetSelectedShot(shot.get(), nullptr);
+    doc.UpdateAllViews(nullptr, KavroHint::Everything);
+    ASSERT_TRUE(doc.StartReplay());
+    HintLog others;
+    doc.AddView(&others);
+    ComPtr<IAiming> replaying;
+    for (int i = 0; i < 100 && SUCCEEDED(target()->get_ReplayAiming(replaying.put())) && replaying; ++i)
+        passReplay(100);
+    ASSERT_FALSE(replaying);
+    doc.RemoveView(&others);
+
+    ComPtr<IAiming> aiming;
+    doc.FindAiming(shot.get(), &aiming);
+    EXPECT_EQ(shownAiming().get(), aiming.get());
+    EXPECT_EQ(selectedOnControl().get(), shot.get());
+    EXPECT_FALSE(view->replayPanel()->isVisible());
+    EXPECT_EQ(others.hints, std::vector<int>{KavroHint::ReplayStopped});
+}
+
 TEST_F(TraceViewTest, ReplayStartsWhereTheTraceEntersTheView)
 {
     trainertest::startPractice(doc, "AR10");
@@ -676,6 +700,30 @@ TEST_F(TraceViewTest, DraggingTheCurrentShotAccumulatesTheCorrection)
     EXPECT_FLOAT_EQ(log.shifts[1].first, 0.5f);
     EXPECT_FLOAT_EQ(log.shifts[1].second, 1.0f);
     doc.RemoveView(&log);
+}
+
+// The control takes a correction only while its breach may be dragged: coming back from a shot
+// that may not, the current shot must show where the shooter moved it.
+TEST_F(TraceViewTest, TheCurrentShotShowsItsCorrectionAgainAfterAnOlderShot)
+{
+    trainertest::startPractice(doc, "AR10");
+    ComPtr<IShot> older = addShot(doc, {.x = 0.2f});
+    ComPtr<IShot> current = addShot(doc, {.x = 0.5f, .at = 40});
+    ComPtr<IAiming> aiming;
+    doc.FindAiming(current.get(), &aiming);
+    doc.UpdateAllViews(nullptr, KavroHint::ShotAdded, aiming.get(), current.get());
+    ASSERT_TRUE(flag(&ITarget::get_Dragable));
+    view->OnStartDrag(1.0f, 1.0f);
+    view->OnEndDrag(2.0f, 0.5f);
+
+    doc.SetSelectedShot(older.get(), nullptr);
+    EXPECT_FALSE(flag(&ITarget::get_Dragable));
+    doc.SetSelectedShot(current.get(), nullptr);
+    EXPECT_TRUE(flag(&ITarget::get_Dragable));
+    const target::MouseState& mouse = static_cast<target::CTarget*>(target())->state().mouse;
+    EXPECT_EQ(mouse.dragShot.get(), current.get());
+    EXPECT_EQ(mouse.current.x - mouse.grab.x, 100);
+    EXPECT_EQ(mouse.current.y - mouse.grab.y, -50);
 }
 
 TEST_F(TraceViewTest, BiathlonSubTargetHintClearsTheView)

@@ -243,6 +243,9 @@ void CTraceView::ShowShot(IAiming* aiming, IShot* shot, bool zoom)
         shot->get_Result(&result);
         if (m_currentShot && m_currentShot.get() == shot) {
             dragable = true;
+            // The control takes a correction only while its breaches may be dragged.
+            t->put_Dragable(VARIANT_TRUE);
+            t->put_Selectable(VARIANT_TRUE);
             if (m_dx != 0 || m_dy != 0)
                 t->SetShotCorrection(shot, m_dx, m_dy);
         }
