@@ -205,6 +205,13 @@ TEST_F(SeriesViewTest, SelectionGoesBothWays)
         EXPECT_EQ(selected().get(), shotAt(match.get(), 5).get());
         EXPECT_EQ(frame.shotMenus, 1);
         EXPECT_EQ(frame.shotMenuAt, view->viewport()->mapToGlobal(onScreen(rowOf(shotAt(match.get(), 5).get()))));
+        // On a series' target the control selects the shot it hit before it reports the right
+        // click: the menu is for that shot, not for the one the document had.
+        CSerieWindow* second = view->seriesWindows(1)[1];
+        second->target()->put_SelectedShot(eleventh.get());
+        view->OnSerieRightClick(second);
+        EXPECT_EQ(selected().get(), eleventh.get());
+        EXPECT_EQ(frame.shotMenus, 2);
     }
 
     // A double click starts the replay of the shot.

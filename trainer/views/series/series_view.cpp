@@ -564,8 +564,10 @@ void CSeriesView::OnSerieDblClick(CSerieWindow* window)
         m_doc.StartReplay();
 }
 
-void CSeriesView::OnSerieRightClick(CSerieWindow*)
+// The control has already selected the shot under the click: the menu is for that shot.
+void CSeriesView::OnSerieRightClick(CSerieWindow* window)
 {
+    OnSerieSelection(window);
     ShowContextMenu(QCursor::pos());
 }
 
