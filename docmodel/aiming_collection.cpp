@@ -110,19 +110,24 @@ HRESULT CAimingCollection::Add(IAiming* aiming)
 
 HRESULT CAimingCollection::addLocked(IAiming* aiming, size_t* leadingSighters)
 {
-    ComPtr<IEventParams> event = eventOf(aiming);
+    return placeLocked(aiming, eventOf(aiming), isMatch(aiming), leadingSighters);
+}
+
+HRESULT CAimingCollection::placeLocked(IAiming* aiming, const ComPtr<IEventParams>& event, bool match,
+                                       size_t* leadingSighters)
+{
     if (event_ && !sameObject(event_.get(), event.get()))
         return E_INVALIDARG;
     auto at = aimings_.end();
     if (leadingSighters) {
-        if (!isMatch(aiming))
+        if (!match)
             at = aimings_.begin() + ptrdiff_t((*leadingSighters)++);
     } else {
         for (const auto& held : aimings_) {
             if (sameObject(held.get(), aiming))
                 return S_OK;
         }
-        if (!isMatch(aiming)) {
+        if (!match) {
             at = aimings_.begin();
             while (at != aimings_.end() && !isMatch(at->get()))
                 ++at;
@@ -293,7 +298,14 @@ HRESULT CAimingCollection::Load(IStream* stream)
     for (int32_t i = 0; i < count; ++i) {
         fireProgress(i + 1, count);
         auto aiming = CAiming::create(CAiming::kToBeLoaded);
-        if (FAILED(loadObjectForm(stream, aiming.get())) || FAILED(addLocked(aiming.get(), &sighters))) {
+        ComPtr<IEventParams> event;
+        bool match = true;
+        HRESULT hr = loadUnsharedObjectForm(stream, aiming.get());
+        if (SUCCEEDED(hr)) {
+            aiming->placement(&event, &match);
+            hr = placeLocked(aiming.get(), event, match, &sighters);
+        }
+        if (FAILED(hr)) {
             aimings_.clear();
             event_ = previous;
             return E_FAIL;

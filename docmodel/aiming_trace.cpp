@@ -519,6 +519,16 @@ HRESULT CAimingTrace::Save(IStream* stream, BOOL clearDirty)
 // coded until their first use.
 HRESULT CAimingTrace::Load(IStream* stream)
 {
+    return load(stream, true);
+}
+
+HRESULT CAimingTrace::loadUnshared(IStream* stream)
+{
+    return load(stream, false);
+}
+
+HRESULT CAimingTrace::load(IStream* stream, bool shared)
+{
     if (!stream)
         return E_POINTER;
     uint64_t inputBytes = 0;
@@ -527,13 +537,11 @@ HRESULT CAimingTrace::Load(IStream* stream)
     const LoadBudget budget(inputBytes);
     using kavro::readValue;
     int32_t version = 0, first = 0, count = 0;
-    if (FAILED(kavro::readVersion(stream, kCurrentVersion, &version)) || version < 1
-        || FAILED(readValue(stream, &first)))
+    if (FAILED(kavro::readVersion(stream, kCurrentVersion, &version)) || version < 1)
         return E_FAIL;
     int32_t ignored;
-    if (version == 1 && FAILED(readValue(stream, &ignored)))
-        return E_FAIL;
-    if (FAILED(readValue(stream, &count)))
+    if (FAILED(version == 1 ? kavro::readFields(stream, &first, &ignored, &count)
+                            : kavro::readFields(stream, &first, &count)))
         return E_FAIL;
     count = std::max(count, 0);
     if (count > kMostSamples || int64_t(first) + count - 1 > INT32_MAX)
@@ -610,7 +618,7 @@ HRESULT CAimingTrace::Load(IStream* stream)
         coded = keeper.bytes();
     }
 
-    Lock lock(mutex_);
+    const auto lock = loadLock(mutex_, shared);
     x_ = std::move(x);
     y_ = std::move(y);
     channels_ = std::move(channels);

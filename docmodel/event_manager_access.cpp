@@ -56,17 +56,18 @@ EventLookupScope::~EventLookupScope()
         memo = LookupMemo{};
 }
 
-HRESULT findInstalledEvent(IEventManager* manager, const QString& shortName, ComPtr<IEventParams>* event)
+HRESULT findInstalledEvent(IEventManager* manager, QStringView shortName, ComPtr<IEventParams>* event)
 {
     if (memo.depth > 0 && memo.event && manager == memo.manager && shortName == memo.shortName) {
         *event = memo.event;
         return S_OK;
     }
-    if (!manager || manager->FindByShortName(shortName, event->put()) != S_OK || !*event)
+    const QString name = shortName.toString();
+    if (!manager || manager->FindByShortName(name, event->put()) != S_OK || !*event)
         return E_FAIL;
     if (memo.depth > 0) {
         memo.manager = manager;
-        memo.shortName = shortName;
+        memo.shortName = name;
         memo.event = *event;
     }
     return S_OK;

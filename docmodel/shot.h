@@ -55,6 +55,8 @@ public:
 
     // Made by its aiming: bound to the aiming's attributes and trace.
     void bind(IAimingAttr* attr, IAimingTrace* trace);
+    // Load for a shot that nobody else holds yet.
+    HRESULT loadUnshared(IStream* stream);
     void setTraceIndex(int32_t index);
     void setMissed(bool missed);
     // NaN: no phase.
@@ -67,6 +69,7 @@ public:
     bool missed();
 
 private:
+    HRESULT load(IStream* stream, bool shared);
     HRESULT breachLocked(float* x, float* y);
     HRESULT rangeLocked(float first, float last, ComPtr<IRange>* out);
     // What `find`(event, sub-target, x, y, out) finds on the event's target at the breach of a shot

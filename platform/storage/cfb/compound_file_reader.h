@@ -51,6 +51,8 @@ private:
                         std::vector<uint32_t>* chain) const;
     HRESULT readRegular(uint32_t start, uint64_t size, QByteArray* out) const;
     bool takeRun(uint32_t start, uint64_t size, QByteArray* out);
+    // Whether the chain from `start` is `sectors` consecutive sectors and ends there.
+    bool isEndingRun(uint32_t start, uint64_t sectors) const;
     HRESULT readMini(uint32_t start, uint64_t size, QByteArray* out) const;
 
     QByteArray data_;

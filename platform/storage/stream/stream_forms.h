@@ -8,10 +8,23 @@
 #include "com/variant.h"
 #include "stream_io.h"
 
+#include <QStringView>
+#include <QVarLengthArray>
+
 namespace kavro {
 
 HRESULT writeBstr(IStream* stream, const QString& text);
 HRESULT readBstr(IStream* stream, QString* text);
+
+// A BSTR read only to be looked at (a name looked up while loading): a short one costs no
+// allocation.
+struct ShortBstr {
+    static constexpr uint32_t kInPlaceBytes = 128;
+    QVarLengthArray<char16_t, kInPlaceBytes / 2> units; // without the terminator
+    bool isNull = true;
+    QStringView view() const { return isNull ? QStringView() : QStringView(units.data(), units.size()); }
+};
+HRESULT readBstr(IStream* stream, ShortBstr* text);
 
 HRESULT writeGuid(IStream* stream, const Guid& id);
 HRESULT readGuid(IStream* stream, Guid* id);

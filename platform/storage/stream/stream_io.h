@@ -24,6 +24,20 @@ template <class T> HRESULT readValue(IStream* stream, T* out)
     return readExact(stream, out, sizeof(T)); // every supported machine is little-endian
 }
 
+// Reads fields that lie back to back in one read: a stored form's fixed run of fields costs one
+// call instead of one per field. Fails as reading them one by one would (E_FAIL when short).
+template <class... T> HRESULT readFields(IStream* stream, T*... out)
+{
+    static_assert((std::is_trivially_copyable_v<T> && ...));
+    unsigned char bytes[(sizeof(T) + ...)];
+    HRESULT hr = readExact(stream, bytes, sizeof bytes);
+    if (FAILED(hr))
+        return hr;
+    size_t at = 0;
+    ((std::memcpy(out, bytes + at, sizeof(T)), at += sizeof(T)), ...);
+    return S_OK;
+}
+
 template <class T> HRESULT writeValue(IStream* stream, const T& v)
 {
     static_assert(std::is_trivially_copyable_v<T>);
