@@ -44,7 +44,7 @@ ComPtr<IAimingTrace> CAiming::trace()
     return trace_;
 }
 
-void CAiming::placement(ComPtr<IEventParams>* event, bool* match)
+void CAiming::placement(IEventParams** event, bool* match)
 {
     Lock lock(mutex_);
     attr_->placement(event, match);
@@ -200,8 +200,8 @@ HRESULT CAiming::load(IStream* stream, bool shared)
         shots.push_back(ComPtr<IShot>(shot.get()));
     }
     const auto lock = loadLock(mutex_, shared);
-    attr_ = attr;
-    trace_ = trace;
+    attr_ = std::move(attr);
+    trace_ = std::move(trace);
     shots_ = std::move(shots);
     modified_ = false;
     return S_OK;

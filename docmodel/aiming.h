@@ -46,8 +46,9 @@ public:
     // What a range anchored at trace index 0 needs.
     ComPtr<IAimingAttr> attr();
     ComPtr<IAimingTrace> trace();
-    // What places this aiming in a collection: its attributes' event (null when none) and match flag.
-    void placement(ComPtr<IEventParams>* event, bool* match);
+    // What places this aiming in a collection: its attributes' event (null when none; no reference
+    // added) and match flag.
+    void placement(IEventParams** event, bool* match);
     // Load for an aiming that nobody else holds yet.
     HRESULT loadUnshared(IStream* stream);
 

@@ -17,10 +17,10 @@ ComPtr<IEventParams> CAimingAttr::event()
     return event_;
 }
 
-void CAimingAttr::placement(ComPtr<IEventParams>* event, bool* match)
+void CAimingAttr::placement(IEventParams** event, bool* match)
 {
     Lock lock(mutex_);
-    *event = event_;
+    *event = event_.get();
     *match = match_;
 }
 
@@ -170,7 +170,7 @@ HRESULT CAimingAttr::load(IStream* stream, bool shared)
         return E_FAIL;
 
     const auto lock = loadLock(mutex_, shared);
-    event_ = event;
+    event_ = std::move(event);
     startTime_ = startTime;
     enterTime_ = enterTime;
     sampleRate_ = sampleRate;

@@ -110,13 +110,12 @@ HRESULT CAimingCollection::Add(IAiming* aiming)
 
 HRESULT CAimingCollection::addLocked(IAiming* aiming, size_t* leadingSighters)
 {
-    return placeLocked(aiming, eventOf(aiming), isMatch(aiming), leadingSighters);
+    return placeLocked(aiming, eventOf(aiming).get(), isMatch(aiming), leadingSighters);
 }
 
-HRESULT CAimingCollection::placeLocked(IAiming* aiming, const ComPtr<IEventParams>& event, bool match,
-                                       size_t* leadingSighters)
+HRESULT CAimingCollection::placeLocked(IAiming* aiming, IEventParams* event, bool match, size_t* leadingSighters)
 {
-    if (event_ && !sameObject(event_.get(), event.get()))
+    if (event_ && !sameObject(event_.get(), event))
         return E_INVALIDARG;
     auto at = aimings_.end();
     if (leadingSighters) {
@@ -298,7 +297,7 @@ HRESULT CAimingCollection::Load(IStream* stream)
     for (int32_t i = 0; i < count; ++i) {
         fireProgress(i + 1, count);
         auto aiming = CAiming::create(CAiming::kToBeLoaded);
-        ComPtr<IEventParams> event;
+        IEventParams* event = nullptr;
         bool match = true;
         HRESULT hr = loadUnsharedObjectForm(stream, aiming.get());
         if (SUCCEEDED(hr)) {

@@ -18,7 +18,8 @@ ComPtr<IEventManager> heldEventManager();
 HRESULT findInstalledEvent(IEventManager* manager, QStringView shortName, ComPtr<IEventParams>* event);
 
 // While one is open on a thread, findInstalledEvent answers a repeated look-up of the same name
-// from memory: a load names its event once per aiming, and the events do not change under it.
+// from memory, and heldEventManager gives the manager it gave first: a load names its event once
+// per aiming, and neither the manager nor the events change under it.
 class EventLookupScope {
 public:
     EventLookupScope();
