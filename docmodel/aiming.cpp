@@ -25,11 +25,8 @@ constexpr int32_t kShotsReservedUnchecked = 16;
 
 CAiming::CAiming()
 {
-    auto attr = CAimingAttr::create();
-    auto trace = CAimingTrace::create();
-    trace->setAttr(attr.get());
-    attr_ = attr;
-    trace_ = trace;
+    attr_ = CAimingAttr::create();
+    trace_ = CAimingTrace::create(attr_.get());
 }
 
 ComPtr<IAimingAttr> CAiming::attr()
@@ -86,8 +83,7 @@ HRESULT CAiming::AddShotCore(VARIANT_BOOL missed, double microphonePhase, IShot*
     int32_t last = -1;
     if (FAILED(trace_->get_Last(&last)))
         return E_FAIL;
-    auto shot = CShot::create();
-    shot->bind(attr_.get(), trace_.get());
+    auto shot = CShot::create(attr_.get(), trace_.get());
     shot->setTraceIndex(last);
     shot->setMissed(missed == VARIANT_TRUE);
     shot->setMicrophonePhase(microphonePhase);
@@ -173,8 +169,7 @@ HRESULT CAiming::load(IStream* stream, bool shared)
     if (FAILED(kavro::readVersion(stream, kCurrentVersion, &version)) || version < 1)
         return E_FAIL;
     auto attr = CAimingAttr::create();
-    auto trace = CAimingTrace::create();
-    trace->setAttr(attr.get());
+    auto trace = CAimingTrace::create(attr.get());
     if (FAILED(loadUnsharedObjectForm(stream, attr.get())) || FAILED(loadUnsharedObjectForm(stream, trace.get())))
         return E_FAIL;
     if (version == 1) {
@@ -193,8 +188,7 @@ HRESULT CAiming::load(IStream* stream, bool shared)
     std::vector<ComPtr<IShot>> shots;
     shots.reserve(size_t(shotCount));
     for (int32_t i = 0; i < shotCount; ++i) {
-        auto shot = CShot::create();
-        shot->bind(attr.get(), trace.get());
+        auto shot = CShot::create(attr.get(), trace.get());
         if (FAILED(loadUnsharedObjectForm(stream, shot.get())))
             return E_FAIL;
         shots.push_back(ComPtr<IShot>(shot.get()));

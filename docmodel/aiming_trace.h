@@ -32,6 +32,10 @@ public:
     static constexpr int32_t kMostSamples = 500 * 60 * 60;
     static constexpr int32_t kMostUserChannels = 16;
 
+    CAimingTrace() = default;
+    // A trace its aiming makes, given the aiming's attributes.
+    explicit CAimingTrace(IAimingAttr* attr) : attr_(attr) { }
+
     // IAimingTrace
     HRESULT get_Valid(VARIANT_BOOL* out) override;
     HRESULT get_Count(int32_t* out) override;

@@ -16,6 +16,10 @@ public:
     static constexpr int32_t kCurrentVersion = 3;
     static constexpr float kUnsetBreach = FLT_MAX;
 
+    CShot() = default;
+    // A shot its aiming makes, already bound (nobody else holds it yet, so no lock is needed).
+    CShot(IAimingAttr* attr, IAimingTrace* trace) : attr_(attr), trace_(trace) { }
+
     HRESULT get_Value(const QString& key, Variant* out) override;
     HRESULT put_Value(const QString& key, const Variant& value) override;
     HRESULT putref_Value(const QString& key, const Variant& value) override;

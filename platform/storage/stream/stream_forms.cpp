@@ -92,16 +92,21 @@ HRESULT readBstr(IStream* stream, ShortBstr* text)
     uint32_t bytes = 0;
     if (FAILED(readBstrSize(stream, &bytes)))
         return E_FAIL;
-    text->units.clear();
+    text->longer.clear();
+    text->size = 0;
     text->isNull = bytes == 0;
     if (bytes == 0)
         return S_OK;
-    if (bytes > ShortBstr::kInPlaceBytes && !fitsInStream(stream, bytes, 1))
+    char16_t* units = text->inPlace;
+    if (bytes > ShortBstr::kInPlaceBytes) {
+        if (!fitsInStream(stream, bytes, 1))
+            return E_FAIL;
+        text->longer.resize(bytes / 2);
+        units = text->longer.data();
+    }
+    if (FAILED(readExact(stream, units, bytes)))
         return E_FAIL;
-    text->units.resize(qsizetype(bytes / 2));
-    if (FAILED(readExact(stream, text->units.data(), bytes)))
-        return E_FAIL;
-    text->units.removeLast();
+    text->size = qsizetype(bytes / 2 - 1);
     return S_OK;
 }
 

@@ -9,7 +9,8 @@
 #include "stream_io.h"
 
 #include <QStringView>
-#include <QVarLengthArray>
+
+#include <vector>
 
 namespace kavro {
 
@@ -20,9 +21,14 @@ HRESULT readBstr(IStream* stream, QString* text);
 // allocation.
 struct ShortBstr {
     static constexpr uint32_t kInPlaceBytes = 128;
-    QVarLengthArray<char16_t, kInPlaceBytes / 2> units; // without the terminator
+    char16_t inPlace[kInPlaceBytes / 2];
+    std::vector<char16_t> longer;
+    qsizetype size = 0; // without the terminator
     bool isNull = true;
-    QStringView view() const { return isNull ? QStringView() : QStringView(units.data(), units.size()); }
+    QStringView view() const
+    {
+        return isNull ? QStringView() : QStringView(longer.empty() ? inPlace : longer.data(), size);
+    }
 };
 HRESULT readBstr(IStream* stream, ShortBstr* text);
 
