@@ -403,6 +403,11 @@ HRESULT CompoundFileReader::readMini(uint32_t start, uint64_t size, QByteArray* 
 bool isCompoundFile(const QString& path)
 {
     QByteArray head;
-    return SUCCEEDED(readFileHead(path, sizeof kSignature, &head)) && head.size() == qsizetype(sizeof kSignature)
-        && std::memcmp(head.constData(), kSignature, sizeof kSignature) == 0;
+    return SUCCEEDED(readFileHead(path, sizeof kSignature, &head)) && hasCompoundFileSignature(head);
+}
+
+bool hasCompoundFileSignature(const QByteArray& bytes)
+{
+    return bytes.size() >= qsizetype(sizeof kSignature)
+        && std::memcmp(bytes.constData(), kSignature, sizeof kSignature) == 0;
 }

@@ -74,3 +74,5 @@ private:
 
 // True when the file begins with the compound-file signature.
 bool isCompoundFile(const QString& path);
+// The same for a file's bytes.
+bool hasCompoundFileSignature(const QByteArray& bytes);
