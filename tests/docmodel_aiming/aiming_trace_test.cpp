@@ -2,7 +2,7 @@
 // version the reader accepts, and damaged streams.
 #include "aiming_attr.h"
 #include "aiming_trace.h"
-#include "forwarding_stream.h"
+#include "support/forwarding_stream.h"
 #include "load_budget.h"
 #include "storage/stream/memory_stream.h"
 #include "storage/stream/stream_forms.h"

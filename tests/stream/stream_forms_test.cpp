@@ -2,6 +2,7 @@
 #include "storage/stream/memory_stream.h"
 #include "storage/stream/stream_forms.h"
 #include "storage/stream/value_bag.h"
+#include "support/forwarding_stream.h"
 
 #include <gtest/gtest.h>
 
@@ -49,28 +50,13 @@ TEST(BstrForm, NullEmptyAndText)
     EXPECT_EQ(c, QStringLiteral("Aé"));
 }
 
-// A stream that is not a memory stream: reads go through its own Read.
-class OtherStream final : public ComObject<OtherStream, IStream> {
-public:
-    explicit OtherStream(QByteArray bytes) : inner_(MemoryStream::create(std::move(bytes))) { }
-    HRESULT Read(void* b, uint32_t cb, uint32_t* read) override { return inner_->Read(b, cb, read); }
-    HRESULT Write(const void* b, uint32_t cb, uint32_t* written) override { return inner_->Write(b, cb, written); }
-    HRESULT Seek(int64_t move, StreamSeek origin, uint64_t* at) override { return inner_->Seek(move, origin, at); }
-    HRESULT SetSize(uint64_t size) override { return inner_->SetSize(size); }
-    HRESULT GetSize(uint64_t* size) override { return inner_->GetSize(size); }
-    uint64_t position() const { return inner_->position(); }
-
-private:
-    ComPtr<MemoryStream> inner_;
-};
-
 // Both kinds of stream, each over the same bytes.
 template <class F> void onEveryKindOfStream(const QByteArray& bytes, F check)
 {
     auto memory = MemoryStream::create(bytes);
     check(
         memory.get(), [&] { return memory->position(); }, "memory stream");
-    auto other = OtherStream::create(bytes);
+    auto other = ForwardingStream::create(bytes);
     check(
         other.get(), [&] { return other->position(); }, "other stream");
 }

@@ -41,47 +41,14 @@ HRESULT writeBstr(IStream* stream, const QString& text)
     return writeValue<uint16_t>(stream, 0);
 }
 
-namespace {
-
-// Reads a BSTR form's byte count and checks it: 0 (a null string) or the even size of at least a
-// terminator.
-HRESULT readBstrSize(IStream* stream, uint32_t* bytes)
-{
-    if (FAILED(readValue(stream, bytes)) || *bytes % 2 != 0)
-        return E_FAIL;
-    return S_OK;
-}
-
-} // namespace
-
 HRESULT readBstr(IStream* stream, QString* text)
 {
     if (!text)
         return E_POINTER;
-    uint32_t bytes = 0;
-    if (FAILED(readBstrSize(stream, &bytes)))
+    ShortBstr read;
+    if (FAILED(readBstr(stream, &read)))
         return E_FAIL;
-    if (bytes == 0) {
-        *text = QString();
-        return S_OK;
-    }
-    // Most texts are names: read through the stack, nothing is allocated before the bytes are
-    // there, so the stream's size need not be asked first.
-    if (bytes <= ShortBstr::kInPlaceBytes) {
-        char16_t units[ShortBstr::kInPlaceBytes / 2];
-        if (FAILED(readExact(stream, units, bytes)))
-            return E_FAIL;
-        *text = QString(reinterpret_cast<const QChar*>(units), qsizetype(bytes / 2 - 1));
-        return S_OK;
-    }
-    if (!fitsInStream(stream, bytes, 1))
-        return E_FAIL;
-    QString read(static_cast<qsizetype>(bytes / 2), Qt::Uninitialized);
-    if (FAILED(readExact(stream, read.data(), bytes)))
-        return E_FAIL;
-    // The last unit is the terminator; everything before it is text, embedded zeros included.
-    read.truncate(read.size() - 1);
-    *text = std::move(read);
+    *text = read.view().toString();
     return S_OK;
 }
 
@@ -90,13 +57,15 @@ HRESULT readBstr(IStream* stream, ShortBstr* text)
     if (!text)
         return E_POINTER;
     uint32_t bytes = 0;
-    if (FAILED(readBstrSize(stream, &bytes)))
+    if (FAILED(readValue(stream, &bytes)) || bytes % 2 != 0)
         return E_FAIL;
     text->longer.clear();
     text->size = 0;
     text->isNull = bytes == 0;
     if (bytes == 0)
         return S_OK;
+    // Most texts are names: the stack holds them, and as nothing is allocated before their bytes
+    // are there, the stream's size need not be asked first.
     char16_t* units = text->inPlace;
     if (bytes > ShortBstr::kInPlaceBytes) {
         if (!fitsInStream(stream, bytes, 1))

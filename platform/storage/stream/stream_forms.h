@@ -17,8 +17,8 @@ namespace kavro {
 HRESULT writeBstr(IStream* stream, const QString& text);
 HRESULT readBstr(IStream* stream, QString* text);
 
-// A BSTR read only to be looked at (a name looked up while loading): a short one costs no
-// allocation.
+// A BSTR as read, for a text that is only looked at (a name looked up while loading): a short
+// one costs no allocation.
 struct ShortBstr {
     static constexpr uint32_t kInPlaceBytes = 128;
     char16_t inPlace[kInPlaceBytes / 2];
