@@ -20,15 +20,13 @@ KAVRO_REGISTER_CLASS(CAiming, ProgId_Aiming);
 namespace {
 // Class id, then a version 1 shot: version, missed, trace index and time.
 constexpr uint64_t kSmallestStoredShot = 16 + 4 + 4 + 4 + 8;
+constexpr int32_t kShotsReservedUnchecked = 16;
 } // namespace
 
 CAiming::CAiming()
 {
-    auto attr = CAimingAttr::create();
-    auto trace = CAimingTrace::create();
-    trace->setAttr(attr.get());
-    attr_ = attr;
-    trace_ = trace;
+    attr_ = CAimingAttr::create();
+    trace_ = CAimingTrace::create(attr_.get());
 }
 
 ComPtr<IAimingAttr> CAiming::attr()
@@ -43,7 +41,19 @@ ComPtr<IAimingTrace> CAiming::trace()
     return trace_;
 }
 
-HRESULT CAiming::get_Attr(IAimingAttr** out) KAVRO_LOCKED_GET(attr_)
+void CAiming::placement(IEventParams** event, bool* match)
+{
+    Lock lock(mutex_);
+    attr_->placement(event, match);
+}
+
+HRESULT CAiming::get_Attr(IAimingAttr** out)
+{
+    if (badInterfaceOut(out))
+        return E_POINTER;
+    Lock lock(mutex_);
+    return ComPtr<IAimingAttr>(attr_).copyTo(out);
+}
 
 HRESULT CAiming::get_Trace(IAimingTrace** out) KAVRO_LOCKED_GET(trace_)
 
@@ -73,8 +83,7 @@ HRESULT CAiming::AddShotCore(VARIANT_BOOL missed, double microphonePhase, IShot*
     int32_t last = -1;
     if (FAILED(trace_->get_Last(&last)))
         return E_FAIL;
-    auto shot = CShot::create();
-    shot->bind(attr_.get(), trace_.get());
+    auto shot = CShot::create(attr_.get(), trace_.get());
     shot->setTraceIndex(last);
     shot->setMissed(missed == VARIANT_TRUE);
     shot->setMicrophonePhase(microphonePhase);
@@ -140,8 +149,19 @@ HRESULT CAiming::Save(IStream* stream, BOOL clearDirty)
     return endSave(S_OK, clearDirty, &modified_);
 }
 
-// Everything is read into new objects; the aiming takes them over only when all was read.
 HRESULT CAiming::Load(IStream* stream)
+{
+    return load(stream, true);
+}
+
+HRESULT CAiming::loadUnshared(IStream* stream)
+{
+    return load(stream, false);
+}
+
+// Everything is read into new objects, which nobody else holds until the aiming takes them over
+// when all was read.
+HRESULT CAiming::load(IStream* stream, bool shared)
 {
     if (!stream)
         return E_POINTER;
@@ -149,9 +169,8 @@ HRESULT CAiming::Load(IStream* stream)
     if (FAILED(kavro::readVersion(stream, kCurrentVersion, &version)) || version < 1)
         return E_FAIL;
     auto attr = CAimingAttr::create();
-    auto trace = CAimingTrace::create();
-    trace->setAttr(attr.get());
-    if (FAILED(loadObjectForm(stream, attr.get())) || FAILED(loadObjectForm(stream, trace.get())))
+    auto trace = CAimingTrace::create(attr.get());
+    if (FAILED(loadUnsharedObjectForm(stream, attr.get())) || FAILED(loadUnsharedObjectForm(stream, trace.get())))
         return E_FAIL;
     if (version == 1) {
         Guid ignoredId;
@@ -161,21 +180,22 @@ HRESULT CAiming::Load(IStream* stream)
             return E_FAIL;
     }
     int32_t shotCount = 0;
+    // A count sizes nothing before it is checked against the stream, unless it is small.
     if (FAILED(kavro::readValue(stream, &shotCount)) || shotCount < 0
-        || !kavro::fitsInStream(stream, uint64_t(shotCount), kSmallestStoredShot))
+        || (shotCount > kShotsReservedUnchecked
+            && !kavro::fitsInStream(stream, uint64_t(shotCount), kSmallestStoredShot)))
         return E_FAIL;
     std::vector<ComPtr<IShot>> shots;
     shots.reserve(size_t(shotCount));
     for (int32_t i = 0; i < shotCount; ++i) {
-        auto shot = CShot::create();
-        shot->bind(attr.get(), trace.get());
-        if (FAILED(loadObjectForm(stream, shot.get())))
+        auto shot = CShot::create(attr.get(), trace.get());
+        if (FAILED(loadUnsharedObjectForm(stream, shot.get())))
             return E_FAIL;
         shots.push_back(ComPtr<IShot>(shot.get()));
     }
-    Lock lock(mutex_);
-    attr_ = attr;
-    trace_ = trace;
+    const auto lock = loadLock(mutex_, shared);
+    attr_ = std::move(attr);
+    trace_ = std::move(trace);
     shots_ = std::move(shots);
     modified_ = false;
     return S_OK;

@@ -1,5 +1,6 @@
 #pragma once
 // One aiming: its trace, its shots and its attributes.
+#include "aiming_attr.h"
 #include "kavrodoc.h"
 #include "com/persist.h"
 
@@ -8,7 +9,6 @@
 
 namespace kavrodoc {
 
-class CAimingAttr;
 class CAimingTrace;
 
 class CAiming final : public ComObject<CAiming, IAiming, IPersistStreamInit, ISupportErrorInfo> {
@@ -46,10 +46,17 @@ public:
     // What a range anchored at trace index 0 needs.
     ComPtr<IAimingAttr> attr();
     ComPtr<IAimingTrace> trace();
+    // What places this aiming in a collection: its attributes' event (null when none; no reference
+    // added) and match flag.
+    void placement(IEventParams** event, bool* match);
+    // Load for an aiming that nobody else holds yet.
+    HRESULT loadUnshared(IStream* stream);
 
 private:
+    HRESULT load(IStream* stream, bool shared);
+
     std::recursive_mutex mutex_;
-    ComPtr<IAimingAttr> attr_;
+    ComPtr<CAimingAttr> attr_;
     ComPtr<IAimingTrace> trace_;
     std::vector<ComPtr<IShot>> shots_;
     bool modified_ = false;

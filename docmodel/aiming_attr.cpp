@@ -11,13 +11,17 @@ namespace kavrodoc {
 
 KAVRO_REGISTER_CLASS(CAimingAttr, ProgId_AimingAttr);
 
-namespace {
-} // namespace
-
 ComPtr<IEventParams> CAimingAttr::event()
 {
     Lock lock(mutex_);
     return event_;
+}
+
+void CAimingAttr::placement(IEventParams** event, bool* match)
+{
+    Lock lock(mutex_);
+    *event = event_.get();
+    *match = match_;
 }
 
 KAVRO_LOCKED_VALUE_BAG(CAimingAttr, values_, modified_)
@@ -119,30 +123,41 @@ HRESULT CAimingAttr::Save(IStream* stream, BOOL clearDirty)
 
 HRESULT CAimingAttr::Load(IStream* stream)
 {
+    return load(stream, true);
+}
+
+HRESULT CAimingAttr::loadUnshared(IStream* stream)
+{
+    return load(stream, false);
+}
+
+HRESULT CAimingAttr::load(IStream* stream, bool shared)
+{
     if (!stream)
         return E_POINTER;
-    using kavro::readValue;
+    using kavro::readFields;
     int32_t version = 0;
-    QString shortName, ignoredText;
+    kavro::ShortBstr shortName;
     DATE startTime = 0, enterTime = 0;
     int32_t sampleRate = 0, fCoefficient = 0, subTarget = 1;
     bool match = true;
     kavro::ValueBag values;
     if (FAILED(kavro::readVersion(stream, kCurrentVersion, &version)) || version < 1
-        || FAILED(kavro::readBstr(stream, &shortName))
-        || (version == 1 && FAILED(kavro::readBstr(stream, &ignoredText))) || FAILED(readValue(stream, &startTime))
-        || FAILED(readValue(stream, &enterTime)) || FAILED(readValue(stream, &sampleRate))
-        || FAILED(readValue(stream, &fCoefficient)))
+        || FAILED(kavro::readBstr(stream, &shortName)))
         return E_FAIL;
     if (version == 1) {
+        kavro::ShortBstr ignoredText;
         int32_t match32 = 0, ignored[2];
-        if (FAILED(readValue(stream, &match32)) || FAILED(readValue(stream, &ignored)))
+        if (FAILED(kavro::readBstr(stream, &ignoredText))
+            || FAILED(readFields(stream, &startTime, &enterTime, &sampleRate, &fCoefficient, &match32, &ignored)))
             return E_FAIL;
         match = match32 == 1;
     } else {
         uint8_t match8 = 0;
-        if (FAILED(readValue(stream, &match8)) || (version >= 3 && FAILED(readValue(stream, &subTarget)))
-            || FAILED(values.read(stream)))
+        const HRESULT hr = version == 2
+            ? readFields(stream, &startTime, &enterTime, &sampleRate, &fCoefficient, &match8)
+            : readFields(stream, &startTime, &enterTime, &sampleRate, &fCoefficient, &match8, &subTarget);
+        if (FAILED(hr) || FAILED(values.read(stream)))
             return E_FAIL;
         match = match8 != 0;
     }
@@ -151,11 +166,11 @@ HRESULT CAimingAttr::Load(IStream* stream)
     // it, and every use that divides by it checks it.
 
     ComPtr<IEventParams> event;
-    if (FAILED(findInstalledEvent(events_.get(), shortName, &event)))
+    if (FAILED(findInstalledEvent(events_.get(), shortName.view(), &event)))
         return E_FAIL;
 
-    Lock lock(mutex_);
-    event_ = event;
+    const auto lock = loadLock(mutex_, shared);
+    event_ = std::move(event);
     startTime_ = startTime;
     enterTime_ = enterTime;
     sampleRate_ = sampleRate;

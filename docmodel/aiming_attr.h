@@ -52,8 +52,15 @@ public:
 
     // The event without the E_UNEXPECTED of the interface; null when none is set.
     ComPtr<IEventParams> event();
+    // What places an aiming in its collection: the event (null when none; no reference added, so
+    // valid while the attributes keep it) and the match flag.
+    void placement(IEventParams** event, bool* match);
+    // Load for attributes that nobody else holds yet.
+    HRESULT loadUnshared(IStream* stream);
 
 private:
+    HRESULT load(IStream* stream, bool shared);
+
     std::recursive_mutex mutex_;
     ComPtr<IEventParams> event_;
     const ComPtr<IEventManager> events_ = heldEventManager();

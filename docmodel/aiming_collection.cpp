@@ -110,19 +110,23 @@ HRESULT CAimingCollection::Add(IAiming* aiming)
 
 HRESULT CAimingCollection::addLocked(IAiming* aiming, size_t* leadingSighters)
 {
-    ComPtr<IEventParams> event = eventOf(aiming);
-    if (event_ && !sameObject(event_.get(), event.get()))
+    return placeLocked(aiming, eventOf(aiming).get(), isMatch(aiming), leadingSighters);
+}
+
+HRESULT CAimingCollection::placeLocked(IAiming* aiming, IEventParams* event, bool match, size_t* leadingSighters)
+{
+    if (event_ && !sameObject(event_.get(), event))
         return E_INVALIDARG;
     auto at = aimings_.end();
     if (leadingSighters) {
-        if (!isMatch(aiming))
+        if (!match)
             at = aimings_.begin() + ptrdiff_t((*leadingSighters)++);
     } else {
         for (const auto& held : aimings_) {
             if (sameObject(held.get(), aiming))
                 return S_OK;
         }
-        if (!isMatch(aiming)) {
+        if (!match) {
             at = aimings_.begin();
             while (at != aimings_.end() && !isMatch(at->get()))
                 ++at;
@@ -293,7 +297,14 @@ HRESULT CAimingCollection::Load(IStream* stream)
     for (int32_t i = 0; i < count; ++i) {
         fireProgress(i + 1, count);
         auto aiming = CAiming::create(CAiming::kToBeLoaded);
-        if (FAILED(loadObjectForm(stream, aiming.get())) || FAILED(addLocked(aiming.get(), &sighters))) {
+        IEventParams* event = nullptr;
+        bool match = true;
+        HRESULT hr = loadUnsharedObjectForm(stream, aiming.get());
+        if (SUCCEEDED(hr)) {
+            aiming->placement(&event, &match);
+            hr = placeLocked(aiming.get(), event, match, &sighters);
+        }
+        if (FAILED(hr)) {
             aimings_.clear();
             event_ = previous;
             return E_FAIL;

@@ -47,6 +47,8 @@ private:
     // With `leadingSighters`, the aiming is known to be new and that many aimings outside the
     // match lead the collection: no search needed.
     HRESULT addLocked(IAiming* aiming, size_t* leadingSighters = nullptr);
+    // addLocked with the aiming's event and match flag known.
+    HRESULT placeLocked(IAiming* aiming, IEventParams* event, bool match, size_t* leadingSighters);
     HRESULT part(bool match, IAimingCollection** out);
     void fireProgress(int32_t done, int32_t total);
 

@@ -28,19 +28,15 @@ const uint8_t* bytesAt(const QByteArray& bytes, qsizetype offset)
 // stream's own bytes, shared rather than copied, or, for other streams, in bytes kept as read.
 class ChannelKeeper {
 public:
-    explicit ChannelKeeper(IStream* stream) : stream_(stream), memory_(dynamic_cast<kavro::MemoryStream*>(stream))
-    {
-        if (memory_)
-            bytes_ = memory_->bytes();
-    }
+    explicit ChannelKeeper(IStream* stream) : stream_(stream), memory_(dynamic_cast<kavro::MemoryStream*>(stream)) { }
 
     HRESULT keep(int32_t count, bool narrow, KeptChannel* out);
-    const QByteArray& bytes() const { return bytes_; }
+    const QByteArray& bytes() const { return memory_ ? memory_->bytes() : read_; }
 
 private:
     IStream* stream_;
     kavro::MemoryStream* memory_;
-    QByteArray bytes_;
+    QByteArray read_; // what was read from a stream that is not in memory
 };
 
 // The budget is charged what decoding will take: 16-bit storage for a channel marked so, and
@@ -55,23 +51,25 @@ HRESULT ChannelKeeper::keep(int32_t count, bool narrow, KeptChannel* out)
         return E_OUTOFMEMORY;
     HRESULT hr = S_OK;
     if (memory_) {
-        out->offset = qsizetype(std::min<uint64_t>(memory_->position(), uint64_t(bytes_.size())));
+        const QByteArray& bytes = memory_->bytes();
+        out->offset = qsizetype(std::min<uint64_t>(memory_->position(), uint64_t(bytes.size())));
         size_t used = 0;
-        hr = scanChannel(bytesAt(bytes_, out->offset), size_t(bytes_.size() - out->offset), uint32_t(count), &used,
+        hr = scanChannel(bytesAt(bytes, out->offset), size_t(bytes.size() - out->offset), uint32_t(count), &used,
                          nullptr);
         out->size = qsizetype(used);
         if (SUCCEEDED(hr) && used && FAILED(memory_->Seek(int64_t(used), STREAM_SEEK_CUR, nullptr)))
             hr = E_FAIL;
     } else {
-        out->offset = bytes_.size();
-        hr = scanChannel(stream_, uint32_t(count), &bytes_);
-        out->size = bytes_.size() - out->offset;
+        out->offset = read_.size();
+        hr = scanChannel(stream_, uint32_t(count), &read_);
+        out->size = read_.size() - out->offset;
     }
     out->narrow = narrow;
     if (FAILED(hr)) {
         // A value beyond 16 bits before the damage would have sent the channel to 32-bit storage.
         bool fits = true;
-        scanChannel(bytesAt(bytes_, out->offset), size_t(bytes_.size() - out->offset), uint32_t(count), nullptr, &fits);
+        scanChannel(bytesAt(bytes(), out->offset), size_t(bytes().size() - out->offset), uint32_t(count), nullptr,
+                    &fits);
         if (narrow && !fits && !LoadBudget::charge(n * sizeof(int32_t)))
             return E_OUTOFMEMORY;
         return E_FAIL;
@@ -83,9 +81,27 @@ HRESULT ChannelKeeper::keep(int32_t count, bool narrow, KeptChannel* out)
             scanChannel(data, size, n, nullptr, &fits);
             return !fits;
         };
-        if (!LoadBudget::chargeIf(n * sizeof(int32_t), {bytes_, out->offset, out->size, uint32_t(count), needsWide}))
+        if (!LoadBudget::chargeIf(n * sizeof(int32_t), {bytes(), out->offset, out->size, uint32_t(count), needsWide}))
             return E_OUTOFMEMORY;
     }
+    return S_OK;
+}
+
+// Every trace of a practice names the same channels ("_trigger"): a name equal to the one read
+// last on this thread shares its text instead of taking a copy of its own.
+HRESULT readChannelName(IStream* stream, QString* name)
+{
+    thread_local QString last;
+    kavro::ShortBstr read;
+    if (FAILED(kavro::readBstr(stream, &read)))
+        return E_FAIL;
+    if (read.isNull) {
+        *name = QString();
+        return S_OK;
+    }
+    if (last.isNull() || last != read.view())
+        last = read.view().toString();
+    *name = last;
     return S_OK;
 }
 
@@ -519,6 +535,16 @@ HRESULT CAimingTrace::Save(IStream* stream, BOOL clearDirty)
 // coded until their first use.
 HRESULT CAimingTrace::Load(IStream* stream)
 {
+    return load(stream, true);
+}
+
+HRESULT CAimingTrace::loadUnshared(IStream* stream)
+{
+    return load(stream, false);
+}
+
+HRESULT CAimingTrace::load(IStream* stream, bool shared)
+{
     if (!stream)
         return E_POINTER;
     uint64_t inputBytes = 0;
@@ -527,13 +553,11 @@ HRESULT CAimingTrace::Load(IStream* stream)
     const LoadBudget budget(inputBytes);
     using kavro::readValue;
     int32_t version = 0, first = 0, count = 0;
-    if (FAILED(kavro::readVersion(stream, kCurrentVersion, &version)) || version < 1
-        || FAILED(readValue(stream, &first)))
+    if (FAILED(kavro::readVersion(stream, kCurrentVersion, &version)) || version < 1)
         return E_FAIL;
     int32_t ignored;
-    if (version == 1 && FAILED(readValue(stream, &ignored)))
-        return E_FAIL;
-    if (FAILED(readValue(stream, &count)))
+    if (FAILED(version == 1 ? kavro::readFields(stream, &first, &ignored, &count)
+                            : kavro::readFields(stream, &first, &count)))
         return E_FAIL;
     count = std::max(count, 0);
     if (count > kMostSamples || int64_t(first) + count - 1 > INT32_MAX)
@@ -599,7 +623,7 @@ HRESULT CAimingTrace::Load(IStream* stream)
             for (int32_t i = 0; i < channelCount; ++i) {
                 UserChannel c;
                 uint8_t form = 0;
-                if (FAILED(readValue(stream, &form)) || FAILED(kavro::readBstr(stream, &c.name)))
+                if (FAILED(readValue(stream, &form)) || FAILED(readChannelName(stream, &c.name)))
                     return E_FAIL;
                 hr = keeper.keep(count, form & 1, &c.coded);
                 if (FAILED(hr))
@@ -610,7 +634,7 @@ HRESULT CAimingTrace::Load(IStream* stream)
         coded = keeper.bytes();
     }
 
-    Lock lock(mutex_);
+    const auto lock = loadLock(mutex_, shared);
     x_ = std::move(x);
     y_ = std::move(y);
     channels_ = std::move(channels);

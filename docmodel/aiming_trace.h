@@ -32,6 +32,10 @@ public:
     static constexpr int32_t kMostSamples = 500 * 60 * 60;
     static constexpr int32_t kMostUserChannels = 16;
 
+    CAimingTrace() = default;
+    // A trace its aiming makes, given the aiming's attributes.
+    explicit CAimingTrace(IAimingAttr* attr) : attr_(attr) { }
+
     // IAimingTrace
     HRESULT get_Valid(VARIANT_BOOL* out) override;
     HRESULT get_Count(int32_t* out) override;
@@ -70,6 +74,8 @@ public:
 
     // The aiming gives its trace the attribute object it shares with it.
     void setAttr(IAimingAttr* attr);
+    // Load for a trace that nobody else holds yet.
+    HRESULT loadUnshared(IStream* stream);
     ComPtr<IAimingAttr> attr();
     // The lock that ranges and shots may hold while they read several samples in a row.
     std::recursive_mutex& mutex() { return mutex_; }
@@ -82,6 +88,7 @@ private:
         KeptChannel coded;
     };
 
+    HRESULT load(IStream* stream, bool shared);
     bool inRange(int32_t index) const;
     size_t position(int32_t index) const { return size_t(start_) + size_t(index - first_); }
     // Null when `dataIndex` (1-based) names no channel or `index` is outside the trace.

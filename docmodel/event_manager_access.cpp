@@ -26,24 +26,37 @@ HRESULT eventManager(ComPtr<IEventManager>* out)
     return *out ? S_OK : E_OUTOFMEMORY;
 }
 
-ComPtr<IEventManager> heldEventManager()
+namespace {
+// The last look-up of the innermost open scope on this thread, and the manager that objects made
+// within the scope hold.
+struct LookupMemo {
+    int depth = 0;
+    IEventManager* manager = nullptr;
+    QString shortName;
+    ComPtr<IEventParams> event;
+    ComPtr<IEventManager> held;
+};
+thread_local LookupMemo memo;
+
+ComPtr<IEventManager> fetchEventManager()
 {
     ComPtr<IEventManager> manager;
     if (FAILED(eventManager(&manager)))
         return nullptr;
     return manager;
 }
-
-namespace {
-// The last look-up of the innermost open scope on this thread.
-struct LookupMemo {
-    int depth = 0;
-    IEventManager* manager = nullptr;
-    QString shortName;
-    ComPtr<IEventParams> event;
-};
-thread_local LookupMemo memo;
 } // namespace
+
+// A load makes attributes for every aiming; within its scope they all get the same manager
+// without asking for it again.
+ComPtr<IEventManager> heldEventManager()
+{
+    if (memo.depth == 0)
+        return fetchEventManager();
+    if (!memo.held)
+        memo.held = fetchEventManager();
+    return memo.held;
+}
 
 EventLookupScope::EventLookupScope()
 {
@@ -56,17 +69,18 @@ EventLookupScope::~EventLookupScope()
         memo = LookupMemo{};
 }
 
-HRESULT findInstalledEvent(IEventManager* manager, const QString& shortName, ComPtr<IEventParams>* event)
+HRESULT findInstalledEvent(IEventManager* manager, QStringView shortName, ComPtr<IEventParams>* event)
 {
     if (memo.depth > 0 && memo.event && manager == memo.manager && shortName == memo.shortName) {
         *event = memo.event;
         return S_OK;
     }
-    if (!manager || manager->FindByShortName(shortName, event->put()) != S_OK || !*event)
+    const QString name = shortName.toString();
+    if (!manager || manager->FindByShortName(name, event->put()) != S_OK || !*event)
         return E_FAIL;
     if (memo.depth > 0) {
         memo.manager = manager;
-        memo.shortName = shortName;
+        memo.shortName = name;
         memo.event = *event;
     }
     return S_OK;

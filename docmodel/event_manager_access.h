@@ -15,10 +15,11 @@ ComPtr<IEventManager> heldEventManager();
 
 // The installed event of that short name (or synonym) through `manager`; E_FAIL when there is
 // no manager or no such event.
-HRESULT findInstalledEvent(IEventManager* manager, const QString& shortName, ComPtr<IEventParams>* event);
+HRESULT findInstalledEvent(IEventManager* manager, QStringView shortName, ComPtr<IEventParams>* event);
 
 // While one is open on a thread, findInstalledEvent answers a repeated look-up of the same name
-// from memory: a load names its event once per aiming, and the events do not change under it.
+// from memory, and heldEventManager gives the manager it gave first: a load names its event once
+// per aiming, and neither the manager nor the events change under it.
 class EventLookupScope {
 public:
     EventLookupScope();

@@ -365,10 +365,15 @@ HRESULT CKavroDocument::Load()
         return hr;
     valid_ = false;
 
+    // The file is read once: its bytes tell its kind and its size.
+    QByteArray bytes;
+    const HRESULT read = readWholeFile(fileName_, &bytes, CompoundFileReader::kMaxFileBytes);
+    const bool compound = SUCCEEDED(read) ? hasCompoundFileSignature(bytes) : isCompoundFile(fileName_);
     // Whatever the file claims, its samples may take no more memory than its size allows.
-    const LoadBudget budget(uint64_t(std::max<qint64>(QFileInfo(fileName_).size(), 0)));
+    const LoadBudget budget(SUCCEEDED(read) ? uint64_t(bytes.size())
+                                            : uint64_t(std::max<qint64>(QFileInfo(fileName_).size(), 0)));
     QString message;
-    hr = isCompoundFile(fileName_) ? loadCompoundFile(&message) : loadRawFile(&message);
+    hr = compound ? loadCompoundFile(read, std::move(bytes), &message) : loadRawFile(&message);
     valid_ = SUCCEEDED(hr);
     // Every failure leaves the user a message; a success keeps that of the last failure.
     if (FAILED(hr))
@@ -391,11 +396,12 @@ HRESULT CKavroDocument::loadRawFile(QString* message)
     return hr;
 }
 
-HRESULT CKavroDocument::loadCompoundFile(QString* message)
+HRESULT CKavroDocument::loadCompoundFile(HRESULT read, QByteArray bytes, QString* message)
 {
     CompoundFileReader reader;
     QByteArray contents;
-    const HRESULT opened = CompoundFileReader::open(fileName_, &reader);
+    const HRESULT opened = SUCCEEDED(read) ? CompoundFileReader::fromBytes(std::move(bytes), &reader)
+                                           : CompoundFileReader::open(fileName_, &reader);
     if (opened == E_OUTOFMEMORY) {
         *message = kNoMemoryMessage;
         return E_FAIL;

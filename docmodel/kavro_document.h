@@ -52,7 +52,8 @@ private:
     HRESULT documentFileBytes(QByteArray* out);
     // Each sets `message` to the user's explanation when it fails.
     HRESULT loadRawFile(QString* message);
-    HRESULT loadCompoundFile(QString* message);
+    // From the file's bytes when they could be read, else from the file.
+    HRESULT loadCompoundFile(HRESULT read, QByteArray bytes, QString* message);
     HRESULT loadContents(const QByteArray& contents, QString* message);
     HRESULT uniqueNameParts(QString* name, QString* stamp);
     bool validLocked();

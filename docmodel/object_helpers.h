@@ -2,6 +2,7 @@
 // Small rules that every class of this module applies the same way.
 #include "com/enumvariant.h"
 #include "com/persist.h"
+#include "storage/stream/stream_forms.h"
 
 #include <QString>
 
@@ -104,6 +105,22 @@ inline HRESULT endSave(HRESULT hr, BOOL clearDirty, bool* dirty)
     {                                                                                                                  \
         return S_OK;                                                                                                   \
     }
+
+// The lock a Load takes before it stores what it read. An object that a load makes for itself is
+// reachable by nobody else until that load hands it out, so it is loaded without one.
+inline std::unique_lock<std::recursive_mutex> loadLock(std::recursive_mutex& mutex, bool shared)
+{
+    return shared ? std::unique_lock(mutex) : std::unique_lock(mutex, std::defer_lock);
+}
+
+// loadObjectForm for such an object of a class with `loadUnshared`.
+template <class T> HRESULT loadUnsharedObjectForm(IStream* stream, T* object)
+{
+    Guid clsid;
+    if (FAILED(kavro::readGuid(stream, &clsid)))
+        return E_FAIL;
+    return object->loadUnshared(stream);
+}
 
 // Loads into a copy of `fields`, so that a bad stream leaves the object whole.
 template <class Fields> HRESULT loadIntoCopy(IStream* stream, Fields& fields, HRESULT (*read)(IStream*, Fields*))

@@ -371,41 +371,49 @@ HRESULT CShot::Save(IStream* stream, BOOL clearDirty)
 
 HRESULT CShot::Load(IStream* stream)
 {
+    return load(stream, true);
+}
+
+HRESULT CShot::loadUnshared(IStream* stream)
+{
+    return load(stream, false);
+}
+
+HRESULT CShot::load(IStream* stream, bool shared)
+{
     if (!stream)
         return E_POINTER;
-    Lock lock(mutex_);
+    const auto lock = loadLock(mutex_, shared);
     offsetX_ = offsetY_ = 0;
     hidden_ = false;
     breachCached_ = false;
     rangeBefore_ = nullptr;
     rangeAtShot_ = nullptr;
 
-    using kavro::readValue;
+    using kavro::readFields;
     int32_t version = 0, traceIndex = 0;
-    bool missed = false, hidden = false;
+    bool missed = false;
+    uint8_t hidden8 = 0;
     DATE shotTime = 0;
     kavro::ValueBag values;
     if (FAILED(kavro::readVersion(stream, kCurrentVersion, &version)) || version < 1)
         return E_FAIL;
+    HRESULT hr = S_OK;
     if (version == 1) {
         int32_t missed32 = 0;
-        if (FAILED(readValue(stream, &missed32)))
-            return E_FAIL;
+        hr = readFields(stream, &missed32, &traceIndex, &shotTime);
         missed = missed32 == 1;
     } else {
         uint8_t missed8 = 0;
-        if (FAILED(readValue(stream, &missed8)))
-            return E_FAIL;
+        hr = version == 2 ? readFields(stream, &missed8, &traceIndex, &shotTime)
+                          : readFields(stream, &missed8, &hidden8, &traceIndex, &shotTime);
         missed = missed8 == 1;
     }
-    uint8_t hidden8 = 0;
-    if ((version >= 3 && FAILED(readValue(stream, &hidden8))) || FAILED(readValue(stream, &traceIndex))
-        || FAILED(readValue(stream, &shotTime)) || (version >= 2 && FAILED(values.read(stream))))
+    if (FAILED(hr) || (version >= 2 && FAILED(values.read(stream))))
         return E_FAIL;
-    hidden = hidden8 != 0;
 
     missed_ = missed;
-    hidden_ = hidden;
+    hidden_ = hidden8 != 0;
     traceIndex_ = traceIndex;
     shotTime_ = shotTime;
     values_ = std::move(values);

@@ -16,6 +16,10 @@ public:
     static constexpr int32_t kCurrentVersion = 3;
     static constexpr float kUnsetBreach = FLT_MAX;
 
+    CShot() = default;
+    // A shot its aiming makes, already bound (nobody else holds it yet, so no lock is needed).
+    CShot(IAimingAttr* attr, IAimingTrace* trace) : attr_(attr), trace_(trace) { }
+
     HRESULT get_Value(const QString& key, Variant* out) override;
     HRESULT put_Value(const QString& key, const Variant& value) override;
     HRESULT putref_Value(const QString& key, const Variant& value) override;
@@ -55,6 +59,8 @@ public:
 
     // Made by its aiming: bound to the aiming's attributes and trace.
     void bind(IAimingAttr* attr, IAimingTrace* trace);
+    // Load for a shot that nobody else holds yet.
+    HRESULT loadUnshared(IStream* stream);
     void setTraceIndex(int32_t index);
     void setMissed(bool missed);
     // NaN: no phase.
@@ -67,6 +73,7 @@ public:
     bool missed();
 
 private:
+    HRESULT load(IStream* stream, bool shared);
     HRESULT breachLocked(float* x, float* y);
     HRESULT rangeLocked(float first, float last, ComPtr<IRange>* out);
     // What `find`(event, sub-target, x, y, out) finds on the event's target at the breach of a shot

@@ -348,10 +348,29 @@ template <class Source> bool readRunHeader(Source& src, uint64_t left, uint8_t* 
     uint8_t header = 0;
     if (!src.read(&header, 1))
         return false;
-    const uint32_t width = header >> 4 == 1 ? 1 : header >> 4 == 2 ? 2 : header >> 4 == 3 ? 4 : 0;
     *cls = header & 0x0F;
     *length = 0;
-    return width && *cls <= kLong && src.read(length, width) && *length <= left && src.has(payloadBytes(*cls, *length));
+    if (*cls > kLong)
+        return false;
+    // Reads of a fixed size: a run header is read for every run of every channel loaded.
+    bool read = false;
+    switch (header >> 4) {
+    case 1: {
+        uint8_t n = 0;
+        read = src.read(&n, 1);
+        *length = n;
+        break;
+    }
+    case 2: {
+        uint16_t n = 0;
+        read = src.read(&n, 2);
+        *length = n;
+        break;
+    }
+    case 3: read = src.read(length, 4); break;
+    default: return false;
+    }
+    return read && *length <= left && src.has(payloadBytes(*cls, *length));
 }
 
 // S_FALSE: a value did not fit 16-bit output (nothing wrong with the bytes).

@@ -2,7 +2,7 @@
 // version the reader accepts, and damaged streams.
 #include "aiming_attr.h"
 #include "aiming_trace.h"
-#include "forwarding_stream.h"
+#include "support/forwarding_stream.h"
 #include "load_budget.h"
 #include "storage/stream/memory_stream.h"
 #include "storage/stream/stream_forms.h"
@@ -11,6 +11,8 @@
 #include <QFile>
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
 
 #include <cmath>
 #include <thread>
@@ -264,6 +266,38 @@ TEST(AimingTrace, UserDataChannels)
     EXPECT_EQ(found, 1);
     EXPECT_EQ(trace->RemoveUserData(QStringLiteral("none")), S_OK);
     EXPECT_EQ(trace->RemoveUserData(QString()), E_INVALIDARG);
+}
+
+// Loads share the text of a channel name equal to the one loaded before; each keeps its own names.
+TEST(AimingTrace, ChannelNamesOfTracesLoadedOneAfterAnother)
+{
+    const std::vector<std::vector<QString>> names = {
+        {QStringLiteral("_trigger"), QStringLiteral("late")},
+        {QStringLiteral("late")},
+        {QStringLiteral("_trigger"), QStringLiteral("")},
+        {QStringLiteral("_trigger")},
+    };
+    std::vector<QByteArray> streams;
+    for (const auto& channels : names) {
+        auto trace = makeTrace();
+        for (const QString& name : channels) {
+            int32_t index = 0;
+            ASSERT_EQ(trace->AddUserData(name, &index), S_OK);
+        }
+        trace->_Add(1, 2);
+        streams.push_back(saved(trace.get()));
+    }
+    for (size_t t = 0; t < streams.size(); ++t) {
+        auto trace = loaded(streams[t]);
+        for (const QString& name : {QStringLiteral("_trigger"), QStringLiteral("late"), QStringLiteral("")}) {
+            const auto& expected = names[t];
+            const auto at = std::find(expected.begin(), expected.end(), name);
+            const int32_t want = at == expected.end() ? -1 : int32_t(at - expected.begin()) + 1;
+            int32_t index = 0;
+            ASSERT_EQ(trace->GetUserData(name, &index), S_OK);
+            EXPECT_EQ(index, want) << "trace " << t << " channel '" << name.toStdString() << "'";
+        }
+    }
 }
 
 TEST(AimingTrace, NarrowingKeepsChannelsWithInvalidSamplesWide)

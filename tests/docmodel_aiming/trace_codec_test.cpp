@@ -1,6 +1,6 @@
 // Byte layouts of the trace codec: the worked example, class and length boundaries, the
 // widening of short runs, and malformed channels.
-#include "forwarding_stream.h"
+#include "support/forwarding_stream.h"
 #include "storage/stream/memory_stream.h"
 #include "trace_codec.h"
 

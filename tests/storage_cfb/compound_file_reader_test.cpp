@@ -95,6 +95,19 @@ TEST(CompoundFileReader, StreamsOutOfSectorOrderAreReadInChainOrder)
     EXPECT_EQ(data, patternBytes(5000, 1));
 }
 
+TEST(CompoundFileReader, AChainLongerThanItsStreamIsStillWalkedWhole)
+{
+    QByteArray f = sampleFile();
+    // The stream now needs 9 of the chain's 10 consecutive sectors.
+    putU32(f, dirEntryOffset(1, kLargeId) + 120, 4200);
+    QByteArray data;
+    ASSERT_EQ(readOne(f, "Large", &data), S_OK);
+    EXPECT_EQ(data, patternBytes(5000, 1).left(4200));
+    // ...and past them the chain loops.
+    putU32(f, sectorOffset(0) + 4 * kLargeLast, kLargeLast - 1);
+    EXPECT_EQ(readOne(f, "Large"), STG_E_DOCFILECORRUPT);
+}
+
 TEST(CompoundFileReader, ReadsVersion4)
 {
     QByteArray file = buildV4File(

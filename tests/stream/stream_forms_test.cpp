@@ -2,6 +2,7 @@
 #include "storage/stream/memory_stream.h"
 #include "storage/stream/stream_forms.h"
 #include "storage/stream/value_bag.h"
+#include "support/forwarding_stream.h"
 
 #include <gtest/gtest.h>
 
@@ -47,6 +48,93 @@ TEST(BstrForm, NullEmptyAndText)
     EXPECT_TRUE(a.isNull());
     EXPECT_TRUE(!b.isNull() && b.isEmpty());
     EXPECT_EQ(c, QStringLiteral("Aé"));
+}
+
+// Both kinds of stream, each over the same bytes.
+template <class F> void onEveryKindOfStream(const QByteArray& bytes, F check)
+{
+    auto memory = MemoryStream::create(bytes);
+    check(
+        memory.get(), [&] { return memory->position(); }, "memory stream");
+    auto other = ForwardingStream::create(bytes);
+    check(
+        other.get(), [&] { return other->position(); }, "other stream");
+}
+
+TEST(StreamReads, FieldsBackToBackAreLittleEndianAndAShortRunFailsAfterTakingTheRest)
+{
+    onEveryKindOfStream(hex("01 0302 07060504 0f0e0d0c0b0a0908 aa"), [](IStream* s, auto position, const char* kind) {
+        uint8_t a = 0;
+        uint16_t b = 0;
+        int32_t c = 0;
+        uint64_t d = 0;
+        ASSERT_EQ(readFields(s, &a, &b, &c, &d), S_OK) << kind;
+        EXPECT_EQ(a, 0x01) << kind;
+        EXPECT_EQ(b, 0x0203) << kind;
+        EXPECT_EQ(c, 0x04050607) << kind;
+        EXPECT_EQ(d, 0x08090a0b0c0d0e0fu) << kind;
+        EXPECT_EQ(position(), 15u) << kind;
+        uint8_t e = 0, f = 0x55;
+        // One byte is left: the pair fails as reading them one by one would, and the stream ends.
+        EXPECT_EQ(readFields(s, &e, &f), E_FAIL) << kind;
+        EXPECT_EQ(f, 0x55) << kind << ": nothing is stored from a short read";
+        EXPECT_EQ(position(), 16u) << kind;
+        EXPECT_EQ(readExact(s, nullptr, 0), S_OK) << kind << ": an empty read at the end";
+        EXPECT_EQ(readValue(s, &e), E_FAIL) << kind;
+    });
+}
+
+TEST(BstrForm, TextsEitherSideOfTheInPlaceSizeReadAlike)
+{
+    // 63 units and the terminator fill the in-place buffer exactly; 64 do not.
+    for (qsizetype units : {qsizetype(0), qsizetype(1), qsizetype(63), qsizetype(64), qsizetype(200)}) {
+        QString text = QStringLiteral("");
+        for (qsizetype i = 0; i < units; ++i)
+            text.append(QChar(char16_t(0x41 + i % 26 + (i % 7 == 3 ? 0x400 : 0))));
+        auto written = MemoryStream::create();
+        ASSERT_EQ(writeBstr(written.get(), text), S_OK);
+        ASSERT_EQ(writeBstr(written.get(), QStringLiteral("next")), S_OK);
+        const QByteArray bytes = written->bytes();
+        onEveryKindOfStream(bytes, [&](IStream* s, auto, const char* kind) {
+            QString read, next;
+            ASSERT_EQ(readBstr(s, &read), S_OK) << kind << " " << units;
+            EXPECT_EQ(read, text) << kind;
+            EXPECT_FALSE(read.isNull()) << kind;
+            ASSERT_EQ(readBstr(s, &next), S_OK) << kind;
+            EXPECT_EQ(next, QStringLiteral("next")) << kind;
+        });
+        onEveryKindOfStream(bytes, [&](IStream* s, auto, const char* kind) {
+            ShortBstr read, next;
+            ASSERT_EQ(readBstr(s, &read), S_OK) << kind << " " << units;
+            EXPECT_FALSE(read.isNull) << kind;
+            EXPECT_EQ(read.view(), text) << kind;
+            ASSERT_EQ(readBstr(s, &next), S_OK) << kind;
+            EXPECT_EQ(next.view(), QStringLiteral("next")) << kind;
+        });
+        // Cut inside the text or its terminator: both readers fail.
+        const QByteArray cut = bytes.left(4 + 2 * units + 1);
+        onEveryKindOfStream(cut, [&](IStream* s, auto, const char* kind) {
+            QString read;
+            EXPECT_EQ(readBstr(s, &read), E_FAIL) << kind << " " << units;
+        });
+        onEveryKindOfStream(cut, [&](IStream* s, auto, const char* kind) {
+            ShortBstr read;
+            EXPECT_EQ(readBstr(s, &read), E_FAIL) << kind << " " << units;
+        });
+    }
+}
+
+TEST(BstrForm, ALookedAtTextKeepsNullApartFromEmpty)
+{
+    auto s = MemoryStream::create(hex("00000000 02000000 0000 ffffffff"));
+    ShortBstr text;
+    ASSERT_EQ(readBstr(s.get(), &text), S_OK);
+    EXPECT_TRUE(text.isNull);
+    EXPECT_TRUE(text.view().isNull());
+    ASSERT_EQ(readBstr(s.get(), &text), S_OK);
+    EXPECT_FALSE(text.isNull);
+    EXPECT_TRUE(text.view().isEmpty() && !text.view().isNull());
+    EXPECT_EQ(readBstr(s.get(), &text), E_FAIL) << "an odd count";
 }
 
 TEST(BstrForm, HostileCountsFailWithoutAllocating)

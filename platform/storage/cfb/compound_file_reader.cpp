@@ -90,18 +90,22 @@ HRESULT CompoundFileReader::takeStream(const QString& name, QByteArray* out)
     return hr;
 }
 
-// The chain is still walked whole, so a stream that takes over the bytes passes the same checks
-// as one that is copied.
+// A stream that takes over the bytes passes the same checks as one that is copied: a chain of
+// consecutive sectors that ends with the stream cannot loop or stray, and any other chain is
+// walked whole.
 bool CompoundFileReader::takeRun(uint32_t start, uint64_t size, QByteArray* out)
 {
-    std::vector<uint32_t> chain;
-    if (FAILED(followChain(fat_, sectorCount(), start, ceilDiv(size, sectorSize_), &chain)) || chain.empty())
-        return false;
-    for (size_t i = 1; i < chain.size(); ++i) {
-        if (chain[i] != chain[0] + i)
+    const uint64_t sectors = ceilDiv(size, sectorSize_);
+    if (!isEndingRun(start, sectors)) {
+        std::vector<uint32_t> chain;
+        if (FAILED(followChain(fat_, sectorCount(), start, sectors, &chain)) || chain.empty())
             return false;
+        for (size_t i = 1; i < chain.size(); ++i) {
+            if (chain[i] != chain[0] + i)
+                return false;
+        }
     }
-    const uint64_t offset = (uint64_t(chain[0]) + 1) << sectorShift_;
+    const uint64_t offset = (uint64_t(start) + 1) << sectorShift_;
     if (offset + size > static_cast<uint64_t>(data_.size()))
         return false;
     QByteArray bytes = std::move(data_);
@@ -110,6 +114,19 @@ bool CompoundFileReader::takeRun(uint32_t start, uint64_t size, QByteArray* out)
     bytes.truncate(static_cast<qsizetype>(size));
     *out = std::move(bytes);
     return true;
+}
+
+bool CompoundFileReader::isEndingRun(uint32_t start, uint64_t sectors) const
+{
+    const uint64_t limit = std::min<uint64_t>(sectorCount(), fat_.size());
+    if (sectors == 0 || start >= limit || sectors > limit - start)
+        return false;
+    const uint32_t* link = fat_.data() + start;
+    for (uint64_t i = 1; i < sectors; ++i, ++link) {
+        if (*link != start + i)
+            return false;
+    }
+    return *link == kEndOfChain;
 }
 
 HRESULT CompoundFileReader::parse()
@@ -386,6 +403,11 @@ HRESULT CompoundFileReader::readMini(uint32_t start, uint64_t size, QByteArray* 
 bool isCompoundFile(const QString& path)
 {
     QByteArray head;
-    return SUCCEEDED(readFileHead(path, sizeof kSignature, &head)) && head.size() == qsizetype(sizeof kSignature)
-        && std::memcmp(head.constData(), kSignature, sizeof kSignature) == 0;
+    return SUCCEEDED(readFileHead(path, sizeof kSignature, &head)) && hasCompoundFileSignature(head);
+}
+
+bool hasCompoundFileSignature(const QByteArray& bytes)
+{
+    return bytes.size() >= qsizetype(sizeof kSignature)
+        && std::memcmp(bytes.constData(), kSignature, sizeof kSignature) == 0;
 }

@@ -51,6 +51,8 @@ private:
                         std::vector<uint32_t>* chain) const;
     HRESULT readRegular(uint32_t start, uint64_t size, QByteArray* out) const;
     bool takeRun(uint32_t start, uint64_t size, QByteArray* out);
+    // Whether the chain from `start` is `sectors` consecutive sectors and ends there.
+    bool isEndingRun(uint32_t start, uint64_t sectors) const;
     HRESULT readMini(uint32_t start, uint64_t size, QByteArray* out) const;
 
     QByteArray data_;
@@ -72,3 +74,5 @@ private:
 
 // True when the file begins with the compound-file signature.
 bool isCompoundFile(const QString& path);
+// The same for a file's bytes.
+bool hasCompoundFileSignature(const QByteArray& bytes);

@@ -45,22 +45,37 @@ HRESULT readBstr(IStream* stream, QString* text)
 {
     if (!text)
         return E_POINTER;
+    ShortBstr read;
+    if (FAILED(readBstr(stream, &read)))
+        return E_FAIL;
+    *text = read.view().toString();
+    return S_OK;
+}
+
+HRESULT readBstr(IStream* stream, ShortBstr* text)
+{
+    if (!text)
+        return E_POINTER;
     uint32_t bytes = 0;
-    if (FAILED(readValue(stream, &bytes)))
+    if (FAILED(readValue(stream, &bytes)) || bytes % 2 != 0)
         return E_FAIL;
-    if (bytes == 0) {
-        *text = QString();
+    text->longer.clear();
+    text->size = 0;
+    text->isNull = bytes == 0;
+    if (bytes == 0)
         return S_OK;
+    // Most texts are names: the stack holds them, and as nothing is allocated before their bytes
+    // are there, the stream's size need not be asked first.
+    char16_t* units = text->inPlace;
+    if (bytes > ShortBstr::kInPlaceBytes) {
+        if (!fitsInStream(stream, bytes, 1))
+            return E_FAIL;
+        text->longer.resize(bytes / 2);
+        units = text->longer.data();
     }
-    if (bytes % 2 != 0 || bytes < 2 || !fitsInStream(stream, bytes, 1))
+    if (FAILED(readExact(stream, units, bytes)))
         return E_FAIL;
-    // Read in place: documents hold one or two strings per aiming.
-    QString read(static_cast<qsizetype>(bytes / 2), Qt::Uninitialized);
-    if (FAILED(readExact(stream, read.data(), bytes)))
-        return E_FAIL;
-    // The last unit is the terminator; everything before it is text, embedded zeros included.
-    read.truncate(read.size() - 1);
-    *text = std::move(read);
+    text->size = qsizetype(bytes / 2 - 1);
     return S_OK;
 }
 

@@ -8,10 +8,29 @@
 #include "com/variant.h"
 #include "stream_io.h"
 
+#include <QStringView>
+
+#include <vector>
+
 namespace kavro {
 
 HRESULT writeBstr(IStream* stream, const QString& text);
 HRESULT readBstr(IStream* stream, QString* text);
+
+// A BSTR as read, for a text that is only looked at (a name looked up while loading): a short
+// one costs no allocation.
+struct ShortBstr {
+    static constexpr uint32_t kInPlaceBytes = 128;
+    char16_t inPlace[kInPlaceBytes / 2];
+    std::vector<char16_t> longer;
+    qsizetype size = 0; // without the terminator
+    bool isNull = true;
+    QStringView view() const
+    {
+        return isNull ? QStringView() : QStringView(longer.empty() ? inPlace : longer.data(), size);
+    }
+};
+HRESULT readBstr(IStream* stream, ShortBstr* text);
 
 HRESULT writeGuid(IStream* stream, const Guid& id);
 HRESULT readGuid(IStream* stream, Guid* id);

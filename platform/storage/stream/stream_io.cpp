@@ -2,7 +2,7 @@
 
 namespace kavro {
 
-HRESULT readExact(IStream* stream, void* buffer, uint32_t cb)
+HRESULT readExactFromStream(IStream* stream, void* buffer, uint32_t cb)
 {
     if (!stream)
         return E_POINTER;
