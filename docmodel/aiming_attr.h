@@ -10,12 +10,6 @@
 
 namespace kavrodoc {
 
-// The rates a put accepts. A stored rate is taken as it is, so users of a rate guard it.
-inline bool isSettableSampleRate(int32_t rate)
-{
-    return rate >= 20 && rate <= 500;
-}
-
 class CAimingAttr final : public ComObject<CAimingAttr, IAimingAttr, IPersistStreamInit, ISupportErrorInfo> {
 public:
     static constexpr Guid clsid = CLSID_AimingAttr;

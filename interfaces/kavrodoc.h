@@ -482,6 +482,13 @@ struct IEventManager : IUnknown {
 
 namespace kavrodoc {
 
+// The sample rates a put accepts (aiming attributes, device control). A stored rate is taken as
+// it is, so users of a rate guard it.
+inline bool isSettableSampleRate(int32_t rate)
+{
+    return rate >= 20 && rate <= 500;
+}
+
 constexpr Guid CLSID_KavroDocument = Guid::parse("8767729C-E56E-4C37-B439-500C695C4CDD");
 constexpr Guid CLSID_AimingCollection = Guid::parse("B3915293-F692-4747-AA24-5796D39473D2");
 constexpr Guid CLSID_Aiming = Guid::parse("B18BA8C2-6609-4965-93CB-6B88BE23C39B");

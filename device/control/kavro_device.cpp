@@ -104,7 +104,7 @@ HRESULT CKavroDevice::get_SampleRate(int32_t* out)
 
 HRESULT CKavroDevice::put_SampleRate(int32_t value)
 {
-    if (value < 20 || value > 500)
+    if (!kavrodoc::isSettableSampleRate(value))
         return E_INVALIDARG;
     SetSampleRate(value);
     return S_OK;
