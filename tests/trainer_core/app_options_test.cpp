@@ -205,8 +205,8 @@ TEST_F(TempOptionsTest, HandEditedValuesAreBroughtIntoTheDialogsRanges)
     for (auto [name, stored] :
          {Case{"ReplayAllPause", 0}, Case{"ReplaySpeed", 5000}, Case{"FiringPoint", 0xFFFFFFFFu},
           Case{"SaveSecBeforeShot", 1}, Case{"SaveSecAfterShot", 3}, Case{"AutoSaveAfterShot", 21},
-          Case{"AutoReplaySec", 61}, Case{"BlindGen4", 99999}, Case{"TargetLen", 7},
-          Case{"PiezoRejectIntervalMs", 60000}, Case{"BreachColor", 0x01123456}})
+          Case{"AutoReplaySec", 61}, Case{"BlindGen4", 99999}, Case{"TargetLen", 7}, Case{"ShotListResult", 2},
+          Case{"ShotListSteadiness6", 1}, Case{"PiezoRejectIntervalMs", 60000}, Case{"BreachColor", 0x01123456}})
         ASSERT_EQ(key.writeDword(QString::fromLatin1(name), stored), S_OK);
     AppOptions o;
     ASSERT_TRUE(o.Load(OpenAppRegistryKey()));
@@ -219,6 +219,8 @@ TEST_F(TempOptionsTest, HandEditedValuesAreBroughtIntoTheDialogsRanges)
     EXPECT_EQ(o.AutoReplaySec, 60);
     EXPECT_EQ(o.BlindGenFrequencies[4], 16000);
     EXPECT_TRUE(o.TargetLen);
+    EXPECT_FALSE(o.ShotListResult) << "a shot-list column shows only for a stored 1";
+    EXPECT_TRUE(o.ShotListSteadiness6);
     EXPECT_EQ(o.PiezoRejectInterval, 10.0f);
     EXPECT_EQ(o.BreachColor, 0x00123456u);
 }

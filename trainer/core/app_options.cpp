@@ -23,7 +23,8 @@ const QString kSelectedBreachColor = QStringLiteral("SelectedBreachColor");
 const QString kPiezoRejectMs = QStringLiteral("PiezoRejectIntervalMs");
 
 // The DWORD values in the order they are written, with the range the options dialog allows.
-enum class Kind { Int, Bool, Frequencies, Seconds };
+// A shot-list column shows only for a stored 1; other booleans are on for any value but 0.
+enum class Kind { Int, Bool, ColumnFlag, Frequencies, Seconds };
 struct DwordField {
     const char* name;
     Kind kind;
@@ -40,6 +41,10 @@ constexpr DwordField intField(const char* name, int AppOptions::*f, int lo, int 
 constexpr DwordField boolField(const char* name, bool AppOptions::*f)
 {
     return {name, Kind::Bool, nullptr, f, 0, 1};
+}
+constexpr DwordField columnFlag(const char* name, bool AppOptions::*f)
+{
+    return {name, Kind::ColumnFlag, nullptr, f, 0, 1};
 }
 
 const DwordField kDwordFields[] = {
@@ -73,18 +78,18 @@ const DwordField kDwordFields[] = {
     boolField("PrintSpeed", &AppOptions::PrintSpeed),
     boolField("PrintIntervals", &AppOptions::PrintIntervals),
     boolField("PrintProbability", &AppOptions::PrintProbability),
-    boolField("ShotListIndex", &AppOptions::ShotListIndex),
-    boolField("ShotListResult", &AppOptions::ShotListResult),
-    boolField("ShotListTraceSpeed", &AppOptions::ShotListTraceSpeed),
-    boolField("ShotListTraceSpeed250", &AppOptions::ShotListTraceSpeed250),
-    boolField("ShotListAimingTime", &AppOptions::ShotListAimingTime),
-    boolField("ShotListSteadiness6", &AppOptions::ShotListSteadiness6),
-    boolField("ShotListSteadiness9", &AppOptions::ShotListSteadiness9),
-    boolField("ShotListSteadiness10center", &AppOptions::ShotListSteadiness10center),
-    boolField("ShotListSteadiness10p5center", &AppOptions::ShotListSteadiness10p5center),
-    boolField("ShotListSteadiness10", &AppOptions::ShotListSteadiness10),
-    boolField("ShotListSteadiness10p5", &AppOptions::ShotListSteadiness10p5),
-    boolField("ShotListBreachFromAAP", &AppOptions::ShotListBreachFromAAP),
+    columnFlag("ShotListIndex", &AppOptions::ShotListIndex),
+    columnFlag("ShotListResult", &AppOptions::ShotListResult),
+    columnFlag("ShotListTraceSpeed", &AppOptions::ShotListTraceSpeed),
+    columnFlag("ShotListTraceSpeed250", &AppOptions::ShotListTraceSpeed250),
+    columnFlag("ShotListAimingTime", &AppOptions::ShotListAimingTime),
+    columnFlag("ShotListSteadiness6", &AppOptions::ShotListSteadiness6),
+    columnFlag("ShotListSteadiness9", &AppOptions::ShotListSteadiness9),
+    columnFlag("ShotListSteadiness10center", &AppOptions::ShotListSteadiness10center),
+    columnFlag("ShotListSteadiness10p5center", &AppOptions::ShotListSteadiness10p5center),
+    columnFlag("ShotListSteadiness10", &AppOptions::ShotListSteadiness10),
+    columnFlag("ShotListSteadiness10p5", &AppOptions::ShotListSteadiness10p5),
+    columnFlag("ShotListBreachFromAAP", &AppOptions::ShotListBreachFromAAP),
 };
 
 constexpr float kPiezoRejectMax = 10.0f;
@@ -183,6 +188,10 @@ bool AppOptions::Load(const SettingsKey& root)
             if (SUCCEEDED(key.readDword(name, &v)))
                 this->*f.boolField = v != 0;
             break;
+        case Kind::ColumnFlag:
+            if (SUCCEEDED(key.readDword(name, &v)))
+                this->*f.boolField = v == 1;
+            break;
         case Kind::Frequencies:
             for (int i = 0; i < kBlindGenFrequencyCount; ++i)
                 if (SUCCEEDED(key.readDword(frequencyName(i), &v)))
@@ -220,7 +229,8 @@ bool AppOptions::Save(const SettingsKey& root) const
         const QString name = QString::fromLatin1(f.name);
         switch (f.kind) {
         case Kind::Int: write(name, static_cast<uint32_t>(this->*f.intField)); break;
-        case Kind::Bool: write(name, (this->*f.boolField) ? 1u : 0u); break;
+        case Kind::Bool:
+        case Kind::ColumnFlag: write(name, (this->*f.boolField) ? 1u : 0u); break;
         case Kind::Frequencies:
             for (int i = 0; i < kBlindGenFrequencyCount; ++i)
                 write(frequencyName(i), static_cast<uint32_t>(BlindGenFrequencies[i]));
