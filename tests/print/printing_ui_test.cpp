@@ -10,6 +10,7 @@
 #include "report_printing.h"
 #include "view_registry.h"
 
+#include <QLineEdit>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -171,10 +172,21 @@ TEST(PrintTargetTool, BuildsPreviewsAndPrintsItsPage)
     EXPECT_TRUE(dialog.PrintPage());
     EXPECT_EQ(pdfPageCount(dir.filePath("target.pdf")), 1);
 
-    // Enter closes the tool with its settings; it does not print again.
+    // Enter with a distance that does not read keeps the tool open at the edit.
     QFile::remove(dir.filePath("target.pdf"));
     QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+    QLineEdit* distanceEdit = dialog.distanceBox()->findChild<QLineEdit*>();
+    ASSERT_TRUE(distanceEdit);
+    distanceEdit->setText(QStringLiteral("0.0"));
     QApplication::sendEvent(&dialog, &enter);
+    EXPECT_TRUE(dialog.isVisible());
+    EXPECT_EQ(dialog.result(), 0);
+    EXPECT_DOUBLE_EQ(dialog.distanceBox()->value(), 10.0);
+
+    // Enter closes the tool with its settings; it does not print again.
+    distanceEdit->setText(QStringLiteral("12.5"));
+    QApplication::sendEvent(&dialog, &enter);
+    EXPECT_DOUBLE_EQ(dialog.distanceBox()->value(), 12.5);
     EXPECT_EQ(dialog.result(), QDialog::Accepted);
     EXPECT_FALSE(dialog.isVisible());
     EXPECT_FALSE(QFile::exists(dir.filePath("target.pdf")));

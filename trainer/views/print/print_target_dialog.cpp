@@ -9,6 +9,7 @@
 #include "res_strings.h"
 #include "ui_text.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDoubleSpinBox>
@@ -213,8 +214,15 @@ bool CPrintTargetDlg::PrintPage()
 
 void CPrintTargetDlg::keyPressEvent(QKeyEvent* event)
 {
-    // Enter takes the settings and closes; the buttons are not defaults, so it never prints.
+    // Enter takes the settings and closes; the buttons are not defaults, so it never prints. A
+    // distance that does not read keeps the tool open at the edit.
     if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        if (!m_distance->hasAcceptableInput()) {
+            QApplication::beep();
+            m_distance->setFocus();
+            m_distance->selectAll();
+            return;
+        }
         m_distance->interpretText();
         accept();
         return;
