@@ -168,9 +168,12 @@ public:
 };
 
 // Polls and reads, nothing else: the floor any reader of the same stream has to pay. Given a
-// queue, it posts one message to it for every read that brought bytes.
+// queue, it posts one message to it for every read that brought bytes. On a descriptor opened
+// blocking it leaves out the poll and waits in the read itself (VMIN 0, VTIME 1: back with the
+// first bytes or after 100 ms).
 struct MinimalReader {
     int fd = -1;
+    bool blocking = false;
     QueuePoster wake;
     std::atomic<bool> stop{false};
     double cpu = 0;
@@ -182,7 +185,7 @@ struct MinimalReader {
         pollfd p{fd, POLLIN, 0};
         const bool wakes = wake.isAlive();
         while (!stop.load(std::memory_order_relaxed)) {
-            if (::poll(&p, 1, 50) > 0) {
+            if (blocking || ::poll(&p, 1, 50) > 0) {
                 const ssize_t n = ::read(fd, buffer, sizeof buffer);
                 if (n > 0) {
                     bytes += n;
@@ -194,29 +197,6 @@ struct MinimalReader {
         cpu = threadCpuSeconds() - start;
     }
     static constexpr uint32_t kWakeMessage = 0x7FFF;
-};
-
-// One blocking read per wait (VMIN 0, VTIME 1: back with the first bytes or after 100 ms) and a
-// post per read that brought bytes: the least a reader that cannot skip the wake can spend.
-struct BlockingReader {
-    int fd = -1;
-    QueuePoster wake;
-    std::atomic<bool> stop{false};
-    double cpu = 0;
-    int64_t bytes = 0;
-    void run()
-    {
-        const double start = threadCpuSeconds();
-        uint8_t buffer[4096];
-        while (!stop.load(std::memory_order_relaxed)) {
-            const ssize_t n = ::read(fd, buffer, sizeof buffer);
-            if (n > 0) {
-                bytes += n;
-                wake.post(MinimalReader::kWakeMessage);
-            }
-        }
-        cpu = threadCpuSeconds() - start;
-    }
 };
 
 // A thread that waits on a control queue of its own and handles what comes, as the control
@@ -301,11 +281,11 @@ void BM_VantageRoad500(benchmark::State& state)
                 readerTid = tid;
 
         WaitingThread waiting, waitingForBlocking;
-        MinimalReader minimal, wakingMinimal;
-        BlockingReader blocking;
+        MinimalReader minimal, wakingMinimal, blocking;
         minimal.fd = openRaw(plain);
         wakingMinimal.fd = openRaw(woken);
         wakingMinimal.wake = waiting.poster();
+        blocking.blocking = true;
         blocking.fd = openRaw(blocked, true);
         blocking.wake = waitingForBlocking.poster();
         std::thread minimalThread([&] { minimal.run(); });
