@@ -1,13 +1,14 @@
 // The serial road at 500 frames per second: a pty driven in real time by a writer thread, the
 // Vantage model's own reader thread on the pty's other end, the ring and the control queue, and
 // delivery on the control thread (this thread, pumping the queue). Side by side, each on a pty of
-// its own written at the same moments, two minimal readers: one that only polls and reads, and
-// one that also posts a message per read to a thread waiting on a control queue, the least that
-// a reader which must wake the control thread for every frame can pay. Reported per second of
-// data: the CPU of the model's reader ("reader_cpu_pct", percent of one core), of the control
-// thread, and of the minimal readers; "ratio" is reader over minimal, "ratio_woken" reader over
-// the minimal reader that wakes; and the latency from a frame's write to its delivery on the
-// control thread (p50, p99, max, in ms).
+// its own written at the same moments, three minimal readers: one that only polls and reads; one
+// that also posts a message per read to a thread waiting on a control queue; and one that posts
+// the same way but waits in a blocking read instead of poll, the least that a reader which must
+// wake the control thread for every frame can pay. Reported per second of data: the CPU of the
+// model's reader ("reader_cpu_pct", percent of one core), of the control thread, and of the
+// minimal readers; "ratio" is reader over minimal, "ratio_woken" reader over the minimal reader
+// that wakes, "blocking_ratio" the blocking reader over minimal; and the latency from a frame's
+// write to its delivery on the control thread (p50, p99, max, in ms).
 #include "device/serial/vantage.h"
 #include "com/classregistry.h"
 #include "kavrodoc.h"
@@ -167,9 +168,12 @@ public:
 };
 
 // Polls and reads, nothing else: the floor any reader of the same stream has to pay. Given a
-// queue, it posts one message to it for every read that brought bytes.
+// queue, it posts one message to it for every read that brought bytes. On a descriptor opened
+// blocking it leaves out the poll and waits in the read itself (VMIN 0, VTIME 1: back with the
+// first bytes or after 100 ms).
 struct MinimalReader {
     int fd = -1;
+    bool blocking = false;
     QueuePoster wake;
     std::atomic<bool> stop{false};
     double cpu = 0;
@@ -181,7 +185,7 @@ struct MinimalReader {
         pollfd p{fd, POLLIN, 0};
         const bool wakes = wake.isAlive();
         while (!stop.load(std::memory_order_relaxed)) {
-            if (::poll(&p, 1, 50) > 0) {
+            if (blocking || ::poll(&p, 1, 50) > 0) {
                 const ssize_t n = ::read(fd, buffer, sizeof buffer);
                 if (n > 0) {
                     bytes += n;
@@ -224,15 +228,19 @@ private:
     QueuePoster poster_;
 };
 
-// The slave side of `pty` in raw mode, without blocking; -1 when it cannot be opened.
-int openRaw(const Pty& pty)
+// The slave side of `pty` in raw mode, without blocking unless asked to (then a read returns
+// with the first bytes or after 100 ms); -1 when it cannot be opened.
+int openRaw(const Pty& pty, bool blocking = false)
 {
-    const int fd = ::open(pty.slavePath.toLocal8Bit().constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    const int fd
+        = ::open(pty.slavePath.toLocal8Bit().constData(), O_RDWR | O_NOCTTY | O_CLOEXEC | (blocking ? 0 : O_NONBLOCK));
     if (fd < 0)
         return -1;
     termios raw{};
     ::tcgetattr(fd, &raw);
     ::cfmakeraw(&raw);
+    raw.c_cc[VMIN] = 0;
+    raw.c_cc[VTIME] = 1;
     ::tcsetattr(fd, TCSANOW, &raw);
     return fd;
 }
@@ -246,12 +254,12 @@ void BM_VantageRoad500(benchmark::State& state)
     if (manager)
         manager->FindByShortName(QStringLiteral("AR10"), host.event.put());
     const auto frames = stream();
-    double readerCpu = 0, controlCpu = 0, minimalCpu = 0, wokenCpu = 0;
+    double readerCpu = 0, controlCpu = 0, minimalCpu = 0, wokenCpu = 0, blockingCpu = 0;
     std::vector<double> latencies;
     int batches = 0, delivered = 0;
     for (auto _ : state) {
-        Pty road, plain, woken;
-        if (!road.open() || !plain.open() || !woken.open()) {
+        Pty road, plain, woken, blocked;
+        if (!road.open() || !plain.open() || !woken.open() || !blocked.open()) {
             state.SkipWithError("no pty");
             return;
         }
@@ -272,19 +280,23 @@ void BM_VantageRoad500(benchmark::State& state)
             if (std::find(before.begin(), before.end(), tid) == before.end())
                 readerTid = tid;
 
-        WaitingThread waiting;
-        MinimalReader minimal, wakingMinimal;
+        WaitingThread waiting, waitingForBlocking;
+        MinimalReader minimal, wakingMinimal, blocking;
         minimal.fd = openRaw(plain);
         wakingMinimal.fd = openRaw(woken);
         wakingMinimal.wake = waiting.poster();
+        blocking.blocking = true;
+        blocking.fd = openRaw(blocked, true);
+        blocking.wake = waitingForBlocking.poster();
         std::thread minimalThread([&] { minimal.run(); });
         std::thread wakingThread([&] { wakingMinimal.run(); });
+        std::thread blockingThread([&] { blocking.run(); });
 
         std::atomic<bool> writing{true};
         std::thread writer([&] {
             // The pty written first in a round wakes its reader at a dearer moment: every reader
             // takes each place in turn.
-            const std::array<int, 3> masters{road.master, plain.master, woken.master};
+            const std::array<int, 4> masters{road.master, plain.master, woken.master, blocked.master};
             auto next = SteadyClock::now();
             for (int k = 0; k < kFrames; ++k) {
                 next += kFramePeriod;
@@ -310,13 +322,16 @@ void BM_VantageRoad500(benchmark::State& state)
         controlCpu += threadCpuSeconds() - controlStart;
         readerCpu += taskCpuSeconds(readerTid) - readerStart;
         writer.join();
-        minimal.stop = wakingMinimal.stop = true;
+        minimal.stop = wakingMinimal.stop = blocking.stop = true;
         minimalThread.join();
         wakingThread.join();
+        blockingThread.join();
         ::close(minimal.fd);
         ::close(wakingMinimal.fd);
+        ::close(blocking.fd);
         minimalCpu += minimal.cpu;
         wokenCpu += wakingMinimal.cpu;
+        blockingCpu += blocking.cpu;
         model.Close();
         latencies.insert(latencies.end(), model.latencies.begin(), model.latencies.end());
         batches += model.batches;
@@ -328,6 +343,8 @@ void BM_VantageRoad500(benchmark::State& state)
     state.counters["control_cpu_pct"] = 100 * controlCpu / dataSeconds;
     state.counters["minimal_cpu_pct"] = 100 * minimalCpu / dataSeconds;
     state.counters["woken_cpu_pct"] = 100 * wokenCpu / dataSeconds;
+    state.counters["blocking_cpu_pct"] = 100 * blockingCpu / dataSeconds;
+    state.counters["blocking_ratio"] = minimalCpu > 0 ? blockingCpu / minimalCpu : 0;
     state.counters["ratio"] = minimalCpu > 0 ? readerCpu / minimalCpu : 0;
     state.counters["ratio_woken"] = wokenCpu > 0 ? readerCpu / wokenCpu : 0;
     state.counters["p50_ms"] = percentile(latencies, 0.5);
