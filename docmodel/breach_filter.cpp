@@ -5,6 +5,12 @@
 namespace kavrodoc {
 
 namespace {
+bool sampleValid(IAimingTrace* trace, int32_t index)
+{
+    VARIANT_BOOL valid = VARIANT_FALSE;
+    return SUCCEEDED(trace->ValidCoordinate(index, &valid)) && valid == VARIANT_TRUE;
+}
+
 double project(double p0, double p1, double p2, double u, double k)
 {
     double t = 2 * p1 - 1.5 * p0 - 0.5 * p2;
@@ -29,7 +35,9 @@ HRESULT filteredBreachPoint(IAimingTrace* trace, int64_t c, int32_t fCoefficient
     if (c < first || c > last)
         return E_INVALIDARG;
     int32_t at = int32_t(c);
-    if (c - 2 < first)
+    // A sample just after the sensor lost the aiming point has no parabola behind it either: the
+    // invalid samples' marker would throw the point far off the target.
+    if (c - 2 < first || !sampleValid(trace, at - 2) || !sampleValid(trace, at - 1))
         return SUCCEEDED(trace->get_x(at, x)) && SUCCEEDED(trace->get_y(at, y)) ? S_OK : E_FAIL;
     float px[3], py[3];
     for (int i = 0; i < 3; ++i) {

@@ -7,7 +7,7 @@
 namespace kavrodoc {
 
 // `traceIndex` is the absolute trace index of the sample; a NaN phase counts as 1. A trace
-// without samples gives (0, 0); without two samples before the index, the raw sample.
+// without samples gives (0, 0); without two valid samples before the index, the raw sample.
 HRESULT filteredBreachPoint(IAimingTrace* trace, int64_t traceIndex, int32_t fCoefficient, int32_t sampleRate,
                             double microphonePhase, float* x, float* y);
 

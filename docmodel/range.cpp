@@ -135,7 +135,9 @@ HRESULT CRange::get_y(int32_t nIndex, float* out)
 HRESULT CRange::get_SampleRate(int32_t* out) KAVRO_LOCKED_GET(sampleRate_)
 
 // The path is scaled from the samples used up to the samples requested, so that a window cut
-// short by the trace's ends or by invalid samples compares with full windows.
+// short by the trace's ends or by invalid samples compares with full windows. A whole-trace window
+// may hold runs of invalid samples: they carry no aiming point and are left out, and no step is
+// measured across them.
 const CRange::Statistics& CRange::statisticsLocked()
 {
     if (statsComputed_)
@@ -143,25 +145,30 @@ const CRange::Statistics& CRange::statisticsLocked()
     stats_ = Statistics{};
     if (!valid_ || first_ == last_ || !traceValidLocked())
         return stats_;
-    const double n = double(last_) - first_ + 1;
-    const double m = double(requestedLast_) - requestedFirst_ + 1;
     double path = 0, sx = 0, sy = 0, sumX = 0, sumY = 0;
+    int64_t used = 0;
     int32_t minX = 0, minY = 0, maxX = 0, maxY = 0, prevX = 0, prevY = 0;
+    bool previousValid = false;
     for (int32_t i = first_; i <= last_; ++i) {
         int32_t x = 0, y = 0;
         if (FAILED(trace_->_GetPoint(indexBase_ + i, &x, &y))) {
             stats_ = Statistics{}; // samples gone from a sliding trace: try again later
             return stats_;
         }
-        if (i == first_) {
+        if (x == IAimingTrace::kInvalidSample || y == IAimingTrace::kInvalidSample) {
+            previousValid = false;
+            continue;
+        }
+        if (used == 0) {
             minX = maxX = x;
             minY = maxY = y;
-        } else {
+        } else if (previousValid) {
             const double dx = double(x) - prevX, dy = double(y) - prevY;
             path += std::sqrt(dx * dx + dy * dy);
             sx += std::fabs(dx);
             sy += std::fabs(dy);
         }
+        ++used;
         sumX += x;
         sumY += y;
         minX = std::min(minX, x);
@@ -170,7 +177,13 @@ const CRange::Statistics& CRange::statisticsLocked()
         maxY = std::max(maxY, y);
         prevX = x;
         prevY = y;
+        previousValid = true;
     }
+    statsComputed_ = true;
+    if (used == 0)
+        return stats_;
+    const double n = double(used);
+    const double m = double(requestedLast_) - requestedFirst_ + 1;
     stats_.length = float(m * path / (n * 100));
     stats_.lengthX = float(m * sx / (n * 100));
     stats_.lengthY = float(m * sy / (n * 100));
@@ -180,7 +193,6 @@ const CRange::Statistics& CRange::statisticsLocked()
     stats_.top = float(minY / 100.0);
     stats_.right = float(maxX / 100.0);
     stats_.bottom = float(maxY / 100.0);
-    statsComputed_ = true;
     return stats_;
 }
 

@@ -184,16 +184,43 @@ TEST_F(RangeTest, StatisticsScaleThePathToTheRequestedSamples)
     EXPECT_EQ(avg, 0);
 }
 
-TEST_F(RangeTest, AnInvalidSampleInTheWholeTraceDoesNotOverflowTheSums)
+TEST_F(RangeTest, InvalidSamplesOfTheWholeTraceAreLeftOutOfTheStatistics)
 {
-    auto a = aiming(ar10.get(), true, 200, {{100, 100}, {kInvalid, 0}, {100, 100}});
+    // Two runs of valid samples around a gap where the sensor lost the aiming point.
+    auto a
+        = aiming(ar10.get(), true, 200, {{100, 100}, {300, 300}, {kInvalid, 0}, {kInvalid, 0}, {600, 200}, {700, 200}});
     auto r = range(a.get(), 0);
-    float ax = 0, length = 0;
+    ASSERT_EQ(windowOf(r.get()).last, 5);
+    float l = 0, t = 0, rt = 0, b = 0;
+    r->GetBounds(&l, &t, &rt, &b);
+    EXPECT_FLOAT_EQ(l, 1);
+    EXPECT_FLOAT_EQ(t, 1);
+    EXPECT_FLOAT_EQ(rt, 7);
+    EXPECT_FLOAT_EQ(b, 3);
+    float ax = 0, ay = 0, length = 0, lx = 0, ly = 0;
     r->get_AveragePointX(&ax);
+    r->get_AveragePointY(&ay);
+    EXPECT_FLOAT_EQ(ax, 4.25f);
+    EXPECT_FLOAT_EQ(ay, 2.0f);
+    // No step is measured across the gap; the four samples used are scaled to the six there.
     r->get_Length(&length);
-    // The trace marks an invalid sample with INT_MAX in both coordinates.
-    EXPECT_FLOAT_EQ(ax, float((200.0 + INT_MAX) / 300.0));
-    EXPECT_GT(length, 0);
+    r->get_LengthX(&lx);
+    r->get_LengthY(&ly);
+    EXPECT_FLOAT_EQ(length, float(6 * (std::sqrt(2.0) * 200 + 100) / 400));
+    EXPECT_FLOAT_EQ(lx, 6 * 300 / 400.0f);
+    EXPECT_FLOAT_EQ(ly, 6 * 200 / 400.0f);
+
+    auto lone = aiming(ar10.get(), true, 200, {{kInvalid, 0}, {500, -500}, {kInvalid, 0}});
+    auto one = range(lone.get(), 0);
+    one->GetBounds(&l, &t, &rt, &b);
+    one->get_AveragePointX(&ax);
+    one->get_Length(&length);
+    EXPECT_FLOAT_EQ(l, 5);
+    EXPECT_FLOAT_EQ(t, -5);
+    EXPECT_FLOAT_EQ(rt, 5);
+    EXPECT_FLOAT_EQ(b, -5);
+    EXPECT_FLOAT_EQ(ax, 5);
+    EXPECT_EQ(length, 0);
 }
 
 TEST_F(RangeTest, FilteredBreachFollowsTheParabolaWithIntegerSampleClock)
@@ -231,6 +258,21 @@ TEST_F(RangeTest, FilteredBreachFollowsTheParabolaWithIntegerSampleClock)
     EXPECT_EQ(range(empty.get(), 0)->Breaches(0, 7, &x, &y), S_OK);
     EXPECT_EQ(x, 0);
     EXPECT_EQ(y, 0);
+}
+
+TEST_F(RangeTest, FilteredBreachAfterAGapIsTheRawSample)
+{
+    auto a = aiming(ar10.get(), true, 200, {{100, 0}, {kInvalid, 0}, {300, 0}, {400, 0}, {500, 0}});
+    auto r = range(a.get(), 0);
+    float x = 0, y = -1;
+    ASSERT_EQ(r->Breaches(2, 50, &x, &y), S_OK);
+    EXPECT_FLOAT_EQ(x, 3.0f);
+    EXPECT_FLOAT_EQ(y, 0.0f);
+    ASSERT_EQ(r->Breaches(3, 50, &x, &y), S_OK);
+    EXPECT_FLOAT_EQ(x, 4.0f);
+    // Three valid samples again: the straight line goes on 10 samples' worth (k = 5).
+    ASSERT_EQ(r->Breaches(4, 50, &x, &y), S_OK);
+    EXPECT_FLOAT_EQ(x, 15.0f);
 }
 
 TEST_F(RangeTest, ShotBreachGoesThroughItsRangeAndFollowsTheFCoefficient)
