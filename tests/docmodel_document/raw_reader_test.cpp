@@ -194,7 +194,16 @@ TEST_F(RawReader, MixedPositionsNameNone)
 
 TEST_F(RawReader, AimingsWithoutUsableRateOrScaleArePassedOver)
 {
-    auto doc = load("some_unusable.raw", S_OK);
+    // Every aiming of the file is reported before it is read, counted from 0, also those passed over.
+    auto doc = CKavroDocument::create();
+    auto sink = ProgressSink::create();
+    uint32_t cookie = 0;
+    ASSERT_EQ(adviseSink(doc->identity(), _IKavroDocumentEvents::iid, sink->identity(), &cookie), S_OK);
+    doc->put_FileName(dir->filePath(QStringLiteral("some_unusable.raw")));
+    ASSERT_EQ(doc->Load(), S_OK);
+    EXPECT_EQ(sink->calls, (std::vector<std::pair<int32_t, int32_t>>{{0, 5}, {1, 5}, {2, 5}, {3, 5}, {4, 5}}));
+    unadviseSink(doc->identity(), _IKavroDocumentEvents::iid, cookie);
+
     ComPtr<IAimingCollection> aimings;
     doc->get_Aimings(aimings.put());
     int32_t count = 0;
