@@ -233,15 +233,16 @@ HRESULT CAimingTrace::put_ReadOnly(VARIANT_BOOL value)
 {
     Lock lock(mutex_);
     if (value && !readOnly_) {
+        // A channel left wide for want of memory is still whole, and the trace still writable.
         try {
             cutToCount();
+            x_.narrow();
+            y_.narrow();
+            for (auto& c : channels_)
+                c.values.narrow();
         } catch (const std::bad_alloc&) {
             return E_OUTOFMEMORY;
         }
-        x_.narrow();
-        y_.narrow();
-        for (auto& c : channels_)
-            c.values.narrow();
         readOnly_ = true;
         modified_ = true;
         return S_OK;

@@ -196,15 +196,15 @@ HRESULT readAiming(FieldReader& r, const DocumentHeader& header, IEventParams* e
     if (!readAimingFields(r, &a))
         return E_FAIL;
     *positionBits |= a.flags & kPositionBits;
-    // A zero scale or a rate the attributes refuse would leave points without a unit or a trace
-    // without storage: such an aiming is not readable.
-    if (a.scale == 0 || !isSettableSampleRate(a.sampleRate))
-        return E_FAIL;
     // Callers tell a count no trace of the format could hold from a file cut short by the result.
     if (a.pointCount < 1 || a.pointCount > kMostPoints)
         return E_OUTOFMEMORY;
     if (uint64_t(a.pointCount) * 4 > r.remaining())
         return E_FAIL;
+    // A zero scale or a rate the attributes refuse would leave points without a unit or a trace
+    // without storage. Such an aiming is passed over rather than costing the user the others.
+    if (a.scale == 0 || !isSettableSampleRate(a.sampleRate))
+        return r.skip(uint64_t(a.pointCount) * 4) ? S_FALSE : E_FAIL;
 
     auto aiming = CAiming::create();
     ComPtr<IAimingAttr> attr = aiming->attr();
@@ -262,13 +262,18 @@ HRESULT readRawDocumentBytes(const QByteArray& bytes, const RawDocumentSink& sin
         return E_FAIL;
 
     uint32_t positionBits = 0;
+    int32_t added = 0;
     for (int32_t i = 0; i < header.aimingCount; ++i) {
         if (sink.progress)
             sink.progress(i, header.aimingCount);
         HRESULT hr = readAiming(r, header, event.get(), sink.aimings, &positionBits);
         if (FAILED(hr))
             return hr;
+        added += hr == S_OK;
     }
+    // A file whose every aiming was passed over has nothing to show.
+    if (header.aimingCount > 0 && added == 0)
+        return E_FAIL;
     if (header.shortName == QLatin1String("SBR50")) {
         if (const char* position = positionName(positionBits))
             sink.values->put(QStringLiteral("_position"), Variant(position));

@@ -14,16 +14,6 @@ using namespace doctest;
 
 namespace {
 
-class ProgressSink final : public ComObject<ProgressSink, _IKavroDocumentEvents> {
-public:
-    HRESULT Progress(int32_t done, int32_t total) override
-    {
-        calls.emplace_back(done, total);
-        return S_OK;
-    }
-    std::vector<std::pair<int32_t, int32_t>> calls;
-};
-
 int32_t countOf(IAimingCollection* c)
 {
     int32_t n = -1;

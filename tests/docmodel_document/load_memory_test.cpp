@@ -2,6 +2,7 @@
 // file's size, however many samples, channels and aimings a small hostile file claims. Every
 // allocation through operator new is counted; one that would pass the bound is refused and
 // remembered, so that a fault shows as a failed test and not as an exhausted machine.
+#include "aiming_attr.h"
 #include "aiming_trace.h"
 #include "kavrodoc.h"
 #include "com/classregistry.h"
@@ -276,6 +277,34 @@ TEST_F(LoadMemory, ALoadedPracticeHoldsItsCodedBytesUntilItsSamplesAreRead)
     const uint64_t read = allocated - before;
     EXPECT_GT(read, decodedBytes);
     EXPECT_LT(read, decodedBytes + fileBytes / 10) << "the coded bytes are still held";
+}
+
+// Finishing a recording narrows its storage, which takes memory of its own: without it the trace
+// says so and stays writable and whole.
+TEST_F(LoadMemory, FinishingATraceWithoutMemoryToNarrowItFailsAndKeepsIt)
+{
+    auto attr = kavrodoc::CAimingAttr::create();
+    ASSERT_EQ(attr->put_SampleRate(20), S_OK);
+    auto trace = kavrodoc::CAimingTrace::create(attr.get());
+    ASSERT_EQ(trace->put_WrapEnabled(VARIANT_FALSE), S_OK);
+    for (int32_t i = 0; i < 60; ++i) // exactly the first storage: nothing to cut before narrowing
+        ASSERT_EQ(trace->_Add(i, -i), S_OK);
+
+    cap = allocated.load();
+    const HRESULT hr = trace->put_ReadOnly(VARIANT_TRUE);
+    cap = UINT64_MAX;
+    EXPECT_EQ(hr, E_OUTOFMEMORY);
+    VARIANT_BOOL readOnly = VARIANT_TRUE;
+    trace->get_ReadOnly(&readOnly);
+    EXPECT_EQ(readOnly, VARIANT_FALSE);
+    EXPECT_EQ(trace->_Add(60, -60), S_OK);
+
+    ASSERT_EQ(trace->put_ReadOnly(VARIANT_TRUE), S_OK);
+    for (int32_t i = 0; i <= 60; ++i) {
+        int32_t x = 0, y = 0;
+        ASSERT_EQ(trace->_GetPoint(i, &x, &y), S_OK);
+        ASSERT_EQ(std::pair(x, y), std::pair(i, -i));
+    }
 }
 
 } // namespace

@@ -192,8 +192,31 @@ TEST_F(RawReader, MixedPositionsNameNone)
     EXPECT_TRUE(v.isEmpty());
 }
 
+TEST_F(RawReader, AimingsWithoutUsableRateOrScaleArePassedOver)
+{
+    // Every aiming of the file is reported before it is read, counted from 0, also those passed over.
+    auto doc = CKavroDocument::create();
+    auto sink = ProgressSink::create();
+    uint32_t cookie = 0;
+    ASSERT_EQ(adviseSink(doc->identity(), _IKavroDocumentEvents::iid, sink->identity(), &cookie), S_OK);
+    doc->put_FileName(dir->filePath(QStringLiteral("some_unusable.raw")));
+    ASSERT_EQ(doc->Load(), S_OK);
+    EXPECT_EQ(sink->calls, (std::vector<std::pair<int32_t, int32_t>>{{0, 5}, {1, 5}, {2, 5}, {3, 5}, {4, 5}}));
+    unadviseSink(doc->identity(), _IKavroDocumentEvents::iid, cookie);
+
+    ComPtr<IAimingCollection> aimings;
+    doc->get_Aimings(aimings.put());
+    int32_t count = 0;
+    aimings->get_Count(&count);
+    ASSERT_EQ(count, 2);
+    EXPECT_EQ(points(aiming(doc.get(), 1).get()), (std::vector<std::pair<int32_t, int32_t>>{{100, -100}}));
+    // The reading goes on after the fields of each aiming passed over.
+    EXPECT_EQ(points(aiming(doc.get(), 2).get()), (std::vector<std::pair<int32_t, int32_t>>{{200, 200}, {300, -300}}));
+}
+
 TEST_F(RawReader, FilesThatCannotBeReadFail)
 {
+    // A file whose only aiming has no usable rate or scale has nothing to show.
     for (const char* name : {"scale0.raw", "rate10.raw", "rate501.raw", "unknown_event.raw", "header_length.raw",
                              "count_beyond_file.raw", "points_missing.raw"})
         load(name, E_FAIL);

@@ -81,6 +81,13 @@ FILES = {
     'scale0.raw': document(7, SBR50, 'S', ('', ''), 0, [aiming(6, scale=0)]),
     'rate10.raw': document(7, SBR50, 'S', ('', ''), 0, [aiming(6, rate=10)]),
     'rate501.raw': document(7, SBR50, 'S', ('', ''), 0, [aiming(6, rate=501)]),
+    # Aimings without a usable rate or scale between readable ones.
+    'some_unusable.raw': document(7, SBR50, 'S', ('', ''), 0, [
+        aiming(6, 0x40, points=[(20, 20)]),
+        aiming(6, 0x40, rate=10, points=[(1, 1), (2, 2)]),
+        aiming(3, 0x40, scale=0, points=[(3, 3)] * 3),
+        aiming(6, 0x40, rate=501),
+        aiming(1, 0x40, points=[(40, -40), (60, 60)])]),
     'points0.raw': document(7, SBR50, 'S', ('', ''), 0, [aiming(6, points=[])]),
     'points16381.raw': document(7, SBR50, 'S', ('', ''), 0, [aiming(6, count=16381)]),
     'points_negative.raw': document(7, SBR50, 'S', ('', ''), 0, [aiming(6, count=-1)]),

@@ -8,7 +8,21 @@
 #include <QString>
 #include <QStringList>
 
+#include <utility>
+#include <vector>
+
 namespace doctest {
+
+// Records the document's progress reports in order.
+class ProgressSink final : public ComObject<ProgressSink, _IKavroDocumentEvents> {
+public:
+    HRESULT Progress(int32_t done, int32_t total) override
+    {
+        calls.emplace_back(done, total);
+        return S_OK;
+    }
+    std::vector<std::pair<int32_t, int32_t>> calls;
+};
 
 // The per-process event manager over the events built into the bin folder.
 IEventManager* manager();
