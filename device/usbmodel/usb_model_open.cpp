@@ -276,6 +276,10 @@ void CKavroDeviceUSB::openAuxiliarySensors()
 {
     // Plugged in at any time; looked for at most once a second so a batch stays cheap.
     static_assert(kAuxiliaryProbeMs > 0);
+    // One whose reader gave up has been unplugged: let it go, or it could never be opened again.
+    for (UsbDevice* d : std::initializer_list<UsbDevice*>{&trigger_, &pulse_})
+        if (d->IsFailed())
+            d->Close();
     const uint32_t now = host().clock().tickMs();
     if (auxProbed_ && now - lastAuxProbe_ < kAuxiliaryProbeMs)
         return;

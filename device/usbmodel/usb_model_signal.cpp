@@ -101,6 +101,9 @@ void CKavroDeviceUSB::OnWirelessPacket(ByteSpan packet)
 
 void CKavroDeviceUSB::regulateWireless(const WirelessSample& s)
 {
+    // A packet that could not be read is neither a status nor data: it must not reset the emitters.
+    if (s.status == WirelessNothing)
+        return;
     const bool toReceiver = receiver_.IsOpen() && targetNumber_ > 0;
     if (pairType()) {
         if (!calibrationMode_)

@@ -160,6 +160,46 @@ TEST_F(UsbModelTest, WirelessPairPacketsGiveNoSignalBeforeTheSixth)
     EXPECT_EQ(count, 4); // two samples from each of the last two packets
 }
 
+// In calibration mode a status packet of a pair-type sensor resets the target's emitters to
+// 60/60; a packet that cannot be read is no status and leaves them alone.
+TEST_F(UsbModelTest, OnlyARealStatusPacketResetsTheWirelessEmitters)
+{
+    ASSERT_EQ(connectThroughReceiver(kReceiver, QStringLiteral("AR10"), 0), S_OK);
+    ASSERT_TRUE(model()->IsWireless());
+    ASSERT_EQ(device->put_CalibrationMode(1, VARIANT_TRUE), S_OK);
+    EXPECT_EQ(model()->SignalSettings(), (std::array<int32_t, 2>{128, 128}));
+
+    int32_t records = 0;
+    auto send = [&](Bytes p) {
+        Bytes run{static_cast<uint8_t>(p.size() + 2), 136};
+        run.insert(run.end(), p.begin(), p.end());
+        fake.injectPacket(kReceiver, run);
+        ASSERT_TRUE(drainUntil(++records));
+    };
+    auto resets = [&] {
+        size_t n = 0;
+        for (const auto& r : requests(kReceiver, UsbControlKind::Write))
+            n += r.data == Bytes{usbreq::kCmdSignalSettings, 60, 60};
+        return n;
+    };
+    Bytes data(14, 0);
+    data[0] = 14;
+    data[1] = 2; // a pair-type sensor
+    send(data);
+    Bytes unreadable = data;
+    unreadable.push_back(0); // one byte more than its header says
+    send(unreadable);
+    EXPECT_EQ(resets(), 0u);
+    EXPECT_EQ(model()->SignalSettings(), (std::array<int32_t, 2>{128, 128}));
+
+    Bytes status(18, 0);
+    status[0] = 0x20 | 18;
+    status[1] = 2;
+    send(status);
+    EXPECT_EQ(resets(), 1u);
+    EXPECT_EQ(model()->SignalSettings(), (std::array<int32_t, 2>{60, 60}));
+}
+
 // Each wireless command's retry window and wait, as the targets' protocol gives them.
 TEST(WirelessCommands, EachCommandHasItsRetryWindowAndWait)
 {

@@ -218,6 +218,39 @@ TEST_F(UsbModelTest, TargetTypeCodeSetsTheSpotSeparation)
     EXPECT_DOUBLE_EQ(model()->OpticalSensor().NominalSeparation(), 190.0);
 }
 
+// The trigger and pulse sensors may be plugged in at any time, also again after being pulled out.
+TEST_F(UsbModelTest, CompanionSensorsPulledOutAreFoundAgainWhenPluggedBackIn)
+{
+    const char* trigger = "usb:1-5";
+    const char* pulse = "usb:1-6";
+    auto plugCompanions = [&] {
+        plug(trigger, usbids::kTriggerSensorProductId, {});
+        plug(pulse, usbids::kPulseSensorProductId, {{133, {0, 0, 1, 0}}});
+    };
+    auto available = [&] {
+        VARIANT_BOOL t = VARIANT_FALSE, p = VARIANT_FALSE;
+        device->get_TriggerControlAvailable(&t);
+        device->get_PulseAvailable(&p);
+        return std::pair<bool, bool>(t == VARIANT_TRUE, p == VARIANT_TRUE);
+    };
+    plugCompanions();
+    ASSERT_EQ(connect(), S_OK);
+    play(hold(3));
+    EXPECT_EQ(available(), std::make_pair(true, true));
+
+    fake.unplug(trigger);
+    fake.unplug(pulse);
+    ASSERT_TRUE(eventually([&] { return available() == std::make_pair(false, false); }));
+    plugCompanions();
+    clock.advance(1000); // they are looked for at most once a second
+    play(hold(3));
+    EXPECT_EQ(available(), std::make_pair(true, true));
+    size_t starts = 0;
+    for (const auto& r : requests(trigger, UsbControlKind::Out))
+        starts += r.request == 131;
+    EXPECT_EQ(starts, 2u);
+}
+
 TEST_F(UsbModelTest, StoredSignalLevelOutsideItsRangeIsIgnored)
 {
     SettingsKey key;
