@@ -192,6 +192,37 @@ TEST_F(UsbModelTest, CalibrationIsSavedAndLoadedOnReconnect)
     EXPECT_NEAR(y, 0, 3);
 }
 
+// Corrections made after a shot move the later aimings by what they add up to, however many
+// steps they were made in.
+TEST_F(UsbModelTest, CorrectionsAfterAShotAddUp)
+{
+    auto sink = advise();
+    ASSERT_EQ(connect(), S_OK);
+    play(shotRoad(18, 2));
+    ASSERT_EQ(sink->shots.size(), 1u);
+    auto pointOf = [&](IAiming* aiming) {
+        ComPtr<IAimingTrace> trace;
+        aiming->get_Trace(trace.put());
+        int32_t x = 0, y = 0;
+        trace->_GetPoint(5, &x, &y);
+        return std::make_pair(x, y);
+    };
+    const auto before = pointOf(sink->aimings[0].get());
+
+    // Only the vertical correction tells the model; each step is made as the trace view does.
+    for (float x : {1.0f, 2.0f}) {
+        ASSERT_EQ(device->put_CorrectionX(1, x), S_OK);
+        ASSERT_EQ(device->put_CorrectionY(1, -0.5f), S_OK);
+    }
+    // After an aiming with a shot the sight must leave the target for half a second.
+    play(std::vector<Bytes>(60, opticalItem(0, 0, 0, -1, true)));
+    play(hold(12));
+    ASSERT_EQ(sink->aimings.size(), 2u);
+    const auto after = pointOf(sink->aimings[1].get());
+    EXPECT_NEAR(after.first - before.first, 200, 2);
+    EXPECT_NEAR(after.second - before.second, -50, 2);
+}
+
 TEST_F(UsbModelTest, TargetTypeCodeSetsTheSpotSeparation)
 {
     ASSERT_EQ(connect(), S_OK);
