@@ -200,6 +200,45 @@ TEST_F(UsbModelTest, OnlyARealStatusPacketResetsTheWirelessEmitters)
     EXPECT_EQ(model()->SignalSettings(), (std::array<int32_t, 2>{60, 60}));
 }
 
+// Each packet of a pair-type sensor is two samples; a shot in its second half belongs to the
+// second sample, at twice its place within that half.
+TEST_F(UsbModelTest, PairPacketShotLateInThePacketGoesToItsSecondSample)
+{
+    auto sink = advise();
+    ASSERT_EQ(connectThroughReceiver(kReceiver, QStringLiteral("AR10"), 0), S_OK);
+    int32_t records = 0;
+    // Counter 2/3: angle word 0; 4/5: distance word 10000. Both words are in after counter 5.
+    const uint8_t mux[6] = {90, 33, 0, 0, 0x10, 0x27};
+    auto send = [&](uint8_t counter, uint8_t subIndex, uint8_t shot) {
+        Bytes p(16, 0);
+        p[0] = 16;
+        p[1] = 5;
+        p[4] = counter;
+        p[5] = mux[counter % 6];
+        p[6] = 100; // A1 = 2
+        p[8] = 0xCE, p[9] = 0xFF; // B1 = -1
+        p[10] = 100;
+        p[12] = 0xCE, p[13] = 0xFF;
+        p[14] = subIndex;
+        p[15] = shot;
+        Bytes run{static_cast<uint8_t>(p.size() + 2), 136};
+        run.insert(run.end(), p.begin(), p.end());
+        fake.injectPacket(kReceiver, run);
+        ASSERT_TRUE(drainUntil(++records));
+    };
+    for (uint8_t c = 0; c < 8; ++c)
+        send(c, 0, 0); // the trace holds six points after counter 7
+    EXPECT_TRUE(sink->shots.empty());
+    send(8, 12, 25); // shot fraction 12 / 16 = 0.75, amplitude 100
+    ASSERT_EQ(sink->shots.size(), 1u);
+    int32_t index = -1;
+    sink->shots[0]->get_TraceIndex(&index);
+    EXPECT_EQ(index, 7);
+    double phase = 0;
+    sink->shots[0]->get_microphonePhase(&phase);
+    EXPECT_DOUBLE_EQ(phase, 0.5);
+}
+
 // Each wireless command's retry window and wait, as the targets' protocol gives them.
 TEST(WirelessCommands, EachCommandHasItsRetryWindowAndWait)
 {
