@@ -32,10 +32,7 @@ bool CKavroDeviceUSB::Open()
     filterY_.Design(kCoordinateCutoff, IirFilter::LowPass, kRipple, 2);
     targetNumber_ = 0;
     calibrationMode_ = host().CalibrationMode(1);
-    {
-        std::lock_guard g(regLock_);
-        regulator_ = kRegulatorIdle;
-    }
+    setRegulationIdle();
     link_.Reset();
     resampleX_.Reset();
     resampleY_.Reset();

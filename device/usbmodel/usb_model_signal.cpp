@@ -89,6 +89,14 @@ void CKavroDeviceUSB::regulateOptical(const OpticalSample& s)
     }
 }
 
+void CKavroDeviceUSB::setRegulationIdle()
+{
+    std::lock_guard g(regLock_);
+    regulator_ = kRegulatorIdle;
+    // The wireless packets' regulation has no state of its own beyond its wait after a change.
+    wirelessRegWait_ = 0;
+}
+
 void CKavroDeviceUSB::OnWirelessPacket(ByteSpan packet)
 {
     SampleRecord r;

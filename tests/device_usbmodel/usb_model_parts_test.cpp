@@ -200,6 +200,42 @@ TEST_F(UsbModelTest, OnlyARealStatusPacketResetsTheWirelessEmitters)
     EXPECT_EQ(model()->SignalSettings(), (std::array<int32_t, 2>{60, 60}));
 }
 
+// After a change of the emitters the regulation of a wireless sensor's spots waits 12 packets;
+// entering calibration mode starts it afresh, so the next packet is regulated at once.
+TEST_F(UsbModelTest, EnteringCalibrationModeEndsTheWirelessRegulationsWait)
+{
+    ASSERT_EQ(connectThroughReceiver(kReceiver, QStringLiteral("AR10"), 0), S_OK);
+    ASSERT_EQ(device->put_CalibrationMode(1, VARIANT_TRUE), S_OK);
+    int32_t records = 0;
+    auto send = [&] {
+        Bytes p(22, 0);
+        p[0] = 22;
+        p[1] = 0; // a spot-type sensor
+        for (size_t i = 6; i < 22; i += 2)
+            p[i] = 0xD0, p[i + 1] = 0x02; // amplitude 720 / 12 = 60: spot sums of 240
+        Bytes run{static_cast<uint8_t>(p.size() + 2), 136};
+        run.insert(run.end(), p.begin(), p.end());
+        fake.injectPacket(kReceiver, run);
+        ASSERT_TRUE(drainUntil(++records));
+    };
+    auto raised = [&] {
+        size_t n = 0;
+        for (const auto& r : requests(kReceiver, UsbControlKind::Write))
+            n += r.data == Bytes{usbreq::kCmdSignalSettings, 192, 192};
+        return n;
+    };
+    send(); // far below the wanted 500: raised to the most
+    EXPECT_EQ(raised(), 1u);
+    EXPECT_EQ(model()->SignalSettings(), (std::array<int32_t, 2>{192, 192}));
+
+    ASSERT_EQ(device->put_CalibrationMode(1, VARIANT_FALSE), S_OK);
+    ASSERT_EQ(device->put_CalibrationMode(1, VARIANT_TRUE), S_OK);
+    EXPECT_EQ(model()->SignalSettings(), (std::array<int32_t, 2>{128, 128}));
+    send();
+    EXPECT_EQ(raised(), 2u);
+    EXPECT_EQ(model()->SignalSettings(), (std::array<int32_t, 2>{192, 192}));
+}
+
 // Each packet of a pair-type sensor is two samples; a shot in its second half belongs to the
 // second sample, at twice its place within that half.
 TEST_F(UsbModelTest, PairPacketShotLateInThePacketGoesToItsSecondSample)
