@@ -169,33 +169,21 @@ TEST_F(UsbModelTest, OnlyARealStatusPacketResetsTheWirelessEmitters)
     ASSERT_EQ(device->put_CalibrationMode(1, VARIANT_TRUE), S_OK);
     EXPECT_EQ(model()->SignalSettings(), (std::array<int32_t, 2>{128, 128}));
 
-    int32_t records = 0;
-    auto send = [&](Bytes p) {
-        Bytes run{static_cast<uint8_t>(p.size() + 2), 136};
-        run.insert(run.end(), p.begin(), p.end());
-        fake.injectPacket(kReceiver, run);
-        ASSERT_TRUE(drainUntil(++records));
-    };
-    auto resets = [&] {
-        size_t n = 0;
-        for (const auto& r : requests(kReceiver, UsbControlKind::Write))
-            n += r.data == Bytes{usbreq::kCmdSignalSettings, 60, 60};
-        return n;
-    };
+    auto resets = [&] { return commandsSent({usbreq::kCmdSignalSettings, 60, 60}); };
     Bytes data(14, 0);
     data[0] = 14;
     data[1] = 2; // a pair-type sensor
-    send(data);
+    relay(data);
     Bytes unreadable = data;
     unreadable.push_back(0); // one byte more than its header says
-    send(unreadable);
+    relay(unreadable);
     EXPECT_EQ(resets(), 0u);
     EXPECT_EQ(model()->SignalSettings(), (std::array<int32_t, 2>{128, 128}));
 
     Bytes status(18, 0);
     status[0] = 0x20 | 18;
     status[1] = 2;
-    send(status);
+    relay(status);
     EXPECT_EQ(resets(), 1u);
     EXPECT_EQ(model()->SignalSettings(), (std::array<int32_t, 2>{60, 60}));
 }
@@ -206,32 +194,19 @@ TEST_F(UsbModelTest, EnteringCalibrationModeEndsTheWirelessRegulationsWait)
 {
     ASSERT_EQ(connectThroughReceiver(kReceiver, QStringLiteral("AR10"), 0), S_OK);
     ASSERT_EQ(device->put_CalibrationMode(1, VARIANT_TRUE), S_OK);
-    int32_t records = 0;
-    auto send = [&] {
-        Bytes p(22, 0);
-        p[0] = 22;
-        p[1] = 0; // a spot-type sensor
-        for (size_t i = 6; i < 22; i += 2)
-            p[i] = 0xD0, p[i + 1] = 0x02; // amplitude 720 / 12 = 60: spot sums of 240
-        Bytes run{static_cast<uint8_t>(p.size() + 2), 136};
-        run.insert(run.end(), p.begin(), p.end());
-        fake.injectPacket(kReceiver, run);
-        ASSERT_TRUE(drainUntil(++records));
-    };
-    auto raised = [&] {
-        size_t n = 0;
-        for (const auto& r : requests(kReceiver, UsbControlKind::Write))
-            n += r.data == Bytes{usbreq::kCmdSignalSettings, 192, 192};
-        return n;
-    };
-    send(); // far below the wanted 500: raised to the most
+    Bytes spots(22, 0);
+    spots[0] = 22; // a spot-type sensor (type 0)
+    for (size_t i = 6; i < 22; i += 2)
+        spots[i] = 0xD0, spots[i + 1] = 0x02; // amplitude 720 / 12 = 60: spot sums of 240
+    auto raised = [&] { return commandsSent({usbreq::kCmdSignalSettings, 192, 192}); };
+    relay(spots); // far below the wanted 500: raised to the most
     EXPECT_EQ(raised(), 1u);
     EXPECT_EQ(model()->SignalSettings(), (std::array<int32_t, 2>{192, 192}));
 
     ASSERT_EQ(device->put_CalibrationMode(1, VARIANT_FALSE), S_OK);
     ASSERT_EQ(device->put_CalibrationMode(1, VARIANT_TRUE), S_OK);
     EXPECT_EQ(model()->SignalSettings(), (std::array<int32_t, 2>{128, 128}));
-    send();
+    relay(spots);
     EXPECT_EQ(raised(), 2u);
     EXPECT_EQ(model()->SignalSettings(), (std::array<int32_t, 2>{192, 192}));
 }
@@ -242,7 +217,6 @@ TEST_F(UsbModelTest, PairPacketShotLateInThePacketGoesToItsSecondSample)
 {
     auto sink = advise();
     ASSERT_EQ(connectThroughReceiver(kReceiver, QStringLiteral("AR10"), 0), S_OK);
-    int32_t records = 0;
     // Counter 2/3: angle word 0; 4/5: distance word 10000. Both words are in after counter 5.
     const uint8_t mux[6] = {90, 33, 0, 0, 0x10, 0x27};
     auto send = [&](uint8_t counter, uint8_t subIndex, uint8_t shot) {
@@ -257,22 +231,14 @@ TEST_F(UsbModelTest, PairPacketShotLateInThePacketGoesToItsSecondSample)
         p[12] = 0xCE, p[13] = 0xFF;
         p[14] = subIndex;
         p[15] = shot;
-        Bytes run{static_cast<uint8_t>(p.size() + 2), 136};
-        run.insert(run.end(), p.begin(), p.end());
-        fake.injectPacket(kReceiver, run);
-        ASSERT_TRUE(drainUntil(++records));
+        relay(p);
     };
     for (uint8_t c = 0; c < 8; ++c)
         send(c, 0, 0); // the trace holds six points after counter 7
     EXPECT_TRUE(sink->shots.empty());
     send(8, 12, 25); // shot fraction 12 / 16 = 0.75, amplitude 100
     ASSERT_EQ(sink->shots.size(), 1u);
-    int32_t index = -1;
-    sink->shots[0]->get_TraceIndex(&index);
-    EXPECT_EQ(index, 7);
-    double phase = 0;
-    sink->shots[0]->get_microphonePhase(&phase);
-    EXPECT_DOUBLE_EQ(phase, 0.5);
+    EXPECT_EQ(placeOf(sink->shots[0].get()), std::make_pair(7, 0.5));
 }
 
 // Each wireless command's retry window and wait, as the targets' protocol gives them.

@@ -65,12 +65,7 @@ TEST_F(UsbModelTest, OneShotRoadFromOpenToClose)
               (std::vector<std::string>{"StartAiming 1", "NewCoordinates 1 19", "Shot 1", "NewCoordinates 1 12",
                                         "ConcludeAiming 1", "FinalConcludeAiming 1"}));
     ASSERT_EQ(sink->shots.size(), 1u);
-    int32_t index = -1;
-    sink->shots[0]->get_TraceIndex(&index);
-    EXPECT_EQ(index, 18);
-    double phase = 0;
-    sink->shots[0]->get_microphonePhase(&phase);
-    EXPECT_DOUBLE_EQ(phase, 0.5);
+    EXPECT_EQ(placeOf(sink->shots[0].get()), std::make_pair(18, 0.5));
 
     // Scale 1 x divisor 2 plus 0.5, at 10 m: 4 mm per sensor unit; the point is (5, 3) units.
     ComPtr<IAimingTrace> trace;

@@ -158,10 +158,40 @@ protected:
         EXPECT_EQ(device->put_EventShortName(1, event), S_OK);
         EXPECT_EQ(device->put_DevicePath(QString::fromLatin1(devicePath)), S_OK);
         played_ = nullptr;
+        relayed_ = 0;
         const HRESULT hr = device->put_Connected(VARIANT_TRUE);
         done = true;
         ticker.join();
         return hr;
+    }
+
+    // Relays one wireless packet through the receiver and drains the window until the model has
+    // taken it.
+    void relay(const Bytes& packet)
+    {
+        Bytes run{static_cast<uint8_t>(packet.size() + 2), 136};
+        run.insert(run.end(), packet.begin(), packet.end());
+        fake.injectPacket(kReceiver, run);
+        ASSERT_TRUE(drainUntil(++relayed_));
+    }
+
+    // How many wireless commands with exactly this payload the receiver was given.
+    size_t commandsSent(const Bytes& payload)
+    {
+        size_t n = 0;
+        for (const auto& r : requests(kReceiver, UsbControlKind::Write))
+            n += r.data == payload;
+        return n;
+    }
+
+    // Where a shot lies in its trace and its place within its sample.
+    static std::pair<int32_t, double> placeOf(IShot* shot)
+    {
+        int32_t index = -1;
+        double phase = 0;
+        shot->get_TraceIndex(&index);
+        shot->get_microphonePhase(&phase);
+        return {index, phase};
     }
 
     CKavroDevice& control() { return *static_cast<CKavroDevice*>(device.get()); }
@@ -225,6 +255,7 @@ protected:
     ComPtr<IKavroDevice> device;
     CGenericKavro* played_ = nullptr;
     int32_t expected_ = 0;
+    int32_t relayed_ = 0;
     std::atomic<uint8_t> lastCommand_{0};
 };
 
