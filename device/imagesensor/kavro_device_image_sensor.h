@@ -41,8 +41,9 @@ public:
 
     bool GetValue(int32_t index, Variant* out) override;
     bool SetValue(int32_t index, const Variant& value) override;
-    bool HasPulse() override { return pulse_ != nullptr; }
-    bool HasTriggerControl() override { return trigger_ != nullptr; }
+    // A companion pulled out is let go at the next batch; until then it is no longer present.
+    bool HasPulse() override { return pulse_ && pulse_->IsOpen(); }
+    bool HasTriggerControl() override { return trigger_ && trigger_->IsOpen(); }
     int32_t CounterModulus() override { return 0; }
     void SetPiezoSensitivity(int32_t n, int32_t value) override;
     int32_t GetPiezoSensitivity(int32_t n) override;

@@ -136,6 +136,8 @@ private:
     // Reader thread.
     void OnSignal(const OpticalSample& s);
     void regulateOptical(const OpticalSample& s);
+    // Both regulations start afresh with the next sample or packet.
+    void setRegulationIdle();
     void OnWirelessPacket(ByteSpan packet);
 
     // Control thread: records.

@@ -308,9 +308,15 @@ void CKavroDeviceUSB::CorrectionChanged()
     const double x = host().CorrectionX(1) / 100.0;
     const double y = host().CorrectionY(1) / 100.0;
     if (reference_ && reference_->factor != 0 && std::isfinite(reference_->factor)) {
+        const double shiftX = (x - corrX_) / reference_->factor;
+        const double shiftY = (y - corrY_) / reference_->factor;
         angle0_ = reference_->angle;
-        dx0_ = reference_->x - ((x - corrX_) / reference_->factor + reference_->tx);
-        dy0_ = reference_->y - ((y - corrY_) / reference_->factor + reference_->ty);
+        dx0_ = reference_->x - (shiftX + reference_->tx);
+        dy0_ = reference_->y - (shiftY + reference_->ty);
+        // The shot now lies where this change put it: the next change moves it on from there
+        // instead of undoing this one.
+        reference_->tx += shiftX;
+        reference_->ty += shiftY;
         calibrated_ = true;
     }
     corrX_ = x;

@@ -58,10 +58,7 @@ void CKavroDeviceUSB::handleWirelessRecord(const SampleRecord& record)
         lastType_ = link_.DeviceType();
         lastIdentity_ = link_.Identity();
         SendTargetFace();
-        {
-            std::lock_guard g(regLock_);
-            regulator_ = kRegulatorIdle;
-        }
+        setRegulationIdle();
         filterX_.Design(kWirelessCutoff, IirFilter::LowPass, 0.5, 2);
         filterY_.Design(kWirelessCutoff, IirFilter::LowPass, 0.5, 2);
     }

@@ -32,10 +32,7 @@ bool CKavroDeviceUSB::Open()
     filterY_.Design(kCoordinateCutoff, IirFilter::LowPass, kRipple, 2);
     targetNumber_ = 0;
     calibrationMode_ = host().CalibrationMode(1);
-    {
-        std::lock_guard g(regLock_);
-        regulator_ = kRegulatorIdle;
-    }
+    setRegulationIdle();
     link_.Reset();
     resampleX_.Reset();
     resampleY_.Reset();
@@ -276,6 +273,10 @@ void CKavroDeviceUSB::openAuxiliarySensors()
 {
     // Plugged in at any time; looked for at most once a second so a batch stays cheap.
     static_assert(kAuxiliaryProbeMs > 0);
+    // One whose reader gave up has been unplugged: let it go, or it could never be opened again.
+    for (UsbDevice* d : std::initializer_list<UsbDevice*>{&trigger_, &pulse_})
+        if (d->IsFailed())
+            d->Close();
     const uint32_t now = host().clock().tickMs();
     if (auxProbed_ && now - lastAuxProbe_ < kAuxiliaryProbeMs)
         return;

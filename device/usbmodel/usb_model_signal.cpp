@@ -89,6 +89,14 @@ void CKavroDeviceUSB::regulateOptical(const OpticalSample& s)
     }
 }
 
+void CKavroDeviceUSB::setRegulationIdle()
+{
+    std::lock_guard g(regLock_);
+    regulator_ = kRegulatorIdle;
+    // The wireless packets' regulation has no state of its own beyond its wait after a change.
+    wirelessRegWait_ = 0;
+}
+
 void CKavroDeviceUSB::OnWirelessPacket(ByteSpan packet)
 {
     SampleRecord r;
@@ -101,6 +109,9 @@ void CKavroDeviceUSB::OnWirelessPacket(ByteSpan packet)
 
 void CKavroDeviceUSB::regulateWireless(const WirelessSample& s)
 {
+    // A packet that could not be read is neither a status nor data: it must not reset the emitters.
+    if (s.status == WirelessNothing)
+        return;
     const bool toReceiver = receiver_.IsOpen() && targetNumber_ > 0;
     if (pairType()) {
         if (!calibrationMode_)

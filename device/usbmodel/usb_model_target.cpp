@@ -243,10 +243,7 @@ void CKavroDeviceUSB::CalibrationModeChanged()
     if (on)
         SetLight2(1, true);
     if (wireless_ && on) {
-        {
-            std::lock_guard g(regLock_);
-            regulator_ = kRegulatorIdle;
-        }
+        setRegulationIdle();
         if (receiver_.IsOpen() && targetNumber_ > 0) {
             if (sendSignalSettings(128, 128)) {
                 std::lock_guard g(regLock_);
@@ -296,9 +293,9 @@ void CKavroDeviceUSB::OnTargetNotice(intptr_t, intptr_t)
     const bool leds = descriptorType() == kDescriptorTypeLeds;
     applyReferenceSize(leds ? 50.0 : 190.0);
     SendTargetFace();
+    setRegulationIdle();
     {
         std::lock_guard g(regLock_);
-        regulator_ = kRegulatorIdle;
         settings_ = {128, 128};
     }
     loadCalibration();

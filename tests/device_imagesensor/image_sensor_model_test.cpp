@@ -337,6 +337,24 @@ TEST_F(ImageSensorModel, ThePulseSensorReportsBeatsAndTheRate)
     EXPECT_THAT(fake.controlLog(pulsePath), Contains(out(132, 0)));
 }
 
+TEST_F(ImageSensorModel, CompanionsPulledOutAreNoLongerAvailable)
+{
+    const std::string pulsePath = plug(usbids::kPulseSensorProductId, "pulse");
+    const std::string triggerPath = plug(usbids::kTriggerSensorProductId, "trigger");
+    ASSERT_EQ(connect(), S_OK);
+    auto available = [&] {
+        VARIANT_BOOL pulse = VARIANT_FALSE, trigger = VARIANT_FALSE;
+        device->get_PulseAvailable(&pulse);
+        device->get_TriggerControlAvailable(&trigger);
+        return std::make_pair(pulse == VARIANT_TRUE, trigger == VARIANT_TRUE);
+    };
+    EXPECT_EQ(available(), std::make_pair(true, true));
+    fake.unplug(pulsePath);
+    fake.unplug(triggerPath);
+    // Also while no status comes from the camera.
+    EXPECT_TRUE(eventually([&] { return available() == std::make_pair(false, false); }));
+}
+
 TEST(BeatRate, NeedsFourRegularBeats)
 {
     const double ms = 1.0 / 86400000.0;

@@ -160,6 +160,87 @@ TEST_F(UsbModelTest, WirelessPairPacketsGiveNoSignalBeforeTheSixth)
     EXPECT_EQ(count, 4); // two samples from each of the last two packets
 }
 
+// In calibration mode a status packet of a pair-type sensor resets the target's emitters to
+// 60/60; a packet that cannot be read is no status and leaves them alone.
+TEST_F(UsbModelTest, OnlyARealStatusPacketResetsTheWirelessEmitters)
+{
+    ASSERT_EQ(connectThroughReceiver(kReceiver, QStringLiteral("AR10"), 0), S_OK);
+    ASSERT_TRUE(model()->IsWireless());
+    ASSERT_EQ(device->put_CalibrationMode(1, VARIANT_TRUE), S_OK);
+    EXPECT_EQ(model()->SignalSettings(), (std::array<int32_t, 2>{128, 128}));
+
+    auto resets = [&] { return commandsSent({usbreq::kCmdSignalSettings, 60, 60}); };
+    Bytes data(14, 0);
+    data[0] = 14;
+    data[1] = 2; // a pair-type sensor
+    relay(data);
+    Bytes unreadable = data;
+    unreadable.push_back(0); // one byte more than its header says
+    relay(unreadable);
+    EXPECT_EQ(resets(), 0u);
+    EXPECT_EQ(model()->SignalSettings(), (std::array<int32_t, 2>{128, 128}));
+
+    Bytes status(18, 0);
+    status[0] = 0x20 | 18;
+    status[1] = 2;
+    relay(status);
+    EXPECT_EQ(resets(), 1u);
+    EXPECT_EQ(model()->SignalSettings(), (std::array<int32_t, 2>{60, 60}));
+}
+
+// After a change of the emitters the regulation of a wireless sensor's spots waits 12 packets;
+// entering calibration mode starts it afresh, so the next packet is regulated at once.
+TEST_F(UsbModelTest, EnteringCalibrationModeEndsTheWirelessRegulationsWait)
+{
+    ASSERT_EQ(connectThroughReceiver(kReceiver, QStringLiteral("AR10"), 0), S_OK);
+    ASSERT_EQ(device->put_CalibrationMode(1, VARIANT_TRUE), S_OK);
+    Bytes spots(22, 0);
+    spots[0] = 22; // a spot-type sensor (type 0)
+    for (size_t i = 6; i < 22; i += 2)
+        spots[i] = 0xD0, spots[i + 1] = 0x02; // amplitude 720 / 12 = 60: spot sums of 240
+    auto raised = [&] { return commandsSent({usbreq::kCmdSignalSettings, 192, 192}); };
+    relay(spots); // far below the wanted 500: raised to the most
+    EXPECT_EQ(raised(), 1u);
+    EXPECT_EQ(model()->SignalSettings(), (std::array<int32_t, 2>{192, 192}));
+
+    ASSERT_EQ(device->put_CalibrationMode(1, VARIANT_FALSE), S_OK);
+    ASSERT_EQ(device->put_CalibrationMode(1, VARIANT_TRUE), S_OK);
+    EXPECT_EQ(model()->SignalSettings(), (std::array<int32_t, 2>{128, 128}));
+    relay(spots);
+    EXPECT_EQ(raised(), 2u);
+    EXPECT_EQ(model()->SignalSettings(), (std::array<int32_t, 2>{192, 192}));
+}
+
+// Each packet of a pair-type sensor is two samples; a shot in its second half belongs to the
+// second sample, at twice its place within that half.
+TEST_F(UsbModelTest, PairPacketShotLateInThePacketGoesToItsSecondSample)
+{
+    auto sink = advise();
+    ASSERT_EQ(connectThroughReceiver(kReceiver, QStringLiteral("AR10"), 0), S_OK);
+    // Counter 2/3: angle word 0; 4/5: distance word 10000. Both words are in after counter 5.
+    const uint8_t mux[6] = {90, 33, 0, 0, 0x10, 0x27};
+    auto send = [&](uint8_t counter, uint8_t subIndex, uint8_t shot) {
+        Bytes p(16, 0);
+        p[0] = 16;
+        p[1] = 5;
+        p[4] = counter;
+        p[5] = mux[counter % 6];
+        p[6] = 100; // A1 = 2
+        p[8] = 0xCE, p[9] = 0xFF; // B1 = -1
+        p[10] = 100;
+        p[12] = 0xCE, p[13] = 0xFF;
+        p[14] = subIndex;
+        p[15] = shot;
+        relay(p);
+    };
+    for (uint8_t c = 0; c < 8; ++c)
+        send(c, 0, 0); // the trace holds six points after counter 7
+    EXPECT_TRUE(sink->shots.empty());
+    send(8, 12, 25); // shot fraction 12 / 16 = 0.75, amplitude 100
+    ASSERT_EQ(sink->shots.size(), 1u);
+    EXPECT_EQ(placeOf(sink->shots[0].get()), std::make_pair(7, 0.5));
+}
+
 // Each wireless command's retry window and wait, as the targets' protocol gives them.
 TEST(WirelessCommands, EachCommandHasItsRetryWindowAndWait)
 {

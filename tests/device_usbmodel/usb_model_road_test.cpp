@@ -65,12 +65,7 @@ TEST_F(UsbModelTest, OneShotRoadFromOpenToClose)
               (std::vector<std::string>{"StartAiming 1", "NewCoordinates 1 19", "Shot 1", "NewCoordinates 1 12",
                                         "ConcludeAiming 1", "FinalConcludeAiming 1"}));
     ASSERT_EQ(sink->shots.size(), 1u);
-    int32_t index = -1;
-    sink->shots[0]->get_TraceIndex(&index);
-    EXPECT_EQ(index, 18);
-    double phase = 0;
-    sink->shots[0]->get_microphonePhase(&phase);
-    EXPECT_DOUBLE_EQ(phase, 0.5);
+    EXPECT_EQ(placeOf(sink->shots[0].get()), std::make_pair(18, 0.5));
 
     // Scale 1 x divisor 2 plus 0.5, at 10 m: 4 mm per sensor unit; the point is (5, 3) units.
     ComPtr<IAimingTrace> trace;
@@ -192,6 +187,37 @@ TEST_F(UsbModelTest, CalibrationIsSavedAndLoadedOnReconnect)
     EXPECT_NEAR(y, 0, 3);
 }
 
+// Corrections made after a shot move the later aimings by what they add up to, however many
+// steps they were made in.
+TEST_F(UsbModelTest, CorrectionsAfterAShotAddUp)
+{
+    auto sink = advise();
+    ASSERT_EQ(connect(), S_OK);
+    play(shotRoad(18, 2));
+    ASSERT_EQ(sink->shots.size(), 1u);
+    auto pointOf = [&](IAiming* aiming) {
+        ComPtr<IAimingTrace> trace;
+        aiming->get_Trace(trace.put());
+        int32_t x = 0, y = 0;
+        trace->_GetPoint(5, &x, &y);
+        return std::make_pair(x, y);
+    };
+    const auto before = pointOf(sink->aimings[0].get());
+
+    // Only the vertical correction tells the model; each step is made as the trace view does.
+    for (float x : {1.0f, 2.0f}) {
+        ASSERT_EQ(device->put_CorrectionX(1, x), S_OK);
+        ASSERT_EQ(device->put_CorrectionY(1, -0.5f), S_OK);
+    }
+    // After an aiming with a shot the sight must leave the target for half a second.
+    play(std::vector<Bytes>(60, opticalItem(0, 0, 0, -1, true)));
+    play(hold(12));
+    ASSERT_EQ(sink->aimings.size(), 2u);
+    const auto after = pointOf(sink->aimings[1].get());
+    EXPECT_NEAR(after.first - before.first, 200, 2);
+    EXPECT_NEAR(after.second - before.second, -50, 2);
+}
+
 TEST_F(UsbModelTest, TargetTypeCodeSetsTheSpotSeparation)
 {
     ASSERT_EQ(connect(), S_OK);
@@ -216,6 +242,39 @@ TEST_F(UsbModelTest, TargetTypeCodeSetsTheSpotSeparation)
     EXPECT_DOUBLE_EQ(model()->OpticalSensor().NominalSeparation(), 190.0);
     reconnect(8);
     EXPECT_DOUBLE_EQ(model()->OpticalSensor().NominalSeparation(), 190.0);
+}
+
+// The trigger and pulse sensors may be plugged in at any time, also again after being pulled out.
+TEST_F(UsbModelTest, CompanionSensorsPulledOutAreFoundAgainWhenPluggedBackIn)
+{
+    const char* trigger = "usb:1-5";
+    const char* pulse = "usb:1-6";
+    auto plugCompanions = [&] {
+        plug(trigger, usbids::kTriggerSensorProductId, {});
+        plug(pulse, usbids::kPulseSensorProductId, {{133, {0, 0, 1, 0}}});
+    };
+    auto available = [&] {
+        VARIANT_BOOL t = VARIANT_FALSE, p = VARIANT_FALSE;
+        device->get_TriggerControlAvailable(&t);
+        device->get_PulseAvailable(&p);
+        return std::pair<bool, bool>(t == VARIANT_TRUE, p == VARIANT_TRUE);
+    };
+    plugCompanions();
+    ASSERT_EQ(connect(), S_OK);
+    play(hold(3));
+    EXPECT_EQ(available(), std::make_pair(true, true));
+
+    fake.unplug(trigger);
+    fake.unplug(pulse);
+    ASSERT_TRUE(eventually([&] { return available() == std::make_pair(false, false); }));
+    plugCompanions();
+    clock.advance(1000); // they are looked for at most once a second
+    play(hold(3));
+    EXPECT_EQ(available(), std::make_pair(true, true));
+    size_t starts = 0;
+    for (const auto& r : requests(trigger, UsbControlKind::Out))
+        starts += r.request == 131;
+    EXPECT_EQ(starts, 2u);
 }
 
 TEST_F(UsbModelTest, StoredSignalLevelOutsideItsRangeIsIgnored)

@@ -115,8 +115,16 @@ protected:
     HRESULT connectFiveTargets(uint8_t refused = 0)
     {
         fake.unplug(kTarget);
+        return connectThroughReceiver(kOptical, QStringLiteral("BTLN"), 18, refused);
+    }
+
+    // Connects through the wireless receiver to its target 3, whose descriptor has `type`: the
+    // wired model when `devicePath` is the optical sensor's, the wireless model when it is the
+    // receiver's. Wireless commands with the first byte `refused` fail.
+    HRESULT connectThroughReceiver(const char* devicePath, const QString& event, uint8_t type, uint8_t refused = 0)
+    {
         fake.addDevice(FakeUsbDevice(kReceiver, usbids::kPlaceholderVendorId, usbids::kWirelessReceiverProductId));
-        fake.setControlHandler(kReceiver, [this, refused](const UsbControlRecord& r) {
+        fake.setControlHandler(kReceiver, [this, refused, type](const UsbControlRecord& r) {
             if (r.kind == UsbControlKind::Write) {
                 lastCommand_ = r.data.empty() ? 0 : r.data[0];
                 return FakeControlReply{lastCommand_ == refused ? USB_E_IO : S_OK, {}};
@@ -130,7 +138,7 @@ protected:
             case 241: // the target's answer
                 answer = lastCommand_ == 0x20 ? Bytes(17, 0) : Bytes(10, 0);
                 if (lastCommand_ == 0x20)
-                    answer[0] = 18; // descriptor type: the five-target face with lights
+                    answer[0] = type; // descriptor type (18: the five-target face with lights)
                 break;
             default: return FakeControlReply{USB_E_IO, {}};
             }
@@ -147,13 +155,43 @@ protected:
                     std::this_thread::sleep_for(std::chrono::milliseconds(1));
             }
         });
-        EXPECT_EQ(device->put_EventShortName(1, QStringLiteral("BTLN")), S_OK);
-        EXPECT_EQ(device->put_DevicePath(QString::fromLatin1(kOptical)), S_OK);
+        EXPECT_EQ(device->put_EventShortName(1, event), S_OK);
+        EXPECT_EQ(device->put_DevicePath(QString::fromLatin1(devicePath)), S_OK);
         played_ = nullptr;
+        relayed_ = 0;
         const HRESULT hr = device->put_Connected(VARIANT_TRUE);
         done = true;
         ticker.join();
         return hr;
+    }
+
+    // Relays one wireless packet through the receiver and drains the window until the model has
+    // taken it.
+    void relay(const Bytes& packet)
+    {
+        Bytes run{static_cast<uint8_t>(packet.size() + 2), 136};
+        run.insert(run.end(), packet.begin(), packet.end());
+        fake.injectPacket(kReceiver, run);
+        ASSERT_TRUE(drainUntil(++relayed_));
+    }
+
+    // How many wireless commands with exactly this payload the receiver was given.
+    size_t commandsSent(const Bytes& payload)
+    {
+        size_t n = 0;
+        for (const auto& r : requests(kReceiver, UsbControlKind::Write))
+            n += r.data == payload;
+        return n;
+    }
+
+    // Where a shot lies in its trace and its place within its sample.
+    static std::pair<int32_t, double> placeOf(IShot* shot)
+    {
+        int32_t index = -1;
+        double phase = 0;
+        shot->get_TraceIndex(&index);
+        shot->get_microphonePhase(&phase);
+        return {index, phase};
     }
 
     CKavroDevice& control() { return *static_cast<CKavroDevice*>(device.get()); }
@@ -217,6 +255,7 @@ protected:
     ComPtr<IKavroDevice> device;
     CGenericKavro* played_ = nullptr;
     int32_t expected_ = 0;
+    int32_t relayed_ = 0;
     std::atomic<uint8_t> lastCommand_{0};
 };
 
