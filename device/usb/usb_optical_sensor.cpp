@@ -13,12 +13,14 @@ UsbOpticalSensor::~UsbOpticalSensor()
 
 bool UsbOpticalSensor::Start()
 {
-    // The version decides the framing and the item format. The first sensors cannot tell it:
-    // they are 1.1, sending unframed 93-byte items.
-    UsbFirmwareVersion version;
+    // The version decides the framing and the item format: a sensor that cannot tell it would
+    // have its packets decoded in the wrong form.
     uint8_t word[4];
-    if (ControlRequest(usbreq::kOpticalVersion, 0, 0, word, sizeof word))
-        version = UsbFirmwareVersion::fromWord(readU32(word));
+    if (!ControlRequest(usbreq::kOpticalVersion, 0, 0, word, sizeof word)) {
+        SetErrorText("Unable to retrieve optical sensor's firmware version");
+        return false;
+    }
+    const UsbFirmwareVersion version = UsbFirmwareVersion::fromWord(readU32(word));
     UsbSerialNumber serial{};
     const bool haveSerial = ControlRequest(usbreq::kSerialNumber, 0, 0, serial.data(), serial.size());
     {

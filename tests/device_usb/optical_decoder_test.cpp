@@ -246,45 +246,28 @@ TEST_F(OpticalSensorDevice, VersionDecidesFramingAndItemFormat)
     EXPECT_EQ(got.size(), 2u);
 }
 
-TEST_F(OpticalSensorDevice, MissingSerialFailsTheOpenAndThresholdIsSentOnlyOnChange)
+TEST_F(OpticalSensorDevice, MissingVersionOrSerialFailsTheOpenAndThresholdIsSentOnlyOnChange)
 {
     const std::string path = plug(usbids::kOpticalSensorProductId, "1");
-    answer(path, 144, {12, 0, 5, 0});
     UsbOpticalSensor s;
     EXPECT_FALSE(s.Open(path));
-    EXPECT_EQ(s.ErrorText(), "unable to retrieve serial number");
+    EXPECT_EQ(s.ErrorText(), "Unable to retrieve optical sensor's firmware version");
     EXPECT_FALSE(s.IsOpen());
+    answer(path, 144, {1, 0, 5}); // a short reply is no version either
+    EXPECT_FALSE(s.Open(path));
+    EXPECT_EQ(s.ErrorText(), "Unable to retrieve optical sensor's firmware version");
+    answer(path, 144, {1, 0, 1, 0});
+    EXPECT_FALSE(s.Open(path));
+    EXPECT_EQ(s.ErrorText(), "unable to retrieve serial number");
     answer(path, 139, Bytes(8, 1));
     ASSERT_TRUE(s.Open(path));
-    EXPECT_EQ(s.Version().major, 5);
-    EXPECT_TRUE(s.IsFramed());
+    EXPECT_EQ(s.Version().major, 1);
+    EXPECT_FALSE(s.IsFramed());
     fake.clearControlLog(path);
     EXPECT_TRUE(s.SendShotThreshold(100));
     EXPECT_TRUE(s.SendShotThreshold(100));
     EXPECT_EQ(fake.controlLog(path).size(), 1u);
     EXPECT_EQ(fake.controlLog(path)[0], UsbControlRecord(UsbControlKind::Out, 133, 100, 0));
-}
-
-// The first sensors do not know the version request (or answer it short): they are 1.1 and send
-// unframed 93-byte items.
-TEST_F(OpticalSensorDevice, SensorThatCannotTellItsVersionIsTheFirstKind)
-{
-    const std::string path = plug(usbids::kOpticalSensorProductId, "1");
-    answer(path, 139, Bytes(8, 1));
-    for (const Bytes& reply : {Bytes{}, Bytes{12, 0, 5}}) {
-        if (!reply.empty())
-            answer(path, 144, reply);
-        Observed<UsbOpticalSensor> s;
-        std::atomic<int> got{0};
-        s.eventSignal.Hook([&](const OpticalSample&) { ++got; });
-        ASSERT_TRUE(s.Open(path)) << s.ErrorText();
-        EXPECT_EQ(s.Version().major, 1);
-        EXPECT_EQ(s.Version().minor, 1);
-        EXPECT_FALSE(s.IsFramed());
-        fake.injectPacket(path, repeat(Bytes(kOldItemSize, 0), 4)); // two are skipped after start
-        ASSERT_TRUE(s.waitPackets(1));
-        EXPECT_EQ(got.load(), 2);
-    }
 }
 
 } // namespace
