@@ -304,6 +304,28 @@ TEST_F(KavroDocTest, TheEventsDisplayNameFollowsTheInterfaceLanguage)
     EXPECT_EQ(name, QStringLiteral("Luftgewehr (4.5 mm)"));
 }
 
+TEST_F(KavroDocTest, ATranslatedCalibreFormatThatTakesNoNumberIsNotTrusted)
+{
+    auto& language = kavro::LanguageModule::instance();
+    language.setLanguageFolder(env.path() + QStringLiteral("/lang"));
+    QDir().mkpath(env.path() + QStringLiteral("/lang"));
+    QFile table(env.path() + QStringLiteral("/lang/kavrodeu.strings"));
+    ASSERT_TRUE(table.open(QIODevice::WriteOnly));
+    table.write("61224\t%i mm\n");
+    table.close();
+    CKavroDoc doc;
+    startPractice(doc, "AR10");
+    ComPtr<IEventParams> event;
+    ASSERT_TRUE(doc.GetEvent(&event));
+    event->put_Value(QStringLiteral("_name_1031"), Variant(QStringLiteral("Luftgewehr")));
+    ASSERT_EQ(language.switchTo(1031), kavro::LanguageModule::SwitchResult::Switched);
+    QString name;
+    const bool got = doc.GetEventDisplayName(&name);
+    language.switchTo(kavro::kEnglishLangId);
+    ASSERT_TRUE(got);
+    EXPECT_EQ(name, QStringLiteral("Luftgewehr (4.5 mm)"));
+}
+
 TEST_F(KavroDocTest, PulseSamplesSkipRepeatsAndReadBack)
 {
     CKavroDoc doc;

@@ -1,6 +1,6 @@
 #include "doc_helpers.h"
 
-#include "ui_text.h"
+#include "practice_rules.h"
 
 #include "com/classregistry.h"
 
@@ -137,24 +137,7 @@ float ComputeAimingIntervalStability(IAimingCollection* aimings, bool includeHid
 
 QString FormatEventName(IEventParams* event, int langId)
 {
-    if (!event)
-        return QString();
-    QString name;
-    Variant v;
-    if (SUCCEEDED(event->get_Value(QStringLiteral("_name_%1").arg(langId), &v)) && v.vt() == VT_BSTR)
-        name = v.bstr();
-    if (name.isEmpty())
-        event->get_Name(&name);
-    if (name.isEmpty())
-        event->get_ShortName(&name);
-    float caliber = 0;
-    event->get_Caliber(&caliber);
-    // The calibre is a number the system prints: C locale, whatever the user's locale is.
-    QString format = uiText(61224);
-    if (format.isEmpty())
-        format = QStringLiteral("%-3.1f mm");
-    return name + QStringLiteral(" (") + QString::asprintf(format.toUtf8().constData(), double(caliber))
-        + QStringLiteral(")");
+    return kavro::practice::eventDisplayName(event, uint16_t(langId));
 }
 
 bool CompareEvents(IEventParams* a, IEventParams* b, int langId)
