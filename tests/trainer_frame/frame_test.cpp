@@ -6,11 +6,13 @@
 #include "doc_helpers.h"
 #include "frame_message.h"
 #include "language_module.h"
+#include "support/fake_device.h"
 #include "support/practice_builder.h"
 #include "run_main_frame.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QDialog>
 #include <QDir>
 #include <QDropEvent>
 #include <QLabel>
@@ -129,6 +131,37 @@ TEST_F(FrameTest, AFileThatDoesNotOpenIsToldAndEndsTheProgram)
     EXPECT_EQ(exitCode, 1);
     ASSERT_EQ(messages.size(), 1);
     EXPECT_TRUE(messages[0].startsWith(QStringLiteral("Unable to load file.")));
+    EXPECT_EQ(CMainFrameBase::current(), nullptr);
+}
+
+TEST_F(FrameTest, ANewPracticeCancelledAtStartEndsWithoutTheFrameEverShowing)
+{
+    struct FrameShows : QObject {
+        int shown = 0;
+        bool eventFilter(QObject* o, QEvent* e) override
+        {
+            if (e->type() == QEvent::Show && qobject_cast<CMainFrame*>(o))
+                ++shown;
+            return false;
+        }
+    } frameShows;
+    CMainFrame::setDeviceFactory([] { return ComPtr<IKavroDevice>(kavro::trainer::test::FakeDevice::create()); });
+    bool dialogSeen = false;
+    QTimer::singleShot(0, [&] {
+        if (auto* d = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
+            dialogSeen = true;
+            d->reject();
+        }
+    });
+    qApp->installEventFilter(&frameShows);
+    int exitCode = -1;
+    auto frame = frameFor({QStringLiteral("-N")}, &exitCode);
+    qApp->removeEventFilter(&frameShows);
+    CMainFrame::setDeviceFactory(nullptr);
+    EXPECT_TRUE(dialogSeen);
+    EXPECT_FALSE(frame);
+    EXPECT_EQ(exitCode, 0);
+    EXPECT_EQ(frameShows.shown, 0);
     EXPECT_EQ(CMainFrameBase::current(), nullptr);
 }
 
