@@ -18,6 +18,7 @@
 #include <QLabel>
 #include <QMenuBar>
 #include <QMimeData>
+#include <QProgressBar>
 #include <QStatusBar>
 #include <QTest>
 #include <QTimer>
@@ -163,6 +164,58 @@ TEST_F(FrameTest, ANewPracticeCancelledAtStartEndsWithoutTheFrameEverShowing)
     EXPECT_EQ(exitCode, 0);
     EXPECT_EQ(frameShows.shown, 0);
     EXPECT_EQ(CMainFrameBase::current(), nullptr);
+}
+
+// A frame that only keeps the status line's progress, as the document drives it.
+class ProgressFrame final : public CMainFrameBase {
+public:
+    ProgressFrame()
+    {
+        QObject::connect(&bar, &QProgressBar::valueChanged, [this](int v) { values.push_back({v, bar.maximum()}); });
+        CMainFrameBase::setCurrent(this);
+    }
+    ~ProgressFrame() override { CMainFrameBase::setCurrent(nullptr); }
+    QWidget* GetWindow() override { return nullptr; }
+    QStatusBar* GetStatusBar() override { return nullptr; }
+    QProgressBar* GetProgressBar() override { return begun.size() > ended ? &bar : nullptr; }
+    void BeginProgress(int stringId) override { begun.push_back(stringId); }
+    void EndProgress() override { ++ended; }
+    uint32_t* GetActivityTick() override { return &tick; }
+    int GetTargetKind() override { return 1; }
+    bool IsDeviceConnected() override { return false; }
+    bool IsMatchStarted() override { return false; }
+    ComPtr<IKavroDevice> GetDevice() override { return nullptr; }
+    void ShowShotContextMenu(const QPoint&) override { }
+
+    QProgressBar bar;
+    std::vector<int> begun;
+    size_t ended = 0;
+    std::vector<std::pair<int, int>> values; // value, maximum
+    uint32_t tick = 0;
+};
+
+TEST_F(FrameTest, SavingAndOpeningShowTheirProgressAimingByAiming)
+{
+    ProgressFrame frame;
+    CKavroDoc doc, reopened;
+    startPractice(doc, "AR10");
+    addAiming(doc, false, 1, 0);
+    for (int i = 0; i < 3; ++i)
+        addAiming(doc, true, 1, 10 + 10 * i);
+    ASSERT_TRUE(doc.Save());
+    EXPECT_EQ(frame.begun, std::vector<int>{32841});
+    EXPECT_EQ(frame.ended, 1u);
+    ASSERT_FALSE(frame.values.empty());
+    EXPECT_EQ(frame.values.back(), std::make_pair(4, 4));
+
+    frame.values.clear();
+    QString path;
+    ASSERT_TRUE(doc.GetFileName(&path));
+    ASSERT_TRUE(reopened.OpenDocument(path));
+    EXPECT_EQ(frame.begun, (std::vector<int>{32841, 32840}));
+    EXPECT_EQ(frame.ended, 2u);
+    ASSERT_FALSE(frame.values.empty());
+    EXPECT_EQ(frame.values.back(), std::make_pair(4, 4));
 }
 
 TEST_F(FrameTest, ADroppedFileOpens)
