@@ -224,6 +224,28 @@ TEST_F(KavroDocTest, SaveModifiedFollowsTheAnswer)
     EXPECT_TRUE(QFile::exists(path));
 }
 
+TEST_F(KavroDocTest, ASaveThatFailsWhenAskedBeforeLeavingIsToldAndKeepsThePractice)
+{
+    CKavroDoc doc;
+    startPractice(doc, "AR10");
+    addAiming(doc, true, 1, 0);
+    // A file where the catalog folder should be: no save can succeed.
+    QFile blocker(env.path() + QStringLiteral("/Kavro catalog"));
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    QStringList messages;
+    setMessageBoxHook([&](const QString& text, QMessageBox::Icon) {
+        messages.append(text);
+        return int(QMessageBox::Yes);
+    });
+    EXPECT_FALSE(doc.SaveModified());
+    EXPECT_EQ(messages,
+              (QStringList{QStringLiteral("Document was changed. Save changes to this file?"),
+                           QStringLiteral("Unable to save the file.")}));
+    EXPECT_TRUE(doc.IsModified());
+    EXPECT_EQ(doc.MatchShotCount(), 1);
+}
+
 TEST_F(KavroDocTest, SavingIntoAMissingCatalogFolderMakesTheFolder)
 {
     CKavroDoc doc;
