@@ -9,6 +9,7 @@
 #include "support/fake_device.h"
 #include "support/practice_builder.h"
 #include "run_main_frame.h"
+#include "window_rect.h"
 
 #include <QAction>
 #include <QApplication>
@@ -727,7 +728,8 @@ TEST_F(FrameTest, DialogsKeepTheirRectangles)
 {
     QWidget dialog;
     dialog.setGeometry(40, 50, 300, 200);
-    SaveWindowRect(&dialog, QStringLiteral("WindowRectOptions"));
+    using kavro::trainer::RestoreWindowRect;
+    ASSERT_TRUE(kavro::trainer::SaveWindowRect(&dialog, QStringLiteral("WindowRectOptions")));
     QWidget again;
     ASSERT_TRUE(RestoreWindowRect(&again, QStringLiteral("WindowRectOptions")));
     EXPECT_EQ(again.geometry(), QRect(40, 50, 300, 200));
