@@ -233,6 +233,8 @@ TEST(WindowRect, SixteenBytesOfANonEmptyRectangle)
     negative[8] = 0; // right before left
     negative[9] = 0;
     EXPECT_FALSE(decodeWindowRect(negative));
+    // A small rectangle far beyond any screen is damage, not a place.
+    EXPECT_FALSE(decodeWindowRect(QByteArray::fromHex("f0ffff7f00000000ffffff7f10000000")));
 }
 
 } // namespace

@@ -224,6 +224,28 @@ TEST_F(KavroDocTest, SaveModifiedFollowsTheAnswer)
     EXPECT_TRUE(QFile::exists(path));
 }
 
+TEST_F(KavroDocTest, ASaveThatFailsWhenAskedBeforeLeavingIsToldAndKeepsThePractice)
+{
+    CKavroDoc doc;
+    startPractice(doc, "AR10");
+    addAiming(doc, true, 1, 0);
+    // A file where the catalog folder should be: no save can succeed.
+    QFile blocker(env.path() + QStringLiteral("/Kavro catalog"));
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    QStringList messages;
+    setMessageBoxHook([&](const QString& text, QMessageBox::Icon) {
+        messages.append(text);
+        return int(QMessageBox::Yes);
+    });
+    EXPECT_FALSE(doc.SaveModified());
+    EXPECT_EQ(messages,
+              (QStringList{QStringLiteral("Document was changed. Save changes to this file?"),
+                           QStringLiteral("Unable to save the file.")}));
+    EXPECT_TRUE(doc.IsModified());
+    EXPECT_EQ(doc.MatchShotCount(), 1);
+}
+
 TEST_F(KavroDocTest, SavingIntoAMissingCatalogFolderMakesTheFolder)
 {
     CKavroDoc doc;
@@ -286,10 +308,6 @@ TEST_F(KavroDocTest, TheEventsDisplayNameFollowsTheInterfaceLanguage)
     auto& language = kavro::LanguageModule::instance();
     language.setLanguageFolder(env.path() + QStringLiteral("/lang"));
     QDir().mkpath(env.path() + QStringLiteral("/lang"));
-    QFile table(env.path() + QStringLiteral("/lang/kavrodeu.strings"));
-    ASSERT_TRUE(table.open(QIODevice::WriteOnly));
-    table.write("61224\t%-3.1f mm\n");
-    table.close();
     CKavroDoc doc;
     startPractice(doc, "AR10");
     ComPtr<IEventParams> event;
@@ -298,10 +316,43 @@ TEST_F(KavroDocTest, TheEventsDisplayNameFollowsTheInterfaceLanguage)
     QString name;
     ASSERT_TRUE(doc.GetEventDisplayName(&name));
     EXPECT_FALSE(name.startsWith(QStringLiteral("Luftgewehr")));
-    ASSERT_EQ(language.switchTo(1031), kavro::LanguageModule::SwitchResult::Switched);
-    ASSERT_TRUE(doc.GetEventDisplayName(&name));
-    language.switchTo(kavro::kEnglishLangId);
-    EXPECT_EQ(name, QStringLiteral("Luftgewehr (4.5 mm)"));
+    // The calibre's format as translated; one that takes no number is not trusted with it.
+    for (const char* format : {"61224\t%-3.1f mm\n", "61224\t%i mm\n"}) {
+        QFile table(env.path() + QStringLiteral("/lang/kavrodeu.strings"));
+        ASSERT_TRUE(table.open(QIODevice::WriteOnly));
+        table.write(format);
+        table.close();
+        ASSERT_EQ(language.switchTo(1031), kavro::LanguageModule::SwitchResult::Switched);
+        const bool got = doc.GetEventDisplayName(&name);
+        language.switchTo(kavro::kEnglishLangId);
+        ASSERT_TRUE(got);
+        EXPECT_EQ(name, QStringLiteral("Luftgewehr (4.5 mm)")) << format;
+    }
+}
+
+TEST_F(KavroDocTest, HeartBeatsAreReadFromAnAimingsAttributesFromTheirFirstIndex)
+{
+    CKavroDoc doc;
+    startPractice(doc, "AR10");
+    ComPtr<IAimingAttr> attr;
+    ASSERT_EQ(addAiming(doc, true, 1, 0)->get_Attr(attr.put()), S_OK);
+    EXPECT_EQ(GetAttrPulseCount(attr.get()), 0);
+    attr->put_Value(QStringLiteral("_pulse_fi"), Variant(int32_t(5)));
+    attr->put_Value(QStringLiteral("_pulse_li"), Variant(int32_t(6)));
+    for (int k = 5; k <= 6; ++k) {
+        attr->put_Value(QStringLiteral("_pulse_min%1").arg(k), Variant::fromDate(45000.0 + k));
+        attr->put_Value(QStringLiteral("_pulse_max%1").arg(k), Variant::fromDate(45000.5 + k));
+    }
+    ASSERT_EQ(GetAttrPulseCount(attr.get()), 2);
+    DATE min = 0, max = 0;
+    ASSERT_TRUE(GetPulseMinMax(attr.get(), 1, &min, &max));
+    EXPECT_DOUBLE_EQ(min, 45006.0);
+    EXPECT_DOUBLE_EQ(max, 45006.5);
+    EXPECT_FALSE(GetPulseMinMax(attr.get(), 2, &min, &max));
+    EXPECT_FALSE(GetPulseMinMax(attr.get(), -1, &min, &max));
+    // A count that ends before it starts holds nothing.
+    attr->put_Value(QStringLiteral("_pulse_li"), Variant(int32_t(3)));
+    EXPECT_EQ(GetAttrPulseCount(attr.get()), 0);
 }
 
 TEST_F(KavroDocTest, PulseSamplesSkipRepeatsAndReadBack)

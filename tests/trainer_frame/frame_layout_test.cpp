@@ -8,20 +8,6 @@
 
 namespace {
 
-TEST(FrameLayoutRect, SixteenBytesOfANonEmptyRectangle)
-{
-    const QRect r(10, 20, 300, 200);
-    const QByteArray b = encodeRect(r);
-    ASSERT_EQ(b.size(), 16);
-    EXPECT_EQ(b.left(8), QByteArray::fromHex("0a00000014000000")); // left 10, top 20
-    EXPECT_EQ(b.mid(8, 4), QByteArray::fromHex("36010000")); // right = 310
-    EXPECT_EQ(b.mid(12, 4), QByteArray::fromHex("dc000000")); // bottom = 220
-    EXPECT_EQ(decodeRect(b), r);
-    EXPECT_FALSE(decodeRect(b.left(15)));
-    EXPECT_FALSE(decodeRect(encodeRect(QRect(10, 20, 0, 5))));
-    EXPECT_FALSE(decodeRect(QByteArray::fromHex("00000000000000000000008000000080"))); // absurd
-}
-
 TEST(FrameLayoutRect, AWindowFromAScreenThatIsGoneComesBack)
 {
     const QList<QRect> screens = {QRect(0, 0, 1920, 1080), QRect(1920, 0, 1280, 1024)};

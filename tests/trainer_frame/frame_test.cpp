@@ -6,16 +6,20 @@
 #include "doc_helpers.h"
 #include "frame_message.h"
 #include "language_module.h"
+#include "support/fake_device.h"
 #include "support/practice_builder.h"
 #include "run_main_frame.h"
+#include "window_rect.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QDialog>
 #include <QDir>
 #include <QDropEvent>
 #include <QLabel>
 #include <QMenuBar>
 #include <QMimeData>
+#include <QProgressBar>
 #include <QStatusBar>
 #include <QTest>
 #include <QTimer>
@@ -130,6 +134,89 @@ TEST_F(FrameTest, AFileThatDoesNotOpenIsToldAndEndsTheProgram)
     ASSERT_EQ(messages.size(), 1);
     EXPECT_TRUE(messages[0].startsWith(QStringLiteral("Unable to load file.")));
     EXPECT_EQ(CMainFrameBase::current(), nullptr);
+}
+
+TEST_F(FrameTest, ANewPracticeCancelledAtStartEndsWithoutTheFrameEverShowing)
+{
+    struct FrameShows : QObject {
+        int shown = 0;
+        bool eventFilter(QObject* o, QEvent* e) override
+        {
+            if (e->type() == QEvent::Show && qobject_cast<CMainFrame*>(o))
+                ++shown;
+            return false;
+        }
+    } frameShows;
+    CMainFrame::setDeviceFactory([] { return ComPtr<IKavroDevice>(kavro::trainer::test::FakeDevice::create()); });
+    bool dialogSeen = false;
+    QTimer::singleShot(0, [&] {
+        if (auto* d = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
+            dialogSeen = true;
+            d->reject();
+        }
+    });
+    qApp->installEventFilter(&frameShows);
+    int exitCode = -1;
+    auto frame = frameFor({QStringLiteral("-N")}, &exitCode);
+    qApp->removeEventFilter(&frameShows);
+    CMainFrame::setDeviceFactory(nullptr);
+    EXPECT_TRUE(dialogSeen);
+    EXPECT_FALSE(frame);
+    EXPECT_EQ(exitCode, 0);
+    EXPECT_EQ(frameShows.shown, 0);
+    EXPECT_EQ(CMainFrameBase::current(), nullptr);
+}
+
+// A frame that only keeps the status line's progress, as the document drives it.
+class ProgressFrame final : public CMainFrameBase {
+public:
+    ProgressFrame()
+    {
+        QObject::connect(&bar, &QProgressBar::valueChanged, [this](int v) { values.push_back({v, bar.maximum()}); });
+        CMainFrameBase::setCurrent(this);
+    }
+    ~ProgressFrame() override { CMainFrameBase::setCurrent(nullptr); }
+    QWidget* GetWindow() override { return nullptr; }
+    QStatusBar* GetStatusBar() override { return nullptr; }
+    QProgressBar* GetProgressBar() override { return begun.size() > ended ? &bar : nullptr; }
+    void BeginProgress(int stringId) override { begun.push_back(stringId); }
+    void EndProgress() override { ++ended; }
+    uint32_t* GetActivityTick() override { return &tick; }
+    int GetTargetKind() override { return 1; }
+    bool IsDeviceConnected() override { return false; }
+    bool IsMatchStarted() override { return false; }
+    ComPtr<IKavroDevice> GetDevice() override { return nullptr; }
+    void ShowShotContextMenu(const QPoint&) override { }
+
+    QProgressBar bar;
+    std::vector<int> begun;
+    size_t ended = 0;
+    std::vector<std::pair<int, int>> values; // value, maximum
+    uint32_t tick = 0;
+};
+
+TEST_F(FrameTest, SavingAndOpeningShowTheirProgressAimingByAiming)
+{
+    ProgressFrame frame;
+    CKavroDoc doc, reopened;
+    startPractice(doc, "AR10");
+    addAiming(doc, false, 1, 0);
+    for (int i = 0; i < 3; ++i)
+        addAiming(doc, true, 1, 10 + 10 * i);
+    ASSERT_TRUE(doc.Save());
+    EXPECT_EQ(frame.begun, std::vector<int>{32841});
+    EXPECT_EQ(frame.ended, 1u);
+    ASSERT_FALSE(frame.values.empty());
+    EXPECT_EQ(frame.values.back(), std::make_pair(4, 4));
+
+    frame.values.clear();
+    QString path;
+    ASSERT_TRUE(doc.GetFileName(&path));
+    ASSERT_TRUE(reopened.OpenDocument(path));
+    EXPECT_EQ(frame.begun, (std::vector<int>{32841, 32840}));
+    EXPECT_EQ(frame.ended, 2u);
+    ASSERT_FALSE(frame.values.empty());
+    EXPECT_EQ(frame.values.back(), std::make_pair(4, 4));
 }
 
 TEST_F(FrameTest, ADroppedFileOpens)
@@ -641,7 +728,8 @@ TEST_F(FrameTest, DialogsKeepTheirRectangles)
 {
     QWidget dialog;
     dialog.setGeometry(40, 50, 300, 200);
-    SaveWindowRect(&dialog, QStringLiteral("WindowRectOptions"));
+    using kavro::trainer::RestoreWindowRect;
+    ASSERT_TRUE(kavro::trainer::SaveWindowRect(&dialog, QStringLiteral("WindowRectOptions")));
     QWidget again;
     ASSERT_TRUE(RestoreWindowRect(&again, QStringLiteral("WindowRectOptions")));
     EXPECT_EQ(again.geometry(), QRect(40, 50, 300, 200));

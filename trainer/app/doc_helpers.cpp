@@ -1,6 +1,6 @@
 #include "doc_helpers.h"
 
-#include "ui_text.h"
+#include "practice_rules.h"
 
 #include "com/classregistry.h"
 
@@ -46,27 +46,25 @@ bool isMissed(IShot* shot)
 
 namespace {
 
-bool readI4(IKavroDocument* doc, const QString& key, int32_t* out)
+template <class Holder> bool readI4(Holder* holder, const QString& key, int32_t* out)
 {
     Variant v;
-    if (!doc || FAILED(doc->get_Value(key, &v)) || v.vt() != VT_I4)
+    if (!holder || FAILED(holder->get_Value(key, &v)) || v.vt() != VT_I4)
         return false;
     *out = static_cast<int32_t>(v.integer());
     return true;
 }
 
-bool readDate(IKavroDocument* doc, const QString& key, DATE* out)
+template <class Holder> bool readDate(Holder* holder, const QString& key, DATE* out)
 {
     Variant v;
-    if (!doc || FAILED(doc->get_Value(key, &v)) || v.vt() != VT_DATE)
+    if (!holder || FAILED(holder->get_Value(key, &v)) || v.vt() != VT_DATE)
         return false;
     *out = v.r8();
     return true;
 }
 
-} // namespace
-
-int GetAttrPulseCount(IKavroDocument* holder)
+template <class Holder> int pulseCount(Holder* holder)
 {
     int32_t first = 0, last = 0;
     if (!readI4(holder, QStringLiteral("_pulse_fi"), &first) || !readI4(holder, QStringLiteral("_pulse_li"), &last))
@@ -75,15 +73,37 @@ int GetAttrPulseCount(IKavroDocument* holder)
     return n > 0 && n <= INT32_MAX ? int(n) : 0;
 }
 
-bool GetPulseMinMax(IKavroDocument* holder, int i, DATE* min, DATE* max)
+template <class Holder> bool pulseMinMax(Holder* holder, int i, DATE* min, DATE* max)
 {
-    if (i < 0 || i >= GetAttrPulseCount(holder))
+    if (i < 0 || i >= pulseCount(holder))
         return false;
     int32_t first = 0;
     readI4(holder, QStringLiteral("_pulse_fi"), &first);
-    const int k = first + i;
+    const int64_t k = int64_t(first) + i;
     return readDate(holder, QStringLiteral("_pulse_min%1").arg(k), min)
         && readDate(holder, QStringLiteral("_pulse_max%1").arg(k), max);
+}
+
+} // namespace
+
+int GetAttrPulseCount(IKavroDocument* holder)
+{
+    return pulseCount(holder);
+}
+
+int GetAttrPulseCount(IAimingAttr* holder)
+{
+    return pulseCount(holder);
+}
+
+bool GetPulseMinMax(IKavroDocument* holder, int i, DATE* min, DATE* max)
+{
+    return pulseMinMax(holder, i, min, max);
+}
+
+bool GetPulseMinMax(IAimingAttr* holder, int i, DATE* min, DATE* max)
+{
+    return pulseMinMax(holder, i, min, max);
 }
 
 float ComputeIntervalStability(IShotCollection* shots)
@@ -137,24 +157,7 @@ float ComputeAimingIntervalStability(IAimingCollection* aimings, bool includeHid
 
 QString FormatEventName(IEventParams* event, int langId)
 {
-    if (!event)
-        return QString();
-    QString name;
-    Variant v;
-    if (SUCCEEDED(event->get_Value(QStringLiteral("_name_%1").arg(langId), &v)) && v.vt() == VT_BSTR)
-        name = v.bstr();
-    if (name.isEmpty())
-        event->get_Name(&name);
-    if (name.isEmpty())
-        event->get_ShortName(&name);
-    float caliber = 0;
-    event->get_Caliber(&caliber);
-    // The calibre is a number the system prints: C locale, whatever the user's locale is.
-    QString format = uiText(61224);
-    if (format.isEmpty())
-        format = QStringLiteral("%-3.1f mm");
-    return name + QStringLiteral(" (") + QString::asprintf(format.toUtf8().constData(), double(caliber))
-        + QStringLiteral(")");
+    return kavro::practice::eventDisplayName(event, uint16_t(langId));
 }
 
 bool CompareEvents(IEventParams* a, IEventParams* b, int langId)

@@ -12,9 +12,13 @@ ComPtr<IShot> shotAt(IShotCollection* shots, int index);
 ComPtr<IAiming> aimingAt(IAimingCollection* aimings, int index);
 bool isMissed(IShot* shot);
 
-// Pulse samples kept as document values ("_pulse_fi" .. "_pulse_li").
+// Pulse samples kept as named values ("_pulse_fi" .. "_pulse_li"): the heart pulse with the
+// document, the heart beats (their "_pulse_min%i" / "_pulse_max%i" bounds) with an aiming's
+// attributes.
 int GetAttrPulseCount(IKavroDocument* holder);
+int GetAttrPulseCount(IAimingAttr* holder);
 bool GetPulseMinMax(IKavroDocument* holder, int i, DATE* min, DATE* max);
+bool GetPulseMinMax(IAimingAttr* holder, int i, DATE* min, DATE* max);
 
 // 0..100: how even the intervals between the non-missed shots are.
 float ComputeIntervalStability(IShotCollection* shots);

@@ -1,11 +1,10 @@
 #include "frame_layout.h"
 
 #include "app_registry.h"
+#include "window_rect.h"
 
 #include <QGuiApplication>
 #include <QScreen>
-#include <QWidget>
-#include <QtEndian>
 
 #include <algorithm>
 
@@ -19,32 +18,7 @@ const QString kBars = QStringLiteral("ReBar");
 
 // Beyond any screen: a larger stored position is damage, not a choice.
 constexpr uint32_t kMaxSplitterPos = 16384;
-constexpr int kMaxCoordinate = 1 << 20;
 } // namespace
-
-QByteArray encodeRect(const QRect& r)
-{
-    QByteArray b(16, '\0');
-    const int32_t v[4] = {r.left(), r.top(), r.left() + r.width(), r.top() + r.height()};
-    for (int i = 0; i < 4; ++i)
-        qToLittleEndian<int32_t>(v[i], b.data() + 4 * i);
-    return b;
-}
-
-std::optional<QRect> decodeRect(const QByteArray& bytes)
-{
-    if (bytes.size() != 16)
-        return std::nullopt;
-    int32_t v[4];
-    for (int i = 0; i < 4; ++i) {
-        v[i] = qFromLittleEndian<int32_t>(bytes.constData() + 4 * i);
-        if (v[i] < -kMaxCoordinate || v[i] > kMaxCoordinate)
-            return std::nullopt;
-    }
-    if (v[2] <= v[0] || v[3] <= v[1])
-        return std::nullopt;
-    return QRect(v[0], v[1], v[2] - v[0], v[3] - v[1]);
-}
 
 FrameLayout loadFrameLayout(const SettingsKey& root)
 {
@@ -60,7 +34,7 @@ FrameLayout loadFrameLayout(const SettingsKey& root)
         l.splitterPos = int(d);
     QByteArray b;
     if (SUCCEEDED(root.readBinary(kWindowRect, &b)))
-        l.windowRect = decodeRect(b);
+        l.windowRect = kavro::trainer::decodeWindowRect(b);
     if (SUCCEEDED(root.readBinary(kBars, &b)))
         l.barState = b;
     return l;
@@ -70,7 +44,7 @@ void saveFrameLayout(const SettingsKey& root, const FrameLayout& l)
 {
     root.writeDword(kZoomed, l.zoomed ? 1 : 0);
     if (l.windowRect)
-        root.writeBinary(kWindowRect, encodeRect(*l.windowRect));
+        root.writeBinary(kWindowRect, kavro::trainer::encodeWindowRect(*l.windowRect));
     root.writeDword(kToolBar, l.toolBar ? 1 : 0);
     root.writeDword(kStatusBar, l.statusBar ? 1 : 0);
     root.writeDword(kSplitterPos, uint32_t(std::max(0, l.splitterPos)));
@@ -121,25 +95,4 @@ QList<QRect> screenAreas()
 QRect clampToCurrentScreens(const QRect& r)
 {
     return clampToScreens(r, screenAreas());
-}
-
-bool RestoreWindowRect(QWidget* window, const QString& valueName)
-{
-    QByteArray b;
-    if (!window || FAILED(kavro::OpenAppRegistryKey().readBinary(valueName, &b)))
-        return false;
-    const std::optional<QRect> r = decodeRect(b);
-    if (!r)
-        return false;
-    window->setGeometry(clampToCurrentScreens(*r));
-    return true;
-}
-
-void SaveWindowRect(QWidget* window, const QString& valueName)
-{
-    if (!window)
-        return;
-    const QRect r
-        = window->isWindow() && window->normalGeometry().isValid() ? window->normalGeometry() : window->geometry();
-    kavro::OpenAppRegistryKey().writeBinary(valueName, encodeRect(r));
 }

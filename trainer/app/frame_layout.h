@@ -21,11 +21,6 @@ struct FrameLayout {
 FrameLayout loadFrameLayout(const SettingsKey& root);
 void saveFrameLayout(const SettingsKey& root, const FrameLayout& layout);
 
-// The 16-byte RECT (left, top, right, bottom as little-endian int32) of a rectangle, and back;
-// nullopt for another size or an empty rectangle.
-QByteArray encodeRect(const QRect& r);
-std::optional<QRect> decodeRect(const QByteArray& bytes);
-
 // Moves and shrinks `r` onto the screen it overlaps most (the first when none), so that a
 // window saved on a screen that is gone comes back where it can be seen.
 QRect clampToScreens(const QRect& r, const QList<QRect>& screens);
@@ -35,11 +30,3 @@ QRect clampToCurrentScreens(const QRect& r);
 // never smaller than room for the shot list beside a readable view (the screen permitting),
 // centred on it.
 QRect defaultFrameRect(const QRect& screen);
-
-class QWidget;
-
-// A window's normal rectangle kept under `valueName` in the settings root (dialogs use
-// "WindowRect" followed by their own name). Restoring moves and sizes the window there, onto a
-// screen that exists, without showing or activating it; false when nothing valid is stored.
-bool RestoreWindowRect(QWidget* window, const QString& valueName);
-void SaveWindowRect(QWidget* window, const QString& valueName);

@@ -602,8 +602,11 @@ bool CKavroDoc::SaveModified()
         = ShowMessageBox(32817, QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::Warning, owner);
     if (answer == QMessageBox::Cancel)
         return false;
-    if (answer == QMessageBox::Yes)
-        return Save();
+    if (answer == QMessageBox::Yes && !Save()) {
+        // Whatever the user was about to do waits; without a word it would look as if nothing happened.
+        ShowMessageBox(32818, QMessageBox::Ok, QMessageBox::Critical, owner);
+        return false;
+    }
     return true;
 }
 

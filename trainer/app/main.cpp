@@ -14,7 +14,7 @@ int main(int argc, char** argv)
     QStringList args;
     for (int i = 1; i < argc; ++i)
         args.append(QString::fromLocal8Bit(argv[i]));
-    const CommandLine cl = ParseCommandLine(args);
+    CommandLine cl = ParseCommandLine(args);
 
     if (cl.action == CommandLine::Register || cl.action == CommandLine::Unregister) {
         // No window: registration must work without a display.
@@ -30,6 +30,9 @@ int main(int argc, char** argv)
     }
 
     QApplication app(argc, argv);
+    // Qt takes its own options (-platform, -style, -reverse...) and their values out of the
+    // arguments; read again, a value such as "fusion" is not taken for the file to open.
+    cl = ParseCommandLine(QApplication::arguments().mid(1));
     QApplication::setApplicationName(QStringLiteral("kavropro"));
     kavro::LanguageModule::instance().LoadLanguageResources(kavro::OpenAppRegistryKey());
     kavro::InstallDialogHelpKey(&app);

@@ -20,11 +20,16 @@ QByteArray encodeWindowRect(const QRect& r)
 
 std::optional<QRect> decodeWindowRect(const QByteArray& bytes)
 {
+    // Beyond any screen: a larger stored coordinate is damage, not a choice.
+    constexpr qint64 kMaxCoordinate = 1 << 20;
     if (bytes.size() != 16)
         return std::nullopt;
     qint64 v[4];
-    for (int i = 0; i < 4; ++i)
+    for (int i = 0; i < 4; ++i) {
         v[i] = qFromLittleEndian<qint32>(bytes.constData() + 4 * i);
+        if (v[i] < -kMaxCoordinate || v[i] > kMaxCoordinate)
+            return std::nullopt;
+    }
     if (v[2] <= v[0] || v[3] <= v[1] || v[2] - v[0] > 100000 || v[3] - v[1] > 100000)
         return std::nullopt;
     return QRect(int(v[0]), int(v[1]), int(v[2] - v[0]), int(v[3] - v[1]));

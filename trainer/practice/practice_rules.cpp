@@ -1,9 +1,8 @@
 #include "practice_rules.h"
 
 #include "app_registry.h"
+#include "dialog_texts.h"
 #include "res_strings.h"
-
-#include <cstdio>
 
 namespace kavro::practice {
 
@@ -174,14 +173,7 @@ QString eventDisplayName(IEventParams* event, uint16_t langId)
         name = shortNameOf(event);
     float caliber = 0;
     event->get_Caliber(&caliber);
-    char buf[64];
-    const QByteArray format = LoadResString(61224).toUtf8();
-    // The format is a resource; only a single float conversion is accepted.
-    if (format.count('%') == 1 && format.contains('f'))
-        std::snprintf(buf, sizeof buf, format.constData(), static_cast<double>(caliber));
-    else
-        std::snprintf(buf, sizeof buf, "%-3.1f mm", static_cast<double>(caliber));
-    return name + QStringLiteral(" (") + QString::fromUtf8(buf) + QLatin1Char(')');
+    return name + QStringLiteral(" (") + trainer::formatResString(61224, double(caliber)) + QLatin1Char(')');
 }
 
 QStringList initialPositions(IEventParams* event, int* selected)

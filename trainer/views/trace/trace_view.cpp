@@ -64,28 +64,16 @@ bool isTrue(VARIANT_BOOL v)
     return v == VARIANT_TRUE;
 }
 
-// The heartbeats stored with a shot's aiming attributes ("_pulse_fi" .. "_pulse_li").
+// The heartbeats stored with a shot's aiming attributes.
 std::vector<Heartbeat> heartbeatsOf(IShot* shot)
 {
     std::vector<Heartbeat> beats;
     ComPtr<IAimingAttr> attr;
     if (!shot || FAILED(shot->get_Attr(attr.put())) || !attr)
         return beats;
-    auto readI4 = [&](const QString& key, int32_t* out) {
-        Variant v;
-        return SUCCEEDED(attr->get_Value(key, &v)) && v.vt() == VT_I4 && (*out = int32_t(v.integer()), true);
-    };
-    auto readDate = [&](const QString& key, DATE* out) {
-        Variant v;
-        return SUCCEEDED(attr->get_Value(key, &v)) && v.vt() == VT_DATE && (*out = v.r8(), true);
-    };
-    int32_t first = 0, last = 0;
-    if (!readI4(QStringLiteral("_pulse_fi"), &first) || !readI4(QStringLiteral("_pulse_li"), &last))
-        return beats;
-    for (int64_t k = first; k <= last && k - first < 100000; ++k) {
+    for (int i = 0, n = GetAttrPulseCount(attr.get()); i < n; ++i) {
         Heartbeat b;
-        if (!readDate(QStringLiteral("_pulse_min%1").arg(k), &b.min)
-            || !readDate(QStringLiteral("_pulse_max%1").arg(k), &b.max))
+        if (!GetPulseMinMax(attr.get(), i, &b.min, &b.max))
             break;
         beats.push_back(b);
     }
