@@ -53,7 +53,8 @@ void CKavroBiathlon::ResetAiming()
 {
     CSerialAimingKavro::ResetAiming();
     decoder_.ResetSmoothing();
-    if (IsOpen())
+    // Also while the model starts: the sensor begins every session reset.
+    if (port() && port()->isOpen())
         SendCommand(kCmdReset, {});
 }
 

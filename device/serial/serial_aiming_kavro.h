@@ -45,8 +45,10 @@ protected:
     virtual void ShotAdded(IShot*) { }
     // The aiming is ending: the missed shots it is given must not teach the model anything.
     virtual void AimingEnding() { }
+    // Reports what the model gathers per sample beside the points, at every report of the points.
+    virtual void FlushBatchedValues() { }
 
-    AimingRecorder recorder_{*this};
+    AimingRecorder recorder_{*this, [this] { FlushBatchedValues(); }};
     std::atomic<int32_t> piezoThreshold_{30};
     int32_t lastSignal_ = 0;
     int32_t lastPiezo_ = 0;
