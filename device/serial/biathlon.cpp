@@ -112,10 +112,11 @@ bool CKavroBiathlon::OnSample(const SampleRecord& record)
 
 bool CKavroBiathlon::AddPoint(const SampleRecord& record)
 {
+    // The follow-through check is shared with the Vantage family, but the biathlon does not count
+    // samples after a shot: its aiming holds the shots of the whole row and ends when the targets
+    // are lost (OnSample).
     if (FollowThroughOver())
         return false;
-    if (shots_ > 0)
-        ++samplesSinceShot_;
     if (record.valid())
         AddTracePoint(record.x() * 10 + host().CorrectionX(1), record.y() * 10 + host().CorrectionY(1));
     else

@@ -128,6 +128,31 @@ TEST_F(Biathlon, StartingAndEachAimingsEndResetTheSensor)
     EXPECT_EQ(pty.drain(), framed({9}));
 }
 
+TEST_F(Biathlon, TheRowsShotsStayInOneAimingUntilTheTargetsAreLost)
+{
+    open();
+    // Longer after the first shot than the time after a shot (1 s at 100 samples per second).
+    std::vector<SampleRecord> b = concat2(run(1, 300), run(1, 300, 100));
+    b = concat2(b, run(150, 300));
+    b.push_back(sample(300, 100));
+    feed(b);
+    EXPECT_EQ(host.rec.aimings.size(), 1u);
+    ASSERT_EQ(host.rec.shots.size(), 2u);
+    EXPECT_EQ(std::count(events().begin(), events().end(), "ConcludeAiming 1"), 0);
+    int32_t shots = 0;
+    host.rec.aimings[0]->get_ShotCount(&shots);
+    EXPECT_EQ(shots, 2);
+
+    // Lost: invalid points for the time after the shot, then the aiming ends and is final at once.
+    SampleRecord lost = sample(0);
+    lost.setValid(false);
+    host.rec.clear();
+    feed(std::vector<SampleRecord>(99, lost));
+    EXPECT_EQ(events(), (Events{"NewCoordinates 1 99"}));
+    feed({lost});
+    EXPECT_EQ(events(), (Events{"NewCoordinates 1 99", "ConcludeAiming 1", "FinalConcludeAiming 1"}));
+}
+
 TEST(VantageScale, NearOrFarByTargetSizeAndDistance)
 {
     auto check = [](float d, float size, bool five, uint8_t range, int32_t divisor) {
