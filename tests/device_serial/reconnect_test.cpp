@@ -1,18 +1,9 @@
 // A sensor that comes back after the line was lost counts as connected only once the model has
 // started it again; a restart that fails leaves the reader asking for another try.
-#include "serial_test_support.h"
+#include "simulated_sensor.h"
 
-#include "child_process.h"
 #include "device/model/model_factory.h"
 #include "device/serial/vantage.h"
-#include "support/device_control.h"
-
-#include <QFile>
-#include <QFileInfo>
-#include <QTemporaryDir>
-
-#include <chrono>
-#include <thread>
 
 namespace sertest {
 namespace {
@@ -34,7 +25,7 @@ private:
     int* starts_;
 };
 
-class Reconnect : public ::testing::Test {
+class Reconnect : public SimulatedSensorTest {
 protected:
     void SetUp() override
     {
@@ -44,30 +35,11 @@ protected:
             [this](DeviceHost& h, std::unique_ptr<SerialPort> p) -> std::unique_ptr<CGenericKavro> {
                 return std::make_unique<RestartOnceFailing>(h, std::move(p), &starts);
             });
-        ASSERT_TRUE(dir.isValid());
-        event = bundledEvent("AR10");
-        ASSERT_TRUE(event);
-        const QString link = dir.filePath(QStringLiteral("com"));
-        QFile script(dir.filePath(QStringLiteral("unplug.txt")));
-        ASSERT_TRUE(script.open(QIODevice::WriteOnly));
-        script.write("nosignal 300\nunplug 300\nnosignal 10000\n");
-        script.close();
-        ASSERT_TRUE(sim.start(KAVRO_SERIALSIM,
-                              {"--model", "vantage", "--link", link.toStdString(), "--script",
-                               script.fileName().toStdString(), "--rate", "100"}));
-        for (int i = 0; i < 200 && !QFileInfo::exists(link); ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        ASSERT_TRUE(QFileInfo::exists(link));
-        qputenv("KAVRO_COM233", link.toLocal8Bit());
-        device = devtest::makePumpedControl(realClock());
-        ASSERT_TRUE(device);
-        sink = devtest::adviseNewSink<RecordingSink>(device.get());
+        startSensor(kCom, "vantage", "nosignal 300\nunplug 300\nnosignal 10000\n");
     }
     void TearDown() override
     {
-        devtest::releaseControl(device);
-        qunsetenv("KAVRO_COM233");
-        sim.stop();
+        SimulatedSensorTest::TearDown();
         models::registerSerialModel(CKavroVantage::kModelNumber, original);
     }
 
@@ -78,19 +50,11 @@ protected:
 
     SerialModelFactory original;
     int starts = 0;
-    QTemporaryDir dir;
-    ::test::ChildProcess sim;
-    ComPtr<IKavroDevice> device;
-    ComPtr<IEventParams> event;
-    ComPtr<RecordingSink> sink;
 };
 
 TEST_F(Reconnect, AFailedRestartIsTriedAgain)
 {
-    ASSERT_EQ(device->put_CommPort(kCom), S_OK);
-    ASSERT_EQ(device->put_SampleRate(100), S_OK);
-    ASSERT_EQ(device->put_Event(1, event.get()), S_OK);
-    ASSERT_EQ(device->put_Connected(VARIANT_TRUE), S_OK);
+    ASSERT_NO_FATAL_FAILURE(connect());
     ASSERT_EQ(starts, 1);
 
     ASSERT_TRUE(devtest::pumpModelUntil(
