@@ -99,7 +99,7 @@ bool CKavroBiathlon::OnSample(const SampleRecord& record)
     }
     if (shots_ > 0) {
         ++settleCounter_;
-        if (settleCounter_ < static_cast<int32_t>(static_cast<float>(rate) * host().MaxTimeAfterShot(1))) {
+        if (settleCounter_ < FollowThroughSamples()) {
             AddPoint(record);
             return true;
         }

@@ -36,6 +36,8 @@ protected:
     void AddInvalidTracePoint();
     // True when the aiming ended because the follow-through time after the last shot is over.
     bool FollowThroughOver();
+    // The samples of the time after a shot (SampleRate x MaxTimeAfterShot).
+    int32_t FollowThroughSamples() const;
     int32_t EventMinShots() const;
     int32_t EventMaxShots() const;
     float PointScore(float xMm, float yMm) const;

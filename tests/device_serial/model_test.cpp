@@ -153,6 +153,16 @@ TEST_F(Biathlon, TheRowsShotsStayInOneAimingUntilTheTargetsAreLost)
     EXPECT_EQ(events(), (Events{"NewCoordinates 1 99", "ConcludeAiming 1", "FinalConcludeAiming 1"}));
 }
 
+TEST_F(Biathlon, ATimeAfterTheShotBeyondTheCountersNeverRunsOut)
+{
+    host.maxAfterShot = 3e7f; // 3e9 samples at 100 per second
+    open();
+    SampleRecord lost = sample(0);
+    lost.setValid(false);
+    feed(concat2(concat2(run(1, 300), run(1, 300, 100)), std::vector<SampleRecord>(5, lost)));
+    EXPECT_EQ(events(), (Events{"StartAiming 1", "NewCoordinates 1 2", "Shot 1", "NewCoordinates 1 5"}));
+}
+
 TEST(VantageScale, NearOrFarByTargetSizeAndDistance)
 {
     auto check = [](float d, float size, bool five, uint8_t range, int32_t divisor) {
