@@ -98,7 +98,7 @@ HRESULT CKavroDevice::get_SampleRate(int32_t* out)
 {
     if (!out)
         return E_POINTER;
-    *out = SampleRate();
+    *out = sampleRate_;
     return S_OK;
 }
 
@@ -106,8 +106,17 @@ HRESULT CKavroDevice::put_SampleRate(int32_t value)
 {
     if (!kavrodoc::isSettableSampleRate(value))
         return E_INVALIDARG;
-    SetSampleRate(value);
+    sampleRate_ = value;
+    // The sensor, its ring and the aimings it makes keep the rate they were opened with.
+    if (!model_)
+        reader_.setSampleRate(value);
     return S_OK;
+}
+
+void CKavroDevice::SetSampleRate(int32_t rate)
+{
+    sampleRate_ = rate;
+    reader_.setSampleRate(rate);
 }
 
 HRESULT CKavroDevice::get_EventShortName(int32_t n, QString* out)

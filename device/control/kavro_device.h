@@ -125,6 +125,7 @@ public:
 
     // DeviceHost
     ComPtr<IEventParams> Event(int32_t n) const override;
+    void SetSampleRate(int32_t rate) override;
     enumTargetType TargetType(int32_t n) const override { return sub(n).targetType; }
     int32_t PiezoSensitivity(int32_t n) const override { return sub(n).piezoSensitivity; }
     float MaxTimeBeforeShot(int32_t n) const override { return sub(n).maxTimeBeforeShot; }
@@ -173,6 +174,8 @@ private:
     DeviceEnvironment env_;
     ConnectionPoint<_IKavroDeviceEvents> events_{identity()};
     int32_t commPort_ = 1;
+    // The trainer's setting; a running model keeps the rate it was opened with.
+    int32_t sampleRate_ = 200;
     QString devicePath_;
     std::unique_ptr<CGenericKavro> model_;
     std::vector<std::unique_ptr<CGenericKavro>> retired_;

@@ -74,6 +74,7 @@ HRESULT CKavroDevice::connect()
     if (model_)
         return S_OK;
     freeRetired();
+    reader_.setSampleRate(sampleRate_);
     if (HRESULT hr = checkEvents(); FAILED(hr))
         return hr;
 

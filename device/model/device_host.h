@@ -32,6 +32,7 @@ private:
 class DeviceHost {
 public:
     // Settings, read as the model needs them on the control thread. `n` is a sub-device, 1 or 2.
+    // The rate the running model samples at: the control's setting as it stood at the connect.
     int32_t SampleRate() const { return reader_.sampleRate(); }
     virtual ComPtr<IEventParams> Event(int32_t n) const = 0; // null when none is held
     virtual enumTargetType TargetType(int32_t n) const = 0;
@@ -50,7 +51,7 @@ public:
 
     // Values the models report back.
     // Models that run at a fixed rate set it here, whatever the trainer asked for.
-    void SetSampleRate(int32_t rate) { reader_.setSampleRate(rate); }
+    virtual void SetSampleRate(int32_t rate) { reader_.setSampleRate(rate); }
     virtual void SetStatusText(const QString& text) = 0; // the message for the user
     virtual void SetDeviceSerial(int32_t nDev, const DeviceSerial& serial) = 0; // nDev 1..3
     virtual void SetCalibrationWanted(int32_t n, bool wanted) = 0;

@@ -129,6 +129,7 @@ void CGenericKavro::OnReconnected()
     Configure();
     if (!Start())
         return;
+    LineRestarted();
     FireReconnected();
 }
 

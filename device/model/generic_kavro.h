@@ -113,6 +113,9 @@ protected:
     // After the line came back: the serial transport checks the sensor again (same model
     // number) and restores the port. Models without a line have nothing to restore.
     virtual bool RestoreLine() { return true; }
+    // The model started again after the line came back: it is connected from now on. Until then
+    // the reader keeps asking for another try.
+    virtual void LineRestarted() { }
 
     DeviceHost& host() const { return host_; }
     SerialPort* port() const { return port_.get(); }

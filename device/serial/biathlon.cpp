@@ -53,7 +53,8 @@ void CKavroBiathlon::ResetAiming()
 {
     CSerialAimingKavro::ResetAiming();
     decoder_.ResetSmoothing();
-    if (IsOpen())
+    // Also while the model starts: the sensor begins every session reset.
+    if (port() && port()->isOpen())
         SendCommand(kCmdReset, {});
 }
 
@@ -98,7 +99,7 @@ bool CKavroBiathlon::OnSample(const SampleRecord& record)
     }
     if (shots_ > 0) {
         ++settleCounter_;
-        if (settleCounter_ < static_cast<int32_t>(static_cast<float>(rate) * host().MaxTimeAfterShot(1))) {
+        if (settleCounter_ < FollowThroughSamples()) {
             AddPoint(record);
             return true;
         }
@@ -111,10 +112,11 @@ bool CKavroBiathlon::OnSample(const SampleRecord& record)
 
 bool CKavroBiathlon::AddPoint(const SampleRecord& record)
 {
+    // The follow-through check is shared with the Vantage family, but the biathlon does not count
+    // samples after a shot: its aiming holds the shots of the whole row and ends when the targets
+    // are lost (OnSample).
     if (FollowThroughOver())
         return false;
-    if (shots_ > 0)
-        ++samplesSinceShot_;
     if (record.valid())
         AddTracePoint(record.x() * 10 + host().CorrectionX(1), record.y() * 10 + host().CorrectionY(1));
     else

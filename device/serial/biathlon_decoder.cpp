@@ -1,5 +1,7 @@
 #include "device/serial/biathlon_decoder.h"
 
+#include "com/numeric.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
@@ -196,8 +198,8 @@ bool BiathlonDecoder::Locate(const BiathlonFrameValues& v, int32_t piezoThreshol
     lastIntensity_ = intensity;
 
     record.setSignalLevel(static_cast<int16_t>(intensity));
-    record.setX(static_cast<int16_t>(std::lround(x * 10)));
-    record.setY(-static_cast<int16_t>(std::lround(y * 10)));
+    record.setX(static_cast<int16_t>(roundSaturated(x * 10)));
+    record.setY(-static_cast<int16_t>(roundSaturated(y * 10)));
     record.setScale(e);
     record.setAngle(a);
     record.setValid(inside);

@@ -68,9 +68,8 @@ bool CKavroClassic::OnSample(const SampleRecord& record)
     return result;
 }
 
-void CKavroClassic::FlushCoordinates()
+void CKavroClassic::FlushBatchedValues()
 {
-    CKavroVantage_s::FlushCoordinates();
     if (triggerCount_ > 0) {
         FireTrigger(1, static_cast<int32_t>(triggerCount_));
         triggerCount_ = 0;

@@ -23,13 +23,14 @@ public:
     bool Decode(const uint8_t* frame, SampleRecord& record) override;
     void ProcessSamples(const SampleRecord* records, size_t count) override;
     bool OnSample(const SampleRecord& record) override;
-    void FlushCoordinates() override;
     bool GetTrigger(int32_t n, int32_t index, int32_t* value) override;
 
 protected:
     RateChoice ChooseRate(int32_t rate) const override;
     bool AddPoint(const SampleRecord& record) override;
     void PrepareTrace(IAimingTrace* trace) override;
+    // The trigger values gathered since the last report.
+    void FlushBatchedValues() override;
 
 private:
     PulseDetector pulse_;

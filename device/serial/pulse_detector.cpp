@@ -1,5 +1,7 @@
 #include "device/serial/pulse_detector.h"
 
+#include "com/numeric.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
@@ -23,7 +25,7 @@ void PulseDetector::Add(int32_t value, double now, const Sinks& sinks)
     x1_ = x;
     y2_ = y1_;
     y1_ = y;
-    const int32_t a = static_cast<int32_t>(std::lround(y));
+    const int32_t a = roundSaturated(y);
 
     ++interval_;
     currentMin_ = std::min(currentMin_, a);

@@ -1,5 +1,7 @@
 #include "device/serial/serial_aiming_kavro.h"
 
+#include "com/numeric.h"
+
 namespace kavro {
 
 void CSerialAimingKavro::SetPiezoSensitivity(int32_t n, int32_t value)
@@ -55,9 +57,15 @@ bool CSerialAimingKavro::StartAiming()
     return true;
 }
 
+int32_t CSerialAimingKavro::FollowThroughSamples() const
+{
+    // Any time from 0.5 s up is taken; one beyond the counters' range never runs out.
+    return truncSaturated(static_cast<float>(host().SampleRate()) * host().MaxTimeAfterShot(1));
+}
+
 bool CSerialAimingKavro::FollowThroughOver()
 {
-    const int32_t limit = static_cast<int32_t>(static_cast<float>(host().SampleRate()) * host().MaxTimeAfterShot(1));
+    const int32_t limit = FollowThroughSamples();
     if (shots_ > 0 && samplesSinceShot_ == limit) {
         ConcludeAiming();
         return true;

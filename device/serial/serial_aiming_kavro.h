@@ -36,6 +36,8 @@ protected:
     void AddInvalidTracePoint();
     // True when the aiming ended because the follow-through time after the last shot is over.
     bool FollowThroughOver();
+    // The samples of the time after a shot (SampleRate x MaxTimeAfterShot).
+    int32_t FollowThroughSamples() const;
     int32_t EventMinShots() const;
     int32_t EventMaxShots() const;
     float PointScore(float xMm, float yMm) const;
@@ -45,8 +47,10 @@ protected:
     virtual void ShotAdded(IShot*) { }
     // The aiming is ending: the missed shots it is given must not teach the model anything.
     virtual void AimingEnding() { }
+    // Reports what the model gathers per sample beside the points, at every report of the points.
+    virtual void FlushBatchedValues() { }
 
-    AimingRecorder recorder_{*this};
+    AimingRecorder recorder_{*this, [this] { FlushBatchedValues(); }};
     std::atomic<int32_t> piezoThreshold_{30};
     int32_t lastSignal_ = 0;
     int32_t lastPiezo_ = 0;

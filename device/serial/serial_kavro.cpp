@@ -156,10 +156,7 @@ bool CSerialKavro::RestoreLine()
     DeviceIdentification record;
     if (!IdentifySerialSensor(*serial, record, host().clock()) || record.modelNumber != modelNumber_)
         return false;
-    if (!SetUpPort())
-        return false;
-    connected_ = true;
-    return true;
+    return SetUpPort();
 }
 
 uint32_t CSerialKavro::PollIntervalMs() const

@@ -32,6 +32,7 @@ public:
 
 protected:
     bool RestoreLine() override;
+    void LineRestarted() override { connected_ = true; }
     // Binary, no flow control, 8 data bits, no parity, the model's stop bits, at `baud`; purged.
     bool SetPortSpeed(uint32_t baud);
     bool SetDtrRts();

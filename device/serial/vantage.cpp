@@ -1,5 +1,6 @@
 #include "device/serial/vantage.h"
 
+#include "com/numeric.h"
 #include "device/model/model_factory.h"
 
 #include <algorithm>
@@ -244,8 +245,8 @@ bool CKavroVantage::AddPoint(const SampleRecord& record)
     }
     default: break;
     }
-    AddTracePoint(static_cast<int32_t>(std::lround(x)) + host().CorrectionX(1),
-                  static_cast<int32_t>(std::lround(y)) + host().CorrectionY(1));
+    AddTracePoint(roundSaturated(static_cast<float>(x)) + host().CorrectionX(1),
+                  roundSaturated(static_cast<float>(y)) + host().CorrectionY(1));
     return true;
 }
 

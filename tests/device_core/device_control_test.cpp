@@ -163,6 +163,30 @@ TEST_F(DeviceTest, WhileConnectedPortAndTargetTypeCannotChange)
     EXPECT_EQ(device->put_Connected(VARIANT_FALSE), S_OK);
 }
 
+TEST_F(DeviceTest, ASampleRateSetWhileConnectedWaitsForTheNextConnect)
+{
+    ASSERT_EQ(device->put_SampleRate(250), S_OK);
+    connectUsb();
+    ASSERT_EQ(device->put_SampleRate(100), S_OK);
+    int32_t rate = 0;
+    device->get_SampleRate(&rate);
+    EXPECT_EQ(rate, 100);
+    // The running model, its ring and its aimings keep the rate the sensor was started at.
+    EXPECT_EQ(control().SampleRate(), 250);
+    EXPECT_EQ(model()->pipeline().Capacity(), 250u * 5);
+
+    ASSERT_EQ(device->put_Connected(VARIANT_FALSE), S_OK);
+    ASSERT_EQ(device->put_Connected(VARIANT_TRUE), S_OK);
+    EXPECT_EQ(control().SampleRate(), 100);
+    EXPECT_EQ(model()->pipeline().Capacity(), 100u * 5);
+
+    // A model that runs at a rate of its own sets the control's.
+    model()->fixRate(50);
+    device->get_SampleRate(&rate);
+    EXPECT_EQ(rate, 50);
+    EXPECT_EQ(control().SampleRate(), 50);
+}
+
 TEST_F(DeviceTest, ConnectingHandsTheSettingsToTheModel)
 {
     device->put_PiezoSensitivity(2, 55);

@@ -2,6 +2,7 @@
 // per-sample state machine fires, on a pty standing in for the sensor.
 #include "serial_test_support.h"
 
+#include "device/serial/biathlon.h"
 #include "device/serial/classic.h"
 #include "device/serial/pulse_detector.h"
 #include "device/serial/vantage.h"
@@ -77,6 +78,7 @@ protected:
 
 using Vantage = ModelTest<CKavroVantage>;
 using Classic = ModelTest<CKavroClassic>;
+using Biathlon = ModelTest<CKavroBiathlon>;
 
 TEST_F(Vantage, OpeningAt200PerSecondSendsRateScaleAndStart)
 {
@@ -108,6 +110,57 @@ TEST_F(Classic, RateCodesAndSemaphore)
     EXPECT_TRUE(model->HasSemaphore());
     EXPECT_TRUE(model->SetSemaphore(SemaphoreGreen));
     EXPECT_EQ(pty.drain(), framed({21, 1}));
+}
+
+TEST_F(Biathlon, StartingAndEachAimingsEndResetTheSensor)
+{
+    open();
+    EXPECT_EQ(host.SampleRate(), CKavroBiathlon::kRate);
+    EXPECT_EQ(opening, concat({framed({8, 1, 0x1F, 0}), framed({6})}));
+    std::vector<SampleRecord> b = run(3, 300);
+    SampleRecord lost = sample(0);
+    lost.setValid(false);
+    b.push_back(lost);
+    feed(b);
+    EXPECT_EQ(events(), (Events{"StartAiming 1", "NewCoordinates 1 3", "ConcludeAiming 1", "FinalConcludeAiming 1"}));
+    EXPECT_EQ(pty.drain(), framed({6}));
+    model->Close();
+    EXPECT_EQ(pty.drain(), framed({9}));
+}
+
+TEST_F(Biathlon, TheRowsShotsStayInOneAimingUntilTheTargetsAreLost)
+{
+    open();
+    // Longer after the first shot than the time after a shot (1 s at 100 samples per second).
+    std::vector<SampleRecord> b = concat2(run(1, 300), run(1, 300, 100));
+    b = concat2(b, run(150, 300));
+    b.push_back(sample(300, 100));
+    feed(b);
+    EXPECT_EQ(host.rec.aimings.size(), 1u);
+    ASSERT_EQ(host.rec.shots.size(), 2u);
+    EXPECT_EQ(std::count(events().begin(), events().end(), "ConcludeAiming 1"), 0);
+    int32_t shots = 0;
+    host.rec.aimings[0]->get_ShotCount(&shots);
+    EXPECT_EQ(shots, 2);
+
+    // Lost: invalid points for the time after the shot, then the aiming ends and is final at once.
+    SampleRecord lost = sample(0);
+    lost.setValid(false);
+    host.rec.clear();
+    feed(std::vector<SampleRecord>(99, lost));
+    EXPECT_EQ(events(), (Events{"NewCoordinates 1 99"}));
+    feed({lost});
+    EXPECT_EQ(events(), (Events{"NewCoordinates 1 99", "ConcludeAiming 1", "FinalConcludeAiming 1"}));
+}
+
+TEST_F(Biathlon, ATimeAfterTheShotBeyondTheCountersNeverRunsOut)
+{
+    host.maxAfterShot = 3e7f; // 3e9 samples at 100 per second
+    open();
+    SampleRecord lost = sample(0);
+    lost.setValid(false);
+    feed(concat2(concat2(run(1, 300), run(1, 300, 100)), std::vector<SampleRecord>(5, lost)));
+    EXPECT_EQ(events(), (Events{"StartAiming 1", "NewCoordinates 1 2", "Shot 1", "NewCoordinates 1 5"}));
 }
 
 TEST(VantageScale, NearOrFarByTargetSizeAndDistance)
@@ -279,6 +332,21 @@ TEST_F(Vantage, PointsAreScaledTurnedAndCorrected)
     EXPECT_EQ(y, 45 - 3);
 }
 
+TEST_F(Vantage, SmoothedPointsRoundHalvesToEven)
+{
+    open();
+    // Signal 228 at 10 m: f = 1000 / 250 x 100 / 100 = 4. The second point is smoothed from u = 7
+    // after u = 1: 7 - 6 x 0.5 / 1.6 = 5.125, and 4 x 5.125 = 20.5 lies halfway.
+    feed({sample(228, 0, 1, 0), sample(228, 0, 4, -3), sample(0)});
+    ASSERT_EQ(host.rec.aimings.size(), 1u);
+    ComPtr<IAimingTrace> t;
+    host.rec.aimings[0]->get_Trace(t.put());
+    int32_t x = 0, y = 0;
+    t->_GetPoint(1, &x, &y);
+    EXPECT_EQ(x, 20);
+    EXPECT_EQ(y, 4);
+}
+
 TEST_F(Classic, TriggerValuesAreReportedAtEveryFlush)
 {
     open();
@@ -297,6 +365,35 @@ TEST_F(Classic, TriggerValuesAreReportedAtEveryFlush)
     ASSERT_GT(channel, 0);
     t->get_UserData(channel, 2, &v);
     EXPECT_EQ(v, 102);
+}
+
+TEST_F(Classic, TriggerValuesAreReportedWhenAnAimingStartsAndEnds)
+{
+    open();
+    std::vector<SampleRecord> b = concat2(run(3, 0), run(2, 200));
+    for (size_t i = 0; i < b.size(); ++i)
+        b[i].setTrigger(static_cast<int16_t>(10 + i));
+    std::vector<int32_t> seen;
+    host.rec.onEvent = [&](const std::string& e) {
+        if (e.rfind("Trigger 1 ", 0) != 0)
+            return;
+        for (int32_t i = 0, count = std::stoi(e.substr(10)); i < count; ++i) {
+            int32_t v = -1;
+            EXPECT_TRUE(model->GetTrigger(1, i, &v));
+            seen.push_back(v);
+        }
+    };
+    feed(b);
+    // The three values before the aiming are reported before it starts.
+    EXPECT_EQ(events(), (Events{"Trigger 1 3", "StartAiming 1", "NewCoordinates 1 2", "Trigger 1 2"}));
+    EXPECT_EQ(seen, (std::vector<int32_t>{10, 11, 12, 13, 14}));
+
+    host.rec.onEvent = nullptr;
+    host.rec.clear();
+    b = concat2(run(2, 200), run(1, 0));
+    feed(b);
+    // The values of the aiming's last points go with them, before its conclusion.
+    EXPECT_EQ(events(), (Events{"NewCoordinates 1 2", "Trigger 1 2", "ConcludeAiming 1", "Trigger 1 1"}));
 }
 
 TEST(PulseRate, FromTheIntervalSum)

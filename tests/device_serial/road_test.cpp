@@ -1,17 +1,9 @@
 // The whole road without hardware: the simulator plays a Vantage on a pty standing in for a COM
 // port; the device control identifies it, opens the model, and the script's aimings, the silence
 // and the unplugging come back as the control's events.
-#include "serial_test_support.h"
+#include "simulated_sensor.h"
 
-#include "support/device_control.h"
-
-#include <QFile>
-#include <QFileInfo>
-#include "child_process.h"
 #include <QTemporaryDir>
-
-#include <chrono>
-#include <thread>
 
 namespace sertest {
 namespace {
@@ -48,36 +40,9 @@ std::vector<std::string> eventNames(const std::vector<std::string>& events)
     return names;
 }
 
-class Road : public ::testing::Test {
+class Road : public SimulatedSensorTest {
 protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(dir.isValid());
-        event = bundledEvent("AR10");
-        ASSERT_TRUE(event);
-        link = dir.filePath(QStringLiteral("com"));
-        QFile script(dir.filePath(QStringLiteral("road.txt")));
-        ASSERT_TRUE(script.open(QIODevice::WriteOnly));
-        script.write(kScript);
-        script.close();
-        ASSERT_TRUE(sim.start(KAVRO_SERIALSIM,
-                              {"--model", "vantage", "--link", link.toStdString(), "--script",
-                               script.fileName().toStdString(), "--rate", "100"}));
-        for (int i = 0; i < 200 && !QFileInfo::exists(link); ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        ASSERT_TRUE(QFileInfo::exists(link));
-        qputenv("KAVRO_COM231", link.toLocal8Bit());
-
-        device = devtest::makePumpedControl(realClock());
-        ASSERT_TRUE(device);
-        sink = devtest::adviseNewSink<RecordingSink>(device.get());
-    }
-    void TearDown() override
-    {
-        devtest::releaseControl(device);
-        qunsetenv("KAVRO_COM231");
-        sim.stop();
-    }
+    void SetUp() override { startSensor(kCom, "vantage", kScript); }
 
     CKavroDevice& control() { return *static_cast<CKavroDevice*>(device.get()); }
 
@@ -91,21 +56,11 @@ protected:
         const std::vector<std::string> names = eventNames(sink->events);
         return std::find(names.begin(), names.end(), e) != names.end();
     }
-
-    QTemporaryDir dir;
-    QString link;
-    ::test::ChildProcess sim;
-    ComPtr<IKavroDevice> device;
-    ComPtr<IEventParams> event;
-    ComPtr<RecordingSink> sink;
 };
 
 TEST_F(Road, AimingsShotsSilenceAndUnplugArriveAsEvents)
 {
-    ASSERT_EQ(device->put_CommPort(kCom), S_OK);
-    ASSERT_EQ(device->put_SampleRate(100), S_OK);
-    ASSERT_EQ(device->put_Event(1, event.get()), S_OK);
-    ASSERT_EQ(device->put_Connected(VARIANT_TRUE), S_OK);
+    ASSERT_NO_FATAL_FAILURE(connect());
     int32_t version = 0;
     device->get_ModelVersion(&version);
     EXPECT_EQ(version, 300);

@@ -108,6 +108,7 @@ public:
     using CGenericKavro::pipeline;
     // Lets a test stand in for the reader thread.
     void reportStatus(const QString& text) { host().SetStatusText(text); }
+    void fixRate(int32_t rate) { host().SetSampleRate(rate); }
 
     int32_t modulus = 32;
     bool semaphore = false;
