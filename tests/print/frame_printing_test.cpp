@@ -7,6 +7,7 @@
 #include "info_view.h"
 #include "kavro_doc.h"
 #include "kavro_hints.h"
+#include "language_module.h"
 #include "main_frame.h"
 #include "print_support.h"
 #include "report_printing.h"
@@ -70,5 +71,19 @@ TEST(FramePrinting, InformationPageOnF4AndTheReportInPreview)
     EXPECT_TRUE(printtest::hasText(printing->pages(), "Berta"));
     EXPECT_FALSE(printtest::hasText(printing->pages(), "Anna"));
     frame->OnCommand(Cmd::ClosePreview);
+
+    // For review: the real views read right to left in Arabic.
+    auto& language = kavro::LanguageModule::instance();
+    const QString savedFolder = language.languageFolder();
+    language.setLanguageFolder(QStringLiteral(KAVRO_BIN_DIR "/lang"));
+    frame->OnCommand(32876);
+    frame->ShowView(Cmd::ViewInfo);
+    QApplication::processEvents();
+    EXPECT_TRUE(frame->grab().save(screens + "/frame_arabic_info_page.png"));
+    frame->ShowView(Cmd::ViewDistance);
+    QApplication::processEvents();
+    EXPECT_TRUE(frame->grab().save(screens + "/frame_arabic_distance.png"));
+    frame->OnCommand(32809);
+    language.setLanguageFolder(savedFolder);
     frame->close();
 }
