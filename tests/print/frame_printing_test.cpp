@@ -46,6 +46,23 @@ TEST(FramePrinting, InformationPageOnF4AndTheReportInPreview)
     QDir().mkpath(screens);
     EXPECT_TRUE(frame->grab().save(screens + "/frame_info_page.png"));
 
+    // For review: every view of the frame with the practice, and the series grid.
+    const std::pair<int, const char*> views[]
+        = {{Cmd::ViewDistance, "distance"},        {Cmd::ViewCoordination, "coordination"},
+           {Cmd::ViewShift, "time_shift"},         {Cmd::ViewSpeed, "speed"},
+           {Cmd::ViewIntervals, "time_intervals"}, {Cmd::ViewProbability, "probability"}};
+    for (const auto& [command, name] : views) {
+        frame->ShowView(command);
+        QApplication::processEvents();
+        EXPECT_TRUE(frame->grab().save(screens + "/frame_" + name + ".png"));
+    }
+    frame->OnCommand(Cmd::Series);
+    QApplication::processEvents();
+    EXPECT_TRUE(frame->grab().save(screens + "/frame_series_grid.png"));
+    frame->OnCommand(Cmd::ShotList);
+    frame->ShowView(Cmd::ViewInfo);
+    QApplication::processEvents();
+
     ASSERT_TRUE(frame->action(Cmd::PrintPreview)->isEnabled());
     frame->OnCommand(Cmd::PrintPreview);
     ASSERT_TRUE(frame->isPreviewOpen());
