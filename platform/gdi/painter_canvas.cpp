@@ -209,6 +209,9 @@ int PainterCanvas::drawText(const QString& text, GdiRect* rect, uint32_t format)
     if (bkMode_ == BkMode::Opaque)
         painter_->fillRect(extent, toQColor(bkColor_));
     painter_->setPen(toQColor(textColor_));
+    // DrawText reads in the text's own order: a right-to-left window must not turn "-2" into "2-".
+    const Qt::LayoutDirection direction = painter_->layoutDirection();
+    painter_->setLayoutDirection(Qt::LayoutDirectionAuto);
     const QTransform& t = painter_->combinedTransform();
     // The font engine renders cached glyphs through the whole transform; it fails on glyphs no
     // screen shows and on axes stretched far apart, so those are filled as outlines instead.
@@ -219,6 +222,7 @@ int PainterCanvas::drawText(const QString& text, GdiRect* rect, uint32_t format)
         painter_->drawText(r, flags, text);
     else if (largest <= kMaxCoordinate)
         drawTextAsPath(r, flags, text);
+    painter_->setLayoutDirection(direction);
     return static_cast<int>(std::lround(extent.height()));
 }
 

@@ -111,7 +111,8 @@ QFont makeFont(const GdiFont& request)
 
 int textFlags(uint32_t format)
 {
-    int flags = 0;
+    // DT_LEFT and DT_RIGHT name sides of the rectangle, whatever the widget's layout direction.
+    int flags = Qt::AlignAbsolute;
     if (format & DT_CENTER)
         flags |= Qt::AlignHCenter;
     else if (format & DT_RIGHT)

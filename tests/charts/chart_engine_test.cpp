@@ -173,6 +173,35 @@ TEST(ChartLayoutTest, LabelsOutsideTheDrawableRectangleNeitherDrawNorGrowMargins
     EXPECT_LT(grown.plot.bottom, before.plot.bottom);
 }
 
+TEST(ChartDrawing, NothingOfAValueFarOutsideTheRangeLandsBesideTheChart)
+{
+    // As in a printed report: the chart gets a band of a larger page and nothing clips it.
+    CChartImpl c;
+    barChart(c);
+    c.AddMarker(0, 15, QString(), true); // far above the range
+    c.AddMarker(0, -5, QStringLiteral("-5"), true); // far below it
+    c.AddMarker(25, 0, QString(), true); // far to the right
+    QImage page(600, 600, QImage::Format_RGB32);
+    page.fill(Qt::white);
+    {
+        QPainter painter(&page);
+        ChartDrawRequest r = screen(400, 300);
+        r.rect = {0, 150, 400, 450};
+        r.painter = &painter;
+        r.printing = true;
+        r.legend = false;
+        c.Draw(r);
+    }
+    const int h = c.Layout(screen(400, 300)).lineHeight;
+    for (int y = 0; y < page.height(); ++y) {
+        for (int x = 0; x < page.width(); ++x) {
+            if (y < 150 - h / 2 || y >= 450 + h / 2 || x >= 400 + h / 2) {
+                ASSERT_EQ(page.pixel(x, y), qRgb(255, 255, 255)) << x << "," << y;
+            }
+        }
+    }
+}
+
 TEST(ChartLayoutTest, PrinterAndScreenLayoutsAgreeScaled)
 {
     CChartImpl c;

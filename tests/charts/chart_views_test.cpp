@@ -199,6 +199,30 @@ TEST(ChartViews, ClickingABarSelectsItsShot)
     EXPECT_NE(w->chart().FindSeries(1)->color, view->context().highlight);
 }
 
+TEST(ChartViews, TheShotPaneKeepsItsFirstHeightAndTheChartTakesTheRest)
+{
+    CKavroDoc doc;
+    start(doc);
+    shoot(doc, realPracticeSpecs(10));
+    // The frame shows a view first at the size of its pane, then as large as the window is.
+    for (const auto& [first, later] : {std::pair{500, 900}, std::pair{900, 500}}) {
+        SCOPED_TRACE(first);
+        CTimeIntervalsView view(doc);
+        view.resize(1000, first);
+        view.show();
+        QApplication::processEvents();
+        auto* splitter = view.findChild<QSplitter*>();
+        ASSERT_NE(splitter, nullptr);
+        // 150 pixels, unless the shot details need more.
+        const int pane = splitter->sizes().value(1);
+        EXPECT_EQ(pane, std::max(150, splitter->widget(1)->minimumSizeHint().height()));
+        view.resize(1000, later);
+        QApplication::processEvents();
+        EXPECT_EQ(splitter->sizes().value(1), pane);
+        EXPECT_EQ(splitter->sizes().value(0), later - pane - splitter->handleWidth());
+    }
+}
+
 TEST(ChartViews, ScreenshotsOfARealPractice)
 {
     CKavroDoc doc;

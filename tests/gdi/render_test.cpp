@@ -181,6 +181,30 @@ TEST(MetafilePlay, CentredSingleLineTextIsCentred)
     }
 }
 
+TEST(TextLayout, ARightToLeftWidgetDrawsNumbersAndSidesAsGdiDoes)
+{
+    // Chart labels and table cells of the Arabic interface: "-2" keeps its sign in front and
+    // DT_LEFT stays the left side of the box.
+    const auto draw = [](Qt::LayoutDirection direction, uint32_t format) {
+        QImage image = whiteImage(400, 100);
+        QPainter p(&image);
+        p.setLayoutDirection(direction);
+        PainterCanvas c(&p);
+        c.selectFont({-60, 400, QStringLiteral("Arial")});
+        c.setBkMode(BkMode::Transparent);
+        c.setTextColor(0);
+        GdiRect box{0, 0, 400, 100};
+        c.drawText(QStringLiteral("-2.5"), &box, format | DT_SINGLELINE);
+        p.end();
+        return image;
+    };
+    for (uint32_t format : {uint32_t(DT_LEFT), uint32_t(DT_RIGHT), uint32_t(DT_CENTER)}) {
+        SCOPED_TRACE(format);
+        EXPECT_EQ(draw(Qt::RightToLeft, format), draw(Qt::LeftToRight, format));
+    }
+    EXPECT_LT(boundsOf(draw(Qt::RightToLeft, DT_LEFT), isDark).left, 20);
+}
+
 TEST(TextLayout, CalcRectUsesTimesMetricsAndDrawsNothing)
 {
     QImage image = whiteImage(200, 100);

@@ -7,6 +7,7 @@
 #include "info_view.h"
 #include "kavro_doc.h"
 #include "kavro_hints.h"
+#include "language_module.h"
 #include "main_frame.h"
 #include "print_support.h"
 #include "report_printing.h"
@@ -45,6 +46,23 @@ TEST(FramePrinting, InformationPageOnF4AndTheReportInPreview)
     QDir().mkpath(screens);
     EXPECT_TRUE(frame->grab().save(screens + "/frame_info_page.png"));
 
+    // For review: every view of the frame with the practice, and the series grid.
+    const std::pair<int, const char*> views[]
+        = {{Cmd::ViewDistance, "distance"},        {Cmd::ViewCoordination, "coordination"},
+           {Cmd::ViewShift, "time_shift"},         {Cmd::ViewSpeed, "speed"},
+           {Cmd::ViewIntervals, "time_intervals"}, {Cmd::ViewProbability, "probability"}};
+    for (const auto& [command, name] : views) {
+        frame->ShowView(command);
+        QApplication::processEvents();
+        EXPECT_TRUE(frame->grab().save(screens + "/frame_" + name + ".png"));
+    }
+    frame->OnCommand(Cmd::Series);
+    QApplication::processEvents();
+    EXPECT_TRUE(frame->grab().save(screens + "/frame_series_grid.png"));
+    frame->OnCommand(Cmd::ShotList);
+    frame->ShowView(Cmd::ViewInfo);
+    QApplication::processEvents();
+
     ASSERT_TRUE(frame->action(Cmd::PrintPreview)->isEnabled());
     frame->OnCommand(Cmd::PrintPreview);
     ASSERT_TRUE(frame->isPreviewOpen());
@@ -70,5 +88,19 @@ TEST(FramePrinting, InformationPageOnF4AndTheReportInPreview)
     EXPECT_TRUE(printtest::hasText(printing->pages(), "Berta"));
     EXPECT_FALSE(printtest::hasText(printing->pages(), "Anna"));
     frame->OnCommand(Cmd::ClosePreview);
+
+    // For review: the real views read right to left in Arabic.
+    auto& language = kavro::LanguageModule::instance();
+    const QString savedFolder = language.languageFolder();
+    language.setLanguageFolder(QStringLiteral(KAVRO_BIN_DIR "/lang"));
+    frame->OnCommand(32876);
+    frame->ShowView(Cmd::ViewInfo);
+    QApplication::processEvents();
+    EXPECT_TRUE(frame->grab().save(screens + "/frame_arabic_info_page.png"));
+    frame->ShowView(Cmd::ViewDistance);
+    QApplication::processEvents();
+    EXPECT_TRUE(frame->grab().save(screens + "/frame_arabic_distance.png"));
+    frame->OnCommand(32809);
+    language.setLanguageFolder(savedFolder);
     frame->close();
 }

@@ -14,6 +14,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
 #include <QDoubleSpinBox>
 #include <QKeyEvent>
 #include <QListWidget>
@@ -120,6 +121,8 @@ TEST(ReportPrinting, PageSetupStartsWithTwentyAndFifteenMillimetres)
     EXPECT_EQ(printing.margins(), (ReportMargins{2000, 1500, 2000, 1500}));
     CPageSetupDialog dialog(printing.printer(), printing.margins());
     EXPECT_EQ(dialog.margins(), (ReportMargins{2000, 1500, 2000, 1500}));
+    QDir().mkpath(QStringLiteral(KAVRO_BIN_DIR "/../screens"));
+    dialog.grab().save(QStringLiteral(KAVRO_BIN_DIR "/../screens/page_setup_dialog.png"));
     auto spins = dialog.findChildren<QDoubleSpinBox*>();
     ASSERT_EQ(spins.size(), 4);
     EXPECT_DOUBLE_EQ(spins[0]->value(), 20.0);
@@ -160,6 +163,8 @@ TEST(PrintTargetTool, BuildsPreviewsAndPrintsItsPage)
     EXPECT_TRUE(dialog.expanded());
     dialog.show();
     QApplication::processEvents();
+    QDir().mkpath(QStringLiteral(KAVRO_BIN_DIR "/../screens"));
+    dialog.grab().save(QStringLiteral(KAVRO_BIN_DIR "/../screens/print_target_tool.png"));
     // Another card type discards the page; the preview builds the new one.
     const kavro::GdiRect card = dialog.page()->cells.back()->rect;
     dialog.typeBox()->setCurrentIndex(3);

@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QTimer>
@@ -119,6 +120,8 @@ TEST(ShotsParametersDialog, RefusesABadFieldThenAcceptsAndCancelChangesNothing)
     CShotsParametersDlg dlg(sample(), 1);
     dlg.show();
     EXPECT_EQ(dlg.windowTitle(), "Shots parameters");
+    QDir().mkpath(QStringLiteral(KAVRO_BIN_DIR "/../screens"));
+    dlg.grab().save(QStringLiteral(KAVRO_BIN_DIR "/../screens/shots_parameters_dialog.png"));
     QLineEdit* dispersion = dlg.edit(ShotsField::Dispersion);
     dispersion->setText("");
     dispersion->insert("1.5x");
@@ -152,6 +155,24 @@ TEST(ShotsParametersDialog, RefusesABadFieldThenAcceptsAndCancelChangesNothing)
     });
     EXPECT_FALSE(runShotsParametersDialog(nullptr, 2, &values));
     EXPECT_EQ(values, sample());
+}
+
+TEST(ShotsParametersDialog, TheCoincideBoxShowsTheStoredButtonState)
+{
+    // 1 is a checked box and 2 an indeterminate one, as the document and its callers store them.
+    ShotsParameters values = sample();
+    for (const auto& [stored, shown] : {std::pair{0, Qt::Unchecked}, {1, Qt::Checked}, {2, Qt::PartiallyChecked}}) {
+        values.coincideGrouping = stored;
+        CShotsParametersDlg dlg(values, 1);
+        EXPECT_EQ(dlg.coincideBox()->checkState(), shown) << stored;
+        dlg.accept();
+        EXPECT_EQ(dlg.values().coincideGrouping, stored);
+    }
+    CShotsParametersDlg dlg(sample(), 1);
+    dlg.coincideBox()->setChecked(false);
+    dlg.coincideBox()->click();
+    dlg.accept();
+    EXPECT_EQ(dlg.values().coincideGrouping, 1);
 }
 
 TEST(ShotsParametersDialog, BiathlonDisablesShotMomentAndCoincide)

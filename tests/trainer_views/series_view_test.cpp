@@ -313,6 +313,14 @@ TEST_F(SeriesViewTest, Pictures)
     view->resize(700, 900);
     QCoreApplication::processEvents();
     saveScreen(view.get(), QStringLiteral("series_table"));
+    // The Arabic interface turns the window, not the table: the cells keep their sides.
+    const QImage leftToRight = view->viewport()->grab().toImage();
+    QApplication::setLayoutDirection(Qt::RightToLeft);
+    view->setLayoutDirection(Qt::RightToLeft);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(view->viewport()->grab().toImage(), leftToRight);
+    QApplication::setLayoutDirection(Qt::LeftToRight);
+    view->setLayoutDirection(Qt::LeftToRight);
     view->resize(300, 900);
     QCoreApplication::processEvents();
     saveScreen(view.get(), QStringLiteral("series_table_narrow"));

@@ -13,6 +13,21 @@
 #include <QVBoxLayout>
 
 namespace kavro::trainer {
+namespace {
+
+// The stored value is a Windows button state: 1 is checked and 2 indeterminate, the other way
+// round from Qt's states.
+Qt::CheckState toQtCheckState(int buttonState)
+{
+    return buttonState == 1 ? Qt::Checked : buttonState == 2 ? Qt::PartiallyChecked : Qt::Unchecked;
+}
+
+int toButtonState(Qt::CheckState state)
+{
+    return state == Qt::Checked ? 1 : state == Qt::PartiallyChecked ? 2 : 0;
+}
+
+} // namespace
 
 CShotsParametersDlg::CShotsParametersDlg(const ShotsParameters& values, int targetKind, QWidget* parent)
     : QDialog(parent), form_(values, targetKind), values_(values)
@@ -52,7 +67,7 @@ CShotsParametersDlg::CShotsParametersDlg(const ShotsParameters& values, int targ
     }
 
     coincide_ = new QCheckBox(dialogText(IDD_SHOTS_PARAMETERS, IDC_COINCIDE_GROUPING), this);
-    coincide_->setCheckState(Qt::CheckState(form_.checkState()));
+    coincide_->setCheckState(toQtCheckState(form_.checkState()));
     layout->addWidget(coincide_);
     if (!form_.shotMomentEditable()) {
         edit(ShotsField::ShotMoment)->setEnabled(false);
@@ -71,7 +86,7 @@ CShotsParametersDlg::CShotsParametersDlg(const ShotsParameters& values, int targ
 
 void CShotsParametersDlg::accept()
 {
-    form_.setCheckState(int(coincide_->checkState()));
+    form_.setCheckState(toButtonState(coincide_->checkState()));
     ShotsField failed{};
     const auto accepted = form_.accept(&failed);
     if (!accepted) {

@@ -484,12 +484,16 @@ std::optional<int> CChartImpl::Draw(const ChartDrawRequest& r) const
     for (const ChartMarker& marker : markers_) {
         const GdiPoint p = Map(plot, marker.x, marker.y);
         const MarkerKind kind = KindOf(marker);
+        // Ticks follow their labels' rule: a printed chart is a metafile played without a clip, so a
+        // tick of a value far outside the range would land on the cells around the chart.
         if (kind == MarkerKind::VerticalAxis) {
             const GdiPoint tick[] = {{p.x + l.ptX, p.y}, {p.x - 2 * l.ptX, p.y}};
-            canvas.polyline(tick);
+            if (intersects({tick[1].x, p.y, tick[0].x + 1, p.y + 1}, m.drawable))
+                canvas.polyline(tick);
         } else if (kind == MarkerKind::HorizontalAxis) {
             const GdiPoint tick[] = {{p.x, p.y + l.ptY}, {p.x, p.y - 2 * l.ptY}};
-            canvas.polyline(tick);
+            if (intersects({p.x, tick[1].y, p.x + 1, tick[0].y + 1}, m.drawable))
+                canvas.polyline(tick);
         }
         if (marker.label.isEmpty())
             continue;

@@ -409,6 +409,9 @@ CTimeIntervalsView::CTimeIntervalsView(CKavroDoc& doc, QWidget* parent) : CChart
     paneLayout->addWidget(m_paneTitle);
     paneLayout->addWidget(new kavro::info::CShotPageView(doc, m_pane));
     paneLayout->addStretch(1);
+    // The shot details keep their height; the chart takes what the window gains or loses.
+    m_splitter->setStretchFactor(0, 1);
+    m_splitter->setStretchFactor(1, 0);
     fillWith(m_splitter);
     setupIntervalsChart(m_chart->chart(), context());
     reloadTexts();

@@ -469,7 +469,9 @@ void CSeriesView::drawCell(QPainter& p, const Cell& cell, int column, const QCol
     else if (cell.selected && hasFocus())
         text = palette().color(QPalette::HighlightedText);
     p.setPen(text);
-    const Qt::Alignment align = (column == ColNumber ? Qt::AlignLeft : Qt::AlignRight) | Qt::AlignVCenter;
+    // The table keeps its column order in a right-to-left window, so its cells keep their sides.
+    const Qt::Alignment align
+        = (column == ColNumber ? Qt::AlignLeft : Qt::AlignRight) | Qt::AlignVCenter | Qt::AlignAbsolute;
     p.drawText(cell.rect.adjusted(3, 1, -3, -1), int(align) | Qt::TextSingleLine, cell.text);
 }
 
@@ -498,8 +500,8 @@ void CSeriesView::paintEvent(QPaintEvent* event)
         p.fillRect(g.caption.rect, kCellBackground);
         p.setFont(m_large);
         p.setPen(Qt::black);
-        p.drawText(g.caption.rect.adjusted(3, 1, -3, -1), Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
-                   g.caption.text);
+        p.drawText(g.caption.rect.adjusted(3, 1, -3, -1),
+                   Qt::AlignLeft | Qt::AlignAbsolute | Qt::AlignVCenter | Qt::TextSingleLine, g.caption.text);
         for (const Serie& s : g.series) {
             if (!s.visible || !s.rect.intersects(clip))
                 continue;
