@@ -43,7 +43,6 @@ ComPtr<IAimingTrace> CAiming::trace()
 
 void CAiming::placement(IEventParams** event, bool* match)
 {
-    Lock lock(mutex_);
     attr_->placement(event, match);
 }
 

@@ -47,7 +47,8 @@ public:
     ComPtr<IAimingAttr> attr();
     ComPtr<IAimingTrace> trace();
     // What places this aiming in a collection: its attributes' event (null when none; no reference
-    // added) and match flag.
+    // added) and match flag. Only for an aiming that nobody else holds yet (just loaded, unshared),
+    // so without locks.
     void placement(IEventParams** event, bool* match);
     // Load for an aiming that nobody else holds yet.
     HRESULT loadUnshared(IStream* stream);

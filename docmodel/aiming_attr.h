@@ -47,7 +47,8 @@ public:
     // The event without the E_UNEXPECTED of the interface; null when none is set.
     ComPtr<IEventParams> event();
     // What places an aiming in its collection: the event (null when none; no reference added, so
-    // valid while the attributes keep it) and the match flag.
+    // valid while the attributes keep it) and the match flag. Only for attributes that nobody
+    // else holds yet (just loaded, unshared), so without the lock.
     void placement(IEventParams** event, bool* match);
     // Load for attributes that nobody else holds yet.
     HRESULT loadUnshared(IStream* stream);

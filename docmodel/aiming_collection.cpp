@@ -11,6 +11,7 @@
 #include "storage/stream/stream_forms.h"
 
 #include <new>
+#include <utility>
 
 namespace kavrodoc {
 
@@ -139,10 +140,8 @@ HRESULT CAimingCollection::placeLocked(IAiming* aiming, IEventParams* event, boo
     return S_OK;
 }
 
-HRESULT CAimingCollection::part(bool match, IAimingCollection** out)
+HRESULT CAimingCollection::part(bool match, ComPtr<CAimingCollection>* out)
 {
-    if (badInterfaceOut(out))
-        return E_POINTER;
     Lock lock(mutex_);
     auto part = create();
     part->event_ = event_;
@@ -152,15 +151,30 @@ HRESULT CAimingCollection::part(bool match, IAimingCollection** out)
             return E_FAIL;
     }
     part->modified_ = false;
-    return queryOut(part.get(), out);
+    *out = std::move(part);
+    return S_OK;
+}
+
+HRESULT CAimingCollection::partOut(bool match, IAimingCollection** out)
+{
+    if (badInterfaceOut(out))
+        return E_POINTER;
+    ComPtr<CAimingCollection> collection;
+    HRESULT hr = part(match, &collection);
+    return FAILED(hr) ? hr : queryOut(collection.get(), out);
 }
 
 HRESULT CAimingCollection::Sighting(IAimingCollection** out)
 {
-    return part(false, out);
+    return partOut(false, out);
 }
 
 HRESULT CAimingCollection::Match(IAimingCollection** out)
+{
+    return partOut(true, out);
+}
+
+HRESULT CAimingCollection::matchPart(ComPtr<CAimingCollection>* out)
 {
     return part(true, out);
 }
@@ -227,9 +241,21 @@ HRESULT CAimingCollection::FindConnectionPoint(const IID& iid, IConnectionPoint*
     return kavro::findConnectionPoint(iid, out, progress_);
 }
 
+CAimingCollection::ProgressRelay CAimingCollection::exchangeProgressRelay(ProgressRelay relay)
+{
+    Lock lock(mutex_);
+    return std::exchange(relay_, std::move(relay));
+}
+
+// The relay hears each event first, as the subscriber that the holder advised first would.
 void CAimingCollection::fireProgress(int32_t done, int32_t total)
 {
-    progress_.fire([&](_IAimingCollectionEvents* sink) { sink->Progress(done, total); });
+    progress_.fire(
+        [&] {
+            if (relay_)
+                relay_(done, total);
+        },
+        [&](_IAimingCollectionEvents* sink) { sink->Progress(done, total); });
 }
 
 HRESULT CAimingCollection::Save(IStream* stream, BOOL clearDirty)
