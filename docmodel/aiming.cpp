@@ -184,8 +184,8 @@ HRESULT CAiming::load(IStream* stream, bool shared)
         || (shotCount > kShotsReservedUnchecked
             && !kavro::fitsInStream(stream, uint64_t(shotCount), kSmallestStoredShot)))
         return E_FAIL;
-    std::vector<ComPtr<IShot>> shots;
-    shots.reserve(size_t(shotCount));
+    Shots shots;
+    shots.reserve(shotCount);
     for (int32_t i = 0; i < shotCount; ++i) {
         auto shot = CShot::create(attr.get(), trace.get());
         if (FAILED(loadUnsharedObjectForm(stream, shot.get())))

@@ -4,8 +4,9 @@
 #include "kavrodoc.h"
 #include "com/persist.h"
 
+#include <QVarLengthArray>
+
 #include <mutex>
-#include <vector>
 
 namespace kavrodoc {
 
@@ -59,7 +60,9 @@ private:
     std::recursive_mutex mutex_;
     ComPtr<CAimingAttr> attr_;
     ComPtr<IAimingTrace> trace_;
-    std::vector<ComPtr<IShot>> shots_;
+    // An aiming has one shot as a rule: held inline, loading an aiming allocates no list.
+    using Shots = QVarLengthArray<ComPtr<IShot>, 1>;
+    Shots shots_;
     bool modified_ = false;
 };
 

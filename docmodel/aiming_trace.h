@@ -7,6 +7,7 @@
 #include "sample_array.h"
 
 #include <QByteArray>
+#include <QVarLengthArray>
 
 #include <mutex>
 #include <vector>
@@ -116,7 +117,9 @@ private:
     int32_t count_ = 0;
     float maxTimeBeforeShot_ = 5.0f;
     bool channelNarrowingPending_ = false;
-    std::vector<UserChannel> channels_;
+    // The device adds one channel: held inline, loading a trace allocates no list.
+    using UserChannels = QVarLengthArray<UserChannel, 1>;
+    UserChannels channels_;
     ComPtr<IAimingAttr> attr_;
     bool modified_ = false;
     // Until the first use of its samples a loaded trace holds the stream's coded bytes (shared
