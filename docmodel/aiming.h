@@ -2,6 +2,7 @@
 // One aiming: its trace, its shots and its attributes.
 #include "aiming_attr.h"
 #include "kavrodoc.h"
+#include "object_block.h"
 #include "com/persist.h"
 
 #include <QVarLengthArray>
@@ -12,7 +13,8 @@ namespace kavrodoc {
 
 class CAimingTrace;
 
-class CAiming final : public ComObject<CAiming, IAiming, IPersistStreamInit, ISupportErrorInfo> {
+class CAiming final : public ComObject<CAiming, IAiming, IPersistStreamInit, ISupportErrorInfo>,
+                      public InObjectBlock<CAiming> {
 public:
     static constexpr Guid clsid = CLSID_Aiming;
     static constexpr int32_t kCurrentVersion = 2;
@@ -51,8 +53,11 @@ public:
     // added) and match flag. Only for an aiming that nobody else holds yet (just loaded, unshared),
     // so without locks.
     void placement(IEventParams** event, bool* match);
-    // Load for an aiming that nobody else holds yet.
+    // Load for an aiming that nobody else holds yet. An aiming made in a block makes its
+    // attributes, trace and first shot there.
     HRESULT loadUnshared(IStream* stream);
+    // A block with room for a loaded aiming of one shot, the aiming included.
+    static size_t loadedBlockBytes();
 
 private:
     HRESULT load(IStream* stream, bool shared);

@@ -3,6 +3,7 @@
 // match or sighting, times, F-coefficient, use of real breaches and a Value bag.
 #include "event_manager_access.h"
 #include "kavrodoc.h"
+#include "object_block.h"
 #include "com/persist.h"
 #include "storage/stream/value_bag.h"
 
@@ -10,7 +11,8 @@
 
 namespace kavrodoc {
 
-class CAimingAttr final : public ComObject<CAimingAttr, IAimingAttr, IPersistStreamInit, ISupportErrorInfo> {
+class CAimingAttr final : public ComObject<CAimingAttr, IAimingAttr, IPersistStreamInit, ISupportErrorInfo>,
+                          public InObjectBlock<CAimingAttr> {
 public:
     static constexpr Guid clsid = CLSID_AimingAttr;
     static constexpr int32_t kCurrentVersion = 3;

@@ -111,10 +111,10 @@ HRESULT CAimingCollection::Add(IAiming* aiming)
 
 HRESULT CAimingCollection::addLocked(IAiming* aiming, size_t* leadingSighters)
 {
-    return placeLocked(aiming, eventOf(aiming).get(), isMatch(aiming), leadingSighters);
+    return placeLocked(ComPtr<IAiming>(aiming), eventOf(aiming).get(), isMatch(aiming), leadingSighters);
 }
 
-HRESULT CAimingCollection::placeLocked(IAiming* aiming, IEventParams* event, bool match, size_t* leadingSighters)
+HRESULT CAimingCollection::placeLocked(ComPtr<IAiming> aiming, IEventParams* event, bool match, size_t* leadingSighters)
 {
     if (event_ && !sameObject(event_.get(), event))
         return E_INVALIDARG;
@@ -124,7 +124,7 @@ HRESULT CAimingCollection::placeLocked(IAiming* aiming, IEventParams* event, boo
             at = aimings_.begin() + ptrdiff_t((*leadingSighters)++);
     } else {
         for (const auto& held : aimings_) {
-            if (sameObject(held.get(), aiming))
+            if (sameObject(held.get(), aiming.get()))
                 return S_OK;
         }
         if (!match) {
@@ -133,7 +133,7 @@ HRESULT CAimingCollection::placeLocked(IAiming* aiming, IEventParams* event, boo
                 ++at;
         }
     }
-    aimings_.insert(at, ComPtr<IAiming>(aiming));
+    aimings_.insert(at, std::move(aiming));
     if (!event_)
         event_ = event;
     modified_ = true;
@@ -322,13 +322,14 @@ HRESULT CAimingCollection::Load(IStream* stream)
     }
     for (int32_t i = 0; i < count; ++i) {
         fireProgress(i + 1, count);
-        auto aiming = CAiming::create(CAiming::kToBeLoaded);
+        const auto block = ObjectBlock::create(CAiming::loadedBlockBytes());
+        auto aiming = ObjectBlock::make<CAiming>(block.get(), CAiming::kToBeLoaded);
         IEventParams* event = nullptr;
         bool match = true;
         HRESULT hr = loadUnsharedObjectForm(stream, aiming.get());
         if (SUCCEEDED(hr)) {
             aiming->placement(&event, &match);
-            hr = placeLocked(aiming.get(), event, match, &sighters);
+            hr = placeLocked(moveAs<IAiming>(std::move(aiming)), event, match, &sighters);
         }
         if (FAILED(hr)) {
             aimings_.clear();

@@ -57,7 +57,7 @@ private:
     // match lead the collection: no search needed.
     HRESULT addLocked(IAiming* aiming, size_t* leadingSighters = nullptr);
     // addLocked with the aiming's event and match flag known.
-    HRESULT placeLocked(IAiming* aiming, IEventParams* event, bool match, size_t* leadingSighters);
+    HRESULT placeLocked(ComPtr<IAiming> aiming, IEventParams* event, bool match, size_t* leadingSighters);
     HRESULT part(bool match, ComPtr<CAimingCollection>* out);
     HRESULT partOut(bool match, IAimingCollection** out);
     void fireProgress(int32_t done, int32_t total);

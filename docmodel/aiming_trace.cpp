@@ -619,7 +619,8 @@ HRESULT CAimingTrace::load(IStream* stream, bool shared)
                 // forms byte, name length and at least one run header per channel
                 || !kavro::fitsInStream(stream, uint64_t(channelCount), 7))
                 return E_FAIL;
-            channels.reserve(channelCount);
+            if (channelCount > channels.capacity())
+                channels.reserve(channelCount);
             for (int32_t i = 0; i < channelCount; ++i) {
                 UserChannel c;
                 uint8_t form = 0;

@@ -3,6 +3,7 @@
 // recording, a sliding window keeps the last MaxTimeBeforeShot seconds; a finished trace is
 // read-only and narrowed to 16-bit storage where the values allow.
 #include "kavrodoc.h"
+#include "object_block.h"
 #include "com/persist.h"
 #include "sample_array.h"
 
@@ -22,7 +23,8 @@ struct KeptChannel {
     bool narrow = false;
 };
 
-class CAimingTrace final : public ComObject<CAimingTrace, IAimingTrace, IPersistStreamInit, ISupportErrorInfo> {
+class CAimingTrace final : public ComObject<CAimingTrace, IAimingTrace, IPersistStreamInit, ISupportErrorInfo>,
+                           public InObjectBlock<CAimingTrace> {
 public:
     static constexpr Guid clsid = CLSID_AimingTrace;
     static constexpr int32_t kCurrentVersion = 4;

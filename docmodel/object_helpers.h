@@ -21,6 +21,14 @@ template <class I> bool badInterfaceOut(I** out)
     return !out || *out;
 }
 
+// Hands a reference on as one to a base interface, without adding and dropping one.
+template <class To, class From> ComPtr<To> moveAs(ComPtr<From>&& from)
+{
+    ComPtr<To> to;
+    to.attach(from.detach());
+    return to;
+}
+
 // A collection's item by its 1-based index; an index outside the collection is E_INVALIDARG.
 // `items` is a vector-like list of ComPtr<I>.
 template <class Items, class I> HRESULT copyItem(const Items& items, int32_t index, I** out)
