@@ -10,6 +10,7 @@
 #include "shot_collection.h"
 #include "storage/stream/stream_forms.h"
 
+#include <algorithm>
 #include <new>
 #include <utility>
 
@@ -21,6 +22,9 @@ namespace {
 
 // Class id and version of the smallest aiming: a count read from a stream is checked against it.
 constexpr uint64_t kSmallestStoredAiming = 16 + 4;
+// Aimings loaded are made in blocks of this many (with their parts): few allocations, and little
+// memory kept by a part that outlives the rest of its block.
+constexpr int32_t kAimingsPerBlock = 16;
 
 ComPtr<IAimingAttr> attrOf(IAiming* aiming)
 {
@@ -320,9 +324,12 @@ HRESULT CAimingCollection::Load(IStream* stream)
         event_ = previous;
         return E_OUTOFMEMORY;
     }
+    ObjectBlock::Held block;
+    const size_t perAiming = CAiming::loadedBlockBytes();
     for (int32_t i = 0; i < count; ++i) {
         fireProgress(i + 1, count);
-        const auto block = ObjectBlock::create(CAiming::loadedBlockBytes());
+        if (!block || block->room() < perAiming)
+            block = ObjectBlock::create(perAiming * size_t(std::min(count - i, kAimingsPerBlock)));
         auto aiming = ObjectBlock::make<CAiming>(block.get(), CAiming::kToBeLoaded);
         IEventParams* event = nullptr;
         bool match = true;

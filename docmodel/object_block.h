@@ -39,6 +39,9 @@ public:
         return held;
     }
 
+    // Bytes not yet handed out (some may go to alignment).
+    size_t room() const { return open_ ? end_ - used_ : 0; }
+
     // Room for one object of each of the classes, each at its alignment.
     template <class... T> static constexpr size_t roomFor() { return ((sizeof(T) + alignof(T) - 1) + ... + 0); }
 
