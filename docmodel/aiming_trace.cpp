@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <new>
+#include <typeinfo>
 
 namespace kavrodoc {
 
@@ -28,7 +29,11 @@ const uint8_t* bytesAt(const QByteArray& bytes, qsizetype offset)
 // stream's own bytes, shared rather than copied, or, for other streams, in bytes kept as read.
 class ChannelKeeper {
 public:
-    explicit ChannelKeeper(IStream* stream) : stream_(stream), memory_(dynamic_cast<kavro::MemoryStream*>(stream)) { }
+    explicit ChannelKeeper(IStream* stream)
+        : stream_(stream),
+          memory_(typeid(*stream) == typeid(kavro::MemoryStream) ? static_cast<kavro::MemoryStream*>(stream) : nullptr)
+    {
+    }
 
     HRESULT keep(int32_t count, bool narrow, KeptChannel* out);
     const QByteArray& bytes() const { return memory_ ? memory_->bytes() : read_; }
