@@ -3,12 +3,9 @@
 #include "support/document_fixture.h"
 #include "kavro_document.h"
 #include "settings/settings.h"
-#include "storage/stream/memory_stream.h"
 
 #include <QDir>
 #include <QTemporaryDir>
-
-#include <functional>
 
 #include <gtest/gtest.h>
 
@@ -25,19 +22,6 @@ public:
         return S_OK;
     }
     std::vector<std::pair<int32_t, int32_t>> calls;
-};
-
-class CollectionProgressSink final : public ComObject<CollectionProgressSink, _IAimingCollectionEvents> {
-public:
-    HRESULT Progress(int32_t done, int32_t total) override
-    {
-        calls.emplace_back(done, total);
-        if (order)
-            order->push_back(1);
-        return S_OK;
-    }
-    std::vector<std::pair<int32_t, int32_t>> calls;
-    std::vector<int>* order = nullptr;
 };
 
 int32_t countOf(IAimingCollection* c)
@@ -156,60 +140,6 @@ TEST(Document, ProgressIsPassedOnWhileSavingAndLoading)
     ASSERT_EQ(doc->Load(), S_OK);
     EXPECT_EQ(sink->calls, (Calls{{1, 4}, {2, 4}, {3, 4}, {4, 4}}));
     ASSERT_EQ(unadviseSink(doc.get(), _IKavroDocumentEvents::iid, cookie), S_OK);
-}
-
-// The document passes its collection's progress on without being one of its subscribers: one
-// advised on the collection in the middle of a load hears the rest of it, after the document's,
-// and nothing is passed on once the load is over.
-TEST(Document, SubscribersOfTheCollectionHearItsProgressBesideTheDocuments)
-{
-    QTemporaryDir dir;
-    auto doc = syntheticPractice();
-    doc->put_FileName(dir.filePath(QStringLiteral("p.kavro")));
-    ASSERT_EQ(doc->Save(), S_OK);
-    auto docSink = ProgressSink::create();
-    auto collectionSink = CollectionProgressSink::create();
-    std::vector<int> order;
-    collectionSink->order = &order;
-    uint32_t docCookie = 0, collectionCookie = 0;
-    ComPtr<IAimingCollection> loading;
-    class Hook final : public ComObject<Hook, _IKavroDocumentEvents> {
-    public:
-        std::function<void(int32_t)> onProgress;
-        HRESULT Progress(int32_t done, int32_t) override
-        {
-            onProgress(done);
-            return S_OK;
-        }
-    };
-    auto hook = Hook::create();
-    hook->onProgress = [&](int32_t done) {
-        order.push_back(0);
-        if (done == 1) {
-            loading = aimingsOf(doc.get());
-            ASSERT_EQ(
-                adviseSink(loading.get(), _IAimingCollectionEvents::iid, collectionSink->identity(), &collectionCookie),
-                S_OK);
-        }
-    };
-    ASSERT_EQ(adviseSink(doc.get(), _IKavroDocumentEvents::iid, hook->identity(), &docCookie), S_OK);
-    uint32_t countingCookie = 0;
-    ASSERT_EQ(adviseSink(doc.get(), _IKavroDocumentEvents::iid, docSink->identity(), &countingCookie), S_OK);
-    ASSERT_EQ(doc->Load(), S_OK);
-    using Calls = std::vector<std::pair<int32_t, int32_t>>;
-    EXPECT_EQ(docSink->calls, (Calls{{1, 4}, {2, 4}, {3, 4}, {4, 4}}));
-    EXPECT_EQ(collectionSink->calls, (Calls{{2, 4}, {3, 4}, {4, 4}}));
-    EXPECT_EQ(order, (std::vector<int>{0, 0, 1, 0, 1, 0, 1}));
-
-    docSink->calls.clear();
-    collectionSink->calls.clear();
-    auto stream = kavro::MemoryStream::create();
-    ASSERT_EQ(loading.query<IPersistStreamInit>()->Save(stream.get(), BOOL(0)), S_OK);
-    EXPECT_EQ(collectionSink->calls, (Calls{{1, 4}, {2, 4}, {3, 4}, {4, 4}}));
-    EXPECT_TRUE(docSink->calls.empty());
-    EXPECT_EQ(unadviseSink(loading.get(), _IAimingCollectionEvents::iid, collectionCookie), S_OK);
-    EXPECT_EQ(unadviseSink(doc.get(), _IKavroDocumentEvents::iid, docCookie), S_OK);
-    EXPECT_EQ(unadviseSink(doc.get(), _IKavroDocumentEvents::iid, countingCookie), S_OK);
 }
 
 TEST(Document, CatalogPathFromTheMachineSettingsElseTheHomeFolder)
