@@ -202,7 +202,7 @@ HRESULT CAiming::load(IStream* stream, bool shared)
     const auto lock = loadLock(mutex_, shared);
     attr_ = std::move(attr);
     trace_ = moveAs<IAimingTrace>(std::move(trace));
-    shots_ = std::move(shots);
+    moveInto(shots_, std::move(shots));
     modified_ = false;
     return S_OK;
 }

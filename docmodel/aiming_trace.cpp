@@ -446,7 +446,7 @@ void CAimingTrace::packToFront(size_t newCapacity)
         nc.push_back({pack(c.values), c.name, c.coded});
     x_ = std::move(nx);
     y_ = std::move(ny);
-    channels_ = std::move(nc);
+    moveInto(channels_, std::move(nc));
     capacity_ = newCapacity;
     start_ = 0;
 }
@@ -643,7 +643,7 @@ HRESULT CAimingTrace::load(IStream* stream, bool shared)
     const auto lock = loadLock(mutex_, shared);
     x_ = std::move(x);
     y_ = std::move(y);
-    channels_ = std::move(channels);
+    moveInto(channels_, std::move(channels));
     undecoded_ = !coded.isNull();
     coded_ = std::move(coded);
     codedX_ = codedX;

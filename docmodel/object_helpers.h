@@ -5,6 +5,7 @@
 #include "storage/stream/stream_forms.h"
 
 #include <QString>
+#include <QVarLengthArray>
 
 #include <mutex>
 #include <type_traits>
@@ -27,6 +28,16 @@ template <class To, class From> ComPtr<To> moveAs(ComPtr<From>&& from)
     ComPtr<To> to;
     to.attach(from.detach());
     return to;
+}
+
+// Moves `from` into `to`. The move assignment of QVarLengthArray in Qt 6.4 drops the heap
+// storage the target held without freeing it, so the target gives it back first.
+template <class T, qsizetype Prealloc>
+void moveInto(QVarLengthArray<T, Prealloc>& to, QVarLengthArray<T, Prealloc>&& from)
+{
+    to.clear();
+    to.squeeze();
+    to = std::move(from);
 }
 
 // A collection's item by its 1-based index; an index outside the collection is E_INVALIDARG.

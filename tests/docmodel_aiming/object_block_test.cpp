@@ -83,8 +83,10 @@ TEST(ObjectBlock, PartsOfALoadedAimingOutliveItAndEachOther)
         ASSERT_EQ(attr->put_Event(event.get()), S_OK);
         for (int s = 0; s < 50; ++s)
             trace->_Add(s * 10, -s);
-        ComPtr<IShot> shot;
+        // Two shots: the second has no room in the block, and the list of shots is on the heap.
+        ComPtr<IShot> shot, second;
         ASSERT_EQ(aiming->AddShot(VARIANT_FALSE, shot.put()), S_OK);
+        ASSERT_EQ(aiming->AddShot(VARIANT_TRUE, second.put()), S_OK);
         trace->put_ReadOnly(VARIANT_TRUE);
         ASSERT_EQ(saved->Add(aiming.get()), S_OK);
     }
