@@ -35,8 +35,10 @@ template <class To, class From> ComPtr<To> moveAs(ComPtr<From>&& from)
 template <class T, qsizetype Prealloc>
 void moveInto(QVarLengthArray<T, Prealloc>& to, QVarLengthArray<T, Prealloc>&& from)
 {
-    to.clear();
-    to.squeeze();
+    if (to.capacity() > Prealloc) {
+        to.clear();
+        to.squeeze();
+    }
     to = std::move(from);
 }
 
