@@ -43,7 +43,6 @@ ComPtr<IAimingTrace> CAiming::trace()
 
 void CAiming::placement(IEventParams** event, bool* match)
 {
-    Lock lock(mutex_);
     attr_->placement(event, match);
 }
 
@@ -149,6 +148,11 @@ HRESULT CAiming::Save(IStream* stream, BOOL clearDirty)
     return endSave(S_OK, clearDirty, &modified_);
 }
 
+size_t CAiming::loadedBlockBytes()
+{
+    return ObjectBlock::roomFor<CAiming, CAimingAttr, CAimingTrace, CShot>();
+}
+
 HRESULT CAiming::Load(IStream* stream)
 {
     return load(stream, true);
@@ -168,8 +172,9 @@ HRESULT CAiming::load(IStream* stream, bool shared)
     int32_t version = 0;
     if (FAILED(kavro::readVersion(stream, kCurrentVersion, &version)) || version < 1)
         return E_FAIL;
-    auto attr = CAimingAttr::create();
-    auto trace = CAimingTrace::create(attr.get());
+    ObjectBlock* block = shared ? nullptr : madeIn();
+    auto attr = ObjectBlock::make<CAimingAttr>(block);
+    auto trace = ObjectBlock::make<CAimingTrace>(block, attr.get());
     if (FAILED(loadUnsharedObjectForm(stream, attr.get())) || FAILED(loadUnsharedObjectForm(stream, trace.get())))
         return E_FAIL;
     if (version == 1) {
@@ -185,18 +190,19 @@ HRESULT CAiming::load(IStream* stream, bool shared)
         || (shotCount > kShotsReservedUnchecked
             && !kavro::fitsInStream(stream, uint64_t(shotCount), kSmallestStoredShot)))
         return E_FAIL;
-    std::vector<ComPtr<IShot>> shots;
-    shots.reserve(size_t(shotCount));
+    Shots shots;
+    if (shotCount > shots.capacity())
+        shots.reserve(shotCount);
     for (int32_t i = 0; i < shotCount; ++i) {
-        auto shot = CShot::create(attr.get(), trace.get());
+        auto shot = ObjectBlock::make<CShot>(block, attr.get(), trace.get());
         if (FAILED(loadUnsharedObjectForm(stream, shot.get())))
             return E_FAIL;
-        shots.push_back(ComPtr<IShot>(shot.get()));
+        shots.push_back(moveAs<IShot>(std::move(shot)));
     }
     const auto lock = loadLock(mutex_, shared);
     attr_ = std::move(attr);
-    trace_ = std::move(trace);
-    shots_ = std::move(shots);
+    trace_ = moveAs<IAimingTrace>(std::move(trace));
+    moveInto(shots_, std::move(shots));
     modified_ = false;
     return S_OK;
 }

@@ -2,16 +2,19 @@
 // One aiming: its trace, its shots and its attributes.
 #include "aiming_attr.h"
 #include "kavrodoc.h"
+#include "object_block.h"
 #include "com/persist.h"
 
+#include <QVarLengthArray>
+
 #include <mutex>
-#include <vector>
 
 namespace kavrodoc {
 
 class CAimingTrace;
 
-class CAiming final : public ComObject<CAiming, IAiming, IPersistStreamInit, ISupportErrorInfo> {
+class CAiming final : public ComObject<CAiming, IAiming, IPersistStreamInit, ISupportErrorInfo>,
+                      public InObjectBlock<CAiming> {
 public:
     static constexpr Guid clsid = CLSID_Aiming;
     static constexpr int32_t kCurrentVersion = 2;
@@ -47,10 +50,14 @@ public:
     ComPtr<IAimingAttr> attr();
     ComPtr<IAimingTrace> trace();
     // What places this aiming in a collection: its attributes' event (null when none; no reference
-    // added) and match flag.
+    // added) and match flag. Only for an aiming that nobody else holds yet (just loaded, unshared),
+    // so without locks.
     void placement(IEventParams** event, bool* match);
-    // Load for an aiming that nobody else holds yet.
+    // Load for an aiming that nobody else holds yet. An aiming made in a block makes its
+    // attributes, trace and first shot there.
     HRESULT loadUnshared(IStream* stream);
+    // A block with room for a loaded aiming of one shot, the aiming included.
+    static size_t loadedBlockBytes();
 
 private:
     HRESULT load(IStream* stream, bool shared);
@@ -58,7 +65,9 @@ private:
     std::recursive_mutex mutex_;
     ComPtr<CAimingAttr> attr_;
     ComPtr<IAimingTrace> trace_;
-    std::vector<ComPtr<IShot>> shots_;
+    // An aiming has one shot as a rule: held inline, loading an aiming allocates no list.
+    using Shots = QVarLengthArray<ComPtr<IShot>, 1>;
+    Shots shots_;
     bool modified_ = false;
 };
 

@@ -19,7 +19,6 @@ ComPtr<IEventParams> CAimingAttr::event()
 
 void CAimingAttr::placement(IEventParams** event, bool* match)
 {
-    Lock lock(mutex_);
     *event = event_.get();
     *match = match_;
 }

@@ -3,6 +3,7 @@
 // match or sighting, times, F-coefficient, use of real breaches and a Value bag.
 #include "event_manager_access.h"
 #include "kavrodoc.h"
+#include "object_block.h"
 #include "com/persist.h"
 #include "storage/stream/value_bag.h"
 
@@ -10,7 +11,8 @@
 
 namespace kavrodoc {
 
-class CAimingAttr final : public ComObject<CAimingAttr, IAimingAttr, IPersistStreamInit, ISupportErrorInfo> {
+class CAimingAttr final : public ComObject<CAimingAttr, IAimingAttr, IPersistStreamInit, ISupportErrorInfo>,
+                          public InObjectBlock<CAimingAttr> {
 public:
     static constexpr Guid clsid = CLSID_AimingAttr;
     static constexpr int32_t kCurrentVersion = 3;
@@ -47,7 +49,8 @@ public:
     // The event without the E_UNEXPECTED of the interface; null when none is set.
     ComPtr<IEventParams> event();
     // What places an aiming in its collection: the event (null when none; no reference added, so
-    // valid while the attributes keep it) and the match flag.
+    // valid while the attributes keep it) and the match flag. Only for attributes that nobody
+    // else holds yet (just loaded, unshared), so without the lock.
     void placement(IEventParams** event, bool* match);
     // Load for attributes that nobody else holds yet.
     HRESULT loadUnshared(IStream* stream);

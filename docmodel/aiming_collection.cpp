@@ -10,7 +10,9 @@
 #include "shot_collection.h"
 #include "storage/stream/stream_forms.h"
 
+#include <algorithm>
 #include <new>
+#include <utility>
 
 namespace kavrodoc {
 
@@ -20,6 +22,9 @@ namespace {
 
 // Class id and version of the smallest aiming: a count read from a stream is checked against it.
 constexpr uint64_t kSmallestStoredAiming = 16 + 4;
+// Aimings loaded are made in blocks of this many (with their parts): few allocations, and little
+// memory kept by a part that outlives the rest of its block.
+constexpr int32_t kAimingsPerBlock = 16;
 
 ComPtr<IAimingAttr> attrOf(IAiming* aiming)
 {
@@ -110,10 +115,10 @@ HRESULT CAimingCollection::Add(IAiming* aiming)
 
 HRESULT CAimingCollection::addLocked(IAiming* aiming, size_t* leadingSighters)
 {
-    return placeLocked(aiming, eventOf(aiming).get(), isMatch(aiming), leadingSighters);
+    return placeLocked(ComPtr<IAiming>(aiming), eventOf(aiming).get(), isMatch(aiming), leadingSighters);
 }
 
-HRESULT CAimingCollection::placeLocked(IAiming* aiming, IEventParams* event, bool match, size_t* leadingSighters)
+HRESULT CAimingCollection::placeLocked(ComPtr<IAiming> aiming, IEventParams* event, bool match, size_t* leadingSighters)
 {
     if (event_ && !sameObject(event_.get(), event))
         return E_INVALIDARG;
@@ -123,7 +128,7 @@ HRESULT CAimingCollection::placeLocked(IAiming* aiming, IEventParams* event, boo
             at = aimings_.begin() + ptrdiff_t((*leadingSighters)++);
     } else {
         for (const auto& held : aimings_) {
-            if (sameObject(held.get(), aiming))
+            if (sameObject(held.get(), aiming.get()))
                 return S_OK;
         }
         if (!match) {
@@ -132,17 +137,15 @@ HRESULT CAimingCollection::placeLocked(IAiming* aiming, IEventParams* event, boo
                 ++at;
         }
     }
-    aimings_.insert(at, ComPtr<IAiming>(aiming));
+    aimings_.insert(at, std::move(aiming));
     if (!event_)
         event_ = event;
     modified_ = true;
     return S_OK;
 }
 
-HRESULT CAimingCollection::part(bool match, IAimingCollection** out)
+HRESULT CAimingCollection::part(bool match, ComPtr<CAimingCollection>* out)
 {
-    if (badInterfaceOut(out))
-        return E_POINTER;
     Lock lock(mutex_);
     auto part = create();
     part->event_ = event_;
@@ -152,15 +155,30 @@ HRESULT CAimingCollection::part(bool match, IAimingCollection** out)
             return E_FAIL;
     }
     part->modified_ = false;
-    return queryOut(part.get(), out);
+    *out = std::move(part);
+    return S_OK;
+}
+
+HRESULT CAimingCollection::partOut(bool match, IAimingCollection** out)
+{
+    if (badInterfaceOut(out))
+        return E_POINTER;
+    ComPtr<CAimingCollection> collection;
+    HRESULT hr = part(match, &collection);
+    return FAILED(hr) ? hr : queryOut(collection.get(), out);
 }
 
 HRESULT CAimingCollection::Sighting(IAimingCollection** out)
 {
-    return part(false, out);
+    return partOut(false, out);
 }
 
 HRESULT CAimingCollection::Match(IAimingCollection** out)
+{
+    return partOut(true, out);
+}
+
+HRESULT CAimingCollection::matchPart(ComPtr<CAimingCollection>* out)
 {
     return part(true, out);
 }
@@ -227,9 +245,21 @@ HRESULT CAimingCollection::FindConnectionPoint(const IID& iid, IConnectionPoint*
     return kavro::findConnectionPoint(iid, out, progress_);
 }
 
+CAimingCollection::ProgressRelay CAimingCollection::exchangeProgressRelay(ProgressRelay relay)
+{
+    Lock lock(mutex_);
+    return std::exchange(relay_, std::move(relay));
+}
+
+// The relay hears each event first, as the subscriber that the holder advised first would.
 void CAimingCollection::fireProgress(int32_t done, int32_t total)
 {
-    progress_.fire([&](_IAimingCollectionEvents* sink) { sink->Progress(done, total); });
+    progress_.fire(
+        [&] {
+            if (relay_)
+                relay_(done, total);
+        },
+        [&](_IAimingCollectionEvents* sink) { sink->Progress(done, total); });
 }
 
 HRESULT CAimingCollection::Save(IStream* stream, BOOL clearDirty)
@@ -294,15 +324,19 @@ HRESULT CAimingCollection::Load(IStream* stream)
         event_ = previous;
         return E_OUTOFMEMORY;
     }
+    ObjectBlock::Held block;
+    const size_t perAiming = CAiming::loadedBlockBytes();
     for (int32_t i = 0; i < count; ++i) {
         fireProgress(i + 1, count);
-        auto aiming = CAiming::create(CAiming::kToBeLoaded);
+        if (!block || block->room() < perAiming)
+            block = ObjectBlock::create(perAiming * size_t(std::min(count - i, kAimingsPerBlock)));
+        auto aiming = ObjectBlock::make<CAiming>(block.get(), CAiming::kToBeLoaded);
         IEventParams* event = nullptr;
         bool match = true;
         HRESULT hr = loadUnsharedObjectForm(stream, aiming.get());
         if (SUCCEEDED(hr)) {
             aiming->placement(&event, &match);
-            hr = placeLocked(aiming.get(), event, match, &sighters);
+            hr = placeLocked(moveAs<IAiming>(std::move(aiming)), event, match, &sighters);
         }
         if (FAILED(hr)) {
             aimings_.clear();

@@ -6,6 +6,7 @@
 #include "com/connection.h"
 #include "com/persist.h"
 
+#include <functional>
 #include <mutex>
 #include <vector>
 
@@ -43,17 +44,27 @@ public:
 
     HRESULT FindConnectionPoint(const IID& iid, IConnectionPoint** out) override;
 
+    // The holder's own relay of Progress (the document's, while it saves or loads the
+    // collection): told of each Progress before the subscribers, without being one. Empty: none.
+    // Gives back the relay it replaces.
+    using ProgressRelay = std::function<void(int32_t done, int32_t total)>;
+    ProgressRelay exchangeProgressRelay(ProgressRelay relay);
+    // The match aimings as a collection of this class (what Match hands out).
+    HRESULT matchPart(ComPtr<CAimingCollection>* out);
+
 private:
     // With `leadingSighters`, the aiming is known to be new and that many aimings outside the
     // match lead the collection: no search needed.
     HRESULT addLocked(IAiming* aiming, size_t* leadingSighters = nullptr);
     // addLocked with the aiming's event and match flag known.
-    HRESULT placeLocked(IAiming* aiming, IEventParams* event, bool match, size_t* leadingSighters);
-    HRESULT part(bool match, IAimingCollection** out);
+    HRESULT placeLocked(ComPtr<IAiming> aiming, IEventParams* event, bool match, size_t* leadingSighters);
+    HRESULT part(bool match, ComPtr<CAimingCollection>* out);
+    HRESULT partOut(bool match, IAimingCollection** out);
     void fireProgress(int32_t done, int32_t total);
 
     std::recursive_mutex mutex_;
     kavro::ConnectionPoint<_IAimingCollectionEvents> progress_;
+    ProgressRelay relay_;
     std::vector<ComPtr<IAiming>> aimings_;
     QString readErrorMsg_;
     const ComPtr<IEventManager> events_ = heldEventManager();

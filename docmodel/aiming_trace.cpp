@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <new>
+#include <typeinfo>
 
 namespace kavrodoc {
 
@@ -28,7 +29,11 @@ const uint8_t* bytesAt(const QByteArray& bytes, qsizetype offset)
 // stream's own bytes, shared rather than copied, or, for other streams, in bytes kept as read.
 class ChannelKeeper {
 public:
-    explicit ChannelKeeper(IStream* stream) : stream_(stream), memory_(dynamic_cast<kavro::MemoryStream*>(stream)) { }
+    explicit ChannelKeeper(IStream* stream)
+        : stream_(stream),
+          memory_(typeid(*stream) == typeid(kavro::MemoryStream) ? static_cast<kavro::MemoryStream*>(stream) : nullptr)
+    {
+    }
 
     HRESULT keep(int32_t count, bool narrow, KeptChannel* out);
     const QByteArray& bytes() const { return memory_ ? memory_->bytes() : read_; }
@@ -285,13 +290,13 @@ HRESULT CAimingTrace::AddUserData(const QString& name, int32_t* dataIndex)
     if (name.isNull() || !dataIndex)
         return E_INVALIDARG;
     Lock lock(mutex_);
-    for (size_t i = 0; i < channels_.size(); ++i) {
+    for (size_t i = 0; i < size_t(channels_.size()); ++i) {
         if (channels_[i].name == name) {
             *dataIndex = int32_t(i + 1);
             return S_OK;
         }
     }
-    if (channels_.size() >= size_t(kMostUserChannels))
+    if (channels_.size() >= kMostUserChannels)
         return E_OUTOFMEMORY;
     if (HRESULT hr = materialise(); FAILED(hr))
         return hr;
@@ -316,7 +321,7 @@ HRESULT CAimingTrace::GetUserData(const QString& name, int32_t* dataIndex)
         return E_INVALIDARG;
     Lock lock(mutex_);
     *dataIndex = -1;
-    for (size_t i = 0; i < channels_.size(); ++i) {
+    for (size_t i = 0; i < size_t(channels_.size()); ++i) {
         if (channels_[i].name == name) {
             *dataIndex = int32_t(i + 1);
             break;
@@ -327,9 +332,9 @@ HRESULT CAimingTrace::GetUserData(const QString& name, int32_t* dataIndex)
 
 CAimingTrace::UserChannel* CAimingTrace::userChannelAt(int32_t dataIndex, int32_t index)
 {
-    if (dataIndex < 1 || size_t(dataIndex) > channels_.size() || !inRange(index))
+    if (dataIndex < 1 || dataIndex > channels_.size() || !inRange(index))
         return nullptr;
-    return &channels_[size_t(dataIndex) - 1];
+    return &channels_[dataIndex - 1];
 }
 
 HRESULT CAimingTrace::get_UserData(int32_t dataIndex, int32_t index, int32_t* out)
@@ -436,13 +441,13 @@ void CAimingTrace::packToFront(size_t newCapacity)
         return packed;
     };
     SampleArray nx = pack(x_), ny = pack(y_);
-    std::vector<UserChannel> nc;
+    UserChannels nc;
     nc.reserve(channels_.size());
     for (const auto& c : channels_)
         nc.push_back({pack(c.values), c.name, c.coded});
     x_ = std::move(nx);
     y_ = std::move(ny);
-    channels_ = std::move(nc);
+    moveInto(channels_, std::move(nc));
     capacity_ = newCapacity;
     start_ = 0;
 }
@@ -565,7 +570,7 @@ HRESULT CAimingTrace::load(IStream* stream, bool shared)
         return E_FAIL;
 
     SampleArray x, y;
-    std::vector<UserChannel> channels;
+    UserChannels channels;
     QByteArray coded;
     KeptChannel codedX, codedY;
     if (count > 0 && version <= 2) {
@@ -620,7 +625,8 @@ HRESULT CAimingTrace::load(IStream* stream, bool shared)
                 // forms byte, name length and at least one run header per channel
                 || !kavro::fitsInStream(stream, uint64_t(channelCount), 7))
                 return E_FAIL;
-            channels.reserve(size_t(channelCount));
+            if (channelCount > channels.capacity())
+                channels.reserve(channelCount);
             for (int32_t i = 0; i < channelCount; ++i) {
                 UserChannel c;
                 uint8_t form = 0;
@@ -638,7 +644,7 @@ HRESULT CAimingTrace::load(IStream* stream, bool shared)
     const auto lock = loadLock(mutex_, shared);
     x_ = std::move(x);
     y_ = std::move(y);
-    channels_ = std::move(channels);
+    moveInto(channels_, std::move(channels));
     undecoded_ = !coded.isNull();
     coded_ = std::move(coded);
     codedX_ = codedX;
@@ -668,7 +674,7 @@ HRESULT CAimingTrace::materialise()
             values.push_back(decodeKept(c.coded));
         x_ = std::move(x);
         y_ = std::move(y);
-        for (size_t i = 0; i < channels_.size(); ++i)
+        for (size_t i = 0; i < size_t(channels_.size()); ++i)
             channels_[i].values = std::move(values[i]);
     } catch (const std::bad_alloc&) {
         return E_OUTOFMEMORY;

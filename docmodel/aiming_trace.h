@@ -3,10 +3,12 @@
 // recording, a sliding window keeps the last MaxTimeBeforeShot seconds; a finished trace is
 // read-only and narrowed to 16-bit storage where the values allow.
 #include "kavrodoc.h"
+#include "object_block.h"
 #include "com/persist.h"
 #include "sample_array.h"
 
 #include <QByteArray>
+#include <QVarLengthArray>
 
 #include <mutex>
 #include <vector>
@@ -21,7 +23,8 @@ struct KeptChannel {
     bool narrow = false;
 };
 
-class CAimingTrace final : public ComObject<CAimingTrace, IAimingTrace, IPersistStreamInit, ISupportErrorInfo> {
+class CAimingTrace final : public ComObject<CAimingTrace, IAimingTrace, IPersistStreamInit, ISupportErrorInfo>,
+                           public InObjectBlock<CAimingTrace> {
 public:
     static constexpr Guid clsid = CLSID_AimingTrace;
     static constexpr int32_t kCurrentVersion = 4;
@@ -116,7 +119,9 @@ private:
     int32_t count_ = 0;
     float maxTimeBeforeShot_ = 5.0f;
     bool channelNarrowingPending_ = false;
-    std::vector<UserChannel> channels_;
+    // The device adds one channel: held inline, loading a trace allocates no list.
+    using UserChannels = QVarLengthArray<UserChannel, 1>;
+    UserChannels channels_;
     ComPtr<IAimingAttr> attr_;
     bool modified_ = false;
     // Until the first use of its samples a loaded trace holds the stream's coded bytes (shared

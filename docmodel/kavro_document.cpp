@@ -27,40 +27,22 @@ const QString kContentsStream = QStringLiteral("Contents");
 // second, and a bound on a folder that refuses every name.
 constexpr int kMostSuffixes = 100000;
 
-// Subscribed to the aiming collection only while the document loads or saves; the document
-// outlives that span, so a plain pointer back to it is safe.
-class ProgressRelay final : public ComObject<ProgressRelay, _IAimingCollectionEvents> {
+// For the length of one save or load the document passes each Progress of its aiming collection
+// on as its own. The document outlives that span, so a plain pointer back to it is safe.
+class RelayScope {
 public:
-    explicit ProgressRelay(CKavroDocument* document) : document_(document) { }
-    HRESULT Progress(int32_t done, int32_t total) override
+    RelayScope(CKavroDocument* document, CAimingCollection* aimings) : aimings_(aimings)
     {
-        document_->fireProgress(done, total);
-        return S_OK;
+        previous_ = aimings_->exchangeProgressRelay(
+            [document](int32_t done, int32_t total) { document->fireProgress(done, total); });
     }
+    RelayScope(const RelayScope&) = delete;
+    RelayScope& operator=(const RelayScope&) = delete;
+    ~RelayScope() { aimings_->exchangeProgressRelay(std::move(previous_)); }
 
 private:
-    CKavroDocument* document_;
-};
-
-class RelayConnection {
-public:
-    RelayConnection(CKavroDocument* document, IAimingCollection* aimings) : source_(aimings)
-    {
-        auto relay = ProgressRelay::create(document);
-        if (FAILED(adviseSink(source_, _IAimingCollectionEvents::iid, relay->identity(), &cookie_)))
-            cookie_ = 0;
-    }
-    RelayConnection(const RelayConnection&) = delete;
-    RelayConnection& operator=(const RelayConnection&) = delete;
-    ~RelayConnection()
-    {
-        if (cookie_)
-            unadviseSink(source_, _IAimingCollectionEvents::iid, cookie_);
-    }
-
-private:
-    IAimingCollection* source_;
-    uint32_t cookie_ = 0;
+    CAimingCollection* aimings_;
+    CAimingCollection::ProgressRelay previous_;
 };
 
 // What a failed load tells the user: what went wrong and what to do about it.
@@ -162,7 +144,7 @@ HRESULT CKavroDocument::get_Aimings(IAimingCollection** out)
     Lock lock(mutex_);
     if (!aimings_)
         return E_FAIL;
-    return aimings_.copyTo(out);
+    return ComPtr<IAimingCollection>(aimings_).copyTo(out);
 }
 
 HRESULT CKavroDocument::newCollection(IEventParams* event)
@@ -192,8 +174,8 @@ HRESULT CKavroDocument::ClearSightingShots()
     Lock lock(mutex_);
     if (!aimings_)
         return E_FAIL;
-    ComPtr<IAimingCollection> match;
-    HRESULT hr = aimings_->Match(match.put());
+    ComPtr<CAimingCollection> match;
+    HRESULT hr = aimings_->matchPart(&match);
     if (FAILED(hr))
         return hr;
     aimings_ = match;
@@ -252,7 +234,7 @@ HRESULT CKavroDocument::contentsBytes(QByteArray* out)
         || FAILED(kavro::writeBstr(stream.get(), shooterName_)))
         return E_FAIL;
     {
-        RelayConnection relay(this, aimings_.get());
+        RelayScope relay(this, aimings_.get());
         HRESULT hr = saveObjectForm(stream.get(), persist.get(), BOOL(1));
         if (FAILED(hr))
             return hr;
@@ -436,7 +418,7 @@ HRESULT CKavroDocument::loadContents(const QByteArray& contents, QString* messag
     if (!persist)
         return E_FAIL;
     {
-        RelayConnection relay(this, aimings_.get());
+        RelayScope relay(this, aimings_.get());
         const HRESULT hr = persist->Load(stream.get());
         if (FAILED(hr)) {
             QString collectionMessage;

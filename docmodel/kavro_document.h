@@ -2,6 +2,7 @@
 // One practice document: the shooter, the file it belongs to, its aiming collection (which carries
 // the shooting event) and a bag of named values; stored as a compound file with one stream,
 // "Contents". Files of the older raw format are read too.
+#include "aiming_collection.h"
 #include "event_manager_access.h"
 #include "kavrodoc.h"
 #include "com/connection.h"
@@ -62,7 +63,7 @@ private:
     kavro::ConnectionPoint<_IKavroDocumentEvents> progress_;
     kavro::ValueBag values_;
     const ComPtr<IEventManager> events_ = heldEventManager();
-    ComPtr<IAimingCollection> aimings_;
+    ComPtr<CAimingCollection> aimings_;
     QString fileName_;
     QString shooterName_;
     QString readErrorMsg_;

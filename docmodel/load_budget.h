@@ -20,9 +20,10 @@ public:
 
     // Takes `bytes` from the open budget; false (and nothing taken) when they are not left.
     static bool charge(uint64_t bytes);
-    // A question about bytes the load keeps: whether a charge is needed.
+    // A question about bytes the load keeps: whether a charge is needed. The budget keeps the
+    // bytes as long as it may ask.
     struct Question {
-        QByteArray bytes;
+        const QByteArray& bytes;
         qsizetype offset = 0;
         qsizetype size = 0;
         uint32_t count = 0;
@@ -31,7 +32,7 @@ public:
     // Charges `bytes` only if the question's answer says so. The question may be costly, so it is
     // put off until the answer decides whether a charge fits: a load is refused at exactly the
     // charge where it would be had every answer been known at once.
-    static bool chargeIf(uint64_t bytes, Question question);
+    static bool chargeIf(uint64_t bytes, const Question& question);
     // Whether a budget is open on this thread (a load within a load need not size its input).
     static bool isOpen();
 

@@ -5,8 +5,10 @@
 #include "storage/stream/stream_forms.h"
 
 #include <QString>
+#include <QVarLengthArray>
 
 #include <mutex>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
@@ -20,22 +22,48 @@ template <class I> bool badInterfaceOut(I** out)
     return !out || *out;
 }
 
+// Hands a reference on as one to a base interface, without adding and dropping one.
+template <class To, class From> ComPtr<To> moveAs(ComPtr<From>&& from)
+{
+    ComPtr<To> to;
+    to.attach(from.detach());
+    return to;
+}
+
+// Moves `from` into `to`. The move assignment of QVarLengthArray in Qt 6.4 drops the heap
+// storage the target held without freeing it, so the target gives it back first.
+template <class T, qsizetype Prealloc>
+void moveInto(QVarLengthArray<T, Prealloc>& to, QVarLengthArray<T, Prealloc>&& from)
+{
+    if (to.capacity() > Prealloc) {
+        to.clear();
+        to.squeeze();
+    }
+    to = std::move(from);
+}
+
 // A collection's item by its 1-based index; an index outside the collection is E_INVALIDARG.
-template <class I> HRESULT copyItem(const std::vector<ComPtr<I>>& items, int32_t index, I** out)
+// `items` is a vector-like list of ComPtr<I>.
+template <class Items, class I> HRESULT copyItem(const Items& items, int32_t index, I** out)
 {
     if (badInterfaceOut(out))
         return E_POINTER;
-    if (index < 1 || static_cast<size_t>(index) > items.size())
+    if (index < 1 || static_cast<size_t>(index) > static_cast<size_t>(items.size()))
         return E_INVALIDARG;
     return items[static_cast<size_t>(index) - 1].copyTo(out);
 }
 
 // A collection's `_NewEnum`: an enumerator over a snapshot of its objects.
-template <class I> HRESULT enumerateObjects(const std::vector<ComPtr<I>>& items, IUnknown** out)
+template <class Items> HRESULT enumerateObjects(const Items& items, IUnknown** out)
 {
     if (badInterfaceOut(out))
         return E_POINTER;
-    auto e = kavro::VariantEnumerator::ofObjects(items);
+    using Ptr = typename Items::value_type;
+    ComPtr<kavro::VariantEnumerator> e;
+    if constexpr (std::is_same_v<Items, std::vector<Ptr>>)
+        e = kavro::VariantEnumerator::ofObjects(items);
+    else
+        e = kavro::VariantEnumerator::ofObjects(std::vector<Ptr>(items.begin(), items.end()));
     return queryOut(e.get(), out);
 }
 

@@ -2,6 +2,7 @@
 // One shot of an aiming: when and where in the trace it came, whether it missed, its breach
 // (from the trace, or the real breach a target reported, shifted by an offset) and its result.
 #include "kavrodoc.h"
+#include "object_block.h"
 #include "com/persist.h"
 #include "storage/stream/value_bag.h"
 
@@ -10,7 +11,7 @@
 
 namespace kavrodoc {
 
-class CShot final : public ComObject<CShot, IShot, IPersistStreamInit, ISupportErrorInfo> {
+class CShot final : public ComObject<CShot, IShot, IPersistStreamInit, ISupportErrorInfo>, public InObjectBlock<CShot> {
 public:
     static constexpr Guid clsid = CLSID_Shot;
     static constexpr int32_t kCurrentVersion = 3;

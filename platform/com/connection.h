@@ -6,7 +6,9 @@
 
 #include <QVarLengthArray>
 
+#include <atomic>
 #include <mutex>
+#include <utility>
 #include <vector>
 
 struct IConnectionPoint : IUnknown {
@@ -69,6 +71,7 @@ public:
         std::lock_guard g(lock_);
         *cookie = ++lastCookie_;
         sinks_.push_back({*cookie, std::move(typed)});
+        advised_.store(sinks_.size(), std::memory_order_release);
         return S_OK;
     }
 
@@ -80,6 +83,7 @@ public:
             if (it->cookie == cookie) {
                 released = std::move(it->sink);
                 sinks_.erase(it);
+                advised_.store(sinks_.size(), std::memory_order_release);
                 return S_OK;
             }
         }
@@ -89,12 +93,23 @@ public:
     // Calls f(Sink*) for every advised sink, in the order they were advised.
     template <class F> void fire(F&& f)
     {
-        // Events fire often (once per aiming while a practice loads) and to few sinks.
+        fire([] {}, std::forward<F>(f));
+    }
+    // The same, with before() called first, once the sinks to call are fixed: a sink that
+    // before() advises hears the next event, not this one.
+    template <class Before, class F> void fire(Before&& before, F&& f)
+    {
+        // Events fire often (once per aiming while a practice loads) and to few sinks, often to none.
+        if (advised_.load(std::memory_order_acquire) == 0) {
+            before();
+            return;
+        }
         QVarLengthArray<Entry, 4> snapshot;
         {
             std::lock_guard g(lock_);
             snapshot.append(sinks_.data(), qsizetype(sinks_.size()));
         }
+        before();
         for (const Entry& e : snapshot) {
             if (!stillAdvised(e.cookie))
                 continue;
@@ -113,6 +128,7 @@ public:
         std::vector<Entry> old;
         std::lock_guard g(lock_);
         old.swap(sinks_);
+        advised_.store(0, std::memory_order_release);
     }
 
 private:
@@ -132,6 +148,8 @@ private:
     IUnknown* owner_;
     mutable std::recursive_mutex lock_;
     std::vector<Entry> sinks_;
+    // sinks_.size(), readable without the lock.
+    std::atomic<size_t> advised_{0};
     uint32_t lastCookie_ = 0;
 };
 

@@ -194,16 +194,13 @@ public:
     IUnknown* identity() { return static_cast<IUnknown*>(static_cast<First*>(this)); }
 
 protected:
-    ComObject()
-    {
-        ++kavro::detail::liveObjects();
-        refs_.store(1);
-    }
-    virtual ~ComObject() { --kavro::detail::liveObjects(); }
+    ComObject() { kavro::detail::liveObjects().fetch_add(1, std::memory_order_relaxed); }
+    virtual ~ComObject() { kavro::detail::liveObjects().fetch_sub(1, std::memory_order_relaxed); }
     void* queryExtra(const IID&) { return nullptr; }
 
 private:
-    std::atomic<uint32_t> refs_{0};
+    // The creator's reference: nobody else can see a new object, so no ordered store is needed.
+    std::atomic<uint32_t> refs_{1};
 };
 
 // Hands a new reference to an out-parameter of interface type I, from any object of ours.

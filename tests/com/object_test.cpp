@@ -89,6 +89,14 @@ TEST(ConnectionPoint, EverySinkIsCalledInAdviseOrder)
     src->Fire(8);
     EXPECT_EQ(a->ticks.size(), 1u);
     EXPECT_EQ(b->ticks.size(), 2u);
+    // With none advised nothing is called; one advised again is.
+    EXPECT_EQ(unadviseSink(static_cast<IThing*>(src.get()), ICounterSink::iid, cb), S_OK);
+    src->Fire(9);
+    EXPECT_EQ(b->ticks.size(), 2u);
+    ASSERT_EQ(adviseSink(static_cast<IThing*>(src.get()), ICounterSink::iid, static_cast<ICounterSink*>(a.get()), &ca),
+              S_OK);
+    src->Fire(10);
+    EXPECT_EQ(a->ticks, (std::vector<int32_t>{7, 10}));
 }
 
 TEST(ConnectionPoint, SinksMayUnadviseThemselvesAndOthersWhileFired)

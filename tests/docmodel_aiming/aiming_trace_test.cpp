@@ -503,6 +503,27 @@ TEST(AimingTrace, TheLargestTraceTheBoundsAllowFitsTheFixedLoadBudget)
     EXPECT_LE(largest, LoadBudget::kFixedBytes);
 }
 
+// Charges put off until a later charge needs them answer from the bytes they were asked about,
+// kept by the budget after their holders are gone, each array once however many questions.
+TEST(LoadBudget, PutOffChargesAreAnsweredFromTheirOwnBytesWhenNeeded)
+{
+    const LoadBudget budget(0);
+    const uint64_t half = LoadBudget::kFixedBytes / 2;
+    const auto firstIsOne = [](const uint8_t* data, size_t size, uint32_t) { return size > 0 && data[0] == 1; };
+    {
+        QByteArray one(1, '\1'), zero(1, '\0');
+        EXPECT_TRUE(LoadBudget::chargeIf(half / 4, {one, 0, 1, 1, firstIsOne}));
+        EXPECT_TRUE(LoadBudget::chargeIf(half / 4, {one, 0, 1, 1, firstIsOne}));
+        EXPECT_TRUE(LoadBudget::chargeIf(half + half / 2, {zero, 0, 1, 1, firstIsOne}));
+        one.fill('\0');
+        zero.fill('\1');
+    }
+    // Only the charges about `one` as it was asked are needed: three halves are left.
+    EXPECT_TRUE(LoadBudget::charge(half));
+    EXPECT_TRUE(LoadBudget::charge(half / 2));
+    EXPECT_FALSE(LoadBudget::charge(1));
+}
+
 // A finished trace as the device leaves it: x and y narrow, a trigger channel, and a second
 // channel that holds a value beyond 16 bits.
 ComPtr<CAimingTrace> finishedTrace()

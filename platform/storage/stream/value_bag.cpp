@@ -100,8 +100,13 @@ HRESULT ValueBag::read(IStream* stream)
     int32_t n = 0;
     if (FAILED(readValue(stream, &n)) || n < 0)
         return E_FAIL;
-    // Each entry takes at least a 4-byte name count and a 2-byte type. Most bags are empty.
-    if (n > 0 && !fitsInStream(stream, static_cast<uint64_t>(n), 6))
+    // Most bags are empty.
+    if (n == 0) {
+        clear();
+        return S_OK;
+    }
+    // Each entry takes at least a 4-byte name count and a 2-byte type.
+    if (!fitsInStream(stream, static_cast<uint64_t>(n), 6))
         return E_FAIL;
     ValueBag loaded;
     for (int32_t i = 0; i < n; ++i) {
