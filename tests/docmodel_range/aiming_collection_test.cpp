@@ -5,6 +5,7 @@
 #include "range_test_support.h"
 #include "storage/stream/memory_stream.h"
 #include "storage/stream/stream_forms.h"
+#include "support/progress_recorder.h"
 
 #include <cmath>
 
@@ -15,15 +16,7 @@ using rangetest::aiming;
 
 namespace {
 
-class ProgressSink final : public ComObject<ProgressSink, _IAimingCollectionEvents> {
-public:
-    HRESULT Progress(int32_t done, int32_t total) override
-    {
-        calls.emplace_back(done, total);
-        return S_OK;
-    }
-    std::vector<std::pair<int32_t, int32_t>> calls;
-};
+using ProgressSink = ProgressRecorder<_IAimingCollectionEvents>;
 
 class AimingCollectionTest : public ::testing::Test {
 protected:

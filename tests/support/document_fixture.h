@@ -2,6 +2,7 @@
 // What the document tests share: the bundled events, a synthetic practice that exercises every
 // stored field, temporary folders and running helper programs.
 #include "kavrodoc.h"
+#include "support/progress_recorder.h"
 
 #include <QByteArray>
 #include <QJsonObject>
@@ -13,16 +14,7 @@
 
 namespace doctest {
 
-// Records the document's progress reports in order.
-class ProgressSink final : public ComObject<ProgressSink, _IKavroDocumentEvents> {
-public:
-    HRESULT Progress(int32_t done, int32_t total) override
-    {
-        calls.emplace_back(done, total);
-        return S_OK;
-    }
-    std::vector<std::pair<int32_t, int32_t>> calls;
-};
+using ProgressSink = ProgressRecorder<_IKavroDocumentEvents>;
 
 // The per-process event manager over the events built into the bin folder.
 IEventManager* manager();
