@@ -123,6 +123,23 @@ TEST_F(SeriesViewTest, BuildsTheDocumentsSeriesWithATargetEach)
     EXPECT_FALSE(view->seriesWindows(0)[0]->isVisible());
 }
 
+TEST_F(SeriesViewTest, GroupCaptionsHoldTheirTextInTheLargeFont)
+{
+    realPractice(doc, 25);
+    doc.SetIncludeSightings(true);
+    doc.UpdateAllViews(nullptr, KavroHint::Everything);
+    const QFontMetrics large(view->cellFont(CellFont::Large));
+    ASSERT_GT(large.height(), QFontMetrics(view->cellFont(CellFont::Bold)).height());
+    for (const Group& g : view->table().groups) {
+        ASSERT_TRUE(g.visible);
+        // The text is drawn inside the padding; the next row starts below the caption.
+        const QRect text = g.caption.rect.adjusted(3, 1, -3, -1);
+        EXPECT_GE(text.height(), large.height()) << g.caption.text.toStdString();
+        EXPECT_GE(text.width(), large.horizontalAdvance(g.caption.text));
+        EXPECT_GE(g.series.front().rect.top(), g.caption.rect.bottom() + 1);
+    }
+}
+
 TEST_F(SeriesViewTest, LiveShotsFillTheTableShotByShot)
 {
     FakeFrame frame;

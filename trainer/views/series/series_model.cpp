@@ -558,13 +558,13 @@ namespace {
 
 // Places a row's visible cells from (x, y); shot rows are h high, others as measured.
 void placeRow(StatRow& row, int x, int y, int h, bool shotRow, const std::array<int, kColumnCount>& widths,
-              const ColumnFlags& shown, const std::function<QSize(const Cell&, bool)>& measure, bool bold)
+              const ColumnFlags& shown, const std::function<QSize(const Cell&, CellFont)>& measure, CellFont font)
 {
     int height = 0;
     for (int c = 0; c < kColumnCount; ++c) {
         if (!shown[size_t(c)])
             continue;
-        const int ch = shotRow ? h : measure(row.cells[size_t(c)], bold).height();
+        const int ch = shotRow ? h : measure(row.cells[size_t(c)], font).height();
         height = std::max(height, ch);
     }
     int cx = x;
@@ -594,7 +594,7 @@ int rightOf(const QRect& r)
 } // namespace
 
 ListLayout layoutShotList(SeriesTable& table, int clientWidth, int h, float biathlonRatio,
-                          const std::function<QSize(const Cell&, bool)>& measure)
+                          const std::function<QSize(const Cell&, CellFont)>& measure)
 {
     ListLayout out;
     const ColumnFlags& shown = table.columns;
@@ -604,16 +604,16 @@ ListLayout layoutShotList(SeriesTable& table, int clientWidth, int h, float biat
                 if (!shown[size_t(c)])
                     continue;
                 int& w = out.widths[size_t(c)];
-                w = std::max(w, measure(s.caption.cells[size_t(c)], true).width());
-                w = std::max(w, measure(s.footer.cells[size_t(c)], true).width());
+                w = std::max(w, measure(s.caption.cells[size_t(c)], CellFont::Bold).width());
+                w = std::max(w, measure(s.footer.cells[size_t(c)], CellFont::Bold).width());
                 for (const StatRow& r : s.rows)
-                    w = std::max(w, measure(r.cells[size_t(c)], false).width());
+                    w = std::max(w, measure(r.cells[size_t(c)], CellFont::Normal).width());
             }
     for (Group& g : table.groups)
         for (int c = 0; c < kColumnCount; ++c)
             if (shown[size_t(c)])
                 out.widths[size_t(c)]
-                    = std::max(out.widths[size_t(c)], measure(g.totals.cells[size_t(c)], true).width());
+                    = std::max(out.widths[size_t(c)], measure(g.totals.cells[size_t(c)], CellFont::Bold).width());
     int tableWidth = 0, visibleColumns = 0;
     for (int c = 0; c < kColumnCount; ++c)
         if (shown[size_t(c)]) {
@@ -649,7 +649,7 @@ ListLayout layoutShotList(SeriesTable& table, int clientWidth, int h, float biat
         }
         if (y > 0)
             y += h * 15 / 10;
-        const QSize cap = measure(g.caption, true);
+        const QSize cap = measure(g.caption, CellFont::Large);
         g.caption.rect = QRect(0, y, std::max(clientWidth, cap.width()), cap.height());
         g.rect = g.caption.rect;
         y = bottomOf(g.caption.rect);
@@ -669,20 +669,20 @@ ListLayout layoutShotList(SeriesTable& table, int clientWidth, int h, float biat
                 s.controlRect.moveLeft(std::max(0, (clientWidth - out.control.width()) / 2));
                 rowY = y + out.control.height() + kCellGap;
             }
-            placeRow(s.caption, x, rowY, h, false, out.widths, shown, measure, true);
+            placeRow(s.caption, x, rowY, h, false, out.widths, shown, measure, CellFont::Bold);
             rowY = bottomOf(s.caption.rect) + kCellGap;
             for (StatRow& r : s.rows) {
-                placeRow(r, x, rowY, h, true, out.widths, shown, measure, false);
+                placeRow(r, x, rowY, h, true, out.widths, shown, measure, CellFont::Normal);
                 rowY = bottomOf(r.rect) + kCellGap;
             }
-            placeRow(s.footer, x, rowY, h, false, out.widths, shown, measure, true);
+            placeRow(s.footer, x, rowY, h, false, out.widths, shown, measure, CellFont::Bold);
             s.rect = s.controlRect.united(s.caption.rect).united(s.footer.rect);
             right = std::max(right, rightOf(s.footer.rect));
             y = bottomOf(s.rect);
             g.rect = g.rect.united(s.rect);
         }
         placeRow(g.totals, out.controlsBeside ? out.control.width() : 0, y + kCellGap, h, false, out.widths, shown,
-                 measure, true);
+                 measure, CellFont::Bold);
         right = std::max(right, rightOf(g.totals.rect));
         y = bottomOf(g.totals.rect);
         g.rect = g.rect.united(g.totals.rect);

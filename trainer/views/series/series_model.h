@@ -195,8 +195,12 @@ struct SeriesTable {
 constexpr int kCellGap = 3;
 constexpr int kGridGap = 5;
 
-// Shot-list layout. `measure` gives a cell's size with its padding; `h` is the line height. The
-// controls sit beside the table when the client is wide enough. Returns the table's extent.
+// The fonts the table draws with: shot rows, caption/footer/totals rows, group captions.
+enum class CellFont { Normal, Bold, Large };
+
+// Shot-list layout. `measure` gives a cell's size with its padding in the font that draws it; `h`
+// is the line height. The controls sit beside the table when the client is wide enough. Returns
+// the table's extent.
 struct ListLayout {
     QSize extent; // scroll range: width and height of everything
     bool controlsBeside = false;
@@ -204,7 +208,7 @@ struct ListLayout {
     std::array<int, kColumnCount> widths{};
 };
 ListLayout layoutShotList(SeriesTable& table, int clientWidth, int h, float biathlonRatio,
-                          const std::function<QSize(const Cell&, bool bold)>& measure);
+                          const std::function<QSize(const Cell&, CellFont)>& measure);
 
 // Series-grid layout: the number of columns and the side of each square.
 struct GridChoice {

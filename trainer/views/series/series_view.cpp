@@ -324,9 +324,19 @@ void CSeriesView::OnShotAdded(IAiming* aiming, IShot* shot)
 
 // ----- layout
 
-QSize CSeriesView::measure(const Cell& cell, bool bold) const
+const QFont& CSeriesView::cellFont(CellFont which) const
 {
-    const QFontMetrics fm(bold ? m_bold : m_font);
+    switch (which) {
+    case CellFont::Bold: return m_bold;
+    case CellFont::Large: return m_large;
+    case CellFont::Normal: break;
+    }
+    return m_font;
+}
+
+QSize CSeriesView::measure(const Cell& cell, CellFont which) const
+{
+    const QFontMetrics fm(cellFont(which));
     if (cell.picture) {
         // The five targets keep their proportions at the height of a line.
         return QSize(fiveTargetsWidth(fm.height()) + 6, fm.height() + 2);
@@ -356,7 +366,7 @@ void CSeriesView::LayoutShotList(bool refreshControls)
     }
     const int clientWidth = viewport()->width();
     m_layout = layoutShotList(m_table, clientWidth, lineHeight(), ratio,
-                              [this](const Cell& c, bool bold) { return measure(c, bold); });
+                              [this](const Cell& c, CellFont f) { return measure(c, f); });
     QScrollBar* v = verticalScrollBar();
     v->setRange(0, std::max(0, m_layout.extent.height() - viewport()->height()));
     v->setPageStep(pageStep(viewport()->height()));
@@ -498,7 +508,7 @@ void CSeriesView::paintEvent(QPaintEvent* event)
         if (!g.visible || !g.rect.intersects(clip))
             continue;
         p.fillRect(g.caption.rect, kCellBackground);
-        p.setFont(m_large);
+        p.setFont(cellFont(CellFont::Large));
         p.setPen(Qt::black);
         p.drawText(g.caption.rect.adjusted(3, 1, -3, -1),
                    Qt::AlignLeft | Qt::AlignAbsolute | Qt::AlignVCenter | Qt::TextSingleLine, g.caption.text);

@@ -49,6 +49,8 @@ public:
     void ApplyBreachColors();
 
     const kavro::series::SeriesTable& table() const { return m_table; }
+    // The font each kind of cell is drawn (and so measured) with.
+    const QFont& cellFont(kavro::series::CellFont which) const;
     IShot* currentShot() const { return m_current.get(); }
     // The series controls of a group, in order.
     std::vector<CSerieWindow*> seriesWindows(int group) const;
@@ -97,7 +99,7 @@ private:
     void SelectFromTable(IShot* shot);
     kavro::series::RowContext rowContext();
     QString docText();
-    QSize measure(const kavro::series::Cell& cell, bool bold) const;
+    QSize measure(const kavro::series::Cell& cell, kavro::series::CellFont font) const;
     void drawRow(QPainter& p, const kavro::series::StatRow& row, bool bold, bool header, bool selected);
     void drawCell(QPainter& p, const kavro::series::Cell& cell, int column, const QColor& background, bool bold);
     int lineHeight() const;
