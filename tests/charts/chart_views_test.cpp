@@ -17,6 +17,7 @@
 #include <QCheckBox>
 #include <QDir>
 #include <QAction>
+#include <QImage>
 #include <QMouseEvent>
 #include <QSplitter>
 #include <QTemporaryDir>
@@ -171,6 +172,46 @@ TEST(ChartViews, TheControlIntervalBoxSwitchesEveryChartView)
     }
     box->click();
     kavro::theAppOptions().ShowControlInterval2 = false;
+}
+
+// The boxes at the top right stand over the chart window: nothing of the chart may be drawn where
+// they are (the time shift's top label, the distance chart's ring labels, grid lines, the legend).
+TEST(ChartViews, TheChartsDrawNothingUnderTheirBoxes)
+{
+    CKavroDoc doc;
+    start(doc);
+    shoot(doc, realPracticeSpecs(10));
+    ComPtr<IShotCollection> match;
+    ASSERT_TRUE(doc.GetMatchShots(&match));
+    doc.SetSelectedShot(shotAt(match.get(), 3).get(), nullptr);
+    std::vector<std::pair<const char*, std::unique_ptr<CChartViewBase>>> views;
+    views.emplace_back("distance", shown<CDistanceView>(doc));
+    views.emplace_back("coordination", shown<CCoordinationView>(doc));
+    views.emplace_back("time shift", shown<CTimeShiftView>(doc));
+    views.emplace_back("speed", shown<CSpeedView>(doc));
+    views.emplace_back("probability", shown<CProbabilityView>(doc));
+    for (auto& [name, view] : views) {
+        SCOPED_TRACE(name);
+        size_t covered = 0;
+        for (CChartWindow* w : view->chartWindows()) {
+            // The window's own painting, without the boxes that are its children.
+            QImage image(w->size(), QImage::Format_RGB32);
+            image.fill(Qt::white);
+            w->render(&image, QPoint(), QRegion(), QWidget::DrawWindowBackground);
+            for (QCheckBox* box : view->findChildren<QCheckBox*>()) {
+                const QRect r = QRect(w->mapFromGlobal(box->mapToGlobal(QPoint(0, 0))), box->size()) & image.rect();
+                if (r.isEmpty())
+                    continue;
+                ++covered;
+                int inked = 0;
+                for (int y = r.top(); y <= r.bottom(); ++y)
+                    for (int x = r.left(); x <= r.right(); ++x)
+                        inked += image.pixel(x, y) != qRgb(255, 255, 255);
+                EXPECT_EQ(inked, 0) << box->text().toStdString();
+            }
+        }
+        EXPECT_GT(covered, 0u);
+    }
 }
 
 TEST(ChartViews, ClickingABarSelectsItsShot)

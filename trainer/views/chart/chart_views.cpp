@@ -216,12 +216,31 @@ void CChartViewBase::resizeEvent(QResizeEvent* event)
     QWidget::resizeEvent(event);
     if (m_barSplitter)
         placeBar(m_barSplitter, m_barNumerator, m_barDenominator);
-    layoutBoxes();
+    placeBoxes();
 }
 
 void CChartViewBase::layoutBoxes()
 {
     placeTopRight(m_controlInterval2);
+}
+
+void CChartViewBase::placeBoxes()
+{
+    layoutBoxes();
+    // The boxes sit over the charts' top right, where the top labels and the legend would be
+    // drawn: each chart starts below the boxes that cover it.
+    const QList<QCheckBox*> boxes = findChildren<QCheckBox*>();
+    for (CChartWindow* w : chartWindows()) {
+        int covered = 0;
+        for (QCheckBox* box : boxes) {
+            if (box->isHidden())
+                continue;
+            const QRect r(w->mapFromGlobal(box->mapToGlobal(QPoint(0, 0))), box->size());
+            if (r.intersects(w->rect()))
+                covered = std::max(covered, r.bottom() + 1);
+        }
+        w->setCoveredTop(covered);
+    }
 }
 
 std::pair<CChartWindow*, CChartWindow*> CChartViewBase::fillWithChartPair(int numerator, int denominator)
@@ -359,7 +378,7 @@ CSpeedView::CSpeedView(CKavroDoc& doc, QWidget* parent) : CChartViewBase(doc, pa
 {
     std::tie(m_top, m_bottom) = fillWithChartPair(1, 2);
     addControlInterval2Box(m_top);
-    m_top->onResized = [this] { layoutBoxes(); };
+    m_top->onResized = [this] { placeBoxes(); };
     setupSpeedCharts(m_top->chart(), m_bottom->chart(), context());
     request(kEverything);
 }
@@ -477,7 +496,7 @@ CProbabilityView::CProbabilityView(CKavroDoc& doc, QWidget* parent) : CChartView
 {
     std::tie(m_top, m_bottom) = fillWithChartPair(3, 5);
     m_fraction = new QCheckBox(QStringLiteral("Fraction mode"), m_top);
-    m_top->onResized = [this] { layoutBoxes(); };
+    m_top->onResized = [this] { placeBoxes(); };
     connect(m_fraction, &QCheckBox::clicked, this, [this] { request(kDocument); });
     setupProbabilityCharts(m_top->chart(), m_bottom->chart(), context());
     request(kDocument);

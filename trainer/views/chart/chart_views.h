@@ -64,6 +64,8 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
     // Places the boxes; by default the "Control interval 2" box at the view's top right.
     virtual void layoutBoxes();
+    // Places the boxes and keeps every chart's drawing clear of them.
+    void placeBoxes();
     // Fills the view with two charts, one above the other, whose bar goes to numerator/denominator
     // of the free height on every resize.
     std::pair<CChartWindow*, CChartWindow*> fillWithChartPair(int numerator, int denominator);

@@ -6,6 +6,8 @@
 #include <QMouseEvent>
 #include <QPainter>
 
+#include <algorithm>
+
 namespace kavro::charts {
 
 namespace {
@@ -30,13 +32,26 @@ ChartDrawRequest CChartWindow::screenRequest(QPainter* painter) const
 {
     ChartDrawRequest r;
     r.painter = painter;
-    r.rect = {0, 0, width(), height()};
+    r.rect = {0, std::min(m_coveredTop, height()), width(), height()};
     return r;
+}
+
+void CChartWindow::setCoveredTop(int height)
+{
+    height = std::max(0, height);
+    if (height == m_coveredTop)
+        return;
+    m_coveredTop = height;
+    update();
 }
 
 void CChartWindow::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
+    // Labels of values beyond the ranges may stand outside the chart's rectangle; never under the
+    // boxes.
+    if (m_coveredTop > 0)
+        painter.setClipRect(QRect(0, m_coveredTop, width(), std::max(0, height() - m_coveredTop)));
     m_chart.Draw(screenRequest(&painter));
 }
 

@@ -20,6 +20,10 @@ public:
     ChartDrawRequest screenRequest(QPainter* painter) const;
     // Called after every resize (the views place their boxes on the chart).
     std::function<void()> onResized;
+    // The height at the top that boxes over the chart cover; the chart is drawn below it, in the
+    // rest of the window as if that were all of it.
+    void setCoveredTop(int height);
+    int coveredTop() const { return m_coveredTop; }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -27,6 +31,7 @@ protected:
 
 private:
     CChartImpl m_chart;
+    int m_coveredTop = 0;
 };
 
 class CAdvancedChartWindow : public CChartWindow {
