@@ -11,7 +11,7 @@ PKGS=(
   fonts-liberation fonts-dejavu-core
   libgtest-dev libgmock-dev libbenchmark-dev
   python3 python3-olefile libgsf-bin poppler-utils xvfb xauth espeak-ng sox
-  xdg-utils libqt6svg6
+  xdg-utils libqt6svg6 qt6-translations-l10n desktop-file-utils shared-mime-info
 )
 missing=()
 for p in "${PKGS[@]}"; do

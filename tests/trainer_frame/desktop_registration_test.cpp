@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -45,6 +46,34 @@ TEST_F(DesktopRegistration, RegisterWritesTheEntryMimeTypeAndIconsAndIsIdempoten
 
     ASSERT_TRUE(RegisterWithDesktop(program).ok);
     EXPECT_EQ(readAll(file(QStringLiteral("applications/kavropro.desktop"))), entry);
+}
+
+// The desktop's own tools read what we register: the entry validates, and the MIME database
+// built from our package knows a practice as a compound file.
+TEST_F(DesktopRegistration, TheDesktopToolsAcceptTheEntryAndTheMimePackage)
+{
+    const QString validate = QStandardPaths::findExecutable(QStringLiteral("desktop-file-validate"));
+    const QString updateMime = QStandardPaths::findExecutable(QStringLiteral("update-mime-database"));
+    if (validate.isEmpty() || updateMime.isEmpty())
+        GTEST_SKIP() << "desktop-file-utils or shared-mime-info is not installed";
+    ASSERT_TRUE(RegisterWithDesktop(QStringLiteral("/opt/Kavro Pro/bin/kavropro")).ok);
+    QProcess p;
+    p.start(validate, {file(QStringLiteral("applications/kavropro.desktop"))});
+    ASSERT_TRUE(p.waitForFinished(30000));
+    EXPECT_EQ(p.exitCode(), 0) << p.readAllStandardOutput().constData();
+    EXPECT_EQ(p.readAllStandardOutput(), QByteArray());
+
+    // Only our package, in a folder of its own, so the system's types play no part.
+    QTemporaryDir mime;
+    ASSERT_TRUE(QDir().mkpath(mime.filePath(QStringLiteral("packages"))));
+    ASSERT_TRUE(QFile::copy(file(QStringLiteral("mime/packages/kavropro.xml")),
+                            mime.filePath(QStringLiteral("packages/kavropro.xml"))));
+    p.start(updateMime, {mime.path()});
+    ASSERT_TRUE(p.waitForFinished(30000));
+    EXPECT_EQ(p.exitCode(), 0) << p.readAllStandardError().constData();
+    EXPECT_TRUE(readAll(mime.filePath(QStringLiteral("subclasses")))
+                    .contains("application/x-kavro application/x-ole-storage\n"));
+    EXPECT_TRUE(readAll(mime.filePath(QStringLiteral("globs2"))).contains(":application/x-kavro:*.kavro"));
 }
 
 TEST_F(DesktopRegistration, UnregisterRemovesOnlyOurFilesAndMayRunTwice)

@@ -65,6 +65,9 @@ QByteArray mimeInfo()
                              "<mime-info xmlns=\"http://www.freedesktop.org/standards/shared-mime-info\">\n"
                              "  <mime-type type=\"application/x-kavro\">\n"
                              "    <comment>KAVRO practice</comment>\n"
+                             // A practice is a compound file: programs that know only that type
+                             // still offer to open it.
+                             "    <sub-class-of type=\"application/x-ole-storage\"/>\n"
                              "    <icon name=\"application-x-kavro\"/>\n"
                              "    <glob pattern=\"*.kavro\"/>\n"
                              "  </mime-type>\n"
