@@ -21,6 +21,8 @@ bool parseFlashBlock(ByteSpan bytes, FlashBlock* out, std::string* error)
     f.lensFigure = readF32(&bytes[4]);
     f.imageWidth = bytes[8];
     f.imageHeight = bytes[9];
+    if (bytes.size() >= 14)
+        f.workingDistance = static_cast<int32_t>(readU32(&bytes[10]));
     if (!std::isfinite(f.lensFigure) || !(f.lensFigure > 0)) {
         *error = "invalid flash block: the sensor's calibration is missing";
         return false;

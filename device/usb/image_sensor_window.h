@@ -17,7 +17,9 @@ namespace kavro {
 //   4-7   lens figure (32-bit float; with the shooting distance it gives the pixel scale)
 //   8     image width (pixels)
 //   9     image height (pixels)
-//   10-25 reserved
+//   10-13 working distance (signed 32-bit, millimetres; 0 or -1 when the sensor was not set up
+//         for one distance); blocks shorter than 14 bytes have none
+//   14-25 reserved
 struct FlashBlock {
     static constexpr size_t kMinSize = 10;
     static constexpr size_t kMaxSize = 26;
@@ -27,6 +29,7 @@ struct FlashBlock {
     float lensFigure = 0;
     uint8_t imageWidth = 0;
     uint8_t imageHeight = 0;
+    int32_t workingDistance = 0;
 };
 
 // False with a message for the user when the block is too short or its lens figure is not a

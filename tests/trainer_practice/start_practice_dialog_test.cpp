@@ -4,6 +4,7 @@
 #include "app_registry.h"
 
 #include "com/classregistry.h"
+#include "support/image_sensor_support.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -189,6 +190,13 @@ TEST_F(StartPracticeDialogTest, BiathlonAndThreePositionEventsOfferPositions)
 TEST_F(StartPracticeDialogTest, TurningEveryFilterOffBringsIssfBack)
 {
     CStartPracticeDlg d(device.get(), {}, {}, nullptr, devices);
+    // ISSF, Military, Other, and NRA to the right of Other.
+    d.show();
+    QApplication::processEvents();
+    EXPECT_LT(d.filterBox(0)->x(), d.filterBox(2)->x());
+    EXPECT_LT(d.filterBox(2)->x(), d.filterBox(3)->x());
+    EXPECT_LT(d.filterBox(3)->x(), d.filterBox(1)->x());
+    EXPECT_EQ(d.filterBox(1)->text(), QString("NRA"));
     const int all = d.eventList()->count();
     ASSERT_GT(all, 0);
     for (int i : {1, 2, 3, 0})
@@ -213,4 +221,53 @@ TEST_F(StartPracticeDialogTest, WithoutTheCatalogFolderTheShooterListSaysSoAndSt
     EXPECT_EQ(messages.last(), QString("Unable to start catalog service"));
     EXPECT_EQ(d.shooterCombo()->count(), 0);
     EXPECT_EQ(d.shooterCombo()->currentText(), QString("Zed"));
+}
+
+namespace {
+
+// The real probe of the dialog on image sensors that the fake USB backend plays.
+class ImageSensorProbeTest : public kavro::testing::ImageSensorTest {
+protected:
+    void SetUp() override
+    {
+        qputenv("KAVRO_EVENTS_DIR", QByteArray(KAVRO_BIN_DIR));
+        theAppOptions() = AppOptions();
+        theAppOptions().EnableRS232 = false;
+        CStartPracticeDlg::setMessageHook([this](const QString& text, QMessageBox::Icon) { messages << text; });
+    }
+    void TearDown() override { CStartPracticeDlg::setMessageHook(nullptr); }
+    QStringList messages;
+};
+
+} // namespace
+
+TEST_F(ImageSensorProbeTest, TheSensorsOwnErrorIsToldAndItsDistanceFiltersTheEvents)
+{
+    kavro::testing::CameraScript outdated;
+    outdated.hardware = 6;
+    plugCamera(outdated, "cam1");
+    kavro::testing::CameraScript camera;
+    const std::string path = plugCamera(camera, "cam2");
+    // Events the sensor knows: 7 with a camera target, of which AR10 and AP10 are for 10 m only.
+    const struct {
+        int32_t distance;
+        int events;
+        bool tenMetres;
+    } rows[] = {{0, 7, true}, {-1, 7, true}, {10000, 7, true}, {25000, 5, false}, {50000, 5, false}, {12000, 0, false}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.distance);
+        messages.clear();
+        kavro::testing::Bytes flash = kavro::testing::flashBlock();
+        kavro::testing::putU32(flash, 10, static_cast<uint32_t>(row.distance));
+        answer(path, 163, flash);
+        CStartPracticeDlg d(nullptr, {}, {}, nullptr, nullptr);
+        EXPECT_EQ(messages,
+                  QStringList({"Unsupported KAVRO QV sensor version hw:6, fw:25. Please update to the "
+                               "latest version of KAVRO software."}));
+        EXPECT_EQ(itemTexts(d.deviceCombo()), QStringList({"Kavro QV #2"}));
+        EXPECT_EQ(d.deviceCombo()->itemData(0).toInt(), 4097);
+        EXPECT_TRUE(d.sensorCombo()->isHidden());
+        EXPECT_EQ(d.eventList()->count(), row.events);
+        EXPECT_EQ(!d.eventList()->findItems("Air Rifle 10 Meters", Qt::MatchStartsWith).isEmpty(), row.tenMetres);
+    }
 }

@@ -10,6 +10,7 @@
 #include "window_rect.h"
 
 #include "com/classregistry.h"
+#include "image_sensor_probe.h"
 #include "usb/usbbackend.h"
 #include "usb_devices.h"
 
@@ -105,6 +106,13 @@ std::vector<UsbFound> DeviceEnumerator::usbDevices(UsbKind kind)
             break;
         UsbFound f;
         f.path = QString::fromStdString(info.path);
+        if (kind == UsbKind::ImageSensor) {
+            const ImageSensorProbe probe = ProbeImageSensor(info.path);
+            f.openError = probe.opened ? QString() : QString::fromStdString(probe.errorText);
+            f.distance = probe.workingDistance;
+            out.push_back(f);
+            continue;
+        }
         std::unique_ptr<UsbConnection> c;
         f.busy = FAILED(usbBackend().open(info.path, &c));
         if (c)
@@ -168,8 +176,8 @@ CStartPracticeDlg::CStartPracticeDlg(IKavroDevice* device, const QString& eventN
     shooterCombo_->setInsertPolicy(QComboBox::NoInsert);
     layout->addWidget(shooterCombo_, 2, 1);
     auto* filters = new QHBoxLayout;
-    // ISSF, NRA, Military, Other from left to right.
-    const int order[4] = {0, 1, 2, 3};
+    // NRA came to the row last and stands right of Other.
+    const int order[4] = {0, 2, 3, 1};
     for (int i : order) {
         filterBoxes_[i] = new QCheckBox(dialogText(kDialogId, kFilterIds[i]), this);
         filterBoxes_[i]->setObjectName(QStringLiteral("filter%1").arg(kFilterIds[i]));
