@@ -8,10 +8,13 @@
 #include <QApplication>
 #include <QDesktopServices>
 #include <QDialog>
+#include <QFile>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLibraryInfo>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTimer>
@@ -148,6 +151,25 @@ TEST_F(LanguageTest, SwitchingToGermanReloadsTextsWithoutTouchingTheLayout)
     EXPECT_EQ(module().switchTo(kGerman), LanguageModule::SwitchResult::Unchanged);
     EXPECT_TRUE(SwitchLanguage(32880, &window));
     EXPECT_EQ(changed.count(), 1);
+}
+
+TEST_F(LanguageTest, QtsOwnDialogsSpeakTheInterfaceLanguage)
+{
+    const QString qtTranslations = QLibraryInfo::path(QLibraryInfo::TranslationsPath);
+    if (!QFile::exists(qtTranslations + QStringLiteral("/qtbase_de.qm")))
+        GTEST_SKIP() << "Qt's translations are not installed in " << qtTranslations.toStdString();
+    const auto cancelText = [] {
+        QMessageBox box(QMessageBox::NoIcon, QString(), QString(), QMessageBox::Ok | QMessageBox::Cancel);
+        return box.button(QMessageBox::Cancel)->text();
+    };
+    ASSERT_EQ(cancelText(), QStringLiteral("Cancel"));
+    ASSERT_EQ(module().switchTo(kGerman), LanguageModule::SwitchResult::Switched);
+    EXPECT_EQ(cancelText(), QStringLiteral("Abbrechen"));
+    ASSERT_EQ(module().switchTo(kEnglishLangId), LanguageModule::SwitchResult::Switched);
+    EXPECT_EQ(cancelText(), QStringLiteral("Cancel"));
+    // A start in the stored language has them too.
+    startWith(kGerman);
+    EXPECT_EQ(cancelText(), QStringLiteral("Abbrechen"));
 }
 
 TEST_F(LanguageTest, ArabicLaysOutEveryWindowRightToLeftAndEnglishTakesItBack)

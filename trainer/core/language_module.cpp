@@ -6,6 +6,8 @@
 #include "string_module.h"
 
 #include <QApplication>
+#include <QLibraryInfo>
+#include <QTranslator>
 #include <QWidget>
 
 #include "storage/file/atomic_file.h"
@@ -31,6 +33,8 @@ LanguageModule::LanguageModule()
       m_helpRoot(GetProgramDirectory() + QStringLiteral("help/"))
 {
 }
+
+LanguageModule::~LanguageModule() = default;
 
 bool LanguageModule::loadTableFor(const InterfaceLanguage& language, std::shared_ptr<const StringTable>* out) const
 {
@@ -62,6 +66,23 @@ void LanguageModule::applyLocale(int langId) const
     QLocale::setDefault(QLocale(language->language, language->territory));
 }
 
+void LanguageModule::applyQtTranslation(int langId)
+{
+    if (m_qtTranslator) {
+        QCoreApplication::removeTranslator(m_qtTranslator.get());
+        m_qtTranslator.reset();
+    }
+    const InterfaceLanguage* language = findInterfaceLanguage(langId);
+    if (!language || !language->suffix || !QCoreApplication::instance())
+        return; // Qt speaks English by itself
+    auto translator = std::make_unique<QTranslator>();
+    if (!translator->load(QLocale(language->language, language->territory), QStringLiteral("qtbase"),
+                          QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        return; // no translation installed: English rather than nothing
+    QCoreApplication::installTranslator(translator.get());
+    m_qtTranslator = std::move(translator);
+}
+
 Qt::LayoutDirection LanguageModule::layoutDirection() const
 {
     return m_rightToLeft ? Qt::RightToLeft : Qt::LeftToRight;
@@ -90,6 +111,7 @@ void LanguageModule::LoadLanguageResources(const SettingsKey& root)
     const InterfaceLanguage* language = findInterfaceLanguage(langId);
     if (language && !language->suffix) {
         // English in any of its variants: the built-in texts and the user's own locale.
+        applyQtTranslation(langId);
         if (wasRightToLeft)
             applyDirection();
         return;
@@ -103,6 +125,7 @@ void LanguageModule::LoadLanguageResources(const SettingsKey& root)
         m_langId = kEnglishLangId;
     }
     applyLocale(m_langId);
+    applyQtTranslation(m_langId);
     if (wasRightToLeft != m_rightToLeft)
         applyDirection();
 }
@@ -129,6 +152,7 @@ LanguageModule::SwitchResult LanguageModule::switchTo(int langId)
     m_help = QString::fromLatin1(language->help);
     m_rightToLeft = language->rightToLeft;
     applyLocale(langId);
+    applyQtTranslation(langId);
     if (directionChanged)
         applyDirection();
     emit languageChanged(directionChanged);

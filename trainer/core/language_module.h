@@ -11,6 +11,7 @@
 
 #include <memory>
 
+class QTranslator;
 class QWidget;
 
 namespace kavro {
@@ -51,15 +52,20 @@ signals:
 
 private:
     LanguageModule();
+    ~LanguageModule() override;
     bool loadTableFor(const InterfaceLanguage& language, std::shared_ptr<const StringTable>* out) const;
     void applyLocale(int langId) const;
     void applyDirection() const;
+    // Qt's own dialogs and buttons (colour, print, page setup, message-box buttons) speak the
+    // interface language when Qt has a translation for it.
+    void applyQtTranslation(int langId);
 
     int m_langId = kEnglishLangId;
     bool m_rightToLeft = false;
     QString m_help = QStringLiteral("en");
     QString m_languageFolder;
     QString m_helpRoot;
+    std::unique_ptr<QTranslator> m_qtTranslator;
 };
 
 // Language-menu command handler: switches, or tells the user why it could not. True when the
