@@ -13,6 +13,7 @@
 #include <QDir>
 #include <QTemporaryDir>
 #include <QListWidget>
+#include <QMessageBox>
 #include <QTimer>
 #include <gtest/gtest.h>
 
@@ -119,6 +120,32 @@ TEST_F(StartPracticeDialogTest, NoDeviceTellsAndCancels)
     CStartPracticeDlg d(device.get(), {}, {}, nullptr, devices);
     EXPECT_EQ(d.exec(), int(QDialog::Rejected));
     EXPECT_EQ(messages, QStringList({"KAVRO device was not found"}));
+}
+
+TEST_F(StartPracticeDialogTest, NoDeviceIsToldOverTheFrameThatOpenedTheDialog)
+{
+    CStartPracticeDlg::setMessageHook(nullptr);
+    QWidget frame;
+    frame.setGeometry(300, 200, 900, 700);
+    frame.show();
+    QRect box;
+    QString text;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        if (auto* shown = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            box = shown->geometry();
+            text = shown->text();
+            shown->accept();
+        }
+    });
+    poll.start(10);
+    devices = std::make_shared<FakeEnumerator>();
+    CStartPracticeDlg d(device.get(), {}, {}, &frame, devices);
+    EXPECT_EQ(text, QString("KAVRO device was not found"));
+    // Centred by the box's first size: its middle lies in the middle third of the frame.
+    const QPoint off = box.center() - frame.geometry().center();
+    EXPECT_LT(std::abs(off.x()), frame.width() / 6) << box.x() << "," << box.y();
+    EXPECT_LT(std::abs(off.y()), frame.height() / 6) << box.x() << "," << box.y();
 }
 
 TEST_F(StartPracticeDialogTest, StartAsksForNameAndEventAndStaysOpenWhenTheDeviceDoesNotConnect)

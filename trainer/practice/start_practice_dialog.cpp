@@ -416,7 +416,9 @@ void CStartPracticeDlg::message(const QString& text, QMessageBox::Icon icon)
     if (messageHook())
         messageHook()(text, icon);
     else
-        KavroMessageBox(this, text, icon);
+        // Before the dialog shows (the device list is built first) it has no place of its own:
+        // the box then stands over the window that opened the dialog, or the screen.
+        KavroMessageBox(isVisible() ? this : parentWidget(), text, icon);
 }
 
 int CStartPracticeDlg::run()
