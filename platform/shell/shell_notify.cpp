@@ -78,7 +78,7 @@ void ShellChangeRegistration::drain()
     }
 }
 
-ShellChangeFollower::ShellChangeFollower(QWidget* window) : QObject(window), registration_(this)
+ShellChangeFollower::ShellChangeFollower(QWidget* window) : QObject(window)
 {
     window->installEventFilter(this);
 }
