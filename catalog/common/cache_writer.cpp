@@ -4,10 +4,14 @@
 #include "ipc/runtime_folder.h"
 #include "thread/manual_event.h"
 
+#include <QFile>
 #include <QFileInfo>
 
 #include <atomic>
+#include <cerrno>
 #include <cstring>
+#include <cstdio>
+#include <unistd.h>
 
 namespace kavro::catalog {
 namespace {
@@ -231,17 +235,45 @@ CacheRecord CatalogCache::RecordAt(size_t offset) const
     return r;
 }
 
-void CatalogCache::compact()
+HRESULT CatalogCache::compact()
 {
-    uint8_t* data = header();
-    size_t to = kHeaderSize;
-    walkLiveRecords(data, currentHeader(), [&](size_t at, size_t length) {
-        if (at != to)
-            std::memmove(data + to, data + at, length);
-        to += length;
+    // Sliding the records down in place would leave, at the moment the writer dies, records
+    // half over others: a cache no reader can read. The compacted copy is made beside it instead.
+    const QString compacted = path_ + QStringLiteral(".compact");
+    const QByteArray native = QFile::encodeName(compacted);
+    ::unlink(native.constData()); // left by a writer that died while compacting
+    MappedFile target;
+    HRESULT hr = target.open(compacted, MappedFile::Access::ReadWrite);
+    if (SUCCEEDED(hr))
+        hr = target.map(cache_.size()); // the file does not shrink
+    if (FAILED(hr)) {
+        target.close();
+        ::unlink(native.constData());
+        return hr;
+    }
+    const uint8_t* from = header();
+    uint8_t* to = target.data();
+    std::memcpy(to, from, kHeaderSize);
+    putU32(to + kHeaderDeleted, 0);
+    const CacheHeader h = currentHeader();
+    const size_t live = size_t(h.documents) + h.nonDocuments;
+    size_t at = kHeaderSize, copied = 0;
+    const bool whole = walkLiveRecords(from, h, [&](size_t offset, size_t length) {
+        std::memcpy(to + at, from + offset, length);
+        at += length;
+        if (compactionProbe_)
+            compactionProbe_(++copied, live);
     });
-    putU32(data + kHeaderDeleted, 0);
+    if (!whole || ::rename(native.constData(), QFile::encodeName(path_).constData()) != 0) {
+        const HRESULT err = whole ? hresultFromErrno(errno) : kCacheCorrupted;
+        target.close();
+        ::unlink(native.constData());
+        return err;
+    }
+    cache_.swap(target);
+    target.close();
     rebuildIndex();
+    return S_OK;
 }
 
 HRESULT CatalogCache::AppendRecord(const CacheRecord& in, EventShooterPresence* before)
@@ -260,8 +292,13 @@ HRESULT CatalogCache::AppendRecord(const CacheRecord& in, EventShooterPresence* 
     SwmrWriteLock lock(guard_, kInfinite);
     if (!lock.held())
         return E_ABORT;
-    if (getU32(header() + kHeaderDeleted) > kCompactAbove)
-        compact();
+    if (getU32(header() + kHeaderDeleted) > kCompactAbove) {
+        // A cache that cannot be compacted now (a full disk) still takes the record; it is
+        // compacted at a later append.
+        const HRESULT hr = compact();
+        if (FAILED(hr))
+            qWarning("kavrocls: could not compact the catalog cache (error 0x%08X)", static_cast<unsigned>(hr));
+    }
     const uint64_t needed = end_ + length;
     if (needed > cache_.size()) {
         const uint64_t steps = (needed - cache_.size() + kGrowthStep - 1) / kGrowthStep;

@@ -2,7 +2,9 @@
 // The writer's side of the catalog cache: the catalog service alone opens it. Each change takes
 // the writer side of the guard, leaves the file in order before releasing it, and raises the
 // change counter. Records are written whole before the live counts admit them, so a writer that
-// dies mid-append leaves a cache that readers still read as it was.
+// dies mid-append leaves a cache that readers still read as it was. Compaction writes the live
+// records into a new file beside the cache and puts it in the cache's place in one rename, so a
+// writer that dies while compacting leaves the old cache or the compacted one, never a mix.
 //
 // The writer keeps an index of the live records (path -> offset, event and event-and-shooter
 // counts) so that look-ups do not walk the file; the file stays the only truth shared.
@@ -14,6 +16,7 @@
 #include <QHash>
 #include <QString>
 
+#include <functional>
 #include <utility>
 #include <vector>
 
@@ -76,6 +79,12 @@ public:
     uint32_t ChangeCounter() const;
     QString FilePath() const { return path_; }
 
+    // For tests: called while compacting, after each live record was copied (`copied` of `live`).
+    void setCompactionProbe(std::function<void(size_t copied, size_t live)> probe)
+    {
+        compactionProbe_ = std::move(probe);
+    }
+
 private:
     uint8_t* header() const { return cache_.data(); }
     CacheHeader currentHeader() const;
@@ -83,7 +92,7 @@ private:
     bool rebuildIndex();
     void indexRecord(size_t offset, int delta);
     void raiseChangeCounter();
-    void compact();
+    HRESULT compact();
 
     QString path_;
     SwmrGuard guard_;
@@ -93,6 +102,7 @@ private:
     QHash<QString, size_t> byPath_;
     QHash<QString, int> events_; // case-folded event -> live documents
     QHash<std::pair<QString, QString>, int> pairs_; // case-folded (event, shooter) -> live documents
+    std::function<void(size_t, size_t)> compactionProbe_;
 };
 
 } // namespace kavro::catalog

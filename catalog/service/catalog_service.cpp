@@ -42,7 +42,7 @@ HRESULT CatalogService::Start(const Options& options)
     }
     indexer_ = std::make_unique<CatalogIndexer>(cache_, folder_, nullptr);
     Clock& clock = options.clock ? *options.clock : realClock();
-    watcher_ = std::make_unique<CatalogWatcher>(*indexer_, clock, options.settleMs);
+    watcher_ = std::make_unique<CatalogWatcher>(*indexer_, clock, options.settleMs, options.folderRetryMs);
     indexer_->setStopEvent(&watcher_->StopEvent());
     if (options.status)
         indexer_->setStatusSink(options.status);

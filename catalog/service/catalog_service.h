@@ -15,6 +15,7 @@ public:
     struct Options {
         Clock* clock = nullptr; // null: the machine's clock
         uint32_t settleMs = kSettleMs;
+        uint32_t folderRetryMs = kFolderRetryMs;
         QString folder; // empty: the catalog folder of the per-machine settings
         CatalogIndexer::StatusSink status;
         CatalogIndexer::NoticeSink notices; // empty: the shell change notices

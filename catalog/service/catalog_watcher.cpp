@@ -4,8 +4,8 @@
 
 namespace kavro::catalog {
 
-CatalogWatcher::CatalogWatcher(CatalogIndexer& indexer, Clock& clock, uint32_t settleMs)
-    : indexer_(indexer), clock_(clock), settleMs_(settleMs)
+CatalogWatcher::CatalogWatcher(CatalogIndexer& indexer, Clock& clock, uint32_t settleMs, uint32_t retryMs)
+    : indexer_(indexer), clock_(clock), settleMs_(settleMs), retryMs_(retryMs)
 {
 }
 
@@ -24,29 +24,62 @@ void CatalogWatcher::Shutdown()
 
 void CatalogWatcher::Run()
 {
-    // Watch before the first scan, so that nothing changed during the scan goes unseen.
-    const HRESULT watched = folders_.start(indexer_.folder(), [this](bool overflow) {
-        if (overflow)
-            ++overflows_;
-        wake_.set();
-    });
+    // Watch before every scan, so that nothing changed during the scan goes unseen. A missing
+    // folder scans too: the documents that were in it are gone from the catalog.
+    watch();
     indexer_.Rescan();
-    if (FAILED(watched)) {
-        qWarning("kavrocls: cannot watch the catalog folder %s", qUtf8Printable(indexer_.folder()));
-        if (!StopRequested())
-            clock_.sleep(5000, &wake_);
-        exitCode_ = 1;
-        return;
-    }
     for (;;) {
+        if (!watching_) {
+            if (!waitForFolder())
+                break;
+            indexer_.Rescan();
+            continue;
+        }
         waiting_ = true;
         ManualEvent::waitAny({&StopEvent(), &wake_});
         waiting_ = false;
-        if (StopRequested() || !settle())
+        if (StopRequested())
             break;
+        // A folder that went needs no settling: what was in it is gone whatever comes next.
+        if (!folders_.rootLost() && !settle())
+            break;
+        if (folders_.rootLost()) {
+            qWarning("kavrocls: the catalog folder %s went away", qUtf8Printable(indexer_.folder()));
+            folders_.stop();
+            watching_ = false;
+        }
         indexer_.Rescan();
     }
     folders_.stop();
+}
+
+bool CatalogWatcher::watch()
+{
+    watching_ = SUCCEEDED(folders_.start(indexer_.folder(), [this](bool overflow) {
+        if (overflow)
+            ++overflows_;
+        wake_.set();
+    }));
+    return watching_;
+}
+
+// Looks for the folder every retry period until it can be watched; false when the thread must
+// stop first.
+bool CatalogWatcher::waitForFolder()
+{
+    qWarning("kavrocls: waiting for the catalog folder %s", qUtf8Printable(indexer_.folder()));
+    for (;;) {
+        wake_.reset();
+        if (StopRequested())
+            return false;
+        lookingForFolder_ = true;
+        clock_.sleep(retryMs_, &wake_);
+        lookingForFolder_ = false;
+        if (StopRequested())
+            return false;
+        if (watch())
+            return true;
+    }
 }
 
 // Waits until no change came for the settling time; false when the thread must stop.
@@ -57,12 +90,14 @@ bool CatalogWatcher::settle()
         wake_.reset();
         if (StopRequested())
             return false;
+        if (folders_.rootLost()) // told before the reset above
+            return true;
         settling_ = true;
         const bool woken = clock_.sleep(settleMs_, &wake_);
         settling_ = false;
         if (StopRequested())
             return false;
-        if (!woken)
+        if (!woken || folders_.rootLost())
             return true;
     }
 }
@@ -90,6 +125,11 @@ bool CatalogWatcher::waitUntilSettling(std::chrono::milliseconds limit)
 bool CatalogWatcher::waitUntilIdle(std::chrono::milliseconds limit)
 {
     return waitInRealTime(limit, [this] { return folders_.idle() && waiting_ && !wake_.isSet(); });
+}
+
+bool CatalogWatcher::waitUntilLookingForFolder(std::chrono::milliseconds limit)
+{
+    return waitInRealTime(limit, [this] { return lookingForFolder_ && !wake_.isSet(); });
 }
 
 } // namespace kavro::catalog

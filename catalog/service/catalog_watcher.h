@@ -1,7 +1,9 @@
 #pragma once
 // The watcher thread: watches the catalog folder, rescans once at start and again when changes
 // have settled (no further change for the settling time, 5 s by default), and ends at once when
-// asked to stop.
+// asked to stop. A catalog folder that is missing (a fresh account: the trainer's first save
+// makes it) or that is deleted or moved away leaves the catalog empty and is looked for again
+// every few seconds; once a folder is there it is watched and scanned.
 #include "catalog_indexer.h"
 #include "ipc/folder_watcher.h"
 #include "thread/clock.h"
@@ -13,18 +15,20 @@
 namespace kavro::catalog {
 
 constexpr uint32_t kSettleMs = 5000;
+constexpr uint32_t kFolderRetryMs = 2000;
 
 class CatalogWatcher final : public CThread {
 public:
-    // `clock` times the settling and the pause after a failed watch.
-    CatalogWatcher(CatalogIndexer& indexer, Clock& clock, uint32_t settleMs = kSettleMs);
+    // `clock` times the settling and the looks for a missing folder.
+    CatalogWatcher(CatalogIndexer& indexer, Clock& clock, uint32_t settleMs = kSettleMs,
+                   uint32_t retryMs = kFolderRetryMs);
     ~CatalogWatcher() override;
 
     // Stops the thread: wakes any wait and ends the rescan at its next step.
     void Shutdown();
 
-    // 1 when the folder could not be watched (the thread then ended after a pause), else 0.
-    int exitCode() const { return exitCode_; }
+    // Whether the catalog folder is watched now (false while it is missing).
+    bool watchingFolder() const { return watching_; }
     // Full rescans asked for because the change queue overflowed.
     int overflows() const { return overflows_; }
 
@@ -33,19 +37,26 @@ public:
     bool waitUntilSettling(std::chrono::milliseconds limit);
     // For tests: waits in real time until the thread waits for changes with nothing pending.
     bool waitUntilIdle(std::chrono::milliseconds limit);
+    // For tests on a virtual clock: waits in real time until the thread sleeps before it looks for
+    // the missing folder again.
+    bool waitUntilLookingForFolder(std::chrono::milliseconds limit);
 
 protected:
     void Run() override;
 
 private:
+    bool watch();
+    bool waitForFolder();
     bool settle();
 
     CatalogIndexer& indexer_;
     Clock& clock_;
     uint32_t settleMs_;
+    uint32_t retryMs_;
     ManualEvent wake_; // a change was seen, or the thread must stop
     FolderWatcher folders_;
-    std::atomic<int> exitCode_{0};
+    std::atomic<bool> watching_{false};
+    std::atomic<bool> lookingForFolder_{false};
     std::atomic<int> overflows_{0};
     std::atomic<bool> settling_{false};
     std::atomic<bool> waiting_{false};

@@ -89,6 +89,12 @@ void CCatalog::reset()
     ++generation_;
 }
 
+uint32_t CCatalog::changeCounter()
+{
+    std::lock_guard g(lock_);
+    return reader_.changeCounter();
+}
+
 bool CCatalog::ensureService()
 {
     if (isCatalogServiceRunning())

@@ -56,6 +56,9 @@ public:
     // The node an absolute ID names: its first two items (Computer, the catalog) are skipped and
     // then one name per level matched exactly; null when there is none.
     const CatalogNode* find(const ItemIdList* absolute) const;
+    // The cache's change counter as it stands now (0 before the first Refresh found the cache):
+    // it moves whenever the service changes the cache.
+    uint32_t changeCounter();
     // Changes whenever the tree is built again or forgotten: nodes found before are stale then.
     uint64_t generation() const { return generation_; }
 

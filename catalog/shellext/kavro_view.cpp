@@ -222,8 +222,9 @@ HRESULT KavroView::CreateViewWindow(IShellView*, const FOLDERSETTINGS* settings,
     });
     fill();
 
-    notices_ = new ShellChangeRegistration(list_);
-    notices_->Register(pidl_.get(), false, kRefillEvents, [this](uint32_t, LPCITEMIDLIST) { Refresh(); });
+    notices_ = new ShellChangeFollower(list_);
+    notices_->Follow(
+        pidl_.get(), false, kRefillEvents, [this] { Refresh(); }, [] { return CCatalog::instance().changeCounter(); });
     *out = list_.data();
     return S_OK;
 }
@@ -231,7 +232,7 @@ HRESULT KavroView::CreateViewWindow(IShellView*, const FOLDERSETTINGS* settings,
 HRESULT KavroView::DestroyViewWindow()
 {
     if (notices_)
-        notices_->Deregister();
+        notices_->Stop();
     notices_ = nullptr;
     if (list_) {
         // The list's signals reach this view no more; the list itself is deleted later, since

@@ -97,7 +97,7 @@ private:
     uint32_t activation_ = 0;
     QPointer<QTreeView> list_;
     CatalogListModel* model_ = nullptr;
-    QPointer<ShellChangeRegistration> notices_; // owned by the list, which its parent may delete first
+    QPointer<ShellChangeFollower> notices_; // owned by the list, which its parent may delete first
     bool report_ = false;
 };
 

@@ -16,8 +16,12 @@
 namespace kavro {
 namespace {
 
-constexpr uint32_t kMask = IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO | IN_MODIFY | IN_ATTRIB | IN_CLOSE_WRITE
-    | IN_DELETE_SELF | IN_MOVE_SELF | IN_ONLYDIR | IN_DONT_FOLLOW;
+constexpr uint32_t kRootMask = IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO | IN_MODIFY | IN_ATTRIB
+    | IN_CLOSE_WRITE | IN_DELETE_SELF | IN_MOVE_SELF | IN_ONLYDIR;
+// Below the root a link is never followed: it could lead out of the catalog or round in a loop.
+constexpr uint32_t kMask = kRootMask | IN_DONT_FOLLOW;
+// What ends the root's watch: it is deleted, moved, or its file system goes.
+constexpr uint32_t kRootGone = IN_DELETE_SELF | IN_MOVE_SELF | IN_IGNORED | IN_UNMOUNT;
 
 bool isHidden(const char* name)
 {
@@ -40,12 +44,14 @@ HRESULT FolderWatcher::start(const QString& root, ChangeHandler onChange)
     inotify_ = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
     if (inotify_ < 0)
         return hresultFromErrno(errno);
-    if (::inotify_add_watch(inotify_, root_.constData(), kMask) < 0) {
+    rootWatch_ = ::inotify_add_watch(inotify_, root_.constData(), kRootMask);
+    if (rootWatch_ < 0) {
         const int err = errno;
         stop();
         return hresultFromErrno(err);
     }
-    watchTree(root_);
+    rootLost_ = false;
+    watchTree(root_, true);
     stopFd_ = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
     if (stopFd_ < 0) {
         const int err = errno;
@@ -68,7 +74,7 @@ void FolderWatcher::stop()
         ::close(stopFd_);
     if (inotify_ >= 0)
         ::close(inotify_);
-    stopFd_ = inotify_ = -1;
+    stopFd_ = inotify_ = rootWatch_ = -1;
     std::lock_guard lock(m_);
     folders_.clear();
 }
@@ -89,9 +95,9 @@ int FolderWatcher::watchedFolders() const
 
 // Adds watches for `folder` and every folder below it (adding a watch twice gives the same
 // descriptor). Folders whose names begin with "." are skipped as the catalog skips them.
-void FolderWatcher::watchTree(const QByteArray& folder)
+void FolderWatcher::watchTree(const QByteArray& folder, bool root)
 {
-    const int wd = ::inotify_add_watch(inotify_, folder.constData(), kMask);
+    const int wd = ::inotify_add_watch(inotify_, folder.constData(), root ? kRootMask : kMask);
     if (wd < 0)
         return; // vanished or unreadable: its parent's events still arrive
     {
@@ -145,12 +151,15 @@ void FolderWatcher::handle(const char* buffer, size_t bytes)
             overflow = true;
             continue;
         }
+        if (ev->wd == rootWatch_ && (ev->mask & kRootGone))
+            rootLost_ = true;
         if (ev->mask & IN_IGNORED) {
             std::lock_guard lock(m_);
             folders_.erase(ev->wd);
             continue;
         }
-        if ((ev->mask & IN_ISDIR) && (ev->mask & (IN_CREATE | IN_MOVED_TO)) && ev->len > 0 && !isHidden(ev->name)) {
+        if (!rootLost_ && (ev->mask & IN_ISDIR) && (ev->mask & (IN_CREATE | IN_MOVED_TO)) && ev->len > 0
+            && !isHidden(ev->name)) {
             QByteArray parent;
             {
                 std::lock_guard lock(m_);
@@ -162,8 +171,15 @@ void FolderWatcher::handle(const char* buffer, size_t bytes)
                 watchTree(parent + '/' + ev->name);
         }
     }
-    if (overflow)
-        watchTree(root_);
+    if (rootLost_) {
+        // What happens in the folder moved away is none of the owner's business any more.
+        std::lock_guard lock(m_);
+        for (const auto& watched : folders_)
+            ::inotify_rm_watch(inotify_, watched.first);
+        folders_.clear();
+    } else if (overflow) {
+        watchTree(root_, true);
+    }
     if (onChange_)
         onChange_(overflow);
 }

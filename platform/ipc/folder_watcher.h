@@ -3,7 +3,9 @@
 // one watch per folder; folders that appear later are watched as they appear). Changes are
 // reported on the watcher's own thread. When the kernel's event queue overflows, events were
 // lost: the watcher watches the whole tree again and says so, and the owner should look at
-// everything again.
+// everything again. A symbolic link at the root is followed (the root is what the user named);
+// links below it are not. When the root itself is deleted or moved away, the watcher says so
+// and reports nothing further about it: the owner watches the path again once a folder is there.
 #include "com/hresult.h"
 
 #include <QString>
@@ -19,6 +21,7 @@ namespace kavro {
 class FolderWatcher {
 public:
     // Called on the watcher's thread for every batch of events; `overflow` when events were lost.
+    // rootLost() is already true when the handler hears of the root's going.
     using ChangeHandler = std::function<void(bool overflow)>;
 
     FolderWatcher() = default;
@@ -33,11 +36,14 @@ public:
     void stop();
 
     int watchedFolders() const;
+    // The folder watched as the root was deleted or moved away (a later folder at its path is not
+    // watched).
+    bool rootLost() const { return rootLost_; }
     // True when every event the kernel has queued so far has been reported.
     bool idle() const;
 
 private:
-    void watchTree(const QByteArray& folder);
+    void watchTree(const QByteArray& folder, bool root = false);
     void run();
     void handle(const char* buffer, size_t bytes);
 
@@ -47,6 +53,8 @@ private:
     ChangeHandler onChange_;
     std::thread thread_;
     std::atomic<bool> busy_{false};
+    std::atomic<bool> rootLost_{false};
+    int rootWatch_ = -1;
     mutable std::mutex m_;
     std::unordered_map<int, QByteArray> folders_; // watch descriptor -> folder path
 };

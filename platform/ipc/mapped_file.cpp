@@ -3,6 +3,7 @@
 #include <QFile>
 
 #include <cerrno>
+#include <utility>
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
@@ -96,6 +97,14 @@ void MappedFile::unmap()
         ::munmap(data_, size_);
     data_ = nullptr;
     size_ = 0;
+}
+
+void MappedFile::swap(MappedFile& other) noexcept
+{
+    std::swap(fd_, other.fd_);
+    std::swap(access_, other.access_);
+    std::swap(data_, other.data_);
+    std::swap(size_, other.size_);
 }
 
 void MappedFile::close()

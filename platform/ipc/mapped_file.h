@@ -37,6 +37,8 @@ public:
     HRESULT mapWhole();
     void unmap();
     void close();
+    // Exchanges files and mappings with `other` (a writer that switches to a file it prepared).
+    void swap(MappedFile& other) noexcept;
 
     uint8_t* data() const { return data_; }
     size_t size() const { return size_; }

@@ -8,6 +8,7 @@
 #include <atomic>
 #include <cerrno>
 #include <cstring>
+#include <fcntl.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -41,6 +42,13 @@ HRESULT channelFolder(const QString& channel, QString* out)
         return hr;
     *out = folder + QLatin1Char('/');
     return S_OK;
+}
+
+// The mark a sender leaves beside a listener's socket when the listener's queue was full (its
+// name does not end in ".sock", so senders do not take it for a listener).
+QByteArray missedMarkOf(const char* socketPath)
+{
+    return QByteArray(socketPath) + ".missed";
 }
 
 bool socketAddress(const QString& path, sockaddr_un* addr)
@@ -77,6 +85,7 @@ HRESULT NoticeListener::open(const QString& channel)
     if (fd < 0)
         return hresultFromErrno(errno);
     ::unlink(addr.sun_path); // a socket left by a dead process that had our pid
+    ::unlink(missedMarkOf(addr.sun_path).constData());
     if (::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)) != 0) {
         const int err = errno;
         ::close(fd);
@@ -91,7 +100,9 @@ void NoticeListener::close()
 {
     if (fd_ >= 0) {
         ::close(fd_);
-        ::unlink(QFile::encodeName(path_).constData());
+        const QByteArray native = QFile::encodeName(path_);
+        ::unlink(native.constData());
+        ::unlink(missedMarkOf(native.constData()).constData());
     }
     fd_ = -1;
     path_.clear();
@@ -112,6 +123,11 @@ bool NoticeListener::receive(QByteArray* out)
         *out = buffer;
         return true;
     }
+}
+
+bool NoticeListener::takeMissed()
+{
+    return fd_ >= 0 && ::unlink(missedMarkOf(QFile::encodeName(path_).constData()).constData()) == 0;
 }
 
 NoticeSender::~NoticeSender()
@@ -166,10 +182,25 @@ HRESULT NoticeSender::send(const QByteArray& message)
         sockaddr_un addr;
         if (!socketAddress(folder_ + name, &addr))
             continue;
-        const ssize_t sent = ::sendto(fd_, message.constData(), static_cast<size_t>(message.size()),
-                                      MSG_DONTWAIT | MSG_NOSIGNAL, reinterpret_cast<sockaddr*>(&addr), sizeof(addr));
+        auto sendOnce = [&] {
+            return ::sendto(fd_, message.constData(), static_cast<size_t>(message.size()), MSG_DONTWAIT | MSG_NOSIGNAL,
+                            reinterpret_cast<sockaddr*>(&addr), sizeof(addr));
+        };
+        ssize_t sent = sendOnce();
+        if (sent < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+            // The listener is behind (busy or stopped): it must learn that it missed this one.
+            // Sending once more after leaving the mark wakes a listener that emptied its queue
+            // and looked for the mark in between; a queue still full is read, and the mark
+            // found, later.
+            const int mark
+                = ::open(missedMarkOf(addr.sun_path).constData(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+            if (mark >= 0)
+                ::close(mark);
+            sent = sendOnce();
+        }
         if (sent < 0 && (errno == ECONNREFUSED || errno == ENOENT)) {
             ::unlink(addr.sun_path); // nobody reads there any more
+            ::unlink(missedMarkOf(addr.sun_path).constData());
             removed = true;
         }
     }

@@ -2,8 +2,9 @@
 // A broadcast channel of small messages between the processes of one user, without a server:
 // each listener binds a datagram socket in the channel's folder under the runtime folder, and a
 // sender sends each message to every socket there. Sockets of listeners that died are removed by
-// the next sender. Delivery is best effort: a listener whose queue is full misses a message, so
-// a listener must be able to recover what it missed by other means (a change counter, say).
+// the next sender. A listener whose queue is full misses messages; it is never left unaware of
+// that: the sender leaves a mark beside the listener's socket, which the listener finds once it
+// has read what did arrive, and then recovers what it missed by other means (a change counter).
 #include "com/hresult.h"
 
 #include <QByteArray>
@@ -32,6 +33,9 @@ public:
     int fd() const { return fd_; }
     // The next waiting message without blocking; false when none waits.
     bool receive(QByteArray* out);
+    // Whether messages were lost since the last call because this listener's queue was full.
+    // Ask once receive() found nothing more: the mark is left only after a message failed.
+    bool takeMissed();
 
 private:
     int fd_ = -1;

@@ -2,7 +2,9 @@
 
 #include "ipc/notice_channel.h"
 
+#include <QEvent>
 #include <QSocketNotifier>
+#include <QWidget>
 
 namespace kavro::shell {
 
@@ -70,6 +72,58 @@ void ShellChangeRegistration::drain()
             handler(event, pidl.get());
         }
     }
+    if (listener_ && listener_->takeMissed()) {
+        Handler handler = handler_;
+        handler(SHCNE_UPDATEDIR, folder_.get());
+    }
+}
+
+ShellChangeFollower::ShellChangeFollower(QWidget* window) : QObject(window)
+{
+    window->installEventFilter(this);
+}
+
+HRESULT ShellChangeFollower::Follow(LPCITEMIDLIST folder, bool recursive, uint32_t mask, Refresh refresh,
+                                    Version version)
+{
+    refresh_ = std::move(refresh);
+    version_ = std::move(version);
+    NoteRefreshed();
+    return registration_.Register(folder, recursive, mask, [this](uint32_t, LPCITEMIDLIST) { this->refresh(); });
+}
+
+void ShellChangeFollower::Stop()
+{
+    registration_.Deregister();
+    refresh_ = nullptr;
+    version_ = nullptr;
+}
+
+void ShellChangeFollower::NoteRefreshed()
+{
+    if (version_)
+        shown_ = version_();
+}
+
+void ShellChangeFollower::RefreshIfChanged()
+{
+    if (version_ && version_() != shown_)
+        refresh();
+}
+
+void ShellChangeFollower::refresh()
+{
+    // Noted before the refresh: a change made while it reads is seen by the next look.
+    NoteRefreshed();
+    if (Refresh r = refresh_) // the refresh may stop this follower
+        r();
+}
+
+bool ShellChangeFollower::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::WindowActivate)
+        RefreshIfChanged();
+    return QObject::eventFilter(watched, event);
 }
 
 } // namespace kavro::shell

@@ -2,7 +2,8 @@
 // Shell change notices between processes: a sender broadcasts an event code with the absolute
 // item-ID list it concerns; a registration delivers, on the thread of its Qt event loop, every
 // notice about its folder (its items, or with `recursive` anything below it) whose event is in
-// its mask.
+// its mask. Notices can be lost while a registration's thread is busy; it then hears
+// SHCNE_UPDATEDIR on its own folder, whatever its mask, since the lost ones could have been any.
 #include "shell_interfaces.h"
 #include "shell_notice.h"
 #include "shell_root.h"
@@ -13,6 +14,7 @@
 #include <memory>
 
 class QSocketNotifier;
+class QWidget;
 
 namespace kavro {
 class NoticeListener;
@@ -46,6 +48,38 @@ private:
     Handler handler_;
     std::unique_ptr<NoticeListener> listener_;
     QSocketNotifier* notifier_ = nullptr;
+};
+
+// Keeps what a window shows of a folder current: `refresh` is called for every notice the
+// registration hears (lost ones included) and, when the window is activated, when the folder's
+// version has moved since the last refresh. The version is whatever the folder's source raises on
+// every change (the catalog's change counter); without one, activation refreshes nothing. So no
+// notice is ever the only way a window learns of a change.
+class ShellChangeFollower : public QObject {
+public:
+    using Refresh = std::function<void()>;
+    using Version = std::function<uint64_t()>;
+
+    // Follows activation of `window`'s top-level window; owned by `window`.
+    explicit ShellChangeFollower(QWidget* window);
+
+    HRESULT Follow(LPCITEMIDLIST folder, bool recursive, uint32_t mask, Refresh refresh, Version version = {});
+    void Stop();
+    // Refreshes when the version has moved since the last refresh.
+    void RefreshIfChanged();
+    // Notes the version that a refresh the owner made itself has shown.
+    void NoteRefreshed();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void refresh();
+
+    ShellChangeRegistration registration_;
+    Refresh refresh_;
+    Version version_;
+    uint64_t shown_ = 0;
 };
 
 } // namespace kavro::shell

@@ -2,7 +2,12 @@
 //   catalog_probe dump <cache file>   the live records as JSON (same form as the Python reader)
 //   catalog_probe read-loop <ms>      reads through the guard for <ms>; exit 2 when a read finds
 //                                     the cache out of order, 3 when the reader cannot open
+//   catalog_probe stop-compacting <cache file> <records>
+//                                     writes <records> records, deletes the first 101 odd ones
+//                                     and appends one more; halfway through the compaction that
+//                                     follows, prints "compacting" and waits to be killed
 #include "cache_reader.h"
+#include "cache_writer.h"
 #include "thread/manual_event.h"
 
 #include <QCoreApplication>
@@ -96,6 +101,37 @@ int readLoop(int ms)
     return 0;
 }
 
+int stopCompacting(const QString& path, int records)
+{
+    CatalogCache cache;
+    if (FAILED(cache.open(path)))
+        return 3;
+    for (int i = 0; i <= records; ++i) {
+        if (i == records) {
+            const std::vector<size_t> offsets = cache.LiveRecordOffsets();
+            for (size_t k = 1; k < offsets.size() && k <= 2 * (kCompactAbove + 1); k += 2)
+                cache.DeleteRecord(offsets[k]);
+            cache.setCompactionProbe([](size_t copied, size_t live) {
+                if (copied == live / 2) {
+                    std::fputs("compacting\n", stdout);
+                    std::fflush(stdout);
+                    for (;;)
+                        std::this_thread::sleep_for(std::chrono::seconds(1));
+                }
+            });
+        }
+        CacheRecord r;
+        r.fileVersion = 1;
+        // Lengths that differ, so that records half slid over others cannot pass for whole ones.
+        r.path = QStringLiteral("/c/%1/").arg(i) + QString(10 + (i * 37) % 90, QLatin1Char('p'));
+        r.event = QStringLiteral("Air Rifle");
+        r.shooter = QStringLiteral("S%1").arg(i % 5);
+        if (FAILED(cache.AppendRecord(r)))
+            return 2;
+    }
+    return 4; // the compaction never came
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -106,6 +142,8 @@ int main(int argc, char** argv)
         return dump(args[2]);
     if (args.size() == 3 && args[1] == QLatin1String("read-loop"))
         return readLoop(args[2].toInt());
-    std::fprintf(stderr, "usage: catalog_probe dump <file> | read-loop <ms>\n");
+    if (args.size() == 4 && args[1] == QLatin1String("stop-compacting"))
+        return stopCompacting(args[2], args[3].toInt());
+    std::fprintf(stderr, "usage: catalog_probe dump <file> | read-loop <ms> | stop-compacting <file> <records>\n");
     return 1;
 }

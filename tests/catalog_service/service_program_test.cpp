@@ -17,6 +17,7 @@
 #include <csignal>
 #include <set>
 #include <thread>
+#include <unistd.h>
 
 using namespace kavro;
 using namespace kavro::catalog;
@@ -233,6 +234,38 @@ TEST_F(ServiceProgramTest, ReadersInOtherProcessesAlwaysFindTheCacheInOrder)
         EXPECT_EQ(cattest::waitExit(p.pid, 30000), 0);
         EXPECT_GT(out.trimmed().toInt(), 0);
     }
+}
+
+TEST_F(ServiceProgramTest, KilledWhileCompactingItLeavesTheCacheWholeForEveryReader)
+{
+    cattest::Spawned writer = cattest::spawnProcess(
+        kProbe, {QStringLiteral("stop-compacting"), cachePath(), QStringLiteral("400")}, {}, true);
+    QByteArray line;
+    char c = 0;
+    while (!line.endsWith('\n') && ::read(writer.outFd, &c, 1) == 1)
+        line.append(c);
+    ::close(writer.outFd);
+    ASSERT_EQ(line, QByteArray("compacting\n"));
+    ASSERT_EQ(::kill(writer.pid, SIGKILL), 0);
+    EXPECT_EQ(cattest::waitExit(writer.pid, 20000), 128 + SIGKILL);
+
+    std::set<QString> expected;
+    for (int i = 0; i < 400; ++i)
+        if (i % 2 == 0 || i > 2 * int(kCompactAbove + 1))
+            expected.insert(QStringLiteral("/c/%1/").arg(i) + QString(10 + (i * 37) % 90, QLatin1Char('p')));
+    CatalogCacheReader reader;
+    ASSERT_EQ(reader.open(), S_OK);
+    CacheSnapshot snap;
+    ASSERT_EQ(reader.read(&snap, nullptr, kInfinite), S_OK);
+    std::set<QString> paths;
+    for (const CacheRecord& r : snap.records)
+        paths.insert(r.path);
+    EXPECT_EQ(snap.records.size(), expected.size());
+    EXPECT_EQ(paths, expected);
+    const QJsonObject theirs
+        = dumpWith(QStringLiteral("/usr/bin/python3"),
+                   {QStringLiteral(KAVRO_TEST_SOURCE_DIR "/catalog_service/catalog_cache_reader.py"), cachePath()});
+    EXPECT_EQ(theirs.value(QStringLiteral("records")).toArray().size(), qsizetype(expected.size()));
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 // The watcher thread on a virtual clock: changes settle before one rescan.
 #include "support/catalog_env.h"
+#include "cache_reader.h"
 #include "catalog_watcher.h"
 #include "support/practice_maker.h"
 #include "thread/virtual_clock.h"
@@ -40,12 +41,15 @@ protected:
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
         f.write(bytes);
     }
-    // Waits (in real time, bounded) for the rescan count to reach `n` and the thread to wait again.
+    // Waits (in real time, bounded) for the rescan count to reach `n` and the thread to wait again
+    // (for changes, or to look for a missing folder).
     bool rescansReach(int n)
     {
         for (int i = 0; i < 5000 && indexer_->rescans() < n; ++i)
             std::this_thread::sleep_for(2ms);
-        return indexer_->rescans() == n && watcher_->waitUntilIdle(10s);
+        if (indexer_->rescans() != n)
+            return false;
+        return watcher_->watchingFolder() ? watcher_->waitUntilIdle(10s) : watcher_->waitUntilLookingForFolder(10s);
     }
     bool has(const QString& name) const { return cache_.FindRecordByPath(catalogPath() + name) != 0; }
 
@@ -105,21 +109,66 @@ TEST_F(WatcherTest, ABurstOfChangesGivesOneRescanFiveSecondsAfterTheLast)
     clock_.advance(5000);
     ASSERT_TRUE(rescansReach(3));
     EXPECT_TRUE(has(QStringLiteral("fresh/later.txt")));
-    EXPECT_EQ(watcher_->exitCode(), 0);
 }
 
-TEST_F(WatcherTest, AFolderThatCannotBeWatchedEndsTheWatcherAfterFiveSeconds)
+// The catalog folder as a link to a real folder that is missing at first, then moved away and
+// made again: the watcher always ends up watching and indexing what lies at the path.
+TEST_F(WatcherTest, AMissingLinkedOrReplacedFolderIsWatchedOnceItIsThere)
 {
-    start(catalogPath() + QStringLiteral("missing/"));
-    ASSERT_TRUE(clock_.waitForSleepers(1));
+    const QString real = catalogPath() + QStringLiteral("real");
+    const QString linked = catalogPath() + QStringLiteral("linked/");
+    ASSERT_TRUE(QFile::link(real, catalogPath() + QStringLiteral("linked")));
+    auto lookAgain = [&](int rescans) {
+        if (!watcher_->waitUntilLookingForFolder(10s) || !clock_.waitForSleepers(1))
+            return false;
+        clock_.advance(kFolderRetryMs);
+        return rescansReach(rescans);
+    };
+    // Read as a catalog view reads it: the watcher thread may be writing meanwhile.
+    auto indexed = [this] {
+        QStringList names;
+        CatalogCacheReader reader;
+        CacheSnapshot snap;
+        if (SUCCEEDED(reader.open()) && SUCCEEDED(reader.read(&snap, nullptr, kInfinite)))
+            for (const CacheRecord& r : snap.records)
+                names << r.path.mid(catalogPath().size());
+        names.sort();
+        return names;
+    };
+    start(linked);
+    ASSERT_TRUE(watcher_->waitUntilLookingForFolder(10s));
     EXPECT_EQ(indexer_->rescans(), 1);
-    clock_.advance(4999);
+    EXPECT_FALSE(watcher_->watchingFolder());
     EXPECT_TRUE(watcher_->IsStarted());
-    EXPECT_EQ(watcher_->exitCode(), 0);
-    clock_.advance(1);
-    for (int i = 0; i < 5000 && watcher_->exitCode() == 0; ++i)
-        std::this_thread::sleep_for(2ms);
-    EXPECT_EQ(watcher_->exitCode(), 1);
+
+    QDir().mkpath(real);
+    write(QStringLiteral("real/first.txt"));
+    ASSERT_TRUE(lookAgain(2));
+    EXPECT_TRUE(watcher_->watchingFolder());
+    EXPECT_EQ(indexed(), QStringList{QStringLiteral("linked/first.txt")});
+
+    // Moved away: its files leave the catalog at once, and the new folder at the path is the one
+    // watched from then on.
+    ASSERT_TRUE(QDir().rename(real, catalogPath() + QStringLiteral("aside")));
+    ASSERT_TRUE(rescansReach(3));
+    EXPECT_EQ(indexed(), QStringList());
+    QDir().mkpath(real);
+    write(QStringLiteral("real/second.txt"));
+    ASSERT_TRUE(lookAgain(4));
+    EXPECT_EQ(indexed(), QStringList{QStringLiteral("linked/second.txt")});
+    write(QStringLiteral("aside/ignored.txt"));
+    write(QStringLiteral("real/third.txt"));
+    ASSERT_TRUE(watcher_->waitUntilSettling(10s));
+    ASSERT_TRUE(clock_.waitForSleepers(1));
+    clock_.advance(kSettleMs);
+    ASSERT_TRUE(rescansReach(5));
+    EXPECT_EQ(indexed(), (QStringList{QStringLiteral("linked/second.txt"), QStringLiteral("linked/third.txt")}));
+
+    // Deleted: the same.
+    ASSERT_TRUE(QDir(real).removeRecursively());
+    ASSERT_TRUE(rescansReach(6));
+    EXPECT_EQ(indexed(), QStringList());
+    EXPECT_FALSE(watcher_->watchingFolder());
 }
 
 TEST_F(WatcherTest, ShutdownEndsTheWaitAtOnce)

@@ -62,6 +62,47 @@ TEST_F(LiveViewTest, ANewDocumentReportedByTheServiceRefillsTheView)
     view->DestroyViewWindow();
 }
 
+// A fresh account: the catalog is browsed before the first practice is saved, so its folder does
+// not exist yet. The trainer's first save makes it; the running service finds it and indexes the
+// practice, and the open view shows it.
+TEST_F(LiveViewTest, OnAFreshAccountTheFirstSavedPracticeAppearsInTheOpenView)
+{
+    ASSERT_TRUE(QDir(homeCatalogPath()).removeRecursively());
+    CatalogService::Options options; // the catalog folder as the document model finds it
+    options.settleMs = 100;
+    options.folderRetryMs = 100;
+    ASSERT_EQ(service_.Start(options), S_OK);
+    ASSERT_EQ(service_.folder(), homeCatalogPath());
+    auto browser = FakeBrowser::create();
+    ComPtr<IShellView> view;
+    ASSERT_EQ(folder()->CreateViewObject(nullptr, IShellView::iid, view.putVoid()), S_OK);
+    QWidget* window = nullptr;
+    FOLDERSETTINGS settings;
+    ASSERT_EQ(view->CreateViewWindow(nullptr, &settings, browser.get(), QRect(0, 0, 400, 300), &window), S_OK);
+    auto* catalogView = static_cast<KavroView*>(view.get());
+    const QString rifle = eventName("AR10");
+    auto shows = [&](const QString& name) {
+        for (int r = 0; r < catalogView->model()->rowCount(); ++r)
+            if (catalogView->model()->data(catalogView->model()->index(r, 0), Qt::DisplayRole).toString() == name)
+                return true;
+        return false;
+    };
+    EXPECT_FALSE(shows(rifle));
+
+    // Saved as the trainer saves a new practice: under a unique name in the catalog folder, which
+    // it makes when it is missing.
+    ComPtr<IKavroDocument> doc = cattest::makePractice(cattest::practice("AR10", QStringLiteral("Anna")));
+    QString catalog;
+    ASSERT_EQ(doc->get_CatalogPath(&catalog), S_OK);
+    ASSERT_EQ(catalog, homeCatalogPath());
+    ASSERT_TRUE(QDir().mkpath(catalog));
+    ASSERT_EQ(doc->SaveUnique(catalog), S_OK);
+    EXPECT_TRUE(waitFor([&] { return shows(rifle); }, 30s));
+    EXPECT_EQ(childNames(folder({rifle, QStringLiteral("Anna")}).get()).size(), 1);
+    EXPECT_TRUE(messages_.empty());
+    view->DestroyViewWindow();
+}
+
 TEST_F(LiveViewTest, ABurstOfNoticesRebuildsTheDialogOnceTwoSecondsAfterTheLast)
 {
     startIndexing();

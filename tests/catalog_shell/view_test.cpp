@@ -6,6 +6,7 @@
 #include "catalog_menu.h"
 #include "kavro_view.h"
 #include "shell/shell_browser_window.h"
+#include "shell/shell_notify.h"
 
 #include <QDir>
 #include <QFontMetrics>
@@ -124,6 +125,42 @@ TEST_F(ViewTest, TopLevelIsAListAndAShooterFolderAFiveColumnReportNewestFirst)
     anna->GetCurrentInfo(&kept);
     EXPECT_EQ(kept.ViewMode, 2u);
     EXPECT_EQ(kept.fFlags, FWF_SINGLESEL);
+}
+
+// A view never stays stale: notices lost while its thread was busy, or a change it heard of by no
+// notice at all (seen when its window is activated), refill it from the catalog.
+TEST_F(ViewTest, AViewThatMissedItsNoticesCatchesUpWithTheCatalog)
+{
+    struct Case {
+        const char* shooter;
+        bool busy; // notices lost while the view is busy; else no notice, the window activated
+    };
+    const QString pistol = eventName("AP10");
+    for (const Case& c : {Case{"Cleo", true}, Case{"Dora", false}}) {
+        SCOPED_TRACE(c.shooter);
+        KavroView* view = open({rifle_});
+        const int before = view->model()->rowCount();
+        if (c.busy) {
+            // Notices about another folder fill the view's queue before the one that concerns it.
+            IdList elsewhere(catalogIdList({pistol, QStringLiteral("Bob")}));
+            for (int i = 0; i < 100; ++i)
+                ASSERT_EQ(SHChangeNotify(SHCNE_UPDATEITEM, elsewhere.get()), S_OK);
+        } else {
+            indexer_->setNoticeSink({});
+        }
+        save(QStringLiteral("%1.kavro").arg(QLatin1String(c.shooter)),
+             cattest::practice("AR10", QString::fromLatin1(c.shooter)));
+        rescan();
+        if (!c.busy) {
+            QEvent activated(QEvent::WindowActivate);
+            QCoreApplication::sendEvent(view->list(), &activated);
+        }
+        for (int i = 0; i < 50 && view->model()->rowCount() == before; ++i)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        EXPECT_EQ(view->model()->rowCount(), before + 1);
+        view->DestroyViewWindow();
+        view_ = nullptr;
+    }
 }
 
 TEST_F(ViewTest, AViewOutlivesTheWindowItsHostDestroyed)

@@ -169,6 +169,33 @@ TEST_F(IpcTest, NoticesReachEveryListenerAndDeadOnesAreRemoved)
     EXPECT_EQ(sendNotice(QStringLiteral("test-channel"), QByteArray(kMaxNoticeBytes + 1, 'x')), E_INVALIDARG);
 }
 
+TEST_F(IpcTest, AListenerThatFellBehindLearnsThatItMissedNotices)
+{
+    NoticeListener behind, keeping;
+    ASSERT_EQ(behind.open(QStringLiteral("busy")), S_OK);
+    ASSERT_EQ(keeping.open(QStringLiteral("busy")), S_OK);
+    NoticeSender sender;
+    ASSERT_EQ(sender.open(QStringLiteral("busy")), S_OK);
+    QByteArray got;
+    constexpr int kSent = 100; // far beyond a datagram socket's queue
+    for (int i = 0; i < kSent; ++i) {
+        ASSERT_EQ(sender.send(QByteArray::number(i)), S_OK);
+        ASSERT_TRUE(keeping.receive(&got));
+    }
+    int received = 0;
+    while (behind.receive(&got))
+        ++received;
+    EXPECT_LT(received, kSent);
+    // The mark is no listener: a later notice reaches both and leaves the mark alone.
+    ASSERT_EQ(sender.send("next"), S_OK);
+    ASSERT_TRUE(behind.receive(&got));
+    EXPECT_EQ(got, QByteArray("next"));
+    EXPECT_TRUE(keeping.receive(&got));
+    EXPECT_TRUE(behind.takeMissed());
+    EXPECT_FALSE(behind.takeMissed());
+    EXPECT_FALSE(keeping.takeMissed());
+}
+
 TEST_F(IpcTest, AKeptSenderReachesListenersThatCameLaterAndForgetsThoseThatWent)
 {
     NoticeSender sender;
