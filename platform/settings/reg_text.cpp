@@ -255,15 +255,16 @@ std::unique_ptr<SettingsNode> parseSettingsText(const QByteArray& utf8)
     auto root = std::make_unique<SettingsNode>();
     SettingsNode* current = nullptr; // values before the first section have no key to go to
     std::vector<QByteArray>* kept = &root->leadingLines;
-    // A byte order mark, as some editors put at the start, is no part of the first line.
-    const QByteArray text = utf8.startsWith("\xef\xbb\xbf") ? utf8.mid(3) : utf8;
-    for (const QByteArray& raw : text.split('\n')) {
-        const QString decoded = QString::fromUtf8(raw);
+    for (const QByteArray& raw : utf8.split('\n')) {
+        // A byte order mark, as some editors put at the start, is no part of the line; taken off
+        // any line, the reading of a line does not depend on where it stands.
+        const QByteArray body = raw.startsWith("\xef\xbb\xbf") ? raw.mid(3) : raw;
+        const QString decoded = QString::fromUtf8(body);
         const QString line = decoded.trimmed();
         if (line.isEmpty())
             continue;
         // Text that is not UTF-8 would be changed by writing it back decoded.
-        const bool verbatim = decoded.toUtf8() == raw;
+        const bool verbatim = decoded.toUtf8() == body;
         if (line.startsWith(QLatin1Char('['))) {
             const auto path = verbatim ? headerPath(line) : std::nullopt;
             if (path) {
