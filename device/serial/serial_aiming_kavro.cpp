@@ -6,7 +6,9 @@ namespace kavro {
 
 void CSerialAimingKavro::SetPiezoSensitivity(int32_t n, int32_t value)
 {
-    if (n == 1)
+    // A quiet sample has a piezo level of 0: a threshold at or below it would make every sample
+    // a shot, so such a value is no setting and the threshold stays.
+    if (n == 1 && value > 0)
         piezoThreshold_ = value;
 }
 

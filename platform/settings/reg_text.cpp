@@ -165,7 +165,8 @@ std::optional<SettingsValue> parseData(QStringView data)
     return std::nullopt;
 }
 
-void parseValueLine(const QString& line, SettingsNode* key)
+// False when the line is no well-formed value line.
+bool parseValueLine(const QString& line, SettingsNode* key)
 {
     QString name;
     qsizetype pos = 0;
@@ -174,16 +175,18 @@ void parseValueLine(const QString& line, SettingsNode* key)
     } else {
         const auto end = unquote(line, 0, &name);
         if (!end)
-            return;
+            return false;
         pos = *end;
     }
     while (pos < line.size() && line[pos].isSpace())
         ++pos;
     if (pos >= line.size() || line[pos] != QLatin1Char('='))
-        return;
+        return false;
     const auto value = parseData(QStringView(line).mid(pos + 1).trimmed());
-    if (value)
-        key->setValue(name, *value);
+    if (!value)
+        return false;
+    key->setValue(name, *value);
+    return true;
 }
 
 QString formatData(const SettingsValue& v)
@@ -208,18 +211,41 @@ QString formatData(const SettingsValue& v)
     return out;
 }
 
-void formatKey(const SettingsNode& node, const QString& path, QString& out)
+void appendLines(QByteArray& out, const std::vector<QByteArray>& lines)
 {
-    out += QLatin1Char('[') + path + QLatin1String("]\n");
-    for (const NamedValue& v : node.values) {
+    for (const QByteArray& line : lines) {
+        out += line;
+        out += '\n';
+    }
+}
+
+void formatKey(const SettingsNode& node, const QString& path, QByteArray& out)
+{
+    QString text = QLatin1Char('[') + path + QLatin1String("]\n");
+    for (const NamedValue& v : node.values()) {
         if (v.value.type != REG_DWORD && v.value.type != REG_SZ && v.value.type != REG_BINARY)
             continue;
-        out += v.name.isEmpty() ? QStringLiteral("@") : quote(v.name);
-        out += QLatin1Char('=') + formatData(v.value) + QLatin1Char('\n');
+        text += v.name.isEmpty() ? QStringLiteral("@") : quote(v.name);
+        text += QLatin1Char('=') + formatData(v.value) + QLatin1Char('\n');
     }
-    out += QLatin1Char('\n');
+    out += text.toUtf8();
+    appendLines(out, node.keptLines);
+    out += '\n';
     for (const auto& [folded, child] : node.children)
         formatKey(*child, path.isEmpty() ? child->name : path + QLatin1Char('\\') + child->name, out);
+}
+
+// The key a section header names; a missing "]" does not change which key that is. Nothing when
+// the name cannot be a key's.
+std::optional<QStringList> headerPath(const QString& line)
+{
+    QStringView name = QStringView(line).mid(1);
+    if (name.endsWith(QLatin1Char(']')))
+        name.chop(1);
+    QStringList path;
+    if (FAILED(splitKeyPath(name.toString(), &path)))
+        return std::nullopt;
+    return path;
 }
 
 } // namespace
@@ -228,38 +254,48 @@ std::unique_ptr<SettingsNode> parseSettingsText(const QByteArray& utf8)
 {
     auto root = std::make_unique<SettingsNode>();
     SettingsNode* current = nullptr; // values before the first section have no key to go to
-    const QString text = QString::fromUtf8(utf8);
-    for (QStringView raw : QStringView(text).split(QLatin1Char('\n'))) {
-        const QStringView trimmed = raw.trimmed();
-        if (trimmed.isEmpty() || trimmed.startsWith(QLatin1Char(';')))
+    std::vector<QByteArray>* kept = &root->leadingLines;
+    for (const QByteArray& raw : utf8.split('\n')) {
+        // A byte order mark, as some editors put at the start, is no part of the line; taken off
+        // any line, the reading of a line does not depend on where it stands.
+        const QByteArray body = raw.startsWith("\xef\xbb\xbf") ? raw.mid(3) : raw;
+        const QString decoded = QString::fromUtf8(body);
+        const QString line = decoded.trimmed();
+        if (line.isEmpty())
             continue;
-        const QString line = trimmed.toString();
+        // Text that is not UTF-8 would be changed by writing it back decoded.
+        const bool verbatim = decoded.toUtf8() == body;
         if (line.startsWith(QLatin1Char('['))) {
+            const auto path = verbatim ? headerPath(line) : std::nullopt;
+            if (path) {
+                bool created = false;
+                current = root->createPath(*path, &created);
+                kept = &current->keptLines;
+                continue;
+            }
+            // The lines up to the next header belong to a key that cannot be named: they stay
+            // where they are, and none of them is taken for a value of the key before.
             current = nullptr;
-            if (!line.endsWith(QLatin1Char(']')))
+        } else if (verbatim && current && (line.startsWith(QLatin1Char('"')) || line.startsWith(QLatin1Char('@')))) {
+            if (parseValueLine(line, current))
                 continue;
-            QStringList path;
-            if (FAILED(splitKeyPath(line.mid(1, line.size() - 2), &path)))
-                continue;
-            bool created = false;
-            current = root->createPath(path, &created);
-        } else if (current && (line.startsWith(QLatin1Char('"')) || line.startsWith(QLatin1Char('@')))) {
-            parseValueLine(line, current);
         }
+        kept->push_back(raw);
     }
     return root;
 }
 
 QByteArray formatSettingsText(const SettingsNode& root)
 {
-    QString out;
-    if (!root.values.empty()) {
+    QByteArray out;
+    appendLines(out, root.leadingLines);
+    if (!root.values().empty() || !root.keptLines.empty()) {
         formatKey(root, QString(), out);
     } else {
         for (const auto& [folded, child] : root.children)
             formatKey(*child, child->name, out);
     }
-    return out.toUtf8();
+    return out;
 }
 
 } // namespace settings_internal

@@ -12,7 +12,8 @@
 
 namespace settings_internal {
 
-// Never fails: lines that cannot be understood are skipped, so the rest of the file still reads.
+// Never fails: a line that cannot be understood costs only itself, and is kept in the tree so that
+// writing the tree back gives it back unchanged.
 std::unique_ptr<SettingsNode> parseSettingsText(const QByteArray& utf8);
 
 QByteArray formatSettingsText(const SettingsNode& root);

@@ -224,8 +224,8 @@ HRESULT SettingsKey::deleteKey(const QString& path, bool withSubKeys) const
         if (!target)
             return kNotFound;
         if (parts.isEmpty()) {
-            *changed = !target->values.empty() || !target->children.empty();
-            target->values.clear();
+            *changed = !target->values().empty() || !target->children.empty();
+            target->clearValues();
             target->children.clear();
             return S_OK;
         }
@@ -248,7 +248,7 @@ HRESULT SettingsKey::subKeyNames(QStringList* out) const
 HRESULT SettingsKey::valueNames(QStringList* out) const
 {
     return readNames(valid_, file_, path_, out, [](const SettingsNode& node, QStringList* names) {
-        for (const auto& v : node.values)
+        for (const auto& v : node.values())
             names->append(v.name);
     });
 }

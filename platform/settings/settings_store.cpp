@@ -25,7 +25,7 @@ constexpr qint64 kMaxFileSize = 16 * 1024 * 1024;
 // than the file's times and inode cannot be fooled by a reused inode within one clock tick.
 struct CachedFile {
     QByteArray bytes;
-    std::shared_ptr<const SettingsNode> tree;
+    std::unique_ptr<SettingsNode> tree;
 };
 
 std::mutex& storeMutex()
@@ -122,23 +122,29 @@ HRESULT changeSettings(const QString& file, bool perUser, const ChangeSettings& 
     if (FAILED(hr))
         return hr;
 
-    // Another process may have written since our last look: change what is on disk now.
+    // Another process may have written since our last look: change what is on disk now. While
+    // that is what we parsed last, the parsed tree is changed in place rather than parsed again.
     QByteArray bytes;
     hr = readFileBytes(file, &bytes);
     if (FAILED(hr))
         return hr;
-    std::shared_ptr<SettingsNode> tree = parseSettingsText(bytes);
+    CachedFile& entry = cache()[file];
+    if (!entry.tree || entry.bytes != bytes) {
+        entry.tree = parseSettingsText(bytes);
+        entry.bytes = bytes;
+    }
     bool changed = false;
-    hr = change(*tree, &changed);
-    if (FAILED(hr) || !changed)
-        return hr;
-
-    const QByteArray text = formatSettingsText(*tree);
-    hr = writeFileReplace(file, text, fileMode);
+    hr = change(*entry.tree, &changed);
+    if (SUCCEEDED(hr) && changed) {
+        QByteArray text = formatSettingsText(*entry.tree);
+        hr = writeFileReplace(file, text, fileMode);
+        if (SUCCEEDED(hr))
+            entry.bytes = std::move(text);
+    }
+    // A change that failed half-way, or one that never reached the file, is not what the file holds.
     if (FAILED(hr))
-        return hr;
-    cache()[file] = CachedFile{text, std::move(tree)};
-    return S_OK;
+        cache().erase(file);
+    return hr;
 }
 
 } // namespace settings_internal

@@ -1,6 +1,6 @@
 #include "settings_tree.h"
 
-#include <algorithm>
+#include <cstddef>
 
 namespace settings_internal {
 
@@ -43,38 +43,45 @@ bool SettingsNode::removeChild(const QString& childName)
     return children.erase(foldName(childName)) != 0;
 }
 
-template <class Values> static auto findValue(Values& values, const QString& name)
-{
-    const QString folded = foldName(name);
-    return std::find_if(values.begin(), values.end(), [&](const NamedValue& v) { return foldName(v.name) == folded; });
-}
-
 const SettingsValue* SettingsNode::value(const QString& valueName) const
 {
-    auto it = findValue(values, valueName);
-    return it == values.end() ? nullptr : &it->value;
+    const auto it = valueIndex_.constFind(foldName(valueName));
+    return it == valueIndex_.constEnd() ? nullptr : &values_[*it].value;
 }
 
 bool SettingsNode::setValue(const QString& valueName, const SettingsValue& v)
 {
-    auto it = findValue(values, valueName);
-    if (it == values.end()) {
-        values.push_back({valueName, v});
+    const QString folded = foldName(valueName);
+    const auto it = valueIndex_.constFind(folded);
+    if (it == valueIndex_.constEnd()) {
+        valueIndex_.insert(folded, values_.size());
+        values_.push_back({valueName, v});
         return true;
     }
-    if (it->value == v)
+    SettingsValue& stored = values_[*it].value;
+    if (stored == v)
         return false;
-    it->value = v;
+    stored = v;
     return true;
 }
 
 bool SettingsNode::removeValue(const QString& valueName)
 {
-    auto it = findValue(values, valueName);
-    if (it == values.end())
+    const auto it = valueIndex_.find(foldName(valueName));
+    if (it == valueIndex_.end())
         return false;
-    values.erase(it);
+    const size_t at = *it;
+    valueIndex_.erase(it);
+    values_.erase(values_.begin() + static_cast<std::ptrdiff_t>(at));
+    for (size_t i = at; i < values_.size(); ++i)
+        valueIndex_[foldName(values_[i].name)] = i;
     return true;
+}
+
+void SettingsNode::clearValues()
+{
+    values_.clear();
+    valueIndex_.clear();
 }
 
 SettingsNode* SettingsNode::find(const QStringList& path)

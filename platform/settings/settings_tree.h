@@ -3,6 +3,8 @@
 // matched case-insensitively and kept with the case they were created with.
 #include "settings/settings.h"
 
+#include <QHash>
+
 #include <map>
 #include <memory>
 #include <vector>
@@ -22,8 +24,15 @@ struct NamedValue {
 
 struct SettingsNode {
     QString name;
-    std::vector<NamedValue> values;
     std::map<QString, std::unique_ptr<SettingsNode>> children; // keyed by foldName
+    // Lines of this key's section that the program could not read, written back as they came so
+    // that a hand edit gone wrong costs nothing but that line.
+    std::vector<QByteArray> keptLines;
+    // The root's lines before the first section, kept in the same way.
+    std::vector<QByteArray> leadingLines;
+
+    // In the order they were created.
+    const std::vector<NamedValue>& values() const { return values_; }
 
     SettingsNode* child(const QString& name) const;
     SettingsNode* addChild(const QString& name); // the existing child when there is one
@@ -33,10 +42,16 @@ struct SettingsNode {
     // Returns false when the value was already stored with this type and data.
     bool setValue(const QString& name, const SettingsValue& v);
     bool removeValue(const QString& name);
+    void clearValues();
 
     SettingsNode* find(const QStringList& path);
     const SettingsNode* find(const QStringList& path) const;
     SettingsNode* createPath(const QStringList& path, bool* created);
+
+private:
+    std::vector<NamedValue> values_;
+    // Position in values_ by foldName, so a key with many values reads and fills in linear time.
+    QHash<QString, size_t> valueIndex_;
 };
 
 } // namespace settings_internal

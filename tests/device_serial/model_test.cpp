@@ -206,6 +206,19 @@ TEST_F(Vantage, AnAimingWithAShotFiresItsEventsInOrder)
     EXPECT_EQ(count, 10);
 }
 
+TEST_F(Vantage, AThresholdEveryQuietSampleReachesIsRefused)
+{
+    open();
+    model->SetPiezoSensitivity(1, 60);
+    for (int32_t refused : {0, -1})
+        model->SetPiezoSensitivity(1, refused);
+    EXPECT_EQ(model->GetPiezoSensitivity(1), 60);
+    std::vector<SampleRecord> b = run(5, 200);
+    b.push_back(sample(10));
+    feed(b);
+    EXPECT_EQ(events(), (Events{"StartAiming 1", "NewCoordinates 1 5", "ConcludeAiming 1"}));
+}
+
 TEST_F(Vantage, MissedShotsFillUpToTheEventsMinimum)
 {
     setShots(2, 10);

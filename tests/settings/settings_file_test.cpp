@@ -71,6 +71,7 @@ TEST_F(SettingsTest, MalformedLinesAreSkippedAndTheRestReads)
     writeAll(userFile(), text);
 
     SettingsKey key;
+    SettingsKey sub;
     ASSERT_EQ(SettingsKey::open(SettingsRoot::CurrentUser, QStringLiteral("Kavro"), &key), S_OK);
     QStringList names;
     ASSERT_EQ(key.valueNames(&names), S_OK);
@@ -89,8 +90,9 @@ TEST_F(SettingsTest, MalformedLinesAreSkippedAndTheRestReads)
     EXPECT_EQ(key.readBinary(QStringLiteral("bin"), &b), S_OK);
     EXPECT_EQ(b, QByteArray("\xde\xad\x00", 3));
     EXPECT_EQ(key.subKeyNames(&names), S_OK);
-    EXPECT_EQ(names, QStringList{QStringLiteral("Sub")});
-    SettingsKey sub;
+    EXPECT_EQ(names, (QStringList{"Broken", "Sub"})) << "a header without its \"]\" still names its key";
+    EXPECT_EQ(key.openSub(QStringLiteral("broken"), &sub), S_OK);
+    EXPECT_EQ(sub.readDword(QStringLiteral("lost"), &d), S_OK);
     ASSERT_EQ(key.openSub(QStringLiteral("sub"), &sub), S_OK);
     EXPECT_EQ(sub.readString(QString(), &s), S_OK);
     EXPECT_EQ(s, QStringLiteral("default"));
@@ -100,7 +102,52 @@ TEST_F(SettingsTest, MalformedLinesAreSkippedAndTheRestReads)
     EXPECT_EQ(readAll(userFile()), text);
 }
 
-TEST_F(SettingsTest, UnreadableFileActsEmptyUntilWrittenOver)
+TEST_F(SettingsTest, AWriteKeepsEveryLineItCouldNotRead)
+{
+    // The options under a header that lost its "]" (after the byte order mark of an editor),
+    // beside lines that nothing can read.
+    static const char raw[] = "\xef\xbb\xbf[software\\Kavro\\Kavro Professional\\Options\n"
+                              "; noted by hand\n"
+                              "\"ReplaySpeed\"=dword:00000032\n"
+                              "\"Broken\"=dword:zz\n"
+                              "[software\\Kavro\\Kavro Professional]\n"
+                              "\"EventName\"=\"AR10\"\n"
+                              "[bad\x01key]\n"
+                              "\"hidden\"=dword:00000001\n"
+                              "\xff\xfe not text\r\n";
+    const QByteArray text(raw, sizeof raw - 1);
+    writeAll(userFile(), text);
+    const QString appPath = QStringLiteral("software\\Kavro\\Kavro Professional");
+    SettingsKey app;
+    ASSERT_EQ(SettingsKey::open(SettingsRoot::CurrentUser, appPath, &app), S_OK);
+    // Two writes: the second must not double what the first kept.
+    ASSERT_EQ(app.writeString(QStringLiteral("ShooterName"), QStringLiteral("Ann")), S_OK);
+    ASSERT_EQ(app.writeString(QStringLiteral("ShooterName"), QStringLiteral("Bob")), S_OK);
+    const QByteArray written = readAll(userFile());
+    for (const QByteArray& line : text.split('\n')) {
+        if (!line.isEmpty() && !line.contains("[software")) {
+            EXPECT_EQ(written.count(line), 1) << line.toStdString();
+        }
+    }
+
+    moveUserRootToCopy();
+    SettingsKey options;
+    ASSERT_EQ(SettingsKey::open(SettingsRoot::CurrentUser, appPath + QStringLiteral("\\Options"), &options), S_OK);
+    uint32_t d = 0;
+    EXPECT_EQ(options.readDword(QStringLiteral("ReplaySpeed"), &d), S_OK);
+    EXPECT_EQ(d, 50u);
+    ASSERT_EQ(SettingsKey::open(SettingsRoot::CurrentUser, appPath, &app), S_OK);
+    QString s;
+    EXPECT_EQ(app.readString(QStringLiteral("ShooterName"), &s), S_OK);
+    EXPECT_EQ(s, QStringLiteral("Bob"));
+    EXPECT_EQ(app.readString(QStringLiteral("EventName"), &s), S_OK);
+    EXPECT_EQ(s, QStringLiteral("AR10"));
+    QStringList names;
+    EXPECT_EQ(app.valueNames(&names), S_OK);
+    EXPECT_EQ(names, (QStringList{"EventName", "ShooterName"})) << "nothing below the unusable header is taken";
+}
+
+TEST_F(SettingsTest, UnreadableFileActsEmptyAndOutlivesAWrite)
 {
     QByteArray noise;
     for (int i = 0; i < 4096; ++i)
@@ -117,7 +164,17 @@ TEST_F(SettingsTest, UnreadableFileActsEmptyUntilWrittenOver)
 
     ASSERT_EQ(SettingsKey::create(SettingsRoot::CurrentUser, QStringLiteral("Kavro"), &key), S_OK);
     ASSERT_EQ(key.writeDword(QStringLiteral("v"), 1), S_OK);
-    EXPECT_EQ(readAll(userFile()), QByteArray("[Kavro]\n\"v\"=dword:00000001\n\n"));
+    const QByteArray written = readAll(userFile());
+    for (const QByteArray& line : noise.split('\n')) {
+        if (!line.trimmed().isEmpty()) {
+            EXPECT_TRUE(written.contains(line));
+        }
+    }
+    moveUserRootToCopy();
+    uint32_t v = 0;
+    ASSERT_EQ(SettingsKey::open(SettingsRoot::CurrentUser, QStringLiteral("Kavro"), &key), S_OK);
+    EXPECT_EQ(key.readDword(QStringLiteral("v"), &v), S_OK);
+    EXPECT_EQ(v, 1u);
 }
 
 TEST_F(SettingsTest, EnvironmentChoosesTheFilesAtEachOpen)

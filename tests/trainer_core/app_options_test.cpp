@@ -197,32 +197,81 @@ TEST_F(TempOptionsTest, MissingAndMistypedValuesKeepTheirFields)
 
 TEST_F(TempOptionsTest, HandEditedValuesAreBroughtIntoTheDialogsRanges)
 {
-    const SettingsKey key = optionsKey();
+    // One stored value at a time, for each kind of setting: beyond the range, negative to the
+    // program that wrote it, or no DWORD at all.
+    struct Loaded {
+        AppOptions o;
+        int piezo = 0;
+    };
+    using Read = double (*)(const Loaded&);
+    const Read replaySpeed = [](const Loaded& l) { return double(l.o.ReplaySpeed); };
+    const Read autoReplaySec = [](const Loaded& l) { return double(l.o.AutoReplaySec); };
+    const Read frequency4 = [](const Loaded& l) { return double(l.o.BlindGenFrequencies[4]); };
+    const Read rejectInterval = [](const Loaded& l) { return double(l.o.PiezoRejectInterval); };
+    const Read targetLen = [](const Loaded& l) { return double(l.o.TargetLen); };
+    const Read shotListResult = [](const Loaded& l) { return double(l.o.ShotListResult); };
+    const Read breachColor = [](const Loaded& l) { return double(l.o.BreachColor); };
+    const Read piezo = [](const Loaded& l) { return double(l.piezo); };
+    const Read intGroup[] = {
+        [](const Loaded& l) { return double(l.o.ReplayAllPause); },
+        [](const Loaded& l) { return double(l.o.FiringPoint); },
+        [](const Loaded& l) { return double(l.o.SaveSecBeforeShot); },
+        [](const Loaded& l) { return double(l.o.SaveSecAfterShot); },
+        [](const Loaded& l) { return double(l.o.AutoSaveAfterShot); },
+    };
+    const auto dword = SettingsValue::fromDword;
+    const SettingsValue text = SettingsValue::fromString(QStringLiteral("150"));
     struct Case {
         const char* name;
-        uint32_t stored;
+        SettingsValue stored;
+        Read read;
+        double expected;
     };
-    for (auto [name, stored] :
-         {Case{"ReplayAllPause", 0}, Case{"ReplaySpeed", 5000}, Case{"FiringPoint", 0xFFFFFFFFu},
-          Case{"SaveSecBeforeShot", 1}, Case{"SaveSecAfterShot", 3}, Case{"AutoSaveAfterShot", 21},
-          Case{"AutoReplaySec", 61}, Case{"BlindGen4", 99999}, Case{"TargetLen", 7}, Case{"ShotListResult", 2},
-          Case{"ShotListSteadiness6", 1}, Case{"PiezoRejectIntervalMs", 60000}, Case{"BreachColor", 0x01123456}})
-        ASSERT_EQ(key.writeDword(QString::fromLatin1(name), stored), S_OK);
-    AppOptions o;
-    ASSERT_TRUE(o.Load(OpenAppRegistryKey()));
-    EXPECT_EQ(o.ReplayAllPause, 1);
-    EXPECT_EQ(o.ReplaySpeed, 300);
-    EXPECT_EQ(o.FiringPoint, 1);
-    EXPECT_EQ(o.SaveSecBeforeShot, 5);
-    EXPECT_EQ(o.SaveSecAfterShot, 2);
-    EXPECT_EQ(o.AutoSaveAfterShot, 20);
-    EXPECT_EQ(o.AutoReplaySec, 60);
-    EXPECT_EQ(o.BlindGenFrequencies[4], 16000);
-    EXPECT_TRUE(o.TargetLen);
-    EXPECT_FALSE(o.ShotListResult) << "a shot-list column shows only for a stored 1";
-    EXPECT_TRUE(o.ShotListSteadiness6);
-    EXPECT_EQ(o.PiezoRejectInterval, 10.0f);
-    EXPECT_EQ(o.BreachColor, 0x00123456u);
+    const Case cases[] = {
+        {"ReplaySpeed", dword(5000), replaySpeed, 300},
+        {"ReplaySpeed", dword(0xFFFFFFFFu), replaySpeed, 10},
+        {"ReplaySpeed", text, replaySpeed, 100},
+        {"ReplayAllPause", dword(0), intGroup[0], 1},
+        {"FiringPoint", dword(0xFFFFFFFFu), intGroup[1], 1},
+        {"FiringPoint", dword(1001), intGroup[1], 1000},
+        {"SaveSecBeforeShot", dword(1), intGroup[2], 5},
+        {"SaveSecAfterShot", dword(3), intGroup[3], 2},
+        {"AutoSaveAfterShot", dword(21), intGroup[4], 20},
+        {"AutoReplaySec", dword(61), autoReplaySec, 60},
+        {"AutoReplaySec", dword(0xFFFFFFFEu), autoReplaySec, 0},
+        {"BlindGen4", dword(99999), frequency4, 16000},
+        {"BlindGen4", dword(0xFFFFFF00u), frequency4, 0},
+        {"BlindGen4", text, frequency4, 800},
+        {"PiezoRejectIntervalMs", dword(60000), rejectInterval, 10},
+        {"PiezoRejectIntervalMs", dword(0xFFFFFFFFu), rejectInterval, 0},
+        {"PiezoRejectIntervalMs", text, rejectInterval, 1},
+        {"PiezoRejectInterval", dword(11), rejectInterval, 10},
+        {"PiezoRejectInterval", dword(0xFFFFFFFFu), rejectInterval, 0},
+        {"TargetLen", dword(7), targetLen, 1},
+        {"TargetLen", text, targetLen, 0},
+        {"ShotListResult", dword(2), shotListResult, 0}, // a shot-list column shows only for a stored 1
+        {"BreachColor", dword(0x01123456), breachColor, 0x00123456},
+        {"BreachColor", text, breachColor, rgb(255, 255, 255)},
+        {"PiezoSensitivity", dword(0xFFFFFFFFu), piezo, 40},
+        {"PiezoSensitivity", dword(1024), piezo, 40},
+        {"PiezoSensitivity", dword(4), piezo, 40},
+        {"PiezoSensitivity", text, piezo, 40},
+        {"PiezoSensitivity", dword(5), piezo, 5},
+        {"PiezoSensitivity", dword(1023), piezo, 1023},
+    };
+    const SettingsKey root = OpenAppRegistryKey();
+    for (const Case& c : cases) {
+        const QString name = QString::fromLatin1(c.name);
+        root.deleteTree(QStringLiteral("Options"));
+        root.deleteValue(QStringLiteral("PiezoSensitivity"));
+        const SettingsKey options = optionsKey();
+        const SettingsKey key = name == QLatin1String("PiezoSensitivity") ? root : options;
+        ASSERT_EQ(key.setValue(name, c.stored), S_OK);
+        Loaded l;
+        ASSERT_TRUE(l.o.Load(root));
+        l.piezo = LoadPiezoSensitivity(root);
+        EXPECT_EQ(c.read(l), c.expected) << c.name << " stored as " << c.stored.dword << " of type " << c.stored.type;
+    }
 }
 
 // A stored "TraceColors" built from its parts: header fields, the stated count, then entries.

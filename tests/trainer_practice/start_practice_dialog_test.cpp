@@ -150,6 +150,8 @@ TEST_F(StartPracticeDialogTest, NoDeviceIsToldOverTheFrameThatOpenedTheDialog)
 
 TEST_F(StartPracticeDialogTest, StartAsksForNameAndEventAndStaysOpenWhenTheDeviceDoesNotConnect)
 {
+    // A damaged sensitivity would make every sample a shot; the device gets the default.
+    OpenAppRegistryKey().writeDword("PiezoSensitivity", 0xFFFFFFFFu);
     CStartPracticeDlg d(device.get(), {}, {}, nullptr, devices);
     d.show();
     d.shooterCombo()->setEditText("");
@@ -178,6 +180,10 @@ TEST_F(StartPracticeDialogTest, StartAsksForNameAndEventAndStaysOpenWhenTheDevic
     float before = 0;
     device->get_MaxTimeBeforeShot(1, &before);
     EXPECT_EQ(before, float(theAppOptions().SaveSecBeforeShot));
+    int32_t sensitivity = 0;
+    device->get_PiezoSensitivity(1, &sensitivity);
+    EXPECT_EQ(sensitivity, 40);
+    OpenAppRegistryKey().deleteValue("PiezoSensitivity");
 }
 
 TEST_F(StartPracticeDialogTest, AStartFromTheCommandLineThatFailsStaysOpen)
@@ -238,6 +244,17 @@ TEST_F(StartPracticeDialogTest, TurningEveryFilterOffBringsIssfBack)
     for (int i = 0; i < 4; ++i)
         d.filterBox(i)->setChecked(true);
     EXPECT_EQ(d.eventList()->count(), all);
+
+    // Stored with every box off (a hand edit, another program): the same rule holds at opening.
+    const char* const names[] = {"EventFilterIssf", "EventFilterNra", "EventFilterMilitary", "EventFilterOther"};
+    for (const char* name : names)
+        OpenAppRegistryKey().writeDword(name, 0);
+    CStartPracticeDlg reopened(device.get(), {}, {}, nullptr, devices);
+    EXPECT_TRUE(reopened.filterBox(0)->isChecked());
+    EXPECT_FALSE(reopened.filterBox(3)->isChecked());
+    EXPECT_GT(reopened.eventList()->count(), 0);
+    for (const char* name : names)
+        OpenAppRegistryKey().writeDword(name, 1);
 }
 
 TEST_F(StartPracticeDialogTest, WithoutTheCatalogFolderTheShooterListSaysSoAndStaysEmpty)

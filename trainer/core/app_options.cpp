@@ -92,7 +92,7 @@ const DwordField kDwordFields[] = {
     columnFlag("ShotListBreachFromAAP", &AppOptions::ShotListBreachFromAAP),
 };
 
-constexpr float kPiezoRejectMax = 10.0f;
+constexpr int kPiezoRejectMaxMs = 10000;
 constexpr float kHeadingLengthMax = 1.0f;
 constexpr float kIntervalMin = -60.0f;
 constexpr float kIntervalMax = 2.0f;
@@ -199,9 +199,9 @@ bool AppOptions::Load(const SettingsKey& root)
             break;
         case Kind::Seconds:
             if (SUCCEEDED(key.readDword(kPiezoRejectMs, &v)))
-                PiezoRejectInterval = std::min<uint32_t>(v, 10000) / 1000.0f;
+                PiezoRejectInterval = static_cast<float>(clampInt(v, 0, kPiezoRejectMaxMs)) / 1000.0f;
             else if (SUCCEEDED(key.readDword(name, &v)))
-                PiezoRejectInterval = std::min(static_cast<float>(v), kPiezoRejectMax);
+                PiezoRejectInterval = static_cast<float>(clampInt(v, f.lo, f.hi));
             break;
         }
     }
@@ -350,6 +350,16 @@ namespace {
 // The record exists before main() runs, as the rest of the program expects.
 [[maybe_unused]] AppOptions& builtAtStart = theAppOptions();
 } // namespace
+
+int LoadPiezoSensitivity(const SettingsKey& root)
+{
+    uint32_t v = 0;
+    if (!root.isValid() || FAILED(root.readDword(QStringLiteral("PiezoSensitivity"), &v)))
+        return kDefaultPiezoSensitivity;
+    const int64_t stored = v;
+    return stored >= kMinPiezoSensitivity && stored <= kMaxPiezoSensitivity ? static_cast<int>(v)
+                                                                            : kDefaultPiezoSensitivity;
+}
 
 bool SaveOptions()
 {

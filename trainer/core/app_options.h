@@ -109,6 +109,14 @@ public:
     std::vector<TraceIntervalColor> TraceIntervals;
 };
 
+// The piezo sensitivity that calibration keeps under the settings root. A value its slider cannot
+// give (a damaged or hand-edited file) is no choice of the user's and gives the default: at the
+// low end every sample would count as a shot.
+constexpr int kMinPiezoSensitivity = 5;
+constexpr int kMaxPiezoSensitivity = 1023;
+constexpr int kDefaultPiezoSensitivity = 40;
+int LoadPiezoSensitivity(const SettingsKey& root);
+
 // The one record of the program.
 AppOptions& theAppOptions();
 

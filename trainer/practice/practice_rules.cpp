@@ -135,6 +135,12 @@ bool serialSensorsEnabled(bool option)
     return option || qgetenv("KAVRO_ENABLE_RS232") == "1";
 }
 
+void keepOneFilterOn(EventFilter* filter)
+{
+    if (!filter->issf && !filter->nra && !filter->military && !filter->other)
+        filter->issf = true;
+}
+
 bool eventPasses(IEventParams* event, const EventFilter& filter, bool sensorRestricted, int distance)
 {
     if (!event)

@@ -56,6 +56,9 @@ struct EventFilter {
     bool other = true;
 };
 
+// A list filtered by nothing would be empty: with every box off, ISSF is on.
+void keepOneFilterOn(EventFilter* filter);
+
 // An image sensor's working distance restricts the list when `sensorRestricted` is set.
 bool eventPasses(IEventParams* event, const EventFilter& filter, bool sensorRestricted, int distance);
 // The name shown in the list: the translated name, else Name, else ShortName, then the calibre.

@@ -155,6 +155,7 @@ CStartPracticeDlg::CStartPracticeDlg(IKavroDevice* device, const QString& eventN
         if (root.isValid() && SUCCEEDED(root.readDword(QString::fromLatin1(kFilterValues[i]), &v)))
             *flags[i] = v != 0;
     }
+    keepOneFilterOn(&filter_);
     startWithNames_ = !eventName.isEmpty() && !shooterName.isEmpty();
     wantedEvent_ = eventName.isEmpty() ? readRootString(QStringLiteral("EventName")) : eventName;
     shooterName_ = shooterName.isEmpty() ? readRootString(QStringLiteral("ShooterName")) : shooterName;
@@ -397,8 +398,9 @@ void CStartPracticeDlg::onFilterChanged(int index, bool on)
 {
     bool* flags[4] = {&filter_.issf, &filter_.nra, &filter_.military, &filter_.other};
     *flags[index] = on;
-    if (!filter_.issf && !filter_.nra && !filter_.military && !filter_.other) {
-        filter_.issf = true;
+    const bool issfWasOn = filter_.issf;
+    keepOneFilterOn(&filter_);
+    if (filter_.issf != issfWasOn) {
         const QSignalBlocker block(filterBoxes_[0]);
         filterBoxes_[0]->setChecked(true);
     }
@@ -481,9 +483,7 @@ bool CStartPracticeDlg::start()
         const int i = sensorCombo_->currentIndex();
         type = i >= 0 && i < 3 ? types[i] : Target10m;
     }
-    uint32_t sensitivity = 40;
-    if (!root.isValid() || FAILED(root.readDword(QStringLiteral("PiezoSensitivity"), &sensitivity)))
-        sensitivity = 40;
+    const int sensitivity = LoadPiezoSensitivity(root);
     const AppOptions& options = theAppOptions();
     const ShotSeconds seconds = shotSecondsFor(shortName, options.SaveSecBeforeShot, options.SaveSecAfterShot);
 
@@ -498,7 +498,7 @@ bool CStartPracticeDlg::start()
         device_->put_SampleRate(200);
         device_->put_MaxTimeBeforeShot(1, static_cast<float>(seconds.before));
         device_->put_MaxTimeAfterShot(1, static_cast<float>(seconds.after));
-        device_->put_PiezoSensitivity(1, static_cast<int32_t>(sensitivity));
+        device_->put_PiezoSensitivity(1, sensitivity);
         if (serial)
             device_->put_SensorPosition(1, static_cast<enumSensorPosition>(sensorPosition));
         device_->put_FiringPoint(options.FiringPoint);
