@@ -71,13 +71,13 @@ SampleArray SampleArray::repacked(size_t start, size_t count, size_t newCapacity
     SampleArray out;
     out.narrow_ = narrow_;
     if (narrow_) {
-        out.small_.reserve(newCapacity);
-        out.small_.assign(small_.begin() + start, small_.begin() + start + count);
-        out.small_.resize(newCapacity, 0);
+        out.small_.resize(newCapacity);
+        std::copy(small_.begin() + start, small_.begin() + start + count, out.small_.begin());
+        std::fill(out.small_.begin() + count, out.small_.end(), 0);
     } else {
-        out.wide_.reserve(newCapacity);
-        out.wide_.assign(wide_.begin() + start, wide_.begin() + start + count);
-        out.wide_.resize(newCapacity, 0);
+        out.wide_.resize(newCapacity);
+        std::copy(wide_.begin() + start, wide_.begin() + start + count, out.wide_.begin());
+        std::fill(out.wide_.begin() + count, out.wide_.end(), 0);
     }
     return out;
 }
