@@ -582,7 +582,7 @@ HRESULT CAimingTrace::load(IStream* stream, bool shared)
             return E_FAIL;
         if (!LoadBudget::charge(uint64_t(count) * 2 * sizeof(int32_t)))
             return E_OUTOFMEMORY;
-        std::vector<int32_t> vx, vy;
+        SampleVector<int32_t> vx, vy;
         try {
             vx.resize(size_t(count));
             vy.resize(size_t(count));
@@ -690,14 +690,15 @@ SampleArray CAimingTrace::decodeKept(const KeptChannel& c) const
     const uint8_t* data = bytesAt(coded_, c.offset);
     SampleArray out;
     if (c.narrow) {
-        std::vector<int16_t> small(static_cast<size_t>(count_));
+        SampleVector<int16_t> small(static_cast<size_t>(count_));
         if (decodeChannel(data, size_t(c.size), small.data(), uint32_t(count_), nullptr) == S_OK) {
             out.assign(std::move(small));
             return out;
         }
     }
-    std::vector<int32_t> wide(static_cast<size_t>(count_));
-    decodeChannel(data, size_t(c.size), wide.data(), uint32_t(count_), nullptr);
+    SampleVector<int32_t> wide(static_cast<size_t>(count_));
+    if (decodeChannel(data, size_t(c.size), wide.data(), uint32_t(count_), nullptr) != S_OK)
+        std::fill(wide.begin(), wide.end(), 0);
     out.assign(std::move(wide));
     return out;
 }

@@ -245,17 +245,15 @@ HRESULT CKavroDocument::contentsBytes(QByteArray* out)
     return S_OK;
 }
 
-HRESULT CKavroDocument::documentFileBytes(QByteArray* out)
+// The writer writes the stream's bytes as they are, without a copy of the whole file first.
+HRESULT CKavroDocument::documentFile(CompoundFileWriter* out)
 {
     QByteArray contents;
     HRESULT hr = contentsBytes(&contents);
     if (FAILED(hr))
         return hr;
-    CompoundFileWriter writer;
-    writer.setRootClassId(clsid);
-    if (FAILED(writer.addStream(kContentsStream, contents)))
-        return E_FAIL;
-    return writer.toBytes(out);
+    out->setRootClassId(clsid);
+    return FAILED(out->addStream(kContentsStream, contents)) ? E_FAIL : S_OK;
 }
 
 // The whole file is made in memory first and then replaces the old one in one step, so a failed
@@ -266,11 +264,11 @@ HRESULT CKavroDocument::Save()
     Lock lock(mutex_);
     if (fileName_.isEmpty())
         return E_INVALIDARG;
-    QByteArray bytes;
-    HRESULT hr = documentFileBytes(&bytes);
+    CompoundFileWriter file;
+    HRESULT hr = documentFile(&file);
     if (FAILED(hr))
         return hr;
-    return writeFileReplace(fileName_, bytes);
+    return file.writeFile(fileName_, WriteMode::Replace);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -319,13 +317,13 @@ HRESULT CKavroDocument::SaveUnique(const QString& folder)
     HRESULT hr = uniqueNameParts(&name, &stamp);
     if (FAILED(hr))
         return hr;
-    QByteArray bytes;
-    hr = documentFileBytes(&bytes);
+    CompoundFileWriter file;
+    hr = documentFile(&file);
     if (FAILED(hr))
         return hr;
     for (int suffix = 0; suffix < kMostSuffixes; ++suffix) {
         const QString path = uniqueDocumentPath(dir, name, stamp, suffix);
-        hr = writeFileCreateNew(path, bytes);
+        hr = file.writeFile(path, WriteMode::CreateNew);
         if (isFileExistsError(hr))
             continue;
         if (SUCCEEDED(hr))

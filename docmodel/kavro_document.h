@@ -10,6 +10,8 @@
 
 #include <mutex>
 
+class CompoundFileWriter;
+
 namespace kavrodoc {
 
 class CKavroDocument final
@@ -50,7 +52,7 @@ public:
 private:
     HRESULT newCollection(IEventParams* event);
     HRESULT contentsBytes(QByteArray* out);
-    HRESULT documentFileBytes(QByteArray* out);
+    HRESULT documentFile(CompoundFileWriter* out);
     // Each sets `message` to the user's explanation when it fails.
     HRESULT loadRawFile(QString* message);
     // From the file's bytes when they could be read, else from the file.

@@ -23,14 +23,14 @@ void SampleArray::set(size_t i, int32_t v)
 
 void SampleArray::reset(size_t capacity)
 {
-    std::vector<int32_t> fresh(capacity, 0);
+    SampleVector<int32_t> fresh(capacity, 0);
     wide_.swap(fresh);
     small_.clear();
     small_.shrink_to_fit();
     narrow_ = false;
 }
 
-void SampleArray::assign(std::vector<int32_t> values)
+void SampleArray::assign(SampleVector<int32_t> values)
 {
     wide_ = std::move(values);
     small_.clear();
@@ -38,7 +38,7 @@ void SampleArray::assign(std::vector<int32_t> values)
     narrow_ = false;
 }
 
-void SampleArray::assign(std::vector<int16_t> values)
+void SampleArray::assign(SampleVector<int16_t> values)
 {
     small_ = std::move(values);
     wide_.clear();
@@ -73,9 +73,11 @@ SampleArray SampleArray::repacked(size_t start, size_t count, size_t newCapacity
     if (narrow_) {
         out.small_.resize(newCapacity);
         std::copy(small_.begin() + start, small_.begin() + start + count, out.small_.begin());
+        std::fill(out.small_.begin() + count, out.small_.end(), 0);
     } else {
         out.wide_.resize(newCapacity);
         std::copy(wide_.begin() + start, wide_.begin() + start + count, out.wide_.begin());
+        std::fill(out.wide_.begin() + count, out.wide_.end(), 0);
     }
     return out;
 }
@@ -86,7 +88,7 @@ bool SampleArray::narrow()
         return true;
     if (!std::all_of(wide_.begin(), wide_.end(), fits16))
         return false;
-    std::vector<int16_t> s(wide_.begin(), wide_.end());
+    SampleVector<int16_t> s(wide_.begin(), wide_.end());
     small_.swap(s);
     wide_.clear();
     wide_.shrink_to_fit();
@@ -98,7 +100,7 @@ void SampleArray::widen()
 {
     if (!narrow_)
         return;
-    std::vector<int32_t> w(small_.begin(), small_.end());
+    SampleVector<int32_t> w(small_.begin(), small_.end());
     wide_.swap(w);
     small_.clear();
     small_.shrink_to_fit();

@@ -3,9 +3,29 @@
 // every value fits. Exactly one of the two vectors is in use.
 #include <cstddef>
 #include <cstdint>
+#include <memory>
+#include <utility>
 #include <vector>
 
 namespace kavrodoc {
+
+// Leaves elements made without a value unset: a decoded channel is written whole, and zeroing
+// millions of samples first would cost a pass of its own. Every value the trace relies on being
+// zero is given explicitly.
+template <class T> struct UnsetAllocator : std::allocator<T> {
+    template <class U> struct rebind {
+        using other = UnsetAllocator<U>;
+    };
+    UnsetAllocator() = default;
+    template <class U> UnsetAllocator(const UnsetAllocator<U>&) noexcept { }
+    template <class U> void construct(U* p) noexcept { ::new (static_cast<void*>(p)) U; }
+    template <class U, class... A> void construct(U* p, A&&... a)
+    {
+        ::new (static_cast<void*>(p)) U(std::forward<A>(a)...);
+    }
+};
+
+template <class T> using SampleVector = std::vector<T, UnsetAllocator<T>>;
 
 class SampleArray {
 public:
@@ -20,8 +40,8 @@ public:
     // New 32-bit storage of `capacity` zeros.
     void reset(size_t capacity);
     // Adopts decoded values.
-    void assign(std::vector<int32_t> values);
-    void assign(std::vector<int16_t> values);
+    void assign(SampleVector<int32_t> values);
+    void assign(SampleVector<int16_t> values);
     // Keeps `count` values from `start`, moved to the front; the capacity becomes `newCapacity`.
     void repack(size_t start, size_t count, size_t newCapacity);
     // The same into a new array, this one unchanged.
@@ -31,8 +51,8 @@ public:
     void widen();
 
 private:
-    std::vector<int32_t> wide_;
-    std::vector<int16_t> small_;
+    SampleVector<int32_t> wide_;
+    SampleVector<int16_t> small_;
     bool narrow_ = false;
 };
 

@@ -1,38 +1,42 @@
 // The serial road at 500 frames per second: a pty driven in real time by a writer thread, the
-// Vantage model's own reader thread on the pty's other end, the ring and the control queue, and
-// delivery on the control thread (this thread, pumping the queue). Side by side, each on a pty of
-// its own written at the same moments, three minimal readers: one that only polls and reads; one
-// that also posts a message per read to a thread waiting on a control queue; and one that posts
-// the same way but waits in a blocking read instead of poll, the least that a reader which must
-// wake the control thread for every frame can pay. Reported per second of data: the CPU of the
-// model's reader ("reader_cpu_pct", percent of one core), of the control thread, and of the
-// minimal readers; "ratio" is reader over minimal, "ratio_woken" reader over the minimal reader
-// that wakes, "blocking_ratio" the blocking reader over minimal; and the latency from a frame's
-// write to its delivery on the control thread (p50, p99, max, in ms).
+// Vantage model's own reader thread on the pty's other end, the ring and the control queue the
+// trainer uses (a Qt event-loop queue), and delivery on the control thread (this thread, running
+// a Qt event loop as the trainer's does). Side by side, each on a pty of its own written at the
+// same moments, three minimal readers: one that only polls and reads; one that also wakes a plain
+// waiting thread (an eventfd) for every read; and one that wakes it the same way but waits in a
+// blocking read instead of poll, the least that a reader which must wake the control thread for
+// every frame can pay. Reported per second of data: the CPU of the model's reader
+// ("reader_cpu_pct", percent of one core), of the control thread, and of the minimal readers;
+// "ratio" is reader over minimal, "ratio_woken" reader over the minimal reader that wakes,
+// "blocking_ratio" the blocking reader over minimal; and the latency from a frame's write to its
+// delivery on the control thread (p50, p99, max, in ms).
 #include "device/serial/vantage.h"
 #include "com/classregistry.h"
 #include "kavrodoc.h"
 #include "serial/serial_port.h"
 #include "support/model_host.h"
-#include "thread/pumped_control_queue.h"
+#include "thread/qt_control_queue.h"
 
 #include <benchmark/benchmark.h>
 
+#include <QCoreApplication>
 #include <QDir>
+#include <QEventLoop>
 #include <QFile>
+#include <QTimer>
 
 #include <algorithm>
 #include <array>
 #include <atomic>
 #include <chrono>
 #include <cmath>
-#include <future>
 #include <thread>
 #include <vector>
 
 #include <fcntl.h>
 #include <poll.h>
 #include <pthread.h>
+#include <sys/eventfd.h>
 #include <sys/syscall.h>
 #include <termios.h>
 #include <time.h>
@@ -49,6 +53,11 @@ public:
     {
         ++events;
         return S_OK;
+    }
+    // The queue the trainer's device control makes: posts arrive as Qt events on this thread.
+    std::unique_ptr<ControlQueue> MakeQueue(QueueHandler handler) override
+    {
+        return std::make_unique<QtControlQueue>(std::move(handler));
     }
     int64_t events = 0;
 };
@@ -167,14 +176,14 @@ public:
     std::vector<double> latencies;
 };
 
-// Polls and reads, nothing else: the floor any reader of the same stream has to pay. Given a
-// queue, it posts one message to it for every read that brought bytes. On a descriptor opened
-// blocking it leaves out the poll and waits in the read itself (VMIN 0, VTIME 1: back with the
-// first bytes or after 100 ms).
+// Polls and reads, nothing else: the floor any reader of the same stream has to pay. Given an
+// eventfd, it wakes the thread waiting on it for every read that brought bytes. On a descriptor
+// opened blocking it leaves out the poll and waits in the read itself (VMIN 0, VTIME 1: back with
+// the first bytes or after 100 ms).
 struct MinimalReader {
     int fd = -1;
     bool blocking = false;
-    QueuePoster wake;
+    int wakeFd = -1;
     std::atomic<bool> stop{false};
     double cpu = 0;
     int64_t bytes = 0;
@@ -183,49 +192,48 @@ struct MinimalReader {
         const double start = threadCpuSeconds();
         uint8_t buffer[4096];
         pollfd p{fd, POLLIN, 0};
-        const bool wakes = wake.isAlive();
+        const uint64_t one = 1;
         while (!stop.load(std::memory_order_relaxed)) {
             if (blocking || ::poll(&p, 1, 50) > 0) {
                 const ssize_t n = ::read(fd, buffer, sizeof buffer);
                 if (n > 0) {
                     bytes += n;
-                    if (wakes)
-                        wake.post(kWakeMessage);
+                    if (wakeFd >= 0)
+                        (void)!::write(wakeFd, &one, sizeof one);
                 }
             }
         }
         cpu = threadCpuSeconds() - start;
     }
-    static constexpr uint32_t kWakeMessage = 0x7FFF;
 };
 
-// A thread that waits on a control queue of its own and handles what comes, as the control
-// thread does.
+// A plain thread that sleeps until an eventfd is written and takes what was counted: the least a
+// control thread woken for every frame does.
 class WaitingThread {
 public:
-    WaitingThread()
+    WaitingThread() : fd_(::eventfd(0, EFD_CLOEXEC))
     {
         thread_ = std::thread([this] {
-            PumpedControlQueue queue([](const QueueMessage&) {}, realClock());
-            ready_.set_value(queue.poster());
-            while (!stop_.load())
-                if (queue.waitForMessages(std::chrono::milliseconds(20)))
-                    queue.pump();
+            uint64_t count = 0;
+            while (::read(fd_, &count, sizeof count) == sizeof count && !stop_.load())
+                woken_ += int64_t(count);
         });
-        poster_ = ready_.get_future().get();
     }
     ~WaitingThread()
     {
         stop_ = true;
+        const uint64_t one = 1;
+        (void)!::write(fd_, &one, sizeof one);
         thread_.join();
+        ::close(fd_);
     }
-    QueuePoster poster() const { return poster_; }
+    int wakeFd() const { return fd_; }
 
 private:
+    int fd_;
     std::atomic<bool> stop_{false};
-    std::promise<QueuePoster> ready_; // outlives the thread's use of it
+    int64_t woken_ = 0;
     std::thread thread_;
-    QueuePoster poster_;
 };
 
 // The slave side of `pty` in raw mode, without blocking unless asked to (then a read returns
@@ -274,7 +282,6 @@ void BM_VantageRoad500(benchmark::State& state)
             state.SkipWithError("the model did not open");
             return;
         }
-        auto* queue = dynamic_cast<PumpedControlQueue*>(model.Queue());
         pid_t readerTid = 0;
         for (pid_t tid : taskIds())
             if (std::find(before.begin(), before.end(), tid) == before.end())
@@ -284,10 +291,10 @@ void BM_VantageRoad500(benchmark::State& state)
         MinimalReader minimal, wakingMinimal, blocking;
         minimal.fd = openRaw(plain);
         wakingMinimal.fd = openRaw(woken);
-        wakingMinimal.wake = waiting.poster();
+        wakingMinimal.wakeFd = waiting.wakeFd();
         blocking.blocking = true;
         blocking.fd = openRaw(blocked, true);
-        blocking.wake = waitingForBlocking.poster();
+        blocking.wakeFd = waitingForBlocking.wakeFd();
         std::thread minimalThread([&] { minimal.run(); });
         std::thread wakingThread([&] { wakingMinimal.run(); });
         std::thread blockingThread([&] { blocking.run(); });
@@ -315,10 +322,15 @@ void BM_VantageRoad500(benchmark::State& state)
         const double readerStart = taskCpuSeconds(readerTid);
         const double controlStart = threadCpuSeconds();
         const auto t0 = SteadyClock::now();
-        while (writing || (model.delivered < kFrames && SteadyClock::now() - t0 < std::chrono::seconds(20))) {
-            if (queue->waitForMessages(std::chrono::milliseconds(20)))
-                queue->pump();
-        }
+        QEventLoop loop;
+        QTimer check;
+        QObject::connect(&check, &QTimer::timeout, &loop, [&] {
+            if (!writing && (model.delivered >= kFrames || SteadyClock::now() - t0 >= std::chrono::seconds(20)))
+                loop.quit();
+        });
+        check.start(20);
+        loop.exec();
+        check.stop();
         controlCpu += threadCpuSeconds() - controlStart;
         readerCpu += taskCpuSeconds(readerTid) - readerStart;
         writer.join();
@@ -356,3 +368,13 @@ void BM_VantageRoad500(benchmark::State& state)
 BENCHMARK(BM_VantageRoad500)->UseManualTime()->Unit(benchmark::kSecond)->Iterations(2);
 
 } // namespace
+
+int main(int argc, char** argv)
+{
+    // The control thread runs a Qt event loop, as the trainer's does.
+    QCoreApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

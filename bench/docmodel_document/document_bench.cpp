@@ -3,9 +3,13 @@
 // writing the same bytes with the same replace-and-flush steps, loading (into a fresh document)
 // against reading the file's bytes. The "ratio" counters give those quotients. BM_LoadAimings
 // loads practices of 60, 600 and 6000 aimings of 6 s each, so "ns_per_sample" shows whether
-// loading stays linear in the number of aimings.
+// loading stays linear in the number of aimings. Loading keeps each trace coded until it is first
+// read, so those two time the container; BM_LoadAndReadTraces takes the user's road, the load and
+// then the first read of every trace (what opening a practice and drawing its charts costs),
+// against reading the file's bytes plus decoding every channel with the codec alone.
 #include "com/classregistry.h"
 #include "kavro_document.h"
+#include "trace_codec.h"
 #include "storage/file/atomic_file.h"
 
 #include <QDir>
@@ -98,10 +102,50 @@ double readSeconds(const QString& path)
     });
 }
 
-bool savePractice(const QString& path, int aimingCount, int seconds)
+// The coded form of one channel, as the codec alone makes it.
+struct CodedChannel {
+    std::vector<uint8_t> bytes;
+    uint32_t samples = 0;
+};
+
+// Every channel of every trace of `doc`, coded.
+std::vector<CodedChannel> codedChannels(IKavroDocument* doc)
+{
+    std::vector<CodedChannel> out;
+    ComPtr<IAimingCollection> aimings;
+    doc->get_Aimings(aimings.put());
+    int32_t count = 0;
+    aimings->get_Count(&count);
+    for (int32_t a = 1; a <= count; ++a) {
+        ComPtr<IAiming> aiming;
+        ComPtr<IAimingTrace> trace;
+        aimings->get_Item(a, aiming.put());
+        aiming->get_Trace(trace.put());
+        int32_t first = 0, n = 0;
+        trace->get_First(&first);
+        trace->get_Count(&n);
+        const size_t samples = static_cast<size_t>(n);
+        std::vector<int32_t> x(samples), y(samples), trigger(samples);
+        for (int32_t i = 0; i < n; ++i) {
+            trace->_GetPoint(first + i, &x[size_t(i)], &y[size_t(i)]);
+            trace->get_UserData(1, first + i, &trigger[size_t(i)]);
+        }
+        for (const auto* values : {&x, &y, &trigger}) {
+            CodedChannel c;
+            c.samples = uint32_t(n);
+            encodeChannel(values->data(), c.samples, &c.bytes);
+            out.push_back(std::move(c));
+        }
+    }
+    return out;
+}
+
+bool savePractice(const QString& path, int aimingCount, int seconds, std::vector<CodedChannel>* coded = nullptr)
 {
     auto doc = practice(aimingCount, seconds);
     doc->put_FileName(path);
+    if (coded)
+        *coded = codedChannels(doc.get());
     return SUCCEEDED(doc->Save());
 }
 
@@ -173,8 +217,68 @@ void BM_LoadAimings(benchmark::State& state)
     loadAgainstRead(state, path, uint64_t(aimingCount) * kSeconds * kRate);
 }
 
+// The first read of every trace of a loaded document: each decodes its channels then.
+void readEveryTrace(IKavroDocument* doc)
+{
+    ComPtr<IAimingCollection> aimings;
+    doc->get_Aimings(aimings.put());
+    int32_t count = 0;
+    aimings->get_Count(&count);
+    for (int32_t a = 1; a <= count; ++a) {
+        ComPtr<IAiming> aiming;
+        ComPtr<IAimingTrace> trace;
+        aimings->get_Item(a, aiming.put());
+        aiming->get_Trace(trace.put());
+        int32_t first = 0, x = 0, y = 0;
+        trace->get_First(&first);
+        trace->_GetPoint(first, &x, &y);
+        benchmark::DoNotOptimize(x);
+    }
+}
+
+void BM_LoadAndReadTraces(benchmark::State& state)
+{
+    constexpr int kSeconds = 6;
+    const int aimingCount = int(state.range(0));
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("aimings.kavro"));
+    std::vector<CodedChannel> coded;
+    if (!savePractice(path, aimingCount, kSeconds, &coded)) {
+        state.SkipWithError("the practice could not be saved");
+        return;
+    }
+    std::vector<int32_t> decoded(size_t(kSeconds) * kRate);
+    auto decodeAll = [&] {
+        for (const CodedChannel& c : coded)
+            decodeChannel(c.bytes.data(), c.bytes.size(), decoded.data(), c.samples, nullptr);
+        benchmark::DoNotOptimize(decoded.data());
+    };
+    double used = 0, baseline = 0;
+    for (auto _ : state) {
+        baseline += readSeconds(path) + secondsOf(decodeAll);
+        auto doc = CKavroDocument::create();
+        doc->put_FileName(path);
+        HRESULT hr = S_OK;
+        const double s = secondsOf([&] {
+            hr = doc->Load();
+            if (SUCCEEDED(hr))
+                readEveryTrace(doc.get());
+        });
+        if (FAILED(hr)) {
+            state.SkipWithError("the practice could not be loaded");
+            return;
+        }
+        state.SetIterationTime(s);
+        used += s;
+    }
+    state.counters["ratio"] = used / baseline;
+    state.counters["ns_per_sample"]
+        = used * 1e9 / double(state.iterations()) / (double(aimingCount) * kSeconds * kRate);
+}
+
 } // namespace
 
 BENCHMARK(BM_SavePractice)->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_LoadPractice)->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_LoadAimings)->Arg(60)->Arg(600)->Arg(6000)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LoadAndReadTraces)->Arg(60)->Arg(600)->Arg(6000)->UseManualTime()->Unit(benchmark::kMillisecond);

@@ -23,30 +23,23 @@ using namespace kavro::print;
 
 namespace {
 
-QApplication& app()
-{
-    static int argc = 1;
-    static char name[] = "print_bench";
-    static char* argv[] = {name, nullptr};
-    static QApplication a(argc, argv);
-    return a;
-}
-
 struct Practice {
     trainertest::TestEnvironment environment;
     CKavroDoc doc;
     explicit Practice(int shots)
     {
-        app();
         infotest::start(doc);
         infotest::shoot(doc, charttest::realPracticeSpecs(shots));
     }
 };
 
+// Made on first use and ended by main while the application and every store a document touches
+// are still there.
+std::map<int, std::unique_ptr<Practice>>* practices = nullptr;
+
 Practice& practice(int shots)
 {
-    static std::map<int, std::unique_ptr<Practice>> practices;
-    auto& p = practices[shots];
+    auto& p = (*practices)[shots];
     if (!p)
         p = std::make_unique<Practice>(shots);
     return *p;
@@ -148,3 +141,16 @@ void BM_InfoStatistics200(benchmark::State& state)
 BENCHMARK(BM_InfoStatistics200)->Unit(benchmark::kMillisecond);
 
 } // namespace
+
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    std::map<int, std::unique_ptr<Practice>> made;
+    practices = &made;
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    made.clear();
+    practices = nullptr;
+    return 0;
+}

@@ -7,6 +7,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -369,6 +370,22 @@ TEST_F(KavroDocTest, PulseSamplesSkipRepeatsAndReadBack)
     EXPECT_EQ(p, 72);
     EXPECT_DOUBLE_EQ(t, 45000.7);
     EXPECT_FALSE(doc.ReadPulseSample(2, &t, &p));
+}
+
+// A wrapper held by a static that was made before the settings store ends after the store: its
+// end must not read settings (the store's tables are gone by then).
+TEST(KavroDocEnd, AWrapperEndedAfterMainReadsNoSettings)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            static QTemporaryDir settingsHome;
+            qputenv("KAVRO_CONFIG_HOME", QFile::encodeName(settingsHome.path()));
+            static std::unique_ptr<CKavroDoc> outlivesMain;
+            outlivesMain = std::make_unique<CKavroDoc>();
+            std::exit(0);
+        },
+        testing::ExitedWithCode(0), "");
 }
 
 } // namespace

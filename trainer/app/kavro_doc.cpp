@@ -147,7 +147,12 @@ CKavroDoc::CKavroDoc()
 
 CKavroDoc::~CKavroDoc()
 {
-    Reset();
+    // Only the references go: a wrapper ended after main returned must not read settings, whose
+    // store may already be gone.
+    m_document = nullptr;
+    m_modelDocument = nullptr;
+    m_selectedShot = nullptr;
+    ReleaseCache();
     for (CView* v : std::vector<CView*>(views()))
         RemoveView(v);
 }

@@ -363,13 +363,18 @@ HRESULT CompoundFileReader::readRegular(uint32_t start, uint64_t size, QByteArra
     // The chain's length bounds `size` by the file's size, so this allocation is safe.
     QByteArray bytes(static_cast<qsizetype>(size), Qt::Uninitialized);
     uint64_t done = 0;
-    for (uint32_t sector : chain) {
-        uint64_t offset = (uint64_t(sector) + 1) << sectorShift_;
-        uint64_t take = std::min<uint64_t>(sectorSize_, size - done);
+    // A stream is mostly one run of consecutive sectors: each run is copied in one piece.
+    for (size_t i = 0; i < chain.size();) {
+        size_t end = i + 1;
+        while (end < chain.size() && chain[end] == chain[end - 1] + 1)
+            ++end;
+        const uint64_t offset = (uint64_t(chain[i]) + 1) << sectorShift_;
+        const uint64_t take = std::min<uint64_t>(uint64_t(end - i) << sectorShift_, size - done);
         if (offset + take > static_cast<uint64_t>(data_.size()))
             return STG_E_DOCFILECORRUPT;
         std::memcpy(bytes.data() + done, data_.constData() + offset, take);
         done += take;
+        i = end;
     }
     *out = std::move(bytes);
     return S_OK;

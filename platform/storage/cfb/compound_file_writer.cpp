@@ -200,15 +200,18 @@ HRESULT CompoundFileWriter::addStream(const QString& name, const QByteArray& dat
     return S_OK;
 }
 
-HRESULT CompoundFileWriter::toBytes(QByteArray* out) const
+// The file as pieces in order: the header and every sector before the large streams, then each
+// large stream's own bytes followed by the zeros that fill its last sector. A large stream is
+// shared, not copied.
+HRESULT CompoundFileWriter::toPieces(std::vector<QByteArray>* pieces) const
 {
-    if (!out)
-        return E_POINTER;
     Layout l;
     if (!computeLayout(streams_, &l))
         return STG_E_MEDIUMFULL;
-    const uint64_t fileSize = (uint64_t(l.totalSectors) + 1) * kSectorSize;
-    QByteArray file(static_cast<qsizetype>(fileSize), '\0');
+    const uint32_t firstBig = l.firstMiniStream + l.miniStreamSectors;
+    QByteArray file((qsizetype(firstBig) + 1) * kSectorSize, '\0');
+    pieces->clear();
+    pieces->push_back(QByteArray());
     auto sectorAt = [&](uint32_t sector) { return file.data() + (qsizetype(sector) + 1) * kSectorSize; };
 
     // FAT sector numbers: 109 in the header, the rest in the DIFAT sectors.
@@ -241,8 +244,10 @@ HRESULT CompoundFileWriter::toBytes(QByteArray* out) const
             char* at = sectorAt(l.firstMiniStream) + qsizetype(l.streamStart[i]) * kMiniSectorSize;
             std::memcpy(at, data.constData(), static_cast<size_t>(data.size()));
         } else {
-            linkRun(fat, l.streamStart[i], ceilDiv(static_cast<uint64_t>(data.size()), kSectorSize));
-            std::memcpy(sectorAt(l.streamStart[i]), data.constData(), static_cast<size_t>(data.size()));
+            const uint64_t sectors = ceilDiv(static_cast<uint64_t>(data.size()), kSectorSize);
+            linkRun(fat, l.streamStart[i], sectors);
+            pieces->push_back(data);
+            pieces->push_back(QByteArray(qsizetype(sectors * kSectorSize - uint64_t(data.size())), '\0'));
         }
     }
     // Each run is contiguous, so a table that spans several sectors is written in one go.
@@ -275,15 +280,36 @@ HRESULT CompoundFileWriter::toBytes(QByteArray* out) const
         writeU32(e + kDirOffChild, kNoStream);
     }
 
+    pieces->front() = std::move(file);
+    return S_OK;
+}
+
+HRESULT CompoundFileWriter::toBytes(QByteArray* out) const
+{
+    if (!out)
+        return E_POINTER;
+    std::vector<QByteArray> pieces;
+    const HRESULT hr = toPieces(&pieces);
+    if (FAILED(hr))
+        return hr;
+    qsizetype size = 0;
+    for (const QByteArray& p : pieces)
+        size += p.size();
+    QByteArray file(size, Qt::Uninitialized);
+    char* at = file.data();
+    for (const QByteArray& p : pieces) {
+        std::memcpy(at, p.constData(), size_t(p.size()));
+        at += p.size();
+    }
     *out = std::move(file);
     return S_OK;
 }
 
 HRESULT CompoundFileWriter::writeFile(const QString& path, WriteMode mode) const
 {
-    QByteArray bytes;
-    HRESULT hr = toBytes(&bytes);
+    std::vector<QByteArray> pieces;
+    HRESULT hr = toPieces(&pieces);
     if (FAILED(hr))
         return hr;
-    return writeFileAtomically(path, bytes, mode);
+    return writeFileAtomically(path, pieces, mode);
 }

@@ -24,6 +24,8 @@ public:
     HRESULT writeFile(const QString& path, WriteMode mode) const;
 
 private:
+    HRESULT toPieces(std::vector<QByteArray>* pieces) const;
+
     struct Stream {
         QString name;
         QByteArray data;

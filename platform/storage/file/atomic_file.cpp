@@ -140,7 +140,8 @@ void removeStaleTemporaries(const QByteArray& folder, const QByteArray& name)
 
 // Creates a uniquely named hidden file next to `target`, fills and flushes it. The name is ours
 // alone because of O_EXCL. On failure nothing is left behind.
-HRESULT writeTemporaryFile(const QByteArray& target, const QByteArray& bytes, const mode_t* mode, QByteArray* tempPath)
+HRESULT writeTemporaryFile(const QByteArray& target, std::span<const QByteArray> pieces, const mode_t* mode,
+                           QByteArray* tempPath)
 {
     QByteArray folder = folderOf(target);
     QByteArray name = target.mid(target.lastIndexOf('/') + 1);
@@ -157,7 +158,9 @@ HRESULT writeTemporaryFile(const QByteArray& target, const QByteArray& bytes, co
             return errnoResult();
         }
         FileDescriptor fd(raw);
-        HRESULT hr = writeAll(fd.get(), bytes.constData(), static_cast<size_t>(bytes.size()));
+        HRESULT hr = S_OK;
+        for (size_t i = 0; i < pieces.size() && SUCCEEDED(hr); ++i)
+            hr = writeAll(fd.get(), pieces[i].constData(), static_cast<size_t>(pieces[i].size()));
         if (SUCCEEDED(hr) && mode && ::fchmod(fd.get(), *mode) != 0)
             hr = errnoResult();
         if (SUCCEEDED(hr) && ::fsync(fd.get()) != 0)
@@ -194,7 +197,7 @@ bool isUsablePath(const QString& path)
 }
 
 // `mode` null keeps an existing file's mode (a new one gets the default).
-HRESULT replaceFile(const QString& path, const QByteArray& bytes, const mode_t* mode)
+HRESULT replaceFile(const QString& path, std::span<const QByteArray> pieces, const mode_t* mode)
 {
     if (!isUsablePath(path))
         return E_INVALIDARG;
@@ -213,7 +216,7 @@ HRESULT replaceFile(const QString& path, const QByteArray& bytes, const mode_t* 
     }
 
     QByteArray temp;
-    HRESULT hr = writeTemporaryFile(target, bytes, setMode ? &newMode : nullptr, &temp);
+    HRESULT hr = writeTemporaryFile(target, pieces, setMode ? &newMode : nullptr, &temp);
     if (FAILED(hr))
         return hr;
     if (::rename(temp.constData(), target.constData()) != 0) {
@@ -229,15 +232,17 @@ HRESULT replaceFile(const QString& path, const QByteArray& bytes, const mode_t* 
 
 HRESULT writeFileReplace(const QString& path, const QByteArray& bytes)
 {
-    return replaceFile(path, bytes, nullptr);
+    return replaceFile(path, {&bytes, 1}, nullptr);
 }
 
 HRESULT writeFileReplace(const QString& path, const QByteArray& bytes, mode_t mode)
 {
-    return replaceFile(path, bytes, &mode);
+    return replaceFile(path, {&bytes, 1}, &mode);
 }
 
-HRESULT writeFileCreateNew(const QString& path, const QByteArray& bytes)
+namespace {
+
+HRESULT createNewFile(const QString& path, std::span<const QByteArray> pieces)
 {
     if (!isUsablePath(path))
         return E_INVALIDARG;
@@ -250,7 +255,7 @@ HRESULT writeFileCreateNew(const QString& path, const QByteArray& bytes)
         return HRESULT_FROM_WIN32(ERROR_FILE_EXISTS);
 
     QByteArray temp;
-    HRESULT hr = writeTemporaryFile(target, bytes, nullptr, &temp);
+    HRESULT hr = writeTemporaryFile(target, pieces, nullptr, &temp);
     if (FAILED(hr))
         return hr;
     if (::renameat2(AT_FDCWD, temp.constData(), AT_FDCWD, target.constData(), RENAME_NOREPLACE) != 0) {
@@ -266,9 +271,21 @@ HRESULT writeFileCreateNew(const QString& path, const QByteArray& bytes)
     return S_OK;
 }
 
+} // namespace
+
+HRESULT writeFileCreateNew(const QString& path, const QByteArray& bytes)
+{
+    return createNewFile(path, {&bytes, 1});
+}
+
 HRESULT writeFileAtomically(const QString& path, const QByteArray& bytes, WriteMode mode)
 {
-    return mode == WriteMode::CreateNew ? writeFileCreateNew(path, bytes) : writeFileReplace(path, bytes);
+    return writeFileAtomically(path, std::span<const QByteArray>(&bytes, 1), mode);
+}
+
+HRESULT writeFileAtomically(const QString& path, std::span<const QByteArray> pieces, WriteMode mode)
+{
+    return mode == WriteMode::CreateNew ? createNewFile(path, pieces) : replaceFile(path, pieces, nullptr);
 }
 
 namespace {

@@ -7,6 +7,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <span>
 #include <sys/types.h>
 
 enum class WriteMode {
@@ -31,6 +32,8 @@ HRESULT writeFileReplace(const QString& path, const QByteArray& bytes, mode_t mo
 HRESULT writeFileCreateNew(const QString& path, const QByteArray& bytes);
 
 HRESULT writeFileAtomically(const QString& path, const QByteArray& bytes, WriteMode mode);
+// The same for a file whose bytes are `pieces` one after the other, written without joining them.
+HRESULT writeFileAtomically(const QString& path, std::span<const QByteArray> pieces, WriteMode mode);
 
 // Reads up to `count` bytes from the start of a regular file (fewer when it is shorter).
 HRESULT readFileHead(const QString& path, qsizetype count, QByteArray* out);

@@ -33,13 +33,33 @@ QString jobName(CKavroDoc& doc)
     return LoadResString(IDS_UNTITLED);
 }
 
+namespace {
+
+// The printing object lives as long as the program, but its printer and pages belong to the
+// application's print support and fonts: they go when the application goes, not after it.
+void endWithApplication()
+{
+    if (auto* printing = dynamic_cast<CReportPrinting*>(::reportPrinting()))
+        printing->EndPrinter();
+}
+
+} // namespace
+
 CReportPrinting::CReportPrinting() = default;
 
 QPrinter& CReportPrinting::printer()
 {
-    if (!m_printer)
+    if (!m_printer) {
         m_printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
+        qAddPostRoutine(endWithApplication);
+    }
     return *m_printer;
+}
+
+void CReportPrinting::EndPrinter()
+{
+    m_pages.clear();
+    m_printer.reset();
 }
 CReportPrinting::~CReportPrinting() = default;
 

@@ -29,6 +29,8 @@ public:
     // True when pages exist or were built for the current printer.
     bool PrintReport(CKavroDoc& doc);
     void ClearReport() { m_pages.clear(); }
+    // Drops the printer and the pages laid out for it; the next use makes a new printer.
+    void EndPrinter();
     // Prints the built report, pages from..to (1-based; 0: to the last).
     bool PrintPages(CKavroDoc& doc, int from, int to);
     const PrintoutPages& pages() const { return m_pages; }
