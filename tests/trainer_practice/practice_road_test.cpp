@@ -598,7 +598,8 @@ TEST_F(PracticeRoad, EndedFromOutsideTheTrainerKeepsThePracticeAndTheLayout)
     const pid_t child = spawn({KAVRO_PROGRAM, "-n", "AR10", "Ended"});
     ASSERT_GT(child, 0);
     Listener states;
-    ASSERT_TRUE(pumpUntil([&] { return QFile::exists(live) && states.start(live, 1); }, 30000));
+    ASSERT_TRUE(pumpUntil([&] { return QFile::exists(live); }, 30000));
+    ASSERT_TRUE(states.start(live, 1));
     ASSERT_TRUE(
         pumpUntil([&] { return states.received.contains("SHOT") && states.received.contains("STATE 4"); }, 30000))
         << states.received.constData();
