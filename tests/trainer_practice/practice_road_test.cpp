@@ -595,18 +595,36 @@ TEST_F(PracticeRoad, EndedFromOutsideTheTrainerKeepsThePracticeAndTheLayout)
     ASSERT_TRUE(kavro::SaveOptions()); // the program reads them from the settings
     const QString live = dir.filePath("program-live");
     qputenv("KAVRO_LIVE_SOCKET", QFile::encodeName(live));
-    const pid_t child = spawn({KAVRO_PROGRAM, "-n", "AR10", "Ended"});
-    ASSERT_GT(child, 0);
+    struct Child {
+        pid_t pid = -1;
+        // A failed check leaves nothing running.
+        ~Child()
+        {
+            if (pid > 0) {
+                ::kill(pid, SIGKILL);
+                ::waitpid(pid, nullptr, 0);
+            }
+        }
+    } child{spawn({KAVRO_PROGRAM, "-n", "AR10", "Ended"})};
+    ASSERT_GT(child.pid, 0);
     Listener states;
-    ASSERT_TRUE(pumpUntil([&] { return QFile::exists(live); }, 30000));
-    ASSERT_TRUE(states.start(live, 1));
+    // The program listens a moment after it made its socket: a busy machine may need retries.
+    ASSERT_TRUE(pumpUntil(
+        [&] {
+            states.socket = std::make_unique<QLocalSocket>();
+            return QFile::exists(live) && states.start(live, 1);
+        },
+        30000));
     ASSERT_TRUE(
         pumpUntil([&] { return states.received.contains("SHOT") && states.received.contains("STATE 4"); }, 30000))
         << states.received.constData();
-    ASSERT_EQ(::kill(child, SIGTERM), 0);
+    ASSERT_EQ(::kill(child.pid, SIGTERM), 0);
     int status = -1;
-    for (int i = 0; i < 400 && ::waitpid(child, &status, WNOHANG) == 0; ++i)
+    pid_t ended = 0;
+    for (int i = 0; i < 400 && (ended = ::waitpid(child.pid, &status, WNOHANG)) == 0; ++i)
         QTest::qWait(50);
+    if (ended == child.pid)
+        child.pid = -1;
     ASSERT_TRUE(WIFEXITED(status)) << "status " << status;
     EXPECT_EQ(WEXITSTATUS(status), 0);
 
