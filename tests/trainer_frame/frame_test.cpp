@@ -28,6 +28,8 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
+
 using namespace trainertest;
 
 namespace {
@@ -340,6 +342,29 @@ TEST_F(FrameTest, TypedNameAndCommentsAreTakenBeforeSavingOrClosing)
             break;
         }
     }
+}
+
+// A request to end (logout, `kill`) while a dialog waits for an answer nobody will give: the
+// dialog is closed as Escape closes it, then the frame ends in order and the program succeeds.
+TEST_F(FrameTest, ASignalToEndClosesAWaitingDialogAndEndsTheProgramInOrder)
+{
+    const QString path = savedPractice();
+    int dialogResult = -1;
+    bool frameOpenAfterAnswer = false;
+    QTimer::singleShot(0, [&] {
+        QWidget* frame = CMainFrameBase::current()->GetWindow();
+        QDialog dialog(frame);
+        QTimer::singleShot(0, [] { std::raise(SIGTERM); });
+        dialogResult = dialog.exec();
+        // The code that asked takes its answer before the frame goes.
+        frameOpenAfterAnswer = frame->isVisible();
+    });
+    EXPECT_EQ(RunMainFrame(ParseCommandLine({path})), 0);
+    EXPECT_EQ(dialogResult, QDialog::Rejected);
+    EXPECT_TRUE(frameOpenAfterAnswer);
+    QByteArray rect;
+    EXPECT_TRUE(SUCCEEDED(kavro::OpenAppRegistryKey().readBinary(QStringLiteral("WindowRect"), &rect)));
+    EXPECT_TRUE(messages.isEmpty());
 }
 
 TEST_F(FrameTest, CommandStatesFollowTheDocument)
