@@ -175,8 +175,11 @@ HRESULT CAiming::load(IStream* stream, bool shared)
     ObjectBlock* block = shared ? nullptr : madeIn();
     auto attr = ObjectBlock::make<CAimingAttr>(block);
     auto trace = ObjectBlock::make<CAimingTrace>(block, attr.get());
-    if (FAILED(loadUnsharedObjectForm(stream, attr.get())) || FAILED(loadUnsharedObjectForm(stream, trace.get())))
+    if (FAILED(loadUnsharedObjectForm(stream, attr.get())))
         return E_FAIL;
+    // A trace refused for want of memory is not damage: the user is told which.
+    if (const HRESULT hr = loadUnsharedObjectForm(stream, trace.get()); FAILED(hr))
+        return hr == E_OUTOFMEMORY ? hr : E_FAIL;
     if (version == 1) {
         Guid ignoredId;
         int32_t flag = 0;

@@ -341,7 +341,7 @@ HRESULT CAimingCollection::Load(IStream* stream)
         if (FAILED(hr)) {
             aimings_.clear();
             event_ = previous;
-            return E_FAIL;
+            return hr == E_OUTOFMEMORY ? hr : E_FAIL;
         }
     }
     modified_ = false;

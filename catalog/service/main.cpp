@@ -3,25 +3,15 @@
 #include "catalog_service.h"
 #include "tray_icon.h"
 
+#include "thread/end_signals.h"
+
 #include <QApplication>
 #include <QCoreApplication>
-#include <QSocketNotifier>
 
-#include <csignal>
 #include <cstdio>
 #include <memory>
-#include <sys/eventfd.h>
-#include <unistd.h>
 
 namespace {
-
-int quitFd = -1;
-
-void onQuitSignal(int)
-{
-    const uint64_t one = 1;
-    [[maybe_unused]] ssize_t n = ::write(quitFd, &one, sizeof(one)); // async-signal-safe
-}
 
 bool hasDisplay()
 {
@@ -45,18 +35,12 @@ int main(int argc, char** argv)
     if (gui)
         QApplication::setQuitOnLastWindowClosed(false);
 
-    quitFd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-    if (quitFd < 0) {
-        std::perror("kavrocls: eventfd");
+    // Logout, shutdown, a closed terminal or Ctrl+C stop the watcher and release the cache in order.
+    const kavro::EndSignals endSignals([](int) { QCoreApplication::quit(); });
+    if (!endSignals.isActive()) {
+        std::fprintf(stderr, "kavrocls: cannot catch the signals that end the service\n");
         return 1;
     }
-    struct sigaction action { };
-    action.sa_handler = onQuitSignal;
-    sigemptyset(&action.sa_mask);
-    sigaction(SIGTERM, &action, nullptr);
-    sigaction(SIGINT, &action, nullptr);
-    QSocketNotifier quitNotifier(quitFd, QSocketNotifier::Read);
-    QObject::connect(&quitNotifier, &QSocketNotifier::activated, app.get(), [] { QCoreApplication::quit(); });
 
     CatalogService service;
     std::unique_ptr<TrayIcon> tray;
@@ -85,6 +69,5 @@ int main(int argc, char** argv)
         tray->stopping();
     service.Stop();
     tray.reset();
-    ::close(quitFd);
     return result;
 }

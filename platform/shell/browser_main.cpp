@@ -4,6 +4,7 @@
 #include "shell_browser_window.h"
 #include "shell_execute.h"
 #include "shell_root.h"
+#include "thread/end_signals.h"
 
 #include <QApplication>
 
@@ -30,6 +31,11 @@ int main(int argc, char** argv)
                      "beside kavro-catalog\n",
                      qPrintable(names.join(QLatin1Char('/'))));
     ShellBrowserWindow window;
+    // Logout, a closed terminal or Ctrl+C close the window as the user would, and end the loop.
+    const kavro::EndSignals endSignals([&window](int) {
+        window.close();
+        QApplication::quit();
+    });
     window.browseTo(folder.get());
     window.show();
     return app.exec();

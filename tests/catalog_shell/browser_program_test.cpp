@@ -83,6 +83,10 @@ TEST_F(BrowserProgramTest, TheBrowserStartsTheServiceThatIndexesTheCatalog)
     EXPECT_TRUE(indexed);
     EXPECT_TRUE(isCatalogServiceRunning());
     EXPECT_EQ(cattest::waitExit(browser_, 0), -1) << "the browser ended";
+    // Ctrl+C in its terminal closes the window and ends the program in order.
+    ASSERT_EQ(::kill(browser_, SIGINT), 0);
+    EXPECT_EQ(cattest::waitExit(browser_, 20000), 0);
+    browser_ = -1;
 }
 
 } // namespace

@@ -148,7 +148,7 @@ protected:
     void TearDown() override { cap = UINT64_MAX; }
 
     // Loads the file with allocations capped at the bound above what is allocated before.
-    HRESULT loadCapped(const QString& path)
+    HRESULT loadCapped(const QString& path, QString* readError = nullptr)
     {
         ComPtr<IKavroDocument> doc;
         EXPECT_EQ(createInstance(kavrodoc::CLSID_KavroDocument, &doc), S_OK);
@@ -157,6 +157,8 @@ protected:
         cap = allocated + boundFor(QFileInfo(path).size());
         const HRESULT hr = doc->Load();
         cap = UINT64_MAX;
+        if (readError)
+            doc->get_ReadErrorMsg(readError);
         return hr;
     }
 
@@ -180,8 +182,11 @@ TEST_F(LoadMemory, TracesClaimingMoreThanTheyHoldAreRefusedWithinTheBound)
     EXPECT_EQ(loadCapped(write("one.kavro", documentContents(1, claimingTrace(CAimingTrace::kMostSamples, 0)))), S_OK);
     EXPECT_FALSE(capReached);
     // Longer than any aiming, or with more channels than any trace has: damage.
-    EXPECT_EQ(loadCapped(write("long.kavro", documentContents(1, claimingTrace(CAimingTrace::kMostSamples + 1, 0)))),
+    QString readError;
+    EXPECT_EQ(loadCapped(write("long.kavro", documentContents(1, claimingTrace(CAimingTrace::kMostSamples + 1, 0))),
+                         &readError),
               E_FAIL);
+    EXPECT_EQ(readError, QStringLiteral("The document is damaged and cannot be read."));
     EXPECT_EQ(
         loadCapped(write("channels.kavro", documentContents(1, claimingTrace(1, CAimingTrace::kMostUserChannels + 1)))),
         E_FAIL);
@@ -192,7 +197,10 @@ TEST_F(LoadMemory, TracesClaimingMoreThanTheyHoldAreRefusedWithinTheBound)
     const QByteArray greedy = claimingTrace(CAimingTrace::kMostSamples, CAimingTrace::kMostUserChannels);
     EXPECT_EQ(loadCapped(write("greedy.kavro", documentContents(1, greedy))), S_OK);
     EXPECT_FALSE(capReached);
-    EXPECT_EQ(loadCapped(write("greedier.kavro", documentContents(2, greedy))), E_FAIL);
+    // Refused by the budget: the user is told it is memory, not damage.
+    EXPECT_EQ(loadCapped(write("greedier.kavro", documentContents(2, greedy)), &readError), E_FAIL);
+    EXPECT_EQ(readError,
+              QStringLiteral("There is not enough memory to read the document. Close other programs and try again."));
     EXPECT_FALSE(capReached);
     EXPECT_EQ(loadCapped(write("many.kavro", documentContents(200, claimingTrace(CAimingTrace::kMostSamples, 0)))),
               E_FAIL);

@@ -15,6 +15,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QTest>
 #include <gtest/gtest.h>
 
 using namespace kavro::info;
@@ -101,7 +102,8 @@ TEST(InfoView, ShowsTheModelsValuesAndWritesNameAndCommentsBack)
     doc.AddView(&spy);
     ASSERT_FALSE(doc.IsModified());
     auto* name = qobject_cast<QLineEdit*>(view.element("idShooterName"));
-    name->setText("Berta");
+    name->selectAll();
+    QTest::keyClicks(name, "Berta");
     emit name->editingFinished();
     QString stored;
     doc.GetShooterName(&stored);

@@ -11,6 +11,10 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
+#include <functional>
+#include <sys/resource.h>
+
 using namespace trainertest;
 
 namespace {
@@ -225,26 +229,85 @@ TEST_F(KavroDocTest, SaveModifiedFollowsTheAnswer)
     EXPECT_TRUE(QFile::exists(path));
 }
 
-TEST_F(KavroDocTest, ASaveThatFailsWhenAskedBeforeLeavingIsToldAndKeepsThePractice)
+// The reason goes below the message, with what to do; the practice stays open and modified.
+TEST_F(KavroDocTest, ASaveThatFailsWhenAskedBeforeLeavingIsToldWithItsReasonAndKeepsThePractice)
 {
-    CKavroDoc doc;
-    startPractice(doc, "AR10");
-    addAiming(doc, true, 1, 0);
-    // A file where the catalog folder should be: no save can succeed.
-    QFile blocker(env.path() + QStringLiteral("/Kavro catalog"));
-    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
-    blocker.close();
-    QStringList messages;
-    setMessageBoxHook([&](const QString& text, QMessageBox::Icon) {
-        messages.append(text);
-        return int(QMessageBox::Yes);
-    });
-    EXPECT_FALSE(doc.SaveModified());
-    EXPECT_EQ(messages,
-              (QStringList{QStringLiteral("Document was changed. Save changes to this file?"),
-                           QStringLiteral("Unable to save the file.")}));
-    EXPECT_TRUE(doc.IsModified());
-    EXPECT_EQ(doc.MatchShotCount(), 1);
+    const QString catalog = env.path() + QStringLiteral("/Kavro catalog");
+    struct Road {
+        const char* name;
+        std::function<void()> block, unblock;
+        QString reason;
+    };
+    rlimit fileSize{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &fileSize), 0);
+    const Road roads[] = {
+        // A file where the catalog folder should be.
+        {"no folder",
+         [&] {
+             QFile blocker(catalog);
+             ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+         },
+         [&] { QFile::remove(catalog); },
+         QStringLiteral("The file could not be written (error 0x80070003). Try again, or save the practice "
+                        "elsewhere with Send to Folder.")},
+        // Files may not grow past a few bytes: to the user, a full disk (root may write anywhere,
+        // so this is the failure a test can make for real).
+        {"disk full",
+         [&] {
+             QDir().mkpath(catalog);
+             std::signal(SIGXFSZ, SIG_IGN);
+             rlimit small = fileSize;
+             small.rlim_cur = 512;
+             ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+         },
+         [&] {
+             setrlimit(RLIMIT_FSIZE, &fileSize);
+             std::signal(SIGXFSZ, SIG_DFL);
+         },
+         QStringLiteral("The disk is full. Free some space on it, or save the practice elsewhere with Send to "
+                        "Folder.")},
+    };
+    for (const Road& road : roads) {
+        SCOPED_TRACE(road.name);
+        CKavroDoc doc;
+        startPractice(doc, "AR10");
+        addAiming(doc, true, 1, 0);
+        QStringList messages;
+        setMessageBoxHook([&](const QString& text, QMessageBox::Icon) {
+            messages.append(text);
+            return int(QMessageBox::Yes);
+        });
+        road.block();
+        const bool left = doc.SaveModified();
+        road.unblock();
+        EXPECT_FALSE(left);
+        EXPECT_EQ(messages,
+                  (QStringList{QStringLiteral("Document was changed. Save changes to this file?"),
+                               QStringLiteral("Unable to save the file.\n") + road.reason}));
+        EXPECT_TRUE(doc.IsModified());
+        EXPECT_EQ(doc.MatchShotCount(), 1);
+        EXPECT_TRUE(QDir(catalog).entryList(QDir::Files).isEmpty());
+    }
+}
+
+TEST(SaveFailureText, TellsEachReasonTheStorageReportsBelowTheMessage)
+{
+    const struct {
+        HRESULT result;
+        const char* start;
+    } rows[] = {
+        {STG_E_MEDIUMFULL, "The disk is full."},
+        {E_ACCESSDENIED, "The folder cannot be written to"},
+        {STG_E_ACCESSDENIED, "The folder cannot be written to"},
+        {HRESULT_FROM_WIN32(ERROR_DISK_QUOTA_EXCEEDED), "Your disk quota is used up."},
+        {E_FAIL, "The file could not be written (error 0x80004005)."},
+    };
+    for (const auto& row : rows) {
+        const QStringList lines = CKavroDoc::saveFailureText(row.result).split(QLatin1Char('\n'));
+        ASSERT_EQ(lines.size(), 2) << row.start;
+        EXPECT_EQ(lines[0], QStringLiteral("Unable to save the file."));
+        EXPECT_TRUE(lines[1].startsWith(QString::fromLatin1(row.start))) << lines[1].toStdString();
+    }
 }
 
 TEST_F(KavroDocTest, SavingIntoAMissingCatalogFolderMakesTheFolder)

@@ -5,6 +5,7 @@
 #include "command_ids.h"
 #include "doc_helpers.h"
 #include "frame_message.h"
+#include "info_view.h"
 #include "language_module.h"
 #include "support/fake_device.h"
 #include "support/practice_builder.h"
@@ -26,6 +27,8 @@
 #include <QToolBar>
 
 #include <gtest/gtest.h>
+
+#include <csignal>
 
 using namespace trainertest;
 
@@ -282,6 +285,86 @@ TEST_F(FrameTest, ClosingAsksToSaveAModifiedPractice)
     frame->doc().GetFileName(&path);
     ASSERT_TRUE(reread.OpenDocument(path));
     EXPECT_EQ(reread.MatchShotCount(), 4);
+}
+
+// Typed text reaches the document before anything leaves the page or the document, without the
+// field losing the focus first.
+TEST_F(FrameTest, TypedNameAndCommentsAreTakenBeforeSavingOrClosing)
+{
+    registerView(ViewId::Info, Cmd::ViewInfo,
+                 [](CKavroDoc& doc, QWidget* parent) -> QWidget* { return new kavro::info::CInfoView(doc, parent); });
+    enum Road { CtrlS, Close, Logout };
+    struct Row {
+        const char* field;
+        Road road;
+    };
+    for (const Row& row : {Row{"idComments", CtrlS}, Row{"idShooterName", Close}, Row{"idComments", Logout}}) {
+        SCOPED_TRACE(row.field + std::to_string(row.road));
+        const QString path = savedPractice();
+        messages.clear();
+        auto frame = frameFor({path});
+        ASSERT_TRUE(frame);
+        QApplication::setActiveWindow(frame.get());
+        auto* field = frame->findChild<QWidget*>(QString::fromLatin1(row.field));
+        ASSERT_TRUE(field && field->isVisible());
+        QTest::keyClicks(field, QStringLiteral("Wind"));
+        ASSERT_FALSE(frame->doc().IsModified());
+        CKavroDoc reread;
+        QString text;
+        switch (row.road) {
+        case CtrlS:
+            QTest::keyClick(frame.get(), Qt::Key_S, Qt::ControlModifier);
+            EXPECT_FALSE(frame->doc().IsModified());
+            ASSERT_TRUE(reread.OpenDocument(path));
+            reread.GetComments(&text);
+            EXPECT_EQ(text, QStringLiteral("Wind"));
+            EXPECT_TRUE(messages.isEmpty());
+            break;
+        case Close:
+            answer = QMessageBox::Cancel;
+            EXPECT_FALSE(frame->close());
+            EXPECT_EQ(messages, QStringList{QStringLiteral("Document was changed. Save changes to this file?")});
+            frame->doc().GetShooterName(&text);
+            EXPECT_EQ(text, QStringLiteral("AnnaWind"));
+            break;
+        case Logout:
+            // A logout that may ask asks as closing does; one that may not keeps the practice.
+            answer = QMessageBox::Cancel;
+            EXPECT_FALSE(frame->CommitDataForLogout(true));
+            EXPECT_EQ(messages.size(), 1);
+            EXPECT_TRUE(frame->doc().IsModified());
+            EXPECT_TRUE(frame->CommitDataForLogout(false));
+            EXPECT_EQ(messages.size(), 1);
+            EXPECT_FALSE(frame->doc().IsModified());
+            ASSERT_TRUE(reread.OpenDocument(path));
+            reread.GetComments(&text);
+            EXPECT_EQ(text, QStringLiteral("Wind"));
+            break;
+        }
+    }
+}
+
+// A request to end (logout, `kill`) while a dialog waits for an answer nobody will give: the
+// dialog is closed as Escape closes it, then the frame ends in order and the program succeeds.
+TEST_F(FrameTest, ASignalToEndClosesAWaitingDialogAndEndsTheProgramInOrder)
+{
+    const QString path = savedPractice();
+    int dialogResult = -1;
+    bool frameOpenAfterAnswer = false;
+    QTimer::singleShot(0, [&] {
+        QWidget* frame = CMainFrameBase::current()->GetWindow();
+        QDialog dialog(frame);
+        QTimer::singleShot(0, [] { std::raise(SIGTERM); });
+        dialogResult = dialog.exec();
+        // The code that asked takes its answer before the frame goes.
+        frameOpenAfterAnswer = frame->isVisible();
+    });
+    EXPECT_EQ(RunMainFrame(ParseCommandLine({path})), 0);
+    EXPECT_EQ(dialogResult, QDialog::Rejected);
+    EXPECT_TRUE(frameOpenAfterAnswer);
+    QByteArray rect;
+    EXPECT_TRUE(SUCCEEDED(kavro::OpenAppRegistryKey().readBinary(QStringLiteral("WindowRect"), &rect)));
+    EXPECT_TRUE(messages.isEmpty());
 }
 
 TEST_F(FrameTest, CommandStatesFollowTheDocument)

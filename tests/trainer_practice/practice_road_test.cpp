@@ -23,6 +23,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QStatusBar>
+#include <QTest>
 #include <QTimer>
 #include <QDir>
 #include <QElapsedTimer>
@@ -544,6 +545,101 @@ TEST_F(PracticeRoad, AnotherPositionSavesTheMatchAndStartsAFreshPractice)
     trainertest::addAiming(frame.doc(), false, 1, 10);
     frame.SelectSubTarget(2, "prone");
     EXPECT_EQ(frame.doc().SightingShotCount(), 1);
+}
+
+// Hidden shots are shots: a practice whose only shots are hidden is kept by Stop practice, asked
+// about on closing and saved by Save, whatever "Display hidden shots" shows.
+TEST_F(PracticeRoad, APracticeOfHiddenShotsIsKeptAskedAboutAndSaved)
+{
+    kavro::theAppOptions().EnableAutoSaveAfterShot = false;
+    CMainFrame frame;
+    ASSERT_TRUE(frame.NewPractice("AR10", "Hidden")) << messages.join('\n').toStdString();
+    frame.SwitchToMatch();
+    ASSERT_TRUE(pumpUntil([&] { return frame.doc().MatchShotCount() > 0 && !frame.currentAiming(); }, 30000));
+    ComPtr<IShotCollection> match;
+    ASSERT_TRUE(frame.doc().GetMatchShots(&match));
+    std::vector<ComPtr<IShot>> shots;
+    for (int i = 1; i <= countOf(match.get()); ++i)
+        shots.push_back(shotAt(match.get(), i));
+    for (const ComPtr<IShot>& shot : shots)
+        frame.doc().SetShotHidden(shot.get(), true);
+    ASSERT_FALSE(frame.doc().showHidden());
+    ASSERT_EQ(frame.doc().MatchShotCount(), 0);
+
+    frame.OnCommand(Cmd::StopPractice);
+    EXPECT_FALSE(frame.GetDevice());
+    ASSERT_TRUE(frame.doc().HasDocument());
+
+    setMessageBoxHook([this](const QString& text, QMessageBox::Icon) {
+        messages << text;
+        return int(QMessageBox::Cancel);
+    });
+    messages.clear();
+    EXPECT_FALSE(frame.close());
+    EXPECT_EQ(messages, QStringList{"Document was changed. Save changes to this file?"});
+
+    frame.OnCommand(Cmd::Save);
+    EXPECT_FALSE(frame.doc().IsModified());
+    QString file;
+    ASSERT_TRUE(frame.doc().GetFileName(&file));
+    CKavroDoc reread;
+    ASSERT_TRUE(reread.OpenDocument(file));
+    EXPECT_EQ(reread.MatchShotCountWithHidden(), int(shots.size()));
+}
+
+// Logout, shutdown or `kill` end the real program in order: the practice stops and is kept in the
+// catalog, the layout is stored, and the exit is a success.
+TEST_F(PracticeRoad, EndedFromOutsideTheTrainerKeepsThePracticeAndTheLayout)
+{
+    kavro::theAppOptions().EnableAutoSaveAfterShot = false;
+    ASSERT_TRUE(kavro::SaveOptions()); // the program reads them from the settings
+    const QString live = dir.filePath("program-live");
+    qputenv("KAVRO_LIVE_SOCKET", QFile::encodeName(live));
+    struct Child {
+        pid_t pid = -1;
+        // A failed check leaves nothing running.
+        ~Child()
+        {
+            if (pid > 0) {
+                ::kill(pid, SIGKILL);
+                ::waitpid(pid, nullptr, 0);
+            }
+        }
+    } child{spawn({KAVRO_PROGRAM, "-n", "AR10", "Ended"})};
+    ASSERT_GT(child.pid, 0);
+    Listener states;
+    // The program listens a moment after it made its socket: a busy machine may need retries.
+    ASSERT_TRUE(pumpUntil(
+        [&] {
+            states.socket = std::make_unique<QLocalSocket>();
+            return QFile::exists(live) && states.start(live, 1);
+        },
+        30000));
+    ASSERT_TRUE(
+        pumpUntil([&] { return states.received.contains("SHOT") && states.received.contains("STATE 4"); }, 30000))
+        << states.received.constData();
+    ASSERT_EQ(::kill(child.pid, SIGTERM), 0);
+    int status = -1;
+    pid_t ended = 0;
+    for (int i = 0; i < 400 && (ended = ::waitpid(child.pid, &status, WNOHANG)) == 0; ++i)
+        QTest::qWait(50);
+    if (ended == child.pid)
+        child.pid = -1;
+    ASSERT_TRUE(WIFEXITED(status)) << "status " << status;
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+
+    const QDir catalog(QDir::homePath() + "/Kavro catalog");
+    const QStringList files = catalog.entryList({"*.kavro"}, QDir::Files);
+    ASSERT_EQ(files.size(), 1);
+    CKavroDoc reread;
+    ASSERT_TRUE(reread.OpenDocument(catalog.filePath(files[0])));
+    EXPECT_GE(reread.ShotCountWithHidden(), 1);
+    QString shooter;
+    reread.GetShooterName(&shooter);
+    EXPECT_EQ(shooter, "Ended");
+    QFile settings(env.path() + "/user.reg");
+    ASSERT_TRUE(settings.open(QIODevice::ReadOnly)) << settings.fileName().toStdString();
+    EXPECT_TRUE(settings.readAll().contains("\"WindowRect\""));
 }
 
 namespace {

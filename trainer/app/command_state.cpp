@@ -126,7 +126,8 @@ CommandState commandState(int command, const FrameState& s)
     switch (command) {
     case Cmd::StartPractice: return on(!V && !P && s.practiceAvailable);
     case Cmd::Open: return on(true);
-    case Cmd::Save: return on(T > 0);
+    // A practice whose shots are all hidden is still saved.
+    case Cmd::Save: return on(T > 0 || s.shotsWithHidden > 0);
     case Cmd::SendToFolder: return on(T > 0 && !P);
     case Cmd::OpenModel: return on(D && !P);
     case Cmd::CloseModel: return on(s.validModel && !P);

@@ -13,6 +13,7 @@ struct FrameState {
     bool preview = false; // print preview open
     int matchShots = 0;
     int sightingShots = 0;
+    int shotsWithHidden = 0; // every shot, whether hidden shots are displayed or not
     bool device = false; // a device is held
     bool timed = false; // timed practice kind on a device that times it
     bool matchStarted = false;

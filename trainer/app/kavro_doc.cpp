@@ -436,6 +436,26 @@ int CKavroDoc::SightingShotCount()
     return GetSightingShots(&s) ? countOf(s.get()) : 0;
 }
 
+// Not the cached lists: those follow "Display hidden shots".
+int CKavroDoc::ShotCountWithHidden()
+{
+    ComPtr<IAimingCollection> aimings;
+    ComPtr<IShotCollection> all;
+    if (!GetAimings(&aimings) || FAILED(aimings->Shots(VARIANT_TRUE, all.put())) || !all)
+        return 0;
+    return countOf(all.get());
+}
+
+int CKavroDoc::MatchShotCountWithHidden()
+{
+    ComPtr<IAimingCollection> aimings;
+    ComPtr<IShotCollection> all, match;
+    if (!GetAimings(&aimings) || FAILED(aimings->Shots(VARIANT_TRUE, all.put())) || !all
+        || FAILED(all->Match(match.put())) || !match)
+        return 0;
+    return countOf(match.get());
+}
+
 // --- operations -------------------------------------------------------------------------------
 
 void CKavroDoc::SetIncludeSightings(bool include)
@@ -525,22 +545,25 @@ bool CKavroDoc::Save()
     if (!m_document)
         return false;
     WaitCursor wait;
-    bool ok = false;
+    HRESULT hr = E_FAIL;
     {
         ProgressScope progress(m_document.get(), 32841);
         QString name;
         m_document->get_FileName(&name);
         if (!name.isEmpty())
-            ok = SUCCEEDED(m_document->Save());
-        if (!ok) {
+            hr = m_document->Save();
+        if (FAILED(hr)) {
             QString catalog;
             m_document->get_CatalogPath(&catalog);
             // A first save on a new machine has no catalog folder yet: make it rather than fail.
             if (!catalog.isEmpty())
                 QDir().mkpath(catalog);
-            ok = SUCCEEDED(m_document->SaveUnique(catalog));
+            hr = m_document->SaveUnique(catalog);
         }
     }
+    // The catalog's reason is the one told: it was the last place tried.
+    m_lastSaveResult = hr;
+    const bool ok = SUCCEEDED(hr);
     if (ok) {
         m_modified = 0;
         UpdateAllViews(nullptr, KavroHint::Saved);
@@ -600,7 +623,7 @@ bool CKavroDoc::SaveModified()
 {
     if (!IsModified() || !HasDocument())
         return true;
-    if (MatchShotCount() == 0)
+    if (MatchShotCountWithHidden() == 0)
         return true;
     QWidget* owner = CMainFrameBase::current() ? CMainFrameBase::current()->GetWindow() : nullptr;
     const int answer
@@ -609,7 +632,7 @@ bool CKavroDoc::SaveModified()
         return false;
     if (answer == QMessageBox::Yes && !Save()) {
         // Whatever the user was about to do waits; without a word it would look as if nothing happened.
-        ShowMessageBox(32818, QMessageBox::Ok, QMessageBox::Critical, owner);
+        ShowMessageBox(lastSaveFailureText(), QMessageBox::Ok, QMessageBox::Critical, QString(), owner);
         return false;
     }
     return true;
@@ -623,9 +646,9 @@ bool CKavroDoc::SaveCopyTo(const QString& folder)
     ProgressScope progress(m_document.get(), 32841);
     QString name;
     m_document->get_FileName(&name);
-    const bool ok = SUCCEEDED(m_document->SaveUnique(folder));
+    m_lastSaveResult = m_document->SaveUnique(folder);
     m_document->put_FileName(name);
-    return ok;
+    return SUCCEEDED(m_lastSaveResult);
 }
 
 bool CKavroDoc::ClearFileName()
@@ -1067,6 +1090,22 @@ bool CKavroDoc::Navigate(IShot* current, ComPtr<IShot>* out, int step)
     if (t == i)
         return false;
     return give(t);
+}
+
+QString CKavroDoc::saveFailureText(HRESULT result)
+{
+    int reason = 33303;
+    switch (result) {
+    case STG_E_MEDIUMFULL: reason = 33300; break;
+    case E_ACCESSDENIED:
+    case STG_E_ACCESSDENIED: reason = 33301; break;
+    case HRESULT_FROM_WIN32(ERROR_DISK_QUOTA_EXCEEDED): reason = 33302; break;
+    default: break;
+    }
+    QString text = uiText(32818) + QLatin1Char('\n') + uiText(reason);
+    if (reason == 33303)
+        text = text.arg(QString::number(uint32_t(result), 16).toUpper().rightJustified(8, QLatin1Char('0')));
+    return text;
 }
 
 QString CKavroDoc::openFailureText(const QString& readError)

@@ -60,6 +60,9 @@ public:
     int GetTargetKind();
     int MatchShotCount();
     int SightingShotCount();
+    // Counts that decide whether a practice is kept: hidden shots are shots, whatever is shown.
+    int ShotCountWithHidden();
+    int MatchShotCountWithHidden();
 
     // --- shot display parameters -----------------------------------------------------------
     bool includeSightings() const { return m_includeSightings != 0; }
@@ -116,6 +119,10 @@ public:
 
     // "Unable to load file." with the read error on a line of its own when there is one.
     static QString openFailureText(const QString& readError);
+    // "Unable to save the file." with the reason of a failed save and what to do on a second line.
+    static QString saveFailureText(HRESULT result);
+    // That text for the last Save or SaveCopyTo.
+    QString lastSaveFailureText() const { return saveFailureText(m_lastSaveResult); }
 
 private:
     void ReleaseCache();
@@ -125,6 +132,7 @@ private:
     bool ModelShotsTimesValid(IKavroDocument* doc);
 
     QString m_lastReadError;
+    HRESULT m_lastSaveResult = S_OK;
     ComPtr<IKavroDocument> m_document;
     ComPtr<IKavroDocument> m_modelDocument;
     ComPtr<IShot> m_selectedShot;

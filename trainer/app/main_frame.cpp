@@ -39,6 +39,8 @@
 #include <QToolBar>
 #include <QVBoxLayout>
 
+#include <cstdio>
+
 namespace {
 
 std::function<QString()>& openDialogHook()
@@ -510,6 +512,7 @@ FrameState CMainFrame::currentState()
     s.preview = m_previewOpen;
     s.matchShots = m_doc.MatchShotCount();
     s.sightingShots = m_doc.SightingShotCount();
+    s.shotsWithHidden = m_doc.ShotCountWithHidden();
     s.device = m_device != nullptr;
     s.timed = timedPractice();
     s.matchStarted = m_matchStarted;
@@ -769,6 +772,7 @@ void CMainFrame::ShowOpenFailure(const QString& path)
 
 bool CMainFrame::OpenFromUser(const QString& path)
 {
+    CommitPendingEdits();
     if (path.isEmpty() || !m_doc.SaveModified())
         return false;
     StopPractice();
@@ -827,6 +831,8 @@ void CMainFrame::OnOpenModel()
 
 void CMainFrame::OnCommand(int command)
 {
+    // Ctrl+S right after typing saves the typed text; any other command may leave the page.
+    CommitPendingEdits();
     // A command arriving from a shortcut or a stale menu obeys the same rules as the menus.
     if (!commandState(command, currentState()).enabled) {
         UpdateCommandUI();
@@ -896,10 +902,10 @@ void CMainFrame::OnCommand(int command)
 
 void CMainFrame::OnSave()
 {
-    if (!m_doc.HasDocument() || !m_doc.IsModified() || m_doc.MatchShotCount() + m_doc.SightingShotCount() == 0)
+    if (!m_doc.HasDocument() || !m_doc.IsModified() || m_doc.ShotCountWithHidden() == 0)
         return;
     if (!m_doc.Save())
-        ShowMessageBox(32818, QMessageBox::Ok, QMessageBox::Critical, this);
+        ShowMessageBox(m_doc.lastSaveFailureText(), QMessageBox::Ok, QMessageBox::Critical, QString(), this);
 }
 
 void CMainFrame::OnSendToFolder()
@@ -914,7 +920,7 @@ void CMainFrame::OnSendToFolder()
     if (!folder.endsWith(QLatin1Char('/')))
         folder += QLatin1Char('/');
     if (!m_doc.SaveCopyTo(folder))
-        ShowMessageBox(32818, QMessageBox::Ok, QMessageBox::Critical, this);
+        ShowMessageBox(m_doc.lastSaveFailureText(), QMessageBox::Ok, QMessageBox::Critical, QString(), this);
 }
 
 void CMainFrame::SendResultsByMail()
@@ -922,7 +928,7 @@ void CMainFrame::SendResultsByMail()
     int32_t version = 0;
     m_doc.GetFileVersion(&version);
     if ((m_doc.IsModified() || version <= 9) && !m_doc.Save()) {
-        ShowMessageBox(32818, QMessageBox::Ok, QMessageBox::Critical, this);
+        ShowMessageBox(m_doc.lastSaveFailureText(), QMessageBox::Ok, QMessageBox::Critical, QString(), this);
         return;
     }
     QString path;
@@ -1164,6 +1170,7 @@ QWidget* CMainFrame::viewForCommand(int command) const
 
 void CMainFrame::ShowView(int command)
 {
+    CommitPendingEdits();
     if (command != Cmd::ViewTrace)
         m_replayAllRunning = false;
     if (!kavro::theAppOptions().AdvancedMode && (command < Cmd::ViewInfo || command > Cmd::ViewDistance))
@@ -1228,11 +1235,16 @@ void CMainFrame::SaveLayout()
 
 void CMainFrame::closeEvent(QCloseEvent* event)
 {
+    if (m_endingWithoutQuestions) {
+        event->accept();
+        return;
+    }
     if (m_previewOpen) {
         ClosePreview();
         event->ignore();
         return;
     }
+    CommitPendingEdits();
     if (!m_doc.SaveModified()) {
         event->ignore();
         return;
@@ -1241,6 +1253,49 @@ void CMainFrame::closeEvent(QCloseEvent* event)
     StopPractice();
     m_timer1->stop();
     event->accept();
+}
+
+void CMainFrame::CommitPendingEdits()
+{
+    for (const auto& [command, view] : m_views)
+        if (auto* extras = dynamic_cast<CFrameViewExtras*>(view.data()))
+            extras->CommitPendingEdits();
+    if (auto* extras = dynamic_cast<CFrameViewExtras*>(m_seriesTable))
+        extras->CommitPendingEdits();
+}
+
+bool CMainFrame::KeepDocumentWithoutQuestions()
+{
+    if (!m_doc.HasDocument() || !m_doc.IsModified() || m_doc.ShotCountWithHidden() == 0)
+        return true;
+    if (m_doc.Save())
+        return true;
+    std::fprintf(stderr, "kavropro: the practice could not be kept: %s\n",
+                 qPrintable(m_doc.lastSaveFailureText().replace(QLatin1Char('\n'), QLatin1Char(' '))));
+    return false;
+}
+
+bool CMainFrame::EndWithoutQuestions()
+{
+    CommitPendingEdits();
+    ClosePreview();
+    StopPractice();
+    const bool kept = KeepDocumentWithoutQuestions();
+    SaveLayout();
+    m_timer1->stop();
+    m_endingWithoutQuestions = true;
+    close();
+    return kept;
+}
+
+bool CMainFrame::CommitDataForLogout(bool mayAsk)
+{
+    CommitPendingEdits();
+    const bool mayGo = mayAsk ? m_doc.SaveModified() : KeepDocumentWithoutQuestions();
+    // The session may end without closing the window: the layout is kept now.
+    if (mayGo)
+        SaveLayout();
+    return mayGo;
 }
 
 namespace {

@@ -70,6 +70,8 @@ public:
     void ShowOpenFailure(const QString& path);
 
     // --- commands ------------------------------------------------------------------------
+    // Gives the document what the views hold typed but not yet taken (see CFrameViewExtras).
+    void CommitPendingEdits();
     FrameState currentState();
     void UpdateCommandUI();
     void UpdateTitle();
@@ -82,6 +84,18 @@ public:
     bool isPreviewOpen() const { return m_previewOpen; }
     bool isFullScreenMode() const { return m_fullScreen; }
     bool shotListPaneShown() const;
+
+    // --- ending ----------------------------------------------------------------------------
+    // Ends the program in order without asking anything (a signal to end, a logout that allows
+    // no questions): the practice stops, a modified document holding shots is saved as the
+    // automatic save does, the layout is stored and the window closes. False when that save
+    // failed; the reason went to standard error.
+    bool EndWithoutQuestions();
+    // The desktop's logout asks first, as closing the window does: true when it may go on (saved,
+    // not to be saved, or nothing to save) and the layout is stored; false when the user cancelled
+    // or the save failed. Without the right to ask, the document is kept as EndWithoutQuestions
+    // keeps it.
+    bool CommitDataForLogout(bool mayAsk);
 
     // --- layout --------------------------------------------------------------------------
     // Reads the saved layout, applies it before the window is shown.
@@ -198,6 +212,7 @@ private:
     void OnLanguageChanged();
     void OpenPreview();
     void ClosePreview();
+    bool KeepDocumentWithoutQuestions();
 
     CKavroDoc m_doc;
     std::map<int, QAction*> m_actions;
@@ -225,6 +240,7 @@ private:
     bool m_fullScreen = false;
     bool m_wasMaximized = false;
     bool m_allTraces = false;
+    bool m_endingWithoutQuestions = false;
     QByteArray m_barsBeforePreview;
     QWidget* m_preview = nullptr;
 

@@ -283,6 +283,7 @@ bool CMainFrame::NewPractice(const QString& hint1, const QString& hint2)
 
 void CMainFrame::StopPractice()
 {
+    CommitPendingEdits();
     m_replayAllRunning = false;
     m_autoReplayPending = false;
     if (!m_device)
@@ -302,13 +303,11 @@ void CMainFrame::StopPractice()
     if (m_doc.GetEventShortName(&shortName) && !shortName.isEmpty() && m_doc.GetShooterName(&shooter)
         && !shooter.isEmpty())
         kavro::practice::SaveFCoefficient(shortName, shooter, m_doc.fCoefficient());
-    if (m_doc.HasDocument() && m_doc.MatchShotCount() + m_doc.SightingShotCount() == 0) {
-        ComPtr<IShotCollection> all;
-        if (!m_doc.GetShots(&all) || countOf(all.get()) == 0) {
-            m_doc.Reset();
-            m_doc.UpdateAllViews(nullptr, KavroHint::Everything);
-            ShowDefaultView(true);
-        }
+    // Only a practice without any shot goes; hidden shots are shots whatever the display shows.
+    if (m_doc.HasDocument() && m_doc.ShotCountWithHidden() == 0) {
+        m_doc.Reset();
+        m_doc.UpdateAllViews(nullptr, KavroHint::Everything);
+        ShowDefaultView(true);
     }
     postLive(int(Message::State), 5, 0);
 }
@@ -356,7 +355,7 @@ void CMainFrame::SelectSubTarget(int value, const QString& positionName)
     m_doc.document()->get_Value(QStringLiteral("_position"), &position);
     if (position.vt() == VT_BSTR && position.bstr() == positionName)
         return;
-    if (m_doc.IsModified() && m_doc.MatchShotCount() > 0 && !m_doc.Save())
+    if (m_doc.IsModified() && m_doc.MatchShotCountWithHidden() > 0 && !m_doc.Save())
         return;
     m_matchStarted = false;
     m_doc.SetPosition(positionName);

@@ -5,10 +5,35 @@
 #include "desktop_registration.h"
 #include "main_frame.h"
 
+#include "thread/end_signals.h"
+
 #include <QApplication>
 #include <QFileInfo>
+#include <QSessionManager>
+#include <QTimer>
 
 #include <cstdio>
+
+namespace {
+
+// Nobody is there to answer a dialog when the program is told to end: each open one is closed as
+// Escape would close it (Cancel where it has one), and the end waits for the code that asked to
+// take that answer before the frame ends.
+void endOnRequest(int* exitCode)
+{
+    if (QWidget* modal = QApplication::activeModalWidget()) {
+        modal->close();
+        if (modal->isVisible())
+            modal->hide();
+        QTimer::singleShot(0, qApp, [exitCode] { endOnRequest(exitCode); });
+        return;
+    }
+    if (auto* frame = dynamic_cast<CMainFrame*>(CMainFrameBase::current()); frame && !frame->EndWithoutQuestions())
+        *exitCode = 1;
+    QApplication::exit(*exitCode);
+}
+
+} // namespace
 
 std::unique_ptr<CMainFrame> CreateMainFrame(const CommandLine& cl, int* exitCode)
 {
@@ -49,9 +74,25 @@ void ShowMainFrame(CMainFrame& frame)
 int RunMainFrame(const CommandLine& cl)
 {
     int exitCode = 0;
+    int endCode = 0;
+    const kavro::EndSignals endSignals([&endCode](int) { endOnRequest(&endCode); });
     std::unique_ptr<CMainFrame> frame = CreateMainFrame(cl, &exitCode);
     if (!frame)
         return exitCode;
+#if QT_CONFIG(sessionmanager)
+    QObject::connect(
+        qApp, &QGuiApplication::commitDataRequest, frame.get(),
+        [f = frame.get()](QSessionManager& manager) {
+            const bool mayAsk = manager.allowsInteraction();
+            const bool mayGo = f->CommitDataForLogout(mayAsk);
+            if (!mayAsk)
+                return;
+            if (!mayGo)
+                manager.cancel();
+            manager.release();
+        },
+        Qt::DirectConnection);
+#endif
     ShowMainFrame(*frame);
     QApplication::setQuitOnLastWindowClosed(true);
     exitCode = QApplication::exec();

@@ -52,6 +52,10 @@ public:
     virtual ~CFrameViewExtras() = default;
     virtual void SetTargetZoom(int /*zoom 1..10*/) { }
     virtual void ReloadSettings() { }
+    // Takes what the user typed and the view has not yet given to the document. The frame calls
+    // it before anything that leaves the view or the document, so typed text is saved or asked
+    // about like every other change.
+    virtual void CommitPendingEdits() { }
 };
 
 // The series table's two modes, switched by the Shot list and Series commands, and whether its

@@ -26,7 +26,7 @@ namespace kavro::info {
 namespace {
 
 // The comments are written back when the field loses the focus, as a form field's change event
-// comes, not on every key.
+// comes, not on every key (and before the frame leaves the page or the document).
 class CommentsEdit final : public QPlainTextEdit {
 public:
     std::function<void()> onCommit;
@@ -179,10 +179,7 @@ void CInfoView::build()
     m_name = new QLineEdit(all);
     m_name->setObjectName(QStringLiteral("idShooterName"));
     m_elements[m_name->objectName()] = m_name;
-    connect(m_name, &QLineEdit::editingFinished, this, [this] {
-        if (!m_loading)
-            UIShooterNameChange(m_name->text());
-    });
+    connect(m_name, &QLineEdit::editingFinished, this, [this] { commitName(); });
     head->addWidget(m_name, 0, 1);
     caption(QStringLiteral("event"), 1);
     head->addWidget(valueLabel(QStringLiteral("idEvent")), 1, 1);
@@ -193,10 +190,7 @@ void CInfoView::build()
     comments->setParent(all);
     comments->setObjectName(QStringLiteral("idComments"));
     comments->setMaximumHeight(90);
-    comments->onCommit = [this] {
-        if (!m_loading)
-            UICommentChange(m_comments->toPlainText());
-    };
+    comments->onCommit = [this] { commitComments(); };
     m_comments = comments;
     m_elements[m_comments->objectName()] = m_comments;
     head->addWidget(m_comments, 3, 1);
@@ -408,8 +402,11 @@ void CInfoView::fill()
     fillTargets();
 }
 
+// A refresh while the user types (a shot arrives) keeps the typing; it is taken when committed.
 void CInfoView::loadName()
 {
+    if (m_name->isModified())
+        return;
     QString name;
     m_doc.GetShooterName(&name);
     m_loading = true;
@@ -420,11 +417,14 @@ void CInfoView::loadName()
 
 void CInfoView::loadComments()
 {
+    if (m_comments->document()->isModified())
+        return;
     QString text;
     m_doc.GetComments(&text);
     m_loading = true;
     if (m_comments->toPlainText() != text)
         m_comments->setPlainText(text);
+    m_comments->document()->setModified(false);
     m_loading = false;
 }
 
@@ -479,6 +479,30 @@ void CInfoView::fillTargets()
                 AddMarkCross(t, (*stats)->meanBreachX, (*stats)->meanBreachY);
     }
     ApplyBreachColors();
+}
+
+// Only what the user changed since the field was loaded is taken: a hidden page's fields may still
+// show a document that has gone, and must not write it into the one that came.
+void CInfoView::commitName()
+{
+    if (m_loading || !m_name->isModified())
+        return;
+    m_name->setModified(false);
+    UIShooterNameChange(m_name->text());
+}
+
+void CInfoView::commitComments()
+{
+    if (m_loading || !m_comments->document()->isModified())
+        return;
+    m_comments->document()->setModified(false);
+    UICommentChange(m_comments->toPlainText());
+}
+
+void CInfoView::CommitPendingEdits()
+{
+    commitName();
+    commitComments();
 }
 
 void CInfoView::UIShooterNameChange(const QString& name)

@@ -39,6 +39,7 @@ public:
     bool SetTargetZoom(float zoom);
     void SetTargetZoom(int zoom) override { SetTargetZoom(float(zoom)); }
     void ReloadSettings() override { ApplyBreachColors(); }
+    void CommitPendingEdits() override;
 
     // Recomputes what waits (also before printing).
     void RefreshIfNeeded();
@@ -61,6 +62,8 @@ private:
     void fillTargets();
     void loadName();
     void loadComments();
+    void commitName();
+    void commitComments();
     QLabel* valueLabel(const QString& id);
     QWidget* addTarget(const QString& id, QWidget* parent);
     void postCommand(int command);

@@ -1,0 +1,32 @@
+#pragma once
+// The requests to end that arrive as signals (SIGTERM at logout, shutdown or `kill`, SIGHUP when
+// the terminal goes, SIGINT for Ctrl+C), turned into a call on the thread that made the object,
+// from its event loop, so that a program ends in order rather than at once. Only a write to a pipe
+// happens in the signal handler itself.
+#include <QObject>
+
+#include <functional>
+
+class QSocketNotifier;
+
+namespace kavro {
+
+class EndSignals final : public QObject {
+public:
+    // Catches the three signals from now on and calls `onEnd` with the signal's number, once for
+    // requests that arrive together; one object per process at a time.
+    explicit EndSignals(std::function<void(int signalNumber)> onEnd, QObject* parent = nullptr);
+    // The signals get their default action back.
+    ~EndSignals() override;
+
+    // False when the pipe or the handlers could not be set up: the signals then end the program
+    // as they would without this object.
+    bool isActive() const { return m_notifier != nullptr; }
+
+private:
+    void drain();
+    std::function<void(int)> m_onEnd;
+    QSocketNotifier* m_notifier = nullptr;
+};
+
+} // namespace kavro
