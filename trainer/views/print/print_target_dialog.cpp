@@ -24,6 +24,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <cmath>
 
 Q_DECLARE_METATYPE(IEventParams*)
 
@@ -35,6 +36,40 @@ QString dialogText(uint16_t control)
 {
     return LoadResString(dialogTextId(IDD_PRINT_TARGET, control));
 }
+
+// The distance edit with its up-down: a typed distance is taken as typed (the card prints two
+// decimals), the arrows step to the next tenth, and Enter on a distance that does not read is
+// left to the dialog with the text as the user typed it.
+class DistanceBox final : public QDoubleSpinBox {
+public:
+    explicit DistanceBox(QWidget* parent) : QDoubleSpinBox(parent)
+    {
+        setDecimals(6);
+        setRange(kMinTargetDistance, kMaxTargetDistance);
+        setSingleStep(0.1);
+    }
+
+    QString textFromValue(double value) const override { return locale().toString(value, 'g', 6); }
+
+    void stepBy(int steps) override
+    {
+        const double tenths = value() * 10;
+        const double from = steps > 0 ? std::floor(tenths + 1e-6) : std::ceil(tenths - 1e-6);
+        setValue((from + steps) / 10);
+        selectAll();
+    }
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override
+    {
+        // The spin box would put the last good value back before the dialog could read the text.
+        if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && !hasAcceptableInput()) {
+            event->ignore();
+            return;
+        }
+        QDoubleSpinBox::keyPressEvent(event);
+    }
+};
 
 } // namespace
 
@@ -87,10 +122,7 @@ CPrintTargetDlg::CPrintTargetDlg(QPrinter& printer, const QString& jobName, QWid
     m_type->setCurrentIndex(1);
     left->addWidget(m_type, 3, 0, 1, 2);
     left->addWidget(new QLabel(dialogText(IDC_DISTANCE_LABEL), this), 4, 0, 1, 2);
-    m_distance = new QDoubleSpinBox(this);
-    m_distance->setRange(kMinTargetDistance, kMaxTargetDistance);
-    m_distance->setDecimals(1);
-    m_distance->setSingleStep(0.1);
+    m_distance = new DistanceBox(this);
     m_distance->setValue(10.0);
     left->addWidget(m_distance, 5, 0);
     left->addWidget(new QLabel(dialogText(IDC_METERS_LABEL), this), 5, 1);
@@ -112,7 +144,8 @@ CPrintTargetDlg::CPrintTargetDlg(QPrinter& printer, const QString& jobName, QWid
     left->addLayout(buttons, 8, 0, 1, 2);
 
     auto* right = new QVBoxLayout;
-    right->addWidget(new QLabel(dialogText(IDC_PREVIEW_LABEL), this));
+    m_previewLabel = new QLabel(dialogText(IDC_PREVIEW_LABEL), this);
+    right->addWidget(m_previewLabel);
     m_preview = new Preview(this);
     right->addWidget(m_preview, 1);
     outer->addLayout(right, 1);
@@ -237,6 +270,7 @@ void CPrintTargetDlg::setExpanded(bool expanded)
         return;
     }
     m_expanded = expanded;
+    m_previewLabel->setVisible(expanded);
     m_preview->setVisible(expanded);
     m_expand->setText(expanded ? QStringLiteral("<<") : dialogText(IDC_EXPAND));
     adjustSize();

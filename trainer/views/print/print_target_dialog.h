@@ -10,6 +10,7 @@
 class QCheckBox;
 class QComboBox;
 class QDoubleSpinBox;
+class QLabel;
 class QListWidget;
 class QPrinter;
 class QPushButton;
@@ -54,6 +55,7 @@ private:
     QCheckBox* m_rings;
     QCheckBox* m_clip;
     QPushButton* m_expand;
+    QLabel* m_previewLabel;
     Preview* m_preview;
     std::optional<PrintoutPage> m_page;
     PageGeometry m_geometry;
