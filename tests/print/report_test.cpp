@@ -247,3 +247,108 @@ TEST(Report, AllShotsPictureZoomShowsTheWholeFormOfATwoTargetEvent)
     EXPECT_TRUE(isRing) << zoom.width();
     EXPECT_GE(zoom.width(), extent);
 }
+
+TEST(Report, BiathlonStandingAndProneKeepTheirProportionsOnThePage)
+{
+    CKavroDoc doc;
+    infotest::start(doc, "BTLN");
+    std::vector<charttest::AimingSpec> specs = charttest::realPracticeSpecs(10);
+    for (size_t i = 0; i < specs.size(); ++i)
+        specs[i].subTarget = i % 2 ? 2 : 1;
+    infotest::shoot(doc, specs);
+    doc.document()->put_Value("_comments", Variant("Wind from the left, calm when prone."));
+    const QString screens = QStringLiteral(KAVRO_BIN_DIR "/../screens");
+    QDir().mkpath(screens);
+    const QString pdf = screens + "/report_biathlon_standing_prone.pdf";
+    const PageGeometry g = pdfGeometry(pdf, 300);
+    auto pages = PrintReport(doc, g, ReportSections{});
+    ASSERT_TRUE(pages);
+    ASSERT_TRUE(writePdf(pdf, 300, *pages));
+    for (int page = 1; page <= int(pages->size()); ++page)
+        EXPECT_TRUE(savePagePng(pdf, page, screens + QString("/report_biathlon_standing_prone_%1.png").arg(page)));
+    EXPECT_TRUE(pdfText(pdf, 1).simplified().contains("Wind from the left, calm when prone."));
+
+    // The shot's own page too: every target picture lies on the content and keeps the proportions
+    // of the form it shows.
+    ComPtr<IShotCollection> match;
+    ASSERT_TRUE(doc.GetMatchShots(&match));
+    doc.SetSelectedShot(shotAt(match.get(), 2).get(), nullptr);
+    auto shotPage = BuildShotPage(doc, g);
+    ASSERT_TRUE(shotPage);
+    pages->push_back(std::move(shotPage->front()));
+    size_t pictures = 0;
+    for (const PrintoutPage& page : *pages)
+        for (const auto& c : page.cells)
+            if (auto* p = dynamic_cast<const CPrintoutPictureCell*>(c.get())) {
+                ++pictures;
+                const GdiRect& r = p->rect;
+                EXPECT_TRUE(r.left >= g.content.left && r.right <= g.content.right && r.top >= g.content.top
+                            && r.bottom <= g.content.bottom)
+                    << r.left << "," << r.top << "," << r.right << "," << r.bottom;
+                int32_t w = 0, h = 0;
+                p->picture->get_Width(&w);
+                p->picture->get_Height(&h);
+                EXPECT_NEAR(double(r.width()) / double(r.height()), double(w) / h, 0.01 * w / h);
+            }
+    EXPECT_GE(pictures, 2u + 1u + 1u); // standing and prone, the series, the shot
+}
+
+TEST(Report, ShotPageHeaderTextsKeepToTheirPlaces)
+{
+    struct Case {
+        const char* event;
+        QString shooter;
+        const char* screen; // kept for review when set
+    };
+    const QString longName = "Maximiliane Alexandra Konstantina von Hohenzollern-Sigmaringen und Thurn-Taxis";
+    const Case cases[] = {{"SPF", "Anna", "shot_page_spf"},
+                          {"N4TL15", "Anna", nullptr},
+                          {"MRF-22-10", longName, nullptr},
+                          {"AR10", longName + " " + longName, nullptr}};
+    QTemporaryDir dir;
+    const QString screens = QStringLiteral(KAVRO_BIN_DIR "/../screens");
+    QDir().mkpath(screens);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.event);
+        CKavroDoc doc;
+        infotest::start(doc, c.event);
+        doc.document()->put_ShooterName(c.shooter);
+        infotest::shoot(doc, charttest::realPracticeSpecs(12));
+        ComPtr<IShotCollection> match;
+        ASSERT_TRUE(doc.GetMatchShots(&match));
+        doc.SetSelectedShot(shotAt(match.get(), 5).get(), nullptr);
+        const QString pdf = c.screen ? screens + "/" + c.screen + ".pdf" : dir.filePath("shot.pdf");
+        const PageGeometry g = pdfGeometry(pdf, 300);
+        const auto pages = BuildShotPage(doc, g);
+        ASSERT_TRUE(pages);
+        ASSERT_TRUE(writePdf(pdf, 300, *pages));
+        if (c.screen) {
+            EXPECT_TRUE(savePagePng(pdf, 1, screens + "/" + c.screen + ".png"));
+        }
+        const auto rule = std::find_if(pages->front().cells.begin(), pages->front().cells.end(),
+                                       [](const auto& cell) { return dynamic_cast<CPrintoutBarCell*>(cell.get()); });
+        ASSERT_NE(rule, pages->front().cells.end());
+        const double toPt = 72.0 / g.dpiY;
+        std::vector<PdfWord> header;
+        for (const PdfWord& w : pdfWords(pdf, 1))
+            if (w.box.bottom() <= (*rule)->rect.top * toPt + 1)
+                header.push_back(w);
+        QString text;
+        for (const PdfWord& w : header)
+            text += w.text + " ";
+        EXPECT_TRUE(text.contains("Shot number 5 of 12")) << text.toStdString();
+        EXPECT_TRUE(text.contains("KAVRO Shooter Training System")) << text.toStdString();
+        for (size_t i = 0; i < header.size(); ++i) {
+            const QRectF& a = header[i].box;
+            EXPECT_GE(a.left(), g.content.left * toPt - 0.5) << header[i].text.toStdString();
+            EXPECT_LE(a.right(), g.content.right * toPt + 0.5) << header[i].text.toStdString();
+            // Lines may touch: their boxes hold the fonts' whole ascent and descent.
+            for (size_t j = i + 1; j < header.size(); ++j)
+                EXPECT_FALSE(a.adjusted(0, 1, 0, -1).intersects(header[j].box.adjusted(0, 1, 0, -1)))
+                    << header[i].text.toStdString() << " over " << header[j].text.toStdString();
+        }
+        // The brand line is the one italic text of the page.
+        const QStringList fonts = pdfFontNames(pdf);
+        EXPECT_EQ(fonts.filter("Italic").size(), 1) << fonts.join(' ').toStdString();
+    }
+}

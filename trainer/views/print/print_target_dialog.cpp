@@ -24,6 +24,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <functional>
 #include <cmath>
 
 Q_DECLARE_METATYPE(IEventParams*)
@@ -38,11 +39,11 @@ QString dialogText(uint16_t control)
 }
 
 // The distance edit with its up-down: a typed distance is taken as typed (the card prints two
-// decimals), the arrows step to the next tenth, and Enter on a distance that does not read is
-// left to the dialog with the text as the user typed it.
+// decimals) and the arrows step to the next tenth. Enter on a distance that does not read goes to
+// `refuse` before the spin box or its edit could put the last good value back.
 class DistanceBox final : public QDoubleSpinBox {
 public:
-    explicit DistanceBox(QWidget* parent) : QDoubleSpinBox(parent)
+    DistanceBox(QWidget* parent, std::function<void()> refuse) : QDoubleSpinBox(parent), m_refuse(std::move(refuse))
     {
         setDecimals(6);
         setRange(kMinTargetDistance, kMaxTargetDistance);
@@ -62,13 +63,20 @@ public:
 protected:
     void keyPressEvent(QKeyEvent* event) override
     {
-        // The spin box would put the last good value back before the dialog could read the text.
-        if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && !hasAcceptableInput()) {
-            event->ignore();
-            return;
-        }
-        QDoubleSpinBox::keyPressEvent(event);
+        if (!refused(event))
+            QDoubleSpinBox::keyPressEvent(event);
     }
+
+private:
+    bool refused(QKeyEvent* event)
+    {
+        if ((event->key() != Qt::Key_Return && event->key() != Qt::Key_Enter) || hasAcceptableInput())
+            return false;
+        m_refuse();
+        return true;
+    }
+
+    std::function<void()> m_refuse;
 };
 
 } // namespace
@@ -122,7 +130,7 @@ CPrintTargetDlg::CPrintTargetDlg(QPrinter& printer, const QString& jobName, QWid
     m_type->setCurrentIndex(1);
     left->addWidget(m_type, 3, 0, 1, 2);
     left->addWidget(new QLabel(dialogText(IDC_DISTANCE_LABEL), this), 4, 0, 1, 2);
-    m_distance = new DistanceBox(this);
+    m_distance = new DistanceBox(this, [this] { refuseDistance(); });
     m_distance->setValue(10.0);
     left->addWidget(m_distance, 5, 0);
     left->addWidget(new QLabel(dialogText(IDC_METERS_LABEL), this), 5, 1);
@@ -245,17 +253,19 @@ bool CPrintTargetDlg::PrintPage()
     return ok;
 }
 
+void CPrintTargetDlg::refuseDistance()
+{
+    QApplication::beep();
+    m_distance->setFocus();
+    m_distance->selectAll();
+}
+
 void CPrintTargetDlg::keyPressEvent(QKeyEvent* event)
 {
-    // Enter takes the settings and closes; the buttons are not defaults, so it never prints. A
-    // distance that does not read keeps the tool open at the edit.
+    // Enter takes the settings and closes; the buttons are not defaults, so it never prints.
     if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
-        if (!m_distance->hasAcceptableInput()) {
-            QApplication::beep();
-            m_distance->setFocus();
-            m_distance->selectAll();
-            return;
-        }
+        if (!m_distance->hasAcceptableInput())
+            return refuseDistance();
         m_distance->interpretText();
         accept();
         return;

@@ -45,6 +45,8 @@ private:
     class Preview;
     void discard();
     void failed();
+    // A distance that does not read: beep and go back to the edit.
+    void refuseDistance();
 
     QPrinter& m_printer;
     QString m_jobName;
