@@ -85,7 +85,7 @@ TEST(ReportPrinting, PreviewAndPrintGiveTheSamePages)
     // The PDF tells whose practice it holds.
     const QString title = pdfInfoField(dir.filePath("report.pdf"), "Title");
     EXPECT_EQ(title, reportTitle(doc));
-    EXPECT_TRUE(title.startsWith("Anna, Air Rifle 10 Meters") && title.contains("2023")) << title.toStdString();
+    EXPECT_TRUE(title.startsWith("Anna, Air Rifle 10 Meters") && title.count(", ") == 2) << title.toStdString();
 
     // Page setup's margins lay the report out again, and the open preview follows.
     printing.SetMargins({2000, 9000, 2000, 9000});
