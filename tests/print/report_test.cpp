@@ -12,6 +12,7 @@
 #include "target_pictures.h"
 
 #include <QDir>
+#include <QPainter>
 #include <algorithm>
 #include <cmath>
 #include <QTemporaryDir>
@@ -351,4 +352,56 @@ TEST(Report, ShotPageHeaderTextsKeepToTheirPlaces)
         const QStringList fonts = pdfFontNames(pdf);
         EXPECT_EQ(fonts.filter("Italic").size(), 1) << fonts.join(' ').toStdString();
     }
+}
+
+TEST(Report, PrintedChartsKeepToTheirCells)
+{
+    Practice p;
+    const PageGeometry g = computePageGeometry(2480, 3508, 300, 300, 0, 0, {});
+    const auto pages = PrintReport(p.doc, g, ReportSections{false, false, false, true, true, true, true, true});
+    ASSERT_TRUE(pages);
+    size_t cells = 0;
+    for (const PrintoutPage& page : *pages)
+        for (const auto& cell : page.cells) {
+            auto* c = dynamic_cast<const CPrintoutChartCell*>(cell.get());
+            if (!c)
+                continue;
+            const size_t index = cells++;
+            SCOPED_TRACE(index);
+            // Nothing the chart draws lies beyond its cell.
+            const int margin = 150;
+            const QRect inner(margin, margin, int(c->rect.width()), int(c->rect.height()));
+            QImage image(inner.width() + 2 * margin, inner.height() + 2 * margin, QImage::Format_Grayscale8);
+            image.fill(Qt::white);
+            {
+                QPainter painter(&image);
+                painter.translate(margin - c->rect.left, margin - c->rect.top);
+                c->Draw(&painter);
+            }
+            int outside = 0;
+            for (int y = 0; y < image.height(); ++y) {
+                const uchar* line = image.constScanLine(y);
+                for (int x = 0; x < image.width(); ++x)
+                    outside += line[x] < 224 && !inner.contains(x, y);
+            }
+            EXPECT_EQ(outside, 0);
+            // The curves of the probability's lower chart (the last) lie within its range, so none
+            // is cut off; bars of other charts rise from below theirs.
+            if (index != 5)
+                continue;
+            const kavro::charts::CChartImpl& chart = c->chart();
+            int beyond = 0;
+            for (const kavro::charts::ChartSeries& s : chart.series())
+                if (s.visible && s.printable)
+                    for (const auto& [x, y] : s.points)
+                        beyond += y < chart.yMin || y > chart.yMax;
+            EXPECT_EQ(beyond, 0);
+        }
+    EXPECT_EQ(cells, 6u);
+
+    // One shot has no intervals to chart, and no such section.
+    Practice one(1);
+    const auto single = PrintReport(one.doc, g, only(&ReportSections::intervals));
+    ASSERT_TRUE(single);
+    EXPECT_FALSE(hasText(*single, "Intervals"));
 }

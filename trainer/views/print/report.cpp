@@ -536,7 +536,9 @@ template <class View> void printChart(Layout& l, int command)
     View* view = chartView<View>(l.doc, owned);
     view->RefreshIfNeeded();
     const std::vector<charts::CChartWindow*> windows = view->chartWindows();
-    if (windows.empty())
+    // Nothing to chart (a practice of one shot has no intervals): no section, as on the screen.
+    if (std::none_of(windows.begin(), windows.end(),
+                     [](charts::CChartWindow* w) { return hasPrintedCurves(w->chart()); }))
         return;
     const int chartHeight = l.width() / 2;
     const QString title = sectionTitle(command);
@@ -553,13 +555,14 @@ template <class View> void printChart(Layout& l, int command)
         cell->dpiX = l.g.dpiX;
         cell->dpiY = l.g.dpiY;
         cell->rect = {l.g.content.left, top, l.g.content.right, top + height};
+        return cell;
     };
     if constexpr (std::is_same_v<View, charts::CProbabilityView>) {
         const int available = chartHeight - l.gapY / 2;
         const int upper = available * 3 / 5;
         chartCell(windows[0]->chart(), l.top, upper);
         if (windows.size() > 1)
-            chartCell(windows[1]->chart(), l.top + upper + l.gapY / 2, available - upper);
+            chartCell(windows[1]->chart(), l.top + upper + l.gapY / 2, available - upper)->HoldCurves();
     } else {
         chartCell(windows[0]->chart(), l.top, chartHeight);
     }
