@@ -66,6 +66,7 @@ struct GdiFont {
     int32_t height = 0;
     int32_t weight = 400;
     QString face = QStringLiteral("Arial");
+    bool italic = false;
     bool operator==(const GdiFont&) const = default;
 };
 

@@ -100,6 +100,7 @@ QFont makeFont(const GdiFont& request)
     // Hinted metrics would change with the size in logical units; text must scale linearly.
     font.setHintingPreference(QFont::PreferNoHinting);
     font.setWeight(static_cast<QFont::Weight>(std::clamp(request.weight, 1, 1000)));
+    font.setItalic(request.italic);
     int64_t em = request.height < 0 ? -int64_t(request.height) : request.height;
     if (request.height > 0)
         em = std::llround(double(request.height) / cellPerEm(font));

@@ -10,16 +10,18 @@
 #include "report_printing.h"
 #include "view_registry.h"
 
-#include <QLineEdit>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
 #include <QDoubleSpinBox>
 #include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QPrintPreviewWidget>
 #include <QTemporaryDir>
+#include <QTest>
 #include <gtest/gtest.h>
 
 using namespace kavro::print;
@@ -80,6 +82,10 @@ TEST(ReportPrinting, PreviewAndPrintGiveTheSamePages)
         printing.Print(doc, nullptr);
     }
     EXPECT_EQ(pdfPageCount(dir.filePath("report.pdf")), shown);
+    // The PDF tells whose practice it holds.
+    const QString title = pdfInfoField(dir.filePath("report.pdf"), "Title");
+    EXPECT_EQ(title, reportTitle(doc));
+    EXPECT_TRUE(title.startsWith("Anna, Air Rifle 10 Meters") && title.count(", ") == 2) << title.toStdString();
 
     // Page setup's margins lay the report out again, and the open preview follows.
     printing.SetMargins({2000, 9000, 2000, 9000});
@@ -139,7 +145,9 @@ TEST(PrintTargetTool, BuildsPreviewsAndPrintsItsPage)
 {
     QPrinter printer(QPrinter::HighResolution);
     QTemporaryDir dir;
-    toPdf(printer, dir.filePath("target.pdf"));
+    const QString screens = QStringLiteral(KAVRO_BIN_DIR "/../screens");
+    QDir().mkpath(screens);
+    toPdf(printer, screens + "/print_target_tool.pdf");
     CPrintTargetDlg dialog(printer, "practice.kavro");
     ASSERT_GT(dialog.events()->count(), 5);
     EXPECT_EQ(dialog.typeBox()->currentIndex(), 1);
@@ -163,8 +171,7 @@ TEST(PrintTargetTool, BuildsPreviewsAndPrintsItsPage)
     EXPECT_TRUE(dialog.expanded());
     dialog.show();
     QApplication::processEvents();
-    QDir().mkpath(QStringLiteral(KAVRO_BIN_DIR "/../screens"));
-    dialog.grab().save(QStringLiteral(KAVRO_BIN_DIR "/../screens/print_target_tool.png"));
+    dialog.grab().save(screens + "/print_target_tool.png");
     // Another card type discards the page; the preview builds the new one.
     const kavro::GdiRect card = dialog.page()->cells.back()->rect;
     dialog.typeBox()->setCurrentIndex(3);
@@ -175,22 +182,57 @@ TEST(PrintTargetTool, BuildsPreviewsAndPrintsItsPage)
 
     DialogAnswer print(true);
     EXPECT_TRUE(dialog.PrintPage());
-    EXPECT_EQ(pdfPageCount(dir.filePath("target.pdf")), 1);
+    EXPECT_EQ(pdfPageCount(screens + "/print_target_tool.pdf"), 1);
+    EXPECT_TRUE(savePagePng(screens + "/print_target_tool.pdf", 1, screens + "/print_target_tool_page.png"));
 
-    // Enter with a distance that does not read keeps the tool open at the edit.
-    QFile::remove(dir.filePath("target.pdf"));
-    QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+    // Enter in the edit with a distance that does not read beeps and keeps the tool open at the
+    // edit, with the text as typed.
+    toPdf(printer, dir.filePath("target.pdf"));
+    dialog.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog));
     QLineEdit* distanceEdit = dialog.distanceBox()->findChild<QLineEdit*>();
     ASSERT_TRUE(distanceEdit);
-    distanceEdit->setText(QStringLiteral("0.0"));
-    QApplication::sendEvent(&dialog, &enter);
-    EXPECT_TRUE(dialog.isVisible());
-    EXPECT_EQ(dialog.result(), 0);
-    EXPECT_DOUBLE_EQ(dialog.distanceBox()->value(), 10.0);
+    for (QWidget* target : {static_cast<QWidget*>(distanceEdit), static_cast<QWidget*>(&dialog)}) {
+        dialog.distanceBox()->setFocus();
+        distanceEdit->setText(QStringLiteral("0"));
+        QTest::keyClick(target, Qt::Key_Return);
+        EXPECT_TRUE(dialog.isVisible());
+        EXPECT_EQ(dialog.result(), 0);
+        EXPECT_EQ(distanceEdit->text(), QStringLiteral("0"));
+        EXPECT_TRUE(dialog.distanceBox()->hasFocus());
+    }
+
+    // A typed distance is taken as typed and printed with two decimals; the arrows step to the
+    // next tenth.
+    distanceEdit->selectAll();
+    QTest::keyClicks(distanceEdit, QStringLiteral("12.25"));
+    EXPECT_DOUBLE_EQ(dialog.distanceBox()->value(), 12.25);
+    ASSERT_TRUE(dialog.BuildTargetPage());
+    bool labelled = false;
+    for (const auto& cell : dialog.page()->cells)
+        if (auto* t = dynamic_cast<CPrintoutTextCell*>(cell.get()))
+            labelled |= t->text.endsWith(" (12.25m)");
+    EXPECT_TRUE(labelled);
+    QTest::keyClick(distanceEdit, Qt::Key_Up);
+    EXPECT_DOUBLE_EQ(dialog.distanceBox()->value(), 12.3);
+    QTest::keyClick(distanceEdit, Qt::Key_Down);
+    QTest::keyClick(distanceEdit, Qt::Key_Down);
+    EXPECT_DOUBLE_EQ(dialog.distanceBox()->value(), 12.1);
+    distanceEdit->selectAll();
+    QTest::keyClicks(distanceEdit, QStringLiteral("12.5"));
+
+    // Collapsed, the tool shows nothing of the preview.
+    QLabel* previewLabel = nullptr;
+    for (QLabel* label : dialog.findChildren<QLabel*>())
+        if (label->text() == QStringLiteral("Preview"))
+            previewLabel = label;
+    ASSERT_TRUE(previewLabel);
+    EXPECT_TRUE(previewLabel->isVisible());
+    dialog.setExpanded(false);
+    EXPECT_FALSE(previewLabel->isVisible());
 
     // Enter closes the tool with its settings; it does not print again.
-    distanceEdit->setText(QStringLiteral("12.5"));
-    QApplication::sendEvent(&dialog, &enter);
+    QTest::keyClick(distanceEdit, Qt::Key_Return);
     EXPECT_DOUBLE_EQ(dialog.distanceBox()->value(), 12.5);
     EXPECT_EQ(dialog.result(), QDialog::Accepted);
     EXPECT_FALSE(dialog.isVisible());

@@ -12,6 +12,7 @@
 #include "target_pictures.h"
 
 #include <QDir>
+#include <QPainter>
 #include <algorithm>
 #include <cmath>
 #include <QTemporaryDir>
@@ -246,4 +247,161 @@ TEST(Report, AllShotsPictureZoomShowsTheWholeFormOfATwoTargetEvent)
     }
     EXPECT_TRUE(isRing) << zoom.width();
     EXPECT_GE(zoom.width(), extent);
+}
+
+TEST(Report, BiathlonStandingAndProneKeepTheirProportionsOnThePage)
+{
+    CKavroDoc doc;
+    infotest::start(doc, "BTLN");
+    std::vector<charttest::AimingSpec> specs = charttest::realPracticeSpecs(10);
+    for (size_t i = 0; i < specs.size(); ++i)
+        specs[i].subTarget = i % 2 ? 2 : 1;
+    infotest::shoot(doc, specs);
+    doc.document()->put_Value("_comments", Variant("Wind from the left, calm when prone."));
+    const QString screens = QStringLiteral(KAVRO_BIN_DIR "/../screens");
+    QDir().mkpath(screens);
+    const QString pdf = screens + "/report_biathlon_standing_prone.pdf";
+    const PageGeometry g = pdfGeometry(pdf, 300);
+    auto pages = PrintReport(doc, g, ReportSections{});
+    ASSERT_TRUE(pages);
+    ASSERT_TRUE(writePdf(pdf, 300, *pages));
+    for (int page = 1; page <= int(pages->size()); ++page)
+        EXPECT_TRUE(savePagePng(pdf, page, screens + QString("/report_biathlon_standing_prone_%1.png").arg(page)));
+    EXPECT_TRUE(pdfText(pdf, 1).simplified().contains("Wind from the left, calm when prone."));
+
+    // The shot's own page too: every target picture lies on the content and keeps the proportions
+    // of the form it shows.
+    ComPtr<IShotCollection> match;
+    ASSERT_TRUE(doc.GetMatchShots(&match));
+    doc.SetSelectedShot(shotAt(match.get(), 2).get(), nullptr);
+    auto shotPage = BuildShotPage(doc, g);
+    ASSERT_TRUE(shotPage);
+    pages->push_back(std::move(shotPage->front()));
+    size_t pictures = 0;
+    for (const PrintoutPage& page : *pages)
+        for (const auto& c : page.cells)
+            if (auto* p = dynamic_cast<const CPrintoutPictureCell*>(c.get())) {
+                ++pictures;
+                const GdiRect& r = p->rect;
+                EXPECT_TRUE(r.left >= g.content.left && r.right <= g.content.right && r.top >= g.content.top
+                            && r.bottom <= g.content.bottom)
+                    << r.left << "," << r.top << "," << r.right << "," << r.bottom;
+                int32_t w = 0, h = 0;
+                p->picture->get_Width(&w);
+                p->picture->get_Height(&h);
+                EXPECT_NEAR(double(r.width()) / double(r.height()), double(w) / h, 0.01 * w / h);
+            }
+    EXPECT_GE(pictures, 2u + 1u + 1u); // standing and prone, the series, the shot
+}
+
+TEST(Report, ShotPageHeaderTextsKeepToTheirPlaces)
+{
+    struct Case {
+        const char* event;
+        QString shooter;
+        const char* screen; // kept for review when set
+    };
+    const QString longName = "Maximiliane Alexandra Konstantina von Hohenzollern-Sigmaringen und Thurn-Taxis";
+    const Case cases[] = {{"SPF", "Anna", "shot_page_spf"},
+                          {"N4TL15", "Anna", nullptr},
+                          {"MRF-22-10", longName, nullptr},
+                          {"AR10", longName + " " + longName, nullptr}};
+    QTemporaryDir dir;
+    const QString screens = QStringLiteral(KAVRO_BIN_DIR "/../screens");
+    QDir().mkpath(screens);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.event);
+        CKavroDoc doc;
+        infotest::start(doc, c.event);
+        doc.document()->put_ShooterName(c.shooter);
+        infotest::shoot(doc, charttest::realPracticeSpecs(12));
+        ComPtr<IShotCollection> match;
+        ASSERT_TRUE(doc.GetMatchShots(&match));
+        doc.SetSelectedShot(shotAt(match.get(), 5).get(), nullptr);
+        const QString pdf = c.screen ? screens + "/" + c.screen + ".pdf" : dir.filePath("shot.pdf");
+        const PageGeometry g = pdfGeometry(pdf, 300);
+        const auto pages = BuildShotPage(doc, g);
+        ASSERT_TRUE(pages);
+        ASSERT_TRUE(writePdf(pdf, 300, *pages));
+        if (c.screen) {
+            EXPECT_TRUE(savePagePng(pdf, 1, screens + "/" + c.screen + ".png"));
+        }
+        const auto rule = std::find_if(pages->front().cells.begin(), pages->front().cells.end(),
+                                       [](const auto& cell) { return dynamic_cast<CPrintoutBarCell*>(cell.get()); });
+        ASSERT_NE(rule, pages->front().cells.end());
+        const double toPt = 72.0 / g.dpiY;
+        std::vector<PdfWord> header;
+        for (const PdfWord& w : pdfWords(pdf, 1))
+            if (w.box.bottom() <= (*rule)->rect.top * toPt + 1)
+                header.push_back(w);
+        QString text;
+        for (const PdfWord& w : header)
+            text += w.text + " ";
+        EXPECT_TRUE(text.contains("Shot number 5 of 12")) << text.toStdString();
+        EXPECT_TRUE(text.contains("KAVRO Shooter Training System")) << text.toStdString();
+        for (size_t i = 0; i < header.size(); ++i) {
+            const QRectF& a = header[i].box;
+            EXPECT_GE(a.left(), g.content.left * toPt - 0.5) << header[i].text.toStdString();
+            EXPECT_LE(a.right(), g.content.right * toPt + 0.5) << header[i].text.toStdString();
+            // Lines may touch: their boxes hold the fonts' whole ascent and descent.
+            for (size_t j = i + 1; j < header.size(); ++j)
+                EXPECT_FALSE(a.adjusted(0, 1, 0, -1).intersects(header[j].box.adjusted(0, 1, 0, -1)))
+                    << header[i].text.toStdString() << " over " << header[j].text.toStdString();
+        }
+        // The brand line is the one italic text of the page.
+        const QStringList fonts = pdfFontNames(pdf);
+        EXPECT_EQ(fonts.filter("Italic").size(), 1) << fonts.join(' ').toStdString();
+    }
+}
+
+TEST(Report, PrintedChartsKeepToTheirCells)
+{
+    Practice p;
+    const PageGeometry g = computePageGeometry(2480, 3508, 300, 300, 0, 0, {});
+    const auto pages = PrintReport(p.doc, g, ReportSections{false, false, false, true, true, true, true, true});
+    ASSERT_TRUE(pages);
+    size_t cells = 0;
+    for (const PrintoutPage& page : *pages)
+        for (const auto& cell : page.cells) {
+            auto* c = dynamic_cast<const CPrintoutChartCell*>(cell.get());
+            if (!c)
+                continue;
+            const size_t index = cells++;
+            SCOPED_TRACE(index);
+            // Nothing the chart draws lies beyond its cell.
+            const int margin = 150;
+            const QRect inner(margin, margin, int(c->rect.width()), int(c->rect.height()));
+            QImage image(inner.width() + 2 * margin, inner.height() + 2 * margin, QImage::Format_Grayscale8);
+            image.fill(Qt::white);
+            {
+                QPainter painter(&image);
+                painter.translate(margin - c->rect.left, margin - c->rect.top);
+                c->Draw(&painter);
+            }
+            int outside = 0;
+            for (int y = 0; y < image.height(); ++y) {
+                const uchar* line = image.constScanLine(y);
+                for (int x = 0; x < image.width(); ++x)
+                    outside += line[x] < 224 && !inner.contains(x, y);
+            }
+            EXPECT_EQ(outside, 0);
+            // The curves of the probability's lower chart (the last) lie within its range, so none
+            // is cut off; bars of other charts rise from below theirs.
+            if (index != 5)
+                continue;
+            const kavro::charts::CChartImpl& chart = c->chart();
+            int beyond = 0;
+            for (const kavro::charts::ChartSeries& s : chart.series())
+                if (s.visible && s.printable)
+                    for (const auto& [x, y] : s.points)
+                        beyond += y < chart.yMin || y > chart.yMax;
+            EXPECT_EQ(beyond, 0);
+        }
+    EXPECT_EQ(cells, 6u);
+
+    // One shot has no intervals to chart, and no such section.
+    Practice one(1);
+    const auto single = PrintReport(one.doc, g, only(&ReportSections::intervals));
+    ASSERT_TRUE(single);
+    EXPECT_FALSE(hasText(*single, "Intervals"));
 }

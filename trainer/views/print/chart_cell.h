@@ -11,6 +11,9 @@ public:
     // Copies what the chart holds, so the page stays as laid out while the view goes on.
     void SetChart(const charts::CChartImpl& chart);
     void Draw(QPainter* painter) const override;
+    // Widens the value range to hold every printed curve: paper has no scroll bar, so a curve
+    // leaving a fixed range would be cut off.
+    void HoldCurves();
 
     charts::ChartFonts fonts;
     int dpiX = 600, dpiY = 600;
@@ -19,5 +22,8 @@ public:
 private:
     std::shared_ptr<charts::CChartImpl> m_chart = std::make_shared<charts::CChartImpl>();
 };
+
+// True when the chart has a curve or a bar to print.
+bool hasPrintedCurves(const charts::CChartImpl& chart);
 
 } // namespace kavro::print

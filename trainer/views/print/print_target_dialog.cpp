@@ -24,6 +24,8 @@
 #include <QTimer>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <functional>
+#include <cmath>
 
 Q_DECLARE_METATYPE(IEventParams*)
 
@@ -35,6 +37,47 @@ QString dialogText(uint16_t control)
 {
     return LoadResString(dialogTextId(IDD_PRINT_TARGET, control));
 }
+
+// The distance edit with its up-down: a typed distance is taken as typed (the card prints two
+// decimals) and the arrows step to the next tenth. Enter on a distance that does not read goes to
+// `refuse` before the spin box or its edit could put the last good value back.
+class DistanceBox final : public QDoubleSpinBox {
+public:
+    DistanceBox(QWidget* parent, std::function<void()> refuse) : QDoubleSpinBox(parent), m_refuse(std::move(refuse))
+    {
+        setDecimals(6);
+        setRange(kMinTargetDistance, kMaxTargetDistance);
+        setSingleStep(0.1);
+    }
+
+    QString textFromValue(double value) const override { return locale().toString(value, 'g', 6); }
+
+    void stepBy(int steps) override
+    {
+        const double tenths = value() * 10;
+        const double from = steps > 0 ? std::floor(tenths + 1e-6) : std::ceil(tenths - 1e-6);
+        setValue((from + steps) / 10);
+        selectAll();
+    }
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override
+    {
+        if (!refused(event))
+            QDoubleSpinBox::keyPressEvent(event);
+    }
+
+private:
+    bool refused(QKeyEvent* event)
+    {
+        if ((event->key() != Qt::Key_Return && event->key() != Qt::Key_Enter) || hasAcceptableInput())
+            return false;
+        m_refuse();
+        return true;
+    }
+
+    std::function<void()> m_refuse;
+};
 
 } // namespace
 
@@ -87,10 +130,7 @@ CPrintTargetDlg::CPrintTargetDlg(QPrinter& printer, const QString& jobName, QWid
     m_type->setCurrentIndex(1);
     left->addWidget(m_type, 3, 0, 1, 2);
     left->addWidget(new QLabel(dialogText(IDC_DISTANCE_LABEL), this), 4, 0, 1, 2);
-    m_distance = new QDoubleSpinBox(this);
-    m_distance->setRange(kMinTargetDistance, kMaxTargetDistance);
-    m_distance->setDecimals(1);
-    m_distance->setSingleStep(0.1);
+    m_distance = new DistanceBox(this, [this] { refuseDistance(); });
     m_distance->setValue(10.0);
     left->addWidget(m_distance, 5, 0);
     left->addWidget(new QLabel(dialogText(IDC_METERS_LABEL), this), 5, 1);
@@ -112,7 +152,8 @@ CPrintTargetDlg::CPrintTargetDlg(QPrinter& printer, const QString& jobName, QWid
     left->addLayout(buttons, 8, 0, 1, 2);
 
     auto* right = new QVBoxLayout;
-    right->addWidget(new QLabel(dialogText(IDC_PREVIEW_LABEL), this));
+    m_previewLabel = new QLabel(dialogText(IDC_PREVIEW_LABEL), this);
+    right->addWidget(m_previewLabel);
     m_preview = new Preview(this);
     right->addWidget(m_preview, 1);
     outer->addLayout(right, 1);
@@ -212,17 +253,19 @@ bool CPrintTargetDlg::PrintPage()
     return ok;
 }
 
+void CPrintTargetDlg::refuseDistance()
+{
+    QApplication::beep();
+    m_distance->setFocus();
+    m_distance->selectAll();
+}
+
 void CPrintTargetDlg::keyPressEvent(QKeyEvent* event)
 {
-    // Enter takes the settings and closes; the buttons are not defaults, so it never prints. A
-    // distance that does not read keeps the tool open at the edit.
+    // Enter takes the settings and closes; the buttons are not defaults, so it never prints.
     if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
-        if (!m_distance->hasAcceptableInput()) {
-            QApplication::beep();
-            m_distance->setFocus();
-            m_distance->selectAll();
-            return;
-        }
+        if (!m_distance->hasAcceptableInput())
+            return refuseDistance();
         m_distance->interpretText();
         accept();
         return;
@@ -237,6 +280,7 @@ void CPrintTargetDlg::setExpanded(bool expanded)
         return;
     }
     m_expanded = expanded;
+    m_previewLabel->setVisible(expanded);
     m_preview->setVisible(expanded);
     m_expand->setText(expanded ? QStringLiteral("<<") : dialogText(IDC_EXPAND));
     adjustSize();

@@ -10,6 +10,7 @@
 class QCheckBox;
 class QComboBox;
 class QDoubleSpinBox;
+class QLabel;
 class QListWidget;
 class QPrinter;
 class QPushButton;
@@ -44,6 +45,8 @@ private:
     class Preview;
     void discard();
     void failed();
+    // A distance that does not read: beep and go back to the edit.
+    void refuseDistance();
 
     QPrinter& m_printer;
     QString m_jobName;
@@ -54,6 +57,7 @@ private:
     QCheckBox* m_rings;
     QCheckBox* m_clip;
     QPushButton* m_expand;
+    QLabel* m_previewLabel;
     Preview* m_preview;
     std::optional<PrintoutPage> m_page;
     PageGeometry m_geometry;

@@ -51,6 +51,7 @@ ReportFonts ReportFonts::make(int dpiY)
     r.bold = font(12, 700, face);
     r.title = font(14, 700, face);
     r.brand = font(12, 700, QStringLiteral("Times New Roman"));
+    r.brand.italic = true;
     return r;
 }
 
@@ -71,6 +72,25 @@ QString sectionTitle(int command)
 }
 
 namespace {
+
+DATE firstMatchEnterTime(CKavroDoc& doc)
+{
+    ComPtr<IShotCollection> match;
+    ComPtr<IAimingAttr> attr;
+    DATE t = 0;
+    if (doc.GetMatchShots(&match))
+        if (ComPtr<IShot> first = shotAt(match.get(), 1); first && SUCCEEDED(first->get_Attr(attr.put())) && attr)
+            attr->get_EnterTime(&t);
+    return t;
+}
+
+QString shooterName(CKavroDoc& doc)
+{
+    QString name;
+    if (!doc.GetShooterName(&name) || name.isEmpty())
+        name = LoadResString(IDS_UNTITLED);
+    return name;
+}
 
 // Lays cells out top to bottom over as many pages as they need.
 class Layout {
@@ -140,55 +160,72 @@ public:
     int top = 0, bottom = 0, headerBottom = 0;
 
 private:
+    // The header's texts keep to their places: a text its place cannot hold is shortened with an
+    // ellipsis rather than printed over its neighbour or past the margin.
     void header()
     {
         const GdiRect& c = g.content;
         constexpr COLORREF grey = 0x808080;
         const uint32_t single = DT_SINGLELINE | DT_NOCLIP;
-        const QString brand = LoadResString(IDS_BRAND);
+        const QString brand = fitted(fonts.brand, LoadResString(IDS_BRAND), width());
         const TextSize b = measure(fonts.brand, brand, 0, single);
-        text(fonts.brand, brand, {c.left, top, c.right, top + b.height}, single | DT_RIGHT, grey);
+        text(fonts.brand, brand, {c.right - b.width, top, c.right, top + b.height}, single | DT_RIGHT, grey);
         const QString number = formatC("%i", int(pages.size()));
         const TextSize n = measure(fonts.brand, number, 0, single);
         text(fonts.brand, number, {c.left, bottom - n.height, c.right, bottom}, single | DT_RIGHT, grey);
         bottom -= n.height;
 
-        QString name;
-        if (!doc.GetShooterName(&name) || name.isEmpty())
-            name = LoadResString(IDS_UNTITLED);
+        const QString name = fitted(fonts.title, shooterName(doc), width() - (b.width ? b.width + gapX : 0));
         const TextSize s = measure(fonts.title, name, 0, single);
-        text(fonts.title, name, {c.left, top, c.right, top + s.height}, single);
-        top += s.height;
+        text(fonts.title, name, {c.left, top, c.left + s.width, top + s.height}, single);
+        top += std::max(s.height, b.height);
 
+        // Right to left: the date, then the subtitle before it; the event takes what is left.
         QString event;
         doc.GetEventDisplayName(&event);
-        const QString date = info::formatDateTime(firstMatchEnterTime());
-        const TextSize e = measure(fonts.title, event, 0, single);
-        const TextSize d = measure(fonts.text, date, 0, single);
-        int line = std::max(e.height, d.height);
-        text(fonts.title, event, {c.left, top, c.right, top + e.height}, single);
-        text(fonts.text, date, {c.left, top, c.right, top + d.height}, single | DT_RIGHT);
-        if (!subtitle.isEmpty()) {
-            const TextSize t = measure(fonts.text, subtitle, 0, single);
+        int right = c.right;
+        int line = 0;
+        auto placeRight = [&](const GdiFont& font, const QString& full) {
+            if (full.isEmpty())
+                return;
+            const QString shown = fitted(font, full, right - c.left);
+            const TextSize t = measure(font, shown, 0, single);
+            text(font, shown, {right - t.width, top, right, top + t.height}, single | DT_RIGHT);
+            right -= t.width + gapX;
             line = std::max(line, t.height);
-            text(fonts.text, subtitle, {c.left, top, c.right, top + t.height}, single | DT_CENTER);
-        }
-        top += line;
+        };
+        placeRight(fonts.text, info::formatDateTime(firstMatchEnterTime(doc)));
+        placeRight(fonts.text, subtitle);
+        event = fitted(fonts.title, event, right - c.left);
+        const TextSize e = measure(fonts.title, event, 0, single);
+        text(fonts.title, event, {c.left, top, c.left + e.width, top + e.height}, single);
+        top += std::max(line, e.height);
         auto* rule = page().add<CPrintoutBarCell>();
         rule->background = 0;
         rule->rect = {c.left, top, c.right, top + pt};
         top += pt + gapY;
     }
 
-    DATE firstMatchEnterTime()
+    // The longest start of the text that, with an ellipsis, is no wider than `room`; the text
+    // itself when it fits, nothing when not even the ellipsis does.
+    QString fitted(const GdiFont& font, const QString& full, int room)
     {
-        ComPtr<IShotCollection> match;
-        ComPtr<IAimingAttr> attr;
-        DATE t = 0;
-        if (doc.GetMatchShots(&match))
-            if (ComPtr<IShot> first = shotAt(match.get(), 1); first && SUCCEEDED(first->get_Attr(attr.put())) && attr)
-                attr->get_EnterTime(&t);
-        return t;
+        const uint32_t single = DT_SINGLELINE | DT_NOCLIP;
+        auto widthOf = [&](const QString& t) { return measure(font, t, 0, single).width; };
+        if (full.isEmpty() || widthOf(full) <= room)
+            return full;
+        const QString ellipsis(QChar(0x2026));
+        qsizetype lo = 0, hi = full.size() - 1; // the longest start that fits lies in lo..hi
+        if (widthOf(ellipsis) > room)
+            return QString();
+        while (lo < hi) {
+            const qsizetype mid = (lo + hi + 1) / 2;
+            if (widthOf(full.left(mid).trimmed() + ellipsis) <= room)
+                lo = mid;
+            else
+                hi = mid - 1;
+        }
+        return full.left(lo).trimmed() + ellipsis;
     }
 };
 
@@ -238,25 +275,38 @@ bool printAllShots(Layout& l)
                 pictures.push_back({{part, sub, false, true, zx, zy}, w, h});
         }
     }
-    int x = l.g.content.left, height = 0;
-    bool placed = false;
-    int blockHeight = 0;
+    std::erase_if(pictures, [](const Picture& p) { return p.shots.aimings.empty(); });
+    // The pictures keep their proportions and share the content width; the comments follow to
+    // their right, or below them when too little of the width is left.
+    int picturesWidth = 0, gaps = 0;
+    for (const Picture& p : pictures) {
+        gaps += picturesWidth ? l.gapX : 0;
+        picturesWidth += p.w + (picturesWidth ? l.gapX : 0);
+    }
+    if (picturesWidth > l.width() && picturesWidth > gaps) {
+        const double scale = double(l.width() - gaps) / (picturesWidth - gaps);
+        picturesWidth = gaps;
+        for (Picture& p : pictures) {
+            p.w = int(p.w * scale);
+            p.h = int(p.h * scale);
+            picturesWidth += p.w;
+        }
+    }
+    int picturesHeight = 0;
     for (const Picture& p : pictures)
-        blockHeight = std::max(blockHeight, p.h);
+        picturesHeight = std::max(picturesHeight, p.h);
     QString comments;
     l.doc.GetComments(&comments);
-    int picturesWidth = 0;
-    for (const Picture& p : pictures)
-        picturesWidth += p.w + (picturesWidth ? l.gapX : 0);
-    const int commentsLeft = l.g.content.left + picturesWidth + (picturesWidth ? l.gapX : 0);
-    const int commentsWidth = l.g.content.right - commentsLeft;
+    const int besideLeft = l.g.content.left + picturesWidth + (picturesWidth ? l.gapX : 0);
+    const bool beside = l.g.content.right - besideLeft >= l.width() / 4;
+    const int commentsLeft = beside ? besideLeft : l.g.content.left;
     TextSize c{};
-    if (!comments.isEmpty() && commentsWidth > 0)
-        c = l.measure(l.fonts.text, comments, commentsWidth);
-    l.breakFor(std::max(blockHeight, c.height));
+    if (!comments.isEmpty())
+        c = l.measure(l.fonts.text, comments, l.g.content.right - commentsLeft);
+    l.breakFor(beside ? std::max(picturesHeight, c.height) : picturesHeight);
+    int x = l.g.content.left, height = 0;
+    bool placed = false;
     for (const Picture& p : pictures) {
-        if (p.shots.aimings.empty())
-            continue;
         if (!AddShotsPictureCell(event.get(), l.page(), p.shots, {x, l.top, x + p.w, l.top + p.h}))
             return false;
         x += p.w + l.gapX;
@@ -264,6 +314,11 @@ bool printAllShots(Layout& l)
         placed = true;
     }
     if (c.height > 0) {
+        if (!beside && placed) {
+            l.top += height + l.gapY;
+            height = 0;
+            l.breakFor(c.height);
+        }
         l.text(l.fonts.text, comments, {commentsLeft, l.top, l.g.content.right, l.top + c.height});
         height = std::max(height, c.height);
         placed = true;
@@ -406,10 +461,11 @@ bool printSeries(Layout& l)
             for (int w : widths)
                 tableWidth += w;
             const int picture = std::clamp(l.width() - tableWidth - l.gapX, smallestPicture, largestPicture);
+            const int pictureHeight = int(picture * formAspect(event.get(), 1));
             const QString title = seriesCaption(number, serie.totals);
             const int titleHeight = l.measure(l.fonts.bold, title, 0, single).height;
             const int tableHeight = int(rows.size()) * lineHeight + l.pt;
-            l.breakFor(titleHeight + std::max(picture, tableHeight));
+            l.breakFor(titleHeight + std::max(pictureHeight, tableHeight));
             l.text(l.fonts.bold, title, {l.g.content.left, l.top, l.g.content.right, l.top + titleHeight}, single);
             l.top += titleHeight;
 
@@ -424,7 +480,7 @@ bool printSeries(Layout& l)
             const float half = float(std::max(zoom.width(), zoom.height()));
             ShotsPicture shots{serie.aimings, 1, false, group.match, two ? 0.0f : half, two ? 0.0f : half};
             if (!AddShotsPictureCell(event.get(), l.page(), shots,
-                                     {l.g.content.left, l.top, l.g.content.left + picture, l.top + picture}))
+                                     {l.g.content.left, l.top, l.g.content.left + picture, l.top + pictureHeight}))
                 return false;
 
             int y = l.top;
@@ -458,7 +514,7 @@ bool printSeries(Layout& l)
                 }
                 y += lineHeight;
             }
-            l.top += std::max(picture, tableHeight) + l.gapY;
+            l.top += std::max(pictureHeight, tableHeight) + l.gapY;
         }
     }
     return true;
@@ -480,7 +536,9 @@ template <class View> void printChart(Layout& l, int command)
     View* view = chartView<View>(l.doc, owned);
     view->RefreshIfNeeded();
     const std::vector<charts::CChartWindow*> windows = view->chartWindows();
-    if (windows.empty())
+    // Nothing to chart (a practice of one shot has no intervals): no section, as on the screen.
+    if (std::none_of(windows.begin(), windows.end(),
+                     [](charts::CChartWindow* w) { return hasPrintedCurves(w->chart()); }))
         return;
     const int chartHeight = l.width() / 2;
     const QString title = sectionTitle(command);
@@ -497,13 +555,14 @@ template <class View> void printChart(Layout& l, int command)
         cell->dpiX = l.g.dpiX;
         cell->dpiY = l.g.dpiY;
         cell->rect = {l.g.content.left, top, l.g.content.right, top + height};
+        return cell;
     };
     if constexpr (std::is_same_v<View, charts::CProbabilityView>) {
         const int available = chartHeight - l.gapY / 2;
         const int upper = available * 3 / 5;
         chartCell(windows[0]->chart(), l.top, upper);
         if (windows.size() > 1)
-            chartCell(windows[1]->chart(), l.top + upper + l.gapY / 2, available - upper);
+            chartCell(windows[1]->chart(), l.top + upper + l.gapY / 2, available - upper)->HoldCurves();
     } else {
         chartCell(windows[0]->chart(), l.top, chartHeight);
     }
@@ -511,6 +570,18 @@ template <class View> void printChart(Layout& l, int command)
 }
 
 } // namespace
+
+QString reportTitle(CKavroDoc& doc)
+{
+    QString event;
+    doc.GetEventDisplayName(&event);
+    QStringList parts{shooterName(doc)};
+    if (!event.isEmpty())
+        parts << event;
+    if (const DATE t = firstMatchEnterTime(doc); t != 0)
+        parts << info::formatDateTime(t);
+    return parts.join(QStringLiteral(", "));
+}
 
 std::optional<PrintoutPages> PrintReport(CKavroDoc& doc, const PageGeometry& geometry, const ReportSections& s)
 {

@@ -43,6 +43,10 @@ struct ReportSections {
 // Titles of the sections as the report prints them (also what tests look for).
 QString sectionTitle(int command);
 
+// What a report of the practice is called where its pages are kept (a PDF's title): the shooter,
+// the event and when the match began.
+QString reportTitle(CKavroDoc& doc);
+
 // Lays the report out; nullopt when a page or picture cannot be made.
 std::optional<PrintoutPages> PrintReport(CKavroDoc& doc, const PageGeometry& geometry, const ReportSections& sections);
 

@@ -45,6 +45,13 @@ void endWithApplication()
 
 } // namespace
 
+void nameDocument(QPrinter& printer, CKavroDoc& doc)
+{
+    // A print queue lists the job by its file; a PDF keeps the name as its title, which should
+    // tell whose practice it is.
+    printer.setDocName(printer.outputFormat() == QPrinter::PdfFormat ? reportTitle(doc) : jobName(doc));
+}
+
 CReportPrinting::CReportPrinting() = default;
 
 QPrinter& CReportPrinting::printer()
@@ -101,7 +108,7 @@ bool CReportPrinting::PrintReport(CKavroDoc& doc)
 
 bool CReportPrinting::PrintPages(CKavroDoc& doc, int from, int to)
 {
-    printer().setDocName(jobName(doc));
+    nameDocument(printer(), doc);
     return printPages(printer(), m_pages, from, to);
 }
 
@@ -154,7 +161,7 @@ void CReportPrinting::PrintShot(CKavroDoc& doc, QWidget* parent)
     // The shot's page takes the report's place.
     m_pages.clear();
     auto page = BuildShotPage(doc, printerGeometry(printer(), m_margins));
-    printer().setDocName(jobName(doc));
+    nameDocument(printer(), doc);
     if (!page || !printPages(printer(), *page))
         failed(parent);
     if (m_preview)

@@ -56,5 +56,8 @@ void setPrintDialogHook(std::function<bool(QPrinter&)> hook);
 
 // The job name of a practice: its file's name, else "Untitled".
 QString jobName(CKavroDoc& doc);
+// Names the print job of a report of the practice: its job name, or its title when the printer
+// writes a PDF.
+void nameDocument(QPrinter& printer, CKavroDoc& doc);
 
 } // namespace kavro::print

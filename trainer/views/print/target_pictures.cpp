@@ -49,7 +49,23 @@ bool makeHiddenTarget(IEventParams* event, int subTarget, HiddenTarget* out)
     return true;
 }
 
-bool takePicture(ITarget* target, PrintoutPage& page, const GdiRect& rect, const GdiRect& clip)
+// The largest part of the rectangle, from its top left corner, with the picture's proportions.
+GdiRect fittedTo(IPicture* picture, const GdiRect& rect)
+{
+    int32_t w = 0, h = 0;
+    picture->get_Width(&w);
+    picture->get_Height(&h);
+    if (w <= 0 || h <= 0 || rect.isEmpty())
+        return rect;
+    GdiRect r = rect;
+    if (rect.width() * h > rect.height() * w)
+        r.right = clampCoordinate(rect.left + rect.height() * w / h);
+    else
+        r.bottom = clampCoordinate(rect.top + rect.width() * h / w);
+    return r;
+}
+
+bool takePicture(ITarget* target, PrintoutPage& page, const GdiRect& rect, const GdiRect& clip, bool keepProportions)
 {
     ComPtr<IUnknown> image;
     ComPtr<IPicture> picture;
@@ -57,7 +73,7 @@ bool takePicture(ITarget* target, PrintoutPage& page, const GdiRect& rect, const
         || FAILED(image->QueryInterface(IPicture::iid, picture.putVoid())) || !picture)
         return false;
     auto* cell = page.add<CPrintoutPictureCell>();
-    cell->rect = rect;
+    cell->rect = keepProportions ? fittedTo(picture.get(), rect) : rect;
     cell->clip = clip;
     cell->picture = picture;
     return true;
@@ -79,7 +95,8 @@ bool CreateTargetPictureCell(IEventParams* event, PrintoutPage& page, const GdiR
     c->put_SubTarget(subTarget);
     c->put_EnableUpdate(VARIANT_TRUE);
     c->put_DisplayScoreRings(toVariantBool(scoreRings));
-    return takePicture(c, page, target, clip);
+    // The rectangle already has the target's proportions at the size it must print.
+    return takePicture(c, page, target, clip, false);
 }
 
 std::vector<ComPtr<IAiming>> aimingsOfShots(CKavroDoc& doc, IShotCollection* shots)
@@ -118,7 +135,13 @@ bool AddShotsPictureCell(IEventParams* event, PrintoutPage& page, const ShotsPic
     if (shots.zoomX != 0 && shots.zoomY != 0)
         c->ZoomTo(-shots.zoomX, -shots.zoomY, 2 * shots.zoomX, 2 * shots.zoomY);
     c->put_EnableUpdate(VARIANT_TRUE);
-    return takePicture(c, page, rect, {});
+    return takePicture(c, page, rect, {}, true);
+}
+
+double formAspect(IEventParams* event, int subTarget)
+{
+    float w = 0, h = 0;
+    return formSize(event, subTarget, &w, &h) ? double(h) / w : 1.0;
 }
 
 QSizeF GetShotsZoom(IEventParams* event, IShotCollection* shots, bool twoTargets)

@@ -27,8 +27,12 @@ struct ShotsPicture {
 // The aimings that hold the shots (each once, in shot order).
 std::vector<ComPtr<IAiming>> aimingsOfShots(CKavroDoc& doc, IShotCollection* shots);
 
-// Nothing (and true) for no aimings.
+// The picture has the form's proportions and takes the largest part of `rect` from its top left
+// corner that keeps them. Nothing (and true) for no aimings.
 bool AddShotsPictureCell(IEventParams* event, PrintoutPage& page, const ShotsPicture& shots, const GdiRect& rect);
+
+// Height over width of the event's form (1 when it has none).
+double formAspect(IEventParams* event, int subTarget);
 
 // The half width and height that show every shot: the smallest ring that holds them all, the
 // same both ways (two-target events: the whole form of the first target).
