@@ -9,6 +9,9 @@
 #include <QHash>
 #include <QString>
 
+#include <chrono>
+#include <functional>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <vector>
@@ -44,8 +47,16 @@ public:
     static CCatalog& instance();
 
     // Brings the tree up to date with the cache, starting the service first when it does not
-    // run. Failures are told to the user and leave the tree as it was.
+    // run. Failures are told to the user and leave the tree as it was. In a program with an event
+    // loop the service is waited for on that loop, not here: the tree stays as it was while
+    // preparing() holds, and the listeners hear when the service came up (or was given up on).
     void Refresh();
+    // True from starting the service until it is seen running or given up on.
+    bool preparing() const { return waiting_; }
+    // Called on the event loop's thread when the wait for the service ends; returns an id for
+    // removePreparedListener.
+    int addPreparedListener(std::function<void()> listener);
+    void removePreparedListener(int id);
     // Builds the tree of a cache snapshot (what Refresh does once it has one).
     void Build(const CacheSnapshot& snapshot, uint32_t counter);
 
@@ -66,6 +77,9 @@ public:
 
 private:
     bool ensureService();
+    bool waitForServiceHere(const QString& program);
+    void pollService();
+    void servicePrepared();
 
     std::recursive_mutex lock_;
     std::unique_ptr<CatalogNode> root_;
@@ -73,6 +87,11 @@ private:
     uint32_t counter_ = 0;
     uint64_t generation_ = 0;
     uint32_t serviceWaitMs_ = 60000;
+    bool waiting_ = false;
+    QString serviceProgram_;
+    std::chrono::steady_clock::time_point serviceDeadline_;
+    std::map<int, std::function<void()>> preparedListeners_;
+    int nextListener_ = 0;
 };
 
 // Every document path below `node` (the node's own when it is a document).

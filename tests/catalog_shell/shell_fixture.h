@@ -14,7 +14,10 @@
 #include "service_presence.h"
 #include "shell/shell_execute.h"
 
+#include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QFileInfo>
+#include <QThread>
 
 #include <memory>
 #include <vector>
@@ -134,6 +137,21 @@ protected:
             names << ItemIdName(id.get());
         }
         return names;
+    }
+
+    // Runs the event loop until `done` holds, for at most `limitMs`: notices cross sockets and
+    // timers settle them.
+    template <class Done> static bool waitUntil(Done done, int limitMs = 10000)
+    {
+        QElapsedTimer clock;
+        clock.start();
+        while (!done()) {
+            if (clock.elapsed() > limitMs)
+                return false;
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+            QThread::msleep(5);
+        }
+        return true;
     }
 
     FakeLauncher launcher_;
