@@ -116,6 +116,12 @@ bool CCatalog::ensureService()
     return false;
 }
 
+bool CCatalog::preparing() const
+{
+    // A notice from the service may refill a view before the next look for it.
+    return waiting_ && !isCatalogServiceRunning();
+}
+
 bool CCatalog::waitForServiceHere(const QString& program)
 {
     const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(serviceWaitMs_);
@@ -148,28 +154,38 @@ void CCatalog::pollService()
     }
     if (!failedProgram.isEmpty())
         showCatalogMessage(QString::fromLatin1(kUnableToInitCatalog), failedProgram);
-    servicePrepared();
+    servicePrepared(failedProgram.isEmpty());
 }
 
-void CCatalog::servicePrepared()
+void CCatalog::servicePrepared(bool running)
 {
     // Trees in this and other processes hear it as a change of the whole catalog.
-    if (ItemIdList* root = catalogIdList({})) {
+    ItemIdList* root = running ? catalogIdList({}) : nullptr;
+    if (root) {
         kavro::shell::SHChangeNotify(kavro::shell::SHCNE_UPDATEDIR, root);
         FreeItemIdList(root);
     }
-    std::vector<std::function<void()>> listeners;
+    std::vector<int> ids;
     {
         std::lock_guard g(lock_);
-        for (const auto& [id, listener] : preparedListeners_)
-            listeners.push_back(listener);
+        for (const auto& entry : preparedListeners_)
+            ids.push_back(entry.first);
     }
-    // A listener may remove itself, or another, while it runs.
-    for (const auto& listener : listeners)
-        listener();
+    // A listener may remove itself or another while it runs: each is looked up when its turn comes.
+    for (int id : ids) {
+        PreparedListener listener;
+        {
+            std::lock_guard g(lock_);
+            const auto it = preparedListeners_.find(id);
+            if (it == preparedListeners_.end())
+                continue;
+            listener = it->second;
+        }
+        listener(running);
+    }
 }
 
-int CCatalog::addPreparedListener(std::function<void()> listener)
+int CCatalog::addPreparedListener(PreparedListener listener)
 {
     std::lock_guard g(lock_);
     preparedListeners_.emplace(++nextListener_, std::move(listener));

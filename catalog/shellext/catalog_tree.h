@@ -9,6 +9,7 @@
 #include <QHash>
 #include <QString>
 
+#include <atomic>
 #include <chrono>
 #include <functional>
 #include <map>
@@ -52,10 +53,12 @@ public:
     // preparing() holds, and the listeners hear when the service came up (or was given up on).
     void Refresh();
     // True from starting the service until it is seen running or given up on.
-    bool preparing() const { return waiting_; }
-    // Called on the event loop's thread when the wait for the service ends; returns an id for
-    // removePreparedListener.
-    int addPreparedListener(std::function<void()> listener);
+    bool preparing() const;
+    // Called on the event loop's thread when the wait for the service ends, with whether the
+    // service runs (a view that refilled on a failure would start it again at once); returns an
+    // id for removePreparedListener.
+    using PreparedListener = std::function<void(bool running)>;
+    int addPreparedListener(PreparedListener listener);
     void removePreparedListener(int id);
     // Builds the tree of a cache snapshot (what Refresh does once it has one).
     void Build(const CacheSnapshot& snapshot, uint32_t counter);
@@ -79,7 +82,7 @@ private:
     bool ensureService();
     bool waitForServiceHere(const QString& program);
     void pollService();
-    void servicePrepared();
+    void servicePrepared(bool running);
 
     std::recursive_mutex lock_;
     std::unique_ptr<CatalogNode> root_;
@@ -87,10 +90,10 @@ private:
     uint32_t counter_ = 0;
     uint64_t generation_ = 0;
     uint32_t serviceWaitMs_ = 60000;
-    bool waiting_ = false;
+    std::atomic<bool> waiting_ = false;
     QString serviceProgram_;
     std::chrono::steady_clock::time_point serviceDeadline_;
-    std::map<int, std::function<void()>> preparedListeners_;
+    std::map<int, PreparedListener> preparedListeners_;
     int nextListener_ = 0;
 };
 

@@ -235,7 +235,12 @@ HRESULT KavroView::CreateViewWindow(IShellView*, const FOLDERSETTINGS* settings,
     preparing_->setAttribute(Qt::WA_TransparentForMouseEvents);
     preparing_->move(8, 8);
     preparing_->adjustSize();
-    preparedListener_ = CCatalog::instance().addPreparedListener([this] { Refresh(); });
+    preparedListener_ = CCatalog::instance().addPreparedListener([this](bool running) {
+        if (running)
+            Refresh();
+        else if (preparing_)
+            preparing_->hide();
+    });
     fill();
 
     notices_ = new ShellChangeRegistration(list_);

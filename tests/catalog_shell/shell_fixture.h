@@ -19,6 +19,7 @@
 #include <QFileInfo>
 #include <QThread>
 
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -37,9 +38,12 @@ struct FakeLauncher final : ShellLauncher {
     std::vector<Start> starts;
     QStringList opened;
     bool startSucceeds = true;
+    std::function<void()> onStart; // what the started program would do
     bool startProgram(const QString& program, const QStringList& args) override
     {
         starts.push_back({program, args});
+        if (onStart)
+            onStart();
         return startSucceeds;
     }
     bool openDocument(const QString& path) override

@@ -11,6 +11,7 @@
 #include <QFontMetrics>
 #include <QHeaderView>
 #include <QLabel>
+#include <QTimer>
 
 using namespace shelltest;
 
@@ -323,6 +324,44 @@ TEST_F(ViewTest, TheBrowserWindowsTreeFollowsTheServicesNotices)
     EXPECT_FALSE(names(catalog).contains(pistol));
     EXPECT_EQ(window.tree()->currentItem(), shown);
     EXPECT_TRUE(shown->parent()->isExpanded());
+}
+
+TEST_F(ShellCatalogTest, AViewStaysLiveWhileTheServiceStartsAndFillsOnceItRuns)
+{
+    save(QStringLiteral("a.kavro"), cattest::practice("AR10", QStringLiteral("Anna")));
+    CCatalog::instance().setServiceWaitMs(60000);
+    // The started service comes up a while later, on this thread's event loop.
+    launcher_.onStart = [this] {
+        QTimer::singleShot(300, [this] {
+            startIndexing();
+            rescan();
+        });
+    };
+    int ticks = 0;
+    QTimer ticker;
+    QObject::connect(&ticker, &QTimer::timeout, [&] { ++ticks; });
+    ticker.start(10);
+
+    auto browser = FakeBrowser::create();
+    ComPtr<IShellView> view;
+    ASSERT_EQ(folder()->CreateViewObject(nullptr, IShellView::iid, view.putVoid()), S_OK);
+    QWidget* window = nullptr;
+    FOLDERSETTINGS settings;
+    ASSERT_EQ(view->CreateViewWindow(nullptr, &settings, browser.get(), QRect(0, 0, 400, 300), &window), S_OK);
+    auto* catalogView = static_cast<KavroView*>(view.get());
+    EXPECT_EQ(catalogView->model()->rowCount(), 0);
+    EXPECT_TRUE(catalogView->preparingText()->isVisibleTo(catalogView->list()));
+
+    ASSERT_TRUE(waitUntil([&] { return catalogView->model()->rowCount() > 0; }, 30000));
+    EXPECT_GT(ticks, 0);
+    EXPECT_FALSE(catalogView->preparingText()->isVisibleTo(catalogView->list()));
+    QStringList names;
+    for (int r = 0; r < catalogView->model()->rowCount(); ++r)
+        names << ItemIdName(catalogView->model()->idAt(r));
+    EXPECT_TRUE(names.contains(eventName("AR10")));
+    EXPECT_EQ(launcher_.starts.size(), 1u);
+    EXPECT_TRUE(messages_.empty());
+    view->DestroyViewWindow();
 }
 
 } // namespace
