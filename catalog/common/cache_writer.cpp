@@ -31,12 +31,6 @@ void putF32(uint8_t* p, float v)
     putU32(p, bits);
 }
 
-// The index's keys: names compare without regard to case.
-QString folded(const QString& name)
-{
-    return name.toCaseFolded();
-}
-
 } // namespace
 
 CatalogCache::~CatalogCache()
@@ -179,8 +173,8 @@ void CatalogCache::indexRecord(size_t offset, int delta)
         byPath_.remove(path);
     if (data[offset] != kLiveDocument)
         return;
-    const QString event = folded(decodedText(data, offset, 1));
-    const QString shooter = folded(decodedText(data, offset, 2));
+    const QString event = decodedText(data, offset, 1);
+    const QString shooter = decodedText(data, offset, 2);
     if ((events_[event] += delta) <= 0)
         events_.remove(event);
     const auto pair = std::make_pair(event, shooter);
@@ -201,9 +195,8 @@ size_t CatalogCache::FindRecordByPath(const QString& path) const
 EventShooterPresence CatalogCache::FindEventShooterPair(const QString& event, const QString& shooter) const
 {
     EventShooterPresence found;
-    const QString e = folded(event);
-    found.event = events_.contains(e);
-    found.pair = shooter.isEmpty() ? found.event : pairs_.contains(std::make_pair(e, folded(shooter)));
+    found.event = events_.contains(event);
+    found.pair = shooter.isEmpty() ? found.event : pairs_.contains(std::make_pair(event, shooter));
     return found;
 }
 

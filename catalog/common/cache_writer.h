@@ -53,7 +53,8 @@ public:
 
     // The offset of the live record with exactly this path, or 0 when there is none.
     size_t FindRecordByPath(const QString& path) const;
-    // Event names and shooter names compare without regard to case; an empty shooter asks only
+    // Event names and shooter names compare exactly, as the catalog's folders do: "ANNA" beside
+    // "Anna" is a folder of its own, which open views must be told of. An empty shooter asks only
     // for the event.
     EventShooterPresence FindEventShooterPair(const QString& event, const QString& shooter) const;
     QString RecordEventName(size_t offset) const;
@@ -100,8 +101,8 @@ private:
     MappedFile counter_;
     size_t end_ = kHeaderSize; // end of the last live record
     QHash<QString, size_t> byPath_;
-    QHash<QString, int> events_; // case-folded event -> live documents
-    QHash<std::pair<QString, QString>, int> pairs_; // case-folded (event, shooter) -> live documents
+    QHash<QString, int> events_; // event -> live documents
+    QHash<std::pair<QString, QString>, int> pairs_; // (event, shooter) -> live documents
     std::function<void(size_t, size_t)> compactionProbe_;
 };
 

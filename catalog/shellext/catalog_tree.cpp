@@ -6,11 +6,13 @@
 #include "shell/shell_execute.h"
 #include "shell/shell_root.h"
 
+#include "catalog_notice.h"
+#include "shell/shell_notify.h"
+
+#include <QCoreApplication>
 #include <QDir>
-#include <QCursor>
-#include <QGuiApplication>
 #include <QHash>
-#include <QScopeGuard>
+#include <QTimer>
 
 #include <algorithm>
 #include <chrono>
@@ -25,6 +27,7 @@ constexpr int kShooterIcon = 1, kShooterOpenIcon = 4;
 constexpr int kDocumentIcon = 5, kOldDocumentIcon = 6;
 constexpr int32_t kFirstCurrentVersion = 10;
 const QString kCaption = QStringLiteral("kavrons");
+constexpr std::chrono::milliseconds kServicePoll(50);
 
 std::unique_ptr<CatalogNode> folderNode(const QString& name, bool fixed)
 {
@@ -86,6 +89,7 @@ void CCatalog::reset()
     root_.reset();
     reader_.close();
     counter_ = 0;
+    waiting_ = false;
     ++generation_;
 }
 
@@ -99,27 +103,105 @@ bool CCatalog::ensureService()
 {
     if (isCatalogServiceRunning())
         return true;
+    if (waiting_)
+        return false;
     const QString program = QDir(thisModuleFolder()).filePath(QStringLiteral("kavrocls"));
-    if (kavro::shell::shellLauncher().startProgram(program, {})) {
-        // The wait can take a while on a busy machine; the user sees why nothing moves.
-        const bool gui = qobject_cast<QGuiApplication*>(QCoreApplication::instance()) != nullptr;
-        if (gui)
-            QGuiApplication::setOverrideCursor(QCursor(Qt::WaitCursor));
-        const auto restore = qScopeGuard([gui] {
-            if (gui)
-                QGuiApplication::restoreOverrideCursor();
-        });
-        const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(serviceWaitMs_);
-        for (;;) {
-            if (isCatalogServiceRunning())
-                return true;
-            if (std::chrono::steady_clock::now() >= end)
-                break;
-            std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        }
+    if (!kavro::shell::shellLauncher().startProgram(program, {})) {
+        showCatalogMessage(QString::fromLatin1(kUnableToInitCatalog), program);
+        return false;
+    }
+    QCoreApplication* app = QCoreApplication::instance();
+    if (!app)
+        return waitForServiceHere(program);
+    // The service may take a minute on a busy machine: a window that waited here would freeze.
+    waiting_ = true;
+    serviceProgram_ = program;
+    serviceDeadline_ = std::chrono::steady_clock::now() + std::chrono::milliseconds(serviceWaitMs_);
+    QMetaObject::invokeMethod(
+        app, [this] { pollService(); }, Qt::QueuedConnection);
+    return false;
+}
+
+bool CCatalog::preparing() const
+{
+    // A notice from the service may refill a view before the next look for it.
+    return waiting_ && !isCatalogServiceRunning();
+}
+
+bool CCatalog::waitForServiceHere(const QString& program)
+{
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(serviceWaitMs_);
+    for (;;) {
+        if (isCatalogServiceRunning())
+            return true;
+        if (std::chrono::steady_clock::now() >= end)
+            break;
+        std::this_thread::sleep_for(kServicePoll);
     }
     showCatalogMessage(QString::fromLatin1(kUnableToInitCatalog), program);
     return false;
+}
+
+void CCatalog::pollService()
+{
+    QString failedProgram;
+    {
+        std::lock_guard g(lock_);
+        if (!waiting_)
+            return;
+        const bool running = isCatalogServiceRunning();
+        if (!running && std::chrono::steady_clock::now() < serviceDeadline_) {
+            QTimer::singleShot(kServicePoll, QCoreApplication::instance(), [this] { pollService(); });
+            return;
+        }
+        waiting_ = false;
+        if (!running)
+            failedProgram = serviceProgram_;
+    }
+    if (!failedProgram.isEmpty())
+        showCatalogMessage(QString::fromLatin1(kUnableToInitCatalog), failedProgram);
+    servicePrepared(failedProgram.isEmpty());
+}
+
+void CCatalog::servicePrepared(bool running)
+{
+    // Trees in this and other processes hear it as a change of the whole catalog.
+    ItemIdList* root = running ? catalogIdList({}) : nullptr;
+    if (root) {
+        kavro::shell::SHChangeNotify(kavro::shell::SHCNE_UPDATEDIR, root);
+        FreeItemIdList(root);
+    }
+    std::vector<int> ids;
+    {
+        std::lock_guard g(lock_);
+        for (const auto& entry : preparedListeners_)
+            ids.push_back(entry.first);
+    }
+    // A listener may remove itself or another while it runs: each is looked up when its turn comes.
+    for (int id : ids) {
+        PreparedListener listener;
+        {
+            std::lock_guard g(lock_);
+            const auto it = preparedListeners_.find(id);
+            if (it == preparedListeners_.end())
+                continue;
+            listener = it->second;
+        }
+        listener(running);
+    }
+}
+
+int CCatalog::addPreparedListener(PreparedListener listener)
+{
+    std::lock_guard g(lock_);
+    preparedListeners_.emplace(++nextListener_, std::move(listener));
+    return nextListener_;
+}
+
+void CCatalog::removePreparedListener(int id)
+{
+    std::lock_guard g(lock_);
+    preparedListeners_.erase(id);
 }
 
 void CCatalog::Refresh()

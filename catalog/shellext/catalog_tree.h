@@ -9,6 +9,10 @@
 #include <QHash>
 #include <QString>
 
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <vector>
@@ -44,8 +48,18 @@ public:
     static CCatalog& instance();
 
     // Brings the tree up to date with the cache, starting the service first when it does not
-    // run. Failures are told to the user and leave the tree as it was.
+    // run. Failures are told to the user and leave the tree as it was. In a program with an event
+    // loop the service is waited for on that loop, not here: the tree stays as it was while
+    // preparing() holds, and the listeners hear when the service came up (or was given up on).
     void Refresh();
+    // True from starting the service until it is seen running or given up on.
+    bool preparing() const;
+    // Called on the event loop's thread when the wait for the service ends, with whether the
+    // service runs (a view that refilled on a failure would start it again at once); returns an
+    // id for removePreparedListener.
+    using PreparedListener = std::function<void(bool running)>;
+    int addPreparedListener(PreparedListener listener);
+    void removePreparedListener(int id);
     // Builds the tree of a cache snapshot (what Refresh does once it has one).
     void Build(const CacheSnapshot& snapshot, uint32_t counter);
 
@@ -69,6 +83,9 @@ public:
 
 private:
     bool ensureService();
+    bool waitForServiceHere(const QString& program);
+    void pollService();
+    void servicePrepared(bool running);
 
     std::recursive_mutex lock_;
     std::unique_ptr<CatalogNode> root_;
@@ -76,6 +93,11 @@ private:
     uint32_t counter_ = 0;
     uint64_t generation_ = 0;
     uint32_t serviceWaitMs_ = 60000;
+    std::atomic<bool> waiting_ = false;
+    QString serviceProgram_;
+    std::chrono::steady_clock::time_point serviceDeadline_;
+    std::map<int, PreparedListener> preparedListeners_;
+    int nextListener_ = 0;
 };
 
 // Every document path below `node` (the node's own when it is a document).

@@ -230,7 +230,25 @@ HRESULT KavroFolder::GetDisplayNameOf(LPCITEMIDLIST pidl, uint32_t flags, STRRET
     return StringToStrRet(name, out);
 }
 
-HRESULT renameShooterDocuments(const QStringList& paths, const QString& shooter)
+namespace {
+DocumentRemover& documentRemover()
+{
+    static DocumentRemover remover;
+    return remover;
+}
+
+bool removeDocumentFile(const QString& path)
+{
+    return documentRemover() ? documentRemover()(path) : QFile::remove(path);
+}
+} // namespace
+
+void setDocumentRemover(DocumentRemover remover)
+{
+    documentRemover() = std::move(remover);
+}
+
+HRESULT renameShooterDocuments(const QStringList& paths, const QString& shooter, QStringList* underBothNames)
 {
     HRESULT result = S_OK;
     for (const QString& path : paths) {
@@ -251,8 +269,12 @@ HRESULT renameShooterDocuments(const QStringList& paths, const QString& shooter)
         if (SUCCEEDED(hr))
             hr = doc->get_FileName(&saved);
         // The old file goes only once the new one is written, and never when both are the same.
-        if (SUCCEEDED(hr) && saved != path && !QFile::remove(path))
+        if (SUCCEEDED(hr) && saved != path && !removeDocumentFile(path)) {
             hr = E_ACCESSDENIED;
+            // One practice under two shooters would count twice in the catalog.
+            if (!removeDocumentFile(saved) && underBothNames)
+                underBothNames->append(path);
+        }
         if (FAILED(hr) && SUCCEEDED(result))
             result = hr;
     }
@@ -273,7 +295,8 @@ HRESULT KavroFolder::SetNameOf(QWidget*, LPCITEMIDLIST pidl, const QString& name
     }
     if (name.isEmpty())
         return E_INVALIDARG;
-    const HRESULT hr = renameShooterDocuments(paths, name);
+    underBothNames_.clear();
+    const HRESULT hr = renameShooterDocuments(paths, name, &underBothNames_);
     if (out) {
         *out = MakeItemId(kCatalogItemKind, name);
         if (!*out)

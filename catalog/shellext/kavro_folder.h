@@ -6,6 +6,7 @@
 #include "shell/shell_interfaces.h"
 #include "shell/shell_root.h"
 
+#include <functional>
 #include <vector>
 
 namespace kavro::catalog {
@@ -44,6 +45,8 @@ public:
     // This folder's child named by the first item of `relative`; null when there is none. The
     // catalog's lock must be held while the node is used.
     const CatalogNode* childNode(LPCITEMIDLIST relative) const;
+    // The documents the last SetNameOf left under both names (their old paths).
+    const QStringList& documentsUnderBothNames() const { return underBothNames_; }
 
 private:
     // This folder's node, found again only after the tree was rebuilt.
@@ -52,6 +55,7 @@ private:
     IdList pidl_;
     mutable const CatalogNode* node_ = nullptr;
     mutable uint64_t nodeGeneration_ = ~uint64_t(0);
+    QStringList underBothNames_;
 };
 
 // The enumerator of a folder's items: clones of one-item IDs in list order.
@@ -66,7 +70,15 @@ QString documentDisplayName(double oleDate, const QLocale& locale);
 
 // Gives a shooter folder a new name: each of its documents is saved again under the new shooter
 // name with a unique name in the catalog folder, and its old file deleted once the new one is
-// written. S_OK when every document moved; else the first failure (that document keeps its file).
-HRESULT renameShooterDocuments(const QStringList& paths, const QString& shooter);
+// written. S_OK when every document moved; else the first failure. A document whose old file
+// cannot be deleted loses its new copy again, so that it keeps its old file only; when even that
+// copy cannot be deleted, its old path goes into `underBothNames` (may be null).
+HRESULT renameShooterDocuments(const QStringList& paths, const QString& shooter, QStringList* underBothNames = nullptr);
+
+// Deletes one document file for a renaming. Tests put a remover in place that fails as a folder
+// that cannot be written does, which no permission bit can make fail for root; null puts the
+// file system's back.
+using DocumentRemover = std::function<bool(const QString& path)>;
+void setDocumentRemover(DocumentRemover remover);
 
 } // namespace kavro::catalog

@@ -7,6 +7,7 @@
 #include "shell/shell_folder_tree.h"
 
 #include <QHeaderView>
+#include <QLabel>
 #include <QMenu>
 #include <QTreeView>
 
@@ -120,6 +121,18 @@ Qt::ItemFlags CatalogListModel::flags(const QModelIndex& index) const
     return f;
 }
 
+static QString renameFailureText(const QString& oldName, const QString& newName, const QStringList& underBothNames)
+{
+    if (underBothNames.isEmpty())
+        return QStringLiteral("Some documents could not be saved under the new name \"%1\"; "
+                              "they keep their old files. Check that the catalog folder can be written.")
+            .arg(newName);
+    return QStringLiteral("Some documents could not be moved to the new name \"%1\" and now exist under both "
+                          "\"%2\" and \"%1\":\n%3\nCheck that the catalog folder can be written, then delete "
+                          "the copies you do not want.")
+        .arg(newName, oldName, underBothNames.join(QLatin1Char('\n')));
+}
+
 bool CatalogListModel::setData(const QModelIndex& index, const QVariant& value, int role)
 {
     const QString name = value.toString().trimmed();
@@ -129,9 +142,7 @@ bool CatalogListModel::setData(const QModelIndex& index, const QVariant& value, 
     const HRESULT hr = folder_->SetNameOf(nullptr, idAt(index.row()), name, SHGDN_INFOLDER, &renamed);
     ILFree(renamed);
     if (FAILED(hr))
-        showCatalogMessage(QStringLiteral("Some documents could not be saved under the new name \"%1\"; "
-                                          "they keep their old files. Check that the catalog folder can be written.")
-                               .arg(name),
+        showCatalogMessage(renameFailureText(ItemIdName(idAt(index.row())), name, folder_->documentsUnderBothNames()),
                            QStringLiteral("Kavro catalog"));
     // The rows change when the service has indexed the documents saved under the new name.
     return SUCCEEDED(hr);
@@ -220,6 +231,16 @@ HRESULT KavroView::CreateViewWindow(IShellView*, const FOLDERSETTINGS* settings,
         if (commDlg_)
             commDlg_->OnStateChange(this, CDBOSC_SELCHANGE);
     });
+    preparing_ = new QLabel(QStringLiteral("The catalog is being prepared..."), list_->viewport());
+    preparing_->setAttribute(Qt::WA_TransparentForMouseEvents);
+    preparing_->move(8, 8);
+    preparing_->adjustSize();
+    preparedListener_ = CCatalog::instance().addPreparedListener([this](bool running) {
+        if (running)
+            Refresh();
+        else if (preparing_)
+            preparing_->hide();
+    });
     fill();
 
     notices_ = new ShellChangeFollower(list_);
@@ -231,6 +252,9 @@ HRESULT KavroView::CreateViewWindow(IShellView*, const FOLDERSETTINGS* settings,
 
 HRESULT KavroView::DestroyViewWindow()
 {
+    if (preparedListener_)
+        CCatalog::instance().removePreparedListener(preparedListener_);
+    preparedListener_ = 0;
     if (notices_)
         notices_->Stop();
     notices_ = nullptr;
@@ -285,6 +309,8 @@ void KavroView::fill()
         report_ = node && !node->children.empty() && node->children.front()->document;
     }
     list_->setUpdatesEnabled(false);
+    if (preparing_)
+        preparing_->setVisible(CCatalog::instance().preparing());
     model_->fill(std::move(ids));
     list_->setHeaderHidden(!report_);
     for (int c = 1; c < CatalogListModel::kColumns; ++c)

@@ -15,6 +15,7 @@
 #include <optional>
 #include <vector>
 
+#include <QLabel>
 #include <QTreeView>
 
 namespace kavro::catalog {
@@ -77,6 +78,9 @@ public:
     QTreeView* list() const { return list_; }
     CatalogListModel* model() const { return model_; }
     bool reportMode() const { return report_; }
+    // The text shown over the empty list while the catalog service is being started; null
+    // without a view window.
+    QLabel* preparingText() const { return preparing_; }
     // The context menu for the current selection, or the folder's own without one; null (with
     // S_FALSE) when there is none, as for more than one selected item.
     HRESULT selectionMenu(ComPtr<IContextMenu>* out);
@@ -98,6 +102,8 @@ private:
     QPointer<QTreeView> list_;
     CatalogListModel* model_ = nullptr;
     QPointer<ShellChangeFollower> notices_; // owned by the list, which its parent may delete first
+    QPointer<QLabel> preparing_; // owned by the list
+    int preparedListener_ = 0;
     bool report_ = false;
 };
 

@@ -11,6 +11,12 @@
 
 namespace kavro::shell {
 
+namespace {
+constexpr uint32_t kTreeChanges = SHCNE_MKDIR | SHCNE_RMDIR | SHCNE_UPDATEDIR;
+// A scan reports its new folders one by one: the tree is enumerated again once they pause.
+constexpr int kTreeRefreshDelayMs = 250;
+} // namespace
+
 class ShellBrowserWindow::Site final : public BrowserSiteBase<ShellBrowserWindow, Site> {
 public:
     using BrowserSiteBase::BrowserSiteBase;
@@ -37,7 +43,14 @@ ShellBrowserWindow::ShellBrowserWindow(QWidget* parent) : QMainWindow(parent), s
     setCentralWidget(split);
     resize(820, 520);
 
+    treeRefresh_ = new QTimer(this);
+    treeRefresh_->setSingleShot(true);
+    treeRefresh_->setInterval(kTreeRefreshDelayMs);
+    connect(treeRefresh_, &QTimer::timeout, tree_, [this] { tree_->catalogChanged(); });
+    notices_ = new ShellChangeRegistration(this);
+
     IdList computer(ComputerIdList());
+    notices_->Register(computer.get(), true, kTreeChanges, [this](uint32_t, LPCITEMIDLIST) { treeRefresh_->start(); });
     ComPtr<IShellFolder> folder;
     if (SUCCEEDED(BindToFolder(computer.get(), folder.put()))) {
         ShellTreeItem* top = tree_->addTopFolder(folder.get(), computer.get(), QString::fromLatin1(kComputerItemName));
@@ -54,6 +67,7 @@ ShellBrowserWindow::ShellBrowserWindow(QWidget* parent) : QMainWindow(parent), s
 
 ShellBrowserWindow::~ShellBrowserWindow()
 {
+    notices_->Deregister();
     host_->destroyView();
     site_->detach();
 }

@@ -2,6 +2,7 @@
 // The shell's browser window: the folder tree from "Computer" on the left, the selected folder's
 // own view on the right, Back and Up. The program kavro-catalog is this window.
 #include "shell_folder_tree.h"
+#include "shell_notify.h"
 #include "shell_view_host.h"
 
 #include <QMainWindow>
@@ -9,6 +10,7 @@
 #include <vector>
 
 class QAction;
+class QTimer;
 
 namespace kavro::shell {
 
@@ -36,6 +38,8 @@ private:
 
     ComPtr<Site> site_;
     ShellFolderTree* tree_;
+    ShellChangeRegistration* notices_;
+    QTimer* treeRefresh_;
     ShellViewHost* host_;
     QAction* back_;
     QAction* up_;

@@ -80,17 +80,13 @@ IShellFolder* ShellFolderTree::folderOf(ShellTreeItem* item)
     return item->folder.get();
 }
 
-void ShellFolderTree::fillChildren(ShellTreeItem* item)
+bool ShellFolderTree::listChildren(ShellTreeItem* item, std::vector<ChildFolder>* out)
 {
-    if (!item || !item->pending)
-        return;
-    item->pending = false;
+    out->clear();
     IShellFolder* folder = folderOf(item);
     ComPtr<IEnumIDList> items;
-    if (!folder || FAILED(folder->EnumObjects(this, SHCONTF_FOLDERS, items.put())) || !items) {
-        item->setChildIndicatorPolicy(QTreeWidgetItem::DontShowIndicatorWhenChildless);
-        return;
-    }
+    if (!folder || FAILED(folder->EnumObjects(this, SHCONTF_FOLDERS, items.put())) || !items)
+        return false;
     std::vector<IdList> children;
     LPITEMIDLIST next = nullptr;
     while (items->Next(1, &next, nullptr) == S_OK) {
@@ -111,21 +107,93 @@ void ShellFolderTree::fillChildren(ShellTreeItem* item)
         QString shown = displayNameOf(folder, one, SHGDN_NORMAL);
         if (filter_ && !filter_(item->depth + 1, shown, &shown))
             continue;
-        auto* node = new ShellTreeItem;
-        node->parentFolder = folder;
-        node->absolute = IdList(ILCombine(item->absolute.get(), one));
-        node->relative = std::move(child);
-        node->depth = item->depth + 1;
-        node->setText(0, shown);
-        QIcon normal, open;
-        itemIcons(folder, node->relative.get(), &normal, &open);
-        node->setIcon(0, treeIcon(normal, open));
-        node->setChildIndicatorPolicy((attributes & SFGAO_HASSUBFOLDER) ? QTreeWidgetItem::ShowIndicator
-                                                                        : QTreeWidgetItem::DontShowIndicator);
-        item->addChild(node);
+        out->push_back({std::move(child), shown, (attributes & SFGAO_HASSUBFOLDER) != 0});
     }
+    return true;
+}
+
+ShellTreeItem* ShellFolderTree::makeChild(ShellTreeItem* item, ChildFolder child)
+{
+    auto* node = new ShellTreeItem;
+    node->parentFolder = folderOf(item);
+    node->absolute = IdList(ILCombine(item->absolute.get(), child.relative.get()));
+    node->relative = std::move(child.relative);
+    node->depth = item->depth + 1;
+    node->setText(0, child.shown);
+    QIcon normal, open;
+    itemIcons(node->parentFolder.get(), node->relative.get(), &normal, &open);
+    node->setIcon(0, treeIcon(normal, open));
+    node->setChildIndicatorPolicy(child.hasSubfolders ? QTreeWidgetItem::ShowIndicator
+                                                      : QTreeWidgetItem::DontShowIndicator);
+    return node;
+}
+
+void ShellFolderTree::fillChildren(ShellTreeItem* item)
+{
+    if (!item || !item->pending)
+        return;
+    item->pending = false;
+    std::vector<ChildFolder> children;
+    if (!listChildren(item, &children)) {
+        item->setChildIndicatorPolicy(QTreeWidgetItem::DontShowIndicatorWhenChildless);
+        return;
+    }
+    for (ChildFolder& child : children)
+        item->addChild(makeChild(item, std::move(child)));
     if (item->childCount() == 0)
         item->setChildIndicatorPolicy(QTreeWidgetItem::DontShowIndicator);
+}
+
+void ShellFolderTree::catalogChanged()
+{
+    for (int i = 0; i < topLevelItemCount(); ++i)
+        refreshChildren(shellItem(topLevelItem(i)));
+}
+
+void ShellFolderTree::refreshChildren(ShellTreeItem* item)
+{
+    if (item->pending)
+        return; // enumerated afresh when first expanded
+    std::vector<ChildFolder> children;
+    if (!listChildren(item, &children))
+        children.clear();
+    auto sameFolder = [](QTreeWidgetItem* node, const ChildFolder& child) {
+        return ILIsEqual(shellItem(node)->relative.get(), child.relative.get());
+    };
+    for (int i = item->childCount() - 1; i >= 0; --i) {
+        QTreeWidgetItem* node = item->child(i);
+        if (std::any_of(children.begin(), children.end(), [&](const ChildFolder& c) { return sameFolder(node, c); }))
+            continue;
+        // The selection moves to the parent before its folder goes, not to a neighbour.
+        for (QTreeWidgetItem* at = currentItem(); at; at = at->parent())
+            if (at == node) {
+                setCurrentItem(item);
+                break;
+            }
+        delete node;
+    }
+    for (size_t i = 0; i < children.size(); ++i) {
+        const int row = static_cast<int>(i);
+        QTreeWidgetItem* node = row < item->childCount() ? item->child(row) : nullptr;
+        if (node && sameFolder(node, children[i])) {
+            node->setText(0, children[i].shown);
+            if (shellItem(node)->pending)
+                node->setChildIndicatorPolicy(children[i].hasSubfolders ? QTreeWidgetItem::ShowIndicator
+                                                                        : QTreeWidgetItem::DontShowIndicator);
+            continue;
+        }
+        int later = row + 1;
+        while (later < item->childCount() && !sameFolder(item->child(later), children[i]))
+            ++later;
+        if (later < item->childCount()) // the order changed: the kept item moves up
+            item->insertChild(row, item->takeChild(later));
+        else
+            item->insertChild(row, makeChild(item, std::move(children[i])));
+    }
+    for (int i = 0; i < item->childCount(); ++i)
+        refreshChildren(shellItem(item->child(i)));
+    item->setChildIndicatorPolicy(item->childCount() ? QTreeWidgetItem::ShowIndicator
+                                                     : QTreeWidgetItem::DontShowIndicator);
 }
 
 ShellTreeItem* ShellFolderTree::findItem(LPCITEMIDLIST absolute)

@@ -8,6 +8,7 @@
 #include <QTreeWidget>
 
 #include <functional>
+#include <vector>
 
 namespace kavro::shell {
 
@@ -34,6 +35,11 @@ public:
     ShellTreeItem* addTopFolder(IShellFolder* folder, LPCITEMIDLIST absolute, const QString& name);
     // Enumerates the item's child folders once.
     void fillChildren(ShellTreeItem* item);
+    // The folders changed somewhere: every item whose children were enumerated enumerates them
+    // again. Folders that still exist keep their items, with expansion and selection; those gone
+    // are removed (a selected one hands the selection to its parent); new ones are inserted in
+    // their sorted place.
+    void catalogChanged();
     // The item showing `absolute`, searched breadth first and filled on the way; null when none.
     ShellTreeItem* findItem(LPCITEMIDLIST absolute);
     static ShellTreeItem* shellItem(QTreeWidgetItem* item) { return static_cast<ShellTreeItem*>(item); }
@@ -41,6 +47,16 @@ public:
     static IShellFolder* folderOf(ShellTreeItem* item);
 
 private:
+    struct ChildFolder {
+        IdList relative;
+        QString shown;
+        bool hasSubfolders = false;
+    };
+    // The item's child folders as they are shown, sorted; false when the folder cannot list them.
+    bool listChildren(ShellTreeItem* item, std::vector<ChildFolder>* out);
+    ShellTreeItem* makeChild(ShellTreeItem* item, ChildFolder child);
+    void refreshChildren(ShellTreeItem* item);
+
     ChildFilter filter_;
 };
 

@@ -269,24 +269,27 @@ TEST_F(CacheFileTest, ARecordOneByteTooLongGrowsTheFileByExactlyOneStep)
     EXPECT_EQ(cache.MappedSize(), 0x80000u + 2 * 0x40000u); // ends about 0x60000 beyond 0x80000
 }
 
-TEST_F(CacheFileTest, NamesCompareWithoutCaseAndPathsExactly)
+TEST_F(CacheFileTest, NamesAndPathsCompareExactly)
 {
     CatalogCache cache;
     ASSERT_EQ(cache.open(cachePath()), S_OK);
     EventShooterPresence before;
-    ASSERT_EQ(cache.AppendRecord(
-                  document(QStringLiteral("/c/A.kavro"), QStringLiteral("Air Rifle"), QStringLiteral("Jörg")), &before),
-              S_OK);
+    auto append = [&](const char* path, const char* event, const char* shooter) {
+        ASSERT_EQ(cache.AppendRecord(
+                      document(QString::fromUtf8(path), QString::fromUtf8(event), QString::fromUtf8(shooter)), &before),
+                  S_OK);
+    };
+    // Folders differing only in case are folders of their own, so each is new when it comes.
+    append("/c/A.kavro", "Air Rifle", "Jörg");
     EXPECT_FALSE(before.event);
     EXPECT_FALSE(before.pair);
-    ASSERT_EQ(cache.AppendRecord(
-                  document(QStringLiteral("/c/b.kavro"), QStringLiteral("AIR RIFLE"), QStringLiteral("Anna")), &before),
-              S_OK);
+    append("/c/b.kavro", "AIR RIFLE", "Anna");
+    EXPECT_FALSE(before.event);
+    EXPECT_FALSE(before.pair);
+    append("/c/c.kavro", "Air Rifle", "JÖRG");
     EXPECT_TRUE(before.event);
     EXPECT_FALSE(before.pair);
-    ASSERT_EQ(cache.AppendRecord(
-                  document(QStringLiteral("/c/c.kavro"), QStringLiteral("air rifle"), QStringLiteral("JÖRG")), &before),
-              S_OK);
+    append("/c/e.kavro", "Air Rifle", "Jörg");
     EXPECT_TRUE(before.pair);
     // Non-documents do not make events.
     CacheRecord notDocument = document(QStringLiteral("/c/d.txt"), QStringLiteral("Air Pistol"));
@@ -302,11 +305,12 @@ TEST_F(CacheFileTest, NamesCompareWithoutCaseAndPathsExactly)
     EXPECT_EQ(cache.RecordEventName(cache.FindRecordByPath(QStringLiteral("/c/b.kavro"))), QStringLiteral("AIR RIFLE"));
 
     ASSERT_EQ(cache.DeleteRecord(cache.FindRecordByPath(QStringLiteral("/c/A.kavro"))), S_OK);
-    EXPECT_TRUE(cache.FindEventShooterPair(QStringLiteral("Air Rifle"), QStringLiteral("jörg")).pair);
-    ASSERT_EQ(cache.DeleteRecord(cache.FindRecordByPath(QStringLiteral("/c/c.kavro"))), S_OK);
-    const auto left = cache.FindEventShooterPair(QStringLiteral("Air Rifle"), QStringLiteral("jörg"));
+    EXPECT_TRUE(cache.FindEventShooterPair(QStringLiteral("Air Rifle"), QStringLiteral("Jörg")).pair);
+    ASSERT_EQ(cache.DeleteRecord(cache.FindRecordByPath(QStringLiteral("/c/e.kavro"))), S_OK);
+    const auto left = cache.FindEventShooterPair(QStringLiteral("Air Rifle"), QStringLiteral("Jörg"));
     EXPECT_FALSE(left.pair);
     EXPECT_TRUE(left.event);
+    EXPECT_TRUE(cache.FindEventShooterPair(QStringLiteral("Air Rifle"), QStringLiteral("JÖRG")).pair);
     // A deleted record cannot be deleted again.
     EXPECT_EQ(cache.DeleteRecord(64), E_INVALIDARG);
 }

@@ -11,6 +11,7 @@
 #include <QComboBox>
 
 #include <QDir>
+#include <QFile>
 #include <QPushButton>
 
 using namespace shelltest;
@@ -136,6 +137,44 @@ TEST_F(CatalogDialogTest, AFolderInTheViewOpensInTheDialogAndARestrictedTreeShow
     QCoreApplication::processEvents();
     EXPECT_FALSE(dialog.refreshPending());
     EXPECT_EQ(ItemIdListNames(dialog.viewHost()->shownFolder()).last(), QStringLiteral("Anna"));
+}
+
+TEST_F(CatalogDialogTest, ARebuildShowsNewFoldersDropsGoneOnesAndKeepsWhatWasExpanded)
+{
+    CCatalogDlg dialog;
+    dialog.setPreselection(rifle_, QStringLiteral("Anna"));
+    dialog.initDialog();
+    QCoreApplication::processEvents();
+    QTreeWidgetItem* top = dialog.tree()->topLevelItem(0);
+    auto child = [](QTreeWidgetItem* item, const QString& text) -> QTreeWidgetItem* {
+        for (int i = 0; item && i < item->childCount(); ++i)
+            if (item->child(i)->text(0) == text)
+                return item->child(i);
+        return nullptr;
+    };
+    auto names = [](QTreeWidgetItem* item) {
+        QStringList out;
+        for (int i = 0; item && i < item->childCount(); ++i)
+            out << item->child(i)->text(0);
+        return out;
+    };
+    QTreeWidgetItem* pistol = child(top, pistol_);
+    ASSERT_NE(pistol, nullptr);
+    pistol->setExpanded(true);
+    ASSERT_EQ(names(pistol), (QStringList{QStringLiteral("Anna"), QStringLiteral("Bob")}));
+
+    save(QStringLiteral("d.kavro"), cattest::practice("AP10", QStringLiteral("Cid")));
+    QFile::remove(homeCatalogPath() + QStringLiteral("c.kavro"));
+    rescan();
+    dialog.refresh();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(child(dialog.tree()->topLevelItem(0), pistol_), pistol);
+    EXPECT_TRUE(pistol->isExpanded());
+    EXPECT_EQ(names(pistol), (QStringList{QStringLiteral("Anna"), QStringLiteral("Cid")}));
+    ASSERT_NE(dialog.tree()->currentItem(), nullptr);
+    EXPECT_EQ(dialog.tree()->currentItem()->text(0), QStringLiteral("Anna"));
+    EXPECT_EQ(ItemIdListNames(dialog.viewHost()->shownFolder()).last(), QStringLiteral("Anna"));
+    EXPECT_NE(dialog.viewHost()->view(), nullptr);
 }
 
 TEST_F(CatalogDialogTest, TreeFoldersShowTheirOpenIconWhileExpanded)

@@ -219,8 +219,12 @@ TEST_F(ShellCatalogTest, AHostileCacheLeavesTheFolderEmptyWithTheMessage)
 
 TEST_F(ShellCatalogTest, AServiceThatDoesNotStartLeavesTheFolderEmpty)
 {
-    // No service runs and the one started never comes up within the wait.
+    // No service runs and the one started never comes up within the wait, which the event loop
+    // runs out.
     EXPECT_TRUE(childNames(folder().get()).isEmpty());
+    EXPECT_TRUE(CCatalog::instance().preparing());
+    EXPECT_TRUE(waitUntil([&] { return !messages_.empty(); }));
+    EXPECT_FALSE(CCatalog::instance().preparing());
     ASSERT_EQ(launcher_.starts.size(), 1u);
     EXPECT_TRUE(launcher_.starts[0].program.endsWith(QStringLiteral("/kavrocls")));
     EXPECT_TRUE(launcher_.starts[0].args.isEmpty());

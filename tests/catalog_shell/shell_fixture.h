@@ -14,8 +14,12 @@
 #include "service_presence.h"
 #include "shell/shell_execute.h"
 
+#include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QFileInfo>
+#include <QThread>
 
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -34,9 +38,12 @@ struct FakeLauncher final : ShellLauncher {
     std::vector<Start> starts;
     QStringList opened;
     bool startSucceeds = true;
+    std::function<void()> onStart; // what the started program would do
     bool startProgram(const QString& program, const QStringList& args) override
     {
         starts.push_back({program, args});
+        if (onStart)
+            onStart();
         return startSucceeds;
     }
     bool openDocument(const QString& path) override
@@ -134,6 +141,21 @@ protected:
             names << ItemIdName(id.get());
         }
         return names;
+    }
+
+    // Runs the event loop until `done` holds, for at most `limitMs`: notices cross sockets and
+    // timers settle them.
+    template <class Done> static bool waitUntil(Done done, int limitMs = 10000)
+    {
+        QElapsedTimer clock;
+        clock.start();
+        while (!done()) {
+            if (clock.elapsed() > limitMs)
+                return false;
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+            QThread::msleep(5);
+        }
+        return true;
     }
 
     FakeLauncher launcher_;

@@ -12,6 +12,7 @@
 #include <QFontMetrics>
 #include <QHeaderView>
 #include <QLabel>
+#include <QTimer>
 
 using namespace shelltest;
 
@@ -206,6 +207,53 @@ TEST_F(ViewTest, AShooterFolderIsRenamedInPlace)
     EXPECT_FALSE(docs->model()->flags(docs->model()->index(0, 0)) & Qt::ItemIsEditable);
 }
 
+TEST_F(ViewTest, AShooterFolderDifferingOnlyInCaseAppearsInAnOpenEventView)
+{
+    KavroView* event = open({rifle_});
+    ASSERT_EQ(event->model()->rowCount(), 1);
+    save(QStringLiteral("upper.kavro"), cattest::practice("AR10", QStringLiteral("ANNA")));
+    rescan();
+    waitUntil([&] { return event->model()->rowCount() >= 2; });
+    QStringList names;
+    for (int r = 0; r < event->model()->rowCount(); ++r)
+        names << ItemIdName(event->model()->idAt(r));
+    names.sort();
+    EXPECT_EQ(names, (QStringList{QStringLiteral("ANNA"), QStringLiteral("Anna")}));
+}
+
+TEST_F(ViewTest, ARenamingThatCannotDeleteTheOldFilesSaysWhereEachPracticeNowIs)
+{
+    struct Case {
+        const char* name;
+        bool newCopiesRemovable;
+        bool bothNames;
+    } cases[] = {
+        {"the new copies go again", true, false},
+        {"the new copies stay too", false, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QStringList before = QDir(homeCatalogPath()).entryList(QDir::Files);
+        setDocumentRemover([&](const QString& path) {
+            return c.newCopiesRemovable && path != older_ && path != newer_ && QFile::remove(path);
+        });
+        messages_.clear();
+        KavroView* event = open({rifle_});
+        EXPECT_FALSE(event->model()->setData(event->model()->index(0, 0), QStringLiteral("Anneli"), Qt::EditRole));
+        setDocumentRemover(nullptr);
+        EXPECT_TRUE(QFile::exists(older_));
+        EXPECT_TRUE(QFile::exists(newer_));
+        const QStringList after = QDir(homeCatalogPath()).entryList(QDir::Files);
+        EXPECT_EQ(after.size(), before.size() + (c.bothNames ? 2 : 0));
+        ASSERT_EQ(messages_.size(), 1u);
+        const QString& text = messages_[0].text;
+        EXPECT_EQ(text.contains(QStringLiteral("they keep their old files")), !c.bothNames) << text.toStdString();
+        EXPECT_EQ(text.contains(QStringLiteral("under both \"Anna\" and \"Anneli\"")), c.bothNames);
+        EXPECT_EQ(text.contains(older_) && text.contains(newer_), c.bothNames);
+        event->DestroyViewWindow();
+    }
+}
+
 TEST_F(ViewTest, ACommonDialogHostLeavesOutWhatItExcludesAndHearsOfSelections)
 {
     browser_->commonDialog = true;
@@ -280,6 +328,77 @@ TEST_F(ViewTest, TheBrowserWindowShowsTheTreeAndTheFoldersView)
     QCoreApplication::processEvents();
     EXPECT_EQ(window.viewHost()->view(), nullptr);
     EXPECT_FALSE(window.viewHost()->placeholder()->isHidden());
+}
+
+TEST_F(ViewTest, TheBrowserWindowsTreeFollowsTheServicesNotices)
+{
+    ShellBrowserWindow window;
+    IdList anna(catalogIdList({rifle_, QStringLiteral("Anna")}));
+    ASSERT_EQ(window.browseTo(anna.get()), S_OK);
+    QCoreApplication::processEvents();
+    QTreeWidgetItem* shown = window.tree()->currentItem();
+    ASSERT_NE(shown, nullptr);
+    QTreeWidgetItem* catalog = shown->parent()->parent();
+    auto names = [](QTreeWidgetItem* item) {
+        QStringList out;
+        for (int i = 0; item && i < item->childCount(); ++i)
+            out << item->child(i)->text(0);
+        return out;
+    };
+    const QString pistol = eventName("AP10");
+    const QString other = eventName("SP1");
+    ASSERT_TRUE(names(catalog).contains(pistol));
+    ASSERT_FALSE(names(catalog).contains(other));
+
+    // A new event and a new shooter come, and the only practice of another event goes.
+    save(QStringLiteral("n1.kavro"), cattest::practice("SP1", QStringLiteral("Dan")));
+    save(QStringLiteral("n2.kavro"), cattest::practice("AR10", QStringLiteral("Cid")));
+    QFile::remove(homeCatalogPath() + QStringLiteral("p.kavro"));
+    rescan();
+    auto follows
+        = [&] { return names(catalog).contains(other) && names(shown->parent()).contains(QStringLiteral("Cid")); };
+    EXPECT_TRUE(waitUntil(follows)) << names(catalog).join(QLatin1Char(',')).toStdString();
+    EXPECT_FALSE(names(catalog).contains(pistol));
+    EXPECT_EQ(window.tree()->currentItem(), shown);
+    EXPECT_TRUE(shown->parent()->isExpanded());
+}
+
+TEST_F(ShellCatalogTest, AViewStaysLiveWhileTheServiceStartsAndFillsOnceItRuns)
+{
+    save(QStringLiteral("a.kavro"), cattest::practice("AR10", QStringLiteral("Anna")));
+    CCatalog::instance().setServiceWaitMs(60000);
+    // The started service comes up a while later, on this thread's event loop.
+    launcher_.onStart = [this] {
+        QTimer::singleShot(300, [this] {
+            startIndexing();
+            rescan();
+        });
+    };
+    int ticks = 0;
+    QTimer ticker;
+    QObject::connect(&ticker, &QTimer::timeout, [&] { ++ticks; });
+    ticker.start(10);
+
+    auto browser = FakeBrowser::create();
+    ComPtr<IShellView> view;
+    ASSERT_EQ(folder()->CreateViewObject(nullptr, IShellView::iid, view.putVoid()), S_OK);
+    QWidget* window = nullptr;
+    FOLDERSETTINGS settings;
+    ASSERT_EQ(view->CreateViewWindow(nullptr, &settings, browser.get(), QRect(0, 0, 400, 300), &window), S_OK);
+    auto* catalogView = static_cast<KavroView*>(view.get());
+    EXPECT_EQ(catalogView->model()->rowCount(), 0);
+    EXPECT_TRUE(catalogView->preparingText()->isVisibleTo(catalogView->list()));
+
+    ASSERT_TRUE(waitUntil([&] { return catalogView->model()->rowCount() > 0; }, 30000));
+    EXPECT_GT(ticks, 0);
+    EXPECT_FALSE(catalogView->preparingText()->isVisibleTo(catalogView->list()));
+    QStringList names;
+    for (int r = 0; r < catalogView->model()->rowCount(); ++r)
+        names << ItemIdName(catalogView->model()->idAt(r));
+    EXPECT_TRUE(names.contains(eventName("AR10")));
+    EXPECT_EQ(launcher_.starts.size(), 1u);
+    EXPECT_TRUE(messages_.empty());
+    view->DestroyViewWindow();
 }
 
 } // namespace

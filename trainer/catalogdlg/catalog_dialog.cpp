@@ -187,9 +187,18 @@ void CCatalogDlg::refresh()
     host_->destroyView();
     clearChoice();
     pending_.reset();
-    fillTree();
+    // The folders that still exist keep their places, expanded or not.
+    if (tree_->topLevelItemCount())
+        tree_->catalogChanged();
+    else
+        fillTree();
     if (shown)
         selectFolder(shown.get());
+    // The selection may not have moved, and so shows nothing by itself.
+    if (QTreeWidgetItem* current = tree_->currentItem(); current && !pending_) {
+        pending_ = IdList::copy(ShellFolderTree::shellItem(current)->absolute.get());
+        showPending();
+    }
 }
 
 HRESULT CCatalogDlg::BrowseObject(LPCITEMIDLIST pidl, uint32_t flags)
