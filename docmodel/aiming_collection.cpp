@@ -286,14 +286,24 @@ HRESULT CAimingCollection::Save(IStream* stream, BOOL clearDirty)
     return endSave(S_OK, clearDirty, &modified_);
 }
 
-// A failed load leaves no aimings behind (never a part of a document) and keeps the event.
+// A failed load leaves no aimings behind (never a part of a document) and keeps the event. Its
+// message stands until the next failed load: the holder may ask for it after loading elsewhere, and
+// a stale message of an earlier failure must not explain a later one.
 HRESULT CAimingCollection::Load(IStream* stream)
 {
     if (!stream)
         return E_POINTER;
     Lock lock(mutex_);
+    QString message;
+    const HRESULT hr = loadLocked(stream, &message);
+    if (FAILED(hr))
+        readErrorMsg_ = message;
+    return hr;
+}
+
+HRESULT CAimingCollection::loadLocked(IStream* stream, QString* message)
+{
     aimings_.clear();
-    readErrorMsg_.clear();
 
     int32_t version = 0, count = 0;
     QString shortName;
@@ -304,7 +314,7 @@ HRESULT CAimingCollection::Load(IStream* stream)
     const EventLookupScope lookups;
     ComPtr<IEventParams> found;
     if (FAILED(findInstalledEvent(events_.get(), shortName, &found))) {
-        readErrorMsg_ = missingEventMessage(shortName);
+        *message = missingEventMessage(shortName);
         return E_FAIL;
     }
     if (version == 1) {

@@ -58,6 +58,7 @@ private:
     HRESULT addLocked(IAiming* aiming, size_t* leadingSighters = nullptr);
     // addLocked with the aiming's event and match flag known.
     HRESULT placeLocked(ComPtr<IAiming> aiming, IEventParams* event, bool match, size_t* leadingSighters);
+    HRESULT loadLocked(IStream* stream, QString* message);
     HRESULT part(bool match, ComPtr<CAimingCollection>* out);
     HRESULT partOut(bool match, IAimingCollection** out);
     void fireProgress(int32_t done, int32_t total);

@@ -191,8 +191,14 @@ HRESULT CShotCollection::Range(float first, float last, IRangeCollection** out)
             return E_FAIL;
         if (missed == VARIANT_TRUE)
             continue;
+        // A shot whose aiming was stored with an unusable sample rate has no window in seconds and
+        // no rate to share with the others: it is left out, so that it does not empty every chart.
         ComPtr<IRange> range;
-        if (FAILED(shot->Range(first, last, range.put())) || FAILED(ranges->Add(range.get())))
+        int32_t rate = 0;
+        if (FAILED(shot->Range(first, last, range.put())) || !range || FAILED(range->get_SampleRate(&rate))
+            || rate <= 0)
+            continue;
+        if (FAILED(ranges->Add(range.get())))
             return E_FAIL;
     }
     return queryOut(ranges.get(), out);

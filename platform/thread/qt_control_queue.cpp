@@ -26,11 +26,16 @@ class QtControlQueue::Receiver final : public QObject {
 public:
     explicit Receiver(std::shared_ptr<detail::QueueCore> core) : core_(std::move(core)) { }
 
-    // Under the queue's lock: one wake-up event covers any number of posts.
+    // Under the queue's lock: one wake-up event covers any number of posts. The event is made on
+    // the posting thread and read on this one; Qt's queue hands it over under locks the sanitizer
+    // cannot see, so the hand-over is published here as well.
     void requestWake()
     {
-        if (!wakePosted_.exchange(true))
-            QCoreApplication::postEvent(this, new QEvent(wakeEventType()));
+        if (pendingWake_.load(std::memory_order_relaxed))
+            return;
+        auto* wake = new QEvent(wakeEventType());
+        pendingWake_.store(wake, std::memory_order_release);
+        QCoreApplication::postEvent(this, wake);
     }
 
     bool setTimer(uint32_t timerId, uint32_t periodMs)
@@ -57,10 +62,11 @@ public:
 protected:
     bool event(QEvent* e) override
     {
-        if (e->type() != wakeEventType())
+        // Compared before it is read: only the acquire makes a wake-up event's contents ours.
+        if (e != pendingWake_.load(std::memory_order_acquire))
             return QObject::event(e);
         // Cleared before taking the messages, so a post from now on asks for another round.
-        wakePosted_.store(false);
+        pendingWake_.store(nullptr, std::memory_order_relaxed);
         ++depth_;
         core_->dispatchQueued();
         --depth_;
@@ -82,7 +88,7 @@ protected:
 
 private:
     std::shared_ptr<detail::QueueCore> core_;
-    std::atomic<bool> wakePosted_{false};
+    std::atomic<QEvent*> pendingWake_{nullptr}; // the wake-up event posted and not yet handled
     std::map<uint32_t, int> timers_;
     int depth_ = 0;
 };

@@ -264,6 +264,39 @@ TEST(TimeShiftChart, OneShotOfConstantScoreStillHasAHeightAndFractionModeKeepsTe
     EXPECT_NEAR(valueAt(pointsOf(c, 1), 0), score(ar10, x / 100.0f, 0), 1e-5);
 }
 
+TEST(TimeShiftChart, PracticesWithoutASummedShotKeepTheRangeOfAnEmptyPractice)
+{
+    AimingSpec missed;
+    missed.before = constant(150, 0, 0);
+    missed.missed = true;
+    auto none = makeDocument("AR10", {});
+    const ChartContext noShots = contextOf(none.get());
+    CChartImpl empty;
+    TimeShiftState emptyState;
+    setupTimeShiftChart(empty, noShots);
+    recalcTimeShift(empty, emptyState, noShots, true, true, false);
+    const struct {
+        int documentShots, modelShots;
+    } rows[] = {{1, 0}, {3, 0}, {3, 5}, {0, 4}};
+    for (const auto& row : rows) {
+        auto doc = makeDocument("AR10", std::vector<AimingSpec>(size_t(row.documentShots), missed));
+        auto model = makeDocument("AR10", std::vector<AimingSpec>(size_t(row.modelShots), missed));
+        ChartContext ctx = contextOf(doc.get());
+        ctx.modelShots = contextOf(model.get()).matchShots;
+        CChartImpl c;
+        TimeShiftState state;
+        setupTimeShiftChart(c, ctx);
+        recalcTimeShift(c, state, ctx, true, true, false);
+        EXPECT_EQ(state.count[0], row.documentShots);
+        EXPECT_LE(c.yMin, c.yMax) << row.documentShots << " " << row.modelShots;
+        EXPECT_EQ(c.yMin, empty.yMin) << row.documentShots << " " << row.modelShots;
+        EXPECT_EQ(c.yMax, empty.yMax) << row.documentShots << " " << row.modelShots;
+        EXPECT_EQ(c.xAxisAt, empty.xAxisAt);
+        EXPECT_EQ(labelsOf(c, CChartImpl::MarkerKind::VerticalAxis),
+                  labelsOf(empty, CChartImpl::MarkerKind::VerticalAxis));
+    }
+}
+
 TEST(TimeShiftChart, TwoTargetEventsComputeNothingButKeepTheFrame)
 {
     AimingSpec s;

@@ -300,6 +300,72 @@ TEST_F(StreamTest, MissingEventLeavesTheCollectionEmptyWithAMessage)
     EXPECT_EQ(msg, QStringLiteral("Missing shooting event NOSUCH. Please install it and restart the program."));
 }
 
+TEST_F(StreamTest, TheMessageOfTheLastFailedLoadStaysUntilAnotherLoadFails)
+{
+    const QByteArray good = saved(filled().get());
+    const QByteArray missing = header(2, 3, "NOSUCH") + good.mid(header(2, 3, "AR10").size());
+    const QString missingText
+        = QStringLiteral("Missing shooting event NOSUCH. Please install it and restart the program.");
+    const struct {
+        QByteArray bytes;
+        HRESULT hr;
+        QString message;
+    } loads[] = {
+        {good, S_OK, QString()},        {missing, E_FAIL, missingText},
+        {good, S_OK, missingText},      {good.left(10), E_FAIL, QString()}, // a failure of its own, without text
+        {missing, E_FAIL, missingText}, {good, S_OK, missingText},
+    };
+    auto c = CAimingCollection::create();
+    for (size_t i = 0; i < std::size(loads); ++i) {
+        EXPECT_EQ(load(c.get(), loads[i].bytes), loads[i].hr) << i;
+        QString msg;
+        ASSERT_EQ(c->get_ReadErrorMsg(&msg), S_OK);
+        EXPECT_EQ(msg, loads[i].message) << i;
+    }
+}
+
+// The aimings' own streams, joined under a collection header, with one aiming's stored rate
+// replaced.
+TEST_F(StreamTest, AShotOfAnAimingStoredWithoutUsableRateIsLeftOutOfTheRanges)
+{
+    uint8_t id[16];
+    CLSID_Aiming.toBytes(id);
+    auto name = MemoryStream::create();
+    kavro::writeBstr(name.get(), QStringLiteral("AR10"));
+    // Aiming version and attribute class id, then the attributes' version, event and two dates.
+    const qsizetype rateAt = 4 + 16 + 4 + name->bytes().size() + 16;
+    std::vector<std::pair<int32_t, int32_t>> points;
+    for (int i = 0; i < 40; ++i)
+        points.push_back({i * 10, 0});
+    for (int32_t rate : {0, -5}) {
+        for (int bad = 0; bad < 3; ++bad) {
+            QByteArray bytes = header(2, 3, "AR10");
+            for (int i = 0; i < 3; ++i) {
+                auto a = aiming(ar10.get(), true, 200, points);
+                addShot(a.get());
+                auto s = MemoryStream::create();
+                ASSERT_EQ(a->Save(s.get(), 1), S_OK);
+                QByteArray one = s->bytes();
+                ASSERT_EQ(one.mid(rateAt, 4), QByteArray("\xc8\0\0\0", 4));
+                if (i == bad)
+                    one.replace(rateAt, 4, QByteArray(reinterpret_cast<const char*>(&rate), 4));
+                bytes += QByteArray(reinterpret_cast<const char*>(id), 16) + one;
+            }
+            auto back = CAimingCollection::create();
+            ASSERT_EQ(load(back.get(), bytes), S_OK);
+            ComPtr<IShotCollection> shots;
+            ASSERT_EQ(back->Shots(VARIANT_TRUE, shots.put()), S_OK);
+            for (auto [first, last] : {std::pair{-0.05f, 0.0f}, std::pair{0.0f, 0.0f}}) {
+                ComPtr<IRangeCollection> ranges;
+                ASSERT_EQ(shots->Range(first, last, ranges.put()), S_OK) << rate << " " << bad << " " << first;
+                int32_t n = 0;
+                ranges->get_Count(&n);
+                EXPECT_EQ(n, 2) << rate << " " << bad << " " << first;
+            }
+        }
+    }
+}
+
 TEST_F(StreamTest, CorruptStreamsFailWithoutPartialContent)
 {
     auto c = filled();

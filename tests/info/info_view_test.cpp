@@ -165,6 +165,41 @@ TEST(ShotPage, ShowsTheSelectedMatchShotAndItsNeighbours)
     EXPECT_EQ(page.value("idShotNumber")->text(), "");
 }
 
+TEST(ShotPage, PulseIsTheShotsOwnElseThePracticesAtTheShot)
+{
+    const auto at = [](double seconds) { return charttest::kMorning + seconds / 86400; };
+    const struct {
+        int shot;
+        std::vector<std::pair<double, int>> samples; // seconds, pulse
+        int own; // 0: none of its own
+        QString shown;
+    } rows[] = {
+        {1, {{20, 70}, {50, 80}}, 0, "70"}, // before the sensor measured one: the first measured
+        {2, {{20, 70}, {50, 80}}, 0, "80"}, // the first sample after the shot
+        {3, {{20, 70}, {50, 80}}, 0, "80"}, // after the last sample: the last
+        {2, {{20, 70}, {50, 80}}, 66, "66"}, // its own
+        {2, {}, 0, ""},
+        {2, {{20, 0}}, 0, ""}, // a pulse the sensor lost
+    };
+    for (const auto& row : rows) {
+        CKavroDoc doc;
+        CShotPageView page(doc);
+        page.show();
+        start(doc);
+        shoot(doc, {still(0), still(40), still(100)});
+        for (auto [seconds, pulse] : row.samples)
+            doc.AppendPulseSample(at(seconds), pulse);
+        ComPtr<IShotCollection> match;
+        ASSERT_TRUE(doc.GetMatchShots(&match));
+        ComPtr<IShot> shot = shotAt(match.get(), row.shot);
+        if (row.own)
+            shot->put_Value(QStringLiteral("_pulse"), Variant::fromInteger(VT_I2, row.own));
+        doc.SetSelectedShot(shot.get(), nullptr);
+        EXPECT_EQ(page.value("idShotPulse")->text().toStdString(), row.shown.toStdString())
+            << row.shot << " " << row.own;
+    }
+}
+
 TEST(ShotPage, SitsBelowTheTimeIntervalsChart)
 {
     CKavroDoc doc;

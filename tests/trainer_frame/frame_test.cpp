@@ -22,13 +22,16 @@
 #include <QMimeData>
 #include <QProgressBar>
 #include <QStatusBar>
+#include <QStatusTipEvent>
 #include <QTest>
 #include <QTimer>
 #include <QToolBar>
+#include <QToolButton>
 
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <functional>
 
 using namespace trainertest;
 
@@ -890,4 +893,66 @@ TEST_F(FrameTest, TheLanguageMenuRetranslatesMenusTipsAndTheLayoutDirection)
     EXPECT_TRUE(statusShows(QStringLiteral("Press F1 for help")));
     EXPECT_EQ(frame->layoutDirection(), Qt::LeftToRight);
     module.setLanguageFolder(savedFolder);
+}
+
+TEST_F(FrameTest, TheStatusBarShowsOneTextAtATime)
+{
+    auto frame = frameFor({});
+    ASSERT_TRUE(frame);
+    ShowMainFrame(*frame);
+    QApplication::processEvents();
+    QStatusBar* bar = frame->statusBar();
+    // Every text the bar draws: its own message and its visible labels.
+    const auto drawn = [&] {
+        QApplication::processEvents();
+        QStringList texts;
+        if (!bar->currentMessage().isEmpty())
+            texts << bar->currentMessage();
+        for (QLabel* l : bar->findChildren<QLabel*>())
+            if (l->isVisible() && !l->text().isEmpty())
+                texts << l->text();
+        return texts.join(QStringLiteral(" | ")).toStdString();
+    };
+    QWidget* button = nullptr;
+    for (QToolButton* b : frame->findChildren<QToolButton*>())
+        if (!button && b->isVisible() && !b->statusTip().isEmpty())
+            button = b;
+    ASSERT_NE(button, nullptr);
+    QAction* start = frame->action(Cmd::StartPractice);
+    const QString idle = QStringLiteral("Press F1 for help");
+    const struct {
+        const char* road;
+        std::function<void()> prompt;
+        QString prompted, own;
+    } rows[] = {
+        {"menu item", [&] { start->showStatusText(frame->menuBar()); }, start->statusTip(), idle},
+        {"tool button",
+         [&] {
+             QTest::mouseMove(frame->centralWidget());
+             QTest::mouseMove(button);
+         },
+         button->statusTip(), idle},
+        {"bar shown again",
+         [&] {
+             frame->OnCommand(Cmd::StatusBar);
+             start->showStatusText(frame->menuBar());
+             frame->OnCommand(Cmd::StatusBar);
+         },
+         start->statusTip(), idle},
+        {"progress",
+         [&] {
+             frame->BeginProgress(32845);
+             start->showStatusText(frame->menuBar());
+         },
+         start->statusTip(), QStringLiteral("Calculating time shift graph...")},
+    };
+    for (const auto& row : rows) {
+        EXPECT_EQ(drawn(), idle.toStdString()) << row.road;
+        row.prompt();
+        EXPECT_EQ(drawn(), row.prompted.toStdString()) << row.road;
+        QStatusTipEvent ended{QString()};
+        QApplication::sendEvent(frame->menuBar(), &ended);
+        EXPECT_EQ(drawn(), row.own.toStdString()) << row.road;
+        frame->EndProgress();
+    }
 }

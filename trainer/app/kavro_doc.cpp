@@ -961,6 +961,20 @@ bool CKavroDoc::ReadPulseSample(int i, DATE* time, int* pulse)
     return true;
 }
 
+int CKavroDoc::PulseAt(DATE moment)
+{
+    int pulse = 0;
+    const int count = GetPulseCount();
+    for (int i = 0; i < count; ++i) {
+        DATE t = 0;
+        if (!ReadPulseSample(i, &t, &pulse))
+            continue;
+        if (t > moment)
+            break;
+    }
+    return pulse;
+}
+
 // --- replay -----------------------------------------------------------------------------------
 
 int CKavroDoc::GetReplayState()

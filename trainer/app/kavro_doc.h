@@ -102,6 +102,9 @@ public:
     void SetPulse(int pulse);
     void AppendPulseSample(DATE time, int pulse);
     bool ReadPulseSample(int i, DATE* time, int* pulse);
+    // The pulse of the samples at `moment`: the first sample later than it, else the last; 0
+    // without samples.
+    int PulseAt(DATE moment);
 
     // --- replay --------------------------------------------------------------------------
     int GetReplayState();

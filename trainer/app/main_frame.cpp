@@ -36,6 +36,7 @@
 #include <QStackedWidget>
 #include <QStandardPaths>
 #include <QStatusBar>
+#include <QStatusTipEvent>
 #include <QToolBar>
 #include <QVBoxLayout>
 
@@ -342,6 +343,24 @@ void CMainFrame::buildStatusBar()
     statusBar()->addWidget(m_statusText, 1);
 }
 
+void CMainFrame::showPaneText()
+{
+    m_statusText->setText(m_prompt.isEmpty() ? m_paneText : m_prompt);
+}
+
+// Prompts go into pane 0 rather than the bar's own message, which Qt draws over the pane's label
+// whenever the label was not visible at the moment the message came (a bar shown again, a pane
+// rebuilt after a progress bar).
+bool CMainFrame::event(QEvent* event)
+{
+    if (event->type() == QEvent::StatusTip) {
+        m_prompt = static_cast<QStatusTipEvent*>(event)->tip();
+        showPaneText();
+        return true;
+    }
+    return QMainWindow::event(event);
+}
+
 QStatusBar* CMainFrame::GetStatusBar()
 {
     return statusBar();
@@ -454,7 +473,7 @@ void CMainFrame::reloadTexts()
     for (const auto& [command, a] : m_actions)
         applyActionTexts(command);
     m_mainBar->setWindowTitle(tipOf(uiText(Cmd::ToolBar)));
-    m_statusText->setText(uiText(57345));
+    SetStatusText(uiText(57345));
     SetShotListPaneTitle();
     UpdateTitle();
 }
@@ -478,7 +497,7 @@ QAction* CMainFrame::action(int command) const
 
 void CMainFrame::BeginProgress(int stringId)
 {
-    m_statusText->setText(uiText(stringId));
+    SetStatusText(uiText(stringId));
     if (!m_progress) {
         m_progress = new QProgressBar(this);
         m_progress->setFixedWidth(150);
@@ -493,7 +512,7 @@ void CMainFrame::EndProgress()
 {
     delete m_progress;
     m_progress = nullptr;
-    m_statusText->setText(uiText(57345));
+    SetStatusText(uiText(57345));
 }
 
 bool CMainFrame::IsDeviceConnected()

@@ -161,6 +161,7 @@ protected:
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
+    bool event(QEvent* event) override;
 
 private:
     void createActions();
@@ -168,6 +169,7 @@ private:
     void buildMenus();
     void buildToolBars();
     void buildStatusBar();
+    void showPaneText();
     void buildPanes();
     void reloadTexts();
     void applyActionTexts(int command);
@@ -224,7 +226,11 @@ private:
     QToolBar* m_previewBar = nullptr;
     QToolBar* m_contentsBar = nullptr;
     QToolBar* m_viewBar = nullptr;
+    // Status pane 0: its own text (idle, progress, settings) and the prompt of the command under
+    // the pointer, which stands in its place while it lasts.
     QLabel* m_statusText = nullptr;
+    QString m_paneText;
+    QString m_prompt;
     QProgressBar* m_progress = nullptr;
     QSplitter* m_splitter = nullptr;
     QWidget* m_leftPane = nullptr;

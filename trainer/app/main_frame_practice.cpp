@@ -114,7 +114,8 @@ std::unique_ptr<kavro::trainer::SequencerHost> makeSequencerHost(CMainFrame* fra
 
 void CMainFrame::SetStatusText(const QString& text)
 {
-    m_statusText->setText(text);
+    m_paneText = text;
+    showPaneText();
 }
 
 void CMainFrame::setDeviceFactory(std::function<ComPtr<IKavroDevice>()> factory)
@@ -629,7 +630,7 @@ void CMainFrame::ShowPiezoRejectInterval()
 {
     char text[64];
     std::snprintf(text, sizeof text, "PiezoRejectInterval = %3.1f", double(kavro::theAppOptions().PiezoRejectInterval));
-    m_statusText->setText(QString::fromLatin1(text));
+    SetStatusText(QString::fromLatin1(text));
 }
 
 void CMainFrame::ChangePiezoRejectInterval(float step)

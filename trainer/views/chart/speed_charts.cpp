@@ -117,7 +117,13 @@ void recalcTimeShift(CChartImpl& chart, TimeShiftState& state, const ChartContex
         top = state.max[1];
     if (int(top) % 5 != 0)
         top = (int(top / 5) + 1) * 5;
-    double bottom = 11.0 * std::max(state.count[0], state.count[1]);
+    // A practice whose every shot missed has no sums: its shots must not lift the floor above the
+    // top, so without any sums the chart keeps the range of an empty practice.
+    int summedShots = 0;
+    for (int p = 0; p < 2; ++p)
+        if (state.computed[p])
+            summedShots = std::max(summedShots, state.count[p]);
+    double bottom = 11.0 * summedShots;
     bottom = std::min({bottom, state.min[0], state.min[1]});
     if (int(bottom) % 5 != 0)
         bottom = int(bottom / 5) * 5;

@@ -44,12 +44,19 @@ InfoPageModel BuildShotPage(CKavroDoc& doc)
 
     page.set(QStringLiteral("idShotNumber"), charts::formatC("%i", position));
     page.set(QStringLiteral("idShotTime"), formatDateTime(shotTime(selected.get())));
+    // A shot fired before the sensor had measured a pulse carries none of its own; the practice's
+    // pulse samples still tell it, as they tell the replay.
     Variant pulse;
-    if (SUCCEEDED(selected->get_Value(QStringLiteral("_pulse"), &pulse)) && pulse.vt() == VT_I2) {
-        int32_t value = 0;
-        if (SUCCEEDED(pulse.toInt32(&value)))
-            page.set(QStringLiteral("idShotPulse"), charts::formatC("%i", value));
+    int32_t value = 0;
+    bool known = false;
+    if (SUCCEEDED(selected->get_Value(QStringLiteral("_pulse"), &pulse)) && pulse.vt() == VT_I2)
+        known = SUCCEEDED(pulse.toInt32(&value));
+    else if (doc.GetPulseCount() > 0) {
+        value = doc.PulseAt(shotTime(selected.get()));
+        known = value > 0;
     }
+    if (known)
+        page.set(QStringLiteral("idShotPulse"), charts::formatC("%i", value));
     float result = 0;
     selected->get_Result(&result);
     page.set(QStringLiteral("idShotResult"), charts::formatC("%-4.1f", double(result)));
