@@ -76,6 +76,14 @@ HRESULT KavroFolder::Initialize(LPCITEMIDLIST absolute)
     return absolute && !pidl_ ? E_OUTOFMEMORY : S_OK;
 }
 
+HRESULT KavroFolder::GetChangeCount(uint64_t* out)
+{
+    if (!out)
+        return E_POINTER;
+    *out = CCatalog::instance().changeCounter();
+    return S_OK;
+}
+
 const CatalogNode* KavroFolder::ownNode() const
 {
     const CCatalog& catalog = CCatalog::instance();

@@ -13,7 +13,7 @@ namespace kavro::catalog {
 
 using namespace kavro::shell;
 
-class KavroFolder final : public ComObject<KavroFolder, IShellFolder, IPersistFolder> {
+class KavroFolder final : public ComObject<KavroFolder, IShellFolder, IPersistFolder, IFolderChangeCount> {
 public:
     static constexpr CLSID clsid = Guid::parse("87CE75DB-8B5D-44E3-B2EE-E1254218F616");
 
@@ -40,6 +40,9 @@ public:
     HRESULT GetDisplayNameOf(LPCITEMIDLIST pidl, uint32_t flags, STRRET* out) override;
     HRESULT SetNameOf(QWidget* owner, LPCITEMIDLIST pidl, const QString& name, uint32_t flags,
                       LPITEMIDLIST* out) override;
+
+    // IFolderChangeCount
+    HRESULT GetChangeCount(uint64_t* out) override;
 
     LPCITEMIDLIST absolute() const { return pidl_.get(); }
     // This folder's child named by the first item of `relative`; null when there is none. The

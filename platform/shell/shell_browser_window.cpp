@@ -46,17 +46,22 @@ ShellBrowserWindow::ShellBrowserWindow(QWidget* parent) : QMainWindow(parent), s
     treeRefresh_ = new QTimer(this);
     treeRefresh_->setSingleShot(true);
     treeRefresh_->setInterval(kTreeRefreshDelayMs);
-    connect(treeRefresh_, &QTimer::timeout, tree_, [this] { tree_->catalogChanged(); });
-    notices_ = new ShellChangeRegistration(this);
+    connect(treeRefresh_, &QTimer::timeout, tree_, [this] {
+        notices_->NoteRefreshed();
+        tree_->catalogChanged();
+    });
+    notices_ = new ShellChangeFollower(this);
 
     IdList computer(ComputerIdList());
-    notices_->Register(computer.get(), true, kTreeChanges, [this](uint32_t, LPCITEMIDLIST) { treeRefresh_->start(); });
     ComPtr<IShellFolder> folder;
     if (SUCCEEDED(BindToFolder(computer.get(), folder.put()))) {
         ShellTreeItem* top = tree_->addTopFolder(folder.get(), computer.get(), QString::fromLatin1(kComputerItemName));
         tree_->fillChildren(top);
         top->setExpanded(true);
     }
+    // Followed once the tree holds the folders whose change counts it compares.
+    notices_->Follow(
+        computer.get(), true, kTreeChanges, [this] { treeRefresh_->start(); }, [this] { return tree_->changeCount(); });
     connect(tree_, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem* item) {
         if (!item || selecting_)
             return;
@@ -67,7 +72,7 @@ ShellBrowserWindow::ShellBrowserWindow(QWidget* parent) : QMainWindow(parent), s
 
 ShellBrowserWindow::~ShellBrowserWindow()
 {
-    notices_->Deregister();
+    notices_->Stop();
     host_->destroyView();
     site_->detach();
 }

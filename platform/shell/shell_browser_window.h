@@ -38,7 +38,7 @@ private:
 
     ComPtr<Site> site_;
     ShellFolderTree* tree_;
-    ShellChangeRegistration* notices_;
+    ShellChangeFollower* notices_;
     QTimer* treeRefresh_;
     ShellViewHost* host_;
     QAction* back_;

@@ -150,6 +150,30 @@ void ShellFolderTree::catalogChanged()
         refreshChildren(shellItem(topLevelItem(i)));
 }
 
+uint64_t ShellFolderTree::changeCount()
+{
+    auto countOf = [](ShellTreeItem* item, uint64_t* count) {
+        ComPtr<IFolderChangeCount> counter;
+        IShellFolder* folder = folderOf(item);
+        return folder && SUCCEEDED(folder->QueryInterface(IFolderChangeCount::iid, counter.putVoid())) && counter
+            && SUCCEEDED(counter->GetChangeCount(count));
+    };
+    uint64_t sum = 0;
+    for (int i = 0; i < topLevelItemCount(); ++i) {
+        ShellTreeItem* top = shellItem(topLevelItem(i));
+        uint64_t count = 0;
+        if (countOf(top, &count)) {
+            sum += count;
+            continue;
+        }
+        // "Computer" keeps no count; the folders joined below it may.
+        for (int c = 0; c < top->childCount(); ++c)
+            if (countOf(shellItem(top->child(c)), &count))
+                sum += count;
+    }
+    return sum;
+}
+
 void ShellFolderTree::refreshChildren(ShellTreeItem* item)
 {
     if (item->pending)

@@ -40,6 +40,9 @@ public:
     // are removed (a selected one hands the selection to its parent); new ones are inserted in
     // their sorted place.
     void catalogChanged();
+    // The sum of the change counts of the topmost folders that keep one (a top item's, else its
+    // children's): it moves whenever anything the tree could show changed.
+    uint64_t changeCount();
     // The item showing `absolute`, searched breadth first and filled on the way; null when none.
     ShellTreeItem* findItem(LPCITEMIDLIST absolute);
     static ShellTreeItem* shellItem(QTreeWidgetItem* item) { return static_cast<ShellTreeItem*>(item); }

@@ -93,6 +93,14 @@ struct IPersistFolder : IPersist {
     virtual HRESULT Initialize(LPCITEMIDLIST absolute) = 0;
 };
 
+// A number the folder's source raises on every change below the folder (the catalog's change
+// counter). Windows that show folders without a view of their own compare it to learn of changes
+// whose notices they missed.
+struct IFolderChangeCount : IUnknown {
+    static constexpr Guid iid = Guid::parse("2A859C8A-5018-42DA-A750-DA47E926DC48");
+    virtual HRESULT GetChangeCount(uint64_t* out) = 0;
+};
+
 // View modes and flags (FOLDERSETTINGS).
 constexpr uint32_t FVM_LIST = 3;
 constexpr uint32_t FVM_DETAILS = 4;

@@ -6,6 +6,7 @@
 #include "catalog_dialog.h"
 #include "catalog_lookup.h"
 #include "kavro_view.h"
+#include "shell/shell_browser_window.h"
 #include "start_practice_dialog.h"
 
 #include <QComboBox>
@@ -175,6 +176,45 @@ TEST_F(CatalogDialogTest, ARebuildShowsNewFoldersDropsGoneOnesAndKeepsWhatWasExp
     EXPECT_EQ(dialog.tree()->currentItem()->text(0), QStringLiteral("Anna"));
     EXPECT_EQ(ItemIdListNames(dialog.viewHost()->shownFolder()).last(), QStringLiteral("Anna"));
     EXPECT_NE(dialog.viewHost()->view(), nullptr);
+}
+
+// Both trees miss every notice of a new event (the indexer sends none), and catch up from the
+// catalog's change counter when their window is activated.
+TEST_F(CatalogDialogTest, ATreeThatMissedItsNoticesCatchesUpWhenItsWindowIsActivated)
+{
+    CCatalogDlg dialog;
+    dialog.initDialog();
+    ShellBrowserWindow browser;
+    IdList catalogId(catalogIdList({}));
+    ShellTreeItem* browserCatalog = browser.tree()->findItem(catalogId.get());
+    ASSERT_NE(browserCatalog, nullptr);
+    browserCatalog->setExpanded(true);
+    auto shows = [](QTreeWidgetItem* item, const QString& text) {
+        for (int i = 0; i < item->childCount(); ++i)
+            if (item->child(i)->text(0) == text)
+                return true;
+        return false;
+    };
+    const struct {
+        QWidget* window;
+        QTreeWidgetItem* catalog;
+    } trees[] = {{&dialog, dialog.tree()->topLevelItem(0)}, {&browser, browserCatalog}};
+    // Opening a view prepares the catalog, which is announced as a change: heard before the save.
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 300);
+    if (dialog.refreshPending())
+        dialog.refresh();
+    const QString smallBore = eventName("SBR50");
+    indexer_->setNoticeSink({});
+    save(QStringLiteral("e.kavro"), cattest::practice("SBR50", QStringLiteral("Dan")));
+    rescan();
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 300);
+    for (const auto& tree : trees) {
+        EXPECT_FALSE(shows(tree.catalog, smallBore));
+        QEvent activate(QEvent::WindowActivate);
+        QCoreApplication::sendEvent(tree.window, &activate);
+        EXPECT_TRUE(waitUntil([&] { return shows(tree.catalog, smallBore); }, 5000))
+            << tree.window->metaObject()->className();
+    }
 }
 
 TEST_F(CatalogDialogTest, TreeFoldersShowTheirOpenIconWhileExpanded)

@@ -6,6 +6,7 @@
 #include "catalog_service.h"
 #include "catalog_dialog.h"
 #include "kavro_view.h"
+#include "shell/shell_browser_window.h"
 #include "shell/shell_notify.h"
 
 #include <chrono>
@@ -62,10 +63,11 @@ TEST_F(LiveViewTest, ANewDocumentReportedByTheServiceRefillsTheView)
     view->DestroyViewWindow();
 }
 
-// A fresh account: the catalog is browsed before the first practice is saved, so its folder does
-// not exist yet. The trainer's first save makes it; the running service finds it and indexes the
-// practice, and the open view shows it.
-TEST_F(LiveViewTest, OnAFreshAccountTheFirstSavedPracticeAppearsInTheOpenView)
+// A fresh account: the catalog is browsed, in the browser window as kavro-catalog opens it,
+// before the first practice is saved, so its folder does not exist yet. The trainer's first save
+// makes it; the running service finds it and indexes the practice, and the browser's tree and
+// view both show it.
+TEST_F(LiveViewTest, OnAFreshAccountTheFirstSavedPracticeAppearsInTheOpenBrowser)
 {
     ASSERT_TRUE(QDir(homeCatalogPath()).removeRecursively());
     CatalogService::Options options; // the catalog folder as the document model finds it
@@ -73,21 +75,30 @@ TEST_F(LiveViewTest, OnAFreshAccountTheFirstSavedPracticeAppearsInTheOpenView)
     options.folderRetryMs = 100;
     ASSERT_EQ(service_.Start(options), S_OK);
     ASSERT_EQ(service_.folder(), homeCatalogPath());
-    auto browser = FakeBrowser::create();
-    ComPtr<IShellView> view;
-    ASSERT_EQ(folder()->CreateViewObject(nullptr, IShellView::iid, view.putVoid()), S_OK);
-    QWidget* window = nullptr;
-    FOLDERSETTINGS settings;
-    ASSERT_EQ(view->CreateViewWindow(nullptr, &settings, browser.get(), QRect(0, 0, 400, 300), &window), S_OK);
-    auto* catalogView = static_cast<KavroView*>(view.get());
+    ShellBrowserWindow window;
+    IdList catalogId(catalogIdList({}));
+    ASSERT_EQ(window.browseTo(catalogId.get()), S_OK);
+    window.show();
+    ShellTreeItem* catalogItem = window.tree()->findItem(catalogId.get());
+    ASSERT_NE(catalogItem, nullptr);
+    catalogItem->setExpanded(true); // looked into, and found empty
+    ASSERT_TRUE(waitFor([&] { return window.viewHost()->view() != nullptr; }, 10s));
+    auto* catalogView = static_cast<KavroView*>(window.viewHost()->view());
     const QString rifle = eventName("AR10");
-    auto shows = [&](const QString& name) {
+    auto viewShows = [&](const QString& name) {
         for (int r = 0; r < catalogView->model()->rowCount(); ++r)
             if (catalogView->model()->data(catalogView->model()->index(r, 0), Qt::DisplayRole).toString() == name)
                 return true;
         return false;
     };
-    EXPECT_FALSE(shows(rifle));
+    auto treeShows = [&](const QString& name) {
+        for (int i = 0; i < catalogItem->childCount(); ++i)
+            if (catalogItem->child(i)->text(0) == name)
+                return true;
+        return false;
+    };
+    EXPECT_FALSE(viewShows(rifle));
+    EXPECT_FALSE(treeShows(rifle));
 
     // Saved as the trainer saves a new practice: under a unique name in the catalog folder, which
     // it makes when it is missing.
@@ -97,10 +108,10 @@ TEST_F(LiveViewTest, OnAFreshAccountTheFirstSavedPracticeAppearsInTheOpenView)
     ASSERT_EQ(catalog, homeCatalogPath());
     ASSERT_TRUE(QDir().mkpath(catalog));
     ASSERT_EQ(doc->SaveUnique(catalog), S_OK);
-    EXPECT_TRUE(waitFor([&] { return shows(rifle); }, 30s));
+    EXPECT_TRUE(waitFor([&] { return viewShows(rifle) && treeShows(rifle); }, 30s))
+        << "view " << viewShows(rifle) << ", tree " << treeShows(rifle);
     EXPECT_EQ(childNames(folder({rifle, QStringLiteral("Anna")}).get()).size(), 1);
     EXPECT_TRUE(messages_.empty());
-    view->DestroyViewWindow();
 }
 
 TEST_F(LiveViewTest, ABurstOfNoticesRebuildsTheDialogOnceTwoSecondsAfterTheLast)

@@ -64,7 +64,7 @@ CCatalogDlg::CCatalogDlg(QWidget* parent) : QDialog(parent), site_(Site::create(
     refreshTimer_->setSingleShot(true);
     refreshTimer_->setInterval(kRefreshDelayMs);
     connect(refreshTimer_, &QTimer::timeout, this, [this] { refresh(); });
-    notices_ = new ShellChangeRegistration(this);
+    notices_ = new ShellChangeFollower(this);
 
     tree_->setChildFilter([this](int depth, const QString& name, QString* shown) {
         if (depth != 1)
@@ -91,7 +91,7 @@ CCatalogDlg::CCatalogDlg(QWidget* parent) : QDialog(parent), site_(Site::create(
 
 CCatalogDlg::~CCatalogDlg()
 {
-    notices_->Deregister();
+    notices_->Stop();
     host_->destroyView();
     site_->detach();
 }
@@ -130,7 +130,8 @@ void CCatalogDlg::initDialog()
             selectFolder(wanted.get());
         }
     }
-    notices_->Register(catalogId_.get(), true, kTreeChanges, [this](uint32_t, LPCITEMIDLIST) { onShellChange(); });
+    notices_->Follow(
+        catalogId_.get(), true, kTreeChanges, [this] { onShellChange(); }, [this] { return tree_->changeCount(); });
     RestoreWindowRect(this, kWindowRect);
 }
 
@@ -182,6 +183,7 @@ bool CCatalogDlg::refreshPending() const
 void CCatalogDlg::refresh()
 {
     refreshTimer_->stop();
+    notices_->NoteRefreshed();
     ++refreshes_;
     IdList shown = IdList::copy(host_->shownFolder());
     host_->destroyView();
@@ -287,7 +289,7 @@ HRESULT CCatalogDlg::OnDefaultCommand(IShellView* view)
 void CCatalogDlg::done(int result)
 {
     SaveWindowRect(this, kWindowRect);
-    notices_->Deregister();
+    notices_->Stop();
     QDialog::done(result);
 }
 

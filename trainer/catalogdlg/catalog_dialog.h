@@ -40,7 +40,8 @@ public:
     kavro::shell::ShellFolderTree* tree() const { return tree_; }
     kavro::shell::ShellViewHost* viewHost() const { return host_; }
     QPushButton* openButton() const { return open_; }
-    // A shell change notice: the tree and view are rebuilt 2 s after the last one.
+    // A shell change notice, or a change whose notices were missed: the tree and view are rebuilt
+    // 2 s after the last one.
     void onShellChange();
     // The rebuild the notices lead to.
     void refresh();
@@ -81,7 +82,7 @@ private:
     kavro::shell::ShellViewHost* host_;
     QPushButton* open_;
     QTimer* refreshTimer_;
-    kavro::shell::ShellChangeRegistration* notices_;
+    kavro::shell::ShellChangeFollower* notices_;
     bool initialised_ = false;
     int refreshes_ = 0;
 };
