@@ -170,17 +170,6 @@ bool CompareEvents(IEventParams* a, IEventParams* b, int langId)
     return FormatEventName(a, langId) < FormatEventName(b, langId);
 }
 
-int DirectionDegrees(float a, float b)
-{
-    const double bb = b == 0 ? 1.0 : std::fabs(b);
-    int d = int((std::atan2(double(a), bb) - 0.008726646) / 0.017453292);
-    if (b < 0)
-        d = 180 - d;
-    if (d < 0)
-        d += 360;
-    return d;
-}
-
 QString AppendElapsedTime(double days, bool shortForm)
 {
     const long long total = std::llround(days * 86400.0);
@@ -188,13 +177,6 @@ QString AppendElapsedTime(double days, bool shortForm)
     if (h == 0 && shortForm)
         return QString::asprintf("%02i:%02i", m, s);
     return QString::asprintf("%02i:%02i:%02i", h, m, s);
-}
-
-QString AppendInteger(int value, bool naForNonPositive)
-{
-    if (naForNonPositive && value <= 0)
-        return QStringLiteral("n/a");
-    return QString::number(value);
 }
 
 int targetKindOfShortName(const QString& n)

@@ -331,11 +331,6 @@ bool CKavroDoc::GetPositionName(QString* out)
     return HasDocument() && positionName(m_document.get(), out);
 }
 
-bool CKavroDoc::GetModelPositionName(QString* out)
-{
-    return HasDocument() && positionName(m_modelDocument.get(), out);
-}
-
 bool CKavroDoc::GetEventShortName(QString* out)
 {
     ComPtr<IEventParams> e;
@@ -663,14 +658,6 @@ bool CKavroDoc::SetSelectedShot(IShot* shot, CView* sender)
     m_selectedShot = shot;
     UpdateAllViews(sender, KavroHint::SelectedShot);
     return true;
-}
-
-bool CKavroDoc::SelectAimingFirstShot(IAiming* aiming, CView* sender)
-{
-    ComPtr<IShot> first;
-    if (aiming)
-        aiming->Shot(1, first.put());
-    return SetSelectedShot(first.get(), sender);
 }
 
 void CKavroDoc::AddShot(IShot* shot, IAiming* aiming)

@@ -45,7 +45,6 @@ public:
     bool GetComments(QString* out);
     bool GetModelComments(QString* out);
     bool GetPositionName(QString* out);
-    bool GetModelPositionName(QString* out);
     bool GetEventShortName(QString* out);
     bool GetEventDisplayName(QString* out);
     bool GetFileVersion(int32_t* out);
@@ -88,7 +87,6 @@ public:
     bool SaveCopyTo(const QString& folder);
     bool ClearFileName();
     bool SetSelectedShot(IShot* shot, CView* sender);
-    bool SelectAimingFirstShot(IAiming* aiming, CView* sender);
     void AddShot(IShot* shot, IAiming* aiming);
     bool AddMissedShot(bool match, ComPtr<IShot>* out);
     void SetPosition(const QString& name);
@@ -129,7 +127,6 @@ private:
     void ApplyShotParametersToNew(IShot* shot, bool* recentred);
     void CentreGroup(IShotCollection* shots);
     bool LoadWithProgress(IKavroDocument* doc, int stringId);
-    bool ModelShotsTimesValid(IKavroDocument* doc);
 
     QString m_lastReadError;
     HRESULT m_lastSaveResult = S_OK;

@@ -39,8 +39,6 @@ struct ShotsFieldInfo {
 };
 
 const ShotsFieldInfo& shotsFieldInfo(ShotsField field);
-// In the order OK checks them.
-const std::array<ShotsField, kShotsFieldCount>& shotsFieldsInCheckOrder();
 
 class ShotsParametersForm {
 public:
