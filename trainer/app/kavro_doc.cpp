@@ -411,12 +411,10 @@ bool CKavroDoc::ModelHasValidShotTimes()
     return m_modelValidShotTimes == 1;
 }
 
-int CKavroDoc::GetTargetKind()
+TargetKind::Kind CKavroDoc::GetTargetKind()
 {
-    QString name;
-    if (!GetEventShortName(&name))
-        return 0;
-    return targetKindOfShortName(name);
+    ComPtr<IEventParams> event;
+    return GetEvent(&event) ? targetKindOf(event.get()) : TargetKind::None;
 }
 
 int CKavroDoc::MatchShotCount()
@@ -1029,7 +1027,7 @@ bool CKavroDoc::Navigate(IShot* current, ComPtr<IShot>* out, int step)
     int t = i;
     if (step == -1 || step == 1) {
         t = i + step;
-    } else if ((step == -2 || step == 2) && GetTargetKind() == 2) {
+    } else if ((step == -2 || step == 2) && GetTargetKind() == TargetKind::Biathlon) {
         ComPtr<IAiming> aiming;
         if (!FindAiming(current, &aiming))
             return false;

@@ -6,6 +6,7 @@
 #include "document_base.h"
 #include "kavro_hints.h"
 #include "kavrodoc.h"
+#include "target_kind.h"
 
 #include <QString>
 
@@ -56,7 +57,7 @@ public:
     bool HasValidShotTimes();
     bool ModelHasValidShotTimes();
     // 0 no event, 1 ordinary, 2 biathlon, 4..11 the special targets (by the event's short name).
-    int GetTargetKind();
+    TargetKind::Kind GetTargetKind();
     int MatchShotCount();
     int SightingShotCount();
     // Counts that decide whether a practice is kept: hidden shots are shots, whatever is shown.

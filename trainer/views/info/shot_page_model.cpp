@@ -1,6 +1,5 @@
 #include "shot_page_model.h"
 
-#include "c_format.h"
 #include "doc_helpers.h"
 #include "kavro_doc.h"
 
@@ -42,17 +41,17 @@ InfoPageModel BuildShotPage(CKavroDoc& doc)
     if (!position)
         return page;
 
-    page.set(QStringLiteral("idShotNumber"), charts::formatC("%i", position));
+    page.set(QStringLiteral("idShotNumber"), QString::asprintf("%i", position));
     page.set(QStringLiteral("idShotTime"), formatDateTime(shotTime(selected.get())));
     Variant pulse;
     if (SUCCEEDED(selected->get_Value(QStringLiteral("_pulse"), &pulse)) && pulse.vt() == VT_I2) {
         int32_t value = 0;
         if (SUCCEEDED(pulse.toInt32(&value)))
-            page.set(QStringLiteral("idShotPulse"), charts::formatC("%i", value));
+            page.set(QStringLiteral("idShotPulse"), QString::asprintf("%i", value));
     }
     float result = 0;
     selected->get_Result(&result);
-    page.set(QStringLiteral("idShotResult"), charts::formatC("%-4.1f", double(result)));
+    page.set(QStringLiteral("idShotResult"), QString::asprintf("%-4.1f", double(result)));
     if (!doc.HasValidShotTimes())
         return page;
     ComPtr<IAimingAttr> firstAttr;
