@@ -200,16 +200,6 @@ EventShooterPresence CatalogCache::FindEventShooterPair(const QString& event, co
     return found;
 }
 
-QString CatalogCache::RecordEventName(size_t offset) const
-{
-    return decodedText(header(), offset, 1);
-}
-
-QString CatalogCache::RecordShooterName(size_t offset) const
-{
-    return decodedText(header(), offset, 2);
-}
-
 QString CatalogCache::RecordPath(size_t offset) const
 {
     return decodedText(header(), offset, 0);

@@ -57,8 +57,6 @@ public:
     // "Anna" is a folder of its own, which open views must be told of. An empty shooter asks only
     // for the event.
     EventShooterPresence FindEventShooterPair(const QString& event, const QString& shooter) const;
-    QString RecordEventName(size_t offset) const;
-    QString RecordShooterName(size_t offset) const;
     CacheRecord RecordAt(size_t offset) const;
     QString RecordPath(size_t offset) const;
     // The write time and size the record was made from, without decoding its texts.

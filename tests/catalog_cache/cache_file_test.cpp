@@ -301,8 +301,8 @@ TEST_F(CacheFileTest, NamesAndPathsCompareExactly)
     EXPECT_NE(cache.FindRecordByPath(QStringLiteral("/c/A.kavro")), 0u);
     EXPECT_EQ(cache.FindRecordByPath(QStringLiteral("/c/a.kavro")), 0u);
     EXPECT_EQ(cache.FindRecordByPath(QStringLiteral("/c/A.kavr")), 0u);
-    EXPECT_EQ(cache.RecordShooterName(cache.FindRecordByPath(QStringLiteral("/c/c.kavro"))), QStringLiteral("JÖRG"));
-    EXPECT_EQ(cache.RecordEventName(cache.FindRecordByPath(QStringLiteral("/c/b.kavro"))), QStringLiteral("AIR RIFLE"));
+    EXPECT_EQ(cache.RecordAt(cache.FindRecordByPath(QStringLiteral("/c/c.kavro"))).shooter, QStringLiteral("JÖRG"));
+    EXPECT_EQ(cache.RecordAt(cache.FindRecordByPath(QStringLiteral("/c/b.kavro"))).event, QStringLiteral("AIR RIFLE"));
 
     ASSERT_EQ(cache.DeleteRecord(cache.FindRecordByPath(QStringLiteral("/c/A.kavro"))), S_OK);
     EXPECT_TRUE(cache.FindEventShooterPair(QStringLiteral("Air Rifle"), QStringLiteral("Jörg")).pair);

@@ -83,21 +83,11 @@ TEST(TargetKind, ByExactShortName)
     EXPECT_EQ(targetKindOfShortName(QStringLiteral("AR10")), 1);
 }
 
-TEST(DirectionDegrees, QuadrantsAndTheZeroDivisorGuard)
-{
-    EXPECT_EQ(DirectionDegrees(0, 1), 0);
-    EXPECT_EQ(DirectionDegrees(1, 0), 44); // b = 0 is taken as 1
-    EXPECT_EQ(DirectionDegrees(1, -1), 136);
-    EXPECT_EQ(DirectionDegrees(-1, 1), 315);
-    EXPECT_EQ(DirectionDegrees(-1, -1), 225);
-}
-
 TEST(ElapsedTime, ShortFormDropsZeroHours)
 {
     EXPECT_EQ(AppendElapsedTime(65.0 / 86400, true), QStringLiteral("01:05"));
     EXPECT_EQ(AppendElapsedTime(65.0 / 86400, false), QStringLiteral("00:01:05"));
     EXPECT_EQ(AppendElapsedTime(3725.0 / 86400, true), QStringLiteral("01:02:05"));
-    EXPECT_EQ(AppendInteger(0, true), QStringLiteral("n/a"));
 }
 
 } // namespace

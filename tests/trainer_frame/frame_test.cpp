@@ -553,7 +553,7 @@ TEST_F(FrameTest, ACorruptSettingsFileGivesTheDefaultLayout)
 }
 
 // Printing as a test double: a preview that counts its page steps.
-struct FakePrinting : CReportPrinting {
+struct FakePrinting : CFramePrinting {
     int* pageSteps;
     explicit FakePrinting(int* steps) : pageSteps(steps) { }
     void Print(CKavroDoc&, QWidget*) override { }

@@ -170,17 +170,6 @@ bool CompareEvents(IEventParams* a, IEventParams* b, int langId)
     return FormatEventName(a, langId) < FormatEventName(b, langId);
 }
 
-int DirectionDegrees(float a, float b)
-{
-    const double bb = b == 0 ? 1.0 : std::fabs(b);
-    int d = int((std::atan2(double(a), bb) - 0.008726646) / 0.017453292);
-    if (b < 0)
-        d = 180 - d;
-    if (d < 0)
-        d += 360;
-    return d;
-}
-
 QString AppendElapsedTime(double days, bool shortForm)
 {
     const long long total = std::llround(days * 86400.0);
@@ -190,34 +179,34 @@ QString AppendElapsedTime(double days, bool shortForm)
     return QString::asprintf("%02i:%02i:%02i", h, m, s);
 }
 
-QString AppendInteger(int value, bool naForNonPositive)
+TargetKind::Kind targetKindOfShortName(const QString& shortName)
 {
-    if (naForNonPositive && value <= 0)
-        return QStringLiteral("n/a");
-    return QString::number(value);
+    static constexpr std::pair<const char16_t*, TargetKind::Kind> kKinds[] = {
+        {u"BTLN", TargetKind::Biathlon},
+        {u"SP1", TargetKind::SP1},
+        {u"SP2", TargetKind::SP2},
+        {u"SPF", TargetKind::SPF},
+        {u"N4TL3", TargetKind::N4TL3},
+        {u"N4TL15", TargetKind::N4TL15},
+        {u"MRF-22-10", TargetKind::Moving10},
+        {u"MRF-32-10", TargetKind::Moving10},
+        {u"MRF-22-8", TargetKind::Moving8},
+        {u"MRF-32-8", TargetKind::Moving8},
+        {u"MRF-22-6", TargetKind::Moving6},
+        {u"MRF-32-6", TargetKind::Moving6},
+    };
+    for (const auto& [name, kind] : kKinds)
+        if (shortName == QStringView(name))
+            return kind;
+    return TargetKind::Ordinary;
 }
 
-int targetKindOfShortName(const QString& n)
+TargetKind::Kind targetKindOf(IEventParams* event)
 {
-    if (n == u"BTLN")
-        return 2;
-    if (n == u"SP1")
-        return 4;
-    if (n == u"SP2")
-        return 5;
-    if (n == u"SPF")
-        return 6;
-    if (n == u"N4TL3")
-        return 7;
-    if (n == u"N4TL15")
-        return 8;
-    if (n == u"MRF-22-10" || n == u"MRF-32-10")
-        return 9;
-    if (n == u"MRF-22-8" || n == u"MRF-32-8")
-        return 10;
-    if (n == u"MRF-22-6" || n == u"MRF-32-6")
-        return 11;
-    return 1;
+    QString name;
+    if (!event || FAILED(event->get_ShortName(&name)))
+        return TargetKind::None;
+    return targetKindOfShortName(name);
 }
 
 bool shotTimesStrictlyIncreasing(IShotCollection* shots)

@@ -1,6 +1,7 @@
 #pragma once
 // Computations over documents and events that the views share with the document wrapper.
 #include "kavrodoc.h"
+#include "target_kind.h"
 
 #include <QString>
 #include <vector>
@@ -28,17 +29,16 @@ float ComputeAimingIntervalStability(IAimingCollection* aimings, bool includeHid
 // Event list order: larger distance first, then display name ascending.
 bool CompareEvents(IEventParams* a, IEventParams* b, int langId);
 
-int DirectionDegrees(float a, float b);
-
 // The event's name in the interface language (else Name, else ShortName) with its calibre.
 QString FormatEventName(IEventParams* event, int langId);
 
 // "hh:mm:ss", or "mm:ss" when the hours are 0 and shortForm is set.
 QString AppendElapsedTime(double days, bool shortForm);
-QString AppendInteger(int value, bool naForNonPositive);
 
-// Target kind by the event's short name: 0 no event, 1 ordinary, 2 biathlon, 4..11 special.
-int targetKindOfShortName(const QString& shortName);
+// The target kind by the event's short name, compared exactly; any other name is Ordinary.
+TargetKind::Kind targetKindOfShortName(const QString& shortName);
+// None without an event or its short name.
+TargetKind::Kind targetKindOf(IEventParams* event);
 
 // True when every shot's time is later than the one before, starting after 1970-01-02.
 bool shotTimesStrictlyIncreasing(IShotCollection* shots);

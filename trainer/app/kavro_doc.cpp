@@ -331,11 +331,6 @@ bool CKavroDoc::GetPositionName(QString* out)
     return HasDocument() && positionName(m_document.get(), out);
 }
 
-bool CKavroDoc::GetModelPositionName(QString* out)
-{
-    return HasDocument() && positionName(m_modelDocument.get(), out);
-}
-
 bool CKavroDoc::GetEventShortName(QString* out)
 {
     ComPtr<IEventParams> e;
@@ -416,12 +411,10 @@ bool CKavroDoc::ModelHasValidShotTimes()
     return m_modelValidShotTimes == 1;
 }
 
-int CKavroDoc::GetTargetKind()
+TargetKind::Kind CKavroDoc::GetTargetKind()
 {
-    QString name;
-    if (!GetEventShortName(&name))
-        return 0;
-    return targetKindOfShortName(name);
+    ComPtr<IEventParams> event;
+    return GetEvent(&event) ? targetKindOf(event.get()) : TargetKind::None;
 }
 
 int CKavroDoc::MatchShotCount()
@@ -663,14 +656,6 @@ bool CKavroDoc::SetSelectedShot(IShot* shot, CView* sender)
     m_selectedShot = shot;
     UpdateAllViews(sender, KavroHint::SelectedShot);
     return true;
-}
-
-bool CKavroDoc::SelectAimingFirstShot(IAiming* aiming, CView* sender)
-{
-    ComPtr<IShot> first;
-    if (aiming)
-        aiming->Shot(1, first.put());
-    return SetSelectedShot(first.get(), sender);
 }
 
 void CKavroDoc::AddShot(IShot* shot, IAiming* aiming)
@@ -1056,7 +1041,7 @@ bool CKavroDoc::Navigate(IShot* current, ComPtr<IShot>* out, int step)
     int t = i;
     if (step == -1 || step == 1) {
         t = i + step;
-    } else if ((step == -2 || step == 2) && GetTargetKind() == 2) {
+    } else if ((step == -2 || step == 2) && GetTargetKind() == TargetKind::Biathlon) {
         ComPtr<IAiming> aiming;
         if (!FindAiming(current, &aiming))
             return false;

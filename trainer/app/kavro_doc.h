@@ -6,6 +6,7 @@
 #include "document_base.h"
 #include "kavro_hints.h"
 #include "kavrodoc.h"
+#include "target_kind.h"
 
 #include <QString>
 
@@ -45,7 +46,6 @@ public:
     bool GetComments(QString* out);
     bool GetModelComments(QString* out);
     bool GetPositionName(QString* out);
-    bool GetModelPositionName(QString* out);
     bool GetEventShortName(QString* out);
     bool GetEventDisplayName(QString* out);
     bool GetFileVersion(int32_t* out);
@@ -57,7 +57,7 @@ public:
     bool HasValidShotTimes();
     bool ModelHasValidShotTimes();
     // 0 no event, 1 ordinary, 2 biathlon, 4..11 the special targets (by the event's short name).
-    int GetTargetKind();
+    TargetKind::Kind GetTargetKind();
     int MatchShotCount();
     int SightingShotCount();
     // Counts that decide whether a practice is kept: hidden shots are shots, whatever is shown.
@@ -88,7 +88,6 @@ public:
     bool SaveCopyTo(const QString& folder);
     bool ClearFileName();
     bool SetSelectedShot(IShot* shot, CView* sender);
-    bool SelectAimingFirstShot(IAiming* aiming, CView* sender);
     void AddShot(IShot* shot, IAiming* aiming);
     bool AddMissedShot(bool match, ComPtr<IShot>* out);
     void SetPosition(const QString& name);
@@ -132,7 +131,6 @@ private:
     void ApplyShotParametersToNew(IShot* shot, bool* recentred);
     void CentreGroup(IShotCollection* shots);
     bool LoadWithProgress(IKavroDocument* doc, int stringId);
-    bool ModelShotsTimesValid(IKavroDocument* doc);
 
     QString m_lastReadError;
     HRESULT m_lastSaveResult = S_OK;

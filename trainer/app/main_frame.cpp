@@ -537,7 +537,7 @@ FrameState CMainFrame::currentState()
     s.matchStarted = m_matchStarted;
     s.waitsForContinue = m_sequencer && m_sequencer->continueAsked();
     s.threePositions = m_doc.IsThreePositions();
-    s.biathlon = m_doc.GetTargetKind() == 2;
+    s.biathlon = m_doc.GetTargetKind() == TargetKind::Biathlon;
     if (m_doc.document()) {
         Variant v;
         if (SUCCEEDED(m_doc.document()->get_Value(QStringLiteral("_position"), &v)) && v.vt() == VT_BSTR)

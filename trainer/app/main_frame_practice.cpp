@@ -266,7 +266,7 @@ bool CMainFrame::NewPractice(const QString& hint1, const QString& hint2)
     VARIANT_BOOL calibration = VARIANT_FALSE;
     m_device->get_ModelVersion(&version);
     m_device->get_CalibrationWanted(1, &calibration);
-    const int kind = m_doc.GetTargetKind();
+    const TargetKind::Kind kind = m_doc.GetTargetKind();
     if (version != 600) {
         if (kavro::trainer::wantsRangeProcedure(kind, version)) {
             m_sequencer->start(kind);
@@ -342,7 +342,7 @@ bool CMainFrame::SwitchToMatch()
 
 void CMainFrame::SelectSubTarget(int value, const QString& positionName)
 {
-    if (m_doc.GetTargetKind() == 2) {
+    if (m_doc.GetTargetKind() == TargetKind::Biathlon) {
         m_subTarget = value;
         if (m_device)
             m_device->put_SubTarget(1, value);
@@ -382,11 +382,11 @@ void CMainFrame::OnDeviceStartAiming(int32_t, IAiming* aiming)
     if (SUCCEEDED(aiming->get_Attr(attr.put())) && attr) {
         attr->put_Match(toVariantBool(m_matchStarted));
         attr->put_FCoefficient(m_doc.fCoefficient());
-        const int kind = m_doc.GetTargetKind();
-        if (kind == 2) {
+        const TargetKind::Kind kind = m_doc.GetTargetKind();
+        if (kind == TargetKind::Biathlon) {
             kavro::trainer::applyRangeLight(m_device.get(), SemaphoreOff);
             attr->put_SubTarget(m_subTarget);
-        } else if (kind == 5) {
+        } else if (kind == TargetKind::SP2) {
             attr->put_StartTime(m_sequencer->seriesStartTime());
             attr->put_EnterTime(m_sequencer->seriesStartTime());
         }

@@ -38,20 +38,20 @@ const std::vector<ViewRegistration>& registeredViews()
 }
 
 namespace {
-std::unique_ptr<CReportPrinting>& printingSlot()
+std::unique_ptr<CFramePrinting>& printingSlot()
 {
-    static std::unique_ptr<CReportPrinting> printing;
+    static std::unique_ptr<CFramePrinting> printing;
     return printing;
 }
 } // namespace
 
-bool registerReportPrinting(std::unique_ptr<CReportPrinting> printing)
+bool registerReportPrinting(std::unique_ptr<CFramePrinting> printing)
 {
     printingSlot() = std::move(printing);
     return true;
 }
 
-CReportPrinting* reportPrinting()
+CFramePrinting* reportPrinting()
 {
     return printingSlot().get();
 }

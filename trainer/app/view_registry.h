@@ -70,9 +70,9 @@ public:
 
 // Printing plugs into the frame the same way: until it is registered, the print commands stay
 // disabled. The preview is a widget the frame shows in place of its panes.
-class CReportPrinting {
+class CFramePrinting {
 public:
-    virtual ~CReportPrinting() = default;
+    virtual ~CFramePrinting() = default;
     virtual void Print(CKavroDoc& doc, QWidget* parent) = 0; // the report of the practice
     virtual void PageSetup(QWidget* parent) = 0;
     virtual void PrintTarget(CKavroDoc& doc, QWidget* parent) = 0; // an empty target
@@ -84,8 +84,8 @@ public:
 };
 
 // Registers (or, with null, removes) the program's printing. Returns true for static initialisers.
-bool registerReportPrinting(std::unique_ptr<CReportPrinting> printing);
-CReportPrinting* reportPrinting();
+bool registerReportPrinting(std::unique_ptr<CFramePrinting> printing);
+CFramePrinting* reportPrinting();
 
 #define KAVRO_VIEW_CONCAT2(a, b) a##b
 #define KAVRO_VIEW_CONCAT(a, b) KAVRO_VIEW_CONCAT2(a, b)

@@ -39,11 +39,6 @@ const ShotsFieldInfo& shotsFieldInfo(ShotsField field)
     return kFieldInfo[static_cast<size_t>(field)];
 }
 
-const std::array<ShotsField, kShotsFieldCount>& shotsFieldsInCheckOrder()
-{
-    return kCheckOrder;
-}
-
 ShotsParametersForm::ShotsParametersForm(const ShotsParameters& values, int targetKind)
     : targetKind_(targetKind),
       checkState_(values.coincideGrouping >= 0 && values.coincideGrouping <= 2 ? values.coincideGrouping : 0)

@@ -1,6 +1,8 @@
 #pragma once
 // The parameters with which the open document's shots are evaluated, and the state of the dialog
 // that edits them: field texts, spin positions and the check on OK.
+#include "target_kind.h"
+
 #include <QString>
 
 #include <array>
@@ -39,20 +41,18 @@ struct ShotsFieldInfo {
 };
 
 const ShotsFieldInfo& shotsFieldInfo(ShotsField field);
-// In the order OK checks them.
-const std::array<ShotsField, kShotsFieldCount>& shotsFieldsInCheckOrder();
 
 class ShotsParametersForm {
 public:
-    // Target kind 2 (biathlon) evaluates shots without shot moment and group centring.
+    // A biathlon target evaluates shots without shot moment and group centring.
     ShotsParametersForm(const ShotsParameters& values, int targetKind);
 
     const QString& text(ShotsField field) const { return texts_[index(field)]; }
     void setText(ShotsField field, const QString& text) { texts_[index(field)] = text; }
     int checkState() const { return checkState_; }
     void setCheckState(int state) { checkState_ = state; }
-    bool shotMomentEditable() const { return targetKind_ != 2; }
-    bool coincideEditable() const { return targetKind_ != 2; }
+    bool shotMomentEditable() const { return targetKind_ != TargetKind::Biathlon; }
+    bool coincideEditable() const { return targetKind_ != TargetKind::Biathlon; }
 
     // The spin's position that the field's text gives, within the spin's range (0 when the text
     // is no number).

@@ -144,14 +144,14 @@ bool RangeSequencer::giveContinue()
 void RangeSequencer::pass()
 {
     switch (kind_) {
-    case 4: passSp1(); break;
-    case 5:
-    case 6: passSingleShots(); break;
-    case 7: passGroupsOfFour(); break;
-    case 8: passWindowsOfFour(); break;
-    case 9:
-    case 10:
-    case 11: passMovingTarget(); break;
+    case TargetKind::SP1: passSp1(); break;
+    case TargetKind::SP2:
+    case TargetKind::SPF: passSingleShots(); break;
+    case TargetKind::N4TL3: passGroupsOfFour(); break;
+    case TargetKind::N4TL15: passWindowsOfFour(); break;
+    case TargetKind::Moving10:
+    case TargetKind::Moving8:
+    case TargetKind::Moving6: passMovingTarget(); break;
     }
 }
 
@@ -258,7 +258,7 @@ void RangeSequencer::passSp1()
 // five up to 30 shots (kind 5) or 10 shots (kind 6, with its own announcements).
 void RangeSequencer::passSingleShots()
 {
-    const bool isFinal = kind_ == 6;
+    const bool isFinal = kind_ == TargetKind::SPF;
     if (!stepPrepare(1))
         return;
     if (rangeState_ == 1) {
@@ -389,7 +389,7 @@ void RangeSequencer::passMovingTarget()
     stepContinue(6);
     stepRedAfter(7, 5000, "Attention");
     stepGreenAfter(8, 7000, "beep-start");
-    const uint32_t runMs = kind_ == 9 ? 10000 : kind_ == 10 ? 8000 : 6000;
+    const uint32_t runMs = kind_ == TargetKind::Moving10 ? 10000 : kind_ == TargetKind::Moving8 ? 8000 : 6000;
     if (rangeState_ == 9 && waitTimeOrShots(runMs, seriesTarget_, true)) {
         setAcceptShots(false);
         lightRed();

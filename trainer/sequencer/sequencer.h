@@ -4,6 +4,8 @@
 // one step per tick message; the ticker posts at most one tick at a time.
 #include "sequencer_host.h"
 
+#include "target_kind.h"
+
 #include "com/oledate.h"
 #include "thread/clock.h"
 #include "thread/coalescing_ticker.h"
@@ -13,8 +15,8 @@
 namespace kavro::trainer {
 
 // Practice kinds of the timed procedures (the document wrapper's target kind).
-constexpr int kFirstTimedKind = 4;
-constexpr int kLastTimedKind = 11;
+constexpr int kFirstTimedKind = TargetKind::SP1;
+constexpr int kLastTimedKind = TargetKind::Moving6;
 
 // Image sensors run their own range procedure, so the trainer's ticks stay off for them.
 bool wantsRangeProcedure(int practiceKind, int32_t modelVersion);

@@ -1,7 +1,6 @@
 #include "sounds/blind_tone.h"
 
 #include "app_options.h"
-#include "com/numeric.h"
 #include "sounds/sound_manager.h"
 #include "sounds/wave_source.h"
 
@@ -42,11 +41,6 @@ void BlindTone::Destroy()
 {
     generator_ = nullptr;
     sound_.reset();
-}
-
-int BlindTone::ZoneFromScore(float score)
-{
-    return truncSaturated(score);
 }
 
 float BlindTone::FrequencyForZone(int zone, const SoundEnvironment& env)

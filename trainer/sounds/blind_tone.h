@@ -31,8 +31,6 @@ public:
     CGenWaveFile* Generator() const { return generator_; }
     CStreamingSound* Sound() const { return sound_.get(); }
 
-    // The score of a point as a zone: truncated toward zero.
-    static int ZoneFromScore(float score);
     static float FrequencyForZone(int zone, const SoundEnvironment& env);
     // Head-relative x of the source: the form's right edge lies 20/3 units to the right.
     static float SourcePosition(float x, float formWidth);

@@ -1,4 +1,3 @@
-#include "c_format.h"
 #include "chart_data.h"
 #include "doc_helpers.h"
 
@@ -17,15 +16,6 @@ TimeWindow timeWindow(float traceSeconds, bool showControlInterval2, int control
     return w;
 }
 
-int targetKindOf(IEventParams* event)
-{
-    QString name;
-    if (!event)
-        return 0;
-    event->get_ShortName(&name);
-    return targetKindOfShortName(name);
-}
-
 QString withCount(const QString& format, int count)
 {
     QString text = format;
@@ -42,7 +32,7 @@ void addTimeFrame(CChartImpl& chart, const TimeWindow& w, double axisY)
         if (k == 0)
             continue;
         const double x = k * w.window / -10.0;
-        chart.AddMarker(x, axisY, formatC("%-1G", x), true);
+        chart.AddMarker(x, axisY, QString::asprintf("%-1G", x), true);
     }
 }
 

@@ -3,6 +3,7 @@
 // chart engines from a ChartContext that the views gather from the document wrapper, so tests
 // run them without a window.
 #include "chart_impl.h"
+#include "doc_helpers.h"
 #include "kavrodoc.h"
 
 #include <functional>
@@ -63,7 +64,7 @@ TimeWindow timeWindow(float traceSeconds, bool showControlInterval2, int control
 struct ChartContext {
     bool hasDocument = false;
     ComPtr<IEventParams> event;
-    int targetKind = 0; // 0 no event, 2 the prone/standing pair, 1 and 4..11 one target
+    TargetKind::Kind targetKind = TargetKind::None;
     ComPtr<IShotCollection> matchShots;
     ComPtr<IAimingCollection> matchAimings;
     ComPtr<IShotCollection> modelShots;
@@ -79,9 +80,6 @@ struct ChartContext {
 
     QString str(int id) const { return text ? text(id) : QString(); }
 };
-
-// The wrapper's target kind of an event short name (0 without an event).
-int targetKindOf(IEventParams* event);
 
 // A table text with its "%i" replaced by the count.
 QString withCount(const QString& format, int count);

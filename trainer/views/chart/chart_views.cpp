@@ -442,7 +442,7 @@ unsigned CTimeIntervalsView::flagsForHint(int hint, void* p1)
     switch (hint) {
     case KavroHint::Everything:
         // The shot pane belongs to one-target events; the pair of targets shows the chart alone.
-        m_pane->setVisible(doc().GetTargetKind() != 2);
+        m_pane->setVisible(doc().GetTargetKind() != TargetKind::Biathlon);
         return kDocument;
     case KavroHint::ShotParameters: return kDocument;
     case KavroHint::SelectedShot: return kSelection;

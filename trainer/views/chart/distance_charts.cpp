@@ -1,6 +1,5 @@
 // The distance chart (one shot's distance from its area centre, with X and Y and the trigger) and
 // the coordination chart (the mean of that distance over all match shots and the model's).
-#include "c_format.h"
 #include "chart_data.h"
 #include "chart_doc.h"
 
@@ -37,7 +36,7 @@ double areaHalfWidth(IEventParams* event, int subTarget, int area)
 double addDistanceScale(CChartImpl* top, CChartImpl* bottom, const ChartContext& ctx, ITargetParams* target,
                         double maxD)
 {
-    if (ctx.targetKind == 2) {
+    if (ctx.targetKind == TargetKind::Biathlon) {
         const double standing = areaHalfWidth(ctx.event.get(), 1, 1);
         const double prone = areaHalfWidth(ctx.event.get(), 2, 2);
         const std::pair<double, int> marks[] = {{standing, kTextStanding}, {prone, kTextProne}};
@@ -56,7 +55,7 @@ double addDistanceScale(CChartImpl* top, CChartImpl* bottom, const ChartContext&
         float ring = 0;
         if (FAILED(target->get_Ring(n, &ring)) || ring == 0)
             continue;
-        const QString label = formatC("%i", n);
+        const QString label = QString::asprintf("%i", n);
         if (top) {
             top->AddMarker(0, ring / 2.0, label, true);
             top->AddMarker(0, -ring / 2.0, label, true);
@@ -167,8 +166,8 @@ void recalcDistance(CChartImpl& top, CChartImpl& bottom, const ChartContext& ctx
             bottom.AddPoint(4, rangeSeconds(r.get(), i), double(v) * maxD / (ref * 1.2));
         }
         for (int p = 20; p <= 120; p += 20)
-            bottom.AddMarker(bottom.xMin, bottom.yMin + (bottom.yMax - bottom.yMin) * p / 120.0, formatC("%i%%", p),
-                             true);
+            bottom.AddMarker(bottom.xMin, bottom.yMin + (bottom.yMax - bottom.yMin) * p / 120.0,
+                             QString::asprintf("%i%%", p), true);
     }
 }
 

@@ -1,6 +1,5 @@
 // The time-intervals chart (one bar per match shot at the moment it was fired, the result as its
 // height) and the probability charts (how the total moves when every breach is spread).
-#include "c_format.h"
 #include "chart_data.h"
 #include "chart_doc.h"
 #include "com/numeric.h"
@@ -20,7 +19,7 @@ QString clockText(DATE t)
     DateFields f;
     if (!dateToFields(t, &f))
         return QString();
-    return formatC("%02i:%02i:%02i", f.hour, f.minute, f.second);
+    return QString::asprintf("%02i:%02i:%02i", f.hour, f.minute, f.second);
 }
 
 COLORREF oneTargetColour(IShot* shot, const ChartContext& ctx)
@@ -70,7 +69,7 @@ void addPulse(CChartImpl& chart, const ChartContext& ctx)
         chart.AddPoint(0, chart.xMax, scaled(ctx.pulse.back().second));
     const int step = std::max(1, pmax / 10);
     for (int v = step; v <= pmax; v += step)
-        chart.AddMarker(chart.xMin, scaled(v), formatC("%i", v), true);
+        chart.AddMarker(chart.xMin, scaled(v), QString::asprintf("%i", v), true);
 }
 
 // The bar height of a two-target shot: 25 at its area's edge up to 95 at the centre, 25 for a miss.
@@ -133,7 +132,7 @@ void recalcIntervals(CChartImpl& chart, IntervalsState& state, const ChartContex
     state = {};
     if (!ctx.hasDocument)
         return;
-    if (ctx.targetKind != 2) {
+    if (ctx.targetKind != TargetKind::Biathlon) {
         const int32_t n = ::countOf(ctx.matchShots.get());
         if (n < 2)
             return;
@@ -170,7 +169,7 @@ void recalcIntervals(CChartImpl& chart, IntervalsState& state, const ChartContex
         chart.yAxisAt = state.lastTime;
         chart.AddMarker(state.lastTime, kTopResult, QStringLiteral("10.9"), true);
         for (int i = 1; i <= 10; ++i)
-            chart.AddMarker(state.lastTime, i, formatC("%i", i), true);
+            chart.AddMarker(state.lastTime, i, QString::asprintf("%i", i), true);
         addElapsedLabels(chart, state.firstTime, state.lastTime - state.firstTime, 60, chart.yMin);
         addPulse(chart, ctx);
         return;
@@ -244,7 +243,7 @@ void updateIntervalsSelection(CChartImpl& chart, const IntervalsState& state, co
 
 ComPtr<IShot> intervalsShotForSeries(const IntervalsState& state, const ChartContext& ctx, int seriesId)
 {
-    if (!ctx.hasDocument || ctx.targetKind == 2)
+    if (!ctx.hasDocument || ctx.targetKind == TargetKind::Biathlon)
         return {};
     const int32_t n = ::countOf(ctx.matchShots.get());
     if (n < 2 || seriesId < 1 || seriesId > n)
@@ -275,14 +274,14 @@ void setupProbabilityCharts(CChartImpl& top, CChartImpl& bottom, const ChartCont
     bottom.xAxisAt = 0;
     bottom.yAxisAt = 0;
     for (int i = 1; i <= 20; ++i) {
-        top.AddMarker(i, 0, formatC("%i", i), true);
-        bottom.AddMarker(i, 0, formatC("%i", i), true);
+        top.AddMarker(i, 0, QString::asprintf("%i", i), true);
+        bottom.AddMarker(i, 0, QString::asprintf("%i", i), true);
     }
     for (int v = 10; v <= 100; v += 10)
-        top.AddMarker(0, v, v % 20 == 0 ? formatC("%i%%", v) : QString(), true);
+        top.AddMarker(0, v, v % 20 == 0 ? QString::asprintf("%i%%", v) : QString(), true);
     for (int v = -7; v <= 3; ++v)
         if (v != 0)
-            bottom.AddMarker(0, v, v % 2 != 0 ? formatC("%i", v) : QString(), true);
+            bottom.AddMarker(0, v, v % 2 != 0 ? QString::asprintf("%i", v) : QString(), true);
 }
 
 void recalcProbability(CChartImpl& top, CChartImpl& bottom, const ChartContext& ctx, bool fractionMode)
@@ -291,7 +290,7 @@ void recalcProbability(CChartImpl& top, CChartImpl& bottom, const ChartContext& 
     top.ClearSeries(2);
     for (int id = 3; id <= 5; ++id)
         bottom.ClearSeries(id);
-    if (!ctx.hasDocument || ctx.targetKind == 2 || !ctx.event)
+    if (!ctx.hasDocument || ctx.targetKind == TargetKind::Biathlon || !ctx.event)
         return;
     if (ctx.progress)
         ctx.progress->begin(kTextCalcProbability, 42);

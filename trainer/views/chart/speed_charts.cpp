@@ -1,6 +1,5 @@
 // The time-shift chart (what the match would have scored released earlier or later) and the speed
 // charts (mean speed of the aiming point over the match shots and the model; the selected shot's).
-#include "c_format.h"
 #include "chart_data.h"
 #include "chart_doc.h"
 
@@ -80,7 +79,7 @@ void recalcTimeShift(CChartImpl& chart, TimeShiftState& state, const ChartContex
         state.min[p] = FLT_MAX;
         state.computed[p] = false;
         chart.ClearSeries(id);
-        if (ctx.targetKind == 2)
+        if (ctx.targetKind == TargetKind::Biathlon)
             continue; // the pair of targets has no one score to shift
         const WindowRanges wr = windowRanges(collections[p], w);
         const int32_t count = wr.shotCount;
@@ -133,11 +132,11 @@ void recalcTimeShift(CChartImpl& chart, TimeShiftState& state, const ChartContex
     const double step = std::max(1.0, double(std::lrint((top - bottom) / 10)));
     for (double v = int(bottom) + step;; v += step) {
         if (v >= top) {
-            chart.AddMarker(0, top, formatC("%-1G", top), true);
+            chart.AddMarker(0, top, QString::asprintf("%-1G", top), true);
             break;
         }
         if (!(top - v > 0 && top - v < step))
-            chart.AddMarker(0, v, formatC("%-1G", v), true);
+            chart.AddMarker(0, v, QString::asprintf("%-1G", v), true);
     }
     setTimeRange(chart, w);
     chart.yMin = bottom;
@@ -167,7 +166,7 @@ void addValueLabels(CChartImpl& chart)
 {
     const double step = chart.yMax / 10 != 0 ? chart.yMax / 10 : 1;
     for (int k = 1; k * step <= chart.yMax; ++k)
-        chart.AddMarker(0, k * step, formatC("%-1G", k * step), true);
+        chart.AddMarker(0, k * step, QString::asprintf("%-1G", k * step), true);
 }
 
 } // namespace

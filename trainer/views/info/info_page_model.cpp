@@ -1,6 +1,5 @@
 #include "info_page_model.h"
 
-#include "c_format.h"
 #include "com/oledate.h"
 #include "doc_helpers.h"
 #include "info_strings.h"
@@ -12,8 +11,6 @@
 #include <QRegularExpression>
 
 namespace kavro::info {
-
-using charts::formatC;
 
 void InfoPageModel::set(const QString& id, const QString& text, bool visible)
 {
@@ -100,7 +97,7 @@ QString formatNumber(uint32_t id, const char* fallback, double v)
     static const QRegularExpression oneFloat(
         QStringLiteral("^(?:[^%]|%%)*%[-+ #0]*[0-9]*(?:\\.[0-9]+)?f(?:[^%]|%%)*$"));
     const QByteArray format = oneFloat.match(text).hasMatch() ? text.toUtf8() : QByteArray(fallback);
-    return formatC(format.constData(), v);
+    return QString::asprintf(format.constData(), v);
 }
 
 QString millimetres(float v)
@@ -118,15 +115,17 @@ bool hasHits(const InfoStatistics& s)
 QString formatFigure(Figure f, const InfoStatistics& s)
 {
     switch (f) {
-    case Figure::ShotCount: return s.matchShots > 0 ? formatC("%i", s.matchShots) : notAvailableText();
-    case Figure::ResultInt: return s.resultInt > 0 ? formatC("%i", s.resultInt) : notAvailableText();
-    case Figure::ResultFractional: return hasHits(s) ? formatC("%-4.1f", double(s.resultDecimal)) : notAvailableText();
-    case Figure::ResultAverage: return s.matchShots > 0 ? formatC("%-6.3f", s.resultAverage) : notAvailableText();
+    case Figure::ShotCount: return s.matchShots > 0 ? QString::asprintf("%i", s.matchShots) : notAvailableText();
+    case Figure::ResultInt: return s.resultInt > 0 ? QString::asprintf("%i", s.resultInt) : notAvailableText();
+    case Figure::ResultFractional:
+        return hasHits(s) ? QString::asprintf("%-4.1f", double(s.resultDecimal)) : notAvailableText();
+    case Figure::ResultAverage:
+        return s.matchShots > 0 ? QString::asprintf("%-6.3f", s.resultAverage) : notAvailableText();
     case Figure::ResultCentred:
         if (!s.hasCentredResult || !hasHits(s))
             return notAvailableText();
-        return formatC("%-4.1f", double(s.resultCentred))
-            + formatC(" (%+3.1f)", double(s.resultCentred) - double(s.resultDecimal));
+        return QString::asprintf("%-4.1f", double(s.resultCentred))
+            + QString::asprintf(" (%+3.1f)", double(s.resultCentred) - double(s.resultDecimal));
     case Figure::TotalTime: return s.hasTimes ? AppendElapsedTime(s.totalTime, false) : notAvailableText();
     case Figure::AvgTimePerShot: {
         const auto avg = s.averageTimePerShot();
@@ -137,18 +136,20 @@ QString formatFigure(Figure f, const InfoStatistics& s)
             return QString();
         return QStringLiteral(" (") + AppendElapsedTime(s.shortestInterval, false) + QStringLiteral(", ")
             + AppendElapsedTime(s.longestInterval, false) + QStringLiteral(")");
-    case Figure::IntervalStability: return s.hasIntervals ? formatC("%i%%", s.intervalStability) : notAvailableText();
+    case Figure::IntervalStability:
+        return s.hasIntervals ? QString::asprintf("%i%%", s.intervalStability) : notAvailableText();
     case Figure::DiametralDispersion: return hasHits(s) ? millimetres(s.diametralDispersion) : notAvailableText();
     case Figure::StabilityOfAiming: return hasHits(s) ? millimetres(s.stabilityOfAiming) : notAvailableText();
     case Figure::AccuracyOfShooting: return s.hits >= 2 ? millimetres(s.accuracyOfShooting) : notAvailableText();
     case Figure::AvgSteadiness:
-        return s.hasSteadiness && hasHits(s) ? formatC("%i%%", s.avgSteadiness) : notAvailableText();
+        return s.hasSteadiness && hasHits(s) ? QString::asprintf("%i%%", s.avgSteadiness) : notAvailableText();
     case Figure::AvgLen: return hasHits(s) ? millimetres(s.avgLength) : notAvailableText();
     case Figure::AvgLenX: return hasHits(s) ? millimetres(s.avgLengthX) : notAvailableText();
     case Figure::AvgLenY: return hasHits(s) ? millimetres(s.avgLengthY) : notAvailableText();
     case Figure::EllipticalGroup:
-        return s.hits >= 2 ? formatC("%-4.2f", double(s.ellipticalGroup)) : notAvailableText();
-    case Figure::EllipticalTrace: return hasHits(s) ? formatC("%-4.2f", double(s.ellipticalTrace)) : notAvailableText();
+        return s.hits >= 2 ? QString::asprintf("%-4.2f", double(s.ellipticalGroup)) : notAvailableText();
+    case Figure::EllipticalTrace:
+        return hasHits(s) ? QString::asprintf("%-4.2f", double(s.ellipticalTrace)) : notAvailableText();
     }
     return notAvailableText();
 }
@@ -210,7 +211,7 @@ InfoPageModel BuildInfoPage(CKavroDoc& doc, const InfoColumns& c)
     if (!has)
         return page;
 
-    const bool twoTargets = doc.GetTargetKind() == 2;
+    const bool twoTargets = doc.GetTargetKind() == TargetKind::Biathlon;
     QString name, comments;
     doc.GetShooterName(&name);
     doc.GetComments(&comments);

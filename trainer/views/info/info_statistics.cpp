@@ -212,7 +212,7 @@ InfoStatisticsInput wrapperInput(CKavroDoc& doc)
     in.traceSeconds = doc.traceSeconds();
     in.fCoefficient = doc.fCoefficient();
     in.centreGroups = doc.centreGroups();
-    in.standingProne = doc.GetTargetKind() == 2;
+    in.standingProne = doc.GetTargetKind() == TargetKind::Biathlon;
     in.showHidden = doc.showHidden();
     return in;
 }

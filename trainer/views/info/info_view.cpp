@@ -334,7 +334,7 @@ void CInfoView::OnUpdate(CView*, int hint, void* p1, void*, intptr_t)
         ComPtr<IShot> shot;
         m_doc.GetSelectedShot(&shot);
         static const std::vector<QString> one = {"Target1"}, two = {"TargetStanding1", "TargetProne1"};
-        for (const QString& id : m_doc.GetTargetKind() == 2 ? two : one)
+        for (const QString& id : m_doc.GetTargetKind() == TargetKind::Biathlon ? two : one)
             if (ITarget* t = target(id))
                 t->put_SelectedShot(shot.get());
         break;
@@ -436,7 +436,7 @@ void CInfoView::fillTargets()
     m_doc.GetMatchAimings(&docMatch);
     if (m_doc.GetModelAimings(&modelAll))
         modelAll->Match(modelMatch.put());
-    const bool two = m_doc.GetTargetKind() == 2;
+    const bool two = m_doc.GetTargetKind() == TargetKind::Biathlon;
     // Position 0 shows every match aiming on the event's first target; 1 standing, 2 prone.
     auto fillOne = [&](const char* id, IAimingCollection* aimings, int position) {
         const int subTarget = position == 0 ? 1 : position;

@@ -1,6 +1,5 @@
 #include "shot_page_model.h"
 
-#include "c_format.h"
 #include "doc_helpers.h"
 #include "kavro_doc.h"
 
@@ -42,7 +41,7 @@ InfoPageModel BuildShotPage(CKavroDoc& doc)
     if (!position)
         return page;
 
-    page.set(QStringLiteral("idShotNumber"), charts::formatC("%i", position));
+    page.set(QStringLiteral("idShotNumber"), QString::asprintf("%i", position));
     page.set(QStringLiteral("idShotTime"), formatDateTime(shotTime(selected.get())));
     // A shot fired before the sensor had measured a pulse carries none of its own; the practice's
     // pulse samples still tell it, as they tell the replay.
@@ -56,10 +55,10 @@ InfoPageModel BuildShotPage(CKavroDoc& doc)
         known = value > 0;
     }
     if (known)
-        page.set(QStringLiteral("idShotPulse"), charts::formatC("%i", value));
+        page.set(QStringLiteral("idShotPulse"), QString::asprintf("%i", value));
     float result = 0;
     selected->get_Result(&result);
-    page.set(QStringLiteral("idShotResult"), charts::formatC("%-4.1f", double(result)));
+    page.set(QStringLiteral("idShotResult"), QString::asprintf("%-4.1f", double(result)));
     if (!doc.HasValidShotTimes())
         return page;
     ComPtr<IAimingAttr> firstAttr;

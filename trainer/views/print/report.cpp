@@ -1,7 +1,6 @@
 #include "report.h"
 
 #include "app_options.h"
-#include "c_format.h"
 #include "chart_cell.h"
 #include "chart_views.h"
 #include "doc_helpers.h"
@@ -19,7 +18,6 @@
 
 namespace kavro::print {
 
-using charts::formatC;
 using info::Figure;
 using info::formatFigure;
 using info::infoTitle;
@@ -170,7 +168,7 @@ private:
         const QString brand = fitted(fonts.brand, LoadResString(IDS_BRAND), width());
         const TextSize b = measure(fonts.brand, brand, 0, single);
         text(fonts.brand, brand, {c.right - b.width, top, c.right, top + b.height}, single | DT_RIGHT, grey);
-        const QString number = formatC("%i", int(pages.size()));
+        const QString number = QString::asprintf("%i", int(pages.size()));
         const TextSize n = measure(fonts.brand, number, 0, single);
         text(fonts.brand, number, {c.left, bottom - n.height, c.right, bottom}, single | DT_RIGHT, grey);
         bottom -= n.height;
@@ -231,7 +229,7 @@ private:
 
 bool twoTargets(CKavroDoc& doc)
 {
-    return doc.GetTargetKind() == 2;
+    return doc.GetTargetKind() == TargetKind::Biathlon;
 }
 
 bool printAllShots(Layout& l)
@@ -351,9 +349,9 @@ void printGenInfo(Layout& l)
     QString result = title("idResultIntTitle") + fig(Figure::ResultInt);
     if (!two) {
         result += QLatin1Char('\n') + title("idResultFractionalTitle")
-            + (any && s.hits ? formatC("%-4.1f", double(s.resultDecimal)) : notAvailableText());
+            + (any && s.hits ? QString::asprintf("%-4.1f", double(s.resultDecimal)) : notAvailableText());
         result += QLatin1Char('\n') + title("idResultAverageTitle")
-            + (any ? formatC("%-4.1f", s.resultAverage) : notAvailableText());
+            + (any ? QString::asprintf("%-4.1f", s.resultAverage) : notAvailableText());
     }
     rows.emplace_back(title("idResultTitle"), result);
     if (!two && !l.doc.centreGroups())

@@ -13,7 +13,7 @@ class QPrintPreviewWidget;
 
 namespace kavro::print {
 
-class CReportPrinting final : public ::CReportPrinting {
+class CReportPrinting final : public ::CFramePrinting {
 public:
     CReportPrinting();
     ~CReportPrinting() override;

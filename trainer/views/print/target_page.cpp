@@ -1,6 +1,5 @@
 #include "target_page.h"
 
-#include "c_format.h"
 #include "print_strings.h"
 #include "res_strings.h"
 #include "target_pictures.h"
@@ -65,7 +64,7 @@ std::optional<PrintoutPage> BuildTargetPage(const TargetPageRequest& r, const Pa
         label->font = GdiFont{-MulDiv(points, g.dpiY, 72), 400, face};
         QString name;
         r.event->get_Name(&name);
-        label->text = name + charts::formatC(" (%3.2fm)", double(r.distance));
+        label->text = name + QString::asprintf(" (%3.2fm)", double(r.distance));
         label->format = DT_RIGHT | DT_BOTTOM | DT_SINGLELINE | DT_NOCLIP;
         const TextSize size = label->Measure(0);
         label->rect = {card.left, card.top - size.height, card.right, card.top};

@@ -126,7 +126,7 @@ RowContext CSeriesView::rowContext()
     ctx.event = event.get(); // the document keeps its event while the table computes
     ctx.traceSeconds = m_doc.traceSeconds();
     ctx.fCoefficient = m_doc.fCoefficient();
-    ctx.biathlon = m_doc.GetTargetKind() == 2;
+    ctx.biathlon = m_doc.GetTargetKind() == TargetKind::Biathlon;
     ctx.aapShares = aimingPointSharesShown(m_table.columns);
     ctx.showHidden = m_doc.showHidden();
     return ctx;
@@ -696,7 +696,7 @@ void CSeriesView::ApplyBreachColors()
 
 void CSeriesView::ReloadSettings()
 {
-    m_table.columns = visibleColumns(theAppOptions(), m_doc.GetTargetKind() == 2);
+    m_table.columns = visibleColumns(theAppOptions(), m_doc.GetTargetKind() == TargetKind::Biathlon);
     ApplyBreachColors();
     BuildRows();
 }
@@ -715,7 +715,7 @@ void CSeriesView::RefreshIfNeeded()
     if (stale == Stale::Everything) {
         OnUpdate(nullptr, KavroHint::Everything, nullptr, nullptr, 0);
     } else {
-        m_table.columns = visibleColumns(theAppOptions(), m_doc.GetTargetKind() == 2);
+        m_table.columns = visibleColumns(theAppOptions(), m_doc.GetTargetKind() == TargetKind::Biathlon);
         BuildRows();
     }
     ComPtr<IShot> shot;
@@ -748,10 +748,10 @@ void CSeriesView::OnUpdate(CView* sender, int hint, void* p1, void* p2, intptr_t
     }
     switch (hint) {
     case KavroHint::Everything:
-        m_table.columns = visibleColumns(theAppOptions(), m_doc.GetTargetKind() == 2);
+        m_table.columns = visibleColumns(theAppOptions(), m_doc.GetTargetKind() == TargetKind::Biathlon);
         m_current = nullptr;
         BuildRows();
-        if (m_doc.GetTargetKind() == 2)
+        if (m_doc.GetTargetKind() == TargetKind::Biathlon)
             SetShotListMode(true);
         break;
     case KavroHint::Language:
@@ -793,7 +793,7 @@ void CSeriesView::OnUpdate(CView* sender, int hint, void* p1, void* p2, intptr_t
             OnShotAdded(static_cast<IAiming*>(p1), static_cast<IShot*>(p2));
         break;
     case KavroHint::AdvancedMode:
-        m_table.columns = visibleColumns(theAppOptions(), m_doc.GetTargetKind() == 2);
+        m_table.columns = visibleColumns(theAppOptions(), m_doc.GetTargetKind() == TargetKind::Biathlon);
         BuildRows();
         break;
     default: break;

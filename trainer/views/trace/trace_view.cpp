@@ -238,7 +238,7 @@ void CTraceView::ShowShot(IAiming* aiming, IShot* shot, bool zoom)
                 t->SetShotCorrection(shot, m_dx, m_dy);
         }
         const AppOptions& o = theAppOptions();
-        const bool showResult = o.TargetResult && m_doc.GetTargetKind() != 2;
+        const bool showResult = o.TargetResult && m_doc.GetTargetKind() != TargetKind::Biathlon;
         bool showLength = false;
         float length = 0;
         if (!isMissed(shot)) {
@@ -349,8 +349,8 @@ void CTraceView::UpdateTimeCounter()
     ITarget* t = target();
     if (!t)
         return;
-    const int kind = m_doc.GetTargetKind();
-    if (kind == 4 || kind == 5 || kind == 6)
+    const TargetKind::Kind kind = m_doc.GetTargetKind();
+    if (kind == TargetKind::SP1 || kind == TargetKind::SP2 || kind == TargetKind::SPF)
         return;
     QString text;
     ComPtr<IShotCollection> shots;
@@ -385,7 +385,7 @@ void CTraceView::BlindToneUpdate(float x, float y, IEventParams* event, IAimingA
     if (!o.SoundEnabled || !o.BlindGen || !event)
         return;
     int zone = 0;
-    if (m_doc.GetTargetKind() == 2) {
+    if (m_doc.GetTargetKind() == TargetKind::Biathlon) {
         int32_t sub = 1;
         if (attr)
             attr->get_SubTarget(&sub);

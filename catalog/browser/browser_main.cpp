@@ -1,9 +1,9 @@
 // kavro-catalog [item name...]: the shell's browser window on a folder given by the names of its
 // absolute ID's items (the catalog's root when none are given).
 #include "kavrons.h"
-#include "shell_browser_window.h"
-#include "shell_execute.h"
-#include "shell_root.h"
+#include "shell/shell_browser_window.h"
+#include "shell/shell_execute.h"
+#include "shell/shell_root.h"
 #include "thread/end_signals.h"
 
 #include <QApplication>
