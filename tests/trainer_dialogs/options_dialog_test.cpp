@@ -3,6 +3,7 @@
 #include "options_dialog.h"
 
 #include "app_registry.h"
+#include "language_module.h"
 #include "option_line_editor.h"
 #include "options_tree_model.h"
 #include "window_rect.h"
@@ -25,6 +26,16 @@ void settle()
 {
     for (int i = 0; i < 5; ++i)
         QCoreApplication::processEvents();
+}
+
+// Where the view draws a line's tick box, and where the dialog takes clicks on it.
+QRect checkBoxRect(QTreeView* tree, const QModelIndex& index)
+{
+    QStyleOptionViewItem opt;
+    opt.initFrom(tree);
+    opt.rect = tree->visualRect(index);
+    opt.features |= QStyleOptionViewItem::HasCheckIndicator;
+    return tree->style()->subElementRect(QStyle::SE_ItemViewItemCheckIndicator, &opt, tree);
 }
 
 class OptionsDialog : public ::testing::Test {
@@ -108,11 +119,7 @@ TEST_F(OptionsDialog, AClickOnAMarkTogglesItAndOkLeavesANewInterval)
     settle();
     const QModelIndex targetLen = dlg.model()->findString(61235);
     dlg.tree()->scrollTo(targetLen);
-    QStyleOptionViewItem opt;
-    opt.initFrom(dlg.tree());
-    opt.rect = dlg.tree()->visualRect(targetLen);
-    opt.features |= QStyleOptionViewItem::HasCheckIndicator;
-    const QRect box = dlg.tree()->style()->subElementRect(QStyle::SE_ItemViewItemCheckIndicator, &opt, dlg.tree());
+    const QRect box = checkBoxRect(dlg.tree(), targetLen);
     ASSERT_FALSE(options.TargetLen);
     QTest::mouseClick(dlg.tree()->viewport(), Qt::LeftButton, {}, box.center());
     EXPECT_TRUE(options.TargetLen);
@@ -175,6 +182,83 @@ TEST_F(OptionsDialog, AClickOnAValueOfAnotherLineEditsThatValue)
     EXPECT_EQ(edit->cursorPosition(), edit->cursorPositionAt(edit->mapFrom(dlg.tree()->viewport(), at)));
     EXPECT_GT(edit->cursorPosition(), 0);
     EXPECT_LT(edit->cursorPosition(), 3);
+}
+
+TEST(OptionsDrag, ARefusedDropLeavesTheHighlightOnTheLineBeingEdited)
+{
+    AppOptions options;
+    options.TraceIntervals = {{1, -3, -2}, {2, -2, -1}, {3, -1, 0}};
+    COptionsDlg dlg(options);
+    dlg.show();
+    settle();
+    QTreeView* tree = dlg.tree();
+    const QModelIndex list = dlg.model()->findString(61251);
+    tree->expand(list.parent());
+    tree->expand(list);
+    const QModelIndex third = dlg.model()->index(2, 0, list);
+    tree->setCurrentIndex(third);
+    settle();
+    ASSERT_NE(dlg.lineEditor(), nullptr);
+
+    // Picked up by its image (the editors cover its text) and let go over "Add...", where an
+    // interval cannot be dropped: the release ends the drag there.
+    const QRect line = tree->visualRect(third);
+    const QPoint from(line.left() + 8, line.center().y());
+    const QPoint onto = tree->visualRect(dlg.model()->index(3, 0, list)).center();
+    QTest::mousePress(tree->viewport(), Qt::LeftButton, {}, from);
+    QTest::mouseMove(tree->viewport(), from + QPoint(0, 2));
+    QTest::mouseMove(tree->viewport(), onto);
+    QTest::mouseRelease(tree->viewport(), Qt::LeftButton, {}, onto);
+    settle();
+
+    EXPECT_EQ(options.TraceIntervals.size(), 3u);
+    EXPECT_EQ(tree->currentIndex(), third);
+    EXPECT_EQ(tree->selectionModel()->selectedIndexes(), QModelIndexList{third});
+    ASSERT_NE(dlg.lineEditor(), nullptr);
+    EXPECT_TRUE(dlg.lineEditor()->isVisible());
+    EXPECT_EQ(dlg.lineEditor()->geometry().center().y(), line.center().y());
+}
+
+TEST(OptionsEditors, LeaveTheTickBoxFreeInEitherDirection)
+{
+    auto& module = LanguageModule::instance();
+    const QString savedFolder = module.languageFolder();
+    const QLocale savedLocale;
+    module.setLanguageFolder(QStringLiteral(KAVRO_BIN_DIR "/lang"));
+    const struct {
+        int langId;
+        Qt::LayoutDirection direction;
+        const char* screen;
+    } cases[] = {{1025, Qt::RightToLeft, "options_editors_ara.png"}, // Arabic
+                 {kEnglishLangId, Qt::LeftToRight, nullptr}};
+    for (const auto& c : cases) {
+        ASSERT_NE(module.switchTo(c.langId), LanguageModule::SwitchResult::Failed);
+        AppOptions options;
+        options.TraceHeadingEnabled = true;
+        COptionsDlg dlg(options);
+        ASSERT_EQ(dlg.layoutDirection(), c.direction);
+        dlg.show();
+        settle();
+        const QModelIndex heading = dlg.model()->findString(61254);
+        dlg.tree()->expand(heading.parent());
+        dlg.tree()->setCurrentIndex(heading);
+        settle();
+        ASSERT_NE(dlg.lineEditor(), nullptr);
+        const QRect box = checkBoxRect(dlg.tree(), heading);
+        EXPECT_FALSE(box.intersects(dlg.lineEditor()->geometry())) << c.langId;
+        if (c.screen) {
+            QDir().mkpath(QStringLiteral(KAVRO_BIN_DIR "/../screens"));
+            dlg.grab().save(QStringLiteral(KAVRO_BIN_DIR "/../screens/") + QLatin1String(c.screen));
+        }
+
+        // The box still takes the click that unticks the line and closes its editors.
+        QTest::mouseClick(dlg.tree()->viewport(), Qt::LeftButton, {}, box.center());
+        settle();
+        EXPECT_FALSE(options.TraceHeadingEnabled) << c.langId;
+        EXPECT_EQ(dlg.lineEditor(), nullptr) << c.langId;
+    }
+    module.setLanguageFolder(savedFolder);
+    QLocale::setDefault(savedLocale);
 }
 
 TEST(OptionsCommand, OkReturnsTheChangeMaskAndCancelChangesNothing)

@@ -74,7 +74,11 @@ public:
         const QWidget* widget = opt.widget;
         const QStyle* style = widget ? widget->style() : QApplication::style();
         QRect r = style->subElementRect(QStyle::SE_ItemViewItemText, &opt, widget);
-        r.setRight(std::max(r.right(), option.rect.right()));
+        // Only towards the end of the line: its start holds the mark, which must stay clickable.
+        if (opt.direction == Qt::RightToLeft)
+            r.setLeft(std::min(r.left(), option.rect.left()));
+        else
+            r.setRight(std::max(r.right(), option.rect.right()));
         editor->setGeometry(r);
     }
     QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override
@@ -200,6 +204,11 @@ COptionsDlg::COptionsDlg(AppOptions& workingCopy, QWidget* parent)
 
     connect(tree_->selectionModel(), &QItemSelectionModel::currentChanged, this,
             [this] { QMetaObject::invokeMethod(this, &COptionsDlg::syncWithCurrent, Qt::QueuedConnection); });
+    // A press on the selected line leaves its selection to the release, so that the line can be
+    // dragged; after a refused drop that release falls on another line, which would be highlighted
+    // while the editors stay on the current one.
+    connect(tree_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            [this] { QMetaObject::invokeMethod(this, &COptionsDlg::keepSelectionOnCurrent, Qt::QueuedConnection); });
     connect(model_, &OptionsTreeModel::markChanged, this, [this] {
         closeEditors();
         QMetaObject::invokeMethod(this, &COptionsDlg::syncWithCurrent, Qt::QueuedConnection);
@@ -259,6 +268,14 @@ void COptionsDlg::syncWithCurrent()
                 editor->focusAt(at);
         });
     }
+}
+
+void COptionsDlg::keepSelectionOnCurrent()
+{
+    const QModelIndex current = tree_->currentIndex();
+    QItemSelectionModel* selection = tree_->selectionModel();
+    if (current.isValid() && selection->selectedIndexes() != QModelIndexList{current})
+        selection->select(current, QItemSelectionModel::ClearAndSelect);
 }
 
 void COptionsDlg::deleteCurrentInterval()

@@ -38,6 +38,8 @@ private:
     // Brings the editors and the interval list in line with the tree's current line.
     void syncWithCurrent();
     void closeEditors();
+    // The highlighted line is the line whose editors are shown.
+    void keepSelectionOnCurrent();
     void deleteCurrentInterval();
 
     OptionsTreeModel* model_;
