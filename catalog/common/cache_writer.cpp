@@ -272,8 +272,8 @@ HRESULT CatalogCache::AppendRecord(const CacheRecord& in, EventShooterPresence* 
     if (length > 0xFFFFFFFFu - kGrowthStep)
         return E_INVALIDARG;
 
-    SwmrWriteLock lock(guard_, kInfinite);
-    if (!lock.held())
+    std::optional<SwmrWriteLock> lock;
+    if (!batched_ && !lock.emplace(guard_, kInfinite).held())
         return E_ABORT;
     if (getU32(header() + kHeaderDeleted) > kCompactAbove) {
         // A cache that cannot be compacted now (a full disk) still takes the record; it is
@@ -326,8 +326,8 @@ HRESULT CatalogCache::DeleteRecord(size_t offset)
         return E_UNEXPECTED;
     if (offset < kHeaderSize || offset >= end_ || header()[offset] == kDeletedRecord)
         return E_INVALIDARG;
-    SwmrWriteLock lock(guard_, kInfinite);
-    if (!lock.held())
+    std::optional<SwmrWriteLock> lock;
+    if (!batched_ && !lock.emplace(guard_, kInfinite).held())
         return E_ABORT;
     uint8_t* h = header();
     const uint8_t state = h[offset];
@@ -343,6 +343,16 @@ HRESULT CatalogCache::DeleteRecord(size_t offset)
     }
     raiseChangeCounter();
     return S_OK;
+}
+
+CatalogCache::WriteBatch::WriteBatch(CatalogCache& cache) : cache_(cache), lock_(cache.guard_, kInfinite)
+{
+    cache_.batched_ = lock_.held();
+}
+
+CatalogCache::WriteBatch::~WriteBatch()
+{
+    cache_.batched_ = false;
 }
 
 std::vector<size_t> CatalogCache::LiveRecordOffsets() const

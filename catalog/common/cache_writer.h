@@ -17,6 +17,7 @@
 #include <QString>
 
 #include <functional>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -68,6 +69,21 @@ public:
     // Marks the live record at `offset` deleted.
     HRESULT DeleteRecord(size_t offset);
 
+    // Holds the writer side of the guard across several appends and deletes, which then do not
+    // take it each (the records still become visible one by one). Readers wait meanwhile: hold
+    // it only while writing, never while reading documents.
+    class WriteBatch {
+    public:
+        explicit WriteBatch(CatalogCache& cache);
+        ~WriteBatch();
+        WriteBatch(const WriteBatch&) = delete;
+        WriteBatch& operator=(const WriteBatch&) = delete;
+
+    private:
+        CatalogCache& cache_;
+        SwmrWriteLock lock_;
+    };
+
     // Offsets of the live records in order: valid until the next append (which may compact).
     std::vector<size_t> LiveRecordOffsets() const;
 
@@ -102,6 +118,7 @@ private:
     QHash<QString, int> events_; // event -> live documents
     QHash<std::pair<QString, QString>, int> pairs_; // (event, shooter) -> live documents
     std::function<void(size_t, size_t)> compactionProbe_;
+    bool batched_ = false; // a WriteBatch holds the writer side
 };
 
 } // namespace kavro::catalog

@@ -11,6 +11,7 @@
 
 #include <cerrno>
 #include <memory>
+#include <optional>
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -199,13 +200,23 @@ void CatalogIndexer::walk(const QByteArray& folder)
         }
         return true;
     };
+    std::vector<CacheRecord> read;
     for (const auto& [name, st] : files) {
         if (stopped())
-            return;
+            break;
         QString text;
-        if (utf8Name(folder + name, &text))
-            IndexFile(text, S_ISLNK(st.st_mode) ? nullptr : &st);
+        if (!utf8Name(folder + name, &text))
+            continue;
+        if (std::optional<CacheRecord> r = readIfChanged(text, S_ISLNK(st.st_mode) ? nullptr : &st)) {
+            read.push_back(std::move(*r));
+            if (read.size() == kRecordsPerWrite)
+                addRecords(&read);
+        }
     }
+    // What was read before a stop is kept: it need not be read again.
+    addRecords(&read);
+    if (stopped())
+        return;
     for (const QByteArray& name : folders) {
         if (stopped())
             return;
@@ -217,39 +228,66 @@ void CatalogIndexer::walk(const QByteArray& folder)
 
 void CatalogIndexer::IndexFile(const QString& path, const struct stat* known)
 {
+    std::vector<CacheRecord> read;
+    if (std::optional<CacheRecord> r = readIfChanged(path, known)) {
+        read.push_back(std::move(*r));
+        addRecords(&read);
+    }
+}
+
+std::optional<CacheRecord> CatalogIndexer::readIfChanged(const QString& path, const struct stat* known)
+{
     const QByteArray native = QFile::encodeName(path);
     struct stat st { };
     if (known)
         st = *known;
     else if (::stat(native.constData(), &st) != 0)
-        return;
+        return std::nullopt;
     // Only regular files (also through a link): a pipe or a device would block or never end.
     if (!S_ISREG(st.st_mode))
-        return;
+        return std::nullopt;
     const uint64_t writeTime = writeTimeOf(native, st);
     const uint32_t fileSize = static_cast<uint32_t>(st.st_size);
     if (const size_t existing = cache_.FindRecordByPath(path)) {
         if (cache_.RecordStamp(existing) == std::make_pair(writeTime, fileSize))
-            return;
+            return std::nullopt;
         cache_.DeleteRecord(existing);
     }
     CacheRecord r = ReadDocument(path);
     r.fileSize = fileSize;
     r.writeTime = writeTime;
-    EventShooterPresence before;
-    if (FAILED(cache_.AppendRecord(r, &before))) {
-        qWarning("kavrocls: could not add %s to the catalog cache", native.constData());
+    return r;
+}
+
+void CatalogIndexer::addRecords(std::vector<CacheRecord>* records)
+{
+    if (records->empty())
         return;
+    std::vector<EventShooterPresence> before(records->size());
+    std::vector<HRESULT> added(records->size());
+    {
+        // One hold of the writer side for the lot: taking it costs more than writing a record.
+        CatalogCache::WriteBatch batch(cache_);
+        for (size_t i = 0; i < records->size(); ++i)
+            added[i] = cache_.AppendRecord((*records)[i], &before[i]);
     }
-    if (r.fileVersion >= 1) {
-        if (!before.event)
-            notify(SHCNE_MKDIR, {r.event});
-        if (before.pair)
-            notify(SHCNE_CREATE, {r.event, r.shooter, r.path});
-        else
-            notify(SHCNE_MKDIR, {r.event, r.shooter});
+    for (size_t i = 0; i < records->size(); ++i) {
+        const CacheRecord& r = (*records)[i];
+        if (FAILED(added[i])) {
+            qWarning("kavrocls: could not add %s to the catalog cache", QFile::encodeName(r.path).constData());
+            continue;
+        }
+        if (r.fileVersion >= 1) {
+            if (!before[i].event)
+                notify(SHCNE_MKDIR, {r.event});
+            if (before[i].pair)
+                notify(SHCNE_CREATE, {r.event, r.shooter, r.path});
+            else
+                notify(SHCNE_MKDIR, {r.event, r.shooter});
+        }
+        showState(state_);
     }
-    showState(state_);
+    records->clear();
 }
 
 CacheRecord CatalogIndexer::ReadDocument(const QString& path)

@@ -11,6 +11,8 @@
 
 #include <atomic>
 #include <functional>
+#include <optional>
+#include <vector>
 
 struct stat;
 
@@ -23,6 +25,9 @@ QString trayTip(TrayState state, uint32_t liveDocuments);
 
 class CatalogIndexer {
 public:
+    // Records read in one folder are written to the cache together, at most this many at once.
+    static constexpr size_t kRecordsPerWrite = 64;
+
     using DocumentFactory = std::function<HRESULT(ComPtr<IKavroDocument>* out)>;
     using NoticeSink = std::function<void(uint32_t event, const QStringList& path)>;
     // The icon to show and the live document count for the tip; called on the watcher thread.
@@ -52,6 +57,10 @@ public:
 
 private:
     bool stopped() const { return stop_ && stop_->isSet(); }
+    // The record of a new or changed file (the old record deleted); nothing for an unchanged one.
+    std::optional<CacheRecord> readIfChanged(const QString& path, const struct stat* known);
+    // Appends the records, tells open views of each and empties `records`.
+    void addRecords(std::vector<CacheRecord>* records);
     void dropVanishedRecords();
     void walk(const QByteArray& folder);
     void notify(uint32_t event, const QStringList& path);

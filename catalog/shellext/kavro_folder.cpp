@@ -139,25 +139,50 @@ HRESULT KavroFolder::BindToObject(LPCITEMIDLIST pidl, IUnknown*, const IID& iid,
     return KavroFolder::create(absolute.get())->QueryInterface(iid, out);
 }
 
-HRESULT KavroFolder::CompareIDs(intptr_t, LPCITEMIDLIST first, LPCITEMIDLIST second)
+namespace {
+
+// The catalog's order of two children of one folder; either may be missing (null).
+int compareNodes(const CatalogNode* a, const CatalogNode* b)
 {
-    std::lock_guard g(CCatalog::instance().lock());
-    const CatalogNode* a = childNode(first);
-    const CatalogNode* b = childNode(second);
     auto byName = [](const CatalogNode* x, const CatalogNode* y) {
         const int order = x->name.compare(y->name, Qt::CaseInsensitive);
-        return compareResult(order < 0 ? -1 : order > 0 ? 1 : 0);
+        return order < 0 ? -1 : order > 0 ? 1 : 0;
     };
     if (a && b) {
         if (a->folder && b->folder)
             return byName(a, b);
         if (a->folder != b->folder)
-            return compareResult(a->folder ? -1 : 1);
+            return a->folder ? -1 : 1;
         if (a->fileVersion != 0 || b->fileVersion != 0)
-            return compareResult(a->date > b->date ? -1 : a->date < b->date ? 1 : 0);
+            return a->date > b->date ? -1 : a->date < b->date ? 1 : 0;
         return byName(a, b);
     }
-    return compareResult(a ? 1 : b ? -1 : 0);
+    return a ? 1 : b ? -1 : 0;
+}
+
+} // namespace
+
+HRESULT KavroFolder::CompareIDs(intptr_t, LPCITEMIDLIST first, LPCITEMIDLIST second)
+{
+    std::lock_guard g(CCatalog::instance().lock());
+    return compareResult(compareNodes(childNode(first), childNode(second)));
+}
+
+void KavroFolder::sortChildIds(std::vector<IdList>* ids) const
+{
+    // Each item's node is looked up once, not at every comparison of a sort of thousands.
+    std::vector<std::pair<const CatalogNode*, IdList>> keyed;
+    keyed.reserve(ids->size());
+    std::lock_guard g(CCatalog::instance().lock());
+    for (IdList& id : *ids) {
+        const CatalogNode* node = childNode(id.get());
+        keyed.emplace_back(node, std::move(id));
+    }
+    std::stable_sort(keyed.begin(), keyed.end(),
+                     [](const auto& a, const auto& b) { return compareNodes(a.first, b.first) < 0; });
+    ids->clear();
+    for (auto& entry : keyed)
+        ids->push_back(std::move(entry.second));
 }
 
 HRESULT KavroFolder::CreateViewObject(QWidget*, const IID& iid, void** out)

@@ -48,6 +48,8 @@ public:
     // This folder's child named by the first item of `relative`; null when there is none. The
     // catalog's lock must be held while the node is used.
     const CatalogNode* childNode(LPCITEMIDLIST relative) const;
+    // Sorts relative IDs of this folder's children as CompareIDs orders them (stable).
+    void sortChildIds(std::vector<IdList>* ids) const;
     // The documents the last SetNameOf left under both names (their old paths).
     const QStringList& documentsUnderBothNames() const { return underBothNames_; }
 

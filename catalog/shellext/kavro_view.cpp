@@ -22,6 +22,9 @@ struct Column {
     int width;
     Qt::Alignment alignment;
 };
+// Dates, positions and counts vary little in width from row to row.
+constexpr int kRowsMeasured = 100;
+
 constexpr Column kColumnsOfReport[CatalogListModel::kColumns] = {
     {"Date & time", 125, Qt::AlignLeft}, {"Position", 50, Qt::AlignLeft},  {"Shot count", 40, Qt::AlignRight},
     {"Result", 50, Qt::AlignRight},      {"Comments", 150, Qt::AlignLeft},
@@ -36,10 +39,7 @@ CatalogListModel::CatalogListModel(KavroFolder* folder, QObject* parent) : QAbst
 void CatalogListModel::fill(std::vector<IdList> ids)
 {
     beginResetModel();
-    KavroFolder* folder = folder_.get();
-    std::stable_sort(ids.begin(), ids.end(), [folder](const IdList& a, const IdList& b) {
-        return shortFromCompare(folder->CompareIDs(0, a.get(), b.get())) < 0;
-    });
+    folder_->sortChildIds(&ids);
     rows_.clear();
     rows_.reserve(ids.size());
     for (IdList& id : ids)
@@ -317,7 +317,10 @@ void KavroView::fill()
         list_->setColumnHidden(c, !report_);
     // The widths were chosen for a smaller font than this desktop's: a column widens to show its
     // title and its texts whole (the last one stretches anyway) rather than cut the date short.
+    // Only the rows shown and their neighbours are measured: a folder of thousands of practices
+    // would otherwise have every row formatted before the first is seen.
     if (report_) {
+        list_->header()->setResizeContentsPrecision(kRowsMeasured);
         for (int c = 0; c + 1 < CatalogListModel::kColumns; ++c) {
             const int chosen = list_->header()->sectionSize(c);
             list_->resizeColumnToContents(c);

@@ -150,15 +150,30 @@ void NoticeSender::close()
     if (fd_ >= 0)
         ::close(fd_);
     fd_ = -1;
+    if (folderFd_ >= 0)
+        ::close(folderFd_);
+    folderFd_ = -1;
     folder_.clear();
     listeners_.clear();
     folderStamp_ = -1;
 }
 
+bool NoticeSender::statFolder(struct stat* st)
+{
+    // The folder is held open: a look at it then walks no path. A folder removed since (it has
+    // no links left) may have been made again, so the name is looked up afresh.
+    if (folderFd_ >= 0 && ::fstat(folderFd_, st) == 0 && st->st_nlink > 0)
+        return true;
+    if (folderFd_ >= 0)
+        ::close(folderFd_);
+    folderFd_ = ::open(QFile::encodeName(folder_).constData(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    return folderFd_ >= 0 && ::fstat(folderFd_, st) == 0;
+}
+
 void NoticeSender::refreshListeners()
 {
     struct stat st { };
-    if (::stat(QFile::encodeName(folder_).constData(), &st) != 0) {
+    if (!statFolder(&st)) {
         listeners_.clear();
         folderStamp_ = -1;
         return;

@@ -13,6 +13,8 @@
 
 #include <cstdint>
 
+struct stat;
+
 namespace kavro {
 
 // Messages larger than this are refused (they must fit one datagram).
@@ -59,9 +61,11 @@ public:
     HRESULT send(const QByteArray& message);
 
 private:
+    bool statFolder(struct stat* st);
     void refreshListeners();
 
     int fd_ = -1;
+    int folderFd_ = -1;
     QString folder_;
     QStringList listeners_;
     int64_t folderStamp_ = -1; // the folder's change time when the list was taken

@@ -2,11 +2,16 @@
 
 #include <QApplication>
 #include <QPainter>
+#include <QPointer>
 #include <QStyle>
+
+#include <array>
 
 namespace kavro::shell {
 
 namespace {
+
+constexpr int kIconCount = 7;
 
 // A small mark in the icon's corner tells shooter folders and older documents apart.
 QIcon marked(const QIcon& base, const QColor& colour)
@@ -20,26 +25,55 @@ QIcon marked(const QIcon& base, const QColor& colour)
     return QIcon(pixmap);
 }
 
+// Making an icon decodes the style's pictures and paints the mark: a list of thousands of rows
+// asks for the same few icons again and again, so each is made once per style. The set belongs
+// to the application, so its pixmaps never outlive the GUI they were made for.
+class IconSet : public QObject {
+public:
+    explicit IconSet(QObject* parent) : QObject(parent) { }
+
+    QIcon icon(int index)
+    {
+        QStyle* style = QApplication::style();
+        if (style != style_) {
+            style_ = style;
+            build(style);
+        }
+        return icons_[static_cast<size_t>(index)];
+    }
+
+private:
+    void build(QStyle* style)
+    {
+        const QIcon folder = style->standardIcon(QStyle::SP_DirIcon);
+        const QIcon open = style->standardIcon(QStyle::SP_DirOpenIcon);
+        const QIcon document = style->standardIcon(QStyle::SP_FileIcon);
+        const QColor shooter(0x2a, 0x7a, 0xd0);
+        icons_ = {document,
+                  marked(folder, shooter),
+                  open,
+                  folder,
+                  marked(open, shooter),
+                  document,
+                  marked(document, QColor(0x9a, 0x9a, 0x9a))};
+    }
+
+    QPointer<QStyle> style_;
+    std::array<QIcon, kIconCount> icons_;
+};
+
 } // namespace
 
 QIcon shellIcon(int index)
 {
-    if (!qobject_cast<QApplication*>(QCoreApplication::instance()))
+    auto* app = qobject_cast<QApplication*>(QCoreApplication::instance());
+    if (!app || index < 0 || index >= kIconCount)
         return {};
-    QStyle* style = QApplication::style();
-    const QIcon folder = style->standardIcon(QStyle::SP_DirIcon);
-    const QIcon open = style->standardIcon(QStyle::SP_DirOpenIcon);
-    const QIcon document = style->standardIcon(QStyle::SP_FileIcon);
-    switch (index) {
-    case 0: return document;
-    case 1: return marked(folder, QColor(0x2a, 0x7a, 0xd0));
-    case 2: return open;
-    case 3: return folder;
-    case 4: return marked(open, QColor(0x2a, 0x7a, 0xd0));
-    case 5: return document;
-    case 6: return marked(document, QColor(0x9a, 0x9a, 0x9a));
-    default: return {};
-    }
+    // Only the GUI thread makes icons; the pointer clears itself when the application goes.
+    static QPointer<IconSet> set;
+    if (!set || set->parent() != app)
+        set = new IconSet(app);
+    return set->icon(index);
 }
 
 } // namespace kavro::shell

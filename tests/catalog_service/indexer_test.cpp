@@ -8,6 +8,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QSet>
 
 #include "com/classregistry.h"
 
@@ -219,6 +220,42 @@ TEST_F(IndexerTest, UnreadableNamesAndFilesNeverStopTheScan)
     EXPECT_EQ(cache_.LiveNonDocuments(), 1u);
     EXPECT_EQ(record(catalogPath() + QStringLiteral("zero.kavro")).state, kLiveNonDocument);
     ::unlink(bad.constData()); // Qt cannot name it to remove the folder
+}
+
+// A folder of more files than one cache write takes: every file gets its record and its notice,
+// and readers are never kept waiting while documents are read.
+TEST_F(IndexerTest, ManyFilesAreWrittenInTurnsThatNeverHoldReadersWhileDocumentsAreRead)
+{
+    const QString rifle = eventName("AR10");
+    const QString first = save(QStringLiteral("p000.kavro"), cattest::practice("AR10", QStringLiteral("Anna")));
+    const int files = 2 * int(CatalogIndexer::kRecordsPerWrite) + 5;
+    QStringList paths{first};
+    for (int i = 1; i < files; ++i) {
+        paths << catalogPath() + QStringLiteral("p%1.kavro").arg(i, 3, 10, QLatin1Char('0'));
+        ASSERT_TRUE(QFile::copy(first, paths.back()));
+    }
+    CatalogCacheReader reader;
+    ASSERT_EQ(reader.open(), S_OK);
+    int blocked = 0;
+    indexer_->setDocumentFactory([&](ComPtr<IKavroDocument>* out) {
+        CacheSnapshot snapshot;
+        if (FAILED(reader.read(&snapshot, nullptr, 0)))
+            ++blocked;
+        return createInstance(kavrodoc::CLSID_KavroDocument, out);
+    });
+    indexer_->Rescan();
+    EXPECT_EQ(blocked, 0);
+    EXPECT_EQ(cache_.LiveDocuments(), uint32_t(files));
+    QStringList created;
+    for (const Notice& n : takeNotices())
+        if (n.event == SHCNE_CREATE && n.path.size() == 3 && n.path[0] == rifle && n.path[1] == QStringLiteral("Anna"))
+            created << n.path[2];
+    // The first document makes the folders; each further one is announced by its own path.
+    created.sort();
+    EXPECT_EQ(created.size(), files - 1);
+    EXPECT_EQ(QSet<QString>(created.begin(), created.end()).size(), files - 1);
+    for (const QString& path : created)
+        EXPECT_NE(cache_.FindRecordByPath(path), 0u) << path.toStdString();
 }
 
 TEST_F(IndexerTest, StopEndsTheRescanAtOnce)

@@ -8,6 +8,7 @@
 #include "service_presence.h"
 #include "thread/manual_event.h"
 
+#include <QDir>
 #include <QFile>
 
 #include <atomic>
@@ -215,6 +216,18 @@ TEST_F(IpcTest, AKeptSenderReachesListenersThatCameLaterAndForgetsThoseThatWent)
     ASSERT_TRUE(another.receive(&got));
     EXPECT_EQ(got, QByteArray("second"));
     EXPECT_FALSE(another.receive(&got));
+    another.close();
+
+    // The channel's folder removed and made again: listeners in the new one are reached, also
+    // those that join after the sender first looked there.
+    ASSERT_TRUE(QDir(runPath() + QStringLiteral("/kavro/kept")).removeRecursively());
+    for (const char* message : {"third", "fourth"}) {
+        NoticeListener again;
+        ASSERT_EQ(again.open(QStringLiteral("kept")), S_OK);
+        ASSERT_EQ(sender.send(message), S_OK);
+        ASSERT_TRUE(again.receive(&got)) << message;
+        EXPECT_EQ(got, QByteArray(message));
+    }
 }
 
 TEST_F(IpcTest, WatcherSeesChangesInFoldersMadeAfterItStarted)
