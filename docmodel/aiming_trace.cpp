@@ -5,6 +5,7 @@
 #include "com/classregistry.h"
 #include "com/numeric.h"
 #include "object_helpers.h"
+#include "sample_slabs.h"
 #include "locked_property.h"
 #include "storage/stream/memory_stream.h"
 #include "storage/stream/stream_forms.h"
@@ -667,11 +668,27 @@ HRESULT CAimingTrace::materialise()
     if (!undecoded_)
         return S_OK;
     try {
-        SampleArray x = decodeKept(codedX_), y = decodeKept(codedY_);
-        std::vector<SampleArray> values;
-        values.reserve(channels_.size());
+        // Every channel of the trace is decoded into one block, taken from the slabs kept for
+        // decoded samples.
+        const size_t n = size_t(count_);
+        const auto slot = [n](const KeptChannel& c) {
+            const size_t bytes = n * (c.narrow ? sizeof(int16_t) : sizeof(int32_t));
+            return (bytes + alignof(int32_t) - 1) / alignof(int32_t) * alignof(int32_t);
+        };
+        size_t bytes = slot(codedX_) + slot(codedY_);
         for (const auto& c : channels_)
-            values.push_back(decodeKept(c.coded));
+            bytes += slot(c.coded);
+        const std::shared_ptr<std::byte[]> block = SampleSlabs::take(bytes);
+        std::byte* at = block.get();
+        const auto decodeNext = [&](const KeptChannel& c) {
+            SampleArray a = decodeKept(c, block, at);
+            at += slot(c);
+            return a;
+        };
+        SampleArray x = decodeNext(codedX_), y = decodeNext(codedY_);
+        QVarLengthArray<SampleArray, 4> values;
+        for (const auto& c : channels_)
+            values.push_back(decodeNext(c.coded));
         x_ = std::move(x);
         y_ = std::move(y);
         for (size_t i = 0; i < size_t(channels_.size()); ++i)
@@ -684,22 +701,30 @@ HRESULT CAimingTrace::materialise()
     return S_OK;
 }
 
-// A channel marked 16-bit is held so unless a value does not fit, as when read from the stream.
-SampleArray CAimingTrace::decodeKept(const KeptChannel& c) const
+// A channel marked 16-bit is held so unless a value does not fit, as when read from the stream;
+// one that does not fit takes storage of its own, its place in the block unused.
+SampleArray CAimingTrace::decodeKept(const KeptChannel& c, const std::shared_ptr<std::byte[]>& block,
+                                     std::byte* at) const
 {
     const uint8_t* data = bytesAt(coded_, c.offset);
+    const size_t n = size_t(count_);
     SampleArray out;
     if (c.narrow) {
-        SampleVector<int16_t> small(static_cast<size_t>(count_));
-        if (decodeChannel(data, size_t(c.size), small.data(), uint32_t(count_), nullptr) == S_OK) {
-            out.assign(std::move(small));
+        auto* small = reinterpret_cast<int16_t*>(at);
+        if (decodeChannel(data, size_t(c.size), small, uint32_t(n), nullptr) == S_OK) {
+            out.share(block, small, n);
             return out;
         }
+        SampleVector<int32_t> wide(n);
+        if (decodeChannel(data, size_t(c.size), wide.data(), uint32_t(n), nullptr) != S_OK)
+            std::fill(wide.begin(), wide.end(), 0);
+        out.assign(std::move(wide));
+        return out;
     }
-    SampleVector<int32_t> wide(static_cast<size_t>(count_));
-    if (decodeChannel(data, size_t(c.size), wide.data(), uint32_t(count_), nullptr) != S_OK)
-        std::fill(wide.begin(), wide.end(), 0);
-    out.assign(std::move(wide));
+    auto* wide = reinterpret_cast<int32_t*>(at);
+    if (decodeChannel(data, size_t(c.size), wide, uint32_t(n), nullptr) != S_OK)
+        std::fill(wide, wide + n, 0);
+    out.share(block, wide, n);
     return out;
 }
 

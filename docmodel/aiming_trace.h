@@ -10,6 +10,8 @@
 #include <QByteArray>
 #include <QVarLengthArray>
 
+#include <cstddef>
+#include <memory>
 #include <mutex>
 #include <vector>
 
@@ -107,7 +109,7 @@ private:
     // Decodes the channels a load kept coded; every member that touches samples calls it first
     // and fails with E_OUTOFMEMORY, the trace unchanged, when the samples cannot be allocated.
     HRESULT materialise();
-    SampleArray decodeKept(const KeptChannel& c) const;
+    SampleArray decodeKept(const KeptChannel& c, const std::shared_ptr<std::byte[]>& block, std::byte* at) const;
 
     std::recursive_mutex mutex_;
     SampleArray x_, y_;

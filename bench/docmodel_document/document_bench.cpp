@@ -6,7 +6,9 @@
 // loading stays linear in the number of aimings. Loading keeps each trace coded until it is first
 // read, so those two time the container; BM_LoadAndReadTraces takes the user's road, the load and
 // then the first read of every trace (what opening a practice and drawing its charts costs),
-// against reading the file's bytes plus decoding every channel with the codec alone.
+// against reading the file's bytes plus decoding every channel with the codec alone; its
+// "faults" and "baseline_faults" counters give the page faults of each per iteration, since
+// fresh memory is what makes either side slow on a busy machine.
 #include "com/classregistry.h"
 #include "kavro_document.h"
 #include "trace_codec.h"
@@ -16,6 +18,8 @@
 #include <QTemporaryDir>
 
 #include <benchmark/benchmark.h>
+
+#include <sys/resource.h>
 
 #include <chrono>
 #include <cmath>
@@ -91,6 +95,13 @@ double secondsOf(auto&& f)
     const auto t0 = std::chrono::steady_clock::now();
     f();
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+}
+
+long pageFaults()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_minflt + usage.ru_majflt;
 }
 
 double readSeconds(const QString& path)
@@ -254,8 +265,12 @@ void BM_LoadAndReadTraces(benchmark::State& state)
         benchmark::DoNotOptimize(decoded.data());
     };
     double used = 0, baseline = 0;
+    long faults = 0, baselineFaults = 0;
     for (auto _ : state) {
+        long before = pageFaults();
         baseline += readSeconds(path) + secondsOf(decodeAll);
+        baselineFaults += pageFaults() - before;
+        before = pageFaults();
         auto doc = CKavroDocument::create();
         doc->put_FileName(path);
         HRESULT hr = S_OK;
@@ -268,9 +283,12 @@ void BM_LoadAndReadTraces(benchmark::State& state)
             state.SkipWithError("the practice could not be loaded");
             return;
         }
+        faults += pageFaults() - before;
         state.SetIterationTime(s);
         used += s;
     }
+    state.counters["faults"] = double(faults) / double(state.iterations());
+    state.counters["baseline_faults"] = double(baselineFaults) / double(state.iterations());
     state.counters["ratio"] = used / baseline;
     state.counters["ns_per_sample"]
         = used * 1e9 / double(state.iterations()) / (double(aimingCount) * kSeconds * kRate);

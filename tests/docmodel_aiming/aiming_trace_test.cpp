@@ -4,6 +4,7 @@
 #include "aiming_trace.h"
 #include "support/forwarding_stream.h"
 #include "load_budget.h"
+#include "sample_slabs.h"
 #include "storage/stream/memory_stream.h"
 #include "storage/stream/stream_forms.h"
 #include "trace_codec.h"
@@ -363,6 +364,51 @@ TEST(AimingTrace, CurrentVersionRoundTrip)
         ASSERT_EQ(a, b) << i;
     }
     EXPECT_EQ(saved(back.get()), bytes);
+}
+
+// Loaded traces decode into slabs they share: a change to one trace leaves the others as read,
+// and slabs that fall free are used again by the next traces read.
+TEST(AimingTrace, LoadedTracesShareKeptSlabsAndChangeAlone)
+{
+    auto trace = makeTrace();
+    int32_t ch = 0;
+    trace->AddUserData(QStringLiteral("_trigger"), &ch);
+    for (int i = 0; i < 1000; ++i) {
+        trace->_Add(i, -i);
+        trace->put_UserData(ch, i, i % 3);
+    }
+    trace->put_ReadOnly(VARIANT_TRUE);
+    const QByteArray bytes = saved(trace.get());
+    // More than a slab's worth of decoded samples.
+    const size_t count = SampleSlabs::kSlabBytes / (1000 * 3 * sizeof(int16_t)) * 2;
+    const auto readAll = [&] {
+        std::vector<ComPtr<CAimingTrace>> traces;
+        for (size_t i = 0; i < count; ++i) {
+            traces.push_back(loaded(bytes));
+            int32_t v = 0;
+            EXPECT_EQ(traces.back()->get_UserData(1, 999, &v), S_OK);
+        }
+        return traces;
+    };
+    auto traces = readAll();
+    // Each a value the other traces' storage could not hold, the second widening a 16-bit channel.
+    const std::pair<int32_t, int32_t> changes[] = {{998, 7}, {999, 100000}};
+    for (size_t k = 0; k < std::size(changes); ++k)
+        ASSERT_EQ(traces[k]->put_UserData(1, changes[k].first, changes[k].second), S_OK);
+    for (size_t k = 0; k < std::size(changes); ++k) {
+        int32_t v = 0;
+        traces[k]->get_UserData(1, changes[k].first, &v);
+        EXPECT_EQ(v, changes[k].second);
+        traces[k + 2]->get_UserData(1, changes[k].first, &v);
+        EXPECT_EQ(v, changes[k].first % 3) << "a change reached another trace";
+        EXPECT_EQ(xs(traces[k].get()), xs(trace.get()));
+    }
+    EXPECT_EQ(saved(traces[2].get()), bytes);
+    traces.clear();
+    const size_t spare = SampleSlabs::spareSlabs();
+    EXPECT_GE(spare, 1u) << "freed slabs are kept";
+    traces = readAll();
+    EXPECT_LT(SampleSlabs::spareSlabs(), spare) << "kept slabs are used again";
 }
 
 // A channel marked 16-bit whose values do not fit is read whole as 32-bit, and what follows it

@@ -80,6 +80,27 @@ TEST(CompoundFileReader, RoundTripsEverySizeClass)
     }
 }
 
+TEST(CompoundFileReader, AStreamThatIsMostOfTheFileSharesItsBytesUntilWritten)
+{
+    QByteArray first, second, small;
+    {
+        CompoundFileReader reader;
+        ASSERT_EQ(CompoundFileReader::fromBytes(sampleFile(), &reader), S_OK);
+        ASSERT_EQ(reader.readStream("Large", &first), S_OK);
+        ASSERT_EQ(reader.readStream("Large", &second), S_OK);
+        ASSERT_EQ(reader.readStream("Small", &small), S_OK);
+        EXPECT_EQ(first.constData(), second.constData()) << "read without a copy of its own";
+        first[0] = char(first[0] ^ 0x5A);
+        QByteArray again;
+        ASSERT_EQ(reader.readStream("Large", &again), S_OK);
+        EXPECT_EQ(again, patternBytes(5000, 1)) << "writing to a read stream changed the file";
+    }
+    EXPECT_EQ(second, patternBytes(5000, 1)) << "the bytes outlive the reader";
+    second.append("tail");
+    EXPECT_EQ(second, patternBytes(5000, 1) + "tail");
+    EXPECT_EQ(small, patternBytes(100, 2));
+}
+
 TEST(CompoundFileReader, StreamsOutOfSectorOrderAreReadInChainOrder)
 {
     QByteArray f = sampleFile();

@@ -360,6 +360,23 @@ HRESULT CompoundFileReader::readRegular(uint32_t start, uint64_t size, QByteArra
     HRESULT hr = followChain(fat_, sectorCount(), start, ceilDiv(size, sectorSize_), &chain);
     if (FAILED(hr))
         return hr;
+    if (std::adjacent_find(chain.begin(), chain.end(), [](uint32_t a, uint32_t b) { return b != a + 1; })
+        == chain.end()) {
+        const uint64_t offset = (uint64_t(chain.front()) + 1) << sectorShift_;
+        if (offset + size > static_cast<uint64_t>(data_.size()))
+            return STG_E_DOCFILECORRUPT;
+        // A stream that is most of the file (a document's contents) shares the file's bytes rather
+        // than being copied again; a small one is copied, so that it never holds a large file in
+        // memory after the reader is gone. Bytes the reader does not own are always copied.
+        QByteArray shared = data_;
+        QByteArray::DataPointer& view = shared.data_ptr();
+        if (view.d_ptr() && size >= static_cast<uint64_t>(data_.size()) / 2) {
+            view.ptr += offset;
+            view.size = static_cast<qsizetype>(size);
+            *out = std::move(shared);
+            return S_OK;
+        }
+    }
     // The chain's length bounds `size` by the file's size, so this allocation is safe.
     QByteArray bytes(static_cast<qsizetype>(size), Qt::Uninitialized);
     uint64_t done = 0;

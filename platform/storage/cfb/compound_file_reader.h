@@ -26,7 +26,9 @@ public:
     Guid rootClassId() const { return rootClassId_; }
     QStringList streamNames() const; // in the directory's order
     bool hasStream(const QString& name) const;
-    HRESULT readStream(const QString& name, QByteArray* out) const; // STG_E_FILENOTFOUND when absent
+    // STG_E_FILENOTFOUND when absent. A stream stored in one run that is most of the file shares
+    // the file's bytes (copied on write), so no zero byte need follow its last one.
+    HRESULT readStream(const QString& name, QByteArray* out) const;
     // As readStream, for the last stream wanted: a stream stored in one run of sectors takes over
     // the file's bytes instead of being copied. The reader is empty afterwards, whatever the result.
     HRESULT takeStream(const QString& name, QByteArray* out);
