@@ -119,10 +119,9 @@ struct CodedChannel {
     uint32_t samples = 0;
 };
 
-// Every channel of every trace of `doc`, coded.
-std::vector<CodedChannel> codedChannels(IKavroDocument* doc)
+// Calls `f` with the trace of every aiming of `doc`, in order.
+template <class F> void forEachTrace(IKavroDocument* doc, F f)
 {
-    std::vector<CodedChannel> out;
     ComPtr<IAimingCollection> aimings;
     doc->get_Aimings(aimings.put());
     int32_t count = 0;
@@ -132,6 +131,15 @@ std::vector<CodedChannel> codedChannels(IKavroDocument* doc)
         ComPtr<IAimingTrace> trace;
         aimings->get_Item(a, aiming.put());
         aiming->get_Trace(trace.put());
+        f(trace.get());
+    }
+}
+
+// Every channel of every trace of `doc`, coded.
+std::vector<CodedChannel> codedChannels(IKavroDocument* doc)
+{
+    std::vector<CodedChannel> out;
+    forEachTrace(doc, [&](IAimingTrace* trace) {
         int32_t first = 0, n = 0;
         trace->get_First(&first);
         trace->get_Count(&n);
@@ -147,7 +155,7 @@ std::vector<CodedChannel> codedChannels(IKavroDocument* doc)
             encodeChannel(values->data(), c.samples, &c.bytes);
             out.push_back(std::move(c));
         }
-    }
+    });
     return out;
 }
 
@@ -231,20 +239,12 @@ void BM_LoadAimings(benchmark::State& state)
 // The first read of every trace of a loaded document: each decodes its channels then.
 void readEveryTrace(IKavroDocument* doc)
 {
-    ComPtr<IAimingCollection> aimings;
-    doc->get_Aimings(aimings.put());
-    int32_t count = 0;
-    aimings->get_Count(&count);
-    for (int32_t a = 1; a <= count; ++a) {
-        ComPtr<IAiming> aiming;
-        ComPtr<IAimingTrace> trace;
-        aimings->get_Item(a, aiming.put());
-        aiming->get_Trace(trace.put());
+    forEachTrace(doc, [](IAimingTrace* trace) {
         int32_t first = 0, x = 0, y = 0;
         trace->get_First(&first);
         trace->_GetPoint(first, &x, &y);
         benchmark::DoNotOptimize(x);
-    }
+    });
 }
 
 void BM_LoadAndReadTraces(benchmark::State& state)
