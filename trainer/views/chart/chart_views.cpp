@@ -138,22 +138,19 @@ void CChartViewBase::OnUpdate(CView*, int hint, void* p1, void*, intptr_t)
 
 void CChartViewBase::request(unsigned flags)
 {
-    m_pending |= flags;
-    if (isVisible())
+    if (m_refresh.request(*this, flags))
         RefreshIfNeeded();
 }
 
 void CChartViewBase::RefreshIfNeeded()
 {
-    const unsigned flags = m_pending;
-    m_pending = 0;
-    if (!flags)
-        return;
-    if (m_controlInterval2)
-        m_controlInterval2->setChecked(theAppOptions().ShowControlInterval2);
-    WaitCursor wait;
-    recalculate(flags);
-    repaintCharts();
+    m_refresh.catchUp([this](unsigned flags) {
+        if (m_controlInterval2)
+            m_controlInterval2->setChecked(theAppOptions().ShowControlInterval2);
+        WaitCursor wait;
+        recalculate(flags);
+        repaintCharts();
+    });
 }
 
 void CChartViewBase::fillWith(QWidget* child)

@@ -5,6 +5,7 @@
 #include "chart_data.h"
 #include "chart_window.h"
 #include "document_base.h"
+#include "hidden_refresh.h"
 
 #include <QWidget>
 
@@ -74,7 +75,7 @@ protected:
 
 private:
     CKavroDoc& m_doc;
-    unsigned m_pending = 0;
+    HiddenRefresh m_refresh;
     QSplitter* m_barSplitter = nullptr;
     int m_barNumerator = 1, m_barDenominator = 2;
 };

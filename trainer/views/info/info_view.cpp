@@ -354,8 +354,7 @@ void CInfoView::OnUpdate(CView*, int hint, void* p1, void*, intptr_t)
 
 void CInfoView::request(unsigned flags)
 {
-    m_pending |= flags;
-    if (isVisible())
+    if (m_refresh.request(*this, flags))
         RefreshIfNeeded();
 }
 
@@ -367,10 +366,7 @@ void CInfoView::showEvent(QShowEvent* event)
 
 void CInfoView::RefreshIfNeeded()
 {
-    const unsigned flags = m_pending;
-    m_pending = 0;
-    if (flags)
-        refresh(flags);
+    m_refresh.catchUp([this](unsigned flags) { refresh(flags); });
 }
 
 void CInfoView::refresh(unsigned flags)

@@ -2,6 +2,7 @@
 // The information page: shooter, event, results and statistics of the practice (and of its model)
 // as native widgets over the page model, with the shooter name and comments editable.
 #include "document_base.h"
+#include "hidden_refresh.h"
 #include "info_page_model.h"
 #include "kavrogui.h"
 #include "target_host.h"
@@ -71,7 +72,7 @@ private:
     CKavroDoc& m_doc;
     InfoPageModel m_page;
     InfoColumns m_columns;
-    unsigned m_pending = kDocument | kModel | kTexts;
+    HiddenRefresh m_refresh{kDocument | kModel | kTexts};
     std::map<QString, QWidget*> m_elements;
     std::set<QString> m_values; // the labels that show the page's figures
     std::map<QString, QLabel*> m_titles; // static texts by string id or title id

@@ -52,9 +52,8 @@ void CShotPageView::OnUpdate(CView*, int hint, void*, void*, intptr_t)
     case KavroHint::SelectedShot:
     case KavroHint::ShotAdded:
     case KavroHint::AimingConcluded:
-        m_pending = true;
-        if (isVisible())
-            refresh();
+        if (m_refresh.request(*this, 1))
+            refreshIfNeeded();
         break;
     default: break;
     }
@@ -63,16 +62,16 @@ void CShotPageView::OnUpdate(CView*, int hint, void*, void*, intptr_t)
 void CShotPageView::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
-    if (m_pending)
-        refresh();
+    refreshIfNeeded();
 }
 
-void CShotPageView::refresh()
+void CShotPageView::refreshIfNeeded()
 {
-    m_pending = false;
-    m_page = BuildShotPage(m_doc);
-    for (const auto& [id, label] : m_values)
-        label->setText(m_page.text(id));
+    m_refresh.catchUp([this](unsigned) {
+        m_page = BuildShotPage(m_doc);
+        for (const auto& [id, label] : m_values)
+            label->setText(m_page.text(id));
+    });
 }
 
 } // namespace kavro::info

@@ -1,6 +1,7 @@
 #pragma once
 // The shot page shown below the time-intervals chart: the selected match shot's details.
 #include "document_base.h"
+#include "hidden_refresh.h"
 #include "info_page_model.h"
 
 #include <QWidget>
@@ -25,13 +26,13 @@ protected:
 
 private:
     void reloadTexts();
-    void refresh();
+    void refreshIfNeeded();
 
     CKavroDoc& m_doc;
     InfoPageModel m_page;
     std::map<QString, QLabel*> m_values;
     std::vector<QLabel*> m_captions;
-    bool m_pending = true; // values given while hidden are shown once the page is shown
+    HiddenRefresh m_refresh{1}; // values given while hidden are shown once the page is shown
 };
 
 } // namespace kavro::info

@@ -9,7 +9,6 @@
 #include <QContextMenuEvent>
 #include <QFontDatabase>
 #include <QPainter>
-#include <QScopeGuard>
 #include <QScrollBar>
 #include <QStyle>
 #include <QWheelEvent>
@@ -705,22 +704,18 @@ void CSeriesView::ReloadSettings()
 
 void CSeriesView::RefreshIfNeeded()
 {
-    const Stale stale = m_stale;
-    m_stale = Stale::No;
-    if (stale == Stale::No)
-        return;
     // Printing refreshes a hidden table too.
-    m_refreshing = true;
-    const auto done = qScopeGuard([this] { m_refreshing = false; });
-    if (stale == Stale::Everything) {
-        OnUpdate(nullptr, KavroHint::Everything, nullptr, nullptr, 0);
-    } else {
-        m_table.columns = visibleColumns(theAppOptions(), m_doc.GetTargetKind() == TargetKind::Biathlon);
-        BuildRows();
-    }
-    ComPtr<IShot> shot;
-    m_doc.GetSelectedShot(&shot);
-    SetCurrentShot(shot.get(), false);
+    m_refresh.catchUp([this](unsigned owed) {
+        if (owed & kEverything) {
+            OnUpdate(nullptr, KavroHint::Everything, nullptr, nullptr, 0);
+        } else {
+            m_table.columns = visibleColumns(theAppOptions(), m_doc.GetTargetKind() == TargetKind::Biathlon);
+            BuildRows();
+        }
+        ComPtr<IShot> shot;
+        m_doc.GetSelectedShot(&shot);
+        SetCurrentShot(shot.get(), false);
+    });
 }
 
 void CSeriesView::showEvent(QShowEvent* event)
@@ -731,18 +726,15 @@ void CSeriesView::showEvent(QShowEvent* event)
 
 void CSeriesView::OnUpdate(CView* sender, int hint, void* p1, void* p2, intptr_t value)
 {
-    if (!isVisible() && !m_refreshing) {
+    if (m_refresh.defers(*this)) {
         switch (hint) {
-        case KavroHint::Everything: m_stale = Stale::Everything; return;
+        case KavroHint::Everything: m_refresh.owe(kEverything); return;
         case KavroHint::Language: LoadTexts(); [[fallthrough]];
         case KavroHint::SelectedShot:
         case KavroHint::IncludeSightings:
         case KavroHint::ShotParameters:
         case KavroHint::ShotAdded:
-        case KavroHint::AdvancedMode:
-            if (m_stale == Stale::No)
-                m_stale = Stale::Rows;
-            return;
+        case KavroHint::AdvancedMode: m_refresh.owe(kRows); return;
         default: break;
         }
     }

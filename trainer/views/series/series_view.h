@@ -2,6 +2,7 @@
 // The series table: the practice's shots in series, sighting and match apart, with a small target
 // per series; a shot list with measures, footers and totals, or a grid of the series' targets.
 #include "document_base.h"
+#include "hidden_refresh.h"
 #include "kavro_doc.h"
 #include "series_model.h"
 #include "target_host.h"
@@ -65,7 +66,7 @@ public:
 
     // Rebuilds after hints that came while the table was hidden.
     void RefreshIfNeeded();
-    bool isStale() const { return m_stale != Stale::No; }
+    bool isStale() const { return m_refresh.owes(); }
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -116,8 +117,8 @@ private:
     bool m_shotListMode = true;
     bool m_allTraces = false;
     kavro::series::ListLayout m_layout;
-    // A new document also resets the current shot and, for biathlon, the mode.
-    enum class Stale { No, Rows, Everything };
-    Stale m_stale = Stale::No;
-    bool m_refreshing = false;
+    // A rebuild of everything covers the rows; it also resets the current shot and, for biathlon,
+    // the mode, as a new document does.
+    enum Owed : unsigned { kRows = 1, kEverything = 2 };
+    HiddenRefresh m_refresh;
 };

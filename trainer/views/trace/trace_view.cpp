@@ -10,7 +10,6 @@
 #include "com/olecolor.h"
 
 #include <QKeyEvent>
-#include <QScopeGuard>
 #include <QSplitter>
 
 #include <cmath>
@@ -694,7 +693,7 @@ void CTraceView::OnUpdate(CView*, int hint, void* p1, void* p2, intptr_t value)
     ITarget* t = target();
     if (!t)
         return;
-    if (!isVisible() && !m_refreshing && NoteWhileHidden(hint, p1, p2))
+    if (m_refresh.defers(*this) && NoteWhileHidden(hint, p1, p2))
         return;
     const bool advanced = theAppOptions().AdvancedMode;
     switch (hint) {
@@ -900,26 +899,23 @@ bool CTraceView::NoteWhileHidden(int hint, void* p1, void* p2)
     case KavroHint::AdvancedMode: break;
     default: return false;
     }
-    m_stale = true;
+    m_refresh.owe(1);
     return true;
 }
 
 void CTraceView::RefreshIfNeeded()
 {
-    if (!m_stale)
-        return;
-    m_stale = false;
     // Everything from the document, as after a new document; then the aiming in progress, if any.
-    const ComPtr<IShot> current = m_currentShot;
-    m_refreshing = true;
-    const auto done = qScopeGuard([this] { m_refreshing = false; });
-    OnUpdate(nullptr, KavroHint::Everything, nullptr, nullptr, 0);
-    m_currentShot = current;
-    if (m_liveAiming) {
-        ShowLiveAiming(m_liveAiming.get());
-        if (ITarget* t = target())
-            t->UpdateAiming(m_liveAiming.get());
-    }
+    m_refresh.catchUp([this](unsigned) {
+        const ComPtr<IShot> current = m_currentShot;
+        OnUpdate(nullptr, KavroHint::Everything, nullptr, nullptr, 0);
+        m_currentShot = current;
+        if (m_liveAiming) {
+            ShowLiveAiming(m_liveAiming.get());
+            if (ITarget* t = target())
+                t->UpdateAiming(m_liveAiming.get());
+        }
+    });
 }
 
 void CTraceView::showEvent(QShowEvent* event)

@@ -2,6 +2,7 @@
 // The trace view: the selected shot's aiming with its trace on a large target, the pulse panel
 // beside it and the replay panel over it; it follows the practice document through its hints.
 #include "document_base.h"
+#include "hidden_refresh.h"
 #include "kavro_doc.h"
 #include "pulse_window.h"
 #include "replay_panel.h"
@@ -77,7 +78,7 @@ public:
     void OnReplayScroll(kavro::trace::ScrollCode code, int thumb);
     // Brings the control up to date after hints that came while the view was hidden.
     void RefreshIfNeeded();
-    bool isStale() const { return m_stale; }
+    bool isStale() const { return m_refresh.owes(); }
 
     // Timer steps.
     void OnZoomTimer();
@@ -129,7 +130,6 @@ private:
     DATE m_lastBeat = 0, m_previousBeat = 0;
     int m_triggerMax = 0;
     int m_fixedTriggerScale = 0;
-    bool m_stale = false;
-    bool m_refreshing = false;
+    HiddenRefresh m_refresh;
     ComPtr<IAiming> m_liveAiming; // from its start until it concludes finally
 };
