@@ -625,7 +625,7 @@ bool CKavroDoc::SaveModified()
         return false;
     if (answer == QMessageBox::Yes && !Save()) {
         // Whatever the user was about to do waits; without a word it would look as if nothing happened.
-        ShowMessageBox(lastSaveFailureText(), QMessageBox::Ok, QMessageBox::Critical, QString(), owner);
+        ShowLastSaveFailure(owner);
         return false;
     }
     return true;
@@ -1105,6 +1105,11 @@ QString CKavroDoc::saveFailureText(HRESULT result)
     if (reason == 33303)
         text = text.arg(QString::number(uint32_t(result), 16).toUpper().rightJustified(8, QLatin1Char('0')));
     return text;
+}
+
+void CKavroDoc::ShowLastSaveFailure(QWidget* owner) const
+{
+    ShowMessageBox(lastSaveFailureText(), QMessageBox::Ok, QMessageBox::Critical, QString(), owner);
 }
 
 QString CKavroDoc::openFailureText(const QString& readError)

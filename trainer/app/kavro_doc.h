@@ -10,6 +10,8 @@
 
 #include <QString>
 
+class QWidget;
+
 class CKavroDoc : public CDocumentBase {
 public:
     enum ReplayState { ReplayStopped = 0, ReplayPaused = 1, ReplayPlaying = 2 };
@@ -125,6 +127,8 @@ public:
     static QString saveFailureText(HRESULT result);
     // That text for the last Save or SaveCopyTo.
     QString lastSaveFailureText() const { return saveFailureText(m_lastSaveResult); }
+    // Tells the user, over `owner`, why the last Save or SaveCopyTo failed.
+    void ShowLastSaveFailure(QWidget* owner) const;
 
 private:
     void ReleaseCache();

@@ -924,7 +924,7 @@ void CMainFrame::OnSave()
     if (!m_doc.HasDocument() || !m_doc.IsModified() || m_doc.ShotCountWithHidden() == 0)
         return;
     if (!m_doc.Save())
-        ShowMessageBox(m_doc.lastSaveFailureText(), QMessageBox::Ok, QMessageBox::Critical, QString(), this);
+        m_doc.ShowLastSaveFailure(this);
 }
 
 void CMainFrame::OnSendToFolder()
@@ -939,7 +939,7 @@ void CMainFrame::OnSendToFolder()
     if (!folder.endsWith(QLatin1Char('/')))
         folder += QLatin1Char('/');
     if (!m_doc.SaveCopyTo(folder))
-        ShowMessageBox(m_doc.lastSaveFailureText(), QMessageBox::Ok, QMessageBox::Critical, QString(), this);
+        m_doc.ShowLastSaveFailure(this);
 }
 
 void CMainFrame::SendResultsByMail()
@@ -947,7 +947,7 @@ void CMainFrame::SendResultsByMail()
     int32_t version = 0;
     m_doc.GetFileVersion(&version);
     if ((m_doc.IsModified() || version <= 9) && !m_doc.Save()) {
-        ShowMessageBox(m_doc.lastSaveFailureText(), QMessageBox::Ok, QMessageBox::Critical, QString(), this);
+        m_doc.ShowLastSaveFailure(this);
         return;
     }
     QString path;
