@@ -1,5 +1,6 @@
 #include "command_state.h"
 
+#include "kavro_hints.h"
 #include "language_table.h"
 
 // The Language menu in its order; Dutch, in the language table but missing from the menu, goes
@@ -211,4 +212,88 @@ bool prunedInSimpleMode(int c)
 {
     return (c >= 32773 && c <= 32774) || (c >= 32778 && c <= 32780) || (c >= 32791 && c <= 32795)
         || (c >= 0xE800 && c <= 59393) || (c >= 32814 && c <= 32875) || (c >= 32796 && c <= 32815) || c == 32873;
+}
+
+uint32_t commandInputs(int command)
+{
+    using namespace CommandInput;
+    if (languageOfCommand(command) != 0)
+        return Language;
+    switch (command) {
+    case Cmd::StartPractice:
+    case Cmd::SwitchToMatch:
+    case Cmd::AdjustSensor: return Practice | Preview;
+    case Cmd::Save:
+    case Cmd::Print:
+    case Cmd::PrintPreview:
+    case Cmd::DeleteSightingShots:
+    case Cmd::DeleteAllShots:
+    case Cmd::Sightings:
+    case Cmd::ShowHidden:
+    case Cmd::ShotsParameters: return Document;
+    case Cmd::SendToFolder:
+    case Cmd::OpenModel:
+    case Cmd::CloseModel:
+    case Cmd::SendToEmail: return Document | Preview;
+    // The caption follows the hidden flag of the selected shot, which hint 0 announces.
+    case Cmd::HideRestoreShot: return Selection | Document;
+    case Cmd::PrintShot: return Selection;
+    case Cmd::ClosePreview:
+    case Cmd::PreviousPage:
+    case Cmd::NextPage: return Preview;
+    case Cmd::Replay: return Selection | Replay | Preview;
+    case Cmd::ReplayAll: return Document | Replay;
+    case Cmd::Continue:
+    case Cmd::StopPractice:
+    case Cmd::ResetTraceTarget:
+    case Cmd::ResetHardware: return Practice;
+    case Cmd::Prone:
+    case Cmd::Standing:
+    case Cmd::Kneeling: return Practice | Document;
+    case Cmd::ExpertMode:
+    case Cmd::SoundOff: return Options;
+    case Cmd::ShotList:
+    case Cmd::Series:
+    case Cmd::AllTraces: return Document | Panes;
+    case Cmd::ClosePane:
+    case Cmd::FullScreen: return Panes;
+    // The tool bar counts as shown while the preview stands in its place.
+    case Cmd::ToolBar: return Bars | Preview;
+    case Cmd::StatusBar: return Bars;
+    case Cmd::ViewInfo:
+    case Cmd::ViewTrace:
+    case Cmd::ViewDistance:
+    case Cmd::ViewCoordination:
+    case Cmd::ViewShift:
+    case Cmd::ViewSpeed:
+    case Cmd::ViewIntervals:
+    case Cmd::ViewProbability: return Document | Preview | Panes;
+    default: return None;
+    }
+}
+
+uint32_t hintInputs(int hint)
+{
+    using namespace CommandInput;
+    switch (hint) {
+    case KavroHint::Everything:
+    case KavroHint::Language: return All;
+    case KavroHint::Model:
+    case KavroHint::Saved:
+    case KavroHint::IncludeSightings:
+    case KavroHint::Position: return Document;
+    // A new selection ends the replay of the old one.
+    case KavroHint::SelectedShot: return Selection | Replay;
+    case KavroHint::AimingStarted: return Selection;
+    case KavroHint::ShotAdded: return Document | Selection;
+    case KavroHint::ReplayStarts:
+    case KavroHint::ReplayStopped:
+    case KavroHint::ReplayPaused: return Replay;
+    case KavroHint::PracticeStarted:
+    case KavroHint::MatchStarted:
+    case KavroHint::PracticeStopped:
+    case KavroHint::BiathlonSubTarget: return Practice;
+    case KavroHint::AdvancedMode: return Options | Panes;
+    default: return None;
+    }
 }

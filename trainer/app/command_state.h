@@ -5,6 +5,7 @@
 
 #include <QString>
 
+#include <cstdint>
 #include <set>
 #include <vector>
 
@@ -58,6 +59,29 @@ struct CommandState {
 };
 
 CommandState commandState(int command, const FrameState& s);
+
+// The parts of FrameState a command's state is worked out from. A change to one of them
+// re-evaluates exactly the commands that name it; nothing re-evaluates on a clock.
+namespace CommandInput {
+enum : uint32_t {
+    None = 0,
+    Document = 1u << 0, // the document, its shots, model, event, position and display choices
+    Selection = 1u << 1, // the selected shot and whether it is hidden
+    Replay = 1u << 2, // the replay's state and Replay all
+    Practice = 1u << 3, // device, timed procedure, match, Continue, sub-target, result shown
+    Preview = 1u << 4,
+    Panes = 1u << 5, // shot-list pane and its mode, the visible view, all traces, full screen
+    Bars = 1u << 6, // tool bar and status bar shown
+    Options = 1u << 7, // expert mode, sound
+    Language = 1u << 8,
+    All = (1u << 9) - 1,
+};
+}
+
+// What each command depends on (None: fixed for the life of the frame).
+uint32_t commandInputs(int command);
+// What a document hint may have changed, seen from the commands.
+uint32_t hintInputs(int hint);
 
 // Every command the frame handles, for tests and for building the actions.
 const std::vector<int>& frameCommands();

@@ -1,77 +1,66 @@
 #include "device_event_sink.h"
 
-#include "main_frame.h"
+#include "practice_controller.h"
 
 namespace {
 
 class DeviceEventSink final : public ComObject<DeviceEventSink, _IKavroDeviceEvents> {
 public:
-    explicit DeviceEventSink(CMainFrame* frame) : m_frame(frame) { }
+    explicit DeviceEventSink(PracticeController* practice) : practice_(practice) { }
 
     HRESULT StartAiming(int32_t n, IAiming* a) override
     {
-        m_frame->OnDeviceStartAiming(n, a);
+        practice_->OnStartAiming(n, a);
         return S_OK;
     }
     HRESULT NewCoordinates(int32_t n, IAiming* a, int32_t count) override
     {
-        m_frame->OnDeviceNewCoordinates(n, a, count);
+        practice_->OnNewCoordinates(n, a, count);
         return S_OK;
     }
     HRESULT Shot(int32_t n, IAiming* a, IShot* s) override
     {
-        m_frame->OnDeviceShot(n, a, s);
+        practice_->OnShot(n, a, s);
         return S_OK;
     }
     HRESULT ConcludeAiming(int32_t n, IAiming* a) override
     {
-        m_frame->OnDeviceConcludeAiming(n, a);
+        practice_->OnConcludeAiming(n, a);
         return S_OK;
     }
     HRESULT FinalConcludeAiming(int32_t n) override
     {
-        m_frame->OnDeviceFinalConcludeAiming(n);
+        practice_->OnFinalConcludeAiming(n);
         return S_OK;
     }
     HRESULT PulseChanged(int32_t n, int32_t pulse) override
     {
-        m_frame->OnDevicePulseChanged(n, pulse);
+        practice_->OnPulseChanged(n, pulse);
         return S_OK;
     }
     HRESULT Trigger(int32_t n, int32_t count) override
     {
-        m_frame->OnDeviceTrigger(n, count);
+        practice_->OnTrigger(n, count);
         return S_OK;
     }
     HRESULT HeartBeat(int32_t n, DATE lo, DATE hi) override
     {
-        m_frame->OnDeviceHeartBeat(n, lo, hi);
+        practice_->OnHeartBeat(n, lo, hi);
         return S_OK;
     }
-    HRESULT Disconnected() override
-    {
-        m_frame->OnDeviceDisconnected();
-        return S_OK;
-    }
-    HRESULT Reconnected() override
-    {
-        m_frame->OnDeviceReconnected();
-        return S_OK;
-    }
-    HRESULT Timeout(int32_t seconds) override
-    {
-        m_frame->OnDeviceTimeout(seconds);
-        return S_OK;
-    }
+    // The trainer takes no action on the state of the link.
+    HRESULT Disconnected() override { return S_OK; }
+    HRESULT Reconnected() override { return S_OK; }
+    HRESULT Timeout(int32_t) override { return S_OK; }
 
 private:
-    CMainFrame* m_frame;
+    PracticeController* practice_;
 };
 
 } // namespace
 
-ComPtr<IUnknown> makeDeviceEventSink(CMainFrame* frame)
+ComPtr<IUnknown> makeDeviceEventSink(PracticeController* practice)
 {
-    auto sink = DeviceEventSink::create(frame);
+    auto sink = DeviceEventSink::create(practice);
     return ComPtr<IUnknown>(sink->identity());
 }

@@ -1,7 +1,7 @@
 #pragma once
-// Hands the device's events to the frame, on the thread that made the device.
+// Hands the device's events to the practice, on the thread that made the device.
 #include "kavrodev.h"
 
-class CMainFrame;
+class PracticeController;
 
-ComPtr<IUnknown> makeDeviceEventSink(CMainFrame* frame);
+ComPtr<IUnknown> makeDeviceEventSink(PracticeController* practice);

@@ -2,134 +2,32 @@
 
 #include "about_dialog.h"
 #include "app_options.h"
-#include "app_registry.h"
-#include "catalog_dialog.h"
 #include "desktop_registration.h"
-#include "device_event_sink.h"
 #include "doc_helpers.h"
-#include "frame_message.h"
 #include "help.h"
-#include "live_server.h"
-#include "sequencer.h"
 #include "language_module.h"
-#include "menu_layout.h"
+#include "options_dialog.h"
+#include "shots_parameters_dialog.h"
 #include "ui_text.h"
 
-#include "com/classregistry.h"
 #include "com/oledate.h"
-#include "thread/clock.h"
 
-#include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDateTime>
-#include <QFileDialog>
-#include <QFileInfo>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenuBar>
 #include <QMimeData>
-#include <QProcess>
 #include <QProgressBar>
-#include <QScreen>
-#include <QSplitter>
-#include <QStackedWidget>
-#include <QStandardPaths>
 #include <QStatusBar>
 #include <QStatusTipEvent>
+#include <QTimer>
 #include <QToolBar>
-#include <QVBoxLayout>
 
 #include <cstdio>
 
 namespace {
-
-std::function<QString()>& openDialogHook()
-{
-    static std::function<QString()> h;
-    return h;
-}
-
-std::function<QString()>& folderDialogHook()
-{
-    static std::function<QString()> h;
-    return h;
-}
-
-// The status prompt is the text before the first line break of a command's string; the tool
-// tip the text after it.
-QString promptOf(const QString& s)
-{
-    return s.section(QLatin1Char('\n'), 0, 0);
-}
-
-QString tipOf(const QString& s)
-{
-    const QString tip = s.section(QLatin1Char('\n'), 1, 1);
-    return tip.isEmpty() ? promptOf(s) : tip;
-}
-
-QKeySequence shortcutOf(int command)
-{
-    switch (command) {
-    case Cmd::StartPractice: return QKeySequence(Qt::CTRL | Qt::Key_N);
-    case Cmd::Open: return QKeySequence(Qt::CTRL | Qt::Key_O);
-    case Cmd::Save: return QKeySequence(Qt::CTRL | Qt::Key_S);
-    case Cmd::AdjustSensor: return QKeySequence(Qt::Key_F2);
-    case Cmd::SwitchToMatch: return QKeySequence(Qt::Key_F3);
-    case Cmd::ViewInfo: return QKeySequence(Qt::Key_F4);
-    case Cmd::ViewTrace: return QKeySequence(Qt::Key_F5);
-    case Cmd::ViewDistance: return QKeySequence(Qt::Key_F6);
-    case Cmd::ViewCoordination: return QKeySequence(Qt::Key_F7);
-    case Cmd::ViewShift: return QKeySequence(Qt::Key_F8);
-    case Cmd::ViewSpeed: return QKeySequence(Qt::Key_F9);
-    case Cmd::ViewIntervals: return QKeySequence(Qt::Key_F10);
-    case Cmd::ViewProbability: return QKeySequence(Qt::Key_F11);
-    case Cmd::FullScreen: return QKeySequence(Qt::Key_F12);
-    case Cmd::ResetHardware: return QKeySequence(Qt::CTRL | Qt::Key_H);
-    case Cmd::HelpContents: return QKeySequence(Qt::Key_F1);
-    default: return QKeySequence();
-    }
-}
-
-bool isCheckable(int command)
-{
-    switch (command) {
-    case Cmd::Replay:
-    case Cmd::ReplayAll:
-    case Cmd::Prone:
-    case Cmd::Standing:
-    case Cmd::Kneeling:
-    case Cmd::ExpertMode:
-    case Cmd::Sightings:
-    case Cmd::ShotList:
-    case Cmd::Series:
-    case Cmd::ToolBar:
-    case Cmd::StatusBar:
-    case Cmd::ShowHidden:
-    case Cmd::AllTraces:
-    case Cmd::ViewInfo:
-    case Cmd::ViewTrace:
-    case Cmd::ViewDistance:
-    case Cmd::ViewCoordination:
-    case Cmd::ViewShift:
-    case Cmd::ViewSpeed:
-    case Cmd::ViewIntervals:
-    case Cmd::ViewProbability:
-    case Cmd::FullScreen:
-    case Cmd::SoundOff: return true;
-    default: return languageOfCommand(command) != 0;
-    }
-}
-
-const int kViewCommands[] = {Cmd::ViewInfo,  Cmd::ViewTrace, Cmd::ViewDistance,  Cmd::ViewCoordination,
-                             Cmd::ViewShift, Cmd::ViewSpeed, Cmd::ViewIntervals, Cmd::ViewProbability};
-
-// The desktop's mail helper: it opens the user's mail program with the file attached.
-QString mailHelper()
-{
-    return QStandardPaths::findExecutable(QStringLiteral("xdg-email"));
-}
 
 QString shotTimeText(DATE d)
 {
@@ -140,71 +38,46 @@ QString shotTimeText(DATE d)
     return QLocale().toString(t, QLocale::ShortFormat);
 }
 
+QString firstLocalFile(const QMimeData* mime)
+{
+    if (!mime || !mime->hasUrls())
+        return QString();
+    for (const QUrl& url : mime->urls())
+        if (url.isLocalFile())
+            return url.toLocalFile();
+    return QString();
+}
+
 } // namespace
-
-void CMainFrame::setOpenDialogHook(std::function<QString()> hook)
-{
-    openDialogHook() = std::move(hook);
-}
-
-void CMainFrame::setFolderDialogHook(std::function<QString()> hook)
-{
-    folderDialogHook() = std::move(hook);
-}
 
 CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent)
 {
     setObjectName(QStringLiteral("KavroMainFrame"));
     ensureProgramResources();
     setWindowIcon(QIcon(QStringLiteral(":/kavropro/kavropro.svg")));
-    m_deviceSink = makeDeviceEventSink(this);
     // The frame hears every hint first: it was the document's first view.
     m_doc.AddView(this);
-    createActions();
+    commands_ = std::make_unique<FrameCommands>(
+        this, m_doc, [this] { return currentState(); }, [this](int command) { OnCommand(command); });
+    panes_ = std::make_unique<FramePanes>(*this);
+    replay_ = std::make_unique<ReplayController>(*this);
+    documents_ = std::make_unique<DocumentCommands>(*this);
     buildToolBars();
     buildStatusBar();
-    buildPanes();
-    buildMenus();
+    panes_->build();
+    commands_->buildMenus(menuBar());
     reloadTexts();
-    m_mailer = mailHelper();
 
-    auto timer = [this](const char* name, bool singleShot) {
-        auto* t = new QTimer(this);
-        t->setObjectName(QString::fromLatin1(name));
-        t->setSingleShot(singleShot);
-        return t;
-    };
-    m_timer1 = timer("uiTimer", false);
-    m_timer2 = timer("replayAllTimer", true);
-    m_timer3 = timer("resultShownTimer", true);
-    m_timer5 = timer("announceTimer", true);
-    m_timer4 = timer("autoReplayTimer", true);
-    connect(m_timer4, &QTimer::timeout, this, &CMainFrame::OnAutoReplayTimer);
-    connect(m_timer1, &QTimer::timeout, this, &CMainFrame::OnTimer1);
-    connect(m_timer2, &QTimer::timeout, this, &CMainFrame::OnReplayAllTimer);
-    connect(m_timer3, &QTimer::timeout, this, [this] {
-        m_resultShown = true;
-        UpdateCommandUI();
-    });
-    connect(m_timer5, &QTimer::timeout, this, [this] {
-        kavro::AnnounceResult(m_pendingAnnounceShot.get());
-        m_pendingAnnounceShot = nullptr;
-    });
+    titleRefreshTimer_ = new QTimer(this);
+    titleRefreshTimer_->setObjectName(QStringLiteral("titleRefreshTimer"));
+    connect(titleRefreshTimer_, &QTimer::timeout, this, &CMainFrame::UpdateTitle);
+    titleRefreshTimer_->start(500);
     connect(&kavro::LanguageModule::instance(), &kavro::LanguageModule::languageChanged, this,
             &CMainFrame::OnLanguageChanged);
-    m_timer1->start(100);
 
-    m_sequencerHost = makeSequencerHost(this);
-    m_sequencer = std::make_unique<kavro::trainer::RangeSequencer>(*m_sequencerHost, kavro::realClock());
-    m_live = new kavro::live::LiveServer(this);
-    QString livePath;
-    if (FAILED(kavro::live::socketPath(&livePath)))
-        qWarning("Live notifications are off: the per-user runtime folder is not private");
-    else if (!m_live->listen(livePath))
-        qWarning("Live notifications are off: %s", qPrintable(m_live->errorString()));
-
+    practice_ = std::make_unique<PracticeController>(*this);
     m_doc.UpdateAllViews(nullptr, KavroHint::Everything);
-    createSounds();
+    sounds_ = std::make_unique<FrameSounds>(this);
     setAcceptDrops(true);
     qApp->installEventFilter(this);
     setLayoutDirection(kavro::LanguageModule::instance().layoutDirection());
@@ -212,107 +85,17 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent)
 
 CMainFrame::~CMainFrame()
 {
-    StopPractice();
-    m_sequencer.reset();
-    releaseSounds();
+    // The practice goes first: stopping it still tells the views, sounds and commands.
+    practice_.reset();
+    sounds_.reset();
     qApp->removeEventFilter(this);
     if (CMainFrameBase::current() == this)
         CMainFrameBase::setCurrent(nullptr);
-    // Views are widgets the frame owns; they leave the document before it goes.
-    m_views.clear();
-    delete m_splitter;
-    m_splitter = nullptr;
+    panes_.reset();
     m_doc.RemoveView(this);
 }
 
-// --- building --------------------------------------------------------------------------------
-
-void CMainFrame::createActions()
-{
-    for (int command : frameCommands()) {
-        auto* a = new QAction(this);
-        a->setData(command);
-        a->setCheckable(isCheckable(command));
-        a->setShortcut(shortcutOf(command));
-        a->setShortcutContext(Qt::WindowShortcut);
-        connect(a, &QAction::triggered, this, [this, command] { OnCommand(command); });
-        addAction(a); // shortcuts work with the menu bar hidden too
-        m_actions[command] = a;
-    }
-}
-
-QAction* CMainFrame::addButton(QToolBar* bar, int command)
-{
-    auto* button = new QAction(bar);
-    button->setData(command);
-    button->setCheckable(isCheckable(command));
-    connect(button, &QAction::triggered, this, [this, command] { OnCommand(command); });
-    bar->addAction(button);
-    m_buttons.emplace_back(button, command);
-    return button;
-}
-
-void CMainFrame::buildMenus()
-{
-    QMenuBar* bar = menuBar();
-    bar->clear();
-    const bool simple = !kavro::theAppOptions().AdvancedMode;
-    for (const MenuLayout& sub : fullMainMenu()) {
-        const std::vector<int> items = simple ? prunedForSimpleMode(sub.items) : sub.items;
-        if (items.empty())
-            continue;
-        QMenu* menu = bar->addMenu(uiText(int(menuTextId(kMainMenu, uint16_t(sub.position)))));
-        for (int id : items) {
-            if (id == 0) {
-                menu->addSeparator();
-            } else if (id == Cmd::LanguagePlaceholder) {
-                QMenu* languages = menu->addMenu(uiText(int(menuTextId(kMainMenu, uint16_t(id)))));
-                connect(languages, &QMenu::aboutToShow, this, [this, languages] { fillLanguageMenu(languages); });
-                fillLanguageMenu(languages);
-            } else {
-                menu->addAction(action(id));
-            }
-        }
-        connect(menu, &QMenu::aboutToShow, this, &CMainFrame::UpdateCommandUI);
-    }
-    if (!m_shotMenu) {
-        m_shotMenu = new QMenu(this);
-        for (int id : shotContextMenu()) {
-            // Its captions are its own (menu 256), so the items are actions of their own too.
-            auto* item = m_shotMenu->addAction(uiText(int(menuTextId(kShotMenu, uint16_t(id)))));
-            item->setData(id);
-            connect(item, &QAction::triggered, this, [this, id] { OnCommand(id); });
-            // Replay is what a double click on a shot does: the menu shows it as its default.
-            if (id == Cmd::Replay)
-                m_shotMenu->setDefaultAction(item);
-        }
-        connect(m_shotMenu, &QMenu::aboutToShow, this, [this] {
-            for (QAction* item : m_shotMenu->actions()) {
-                const int id = item->data().toInt();
-                item->setText(shownCaption(id, uiText(int(menuTextId(kShotMenu, uint16_t(id))))));
-                item->setEnabled(action(id)->isEnabled());
-            }
-        });
-    }
-}
-
-void CMainFrame::ShowShotContextMenu(const QPoint& globalPos)
-{
-    UpdateCommandUI();
-    m_shotMenu->popup(globalPos);
-}
-
-void CMainFrame::fillLanguageMenu(QMenu* menu)
-{
-    menu->clear();
-    bool first = true;
-    for (const LanguageMenuItem& l : kLanguageMenu) {
-        menu->addAction(action(l.command));
-        if (first)
-            menu->addSeparator();
-        first = false;
-    }
-}
+// --- window ----------------------------------------------------------------------------------
 
 void CMainFrame::buildToolBars()
 {
@@ -325,16 +108,19 @@ void CMainFrame::buildToolBars()
         if (id == 0)
             m_mainBar->addSeparator();
         else
-            addButton(m_mainBar, id);
+            commands_->addButton(m_mainBar, id);
     }
     addToolBar(Qt::TopToolBarArea, m_mainBar);
+    // The window's own menu of bars may hide it too.
+    connect(m_mainBar, &QToolBar::visibilityChanged, this, [this] { commands_->inputsChanged(CommandInput::Bars); });
 
     m_previewBar = new QToolBar(this);
     m_previewBar->setObjectName(QStringLiteral("PreviewToolBar"));
     for (int id : {Cmd::Print, Cmd::PreviousPage, Cmd::NextPage, Cmd::ClosePreview})
-        addButton(m_previewBar, id);
+        commands_->addButton(m_previewBar, id);
     addToolBar(Qt::TopToolBarArea, m_previewBar);
     m_previewBar->hide();
+    panes_->setWindowBars(m_mainBar, m_previewBar);
 }
 
 void CMainFrame::buildStatusBar()
@@ -346,6 +132,12 @@ void CMainFrame::buildStatusBar()
 void CMainFrame::showPaneText()
 {
     m_statusText->setText(m_prompt.isEmpty() ? m_paneText : m_prompt);
+}
+
+void CMainFrame::SetStatusText(const QString& text)
+{
+    m_paneText = text;
+    showPaneText();
 }
 
 // Prompts go into pane 0 rather than the bar's own message, which Qt draws over the pane's label
@@ -365,135 +157,6 @@ QStatusBar* CMainFrame::GetStatusBar()
 {
     return statusBar();
 }
-
-void CMainFrame::buildPanes()
-{
-    m_splitter = new QSplitter(Qt::Horizontal, this);
-    m_splitter->setObjectName(QStringLiteral("MainSplitter"));
-    m_splitter->setChildrenCollapsible(false);
-
-    m_leftPane = new QWidget(m_splitter);
-    auto* left = new QVBoxLayout(m_leftPane);
-    left->setContentsMargins(0, 0, 0, 0);
-    left->setSpacing(0);
-    m_leftTitle = new QLabel(m_leftPane);
-    m_leftTitle->setObjectName(QStringLiteral("ShotListPaneTitle"));
-    m_leftTitle->setMargin(3);
-    left->addWidget(m_leftTitle);
-    m_contentsBar = new QToolBar(m_leftPane);
-    for (int id : {Cmd::Replay, Cmd::Sightings, Cmd::AllTraces})
-        addButton(m_contentsBar, id);
-    left->addWidget(m_contentsBar);
-
-    auto* right = new QWidget(m_splitter);
-    auto* rightLayout = new QVBoxLayout(right);
-    rightLayout->setContentsMargins(0, 0, 0, 0);
-    rightLayout->setSpacing(0);
-    m_viewBar = new QToolBar(right);
-    for (int id : kViewCommands)
-        addButton(m_viewBar, id);
-    rightLayout->addWidget(m_viewBar);
-    m_viewStack = new QStackedWidget(right);
-    // Shown while no view is visible: an empty area, not a view.
-    m_emptyView = new QWidget(m_viewStack);
-    m_viewStack->addWidget(m_emptyView);
-    rightLayout->addWidget(m_viewStack, 1);
-
-    // A view that did not attach itself to the document is attached here.
-    auto attach = [this](QWidget* view) {
-        if (auto* v = dynamic_cast<CView*>(view); v && !v->document())
-            m_doc.AddView(v);
-    };
-    for (const ViewRegistration& r : registeredViews()) {
-        if (r.id == ViewId::SeriesTable) {
-            m_seriesTable = r.create(m_doc, m_leftPane);
-            if (m_seriesTable) {
-                attach(m_seriesTable);
-                left->addWidget(m_seriesTable, 1);
-            }
-            continue;
-        }
-        QWidget* view = r.create(m_doc, m_viewStack);
-        if (!view)
-            continue;
-        attach(view);
-        view->hide();
-        m_viewStack->addWidget(view);
-        m_views[r.commandId] = view;
-    }
-    if (!m_seriesTable)
-        left->addStretch(1);
-    m_splitter->setStretchFactor(1, 1);
-    m_leftPane->hide();
-    setCentralWidget(m_splitter);
-}
-
-void CMainFrame::applyActionTexts(int command)
-{
-    QAction* a = action(command);
-    const QString strings = uiText(command);
-    QString caption = uiText(int(menuTextId(kMainMenu, uint16_t(command))));
-    if (languageOfCommand(command) != 0) {
-        for (const LanguageMenuItem& l : kLanguageMenu)
-            if (l.command == command)
-                caption = QString::fromUtf8(l.caption);
-    }
-    caption = shownCaption(command, caption);
-    if (caption.isEmpty())
-        caption = tipOf(strings);
-    // The menu caption carries the shortcut after a tab; the action shows its own.
-    a->setText(caption.section(QLatin1Char('\t'), 0, 0));
-    a->setStatusTip(promptOf(strings));
-    a->setToolTip(tipOf(strings));
-    const QString buttonText = tipOf(strings).section(QStringLiteral(" ("), 0, 0);
-    for (auto& [button, id] : m_buttons) {
-        if (id != command)
-            continue;
-        button->setText(buttonText);
-        button->setToolTip(tipOf(strings));
-        button->setStatusTip(promptOf(strings));
-    }
-}
-
-QString CMainFrame::shownCaption(int command, const QString& caption)
-{
-    if (command != Cmd::HideRestoreShot)
-        return caption;
-    // Two captions: the second while the selected shot is hidden.
-    ComPtr<IShot> shot;
-    VARIANT_BOOL hidden = VARIANT_FALSE;
-    if (m_doc.GetSelectedShot(&shot))
-        shot->get_Hidden(&hidden);
-    const int part = hidden == VARIANT_TRUE ? 1 : 0;
-    return caption.section(QLatin1Char('\n'), part, part);
-}
-
-void CMainFrame::reloadTexts()
-{
-    for (const auto& [command, a] : m_actions)
-        applyActionTexts(command);
-    m_mainBar->setWindowTitle(tipOf(uiText(Cmd::ToolBar)));
-    SetStatusText(uiText(57345));
-    SetShotListPaneTitle();
-    UpdateTitle();
-}
-
-void CMainFrame::SetShotListPaneTitle()
-{
-    const bool series = m_seriesTable && dynamic_cast<CSeriesTableMode*>(m_seriesTable)
-        && dynamic_cast<CSeriesTableMode*>(m_seriesTable)->IsSeriesMode();
-    const QString s = uiText(series ? Cmd::Series : Cmd::ShotList);
-    if (s.count(QLatin1Char('\n')) >= 2)
-        m_leftTitle->setText(s.section(QLatin1Char('\n'), 1, 1));
-}
-
-QAction* CMainFrame::action(int command) const
-{
-    auto it = m_actions.find(command);
-    return it == m_actions.end() ? nullptr : it->second;
-}
-
-// --- progress ----------------------------------------------------------------------------------
 
 void CMainFrame::BeginProgress(int stringId)
 {
@@ -515,117 +178,21 @@ void CMainFrame::EndProgress()
     SetStatusText(uiText(57345));
 }
 
-bool CMainFrame::IsDeviceConnected()
+void CMainFrame::reloadTexts()
 {
-    VARIANT_BOOL c = VARIANT_FALSE;
-    return m_device && SUCCEEDED(m_device->get_Connected(&c)) && c == VARIANT_TRUE;
+    commands_->reloadTexts();
+    m_mainBar->setWindowTitle(FrameCommands::tipOf(uiText(Cmd::ToolBar)));
+    SetStatusText(uiText(57345));
+    panes_->SetShotListPaneTitle();
+    UpdateTitle();
 }
 
-// --- state -----------------------------------------------------------------------------------
-
-FrameState CMainFrame::currentState()
+void CMainFrame::OnLanguageChanged()
 {
-    const kavro::AppOptions& options = kavro::theAppOptions();
-    FrameState s;
-    s.document = m_doc.HasDocument();
-    s.preview = m_previewOpen;
-    s.matchShots = m_doc.MatchShotCount();
-    s.sightingShots = m_doc.SightingShotCount();
-    s.shotsWithHidden = m_doc.ShotCountWithHidden();
-    s.device = m_device != nullptr;
-    s.timed = timedPractice();
-    s.matchStarted = m_matchStarted;
-    s.waitsForContinue = m_sequencer && m_sequencer->continueAsked();
-    s.threePositions = m_doc.IsThreePositions();
-    s.biathlon = m_doc.GetTargetKind() == TargetKind::Biathlon;
-    if (m_doc.document()) {
-        Variant v;
-        if (SUCCEEDED(m_doc.document()->get_Value(QStringLiteral("_position"), &v)) && v.vt() == VT_BSTR)
-            s.position = v.bstr();
-    }
-    s.subTarget = m_subTarget;
-    s.resultShown = m_resultShown;
-    s.advancedMode = options.AdvancedMode;
-    s.includeSightings = m_doc.includeSightings();
-    s.showHidden = m_doc.showHidden();
-    s.allTraces = m_allTraces;
-    ComPtr<IShot> selected;
-    s.shotSelected = m_doc.GetSelectedShot(&selected);
-    s.replayState = m_doc.GetReplayState();
-    s.replayAllRunning = m_replayAllRunning;
-    s.validModel = m_doc.HasModel();
-    s.mailAvailable = !m_mailer.isEmpty();
-    s.validShotTimes = s.matchShots > 0 && m_doc.HasValidShotTimes();
-    s.toolBarShown = m_mainBar->isVisibleTo(this) || (m_previewOpen && !m_barsBeforePreview.isEmpty());
-    s.statusBarShown = statusBar()->isVisibleTo(this);
-    s.fullScreen = m_fullScreen;
-    s.soundEnabled = options.SoundEnabled;
-    s.bothPanes = shotListPaneShown();
-    s.seriesMode = m_seriesTable && dynamic_cast<CSeriesTableMode*>(m_seriesTable)
-        && dynamic_cast<CSeriesTableMode*>(m_seriesTable)->IsSeriesMode();
-    s.visibleView = m_visibleView;
-    s.languageId = kavro::LanguageModule::instance().langId();
-    for (const auto& [command, view] : m_views)
-        if (view)
-            s.availableViews.insert(command);
-    s.seriesTableAvailable = m_seriesTable != nullptr;
-    s.practiceAvailable = true;
-    s.printingAvailable = reportPrinting() != nullptr;
-    s.optionsAvailable = true;
-    s.shotsParametersAvailable = true;
-    s.helpAvailable = !kavro::helpContentsUrl().isEmpty();
-    return s;
-}
-
-bool CMainFrame::shotListPaneShown() const
-{
-    return m_leftPane && m_leftPane->isVisibleTo(const_cast<CMainFrame*>(this));
-}
-
-void CMainFrame::UpdateCommandUI()
-{
-    const FrameState s = currentState();
-    for (const auto& [command, a] : m_actions) {
-        const CommandState c = commandState(command, s);
-        a->setEnabled(c.enabled);
-        if (a->isCheckable())
-            a->setChecked(c.checked);
-    }
-    for (auto& [button, command] : m_buttons) {
-        QAction* a = action(command);
-        button->setEnabled(a->isEnabled());
-        if (button->isCheckable())
-            button->setChecked(a->isChecked());
-    }
-    applyActionTexts(Cmd::HideRestoreShot);
-}
-
-void CMainFrame::UpdateToolbarButtons()
-{
-    const FrameState s = currentState();
-    for (auto& [button, command] : m_buttons)
-        button->setVisible(toolbarButtonVisible(command, s));
-    // A separator shows only between groups that still have a button.
-    for (QToolBar* bar : {m_mainBar, m_contentsBar, m_viewBar}) {
-        const QList<QAction*> items = bar->actions();
-        QAction* pending = nullptr;
-        bool buttonBefore = false;
-        for (QAction* a : items) {
-            if (a->isSeparator()) {
-                a->setVisible(false);
-                if (buttonBefore)
-                    pending = a;
-                buttonBefore = false;
-            } else if (a->isVisible()) {
-                if (pending)
-                    pending->setVisible(true);
-                pending = nullptr;
-                buttonBefore = true;
-            }
-        }
-    }
-    if (!shotListPaneAllowed(s) || !m_seriesTable)
-        setBothPanes(false);
+    reloadTexts();
+    commands_->buildMenus(menuBar());
+    setLayoutDirection(kavro::LanguageModule::instance().layoutDirection());
+    m_doc.UpdateAllViews(nullptr, KavroHint::Language);
 }
 
 void CMainFrame::UpdateTitle()
@@ -649,8 +216,7 @@ void CMainFrame::UpdateTitle()
         }
         if (m_doc.IsModified())
             title += QLatin1Char('*');
-        const bool signal = m_device && kavro::realClock().tickMs() - m_lastSignalTime < 1000;
-        title += signal ? QStringLiteral(" + ") : QStringLiteral(" - ");
+        title += practice_ && practice_->signalSeenLately() ? QStringLiteral(" + ") : QStringLiteral(" - ");
         title += program;
     } else {
         title = program;
@@ -659,191 +225,133 @@ void CMainFrame::UpdateTitle()
         setWindowTitle(title);
 }
 
-void CMainFrame::OnTimer1()
+// --- state -----------------------------------------------------------------------------------
+
+FrameState CMainFrame::currentState()
 {
-    UpdateCommandUI();
-    const qint64 now = QDateTime::currentMSecsSinceEpoch();
-    if (now - m_lastTitleUpdate >= 500) {
-        m_lastTitleUpdate = now;
-        UpdateTitle();
+    const kavro::AppOptions& options = kavro::theAppOptions();
+    FrameState s;
+    s.document = m_doc.HasDocument();
+    s.preview = panes_->previewOpen();
+    s.matchShots = m_doc.MatchShotCount();
+    s.sightingShots = m_doc.SightingShotCount();
+    s.shotsWithHidden = m_doc.ShotCountWithHidden();
+    if (practice_) {
+        s.device = practice_->hasDevice();
+        s.timed = practice_->timedPractice();
+        s.matchStarted = practice_->matchStarted();
+        s.waitsForContinue = practice_->sequencer().continueAsked();
+        s.subTarget = practice_->subTarget();
+        s.resultShown = practice_->resultShown();
     }
+    s.threePositions = m_doc.IsThreePositions();
+    s.biathlon = m_doc.GetTargetKind() == TargetKind::Biathlon;
+    if (m_doc.document()) {
+        Variant v;
+        if (SUCCEEDED(m_doc.document()->get_Value(QStringLiteral("_position"), &v)) && v.vt() == VT_BSTR)
+            s.position = v.bstr();
+    }
+    s.advancedMode = options.AdvancedMode;
+    s.includeSightings = m_doc.includeSightings();
+    s.showHidden = m_doc.showHidden();
+    s.allTraces = panes_->allTraces();
+    ComPtr<IShot> selected;
+    s.shotSelected = m_doc.GetSelectedShot(&selected);
+    s.replayState = m_doc.GetReplayState();
+    s.replayAllRunning = replay_->replayAllRunning();
+    s.validModel = m_doc.HasModel();
+    s.mailAvailable = documents_->mailAvailable();
+    s.validShotTimes = s.matchShots > 0 && m_doc.HasValidShotTimes();
+    s.toolBarShown = panes_->toolBarShown();
+    s.statusBarShown = statusBar()->isVisibleTo(this);
+    s.fullScreen = panes_->fullScreen();
+    s.soundEnabled = options.SoundEnabled;
+    s.bothPanes = panes_->shotListPaneShown();
+    s.seriesMode = panes_->seriesMode();
+    s.visibleView = panes_->visibleView();
+    s.languageId = kavro::LanguageModule::instance().langId();
+    for (int command : frameCommands())
+        if (panes_->viewForCommand(command))
+            s.availableViews.insert(command);
+    s.seriesTableAvailable = panes_->seriesTable() != nullptr;
+    s.practiceAvailable = true;
+    s.printingAvailable = reportPrinting() != nullptr;
+    s.optionsAvailable = true;
+    s.shotsParametersAvailable = true;
+    s.helpAvailable = !kavro::helpContentsUrl().isEmpty();
+    return s;
 }
 
-void CMainFrame::refreshPreview()
+void CMainFrame::UpdateToolbarButtons()
 {
-    // Without an open preview the laid-out report is still dropped, or the next preview would
-    // show the practice as it was.
-    if (reportPrinting())
-        reportPrinting()->RefreshPreview(m_previewOpen ? m_preview : nullptr);
+    const FrameState s = currentState();
+    commands_->updateButtons(s);
+    if (!shotListPaneAllowed(s) || !panes_->seriesTable())
+        panes_->setBothPanes(false);
 }
 
 // --- hints -----------------------------------------------------------------------------------
 
 void CMainFrame::OnUpdate(CView*, int hint, void* p1, void* p2, intptr_t)
 {
+    const kavro::AppOptions& options = kavro::theAppOptions();
     switch (hint) {
     case KavroHint::Everything:
-        m_replayAllRunning = false;
-        m_resultShown = false;
-        UpdateTitle();
-        UpdateCommandUI();
-        UpdateToolbarButtons();
-        refreshPreview();
-        break;
     case KavroHint::Language:
     case KavroHint::Saved:
     case KavroHint::ShooterName:
     case KavroHint::Comments:
-        m_replayAllRunning = false;
-        m_resultShown = false;
+        replay_->stopReplayAll();
+        practice_->clearResultShown();
         UpdateTitle();
-        UpdateCommandUI();
+        if (hint == KavroHint::Everything)
+            UpdateToolbarButtons();
         if (hint != KavroHint::Saved)
-            refreshPreview();
+            panes_->refreshPreview();
         break;
     case KavroHint::SelectedShot:
-        m_replayAllRunning = false;
-        m_autoReplayPending = false;
+        replay_->stopReplayAll();
+        replay_->cancelAutoReplay();
         break;
-    case KavroHint::ShotParameters: refreshPreview(); break;
+    case KavroHint::ShotParameters: panes_->refreshPreview(); break;
     case KavroHint::AimingStarted:
-        m_replayAllRunning = false;
-        m_autoReplayPending = false;
-        m_resultShown = false;
-        if (kavro::theAppOptions().AutoSwitchToTrace)
+        replay_->stopReplayAll();
+        replay_->cancelAutoReplay();
+        practice_->clearResultShown();
+        if (options.AutoSwitchToTrace)
             ShowView(Cmd::ViewTrace);
-        UpdateCommandUI();
         break;
     case KavroHint::ShotAdded:
-        m_pendingAnnounceShot = static_cast<IShot*>(p2);
-        m_timer5->start(500);
-        playSound(QStringLiteral("Shot"));
-        m_replayAllRunning = false;
-        m_timer3->start(1000);
+        sounds_->shotAdded(static_cast<IShot*>(p2));
+        replay_->stopReplayAll();
+        practice_->shotAdded();
         UpdateTitle();
-        UpdateCommandUI();
-        refreshPreview();
+        panes_->refreshPreview();
         break;
     case KavroHint::AimingConcluded:
-        if (kavro::theAppOptions().ForceReplay) {
-            m_currentAiming = nullptr;
-            StartAutoReplay();
+        if (options.ForceReplay) {
+            practice_->releaseCurrentAiming();
+            replay_->StartAutoReplay();
         }
         break;
     case KavroHint::AimingFinal:
-        if (!kavro::theAppOptions().ForceReplay)
-            StartAutoReplay();
+        if (!options.ForceReplay)
+            replay_->StartAutoReplay();
         break;
     case KavroHint::MayReplayStart:
-        if (m_currentAiming && p1)
+        if (practice_->currentAiming() && p1)
             *static_cast<uint8_t*>(p1) = 1;
         break;
     case KavroHint::ReplayStarts: ShowView(Cmd::ViewTrace); break;
-    case KavroHint::ReplayStopped:
-        if (m_replayAllRunning)
-            m_timer2->start(kavro::theAppOptions().ReplayAllPause * 1000);
-        UpdateCommandUI();
-        break;
+    case KavroHint::ReplayStopped: replay_->replayStopped(); break;
     case KavroHint::ShiftCorrection:
-        m_replayAllRunning = false;
-        m_autoReplayPending = false;
-        if (m_device && p1 && p2) {
-            float* dx = static_cast<float*>(p1);
-            float* dy = static_cast<float*>(p2);
-            float x = 0, y = 0;
-            m_device->get_CorrectionX(1, &x);
-            m_device->get_CorrectionY(1, &y);
-            x += *dx;
-            y += *dy;
-            m_device->put_CorrectionX(1, x);
-            m_device->put_CorrectionY(1, y);
-            *dx = x;
-            *dy = y;
-        }
+        replay_->stopReplayAll();
+        replay_->cancelAutoReplay();
+        practice_->correctShift(static_cast<float*>(p1), static_cast<float*>(p2));
         break;
     default: break;
     }
-}
-
-// --- documents -------------------------------------------------------------------------------
-
-bool CMainFrame::OpenDocumentFile(const QString& path)
-{
-    const bool hadDocument = m_doc.HasDocument();
-    if (!m_doc.OpenDocument(path))
-        return false;
-    m_replayAllRunning = false;
-    if (!hadDocument)
-        ShowDefaultView(false);
-    if (shotListPaneShown() && m_viewStack->currentWidget())
-        m_viewStack->currentWidget()->setFocus();
-    if (!kavro::theAppOptions().AdvancedMode)
-        m_doc.SetIncludeSightings(m_doc.SightingShotCount() > 0);
-    UpdateToolbarButtons();
-    return true;
-}
-
-void CMainFrame::ShowOpenFailure(const QString& path)
-{
-    ShowMessageBox(CKavroDoc::openFailureText(m_doc.lastReadError()), QMessageBox::Ok, QMessageBox::Critical, path,
-                   this);
-}
-
-bool CMainFrame::OpenFromUser(const QString& path)
-{
-    CommitPendingEdits();
-    if (path.isEmpty() || !m_doc.SaveModified())
-        return false;
-    StopPractice();
-    m_doc.Reset();
-    if (OpenDocumentFile(path))
-        return true;
-    ShowDefaultView(true);
-    ShowOpenFailure(path);
-    return false;
-}
-
-QString CMainFrame::choosePractice(const QString& title)
-{
-    if (openDialogHook())
-        return openDialogHook()();
-    kavro::trainer::CCatalogDlg dialog(this);
-    dialog.setCaption(title);
-    QString event, shooter;
-    m_doc.GetShooterName(&shooter);
-    ComPtr<IEventParams> current;
-    if (m_doc.document() && SUCCEEDED(m_doc.document()->get_Event(current.put())) && current) {
-        current->get_Name(&event);
-        if (event.isEmpty())
-            current->get_ShortName(&event);
-    }
-    dialog.setPreselection(event, shooter);
-    ComPtr<IEventManager> events;
-    createInstance(kavrodoc::CLSID_EventManager, &events);
-    dialog.setEventNamer([events](const QString& folderName) {
-        ComPtr<IEventParams> found;
-        if (!events || events->Find(folderName, found.put()) != S_OK || !found)
-            return QString();
-        return FormatEventName(found.get(), uiLanguageId());
-    });
-    return dialog.exec() == QDialog::Accepted ? dialog.chosenFile() : QString();
-}
-
-void CMainFrame::OnFileOpen()
-{
-    const QString path = choosePractice(tipOf(uiText(Cmd::Open)).section(QStringLiteral(" ("), 0, 0));
-    if (!path.isEmpty())
-        OpenFromUser(path);
-}
-
-void CMainFrame::OnOpenModel()
-{
-    const QString path = choosePractice(uiText(61221));
-    if (path.isEmpty())
-        return;
-    if (!m_doc.OpenModel(path))
-        ShowMessageBox(CKavroDoc::openFailureText(m_doc.lastReadError()), QMessageBox::Ok, QMessageBox::Critical, path,
-                       this);
+    commands_->hintArrived(hint);
 }
 
 // --- commands --------------------------------------------------------------------------------
@@ -857,229 +365,82 @@ void CMainFrame::OnCommand(int command)
         UpdateCommandUI();
         return;
     }
-    if (languageOfCommand(command) != 0) {
+    if (languageOfCommand(command) != 0)
         kavro::SwitchLanguage(uint32_t(command), this);
-        UpdateCommandUI();
-        return;
-    }
+    else if (!runWindowCommand(command))
+        runDocumentCommand(command);
+    // A click flips a check mark by itself, whether the command changed anything or not.
+    commands_->inputsChanged(commandInputs(command));
+}
+
+void CMainFrame::runDocumentCommand(int command)
+{
     switch (command) {
     case Cmd::StartPractice: NewPractice(QString(), QString()); break;
-    case Cmd::Open: OnFileOpen(); break;
-    case Cmd::OpenModel: OnOpenModel(); break;
+    case Cmd::Open: documents_->OnFileOpen(); break;
+    case Cmd::OpenModel: documents_->OnOpenModel(); break;
     case Cmd::CloseModel: m_doc.CloseModel(); break;
-    case Cmd::Save: OnSave(); break;
-    case Cmd::SendToFolder: OnSendToFolder(); break;
-    case Cmd::SendToEmail: SendResultsByMail(); break;
-    case Cmd::ClosePreview: ClosePreview(); break;
-    case Cmd::PrintPreview: OpenPreview(); break;
-    case Cmd::PreviousPage:
-    case Cmd::NextPage:
-        if (m_preview)
-            reportPrinting()->ShowPage(m_preview, command == Cmd::NextPage ? 1 : -1);
-        break;
+    case Cmd::Save: documents_->OnSave(); break;
+    case Cmd::SendToFolder: documents_->OnSendToFolder(); break;
+    case Cmd::SendToEmail: documents_->SendResultsByMail(); break;
+    case Cmd::HideRestoreShot: documents_->ToggleShotHidden(); break;
+    case Cmd::DeleteSightingShots: documents_->OnDeleteSightingShots(); break;
+    case Cmd::DeleteAllShots: documents_->OnDeleteAllShots(); break;
     case Cmd::Print: reportPrinting()->Print(m_doc, this); break;
     case Cmd::PageSetup: reportPrinting()->PageSetup(this); break;
     case Cmd::PrintTarget: reportPrinting()->PrintTarget(m_doc, this); break;
     case Cmd::PrintShot: reportPrinting()->PrintShot(m_doc, this); break;
-    case Cmd::Exit: close(); break;
-    case Cmd::HideRestoreShot: ToggleShotHidden(); break;
-    case Cmd::DeleteSightingShots: OnDeleteSightingShots(); break;
-    case Cmd::DeleteAllShots: OnDeleteAllShots(); break;
-    case Cmd::Replay: OnReplay(); break;
-    case Cmd::ReplayAll: ReplayAll(); break;
+    case Cmd::Replay: replay_->OnReplay(); break;
+    case Cmd::ReplayAll: replay_->ReplayAll(); break;
     case Cmd::StopPractice: StopPractice(); break;
-    case Cmd::ResetTraceTarget: OnResetTraceTarget(); break;
-    case Cmd::ExpertMode: ToggleAdvancedMode(); break;
-    case Cmd::ToolBar: m_mainBar->setVisible(!m_mainBar->isVisible()); break;
-    case Cmd::StatusBar: statusBar()->setVisible(!statusBar()->isVisible()); break;
-    case Cmd::ShowHidden: m_doc.SetShowHidden(!m_doc.showHidden()); break;
-    case Cmd::AllTraces: ToggleAllTraces(); break;
-    case Cmd::FullScreen: ToggleFullScreen(); break;
-    case Cmd::ResetHardware: OnResetHardware(); break;
-    case Cmd::ShotsParameters: OnShotsParameters(); break;
-    case Cmd::Options: OnOptions(); break;
+    case Cmd::ResetTraceTarget: practice_->OnResetTraceTarget(); break;
+    case Cmd::ResetHardware: practice_->OnResetHardware(); break;
     case Cmd::SwitchToMatch: SwitchToMatch(); break;
     case Cmd::AdjustSensor: OnCalibration(); break;
-    case Cmd::Continue: m_sequencer->giveContinue(); break;
+    case Cmd::Continue: sequencer().giveContinue(); break;
     case Cmd::Prone: SelectSubTarget(2, QStringLiteral("prone")); break;
     case Cmd::Standing: SelectSubTarget(1, QStringLiteral("standing")); break;
     case Cmd::Kneeling: SelectSubTarget(-1, QStringLiteral("kneeling")); break;
+    case Cmd::ShowHidden: m_doc.SetShowHidden(!m_doc.showHidden()); break;
+    case Cmd::Sightings: m_doc.SetIncludeSightings(!m_doc.includeSightings()); break;
+    case Cmd::ShotsParameters: OnShotsParameters(); break;
+    case Cmd::Options: OnOptions(); break;
+    case Cmd::ExpertMode: ToggleAdvancedMode(); break;
+    case Cmd::SoundOff:
+        sounds_->ToggleSound();
+        commands_->inputsChanged(CommandInput::Options);
+        break;
     case Cmd::HelpContents: kavro::ShowHelpContents(); break;
     case Cmd::About: kavro::CAboutDlg(this).exec(); break;
-    case Cmd::Sightings: m_doc.SetIncludeSightings(!m_doc.includeSightings()); break;
+    default: break;
+    }
+}
+
+// The commands on the window and what it shows; false for any other.
+bool CMainFrame::runWindowCommand(int command)
+{
+    switch (command) {
+    case Cmd::Exit: close(); return true;
+    case Cmd::ClosePreview: panes_->ClosePreview(); return true;
+    case Cmd::PrintPreview: panes_->OpenPreview(); return true;
+    case Cmd::PreviousPage:
+    case Cmd::NextPage: panes_->showPreviewPage(command == Cmd::NextPage ? 1 : -1); return true;
+    case Cmd::ToolBar: m_mainBar->setVisible(!m_mainBar->isVisible()); return true;
+    case Cmd::StatusBar:
+        statusBar()->setVisible(!statusBar()->isVisible());
+        commands_->inputsChanged(CommandInput::Bars);
+        return true;
+    case Cmd::AllTraces: panes_->ToggleAllTraces(); return true;
+    case Cmd::FullScreen: panes_->ToggleFullScreen(); return true;
     case Cmd::ShotList:
-    case Cmd::Series: OnShotListCommand(command); break;
-    case Cmd::ClosePane: setBothPanes(false); break;
-    case Cmd::SoundOff: ToggleSound(); break;
+    case Cmd::Series: panes_->OnShotListCommand(command); return true;
+    case Cmd::ClosePane: panes_->setBothPanes(false); return true;
     default:
-        if (command >= Cmd::ViewInfo && command <= Cmd::ViewProbability)
-            ShowView(command);
-        break;
+        if (command < Cmd::ViewInfo || command > Cmd::ViewProbability)
+            return false;
+        ShowView(command);
+        return true;
     }
-    UpdateCommandUI();
-}
-
-void CMainFrame::OnSave()
-{
-    if (!m_doc.HasDocument() || !m_doc.IsModified() || m_doc.ShotCountWithHidden() == 0)
-        return;
-    if (!m_doc.Save())
-        m_doc.ShowLastSaveFailure(this);
-}
-
-void CMainFrame::OnSendToFolder()
-{
-    QString folder;
-    if (folderDialogHook())
-        folder = folderDialogHook()();
-    else
-        folder = QFileDialog::getExistingDirectory(this, uiText(32847));
-    if (folder.isEmpty())
-        return;
-    if (!folder.endsWith(QLatin1Char('/')))
-        folder += QLatin1Char('/');
-    if (!m_doc.SaveCopyTo(folder))
-        m_doc.ShowLastSaveFailure(this);
-}
-
-void CMainFrame::SendResultsByMail()
-{
-    int32_t version = 0;
-    m_doc.GetFileVersion(&version);
-    if ((m_doc.IsModified() || version <= 9) && !m_doc.Save()) {
-        m_doc.ShowLastSaveFailure(this);
-        return;
-    }
-    QString path;
-    if (!m_doc.GetFileName(&path) || path.isEmpty()) {
-        ShowMessageBox(32818, QMessageBox::Ok, QMessageBox::Critical, this);
-        return;
-    }
-    if (m_mailer.isEmpty() || !QProcess::startDetached(m_mailer, {QStringLiteral("--attach"), path}))
-        ShowMessageBox(32867, QMessageBox::Ok, QMessageBox::Critical, this);
-}
-
-void CMainFrame::ToggleShotHidden()
-{
-    ComPtr<IShot> shot;
-    if (!m_doc.GetSelectedShot(&shot))
-        return;
-    VARIANT_BOOL hidden = VARIANT_FALSE;
-    shot->get_Hidden(&hidden);
-    const bool isHidden = hidden == VARIANT_TRUE;
-    if (ShowMessageBox(isHidden ? 32849 : 32848, QMessageBox::Yes | QMessageBox::No, QMessageBox::Critical, this)
-        == QMessageBox::Yes)
-        m_doc.SetShotHidden(shot.get(), !isHidden);
-}
-
-void CMainFrame::OnDeleteSightingShots()
-{
-    if (ShowMessageBox(32851, QMessageBox::Yes | QMessageBox::No, QMessageBox::Question, this) != QMessageBox::Yes)
-        return;
-    m_doc.ClearSightingShots();
-    if (m_doc.MatchShotCount() == 0)
-        ShowDefaultView(false);
-}
-
-void CMainFrame::OnDeleteAllShots()
-{
-    if (ShowMessageBox(32850, QMessageBox::Yes | QMessageBox::No, QMessageBox::Question, this) != QMessageBox::Yes)
-        return;
-    m_doc.ClearAllShots();
-    ShowDefaultView(false);
-}
-
-void CMainFrame::OnReplay()
-{
-    if (m_doc.GetReplayState() != CKavroDoc::ReplayStopped)
-        m_doc.StopReplay();
-    else
-        m_doc.StartReplay();
-}
-
-void CMainFrame::ReplayAll()
-{
-    m_replayAllRunning = !m_replayAllRunning;
-    if (!m_replayAllRunning) {
-        m_timer2->stop();
-        m_doc.StopReplay();
-        return;
-    }
-    ComPtr<IShot> selected;
-    if (!m_doc.GetSelectedShot(&selected)) {
-        ComPtr<IShot> first;
-        if (!m_doc.Navigate(nullptr, &first, 1)) {
-            m_replayAllRunning = false;
-            return;
-        }
-        m_doc.SetSelectedShot(first.get(), nullptr);
-        m_replayAllRunning = true; // the selection hint switched it off
-    }
-    if (m_doc.GetReplayState() == CKavroDoc::ReplayPaused)
-        m_doc.ResumeReplay();
-    else if (!m_doc.StartReplay())
-        m_replayAllRunning = false;
-}
-
-void CMainFrame::OnReplayAllTimer()
-{
-    if (!m_replayAllRunning)
-        return;
-    ComPtr<IShotCollection> list;
-    if (!(m_doc.includeSightings() ? m_doc.GetShots(&list) : m_doc.GetMatchShots(&list)) || countOf(list.get()) < 2) {
-        m_replayAllRunning = false;
-        UpdateCommandUI();
-        return;
-    }
-    ComPtr<IShot> selected, next;
-    m_doc.GetSelectedShot(&selected);
-    if (!selected || !m_doc.Navigate(selected.get(), &next, 1))
-        next = shotAt(list.get(), 1); // after the last shot comes the first again
-    m_doc.SetSelectedShot(next.get(), nullptr);
-    m_replayAllRunning = true; // the selection hint switched it off
-    if (!m_doc.StartReplay())
-        m_replayAllRunning = false;
-    UpdateCommandUI();
-}
-
-void CMainFrame::ToggleAllTraces()
-{
-    m_allTraces = !m_allTraces;
-    if (auto* modes = dynamic_cast<CSeriesTableMode*>(m_seriesTable))
-        modes->SetAllTraces(m_allTraces);
-}
-
-void CMainFrame::OnShotListCommand(int command)
-{
-    auto* modes = dynamic_cast<CSeriesTableMode*>(m_seriesTable);
-    if (!modes)
-        return;
-    const bool wantSeries = command == Cmd::Series;
-    if (shotListPaneShown() && modes->IsSeriesMode() == wantSeries) {
-        setBothPanes(false);
-    } else {
-        setBothPanes(true);
-        modes->SetSeriesMode(wantSeries);
-    }
-    UpdateCommandUI();
-    if (m_seriesTable)
-        m_seriesTable->setFocus();
-    SetShotListPaneTitle();
-}
-
-void CMainFrame::setBothPanes(bool both)
-{
-    if (!m_leftPane)
-        return;
-    if (both && !m_seriesTable)
-        return;
-    if (both == shotListPaneShown())
-        return;
-    if (!both && m_leftPane->width() > 0)
-        m_splitterPos = m_leftPane->width();
-    m_leftPane->setVisible(both);
-    if (both)
-        m_splitter->setSizes({m_splitterPos, std::max(1, m_splitter->width() - m_splitterPos)});
 }
 
 void CMainFrame::ToggleAdvancedMode()
@@ -1087,170 +448,52 @@ void CMainFrame::ToggleAdvancedMode()
     kavro::AppOptions& options = kavro::theAppOptions();
     options.AdvancedMode = !options.AdvancedMode;
     kavro::SaveOptions();
-    buildMenus();
+    commands_->buildMenus(menuBar());
     UpdateToolbarButtons();
     if (!options.AdvancedMode) {
-        setBothPanes(false);
+        panes_->setBothPanes(false);
         m_doc.SetIncludeSightings(m_doc.SightingShotCount() > 0);
-        if (m_visibleView != Cmd::ViewTrace && m_visibleView != Cmd::ViewDistance)
+        if (visibleViewCommand() != Cmd::ViewTrace && visibleViewCommand() != Cmd::ViewDistance)
             ShowView(Cmd::ViewInfo);
     }
     m_doc.UpdateAllViews(nullptr, KavroHint::AdvancedMode);
 }
 
-void CMainFrame::ToggleFullScreen()
+void CMainFrame::OnOptions()
 {
-    if (!m_fullScreen) {
-        m_wasMaximized = isMaximized();
-        m_fullScreen = true;
-        showFullScreen();
-    } else {
-        m_fullScreen = false;
-        if (m_wasMaximized)
-            showMaximized();
-        else
-            showNormal();
-    }
+    const std::optional<uint32_t> mask = kavro::trainer::runOptionsDialog(this, kavro::theAppOptions());
+    if (mask)
+        ApplyOptionsChange(*mask);
 }
 
-void CMainFrame::ToggleSound()
+void CMainFrame::ApplyOptionsChange(uint32_t mask)
 {
-    kavro::AppOptions& options = kavro::theAppOptions();
-    options.SoundEnabled = !options.SoundEnabled;
+    practice_->ApplyOptionsChange(mask);
+    panes_->reloadViewSettings(mask);
+    if (mask & (kavro::kChangeTraceColors | kavro::kChangeTraceDisplay | kavro::kChangeReplaySpeed))
+        m_doc.UpdateAllViews(nullptr, KavroHint::ShotParameters);
+    sounds_->ApplyOptionsChange(mask);
+    ShowPiezoRejectInterval();
     kavro::SaveOptions();
-    // The next aiming point starts the tone again when sound is on.
-    if (m_tone)
-        m_tone->Stop();
+    commands_->inputsChanged(CommandInput::Options);
 }
 
-void CMainFrame::OnResetTraceTarget()
+void CMainFrame::OnShotsParameters()
 {
-    if (!m_resultShown)
+    kavro::trainer::ShotsParameters values;
+    values.fCoefficient = m_doc.fCoefficient();
+    values.controlInterval = m_doc.traceSeconds();
+    values.controlInterval2 = m_doc.controlInterval2();
+    values.shotMoment = m_doc.shotTimeOffset();
+    values.dispersion = m_doc.dispersion();
+    values.coincideGrouping = m_doc.centreGroups() ? 1 : 0;
+    if (!kavro::trainer::runShotsParametersDialog(this, m_doc.GetTargetKind(), &values))
         return;
-    m_resultShown = false;
-    if (m_device)
-        m_device->ConcludeCurrentAiming(1);
-    UpdateCommandUI();
+    m_doc.SetShotsParameters(values.fCoefficient, values.controlInterval, values.controlInterval2, values.shotMoment,
+                             values.dispersion, values.coincideGrouping != 0);
 }
 
-void CMainFrame::OnResetHardware()
-{
-    if (!m_device)
-        return;
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    m_device->put_Connected(VARIANT_FALSE);
-    m_device->put_Connected(VARIANT_TRUE);
-    QApplication::restoreOverrideCursor();
-}
-
-void CMainFrame::OpenPreview()
-{
-    if (m_previewOpen || !reportPrinting())
-        return;
-    m_preview = reportPrinting()->CreatePreview(m_doc, this);
-    if (!m_preview)
-        return;
-    m_previewOpen = true;
-    // The preview takes the place of the panes and its bar that of the menu and the tool bar.
-    m_barsBeforePreview = saveState();
-    m_splitter->hide();
-    takeCentralWidget(); // still owned through m_splitter
-    setCentralWidget(m_preview);
-    menuBar()->hide();
-    m_mainBar->hide();
-    m_previewBar->show();
-    UpdateCommandUI();
-}
-
-void CMainFrame::ClosePreview()
-{
-    if (!m_previewOpen)
-        return;
-    m_previewOpen = false;
-    delete takeCentralWidget(); // the preview
-    m_preview = nullptr;
-    setCentralWidget(m_splitter);
-    m_splitter->show();
-    m_previewBar->hide();
-    menuBar()->show();
-    if (!m_barsBeforePreview.isEmpty())
-        restoreState(m_barsBeforePreview);
-    m_barsBeforePreview.clear();
-    UpdateCommandUI();
-}
-
-// --- views -----------------------------------------------------------------------------------
-
-QWidget* CMainFrame::viewForCommand(int command) const
-{
-    auto it = m_views.find(command);
-    return it == m_views.end() ? nullptr : it->second.data();
-}
-
-void CMainFrame::ShowView(int command)
-{
-    CommitPendingEdits();
-    if (command != Cmd::ViewTrace)
-        m_replayAllRunning = false;
-    if (!kavro::theAppOptions().AdvancedMode && (command < Cmd::ViewInfo || command > Cmd::ViewDistance))
-        return;
-    QWidget* view = viewForCommand(command);
-    if (!view)
-        return;
-    if (QWidget* previous = m_viewStack->currentWidget(); previous && previous != view)
-        previous->hide();
-    m_viewStack->setCurrentWidget(view);
-    view->show(); // a view marked stale refreshes itself when shown
-    m_visibleView = command;
-    UpdateCommandUI();
-}
-
-void CMainFrame::ShowDefaultView(bool rightPaneOnly)
-{
-    setBothPanes(!rightPaneOnly && shotListPaneAllowed(currentState()));
-    if (viewForCommand(Cmd::ViewInfo)) {
-        ShowView(Cmd::ViewInfo);
-    } else {
-        m_viewStack->setCurrentWidget(m_emptyView);
-        m_visibleView = 0;
-    }
-}
-
-// --- layout ----------------------------------------------------------------------------------
-
-void CMainFrame::RestoreLayout()
-{
-    const FrameLayout l = loadFrameLayout(kavro::OpenAppRegistryKey());
-    m_startZoomed = l.zoomed;
-    m_splitterPos = l.splitterPos;
-    if (!l.barState.isEmpty())
-        restoreState(l.barState); // a damaged state is refused whole
-    m_mainBar->setVisible(l.toolBar);
-    statusBar()->setVisible(l.statusBar);
-    if (l.windowRect)
-        setGeometry(clampToCurrentScreens(*l.windowRect));
-    else if (const QScreen* s = QGuiApplication::primaryScreen())
-        setGeometry(defaultFrameRect(s->availableGeometry()));
-}
-
-void CMainFrame::SaveLayout()
-{
-    FrameLayout l;
-    l.zoomed = m_fullScreen ? m_wasMaximized : isMaximized();
-    if (!m_fullScreen)
-        l.windowRect = normalGeometry().isValid() ? normalGeometry() : geometry();
-    else
-        l.windowRect = loadFrameLayout(kavro::OpenAppRegistryKey()).windowRect;
-    if (m_previewOpen)
-        ClosePreview();
-    l.toolBar = m_mainBar->isVisibleTo(this);
-    l.statusBar = statusBar()->isVisibleTo(this);
-    l.splitterPos = shotListPaneShown() && m_leftPane->width() > 0 ? m_leftPane->width() : m_splitterPos;
-    l.barState = saveState();
-    saveFrameLayout(kavro::OpenAppRegistryKey(), l);
-}
-
-// --- events ----------------------------------------------------------------------------------
+// --- ending ----------------------------------------------------------------------------------
 
 void CMainFrame::closeEvent(QCloseEvent* event)
 {
@@ -1258,8 +501,8 @@ void CMainFrame::closeEvent(QCloseEvent* event)
         event->accept();
         return;
     }
-    if (m_previewOpen) {
-        ClosePreview();
+    if (isPreviewOpen()) {
+        panes_->ClosePreview();
         event->ignore();
         return;
     }
@@ -1270,17 +513,8 @@ void CMainFrame::closeEvent(QCloseEvent* event)
     }
     SaveLayout();
     StopPractice();
-    m_timer1->stop();
+    titleRefreshTimer_->stop();
     event->accept();
-}
-
-void CMainFrame::CommitPendingEdits()
-{
-    for (const auto& [command, view] : m_views)
-        if (auto* extras = dynamic_cast<CFrameViewExtras*>(view.data()))
-            extras->CommitPendingEdits();
-    if (auto* extras = dynamic_cast<CFrameViewExtras*>(m_seriesTable))
-        extras->CommitPendingEdits();
 }
 
 bool CMainFrame::KeepDocumentWithoutQuestions()
@@ -1297,11 +531,11 @@ bool CMainFrame::KeepDocumentWithoutQuestions()
 bool CMainFrame::EndWithoutQuestions()
 {
     CommitPendingEdits();
-    ClosePreview();
+    panes_->ClosePreview();
     StopPractice();
     const bool kept = KeepDocumentWithoutQuestions();
     SaveLayout();
-    m_timer1->stop();
+    titleRefreshTimer_->stop();
     m_endingWithoutQuestions = true;
     close();
     return kept;
@@ -1317,17 +551,7 @@ bool CMainFrame::CommitDataForLogout(bool mayAsk)
     return mayGo;
 }
 
-namespace {
-QString firstLocalFile(const QMimeData* mime)
-{
-    if (!mime || !mime->hasUrls())
-        return QString();
-    for (const QUrl& url : mime->urls())
-        if (url.isLocalFile())
-            return url.toLocalFile();
-    return QString();
-}
-} // namespace
+// --- dropped files and keys --------------------------------------------------------------------
 
 void CMainFrame::dragEnterEvent(QDragEnterEvent* event)
 {
@@ -1370,31 +594,28 @@ bool CMainFrame::handleKey(QKeyEvent* key)
 {
     const Qt::KeyboardModifiers mods = key->modifiers() & ~Qt::KeypadModifier;
     if (key->key() == Qt::Key_Escape && mods == Qt::NoModifier) {
-        if (m_previewOpen) {
+        if (isPreviewOpen()) {
             OnCommand(Cmd::ClosePreview);
             return true;
         }
-        if (m_fullScreen) {
+        if (isFullScreenMode()) {
             OnCommand(Cmd::FullScreen);
             return true;
         }
         return false;
     }
-    if (mods == Qt::ControlModifier && key->key() >= Qt::Key_0 && key->key() <= Qt::Key_9 && !m_previewOpen) {
+    if (mods == Qt::ControlModifier && key->key() >= Qt::Key_0 && key->key() <= Qt::Key_9 && !isPreviewOpen()) {
         const int digit = key->key() - Qt::Key_0;
-        const int zoom = digit == 0 ? 10 : digit;
-        for (QWidget* w : {viewForCommand(Cmd::ViewInfo), m_seriesTable})
-            if (auto* extras = dynamic_cast<CFrameViewExtras*>(w))
-                extras->SetTargetZoom(zoom);
+        panes_->setTargetZoom(digit == 0 ? 10 : digit);
         return true;
     }
-    if (m_visibleView == Cmd::ViewTrace && m_device) {
+    if (visibleViewCommand() == Cmd::ViewTrace && practice_->hasDevice()) {
         if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) && mods == Qt::NoModifier) {
             OnCommand(Cmd::ResetTraceTarget);
             return true;
         }
         if (key->key() == Qt::Key_Q && mods == Qt::ControlModifier) {
-            m_device->AddShot(VARIANT_FALSE);
+            practice_->addShotByHand();
             return true;
         }
         const bool keypad = key->modifiers().testFlag(Qt::KeypadModifier);
@@ -1405,13 +626,3 @@ bool CMainFrame::handleKey(QKeyEvent* key)
     }
     return false;
 }
-
-void CMainFrame::OnLanguageChanged()
-{
-    reloadTexts();
-    buildMenus();
-    setLayoutDirection(kavro::LanguageModule::instance().layoutDirection());
-    m_doc.UpdateAllViews(nullptr, KavroHint::Language);
-}
-
-// --- practice --------------------------------------------------------------------------------

@@ -1,0 +1,38 @@
+#pragma once
+// The commands on the practice as a file and on its shots: open (menu, drop, command line), open
+// a model, save, copy to a folder, send by mail, hide a shot, delete shots.
+#include <QString>
+
+#include <functional>
+
+class CMainFrame;
+
+class DocumentCommands {
+public:
+    explicit DocumentCommands(CMainFrame& frame);
+
+    // Opens without asking anything; false leaves the frame without a document.
+    bool OpenDocumentFile(const QString& path);
+    // The user's road (menu, drop): asks to save, stops the practice, opens, tells a failure.
+    bool OpenFromUser(const QString& path);
+    void ShowOpenFailure(const QString& path);
+    void OnFileOpen();
+    void OnOpenModel();
+    void OnSave();
+    void OnSendToFolder();
+    void SendResultsByMail();
+    bool mailAvailable() const { return !mailer_.isEmpty(); }
+    void ToggleShotHidden();
+    void OnDeleteSightingShots();
+    void OnDeleteAllShots();
+
+    // Answer the file and folder choosers instead of the user (tests): a path, or empty for Cancel.
+    static void setOpenDialogHook(std::function<QString()> hook);
+    static void setFolderDialogHook(std::function<QString()> hook);
+
+private:
+    QString choosePractice(const QString& title);
+
+    CMainFrame& frame_;
+    QString mailer_; // found once, at start
+};
