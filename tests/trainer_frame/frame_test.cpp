@@ -655,6 +655,46 @@ TEST_F(FrameTest, ReplayAllPausesThenReplaysTheNextShotWrappingToTheFirst)
     unregisterView(ViewId::Trace);
 }
 
+// Each row changes one thing a command depends on, the way the program changes it, and reads the
+// command at once: states follow their inputs, not a clock. Rows run in order on one practice.
+TEST_F(FrameTest, CommandStatesFollowWhatTheyDependOnWithoutAClock)
+{
+    registerView(ViewId::Trace, Cmd::ViewTrace,
+                 [](CKavroDoc& doc, QWidget* parent) -> QWidget* { return new ReplayingView(doc, parent); });
+    const QString model = savedPractice(QStringLiteral("model.kavro"));
+    auto frame = frameFor({savedPractice()});
+    ASSERT_TRUE(frame);
+    CKavroDoc& doc = frame->doc();
+    auto* mainBar = frame->findChild<QToolBar*>(QStringLiteral("MainToolBar"));
+    ASSERT_TRUE(mainBar);
+    struct Row {
+        const char* change;
+        std::function<void()> act;
+        int command;
+        bool enabled;
+        bool checked;
+    };
+    const Row rows[] = {
+        {"sightings included", [&] { doc.SetIncludeSightings(true); }, Cmd::Sightings, true, true},
+        {"model opened", [&] { ASSERT_TRUE(doc.OpenModel(model)); }, Cmd::CloseModel, true, false},
+        {"replay started", [&] { ASSERT_TRUE(doc.StartReplay()); }, Cmd::Replay, true, true},
+        {"replay ended in its view", [&] { doc.StopReplay(); }, Cmd::Replay, true, false},
+        {"tool bar hidden from the window's bar menu", [&] { mainBar->hide(); }, Cmd::ToolBar, true, false},
+        {"full screen", [&] { frame->OnCommand(Cmd::FullScreen); }, Cmd::FullScreen, true, true},
+        {"selection cleared", [&] { doc.SetSelectedShot(nullptr, nullptr); }, Cmd::HideRestoreShot, false, false},
+        {"shots deleted", [&] { doc.ClearAllShots(); }, Cmd::DeleteAllShots, false, false},
+    };
+    for (const Row& row : rows) {
+        row.act();
+        // Once the broadcast is over; a turn of the loop runs no 100 ms timer.
+        QCoreApplication::processEvents();
+        const QAction* a = frame->action(row.command);
+        EXPECT_EQ(a->isEnabled(), row.enabled) << row.change;
+        EXPECT_EQ(a->isChecked(), row.checked) << row.change;
+    }
+    unregisterView(ViewId::Trace);
+}
+
 // The series table as a test double: its two modes.
 struct FakeSeriesTable : QWidget, CSeriesTableMode {
     using QWidget::QWidget;
