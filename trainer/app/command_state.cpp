@@ -219,6 +219,8 @@ uint32_t commandInputs(int command)
     using namespace CommandInput;
     if (languageOfCommand(command) != 0)
         return Language;
+    if (command >= Cmd::ViewInfo && command <= Cmd::ViewProbability)
+        return Document | Preview | Panes;
     switch (command) {
     case Cmd::StartPractice:
     case Cmd::SwitchToMatch:
@@ -260,14 +262,6 @@ uint32_t commandInputs(int command)
     // The tool bar counts as shown while the preview stands in its place.
     case Cmd::ToolBar: return Bars | Preview;
     case Cmd::StatusBar: return Bars;
-    case Cmd::ViewInfo:
-    case Cmd::ViewTrace:
-    case Cmd::ViewDistance:
-    case Cmd::ViewCoordination:
-    case Cmd::ViewShift:
-    case Cmd::ViewSpeed:
-    case Cmd::ViewIntervals:
-    case Cmd::ViewProbability: return Document | Preview | Panes;
     default: return None;
     }
 }

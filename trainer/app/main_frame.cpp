@@ -6,8 +6,6 @@
 #include "doc_helpers.h"
 #include "help.h"
 #include "language_module.h"
-#include "options_dialog.h"
-#include "shots_parameters_dialog.h"
 #include "ui_text.h"
 
 #include "com/oledate.h"
@@ -62,6 +60,7 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent)
     panes_ = std::make_unique<FramePanes>(*this);
     replay_ = std::make_unique<ReplayController>(*this);
     documents_ = std::make_unique<DocumentCommands>(*this);
+    settings_ = std::make_unique<SettingsCommands>(*this);
     buildToolBars();
     buildStatusBar();
     panes_->build();
@@ -79,7 +78,7 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent)
     m_doc.UpdateAllViews(nullptr, KavroHint::Everything);
     sounds_ = std::make_unique<FrameSounds>(this);
     setAcceptDrops(true);
-    qApp->installEventFilter(this);
+    keys_ = std::make_unique<FrameKeys>(*this);
     setLayoutDirection(kavro::LanguageModule::instance().layoutDirection());
 }
 
@@ -88,7 +87,7 @@ CMainFrame::~CMainFrame()
     // The practice goes first: stopping it still tells the views, sounds and commands.
     practice_.reset();
     sounds_.reset();
-    qApp->removeEventFilter(this);
+    keys_.reset();
     if (CMainFrameBase::current() == this)
         CMainFrameBase::setCurrent(nullptr);
     panes_.reset();
@@ -403,13 +402,10 @@ void CMainFrame::runDocumentCommand(int command)
     case Cmd::Kneeling: SelectSubTarget(-1, QStringLiteral("kneeling")); break;
     case Cmd::ShowHidden: m_doc.SetShowHidden(!m_doc.showHidden()); break;
     case Cmd::Sightings: m_doc.SetIncludeSightings(!m_doc.includeSightings()); break;
-    case Cmd::ShotsParameters: OnShotsParameters(); break;
-    case Cmd::Options: OnOptions(); break;
-    case Cmd::ExpertMode: ToggleAdvancedMode(); break;
-    case Cmd::SoundOff:
-        sounds_->ToggleSound();
-        commands_->inputsChanged(CommandInput::Options);
-        break;
+    case Cmd::ShotsParameters: settings_->OnShotsParameters(); break;
+    case Cmd::Options: settings_->OnOptions(); break;
+    case Cmd::ExpertMode: settings_->ToggleAdvancedMode(); break;
+    case Cmd::SoundOff: settings_->ToggleSound(); break;
     case Cmd::HelpContents: kavro::ShowHelpContents(); break;
     case Cmd::About: kavro::CAboutDlg(this).exec(); break;
     default: break;
@@ -441,56 +437,6 @@ bool CMainFrame::runWindowCommand(int command)
         ShowView(command);
         return true;
     }
-}
-
-void CMainFrame::ToggleAdvancedMode()
-{
-    kavro::AppOptions& options = kavro::theAppOptions();
-    options.AdvancedMode = !options.AdvancedMode;
-    kavro::SaveOptions();
-    commands_->buildMenus(menuBar());
-    UpdateToolbarButtons();
-    if (!options.AdvancedMode) {
-        panes_->setBothPanes(false);
-        m_doc.SetIncludeSightings(m_doc.SightingShotCount() > 0);
-        if (visibleViewCommand() != Cmd::ViewTrace && visibleViewCommand() != Cmd::ViewDistance)
-            ShowView(Cmd::ViewInfo);
-    }
-    m_doc.UpdateAllViews(nullptr, KavroHint::AdvancedMode);
-}
-
-void CMainFrame::OnOptions()
-{
-    const std::optional<uint32_t> mask = kavro::trainer::runOptionsDialog(this, kavro::theAppOptions());
-    if (mask)
-        ApplyOptionsChange(*mask);
-}
-
-void CMainFrame::ApplyOptionsChange(uint32_t mask)
-{
-    practice_->ApplyOptionsChange(mask);
-    panes_->reloadViewSettings(mask);
-    if (mask & (kavro::kChangeTraceColors | kavro::kChangeTraceDisplay | kavro::kChangeReplaySpeed))
-        m_doc.UpdateAllViews(nullptr, KavroHint::ShotParameters);
-    sounds_->ApplyOptionsChange(mask);
-    ShowPiezoRejectInterval();
-    kavro::SaveOptions();
-    commands_->inputsChanged(CommandInput::Options);
-}
-
-void CMainFrame::OnShotsParameters()
-{
-    kavro::trainer::ShotsParameters values;
-    values.fCoefficient = m_doc.fCoefficient();
-    values.controlInterval = m_doc.traceSeconds();
-    values.controlInterval2 = m_doc.controlInterval2();
-    values.shotMoment = m_doc.shotTimeOffset();
-    values.dispersion = m_doc.dispersion();
-    values.coincideGrouping = m_doc.centreGroups() ? 1 : 0;
-    if (!kavro::trainer::runShotsParametersDialog(this, m_doc.GetTargetKind(), &values))
-        return;
-    m_doc.SetShotsParameters(values.fCoefficient, values.controlInterval, values.controlInterval2, values.shotMoment,
-                             values.dispersion, values.coincideGrouping != 0);
 }
 
 // --- ending ----------------------------------------------------------------------------------
@@ -551,7 +497,7 @@ bool CMainFrame::CommitDataForLogout(bool mayAsk)
     return mayGo;
 }
 
-// --- dropped files and keys --------------------------------------------------------------------
+// --- dropped files ----------------------------------------------------------------------------
 
 void CMainFrame::dragEnterEvent(QDragEnterEvent* event)
 {
@@ -567,62 +513,4 @@ void CMainFrame::dropEvent(QDropEvent* event)
     event->acceptProposedAction();
     activateWindow();
     OpenFromUser(path);
-}
-
-bool CMainFrame::eventFilter(QObject* watched, QEvent* event)
-{
-    if (event->type() == QEvent::KeyPress) {
-        // F1 on a highlighted menu item opens the help about its command.
-        auto* key = static_cast<QKeyEvent*>(event);
-        if (auto* menu = qobject_cast<QMenu*>(watched);
-            menu && key->key() == Qt::Key_F1 && key->modifiers() == Qt::NoModifier && menu->activeAction()) {
-            const int command = menu->activeAction()->data().toInt();
-            if (action(command) == menu->activeAction()) {
-                menu->close();
-                kavro::ShowHelpForCommand(uint32_t(command));
-                return true;
-            }
-        }
-        auto* w = qobject_cast<QWidget*>(watched);
-        if (w && w->window() == this && handleKey(static_cast<QKeyEvent*>(event)))
-            return true;
-    }
-    return QMainWindow::eventFilter(watched, event);
-}
-
-bool CMainFrame::handleKey(QKeyEvent* key)
-{
-    const Qt::KeyboardModifiers mods = key->modifiers() & ~Qt::KeypadModifier;
-    if (key->key() == Qt::Key_Escape && mods == Qt::NoModifier) {
-        if (isPreviewOpen()) {
-            OnCommand(Cmd::ClosePreview);
-            return true;
-        }
-        if (isFullScreenMode()) {
-            OnCommand(Cmd::FullScreen);
-            return true;
-        }
-        return false;
-    }
-    if (mods == Qt::ControlModifier && key->key() >= Qt::Key_0 && key->key() <= Qt::Key_9 && !isPreviewOpen()) {
-        const int digit = key->key() - Qt::Key_0;
-        panes_->setTargetZoom(digit == 0 ? 10 : digit);
-        return true;
-    }
-    if (visibleViewCommand() == Cmd::ViewTrace && practice_->hasDevice()) {
-        if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) && mods == Qt::NoModifier) {
-            OnCommand(Cmd::ResetTraceTarget);
-            return true;
-        }
-        if (key->key() == Qt::Key_Q && mods == Qt::ControlModifier) {
-            practice_->addShotByHand();
-            return true;
-        }
-        const bool keypad = key->modifiers().testFlag(Qt::KeypadModifier);
-        if ((key->key() == Qt::Key_Plus || key->key() == Qt::Key_Minus) && keypad && mods == Qt::NoModifier) {
-            ChangePiezoRejectInterval(key->key() == Qt::Key_Plus ? 0.1f : -0.1f);
-            return true;
-        }
-    }
-    return false;
 }

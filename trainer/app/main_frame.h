@@ -7,12 +7,14 @@
 #include "document_base.h"
 #include "document_commands.h"
 #include "frame_commands.h"
+#include "frame_keys.h"
 #include "frame_panes.h"
 #include "frame_sounds.h"
 #include "kavro_doc.h"
 #include "main_frame_base.h"
 #include "practice_controller.h"
 #include "replay_controller.h"
+#include "settings_commands.h"
 #include "view_registry.h"
 
 #include <QMainWindow>
@@ -104,10 +106,10 @@ public:
     bool OnCalibration() { return practice_->OnCalibration(); }
     bool SwitchToMatch() { return practice_->SwitchToMatch(); }
     void SelectSubTarget(int value, const QString& positionName) { practice_->SelectSubTarget(value, positionName); }
-    void OnOptions();
+    void OnOptions() { settings_->OnOptions(); }
     // Acts on what the options dialog changed (its change mask) and stores the options.
-    void ApplyOptionsChange(uint32_t mask);
-    void OnShotsParameters();
+    void ApplyOptionsChange(uint32_t mask) { settings_->ApplyOptionsChange(mask); }
+    void OnShotsParameters() { settings_->OnShotsParameters(); }
     // Numeric-pad + and - on the trace view: the interval by a tenth, never below 0.
     void ChangePiezoRejectInterval(float step) { practice_->ChangePiezoRejectInterval(step); }
     void ShowPiezoRejectInterval() { practice_->ShowPiezoRejectInterval(); }
@@ -163,7 +165,6 @@ protected:
     void closeEvent(QCloseEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
     bool event(QEvent* event) override;
 
 private:
@@ -171,10 +172,8 @@ private:
     void buildStatusBar();
     void showPaneText();
     void reloadTexts();
-    bool handleKey(QKeyEvent* key);
     bool runWindowCommand(int command);
     void runDocumentCommand(int command);
-    void ToggleAdvancedMode();
     void OnLanguageChanged();
     bool KeepDocumentWithoutQuestions();
 
@@ -185,6 +184,8 @@ private:
     std::unique_ptr<FrameSounds> sounds_;
     std::unique_ptr<PracticeController> practice_;
     std::unique_ptr<DocumentCommands> documents_;
+    std::unique_ptr<FrameKeys> keys_;
+    std::unique_ptr<SettingsCommands> settings_;
     QToolBar* m_mainBar = nullptr;
     QToolBar* m_previewBar = nullptr;
     // Status pane 0: its own text (idle, progress, settings) and the prompt of the command under

@@ -1,0 +1,22 @@
+#pragma once
+// The frame's own keys, looked at before any widget of the window gets them: Esc out of print
+// preview and full screen, Ctrl+digit for the targets' zoom, and the practice keys of the trace
+// view; F1 on a highlighted menu item opens the help about its command.
+#include <QObject>
+
+class CMainFrame;
+class QKeyEvent;
+
+class FrameKeys : public QObject {
+public:
+    explicit FrameKeys(CMainFrame& frame);
+    ~FrameKeys() override;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    bool handleKey(QKeyEvent* key);
+
+    CMainFrame& frame_;
+};
