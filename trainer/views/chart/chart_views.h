@@ -9,6 +9,7 @@
 
 #include <QWidget>
 
+#include <memory>
 #include <utility>
 
 class CKavroDoc;
@@ -75,6 +76,8 @@ protected:
 
 private:
     CKavroDoc& m_doc;
+    // Recalculations report on the status bar of the frame showing the document.
+    std::unique_ptr<ChartProgress> m_progress;
     HiddenRefresh m_refresh;
     QSplitter* m_barSplitter = nullptr;
     int m_barNumerator = 1, m_barDenominator = 2;
