@@ -118,7 +118,6 @@ class CTimeShiftView final : public CChartViewBase {
 public:
     CTimeShiftView(CKavroDoc& doc, QWidget* parent = nullptr);
     std::vector<CChartWindow*> chartWindows() override { return {m_chart}; }
-    QCheckBox* fractionBox() const { return m_fraction; }
 
 protected:
     unsigned flagsForHint(int hint, void* p1) override;
@@ -176,7 +175,6 @@ class CProbabilityView final : public CChartViewBase {
 public:
     CProbabilityView(CKavroDoc& doc, QWidget* parent = nullptr);
     std::vector<CChartWindow*> chartWindows() override { return {m_top, m_bottom}; }
-    QCheckBox* fractionBox() const { return m_fraction; }
 
 protected:
     unsigned flagsForHint(int hint, void* p1) override;

@@ -2,6 +2,7 @@
 
 #include "app_options.h"
 #include "doc_helpers.h"
+#include "res_strings.h"
 #include "gdi/metafile_recorder.h"
 
 #include <algorithm>
@@ -56,7 +57,26 @@ void setMeasureTexts(std::array<Cell, kColumnCount>& c, double aimingTime, const
     c[ColDistance].text = oneDecimal(distance);
 }
 
+// String ids of the table's texts.
+constexpr uint32_t IDS_SERIES_COLUMN_FIRST = 33200; // captions of columns 0..10
+constexpr uint32_t IDS_SERIES_MISSED = 33212;
+constexpr uint32_t IDS_SERIES_GROUP = 33213;
+constexpr uint32_t IDS_SERIES_SIGHTING = 33214;
+constexpr uint32_t IDS_SERIES_MATCH = 33215;
+
 } // namespace
+
+TableTexts loadTableTexts()
+{
+    TableTexts texts;
+    for (int c = 0; c < kColumnCount; ++c)
+        texts.captions[size_t(c)] = c == ColDistance ? QString() : LoadResString(IDS_SERIES_COLUMN_FIRST + uint32_t(c));
+    texts.missed = LoadResString(IDS_SERIES_MISSED);
+    texts.groupFormat = LoadResString(IDS_SERIES_GROUP);
+    texts.sighting = LoadResString(IDS_SERIES_SIGHTING);
+    texts.match = LoadResString(IDS_SERIES_MATCH);
+    return texts;
+}
 
 ColumnFlags visibleColumns(const AppOptions& o, bool biathlon)
 {

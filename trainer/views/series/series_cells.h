@@ -58,6 +58,8 @@ struct TableTexts {
     QString sighting;
     QString match;
 };
+// The texts in the interface language.
+TableTexts loadTableTexts();
 
 struct ShotValues {
     bool present = false; // the row holds a shot

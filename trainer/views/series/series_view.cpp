@@ -3,7 +3,6 @@
 #include "app_options.h"
 #include "doc_helpers.h"
 #include "main_frame_base.h"
-#include "res_strings.h"
 
 #include <QApplication>
 #include <QContextMenuEvent>
@@ -18,13 +17,6 @@ using namespace kavro;
 using namespace kavro::series;
 
 namespace {
-
-// String ids of the table's texts.
-constexpr uint32_t IDS_SERIES_COLUMN_FIRST = 33200; // captions of columns 0..10
-constexpr uint32_t IDS_SERIES_MISSED = 33212;
-constexpr uint32_t IDS_SERIES_GROUP = 33213;
-constexpr uint32_t IDS_SERIES_SIGHTING = 33214;
-constexpr uint32_t IDS_SERIES_MATCH = 33215;
 
 // A shot chosen by key reaches the document only once the key rests this long, so that holding
 // an arrow key does not redraw every other view at each step.
@@ -87,13 +79,7 @@ CSeriesView::~CSeriesView()
 
 void CSeriesView::LoadTexts()
 {
-    for (int c = 0; c < kColumnCount; ++c)
-        m_texts.captions[size_t(c)]
-            = c == ColDistance ? QString() : LoadResString(IDS_SERIES_COLUMN_FIRST + uint32_t(c));
-    m_texts.missed = LoadResString(IDS_SERIES_MISSED);
-    m_texts.groupFormat = LoadResString(IDS_SERIES_GROUP);
-    m_texts.sighting = LoadResString(IDS_SERIES_SIGHTING);
-    m_texts.match = LoadResString(IDS_SERIES_MATCH);
+    m_texts = loadTableTexts();
 }
 
 RowContext CSeriesView::rowContext()

@@ -48,7 +48,6 @@ public:
     CTraceWindow* traceWindow() const { return m_traceWindow; }
     CPulseWindow* pulseWindow() const { return m_pulse; }
     CReplayControlWindow* replayPanel() const { return m_replay; }
-    QSplitter* splitter() const { return m_splitter; }
     float largestZoom() const { return m_maxZoom; }
     bool zoomAnimating() const { return m_zoom.running(); }
     bool timeCounterRunning() const { return m_counterTimer.isActive(); }
