@@ -29,10 +29,8 @@ void applyTraceLook(ITarget* t, const AppOptions& o, float traceSeconds)
             t->AddTraceInterval(i.begin, i.end, i.color);
 }
 
-QString markShot(ITarget* t, IShot* shot, float traceSeconds, bool showResult, const AppOptions& o)
+QString markShot(ITarget* t, IShot* shot, std::optional<float> result, float traceSeconds, const AppOptions& o)
 {
-    float result = 0;
-    shot->get_Result(&result);
     bool showLength = false;
     float length = 0;
     if (!isMissed(shot)) {
@@ -48,7 +46,7 @@ QString markShot(ITarget* t, IShot* shot, float traceSeconds, bool showResult, c
             }
         }
     }
-    return traceLabel(showResult, result, showLength, length);
+    return traceLabel(result.has_value(), result.value_or(0.0f), showLength, length);
 }
 
 QString timeCounterText(IShotCollection* matchShots, DATE now)

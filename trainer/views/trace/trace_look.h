@@ -6,6 +6,8 @@
 
 #include <QString>
 
+#include <optional>
+
 namespace kavro {
 class AppOptions;
 }
@@ -17,9 +19,10 @@ namespace kavro::trace {
 void applyTraceLook(ITarget* target, const AppOptions& options, float traceSeconds);
 
 // Marks the average aiming point of the shot's control interval with a cross (not for a missed
-// shot) and returns the shot's label: its result when `showResult`, its trace length when the
-// options ask for it.
-QString markShot(ITarget* target, IShot* shot, float traceSeconds, bool showResult, const AppOptions& options);
+// shot) and returns the shot's label: the result when given, the trace length when the options
+// ask for it.
+QString markShot(ITarget* target, IShot* shot, std::optional<float> result, float traceSeconds,
+                 const AppOptions& options);
 
 // " <time since the first match shot's aiming began> "; empty without that time.
 QString timeCounterText(IShotCollection* matchShots, DATE now);

@@ -141,6 +141,8 @@ void CTraceView::ShowShot(IAiming* aiming, IShot* shot, bool zoom)
     int pulse = 0;
     if (shot) {
         t->ClearElements();
+        float result = 0;
+        shot->get_Result(&result);
         if (m_currentShot && m_currentShot.get() == shot) {
             dragable = true;
             // The control takes a correction only while its breaches may be dragged.
@@ -150,11 +152,9 @@ void CTraceView::ShowShot(IAiming* aiming, IShot* shot, bool zoom)
                 t->SetShotCorrection(shot, m_dx, m_dy);
         }
         const AppOptions& o = theAppOptions();
-        label = markShot(t, shot, m_doc.traceSeconds(), o.TargetResult && m_doc.GetTargetKind() != TargetKind::Biathlon,
-                         o);
+        const bool showResult = o.TargetResult && m_doc.GetTargetKind() != TargetKind::Biathlon;
+        label = markShot(t, shot, showResult ? std::optional<float>(result) : std::nullopt, m_doc.traceSeconds(), o);
         if (zoom) {
-            float result = 0;
-            shot->get_Result(&result);
             const float level = zoomLevelForResult(result, m_maxZoom);
             float current = 0;
             t->get_Zoom(&current);
