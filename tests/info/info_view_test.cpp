@@ -3,9 +3,11 @@
 #include "doc_helpers.h"
 #include "support/info_shooting.h"
 #include "chart_views.h"
+#include "command_ids.h"
 #include "info_view.h"
 #include "kavro_doc.h"
 #include "kavro_hints.h"
+#include "main_frame_base.h"
 #include "support/practice_builder.h"
 #include "shot_page_view.h"
 #include "view_registry.h"
@@ -15,6 +17,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -27,6 +30,26 @@ namespace {
 struct HintSpy : CView {
     std::vector<int> hints;
     void OnUpdate(CView*, int hint, void*, void*, intptr_t) override { hints.push_back(hint); }
+};
+
+// A frame that only notes the commands it is given; attached to a document it is the frame that
+// shows it.
+struct CommandFrame : CMainFrameBase, CView {
+    QWidget window;
+    std::vector<int> commands;
+    QWidget* GetWindow() override { return &window; }
+    QStatusBar* GetStatusBar() override { return nullptr; }
+    QProgressBar* GetProgressBar() override { return nullptr; }
+    void BeginProgress(int) override { }
+    void EndProgress() override { }
+    uint32_t* GetActivityTick() override { return nullptr; }
+    int GetTargetKind() override { return 1; }
+    bool IsDeviceConnected() override { return false; }
+    bool IsMatchStarted() override { return false; }
+    ComPtr<IKavroDevice> GetDevice() override { return nullptr; }
+    void ShowShotContextMenu(const QPoint&) override { }
+    void OnCommand(int command) override { commands.push_back(command); }
+    void OnUpdate(CView*, int, void*, void*, intptr_t) override { }
 };
 
 QString labelText(CInfoView& view, const char* id)
@@ -50,6 +73,30 @@ TEST(InfoView, IsTheViewOfF4AndShowsTheIntroductionWithoutAPractice)
     EXPECT_TRUE(view->element("idIntro")->isVisible());
     EXPECT_FALSE(view->element("idAllInfo")->isVisible());
     EXPECT_FALSE(view->SetTargetZoom(3.0f));
+}
+
+// The buttons reach the frame that shows the document, not whichever frame is current, once the
+// click is over.
+TEST(InfoView, IntroductionButtonsRunTheCommandsOfTheDocumentsFrame)
+{
+    const std::pair<const char*, int> buttons[] = {{"idStartPractice", Cmd::StartPractice}, {"idOpen", Cmd::Open}};
+    for (const auto& [id, command] : buttons) {
+        SCOPED_TRACE(id);
+        CommandFrame other, own;
+        CMainFrameBase::setCurrent(&other);
+        CKavroDoc doc;
+        doc.AddView(&own);
+        CInfoView view(doc);
+        view.show();
+        auto* button = view.findChild<QPushButton*>(QString::fromLatin1(id));
+        ASSERT_NE(button, nullptr);
+        QTest::mouseClick(button, Qt::LeftButton);
+        EXPECT_TRUE(own.commands.empty());
+        QApplication::processEvents();
+        EXPECT_EQ(own.commands, std::vector<int>{command});
+        EXPECT_TRUE(other.commands.empty());
+        CMainFrameBase::setCurrent(nullptr);
+    }
 }
 
 TEST(InfoView, ShowsTheModelsValuesAndWritesNameAndCommentsBack)

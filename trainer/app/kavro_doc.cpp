@@ -13,7 +13,6 @@
 
 #include <QDir>
 #include <QGuiApplication>
-#include <QProgressBar>
 
 #include <algorithm>
 
@@ -57,26 +56,27 @@ private:
 // Forwards a document's Progress event to the frame's progress bar.
 class ProgressSink final : public ComObject<ProgressSink, _IKavroDocumentEvents> {
 public:
+    explicit ProgressSink(CMainFrameBase* frame) : m_frame(frame) { }
     HRESULT Progress(int32_t done, int32_t total) override
     {
-        if (CMainFrameBase* f = CMainFrameBase::current()) {
-            if (QProgressBar* bar = f->GetProgressBar()) {
-                bar->setRange(0, std::max(total, 0));
-                bar->setValue(std::clamp(done, 0, std::max(total, 0)));
-            }
-        }
+        if (m_frame)
+            m_frame->ShowProgress(done, total);
         return S_OK;
     }
+
+private:
+    CMainFrameBase* m_frame;
 };
 
 // Status text, progress bar and the document's progress events for the length of one load or save.
 class ProgressScope {
 public:
-    ProgressScope(IKavroDocument* doc, int stringId) : m_doc(doc)
+    ProgressScope(const CDocumentBase& owner, IKavroDocument* doc, int stringId)
+        : m_doc(doc), m_frame(CMainFrameBase::of(owner))
     {
-        if (CMainFrameBase* f = CMainFrameBase::current())
-            f->BeginProgress(stringId);
-        m_sink = ProgressSink::create();
+        if (m_frame)
+            m_frame->BeginProgress(stringId);
+        m_sink = ProgressSink::create(m_frame);
         if (FAILED(adviseSink(doc, _IKavroDocumentEvents::iid, m_sink->identity(), &m_cookie)))
             m_cookie = 0;
     }
@@ -84,12 +84,13 @@ public:
     {
         if (m_cookie)
             unadviseSink(m_doc, _IKavroDocumentEvents::iid, m_cookie);
-        if (CMainFrameBase* f = CMainFrameBase::current())
-            f->EndProgress();
+        if (m_frame)
+            m_frame->EndProgress();
     }
 
 private:
     IKavroDocument* m_doc;
+    CMainFrameBase* m_frame;
     ComPtr<ProgressSink> m_sink;
     uint32_t m_cookie = 0;
 };
@@ -487,7 +488,7 @@ bool CKavroDoc::NewDocument(IEventParams* event, const QString& shooterName, int
 
 bool CKavroDoc::LoadWithProgress(IKavroDocument* doc, int stringId)
 {
-    ProgressScope progress(doc, stringId);
+    ProgressScope progress(*this, doc, stringId);
     return SUCCEEDED(doc->Load());
 }
 
@@ -540,7 +541,7 @@ bool CKavroDoc::Save()
     WaitCursor wait;
     HRESULT hr = E_FAIL;
     {
-        ProgressScope progress(m_document.get(), 32841);
+        ProgressScope progress(*this, m_document.get(), 32841);
         QString name;
         m_document->get_FileName(&name);
         if (!name.isEmpty())
@@ -618,7 +619,8 @@ bool CKavroDoc::SaveModified()
         return true;
     if (MatchShotCountWithHidden() == 0)
         return true;
-    QWidget* owner = CMainFrameBase::current() ? CMainFrameBase::current()->GetWindow() : nullptr;
+    CMainFrameBase* frame = CMainFrameBase::of(*this);
+    QWidget* owner = frame ? frame->GetWindow() : nullptr;
     const int answer
         = ShowMessageBox(32817, QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::Warning, owner);
     if (answer == QMessageBox::Cancel)
@@ -636,7 +638,7 @@ bool CKavroDoc::SaveCopyTo(const QString& folder)
     if (!m_document)
         return false;
     WaitCursor wait;
-    ProgressScope progress(m_document.get(), 32841);
+    ProgressScope progress(*this, m_document.get(), 32841);
     QString name;
     m_document->get_FileName(&name);
     m_lastSaveResult = m_document->SaveUnique(folder);

@@ -71,7 +71,7 @@ public:
     void UpdateTitle();
     void UpdateToolbarButtons();
     QAction* action(int command) const { return commands_->action(command); }
-    void OnCommand(int command);
+    void OnCommand(int command) override;
     void ShowView(int command) { panes_->ShowView(command); }
     void ShowDefaultView(bool rightPaneOnly) { panes_->ShowDefaultView(rightPaneOnly); }
     int visibleViewCommand() const { return panes_->visibleView(); }
@@ -84,7 +84,7 @@ public:
     // no questions): the practice stops, a modified document holding shots is saved as the
     // automatic save does, the layout is stored and the window closes. False when that save
     // failed; the reason went to standard error.
-    bool EndWithoutQuestions();
+    bool EndWithoutQuestions() override;
     // The desktop's logout asks first, as closing the window does: true when it may go on (saved,
     // not to be saved, or nothing to save) and the layout is stored; false when the user cancelled
     // or the save failed. Without the right to ask, the document is kept as EndWithoutQuestions

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 
+class CDocumentBase;
 class QPoint;
 class QWidget;
 class QStatusBar;
@@ -30,7 +31,19 @@ public:
     // The shot context menu (Replay, Hide / restore shot, Print) at a screen position, for the
     // views that list or draw shots; its commands act on the selected shot.
     virtual void ShowShotContextMenu(const QPoint& globalPos) = 0;
+    // A command of the frame's menus and tool bars, as if the user had chosen it. A frame without
+    // menus has nothing to run.
+    virtual void OnCommand(int command);
+    // Ends as a request from outside ends the program: false when a practice could not be kept.
+    // A frame without a document has nothing to keep.
+    virtual bool EndWithoutQuestions();
 
+    // The progress bar since BeginProgress, if any, at `done` of `total` (a negative total is 0).
+    void ShowProgress(int done, int total);
+
+    // The frame that shows `doc`: the one among the document's views, else the frame of the
+    // running main loop (a document printed or read on its own has no frame among its views).
+    static CMainFrameBase* of(const CDocumentBase& doc);
     // The frame of the running main loop, or null.
     static CMainFrameBase* current();
     static void setCurrent(CMainFrameBase* frame);

@@ -28,7 +28,7 @@ void endOnRequest(int* exitCode)
         QTimer::singleShot(0, qApp, [exitCode] { endOnRequest(exitCode); });
         return;
     }
-    if (auto* frame = dynamic_cast<CMainFrame*>(CMainFrameBase::current()); frame && !frame->EndWithoutQuestions())
+    if (CMainFrameBase* frame = CMainFrameBase::current(); frame && !frame->EndWithoutQuestions())
         *exitCode = 1;
     QApplication::exit(*exitCode);
 }

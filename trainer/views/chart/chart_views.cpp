@@ -22,33 +22,33 @@ namespace {
 
 constexpr int kBoxMargin = 5;
 
-// Progress of a recalculation on the main frame's status bar, when there is a frame.
+// Progress of a recalculation on the status bar of the frame showing the document, when there is
+// one.
 class FrameProgress final : public ChartProgress {
 public:
+    explicit FrameProgress(const CDocumentBase& doc) : doc_(doc) { }
     void begin(int textId, int range) override
     {
-        if (CMainFrameBase* f = CMainFrameBase::current()) {
+        if (CMainFrameBase* f = CMainFrameBase::of(doc_)) {
             f->BeginProgress(textId);
-            if (QProgressBar* bar = f->GetProgressBar()) {
-                bar->setRange(0, range);
-                bar->setValue(0);
-            }
+            f->ShowProgress(0, range);
         }
     }
     void step() override
     {
-        if (CMainFrameBase* f = CMainFrameBase::current())
+        if (CMainFrameBase* f = CMainFrameBase::of(doc_))
             if (QProgressBar* bar = f->GetProgressBar())
                 bar->setValue(bar->value() + 1);
     }
     void end() override
     {
-        if (CMainFrameBase* f = CMainFrameBase::current())
+        if (CMainFrameBase* f = CMainFrameBase::of(doc_))
             f->EndProgress();
     }
-};
 
-FrameProgress g_progress;
+private:
+    const CDocumentBase& doc_;
+};
 
 // The wait cursor for the length of a recalculation.
 class WaitCursor {
@@ -83,7 +83,8 @@ void placeBar(QSplitter* s, int numerator, int denominator)
 
 // ----- the shared base
 
-CChartViewBase::CChartViewBase(CKavroDoc& doc, QWidget* parent) : QWidget(parent), m_doc(doc)
+CChartViewBase::CChartViewBase(CKavroDoc& doc, QWidget* parent)
+    : QWidget(parent), m_doc(doc), m_progress(std::make_unique<FrameProgress>(doc))
 {
     doc.AddView(this);
 }
@@ -101,7 +102,7 @@ ChartContext CChartViewBase::context() const
     ctx.text = [](int id) { return LoadResString(uint32_t(id)); };
     ctx.window = timeWindow(m_doc.traceSeconds(), theAppOptions().ShowControlInterval2, m_doc.controlInterval2());
     ctx.highlight = colorRefOf(palette().color(QPalette::Highlight));
-    ctx.progress = &g_progress;
+    ctx.progress = m_progress.get();
     ctx.randomOffset = [](float radius) { return NextRandomOffset(radius); };
     if (!ctx.hasDocument)
         return ctx;

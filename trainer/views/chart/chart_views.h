@@ -9,6 +9,7 @@
 
 #include <QWidget>
 
+#include <memory>
 #include <utility>
 
 class CKavroDoc;
@@ -75,6 +76,8 @@ protected:
 
 private:
     CKavroDoc& m_doc;
+    // Recalculations report on the status bar of the frame showing the document.
+    std::unique_ptr<ChartProgress> m_progress;
     HiddenRefresh m_refresh;
     QSplitter* m_barSplitter = nullptr;
     int m_barNumerator = 1, m_barDenominator = 2;
@@ -115,7 +118,6 @@ class CTimeShiftView final : public CChartViewBase {
 public:
     CTimeShiftView(CKavroDoc& doc, QWidget* parent = nullptr);
     std::vector<CChartWindow*> chartWindows() override { return {m_chart}; }
-    QCheckBox* fractionBox() const { return m_fraction; }
 
 protected:
     unsigned flagsForHint(int hint, void* p1) override;
@@ -173,7 +175,6 @@ class CProbabilityView final : public CChartViewBase {
 public:
     CProbabilityView(CKavroDoc& doc, QWidget* parent = nullptr);
     std::vector<CChartWindow*> chartWindows() override { return {m_top, m_bottom}; }
-    QCheckBox* fractionBox() const { return m_fraction; }
 
 protected:
     unsigned flagsForHint(int hint, void* p1) override;

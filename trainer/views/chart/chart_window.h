@@ -23,7 +23,6 @@ public:
     // The height at the top that boxes over the chart cover; the chart is drawn below it, in the
     // rest of the window as if that were all of it.
     void setCoveredTop(int height);
-    int coveredTop() const { return m_coveredTop; }
 
 protected:
     void paintEvent(QPaintEvent* event) override;

@@ -27,7 +27,6 @@ public:
     QString text(const QString& id) const;
     std::optional<QString> model(const QString& id) const;
     bool visible(const QString& id) const;
-    const std::map<QString, PageElement>& elements() const { return m_elements; }
 
 private:
     std::map<QString, PageElement> m_elements;

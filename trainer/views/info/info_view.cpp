@@ -7,7 +7,7 @@
 #include "info_strings.h"
 #include "kavro_doc.h"
 #include "kavro_hints.h"
-#include "main_frame.h"
+#include "main_frame_base.h"
 #include "res_strings.h"
 
 #include <QFocusEvent>
@@ -526,16 +526,13 @@ void CInfoView::UICommentChange(const QString& text)
     m_doc.UpdateAllViews(this, KavroHint::Comments);
 }
 
+// The command runs once the button's click is over, as a posted command message would.
 void CInfoView::postCommand(int command)
 {
-    QWidget* frame = window();
-    QMetaObject::invokeMethod(
-        frame,
-        [frame, command] {
-            if (auto* f = dynamic_cast<CMainFrame*>(frame))
-                f->OnCommand(command);
-        },
-        Qt::QueuedConnection);
+    CMainFrameBase* frame = CMainFrameBase::of(m_doc);
+    if (QWidget* window = frame ? frame->GetWindow() : nullptr)
+        QMetaObject::invokeMethod(
+            window, [frame, command] { frame->OnCommand(command); }, Qt::QueuedConnection);
 }
 
 void CInfoView::UIStartPractice()

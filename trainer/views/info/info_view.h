@@ -45,7 +45,6 @@ public:
     // Recomputes what waits (also before printing).
     void RefreshIfNeeded();
     const InfoPageModel& page() const { return m_page; }
-    const InfoColumns& columns() const { return m_columns; }
     // The widget showing an element (value labels, fields, rows), for tests.
     QWidget* element(const QString& id) const;
     ITarget* target(const QString& id) const;

@@ -5,7 +5,6 @@
 #include "chart_views.h"
 #include "doc_helpers.h"
 #include "info_page_model.h"
-#include "info_view.h"
 #include "kavro_doc.h"
 #include "print_strings.h"
 #include "res_strings.h"
@@ -328,18 +327,12 @@ bool printAllShots(Layout& l)
 
 void printGenInfo(Layout& l)
 {
-    info::InfoColumns columns;
-    // The information page, when it is there, is brought up to date like any printed view.
-    for (CView* v : l.doc.views())
-        if (auto* page = dynamic_cast<info::CInfoView*>(v)) {
-            page->RefreshIfNeeded();
-            columns = page->columns();
-        }
-    if (!columns.document)
-        columns.document = info::documentStatistics(l.doc);
-    if (!columns.document)
+    // Worked out afresh from the document, so the figures are today's whether or not the page is
+    // open.
+    const std::optional<info::InfoStatistics> stats = info::documentStatistics(l.doc);
+    if (!stats)
         return;
-    const info::InfoStatistics& s = *columns.document;
+    const info::InfoStatistics& s = *stats;
     const bool two = twoTargets(l.doc);
     const bool any = s.matchShots > 0;
     auto fig = [&](Figure f) { return any ? formatFigure(f, s) : notAvailableText(); };

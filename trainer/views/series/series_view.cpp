@@ -3,11 +3,9 @@
 #include "app_options.h"
 #include "doc_helpers.h"
 #include "main_frame_base.h"
-#include "res_strings.h"
 
 #include <QApplication>
 #include <QContextMenuEvent>
-#include <QFontDatabase>
 #include <QPainter>
 #include <QScrollBar>
 #include <QStyle>
@@ -20,25 +18,11 @@ using namespace kavro::series;
 
 namespace {
 
-// String ids of the table's texts.
-constexpr uint32_t IDS_SERIES_COLUMN_FIRST = 33200; // captions of columns 0..10
-constexpr uint32_t IDS_SERIES_MISSED = 33212;
-constexpr uint32_t IDS_SERIES_GROUP = 33213;
-constexpr uint32_t IDS_SERIES_SIGHTING = 33214;
-constexpr uint32_t IDS_SERIES_MATCH = 33215;
-
 // A shot chosen by key reaches the document only once the key rests this long, so that holding
 // an arrow key does not redraw every other view at each step.
 constexpr int kKeyboardDelayMs = 500;
 
 constexpr OLE_COLOR kWhite = 0x00FFFFFF;
-const QColor kCellBackground(238, 238, 238);
-// The width of the five-target picture at a height, in its own proportions.
-int fiveTargetsWidth(int height)
-{
-    static const GdiRect frame = DrawFiveTargetSchematic(0, 0).frame();
-    return int(int64_t(height) * frame.width() / std::max<int64_t>(1, frame.height()));
-}
 
 float absMax(float a, float b)
 {
@@ -78,14 +62,6 @@ CSeriesView::CSeriesView(CKavroDoc& doc, QWidget* parent) : QAbstractScrollArea(
     pal.setColor(QPalette::Window, Qt::white);
     viewport()->setPalette(pal);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    m_font = QFontDatabase::systemFont(QFontDatabase::GeneralFont);
-    m_bold = m_font;
-    m_bold.setWeight(QFont::Bold);
-    m_large = m_font;
-    if (m_font.pixelSize() > 0)
-        m_large.setPixelSize(m_font.pixelSize() * 12 / 10);
-    else
-        m_large.setPointSizeF(m_font.pointSizeF() * 12 / 10);
     m_keyTimer.setSingleShot(true);
     m_keyTimer.setInterval(kKeyboardDelayMs);
     connect(&m_keyTimer, &QTimer::timeout, this, [this] { OnKeyboardTimer(); });
@@ -103,18 +79,7 @@ CSeriesView::~CSeriesView()
 
 void CSeriesView::LoadTexts()
 {
-    for (int c = 0; c < kColumnCount; ++c)
-        m_texts.captions[size_t(c)]
-            = c == ColDistance ? QString() : LoadResString(IDS_SERIES_COLUMN_FIRST + uint32_t(c));
-    m_texts.missed = LoadResString(IDS_SERIES_MISSED);
-    m_texts.groupFormat = LoadResString(IDS_SERIES_GROUP);
-    m_texts.sighting = LoadResString(IDS_SERIES_SIGHTING);
-    m_texts.match = LoadResString(IDS_SERIES_MATCH);
-}
-
-int CSeriesView::lineHeight() const
-{
-    return QFontMetrics(m_font).height();
+    m_texts = loadTableTexts();
 }
 
 RowContext CSeriesView::rowContext()
@@ -287,7 +252,7 @@ void CSeriesView::ZoomSeriesTargets(int g)
 
 void CSeriesView::UpdateGroupVisibility()
 {
-    CMainFrameBase* f = CMainFrameBase::current();
+    CMainFrameBase* f = CMainFrameBase::of(m_doc);
     const bool waiting = f && f->IsDeviceConnected() && !f->IsMatchStarted();
     m_table.groups[1].visible = m_doc.HasDocument() && !waiting;
     m_table.groups[0].visible = m_doc.HasDocument() && m_doc.includeSightings();
@@ -325,22 +290,7 @@ void CSeriesView::OnShotAdded(IAiming* aiming, IShot* shot)
 
 const QFont& CSeriesView::cellFont(CellFont which) const
 {
-    switch (which) {
-    case CellFont::Bold: return m_bold;
-    case CellFont::Large: return m_large;
-    case CellFont::Normal: break;
-    }
-    return m_font;
-}
-
-QSize CSeriesView::measure(const Cell& cell, CellFont which) const
-{
-    const QFontMetrics fm(cellFont(which));
-    if (cell.picture) {
-        // The five targets keep their proportions at the height of a line.
-        return QSize(fiveTargetsWidth(fm.height()) + 6, fm.height() + 2);
-    }
-    return QSize(fm.horizontalAdvance(cell.text) + 6, fm.height() + 2);
+    return m_painter.font(which);
 }
 
 void CSeriesView::Layout(bool refreshControls)
@@ -364,8 +314,8 @@ void CSeriesView::LayoutShotList(bool refreshControls)
             ratio = h / w;
     }
     const int clientWidth = viewport()->width();
-    m_layout = layoutShotList(m_table, clientWidth, lineHeight(), ratio,
-                              [this](const Cell& c, CellFont f) { return measure(c, f); });
+    m_layout = layoutShotList(m_table, clientWidth, m_painter.lineHeight(), ratio,
+                              [this](const Cell& c, CellFont f) { return m_painter.measure(c, f); });
     QScrollBar* v = verticalScrollBar();
     v->setRange(0, std::max(0, m_layout.extent.height() - viewport()->height()));
     v->setPageStep(pageStep(viewport()->height()));
@@ -457,44 +407,6 @@ void CSeriesView::scrollContentsBy(int, int)
 
 // ----- painting
 
-void CSeriesView::drawCell(QPainter& p, const Cell& cell, int column, const QColor& background, bool bold)
-{
-    if (!cell.visible || cell.rect.isEmpty())
-        return;
-    p.fillRect(cell.rect, background);
-    if (cell.picture) {
-        const QRect box = cell.rect.adjusted(3, 1, -3, -1);
-        const int w = std::min(box.width(), fiveTargetsWidth(box.height()));
-        const QRect fitted(box.right() + 1 - w, box.top(), w, box.height());
-        DrawFiveTargetSchematic(cell.hitArea, cell.nearestArea).play(&p, fitted);
-        return;
-    }
-    p.setFont(bold ? m_bold : m_font);
-    QColor text = Qt::black;
-    if (cell.highlight)
-        text = Qt::red;
-    else if (cell.grey)
-        text = QColor(128, 128, 128);
-    else if (cell.selected && hasFocus())
-        text = palette().color(QPalette::HighlightedText);
-    p.setPen(text);
-    // The table keeps its column order in a right-to-left window, so its cells keep their sides.
-    const Qt::Alignment align
-        = (column == ColNumber ? Qt::AlignLeft : Qt::AlignRight) | Qt::AlignVCenter | Qt::AlignAbsolute;
-    p.drawText(cell.rect.adjusted(3, 1, -3, -1), int(align) | Qt::TextSingleLine, cell.text);
-}
-
-void CSeriesView::drawRow(QPainter& p, const StatRow& row, bool bold, bool header, bool selected)
-{
-    // Column headers are white, every other cell keeps the cells' light grey; the current shot
-    // takes the highlight while the table has the keyboard.
-    QColor background = header ? QColor(Qt::white) : kCellBackground;
-    if (selected)
-        background = hasFocus() ? palette().color(QPalette::Highlight) : QColor(Qt::white);
-    for (int c = 0; c < kColumnCount; ++c)
-        drawCell(p, row.cells[size_t(c)], c, background, bold);
-}
-
 void CSeriesView::paintEvent(QPaintEvent* event)
 {
     QPainter p(viewport());
@@ -503,24 +415,7 @@ void CSeriesView::paintEvent(QPaintEvent* event)
         return;
     p.translate(-horizontalScrollBar()->value(), -verticalScrollBar()->value());
     const QRect clip = event->rect().translated(horizontalScrollBar()->value(), verticalScrollBar()->value());
-    for (const Group& g : m_table.groups) {
-        if (!g.visible || !g.rect.intersects(clip))
-            continue;
-        p.fillRect(g.caption.rect, kCellBackground);
-        p.setFont(cellFont(CellFont::Large));
-        p.setPen(Qt::black);
-        p.drawText(g.caption.rect.adjusted(3, 1, -3, -1),
-                   Qt::AlignLeft | Qt::AlignAbsolute | Qt::AlignVCenter | Qt::TextSingleLine, g.caption.text);
-        for (const Serie& s : g.series) {
-            if (!s.visible || !s.rect.intersects(clip))
-                continue;
-            drawRow(p, s.caption, true, true, false);
-            for (const StatRow& r : s.rows)
-                drawRow(p, r, false, false, r.selected);
-            drawRow(p, s.footer, true, false, false);
-        }
-        drawRow(p, g.totals, true, false, false);
-    }
+    m_painter.paint(p, m_table, clip, *this);
 }
 
 // ----- selection
@@ -586,7 +481,7 @@ void CSeriesView::ShowContextMenu(const QPoint& globalPos)
 {
     if (!m_current)
         return;
-    if (CMainFrameBase* frame = CMainFrameBase::current())
+    if (CMainFrameBase* frame = CMainFrameBase::of(m_doc))
         frame->ShowShotContextMenu(globalPos);
 }
 

@@ -4,7 +4,7 @@
 #include "document_base.h"
 #include "hidden_refresh.h"
 #include "kavro_doc.h"
-#include "series_model.h"
+#include "series_painter.h"
 #include "target_host.h"
 #include "view_registry.h"
 
@@ -100,16 +100,12 @@ private:
     void SelectFromTable(IShot* shot);
     kavro::series::RowContext rowContext();
     QString docText();
-    QSize measure(const kavro::series::Cell& cell, kavro::series::CellFont font) const;
-    void drawRow(QPainter& p, const kavro::series::StatRow& row, bool bold, bool header, bool selected);
-    void drawCell(QPainter& p, const kavro::series::Cell& cell, int column, const QColor& background, bool bold);
-    int lineHeight() const;
 
     CKavroDoc& m_doc;
     kavro::series::SeriesTable m_table;
     kavro::series::TableTexts m_texts;
     std::array<std::vector<std::unique_ptr<CSerieWindow>>, 2> m_windows;
-    QFont m_font, m_bold, m_large;
+    kavro::series::ShotListPainter m_painter;
     ComPtr<IShot> m_current;
     ComPtr<IShot> m_keyShot;
     QTimer m_keyTimer;

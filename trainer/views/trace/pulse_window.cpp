@@ -1,5 +1,7 @@
 #include "pulse_window.h"
 
+#include "main_frame_base.h"
+
 #include <QPainter>
 #include <QPainterPath>
 
@@ -160,4 +162,18 @@ void CPulseWindow::paintEvent(QPaintEvent*)
         if (h > 0)
             p.fillRect(QRect(bar.left(), bar.bottom() - h + 1, bar.width(), h), QColor(0, 0, 255));
     }
+}
+
+std::optional<SensorRows> connectedSensorRows(CMainFrameBase* frame)
+{
+    if (!frame || !frame->IsDeviceConnected())
+        return std::nullopt;
+    SensorRows rows;
+    if (ComPtr<IKavroDevice> device = frame->GetDevice()) {
+        VARIANT_BOOL pulse = VARIANT_FALSE, trigger = VARIANT_FALSE;
+        device->get_PulseAvailable(&pulse);
+        device->get_TriggerControlAvailable(&trigger);
+        rows = {true, pulse == VARIANT_TRUE, trigger == VARIANT_TRUE};
+    }
+    return rows;
 }

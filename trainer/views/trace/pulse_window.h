@@ -5,6 +5,10 @@
 
 #include <QWidget>
 
+#include <optional>
+
+class CMainFrameBase;
+
 class CPulseWindow : public QWidget {
 public:
     explicit CPulseWindow(QWidget* parent = nullptr);
@@ -44,3 +48,12 @@ private:
     int m_heartImage = 1;
     kavro::trace::PulsePanelLayout m_layout;
 };
+
+// The rows a connected sensor fills: its pulse and its trigger pressure.
+struct SensorRows {
+    bool device = false; // the frame gave the sensor; without it neither row shows
+    bool pulse = false;
+    bool trigger = false;
+};
+// None while the frame has no sensor connected.
+std::optional<SensorRows> connectedSensorRows(CMainFrameBase* frame);

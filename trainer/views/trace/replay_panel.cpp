@@ -39,7 +39,6 @@ CReplayControlWindow::CReplayControlWindow(QWidget* parent) : QFrame(parent)
 
 void CReplayControlWindow::SetShot(int first, int last, float startSeconds, float endSeconds)
 {
-    m_hasShot = true;
     m_bar->setRange(first, last);
     m_left->setText(secondsText(startSeconds));
     m_centre->setText(secondsText(startSeconds));
@@ -50,7 +49,6 @@ void CReplayControlWindow::SetShot(int first, int last, float startSeconds, floa
 
 void CReplayControlWindow::ClearShot()
 {
-    m_hasShot = false;
     hide();
     lower();
 }

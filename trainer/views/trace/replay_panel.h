@@ -18,7 +18,6 @@ public:
     void SetShot(int first, int last, float startSeconds, float endSeconds);
     // No shot: hides the panel.
     void ClearShot();
-    bool hasShot() const { return m_hasShot; }
     void SetPosition(int index, float seconds);
 
     int position() const;
@@ -27,7 +26,6 @@ public:
     QString startText() const;
     QString currentText() const;
     QString endText() const;
-    QScrollBar* scrollBar() const { return m_bar; }
 
     // A scroll request from the bar: the code and the thumb position.
     std::function<void(kavro::trace::ScrollCode, int)> onScroll;
@@ -38,5 +36,4 @@ private:
     QLabel* m_centre;
     QLabel* m_right;
     QScrollBar* m_bar;
-    bool m_hasShot = false;
 };

@@ -3,92 +3,20 @@
 #include "app_options.h"
 #include "doc_helpers.h"
 #include "main_frame_base.h"
+#include "trace_look.h"
+#include "trace_replay.h"
 #include "view_registry.h"
-
-#include "sounds/blind_tone.h"
-
-#include "com/olecolor.h"
 
 #include <QKeyEvent>
 #include <QSplitter>
-
-#include <cmath>
 
 using namespace kavro;
 using namespace kavro::trace;
 
 namespace {
 
-// Drives whatever tone the program has at the time of each call.
-class ProgramTone final : public BlindToneGenerator {
-public:
-    void update(int zone, float x, float formWidth) override
-    {
-        if (BlindTone* t = GetBlindTone())
-            t->Update(zone, x, formWidth);
-    }
-    bool isPlaying() const override
-    {
-        const BlindTone* t = GetBlindTone();
-        return t && t->IsPlaying();
-    }
-    void stop() override
-    {
-        if (BlindTone* t = GetBlindTone())
-            t->Stop();
-    }
-};
-
-BlindToneGenerator*& installedTone()
-{
-    static BlindToneGenerator* generator = nullptr;
-    return generator;
-}
-
-BlindToneGenerator* toneGenerator()
-{
-    static ProgramTone program;
-    BlindToneGenerator* g = installedTone();
-    return g ? g : &program;
-}
-
-constexpr OLE_COLOR kWhite = 0x00FFFFFF;
-constexpr int kZoomFirstStepMs = 10;
-constexpr int kZoomNextStepMs = 50;
 constexpr int kCounterMs = 100;
 constexpr int kHeartMs = 10;
-
-bool isTrue(VARIANT_BOOL v)
-{
-    return v == VARIANT_TRUE;
-}
-
-// The heartbeats stored with a shot's aiming attributes.
-std::vector<Heartbeat> heartbeatsOf(IShot* shot)
-{
-    std::vector<Heartbeat> beats;
-    ComPtr<IAimingAttr> attr;
-    if (!shot || FAILED(shot->get_Attr(attr.put())) || !attr)
-        return beats;
-    for (int i = 0, n = GetAttrPulseCount(attr.get()); i < n; ++i) {
-        Heartbeat b;
-        if (!GetPulseMinMax(attr.get(), i, &b.min, &b.max))
-            break;
-        beats.push_back(b);
-    }
-    return beats;
-}
-
-int replayTriggerScale(IAimingTrace* trace, int32_t channel, int32_t first, int32_t last)
-{
-    int32_t largest = 0;
-    for (int32_t i = first; i <= last; ++i) {
-        int32_t v = 0;
-        if (SUCCEEDED(trace->get_UserData(channel, i, &v)))
-            largest = std::max(largest, v);
-    }
-    return largest < 1 ? 1 : largest;
-}
 
 } // namespace
 
@@ -108,10 +36,11 @@ void CTraceWindow::resizeEvent(QResizeEvent*)
 
 void CTraceView::setToneGenerator(BlindToneGenerator* generator)
 {
-    installedTone() = generator;
+    setBlindTone(generator);
 }
 
-CTraceView::CTraceView(CKavroDoc& doc, QWidget* parent) : QWidget(parent), m_doc(doc), m_clock(&realClock())
+CTraceView::CTraceView(CKavroDoc& doc, QWidget* parent)
+    : QWidget(parent), m_doc(doc), m_clock(&realClock()), m_zoom([this] { OnZoomTimer(); })
 {
     setFocusPolicy(Qt::StrongFocus);
     m_splitter = new QSplitter(Qt::Horizontal, this);
@@ -142,8 +71,6 @@ CTraceView::CTraceView(CKavroDoc& doc, QWidget* parent) : QWidget(parent), m_doc
     m_replay = new CReplayControlWindow(this);
     m_replay->onScroll = [this](ScrollCode code, int thumb) { OnReplayScroll(code, thumb); };
 
-    m_zoomTimer.setInterval(kZoomFirstStepMs);
-    connect(&m_zoomTimer, &QTimer::timeout, this, [this] { OnZoomTimer(); });
     m_counterTimer.setInterval(kCounterMs);
     connect(&m_counterTimer, &QTimer::timeout, this, [this] { UpdateTimeCounter(); });
     m_heartTimer.setInterval(kHeartMs);
@@ -167,13 +94,13 @@ void CTraceView::selection(ComPtr<IAiming>* aiming, ComPtr<IShot>* shot)
 
 bool CTraceView::deviceConnected() const
 {
-    CMainFrameBase* f = CMainFrameBase::current();
+    CMainFrameBase* f = CMainFrameBase::of(m_doc);
     return f && f->IsDeviceConnected();
 }
 
 bool CTraceView::matchStarted() const
 {
-    CMainFrameBase* f = CMainFrameBase::current();
+    CMainFrameBase* f = CMainFrameBase::of(m_doc);
     return f && f->IsMatchStarted();
 }
 
@@ -182,19 +109,7 @@ void CTraceView::ApplyTraceOptions(bool refresh)
     ITarget* t = target();
     if (!t || !m_doc.HasDocument())
         return;
-    const AppOptions& o = theAppOptions();
-    t->put_TraceHeadingLength(o.TraceHeadingEnabled ? o.TraceHeadingLength : 0.0f);
-    t->put_LabelColor(kWhite);
-    t->put_BreachColor(o.BreachColor);
-    t->put_SelectedBreachColor(o.SelectedBreachColor);
-    t->ResetIntervals();
-    t->put_TraceColor(o.TraceColorBefore);
-    t->put_TraceHeadingColor(o.TraceHeadingColor);
-    t->put_TraceAfterShotColor(o.TraceColorAfter);
-    t->AddTraceInterval(-m_doc.traceSeconds(), 0.0f, o.ControlIntervalColor);
-    if (o.AdvancedMode)
-        for (const TraceIntervalColor& i : o.TraceIntervals)
-            t->AddTraceInterval(i.begin, i.end, i.color);
+    applyTraceLook(t, theAppOptions(), m_doc.traceSeconds());
     if (refresh)
         t->Refresh();
 }
@@ -238,22 +153,7 @@ void CTraceView::ShowShot(IAiming* aiming, IShot* shot, bool zoom)
         }
         const AppOptions& o = theAppOptions();
         const bool showResult = o.TargetResult && m_doc.GetTargetKind() != TargetKind::Biathlon;
-        bool showLength = false;
-        float length = 0;
-        if (!isMissed(shot)) {
-            ComPtr<IRange> range;
-            if (SUCCEEDED(shot->Range(-m_doc.traceSeconds(), 0.0f, range.put())) && range) {
-                float ax = 0, ay = 0;
-                range->get_AveragePointX(&ax);
-                range->get_AveragePointY(&ay);
-                AddMarkCross(t, ax, ay);
-                if (o.TargetLen) {
-                    showLength = true;
-                    range->get_Length(&length);
-                }
-            }
-        }
-        label = traceLabel(showResult, result, showLength, length);
+        label = markShot(t, shot, showResult ? std::optional<float>(result) : std::nullopt, m_doc.traceSeconds(), o);
         if (zoom) {
             const float level = zoomLevelForResult(result, m_maxZoom);
             float current = 0;
@@ -297,8 +197,7 @@ void CTraceView::SetAiming(IAiming* aiming, IShot* shot, bool zoom)
 
 void CTraceView::StopZoomAnimation()
 {
-    m_zoomTimer.stop();
-    m_zoomRunning = false;
+    m_zoom.stop();
 }
 
 void CTraceView::SetZoomSmooth(float level)
@@ -318,29 +217,18 @@ void CTraceView::SetZoomSmooth(float level)
     float start = 0;
     t->get_Zoom(&start);
     const float goal = std::max(level, 0.0f);
-    if (start == goal)
-        return;
-    m_zoomStart = start;
-    m_zoomTarget = goal;
-    m_zoomStartTick = m_clock->tickMs();
-    m_zoomRunning = true;
-    m_zoomTimer.start(kZoomFirstStepMs);
+    if (start != goal)
+        m_zoom.start(start, goal, m_clock->tickMs());
 }
 
 void CTraceView::OnZoomTimer()
 {
     ITarget* t = target();
-    if (!m_zoomRunning || !t) {
+    if (!m_zoom.running() || !t) {
         StopZoomAnimation();
         return;
     }
-    const int64_t elapsed = uint32_t(m_clock->tickMs() - m_zoomStartTick);
-    const float level = zoomAnimationLevel(m_zoomStart, m_zoomTarget, elapsed);
-    t->put_Zoom(level);
-    if (level == m_zoomTarget)
-        StopZoomAnimation();
-    else if (m_zoomTimer.interval() != kZoomNextStepMs)
-        m_zoomTimer.setInterval(kZoomNextStepMs);
+    t->put_Zoom(m_zoom.levelAt(m_clock->tickMs()));
 }
 
 void CTraceView::UpdateTimeCounter()
@@ -353,14 +241,8 @@ void CTraceView::UpdateTimeCounter()
         return;
     QString text;
     ComPtr<IShotCollection> shots;
-    if (deviceConnected() && matchStarted() && theAppOptions().DisplayTimeCounter && m_doc.GetMatchShots(&shots)
-        && countOf(shots.get()) > 0) {
-        ComPtr<IShot> first = shotAt(shots.get(), 1);
-        ComPtr<IAimingAttr> attr;
-        DATE enter = 0;
-        if (first && SUCCEEDED(first->get_Attr(attr.put())) && attr && SUCCEEDED(attr->get_EnterTime(&enter)))
-            text = QStringLiteral(" ") + AppendElapsedTime(m_clock->localNow() - enter, true) + QStringLiteral(" ");
-    }
+    if (deviceConnected() && matchStarted() && theAppOptions().DisplayTimeCounter && m_doc.GetMatchShots(&shots))
+        text = timeCounterText(shots.get(), m_clock->localNow());
     t->put_Label(2, text);
 }
 
@@ -373,32 +255,15 @@ void CTraceView::OnHeartTimer()
 
 void CTraceView::StopTone()
 {
-    if (BlindToneGenerator* g = toneGenerator(); g->isPlaying())
-        g->stop();
+    if (BlindToneGenerator& tone = blindTone(); tone.isPlaying())
+        tone.stop();
 }
 
 void CTraceView::BlindToneUpdate(float x, float y, IEventParams* event, IAimingAttr* attr)
 {
     const AppOptions& o = theAppOptions();
-    BlindToneGenerator* g = toneGenerator();
-    if (!o.SoundEnabled || !o.BlindGen || !event)
-        return;
-    int zone = 0;
-    if (m_doc.GetTargetKind() == TargetKind::Biathlon) {
-        int32_t sub = 1;
-        if (attr)
-            attr->get_SubTarget(&sub);
-        zone = biathlonToneZone(x, y, sub);
-    } else {
-        float score = 0;
-        event->GetPointScore(x, y, 1, &score);
-        zone = clampToneZone(std::trunc(score));
-    }
-    ComPtr<ITargetParams> params;
-    float w = 0;
-    if (SUCCEEDED(event->get_Target(1, params.put())) && params)
-        params->get_FormWidth(&w);
-    g->update(clampToneZone(float(zone)), x, w);
+    if (o.SoundEnabled && o.BlindGen && event)
+        tuneBlindTone(blindTone(), m_doc.GetTargetKind() == TargetKind::Biathlon, x, y, event, attr);
 }
 
 void CTraceView::Layout()
@@ -428,16 +293,11 @@ void CTraceView::OnNewPractice()
     m_currentShot = nullptr;
     m_pulse->Reset();
     bool pulseShown = false;
-    if (CMainFrameBase* f = CMainFrameBase::current(); f && f->IsDeviceConnected()) {
-        ComPtr<IKavroDevice> device = f->GetDevice();
-        VARIANT_BOOL pulse = VARIANT_FALSE, trigger = VARIANT_FALSE;
-        if (device) {
-            device->get_PulseAvailable(&pulse);
-            device->get_TriggerControlAvailable(&trigger);
-        }
-        pulseShown = isTrue(pulse);
-        m_pulse->SetShowPulse(pulseShown);
-        m_pulse->SetShowTrigger(isTrue(trigger));
+    CMainFrameBase* f = CMainFrameBase::of(m_doc);
+    if (const std::optional<SensorRows> rows = connectedSensorRows(f)) {
+        pulseShown = rows->pulse;
+        m_pulse->SetShowPulse(rows->pulse);
+        m_pulse->SetShowTrigger(rows->trigger);
         if (ITarget* t = target())
             t->put_Match(toVariantBool(f->IsMatchStarted()));
     }
@@ -462,53 +322,25 @@ void CTraceView::StartReplay()
     int32_t sub = 1;
     if (SUCCEEDED(aiming->get_Attr(attr.put())) && attr && SUCCEEDED(attr->get_SubTarget(&sub)))
         t->put_SubTarget(sub);
-    int32_t first = 0, last = 0;
-    float start = 0, end = 0;
-    if (range) {
-        range->get_First(&first);
-        range->get_Last(&last);
-        range->Index2Sec(first, &start);
-        range->Index2Sec(last, &end);
-        m_replay->SetShot(first, last, start, end);
-    } else {
+    if (const std::optional<ReplaySpan> span = replaySpanOf(range.get()))
+        m_replay->SetShot(span->first, span->last, span->start, span->end);
+    else
         m_replay->ClearShot();
-    }
     m_replayShot = shot;
     t->put_ReplayAiming(aiming.get());
     t->put_ReplayShot(shot.get());
 
+    if (const std::optional<int> scale = replayTriggerScale(shot.get())) {
+        m_fixedTriggerScale = *scale;
+        m_pulse->SetTriggerScale(m_fixedTriggerScale);
+    }
     float left = 0, top = 0, width = 0, height = 0;
     t->get_VisibleLeft(&left);
     t->get_VisibleTop(&top);
     t->get_VisibleWidth(&width);
     t->get_VisibleHeight(&height);
-    ComPtr<IAimingTrace> trace;
-    int32_t channel = -1;
-    if (SUCCEEDED(shot->get_Trace(trace.put())) && trace
-        && SUCCEEDED(trace->GetUserData(QStringLiteral("_trigger"), &channel)) && channel >= 0) {
-        // The replay's bar is scaled to the largest pressure recorded in this trace.
-        int32_t traceFirst = 0, traceLast = -1;
-        trace->get_First(&traceFirst);
-        trace->get_Last(&traceLast);
-        m_fixedTriggerScale = replayTriggerScale(trace.get(), channel, traceFirst, traceLast);
-        m_pulse->SetTriggerScale(m_fixedTriggerScale);
-    }
-    if (range) {
-        for (int32_t i = first; i <= last; ++i) {
-            VARIANT_BOOL valid = VARIANT_FALSE;
-            float x = 0, y = 0;
-            if (FAILED(range->get_ValidCoordinate(i, &valid)) || !isTrue(valid))
-                continue;
-            range->get_x(i, &x);
-            range->get_y(i, &y);
-            if (x >= left && x <= left + width && y >= top && y <= top + height) {
-                float sec = 0;
-                range->Index2Sec(i, &sec);
-                t->put_ReplayPosition(sec);
-                break;
-            }
-        }
-    }
+    if (const std::optional<float> sec = firstVisibleSecond(range.get(), left, top, width, height))
+        t->put_ReplayPosition(*sec);
     UpdateTimeCounter();
     t->put_ReplayPaused(VARIANT_FALSE);
     t->put_EnableUpdate(VARIANT_TRUE);
@@ -518,54 +350,23 @@ void CTraceView::UpdateReplayPanel(float x)
 {
     if (!m_replayShot)
         return;
-    IShot* shot = m_replayShot.get();
-    ComPtr<IRange> range;
-    if (FAILED(shot->Range(0.0f, 0.0f, range.put())) || !range)
-        return;
-    int32_t first = 0, last = 0, i = 0;
-    range->get_First(&first);
-    range->get_Last(&last);
-    range->Sec2Index(x, &i);
-    i = clampIndex(i, first, last);
-    ComPtr<IAimingAttr> attr;
-    shot->get_Attr(attr.put());
-    float px = 0, py = 0;
-    VARIANT_BOOL valid = VARIANT_FALSE;
-    if (SUCCEEDED(range->get_ValidCoordinate(i, &valid)) && isTrue(valid)) {
-        range->get_x(i, &px);
-        range->get_y(i, &py);
-        ComPtr<IEventParams> event;
-        range->get_Event(event.put());
-        BlindToneUpdate(px, py, event.get(), attr.get());
-    }
-    m_replay->SetPosition(i, x);
-
-    ComPtr<IAimingTrace> trace;
-    int32_t channel = -1;
-    if (SUCCEEDED(shot->get_Trace(trace.put())) && trace
-        && SUCCEEDED(trace->GetUserData(QStringLiteral("_trigger"), &channel)) && channel >= 0) {
-        int32_t traceIndex = 0, offset = 0, tFirst = 0, tLast = 0, value = 0;
-        shot->get_TraceIndex(&traceIndex);
-        trace->Sec2Index(x, &offset);
-        trace->get_First(&tFirst);
-        trace->get_Last(&tLast);
-        if (SUCCEEDED(trace->get_UserData(channel, clampIndex(traceIndex + offset, tFirst, tLast), &value)))
-            m_pulse->SetTriggerValue(value);
-    }
-
-    DATE shotTime = 0;
-    shot->get_ShotTime(&shotTime);
-    const int heart = replayHeartImage(heartbeatsOf(shot), shotTime, x);
-    if (heart >= 0)
-        m_pulse->SetHeartImage(heart);
-
-    std::vector<PulseSample> samples;
+    std::vector<PulseSample> pulse;
     for (int k = 0, n = m_doc.GetPulseCount(); k < n; ++k) {
         PulseSample s;
         if (m_doc.ReadPulseSample(k, &s.time, &s.pulse))
-            samples.push_back(s);
+            pulse.push_back(s);
     }
-    m_pulse->SetPulse(pulseAt(samples, shotTime + x / 86400.0));
+    const std::optional<ReplayMoment> m = replayMomentAt(m_replayShot.get(), x, pulse);
+    if (!m)
+        return;
+    if (m->point)
+        BlindToneUpdate(m->point->x, m->point->y, m->point->event.get(), m->point->attr.get());
+    m_replay->SetPosition(m->index, x);
+    if (m->trigger)
+        m_pulse->SetTriggerValue(*m->trigger);
+    if (m->heartImage >= 0)
+        m_pulse->SetHeartImage(m->heartImage);
+    m_pulse->SetPulse(m->pulse);
 }
 
 void CTraceView::OnReplayScroll(ScrollCode code, int thumb)
@@ -575,24 +376,12 @@ void CTraceView::OnReplayScroll(ScrollCode code, int thumb)
         return;
     if (m_doc.GetReplayState() == CKavroDoc::ReplayPlaying)
         m_doc.PauseReplay();
-    ComPtr<IRange> range;
-    if (FAILED(m_replayShot->Range(0.0f, 0.0f, range.put())) || !range)
-        return;
-    int32_t first = 0, last = 0, rate = 0, d = 0;
-    range->get_First(&first);
-    range->get_Last(&last);
-    range->get_SampleRate(&rate);
     float position = 0;
     t->get_ReplayPosition(&position);
-    range->Sec2Index(position, &d);
-    d = clampIndex(d, first, last);
-    const int n = replayScrollTarget(code, d, thumb, rate, first, last);
-    if (n == d)
-        return;
-    float sec = 0;
-    range->Index2Sec(n, &sec);
-    t->put_ReplayPosition(sec);
-    UpdateReplayPanel(sec);
+    if (const std::optional<float> sec = replayScrollSecond(m_replayShot.get(), position, code, thumb)) {
+        t->put_ReplayPosition(*sec);
+        UpdateReplayPanel(*sec);
+    }
 }
 
 // ----- control events
@@ -845,35 +634,18 @@ void CTraceView::ShowLiveAiming(IAiming* aiming)
     t->put_Dragable(VARIANT_TRUE);
     t->put_Selectable(VARIANT_TRUE);
     t->put_Zoom(m_maxZoom);
-    CMainFrameBase* f = CMainFrameBase::current();
-    ComPtr<IKavroDevice> device = f && f->IsDeviceConnected() ? f->GetDevice() : nullptr;
-    if (device) {
-        VARIANT_BOOL pulse = VARIANT_FALSE, trigger = VARIANT_FALSE;
-        device->get_PulseAvailable(&pulse);
-        device->get_TriggerControlAvailable(&trigger);
-        if (isTrue(pulse) != m_pulse->pulseShown() || isTrue(trigger) != m_pulse->triggerShown()) {
-            m_pulse->SetShowPulse(isTrue(pulse));
-            m_pulse->SetShowTrigger(isTrue(trigger));
-            Layout();
-        }
+    const std::optional<SensorRows> rows = connectedSensorRows(CMainFrameBase::of(m_doc));
+    if (rows && rows->device && (rows->pulse != m_pulse->pulseShown() || rows->trigger != m_pulse->triggerShown())) {
+        m_pulse->SetShowPulse(rows->pulse);
+        m_pulse->SetShowTrigger(rows->trigger);
+        Layout();
     }
 }
 
 void CTraceView::ToneForNewestPoint(IAiming* aiming)
 {
-    ComPtr<IAimingTrace> trace;
-    ComPtr<IAimingAttr> attr;
-    ComPtr<IEventParams> event;
-    int32_t last = 0;
-    VARIANT_BOOL valid = VARIANT_FALSE;
-    if (SUCCEEDED(aiming->get_Trace(trace.put())) && trace && SUCCEEDED(trace->get_Last(&last))
-        && SUCCEEDED(trace->ValidCoordinate(last, &valid)) && isTrue(valid) && SUCCEEDED(aiming->get_Attr(attr.put()))
-        && attr && SUCCEEDED(attr->get_Event(event.put()))) {
-        float x = 0, y = 0;
-        trace->get_x(last, &x);
-        trace->get_y(last, &y);
-        BlindToneUpdate(x, y, event.get(), attr.get());
-    }
+    if (const std::optional<TonePoint> p = newestTracePoint(aiming))
+        BlindToneUpdate(p->x, p->y, p->event.get(), p->attr.get());
 }
 
 bool CTraceView::NoteWhileHidden(int hint, void* p1, void* p2)

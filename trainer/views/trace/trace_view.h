@@ -7,6 +7,8 @@
 #include "pulse_window.h"
 #include "replay_panel.h"
 #include "target_host.h"
+#include "trace_tone.h"
+#include "trace_zoom.h"
 #include "view_registry.h"
 
 #include "thread/clock.h"
@@ -15,18 +17,6 @@
 #include <QWidget>
 
 class QSplitter;
-
-// The sine generator that guides blind shooters. Unless another is set, the view drives the
-// program's tone (the frame makes it when sound works).
-class BlindToneGenerator {
-public:
-    virtual ~BlindToneGenerator() = default;
-    // Retunes for the zone (0..10) of a point x mm across a form `formWidth` mm wide, placed to
-    // that side, and starts the tone when it is not playing.
-    virtual void update(int zone, float x, float formWidth) = 0;
-    virtual bool isPlaying() const = 0;
-    virtual void stop() = 0;
-};
 
 // The window around the trace control.
 class CTraceWindow : public QWidget {
@@ -58,9 +48,8 @@ public:
     CTraceWindow* traceWindow() const { return m_traceWindow; }
     CPulseWindow* pulseWindow() const { return m_pulse; }
     CReplayControlWindow* replayPanel() const { return m_replay; }
-    QSplitter* splitter() const { return m_splitter; }
     float largestZoom() const { return m_maxZoom; }
-    bool zoomAnimating() const { return m_zoomRunning; }
+    bool zoomAnimating() const { return m_zoom.running(); }
     bool timeCounterRunning() const { return m_counterTimer.isActive(); }
     bool heartTimerRunning() const { return m_heartTimer.isActive(); }
     float correctionX() const { return m_dx; }
@@ -122,10 +111,8 @@ private:
     ComPtr<IShot> m_replayShot;
     float m_dx = 0, m_dy = 0;
     float m_dragX = 0, m_dragY = 0;
-    QTimer m_zoomTimer, m_counterTimer, m_heartTimer;
-    uint32_t m_zoomStartTick = 0;
-    float m_zoomStart = 0, m_zoomTarget = 0;
-    bool m_zoomRunning = false;
+    kavro::trace::ZoomAnimation m_zoom;
+    QTimer m_counterTimer, m_heartTimer;
     float m_maxZoom = 6;
     DATE m_lastBeat = 0, m_previousBeat = 0;
     int m_triggerMax = 0;
