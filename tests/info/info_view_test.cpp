@@ -26,7 +26,7 @@ namespace {
 // Counts the hints the other views get.
 struct HintSpy : CView {
     std::vector<int> hints;
-    void OnUpdate(CView*, int hint, void*, void*, intptr_t) override { hints.push_back(hint); }
+    void OnDocumentUpdate(CView*, int hint, const KavroHint::Payload&) override { hints.push_back(hint); }
 };
 
 QString labelText(CInfoView& view, const char* id)

@@ -11,7 +11,7 @@ namespace {
 struct RecordingView : CView {
     std::vector<int> hints;
     std::function<void()> onHint;
-    void OnUpdate(CView*, int hint, void*, void*, intptr_t) override
+    void OnDocumentUpdate(CView*, int hint, const KavroHint::Payload&) override
     {
         hints.push_back(hint);
         if (onHint)

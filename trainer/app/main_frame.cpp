@@ -679,7 +679,7 @@ void CMainFrame::refreshPreview()
 
 // --- hints -----------------------------------------------------------------------------------
 
-void CMainFrame::OnUpdate(CView*, int hint, void* p1, void* p2, intptr_t)
+void CMainFrame::OnDocumentUpdate(CView*, int hint, const KavroHint::Payload& payload)
 {
     switch (hint) {
     case KavroHint::Everything:
@@ -715,7 +715,10 @@ void CMainFrame::OnUpdate(CView*, int hint, void* p1, void* p2, intptr_t)
         UpdateCommandUI();
         break;
     case KavroHint::ShotAdded:
-        m_pendingAnnounceShot = static_cast<IShot*>(p2);
+        if (const auto* added = std::get_if<KavroHint::ShotAddedArgs>(&payload))
+            m_pendingAnnounceShot = added->shot;
+        else
+            m_pendingAnnounceShot = nullptr;
         m_timer5->start(500);
         playSound(QStringLiteral("Shot"));
         m_replayAllRunning = false;
@@ -734,35 +737,35 @@ void CMainFrame::OnUpdate(CView*, int hint, void* p1, void* p2, intptr_t)
         if (!kavro::theAppOptions().ForceReplay)
             StartAutoReplay();
         break;
-    case KavroHint::MayReplayStart:
-        if (m_currentAiming && p1)
-            *static_cast<uint8_t*>(p1) = 1;
-        break;
     case KavroHint::ReplayStarts: ShowView(Cmd::ViewTrace); break;
     case KavroHint::ReplayStopped:
         if (m_replayAllRunning)
             m_timer2->start(kavro::theAppOptions().ReplayAllPause * 1000);
         UpdateCommandUI();
         break;
-    case KavroHint::ShiftCorrection:
-        m_replayAllRunning = false;
-        m_autoReplayPending = false;
-        if (m_device && p1 && p2) {
-            float* dx = static_cast<float*>(p1);
-            float* dy = static_cast<float*>(p2);
-            float x = 0, y = 0;
-            m_device->get_CorrectionX(1, &x);
-            m_device->get_CorrectionY(1, &y);
-            x += *dx;
-            y += *dy;
-            m_device->put_CorrectionX(1, x);
-            m_device->put_CorrectionY(1, y);
-            *dx = x;
-            *dy = y;
-        }
-        break;
     default: break;
     }
+}
+
+bool CMainFrame::MayReplayStart(CView*)
+{
+    return !m_currentAiming;
+}
+
+std::optional<KavroHint::ShiftArgs> CMainFrame::ShiftCorrection(CView*, const KavroHint::ShiftArgs& shift)
+{
+    m_replayAllRunning = false;
+    m_autoReplayPending = false;
+    if (!m_device)
+        return std::nullopt;
+    KavroHint::ShiftArgs totals;
+    m_device->get_CorrectionX(1, &totals.dx);
+    m_device->get_CorrectionY(1, &totals.dy);
+    totals.dx += shift.dx;
+    totals.dy += shift.dy;
+    m_device->put_CorrectionX(1, totals.dx);
+    m_device->put_CorrectionY(1, totals.dy);
+    return totals;
 }
 
 // --- documents -------------------------------------------------------------------------------

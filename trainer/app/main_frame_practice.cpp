@@ -256,7 +256,7 @@ bool CMainFrame::NewPractice(const QString& hint1, const QString& hint2)
     m_doc.UpdateAllViews(nullptr, KavroHint::Everything);
     m_doc.UpdateAllViews(nullptr, KavroHint::PracticeStarted);
     if (m_subTarget != -1)
-        m_doc.UpdateAllViews(nullptr, KavroHint::BiathlonSubTarget, &m_subTarget);
+        m_doc.UpdateAllViews(nullptr, KavroHint::BiathlonSubTarget, KavroHint::SubTargetArgs{m_subTarget});
 
     AdviseDeviceSink();
     m_lastSignalTime = kavro::realClock().tickMs();
@@ -347,7 +347,7 @@ void CMainFrame::SelectSubTarget(int value, const QString& positionName)
         if (m_device)
             m_device->put_SubTarget(1, value);
         if (!m_currentAiming)
-            m_doc.UpdateAllViews(nullptr, KavroHint::BiathlonSubTarget, &m_subTarget);
+            m_doc.UpdateAllViews(nullptr, KavroHint::BiathlonSubTarget, KavroHint::SubTargetArgs{m_subTarget});
         return;
     }
     if (!m_doc.document())
@@ -534,7 +534,7 @@ void CMainFrame::OnDeviceHeartBeat(int32_t, DATE dateMin, DATE dateMax)
     if (m_currentAiming && SUCCEEDED(m_currentAiming->get_Attr(attr.put())))
         AppendHeartBeatSample(attr.get(), dateMin, dateMax);
     postLive(int(Message::HeartBeat), 0, 0);
-    m_doc.UpdateAllViews(this, KavroHint::HeartBeat, &dateMin, &dateMax);
+    m_doc.UpdateAllViews(this, KavroHint::HeartBeat, KavroHint::HeartBeatArgs{dateMin, dateMax});
 }
 
 void CMainFrame::OnDeviceTrigger(int32_t, int32_t count)
@@ -544,7 +544,7 @@ void CMainFrame::OnDeviceTrigger(int32_t, int32_t count)
     std::vector<int32_t> values(static_cast<size_t>(count));
     for (int32_t i = 1; i <= count; ++i)
         m_device->get_Trigger(1, i, &values[size_t(i - 1)]);
-    m_doc.UpdateAllViews(this, KavroHint::TriggerValues, values.data(), nullptr, count);
+    m_doc.UpdateAllViews(this, KavroHint::TriggerValues, KavroHint::TriggerArgs{values.data(), count});
 }
 
 void CMainFrame::OnDeviceDisconnected()

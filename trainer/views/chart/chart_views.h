@@ -35,7 +35,7 @@ public:
     CChartViewBase(CKavroDoc& doc, QWidget* parent);
     ~CChartViewBase() override;
 
-    void OnUpdate(CView* sender, int hint, void* p1, void* p2, intptr_t value) override;
+    void OnDocumentUpdate(CView* sender, int hint, const KavroHint::Payload& payload) override;
     // Runs the recalculations that waited while the view was hidden (also before printing).
     void RefreshIfNeeded();
     // The chart windows, top first (the printed report draws them).
@@ -46,7 +46,7 @@ public:
 
 protected:
     // The flags a hint asks for; 0 for hints the view ignores.
-    virtual unsigned flagsForHint(int hint, void* p1) = 0;
+    virtual unsigned flagsForHint(int hint, IAiming* aiming) = 0;
     virtual void recalculate(unsigned flags) = 0;
     // Captions and series names in the interface language, and the fonts.
     virtual void reloadTexts() = 0;
@@ -59,7 +59,7 @@ protected:
     QCheckBox* addControlInterval2Box(QWidget* host);
     // Puts a box at the top right of its parent, `gap` units left of `rightOf` when given.
     static void placeTopRight(QCheckBox* box, QCheckBox* rightOf = nullptr, int gap = 10);
-    bool aimingHasShots(void* aiming, bool matchOnly) const;
+    bool aimingHasShots(IAiming* aiming, bool matchOnly) const;
 
     void showEvent(QShowEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
@@ -86,7 +86,7 @@ public:
     std::vector<CChartWindow*> chartWindows() override { return {m_top, m_bottom}; }
 
 protected:
-    unsigned flagsForHint(int hint, void* p1) override;
+    unsigned flagsForHint(int hint, IAiming* aiming) override;
     void recalculate(unsigned flags) override;
     void reloadTexts() override;
 
@@ -102,7 +102,7 @@ public:
     const CoordinationState& state() const { return m_state; }
 
 protected:
-    unsigned flagsForHint(int hint, void* p1) override;
+    unsigned flagsForHint(int hint, IAiming* aiming) override;
     void recalculate(unsigned flags) override;
     void reloadTexts() override;
 
@@ -118,7 +118,7 @@ public:
     QCheckBox* fractionBox() const { return m_fraction; }
 
 protected:
-    unsigned flagsForHint(int hint, void* p1) override;
+    unsigned flagsForHint(int hint, IAiming* aiming) override;
     void recalculate(unsigned flags) override;
     void reloadTexts() override;
     void layoutBoxes() override;
@@ -135,7 +135,7 @@ public:
     std::vector<CChartWindow*> chartWindows() override { return {m_top, m_bottom}; }
 
 protected:
-    unsigned flagsForHint(int hint, void* p1) override;
+    unsigned flagsForHint(int hint, IAiming* aiming) override;
     void recalculate(unsigned flags) override;
     void reloadTexts() override;
 
@@ -155,7 +155,7 @@ public:
     void OnSeriesClicked(int seriesId);
 
 protected:
-    unsigned flagsForHint(int hint, void* p1) override;
+    unsigned flagsForHint(int hint, IAiming* aiming) override;
     void recalculate(unsigned flags) override;
     void reloadTexts() override;
     void resizeEvent(QResizeEvent* event) override;
@@ -176,7 +176,7 @@ public:
     QCheckBox* fractionBox() const { return m_fraction; }
 
 protected:
-    unsigned flagsForHint(int hint, void* p1) override;
+    unsigned flagsForHint(int hint, IAiming* aiming) override;
     void recalculate(unsigned flags) override;
     void reloadTexts() override;
     void layoutBoxes() override;
