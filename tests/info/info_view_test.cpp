@@ -29,7 +29,7 @@ namespace {
 // Counts the hints the other views get.
 struct HintSpy : CView {
     std::vector<int> hints;
-    void OnUpdate(CView*, int hint, void*, void*, intptr_t) override { hints.push_back(hint); }
+    void OnDocumentUpdate(CView*, int hint, const KavroHint::Payload&) override { hints.push_back(hint); }
 };
 
 // A frame that only notes the commands it is given; attached to a document it is the frame that
@@ -49,7 +49,7 @@ struct CommandFrame : CMainFrameBase, CView {
     ComPtr<IKavroDevice> GetDevice() override { return nullptr; }
     void ShowShotContextMenu(const QPoint&) override { }
     void OnCommand(int command) override { commands.push_back(command); }
-    void OnUpdate(CView*, int, void*, void*, intptr_t) override { }
+    void OnDocumentUpdate(CView*, int, const KavroHint::Payload&) override { }
 };
 
 QString labelText(CInfoView& view, const char* id)

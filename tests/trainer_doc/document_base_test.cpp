@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace {
@@ -11,7 +12,7 @@ namespace {
 struct RecordingView : CView {
     std::vector<int> hints;
     std::function<void()> onHint;
-    void OnUpdate(CView*, int hint, void*, void*, intptr_t) override
+    void OnDocumentUpdate(CView*, int hint, const KavroHint::Payload&) override
     {
         hints.push_back(hint);
         if (onHint)
@@ -54,6 +55,61 @@ TEST(DocumentBase, ViewsRemovedOrDestroyedDuringABroadcastAreNotCalled)
     EXPECT_EQ(third.hints, std::vector<int>{0});
     EXPECT_EQ(first.document(), nullptr);
     EXPECT_EQ(doc.views(), std::vector<CView*>{&third});
+}
+
+// Answers the questions as told; every question is still heard as its hint.
+struct AnsweringView : RecordingView {
+    bool refuse = false;
+    bool replaying = false;
+    std::optional<KavroHint::ShiftArgs> totals;
+    std::vector<std::pair<float, float>> shiftsHeard;
+    bool MayReplayStart(CView* sender) override { return RecordingView::MayReplayStart(sender) && !refuse; }
+    bool IsReplayRunning(CView* sender) override { return RecordingView::IsReplayRunning(sender) || replaying; }
+    std::optional<KavroHint::ShiftArgs> ShiftCorrection(CView* sender, const KavroHint::ShiftArgs& shift) override
+    {
+        shiftsHeard.emplace_back(shift.dx, shift.dy);
+        RecordingView::ShiftCorrection(sender, shift);
+        return totals;
+    }
+};
+
+TEST(DocumentBase, QuestionsReachEveryViewButTheSenderAndTheAnswersComeBack)
+{
+    using Shift = KavroHint::ShiftArgs;
+    struct Row {
+        int answering; // -1 none, else the view that refuses, replays and gives totals
+        bool may;
+        bool running;
+        std::optional<std::pair<float, float>> totals;
+        std::pair<float, float> secondHeard;
+    };
+    const Row rows[] = {
+        {-1, true, false, std::nullopt, {1, 2}},
+        {0, false, true, std::pair<float, float>{5, 6}, {5, 6}}, // later views hear the totals
+        {1, false, true, std::pair<float, float>{5, 6}, {1, 2}},
+    };
+    for (const Row& row : rows) {
+        CDocumentBase doc;
+        AnsweringView sender, views[2];
+        doc.AddView(&views[0]);
+        doc.AddView(&sender);
+        doc.AddView(&views[1]);
+        if (row.answering >= 0) {
+            views[row.answering].refuse = views[row.answering].replaying = true;
+            views[row.answering].totals = Shift{5, 6};
+        }
+        EXPECT_EQ(doc.AskMayReplayStart(&sender), row.may) << row.answering;
+        EXPECT_EQ(doc.AskIsReplayRunning(&sender), row.running) << row.answering;
+        const std::optional<Shift> totals = doc.AskShiftCorrection(&sender, Shift{1, 2});
+        EXPECT_EQ(totals ? std::optional(std::pair(totals->dx, totals->dy)) : std::nullopt, row.totals)
+            << row.answering;
+        ASSERT_EQ(views[1].shiftsHeard.size(), 1u);
+        EXPECT_EQ(views[1].shiftsHeard[0], row.secondHeard) << row.answering;
+        const std::vector<int> asked{KavroHint::MayReplayStart, KavroHint::IsReplayRunning, KavroHint::ShiftCorrection};
+        EXPECT_EQ(views[0].hints, asked);
+        EXPECT_EQ(views[1].hints, asked);
+        EXPECT_TRUE(sender.hints.empty());
+    }
 }
 
 TEST(DocumentBase, AViewOutlivingItsDocumentIsDetached)

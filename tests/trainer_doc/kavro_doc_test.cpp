@@ -21,7 +21,7 @@ namespace {
 
 struct HintLog : CView {
     std::vector<int> hints;
-    void OnUpdate(CView*, int hint, void*, void*, intptr_t) override { hints.push_back(hint); }
+    void OnDocumentUpdate(CView*, int hint, const KavroHint::Payload&) override { hints.push_back(hint); }
 };
 
 class KavroDocTest : public ::testing::Test {
@@ -346,13 +346,9 @@ TEST_F(KavroDocTest, ReplayAsksTheViews)
     struct Refuser : CView {
         bool refuse = true;
         bool replaying = true;
-        void OnUpdate(CView*, int hint, void* p1, void*, intptr_t) override
-        {
-            if (hint == KavroHint::MayReplayStart && refuse)
-                *static_cast<uint8_t*>(p1) = 1;
-            if (hint == KavroHint::IsReplayRunning && replaying)
-                *static_cast<uint8_t*>(p1) = 1;
-        }
+        void OnDocumentUpdate(CView*, int, const KavroHint::Payload&) override { }
+        bool MayReplayStart(CView*) override { return !refuse; }
+        bool IsReplayRunning(CView*) override { return replaying; }
     } view;
     doc.AddView(&view);
     EXPECT_FALSE(doc.StartReplay()); // no selection

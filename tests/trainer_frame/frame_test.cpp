@@ -41,7 +41,7 @@ namespace {
 class RecordingView : public QWidget, public CView, public CFrameViewExtras {
 public:
     RecordingView(CKavroDoc& doc, QWidget* parent) : QWidget(parent) { doc.AddView(this); }
-    void OnUpdate(CView*, int hint, void*, void*, intptr_t) override { hints.push_back(hint); }
+    void OnDocumentUpdate(CView*, int hint, const KavroHint::Payload&) override { hints.push_back(hint); }
     void SetTargetZoom(int z) override { zoom = z; }
     std::vector<int> hints;
     int zoom = 0;
@@ -606,15 +606,18 @@ TEST_F(FrameTest, ClosingTheWindowInPrintPreviewOnlyClosesThePreview)
 struct ReplayingView : RecordingView {
     using RecordingView::RecordingView;
     bool replaying = false;
-    void OnUpdate(CView* sender, int hint, void* p1, void* p2, intptr_t v) override
+    void OnDocumentUpdate(CView* sender, int hint, const KavroHint::Payload& payload) override
     {
-        RecordingView::OnUpdate(sender, hint, p1, p2, v);
+        RecordingView::OnDocumentUpdate(sender, hint, payload);
         if (hint == KavroHint::ReplayStarts)
             replaying = true;
         if (hint == KavroHint::ReplayStopped)
             replaying = false;
-        if (hint == KavroHint::IsReplayRunning && replaying)
-            *static_cast<uint8_t*>(p1) = 1;
+    }
+    bool IsReplayRunning(CView* sender) override
+    {
+        RecordingView::IsReplayRunning(sender);
+        return replaying;
     }
 };
 

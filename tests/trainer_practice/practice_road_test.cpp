@@ -100,7 +100,7 @@ public:
     std::vector<bool> savedAtFinal; // the document was unmodified when an aiming ended finally
     std::vector<int> matchShotsAtFinal;
     CKavroDoc* doc = nullptr;
-    void OnUpdate(CView*, int hint, void*, void*, intptr_t) override
+    void OnDocumentUpdate(CView*, int hint, const KavroHint::Payload&) override
     {
         if (hint < KavroHint::AimingStarted || hint > KavroHint::AimingFinal)
             return;
@@ -333,7 +333,7 @@ TEST_F(PracticeRoad, ChildRecordsUntilKilled)
     CMainFrame frame;
     struct SaveReporter : CView {
         CKavroDoc* doc = nullptr;
-        void OnUpdate(CView*, int hint, void*, void*, intptr_t) override
+        void OnDocumentUpdate(CView*, int hint, const KavroHint::Payload&) override
         {
             QString file;
             if (hint == KavroHint::Saved && doc->GetFileName(&file))
@@ -647,7 +647,7 @@ namespace {
 // Counts the replays that start, as the trace view would play them.
 struct ReplayCounter : CView {
     int started = 0;
-    void OnUpdate(CView*, int hint, void*, void*, intptr_t) override
+    void OnDocumentUpdate(CView*, int hint, const KavroHint::Payload&) override
     {
         if (hint == KavroHint::ReplayStarts)
             ++started;

@@ -22,7 +22,7 @@ namespace {
 class HintLog final : public CView {
 public:
     std::vector<int> hints;
-    void OnUpdate(CView*, int hint, void*, void*, intptr_t) override { hints.push_back(hint); }
+    void OnDocumentUpdate(CView*, int hint, const KavroHint::Payload&) override { hints.push_back(hint); }
 };
 
 int listIndexOf(IShotCollection* shots, IShot* shot)

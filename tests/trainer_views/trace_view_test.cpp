@@ -65,11 +65,11 @@ class HintLog final : public CView {
 public:
     std::vector<int> hints;
     std::vector<std::pair<float, float>> shifts;
-    void OnUpdate(CView*, int hint, void* p1, void* p2, intptr_t) override
+    void OnDocumentUpdate(CView*, int hint, const KavroHint::Payload& payload) override
     {
         hints.push_back(hint);
-        if (hint == KavroHint::ShiftCorrection)
-            shifts.emplace_back(*static_cast<float*>(p1), *static_cast<float*>(p2));
+        if (const auto* shift = std::get_if<KavroHint::ShiftArgs>(&payload))
+            shifts.emplace_back(shift->dx, shift->dy);
     }
 };
 
@@ -523,10 +523,10 @@ TEST_F(TraceViewTest, PulsePanelBeatsWithTheHeartAndKeepsStillDuringAReplay)
 
     // Beats one second apart: image 0 for a third of the interval after each beat.
     DATE beat0 = clock.localNow(), min = 0;
-    doc.UpdateAllViews(nullptr, KavroHint::HeartBeat, &min, &beat0);
+    doc.UpdateAllViews(nullptr, KavroHint::HeartBeat, KavroHint::HeartBeatArgs{min, beat0});
     clock.advance(1000);
     DATE beat1 = clock.localNow();
-    doc.UpdateAllViews(nullptr, KavroHint::HeartBeat, &min, &beat1);
+    doc.UpdateAllViews(nullptr, KavroHint::HeartBeat, KavroHint::HeartBeatArgs{min, beat1});
     view->OnHeartTimer();
     EXPECT_EQ(pulse->heartImage(), 0);
     clock.advance(300);
@@ -543,12 +543,12 @@ TEST_F(TraceViewTest, PulsePanelBeatsWithTheHeartAndKeepsStillDuringAReplay)
     doc.SetPulse(99);
     doc.UpdateAllViews(nullptr, KavroHint::Pulse);
     DATE beat2 = clock.localNow();
-    doc.UpdateAllViews(nullptr, KavroHint::HeartBeat, &min, &beat2);
+    doc.UpdateAllViews(nullptr, KavroHint::HeartBeat, KavroHint::HeartBeatArgs{min, beat2});
     view->OnHeartTimer();
     EXPECT_EQ(pulse->pulse(), shownPulse);
     EXPECT_EQ(pulse->heartImage(), shownImage);
     int32_t values[] = {5000};
-    doc.UpdateAllViews(nullptr, KavroHint::TriggerValues, values, nullptr, 1);
+    doc.UpdateAllViews(nullptr, KavroHint::TriggerValues, KavroHint::TriggerArgs{values, 1});
     EXPECT_EQ(pulse->triggerValue(), 0);
 }
 
@@ -572,11 +572,11 @@ TEST_F(TraceViewTest, NewPracticeWithATriggerOnlySensor)
 
     // Trigger reports scale the bar to the largest value seen.
     int32_t values[] = {100, 400, 250};
-    doc.UpdateAllViews(nullptr, KavroHint::TriggerValues, values, nullptr, 3);
+    doc.UpdateAllViews(nullptr, KavroHint::TriggerValues, KavroHint::TriggerArgs{values, 3});
     EXPECT_EQ(pulse->triggerScale(), 400);
     EXPECT_EQ(pulse->triggerValue(), 250);
     int32_t full[] = {480};
-    doc.UpdateAllViews(nullptr, KavroHint::TriggerValues, full, nullptr, 1);
+    doc.UpdateAllViews(nullptr, KavroHint::TriggerValues, KavroHint::TriggerArgs{full, 1});
     EXPECT_EQ(pulse->triggerScale(), 480);
     // 1.2 × the scale would fill the bar; 480 of 480 fills five sixths of it.
     const QImage image = grab(pulse);
@@ -731,7 +731,7 @@ TEST_F(TraceViewTest, BiathlonSubTargetHintClearsTheView)
     trainertest::startPractice(doc, "BTLN");
     doc.UpdateAllViews(nullptr, KavroHint::Everything);
     int32_t prone = 2;
-    doc.UpdateAllViews(nullptr, KavroHint::BiathlonSubTarget, &prone);
+    doc.UpdateAllViews(nullptr, KavroHint::BiathlonSubTarget, KavroHint::SubTargetArgs{prone});
     int32_t sub = 0, n = -1;
     target()->get_SubTarget(&sub);
     target()->get_Count(&n);

@@ -8,6 +8,24 @@ CView::~CView()
         m_document->RemoveView(this);
 }
 
+bool CView::MayReplayStart(CView* sender)
+{
+    OnDocumentUpdate(sender, KavroHint::MayReplayStart, {});
+    return true;
+}
+
+bool CView::IsReplayRunning(CView* sender)
+{
+    OnDocumentUpdate(sender, KavroHint::IsReplayRunning, {});
+    return false;
+}
+
+std::optional<KavroHint::ShiftArgs> CView::ShiftCorrection(CView* sender, const KavroHint::ShiftArgs& shift)
+{
+    OnDocumentUpdate(sender, KavroHint::ShiftCorrection, shift);
+    return std::nullopt;
+}
+
 CDocumentBase::~CDocumentBase()
 {
     for (CView* v : m_views)
@@ -33,7 +51,7 @@ void CDocumentBase::RemoveView(CView* view)
     view->m_document = nullptr;
 }
 
-void CDocumentBase::UpdateAllViews(CView* sender, int hint, void* p1, void* p2, intptr_t value)
+template <class Call> void CDocumentBase::forEachView(CView* sender, Call&& call)
 {
     // Walk a snapshot, and ask the live list before each call: a view removed (or destroyed,
     // which removes it) by an earlier view is never touched.
@@ -43,6 +61,45 @@ void CDocumentBase::UpdateAllViews(CView* sender, int hint, void* p1, void* p2, 
             continue;
         if (std::find(m_views.begin(), m_views.end(), v) == m_views.end())
             continue;
-        v->OnUpdate(sender, hint, p1, p2, value);
+        call(v);
     }
+}
+
+void CDocumentBase::UpdateAllViews(CView* sender, int hint, const KavroHint::Payload& payload)
+{
+    forEachView(sender, [&](CView* v) { v->OnDocumentUpdate(sender, hint, payload); });
+}
+
+void CDocumentBase::UpdateAllViews(CView* sender, int hint, IAiming* aiming, IShot* shot, bool othersMoved)
+{
+    if (hint == KavroHint::ShotAdded)
+        UpdateAllViews(sender, hint, KavroHint::ShotAddedArgs{aiming, shot, othersMoved});
+    else
+        UpdateAllViews(sender, hint, KavroHint::AimingArgs{aiming});
+}
+
+bool CDocumentBase::AskMayReplayStart(CView* sender)
+{
+    bool may = true;
+    forEachView(sender, [&](CView* v) { may = v->MayReplayStart(sender) && may; });
+    return may;
+}
+
+bool CDocumentBase::AskIsReplayRunning(CView* sender)
+{
+    bool running = false;
+    forEachView(sender, [&](CView* v) { running = v->IsReplayRunning(sender) || running; });
+    return running;
+}
+
+std::optional<KavroHint::ShiftArgs> CDocumentBase::AskShiftCorrection(CView* sender, KavroHint::ShiftArgs shift)
+{
+    std::optional<KavroHint::ShiftArgs> totals;
+    forEachView(sender, [&](CView* v) {
+        if (auto answer = v->ShiftCorrection(sender, shift)) {
+            totals = answer;
+            shift = *answer;
+        }
+    });
+    return totals;
 }

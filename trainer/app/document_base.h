@@ -1,7 +1,9 @@
 #pragma once
 // Documents and their views: a document keeps the views attached to it, in attach order, and tells
-// them what changed through one broadcast with a hint number (see kavro_hints.h).
-#include <cstdint>
+// them what changed through one broadcast with a hint number and its payload (see kavro_hints.h).
+#include "kavro_hints.h"
+
+#include <optional>
 #include <vector>
 
 class CDocumentBase;
@@ -14,8 +16,15 @@ public:
     virtual ~CView();
 
     // One hint of the document; `sender` is the view that caused it (null from the frame or the
-    // document itself). The meaning of p1, p2 and value depends on the hint.
-    virtual void OnUpdate(CView* sender, int hint, void* p1, void* p2, intptr_t value) = 0;
+    // document itself).
+    virtual void OnDocumentUpdate(CView* sender, int hint, const KavroHint::Payload& payload) = 0;
+
+    // The questions among the hints. Each view hears a question as its hint, whatever the views
+    // before it answered; a view with something to say overrides the question and returns it.
+    virtual bool MayReplayStart(CView* sender); // false refuses
+    virtual bool IsReplayRunning(CView* sender); // true while this view replays
+    // The device's correction totals once it is shifted by `shift`, from the view that holds the device.
+    virtual std::optional<KavroHint::ShiftArgs> ShiftCorrection(CView* sender, const KavroHint::ShiftArgs& shift);
 
     CDocumentBase* document() const { return m_document; }
 
@@ -39,8 +48,18 @@ public:
 
     // Calls every attached view but `sender`, in attach order. A view may remove itself or any
     // other view, or destroy it, while being called: removed views are not called afterwards.
-    void UpdateAllViews(CView* sender, int hint, void* p1 = nullptr, void* p2 = nullptr, intptr_t value = 0);
+    void UpdateAllViews(CView* sender, int hint, const KavroHint::Payload& payload = {});
+    // A hint about an aiming; a new shot (ShotAdded) comes with its shot.
+    void UpdateAllViews(CView* sender, int hint, IAiming* aiming, IShot* shot = nullptr, bool othersMoved = false);
+
+    // The questions, asked of the views as UpdateAllViews calls them.
+    bool AskMayReplayStart(CView* sender); // true unless a view refuses
+    bool AskIsReplayRunning(CView* sender); // true when a view replays
+    // Views after the one that answered hear its totals; nullopt when no view holds a device.
+    std::optional<KavroHint::ShiftArgs> AskShiftCorrection(CView* sender, KavroHint::ShiftArgs shift);
 
 private:
+    template <class Call> void forEachView(CView* sender, Call&& call);
+
     std::vector<CView*> m_views;
 };

@@ -1,15 +1,14 @@
 #include "kavro_doc.h"
 
+#include "doc_facts.h"
 #include "doc_helpers.h"
+#include "doc_pulse.h"
 #include "main_frame_base.h"
 #include "frame_message.h"
-#include "random_offset.h"
-#include "shot_navigation.h"
 #include "ui_text.h"
 
 #include "com/classregistry.h"
 #include "com/connection.h"
-#include "app_registry.h"
 
 #include <QDir>
 #include <QGuiApplication>
@@ -18,22 +17,7 @@
 
 namespace {
 
-const QString kControlInterval2 = QStringLiteral("ControlInterval2");
 const QString kPosition = QStringLiteral("_position");
-const QString kComments = QStringLiteral("_comments");
-
-SettingsKey settingsRoot()
-{
-    return kavro::OpenAppRegistryKey();
-}
-
-int storedControlInterval2()
-{
-    uint32_t v = 0;
-    if (SUCCEEDED(settingsRoot().readDword(kControlInterval2, &v)) && v >= 1 && v <= 5)
-        return int(v);
-    return 2;
-}
 
 // The wait cursor while a document loads or saves, when there is a screen to show it on.
 class WaitCursor {
@@ -95,48 +79,12 @@ private:
     uint32_t m_cookie = 0;
 };
 
-bool isValid(IKavroDocument* doc)
-{
-    VARIANT_BOOL v = VARIANT_FALSE;
-    return doc && SUCCEEDED(doc->get_Valid(&v)) && v == VARIANT_TRUE;
-}
-
-bool stringValue(IKavroDocument* doc, const QString& key, QString* out)
-{
-    Variant v;
-    if (!doc || FAILED(doc->get_Value(key, &v)) || v.vt() != VT_BSTR)
-        return false;
-    *out = v.bstr();
-    return true;
-}
-
-bool positionName(IKavroDocument* doc, QString* out)
-{
-    QString p;
-    if (!stringValue(doc, kPosition, &p))
-        return false;
-    if (p == u"prone")
-        *out = uiText(32824);
-    else if (p == u"standing")
-        *out = uiText(32825);
-    else if (p == u"kneeling")
-        *out = uiText(32826);
-    else
-        *out = p;
-    return true;
-}
-
 ComPtr<IAimingAttr> attrOf(IShot* shot)
 {
     ComPtr<IAimingAttr> a;
     if (shot)
         shot->get_Attr(a.put());
     return a;
-}
-
-bool inRange(float v, float lo, float hi)
-{
-    return v >= lo && v <= hi; // NaN is out of every range
 }
 
 } // namespace
@@ -152,7 +100,7 @@ CKavroDoc::~CKavroDoc()
     // store may already be gone.
     m_document = nullptr;
     m_modelDocument = nullptr;
-    m_selectedShot = nullptr;
+    m_selection.Clear();
     ReleaseCache();
     for (CView* v : std::vector<CView*>(views()))
         RemoveView(v);
@@ -160,7 +108,7 @@ CKavroDoc::~CKavroDoc()
 
 bool CKavroDoc::HasDocument() const
 {
-    return isValid(m_document.get());
+    return isValidDocument(m_document.get());
 }
 
 bool CKavroDoc::HasModel() const
@@ -168,295 +116,28 @@ bool CKavroDoc::HasModel() const
     return m_modelDocument != nullptr;
 }
 
-void CKavroDoc::ReleaseCache()
-{
-    m_aimings = nullptr;
-    m_allShots = nullptr;
-    m_sightingAimings = nullptr;
-    m_matchAimings = nullptr;
-    m_sightingShots = nullptr;
-    m_matchShots = nullptr;
-}
-
 void CKavroDoc::Reset()
 {
     m_document = nullptr;
     m_modelDocument = nullptr;
-    m_selectedShot = nullptr;
+    m_selection.Clear();
     ReleaseCache();
-    m_dispersion = 0;
-    m_shotTimeOffset = 0;
-    m_includeSightings = 0;
+    m_shotParameters.Reset();
+    m_selection.SetIncludeSightings(false);
     m_showHidden = false;
-    m_fCoefficient = 0;
-    m_centreGroups = 0;
-    m_replayState = ReplayStopped;
+    m_replay.Reset();
     m_pulse = 0;
     m_modified = 0;
-    m_traceSeconds = 1.0f;
-    m_controlInterval2 = storedControlInterval2();
     m_validShotTimes = -1;
     m_modelValidShotTimes = -1;
-}
-
-// --- getters ----------------------------------------------------------------------------------
-
-bool CKavroDoc::GetEvent(ComPtr<IEventParams>* out)
-{
-    return HasDocument() && SUCCEEDED(m_document->get_Event(out->put())) && *out;
-}
-
-bool CKavroDoc::GetAimings(ComPtr<IAimingCollection>* out)
-{
-    if (!HasDocument())
-        return false;
-    if (!m_aimings && FAILED(m_document->get_Aimings(m_aimings.put())))
-        m_aimings = nullptr;
-    *out = m_aimings;
-    return *out != nullptr;
-}
-
-bool CKavroDoc::GetShots(ComPtr<IShotCollection>* out)
-{
-    ComPtr<IAimingCollection> aimings;
-    if (!GetAimings(&aimings))
-        return false;
-    if (!m_allShots && FAILED(aimings->Shots(toVariantBool(m_showHidden), m_allShots.put())))
-        m_allShots = nullptr;
-    *out = m_allShots;
-    return *out != nullptr;
-}
-
-bool CKavroDoc::GetSightingAimings(ComPtr<IAimingCollection>* out)
-{
-    ComPtr<IAimingCollection> aimings;
-    if (!GetAimings(&aimings))
-        return false;
-    if (!m_sightingAimings && FAILED(aimings->Sighting(m_sightingAimings.put())))
-        m_sightingAimings = nullptr;
-    *out = m_sightingAimings;
-    return *out != nullptr;
-}
-
-bool CKavroDoc::GetMatchAimings(ComPtr<IAimingCollection>* out)
-{
-    ComPtr<IAimingCollection> aimings;
-    if (!GetAimings(&aimings))
-        return false;
-    if (!m_matchAimings && FAILED(aimings->Match(m_matchAimings.put())))
-        m_matchAimings = nullptr;
-    *out = m_matchAimings;
-    return *out != nullptr;
-}
-
-bool CKavroDoc::GetSightingShots(ComPtr<IShotCollection>* out)
-{
-    ComPtr<IShotCollection> all;
-    if (!GetShots(&all))
-        return false;
-    if (!m_sightingShots && FAILED(all->Sighting(m_sightingShots.put())))
-        m_sightingShots = nullptr;
-    *out = m_sightingShots;
-    return *out != nullptr;
-}
-
-bool CKavroDoc::GetMatchShots(ComPtr<IShotCollection>* out)
-{
-    ComPtr<IShotCollection> all;
-    if (!GetShots(&all))
-        return false;
-    if (!m_matchShots && FAILED(all->Match(m_matchShots.put())))
-        m_matchShots = nullptr;
-    *out = m_matchShots;
-    return *out != nullptr;
-}
-
-bool CKavroDoc::GetModelAimings(ComPtr<IAimingCollection>* out)
-{
-    return HasDocument() && m_modelDocument && SUCCEEDED(m_modelDocument->get_Aimings(out->put())) && *out;
-}
-
-bool CKavroDoc::GetModelShots(ComPtr<IShotCollection>* out)
-{
-    ComPtr<IAimingCollection> aimings;
-    return GetModelAimings(&aimings) && SUCCEEDED(aimings->Shots(VARIANT_FALSE, out->put())) && *out;
-}
-
-bool CKavroDoc::GetSelectedShot(ComPtr<IShot>* out)
-{
-    if (!HasDocument() || !m_selectedShot)
-        return false;
-    *out = m_selectedShot;
-    return true;
-}
-
-bool CKavroDoc::GetSelectedAiming(ComPtr<IAiming>* out)
-{
-    return HasDocument() && m_selectedShot && FindAiming(m_selectedShot.get(), out);
-}
-
-bool CKavroDoc::FindAiming(IShot* shot, ComPtr<IAiming>* out)
-{
-    ComPtr<IAimingCollection> aimings;
-    return shot && GetAimings(&aimings) && SUCCEEDED(aimings->FindAiming(shot, out->put())) && *out;
-}
-
-bool CKavroDoc::FindModelAiming(IShot* shot, ComPtr<IAiming>* out)
-{
-    ComPtr<IAimingCollection> aimings;
-    return shot && GetModelAimings(&aimings) && SUCCEEDED(aimings->FindAiming(shot, out->put())) && *out;
-}
-
-bool CKavroDoc::GetShooterName(QString* out)
-{
-    return HasDocument() && SUCCEEDED(m_document->get_ShooterName(out));
-}
-
-bool CKavroDoc::GetModelShooterName(QString* out)
-{
-    return HasDocument() && m_modelDocument && SUCCEEDED(m_modelDocument->get_ShooterName(out));
-}
-
-bool CKavroDoc::GetComments(QString* out)
-{
-    return HasDocument() && stringValue(m_document.get(), kComments, out);
-}
-
-bool CKavroDoc::GetModelComments(QString* out)
-{
-    return HasDocument() && stringValue(m_modelDocument.get(), kComments, out);
-}
-
-bool CKavroDoc::GetPositionName(QString* out)
-{
-    return HasDocument() && positionName(m_document.get(), out);
-}
-
-bool CKavroDoc::GetEventShortName(QString* out)
-{
-    ComPtr<IEventParams> e;
-    return GetEvent(&e) && SUCCEEDED(e->get_ShortName(out));
-}
-
-bool CKavroDoc::GetEventDisplayName(QString* out)
-{
-    ComPtr<IEventParams> e;
-    if (!GetEvent(&e))
-        return false;
-    *out = FormatEventName(e.get(), uiLanguageId());
-    return true;
-}
-
-bool CKavroDoc::GetFileVersion(int32_t* out)
-{
-    return HasDocument() && SUCCEEDED(m_document->get_FileVersion(out));
-}
-
-bool CKavroDoc::GetFileName(QString* out)
-{
-    return m_document && SUCCEEDED(m_document->get_FileName(out));
-}
-
-int CKavroDoc::GetPulse() const
-{
-    return HasDocument() ? m_pulse : 0;
-}
-
-int CKavroDoc::GetPulseCount()
-{
-    return HasDocument() ? GetAttrPulseCount(m_document.get()) : 0;
-}
-
-bool CKavroDoc::IsThreePositions()
-{
-    ComPtr<IEventParams> e;
-    Variant v;
-    bool three = false;
-    return GetEvent(&e) && SUCCEEDED(e->get_Value(QStringLiteral("_three_positions"), &v))
-        && SUCCEEDED(v.toBool(&three)) && three;
-}
-
-bool CKavroDoc::HasTriggerData()
-{
-    ComPtr<IShotCollection> shots;
-    if (!GetShots(&shots))
-        return false;
-    for (int i = 1, n = countOf(shots.get()); i <= n; ++i) {
-        ComPtr<IShot> s = shotAt(shots.get(), i);
-        ComPtr<IAimingTrace> trace;
-        int32_t index = -1;
-        if (s && SUCCEEDED(s->get_Trace(trace.put())) && trace
-            && SUCCEEDED(trace->GetUserData(QStringLiteral("_trigger"), &index)) && index > 0)
-            return true;
-    }
-    return false;
-}
-
-bool CKavroDoc::HasValidShotTimes()
-{
-    ComPtr<IShotCollection> shots;
-    if (!GetShots(&shots))
-        return false;
-    if (m_validShotTimes < 0)
-        m_validShotTimes = shotTimesStrictlyIncreasing(shots.get()) ? 1 : 0;
-    return m_validShotTimes == 1;
-}
-
-bool CKavroDoc::ModelHasValidShotTimes()
-{
-    ComPtr<IShotCollection> shots;
-    if (!GetModelShots(&shots))
-        return false;
-    if (m_modelValidShotTimes < 0)
-        m_modelValidShotTimes = shotTimesStrictlyIncreasing(shots.get()) ? 1 : 0;
-    return m_modelValidShotTimes == 1;
-}
-
-TargetKind::Kind CKavroDoc::GetTargetKind()
-{
-    ComPtr<IEventParams> event;
-    return GetEvent(&event) ? targetKindOf(event.get()) : TargetKind::None;
-}
-
-int CKavroDoc::MatchShotCount()
-{
-    ComPtr<IShotCollection> s;
-    return GetMatchShots(&s) ? countOf(s.get()) : 0;
-}
-
-int CKavroDoc::SightingShotCount()
-{
-    ComPtr<IShotCollection> s;
-    return GetSightingShots(&s) ? countOf(s.get()) : 0;
-}
-
-// Not the cached lists: those follow "Display hidden shots".
-int CKavroDoc::ShotCountWithHidden()
-{
-    ComPtr<IAimingCollection> aimings;
-    ComPtr<IShotCollection> all;
-    if (!GetAimings(&aimings) || FAILED(aimings->Shots(VARIANT_TRUE, all.put())) || !all)
-        return 0;
-    return countOf(all.get());
-}
-
-int CKavroDoc::MatchShotCountWithHidden()
-{
-    ComPtr<IAimingCollection> aimings;
-    ComPtr<IShotCollection> all, match;
-    if (!GetAimings(&aimings) || FAILED(aimings->Shots(VARIANT_TRUE, all.put())) || !all
-        || FAILED(all->Match(match.put())) || !match)
-        return 0;
-    return countOf(match.get());
 }
 
 // --- operations -------------------------------------------------------------------------------
 
 void CKavroDoc::SetIncludeSightings(bool include)
 {
-    if (includeSightings() == include)
+    if (!m_selection.SetIncludeSightings(include))
         return;
-    m_includeSightings = include ? 1 : 0;
     UpdateAllViews(nullptr, KavroHint::IncludeSightings);
 }
 
@@ -479,9 +160,9 @@ bool CKavroDoc::NewDocument(IEventParams* event, const QString& shooterName, int
         return false;
     }
     m_document = doc;
-    m_selectedShot = nullptr;
-    m_includeSightings = 1;
-    m_fCoefficient = fCoefficient;
+    m_selection.Clear();
+    m_selection.SetIncludeSightings(true);
+    m_shotParameters.setFCoefficient(fCoefficient);
     m_validShotTimes = 1;
     return true;
 }
@@ -505,7 +186,7 @@ bool CKavroDoc::OpenDocument(const QString& path)
     m_document = doc;
     doc->put_FileName(path);
     const bool loaded = LoadWithProgress(doc.get(), 32840);
-    if (!loaded || !isValid(doc.get())) {
+    if (!loaded || !isValidDocument(doc.get())) {
         doc->get_ReadErrorMsg(&m_lastReadError);
         m_document = nullptr;
         ReleaseCache();
@@ -520,15 +201,16 @@ bool CKavroDoc::OpenDocument(const QString& path)
         else
             GetMatchShots(&list);
     } else {
-        m_includeSightings = 1;
+        m_selection.SetIncludeSightings(true);
         GetShots(&list);
     }
-    m_selectedShot = shotAt(list.get(), 1);
-    m_fCoefficient = 0;
-    if (m_selectedShot) {
+    m_selection.Clear();
+    m_selection.Select(shotAt(list.get(), 1).get());
+    m_shotParameters.setFCoefficient(0);
+    if (m_selection.shot()) {
         int32_t f = 0;
-        if (ComPtr<IAimingAttr> a = attrOf(m_selectedShot.get()); a && SUCCEEDED(a->get_FCoefficient(&f)))
-            m_fCoefficient = f;
+        if (ComPtr<IAimingAttr> a = attrOf(m_selection.shot()); a && SUCCEEDED(a->get_FCoefficient(&f)))
+            m_shotParameters.setFCoefficient(f);
     }
     UpdateAllViews(nullptr, KavroHint::Everything);
     return true;
@@ -575,7 +257,7 @@ bool CKavroDoc::OpenModel(const QString& path)
     bool keep = HasDocument() && SUCCEEDED(createInstance(kavrodoc::CLSID_KavroDocument, &model)) && model;
     if (keep) {
         model->put_FileName(path);
-        keep = LoadWithProgress(model.get(), 32840) && isValid(model.get());
+        keep = LoadWithProgress(model.get(), 32840) && isValidDocument(model.get());
         if (!keep)
             model->get_ReadErrorMsg(&m_lastReadError);
     }
@@ -599,7 +281,7 @@ bool CKavroDoc::OpenModel(const QString& path)
     for (int i = 1, n = countOf(aimings.get()); i <= n; ++i) {
         ComPtr<IAimingAttr> attr;
         if (ComPtr<IAiming> a = aimingAt(aimings.get(), i); a && SUCCEEDED(a->get_Attr(attr.put())) && attr)
-            attr->put_FCoefficient(m_fCoefficient);
+            attr->put_FCoefficient(fCoefficient());
     }
     m_modelDocument = model;
     UpdateAllViews(nullptr, KavroHint::Model);
@@ -653,9 +335,8 @@ bool CKavroDoc::ClearFileName()
 
 bool CKavroDoc::SetSelectedShot(IShot* shot, CView* sender)
 {
-    if (m_selectedShot.get() == shot)
+    if (!m_selection.Select(shot))
         return false;
-    m_selectedShot = shot;
     UpdateAllViews(sender, KavroHint::SelectedShot);
     return true;
 }
@@ -669,9 +350,11 @@ void CKavroDoc::AddShot(IShot* shot, IAiming* aiming)
     m_modified = 1;
     ReleaseCache();
     bool recentred = false;
-    if (shot && !isMissed(shot))
-        ApplyShotParametersToNew(shot, &recentred);
-    UpdateAllViews(nullptr, KavroHint::ShotAdded, aiming, shot, recentred ? 1 : 0);
+    if (shot && !isMissed(shot)) {
+        m_shotParameters.ApplyToNew(shot);
+        recentred = centreGroups() && CentreGroupOf(shot);
+    }
+    UpdateAllViews(nullptr, KavroHint::ShotAdded, aiming, shot, recentred);
 }
 
 bool CKavroDoc::AddMissedShot(bool match, ComPtr<IShot>* out)
@@ -683,7 +366,7 @@ bool CKavroDoc::AddMissedShot(bool match, ComPtr<IShot>* out)
     m_modified = 1;
     ReleaseCache();
     aiming->Shot(1, out->put());
-    UpdateAllViews(nullptr, KavroHint::ShotAdded, aiming.get(), out->get(), 0);
+    UpdateAllViews(nullptr, KavroHint::ShotAdded, aiming.get(), out->get());
     return true;
 }
 
@@ -692,7 +375,7 @@ void CKavroDoc::SetPosition(const QString& name)
     if (!m_document)
         return;
     QString current;
-    if (stringValue(m_document.get(), kPosition, &current) && current == name)
+    if (documentString(m_document.get(), kPosition, &current) && current == name)
         return;
     m_document->put_Value(kPosition, Variant(name));
     m_modified = 1;
@@ -702,141 +385,28 @@ void CKavroDoc::SetPosition(const QString& name)
 void CKavroDoc::SetShotsParameters(int fCoefficient, float traceSeconds, int controlInterval2, float shotTimeOffset,
                                    float dispersion, bool centreGroups)
 {
-    if (fCoefficient == m_fCoefficient && traceSeconds == m_traceSeconds && controlInterval2 == m_controlInterval2
-        && shotTimeOffset == m_shotTimeOffset && dispersion == m_dispersion && centreGroups == this->centreGroups())
+    if (!m_shotParameters.Set(fCoefficient, traceSeconds, controlInterval2, shotTimeOffset, dispersion, centreGroups))
         return;
-    if (fCoefficient >= -500 && fCoefficient <= 500)
-        m_fCoefficient = fCoefficient;
-    if (inRange(traceSeconds, 0.1f, 5.0f))
-        m_traceSeconds = traceSeconds;
-    if (controlInterval2 >= 1 && controlInterval2 <= 5) {
-        m_controlInterval2 = controlInterval2;
-        settingsRoot().writeDword(kControlInterval2, uint32_t(controlInterval2));
-    }
-    if (inRange(shotTimeOffset, -5.0f, 0.5f))
-        m_shotTimeOffset = shotTimeOffset;
-    if (inRange(dispersion, 0.0f, 50.0f))
-        m_dispersion = dispersion;
-    m_centreGroups = centreGroups ? 1 : 0;
-
     ComPtr<IShotCollection> shots;
     if (GetSightingShots(&shots))
-        ApplyShotParameters(shots.get());
+        m_shotParameters.ApplyTo(shots.get());
     if (GetMatchShots(&shots))
-        ApplyShotParameters(shots.get());
+        m_shotParameters.ApplyTo(shots.get());
     if (GetModelShots(&shots))
-        ApplyShotParameters(shots.get());
+        m_shotParameters.ApplyTo(shots.get());
     UpdateAllViews(nullptr, KavroHint::ShotParameters);
 }
 
-namespace {
-
-void takeBreachAtOffset(IShot* shot, float offset, int fCoefficient)
+bool CKavroDoc::CentreGroupOf(IShot* shot)
 {
-    shot->put_RealBreachX(0);
-    shot->put_RealBreachY(0);
-    if (offset == 0)
-        return;
-    ComPtr<IRange> r;
-    if (FAILED(shot->Range(0, 0, r.put())) || !r)
-        return;
-    int32_t k = 0, first = 0, last = 0;
-    r->Sec2Index(offset, &k);
-    r->get_First(&first);
-    r->get_Last(&last);
-    k = std::clamp(k, first, std::max(first, last));
-    float x = 0, y = 0;
-    if (SUCCEEDED(r->Breaches(k, fCoefficient, &x, &y))) {
-        shot->put_RealBreachX(x);
-        shot->put_RealBreachY(y);
-    }
-}
-
-void resetShot(IShot* shot, int fCoefficient, float offset)
-{
-    shot->put_OffsetX(0);
-    shot->put_OffsetY(0);
-    if (ComPtr<IAimingAttr> a = attrOf(shot)) {
-        a->put_FCoefficient(fCoefficient);
-        a->put_UseRealBreaches(toVariantBool(offset != 0));
-    }
-    takeBreachAtOffset(shot, offset, fCoefficient);
-}
-
-void addRandomOffset(IShot* shot, float radius)
-{
-    const auto [dx, dy] = NextRandomOffset(radius);
-    float x = 0, y = 0;
-    shot->get_OffsetX(&x);
-    shot->get_OffsetY(&y);
-    shot->put_OffsetX(x + dx);
-    shot->put_OffsetY(y + dy);
-}
-
-} // namespace
-
-void CKavroDoc::CentreGroup(IShotCollection* shots)
-{
-    double sx = 0, sy = 0;
-    int n = 0;
-    std::vector<ComPtr<IShot>> counted;
-    for (int i = 1, c = countOf(shots); i <= c; ++i) {
-        ComPtr<IShot> s = shotAt(shots, i);
-        float x = 0, y = 0;
-        if (!s || isMissed(s.get()) || FAILED(s->Breach(&x, &y)))
-            continue;
-        sx += x;
-        sy += y;
-        ++n;
-        counted.push_back(s);
-    }
-    if (n == 0)
-        return;
-    const float cx = float(sx / n), cy = float(sy / n);
-    for (const ComPtr<IShot>& s : counted) {
-        float ox = 0, oy = 0;
-        s->get_OffsetX(&ox);
-        s->get_OffsetY(&oy);
-        s->put_OffsetX(ox - cx);
-        s->put_OffsetY(oy - cy);
-    }
-}
-
-void CKavroDoc::ApplyShotParameters(IShotCollection* shots)
-{
-    std::vector<ComPtr<IShot>> processed;
-    for (int i = 1, n = countOf(shots); i <= n; ++i) {
-        ComPtr<IShot> s = shotAt(shots, i);
-        if (!s || isMissed(s.get()))
-            continue;
-        resetShot(s.get(), m_fCoefficient, m_shotTimeOffset);
-        processed.push_back(s);
-    }
-    if (!processed.empty() && m_dispersion > 0) {
-        for (const ComPtr<IShot>& s : processed)
-            addRandomOffset(s.get(), m_dispersion);
-    }
-    if (m_centreGroups)
-        CentreGroup(shots);
-}
-
-void CKavroDoc::ApplyShotParametersToNew(IShot* shot, bool* recentred)
-{
-    // The new shot's coefficient was set when its aiming started; only a time offset redoes it.
-    if (m_shotTimeOffset != 0)
-        resetShot(shot, m_fCoefficient, m_shotTimeOffset);
-    if (m_dispersion > 0)
-        addRandomOffset(shot, m_dispersion);
-    if (m_centreGroups) {
-        VARIANT_BOOL match = VARIANT_FALSE;
-        if (ComPtr<IAimingAttr> a = attrOf(shot))
-            a->get_Match(&match);
-        ComPtr<IShotCollection> group;
-        if (match == VARIANT_TRUE ? GetMatchShots(&group) : GetSightingShots(&group)) {
-            CentreGroup(group.get());
-            *recentred = true;
-        }
-    }
+    VARIANT_BOOL match = VARIANT_FALSE;
+    if (ComPtr<IAimingAttr> a = attrOf(shot))
+        a->get_Match(&match);
+    ComPtr<IShotCollection> group;
+    if (!(match == VARIANT_TRUE ? GetMatchShots(&group) : GetSightingShots(&group)))
+        return false;
+    ShotParameters::CentreGroup(group.get());
+    return true;
 }
 
 bool CKavroDoc::SetShowHidden(bool show)
@@ -863,12 +433,8 @@ void CKavroDoc::SetShotHidden(IShot* shot, bool hide)
 {
     if (!shot || !m_document)
         return;
-    if (hide && !m_showHidden && m_selectedShot.get() == shot) {
-        ComPtr<IShot> other;
-        if (!Navigate(shot, &other, 1))
-            Navigate(shot, &other, -1);
-        m_selectedShot = other; // null when it was the only shot
-    }
+    if (hide && !m_showHidden && m_selection.shot() == shot)
+        m_selection.LeaveForNeighbour(NavigationSteps());
     shot->put_Hidden(toVariantBool(hide));
     ReleaseCache();
     m_modified = 1;
@@ -877,11 +443,11 @@ void CKavroDoc::SetShotHidden(IShot* shot, bool hide)
 
 void CKavroDoc::ClearAllShots()
 {
-    m_selectedShot = nullptr;
+    m_selection.Clear();
     if (m_document)
         m_document->ClearShots();
     ReleaseCache();
-    m_includeSightings = 0;
+    m_selection.SetIncludeSightings(false);
     m_modified = 1;
     UpdateAllViews(nullptr, KavroHint::Everything);
 }
@@ -890,10 +456,7 @@ void CKavroDoc::ClearSightingShots()
 {
     if (!m_document)
         return;
-    VARIANT_BOOL match = VARIANT_TRUE;
-    if (ComPtr<IAimingAttr> a = attrOf(m_selectedShot.get());
-        a && SUCCEEDED(a->get_Match(&match)) && match != VARIANT_TRUE)
-        m_selectedShot = nullptr;
+    m_selection.DropSightingShot();
     m_document->ClearSightingShots();
     ReleaseCache();
     m_modified = 1;
@@ -910,187 +473,68 @@ void CKavroDoc::SetPulse(int pulse)
 
 void CKavroDoc::AppendPulseSample(DATE time, int pulse)
 {
-    if (!m_document)
-        return;
-    const int count = GetAttrPulseCount(m_document.get());
-    if (count > 0) {
-        int p = 0;
-        DATE t = 0;
-        if (ReadPulseSample(count - 1, &t, &p) && p == pulse)
-            return;
-    }
-    Variant li;
-    m_document->get_Value(QStringLiteral("_pulse_li"), &li);
-    int32_t i = 0;
-    if (li.vt() == VT_I4) {
-        i = int32_t(li.integer()) + 1;
-    } else {
-        m_document->put_Value(QStringLiteral("_pulse_fi"), Variant(int32_t(0)));
-    }
-    m_document->put_Value(QStringLiteral("_pulse_s%1").arg(i), Variant::fromInteger(VT_I2, pulse));
-    m_document->put_Value(QStringLiteral("_pulse_t%1").arg(i), Variant::fromDate(time));
-    m_document->put_Value(QStringLiteral("_pulse_li"), Variant(i));
+    if (m_document)
+        appendPulseSample(m_document.get(), time, pulse);
 }
 
 bool CKavroDoc::ReadPulseSample(int i, DATE* time, int* pulse)
 {
-    if (!m_document || i < 0 || i >= GetAttrPulseCount(m_document.get()))
-        return false;
-    Variant fi, s, t;
-    m_document->get_Value(QStringLiteral("_pulse_fi"), &fi);
-    const int64_t k = fi.integer() + i;
-    m_document->get_Value(QStringLiteral("_pulse_s%1").arg(k), &s);
-    m_document->get_Value(QStringLiteral("_pulse_t%1").arg(k), &t);
-    if (s.vt() != VT_I2 || t.vt() != VT_DATE)
-        return false;
-    *pulse = int(s.integer());
-    *time = t.r8();
-    return true;
+    return m_document && readPulseSample(m_document.get(), i, time, pulse);
 }
 
 int CKavroDoc::PulseAt(DATE moment)
 {
-    int pulse = 0;
-    const int count = GetPulseCount();
-    for (int i = 0; i < count; ++i) {
-        DATE t = 0;
-        if (!ReadPulseSample(i, &t, &pulse))
-            continue;
-        if (t > moment)
-            break;
-    }
-    return pulse;
+    return HasDocument() ? pulseAt(m_document.get(), moment) : 0;
 }
 
-// --- replay -----------------------------------------------------------------------------------
+// --- replay and navigation ------------------------------------------------------------------
 
 int CKavroDoc::GetReplayState()
 {
-    if (m_selectedShot && m_replayState != ReplayStopped) {
-        uint8_t running = 0;
-        UpdateAllViews(nullptr, KavroHint::IsReplayRunning, &running);
-        if (!running)
-            m_replayState = ReplayStopped;
-    }
-    return m_replayState;
+    return m_replay.Current(m_selection.shot() != nullptr);
 }
 
 bool CKavroDoc::StartReplay()
 {
-    if (!m_selectedShot)
-        return false;
-    uint8_t refuse = 0;
-    UpdateAllViews(nullptr, KavroHint::MayReplayStart, &refuse);
-    if (refuse)
-        return false;
-    UpdateAllViews(nullptr, KavroHint::ReplayStarts);
-    m_replayState = ReplayPlaying;
-    return true;
+    return m_replay.Start(m_selection.shot() != nullptr);
 }
 
 void CKavroDoc::PauseReplay()
 {
-    if (m_replayState == ReplayStopped || m_replayState == ReplayPaused)
-        return;
-    m_replayState = ReplayPaused;
-    uint8_t paused = 1;
-    UpdateAllViews(nullptr, KavroHint::ReplayPaused, &paused);
+    m_replay.Pause();
 }
 
 void CKavroDoc::ResumeReplay()
 {
-    if (m_replayState == ReplayStopped || m_replayState == ReplayPlaying)
-        return;
-    m_replayState = ReplayPlaying;
-    uint8_t paused = 0;
-    UpdateAllViews(nullptr, KavroHint::ReplayPaused, &paused);
+    m_replay.Resume();
 }
 
 void CKavroDoc::StopReplay()
 {
-    UpdateAllViews(nullptr, KavroHint::ReplayStopped);
-    m_replayState = ReplayStopped;
+    m_replay.Stop();
 }
 
-// --- navigation -------------------------------------------------------------------------------
+ShotSteps CKavroDoc::NavigationSteps()
+{
+    ShotSteps steps;
+    if (!(includeSightings() ? GetShots(&steps.list) : GetMatchShots(&steps.list)))
+        return steps;
+    GetAimings(&steps.aimings);
+    steps.byAiming = GetTargetKind() == TargetKind::Biathlon;
+    ComPtr<IEventParams> event;
+    int32_t d = 0;
+    if (GetEvent(&event))
+        event->get_MaxShotsPerSerie(&d);
+    steps.seriesSize = d < 1 ? 10 : d;
+    ComPtr<IShotCollection> sighting;
+    if (includeSightings() && GetSightingShots(&sighting))
+        steps.sightings = countOf(sighting.get());
+    return steps;
+}
 
 bool CKavroDoc::Navigate(IShot* current, ComPtr<IShot>* out, int step)
 {
-    ComPtr<IShotCollection> list;
-    if (!(includeSightings() ? GetShots(&list) : GetMatchShots(&list)))
-        return false;
-    const int n = countOf(list.get());
-    if (n == 0)
-        return false;
-    auto give = [&](int t) {
-        *out = shotAt(list.get(), t);
-        return *out != nullptr;
-    };
-    if (step == -3)
-        return give(1);
-    if (step == 3)
-        return give(n);
-    if (!current)
-        return give(step < 1 ? n : 1);
-    int i = 0;
-    for (int k = 1; k <= n && i == 0; ++k) {
-        if (shotAt(list.get(), k).get() == current)
-            i = k;
-    }
-    if (i == 0)
-        return give(step < -2 || step >= 0 ? 1 : n);
-
-    int t = i;
-    if (step == -1 || step == 1) {
-        t = i + step;
-    } else if ((step == -2 || step == 2) && GetTargetKind() == TargetKind::Biathlon) {
-        ComPtr<IAiming> aiming;
-        if (!FindAiming(current, &aiming))
-            return false;
-        int32_t k = 0;
-        aiming->get_ShotCount(&k);
-        int j = 0;
-        for (int m = 1; m <= k && j == 0; ++m) {
-            ComPtr<IShot> s;
-            if (SUCCEEDED(aiming->Shot(m, s.put())) && s.get() == current)
-                j = m;
-        }
-        if (j == 0)
-            return false;
-        if (step == 2 && j < k) {
-            t = i + k - j;
-        } else if (step == -2 && j > 1) {
-            t = i - j + 1;
-        } else {
-            const int neighbour = step == 2 ? i + 1 : i - 1;
-            if (neighbour < 1 || neighbour > n)
-                return false;
-            ComPtr<IAiming> next;
-            if (!FindAiming(shotAt(list.get(), neighbour).get(), &next))
-                return false;
-            int32_t k2 = 0;
-            next->get_ShotCount(&k2);
-            t = step == 2 ? i + k2 : i - k2;
-        }
-    } else if (step == -2 || step == 2) {
-        ComPtr<IEventParams> event;
-        int32_t d = 0;
-        if (GetEvent(&event))
-            event->get_MaxShotsPerSerie(&d);
-        if (d < 1)
-            d = 10;
-        int s = 0;
-        if (includeSightings()) {
-            ComPtr<IShotCollection> sighting;
-            if (GetSightingShots(&sighting))
-                s = countOf(sighting.get());
-        }
-        t = seriesStepTarget(i, step, d, s);
-    }
-    t = std::clamp(t, 1, n);
-    if (t == i)
-        return false;
-    return give(t);
+    return stepShot(NavigationSteps(), current, step, out);
 }
 
 QString CKavroDoc::saveFailureText(HRESULT result)

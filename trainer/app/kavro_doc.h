@@ -3,6 +3,11 @@
 // practice beside it, the selection, the replay state, the heart pulse and the shot-display
 // parameters. Every change reaches the views through UpdateAllViews with a hint of kavro_hints.h.
 // Getters return false when there is no valid document and hand out new references.
+// Loading and saving live here; each other concern has its own part, which this class forwards to.
+#include "doc_collections.h"
+#include "doc_replay.h"
+#include "doc_selection.h"
+#include "doc_shot_parameters.h"
 #include "document_base.h"
 #include "kavro_hints.h"
 #include "kavrodoc.h"
@@ -14,7 +19,8 @@ class QWidget;
 
 class CKavroDoc : public CDocumentBase {
 public:
-    enum ReplayState { ReplayStopped = 0, ReplayPaused = 1, ReplayPlaying = 2 };
+    using ReplayState = DocumentReplay::State;
+    using enum DocumentReplay::State;
 
     CKavroDoc();
     ~CKavroDoc() override;
@@ -67,15 +73,15 @@ public:
     int MatchShotCountWithHidden();
 
     // --- shot display parameters -----------------------------------------------------------
-    bool includeSightings() const { return m_includeSightings != 0; }
+    bool includeSightings() const { return m_selection.includeSightings(); }
     void SetIncludeSightings(bool include); // hint 5 when it changes
     bool showHidden() const { return m_showHidden; }
-    int fCoefficient() const { return m_fCoefficient; }
-    float traceSeconds() const { return m_traceSeconds; }
-    int controlInterval2() const { return m_controlInterval2; }
-    float shotTimeOffset() const { return m_shotTimeOffset; }
-    float dispersion() const { return m_dispersion; }
-    bool centreGroups() const { return m_centreGroups != 0; }
+    int fCoefficient() const { return m_shotParameters.fCoefficient(); }
+    float traceSeconds() const { return m_shotParameters.traceSeconds(); }
+    int controlInterval2() const { return m_shotParameters.controlInterval2(); }
+    float shotTimeOffset() const { return m_shotParameters.shotTimeOffset(); }
+    float dispersion() const { return m_shotParameters.dispersion(); }
+    bool centreGroups() const { return m_shotParameters.centreGroups(); }
 
     // --- operations ----------------------------------------------------------------------
     void Reset();
@@ -118,9 +124,6 @@ public:
     // in biathlon). True when *out holds a shot other than `current`.
     bool Navigate(IShot* current, ComPtr<IShot>* out, int step);
 
-    // Applies the shot parameters to every shot of a collection (steps of the display rules).
-    void ApplyShotParameters(IShotCollection* shots);
-
     // "Unable to load file." with the read error on a line of its own when there is one.
     static QString openFailureText(const QString& readError);
     // "Unable to save the file." with the reason of a failed save and what to do on a second line.
@@ -131,33 +134,24 @@ public:
     void ShowLastSaveFailure(QWidget* owner) const;
 
 private:
-    void ReleaseCache();
-    void ApplyShotParametersToNew(IShot* shot, bool* recentred);
-    void CentreGroup(IShotCollection* shots);
+    void ReleaseCache() { m_cache.Release(); }
     bool LoadWithProgress(IKavroDocument* doc, int stringId);
+    // The list Navigate walks, with what its series and aiming steps need.
+    ShotSteps NavigationSteps();
+    // Re-centres the group of a new shot: the match shots or the sighting shots.
+    bool CentreGroupOf(IShot* shot);
 
     QString m_lastReadError;
     HRESULT m_lastSaveResult = S_OK;
     ComPtr<IKavroDocument> m_document;
     ComPtr<IKavroDocument> m_modelDocument;
-    ComPtr<IShot> m_selectedShot;
-    uint8_t m_includeSightings = 0;
+    ShotSelection m_selection;
     bool m_showHidden = false;
     int m_validShotTimes = -1;
     int m_modelValidShotTimes = -1;
-    ComPtr<IAimingCollection> m_aimings;
-    ComPtr<IShotCollection> m_allShots;
-    ComPtr<IAimingCollection> m_sightingAimings;
-    ComPtr<IAimingCollection> m_matchAimings;
-    ComPtr<IShotCollection> m_sightingShots;
-    ComPtr<IShotCollection> m_matchShots;
-    int m_fCoefficient = 0;
-    float m_traceSeconds = 1.0f;
-    int m_controlInterval2 = 2;
-    float m_shotTimeOffset = 0;
-    float m_dispersion = 0;
-    uint8_t m_centreGroups = 0;
-    int m_replayState = ReplayStopped;
+    CachedCollections m_cache;
+    ShotParameters m_shotParameters;
+    DocumentReplay m_replay{*this};
     uint16_t m_pulse = 0;
     uint8_t m_modified = 0;
 };

@@ -1,5 +1,13 @@
 #pragma once
-// The hints a CKavroDoc broadcasts to its views, with the meaning of the broadcast's arguments.
+// The hints a CKavroDoc broadcasts to its views, and what each hint carries beside its number.
+#include "com/hresult.h"
+
+#include <cstdint>
+#include <variant>
+
+struct IAiming;
+struct IShot;
+
 namespace KavroHint {
 enum : int {
     Everything = 0, // new, opened, cleared or reset document; hidden state changed
@@ -12,24 +20,72 @@ enum : int {
     Comments = 7,
     Position = 8,
     ShotParameters = 9, // coefficient, trace seconds, ControlInterval2, offset, dispersion, centring
-    AimingStarted = 10, // p1 = IAiming*
-    TraceCoordinates = 11, // p1 = IAiming*
-    ShotAdded = 12, // p1 = IAiming*, p2 = IShot*, value = 1 when other shots moved too
-    AimingConcluded = 13, // p1 = IAiming*
+    AimingStarted = 10, // AimingArgs
+    TraceCoordinates = 11, // AimingArgs
+    ShotAdded = 12, // ShotAddedArgs
+    AimingConcluded = 13, // AimingArgs
     AimingFinal = 14,
-    MayReplayStart = 15, // p1 = uint8_t*: a view writes 1 to refuse
+    MayReplayStart = 15, // a question: CView::MayReplayStart
     ReplayStarts = 16,
     ReplayStopped = 17,
-    ReplayPaused = 18, // p1 = uint8_t*: 1 paused, 0 resumed
-    ShiftCorrection = 19, // p1, p2 = float* dx, dy in mm; the frame writes the new totals back
+    ReplayPaused = 18, // ReplayPausedArgs
+    ShiftCorrection = 19, // a question: CView::ShiftCorrection, with ShiftArgs
     Pulse = 20,
     PracticeStarted = 21,
     MatchStarted = 22,
     PracticeStopped = 23,
-    TriggerValues = 24, // p1 = int32_t array, value = count
-    IsReplayRunning = 25, // p1 = uint8_t*: a view writes 1 while it replays
-    BiathlonSubTarget = 26, // p1 = int32_t*: 2 prone, 1 standing, -1 none
-    HeartBeat = 27, // p1, p2 = DATE* dateMin, dateMax
+    TriggerValues = 24, // TriggerArgs
+    IsReplayRunning = 25, // a question: CView::IsReplayRunning
+    BiathlonSubTarget = 26, // SubTargetArgs
+    HeartBeat = 27, // HeartBeatArgs
     AdvancedMode = 28,
 };
+
+struct AimingArgs {
+    IAiming* aiming = nullptr;
+};
+
+struct ShotAddedArgs {
+    IAiming* aiming = nullptr;
+    IShot* shot = nullptr;
+    bool othersMoved = false; // the group was re-centred: every shot of it moved
+};
+
+struct ReplayPausedArgs {
+    bool paused = false; // false: resumed
+};
+
+// Millimetres: the drag on the target, or the device's correction totals in an answer.
+struct ShiftArgs {
+    float dx = 0;
+    float dy = 0;
+};
+
+// Only valid during the broadcast: the values belong to the sender.
+struct TriggerArgs {
+    const int32_t* values = nullptr;
+    int count = 0;
+};
+
+struct SubTargetArgs {
+    int32_t subTarget = -1; // 2 prone, 1 standing, -1 none
+};
+
+struct HeartBeatArgs {
+    DATE dateMin = 0;
+    DATE dateMax = 0;
+};
+
+using Payload = std::variant<std::monostate, AimingArgs, ShotAddedArgs, ReplayPausedArgs, ShiftArgs, TriggerArgs,
+                             SubTargetArgs, HeartBeatArgs>;
+
+// The aiming a hint is about, from either payload that names one; null otherwise.
+inline IAiming* aimingOf(const Payload& payload)
+{
+    if (const auto* a = std::get_if<AimingArgs>(&payload))
+        return a->aiming;
+    if (const auto* s = std::get_if<ShotAddedArgs>(&payload))
+        return s->aiming;
+    return nullptr;
 }
+} // namespace KavroHint

@@ -291,7 +291,7 @@ void CMainFrame::UpdateToolbarButtons()
 
 // --- hints -----------------------------------------------------------------------------------
 
-void CMainFrame::OnUpdate(CView*, int hint, void* p1, void* p2, intptr_t)
+void CMainFrame::OnDocumentUpdate(CView*, int hint, const KavroHint::Payload& payload)
 {
     const kavro::AppOptions& options = kavro::theAppOptions();
     switch (hint) {
@@ -321,7 +321,10 @@ void CMainFrame::OnUpdate(CView*, int hint, void* p1, void* p2, intptr_t)
             ShowView(Cmd::ViewTrace);
         break;
     case KavroHint::ShotAdded:
-        sounds_->shotAdded(static_cast<IShot*>(p2));
+        if (const auto* added = std::get_if<KavroHint::ShotAddedArgs>(&payload))
+            sounds_->shotAdded(added->shot);
+        else
+            sounds_->shotAdded(nullptr);
         replay_->stopReplayAll();
         practice_->shotAdded();
         UpdateTitle();
@@ -337,20 +340,23 @@ void CMainFrame::OnUpdate(CView*, int hint, void* p1, void* p2, intptr_t)
         if (!options.ForceReplay)
             replay_->StartAutoReplay();
         break;
-    case KavroHint::MayReplayStart:
-        if (practice_->currentAiming() && p1)
-            *static_cast<uint8_t*>(p1) = 1;
-        break;
     case KavroHint::ReplayStarts: ShowView(Cmd::ViewTrace); break;
     case KavroHint::ReplayStopped: replay_->replayStopped(); break;
-    case KavroHint::ShiftCorrection:
-        replay_->stopReplayAll();
-        replay_->cancelAutoReplay();
-        practice_->correctShift(static_cast<float*>(p1), static_cast<float*>(p2));
-        break;
     default: break;
     }
     commands_->hintArrived(hint);
+}
+
+bool CMainFrame::MayReplayStart(CView*)
+{
+    return !practice_->currentAiming();
+}
+
+std::optional<KavroHint::ShiftArgs> CMainFrame::ShiftCorrection(CView*, const KavroHint::ShiftArgs& shift)
+{
+    replay_->stopReplayAll();
+    replay_->cancelAutoReplay();
+    return practice_->correctShift(shift);
 }
 
 // --- commands --------------------------------------------------------------------------------

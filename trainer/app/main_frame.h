@@ -56,7 +56,10 @@ public:
     QMenu* shotMenu() const { return commands_->shotMenu(); }
 
     // --- the document's hints ------------------------------------------------------------
-    void OnUpdate(CView* sender, int hint, void* p1, void* p2, intptr_t value) override;
+    void OnDocumentUpdate(CView* sender, int hint, const KavroHint::Payload& payload) override;
+    // No replay while an aiming is under way.
+    bool MayReplayStart(CView* sender) override;
+    std::optional<KavroHint::ShiftArgs> ShiftCorrection(CView* sender, const KavroHint::ShiftArgs& shift) override;
 
     // --- documents -----------------------------------------------------------------------
     bool OpenDocumentFile(const QString& path) { return documents_->OpenDocumentFile(path); }

@@ -261,7 +261,7 @@ bool PracticeController::NewPractice(const QString& hint1, const QString& hint2)
     doc.UpdateAllViews(nullptr, KavroHint::Everything);
     doc.UpdateAllViews(nullptr, KavroHint::PracticeStarted);
     if (subTarget_ != -1)
-        doc.UpdateAllViews(nullptr, KavroHint::BiathlonSubTarget, &subTarget_);
+        doc.UpdateAllViews(nullptr, KavroHint::BiathlonSubTarget, KavroHint::SubTargetArgs{subTarget_});
 
     AdviseDeviceSink();
     lastSignalTime_ = kavro::realClock().tickMs();
@@ -353,7 +353,7 @@ void PracticeController::SelectSubTarget(int value, const QString& positionName)
         if (device_)
             device_->put_SubTarget(1, value);
         if (!currentAiming_)
-            doc.UpdateAllViews(nullptr, KavroHint::BiathlonSubTarget, &subTarget_);
+            doc.UpdateAllViews(nullptr, KavroHint::BiathlonSubTarget, KavroHint::SubTargetArgs{subTarget_});
         frame_.commands().inputsChanged(CommandInput::Practice);
         return;
     }
@@ -401,19 +401,18 @@ void PracticeController::addShotByHand()
         device_->AddShot(VARIANT_FALSE);
 }
 
-void PracticeController::correctShift(float* dx, float* dy)
+std::optional<KavroHint::ShiftArgs> PracticeController::correctShift(const KavroHint::ShiftArgs& shift)
 {
-    if (!device_ || !dx || !dy)
-        return;
-    float x = 0, y = 0;
-    device_->get_CorrectionX(1, &x);
-    device_->get_CorrectionY(1, &y);
-    x += *dx;
-    y += *dy;
-    device_->put_CorrectionX(1, x);
-    device_->put_CorrectionY(1, y);
-    *dx = x;
-    *dy = y;
+    if (!device_)
+        return std::nullopt;
+    KavroHint::ShiftArgs totals;
+    device_->get_CorrectionX(1, &totals.dx);
+    device_->get_CorrectionY(1, &totals.dy);
+    totals.dx += shift.dx;
+    totals.dy += shift.dy;
+    device_->put_CorrectionX(1, totals.dx);
+    device_->put_CorrectionY(1, totals.dy);
+    return totals;
 }
 
 void PracticeController::ApplyOptionsChange(uint32_t mask)
@@ -610,7 +609,7 @@ void PracticeController::OnHeartBeat(int32_t, DATE dateMin, DATE dateMax)
     if (currentAiming_ && SUCCEEDED(currentAiming_->get_Attr(attr.put())))
         AppendHeartBeatSample(attr.get(), dateMin, dateMax);
     postLive(int(Message::HeartBeat), 0, 0);
-    frame_.doc().UpdateAllViews(&frame_, KavroHint::HeartBeat, &dateMin, &dateMax);
+    frame_.doc().UpdateAllViews(&frame_, KavroHint::HeartBeat, KavroHint::HeartBeatArgs{dateMin, dateMax});
 }
 
 void PracticeController::OnTrigger(int32_t, int32_t count)
@@ -620,5 +619,5 @@ void PracticeController::OnTrigger(int32_t, int32_t count)
     std::vector<int32_t> values(static_cast<size_t>(count));
     for (int32_t i = 1; i <= count; ++i)
         device_->get_Trigger(1, i, &values[size_t(i - 1)]);
-    frame_.doc().UpdateAllViews(&frame_, KavroHint::TriggerValues, values.data(), nullptr, count);
+    frame_.doc().UpdateAllViews(&frame_, KavroHint::TriggerValues, KavroHint::TriggerArgs{values.data(), count});
 }

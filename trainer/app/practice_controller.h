@@ -2,6 +2,7 @@
 // A practice run with a connected device: starting and stopping it, the device's events into the
 // document, the views and the live notifications, the automatic save, the range procedure it
 // hosts, the biathlon sub-target and the commands that act on the device.
+#include "kavro_hints.h"
 #include "kavrodev.h"
 #include "sequencer.h"
 
@@ -9,6 +10,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 namespace kavro::live {
 class LiveServer;
@@ -51,8 +53,8 @@ public:
     void clearResultShown() { setResultShown(false); }
     // Forced replay: the aiming counts as over at its conclusion.
     void releaseCurrentAiming() { currentAiming_ = nullptr; }
-    // Adds the view's shift to the device's correction; the new totals go back through dx, dy.
-    void correctShift(float* dx, float* dy);
+    // Adds the view's shift to the device's correction: the new totals, none without a device.
+    std::optional<KavroHint::ShiftArgs> correctShift(const KavroHint::ShiftArgs& shift);
 
     bool hasDevice() const { return device_ != nullptr; }
     bool IsDeviceConnected();

@@ -124,7 +124,7 @@ ChartContext CChartViewBase::context() const
     return ctx;
 }
 
-void CChartViewBase::OnUpdate(CView*, int hint, void* p1, void*, intptr_t)
+void CChartViewBase::OnDocumentUpdate(CView*, int hint, const KavroHint::Payload& payload)
 {
     if (hint == KavroHint::Language) {
         reloadTexts();
@@ -132,7 +132,7 @@ void CChartViewBase::OnUpdate(CView*, int hint, void* p1, void*, intptr_t)
             w->OnCreate();
         repaintCharts();
     }
-    const unsigned flags = flagsForHint(hint, p1);
+    const unsigned flags = flagsForHint(hint, KavroHint::aimingOf(payload));
     if (flags)
         request(flags);
 }
@@ -189,9 +189,8 @@ void CChartViewBase::placeTopRight(QCheckBox* box, QCheckBox* rightOf, int gap)
     box->raise();
 }
 
-bool CChartViewBase::aimingHasShots(void* p, bool matchOnly) const
+bool CChartViewBase::aimingHasShots(IAiming* aiming, bool matchOnly) const
 {
-    auto* aiming = static_cast<IAiming*>(p);
     int32_t shots = 0;
     if (!aiming || FAILED(aiming->get_ShotCount(&shots)) || shots < 1)
         return false;
@@ -263,7 +262,7 @@ CDistanceView::CDistanceView(CKavroDoc& doc, QWidget* parent) : CChartViewBase(d
     request(kEverything);
 }
 
-unsigned CDistanceView::flagsForHint(int hint, void*)
+unsigned CDistanceView::flagsForHint(int hint, IAiming*)
 {
     switch (hint) {
     case KavroHint::Everything:
@@ -297,14 +296,14 @@ CCoordinationView::CCoordinationView(CKavroDoc& doc, QWidget* parent) : CChartVi
     request(kEverything);
 }
 
-unsigned CCoordinationView::flagsForHint(int hint, void* p1)
+unsigned CCoordinationView::flagsForHint(int hint, IAiming* aiming)
 {
     switch (hint) {
     case KavroHint::Everything:
     case KavroHint::ShotParameters: return kDocument | kModel | kFrame;
     case KavroHint::Language:
     case KavroHint::Model: return kModel;
-    case KavroHint::AimingConcluded: return aimingHasShots(p1, false) ? unsigned(kDocument) : 0u;
+    case KavroHint::AimingConcluded: return aimingHasShots(aiming, false) ? unsigned(kDocument) : 0u;
     default: return 0;
     }
 }
@@ -337,14 +336,14 @@ CTimeShiftView::CTimeShiftView(CKavroDoc& doc, QWidget* parent) : CChartViewBase
     request(kDocument | kModel);
 }
 
-unsigned CTimeShiftView::flagsForHint(int hint, void* p1)
+unsigned CTimeShiftView::flagsForHint(int hint, IAiming* aiming)
 {
     switch (hint) {
     case KavroHint::Everything:
     case KavroHint::ShotParameters: return kDocument | kModel;
     case KavroHint::Language:
     case KavroHint::Model: return kModel;
-    case KavroHint::AimingConcluded: return aimingHasShots(p1, false) ? unsigned(kDocument) : 0u;
+    case KavroHint::AimingConcluded: return aimingHasShots(aiming, false) ? unsigned(kDocument) : 0u;
     default: return 0;
     }
 }
@@ -381,7 +380,7 @@ CSpeedView::CSpeedView(CKavroDoc& doc, QWidget* parent) : CChartViewBase(doc, pa
     request(kEverything);
 }
 
-unsigned CSpeedView::flagsForHint(int hint, void* p1)
+unsigned CSpeedView::flagsForHint(int hint, IAiming* aiming)
 {
     switch (hint) {
     case KavroHint::Everything:
@@ -389,7 +388,7 @@ unsigned CSpeedView::flagsForHint(int hint, void* p1)
     case KavroHint::Language:
     case KavroHint::Model: return kModel;
     case KavroHint::SelectedShot: return kCurrent;
-    case KavroHint::AimingConcluded: return aimingHasShots(p1, true) ? unsigned(kDocument) : 0u;
+    case KavroHint::AimingConcluded: return aimingHasShots(aiming, true) ? unsigned(kDocument) : 0u;
     default: return 0;
     }
 }
@@ -435,7 +434,7 @@ CTimeIntervalsView::CTimeIntervalsView(CKavroDoc& doc, QWidget* parent) : CChart
     request(kDocument);
 }
 
-unsigned CTimeIntervalsView::flagsForHint(int hint, void* p1)
+unsigned CTimeIntervalsView::flagsForHint(int hint, IAiming* aiming)
 {
     switch (hint) {
     case KavroHint::Everything:
@@ -444,7 +443,7 @@ unsigned CTimeIntervalsView::flagsForHint(int hint, void* p1)
         return kDocument;
     case KavroHint::ShotParameters: return kDocument;
     case KavroHint::SelectedShot: return kSelection;
-    case KavroHint::AimingConcluded: return aimingHasShots(p1, false) ? unsigned(kDocument) : 0u;
+    case KavroHint::AimingConcluded: return aimingHasShots(aiming, false) ? unsigned(kDocument) : 0u;
     default: return 0;
     }
 }
@@ -500,12 +499,12 @@ CProbabilityView::CProbabilityView(CKavroDoc& doc, QWidget* parent) : CChartView
     request(kDocument);
 }
 
-unsigned CProbabilityView::flagsForHint(int hint, void* p1)
+unsigned CProbabilityView::flagsForHint(int hint, IAiming* aiming)
 {
     switch (hint) {
     case KavroHint::Everything:
     case KavroHint::ShotParameters: return kDocument;
-    case KavroHint::AimingConcluded: return aimingHasShots(p1, false) ? unsigned(kDocument) : 0u;
+    case KavroHint::AimingConcluded: return aimingHasShots(aiming, false) ? unsigned(kDocument) : 0u;
     default: return 0;
     }
 }

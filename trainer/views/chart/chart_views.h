@@ -36,7 +36,7 @@ public:
     CChartViewBase(CKavroDoc& doc, QWidget* parent);
     ~CChartViewBase() override;
 
-    void OnUpdate(CView* sender, int hint, void* p1, void* p2, intptr_t value) override;
+    void OnDocumentUpdate(CView* sender, int hint, const KavroHint::Payload& payload) override;
     // Runs the recalculations that waited while the view was hidden (also before printing).
     void RefreshIfNeeded();
     // The chart windows, top first (the printed report draws them).
@@ -47,7 +47,7 @@ public:
 
 protected:
     // The flags a hint asks for; 0 for hints the view ignores.
-    virtual unsigned flagsForHint(int hint, void* p1) = 0;
+    virtual unsigned flagsForHint(int hint, IAiming* aiming) = 0;
     virtual void recalculate(unsigned flags) = 0;
     // Captions and series names in the interface language, and the fonts.
     virtual void reloadTexts() = 0;
@@ -60,7 +60,7 @@ protected:
     QCheckBox* addControlInterval2Box(QWidget* host);
     // Puts a box at the top right of its parent, `gap` units left of `rightOf` when given.
     static void placeTopRight(QCheckBox* box, QCheckBox* rightOf = nullptr, int gap = 10);
-    bool aimingHasShots(void* aiming, bool matchOnly) const;
+    bool aimingHasShots(IAiming* aiming, bool matchOnly) const;
 
     void showEvent(QShowEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
@@ -89,7 +89,7 @@ public:
     std::vector<CChartWindow*> chartWindows() override { return {m_top, m_bottom}; }
 
 protected:
-    unsigned flagsForHint(int hint, void* p1) override;
+    unsigned flagsForHint(int hint, IAiming* aiming) override;
     void recalculate(unsigned flags) override;
     void reloadTexts() override;
 
@@ -105,7 +105,7 @@ public:
     const CoordinationState& state() const { return m_state; }
 
 protected:
-    unsigned flagsForHint(int hint, void* p1) override;
+    unsigned flagsForHint(int hint, IAiming* aiming) override;
     void recalculate(unsigned flags) override;
     void reloadTexts() override;
 
@@ -120,7 +120,7 @@ public:
     std::vector<CChartWindow*> chartWindows() override { return {m_chart}; }
 
 protected:
-    unsigned flagsForHint(int hint, void* p1) override;
+    unsigned flagsForHint(int hint, IAiming* aiming) override;
     void recalculate(unsigned flags) override;
     void reloadTexts() override;
     void layoutBoxes() override;
@@ -137,7 +137,7 @@ public:
     std::vector<CChartWindow*> chartWindows() override { return {m_top, m_bottom}; }
 
 protected:
-    unsigned flagsForHint(int hint, void* p1) override;
+    unsigned flagsForHint(int hint, IAiming* aiming) override;
     void recalculate(unsigned flags) override;
     void reloadTexts() override;
 
@@ -157,7 +157,7 @@ public:
     void OnSeriesClicked(int seriesId);
 
 protected:
-    unsigned flagsForHint(int hint, void* p1) override;
+    unsigned flagsForHint(int hint, IAiming* aiming) override;
     void recalculate(unsigned flags) override;
     void reloadTexts() override;
     void resizeEvent(QResizeEvent* event) override;
@@ -177,7 +177,7 @@ public:
     std::vector<CChartWindow*> chartWindows() override { return {m_top, m_bottom}; }
 
 protected:
-    unsigned flagsForHint(int hint, void* p1) override;
+    unsigned flagsForHint(int hint, IAiming* aiming) override;
     void recalculate(unsigned flags) override;
     void reloadTexts() override;
     void layoutBoxes() override;

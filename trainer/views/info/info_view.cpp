@@ -323,7 +323,7 @@ void CInfoView::reloadTexts()
         b->setText(LoadResString(IDS_INFO_OPEN));
 }
 
-void CInfoView::OnUpdate(CView*, int hint, void* p1, void*, intptr_t)
+void CInfoView::OnDocumentUpdate(CView*, int hint, const KavroHint::Payload& payload)
 {
     switch (hint) {
     case KavroHint::Everything:
@@ -342,7 +342,7 @@ void CInfoView::OnUpdate(CView*, int hint, void* p1, void*, intptr_t)
     case KavroHint::ShooterName: loadName(); break;
     case KavroHint::Comments: loadComments(); break;
     case KavroHint::AimingConcluded: {
-        auto* aiming = static_cast<IAiming*>(p1);
+        IAiming* aiming = KavroHint::aimingOf(payload);
         int32_t shots = 0;
         if (aiming && SUCCEEDED(aiming->get_ShotCount(&shots)) && shots > 0)
             request(kDocument);

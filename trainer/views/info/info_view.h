@@ -25,7 +25,7 @@ public:
     explicit CInfoView(CKavroDoc& doc, QWidget* parent = nullptr);
     ~CInfoView() override;
 
-    void OnUpdate(CView* sender, int hint, void* p1, void* p2, intptr_t value) override;
+    void OnDocumentUpdate(CView* sender, int hint, const KavroHint::Payload& payload) override;
 
     // What the page's fields and buttons call.
     void UIShooterNameChange(const QString& name);

@@ -44,7 +44,7 @@ void CShotPageView::reloadTexts()
         m_captions[i]->setText(LoadResString(IDS_SHOT_NUMBER + uint32_t(i)));
 }
 
-void CShotPageView::OnUpdate(CView*, int hint, void*, void*, intptr_t)
+void CShotPageView::OnDocumentUpdate(CView*, int hint, const KavroHint::Payload&)
 {
     switch (hint) {
     case KavroHint::Language: reloadTexts(); [[fallthrough]];

@@ -17,7 +17,7 @@ public:
     explicit CShotPageView(CKavroDoc& doc, QWidget* parent = nullptr);
     ~CShotPageView() override;
 
-    void OnUpdate(CView* sender, int hint, void* p1, void* p2, intptr_t value) override;
+    void OnDocumentUpdate(CView* sender, int hint, const KavroHint::Payload& payload) override;
     const InfoPageModel& page() const { return m_page; }
     QLabel* value(const QString& id) const;
 

@@ -397,7 +397,7 @@ bool printSeries(Layout& l)
             view = found;
     if (!view) {
         owned = std::make_unique<CSeriesView>(l.doc, nullptr);
-        owned->OnUpdate(nullptr, 0, nullptr, nullptr, 0);
+        owned->OnDocumentUpdate(nullptr, KavroHint::Everything, {});
         view = owned.get();
     }
     // A hidden table only noted what changed.

@@ -602,7 +602,7 @@ void CSeriesView::RefreshIfNeeded()
     // Printing refreshes a hidden table too.
     m_refresh.catchUp([this](unsigned owed) {
         if (owed & kEverything) {
-            OnUpdate(nullptr, KavroHint::Everything, nullptr, nullptr, 0);
+            OnDocumentUpdate(nullptr, KavroHint::Everything, {});
         } else {
             m_table.columns = visibleColumns(theAppOptions(), m_doc.GetTargetKind() == TargetKind::Biathlon);
             BuildRows();
@@ -619,7 +619,7 @@ void CSeriesView::showEvent(QShowEvent* event)
     RefreshIfNeeded();
 }
 
-void CSeriesView::OnUpdate(CView* sender, int hint, void* p1, void* p2, intptr_t value)
+void CSeriesView::OnDocumentUpdate(CView* sender, int hint, const KavroHint::Payload& payload)
 {
     if (m_refresh.defers(*this)) {
         switch (hint) {
@@ -672,13 +672,15 @@ void CSeriesView::OnUpdate(CView* sender, int hint, void* p1, void* p2, intptr_t
         ZoomSeriesTargets(1);
         break;
     }
-    case KavroHint::ShotAdded:
+    case KavroHint::ShotAdded: {
         // Other shots moved too (recentred groups): every row changes.
-        if (value == 1)
+        const auto* added = std::get_if<KavroHint::ShotAddedArgs>(&payload);
+        if (added && added->othersMoved)
             BuildRows();
-        else
-            OnShotAdded(static_cast<IAiming*>(p1), static_cast<IShot*>(p2));
+        else if (added)
+            OnShotAdded(added->aiming, added->shot);
         break;
+    }
     case KavroHint::AdvancedMode:
         m_table.columns = visibleColumns(theAppOptions(), m_doc.GetTargetKind() == TargetKind::Biathlon);
         BuildRows();

@@ -35,7 +35,7 @@ public:
     CSeriesView(CKavroDoc& doc, QWidget* parent);
     ~CSeriesView() override;
 
-    void OnUpdate(CView* sender, int hint, void* p1, void* p2, intptr_t value) override;
+    void OnDocumentUpdate(CView* sender, int hint, const KavroHint::Payload& payload) override;
 
     // CFrameViewExtras
     void SetTargetZoom(int zoom) override;

@@ -408,10 +408,10 @@ void CTraceView::OnStartDrag(float x, float y)
 
 void CTraceView::OnEndDrag(float x, float y)
 {
-    float ddx = x - m_dragX, ddy = y - m_dragY;
+    const float ddx = x - m_dragX, ddy = y - m_dragY;
     m_dx += ddx;
     m_dy += ddy;
-    m_doc.UpdateAllViews(this, KavroHint::ShiftCorrection, &ddx, &ddy);
+    m_doc.AskShiftCorrection(this, {ddx, ddy});
 }
 
 void CTraceView::OnReplayPositionChanged()
@@ -477,12 +477,12 @@ bool CTraceView::eventFilter(QObject* watched, QEvent* event)
 
 // ----- hints
 
-void CTraceView::OnUpdate(CView*, int hint, void* p1, void* p2, intptr_t value)
+void CTraceView::OnDocumentUpdate(CView*, int hint, const KavroHint::Payload& payload)
 {
     ITarget* t = target();
     if (!t)
         return;
-    if (m_refresh.defers(*this) && NoteWhileHidden(hint, p1, p2))
+    if (m_refresh.defers(*this) && NoteWhileHidden(hint, payload))
         return;
     const bool advanced = theAppOptions().AdvancedMode;
     switch (hint) {
@@ -534,11 +534,11 @@ void CTraceView::OnUpdate(CView*, int hint, void* p1, void* p2, intptr_t value)
         }
         break;
     case KavroHint::AimingStarted:
-        m_liveAiming = static_cast<IAiming*>(p1);
+        m_liveAiming = KavroHint::aimingOf(payload);
         ShowLiveAiming(m_liveAiming.get());
         break;
     case KavroHint::TraceCoordinates: {
-        auto* aiming = static_cast<IAiming*>(p1);
+        IAiming* aiming = KavroHint::aimingOf(payload);
         if (!aiming)
             break;
         t->UpdateAiming(aiming);
@@ -546,15 +546,17 @@ void CTraceView::OnUpdate(CView*, int hint, void* p1, void* p2, intptr_t value)
         break;
     }
     case KavroHint::ShotAdded: {
-        if (auto* aiming = static_cast<IAiming*>(p1))
+        const auto* added = std::get_if<KavroHint::ShotAddedArgs>(&payload);
+        IAiming* aiming = added ? added->aiming : nullptr;
+        if (aiming)
             t->UpdateAiming(aiming);
-        m_currentShot = static_cast<IShot*>(p2);
-        ShowShot(static_cast<IAiming*>(p1), m_currentShot.get(), true);
+        m_currentShot = added ? added->shot : nullptr;
+        ShowShot(aiming, m_currentShot.get(), true);
         UpdateTimeCounter();
         break;
     }
     case KavroHint::AimingConcluded:
-        if (auto* aiming = static_cast<IAiming*>(p1))
+        if (IAiming* aiming = KavroHint::aimingOf(payload))
             t->UpdateAiming(aiming);
         StopTone();
         break;
@@ -569,7 +571,11 @@ void CTraceView::OnUpdate(CView*, int hint, void* p1, void* p2, intptr_t value)
         StopTone();
         break;
     }
-    case KavroHint::ReplayPaused: t->put_ReplayPaused(toVariantBool(p1 && *static_cast<uint8_t*>(p1) != 0)); break;
+    case KavroHint::ReplayPaused: {
+        const auto* pause = std::get_if<KavroHint::ReplayPausedArgs>(&payload);
+        t->put_ReplayPaused(toVariantBool(pause && pause->paused));
+        break;
+    }
     case KavroHint::Pulse:
         if (m_doc.GetReplayState() == CKavroDoc::ReplayStopped)
             m_pulse->SetPulse(m_doc.GetPulse());
@@ -585,30 +591,24 @@ void CTraceView::OnUpdate(CView*, int hint, void* p1, void* p2, intptr_t value)
         m_heartTimer.stop();
         break;
     case KavroHint::TriggerValues: {
-        auto* values = static_cast<const int32_t*>(p1);
-        if (!values || value <= 0 || m_doc.GetReplayState() != CKavroDoc::ReplayStopped)
+        const auto* trigger = std::get_if<KavroHint::TriggerArgs>(&payload);
+        if (!trigger || !trigger->values || trigger->count <= 0 || m_doc.GetReplayState() != CKavroDoc::ReplayStopped)
             break;
-        for (intptr_t i = 0; i < value; ++i)
-            m_triggerMax = std::max(m_triggerMax, int(values[i]));
+        for (int i = 0; i < trigger->count; ++i)
+            m_triggerMax = std::max(m_triggerMax, int(trigger->values[i]));
         m_pulse->SetTriggerScale(m_fixedTriggerScale > 1 ? m_fixedTriggerScale : m_triggerMax);
-        m_pulse->SetTriggerValue(values[value - 1]);
-        break;
-    }
-    case KavroHint::IsReplayRunning: {
-        ComPtr<IShot> replaying;
-        if (p1 && SUCCEEDED(t->get_ReplayShot(replaying.put())) && replaying)
-            *static_cast<uint8_t*>(p1) = 1;
+        m_pulse->SetTriggerValue(trigger->values[trigger->count - 1]);
         break;
     }
     case KavroHint::BiathlonSubTarget:
         SetAiming(nullptr, nullptr, false);
-        if (p1)
-            t->put_SubTarget(*static_cast<int32_t*>(p1));
+        if (const auto* sub = std::get_if<KavroHint::SubTargetArgs>(&payload))
+            t->put_SubTarget(sub->subTarget);
         break;
     case KavroHint::HeartBeat:
         m_previousBeat = m_lastBeat;
-        if (p2)
-            m_lastBeat = *static_cast<DATE*>(p2);
+        if (const auto* beat = std::get_if<KavroHint::HeartBeatArgs>(&payload))
+            m_lastBeat = beat->dateMax;
         if (m_doc.GetReplayState() == CKavroDoc::ReplayStopped)
             m_pulse->SetPulse(m_doc.GetPulse());
         break;
@@ -648,7 +648,14 @@ void CTraceView::ToneForNewestPoint(IAiming* aiming)
         BlindToneUpdate(p->x, p->y, p->event.get(), p->attr.get());
 }
 
-bool CTraceView::NoteWhileHidden(int hint, void* p1, void* p2)
+bool CTraceView::IsReplayRunning(CView*)
+{
+    ComPtr<IShot> replaying;
+    ITarget* t = target();
+    return t && SUCCEEDED(t->get_ReplayShot(replaying.put())) && replaying;
+}
+
+bool CTraceView::NoteWhileHidden(int hint, const KavroHint::Payload& payload)
 {
     switch (hint) {
     case KavroHint::Everything:
@@ -657,13 +664,17 @@ bool CTraceView::NoteWhileHidden(int hint, void* p1, void* p2)
             m_liveAiming = nullptr;
         }
         break;
-    case KavroHint::AimingStarted: m_liveAiming = static_cast<IAiming*>(p1); break;
+    case KavroHint::AimingStarted: m_liveAiming = KavroHint::aimingOf(payload); break;
     case KavroHint::TraceCoordinates:
         // The tone guides the shooter whichever view is shown.
-        if (auto* aiming = static_cast<IAiming*>(p1))
+        if (IAiming* aiming = KavroHint::aimingOf(payload))
             ToneForNewestPoint(aiming);
         break;
-    case KavroHint::ShotAdded: m_currentShot = static_cast<IShot*>(p2); break;
+    case KavroHint::ShotAdded: {
+        const auto* added = std::get_if<KavroHint::ShotAddedArgs>(&payload);
+        m_currentShot = added ? added->shot : nullptr;
+        break;
+    }
     case KavroHint::AimingConcluded: StopTone(); break;
     case KavroHint::Language:
     case KavroHint::SelectedShot:
@@ -680,7 +691,7 @@ void CTraceView::RefreshIfNeeded()
     // Everything from the document, as after a new document; then the aiming in progress, if any.
     m_refresh.catchUp([this](unsigned) {
         const ComPtr<IShot> current = m_currentShot;
-        OnUpdate(nullptr, KavroHint::Everything, nullptr, nullptr, 0);
+        OnDocumentUpdate(nullptr, KavroHint::Everything, {});
         m_currentShot = current;
         if (m_liveAiming) {
             ShowLiveAiming(m_liveAiming.get());

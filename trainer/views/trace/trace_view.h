@@ -36,7 +36,8 @@ public:
     CTraceView(CKavroDoc& doc, QWidget* parent);
     ~CTraceView() override;
 
-    void OnUpdate(CView* sender, int hint, void* p1, void* p2, intptr_t value) override;
+    void OnDocumentUpdate(CView* sender, int hint, const KavroHint::Payload& payload) override;
+    bool IsReplayRunning(CView* sender) override;
     // The options changed: trace colours and replay speed.
     void ReloadSettings() override;
 
@@ -97,7 +98,7 @@ private:
     bool matchStarted() const;
     bool OnKeyDown(int key);
     // While hidden, the hints that only change what the control shows are noted, not drawn.
-    bool NoteWhileHidden(int hint, void* p1, void* p2);
+    bool NoteWhileHidden(int hint, const KavroHint::Payload& payload);
     void ToneForNewestPoint(IAiming* aiming);
     void ShowLiveAiming(IAiming* aiming);
 

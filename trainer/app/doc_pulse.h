@@ -1,0 +1,12 @@
+#pragma once
+// The heart pulse samples a practice keeps as document values: "_pulse_fi" and "_pulse_li" bound
+// the indices, "_pulse_s%i" holds a pulse and "_pulse_t%i" its time.
+#include "kavrodoc.h"
+
+// Appends a sample unless the last one has the same pulse.
+void appendPulseSample(IKavroDocument* doc, DATE time, int pulse);
+// Sample i counted from the first; false when out of range or not stored as a pulse and a time.
+bool readPulseSample(IKavroDocument* doc, int i, DATE* time, int* pulse);
+// The pulse of the samples at `moment`: the first sample later than it, else the last; 0 without
+// samples.
+int pulseAt(IKavroDocument* doc, DATE moment);

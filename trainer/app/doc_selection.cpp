@@ -1,0 +1,35 @@
+#include "doc_selection.h"
+
+bool ShotSelection::Select(IShot* shot)
+{
+    if (shot_.get() == shot)
+        return false;
+    shot_ = shot;
+    return true;
+}
+
+bool ShotSelection::SetIncludeSightings(bool include)
+{
+    if (includeSightings_ == include)
+        return false;
+    includeSightings_ = include;
+    return true;
+}
+
+void ShotSelection::LeaveForNeighbour(const ShotSteps& steps)
+{
+    ComPtr<IShot> other;
+    if (!stepShot(steps, shot_.get(), 1, &other))
+        stepShot(steps, shot_.get(), -1, &other);
+    shot_ = other;
+}
+
+void ShotSelection::DropSightingShot()
+{
+    ComPtr<IAimingAttr> attr;
+    VARIANT_BOOL match = VARIANT_TRUE;
+    if (shot_)
+        shot_->get_Attr(attr.put());
+    if (attr && SUCCEEDED(attr->get_Match(&match)) && match != VARIANT_TRUE)
+        shot_ = nullptr;
+}
