@@ -51,7 +51,7 @@ public:
     void BeginProgress(int stringId) override;
     void EndProgress() override;
     uint32_t* GetActivityTick() override { return &m_lastSignalTime; }
-    int GetTargetKind() override { return m_doc.GetTargetKind(); }
+    TargetKind::Kind GetTargetKind() override { return m_doc.GetTargetKind(); }
     bool IsDeviceConnected() override;
     bool IsMatchStarted() override { return m_matchStarted; }
     ComPtr<IKavroDevice> GetDevice() override { return m_device; }
