@@ -33,23 +33,12 @@ constexpr std::array<RangeStep, 11> singleShots(const char* sightingLoad, const 
         {.state = Preparing, .action = Act::Prepare, .count = 1, .sound = sightingLoad},
         {.state = SightingRed, .action = Act::Light, .ms = 5000, .sound = "Attention", .light = RangeLight::Red},
         {.state = SightingGreen, .action = Act::Light, .ms = 7000, .light = RangeLight::Green},
-        {.state = SightingWindow,
-         .action = Act::SingleShot,
-         .ms = 3200,
-         .count = 5,
-         .sound = "Unload",
-         .back = SightingGreen},
+        {.state = SightingWindow, .action = Act::SingleShot, .ms = 3200, .count = 5, .sound = "Unload"},
         {.state = MatchSetUp, .action = Act::SetSeriesTarget, .count = 1},
         {.state = AwaitingContinue, .action = Act::Continue, .sound = nextLoad, .firstSound = firstLoad},
         {.state = MatchRed, .action = Act::Light, .ms = 5000, .sound = "Attention", .light = RangeLight::Red},
         {.state = MatchGreen, .action = Act::Light, .ms = 7000, .light = RangeLight::Green},
-        {.state = MatchWindow,
-         .action = Act::SingleShot,
-         .ms = 3200,
-         .count = 5,
-         .sound = "Unload",
-         .match = true,
-         .back = MatchGreen},
+        {.state = MatchWindow, .action = Act::SingleShot, .ms = 3200, .count = 5, .sound = "Unload", .match = true},
         {.state = SeriesOver, .action = Act::NextSeries, .count = 1, .end = SeriesEnd::SeriesTargetIs, .limit = shots},
         {.state = Finishing, .action = Act::Stop},
     }};
@@ -64,12 +53,12 @@ constexpr RangeStep kN4tl3[] = {
     {.state = Preparing, .action = Act::Prepare, .count = 1},
     {.state = SightingRed, .action = Act::Light, .ms = 5000, .light = RangeLight::Red},
     {.state = SightingGreen, .action = Act::Light, .ms = 7000, .light = RangeLight::Green},
-    {.state = SightingWindow, .action = Act::SingleShot, .ms = 3000, .count = 4, .back = SightingGreen},
+    {.state = SightingWindow, .action = Act::SingleShot, .ms = 3000, .count = 4},
     {.state = MatchSetUp, .action = Act::SetSeriesTarget, .count = 1},
     {.state = AwaitingContinue, .action = Act::Continue},
     {.state = MatchRed, .action = Act::Light, .ms = 3000, .light = RangeLight::Red},
     {.state = MatchGreen, .action = Act::Light, .ms = 3000, .light = RangeLight::Green},
-    {.state = MatchWindow, .action = Act::SingleShot, .ms = 3000, .count = 4, .match = true, .back = MatchGreen},
+    {.state = MatchWindow, .action = Act::SingleShot, .ms = 3000, .count = 4, .match = true},
     {.state = SeriesOver, .action = Act::NextSeries, .count = 1},
 };
 
@@ -116,13 +105,15 @@ constexpr auto kMoving8 = movingTarget(8000);
 constexpr auto kMoving6 = movingTarget(6000);
 
 // The engine tests the states once each per pass, in the order of the table; a single shot's series
-// size divides and its way back must lie behind it.
+// size divides, and the state before it opens the window again.
 constexpr bool wellFormed(std::span<const RangeStep> steps)
 {
     for (size_t i = 0; i < steps.size(); ++i) {
         if (i > 0 && steps[i].state <= steps[i - 1].state)
             return false;
-        if (steps[i].action == Act::SingleShot && (steps[i].count < 1 || steps[i].back >= steps[i].state))
+        if (steps[i].action == Act::SingleShot
+            && (steps[i].count < 1 || i == 0 || steps[i - 1].state != steps[i].state - 1
+                || steps[i - 1].light != RangeLight::Green))
             return false;
     }
     return true;

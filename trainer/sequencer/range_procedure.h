@@ -46,7 +46,8 @@ enum class RangeAction {
     // `count`.
     CloseWindow,
     // One shot each after `ms`: shots refused and the missed one filled; at a multiple of `count`
-    // the light goes off and `sound` plays, otherwise red and the next shot from `back`.
+    // the light goes off and `sound` plays, otherwise red and the green state before opens the next
+    // shot's window.
     SingleShot,
     // The series target grows by `count` and the procedure goes back to Continue, until the end
     // that `end` and `limit` name.
@@ -67,7 +68,6 @@ struct RangeStep {
     const char* firstSound = nullptr;
     RangeLight light = RangeLight::Off;
     bool match = false;
-    RangeState::State back = RangeState::Ended;
     SeriesEnd end = SeriesEnd::Never;
     int limit = 0;
 };

@@ -218,7 +218,7 @@ void RangeSequencer::singleShot(const RangeStep& step)
     } else {
         lightRed();
         seriesTarget_ += 1;
-        setRangeState(step.back);
+        setRangeState(RangeState::State(step.state - 1));
     }
 }
 
