@@ -43,7 +43,7 @@ struct CommandFrame : CMainFrameBase, CView {
     void BeginProgress(int) override { }
     void EndProgress() override { }
     uint32_t* GetActivityTick() override { return nullptr; }
-    int GetTargetKind() override { return 1; }
+    TargetKind::Kind GetTargetKind() override { return TargetKind::Ordinary; }
     bool IsDeviceConnected() override { return false; }
     bool IsMatchStarted() override { return false; }
     ComPtr<IKavroDevice> GetDevice() override { return nullptr; }

@@ -188,7 +188,7 @@ public:
     void BeginProgress(int stringId) override { begun.push_back(stringId); }
     void EndProgress() override { ++ended; }
     uint32_t* GetActivityTick() override { return &tick; }
-    int GetTargetKind() override { return 1; }
+    TargetKind::Kind GetTargetKind() override { return TargetKind::Ordinary; }
     bool IsDeviceConnected() override { return false; }
     bool IsMatchStarted() override { return false; }
     ComPtr<IKavroDevice> GetDevice() override { return nullptr; }

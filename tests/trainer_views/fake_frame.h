@@ -21,7 +21,7 @@ public:
     void BeginProgress(int) override { }
     void EndProgress() override { }
     uint32_t* GetActivityTick() override { return &m_tick; }
-    int GetTargetKind() override { return 1; }
+    TargetKind::Kind GetTargetKind() override { return TargetKind::Ordinary; }
     bool IsDeviceConnected() override { return connected; }
     bool IsMatchStarted() override { return matchStarted; }
     ComPtr<IKavroDevice> GetDevice() override { return connected ? ComPtr<IKavroDevice>(device.get()) : nullptr; }

@@ -47,7 +47,7 @@ public:
     void BeginProgress(int stringId) override;
     void EndProgress() override;
     uint32_t* GetActivityTick() override { return practice_->activityTick(); }
-    int GetTargetKind() override { return m_doc.GetTargetKind(); }
+    TargetKind::Kind GetTargetKind() override { return m_doc.GetTargetKind(); }
     bool IsDeviceConnected() override { return practice_->IsDeviceConnected(); }
     bool IsMatchStarted() override { return practice_->matchStarted(); }
     ComPtr<IKavroDevice> GetDevice() override { return practice_->device(); }

@@ -2,6 +2,7 @@
 // What views, dialogs and the document wrapper may ask of the main frame, without knowing it.
 // One frame instance is current while the program's main loop runs.
 #include "kavrodev.h"
+#include "target_kind.h"
 
 #include <cstdint>
 
@@ -24,7 +25,7 @@ public:
     // When a sensor last saw a signal, as a tick of the machine's clock (realClock().tickMs());
     // the calibration dialog sets it too.
     virtual uint32_t* GetActivityTick() = 0;
-    virtual int GetTargetKind() = 0;
+    virtual TargetKind::Kind GetTargetKind() = 0;
     virtual bool IsDeviceConnected() = 0;
     virtual bool IsMatchStarted() = 0;
     virtual ComPtr<IKavroDevice> GetDevice() = 0;

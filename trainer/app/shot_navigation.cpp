@@ -94,7 +94,7 @@ int seriesStepTarget(int i, int step, int seriesSize, int sightings)
     const int s = sightings;
     const int o = s % d;
     int t;
-    if (step > 0) {
+    if (step == NavigateStep::SeriesForward) {
         const int p = (o != 0 && i >= s) ? i + d - o : i;
         t = p + d - (p % d);
     } else {

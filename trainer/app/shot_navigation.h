@@ -17,5 +17,18 @@ struct ShotSteps {
 // when *out holds a shot other than `current`; a step that does not move leaves *out as it was.
 bool stepShot(const ShotSteps& steps, IShot* current, int step, ComPtr<IShot>* out);
 
-// Target position (1-based, before clamping) of a series step (+2 forward, -2 back) from position i.
+// The steps CKavroDoc::Navigate takes, by their numbers.
+namespace NavigateStep {
+enum Step : int {
+    First = -3,
+    SeriesBack = -2,
+    Previous = -1,
+    Next = 1,
+    SeriesForward = 2,
+    Last = 3,
+};
+} // namespace NavigateStep
+
+// Target position (1-based, before clamping) of a series step (SeriesForward or SeriesBack) from
+// position i.
 int seriesStepTarget(int i, int step, int seriesSize, int sightings);

@@ -16,3 +16,13 @@ enum Kind : int {
     Moving6 = 11, // "MRF-22-6", "MRF-32-6"
 };
 } // namespace TargetKind
+
+// Which of the biathlon pair the shooter is on, numbered as the event's targets; None for a
+// position without one of its own (kneeling, or no biathlon).
+namespace BiathlonTarget {
+enum Kind : int {
+    None = -1,
+    Standing = 1,
+    Prone = 2,
+};
+} // namespace BiathlonTarget

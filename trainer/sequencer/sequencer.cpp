@@ -72,7 +72,7 @@ RangeSequencer::~RangeSequencer()
 
 void RangeSequencer::reset()
 {
-    rangeState_ = 1;
+    rangeState_ = RangeState::Preparing;
     seriesTarget_ = 0;
     clearStateClock();
     continueGiven_ = false;
@@ -86,7 +86,8 @@ bool RangeSequencer::start(int practiceKind, uint32_t periodMs)
     if (active_ || practiceKind < kFirstTimedKind || practiceKind > kLastTimedKind)
         return false;
     reset();
-    kind_ = practiceKind;
+    kind_ = TargetKind::Kind(practiceKind);
+    procedure_ = rangeProcedure(kind_);
     active_ = true;
     tickEnabled_ = true;
     lightLit_ = false;
@@ -101,7 +102,7 @@ bool RangeSequencer::stop()
     tickEnabled_ = false;
     active_ = false;
     ticker_.stop();
-    rangeState_ = 0;
+    rangeState_ = RangeState::Ended;
     clearStateClock();
     continueGiven_ = false;
     setContinueAsked(false);
@@ -125,7 +126,7 @@ void RangeSequencer::step()
         return;
     // A pass that went back (the next series) is continued at once; "before" is taken anew on
     // every pass, so only a pass that goes back again can repeat, and each such pass waits.
-    int before;
+    RangeState::State before;
     do {
         before = rangeState_;
         pass();
@@ -143,274 +144,103 @@ bool RangeSequencer::giveContinue()
 
 void RangeSequencer::pass()
 {
-    switch (kind_) {
-    case TargetKind::SP1: passSp1(); break;
-    case TargetKind::SP2:
-    case TargetKind::SPF: passSingleShots(); break;
-    case TargetKind::N4TL3: passGroupsOfFour(); break;
-    case TargetKind::N4TL15: passWindowsOfFour(); break;
-    case TargetKind::Moving10:
-    case TargetKind::Moving8:
-    case TargetKind::Moving6: passMovingTarget(); break;
+    for (const RangeStep& step : procedure_) {
+        if (rangeState_ == step.state && !run(step))
+            return;
     }
 }
 
-// The steps that several procedures share; each acts only in its own state.
-
-bool RangeSequencer::stepPrepare(int state)
+bool RangeSequencer::run(const RangeStep& step)
 {
-    if (rangeState_ != state)
-        return true;
-    lightOff();
-    setAcceptShots(false);
-    return runCalibration();
-}
-
-void RangeSequencer::stepRedAfter(int state, uint32_t ms, const char* sound)
-{
-    if (rangeState_ == state && waitTime(ms)) {
-        if (sound)
-            play(sound);
-        lightRed();
-        next();
-    }
-}
-
-void RangeSequencer::stepGreenAfter(int state, uint32_t ms, const char* sound)
-{
-    if (rangeState_ == state && waitTime(ms)) {
-        if (sound)
-            play(sound);
-        lightGreen();
-        setAcceptShots(true);
-        next();
-    }
-}
-
-void RangeSequencer::stepSeriesTarget(int state, int target)
-{
-    if (rangeState_ == state) {
-        seriesTarget_ = target;
-        next();
-    }
-}
-
-void RangeSequencer::stepContinue(int state, const char* sound)
-{
-    if (rangeState_ == state && waitContinue()) {
-        host_.switchToMatch();
-        if (sound)
-            play(sound);
-        next();
-    }
-}
-
-void RangeSequencer::stepCloseWindow(int state, uint32_t ms, int shots, bool match, const char* sound)
-{
-    if (rangeState_ == state && waitTimeOrShots(ms, shots, match)) {
-        setAcceptShots(false);
+    switch (step.action) {
+    case RangeAction::Prepare:
         lightOff();
-        if (sound)
-            play(sound);
-        if (match)
-            fillMissedShots(true);
+        setAcceptShots(false);
+        if (!runCalibration())
+            return false;
+        play(step.sound);
+        seriesTarget_ = step.count;
         next();
-    }
-}
-
-void RangeSequencer::stepStop(int state)
-{
-    if (rangeState_ == state) {
-        setRangeState(0);
+        break;
+    case RangeAction::Light:
+        if (waitTime(step.ms)) {
+            play(step.sound);
+            setLight(step.light);
+            if (step.light == RangeLight::Green)
+                setAcceptShots(true);
+            next();
+        }
+        break;
+    case RangeAction::SetSeriesTarget:
+        seriesTarget_ = step.count;
+        next();
+        break;
+    case RangeAction::Continue:
+        if (waitContinue()) {
+            host_.switchToMatch();
+            play(step.firstSound && seriesTarget_ == 1 ? step.firstSound : step.sound);
+            next();
+        }
+        break;
+    case RangeAction::CloseWindow: closeWindow(step); break;
+    case RangeAction::SingleShot: singleShot(step); break;
+    case RangeAction::NextSeries: nextSeries(step); break;
+    case RangeAction::Stop:
+        setRangeState(RangeState::Ended);
         host_.stopPractice();
+        break;
     }
+    return true;
 }
 
-// Sighting window of 5 shots, then match windows of 5 shots up to 30, each 5 minutes at most.
-void RangeSequencer::passSp1()
+void RangeSequencer::closeWindow(const RangeStep& step)
 {
-    if (!stepPrepare(1))
+    if (!waitTimeOrShots(step.ms, step.match ? seriesTarget_ : step.count, step.match))
         return;
-    if (rangeState_ == 1) {
-        play("Load");
-        next();
-    }
-    stepRedAfter(2, 5000, "Attention");
-    stepGreenAfter(3, 7000);
-    stepCloseWindow(4, 300000, 5, false, "Unload");
-    stepSeriesTarget(5, 5);
-    stepContinue(6, "Load");
-    stepRedAfter(7, 5000, "Attention");
-    stepGreenAfter(8, 7000);
-    stepCloseWindow(9, 300000, seriesTarget_, true, "Unload");
-    if (rangeState_ == 10) {
-        if (host_.shotCount(true) >= 30) {
-            next();
-        } else {
-            seriesTarget_ += 5;
-            setRangeState(6);
-        }
-    }
-    stepStop(11);
-}
-
-// Single shots, each in a window of 3.2 s after red light: five sighting shots, then series of
-// five up to 30 shots (kind 5) or 10 shots (kind 6, with its own announcements).
-void RangeSequencer::passSingleShots()
-{
-    const bool isFinal = kind_ == TargetKind::SPF;
-    if (!stepPrepare(1))
-        return;
-    if (rangeState_ == 1) {
-        play(isFinal ? "For the sighting series - load" : "Load");
-        seriesTarget_ = 1;
-        next();
-    }
-    stepRedAfter(2, 5000, "Attention");
-    stepGreenAfter(3, 7000);
-    if (rangeState_ == 4 && waitTime(3200)) {
-        setAcceptShots(false);
-        fillMissedShots(false);
-        if (seriesTarget_ == 5) {
-            lightOff();
-            play("Unload");
-            next();
-        } else {
-            lightRed();
-            seriesTarget_ += 1;
-            setRangeState(3);
-        }
-    }
-    stepSeriesTarget(5, 1);
-    stepContinue(6,
-                 !isFinal                 ? "Load"
-                     : seriesTarget_ == 1 ? "For the first competion series - load"
-                                          : "For the next competition series - load");
-    stepRedAfter(7, 5000, "Attention");
-    stepGreenAfter(8, 7000);
-    if (rangeState_ == 9 && waitTime(3200)) {
-        setAcceptShots(false);
+    setAcceptShots(false);
+    setLight(step.light);
+    play(step.sound);
+    if (step.match)
         fillMissedShots(true);
-        if (seriesTarget_ % 5 != 0) {
-            lightRed();
-            seriesTarget_ += 1;
-            setRangeState(8);
-        } else {
-            lightOff();
-            play("Unload");
-            next();
-        }
-    }
-    if (rangeState_ == 10) {
-        if (seriesTarget_ == (isFinal ? 10 : 30)) {
-            next();
-        } else {
-            seriesTarget_ += 1;
-            setRangeState(6);
-        }
-    }
-    stepStop(11);
+    next();
 }
 
-// Single shots in groups of four, without spoken commands; repeats until stopped.
-void RangeSequencer::passGroupsOfFour()
+void RangeSequencer::singleShot(const RangeStep& step)
 {
-    if (!stepPrepare(1))
+    if (!waitTime(step.ms))
         return;
-    stepSeriesTarget(1, 1);
-    stepRedAfter(2, 5000);
-    stepGreenAfter(3, 7000);
-    if (rangeState_ == 4 && waitTime(3000)) {
-        setAcceptShots(false);
-        fillMissedShots(false);
-        if (seriesTarget_ == 4) {
-            lightOff();
-            next();
-        } else {
-            lightRed();
-            seriesTarget_ += 1;
-            setRangeState(3);
-        }
-    }
-    stepSeriesTarget(5, 1);
-    stepContinue(6);
-    stepRedAfter(7, 3000);
-    stepGreenAfter(8, 3000);
-    if (rangeState_ == 9 && waitTime(3000)) {
-        setAcceptShots(false);
-        fillMissedShots(true);
-        if (seriesTarget_ % 4 == 0) {
-            lightOff();
-            next();
-        } else {
-            lightRed();
-            seriesTarget_ += 1;
-            setRangeState(8);
-        }
-    }
-    if (rangeState_ == 10) {
+    setAcceptShots(false);
+    fillMissedShots(step.match);
+    if (seriesTarget_ % step.count == 0) {
+        lightOff();
+        play(step.sound);
+        next();
+    } else {
+        lightRed();
         seriesTarget_ += 1;
-        setRangeState(6);
+        setRangeState(RangeState::State(step.state - 1));
     }
 }
 
-// Windows of 15 s for four shots; repeats until stopped.
-void RangeSequencer::passWindowsOfFour()
+void RangeSequencer::nextSeries(const RangeStep& step)
 {
-    if (!stepPrepare(1))
-        return;
-    if (rangeState_ == 1)
+    bool over = false;
+    switch (step.end) {
+    case SeriesEnd::Never: break;
+    case SeriesEnd::MatchShotsReach: over = host_.shotCount(true) >= step.limit; break;
+    case SeriesEnd::SeriesTargetIs: over = seriesTarget_ == step.limit; break;
+    }
+    if (over) {
         next();
-    stepRedAfter(2, 5000, "Attention");
-    stepGreenAfter(3, 7000);
-    stepCloseWindow(4, 15000, 4, false);
-    stepSeriesTarget(5, 4);
-    stepContinue(6);
-    stepRedAfter(7, 5000);
-    stepGreenAfter(8, 7000);
-    stepCloseWindow(9, 15000, seriesTarget_, true);
-    if (rangeState_ == 10) {
-        seriesTarget_ += 4;
-        setRangeState(6);
+    } else {
+        seriesTarget_ += step.count;
+        setRangeState(RangeState::AwaitingContinue);
     }
 }
 
-// Series of five runs of the moving target, the run's time set by the kind; repeats until stopped.
-void RangeSequencer::passMovingTarget()
+void RangeSequencer::setRangeState(RangeState::State next)
 {
-    if (!stepPrepare(1))
-        return;
-    if (rangeState_ == 1)
-        next();
-    stepRedAfter(2, 5000);
-    stepGreenAfter(3, 7000);
-    stepCloseWindow(4, 15000, 5, false);
-    stepSeriesTarget(5, 5);
-    stepContinue(6);
-    stepRedAfter(7, 5000, "Attention");
-    stepGreenAfter(8, 7000, "beep-start");
-    const uint32_t runMs = kind_ == TargetKind::Moving10 ? 10000 : kind_ == TargetKind::Moving8 ? 8000 : 6000;
-    if (rangeState_ == 9 && waitTimeOrShots(runMs, seriesTarget_, true)) {
-        setAcceptShots(false);
-        lightRed();
-        play("beep-stop");
-        fillMissedShots(true);
-        next();
-    }
-    if (rangeState_ == 10 && waitTime(7000)) {
-        play("Unload");
-        lightRed();
-        next();
-    }
-    if (rangeState_ == 11) {
-        seriesTarget_ += 5;
-        setRangeState(6);
-    }
-}
-
-void RangeSequencer::setRangeState(int next)
-{
-    rangeState_ = next < 0 ? rangeState_ + 1 : next;
+    rangeState_ = next;
     clearStateClock();
     continueGiven_ = false;
     setContinueAsked(false);
@@ -466,6 +296,15 @@ bool RangeSequencer::waitContinue()
     return given;
 }
 
+void RangeSequencer::setLight(RangeLight colour)
+{
+    switch (colour) {
+    case RangeLight::Off: lightOff(); break;
+    case RangeLight::Red: lightRed(); break;
+    case RangeLight::Green: lightGreen(); break;
+    }
+}
+
 void RangeSequencer::lightGreen()
 {
     seriesStartTime_ = clock_.localNow();
@@ -516,7 +355,8 @@ bool RangeSequencer::runCalibration()
 
 void RangeSequencer::play(const char* name)
 {
-    host_.playSound(QString::fromLatin1(name));
+    if (name)
+        host_.playSound(QString::fromLatin1(name));
 }
 
 void RangeSequencer::setStatus(const QString& text)

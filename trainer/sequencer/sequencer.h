@@ -1,7 +1,9 @@
 #pragma once
 // The range officer of the timed events: commands, the range light, the shooting windows, missed
 // shots for windows that closed too early, and the Continue handshake between series. It advances
-// one step per tick message; the ticker posts at most one tick at a time.
+// one step per tick message; the ticker posts at most one tick at a time. What each state does is the
+// kind's table (range_procedure.h).
+#include "range_procedure.h"
 #include "sequencer_host.h"
 
 #include "target_kind.h"
@@ -11,12 +13,13 @@
 #include "thread/coalescing_ticker.h"
 
 #include <cstdint>
+#include <span>
 
 namespace kavro::trainer {
 
 // Practice kinds of the timed procedures (the document wrapper's target kind).
-constexpr int kFirstTimedKind = TargetKind::SP1;
-constexpr int kLastTimedKind = TargetKind::Moving6;
+constexpr TargetKind::Kind kFirstTimedKind = TargetKind::SP1;
+constexpr TargetKind::Kind kLastTimedKind = TargetKind::Moving6;
 
 // Image sensors run their own range procedure, so the trainer's ticks stay off for them.
 bool wantsRangeProcedure(int practiceKind, int32_t modelVersion);
@@ -56,39 +59,29 @@ public:
 
     bool acceptShots() const { return acceptShots_; }
     DATE seriesStartTime() const { return seriesStartTime_; }
-    int rangeState() const { return rangeState_; }
+    RangeState::State rangeState() const { return rangeState_; }
     int seriesTarget() const { return seriesTarget_; }
-    int practiceKind() const { return kind_; }
+    TargetKind::Kind practiceKind() const { return kind_; }
 
 private:
     // One pass over the states of the running kind, in increasing order.
     void pass();
-    void passSp1();
-    void passSingleShots();
-    void passGroupsOfFour();
-    void passWindowsOfFour();
-    void passMovingTarget();
+    // Does what `step` says once its wait is over; false when the practice ended during the
+    // calibration it ran, which ends the pass.
+    bool run(const RangeStep& step);
+    void closeWindow(const RangeStep& step);
+    void singleShot(const RangeStep& step);
+    void nextSeries(const RangeStep& step);
 
-    // Shared steps, each acting only in `state`. stepPrepare is false when the practice ended
-    // during the calibration it runs.
-    bool stepPrepare(int state);
-    void stepRedAfter(int state, uint32_t ms, const char* sound = nullptr);
-    void stepGreenAfter(int state, uint32_t ms, const char* sound = nullptr);
-    void stepSeriesTarget(int state, int target);
-    void stepContinue(int state, const char* sound = nullptr);
-    void stepStop(int state);
-    // A window that closes after `ms` or at `shots` shots: shots are no longer taken, the light goes
-    // off, `sound` plays, and a match window counts the shots it missed.
-    void stepCloseWindow(int state, uint32_t ms, int shots, bool match, const char* sound = nullptr);
-
-    void setRangeState(int next);
-    void next() { setRangeState(-1); }
+    void setRangeState(RangeState::State next);
+    void next() { setRangeState(RangeState::State(rangeState_ + 1)); }
     bool hasElapsed(uint32_t ms);
     bool waitTime(uint32_t ms);
     bool waitTimeOrShots(uint32_t ms, int shots, bool match);
     bool waitContinue();
     void clearStateClock() { stateClockStarted_ = false; }
 
+    void setLight(RangeLight colour);
     void lightGreen();
     void lightRed();
     void lightOff();
@@ -96,6 +89,7 @@ private:
     void fillMissedShots(bool match);
     // False when the practice ended while the dialog ran.
     bool runCalibration();
+    // Nothing for a step without a sound.
     void play(const char* name);
     void setStatus(const QString& text);
     void setContinueAsked(bool asked);
@@ -104,10 +98,11 @@ private:
     Clock& clock_;
     CoalescingTicker ticker_;
 
-    int kind_ = 0;
+    TargetKind::Kind kind_ = TargetKind::None;
+    std::span<const RangeStep> procedure_;
     bool active_ = false;
     bool tickEnabled_ = false;
-    int rangeState_ = 1;
+    RangeState::State rangeState_ = RangeState::Preparing;
     int seriesTarget_ = 0;
     // A started flag beside the tick: a clock that reads 0 is a valid start, not "never".
     uint32_t stateClock_ = 0;
