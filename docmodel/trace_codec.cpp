@@ -410,23 +410,65 @@ inline bool fitted(__m128i spill)
     return _mm_movemask_epi8(_mm_cmpeq_epi32(upper, _mm_setzero_si128())) == 0xFFFF;
 }
 
-// Sixteen byte differences at a time: their sums within a block stay within 16 x 128, so they
-// are taken in 16-bit lanes and widened only to add the running value.
-template <class T> uint32_t addBytes(const uint8_t* in, uint32_t count, int32_t& p, T* out, bool& fits)
+// The running sums of sixteen byte differences d0..d15, in two vectors of eight 16-bit lanes:
+// within a block they stay within 16 x 128. The sums of the pairs (d0 + d1, d2 + d3, ...) run
+// to every odd sample; each even one is the odd one after it less that one's difference.
+inline void byteSums(__m128i d, __m128i& first, __m128i& second)
 {
-    __m128i run = _mm_set1_epi32(p), spill = _mm_setzero_si128();
+    const __m128i odd = _mm_srai_epi16(d, 8);
+    const __m128i even = _mm_srai_epi16(_mm_slli_epi16(d, 8), 8);
+    const __m128i odds = sums16(_mm_add_epi16(even, odd));
+    const __m128i evens = _mm_sub_epi16(odds, odd);
+    first = _mm_unpacklo_epi16(evens, odds);
+    second = _mm_unpackhi_epi16(evens, odds);
+}
+
+// Eight sums in 16-bit lanes, widened to take the running value.
+inline __m128i putWide(__m128i sums, __m128i run, int32_t* out)
+{
+    const __m128i sign = _mm_srai_epi16(sums, 15);
+    const __m128i high = _mm_add_epi32(run, _mm_unpackhi_epi16(sums, sign));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_add_epi32(run, _mm_unpacklo_epi16(sums, sign)));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 4), high);
+    return high;
+}
+
+inline uint32_t addBytes(const uint8_t* in, uint32_t count, int32_t& p, int32_t* out, bool&)
+{
+    __m128i run = _mm_set1_epi32(p);
     uint32_t i = 0;
     for (; i + 16 <= count; i += 16) {
-        const __m128i d = load(in + i);
-        const __m128i low = sums16(_mm_srai_epi16(_mm_unpacklo_epi8(d, d), 8));
-        const __m128i high = _mm_add_epi16(sums16(_mm_srai_epi16(_mm_unpackhi_epi8(d, d), 8)), last16(low));
-        const __m128i v3 = _mm_add_epi32(run, high16(high));
-        put(_mm_add_epi32(run, low16(low)), _mm_add_epi32(run, high16(low)), out + i, spill);
-        put(_mm_add_epi32(run, low16(high)), v3, out + i + 8, spill);
-        run = last32(v3);
+        __m128i first, second;
+        byteSums(load(in + i), first, second);
+        putWide(first, run, out + i);
+        run = last32(putWide(second, run, out + i + 8));
     }
     p = _mm_cvtsi128_si32(run);
-    fits &= fitted(spill);
+    return i;
+}
+
+// Into 16 bits the running value stays in 16-bit lanes, as it fits on the way in: a sum that
+// does not fit is one whose saturating addition differs from the wrapping one.
+inline uint32_t addBytes(const uint8_t* in, uint32_t count, int32_t& p, int16_t* out, bool& fits)
+{
+    if (p < -32768 || p > 32767)
+        return 0;
+    __m128i run = _mm_set1_epi16(int16_t(p)), spill = _mm_setzero_si128();
+    const auto put = [&](__m128i sums, int16_t* at) {
+        const __m128i value = _mm_add_epi16(run, sums);
+        spill = _mm_or_si128(spill, _mm_xor_si128(value, _mm_adds_epi16(run, sums)));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(at), value);
+        return value;
+    };
+    uint32_t i = 0;
+    for (; i + 16 <= count; i += 16) {
+        __m128i first, second;
+        byteSums(load(in + i), first, second);
+        put(first, out + i);
+        run = last16(put(second, out + i + 8));
+    }
+    p = int16_t(_mm_cvtsi128_si32(run));
+    fits &= _mm_movemask_epi8(_mm_cmpeq_epi16(spill, _mm_setzero_si128())) == 0xFFFF;
     return i;
 }
 
