@@ -9,6 +9,10 @@
 #include <memory>
 #include <new>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace kavrodoc {
 namespace {
 
@@ -341,6 +345,211 @@ inline bool store(int16_t* out, int32_t v)
     return true;
 }
 
+// Summing differences is a chain through every sample: a plain loop waits for one addition per
+// sample. With SSE2 (always there on x86-64) a block of samples first sums within itself, in
+// lanes, and then takes the running value in one addition; the loop after it finishes what is
+// left of a run and is all there is on other machines.
+#if defined(__SSE2__)
+namespace lanes {
+
+inline __m128i load(const uint8_t* at)
+{
+    return _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
+}
+
+// Sign extension of the low or high four 16-bit lanes to 32 bits.
+inline __m128i low16(__m128i v)
+{
+    return _mm_srai_epi32(_mm_unpacklo_epi16(v, v), 16);
+}
+inline __m128i high16(__m128i v)
+{
+    return _mm_srai_epi32(_mm_unpackhi_epi16(v, v), 16);
+}
+
+// Running sums across the lanes.
+inline __m128i sums32(__m128i v)
+{
+    v = _mm_add_epi32(v, _mm_slli_si128(v, 4));
+    return _mm_add_epi32(v, _mm_slli_si128(v, 8));
+}
+inline __m128i sums16(__m128i v)
+{
+    v = _mm_add_epi16(v, _mm_slli_si128(v, 2));
+    v = _mm_add_epi16(v, _mm_slli_si128(v, 4));
+    return _mm_add_epi16(v, _mm_slli_si128(v, 8));
+}
+
+inline __m128i last32(__m128i v)
+{
+    return _mm_shuffle_epi32(v, 0xFF);
+}
+inline __m128i last16(__m128i v)
+{
+    const __m128i high = _mm_shufflehi_epi16(v, 0xFF);
+    return _mm_unpackhi_epi64(high, high);
+}
+
+// Stores eight values. Into 16 bits, `spill` gathers every value offset by 32768, whose upper
+// half stays clear only while every value fits.
+inline void put(__m128i a, __m128i b, int32_t* out, __m128i&)
+{
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out), a);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 4), b);
+}
+inline void put(__m128i a, __m128i b, int16_t* out, __m128i& spill)
+{
+    const __m128i offset = _mm_set1_epi32(0x8000);
+    spill = _mm_or_si128(spill, _mm_or_si128(_mm_add_epi32(a, offset), _mm_add_epi32(b, offset)));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_packs_epi32(a, b));
+}
+
+inline bool fitted(__m128i spill)
+{
+    const __m128i upper = _mm_srli_epi32(spill, 16);
+    return _mm_movemask_epi8(_mm_cmpeq_epi32(upper, _mm_setzero_si128())) == 0xFFFF;
+}
+
+// The running sums of sixteen byte differences d0..d15, in two vectors of eight 16-bit lanes:
+// within a block they stay within 16 x 128. The sums of the pairs (d0 + d1, d2 + d3, ...) run
+// to every odd sample; each even one is the odd one after it less that one's difference.
+inline void byteSums(__m128i d, __m128i& first, __m128i& second)
+{
+    const __m128i odd = _mm_srai_epi16(d, 8);
+    const __m128i even = _mm_srai_epi16(_mm_slli_epi16(d, 8), 8);
+    const __m128i odds = sums16(_mm_add_epi16(even, odd));
+    const __m128i evens = _mm_sub_epi16(odds, odd);
+    first = _mm_unpacklo_epi16(evens, odds);
+    second = _mm_unpackhi_epi16(evens, odds);
+}
+
+// Eight sums in 16-bit lanes, widened to take the running value.
+inline __m128i putWide(__m128i sums, __m128i run, int32_t* out)
+{
+    const __m128i sign = _mm_srai_epi16(sums, 15);
+    const __m128i high = _mm_add_epi32(run, _mm_unpackhi_epi16(sums, sign));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_add_epi32(run, _mm_unpacklo_epi16(sums, sign)));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 4), high);
+    return high;
+}
+
+inline uint32_t addBytes(const uint8_t* in, uint32_t count, int32_t& p, int32_t* out, bool&)
+{
+    __m128i run = _mm_set1_epi32(p);
+    uint32_t i = 0;
+    for (; i + 16 <= count; i += 16) {
+        __m128i first, second;
+        byteSums(load(in + i), first, second);
+        putWide(first, run, out + i);
+        run = last32(putWide(second, run, out + i + 8));
+    }
+    p = _mm_cvtsi128_si32(run);
+    return i;
+}
+
+// Into 16 bits the running value stays in 16-bit lanes, as it fits on the way in: a sum that
+// does not fit is one whose saturating addition differs from the wrapping one.
+inline uint32_t addBytes(const uint8_t* in, uint32_t count, int32_t& p, int16_t* out, bool& fits)
+{
+    if (p < -32768 || p > 32767)
+        return 0;
+    __m128i run = _mm_set1_epi16(int16_t(p)), spill = _mm_setzero_si128();
+    const auto put = [&](__m128i sums, int16_t* at) {
+        const __m128i value = _mm_add_epi16(run, sums);
+        spill = _mm_or_si128(spill, _mm_xor_si128(value, _mm_adds_epi16(run, sums)));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(at), value);
+        return value;
+    };
+    uint32_t i = 0;
+    for (; i + 16 <= count; i += 16) {
+        __m128i first, second;
+        byteSums(load(in + i), first, second);
+        put(first, out + i);
+        run = last16(put(second, out + i + 8));
+    }
+    p = int16_t(_mm_cvtsi128_si32(run));
+    fits &= _mm_movemask_epi8(_mm_cmpeq_epi16(spill, _mm_setzero_si128())) == 0xFFFF;
+    return i;
+}
+
+// Eight 16-bit differences at a time, summed in 32-bit lanes with the same wrap-around as one
+// by one.
+template <class T> uint32_t addShorts(const uint8_t* in, uint32_t count, int32_t& p, T* out, bool& fits)
+{
+    __m128i run = _mm_set1_epi32(p), spill = _mm_setzero_si128();
+    uint32_t i = 0;
+    for (; i + 8 <= count; i += 8) {
+        const __m128i d = load(in + 2 * size_t(i));
+        const __m128i low = _mm_add_epi32(run, sums32(low16(d)));
+        const __m128i high = _mm_add_epi32(last32(low), sums32(high16(d)));
+        put(low, high, out + i, spill);
+        run = last32(high);
+    }
+    p = _mm_cvtsi128_si32(run);
+    fits &= fitted(spill);
+    return i;
+}
+
+// Whole 32-bit values into 16 bits, eight at a time.
+inline uint32_t narrowValues(const uint8_t* in, uint32_t count, int32_t& p, int16_t* out, bool& fits)
+{
+    __m128i spill = _mm_setzero_si128();
+    uint32_t i = 0;
+    for (; i + 8 <= count; i += 8)
+        put(load(in + 4 * size_t(i)), load(in + 4 * size_t(i) + 16), out + i, spill);
+    if (i)
+        std::memcpy(&p, in + 4 * size_t(i - 1), 4);
+    fits &= fitted(spill);
+    return i;
+}
+
+} // namespace lanes
+#endif
+
+// Adds `count` little-endian differences of type D, sign-extended, to the running value p and
+// stores each sum; false when a sum does not fit T.
+template <class D, class T> bool addDifferences(const uint8_t* in, uint32_t count, int32_t& p, T* out)
+{
+    bool fits = true;
+    uint32_t i = 0;
+#if defined(__SSE2__)
+    if constexpr (sizeof(D) == 1)
+        i = lanes::addBytes(in, count, p, out, fits);
+    else
+        i = lanes::addShorts(in, count, p, out, fits);
+#endif
+    for (; i < count; ++i) {
+        D d;
+        std::memcpy(&d, in + sizeof(D) * i, sizeof(D));
+        p = wrappingAdd(p, d);
+        fits &= store(out + i, p);
+    }
+    return fits;
+}
+
+// Whole values; p becomes the last.
+inline bool copyValues(const uint8_t* in, uint32_t count, int32_t& p, int32_t* out)
+{
+    std::memcpy(out, in, 4 * size_t(count));
+    if (count)
+        std::memcpy(&p, in + 4 * size_t(count - 1), 4);
+    return true;
+}
+
+inline bool copyValues(const uint8_t* in, uint32_t count, int32_t& p, int16_t* out)
+{
+    bool fits = true;
+    uint32_t i = 0;
+#if defined(__SSE2__)
+    i = lanes::narrowValues(in, count, p, out, fits);
+#endif
+    for (; i < count; ++i) {
+        std::memcpy(&p, in + 4 * size_t(i), 4);
+        fits &= store(out + i, p);
+    }
+    return fits;
+}
+
 // One run's header and length, checked: a known class and width, no more than `left` samples,
 // and its whole payload present.
 template <class Source> bool readRunHeader(Source& src, uint64_t left, uint8_t* cls, uint32_t* length)
@@ -400,26 +609,10 @@ template <class Source, class T> HRESULT decode(Source& src, T* values, uint32_t
             const uint8_t* piece = src.take(buffer, size_t(count) * size);
             if (!piece)
                 return E_FAIL;
-            bool fits = true;
             T* o = out + done;
-            if (cls == kByte) {
-                for (uint32_t i = 0; i < count; ++i) {
-                    p = wrappingAdd(p, int8_t(piece[i]));
-                    fits &= store(o + i, p);
-                }
-            } else if (cls == kShort) {
-                for (uint32_t i = 0; i < count; ++i) {
-                    int16_t d;
-                    std::memcpy(&d, piece + 2 * i, 2);
-                    p = wrappingAdd(p, d);
-                    fits &= store(o + i, p);
-                }
-            } else {
-                for (uint32_t i = 0; i < count; ++i) {
-                    std::memcpy(&p, piece + 4 * i, 4);
-                    fits &= store(o + i, p);
-                }
-            }
+            const bool fits = cls == kByte ? addDifferences<int8_t>(piece, count, p, o)
+                : cls == kShort            ? addDifferences<int16_t>(piece, count, p, o)
+                                           : copyValues(piece, count, p, o);
             if (!fits)
                 return S_FALSE;
             done += count;

@@ -6,7 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
+#include <cstring>
 #include <random>
 
 using namespace kavrodoc;
@@ -227,6 +229,90 @@ TEST(TraceCodec, ScanningAgreesWithDecodingOnEveryChannel)
     // Both roads were taken often enough to mean something.
     EXPECT_GT(failures, 500);
     EXPECT_GT(wide, 500);
+}
+
+// Decoding against the reading rule taken one sample at a time: runs of every class and of
+// every length around a block of lanes, their sums crossing 16 bits or wrapping at 32, with and
+// without an invalid run between two of them, into 32-bit and 16-bit values.
+TEST(TraceCodec, RunsOfEveryClassAndLengthDecodeAtEitherWidth)
+{
+    std::mt19937 random(37);
+    const auto plain = [](const QByteArray& bytes, std::vector<int64_t>* values) {
+        int32_t p = 0;
+        for (qsizetype at = 0; at < bytes.size();) {
+            const int cls = bytes[at] & 0x0F;
+            const int length = uint8_t(bytes[at + 1]);
+            at += 2;
+            for (int i = 0; i < length; ++i) {
+                if (cls == 0) {
+                    values->push_back(X);
+                    continue;
+                }
+                int32_t field = 0;
+                std::memcpy(&field, bytes.constData() + at, size_t(cls == 3 ? 4 : cls));
+                at += cls == 3 ? 4 : cls;
+                field = cls == 1 ? int8_t(field) : cls == 2 ? int16_t(field) : field;
+                p = cls == 3 ? field : int32_t(uint32_t(p) + uint32_t(field));
+                values->push_back(p);
+            }
+        }
+    };
+    struct Row {
+        int32_t start; // the value the coded runs start from
+        bool fitting; // every value kept within 16 bits
+        bool invalidBetween;
+    };
+    int refused = 0;
+    const Row rows[] = {{0, true, false}, {-32700, true, false}, {32700, false, false}, {INT_MAX - 200, false, true}};
+    for (const Row& row : rows) {
+        for (int cls = 1; cls <= 3; ++cls) {
+            for (int length = 0; length <= 33; ++length) {
+                QByteArray bytes = hex("1301") + QByteArray(reinterpret_cast<const char*>(&row.start), 4);
+                int32_t p = row.start;
+                const auto addRun = [&](int count) {
+                    bytes += char(0x10 | cls);
+                    bytes += char(count);
+                    for (int i = 0; i < count; ++i) {
+                        const int32_t limit = cls == 1 ? 128 : 32768;
+                        int32_t field = cls == 3 ? int32_t(random()) : int32_t(random() % (2 * limit)) - limit;
+                        if (row.fitting) {
+                            const int32_t target = int32_t(random() % 65536) - 32768;
+                            field = cls == 3 ? target : std::clamp(target - p, -limit, limit - 1);
+                        }
+                        p = cls == 3 ? field : int32_t(uint32_t(p) + uint32_t(field));
+                        bytes += QByteArray(reinterpret_cast<const char*>(&field), cls == 3 ? 4 : cls);
+                    }
+                };
+                addRun(length);
+                if (row.invalidBetween)
+                    bytes += hex("1002");
+                addRun((length * 7) % 34);
+                bytes += hex("110101"); // so that runs of no samples are read too
+                std::vector<int64_t> expected;
+                plain(bytes, &expected);
+                const uint32_t n = uint32_t(expected.size());
+                const bool fits = std::all_of(expected.begin(), expected.end(),
+                                              [](int64_t v) { return v >= INT16_MIN && v <= INT16_MAX; });
+                refused += !fits;
+                bytes += "tail";
+                const auto* data = reinterpret_cast<const uint8_t*>(bytes.constData());
+                std::vector<int32_t> wide(n);
+                std::vector<int16_t> narrow(n);
+                size_t used = 0;
+                ASSERT_EQ(decodeChannel(data, size_t(bytes.size()), wide.data(), n, &used), S_OK)
+                    << cls << " " << length;
+                EXPECT_EQ(used, size_t(bytes.size() - 4));
+                EXPECT_EQ(std::vector<int64_t>(wide.begin(), wide.end()), expected) << cls << " " << length;
+                ASSERT_EQ(decodeChannel(data, size_t(bytes.size()), narrow.data(), n, nullptr), fits ? S_OK : S_FALSE)
+                    << cls << " " << length;
+                if (fits) {
+                    EXPECT_EQ(std::vector<int64_t>(narrow.begin(), narrow.end()), expected) << cls << " " << length;
+                }
+            }
+        }
+    }
+    // Both outcomes of 16-bit decoding were met often enough to mean something.
+    EXPECT_GT(refused, 100);
 }
 
 // Over another stream the check keeps exactly the channel's bytes and leaves the stream after them.
