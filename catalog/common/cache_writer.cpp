@@ -385,7 +385,7 @@ uint32_t CatalogCache::MappedSize() const
     return isOpen() ? getU32(header() + kHeaderMappedSize) : 0;
 }
 
-uint32_t CatalogCache::ChangeCounter() const
+uint32_t CatalogCache::changeCounter() const
 {
     return counter_.data() ? loadChangeCounter(counter_.data()) : 0;
 }

@@ -91,7 +91,7 @@ public:
     uint32_t LiveNonDocuments() const;
     uint32_t DeletedRecords() const;
     uint32_t MappedSize() const;
-    uint32_t ChangeCounter() const;
+    uint32_t changeCounter() const;
     QString FilePath() const { return path_; }
 
     // For tests: called while compacting, after each live record was copied (`copied` of `live`).

@@ -68,7 +68,7 @@ TEST_F(CacheFileTest, MissingOrSmallFileBecomesAnEmptyCacheOfTheSmallestSize)
     {
         CatalogCache cache;
         ASSERT_EQ(cache.open(cachePath()), S_OK);
-        EXPECT_EQ(cache.ChangeCounter(), 0u);
+        EXPECT_EQ(cache.changeCounter(), 0u);
     }
     EXPECT_EQ(fileBytes(), expected);
 
@@ -100,7 +100,7 @@ TEST_F(CacheFileTest, IntactHeaderIsKeptAndOthersAreReset)
         EXPECT_EQ(cache.LiveDocuments(), 1u);
         EXPECT_EQ(cache.LiveNonDocuments(), 1u);
         EXPECT_NE(cache.FindRecordByPath(QStringLiteral("/c/notes.txt")), 0u);
-        counter = cache.ChangeCounter();
+        counter = cache.changeCounter();
     }
     const QByteArray good = fileBytes();
 
@@ -109,7 +109,7 @@ TEST_F(CacheFileTest, IntactHeaderIsKeptAndOthersAreReset)
         CatalogCache cache;
         EXPECT_EQ(cache.open(cachePath()), S_OK);
         // The counter moves on every start, so that no reader takes the new cache for the old.
-        EXPECT_EQ(cache.ChangeCounter(), ++counter);
+        EXPECT_EQ(cache.changeCounter(), ++counter);
         return std::make_pair(cache.LiveDocuments() + cache.LiveNonDocuments(), cache.MappedSize());
     };
     EXPECT_EQ(reopened(good), std::make_pair(2u, 0x40000u));
@@ -205,7 +205,7 @@ TEST_F(CacheFileTest, DeletingMarksTheRecordAndCompactionWaitsForMoreThanAHundre
         ASSERT_EQ(
             cache.DeleteRecord(cache.FindRecordByPath(QStringLiteral("/c/%1.kavro").arg(i, 3, 10, QLatin1Char('0')))),
             S_OK);
-    const uint32_t before = cache.ChangeCounter();
+    const uint32_t before = cache.changeCounter();
     EXPECT_EQ(cache.DeletedRecords(), 100u);
     EXPECT_EQ(cache.LiveDocuments(), 3u);
     const QByteArray deleted = fileBytes();
@@ -215,7 +215,7 @@ TEST_F(CacheFileTest, DeletingMarksTheRecordAndCompactionWaitsForMoreThanAHundre
     ASSERT_EQ(cache.AppendRecord(document(QStringLiteral("/c/new1.kavro"))), S_OK);
     EXPECT_EQ(cache.DeletedRecords(), 100u);
     EXPECT_GT(cache.LiveRecordOffsets().front(), 64u);
-    EXPECT_EQ(cache.ChangeCounter(), before + 1);
+    EXPECT_EQ(cache.changeCounter(), before + 1);
 
     ASSERT_EQ(cache.DeleteRecord(cache.FindRecordByPath(QStringLiteral("/c/new1.kavro"))), S_OK);
     EXPECT_EQ(cache.DeletedRecords(), 101u);
@@ -329,7 +329,7 @@ TEST_F(CacheFileTest, ReaderReadsWhatTheWriterWroteAndRefusesWhatIsOutOfOrder)
     CacheSnapshot snap;
     uint32_t counter = 0;
     ASSERT_EQ(reader.read(&snap, &counter, kInfinite), S_OK);
-    EXPECT_EQ(counter, cache.ChangeCounter());
+    EXPECT_EQ(counter, cache.changeCounter());
     ASSERT_EQ(snap.records.size(), 2u);
     EXPECT_EQ(snap.records[0].event, QStringLiteral("Air Pistol"));
     EXPECT_EQ(snap.records[1].state, kLiveNonDocument);

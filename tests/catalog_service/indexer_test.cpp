@@ -146,9 +146,9 @@ TEST_F(IndexerTest, PracticesAreIndexedWithTheirFieldsAndNotices)
     EXPECT_EQ(got.size(), 6u);
 
     // A rescan with nothing changed changes nothing.
-    const uint32_t counter = cache_.ChangeCounter();
+    const uint32_t counter = cache_.changeCounter();
     indexer_->Rescan();
-    EXPECT_EQ(cache_.ChangeCounter(), counter);
+    EXPECT_EQ(cache_.changeCounter(), counter);
     EXPECT_TRUE(takeNotices().empty());
 }
 
