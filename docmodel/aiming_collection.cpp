@@ -87,6 +87,7 @@ HRESULT CAimingCollection::Shots(VARIANT_BOOL includeHidden, IShotCollection** o
         return E_POINTER;
     Lock lock(mutex_);
     auto shots = CShotCollection::withEvent(event_.get());
+    std::vector<ComPtr<IShot>> found;
     for (const auto& aiming : aimings_) {
         int32_t count = 0;
         if (FAILED(aiming->get_ShotCount(&count)))
@@ -99,9 +100,10 @@ HRESULT CAimingCollection::Shots(VARIANT_BOOL includeHidden, IShotCollection** o
             shot->get_Hidden(&hidden);
             if (hidden == VARIANT_TRUE && includeHidden != VARIANT_TRUE)
                 continue;
-            shots->append(shot.get());
+            found.push_back(std::move(shot));
         }
     }
+    shots->appendAll(found);
     return queryOut(shots.get(), out);
 }
 

@@ -25,6 +25,7 @@ std::recursive_mutex& instanceLock()
     return lock;
 }
 CEventManager* instance = nullptr;
+const QString kSynonym = QStringLiteral("synonym");
 
 // One event definition file, or null when the file is not one.
 ComPtr<IEventParams> loadEventFile(const QString& path)
@@ -125,12 +126,19 @@ HRESULT CEventManager::FindByShortName(const QString& shortName, IEventParams** 
         if (SUCCEEDED(event->get_ShortName(&eventShortName)) && eventShortName == shortName)
             return event.copyTo(out);
         Variant synonyms;
-        if (FAILED(event->get_Value(QStringLiteral("synonym"), &synonyms)) || synonyms.vt() != VT_BSTR)
+        if (FAILED(event->get_Value(kSynonym, &synonyms)) || synonyms.vt() != VT_BSTR)
             continue;
-        // Pieces are compared as they stand: no blanks are trimmed.
-        const QStringList pieces = synonyms.bstr().split(QLatin1Char(','));
-        if (pieces.contains(shortName))
-            return event.copyTo(out);
+        // Pieces are compared as they stand: no blanks are trimmed, and empty pieces count. Every
+        // document load asks, so the list is walked in place rather than split into copies.
+        const QString& list = synonyms.bstr();
+        for (qsizetype from = 0;;) {
+            const qsizetype comma = list.indexOf(QLatin1Char(','), from);
+            if (QStringView(list).sliced(from, (comma < 0 ? list.size() : comma) - from) == shortName)
+                return event.copyTo(out);
+            if (comma < 0)
+                break;
+            from = comma + 1;
+        }
     }
     return S_FALSE;
 }

@@ -57,6 +57,33 @@ void CShotCollection::append(IShot* shot)
     shots_.push_back(shot);
 }
 
+void CShotCollection::appendAll(const std::vector<ComPtr<IShot>>& shots)
+{
+    // What sameObject compares: the IUnknown an object gives, or the pointer itself when it
+    // gives none. The shots are held throughout, so their identities stay valid.
+    auto identity = [](IShot* shot) -> IUnknown* {
+        ComPtr<IUnknown> unknown;
+        if (FAILED(shot->QueryInterface(IUnknown::iid, unknown.putVoid())))
+            return shot;
+        return unknown.get();
+    };
+    Lock lock(mutex_);
+    std::vector<IUnknown*> identities;
+    identities.reserve(shots_.size() + shots.size());
+    for (const auto& shot : shots_)
+        identities.push_back(identity(shot.get()));
+    for (const auto& shot : shots)
+        identities.push_back(identity(shot.get()));
+    std::sort(identities.begin(), identities.end());
+    if (std::adjacent_find(identities.begin(), identities.end()) == identities.end()) {
+        shots_.insert(shots_.end(), shots.begin(), shots.end());
+        return;
+    }
+    // A shot given twice (or held already) is kept once, where it first came.
+    for (const auto& shot : shots)
+        append(shot.get());
+}
+
 std::vector<ComPtr<IShot>> CShotCollection::shots()
 {
     Lock lock(mutex_);

@@ -35,6 +35,9 @@ public:
     // order without the event check of Add (the owner has made it already).
     static ComPtr<CShotCollection> withEvent(IEventParams* event);
     void append(IShot* shot);
+    // The same for many shots: each is asked for its identity once, not compared with every shot
+    // before it.
+    void appendAll(const std::vector<ComPtr<IShot>>& shots);
 
 private:
     int32_t shotsPerSerieLocked();

@@ -72,14 +72,14 @@ QString stringValue(const Variant& v)
     return v.vt() == VT_BSTR ? v.bstr() : QString();
 }
 
-// The shots of a collection without hidden ones.
-ComPtr<IShotCollection> visibleShots(IAimingCollection* aimings, bool match)
+// The match or sighting shots of a collection without hidden ones, taken from `visible` (all of
+// them): the same shots in the same order as those of the collection's match or sighting part,
+// without building that part.
+ComPtr<IShotCollection> visibleShots(IShotCollection* visible, bool match)
 {
-    ComPtr<IAimingCollection> part;
     ComPtr<IShotCollection> shots;
-    if (FAILED(match ? aimings->Match(part.put()) : aimings->Sighting(part.put())) || !part)
-        return shots;
-    part->Shots(VARIANT_FALSE, shots.put());
+    if (!visible || FAILED(match ? visible->Match(shots.put()) : visible->Sighting(shots.put())))
+        return nullptr;
     return shots;
 }
 
@@ -317,7 +317,10 @@ CacheRecord CatalogIndexer::ReadDocument(const QString& path)
     if (SUCCEEDED(doc->get_Value(QStringLiteral("_position"), &v)))
         r.position = stringValue(v);
 
-    const ComPtr<IShotCollection> match = visibleShots(aimings.get(), true);
+    ComPtr<IShotCollection> visible;
+    if (FAILED(aimings->Shots(VARIANT_FALSE, visible.put())))
+        visible = nullptr;
+    const ComPtr<IShotCollection> match = visibleShots(visible.get(), true);
     int32_t count = 0;
     if (match && SUCCEEDED(match->get_Count(&count))) {
         for (int32_t i = 1; i <= count; ++i) {
@@ -331,7 +334,7 @@ CacheRecord CatalogIndexer::ReadDocument(const QString& path)
         r.shotCount = count;
     }
     if (!firstShotAttr(match.get(), &r.date, &r.fCoefficient) || r.date == 0)
-        firstShotAttr(visibleShots(aimings.get(), false).get(), &r.date, &r.fCoefficient);
+        firstShotAttr(visibleShots(visible.get(), false).get(), &r.date, &r.fCoefficient);
     doc->get_FileVersion(&r.fileVersion);
     return r;
 }

@@ -327,6 +327,32 @@ TEST_F(ShotTest, CollectionKeepsToOneEvent)
     EXPECT_EQ(n, 2) << "6 shots in series of 5";
 }
 
+// A collection built from many shots at once keeps each shot once, where it first came.
+TEST_F(ShotTest, CollectionBuiltAtOnceKeepsEachShotOnce)
+{
+    auto aiming = makeAiming(event.get());
+    const ComPtr<IShot> a = addShot(aiming.get()), b = addShot(aiming.get()), c = addShot(aiming.get());
+    struct Case {
+        std::vector<std::vector<ComPtr<IShot>>> batches;
+        std::vector<IShot*> kept;
+    };
+    const Case cases[] = {
+        {{{a, b, c}}, {a.get(), b.get(), c.get()}},
+        {{{a, b, a}}, {a.get(), b.get()}},
+        {{{b}, {a, b, c}}, {b.get(), a.get(), c.get()}},
+        {{{}, {}}, {}},
+    };
+    for (const Case& k : cases) {
+        auto collection = CShotCollection::withEvent(event.get());
+        for (const auto& batch : k.batches)
+            collection->appendAll(batch);
+        const std::vector<ComPtr<IShot>> held = collection->shots();
+        ASSERT_EQ(held.size(), k.kept.size());
+        for (size_t i = 0; i < held.size(); ++i)
+            EXPECT_EQ(held[i].get(), k.kept[i]) << i;
+    }
+}
+
 TEST_F(ShotTest, CollectionSplitsSightingAndMatch)
 {
     auto sighting = makeAiming(event.get());

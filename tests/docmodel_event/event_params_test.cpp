@@ -255,6 +255,12 @@ TEST_F(EventManagerTest, SynonymsAreExactPieces)
     EXPECT_FALSE(found);
     EXPECT_EQ(m->FindByShortName(QStringLiteral("ar10"), found.put()), S_FALSE);
     EXPECT_EQ(m->FindByShortName(QStringLiteral("AR"), found.put()), S_FALSE);
+    for (const char* partOrMore : {"AR 1", "R 10", "AR10,", "AR10,AR 10", ""})
+        EXPECT_EQ(m->FindByShortName(QString::fromLatin1(partOrMore), found.put()), S_FALSE) << partOrMore;
+    added->put_Value(QStringLiteral("synonym"), Variant("AR10,,AR 10"));
+    EXPECT_EQ(m->FindByShortName(QString(), found.put()), S_OK) << "an empty piece names the event too";
+    EXPECT_EQ(found.get(), added.get());
+    found = nullptr;
     EXPECT_EQ(m->FindByShortName(QStringLiteral("AR10"), nullptr), E_POINTER);
     EXPECT_EQ(m->Find(QStringLiteral("nothing"), found.put()), S_FALSE);
 }

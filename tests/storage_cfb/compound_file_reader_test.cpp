@@ -29,18 +29,30 @@ QByteArray sampleFile()
 }
 constexpr uint32_t kLargeId = 1, kSmallId = 2, kLargeFirst = 4, kLargeLast = 13;
 
-// Reads the stream both ways, copied and taken over; they must agree on the result and the bytes.
+// Reads the stream every way: from the file's bytes, copied and taken over, and from the file on
+// disk, which is read only where the tables point; all must agree on the result and the bytes.
 HRESULT readOne(const QByteArray& file, const QString& stream, QByteArray* out = nullptr)
 {
+    static QTemporaryDir dir;
+    const QString path = dir.filePath("read-one.cfb");
+    EXPECT_EQ(writeFileReplace(path, file), S_OK);
+    CompoundFileReader onDisk;
+    const HRESULT opened = CompoundFileReader::open(path, &onDisk);
+
     CompoundFileReader reader;
     HRESULT hr = CompoundFileReader::fromBytes(file, &reader);
+    EXPECT_EQ(opened, hr) << "opening the file on disk";
     if (FAILED(hr))
         return hr;
-    QByteArray copied, taken;
+    QByteArray copied, taken, read;
     hr = reader.readStream(stream, &copied);
     EXPECT_EQ(reader.takeStream(stream, &taken), hr) << stream.toStdString();
     EXPECT_EQ(taken, copied);
     EXPECT_FALSE(reader.hasStream(stream)) << "a taken reader is empty";
+    if (SUCCEEDED(opened)) {
+        EXPECT_EQ(onDisk.readStream(stream, &read), hr) << "read from the file on disk";
+        EXPECT_EQ(read, copied);
+    }
     if (out)
         *out = copied;
     return hr;

@@ -1,7 +1,6 @@
 #include "compound_file_reader.h"
 
 #include "cfb_format.h"
-#include "storage/file/atomic_file.h"
 
 #include <algorithm>
 #include <limits>
@@ -23,11 +22,18 @@ HRESULT CompoundFileReader::open(const QString& path, CompoundFileReader* out)
 {
     if (!out)
         return E_POINTER;
-    QByteArray bytes;
-    HRESULT hr = readWholeFile(path, &bytes, kMaxFileBytes);
+    CompoundFileReader reader;
+    HRESULT hr = FileAtOffsets::open(path, &reader.file_);
     if (FAILED(hr))
         return hr;
-    return fromBytes(std::move(bytes), out);
+    if (reader.file_->size() > kMaxFileBytes)
+        return kFileTooLargeError;
+    reader.size_ = static_cast<uint64_t>(reader.file_->size());
+    hr = reader.parse();
+    if (FAILED(hr))
+        return hr;
+    *out = std::move(reader);
+    return S_OK;
 }
 
 HRESULT CompoundFileReader::fromBytes(QByteArray bytes, CompoundFileReader* out)
@@ -36,6 +42,7 @@ HRESULT CompoundFileReader::fromBytes(QByteArray bytes, CompoundFileReader* out)
         return E_POINTER;
     CompoundFileReader reader;
     reader.data_ = std::move(bytes);
+    reader.size_ = static_cast<uint64_t>(reader.data_.size());
     HRESULT hr = reader.parse();
     if (FAILED(hr))
         return hr;
@@ -95,6 +102,9 @@ HRESULT CompoundFileReader::takeStream(const QString& name, QByteArray* out)
 // walked whole.
 bool CompoundFileReader::takeRun(uint32_t start, uint64_t size, QByteArray* out)
 {
+    // Bytes read from the file when wanted are not held: there is nothing to take over.
+    if (file_)
+        return false;
     const uint64_t sectors = ceilDiv(size, sectorSize_);
     if (!isEndingRun(start, sectors)) {
         std::vector<uint32_t> chain;
@@ -133,12 +143,17 @@ bool CompoundFileReader::isEndingRun(uint32_t start, uint64_t sectors) const
 
 HRESULT CompoundFileReader::parse()
 {
-    HRESULT hr = parseHeader();
+    char header[kHeaderSize];
+    const uint64_t have = std::min<uint64_t>(size_, kHeaderSize);
+    if (!readAt(0, have, header))
+        return STG_E_READFAULT;
+    HRESULT hr = parseHeader(header, have);
     if (SUCCEEDED(hr))
-        hr = loadFat();
+        hr = loadFat(header);
+    QByteArray directory;
     std::vector<const char*> entries;
     if (SUCCEEDED(hr))
-        hr = loadDirectory(&entries);
+        hr = loadDirectory(&directory, &entries);
     if (SUCCEEDED(hr))
         hr = loadMiniStream(entries.front());
     if (SUCCEEDED(hr))
@@ -146,14 +161,12 @@ HRESULT CompoundFileReader::parse()
     return hr;
 }
 
-HRESULT CompoundFileReader::parseHeader()
+HRESULT CompoundFileReader::parseHeader(const char* h, uint64_t have)
 {
-    if (data_.size() < qsizetype(sizeof kSignature)
-        || std::memcmp(data_.constData(), kSignature, sizeof kSignature) != 0)
+    if (have < sizeof kSignature || std::memcmp(h, kSignature, sizeof kSignature) != 0)
         return STG_E_INVALIDHEADER;
-    if (data_.size() < qsizetype(kHeaderSize))
+    if (have < kHeaderSize)
         return STG_E_READFAULT;
-    const char* h = data_.constData();
     majorVersion_ = readU16(h + kOffMajorVersion);
     uint16_t shift = readU16(h + kOffSectorShift);
     if (readU16(h + kOffByteOrder) != kByteOrderMark)
@@ -165,7 +178,7 @@ HRESULT CompoundFileReader::parseHeader()
     sectorShift_ = shift;
     sectorSize_ = 1u << shift;
     // A version 4 header occupies a whole 4096-byte sector.
-    if (data_.size() < qsizetype(sectorSize_))
+    if (size_ < sectorSize_)
         return STG_E_READFAULT;
     fatSectorCount_ = readU32(h + kOffFatSectorCount);
     firstDirSector_ = readU32(h + kOffFirstDirSector);
@@ -177,21 +190,38 @@ HRESULT CompoundFileReader::parseHeader()
 uint32_t CompoundFileReader::sectorCount() const
 {
     // A last sector cut short still counts; reads check that the bytes they need are present.
-    uint64_t body = static_cast<uint64_t>(data_.size()) - sectorSize_;
+    uint64_t body = size_ - sectorSize_;
     return static_cast<uint32_t>(std::min<uint64_t>(ceilDiv(body, sectorSize_), kMaxRegularSector));
 }
 
-const char* CompoundFileReader::sectorData(uint32_t sector) const
+bool CompoundFileReader::readAt(uint64_t offset, uint64_t length, char* to) const
 {
-    if (sector >= sectorCount())
-        return nullptr;
-    uint64_t offset = (uint64_t(sector) + 1) << sectorShift_;
-    if (offset + sectorSize_ > static_cast<uint64_t>(data_.size()))
-        return nullptr;
-    return data_.constData() + offset;
+    if (offset > size_ || length > size_ - offset)
+        return false;
+    if (file_)
+        return file_->readAt(offset, to, length);
+    std::memcpy(to, data_.constData() + offset, length);
+    return true;
 }
 
-HRESULT CompoundFileReader::loadFat()
+bool CompoundFileReader::readChain(const std::vector<uint32_t>& chain, uint64_t length, char* to) const
+{
+    uint64_t done = 0;
+    for (size_t i = 0; i < chain.size() && done < length;) {
+        size_t end = i + 1;
+        while (end < chain.size() && chain[end] == chain[end - 1] + 1)
+            ++end;
+        const uint64_t offset = (uint64_t(chain[i]) + 1) << sectorShift_;
+        const uint64_t take = std::min<uint64_t>(uint64_t(end - i) << sectorShift_, length - done);
+        if (!readAt(offset, take, to + done))
+            return false;
+        done += take;
+        i = end;
+    }
+    return done == length;
+}
+
+HRESULT CompoundFileReader::loadFat(const char* h)
 {
     const uint32_t sectors = sectorCount();
     // Every FAT sector is itself a sector of the file.
@@ -200,16 +230,17 @@ HRESULT CompoundFileReader::loadFat()
 
     std::vector<uint32_t> fatSectors;
     fatSectors.reserve(fatSectorCount_);
-    const char* h = data_.constData();
     for (uint32_t i = 0; i < kHeaderDifatEntries && fatSectors.size() < fatSectorCount_; ++i)
         fatSectors.push_back(readU32(h + kOffHeaderDifat + 4 * i));
 
     const uint32_t idsPerDifatSector = sectorSize_ / 4 - 1; // the last entry links to the next
     std::vector<bool> visited(sectors);
+    std::vector<char> sector(sectorSize_);
+    const char* p = sector.data();
     uint32_t difat = firstDifatSector_;
     while (fatSectors.size() < fatSectorCount_) {
-        const char* p = sectorData(difat);
-        if (!p || visited[difat])
+        if (difat >= sectors || visited[difat]
+            || !readAt((uint64_t(difat) + 1) << sectorShift_, sectorSize_, sector.data()))
             return STG_E_DOCFILECORRUPT;
         visited[difat] = true;
         for (uint32_t i = 0; i < idsPerDifatSector && fatSectors.size() < fatSectorCount_; ++i)
@@ -217,15 +248,18 @@ HRESULT CompoundFileReader::loadFat()
         difat = readU32(p + 4 * idsPerDifatSector);
     }
 
-    const uint32_t perSector = sectorSize_ / 4;
-    fat_.assign(size_t(fatSectorCount_) * perSector, kFreeSector);
-    for (size_t i = 0; i < fatSectors.size(); ++i) {
-        const char* p = sectorData(fatSectors[i]);
-        if (!p)
+    // Every FAT sector is a whole sector of the file; the count was checked against the file's.
+    for (uint32_t s : fatSectors) {
+        if (s >= sectors)
             return STG_E_DOCFILECORRUPT;
-        for (uint32_t j = 0; j < perSector; ++j)
-            fat_[i * perSector + j] = readU32(p + 4 * j);
     }
+    const size_t entries = size_t(fatSectorCount_) * (sectorSize_ / 4);
+    std::vector<char> table(entries * 4);
+    if (!readChain(fatSectors, table.size(), table.data()))
+        return STG_E_DOCFILECORRUPT;
+    fat_.resize(entries);
+    for (size_t i = 0; i < entries; ++i)
+        fat_[i] = readU32(table.data() + 4 * i);
     return S_OK;
 }
 
@@ -253,7 +287,7 @@ HRESULT CompoundFileReader::followChain(const std::vector<uint32_t>& table, uint
     return S_OK;
 }
 
-HRESULT CompoundFileReader::loadDirectory(std::vector<const char*>* entries)
+HRESULT CompoundFileReader::loadDirectory(QByteArray* bytes, std::vector<const char*>* entries)
 {
     std::vector<uint32_t> chain;
     HRESULT hr = followChain(fat_, sectorCount(), firstDirSector_, kWholeChain, &chain);
@@ -261,15 +295,14 @@ HRESULT CompoundFileReader::loadDirectory(std::vector<const char*>* entries)
         return hr;
     if (chain.empty())
         return STG_E_DOCFILECORRUPT;
-    const uint32_t perSector = sectorSize_ / kDirEntrySize;
-    entries->reserve(chain.size() * perSector);
-    for (uint32_t sector : chain) {
-        const char* p = sectorData(sector);
-        if (!p)
-            return STG_E_DOCFILECORRUPT;
-        for (uint32_t i = 0; i < perSector; ++i)
-            entries->push_back(p + i * kDirEntrySize);
-    }
+    // The chain's length is bounded by the file's sectors, so this allocation is safe.
+    *bytes = QByteArray(static_cast<qsizetype>(chain.size() << sectorShift_), Qt::Uninitialized);
+    if (!readChain(chain, static_cast<uint64_t>(bytes->size()), bytes->data()))
+        return STG_E_DOCFILECORRUPT;
+    const size_t count = static_cast<size_t>(bytes->size()) / kDirEntrySize;
+    entries->reserve(count);
+    for (size_t i = 0; i < count; ++i)
+        entries->push_back(bytes->constData() + i * kDirEntrySize);
     const char* root = entries->front();
     if (static_cast<ObjectType>(root[kDirOffType]) != ObjectType::Root)
         return STG_E_DOCFILECORRUPT;
@@ -295,15 +328,12 @@ HRESULT CompoundFileReader::loadMiniStream(const char* rootEntry)
     hr = followChain(fat_, sectorCount(), firstMiniFatSector_, kWholeChain, &chain);
     if (FAILED(hr))
         return hr;
-    const uint32_t perSector = sectorSize_ / 4;
-    miniFat_.reserve(chain.size() * perSector);
-    for (uint32_t sector : chain) {
-        const char* p = sectorData(sector);
-        if (!p)
-            return STG_E_DOCFILECORRUPT;
-        for (uint32_t j = 0; j < perSector; ++j)
-            miniFat_.push_back(readU32(p + 4 * j));
-    }
+    std::vector<char> table(chain.size() << sectorShift_);
+    if (!readChain(chain, table.size(), table.data()))
+        return STG_E_DOCFILECORRUPT;
+    miniFat_.resize(table.size() / 4);
+    for (size_t i = 0; i < miniFat_.size(); ++i)
+        miniFat_[i] = readU32(table.data() + 4 * i);
     return S_OK;
 }
 
@@ -360,8 +390,9 @@ HRESULT CompoundFileReader::readRegular(uint32_t start, uint64_t size, QByteArra
     HRESULT hr = followChain(fat_, sectorCount(), start, ceilDiv(size, sectorSize_), &chain);
     if (FAILED(hr))
         return hr;
-    if (std::adjacent_find(chain.begin(), chain.end(), [](uint32_t a, uint32_t b) { return b != a + 1; })
-        == chain.end()) {
+    if (!file_
+        && std::adjacent_find(chain.begin(), chain.end(), [](uint32_t a, uint32_t b) { return b != a + 1; })
+            == chain.end()) {
         const uint64_t offset = (uint64_t(chain.front()) + 1) << sectorShift_;
         if (offset + size > static_cast<uint64_t>(data_.size()))
             return STG_E_DOCFILECORRUPT;
@@ -379,20 +410,8 @@ HRESULT CompoundFileReader::readRegular(uint32_t start, uint64_t size, QByteArra
     }
     // The chain's length bounds `size` by the file's size, so this allocation is safe.
     QByteArray bytes(static_cast<qsizetype>(size), Qt::Uninitialized);
-    uint64_t done = 0;
-    // A stream is mostly one run of consecutive sectors: each run is copied in one piece.
-    for (size_t i = 0; i < chain.size();) {
-        size_t end = i + 1;
-        while (end < chain.size() && chain[end] == chain[end - 1] + 1)
-            ++end;
-        const uint64_t offset = (uint64_t(chain[i]) + 1) << sectorShift_;
-        const uint64_t take = std::min<uint64_t>(uint64_t(end - i) << sectorShift_, size - done);
-        if (offset + take > static_cast<uint64_t>(data_.size()))
-            return STG_E_DOCFILECORRUPT;
-        std::memcpy(bytes.data() + done, data_.constData() + offset, take);
-        done += take;
-        i = end;
-    }
+    if (!readChain(chain, size, bytes.data()))
+        return STG_E_DOCFILECORRUPT;
     *out = std::move(bytes);
     return S_OK;
 }
@@ -407,19 +426,28 @@ HRESULT CompoundFileReader::readMini(uint32_t start, uint64_t size, QByteArray* 
         return hr;
     QByteArray bytes(static_cast<qsizetype>(size), Qt::Uninitialized);
     uint64_t done = 0;
+    // Mini sectors that follow each other in the file are copied in one piece.
+    uint64_t runOffset = 0, runLength = 0;
     for (uint32_t mini : chain) {
         uint64_t inStream = uint64_t(mini) * kMiniSectorSize;
-        uint64_t take = std::min<uint64_t>(kMiniSectorSize, size - done);
+        uint64_t take = std::min<uint64_t>(kMiniSectorSize, size - done - runLength);
         if (inStream + take > miniStreamSize_)
             return STG_E_DOCFILECORRUPT;
         // Mini sectors never straddle a sector: the sector size is a multiple of theirs.
         uint32_t sector = miniStreamSectors_[inStream >> sectorShift_];
         uint64_t offset = ((uint64_t(sector) + 1) << sectorShift_) + (inStream & (sectorSize_ - 1));
-        if (offset + take > static_cast<uint64_t>(data_.size()))
+        if (runLength > 0 && offset == runOffset + runLength) {
+            runLength += take;
+            continue;
+        }
+        if (runLength > 0 && !readAt(runOffset, runLength, bytes.data() + done))
             return STG_E_DOCFILECORRUPT;
-        std::memcpy(bytes.data() + done, data_.constData() + offset, take);
-        done += take;
+        done += runLength;
+        runOffset = offset;
+        runLength = take;
     }
+    if (runLength > 0 && !readAt(runOffset, runLength, bytes.data() + done))
+        return STG_E_DOCFILECORRUPT;
     *out = std::move(bytes);
     return S_OK;
 }

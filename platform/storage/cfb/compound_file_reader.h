@@ -4,6 +4,7 @@
 // crash, a hang or an absurd allocation.
 #include "com/guid.h"
 #include "com/hresult.h"
+#include "storage/file/atomic_file.h"
 
 #include <QByteArray>
 #include <QHash>
@@ -11,6 +12,7 @@
 #include <QStringList>
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 class CompoundFileReader {
@@ -20,14 +22,17 @@ public:
 
     CompoundFileReader() = default;
 
+    // Reads the file's tables now and each stream when it is asked for, straight from the file
+    // into the stream's own bytes: a file of many streams is read once, not read and then copied.
     static HRESULT open(const QString& path, CompoundFileReader* out);
     static HRESULT fromBytes(QByteArray bytes, CompoundFileReader* out);
 
     Guid rootClassId() const { return rootClassId_; }
     QStringList streamNames() const; // in the directory's order
     bool hasStream(const QString& name) const;
-    // STG_E_FILENOTFOUND when absent. A stream stored in one run that is most of the file shares
-    // the file's bytes (copied on write), so no zero byte need follow its last one.
+    // STG_E_FILENOTFOUND when absent. In a reader made from the file's bytes, a stream stored in
+    // one run that is most of the file shares those bytes (copied on write), so no zero byte need
+    // follow its last one.
     HRESULT readStream(const QString& name, QByteArray* out) const;
     // As readStream, for the last stream wanted: a stream stored in one run of sectors takes over
     // the file's bytes instead of being copied. The reader is empty afterwards, whatever the result.
@@ -41,14 +46,18 @@ private:
     };
 
     HRESULT parse();
-    HRESULT parseHeader();
-    HRESULT loadFat();
-    HRESULT loadDirectory(std::vector<const char*>* entries); // pointers into data_
+    HRESULT parseHeader(const char* header, uint64_t have);
+    HRESULT loadFat(const char* header);
+    HRESULT loadDirectory(QByteArray* bytes, std::vector<const char*>* entries); // pointers into bytes
     HRESULT loadMiniStream(const char* rootEntry);
     HRESULT collectRootStreams(const std::vector<const char*>& entries);
 
     uint32_t sectorCount() const;
-    const char* sectorData(uint32_t sector) const; // null unless the whole sector is in the file
+    // Copies `length` bytes at `offset` of the file; false unless all of them are in it.
+    bool readAt(uint64_t offset, uint64_t length, char* to) const;
+    // Copies the first `length` bytes of the sectors of `chain`, each run of consecutive sectors
+    // in one piece; false unless all of them are in the file.
+    bool readChain(const std::vector<uint32_t>& chain, uint64_t length, char* to) const;
     HRESULT followChain(const std::vector<uint32_t>& table, uint32_t units, uint32_t start, uint64_t wanted,
                         std::vector<uint32_t>* chain) const;
     HRESULT readRegular(uint32_t start, uint64_t size, QByteArray* out) const;
@@ -57,7 +66,10 @@ private:
     bool isEndingRun(uint32_t start, uint64_t sectors) const;
     HRESULT readMini(uint32_t start, uint64_t size, QByteArray* out) const;
 
+    // The file's bytes when made from them; else the file itself, read where needed.
     QByteArray data_;
+    std::shared_ptr<const FileAtOffsets> file_;
+    uint64_t size_ = 0;
     uint16_t majorVersion_ = 0;
     uint32_t sectorShift_ = 0;
     uint32_t sectorSize_ = 0;

@@ -15,6 +15,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 namespace {
 
@@ -42,6 +43,8 @@ public:
         fd_ = -1;
         return r;
     }
+    // Hands the descriptor over to another owner.
+    int release() { return std::exchange(fd_, -1); }
 
 private:
     int fd_;
@@ -380,4 +383,44 @@ HRESULT readWholeFile(const QString& path, QByteArray* out, int64_t maxBytes)
     buffer.truncate(have);
     *out = std::move(buffer);
     return S_OK;
+}
+
+HRESULT FileAtOffsets::open(const QString& path, std::shared_ptr<const FileAtOffsets>* out)
+{
+    if (!out)
+        return E_POINTER;
+    FileDescriptor fd;
+    struct stat st;
+    HRESULT hr = openRegularFile(path, &fd, &st);
+    if (FAILED(hr))
+        return hr;
+    const int raw = fd.get();
+    out->reset(new FileAtOffsets(raw, static_cast<int64_t>(st.st_size)));
+    // The object owns the descriptor from here on.
+    fd.release();
+    return S_OK;
+}
+
+FileAtOffsets::~FileAtOffsets()
+{
+    ::close(fd_);
+}
+
+bool FileAtOffsets::readAt(uint64_t offset, char* to, uint64_t length) const
+{
+    constexpr uint64_t kMaxChunk = uint64_t(1) << 30;
+    while (length > 0) {
+        if (offset > uint64_t(INT64_MAX))
+            return false;
+        const ssize_t n
+            = ::pread(fd_, to, static_cast<size_t>(std::min(length, kMaxChunk)), static_cast<off_t>(offset));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        to += n;
+        offset += static_cast<uint64_t>(n);
+        length -= static_cast<uint64_t>(n);
+    }
+    return true;
 }

@@ -7,6 +7,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <sys/types.h>
 
@@ -40,3 +41,24 @@ HRESULT readFileHead(const QString& path, qsizetype count, QByteArray* out);
 
 // Reads a regular file whole. Larger files than `maxBytes` give kFileTooLargeError.
 HRESULT readWholeFile(const QString& path, QByteArray* out, int64_t maxBytes);
+
+// A regular file kept open for reads at any offset, for readers that want only parts of a large
+// file. Shared by its holders; closed with the last.
+class FileAtOffsets {
+public:
+    static HRESULT open(const QString& path, std::shared_ptr<const FileAtOffsets>* out);
+    FileAtOffsets(const FileAtOffsets&) = delete;
+    FileAtOffsets& operator=(const FileAtOffsets&) = delete;
+    ~FileAtOffsets();
+
+    // The size when it was opened.
+    int64_t size() const { return size_; }
+    // Reads exactly `length` bytes at `offset`; false when the file now ends before them or the
+    // read fails.
+    bool readAt(uint64_t offset, char* to, uint64_t length) const;
+
+private:
+    FileAtOffsets(int fd, int64_t size) : fd_(fd), size_(size) { }
+    int fd_;
+    int64_t size_;
+};
