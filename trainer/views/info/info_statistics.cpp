@@ -164,7 +164,7 @@ InfoStatistics ComputeInfoStatistics(const InfoStatisticsInput& in)
     for (const ComPtr<IShot>& shot : shots) {
         const int sub = subTargetOf(shot.get());
         if (in.standingProne)
-            ++(sub == 1 ? s.standingShots : s.proneShots);
+            ++(sub == BiathlonTarget::Standing ? s.standingShots : s.proneShots);
         if (isMissed(shot.get()))
             continue;
         Hit h;

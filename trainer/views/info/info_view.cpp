@@ -453,7 +453,7 @@ void CInfoView::fillTargets()
             int32_t sub = 1;
             if (position > 0 && a && SUCCEEDED(a->get_Attr(attr.put())) && attr)
                 attr->get_SubTarget(&sub);
-            if (a && (position == 0 || (position == 1) == (sub == 1)))
+            if (a && (position == 0 || (position == 1) == (sub == BiathlonTarget::Standing)))
                 t->Add(a.get());
         }
         t->put_EnableUpdate(VARIANT_TRUE);

@@ -265,7 +265,7 @@ bool printAllShots(Layout& l)
                 int32_t s = 1;
                 if (SUCCEEDED(a->get_Attr(attr.put())) && attr)
                     attr->get_SubTarget(&s);
-                if ((sub == 1) == (s == 1))
+                if ((sub == BiathlonTarget::Standing) == (s == BiathlonTarget::Standing))
                     part.push_back(a);
             }
             if (!part.empty())
