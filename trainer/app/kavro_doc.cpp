@@ -2,7 +2,6 @@
 
 #include "doc_facts.h"
 #include "doc_helpers.h"
-#include "doc_pulse.h"
 #include "main_frame_base.h"
 #include "frame_message.h"
 #include "ui_text.h"
@@ -482,9 +481,9 @@ bool CKavroDoc::ReadPulseSample(int i, DATE* time, int* pulse)
     return m_document && readPulseSample(m_document.get(), i, time, pulse);
 }
 
-int CKavroDoc::PulseAt(DATE moment)
+std::vector<PulseSample> CKavroDoc::PulseSamples()
 {
-    return HasDocument() ? pulseAt(m_document.get(), moment) : 0;
+    return HasDocument() ? readPulseSamples(m_document.get()) : std::vector<PulseSample>();
 }
 
 // --- replay and navigation ------------------------------------------------------------------
