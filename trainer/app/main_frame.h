@@ -150,8 +150,6 @@ public:
     void OnDevicePulseChanged(int32_t sub, int32_t pulse) { practice_->OnPulseChanged(sub, pulse); }
     void OnDeviceTrigger(int32_t sub, int32_t count) { practice_->OnTrigger(sub, count); }
     void OnDeviceHeartBeat(int32_t sub, DATE dateMin, DATE dateMax) { practice_->OnHeartBeat(sub, dateMin, dateMax); }
-    // The sink to advise on the device's _IKavroDeviceEvents connection point.
-    IUnknown* deviceEventSink() const { return practice_->deviceEventSink(); }
 
     // --- seams for tests -----------------------------------------------------------------
     // Answers the Open command instead of the file chooser: the path, or empty for Cancel.
