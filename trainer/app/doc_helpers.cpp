@@ -44,6 +44,15 @@ bool isMissed(IShot* shot)
     return shot && SUCCEEDED(shot->get_Missed(&m)) && m == VARIANT_TRUE;
 }
 
+int shotSubTarget(IShot* shot)
+{
+    ComPtr<IAimingAttr> attr;
+    int32_t sub = 1;
+    if (shot && SUCCEEDED(shot->get_Attr(attr.put())) && attr)
+        attr->get_SubTarget(&sub);
+    return sub;
+}
+
 namespace {
 
 template <class Holder> bool readI4(Holder* holder, const QString& key, int32_t* out)

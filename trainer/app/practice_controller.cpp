@@ -236,7 +236,7 @@ bool PracticeController::NewPractice(const QString& hint1, const QString& hint2)
     int position = dialog.initialPosition();
     if (shortName == QLatin1String("BTLN")) {
         // The dialog lists prone first, then standing.
-        subTarget_ = BiathlonTarget::ofNumber(2 - position);
+        subTarget_ = BiathlonTarget::Kind(2 - position);
         position = -1;
     }
     if (const int stored = kavro::practice::LoadFCoefficient(shortName, dialog.shooterName()))
@@ -350,7 +350,7 @@ void PracticeController::SelectSubTarget(int value, const QString& positionName)
 {
     CKavroDoc& doc = frame_.doc();
     if (doc.GetTargetKind() == TargetKind::Biathlon) {
-        subTarget_ = BiathlonTarget::ofNumber(value);
+        subTarget_ = BiathlonTarget::Kind(value);
         if (device_)
             device_->put_SubTarget(1, subTarget_);
         if (!currentAiming_)

@@ -25,11 +25,4 @@ enum Kind : int {
     Standing = 1,
     Prone = 2,
 };
-
-// A number handed over as a target; any other than a target's own is none, so a stray value
-// never reaches the device or an aiming as a target the event lacks.
-inline Kind ofNumber(int n)
-{
-    return n == Standing ? Standing : n == Prone ? Prone : None;
-}
 } // namespace BiathlonTarget
