@@ -44,6 +44,12 @@ bool isMissed(IShot* shot)
     return shot && SUCCEEDED(shot->get_Missed(&m)) && m == VARIANT_TRUE;
 }
 
+bool isHidden(IShot* shot)
+{
+    VARIANT_BOOL h = VARIANT_FALSE;
+    return shot && SUCCEEDED(shot->get_Hidden(&h)) && h == VARIANT_TRUE;
+}
+
 int shotSubTarget(IShot* shot)
 {
     ComPtr<IAimingAttr> attr;

@@ -12,6 +12,7 @@ int countOf(IAimingCollection* aimings);
 ComPtr<IShot> shotAt(IShotCollection* shots, int index);
 ComPtr<IAiming> aimingAt(IAimingCollection* aimings, int index);
 bool isMissed(IShot* shot);
+bool isHidden(IShot* shot);
 // The target of the event a shot was scored on (its aiming's SubTarget); 1 when it tells none.
 int shotSubTarget(IShot* shot);
 

@@ -418,8 +418,7 @@ bool CKavroDoc::SetShowHidden(bool show)
     ComPtr<IShotCollection> withHidden;
     if (GetAimings(&aimings) && SUCCEEDED(aimings->Shots(VARIANT_TRUE, withHidden.put()))) {
         for (int i = 1, n = countOf(withHidden.get()); i <= n; ++i) {
-            VARIANT_BOOL h = VARIANT_FALSE;
-            if (ComPtr<IShot> s = shotAt(withHidden.get(), i); s && SUCCEEDED(s->get_Hidden(&h)) && h == VARIANT_TRUE) {
+            if (isHidden(shotAt(withHidden.get(), i).get())) {
                 UpdateAllViews(nullptr, KavroHint::Everything);
                 break;
             }

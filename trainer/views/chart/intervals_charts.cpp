@@ -196,9 +196,7 @@ void recalcIntervals(CChartImpl& chart, IntervalsState& state, const ChartContex
             ComPtr<IShot> shot;
             if (FAILED(aiming->Shot(k, shot.put())) || !shot)
                 continue;
-            VARIANT_BOOL hidden = VARIANT_FALSE;
-            shot->get_Hidden(&hidden);
-            if (hidden == VARIANT_TRUE && !ctx.showHidden)
+            if (!ctx.showHidden && isHidden(shot.get()))
                 continue;
             DATE when = 0;
             shot->get_ShotTime(&when);
