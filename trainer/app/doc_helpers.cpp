@@ -50,13 +50,27 @@ bool isHidden(IShot* shot)
     return shot && SUCCEEDED(shot->get_Hidden(&h)) && h == VARIANT_TRUE;
 }
 
-int shotSubTarget(IShot* shot)
+namespace {
+
+template <class Holder> int subTargetOf(Holder* holder)
 {
     ComPtr<IAimingAttr> attr;
     int32_t sub = 1;
-    if (shot && SUCCEEDED(shot->get_Attr(attr.put())) && attr)
+    if (holder && SUCCEEDED(holder->get_Attr(attr.put())) && attr)
         attr->get_SubTarget(&sub);
     return sub;
+}
+
+} // namespace
+
+int shotSubTarget(IShot* shot)
+{
+    return subTargetOf(shot);
+}
+
+int aimingSubTarget(IAiming* aiming)
+{
+    return subTargetOf(aiming);
 }
 
 namespace {
