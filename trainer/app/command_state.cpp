@@ -151,9 +151,11 @@ CommandState commandState(int command, const FrameState& s)
     case Cmd::AdjustSensor: return on(V && !s.timed && !P);
     case Cmd::Continue: return on(V && s.waitsForContinue);
     case Cmd::Prone:
-        return on(V && (s.threePositions || s.biathlon), s.biathlon ? s.subTarget == 2 : s.position == u"prone");
+        return on(V && (s.threePositions || s.biathlon),
+                  s.biathlon ? s.subTarget == BiathlonTarget::Prone : s.position == u"prone");
     case Cmd::Standing:
-        return on(V && (s.threePositions || s.biathlon), s.biathlon ? s.subTarget == 1 : s.position == u"standing");
+        return on(V && (s.threePositions || s.biathlon),
+                  s.biathlon ? s.subTarget == BiathlonTarget::Standing : s.position == u"standing");
     case Cmd::Kneeling: return on(V && s.threePositions && !s.biathlon, s.position == u"kneeling");
     case Cmd::StopPractice: return on(V);
     case Cmd::ResetTraceTarget: return on(V && s.resultShown);

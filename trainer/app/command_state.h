@@ -2,6 +2,7 @@
 // Which commands the frame offers: enabled and checked states, tool-bar buttons and the items
 // simple mode leaves out, each a pure function of the frame's state.
 #include "command_ids.h"
+#include "target_kind.h"
 
 #include <QString>
 
@@ -22,7 +23,7 @@ struct FrameState {
     bool threePositions = false;
     bool biathlon = false;
     QString position; // the document's "_position"
-    int subTarget = -1; // biathlon: 2 prone, 1 standing
+    int subTarget = BiathlonTarget::None; // a BiathlonTarget::Kind
     bool resultShown = false;
     bool advancedMode = true;
     bool includeSightings = false;

@@ -44,6 +44,35 @@ bool isMissed(IShot* shot)
     return shot && SUCCEEDED(shot->get_Missed(&m)) && m == VARIANT_TRUE;
 }
 
+bool isHidden(IShot* shot)
+{
+    VARIANT_BOOL h = VARIANT_FALSE;
+    return shot && SUCCEEDED(shot->get_Hidden(&h)) && h == VARIANT_TRUE;
+}
+
+namespace {
+
+template <class Holder> int subTargetOf(Holder* holder)
+{
+    ComPtr<IAimingAttr> attr;
+    int32_t sub = 1;
+    if (holder && SUCCEEDED(holder->get_Attr(attr.put())) && attr)
+        attr->get_SubTarget(&sub);
+    return sub;
+}
+
+} // namespace
+
+int shotSubTarget(IShot* shot)
+{
+    return subTargetOf(shot);
+}
+
+int aimingSubTarget(IAiming* aiming)
+{
+    return subTargetOf(aiming);
+}
+
 namespace {
 
 template <class Holder> bool readI4(Holder* holder, const QString& key, int32_t* out)

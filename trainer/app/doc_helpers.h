@@ -12,6 +12,11 @@ int countOf(IAimingCollection* aimings);
 ComPtr<IShot> shotAt(IShotCollection* shots, int index);
 ComPtr<IAiming> aimingAt(IAimingCollection* aimings, int index);
 bool isMissed(IShot* shot);
+bool isHidden(IShot* shot);
+// The target of the event a shot or an aiming was scored on (the SubTarget of its attributes); 1
+// when it tells none.
+int shotSubTarget(IShot* shot);
+int aimingSubTarget(IAiming* aiming);
 
 // Pulse samples kept as named values ("_pulse_fi" .. "_pulse_li"): the heart pulse with the
 // document, the heart beats (their "_pulse_min%i" / "_pulse_max%i" bounds) with an aiming's

@@ -40,16 +40,21 @@ bool readPulseSample(IKavroDocument* doc, int i, DATE* time, int* pulse)
     return true;
 }
 
-int pulseAt(IKavroDocument* doc, DATE moment)
+std::vector<PulseSample> readPulseSamples(IKavroDocument* doc)
 {
-    int pulse = 0;
-    const int count = GetAttrPulseCount(doc);
-    for (int i = 0; i < count; ++i) {
-        DATE t = 0;
-        if (!readPulseSample(doc, i, &t, &pulse))
-            continue;
-        if (t > moment)
-            break;
+    std::vector<PulseSample> samples;
+    for (int i = 0, n = GetAttrPulseCount(doc); i < n; ++i) {
+        PulseSample s;
+        if (readPulseSample(doc, i, &s.time, &s.pulse))
+            samples.push_back(s);
     }
-    return pulse;
+    return samples;
+}
+
+int pulseAt(const std::vector<PulseSample>& samples, DATE moment)
+{
+    for (const PulseSample& s : samples)
+        if (s.time > moment)
+            return s.pulse;
+    return samples.empty() ? 0 : samples.back().pulse;
 }

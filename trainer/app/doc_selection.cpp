@@ -19,8 +19,8 @@ bool ShotSelection::SetIncludeSightings(bool include)
 void ShotSelection::LeaveForNeighbour(const ShotSteps& steps)
 {
     ComPtr<IShot> other;
-    if (!stepShot(steps, shot_.get(), 1, &other))
-        stepShot(steps, shot_.get(), -1, &other);
+    if (!stepShot(steps, shot_.get(), NavigateStep::Next, &other))
+        stepShot(steps, shot_.get(), NavigateStep::Previous, &other);
     shot_ = other;
 }
 

@@ -178,11 +178,9 @@ void DocumentCommands::ToggleShotHidden()
     ComPtr<IShot> shot;
     if (!frame_.doc().GetSelectedShot(&shot))
         return;
-    VARIANT_BOOL hidden = VARIANT_FALSE;
-    shot->get_Hidden(&hidden);
-    const bool isHidden = hidden == VARIANT_TRUE;
-    if (askedYes(isHidden ? 32849 : 32848, QMessageBox::Critical, &frame_))
-        frame_.doc().SetShotHidden(shot.get(), !isHidden);
+    const bool hidden = isHidden(shot.get());
+    if (askedYes(hidden ? 32849 : 32848, QMessageBox::Critical, &frame_))
+        frame_.doc().SetShotHidden(shot.get(), !hidden);
 }
 
 void DocumentCommands::OnDeleteSightingShots()

@@ -1,6 +1,7 @@
 #include "frame_commands.h"
 
 #include "app_options.h"
+#include "doc_helpers.h"
 #include "kavro_doc.h"
 #include "menu_layout.h"
 #include "ui_text.h"
@@ -205,10 +206,8 @@ QString FrameCommands::shownCaption(int command, const QString& caption)
         return caption;
     // Two captions: the second while the selected shot is hidden.
     ComPtr<IShot> shot;
-    VARIANT_BOOL hidden = VARIANT_FALSE;
-    if (doc_.GetSelectedShot(&shot))
-        shot->get_Hidden(&hidden);
-    const int part = hidden == VARIANT_TRUE ? 1 : 0;
+    doc_.GetSelectedShot(&shot);
+    const int part = isHidden(shot.get()) ? 1 : 0;
     return caption.section(QLatin1Char('\n'), part, part);
 }
 

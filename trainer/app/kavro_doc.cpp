@@ -2,7 +2,6 @@
 
 #include "doc_facts.h"
 #include "doc_helpers.h"
-#include "doc_pulse.h"
 #include "main_frame_base.h"
 #include "frame_message.h"
 #include "ui_text.h"
@@ -419,8 +418,7 @@ bool CKavroDoc::SetShowHidden(bool show)
     ComPtr<IShotCollection> withHidden;
     if (GetAimings(&aimings) && SUCCEEDED(aimings->Shots(VARIANT_TRUE, withHidden.put()))) {
         for (int i = 1, n = countOf(withHidden.get()); i <= n; ++i) {
-            VARIANT_BOOL h = VARIANT_FALSE;
-            if (ComPtr<IShot> s = shotAt(withHidden.get(), i); s && SUCCEEDED(s->get_Hidden(&h)) && h == VARIANT_TRUE) {
+            if (isHidden(shotAt(withHidden.get(), i).get())) {
                 UpdateAllViews(nullptr, KavroHint::Everything);
                 break;
             }
@@ -482,9 +480,9 @@ bool CKavroDoc::ReadPulseSample(int i, DATE* time, int* pulse)
     return m_document && readPulseSample(m_document.get(), i, time, pulse);
 }
 
-int CKavroDoc::PulseAt(DATE moment)
+std::vector<PulseSample> CKavroDoc::PulseSamples()
 {
-    return HasDocument() ? pulseAt(m_document.get(), moment) : 0;
+    return HasDocument() ? readPulseSamples(m_document.get()) : std::vector<PulseSample>();
 }
 
 // --- replay and navigation ------------------------------------------------------------------

@@ -5,6 +5,7 @@
 // Getters return false when there is no valid document and hand out new references.
 // Loading and saving live here; each other concern has its own part, which this class forwards to.
 #include "doc_collections.h"
+#include "doc_pulse.h"
 #include "doc_replay.h"
 #include "doc_selection.h"
 #include "doc_shot_parameters.h"
@@ -109,9 +110,8 @@ public:
     void SetPulse(int pulse);
     void AppendPulseSample(DATE time, int pulse);
     bool ReadPulseSample(int i, DATE* time, int* pulse);
-    // The pulse of the samples at `moment`: the first sample later than it, else the last; 0
-    // without samples.
-    int PulseAt(DATE moment);
+    // Every sample that reads back, oldest first; pulseAt tells the pulse at a moment.
+    std::vector<PulseSample> PulseSamples();
 
     // --- replay --------------------------------------------------------------------------
     int GetReplayState();
@@ -120,8 +120,8 @@ public:
     void ResumeReplay();
     void StopReplay();
 
-    // step: -3 first, 3 last, -1/1 previous/next shot, -2/2 back/forward by series (by aiming
-    // in biathlon). True when *out holds a shot other than `current`.
+    // step: a NavigateStep; by series means by aiming in biathlon. True when *out holds a shot
+    // other than `current`.
     bool Navigate(IShot* current, ComPtr<IShot>* out, int step);
 
     // "Unable to load file." with the read error on a line of its own when there is one.

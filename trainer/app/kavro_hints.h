@@ -1,6 +1,7 @@
 #pragma once
 // The hints a CKavroDoc broadcasts to its views, and what each hint carries beside its number.
 #include "com/hresult.h"
+#include "target_kind.h"
 
 #include <cstdint>
 #include <variant>
@@ -68,7 +69,7 @@ struct TriggerArgs {
 };
 
 struct SubTargetArgs {
-    int32_t subTarget = -1; // 2 prone, 1 standing, -1 none
+    int32_t subTarget = BiathlonTarget::None; // a BiathlonTarget::Kind
 };
 
 struct HeartBeatArgs {

@@ -403,9 +403,9 @@ void CMainFrame::runDocumentCommand(int command)
     case Cmd::SwitchToMatch: SwitchToMatch(); break;
     case Cmd::AdjustSensor: OnCalibration(); break;
     case Cmd::Continue: sequencer().giveContinue(); break;
-    case Cmd::Prone: SelectSubTarget(2, QStringLiteral("prone")); break;
-    case Cmd::Standing: SelectSubTarget(1, QStringLiteral("standing")); break;
-    case Cmd::Kneeling: SelectSubTarget(-1, QStringLiteral("kneeling")); break;
+    case Cmd::Prone: SelectSubTarget(BiathlonTarget::Prone, QStringLiteral("prone")); break;
+    case Cmd::Standing: SelectSubTarget(BiathlonTarget::Standing, QStringLiteral("standing")); break;
+    case Cmd::Kneeling: SelectSubTarget(BiathlonTarget::None, QStringLiteral("kneeling")); break;
     case Cmd::ShowHidden: m_doc.SetShowHidden(!m_doc.showHidden()); break;
     case Cmd::Sightings: m_doc.SetIncludeSightings(!m_doc.includeSightings()); break;
     case Cmd::ShotsParameters: settings_->OnShotsParameters(); break;

@@ -147,11 +147,7 @@ public:
     void OnDeviceShot(int32_t sub, IAiming* aiming, IShot* shot) { practice_->OnShot(sub, aiming, shot); }
     void OnDeviceConcludeAiming(int32_t sub, IAiming* aiming) { practice_->OnConcludeAiming(sub, aiming); }
     void OnDeviceFinalConcludeAiming(int32_t sub) { practice_->OnFinalConcludeAiming(sub); }
-    void OnDevicePulseChanged(int32_t sub, int32_t pulse) { practice_->OnPulseChanged(sub, pulse); }
-    void OnDeviceTrigger(int32_t sub, int32_t count) { practice_->OnTrigger(sub, count); }
     void OnDeviceHeartBeat(int32_t sub, DATE dateMin, DATE dateMax) { practice_->OnHeartBeat(sub, dateMin, dateMax); }
-    // The sink to advise on the device's _IKavroDeviceEvents connection point.
-    IUnknown* deviceEventSink() const { return practice_->deviceEventSink(); }
 
     // --- seams for tests -----------------------------------------------------------------
     // Answers the Open command instead of the file chooser: the path, or empty for Cancel.

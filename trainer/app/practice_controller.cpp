@@ -228,14 +228,15 @@ bool PracticeController::NewPractice(const QString& hint1, const QString& hint2)
         return fail();
 
     doc.Reset();
-    subTarget_ = -1;
+    subTarget_ = BiathlonTarget::None;
     ComPtr<IEventParams> event = dialog.chosenEvent();
     QString shortName;
     event->get_ShortName(&shortName);
     int fCoefficient = kavro::practice::presetFCoefficient(event.get());
     int position = dialog.initialPosition();
     if (shortName == QLatin1String("BTLN")) {
-        subTarget_ = 2 - position;
+        // The dialog lists prone first, then standing.
+        subTarget_ = BiathlonTarget::Kind(2 - position);
         position = -1;
     }
     if (const int stored = kavro::practice::LoadFCoefficient(shortName, dialog.shooterName()))
@@ -260,7 +261,7 @@ bool PracticeController::NewPractice(const QString& hint1, const QString& hint2)
     frame_.UpdateToolbarButtons();
     doc.UpdateAllViews(nullptr, KavroHint::Everything);
     doc.UpdateAllViews(nullptr, KavroHint::PracticeStarted);
-    if (subTarget_ != -1)
+    if (subTarget_ != BiathlonTarget::None)
         doc.UpdateAllViews(nullptr, KavroHint::BiathlonSubTarget, KavroHint::SubTargetArgs{subTarget_});
 
     AdviseDeviceSink();
@@ -349,9 +350,9 @@ void PracticeController::SelectSubTarget(int value, const QString& positionName)
 {
     CKavroDoc& doc = frame_.doc();
     if (doc.GetTargetKind() == TargetKind::Biathlon) {
-        subTarget_ = value;
+        subTarget_ = BiathlonTarget::Kind(value);
         if (device_)
-            device_->put_SubTarget(1, value);
+            device_->put_SubTarget(1, subTarget_);
         if (!currentAiming_)
             doc.UpdateAllViews(nullptr, KavroHint::BiathlonSubTarget, KavroHint::SubTargetArgs{subTarget_});
         frame_.commands().inputsChanged(CommandInput::Practice);

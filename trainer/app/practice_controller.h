@@ -5,6 +5,7 @@
 #include "kavro_hints.h"
 #include "kavrodev.h"
 #include "sequencer.h"
+#include "target_kind.h"
 
 #include <QString>
 
@@ -61,14 +62,13 @@ public:
     ComPtr<IKavroDevice> device() const { return device_; }
     bool timedPractice();
     bool matchStarted() const { return matchStarted_; }
-    int subTarget() const { return subTarget_; }
+    BiathlonTarget::Kind subTarget() const { return subTarget_; }
     bool resultShown() const { return resultShown_; }
     int matchShotsSinceSave() const { return matchShotsSinceSave_; }
     IAiming* currentAiming() const { return currentAiming_.get(); }
     uint32_t* activityTick() { return &lastSignalTime_; }
     // A sensor saw a signal within the last second.
     bool signalSeenLately() const;
-    IUnknown* deviceEventSink() const { return deviceSink_.get(); }
     kavro::live::LiveServer* liveServer() const { return live_; }
     kavro::trainer::RangeSequencer& sequencer() { return *sequencer_; }
 
@@ -92,7 +92,7 @@ private:
     ComPtr<IAiming> currentAiming_;
     int matchShotsSinceSave_ = 0;
     bool matchStarted_ = false;
-    int subTarget_ = -1;
+    BiathlonTarget::Kind subTarget_ = BiathlonTarget::None;
     bool resultShown_ = false;
     QTimer* resultShownDelayTimer_;
     kavro::live::LiveServer* live_ = nullptr;

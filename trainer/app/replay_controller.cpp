@@ -53,7 +53,7 @@ void ReplayController::ReplayAll()
     ComPtr<IShot> selected;
     if (!doc.GetSelectedShot(&selected)) {
         ComPtr<IShot> first;
-        if (!doc.Navigate(nullptr, &first, 1))
+        if (!doc.Navigate(nullptr, &first, NavigateStep::Next))
             return;
         doc.SetSelectedShot(first.get(), nullptr);
     }
@@ -83,7 +83,7 @@ void ReplayController::replayNextShot()
     }
     ComPtr<IShot> selected, next;
     doc.GetSelectedShot(&selected);
-    if (!selected || !doc.Navigate(selected.get(), &next, 1))
+    if (!selected || !doc.Navigate(selected.get(), &next, NavigateStep::Next))
         next = shotAt(list.get(), 1); // after the last shot comes the first again
     doc.SetSelectedShot(next.get(), nullptr);
     setReplayAllRunning(true); // the selection hint switched it off

@@ -31,11 +31,11 @@ std::optional<int> aimingStepTarget(const ShotSteps& steps, IShot* current, int 
     }
     if (j == 0)
         return std::nullopt;
-    if (step == 2 && j < k)
+    if (step == NavigateStep::SeriesForward && j < k)
         return i + k - j;
-    if (step == -2 && j > 1)
+    if (step == NavigateStep::SeriesBack && j > 1)
         return i - j + 1;
-    const int neighbour = step == 2 ? i + 1 : i - 1;
+    const int neighbour = step == NavigateStep::SeriesForward ? i + 1 : i - 1;
     if (neighbour < 1 || neighbour > n)
         return std::nullopt;
     ComPtr<IAiming> next = aimingOfShot(steps.aimings.get(), shotAt(steps.list.get(), neighbour).get());
@@ -43,7 +43,7 @@ std::optional<int> aimingStepTarget(const ShotSteps& steps, IShot* current, int 
         return std::nullopt;
     int32_t k2 = 0;
     next->get_ShotCount(&k2);
-    return step == 2 ? i + k2 : i - k2;
+    return step == NavigateStep::SeriesForward ? i + k2 : i - k2;
 }
 
 } // namespace
@@ -57,29 +57,29 @@ bool stepShot(const ShotSteps& steps, IShot* current, int step, ComPtr<IShot>* o
         *out = shotAt(steps.list.get(), t);
         return *out != nullptr;
     };
-    if (step == -3)
+    if (step == NavigateStep::First)
         return give(1);
-    if (step == 3)
+    if (step == NavigateStep::Last)
         return give(n);
     if (!current)
-        return give(step < 1 ? n : 1);
+        return give(step < NavigateStep::Next ? n : 1);
     int i = 0;
     for (int k = 1; k <= n && i == 0; ++k) {
         if (shotAt(steps.list.get(), k).get() == current)
             i = k;
     }
     if (i == 0)
-        return give(step < -2 || step >= 0 ? 1 : n);
+        return give(step < NavigateStep::SeriesBack || step > NavigateStep::Previous ? 1 : n);
 
     int t = i;
-    if (step == -1 || step == 1) {
+    if (step == NavigateStep::Previous || step == NavigateStep::Next) {
         t = i + step;
-    } else if ((step == -2 || step == 2) && steps.byAiming) {
+    } else if ((step == NavigateStep::SeriesBack || step == NavigateStep::SeriesForward) && steps.byAiming) {
         const std::optional<int> target = aimingStepTarget(steps, current, i, n, step);
         if (!target)
             return false;
         t = *target;
-    } else if (step == -2 || step == 2) {
+    } else if (step == NavigateStep::SeriesBack || step == NavigateStep::SeriesForward) {
         t = seriesStepTarget(i, step, steps.seriesSize, steps.sightings);
     }
     t = std::clamp(t, 1, n);

@@ -13,11 +13,7 @@ struct ShotSteps {
     int sightings = 0;
 };
 
-// step: -3 first, 3 last, -1/1 previous/next shot, -2/2 back/forward by series or aiming. True
-// when *out holds a shot other than `current`; a step that does not move leaves *out as it was.
-bool stepShot(const ShotSteps& steps, IShot* current, int step, ComPtr<IShot>* out);
-
-// The steps CKavroDoc::Navigate takes, by their numbers.
+// The steps CKavroDoc::Navigate takes; the calls take a step as the number it is.
 namespace NavigateStep {
 enum Step : int {
     First = -3,
@@ -28,6 +24,10 @@ enum Step : int {
     Last = 3,
 };
 } // namespace NavigateStep
+
+// step: a NavigateStep. True when *out holds a shot other than `current`; a step that does not
+// move leaves *out as it was.
+bool stepShot(const ShotSteps& steps, IShot* current, int step, ComPtr<IShot>* out);
 
 // Target position (1-based, before clamping) of a series step (SeriesForward or SeriesBack) from
 // position i.

@@ -104,7 +104,6 @@ public:
     std::vector<float> circleRadii() const;
     float distance() const { return distance_; }
     bool inWorkingArea() const { return inWorkingArea_; }
-    const CMovingAverage& distanceAverage() const { return average_; }
     // The wireless target's status line, empty when nothing is known.
     QString statusLine() const;
     const QImage& preview() const { return preview_; }

@@ -22,7 +22,6 @@ void CMovingAverage::Add(float value)
     head_ = (head_ + 1) % capacity();
     sum_ += value;
     last_ = value;
-    lastAverage_ = average();
 }
 
 } // namespace kavro::trainer

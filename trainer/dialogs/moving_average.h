@@ -16,7 +16,6 @@ public:
     bool isFull() const { return count_ == capacity(); }
     float average() const { return count_ ? float(sum_ / count_) : 0.0f; }
     float lastValue() const { return last_; }
-    float lastAverage() const { return lastAverage_; }
 
 private:
     std::vector<float> ring_;
@@ -24,7 +23,6 @@ private:
     int count_ = 0;
     double sum_ = 0;
     float last_ = 0;
-    float lastAverage_ = 0;
 };
 
 } // namespace kavro::trainer

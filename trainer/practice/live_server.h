@@ -36,7 +36,6 @@ public:
     // Queues lines already formatted (each ending in "\n") to every listener of the trace stream.
     void postTrace(const std::vector<QByteArray>& lines);
 
-    bool hasListeners() const { return !registered_.empty(); }
     bool hasTraceListeners() const;
     int registeredCount() const { return static_cast<int>(registered_.size()); }
     // Lines queued and not yet handed to the socket, over all connections (tests, benchmarks).

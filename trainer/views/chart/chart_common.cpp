@@ -36,6 +36,15 @@ void addTimeFrame(CChartImpl& chart, const TimeWindow& w, double axisY)
     }
 }
 
+void forEachWantedPart(const ChartContext& ctx, bool document, bool model,
+                       const std::function<void(int part, IShotCollection* shots)>& each)
+{
+    if (document)
+        each(0, ctx.matchShots.get());
+    if (model)
+        each(1, ctx.modelShots.get());
+}
+
 WindowRanges windowRanges(IShotCollection* shots, const TimeWindow& w)
 {
     WindowRanges out;

@@ -4,6 +4,7 @@
 // run them without a window.
 #include "chart_impl.h"
 #include "doc_helpers.h"
+#include "doc_pulse.h"
 #include "kavrodoc.h"
 
 #include <functional>
@@ -72,7 +73,7 @@ struct ChartContext {
     bool showHidden = false;
     int fCoefficient = 0;
     TimeWindow window;
-    std::vector<std::pair<DATE, int>> pulse; // heart pulse samples: time, beats per minute
+    std::vector<PulseSample> pulse; // beats per minute
     COLORREF highlight = 0xD77800; // the desktop's selection colour
     std::function<QString(int)> text; // a string of the table by id
     std::function<std::pair<float, float>(float)> randomOffset; // the seedable spread helper
@@ -97,6 +98,11 @@ struct WindowRanges {
     int32_t requestedFirst = 0, requestedLast = -1;
 };
 WindowRanges windowRanges(IShotCollection* shots, const TimeWindow& w);
+
+// Calls `each(part, shots)` for each wanted part: the match shots (part 0, `document`), then the
+// model's (part 1, `model`).
+void forEachWantedPart(const ChartContext& ctx, bool document, bool model,
+                       const std::function<void(int part, IShotCollection* shots)>& each);
 
 // The first of the rings 8 down to 1 whose half diameter reaches `value`, else `value`.
 double roundUpToRing(ITargetParams* target, double value);

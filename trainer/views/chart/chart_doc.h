@@ -5,15 +5,6 @@
 
 namespace kavro::charts {
 
-inline int shotSubTarget(IShot* shot)
-{
-    ComPtr<IAimingAttr> attr;
-    int32_t sub = 1;
-    if (shot && SUCCEEDED(shot->get_Attr(attr.put())) && attr)
-        attr->get_SubTarget(&sub);
-    return sub;
-}
-
 inline double rangeSeconds(IRange* r, int32_t i)
 {
     float t = 0;

@@ -114,13 +114,7 @@ ChartContext CChartViewBase::context() const
     m_doc.GetSelectedShot(&ctx.selectedShot);
     ctx.showHidden = m_doc.showHidden();
     ctx.fCoefficient = m_doc.fCoefficient();
-    const int pulses = m_doc.GetPulseCount();
-    for (int i = 0; i < pulses; ++i) {
-        DATE t = 0;
-        int p = 0;
-        if (m_doc.ReadPulseSample(i, &t, &p))
-            ctx.pulse.emplace_back(t, p);
-    }
+    ctx.pulse = m_doc.PulseSamples();
     return ctx;
 }
 
@@ -189,6 +183,17 @@ void CChartViewBase::placeTopRight(QCheckBox* box, QCheckBox* rightOf, int gap)
     box->raise();
 }
 
+void CChartViewBase::addFractionBox(QWidget* host, unsigned flags)
+{
+    m_fraction = new QCheckBox(QStringLiteral("Fraction mode"), host);
+    connect(m_fraction, &QCheckBox::clicked, this, [this, flags] { request(flags); });
+}
+
+bool CChartViewBase::fractionMode() const
+{
+    return m_fraction && m_fraction->isChecked();
+}
+
 bool CChartViewBase::aimingHasShots(IAiming* aiming, bool matchOnly) const
 {
     int32_t shots = 0;
@@ -216,14 +221,10 @@ void CChartViewBase::resizeEvent(QResizeEvent* event)
     placeBoxes();
 }
 
-void CChartViewBase::layoutBoxes()
-{
-    placeTopRight(m_controlInterval2);
-}
-
 void CChartViewBase::placeBoxes()
 {
-    layoutBoxes();
+    placeTopRight(m_controlInterval2);
+    placeTopRight(m_fraction, m_controlInterval2);
     // The boxes sit over the charts' top right, where the top labels and the legend would be
     // drawn: each chart starts below the boxes that cover it.
     const QList<QCheckBox*> boxes = findChildren<QCheckBox*>();
@@ -252,11 +253,22 @@ std::pair<CChartWindow*, CChartWindow*> CChartViewBase::fillWithChartPair(int nu
     return {top, bottom};
 }
 
+CSingleChartView::CSingleChartView(CKavroDoc& doc, QWidget* parent) : CChartViewBase(doc, parent)
+{
+    m_chart = new CChartWindow(this);
+    fillWith(m_chart);
+}
+
+CChartPairView::CChartPairView(CKavroDoc& doc, QWidget* parent, int numerator, int denominator)
+    : CChartViewBase(doc, parent)
+{
+    std::tie(m_top, m_bottom) = fillWithChartPair(numerator, denominator);
+}
+
 // ----- distance
 
-CDistanceView::CDistanceView(CKavroDoc& doc, QWidget* parent) : CChartViewBase(doc, parent)
+CDistanceView::CDistanceView(CKavroDoc& doc, QWidget* parent) : CChartPairView(doc, parent, 3, 5)
 {
-    std::tie(m_top, m_bottom) = fillWithChartPair(3, 5);
     addControlInterval2Box(this);
     reloadTexts();
     request(kEverything);
@@ -287,10 +299,8 @@ void CDistanceView::reloadTexts()
 
 // ----- coordination
 
-CCoordinationView::CCoordinationView(CKavroDoc& doc, QWidget* parent) : CChartViewBase(doc, parent)
+CCoordinationView::CCoordinationView(CKavroDoc& doc, QWidget* parent) : CSingleChartView(doc, parent)
 {
-    m_chart = new CChartWindow(this);
-    fillWith(m_chart);
     addControlInterval2Box(this);
     setupCoordinationChart(m_chart->chart(), context());
     request(kEverything);
@@ -325,13 +335,10 @@ void CCoordinationView::reloadTexts()
 
 // ----- time shift
 
-CTimeShiftView::CTimeShiftView(CKavroDoc& doc, QWidget* parent) : CChartViewBase(doc, parent)
+CTimeShiftView::CTimeShiftView(CKavroDoc& doc, QWidget* parent) : CSingleChartView(doc, parent)
 {
-    m_chart = new CChartWindow(this);
-    fillWith(m_chart);
     addControlInterval2Box(this);
-    m_fraction = new QCheckBox(QStringLiteral("Fraction mode"), this);
-    connect(m_fraction, &QCheckBox::clicked, this, [this] { request(kDocument | kModel); });
+    addFractionBox(this, kDocument | kModel);
     setupTimeShiftChart(m_chart->chart(), context());
     request(kDocument | kModel);
 }
@@ -350,7 +357,7 @@ unsigned CTimeShiftView::flagsForHint(int hint, IAiming* aiming)
 
 void CTimeShiftView::recalculate(unsigned flags)
 {
-    recalcTimeShift(m_chart->chart(), m_state, context(), flags & kDocument, flags & kModel, m_fraction->isChecked());
+    recalcTimeShift(m_chart->chart(), m_state, context(), flags & kDocument, flags & kModel, fractionMode());
 }
 
 void CTimeShiftView::reloadTexts()
@@ -363,17 +370,10 @@ void CTimeShiftView::reloadTexts()
     c.SetSeriesName(2, m_state.count[1] ? withCount(ctx.str(kTextModel), m_state.count[1]) : QString());
 }
 
-void CTimeShiftView::layoutBoxes()
-{
-    placeTopRight(m_controlInterval2);
-    placeTopRight(m_fraction, m_controlInterval2);
-}
-
 // ----- speed
 
-CSpeedView::CSpeedView(CKavroDoc& doc, QWidget* parent) : CChartViewBase(doc, parent)
+CSpeedView::CSpeedView(CKavroDoc& doc, QWidget* parent) : CChartPairView(doc, parent, 1, 2)
 {
-    std::tie(m_top, m_bottom) = fillWithChartPair(1, 2);
     addControlInterval2Box(m_top);
     m_top->onResized = [this] { placeBoxes(); };
     setupSpeedCharts(m_top->chart(), m_bottom->chart(), context());
@@ -489,12 +489,10 @@ void CTimeIntervalsView::resizeEvent(QResizeEvent* event)
 
 // ----- probability
 
-CProbabilityView::CProbabilityView(CKavroDoc& doc, QWidget* parent) : CChartViewBase(doc, parent)
+CProbabilityView::CProbabilityView(CKavroDoc& doc, QWidget* parent) : CChartPairView(doc, parent, 3, 5)
 {
-    std::tie(m_top, m_bottom) = fillWithChartPair(3, 5);
-    m_fraction = new QCheckBox(QStringLiteral("Fraction mode"), m_top);
+    addFractionBox(m_top, kDocument);
     m_top->onResized = [this] { placeBoxes(); };
-    connect(m_fraction, &QCheckBox::clicked, this, [this] { request(kDocument); });
     setupProbabilityCharts(m_top->chart(), m_bottom->chart(), context());
     request(kDocument);
 }
@@ -511,7 +509,7 @@ unsigned CProbabilityView::flagsForHint(int hint, IAiming* aiming)
 
 void CProbabilityView::recalculate(unsigned)
 {
-    recalcProbability(m_top->chart(), m_bottom->chart(), context(), m_fraction->isChecked());
+    recalcProbability(m_top->chart(), m_bottom->chart(), context(), fractionMode());
 }
 
 void CProbabilityView::reloadTexts()
@@ -520,11 +518,6 @@ void CProbabilityView::reloadTexts()
     m_top->chart().xCaption = m_bottom->chart().xCaption = ctx.str(kTextBulletDispersion);
     m_top->chart().yCaption = ctx.str(kTextProbability);
     m_bottom->chart().yCaption = ctx.str(kTextResult);
-}
-
-void CProbabilityView::layoutBoxes()
-{
-    placeTopRight(m_fraction);
 }
 
 } // namespace kavro::charts

@@ -19,8 +19,8 @@ class QLabel;
 
 namespace kavro::charts {
 
-// What every chart view shares: the document link, the pending recalculation flags and the
-// "Control interval 2" box.
+// What every chart view shares: the document link, the pending recalculation flags and the boxes
+// over the charts ("Control interval 2", "Fraction mode").
 class CChartViewBase : public QWidget, public CView {
 public:
     enum Pending : unsigned {
@@ -58,14 +58,16 @@ protected:
     void repaintCharts();
     // The shared box, placed in the top-right corner of `host`.
     QCheckBox* addControlInterval2Box(QWidget* host);
+    // The "Fraction mode" box on `host`, left of the shared box when both are shown; a click
+    // recalculates `flags`.
+    void addFractionBox(QWidget* host, unsigned flags);
+    bool fractionMode() const;
     // Puts a box at the top right of its parent, `gap` units left of `rightOf` when given.
     static void placeTopRight(QCheckBox* box, QCheckBox* rightOf = nullptr, int gap = 10);
     bool aimingHasShots(IAiming* aiming, bool matchOnly) const;
 
     void showEvent(QShowEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
-    // Places the boxes; by default the "Control interval 2" box at the view's top right.
-    virtual void layoutBoxes();
     // Places the boxes and keeps every chart's drawing clear of them.
     void placeBoxes();
     // Fills the view with two charts, one above the other, whose bar goes to numerator/denominator
@@ -73,6 +75,7 @@ protected:
     std::pair<CChartWindow*, CChartWindow*> fillWithChartPair(int numerator, int denominator);
 
     QCheckBox* m_controlInterval2 = nullptr;
+    QCheckBox* m_fraction = nullptr;
 
 private:
     CKavroDoc& m_doc;
@@ -83,25 +86,43 @@ private:
     int m_barNumerator = 1, m_barDenominator = 2;
 };
 
-class CDistanceView final : public CChartViewBase {
+// A view whose one chart fills it.
+class CSingleChartView : public CChartViewBase {
+public:
+    std::vector<CChartWindow*> chartWindows() override { return {m_chart}; }
+
+protected:
+    CSingleChartView(CKavroDoc& doc, QWidget* parent);
+
+    CChartWindow* m_chart;
+};
+
+// A view of two charts, one above the other, whose bar goes to numerator/denominator of the free
+// height on every resize.
+class CChartPairView : public CChartViewBase {
+public:
+    std::vector<CChartWindow*> chartWindows() override { return {m_top, m_bottom}; }
+
+protected:
+    CChartPairView(CKavroDoc& doc, QWidget* parent, int numerator, int denominator);
+
+    CChartWindow* m_top;
+    CChartWindow* m_bottom;
+};
+
+class CDistanceView final : public CChartPairView {
 public:
     CDistanceView(CKavroDoc& doc, QWidget* parent = nullptr);
-    std::vector<CChartWindow*> chartWindows() override { return {m_top, m_bottom}; }
 
 protected:
     unsigned flagsForHint(int hint, IAiming* aiming) override;
     void recalculate(unsigned flags) override;
     void reloadTexts() override;
-
-private:
-    CChartWindow* m_top;
-    CChartWindow* m_bottom;
 };
 
-class CCoordinationView final : public CChartViewBase {
+class CCoordinationView final : public CSingleChartView {
 public:
     CCoordinationView(CKavroDoc& doc, QWidget* parent = nullptr);
-    std::vector<CChartWindow*> chartWindows() override { return {m_chart}; }
     const CoordinationState& state() const { return m_state; }
 
 protected:
@@ -110,31 +131,25 @@ protected:
     void reloadTexts() override;
 
 private:
-    CChartWindow* m_chart;
     CoordinationState m_state;
 };
 
-class CTimeShiftView final : public CChartViewBase {
+class CTimeShiftView final : public CSingleChartView {
 public:
     CTimeShiftView(CKavroDoc& doc, QWidget* parent = nullptr);
-    std::vector<CChartWindow*> chartWindows() override { return {m_chart}; }
 
 protected:
     unsigned flagsForHint(int hint, IAiming* aiming) override;
     void recalculate(unsigned flags) override;
     void reloadTexts() override;
-    void layoutBoxes() override;
 
 private:
-    CChartWindow* m_chart;
-    QCheckBox* m_fraction;
     TimeShiftState m_state;
 };
 
-class CSpeedView final : public CChartViewBase {
+class CSpeedView final : public CChartPairView {
 public:
     CSpeedView(CKavroDoc& doc, QWidget* parent = nullptr);
-    std::vector<CChartWindow*> chartWindows() override { return {m_top, m_bottom}; }
 
 protected:
     unsigned flagsForHint(int hint, IAiming* aiming) override;
@@ -142,8 +157,6 @@ protected:
     void reloadTexts() override;
 
 private:
-    CChartWindow* m_top;
-    CChartWindow* m_bottom;
     SpeedState m_state;
 };
 
@@ -171,21 +184,14 @@ private:
     bool m_paneSized = false;
 };
 
-class CProbabilityView final : public CChartViewBase {
+class CProbabilityView final : public CChartPairView {
 public:
     CProbabilityView(CKavroDoc& doc, QWidget* parent = nullptr);
-    std::vector<CChartWindow*> chartWindows() override { return {m_top, m_bottom}; }
 
 protected:
     unsigned flagsForHint(int hint, IAiming* aiming) override;
     void recalculate(unsigned flags) override;
     void reloadTexts() override;
-    void layoutBoxes() override;
-
-private:
-    CChartWindow* m_top;
-    CChartWindow* m_bottom;
-    QCheckBox* m_fraction;
 };
 
 } // namespace kavro::charts

@@ -205,11 +205,7 @@ void recalcCoordination(CChartImpl& chart, CoordinationState& state, const Chart
         addDistanceScale(nullptr, &chart, ctx, target.get(), 0);
         addTimeFrame(chart, w, 0);
     }
-    const bool wanted[2] = {document, model};
-    IShotCollection* collections[2] = {ctx.matchShots.get(), ctx.modelShots.get()};
-    for (int p = 0; p < 2; ++p) {
-        if (!wanted[p])
-            continue;
+    forEachWantedPart(ctx, document, model, [&](int p, IShotCollection* shots) {
         const int base = p == 0 ? 1 : 4;
         if (ctx.progress)
             ctx.progress->step();
@@ -217,7 +213,7 @@ void recalcCoordination(CChartImpl& chart, CoordinationState& state, const Chart
         state.max[p] = 0;
         for (int id = base; id < base + 3; ++id)
             chart.ClearSeries(id);
-        const WindowRanges wr = windowRanges(collections[p], w);
+        const WindowRanges wr = windowRanges(shots, w);
         const int32_t count = wr.shotCount;
         state.count[p] = count;
         if (wr.ranges) {
@@ -244,7 +240,7 @@ void recalcCoordination(CChartImpl& chart, CoordinationState& state, const Chart
         }
         chart.SetSeriesName(
             base, p == 0 || count ? withCount(ctx.str(p == 0 ? kTextCoordination : kTextModel), count) : QString());
-    }
+    });
     chart.xMin = -w.window;
     chart.xMax = 0.3;
     chart.yMin = 0;

@@ -60,13 +60,13 @@ void addPulse(CChartImpl& chart, const ChartContext& ctx)
     auto scaled = [&](int v) { return chart.yMin + (chart.yMax - chart.yMin) * v / pmax; };
     chart.AddSeries(0, kSilver, 15, true);
     chart.SetSeriesName(0, ctx.str(kTextPulse));
-    chart.AddPoint(0, ctx.pulse[0].first, scaled(ctx.pulse[0].second));
+    chart.AddPoint(0, ctx.pulse[0].time, scaled(ctx.pulse[0].pulse));
     for (size_t i = 1; i < ctx.pulse.size(); ++i) {
-        chart.AddPoint(0, ctx.pulse[i].first, scaled(ctx.pulse[i - 1].second));
-        chart.AddPoint(0, ctx.pulse[i].first, scaled(ctx.pulse[i].second));
+        chart.AddPoint(0, ctx.pulse[i].time, scaled(ctx.pulse[i - 1].pulse));
+        chart.AddPoint(0, ctx.pulse[i].time, scaled(ctx.pulse[i].pulse));
     }
-    if (ctx.pulse.back().first < chart.xMax)
-        chart.AddPoint(0, chart.xMax, scaled(ctx.pulse.back().second));
+    if (ctx.pulse.back().time < chart.xMax)
+        chart.AddPoint(0, chart.xMax, scaled(ctx.pulse.back().pulse));
     const int step = std::max(1, pmax / 10);
     for (int v = step; v <= pmax; v += step)
         chart.AddMarker(chart.xMin, scaled(v), QString::asprintf("%i", v), true);
@@ -196,9 +196,7 @@ void recalcIntervals(CChartImpl& chart, IntervalsState& state, const ChartContex
             ComPtr<IShot> shot;
             if (FAILED(aiming->Shot(k, shot.put())) || !shot)
                 continue;
-            VARIANT_BOOL hidden = VARIANT_FALSE;
-            shot->get_Hidden(&hidden);
-            if (hidden == VARIANT_TRUE && !ctx.showHidden)
+            if (!ctx.showHidden && isHidden(shot.get()))
                 continue;
             DATE when = 0;
             shot->get_ShotTime(&when);

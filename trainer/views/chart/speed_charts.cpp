@@ -68,11 +68,7 @@ void recalcTimeShift(CChartImpl& chart, TimeShiftState& state, const ChartContex
         return;
     }
     const TimeWindow& w = ctx.window;
-    const bool wanted[2] = {document, model};
-    IShotCollection* collections[2] = {ctx.matchShots.get(), ctx.modelShots.get()};
-    for (int p = 0; p < 2; ++p) {
-        if (!wanted[p])
-            continue;
+    forEachWantedPart(ctx, document, model, [&](int p, IShotCollection* shots) {
         const int id = p + 1;
         state.count[p] = 0;
         state.max[p] = 0;
@@ -80,8 +76,8 @@ void recalcTimeShift(CChartImpl& chart, TimeShiftState& state, const ChartContex
         state.computed[p] = false;
         chart.ClearSeries(id);
         if (ctx.targetKind == TargetKind::Biathlon)
-            continue; // the pair of targets has no one score to shift
-        const WindowRanges wr = windowRanges(collections[p], w);
+            return; // the pair of targets has no one score to shift
+        const WindowRanges wr = windowRanges(shots, w);
         const int32_t count = wr.shotCount;
         state.count[p] = count;
         if (wr.ranges) {
@@ -89,7 +85,7 @@ void recalcTimeShift(CChartImpl& chart, TimeShiftState& state, const ChartContex
             if (ctx.progress)
                 ctx.progress->begin(kTextCalcTimeShift, count);
             std::vector<double> sum(size_t(std::max(0, last - first + 1)), 0.0);
-            sumScores(collections[p], ctx.event.get(), ctx.fCoefficient, fractionMode, first, last, sum, ctx.progress);
+            sumScores(shots, ctx.event.get(), ctx.fCoefficient, fractionMode, first, last, sum, ctx.progress);
             for (int32_t j = last; j >= first; --j) {
                 const double v = sum[size_t(j - first)];
                 chart.AddPoint(id, rangeSeconds(wr.first.get(), j), v);
@@ -107,7 +103,7 @@ void recalcTimeShift(CChartImpl& chart, TimeShiftState& state, const ChartContex
         }
         chart.SetSeriesName(
             id, p == 0 || count ? withCount(ctx.str(p == 0 ? kTextTimeShift : kTextModel), count) : QString());
-    }
+    });
 
     chart.ClearMarkers();
     chart.ClearBands();
@@ -188,17 +184,13 @@ void recalcSpeed(CChartImpl& top, CChartImpl& bottom, SpeedState& state, const C
     const TimeWindow& w = ctx.window;
     if (ctx.progress)
         ctx.progress->begin(kTextCalcSpeed, 4);
-    const bool wanted[2] = {document, model};
-    IShotCollection* collections[2] = {ctx.matchShots.get(), ctx.modelShots.get()};
-    for (int p = 0; p < 2; ++p) {
-        if (!wanted[p])
-            continue;
+    forEachWantedPart(ctx, document, model, [&](int p, IShotCollection* shots) {
         const int id = p + 1;
         if (ctx.progress)
             ctx.progress->step();
         top.ClearSeries(id);
         state.max[p] = 0;
-        const WindowRanges wr = windowRanges(collections[p], w);
+        const WindowRanges wr = windowRanges(shots, w);
         const int32_t count = wr.shotCount;
         state.count[p] = count;
         if (wr.ranges) {
@@ -215,7 +207,7 @@ void recalcSpeed(CChartImpl& top, CChartImpl& bottom, SpeedState& state, const C
                           p == 0 || count ? withCount(ctx.str(p == 0 ? kTextSpeed : kTextModel), count) : QString());
         if (ctx.progress)
             ctx.progress->step();
-    }
+    });
     if (current) {
         bottom.ClearSeries(1);
         state.currentMax = 0;

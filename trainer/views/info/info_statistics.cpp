@@ -25,15 +25,6 @@ struct Hit {
     ComPtr<IRange> range;
 };
 
-int subTargetOf(IShot* shot)
-{
-    ComPtr<IAimingAttr> attr;
-    int32_t sub = 1;
-    if (SUCCEEDED(shot->get_Attr(attr.put())) && attr)
-        attr->get_SubTarget(&sub);
-    return sub;
-}
-
 DATE enterTimeOf(IShot* shot)
 {
     ComPtr<IAimingAttr> attr;
@@ -162,9 +153,9 @@ InfoStatistics ComputeInfoStatistics(const InfoStatisticsInput& in)
 
     std::vector<Hit> hits;
     for (const ComPtr<IShot>& shot : shots) {
-        const int sub = subTargetOf(shot.get());
+        const int sub = shotSubTarget(shot.get());
         if (in.standingProne)
-            ++(sub == 1 ? s.standingShots : s.proneShots);
+            ++(sub == BiathlonTarget::Standing ? s.standingShots : s.proneShots);
         if (isMissed(shot.get()))
             continue;
         Hit h;

@@ -449,11 +449,7 @@ void CInfoView::fillTargets()
         t->put_SubTarget(subTarget);
         for (int i = 1, n = countOf(aimings); i <= n; ++i) {
             ComPtr<IAiming> a = aimingAt(aimings, i);
-            ComPtr<IAimingAttr> attr;
-            int32_t sub = 1;
-            if (position > 0 && a && SUCCEEDED(a->get_Attr(attr.put())) && attr)
-                attr->get_SubTarget(&sub);
-            if (a && (position == 0 || (position == 1) == (sub == 1)))
+            if (a && (position == 0 || (position == 1) == (aimingSubTarget(a.get()) == BiathlonTarget::Standing)))
                 t->Add(a.get());
         }
         t->put_EnableUpdate(VARIANT_TRUE);

@@ -51,7 +51,7 @@ InfoPageModel BuildShotPage(CKavroDoc& doc)
     if (SUCCEEDED(selected->get_Value(QStringLiteral("_pulse"), &pulse)) && pulse.vt() == VT_I2)
         known = SUCCEEDED(pulse.toInt32(&value));
     else if (doc.GetPulseCount() > 0) {
-        value = doc.PulseAt(shotTime(selected.get()));
+        value = pulseAt(doc.PulseSamples(), shotTime(selected.get()));
         known = value > 0;
     }
     if (known)

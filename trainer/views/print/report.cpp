@@ -261,11 +261,7 @@ bool printAllShots(Layout& l)
         for (int sub : {1, 2}) {
             std::vector<ComPtr<IAiming>> part;
             for (const ComPtr<IAiming>& a : aimings) {
-                ComPtr<IAimingAttr> attr;
-                int32_t s = 1;
-                if (SUCCEEDED(a->get_Attr(attr.put())) && attr)
-                    attr->get_SubTarget(&s);
-                if ((sub == 1) == (s == 1))
+                if ((sub == BiathlonTarget::Standing) == (aimingSubTarget(a.get()) == BiathlonTarget::Standing))
                     part.push_back(a);
             }
             if (!part.empty())

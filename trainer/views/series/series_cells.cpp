@@ -17,12 +17,6 @@ bool isTrue(VARIANT_BOOL v)
     return v == VARIANT_TRUE;
 }
 
-bool isHidden(IShot* shot)
-{
-    VARIANT_BOOL h = VARIANT_FALSE;
-    return shot && SUCCEEDED(shot->get_Hidden(&h)) && isTrue(h);
-}
-
 float ringRadius(ITargetParams* params, int ring, float caliber)
 {
     float d = 0;

@@ -6,16 +6,6 @@
 
 namespace kavro::series {
 
-namespace {
-
-bool isHidden(IShot* shot)
-{
-    VARIANT_BOOL hidden = VARIANT_FALSE;
-    return shot && SUCCEEDED(shot->get_Hidden(&hidden)) && hidden == VARIANT_TRUE;
-}
-
-} // namespace
-
 // ----- the table
 
 int Serie::shotCount() const

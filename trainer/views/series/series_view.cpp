@@ -491,12 +491,12 @@ void CSeriesView::keyPressEvent(QKeyEvent* event)
 {
     int step = 0;
     switch (event->key()) {
-    case Qt::Key_Up: step = -1; break;
-    case Qt::Key_Down: step = 1; break;
-    case Qt::Key_PageUp: step = -2; break;
-    case Qt::Key_PageDown: step = 2; break;
-    case Qt::Key_Home: step = -3; break;
-    case Qt::Key_End: step = 3; break;
+    case Qt::Key_Up: step = NavigateStep::Previous; break;
+    case Qt::Key_Down: step = NavigateStep::Next; break;
+    case Qt::Key_PageUp: step = NavigateStep::SeriesBack; break;
+    case Qt::Key_PageDown: step = NavigateStep::SeriesForward; break;
+    case Qt::Key_Home: step = NavigateStep::First; break;
+    case Qt::Key_End: step = NavigateStep::Last; break;
     default: QAbstractScrollArea::keyPressEvent(event); return;
     }
     ComPtr<IShot> next;

@@ -1,5 +1,7 @@
 #include "trace_model.h"
 
+#include "target_kind.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -42,8 +44,8 @@ int heartImageAt(DATE now, DATE lastBeat, DATE previousBeat)
 int biathlonToneZone(float x, float y, int subTarget)
 {
     static const float centres[] = {-500.0f, -250.0f, 0.0f, 250.0f, 500.0f};
-    const float inner = subTarget == 1 ? 80.0f : 20.0f;
-    const float outer = subTarget == 1 ? 115.0f : 45.0f;
+    const float inner = subTarget == BiathlonTarget::Standing ? 80.0f : 20.0f;
+    const float outer = subTarget == BiathlonTarget::Standing ? 115.0f : 45.0f;
     for (float cx : centres) {
         const float d = std::sqrt((x - cx) * (x - cx) + y * y);
         if (d <= inner)
@@ -104,14 +106,6 @@ int replayHeartImage(const std::vector<Heartbeat>& beats, DATE shotTime, float x
         previousMax = b.max;
     }
     return 1;
-}
-
-int pulseAt(const std::vector<PulseSample>& samples, DATE moment)
-{
-    for (const PulseSample& s : samples)
-        if (s.time > moment)
-            return s.pulse;
-    return samples.empty() ? 0 : samples.back().pulse;
 }
 
 int normalisedTriggerScale(int scale)

@@ -2,6 +2,7 @@
 // The trace view's decisions as functions of plain values: zoom levels and their animation, the
 // heart picture, the blind-shooter tone, the replay scroll bar and the pulse panel's geometry.
 #include "com/oledate.h"
+#include "doc_pulse.h"
 
 #include <QRect>
 #include <QString>
@@ -41,13 +42,6 @@ struct Heartbeat {
 // The heart image at `x` seconds from a shot at `shotTime` during a replay; -1 without beats
 // (the image stays as it is).
 int replayHeartImage(const std::vector<Heartbeat>& beats, DATE shotTime, float x);
-
-struct PulseSample {
-    DATE time = 0;
-    int pulse = 0;
-};
-// The pulse at a moment: the first sample later than it, else the last; 0 without samples.
-int pulseAt(const std::vector<PulseSample>& samples, DATE moment);
 
 // The filled part of a trigger bar `areaHeight` high: 1.2 × scale fills it.
 int triggerBarHeight(int areaHeight, int value, int scale);

@@ -350,13 +350,7 @@ void CTraceView::UpdateReplayPanel(float x)
 {
     if (!m_replayShot)
         return;
-    std::vector<PulseSample> pulse;
-    for (int k = 0, n = m_doc.GetPulseCount(); k < n; ++k) {
-        PulseSample s;
-        if (m_doc.ReadPulseSample(k, &s.time, &s.pulse))
-            pulse.push_back(s);
-    }
-    const std::optional<ReplayMoment> m = replayMomentAt(m_replayShot.get(), x, pulse);
+    const std::optional<ReplayMoment> m = replayMomentAt(m_replayShot.get(), x, m_doc.PulseSamples());
     if (!m)
         return;
     if (m->point)
