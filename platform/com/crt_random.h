@@ -10,16 +10,16 @@ class CrtRandom {
 public:
     static constexpr int kMax = 0x7FFF;
 
-    explicit CrtRandom(uint32_t seed = 1) : m_state(seed) { }
-    void seed(uint32_t s) { m_state = s; }
+    explicit CrtRandom(uint32_t seed = 1) : state_(seed) { }
+    void seed(uint32_t s) { state_ = s; }
     int next()
     {
-        m_state = m_state * 214013u + 2531011u;
-        return static_cast<int>((m_state >> 16) & kMax);
+        state_ = state_ * 214013u + 2531011u;
+        return static_cast<int>((state_ >> 16) & kMax);
     }
 
 private:
-    uint32_t m_state;
+    uint32_t state_;
 };
 
 // The program's one generator (seed 1 until someone seeds it).

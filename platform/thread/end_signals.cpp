@@ -37,7 +37,7 @@ void restoreDefaults()
 
 } // namespace
 
-EndSignals::EndSignals(std::function<void(int)> onEnd, QObject* parent) : QObject(parent), m_onEnd(std::move(onEnd))
+EndSignals::EndSignals(std::function<void(int)> onEnd, QObject* parent) : QObject(parent), onEnd_(std::move(onEnd))
 {
     if (writeFd >= 0)
         return; // another object catches them already
@@ -60,16 +60,16 @@ EndSignals::EndSignals(std::function<void(int)> onEnd, QObject* parent) : QObjec
             return;
         }
     }
-    m_notifier = new QSocketNotifier(readFd, QSocketNotifier::Read, this);
-    connect(m_notifier, &QSocketNotifier::activated, this, [this] { drain(); });
+    notifier_ = new QSocketNotifier(readFd, QSocketNotifier::Read, this);
+    connect(notifier_, &QSocketNotifier::activated, this, [this] { drain(); });
 }
 
 EndSignals::~EndSignals()
 {
-    if (!m_notifier)
+    if (!notifier_)
         return;
     restoreDefaults();
-    delete m_notifier;
+    delete notifier_;
     ::close(readFd);
     ::close(writeFd);
     readFd = writeFd = -1;
@@ -83,8 +83,8 @@ void EndSignals::drain()
     while ((n = ::read(readFd, numbers, sizeof numbers)) > 0)
         last = numbers[n - 1];
     // However many arrived, the program ends once.
-    if (last && m_onEnd)
-        m_onEnd(last);
+    if (last && onEnd_)
+        onEnd_(last);
 }
 
 } // namespace kavro

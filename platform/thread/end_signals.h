@@ -21,12 +21,12 @@ public:
 
     // False when the pipe or the handlers could not be set up: the signals then end the program
     // as they would without this object.
-    bool isActive() const { return m_notifier != nullptr; }
+    bool isActive() const { return notifier_ != nullptr; }
 
 private:
     void drain();
-    std::function<void(int)> m_onEnd;
-    QSocketNotifier* m_notifier = nullptr;
+    std::function<void(int)> onEnd_;
+    QSocketNotifier* notifier_ = nullptr;
 };
 
 } // namespace kavro

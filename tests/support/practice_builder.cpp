@@ -15,11 +15,11 @@ constexpr DATE kMorning = 45123.375;
 TestEnvironment::TestEnvironment()
 {
     qputenv("KAVRO_EVENTS_DIR", QByteArray(KAVRO_BIN_DIR));
-    qputenv("KAVRO_CONFIG_HOME", m_dir.path().toUtf8());
-    qputenv("KAVRO_SYSTEM_CONFIG", (m_dir.path() + QStringLiteral("/machine")).toUtf8());
-    qputenv("HOME", m_dir.path().toUtf8()); // the catalog folder lives under it
+    qputenv("KAVRO_CONFIG_HOME", dir_.path().toUtf8());
+    qputenv("KAVRO_SYSTEM_CONFIG", (dir_.path() + QStringLiteral("/machine")).toUtf8());
+    qputenv("HOME", dir_.path().toUtf8()); // the catalog folder lives under it
     // A frame of a test listens here, never where the user's trainer and listeners meet.
-    qputenv("KAVRO_LIVE_SOCKET", (m_dir.path() + QStringLiteral("/kavro-live")).toUtf8());
+    qputenv("KAVRO_LIVE_SOCKET", (dir_.path() + QStringLiteral("/kavro-live")).toUtf8());
 }
 
 ComPtr<IEventParams> event(const char* shortName)

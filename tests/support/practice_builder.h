@@ -10,10 +10,10 @@ namespace trainertest {
 class TestEnvironment {
 public:
     TestEnvironment();
-    QString path() const { return m_dir.path(); }
+    QString path() const { return dir_.path(); }
 
 private:
-    QTemporaryDir m_dir;
+    QTemporaryDir dir_;
 };
 
 ComPtr<IEventParams> event(const char* shortName);

@@ -15,9 +15,9 @@ class SettingsTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(m_dir.isValid());
-        userFolder = m_dir.path() + QStringLiteral("/user");
-        machineFolder = m_dir.path() + QStringLiteral("/machine");
+        ASSERT_TRUE(dir_.isValid());
+        userFolder = dir_.path() + QStringLiteral("/user");
+        machineFolder = dir_.path() + QStringLiteral("/machine");
         setenv("KAVRO_CONFIG_HOME", QFile::encodeName(userFolder).constData(), 1);
         setenv("KAVRO_SYSTEM_CONFIG", QFile::encodeName(machineFolder).constData(), 1);
     }
@@ -27,7 +27,7 @@ protected:
         unsetenv("KAVRO_SYSTEM_CONFIG");
     }
 
-    QString tempPath() const { return m_dir.path(); }
+    QString tempPath() const { return dir_.path(); }
     QString userFile() const { return userFolder + QStringLiteral("/user.reg"); }
     QString machineFile() const { return machineFolder + QStringLiteral("/machine.reg"); }
 
@@ -47,7 +47,7 @@ protected:
     // Moves the per-user root to a copy of its file, so the next reads parse the text afresh.
     void moveUserRootToCopy()
     {
-        const QString copy = tempPath() + QStringLiteral("/copy%1").arg(++m_copies);
+        const QString copy = tempPath() + QStringLiteral("/copy%1").arg(++copies_);
         writeAll(copy + QStringLiteral("/user.reg"), readAll(userFile()));
         userFolder = copy;
         setenv("KAVRO_CONFIG_HOME", QFile::encodeName(userFolder).constData(), 1);
@@ -57,8 +57,8 @@ protected:
     QString machineFolder;
 
 private:
-    QTemporaryDir m_dir;
-    int m_copies = 0;
+    QTemporaryDir dir_;
+    int copies_ = 0;
 };
 
 inline constexpr HRESULT kNotFound = HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);

@@ -45,7 +45,7 @@ protected:
     void SetUp() override
     {
         SettingsTest::SetUp();
-        m_savedLocale = QLocale();
+        savedLocale_ = QLocale();
         module().setLanguageFolder(tempPath() + QStringLiteral("/lang"));
         module().setHelpRoot(tempPath() + QStringLiteral("/help"));
         writeAll(tempPath() + QStringLiteral("/lang/kavrodeu.strings"),
@@ -56,7 +56,7 @@ protected:
     void TearDown() override
     {
         startWith(kEnglishLangId);
-        QLocale::setDefault(m_savedLocale);
+        QLocale::setDefault(savedLocale_);
         SettingsTest::TearDown();
     }
 
@@ -75,7 +75,7 @@ protected:
     }
 
 private:
-    QLocale m_savedLocale;
+    QLocale savedLocale_;
 };
 
 TEST_F(LanguageTest, EnglishOfAnyCountryKeepsTheBuiltInTextsAndTheUsersLocale)

@@ -20,7 +20,7 @@ public:
     QProgressBar* GetProgressBar() override { return nullptr; }
     void BeginProgress(int) override { }
     void EndProgress() override { }
-    uint32_t* GetActivityTick() override { return &m_tick; }
+    uint32_t* GetActivityTick() override { return &tick_; }
     TargetKind::Kind GetTargetKind() override { return TargetKind::Ordinary; }
     bool IsDeviceConnected() override { return connected; }
     bool IsMatchStarted() override { return matchStarted; }
@@ -34,5 +34,5 @@ public:
     QPoint shotMenuAt;
 
 private:
-    uint32_t m_tick = 0;
+    uint32_t tick_ = 0;
 };

@@ -37,7 +37,7 @@ class SeriesViewTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        m_saved = theAppOptions();
+        saved_ = theAppOptions();
         view = std::make_unique<CSeriesView>(doc, nullptr);
         view->resize(420, 700);
         view->show();
@@ -45,7 +45,7 @@ protected:
     void TearDown() override
     {
         view.reset();
-        theAppOptions() = m_saved;
+        theAppOptions() = saved_;
     }
     const StatRow* rowOf(IShot* shot) { return view->table().rowOf(shot); }
     QPoint onScreen(const StatRow* row)
@@ -63,7 +63,7 @@ protected:
     std::unique_ptr<CSeriesView> view;
 
 private:
-    AppOptions m_saved;
+    AppOptions saved_;
 };
 
 } // namespace

@@ -77,7 +77,7 @@ class TraceViewTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        m_saved = theAppOptions();
+        saved_ = theAppOptions();
         theAppOptions().AdvancedMode = false;
         theAppOptions().TargetSmoothZoom = false;
         theAppOptions().TargetResult = true;
@@ -104,7 +104,7 @@ protected:
         if (ITarget* t = view->target())
             t->put_ReplayShot(nullptr);
         view.reset();
-        theAppOptions() = m_saved;
+        theAppOptions() = saved_;
     }
 
     ITarget* target() { return view->target(); }
@@ -161,7 +161,7 @@ protected:
     std::unique_ptr<CTraceView> view;
 
 private:
-    AppOptions m_saved;
+    AppOptions saved_;
 };
 
 } // namespace

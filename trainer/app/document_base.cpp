@@ -4,8 +4,8 @@
 
 CView::~CView()
 {
-    if (m_document)
-        m_document->RemoveView(this);
+    if (document_)
+        document_->RemoveView(this);
 }
 
 bool CView::MayReplayStart(CView* sender)
@@ -28,38 +28,38 @@ std::optional<KavroHint::ShiftArgs> CView::ShiftCorrection(CView* sender, const 
 
 CDocumentBase::~CDocumentBase()
 {
-    for (CView* v : m_views)
-        v->m_document = nullptr;
+    for (CView* v : views_)
+        v->document_ = nullptr;
 }
 
 void CDocumentBase::AddView(CView* view)
 {
-    if (!view || view->m_document == this)
+    if (!view || view->document_ == this)
         return;
-    if (view->m_document)
-        view->m_document->RemoveView(view);
-    m_views.push_back(view);
-    view->m_document = this;
+    if (view->document_)
+        view->document_->RemoveView(view);
+    views_.push_back(view);
+    view->document_ = this;
 }
 
 void CDocumentBase::RemoveView(CView* view)
 {
-    auto it = std::find(m_views.begin(), m_views.end(), view);
-    if (it == m_views.end())
+    auto it = std::find(views_.begin(), views_.end(), view);
+    if (it == views_.end())
         return;
-    m_views.erase(it);
-    view->m_document = nullptr;
+    views_.erase(it);
+    view->document_ = nullptr;
 }
 
 template <class Call> void CDocumentBase::forEachView(CView* sender, Call&& call)
 {
     // Walk a snapshot, and ask the live list before each call: a view removed (or destroyed,
     // which removes it) by an earlier view is never touched.
-    const std::vector<CView*> snapshot = m_views;
+    const std::vector<CView*> snapshot = views_;
     for (CView* v : snapshot) {
         if (v == sender)
             continue;
-        if (std::find(m_views.begin(), m_views.end(), v) == m_views.end())
+        if (std::find(views_.begin(), views_.end(), v) == views_.end())
             continue;
         call(v);
     }

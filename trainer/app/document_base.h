@@ -26,11 +26,11 @@ public:
     // The device's correction totals once it is shifted by `shift`, from the view that holds the device.
     virtual std::optional<KavroHint::ShiftArgs> ShiftCorrection(CView* sender, const KavroHint::ShiftArgs& shift);
 
-    CDocumentBase* document() const { return m_document; }
+    CDocumentBase* document() const { return document_; }
 
 private:
     friend class CDocumentBase;
-    CDocumentBase* m_document = nullptr;
+    CDocumentBase* document_ = nullptr;
 };
 
 class CDocumentBase {
@@ -44,7 +44,7 @@ public:
     void AddView(CView* view);
     // Removes the view and clears its document pointer; safe during a broadcast.
     void RemoveView(CView* view);
-    const std::vector<CView*>& views() const { return m_views; }
+    const std::vector<CView*>& views() const { return views_; }
 
     // Calls every attached view but `sender`, in attach order. A view may remove itself or any
     // other view, or destroy it, while being called: removed views are not called afterwards.
@@ -61,5 +61,5 @@ public:
 private:
     template <class Call> void forEachView(CView* sender, Call&& call);
 
-    std::vector<CView*> m_views;
+    std::vector<CView*> views_;
 };

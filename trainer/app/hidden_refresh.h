@@ -9,14 +9,14 @@
 class HiddenRefresh {
 public:
     // `owed` is what the view must fetch the first time it is shown.
-    explicit HiddenRefresh(unsigned owed = 0) : m_owed(owed) { }
+    explicit HiddenRefresh(unsigned owed = 0) : owed_(owed) { }
 
     // True when a hint should only be noted: the view is hidden and is not catching up (a catch-up
     // replays hints through the view's own handler, which must then act on them).
-    bool defers(const QWidget& view) const { return !view.isVisible() && !m_catchingUp; }
+    bool defers(const QWidget& view) const { return !view.isVisible() && !catchingUp_; }
 
-    void owe(unsigned what) { m_owed |= what; }
-    bool owes() const { return m_owed != 0; }
+    void owe(unsigned what) { owed_ |= what; }
+    bool owes() const { return owed_ != 0; }
 
     // Owes `what`; true when the view is shown and should catch up at once.
     bool request(const QWidget& view, unsigned what)
@@ -29,15 +29,15 @@ public:
     // during the refresh is owed again rather than lost.
     template <class Refresh> void catchUp(Refresh&& refresh)
     {
-        const unsigned owed = std::exchange(m_owed, 0u);
+        const unsigned owed = std::exchange(owed_, 0u);
         if (!owed)
             return;
-        const bool outer = std::exchange(m_catchingUp, true);
-        const auto done = qScopeGuard([this, outer] { m_catchingUp = outer; });
+        const bool outer = std::exchange(catchingUp_, true);
+        const auto done = qScopeGuard([this, outer] { catchingUp_ = outer; });
         std::forward<Refresh>(refresh)(owed);
     }
 
 private:
-    unsigned m_owed = 0;
-    bool m_catchingUp = false;
+    unsigned owed_ = 0;
+    bool catchingUp_ = false;
 };

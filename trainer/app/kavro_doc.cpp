@@ -21,61 +21,61 @@ const QString kPosition = QStringLiteral("_position");
 // The wait cursor while a document loads or saves, when there is a screen to show it on.
 class WaitCursor {
 public:
-    WaitCursor() : m_active(qobject_cast<QGuiApplication*>(QCoreApplication::instance()) != nullptr)
+    WaitCursor() : active_(qobject_cast<QGuiApplication*>(QCoreApplication::instance()) != nullptr)
     {
-        if (m_active)
+        if (active_)
             QGuiApplication::setOverrideCursor(Qt::WaitCursor);
     }
     ~WaitCursor()
     {
-        if (m_active)
+        if (active_)
             QGuiApplication::restoreOverrideCursor();
     }
 
 private:
-    bool m_active;
+    bool active_;
 };
 
 // Forwards a document's Progress event to the frame's progress bar.
 class ProgressSink final : public ComObject<ProgressSink, _IKavroDocumentEvents> {
 public:
-    explicit ProgressSink(CMainFrameBase* frame) : m_frame(frame) { }
+    explicit ProgressSink(CMainFrameBase* frame) : frame_(frame) { }
     HRESULT Progress(int32_t done, int32_t total) override
     {
-        if (m_frame)
-            m_frame->ShowProgress(done, total);
+        if (frame_)
+            frame_->ShowProgress(done, total);
         return S_OK;
     }
 
 private:
-    CMainFrameBase* m_frame;
+    CMainFrameBase* frame_;
 };
 
 // Status text, progress bar and the document's progress events for the length of one load or save.
 class ProgressScope {
 public:
     ProgressScope(const CDocumentBase& owner, IKavroDocument* doc, int stringId)
-        : m_doc(doc), m_frame(CMainFrameBase::of(owner))
+        : doc_(doc), frame_(CMainFrameBase::of(owner))
     {
-        if (m_frame)
-            m_frame->BeginProgress(stringId);
-        m_sink = ProgressSink::create(m_frame);
-        if (FAILED(adviseSink(doc, _IKavroDocumentEvents::iid, m_sink->identity(), &m_cookie)))
-            m_cookie = 0;
+        if (frame_)
+            frame_->BeginProgress(stringId);
+        sink_ = ProgressSink::create(frame_);
+        if (FAILED(adviseSink(doc, _IKavroDocumentEvents::iid, sink_->identity(), &cookie_)))
+            cookie_ = 0;
     }
     ~ProgressScope()
     {
-        if (m_cookie)
-            unadviseSink(m_doc, _IKavroDocumentEvents::iid, m_cookie);
-        if (m_frame)
-            m_frame->EndProgress();
+        if (cookie_)
+            unadviseSink(doc_, _IKavroDocumentEvents::iid, cookie_);
+        if (frame_)
+            frame_->EndProgress();
     }
 
 private:
-    IKavroDocument* m_doc;
-    CMainFrameBase* m_frame;
-    ComPtr<ProgressSink> m_sink;
-    uint32_t m_cookie = 0;
+    IKavroDocument* doc_;
+    CMainFrameBase* frame_;
+    ComPtr<ProgressSink> sink_;
+    uint32_t cookie_ = 0;
 };
 
 ComPtr<IAimingAttr> attrOf(IShot* shot)
@@ -97,9 +97,9 @@ CKavroDoc::~CKavroDoc()
 {
     // Only the references go: a wrapper ended after main returned must not read settings, whose
     // store may already be gone.
-    m_document = nullptr;
-    m_modelDocument = nullptr;
-    m_selection.Clear();
+    document_ = nullptr;
+    modelDocument_ = nullptr;
+    selection_.Clear();
     ReleaseCache();
     for (CView* v : std::vector<CView*>(views()))
         RemoveView(v);
@@ -107,35 +107,35 @@ CKavroDoc::~CKavroDoc()
 
 bool CKavroDoc::HasDocument() const
 {
-    return isValidDocument(m_document.get());
+    return isValidDocument(document_.get());
 }
 
 bool CKavroDoc::HasModel() const
 {
-    return m_modelDocument != nullptr;
+    return modelDocument_ != nullptr;
 }
 
 void CKavroDoc::Reset()
 {
-    m_document = nullptr;
-    m_modelDocument = nullptr;
-    m_selection.Clear();
+    document_ = nullptr;
+    modelDocument_ = nullptr;
+    selection_.Clear();
     ReleaseCache();
-    m_shotParameters.Reset();
-    m_selection.SetIncludeSightings(false);
-    m_showHidden = false;
-    m_replay.Reset();
-    m_pulse = 0;
-    m_modified = 0;
-    m_validShotTimes = -1;
-    m_modelValidShotTimes = -1;
+    shotParameters_.Reset();
+    selection_.SetIncludeSightings(false);
+    showHidden_ = false;
+    replay_.Reset();
+    pulse_ = 0;
+    modified_ = 0;
+    validShotTimes_ = -1;
+    modelValidShotTimes_ = -1;
 }
 
 // --- operations -------------------------------------------------------------------------------
 
 void CKavroDoc::SetIncludeSightings(bool include)
 {
-    if (!m_selection.SetIncludeSightings(include))
+    if (!selection_.SetIncludeSightings(include))
         return;
     UpdateAllViews(nullptr, KavroHint::IncludeSightings);
 }
@@ -155,14 +155,14 @@ bool CKavroDoc::NewDocument(IEventParams* event, const QString& shooterName, int
     if (ok)
         ok = SUCCEEDED(doc->put_ShooterName(shooterName));
     if (!ok) {
-        m_document = nullptr;
+        document_ = nullptr;
         return false;
     }
-    m_document = doc;
-    m_selection.Clear();
-    m_selection.SetIncludeSightings(true);
-    m_shotParameters.setFCoefficient(fCoefficient);
-    m_validShotTimes = 1;
+    document_ = doc;
+    selection_.Clear();
+    selection_.SetIncludeSightings(true);
+    shotParameters_.setFCoefficient(fCoefficient);
+    validShotTimes_ = 1;
     return true;
 }
 
@@ -175,19 +175,19 @@ bool CKavroDoc::LoadWithProgress(IKavroDocument* doc, int stringId)
 bool CKavroDoc::OpenDocument(const QString& path)
 {
     WaitCursor wait;
-    m_lastReadError.clear();
+    lastReadError_.clear();
     ComPtr<IKavroDocument> doc;
     if (FAILED(createInstance(kavrodoc::CLSID_KavroDocument, &doc)) || !doc) {
-        m_document = nullptr;
+        document_ = nullptr;
         UpdateAllViews(nullptr, KavroHint::Everything);
         return false;
     }
-    m_document = doc;
+    document_ = doc;
     doc->put_FileName(path);
     const bool loaded = LoadWithProgress(doc.get(), 32840);
     if (!loaded || !isValidDocument(doc.get())) {
-        doc->get_ReadErrorMsg(&m_lastReadError);
-        m_document = nullptr;
+        doc->get_ReadErrorMsg(&lastReadError_);
+        document_ = nullptr;
         ReleaseCache();
         UpdateAllViews(nullptr, KavroHint::Everything);
         return false;
@@ -200,16 +200,16 @@ bool CKavroDoc::OpenDocument(const QString& path)
         else
             GetMatchShots(&list);
     } else {
-        m_selection.SetIncludeSightings(true);
+        selection_.SetIncludeSightings(true);
         GetShots(&list);
     }
-    m_selection.Clear();
-    m_selection.Select(shotAt(list.get(), 1).get());
-    m_shotParameters.setFCoefficient(0);
-    if (m_selection.shot()) {
+    selection_.Clear();
+    selection_.Select(shotAt(list.get(), 1).get());
+    shotParameters_.setFCoefficient(0);
+    if (selection_.shot()) {
         int32_t f = 0;
-        if (ComPtr<IAimingAttr> a = attrOf(m_selection.shot()); a && SUCCEEDED(a->get_FCoefficient(&f)))
-            m_shotParameters.setFCoefficient(f);
+        if (ComPtr<IAimingAttr> a = attrOf(selection_.shot()); a && SUCCEEDED(a->get_FCoefficient(&f)))
+            shotParameters_.setFCoefficient(f);
     }
     UpdateAllViews(nullptr, KavroHint::Everything);
     return true;
@@ -217,30 +217,30 @@ bool CKavroDoc::OpenDocument(const QString& path)
 
 bool CKavroDoc::Save()
 {
-    if (!m_document)
+    if (!document_)
         return false;
     WaitCursor wait;
     HRESULT hr = E_FAIL;
     {
-        ProgressScope progress(*this, m_document.get(), 32841);
+        ProgressScope progress(*this, document_.get(), 32841);
         QString name;
-        m_document->get_FileName(&name);
+        document_->get_FileName(&name);
         if (!name.isEmpty())
-            hr = m_document->Save();
+            hr = document_->Save();
         if (FAILED(hr)) {
             QString catalog;
-            m_document->get_CatalogPath(&catalog);
+            document_->get_CatalogPath(&catalog);
             // A first save on a new machine has no catalog folder yet: make it rather than fail.
             if (!catalog.isEmpty())
                 QDir().mkpath(catalog);
-            hr = m_document->SaveUnique(catalog);
+            hr = document_->SaveUnique(catalog);
         }
     }
     // The catalog's reason is the one told: it was the last place tried.
-    m_lastSaveResult = hr;
+    lastSaveResult_ = hr;
     const bool ok = SUCCEEDED(hr);
     if (ok) {
-        m_modified = 0;
+        modified_ = 0;
         UpdateAllViews(nullptr, KavroHint::Saved);
     }
     return ok;
@@ -249,26 +249,26 @@ bool CKavroDoc::Save()
 bool CKavroDoc::OpenModel(const QString& path)
 {
     WaitCursor wait;
-    const bool hadModel = m_modelDocument != nullptr;
-    m_modelDocument = nullptr;
-    m_lastReadError.clear();
+    const bool hadModel = modelDocument_ != nullptr;
+    modelDocument_ = nullptr;
+    lastReadError_.clear();
     ComPtr<IKavroDocument> model;
     bool keep = HasDocument() && SUCCEEDED(createInstance(kavrodoc::CLSID_KavroDocument, &model)) && model;
     if (keep) {
         model->put_FileName(path);
         keep = LoadWithProgress(model.get(), 32840) && isValidDocument(model.get());
         if (!keep)
-            model->get_ReadErrorMsg(&m_lastReadError);
+            model->get_ReadErrorMsg(&lastReadError_);
     }
     if (keep) {
         ComPtr<IEventParams> mine, theirs;
-        m_document->get_Event(mine.put());
+        document_->get_Event(mine.put());
         model->get_Event(theirs.put());
         ComPtr<IAimingCollection> aimings;
         keep = mine && theirs && sameObject(mine.get(), theirs.get()) && SUCCEEDED(model->get_Aimings(aimings.put()))
             && countOf(aimings.get()) > 1;
     }
-    m_modelValidShotTimes = -1;
+    modelValidShotTimes_ = -1;
     if (!keep) {
         if (hadModel)
             UpdateAllViews(nullptr, KavroHint::Model);
@@ -282,15 +282,15 @@ bool CKavroDoc::OpenModel(const QString& path)
         if (ComPtr<IAiming> a = aimingAt(aimings.get(), i); a && SUCCEEDED(a->get_Attr(attr.put())) && attr)
             attr->put_FCoefficient(fCoefficient());
     }
-    m_modelDocument = model;
+    modelDocument_ = model;
     UpdateAllViews(nullptr, KavroHint::Model);
     return true;
 }
 
 void CKavroDoc::CloseModel()
 {
-    m_modelDocument = nullptr;
-    m_modelValidShotTimes = -1;
+    modelDocument_ = nullptr;
+    modelValidShotTimes_ = -1;
     UpdateAllViews(nullptr, KavroHint::Model);
 }
 
@@ -316,25 +316,25 @@ bool CKavroDoc::SaveModified()
 
 bool CKavroDoc::SaveCopyTo(const QString& folder)
 {
-    if (!m_document)
+    if (!document_)
         return false;
     WaitCursor wait;
-    ProgressScope progress(*this, m_document.get(), 32841);
+    ProgressScope progress(*this, document_.get(), 32841);
     QString name;
-    m_document->get_FileName(&name);
-    m_lastSaveResult = m_document->SaveUnique(folder);
-    m_document->put_FileName(name);
-    return SUCCEEDED(m_lastSaveResult);
+    document_->get_FileName(&name);
+    lastSaveResult_ = document_->SaveUnique(folder);
+    document_->put_FileName(name);
+    return SUCCEEDED(lastSaveResult_);
 }
 
 bool CKavroDoc::ClearFileName()
 {
-    return m_document && SUCCEEDED(m_document->put_FileName(QString()));
+    return document_ && SUCCEEDED(document_->put_FileName(QString()));
 }
 
 bool CKavroDoc::SetSelectedShot(IShot* shot, CView* sender)
 {
-    if (!m_selection.Select(shot))
+    if (!selection_.Select(shot))
         return false;
     UpdateAllViews(sender, KavroHint::SelectedShot);
     return true;
@@ -346,11 +346,11 @@ void CKavroDoc::AddShot(IShot* shot, IAiming* aiming)
     if (!GetAimings(&aimings))
         return;
     aimings->Add(aiming);
-    m_modified = 1;
+    modified_ = 1;
     ReleaseCache();
     bool recentred = false;
     if (shot && !isMissed(shot)) {
-        m_shotParameters.ApplyToNew(shot);
+        shotParameters_.ApplyToNew(shot);
         recentred = centreGroups() && CentreGroupOf(shot);
     }
     UpdateAllViews(nullptr, KavroHint::ShotAdded, aiming, shot, recentred);
@@ -362,7 +362,7 @@ bool CKavroDoc::AddMissedShot(bool match, ComPtr<IShot>* out)
     ComPtr<IAiming> aiming;
     if (!GetAimings(&aimings) || FAILED(aimings->AddMissed(toVariantBool(match), aiming.put())) || !aiming)
         return false;
-    m_modified = 1;
+    modified_ = 1;
     ReleaseCache();
     aiming->Shot(1, out->put());
     UpdateAllViews(nullptr, KavroHint::ShotAdded, aiming.get(), out->get());
@@ -371,28 +371,28 @@ bool CKavroDoc::AddMissedShot(bool match, ComPtr<IShot>* out)
 
 void CKavroDoc::SetPosition(const QString& name)
 {
-    if (!m_document)
+    if (!document_)
         return;
     QString current;
-    if (documentString(m_document.get(), kPosition, &current) && current == name)
+    if (documentString(document_.get(), kPosition, &current) && current == name)
         return;
-    m_document->put_Value(kPosition, Variant(name));
-    m_modified = 1;
+    document_->put_Value(kPosition, Variant(name));
+    modified_ = 1;
     UpdateAllViews(nullptr, KavroHint::Position);
 }
 
 void CKavroDoc::SetShotsParameters(int fCoefficient, float traceSeconds, int controlInterval2, float shotTimeOffset,
                                    float dispersion, bool centreGroups)
 {
-    if (!m_shotParameters.Set(fCoefficient, traceSeconds, controlInterval2, shotTimeOffset, dispersion, centreGroups))
+    if (!shotParameters_.Set(fCoefficient, traceSeconds, controlInterval2, shotTimeOffset, dispersion, centreGroups))
         return;
     ComPtr<IShotCollection> shots;
     if (GetSightingShots(&shots))
-        m_shotParameters.ApplyTo(shots.get());
+        shotParameters_.ApplyTo(shots.get());
     if (GetMatchShots(&shots))
-        m_shotParameters.ApplyTo(shots.get());
+        shotParameters_.ApplyTo(shots.get());
     if (GetModelShots(&shots))
-        m_shotParameters.ApplyTo(shots.get());
+        shotParameters_.ApplyTo(shots.get());
     UpdateAllViews(nullptr, KavroHint::ShotParameters);
 }
 
@@ -410,9 +410,9 @@ bool CKavroDoc::CentreGroupOf(IShot* shot)
 
 bool CKavroDoc::SetShowHidden(bool show)
 {
-    if (m_showHidden == show)
+    if (showHidden_ == show)
         return true;
-    m_showHidden = show;
+    showHidden_ = show;
     ReleaseCache();
     ComPtr<IAimingCollection> aimings;
     ComPtr<IShotCollection> withHidden;
@@ -429,87 +429,87 @@ bool CKavroDoc::SetShowHidden(bool show)
 
 void CKavroDoc::SetShotHidden(IShot* shot, bool hide)
 {
-    if (!shot || !m_document)
+    if (!shot || !document_)
         return;
-    if (hide && !m_showHidden && m_selection.shot() == shot)
-        m_selection.LeaveForNeighbour(NavigationSteps());
+    if (hide && !showHidden_ && selection_.shot() == shot)
+        selection_.LeaveForNeighbour(NavigationSteps());
     shot->put_Hidden(toVariantBool(hide));
     ReleaseCache();
-    m_modified = 1;
+    modified_ = 1;
     UpdateAllViews(nullptr, KavroHint::Everything);
 }
 
 void CKavroDoc::ClearAllShots()
 {
-    m_selection.Clear();
-    if (m_document)
-        m_document->ClearShots();
+    selection_.Clear();
+    if (document_)
+        document_->ClearShots();
     ReleaseCache();
-    m_selection.SetIncludeSightings(false);
-    m_modified = 1;
+    selection_.SetIncludeSightings(false);
+    modified_ = 1;
     UpdateAllViews(nullptr, KavroHint::Everything);
 }
 
 void CKavroDoc::ClearSightingShots()
 {
-    if (!m_document)
+    if (!document_)
         return;
-    m_selection.DropSightingShot();
-    m_document->ClearSightingShots();
+    selection_.DropSightingShot();
+    document_->ClearSightingShots();
     ReleaseCache();
-    m_modified = 1;
+    modified_ = 1;
     UpdateAllViews(nullptr, KavroHint::Everything);
 }
 
 void CKavroDoc::SetPulse(int pulse)
 {
-    if (pulse == m_pulse)
+    if (pulse == pulse_)
         return;
-    m_pulse = uint16_t(pulse);
+    pulse_ = uint16_t(pulse);
     UpdateAllViews(nullptr, KavroHint::Pulse);
 }
 
 void CKavroDoc::AppendPulseSample(DATE time, int pulse)
 {
-    if (m_document)
-        appendPulseSample(m_document.get(), time, pulse);
+    if (document_)
+        appendPulseSample(document_.get(), time, pulse);
 }
 
 bool CKavroDoc::ReadPulseSample(int i, DATE* time, int* pulse)
 {
-    return m_document && readPulseSample(m_document.get(), i, time, pulse);
+    return document_ && readPulseSample(document_.get(), i, time, pulse);
 }
 
 std::vector<PulseSample> CKavroDoc::PulseSamples()
 {
-    return HasDocument() ? readPulseSamples(m_document.get()) : std::vector<PulseSample>();
+    return HasDocument() ? readPulseSamples(document_.get()) : std::vector<PulseSample>();
 }
 
 // --- replay and navigation ------------------------------------------------------------------
 
 int CKavroDoc::GetReplayState()
 {
-    return m_replay.Current(m_selection.shot() != nullptr);
+    return replay_.Current(selection_.shot() != nullptr);
 }
 
 bool CKavroDoc::StartReplay()
 {
-    return m_replay.Start(m_selection.shot() != nullptr);
+    return replay_.Start(selection_.shot() != nullptr);
 }
 
 void CKavroDoc::PauseReplay()
 {
-    m_replay.Pause();
+    replay_.Pause();
 }
 
 void CKavroDoc::ResumeReplay()
 {
-    m_replay.Resume();
+    replay_.Resume();
 }
 
 void CKavroDoc::StopReplay()
 {
-    m_replay.Stop();
+    replay_.Stop();
 }
 
 ShotSteps CKavroDoc::NavigationSteps()

@@ -29,12 +29,12 @@ public:
     // --- state ---------------------------------------------------------------------------
     bool HasDocument() const;
     bool HasModel() const;
-    bool IsModified() const { return m_modified != 0; }
-    void SetModified() { m_modified = 1; }
-    void ClearModified() { m_modified = 0; }
-    QString lastReadError() const { return m_lastReadError; }
-    IKavroDocument* document() const { return m_document.get(); }
-    IKavroDocument* modelDocument() const { return m_modelDocument.get(); }
+    bool IsModified() const { return modified_ != 0; }
+    void SetModified() { modified_ = 1; }
+    void ClearModified() { modified_ = 0; }
+    QString lastReadError() const { return lastReadError_; }
+    IKavroDocument* document() const { return document_.get(); }
+    IKavroDocument* modelDocument() const { return modelDocument_.get(); }
 
     // --- getters -------------------------------------------------------------------------
     bool GetEvent(ComPtr<IEventParams>* out);
@@ -74,15 +74,15 @@ public:
     int MatchShotCountWithHidden();
 
     // --- shot display parameters -----------------------------------------------------------
-    bool includeSightings() const { return m_selection.includeSightings(); }
+    bool includeSightings() const { return selection_.includeSightings(); }
     void SetIncludeSightings(bool include); // hint 5 when it changes
-    bool showHidden() const { return m_showHidden; }
-    int fCoefficient() const { return m_shotParameters.fCoefficient(); }
-    float traceSeconds() const { return m_shotParameters.traceSeconds(); }
-    int controlInterval2() const { return m_shotParameters.controlInterval2(); }
-    float shotTimeOffset() const { return m_shotParameters.shotTimeOffset(); }
-    float dispersion() const { return m_shotParameters.dispersion(); }
-    bool centreGroups() const { return m_shotParameters.centreGroups(); }
+    bool showHidden() const { return showHidden_; }
+    int fCoefficient() const { return shotParameters_.fCoefficient(); }
+    float traceSeconds() const { return shotParameters_.traceSeconds(); }
+    int controlInterval2() const { return shotParameters_.controlInterval2(); }
+    float shotTimeOffset() const { return shotParameters_.shotTimeOffset(); }
+    float dispersion() const { return shotParameters_.dispersion(); }
+    bool centreGroups() const { return shotParameters_.centreGroups(); }
 
     // --- operations ----------------------------------------------------------------------
     void Reset();
@@ -129,29 +129,29 @@ public:
     // "Unable to save the file." with the reason of a failed save and what to do on a second line.
     static QString saveFailureText(HRESULT result);
     // That text for the last Save or SaveCopyTo.
-    QString lastSaveFailureText() const { return saveFailureText(m_lastSaveResult); }
+    QString lastSaveFailureText() const { return saveFailureText(lastSaveResult_); }
     // Tells the user, over `owner`, why the last Save or SaveCopyTo failed.
     void ShowLastSaveFailure(QWidget* owner) const;
 
 private:
-    void ReleaseCache() { m_cache.Release(); }
+    void ReleaseCache() { cache_.Release(); }
     bool LoadWithProgress(IKavroDocument* doc, int stringId);
     // The list Navigate walks, with what its series and aiming steps need.
     ShotSteps NavigationSteps();
     // Re-centres the group of a new shot: the match shots or the sighting shots.
     bool CentreGroupOf(IShot* shot);
 
-    QString m_lastReadError;
-    HRESULT m_lastSaveResult = S_OK;
-    ComPtr<IKavroDocument> m_document;
-    ComPtr<IKavroDocument> m_modelDocument;
-    ShotSelection m_selection;
-    bool m_showHidden = false;
-    int m_validShotTimes = -1;
-    int m_modelValidShotTimes = -1;
-    CachedCollections m_cache;
-    ShotParameters m_shotParameters;
-    DocumentReplay m_replay{*this};
-    uint16_t m_pulse = 0;
-    uint8_t m_modified = 0;
+    QString lastReadError_;
+    HRESULT lastSaveResult_ = S_OK;
+    ComPtr<IKavroDocument> document_;
+    ComPtr<IKavroDocument> modelDocument_;
+    ShotSelection selection_;
+    bool showHidden_ = false;
+    int validShotTimes_ = -1;
+    int modelValidShotTimes_ = -1;
+    CachedCollections cache_;
+    ShotParameters shotParameters_;
+    DocumentReplay replay_{*this};
+    uint16_t pulse_ = 0;
+    uint8_t modified_ = 0;
 };

@@ -14,42 +14,42 @@ const QString kComments = QStringLiteral("_comments");
 
 bool CKavroDoc::GetEvent(ComPtr<IEventParams>* out)
 {
-    return HasDocument() && SUCCEEDED(m_document->get_Event(out->put())) && *out;
+    return HasDocument() && SUCCEEDED(document_->get_Event(out->put())) && *out;
 }
 
 bool CKavroDoc::GetAimings(ComPtr<IAimingCollection>* out)
 {
-    return HasDocument() && m_cache.Aimings(m_document.get(), out);
+    return HasDocument() && cache_.Aimings(document_.get(), out);
 }
 
 bool CKavroDoc::GetShots(ComPtr<IShotCollection>* out)
 {
-    return HasDocument() && m_cache.Shots(m_document.get(), m_showHidden, out);
+    return HasDocument() && cache_.Shots(document_.get(), showHidden_, out);
 }
 
 bool CKavroDoc::GetSightingAimings(ComPtr<IAimingCollection>* out)
 {
-    return HasDocument() && m_cache.SightingAimings(m_document.get(), out);
+    return HasDocument() && cache_.SightingAimings(document_.get(), out);
 }
 
 bool CKavroDoc::GetMatchAimings(ComPtr<IAimingCollection>* out)
 {
-    return HasDocument() && m_cache.MatchAimings(m_document.get(), out);
+    return HasDocument() && cache_.MatchAimings(document_.get(), out);
 }
 
 bool CKavroDoc::GetSightingShots(ComPtr<IShotCollection>* out)
 {
-    return HasDocument() && m_cache.SightingShots(m_document.get(), m_showHidden, out);
+    return HasDocument() && cache_.SightingShots(document_.get(), showHidden_, out);
 }
 
 bool CKavroDoc::GetMatchShots(ComPtr<IShotCollection>* out)
 {
-    return HasDocument() && m_cache.MatchShots(m_document.get(), m_showHidden, out);
+    return HasDocument() && cache_.MatchShots(document_.get(), showHidden_, out);
 }
 
 bool CKavroDoc::GetModelAimings(ComPtr<IAimingCollection>* out)
 {
-    return HasDocument() && m_modelDocument && SUCCEEDED(m_modelDocument->get_Aimings(out->put())) && *out;
+    return HasDocument() && modelDocument_ && SUCCEEDED(modelDocument_->get_Aimings(out->put())) && *out;
 }
 
 bool CKavroDoc::GetModelShots(ComPtr<IShotCollection>* out)
@@ -60,15 +60,15 @@ bool CKavroDoc::GetModelShots(ComPtr<IShotCollection>* out)
 
 bool CKavroDoc::GetSelectedShot(ComPtr<IShot>* out)
 {
-    if (!HasDocument() || !m_selection.shot())
+    if (!HasDocument() || !selection_.shot())
         return false;
-    *out = m_selection.shot();
+    *out = selection_.shot();
     return true;
 }
 
 bool CKavroDoc::GetSelectedAiming(ComPtr<IAiming>* out)
 {
-    return HasDocument() && m_selection.shot() && FindAiming(m_selection.shot(), out);
+    return HasDocument() && selection_.shot() && FindAiming(selection_.shot(), out);
 }
 
 bool CKavroDoc::FindAiming(IShot* shot, ComPtr<IAiming>* out)
@@ -85,27 +85,27 @@ bool CKavroDoc::FindModelAiming(IShot* shot, ComPtr<IAiming>* out)
 
 bool CKavroDoc::GetShooterName(QString* out)
 {
-    return HasDocument() && SUCCEEDED(m_document->get_ShooterName(out));
+    return HasDocument() && SUCCEEDED(document_->get_ShooterName(out));
 }
 
 bool CKavroDoc::GetModelShooterName(QString* out)
 {
-    return HasDocument() && m_modelDocument && SUCCEEDED(m_modelDocument->get_ShooterName(out));
+    return HasDocument() && modelDocument_ && SUCCEEDED(modelDocument_->get_ShooterName(out));
 }
 
 bool CKavroDoc::GetComments(QString* out)
 {
-    return HasDocument() && documentString(m_document.get(), kComments, out);
+    return HasDocument() && documentString(document_.get(), kComments, out);
 }
 
 bool CKavroDoc::GetModelComments(QString* out)
 {
-    return HasDocument() && documentString(m_modelDocument.get(), kComments, out);
+    return HasDocument() && documentString(modelDocument_.get(), kComments, out);
 }
 
 bool CKavroDoc::GetPositionName(QString* out)
 {
-    return HasDocument() && positionNameOf(m_document.get(), out);
+    return HasDocument() && positionNameOf(document_.get(), out);
 }
 
 bool CKavroDoc::GetEventShortName(QString* out)
@@ -125,22 +125,22 @@ bool CKavroDoc::GetEventDisplayName(QString* out)
 
 bool CKavroDoc::GetFileVersion(int32_t* out)
 {
-    return HasDocument() && SUCCEEDED(m_document->get_FileVersion(out));
+    return HasDocument() && SUCCEEDED(document_->get_FileVersion(out));
 }
 
 bool CKavroDoc::GetFileName(QString* out)
 {
-    return m_document && SUCCEEDED(m_document->get_FileName(out));
+    return document_ && SUCCEEDED(document_->get_FileName(out));
 }
 
 int CKavroDoc::GetPulse() const
 {
-    return HasDocument() ? m_pulse : 0;
+    return HasDocument() ? pulse_ : 0;
 }
 
 int CKavroDoc::GetPulseCount()
 {
-    return HasDocument() ? GetAttrPulseCount(m_document.get()) : 0;
+    return HasDocument() ? GetAttrPulseCount(document_.get()) : 0;
 }
 
 bool CKavroDoc::IsThreePositions()
@@ -160,9 +160,9 @@ bool CKavroDoc::HasValidShotTimes()
     ComPtr<IShotCollection> shots;
     if (!GetShots(&shots))
         return false;
-    if (m_validShotTimes < 0)
-        m_validShotTimes = shotTimesStrictlyIncreasing(shots.get()) ? 1 : 0;
-    return m_validShotTimes == 1;
+    if (validShotTimes_ < 0)
+        validShotTimes_ = shotTimesStrictlyIncreasing(shots.get()) ? 1 : 0;
+    return validShotTimes_ == 1;
 }
 
 bool CKavroDoc::ModelHasValidShotTimes()
@@ -170,9 +170,9 @@ bool CKavroDoc::ModelHasValidShotTimes()
     ComPtr<IShotCollection> shots;
     if (!GetModelShots(&shots))
         return false;
-    if (m_modelValidShotTimes < 0)
-        m_modelValidShotTimes = shotTimesStrictlyIncreasing(shots.get()) ? 1 : 0;
-    return m_modelValidShotTimes == 1;
+    if (modelValidShotTimes_ < 0)
+        modelValidShotTimes_ = shotTimesStrictlyIncreasing(shots.get()) ? 1 : 0;
+    return modelValidShotTimes_ == 1;
 }
 
 TargetKind::Kind CKavroDoc::GetTargetKind()

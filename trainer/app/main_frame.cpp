@@ -54,9 +54,9 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent)
     ensureProgramResources();
     setWindowIcon(QIcon(QStringLiteral(":/kavropro/kavropro.svg")));
     // The frame hears every hint first: it was the document's first view.
-    m_doc.AddView(this);
+    doc_.AddView(this);
     commands_ = std::make_unique<FrameCommands>(
-        this, m_doc, [this] { return currentState(); }, [this](int command) { OnCommand(command); });
+        this, doc_, [this] { return currentState(); }, [this](int command) { OnCommand(command); });
     panes_ = std::make_unique<FramePanes>(*this);
     replay_ = std::make_unique<ReplayController>(*this);
     documents_ = std::make_unique<DocumentCommands>(*this);
@@ -75,7 +75,7 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent)
             &CMainFrame::OnLanguageChanged);
 
     practice_ = std::make_unique<PracticeController>(*this);
-    m_doc.UpdateAllViews(nullptr, KavroHint::Everything);
+    doc_.UpdateAllViews(nullptr, KavroHint::Everything);
     sounds_ = std::make_unique<FrameSounds>(this);
     setAcceptDrops(true);
     keys_ = std::make_unique<FrameKeys>(*this);
@@ -91,51 +91,51 @@ CMainFrame::~CMainFrame()
     if (CMainFrameBase::current() == this)
         CMainFrameBase::setCurrent(nullptr);
     panes_.reset();
-    m_doc.RemoveView(this);
+    doc_.RemoveView(this);
 }
 
 // --- window ----------------------------------------------------------------------------------
 
 void CMainFrame::buildToolBars()
 {
-    m_mainBar = new QToolBar(this);
-    m_mainBar->setObjectName(QStringLiteral("MainToolBar"));
+    mainBar_ = new QToolBar(this);
+    mainBar_->setObjectName(QStringLiteral("MainToolBar"));
     for (int id :
          std::initializer_list<int>{Cmd::StartPractice, Cmd::Open, Cmd::Save, 0, Cmd::StopPractice, Cmd::SwitchToMatch,
                                     Cmd::Continue, Cmd::AdjustSensor, 0, Cmd::OpenModel, Cmd::Series,
                                     Cmd::ShotsParameters, 0, Cmd::Print, Cmd::SoundOff, Cmd::HelpContents}) {
         if (id == 0)
-            m_mainBar->addSeparator();
+            mainBar_->addSeparator();
         else
-            commands_->addButton(m_mainBar, id);
+            commands_->addButton(mainBar_, id);
     }
-    addToolBar(Qt::TopToolBarArea, m_mainBar);
+    addToolBar(Qt::TopToolBarArea, mainBar_);
     // The window's own menu of bars may hide it too.
-    connect(m_mainBar, &QToolBar::visibilityChanged, this, [this] { commands_->inputsChanged(CommandInput::Bars); });
+    connect(mainBar_, &QToolBar::visibilityChanged, this, [this] { commands_->inputsChanged(CommandInput::Bars); });
 
-    m_previewBar = new QToolBar(this);
-    m_previewBar->setObjectName(QStringLiteral("PreviewToolBar"));
+    previewBar_ = new QToolBar(this);
+    previewBar_->setObjectName(QStringLiteral("PreviewToolBar"));
     for (int id : {Cmd::Print, Cmd::PreviousPage, Cmd::NextPage, Cmd::ClosePreview})
-        commands_->addButton(m_previewBar, id);
-    addToolBar(Qt::TopToolBarArea, m_previewBar);
-    m_previewBar->hide();
-    panes_->setWindowBars(m_mainBar, m_previewBar);
+        commands_->addButton(previewBar_, id);
+    addToolBar(Qt::TopToolBarArea, previewBar_);
+    previewBar_->hide();
+    panes_->setWindowBars(mainBar_, previewBar_);
 }
 
 void CMainFrame::buildStatusBar()
 {
-    m_statusText = new QLabel(this);
-    statusBar()->addWidget(m_statusText, 1);
+    statusText_ = new QLabel(this);
+    statusBar()->addWidget(statusText_, 1);
 }
 
 void CMainFrame::showPaneText()
 {
-    m_statusText->setText(m_prompt.isEmpty() ? m_paneText : m_prompt);
+    statusText_->setText(prompt_.isEmpty() ? paneText_ : prompt_);
 }
 
 void CMainFrame::SetStatusText(const QString& text)
 {
-    m_paneText = text;
+    paneText_ = text;
     showPaneText();
 }
 
@@ -145,7 +145,7 @@ void CMainFrame::SetStatusText(const QString& text)
 bool CMainFrame::event(QEvent* event)
 {
     if (event->type() == QEvent::StatusTip) {
-        m_prompt = static_cast<QStatusTipEvent*>(event)->tip();
+        prompt_ = static_cast<QStatusTipEvent*>(event)->tip();
         showPaneText();
         return true;
     }
@@ -160,27 +160,27 @@ QStatusBar* CMainFrame::GetStatusBar()
 void CMainFrame::BeginProgress(int stringId)
 {
     SetStatusText(uiText(stringId));
-    if (!m_progress) {
-        m_progress = new QProgressBar(this);
-        m_progress->setFixedWidth(150);
-        m_progress->setTextVisible(false);
-        statusBar()->insertWidget(1, m_progress);
+    if (!progress_) {
+        progress_ = new QProgressBar(this);
+        progress_->setFixedWidth(150);
+        progress_->setTextVisible(false);
+        statusBar()->insertWidget(1, progress_);
     }
-    m_progress->show();
-    m_progress->setRange(0, 0);
+    progress_->show();
+    progress_->setRange(0, 0);
 }
 
 void CMainFrame::EndProgress()
 {
-    delete m_progress;
-    m_progress = nullptr;
+    delete progress_;
+    progress_ = nullptr;
     SetStatusText(uiText(57345));
 }
 
 void CMainFrame::reloadTexts()
 {
     commands_->reloadTexts();
-    m_mainBar->setWindowTitle(FrameCommands::tipOf(uiText(Cmd::ToolBar)));
+    mainBar_->setWindowTitle(FrameCommands::tipOf(uiText(Cmd::ToolBar)));
     SetStatusText(uiText(57345));
     panes_->SetShotListPaneTitle();
     UpdateTitle();
@@ -191,29 +191,29 @@ void CMainFrame::OnLanguageChanged()
     reloadTexts();
     commands_->buildMenus(menuBar());
     setLayoutDirection(kavro::LanguageModule::instance().layoutDirection());
-    m_doc.UpdateAllViews(nullptr, KavroHint::Language);
+    doc_.UpdateAllViews(nullptr, KavroHint::Language);
 }
 
 void CMainFrame::UpdateTitle()
 {
     QString title;
     const QString program = uiText(128);
-    if (m_doc.HasDocument()) {
+    if (doc_.HasDocument()) {
         QString name;
-        m_doc.GetShooterName(&name);
+        doc_.GetShooterName(&name);
         title = name.isEmpty() ? uiText(32816) : name;
         QString event;
-        if (m_doc.GetEventDisplayName(&event) && !event.isEmpty())
+        if (doc_.GetEventDisplayName(&event) && !event.isEmpty())
             title += QStringLiteral(" - ") + event;
         ComPtr<IShotCollection> match;
-        if (m_doc.GetMatchShots(&match) && countOf(match.get()) > 0) {
+        if (doc_.GetMatchShots(&match) && countOf(match.get()) > 0) {
             ComPtr<IAimingAttr> attr;
             DATE entered = 0;
             if (ComPtr<IShot> first = shotAt(match.get(), 1);
                 first && SUCCEEDED(first->get_Attr(attr.put())) && attr && SUCCEEDED(attr->get_EnterTime(&entered)))
                 title += QStringLiteral(" - ") + shotTimeText(entered);
         }
-        if (m_doc.IsModified())
+        if (doc_.IsModified())
             title += QLatin1Char('*');
         title += practice_ && practice_->signalSeenLately() ? QStringLiteral(" + ") : QStringLiteral(" - ");
         title += program;
@@ -230,11 +230,11 @@ FrameState CMainFrame::currentState()
 {
     const kavro::AppOptions& options = kavro::theAppOptions();
     FrameState s;
-    s.document = m_doc.HasDocument();
+    s.document = doc_.HasDocument();
     s.preview = panes_->previewOpen();
-    s.matchShots = m_doc.MatchShotCount();
-    s.sightingShots = m_doc.SightingShotCount();
-    s.shotsWithHidden = m_doc.ShotCountWithHidden();
+    s.matchShots = doc_.MatchShotCount();
+    s.sightingShots = doc_.SightingShotCount();
+    s.shotsWithHidden = doc_.ShotCountWithHidden();
     if (practice_) {
         s.device = practice_->hasDevice();
         s.timed = practice_->timedPractice();
@@ -243,24 +243,24 @@ FrameState CMainFrame::currentState()
         s.subTarget = practice_->subTarget();
         s.resultShown = practice_->resultShown();
     }
-    s.threePositions = m_doc.IsThreePositions();
-    s.biathlon = m_doc.GetTargetKind() == TargetKind::Biathlon;
-    if (m_doc.document()) {
+    s.threePositions = doc_.IsThreePositions();
+    s.biathlon = doc_.GetTargetKind() == TargetKind::Biathlon;
+    if (doc_.document()) {
         Variant v;
-        if (SUCCEEDED(m_doc.document()->get_Value(QStringLiteral("_position"), &v)) && v.vt() == VT_BSTR)
+        if (SUCCEEDED(doc_.document()->get_Value(QStringLiteral("_position"), &v)) && v.vt() == VT_BSTR)
             s.position = v.bstr();
     }
     s.advancedMode = options.AdvancedMode;
-    s.includeSightings = m_doc.includeSightings();
-    s.showHidden = m_doc.showHidden();
+    s.includeSightings = doc_.includeSightings();
+    s.showHidden = doc_.showHidden();
     s.allTraces = panes_->allTraces();
     ComPtr<IShot> selected;
-    s.shotSelected = m_doc.GetSelectedShot(&selected);
-    s.replayState = m_doc.GetReplayState();
+    s.shotSelected = doc_.GetSelectedShot(&selected);
+    s.replayState = doc_.GetReplayState();
     s.replayAllRunning = replay_->replayAllRunning();
-    s.validModel = m_doc.HasModel();
+    s.validModel = doc_.HasModel();
     s.mailAvailable = documents_->mailAvailable();
-    s.validShotTimes = s.matchShots > 0 && m_doc.HasValidShotTimes();
+    s.validShotTimes = s.matchShots > 0 && doc_.HasValidShotTimes();
     s.toolBarShown = panes_->toolBarShown();
     s.statusBarShown = statusBar()->isVisibleTo(this);
     s.fullScreen = panes_->fullScreen();
@@ -384,17 +384,17 @@ void CMainFrame::runDocumentCommand(int command)
     case Cmd::StartPractice: NewPractice(QString(), QString()); break;
     case Cmd::Open: documents_->OnFileOpen(); break;
     case Cmd::OpenModel: documents_->OnOpenModel(); break;
-    case Cmd::CloseModel: m_doc.CloseModel(); break;
+    case Cmd::CloseModel: doc_.CloseModel(); break;
     case Cmd::Save: documents_->OnSave(); break;
     case Cmd::SendToFolder: documents_->OnSendToFolder(); break;
     case Cmd::SendToEmail: documents_->SendResultsByMail(); break;
     case Cmd::HideRestoreShot: documents_->ToggleShotHidden(); break;
     case Cmd::DeleteSightingShots: documents_->OnDeleteSightingShots(); break;
     case Cmd::DeleteAllShots: documents_->OnDeleteAllShots(); break;
-    case Cmd::Print: reportPrinting()->Print(m_doc, this); break;
+    case Cmd::Print: reportPrinting()->Print(doc_, this); break;
     case Cmd::PageSetup: reportPrinting()->PageSetup(this); break;
-    case Cmd::PrintTarget: reportPrinting()->PrintTarget(m_doc, this); break;
-    case Cmd::PrintShot: reportPrinting()->PrintShot(m_doc, this); break;
+    case Cmd::PrintTarget: reportPrinting()->PrintTarget(doc_, this); break;
+    case Cmd::PrintShot: reportPrinting()->PrintShot(doc_, this); break;
     case Cmd::Replay: replay_->OnReplay(); break;
     case Cmd::ReplayAll: replay_->ReplayAll(); break;
     case Cmd::StopPractice: StopPractice(); break;
@@ -406,8 +406,8 @@ void CMainFrame::runDocumentCommand(int command)
     case Cmd::Prone: SelectSubTarget(BiathlonTarget::Prone, QStringLiteral("prone")); break;
     case Cmd::Standing: SelectSubTarget(BiathlonTarget::Standing, QStringLiteral("standing")); break;
     case Cmd::Kneeling: SelectSubTarget(BiathlonTarget::None, QStringLiteral("kneeling")); break;
-    case Cmd::ShowHidden: m_doc.SetShowHidden(!m_doc.showHidden()); break;
-    case Cmd::Sightings: m_doc.SetIncludeSightings(!m_doc.includeSightings()); break;
+    case Cmd::ShowHidden: doc_.SetShowHidden(!doc_.showHidden()); break;
+    case Cmd::Sightings: doc_.SetIncludeSightings(!doc_.includeSightings()); break;
     case Cmd::ShotsParameters: settings_->OnShotsParameters(); break;
     case Cmd::Options: settings_->OnOptions(); break;
     case Cmd::ExpertMode: settings_->ToggleAdvancedMode(); break;
@@ -427,7 +427,7 @@ bool CMainFrame::runWindowCommand(int command)
     case Cmd::PrintPreview: panes_->OpenPreview(); return true;
     case Cmd::PreviousPage:
     case Cmd::NextPage: panes_->showPreviewPage(command == Cmd::NextPage ? 1 : -1); return true;
-    case Cmd::ToolBar: m_mainBar->setVisible(!m_mainBar->isVisible()); return true;
+    case Cmd::ToolBar: mainBar_->setVisible(!mainBar_->isVisible()); return true;
     case Cmd::StatusBar:
         statusBar()->setVisible(!statusBar()->isVisible());
         commands_->inputsChanged(CommandInput::Bars);
@@ -449,7 +449,7 @@ bool CMainFrame::runWindowCommand(int command)
 
 void CMainFrame::closeEvent(QCloseEvent* event)
 {
-    if (m_endingWithoutQuestions) {
+    if (endingWithoutQuestions_) {
         event->accept();
         return;
     }
@@ -459,7 +459,7 @@ void CMainFrame::closeEvent(QCloseEvent* event)
         return;
     }
     CommitPendingEdits();
-    if (!m_doc.SaveModified()) {
+    if (!doc_.SaveModified()) {
         event->ignore();
         return;
     }
@@ -471,12 +471,12 @@ void CMainFrame::closeEvent(QCloseEvent* event)
 
 bool CMainFrame::KeepDocumentWithoutQuestions()
 {
-    if (!m_doc.HasDocument() || !m_doc.IsModified() || m_doc.ShotCountWithHidden() == 0)
+    if (!doc_.HasDocument() || !doc_.IsModified() || doc_.ShotCountWithHidden() == 0)
         return true;
-    if (m_doc.Save())
+    if (doc_.Save())
         return true;
     std::fprintf(stderr, "kavropro: the practice could not be kept: %s\n",
-                 qPrintable(m_doc.lastSaveFailureText().replace(QLatin1Char('\n'), QLatin1Char(' '))));
+                 qPrintable(doc_.lastSaveFailureText().replace(QLatin1Char('\n'), QLatin1Char(' '))));
     return false;
 }
 
@@ -488,7 +488,7 @@ bool CMainFrame::EndWithoutQuestions()
     const bool kept = KeepDocumentWithoutQuestions();
     SaveLayout();
     titleRefreshTimer_->stop();
-    m_endingWithoutQuestions = true;
+    endingWithoutQuestions_ = true;
     close();
     return kept;
 }
@@ -496,7 +496,7 @@ bool CMainFrame::EndWithoutQuestions()
 bool CMainFrame::CommitDataForLogout(bool mayAsk)
 {
     CommitPendingEdits();
-    const bool mayGo = mayAsk ? m_doc.SaveModified() : KeepDocumentWithoutQuestions();
+    const bool mayGo = mayAsk ? doc_.SaveModified() : KeepDocumentWithoutQuestions();
     // The session may end without closing the window: the layout is kept now.
     if (mayGo)
         SaveLayout();

@@ -33,7 +33,7 @@ public:
     explicit CMainFrame(QWidget* parent = nullptr);
     ~CMainFrame() override;
 
-    CKavroDoc& doc() { return m_doc; }
+    CKavroDoc& doc() { return doc_; }
     FrameCommands& commands() { return *commands_; }
     FramePanes& panes() { return *panes_; }
     PracticeController& practice() { return *practice_; }
@@ -43,11 +43,11 @@ public:
     // --- CMainFrameBase ------------------------------------------------------------------
     QWidget* GetWindow() override { return this; }
     QStatusBar* GetStatusBar() override;
-    QProgressBar* GetProgressBar() override { return m_progress; }
+    QProgressBar* GetProgressBar() override { return progress_; }
     void BeginProgress(int stringId) override;
     void EndProgress() override;
     uint32_t* GetActivityTick() override { return practice_->activityTick(); }
-    TargetKind::Kind GetTargetKind() override { return m_doc.GetTargetKind(); }
+    TargetKind::Kind GetTargetKind() override { return doc_.GetTargetKind(); }
     bool IsDeviceConnected() override { return practice_->IsDeviceConnected(); }
     bool IsMatchStarted() override { return practice_->matchStarted(); }
     ComPtr<IKavroDevice> GetDevice() override { return practice_->device(); }
@@ -176,7 +176,7 @@ private:
     void OnLanguageChanged();
     bool KeepDocumentWithoutQuestions();
 
-    CKavroDoc m_doc;
+    CKavroDoc doc_;
     std::unique_ptr<FrameCommands> commands_;
     std::unique_ptr<FramePanes> panes_;
     std::unique_ptr<ReplayController> replay_;
@@ -185,15 +185,15 @@ private:
     std::unique_ptr<DocumentCommands> documents_;
     std::unique_ptr<FrameKeys> keys_;
     std::unique_ptr<SettingsCommands> settings_;
-    QToolBar* m_mainBar = nullptr;
-    QToolBar* m_previewBar = nullptr;
+    QToolBar* mainBar_ = nullptr;
+    QToolBar* previewBar_ = nullptr;
     // Status pane 0: its own text (idle, progress, settings) and the prompt of the command under
     // the pointer, which stands in its place while it lasts.
-    QLabel* m_statusText = nullptr;
-    QString m_paneText;
-    QString m_prompt;
-    QProgressBar* m_progress = nullptr;
-    bool m_endingWithoutQuestions = false;
+    QLabel* statusText_ = nullptr;
+    QString paneText_;
+    QString prompt_;
+    QProgressBar* progress_ = nullptr;
+    bool endingWithoutQuestions_ = false;
     // The title tells whether the sensor saw a signal lately, which no event announces.
     QTimer* titleRefreshTimer_;
 };

@@ -18,21 +18,21 @@ constexpr int kTable[kEntries][2] = {
 
 std::pair<float, float> RandomOffsetTable::next(float radius)
 {
-    int p = m_random.next() * (kEntries - 1) / kavro::CrtRandom::kMax;
-    if (m_used[p]) {
+    int p = random_.next() * (kEntries - 1) / kavro::CrtRandom::kMax;
+    if (used_[p]) {
         int found = -1;
         for (int j = 0; j < kEntries && found < 0; ++j) {
-            if (p - j >= 0 && !m_used[p - j])
+            if (p - j >= 0 && !used_[p - j])
                 found = p - j;
-            else if (p + j < kEntries && !m_used[p + j])
+            else if (p + j < kEntries && !used_[p + j])
                 found = p + j;
         }
         if (found < 0)
-            m_used.fill(false); // a round is complete: start the next one at p
+            used_.fill(false); // a round is complete: start the next one at p
         else
             p = found;
     }
-    m_used[p] = true;
+    used_[p] = true;
     return {kTable[p][0] * radius / 100.0f, kTable[p][1] * radius / 100.0f};
 }
 

@@ -8,14 +8,14 @@
 
 class RandomOffsetTable {
 public:
-    explicit RandomOffsetTable(kavro::CrtRandom& random) : m_random(random) { m_used.fill(false); }
+    explicit RandomOffsetTable(kavro::CrtRandom& random) : random_(random) { used_.fill(false); }
 
     // The next offset (x, y) in the units of `radius`.
     std::pair<float, float> next(float radius);
 
 private:
-    kavro::CrtRandom& m_random;
-    std::array<bool, 60> m_used;
+    kavro::CrtRandom& random_;
+    std::array<bool, 60> used_;
 };
 
 // The program's table over the program's generator, seeded with the time on first use.

@@ -29,8 +29,8 @@ LanguageModule& LanguageModule::instance()
 }
 
 LanguageModule::LanguageModule()
-    : m_languageFolder(GetProgramDirectory() + QStringLiteral("lang/")),
-      m_helpRoot(GetProgramDirectory() + QStringLiteral("help/"))
+    : languageFolder_(GetProgramDirectory() + QStringLiteral("lang/")),
+      helpRoot_(GetProgramDirectory() + QStringLiteral("help/"))
 {
 }
 
@@ -43,7 +43,7 @@ bool LanguageModule::loadTableFor(const InterfaceLanguage& language, std::shared
         return true;
     }
     QByteArray bytes;
-    QString folder = m_languageFolder;
+    QString folder = languageFolder_;
     if (!folder.isEmpty() && !folder.endsWith(QLatin1Char('/')))
         folder += QLatin1Char('/');
     if (FAILED(readWholeFile(folder + stringTableFileName(language), &bytes, kMaxTableBytes)))
@@ -68,9 +68,9 @@ void LanguageModule::applyLocale(int langId) const
 
 void LanguageModule::applyQtTranslation(int langId)
 {
-    if (m_qtTranslator) {
-        QCoreApplication::removeTranslator(m_qtTranslator.get());
-        m_qtTranslator.reset();
+    if (qtTranslator_) {
+        QCoreApplication::removeTranslator(qtTranslator_.get());
+        qtTranslator_.reset();
     }
     const InterfaceLanguage* language = findInterfaceLanguage(langId);
     if (!language || !language->suffix || !QCoreApplication::instance())
@@ -80,12 +80,12 @@ void LanguageModule::applyQtTranslation(int langId)
                           QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
         return; // no translation installed: English rather than nothing
     QCoreApplication::installTranslator(translator.get());
-    m_qtTranslator = std::move(translator);
+    qtTranslator_ = std::move(translator);
 }
 
 Qt::LayoutDirection LanguageModule::layoutDirection() const
 {
-    return m_rightToLeft ? Qt::RightToLeft : Qt::LeftToRight;
+    return rightToLeft_ ? Qt::RightToLeft : Qt::LeftToRight;
 }
 
 void LanguageModule::applyDirection() const
@@ -102,10 +102,10 @@ void LanguageModule::LoadLanguageResources(const SettingsKey& root)
     uint32_t stored = 0;
     int langId = root.isValid() && SUCCEEDED(root.readDword(kLocaleValue, &stored)) ? static_cast<int>(stored & 0xFFFF)
                                                                                     : langIdOfLocale(QLocale::system());
-    m_langId = langId;
-    m_help = QStringLiteral("en");
-    const bool wasRightToLeft = m_rightToLeft;
-    m_rightToLeft = false;
+    langId_ = langId;
+    help_ = QStringLiteral("en");
+    const bool wasRightToLeft = rightToLeft_;
+    rightToLeft_ = false;
     exchangeStringTable(nullptr);
 
     const InterfaceLanguage* language = findInterfaceLanguage(langId);
@@ -119,38 +119,38 @@ void LanguageModule::LoadLanguageResources(const SettingsKey& root)
     std::shared_ptr<const StringTable> table;
     if (language && loadTableFor(*language, &table)) {
         exchangeStringTable(std::move(table));
-        m_help = QString::fromLatin1(language->help);
-        m_rightToLeft = language->rightToLeft;
+        help_ = QString::fromLatin1(language->help);
+        rightToLeft_ = language->rightToLeft;
     } else {
-        m_langId = kEnglishLangId;
+        langId_ = kEnglishLangId;
     }
-    applyLocale(m_langId);
-    applyQtTranslation(m_langId);
-    if (wasRightToLeft != m_rightToLeft)
+    applyLocale(langId_);
+    applyQtTranslation(langId_);
+    if (wasRightToLeft != rightToLeft_)
         applyDirection();
 }
 
 void LanguageModule::SaveLocale(const SettingsKey& root)
 {
     if (root.isValid())
-        root.writeDword(kLocaleValue, static_cast<uint32_t>(m_langId));
+        root.writeDword(kLocaleValue, static_cast<uint32_t>(langId_));
     exchangeStringTable(nullptr);
 }
 
 LanguageModule::SwitchResult LanguageModule::switchTo(int langId)
 {
-    if (langId == m_langId)
+    if (langId == langId_)
         return SwitchResult::Unchanged;
     const InterfaceLanguage* language = findInterfaceLanguage(langId);
     std::shared_ptr<const StringTable> table;
     if (!language || !loadTableFor(*language, &table))
         return SwitchResult::Failed;
 
-    const bool directionChanged = m_rightToLeft != language->rightToLeft;
+    const bool directionChanged = rightToLeft_ != language->rightToLeft;
     exchangeStringTable(std::move(table));
-    m_langId = langId;
-    m_help = QString::fromLatin1(language->help);
-    m_rightToLeft = language->rightToLeft;
+    langId_ = langId;
+    help_ = QString::fromLatin1(language->help);
+    rightToLeft_ = language->rightToLeft;
     applyLocale(langId);
     applyQtTranslation(langId);
     if (directionChanged)
@@ -161,10 +161,10 @@ LanguageModule::SwitchResult LanguageModule::switchTo(int langId)
 
 QString LanguageModule::helpFolder() const
 {
-    QString root = m_helpRoot;
+    QString root = helpRoot_;
     if (!root.isEmpty() && !root.endsWith(QLatin1Char('/')))
         root += QLatin1Char('/');
-    return root + m_help + QLatin1Char('/');
+    return root + help_ + QLatin1Char('/');
 }
 
 bool SwitchLanguage(uint32_t command, QWidget* parent)

@@ -33,17 +33,17 @@ public:
     // languageChanged is emitted; on failure nothing changes.
     SwitchResult switchTo(int langId);
 
-    int langId() const { return m_langId; }
-    bool isRightToLeft() const { return m_rightToLeft; }
+    int langId() const { return langId_; }
+    bool isRightToLeft() const { return rightToLeft_; }
     Qt::LayoutDirection layoutDirection() const;
     // The folder of the language's help pages, with its trailing "/".
     QString helpFolder() const;
 
     // Where the string tables and help pages are looked for: by default the folders "lang" and
     // "help" beside the program.
-    void setLanguageFolder(const QString& folder) { m_languageFolder = folder; }
-    QString languageFolder() const { return m_languageFolder; }
-    void setHelpRoot(const QString& folder) { m_helpRoot = folder; }
+    void setLanguageFolder(const QString& folder) { languageFolder_ = folder; }
+    QString languageFolder() const { return languageFolder_; }
+    void setHelpRoot(const QString& folder) { helpRoot_ = folder; }
 
 signals:
     // Everything that carries text reloads it; windows follow layoutDirection() when
@@ -60,12 +60,12 @@ private:
     // interface language when Qt has a translation for it.
     void applyQtTranslation(int langId);
 
-    int m_langId = kEnglishLangId;
-    bool m_rightToLeft = false;
-    QString m_help = QStringLiteral("en");
-    QString m_languageFolder;
-    QString m_helpRoot;
-    std::unique_ptr<QTranslator> m_qtTranslator;
+    int langId_ = kEnglishLangId;
+    bool rightToLeft_ = false;
+    QString help_ = QStringLiteral("en");
+    QString languageFolder_;
+    QString helpRoot_;
+    std::unique_ptr<QTranslator> qtTranslator_;
 };
 
 // Language-menu command handler: switches, or tells the user why it could not. True when the

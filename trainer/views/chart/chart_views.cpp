@@ -84,7 +84,7 @@ void placeBar(QSplitter* s, int numerator, int denominator)
 // ----- the shared base
 
 CChartViewBase::CChartViewBase(CKavroDoc& doc, QWidget* parent)
-    : QWidget(parent), m_doc(doc), m_progress(std::make_unique<FrameProgress>(doc))
+    : QWidget(parent), doc_(doc), progress_(std::make_unique<FrameProgress>(doc))
 {
     doc.AddView(this);
 }
@@ -98,23 +98,23 @@ CChartViewBase::~CChartViewBase()
 ChartContext CChartViewBase::context() const
 {
     ChartContext ctx;
-    ctx.hasDocument = m_doc.HasDocument();
+    ctx.hasDocument = doc_.HasDocument();
     ctx.text = [](int id) { return LoadResString(uint32_t(id)); };
-    ctx.window = timeWindow(m_doc.traceSeconds(), theAppOptions().ShowControlInterval2, m_doc.controlInterval2());
+    ctx.window = timeWindow(doc_.traceSeconds(), theAppOptions().ShowControlInterval2, doc_.controlInterval2());
     ctx.highlight = colorRefOf(palette().color(QPalette::Highlight));
-    ctx.progress = m_progress.get();
+    ctx.progress = progress_.get();
     ctx.randomOffset = [](float radius) { return NextRandomOffset(radius); };
     if (!ctx.hasDocument)
         return ctx;
-    m_doc.GetEvent(&ctx.event);
-    ctx.targetKind = m_doc.GetTargetKind();
-    m_doc.GetMatchShots(&ctx.matchShots);
-    m_doc.GetMatchAimings(&ctx.matchAimings);
-    m_doc.GetModelShots(&ctx.modelShots);
-    m_doc.GetSelectedShot(&ctx.selectedShot);
-    ctx.showHidden = m_doc.showHidden();
-    ctx.fCoefficient = m_doc.fCoefficient();
-    ctx.pulse = m_doc.PulseSamples();
+    doc_.GetEvent(&ctx.event);
+    ctx.targetKind = doc_.GetTargetKind();
+    doc_.GetMatchShots(&ctx.matchShots);
+    doc_.GetMatchAimings(&ctx.matchAimings);
+    doc_.GetModelShots(&ctx.modelShots);
+    doc_.GetSelectedShot(&ctx.selectedShot);
+    ctx.showHidden = doc_.showHidden();
+    ctx.fCoefficient = doc_.fCoefficient();
+    ctx.pulse = doc_.PulseSamples();
     return ctx;
 }
 
@@ -133,15 +133,15 @@ void CChartViewBase::OnDocumentUpdate(CView*, int hint, const KavroHint::Payload
 
 void CChartViewBase::request(unsigned flags)
 {
-    if (m_refresh.request(*this, flags))
+    if (refresh_.request(*this, flags))
         RefreshIfNeeded();
 }
 
 void CChartViewBase::RefreshIfNeeded()
 {
-    m_refresh.catchUp([this](unsigned flags) {
-        if (m_controlInterval2)
-            m_controlInterval2->setChecked(theAppOptions().ShowControlInterval2);
+    refresh_.catchUp([this](unsigned flags) {
+        if (controlInterval2_)
+            controlInterval2_->setChecked(theAppOptions().ShowControlInterval2);
         WaitCursor wait;
         recalculate(flags);
         repaintCharts();
@@ -167,9 +167,9 @@ QCheckBox* CChartViewBase::addControlInterval2Box(QWidget* host)
     box->setChecked(theAppOptions().ShowControlInterval2);
     connect(box, &QCheckBox::clicked, this, [this](bool checked) {
         theAppOptions().ShowControlInterval2 = checked;
-        m_doc.UpdateAllViews(nullptr, KavroHint::ShotParameters);
+        doc_.UpdateAllViews(nullptr, KavroHint::ShotParameters);
     });
-    m_controlInterval2 = box;
+    controlInterval2_ = box;
     return box;
 }
 
@@ -185,13 +185,13 @@ void CChartViewBase::placeTopRight(QCheckBox* box, QCheckBox* rightOf, int gap)
 
 void CChartViewBase::addFractionBox(QWidget* host, unsigned flags)
 {
-    m_fraction = new QCheckBox(QStringLiteral("Fraction mode"), host);
-    connect(m_fraction, &QCheckBox::clicked, this, [this, flags] { request(flags); });
+    fraction_ = new QCheckBox(QStringLiteral("Fraction mode"), host);
+    connect(fraction_, &QCheckBox::clicked, this, [this, flags] { request(flags); });
 }
 
 bool CChartViewBase::fractionMode() const
 {
-    return m_fraction && m_fraction->isChecked();
+    return fraction_ && fraction_->isChecked();
 }
 
 bool CChartViewBase::aimingHasShots(IAiming* aiming, bool matchOnly) const
@@ -216,15 +216,15 @@ void CChartViewBase::showEvent(QShowEvent* event)
 void CChartViewBase::resizeEvent(QResizeEvent* event)
 {
     QWidget::resizeEvent(event);
-    if (m_barSplitter)
-        placeBar(m_barSplitter, m_barNumerator, m_barDenominator);
+    if (barSplitter_)
+        placeBar(barSplitter_, barNumerator_, barDenominator_);
     placeBoxes();
 }
 
 void CChartViewBase::placeBoxes()
 {
-    placeTopRight(m_controlInterval2);
-    placeTopRight(m_fraction, m_controlInterval2);
+    placeTopRight(controlInterval2_);
+    placeTopRight(fraction_, controlInterval2_);
     // The boxes sit over the charts' top right, where the top labels and the legend would be
     // drawn: each chart starts below the boxes that cover it.
     const QList<QCheckBox*> boxes = findChildren<QCheckBox*>();
@@ -247,22 +247,22 @@ std::pair<CChartWindow*, CChartWindow*> CChartViewBase::fillWithChartPair(int nu
     auto* top = new CChartWindow(splitter);
     auto* bottom = new CChartWindow(splitter);
     fillWith(splitter);
-    m_barSplitter = splitter;
-    m_barNumerator = numerator;
-    m_barDenominator = denominator;
+    barSplitter_ = splitter;
+    barNumerator_ = numerator;
+    barDenominator_ = denominator;
     return {top, bottom};
 }
 
 CSingleChartView::CSingleChartView(CKavroDoc& doc, QWidget* parent) : CChartViewBase(doc, parent)
 {
-    m_chart = new CChartWindow(this);
-    fillWith(m_chart);
+    chart_ = new CChartWindow(this);
+    fillWith(chart_);
 }
 
 CChartPairView::CChartPairView(CKavroDoc& doc, QWidget* parent, int numerator, int denominator)
     : CChartViewBase(doc, parent)
 {
-    std::tie(m_top, m_bottom) = fillWithChartPair(numerator, denominator);
+    std::tie(top_, bottom_) = fillWithChartPair(numerator, denominator);
 }
 
 // ----- distance
@@ -286,14 +286,14 @@ unsigned CDistanceView::flagsForHint(int hint, IAiming*)
 
 void CDistanceView::recalculate(unsigned)
 {
-    recalcDistance(m_top->chart(), m_bottom->chart(), context());
+    recalcDistance(top_->chart(), bottom_->chart(), context());
 }
 
 void CDistanceView::reloadTexts()
 {
     const ChartContext ctx = context();
     // Setting up again drops the data: recalculate it.
-    setupDistanceCharts(m_top->chart(), m_bottom->chart(), ctx);
+    setupDistanceCharts(top_->chart(), bottom_->chart(), ctx);
     request(kEverything);
 }
 
@@ -302,7 +302,7 @@ void CDistanceView::reloadTexts()
 CCoordinationView::CCoordinationView(CKavroDoc& doc, QWidget* parent) : CSingleChartView(doc, parent)
 {
     addControlInterval2Box(this);
-    setupCoordinationChart(m_chart->chart(), context());
+    setupCoordinationChart(chart_->chart(), context());
     request(kEverything);
 }
 
@@ -320,17 +320,17 @@ unsigned CCoordinationView::flagsForHint(int hint, IAiming* aiming)
 
 void CCoordinationView::recalculate(unsigned flags)
 {
-    recalcCoordination(m_chart->chart(), m_state, context(), flags & kDocument, flags & kModel, flags & kFrame);
+    recalcCoordination(chart_->chart(), state_, context(), flags & kDocument, flags & kModel, flags & kFrame);
 }
 
 void CCoordinationView::reloadTexts()
 {
     const ChartContext ctx = context();
-    CChartImpl& c = m_chart->chart();
+    CChartImpl& c = chart_->chart();
     c.xCaption = ctx.str(kTextTimeBeforeShot);
     c.yCaption = ctx.str(kTextDistance);
-    c.SetSeriesName(1, withCount(ctx.str(kTextCoordination), m_state.count[0]));
-    c.SetSeriesName(4, m_state.count[1] ? withCount(ctx.str(kTextModel), m_state.count[1]) : QString());
+    c.SetSeriesName(1, withCount(ctx.str(kTextCoordination), state_.count[0]));
+    c.SetSeriesName(4, state_.count[1] ? withCount(ctx.str(kTextModel), state_.count[1]) : QString());
 }
 
 // ----- time shift
@@ -339,7 +339,7 @@ CTimeShiftView::CTimeShiftView(CKavroDoc& doc, QWidget* parent) : CSingleChartVi
 {
     addControlInterval2Box(this);
     addFractionBox(this, kDocument | kModel);
-    setupTimeShiftChart(m_chart->chart(), context());
+    setupTimeShiftChart(chart_->chart(), context());
     request(kDocument | kModel);
 }
 
@@ -357,26 +357,26 @@ unsigned CTimeShiftView::flagsForHint(int hint, IAiming* aiming)
 
 void CTimeShiftView::recalculate(unsigned flags)
 {
-    recalcTimeShift(m_chart->chart(), m_state, context(), flags & kDocument, flags & kModel, fractionMode());
+    recalcTimeShift(chart_->chart(), state_, context(), flags & kDocument, flags & kModel, fractionMode());
 }
 
 void CTimeShiftView::reloadTexts()
 {
     const ChartContext ctx = context();
-    CChartImpl& c = m_chart->chart();
+    CChartImpl& c = chart_->chart();
     c.xCaption = ctx.str(kTextTimeBeforeShot);
     c.yCaption = ctx.str(kTextResult);
-    c.SetSeriesName(1, withCount(ctx.str(kTextTimeShift), m_state.count[0]));
-    c.SetSeriesName(2, m_state.count[1] ? withCount(ctx.str(kTextModel), m_state.count[1]) : QString());
+    c.SetSeriesName(1, withCount(ctx.str(kTextTimeShift), state_.count[0]));
+    c.SetSeriesName(2, state_.count[1] ? withCount(ctx.str(kTextModel), state_.count[1]) : QString());
 }
 
 // ----- speed
 
 CSpeedView::CSpeedView(CKavroDoc& doc, QWidget* parent) : CChartPairView(doc, parent, 1, 2)
 {
-    addControlInterval2Box(m_top);
-    m_top->onResized = [this] { placeBoxes(); };
-    setupSpeedCharts(m_top->chart(), m_bottom->chart(), context());
+    addControlInterval2Box(top_);
+    top_->onResized = [this] { placeBoxes(); };
+    setupSpeedCharts(top_->chart(), bottom_->chart(), context());
     request(kEverything);
 }
 
@@ -395,41 +395,41 @@ unsigned CSpeedView::flagsForHint(int hint, IAiming* aiming)
 
 void CSpeedView::recalculate(unsigned flags)
 {
-    recalcSpeed(m_top->chart(), m_bottom->chart(), m_state, context(), flags & kDocument, flags & kModel,
+    recalcSpeed(top_->chart(), bottom_->chart(), state_, context(), flags & kDocument, flags & kModel,
                 flags & kCurrent);
 }
 
 void CSpeedView::reloadTexts()
 {
     const ChartContext ctx = context();
-    for (CChartWindow* w : {m_top, m_bottom}) {
+    for (CChartWindow* w : {top_, bottom_}) {
         w->chart().xCaption = ctx.str(kTextTimeBeforeShot);
         w->chart().yCaption = ctx.str(kTextSpeedAxis);
     }
-    m_top->chart().SetSeriesName(1, withCount(ctx.str(kTextSpeed), m_state.count[0]));
-    m_top->chart().SetSeriesName(2, m_state.count[1] ? withCount(ctx.str(kTextModel), m_state.count[1]) : QString());
-    m_bottom->chart().SetSeriesName(1, ctx.str(kTextCurrentShot));
+    top_->chart().SetSeriesName(1, withCount(ctx.str(kTextSpeed), state_.count[0]));
+    top_->chart().SetSeriesName(2, state_.count[1] ? withCount(ctx.str(kTextModel), state_.count[1]) : QString());
+    bottom_->chart().SetSeriesName(1, ctx.str(kTextCurrentShot));
 }
 
 // ----- time intervals
 
 CTimeIntervalsView::CTimeIntervalsView(CKavroDoc& doc, QWidget* parent) : CChartViewBase(doc, parent)
 {
-    m_splitter = newSplitter(this);
-    m_chart = new CAdvancedChartWindow(m_splitter);
-    m_chart->onSeriesClicked = [this](int id) { OnSeriesClicked(id); };
-    m_pane = new QWidget(m_splitter);
-    auto* paneLayout = new QVBoxLayout(m_pane);
+    splitter_ = newSplitter(this);
+    chart_ = new CAdvancedChartWindow(splitter_);
+    chart_->onSeriesClicked = [this](int id) { OnSeriesClicked(id); };
+    pane_ = new QWidget(splitter_);
+    auto* paneLayout = new QVBoxLayout(pane_);
     paneLayout->setContentsMargins(0, 0, 0, 0);
-    m_paneTitle = new QLabel(m_pane);
-    paneLayout->addWidget(m_paneTitle);
-    paneLayout->addWidget(new kavro::info::CShotPageView(doc, m_pane));
+    paneTitle_ = new QLabel(pane_);
+    paneLayout->addWidget(paneTitle_);
+    paneLayout->addWidget(new kavro::info::CShotPageView(doc, pane_));
     paneLayout->addStretch(1);
     // The shot details keep their height; the chart takes what the window gains or loses.
-    m_splitter->setStretchFactor(0, 1);
-    m_splitter->setStretchFactor(1, 0);
-    fillWith(m_splitter);
-    setupIntervalsChart(m_chart->chart(), context());
+    splitter_->setStretchFactor(0, 1);
+    splitter_->setStretchFactor(1, 0);
+    fillWith(splitter_);
+    setupIntervalsChart(chart_->chart(), context());
     reloadTexts();
     request(kDocument);
 }
@@ -439,7 +439,7 @@ unsigned CTimeIntervalsView::flagsForHint(int hint, IAiming* aiming)
     switch (hint) {
     case KavroHint::Everything:
         // The shot pane belongs to one-target events; the pair of targets shows the chart alone.
-        m_pane->setVisible(doc().GetTargetKind() != TargetKind::Biathlon);
+        pane_->setVisible(doc().GetTargetKind() != TargetKind::Biathlon);
         return kDocument;
     case KavroHint::ShotParameters: return kDocument;
     case KavroHint::SelectedShot: return kSelection;
@@ -452,26 +452,26 @@ void CTimeIntervalsView::recalculate(unsigned flags)
 {
     const ChartContext ctx = context();
     if (flags & kDocument)
-        recalcIntervals(m_chart->chart(), m_state, ctx);
+        recalcIntervals(chart_->chart(), state_, ctx);
     else if (flags & kSelection)
-        updateIntervalsSelection(m_chart->chart(), m_state, ctx);
+        updateIntervalsSelection(chart_->chart(), state_, ctx);
 }
 
 void CTimeIntervalsView::reloadTexts()
 {
     const ChartContext ctx = context();
-    CChartImpl& c = m_chart->chart();
+    CChartImpl& c = chart_->chart();
     c.xCaption = ctx.str(kTextTime);
     c.yCaption = ctx.str(kTextResult);
-    m_paneTitle->setText(ctx.str(kTextShotDetails));
+    paneTitle_->setText(ctx.str(kTextShotDetails));
     // The first and last bars carry their names with the shot time: rebuild them.
-    if (m_state.count > 0)
+    if (state_.count > 0)
         request(kDocument);
 }
 
 void CTimeIntervalsView::OnSeriesClicked(int seriesId)
 {
-    ComPtr<IShot> shot = intervalsShotForSeries(m_state, context(), seriesId);
+    ComPtr<IShot> shot = intervalsShotForSeries(state_, context(), seriesId);
     if (shot)
         doc().SetSelectedShot(shot.get(), nullptr);
 }
@@ -479,21 +479,21 @@ void CTimeIntervalsView::OnSeriesClicked(int seriesId)
 void CTimeIntervalsView::resizeEvent(QResizeEvent* event)
 {
     CChartViewBase::resizeEvent(event);
-    if (m_paneSized || height() <= 0)
+    if (paneSized_ || height() <= 0)
         return;
-    m_paneSized = true;
-    const int free = std::max(0, m_splitter->height() - m_splitter->handleWidth());
+    paneSized_ = true;
+    const int free = std::max(0, splitter_->height() - splitter_->handleWidth());
     const int pane = std::min(150, free * 2 / 5);
-    m_splitter->setSizes({free - pane, pane});
+    splitter_->setSizes({free - pane, pane});
 }
 
 // ----- probability
 
 CProbabilityView::CProbabilityView(CKavroDoc& doc, QWidget* parent) : CChartPairView(doc, parent, 3, 5)
 {
-    addFractionBox(m_top, kDocument);
-    m_top->onResized = [this] { placeBoxes(); };
-    setupProbabilityCharts(m_top->chart(), m_bottom->chart(), context());
+    addFractionBox(top_, kDocument);
+    top_->onResized = [this] { placeBoxes(); };
+    setupProbabilityCharts(top_->chart(), bottom_->chart(), context());
     request(kDocument);
 }
 
@@ -509,15 +509,15 @@ unsigned CProbabilityView::flagsForHint(int hint, IAiming* aiming)
 
 void CProbabilityView::recalculate(unsigned)
 {
-    recalcProbability(m_top->chart(), m_bottom->chart(), context(), fractionMode());
+    recalcProbability(top_->chart(), bottom_->chart(), context(), fractionMode());
 }
 
 void CProbabilityView::reloadTexts()
 {
     const ChartContext ctx = context();
-    m_top->chart().xCaption = m_bottom->chart().xCaption = ctx.str(kTextBulletDispersion);
-    m_top->chart().yCaption = ctx.str(kTextProbability);
-    m_bottom->chart().yCaption = ctx.str(kTextResult);
+    top_->chart().xCaption = bottom_->chart().xCaption = ctx.str(kTextBulletDispersion);
+    top_->chart().yCaption = ctx.str(kTextProbability);
+    bottom_->chart().yCaption = ctx.str(kTextResult);
 }
 
 } // namespace kavro::charts

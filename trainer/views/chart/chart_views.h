@@ -43,7 +43,7 @@ public:
     virtual std::vector<CChartWindow*> chartWindows() = 0;
 
     ChartContext context() const;
-    CKavroDoc& doc() const { return m_doc; }
+    CKavroDoc& doc() const { return doc_; }
 
 protected:
     // The flags a hint asks for; 0 for hints the view ignores.
@@ -74,40 +74,40 @@ protected:
     // of the free height on every resize.
     std::pair<CChartWindow*, CChartWindow*> fillWithChartPair(int numerator, int denominator);
 
-    QCheckBox* m_controlInterval2 = nullptr;
-    QCheckBox* m_fraction = nullptr;
+    QCheckBox* controlInterval2_ = nullptr;
+    QCheckBox* fraction_ = nullptr;
 
 private:
-    CKavroDoc& m_doc;
+    CKavroDoc& doc_;
     // Recalculations report on the status bar of the frame showing the document.
-    std::unique_ptr<ChartProgress> m_progress;
-    HiddenRefresh m_refresh;
-    QSplitter* m_barSplitter = nullptr;
-    int m_barNumerator = 1, m_barDenominator = 2;
+    std::unique_ptr<ChartProgress> progress_;
+    HiddenRefresh refresh_;
+    QSplitter* barSplitter_ = nullptr;
+    int barNumerator_ = 1, barDenominator_ = 2;
 };
 
 // A view whose one chart fills it.
 class CSingleChartView : public CChartViewBase {
 public:
-    std::vector<CChartWindow*> chartWindows() override { return {m_chart}; }
+    std::vector<CChartWindow*> chartWindows() override { return {chart_}; }
 
 protected:
     CSingleChartView(CKavroDoc& doc, QWidget* parent);
 
-    CChartWindow* m_chart;
+    CChartWindow* chart_;
 };
 
 // A view of two charts, one above the other, whose bar goes to numerator/denominator of the free
 // height on every resize.
 class CChartPairView : public CChartViewBase {
 public:
-    std::vector<CChartWindow*> chartWindows() override { return {m_top, m_bottom}; }
+    std::vector<CChartWindow*> chartWindows() override { return {top_, bottom_}; }
 
 protected:
     CChartPairView(CKavroDoc& doc, QWidget* parent, int numerator, int denominator);
 
-    CChartWindow* m_top;
-    CChartWindow* m_bottom;
+    CChartWindow* top_;
+    CChartWindow* bottom_;
 };
 
 class CDistanceView final : public CChartPairView {
@@ -123,7 +123,7 @@ protected:
 class CCoordinationView final : public CSingleChartView {
 public:
     CCoordinationView(CKavroDoc& doc, QWidget* parent = nullptr);
-    const CoordinationState& state() const { return m_state; }
+    const CoordinationState& state() const { return state_; }
 
 protected:
     unsigned flagsForHint(int hint, IAiming* aiming) override;
@@ -131,7 +131,7 @@ protected:
     void reloadTexts() override;
 
 private:
-    CoordinationState m_state;
+    CoordinationState state_;
 };
 
 class CTimeShiftView final : public CSingleChartView {
@@ -144,7 +144,7 @@ protected:
     void reloadTexts() override;
 
 private:
-    TimeShiftState m_state;
+    TimeShiftState state_;
 };
 
 class CSpeedView final : public CChartPairView {
@@ -157,15 +157,15 @@ protected:
     void reloadTexts() override;
 
 private:
-    SpeedState m_state;
+    SpeedState state_;
 };
 
 class CTimeIntervalsView final : public CChartViewBase {
 public:
     CTimeIntervalsView(CKavroDoc& doc, QWidget* parent = nullptr);
-    std::vector<CChartWindow*> chartWindows() override { return {m_chart}; }
-    CAdvancedChartWindow* chart() const { return m_chart; }
-    QWidget* shotPane() const { return m_pane; }
+    std::vector<CChartWindow*> chartWindows() override { return {chart_}; }
+    CAdvancedChartWindow* chart() const { return chart_; }
+    QWidget* shotPane() const { return pane_; }
     // A click on a bar: selects that match shot.
     void OnSeriesClicked(int seriesId);
 
@@ -176,12 +176,12 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
-    QSplitter* m_splitter;
-    CAdvancedChartWindow* m_chart;
-    QWidget* m_pane;
-    QLabel* m_paneTitle;
-    IntervalsState m_state;
-    bool m_paneSized = false;
+    QSplitter* splitter_;
+    CAdvancedChartWindow* chart_;
+    QWidget* pane_;
+    QLabel* paneTitle_;
+    IntervalsState state_;
+    bool paneSized_ = false;
 };
 
 class CProbabilityView final : public CChartPairView {

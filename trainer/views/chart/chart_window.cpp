@@ -25,23 +25,23 @@ CChartWindow::CChartWindow(QWidget* parent) : QWidget(parent)
 
 void CChartWindow::OnCreate()
 {
-    m_chart.OnCreate(96, uiLanguageId() & 0x3FF, LoadResString(kVerticalCaptionFace));
+    chart_.OnCreate(96, uiLanguageId() & 0x3FF, LoadResString(kVerticalCaptionFace));
 }
 
 ChartDrawRequest CChartWindow::screenRequest(QPainter* painter) const
 {
     ChartDrawRequest r;
     r.painter = painter;
-    r.rect = {0, std::min(m_coveredTop, height()), width(), height()};
+    r.rect = {0, std::min(coveredTop_, height()), width(), height()};
     return r;
 }
 
 void CChartWindow::setCoveredTop(int height)
 {
     height = std::max(0, height);
-    if (height == m_coveredTop)
+    if (height == coveredTop_)
         return;
-    m_coveredTop = height;
+    coveredTop_ = height;
     update();
 }
 
@@ -50,9 +50,9 @@ void CChartWindow::paintEvent(QPaintEvent*)
     QPainter painter(this);
     // Labels of values beyond the ranges may stand outside the chart's rectangle; never under the
     // boxes.
-    if (m_coveredTop > 0)
-        painter.setClipRect(QRect(0, m_coveredTop, width(), std::max(0, height() - m_coveredTop)));
-    m_chart.Draw(screenRequest(&painter));
+    if (coveredTop_ > 0)
+        painter.setClipRect(QRect(0, coveredTop_, width(), std::max(0, height() - coveredTop_)));
+    chart_.Draw(screenRequest(&painter));
 }
 
 void CChartWindow::resizeEvent(QResizeEvent* event)

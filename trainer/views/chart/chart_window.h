@@ -12,8 +12,8 @@ class CChartWindow : public QWidget {
 public:
     explicit CChartWindow(QWidget* parent = nullptr);
 
-    CChartImpl& chart() { return m_chart; }
-    const CChartImpl& chart() const { return m_chart; }
+    CChartImpl& chart() { return chart_; }
+    const CChartImpl& chart() const { return chart_; }
     // Makes the chart's fonts for the interface language again.
     void OnCreate();
     // The request a paint of the window makes.
@@ -29,8 +29,8 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
-    CChartImpl m_chart;
-    int m_coveredTop = 0;
+    CChartImpl chart_;
+    int coveredTop_ = 0;
 };
 
 class CAdvancedChartWindow : public CChartWindow {

@@ -14,36 +14,36 @@ namespace kavro::info {
 
 void InfoPageModel::set(const QString& id, const QString& text, bool visible)
 {
-    PageElement& e = m_elements[id];
+    PageElement& e = elements_[id];
     e.text = text;
     e.visible = visible;
 }
 
 void InfoPageModel::setModel(const QString& id, const QString& text)
 {
-    m_elements[id].model = text;
+    elements_[id].model = text;
 }
 void InfoPageModel::show(const QString& id, bool visible)
 {
-    m_elements[id].visible = visible;
+    elements_[id].visible = visible;
 }
 
 QString InfoPageModel::text(const QString& id) const
 {
-    auto it = m_elements.find(id);
-    return it == m_elements.end() ? QString() : it->second.text;
+    auto it = elements_.find(id);
+    return it == elements_.end() ? QString() : it->second.text;
 }
 
 std::optional<QString> InfoPageModel::model(const QString& id) const
 {
-    auto it = m_elements.find(id);
-    return it == m_elements.end() ? std::nullopt : it->second.model;
+    auto it = elements_.find(id);
+    return it == elements_.end() ? std::nullopt : it->second.model;
 }
 
 bool InfoPageModel::visible(const QString& id) const
 {
-    auto it = m_elements.find(id);
-    return it == m_elements.end() || it->second.visible;
+    auto it = elements_.find(id);
+    return it == elements_.end() || it->second.visible;
 }
 
 const std::vector<QString>& infoTitleIds()

@@ -29,7 +29,7 @@ public:
     bool visible(const QString& id) const;
 
 private:
-    std::map<QString, PageElement> m_elements;
+    std::map<QString, PageElement> elements_;
 };
 
 // The title texts of the page in the interface language, by element id ("idResultTitle"...).

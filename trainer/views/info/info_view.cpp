@@ -67,10 +67,10 @@ const QString kTargetIds[]
 
 } // namespace
 
-CInfoView::CInfoView(CKavroDoc& doc, QWidget* parent) : QWidget(parent), m_doc(doc)
+CInfoView::CInfoView(CKavroDoc& doc, QWidget* parent) : QWidget(parent), doc_(doc)
 {
     build();
-    m_doc.AddView(this);
+    doc_.AddView(this);
 }
 
 CInfoView::~CInfoView()
@@ -86,8 +86,8 @@ QLabel* CInfoView::valueLabel(const QString& id)
     l->setWordWrap(true);
     l->setTextInteractionFlags(Qt::TextSelectableByMouse);
     l->setObjectName(id);
-    m_elements[id] = l;
-    m_values.insert(id);
+    elements_[id] = l;
+    values_.insert(id);
     return l;
 }
 
@@ -119,7 +119,7 @@ QWidget* CInfoView::addTarget(const QString& id, QWidget* parent)
     widget->setMinimumSize(320, 320);
     widget->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
     host->target()->put_Selectable(toVariantBool(!id.endsWith(QLatin1Char('2'))));
-    m_targets[id] = std::move(host);
+    targets_[id] = std::move(host);
     return widget;
 }
 
@@ -140,11 +140,11 @@ void CInfoView::build()
     // Introduction without a practice.
     auto* intro = new QWidget(content);
     intro->setObjectName(QStringLiteral("idIntro"));
-    m_elements[intro->objectName()] = intro;
+    elements_[intro->objectName()] = intro;
     auto* introLayout = new QVBoxLayout(intro);
     auto* introText = new QLabel(intro);
     introText->setWordWrap(true);
-    m_titles[QStringLiteral("intro")] = introText;
+    titles_[QStringLiteral("intro")] = introText;
     introLayout->addWidget(introText);
     auto* buttons = new QHBoxLayout;
     auto* start = new QPushButton(intro);
@@ -162,7 +162,7 @@ void CInfoView::build()
 
     auto* all = new QWidget(content);
     all->setObjectName(QStringLiteral("idAllInfo"));
-    m_elements[all->objectName()] = all;
+    elements_[all->objectName()] = all;
     v->addWidget(all);
     v->addStretch();
     auto* allLayout = new QVBoxLayout(all);
@@ -172,15 +172,15 @@ void CInfoView::build()
     allLayout->addLayout(head);
     auto caption = [&](const QString& key, int row, int column = 0) {
         QLabel* l = boldLabel(all);
-        m_titles[key] = l;
+        titles_[key] = l;
         head->addWidget(l, row, column, Qt::AlignTop);
     };
     caption(QStringLiteral("shooter"), 0);
-    m_name = new QLineEdit(all);
-    m_name->setObjectName(QStringLiteral("idShooterName"));
-    m_elements[m_name->objectName()] = m_name;
-    connect(m_name, &QLineEdit::editingFinished, this, [this] { commitName(); });
-    head->addWidget(m_name, 0, 1);
+    name_ = new QLineEdit(all);
+    name_->setObjectName(QStringLiteral("idShooterName"));
+    elements_[name_->objectName()] = name_;
+    connect(name_, &QLineEdit::editingFinished, this, [this] { commitName(); });
+    head->addWidget(name_, 0, 1);
     caption(QStringLiteral("event"), 1);
     head->addWidget(valueLabel(QStringLiteral("idEvent")), 1, 1);
     caption(QStringLiteral("date"), 2);
@@ -191,16 +191,16 @@ void CInfoView::build()
     comments->setObjectName(QStringLiteral("idComments"));
     comments->setMaximumHeight(90);
     comments->onCommit = [this] { commitComments(); };
-    m_comments = comments;
-    m_elements[m_comments->objectName()] = m_comments;
-    head->addWidget(m_comments, 3, 1);
+    comments_ = comments;
+    elements_[comments_->objectName()] = comments_;
+    head->addWidget(comments_, 3, 1);
     auto* modelRow = new QWidget(all);
     modelRow->setObjectName(QStringLiteral("idModelInfoRow"));
-    m_elements[modelRow->objectName()] = modelRow;
+    elements_[modelRow->objectName()] = modelRow;
     auto* modelLayout = new QGridLayout(modelRow);
     modelLayout->setContentsMargins(0, 0, 0, 0);
     QLabel* modelCaption = boldLabel(modelRow);
-    m_titles[QStringLiteral("model")] = modelCaption;
+    titles_[QStringLiteral("model")] = modelCaption;
     modelLayout->addWidget(modelCaption, 0, 0, Qt::AlignTop);
     modelLayout->addWidget(valueLabel(QStringLiteral("idShooterNameModel")), 0, 1);
     modelLayout->addWidget(valueLabel(QStringLiteral("idCommentsModel")), 1, 1);
@@ -210,13 +210,13 @@ void CInfoView::build()
     // The statistics: a title, then the value or labelled values.
     auto* stats = new QWidget(all);
     stats->setObjectName(QStringLiteral("idStatRow"));
-    m_elements[stats->objectName()] = stats;
+    elements_[stats->objectName()] = stats;
     auto* grid = new QGridLayout(stats);
     int row = 0;
     using Parts = std::vector<std::pair<QString, QString>>; // label title id (may be empty), value id
     auto stat = [&](const QString& titleId, const Parts& parts, const QString& rowId = QString()) {
         QLabel* title = boldLabel(stats);
-        m_titles[titleId] = title;
+        titles_[titleId] = title;
         auto* values = new QWidget(stats);
         auto* vl = new QVBoxLayout(values);
         vl->setContentsMargins(0, 0, 0, 0);
@@ -227,8 +227,8 @@ void CInfoView::build()
             if (!labelId.isEmpty()) {
                 auto* label = new QLabel(values);
                 label->setObjectName(labelId);
-                m_titles[labelId] = label;
-                m_elements[labelId] = label;
+                titles_[labelId] = label;
+                elements_[labelId] = label;
                 line->addWidget(label);
             }
             line->addWidget(valueLabel(valueId), 1);
@@ -236,7 +236,7 @@ void CInfoView::build()
         }
         if (!rowId.isEmpty()) {
             title->setObjectName(rowId);
-            m_elements[rowId] = title;
+            elements_[rowId] = title;
             values->setObjectName(rowId + QStringLiteral("Values"));
         }
         grid->addWidget(title, row, 0, Qt::AlignTop);
@@ -273,11 +273,11 @@ void CInfoView::build()
     for (int i = 0; i < 6; ++i) {
         auto* cell = new QWidget(all);
         cell->setObjectName(rows[i].first);
-        m_elements[rows[i].first] = cell;
+        elements_[rows[i].first] = cell;
         auto* cl = new QVBoxLayout(cell);
         cl->setContentsMargins(0, 0, 0, 0);
         QLabel* heading = boldLabel(cell);
-        m_titles[QStringLiteral("heading") + kTargetIds[i]] = heading;
+        titles_[QStringLiteral("heading") + kTargetIds[i]] = heading;
         cl->addWidget(heading);
         cl->addWidget(addTarget(kTargetIds[i], cell), 1);
         targets->addWidget(cell, 0, i < 2 ? i : (i - 2) / 2 * 2 + (i - 2) % 2);
@@ -287,20 +287,20 @@ void CInfoView::build()
 
 QWidget* CInfoView::element(const QString& id) const
 {
-    auto it = m_elements.find(id);
-    return it == m_elements.end() ? nullptr : it->second;
+    auto it = elements_.find(id);
+    return it == elements_.end() ? nullptr : it->second;
 }
 
 ITarget* CInfoView::target(const QString& id) const
 {
-    auto it = m_targets.find(id);
-    return it == m_targets.end() ? nullptr : it->second->target();
+    auto it = targets_.find(id);
+    return it == targets_.end() ? nullptr : it->second->target();
 }
 
 void CInfoView::reloadTexts()
 {
     for (const QString& id : infoTitleIds())
-        if (auto it = m_titles.find(id); it != m_titles.end())
+        if (auto it = titles_.find(id); it != titles_.end())
             it->second->setText(infoTitle(id));
     const std::pair<const char*, uint32_t> own[] = {{"intro", IDS_INFO_INTRO},
                                                     {"shooter", IDS_INFO_SHOOTER},
@@ -315,7 +315,7 @@ void CInfoView::reloadTexts()
                                                     {"headingTargetStanding2", IDS_INFO_STANDING},
                                                     {"headingTargetProne2", IDS_INFO_PRONE}};
     for (const auto& [key, id] : own)
-        if (auto it = m_titles.find(QString::fromLatin1(key)); it != m_titles.end())
+        if (auto it = titles_.find(QString::fromLatin1(key)); it != titles_.end())
             it->second->setText(LoadResString(id));
     if (auto* b = findChild<QPushButton*>(QStringLiteral("idStartPractice")))
         b->setText(LoadResString(IDS_INFO_START_PRACTICE));
@@ -332,9 +332,9 @@ void CInfoView::OnDocumentUpdate(CView*, int hint, const KavroHint::Payload& pay
     case KavroHint::Model: request(kModel); break;
     case KavroHint::SelectedShot: {
         ComPtr<IShot> shot;
-        m_doc.GetSelectedShot(&shot);
+        doc_.GetSelectedShot(&shot);
         static const std::vector<QString> one = {"Target1"}, two = {"TargetStanding1", "TargetProne1"};
-        for (const QString& id : m_doc.GetTargetKind() == TargetKind::Biathlon ? two : one)
+        for (const QString& id : doc_.GetTargetKind() == TargetKind::Biathlon ? two : one)
             if (ITarget* t = target(id))
                 t->put_SelectedShot(shot.get());
         break;
@@ -354,7 +354,7 @@ void CInfoView::OnDocumentUpdate(CView*, int hint, const KavroHint::Payload& pay
 
 void CInfoView::request(unsigned flags)
 {
-    if (m_refresh.request(*this, flags))
+    if (refresh_.request(*this, flags))
         RefreshIfNeeded();
 }
 
@@ -366,7 +366,7 @@ void CInfoView::showEvent(QShowEvent* event)
 
 void CInfoView::RefreshIfNeeded()
 {
-    m_refresh.catchUp([this](unsigned flags) { refresh(flags); });
+    refresh_.catchUp([this](unsigned flags) { refresh(flags); });
 }
 
 void CInfoView::refresh(unsigned flags)
@@ -374,25 +374,25 @@ void CInfoView::refresh(unsigned flags)
     if (flags & kTexts)
         reloadTexts();
     if (flags & kDocument)
-        m_columns.document = documentStatistics(m_doc);
+        columns_.document = documentStatistics(doc_);
     if (flags & (kDocument | kModel))
-        m_columns.model = modelStatistics(m_doc);
-    m_page = BuildInfoPage(m_doc, m_columns);
+        columns_.model = modelStatistics(doc_);
+    page_ = BuildInfoPage(doc_, columns_);
     fill();
 }
 
 void CInfoView::fill()
 {
-    m_loading = true;
-    for (const auto& [id, widget] : m_elements) {
-        widget->setVisible(m_page.visible(id));
-        if (auto* label = qobject_cast<QLabel*>(widget); label && m_values.count(id))
-            label->setText(valueHtml(m_page.text(id), m_page.model(id), layoutDirection()));
+    loading_ = true;
+    for (const auto& [id, widget] : elements_) {
+        widget->setVisible(page_.visible(id));
+        if (auto* label = qobject_cast<QLabel*>(widget); label && values_.count(id))
+            label->setText(valueHtml(page_.text(id), page_.model(id), layoutDirection()));
     }
     // The values' own boxes follow their title rows.
     if (QWidget* w = findChild<QWidget*>(QStringLiteral("idResultIntCoinsidedRowValues")))
-        w->setVisible(m_page.visible(QStringLiteral("idResultIntCoinsidedRow")));
-    m_loading = false;
+        w->setVisible(page_.visible(QStringLiteral("idResultIntCoinsidedRow")));
+    loading_ = false;
     loadName();
     loadComments();
     fillTargets();
@@ -401,38 +401,38 @@ void CInfoView::fill()
 // A refresh while the user types (a shot arrives) keeps the typing; it is taken when committed.
 void CInfoView::loadName()
 {
-    if (m_name->isModified())
+    if (name_->isModified())
         return;
     QString name;
-    m_doc.GetShooterName(&name);
-    m_loading = true;
-    if (m_name->text() != name)
-        m_name->setText(name);
-    m_loading = false;
+    doc_.GetShooterName(&name);
+    loading_ = true;
+    if (name_->text() != name)
+        name_->setText(name);
+    loading_ = false;
 }
 
 void CInfoView::loadComments()
 {
-    if (m_comments->document()->isModified())
+    if (comments_->document()->isModified())
         return;
     QString text;
-    m_doc.GetComments(&text);
-    m_loading = true;
-    if (m_comments->toPlainText() != text)
-        m_comments->setPlainText(text);
-    m_comments->document()->setModified(false);
-    m_loading = false;
+    doc_.GetComments(&text);
+    loading_ = true;
+    if (comments_->toPlainText() != text)
+        comments_->setPlainText(text);
+    comments_->document()->setModified(false);
+    loading_ = false;
 }
 
 void CInfoView::fillTargets()
 {
     ComPtr<IEventParams> event;
     ComPtr<IAimingCollection> docMatch, modelAll, modelMatch;
-    m_doc.GetEvent(&event);
-    m_doc.GetMatchAimings(&docMatch);
-    if (m_doc.GetModelAimings(&modelAll))
+    doc_.GetEvent(&event);
+    doc_.GetMatchAimings(&docMatch);
+    if (doc_.GetModelAimings(&modelAll))
         modelAll->Match(modelMatch.put());
-    const bool two = m_doc.GetTargetKind() == TargetKind::Biathlon;
+    const bool two = doc_.GetTargetKind() == TargetKind::Biathlon;
     // Position 0 shows every match aiming on the event's first target; 1 standing, 2 prone.
     auto fillOne = [&](const char* id, IAimingCollection* aimings, int position) {
         const int subTarget = position == 0 ? 1 : position;
@@ -465,7 +465,7 @@ void CInfoView::fillTargets()
         fillOne("Target2", modelMatch.get(), 0);
         // Each column's group centre.
         const std::pair<const char*, const std::optional<InfoStatistics>*> marks[]
-            = {{"Target1", &m_columns.document}, {"Target2", &m_columns.model}};
+            = {{"Target1", &columns_.document}, {"Target2", &columns_.model}};
         for (const auto& [id, stats] : marks)
             if (ITarget* t = target(QString::fromLatin1(id)); t && *stats && (*stats)->hits > 0)
                 AddMarkCross(t, (*stats)->meanBreachX, (*stats)->meanBreachY);
@@ -477,18 +477,18 @@ void CInfoView::fillTargets()
 // show a document that has gone, and must not write it into the one that came.
 void CInfoView::commitName()
 {
-    if (m_loading || !m_name->isModified())
+    if (loading_ || !name_->isModified())
         return;
-    m_name->setModified(false);
-    UIShooterNameChange(m_name->text());
+    name_->setModified(false);
+    UIShooterNameChange(name_->text());
 }
 
 void CInfoView::commitComments()
 {
-    if (m_loading || !m_comments->document()->isModified())
+    if (loading_ || !comments_->document()->isModified())
         return;
-    m_comments->document()->setModified(false);
-    UICommentChange(m_comments->toPlainText());
+    comments_->document()->setModified(false);
+    UICommentChange(comments_->toPlainText());
 }
 
 void CInfoView::CommitPendingEdits()
@@ -500,32 +500,32 @@ void CInfoView::CommitPendingEdits()
 void CInfoView::UIShooterNameChange(const QString& name)
 {
     QString current;
-    if (!m_doc.HasDocument() || !m_doc.GetShooterName(&current) || current == name)
+    if (!doc_.HasDocument() || !doc_.GetShooterName(&current) || current == name)
         return;
-    if (FAILED(m_doc.document()->put_ShooterName(name)))
+    if (FAILED(doc_.document()->put_ShooterName(name)))
         return;
-    m_doc.SetModified();
-    m_doc.UpdateAllViews(this, KavroHint::ShooterName);
+    doc_.SetModified();
+    doc_.UpdateAllViews(this, KavroHint::ShooterName);
 }
 
 void CInfoView::UICommentChange(const QString& text)
 {
     QString current;
-    if (!m_doc.HasDocument())
+    if (!doc_.HasDocument())
         return;
-    m_doc.GetComments(&current);
+    doc_.GetComments(&current);
     if (current == text)
         return;
-    if (FAILED(m_doc.document()->put_Value(QStringLiteral("_comments"), Variant(text))))
+    if (FAILED(doc_.document()->put_Value(QStringLiteral("_comments"), Variant(text))))
         return;
-    m_doc.SetModified();
-    m_doc.UpdateAllViews(this, KavroHint::Comments);
+    doc_.SetModified();
+    doc_.UpdateAllViews(this, KavroHint::Comments);
 }
 
 // The command runs once the button's click is over, as a posted command message would.
 void CInfoView::postCommand(int command)
 {
-    CMainFrameBase* frame = CMainFrameBase::of(m_doc);
+    CMainFrameBase* frame = CMainFrameBase::of(doc_);
     if (QWidget* window = frame ? frame->GetWindow() : nullptr)
         QMetaObject::invokeMethod(
             window, [frame, command] { frame->OnCommand(command); }, Qt::QueuedConnection);
@@ -542,17 +542,17 @@ void CInfoView::UIOpen()
 
 void CInfoView::UISelectionChanged(IShot* shot)
 {
-    if (!m_doc.HasDocument())
+    if (!doc_.HasDocument())
         return;
-    m_doc.SetSelectedShot(shot, this);
+    doc_.SetSelectedShot(shot, this);
 }
 
 void CInfoView::UIDblClickShot(IShot* shot)
 {
-    if (!m_doc.HasDocument())
+    if (!doc_.HasDocument())
         return;
     UISelectionChanged(shot);
-    m_doc.StartReplay();
+    doc_.StartReplay();
 }
 
 void CInfoView::ApplyBreachColors()
@@ -568,7 +568,7 @@ void CInfoView::ApplyBreachColors()
 
 bool CInfoView::SetTargetZoom(float zoom)
 {
-    if (!m_doc.HasDocument())
+    if (!doc_.HasDocument())
         return false;
     for (const char* id : {"Target1", "Target2"})
         if (ITarget* t = target(QString::fromLatin1(id)))

@@ -44,7 +44,7 @@ public:
 
     // Recomputes what waits (also before printing).
     void RefreshIfNeeded();
-    const InfoPageModel& page() const { return m_page; }
+    const InfoPageModel& page() const { return page_; }
     // The widget showing an element (value labels, fields, rows), for tests.
     QWidget* element(const QString& id) const;
     ITarget* target(const QString& id) const;
@@ -68,17 +68,17 @@ private:
     QWidget* addTarget(const QString& id, QWidget* parent);
     void postCommand(int command);
 
-    CKavroDoc& m_doc;
-    InfoPageModel m_page;
-    InfoColumns m_columns;
-    HiddenRefresh m_refresh{kDocument | kModel | kTexts};
-    std::map<QString, QWidget*> m_elements;
-    std::set<QString> m_values; // the labels that show the page's figures
-    std::map<QString, QLabel*> m_titles; // static texts by string id or title id
-    std::map<QString, std::unique_ptr<CTargetHost>> m_targets;
-    QLineEdit* m_name = nullptr;
-    QPlainTextEdit* m_comments = nullptr;
-    bool m_loading = false;
+    CKavroDoc& doc_;
+    InfoPageModel page_;
+    InfoColumns columns_;
+    HiddenRefresh refresh_{kDocument | kModel | kTexts};
+    std::map<QString, QWidget*> elements_;
+    std::set<QString> values_; // the labels that show the page's figures
+    std::map<QString, QLabel*> titles_; // static texts by string id or title id
+    std::map<QString, std::unique_ptr<CTargetHost>> targets_;
+    QLineEdit* name_ = nullptr;
+    QPlainTextEdit* comments_ = nullptr;
+    bool loading_ = false;
 };
 
 } // namespace kavro::info

@@ -11,19 +11,19 @@
 
 namespace kavro::info {
 
-CShotPageView::CShotPageView(CKavroDoc& doc, QWidget* parent) : QWidget(parent), m_doc(doc)
+CShotPageView::CShotPageView(CKavroDoc& doc, QWidget* parent) : QWidget(parent), doc_(doc)
 {
     auto* form = new QFormLayout(this);
     for (const QString& id : shotPageIds()) {
         auto* caption = new QLabel(this);
         auto* value = new QLabel(this);
         value->setObjectName(id);
-        m_captions.push_back(caption);
-        m_values[id] = value;
+        captions_.push_back(caption);
+        values_[id] = value;
         form->addRow(caption, value);
     }
     reloadTexts();
-    m_doc.AddView(this);
+    doc_.AddView(this);
 }
 
 CShotPageView::~CShotPageView()
@@ -34,14 +34,14 @@ CShotPageView::~CShotPageView()
 
 QLabel* CShotPageView::value(const QString& id) const
 {
-    auto it = m_values.find(id);
-    return it == m_values.end() ? nullptr : it->second;
+    auto it = values_.find(id);
+    return it == values_.end() ? nullptr : it->second;
 }
 
 void CShotPageView::reloadTexts()
 {
-    for (size_t i = 0; i < m_captions.size(); ++i)
-        m_captions[i]->setText(LoadResString(IDS_SHOT_NUMBER + uint32_t(i)));
+    for (size_t i = 0; i < captions_.size(); ++i)
+        captions_[i]->setText(LoadResString(IDS_SHOT_NUMBER + uint32_t(i)));
 }
 
 void CShotPageView::OnDocumentUpdate(CView*, int hint, const KavroHint::Payload&)
@@ -52,7 +52,7 @@ void CShotPageView::OnDocumentUpdate(CView*, int hint, const KavroHint::Payload&
     case KavroHint::SelectedShot:
     case KavroHint::ShotAdded:
     case KavroHint::AimingConcluded:
-        if (m_refresh.request(*this, 1))
+        if (refresh_.request(*this, 1))
             refreshIfNeeded();
         break;
     default: break;
@@ -67,10 +67,10 @@ void CShotPageView::showEvent(QShowEvent* event)
 
 void CShotPageView::refreshIfNeeded()
 {
-    m_refresh.catchUp([this](unsigned) {
-        m_page = BuildShotPage(m_doc);
-        for (const auto& [id, label] : m_values)
-            label->setText(m_page.text(id));
+    refresh_.catchUp([this](unsigned) {
+        page_ = BuildShotPage(doc_);
+        for (const auto& [id, label] : values_)
+            label->setText(page_.text(id));
     });
 }
 

@@ -18,7 +18,7 @@ public:
     ~CShotPageView() override;
 
     void OnDocumentUpdate(CView* sender, int hint, const KavroHint::Payload& payload) override;
-    const InfoPageModel& page() const { return m_page; }
+    const InfoPageModel& page() const { return page_; }
     QLabel* value(const QString& id) const;
 
 protected:
@@ -28,11 +28,11 @@ private:
     void reloadTexts();
     void refreshIfNeeded();
 
-    CKavroDoc& m_doc;
-    InfoPageModel m_page;
-    std::map<QString, QLabel*> m_values;
-    std::vector<QLabel*> m_captions;
-    HiddenRefresh m_refresh{1}; // values given while hidden are shown once the page is shown
+    CKavroDoc& doc_;
+    InfoPageModel page_;
+    std::map<QString, QLabel*> values_;
+    std::vector<QLabel*> captions_;
+    HiddenRefresh refresh_{1}; // values given while hidden are shown once the page is shown
 };
 
 } // namespace kavro::info

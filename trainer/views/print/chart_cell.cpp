@@ -38,7 +38,7 @@ void CPrintoutChartCell::SetChart(const charts::CChartImpl& from)
     for (const charts::ChartBand& b : from.bands())
         if (!b.hidden)
             c->AddBand(b.id, b.x, b.y, b.width, b.height, b.outlineWidth, b.outlineColor, b.filled, b.fillColor);
-    m_chart = std::move(c);
+    chart_ = std::move(c);
 }
 
 bool hasPrintedCurves(const charts::CChartImpl& chart)
@@ -51,7 +51,7 @@ bool hasPrintedCurves(const charts::CChartImpl& chart)
 
 void CPrintoutChartCell::HoldCurves()
 {
-    charts::CChartImpl& c = *m_chart;
+    charts::CChartImpl& c = *chart_;
     double lo = c.yMin, hi = c.yMax;
     for (const charts::ChartSeries& s : c.series())
         if (s.visible && s.printable)
@@ -93,7 +93,7 @@ void CPrintoutChartCell::Draw(QPainter* painter) const
     r.dpiX = dpiX;
     r.dpiY = dpiY;
     r.fonts = &fonts;
-    m_chart->Draw(r);
+    chart_->Draw(r);
 }
 
 } // namespace kavro::print

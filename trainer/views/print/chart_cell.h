@@ -17,10 +17,10 @@ public:
 
     charts::ChartFonts fonts;
     int dpiX = 600, dpiY = 600;
-    const charts::CChartImpl& chart() const { return *m_chart; }
+    const charts::CChartImpl& chart() const { return *chart_; }
 
 private:
-    std::shared_ptr<charts::CChartImpl> m_chart = std::make_shared<charts::CChartImpl>();
+    std::shared_ptr<charts::CChartImpl> chart_ = std::make_shared<charts::CChartImpl>();
 };
 
 // True when the chart has a curve or a bar to print.

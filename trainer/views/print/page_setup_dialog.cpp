@@ -36,25 +36,25 @@ CPageSetupDialog::CPageSetupDialog(const QPrinter& printer, const ReportMargins&
     setWindowTitle(LoadResString(IDS_PAGE_SETUP_CAPTION));
     auto* layout = new QVBoxLayout(this);
     auto* paperForm = new QFormLayout;
-    m_paper = new QComboBox(this);
-    m_paper->setObjectName(QStringLiteral("paper"));
+    paper_ = new QComboBox(this);
+    paper_->setObjectName(QStringLiteral("paper"));
     for (QPageSize::PageSizeId id : kPapers)
-        m_paper->addItem(QPageSize::name(id), int(id));
-    const int current = m_paper->findData(int(printer.pageLayout().pageSize().id()));
-    m_paper->setCurrentIndex(current >= 0 ? current : 0);
-    paperForm->addRow(LoadResString(IDS_PAGE_SETUP_PAPER), m_paper);
+        paper_->addItem(QPageSize::name(id), int(id));
+    const int current = paper_->findData(int(printer.pageLayout().pageSize().id()));
+    paper_->setCurrentIndex(current >= 0 ? current : 0);
+    paperForm->addRow(LoadResString(IDS_PAGE_SETUP_PAPER), paper_);
     layout->addLayout(paperForm);
 
     auto* group = new QGroupBox(LoadResString(IDS_PAGE_SETUP_MARGINS), this);
     auto* form = new QFormLayout(group);
-    m_left = millimetres(group);
-    m_right = millimetres(group);
-    m_top = millimetres(group);
-    m_bottom = millimetres(group);
-    form->addRow(LoadResString(IDS_PAGE_SETUP_LEFT), m_left);
-    form->addRow(LoadResString(IDS_PAGE_SETUP_RIGHT), m_right);
-    form->addRow(LoadResString(IDS_PAGE_SETUP_TOP), m_top);
-    form->addRow(LoadResString(IDS_PAGE_SETUP_BOTTOM), m_bottom);
+    left_ = millimetres(group);
+    right_ = millimetres(group);
+    top_ = millimetres(group);
+    bottom_ = millimetres(group);
+    form->addRow(LoadResString(IDS_PAGE_SETUP_LEFT), left_);
+    form->addRow(LoadResString(IDS_PAGE_SETUP_RIGHT), right_);
+    form->addRow(LoadResString(IDS_PAGE_SETUP_TOP), top_);
+    form->addRow(LoadResString(IDS_PAGE_SETUP_BOTTOM), bottom_);
     layout->addWidget(group);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
@@ -65,21 +65,21 @@ CPageSetupDialog::CPageSetupDialog(const QPrinter& printer, const ReportMargins&
 
 void CPageSetupDialog::setMargins(const ReportMargins& m)
 {
-    m_left->setValue(m.left / 100.0);
-    m_right->setValue(m.right / 100.0);
-    m_top->setValue(m.top / 100.0);
-    m_bottom->setValue(m.bottom / 100.0);
+    left_->setValue(m.left / 100.0);
+    right_->setValue(m.right / 100.0);
+    top_->setValue(m.top / 100.0);
+    bottom_->setValue(m.bottom / 100.0);
 }
 
 ReportMargins CPageSetupDialog::margins() const
 {
     auto hundredths = [](const QDoubleSpinBox* b) { return int(std::lround(b->value() * 100)); };
-    return {hundredths(m_left), hundredths(m_top), hundredths(m_right), hundredths(m_bottom)};
+    return {hundredths(left_), hundredths(top_), hundredths(right_), hundredths(bottom_)};
 }
 
 QPageSize CPageSetupDialog::pageSize() const
 {
-    return QPageSize(QPageSize::PageSizeId(m_paper->currentData().toInt()));
+    return QPageSize(QPageSize::PageSizeId(paper_->currentData().toInt()));
 }
 
 void CPageSetupDialog::apply(QPrinter& printer) const

@@ -23,11 +23,11 @@ public:
     void apply(QPrinter& printer) const;
 
 private:
-    QComboBox* m_paper;
-    QDoubleSpinBox* m_left;
-    QDoubleSpinBox* m_right;
-    QDoubleSpinBox* m_top;
-    QDoubleSpinBox* m_bottom;
+    QComboBox* paper_;
+    QDoubleSpinBox* left_;
+    QDoubleSpinBox* right_;
+    QDoubleSpinBox* top_;
+    QDoubleSpinBox* bottom_;
 };
 
 } // namespace kavro::print

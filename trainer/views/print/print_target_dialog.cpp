@@ -43,7 +43,7 @@ QString dialogText(uint16_t control)
 // `refuse` before the spin box or its edit could put the last good value back.
 class DistanceBox final : public QDoubleSpinBox {
 public:
-    DistanceBox(QWidget* parent, std::function<void()> refuse) : QDoubleSpinBox(parent), m_refuse(std::move(refuse))
+    DistanceBox(QWidget* parent, std::function<void()> refuse) : QDoubleSpinBox(parent), refuse_(std::move(refuse))
     {
         setDecimals(6);
         setRange(kMinTargetDistance, kMaxTargetDistance);
@@ -72,11 +72,11 @@ private:
     {
         if ((event->key() != Qt::Key_Return && event->key() != Qt::Key_Enter) || hasAcceptableInput())
             return false;
-        m_refuse();
+        refuse_();
         return true;
     }
 
-    std::function<void()> m_refuse;
+    std::function<void()> refuse_;
 };
 
 } // namespace
@@ -84,16 +84,16 @@ private:
 // The page drawn scaled into the area, white on the button-shadow colour.
 class CPrintTargetDlg::Preview final : public QWidget {
 public:
-    explicit Preview(CPrintTargetDlg* dialog) : QWidget(dialog), m_dialog(dialog) { setMinimumSize(260, 360); }
+    explicit Preview(CPrintTargetDlg* dialog) : QWidget(dialog), dialog_(dialog) { setMinimumSize(260, 360); }
 
 protected:
     void paintEvent(QPaintEvent*) override
     {
         QPainter painter(this);
         painter.fillRect(rect(), palette().color(QPalette::Dark));
-        if (!m_dialog->BuildTargetPage())
+        if (!dialog_->BuildTargetPage())
             return;
-        const PageGeometry& g = m_dialog->m_geometry;
+        const PageGeometry& g = dialog_->geometry_;
         const QRect area = rect().adjusted(10, 10, -10, -10);
         if (area.isEmpty() || g.paper.isEmpty())
             return;
@@ -105,69 +105,69 @@ protected:
         painter.setRenderHint(QPainter::Antialiasing);
         painter.translate(sheet.topLeft());
         painter.scale(scale, scale);
-        DrawPrintoutPage(*m_dialog->m_page, &painter);
+        DrawPrintoutPage(*dialog_->page_, &painter);
     }
 
 private:
-    CPrintTargetDlg* m_dialog;
+    CPrintTargetDlg* dialog_;
 };
 
 CPrintTargetDlg::CPrintTargetDlg(QPrinter& printer, const QString& jobName, QWidget* parent)
-    : QDialog(parent), m_printer(printer), m_jobName(jobName)
+    : QDialog(parent), printer_(printer), jobName_(jobName)
 {
     setWindowTitle(dialogText(0));
     auto* outer = new QHBoxLayout(this);
     auto* left = new QGridLayout;
     outer->addLayout(left);
     left->addWidget(new QLabel(dialogText(IDC_EVENT_LABEL), this), 0, 0, 1, 2);
-    m_events = new QListWidget(this);
-    m_events->setObjectName(QStringLiteral("events"));
-    left->addWidget(m_events, 1, 0, 1, 2);
+    events_ = new QListWidget(this);
+    events_->setObjectName(QStringLiteral("events"));
+    left->addWidget(events_, 1, 0, 1, 2);
     left->addWidget(new QLabel(dialogText(IDC_TYPE_LABEL), this), 2, 0, 1, 2);
-    m_type = new QComboBox(this);
+    type_ = new QComboBox(this);
     for (uint32_t i = 0; i < 4; ++i)
-        m_type->addItem(LoadResString(IDS_TARGET_TYPE_FIRST + i));
-    m_type->setCurrentIndex(1);
-    left->addWidget(m_type, 3, 0, 1, 2);
+        type_->addItem(LoadResString(IDS_TARGET_TYPE_FIRST + i));
+    type_->setCurrentIndex(1);
+    left->addWidget(type_, 3, 0, 1, 2);
     left->addWidget(new QLabel(dialogText(IDC_DISTANCE_LABEL), this), 4, 0, 1, 2);
-    m_distance = new DistanceBox(this, [this] { refuseDistance(); });
-    m_distance->setValue(10.0);
-    left->addWidget(m_distance, 5, 0);
+    distance_ = new DistanceBox(this, [this] { refuseDistance(); });
+    distance_->setValue(10.0);
+    left->addWidget(distance_, 5, 0);
     left->addWidget(new QLabel(dialogText(IDC_METERS_LABEL), this), 5, 1);
-    m_rings = new QCheckBox(dialogText(IDC_SCORE_RINGS), this);
-    m_rings->setChecked(true);
-    left->addWidget(m_rings, 6, 0, 1, 2);
-    m_clip = new QCheckBox(LoadResString(IDS_PRINT_TARGET_CLIP), this);
-    m_clip->setChecked(true);
-    left->addWidget(m_clip, 7, 0, 1, 2);
+    rings_ = new QCheckBox(dialogText(IDC_SCORE_RINGS), this);
+    rings_->setChecked(true);
+    left->addWidget(rings_, 6, 0, 1, 2);
+    clip_ = new QCheckBox(LoadResString(IDS_PRINT_TARGET_CLIP), this);
+    clip_->setChecked(true);
+    left->addWidget(clip_, 7, 0, 1, 2);
     auto* buttons = new QHBoxLayout;
     auto* print = new QPushButton(dialogText(IDC_PRINT), this);
     auto* close = new QPushButton(dialogText(IDC_CLOSE), this);
-    m_expand = new QPushButton(dialogText(IDC_EXPAND), this);
-    for (QPushButton* b : {print, close, m_expand})
+    expand_ = new QPushButton(dialogText(IDC_EXPAND), this);
+    for (QPushButton* b : {print, close, expand_})
         b->setAutoDefault(false);
     buttons->addWidget(print);
     buttons->addWidget(close);
-    buttons->addWidget(m_expand);
+    buttons->addWidget(expand_);
     left->addLayout(buttons, 8, 0, 1, 2);
 
     auto* right = new QVBoxLayout;
-    m_previewLabel = new QLabel(dialogText(IDC_PREVIEW_LABEL), this);
-    right->addWidget(m_previewLabel);
-    m_preview = new Preview(this);
-    right->addWidget(m_preview, 1);
+    previewLabel_ = new QLabel(dialogText(IDC_PREVIEW_LABEL), this);
+    right->addWidget(previewLabel_);
+    preview_ = new Preview(this);
+    right->addWidget(preview_, 1);
     outer->addLayout(right, 1);
 
     // The events, nearest distance last, as the event lists of the program show them.
-    if (FAILED(createInstance(kavrodoc::CLSID_EventManager, &m_manager)) || !m_manager) {
+    if (FAILED(createInstance(kavrodoc::CLSID_EventManager, &manager_)) || !manager_) {
         QTimer::singleShot(0, this, &QDialog::reject);
     } else {
         std::vector<ComPtr<IEventParams>> all;
         int32_t n = 0;
-        m_manager->get_Count(&n);
+        manager_->get_Count(&n);
         for (int32_t i = 1; i <= n; ++i) {
             ComPtr<IEventParams> e;
-            if (SUCCEEDED(m_manager->get_Item(i, e.put())) && e)
+            if (SUCCEEDED(manager_->get_Item(i, e.put())) && e)
                 all.push_back(e);
         }
         const int lang = uiLanguageId();
@@ -177,21 +177,21 @@ CPrintTargetDlg::CPrintTargetDlg(QPrinter& printer, const QString& jobName, QWid
         for (const ComPtr<IEventParams>& e : all) {
             QString name;
             e->get_Name(&name);
-            auto* item = new QListWidgetItem(name, m_events);
+            auto* item = new QListWidgetItem(name, events_);
             item->setData(Qt::UserRole, QVariant::fromValue(e.get()));
         }
-        if (m_events->count())
-            m_events->setCurrentRow(0);
+        if (events_->count())
+            events_->setCurrentRow(0);
     }
 
-    connect(m_events, &QListWidget::currentRowChanged, this, [this] { discard(); });
-    connect(m_type, &QComboBox::currentIndexChanged, this, [this] { discard(); });
-    connect(m_rings, &QCheckBox::toggled, this, [this] { discard(); });
-    connect(m_clip, &QCheckBox::toggled, this, [this] { discard(); });
-    connect(m_distance, &QDoubleSpinBox::valueChanged, this, [this] { discard(); });
+    connect(events_, &QListWidget::currentRowChanged, this, [this] { discard(); });
+    connect(type_, &QComboBox::currentIndexChanged, this, [this] { discard(); });
+    connect(rings_, &QCheckBox::toggled, this, [this] { discard(); });
+    connect(clip_, &QCheckBox::toggled, this, [this] { discard(); });
+    connect(distance_, &QDoubleSpinBox::valueChanged, this, [this] { discard(); });
     connect(print, &QPushButton::clicked, this, [this] { PrintPage(); });
     connect(close, &QPushButton::clicked, this, &QDialog::reject);
-    connect(m_expand, &QPushButton::clicked, this, [this] { setExpanded(!m_expanded); });
+    connect(expand_, &QPushButton::clicked, this, [this] { setExpanded(!expanded_); });
     setExpanded(false);
 }
 
@@ -200,19 +200,19 @@ CPrintTargetDlg::~CPrintTargetDlg() = default;
 TargetPageRequest CPrintTargetDlg::request() const
 {
     TargetPageRequest r;
-    if (QListWidgetItem* item = m_events->currentItem())
+    if (QListWidgetItem* item = events_->currentItem())
         r.event = item->data(Qt::UserRole).value<IEventParams*>();
-    r.type = CardType(std::clamp(m_type->currentIndex(), 0, 3));
-    r.distance = float(m_distance->value());
-    r.scoreRings = m_rings->isChecked();
-    r.clip = m_clip->isChecked();
+    r.type = CardType(std::clamp(type_->currentIndex(), 0, 3));
+    r.distance = float(distance_->value());
+    r.scoreRings = rings_->isChecked();
+    r.clip = clip_->isChecked();
     return r;
 }
 
 void CPrintTargetDlg::discard()
 {
-    m_page.reset();
-    m_preview->update();
+    page_.reset();
+    preview_->update();
 }
 
 void CPrintTargetDlg::failed()
@@ -222,11 +222,11 @@ void CPrintTargetDlg::failed()
 
 bool CPrintTargetDlg::BuildTargetPage()
 {
-    if (m_page)
+    if (page_)
         return true;
-    m_geometry = printerGeometry(m_printer, ReportMargins{0, 0, 0, 0});
-    m_page = kavro::print::BuildTargetPage(request(), m_geometry);
-    return m_page.has_value();
+    geometry_ = printerGeometry(printer_, ReportMargins{0, 0, 0, 0});
+    page_ = kavro::print::BuildTargetPage(request(), geometry_);
+    return page_.has_value();
 }
 
 bool CPrintTargetDlg::PrintPage()
@@ -235,7 +235,7 @@ bool CPrintTargetDlg::PrintPage()
         failed();
         return false;
     }
-    if (!askPrinter(m_printer, this, 1))
+    if (!askPrinter(printer_, this, 1))
         return false;
     // The chosen printer's sheet decides where the page goes.
     discard();
@@ -243,11 +243,11 @@ bool CPrintTargetDlg::PrintPage()
         failed();
         return false;
     }
-    m_printer.setDocName(m_jobName);
+    printer_.setDocName(jobName_);
     PrintoutPages pages;
-    pages.push_back(std::move(*m_page));
-    const bool ok = printPages(m_printer, pages);
-    m_page = std::move(pages.front());
+    pages.push_back(std::move(*page_));
+    const bool ok = printPages(printer_, pages);
+    page_ = std::move(pages.front());
     if (!ok)
         failed();
     return ok;
@@ -256,17 +256,17 @@ bool CPrintTargetDlg::PrintPage()
 void CPrintTargetDlg::refuseDistance()
 {
     QApplication::beep();
-    m_distance->setFocus();
-    m_distance->selectAll();
+    distance_->setFocus();
+    distance_->selectAll();
 }
 
 void CPrintTargetDlg::keyPressEvent(QKeyEvent* event)
 {
     // Enter takes the settings and closes; the buttons are not defaults, so it never prints.
     if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
-        if (!m_distance->hasAcceptableInput())
+        if (!distance_->hasAcceptableInput())
             return refuseDistance();
-        m_distance->interpretText();
+        distance_->interpretText();
         accept();
         return;
     }
@@ -279,10 +279,10 @@ void CPrintTargetDlg::setExpanded(bool expanded)
         failed();
         return;
     }
-    m_expanded = expanded;
-    m_previewLabel->setVisible(expanded);
-    m_preview->setVisible(expanded);
-    m_expand->setText(expanded ? QStringLiteral("<<") : dialogText(IDC_EXPAND));
+    expanded_ = expanded;
+    previewLabel_->setVisible(expanded);
+    preview_->setVisible(expanded);
+    expand_->setText(expanded ? QStringLiteral("<<") : dialogText(IDC_EXPAND));
     adjustSize();
 }
 

@@ -27,16 +27,16 @@ public:
     // Builds the page for the current printer when there is none; false (with the failure
     // message) when it cannot be built.
     bool BuildTargetPage();
-    const std::optional<PrintoutPage>& page() const { return m_page; }
+    const std::optional<PrintoutPage>& page() const { return page_; }
     bool PrintPage();
     void setExpanded(bool expanded);
-    bool expanded() const { return m_expanded; }
+    bool expanded() const { return expanded_; }
 
-    QListWidget* events() const { return m_events; }
-    QComboBox* typeBox() const { return m_type; }
-    QDoubleSpinBox* distanceBox() const { return m_distance; }
-    QCheckBox* ringsBox() const { return m_rings; }
-    QCheckBox* clipBox() const { return m_clip; }
+    QListWidget* events() const { return events_; }
+    QComboBox* typeBox() const { return type_; }
+    QDoubleSpinBox* distanceBox() const { return distance_; }
+    QCheckBox* ringsBox() const { return rings_; }
+    QCheckBox* clipBox() const { return clip_; }
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
@@ -48,20 +48,20 @@ private:
     // A distance that does not read: beep and go back to the edit.
     void refuseDistance();
 
-    QPrinter& m_printer;
-    QString m_jobName;
-    ComPtr<IEventManager> m_manager;
-    QListWidget* m_events;
-    QComboBox* m_type;
-    QDoubleSpinBox* m_distance;
-    QCheckBox* m_rings;
-    QCheckBox* m_clip;
-    QPushButton* m_expand;
-    QLabel* m_previewLabel;
-    Preview* m_preview;
-    std::optional<PrintoutPage> m_page;
-    PageGeometry m_geometry;
-    bool m_expanded = false;
+    QPrinter& printer_;
+    QString jobName_;
+    ComPtr<IEventManager> manager_;
+    QListWidget* events_;
+    QComboBox* type_;
+    QDoubleSpinBox* distance_;
+    QCheckBox* rings_;
+    QCheckBox* clip_;
+    QPushButton* expand_;
+    QLabel* previewLabel_;
+    Preview* preview_;
+    std::optional<PrintoutPage> page_;
+    PageGeometry geometry_;
+    bool expanded_ = false;
 };
 
 } // namespace kavro::print

@@ -56,17 +56,17 @@ CReportPrinting::CReportPrinting() = default;
 
 QPrinter& CReportPrinting::printer()
 {
-    if (!m_printer) {
-        m_printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
+    if (!printer_) {
+        printer_ = std::make_unique<QPrinter>(QPrinter::HighResolution);
         qAddPostRoutine(endWithApplication);
     }
-    return *m_printer;
+    return *printer_;
 }
 
 void CReportPrinting::EndPrinter()
 {
-    m_pages.clear();
-    m_printer.reset();
+    pages_.clear();
+    printer_.reset();
 }
 CReportPrinting::~CReportPrinting() = default;
 
@@ -89,27 +89,27 @@ bool askPrinter(QPrinter& printer, QWidget* parent, int pages)
 
 void CReportPrinting::SetMargins(const ReportMargins& margins)
 {
-    m_margins = margins;
-    m_pages.clear();
+    margins_ = margins;
+    pages_.clear();
 }
 
 bool CReportPrinting::PrintReport(CKavroDoc& doc)
 {
-    if (!m_pages.empty())
+    if (!pages_.empty())
         return true;
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    auto pages = kavro::print::PrintReport(doc, printerGeometry(printer(), m_margins), ReportSections::fromOptions());
+    auto pages = kavro::print::PrintReport(doc, printerGeometry(printer(), margins_), ReportSections::fromOptions());
     QApplication::restoreOverrideCursor();
     if (!pages || pages->empty())
         return false;
-    m_pages = std::move(*pages);
+    pages_ = std::move(*pages);
     return true;
 }
 
 bool CReportPrinting::PrintPages(CKavroDoc& doc, int from, int to)
 {
     nameDocument(printer(), doc);
-    return printPages(printer(), m_pages, from, to);
+    return printPages(printer(), pages_, from, to);
 }
 
 void CReportPrinting::failed(QWidget* parent)
@@ -121,14 +121,14 @@ void CReportPrinting::Print(CKavroDoc& doc, QWidget* parent)
 {
     if (!PrintReport(doc))
         return failed(parent);
-    if (!askPrinter(printer(), parent, int(m_pages.size())))
+    if (!askPrinter(printer(), parent, int(pages_.size())))
         return;
     // The chosen printer may have another paper: the pages follow it, and so does an open preview.
-    m_pages.clear();
+    pages_.clear();
     if (!PrintReport(doc))
         return failed(parent);
-    if (m_preview)
-        m_preview->updatePreview();
+    if (preview_)
+        preview_->updatePreview();
     const bool range = printer().printRange() == QPrinter::PageRange;
     if (!PrintPages(doc, range ? printer().fromPage() : 1, range ? printer().toPage() : 0))
         failed(parent);
@@ -136,13 +136,13 @@ void CReportPrinting::Print(CKavroDoc& doc, QWidget* parent)
 
 void CReportPrinting::PageSetup(QWidget* parent)
 {
-    CPageSetupDialog dialog(printer(), m_margins, QApplication::activeWindow() ? QApplication::activeWindow() : parent);
+    CPageSetupDialog dialog(printer(), margins_, QApplication::activeWindow() ? QApplication::activeWindow() : parent);
     if (dialog.exec() != QDialog::Accepted)
         return;
     dialog.apply(printer());
     SetMargins(dialog.margins());
-    if (m_preview)
-        RefreshPreview(m_preview);
+    if (preview_)
+        RefreshPreview(preview_);
 }
 
 void CReportPrinting::PrintTarget(CKavroDoc& doc, QWidget* parent)
@@ -159,13 +159,13 @@ void CReportPrinting::PrintShot(CKavroDoc& doc, QWidget* parent)
     if (!askPrinter(printer(), parent, 1))
         return;
     // The shot's page takes the report's place.
-    m_pages.clear();
-    auto page = BuildShotPage(doc, printerGeometry(printer(), m_margins));
+    pages_.clear();
+    auto page = BuildShotPage(doc, printerGeometry(printer(), margins_));
     nameDocument(printer(), doc);
     if (!page || !printPages(printer(), *page))
         failed(parent);
-    if (m_preview)
-        RefreshPreview(m_preview);
+    if (preview_)
+        RefreshPreview(preview_);
 }
 
 QWidget* CReportPrinting::CreatePreview(CKavroDoc& doc, QWidget* parent)
@@ -175,12 +175,12 @@ QWidget* CReportPrinting::CreatePreview(CKavroDoc& doc, QWidget* parent)
         return nullptr;
     }
     auto* preview = new QPrintPreviewWidget(&printer(), parent);
-    m_preview = preview;
-    m_previewDoc = &doc;
+    preview_ = preview;
+    previewDoc_ = &doc;
     QObject::connect(preview, &QPrintPreviewWidget::paintRequested, preview, [this](QPrinter* printer) {
-        if (m_pages.empty() && m_previewDoc)
-            PrintReport(*m_previewDoc);
-        paintPages(*printer, m_pages);
+        if (pages_.empty() && previewDoc_)
+            PrintReport(*previewDoc_);
+        paintPages(*printer, pages_);
     });
     preview->fitInView();
     return preview;
@@ -194,11 +194,11 @@ void CReportPrinting::ShowPage(QWidget* preview, int step)
 
 void CReportPrinting::RefreshPreview(QWidget* preview)
 {
-    m_pages.clear();
+    pages_.clear();
     auto* p = qobject_cast<QPrintPreviewWidget*>(preview);
-    if (!p || !m_previewDoc)
+    if (!p || !previewDoc_)
         return;
-    if (!PrintReport(*m_previewDoc))
+    if (!PrintReport(*previewDoc_))
         failed(p);
     p->updatePreview();
 }

@@ -28,25 +28,25 @@ public:
 
     // True when pages exist or were built for the current printer.
     bool PrintReport(CKavroDoc& doc);
-    void ClearReport() { m_pages.clear(); }
+    void ClearReport() { pages_.clear(); }
     // Drops the printer and the pages laid out for it; the next use makes a new printer.
     void EndPrinter();
     // Prints the built report, pages from..to (1-based; 0: to the last).
     bool PrintPages(CKavroDoc& doc, int from, int to);
-    const PrintoutPages& pages() const { return m_pages; }
+    const PrintoutPages& pages() const { return pages_; }
     // Made on first use: the program registers its printing before the application exists.
     QPrinter& printer();
-    const ReportMargins& margins() const { return m_margins; }
+    const ReportMargins& margins() const { return margins_; }
     void SetMargins(const ReportMargins& margins);
 
 private:
     void failed(QWidget* parent);
 
-    std::unique_ptr<QPrinter> m_printer;
-    ReportMargins m_margins;
-    PrintoutPages m_pages;
-    CKavroDoc* m_previewDoc = nullptr;
-    QPointer<QPrintPreviewWidget> m_preview;
+    std::unique_ptr<QPrinter> printer_;
+    ReportMargins margins_;
+    PrintoutPages pages_;
+    CKavroDoc* previewDoc_ = nullptr;
+    QPointer<QPrintPreviewWidget> preview_;
 };
 
 // The print dialog for pages 1..pages, all chosen; true to print.

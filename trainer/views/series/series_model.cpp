@@ -402,9 +402,9 @@ int pageStep(int clientExtent)
 
 int WheelAccumulator::add(int delta, int linesPerNotch)
 {
-    m_rest += delta;
-    const int notches = m_rest / 120;
-    m_rest -= notches * 120;
+    rest_ += delta;
+    const int notches = rest_ / 120;
+    rest_ -= notches * 120;
     return -notches * 20 * std::max(linesPerNotch, 1);
 }
 

@@ -114,7 +114,7 @@ public:
     int add(int delta, int linesPerNotch);
 
 private:
-    int m_rest = 0;
+    int rest_ = 0;
 };
 // The scroll position that makes `row` visible within a page at `pos`.
 int scrollToShow(int pos, int page, int top, int bottom);

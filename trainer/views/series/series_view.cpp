@@ -39,21 +39,21 @@ CSerieWindow::CSerieWindow(CSeriesView* table, QWidget* parent) : QWidget(parent
     h.selectionChanged = [this, table] { table->OnSerieSelection(this); };
     h.dblClick = [this, table](float, float) { table->OnSerieDblClick(this); };
     h.rightClick = [this, table](float, float) { table->OnSerieRightClick(this); };
-    if (m_host.create(this, h)) {
-        m_host.widget()->installEventFilter(table);
-        m_host.widget()->show();
+    if (host_.create(this, h)) {
+        host_.widget()->installEventFilter(table);
+        host_.widget()->show();
     }
 }
 
 void CSerieWindow::resizeEvent(QResizeEvent*)
 {
-    if (QWidget* w = m_host.widget())
+    if (QWidget* w = host_.widget())
         w->setGeometry(rect());
 }
 
 // ----- table
 
-CSeriesView::CSeriesView(CKavroDoc& doc, QWidget* parent) : QAbstractScrollArea(parent), m_doc(doc)
+CSeriesView::CSeriesView(CKavroDoc& doc, QWidget* parent) : QAbstractScrollArea(parent), doc_(doc)
 {
     setFocusPolicy(Qt::StrongFocus);
     viewport()->setMouseTracking(true);
@@ -62,10 +62,10 @@ CSeriesView::CSeriesView(CKavroDoc& doc, QWidget* parent) : QAbstractScrollArea(
     pal.setColor(QPalette::Window, Qt::white);
     viewport()->setPalette(pal);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    m_keyTimer.setSingleShot(true);
-    m_keyTimer.setInterval(kKeyboardDelayMs);
-    connect(&m_keyTimer, &QTimer::timeout, this, [this] { OnKeyboardTimer(); });
-    m_table.columns = visibleColumns(theAppOptions(), false);
+    keyTimer_.setSingleShot(true);
+    keyTimer_.setInterval(kKeyboardDelayMs);
+    connect(&keyTimer_, &QTimer::timeout, this, [this] { OnKeyboardTimer(); });
+    table_.columns = visibleColumns(theAppOptions(), false);
     LoadTexts();
     doc.AddView(this);
 }
@@ -79,41 +79,41 @@ CSeriesView::~CSeriesView()
 
 void CSeriesView::LoadTexts()
 {
-    m_texts = loadTableTexts();
+    texts_ = loadTableTexts();
 }
 
 RowContext CSeriesView::rowContext()
 {
     RowContext ctx;
     ComPtr<IEventParams> event;
-    m_doc.GetEvent(&event);
+    doc_.GetEvent(&event);
     ctx.event = event.get(); // the document keeps its event while the table computes
-    ctx.traceSeconds = m_doc.traceSeconds();
-    ctx.fCoefficient = m_doc.fCoefficient();
-    ctx.biathlon = m_doc.GetTargetKind() == TargetKind::Biathlon;
-    ctx.aapShares = aimingPointSharesShown(m_table.columns);
-    ctx.showHidden = m_doc.showHidden();
+    ctx.traceSeconds = doc_.traceSeconds();
+    ctx.fCoefficient = doc_.fCoefficient();
+    ctx.biathlon = doc_.GetTargetKind() == TargetKind::Biathlon;
+    ctx.aapShares = aimingPointSharesShown(table_.columns);
+    ctx.showHidden = doc_.showHidden();
     return ctx;
 }
 
 QString CSeriesView::docText()
 {
     QString text;
-    m_doc.GetPositionName(&text);
+    doc_.GetPositionName(&text);
     return text;
 }
 
 std::vector<CSerieWindow*> CSeriesView::seriesWindows(int group) const
 {
     std::vector<CSerieWindow*> out;
-    for (const auto& w : m_windows[size_t(group)])
+    for (const auto& w : windows_[size_t(group)])
         out.push_back(w.get());
     return out;
 }
 
 void CSeriesView::ClearWindows()
 {
-    for (auto& list : m_windows)
+    for (auto& list : windows_)
         list.clear();
 }
 
@@ -125,10 +125,10 @@ CSerieWindow* CSeriesView::CreateSerieWindow(int group, const Serie& serie)
     ITarget* t = w->target();
     const AppOptions& o = theAppOptions();
     ComPtr<IEventParams> event;
-    m_doc.GetEvent(&event);
+    doc_.GetEvent(&event);
     t->put_EnableUpdate(VARIANT_FALSE);
     t->put_Event(event.get());
-    t->put_DisplayTrace(toVariantBool(m_allTraces));
+    t->put_DisplayTrace(toVariantBool(allTraces_));
     t->put_TraceThickness(0.0f);
     t->put_Match(toVariantBool(group == 1));
     t->put_LabelColor(kWhite);
@@ -142,41 +142,41 @@ CSerieWindow* CSeriesView::CreateSerieWindow(int group, const Serie& serie)
     }
     for (const ComPtr<IAiming>& a : serie.aimings)
         t->Add(a.get());
-    t->put_SelectedShot(m_current.get());
+    t->put_SelectedShot(current_.get());
     t->put_EnableUpdate(VARIANT_TRUE);
     CSerieWindow* raw = w.get();
-    m_windows[size_t(group)].push_back(std::move(w));
+    windows_[size_t(group)].push_back(std::move(w));
     return raw;
 }
 
 void CSeriesView::BuildRows()
 {
     ClearWindows();
-    m_table.clear();
+    table_.clear();
     ComPtr<IEventParams> event;
-    if (!m_doc.HasDocument() || !m_doc.GetEvent(&event)) {
+    if (!doc_.HasDocument() || !doc_.GetEvent(&event)) {
         UpdateGroupVisibility();
         Layout(false);
         return;
     }
     ComPtr<IShotCollection> sighting, match;
     ComPtr<IAimingCollection> sightingAimings, matchAimings;
-    m_doc.GetSightingShots(&sighting);
-    m_doc.GetMatchShots(&match);
-    m_doc.GetSightingAimings(&sightingAimings);
-    m_doc.GetMatchAimings(&matchAimings);
+    doc_.GetSightingShots(&sighting);
+    doc_.GetMatchShots(&match);
+    doc_.GetSightingAimings(&sightingAimings);
+    doc_.GetMatchAimings(&matchAimings);
     int32_t perSerie = 10;
     event->get_MaxShotsPerSerie(&perSerie);
-    m_table.build(sighting.get(), match.get(), sightingAimings.get(), matchAimings.get(), rowContext(), perSerie);
+    table_.build(sighting.get(), match.get(), sightingAimings.get(), matchAimings.get(), rowContext(), perSerie);
     for (int g = 0; g < 2; ++g)
-        for (const Serie& s : m_table.groups[size_t(g)].series)
+        for (const Serie& s : table_.groups[size_t(g)].series)
             if (!CreateSerieWindow(g, s)) {
                 // A table with some series missing would misnumber the rest: show none.
                 ClearWindows();
-                m_table.clear();
+                table_.clear();
                 break;
             }
-    m_table.select(m_current.get());
+    table_.select(current_.get());
     UpdateGroupVisibility();
     FormatGroup(0);
     FormatGroup(1);
@@ -187,14 +187,14 @@ void CSeriesView::BuildRows()
 
 void CSeriesView::FormatGroup(int g)
 {
-    m_table.format(g, m_texts, docText());
-    m_table.select(m_current.get());
-    const auto& series = m_table.groups[size_t(g)].series;
-    const auto& windows = m_windows[size_t(g)];
+    table_.format(g, texts_, docText());
+    table_.select(current_.get());
+    const auto& series = table_.groups[size_t(g)].series;
+    const auto& windows = windows_[size_t(g)];
     for (size_t i = 0; i < series.size() && i < windows.size(); ++i) {
         ITarget* t = windows[i]->target();
         t->put_Label(1, seriesCaption(int(i) + 1, series[i].totals));
-        if (!m_table.biathlon) {
+        if (!table_.biathlon) {
             t->ClearElements();
             if (series[i].totals.count > 0)
                 AddMarkCross(t, float(series[i].totals.breachX), float(series[i].totals.breachY));
@@ -205,12 +205,12 @@ void CSeriesView::FormatGroup(int g)
 void CSeriesView::ZoomSeriesTargets(int g)
 {
     ComPtr<IEventParams> event;
-    if (!m_doc.GetEvent(&event))
+    if (!doc_.GetEvent(&event))
         return;
     ComPtr<ITargetParams> params;
     event->get_Target(1, params.put());
     float hw = 0, hh = 0;
-    if (m_table.biathlon) {
+    if (table_.biathlon) {
         if (params) {
             params->get_FormWidth(&hw);
             params->get_FormHeight(&hh);
@@ -219,8 +219,8 @@ void CSeriesView::ZoomSeriesTargets(int g)
         hh /= 2;
     } else {
         float x = 0, y = 0;
-        for (const Serie& s : m_table.groups[size_t(g)].series) {
-            if (m_allTraces)
+        for (const Serie& s : table_.groups[size_t(g)].series) {
+            if (allTraces_)
                 for (const ComPtr<IAiming>& a : s.aimings) {
                     ComPtr<IRange> r;
                     float l = 0, t = 0, rr = 0, b = 0;
@@ -246,39 +246,39 @@ void CSeriesView::ZoomSeriesTargets(int g)
     }
     if (!(hw > 0) || !(hh > 0))
         return;
-    for (const auto& w : m_windows[size_t(g)])
+    for (const auto& w : windows_[size_t(g)])
         w->target()->ZoomTo(-hw, -hh, 2 * hw, 2 * hh);
 }
 
 void CSeriesView::UpdateGroupVisibility()
 {
-    CMainFrameBase* f = CMainFrameBase::of(m_doc);
+    CMainFrameBase* f = CMainFrameBase::of(doc_);
     const bool waiting = f && f->IsDeviceConnected() && !f->IsMatchStarted();
-    m_table.groups[1].visible = m_doc.HasDocument() && !waiting;
-    m_table.groups[0].visible = m_doc.HasDocument() && m_doc.includeSightings();
+    table_.groups[1].visible = doc_.HasDocument() && !waiting;
+    table_.groups[0].visible = doc_.HasDocument() && doc_.includeSightings();
     for (int g = 0; g < 2; ++g) {
-        Group& group = m_table.groups[size_t(g)];
+        Group& group = table_.groups[size_t(g)];
         for (size_t i = 0; i < group.series.size(); ++i) {
             group.series[i].visible = group.visible;
-            if (i < m_windows[size_t(g)].size())
-                m_windows[size_t(g)][i]->setVisible(group.visible);
+            if (i < windows_[size_t(g)].size())
+                windows_[size_t(g)][i]->setVisible(group.visible);
         }
     }
 }
 
 void CSeriesView::OnShotAdded(IAiming* aiming, IShot* shot)
 {
-    if (!shot || !m_doc.HasDocument())
+    if (!shot || !doc_.HasDocument())
         return;
-    const SeriesTable::Placement p = m_table.addShot(aiming, shot, rowContext());
-    Serie& serie = m_table.groups[size_t(p.group)].series[size_t(p.serie)];
+    const SeriesTable::Placement p = table_.addShot(aiming, shot, rowContext());
+    Serie& serie = table_.groups[size_t(p.group)].series[size_t(p.serie)];
     if (p.created) {
         if (!CreateSerieWindow(p.group, serie)) {
             BuildRows();
             return;
         }
-    } else if (size_t(p.serie) < m_windows[size_t(p.group)].size()) {
-        m_windows[size_t(p.group)][size_t(p.serie)]->target()->Add(aiming);
+    } else if (size_t(p.serie) < windows_[size_t(p.group)].size()) {
+        windows_[size_t(p.group)][size_t(p.serie)]->target()->Add(aiming);
     }
     UpdateGroupVisibility();
     FormatGroup(p.group);
@@ -290,12 +290,12 @@ void CSeriesView::OnShotAdded(IAiming* aiming, IShot* shot)
 
 const QFont& CSeriesView::cellFont(CellFont which) const
 {
-    return m_painter.font(which);
+    return painter_.font(which);
 }
 
 void CSeriesView::Layout(bool refreshControls)
 {
-    if (m_shotListMode)
+    if (shotListMode_)
         LayoutShotList(refreshControls);
     else
         LayoutGrid(refreshControls);
@@ -306,7 +306,7 @@ void CSeriesView::LayoutShotList(bool refreshControls)
     float ratio = 1.0f;
     ComPtr<IEventParams> event;
     ComPtr<ITargetParams> params;
-    if (m_doc.GetEvent(&event) && SUCCEEDED(event->get_Target(1, params.put())) && params) {
+    if (doc_.GetEvent(&event) && SUCCEEDED(event->get_Target(1, params.put())) && params) {
         float w = 0, h = 0;
         params->get_FormWidth(&w);
         params->get_FormHeight(&h);
@@ -314,15 +314,15 @@ void CSeriesView::LayoutShotList(bool refreshControls)
             ratio = h / w;
     }
     const int clientWidth = viewport()->width();
-    m_layout = layoutShotList(m_table, clientWidth, m_painter.lineHeight(), ratio,
-                              [this](const Cell& c, CellFont f) { return m_painter.measure(c, f); });
+    layout_ = layoutShotList(table_, clientWidth, painter_.lineHeight(), ratio,
+                             [this](const Cell& c, CellFont f) { return painter_.measure(c, f); });
     QScrollBar* v = verticalScrollBar();
-    v->setRange(0, std::max(0, m_layout.extent.height() - viewport()->height()));
+    v->setRange(0, std::max(0, layout_.extent.height() - viewport()->height()));
     v->setPageStep(pageStep(viewport()->height()));
     v->setSingleStep(kLineStep);
-    v->setEnabled(m_layout.extent.height() > viewport()->height());
+    v->setEnabled(layout_.extent.height() > viewport()->height());
     QScrollBar* h = horizontalScrollBar();
-    h->setRange(0, std::max(0, m_layout.extent.width() - clientWidth));
+    h->setRange(0, std::max(0, layout_.extent.width() - clientWidth));
     h->setPageStep(pageStep(clientWidth));
     h->setSingleStep(kLineStep);
     PositionControls(refreshControls);
@@ -333,8 +333,8 @@ void CSeriesView::PositionControls(bool refreshControls)
 {
     const QPoint offset(horizontalScrollBar()->value(), verticalScrollBar()->value());
     for (int g = 0; g < 2; ++g) {
-        const auto& series = m_table.groups[size_t(g)].series;
-        const auto& windows = m_windows[size_t(g)];
+        const auto& series = table_.groups[size_t(g)].series;
+        const auto& windows = windows_[size_t(g)];
         for (size_t i = 0; i < series.size() && i < windows.size(); ++i) {
             windows[i]->setGeometry(series[i].controlRect.translated(-offset));
             if (refreshControls)
@@ -347,9 +347,9 @@ void CSeriesView::LayoutGrid(bool refreshControls)
 {
     std::vector<CSerieWindow*> shown;
     for (int g = 0; g < 2; ++g)
-        for (size_t i = 0; i < m_windows[size_t(g)].size(); ++i)
-            if (m_table.groups[size_t(g)].visible)
-                shown.push_back(m_windows[size_t(g)][i].get());
+        for (size_t i = 0; i < windows_[size_t(g)].size(); ++i)
+            if (table_.groups[size_t(g)].visible)
+                shown.push_back(windows_[size_t(g)][i].get());
     if (shown.empty())
         return;
     verticalScrollBar()->setRange(0, 0);
@@ -365,9 +365,9 @@ void CSeriesView::LayoutGrid(bool refreshControls)
 
 void CSeriesView::SetShotListMode(bool on)
 {
-    if (on == m_shotListMode)
+    if (on == shotListMode_)
         return;
-    m_shotListMode = on;
+    shotListMode_ = on;
     UpdateGroupVisibility();
     setVerticalScrollBarPolicy(on ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff);
     setHorizontalScrollBarPolicy(on ? Qt::ScrollBarAsNeeded : Qt::ScrollBarAlwaysOff);
@@ -377,16 +377,16 @@ void CSeriesView::SetShotListMode(bool on)
 // The traces widen what the targets must show, so each group is zoomed again.
 void CSeriesView::SetAllTraces(bool on)
 {
-    if (on == m_allTraces)
+    if (on == allTraces_)
         return;
-    m_allTraces = on;
+    allTraces_ = on;
     for (int g = 0; g < 2; ++g) {
-        for (const auto& w : m_windows[size_t(g)]) {
+        for (const auto& w : windows_[size_t(g)]) {
             w->target()->put_EnableUpdate(VARIANT_FALSE);
             w->target()->put_DisplayTrace(toVariantBool(on));
         }
         ZoomSeriesTargets(g);
-        for (const auto& w : m_windows[size_t(g)])
+        for (const auto& w : windows_[size_t(g)])
             w->target()->put_EnableUpdate(VARIANT_TRUE);
     }
 }
@@ -399,7 +399,7 @@ void CSeriesView::resizeEvent(QResizeEvent* event)
 
 void CSeriesView::scrollContentsBy(int, int)
 {
-    if (!m_shotListMode)
+    if (!shotListMode_)
         return;
     PositionControls(false);
     viewport()->update();
@@ -411,49 +411,49 @@ void CSeriesView::paintEvent(QPaintEvent* event)
 {
     QPainter p(viewport());
     p.fillRect(event->rect(), Qt::white);
-    if (!m_shotListMode)
+    if (!shotListMode_)
         return;
     p.translate(-horizontalScrollBar()->value(), -verticalScrollBar()->value());
     const QRect clip = event->rect().translated(horizontalScrollBar()->value(), verticalScrollBar()->value());
-    m_painter.paint(p, m_table, clip, *this);
+    painter_.paint(p, table_, clip, *this);
 }
 
 // ----- selection
 
 void CSeriesView::SetCurrentShot(IShot* shot, bool fromKeyboard)
 {
-    m_current = shot;
-    const StatRow* row = m_table.select(shot);
-    for (const auto& list : m_windows)
+    current_ = shot;
+    const StatRow* row = table_.select(shot);
+    for (const auto& list : windows_)
         for (const auto& w : list)
             w->target()->put_SelectedShot(shot);
-    if (row && m_shotListMode) {
+    if (row && shotListMode_) {
         QScrollBar* v = verticalScrollBar();
         v->setValue(
             scrollToShow(v->value(), viewport()->height(), row->rect.top(), row->rect.y() + row->rect.height()));
     }
     viewport()->update();
     if (fromKeyboard) {
-        m_keyShot = shot;
-        m_keyTimer.start();
+        keyShot_ = shot;
+        keyTimer_.start();
     }
 }
 
 void CSeriesView::OnKeyboardTimer()
 {
-    m_keyTimer.stop();
-    ComPtr<IShot> shot = std::move(m_keyShot);
+    keyTimer_.stop();
+    ComPtr<IShot> shot = std::move(keyShot_);
     if (shot)
-        m_doc.SetSelectedShot(shot.get(), this);
+        doc_.SetSelectedShot(shot.get(), this);
 }
 
 void CSeriesView::SelectFromTable(IShot* shot)
 {
     if (!shot)
         return;
-    m_keyTimer.stop();
+    keyTimer_.stop();
     SetCurrentShot(shot, false);
-    m_doc.SetSelectedShot(shot, this);
+    doc_.SetSelectedShot(shot, this);
 }
 
 void CSeriesView::OnSerieSelection(CSerieWindow* window)
@@ -466,8 +466,8 @@ void CSeriesView::OnSerieSelection(CSerieWindow* window)
 void CSeriesView::OnSerieDblClick(CSerieWindow* window)
 {
     OnSerieSelection(window);
-    if (m_current)
-        m_doc.StartReplay();
+    if (current_)
+        doc_.StartReplay();
 }
 
 // The control has already selected the shot under the click: the menu is for that shot.
@@ -479,9 +479,9 @@ void CSeriesView::OnSerieRightClick(CSerieWindow* window)
 
 void CSeriesView::ShowContextMenu(const QPoint& globalPos)
 {
-    if (!m_current)
+    if (!current_)
         return;
-    if (CMainFrameBase* frame = CMainFrameBase::of(m_doc))
+    if (CMainFrameBase* frame = CMainFrameBase::of(doc_))
         frame->ShowShotContextMenu(globalPos);
 }
 
@@ -500,7 +500,7 @@ void CSeriesView::keyPressEvent(QKeyEvent* event)
     default: QAbstractScrollArea::keyPressEvent(event); return;
     }
     ComPtr<IShot> next;
-    if (m_doc.Navigate(m_current.get(), &next, step) && next)
+    if (doc_.Navigate(current_.get(), &next, step) && next)
         SetCurrentShot(next.get(), true);
 }
 
@@ -508,7 +508,7 @@ void CSeriesView::mousePressEvent(QMouseEvent* event)
 {
     setFocus();
     const QPoint pt = event->pos() + QPoint(horizontalScrollBar()->value(), verticalScrollBar()->value());
-    const StatRow* row = m_shotListMode ? m_table.hitTest(pt) : nullptr;
+    const StatRow* row = shotListMode_ ? table_.hitTest(pt) : nullptr;
     if (!row)
         return;
     ComPtr<IShot> shot = row->shot;
@@ -520,23 +520,23 @@ void CSeriesView::mousePressEvent(QMouseEvent* event)
 void CSeriesView::mouseDoubleClickEvent(QMouseEvent* event)
 {
     const QPoint pt = event->pos() + QPoint(horizontalScrollBar()->value(), verticalScrollBar()->value());
-    const StatRow* row = m_shotListMode ? m_table.hitTest(pt) : nullptr;
+    const StatRow* row = shotListMode_ ? table_.hitTest(pt) : nullptr;
     if (!row || event->button() != Qt::LeftButton)
         return;
     ComPtr<IShot> shot = row->shot;
     SelectFromTable(shot.get());
-    m_doc.StartReplay();
+    doc_.StartReplay();
 }
 
 void CSeriesView::mouseMoveEvent(QMouseEvent* event)
 {
     const QPoint pt = event->pos() + QPoint(horizontalScrollBar()->value(), verticalScrollBar()->value());
-    viewport()->setCursor(m_shotListMode && m_table.hitTest(pt) ? Qt::PointingHandCursor : Qt::ArrowCursor);
+    viewport()->setCursor(shotListMode_ && table_.hitTest(pt) ? Qt::PointingHandCursor : Qt::ArrowCursor);
 }
 
 void CSeriesView::wheelEvent(QWheelEvent* event)
 {
-    const int pixels = m_wheel.add(event->angleDelta().y(), QApplication::wheelScrollLines());
+    const int pixels = wheel_.add(event->angleDelta().y(), QApplication::wheelScrollLines());
     if (pixels)
         verticalScrollBar()->setValue(verticalScrollBar()->value() + pixels);
     event->accept();
@@ -572,7 +572,7 @@ bool CSeriesView::eventFilter(QObject* watched, QEvent* event)
 
 void CSeriesView::SetTargetZoom(int zoom)
 {
-    for (const auto& list : m_windows)
+    for (const auto& list : windows_)
         for (const auto& w : list)
             w->target()->put_Zoom(float(zoom));
 }
@@ -580,7 +580,7 @@ void CSeriesView::SetTargetZoom(int zoom)
 void CSeriesView::ApplyBreachColors()
 {
     const AppOptions& o = theAppOptions();
-    for (const auto& list : m_windows)
+    for (const auto& list : windows_)
         for (const auto& w : list) {
             w->target()->put_BreachColor(o.BreachColor);
             w->target()->put_SelectedBreachColor(o.SelectedBreachColor);
@@ -590,7 +590,7 @@ void CSeriesView::ApplyBreachColors()
 
 void CSeriesView::ReloadSettings()
 {
-    m_table.columns = visibleColumns(theAppOptions(), m_doc.GetTargetKind() == TargetKind::Biathlon);
+    table_.columns = visibleColumns(theAppOptions(), doc_.GetTargetKind() == TargetKind::Biathlon);
     ApplyBreachColors();
     BuildRows();
 }
@@ -600,15 +600,15 @@ void CSeriesView::ReloadSettings()
 void CSeriesView::RefreshIfNeeded()
 {
     // Printing refreshes a hidden table too.
-    m_refresh.catchUp([this](unsigned owed) {
+    refresh_.catchUp([this](unsigned owed) {
         if (owed & kEverything) {
             OnDocumentUpdate(nullptr, KavroHint::Everything, {});
         } else {
-            m_table.columns = visibleColumns(theAppOptions(), m_doc.GetTargetKind() == TargetKind::Biathlon);
+            table_.columns = visibleColumns(theAppOptions(), doc_.GetTargetKind() == TargetKind::Biathlon);
             BuildRows();
         }
         ComPtr<IShot> shot;
-        m_doc.GetSelectedShot(&shot);
+        doc_.GetSelectedShot(&shot);
         SetCurrentShot(shot.get(), false);
     });
 }
@@ -621,24 +621,24 @@ void CSeriesView::showEvent(QShowEvent* event)
 
 void CSeriesView::OnDocumentUpdate(CView* sender, int hint, const KavroHint::Payload& payload)
 {
-    if (m_refresh.defers(*this)) {
+    if (refresh_.defers(*this)) {
         switch (hint) {
-        case KavroHint::Everything: m_refresh.owe(kEverything); return;
+        case KavroHint::Everything: refresh_.owe(kEverything); return;
         case KavroHint::Language: LoadTexts(); [[fallthrough]];
         case KavroHint::SelectedShot:
         case KavroHint::IncludeSightings:
         case KavroHint::ShotParameters:
         case KavroHint::ShotAdded:
-        case KavroHint::AdvancedMode: m_refresh.owe(kRows); return;
+        case KavroHint::AdvancedMode: refresh_.owe(kRows); return;
         default: break;
         }
     }
     switch (hint) {
     case KavroHint::Everything:
-        m_table.columns = visibleColumns(theAppOptions(), m_doc.GetTargetKind() == TargetKind::Biathlon);
-        m_current = nullptr;
+        table_.columns = visibleColumns(theAppOptions(), doc_.GetTargetKind() == TargetKind::Biathlon);
+        current_ = nullptr;
         BuildRows();
-        if (m_doc.GetTargetKind() == TargetKind::Biathlon)
+        if (doc_.GetTargetKind() == TargetKind::Biathlon)
             SetShotListMode(true);
         break;
     case KavroHint::Language:
@@ -648,8 +648,8 @@ void CSeriesView::OnDocumentUpdate(CView* sender, int hint, const KavroHint::Pay
     case KavroHint::SelectedShot:
         if (sender != this) {
             ComPtr<IShot> shot;
-            m_doc.GetSelectedShot(&shot);
-            m_keyTimer.stop();
+            doc_.GetSelectedShot(&shot);
+            keyTimer_.stop();
             SetCurrentShot(shot.get(), false);
         }
         break;
@@ -660,7 +660,7 @@ void CSeriesView::OnDocumentUpdate(CView* sender, int hint, const KavroHint::Pay
     case KavroHint::ShotParameters: {
         UpdateGroupVisibility();
         const RowContext ctx = rowContext();
-        for (Group& g : m_table.groups)
+        for (Group& g : table_.groups)
             for (Serie& s : g.series)
                 for (StatRow& r : s.rows)
                     if (r.shot)
@@ -682,7 +682,7 @@ void CSeriesView::OnDocumentUpdate(CView* sender, int hint, const KavroHint::Pay
         break;
     }
     case KavroHint::AdvancedMode:
-        m_table.columns = visibleColumns(theAppOptions(), m_doc.GetTargetKind() == TargetKind::Biathlon);
+        table_.columns = visibleColumns(theAppOptions(), doc_.GetTargetKind() == TargetKind::Biathlon);
         BuildRows();
         break;
     default: break;

@@ -20,14 +20,14 @@ class CSeriesView;
 class CSerieWindow : public QWidget {
 public:
     CSerieWindow(CSeriesView* table, QWidget* parent);
-    bool ok() const { return m_host.target() != nullptr; }
-    ITarget* target() const { return m_host.target(); }
+    bool ok() const { return host_.target() != nullptr; }
+    ITarget* target() const { return host_.target(); }
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
-    CTargetHost m_host;
+    CTargetHost host_;
 };
 
 class CSeriesView : public QAbstractScrollArea, public CView, public CFrameViewExtras, public CSeriesTableMode {
@@ -41,7 +41,7 @@ public:
     void SetTargetZoom(int zoom) override;
     void ReloadSettings() override;
     // CSeriesTableMode
-    bool IsSeriesMode() const override { return !m_shotListMode; }
+    bool IsSeriesMode() const override { return !shotListMode_; }
     void SetSeriesMode(bool series) override { SetShotListMode(!series); }
     void SetAllTraces(bool on) override;
 
@@ -49,15 +49,15 @@ public:
     void SetCurrentShot(IShot* shot, bool fromKeyboard);
     void ApplyBreachColors();
 
-    const kavro::series::SeriesTable& table() const { return m_table; }
+    const kavro::series::SeriesTable& table() const { return table_; }
     // The font each kind of cell is drawn (and so measured) with.
     const QFont& cellFont(kavro::series::CellFont which) const;
-    IShot* currentShot() const { return m_current.get(); }
+    IShot* currentShot() const { return current_.get(); }
     // The series controls of a group, in order.
     std::vector<CSerieWindow*> seriesWindows(int group) const;
     // The keyboard delay has passed: the document learns the shot chosen by key.
     void OnKeyboardTimer();
-    bool keyboardTimerRunning() const { return m_keyTimer.isActive(); }
+    bool keyboardTimerRunning() const { return keyTimer_.isActive(); }
 
     // Series controls tell the table what happened on them.
     void OnSerieSelection(CSerieWindow* window);
@@ -66,7 +66,7 @@ public:
 
     // Rebuilds after hints that came while the table was hidden.
     void RefreshIfNeeded();
-    bool isStale() const { return m_refresh.owes(); }
+    bool isStale() const { return refresh_.owes(); }
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -101,20 +101,20 @@ private:
     kavro::series::RowContext rowContext();
     QString docText();
 
-    CKavroDoc& m_doc;
-    kavro::series::SeriesTable m_table;
-    kavro::series::TableTexts m_texts;
-    std::array<std::vector<std::unique_ptr<CSerieWindow>>, 2> m_windows;
-    kavro::series::ShotListPainter m_painter;
-    ComPtr<IShot> m_current;
-    ComPtr<IShot> m_keyShot;
-    QTimer m_keyTimer;
-    kavro::series::WheelAccumulator m_wheel;
-    bool m_shotListMode = true;
-    bool m_allTraces = false;
-    kavro::series::ListLayout m_layout;
+    CKavroDoc& doc_;
+    kavro::series::SeriesTable table_;
+    kavro::series::TableTexts texts_;
+    std::array<std::vector<std::unique_ptr<CSerieWindow>>, 2> windows_;
+    kavro::series::ShotListPainter painter_;
+    ComPtr<IShot> current_;
+    ComPtr<IShot> keyShot_;
+    QTimer keyTimer_;
+    kavro::series::WheelAccumulator wheel_;
+    bool shotListMode_ = true;
+    bool allTraces_ = false;
+    kavro::series::ListLayout layout_;
     // A rebuild of everything covers the rows; it also resets the current shot and, for biathlon,
     // the mode, as a new document does.
     enum Owed : unsigned { kRows = 1, kEverything = 2 };
-    HiddenRefresh m_refresh;
+    HiddenRefresh refresh_;
 };

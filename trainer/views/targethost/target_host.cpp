@@ -53,12 +53,12 @@ void CTargetHost::setFactory(Factory f)
 
 CTargetHost::~CTargetHost()
 {
-    if (m_target && m_cookie)
-        unadviseSink(m_target.get(), _ITargetEvents::iid, m_cookie);
-    if (m_sink)
-        m_sink->handlers = {};
+    if (target_ && cookie_)
+        unadviseSink(target_.get(), _ITargetEvents::iid, cookie_);
+    if (sink_)
+        sink_->handlers = {};
     // The widget belongs to the host's widget tree; it may already be gone with it.
-    delete m_widget.data();
+    delete widget_.data();
 }
 
 bool CTargetHost::create(QWidget* parent, const TargetEventHandlers& handlers)
@@ -73,20 +73,20 @@ bool CTargetHost::create(QWidget* parent, const TargetEventHandlers& handlers)
     if (!t || !window || FAILED(window->CreateWidget(parent, &w)) || !w)
         return false;
     ComPtr<Sink> sink = Sink::create();
-    m_sink = sink.get();
-    m_sinkRef = sink->identity();
-    m_sink->handlers = handlers;
-    if (FAILED(adviseSink(t.get(), _ITargetEvents::iid, m_sink->identity(), &m_cookie)))
-        m_cookie = 0;
-    m_target = t;
-    m_widget = w;
+    sink_ = sink.get();
+    sinkRef_ = sink->identity();
+    sink_->handlers = handlers;
+    if (FAILED(adviseSink(t.get(), _ITargetEvents::iid, sink_->identity(), &cookie_)))
+        cookie_ = 0;
+    target_ = t;
+    widget_ = w;
     return true;
 }
 
 TargetEventHandlers& CTargetHost::handlers()
 {
     static TargetEventHandlers none;
-    return m_sink ? m_sink->handlers : none;
+    return sink_ ? sink_->handlers : none;
 }
 
 float markCrossSize(IEventParams* event)

@@ -40,15 +40,15 @@ public:
 
     // Creates the control and its window in `parent`; false (and no control) when either fails.
     bool create(QWidget* parent, const TargetEventHandlers& handlers);
-    ITarget* target() const { return m_target.get(); }
-    QWidget* widget() const { return m_widget; }
+    ITarget* target() const { return target_.get(); }
+    QWidget* widget() const { return widget_; }
     TargetEventHandlers& handlers();
 
 private:
     class Sink;
-    ComPtr<ITarget> m_target;
-    ComPtr<IUnknown> m_sinkRef;
-    Sink* m_sink = nullptr; // held by m_sinkRef
-    uint32_t m_cookie = 0;
-    QPointer<QWidget> m_widget;
+    ComPtr<ITarget> target_;
+    ComPtr<IUnknown> sinkRef_;
+    Sink* sink_ = nullptr; // held by sinkRef_
+    uint32_t cookie_ = 0;
+    QPointer<QWidget> widget_;
 };

@@ -14,63 +14,63 @@ CPulseWindow::CPulseWindow(QWidget* parent) : QWidget(parent)
 
 void CPulseWindow::SetShowPulse(bool show)
 {
-    m_pulseShown = show;
+    pulseShown_ = show;
     relayout();
 }
 
 void CPulseWindow::SetShowTrigger(bool show)
 {
-    m_triggerShown = show;
+    triggerShown_ = show;
     relayout();
 }
 
 void CPulseWindow::SetPulse(int pulse)
 {
-    if (uint16_t(pulse) == m_pulse)
+    if (uint16_t(pulse) == pulse_)
         return;
-    m_pulse = uint16_t(pulse);
-    update(m_layout.pulseRow2);
+    pulse_ = uint16_t(pulse);
+    update(layout_.pulseRow2);
 }
 
 void CPulseWindow::SetTriggerValue(int value)
 {
-    if (value == m_triggerValue)
+    if (value == triggerValue_)
         return;
-    m_triggerValue = value;
-    update(m_layout.triggerBar);
+    triggerValue_ = value;
+    update(layout_.triggerBar);
 }
 
 void CPulseWindow::SetTriggerScale(int scale)
 {
     scale = normalisedTriggerScale(scale);
-    if (scale == m_triggerScale)
+    if (scale == triggerScale_)
         return;
-    m_triggerScale = scale;
-    update(m_layout.triggerBar);
+    triggerScale_ = scale;
+    update(layout_.triggerBar);
 }
 
 void CPulseWindow::SetHeartImage(int index)
 {
-    if (index == m_heartImage)
+    if (index == heartImage_)
         return;
-    m_heartImage = index;
-    update(m_layout.pulseRow1);
+    heartImage_ = index;
+    update(layout_.pulseRow1);
 }
 
 void CPulseWindow::Reset()
 {
-    m_pulseShown = false;
-    m_triggerShown = false;
-    m_pulse = 0;
-    m_triggerValue = 0;
-    m_triggerScale = 1; // the setter's lower bound does not apply to the reset
-    m_heartImage = 1;
+    pulseShown_ = false;
+    triggerShown_ = false;
+    pulse_ = 0;
+    triggerValue_ = 0;
+    triggerScale_ = 1; // the setter's lower bound does not apply to the reset
+    heartImage_ = 1;
     relayout();
 }
 
 void CPulseWindow::relayout()
 {
-    m_layout = pulsePanelLayout(rect(), m_pulseShown, m_triggerShown);
+    layout_ = pulsePanelLayout(rect(), pulseShown_, triggerShown_);
     update();
 }
 
@@ -145,20 +145,20 @@ void CPulseWindow::paintEvent(QPaintEvent*)
 {
     QPainter p(this);
     p.fillRect(rect(), Qt::white);
-    if (m_triggerShown)
-        drawPicture(p, 2, m_layout.triggerCaption.topLeft());
-    if (m_pulseShown && m_triggerShown)
-        p.fillRect(m_layout.gap, QColor(192, 192, 192));
-    if (m_pulseShown) {
-        drawPicture(p, m_heartImage, m_layout.pulseRow1.topLeft());
-        if (m_pulse > 0) {
+    if (triggerShown_)
+        drawPicture(p, 2, layout_.triggerCaption.topLeft());
+    if (pulseShown_ && triggerShown_)
+        p.fillRect(layout_.gap, QColor(192, 192, 192));
+    if (pulseShown_) {
+        drawPicture(p, heartImage_, layout_.pulseRow1.topLeft());
+        if (pulse_ > 0) {
             p.setPen(Qt::black);
-            p.drawText(m_layout.pulseRow2, Qt::AlignCenter | Qt::TextSingleLine, QString::number(m_pulse));
+            p.drawText(layout_.pulseRow2, Qt::AlignCenter | Qt::TextSingleLine, QString::number(pulse_));
         }
     }
-    if (m_triggerShown && m_layout.triggerBar.isValid()) {
-        const QRect& bar = m_layout.triggerBar;
-        const int h = triggerBarHeight(bar.height(), m_triggerValue, m_triggerScale);
+    if (triggerShown_ && layout_.triggerBar.isValid()) {
+        const QRect& bar = layout_.triggerBar;
+        const int h = triggerBarHeight(bar.height(), triggerValue_, triggerScale_);
         if (h > 0)
             p.fillRect(QRect(bar.left(), bar.bottom() - h + 1, bar.width(), h), QColor(0, 0, 255));
     }

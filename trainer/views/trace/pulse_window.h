@@ -13,22 +13,22 @@ class CPulseWindow : public QWidget {
 public:
     explicit CPulseWindow(QWidget* parent = nullptr);
 
-    bool pulseShown() const { return m_pulseShown; }
-    bool triggerShown() const { return m_triggerShown; }
+    bool pulseShown() const { return pulseShown_; }
+    bool triggerShown() const { return triggerShown_; }
     void SetShowPulse(bool show);
     void SetShowTrigger(bool show);
-    int pulse() const { return m_pulse; }
+    int pulse() const { return pulse_; }
     void SetPulse(int pulse);
-    int triggerValue() const { return m_triggerValue; }
+    int triggerValue() const { return triggerValue_; }
     void SetTriggerValue(int value);
-    int triggerScale() const { return m_triggerScale; }
+    int triggerScale() const { return triggerScale_; }
     void SetTriggerScale(int scale);
-    int heartImage() const { return m_heartImage; }
+    int heartImage() const { return heartImage_; }
     void SetHeartImage(int index);
     // A new practice: nothing shown, pulse 0, trigger 0 of scale 1, the resting heart.
     void Reset();
 
-    const kavro::trace::PulsePanelLayout& rows() const { return m_layout; }
+    const kavro::trace::PulsePanelLayout& rows() const { return layout_; }
 
     // The panel's pictures, 32 × 32 on white: 0 the beating heart, 1 the resting heart, 2 a
     // finger on a trigger.
@@ -40,13 +40,13 @@ protected:
 
 private:
     void relayout();
-    bool m_pulseShown = false;
-    bool m_triggerShown = false;
-    uint16_t m_pulse = 0;
-    int m_triggerValue = 0;
-    int m_triggerScale = 1;
-    int m_heartImage = 1;
-    kavro::trace::PulsePanelLayout m_layout;
+    bool pulseShown_ = false;
+    bool triggerShown_ = false;
+    uint16_t pulse_ = 0;
+    int triggerValue_ = 0;
+    int triggerScale_ = 1;
+    int heartImage_ = 1;
+    kavro::trace::PulsePanelLayout layout_;
 };
 
 // The rows a connected sensor fills: its pulse and its trigger pressure.

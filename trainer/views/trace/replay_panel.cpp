@@ -26,23 +26,23 @@ CReplayControlWindow::CReplayControlWindow(QWidget* parent) : QFrame(parent)
         l->setGeometry(frame + third * width / 3, frame, width / 3, labelHeight);
         return l;
     };
-    m_left = makeLabel(Qt::AlignLeft, 0);
-    m_centre = makeLabel(Qt::AlignHCenter, 1);
-    m_right = makeLabel(Qt::AlignRight, 2);
-    m_bar = new QScrollBar(Qt::Horizontal, this);
-    m_bar->setGeometry(frame, frame + labelHeight, width, barHeight);
-    m_bar->setRange(0, 0);
-    connect(m_bar, &QScrollBar::actionTriggered, this, [this](int action) { scrollAction(action); });
+    left_ = makeLabel(Qt::AlignLeft, 0);
+    centre_ = makeLabel(Qt::AlignHCenter, 1);
+    right_ = makeLabel(Qt::AlignRight, 2);
+    bar_ = new QScrollBar(Qt::Horizontal, this);
+    bar_->setGeometry(frame, frame + labelHeight, width, barHeight);
+    bar_->setRange(0, 0);
+    connect(bar_, &QScrollBar::actionTriggered, this, [this](int action) { scrollAction(action); });
     move(0, 0);
     hide();
 }
 
 void CReplayControlWindow::SetShot(int first, int last, float startSeconds, float endSeconds)
 {
-    m_bar->setRange(first, last);
-    m_left->setText(secondsText(startSeconds));
-    m_centre->setText(secondsText(startSeconds));
-    m_right->setText(secondsText(endSeconds));
+    bar_->setRange(first, last);
+    left_->setText(secondsText(startSeconds));
+    centre_->setText(secondsText(startSeconds));
+    right_->setText(secondsText(endSeconds));
     show();
     raise();
 }
@@ -55,34 +55,34 @@ void CReplayControlWindow::ClearShot()
 
 void CReplayControlWindow::SetPosition(int index, float seconds)
 {
-    const QSignalBlocker block(m_bar);
-    m_bar->setValue(index);
-    m_centre->setText(secondsText(seconds));
+    const QSignalBlocker block(bar_);
+    bar_->setValue(index);
+    centre_->setText(secondsText(seconds));
 }
 
 int CReplayControlWindow::position() const
 {
-    return m_bar->value();
+    return bar_->value();
 }
 int CReplayControlWindow::first() const
 {
-    return m_bar->minimum();
+    return bar_->minimum();
 }
 int CReplayControlWindow::last() const
 {
-    return m_bar->maximum();
+    return bar_->maximum();
 }
 QString CReplayControlWindow::startText() const
 {
-    return m_left->text();
+    return left_->text();
 }
 QString CReplayControlWindow::currentText() const
 {
-    return m_centre->text();
+    return centre_->text();
 }
 QString CReplayControlWindow::endText() const
 {
-    return m_right->text();
+    return right_->text();
 }
 
 void CReplayControlWindow::scrollAction(int action)
@@ -98,9 +98,9 @@ void CReplayControlWindow::scrollAction(int action)
     case QAbstractSlider::SliderToMaximum: code = ScrollCode::Bottom; break;
     default: break;
     }
-    const int thumb = m_bar->sliderPosition();
+    const int thumb = bar_->sliderPosition();
     // The view decides where the bar goes; the bar's own step is undone.
-    m_bar->setSliderPosition(m_bar->value());
+    bar_->setSliderPosition(bar_->value());
     if (onScroll)
         onScroll(code, thumb);
 }

@@ -32,8 +32,8 @@ public:
 
 private:
     void scrollAction(int action);
-    QLabel* m_left;
-    QLabel* m_centre;
-    QLabel* m_right;
-    QScrollBar* m_bar;
+    QLabel* left_;
+    QLabel* centre_;
+    QLabel* right_;
+    QScrollBar* bar_;
 };

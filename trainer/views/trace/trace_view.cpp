@@ -28,7 +28,7 @@ CTraceWindow::CTraceWindow(QWidget* parent) : QWidget(parent)
 
 void CTraceWindow::resizeEvent(QResizeEvent*)
 {
-    if (QWidget* w = m_host.widget())
+    if (QWidget* w = host_.widget())
         w->setGeometry(rect());
 }
 
@@ -40,17 +40,17 @@ void CTraceView::setToneGenerator(BlindToneGenerator* generator)
 }
 
 CTraceView::CTraceView(CKavroDoc& doc, QWidget* parent)
-    : QWidget(parent), m_doc(doc), m_clock(&realClock()), m_zoom([this] { OnZoomTimer(); })
+    : QWidget(parent), doc_(doc), clock_(&realClock()), zoom_([this] { OnZoomTimer(); })
 {
     setFocusPolicy(Qt::StrongFocus);
-    m_splitter = new QSplitter(Qt::Horizontal, this);
-    m_splitter->setChildrenCollapsible(true);
-    m_traceWindow = new CTraceWindow(m_splitter);
-    m_pulse = new CPulseWindow(m_splitter);
-    m_splitter->addWidget(m_traceWindow);
-    m_splitter->addWidget(m_pulse);
-    m_splitter->setStretchFactor(0, 1);
-    m_pulse->hide();
+    splitter_ = new QSplitter(Qt::Horizontal, this);
+    splitter_->setChildrenCollapsible(true);
+    traceWindow_ = new CTraceWindow(splitter_);
+    pulse_ = new CPulseWindow(splitter_);
+    splitter_->addWidget(traceWindow_);
+    splitter_->addWidget(pulse_);
+    splitter_->setStretchFactor(0, 1);
+    pulse_->hide();
 
     TargetEventHandlers h;
     h.zoomChanged = [this] { OnZoomChanged(); };
@@ -59,24 +59,24 @@ CTraceView::CTraceView(CKavroDoc& doc, QWidget* parent)
     h.endDrag = [this](IAiming*, IShot*, float x, float y) { OnEndDrag(x, y); };
     h.replayPositionChanged = [this] { OnReplayPositionChanged(); };
     h.endReplay = [this] { OnEndReplay(); };
-    if (m_traceWindow->host().create(m_traceWindow, h)) {
+    if (traceWindow_->host().create(traceWindow_, h)) {
         ITarget* t = target();
         t->put_DisplayTrace(VARIANT_TRUE);
         t->put_ReplaySpeed(theAppOptions().ReplaySpeed);
         t->put_DisplayReplayMark(VARIANT_FALSE);
-        m_traceWindow->host().widget()->installEventFilter(this);
-        m_traceWindow->host().widget()->show();
+        traceWindow_->host().widget()->installEventFilter(this);
+        traceWindow_->host().widget()->show();
     }
 
-    m_replay = new CReplayControlWindow(this);
-    m_replay->onScroll = [this](ScrollCode code, int thumb) { OnReplayScroll(code, thumb); };
+    replay_ = new CReplayControlWindow(this);
+    replay_->onScroll = [this](ScrollCode code, int thumb) { OnReplayScroll(code, thumb); };
 
-    m_counterTimer.setInterval(kCounterMs);
-    connect(&m_counterTimer, &QTimer::timeout, this, [this] { UpdateTimeCounter(); });
-    m_heartTimer.setInterval(kHeartMs);
-    connect(&m_heartTimer, &QTimer::timeout, this, [this] { OnHeartTimer(); });
+    counterTimer_.setInterval(kCounterMs);
+    connect(&counterTimer_, &QTimer::timeout, this, [this] { UpdateTimeCounter(); });
+    heartTimer_.setInterval(kHeartMs);
+    connect(&heartTimer_, &QTimer::timeout, this, [this] { OnHeartTimer(); });
 
-    m_maxZoom = largestZoomLevel(theAppOptions().AdvancedMode);
+    maxZoom_ = largestZoomLevel(theAppOptions().AdvancedMode);
     doc.AddView(this);
 }
 
@@ -88,28 +88,28 @@ CTraceView::~CTraceView()
 
 void CTraceView::selection(ComPtr<IAiming>* aiming, ComPtr<IShot>* shot)
 {
-    m_doc.GetSelectedAiming(aiming);
-    m_doc.GetSelectedShot(shot);
+    doc_.GetSelectedAiming(aiming);
+    doc_.GetSelectedShot(shot);
 }
 
 bool CTraceView::deviceConnected() const
 {
-    CMainFrameBase* f = CMainFrameBase::of(m_doc);
+    CMainFrameBase* f = CMainFrameBase::of(doc_);
     return f && f->IsDeviceConnected();
 }
 
 bool CTraceView::matchStarted() const
 {
-    CMainFrameBase* f = CMainFrameBase::of(m_doc);
+    CMainFrameBase* f = CMainFrameBase::of(doc_);
     return f && f->IsMatchStarted();
 }
 
 void CTraceView::ApplyTraceOptions(bool refresh)
 {
     ITarget* t = target();
-    if (!t || !m_doc.HasDocument())
+    if (!t || !doc_.HasDocument())
         return;
-    applyTraceLook(t, theAppOptions(), m_doc.traceSeconds());
+    applyTraceLook(t, theAppOptions(), doc_.traceSeconds());
     if (refresh)
         t->Refresh();
 }
@@ -143,19 +143,19 @@ void CTraceView::ShowShot(IAiming* aiming, IShot* shot, bool zoom)
         t->ClearElements();
         float result = 0;
         shot->get_Result(&result);
-        if (m_currentShot && m_currentShot.get() == shot) {
+        if (currentShot_ && currentShot_.get() == shot) {
             dragable = true;
             // The control takes a correction only while its breaches may be dragged.
             t->put_Dragable(VARIANT_TRUE);
             t->put_Selectable(VARIANT_TRUE);
-            if (m_dx != 0 || m_dy != 0)
-                t->SetShotCorrection(shot, m_dx, m_dy);
+            if (dx_ != 0 || dy_ != 0)
+                t->SetShotCorrection(shot, dx_, dy_);
         }
         const AppOptions& o = theAppOptions();
-        const bool showResult = o.TargetResult && m_doc.GetTargetKind() != TargetKind::Biathlon;
-        label = markShot(t, shot, showResult ? std::optional<float>(result) : std::nullopt, m_doc.traceSeconds(), o);
+        const bool showResult = o.TargetResult && doc_.GetTargetKind() != TargetKind::Biathlon;
+        label = markShot(t, shot, showResult ? std::optional<float>(result) : std::nullopt, doc_.traceSeconds(), o);
         if (zoom) {
-            const float level = zoomLevelForResult(result, m_maxZoom);
+            const float level = zoomLevelForResult(result, maxZoom_);
             float current = 0;
             t->get_Zoom(&current);
             if (level != current)
@@ -170,9 +170,9 @@ void CTraceView::ShowShot(IAiming* aiming, IShot* shot, bool zoom)
     t->put_Dragable(toVariantBool(dragable));
     t->put_Selectable(toVariantBool(dragable));
     t->put_SelectedShot(shot);
-    m_pulse->SetHeartImage(1);
-    m_pulse->SetTriggerValue(0);
-    m_pulse->SetPulse(pulse);
+    pulse_->SetHeartImage(1);
+    pulse_->SetTriggerValue(0);
+    pulse_->SetPulse(pulse);
 }
 
 void CTraceView::SetAiming(IAiming* aiming, IShot* shot, bool zoom)
@@ -182,13 +182,13 @@ void CTraceView::SetAiming(IAiming* aiming, IShot* shot, bool zoom)
         return;
     t->put_EnableUpdate(VARIANT_FALSE);
     t->Clear();
-    m_replay->ClearShot();
-    m_replayShot = nullptr;
+    replay_->ClearShot();
+    replayShot_ = nullptr;
     ComPtr<IShot> s = shot;
     if (aiming) {
         t->Add(aiming);
         if (!s)
-            m_doc.GetSelectedShot(&s);
+            doc_.GetSelectedShot(&s);
     }
     ShowShot(aiming, s.get(), zoom);
     UpdateTimeCounter();
@@ -197,7 +197,7 @@ void CTraceView::SetAiming(IAiming* aiming, IShot* shot, bool zoom)
 
 void CTraceView::StopZoomAnimation()
 {
-    m_zoom.stop();
+    zoom_.stop();
 }
 
 void CTraceView::SetZoomSmooth(float level)
@@ -207,7 +207,7 @@ void CTraceView::SetZoomSmooth(float level)
         return;
     ComPtr<IEventParams> event;
     Variant disable;
-    const bool smooth = theAppOptions().TargetSmoothZoom && m_doc.GetEvent(&event)
+    const bool smooth = theAppOptions().TargetSmoothZoom && doc_.GetEvent(&event)
         && SUCCEEDED(event->get_Value(QStringLiteral("_zoom_disable_animation"), &disable)) && disable.isEmpty();
     if (!smooth) {
         StopZoomAnimation();
@@ -218,17 +218,17 @@ void CTraceView::SetZoomSmooth(float level)
     t->get_Zoom(&start);
     const float goal = std::max(level, 0.0f);
     if (start != goal)
-        m_zoom.start(start, goal, m_clock->tickMs());
+        zoom_.start(start, goal, clock_->tickMs());
 }
 
 void CTraceView::OnZoomTimer()
 {
     ITarget* t = target();
-    if (!m_zoom.running() || !t) {
+    if (!zoom_.running() || !t) {
         StopZoomAnimation();
         return;
     }
-    t->put_Zoom(m_zoom.levelAt(m_clock->tickMs()));
+    t->put_Zoom(zoom_.levelAt(clock_->tickMs()));
 }
 
 void CTraceView::UpdateTimeCounter()
@@ -236,21 +236,21 @@ void CTraceView::UpdateTimeCounter()
     ITarget* t = target();
     if (!t)
         return;
-    const TargetKind::Kind kind = m_doc.GetTargetKind();
+    const TargetKind::Kind kind = doc_.GetTargetKind();
     if (kind == TargetKind::SP1 || kind == TargetKind::SP2 || kind == TargetKind::SPF)
         return;
     QString text;
     ComPtr<IShotCollection> shots;
-    if (deviceConnected() && matchStarted() && theAppOptions().DisplayTimeCounter && m_doc.GetMatchShots(&shots))
-        text = timeCounterText(shots.get(), m_clock->localNow());
+    if (deviceConnected() && matchStarted() && theAppOptions().DisplayTimeCounter && doc_.GetMatchShots(&shots))
+        text = timeCounterText(shots.get(), clock_->localNow());
     t->put_Label(2, text);
 }
 
 void CTraceView::OnHeartTimer()
 {
-    if (m_doc.GetReplayState() != CKavroDoc::ReplayStopped)
+    if (doc_.GetReplayState() != CKavroDoc::ReplayStopped)
         return;
-    m_pulse->SetHeartImage(heartImageAt(m_clock->localNow(), m_lastBeat, m_previousBeat));
+    pulse_->SetHeartImage(heartImageAt(clock_->localNow(), lastBeat_, previousBeat_));
 }
 
 void CTraceView::StopTone()
@@ -263,20 +263,20 @@ void CTraceView::BlindToneUpdate(float x, float y, IEventParams* event, IAimingA
 {
     const AppOptions& o = theAppOptions();
     if (o.SoundEnabled && o.BlindGen && event)
-        tuneBlindTone(blindTone(), m_doc.GetTargetKind() == TargetKind::Biathlon, x, y, event, attr);
+        tuneBlindTone(blindTone(), doc_.GetTargetKind() == TargetKind::Biathlon, x, y, event, attr);
 }
 
 void CTraceView::Layout()
 {
-    m_splitter->setGeometry(rect());
-    const bool any = m_pulse->pulseShown() || m_pulse->triggerShown();
-    const int pos = pulseSplitterPosition(width(), m_splitter->handleWidth(), 0, any);
+    splitter_->setGeometry(rect());
+    const bool any = pulse_->pulseShown() || pulse_->triggerShown();
+    const int pos = pulseSplitterPosition(width(), splitter_->handleWidth(), 0, any);
     if (pos < 0) {
-        m_pulse->hide();
-        m_splitter->setSizes({width(), 0});
+        pulse_->hide();
+        splitter_->setSizes({width(), 0});
     } else {
-        m_pulse->show();
-        m_splitter->setSizes({pos, width() - pos - m_splitter->handleWidth()});
+        pulse_->show();
+        splitter_->setSizes({pos, width() - pos - splitter_->handleWidth()});
     }
 }
 
@@ -287,24 +287,24 @@ void CTraceView::resizeEvent(QResizeEvent*)
 
 void CTraceView::OnNewPractice()
 {
-    m_triggerMax = 0;
-    m_fixedTriggerScale = 0;
-    m_lastBeat = m_previousBeat = 0;
-    m_currentShot = nullptr;
-    m_pulse->Reset();
+    triggerMax_ = 0;
+    fixedTriggerScale_ = 0;
+    lastBeat_ = previousBeat_ = 0;
+    currentShot_ = nullptr;
+    pulse_->Reset();
     bool pulseShown = false;
-    CMainFrameBase* f = CMainFrameBase::of(m_doc);
+    CMainFrameBase* f = CMainFrameBase::of(doc_);
     if (const std::optional<SensorRows> rows = connectedSensorRows(f)) {
         pulseShown = rows->pulse;
-        m_pulse->SetShowPulse(rows->pulse);
-        m_pulse->SetShowTrigger(rows->trigger);
+        pulse_->SetShowPulse(rows->pulse);
+        pulse_->SetShowTrigger(rows->trigger);
         if (ITarget* t = target())
             t->put_Match(toVariantBool(f->IsMatchStarted()));
     }
     Layout();
-    m_counterTimer.start();
+    counterTimer_.start();
     if (pulseShown)
-        m_heartTimer.start();
+        heartTimer_.start();
 }
 
 void CTraceView::StartReplay()
@@ -312,7 +312,7 @@ void CTraceView::StartReplay()
     ITarget* t = target();
     ComPtr<IShot> shot;
     ComPtr<IAiming> aiming;
-    if (!t || !m_doc.HasDocument() || !m_doc.GetSelectedShot(&shot) || !m_doc.FindAiming(shot.get(), &aiming))
+    if (!t || !doc_.HasDocument() || !doc_.GetSelectedShot(&shot) || !doc_.FindAiming(shot.get(), &aiming))
         return;
     t->put_EnableUpdate(VARIANT_FALSE);
     t->Clear();
@@ -323,16 +323,16 @@ void CTraceView::StartReplay()
     if (SUCCEEDED(aiming->get_Attr(attr.put())) && attr && SUCCEEDED(attr->get_SubTarget(&sub)))
         t->put_SubTarget(sub);
     if (const std::optional<ReplaySpan> span = replaySpanOf(range.get()))
-        m_replay->SetShot(span->first, span->last, span->start, span->end);
+        replay_->SetShot(span->first, span->last, span->start, span->end);
     else
-        m_replay->ClearShot();
-    m_replayShot = shot;
+        replay_->ClearShot();
+    replayShot_ = shot;
     t->put_ReplayAiming(aiming.get());
     t->put_ReplayShot(shot.get());
 
     if (const std::optional<int> scale = replayTriggerScale(shot.get())) {
-        m_fixedTriggerScale = *scale;
-        m_pulse->SetTriggerScale(m_fixedTriggerScale);
+        fixedTriggerScale_ = *scale;
+        pulse_->SetTriggerScale(fixedTriggerScale_);
     }
     float left = 0, top = 0, width = 0, height = 0;
     t->get_VisibleLeft(&left);
@@ -348,31 +348,31 @@ void CTraceView::StartReplay()
 
 void CTraceView::UpdateReplayPanel(float x)
 {
-    if (!m_replayShot)
+    if (!replayShot_)
         return;
-    const std::optional<ReplayMoment> m = replayMomentAt(m_replayShot.get(), x, m_doc.PulseSamples());
+    const std::optional<ReplayMoment> m = replayMomentAt(replayShot_.get(), x, doc_.PulseSamples());
     if (!m)
         return;
     if (m->point)
         BlindToneUpdate(m->point->x, m->point->y, m->point->event.get(), m->point->attr.get());
-    m_replay->SetPosition(m->index, x);
+    replay_->SetPosition(m->index, x);
     if (m->trigger)
-        m_pulse->SetTriggerValue(*m->trigger);
+        pulse_->SetTriggerValue(*m->trigger);
     if (m->heartImage >= 0)
-        m_pulse->SetHeartImage(m->heartImage);
-    m_pulse->SetPulse(m->pulse);
+        pulse_->SetHeartImage(m->heartImage);
+    pulse_->SetPulse(m->pulse);
 }
 
 void CTraceView::OnReplayScroll(ScrollCode code, int thumb)
 {
     ITarget* t = target();
-    if (!t || !m_replayShot)
+    if (!t || !replayShot_)
         return;
-    if (m_doc.GetReplayState() == CKavroDoc::ReplayPlaying)
-        m_doc.PauseReplay();
+    if (doc_.GetReplayState() == CKavroDoc::ReplayPlaying)
+        doc_.PauseReplay();
     float position = 0;
     t->get_ReplayPosition(&position);
-    if (const std::optional<float> sec = replayScrollSecond(m_replayShot.get(), position, code, thumb)) {
+    if (const std::optional<float> sec = replayScrollSecond(replayShot_.get(), position, code, thumb)) {
         t->put_ReplayPosition(*sec);
         UpdateReplayPanel(*sec);
     }
@@ -385,7 +385,7 @@ void CTraceView::OnZoomChanged()
     ITarget* t = target();
     float zoom = 0;
     if (t && SUCCEEDED(t->get_Zoom(&zoom)))
-        m_maxZoom = cappedZoomAfterChange(zoom, theAppOptions().AdvancedMode);
+        maxZoom_ = cappedZoomAfterChange(zoom, theAppOptions().AdvancedMode);
     StopZoomAnimation();
 }
 
@@ -396,16 +396,16 @@ void CTraceView::OnRightClick()
 
 void CTraceView::OnStartDrag(float x, float y)
 {
-    m_dragX = x;
-    m_dragY = y;
+    dragX_ = x;
+    dragY_ = y;
 }
 
 void CTraceView::OnEndDrag(float x, float y)
 {
-    const float ddx = x - m_dragX, ddy = y - m_dragY;
-    m_dx += ddx;
-    m_dy += ddy;
-    m_doc.AskShiftCorrection(this, {ddx, ddy});
+    const float ddx = x - dragX_, ddy = y - dragY_;
+    dx_ += ddx;
+    dy_ += ddy;
+    doc_.AskShiftCorrection(this, {ddx, ddy});
 }
 
 void CTraceView::OnReplayPositionChanged()
@@ -417,19 +417,19 @@ void CTraceView::OnReplayPositionChanged()
 
 void CTraceView::OnEndReplay()
 {
-    m_replay->ClearShot();
-    m_replayShot = nullptr;
+    replay_->ClearShot();
+    replayShot_ = nullptr;
     StopTone();
-    if (!m_doc.HasDocument()) {
+    if (!doc_.HasDocument()) {
         ShowShot(nullptr, nullptr, false);
         return;
     }
     ComPtr<IShot> shot;
     ComPtr<IAiming> aiming;
     if (ITarget* t = target(); t && SUCCEEDED(t->get_ReplayShot(shot.put())) && shot)
-        m_doc.FindAiming(shot.get(), &aiming);
+        doc_.FindAiming(shot.get(), &aiming);
     SetAiming(aiming.get(), shot.get(), false);
-    m_doc.UpdateAllViews(this, KavroHint::ReplayStopped);
+    doc_.UpdateAllViews(this, KavroHint::ReplayStopped);
 }
 
 // ----- keys
@@ -437,17 +437,17 @@ void CTraceView::OnEndReplay()
 bool CTraceView::OnKeyDown(int key)
 {
     if (key == Qt::Key_Space) {
-        switch (m_doc.GetReplayState()) {
-        case CKavroDoc::ReplayStopped: m_doc.StartReplay(); break;
-        case CKavroDoc::ReplayPaused: m_doc.ResumeReplay(); break;
-        default: m_doc.PauseReplay(); break;
+        switch (doc_.GetReplayState()) {
+        case CKavroDoc::ReplayStopped: doc_.StartReplay(); break;
+        case CKavroDoc::ReplayPaused: doc_.ResumeReplay(); break;
+        default: doc_.PauseReplay(); break;
         }
         return true;
     }
     if (key >= Qt::Key_0 && key <= Qt::Key_9) {
         const float level = key == Qt::Key_0 ? 10.0f : float(key - Qt::Key_0);
         SetZoomSmooth(level);
-        m_maxZoom = level;
+        maxZoom_ = level;
         return true;
     }
     return false;
@@ -476,27 +476,27 @@ void CTraceView::OnDocumentUpdate(CView*, int hint, const KavroHint::Payload& pa
     ITarget* t = target();
     if (!t)
         return;
-    if (m_refresh.defers(*this) && NoteWhileHidden(hint, payload))
+    if (refresh_.defers(*this) && NoteWhileHidden(hint, payload))
         return;
     const bool advanced = theAppOptions().AdvancedMode;
     switch (hint) {
     case KavroHint::Everything: {
         t->put_EnableUpdate(VARIANT_FALSE);
         if (!deviceConnected()) {
-            m_currentShot = nullptr;
-            m_liveAiming = nullptr;
+            currentShot_ = nullptr;
+            liveAiming_ = nullptr;
         }
-        m_maxZoom = largestZoomLevel(advanced);
-        m_dx = m_dy = 0;
-        if (m_doc.HasDocument()) {
+        maxZoom_ = largestZoomLevel(advanced);
+        dx_ = dy_ = 0;
+        if (doc_.HasDocument()) {
             ComPtr<IEventParams> event;
-            if (m_doc.GetEvent(&event)) {
+            if (doc_.GetEvent(&event)) {
                 t->put_Event(event.get());
-                t->put_Zoom(m_maxZoom);
+                t->put_Zoom(maxZoom_);
                 ApplyTraceOptions(false);
             }
-            m_pulse->SetShowPulse(m_doc.GetPulseCount() > 0);
-            m_pulse->SetShowTrigger(m_doc.HasTriggerData());
+            pulse_->SetShowPulse(doc_.GetPulseCount() > 0);
+            pulse_->SetShowTrigger(doc_.HasTriggerData());
             Layout();
             ComPtr<IAiming> aiming;
             ComPtr<IShot> shot;
@@ -511,7 +511,7 @@ void CTraceView::OnDocumentUpdate(CView*, int hint, const KavroHint::Payload& pa
     }
     case KavroHint::Language: UpdateTimeCounter(); break;
     case KavroHint::SelectedShot:
-        if (m_doc.HasDocument()) {
+        if (doc_.HasDocument()) {
             ComPtr<IAiming> aiming;
             ComPtr<IShot> shot;
             selection(&aiming, &shot);
@@ -519,7 +519,7 @@ void CTraceView::OnDocumentUpdate(CView*, int hint, const KavroHint::Payload& pa
         }
         break;
     case KavroHint::ShotParameters:
-        if (m_doc.HasDocument()) {
+        if (doc_.HasDocument()) {
             ComPtr<IAiming> aiming;
             ComPtr<IShot> shot;
             selection(&aiming, &shot);
@@ -528,8 +528,8 @@ void CTraceView::OnDocumentUpdate(CView*, int hint, const KavroHint::Payload& pa
         }
         break;
     case KavroHint::AimingStarted:
-        m_liveAiming = KavroHint::aimingOf(payload);
-        ShowLiveAiming(m_liveAiming.get());
+        liveAiming_ = KavroHint::aimingOf(payload);
+        ShowLiveAiming(liveAiming_.get());
         break;
     case KavroHint::TraceCoordinates: {
         IAiming* aiming = KavroHint::aimingOf(payload);
@@ -544,8 +544,8 @@ void CTraceView::OnDocumentUpdate(CView*, int hint, const KavroHint::Payload& pa
         IAiming* aiming = added ? added->aiming : nullptr;
         if (aiming)
             t->UpdateAiming(aiming);
-        m_currentShot = added ? added->shot : nullptr;
-        ShowShot(aiming, m_currentShot.get(), true);
+        currentShot_ = added ? added->shot : nullptr;
+        ShowShot(aiming, currentShot_.get(), true);
         UpdateTimeCounter();
         break;
     }
@@ -556,8 +556,8 @@ void CTraceView::OnDocumentUpdate(CView*, int hint, const KavroHint::Payload& pa
         break;
     case KavroHint::ReplayStarts: StartReplay(); break;
     case KavroHint::ReplayStopped: {
-        m_replay->ClearShot();
-        m_replayShot = nullptr;
+        replay_->ClearShot();
+        replayShot_ = nullptr;
         ComPtr<IAiming> aiming;
         ComPtr<IShot> shot;
         selection(&aiming, &shot);
@@ -571,27 +571,27 @@ void CTraceView::OnDocumentUpdate(CView*, int hint, const KavroHint::Payload& pa
         break;
     }
     case KavroHint::Pulse:
-        if (m_doc.GetReplayState() == CKavroDoc::ReplayStopped)
-            m_pulse->SetPulse(m_doc.GetPulse());
+        if (doc_.GetReplayState() == CKavroDoc::ReplayStopped)
+            pulse_->SetPulse(doc_.GetPulse());
         break;
     case KavroHint::PracticeStarted: OnNewPractice(); break;
     case KavroHint::MatchStarted: t->put_Match(VARIANT_TRUE); break;
-    case KavroHint::AimingFinal: m_liveAiming = nullptr; break;
+    case KavroHint::AimingFinal: liveAiming_ = nullptr; break;
     case KavroHint::PracticeStopped:
-        m_currentShot = nullptr;
-        m_liveAiming = nullptr;
+        currentShot_ = nullptr;
+        liveAiming_ = nullptr;
         UpdateTimeCounter();
-        m_counterTimer.stop();
-        m_heartTimer.stop();
+        counterTimer_.stop();
+        heartTimer_.stop();
         break;
     case KavroHint::TriggerValues: {
         const auto* trigger = std::get_if<KavroHint::TriggerArgs>(&payload);
-        if (!trigger || !trigger->values || trigger->count <= 0 || m_doc.GetReplayState() != CKavroDoc::ReplayStopped)
+        if (!trigger || !trigger->values || trigger->count <= 0 || doc_.GetReplayState() != CKavroDoc::ReplayStopped)
             break;
         for (int i = 0; i < trigger->count; ++i)
-            m_triggerMax = std::max(m_triggerMax, int(trigger->values[i]));
-        m_pulse->SetTriggerScale(m_fixedTriggerScale > 1 ? m_fixedTriggerScale : m_triggerMax);
-        m_pulse->SetTriggerValue(trigger->values[trigger->count - 1]);
+            triggerMax_ = std::max(triggerMax_, int(trigger->values[i]));
+        pulse_->SetTriggerScale(fixedTriggerScale_ > 1 ? fixedTriggerScale_ : triggerMax_);
+        pulse_->SetTriggerValue(trigger->values[trigger->count - 1]);
         break;
     }
     case KavroHint::BiathlonSubTarget:
@@ -600,15 +600,15 @@ void CTraceView::OnDocumentUpdate(CView*, int hint, const KavroHint::Payload& pa
             t->put_SubTarget(sub->subTarget);
         break;
     case KavroHint::HeartBeat:
-        m_previousBeat = m_lastBeat;
+        previousBeat_ = lastBeat_;
         if (const auto* beat = std::get_if<KavroHint::HeartBeatArgs>(&payload))
-            m_lastBeat = beat->dateMax;
-        if (m_doc.GetReplayState() == CKavroDoc::ReplayStopped)
-            m_pulse->SetPulse(m_doc.GetPulse());
+            lastBeat_ = beat->dateMax;
+        if (doc_.GetReplayState() == CKavroDoc::ReplayStopped)
+            pulse_->SetPulse(doc_.GetPulse());
         break;
     case KavroHint::AdvancedMode:
-        m_maxZoom = largestZoomLevel(advanced);
-        if (m_doc.HasDocument()) {
+        maxZoom_ = largestZoomLevel(advanced);
+        if (doc_.HasDocument()) {
             ComPtr<IAiming> aiming;
             ComPtr<IShot> shot;
             selection(&aiming, &shot);
@@ -623,15 +623,15 @@ void CTraceView::OnDocumentUpdate(CView*, int hint, const KavroHint::Payload& pa
 void CTraceView::ShowLiveAiming(IAiming* aiming)
 {
     ITarget* t = target();
-    m_dx = m_dy = 0;
+    dx_ = dy_ = 0;
     SetAiming(aiming, nullptr, false);
     t->put_Dragable(VARIANT_TRUE);
     t->put_Selectable(VARIANT_TRUE);
-    t->put_Zoom(m_maxZoom);
-    const std::optional<SensorRows> rows = connectedSensorRows(CMainFrameBase::of(m_doc));
-    if (rows && rows->device && (rows->pulse != m_pulse->pulseShown() || rows->trigger != m_pulse->triggerShown())) {
-        m_pulse->SetShowPulse(rows->pulse);
-        m_pulse->SetShowTrigger(rows->trigger);
+    t->put_Zoom(maxZoom_);
+    const std::optional<SensorRows> rows = connectedSensorRows(CMainFrameBase::of(doc_));
+    if (rows && rows->device && (rows->pulse != pulse_->pulseShown() || rows->trigger != pulse_->triggerShown())) {
+        pulse_->SetShowPulse(rows->pulse);
+        pulse_->SetShowTrigger(rows->trigger);
         Layout();
     }
 }
@@ -654,11 +654,11 @@ bool CTraceView::NoteWhileHidden(int hint, const KavroHint::Payload& payload)
     switch (hint) {
     case KavroHint::Everything:
         if (!deviceConnected()) {
-            m_currentShot = nullptr;
-            m_liveAiming = nullptr;
+            currentShot_ = nullptr;
+            liveAiming_ = nullptr;
         }
         break;
-    case KavroHint::AimingStarted: m_liveAiming = KavroHint::aimingOf(payload); break;
+    case KavroHint::AimingStarted: liveAiming_ = KavroHint::aimingOf(payload); break;
     case KavroHint::TraceCoordinates:
         // The tone guides the shooter whichever view is shown.
         if (IAiming* aiming = KavroHint::aimingOf(payload))
@@ -666,7 +666,7 @@ bool CTraceView::NoteWhileHidden(int hint, const KavroHint::Payload& payload)
         break;
     case KavroHint::ShotAdded: {
         const auto* added = std::get_if<KavroHint::ShotAddedArgs>(&payload);
-        m_currentShot = added ? added->shot : nullptr;
+        currentShot_ = added ? added->shot : nullptr;
         break;
     }
     case KavroHint::AimingConcluded: StopTone(); break;
@@ -676,21 +676,21 @@ bool CTraceView::NoteWhileHidden(int hint, const KavroHint::Payload& payload)
     case KavroHint::AdvancedMode: break;
     default: return false;
     }
-    m_refresh.owe(1);
+    refresh_.owe(1);
     return true;
 }
 
 void CTraceView::RefreshIfNeeded()
 {
     // Everything from the document, as after a new document; then the aiming in progress, if any.
-    m_refresh.catchUp([this](unsigned) {
-        const ComPtr<IShot> current = m_currentShot;
+    refresh_.catchUp([this](unsigned) {
+        const ComPtr<IShot> current = currentShot_;
         OnDocumentUpdate(nullptr, KavroHint::Everything, {});
-        m_currentShot = current;
-        if (m_liveAiming) {
-            ShowLiveAiming(m_liveAiming.get());
+        currentShot_ = current;
+        if (liveAiming_) {
+            ShowLiveAiming(liveAiming_.get());
             if (ITarget* t = target())
-                t->UpdateAiming(m_liveAiming.get());
+                t->UpdateAiming(liveAiming_.get());
         }
     });
 }

@@ -22,13 +22,13 @@ class QSplitter;
 class CTraceWindow : public QWidget {
 public:
     explicit CTraceWindow(QWidget* parent);
-    CTargetHost& host() { return m_host; }
+    CTargetHost& host() { return host_; }
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
-    CTargetHost m_host;
+    CTargetHost host_;
 };
 
 class CTraceView : public QWidget, public CView, public CFrameViewExtras {
@@ -43,18 +43,18 @@ public:
 
     static void setToneGenerator(BlindToneGenerator* generator);
     // Tests drive the view's timers by hand on a clock of their own.
-    void setClock(kavro::Clock& clock) { m_clock = &clock; }
+    void setClock(kavro::Clock& clock) { clock_ = &clock; }
 
-    ITarget* target() const { return m_traceWindow->host().target(); }
-    CTraceWindow* traceWindow() const { return m_traceWindow; }
-    CPulseWindow* pulseWindow() const { return m_pulse; }
-    CReplayControlWindow* replayPanel() const { return m_replay; }
-    float largestZoom() const { return m_maxZoom; }
-    bool zoomAnimating() const { return m_zoom.running(); }
-    bool timeCounterRunning() const { return m_counterTimer.isActive(); }
-    bool heartTimerRunning() const { return m_heartTimer.isActive(); }
-    float correctionX() const { return m_dx; }
-    float correctionY() const { return m_dy; }
+    ITarget* target() const { return traceWindow_->host().target(); }
+    CTraceWindow* traceWindow() const { return traceWindow_; }
+    CPulseWindow* pulseWindow() const { return pulse_; }
+    CReplayControlWindow* replayPanel() const { return replay_; }
+    float largestZoom() const { return maxZoom_; }
+    bool zoomAnimating() const { return zoom_.running(); }
+    bool timeCounterRunning() const { return counterTimer_.isActive(); }
+    bool heartTimerRunning() const { return heartTimer_.isActive(); }
+    float correctionX() const { return dx_; }
+    float correctionY() const { return dy_; }
 
     void ApplyTraceOptions(bool refresh);
     void ShowShot(IAiming* aiming, IShot* shot, bool zoom);
@@ -68,7 +68,7 @@ public:
     void OnReplayScroll(kavro::trace::ScrollCode code, int thumb);
     // Brings the control up to date after hints that came while the view was hidden.
     void RefreshIfNeeded();
-    bool isStale() const { return m_refresh.owes(); }
+    bool isStale() const { return refresh_.owes(); }
 
     // Timer steps.
     void OnZoomTimer();
@@ -102,22 +102,22 @@ private:
     void ToneForNewestPoint(IAiming* aiming);
     void ShowLiveAiming(IAiming* aiming);
 
-    CKavroDoc& m_doc;
-    kavro::Clock* m_clock;
-    QSplitter* m_splitter;
-    CTraceWindow* m_traceWindow;
-    CPulseWindow* m_pulse;
-    CReplayControlWindow* m_replay;
-    ComPtr<IShot> m_currentShot;
-    ComPtr<IShot> m_replayShot;
-    float m_dx = 0, m_dy = 0;
-    float m_dragX = 0, m_dragY = 0;
-    kavro::trace::ZoomAnimation m_zoom;
-    QTimer m_counterTimer, m_heartTimer;
-    float m_maxZoom = 6;
-    DATE m_lastBeat = 0, m_previousBeat = 0;
-    int m_triggerMax = 0;
-    int m_fixedTriggerScale = 0;
-    HiddenRefresh m_refresh;
-    ComPtr<IAiming> m_liveAiming; // from its start until it concludes finally
+    CKavroDoc& doc_;
+    kavro::Clock* clock_;
+    QSplitter* splitter_;
+    CTraceWindow* traceWindow_;
+    CPulseWindow* pulse_;
+    CReplayControlWindow* replay_;
+    ComPtr<IShot> currentShot_;
+    ComPtr<IShot> replayShot_;
+    float dx_ = 0, dy_ = 0;
+    float dragX_ = 0, dragY_ = 0;
+    kavro::trace::ZoomAnimation zoom_;
+    QTimer counterTimer_, heartTimer_;
+    float maxZoom_ = 6;
+    DATE lastBeat_ = 0, previousBeat_ = 0;
+    int triggerMax_ = 0;
+    int fixedTriggerScale_ = 0;
+    HiddenRefresh refresh_;
+    ComPtr<IAiming> liveAiming_; // from its start until it concludes finally
 };
