@@ -36,8 +36,9 @@ HRESULT readOne(const QByteArray& file, const QString& stream, QByteArray* out =
     static QTemporaryDir dir;
     const QString path = dir.filePath("read-one.cfb");
     EXPECT_EQ(writeFileReplace(path, file), S_OK);
+    // Every file here is small enough to be read whole: read its tables and streams where they lie.
     CompoundFileReader onDisk;
-    const HRESULT opened = CompoundFileReader::open(path, &onDisk);
+    const HRESULT opened = CompoundFileReader::open(path, &onDisk, 0);
 
     CompoundFileReader reader;
     HRESULT hr = CompoundFileReader::fromBytes(file, &reader);

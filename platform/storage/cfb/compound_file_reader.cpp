@@ -18,7 +18,7 @@ uint64_t ceilDiv(uint64_t a, uint64_t b)
 
 } // namespace
 
-HRESULT CompoundFileReader::open(const QString& path, CompoundFileReader* out)
+HRESULT CompoundFileReader::open(const QString& path, CompoundFileReader* out, int64_t readWholeUpTo)
 {
     if (!out)
         return E_POINTER;
@@ -28,6 +28,12 @@ HRESULT CompoundFileReader::open(const QString& path, CompoundFileReader* out)
         return hr;
     if (reader.file_->size() > kMaxFileBytes)
         return kFileTooLargeError;
+    if (reader.file_->size() <= readWholeUpTo) {
+        QByteArray bytes(static_cast<qsizetype>(reader.file_->size()), Qt::Uninitialized);
+        if (!reader.file_->readAt(0, bytes.data(), static_cast<uint64_t>(bytes.size())))
+            return STG_E_READFAULT;
+        return fromBytes(std::move(bytes), out);
+    }
     reader.size_ = static_cast<uint64_t>(reader.file_->size());
     hr = reader.parse();
     if (FAILED(hr))

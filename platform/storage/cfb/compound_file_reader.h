@@ -22,9 +22,14 @@ public:
 
     CompoundFileReader() = default;
 
+    // Files up to this size are read whole, in one call, as fromBytes reads them: their tables and
+    // streams would cost more reads than the one copy saved.
+    static constexpr int64_t kReadWholeBytes = int64_t(1) << 20;
+
     // Reads the file's tables now and each stream when it is asked for, straight from the file
     // into the stream's own bytes: a file of many streams is read once, not read and then copied.
-    static HRESULT open(const QString& path, CompoundFileReader* out);
+    // A file of at most `readWholeUpTo` bytes is read whole instead.
+    static HRESULT open(const QString& path, CompoundFileReader* out, int64_t readWholeUpTo = kReadWholeBytes);
     static HRESULT fromBytes(QByteArray bytes, CompoundFileReader* out);
 
     Guid rootClassId() const { return rootClassId_; }
