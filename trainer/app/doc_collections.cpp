@@ -14,7 +14,7 @@ bool cachedFrom(Source* source, ComPtr<Item>& cached, Make make, ComPtr<Item>* o
 
 } // namespace
 
-void CachedCollections::Release()
+void CachedCollections::release()
 {
     aimings_ = nullptr;
     allShots_ = nullptr;
@@ -24,42 +24,42 @@ void CachedCollections::Release()
     matchShots_ = nullptr;
 }
 
-bool CachedCollections::Aimings(IKavroDocument* doc, ComPtr<IAimingCollection>* out)
+bool CachedCollections::aimings(IKavroDocument* doc, ComPtr<IAimingCollection>* out)
 {
     return cachedFrom(doc, aimings_, &IKavroDocument::get_Aimings, out);
 }
 
-bool CachedCollections::Shots(IKavroDocument* doc, bool showHidden, ComPtr<IShotCollection>* out)
+bool CachedCollections::shots(IKavroDocument* doc, bool showHidden, ComPtr<IShotCollection>* out)
 {
-    ComPtr<IAimingCollection> aimings;
-    if (!Aimings(doc, &aimings))
+    ComPtr<IAimingCollection> all;
+    if (!aimings(doc, &all))
         return false;
-    if (!allShots_ && FAILED(aimings->Shots(toVariantBool(showHidden), allShots_.put())))
+    if (!allShots_ && FAILED(all->Shots(toVariantBool(showHidden), allShots_.put())))
         allShots_ = nullptr;
     *out = allShots_;
     return *out != nullptr;
 }
 
-bool CachedCollections::SightingAimings(IKavroDocument* doc, ComPtr<IAimingCollection>* out)
+bool CachedCollections::sightingAimings(IKavroDocument* doc, ComPtr<IAimingCollection>* out)
 {
-    ComPtr<IAimingCollection> aimings;
-    return Aimings(doc, &aimings) && cachedFrom(aimings.get(), sightingAimings_, &IAimingCollection::Sighting, out);
+    ComPtr<IAimingCollection> all;
+    return aimings(doc, &all) && cachedFrom(all.get(), sightingAimings_, &IAimingCollection::Sighting, out);
 }
 
-bool CachedCollections::MatchAimings(IKavroDocument* doc, ComPtr<IAimingCollection>* out)
+bool CachedCollections::matchAimings(IKavroDocument* doc, ComPtr<IAimingCollection>* out)
 {
-    ComPtr<IAimingCollection> aimings;
-    return Aimings(doc, &aimings) && cachedFrom(aimings.get(), matchAimings_, &IAimingCollection::Match, out);
+    ComPtr<IAimingCollection> all;
+    return aimings(doc, &all) && cachedFrom(all.get(), matchAimings_, &IAimingCollection::Match, out);
 }
 
-bool CachedCollections::SightingShots(IKavroDocument* doc, bool showHidden, ComPtr<IShotCollection>* out)
+bool CachedCollections::sightingShots(IKavroDocument* doc, bool showHidden, ComPtr<IShotCollection>* out)
 {
     ComPtr<IShotCollection> all;
-    return Shots(doc, showHidden, &all) && cachedFrom(all.get(), sightingShots_, &IShotCollection::Sighting, out);
+    return shots(doc, showHidden, &all) && cachedFrom(all.get(), sightingShots_, &IShotCollection::Sighting, out);
 }
 
-bool CachedCollections::MatchShots(IKavroDocument* doc, bool showHidden, ComPtr<IShotCollection>* out)
+bool CachedCollections::matchShots(IKavroDocument* doc, bool showHidden, ComPtr<IShotCollection>* out)
 {
     ComPtr<IShotCollection> all;
-    return Shots(doc, showHidden, &all) && cachedFrom(all.get(), matchShots_, &IShotCollection::Match, out);
+    return shots(doc, showHidden, &all) && cachedFrom(all.get(), matchShots_, &IShotCollection::Match, out);
 }

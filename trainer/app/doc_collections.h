@@ -5,16 +5,16 @@
 
 class CachedCollections {
 public:
-    void Release();
+    void release();
 
     // `doc` is the valid document the collections come from; false when it will not give one.
-    bool Aimings(IKavroDocument* doc, ComPtr<IAimingCollection>* out);
+    bool aimings(IKavroDocument* doc, ComPtr<IAimingCollection>* out);
     // Every shot; hidden ones only with `showHidden`.
-    bool Shots(IKavroDocument* doc, bool showHidden, ComPtr<IShotCollection>* out);
-    bool SightingAimings(IKavroDocument* doc, ComPtr<IAimingCollection>* out);
-    bool MatchAimings(IKavroDocument* doc, ComPtr<IAimingCollection>* out);
-    bool SightingShots(IKavroDocument* doc, bool showHidden, ComPtr<IShotCollection>* out);
-    bool MatchShots(IKavroDocument* doc, bool showHidden, ComPtr<IShotCollection>* out);
+    bool shots(IKavroDocument* doc, bool showHidden, ComPtr<IShotCollection>* out);
+    bool sightingAimings(IKavroDocument* doc, ComPtr<IAimingCollection>* out);
+    bool matchAimings(IKavroDocument* doc, ComPtr<IAimingCollection>* out);
+    bool sightingShots(IKavroDocument* doc, bool showHidden, ComPtr<IShotCollection>* out);
+    bool matchShots(IKavroDocument* doc, bool showHidden, ComPtr<IShotCollection>* out);
 
 private:
     ComPtr<IAimingCollection> aimings_;

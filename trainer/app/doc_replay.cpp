@@ -1,13 +1,13 @@
 #include "doc_replay.h"
 
-DocumentReplay::State DocumentReplay::Current(bool hasSelection)
+DocumentReplay::State DocumentReplay::current(bool hasSelection)
 {
     if (hasSelection && state_ != ReplayStopped && !views_.AskIsReplayRunning(nullptr))
         state_ = ReplayStopped;
     return state_;
 }
 
-bool DocumentReplay::Start(bool hasSelection)
+bool DocumentReplay::start(bool hasSelection)
 {
     if (!hasSelection || !views_.AskMayReplayStart(nullptr))
         return false;
@@ -16,7 +16,7 @@ bool DocumentReplay::Start(bool hasSelection)
     return true;
 }
 
-void DocumentReplay::Pause()
+void DocumentReplay::pause()
 {
     if (state_ == ReplayStopped || state_ == ReplayPaused)
         return;
@@ -24,7 +24,7 @@ void DocumentReplay::Pause()
     views_.UpdateAllViews(nullptr, KavroHint::ReplayPaused, KavroHint::ReplayPausedArgs{true});
 }
 
-void DocumentReplay::Resume()
+void DocumentReplay::resume()
 {
     if (state_ == ReplayStopped || state_ == ReplayPlaying)
         return;
@@ -32,7 +32,7 @@ void DocumentReplay::Resume()
     views_.UpdateAllViews(nullptr, KavroHint::ReplayPaused, KavroHint::ReplayPausedArgs{false});
 }
 
-void DocumentReplay::Stop()
+void DocumentReplay::stop()
 {
     views_.UpdateAllViews(nullptr, KavroHint::ReplayStopped);
     state_ = ReplayStopped;

@@ -10,12 +10,12 @@ public:
     explicit DocumentReplay(CDocumentBase& views) : views_(views) { }
 
     // A replay that no view still plays has stopped by itself.
-    State Current(bool hasSelection);
-    bool Start(bool hasSelection);
-    void Pause();
-    void Resume();
-    void Stop();
-    void Reset() { state_ = ReplayStopped; }
+    State current(bool hasSelection);
+    bool start(bool hasSelection);
+    void pause();
+    void resume();
+    void stop();
+    void reset() { state_ = ReplayStopped; }
 
 private:
     CDocumentBase& views_;

@@ -1,6 +1,6 @@
 #include "doc_selection.h"
 
-bool ShotSelection::Select(IShot* shot)
+bool ShotSelection::select(IShot* shot)
 {
     if (shot_.get() == shot)
         return false;
@@ -8,7 +8,7 @@ bool ShotSelection::Select(IShot* shot)
     return true;
 }
 
-bool ShotSelection::SetIncludeSightings(bool include)
+bool ShotSelection::setIncludeSightings(bool include)
 {
     if (includeSightings_ == include)
         return false;
@@ -16,7 +16,7 @@ bool ShotSelection::SetIncludeSightings(bool include)
     return true;
 }
 
-void ShotSelection::LeaveForNeighbour(const ShotSteps& steps)
+void ShotSelection::leaveForNeighbour(const ShotSteps& steps)
 {
     ComPtr<IShot> other;
     if (!stepShot(steps, shot_.get(), NavigateStep::Next, &other))
@@ -24,7 +24,7 @@ void ShotSelection::LeaveForNeighbour(const ShotSteps& steps)
     shot_ = other;
 }
 
-void ShotSelection::DropSightingShot()
+void ShotSelection::dropSightingShot()
 {
     ComPtr<IAimingAttr> attr;
     VARIANT_BOOL match = VARIANT_TRUE;

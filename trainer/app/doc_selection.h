@@ -7,18 +7,18 @@ class ShotSelection {
 public:
     IShot* shot() const { return shot_.get(); }
     // False when `shot` is the selection already.
-    bool Select(IShot* shot);
-    void Clear() { shot_ = nullptr; }
+    bool select(IShot* shot);
+    void clear() { shot_ = nullptr; }
 
     bool includeSightings() const { return includeSightings_; }
     // False when it is so already.
-    bool SetIncludeSightings(bool include);
+    bool setIncludeSightings(bool include);
 
     // A selected shot about to be hidden gives the selection to the next shot of `steps`, else to
     // the previous one, else to none.
-    void LeaveForNeighbour(const ShotSteps& steps);
+    void leaveForNeighbour(const ShotSteps& steps);
     // The sighting shots are about to go: a selected one goes with them.
-    void DropSightingShot();
+    void dropSightingShot();
 
 private:
     ComPtr<IShot> shot_;

@@ -71,7 +71,7 @@ void addRandomOffset(IShot* shot, float radius)
 
 } // namespace
 
-void ShotParameters::Reset()
+void ShotParameters::reset()
 {
     fCoefficient_ = 0;
     traceSeconds_ = 1.0f;
@@ -81,7 +81,7 @@ void ShotParameters::Reset()
     centreGroups_ = false;
 }
 
-bool ShotParameters::Set(int fCoefficient, float traceSeconds, int controlInterval2, float shotTimeOffset,
+bool ShotParameters::set(int fCoefficient, float traceSeconds, int controlInterval2, float shotTimeOffset,
                          float dispersion, bool centreGroups)
 {
     if (fCoefficient == fCoefficient_ && traceSeconds == traceSeconds_ && controlInterval2 == controlInterval2_
@@ -103,7 +103,7 @@ bool ShotParameters::Set(int fCoefficient, float traceSeconds, int controlInterv
     return true;
 }
 
-void ShotParameters::CentreGroup(IShotCollection* shots)
+void ShotParameters::centreGroup(IShotCollection* shots)
 {
     double sx = 0, sy = 0;
     int n = 0;
@@ -130,7 +130,7 @@ void ShotParameters::CentreGroup(IShotCollection* shots)
     }
 }
 
-void ShotParameters::ApplyTo(IShotCollection* shots) const
+void ShotParameters::applyTo(IShotCollection* shots) const
 {
     std::vector<ComPtr<IShot>> processed;
     for (int i = 1, n = countOf(shots); i <= n; ++i) {
@@ -145,10 +145,10 @@ void ShotParameters::ApplyTo(IShotCollection* shots) const
             addRandomOffset(s.get(), dispersion_);
     }
     if (centreGroups_)
-        CentreGroup(shots);
+        centreGroup(shots);
 }
 
-void ShotParameters::ApplyToNew(IShot* shot) const
+void ShotParameters::applyToNew(IShot* shot) const
 {
     if (shotTimeOffset_ != 0)
         resetShot(shot, fCoefficient_, shotTimeOffset_);

@@ -6,9 +6,9 @@
 
 class ShotParameters {
 public:
-    ShotParameters() { Reset(); }
+    ShotParameters() { reset(); }
     // The second control interval comes back from the settings; everything else is off.
-    void Reset();
+    void reset();
 
     int fCoefficient() const { return fCoefficient_; }
     void setFCoefficient(int fCoefficient) { fCoefficient_ = fCoefficient; }
@@ -20,16 +20,16 @@ public:
 
     // False when all six equal the current values. A value outside its range is ignored and the
     // others are taken; a taken second control interval is kept in the settings.
-    bool Set(int fCoefficient, float traceSeconds, int controlInterval2, float shotTimeOffset, float dispersion,
+    bool set(int fCoefficient, float traceSeconds, int controlInterval2, float shotTimeOffset, float dispersion,
              bool centreGroups);
 
     // Every non-missed shot of the collection, the group centred when asked.
-    void ApplyTo(IShotCollection* shots) const;
+    void applyTo(IShotCollection* shots) const;
     // A new non-missed shot, before its group is centred: its coefficient was set when its aiming
     // started, so only a time offset redoes the breach; it draws one dispersion offset.
-    void ApplyToNew(IShot* shot) const;
+    void applyToNew(IShot* shot) const;
     // Moves the non-missed shots so that their mean breach lies at the target centre.
-    static void CentreGroup(IShotCollection* shots);
+    static void centreGroup(IShotCollection* shots);
 
 private:
     int fCoefficient_ = 0;

@@ -99,7 +99,7 @@ CKavroDoc::~CKavroDoc()
     // store may already be gone.
     document_ = nullptr;
     modelDocument_ = nullptr;
-    selection_.Clear();
+    selection_.clear();
     ReleaseCache();
     for (CView* v : std::vector<CView*>(views()))
         RemoveView(v);
@@ -119,12 +119,12 @@ void CKavroDoc::Reset()
 {
     document_ = nullptr;
     modelDocument_ = nullptr;
-    selection_.Clear();
+    selection_.clear();
     ReleaseCache();
-    shotParameters_.Reset();
-    selection_.SetIncludeSightings(false);
+    shotParameters_.reset();
+    selection_.setIncludeSightings(false);
     showHidden_ = false;
-    replay_.Reset();
+    replay_.reset();
     pulse_ = 0;
     modified_ = 0;
     validShotTimes_ = -1;
@@ -135,7 +135,7 @@ void CKavroDoc::Reset()
 
 void CKavroDoc::SetIncludeSightings(bool include)
 {
-    if (!selection_.SetIncludeSightings(include))
+    if (!selection_.setIncludeSightings(include))
         return;
     UpdateAllViews(nullptr, KavroHint::IncludeSightings);
 }
@@ -159,8 +159,8 @@ bool CKavroDoc::NewDocument(IEventParams* event, const QString& shooterName, int
         return false;
     }
     document_ = doc;
-    selection_.Clear();
-    selection_.SetIncludeSightings(true);
+    selection_.clear();
+    selection_.setIncludeSightings(true);
     shotParameters_.setFCoefficient(fCoefficient);
     validShotTimes_ = 1;
     return true;
@@ -200,11 +200,11 @@ bool CKavroDoc::OpenDocument(const QString& path)
         else
             GetMatchShots(&list);
     } else {
-        selection_.SetIncludeSightings(true);
+        selection_.setIncludeSightings(true);
         GetShots(&list);
     }
-    selection_.Clear();
-    selection_.Select(shotAt(list.get(), 1).get());
+    selection_.clear();
+    selection_.select(shotAt(list.get(), 1).get());
     shotParameters_.setFCoefficient(0);
     if (selection_.shot()) {
         int32_t f = 0;
@@ -334,7 +334,7 @@ bool CKavroDoc::ClearFileName()
 
 bool CKavroDoc::SetSelectedShot(IShot* shot, CView* sender)
 {
-    if (!selection_.Select(shot))
+    if (!selection_.select(shot))
         return false;
     UpdateAllViews(sender, KavroHint::SelectedShot);
     return true;
@@ -350,7 +350,7 @@ void CKavroDoc::AddShot(IShot* shot, IAiming* aiming)
     ReleaseCache();
     bool recentred = false;
     if (shot && !isMissed(shot)) {
-        shotParameters_.ApplyToNew(shot);
+        shotParameters_.applyToNew(shot);
         recentred = centreGroups() && CentreGroupOf(shot);
     }
     UpdateAllViews(nullptr, KavroHint::ShotAdded, aiming, shot, recentred);
@@ -384,15 +384,15 @@ void CKavroDoc::SetPosition(const QString& name)
 void CKavroDoc::SetShotsParameters(int fCoefficient, float traceSeconds, int controlInterval2, float shotTimeOffset,
                                    float dispersion, bool centreGroups)
 {
-    if (!shotParameters_.Set(fCoefficient, traceSeconds, controlInterval2, shotTimeOffset, dispersion, centreGroups))
+    if (!shotParameters_.set(fCoefficient, traceSeconds, controlInterval2, shotTimeOffset, dispersion, centreGroups))
         return;
     ComPtr<IShotCollection> shots;
     if (GetSightingShots(&shots))
-        shotParameters_.ApplyTo(shots.get());
+        shotParameters_.applyTo(shots.get());
     if (GetMatchShots(&shots))
-        shotParameters_.ApplyTo(shots.get());
+        shotParameters_.applyTo(shots.get());
     if (GetModelShots(&shots))
-        shotParameters_.ApplyTo(shots.get());
+        shotParameters_.applyTo(shots.get());
     UpdateAllViews(nullptr, KavroHint::ShotParameters);
 }
 
@@ -404,7 +404,7 @@ bool CKavroDoc::CentreGroupOf(IShot* shot)
     ComPtr<IShotCollection> group;
     if (!(match == VARIANT_TRUE ? GetMatchShots(&group) : GetSightingShots(&group)))
         return false;
-    ShotParameters::CentreGroup(group.get());
+    ShotParameters::centreGroup(group.get());
     return true;
 }
 
@@ -432,7 +432,7 @@ void CKavroDoc::SetShotHidden(IShot* shot, bool hide)
     if (!shot || !document_)
         return;
     if (hide && !showHidden_ && selection_.shot() == shot)
-        selection_.LeaveForNeighbour(NavigationSteps());
+        selection_.leaveForNeighbour(NavigationSteps());
     shot->put_Hidden(toVariantBool(hide));
     ReleaseCache();
     modified_ = 1;
@@ -441,11 +441,11 @@ void CKavroDoc::SetShotHidden(IShot* shot, bool hide)
 
 void CKavroDoc::ClearAllShots()
 {
-    selection_.Clear();
+    selection_.clear();
     if (document_)
         document_->ClearShots();
     ReleaseCache();
-    selection_.SetIncludeSightings(false);
+    selection_.setIncludeSightings(false);
     modified_ = 1;
     UpdateAllViews(nullptr, KavroHint::Everything);
 }
@@ -454,7 +454,7 @@ void CKavroDoc::ClearSightingShots()
 {
     if (!document_)
         return;
-    selection_.DropSightingShot();
+    selection_.dropSightingShot();
     document_->ClearSightingShots();
     ReleaseCache();
     modified_ = 1;
@@ -489,27 +489,27 @@ std::vector<PulseSample> CKavroDoc::PulseSamples()
 
 int CKavroDoc::GetReplayState()
 {
-    return replay_.Current(selection_.shot() != nullptr);
+    return replay_.current(selection_.shot() != nullptr);
 }
 
 bool CKavroDoc::StartReplay()
 {
-    return replay_.Start(selection_.shot() != nullptr);
+    return replay_.start(selection_.shot() != nullptr);
 }
 
 void CKavroDoc::PauseReplay()
 {
-    replay_.Pause();
+    replay_.pause();
 }
 
 void CKavroDoc::ResumeReplay()
 {
-    replay_.Resume();
+    replay_.resume();
 }
 
 void CKavroDoc::StopReplay()
 {
-    replay_.Stop();
+    replay_.stop();
 }
 
 ShotSteps CKavroDoc::NavigationSteps()

@@ -134,7 +134,7 @@ public:
     void ShowLastSaveFailure(QWidget* owner) const;
 
 private:
-    void ReleaseCache() { cache_.Release(); }
+    void ReleaseCache() { cache_.release(); }
     bool LoadWithProgress(IKavroDocument* doc, int stringId);
     // The list Navigate walks, with what its series and aiming steps need.
     ShotSteps NavigationSteps();

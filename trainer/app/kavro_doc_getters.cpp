@@ -19,32 +19,32 @@ bool CKavroDoc::GetEvent(ComPtr<IEventParams>* out)
 
 bool CKavroDoc::GetAimings(ComPtr<IAimingCollection>* out)
 {
-    return HasDocument() && cache_.Aimings(document_.get(), out);
+    return HasDocument() && cache_.aimings(document_.get(), out);
 }
 
 bool CKavroDoc::GetShots(ComPtr<IShotCollection>* out)
 {
-    return HasDocument() && cache_.Shots(document_.get(), showHidden_, out);
+    return HasDocument() && cache_.shots(document_.get(), showHidden_, out);
 }
 
 bool CKavroDoc::GetSightingAimings(ComPtr<IAimingCollection>* out)
 {
-    return HasDocument() && cache_.SightingAimings(document_.get(), out);
+    return HasDocument() && cache_.sightingAimings(document_.get(), out);
 }
 
 bool CKavroDoc::GetMatchAimings(ComPtr<IAimingCollection>* out)
 {
-    return HasDocument() && cache_.MatchAimings(document_.get(), out);
+    return HasDocument() && cache_.matchAimings(document_.get(), out);
 }
 
 bool CKavroDoc::GetSightingShots(ComPtr<IShotCollection>* out)
 {
-    return HasDocument() && cache_.SightingShots(document_.get(), showHidden_, out);
+    return HasDocument() && cache_.sightingShots(document_.get(), showHidden_, out);
 }
 
 bool CKavroDoc::GetMatchShots(ComPtr<IShotCollection>* out)
 {
-    return HasDocument() && cache_.MatchShots(document_.get(), showHidden_, out);
+    return HasDocument() && cache_.matchShots(document_.get(), showHidden_, out);
 }
 
 bool CKavroDoc::GetModelAimings(ComPtr<IAimingCollection>* out)
