@@ -320,16 +320,15 @@ void CMainFrame::OnDocumentUpdate(CView*, int hint, const KavroHint::Payload& pa
         if (options.AutoSwitchToTrace)
             ShowView(Cmd::ViewTrace);
         break;
-    case KavroHint::ShotAdded:
-        if (const auto* added = std::get_if<KavroHint::ShotAddedArgs>(&payload))
-            sounds_->shotAdded(added->shot);
-        else
-            sounds_->shotAdded(nullptr);
+    case KavroHint::ShotAdded: {
+        const auto* added = std::get_if<KavroHint::ShotAddedArgs>(&payload);
+        sounds_->shotAdded(added ? added->shot : nullptr);
         replay_->stopReplayAll();
         practice_->shotAdded();
         UpdateTitle();
         panes_->refreshPreview();
         break;
+    }
     case KavroHint::AimingConcluded:
         if (options.ForceReplay) {
             practice_->releaseCurrentAiming();
