@@ -94,9 +94,13 @@ bool toolbarButtonVisible(int command, const FrameState& s);
 bool prunedInSimpleMode(int command);
 
 // The shot-list pane is shown only in advanced mode with a document.
+inline bool shotListPaneAllowed(bool advancedMode, bool document)
+{
+    return advancedMode && document;
+}
 inline bool shotListPaneAllowed(const FrameState& s)
 {
-    return s.advancedMode && s.document;
+    return shotListPaneAllowed(s.advancedMode, s.document);
 }
 
 // Language commands: the LANGID a command selects, 0 when it is none.

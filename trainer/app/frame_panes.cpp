@@ -2,11 +2,15 @@
 
 #include "app_options.h"
 #include "app_registry.h"
+#include "frame_commands.h"
 #include "frame_layout.h"
-#include "main_frame.h"
+#include "kavro_doc.h"
+#include "replay_controller.h"
 #include "ui_text.h"
+#include "view_registry.h"
 
 #include <QGuiApplication>
+#include <QMainWindow>
 #include <QLabel>
 #include <QMenuBar>
 #include <QScreen>
@@ -21,7 +25,8 @@ const int kViewCommands[] = {Cmd::ViewInfo,  Cmd::ViewTrace, Cmd::ViewDistance, 
                              Cmd::ViewShift, Cmd::ViewSpeed, Cmd::ViewIntervals, Cmd::ViewProbability};
 } // namespace
 
-FramePanes::FramePanes(CMainFrame& frame) : frame_(frame)
+FramePanes::FramePanes(QMainWindow& window, CKavroDoc& doc, FrameCommands& commands, ReplayController& replay)
+    : window_(window), doc_(doc), commands_(commands), replay_(replay)
 {
 }
 
@@ -40,13 +45,12 @@ void FramePanes::setWindowBars(QToolBar* mainBar, QToolBar* previewBar)
 
 void FramePanes::panesChanged()
 {
-    frame_.commands().inputsChanged(CommandInput::Panes);
+    commands_.inputsChanged(CommandInput::Panes);
 }
 
 void FramePanes::build()
 {
-    FrameCommands& commands = frame_.commands();
-    splitter_ = new QSplitter(Qt::Horizontal, &frame_);
+    splitter_ = new QSplitter(Qt::Horizontal, &window_);
     splitter_->setObjectName(QStringLiteral("MainSplitter"));
     splitter_->setChildrenCollapsible(false);
 
@@ -60,7 +64,7 @@ void FramePanes::build()
     left->addWidget(leftTitle_);
     contentsBar_ = new QToolBar(leftPane_);
     for (int id : {Cmd::Replay, Cmd::Sightings, Cmd::AllTraces})
-        commands.addButton(contentsBar_, id);
+        commands_.addButton(contentsBar_, id);
     left->addWidget(contentsBar_);
 
     auto* right = new QWidget(splitter_);
@@ -69,7 +73,7 @@ void FramePanes::build()
     rightLayout->setSpacing(0);
     viewBar_ = new QToolBar(right);
     for (int id : kViewCommands)
-        commands.addButton(viewBar_, id);
+        commands_.addButton(viewBar_, id);
     rightLayout->addWidget(viewBar_);
     viewStack_ = new QStackedWidget(right);
     // Shown while no view is visible: an empty area, not a view.
@@ -77,22 +81,21 @@ void FramePanes::build()
     viewStack_->addWidget(emptyView_);
     rightLayout->addWidget(viewStack_, 1);
 
-    CKavroDoc& doc = frame_.doc();
     // A view that did not attach itself to the document is attached here.
-    auto attach = [&doc](QWidget* view) {
+    auto attach = [this](QWidget* view) {
         if (auto* v = dynamic_cast<CView*>(view); v && !v->document())
-            doc.AddView(v);
+            doc_.AddView(v);
     };
     for (const ViewRegistration& r : registeredViews()) {
         if (r.id == ViewId::SeriesTable) {
-            seriesTable_ = r.create(doc, leftPane_);
+            seriesTable_ = r.create(doc_, leftPane_);
             if (seriesTable_) {
                 attach(seriesTable_);
                 left->addWidget(seriesTable_, 1);
             }
             continue;
         }
-        QWidget* view = r.create(doc, viewStack_);
+        QWidget* view = r.create(doc_, viewStack_);
         if (!view)
             continue;
         attach(view);
@@ -104,7 +107,7 @@ void FramePanes::build()
         left->addStretch(1);
     splitter_->setStretchFactor(1, 1);
     leftPane_->hide();
-    frame_.setCentralWidget(splitter_);
+    window_.setCentralWidget(splitter_);
 }
 
 // --- views -----------------------------------------------------------------------------------
@@ -119,7 +122,7 @@ void FramePanes::ShowView(int command)
 {
     CommitPendingEdits();
     if (command != Cmd::ViewTrace)
-        frame_.replay().stopReplayAll();
+        replay_.stopReplayAll();
     if (!kavro::theAppOptions().AdvancedMode && (command < Cmd::ViewInfo || command > Cmd::ViewDistance))
         return;
     QWidget* view = viewForCommand(command);
@@ -135,7 +138,7 @@ void FramePanes::ShowView(int command)
 
 void FramePanes::ShowDefaultView(bool rightPaneOnly)
 {
-    setBothPanes(!rightPaneOnly && shotListPaneAllowed(frame_.currentState()));
+    setBothPanes(!rightPaneOnly && shotListPaneAllowed(kavro::theAppOptions().AdvancedMode, doc_.HasDocument()));
     if (viewForCommand(Cmd::ViewInfo)) {
         ShowView(Cmd::ViewInfo);
     } else {
@@ -153,7 +156,7 @@ void FramePanes::focusViewPane()
 
 bool FramePanes::shotListPaneShown() const
 {
-    return leftPane_ && leftPane_->isVisibleTo(&frame_);
+    return leftPane_ && leftPane_->isVisibleTo(&window_);
 }
 
 bool FramePanes::seriesMode() const
@@ -246,26 +249,26 @@ void FramePanes::reloadViewSettings(uint32_t mask)
 
 bool FramePanes::toolBarShown() const
 {
-    return mainBar_->isVisibleTo(&frame_) || (previewOpen_ && !barsBeforePreview_.isEmpty());
+    return mainBar_->isVisibleTo(&window_) || (previewOpen_ && !barsBeforePreview_.isEmpty());
 }
 
 void FramePanes::OpenPreview()
 {
     if (previewOpen_ || !reportPrinting())
         return;
-    preview_ = reportPrinting()->CreatePreview(frame_.doc(), &frame_);
+    preview_ = reportPrinting()->CreatePreview(doc_, &window_);
     if (!preview_)
         return;
     previewOpen_ = true;
     // The preview takes the place of the panes and its bar that of the menu and the tool bar.
-    barsBeforePreview_ = frame_.saveState();
+    barsBeforePreview_ = window_.saveState();
     splitter_->hide();
-    frame_.takeCentralWidget(); // still owned through splitter_
-    frame_.setCentralWidget(preview_);
-    frame_.menuBar()->hide();
+    window_.takeCentralWidget(); // still owned through splitter_
+    window_.setCentralWidget(preview_);
+    window_.menuBar()->hide();
     mainBar_->hide();
     previewBar_->show();
-    frame_.commands().inputsChanged(CommandInput::Preview);
+    commands_.inputsChanged(CommandInput::Preview);
 }
 
 void FramePanes::ClosePreview()
@@ -273,16 +276,16 @@ void FramePanes::ClosePreview()
     if (!previewOpen_)
         return;
     previewOpen_ = false;
-    delete frame_.takeCentralWidget(); // the preview
+    delete window_.takeCentralWidget(); // the preview
     preview_ = nullptr;
-    frame_.setCentralWidget(splitter_);
+    window_.setCentralWidget(splitter_);
     splitter_->show();
     previewBar_->hide();
-    frame_.menuBar()->show();
+    window_.menuBar()->show();
     if (!barsBeforePreview_.isEmpty())
-        frame_.restoreState(barsBeforePreview_);
+        window_.restoreState(barsBeforePreview_);
     barsBeforePreview_.clear();
-    frame_.commands().inputsChanged(CommandInput::Preview);
+    commands_.inputsChanged(CommandInput::Preview);
 }
 
 void FramePanes::showPreviewPage(int step)
@@ -304,15 +307,15 @@ void FramePanes::refreshPreview()
 void FramePanes::ToggleFullScreen()
 {
     if (!fullScreen_) {
-        wasMaximized_ = frame_.isMaximized();
+        wasMaximized_ = window_.isMaximized();
         fullScreen_ = true;
-        frame_.showFullScreen();
+        window_.showFullScreen();
     } else {
         fullScreen_ = false;
         if (wasMaximized_)
-            frame_.showMaximized();
+            window_.showMaximized();
         else
-            frame_.showNormal();
+            window_.showNormal();
     }
     panesChanged();
 }
@@ -323,29 +326,29 @@ void FramePanes::RestoreLayout()
     startZoomed_ = l.zoomed;
     splitterPos_ = l.splitterPos;
     if (!l.barState.isEmpty())
-        frame_.restoreState(l.barState); // a damaged state is refused whole
+        window_.restoreState(l.barState); // a damaged state is refused whole
     mainBar_->setVisible(l.toolBar);
-    frame_.statusBar()->setVisible(l.statusBar);
+    window_.statusBar()->setVisible(l.statusBar);
     if (l.windowRect)
-        frame_.setGeometry(clampToCurrentScreens(*l.windowRect));
+        window_.setGeometry(clampToCurrentScreens(*l.windowRect));
     else if (const QScreen* s = QGuiApplication::primaryScreen())
-        frame_.setGeometry(defaultFrameRect(s->availableGeometry()));
-    frame_.commands().inputsChanged(CommandInput::Bars);
+        window_.setGeometry(defaultFrameRect(s->availableGeometry()));
+    commands_.inputsChanged(CommandInput::Bars);
 }
 
 void FramePanes::SaveLayout()
 {
     FrameLayout l;
-    l.zoomed = fullScreen_ ? wasMaximized_ : frame_.isMaximized();
+    l.zoomed = fullScreen_ ? wasMaximized_ : window_.isMaximized();
     if (!fullScreen_)
-        l.windowRect = frame_.normalGeometry().isValid() ? frame_.normalGeometry() : frame_.geometry();
+        l.windowRect = window_.normalGeometry().isValid() ? window_.normalGeometry() : window_.geometry();
     else
         l.windowRect = loadFrameLayout(kavro::OpenAppRegistryKey()).windowRect;
     if (previewOpen_)
         ClosePreview();
-    l.toolBar = mainBar_->isVisibleTo(&frame_);
-    l.statusBar = frame_.statusBar()->isVisibleTo(&frame_);
+    l.toolBar = mainBar_->isVisibleTo(&window_);
+    l.statusBar = window_.statusBar()->isVisibleTo(&window_);
     l.splitterPos = shotListPaneShown() && leftPane_->width() > 0 ? leftPane_->width() : splitterPos_;
-    l.barState = frame_.saveState();
+    l.barState = window_.saveState();
     saveFrameLayout(kavro::OpenAppRegistryKey(), l);
 }

@@ -8,7 +8,10 @@
 #include <cstdint>
 #include <map>
 
-class CMainFrame;
+class CKavroDoc;
+class FrameCommands;
+class QMainWindow;
+class ReplayController;
 class QLabel;
 class QSplitter;
 class QStackedWidget;
@@ -17,7 +20,8 @@ class QWidget;
 
 class FramePanes {
 public:
-    explicit FramePanes(CMainFrame& frame);
+    // The panes fill `window`'s client area; their buttons are commands of `commands`.
+    FramePanes(QMainWindow& window, CKavroDoc& doc, FrameCommands& commands, ReplayController& replay);
     ~FramePanes();
 
     // The panes with their tool bars and every registered view, hidden.
@@ -64,7 +68,10 @@ public:
 private:
     void panesChanged();
 
-    CMainFrame& frame_;
+    QMainWindow& window_;
+    CKavroDoc& doc_;
+    FrameCommands& commands_;
+    ReplayController& replay_;
     QSplitter* splitter_ = nullptr;
     QWidget* leftPane_ = nullptr;
     QLabel* leftTitle_ = nullptr;

@@ -57,8 +57,8 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent)
     doc_.AddView(this);
     commands_ = std::make_unique<FrameCommands>(
         this, doc_, [this] { return currentState(); }, [this](int command) { OnCommand(command); });
-    panes_ = std::make_unique<FramePanes>(*this);
-    replay_ = std::make_unique<ReplayController>(*this);
+    replay_ = std::make_unique<ReplayController>(this, doc_, *commands_);
+    panes_ = std::make_unique<FramePanes>(*this, doc_, *commands_, *replay_);
     documents_ = std::make_unique<DocumentCommands>(*this);
     settings_ = std::make_unique<SettingsCommands>(*this);
     buildToolBars();

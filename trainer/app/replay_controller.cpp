@@ -2,7 +2,8 @@
 
 #include "app_options.h"
 #include "doc_helpers.h"
-#include "main_frame.h"
+#include "frame_commands.h"
+#include "kavro_doc.h"
 
 #include <QTimer>
 
@@ -16,12 +17,12 @@ QTimer* oneShotTimer(QObject* parent, const char* name)
 }
 } // namespace
 
-ReplayController::ReplayController(CMainFrame& frame)
-    : frame_(frame), pauseBeforeNextShotTimer_(oneShotTimer(&frame, "replayAllTimer")),
-      autoReplayDelayTimer_(oneShotTimer(&frame, "autoReplayTimer"))
+ReplayController::ReplayController(QObject* owner, CKavroDoc& doc, FrameCommands& commands)
+    : doc_(doc), commands_(commands), pauseBeforeNextShotTimer_(oneShotTimer(owner, "replayAllTimer")),
+      autoReplayDelayTimer_(oneShotTimer(owner, "autoReplayTimer"))
 {
-    QObject::connect(pauseBeforeNextShotTimer_, &QTimer::timeout, &frame, [this] { replayNextShot(); });
-    QObject::connect(autoReplayDelayTimer_, &QTimer::timeout, &frame, [this] { autoReplayDue(); });
+    QObject::connect(pauseBeforeNextShotTimer_, &QTimer::timeout, owner, [this] { replayNextShot(); });
+    QObject::connect(autoReplayDelayTimer_, &QTimer::timeout, owner, [this] { autoReplayDue(); });
 }
 
 void ReplayController::setReplayAllRunning(bool running)
@@ -29,39 +30,37 @@ void ReplayController::setReplayAllRunning(bool running)
     if (replayAllRunning_ == running)
         return;
     replayAllRunning_ = running;
-    frame_.commands().inputsChanged(CommandInput::Replay);
+    commands_.inputsChanged(CommandInput::Replay);
 }
 
 void ReplayController::OnReplay()
 {
-    CKavroDoc& doc = frame_.doc();
-    if (doc.GetReplayState() != CKavroDoc::ReplayStopped)
-        doc.StopReplay();
+    if (doc_.GetReplayState() != CKavroDoc::ReplayStopped)
+        doc_.StopReplay();
     else
-        doc.StartReplay();
+        doc_.StartReplay();
 }
 
 void ReplayController::ReplayAll()
 {
-    CKavroDoc& doc = frame_.doc();
     if (replayAllRunning_) {
         setReplayAllRunning(false);
         pauseBeforeNextShotTimer_->stop();
-        doc.StopReplay();
+        doc_.StopReplay();
         return;
     }
     ComPtr<IShot> selected;
-    if (!doc.GetSelectedShot(&selected)) {
+    if (!doc_.GetSelectedShot(&selected)) {
         ComPtr<IShot> first;
-        if (!doc.Navigate(nullptr, &first, NavigateStep::Next))
+        if (!doc_.Navigate(nullptr, &first, NavigateStep::Next))
             return;
-        doc.SetSelectedShot(first.get(), nullptr);
+        doc_.SetSelectedShot(first.get(), nullptr);
     }
     // Set after the selection, whose hint ends Replay all.
     setReplayAllRunning(true);
-    if (doc.GetReplayState() == CKavroDoc::ReplayPaused)
-        doc.ResumeReplay();
-    else if (!doc.StartReplay())
+    if (doc_.GetReplayState() == CKavroDoc::ReplayPaused)
+        doc_.ResumeReplay();
+    else if (!doc_.StartReplay())
         setReplayAllRunning(false);
 }
 
@@ -75,19 +74,18 @@ void ReplayController::replayNextShot()
 {
     if (!replayAllRunning_)
         return;
-    CKavroDoc& doc = frame_.doc();
     ComPtr<IShotCollection> list;
-    if (!(doc.includeSightings() ? doc.GetShots(&list) : doc.GetMatchShots(&list)) || countOf(list.get()) < 2) {
+    if (!(doc_.includeSightings() ? doc_.GetShots(&list) : doc_.GetMatchShots(&list)) || countOf(list.get()) < 2) {
         setReplayAllRunning(false);
         return;
     }
     ComPtr<IShot> selected, next;
-    doc.GetSelectedShot(&selected);
-    if (!selected || !doc.Navigate(selected.get(), &next, NavigateStep::Next))
+    doc_.GetSelectedShot(&selected);
+    if (!selected || !doc_.Navigate(selected.get(), &next, NavigateStep::Next))
         next = shotAt(list.get(), 1); // after the last shot comes the first again
-    doc.SetSelectedShot(next.get(), nullptr);
+    doc_.SetSelectedShot(next.get(), nullptr);
     setReplayAllRunning(true); // the selection hint switched it off
-    if (!doc.StartReplay())
+    if (!doc_.StartReplay())
         setReplayAllRunning(false);
 }
 
@@ -98,7 +96,7 @@ void ReplayController::StartAutoReplay()
     const int seconds = kavro::theAppOptions().AutoReplaySec;
     if (seconds < 1) {
         autoReplayPending_ = false;
-        frame_.doc().StartReplay();
+        doc_.StartReplay();
         return;
     }
     autoReplayDelayTimer_->start(seconds * 1000);
@@ -109,5 +107,5 @@ void ReplayController::autoReplayDue()
     if (!autoReplayPending_)
         return;
     autoReplayPending_ = false;
-    frame_.doc().StartReplay();
+    doc_.StartReplay();
 }

@@ -1,12 +1,15 @@
 #pragma once
 // The frame's replays: Replay of the selected shot, Replay all with its pause between shots, and
 // the automatic replay after a shot with its delay.
-class CMainFrame;
+class CKavroDoc;
+class FrameCommands;
+class QObject;
 class QTimer;
 
 class ReplayController {
 public:
-    explicit ReplayController(CMainFrame& frame);
+    // The timers belong to `owner`.
+    ReplayController(QObject* owner, CKavroDoc& doc, FrameCommands& commands);
 
     bool replayAllRunning() const { return replayAllRunning_; }
     // Anything the user or the device does in between ends Replay all.
@@ -25,7 +28,8 @@ private:
     void replayNextShot();
     void autoReplayDue();
 
-    CMainFrame& frame_;
+    CKavroDoc& doc_;
+    FrameCommands& commands_;
     bool replayAllRunning_ = false;
     bool autoReplayPending_ = false;
     QTimer* pauseBeforeNextShotTimer_;
