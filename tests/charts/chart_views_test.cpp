@@ -312,10 +312,10 @@ TEST(ChartViews, TheFrameShowsThemOnF6ToF11)
     const int commands[] = {Cmd::ViewDistance, Cmd::ViewCoordination, Cmd::ViewShift,
                             Cmd::ViewSpeed,    Cmd::ViewIntervals,    Cmd::ViewProbability};
     for (int i = 0; i < 6; ++i) {
-        ASSERT_NE(frame->action(commands[i]), nullptr);
-        EXPECT_EQ(frame->action(commands[i])->shortcut(), QKeySequence(Qt::Key_F6 + i));
+        ASSERT_NE(frame->commands().action(commands[i]), nullptr);
+        EXPECT_EQ(frame->commands().action(commands[i])->shortcut(), QKeySequence(Qt::Key_F6 + i));
         frame->ShowView(commands[i]);
-        EXPECT_EQ(frame->visibleViewCommand(), commands[i]);
+        EXPECT_EQ(frame->panes().visibleView(), commands[i]);
         CChartViewBase* shownView = nullptr;
         for (QWidget* w : frame->findChildren<QWidget*>()) {
             auto* v = dynamic_cast<CChartViewBase*>(w); // the views carry no meta-object of their own

@@ -33,8 +33,8 @@ TEST(FramePrinting, InformationPageOnF4AndTheReportInPreview)
     frame->show();
     QApplication::processEvents();
 
-    ASSERT_NE(frame->action(Cmd::ViewInfo), nullptr);
-    EXPECT_EQ(frame->action(Cmd::ViewInfo)->shortcut(), QKeySequence(Qt::Key_F4));
+    ASSERT_NE(frame->commands().action(Cmd::ViewInfo), nullptr);
+    EXPECT_EQ(frame->commands().action(Cmd::ViewInfo)->shortcut(), QKeySequence(Qt::Key_F4));
     frame->ShowView(Cmd::ViewInfo);
     kavro::info::CInfoView* info = nullptr;
     for (QWidget* w : frame->findChildren<QWidget*>())
@@ -63,9 +63,9 @@ TEST(FramePrinting, InformationPageOnF4AndTheReportInPreview)
     frame->ShowView(Cmd::ViewInfo);
     QApplication::processEvents();
 
-    ASSERT_TRUE(frame->action(Cmd::PrintPreview)->isEnabled());
+    ASSERT_TRUE(frame->commands().action(Cmd::PrintPreview)->isEnabled());
     frame->OnCommand(Cmd::PrintPreview);
-    ASSERT_TRUE(frame->isPreviewOpen());
+    ASSERT_TRUE(frame->panes().previewOpen());
     auto* preview = frame->findChild<QPrintPreviewWidget*>();
     ASSERT_NE(preview, nullptr);
     QApplication::processEvents();
@@ -76,7 +76,7 @@ TEST(FramePrinting, InformationPageOnF4AndTheReportInPreview)
     EXPECT_EQ(preview->currentPage(), 2);
     EXPECT_TRUE(frame->grab().save(screens + "/frame_print_preview.png"));
     frame->OnCommand(Cmd::ClosePreview);
-    EXPECT_FALSE(frame->isPreviewOpen());
+    EXPECT_FALSE(frame->panes().previewOpen());
 
     // A change made while no preview is open reaches the next one.
     ASSERT_TRUE(printtest::hasText(printing->pages(), "Anna"));
@@ -84,7 +84,7 @@ TEST(FramePrinting, InformationPageOnF4AndTheReportInPreview)
     ASSERT_TRUE(SUCCEEDED(doc.document()->put_ShooterName(QStringLiteral("Berta"))));
     doc.UpdateAllViews(nullptr, KavroHint::ShooterName);
     frame->OnCommand(Cmd::PrintPreview);
-    ASSERT_TRUE(frame->isPreviewOpen());
+    ASSERT_TRUE(frame->panes().previewOpen());
     EXPECT_TRUE(printtest::hasText(printing->pages(), "Berta"));
     EXPECT_FALSE(printtest::hasText(printing->pages(), "Anna"));
     frame->OnCommand(Cmd::ClosePreview);

@@ -66,7 +66,7 @@ protected:
     void TearDown() override
     {
         setMessageBoxHook(nullptr);
-        CMainFrame::setOpenDialogHook(nullptr);
+        DocumentCommands::setOpenDialogHook(nullptr);
         unregisterView(ViewId::Info);
         lastInfoView = nullptr;
     }
@@ -124,7 +124,7 @@ TEST_F(FrameTest, OpensARelativePathFromTheCommandLine)
     EXPECT_TRUE(frame->isVisible());
     EXPECT_TRUE(frame->windowTitle().startsWith(QStringLiteral("Anna - "))) << frame->windowTitle().toStdString();
     EXPECT_TRUE(frame->windowTitle().endsWith(QStringLiteral(" - KAVRO Professional")));
-    EXPECT_EQ(frame->visibleViewCommand(), Cmd::ViewInfo);
+    EXPECT_EQ(frame->panes().visibleView(), Cmd::ViewInfo);
     ASSERT_TRUE(lastInfoView);
     EXPECT_FALSE(lastInfoView->hints.empty());
     EXPECT_TRUE(messages.isEmpty());
@@ -153,7 +153,7 @@ TEST_F(FrameTest, ANewPracticeCancelledAtStartEndsWithoutTheFrameEverShowing)
             return false;
         }
     } frameShows;
-    CMainFrame::setDeviceFactory([] { return ComPtr<IKavroDevice>(kavro::trainer::test::FakeDevice::create()); });
+    DeviceSession::setDeviceFactory([] { return ComPtr<IKavroDevice>(kavro::trainer::test::FakeDevice::create()); });
     bool dialogSeen = false;
     QTimer::singleShot(0, [&] {
         if (auto* d = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
@@ -165,7 +165,7 @@ TEST_F(FrameTest, ANewPracticeCancelledAtStartEndsWithoutTheFrameEverShowing)
     int exitCode = -1;
     auto frame = frameFor({QStringLiteral("-N")}, &exitCode);
     qApp->removeEventFilter(&frameShows);
-    CMainFrame::setDeviceFactory(nullptr);
+    DeviceSession::setDeviceFactory(nullptr);
     EXPECT_TRUE(dialogSeen);
     EXPECT_FALSE(frame);
     EXPECT_EQ(exitCode, 0);
@@ -253,7 +253,7 @@ TEST_F(FrameTest, CtrlOOpensTheChosenFileAfterAskingToSave)
     QApplication::setActiveWindow(frame.get());
     addAiming(frame->doc(), true, 1, 500); // a shot makes the document modified
     ASSERT_TRUE(frame->doc().IsModified());
-    CMainFrame::setOpenDialogHook([&] { return second; });
+    DocumentCommands::setOpenDialogHook([&] { return second; });
 
     answer = QMessageBox::Cancel; // keeps the modified document
     QTest::keyClick(frame.get(), Qt::Key_O, Qt::ControlModifier);
@@ -375,24 +375,24 @@ TEST_F(FrameTest, CommandStatesFollowTheDocument)
     auto frame = frameFor({});
     ASSERT_TRUE(frame);
     frame->UpdateCommandUI();
-    EXPECT_FALSE(frame->action(Cmd::Save)->isEnabled());
-    EXPECT_FALSE(frame->action(Cmd::ViewInfo)->isEnabled());
-    EXPECT_TRUE(frame->action(Cmd::Open)->isEnabled());
-    EXPECT_EQ(frame->action(Cmd::Open)->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_O));
-    EXPECT_EQ(frame->action(Cmd::ViewProbability)->shortcut(), QKeySequence(Qt::Key_F11));
-    EXPECT_TRUE(frame->action(Cmd::StartPractice)->isEnabled());
+    EXPECT_FALSE(frame->commands().action(Cmd::Save)->isEnabled());
+    EXPECT_FALSE(frame->commands().action(Cmd::ViewInfo)->isEnabled());
+    EXPECT_TRUE(frame->commands().action(Cmd::Open)->isEnabled());
+    EXPECT_EQ(frame->commands().action(Cmd::Open)->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_O));
+    EXPECT_EQ(frame->commands().action(Cmd::ViewProbability)->shortcut(), QKeySequence(Qt::Key_F11));
+    EXPECT_TRUE(frame->commands().action(Cmd::StartPractice)->isEnabled());
 
     ASSERT_TRUE(frame->OpenDocumentFile(savedPractice()));
     frame->UpdateCommandUI();
-    EXPECT_TRUE(frame->action(Cmd::Save)->isEnabled());
-    EXPECT_TRUE(frame->action(Cmd::ViewInfo)->isEnabled());
-    EXPECT_TRUE(frame->action(Cmd::ViewInfo)->isChecked());
-    EXPECT_TRUE(frame->action(Cmd::HideRestoreShot)->isEnabled());
-    EXPECT_EQ(frame->action(Cmd::HideRestoreShot)->text(), QStringLiteral("&Hide shot"));
+    EXPECT_TRUE(frame->commands().action(Cmd::Save)->isEnabled());
+    EXPECT_TRUE(frame->commands().action(Cmd::ViewInfo)->isEnabled());
+    EXPECT_TRUE(frame->commands().action(Cmd::ViewInfo)->isChecked());
+    EXPECT_TRUE(frame->commands().action(Cmd::HideRestoreShot)->isEnabled());
+    EXPECT_EQ(frame->commands().action(Cmd::HideRestoreShot)->text(), QStringLiteral("&Hide shot"));
     // Views this build does not have stay disabled instead of showing a blank page.
-    EXPECT_FALSE(frame->action(Cmd::ViewTrace)->isEnabled());
-    EXPECT_FALSE(frame->action(Cmd::ViewProbability)->isEnabled());
-    EXPECT_FALSE(frame->action(Cmd::StopPractice)->isEnabled());
+    EXPECT_FALSE(frame->commands().action(Cmd::ViewTrace)->isEnabled());
+    EXPECT_FALSE(frame->commands().action(Cmd::ViewProbability)->isEnabled());
+    EXPECT_FALSE(frame->commands().action(Cmd::StopPractice)->isEnabled());
     // Without a device the practice buttons leave the tool bar; their menu items stay.
     auto* bar = frame->findChild<QToolBar*>(QStringLiteral("MainToolBar"));
     ASSERT_TRUE(bar);
@@ -410,25 +410,25 @@ TEST_F(FrameTest, CommandStatesFollowTheDocument)
         }
     }
     EXPECT_EQ(checkedButtons, 4);
-    EXPECT_TRUE(frame->action(Cmd::StopPractice)->isVisible());
+    EXPECT_TRUE(frame->commands().action(Cmd::StopPractice)->isVisible());
 
     // The hidden selected shot flips the caption to its second text.
     answer = QMessageBox::Yes;
     frame->doc().SetShowHidden(true);
-    frame->action(Cmd::HideRestoreShot)->trigger();
+    frame->commands().action(Cmd::HideRestoreShot)->trigger();
     frame->UpdateCommandUI();
-    EXPECT_EQ(frame->action(Cmd::HideRestoreShot)->text(), QStringLiteral("&Restore shot"));
+    EXPECT_EQ(frame->commands().action(Cmd::HideRestoreShot)->text(), QStringLiteral("&Restore shot"));
     // The shot context menu follows the same rules.
     frame->ShowShotContextMenu(frame->mapToGlobal(QPoint(20, 20)));
     QStringList shotMenu;
-    for (QAction* item : frame->shotMenu()->actions())
+    for (QAction* item : frame->commands().shotMenu()->actions())
         shotMenu.append(item->text() + (item->isEnabled() ? QStringLiteral("+") : QStringLiteral("-")));
-    frame->shotMenu()->hide();
+    frame->commands().shotMenu()->hide();
     EXPECT_EQ(
         shotMenu,
         (QStringList{QStringLiteral("&Replay+"), QStringLiteral("&Restore shot+"), QStringLiteral("&Print...-")}));
-    ASSERT_NE(frame->shotMenu()->defaultAction(), nullptr);
-    EXPECT_EQ(frame->shotMenu()->defaultAction()->data().toInt(), Cmd::Replay);
+    ASSERT_NE(frame->commands().shotMenu()->defaultAction(), nullptr);
+    EXPECT_EQ(frame->commands().shotMenu()->defaultAction()->data().toInt(), Cmd::Replay);
     EXPECT_EQ(messages.last(), QStringLiteral("Do you want to hide this shot?"));
 }
 
@@ -437,17 +437,17 @@ TEST_F(FrameTest, AModelOfTheSameEventOpensBesideThePractice)
     const QString model = savedPractice(QStringLiteral("model.kavro"));
     auto frame = frameFor({savedPractice()});
     ASSERT_TRUE(frame);
-    CMainFrame::setOpenDialogHook([&] { return model; });
+    DocumentCommands::setOpenDialogHook([&] { return model; });
     frame->OnCommand(Cmd::OpenModel);
     EXPECT_TRUE(messages.isEmpty());
     EXPECT_TRUE(frame->doc().HasModel());
-    EXPECT_TRUE(frame->action(Cmd::CloseModel)->isEnabled());
+    EXPECT_TRUE(frame->commands().action(Cmd::CloseModel)->isEnabled());
     ComPtr<IShotCollection> modelShots;
     ASSERT_TRUE(frame->doc().GetModelShots(&modelShots));
     EXPECT_EQ(countOf(modelShots.get()), 3); // its sighting shots are left out
     frame->OnCommand(Cmd::CloseModel);
     EXPECT_FALSE(frame->doc().HasModel());
-    EXPECT_FALSE(frame->action(Cmd::CloseModel)->isEnabled());
+    EXPECT_FALSE(frame->commands().action(Cmd::CloseModel)->isEnabled());
 
     // A practice of another event is no model for this one.
     CKavroDoc other;
@@ -457,7 +457,7 @@ TEST_F(FrameTest, AModelOfTheSameEventOpensBesideThePractice)
     const QString otherPath = env.path() + QStringLiteral("/pistol.kavro");
     other.document()->put_FileName(otherPath);
     ASSERT_TRUE(other.Save());
-    CMainFrame::setOpenDialogHook([&] { return otherPath; });
+    DocumentCommands::setOpenDialogHook([&] { return otherPath; });
     frame->OnCommand(Cmd::OpenModel);
     EXPECT_FALSE(frame->doc().HasModel());
     ASSERT_EQ(messages.size(), 1);
@@ -509,11 +509,11 @@ TEST_F(FrameTest, InSimpleModeTheAnalysisViewKeysDoNothing)
     auto frame = frameFor({savedPractice()});
     ASSERT_TRUE(frame);
     frame->ShowView(Cmd::ViewProbability);
-    EXPECT_EQ(frame->visibleViewCommand(), Cmd::ViewProbability);
+    EXPECT_EQ(frame->panes().visibleView(), Cmd::ViewProbability);
     frame->OnCommand(Cmd::ExpertMode); // simple mode falls back to the information page
-    EXPECT_EQ(frame->visibleViewCommand(), Cmd::ViewInfo);
+    EXPECT_EQ(frame->panes().visibleView(), Cmd::ViewInfo);
     frame->ShowView(Cmd::ViewProbability);
-    EXPECT_EQ(frame->visibleViewCommand(), Cmd::ViewInfo);
+    EXPECT_EQ(frame->panes().visibleView(), Cmd::ViewInfo);
     unregisterView(ViewId::Probability);
 }
 
@@ -533,8 +533,8 @@ TEST_F(FrameTest, LayoutIsStoredAndRestored)
     EXPECT_FALSE(frame->statusBar()->isVisibleTo(frame.get()));
     EXPECT_EQ(frame->geometry().size(), QSize(520, 410));
     frame->UpdateCommandUI();
-    EXPECT_FALSE(frame->action(Cmd::StatusBar)->isChecked());
-    EXPECT_TRUE(frame->action(Cmd::ToolBar)->isChecked());
+    EXPECT_FALSE(frame->commands().action(Cmd::StatusBar)->isChecked());
+    EXPECT_TRUE(frame->commands().action(Cmd::ToolBar)->isChecked());
 }
 
 TEST_F(FrameTest, ACorruptSettingsFileGivesTheDefaultLayout)
@@ -548,7 +548,7 @@ TEST_F(FrameTest, ACorruptSettingsFileGivesTheDefaultLayout)
     ASSERT_TRUE(frame);
     ShowMainFrame(*frame);
     EXPECT_TRUE(frame->statusBar()->isVisibleTo(frame.get()));
-    EXPECT_FALSE(frame->startsZoomed());
+    EXPECT_FALSE(frame->panes().startsZoomed());
     EXPECT_GT(frame->width(), 0);
 }
 
@@ -576,28 +576,28 @@ TEST_F(FrameTest, ClosingTheWindowInPrintPreviewOnlyClosesThePreview)
     registerReportPrinting(std::make_unique<FakePrinting>(&steps));
     auto frame = frameFor({savedPractice()});
     ASSERT_TRUE(frame);
-    ASSERT_TRUE(frame->action(Cmd::PrintPreview)->isEnabled());
+    ASSERT_TRUE(frame->commands().action(Cmd::PrintPreview)->isEnabled());
     frame->OnCommand(Cmd::PrintPreview);
-    ASSERT_TRUE(frame->isPreviewOpen());
+    ASSERT_TRUE(frame->panes().previewOpen());
     EXPECT_FALSE(frame->menuBar()->isVisibleTo(frame.get()));
-    EXPECT_FALSE(frame->action(Cmd::ViewInfo)->isEnabled());
+    EXPECT_FALSE(frame->commands().action(Cmd::ViewInfo)->isEnabled());
     frame->OnCommand(Cmd::NextPage);
     frame->OnCommand(Cmd::NextPage);
     frame->OnCommand(Cmd::PreviousPage);
     EXPECT_EQ(steps, 1);
 
     EXPECT_FALSE(frame->close());
-    EXPECT_FALSE(frame->isPreviewOpen());
+    EXPECT_FALSE(frame->panes().previewOpen());
     EXPECT_TRUE(frame->isVisible());
     EXPECT_TRUE(frame->menuBar()->isVisibleTo(frame.get()));
     EXPECT_FALSE(frame->findChild<QWidget*>(QStringLiteral("FakePreview")));
-    EXPECT_TRUE(frame->action(Cmd::ViewInfo)->isEnabled());
+    EXPECT_TRUE(frame->commands().action(Cmd::ViewInfo)->isEnabled());
 
     // Esc leaves the preview too.
     frame->OnCommand(Cmd::PrintPreview);
     QApplication::setActiveWindow(frame.get());
     QTest::keyClick(frame.get(), Qt::Key_Escape);
-    EXPECT_FALSE(frame->isPreviewOpen());
+    EXPECT_FALSE(frame->panes().previewOpen());
     registerReportPrinting(nullptr);
     EXPECT_TRUE(frame->close());
 }
@@ -636,9 +636,9 @@ TEST_F(FrameTest, ReplayAllPausesThenReplaysTheNextShotWrappingToTheFirst)
     doc.SetSelectedShot(listShot(doc, 3).get(), nullptr); // the last match shot
 
     frame->OnCommand(Cmd::ReplayAll);
-    EXPECT_TRUE(frame->action(Cmd::ReplayAll)->isChecked());
+    EXPECT_TRUE(frame->commands().action(Cmd::ReplayAll)->isChecked());
     EXPECT_EQ(doc.GetReplayState(), CKavroDoc::ReplayPlaying);
-    EXPECT_EQ(frame->visibleViewCommand(), Cmd::ViewTrace);
+    EXPECT_EQ(frame->panes().visibleView(), Cmd::ViewTrace);
 
     auto* pause = frame->findChild<QTimer*>(QStringLiteral("replayAllTimer"));
     ASSERT_TRUE(pause);
@@ -691,7 +691,7 @@ TEST_F(FrameTest, CommandStatesFollowWhatTheyDependOnWithoutAClock)
         row.act();
         // Once the broadcast is over; a turn of the loop runs no 100 ms timer.
         QCoreApplication::processEvents();
-        const QAction* a = frame->action(row.command);
+        const QAction* a = frame->commands().action(row.command);
         EXPECT_EQ(a->isEnabled(), row.enabled) << row.change;
         EXPECT_EQ(a->isChecked(), row.checked) << row.change;
     }
@@ -718,36 +718,36 @@ TEST_F(FrameTest, ShotListAndSeriesCommandsShowHideAndSwitchTheLeftPane)
     auto frame = frameFor({savedPractice()});
     ASSERT_TRUE(frame && table);
     // Advanced mode with a document: the default view shows both panes.
-    EXPECT_TRUE(frame->shotListPaneShown());
+    EXPECT_TRUE(frame->panes().shotListPaneShown());
     auto* title = frame->findChild<QLabel*>(QStringLiteral("ShotListPaneTitle"));
     ASSERT_TRUE(title);
     EXPECT_EQ(title->text(), QStringLiteral("Shot list"));
-    EXPECT_TRUE(frame->action(Cmd::ShotList)->isChecked());
+    EXPECT_TRUE(frame->commands().action(Cmd::ShotList)->isChecked());
 
     frame->OnCommand(Cmd::Series); // both shown, other mode: switch the mode
-    EXPECT_TRUE(frame->shotListPaneShown());
+    EXPECT_TRUE(frame->panes().shotListPaneShown());
     EXPECT_TRUE(table->series);
     EXPECT_EQ(title->text(), QStringLiteral("Series"));
-    EXPECT_TRUE(frame->action(Cmd::Series)->isChecked());
-    EXPECT_FALSE(frame->action(Cmd::ShotList)->isChecked());
+    EXPECT_TRUE(frame->commands().action(Cmd::Series)->isChecked());
+    EXPECT_FALSE(frame->commands().action(Cmd::ShotList)->isChecked());
 
     frame->OnCommand(Cmd::Series); // same mode again: right pane only
-    EXPECT_FALSE(frame->shotListPaneShown());
-    EXPECT_FALSE(frame->action(Cmd::Series)->isChecked());
+    EXPECT_FALSE(frame->panes().shotListPaneShown());
+    EXPECT_FALSE(frame->commands().action(Cmd::Series)->isChecked());
 
     frame->OnCommand(Cmd::ShotList);
-    EXPECT_TRUE(frame->shotListPaneShown());
+    EXPECT_TRUE(frame->panes().shotListPaneShown());
     EXPECT_FALSE(table->series);
     frame->OnCommand(Cmd::ClosePane);
-    EXPECT_FALSE(frame->shotListPaneShown());
+    EXPECT_FALSE(frame->panes().shotListPaneShown());
 
     // All traces reaches the table's targets and is ticked while on.
     frame->OnCommand(Cmd::AllTraces);
     EXPECT_TRUE(table->allTraces);
-    EXPECT_TRUE(frame->action(Cmd::AllTraces)->isChecked());
+    EXPECT_TRUE(frame->commands().action(Cmd::AllTraces)->isChecked());
     frame->OnCommand(Cmd::AllTraces);
     EXPECT_FALSE(table->allTraces);
-    EXPECT_FALSE(frame->action(Cmd::AllTraces)->isChecked());
+    EXPECT_FALSE(frame->commands().action(Cmd::AllTraces)->isChecked());
     unregisterView(ViewId::SeriesTable);
 }
 
@@ -779,13 +779,13 @@ TEST_F(FrameTest, ChangedOptionsReachTheViewsThatShowThem)
     ASSERT_TRUE(frame && info && trace && table);
     const auto reloads = [&] { return std::vector<int>{info->reloads, trace->reloads, table->reloads}; };
 
-    frame->ApplyOptionsChange(kavro::kChangeShotList); // the table's columns: it is rebuilt
+    frame->settings().ApplyOptionsChange(kavro::kChangeShotList); // the table's columns: it is rebuilt
     EXPECT_EQ(reloads(), (std::vector<int>{0, 0, 1}));
-    frame->ApplyOptionsChange(kavro::kChangeReplaySpeed); // the trace view's replay
+    frame->settings().ApplyOptionsChange(kavro::kChangeReplaySpeed); // the trace view's replay
     EXPECT_EQ(reloads(), (std::vector<int>{0, 1, 1}));
-    frame->ApplyOptionsChange(kavro::kChangeTraceColors); // colours: all three
+    frame->settings().ApplyOptionsChange(kavro::kChangeTraceColors); // colours: all three
     EXPECT_EQ(reloads(), (std::vector<int>{1, 2, 2}));
-    frame->ApplyOptionsChange(kavro::kChangePrint | kavro::kChangeFiringPoint);
+    frame->settings().ApplyOptionsChange(kavro::kChangePrint | kavro::kChangeFiringPoint);
     EXPECT_EQ(reloads(), (std::vector<int>{1, 2, 2}));
     frame.reset();
     unregisterView(ViewId::Trace);
@@ -808,7 +808,7 @@ TEST_F(FrameTest, DeletingShotsAsksFirst)
     EXPECT_EQ(frame->doc().MatchShotCount(), 0);
     EXPECT_TRUE(frame->doc().IsModified());
     frame->UpdateCommandUI();
-    EXPECT_FALSE(frame->action(Cmd::Save)->isEnabled());
+    EXPECT_FALSE(frame->commands().action(Cmd::Save)->isEnabled());
     EXPECT_EQ(messages.last(), QStringLiteral("Do you want to delete all shots?"));
 }
 
@@ -833,14 +833,14 @@ TEST_F(FrameTest, SendToFolderCopiesAndSendToEmailAttachesTheSavedFile)
     ASSERT_TRUE(frame);
     const QString copies = env.path() + QStringLiteral("/copies");
     QDir().mkpath(copies);
-    CMainFrame::setFolderDialogHook([&] { return copies; });
+    DocumentCommands::setFolderDialogHook([&] { return copies; });
     frame->OnCommand(Cmd::SendToFolder);
     EXPECT_EQ(QDir(copies).entryList(QDir::Files).size(), 1);
-    CMainFrame::setFolderDialogHook(nullptr);
+    DocumentCommands::setFolderDialogHook(nullptr);
 
     addAiming(frame->doc(), true, 1, 500); // unsaved: saved before it is sent
     frame->UpdateCommandUI();
-    ASSERT_TRUE(frame->action(Cmd::SendToEmail)->isEnabled());
+    ASSERT_TRUE(frame->commands().action(Cmd::SendToEmail)->isEnabled());
     frame->OnCommand(Cmd::SendToEmail);
     EXPECT_FALSE(frame->doc().IsModified());
     QString file;
@@ -876,12 +876,12 @@ TEST_F(FrameTest, FullScreenComesAndGoesWithF12AndEsc)
     QApplication::setActiveWindow(frame.get());
     EXPECT_FALSE(frame->windowIcon().isNull());
     QTest::keyClick(frame.get(), Qt::Key_F12);
-    EXPECT_TRUE(frame->isFullScreenMode());
-    EXPECT_TRUE(frame->action(Cmd::FullScreen)->isChecked());
+    EXPECT_TRUE(frame->panes().fullScreen());
+    EXPECT_TRUE(frame->commands().action(Cmd::FullScreen)->isChecked());
     QTest::keyClick(frame.get(), Qt::Key_Escape);
-    EXPECT_FALSE(frame->isFullScreenMode());
+    EXPECT_FALSE(frame->panes().fullScreen());
     frame->UpdateCommandUI();
-    EXPECT_FALSE(frame->action(Cmd::FullScreen)->isChecked());
+    EXPECT_FALSE(frame->commands().action(Cmd::FullScreen)->isChecked());
 }
 
 TEST_F(FrameTest, TheFrameHearsHintsBeforeTheViews)
@@ -917,9 +917,9 @@ TEST_F(FrameTest, TheLanguageMenuRetranslatesMenusTipsAndTheLayoutDirection)
     frame->OnCommand(32880);
     EXPECT_EQ(menuTitles().value(0), QStringLiteral("&Datei"));
     EXPECT_TRUE(menuTitles().contains(QStringLiteral("E&xtras")));
-    EXPECT_EQ(frame->action(Cmd::StartPractice)->text(), QStringLiteral("&Training starten"));
-    EXPECT_EQ(frame->action(Cmd::StartPractice)->toolTip(), QStringLiteral("Training starten (Strg+N)"));
-    EXPECT_EQ(frame->action(Cmd::SwitchToMatch)->statusTip(),
+    EXPECT_EQ(frame->commands().action(Cmd::StartPractice)->text(), QStringLiteral("&Training starten"));
+    EXPECT_EQ(frame->commands().action(Cmd::StartPractice)->toolTip(), QStringLiteral("Training starten (Strg+N)"));
+    EXPECT_EQ(frame->commands().action(Cmd::SwitchToMatch)->statusTip(),
               QStringLiteral("Probeschüsse beenden und die Wertung beginnen"));
     EXPECT_TRUE(statusShows(QStringLiteral("Drücken Sie F1, um Hilfe zu erhalten")));
     EXPECT_EQ(frame->layoutDirection(), Qt::LeftToRight);
@@ -932,7 +932,7 @@ TEST_F(FrameTest, TheLanguageMenuRetranslatesMenusTipsAndTheLayoutDirection)
 
     frame->OnCommand(32809);
     EXPECT_EQ(menuTitles().value(0), QStringLiteral("&File"));
-    EXPECT_EQ(frame->action(Cmd::StartPractice)->toolTip(), QStringLiteral("Start practice (Ctrl+N)"));
+    EXPECT_EQ(frame->commands().action(Cmd::StartPractice)->toolTip(), QStringLiteral("Start practice (Ctrl+N)"));
     EXPECT_TRUE(statusShows(QStringLiteral("Press F1 for help")));
     EXPECT_EQ(frame->layoutDirection(), Qt::LeftToRight);
     module.setLanguageFolder(savedFolder);
@@ -961,7 +961,7 @@ TEST_F(FrameTest, TheStatusBarShowsOneTextAtATime)
         if (!button && b->isVisible() && !b->statusTip().isEmpty())
             button = b;
     ASSERT_NE(button, nullptr);
-    QAction* start = frame->action(Cmd::StartPractice);
+    QAction* start = frame->commands().action(Cmd::StartPractice);
     const QString idle = QStringLiteral("Press F1 for help");
     const struct {
         const char* road;

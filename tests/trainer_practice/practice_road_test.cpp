@@ -215,7 +215,7 @@ TEST_F(PracticeRoad, AimingsAndShotsReachTheDocumentViewsListenersAndTheCatalog)
     HintRecorder hints;
     hints.doc = &frame.doc();
     frame.doc().AddView(&hints);
-    ASSERT_TRUE(frame.liveServer());
+    ASSERT_TRUE(frame.practice().live().server());
     Listener trace, states;
     ASSERT_TRUE(trace.start(dir.filePath("live"), 3));
     ASSERT_TRUE(states.start(dir.filePath("live"), 1));
@@ -442,7 +442,7 @@ TEST_F(PracticeRoad, EventsOfANewAimingConcludeTheCurrentOneAndTraceListenersGet
 
     ComPtr<IAiming> first = tracedAiming(5, true, 40);
     frame.OnDeviceNewCoordinates(1, first.get(), 2);
-    EXPECT_EQ(frame.currentAiming(), first.get());
+    EXPECT_EQ(frame.practice().recorder().currentAiming(), first.get());
     frame.OnDeviceNewCoordinates(1, first.get(), 0); // nothing new
     frame.OnDeviceNewCoordinates(1, first.get(), 99); // more than the trace holds
     ComPtr<IAiming> second = tracedAiming(3, true, 2);
@@ -488,7 +488,7 @@ TEST_F(PracticeRoad, EventsOfANewAimingConcludeTheCurrentOneAndTraceListenersGet
     t2->GetUserData("_trigger", &c2);
     EXPECT_GT(c1, 0);
     EXPECT_EQ(c2, -1);
-    EXPECT_EQ(frame.currentAiming(), nullptr);
+    EXPECT_EQ(frame.practice().recorder().currentAiming(), nullptr);
 }
 
 TEST_F(PracticeRoad, HeartBeatsAreNumberedOnTheAimingInProgress)
@@ -555,7 +555,8 @@ TEST_F(PracticeRoad, APracticeOfHiddenShotsIsKeptAskedAboutAndSaved)
     CMainFrame frame;
     ASSERT_TRUE(frame.NewPractice("AR10", "Hidden")) << messages.join('\n').toStdString();
     frame.SwitchToMatch();
-    ASSERT_TRUE(pumpUntil([&] { return frame.doc().MatchShotCount() > 0 && !frame.currentAiming(); }, 30000));
+    ASSERT_TRUE(pumpUntil(
+        [&] { return frame.doc().MatchShotCount() > 0 && !frame.practice().recorder().currentAiming(); }, 30000));
     ComPtr<IShotCollection> match;
     ASSERT_TRUE(frame.doc().GetMatchShots(&match));
     std::vector<ComPtr<IShot>> shots;
@@ -728,7 +729,7 @@ TEST_F(PracticeRoad, NumericPadPlusAndMinusStepTheRejectIntervalOnTheDevice)
     CMainFrame frame;
     ASSERT_TRUE(frame.NewPractice("AR10", "Road Tester")) << messages.join('\n').toStdString();
     frame.show();
-    ASSERT_EQ(frame.visibleViewCommand(), Cmd::ViewTrace);
+    ASSERT_EQ(frame.panes().visibleView(), Cmd::ViewTrace);
     const auto deviceInterval = [&] {
         float v = -1;
         frame.GetDevice()->get_PiezoRejectInterval(1, &v);
@@ -764,8 +765,8 @@ TEST_F(PracticeRoad, OptionsAndShotsParametersCommandsRunTheirDialogs)
     CMainFrame frame;
     trainertest::startPractice(frame.doc(), "AR10");
     frame.UpdateCommandUI();
-    ASSERT_TRUE(frame.action(Cmd::Options)->isEnabled());
-    ASSERT_TRUE(frame.action(Cmd::ShotsParameters)->isEnabled());
+    ASSERT_TRUE(frame.commands().action(Cmd::Options)->isEnabled());
+    ASSERT_TRUE(frame.commands().action(Cmd::ShotsParameters)->isEnabled());
     kavro::theAppOptions().PiezoRejectInterval = 0.3f;
     acceptNextDialog();
     frame.OnCommand(Cmd::Options);
@@ -833,7 +834,7 @@ TEST_F(PracticeRoad, ShotsAreHeardWithTheirResultsUntilSoundIsSwitchedOff)
         return e;
     });
     kavro::WavFileOutput* out = nullptr;
-    CMainFrame::setSoundOutputFactory([&](kavro::Mixer& mixer) {
+    FrameSounds::setOutputFactory([&](kavro::Mixer& mixer) {
         auto o = std::make_unique<kavro::WavFileOutput>(mixer);
         out = o.get();
         return o;
@@ -842,7 +843,7 @@ TEST_F(PracticeRoad, ShotsAreHeardWithTheirResultsUntilSoundIsSwitchedOff)
     {
         CMainFrame frame;
         ASSERT_TRUE(out);
-        ASSERT_EQ(kavro::GetSoundManager(), frame.soundManager());
+        ASSERT_EQ(kavro::GetSoundManager(), frame.sounds().manager());
         // The mix is rendered as it would play: 20 ms every 20 ms.
         QTimer render;
         QObject::connect(&render, &QTimer::timeout, [&] { out->render(441); });
@@ -884,6 +885,6 @@ TEST_F(PracticeRoad, ShotsAreHeardWithTheirResultsUntilSoundIsSwitchedOff)
         frame.doc().RemoveView(&hints);
     }
     EXPECT_EQ(kavro::GetSoundManager(), nullptr);
-    CMainFrame::setSoundOutputFactory({});
+    FrameSounds::setOutputFactory({});
     kavro::SetSoundEnvironmentSource({});
 }

@@ -1,7 +1,7 @@
 #pragma once
-// Hands the device's events to the practice, on the thread that made the device.
+// Hands the device's events to the practice's recorder, on the thread that made the device.
 #include "kavrodev.h"
 
-class PracticeController;
+class PracticeRecorder;
 
-ComPtr<IUnknown> makeDeviceEventSink(PracticeController* practice);
+ComPtr<IUnknown> makeDeviceEventSink(PracticeRecorder* recorder);

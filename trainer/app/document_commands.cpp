@@ -3,8 +3,13 @@
 #include "app_options.h"
 #include "catalog_dialog.h"
 #include "doc_helpers.h"
+#include "frame_commands.h"
 #include "frame_message.h"
-#include "main_frame.h"
+#include "frame_panes.h"
+#include "frame_window.h"
+#include "kavro_doc.h"
+#include "practice_controller.h"
+#include "replay_controller.h"
 #include "ui_text.h"
 
 #include "com/classregistry.h"
@@ -50,42 +55,43 @@ void DocumentCommands::setFolderDialogHook(std::function<QString()> hook)
     folderDialogHook() = std::move(hook);
 }
 
-DocumentCommands::DocumentCommands(CMainFrame& frame) : frame_(frame), mailer_(mailHelper())
+DocumentCommands::DocumentCommands(FrameWindow& window, CKavroDoc& doc, FramePanes& panes, ReplayController& replay,
+                                   PracticeController& practice)
+    : window_(window), doc_(doc), panes_(panes), replay_(replay), practice_(practice), mailer_(mailHelper())
 {
 }
 
 bool DocumentCommands::OpenDocumentFile(const QString& path)
 {
-    CKavroDoc& doc = frame_.doc();
-    const bool hadDocument = doc.HasDocument();
-    if (!doc.OpenDocument(path))
+    const bool hadDocument = doc_.HasDocument();
+    if (!doc_.OpenDocument(path))
         return false;
-    frame_.replay().stopReplayAll();
+    replay_.stopReplayAll();
     if (!hadDocument)
-        frame_.ShowDefaultView(false);
-    frame_.panes().focusViewPane();
+        panes_.ShowDefaultView(false);
+    panes_.focusViewPane();
     if (!kavro::theAppOptions().AdvancedMode)
-        doc.SetIncludeSightings(doc.SightingShotCount() > 0);
-    frame_.UpdateToolbarButtons();
+        doc_.SetIncludeSightings(doc_.SightingShotCount() > 0);
+    window_.UpdateToolbarButtons();
     return true;
 }
 
 void DocumentCommands::ShowOpenFailure(const QString& path)
 {
-    ShowMessageBox(CKavroDoc::openFailureText(frame_.doc().lastReadError()), QMessageBox::Ok, QMessageBox::Critical,
-                   path, &frame_);
+    ShowMessageBox(CKavroDoc::openFailureText(doc_.lastReadError()), QMessageBox::Ok, QMessageBox::Critical, path,
+                   window_.GetWindow());
 }
 
 bool DocumentCommands::OpenFromUser(const QString& path)
 {
-    frame_.CommitPendingEdits();
-    if (path.isEmpty() || !frame_.doc().SaveModified())
+    panes_.CommitPendingEdits();
+    if (path.isEmpty() || !doc_.SaveModified())
         return false;
-    frame_.StopPractice();
-    frame_.doc().Reset();
+    practice_.StopPractice();
+    doc_.Reset();
     if (OpenDocumentFile(path))
         return true;
-    frame_.ShowDefaultView(true);
+    panes_.ShowDefaultView(true);
     ShowOpenFailure(path);
     return false;
 }
@@ -94,13 +100,12 @@ QString DocumentCommands::choosePractice(const QString& title)
 {
     if (openDialogHook())
         return openDialogHook()();
-    CKavroDoc& doc = frame_.doc();
-    kavro::trainer::CCatalogDlg dialog(&frame_);
+    kavro::trainer::CCatalogDlg dialog(window_.GetWindow());
     dialog.setCaption(title);
     QString event, shooter;
-    doc.GetShooterName(&shooter);
+    doc_.GetShooterName(&shooter);
     ComPtr<IEventParams> current;
-    if (doc.document() && SUCCEEDED(doc.document()->get_Event(current.put())) && current) {
+    if (doc_.document() && SUCCEEDED(doc_.document()->get_Event(current.put())) && current) {
         current->get_Name(&event);
         if (event.isEmpty())
             current->get_ShortName(&event);
@@ -127,17 +132,16 @@ void DocumentCommands::OnFileOpen()
 void DocumentCommands::OnOpenModel()
 {
     const QString path = choosePractice(uiText(61221));
-    if (!path.isEmpty() && !frame_.doc().OpenModel(path))
+    if (!path.isEmpty() && !doc_.OpenModel(path))
         ShowOpenFailure(path);
 }
 
 void DocumentCommands::OnSave()
 {
-    CKavroDoc& doc = frame_.doc();
-    if (!doc.HasDocument() || !doc.IsModified() || doc.ShotCountWithHidden() == 0)
+    if (!doc_.HasDocument() || !doc_.IsModified() || doc_.ShotCountWithHidden() == 0)
         return;
-    if (!doc.Save())
-        doc.ShowLastSaveFailure(&frame_);
+    if (!doc_.Save())
+        doc_.ShowLastSaveFailure(window_.GetWindow());
 }
 
 void DocumentCommands::OnSendToFolder()
@@ -146,56 +150,55 @@ void DocumentCommands::OnSendToFolder()
     if (folderDialogHook())
         folder = folderDialogHook()();
     else
-        folder = QFileDialog::getExistingDirectory(&frame_, uiText(32847));
+        folder = QFileDialog::getExistingDirectory(window_.GetWindow(), uiText(32847));
     if (folder.isEmpty())
         return;
     if (!folder.endsWith(QLatin1Char('/')))
         folder += QLatin1Char('/');
-    if (!frame_.doc().SaveCopyTo(folder))
-        frame_.doc().ShowLastSaveFailure(&frame_);
+    if (!doc_.SaveCopyTo(folder))
+        doc_.ShowLastSaveFailure(window_.GetWindow());
 }
 
 void DocumentCommands::SendResultsByMail()
 {
-    CKavroDoc& doc = frame_.doc();
     int32_t version = 0;
-    doc.GetFileVersion(&version);
-    if ((doc.IsModified() || version <= 9) && !doc.Save()) {
-        doc.ShowLastSaveFailure(&frame_);
+    doc_.GetFileVersion(&version);
+    if ((doc_.IsModified() || version <= 9) && !doc_.Save()) {
+        doc_.ShowLastSaveFailure(window_.GetWindow());
         return;
     }
     QString path;
-    if (!doc.GetFileName(&path) || path.isEmpty()) {
-        ShowMessageBox(32818, QMessageBox::Ok, QMessageBox::Critical, &frame_);
+    if (!doc_.GetFileName(&path) || path.isEmpty()) {
+        ShowMessageBox(32818, QMessageBox::Ok, QMessageBox::Critical, window_.GetWindow());
         return;
     }
     if (mailer_.isEmpty() || !QProcess::startDetached(mailer_, {QStringLiteral("--attach"), path}))
-        ShowMessageBox(32867, QMessageBox::Ok, QMessageBox::Critical, &frame_);
+        ShowMessageBox(32867, QMessageBox::Ok, QMessageBox::Critical, window_.GetWindow());
 }
 
 void DocumentCommands::ToggleShotHidden()
 {
     ComPtr<IShot> shot;
-    if (!frame_.doc().GetSelectedShot(&shot))
+    if (!doc_.GetSelectedShot(&shot))
         return;
     const bool hidden = isHidden(shot.get());
-    if (askedYes(hidden ? 32849 : 32848, QMessageBox::Critical, &frame_))
-        frame_.doc().SetShotHidden(shot.get(), !hidden);
+    if (askedYes(hidden ? 32849 : 32848, QMessageBox::Critical, window_.GetWindow()))
+        doc_.SetShotHidden(shot.get(), !hidden);
 }
 
 void DocumentCommands::OnDeleteSightingShots()
 {
-    if (!askedYes(32851, QMessageBox::Question, &frame_))
+    if (!askedYes(32851, QMessageBox::Question, window_.GetWindow()))
         return;
-    frame_.doc().ClearSightingShots();
-    if (frame_.doc().MatchShotCount() == 0)
-        frame_.ShowDefaultView(false);
+    doc_.ClearSightingShots();
+    if (doc_.MatchShotCount() == 0)
+        panes_.ShowDefaultView(false);
 }
 
 void DocumentCommands::OnDeleteAllShots()
 {
-    if (!askedYes(32850, QMessageBox::Question, &frame_))
+    if (!askedYes(32850, QMessageBox::Question, window_.GetWindow()))
         return;
-    frame_.doc().ClearAllShots();
-    frame_.ShowDefaultView(false);
+    doc_.ClearAllShots();
+    panes_.ShowDefaultView(false);
 }

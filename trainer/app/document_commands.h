@@ -5,11 +5,16 @@
 
 #include <functional>
 
-class CMainFrame;
+class CKavroDoc;
+class FramePanes;
+class FrameWindow;
+class PracticeController;
+class ReplayController;
 
 class DocumentCommands {
 public:
-    explicit DocumentCommands(CMainFrame& frame);
+    DocumentCommands(FrameWindow& window, CKavroDoc& doc, FramePanes& panes, ReplayController& replay,
+                     PracticeController& practice);
 
     // Opens without asking anything; false leaves the frame without a document.
     bool OpenDocumentFile(const QString& path);
@@ -33,6 +38,10 @@ public:
 private:
     QString choosePractice(const QString& title);
 
-    CMainFrame& frame_;
+    FrameWindow& window_;
+    CKavroDoc& doc_;
+    FramePanes& panes_;
+    ReplayController& replay_;
+    PracticeController& practice_;
     QString mailer_; // found once, at start
 };

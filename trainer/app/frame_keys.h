@@ -4,12 +4,17 @@
 // view; F1 on a highlighted menu item opens the help about its command.
 #include <QObject>
 
-class CMainFrame;
+class DeviceOptions;
+class DeviceSession;
+class FrameCommands;
+class FramePanes;
+class FrameWindow;
 class QKeyEvent;
 
 class FrameKeys : public QObject {
 public:
-    explicit FrameKeys(CMainFrame& frame);
+    FrameKeys(FrameWindow& window, FrameCommands& commands, FramePanes& panes, DeviceSession& session,
+              DeviceOptions& deviceOptions);
     ~FrameKeys() override;
 
 protected:
@@ -18,5 +23,9 @@ protected:
 private:
     bool handleKey(QKeyEvent* key);
 
-    CMainFrame& frame_;
+    FrameWindow& window_;
+    FrameCommands& commands_;
+    FramePanes& panes_;
+    DeviceSession& session_;
+    DeviceOptions& deviceOptions_;
 };

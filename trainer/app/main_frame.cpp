@@ -59,8 +59,6 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent)
         this, doc_, [this] { return currentState(); }, [this](int command) { OnCommand(command); });
     replay_ = std::make_unique<ReplayController>(this, doc_, *commands_);
     panes_ = std::make_unique<FramePanes>(*this, doc_, *commands_, *replay_);
-    documents_ = std::make_unique<DocumentCommands>(*this);
-    settings_ = std::make_unique<SettingsCommands>(*this);
     buildToolBars();
     buildStatusBar();
     panes_->build();
@@ -74,20 +72,24 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent)
     connect(&kavro::LanguageModule::instance(), &kavro::LanguageModule::languageChanged, this,
             &CMainFrame::OnLanguageChanged);
 
-    practice_ = std::make_unique<PracticeController>(*this);
-    doc_.UpdateAllViews(nullptr, KavroHint::Everything);
     sounds_ = std::make_unique<FrameSounds>(this);
+    practice_ = std::make_unique<PracticeController>(PracticeController::Parts{
+        doc_, this, *this, *panes_, *replay_, *sounds_, [this] { commands_->inputsChanged(CommandInput::Practice); }});
+    documents_ = std::make_unique<DocumentCommands>(*this, doc_, *panes_, *replay_, *practice_);
+    settings_ = std::make_unique<SettingsCommands>(
+        SettingsCommands::Parts{*this, menuBar(), doc_, *commands_, *panes_, practice_->deviceOptions(), *sounds_});
+    doc_.UpdateAllViews(nullptr, KavroHint::Everything);
     setAcceptDrops(true);
-    keys_ = std::make_unique<FrameKeys>(*this);
+    keys_ = std::make_unique<FrameKeys>(*this, *commands_, *panes_, practice_->session(), practice_->deviceOptions());
     setLayoutDirection(kavro::LanguageModule::instance().layoutDirection());
 }
 
 CMainFrame::~CMainFrame()
 {
+    keys_.reset();
     // The practice goes first: stopping it still tells the views, sounds and commands.
     practice_.reset();
     sounds_.reset();
-    keys_.reset();
     if (CMainFrameBase::current() == this)
         CMainFrameBase::setCurrent(nullptr);
     panes_.reset();
@@ -215,7 +217,7 @@ void CMainFrame::UpdateTitle()
         }
         if (doc_.IsModified())
             title += QLatin1Char('*');
-        title += practice_ && practice_->signalSeenLately() ? QStringLiteral(" + ") : QStringLiteral(" - ");
+        title += practice_ && practice_->session().signalSeenLately() ? QStringLiteral(" + ") : QStringLiteral(" - ");
         title += program;
     } else {
         title = program;
@@ -236,11 +238,11 @@ FrameState CMainFrame::currentState()
     s.sightingShots = doc_.SightingShotCount();
     s.shotsWithHidden = doc_.ShotCountWithHidden();
     if (practice_) {
-        s.device = practice_->hasDevice();
+        s.device = practice_->session().hasDevice();
         s.timed = practice_->timedPractice();
-        s.matchStarted = practice_->matchStarted();
+        s.matchStarted = practice_->recorder().matchStarted();
         s.waitsForContinue = practice_->sequencer().continueAsked();
-        s.subTarget = practice_->subTarget();
+        s.subTarget = practice_->position().subTarget();
         s.resultShown = practice_->resultShown();
     }
     s.threePositions = doc_.IsThreePositions();
@@ -259,7 +261,7 @@ FrameState CMainFrame::currentState()
     s.replayState = doc_.GetReplayState();
     s.replayAllRunning = replay_->replayAllRunning();
     s.validModel = doc_.HasModel();
-    s.mailAvailable = documents_->mailAvailable();
+    s.mailAvailable = documents_ && documents_->mailAvailable();
     s.validShotTimes = s.matchShots > 0 && doc_.HasValidShotTimes();
     s.toolBarShown = panes_->toolBarShown();
     s.statusBarShown = statusBar()->isVisibleTo(this);
@@ -318,7 +320,7 @@ void CMainFrame::OnDocumentUpdate(CView*, int hint, const KavroHint::Payload& pa
         replay_->cancelAutoReplay();
         practice_->clearResultShown();
         if (options.AutoSwitchToTrace)
-            ShowView(Cmd::ViewTrace);
+            panes_->ShowView(Cmd::ViewTrace);
         break;
     case KavroHint::ShotAdded: {
         const auto* added = std::get_if<KavroHint::ShotAddedArgs>(&payload);
@@ -331,7 +333,7 @@ void CMainFrame::OnDocumentUpdate(CView*, int hint, const KavroHint::Payload& pa
     }
     case KavroHint::AimingConcluded:
         if (options.ForceReplay) {
-            practice_->releaseCurrentAiming();
+            practice_->recorder().releaseCurrentAiming();
             replay_->StartAutoReplay();
         }
         break;
@@ -339,7 +341,7 @@ void CMainFrame::OnDocumentUpdate(CView*, int hint, const KavroHint::Payload& pa
         if (!options.ForceReplay)
             replay_->StartAutoReplay();
         break;
-    case KavroHint::ReplayStarts: ShowView(Cmd::ViewTrace); break;
+    case KavroHint::ReplayStarts: panes_->ShowView(Cmd::ViewTrace); break;
     case KavroHint::ReplayStopped: replay_->replayStopped(); break;
     default: break;
     }
@@ -348,14 +350,14 @@ void CMainFrame::OnDocumentUpdate(CView*, int hint, const KavroHint::Payload& pa
 
 bool CMainFrame::MayReplayStart(CView*)
 {
-    return !practice_->currentAiming();
+    return !practice_->recorder().currentAiming();
 }
 
 std::optional<KavroHint::ShiftArgs> CMainFrame::ShiftCorrection(CView*, const KavroHint::ShiftArgs& shift)
 {
     replay_->stopReplayAll();
     replay_->cancelAutoReplay();
-    return practice_->correctShift(shift);
+    return practice_->session().correctShift(shift);
 }
 
 // --- commands --------------------------------------------------------------------------------
@@ -363,10 +365,10 @@ std::optional<KavroHint::ShiftArgs> CMainFrame::ShiftCorrection(CView*, const Ka
 void CMainFrame::OnCommand(int command)
 {
     // Ctrl+S right after typing saves the typed text; any other command may leave the page.
-    CommitPendingEdits();
+    panes_->CommitPendingEdits();
     // A command arriving from a shortcut or a stale menu obeys the same rules as the menus.
     if (!commandState(command, currentState()).enabled) {
-        UpdateCommandUI();
+        commands_->updateAll();
         return;
     }
     if (languageOfCommand(command) != 0)
@@ -380,7 +382,7 @@ void CMainFrame::OnCommand(int command)
 void CMainFrame::runDocumentCommand(int command)
 {
     switch (command) {
-    case Cmd::StartPractice: NewPractice(QString(), QString()); break;
+    case Cmd::StartPractice: practice_->NewPractice(QString(), QString()); break;
     case Cmd::Open: documents_->OnFileOpen(); break;
     case Cmd::OpenModel: documents_->OnOpenModel(); break;
     case Cmd::CloseModel: doc_.CloseModel(); break;
@@ -396,12 +398,12 @@ void CMainFrame::runDocumentCommand(int command)
     case Cmd::PrintShot: reportPrinting()->PrintShot(doc_, this); break;
     case Cmd::Replay: replay_->OnReplay(); break;
     case Cmd::ReplayAll: replay_->ReplayAll(); break;
-    case Cmd::StopPractice: StopPractice(); break;
+    case Cmd::StopPractice: practice_->StopPractice(); break;
     case Cmd::ResetTraceTarget: practice_->OnResetTraceTarget(); break;
-    case Cmd::ResetHardware: practice_->OnResetHardware(); break;
-    case Cmd::SwitchToMatch: SwitchToMatch(); break;
-    case Cmd::AdjustSensor: OnCalibration(); break;
-    case Cmd::Continue: sequencer().giveContinue(); break;
+    case Cmd::ResetHardware: practice_->session().OnResetHardware(); break;
+    case Cmd::SwitchToMatch: practice_->SwitchToMatch(); break;
+    case Cmd::AdjustSensor: practice_->OnCalibration(); break;
+    case Cmd::Continue: practice_->sequencer().giveContinue(); break;
     case Cmd::Prone: SelectSubTarget(BiathlonTarget::Prone, QStringLiteral("prone")); break;
     case Cmd::Standing: SelectSubTarget(BiathlonTarget::Standing, QStringLiteral("standing")); break;
     case Cmd::Kneeling: SelectSubTarget(BiathlonTarget::None, QStringLiteral("kneeling")); break;
@@ -439,7 +441,7 @@ bool CMainFrame::runWindowCommand(int command)
     default:
         if (command < Cmd::ViewInfo || command > Cmd::ViewProbability)
             return false;
-        ShowView(command);
+        panes_->ShowView(command);
         return true;
     }
 }
@@ -452,18 +454,18 @@ void CMainFrame::closeEvent(QCloseEvent* event)
         event->accept();
         return;
     }
-    if (isPreviewOpen()) {
+    if (panes_->previewOpen()) {
         panes_->ClosePreview();
         event->ignore();
         return;
     }
-    CommitPendingEdits();
+    panes_->CommitPendingEdits();
     if (!doc_.SaveModified()) {
         event->ignore();
         return;
     }
-    SaveLayout();
-    StopPractice();
+    panes_->SaveLayout();
+    practice_->StopPractice();
     titleRefreshTimer_->stop();
     event->accept();
 }
@@ -481,11 +483,11 @@ bool CMainFrame::KeepDocumentWithoutQuestions()
 
 bool CMainFrame::EndWithoutQuestions()
 {
-    CommitPendingEdits();
+    panes_->CommitPendingEdits();
     panes_->ClosePreview();
-    StopPractice();
+    practice_->StopPractice();
     const bool kept = KeepDocumentWithoutQuestions();
-    SaveLayout();
+    panes_->SaveLayout();
     titleRefreshTimer_->stop();
     endingWithoutQuestions_ = true;
     close();
@@ -494,11 +496,11 @@ bool CMainFrame::EndWithoutQuestions()
 
 bool CMainFrame::CommitDataForLogout(bool mayAsk)
 {
-    CommitPendingEdits();
+    panes_->CommitPendingEdits();
     const bool mayGo = mayAsk ? doc_.SaveModified() : KeepDocumentWithoutQuestions();
     // The session may end without closing the window: the layout is kept now.
     if (mayGo)
-        SaveLayout();
+        panes_->SaveLayout();
     return mayGo;
 }
 
@@ -517,5 +519,5 @@ void CMainFrame::dropEvent(QDropEvent* event)
         return;
     event->acceptProposedAction();
     activateWindow();
-    OpenFromUser(path);
+    documents_->OpenFromUser(path);
 }

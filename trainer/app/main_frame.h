@@ -10,6 +10,7 @@
 #include "frame_keys.h"
 #include "frame_panes.h"
 #include "frame_sounds.h"
+#include "frame_window.h"
 #include "kavro_doc.h"
 #include "main_frame_base.h"
 #include "practice_controller.h"
@@ -27,7 +28,7 @@ class QMenu;
 class QProgressBar;
 class QTimer;
 
-class CMainFrame : public QMainWindow, public CMainFrameBase, public CView {
+class CMainFrame : public QMainWindow, public CMainFrameBase, public CView, public FrameWindow {
     Q_OBJECT
 public:
     explicit CMainFrame(QWidget* parent = nullptr);
@@ -39,6 +40,8 @@ public:
     PracticeController& practice() { return *practice_; }
     ReplayController& replay() { return *replay_; }
     FrameSounds& sounds() { return *sounds_; }
+    DocumentCommands& documents() { return *documents_; }
+    SettingsCommands& settings() { return *settings_; }
 
     // --- CMainFrameBase ------------------------------------------------------------------
     QWidget* GetWindow() override { return this; }
@@ -46,14 +49,12 @@ public:
     QProgressBar* GetProgressBar() override { return progress_; }
     void BeginProgress(int stringId) override;
     void EndProgress() override;
-    uint32_t* GetActivityTick() override { return practice_->activityTick(); }
+    uint32_t* GetActivityTick() override { return practice_->session().activityTick(); }
     TargetKind::Kind GetTargetKind() override { return doc_.GetTargetKind(); }
-    bool IsDeviceConnected() override { return practice_->IsDeviceConnected(); }
-    bool IsMatchStarted() override { return practice_->matchStarted(); }
-    ComPtr<IKavroDevice> GetDevice() override { return practice_->device(); }
+    bool IsDeviceConnected() override { return practice_->session().IsDeviceConnected(); }
+    bool IsMatchStarted() override { return practice_->recorder().matchStarted(); }
+    ComPtr<IKavroDevice> GetDevice() override { return practice_->session().device(); }
     void ShowShotContextMenu(const QPoint& globalPos) override { commands_->showShotMenu(globalPos); }
-    // The shot context menu's items, as ShowShotContextMenu shows them.
-    QMenu* shotMenu() const { return commands_->shotMenu(); }
 
     // --- the document's hints ------------------------------------------------------------
     void OnDocumentUpdate(CView* sender, int hint, const KavroHint::Payload& payload) override;
@@ -61,26 +62,17 @@ public:
     bool MayReplayStart(CView* sender) override;
     std::optional<KavroHint::ShiftArgs> ShiftCorrection(CView* sender, const KavroHint::ShiftArgs& shift) override;
 
-    // --- documents -----------------------------------------------------------------------
-    bool OpenDocumentFile(const QString& path) { return documents_->OpenDocumentFile(path); }
-    bool OpenFromUser(const QString& path) { return documents_->OpenFromUser(path); }
-    void ShowOpenFailure(const QString& path) { documents_->ShowOpenFailure(path); }
-
-    // --- commands ------------------------------------------------------------------------
-    // Gives the document what the views hold typed but not yet taken (see CFrameViewExtras).
-    void CommitPendingEdits() { panes_->CommitPendingEdits(); }
-    FrameState currentState();
+    // --- the window ----------------------------------------------------------------------
+    void SetStatusText(const QString& text) override;
+    void UpdateTitle() override;
+    void UpdateToolbarButtons() override;
     void UpdateCommandUI() { commands_->updateAll(); }
-    void UpdateTitle();
-    void UpdateToolbarButtons();
-    QAction* action(int command) const { return commands_->action(command); }
     void OnCommand(int command) override;
     void ShowView(int command) { panes_->ShowView(command); }
     void ShowDefaultView(bool rightPaneOnly) { panes_->ShowDefaultView(rightPaneOnly); }
-    int visibleViewCommand() const { return panes_->visibleView(); }
-    bool isPreviewOpen() const { return panes_->previewOpen(); }
-    bool isFullScreenMode() const { return panes_->fullScreen(); }
-    bool shotListPaneShown() const { return panes_->shotListPaneShown(); }
+    // Opens without asking anything; false leaves the frame without a document.
+    bool OpenDocumentFile(const QString& path) { return documents_->OpenDocumentFile(path); }
+    void OnOptions() { settings_->OnOptions(); }
 
     // --- ending ----------------------------------------------------------------------------
     // Ends the program in order without asking anything (a signal to end, a logout that allows
@@ -94,13 +86,6 @@ public:
     // keeps it.
     bool CommitDataForLogout(bool mayAsk);
 
-    // --- layout --------------------------------------------------------------------------
-    // Reads the saved layout, applies it before the window is shown.
-    void RestoreLayout() { panes_->RestoreLayout(); }
-    void SaveLayout() { panes_->SaveLayout(); }
-    // The show state saved for the next start ("Zoomed").
-    bool startsZoomed() const { return panes_->startsZoomed(); }
-
     // --- practice -------------------------------------------------------------------------
     // Starts a practice; false when none started (cancelled or failed). The hints (event and
     // shooter name) go to the start-practice dialog unchanged.
@@ -108,56 +93,23 @@ public:
     void StopPractice() { practice_->StopPractice(); }
     bool OnCalibration() { return practice_->OnCalibration(); }
     bool SwitchToMatch() { return practice_->SwitchToMatch(); }
-    void SelectSubTarget(int value, const QString& positionName) { practice_->SelectSubTarget(value, positionName); }
-    void OnOptions() { settings_->OnOptions(); }
-    // Acts on what the options dialog changed (its change mask) and stores the options.
-    void ApplyOptionsChange(uint32_t mask) { settings_->ApplyOptionsChange(mask); }
-    void OnShotsParameters() { settings_->OnShotsParameters(); }
-    // Numeric-pad + and - on the trace view: the interval by a tenth, never below 0.
-    void ChangePiezoRejectInterval(float step) { practice_->ChangePiezoRejectInterval(step); }
-    void ShowPiezoRejectInterval() { practice_->ShowPiezoRejectInterval(); }
-    kavro::live::LiveServer* liveServer() const { return practice_->liveServer(); }
-    kavro::trainer::RangeSequencer& sequencer() { return practice_->sequencer(); }
-    int matchShotsSinceSave() const { return practice_->matchShotsSinceSave(); }
-    IAiming* currentAiming() const { return practice_->currentAiming(); }
-    // Creates the device object of a new practice (tests put a stand-in in place).
-    static void setDeviceFactory(std::function<ComPtr<IKavroDevice>()> factory)
+    void SelectSubTarget(int value, const QString& positionName)
     {
-        PracticeController::setDeviceFactory(std::move(factory));
+        practice_->position().SelectSubTarget(value, positionName);
     }
-    // Status-bar pane 0.
-    void SetStatusText(const QString& text);
-    // Plays one of the trainer's sounds by name.
-    void playSound(const QString& name) { sounds_->play(name); }
-    // Where the frames made from now on send their sound (tests record it); empty: the desktop's
-    // audio device, or silence without one.
-    static void setSoundOutputFactory(kavro::SoundManager::OutputFactory factory)
-    {
-        FrameSounds::setOutputFactory(std::move(factory));
-    }
-    kavro::SoundManager* soundManager() const { return sounds_->manager(); }
-    kavro::BlindTone* blindTone() const { return sounds_->tone(); }
 
-    // --- device events (the practice is the device's event sink) -----------------------------
-    void OnDeviceStartAiming(int32_t sub, IAiming* aiming) { practice_->OnStartAiming(sub, aiming); }
+    // --- device events (the practice's recorder is the device's event sink) -----------------
+    void OnDeviceStartAiming(int32_t sub, IAiming* aiming) { practice_->recorder().OnStartAiming(sub, aiming); }
     void OnDeviceNewCoordinates(int32_t sub, IAiming* aiming, int32_t count)
     {
-        practice_->OnNewCoordinates(sub, aiming, count);
+        practice_->recorder().OnNewCoordinates(sub, aiming, count);
     }
-    void OnDeviceShot(int32_t sub, IAiming* aiming, IShot* shot) { practice_->OnShot(sub, aiming, shot); }
-    void OnDeviceConcludeAiming(int32_t sub, IAiming* aiming) { practice_->OnConcludeAiming(sub, aiming); }
-    void OnDeviceFinalConcludeAiming(int32_t sub) { practice_->OnFinalConcludeAiming(sub); }
-    void OnDeviceHeartBeat(int32_t sub, DATE dateMin, DATE dateMax) { practice_->OnHeartBeat(sub, dateMin, dateMax); }
-
-    // --- seams for tests -----------------------------------------------------------------
-    // Answers the Open command instead of the file chooser: the path, or empty for Cancel.
-    static void setOpenDialogHook(std::function<QString()> hook)
+    void OnDeviceShot(int32_t sub, IAiming* aiming, IShot* shot) { practice_->recorder().OnShot(sub, aiming, shot); }
+    void OnDeviceConcludeAiming(int32_t sub, IAiming* aiming) { practice_->recorder().OnConcludeAiming(sub, aiming); }
+    void OnDeviceFinalConcludeAiming(int32_t sub) { practice_->recorder().OnFinalConcludeAiming(sub); }
+    void OnDeviceHeartBeat(int32_t sub, DATE dateMin, DATE dateMax)
     {
-        DocumentCommands::setOpenDialogHook(std::move(hook));
-    }
-    static void setFolderDialogHook(std::function<QString()> hook)
-    {
-        DocumentCommands::setFolderDialogHook(std::move(hook));
+        practice_->recorder().OnHeartBeat(sub, dateMin, dateMax);
     }
 
 protected:
@@ -167,6 +119,7 @@ protected:
     bool event(QEvent* event) override;
 
 private:
+    FrameState currentState();
     void buildToolBars();
     void buildStatusBar();
     void showPaneText();

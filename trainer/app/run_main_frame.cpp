@@ -41,12 +41,12 @@ std::unique_ptr<CMainFrame> CreateMainFrame(const CommandLine& cl, int* exitCode
     kavro::theAppOptions().Load(kavro::OpenAppRegistryKey());
     auto frame = std::make_unique<CMainFrame>();
     CMainFrameBase::setCurrent(frame.get());
-    frame->RestoreLayout();
+    frame->panes().RestoreLayout();
     if (cl.action == CommandLine::OpenFile) {
         ShowMainFrame(*frame);
         const QString path = QFileInfo(cl.fileName).absoluteFilePath();
         if (!frame->OpenDocumentFile(path)) {
-            frame->ShowOpenFailure(path);
+            frame->documents().ShowOpenFailure(path);
             CMainFrameBase::setCurrent(nullptr);
             // The user asked for this file and did not get it: not a success for a caller.
             *exitCode = 1;
@@ -63,7 +63,7 @@ std::unique_ptr<CMainFrame> CreateMainFrame(const CommandLine& cl, int* exitCode
 
 void ShowMainFrame(CMainFrame& frame)
 {
-    if (frame.startsZoomed())
+    if (frame.panes().startsZoomed())
         frame.showMaximized();
     else
         frame.show();

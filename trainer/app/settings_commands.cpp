@@ -1,7 +1,12 @@
 #include "settings_commands.h"
 
 #include "app_options.h"
-#include "main_frame.h"
+#include "device_options.h"
+#include "frame_commands.h"
+#include "frame_panes.h"
+#include "frame_sounds.h"
+#include "frame_window.h"
+#include "kavro_doc.h"
 #include "options_dialog.h"
 #include "shots_parameters_dialog.h"
 
@@ -9,43 +14,44 @@
 
 void SettingsCommands::ToggleAdvancedMode()
 {
-    CKavroDoc& doc = frame_.doc();
+    CKavroDoc& doc = p_.doc;
     kavro::AppOptions& options = kavro::theAppOptions();
     options.AdvancedMode = !options.AdvancedMode;
     kavro::SaveOptions();
-    frame_.commands().buildMenus(frame_.menuBar());
-    frame_.UpdateToolbarButtons();
+    p_.commands.buildMenus(p_.menuBar);
+    p_.window.UpdateToolbarButtons();
     if (!options.AdvancedMode) {
-        frame_.panes().setBothPanes(false);
+        p_.panes.setBothPanes(false);
         doc.SetIncludeSightings(doc.SightingShotCount() > 0);
-        if (frame_.visibleViewCommand() != Cmd::ViewTrace && frame_.visibleViewCommand() != Cmd::ViewDistance)
-            frame_.ShowView(Cmd::ViewInfo);
+        if (p_.panes.visibleView() != Cmd::ViewTrace && p_.panes.visibleView() != Cmd::ViewDistance)
+            p_.panes.ShowView(Cmd::ViewInfo);
     }
     doc.UpdateAllViews(nullptr, KavroHint::AdvancedMode);
 }
 
 void SettingsCommands::OnOptions()
 {
-    const std::optional<uint32_t> mask = kavro::trainer::runOptionsDialog(&frame_, kavro::theAppOptions());
+    const std::optional<uint32_t> mask
+        = kavro::trainer::runOptionsDialog(p_.window.GetWindow(), kavro::theAppOptions());
     if (mask)
         ApplyOptionsChange(*mask);
 }
 
 void SettingsCommands::ApplyOptionsChange(uint32_t mask)
 {
-    frame_.practice().ApplyOptionsChange(mask);
-    frame_.panes().reloadViewSettings(mask);
+    p_.deviceOptions.ApplyOptionsChange(mask);
+    p_.panes.reloadViewSettings(mask);
     if (mask & (kavro::kChangeTraceColors | kavro::kChangeTraceDisplay | kavro::kChangeReplaySpeed))
-        frame_.doc().UpdateAllViews(nullptr, KavroHint::ShotParameters);
-    frame_.sounds().ApplyOptionsChange(mask);
-    frame_.ShowPiezoRejectInterval();
+        p_.doc.UpdateAllViews(nullptr, KavroHint::ShotParameters);
+    p_.sounds.ApplyOptionsChange(mask);
+    p_.deviceOptions.ShowPiezoRejectInterval();
     kavro::SaveOptions();
-    frame_.commands().inputsChanged(CommandInput::Options);
+    p_.commands.inputsChanged(CommandInput::Options);
 }
 
 void SettingsCommands::OnShotsParameters()
 {
-    CKavroDoc& doc = frame_.doc();
+    CKavroDoc& doc = p_.doc;
     kavro::trainer::ShotsParameters values;
     values.fCoefficient = doc.fCoefficient();
     values.controlInterval = doc.traceSeconds();
@@ -53,7 +59,7 @@ void SettingsCommands::OnShotsParameters()
     values.shotMoment = doc.shotTimeOffset();
     values.dispersion = doc.dispersion();
     values.coincideGrouping = doc.centreGroups() ? 1 : 0;
-    if (!kavro::trainer::runShotsParametersDialog(&frame_, doc.GetTargetKind(), &values))
+    if (!kavro::trainer::runShotsParametersDialog(p_.window.GetWindow(), doc.GetTargetKind(), &values))
         return;
     doc.SetShotsParameters(values.fCoefficient, values.controlInterval, values.controlInterval2, values.shotMoment,
                            values.dispersion, values.coincideGrouping != 0);
@@ -61,6 +67,6 @@ void SettingsCommands::OnShotsParameters()
 
 void SettingsCommands::ToggleSound()
 {
-    frame_.sounds().ToggleSound();
-    frame_.commands().inputsChanged(CommandInput::Options);
+    p_.sounds.ToggleSound();
+    p_.commands.inputsChanged(CommandInput::Options);
 }

@@ -3,11 +3,26 @@
 // the shots parameters of the practice, expert mode and sound.
 #include <cstdint>
 
-class CMainFrame;
+class CKavroDoc;
+class DeviceOptions;
+class FrameCommands;
+class FramePanes;
+class FrameSounds;
+class FrameWindow;
+class QMenuBar;
 
 class SettingsCommands {
 public:
-    explicit SettingsCommands(CMainFrame& frame) : frame_(frame) { }
+    struct Parts {
+        FrameWindow& window;
+        QMenuBar* menuBar; // rebuilt when expert mode is switched
+        CKavroDoc& doc;
+        FrameCommands& commands;
+        FramePanes& panes;
+        DeviceOptions& deviceOptions;
+        FrameSounds& sounds;
+    };
+    explicit SettingsCommands(Parts parts) : p_(parts) { }
 
     void OnOptions();
     // Acts on what the options dialog changed (its change mask) and stores the options.
@@ -17,5 +32,5 @@ public:
     void ToggleSound();
 
 private:
-    CMainFrame& frame_;
+    Parts p_;
 };
