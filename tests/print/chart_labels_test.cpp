@@ -1,23 +1,29 @@
 // What a shooter reads on every chart, on screen at a large and a small size and printed: each
 // caption and label readable (within its chart, none over another, no curve over it), and the
 // printed charts keeping the screen's ranges.
+#include "app_options.h"
 #include "chart_cell.h"
 #include "chart_views.h"
-#include "doc_helpers.h"
+#include "command_ids.h"
+#include "command_line.h"
 #include "kavro_doc.h"
+#include "main_frame.h"
 #include "print_support.h"
 #include "report.h"
 #include "support/info_shooting.h"
+#include "run_main_frame.h"
 #include "support/practice_builder.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QImage>
 #include <QPainter>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 #include <memory>
 #include <set>
+#include <tuple>
 
 using namespace kavro::charts;
 using kavro::GdiRect;
@@ -28,36 +34,41 @@ namespace {
 
 const trainertest::TestEnvironment environment;
 
-struct Practice {
-    CKavroDoc doc;
-    Practice()
+// The frame with a practice of 60 shots opened from its file, as a shooter opens one.
+struct Frame {
+    QTemporaryDir dir;
+    std::unique_ptr<CMainFrame> frame;
+    Frame()
     {
-        infotest::start(doc);
-        infotest::shoot(doc, charttest::realPracticeSpecs(60));
-        ComPtr<IShotCollection> match;
-        doc.GetMatchShots(&match);
-        doc.SetSelectedShot(shotAt(match.get(), 12).get(), nullptr);
+        kavro::theAppOptions() = kavro::AppOptions();
+        kavro::theAppOptions().AdvancedMode = true; // the analysis views belong to the expert mode
+        const QString path = dir.filePath(QStringLiteral("practice.kavro"));
+        infotest::savePractice(path, charttest::realPracticeSpecs(60));
+        int code = 0;
+        frame = CreateMainFrame(ParseCommandLine({path}), &code);
+    }
+    ~Frame() { kavro::theAppOptions() = kavro::AppOptions(); }
+    CChartViewBase* show(int command)
+    {
+        frame->ShowView(command);
+        QApplication::processEvents();
+        for (QWidget* w : frame->findChildren<QWidget*>())
+            if (auto* v = dynamic_cast<CChartViewBase*>(w); v && v->isVisible())
+                return v;
+        return nullptr;
     }
 };
-
-template <class View> std::unique_ptr<CChartViewBase> make(CKavroDoc& doc)
-{
-    return std::make_unique<View>(doc);
-}
 
 // The views in the order the report prints their charts; `printed` is how many of its charts the
 // report holds (the distance view is not printed, the speed view prints its upper chart).
 struct Kind {
     const char* name;
-    std::unique_ptr<CChartViewBase> (*make)(CKavroDoc&);
+    int command;
     size_t printed;
 };
-const Kind kKinds[] = {{"distance", make<CDistanceView>, 0},
-                       {"coordination", make<CCoordinationView>, 1},
-                       {"time_shift", make<CTimeShiftView>, 1},
-                       {"speed", make<CSpeedView>, 1},
-                       {"time_intervals", make<CTimeIntervalsView>, 1},
-                       {"probability", make<CProbabilityView>, 2}};
+const Kind kKinds[] = {{"distance", Cmd::ViewDistance, 0},         {"coordination", Cmd::ViewCoordination, 1},
+                       {"time_shift", Cmd::ViewShift, 1},          {"speed", Cmd::ViewSpeed, 1},
+                       {"time_intervals", Cmd::ViewIntervals, 1}, {"probability", Cmd::ViewProbability, 2}};
 
 bool intersects(const GdiRect& a, const GdiRect& b)
 {
@@ -116,16 +127,17 @@ const kavro::print::ReportSections kCharts{false, false, false, true, true, true
 
 TEST(ChartTexts, EveryLabelIsReadableOnScreenAndInPrint)
 {
-    Practice p;
+    Frame f;
+    ASSERT_TRUE(f.frame);
+    f.frame->show();
     const QString dir = QStringLiteral(KAVRO_BIN_DIR "/../screens");
     QDir().mkpath(dir);
     for (const QSize size : {QSize(1920, 1080), QSize(800, 600)}) {
+        f.frame->resize(size);
         for (const Kind& kind : kKinds) {
             SCOPED_TRACE(std::string(kind.name) + " " + std::to_string(size.width()));
-            auto view = kind.make(p.doc);
-            view->resize(size);
-            view->show();
-            QApplication::processEvents();
+            CChartViewBase* view = f.show(kind.command);
+            ASSERT_NE(view, nullptr);
             for (CChartWindow* w : view->chartWindows()) {
                 const ChartDrawRequest r = w->screenRequest(nullptr);
                 const ChartLayout l = w->chart().Layout(r);
@@ -134,18 +146,17 @@ TEST(ChartTexts, EveryLabelIsReadableOnScreenAndInPrint)
                 w->render(&image, QPoint(), QRegion(), QWidget::DrawWindowBackground);
                 EXPECT_EQ(curveInkOnTexts(image, w->chart(), l), 0);
             }
-            view->grab().save(dir
-                              + QStringLiteral("/chart_%1_%2x%3.png")
-                                    .arg(QLatin1String(kind.name))
-                                    .arg(size.width())
-                                    .arg(size.height()));
+            f.frame->grab().save(dir + QStringLiteral("/chart_%1_%2x%3.png")
+                                           .arg(QLatin1String(kind.name))
+                                           .arg(size.width())
+                                           .arg(size.height()));
         }
     }
 
     // Printed through the program's own printing, read back from the PDF.
     const QString pdf = dir + "/report_charts.pdf";
     const int dpi = 300;
-    const auto pages = kavro::print::PrintReport(p.doc, printtest::pdfGeometry(pdf, dpi), kCharts);
+    const auto pages = kavro::print::PrintReport(f.frame->doc(), printtest::pdfGeometry(pdf, dpi), kCharts);
     ASSERT_TRUE(pages);
     ASSERT_TRUE(printtest::writePdf(pdf, dpi, *pages));
     std::vector<int> pageOf;
@@ -185,18 +196,19 @@ TEST(ChartTexts, EveryLabelIsReadableOnScreenAndInPrint)
 // Paper and screen show one practice alike: a curve leaving a fixed range is cut off on both.
 TEST(ChartTexts, PrintedChartsKeepTheScreensRanges)
 {
-    Practice p;
-    const auto pages
-        = kavro::print::PrintReport(p.doc, kavro::print::computePageGeometry(2480, 3508, 300, 300, 0, 0, {}), kCharts);
+    Frame f;
+    ASSERT_TRUE(f.frame);
+    f.frame->resize(1200, 800);
+    f.frame->show();
+    const auto pages = kavro::print::PrintReport(
+        f.frame->doc(), kavro::print::computePageGeometry(2480, 3508, 300, 300, 0, 0, {}), kCharts);
     ASSERT_TRUE(pages);
     const auto cells = chartCells(*pages);
     size_t next = 0;
     for (const Kind& kind : kKinds) {
         SCOPED_TRACE(kind.name);
-        auto view = kind.make(p.doc);
-        view->resize(1200, 800);
-        view->show();
-        QApplication::processEvents();
+        CChartViewBase* view = f.show(kind.command);
+        ASSERT_NE(view, nullptr);
         const auto windows = view->chartWindows();
         for (size_t i = 0; i < kind.printed; ++i, ++next) {
             ASSERT_LT(next, cells.size());
