@@ -66,8 +66,8 @@ struct Kind {
     int command;
     size_t printed;
 };
-const Kind kKinds[] = {{"distance", Cmd::ViewDistance, 0},         {"coordination", Cmd::ViewCoordination, 1},
-                       {"time_shift", Cmd::ViewShift, 1},          {"speed", Cmd::ViewSpeed, 1},
+const Kind kKinds[] = {{"distance", Cmd::ViewDistance, 0},        {"coordination", Cmd::ViewCoordination, 1},
+                       {"time_shift", Cmd::ViewShift, 1},         {"speed", Cmd::ViewSpeed, 1},
                        {"time_intervals", Cmd::ViewIntervals, 1}, {"probability", Cmd::ViewProbability, 2}};
 
 bool intersects(const GdiRect& a, const GdiRect& b)
@@ -146,10 +146,11 @@ TEST(ChartTexts, EveryLabelIsReadableOnScreenAndInPrint)
                 w->render(&image, QPoint(), QRegion(), QWidget::DrawWindowBackground);
                 EXPECT_EQ(curveInkOnTexts(image, w->chart(), l), 0);
             }
-            f.frame->grab().save(dir + QStringLiteral("/chart_%1_%2x%3.png")
-                                           .arg(QLatin1String(kind.name))
-                                           .arg(size.width())
-                                           .arg(size.height()));
+            f.frame->grab().save(dir
+                                 + QStringLiteral("/chart_%1_%2x%3.png")
+                                       .arg(QLatin1String(kind.name))
+                                       .arg(size.width())
+                                       .arg(size.height()));
         }
     }
 
