@@ -30,11 +30,6 @@ constexpr int32_t kPreviewGainValue = 8;
 constexpr int32_t kCameraImageValue = 6;
 constexpr int32_t kTargetAngleValue = 9;
 
-bool isTrue(VARIANT_BOOL v)
-{
-    return v == VARIANT_TRUE;
-}
-
 void writeSetting(const QString& name, uint32_t value)
 {
     const SettingsKey root = OpenAppRegistryKey();
