@@ -66,9 +66,9 @@ QImage greyImageOf(const Variant& v)
 
 CalibrationVariant calibrationVariant(int32_t modelVersion)
 {
-    if (modelVersion >= 600)
+    if (modelVersion >= ModelVersion::ImageSensor)
         return CalibrationVariant::ImageSensor;
-    if (modelVersion >= 500)
+    if (modelVersion >= ModelVersion::FirstUsb)
         return CalibrationVariant::Wireless;
     return CalibrationVariant::Serial;
 }
@@ -224,7 +224,7 @@ void CalibrationSession::onNewCoordinates(int32_t subDevice, IAiming* aiming, in
     device_->get_SignalLevel(subDevice, &level);
     if (level > 100 && host_.activityTick && host_.clock)
         *host_.activityTick = host_.clock->tickMs();
-    if (modelVersion_ >= 500)
+    if (modelVersion_ >= ModelVersion::FirstUsb)
         level = int32_t(int64_t(level) * 425 / 4000);
     if (level != bar_) {
         bar_ = level;
@@ -302,7 +302,7 @@ void CalibrationSession::onShot(int32_t, IAiming*, IShot* shot)
     }
     // The sensors of wireless targets and image sensors know better where the shot went than
     // the trace does.
-    if (modelVersion_ >= 500) {
+    if (modelVersion_ >= ModelVersion::FirstUsb) {
         shotX_ = dataX_;
         shotY_ = dataY_;
     }
