@@ -20,6 +20,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPrintPreviewWidget>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -100,6 +101,59 @@ TEST(ReportPrinting, PreviewAndPrintGiveTheSamePages)
         printing.Print(doc, nullptr);
     }
     EXPECT_FALSE(QFile::exists(dir.filePath("report.pdf")));
+}
+
+// The words of a printed report's text layer: each one outside the pictures and charts is a
+// word of the text cell it lies in. Ring numbers that a zoomed target picture clips away are not
+// in the file, where a viewer's search and copy would find them among the header and the table.
+TEST(ReportPrinting, TheTextLayerHoldsOnlyTheWordsShown)
+{
+    const struct {
+        const char* event;
+        int shots;
+    } cases[] = {{"AR10", 60}, {"AP10", 20}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.event);
+        CKavroDoc doc;
+        infotest::start(doc, c.event);
+        infotest::shoot(doc, charttest::realPracticeSpecs(c.shots));
+        QTemporaryDir dir;
+        const QString pdf = dir.filePath("report.pdf");
+        kavro::print::CReportPrinting printing;
+        toPdf(printing.printer(), pdf);
+        {
+            DialogAnswer print(true);
+            printing.Print(doc, nullptr);
+        }
+        const auto& pages = printing.pages();
+        ASSERT_EQ(pdfPageCount(pdf), int(pages.size()));
+        const double toPoints = 72.0 / printing.printer().resolution();
+        auto box = [toPoints](const kavro::GdiRect& r) {
+            return QRectF(r.left * toPoints, r.top * toPoints, r.width() * toPoints, r.height() * toPoints);
+        };
+        if (std::string(c.event) == "AR10") {
+            const QString screens = QStringLiteral(KAVRO_BIN_DIR "/../screens");
+            QDir().mkpath(screens);
+            EXPECT_TRUE(savePagePng(pdf, 1, screens + "/report_text_layer_ar10.png"));
+        }
+        for (int page = 1; page <= int(pages.size()); ++page) {
+            const std::vector<PdfWord> words = pdfWords(pdf, page);
+            ASSERT_FALSE(words.empty());
+            for (const PdfWord& word : words) {
+                bool inPicture = false, inCell = false;
+                for (const auto& cell : pages[size_t(page - 1)].cells) {
+                    const QRectF r = box(cell->rect);
+                    if (auto* t = dynamic_cast<const CPrintoutTextCell*>(cell.get()))
+                        inCell |= r.adjusted(-2, -2, 2, 2).contains(word.box.center())
+                            && t->text.split(QRegularExpression("\\s+")).contains(word.text);
+                    else
+                        inPicture |= r.contains(word.box.center());
+                }
+                EXPECT_TRUE(inPicture || inCell) << "page " << page << ": \"" << word.text.toStdString() << "\" at "
+                                                 << word.box.left() << ", " << word.box.top();
+            }
+        }
+    }
 }
 
 TEST(ReportPrinting, TheSelectedShotPrintsOnAPageOfItsOwn)
