@@ -23,6 +23,8 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
+#include <algorithm>
+#include <cmath>
 #include <gtest/gtest.h>
 
 using namespace kavro::print;
@@ -193,6 +195,118 @@ TEST(ReportPrinting, PageSetupStartsWithTwentyAndFifteenMillimetres)
     paper->setCurrentIndex(paper->findText(QPageSize::name(QPageSize::Letter)));
     dialog.apply(printing.printer());
     EXPECT_EQ(printing.printer().pageLayout().pageSize().id(), QPageSize::Letter);
+}
+
+namespace {
+
+constexpr double kMmPerPoint = 25.4 / 72;
+
+struct PdfCircle {
+    QPointF centre; // mm
+    double diameter; // mm, to the outer edge of its line
+};
+
+// The circles a page paints and its largest rectangle outline, from the drawing coordinates.
+std::vector<PdfCircle> circlesOf(const std::vector<PdfPath>& paths, QRectF* card)
+{
+    std::vector<PdfCircle> circles;
+    *card = QRectF();
+    for (const PdfPath& p : paths)
+        for (const PdfPath::Subpath& s : p.subpaths) {
+            if (s.points.size() < 4)
+                continue;
+            QPointF low = s.points.front(), high = low;
+            for (const QPointF& q : s.points) {
+                low = QPointF(std::min(low.x(), q.x()), std::min(low.y(), q.y()));
+                high = QPointF(std::max(high.x(), q.x()), std::max(high.y(), q.y()));
+            }
+            const QRectF box(low, high);
+            if (!s.curved) {
+                if (p.stroked && box.width() * box.height() > card->width() * card->height())
+                    *card = box;
+                continue;
+            }
+            const double r = (box.width() + box.height()) / 4;
+            circles.push_back({box.center() * kMmPerPoint, (2 * r + (p.stroked ? p.lineWidth : 0)) * kMmPerPoint});
+        }
+    *card = QRectF(card->topLeft() * kMmPerPoint, card->bottomRight() * kMmPerPoint);
+    return circles;
+}
+
+void selectEvent(CPrintTargetDlg& dialog, const QString& shortName)
+{
+    for (int i = 0; i < dialog.events()->count(); ++i) {
+        QString name;
+        dialog.events()->item(i)->data(Qt::UserRole).value<IEventParams*>()->get_ShortName(&name);
+        if (name == shortName)
+            return dialog.events()->setCurrentRow(i);
+    }
+    ADD_FAILURE() << "no event " << shortName.toStdString();
+}
+
+} // namespace
+
+// A paper target is true to size for the distance it is printed for: the outer edge of every ring
+// lies within 0.05 mm of the event's ring diameter scaled by that distance, and the rings are
+// centred on the card, whatever the event, the distance, the card and the printer's resolution.
+TEST(PrintTargetTool, EveryRingPrintsTrueToSizeOnTheCardsCentre)
+{
+    const struct {
+        const char* event;
+        double distance;
+        int type;
+        int dpi;
+    } cases[] = {
+        {"AR10", 10, 1, 1200}, {"AR10", 12.25, 1, 1200}, {"AR10", 5, 0, 600},    {"AR10", 2.5, 3, 1200},
+        {"AP10", 10, 1, 1200}, {"AP10", 7.5, 2, 600},    {"SBR50", 10, 1, 1200}, {"SBR50", 50, 1, 600},
+    };
+    QPrinter printer(QPrinter::HighResolution);
+    CPrintTargetDlg dialog(printer, "practice.kavro");
+    DialogAnswer print(true);
+    const QString screens = QStringLiteral(KAVRO_BIN_DIR "/../screens");
+    QDir().mkpath(screens);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.event << " at " << c.distance << " m, card " << c.type << ", " << c.dpi
+                                        << " dpi");
+        const QString pdf = screens + QStringLiteral("/paper_target_%1.pdf").arg(c.event);
+        toPdf(printer, pdf);
+        printer.setResolution(c.dpi);
+        selectEvent(dialog, c.event);
+        dialog.typeBox()->setCurrentIndex(c.type);
+        dialog.distanceBox()->setValue(c.distance);
+        ASSERT_TRUE(dialog.PrintPage());
+        QRectF card;
+        const std::vector<PdfCircle> circles = circlesOf(pdfPaths(pdf, 1), &card);
+        ASSERT_FALSE(circles.empty());
+        ASSERT_FALSE(card.isEmpty());
+        float w = 0, h = 0;
+        kavro::print::cardSize(kavro::print::CardType(c.type), &w, &h);
+        // The outline is the thinnest line, on the card's outermost device pixels.
+        EXPECT_NEAR(card.width(), w, 2 * 25.4 / c.dpi);
+        EXPECT_NEAR(card.height(), h, 2 * 25.4 / c.dpi);
+
+        IEventParams* event = dialog.request().event;
+        ComPtr<ITargetParams> target;
+        ASSERT_TRUE(SUCCEEDED(event->get_Target(1, target.put())));
+        float eventDistance = 0;
+        event->get_Distance(&eventDistance);
+        for (int ring = 1; ring <= 10; ++ring) {
+            float d = 0;
+            target->get_Ring(ring, &d);
+            if (!(d > 0))
+                continue;
+            const double wanted = d * c.distance / eventDistance;
+            const PdfCircle& nearest = *std::min_element(circles.begin(), circles.end(), [&](auto& a, auto& b) {
+                return std::fabs(a.diameter - wanted) < std::fabs(b.diameter - wanted);
+            });
+            EXPECT_NEAR(nearest.diameter, wanted, 0.05) << "ring " << ring;
+            EXPECT_NEAR(nearest.centre.x(), card.center().x(), 0.05) << "ring " << ring;
+            EXPECT_NEAR(nearest.centre.y(), card.center().y(), 0.05) << "ring " << ring;
+        }
+        if (std::string(c.event) == "AP10") {
+            EXPECT_TRUE(savePagePng(pdf, 1, screens + "/paper_target_ap10.png"));
+        }
+    }
 }
 
 TEST(PrintTargetTool, BuildsPreviewsAndPrintsItsPage)
