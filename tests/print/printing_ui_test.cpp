@@ -309,6 +309,73 @@ TEST(PrintTargetTool, EveryRingPrintsTrueToSizeOnTheCardsCentre)
     }
 }
 
+// The distance the tool takes: a number of 1 to 500 m; anything else is refused, never read as
+// another distance.
+TEST(PrintTargetTool, TheDistanceReadsOnlyAsTyped)
+{
+    const struct {
+        const char* text;
+        float metres; // 0: refused
+    } cases[] = {
+        {"10", 10},  {"1", 1},      {"500", 500},  {" 12.25 ", 12.25f}, {"7.5", 7.5f}, {"0", 0},
+        {"0.99", 0}, {"500.01", 0}, {"100000", 0}, {"-5", 0},           {"5m", 0},     {"abc", 0},
+        {"", 0},     {"-", 0},      {"nan", 0},    {"inf", 0},
+    };
+    for (const auto& c : cases) {
+        const std::optional<float> read = readTargetDistance(c.text, QLocale::c());
+        EXPECT_EQ(read.value_or(0), c.metres) << '"' << c.text << '"';
+    }
+    // Typed as the interface's language writes it, or as the C locale does.
+    EXPECT_EQ(readTargetDistance("12,5", QLocale(QLocale::German)).value_or(0), 12.5f);
+    EXPECT_EQ(readTargetDistance("12.5", QLocale(QLocale::German)).value_or(0), 12.5f);
+}
+
+// What the edit shows is what prints: a text that is no distance stays as typed, and Print and
+// Enter refuse it at the edit instead of printing the last distance that read. The tool opens on
+// the practice's event.
+TEST(PrintTargetTool, ARefusedDistanceStaysInTheEditAndIsNeverPrinted)
+{
+    CKavroDoc doc;
+    infotest::start(doc, "AP10");
+    ComPtr<IEventParams> event;
+    ASSERT_TRUE(doc.GetEvent(&event));
+    QPrinter printer(QPrinter::HighResolution);
+    QTemporaryDir dir;
+    const QString pdf = dir.filePath("target.pdf");
+    toPdf(printer, pdf);
+    CPrintTargetDlg dialog(printer, "practice.kavro", event.get());
+    QString name;
+    ASSERT_TRUE(dialog.events()->currentItem());
+    dialog.request().event->get_ShortName(&name);
+    EXPECT_EQ(name, "AP10");
+    EXPECT_NE(dialog.events()->currentRow(), 0); // not the list's first
+
+    dialog.show();
+    dialog.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog));
+    QLineEdit* edit = dialog.distanceBox()->findChild<QLineEdit*>();
+    ASSERT_TRUE(edit);
+    DialogAnswer print(true);
+    for (const char* typed : {"0", "-5", "100000", "ten"}) {
+        SCOPED_TRACE(typed);
+        dialog.typeBox()->setFocus();
+        edit->selectAll();
+        QTest::keyClicks(edit, typed);
+        EXPECT_EQ(edit->text(), typed);
+        EXPECT_FALSE(dialog.PrintPage());
+        EXPECT_FALSE(QFile::exists(pdf));
+        EXPECT_TRUE(dialog.distanceBox()->hasFocus());
+        EXPECT_EQ(edit->text(), typed);
+        QTest::keyClick(edit, Qt::Key_Return);
+        EXPECT_TRUE(dialog.isVisible());
+        EXPECT_EQ(edit->text(), typed);
+    }
+    edit->selectAll();
+    QTest::keyClicks(edit, "12.5");
+    EXPECT_TRUE(dialog.PrintPage());
+    EXPECT_TRUE(pdfText(pdf, 1).contains("(12.50m)"));
+}
+
 TEST(PrintTargetTool, BuildsPreviewsAndPrintsItsPage)
 {
     QPrinter printer(QPrinter::HighResolution);
