@@ -72,11 +72,8 @@ void TargetDistanceBox::stepBy(int steps)
 {
     const double tenths = value_ * 10;
     const double from = steps > 0 ? std::floor(tenths + 1e-6) : std::ceil(tenths - 1e-6);
-    const double before = value_;
-    setValue((from + steps) / 10);
+    setValue((from + steps) / 10); // the edit's change tells the tool
     selectAll();
-    if (value_ != before && changed)
-        changed();
 }
 
 QAbstractSpinBox::StepEnabled TargetDistanceBox::stepEnabled() const
