@@ -37,6 +37,16 @@ AimingSpec still(double time, int32_t x, int32_t y, bool missed)
     return s;
 }
 
+std::vector<AimingSpec> biathlonSpecs()
+{
+    std::vector<AimingSpec> specs = realPracticeSpecs(4);
+    for (size_t i = 0; i < specs.size(); ++i) {
+        specs[i].subTarget = i >= 2 && i % 2 ? 2 : 1;
+        specs[i].shots = specs[i].match ? 5 : 1;
+    }
+    return specs;
+}
+
 void savePractice(const QString& path, const std::vector<AimingSpec>& specs)
 {
     CKavroDoc doc;

@@ -30,6 +30,15 @@ double areaHalfWidth(IEventParams* event, int subTarget, int area)
     return width / 2.0;
 }
 
+// The top of a distance scale holding `maxD`: for the two-target event at least the standing
+// area's edge, so that both positions' marks are on the scale; else the nearest ring.
+double distanceScaleTop(const ChartContext& ctx, ITargetParams* target, double maxD)
+{
+    if (ctx.targetKind == TargetKind::Biathlon)
+        return std::max(maxD, areaHalfWidth(ctx.event.get(), 1, 1));
+    return roundUpToRing(target, maxD);
+}
+
 // The value markers of a distance scale: the prone/standing area edges of the two-target event,
 // else the rings' half diameters labelled with the ring number. `both` adds the negative side.
 // Returns the scale's top raised to cover the marks (two targets) or to the nearest ring.
@@ -48,9 +57,9 @@ double addDistanceScale(CChartImpl* top, CChartImpl* bottom, const ChartContext&
             if (bottom)
                 bottom->AddMarker(0, r, ctx.str(id), true);
         }
-        return std::max(maxD, standing);
+        return distanceScaleTop(ctx, target, maxD);
     }
-    maxD = roundUpToRing(target, maxD);
+    maxD = distanceScaleTop(ctx, target, maxD);
     for (int n = 1; n <= 10 && target; ++n) {
         float ring = 0;
         if (FAILED(target->get_Ring(n, &ring)) || ring == 0)
@@ -244,7 +253,7 @@ void recalcCoordination(CChartImpl& chart, CoordinationState& state, const Chart
     chart.xMin = -w.window;
     chart.xMax = 0.3;
     chart.yMin = 0;
-    chart.yMax = roundUpToRing(target.get(), std::max(state.max[0], state.max[1]));
+    chart.yMax = distanceScaleTop(ctx, target.get(), std::max(state.max[0], state.max[1]));
     if (ctx.progress)
         ctx.progress->end();
 }
