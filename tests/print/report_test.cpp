@@ -4,6 +4,7 @@
 #include "chart_cell.h"
 #include "doc_helpers.h"
 #include "support/info_shooting.h"
+#include "info_page_model.h"
 #include "info_statistics.h"
 #include "kavro_doc.h"
 #include "support/practice_builder.h"
@@ -497,4 +498,40 @@ TEST(Report, BiathlonSeriesShowEachShotOnItsOwnTargetAndTheChartsBothPositions)
     const QString text = pdfText(pdf, coordination);
     EXPECT_TRUE(text.contains("Standing")) << text.toStdString();
     EXPECT_TRUE(text.contains("Prone")) << text.toStdString();
+}
+
+TEST(Report, AllMissedPracticeHasAResultOfNoughtAndNoEmptyCharts)
+{
+    CKavroDoc doc;
+    infotest::start(doc);
+    std::vector<charttest::AimingSpec> specs = charttest::realPracticeSpecs(10);
+    for (charttest::AimingSpec& s : specs)
+        s.missed = true;
+    infotest::shoot(doc, specs);
+    QTemporaryDir dir;
+    const QString pdf = dir.filePath("missed.pdf");
+    const PageGeometry g = pdfGeometry(pdf, 300);
+    const auto pages = PrintReport(doc, g, ReportSections{});
+    ASSERT_TRUE(pages);
+    ASSERT_TRUE(writePdf(pdf, 300, *pages));
+    QString text;
+    for (int page = 1; page <= int(pages->size()); ++page)
+        text += pdfText(pdf, page).simplified() + " ";
+
+    // Ten shots that all missed score nothing: a result, not a figure that is not available.
+    const kavro::info::InfoPageModel info = kavro::info::BuildInfoPage(doc, kavro::info::computeColumns(doc));
+    struct Case {
+        const char* id;
+        const char* label;
+        QString page, printed;
+    };
+    const Case cases[] = {{"idResultInt", "integer ", "0", "0"},
+                          {"idResultFractional", "fractional ", "0.0", "0.0"},
+                          {"idResultAverage", "average ", "0.000", "0.0"}};
+    for (const Case& c : cases) {
+        EXPECT_EQ(info.text(c.id).trimmed(), c.page) << c.id;
+        EXPECT_TRUE(text.contains(c.label + c.printed + " ")) << c.label << " in " << text.toStdString();
+    }
+    // The intervals' bars of missed shots have no height: nothing to chart, no section.
+    EXPECT_FALSE(text.contains("Intervals")) << text.toStdString();
 }

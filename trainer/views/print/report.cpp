@@ -337,8 +337,7 @@ void printGenInfo(Layout& l)
     rows.emplace_back(title("idShotCountTitle"), fig(Figure::ShotCount));
     QString result = title("idResultIntTitle") + fig(Figure::ResultInt);
     if (!two) {
-        result += QLatin1Char('\n') + title("idResultFractionalTitle")
-            + (any && s.hits ? QString::asprintf("%-4.1f", double(s.resultDecimal)) : notAvailableText());
+        result += QLatin1Char('\n') + title("idResultFractionalTitle") + fig(Figure::ResultFractional);
         result += QLatin1Char('\n') + title("idResultAverageTitle")
             + (any ? QString::asprintf("%-4.1f", s.resultAverage) : notAvailableText());
     }
