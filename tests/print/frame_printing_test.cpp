@@ -1,6 +1,8 @@
 // The whole road in the frame: F4 shows the information page of an opened practice, and File >
 // Print preview shows the report in the frame's preview mode, page by page.
 #include "app_options.h"
+#include "chart_views.h"
+#include "chart_window.h"
 #include "command_ids.h"
 #include "command_line.h"
 #include "support/info_shooting.h"
@@ -102,5 +104,42 @@ TEST(FramePrinting, InformationPageOnF4AndTheReportInPreview)
     EXPECT_TRUE(frame->grab().save(screens + "/frame_arabic_distance.png"));
     frame->OnCommand(32809);
     language.setLanguageFolder(savedFolder);
+    frame->close();
+}
+
+TEST(FramePrinting, TheDistanceChartsLabelOnlyValuesOnTheirScale)
+{
+    kavro::theAppOptions() = kavro::AppOptions();
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("practice.kavro"));
+    infotest::savePractice(path, charttest::realPracticeSpecs(30));
+    int code = 0;
+    auto frame = CreateMainFrame(ParseCommandLine({path}), &code);
+    ASSERT_TRUE(frame);
+    frame->resize(800, 600);
+    frame->show();
+    frame->ShowView(Cmd::ViewDistance);
+    QApplication::processEvents();
+    kavro::charts::CDistanceView* view = nullptr;
+    for (QWidget* w : frame->findChildren<QWidget*>())
+        if (auto* v = dynamic_cast<kavro::charts::CDistanceView*>(w); v && v->isVisible())
+            view = v;
+    ASSERT_NE(view, nullptr);
+    // Every value label of the vertical axis stands beside the plot, level with a point of it.
+    for (kavro::charts::CChartWindow* window : view->chartWindows()) {
+        const kavro::charts::CChartImpl& chart = window->chart();
+        const kavro::charts::ChartLayout layout = chart.Layout(window->screenRequest(nullptr));
+        ASSERT_GT(layout.plot.height(), 20);
+        int labels = 0;
+        for (const kavro::charts::ChartMarker& m : chart.markers()) {
+            if (m.label.isEmpty() || chart.KindOf(m) != kavro::charts::CChartImpl::MarkerKind::VerticalAxis)
+                continue;
+            ++labels;
+            const int y = chart.Map(layout.plot, m.x, m.y).y;
+            EXPECT_TRUE(y >= layout.plot.top && y <= layout.plot.bottom)
+                << m.label.toStdString() << " at " << y << " beside " << layout.plot.top << ".." << layout.plot.bottom;
+        }
+        EXPECT_GT(labels, 2);
+    }
     frame->close();
 }

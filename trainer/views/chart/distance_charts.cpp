@@ -41,9 +41,11 @@ double distanceScaleTop(const ChartContext& ctx, ITargetParams* target, double m
 
 // The value markers of a distance scale: the prone/standing area edges of the two-target event,
 // else the rings' half diameters labelled with the ring number. `both` adds the negative side.
-// Returns the scale's top raised to cover the marks (two targets) or to the nearest ring.
+// Returns the scale's top raised to cover the marks (two targets) or to the nearest ring. With
+// `onScaleOnly` the rings beyond that top are left out: their labels would stand outside the
+// plot, over the boxes above it.
 double addDistanceScale(CChartImpl* top, CChartImpl* bottom, const ChartContext& ctx, ITargetParams* target,
-                        double maxD)
+                        double maxD, bool onScaleOnly)
 {
     if (ctx.targetKind == TargetKind::Biathlon) {
         const double standing = areaHalfWidth(ctx.event.get(), 1, 1);
@@ -62,7 +64,7 @@ double addDistanceScale(CChartImpl* top, CChartImpl* bottom, const ChartContext&
     maxD = distanceScaleTop(ctx, target, maxD);
     for (int n = 1; n <= 10 && target; ++n) {
         float ring = 0;
-        if (FAILED(target->get_Ring(n, &ring)) || ring == 0)
+        if (FAILED(target->get_Ring(n, &ring)) || ring == 0 || (onScaleOnly && ring / 2.0 > maxD))
             continue;
         const QString label = QString::asprintf("%i", n);
         if (top) {
@@ -143,7 +145,7 @@ void recalcDistance(CChartImpl& top, CChartImpl& bottom, const ChartContext& ctx
                 maxD = std::max(maxD, std::fabs(d));
         }
     }
-    maxD = addDistanceScale(&top, &bottom, ctx, target.get(), maxD);
+    maxD = addDistanceScale(&top, &bottom, ctx, target.get(), maxD, true);
     addTimeFrame(top, w, 0);
     addTimeFrame(bottom, w, 0);
     for (CChartImpl* c : {&top, &bottom}) {
@@ -211,7 +213,7 @@ void recalcCoordination(CChartImpl& chart, CoordinationState& state, const Chart
     if (frame) {
         chart.ClearMarkers();
         chart.ClearBands();
-        addDistanceScale(nullptr, &chart, ctx, target.get(), 0);
+        addDistanceScale(nullptr, &chart, ctx, target.get(), 0, false);
         addTimeFrame(chart, w, 0);
     }
     forEachWantedPart(ctx, document, model, [&](int p, IShotCollection* shots) {
