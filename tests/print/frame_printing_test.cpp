@@ -19,6 +19,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QPrintPreviewWidget>
+#include <QToolBar>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -141,5 +142,47 @@ TEST(FramePrinting, TheDistanceChartsLabelOnlyValuesOnTheirScale)
         }
         EXPECT_GT(labels, 2);
     }
+    frame->close();
+}
+
+TEST(FramePrinting, ASmallWindowInALongLanguageKeepsTheActiveViewsTabAndPrintInSight)
+{
+    kavro::theAppOptions() = kavro::AppOptions();
+    kavro::theAppOptions().AdvancedMode = true; // every view has its tab, the shot list its pane
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("practice.kavro"));
+    infotest::savePractice(path, charttest::realPracticeSpecs(12));
+    auto& language = kavro::LanguageModule::instance();
+    const QString savedFolder = language.languageFolder();
+    language.setLanguageFolder(QStringLiteral(KAVRO_BIN_DIR "/lang"));
+    int code = 0;
+    auto frame = CreateMainFrame(ParseCommandLine({path}), &code);
+    ASSERT_TRUE(frame);
+    frame->OnCommand(32810); // Russian
+    frame->resize(800, 600);
+    frame->show();
+    QApplication::processEvents();
+    // The button of a command on a tool bar, shown whole within the bar.
+    auto inSight = [&](int command) {
+        for (QToolBar* bar : frame->findChildren<QToolBar*>())
+            for (QAction* a : bar->actions())
+                if (a->data().toInt() == command && bar->isVisible())
+                    if (QWidget* button = bar->widgetForAction(a))
+                        return button->isVisible() && bar->rect().contains(button->geometry());
+        return false;
+    };
+    const int views[] = {Cmd::ViewInfo,  Cmd::ViewTrace, Cmd::ViewDistance,  Cmd::ViewCoordination,
+                         Cmd::ViewShift, Cmd::ViewSpeed, Cmd::ViewIntervals, Cmd::ViewProbability};
+    for (int command : views) {
+        frame->ShowView(command);
+        QApplication::processEvents();
+        EXPECT_TRUE(inSight(command)) << command;
+        EXPECT_TRUE(inSight(Cmd::Print)) << command;
+    }
+    const QString screens = QStringLiteral(KAVRO_BIN_DIR "/../screens");
+    QDir().mkpath(screens);
+    EXPECT_TRUE(frame->grab().save(screens + "/frame_russian_800x600.png"));
+    frame->OnCommand(32809);
+    language.setLanguageFolder(savedFolder);
     frame->close();
 }
