@@ -19,6 +19,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QPrintPreviewWidget>
+#include <QPrinter>
 #include <QToolBar>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -185,4 +186,72 @@ TEST(FramePrinting, ASmallWindowInALongLanguageKeepsTheActiveViewsTabAndPrintInS
     frame->OnCommand(32809);
     language.setLanguageFolder(savedFolder);
     frame->close();
+}
+
+TEST(FramePrinting, ScreensOfEveryChartViewAndTheReportPages)
+{
+    // For review, not compared: what a shooter sees and prints.
+    struct Practice {
+        const char* name;
+        const char* event;
+        std::vector<charttest::AimingSpec> specs;
+    };
+    std::vector<charttest::AimingSpec> missed = charttest::realPracticeSpecs(10);
+    for (charttest::AimingSpec& s : missed)
+        s.missed = true;
+    const Practice practices[] = {{"air_rifle", "AR10", charttest::realPracticeSpecs(20)},
+                                  {"biathlon", "BTLN", infotest::biathlonSpecs()},
+                                  {"all_missed", "AR10", missed}};
+    const std::pair<int, const char*> languages[] = {{32809, "en"}, {32880, "de"}};
+    const std::pair<int, const char*> views[]
+        = {{Cmd::ViewDistance, "distance"},        {Cmd::ViewCoordination, "coordination"},
+           {Cmd::ViewShift, "time_shift"},         {Cmd::ViewSpeed, "speed"},
+           {Cmd::ViewIntervals, "time_intervals"}, {Cmd::ViewProbability, "probability"}};
+    const QString screens = QStringLiteral(KAVRO_BIN_DIR "/../screens");
+    QDir().mkpath(screens);
+    auto& language = kavro::LanguageModule::instance();
+    const QString savedFolder = language.languageFolder();
+    language.setLanguageFolder(QStringLiteral(KAVRO_BIN_DIR "/lang"));
+    auto* printing = dynamic_cast<kavro::print::CReportPrinting*>(reportPrinting());
+    ASSERT_NE(printing, nullptr);
+    kavro::print::setPrintDialogHook([](QPrinter&) { return true; });
+    QTemporaryDir dir;
+    for (const Practice& p : practices) {
+        SCOPED_TRACE(p.name);
+        kavro::theAppOptions() = kavro::AppOptions();
+        kavro::theAppOptions().AdvancedMode = true; // the series table beside the views
+        const QString path = dir.filePath(QString::fromLatin1(p.name) + ".kavro");
+        infotest::savePractice(path, p.specs, p.event);
+        int code = 0;
+        auto frame = CreateMainFrame(ParseCommandLine({path}), &code);
+        ASSERT_TRUE(frame);
+        frame->resize(1280, 900);
+        frame->show();
+        for (const auto& [command, suffix] : languages) {
+            frame->OnCommand(command);
+            const QString stem = screens + "/" + p.name + "_" + suffix;
+            for (const auto& [view, name] : views) {
+                frame->ShowView(view);
+                QApplication::processEvents();
+                EXPECT_TRUE(frame->grab().save(stem + "_" + name + ".png"));
+            }
+            QPrinter& printer = printing->printer();
+            printer.setOutputFormat(QPrinter::PdfFormat);
+            printer.setOutputFileName(stem + "_report.pdf");
+            printer.setResolution(150);
+            printer.setPageSize(QPageSize(QPageSize::A4));
+            printing->ClearReport();
+            frame->OnCommand(Cmd::Print);
+            const int pages = printtest::pdfPageCount(stem + "_report.pdf");
+            EXPECT_GT(pages, 0);
+            for (int page = 1; page <= pages; ++page)
+                EXPECT_TRUE(
+                    printtest::savePagePng(stem + "_report.pdf", page, stem + QString("_report_%1.png").arg(page)));
+        }
+        frame->OnCommand(32809);
+        frame->close();
+    }
+    kavro::print::setPrintDialogHook(nullptr);
+    printing->EndPrinter();
+    language.setLanguageFolder(savedFolder);
 }

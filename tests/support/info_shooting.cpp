@@ -47,10 +47,10 @@ std::vector<AimingSpec> biathlonSpecs()
     return specs;
 }
 
-void savePractice(const QString& path, const std::vector<AimingSpec>& specs)
+void savePractice(const QString& path, const std::vector<AimingSpec>& specs, const char* eventName)
 {
     CKavroDoc doc;
-    start(doc);
+    start(doc, eventName);
     shoot(doc, specs);
     doc.document()->put_FileName(path);
     ASSERT_TRUE(doc.Save());

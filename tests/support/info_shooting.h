@@ -14,7 +14,7 @@ charttest::AimingSpec still(double time, int32_t x = 0, int32_t y = 0, bool miss
 // in turn (standing first).
 std::vector<charttest::AimingSpec> biathlonSpecs();
 
-// A practice of the aimings saved as `path` (an AR10 practice of "Anna").
-void savePractice(const QString& path, const std::vector<charttest::AimingSpec>& specs);
+// A practice of the aimings saved as `path` (a practice of "Anna", air rifle unless told).
+void savePractice(const QString& path, const std::vector<charttest::AimingSpec>& specs, const char* eventName = "AR10");
 
 } // namespace infotest
