@@ -143,6 +143,9 @@ TEST(FramePrinting, TheDistanceChartsLabelOnlyValuesOnTheirScale)
         }
         EXPECT_GT(labels, 2);
     }
+    const QString screens = QStringLiteral(KAVRO_BIN_DIR "/../screens");
+    QDir().mkpath(screens);
+    EXPECT_TRUE(frame->grab().save(screens + "/frame_distance_800x600.png"));
     frame->close();
 }
 
