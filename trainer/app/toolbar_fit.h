@@ -13,13 +13,12 @@ public:
     // Fits the bar's buttons from now on (the fitting belongs to the bar).
     static void keep(QToolBar* bar);
 
-    void refit();
-
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     explicit ToolBarTextFit(QToolBar* bar);
+    void refit();
     QToolBar* bar_;
     bool fitting_ = false;
     QStringList fitted_; // what the texts were last fitted to
