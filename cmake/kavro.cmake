@@ -43,6 +43,12 @@ function(kavro_fuzzer name)
   target_link_options(${name} PRIVATE -fsanitize=fuzzer)
   target_link_libraries(${name} PRIVATE ${F_LIBS})
   set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/fuzz)
+  # One target builds every fuzzer and the event files the document fuzzer loads, and nothing else.
+  if(NOT TARGET kavro_fuzzers)
+    add_custom_target(kavro_fuzzers)
+    add_dependencies(kavro_fuzzers kavro_events)
+  endif()
+  add_dependencies(kavro_fuzzers ${name})
 endfunction()
 
 # kavro_bench(<name> SOURCES ... LIBS ...): a Google Benchmark program in build/bench.

@@ -40,8 +40,10 @@ void CPrintoutChartCell::SetChart(const charts::CChartImpl& from)
 
 bool hasPrintedCurves(const charts::CChartImpl& chart)
 {
+    // A series whose points all coincide (the bar of a missed shot) draws nothing.
     for (const charts::ChartSeries& s : chart.series())
-        if (s.visible && s.printable && s.points.size() >= 2)
+        if (s.visible && s.printable
+            && std::any_of(s.points.begin(), s.points.end(), [&](const auto& p) { return p != s.points.front(); }))
             return true;
     return false;
 }

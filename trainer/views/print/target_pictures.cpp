@@ -187,15 +187,4 @@ QSizeF GetShotsZoom(IEventParams* event, IShotCollection* shots, bool twoTargets
     return QSizeF(half, half);
 }
 
-int nearestAreaOf(IShot* shot)
-{
-    ComPtr<IRange> range;
-    float x = 0, y = 0, cx = 0, cy = 0;
-    int32_t area = 0;
-    if (!shot || FAILED(shot->get_BreachX(&x)) || FAILED(shot->get_BreachY(&y))
-        || FAILED(shot->Range(0, 0, range.put())) || !range || FAILED(range->GetNearestArea(x, y, &area, &cx, &cy)))
-        return 0;
-    return area;
-}
-
 } // namespace kavro::print
