@@ -131,13 +131,8 @@ HRESULT CatalogCache::RemapCache(size_t size)
         return E_OUTOFMEMORY;
     const size_t before = cache_.size();
     const HRESULT hr = cache_.map(size);
-    if (FAILED(hr)) {
-        // Keep the cache usable at its old size rather than leave it unmapped.
-        uint64_t old = 0;
-        if (SUCCEEDED(cache_.fileSize(&old)))
-            cache_.map(static_cast<size_t>(old));
-        return hr;
-    }
+    if (FAILED(hr))
+        return hr; // the cache stays mapped at its old size, every record where it was
     putU32(header() + kHeaderMappedSize, static_cast<uint32_t>(size));
     // The new room is about to be written record by record: one call makes its pages writable
     // instead of a fault on each. Where the kernel cannot, the faults do it as before.

@@ -31,7 +31,8 @@ public:
 
     // Maps the first `bytes` of the file, replacing an earlier mapping. With ReadWrite a shorter
     // file is first grown (never shrunk) to `bytes`; with ReadOnly `bytes` beyond the file's end
-    // is E_INVALIDARG.
+    // is E_INVALIDARG. On failure the earlier mapping stays as it was, and so does the file's
+    // length.
     HRESULT map(size_t bytes);
     // Maps the file as long as it is now (ReadOnly readers). An empty file maps nothing.
     HRESULT mapWhole();
@@ -45,6 +46,8 @@ public:
     int fd() const { return fd_; }
 
 private:
+    void shrinkBack(uint64_t bytes);
+
     int fd_ = -1;
     Access access_ = Access::ReadOnly;
     uint8_t* data_ = nullptr;

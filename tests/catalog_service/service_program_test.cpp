@@ -269,4 +269,28 @@ TEST_F(ServiceProgramTest, KilledWhileCompactingItLeavesTheCacheWholeForEveryRea
     EXPECT_EQ(theirs.value(QStringLiteral("records")).toArray().size(), qsizetype(expected.size()));
 }
 
+// The writer's growing of the cache fails when the process has no address space for the larger
+// mapping (nor, once the old one were let go, for the new one): the append fails, and the cache
+// stays mapped, its records readable and appendable, until a later append finds the room.
+TEST_F(ServiceProgramTest, AnAppendThatCannotGrowTheCacheFailsAndLeavesTheCacheUsable)
+{
+    cattest::Spawned writer
+        = cattest::spawnProcess(kProbe, {QStringLiteral("grow-without-room"), cachePath()}, {}, true);
+    const QList<QByteArray> lines = cattest::readAllOutput(writer.outFd).trimmed().split('\n');
+    ASSERT_EQ(cattest::waitExit(writer.pid, 30000), 0);
+    ASSERT_EQ(lines.size(), 3);
+    const int filled = lines[0].mid(7).toInt();
+    EXPECT_EQ(lines[0], "filled 123");
+    EXPECT_EQ(lines[1], "without room failed, usable");
+    EXPECT_EQ(lines[2],
+              QByteArray("with room grown to ") + QByteArray::number(5 * 0x40000) + ", "
+                  + QByteArray::number(filled + 2) + " documents");
+    const QJsonObject theirs
+        = dumpWith(QStringLiteral("/usr/bin/python3"),
+                   {QStringLiteral(KAVRO_TEST_SOURCE_DIR "/catalog_service/catalog_cache_reader.py"), cachePath()});
+    EXPECT_EQ(theirs.value(QStringLiteral("records")).toArray().size(), filled + 2);
+    EXPECT_EQ(theirs.value(QStringLiteral("mappedSize")).toInt(), 5 * 0x40000);
+    EXPECT_EQ(QFileInfo(cachePath()).size(), 5 * 0x40000);
+}
+
 } // namespace
