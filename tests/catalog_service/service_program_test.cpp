@@ -10,6 +10,7 @@
 #include "service_presence.h"
 #include "support/spawn.h"
 
+#include <QDirIterator>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -267,6 +268,61 @@ TEST_F(ServiceProgramTest, KilledWhileCompactingItLeavesTheCacheWholeForEveryRea
         = dumpWith(QStringLiteral("/usr/bin/python3"),
                    {QStringLiteral(KAVRO_TEST_SOURCE_DIR "/catalog_service/catalog_cache_reader.py"), cachePath()});
     EXPECT_EQ(theirs.value(QStringLiteral("records")).toArray().size(), qsizetype(expected.size()));
+}
+
+// The catalog folder named in the machine's settings, with or without separators of its own at
+// the end: every path the service records and tells of is the one the folder's walk gives.
+TEST_F(ServiceProgramTest, ACatalogFolderWrittenWithATrailingSeparatorGivesPathsWithoutADoubledOne)
+{
+    const QString folder = rootPath() + QStringLiteral("/shots");
+    QDir().mkpath(folder + QStringLiteral("/2026"));
+    ASSERT_TRUE(
+        cattest::savePractice(cattest::practice("AR10", QStringLiteral("Anna")), folder + QStringLiteral("/a.kavro")));
+    ASSERT_TRUE(cattest::savePractice(cattest::practice("AR10", QStringLiteral("Anna"), 1, 0),
+                                      folder + QStringLiteral("/2026/b.kavro")));
+    QStringList walked;
+    QDirIterator walk(folder, QDir::Files, QDirIterator::Subdirectories);
+    while (walk.hasNext())
+        walked << walk.next();
+    walked.sort();
+    ASSERT_EQ(walked.size(), 2);
+
+    for (const QString& written : {folder, folder + QStringLiteral("/"), folder + QStringLiteral("//")}) {
+        SCOPED_TRACE(written.toStdString());
+        QFile machine(rootPath() + QStringLiteral("/machine/machine.reg"));
+        ASSERT_TRUE(machine.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        machine.write("[Software]\n\n[Software\\Kavro]\n\"InstallDir2\"=\"" + written.toUtf8() + "\"\n");
+        machine.close();
+        QFile::remove(cachePath()); // every file is new to the service, and told of
+        NoticeListener listener;
+        ASSERT_EQ(listener.open(QString::fromLatin1(kavro::shell::kShellNoticeChannel)), S_OK);
+        service_ = startService();
+        ASSERT_TRUE(cacheHolds(2, 0));
+        ASSERT_EQ(::kill(service_, SIGTERM), 0);
+        EXPECT_EQ(cattest::waitExit(service_, 20000), 0);
+        service_ = -1;
+
+        CatalogCacheReader reader;
+        CacheSnapshot snap;
+        ASSERT_EQ(reader.open(), S_OK);
+        ASSERT_EQ(reader.read(&snap, nullptr, kInfinite), S_OK);
+        QStringList recorded;
+        for (const CacheRecord& r : snap.records)
+            recorded << r.path;
+        recorded.sort();
+        EXPECT_EQ(recorded.join(QLatin1Char('\n')).toStdString(), walked.join(QLatin1Char('\n')).toStdString());
+        QStringList told;
+        QByteArray message;
+        while (listener.receive(&message)) {
+            CatalogNotice n;
+            ASSERT_TRUE(decodeShellNotice(message, &n));
+            if (n.event == SHCNE_CREATE)
+                told << n.names.last();
+        }
+        EXPECT_EQ(told.size(), 1);
+        for (const QString& path : told)
+            EXPECT_TRUE(walked.contains(path)) << path.toStdString();
+    }
 }
 
 // The writer's growing of the cache fails when the process has no address space for the larger
