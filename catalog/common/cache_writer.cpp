@@ -141,6 +141,28 @@ HRESULT CatalogCache::RemapCache(size_t size)
     return S_OK;
 }
 
+HRESULT CatalogCache::ReopenIfReplaced()
+{
+    if (!cache_.isOpen())
+        return E_UNEXPECTED;
+    if (isOpen() && cache_.isFileAt(path_))
+        return S_FALSE;
+    // Made under the writer side, so that no reader meets the new file before it has a header.
+    SwmrWriteLock lock(guard_, kInfinite);
+    if (!lock.held())
+        return E_ABORT;
+    MappedFile fresh;
+    HRESULT hr = makeCacheFolder(QFileInfo(path_).path());
+    if (SUCCEEDED(hr))
+        hr = fresh.open(path_, MappedFile::Access::ReadWrite);
+    if (FAILED(hr))
+        return hr;
+    CloseCacheMappings();
+    cache_.swap(fresh);
+    fresh.close();
+    return OpenCacheMappings();
+}
+
 CacheHeader CatalogCache::currentHeader() const
 {
     CacheHeader h;

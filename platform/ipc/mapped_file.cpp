@@ -34,6 +34,15 @@ HRESULT MappedFile::open(const QString& path, Access access, mode_t createMode)
     return S_OK;
 }
 
+bool MappedFile::isFileAt(const QString& path) const
+{
+    struct stat held {
+    }, named{};
+    return fd_ >= 0 && ::fstat(fd_, &held) == 0
+        && ::fstatat(AT_FDCWD, QFile::encodeName(path).constData(), &named, AT_SYMLINK_NOFOLLOW) == 0
+        && held.st_dev == named.st_dev && held.st_ino == named.st_ino;
+}
+
 HRESULT MappedFile::fileSize(uint64_t* out) const
 {
     if (!out)

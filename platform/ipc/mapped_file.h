@@ -26,6 +26,9 @@ public:
     HRESULT open(const QString& path, Access access, mode_t createMode = 0600);
     bool isOpen() const { return fd_ >= 0; }
 
+    // Whether `path` still names the open file (it was not deleted, renamed or replaced).
+    bool isFileAt(const QString& path) const;
+
     // The file's current size in bytes.
     HRESULT fileSize(uint64_t* out) const;
 
