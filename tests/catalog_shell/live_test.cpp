@@ -52,11 +52,8 @@ TEST_F(LiveViewTest, ANewDocumentReportedByTheServiceRefillsTheView)
     ASSERT_TRUE(waitFor([&] { return childNames(anna.get()).size() == 1; }));
 
     auto browser = FakeBrowser::create();
-    ComPtr<IShellView> view;
-    ASSERT_EQ(anna->CreateViewObject(nullptr, IShellView::iid, view.putVoid()), S_OK);
-    QWidget* window = nullptr;
-    FOLDERSETTINGS settings;
-    ASSERT_EQ(view->CreateViewWindow(nullptr, &settings, browser.get(), QRect(0, 0, 400, 300), &window), S_OK);
+    ComPtr<IShellView> view = openView(anna.get(), browser.get());
+    ASSERT_TRUE(view);
     auto* catalogView = static_cast<KavroView*>(view.get());
     EXPECT_EQ(catalogView->model()->rowCount(), 1);
 
@@ -150,11 +147,8 @@ TEST_F(LiveViewTest, ACacheDeletedUnderTheRunningServiceIsPreparedAgainWithoutAM
     ASSERT_TRUE(QDir(cacheDir()).removeRecursively());
 
     auto browser = FakeBrowser::create();
-    ComPtr<IShellView> view;
-    ASSERT_EQ(folder()->CreateViewObject(nullptr, IShellView::iid, view.putVoid()), S_OK);
-    QWidget* window = nullptr;
-    FOLDERSETTINGS settings;
-    ASSERT_EQ(view->CreateViewWindow(nullptr, &settings, browser.get(), QRect(0, 0, 400, 300), &window), S_OK);
+    ComPtr<IShellView> view = openView(folder().get(), browser.get());
+    ASSERT_TRUE(view);
     auto* catalogView = static_cast<KavroView*>(view.get());
     auto shows = [&](const QString& name) {
         for (int r = 0; r < catalogView->model()->rowCount(); ++r)
