@@ -23,6 +23,7 @@ namespace {
 constexpr int kKeyboardDelayMs = 500;
 
 constexpr OLE_COLOR kWhite = 0x00FFFFFF;
+constexpr OLE_COLOR kBlack = 0x00000000;
 
 float absMax(float a, float b)
 {
@@ -131,7 +132,9 @@ CSerieWindow* CSeriesView::CreateSerieWindow(int group, const Serie& serie)
     t->put_DisplayTrace(toVariantBool(allTraces_));
     t->put_TraceThickness(0.0f);
     t->put_Match(toVariantBool(group == 1));
-    t->put_LabelColor(kWhite);
+    // The caption sits on the shaded corner of the target: the biathlon form is white there, the
+    // zoomed ring targets dark.
+    t->put_LabelColor(table_.biathlon ? kBlack : kWhite);
     t->put_BreachColor(o.BreachColor);
     t->put_SelectedBreachColor(o.SelectedBreachColor);
     if (!serie.aimings.empty()) {
