@@ -239,7 +239,7 @@ uint32_t commandInputs(int command)
     case Cmd::OpenModel:
     case Cmd::CloseModel:
     case Cmd::SendToEmail: return Document | Preview;
-    // The caption follows the hidden flag of the selected shot, which hint 0 announces.
+    // The caption follows the hidden flag of the selected shot, which the Everything hint announces.
     case Cmd::HideRestoreShot: return Selection | Document;
     case Cmd::PrintShot: return Selection;
     case Cmd::ClosePreview:
