@@ -366,8 +366,7 @@ TEST(Report, PrintedChartsKeepToTheirCells)
             auto* c = dynamic_cast<const CPrintoutChartCell*>(cell.get());
             if (!c)
                 continue;
-            const size_t index = cells++;
-            SCOPED_TRACE(index);
+            SCOPED_TRACE(cells++);
             // Nothing the chart draws lies beyond its cell.
             const int margin = 150;
             const QRect inner(margin, margin, int(c->rect.width()), int(c->rect.height()));
@@ -385,17 +384,6 @@ TEST(Report, PrintedChartsKeepToTheirCells)
                     outside += line[x] < 224 && !inner.contains(x, y);
             }
             EXPECT_EQ(outside, 0);
-            // The curves of the probability's lower chart (the last) lie within its range, so none
-            // is cut off; bars of other charts rise from below theirs.
-            if (index != 5)
-                continue;
-            const kavro::charts::CChartImpl& chart = c->chart();
-            int beyond = 0;
-            for (const kavro::charts::ChartSeries& s : chart.series())
-                if (s.visible && s.printable)
-                    for (const auto& [x, y] : s.points)
-                        beyond += y < chart.yMin || y > chart.yMax;
-            EXPECT_EQ(beyond, 0);
         }
     EXPECT_EQ(cells, 6u);
 

@@ -549,7 +549,7 @@ template <class View> void printChart(Layout& l, int command)
         const int upper = available * 3 / 5;
         chartCell(windows[0]->chart(), l.top, upper);
         if (windows.size() > 1)
-            chartCell(windows[1]->chart(), l.top + upper + l.gapY / 2, available - upper)->HoldCurves();
+            chartCell(windows[1]->chart(), l.top + upper + l.gapY / 2, available - upper);
     } else {
         chartCell(windows[0]->chart(), l.top, chartHeight);
     }
