@@ -68,7 +68,7 @@ public:
     void OnDocumentUpdate(CView*, int hint, const KavroHint::Payload& payload) override
     {
         hints.push_back(hint);
-        if (const auto* shift = std::get_if<KavroHint::ShiftArgs>(&payload))
+        if (const auto* shift = KavroHint::payloadOf<KavroHint::ShiftCorrection>(payload))
             shifts.emplace_back(shift->dx, shift->dy);
     }
 };
@@ -196,7 +196,7 @@ TEST_F(TraceViewTest, EverythingShowsTheSelectedShotZoomedByItsResult)
     doc.UpdateAllViews(nullptr, KavroHint::AdvancedMode);
     EXPECT_FLOAT_EQ(zoom(), 8.0f);
 
-    // Hint 4: the other shot, zoomed to its own result less one.
+    // A new selection: the other shot, zoomed to its own result less one.
     doc.SetSelectedShot(outer.get(), nullptr);
     doc.FindAiming(outer.get(), &aiming);
     EXPECT_EQ(shownAiming().get(), aiming.get());
@@ -446,7 +446,7 @@ TEST_F(TraceViewTest, ReplayPanelFollowsTheReplayAndItsScrollBar)
     view->UpdateReplayPanel(-1000.0f);
     EXPECT_EQ(panel->position(), first);
 
-    // Hint 17: the panel goes, the shot is shown again, the tone stops.
+    // Replay stopped: the panel goes, the shot is shown again, the tone stops.
     tone.playing = true;
     doc.StopReplay();
     EXPECT_FALSE(panel->isVisible());

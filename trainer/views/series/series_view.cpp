@@ -677,7 +677,7 @@ void CSeriesView::OnDocumentUpdate(CView* sender, int hint, const KavroHint::Pay
     }
     case KavroHint::ShotAdded: {
         // Other shots moved too (recentred groups): every row changes.
-        const auto* added = std::get_if<KavroHint::ShotAddedArgs>(&payload);
+        const auto* added = KavroHint::payloadOf<KavroHint::ShotAdded>(payload);
         if (added && added->othersMoved)
             BuildRows();
         else if (added)

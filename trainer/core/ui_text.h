@@ -1,5 +1,5 @@
 #pragma once
-// The frame's access to the program's texts.
+// The program's texts by a plain id, for code that keeps string ids as ints, and the interface language.
 #include "res_strings.h"
 
 #include <QString>
