@@ -196,7 +196,7 @@ TEST(DocumentBase, AViewReadsEveryHintsPayloadThroughTheHint)
     expectReadAsSent<KavroHint::ReplayPaused>(doc, view, true);
     expectReadAsSent<KavroHint::ShiftCorrection>(doc, view, 1.5f, -2.0f);
     expectReadAsSent<KavroHint::TriggerValues>(doc, view, trigger, 2);
-    expectReadAsSent<KavroHint::BiathlonSubTarget>(doc, view, int32_t(BiathlonTarget::Prone));
+    expectReadAsSent<KavroHint::BiathlonSubTarget>(doc, view, BiathlonTarget::Prone);
     expectReadAsSent<KavroHint::HeartBeat>(doc, view, DATE(46000.5), DATE(46000.75));
 }
 

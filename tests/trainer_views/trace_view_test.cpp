@@ -730,12 +730,11 @@ TEST_F(TraceViewTest, BiathlonSubTargetHintClearsTheView)
 {
     trainertest::startPractice(doc, "BTLN");
     doc.UpdateAllViews(nullptr, KavroHint::Everything);
-    int32_t prone = 2;
-    doc.UpdateAllViews(nullptr, KavroHint::BiathlonSubTarget, KavroHint::SubTargetArgs{prone});
+    doc.UpdateAllViews(nullptr, KavroHint::BiathlonSubTarget, KavroHint::SubTargetArgs{BiathlonTarget::Prone});
     int32_t sub = 0, n = -1;
     target()->get_SubTarget(&sub);
     target()->get_Count(&n);
-    EXPECT_EQ(sub, 2);
+    EXPECT_EQ(sub, BiathlonTarget::Prone);
     EXPECT_EQ(n, 0);
 }
 

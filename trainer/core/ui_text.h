@@ -4,6 +4,12 @@
 
 #include <QString>
 
+// Texts the frame asks for by the ids of its resources rather than by a string of its own.
+namespace TextId {
+inline constexpr int ProgramTitle = 128; // the main window's title and the desktop entry's name
+inline constexpr int IdleStatus = 57345; // the status bar while nothing else is said
+} // namespace TextId
+
 inline QString uiText(int id)
 {
     return kavro::LoadResString(static_cast<uint32_t>(id));

@@ -114,7 +114,7 @@ public:
     std::vector<PulseSample> PulseSamples();
 
     // --- replay --------------------------------------------------------------------------
-    int GetReplayState();
+    ReplayState GetReplayState();
     bool StartReplay();
     void PauseReplay();
     void ResumeReplay();

@@ -41,7 +41,7 @@ struct TriggerArgs {
 };
 
 struct SubTargetArgs {
-    int32_t subTarget = BiathlonTarget::None; // a BiathlonTarget::Kind
+    BiathlonTarget::Kind subTarget = BiathlonTarget::None;
 };
 
 struct HeartBeatArgs {
