@@ -16,30 +16,30 @@ LiveNotifier::LiveNotifier(QObject* owner) : server_(new kavro::live::LiveServer
         qWarning("Live notifications are off: %s", qPrintable(server_->errorString()));
 }
 
-void LiveNotifier::postState(int32_t state)
+void LiveNotifier::postState(kavro::live::PracticeState state)
 {
     server_->post(Message::State, state, 0);
 }
 
 void LiveNotifier::aimingStarted()
 {
-    postState(1);
-    postState(2);
+    postState(kavro::live::AimingStarting);
+    postState(kavro::live::AimingStarted);
 }
 
 void LiveNotifier::aimingConcluded()
 {
-    postState(3);
+    postState(kavro::live::AimingConcluded);
 }
 
 void LiveNotifier::aimingFinal()
 {
-    postState(4);
+    postState(kavro::live::AimingConcludedFinally);
 }
 
 void LiveNotifier::practiceStopped()
 {
-    postState(5);
+    postState(kavro::live::PracticeStopped);
 }
 
 void LiveNotifier::heartBeat()

@@ -3,6 +3,7 @@
 // and triggers, each shot and each heart beat. Off, with a warning, when the per-user socket
 // cannot be had.
 #include "kavrodoc.h"
+#include "live/live_wire.h"
 
 #include <cstdint>
 
@@ -28,7 +29,7 @@ public:
     kavro::live::LiveServer* server() const { return server_; }
 
 private:
-    void postState(int32_t state);
+    void postState(kavro::live::PracticeState state);
 
     kavro::live::LiveServer* server_;
 };
