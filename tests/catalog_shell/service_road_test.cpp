@@ -1,0 +1,312 @@
+// The catalog's windows beside the real catalog service, in the order a user meets them: the
+// window opens on a catalog whose service does not run, the catalog module (loaded from the
+// build's bin folder, as kavro-catalog and kavropro load it) starts kavrocls, and practices are
+// copied into and deleted from the catalog folder while the window is open. Runs against the
+// wall clock. The module keeps its catalog for the life of the process, so each case runs in a
+// process of its own (as ctest runs them).
+#include "support/catalog_env.h"
+#include "support/document_fixture.h"
+#include "support/practice_maker.h"
+#include "support/spawn.h"
+
+#include "catalog_dialog.h"
+#include "kavrons.h"
+#include "res_strings.h"
+#include "service_presence.h"
+#include "shell/shell_browser_window.h"
+#include "shell/shell_execute.h"
+#include "start_practice_dialog.h"
+
+#include <QAbstractItemView>
+#include <QApplication>
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QKeyEvent>
+#include <QMessageBox>
+#include <QThread>
+#include <QTimer>
+
+#include <csignal>
+
+using namespace kavro;
+using namespace kavro::shell;
+
+namespace {
+
+QString eventName(const char* shortName)
+{
+    QString name;
+    doctest::event(shortName)->get_Name(&name);
+    return name;
+}
+
+QStringList sorted(QStringList names)
+{
+    names.sort();
+    return names;
+}
+
+QStringList childTexts(QTreeWidgetItem* item)
+{
+    QStringList names;
+    for (int i = 0; item && i < item->childCount(); ++i)
+        names << item->child(i)->text(0);
+    names.sort();
+    return names;
+}
+
+QTreeWidgetItem* childNamed(QTreeWidgetItem* item, const QString& name)
+{
+    for (int i = 0; item && i < item->childCount(); ++i)
+        if (item->child(i)->text(0) == name)
+            return item->child(i);
+    return nullptr;
+}
+
+// The rows a hosted catalog view lists, by their first column.
+QStringList viewRows(ShellViewHost* host)
+{
+    QStringList rows;
+    auto* list = qobject_cast<QAbstractItemView*>(host->viewWindow());
+    for (int r = 0; list && r < list->model()->rowCount(); ++r)
+        rows << list->model()->index(r, 0).data().toString();
+    rows.sort();
+    return rows;
+}
+
+// Enter on the view's row `name`, as the user presses it; false when the view has no such row.
+bool pressEnterOn(ShellViewHost* host, const QString& name)
+{
+    auto* list = qobject_cast<QAbstractItemView*>(host->viewWindow());
+    for (int r = 0; list && r < list->model()->rowCount(); ++r) {
+        const QModelIndex index = list->model()->index(r, 0);
+        if (index.data().toString() != name)
+            continue;
+        list->setFocus();
+        list->setCurrentIndex(index);
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+        QCoreApplication::sendEvent(list, &press);
+        return true;
+    }
+    return false;
+}
+
+class CatalogServiceRoadTest : public cattest::CatalogEnvTest {
+protected:
+    void SetUp() override
+    {
+        static bool ranBefore = false;
+        if (ranBefore)
+            GTEST_SKIP() << "the catalog module keeps the last case's catalog: run each case in its own process";
+        ranBefore = true;
+        CatalogEnvTest::SetUp();
+        QDir().mkpath(homeCatalogPath());
+        QDir().mkpath(madePath());
+        QDir().mkpath(rootPath() + QStringLiteral("/config"));
+        qputenv("HOME", QFile::encodeName(homePath()));
+        qputenv("KAVRO_SYSTEM_CONFIG", QFile::encodeName(rootPath() + QStringLiteral("/config")));
+        qputenv("KAVRO_CONFIG_HOME", QFile::encodeName(rootPath() + QStringLiteral("/config")));
+        qputenv("KAVRO_MODULE_DIR", KAVRO_BIN_DIR);
+        ASSERT_FALSE(catalog::isCatalogServiceRunning());
+        // A message box of the catalog would wait for a click that never comes: it is noted and
+        // closed.
+        QObject::connect(&boxes_, &QTimer::timeout, &boxes_, [this] {
+            for (QWidget* w : QApplication::topLevelWidgets())
+                if (auto* box = qobject_cast<QMessageBox*>(w); box && box->isVisible()) {
+                    messages_ << box->text();
+                    box->reject();
+                }
+        });
+        boxes_.start(200);
+    }
+    void TearDown() override
+    {
+        boxes_.stop();
+        const pid_t service = cattest::processHolding(runPath() + QStringLiteral("/kavro/KAVROCLSST"));
+        if (service > 0)
+            ::kill(service, SIGTERM);
+        waitUntil([] { return !catalog::isCatalogServiceRunning(); }, 20000);
+        EXPECT_TRUE(messages_.isEmpty()) << messages_.join(QLatin1Char('\n')).toStdString();
+    }
+
+    QString madePath() const { return rootPath() + QStringLiteral("/made/"); }
+    // Practices are made outside the catalog and copied in, as a user copies them.
+    void make(const QString& name, const char* event, const QString& shooter)
+    {
+        ASSERT_TRUE(cattest::savePractice(cattest::practice(event, shooter), madePath() + name));
+    }
+    void copyIn(const QStringList& names)
+    {
+        for (const QString& name : names)
+            ASSERT_TRUE(QFile::copy(madePath() + name, homeCatalogPath() + name)) << name.toStdString();
+    }
+    void remove(const QStringList& names)
+    {
+        for (const QString& name : names)
+            ASSERT_TRUE(QFile::remove(homeCatalogPath() + name)) << name.toStdString();
+    }
+    static IdList catalogId(const QStringList& below = {})
+    {
+        return IdList(folderFromArguments(
+            QStringList{QString::fromLatin1(kComputerItemName), QString::fromLatin1(catalog::kCatalogRootName)}
+            + below));
+    }
+    // Runs the event loop until `done` holds; the service settles 5 s after the last change.
+    template <class Done> static bool waitUntil(Done done, int limitMs = 60000)
+    {
+        QElapsedTimer clock;
+        clock.start();
+        while (!done()) {
+            if (clock.elapsed() > limitMs)
+                return false;
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+            QThread::msleep(5);
+        }
+        return true;
+    }
+
+    QTimer boxes_;
+    QStringList messages_;
+};
+
+const QString kAnna = QStringLiteral("Anna"), kBob = QStringLiteral("Bob"), kCarl = QStringLiteral("Carl");
+const QString kFixedRifle = QStringLiteral("Air Rifle"), kFixedPistol = QStringLiteral("Air Pistol");
+
+// kavro-catalog's window: its folder tree follows the folders the service indexes.
+TEST_F(CatalogServiceRoadTest, TheBrowsersTreeFollowsWhatTheServiceItStartedIndexes)
+{
+    const QString rifle = eventName("AR10"), pistol = eventName("AP10");
+    make(QStringLiteral("a.kavro"), "AR10", kAnna);
+    make(QStringLiteral("b.kavro"), "AP10", kBob);
+    make(QStringLiteral("c.kavro"), "AR10", kCarl);
+    copyIn({QStringLiteral("a.kavro")});
+
+    ShellBrowserWindow window;
+    IdList root = catalogId();
+    ASSERT_EQ(window.browseTo(root.get()), S_OK);
+    window.show();
+    ShellTreeItem* catalogItem = window.tree()->findItem(root.get());
+    ASSERT_NE(catalogItem, nullptr);
+    catalogItem->setExpanded(true);
+
+    struct Step {
+        QStringList copied, deleted;
+        QStringList events; // the catalog's folders in the tree
+        QStringList rifleShooters; // the rifle event's folders in the tree (expanded)
+    };
+    const Step steps[] = {
+        {{}, {}, {kFixedPistol, kFixedRifle, rifle}, {kAnna}},
+        {{QStringLiteral("b.kavro"), QStringLiteral("c.kavro")},
+         {},
+         {kFixedPistol, kFixedRifle, pistol, rifle},
+         {kAnna, kCarl}},
+        {{}, {QStringLiteral("a.kavro"), QStringLiteral("c.kavro")}, {kFixedPistol, kFixedRifle, pistol}, {}},
+    };
+    int n = 0;
+    for (const Step& step : steps) {
+        SCOPED_TRACE(n++);
+        copyIn(step.copied);
+        remove(step.deleted);
+        auto rifleItem = [&] { return childNamed(catalogItem, rifle); };
+        const bool followed = waitUntil([&] {
+            if (rifleItem())
+                rifleItem()->setExpanded(true);
+            return childTexts(catalogItem) == sorted(step.events) && childTexts(rifleItem()) == step.rifleShooters;
+        });
+        EXPECT_TRUE(followed) << "tree " << childTexts(catalogItem).join(QLatin1Char(',')).toStdString() << " / "
+                              << childTexts(rifleItem()).join(QLatin1Char(',')).toStdString();
+    }
+}
+
+// The trainer's catalog dialog, opened first as "Open" on a catalog whose service it starts, then
+// as "Open model" on the current practice's shooter: each fills, goes into a folder on Enter, and
+// shows what the service indexes while it is open.
+TEST_F(CatalogServiceRoadTest, TheTrainersCatalogDialogsFillNavigateAndFollowTheServiceTheyStarted)
+{
+    const QString rifle = eventName("AR10");
+    make(QStringLiteral("a.kavro"), "AR10", kAnna);
+    make(QStringLiteral("d.kavro"), "AR10", QStringLiteral("Dora"));
+    make(QStringLiteral("e.kavro"), "AR10", kAnna);
+    copyIn({QStringLiteral("a.kavro")});
+
+    struct Opening {
+        uint32_t caption;
+        QStringList preselected; // event and shooter of the open practice
+        QString enteredRow; // pressed Enter on in the view, when not empty
+        QStringList shown; // the folder then shown, below the catalog
+        QString copied; // while the dialog is open
+        QStringList rifleShooters; // the rifle event's folders in the tree then
+        int rows; // and the rows of the shown folder's view
+    };
+    const Opening openings[] = {
+        {61220, {}, rifle, {rifle}, QStringLiteral("d.kavro"), {kAnna, QStringLiteral("Dora")}, 2},
+        {61221, {rifle, kAnna}, {}, {rifle, kAnna}, QStringLiteral("e.kavro"), {kAnna, QStringLiteral("Dora")}, 2},
+    };
+    for (const Opening& opening : openings) {
+        SCOPED_TRACE(opening.caption);
+        trainer::CCatalogDlg dialog;
+        dialog.setCaption(LoadResString(opening.caption));
+        if (!opening.preselected.isEmpty())
+            dialog.setPreselection(opening.preselected.value(0), opening.preselected.value(1));
+        dialog.show();
+        QTreeWidgetItem* top = dialog.tree()->topLevelItem(0);
+        ASSERT_NE(top, nullptr);
+        auto rifleItem = [&] { return childNamed(top, rifle); };
+        EXPECT_TRUE(waitUntil([&] { return rifleItem() && viewRows(dialog.viewHost()).size() > 0; }))
+            << "tree " << childTexts(top).join(QLatin1Char(',')).toStdString();
+        if (!opening.enteredRow.isEmpty()) {
+            ASSERT_TRUE(pressEnterOn(dialog.viewHost(), opening.enteredRow));
+        }
+        IdList shown = catalogId(opening.shown);
+        EXPECT_TRUE(waitUntil([&] {
+            return ILIsEqual(dialog.viewHost()->shownFolder(), shown.get()) && dialog.tree()->currentItem()
+                && ILIsEqual(ShellFolderTree::shellItem(dialog.tree()->currentItem())->absolute.get(), shown.get());
+        })) << "shows "
+            << ItemIdListNames(dialog.viewHost()->shownFolder()).join(QLatin1Char('/')).toStdString();
+
+        copyIn({opening.copied});
+        const bool followed = waitUntil([&] {
+            if (rifleItem())
+                rifleItem()->setExpanded(true);
+            return childTexts(rifleItem()) == opening.rifleShooters
+                && viewRows(dialog.viewHost()).size() == opening.rows;
+        });
+        EXPECT_TRUE(followed) << "tree " << childTexts(rifleItem()).join(QLatin1Char(',')).toStdString() << ", view "
+                              << viewRows(dialog.viewHost()).join(QLatin1Char(',')).toStdString();
+        dialog.reject();
+    }
+}
+
+// The start-practice dialog's shooter list, dropped down while the service it started comes up,
+// fills once the service has indexed the catalog, and follows it while the dialog is open.
+TEST_F(CatalogServiceRoadTest, TheStartPracticeShooterListFillsAndFollowsTheServiceItStarted)
+{
+    make(QStringLiteral("a.kavro"), "AR10", kAnna);
+    make(QStringLiteral("b.kavro"), "AP10", kBob);
+    copyIn({QStringLiteral("a.kavro")});
+    QStringList said;
+    practice::CStartPracticeDlg::setMessageHook([&](const QString& text, QMessageBox::Icon) { said << text; });
+    practice::CStartPracticeDlg dialog(nullptr, {}, QStringLiteral("Zed"));
+    dialog.show();
+    QComboBox* shooters = dialog.shooterCombo();
+    auto listed = [&] {
+        QStringList names;
+        for (int i = 0; i < shooters->count(); ++i)
+            names << shooters->itemText(i);
+        names.sort();
+        return names;
+    };
+    shooters->showPopup();
+    shooters->hidePopup();
+    EXPECT_TRUE(waitUntil([&] { return listed() == QStringList{kAnna}; }))
+        << listed().join(QLatin1Char(',')).toStdString();
+    copyIn({QStringLiteral("b.kavro")});
+    EXPECT_TRUE(waitUntil([&] {
+        return listed() == (QStringList{kAnna, kBob});
+    })) << listed().join(QLatin1Char(',')).toStdString();
+    EXPECT_EQ(shooters->currentText(), QStringLiteral("Zed"));
+    EXPECT_FALSE(said.contains(LoadResString(61493)));
+    practice::CStartPracticeDlg::setMessageHook(nullptr);
+}
+
+} // namespace
