@@ -218,64 +218,80 @@ TEST_F(CatalogServiceRoadTest, TheBrowsersTreeFollowsWhatTheServiceItStartedInde
     }
 }
 
-// The trainer's catalog dialog, opened first as "Open" on a catalog whose service it starts, then
-// as "Open model" on the current practice's shooter: each fills, goes into a folder on Enter, and
-// shows what the service indexes while it is open.
-TEST_F(CatalogServiceRoadTest, TheTrainersCatalogDialogsFillNavigateAndFollowTheServiceTheyStarted)
+// The trainer's catalog dialog as "Open" and as "Open model" (on the open practice's shooter),
+// each the first to reach the catalog, whose service it starts: it fills once the service runs,
+// goes into a folder on Enter, and shows what the service indexes while it is open.
+// "AR10" in a name stands for that event's folder, named by the event's name.
+struct Opening {
+    const char* name;
+    uint32_t caption;
+    QStringList preselected; // event and shooter of the open practice
+    QString enteredRow; // pressed Enter on in the view, when not empty
+    QStringList shown; // the folder then shown, below the catalog
+    QStringList rifleShooters; // the rifle event's folders in the tree once "e.kavro" was copied in
+    int rows; // and the rows of the shown folder's view
+};
+
+void PrintTo(const Opening& opening, std::ostream* out)
 {
+    *out << opening.name;
+}
+
+class CatalogDialogRoadTest : public CatalogServiceRoadTest, public ::testing::WithParamInterface<Opening> { };
+
+TEST_P(CatalogDialogRoadTest, FillsNavigatesAndFollowsTheServiceItStarted)
+{
+    const Opening& opening = GetParam();
     const QString rifle = eventName("AR10");
     make(QStringLiteral("a.kavro"), "AR10", kAnna);
-    make(QStringLiteral("d.kavro"), "AR10", QStringLiteral("Dora"));
-    make(QStringLiteral("e.kavro"), "AR10", kAnna);
+    make(QStringLiteral("e.kavro"), "AR10", opening.rifleShooters.last());
     copyIn({QStringLiteral("a.kavro")});
 
-    struct Opening {
-        uint32_t caption;
-        QStringList preselected; // event and shooter of the open practice
-        QString enteredRow; // pressed Enter on in the view, when not empty
-        QStringList shown; // the folder then shown, below the catalog
-        QString copied; // while the dialog is open
-        QStringList rifleShooters; // the rifle event's folders in the tree then
-        int rows; // and the rows of the shown folder's view
-    };
-    const Opening openings[] = {
-        {61220, {}, rifle, {rifle}, QStringLiteral("d.kavro"), {kAnna, QStringLiteral("Dora")}, 2},
-        {61221, {rifle, kAnna}, {}, {rifle, kAnna}, QStringLiteral("e.kavro"), {kAnna, QStringLiteral("Dora")}, 2},
-    };
-    for (const Opening& opening : openings) {
-        SCOPED_TRACE(opening.caption);
-        trainer::CCatalogDlg dialog;
-        dialog.setCaption(LoadResString(opening.caption));
-        if (!opening.preselected.isEmpty())
-            dialog.setPreselection(opening.preselected.value(0), opening.preselected.value(1));
-        dialog.show();
-        QTreeWidgetItem* top = dialog.tree()->topLevelItem(0);
-        ASSERT_NE(top, nullptr);
-        auto rifleItem = [&] { return childNamed(top, rifle); };
-        EXPECT_TRUE(waitUntil([&] { return rifleItem() && viewRows(dialog.viewHost()).size() > 0; }))
-            << "tree " << childTexts(top).join(QLatin1Char(',')).toStdString();
-        if (!opening.enteredRow.isEmpty()) {
-            ASSERT_TRUE(pressEnterOn(dialog.viewHost(), opening.enteredRow));
-        }
-        IdList shown = catalogId(opening.shown);
-        EXPECT_TRUE(waitUntil([&] {
-            return ILIsEqual(dialog.viewHost()->shownFolder(), shown.get()) && dialog.tree()->currentItem()
-                && ILIsEqual(ShellFolderTree::shellItem(dialog.tree()->currentItem())->absolute.get(), shown.get());
-        })) << "shows "
-            << ItemIdListNames(dialog.viewHost()->shownFolder()).join(QLatin1Char('/')).toStdString();
-
-        copyIn({opening.copied});
-        const bool followed = waitUntil([&] {
-            if (rifleItem())
-                rifleItem()->setExpanded(true);
-            return childTexts(rifleItem()) == opening.rifleShooters
-                && viewRows(dialog.viewHost()).size() == opening.rows;
-        });
-        EXPECT_TRUE(followed) << "tree " << childTexts(rifleItem()).join(QLatin1Char(',')).toStdString() << ", view "
-                              << viewRows(dialog.viewHost()).join(QLatin1Char(',')).toStdString();
-        dialog.reject();
+    trainer::CCatalogDlg dialog;
+    dialog.setCaption(LoadResString(opening.caption));
+    QStringList preselected = opening.preselected;
+    preselected.replaceInStrings(QStringLiteral("AR10"), rifle);
+    if (!preselected.isEmpty())
+        dialog.setPreselection(preselected.value(0), preselected.value(1));
+    dialog.show();
+    QTreeWidgetItem* top = dialog.tree()->topLevelItem(0);
+    ASSERT_NE(top, nullptr);
+    auto rifleItem = [&] { return childNamed(top, rifle); };
+    EXPECT_TRUE(waitUntil([&] { return rifleItem() && viewRows(dialog.viewHost()).size() > 0; }))
+        << "tree " << childTexts(top).join(QLatin1Char(',')).toStdString();
+    if (!opening.enteredRow.isEmpty()) {
+        ASSERT_TRUE(
+            pressEnterOn(dialog.viewHost(), opening.enteredRow == QStringLiteral("AR10") ? rifle : opening.enteredRow));
     }
+    QStringList shownNames = opening.shown;
+    shownNames.replaceInStrings(QStringLiteral("AR10"), rifle);
+    IdList shown = catalogId(shownNames);
+    EXPECT_TRUE(waitUntil([&] {
+        return ILIsEqual(dialog.viewHost()->shownFolder(), shown.get()) && dialog.tree()->currentItem()
+            && ILIsEqual(ShellFolderTree::shellItem(dialog.tree()->currentItem())->absolute.get(), shown.get());
+    })) << "shows "
+        << ItemIdListNames(dialog.viewHost()->shownFolder()).join(QLatin1Char('/')).toStdString();
+
+    copyIn({QStringLiteral("e.kavro")});
+    const bool followed = waitUntil([&] {
+        if (rifleItem())
+            rifleItem()->setExpanded(true);
+        return childTexts(rifleItem()) == opening.rifleShooters && viewRows(dialog.viewHost()).size() == opening.rows;
+    });
+    EXPECT_TRUE(followed) << "tree " << childTexts(rifleItem()).join(QLatin1Char(',')).toStdString() << ", view "
+                          << viewRows(dialog.viewHost()).join(QLatin1Char(',')).toStdString();
+    dialog.reject();
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Openings, CatalogDialogRoadTest,
+    ::testing::Values(
+        // Into the event's folder, where a new shooter's practice appears.
+        Opening{
+            "Open", 61220, {}, QStringLiteral("AR10"), {QStringLiteral("AR10")}, {kAnna, QStringLiteral("Dora")}, 2},
+        // On the open practice's shooter, whose new practice appears.
+        Opening{"OpenModel", 61221, {QStringLiteral("AR10"), kAnna}, {}, {QStringLiteral("AR10"), kAnna}, {kAnna}, 2}),
+    [](const ::testing::TestParamInfo<Opening>& info) { return std::string(info.param.name); });
 
 // The start-practice dialog's shooter list, dropped down while the service it started comes up,
 // fills once the service has indexed the catalog, and follows it while the dialog is open.
