@@ -228,6 +228,10 @@ HRESULT CCatalogDlg::BrowseObject(LPCITEMIDLIST pidl, uint32_t flags)
     }
     if (!absolute)
         return E_OUTOFMEMORY;
+    // The view may list a folder that the tree has not taken in yet (it rebuilds 2 s after the
+    // service's last notice): the tree takes it in now, so that the folder opens.
+    if (!tree_->findItem(absolute.get()))
+        tree_->catalogChanged();
     selectFolder(absolute.get());
     return S_OK;
 }
