@@ -124,7 +124,7 @@ TEST(CommandState, WithADocument)
         EXPECT_FALSE(enabled(c, s)) << c;
 
     s.visibleView = Cmd::ViewTrace;
-    s.replayState = 2;
+    s.replayState = DocumentReplay::ReplayPlaying;
     s.includeSightings = true;
     EXPECT_TRUE(commandState(Cmd::ViewTrace, s).checked);
     EXPECT_FALSE(commandState(Cmd::ViewInfo, s).checked);
@@ -241,7 +241,10 @@ TEST(CommandState, EveryCommandNamesTheInputsItsRuleReads)
         {"validModel", Document, [](FrameState& s) { s.validModel = !s.validModel; }},
         {"validShotTimes", Document, [](FrameState& s) { s.validShotTimes = !s.validShotTimes; }},
         {"shotSelected", Selection, [](FrameState& s) { s.shotSelected = !s.shotSelected; }},
-        {"replayState", Replay, [](FrameState& s) { s.replayState = s.replayState ? 0 : 2; }},
+        {"replayState", Replay,
+         [](FrameState& s) {
+             s.replayState = s.replayState ? DocumentReplay::ReplayStopped : DocumentReplay::ReplayPlaying;
+         }},
         {"replayAllRunning", Replay, [](FrameState& s) { s.replayAllRunning = !s.replayAllRunning; }},
         {"device", Practice, [](FrameState& s) { s.device = !s.device; }},
         {"timed", Practice, [](FrameState& s) { s.timed = !s.timed; }},

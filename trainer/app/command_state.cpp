@@ -90,7 +90,9 @@ const CommandRow kCommandRows[] = {
     {Cmd::DeleteSightingShots, Document, [](int, const FrameState& s) { return on(s.sightingShots > 0); }},
     {Cmd::DeleteAllShots, Document, [](int, const FrameState& s) { return on(allShots(s) > 0); }},
     {Cmd::Replay, Selection | Replay | Preview,
-     [](int, const FrameState& s) { return on(s.shotSelected && !s.preview, s.replayState != 0); }},
+     [](int, const FrameState& s) {
+         return on(s.shotSelected && !s.preview, s.replayState != DocumentReplay::ReplayStopped);
+     }},
     {Cmd::ReplayAll, Document | Replay,
      [](int, const FrameState& s) {
          return on(s.matchShots > 0 || (s.sightingShots > 0 && s.includeSightings), s.replayAllRunning);

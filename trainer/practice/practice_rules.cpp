@@ -169,20 +169,6 @@ bool eventPasses(IEventParams* event, const EventFilter& filter, bool sensorRest
     return filter.other;
 }
 
-QString eventDisplayName(IEventParams* event, uint16_t langId)
-{
-    if (!event)
-        return QString();
-    QString name = bstrValue(event, QStringLiteral("_name_%1").arg(langId));
-    if (name.isEmpty())
-        event->get_Name(&name);
-    if (name.isEmpty())
-        name = shortNameOf(event);
-    float caliber = 0;
-    event->get_Caliber(&caliber);
-    return name + QStringLiteral(" (") + trainer::formatResString(61224, double(caliber)) + QLatin1Char(')');
-}
-
 QStringList initialPositions(IEventParams* event, int* selected)
 {
     if (selected)

@@ -4,6 +4,7 @@
 #include "app_registry.h"
 #include "catalog_lookup.h"
 #include "dialog_texts.h"
+#include "doc_helpers.h"
 #include "language_module.h"
 #include "message_box.h"
 #include "res_strings.h"
@@ -322,7 +323,7 @@ void CStartPracticeDlg::fillEventList()
             continue;
         if (!eventPasses(event.get(), filter_, restricted, distance))
             continue;
-        const QString display = eventDisplayName(event.get(), lang);
+        const QString display = FormatEventName(event.get(), lang);
         auto* item = new QListWidgetItem(display, eventList_);
         item->setData(Qt::UserRole, static_cast<int>(events_.size()));
         events_.push_back(event);

@@ -8,12 +8,14 @@
 #include "kavro_doc.h"
 #include "print_strings.h"
 #include "res_strings.h"
+#include "series_document.h"
 #include "series_view.h"
 #include "target_pictures.h"
 
 #include <QRegularExpression>
 #include <algorithm>
 #include <cmath>
+#include <optional>
 
 namespace kavro::print {
 
@@ -385,19 +387,18 @@ bool printSeries(Layout& l)
     ComPtr<IEventParams> event;
     if (!l.doc.GetEvent(&event))
         return true;
-    std::unique_ptr<CSeriesView> owned;
+    // An open table may hold what only it knows (its own selection); without one the document's
+    // table is built as the view would build it.
     CSeriesView* view = nullptr;
     for (CView* v : l.doc.views())
         if (auto* found = dynamic_cast<CSeriesView*>(v))
             view = found;
-    if (!view) {
-        owned = std::make_unique<CSeriesView>(l.doc, nullptr);
-        owned->OnDocumentUpdate(nullptr, KavroHint::Everything, {});
-        view = owned.get();
-    }
-    // A hidden table only noted what changed.
-    view->RefreshIfNeeded();
-    const SeriesTable& table = view->table();
+    std::optional<SeriesTable> built;
+    if (view)
+        view->RefreshIfNeeded(); // a hidden table only noted what changed
+    else
+        built = seriesTableOf(l.doc);
+    const SeriesTable& table = view ? view->table() : *built;
     const bool two = twoTargets(l.doc);
     std::vector<int> columns;
     for (int c = 0; c < kColumnCount; ++c)

@@ -1,6 +1,6 @@
 #include "doc_helpers.h"
 
-#include "practice_rules.h"
+#include "res_strings.h"
 
 #include "com/classregistry.h"
 
@@ -186,7 +186,19 @@ float ComputeAimingIntervalStability(IAimingCollection* aimings, bool includeHid
 
 QString FormatEventName(IEventParams* event, int langId)
 {
-    return kavro::practice::eventDisplayName(event, uint16_t(langId));
+    if (!event)
+        return QString();
+    QString name;
+    Variant v;
+    if (SUCCEEDED(event->get_Value(QStringLiteral("_name_%1").arg(langId), &v)) && v.vt() == VT_BSTR)
+        name = v.bstr();
+    if (name.isEmpty())
+        event->get_Name(&name);
+    if (name.isEmpty())
+        event->get_ShortName(&name);
+    float caliber = 0;
+    event->get_Caliber(&caliber);
+    return name + QStringLiteral(" (") + kavro::formatResString(61224, double(caliber)) + QLatin1Char(')');
 }
 
 bool CompareEvents(IEventParams* a, IEventParams* b, int langId)
