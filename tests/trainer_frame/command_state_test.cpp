@@ -176,7 +176,7 @@ TEST(CommandState, WhilePractising)
 
     // Biathlon: prone and standing follow the sub-target, kneeling does not exist.
     s.biathlon = true;
-    s.subTarget = 2;
+    s.subTarget = BiathlonTarget::Prone;
     EXPECT_TRUE(commandState(Cmd::Prone, s).checked);
     EXPECT_FALSE(commandState(Cmd::Standing, s).checked);
     EXPECT_FALSE(enabled(Cmd::Kneeling, s));
