@@ -157,17 +157,20 @@ void CatalogIndexer::dropVanishedRecords()
         const CacheRecord r = cache_.RecordAt(offset);
         if (FAILED(cache_.DeleteRecord(offset)))
             continue;
-        if (r.isDocument()) {
-            const EventShooterPresence left = cache_.FindEventShooterPair(r.event, r.shooter);
-            if (left.pair) {
-                notify(SHCNE_DELETE, {r.event, r.shooter, r.path});
-            } else {
-                notify(SHCNE_RMDIR, {r.event, r.shooter});
-                if (!left.event)
-                    notify(SHCNE_RMDIR, {r.event});
-            }
-        }
+        if (r.isDocument())
+            announceGone(r, cache_.FindEventShooterPair(r.event, r.shooter));
         showState(state_);
+    }
+}
+
+void CatalogIndexer::announceGone(const CacheRecord& r, EventShooterPresence left)
+{
+    if (left.pair) {
+        notify(SHCNE_DELETE, {r.event, r.shooter, r.path});
+    } else {
+        notify(SHCNE_RMDIR, {r.event, r.shooter});
+        if (!left.event)
+            notify(SHCNE_RMDIR, {r.event});
     }
 }
 
@@ -200,14 +203,14 @@ void CatalogIndexer::walk(const QByteArray& folder)
         }
         return true;
     };
-    std::vector<CacheRecord> read;
+    std::vector<Reread> read;
     for (const auto& [name, st] : files) {
         if (stopped())
             break;
         QString text;
         if (!utf8Name(folder + name, &text))
             continue;
-        if (std::optional<CacheRecord> r = readIfChanged(text, S_ISLNK(st.st_mode) ? nullptr : &st)) {
+        if (std::optional<Reread> r = readIfChanged(text, S_ISLNK(st.st_mode) ? nullptr : &st)) {
             read.push_back(std::move(*r));
             if (read.size() == kRecordsPerWrite)
                 addRecords(&read);
@@ -228,14 +231,14 @@ void CatalogIndexer::walk(const QByteArray& folder)
 
 void CatalogIndexer::IndexFile(const QString& path, const struct stat* known)
 {
-    std::vector<CacheRecord> read;
-    if (std::optional<CacheRecord> r = readIfChanged(path, known)) {
+    std::vector<Reread> read;
+    if (std::optional<Reread> r = readIfChanged(path, known)) {
         read.push_back(std::move(*r));
         addRecords(&read);
     }
 }
 
-std::optional<CacheRecord> CatalogIndexer::readIfChanged(const QString& path, const struct stat* known)
+std::optional<CatalogIndexer::Reread> CatalogIndexer::readIfChanged(const QString& path, const struct stat* known)
 {
     const QByteArray native = QFile::encodeName(path);
     struct stat st { };
@@ -248,18 +251,21 @@ std::optional<CacheRecord> CatalogIndexer::readIfChanged(const QString& path, co
         return std::nullopt;
     const uint64_t writeTime = writeTimeOf(native, st);
     const uint32_t fileSize = static_cast<uint32_t>(st.st_size);
+    Reread r;
     if (const size_t existing = cache_.FindRecordByPath(path)) {
         if (cache_.RecordStamp(existing) == std::make_pair(writeTime, fileSize))
             return std::nullopt;
-        cache_.DeleteRecord(existing);
+        CacheRecord old = cache_.RecordAt(existing);
+        if (SUCCEEDED(cache_.DeleteRecord(existing)) && old.isDocument())
+            r.replaced = std::move(old);
     }
-    CacheRecord r = ReadDocument(path);
-    r.fileSize = fileSize;
-    r.writeTime = writeTime;
+    r.record = ReadDocument(path);
+    r.record.fileSize = fileSize;
+    r.record.writeTime = writeTime;
     return r;
 }
 
-void CatalogIndexer::addRecords(std::vector<CacheRecord>* records)
+void CatalogIndexer::addRecords(std::vector<Reread>* records)
 {
     if (records->empty())
         return;
@@ -269,16 +275,16 @@ void CatalogIndexer::addRecords(std::vector<CacheRecord>* records)
         // One hold of the writer side for the lot: taking it costs more than writing a record.
         CatalogCache::WriteBatch batch(cache_);
         for (size_t i = 0; i < records->size(); ++i)
-            added[i] = cache_.AppendRecord((*records)[i], &before[i]);
+            added[i] = cache_.AppendRecord((*records)[i].record, &before[i]);
     }
+    std::vector<const CacheRecord*> gone;
     for (size_t i = 0; i < records->size(); ++i) {
-        const CacheRecord& r = (*records)[i];
+        const CacheRecord& r = (*records)[i].record;
+        const std::optional<CacheRecord>& replaced = (*records)[i].replaced;
         if (FAILED(added[i])) {
             qWarning("kavrocls: could not add %s to the catalog cache (error 0x%08X)",
                      QFile::encodeName(r.path).constData(), static_cast<unsigned>(added[i]));
-            continue;
-        }
-        if (r.fileVersion >= 1) {
+        } else if (r.fileVersion >= 1) {
             if (!before[i].event)
                 notify(SHCNE_MKDIR, {r.event});
             if (before[i].pair)
@@ -286,7 +292,21 @@ void CatalogIndexer::addRecords(std::vector<CacheRecord>* records)
             else
                 notify(SHCNE_MKDIR, {r.event, r.shooter});
         }
+        // Told only now that the new record is in the cache: a document kept under its event and
+        // shooter leaves its folders in place, without a flicker in open views.
+        if (replaced
+            && (FAILED(added[i]) || r.fileVersion < 1 || r.event != replaced->event || r.shooter != replaced->shooter))
+            gone.push_back(&*replaced);
         showState(state_);
+    }
+    // Told one after the other, as vanished records are: a folder goes with the last of them.
+    for (size_t i = 0; i < gone.size(); ++i) {
+        EventShooterPresence left = cache_.FindEventShooterPair(gone[i]->event, gone[i]->shooter);
+        for (size_t j = i + 1; j < gone.size(); ++j) {
+            left.event = left.event || gone[j]->event == gone[i]->event;
+            left.pair = left.pair || (gone[j]->event == gone[i]->event && gone[j]->shooter == gone[i]->shooter);
+        }
+        announceGone(*gone[i], left);
     }
     records->clear();
 }

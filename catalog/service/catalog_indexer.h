@@ -57,11 +57,20 @@ public:
     CacheRecord ReadDocument(const QString& path);
 
 private:
+    // A file read again, with the document record it replaced (deleted from the cache already).
+    struct Reread {
+        CacheRecord record;
+        std::optional<CacheRecord> replaced;
+    };
+
     bool stopped() const { return stop_ && stop_->isSet(); }
     // The record of a new or changed file (the old record deleted); nothing for an unchanged one.
-    std::optional<CacheRecord> readIfChanged(const QString& path, const struct stat* known);
-    // Appends the records, tells open views of each and empties `records`.
-    void addRecords(std::vector<CacheRecord>* records);
+    std::optional<Reread> readIfChanged(const QString& path, const struct stat* known);
+    // Appends the records, tells open views of each and of the folders that replaced records
+    // left, and empties `records`.
+    void addRecords(std::vector<Reread>* records);
+    // Tells open views that the document record `r` went, given what the cache still holds.
+    void announceGone(const CacheRecord& r, EventShooterPresence left);
     void dropVanishedRecords();
     void walk(const QByteArray& folder);
     void notify(uint32_t event, const QStringList& path);

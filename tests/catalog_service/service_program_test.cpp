@@ -17,6 +17,7 @@
 
 #include <csignal>
 #include <functional>
+#include <map>
 #include <set>
 #include <sys/stat.h>
 #include <thread>
@@ -359,6 +360,122 @@ TEST_F(ServiceProgramTest, ACatalogFolderWrittenWithATrailingSeparatorGivesPaths
         EXPECT_EQ(told.size(), 1);
         for (const QString& path : told)
             EXPECT_TRUE(walked.contains(path)) << path.toStdString();
+    }
+}
+
+// A practice saved again in place under another shooter or event: open views are told of the
+// folders it left, as if its old record had vanished, once the new one is in the cache.
+TEST_F(ServiceProgramTest, APracticeSavedAgainUnderAnotherShooterOrEventTellsOfTheFoldersItLeft)
+{
+    QString rifle, pistol;
+    doctest::event("AR10")->get_Name(&rifle);
+    doctest::event("AP10")->get_Name(&pistol);
+    struct Case {
+        const char* what;
+        std::vector<cattest::PracticeSpec> before; // saved as a.kavro, b.kavro, ...
+        size_t rewritten; // how many of them, from a.kavro on, are saved over with `after`
+        cattest::PracticeSpec after;
+        QStringList initial; // told of the first scan, in any order
+        QStringList told; // told of the second, in order
+    };
+    const Case cases[] = {
+        {"the same shooter",
+         {cattest::practice("AR10", QStringLiteral("Anna"))},
+         1,
+         cattest::practice("AR10", QStringLiteral("Anna"), 5),
+         {QStringLiteral("MKDIR ") + rifle, QStringLiteral("MKDIR ") + rifle + QStringLiteral("/Anna")},
+         {QStringLiteral("MKDIR ") + rifle, QStringLiteral("MKDIR ") + rifle + QStringLiteral("/Anna")}},
+        {"another shooter, the old one's folder left empty",
+         {cattest::practice("AR10", QStringLiteral("Anna"))},
+         1,
+         cattest::practice("AR10", QStringLiteral("Bob"), 5),
+         {QStringLiteral("MKDIR ") + rifle, QStringLiteral("MKDIR ") + rifle + QStringLiteral("/Anna")},
+         {QStringLiteral("MKDIR ") + rifle, QStringLiteral("MKDIR ") + rifle + QStringLiteral("/Bob"),
+          QStringLiteral("RMDIR ") + rifle + QStringLiteral("/Anna")}},
+        {"another shooter, the old one's folder holding another practice",
+         {cattest::practice("AR10", QStringLiteral("Anna")), cattest::practice("AR10", QStringLiteral("Anna"), 2)},
+         1,
+         cattest::practice("AR10", QStringLiteral("Bob"), 5),
+         {QStringLiteral("MKDIR ") + rifle, QStringLiteral("MKDIR ") + rifle + QStringLiteral("/Anna"),
+          QStringLiteral("CREATE ") + rifle + QStringLiteral("/Anna/*.kavro")},
+         {QStringLiteral("MKDIR ") + rifle + QStringLiteral("/Bob"),
+          QStringLiteral("DELETE ") + rifle + QStringLiteral("/Anna/a.kavro")}},
+        {"another event, the old one left empty",
+         {cattest::practice("AR10", QStringLiteral("Anna"))},
+         1,
+         cattest::practice("AP10", QStringLiteral("Anna"), 5),
+         {QStringLiteral("MKDIR ") + rifle, QStringLiteral("MKDIR ") + rifle + QStringLiteral("/Anna")},
+         {QStringLiteral("MKDIR ") + pistol, QStringLiteral("MKDIR ") + pistol + QStringLiteral("/Anna"),
+          QStringLiteral("RMDIR ") + rifle + QStringLiteral("/Anna"), QStringLiteral("RMDIR ") + rifle}},
+        {"both practices of a shooter under another, read in one pass",
+         {cattest::practice("AR10", QStringLiteral("Anna")), cattest::practice("AR10", QStringLiteral("Anna"), 2)},
+         2,
+         cattest::practice("AR10", QStringLiteral("Bob"), 5),
+         {QStringLiteral("MKDIR ") + rifle, QStringLiteral("MKDIR ") + rifle + QStringLiteral("/Anna"),
+          QStringLiteral("CREATE ") + rifle + QStringLiteral("/Anna/*.kavro")},
+         {QStringLiteral("MKDIR ") + rifle, QStringLiteral("MKDIR ") + rifle + QStringLiteral("/Bob"),
+          QStringLiteral("CREATE ") + rifle + QStringLiteral("/Bob/*.kavro"),
+          QStringLiteral("DELETE ") + rifle + QStringLiteral("/Anna/*.kavro"),
+          QStringLiteral("RMDIR ") + rifle + QStringLiteral("/Anna")}},
+    };
+    // "RMDIR event/shooter", the path below the catalog; a file name that the walk's order picks
+    // as "*.kavro".
+    auto told = [this](const CatalogNotice& n, bool anyFile) {
+        static const std::map<uint32_t, QString> kinds{{SHCNE_MKDIR, QStringLiteral("MKDIR")},
+                                                       {SHCNE_RMDIR, QStringLiteral("RMDIR")},
+                                                       {SHCNE_CREATE, QStringLiteral("CREATE")},
+                                                       {SHCNE_DELETE, QStringLiteral("DELETE")}};
+        QStringList names = n.names.mid(2);
+        if (names.size() == 3)
+            names.last() = anyFile ? QStringLiteral("*.kavro") : names.last().mid(homeCatalogPath().size());
+        return kinds.at(n.event) + QLatin1Char(' ') + names.join(QLatin1Char('/'));
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        QDir(homeCatalogPath()).removeRecursively();
+        QFile::remove(cachePath());
+        for (size_t i = 0; i < c.before.size(); ++i)
+            ASSERT_TRUE(save(QString(QLatin1Char('a' + i)) + QStringLiteral(".kavro"), c.before[i]));
+        NoticeListener listener;
+        ASSERT_EQ(listener.open(QString::fromLatin1(kavro::shell::kShellNoticeChannel)), S_OK);
+        service_ = startService();
+        ASSERT_TRUE(cacheHolds(static_cast<uint32_t>(c.before.size()), 0));
+
+        for (size_t i = 0; i < c.rewritten; ++i)
+            ASSERT_TRUE(save(QString(QLatin1Char('a' + i)) + QStringLiteral(".kavro"), c.after));
+        // Until the cache holds the practices as saved again.
+        const auto end = std::chrono::steady_clock::now() + 60s;
+        QString event;
+        doctest::event(c.after.event)->get_Name(&event);
+        for (size_t read = 0; read < c.rewritten; std::this_thread::sleep_for(20ms)) {
+            ASSERT_LT(std::chrono::steady_clock::now(), end) << "the practices saved again were not indexed";
+            read = 0;
+            CatalogCacheReader reader;
+            CacheSnapshot snap;
+            if (SUCCEEDED(reader.open()) && SUCCEEDED(reader.read(&snap, nullptr, kInfinite)))
+                for (const CacheRecord& r : snap.records)
+                    read += r.event == event && r.shooter == c.after.shooter && r.shotCount == c.after.matchShots;
+        }
+        ASSERT_EQ(::kill(service_, SIGTERM), 0);
+        EXPECT_EQ(cattest::waitExit(service_, 20000), 0);
+        service_ = -1;
+
+        QStringList initial, then;
+        QByteArray message;
+        while (listener.receive(&message)) {
+            CatalogNotice n;
+            ASSERT_TRUE(decodeShellNotice(message, &n));
+            if (initial.size() < c.initial.size())
+                initial << told(n, n.event == SHCNE_CREATE);
+            else
+                then << told(n, c.rewritten > 1);
+        }
+        EXPECT_FALSE(listener.takeMissed());
+        initial.sort();
+        QStringList wanted = c.initial;
+        wanted.sort();
+        EXPECT_EQ(initial.join(QLatin1Char('\n')).toStdString(), wanted.join(QLatin1Char('\n')).toStdString());
+        EXPECT_EQ(then.join(QLatin1Char('\n')).toStdString(), c.told.join(QLatin1Char('\n')).toStdString());
     }
 }
 

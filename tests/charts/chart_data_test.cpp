@@ -209,6 +209,34 @@ TEST(CoordinationChart, MeanDistanceOverTheMatchShots)
     EXPECT_EQ(pointsOf(c, 1).size(), 50u);
     EXPECT_EQ(pointsOf(c, 2).size(), 51u);
     EXPECT_NEAR(valueAt(pointsOf(c, 2), -1), 5.01, 1e-4); // only the first shot: not averaged
+
+    // The rings labelled are those on the scale, also when a model moves its top without a new
+    // frame: a ring beyond the top would be labelled outside the plot.
+    AimingSpec wide;
+    wide.before = constant(150, 1500, 0);
+    wide.after = constant(40, 1500, 0);
+    auto modelDoc = makeDocument("AR10", {wide});
+    const ChartContext model = contextOf(modelDoc.get());
+    auto ringLabels = [&] {
+        QStringList labels;
+        for (const ChartMarker& m : c.markers())
+            if (c.KindOf(m) == CChartImpl::MarkerKind::VerticalAxis)
+                labels << m.label;
+        return labels.join(' ');
+    };
+    const struct {
+        bool withModel, document, frame;
+        float top;
+        const char* labels;
+    } steps[] = {{false, true, true, ringHalf(8), "8 9 10"},
+                 {true, false, false, ringHalf(4), "4 5 6 7 8 9 10"},
+                 {false, false, false, ringHalf(8), "8 9 10"}};
+    for (const auto& step : steps) {
+        ctx.modelShots = step.withModel ? model.matchShots : nullptr;
+        recalcCoordination(c, state, ctx, step.document, true, step.frame);
+        EXPECT_FLOAT_EQ(float(c.yMax), step.top);
+        EXPECT_EQ(ringLabels(), QString::fromLatin1(step.labels));
+    }
 }
 
 TEST(TimeShiftChart, SumsWhatEveryTraceScoresAtEachMoment)

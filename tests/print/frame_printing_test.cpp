@@ -120,32 +120,38 @@ TEST(FramePrinting, TheDistanceChartsLabelOnlyValuesOnTheirScale)
     ASSERT_TRUE(frame);
     frame->resize(800, 600);
     frame->show();
-    frame->ShowView(Cmd::ViewDistance);
-    QApplication::processEvents();
-    kavro::charts::CDistanceView* view = nullptr;
-    for (QWidget* w : frame->findChildren<QWidget*>())
-        if (auto* v = dynamic_cast<kavro::charts::CDistanceView*>(w); v && v->isVisible())
-            view = v;
-    ASSERT_NE(view, nullptr);
-    // Every value label of the vertical axis stands beside the plot, level with a point of it.
-    for (kavro::charts::CChartWindow* window : view->chartWindows()) {
-        const kavro::charts::CChartImpl& chart = window->chart();
-        const kavro::charts::ChartLayout layout = chart.Layout(window->screenRequest(nullptr));
-        ASSERT_GT(layout.plot.height(), 20);
-        int labels = 0;
-        for (const kavro::charts::ChartMarker& m : chart.markers()) {
-            if (m.label.isEmpty() || chart.KindOf(m) != kavro::charts::CChartImpl::MarkerKind::VerticalAxis)
-                continue;
-            ++labels;
-            const int y = chart.Map(layout.plot, m.x, m.y).y;
-            EXPECT_TRUE(y >= layout.plot.top && y <= layout.plot.bottom)
-                << m.label.toStdString() << " at " << y << " beside " << layout.plot.top << ".." << layout.plot.bottom;
-        }
-        EXPECT_GT(labels, 2);
-    }
     const QString screens = QStringLiteral(KAVRO_BIN_DIR "/../screens");
     QDir().mkpath(screens);
-    EXPECT_TRUE(frame->grab().save(screens + "/frame_distance_800x600.png"));
+    const std::pair<int, const char*> views[]
+        = {{Cmd::ViewDistance, "distance"}, {Cmd::ViewCoordination, "coordination"}};
+    for (const auto& [command, name] : views) {
+        SCOPED_TRACE(name);
+        frame->ShowView(command);
+        QApplication::processEvents();
+        kavro::charts::CChartViewBase* view = nullptr;
+        for (QWidget* w : frame->findChildren<QWidget*>())
+            if (auto* v = dynamic_cast<kavro::charts::CChartViewBase*>(w); v && v->isVisible())
+                view = v;
+        ASSERT_NE(view, nullptr);
+        // Every value label of the vertical axis stands beside the plot, level with a point of it.
+        for (kavro::charts::CChartWindow* window : view->chartWindows()) {
+            const kavro::charts::CChartImpl& chart = window->chart();
+            const kavro::charts::ChartLayout layout = chart.Layout(window->screenRequest(nullptr));
+            ASSERT_GT(layout.plot.height(), 20);
+            int labels = 0;
+            for (const kavro::charts::ChartMarker& m : chart.markers()) {
+                if (m.label.isEmpty() || chart.KindOf(m) != kavro::charts::CChartImpl::MarkerKind::VerticalAxis)
+                    continue;
+                ++labels;
+                const int y = chart.Map(layout.plot, m.x, m.y).y;
+                EXPECT_TRUE(y >= layout.plot.top && y <= layout.plot.bottom)
+                    << m.label.toStdString() << " at " << y << " beside " << layout.plot.top << ".."
+                    << layout.plot.bottom;
+            }
+            EXPECT_GT(labels, 2);
+        }
+        EXPECT_TRUE(frame->grab().save(screens + "/frame_" + name + "_800x600.png"));
+    }
     frame->close();
 }
 

@@ -377,10 +377,10 @@ void CChartImpl::placeLabels(Metrics& m) const
     const GdiPoint axes = Map(l.plot, yAxisAt, xAxisAt);
     if (!xCaption.isEmpty())
         l.labels.push_back(
-            {ChartLabel::Role::XCaption, xCaptionRect(l.plot, axes.y, m.xCaption, l.lineHeight), xCaption});
+            {ChartLabel::Role::XCaption, xCaptionRect(l.plot, axes.y, m.xCaption, l.lineHeight), xCaption, {}});
     if (!yCaption.isEmpty())
         l.labels.push_back(
-            {ChartLabel::Role::YCaption, yCaptionRect(l.plot, axes.x, m.yCaption, l.lineHeight), yCaption});
+            {ChartLabel::Role::YCaption, yCaptionRect(l.plot, axes.x, m.yCaption, l.lineHeight), yCaption, {}});
     // Text over text cannot be read, so of two labels that meet only the first placed is kept. The
     // horizontal axis goes first: every chart's x axis is its time or spread, the values a reader
     // looks up first.
@@ -388,14 +388,14 @@ void CChartImpl::placeLabels(Metrics& m) const
         for (const ChartMarker& marker : markers_) {
             if (marker.label.isEmpty() || KindOf(marker) != kind)
                 continue;
-            const GdiRect box
-                = labelRect(kind, Map(l.plot, marker.x, marker.y), textSize(m.label, marker.label), l.ptX, l.ptY);
+            const GdiPoint at = Map(l.plot, marker.x, marker.y);
+            const GdiRect box = labelRect(kind, at, textSize(m.label, marker.label), l.ptX, l.ptY);
             if (!intersects(box, m.drawable))
                 continue;
             const bool covers = std::any_of(l.labels.begin(), l.labels.end(),
                                             [&](const ChartLabel& placed) { return intersects(box, placed.box); });
             if (!covers)
-                l.labels.push_back({ChartLabel::Role::Marker, box, marker.label});
+                l.labels.push_back({ChartLabel::Role::Marker, box, marker.label, at});
         }
 }
 

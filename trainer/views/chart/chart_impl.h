@@ -67,6 +67,7 @@ struct ChartLabel {
     Role role = Role::Marker;
     GdiRect box;
     QString text;
+    GdiPoint anchor; // a marker's mapped position, which its label stands beside
 };
 
 // Where Draw puts things, in device units.

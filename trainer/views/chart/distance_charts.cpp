@@ -40,12 +40,12 @@ double distanceScaleTop(const ChartContext& ctx, ITargetParams* target, double m
 }
 
 // The value markers of a distance scale: the prone/standing area edges of the two-target event,
-// else the rings' half diameters labelled with the ring number. `both` adds the negative side.
-// Returns the scale's top raised to cover the marks (two targets) or to the nearest ring. With
-// `onScaleOnly` the rings beyond that top are left out: their labels would stand outside the
-// plot, over the boxes above it.
+// else the rings' half diameters labelled with the ring number; the top chart's on both sides.
+// Returns the scale's top raised to cover the marks (two targets) or to the nearest ring. The
+// rings beyond that top are left out: their labels would stand outside the plot, over the boxes
+// above it.
 double addDistanceScale(CChartImpl* top, CChartImpl* bottom, const ChartContext& ctx, ITargetParams* target,
-                        double maxD, bool onScaleOnly)
+                        double maxD)
 {
     if (ctx.targetKind == TargetKind::Biathlon) {
         const double standing = areaHalfWidth(ctx.event.get(), 1, 1);
@@ -64,7 +64,7 @@ double addDistanceScale(CChartImpl* top, CChartImpl* bottom, const ChartContext&
     maxD = distanceScaleTop(ctx, target, maxD);
     for (int n = 1; n <= 10 && target; ++n) {
         float ring = 0;
-        if (FAILED(target->get_Ring(n, &ring)) || ring == 0 || (onScaleOnly && ring / 2.0 > maxD))
+        if (FAILED(target->get_Ring(n, &ring)) || ring == 0 || ring / 2.0 > maxD)
             continue;
         const QString label = QString::asprintf("%i", n);
         if (top) {
@@ -145,7 +145,7 @@ void recalcDistance(CChartImpl& top, CChartImpl& bottom, const ChartContext& ctx
                 maxD = std::max(maxD, std::fabs(d));
         }
     }
-    maxD = addDistanceScale(&top, &bottom, ctx, target.get(), maxD, true);
+    maxD = addDistanceScale(&top, &bottom, ctx, target.get(), maxD);
     addTimeFrame(top, w, 0);
     addTimeFrame(bottom, w, 0);
     for (CChartImpl* c : {&top, &bottom}) {
@@ -210,12 +210,6 @@ void recalcCoordination(CChartImpl& chart, CoordinationState& state, const Chart
     if (ctx.progress)
         ctx.progress->begin(kTextCalcCoordination, 4);
     ComPtr<ITargetParams> target = targetOf(ctx.event.get(), 1);
-    if (frame) {
-        chart.ClearMarkers();
-        chart.ClearBands();
-        addDistanceScale(nullptr, &chart, ctx, target.get(), 0, false);
-        addTimeFrame(chart, w, 0);
-    }
     forEachWantedPart(ctx, document, model, [&](int p, IShotCollection* shots) {
         const int base = p == 0 ? 1 : 4;
         if (ctx.progress)
@@ -255,7 +249,16 @@ void recalcCoordination(CChartImpl& chart, CoordinationState& state, const Chart
     chart.xMin = -w.window;
     chart.xMax = 0.3;
     chart.yMin = 0;
-    chart.yMax = distanceScaleTop(ctx, target.get(), std::max(state.max[0], state.max[1]));
+    // The ring labels follow the scale's top, which a model or a new aiming moves without a new
+    // frame: a ring beyond it would be labelled outside the plot.
+    const double top = distanceScaleTop(ctx, target.get(), std::max(state.max[0], state.max[1]));
+    if (frame || top != chart.yMax || chart.markers().empty()) {
+        chart.ClearMarkers();
+        chart.ClearBands();
+        addDistanceScale(nullptr, &chart, ctx, target.get(), top);
+        addTimeFrame(chart, w, 0);
+    }
+    chart.yMax = top;
     if (ctx.progress)
         ctx.progress->end();
 }
