@@ -88,6 +88,14 @@ EndSignals::~EndSignals()
     readFd = writeFd = -1;
 }
 
+void ignoreFileSizeSignal()
+{
+    struct sigaction action { };
+    action.sa_handler = SIG_IGN;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGXFSZ, &action, nullptr);
+}
+
 void EndSignals::drain()
 {
     unsigned char numbers[16];

@@ -30,4 +30,9 @@ private:
     QSocketNotifier* notifier_ = nullptr;
 };
 
+// A write past the process's file-size limit (`ulimit -f`, `prlimit --fsize`) raises SIGXFSZ,
+// whose default action ends the program at once with a core dump, losing what it held. Ignored,
+// the write fails with EFBIG and is reported as any failed write. Each program calls this first.
+void ignoreFileSizeSignal();
+
 } // namespace kavro

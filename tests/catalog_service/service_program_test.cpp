@@ -45,10 +45,12 @@ protected:
     }
     // The service with this test's folders: the catalog under $HOME, no per-machine settings.
     pid_t startService() { return startServiceWith({}).pid; }
-    cattest::Spawned startServiceWith(const cattest::SpawnOptions& options)
+    // `launcher` (a program and its arguments) runs the service as its last argument.
+    cattest::Spawned startServiceWith(const cattest::SpawnOptions& options, QStringList launcher = {})
     {
+        launcher.append(kService);
         const cattest::Spawned s = cattest::spawnProcess(
-            kService, {},
+            launcher.first(), launcher.mid(1),
             {
                 QStringLiteral("HOME=") + homePath(),
                 QStringLiteral("XDG_RUNTIME_DIR=") + runPath(),
@@ -230,6 +232,24 @@ TEST_F(ServiceProgramTest, ASignalIgnoredAtStartStaysIgnored)
         EXPECT_EQ(cattest::waitExit(service_, 20000), 0);
         service_ = -1;
     }
+}
+
+// Under a file-size limit below the cache's size the service cannot keep its cache: it says why
+// and ends, rather than being killed by the system with a core dump.
+TEST_F(ServiceProgramTest, ACacheLargerThanTheFileSizeLimitIsToldAtStart)
+{
+    cattest::SpawnOptions options;
+    options.captureErr = true;
+    const cattest::Spawned s
+        = startServiceWith(options, {QStringLiteral("/usr/bin/prlimit"), QStringLiteral("--fsize=6144")});
+    service_ = s.pid;
+    const QByteArray told = cattest::readAllOutput(s.errFd);
+    EXPECT_EQ(cattest::waitExit(service_, 20000), 1);
+    service_ = -1;
+    EXPECT_TRUE(told.contains(
+        "kavrocls: cannot start the catalog service: the catalog cache is larger than this system allows"))
+        << told.constData();
+    EXPECT_FALSE(isCatalogServiceRunning());
 }
 
 TEST_F(ServiceProgramTest, ReadersInOtherProcessesAlwaysFindTheCacheInOrder)

@@ -543,6 +543,7 @@ QString CKavroDoc::saveFailureText(HRESULT result)
     case E_ACCESSDENIED:
     case STG_E_ACCESSDENIED: reason = 33301; break;
     case HRESULT_FROM_WIN32(ERROR_DISK_QUOTA_EXCEEDED): reason = 33302; break;
+    case HRESULT_FROM_WIN32(ERROR_FILE_TOO_LARGE): reason = 33304; break;
     default: break;
     }
     QString text = uiText(32818) + QLatin1Char('\n') + uiText(reason);
