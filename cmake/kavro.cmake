@@ -14,7 +14,7 @@ function(kavro_test name)
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gmock GTest::gtest_main)
   # Shared test support is included as "support/...".
-  target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR}/tests)
+  target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR}/tests ${CMAKE_SOURCE_DIR}/bench)
   set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
   target_compile_definitions(${name} PRIVATE
     KAVRO_TEST_SOURCE_DIR="${CMAKE_SOURCE_DIR}/tests"
@@ -43,6 +43,12 @@ function(kavro_fuzzer name)
   target_link_options(${name} PRIVATE -fsanitize=fuzzer)
   target_link_libraries(${name} PRIVATE ${F_LIBS})
   set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/fuzz)
+  # One target builds every fuzzer and the event files the document fuzzer loads, and nothing else.
+  if(NOT TARGET kavro_fuzzers)
+    add_custom_target(kavro_fuzzers)
+    add_dependencies(kavro_fuzzers kavro_events)
+  endif()
+  add_dependencies(kavro_fuzzers ${name})
 endfunction()
 
 # kavro_bench(<name> SOURCES ... LIBS ...): a Google Benchmark program in build/bench.
@@ -51,7 +57,7 @@ function(kavro_bench name)
   find_package(benchmark REQUIRED)
   add_executable(${name} ${B_SOURCES})
   target_link_libraries(${name} PRIVATE ${B_LIBS} benchmark::benchmark benchmark::benchmark_main)
-  target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR}/tests)
+  target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR}/tests ${CMAKE_SOURCE_DIR}/bench)
   set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bench)
 endfunction()
 

@@ -84,9 +84,15 @@ QString catalogPath()
         if (!bytes.isEmpty() && bytes.size() <= kValueBuffer) {
             const qsizetype end = bytes.indexOf('\0');
             const QString text = QString::fromUtf8(end < 0 ? bytes : bytes.left(end));
-            // An empty text would make the file system's root the catalog.
-            if (!text.isEmpty())
-                return text + QLatin1Char('/');
+            // An empty text would make the file system's root the catalog. A folder written
+            // with its own trailing separators keeps one: "//" in a path would never compare
+            // equal to the paths the folder walk and other programs give for the same files.
+            if (!text.isEmpty()) {
+                qsizetype end = text.size();
+                while (end > 0 && text[end - 1] == QLatin1Char('/'))
+                    --end;
+                return text.left(end) + QLatin1Char('/');
+            }
         }
     }
     return QDir::homePath() + QStringLiteral("/Kavro catalog/");

@@ -35,6 +35,13 @@ enum enumSensorPosition : int32_t {
     SensorRight = 4,
 };
 
+// `ModelVersion` tells the sensor families apart: below 500 the serial sensors, from 500 the USB
+// sensors and electronic targets, from 600 the image sensors.
+namespace ModelVersion {
+inline constexpr int32_t FirstUsb = 500;
+inline constexpr int32_t ImageSensor = 600;
+} // namespace ModelVersion
+
 struct IKavroDevice : IUnknown {
     static constexpr Guid iid = Guid::parse("58AC8F59-F43E-4F47-8D5C-1A5CD8FDF589");
     // 1..256; another value while connected is E_UNEXPECTED.

@@ -10,7 +10,7 @@ PKGS=(
   libusb-1.0-0-dev
   fonts-liberation fonts-dejavu-core
   libgtest-dev libgmock-dev libbenchmark-dev
-  python3 python3-olefile libgsf-bin poppler-utils xvfb xauth espeak-ng sox
+  python3 python3-olefile libgsf-bin poppler-utils qpdf xvfb xauth espeak-ng sox
   xdg-utils libqt6svg6 qt6-translations-l10n desktop-file-utils shared-mime-info
 )
 missing=()

@@ -11,7 +11,7 @@ secs="${1:-20}"
 max_len=65536
 rss_limit_mb=$(( 256 + (64 * max_len + 1048575) / 1048576 ))
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DKAVRO_FUZZ=ON >/dev/null
-ninja -C build-fuzz
+ninja -C build-fuzz kavro_fuzzers
 shopt -s nullglob
 artifacts="${KAVRO_FUZZ_ARTIFACTS:-build-fuzz/artifacts}"
 mkdir -p "$artifacts"

@@ -9,8 +9,7 @@
 // against reading the file's bytes plus decoding every channel with the codec alone; its
 // "faults" and "baseline_faults" counters give the page faults of each per iteration, since
 // fresh memory is what makes either side slow on a busy machine.
-#include "com/classregistry.h"
-#include "kavro_document.h"
+#include "common/synthetic_practice.h"
 #include "trace_codec.h"
 #include "storage/file/atomic_file.h"
 
@@ -28,73 +27,20 @@ using namespace kavrodoc;
 
 namespace {
 
-constexpr int kRate = 500;
-constexpr DATE kStart = 45123.375;
-
 // Before any document exists: each one holds the event manager of the folder named here.
 [[maybe_unused]] const bool eventsFromTheBinFolder = qputenv("KAVRO_EVENTS_DIR", QByteArray(KAVRO_BIN_DIR));
-
-ComPtr<IEventParams> ar10()
-{
-    ComPtr<IEventManager> manager;
-    createInstance(CLSID_EventManager, &manager);
-    ComPtr<IEventParams> event;
-    if (manager)
-        manager->FindByShortName(QStringLiteral("AR10"), event.put());
-    return event;
-}
-
-ComPtr<IAiming> recordedAiming(IEventParams* event, int n, int seconds)
-{
-    ComPtr<IAiming> aiming;
-    createInstance(CLSID_Aiming, &aiming);
-    ComPtr<IAimingAttr> attr;
-    ComPtr<IAimingTrace> trace;
-    aiming->get_Attr(attr.put());
-    aiming->get_Trace(trace.put());
-    attr->put_SampleRate(kRate);
-    attr->put_Event(event);
-    attr->put_Match(VARIANT_TRUE);
-    attr->put_EnterTime(kStart + n * 70.0 / 86400);
-    trace->put_WrapEnabled(VARIANT_FALSE);
-    int32_t trigger = 0;
-    trace->AddUserData(QStringLiteral("_trigger"), &trigger);
-    uint32_t noise = 12345u + uint32_t(n);
-    const int samples = seconds * kRate;
-    for (int i = 0; i < samples; ++i) {
-        noise = noise * 1103515245u + 12345u;
-        const double t = i / double(kRate) + n;
-        trace->_Add(int32_t(900 * std::sin(t * 0.7) + 80 * std::sin(t * 9.0) + (noise >> 28)),
-                    int32_t(700 * std::cos(t * 0.5) + 60 * std::cos(t * 7.0) + ((noise >> 24) & 15)));
-        trace->put_UserData(trigger, i, i > samples - kRate ? 1 : 0);
-        if (i == samples - kRate) {
-            ComPtr<IShot> shot;
-            aiming->AddShot(VARIANT_FALSE, shot.put());
-            shot->put_ShotTime(kStart + (n * 70.0 + seconds - 1) / 86400);
-        }
-    }
-    trace->put_ReadOnly(VARIANT_TRUE);
-    return aiming;
-}
 
 ComPtr<CKavroDocument> practice(int aimingCount, int seconds)
 {
     auto doc = CKavroDocument::create();
-    auto event = ar10();
+    auto event = bench::airRifle();
     doc->put_Event(event.get());
     doc->put_ShooterName(QStringLiteral("Bench"));
     ComPtr<IAimingCollection> aimings;
     doc->get_Aimings(aimings.put());
     for (int n = 0; n < aimingCount; ++n)
-        aimings->Add(recordedAiming(event.get(), n, seconds).get());
+        aimings->Add(bench::recordedAiming(event.get(), n, seconds, 4).get());
     return doc;
-}
-
-double secondsOf(auto&& f)
-{
-    const auto t0 = std::chrono::steady_clock::now();
-    f();
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
 }
 
 long pageFaults()
@@ -106,7 +52,7 @@ long pageFaults()
 
 double readSeconds(const QString& path)
 {
-    return secondsOf([&] {
+    return bench::secondsOf([&] {
         QByteArray bytes;
         readWholeFile(path, &bytes, int64_t(1) << 30);
         benchmark::DoNotOptimize(bytes.data());
@@ -182,10 +128,10 @@ void BM_SavePractice(benchmark::State& state)
     }
     double save = 0, write = 0;
     for (auto _ : state) {
-        const double s = secondsOf([&] { doc->Save(); });
+        const double s = bench::secondsOf([&] { doc->Save(); });
         state.SetIterationTime(s);
         save += s;
-        write += secondsOf([&] { writeFileReplace(plainPath, bytes); });
+        write += bench::secondsOf([&] { writeFileReplace(plainPath, bytes); });
     }
     state.counters["ratio"] = save / write;
     state.counters["MB"] = double(bytes.size()) / 1e6;
@@ -200,7 +146,7 @@ void loadAgainstRead(benchmark::State& state, const QString& path, uint64_t samp
         auto doc = CKavroDocument::create();
         doc->put_FileName(path);
         HRESULT hr = S_OK;
-        const double s = secondsOf([&] { hr = doc->Load(); });
+        const double s = bench::secondsOf([&] { hr = doc->Load(); });
         if (FAILED(hr)) {
             state.SkipWithError("the practice could not be loaded");
             return;
@@ -220,7 +166,7 @@ void BM_LoadPractice(benchmark::State& state)
         state.SkipWithError("the practice could not be saved");
         return;
     }
-    loadAgainstRead(state, path, uint64_t(60) * 60 * kRate);
+    loadAgainstRead(state, path, uint64_t(60) * 60 * bench::kSampleRate);
 }
 
 void BM_LoadAimings(benchmark::State& state)
@@ -233,7 +179,7 @@ void BM_LoadAimings(benchmark::State& state)
         state.SkipWithError("the practice could not be saved");
         return;
     }
-    loadAgainstRead(state, path, uint64_t(aimingCount) * kSeconds * kRate);
+    loadAgainstRead(state, path, uint64_t(aimingCount) * kSeconds * bench::kSampleRate);
 }
 
 // The first read of every trace of a loaded document: each decodes its channels then.
@@ -258,7 +204,7 @@ void BM_LoadAndReadTraces(benchmark::State& state)
         state.SkipWithError("the practice could not be saved");
         return;
     }
-    std::vector<int32_t> decoded(size_t(kSeconds) * kRate);
+    std::vector<int32_t> decoded(size_t(kSeconds) * bench::kSampleRate);
     auto decodeAll = [&] {
         for (const CodedChannel& c : coded)
             decodeChannel(c.bytes.data(), c.bytes.size(), decoded.data(), c.samples, nullptr);
@@ -268,13 +214,13 @@ void BM_LoadAndReadTraces(benchmark::State& state)
     long faults = 0, baselineFaults = 0;
     for (auto _ : state) {
         long before = pageFaults();
-        baseline += readSeconds(path) + secondsOf(decodeAll);
+        baseline += readSeconds(path) + bench::secondsOf(decodeAll);
         baselineFaults += pageFaults() - before;
         before = pageFaults();
         auto doc = CKavroDocument::create();
         doc->put_FileName(path);
         HRESULT hr = S_OK;
-        const double s = secondsOf([&] {
+        const double s = bench::secondsOf([&] {
             hr = doc->Load();
             if (SUCCEEDED(hr))
                 readEveryTrace(doc.get());
@@ -291,7 +237,7 @@ void BM_LoadAndReadTraces(benchmark::State& state)
     state.counters["baseline_faults"] = double(baselineFaults) / double(state.iterations());
     state.counters["ratio"] = used / baseline;
     state.counters["ns_per_sample"]
-        = used * 1e9 / double(state.iterations()) / (double(aimingCount) * kSeconds * kRate);
+        = used * 1e9 / double(state.iterations()) / (double(aimingCount) * kSeconds * bench::kSampleRate);
 }
 
 } // namespace

@@ -5,8 +5,7 @@
 // opened file, both against a plain read of the whole file; writing a document's "Contents"
 // stream goes against a plain write of the file's bytes with the same replace-and-flush steps.
 // The "ratio" counters give those quotients. The documents are made before any timing.
-#include "com/classregistry.h"
-#include "kavro_document.h"
+#include "common/synthetic_practice.h"
 #include "storage/cfb/compound_file.h"
 #include "storage/file/atomic_file.h"
 
@@ -24,48 +23,11 @@ using namespace kavrodoc;
 
 namespace {
 
-constexpr int kRate = 500;
 constexpr int kSecondsPerAiming = 60;
 const QString kContents = QStringLiteral("Contents");
 
 // Before any document exists: each one holds the event manager of the folder named here.
 [[maybe_unused]] const bool eventsFromTheBinFolder = qputenv("KAVRO_EVENTS_DIR", QByteArray(KAVRO_BIN_DIR));
-
-double secondsOf(auto&& f)
-{
-    const auto t0 = std::chrono::steady_clock::now();
-    f();
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-}
-
-ComPtr<IAiming> recordedAiming(IEventParams* event, int n)
-{
-    ComPtr<IAiming> aiming;
-    createInstance(CLSID_Aiming, &aiming);
-    ComPtr<IAimingAttr> attr;
-    ComPtr<IAimingTrace> trace;
-    aiming->get_Attr(attr.put());
-    aiming->get_Trace(trace.put());
-    attr->put_SampleRate(kRate);
-    attr->put_Event(event);
-    attr->put_Match(VARIANT_TRUE);
-    trace->put_WrapEnabled(VARIANT_FALSE);
-    int32_t trigger = 0;
-    trace->AddUserData(QStringLiteral("_trigger"), &trigger);
-    uint32_t noise = 12345u + uint32_t(n);
-    const int samples = kSecondsPerAiming * kRate;
-    for (int i = 0; i < samples; ++i) {
-        noise = noise * 1103515245u + 12345u;
-        const double t = i / double(kRate) + n;
-        trace->_Add(int32_t(900 * std::sin(t * 0.7) + 80 * std::sin(t * 9.0) + (noise >> 26)),
-                    int32_t(700 * std::cos(t * 0.5) + 60 * std::cos(t * 7.0) + ((noise >> 22) & 63)));
-        trace->put_UserData(trigger, i, i > samples - kRate ? 1 : 0);
-    }
-    ComPtr<IShot> shot;
-    aiming->AddShot(VARIANT_FALSE, shot.put());
-    trace->put_ReadOnly(VARIANT_TRUE);
-    return aiming;
-}
 
 // A document file of about `kilobytes`, made by the document model, and its "Contents" stream.
 struct Document {
@@ -78,10 +40,8 @@ struct Document {
     explicit Document(int kilobytes)
     {
         path = dir.filePath(QStringLiteral("practice.kavro"));
-        ComPtr<IEventManager> manager;
-        ComPtr<IEventParams> event;
-        createInstance(CLSID_EventManager, &manager);
-        if (!manager || manager->FindByShortName(QStringLiteral("AR10"), event.put()) != S_OK)
+        const ComPtr<IEventParams> event = bench::airRifle();
+        if (!event)
             return;
         auto doc = CKavroDocument::create();
         doc->put_Event(event.get());
@@ -90,13 +50,13 @@ struct Document {
         ComPtr<IAimingCollection> aimings;
         doc->get_Aimings(aimings.put());
         // One aiming first, to learn what one costs in the file.
-        aimings->Add(recordedAiming(event.get(), 0).get());
+        aimings->Add(bench::recordedAiming(event.get(), 0, kSecondsPerAiming, 6).get());
         if (FAILED(doc->Save()) || FAILED(readWholeFile(path, &fileBytes, CompoundFileReader::kMaxFileBytes)))
             return;
         const int64_t wanted = int64_t(kilobytes) * 1000;
         const int count = int(std::max<int64_t>(1, (wanted + fileBytes.size() / 2) / fileBytes.size()));
         for (int n = 1; n < count; ++n)
-            aimings->Add(recordedAiming(event.get(), n).get());
+            aimings->Add(bench::recordedAiming(event.get(), n, kSecondsPerAiming, 6).get());
         CompoundFileReader reader;
         ok = SUCCEEDED(doc->Save()) && SUCCEEDED(readWholeFile(path, &fileBytes, CompoundFileReader::kMaxFileBytes))
             && SUCCEEDED(CompoundFileReader::fromBytes(fileBytes, &reader))
@@ -115,7 +75,7 @@ Document& document(int kilobytes)
 
 double plainReadSeconds(const QString& path)
 {
-    return secondsOf([&] {
+    return bench::secondsOf([&] {
         QByteArray whole;
         readWholeFile(path, &whole, CompoundFileReader::kMaxFileBytes);
         benchmark::DoNotOptimize(whole.constData());
@@ -141,7 +101,7 @@ template <class Read> void readAgainstPlain(benchmark::State& state, Read read)
     for (auto _ : state) {
         QByteArray contents;
         HRESULT hr = S_OK;
-        const double s = secondsOf([&] { hr = read(d.path, &contents); });
+        const double s = bench::secondsOf([&] { hr = read(d.path, &contents); });
         if (FAILED(hr) || contents.size() != d.contents.size()) {
             state.SkipWithError("compound-file read failed");
             return;
@@ -192,7 +152,7 @@ void BM_CompoundFileWrite(benchmark::State& state)
     double compound = 0, plain = 0;
     for (auto _ : state) {
         HRESULT hr = S_OK;
-        const double s = secondsOf([&] {
+        const double s = bench::secondsOf([&] {
             CompoundFileWriter writer;
             writer.setRootClassId(CLSID_KavroDocument);
             hr = writer.addStream(kContents, d.contents);
@@ -205,7 +165,7 @@ void BM_CompoundFileWrite(benchmark::State& state)
         }
         state.SetIterationTime(s);
         compound += s;
-        plain += secondsOf([&] { writeFileReplace(plainPath, d.fileBytes); });
+        plain += bench::secondsOf([&] { writeFileReplace(plainPath, d.fileBytes); });
     }
     report(state, compound, plain, d.fileBytes.size());
 }
@@ -236,7 +196,7 @@ void BM_CompoundFileRead64Streams(benchmark::State& state)
     double compound = 0, plain = 0;
     for (auto _ : state) {
         HRESULT hr = S_OK;
-        const double s = secondsOf([&] {
+        const double s = bench::secondsOf([&] {
             CompoundFileReader reader;
             hr = CompoundFileReader::open(path, &reader);
             for (int i = 0; i < kStreams && SUCCEEDED(hr); ++i) {

@@ -8,6 +8,16 @@
 
 namespace kavro::catalog {
 
+HRESULT makeCacheFolder(const QString& folder)
+{
+    if (QDir(folder).exists())
+        return S_OK;
+    if (!QDir().mkpath(folder))
+        return E_ACCESSDENIED;
+    ::chmod(QFile::encodeName(folder).constData(), 0700); // what users keep is their own
+    return S_OK;
+}
+
 HRESULT cacheFolder(QString* out)
 {
     if (!out)
@@ -18,11 +28,9 @@ HRESULT cacheFolder(QString* out)
         folder = (xdg.startsWith(QLatin1Char('/')) ? xdg : QDir::homePath() + QStringLiteral("/.cache"))
             + QStringLiteral("/kavro");
     }
-    if (!QDir(folder).exists()) {
-        if (!QDir().mkpath(folder))
-            return E_ACCESSDENIED;
-        ::chmod(QFile::encodeName(folder).constData(), 0700); // what users keep is their own
-    }
+    const HRESULT hr = makeCacheFolder(folder);
+    if (FAILED(hr))
+        return hr;
     if (!folder.endsWith(QLatin1Char('/')))
         folder += QLatin1Char('/');
     *out = folder;

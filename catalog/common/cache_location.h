@@ -17,6 +17,8 @@ constexpr size_t kChangeCounterBytes = 4096;
 // $KAVRO_CACHE_DIR, else $XDG_CACHE_HOME/kavro/, else ~/.cache/kavro/; created (0700) when
 // missing. Ends in '/'.
 HRESULT cacheFolder(QString* out);
+// Makes a missing cache folder (0700); an existing one is left as it is.
+HRESULT makeCacheFolder(const QString& folder);
 HRESULT cacheFilePath(QString* out);
 
 } // namespace kavro::catalog

@@ -173,6 +173,8 @@ HRESULT CatalogCacheReader::read(CacheSnapshot* out, uint32_t* counter, uint32_t
     // even should another process write or truncate the file against the guard's rules.
     QByteArray bytes;
     hr = readWholeFile(path, &bytes, 0xFFFFFFFFLL);
+    if (hr == HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND))
+        return kCacheMissing;
     if (FAILED(hr))
         return hr;
     if (counter)

@@ -14,6 +14,9 @@ namespace kavro::catalog {
 
 // HRESULT of a cache whose header or records are not in order (ERROR_INVALID_DATA).
 constexpr HRESULT kCacheCorrupted = HRESULT_FROM_WIN32(13);
+// HRESULT of a read that found no cache file: deleted under the running service, which makes it
+// again within seconds.
+constexpr HRESULT kCacheMissing = HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);
 
 struct CacheHeader {
     uint32_t mappedSize = 0;
@@ -60,7 +63,8 @@ public:
 
     uint32_t changeCounter() const;
     // Reads the whole cache and the counter that goes with it. kCacheCorrupted for a cache that
-    // is not in order; a failure of the guard within `timeoutMs` is E_ABORT.
+    // is not in order, kCacheMissing when there is no cache file (nor its folder); a failure of
+    // the guard within `timeoutMs` is E_ABORT.
     HRESULT read(CacheSnapshot* out, uint32_t* counter, uint32_t timeoutMs);
 
 private:

@@ -131,19 +131,36 @@ HRESULT CatalogCache::RemapCache(size_t size)
         return E_OUTOFMEMORY;
     const size_t before = cache_.size();
     const HRESULT hr = cache_.map(size);
-    if (FAILED(hr)) {
-        // Keep the cache usable at its old size rather than leave it unmapped.
-        uint64_t old = 0;
-        if (SUCCEEDED(cache_.fileSize(&old)))
-            cache_.map(static_cast<size_t>(old));
-        return hr;
-    }
+    if (FAILED(hr))
+        return hr; // the cache stays mapped at its old size, every record where it was
     putU32(header() + kHeaderMappedSize, static_cast<uint32_t>(size));
     // The new room is about to be written record by record: one call makes its pages writable
     // instead of a fault on each. Where the kernel cannot, the faults do it as before.
     if (size > before)
         ::madvise(header() + before, size - before, MADV_POPULATE_WRITE);
     return S_OK;
+}
+
+HRESULT CatalogCache::ReopenIfReplaced()
+{
+    if (!cache_.isOpen())
+        return E_UNEXPECTED;
+    if (isOpen() && cache_.isFileAt(path_))
+        return S_FALSE;
+    // Made under the writer side, so that no reader meets the new file before it has a header.
+    SwmrWriteLock lock(guard_, kInfinite);
+    if (!lock.held())
+        return E_ABORT;
+    MappedFile fresh;
+    HRESULT hr = makeCacheFolder(QFileInfo(path_).path());
+    if (SUCCEEDED(hr))
+        hr = fresh.open(path_, MappedFile::Access::ReadWrite);
+    if (FAILED(hr))
+        return hr;
+    CloseCacheMappings();
+    cache_.swap(fresh);
+    fresh.close();
+    return OpenCacheMappings();
 }
 
 CacheHeader CatalogCache::currentHeader() const

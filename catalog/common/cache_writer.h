@@ -51,6 +51,11 @@ public:
     void CloseCacheMappings();
     // Maps the cache again at `size` bytes (growing the file) and records the size in the header.
     HRESULT RemapCache(size_t size);
+    // When the cache file was deleted or replaced while open (readers would find none, or not
+    // ours), opens the file at the cache's path again as `open` does, making it when missing:
+    // S_OK then, and the index holds what that file holds. S_FALSE when the file is still ours.
+    // On failure what was open stays in use, and the next call tries again.
+    HRESULT ReopenIfReplaced();
 
     // The offset of the live record with exactly this path, or 0 when there is none.
     size_t FindRecordByPath(const QString& path) const;

@@ -274,7 +274,8 @@ void CatalogIndexer::addRecords(std::vector<CacheRecord>* records)
     for (size_t i = 0; i < records->size(); ++i) {
         const CacheRecord& r = (*records)[i];
         if (FAILED(added[i])) {
-            qWarning("kavrocls: could not add %s to the catalog cache", QFile::encodeName(r.path).constData());
+            qWarning("kavrocls: could not add %s to the catalog cache (error 0x%08X)",
+                     QFile::encodeName(r.path).constData(), static_cast<unsigned>(added[i]));
             continue;
         }
         if (r.fileVersion >= 1) {

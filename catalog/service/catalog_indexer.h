@@ -42,6 +42,7 @@ public:
     void setStatusSink(StatusSink s) { status_ = std::move(s); }
 
     const QString& folder() const { return folder_; }
+    CatalogCache& cache() { return cache_; }
     void showState(TrayState state);
     // The whole rescan; returns at once when the stop event is set.
     void Rescan();

@@ -36,10 +36,15 @@ void CatalogWatcher::Run()
             continue;
         }
         waiting_ = true;
-        ManualEvent::waitAny({&StopEvent(), &wake_});
+        const bool woken = clock_.sleep(retryMs_, &wake_); // Shutdown sets it too
         waiting_ = false;
         if (StopRequested())
             break;
+        if (!woken) {
+            if (lookAround())
+                indexer_.Rescan();
+            continue;
+        }
         // A folder that went needs no settling: what was in it is gone whatever comes next.
         if (!folders_.rootLost() && !settle())
             break;
@@ -48,9 +53,38 @@ void CatalogWatcher::Run()
             folders_.stop();
             watching_ = false;
         }
+        lookAround();
         indexer_.Rescan();
     }
     folders_.stop();
+}
+
+// What no notice tells; true when the catalog must be scanned again for it.
+bool CatalogWatcher::lookAround()
+{
+    bool rescan = cacheRemade();
+    if (watching_ && folders_.rootRepointed()) {
+        qWarning("kavrocls: the catalog folder %s leads elsewhere now", qUtf8Printable(indexer_.folder()));
+        // Watched again before the scan: what changes in the new folder meanwhile is seen.
+        folders_.stop();
+        watch();
+        rescan = true;
+    }
+    return rescan;
+}
+
+bool CatalogWatcher::cacheRemade()
+{
+    const HRESULT hr = indexer_.cache().ReopenIfReplaced();
+    if (FAILED(hr) && hr != cacheFailure_)
+        qWarning("kavrocls: the catalog cache %s is gone and cannot be made again (error 0x%08X)",
+                 qUtf8Printable(indexer_.cache().FilePath()), static_cast<unsigned>(hr));
+    cacheFailure_ = SUCCEEDED(hr) ? S_OK : hr;
+    if (hr != S_OK)
+        return false;
+    qWarning("kavrocls: the catalog cache %s was deleted or replaced: made it again",
+             qUtf8Printable(indexer_.cache().FilePath()));
+    return true;
 }
 
 bool CatalogWatcher::watch()
@@ -79,6 +113,8 @@ bool CatalogWatcher::waitForFolder()
             return false;
         if (watch())
             return true;
+        // Nothing to scan without the folder, but readers find a cache meanwhile.
+        cacheRemade();
     }
 }
 

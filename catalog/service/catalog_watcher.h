@@ -3,7 +3,10 @@
 // have settled (no further change for the settling time, 5 s by default), and ends at once when
 // asked to stop. A catalog folder that is missing (a fresh account: the trainer's first save
 // makes it) or that is deleted or moved away leaves the catalog empty and is looked for again
-// every few seconds; once a folder is there it is watched and scanned.
+// every few seconds; once a folder is there it is watched and scanned. As often, the thread looks
+// for what no change notice tells: a catalog folder's link re-pointed at another folder, and the
+// cache file deleted or replaced under the service (by a cleaner of the cache folder, say); the
+// folder is then watched where it leads now, or the cache made again, and the catalog rescanned.
 #include "catalog_indexer.h"
 #include "ipc/folder_watcher.h"
 #include "thread/clock.h"
@@ -48,6 +51,8 @@ private:
     bool watch();
     bool waitForFolder();
     bool settle();
+    bool lookAround();
+    bool cacheRemade();
 
     CatalogIndexer& indexer_;
     Clock& clock_;
@@ -60,6 +65,7 @@ private:
     std::atomic<int> overflows_{0};
     std::atomic<bool> settling_{false};
     std::atomic<bool> waiting_{false};
+    HRESULT cacheFailure_ = S_OK; // the last failure to make the cache again, told once
 };
 
 } // namespace kavro::catalog

@@ -1,5 +1,6 @@
 #include "catalog_tree.h"
 
+#include "cache_location.h"
 #include "catalog_ui.h"
 #include "com/classregistry.h"
 #include "service_presence.h"
@@ -11,6 +12,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QHash>
 #include <QTimer>
 
@@ -90,6 +92,7 @@ void CCatalog::reset()
     reader_.close();
     counter_ = 0;
     waiting_ = false;
+    cacheMissing_ = false;
     ++generation_;
 }
 
@@ -125,7 +128,7 @@ bool CCatalog::ensureService()
 bool CCatalog::preparing() const
 {
     // A notice from the service may refill a view before the next look for it.
-    return waiting_ && !isCatalogServiceRunning();
+    return (waiting_ && !isCatalogServiceRunning()) || cacheMissing_;
 }
 
 bool CCatalog::waitForServiceHere(const QString& program)
@@ -191,6 +194,39 @@ void CCatalog::servicePrepared(bool running)
     }
 }
 
+void CCatalog::awaitCache()
+{
+    QCoreApplication* app = QCoreApplication::instance();
+    if (cacheMissing_ || !app) // without an event loop, the next refresh looks again
+        return;
+    cacheMissing_ = true;
+    cacheDeadline_ = std::chrono::steady_clock::now() + std::chrono::milliseconds(serviceWaitMs_);
+    QTimer::singleShot(kServicePoll, app, [this] { pollCache(); });
+}
+
+void CCatalog::pollCache()
+{
+    bool back = false;
+    {
+        std::lock_guard g(lock_);
+        if (!cacheMissing_)
+            return;
+        QString path;
+        back = SUCCEEDED(cacheFilePath(&path)) && QFileInfo::exists(path);
+        // A service that went is started again by the refresh the listeners make.
+        const bool serviceGone = !isCatalogServiceRunning();
+        if (!back && !serviceGone && std::chrono::steady_clock::now() < cacheDeadline_) {
+            QTimer::singleShot(kServicePoll, QCoreApplication::instance(), [this] { pollCache(); });
+            return;
+        }
+        cacheMissing_ = false;
+        back = back || serviceGone;
+    }
+    if (!back)
+        showCatalogMessage(QStringLiteral("Unable to open file mapping"), kCaption);
+    servicePrepared(back);
+}
+
 int CCatalog::addPreparedListener(PreparedListener listener)
 {
     std::lock_guard g(lock_);
@@ -218,6 +254,12 @@ void CCatalog::Refresh()
     CacheSnapshot snapshot;
     uint32_t counter = 0;
     const HRESULT hr = reader_.read(&snapshot, &counter, kInfinite);
+    if (hr == kCacheMissing) {
+        // Deleted under the running service, which makes it again: no message for each refresh
+        // meanwhile, but the views say the catalog is being prepared, and refill once it is back.
+        awaitCache();
+        return;
+    }
     if (hr == kCacheCorrupted) {
         showCatalogMessage(QStringLiteral("Invalid cache version or corrupted"), kCaption);
         return;

@@ -52,7 +52,9 @@ public:
     // loop the service is waited for on that loop, not here: the tree stays as it was while
     // preparing() holds, and the listeners hear when the service came up (or was given up on).
     void Refresh();
-    // True from starting the service until it is seen running or given up on.
+    // True from starting the service until it is seen running or given up on, and while the
+    // running service makes its cache file again (it was deleted): the listeners hear when it is
+    // back, as when the service came up.
     bool preparing() const;
     // Called on the event loop's thread when the wait for the service ends, with whether the
     // service runs (a view that refilled on a failure would start it again at once); returns an
@@ -86,6 +88,8 @@ private:
     bool waitForServiceHere(const QString& program);
     void pollService();
     void servicePrepared(bool running);
+    void awaitCache();
+    void pollCache();
 
     std::recursive_mutex lock_;
     std::unique_ptr<CatalogNode> root_;
@@ -96,6 +100,8 @@ private:
     std::atomic<bool> waiting_ = false;
     QString serviceProgram_;
     std::chrono::steady_clock::time_point serviceDeadline_;
+    std::atomic<bool> cacheMissing_ = false;
+    std::chrono::steady_clock::time_point cacheDeadline_;
     std::map<int, PreparedListener> preparedListeners_;
     int nextListener_ = 0;
 };

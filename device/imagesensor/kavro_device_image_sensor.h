@@ -22,7 +22,7 @@ namespace kavro {
 
 class CKavroDeviceImageSensor : public CGenericKavro {
 public:
-    static constexpr int32_t kModelNumber = 600;
+    static constexpr int32_t kModelNumber = ModelVersion::ImageSensor;
     static constexpr int32_t kSampleRate = 100;
     static constexpr int32_t kSettleCount = 4;
     static constexpr uint32_t kTimerId = 1;

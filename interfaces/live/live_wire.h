@@ -12,6 +12,15 @@ namespace kavro::live {
 
 enum class Message { State, Point, Shot, Trigger, HeartBeat };
 
+// What "KAVRO:STATE" tells: a new aiming is announced twice, as starting and then as started.
+enum PracticeState : int32_t {
+    AimingStarting = 1,
+    AimingStarted = 2,
+    AimingConcluded = 3,
+    AimingConcludedFinally = 4,
+    PracticeStopped = 5,
+};
+
 // "KAVRO:STATE", "KAVRO:POINT", ...
 const char* messageName(Message m);
 

@@ -75,6 +75,11 @@ constexpr VARIANT_BOOL toVariantBool(bool b)
 {
     return b ? VARIANT_TRUE : VARIANT_FALSE;
 }
+// Only VARIANT_TRUE is true: a stray non-zero value from a peer is not taken as set.
+constexpr bool isTrue(VARIANT_BOOL v)
+{
+    return v == VARIANT_TRUE;
+}
 
 // Maps a POSIX errno to the HRESULT a Windows caller would have seen for the same failure.
 HRESULT hresultFromErrno(int err);

@@ -206,6 +206,10 @@ int PainterCanvas::drawText(const QString& text, GdiRect* rect, uint32_t format)
     int flags = textFlags(format);
     painter_->setFont(font_);
     QRectF extent = painter_->boundingRect(r, flags, text);
+    // Text wholly outside the clip shows nothing, yet a PDF would keep it in its text layer, where
+    // search and copy find it among the words that are shown.
+    if (painter_->hasClipping() && !painter_->clipBoundingRect().intersects(extent))
+        return static_cast<int>(std::lround(extent.height()));
     if (bkMode_ == BkMode::Opaque)
         painter_->fillRect(extent, toQColor(bkColor_));
     painter_->setPen(toQColor(textColor_));

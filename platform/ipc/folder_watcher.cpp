@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <climits>
+#include <cstdlib>
 #include <dirent.h>
 #include <fcntl.h>
 #include <poll.h>
@@ -28,6 +29,15 @@ bool isHidden(const char* name)
     return name[0] == '.';
 }
 
+// The folder a path leads to, every link on the way followed; empty when it leads nowhere.
+QByteArray resolved(const QByteArray& path)
+{
+    char* real = ::realpath(path.constData(), nullptr);
+    const QByteArray out(real ? real : "");
+    std::free(real);
+    return out;
+}
+
 } // namespace
 
 FolderWatcher::~FolderWatcher()
@@ -44,6 +54,9 @@ HRESULT FolderWatcher::start(const QString& root, ChangeHandler onChange)
     inotify_ = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
     if (inotify_ < 0)
         return hresultFromErrno(errno);
+    // Resolved before the watch is added: a link re-pointed in between is then seen at the next
+    // look, never missed.
+    resolvedRoot_ = resolved(root_);
     rootWatch_ = ::inotify_add_watch(inotify_, root_.constData(), kRootMask);
     if (rootWatch_ < 0) {
         const int err = errno;
@@ -87,6 +100,11 @@ bool FolderWatcher::idle() const
     return ::ioctl(inotify_, FIONREAD, &queued) == 0 && queued == 0 && !busy_;
 }
 
+bool FolderWatcher::rootRepointed() const
+{
+    return inotify_ >= 0 && resolved(root_) != resolvedRoot_;
+}
+
 int FolderWatcher::watchedFolders() const
 {
     std::lock_guard lock(m_);
@@ -119,6 +137,21 @@ void FolderWatcher::watchTree(const QByteArray& folder, bool root)
             watchTree(folder + '/' + entry->d_name);
     }
     ::closedir(dir);
+}
+
+// Removes the watches of `folder` and of every folder below it.
+void FolderWatcher::unwatchTree(const QByteArray& folder)
+{
+    const QByteArray below = folder + '/';
+    std::lock_guard lock(m_);
+    for (auto it = folders_.begin(); it != folders_.end();) {
+        if (it->first != rootWatch_ && (it->second == folder || it->second.startsWith(below))) {
+            ::inotify_rm_watch(inotify_, it->first);
+            it = folders_.erase(it);
+        } else {
+            ++it;
+        }
+    }
 }
 
 void FolderWatcher::run()
@@ -158,18 +191,23 @@ void FolderWatcher::handle(const char* buffer, size_t bytes)
             folders_.erase(ev->wd);
             continue;
         }
-        if (!rootLost_ && (ev->mask & IN_ISDIR) && (ev->mask & (IN_CREATE | IN_MOVED_TO)) && ev->len > 0
-            && !isHidden(ev->name)) {
-            QByteArray parent;
-            {
-                std::lock_guard lock(m_);
-                auto it = folders_.find(ev->wd);
-                if (it != folders_.end())
-                    parent = it->second;
-            }
-            if (!parent.isEmpty())
-                watchTree(parent + '/' + ev->name);
+        if (rootLost_ || !(ev->mask & IN_ISDIR) || ev->len == 0)
+            continue;
+        QByteArray parent;
+        {
+            std::lock_guard lock(m_);
+            auto it = folders_.find(ev->wd);
+            if (it != folders_.end())
+                parent = it->second;
         }
+        if (parent.isEmpty())
+            continue;
+        // A folder moved out keeps its watches, under paths that are no longer its own, unless
+        // they go; one moved within the tree is watched again at its new path just below.
+        if (ev->mask & IN_MOVED_FROM)
+            unwatchTree(parent + '/' + ev->name);
+        if ((ev->mask & (IN_CREATE | IN_MOVED_TO)) && !isHidden(ev->name))
+            watchTree(parent + '/' + ev->name);
     }
     if (rootLost_) {
         // What happens in the folder moved away is none of the owner's business any more.

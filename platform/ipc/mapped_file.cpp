@@ -34,6 +34,15 @@ HRESULT MappedFile::open(const QString& path, Access access, mode_t createMode)
     return S_OK;
 }
 
+bool MappedFile::isFileAt(const QString& path) const
+{
+    struct stat held {
+    }, named{};
+    return fd_ >= 0 && ::fstat(fd_, &held) == 0
+        && ::fstatat(AT_FDCWD, QFile::encodeName(path).constData(), &named, AT_SYMLINK_NOFOLLOW) == 0
+        && held.st_dev == named.st_dev && held.st_ino == named.st_ino;
+}
+
 HRESULT MappedFile::fileSize(uint64_t* out) const
 {
     if (!out)
@@ -49,7 +58,6 @@ HRESULT MappedFile::fileSize(uint64_t* out) const
 
 HRESULT MappedFile::map(size_t bytes)
 {
-    unmap();
     if (fd_ < 0)
         return E_HANDLE;
     if (bytes == 0)
@@ -58,22 +66,41 @@ HRESULT MappedFile::map(size_t bytes)
     HRESULT hr = fileSize(&current);
     if (FAILED(hr))
         return hr;
-    if (current < bytes) {
+    const bool grow = current < bytes;
+    if (grow) {
         if (access_ == Access::ReadOnly)
             return E_INVALIDARG;
         // Allocate the blocks now: a full disk then fails here instead of raising SIGBUS on a
         // later store into the mapping.
         const int err = ::posix_fallocate(fd_, 0, static_cast<off_t>(bytes));
-        if (err != 0 && (err != EOPNOTSUPP || ::ftruncate(fd_, static_cast<off_t>(bytes)) != 0))
-            return hresultFromErrno(err != EOPNOTSUPP ? err : errno);
+        if (err != 0 && (err != EOPNOTSUPP || ::ftruncate(fd_, static_cast<off_t>(bytes)) != 0)) {
+            hr = hresultFromErrno(err != EOPNOTSUPP ? err : errno);
+            shrinkBack(current);
+            return hr;
+        }
     }
     const int prot = access_ == Access::ReadWrite ? PROT_READ | PROT_WRITE : PROT_READ;
     void* p = ::mmap(nullptr, bytes, prot, MAP_SHARED, fd_, 0);
-    if (p == MAP_FAILED)
-        return hresultFromErrno(errno);
+    if (p == MAP_FAILED) {
+        hr = hresultFromErrno(errno);
+        if (grow)
+            shrinkBack(current);
+        return hr;
+    }
+    // Only now does the old mapping go: a failure above leaves it in place, whole and usable.
+    unmap();
     data_ = static_cast<uint8_t*>(p);
     size_ = bytes;
     return S_OK;
+}
+
+void MappedFile::shrinkBack(uint64_t bytes)
+{
+    // The file as long as the mapping that stays (and whatever records its size) knows it.
+    uint64_t now = 0;
+    if (SUCCEEDED(fileSize(&now)) && now > bytes) {
+        [[maybe_unused]] const int rc = ::ftruncate(fd_, static_cast<off_t>(bytes));
+    }
 }
 
 HRESULT MappedFile::mapWhole()

@@ -26,12 +26,16 @@ public:
     HRESULT open(const QString& path, Access access, mode_t createMode = 0600);
     bool isOpen() const { return fd_ >= 0; }
 
+    // Whether `path` still names the open file (it was not deleted, renamed or replaced).
+    bool isFileAt(const QString& path) const;
+
     // The file's current size in bytes.
     HRESULT fileSize(uint64_t* out) const;
 
     // Maps the first `bytes` of the file, replacing an earlier mapping. With ReadWrite a shorter
     // file is first grown (never shrunk) to `bytes`; with ReadOnly `bytes` beyond the file's end
-    // is E_INVALIDARG.
+    // is E_INVALIDARG. On failure the earlier mapping stays as it was, and so does the file's
+    // length.
     HRESULT map(size_t bytes);
     // Maps the file as long as it is now (ReadOnly readers). An empty file maps nothing.
     HRESULT mapWhole();
@@ -45,6 +49,8 @@ public:
     int fd() const { return fd_; }
 
 private:
+    void shrinkBack(uint64_t bytes);
+
     int fd_ = -1;
     Access access_ = Access::ReadOnly;
     uint8_t* data_ = nullptr;

@@ -4,8 +4,8 @@
 
 #include <QDir>
 #include <QFile>
+#include <QRandomGenerator>
 
-#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -76,21 +76,31 @@ HRESULT NoticeListener::open(const QString& channel)
     HRESULT hr = channelFolder(channel, &folder);
     if (FAILED(hr))
         return hr;
-    static std::atomic<int> serial{0};
-    const QString path = folder + QStringLiteral("%1-%2.sock").arg(::getpid()).arg(serial++);
-    sockaddr_un addr;
-    if (!socketAddress(path, &addr))
-        return E_INVALIDARG;
     const int fd = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
     if (fd < 0)
         return hresultFromErrno(errno);
-    ::unlink(addr.sun_path); // a socket left by a dead process that had our pid
-    ::unlink(missedMarkOf(addr.sun_path).constData());
-    if (::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)) != 0) {
-        const int err = errno;
+    // A name no other listener can hold: a process may carry several copies of this code (each
+    // module that links it statically), so no counter of ours is unique within the process. A
+    // name that is taken is never unlinked here: its socket may be a live listener's.
+    QString path;
+    sockaddr_un addr;
+    int err = EADDRINUSE;
+    for (int attempt = 0; attempt < 16 && err == EADDRINUSE; ++attempt) {
+        path = folder
+            + QStringLiteral("%1-%2.sock")
+                  .arg(::getpid())
+                  .arg(QRandomGenerator::global()->generate64(), 16, 16, QLatin1Char('0'));
+        if (!socketAddress(path, &addr)) {
+            ::close(fd);
+            return E_INVALIDARG;
+        }
+        err = ::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)) == 0 ? 0 : errno;
+    }
+    if (err != 0) {
         ::close(fd);
         return hresultFromErrno(err);
     }
+    ::unlink(missedMarkOf(addr.sun_path).constData()); // left by a dead listener of this name
     fd_ = fd;
     path_ = path;
     return S_OK;

@@ -6,6 +6,12 @@
 //                                     writes <records> records, deletes the first 101 odd ones
 //                                     and appends one more; halfway through the compaction that
 //                                     follows, prints "compacting" and waits to be killed
+//   catalog_probe grow-without-room <cache file>
+//                                     fills the cache's first 0x40000 bytes but for one small
+//                                     record, then appends a record that needs the cache to grow
+//                                     while the address space has no room for the larger mapping,
+//                                     uses the cache, and appends it again once there is room;
+//                                     prints what each step gave
 #include "cache_reader.h"
 #include "cache_writer.h"
 #include "thread/manual_event.h"
@@ -19,6 +25,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <sys/resource.h>
 #include <thread>
 
 using namespace kavro;
@@ -132,6 +139,65 @@ int stopCompacting(const QString& path, int records)
     return 4; // the compaction never came
 }
 
+// The process's mapped address space in bytes.
+uint64_t addressSpace()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith("VmSize:"))
+            return line.mid(7).trimmed().split(' ').value(0).toULongLong() * 1024;
+    return 0;
+}
+
+int growWithoutRoom(const QString& path)
+{
+    CatalogCache cache;
+    if (FAILED(cache.open(path)))
+        return 3;
+    // Names of one length, so that every filling record takes the same room.
+    auto record = [](const QString& name, int length) {
+        CacheRecord r;
+        r.fileVersion = 1;
+        r.path = QStringLiteral("/c/") + name.rightJustified(4, QLatin1Char('0')) + QString(length, QLatin1Char('p'));
+        r.event = QStringLiteral("Air Rifle");
+        r.shooter = QStringLiteral("Anna");
+        return r;
+    };
+    const CacheRecord first = record(QStringLiteral("0/"), 1000);
+    const size_t each = first.byteLength();
+    const int fitting = int((kGrowthStep - kHeaderSize) / each) - 1; // room for one more stays
+    for (int i = 0; i < fitting; ++i)
+        if (FAILED(cache.AppendRecord(record(QStringLiteral("%1/").arg(i), 1000))))
+            return 2;
+    // About 800 KB: the cache must grow to 1.25 MB, four steps at once.
+    const CacheRecord large = record(QStringLiteral("lrg/"), 400000);
+    const CacheRecord small = record(QStringLiteral("sml/"), 1000);
+    std::printf("filled %d\n", fitting);
+    std::fflush(stdout);
+
+    // Room for the process's small needs, none for the larger mapping, nor for the larger one
+    // after the old one had gone.
+    rlimit before{};
+    if (::getrlimit(RLIMIT_AS, &before) != 0 || addressSpace() == 0)
+        return 5;
+    rlimit tight = before;
+    tight.rlim_cur = addressSpace() + 900 * 1024;
+    if (::setrlimit(RLIMIT_AS, &tight) != 0)
+        return 5;
+    const HRESULT grown = cache.AppendRecord(large);
+    const size_t kept = cache.FindRecordByPath(first.path);
+    const bool usable = kept != 0 && cache.RecordPath(kept) == first.path && cache.MappedSize() == kGrowthStep
+        && SUCCEEDED(cache.AppendRecord(small));
+    ::setrlimit(RLIMIT_AS, &before);
+    std::printf("without room %s, %s\n", SUCCEEDED(grown) ? "grown" : "failed", usable ? "usable" : "unusable");
+    const HRESULT later = cache.AppendRecord(large);
+    std::printf("with room %s to %u, %u documents\n", SUCCEEDED(later) ? "grown" : "failed", cache.MappedSize(),
+                cache.LiveDocuments());
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -144,6 +210,10 @@ int main(int argc, char** argv)
         return readLoop(args[2].toInt());
     if (args.size() == 4 && args[1] == QLatin1String("stop-compacting"))
         return stopCompacting(args[2], args[3].toInt());
-    std::fprintf(stderr, "usage: catalog_probe dump <file> | read-loop <ms> | stop-compacting <file> <records>\n");
+    if (args.size() == 3 && args[1] == QLatin1String("grow-without-room"))
+        return growWithoutRoom(args[2]);
+    std::fprintf(stderr,
+                 "usage: catalog_probe dump <file> | read-loop <ms> | stop-compacting <file> <records> | "
+                 "grow-without-room <file>\n");
     return 1;
 }

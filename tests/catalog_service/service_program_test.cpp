@@ -10,12 +10,15 @@
 #include "service_presence.h"
 #include "support/spawn.h"
 
+#include <QDirIterator>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 
 #include <csignal>
+#include <functional>
 #include <set>
+#include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
 
@@ -86,6 +89,41 @@ protected:
             std::this_thread::sleep_for(20ms);
         }
         return false;
+    }
+    // The catalog's records as a reader finds them: paths below the home catalog, sorted; empty
+    // while there is no cache to read.
+    static QStringList indexed(const QString& below)
+    {
+        CatalogCacheReader reader;
+        CacheSnapshot snap;
+        QStringList names;
+        if (SUCCEEDED(reader.open()) && SUCCEEDED(reader.read(&snap, nullptr, kInfinite)))
+            for (const CacheRecord& r : snap.records)
+                names << (r.path.startsWith(below) ? r.path.mid(below.size()) : r.path);
+        names.sort();
+        return names;
+    }
+    // Waits (bounded) until the reader finds exactly these records below the home catalog.
+    bool indexedBecomes(QStringList names, std::chrono::seconds limit = 60s)
+    {
+        names.sort();
+        const auto end = std::chrono::steady_clock::now() + limit;
+        while (indexed(homeCatalogPath()) != names) {
+            if (std::chrono::steady_clock::now() > end) {
+                ADD_FAILURE() << "indexed: " << indexed(homeCatalogPath()).join(QStringLiteral(", ")).toStdString()
+                              << "\nwanted:  " << names.join(QStringLiteral(", ")).toStdString();
+                return false;
+            }
+            std::this_thread::sleep_for(20ms);
+        }
+        return true;
+    }
+    static void writeText(const QString& path)
+    {
+        QDir().mkpath(QFileInfo(path).path());
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("notes");
     }
     QJsonObject dumpWith(const QString& program, const QStringList& args)
     {
@@ -322,6 +360,259 @@ TEST_F(ServiceProgramTest, KilledWhileCompactingItLeavesTheCacheWholeForEveryRea
         = dumpWith(QStringLiteral("/usr/bin/python3"),
                    {QStringLiteral(KAVRO_TEST_SOURCE_DIR "/catalog_service/catalog_cache_reader.py"), cachePath()});
     EXPECT_EQ(theirs.value(QStringLiteral("records")).toArray().size(), qsizetype(expected.size()));
+}
+
+// The catalog folder named in the machine's settings, with or without separators of its own at
+// the end: every path the service records and tells of is the one the folder's walk gives.
+TEST_F(ServiceProgramTest, ACatalogFolderWrittenWithATrailingSeparatorGivesPathsWithoutADoubledOne)
+{
+    const QString folder = rootPath() + QStringLiteral("/shots");
+    QDir().mkpath(folder + QStringLiteral("/2026"));
+    ASSERT_TRUE(
+        cattest::savePractice(cattest::practice("AR10", QStringLiteral("Anna")), folder + QStringLiteral("/a.kavro")));
+    ASSERT_TRUE(cattest::savePractice(cattest::practice("AR10", QStringLiteral("Anna"), 1, 0),
+                                      folder + QStringLiteral("/2026/b.kavro")));
+    QStringList walked;
+    QDirIterator walk(folder, QDir::Files, QDirIterator::Subdirectories);
+    while (walk.hasNext())
+        walked << walk.next();
+    walked.sort();
+    ASSERT_EQ(walked.size(), 2);
+
+    for (const QString& written : {folder, folder + QStringLiteral("/"), folder + QStringLiteral("//")}) {
+        SCOPED_TRACE(written.toStdString());
+        QFile machine(rootPath() + QStringLiteral("/machine/machine.reg"));
+        ASSERT_TRUE(machine.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        machine.write("[Software]\n\n[Software\\Kavro]\n\"InstallDir2\"=\"" + written.toUtf8() + "\"\n");
+        machine.close();
+        QFile::remove(cachePath()); // every file is new to the service, and told of
+        NoticeListener listener;
+        ASSERT_EQ(listener.open(QString::fromLatin1(kavro::shell::kShellNoticeChannel)), S_OK);
+        service_ = startService();
+        ASSERT_TRUE(cacheHolds(2, 0));
+        ASSERT_EQ(::kill(service_, SIGTERM), 0);
+        EXPECT_EQ(cattest::waitExit(service_, 20000), 0);
+        service_ = -1;
+
+        CatalogCacheReader reader;
+        CacheSnapshot snap;
+        ASSERT_EQ(reader.open(), S_OK);
+        ASSERT_EQ(reader.read(&snap, nullptr, kInfinite), S_OK);
+        QStringList recorded;
+        for (const CacheRecord& r : snap.records)
+            recorded << r.path;
+        recorded.sort();
+        EXPECT_EQ(recorded.join(QLatin1Char('\n')).toStdString(), walked.join(QLatin1Char('\n')).toStdString());
+        QStringList told;
+        QByteArray message;
+        while (listener.receive(&message)) {
+            CatalogNotice n;
+            ASSERT_TRUE(decodeShellNotice(message, &n));
+            if (n.event == SHCNE_CREATE)
+                told << n.names.last();
+        }
+        EXPECT_EQ(told.size(), 1);
+        for (const QString& path : told)
+            EXPECT_TRUE(walked.contains(path)) << path.toStdString();
+    }
+}
+
+// Whatever removes the cache file under the running service (a cleaner of the cache folder, a
+// restored backup of it), readers find the service's cache at the path again within seconds,
+// and it keeps up with the catalog from then on.
+TEST_F(ServiceProgramTest, ACacheFileDeletedOrReplacedUnderTheServiceIsMadeAgain)
+{
+    ASSERT_TRUE(save(QStringLiteral("a.kavro"), cattest::practice("AR10", QStringLiteral("Anna"))));
+    service_ = startService();
+    ASSERT_TRUE(cacheHolds(1, 0));
+    const QString oldCopy = rootPath() + QStringLiteral("/kavrocls.tmp.old");
+    ASSERT_TRUE(QFile::copy(cachePath(), oldCopy));
+
+    struct Case {
+        const char* what;
+        std::function<bool()> remove;
+    };
+    const Case cases[] = {
+        {"the file deleted", [&] { return QFile::remove(cachePath()); }},
+        {"its folder deleted", [&] { return QDir(cacheDir()).removeRecursively(); }},
+        {"an old copy put in its place",
+         [&] { return ::rename(QFile::encodeName(oldCopy), QFile::encodeName(cachePath())) == 0; }},
+    };
+    QStringList expected{QStringLiteral("a.kavro")};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ASSERT_TRUE(c.remove());
+        ASSERT_TRUE(indexedBecomes(expected));
+        // Written to the file readers read.
+        const QString added = QStringLiteral("after %1.txt").arg(expected.size());
+        writeText(homeCatalogPath() + added);
+        expected << added;
+        ASSERT_TRUE(indexedBecomes(expected));
+    }
+    EXPECT_EQ(dumpWith(kProbe, {QStringLiteral("dump"), cachePath()}).value(QStringLiteral("records")).toArray().size(),
+              expected.size());
+}
+
+// The catalog folder is a link that the user points at another folder: the service follows it
+// within seconds, as if the old folder's files had gone and the new one's come.
+TEST_F(ServiceProgramTest, ACatalogLinkPointedElsewhereIsFollowed)
+{
+    ASSERT_TRUE(QDir(homeCatalogPath()).removeRecursively());
+    const QString link = homePath() + QStringLiteral("/Kavro catalog");
+    writeText(rootPath() + QStringLiteral("/first/a.txt"));
+    writeText(rootPath() + QStringLiteral("/second/b.txt"));
+    ASSERT_EQ(::symlink(QFile::encodeName(rootPath() + QStringLiteral("/first")).constData(),
+                        QFile::encodeName(link).constData()),
+              0);
+    service_ = startService();
+    ASSERT_TRUE(indexedBecomes({QStringLiteral("a.txt")}));
+
+    struct Step {
+        const char* target; // below the test's root
+        QStringList indexed; // then
+        const char* written; // a file written into the target afterwards, indexed too
+    };
+    const Step steps[] = {
+        {"second", {QStringLiteral("b.txt")}, "b2.txt"},
+        {"missing", {}, nullptr},
+        {"first", {QStringLiteral("a.txt")}, "a2.txt"},
+        {"second", {QStringLiteral("b.txt"), QStringLiteral("b2.txt")}, nullptr},
+    };
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.target);
+        const QString target = rootPath() + QLatin1Char('/') + QString::fromLatin1(step.target);
+        const cattest::Spawned ln
+            = cattest::spawnProcess(QStringLiteral("/bin/ln"), {QStringLiteral("-sfn"), target, link});
+        ASSERT_EQ(cattest::waitExit(ln.pid, 30000), 0);
+        ASSERT_TRUE(indexedBecomes(step.indexed));
+        if (step.written) {
+            writeText(target + QLatin1Char('/') + QString::fromLatin1(step.written));
+            ASSERT_TRUE(indexedBecomes(step.indexed + QStringList{QString::fromLatin1(step.written)}));
+        }
+    }
+}
+
+// The inodes of the folders that the process `pid` watches through inotify.
+std::set<ino_t> watchedInodes(pid_t pid)
+{
+    std::set<ino_t> inodes;
+    const QString proc = QStringLiteral("/proc/%1").arg(pid);
+    for (const QFileInfo& fd : QDir(proc + QStringLiteral("/fd")).entryInfoList(QDir::System | QDir::Files)) {
+        char target[64] = {};
+        if (::readlink(QFile::encodeName(fd.filePath()).constData(), target, sizeof target - 1) <= 0
+            || qstrcmp(target, "anon_inode:inotify") != 0)
+            continue;
+        QFile info(proc + QStringLiteral("/fdinfo/") + fd.fileName());
+        if (!info.open(QIODevice::ReadOnly))
+            continue;
+        for (const QByteArray& line : info.readAll().split('\n')) {
+            const qsizetype at = line.indexOf(" ino:");
+            if (line.startsWith("inotify ") && at > 0)
+                inodes.insert(line.mid(at + 5).split(' ').value(0).toULongLong(nullptr, 16));
+        }
+    }
+    return inodes;
+}
+
+// The inodes of a folder and of every folder below it.
+std::vector<ino_t> folderInodes(const QString& folder)
+{
+    std::vector<ino_t> inodes;
+    QStringList folders{folder};
+    QDirIterator below(folder, QDir::Dirs | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
+    while (below.hasNext())
+        folders << below.next();
+    for (const QString& f : folders) {
+        struct stat st { };
+        if (::stat(QFile::encodeName(f).constData(), &st) == 0)
+            inodes.push_back(st.st_ino);
+    }
+    return inodes;
+}
+
+// Folders moved out of the catalog (into the desktop's trash) are watched no more; folders moved
+// in, or within it, are watched with everything in them.
+TEST_F(ServiceProgramTest, FoldersMovedOutOfTheCatalogAreNoLongerWatchedAndThoseMovedInAre)
+{
+    writeText(homeCatalogPath() + QStringLiteral("keep.txt"));
+    writeText(homeCatalogPath() + QStringLiteral("2025/old/deep/x.txt"));
+    QDir().mkpath(rootPath() + QStringLiteral("/outside/2024/sub/deeper"));
+    QDir().mkpath(rootPath() + QStringLiteral("/trash"));
+    service_ = startService();
+    ASSERT_TRUE(indexedBecomes({QStringLiteral("2025/old/deep/x.txt"), QStringLiteral("keep.txt")}));
+
+    auto watchedBecomes = [this](const std::vector<ino_t>& folders, bool watched) {
+        const auto end = std::chrono::steady_clock::now() + 60s;
+        for (;;) {
+            const std::set<ino_t> now = watchedInodes(service_);
+            if (std::all_of(folders.begin(), folders.end(), [&](ino_t i) { return now.count(i) == size_t(watched); }))
+                return true;
+            if (std::chrono::steady_clock::now() > end)
+                return false;
+            std::this_thread::sleep_for(20ms);
+        }
+    };
+    ASSERT_TRUE(watchedBecomes(folderInodes(homeCatalogPath() + QStringLiteral("2025")), true));
+
+    struct Move {
+        const char* what;
+        QString from, to;
+        bool watched; // what lies at `to` afterwards
+        const char* written; // then, below `to`
+        QStringList indexed; // after that
+    };
+    const Move moves[] = {
+        {"moved into the trash",
+         homeCatalogPath() + QStringLiteral("2025"),
+         rootPath() + QStringLiteral("/trash/2025"),
+         false,
+         "old/deep/y.txt",
+         {QStringLiteral("keep.txt")}},
+        {"moved in",
+         rootPath() + QStringLiteral("/outside/2024"),
+         homeCatalogPath() + QStringLiteral("2024"),
+         true,
+         "sub/deeper/new.txt",
+         {QStringLiteral("2024/sub/deeper/new.txt"), QStringLiteral("keep.txt")}},
+        {"moved within",
+         homeCatalogPath() + QStringLiteral("2024"),
+         homeCatalogPath() + QStringLiteral("2023"),
+         true,
+         "sub/deeper/later.txt",
+         {QStringLiteral("2023/sub/deeper/later.txt"), QStringLiteral("2023/sub/deeper/new.txt"),
+          QStringLiteral("keep.txt")}},
+    };
+    for (const Move& m : moves) {
+        SCOPED_TRACE(m.what);
+        ASSERT_TRUE(QDir().rename(m.from, m.to));
+        EXPECT_TRUE(watchedBecomes(folderInodes(m.to), m.watched));
+        writeText(m.to + QLatin1Char('/') + QString::fromLatin1(m.written));
+        ASSERT_TRUE(indexedBecomes(m.indexed));
+    }
+}
+
+// The writer's growing of the cache fails when the process has no address space for the larger
+// mapping (nor, once the old one were let go, for the new one): the append fails, and the cache
+// stays mapped, its records readable and appendable, until a later append finds the room.
+TEST_F(ServiceProgramTest, AnAppendThatCannotGrowTheCacheFailsAndLeavesTheCacheUsable)
+{
+    cattest::Spawned writer
+        = cattest::spawnProcess(kProbe, {QStringLiteral("grow-without-room"), cachePath()}, {}, true);
+    const QList<QByteArray> lines = cattest::readAllOutput(writer.outFd).trimmed().split('\n');
+    ASSERT_EQ(cattest::waitExit(writer.pid, 30000), 0);
+    ASSERT_EQ(lines.size(), 3);
+    const int filled = lines[0].mid(7).toInt();
+    EXPECT_EQ(lines[0], "filled 123");
+    EXPECT_EQ(lines[1], "without room failed, usable");
+    EXPECT_EQ(lines[2],
+              QByteArray("with room grown to ") + QByteArray::number(5 * 0x40000) + ", "
+                  + QByteArray::number(filled + 2) + " documents");
+    const QJsonObject theirs
+        = dumpWith(QStringLiteral("/usr/bin/python3"),
+                   {QStringLiteral(KAVRO_TEST_SOURCE_DIR "/catalog_service/catalog_cache_reader.py"), cachePath()});
+    EXPECT_EQ(theirs.value(QStringLiteral("records")).toArray().size(), filled + 2);
+    EXPECT_EQ(theirs.value(QStringLiteral("mappedSize")).toInt(), 5 * 0x40000);
+    EXPECT_EQ(QFileInfo(cachePath()).size(), 5 * 0x40000);
 }
 
 } // namespace

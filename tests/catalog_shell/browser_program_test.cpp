@@ -5,9 +5,6 @@
 #include "cache_reader.h"
 #include "support/spawn.h"
 
-#include <QDirIterator>
-#include <QFileInfo>
-
 #include <chrono>
 #include <csignal>
 #include <thread>
@@ -17,24 +14,6 @@ using namespace std::chrono_literals;
 
 namespace {
 
-// The process that holds `path` open (the service holds its "running" lock so).
-pid_t holderOf(const QString& path)
-{
-    QDirIterator processes(QStringLiteral("/proc"), QDir::Dirs | QDir::NoDotAndDotDot);
-    while (processes.hasNext()) {
-        const QString dir = processes.next();
-        bool number = false;
-        const pid_t pid = QFileInfo(dir).fileName().toInt(&number);
-        if (!number)
-            continue;
-        QDirIterator fds(dir + QStringLiteral("/fd"), QDir::Files | QDir::System);
-        while (fds.hasNext())
-            if (QFileInfo(fds.next()).symLinkTarget() == path)
-                return pid;
-    }
-    return -1;
-}
-
 class BrowserProgramTest : public ShellCatalogTest {
 protected:
     void TearDown() override
@@ -43,7 +22,7 @@ protected:
             ::kill(browser_, SIGKILL);
             cattest::waitExit(browser_, 10000);
         }
-        const pid_t service = holderOf(runPath() + QStringLiteral("/kavro/KAVROCLSST"));
+        const pid_t service = cattest::processHolding(runPath() + QStringLiteral("/kavro/KAVROCLSST"));
         if (service > 0)
             ::kill(service, SIGTERM);
         for (int i = 0; i < 500 && isCatalogServiceRunning(); ++i)

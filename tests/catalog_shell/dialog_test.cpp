@@ -69,7 +69,8 @@ TEST_F(CatalogDialogTest, TheStartPracticeDialogListsTheCatalogsShootersOnceOnIt
     // No sensor is attached here, which the dialog says too; the catalog was found.
     EXPECT_FALSE(messages.contains(QStringLiteral("Unable to start catalog service")));
 
-    // Filled once: a shooter who appears later waits for the next practice.
+    // A second drop-down does not enumerate again: what the service indexes later reaches the
+    // list through its notices.
     save(QStringLiteral("d.kavro"), cattest::practice("AR10", QStringLiteral("Cid")));
     rescan();
     dialog.fillShooterList();

@@ -60,4 +60,17 @@ public:
     }
 };
 
+// The view of `folder` with its window made in `browser`, as a shell browser opens it; null when
+// either step fails.
+inline ComPtr<IShellView> openView(IShellFolder* folder, FakeBrowser* browser)
+{
+    ComPtr<IShellView> view;
+    QWidget* window = nullptr;
+    FOLDERSETTINGS settings;
+    if (FAILED(folder->CreateViewObject(nullptr, IShellView::iid, view.putVoid())) || !view
+        || FAILED(view->CreateViewWindow(nullptr, &settings, browser, QRect(0, 0, 400, 300), &window)))
+        return nullptr;
+    return view;
+}
+
 } // namespace shelltest

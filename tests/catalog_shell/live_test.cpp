@@ -3,13 +3,16 @@
 #include "fake_browser.h"
 #include "shell_fixture.h"
 
+#include "cache_reader.h"
 #include "catalog_service.h"
 #include "catalog_dialog.h"
 #include "kavro_view.h"
 #include "shell/shell_browser_window.h"
 #include "shell/shell_notify.h"
+#include "support/spawn.h"
 
 #include <chrono>
+#include <csignal>
 
 using namespace shelltest;
 using namespace std::chrono_literals;
@@ -49,11 +52,8 @@ TEST_F(LiveViewTest, ANewDocumentReportedByTheServiceRefillsTheView)
     ASSERT_TRUE(waitFor([&] { return childNames(anna.get()).size() == 1; }));
 
     auto browser = FakeBrowser::create();
-    ComPtr<IShellView> view;
-    ASSERT_EQ(anna->CreateViewObject(nullptr, IShellView::iid, view.putVoid()), S_OK);
-    QWidget* window = nullptr;
-    FOLDERSETTINGS settings;
-    ASSERT_EQ(view->CreateViewWindow(nullptr, &settings, browser.get(), QRect(0, 0, 400, 300), &window), S_OK);
+    ComPtr<IShellView> view = openView(anna.get(), browser.get());
+    ASSERT_TRUE(view);
     auto* catalogView = static_cast<KavroView*>(view.get());
     EXPECT_EQ(catalogView->model()->rowCount(), 1);
 
@@ -112,6 +112,67 @@ TEST_F(LiveViewTest, OnAFreshAccountTheFirstSavedPracticeAppearsInTheOpenBrowser
         << "view " << viewShows(rifle) << ", tree " << treeShows(rifle);
     EXPECT_EQ(childNames(folder({rifle, QStringLiteral("Anna")}).get()).size(), 1);
     EXPECT_TRUE(messages_.empty());
+}
+
+// The cache deleted under the running service (a cleaner of the user's cache folder), and then
+// the catalog opened: the view shows no message but says the catalog is being prepared, and
+// shows the catalog and follows it once the service has made the cache anew.
+TEST_F(LiveViewTest, ACacheDeletedUnderTheRunningServiceIsPreparedAgainWithoutAMessage)
+{
+    CCatalog::instance().setServiceWaitMs(60000);
+    writeFile(QStringLiteral("notes.txt"), "shopping list");
+    struct ServiceProcess {
+        pid_t pid = -1;
+        ~ServiceProcess()
+        {
+            if (pid > 0) {
+                ::kill(pid, SIGCONT);
+                ::kill(pid, SIGTERM);
+                cattest::waitExit(pid, 20000);
+            }
+        }
+    } service;
+    service.pid = cattest::spawnProcess(QStringLiteral(KAVRO_BIN_DIR "/kavrocls"), {},
+                                        {QStringLiteral("QT_QPA_PLATFORM=offscreen")})
+                      .pid;
+    ASSERT_GT(service.pid, 0);
+    ASSERT_TRUE(waitFor([] {
+        CatalogCacheReader reader;
+        CacheSnapshot snap;
+        return SUCCEEDED(reader.open()) && SUCCEEDED(reader.read(&snap, nullptr, kInfinite))
+            && snap.header.nonDocuments == 1;
+    }));
+    // Held still, so that the view meets the cache gone before the service makes it again.
+    ASSERT_EQ(::kill(service.pid, SIGSTOP), 0);
+    ASSERT_TRUE(QDir(cacheDir()).removeRecursively());
+
+    auto browser = FakeBrowser::create();
+    ComPtr<IShellView> view = openView(folder().get(), browser.get());
+    ASSERT_TRUE(view);
+    auto* catalogView = static_cast<KavroView*>(view.get());
+    auto shows = [&](const QString& name) {
+        for (int r = 0; r < catalogView->model()->rowCount(); ++r)
+            if (ItemIdName(catalogView->model()->idAt(r)) == name)
+                return true;
+        return false;
+    };
+    auto preparing = [&] { return catalogView->preparingText()->isVisibleTo(catalogView->list()); };
+    const QString other = QString::fromLatin1(kOtherFolderName);
+    view->Refresh(); // and again: the box came with every refresh
+    EXPECT_TRUE(preparing());
+    EXPECT_FALSE(shows(other));
+    EXPECT_TRUE(messages_.empty());
+
+    ASSERT_EQ(::kill(service.pid, SIGCONT), 0);
+    EXPECT_TRUE(waitFor([&] { return shows(other) && !preparing(); }));
+    // What the service records from then on reaches the view.
+    const QString prone = eventName("SBR50");
+    save(QStringLiteral("c.kavro"), cattest::practice("SBR50", QStringLiteral("Cleo")));
+    EXPECT_TRUE(waitFor([&] { return shows(prone) && shows(other); }));
+    EXPECT_FALSE(preparing());
+    for (const Message& m : messages_)
+        ADD_FAILURE() << "message: " << m.text.toStdString();
+    view->DestroyViewWindow();
 }
 
 TEST_F(LiveViewTest, ABurstOfNoticesRebuildsTheDialogOnceTwoSecondsAfterTheLast)

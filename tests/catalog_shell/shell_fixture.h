@@ -143,21 +143,6 @@ protected:
         return names;
     }
 
-    // Runs the event loop until `done` holds, for at most `limitMs`: notices cross sockets and
-    // timers settle them.
-    template <class Done> static bool waitUntil(Done done, int limitMs = 10000)
-    {
-        QElapsedTimer clock;
-        clock.start();
-        while (!done()) {
-            if (clock.elapsed() > limitMs)
-                return false;
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-            QThread::msleep(5);
-        }
-        return true;
-    }
-
     FakeLauncher launcher_;
     std::vector<Message> messages_;
     QStringList questions_;

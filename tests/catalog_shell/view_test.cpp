@@ -380,11 +380,8 @@ TEST_F(ShellCatalogTest, AViewStaysLiveWhileTheServiceStartsAndFillsOnceItRuns)
     ticker.start(10);
 
     auto browser = FakeBrowser::create();
-    ComPtr<IShellView> view;
-    ASSERT_EQ(folder()->CreateViewObject(nullptr, IShellView::iid, view.putVoid()), S_OK);
-    QWidget* window = nullptr;
-    FOLDERSETTINGS settings;
-    ASSERT_EQ(view->CreateViewWindow(nullptr, &settings, browser.get(), QRect(0, 0, 400, 300), &window), S_OK);
+    ComPtr<IShellView> view = openView(folder().get(), browser.get());
+    ASSERT_TRUE(view);
     auto* catalogView = static_cast<KavroView*>(view.get());
     EXPECT_EQ(catalogView->model()->rowCount(), 0);
     EXPECT_TRUE(catalogView->preparingText()->isVisibleTo(catalogView->list()));

@@ -142,7 +142,7 @@ TEST(InfoStatistics, OneHitIsItsOwnMeanAndTwoHitsMakeAGroup)
     EXPECT_FLOAT_EQ(s->ellipticalGroup, 0.0f); // no x spread over a y spread of 4
 }
 
-TEST(InfoStatistics, AGroupWithoutHeightHasFactorOneAndMissedOnlyPracticesShowNotAvailable)
+TEST(InfoStatistics, AGroupWithoutHeightHasFactorOneAndMissedOnlyPracticesScoreNothing)
 {
     CKavroDoc doc;
     start(doc);
@@ -157,8 +157,8 @@ TEST(InfoStatistics, AGroupWithoutHeightHasFactorOneAndMissedOnlyPracticesShowNo
     EXPECT_EQ(s->matchShots, 1);
     EXPECT_EQ(s->hits, 0);
     const InfoPageModel page = BuildInfoPage(missedOnly, computeColumns(missedOnly));
-    EXPECT_EQ(page.text("idResultInt"), "n/a");
-    EXPECT_EQ(page.text("idResultFractional"), "n/a");
+    EXPECT_EQ(page.text("idResultInt"), "0");
+    EXPECT_EQ(page.text("idResultFractional"), "0.0 ");
     EXPECT_EQ(page.text("idDiametralDispersion"), ""); // group cells only when some column has hits
     // A single shot has no time to share: never "nan" or "inf".
     EXPECT_FALSE(page.text("idAvgTimePerShot").contains("nan"));

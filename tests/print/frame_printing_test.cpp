@@ -1,6 +1,8 @@
 // The whole road in the frame: F4 shows the information page of an opened practice, and File >
 // Print preview shows the report in the frame's preview mode, page by page.
 #include "app_options.h"
+#include "chart_views.h"
+#include "chart_window.h"
 #include "command_ids.h"
 #include "command_line.h"
 #include "support/info_shooting.h"
@@ -17,6 +19,8 @@
 #include <QApplication>
 #include <QDir>
 #include <QPrintPreviewWidget>
+#include <QPrinter>
+#include <QToolBar>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -103,4 +107,154 @@ TEST(FramePrinting, InformationPageOnF4AndTheReportInPreview)
     frame->OnCommand(32809);
     language.setLanguageFolder(savedFolder);
     frame->close();
+}
+
+TEST(FramePrinting, TheDistanceChartsLabelOnlyValuesOnTheirScale)
+{
+    kavro::theAppOptions() = kavro::AppOptions();
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("practice.kavro"));
+    infotest::savePractice(path, charttest::realPracticeSpecs(30));
+    int code = 0;
+    auto frame = CreateMainFrame(ParseCommandLine({path}), &code);
+    ASSERT_TRUE(frame);
+    frame->resize(800, 600);
+    frame->show();
+    frame->ShowView(Cmd::ViewDistance);
+    QApplication::processEvents();
+    kavro::charts::CDistanceView* view = nullptr;
+    for (QWidget* w : frame->findChildren<QWidget*>())
+        if (auto* v = dynamic_cast<kavro::charts::CDistanceView*>(w); v && v->isVisible())
+            view = v;
+    ASSERT_NE(view, nullptr);
+    // Every value label of the vertical axis stands beside the plot, level with a point of it.
+    for (kavro::charts::CChartWindow* window : view->chartWindows()) {
+        const kavro::charts::CChartImpl& chart = window->chart();
+        const kavro::charts::ChartLayout layout = chart.Layout(window->screenRequest(nullptr));
+        ASSERT_GT(layout.plot.height(), 20);
+        int labels = 0;
+        for (const kavro::charts::ChartMarker& m : chart.markers()) {
+            if (m.label.isEmpty() || chart.KindOf(m) != kavro::charts::CChartImpl::MarkerKind::VerticalAxis)
+                continue;
+            ++labels;
+            const int y = chart.Map(layout.plot, m.x, m.y).y;
+            EXPECT_TRUE(y >= layout.plot.top && y <= layout.plot.bottom)
+                << m.label.toStdString() << " at " << y << " beside " << layout.plot.top << ".." << layout.plot.bottom;
+        }
+        EXPECT_GT(labels, 2);
+    }
+    const QString screens = QStringLiteral(KAVRO_BIN_DIR "/../screens");
+    QDir().mkpath(screens);
+    EXPECT_TRUE(frame->grab().save(screens + "/frame_distance_800x600.png"));
+    frame->close();
+}
+
+TEST(FramePrinting, ASmallWindowInALongLanguageKeepsTheActiveViewsTabAndPrintInSight)
+{
+    kavro::theAppOptions() = kavro::AppOptions();
+    kavro::theAppOptions().AdvancedMode = true; // every view has its tab, the shot list its pane
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("practice.kavro"));
+    infotest::savePractice(path, charttest::realPracticeSpecs(12));
+    auto& language = kavro::LanguageModule::instance();
+    const QString savedFolder = language.languageFolder();
+    language.setLanguageFolder(QStringLiteral(KAVRO_BIN_DIR "/lang"));
+    int code = 0;
+    auto frame = CreateMainFrame(ParseCommandLine({path}), &code);
+    ASSERT_TRUE(frame);
+    frame->OnCommand(32810); // Russian
+    frame->resize(800, 600);
+    frame->show();
+    QApplication::processEvents();
+    // The button of a command on a tool bar, shown whole within the bar.
+    auto inSight = [&](int command) {
+        for (QToolBar* bar : frame->findChildren<QToolBar*>())
+            for (QAction* a : bar->actions())
+                if (a->data().toInt() == command && bar->isVisible())
+                    if (QWidget* button = bar->widgetForAction(a))
+                        return button->isVisible() && bar->rect().contains(button->geometry());
+        return false;
+    };
+    const int views[] = {Cmd::ViewInfo,  Cmd::ViewTrace, Cmd::ViewDistance,  Cmd::ViewCoordination,
+                         Cmd::ViewShift, Cmd::ViewSpeed, Cmd::ViewIntervals, Cmd::ViewProbability};
+    for (int command : views) {
+        frame->ShowView(command);
+        QApplication::processEvents();
+        EXPECT_TRUE(inSight(command)) << command;
+        EXPECT_TRUE(inSight(Cmd::Print)) << command;
+    }
+    const QString screens = QStringLiteral(KAVRO_BIN_DIR "/../screens");
+    QDir().mkpath(screens);
+    EXPECT_TRUE(frame->grab().save(screens + "/frame_russian_800x600.png"));
+    frame->OnCommand(32809);
+    language.setLanguageFolder(savedFolder);
+    frame->close();
+}
+
+TEST(FramePrinting, ScreensOfEveryChartViewAndTheReportPages)
+{
+    // For review, not compared: what a shooter sees and prints.
+    struct Practice {
+        const char* name;
+        const char* event;
+        std::vector<charttest::AimingSpec> specs;
+    };
+    std::vector<charttest::AimingSpec> missed = charttest::realPracticeSpecs(10);
+    for (charttest::AimingSpec& s : missed)
+        s.missed = true;
+    const Practice practices[] = {{"air_rifle", "AR10", charttest::realPracticeSpecs(20)},
+                                  {"biathlon", "BTLN", infotest::biathlonSpecs()},
+                                  {"all_missed", "AR10", missed}};
+    const std::pair<int, const char*> languages[] = {{32809, "en"}, {32880, "de"}};
+    const std::pair<int, const char*> views[]
+        = {{Cmd::ViewDistance, "distance"},        {Cmd::ViewCoordination, "coordination"},
+           {Cmd::ViewShift, "time_shift"},         {Cmd::ViewSpeed, "speed"},
+           {Cmd::ViewIntervals, "time_intervals"}, {Cmd::ViewProbability, "probability"}};
+    const QString screens = QStringLiteral(KAVRO_BIN_DIR "/../screens");
+    QDir().mkpath(screens);
+    auto& language = kavro::LanguageModule::instance();
+    const QString savedFolder = language.languageFolder();
+    language.setLanguageFolder(QStringLiteral(KAVRO_BIN_DIR "/lang"));
+    auto* printing = dynamic_cast<kavro::print::CReportPrinting*>(reportPrinting());
+    ASSERT_NE(printing, nullptr);
+    kavro::print::setPrintDialogHook([](QPrinter&) { return true; });
+    QTemporaryDir dir;
+    for (const Practice& p : practices) {
+        SCOPED_TRACE(p.name);
+        kavro::theAppOptions() = kavro::AppOptions();
+        kavro::theAppOptions().AdvancedMode = true; // the series table beside the views
+        const QString path = dir.filePath(QString::fromLatin1(p.name) + ".kavro");
+        infotest::savePractice(path, p.specs, p.event);
+        int code = 0;
+        auto frame = CreateMainFrame(ParseCommandLine({path}), &code);
+        ASSERT_TRUE(frame);
+        frame->resize(1280, 900);
+        frame->show();
+        for (const auto& [command, suffix] : languages) {
+            frame->OnCommand(command);
+            const QString stem = screens + "/" + p.name + "_" + suffix;
+            for (const auto& [view, name] : views) {
+                frame->ShowView(view);
+                QApplication::processEvents();
+                EXPECT_TRUE(frame->grab().save(stem + "_" + name + ".png"));
+            }
+            QPrinter& printer = printing->printer();
+            printer.setOutputFormat(QPrinter::PdfFormat);
+            printer.setOutputFileName(stem + "_report.pdf");
+            printer.setResolution(150);
+            printer.setPageSize(QPageSize(QPageSize::A4));
+            printing->ClearReport();
+            frame->OnCommand(Cmd::Print);
+            const int pages = printtest::pdfPageCount(stem + "_report.pdf");
+            EXPECT_GT(pages, 0);
+            for (int page = 1; page <= pages; ++page)
+                EXPECT_TRUE(
+                    printtest::savePagePng(stem + "_report.pdf", page, stem + QString("_report_%1.png").arg(page)));
+        }
+        frame->OnCommand(32809);
+        frame->close();
+    }
+    kavro::print::setPrintDialogHook(nullptr);
+    printing->EndPrinter();
+    language.setLanguageFolder(savedFolder);
 }

@@ -3,10 +3,12 @@
 #include "printer_output.h"
 
 #include <QFile>
+#include <QTransform>
 #include <QPrinter>
 #include <QRegularExpression>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <cmath>
 #include <gtest/gtest.h>
 
 using namespace kavro::print;
@@ -48,6 +50,95 @@ bool writePdf(const QString& path, int dpi, const PrintoutPages& pages)
     setUp(printer, path, dpi);
     printerGeometry(printer, {});
     return printPages(printer, pages);
+}
+
+std::vector<PdfPath> pdfPaths(const QString& path, int page)
+{
+    QTemporaryDir dir;
+    const QString plain = dir.filePath(QStringLiteral("plain.pdf"));
+    run(QStringLiteral("qpdf"), {QStringLiteral("--qdf"), QStringLiteral("--object-streams=disable"), path, plain});
+    QFile file(plain);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    const QByteArray all = file.readAll();
+    const qsizetype marker = all.indexOf("%% Contents for page " + QByteArray::number(page) + '\n');
+    const qsizetype from = marker < 0 ? -1 : all.indexOf("stream\n", marker);
+    const qsizetype to = from < 0 ? -1 : all.indexOf("\nendstream", from);
+    if (to < 0)
+        return {};
+    const QList<QByteArray> tokens = all.mid(from + 7, to - from - 7).simplified().split(' ');
+
+    // The page's own transform, from PDF space (y up) to points from the top left corner.
+    const double height = all.contains("/MediaBox") ? [&] {
+        const qsizetype box = all.indexOf("/MediaBox");
+        const QList<QByteArray> v = all.mid(all.indexOf('[', box) + 1, 80).simplified().split(' ');
+        return v.size() >= 4 ? v[3].toDouble() : 0.0;
+    }() : 0.0;
+    std::vector<QTransform> stack{QTransform(1, 0, 0, -1, 0, height)};
+    std::vector<double> widths{1};
+    std::vector<double> operands;
+    std::vector<PdfPath> paths;
+    PdfPath current;
+    bool inText = false;
+    auto scaleOf = [](const QTransform& t) { return std::sqrt(std::fabs(t.determinant())); };
+    auto at = [&](double x, double y) { return stack.back().map(QPointF(x, y)); };
+    auto paint = [&](bool stroke, bool fill) {
+        current.stroked = stroke;
+        current.filled = fill;
+        current.lineWidth = widths.back() * scaleOf(stack.back());
+        if (stroke || fill)
+            paths.push_back(current);
+        current = PdfPath();
+    };
+    for (const QByteArray& token : tokens) {
+        bool number = false;
+        const double value = token.toDouble(&number);
+        if (number) {
+            operands.push_back(value);
+            continue;
+        }
+        const std::vector<double> o = std::move(operands);
+        operands.clear();
+        if (token == "BT")
+            inText = true;
+        else if (token == "ET")
+            inText = false;
+        if (inText)
+            continue;
+        if (token == "q") {
+            stack.push_back(stack.back());
+            widths.push_back(widths.back());
+        } else if (token == "Q" && stack.size() > 1) {
+            stack.pop_back();
+            widths.pop_back();
+        } else if (token == "cm" && o.size() == 6) {
+            stack.back() = QTransform(o[0], o[1], o[2], o[3], o[4], o[5]) * stack.back();
+        } else if (token == "w" && o.size() == 1) {
+            widths.back() = o[0];
+        } else if (token == "m" && o.size() == 2) {
+            current.subpaths.push_back({{at(o[0], o[1])}, false});
+        } else if (token == "l" && o.size() == 2 && !current.subpaths.empty()) {
+            current.subpaths.back().points.push_back(at(o[0], o[1]));
+        } else if ((token == "c" && o.size() == 6) || ((token == "v" || token == "y") && o.size() == 4)) {
+            if (!current.subpaths.empty()) {
+                current.subpaths.back().points.push_back(at(o[o.size() - 2], o[o.size() - 1]));
+                current.subpaths.back().curved = true;
+            }
+        } else if (token == "re" && o.size() == 4) {
+            current.subpaths.push_back({{at(o[0], o[1]), at(o[0] + o[2], o[1]), at(o[0] + o[2], o[1] + o[3]),
+                                         at(o[0], o[1] + o[3]), at(o[0], o[1])},
+                                        false});
+        } else if (token == "S" || token == "s") {
+            paint(true, false);
+        } else if (token == "f" || token == "F" || token == "f*") {
+            paint(false, true);
+        } else if (token == "B" || token == "B*" || token == "b" || token == "b*") {
+            paint(true, true);
+        } else if (token == "n") {
+            paint(false, false);
+        }
+    }
+    return paths;
 }
 
 QString pdfInfoField(const QString& path, const QString& field)

@@ -23,6 +23,20 @@ struct PdfWord {
 };
 // The words of a page with their boxes (pdftotext -bbox).
 std::vector<PdfWord> pdfWords(const QString& path, int page);
+// A path the page paints, as its drawing coordinates give it: each subpath's points on the
+// outline (curve ends; control points left out), in points from the page's top left corner.
+struct PdfPath {
+    struct Subpath {
+        std::vector<QPointF> points;
+        bool curved = false;
+    };
+    std::vector<Subpath> subpaths;
+    bool stroked = false, filled = false;
+    double lineWidth = 0; // points; 0 for the thinnest line the device draws
+};
+// The paths of a page (its content stream read through qpdf), in drawing order.
+std::vector<PdfPath> pdfPaths(const QString& path, int page);
+
 // A field of pdfinfo ("Title") and the names of the fonts the file uses (pdffonts).
 QString pdfInfoField(const QString& path, const QString& field);
 QStringList pdfFontNames(const QString& path);

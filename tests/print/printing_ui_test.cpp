@@ -20,8 +20,11 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPrintPreviewWidget>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
+#include <algorithm>
+#include <cmath>
 #include <gtest/gtest.h>
 
 using namespace kavro::print;
@@ -102,6 +105,59 @@ TEST(ReportPrinting, PreviewAndPrintGiveTheSamePages)
     EXPECT_FALSE(QFile::exists(dir.filePath("report.pdf")));
 }
 
+// The words of a printed report's text layer: each one outside the pictures and charts is a
+// word of the text cell it lies in. Ring numbers that a zoomed target picture clips away are not
+// in the file, where a viewer's search and copy would find them among the header and the table.
+TEST(ReportPrinting, TheTextLayerHoldsOnlyTheWordsShown)
+{
+    const struct {
+        const char* event;
+        int shots;
+    } cases[] = {{"AR10", 60}, {"AP10", 20}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.event);
+        CKavroDoc doc;
+        infotest::start(doc, c.event);
+        infotest::shoot(doc, charttest::realPracticeSpecs(c.shots));
+        QTemporaryDir dir;
+        const QString pdf = dir.filePath("report.pdf");
+        kavro::print::CReportPrinting printing;
+        toPdf(printing.printer(), pdf);
+        {
+            DialogAnswer print(true);
+            printing.Print(doc, nullptr);
+        }
+        const auto& pages = printing.pages();
+        ASSERT_EQ(pdfPageCount(pdf), int(pages.size()));
+        const double toPoints = 72.0 / printing.printer().resolution();
+        auto box = [toPoints](const kavro::GdiRect& r) {
+            return QRectF(r.left * toPoints, r.top * toPoints, r.width() * toPoints, r.height() * toPoints);
+        };
+        if (std::string(c.event) == "AR10") {
+            const QString screens = QStringLiteral(KAVRO_BIN_DIR "/../screens");
+            QDir().mkpath(screens);
+            EXPECT_TRUE(savePagePng(pdf, 1, screens + "/report_text_layer_ar10.png"));
+        }
+        for (int page = 1; page <= int(pages.size()); ++page) {
+            const std::vector<PdfWord> words = pdfWords(pdf, page);
+            ASSERT_FALSE(words.empty());
+            for (const PdfWord& word : words) {
+                bool inPicture = false, inCell = false;
+                for (const auto& cell : pages[size_t(page - 1)].cells) {
+                    const QRectF r = box(cell->rect);
+                    if (auto* t = dynamic_cast<const CPrintoutTextCell*>(cell.get()))
+                        inCell |= r.adjusted(-2, -2, 2, 2).contains(word.box.center())
+                            && t->text.split(QRegularExpression("\\s+")).contains(word.text);
+                    else
+                        inPicture |= r.contains(word.box.center());
+                }
+                EXPECT_TRUE(inPicture || inCell) << "page " << page << ": \"" << word.text.toStdString() << "\" at "
+                                                 << word.box.left() << ", " << word.box.top();
+            }
+        }
+    }
+}
+
 TEST(ReportPrinting, TheSelectedShotPrintsOnAPageOfItsOwn)
 {
     CKavroDoc doc;
@@ -139,6 +195,185 @@ TEST(ReportPrinting, PageSetupStartsWithTwentyAndFifteenMillimetres)
     paper->setCurrentIndex(paper->findText(QPageSize::name(QPageSize::Letter)));
     dialog.apply(printing.printer());
     EXPECT_EQ(printing.printer().pageLayout().pageSize().id(), QPageSize::Letter);
+}
+
+namespace {
+
+constexpr double kMmPerPoint = 25.4 / 72;
+
+struct PdfCircle {
+    QPointF centre; // mm
+    double diameter; // mm, to the outer edge of its line
+};
+
+// The circles a page paints and its largest rectangle outline, from the drawing coordinates.
+std::vector<PdfCircle> circlesOf(const std::vector<PdfPath>& paths, QRectF* card)
+{
+    std::vector<PdfCircle> circles;
+    *card = QRectF();
+    for (const PdfPath& p : paths)
+        for (const PdfPath::Subpath& s : p.subpaths) {
+            if (s.points.size() < 4)
+                continue;
+            QPointF low = s.points.front(), high = low;
+            for (const QPointF& q : s.points) {
+                low = QPointF(std::min(low.x(), q.x()), std::min(low.y(), q.y()));
+                high = QPointF(std::max(high.x(), q.x()), std::max(high.y(), q.y()));
+            }
+            const QRectF box(low, high);
+            if (!s.curved) {
+                if (p.stroked && box.width() * box.height() > card->width() * card->height())
+                    *card = box;
+                continue;
+            }
+            const double r = (box.width() + box.height()) / 4;
+            circles.push_back({box.center() * kMmPerPoint, (2 * r + (p.stroked ? p.lineWidth : 0)) * kMmPerPoint});
+        }
+    *card = QRectF(card->topLeft() * kMmPerPoint, card->bottomRight() * kMmPerPoint);
+    return circles;
+}
+
+void selectEvent(CPrintTargetDlg& dialog, const QString& shortName)
+{
+    for (int i = 0; i < dialog.events()->count(); ++i) {
+        QString name;
+        dialog.events()->item(i)->data(Qt::UserRole).value<IEventParams*>()->get_ShortName(&name);
+        if (name == shortName)
+            return dialog.events()->setCurrentRow(i);
+    }
+    ADD_FAILURE() << "no event " << shortName.toStdString();
+}
+
+} // namespace
+
+// A paper target is true to size for the distance it is printed for: the outer edge of every ring
+// lies within 0.05 mm of the event's ring diameter scaled by that distance, and the rings are
+// centred on the card, whatever the event, the distance, the card and the printer's resolution.
+TEST(PrintTargetTool, EveryRingPrintsTrueToSizeOnTheCardsCentre)
+{
+    const struct {
+        const char* event;
+        double distance;
+        int type;
+        int dpi;
+    } cases[] = {
+        {"AR10", 10, 1, 1200}, {"AR10", 12.25, 1, 1200}, {"AR10", 5, 0, 600},    {"AR10", 2.5, 3, 1200},
+        {"AP10", 10, 1, 1200}, {"AP10", 7.5, 2, 600},    {"SBR50", 10, 1, 1200}, {"SBR50", 50, 1, 600},
+    };
+    QPrinter printer(QPrinter::HighResolution);
+    CPrintTargetDlg dialog(printer, "practice.kavro");
+    DialogAnswer print(true);
+    const QString screens = QStringLiteral(KAVRO_BIN_DIR "/../screens");
+    QDir().mkpath(screens);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.event << " at " << c.distance << " m, card " << c.type << ", " << c.dpi
+                                        << " dpi");
+        const QString pdf = screens + QStringLiteral("/paper_target_%1.pdf").arg(c.event);
+        toPdf(printer, pdf);
+        printer.setResolution(c.dpi);
+        selectEvent(dialog, c.event);
+        dialog.typeBox()->setCurrentIndex(c.type);
+        dialog.distanceBox()->setValue(c.distance);
+        ASSERT_TRUE(dialog.PrintPage());
+        QRectF card;
+        const std::vector<PdfCircle> circles = circlesOf(pdfPaths(pdf, 1), &card);
+        ASSERT_FALSE(circles.empty());
+        ASSERT_FALSE(card.isEmpty());
+        float w = 0, h = 0;
+        kavro::print::cardSize(kavro::print::CardType(c.type), &w, &h);
+        // The outline is the thinnest line, on the card's outermost device pixels.
+        EXPECT_NEAR(card.width(), w, 2 * 25.4 / c.dpi);
+        EXPECT_NEAR(card.height(), h, 2 * 25.4 / c.dpi);
+
+        IEventParams* event = dialog.request().event;
+        ComPtr<ITargetParams> target;
+        ASSERT_TRUE(SUCCEEDED(event->get_Target(1, target.put())));
+        float eventDistance = 0;
+        event->get_Distance(&eventDistance);
+        for (int ring = 1; ring <= 10; ++ring) {
+            float d = 0;
+            target->get_Ring(ring, &d);
+            if (!(d > 0))
+                continue;
+            const double wanted = d * c.distance / eventDistance;
+            const PdfCircle& nearest = *std::min_element(circles.begin(), circles.end(), [&](auto& a, auto& b) {
+                return std::fabs(a.diameter - wanted) < std::fabs(b.diameter - wanted);
+            });
+            EXPECT_NEAR(nearest.diameter, wanted, 0.05) << "ring " << ring;
+            EXPECT_NEAR(nearest.centre.x(), card.center().x(), 0.05) << "ring " << ring;
+            EXPECT_NEAR(nearest.centre.y(), card.center().y(), 0.05) << "ring " << ring;
+        }
+        if (std::string(c.event) == "AP10") {
+            EXPECT_TRUE(savePagePng(pdf, 1, screens + "/paper_target_ap10.png"));
+        }
+    }
+}
+
+// The distance the tool takes: a number of 1 to 500 m; anything else is refused, never read as
+// another distance.
+TEST(PrintTargetTool, TheDistanceReadsOnlyAsTyped)
+{
+    const struct {
+        const char* text;
+        float metres; // 0: refused
+    } cases[] = {
+        {"10", 10},  {"1", 1},      {"500", 500},  {" 12.25 ", 12.25f}, {"7.5", 7.5f}, {"0", 0},
+        {"0.99", 0}, {"500.01", 0}, {"100000", 0}, {"-5", 0},           {"5m", 0},     {"abc", 0},
+        {"", 0},     {"-", 0},      {"nan", 0},    {"inf", 0},
+    };
+    for (const auto& c : cases) {
+        const std::optional<float> read = readTargetDistance(c.text, QLocale::c());
+        EXPECT_EQ(read.value_or(0), c.metres) << '"' << c.text << '"';
+    }
+    // Typed as the interface's language writes it, or as the C locale does.
+    EXPECT_EQ(readTargetDistance("12,5", QLocale(QLocale::German)).value_or(0), 12.5f);
+    EXPECT_EQ(readTargetDistance("12.5", QLocale(QLocale::German)).value_or(0), 12.5f);
+}
+
+// What the edit shows is what prints: a text that is no distance stays as typed, and Print and
+// Enter refuse it at the edit instead of printing the last distance that read. The tool opens on
+// the practice's event.
+TEST(PrintTargetTool, ARefusedDistanceStaysInTheEditAndIsNeverPrinted)
+{
+    CKavroDoc doc;
+    infotest::start(doc, "AP10");
+    ComPtr<IEventParams> event;
+    ASSERT_TRUE(doc.GetEvent(&event));
+    QPrinter printer(QPrinter::HighResolution);
+    QTemporaryDir dir;
+    const QString pdf = dir.filePath("target.pdf");
+    toPdf(printer, pdf);
+    CPrintTargetDlg dialog(printer, "practice.kavro", event.get());
+    QString name;
+    ASSERT_TRUE(dialog.events()->currentItem());
+    dialog.request().event->get_ShortName(&name);
+    EXPECT_EQ(name, "AP10");
+    EXPECT_NE(dialog.events()->currentRow(), 0); // not the list's first
+
+    dialog.show();
+    dialog.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog));
+    QLineEdit* edit = dialog.distanceBox()->findChild<QLineEdit*>();
+    ASSERT_TRUE(edit);
+    DialogAnswer print(true);
+    for (const char* typed : {"0", "-5", "100000", "ten"}) {
+        SCOPED_TRACE(typed);
+        dialog.typeBox()->setFocus();
+        edit->selectAll();
+        QTest::keyClicks(edit, typed);
+        EXPECT_EQ(edit->text(), typed);
+        EXPECT_FALSE(dialog.PrintPage());
+        EXPECT_FALSE(QFile::exists(pdf));
+        EXPECT_TRUE(dialog.distanceBox()->hasFocus());
+        EXPECT_EQ(edit->text(), typed);
+        QTest::keyClick(edit, Qt::Key_Return);
+        EXPECT_TRUE(dialog.isVisible());
+        EXPECT_EQ(edit->text(), typed);
+    }
+    edit->selectAll();
+    QTest::keyClicks(edit, "12.5");
+    EXPECT_TRUE(dialog.PrintPage());
+    EXPECT_TRUE(pdfText(pdf, 1).contains("(12.50m)"));
 }
 
 TEST(PrintTargetTool, BuildsPreviewsAndPrintsItsPage)

@@ -1,9 +1,12 @@
 #pragma once
 // A private runtime folder and cache folder for each catalog test, so tests never meet the
 // user's own catalog service or each other.
+#include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
+#include <QThread>
 
 #include <gtest/gtest.h>
 
@@ -32,6 +35,21 @@ protected:
     // A user's home and the catalog folder a program finds in it (ending in '/'); made on request.
     QString homePath() const { return root_.path() + QStringLiteral("/home"); }
     QString homeCatalogPath() const { return homePath() + QStringLiteral("/Kavro catalog/"); }
+
+    // Runs the event loop until `done` holds, for at most `limitMs`: notices cross sockets and
+    // timers settle them.
+    template <class Done> static bool waitUntil(Done done, int limitMs = 10000)
+    {
+        QElapsedTimer clock;
+        clock.start();
+        while (!done()) {
+            if (clock.elapsed() > limitMs)
+                return false;
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+            QThread::msleep(5);
+        }
+        return true;
+    }
 
 private:
     QTemporaryDir root_;

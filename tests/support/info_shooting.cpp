@@ -37,10 +37,20 @@ AimingSpec still(double time, int32_t x, int32_t y, bool missed)
     return s;
 }
 
-void savePractice(const QString& path, const std::vector<AimingSpec>& specs)
+std::vector<AimingSpec> biathlonSpecs()
+{
+    std::vector<AimingSpec> specs = realPracticeSpecs(4);
+    for (size_t i = 0; i < specs.size(); ++i) {
+        specs[i].subTarget = i >= 2 && i % 2 ? 2 : 1;
+        specs[i].shots = specs[i].match ? 5 : 1;
+    }
+    return specs;
+}
+
+void savePractice(const QString& path, const std::vector<AimingSpec>& specs, const char* eventName)
 {
     CKavroDoc doc;
-    start(doc);
+    start(doc, eventName);
     shoot(doc, specs);
     doc.document()->put_FileName(path);
     ASSERT_TRUE(doc.Save());

@@ -1,6 +1,8 @@
 #include "support/spawn.h"
 
+#include <QDirIterator>
 #include <QFile>
+#include <QFileInfo>
 
 #include <chrono>
 #include <csignal>
@@ -120,6 +122,23 @@ QByteArray readAllOutput(int fd)
     }
     ::close(fd);
     return out;
+}
+
+pid_t processHolding(const QString& path)
+{
+    QDirIterator processes(QStringLiteral("/proc"), QDir::Dirs | QDir::NoDotAndDotDot);
+    while (processes.hasNext()) {
+        const QString dir = processes.next();
+        bool number = false;
+        const pid_t pid = QFileInfo(dir).fileName().toInt(&number);
+        if (!number)
+            continue;
+        QDirIterator fds(dir + QStringLiteral("/fd"), QDir::Files | QDir::System);
+        while (fds.hasNext())
+            if (QFileInfo(fds.next()).symLinkTarget() == path)
+                return pid;
+    }
+    return -1;
 }
 
 } // namespace cattest

@@ -35,4 +35,8 @@ int waitExit(pid_t pid, int timeoutMs);
 // Reads the captured output to its end.
 QByteArray readAllOutput(int fd);
 
+// A process that holds `path` open (the catalog service holds its "running" lock so, also when it
+// was started detached by a catalog view); -1 when none.
+pid_t processHolding(const QString& path);
+
 } // namespace cattest

@@ -30,7 +30,7 @@ TEST(OptionItemTemplate, ShowsLiveValuesInItsPlaceholders)
     speed = 250;
     EXPECT_EQ(speedItem->text(), "Trace replay speed 250 %");
 
-    const auto mixed = OptionItem::create(
+    auto mixed = OptionItem::create(
         OptionCheck::None, nullptr, "%1!r!|%2!.3f!|%3!f!|%4!8.2lf!|%5!u!|%6!s!|%7!ld!|%8!lu!",
         {OptionArg::color(&color), OptionArg::real(&length, 0, 1, 0.01), OptionArg::real(&length, 0, 1, 0.01),
          OptionArg::real(&ratio, 0, 9, 0.5), OptionArg::unsignedInt(&count, 0, 9), OptionArg::text(&name, 8),
@@ -45,6 +45,13 @@ TEST(OptionItemTemplate, ShowsLiveValuesInItsPlaceholders)
                                             {OptionArg::integer(&a, 0, 9), OptionArg::integer(&b, 0, 9)});
     ASSERT_TRUE(swapped);
     EXPECT_EQ(swapped->text(), "2 before 1");
+
+    // A moved record rebinds a placeholder only to a field of its own kind: a colour is not an
+    // unsigned integer, though both are stored alike.
+    COLORREF moved = rgb(4, 5, 6);
+    EXPECT_FALSE(mixed->rebind(1, &count));
+    EXPECT_TRUE(mixed->rebind(1, ColorField{&moved}));
+    EXPECT_EQ(mixed->color(0), rgb(4, 5, 6));
 }
 
 TEST(OptionItemTemplate, RefusesBrokenTemplatesAndArguments)

@@ -1,20 +1,26 @@
 #include "document_base.h"
 
+#include "doc_helpers.h"
+#include "support/practice_builder.h"
+
 #include <gtest/gtest.h>
 
 #include <functional>
 #include <memory>
 #include <optional>
+#include <tuple>
 #include <vector>
 
 namespace {
 
 struct RecordingView : CView {
     std::vector<int> hints;
+    KavroHint::Payload payload;
     std::function<void()> onHint;
-    void OnDocumentUpdate(CView*, int hint, const KavroHint::Payload&) override
+    void OnDocumentUpdate(CView*, int hint, const KavroHint::Payload& sent) override
     {
         hints.push_back(hint);
+        payload = sent;
         if (onHint)
             onHint();
     }
@@ -32,7 +38,7 @@ TEST(DocumentBase, BroadcastSkipsTheSenderAndKeepsAttachOrder)
     doc.AddView(&a);
     doc.AddView(&b);
     doc.AddView(&a); // twice is once
-    doc.UpdateAllViews(&a, 7);
+    doc.UpdateAllViews(&a, KavroHint::Comments);
     EXPECT_EQ(order, (std::vector<int>{3, 2}));
     EXPECT_TRUE(a.hints.empty());
 }
@@ -50,7 +56,7 @@ TEST(DocumentBase, ViewsRemovedOrDestroyedDuringABroadcastAreNotCalled)
         second.reset();
         doc.RemoveView(&first);
     };
-    doc.UpdateAllViews(nullptr, 0);
+    doc.UpdateAllViews(nullptr, KavroHint::Everything);
     EXPECT_EQ(first.hints.size(), 1u);
     EXPECT_EQ(third.hints, std::vector<int>{0});
     EXPECT_EQ(first.document(), nullptr);
@@ -110,6 +116,88 @@ TEST(DocumentBase, QuestionsReachEveryViewButTheSenderAndTheAnswersComeBack)
         EXPECT_EQ(views[1].hints, asked);
         EXPECT_TRUE(sender.hints.empty());
     }
+}
+
+// A hint goes out only with its own payload, and only a hint that carries one is read as one.
+template <auto hint, class... Fields>
+concept Sendable = requires(CDocumentBase& doc, Fields&&... fields)
+{
+    doc.UpdateAllViews(nullptr, hint, std::forward<Fields>(fields)...);
+};
+template <auto hint>
+concept Readable = requires(const KavroHint::Payload& payload)
+{
+    KavroHint::payloadOf<hint>(payload);
+};
+static_assert(Sendable<KavroHint::ShotAdded, IAiming*, IShot*, bool>);
+static_assert(Sendable<KavroHint::HeartBeat, KavroHint::HeartBeatArgs> && Sendable<KavroHint::Saved>);
+static_assert(!Sendable<KavroHint::ShotAdded, KavroHint::AimingArgs>);
+static_assert(!Sendable<KavroHint::HeartBeat, KavroHint::TriggerArgs>);
+static_assert(!Sendable<KavroHint::Everything, IAiming*> && !Sendable<KavroHint::AimingStarted>);
+static_assert(Readable<KavroHint::TriggerValues> && !Readable<KavroHint::Saved>);
+
+auto fieldsOf(const KavroHint::AimingArgs& a)
+{
+    return std::tuple(a.aiming);
+}
+auto fieldsOf(const KavroHint::ShotAddedArgs& a)
+{
+    return std::tuple(a.aiming, a.shot, a.othersMoved);
+}
+auto fieldsOf(const KavroHint::ReplayPausedArgs& a)
+{
+    return std::tuple(a.paused);
+}
+auto fieldsOf(const KavroHint::ShiftArgs& a)
+{
+    return std::tuple(a.dx, a.dy);
+}
+auto fieldsOf(const KavroHint::TriggerArgs& a)
+{
+    return std::tuple(a.values, a.count);
+}
+auto fieldsOf(const KavroHint::SubTargetArgs& a)
+{
+    return std::tuple(a.subTarget);
+}
+auto fieldsOf(const KavroHint::HeartBeatArgs& a)
+{
+    return std::tuple(a.dateMin, a.dateMax);
+}
+
+// Broadcasts `hint` with `fields`; the view reads through the hint exactly what was sent.
+template <auto hint, class... Fields> void expectReadAsSent(CDocumentBase& doc, RecordingView& view, Fields... fields)
+{
+    doc.UpdateAllViews(nullptr, hint, fields...);
+    ASSERT_EQ(view.hints.back(), int(hint));
+    const auto* read = KavroHint::payloadOf<hint>(view.payload);
+    ASSERT_NE(read, nullptr) << int(hint);
+    EXPECT_EQ(fieldsOf(*read), fieldsOf(KavroHint::ArgsOf<hint>{fields...})) << int(hint);
+}
+
+TEST(DocumentBase, AViewReadsEveryHintsPayloadThroughTheHint)
+{
+    trainertest::TestEnvironment env;
+    CKavroDoc doc;
+    trainertest::startPractice(doc, "AR10");
+    const ComPtr<IAiming> aiming = trainertest::addAiming(doc, true, 1, 0);
+    ComPtr<IShotCollection> shots;
+    ASSERT_TRUE(doc.GetShots(&shots));
+    const ComPtr<IShot> shot = shotAt(shots.get(), 1);
+    const int32_t trigger[] = {7, 9};
+    RecordingView view;
+    doc.AddView(&view);
+
+    expectReadAsSent<KavroHint::AimingStarted>(doc, view, aiming.get());
+    expectReadAsSent<KavroHint::TraceCoordinates>(doc, view, aiming.get());
+    expectReadAsSent<KavroHint::ShotAdded>(doc, view, aiming.get(), shot.get(), true);
+    EXPECT_EQ(KavroHint::payloadOf<KavroHint::AimingStarted>(view.payload), nullptr);
+    expectReadAsSent<KavroHint::AimingConcluded>(doc, view, aiming.get());
+    expectReadAsSent<KavroHint::ReplayPaused>(doc, view, true);
+    expectReadAsSent<KavroHint::ShiftCorrection>(doc, view, 1.5f, -2.0f);
+    expectReadAsSent<KavroHint::TriggerValues>(doc, view, trigger, 2);
+    expectReadAsSent<KavroHint::BiathlonSubTarget>(doc, view, BiathlonTarget::Prone);
+    expectReadAsSent<KavroHint::HeartBeat>(doc, view, DATE(46000.5), DATE(46000.75));
 }
 
 TEST(DocumentBase, AViewOutlivingItsDocumentIsDetached)

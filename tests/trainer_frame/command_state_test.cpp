@@ -124,7 +124,7 @@ TEST(CommandState, WithADocument)
         EXPECT_FALSE(enabled(c, s)) << c;
 
     s.visibleView = Cmd::ViewTrace;
-    s.replayState = 2;
+    s.replayState = DocumentReplay::ReplayPlaying;
     s.includeSightings = true;
     EXPECT_TRUE(commandState(Cmd::ViewTrace, s).checked);
     EXPECT_FALSE(commandState(Cmd::ViewInfo, s).checked);
@@ -215,6 +215,75 @@ TEST(CommandState, LanguageRadioMarkFollowsPrimaryLanguage)
     s.languageId = 1028; // Chinese (Traditional)
     EXPECT_TRUE(commandState(32893, s).checked);
     EXPECT_FALSE(commandState(32812, s).checked);
+}
+
+// Each part of the frame's state with the input that announces its changes. A command whose
+// state moves when a part changes must name that part's input, or the frame would leave it stale.
+TEST(CommandState, EveryCommandNamesTheInputsItsRuleReads)
+{
+    using namespace CommandInput;
+    struct Change {
+        const char* part;
+        uint32_t input;
+        void (*apply)(FrameState&);
+    };
+    const Change changes[] = {
+        {"document", Document, [](FrameState& s) { s.document = !s.document; }},
+        {"matchShots", Document, [](FrameState& s) { s.matchShots = s.matchShots ? 0 : 4; }},
+        {"sightingShots", Document, [](FrameState& s) { s.sightingShots = s.sightingShots ? 0 : 2; }},
+        {"shotsWithHidden", Document, [](FrameState& s) { s.shotsWithHidden = s.shotsWithHidden ? 0 : 1; }},
+        {"threePositions", Document, [](FrameState& s) { s.threePositions = !s.threePositions; }},
+        {"biathlon", Document, [](FrameState& s) { s.biathlon = !s.biathlon; }},
+        {"position", Document,
+         [](FrameState& s) { s.position = QString::fromUtf16(s.position == u"prone" ? u"kneeling" : u"prone"); }},
+        {"includeSightings", Document, [](FrameState& s) { s.includeSightings = !s.includeSightings; }},
+        {"showHidden", Document, [](FrameState& s) { s.showHidden = !s.showHidden; }},
+        {"validModel", Document, [](FrameState& s) { s.validModel = !s.validModel; }},
+        {"validShotTimes", Document, [](FrameState& s) { s.validShotTimes = !s.validShotTimes; }},
+        {"shotSelected", Selection, [](FrameState& s) { s.shotSelected = !s.shotSelected; }},
+        {"replayState", Replay,
+         [](FrameState& s) {
+             s.replayState = s.replayState ? DocumentReplay::ReplayStopped : DocumentReplay::ReplayPlaying;
+         }},
+        {"replayAllRunning", Replay, [](FrameState& s) { s.replayAllRunning = !s.replayAllRunning; }},
+        {"device", Practice, [](FrameState& s) { s.device = !s.device; }},
+        {"timed", Practice, [](FrameState& s) { s.timed = !s.timed; }},
+        {"matchStarted", Practice, [](FrameState& s) { s.matchStarted = !s.matchStarted; }},
+        {"waitsForContinue", Practice, [](FrameState& s) { s.waitsForContinue = !s.waitsForContinue; }},
+        {"subTarget", Practice,
+         [](FrameState& s) {
+             s.subTarget = s.subTarget == BiathlonTarget::Prone ? BiathlonTarget::Standing : BiathlonTarget::Prone;
+         }},
+        {"resultShown", Practice, [](FrameState& s) { s.resultShown = !s.resultShown; }},
+        {"preview", Preview, [](FrameState& s) { s.preview = !s.preview; }},
+        {"bothPanes", Panes, [](FrameState& s) { s.bothPanes = !s.bothPanes; }},
+        {"seriesMode", Panes, [](FrameState& s) { s.seriesMode = !s.seriesMode; }},
+        {"visibleView", Panes,
+         [](FrameState& s) { s.visibleView = s.visibleView == Cmd::ViewTrace ? Cmd::ViewSpeed : Cmd::ViewTrace; }},
+        {"allTraces", Panes, [](FrameState& s) { s.allTraces = !s.allTraces; }},
+        {"fullScreen", Panes, [](FrameState& s) { s.fullScreen = !s.fullScreen; }},
+        {"toolBarShown", Bars, [](FrameState& s) { s.toolBarShown = !s.toolBarShown; }},
+        {"statusBarShown", Bars, [](FrameState& s) { s.statusBarShown = !s.statusBarShown; }},
+        {"advancedMode", Options, [](FrameState& s) { s.advancedMode = !s.advancedMode; }},
+        {"soundEnabled", Options, [](FrameState& s) { s.soundEnabled = !s.soundEnabled; }},
+        {"languageId", Language, [](FrameState& s) { s.languageId = s.languageId == 1033 ? 1049 : 1033; }},
+    };
+    const FrameState bases[] = {noDocument(), withDocument(), practising(), inPreview()};
+    for (const FrameState& base : bases)
+        for (const Change& first : changes)
+            for (const Change& second : changes) {
+                // Pairs of changes reach the states where a rule's other conditions hold.
+                FrameState before = base;
+                first.apply(before);
+                FrameState after = before;
+                second.apply(after);
+                for (int c : frameCommands()) {
+                    if (commandState(c, before) == commandState(c, after))
+                        continue;
+                    EXPECT_NE(commandInputs(c) & second.input, 0u)
+                        << "command " << c << " reads " << second.part << " without naming its input";
+                }
+            }
 }
 
 TEST(CommandState, ToolbarButtonsInSimpleModeAndDuringAPractice)

@@ -1,5 +1,7 @@
 #include "practice_rules.h"
 
+#include "doc_helpers.h"
+
 #include "app_registry.h"
 
 #include "com/classregistry.h"
@@ -160,11 +162,11 @@ TEST(PracticeRules, PositionsAndDisplayName)
     EXPECT_EQ(selected, 1);
 
     e->put_Caliber(4.5f);
-    EXPECT_EQ(eventDisplayName(e.get(), 1033), QString("X (4.5 mm)"));
+    EXPECT_EQ(FormatEventName(e.get(), 1033), QString("X (4.5 mm)"));
     e->put_Name("Air rifle");
-    EXPECT_EQ(eventDisplayName(e.get(), 1033), QString("Air rifle (4.5 mm)"));
+    EXPECT_EQ(FormatEventName(e.get(), 1033), QString("Air rifle (4.5 mm)"));
     e->put_Value("_name_1049", Variant("Vintovka"));
-    EXPECT_EQ(eventDisplayName(e.get(), 1049), QString("Vintovka (4.5 mm)"));
+    EXPECT_EQ(FormatEventName(e.get(), 1049), QString("Vintovka (4.5 mm)"));
     EXPECT_EQ(deviceText("Vantage", "SIM123"), QString("Vantage SIM123"));
     EXPECT_EQ(deviceText("Vantage", ""), QString("Vantage"));
 }

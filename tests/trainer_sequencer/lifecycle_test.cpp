@@ -83,9 +83,9 @@ TEST(RangeLifecycle, OnlyTimedKindsStartAndOnlyOnce)
     EXPECT_FALSE(wantsRangeProcedure(1, 300));
     EXPECT_FALSE(wantsRangeProcedure(2, 300));
     EXPECT_TRUE(wantsRangeProcedure(4, 300));
-    EXPECT_TRUE(wantsRangeProcedure(11, 599));
-    EXPECT_FALSE(wantsRangeProcedure(11, 600));
-    EXPECT_TRUE(wantsRangeProcedure(5, 601));
+    EXPECT_TRUE(wantsRangeProcedure(11, ModelVersion::ImageSensor - 1));
+    EXPECT_FALSE(wantsRangeProcedure(11, ModelVersion::ImageSensor));
+    EXPECT_TRUE(wantsRangeProcedure(5, ModelVersion::ImageSensor + 1));
 }
 
 TEST(RangeLifecycle, ResetGivesTheStateOfANewPractice)

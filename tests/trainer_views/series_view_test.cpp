@@ -398,3 +398,47 @@ TEST_F(SeriesViewTest, BiathlonResultShowsWhichOfTheFiveTargetsTheShotWentTo)
     }
     saveScreen(view.get(), QStringLiteral("series_biathlon"));
 }
+
+TEST_F(SeriesViewTest, SeriesCaptionsStandOutFromTheirTargets)
+{
+    // Where the caption is drawn (the pixels that change when it is taken away), the lightest and
+    // darkest parts differ clearly once the shade's checkerboard is averaged out.
+    for (const char* event : {"AR10", "BTLN"}) {
+        SCOPED_TRACE(event);
+        realPractice(doc, 10, event);
+        doc.UpdateAllViews(nullptr, KavroHint::Everything);
+        view->resize(420, 900);
+        QCoreApplication::processEvents();
+        int shown = 0;
+        for (QWidget* child : view->findChildren<QWidget*>()) {
+            auto* w = dynamic_cast<CSerieWindow*>(child);
+            if (!w || !w->isVisible())
+                continue;
+            ++shown;
+            const QImage with = grab(w);
+            QString caption;
+            w->target()->get_Label(1, &caption);
+            ASSERT_FALSE(caption.isEmpty());
+            w->target()->put_Label(1, QString());
+            const QImage without = grab(w);
+            w->target()->put_Label(1, caption);
+            ASSERT_EQ(with.size(), without.size());
+            QRect changed;
+            for (int y = 0; y < with.height(); ++y)
+                for (int x = 0; x < with.width(); ++x)
+                    if (with.pixel(x, y) != without.pixel(x, y))
+                        changed |= QRect(x, y, 1, 1);
+            ASSERT_GT(changed.width(), 10) << caption.toStdString();
+            std::vector<int> averaged;
+            for (int y = changed.top(); y < changed.bottom(); ++y)
+                for (int x = changed.left(); x < changed.right(); ++x)
+                    averaged.push_back((qGray(with.pixel(x, y)) + qGray(with.pixel(x + 1, y))
+                                        + qGray(with.pixel(x, y + 1)) + qGray(with.pixel(x + 1, y + 1)))
+                                       / 4);
+            std::sort(averaged.begin(), averaged.end());
+            const int low = averaged[averaged.size() / 50], high = averaged[averaged.size() * 49 / 50];
+            EXPECT_GT(high - low, 100) << caption.toStdString();
+        }
+        EXPECT_GT(shown, 0);
+    }
+}

@@ -68,7 +68,7 @@ public:
     void OnDocumentUpdate(CView*, int hint, const KavroHint::Payload& payload) override
     {
         hints.push_back(hint);
-        if (const auto* shift = std::get_if<KavroHint::ShiftArgs>(&payload))
+        if (const auto* shift = KavroHint::payloadOf<KavroHint::ShiftCorrection>(payload))
             shifts.emplace_back(shift->dx, shift->dy);
     }
 };
@@ -196,7 +196,7 @@ TEST_F(TraceViewTest, EverythingShowsTheSelectedShotZoomedByItsResult)
     doc.UpdateAllViews(nullptr, KavroHint::AdvancedMode);
     EXPECT_FLOAT_EQ(zoom(), 8.0f);
 
-    // Hint 4: the other shot, zoomed to its own result less one.
+    // A new selection: the other shot, zoomed to its own result less one.
     doc.SetSelectedShot(outer.get(), nullptr);
     doc.FindAiming(outer.get(), &aiming);
     EXPECT_EQ(shownAiming().get(), aiming.get());
@@ -446,7 +446,7 @@ TEST_F(TraceViewTest, ReplayPanelFollowsTheReplayAndItsScrollBar)
     view->UpdateReplayPanel(-1000.0f);
     EXPECT_EQ(panel->position(), first);
 
-    // Hint 17: the panel goes, the shot is shown again, the tone stops.
+    // Replay stopped: the panel goes, the shot is shown again, the tone stops.
     tone.playing = true;
     doc.StopReplay();
     EXPECT_FALSE(panel->isVisible());
@@ -730,12 +730,11 @@ TEST_F(TraceViewTest, BiathlonSubTargetHintClearsTheView)
 {
     trainertest::startPractice(doc, "BTLN");
     doc.UpdateAllViews(nullptr, KavroHint::Everything);
-    int32_t prone = 2;
-    doc.UpdateAllViews(nullptr, KavroHint::BiathlonSubTarget, KavroHint::SubTargetArgs{prone});
+    doc.UpdateAllViews(nullptr, KavroHint::BiathlonSubTarget, KavroHint::SubTargetArgs{BiathlonTarget::Prone});
     int32_t sub = 0, n = -1;
     target()->get_SubTarget(&sub);
     target()->get_Count(&n);
-    EXPECT_EQ(sub, 2);
+    EXPECT_EQ(sub, BiathlonTarget::Prone);
     EXPECT_EQ(n, 0);
 }
 

@@ -39,71 +39,6 @@ int languageCommandFor(int langId)
     return l ? int(l->command) : 0;
 }
 
-const std::vector<int>& frameCommands()
-{
-    static const std::vector<int> commands = [] {
-        std::vector<int> c = {
-            Cmd::StartPractice,
-            Cmd::Open,
-            Cmd::OpenModel,
-            Cmd::CloseModel,
-            Cmd::Save,
-            Cmd::SendToFolder,
-            Cmd::Print,
-            Cmd::PrintPreview,
-            Cmd::PageSetup,
-            Cmd::ClosePreview,
-            Cmd::PreviousPage,
-            Cmd::NextPage,
-            Cmd::SendToEmail,
-            Cmd::Exit,
-            Cmd::HideRestoreShot,
-            Cmd::DeleteSightingShots,
-            Cmd::DeleteAllShots,
-            Cmd::Replay,
-            Cmd::ReplayAll,
-            Cmd::Prone,
-            Cmd::Standing,
-            Cmd::Kneeling,
-            Cmd::StopPractice,
-            Cmd::ResetTraceTarget,
-            Cmd::Continue,
-            Cmd::SwitchToMatch,
-            Cmd::AdjustSensor,
-            Cmd::ExpertMode,
-            Cmd::ToolBar,
-            Cmd::StatusBar,
-            Cmd::ShowHidden,
-            Cmd::AllTraces,
-            Cmd::FullScreen,
-            Cmd::ResetHardware,
-            Cmd::ShotsParameters,
-            Cmd::PrintTarget,
-            Cmd::Options,
-            Cmd::HelpContents,
-            Cmd::About,
-            Cmd::Sightings,
-            Cmd::ShotList,
-            Cmd::Series,
-            Cmd::ClosePane,
-            Cmd::ViewInfo,
-            Cmd::ViewTrace,
-            Cmd::ViewDistance,
-            Cmd::ViewCoordination,
-            Cmd::ViewShift,
-            Cmd::ViewSpeed,
-            Cmd::ViewIntervals,
-            Cmd::ViewProbability,
-            Cmd::SoundOff,
-            Cmd::PrintShot,
-        };
-        for (const LanguageMenuItem& l : kLanguageMenu)
-            c.push_back(l.command);
-        return c;
-    }();
-    return commands;
-}
-
 namespace {
 
 CommandState on(bool enabled, bool checked = false)
@@ -116,75 +51,174 @@ CommandState viewCommand(int command, bool rule, const FrameState& s)
     return {rule && s.availableViews.count(command) > 0, s.visibleView == command};
 }
 
+int allShots(const FrameState& s)
+{
+    return s.matchShots + s.sightingShots;
+}
+
+// A command's rule beside the parts of the frame's state the rule reads, so the two cannot drift
+// apart: the frame works a command out again only when one of its inputs changes.
+struct CommandRow {
+    int command;
+    uint32_t inputs;
+    CommandState (*rule)(int command, const FrameState& s);
+};
+
+using namespace CommandInput;
+
+// In the order the frame builds its actions.
+const CommandRow kCommandRows[] = {
+    {Cmd::StartPractice, Practice | Preview,
+     [](int, const FrameState& s) { return on(!s.device && !s.preview && s.practiceAvailable); }},
+    {Cmd::Open, None, [](int, const FrameState&) { return on(true); }},
+    {Cmd::OpenModel, Document | Preview, [](int, const FrameState& s) { return on(s.document && !s.preview); }},
+    {Cmd::CloseModel, Document | Preview, [](int, const FrameState& s) { return on(s.validModel && !s.preview); }},
+    // A practice whose shots are all hidden is still saved.
+    {Cmd::Save, Document, [](int, const FrameState& s) { return on(allShots(s) > 0 || s.shotsWithHidden > 0); }},
+    {Cmd::SendToFolder, Document | Preview, [](int, const FrameState& s) { return on(allShots(s) > 0 && !s.preview); }},
+    {Cmd::Print, Document, [](int, const FrameState& s) { return on(s.matchShots > 0 && s.printingAvailable); }},
+    {Cmd::PrintPreview, Document, [](int, const FrameState& s) { return on(s.matchShots > 0 && s.printingAvailable); }},
+    {Cmd::PageSetup, None, [](int, const FrameState& s) { return on(s.printingAvailable); }},
+    {Cmd::ClosePreview, Preview, [](int, const FrameState& s) { return on(s.preview); }},
+    {Cmd::PreviousPage, Preview, [](int, const FrameState& s) { return on(s.preview); }},
+    {Cmd::NextPage, Preview, [](int, const FrameState& s) { return on(s.preview); }},
+    {Cmd::SendToEmail, Document | Preview,
+     [](int, const FrameState& s) { return on(allShots(s) > 0 && !s.preview && s.mailAvailable); }},
+    {Cmd::Exit, None, [](int, const FrameState&) { return on(true); }},
+    // The caption follows the hidden flag of the selected shot, which the selection's hint announces.
+    {Cmd::HideRestoreShot, Selection | Document, [](int, const FrameState& s) { return on(s.shotSelected); }},
+    {Cmd::DeleteSightingShots, Document, [](int, const FrameState& s) { return on(s.sightingShots > 0); }},
+    {Cmd::DeleteAllShots, Document, [](int, const FrameState& s) { return on(allShots(s) > 0); }},
+    {Cmd::Replay, Selection | Replay | Preview,
+     [](int, const FrameState& s) {
+         return on(s.shotSelected && !s.preview, s.replayState != DocumentReplay::ReplayStopped);
+     }},
+    {Cmd::ReplayAll, Document | Replay,
+     [](int, const FrameState& s) {
+         return on(s.matchShots > 0 || (s.sightingShots > 0 && s.includeSightings), s.replayAllRunning);
+     }},
+    {Cmd::Prone, Practice | Document,
+     [](int, const FrameState& s) {
+         return on(s.device && (s.threePositions || s.biathlon),
+                   s.biathlon ? s.subTarget == BiathlonTarget::Prone : s.position == u"prone");
+     }},
+    {Cmd::Standing, Practice | Document,
+     [](int, const FrameState& s) {
+         return on(s.device && (s.threePositions || s.biathlon),
+                   s.biathlon ? s.subTarget == BiathlonTarget::Standing : s.position == u"standing");
+     }},
+    {Cmd::Kneeling, Practice | Document,
+     [](int, const FrameState& s) {
+         return on(s.device && s.threePositions && !s.biathlon, s.position == u"kneeling");
+     }},
+    {Cmd::StopPractice, Practice, [](int, const FrameState& s) { return on(s.device); }},
+    {Cmd::ResetTraceTarget, Practice, [](int, const FrameState& s) { return on(s.device && s.resultShown); }},
+    {Cmd::Continue, Practice, [](int, const FrameState& s) { return on(s.device && s.waitsForContinue); }},
+    {Cmd::SwitchToMatch, Practice | Preview,
+     [](int, const FrameState& s) { return on(s.device && !s.timed && !s.matchStarted && !s.preview); }},
+    {Cmd::AdjustSensor, Practice | Preview,
+     [](int, const FrameState& s) { return on(s.device && !s.timed && !s.preview); }},
+    {Cmd::ExpertMode, Options, [](int, const FrameState& s) { return on(true, s.advancedMode); }},
+    // The tool bar counts as shown while the preview stands in its place.
+    {Cmd::ToolBar, Bars | Preview, [](int, const FrameState& s) { return on(true, s.toolBarShown); }},
+    {Cmd::StatusBar, Bars, [](int, const FrameState& s) { return on(true, s.statusBarShown); }},
+    {Cmd::ShowHidden, Document, [](int, const FrameState& s) { return on(s.document, s.showHidden); }},
+    {Cmd::AllTraces, Document | Panes,
+     [](int, const FrameState& s) { return on(s.document && s.seriesTableAvailable, s.allTraces); }},
+    {Cmd::FullScreen, Panes, [](int, const FrameState& s) { return on(true, s.fullScreen); }},
+    {Cmd::ResetHardware, Practice, [](int, const FrameState& s) { return on(s.device); }},
+    {Cmd::ShotsParameters, Document,
+     [](int, const FrameState& s) { return on(s.document && s.shotsParametersAvailable); }},
+    {Cmd::PrintTarget, None, [](int, const FrameState& s) { return on(s.printingAvailable); }},
+    {Cmd::Options, None, [](int, const FrameState& s) { return on(s.optionsAvailable); }},
+    {Cmd::HelpContents, None, [](int, const FrameState& s) { return on(s.helpAvailable); }},
+    {Cmd::About, None, [](int, const FrameState&) { return on(true); }},
+    {Cmd::Sightings, Document, [](int, const FrameState& s) { return on(s.sightingShots > 0, s.includeSightings); }},
+    {Cmd::ShotList, Document | Panes,
+     [](int, const FrameState& s) { return on(s.document && s.seriesTableAvailable, s.bothPanes && !s.seriesMode); }},
+    {Cmd::Series, Document | Panes,
+     [](int, const FrameState& s) {
+         return on(s.document && !s.biathlon && s.seriesTableAvailable, s.bothPanes && s.seriesMode);
+     }},
+    {Cmd::ClosePane, Panes, [](int, const FrameState& s) { return on(s.bothPanes); }},
+    {Cmd::ViewInfo, Document | Preview | Panes,
+     [](int c, const FrameState& s) { return viewCommand(c, s.document && !s.preview, s); }},
+    {Cmd::ViewTrace, Document | Preview | Panes,
+     [](int c, const FrameState& s) { return viewCommand(c, s.document && !s.preview, s); }},
+    {Cmd::ViewDistance, Document | Preview | Panes,
+     [](int c, const FrameState& s) { return viewCommand(c, allShots(s) > 0 && !s.preview, s); }},
+    {Cmd::ViewCoordination, Document | Preview | Panes,
+     [](int c, const FrameState& s) { return viewCommand(c, (s.matchShots > 0 || s.validModel) && !s.preview, s); }},
+    {Cmd::ViewShift, Document | Preview | Panes,
+     [](int c, const FrameState& s) {
+         return viewCommand(c, (s.matchShots > 0 || s.validModel) && !s.preview && !s.biathlon, s);
+     }},
+    {Cmd::ViewSpeed, Document | Preview | Panes,
+     [](int c, const FrameState& s) { return viewCommand(c, (s.matchShots > 0 || s.validModel) && !s.preview, s); }},
+    {Cmd::ViewIntervals, Document | Preview | Panes,
+     [](int c, const FrameState& s) { return viewCommand(c, s.matchShots > 0 && !s.preview && s.validShotTimes, s); }},
+    {Cmd::ViewProbability, Document | Preview | Panes,
+     [](int c, const FrameState& s) { return viewCommand(c, s.matchShots > 0 && !s.preview && !s.biathlon, s); }},
+    {Cmd::SoundOff, Options, [](int, const FrameState& s) { return on(true, !s.soundEnabled); }},
+    {Cmd::PrintShot, Selection, [](int, const FrameState& s) { return on(s.shotSelected && s.printingAvailable); }},
+};
+
+// Every language command shares one rule: its radio mark follows the interface language.
+const CommandRow kLanguageRow = {0, Language, [](int command, const FrameState& s) {
+                                     return on(true, languageCommandFor(s.languageId) == command);
+                                 }};
+
+const CommandRow* rowOf(int command)
+{
+    if (languageOfCommand(command) != 0)
+        return &kLanguageRow;
+    for (const CommandRow& row : kCommandRows)
+        if (row.command == command)
+            return &row;
+    return nullptr;
+}
+
+struct CommandRange {
+    int first, last;
+};
+
+// The commands simple mode leaves out, as ranges of menu ids. Some ranges overlap, and some take in
+// ids of other menus (the preview's page commands, some language commands): those go as well.
+const CommandRange kPrunedInSimpleMode[] = {
+    {Cmd::OpenModel, Cmd::CloseModel},
+    {Cmd::DeleteAllShots, Cmd::ReplayAll},
+    {Cmd::ViewCoordination, Cmd::ViewProbability},
+    {Cmd::ToolBar, Cmd::StatusBar},
+    {Cmd::Series, Cmd::AllTraces},
+    {Cmd::ShowHidden, Cmd::Sightings},
+    {Cmd::ShotsParameters, Cmd::ShotsParameters},
+};
+
 } // namespace
+
+const std::vector<int>& frameCommands()
+{
+    static const std::vector<int> commands = [] {
+        std::vector<int> c;
+        for (const CommandRow& row : kCommandRows)
+            c.push_back(row.command);
+        for (const LanguageMenuItem& l : kLanguageMenu)
+            c.push_back(l.command);
+        return c;
+    }();
+    return commands;
+}
 
 CommandState commandState(int command, const FrameState& s)
 {
-    const bool D = s.document, P = s.preview, V = s.device;
-    const int M = s.matchShots, S = s.sightingShots, T = M + S;
-    if (languageOfCommand(command) != 0)
-        return on(true, languageCommandFor(s.languageId) == command);
-    switch (command) {
-    case Cmd::StartPractice: return on(!V && !P && s.practiceAvailable);
-    case Cmd::Open: return on(true);
-    // A practice whose shots are all hidden is still saved.
-    case Cmd::Save: return on(T > 0 || s.shotsWithHidden > 0);
-    case Cmd::SendToFolder: return on(T > 0 && !P);
-    case Cmd::OpenModel: return on(D && !P);
-    case Cmd::CloseModel: return on(s.validModel && !P);
-    case Cmd::Print:
-    case Cmd::PrintPreview: return on(M > 0 && s.printingAvailable);
-    case Cmd::PageSetup:
-    case Cmd::PrintTarget: return on(s.printingAvailable);
-    case Cmd::PrintShot: return on(s.shotSelected && s.printingAvailable);
-    case Cmd::ClosePreview:
-    case Cmd::PreviousPage:
-    case Cmd::NextPage: return on(P);
-    case Cmd::SendToEmail: return on(T > 0 && !P && s.mailAvailable);
-    case Cmd::Exit: return on(true);
-    case Cmd::HideRestoreShot: return on(s.shotSelected);
-    case Cmd::DeleteSightingShots: return on(S > 0);
-    case Cmd::DeleteAllShots: return on(T > 0);
-    case Cmd::Replay: return on(s.shotSelected && !P, s.replayState != 0);
-    case Cmd::ReplayAll: return on(M > 0 || (S > 0 && s.includeSightings), s.replayAllRunning);
-    case Cmd::SwitchToMatch: return on(V && !s.timed && !s.matchStarted && !P);
-    case Cmd::AdjustSensor: return on(V && !s.timed && !P);
-    case Cmd::Continue: return on(V && s.waitsForContinue);
-    case Cmd::Prone:
-        return on(V && (s.threePositions || s.biathlon),
-                  s.biathlon ? s.subTarget == BiathlonTarget::Prone : s.position == u"prone");
-    case Cmd::Standing:
-        return on(V && (s.threePositions || s.biathlon),
-                  s.biathlon ? s.subTarget == BiathlonTarget::Standing : s.position == u"standing");
-    case Cmd::Kneeling: return on(V && s.threePositions && !s.biathlon, s.position == u"kneeling");
-    case Cmd::StopPractice: return on(V);
-    case Cmd::ResetTraceTarget: return on(V && s.resultShown);
-    case Cmd::ExpertMode: return on(true, s.advancedMode);
-    case Cmd::Sightings: return on(S > 0, s.includeSightings);
-    case Cmd::ShotList: return on(D && s.seriesTableAvailable, s.bothPanes && !s.seriesMode);
-    case Cmd::Series: return on(D && !s.biathlon && s.seriesTableAvailable, s.bothPanes && s.seriesMode);
-    case Cmd::ClosePane: return on(s.bothPanes);
-    case Cmd::ToolBar: return on(true, s.toolBarShown);
-    case Cmd::StatusBar: return on(true, s.statusBarShown);
-    case Cmd::ShowHidden: return on(D, s.showHidden);
-    case Cmd::AllTraces: return on(D && s.seriesTableAvailable, s.allTraces);
-    case Cmd::ViewInfo:
-    case Cmd::ViewTrace: return viewCommand(command, D && !P, s);
-    case Cmd::ViewDistance: return viewCommand(command, T > 0 && !P, s);
-    case Cmd::ViewCoordination:
-    case Cmd::ViewSpeed: return viewCommand(command, (M > 0 || s.validModel) && !P, s);
-    case Cmd::ViewShift: return viewCommand(command, (M > 0 || s.validModel) && !P && !s.biathlon, s);
-    case Cmd::ViewIntervals: return viewCommand(command, M > 0 && !P && s.validShotTimes, s);
-    case Cmd::ViewProbability: return viewCommand(command, M > 0 && !P && !s.biathlon, s);
-    case Cmd::FullScreen: return on(true, s.fullScreen);
-    case Cmd::ResetHardware: return on(V);
-    case Cmd::ShotsParameters: return on(D && s.shotsParametersAvailable);
-    case Cmd::SoundOff: return on(true, !s.soundEnabled);
-    case Cmd::Options: return on(s.optionsAvailable);
-    case Cmd::HelpContents: return on(s.helpAvailable);
-    case Cmd::About: return on(true);
-    default: return on(false);
-    }
+    const CommandRow* row = rowOf(command);
+    return row ? row->rule(command, s) : on(false);
+}
+
+uint32_t commandInputs(int command)
+{
+    const CommandRow* row = rowOf(command);
+    return row ? row->inputs : None;
 }
 
 bool toolbarButtonVisible(int command, const FrameState& s)
@@ -212,60 +246,10 @@ bool toolbarButtonVisible(int command, const FrameState& s)
 
 bool prunedInSimpleMode(int c)
 {
-    return (c >= 32773 && c <= 32774) || (c >= 32778 && c <= 32780) || (c >= 32791 && c <= 32795)
-        || (c >= 0xE800 && c <= 59393) || (c >= 32814 && c <= 32875) || (c >= 32796 && c <= 32815) || c == 32873;
-}
-
-uint32_t commandInputs(int command)
-{
-    using namespace CommandInput;
-    if (languageOfCommand(command) != 0)
-        return Language;
-    if (command >= Cmd::ViewInfo && command <= Cmd::ViewProbability)
-        return Document | Preview | Panes;
-    switch (command) {
-    case Cmd::StartPractice:
-    case Cmd::SwitchToMatch:
-    case Cmd::AdjustSensor: return Practice | Preview;
-    case Cmd::Save:
-    case Cmd::Print:
-    case Cmd::PrintPreview:
-    case Cmd::DeleteSightingShots:
-    case Cmd::DeleteAllShots:
-    case Cmd::Sightings:
-    case Cmd::ShowHidden:
-    case Cmd::ShotsParameters: return Document;
-    case Cmd::SendToFolder:
-    case Cmd::OpenModel:
-    case Cmd::CloseModel:
-    case Cmd::SendToEmail: return Document | Preview;
-    // The caption follows the hidden flag of the selected shot, which hint 0 announces.
-    case Cmd::HideRestoreShot: return Selection | Document;
-    case Cmd::PrintShot: return Selection;
-    case Cmd::ClosePreview:
-    case Cmd::PreviousPage:
-    case Cmd::NextPage: return Preview;
-    case Cmd::Replay: return Selection | Replay | Preview;
-    case Cmd::ReplayAll: return Document | Replay;
-    case Cmd::Continue:
-    case Cmd::StopPractice:
-    case Cmd::ResetTraceTarget:
-    case Cmd::ResetHardware: return Practice;
-    case Cmd::Prone:
-    case Cmd::Standing:
-    case Cmd::Kneeling: return Practice | Document;
-    case Cmd::ExpertMode:
-    case Cmd::SoundOff: return Options;
-    case Cmd::ShotList:
-    case Cmd::Series:
-    case Cmd::AllTraces: return Document | Panes;
-    case Cmd::ClosePane:
-    case Cmd::FullScreen: return Panes;
-    // The tool bar counts as shown while the preview stands in its place.
-    case Cmd::ToolBar: return Bars | Preview;
-    case Cmd::StatusBar: return Bars;
-    default: return None;
-    }
+    for (const CommandRange& r : kPrunedInSimpleMode)
+        if (c >= r.first && c <= r.last)
+            return true;
+    return false;
 }
 
 uint32_t hintInputs(int hint)

@@ -2,6 +2,7 @@
 // Which commands the frame offers: enabled and checked states, tool-bar buttons and the items
 // simple mode leaves out, each a pure function of the frame's state.
 #include "command_ids.h"
+#include "doc_replay.h"
 #include "target_kind.h"
 
 #include <QString>
@@ -23,14 +24,14 @@ struct FrameState {
     bool threePositions = false;
     bool biathlon = false;
     QString position; // the document's "_position"
-    int subTarget = BiathlonTarget::None; // a BiathlonTarget::Kind
+    BiathlonTarget::Kind subTarget = BiathlonTarget::None;
     bool resultShown = false;
     bool advancedMode = true;
     bool includeSightings = false;
     bool showHidden = false;
     bool allTraces = false;
     bool shotSelected = false;
-    int replayState = 0;
+    DocumentReplay::State replayState = DocumentReplay::ReplayStopped;
     bool replayAllRunning = false;
     bool validModel = false;
     bool mailAvailable = false;

@@ -45,7 +45,8 @@ QString escapeEntryValue(const QString& s)
 
 QByteArray desktopEntry(const QString& programPath)
 {
-    const QString title = uiText(128).isEmpty() ? QStringLiteral("KAVRO Professional") : uiText(128);
+    const QString title
+        = uiText(TextId::ProgramTitle).isEmpty() ? QStringLiteral("KAVRO Professional") : uiText(TextId::ProgramTitle);
     QString s;
     s += QStringLiteral("[Desktop Entry]\n");
     s += QStringLiteral("Type=Application\n");

@@ -4,6 +4,7 @@
 #include "doc_helpers.h"
 #include "kavro_doc.h"
 #include "menu_layout.h"
+#include "toolbar_fit.h"
 #include "ui_text.h"
 
 #include <QAction>
@@ -108,6 +109,7 @@ QAction* FrameCommands::addButton(QToolBar* bar, int command)
     button->setCheckable(isCheckable(command));
     connect(button, &QAction::triggered, this, [this, command] { run_(command); });
     bar->addAction(button);
+    ToolBarTextFit::keep(bar);
     buttons_.emplace_back(button, command);
     return button;
 }

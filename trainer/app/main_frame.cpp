@@ -321,7 +321,7 @@ void CMainFrame::OnDocumentUpdate(CView*, int hint, const KavroHint::Payload& pa
             ShowView(Cmd::ViewTrace);
         break;
     case KavroHint::ShotAdded: {
-        const auto* added = std::get_if<KavroHint::ShotAddedArgs>(&payload);
+        const auto* added = KavroHint::payloadOf<KavroHint::ShotAdded>(payload);
         sounds_->shotAdded(added ? added->shot : nullptr);
         replay_->stopReplayAll();
         practice_->shotAdded();

@@ -116,23 +116,30 @@ void CCatalogDlg::initDialog()
     fillTree();
     if (!catalog_)
         return;
-    if (!preselectEvent_.isEmpty()) {
-        QStringList path{preselectEvent_};
-        if (!preselectShooter_.isEmpty())
-            path << preselectShooter_;
-        // The event first: when its shooter has no folder (yet), the event stays selected.
-        IdList wanted(ILCombine(catalogId_.get(), nullptr));
-        for (const QString& name : path) {
-            IdList item(kavro::shell::MakeItemId(kavro::shell::kNamedItemKind, name));
-            wanted = IdList(ILCombine(wanted.get(), item.get()));
-            if (!wanted)
-                break;
-            selectFolder(wanted.get());
-        }
-    }
+    preselectPending_ = !applyPreselection();
     notices_->Follow(
         catalogId_.get(), true, kTreeChanges, [this] { onShellChange(); }, [this] { return tree_->changeCount(); });
     RestoreWindowRect(this, kWindowRect);
+}
+
+bool CCatalogDlg::applyPreselection()
+{
+    if (preselectEvent_.isEmpty())
+        return true;
+    QStringList path{preselectEvent_};
+    if (!preselectShooter_.isEmpty())
+        path << preselectShooter_;
+    // The event first: when its shooter has no folder (yet), the event stays selected.
+    IdList wanted(ILCombine(catalogId_.get(), nullptr));
+    for (const QString& name : path) {
+        IdList item(kavro::shell::MakeItemId(kavro::shell::kNamedItemKind, name));
+        wanted = IdList(ILCombine(wanted.get(), item.get()));
+        if (!wanted)
+            return true;
+        selectFolder(wanted.get());
+    }
+    QTreeWidgetItem* current = tree_->currentItem();
+    return current && ILIsEqual(ShellFolderTree::shellItem(current)->absolute.get(), wanted.get());
 }
 
 void CCatalogDlg::fillTree()
@@ -196,6 +203,10 @@ void CCatalogDlg::refresh()
         fillTree();
     if (shown)
         selectFolder(shown.get());
+    // A catalog whose service was still starting had none of the folders to preselect; they are
+    // chosen once they appear, unless the user has gone elsewhere meanwhile.
+    if (preselectPending_)
+        preselectPending_ = ILIsEqual(shown.get(), catalogId_.get()) && !applyPreselection();
     // The selection may not have moved, and so shows nothing by itself.
     if (QTreeWidgetItem* current = tree_->currentItem(); current && !pending_) {
         pending_ = IdList::copy(ShellFolderTree::shellItem(current)->absolute.get());
@@ -217,6 +228,10 @@ HRESULT CCatalogDlg::BrowseObject(LPCITEMIDLIST pidl, uint32_t flags)
     }
     if (!absolute)
         return E_OUTOFMEMORY;
+    // The view may list a folder that the tree has not taken in yet (it rebuilds 2 s after the
+    // service's last notice): the tree takes it in now, so that the folder opens.
+    if (!tree_->findItem(absolute.get()))
+        tree_->catalogChanged();
     selectFolder(absolute.get());
     return S_OK;
 }

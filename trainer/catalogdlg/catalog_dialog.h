@@ -63,6 +63,8 @@ private:
     class Site;
     void fillTree();
     void selectFolder(kavro::shell::LPCITEMIDLIST absolute);
+    // Selects the folders to preselect as far as they exist; true when the last one was selected.
+    bool applyPreselection();
     void showPending();
     void clearChoice();
     // The first selected item of the view that is not a folder, by its parsing name; `anyFolder`
@@ -84,6 +86,7 @@ private:
     QTimer* refreshTimer_;
     kavro::shell::ShellChangeFollower* notices_;
     bool initialised_ = false;
+    bool preselectPending_ = false;
     int refreshes_ = 0;
 };
 

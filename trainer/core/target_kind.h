@@ -1,6 +1,8 @@
 #pragma once
 // What an event's target asks of the trainer, worked out from the event's short name; the numbers
 // are the ones the range procedures and the practice rules have always been keyed by.
+#include <QString>
+
 namespace TargetKind {
 enum Kind : int {
     None = 0, // no event
@@ -16,6 +18,9 @@ enum Kind : int {
     Moving6 = 11, // "MRF-22-6", "MRF-32-6"
 };
 } // namespace TargetKind
+
+// The target kind by the event's short name, compared exactly; any other name is Ordinary.
+TargetKind::Kind targetKindOfShortName(const QString& shortName);
 
 // Which of the biathlon pair the shooter is on, numbered as the event's targets; None for a
 // position without one of its own (kneeling, or no biathlon).

@@ -30,11 +30,6 @@ constexpr int32_t kPreviewGainValue = 8;
 constexpr int32_t kCameraImageValue = 6;
 constexpr int32_t kTargetAngleValue = 9;
 
-bool isTrue(VARIANT_BOOL v)
-{
-    return v == VARIANT_TRUE;
-}
-
 void writeSetting(const QString& name, uint32_t value)
 {
     const SettingsKey root = OpenAppRegistryKey();
@@ -71,9 +66,9 @@ QImage greyImageOf(const Variant& v)
 
 CalibrationVariant calibrationVariant(int32_t modelVersion)
 {
-    if (modelVersion >= 600)
+    if (modelVersion >= ModelVersion::ImageSensor)
         return CalibrationVariant::ImageSensor;
-    if (modelVersion >= 500)
+    if (modelVersion >= ModelVersion::FirstUsb)
         return CalibrationVariant::Wireless;
     return CalibrationVariant::Serial;
 }
@@ -229,7 +224,7 @@ void CalibrationSession::onNewCoordinates(int32_t subDevice, IAiming* aiming, in
     device_->get_SignalLevel(subDevice, &level);
     if (level > 100 && host_.activityTick && host_.clock)
         *host_.activityTick = host_.clock->tickMs();
-    if (modelVersion_ >= 500)
+    if (modelVersion_ >= ModelVersion::FirstUsb)
         level = int32_t(int64_t(level) * 425 / 4000);
     if (level != bar_) {
         bar_ = level;
@@ -307,7 +302,7 @@ void CalibrationSession::onShot(int32_t, IAiming*, IShot* shot)
     }
     // The sensors of wireless targets and image sensors know better where the shot went than
     // the trace does.
-    if (modelVersion_ >= 500) {
+    if (modelVersion_ >= ModelVersion::FirstUsb) {
         shotX_ = dataX_;
         shotY_ = dataY_;
     }

@@ -124,7 +124,7 @@ std::optional<OptionItem> OptionItem::create(OptionCheck check, bool* mark, cons
         if (!kind || size_t(p->number) > args.size())
             return std::nullopt;
         const OptionArg& arg = args[size_t(p->number - 1)];
-        if (arg.kind != *kind || !arg.field)
+        if (arg.kind() != *kind || !arg.bound())
             return std::nullopt;
         part.hasValue = true;
         part.placeholder = p->number;
@@ -169,14 +169,14 @@ QString OptionItem::valueText(int index) const
     if (!isValuePart(index))
         return {};
     const OptionPart& p = parts_[size_t(index)];
-    switch (p.arg.kind) {
-    case OptionValueKind::Int: return QString::number(*static_cast<int*>(p.arg.field));
-    case OptionValueKind::Unsigned: return QString::number(*static_cast<uint32_t*>(p.arg.field));
+    switch (p.arg.kind()) {
+    case OptionValueKind::Int: return QString::number(*std::get<int*>(p.arg.field));
+    case OptionValueKind::Unsigned: return QString::number(*std::get<uint32_t*>(p.arg.field));
     case OptionValueKind::Float:
-        return QString::asprintf("%*.*f", p.width, p.precision, double(*static_cast<float*>(p.arg.field)));
+        return QString::asprintf("%*.*f", p.width, p.precision, double(*std::get<float*>(p.arg.field)));
     case OptionValueKind::Double:
-        return QString::asprintf("%*.*f", p.width, p.precision, *static_cast<double*>(p.arg.field));
-    case OptionValueKind::String: return *static_cast<QString*>(p.arg.field);
+        return QString::asprintf("%*.*f", p.width, p.precision, *std::get<double*>(p.arg.field));
+    case OptionValueKind::String: return *std::get<QString*>(p.arg.field);
     case OptionValueKind::Color: return QString(13, u' ');
     }
     return {};
@@ -187,11 +187,11 @@ double OptionItem::number(int index) const
     if (!isValuePart(index))
         return 0;
     const OptionPart& p = parts_[size_t(index)];
-    switch (p.arg.kind) {
-    case OptionValueKind::Int: return *static_cast<int*>(p.arg.field);
-    case OptionValueKind::Unsigned: return *static_cast<uint32_t*>(p.arg.field);
-    case OptionValueKind::Float: return *static_cast<float*>(p.arg.field);
-    case OptionValueKind::Double: return *static_cast<double*>(p.arg.field);
+    switch (p.arg.kind()) {
+    case OptionValueKind::Int: return *std::get<int*>(p.arg.field);
+    case OptionValueKind::Unsigned: return *std::get<uint32_t*>(p.arg.field);
+    case OptionValueKind::Float: return *std::get<float*>(p.arg.field);
+    case OptionValueKind::Double: return *std::get<double*>(p.arg.field);
     default: return 0;
     }
 }
@@ -200,24 +200,24 @@ namespace {
 
 bool store(const OptionPart& p, double v)
 {
-    switch (p.arg.kind) {
+    switch (p.arg.kind()) {
     case OptionValueKind::Int: {
-        auto* f = static_cast<int*>(p.arg.field);
+        auto* f = std::get<int*>(p.arg.field);
         const int n = int(v);
         return std::exchange(*f, n) != n;
     }
     case OptionValueKind::Unsigned: {
-        auto* f = static_cast<uint32_t*>(p.arg.field);
+        auto* f = std::get<uint32_t*>(p.arg.field);
         const uint32_t n = uint32_t(v);
         return std::exchange(*f, n) != n;
     }
     case OptionValueKind::Float: {
-        auto* f = static_cast<float*>(p.arg.field);
+        auto* f = std::get<float*>(p.arg.field);
         const float n = float(v);
         return std::exchange(*f, n) != n;
     }
     case OptionValueKind::Double: {
-        auto* f = static_cast<double*>(p.arg.field);
+        auto* f = std::get<double*>(p.arg.field);
         return std::exchange(*f, v) != v;
     }
     default: return false;
@@ -231,7 +231,7 @@ bool OptionItem::commit(int index, const QString& text)
     if (!isValuePart(index))
         return false;
     const OptionPart& p = parts_[size_t(index)];
-    switch (p.arg.kind) {
+    switch (p.arg.kind()) {
     case OptionValueKind::Int:
     case OptionValueKind::Unsigned:
         if (const auto v = parseClampedInteger(text, p.arg.min, p.arg.max))
@@ -243,7 +243,7 @@ bool OptionItem::commit(int index, const QString& text)
             return store(p, std::clamp(*v, p.arg.min, p.arg.max));
         return false;
     case OptionValueKind::String: {
-        auto* f = static_cast<QString*>(p.arg.field);
+        auto* f = std::get<QString*>(p.arg.field);
         const QString cut = text.left(std::max(0, p.arg.bufferSize - 1));
         return std::exchange(*f, cut) != cut;
     }
@@ -257,7 +257,7 @@ bool OptionItem::step(int index, int steps)
     if (!isValuePart(index))
         return false;
     const OptionPart& p = parts_[size_t(index)];
-    switch (p.arg.kind) {
+    switch (p.arg.kind()) {
     case OptionValueKind::Int:
     case OptionValueKind::Unsigned: return store(p, std::clamp(number(index) + steps, p.arg.min, p.arg.max));
     case OptionValueKind::Float:
@@ -266,11 +266,27 @@ bool OptionItem::step(int index, int steps)
     }
 }
 
-void OptionItem::rebind(int placeholder, void* field)
+bool OptionArg::bound() const
 {
+    return std::visit(
+        [](auto f) {
+            if constexpr (std::is_same_v<decltype(f), ColorField>)
+                return f.value != nullptr;
+            else
+                return f != nullptr;
+        },
+        field);
+}
+
+bool OptionItem::rebind(int placeholder, OptionField field)
+{
+    bool rebound = false;
     for (OptionPart& p : parts_)
-        if (p.hasValue && p.placeholder == placeholder)
+        if (p.hasValue && p.placeholder == placeholder && p.arg.field.index() == field.index()) {
             p.arg.field = field;
+            rebound = true;
+        }
+    return rebound;
 }
 
 COLORREF OptionItem::color(int index) const
@@ -278,7 +294,7 @@ COLORREF OptionItem::color(int index) const
     if (!isValuePart(index))
         return 0;
     const OptionPart& p = parts_[size_t(index)];
-    return p.arg.kind == OptionValueKind::Color ? *static_cast<COLORREF*>(p.arg.field) : 0;
+    return p.arg.kind() == OptionValueKind::Color ? *std::get<ColorField>(p.arg.field).value : 0;
 }
 
 void OptionItem::setColor(int index, COLORREF color)
@@ -286,8 +302,8 @@ void OptionItem::setColor(int index, COLORREF color)
     if (!isValuePart(index))
         return;
     const OptionPart& p = parts_[size_t(index)];
-    if (p.arg.kind == OptionValueKind::Color)
-        *static_cast<COLORREF*>(p.arg.field) = color;
+    if (p.arg.kind() == OptionValueKind::Color)
+        *std::get<ColorField>(p.arg.field).value = color;
 }
 
 } // namespace kavro::trainer

@@ -11,37 +11,40 @@
 
 #include <initializer_list>
 #include <optional>
+#include <variant>
 #include <vector>
 
 namespace kavro::trainer {
 
 enum class OptionValueKind { Int, Unsigned, Float, Double, String, Color };
 
+// A colour is a COLORREF, which is also an unsigned integer: it gets a type of its own so the two
+// cannot be taken for each other.
+struct ColorField {
+    COLORREF* value = nullptr;
+};
+
+// The field a placeholder shows and edits, in the order of OptionValueKind.
+using OptionField = std::variant<int*, uint32_t*, float*, double*, QString*, ColorField>;
+
 // The field a placeholder is bound to, with its limits.
 struct OptionArg {
-    OptionValueKind kind = OptionValueKind::Int;
-    void* field = nullptr;
+    OptionField field;
     double min = 0, max = 0, step = 0;
     int bufferSize = 0; // strings: characters including the terminator
 
-    static OptionArg integer(int* f, int min, int max)
-    {
-        return {OptionValueKind::Int, f, double(min), double(max), 1, 0};
-    }
+    OptionValueKind kind() const { return OptionValueKind(field.index()); }
+    bool bound() const;
+
+    static OptionArg integer(int* f, int min, int max) { return {f, double(min), double(max), 1, 0}; }
     static OptionArg unsignedInt(uint32_t* f, uint32_t min, uint32_t max)
     {
-        return {OptionValueKind::Unsigned, f, double(min), double(max), 1, 0};
+        return {f, double(min), double(max), 1, 0};
     }
-    static OptionArg real(float* f, double min, double max, double step)
-    {
-        return {OptionValueKind::Float, f, min, max, step, 0};
-    }
-    static OptionArg real(double* f, double min, double max, double step)
-    {
-        return {OptionValueKind::Double, f, min, max, step, 0};
-    }
-    static OptionArg text(QString* f, int bufferSize) { return {OptionValueKind::String, f, 0, 0, 0, bufferSize}; }
-    static OptionArg color(COLORREF* f) { return {OptionValueKind::Color, f, 0, 0, 0, 0}; }
+    static OptionArg real(float* f, double min, double max, double step) { return {f, min, max, step, 0}; }
+    static OptionArg real(double* f, double min, double max, double step) { return {f, min, max, step, 0}; }
+    static OptionArg text(QString* f, int bufferSize) { return {f, 0, 0, 0, bufferSize}; }
+    static OptionArg color(COLORREF* f) { return {ColorField{f}, 0, 0, 0, 0}; }
 };
 
 struct OptionPart {
@@ -82,8 +85,9 @@ public:
     void setColor(int part, COLORREF color);
     double number(int part) const;
 
-    // Points the parts of placeholder N at another field (the record they live in moved).
-    void rebind(int placeholder, void* field);
+    // Points the parts of placeholder N at another field of the same kind (the record they live
+    // in moved); false when no part of that placeholder has the field's kind.
+    bool rebind(int placeholder, OptionField field);
 
 private:
     OptionCheck check_ = OptionCheck::None;

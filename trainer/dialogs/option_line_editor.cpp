@@ -32,7 +32,7 @@ OptionLineEditor::OptionLineEditor(OptionsTreeModel* model, const QModelIndex& i
             continue;
         const int partIndex = int(i);
         QWidget* field;
-        if (part.arg.kind == OptionValueKind::Color) {
+        if (part.arg.kind() == OptionValueKind::Color) {
             auto* button = new ColorButton(node->item->color(partIndex), this);
             button->setFixedWidth(13 * blank);
             connect(button, &ColorButton::colorChosen, this,
@@ -42,14 +42,14 @@ OptionLineEditor::OptionLineEditor(OptionsTreeModel* model, const QModelIndex& i
         } else {
             const QString text = node->item->valueText(partIndex);
             auto* edit = new QLineEdit(text, this);
-            if (part.arg.kind == OptionValueKind::Unsigned)
+            if (part.arg.kind() == OptionValueKind::Unsigned)
                 edit->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), edit));
             edit->setFixedWidth(std::max(fm.horizontalAdvance(text), 5 * blank) + 4 * blank);
             connect(edit, &QLineEdit::textEdited, this,
                     [this, partIndex](const QString& t) { model_->commitText(index_, partIndex, t); });
             layout->addWidget(edit);
             field = edit;
-            if (part.arg.kind != OptionValueKind::String) {
+            if (part.arg.kind() != OptionValueKind::String) {
                 auto* spin = new SpinButtons(this);
                 spin->setRange(-1, 1);
                 connect(spin, &SpinButtons::moved, this, [this, spin, partIndex](int steps) {

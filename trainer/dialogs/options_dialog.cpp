@@ -159,7 +159,7 @@ private:
             const qreal a = laid.cursorToX(int(start)), b = laid.cursorToX(int(start + length));
             const int x = int(origin + std::min(a, b));
             const int w = int(std::abs(b - a));
-            if (node->item->parts()[i].arg.kind == OptionValueKind::Color) {
+            if (node->item->parts()[i].arg.kind() == OptionValueKind::Color) {
                 const int inset = 3;
                 const QRect swatch(x + inset, text.top() + inset, w - 2 * inset, text.height() - 2 * inset);
                 const bool grey = markClear || !(opt.state & QStyle::State_Enabled);

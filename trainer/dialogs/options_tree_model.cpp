@@ -226,7 +226,7 @@ void OptionsTreeModel::rebindIntervals(OptionNode* list)
         if (child->role != OptionNode::Role::Interval || !child->item)
             continue;
         TraceIntervalColor& e = entries[size_t(child->row())];
-        child->item->rebind(1, &e.color);
+        child->item->rebind(1, ColorField{&e.color});
         child->item->rebind(2, &e.begin);
         child->item->rebind(3, &e.end);
     }

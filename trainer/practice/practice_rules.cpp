@@ -3,6 +3,7 @@
 #include "app_registry.h"
 #include "dialog_texts.h"
 #include "res_strings.h"
+#include "target_kind.h"
 
 namespace kavro::practice {
 
@@ -65,7 +66,7 @@ int presetFCoefficient(IEventParams* event)
         return 40;
     if (shortName == QLatin1String("SBP50"))
         return 10;
-    if (shortName == QLatin1String("BTLN"))
+    if (targetKindOfShortName(shortName) == TargetKind::Biathlon)
         return 15;
     const QString gun = bstrValue(event, QStringLiteral("gun"));
     if (gun == QLatin1String("pistol"))
@@ -103,7 +104,7 @@ bool SaveFCoefficient(const QString& eventShortName, const QString& shooterName,
 
 ShotSeconds shotSecondsFor(const QString& shortName, int optionBefore, int optionAfter)
 {
-    if (shortName == QLatin1String("BTLN"))
+    if (targetKindOfShortName(shortName) == TargetKind::Biathlon)
         return {5, 5};
     static const char* const longWindows[]
         = {"MRF-22-6", "MRF-22-8", "MRF-22-10", "MRF-32-6", "MRF-32-8", "MRF-32-10", "N4TL3", "N4TL15"};
@@ -168,20 +169,6 @@ bool eventPasses(IEventParams* event, const EventFilter& filter, bool sensorRest
     return filter.other;
 }
 
-QString eventDisplayName(IEventParams* event, uint16_t langId)
-{
-    if (!event)
-        return QString();
-    QString name = bstrValue(event, QStringLiteral("_name_%1").arg(langId));
-    if (name.isEmpty())
-        event->get_Name(&name);
-    if (name.isEmpty())
-        name = shortNameOf(event);
-    float caliber = 0;
-    event->get_Caliber(&caliber);
-    return name + QStringLiteral(" (") + trainer::formatResString(61224, double(caliber)) + QLatin1Char(')');
-}
-
 QStringList initialPositions(IEventParams* event, int* selected)
 {
     if (selected)
@@ -193,7 +180,7 @@ QStringList initialPositions(IEventParams* event, int* selected)
             *selected = 1;
         return {LoadResString(32824), LoadResString(32825), LoadResString(32826)};
     }
-    if (shortNameOf(event) == QLatin1String("BTLN")) {
+    if (targetKindOfShortName(shortNameOf(event)) == TargetKind::Biathlon) {
         if (selected)
             *selected = 1;
         return {LoadResString(32824), LoadResString(32825)};

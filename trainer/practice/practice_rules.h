@@ -61,8 +61,6 @@ void keepOneFilterOn(EventFilter* filter);
 
 // An image sensor's working distance restricts the list when `sensorRestricted` is set.
 bool eventPasses(IEventParams* event, const EventFilter& filter, bool sensorRestricted, int distance);
-// The name shown in the list: the translated name, else Name, else ShortName, then the calibre.
-QString eventDisplayName(IEventParams* event, uint16_t langId);
 // "Prone", "Standing", "Kneeling" for three-position events, "Prone", "Standing" for biathlon,
 // none otherwise; `selected` gets the index preselected.
 QStringList initialPositions(IEventParams* event, int* selected);

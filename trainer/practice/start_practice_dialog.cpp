@@ -4,12 +4,14 @@
 #include "app_registry.h"
 #include "catalog_lookup.h"
 #include "dialog_texts.h"
+#include "doc_helpers.h"
 #include "language_module.h"
 #include "message_box.h"
 #include "res_strings.h"
 #include "window_rect.h"
 
 #include "com/classregistry.h"
+#include "shell/shell_notify.h"
 #include "image_sensor_probe.h"
 #include "usb/usbbackend.h"
 #include "usb_devices.h"
@@ -37,6 +39,8 @@ using trainer::SaveWindowRect;
 namespace {
 
 constexpr uint16_t kDialogId = 220;
+// The service reports a scan's folders one by one: the list is read again once they pause.
+constexpr int kShooterRefreshDelayMs = 250;
 const char* const kFilterValues[4] = {"EventFilterIssf", "EventFilterNra", "EventFilterMilitary", "EventFilterOther"};
 const uint16_t kFilterIds[4] = {1091, 1097, 1092, 1093};
 
@@ -227,12 +231,37 @@ void CStartPracticeDlg::fillShooterList()
         message(LoadResString(61493), QMessageBox::NoIcon);
         return;
     }
+    showShooters(names);
+    shooterListEmpty_ = false;
+    // While the catalog service is still starting the catalog lists nothing yet; and shooters it
+    // indexes while the dialog is open belong in the list too.
+    ComPtr<kavro::shell::IShellFolder> catalog;
+    kavro::shell::IdList catalogId;
+    if (!kavro::trainer::FindCatalogFolder(&catalog, &catalogId))
+        return;
+    shooterRefresh_ = new QTimer(this);
+    shooterRefresh_->setSingleShot(true);
+    shooterRefresh_->setInterval(kShooterRefreshDelayMs);
+    connect(shooterRefresh_, &QTimer::timeout, this, [this] {
+        bool stillFound = false;
+        const QStringList current = kavro::trainer::CatalogShooterNames(&stillFound);
+        if (stillFound)
+            showShooters(current);
+    });
+    shooterNotices_ = new kavro::shell::ShellChangeFollower(this);
+    shooterNotices_->Follow(catalogId.get(), true,
+                            kavro::shell::SHCNE_MKDIR | kavro::shell::SHCNE_RMDIR | kavro::shell::SHCNE_UPDATEDIR,
+                            [this] { shooterRefresh_->start(); });
+}
+
+void CStartPracticeDlg::showShooters(const QStringList& names)
+{
     const QString text = shooterCombo_->currentText();
+    shooterCombo_->clear();
     for (const QString& name : names)
         if (shooterCombo_->findText(name, Qt::MatchExactly | Qt::MatchCaseSensitive) < 0)
             shooterCombo_->addItem(name);
     shooterCombo_->setEditText(text);
-    shooterListEmpty_ = false;
 }
 
 void CStartPracticeDlg::initialize()
@@ -322,7 +351,7 @@ void CStartPracticeDlg::fillEventList()
             continue;
         if (!eventPasses(event.get(), filter_, restricted, distance))
             continue;
-        const QString display = eventDisplayName(event.get(), lang);
+        const QString display = FormatEventName(event.get(), lang);
         auto* item = new QListWidgetItem(display, eventList_);
         item->setData(Qt::UserRole, static_cast<int>(events_.size()));
         events_.push_back(event);

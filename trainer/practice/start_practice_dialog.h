@@ -18,6 +18,11 @@ class QComboBox;
 class QLabel;
 class QListWidget;
 class QListWidgetItem;
+class QTimer;
+
+namespace kavro::shell {
+class ShellChangeFollower;
+}
 
 namespace kavro::practice {
 
@@ -78,6 +83,7 @@ public:
     QListWidget* eventList() const { return eventList_; }
     QComboBox* positionCombo() const { return positionCombo_; }
     QCheckBox* filterBox(int index) const { return filterBoxes_[index]; }
+    // The first drop-down's fill; from then on the list follows the catalog's shooter folders.
     void fillShooterList();
 
 public slots:
@@ -98,6 +104,7 @@ private:
     bool start();
     bool connectDevice();
     void message(const QString& text, QMessageBox::Icon icon);
+    void showShooters(const QStringList& names);
 
     ComPtr<IKavroDevice> device_;
     std::shared_ptr<DeviceEnumerator> enumerator_;
@@ -119,6 +126,8 @@ private:
     QComboBox* deviceCombo_;
     QComboBox* sensorCombo_;
     QComboBox* shooterCombo_;
+    kavro::shell::ShellChangeFollower* shooterNotices_ = nullptr;
+    QTimer* shooterRefresh_ = nullptr;
     QCheckBox* filterBoxes_[4];
     QListWidget* eventList_;
     QLabel* positionLabel_;

@@ -47,7 +47,8 @@ QString formatInts(const QString& pattern, std::initializer_list<int64_t> values
 
 bool wantsRangeProcedure(int practiceKind, int32_t modelVersion)
 {
-    return practiceKind >= kFirstTimedKind && practiceKind <= kLastTimedKind && modelVersion != 600;
+    return practiceKind >= kFirstTimedKind && practiceKind <= kLastTimedKind
+        && modelVersion != ModelVersion::ImageSensor;
 }
 
 void applyRangeLight(IKavroDevice* device, enumSemaphoreMode mode)

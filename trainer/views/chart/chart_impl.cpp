@@ -15,6 +15,7 @@ namespace {
 constexpr COLORREF kSilver = 0xC0C0C0;
 constexpr COLORREF kGrey = 0x808080;
 constexpr COLORREF kBlack = 0;
+constexpr COLORREF kWhite = 0xFFFFFF; // the chart window's background and the paper's
 constexpr uint32_t kLabelFormat = DT_SINGLELINE | DT_NOPREFIX | DT_LEFT | DT_TOP;
 
 bool intersects(const GdiRect& a, const GdiRect& b)
@@ -366,7 +367,60 @@ CChartImpl::Metrics CChartImpl::measure(const ChartDrawRequest& r) const
     l.drawArea.bottom = std::max(l.drawArea.bottom, l.drawArea.top + 1);
     l.plot = {l.drawArea.left + l.thick / 2, l.drawArea.top, l.drawArea.right - l.thick / 2, l.drawArea.bottom};
     l.plot.right = std::max(l.plot.right, l.plot.left + 1);
+    placeLabels(m);
     return m;
+}
+
+void CChartImpl::placeLabels(Metrics& m) const
+{
+    ChartLayout& l = m.layout;
+    const GdiPoint axes = Map(l.plot, yAxisAt, xAxisAt);
+    if (!xCaption.isEmpty())
+        l.labels.push_back(
+            {ChartLabel::Role::XCaption, xCaptionRect(l.plot, axes.y, m.xCaption, l.lineHeight), xCaption});
+    if (!yCaption.isEmpty())
+        l.labels.push_back(
+            {ChartLabel::Role::YCaption, yCaptionRect(l.plot, axes.x, m.yCaption, l.lineHeight), yCaption});
+    // Text over text cannot be read, so of two labels that meet only the first placed is kept. The
+    // horizontal axis goes first: every chart's x axis is its time or spread, the values a reader
+    // looks up first.
+    for (const MarkerKind kind : {MarkerKind::HorizontalAxis, MarkerKind::VerticalAxis, MarkerKind::Free})
+        for (const ChartMarker& marker : markers_) {
+            if (marker.label.isEmpty() || KindOf(marker) != kind)
+                continue;
+            const GdiRect box
+                = labelRect(kind, Map(l.plot, marker.x, marker.y), textSize(m.label, marker.label), l.ptX, l.ptY);
+            if (!intersects(box, m.drawable))
+                continue;
+            const bool covers = std::any_of(l.labels.begin(), l.labels.end(),
+                                            [&](const ChartLabel& placed) { return intersects(box, placed.box); });
+            if (!covers)
+                l.labels.push_back({ChartLabel::Role::Marker, box, marker.label});
+        }
+}
+
+COLORREF CChartImpl::backgroundAt(const GdiRect& plot, const GdiRect& box) const
+{
+    const int x = (box.left + box.right) / 2, y = (box.top + box.bottom) / 2;
+    COLORREF colour = kWhite;
+    if (x < plot.left || x > plot.right || y < plot.top || y > plot.bottom)
+        return colour;
+    for (const ChartBand& b : bands_) {
+        if (b.id >= 1 || b.hidden || !b.filled)
+            continue;
+        const GdiRect r = bandRect(plot, b);
+        if (x >= r.left && x < r.right && y >= r.top && y < r.bottom)
+            colour = b.fillColor;
+    }
+    return colour;
+}
+
+GdiRect CChartImpl::bandRect(const GdiRect& plot, const ChartBand& b) const
+{
+    const double x0 = b.width == 0 ? xMin : b.x, x1 = b.width == 0 ? xMax : b.x + b.width;
+    const double y0 = b.height == 0 ? yMin : b.y, y1 = b.height == 0 ? yMax : b.y + b.height;
+    const GdiPoint p0 = Map(plot, x0, y1), p1 = Map(plot, x1, y0);
+    return GdiRect{p0.x, p0.y, p1.x, p1.y}.normalized();
 }
 
 ChartLayout CChartImpl::Layout(const ChartDrawRequest& request) const
@@ -436,10 +490,7 @@ std::optional<int> CChartImpl::Draw(const ChartDrawRequest& r) const
             continue;
         canvas.selectPen(GdiPen::inside(b.outlineWidth, b.outlineColor));
         canvas.selectBrush(b.filled ? GdiBrush::solid(b.fillColor) : GdiBrush::null());
-        const double x0 = b.width == 0 ? xMin : b.x, x1 = b.width == 0 ? xMax : b.x + b.width;
-        const double y0 = b.height == 0 ? yMin : b.y, y1 = b.height == 0 ? yMax : b.y + b.height;
-        const GdiPoint p0 = Map(plot, x0, y1), p1 = Map(plot, x1, y0);
-        canvas.rectangle(GdiRect{p0.x, p0.y, p1.x, p1.y}.normalized());
+        canvas.rectangle(bandRect(plot, b));
     }
     canvas.selectPen(GdiPen{PenStyle::Dot, 0, kSilver, false});
     for (const ChartMarker& marker : markers_) {
@@ -458,26 +509,6 @@ std::optional<int> CChartImpl::Draw(const ChartDrawRequest& r) const
     canvas.restoreClip();
 
     const GdiPoint axes = Map(plot, yAxisAt, xAxisAt);
-    canvas.setTextColor(kGrey);
-    if (!xCaption.isEmpty()) {
-        canvas.selectFont(m.fonts.caption);
-        GdiRect box = xCaptionRect(plot, axes.y, m.xCaption, h);
-        canvas.drawText(xCaption, &box, kLabelFormat);
-    }
-    if (!yCaption.isEmpty()) {
-        // Turned text has no GDI-canvas form; it is the one thing drawn on the painter itself.
-        const GdiRect box = yCaptionRect(plot, axes.x, m.yCaption, h);
-        QPainter* p = r.painter;
-        p->save();
-        p->setFont(m.vertical);
-        p->setPen(toQColor(kGrey));
-        p->translate(box.left, box.bottom);
-        p->rotate(-90);
-        p->drawText(QRectF(0, 0, m.yCaption.width, m.yCaption.height),
-                    Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, yCaption);
-        p->restore();
-    }
-
     canvas.selectFont(m.fonts.label);
     canvas.selectPen(GdiPen::solid(0, kBlack));
     canvas.setTextColor(kBlack);
@@ -495,11 +526,6 @@ std::optional<int> CChartImpl::Draw(const ChartDrawRequest& r) const
             if (intersects({p.x, tick[1].y, p.x + 1, tick[0].y + 1}, m.drawable))
                 canvas.polyline(tick);
         }
-        if (marker.label.isEmpty())
-            continue;
-        GdiRect box = labelRect(kind, p, textSize(m.label, marker.label), l.ptX, l.ptY);
-        if (intersects(box, m.drawable))
-            canvas.drawText(marker.label, &box, kLabelFormat);
     }
     const GdiPoint horizontal[] = {{plot.left, axes.y}, {plot.right, axes.y}};
     const GdiPoint vertical[] = {{axes.x, plot.top}, {axes.x, plot.bottom}};
@@ -531,6 +557,37 @@ std::optional<int> CChartImpl::Draw(const ChartDrawRequest& r) const
         canvas.polyline(mapped);
     }
     canvas.restoreClip();
+
+    // Texts last, each on the chart's own background: a curve crossing one passes under it.
+    for (const ChartLabel& label : l.labels) {
+        GdiRect box = label.box;
+        canvas.fillRect(box, backgroundAt(plot, box));
+        switch (label.role) {
+        case ChartLabel::Role::XCaption:
+            canvas.selectFont(m.fonts.caption);
+            canvas.setTextColor(kGrey);
+            canvas.drawText(label.text, &box, kLabelFormat);
+            break;
+        case ChartLabel::Role::YCaption: {
+            // Turned text has no GDI-canvas form; it is the one thing drawn on the painter itself.
+            QPainter* p = r.painter;
+            p->save();
+            p->setFont(m.vertical);
+            p->setPen(toQColor(kGrey));
+            p->translate(box.left, box.bottom);
+            p->rotate(-90);
+            p->drawText(QRectF(0, 0, m.yCaption.width, m.yCaption.height),
+                        Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, label.text);
+            p->restore();
+            break;
+        }
+        case ChartLabel::Role::Marker:
+            canvas.selectFont(m.fonts.label);
+            canvas.setTextColor(kBlack);
+            canvas.drawText(label.text, &box, kLabelFormat);
+            break;
+        }
+    }
     return std::nullopt;
 }
 

@@ -61,6 +61,14 @@ struct ChartDrawRequest {
     std::optional<GdiPoint> hitPoint; // set: find the series under this point
 };
 
+// A text Draw puts on the chart: an axis caption or a marker's label, in device units.
+struct ChartLabel {
+    enum class Role { XCaption, YCaption, Marker };
+    Role role = Role::Marker;
+    GdiRect box;
+    QString text;
+};
+
 // Where Draw puts things, in device units.
 struct ChartLayout {
     int lineHeight = 0;
@@ -70,6 +78,9 @@ struct ChartLayout {
     GdiRect drawArea; // series are clipped to it
     GdiRect plot; // the data ranges map onto it
     int growLeft = 0, growTop = 0, growRight = 0, growBottom = 0;
+    // The captions and the labels that are drawn, none over another: a label that would cover a
+    // caption or a label placed before it is left out.
+    std::vector<ChartLabel> labels;
 };
 
 class CChartImpl {
@@ -128,6 +139,10 @@ public:
 private:
     struct Metrics;
     Metrics measure(const ChartDrawRequest& request) const;
+    void placeLabels(Metrics& metrics) const;
+    GdiRect bandRect(const GdiRect& plot, const ChartBand& band) const;
+    // The colour the chart shows at the centre of a box: a filled band's, else the background's.
+    COLORREF backgroundAt(const GdiRect& plot, const GdiRect& box) const;
     bool drawn(const ChartSeries& s, bool printing) const;
 
     std::vector<ChartSeries> series_;

@@ -30,11 +30,22 @@ double areaHalfWidth(IEventParams* event, int subTarget, int area)
     return width / 2.0;
 }
 
+// The top of a distance scale holding `maxD`: for the two-target event at least the standing
+// area's edge, so that both positions' marks are on the scale; else the nearest ring.
+double distanceScaleTop(const ChartContext& ctx, ITargetParams* target, double maxD)
+{
+    if (ctx.targetKind == TargetKind::Biathlon)
+        return std::max(maxD, areaHalfWidth(ctx.event.get(), 1, 1));
+    return roundUpToRing(target, maxD);
+}
+
 // The value markers of a distance scale: the prone/standing area edges of the two-target event,
 // else the rings' half diameters labelled with the ring number. `both` adds the negative side.
-// Returns the scale's top raised to cover the marks (two targets) or to the nearest ring.
+// Returns the scale's top raised to cover the marks (two targets) or to the nearest ring. With
+// `onScaleOnly` the rings beyond that top are left out: their labels would stand outside the
+// plot, over the boxes above it.
 double addDistanceScale(CChartImpl* top, CChartImpl* bottom, const ChartContext& ctx, ITargetParams* target,
-                        double maxD)
+                        double maxD, bool onScaleOnly)
 {
     if (ctx.targetKind == TargetKind::Biathlon) {
         const double standing = areaHalfWidth(ctx.event.get(), 1, 1);
@@ -48,12 +59,12 @@ double addDistanceScale(CChartImpl* top, CChartImpl* bottom, const ChartContext&
             if (bottom)
                 bottom->AddMarker(0, r, ctx.str(id), true);
         }
-        return std::max(maxD, standing);
+        return distanceScaleTop(ctx, target, maxD);
     }
-    maxD = roundUpToRing(target, maxD);
+    maxD = distanceScaleTop(ctx, target, maxD);
     for (int n = 1; n <= 10 && target; ++n) {
         float ring = 0;
-        if (FAILED(target->get_Ring(n, &ring)) || ring == 0)
+        if (FAILED(target->get_Ring(n, &ring)) || ring == 0 || (onScaleOnly && ring / 2.0 > maxD))
             continue;
         const QString label = QString::asprintf("%i", n);
         if (top) {
@@ -134,7 +145,7 @@ void recalcDistance(CChartImpl& top, CChartImpl& bottom, const ChartContext& ctx
                 maxD = std::max(maxD, std::fabs(d));
         }
     }
-    maxD = addDistanceScale(&top, &bottom, ctx, target.get(), maxD);
+    maxD = addDistanceScale(&top, &bottom, ctx, target.get(), maxD, true);
     addTimeFrame(top, w, 0);
     addTimeFrame(bottom, w, 0);
     for (CChartImpl* c : {&top, &bottom}) {
@@ -202,7 +213,7 @@ void recalcCoordination(CChartImpl& chart, CoordinationState& state, const Chart
     if (frame) {
         chart.ClearMarkers();
         chart.ClearBands();
-        addDistanceScale(nullptr, &chart, ctx, target.get(), 0);
+        addDistanceScale(nullptr, &chart, ctx, target.get(), 0, false);
         addTimeFrame(chart, w, 0);
     }
     forEachWantedPart(ctx, document, model, [&](int p, IShotCollection* shots) {
@@ -244,7 +255,7 @@ void recalcCoordination(CChartImpl& chart, CoordinationState& state, const Chart
     chart.xMin = -w.window;
     chart.xMax = 0.3;
     chart.yMin = 0;
-    chart.yMax = roundUpToRing(target.get(), std::max(state.max[0], state.max[1]));
+    chart.yMax = distanceScaleTop(ctx, target.get(), std::max(state.max[0], state.max[1]));
     if (ctx.progress)
         ctx.progress->end();
 }

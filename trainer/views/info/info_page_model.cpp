@@ -129,9 +129,10 @@ QString formatFigure(Figure f, const InfoStatistics& s)
 {
     switch (f) {
     case Figure::ShotCount: return s.matchShots > 0 ? QString::asprintf("%i", s.matchShots) : notAvailableText();
-    case Figure::ResultInt: return s.resultInt > 0 ? QString::asprintf("%i", s.resultInt) : notAvailableText();
+    // Shots that all missed score nothing: a result of 0, as their average is.
+    case Figure::ResultInt: return s.matchShots > 0 ? QString::asprintf("%i", s.resultInt) : notAvailableText();
     case Figure::ResultFractional:
-        return hasHits(s) ? decimalText("%-4.1f", double(s.resultDecimal)) : notAvailableText();
+        return s.matchShots > 0 ? decimalText("%-4.1f", double(s.resultDecimal)) : notAvailableText();
     case Figure::ResultAverage: return s.matchShots > 0 ? decimalText("%-6.3f", s.resultAverage) : notAvailableText();
     case Figure::ResultCentred:
         if (!s.hasCentredResult || !hasHits(s))

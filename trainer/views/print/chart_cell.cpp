@@ -1,8 +1,5 @@
 #include "chart_cell.h"
 
-#include <algorithm>
-#include <cmath>
-
 namespace kavro::print {
 
 void CPrintoutChartCell::SetChart(const charts::CChartImpl& from)
@@ -43,46 +40,20 @@ void CPrintoutChartCell::SetChart(const charts::CChartImpl& from)
 
 bool hasPrintedCurves(const charts::CChartImpl& chart)
 {
+    // A series whose points all coincide (the bar of a missed shot) draws nothing.
     for (const charts::ChartSeries& s : chart.series())
-        if (s.visible && s.printable && s.points.size() >= 2)
+        if (s.visible && s.printable
+            && std::any_of(s.points.begin(), s.points.end(), [&](const auto& p) { return p != s.points.front(); }))
             return true;
     return false;
 }
 
-void CPrintoutChartCell::HoldCurves()
+void CPrintoutChartCell::Draw(QPainter* painter) const
 {
-    charts::CChartImpl& c = *chart_;
-    double lo = c.yMin, hi = c.yMax;
-    for (const charts::ChartSeries& s : c.series())
-        if (s.visible && s.printable)
-            for (const auto& [x, y] : s.points) {
-                lo = std::min(lo, y);
-                hi = std::max(hi, y);
-            }
-    if (lo >= c.yMin && hi <= c.yMax)
-        return;
-    // Labels at a step that keeps about as many of them as the fixed range had, on multiples of it.
-    const double span = hi - lo;
-    double step = 2;
-    for (double m = 1; span / step > 6; m *= 10)
-        for (double f : {2.0, 5.0, 10.0})
-            if (span / step > 6)
-                step = f * m;
-    c.yMin = std::floor(lo / step) * step;
-    c.yMax = std::ceil(hi / step) * step;
-    std::vector<charts::ChartMarker> kept;
-    for (const charts::ChartMarker& m : c.markers())
-        if (c.KindOf(m) != charts::CChartImpl::MarkerKind::VerticalAxis)
-            kept.push_back(m);
-    c.ClearMarkers();
-    for (const charts::ChartMarker& m : kept)
-        c.AddMarker(m.x, m.y, m.label, m.gridLine);
-    for (double v = c.yMin; v <= c.yMax; v += step)
-        if (v != c.xAxisAt)
-            c.AddMarker(c.yAxisAt, v, QString::number(v), true);
+    chart_->Draw(request(painter));
 }
 
-void CPrintoutChartCell::Draw(QPainter* painter) const
+charts::ChartDrawRequest CPrintoutChartCell::request(QPainter* painter) const
 {
     charts::ChartDrawRequest r;
     r.painter = painter;
@@ -93,7 +64,7 @@ void CPrintoutChartCell::Draw(QPainter* painter) const
     r.dpiX = dpiX;
     r.dpiY = dpiY;
     r.fonts = &fonts;
-    chart_->Draw(r);
+    return r;
 }
 
 } // namespace kavro::print

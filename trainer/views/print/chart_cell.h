@@ -11,9 +11,8 @@ public:
     // Copies what the chart holds, so the page stays as laid out while the view goes on.
     void SetChart(const charts::CChartImpl& chart);
     void Draw(QPainter* painter) const override;
-    // Widens the value range to hold every printed curve: paper has no scroll bar, so a curve
-    // leaving a fixed range would be cut off.
-    void HoldCurves();
+    // What Draw asks of the chart (a null painter: the layout alone).
+    charts::ChartDrawRequest request(QPainter* painter) const;
 
     charts::ChartFonts fonts;
     int dpiX = 600, dpiY = 600;

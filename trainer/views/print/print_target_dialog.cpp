@@ -12,11 +12,11 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QDoubleSpinBox>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QPainter>
 #include <QPrinter>
@@ -24,7 +24,6 @@
 #include <QTimer>
 #include <QVBoxLayout>
 #include <algorithm>
-#include <functional>
 #include <cmath>
 
 Q_DECLARE_METATYPE(IEventParams*)
@@ -38,48 +37,54 @@ QString dialogText(uint16_t control)
     return LoadResString(dialogTextId(IDD_PRINT_TARGET, control));
 }
 
-// The distance edit with its up-down: a typed distance is taken as typed (the card prints two
-// decimals) and the arrows step to the next tenth. Enter on a distance that does not read goes to
-// `refuse` before the spin box or its edit could put the last good value back.
-class DistanceBox final : public QDoubleSpinBox {
-public:
-    DistanceBox(QWidget* parent, std::function<void()> refuse) : QDoubleSpinBox(parent), refuse_(std::move(refuse))
-    {
-        setDecimals(6);
-        setRange(kMinTargetDistance, kMaxTargetDistance);
-        setSingleStep(0.1);
-    }
-
-    QString textFromValue(double value) const override { return locale().toString(value, 'g', 6); }
-
-    void stepBy(int steps) override
-    {
-        const double tenths = value() * 10;
-        const double from = steps > 0 ? std::floor(tenths + 1e-6) : std::ceil(tenths - 1e-6);
-        setValue((from + steps) / 10);
-        selectAll();
-    }
-
-protected:
-    void keyPressEvent(QKeyEvent* event) override
-    {
-        if (!refused(event))
-            QDoubleSpinBox::keyPressEvent(event);
-    }
-
-private:
-    bool refused(QKeyEvent* event)
-    {
-        if ((event->key() != Qt::Key_Return && event->key() != Qt::Key_Enter) || hasAcceptableInput())
-            return false;
-        refuse_();
-        return true;
-    }
-
-    std::function<void()> refuse_;
-};
-
 } // namespace
+
+TargetDistanceBox::TargetDistanceBox(QWidget* parent) : QAbstractSpinBox(parent)
+{
+    setValue(value_);
+    setMinimumWidth(fontMetrics().horizontalAdvance(QStringLiteral("0000.0000")) + 24);
+    connect(lineEdit(), &QLineEdit::textChanged, this, [this](const QString& text) { textEdited(text); });
+}
+
+void TargetDistanceBox::setValue(double metres)
+{
+    metres = std::clamp(metres, double(kMinTargetDistance), double(kMaxTargetDistance));
+    lineEdit()->setText(locale().toString(metres, 'g', 6));
+    value_ = metres; // also when the text reads back a little differently
+}
+
+std::optional<float> TargetDistanceBox::reading() const
+{
+    return readTargetDistance(lineEdit()->text(), locale());
+}
+
+void TargetDistanceBox::textEdited(const QString& text)
+{
+    const std::optional<float> metres = readTargetDistance(text, locale());
+    if (!metres || double(*metres) == value_)
+        return;
+    value_ = *metres;
+    if (changed)
+        changed();
+}
+
+void TargetDistanceBox::stepBy(int steps)
+{
+    const double tenths = value_ * 10;
+    const double from = steps > 0 ? std::floor(tenths + 1e-6) : std::ceil(tenths - 1e-6);
+    setValue((from + steps) / 10); // the edit's change tells the tool
+    selectAll();
+}
+
+QAbstractSpinBox::StepEnabled TargetDistanceBox::stepEnabled() const
+{
+    StepEnabled e = StepNone;
+    if (value_ < kMaxTargetDistance)
+        e |= StepUpEnabled;
+    if (value_ > kMinTargetDistance)
+        e |= StepDownEnabled;
+    return e;
+}
 
 // The page drawn scaled into the area, white on the button-shadow colour.
 class CPrintTargetDlg::Preview final : public QWidget {
@@ -112,7 +117,7 @@ private:
     CPrintTargetDlg* dialog_;
 };
 
-CPrintTargetDlg::CPrintTargetDlg(QPrinter& printer, const QString& jobName, QWidget* parent)
+CPrintTargetDlg::CPrintTargetDlg(QPrinter& printer, const QString& jobName, IEventParams* event, QWidget* parent)
     : QDialog(parent), printer_(printer), jobName_(jobName)
 {
     setWindowTitle(dialogText(0));
@@ -130,8 +135,7 @@ CPrintTargetDlg::CPrintTargetDlg(QPrinter& printer, const QString& jobName, QWid
     type_->setCurrentIndex(1);
     left->addWidget(type_, 3, 0, 1, 2);
     left->addWidget(new QLabel(dialogText(IDC_DISTANCE_LABEL), this), 4, 0, 1, 2);
-    distance_ = new DistanceBox(this, [this] { refuseDistance(); });
-    distance_->setValue(10.0);
+    distance_ = new TargetDistanceBox(this);
     left->addWidget(distance_, 5, 0);
     left->addWidget(new QLabel(dialogText(IDC_METERS_LABEL), this), 5, 1);
     rings_ = new QCheckBox(dialogText(IDC_SCORE_RINGS), this);
@@ -174,21 +178,30 @@ CPrintTargetDlg::CPrintTargetDlg(QPrinter& printer, const QString& jobName, QWid
         std::stable_sort(all.begin(), all.end(), [lang](const ComPtr<IEventParams>& a, const ComPtr<IEventParams>& b) {
             return CompareEvents(a.get(), b.get(), lang);
         });
+        QString wanted;
+        if (event)
+            event->get_ShortName(&wanted);
+        int current = 0;
         for (const ComPtr<IEventParams>& e : all) {
-            QString name;
+            QString name, shortName;
             e->get_Name(&name);
+            e->get_ShortName(&shortName);
+            if (!wanted.isEmpty() && shortName == wanted)
+                current = events_->count();
             auto* item = new QListWidgetItem(name, events_);
             item->setData(Qt::UserRole, QVariant::fromValue(e.get()));
         }
-        if (events_->count())
-            events_->setCurrentRow(0);
+        if (events_->count()) {
+            events_->setCurrentRow(current);
+            events_->scrollToItem(events_->currentItem());
+        }
     }
 
     connect(events_, &QListWidget::currentRowChanged, this, [this] { discard(); });
     connect(type_, &QComboBox::currentIndexChanged, this, [this] { discard(); });
     connect(rings_, &QCheckBox::toggled, this, [this] { discard(); });
     connect(clip_, &QCheckBox::toggled, this, [this] { discard(); });
-    connect(distance_, &QDoubleSpinBox::valueChanged, this, [this] { discard(); });
+    distance_->changed = [this] { discard(); };
     connect(print, &QPushButton::clicked, this, [this] { PrintPage(); });
     connect(close, &QPushButton::clicked, this, &QDialog::reject);
     connect(expand_, &QPushButton::clicked, this, [this] { setExpanded(!expanded_); });
@@ -231,6 +244,8 @@ bool CPrintTargetDlg::BuildTargetPage()
 
 bool CPrintTargetDlg::PrintPage()
 {
+    if (refuseDistance())
+        return false;
     if (!BuildTargetPage()) {
         failed();
         return false;
@@ -253,21 +268,22 @@ bool CPrintTargetDlg::PrintPage()
     return ok;
 }
 
-void CPrintTargetDlg::refuseDistance()
+bool CPrintTargetDlg::refuseDistance()
 {
+    if (distance_->reading())
+        return false;
     QApplication::beep();
     distance_->setFocus();
     distance_->selectAll();
+    return true;
 }
 
 void CPrintTargetDlg::keyPressEvent(QKeyEvent* event)
 {
     // Enter takes the settings and closes; the buttons are not defaults, so it never prints.
     if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
-        if (!distance_->hasAcceptableInput())
-            return refuseDistance();
-        distance_->interpretText();
-        accept();
+        if (!refuseDistance())
+            accept();
         return;
     }
     QDialog::keyPressEvent(event);

@@ -8,12 +8,14 @@
 #include "kavro_doc.h"
 #include "print_strings.h"
 #include "res_strings.h"
+#include "series_document.h"
 #include "series_view.h"
 #include "target_pictures.h"
 
 #include <QRegularExpression>
 #include <algorithm>
 #include <cmath>
+#include <optional>
 
 namespace kavro::print {
 
@@ -337,8 +339,7 @@ void printGenInfo(Layout& l)
     rows.emplace_back(title("idShotCountTitle"), fig(Figure::ShotCount));
     QString result = title("idResultIntTitle") + fig(Figure::ResultInt);
     if (!two) {
-        result += QLatin1Char('\n') + title("idResultFractionalTitle")
-            + (any && s.hits ? QString::asprintf("%-4.1f", double(s.resultDecimal)) : notAvailableText());
+        result += QLatin1Char('\n') + title("idResultFractionalTitle") + fig(Figure::ResultFractional);
         result += QLatin1Char('\n') + title("idResultAverageTitle")
             + (any ? QString::asprintf("%-4.1f", s.resultAverage) : notAvailableText());
     }
@@ -386,19 +387,18 @@ bool printSeries(Layout& l)
     ComPtr<IEventParams> event;
     if (!l.doc.GetEvent(&event))
         return true;
-    std::unique_ptr<CSeriesView> owned;
+    // An open table may hold what only it knows (its own selection); without one the document's
+    // table is built as the view would build it.
     CSeriesView* view = nullptr;
     for (CView* v : l.doc.views())
         if (auto* found = dynamic_cast<CSeriesView*>(v))
             view = found;
-    if (!view) {
-        owned = std::make_unique<CSeriesView>(l.doc, nullptr);
-        owned->OnDocumentUpdate(nullptr, KavroHint::Everything, {});
-        view = owned.get();
-    }
-    // A hidden table only noted what changed.
-    view->RefreshIfNeeded();
-    const SeriesTable& table = view->table();
+    std::optional<SeriesTable> built;
+    if (view)
+        view->RefreshIfNeeded(); // a hidden table only noted what changed
+    else
+        built = seriesTableOf(l.doc);
+    const SeriesTable& table = view ? view->table() : *built;
     const bool two = twoTargets(l.doc);
     std::vector<int> columns;
     for (int c = 0; c < kColumnCount; ++c)
@@ -420,35 +420,33 @@ bool printSeries(Layout& l)
                 continue;
             // The rows: header, shots, then the series total and, with more series, the group's.
             std::vector<std::pair<const std::array<Cell, kColumnCount>*, bool>> rows; // cells, bold
-            std::vector<const StatRow*> shotRows(1, nullptr);
             rows.emplace_back(&serie.caption.cells, true);
             for (const StatRow& r : serie.rows)
-                if (r.values.present) {
+                if (r.values.present)
                     rows.emplace_back(&r.cells, false);
-                    shotRows.push_back(&r);
-                }
             const size_t ruleAfter = rows.size();
             rows.emplace_back(&serie.footer.cells, false);
             if (group.series.size() > 1)
                 rows.emplace_back(&group.totals.cells, true);
+            // A biathlon result is where the shot went on the five targets, as in the table on
+            // the screen.
+            const int schematicWidth = lineHeight * 10;
             std::vector<int> widths(columns.size(), 0);
             for (const auto& [cells, bold] : rows)
-                for (size_t i = 0; i < columns.size(); ++i)
-                    widths[i] = std::max(
-                        widths[i],
-                        l.measure(bold ? l.fonts.bold : l.fonts.text, (*cells)[size_t(columns[i])].text, 0, single)
-                                .width
-                            + 2 * l.pad);
-            // Two-target events show where each shot went on the five targets instead of its number.
-            const int schematicWidth = lineHeight * 10;
-            if (two && columns.front() == ColNumber)
-                widths.front() = std::max(widths.front(), schematicWidth + 2 * l.pad);
+                for (size_t i = 0; i < columns.size(); ++i) {
+                    const Cell& cell = (*cells)[size_t(columns[i])];
+                    const int w = cell.picture
+                        ? schematicWidth
+                        : l.measure(bold ? l.fonts.bold : l.fonts.text, cell.text, 0, single).width;
+                    widths[i] = std::max(widths[i], w + 2 * l.pad);
+                }
             // The target gives way to a wide table, down to an inch.
             int tableWidth = 0;
             for (int w : widths)
                 tableWidth += w;
+            const int32_t sub = serie.aimings.empty() ? 1 : aimingSubTarget(serie.aimings.front().get());
             const int picture = std::clamp(l.width() - tableWidth - l.gapX, smallestPicture, largestPicture);
-            const int pictureHeight = int(picture * formAspect(event.get(), 1));
+            const int pictureHeight = int(picture * formAspect(event.get(), sub));
             const QString title = seriesCaption(number, serie.totals);
             const int titleHeight = l.measure(l.fonts.bold, title, 0, single).height;
             const int tableHeight = int(rows.size()) * lineHeight + l.pt;
@@ -465,7 +463,7 @@ bool printSeries(Layout& l)
                 }
             const QSizeF zoom = commonHalfExtent(event.get(), ex, ey, false);
             const float half = float(std::max(zoom.width(), zoom.height()));
-            ShotsPicture shots{serie.aimings, 1, false, group.match, two ? 0.0f : half, two ? 0.0f : half};
+            ShotsPicture shots{serie.aimings, sub, false, group.match, two ? 0.0f : half, two ? 0.0f : half};
             if (!AddShotsPictureCell(event.get(), l.page(), shots,
                                      {l.g.content.left, l.top, l.g.content.left + picture, l.top + pictureHeight}))
                 return false;
@@ -482,21 +480,17 @@ bool printSeries(Layout& l)
                 int x = left;
                 const auto& [cells, bold] = rows[row];
                 for (size_t i = 0; i < columns.size(); ++i) {
-                    if (two && i == 0 && columns[0] == ColNumber && row < shotRows.size() && shotRows[row]) {
-                        const StatRow& shotRow = *shotRows[row];
+                    const Cell& c = (*cells)[size_t(columns[i])];
+                    if (c.picture) {
                         auto* cell = l.page().add<CPrintoutMetaCell>();
-                        int32_t area = -1;
-                        if (shotRow.shot)
-                            shotRow.shot->get_AreaIndex(&area);
-                        cell->metafile = DrawFiveTargetSchematic(area, nearestAreaOf(shotRow.shot.get()));
+                        cell->metafile = DrawFiveTargetSchematic(c.hitArea, c.nearestArea);
                         cell->rect = {x + l.pad, y + l.halfPt, x + widths[i] - l.pad, y + lineHeight - l.halfPt};
-                        x += widths[i];
-                        continue;
+                    } else {
+                        auto* cell = l.text(bold ? l.fonts.bold : l.fonts.text, c.text,
+                                            {x, y, x + widths[i], y + lineHeight}, single | alignment(columns[i]));
+                        cell->insetX = l.pad;
+                        cell->insetY = l.halfPt;
                     }
-                    auto* cell = l.text(bold ? l.fonts.bold : l.fonts.text, (*cells)[size_t(columns[i])].text,
-                                        {x, y, x + widths[i], y + lineHeight}, single | alignment(columns[i]));
-                    cell->insetX = l.pad;
-                    cell->insetY = l.halfPt;
                     x += widths[i];
                 }
                 y += lineHeight;
@@ -549,7 +543,7 @@ template <class View> void printChart(Layout& l, int command)
         const int upper = available * 3 / 5;
         chartCell(windows[0]->chart(), l.top, upper);
         if (windows.size() > 1)
-            chartCell(windows[1]->chart(), l.top + upper + l.gapY / 2, available - upper)->HoldCurves();
+            chartCell(windows[1]->chart(), l.top + upper + l.gapY / 2, available - upper);
     } else {
         chartCell(windows[0]->chart(), l.top, chartHeight);
     }

@@ -147,7 +147,9 @@ void CReportPrinting::PageSetup(QWidget* parent)
 
 void CReportPrinting::PrintTarget(CKavroDoc& doc, QWidget* parent)
 {
-    CPrintTargetDlg dialog(printer(), jobName(doc), parent);
+    ComPtr<IEventParams> event;
+    doc.GetEvent(&event);
+    CPrintTargetDlg dialog(printer(), jobName(doc), event.get(), parent);
     dialog.exec();
 }
 

@@ -8,6 +8,18 @@
 
 namespace kavro::print {
 
+std::optional<float> readTargetDistance(const QString& text, const QLocale& locale)
+{
+    const QString t = text.trimmed();
+    bool ok = false;
+    double metres = locale.toDouble(t, &ok);
+    if (!ok)
+        metres = QLocale::c().toDouble(t, &ok);
+    if (!ok || !(metres >= kMinTargetDistance && metres <= kMaxTargetDistance))
+        return std::nullopt;
+    return float(metres);
+}
+
 void cardSize(CardType type, float* w, float* h)
 {
     switch (type) {

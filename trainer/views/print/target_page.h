@@ -4,6 +4,9 @@
 #include "kavrodoc.h"
 #include "report.h"
 
+#include <QLocale>
+#include <optional>
+
 namespace kavro::print {
 
 enum class CardType { Vantage5 = 0, Vantage10 = 1, Runner10 = 2, HomeTrainer = 3 };
@@ -18,6 +21,10 @@ struct TargetPageRequest {
 
 constexpr float kMinTargetDistance = 1.0f;
 constexpr float kMaxTargetDistance = 500.0f;
+
+// The distance the tool's edit holds, in metres: a number from 1 to 500 as the locale or the C
+// locale writes it; nullopt for anything else, which the tool refuses.
+std::optional<float> readTargetDistance(const QString& text, const QLocale& locale);
 
 // The card's size in millimetres.
 void cardSize(CardType type, float* widthMm, float* heightMm);

@@ -14,9 +14,14 @@ namespace kavro::print {
 
 namespace {
 
-// The width of the hidden control's window; the picture is a metafile, so only the proportions
-// matter.
+// The width of the hidden control's window for the pictures of shots: their breaches and lines
+// keep the sizes they have on screen.
 constexpr int kControlWidth = 500;
+// A paper target must be true to size, but the control draws the face a pixel or two inside the
+// form: its window gets several pixels for every device unit the target prints on, so those
+// pixels vanish below the printer's dot.
+constexpr int64_t kControlPixelsPerDot = 8;
+constexpr int64_t kMaxControlWidth = int64_t(1) << 22;
 
 struct HiddenTarget {
     ComPtr<ITarget> target;
@@ -33,7 +38,7 @@ bool formSize(IEventParams* event, int subTarget, float* w, float* h)
     return *w > 0 && *h > 0;
 }
 
-bool makeHiddenTarget(IEventParams* event, int subTarget, HiddenTarget* out)
+bool makeHiddenTarget(IEventParams* event, int subTarget, HiddenTarget* out, int controlWidth = kControlWidth)
 {
     float w = 0, h = 0;
     if (!formSize(event, subTarget, &w, &h))
@@ -45,7 +50,7 @@ bool makeHiddenTarget(IEventParams* event, int subTarget, HiddenTarget* out)
         || FAILED(window->CreateWidget(nullptr, &widget)) || !widget)
         return false;
     out->window.reset(widget);
-    widget->resize(kControlWidth, std::max(1, int(std::lround(kControlWidth * h / w))));
+    widget->resize(controlWidth, std::max(1, int(std::lround(double(controlWidth) * h / w))));
     return true;
 }
 
@@ -85,7 +90,8 @@ bool CreateTargetPictureCell(IEventParams* event, PrintoutPage& page, const GdiR
                              int subTarget, bool scoreRings)
 {
     HiddenTarget t;
-    if (!makeHiddenTarget(event, subTarget, &t))
+    const int64_t width = std::clamp(target.width() * kControlPixelsPerDot, int64_t(kControlWidth), kMaxControlWidth);
+    if (!makeHiddenTarget(event, subTarget, &t, int(width)))
         return false;
     ITarget* c = t.target.get();
     c->put_EnableUpdate(VARIANT_FALSE);
@@ -179,17 +185,6 @@ QSizeF GetShotsZoom(IEventParams* event, IShotCollection* shots, bool twoTargets
         event->get_Target(1, target.put());
     const float half = std::max(ringFor(ex), ringFor(ey));
     return QSizeF(half, half);
-}
-
-int nearestAreaOf(IShot* shot)
-{
-    ComPtr<IRange> range;
-    float x = 0, y = 0, cx = 0, cy = 0;
-    int32_t area = 0;
-    if (!shot || FAILED(shot->get_BreachX(&x)) || FAILED(shot->get_BreachY(&y))
-        || FAILED(shot->Range(0, 0, range.put())) || !range || FAILED(range->GetNearestArea(x, y, &area, &cx, &cy)))
-        return 0;
-    return area;
 }
 
 } // namespace kavro::print

@@ -40,7 +40,5 @@ QSizeF GetShotsZoom(IEventParams* event, IShotCollection* shots, bool twoTargets
 
 // The series table's picture of a biathlon shot.
 using series::DrawFiveTargetSchematic;
-// The area nearest the shot's breach (its 0-second range), 0 when there is none.
-int nearestAreaOf(IShot* shot);
 
 } // namespace kavro::print

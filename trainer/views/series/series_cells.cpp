@@ -12,11 +12,6 @@ namespace kavro::series {
 
 namespace {
 
-bool isTrue(VARIANT_BOOL v)
-{
-    return v == VARIANT_TRUE;
-}
-
 float ringRadius(ITargetParams* params, int ring, float caliber)
 {
     float d = 0;

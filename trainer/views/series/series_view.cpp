@@ -3,6 +3,7 @@
 #include "app_options.h"
 #include "doc_helpers.h"
 #include "main_frame_base.h"
+#include "series_document.h"
 
 #include <QApplication>
 #include <QContextMenuEvent>
@@ -23,6 +24,7 @@ namespace {
 constexpr int kKeyboardDelayMs = 500;
 
 constexpr OLE_COLOR kWhite = 0x00FFFFFF;
+constexpr OLE_COLOR kBlack = 0x00000000;
 
 float absMax(float a, float b)
 {
@@ -84,23 +86,12 @@ void CSeriesView::LoadTexts()
 
 RowContext CSeriesView::rowContext()
 {
-    RowContext ctx;
-    ComPtr<IEventParams> event;
-    doc_.GetEvent(&event);
-    ctx.event = event.get(); // the document keeps its event while the table computes
-    ctx.traceSeconds = doc_.traceSeconds();
-    ctx.fCoefficient = doc_.fCoefficient();
-    ctx.biathlon = doc_.GetTargetKind() == TargetKind::Biathlon;
-    ctx.aapShares = aimingPointSharesShown(table_.columns);
-    ctx.showHidden = doc_.showHidden();
-    return ctx;
+    return rowContextOf(doc_, table_.columns);
 }
 
 QString CSeriesView::docText()
 {
-    QString text;
-    doc_.GetPositionName(&text);
-    return text;
+    return positionTextOf(doc_);
 }
 
 std::vector<CSerieWindow*> CSeriesView::seriesWindows(int group) const
@@ -131,7 +122,9 @@ CSerieWindow* CSeriesView::CreateSerieWindow(int group, const Serie& serie)
     t->put_DisplayTrace(toVariantBool(allTraces_));
     t->put_TraceThickness(0.0f);
     t->put_Match(toVariantBool(group == 1));
-    t->put_LabelColor(kWhite);
+    // The caption sits on the shaded corner of the target: the biathlon form is white there, the
+    // zoomed ring targets dark.
+    t->put_LabelColor(table_.biathlon ? kBlack : kWhite);
     t->put_BreachColor(o.BreachColor);
     t->put_SelectedBreachColor(o.SelectedBreachColor);
     if (!serie.aimings.empty()) {
@@ -152,22 +145,11 @@ CSerieWindow* CSeriesView::CreateSerieWindow(int group, const Serie& serie)
 void CSeriesView::BuildRows()
 {
     ClearWindows();
-    table_.clear();
-    ComPtr<IEventParams> event;
-    if (!doc_.HasDocument() || !doc_.GetEvent(&event)) {
+    if (!buildFromDocument(table_, doc_, rowContext())) {
         UpdateGroupVisibility();
         Layout(false);
         return;
     }
-    ComPtr<IShotCollection> sighting, match;
-    ComPtr<IAimingCollection> sightingAimings, matchAimings;
-    doc_.GetSightingShots(&sighting);
-    doc_.GetMatchShots(&match);
-    doc_.GetSightingAimings(&sightingAimings);
-    doc_.GetMatchAimings(&matchAimings);
-    int32_t perSerie = 10;
-    event->get_MaxShotsPerSerie(&perSerie);
-    table_.build(sighting.get(), match.get(), sightingAimings.get(), matchAimings.get(), rowContext(), perSerie);
     for (int g = 0; g < 2; ++g)
         for (const Serie& s : table_.groups[size_t(g)].series)
             if (!CreateSerieWindow(g, s)) {
@@ -252,18 +234,10 @@ void CSeriesView::ZoomSeriesTargets(int g)
 
 void CSeriesView::UpdateGroupVisibility()
 {
-    CMainFrameBase* f = CMainFrameBase::of(doc_);
-    const bool waiting = f && f->IsDeviceConnected() && !f->IsMatchStarted();
-    table_.groups[1].visible = doc_.HasDocument() && !waiting;
-    table_.groups[0].visible = doc_.HasDocument() && doc_.includeSightings();
-    for (int g = 0; g < 2; ++g) {
-        Group& group = table_.groups[size_t(g)];
-        for (size_t i = 0; i < group.series.size(); ++i) {
-            group.series[i].visible = group.visible;
-            if (i < windows_[size_t(g)].size())
-                windows_[size_t(g)][i]->setVisible(group.visible);
-        }
-    }
+    showGroupsOf(table_, doc_);
+    for (int g = 0; g < 2; ++g)
+        for (const auto& w : windows_[size_t(g)])
+            w->setVisible(table_.groups[size_t(g)].visible);
 }
 
 void CSeriesView::OnShotAdded(IAiming* aiming, IShot* shot)
@@ -674,7 +648,7 @@ void CSeriesView::OnDocumentUpdate(CView* sender, int hint, const KavroHint::Pay
     }
     case KavroHint::ShotAdded: {
         // Other shots moved too (recentred groups): every row changes.
-        const auto* added = std::get_if<KavroHint::ShotAddedArgs>(&payload);
+        const auto* added = KavroHint::payloadOf<KavroHint::ShotAdded>(payload);
         if (added && added->othersMoved)
             BuildRows();
         else if (added)

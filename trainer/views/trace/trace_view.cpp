@@ -540,7 +540,7 @@ void CTraceView::OnDocumentUpdate(CView*, int hint, const KavroHint::Payload& pa
         break;
     }
     case KavroHint::ShotAdded: {
-        const auto* added = std::get_if<KavroHint::ShotAddedArgs>(&payload);
+        const auto* added = KavroHint::payloadOf<KavroHint::ShotAdded>(payload);
         IAiming* aiming = added ? added->aiming : nullptr;
         if (aiming)
             t->UpdateAiming(aiming);
@@ -566,7 +566,7 @@ void CTraceView::OnDocumentUpdate(CView*, int hint, const KavroHint::Payload& pa
         break;
     }
     case KavroHint::ReplayPaused: {
-        const auto* pause = std::get_if<KavroHint::ReplayPausedArgs>(&payload);
+        const auto* pause = KavroHint::payloadOf<KavroHint::ReplayPaused>(payload);
         t->put_ReplayPaused(toVariantBool(pause && pause->paused));
         break;
     }
@@ -585,7 +585,7 @@ void CTraceView::OnDocumentUpdate(CView*, int hint, const KavroHint::Payload& pa
         heartTimer_.stop();
         break;
     case KavroHint::TriggerValues: {
-        const auto* trigger = std::get_if<KavroHint::TriggerArgs>(&payload);
+        const auto* trigger = KavroHint::payloadOf<KavroHint::TriggerValues>(payload);
         if (!trigger || !trigger->values || trigger->count <= 0 || doc_.GetReplayState() != CKavroDoc::ReplayStopped)
             break;
         for (int i = 0; i < trigger->count; ++i)
@@ -596,12 +596,12 @@ void CTraceView::OnDocumentUpdate(CView*, int hint, const KavroHint::Payload& pa
     }
     case KavroHint::BiathlonSubTarget:
         SetAiming(nullptr, nullptr, false);
-        if (const auto* sub = std::get_if<KavroHint::SubTargetArgs>(&payload))
+        if (const auto* sub = KavroHint::payloadOf<KavroHint::BiathlonSubTarget>(payload))
             t->put_SubTarget(sub->subTarget);
         break;
     case KavroHint::HeartBeat:
         previousBeat_ = lastBeat_;
-        if (const auto* beat = std::get_if<KavroHint::HeartBeatArgs>(&payload))
+        if (const auto* beat = KavroHint::payloadOf<KavroHint::HeartBeat>(payload))
             lastBeat_ = beat->dateMax;
         if (doc_.GetReplayState() == CKavroDoc::ReplayStopped)
             pulse_->SetPulse(doc_.GetPulse());
@@ -665,7 +665,7 @@ bool CTraceView::NoteWhileHidden(int hint, const KavroHint::Payload& payload)
             ToneForNewestPoint(aiming);
         break;
     case KavroHint::ShotAdded: {
-        const auto* added = std::get_if<KavroHint::ShotAddedArgs>(&payload);
+        const auto* added = KavroHint::payloadOf<KavroHint::ShotAdded>(payload);
         currentShot_ = added ? added->shot : nullptr;
         break;
     }

@@ -1,8 +1,14 @@
 #pragma once
-// The frame's access to the program's texts.
+// The program's texts by a plain id, for code that keeps string ids as ints, and the interface language.
 #include "res_strings.h"
 
 #include <QString>
+
+// Texts the frame asks for by the ids of its resources rather than by a string of its own.
+namespace TextId {
+inline constexpr int ProgramTitle = 128; // the main window's title and the desktop entry's name
+inline constexpr int IdleStatus = 57345; // the status bar while nothing else is said
+} // namespace TextId
 
 inline QString uiText(int id)
 {

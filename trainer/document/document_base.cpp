@@ -22,7 +22,7 @@ bool CView::IsReplayRunning(CView* sender)
 
 std::optional<KavroHint::ShiftArgs> CView::ShiftCorrection(CView* sender, const KavroHint::ShiftArgs& shift)
 {
-    OnDocumentUpdate(sender, KavroHint::ShiftCorrection, shift);
+    OnDocumentUpdate(sender, KavroHint::ShiftCorrection, KavroHint::payloadFor(KavroHint::ShiftCorrection, shift));
     return std::nullopt;
 }
 
@@ -65,17 +65,9 @@ template <class Call> void CDocumentBase::forEachView(CView* sender, Call&& call
     }
 }
 
-void CDocumentBase::UpdateAllViews(CView* sender, int hint, const KavroHint::Payload& payload)
+void CDocumentBase::broadcast(CView* sender, int hint, const KavroHint::Payload& payload)
 {
     forEachView(sender, [&](CView* v) { v->OnDocumentUpdate(sender, hint, payload); });
-}
-
-void CDocumentBase::UpdateAllViews(CView* sender, int hint, IAiming* aiming, IShot* shot, bool othersMoved)
-{
-    if (hint == KavroHint::ShotAdded)
-        UpdateAllViews(sender, hint, KavroHint::ShotAddedArgs{aiming, shot, othersMoved});
-    else
-        UpdateAllViews(sender, hint, KavroHint::AimingArgs{aiming});
 }
 
 bool CDocumentBase::AskMayReplayStart(CView* sender)

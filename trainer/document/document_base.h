@@ -4,6 +4,7 @@
 #include "kavro_hints.h"
 
 #include <optional>
+#include <utility>
 #include <vector>
 
 class CDocumentBase;
@@ -46,11 +47,16 @@ public:
     void RemoveView(CView* view);
     const std::vector<CView*>& views() const { return views_; }
 
-    // Calls every attached view but `sender`, in attach order. A view may remove itself or any
-    // other view, or destroy it, while being called: removed views are not called afterwards.
-    void UpdateAllViews(CView* sender, int hint, const KavroHint::Payload& payload = {});
-    // A hint about an aiming; a new shot (ShotAdded) comes with its shot.
-    void UpdateAllViews(CView* sender, int hint, IAiming* aiming, IShot* shot = nullptr, bool othersMoved = false);
+    // Calls every attached view but `sender`, in attach order, with the hint and its payload built
+    // from `fields` (a hint's own payload type, or its members in order; none for a hint that
+    // carries nothing). A view may remove itself or any other view, or destroy it, while being
+    // called: removed views are not called afterwards.
+    template <int number, class Args, class... Fields>
+    requires KavroHint::PayloadFields<Args, Fields...>
+    void UpdateAllViews(CView* sender, KavroHint::Hint<number, Args> hint, Fields&&... fields)
+    {
+        broadcast(sender, hint, KavroHint::payloadFor(hint, std::forward<Fields>(fields)...));
+    }
 
     // The questions, asked of the views as UpdateAllViews calls them.
     bool AskMayReplayStart(CView* sender); // true unless a view refuses
@@ -59,6 +65,7 @@ public:
     std::optional<KavroHint::ShiftArgs> AskShiftCorrection(CView* sender, KavroHint::ShiftArgs shift);
 
 private:
+    void broadcast(CView* sender, int hint, const KavroHint::Payload& payload);
     template <class Call> void forEachView(CView* sender, Call&& call);
 
     std::vector<CView*> views_;

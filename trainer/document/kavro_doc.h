@@ -75,7 +75,7 @@ public:
 
     // --- shot display parameters -----------------------------------------------------------
     bool includeSightings() const { return selection_.includeSightings(); }
-    void SetIncludeSightings(bool include); // hint 5 when it changes
+    void SetIncludeSightings(bool include); // IncludeSightings when it changes
     bool showHidden() const { return showHidden_; }
     int fCoefficient() const { return shotParameters_.fCoefficient(); }
     float traceSeconds() const { return shotParameters_.traceSeconds(); }
@@ -114,7 +114,7 @@ public:
     std::vector<PulseSample> PulseSamples();
 
     // --- replay --------------------------------------------------------------------------
-    int GetReplayState();
+    ReplayState GetReplayState();
     bool StartReplay();
     void PauseReplay();
     void ResumeReplay();

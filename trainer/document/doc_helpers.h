@@ -40,8 +40,6 @@ QString FormatEventName(IEventParams* event, int langId);
 // "hh:mm:ss", or "mm:ss" when the hours are 0 and shortForm is set.
 QString AppendElapsedTime(double days, bool shortForm);
 
-// The target kind by the event's short name, compared exactly; any other name is Ordinary.
-TargetKind::Kind targetKindOfShortName(const QString& shortName);
 // None without an event or its short name.
 TargetKind::Kind targetKindOf(IEventParams* event);
 

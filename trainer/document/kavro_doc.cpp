@@ -499,7 +499,7 @@ std::vector<PulseSample> CKavroDoc::PulseSamples()
 
 // --- replay and navigation ------------------------------------------------------------------
 
-int CKavroDoc::GetReplayState()
+CKavroDoc::ReplayState CKavroDoc::GetReplayState()
 {
     return replay_.current(selection_.shot() != nullptr);
 }

@@ -1,6 +1,6 @@
 #include "doc_helpers.h"
 
-#include "practice_rules.h"
+#include "res_strings.h"
 
 #include "com/classregistry.h"
 
@@ -186,7 +186,19 @@ float ComputeAimingIntervalStability(IAimingCollection* aimings, bool includeHid
 
 QString FormatEventName(IEventParams* event, int langId)
 {
-    return kavro::practice::eventDisplayName(event, uint16_t(langId));
+    if (!event)
+        return QString();
+    QString name;
+    Variant v;
+    if (SUCCEEDED(event->get_Value(QStringLiteral("_name_%1").arg(langId), &v)) && v.vt() == VT_BSTR)
+        name = v.bstr();
+    if (name.isEmpty())
+        event->get_Name(&name);
+    if (name.isEmpty())
+        event->get_ShortName(&name);
+    float caliber = 0;
+    event->get_Caliber(&caliber);
+    return name + QStringLiteral(" (") + kavro::formatResString(61224, double(caliber)) + QLatin1Char(')');
 }
 
 bool CompareEvents(IEventParams* a, IEventParams* b, int langId)
@@ -206,28 +218,6 @@ QString AppendElapsedTime(double days, bool shortForm)
     if (h == 0 && shortForm)
         return QString::asprintf("%02i:%02i", m, s);
     return QString::asprintf("%02i:%02i:%02i", h, m, s);
-}
-
-TargetKind::Kind targetKindOfShortName(const QString& shortName)
-{
-    static constexpr std::pair<const char16_t*, TargetKind::Kind> kKinds[] = {
-        {u"BTLN", TargetKind::Biathlon},
-        {u"SP1", TargetKind::SP1},
-        {u"SP2", TargetKind::SP2},
-        {u"SPF", TargetKind::SPF},
-        {u"N4TL3", TargetKind::N4TL3},
-        {u"N4TL15", TargetKind::N4TL15},
-        {u"MRF-22-10", TargetKind::Moving10},
-        {u"MRF-32-10", TargetKind::Moving10},
-        {u"MRF-22-8", TargetKind::Moving8},
-        {u"MRF-32-8", TargetKind::Moving8},
-        {u"MRF-22-6", TargetKind::Moving6},
-        {u"MRF-32-6", TargetKind::Moving6},
-    };
-    for (const auto& [name, kind] : kKinds)
-        if (shortName == QStringView(name))
-            return kind;
-    return TargetKind::Ordinary;
 }
 
 TargetKind::Kind targetKindOf(IEventParams* event)
