@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# Installs what Kavro needs, builds it into build/bin and starts the trainer program; arguments
-# go to the program (a practice file to open, -n to start a practice, -Register to add it to the
-# desktop's applications and file types). Without a sensor attached, a simulated serial sensor
-# plays a demonstration practice on COM1 for this run (--no-simulator turns that off).
+# Installs what Kavro needs, builds the programs into build/bin (the tests are built by
+# scripts/test.sh) and starts the trainer program; arguments go to the program (a practice file
+# to open, -n to start a practice, -Register to add it to the desktop's applications and file
+# types). Without a sensor attached, a simulated serial sensor plays a demonstration practice on
+# COM1 for this run (--no-simulator turns that off).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 simulate=1
@@ -12,7 +13,7 @@ for a in "$@"; do
 done
 bash scripts/deps.sh
 cmake -S . -B build -G Ninja >/dev/null
-ninja -C build
+ninja -C build kavro_programs
 mkdir -p "$HOME/Kavro catalog"
 
 # A Kavro USB device (vendor 4b56), or a serial adapter that may carry a serial sensor.

@@ -1,7 +1,10 @@
 #!/usr/bin/env bash
-# Builds Kavro and runs every test. Usage: scripts/test.sh [build-folder] [extra cmake options...]
+# Installs what building and testing need, builds Kavro and runs every test.
+# Usage: scripts/test.sh [build-folder] [extra cmake options...]
 set -euo pipefail
 cd "$(dirname "$0")/.."
+# A fresh machine has nothing yet; with everything installed this only checks.
+bash scripts/deps.sh
 build="${1:-build}"
 shift || true
 jobs="$(nproc 2>/dev/null || echo 4)"

@@ -14,6 +14,7 @@ using namespace kavro::shell;
 
 int main(int argc, char** argv)
 {
+    kavro::ignoreFileSizeSignal();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("kavro-catalog"));
     QStringList names = QApplication::arguments().mid(1);

@@ -3,6 +3,7 @@
 #include "catalog_service.h"
 #include "tray_icon.h"
 
+#include "storage/file/atomic_file.h"
 #include "thread/end_signals.h"
 
 #include <QApplication>
@@ -24,6 +25,7 @@ bool hasDisplay()
 int main(int argc, char** argv)
 {
     using namespace kavro::catalog;
+    kavro::ignoreFileSizeSignal();
     // Without a display (started at login before the desktop, or on a server) the service still
     // keeps the cache; it only has no icon.
     std::unique_ptr<QCoreApplication> app;
@@ -56,6 +58,13 @@ int main(int argc, char** argv)
     if (hr == S_FALSE) {
         std::fprintf(stderr, "kavrocls: the catalog service already runs\n");
         return 0;
+    }
+    if (hr == kFileTooLargeError) {
+        std::fprintf(stderr,
+                     "kavrocls: cannot start the catalog service: the catalog cache is larger than this system "
+                     "allows (error 0x%08X)\n",
+                     static_cast<unsigned>(hr));
+        return 1;
     }
     if (FAILED(hr)) {
         std::fprintf(stderr,

@@ -13,9 +13,9 @@ HRESULT hresultFromErrno(int err)
     case EROFS: return E_ACCESSDENIED;
     case EEXIST: return HRESULT_FROM_WIN32(ERROR_FILE_EXISTS);
     case ENOMEM: return E_OUTOFMEMORY;
-    // A file grown past what the file system or the process may hold is, to the user, a full disk.
-    case ENOSPC:
-    case EFBIG: return STG_E_MEDIUMFULL;
+    case ENOSPC: return STG_E_MEDIUMFULL;
+    // A file grown past what the file system or the process may hold (the file-size limit).
+    case EFBIG: return HRESULT_FROM_WIN32(ERROR_FILE_TOO_LARGE);
     case EDQUOT: return HRESULT_FROM_WIN32(ERROR_DISK_QUOTA_EXCEEDED);
     case EINVAL: return E_INVALIDARG;
     default: return HRESULT_FROM_WIN32(0x1F); // ERROR_GEN_FAILURE

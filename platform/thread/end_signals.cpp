@@ -3,6 +3,7 @@
 #include <QSocketNotifier>
 
 #include <cerrno>
+#include <iterator>
 #include <csignal>
 #include <fcntl.h>
 #include <unistd.h>
@@ -11,11 +12,15 @@ namespace kavro {
 
 namespace {
 
-const int kEndSignals[] = {SIGTERM, SIGHUP, SIGINT};
+constexpr int kEndSignals[] = {SIGTERM, SIGHUP, SIGINT};
+constexpr size_t kSignalCount = std::size(kEndSignals);
 
 // Set before the handlers and cleared after them, so a handler never sees a closed descriptor.
 int writeFd = -1;
 int readFd = -1;
+// What each signal did before: given back when the object goes.
+struct sigaction savedActions[kSignalCount];
+bool caught[kSignalCount] = {};
 
 void onEndSignal(int signalNumber)
 {
@@ -26,13 +31,13 @@ void onEndSignal(int signalNumber)
     errno = saved;
 }
 
-void restoreDefaults()
+void restoreSavedActions()
 {
-    struct sigaction action { };
-    action.sa_handler = SIG_DFL;
-    sigemptyset(&action.sa_mask);
-    for (int s : kEndSignals)
-        sigaction(s, &action, nullptr);
+    for (size_t i = 0; i < kSignalCount; ++i) {
+        if (caught[i])
+            sigaction(kEndSignals[i], &savedActions[i], nullptr);
+        caught[i] = false;
+    }
 }
 
 } // namespace
@@ -51,14 +56,22 @@ EndSignals::EndSignals(std::function<void(int)> onEnd, QObject* parent) : QObjec
     sigemptyset(&action.sa_mask);
     // A slow call interrupted by the signal goes on; the request is served by the event loop.
     action.sa_flags = SA_RESTART;
-    for (int s : kEndSignals) {
-        if (sigaction(s, &action, nullptr) != 0) {
-            restoreDefaults();
+    for (size_t i = 0; i < kSignalCount; ++i) {
+        const int s = kEndSignals[i];
+        // A signal ignored at start stays ignored: `nohup` and a shell's background jobs ask for
+        // exactly that, and the program must outlive the terminal then.
+        bool ok = sigaction(s, nullptr, &savedActions[i]) == 0;
+        if (ok && savedActions[i].sa_handler == SIG_IGN)
+            continue;
+        ok = ok && sigaction(s, &action, nullptr) == 0;
+        if (!ok) {
+            restoreSavedActions();
             ::close(readFd);
             ::close(writeFd);
             readFd = writeFd = -1;
             return;
         }
+        caught[i] = true;
     }
     notifier_ = new QSocketNotifier(readFd, QSocketNotifier::Read, this);
     connect(notifier_, &QSocketNotifier::activated, this, [this] { drain(); });
@@ -68,11 +81,19 @@ EndSignals::~EndSignals()
 {
     if (!notifier_)
         return;
-    restoreDefaults();
+    restoreSavedActions();
     delete notifier_;
     ::close(readFd);
     ::close(writeFd);
     readFd = writeFd = -1;
+}
+
+void ignoreFileSizeSignal()
+{
+    struct sigaction action { };
+    action.sa_handler = SIG_IGN;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGXFSZ, &action, nullptr);
 }
 
 void EndSignals::drain()

@@ -14,9 +14,10 @@ namespace kavro {
 class EndSignals final : public QObject {
 public:
     // Catches the three signals from now on and calls `onEnd` with the signal's number, once for
-    // requests that arrive together; one object per process at a time.
+    // requests that arrive together; one object per process at a time. A signal that is ignored
+    // already (the program was started with `nohup`, or in the background) stays ignored.
     explicit EndSignals(std::function<void(int signalNumber)> onEnd, QObject* parent = nullptr);
-    // The signals get their default action back.
+    // The signals get back what they did before.
     ~EndSignals() override;
 
     // False when the pipe or the handlers could not be set up: the signals then end the program
@@ -28,5 +29,10 @@ private:
     std::function<void(int)> onEnd_;
     QSocketNotifier* notifier_ = nullptr;
 };
+
+// A write past the process's file-size limit (`ulimit -f`, `prlimit --fsize`) raises SIGXFSZ,
+// whose default action ends the program at once with a core dump, losing what it held. Ignored,
+// the write fails with EFBIG and is reported as any failed write. Each program calls this first.
+void ignoreFileSizeSignal();
 
 } // namespace kavro

@@ -48,10 +48,13 @@ protected:
         }
     }
     // The service with this test's folders: the catalog under $HOME, no per-machine settings.
-    pid_t startService()
+    pid_t startService() { return startServiceWith({}).pid; }
+    // `launcher` (a program and its arguments) runs the service as its last argument.
+    cattest::Spawned startServiceWith(const cattest::SpawnOptions& options, QStringList launcher = {})
     {
+        launcher.append(kService);
         const cattest::Spawned s = cattest::spawnProcess(
-            kService, {},
+            launcher.first(), launcher.mid(1),
             {
                 QStringLiteral("HOME=") + homePath(),
                 QStringLiteral("XDG_RUNTIME_DIR=") + runPath(),
@@ -59,9 +62,20 @@ protected:
                 QStringLiteral("KAVRO_SYSTEM_CONFIG=") + rootPath() + QStringLiteral("/machine"),
                 QStringLiteral("KAVRO_CONFIG_HOME=") + rootPath() + QStringLiteral("/machine"),
                 QStringLiteral("QT_QPA_PLATFORM=offscreen"),
-            });
+            },
+            false, options);
         EXPECT_GT(s.pid, 0);
-        return s.pid;
+        return s;
+    }
+    bool serviceComesUp()
+    {
+        const auto end = std::chrono::steady_clock::now() + 60s;
+        while (!isCatalogServiceRunning()) {
+            if (std::chrono::steady_clock::now() > end || cattest::waitExit(service_, 0) != -1)
+                return false;
+            std::this_thread::sleep_for(20ms);
+        }
+        return true;
     }
     // Waits (bounded) until a reader sees `documents` and `others` live records.
     bool cacheHolds(uint32_t documents, uint32_t others, std::chrono::seconds limit = 60s)
@@ -234,6 +248,47 @@ TEST_F(ServiceProgramTest, KilledDuringAScanItLeavesAReadableCacheAndCompletesIt
         EXPECT_EQ(r.shotCount, 20);
     }
     EXPECT_EQ(paths.size(), 500u);
+}
+
+// Started with `nohup`, or in the background of a script, the service keeps that signal ignored
+// and outlives the terminal; the other requests to end still end it in order.
+TEST_F(ServiceProgramTest, ASignalIgnoredAtStartStaysIgnored)
+{
+    using cattest::SignalDisposition;
+    for (const int ignored : {SIGHUP, SIGINT}) {
+        SCOPED_TRACE(sigabbrev_np(ignored));
+        cattest::SpawnOptions options;
+        options.ignoredSignals = {ignored};
+        service_ = startServiceWith(options).pid;
+        ASSERT_TRUE(serviceComesUp());
+        ASSERT_EQ(::kill(service_, ignored), 0);
+        for (const int s : {SIGTERM, SIGHUP, SIGINT})
+            EXPECT_EQ(cattest::signalDisposition(service_, s),
+                      s == ignored ? SignalDisposition::Ignored : SignalDisposition::Caught)
+                << sigabbrev_np(s);
+        EXPECT_TRUE(isCatalogServiceRunning());
+        ASSERT_EQ(::kill(service_, SIGTERM), 0);
+        EXPECT_EQ(cattest::waitExit(service_, 20000), 0);
+        service_ = -1;
+    }
+}
+
+// Under a file-size limit below the cache's size the service cannot keep its cache: it says why
+// and ends, rather than being killed by the system with a core dump.
+TEST_F(ServiceProgramTest, ACacheLargerThanTheFileSizeLimitIsToldAtStart)
+{
+    cattest::SpawnOptions options;
+    options.captureErr = true;
+    const cattest::Spawned s
+        = startServiceWith(options, {QStringLiteral("/usr/bin/prlimit"), QStringLiteral("--fsize=6144")});
+    service_ = s.pid;
+    const QByteArray told = cattest::readAllOutput(s.errFd);
+    EXPECT_EQ(cattest::waitExit(service_, 20000), 1);
+    service_ = -1;
+    EXPECT_TRUE(told.contains(
+        "kavrocls: cannot start the catalog service: the catalog cache is larger than this system allows"))
+        << told.constData();
+    EXPECT_FALSE(isCatalogServiceRunning());
 }
 
 TEST_F(ServiceProgramTest, ReadersInOtherProcessesAlwaysFindTheCacheInOrder)

@@ -109,8 +109,8 @@ TEST_F(AtomicFile, FailedReplaceKeepsTheOldFileAndLeavesNoTemporary)
     putFile(target, "precious");
     {
         FileSizeLimit limit(4096);
-        // The user is told the disk is full, not that something failed.
-        EXPECT_EQ(writeFileReplace(target, QByteArray(8192, 'x')), STG_E_MEDIUMFULL);
+        // The user is told why, not only that something failed.
+        EXPECT_EQ(writeFileReplace(target, QByteArray(8192, 'x')), kFileTooLargeError);
     }
     EXPECT_EQ(contents(target), "precious");
     EXPECT_EQ(entries(dir_), QStringList({"doc"}));
@@ -145,7 +145,7 @@ TEST_F(AtomicFile, FailedCreateNewLeavesNothing)
 {
     {
         FileSizeLimit limit(4096);
-        EXPECT_EQ(writeFileCreateNew(path("doc"), QByteArray(8192, 'x')), STG_E_MEDIUMFULL);
+        EXPECT_EQ(writeFileCreateNew(path("doc"), QByteArray(8192, 'x')), kFileTooLargeError);
     }
     // A quota cannot be exhausted from a test; its mapping is what the write passes on.
     EXPECT_EQ(hresultFromErrno(EDQUOT), static_cast<HRESULT>(0x8007050Fu));

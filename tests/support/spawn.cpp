@@ -5,6 +5,8 @@
 #include <QFileInfo>
 
 #include <chrono>
+#include <csignal>
+#include <cstdint>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <thread>
@@ -15,7 +17,8 @@ extern char** environ;
 
 namespace cattest {
 
-Spawned spawnProcess(const QString& program, const QStringList& args, const QStringList& env, bool captureOut)
+Spawned spawnProcess(const QString& program, const QStringList& args, const QStringList& env, bool captureOut,
+                     const SpawnOptions& options)
 {
     std::vector<QByteArray> argBytes{QFile::encodeName(program)};
     for (const QString& a : args)
@@ -49,13 +52,48 @@ Spawned spawnProcess(const QString& program, const QStringList& args, const QStr
         posix_spawn_file_actions_addclose(&actions, pipeFds[0]);
         posix_spawn_file_actions_addclose(&actions, pipeFds[1]);
     }
+    int errFds[2] = {-1, -1};
+    if (options.captureErr && ::pipe(errFds) == 0) {
+        posix_spawn_file_actions_adddup2(&actions, errFds[1], 2);
+        posix_spawn_file_actions_addclose(&actions, errFds[0]);
+        posix_spawn_file_actions_addclose(&actions, errFds[1]);
+    }
+    // An ignored signal stays ignored across exec; the test's own actions come back at once.
+    std::vector<struct sigaction> before(options.ignoredSignals.size());
+    struct sigaction ignore { };
+    ignore.sa_handler = SIG_IGN;
+    for (size_t i = 0; i < options.ignoredSignals.size(); ++i)
+        ::sigaction(options.ignoredSignals[i], &ignore, &before[i]);
     if (::posix_spawn(&s.pid, argv[0], &actions, nullptr, argv.data(), envp.data()) != 0)
         s.pid = -1;
+    for (size_t i = 0; i < options.ignoredSignals.size(); ++i)
+        ::sigaction(options.ignoredSignals[i], &before[i], nullptr);
     posix_spawn_file_actions_destroy(&actions);
     if (pipeFds[1] >= 0)
         ::close(pipeFds[1]);
+    if (errFds[1] >= 0)
+        ::close(errFds[1]);
     s.outFd = pipeFds[0];
+    s.errFd = errFds[0];
     return s;
+}
+
+SignalDisposition signalDisposition(pid_t pid, int signalNumber)
+{
+    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+    if (!status.open(QIODevice::ReadOnly))
+        return SignalDisposition::Unknown;
+    const uint64_t bit = uint64_t(1) << (signalNumber - 1);
+    uint64_t ignored = 0, caught = 0;
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith("SigIgn:"))
+            ignored = line.mid(7).trimmed().toULongLong(nullptr, 16);
+        else if (line.startsWith("SigCgt:"))
+            caught = line.mid(7).trimmed().toULongLong(nullptr, 16);
+    }
+    if (ignored & bit)
+        return SignalDisposition::Ignored;
+    return (caught & bit) ? SignalDisposition::Caught : SignalDisposition::Default;
 }
 
 int waitExit(pid_t pid, int timeoutMs)

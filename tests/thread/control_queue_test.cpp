@@ -2,6 +2,8 @@
 #include "thread/qt_control_queue.h"
 #include "thread/virtual_clock.h"
 
+#include "test_app.h"
+
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 
@@ -28,15 +30,6 @@ struct Log {
         };
     }
 };
-
-QCoreApplication& app()
-{
-    static int argc = 1;
-    static char name[] = "thread_tests";
-    static char* argv[] = {name, nullptr};
-    static QCoreApplication instance(argc, argv);
-    return instance;
-}
 
 // Runs the Qt event loop until `done` holds; the limit is a safety net, not a timing.
 template <class Pred> bool processEventsUntil(Pred done)

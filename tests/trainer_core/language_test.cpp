@@ -55,6 +55,7 @@ protected:
     }
     void TearDown() override
     {
+        module().setUserLocale(QLocale::system());
         startWith(kEnglishLangId);
         QLocale::setDefault(savedLocale_);
         SettingsTest::TearDown();
@@ -80,7 +81,7 @@ private:
 
 TEST_F(LanguageTest, EnglishOfAnyCountryKeepsTheBuiltInTextsAndTheUsersLocale)
 {
-    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedKingdom));
+    module().setUserLocale(QLocale(QLocale::English, QLocale::UnitedKingdom));
     startWith(2057);
     EXPECT_EQ(module().langId(), 2057);
     EXPECT_EQ(LoadResString(IDS_APP_TITLE), QStringLiteral("KAVRO Professional"));
@@ -91,18 +92,19 @@ TEST_F(LanguageTest, EnglishOfAnyCountryKeepsTheBuiltInTextsAndTheUsersLocale)
 TEST_F(LanguageTest, LanguagesThatTheProgramLacksFallBackToEnglishAtStart)
 {
     // Chinese of Hong Kong (no table), a language absent from the menu, and German whose table
-    // is missing or damaged: silently English, with the English locale.
+    // is missing or damaged: silently English, which keeps the user's locale as every start in
+    // English does (the next start finds English stored).
     for (int langId : {3076, 1032, kGerman, kGerman}) {
         if (langId == kGerman && !QFile::exists(tempPath() + QStringLiteral("/lang/kavrodeu.strings.bak")))
             QFile::rename(tempPath() + QStringLiteral("/lang/kavrodeu.strings"),
                           tempPath() + QStringLiteral("/lang/kavrodeu.strings.bak"));
         else if (langId == kGerman)
             writeAll(tempPath() + QStringLiteral("/lang/kavrodeu.strings"), "128 no tab\n");
-        QLocale::setDefault(QLocale(QLocale::Hungarian, QLocale::Hungary));
+        module().setUserLocale(QLocale(QLocale::Hungarian, QLocale::Hungary));
         startWith(langId);
         EXPECT_EQ(module().langId(), kEnglishLangId) << langId;
         EXPECT_EQ(LoadResString(IDS_APP_TITLE), QStringLiteral("KAVRO Professional")) << langId;
-        EXPECT_EQ(QLocale().language(), QLocale::English) << langId;
+        EXPECT_EQ(QLocale().language(), QLocale::Hungarian) << langId;
         EXPECT_EQ(module().helpFolder(), tempPath() + QStringLiteral("/help/en/"));
     }
 }

@@ -250,9 +250,9 @@ TEST_F(KavroDocTest, ASaveThatFailsWhenAskedBeforeLeavingIsToldWithItsReasonAndK
          [&] { QFile::remove(catalog); },
          QStringLiteral("The file could not be written (error 0x80070003). Try again, or save the practice "
                         "elsewhere with Send to Folder.")},
-        // Files may not grow past a few bytes: to the user, a full disk (root may write anywhere,
-        // so this is the failure a test can make for real).
-        {"disk full",
+        // Files may not grow past a few bytes (root may write anywhere, so this is the failure a
+        // test can make for real).
+        {"file size limit",
          [&] {
              QDir().mkpath(catalog);
              std::signal(SIGXFSZ, SIG_IGN);
@@ -264,8 +264,8 @@ TEST_F(KavroDocTest, ASaveThatFailsWhenAskedBeforeLeavingIsToldWithItsReasonAndK
              setrlimit(RLIMIT_FSIZE, &fileSize);
              std::signal(SIGXFSZ, SIG_DFL);
          },
-         QStringLiteral("The disk is full. Free some space on it, or save the practice elsewhere with Send to "
-                        "Folder.")},
+         QStringLiteral("The file is larger than this system allows. Ask your administrator to raise the file "
+                        "size limit, then save again.")},
     };
     for (const Road& road : roads) {
         SCOPED_TRACE(road.name);

@@ -131,15 +131,31 @@ TEST_F(FrameTest, OpensARelativePathFromTheCommandLine)
     // No screenshot here: the information page is a stand-in; the printing tests show the real one.
 }
 
+// Each with why: a folder is said to be one, whatever its name.
 TEST_F(FrameTest, AFileThatDoesNotOpenIsToldAndEndsTheProgram)
 {
-    int exitCode = 0;
-    auto frame = frameFor({QStringLiteral("-x"), env.path() + QStringLiteral("/missing.kavro")}, &exitCode);
-    EXPECT_FALSE(frame);
-    EXPECT_EQ(exitCode, 1);
-    ASSERT_EQ(messages.size(), 1);
-    EXPECT_TRUE(messages[0].startsWith(QStringLiteral("Unable to load file.")));
-    EXPECT_EQ(CMainFrameBase::current(), nullptr);
+    ASSERT_TRUE(QDir(env.path()).mkdir(QStringLiteral("somedir.kavro")));
+    const struct {
+        const char* argument; // from the current folder
+        const char* reason;
+    } rows[] = {
+        {"missing.kavro", "The file could not be opened. Check that it exists and that you are allowed to read it."},
+        {"somedir.kavro/", "This is a folder, not a practice file."},
+        {"somedir.kavro", "This is a folder, not a practice file."},
+    };
+    const QString before = QDir::currentPath();
+    QDir::setCurrent(env.path());
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.argument);
+        messages.clear();
+        int exitCode = 0;
+        auto frame = frameFor({QStringLiteral("-x"), QString::fromUtf8(row.argument)}, &exitCode);
+        EXPECT_FALSE(frame);
+        EXPECT_EQ(exitCode, 1);
+        EXPECT_EQ(messages.join(QLatin1Char('|')).toStdString(), std::string("Unable to load file.\n") + row.reason);
+        EXPECT_EQ(CMainFrameBase::current(), nullptr);
+    }
+    QDir::setCurrent(before);
 }
 
 TEST_F(FrameTest, ANewPracticeCancelledAtStartEndsWithoutTheFrameEverShowing)

@@ -32,6 +32,7 @@
 #include <QLocalSocket>
 #include <QTemporaryDir>
 #include "pump.h"
+#include "support/spawn.h"
 
 #include <gtest/gtest.h>
 
@@ -40,6 +41,7 @@
 #include <functional>
 #include <memory>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <fcntl.h>
 #include <poll.h>
@@ -188,6 +190,16 @@ protected:
             &actions);
         posix_spawn_file_actions_destroy(&actions);
         ASSERT_GT(sim, 0);
+    }
+    // A fresh sensor on the same link, its script from the start.
+    void restartSimulator()
+    {
+        if (sim > 0) {
+            ::kill(sim, SIGTERM);
+            ::waitpid(sim, nullptr, 0);
+        }
+        startSimulator(dir.filePath("road.sim"));
+        ASSERT_TRUE(pumpUntil([&] { return QFile::exists(link); }, 3000));
     }
     void TearDown() override
     {
@@ -588,59 +600,107 @@ TEST_F(PracticeRoad, APracticeOfHiddenShotsIsKeptAskedAboutAndSaved)
     EXPECT_EQ(reread.MatchShotCountWithHidden(), int(shots.size()));
 }
 
-// Logout, shutdown or `kill` end the real program in order: the practice stops and is kept in the
-// catalog, the layout is stored, and the exit is a success.
+// Logout, shutdown, `kill`, a closed terminal or Ctrl+C end the real program in order: the
+// practice stops (a listener hears it), is kept in the catalog, the layout is stored and the exit
+// is a success. A signal the program was started to ignore (`nohup`) does not end it; a save that
+// the system's file-size limit refuses is told, and leaves nothing half-written behind.
 TEST_F(PracticeRoad, EndedFromOutsideTheTrainerKeepsThePracticeAndTheLayout)
 {
     kavro::theAppOptions().EnableAutoSaveAfterShot = false;
     ASSERT_TRUE(kavro::SaveOptions()); // the program reads them from the settings
+    const struct {
+        const char* name;
+        int ignoredAtStart; // 0: none
+        int endSignal;
+        rlim_t fileSizeLimit; // set on the recording program; 0: none
+        int exitCode;
+        const char* told; // on stderr
+    } endings[] = {
+        {"kill", 0, SIGTERM, 0, 0, ""},
+        {"terminal closed", 0, SIGHUP, 0, 0, ""},
+        {"Ctrl+C", 0, SIGINT, 0, 0, ""},
+        {"started with nohup, the terminal closes, then kill", SIGHUP, SIGTERM, 0, 0, ""},
+        {"files may not grow", 0, SIGTERM, 2048, 1,
+         "kavropro: the practice could not be kept: Unable to save the file. The file is larger than this system "
+         "allows."},
+    };
     const QString live = dir.filePath("program-live");
     qputenv("KAVRO_LIVE_SOCKET", QFile::encodeName(live));
-    struct Child {
-        pid_t pid = -1;
-        // A failed check leaves nothing running.
-        ~Child()
-        {
-            if (pid > 0) {
-                ::kill(pid, SIGKILL);
-                ::waitpid(pid, nullptr, 0);
-            }
-        }
-    } child{spawn({KAVRO_PROGRAM, "-n", "AR10", "Ended"})};
-    ASSERT_GT(child.pid, 0);
-    Listener states;
-    // The program listens a moment after it made its socket: a busy machine may need retries.
-    ASSERT_TRUE(pumpUntil(
-        [&] {
-            states.socket = std::make_unique<QLocalSocket>();
-            return QFile::exists(live) && states.start(live, 1);
-        },
-        30000));
-    ASSERT_TRUE(
-        pumpUntil([&] { return states.received.contains("SHOT") && states.received.contains("STATE 4"); }, 30000))
-        << states.received.constData();
-    ASSERT_EQ(::kill(child.pid, SIGTERM), 0);
-    int status = -1;
-    pid_t ended = 0;
-    for (int i = 0; i < 400 && (ended = ::waitpid(child.pid, &status, WNOHANG)) == 0; ++i)
-        QTest::qWait(50);
-    if (ended == child.pid)
-        child.pid = -1;
-    ASSERT_TRUE(WIFEXITED(status)) << "status " << status;
-    EXPECT_EQ(WEXITSTATUS(status), 0);
-
     const QDir catalog(QDir::homePath() + "/Kavro catalog");
-    const QStringList files = catalog.entryList({"*.kavro"}, QDir::Files);
-    ASSERT_EQ(files.size(), 1);
-    CKavroDoc reread;
-    ASSERT_TRUE(reread.OpenDocument(catalog.filePath(files[0])));
-    EXPECT_GE(reread.ShotCountWithHidden(), 1);
-    QString shooter;
-    reread.GetShooterName(&shooter);
-    EXPECT_EQ(shooter, "Ended");
-    QFile settings(env.path() + "/user.reg");
-    ASSERT_TRUE(settings.open(QIODevice::ReadOnly)) << settings.fileName().toStdString();
-    EXPECT_TRUE(settings.readAll().contains("\"WindowRect\""));
+    for (const auto& ending : endings) {
+        SCOPED_TRACE(ending.name);
+        restartSimulator();
+        QDir(catalog).removeRecursively();
+        cattest::SpawnOptions options;
+        options.captureErr = true;
+        if (ending.ignoredAtStart)
+            options.ignoredSignals = {ending.ignoredAtStart};
+        struct Child {
+            cattest::Spawned process;
+            // A failed check leaves nothing running.
+            ~Child()
+            {
+                if (process.pid > 0) {
+                    ::kill(process.pid, SIGKILL);
+                    ::waitpid(process.pid, nullptr, 0);
+                }
+                if (process.errFd >= 0)
+                    ::close(process.errFd);
+            }
+        } child{cattest::spawnProcess(KAVRO_PROGRAM, {"-n", "AR10", "Ended"}, {}, false, options)};
+        const pid_t pid = child.process.pid;
+        ASSERT_GT(pid, 0);
+        Listener states;
+        // The program listens a moment after it made its socket: a busy machine may need retries.
+        ASSERT_TRUE(pumpUntil(
+            [&] {
+                states.socket = std::make_unique<QLocalSocket>();
+                return QFile::exists(live) && states.start(live, 1);
+            },
+            30000));
+        bool closed = false;
+        QObject::connect(states.socket.get(), &QLocalSocket::disconnected, [&] { closed = true; });
+        ASSERT_TRUE(
+            pumpUntil([&] { return states.received.contains("SHOT") && states.received.contains("STATE 4"); }, 30000))
+            << states.received.constData();
+        if (ending.fileSizeLimit) {
+            const rlimit limit{ending.fileSizeLimit, ending.fileSizeLimit};
+            ASSERT_EQ(::prlimit(pid, RLIMIT_FSIZE, &limit, nullptr), 0);
+        }
+        if (ending.ignoredAtStart) {
+            ASSERT_EQ(::kill(pid, ending.ignoredAtStart), 0);
+            EXPECT_EQ(cattest::signalDisposition(pid, ending.ignoredAtStart), cattest::SignalDisposition::Ignored);
+        }
+        ASSERT_EQ(::kill(pid, ending.endSignal), 0);
+        EXPECT_EQ(cattest::waitExit(pid, 20000), ending.exitCode);
+        child.process.pid = -1;
+        // What it wrote is in the pipe by now; a helper it started may still hold the pipe open.
+        ::fcntl(child.process.errFd, F_SETFL, O_NONBLOCK);
+        const QByteArray told = cattest::readAllOutput(child.process.errFd);
+        child.process.errFd = -1;
+        EXPECT_TRUE(told.contains(ending.told)) << told.constData();
+
+        // The listener hears that the practice stopped, then the end of the stream.
+        ASSERT_TRUE(pumpUntil([&] { return closed; }, 20000));
+        states.received += states.socket->readAll();
+        EXPECT_TRUE(states.received.endsWith("KAVRO:STATE 5 0\n")) << states.received.right(80).constData();
+
+        const QStringList files = catalog.entryList(QDir::Files | QDir::Hidden);
+        if (ending.exitCode != 0) {
+            EXPECT_TRUE(files.isEmpty()) << files.join(' ').toStdString();
+            continue;
+        }
+        ASSERT_EQ(files.size(), 1);
+        CKavroDoc reread;
+        ASSERT_TRUE(reread.OpenDocument(catalog.filePath(files[0])));
+        EXPECT_GE(reread.ShotCountWithHidden(), 1);
+        QString shooter;
+        reread.GetShooterName(&shooter);
+        EXPECT_EQ(shooter, "Ended");
+        QFile settings(env.path() + "/user.reg");
+        ASSERT_TRUE(settings.open(QIODevice::ReadOnly)) << settings.fileName().toStdString();
+        EXPECT_TRUE(settings.readAll().contains("\"WindowRect\""));
+    }
 }
 
 namespace {

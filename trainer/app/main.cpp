@@ -5,12 +5,15 @@
 #include "language_module.h"
 #include "run_main_frame.h"
 
+#include "thread/end_signals.h"
+
 #include <QApplication>
 
 #include <cstdio>
 
 int main(int argc, char** argv)
 {
+    kavro::ignoreFileSizeSignal();
     QStringList args;
     for (int i = 1; i < argc; ++i)
         args.append(QString::fromLocal8Bit(argv[i]));

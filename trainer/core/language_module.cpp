@@ -56,14 +56,29 @@ bool LanguageModule::loadTableFor(const InterfaceLanguage& language, std::shared
     return true;
 }
 
-void LanguageModule::applyLocale(int langId) const
+const InterfaceLanguage& LanguageModule::language() const
 {
-    const InterfaceLanguage* language = findInterfaceLanguage(langId);
-    if (!language)
-        language = findInterfaceLanguage(kEnglishLangId);
-    // Only the user-facing locale: the numeric C locale of the process stays as it is, so number
-    // text in files and settings is read and written the same way in every language.
-    QLocale::setDefault(QLocale(language->language, language->territory));
+    const InterfaceLanguage* language = findInterfaceLanguage(langId_);
+    return language ? *language : *findInterfaceLanguage(kEnglishLangId);
+}
+
+void LanguageModule::applyLocale() const
+{
+    // English, chosen or fallen back to, keeps the user's own dates and times; every other
+    // language brings its own. The same rule on every start and switch, so a first start shows
+    // what all later ones do. Only the user-facing locale: the numeric C locale of the process
+    // stays as it is, so number text in files and settings is read and written the same way in
+    // every language.
+    const InterfaceLanguage& l = language();
+    QLocale::setDefault(l.suffix ? QLocale(l.language, l.territory) : userLocale_);
+}
+
+QChar LanguageModule::decimalMark() const
+{
+    // The mark the language's own texts are written with ("10,0" in German); Arabic writes its
+    // numbers with Western digits and the point.
+    const InterfaceLanguage& l = language();
+    return QLocale(l.language, l.territory).decimalPoint() == QStringLiteral(",") ? QLatin1Char(',') : QLatin1Char('.');
 }
 
 void LanguageModule::applyQtTranslation(int langId)
@@ -109,22 +124,17 @@ void LanguageModule::LoadLanguageResources(const SettingsKey& root)
     exchangeStringTable(nullptr);
 
     const InterfaceLanguage* language = findInterfaceLanguage(langId);
-    if (language && !language->suffix) {
-        // English in any of its variants: the built-in texts and the user's own locale.
-        applyQtTranslation(langId);
-        if (wasRightToLeft)
-            applyDirection();
-        return;
-    }
     std::shared_ptr<const StringTable> table;
-    if (language && loadTableFor(*language, &table)) {
+    if (language && !language->suffix) {
+        // English in any of its variants: the built-in texts.
+    } else if (language && loadTableFor(*language, &table)) {
         exchangeStringTable(std::move(table));
         help_ = QString::fromLatin1(language->help);
         rightToLeft_ = language->rightToLeft;
     } else {
         langId_ = kEnglishLangId;
     }
-    applyLocale(langId_);
+    applyLocale();
     applyQtTranslation(langId_);
     if (wasRightToLeft != rightToLeft_)
         applyDirection();
@@ -151,7 +161,7 @@ LanguageModule::SwitchResult LanguageModule::switchTo(int langId)
     langId_ = langId;
     help_ = QString::fromLatin1(language->help);
     rightToLeft_ = language->rightToLeft;
-    applyLocale(langId);
+    applyLocale();
     applyQtTranslation(langId);
     if (directionChanged)
         applyDirection();

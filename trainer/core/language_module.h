@@ -36,6 +36,8 @@ public:
     int langId() const { return langId_; }
     bool isRightToLeft() const { return rightToLeft_; }
     Qt::LayoutDirection layoutDirection() const;
+    // The decimal mark of the interface language, for numbers shown beside its texts.
+    QChar decimalMark() const;
     // The folder of the language's help pages, with its trailing "/".
     QString helpFolder() const;
 
@@ -44,6 +46,8 @@ public:
     void setLanguageFolder(const QString& folder) { languageFolder_ = folder; }
     QString languageFolder() const { return languageFolder_; }
     void setHelpRoot(const QString& folder) { helpRoot_ = folder; }
+    // The user's own locale, whose dates and times English keeps: by default the system's.
+    void setUserLocale(const QLocale& locale) { userLocale_ = locale; }
 
 signals:
     // Everything that carries text reloads it; windows follow layoutDirection() when
@@ -54,7 +58,8 @@ private:
     LanguageModule();
     ~LanguageModule() override;
     bool loadTableFor(const InterfaceLanguage& language, std::shared_ptr<const StringTable>* out) const;
-    void applyLocale(int langId) const;
+    const InterfaceLanguage& language() const;
+    void applyLocale() const;
     void applyDirection() const;
     // Qt's own dialogs and buttons (colour, print, page setup, message-box buttons) speak the
     // interface language when Qt has a translation for it.
@@ -65,6 +70,7 @@ private:
     QString help_ = QStringLiteral("en");
     QString languageFolder_;
     QString helpRoot_;
+    QLocale userLocale_ = QLocale::system();
     std::unique_ptr<QTranslator> qtTranslator_;
 };
 

@@ -10,6 +10,7 @@
 #include "com/connection.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QGuiApplication>
 
 #include <algorithm>
@@ -17,6 +18,17 @@
 namespace {
 
 const QString kPosition = QStringLiteral("_position");
+
+// Why a practice did not open, as its document tells; a folder is no file the document could
+// read, and saying only that it does not open leaves the user guessing.
+QString readErrorOf(IKavroDocument* doc, const QString& path)
+{
+    if (QFileInfo(path).isDir())
+        return uiText(32864);
+    QString message;
+    doc->get_ReadErrorMsg(&message);
+    return message;
+}
 
 // The wait cursor while a document loads or saves, when there is a screen to show it on.
 class WaitCursor {
@@ -186,7 +198,7 @@ bool CKavroDoc::OpenDocument(const QString& path)
     doc->put_FileName(path);
     const bool loaded = LoadWithProgress(doc.get(), 32840);
     if (!loaded || !isValidDocument(doc.get())) {
-        doc->get_ReadErrorMsg(&lastReadError_);
+        lastReadError_ = readErrorOf(doc.get(), path);
         document_ = nullptr;
         ReleaseCache();
         UpdateAllViews(nullptr, KavroHint::Everything);
@@ -258,7 +270,7 @@ bool CKavroDoc::OpenModel(const QString& path)
         model->put_FileName(path);
         keep = LoadWithProgress(model.get(), 32840) && isValidDocument(model.get());
         if (!keep)
-            model->get_ReadErrorMsg(&lastReadError_);
+            lastReadError_ = readErrorOf(model.get(), path);
     }
     if (keep) {
         ComPtr<IEventParams> mine, theirs;
@@ -543,6 +555,7 @@ QString CKavroDoc::saveFailureText(HRESULT result)
     case E_ACCESSDENIED:
     case STG_E_ACCESSDENIED: reason = 33301; break;
     case HRESULT_FROM_WIN32(ERROR_DISK_QUOTA_EXCEEDED): reason = 33302; break;
+    case HRESULT_FROM_WIN32(ERROR_FILE_TOO_LARGE): reason = 33304; break;
     default: break;
     }
     QString text = uiText(32818) + QLatin1Char('\n') + uiText(reason);

@@ -34,8 +34,18 @@ LiveServer::LiveServer(QObject* parent) : QObject(parent), server_(new QLocalSer
 LiveServer::~LiveServer()
 {
     registered_.clear();
-    for (auto& c : connections_)
+    // The program ends: what was posted last (the practice's stop among it) still goes out, as far
+    // as the sockets take it now; a listener that does not read is not waited for.
+    for (auto& c : connections_) {
         c->socket->disconnect(this);
+        if (!c->queue.empty()) {
+            QByteArray rest;
+            for (const QByteArray& line : c->queue)
+                rest += line;
+            c->socket->write(rest);
+        }
+        c->socket->flush();
+    }
     connections_.clear();
 }
 

@@ -16,8 +16,9 @@ enum class WriteMode {
     CreateNew, // an existing file is never touched; the write fails with ERROR_FILE_EXISTS
 };
 
-// Windows' ERROR_FILE_TOO_LARGE, returned by readWholeFile when the file exceeds its cap.
-constexpr HRESULT kFileTooLargeError = HRESULT_FROM_WIN32(223);
+// Returned by readWholeFile when the file exceeds its cap, and by the writes when the file would
+// grow past what the file system or the process may hold (EFBIG).
+constexpr HRESULT kFileTooLargeError = HRESULT_FROM_WIN32(ERROR_FILE_TOO_LARGE);
 
 // Replaces `path` atomically. A symbolic link at `path` is followed, so the link survives. An
 // existing file keeps its permission bits; a new one gets the default mode (0666 less umask).

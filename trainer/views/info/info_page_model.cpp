@@ -4,6 +4,7 @@
 #include "doc_helpers.h"
 #include "info_strings.h"
 #include "kavro_doc.h"
+#include "language_module.h"
 #include "res_strings.h"
 
 #include <QDateTime>
@@ -90,14 +91,17 @@ QString notAvailableText()
 namespace {
 
 // A translated number format is used only when it holds exactly one floating-point conversion,
-// so that a faulty translation cannot make printf read what was never passed.
+// so that a faulty translation cannot make printf read what was never passed. Only the number
+// takes the decimal mark: a point in the unit's text stays.
 QString formatNumber(uint32_t id, const char* fallback, double v)
 {
-    const QString text = LoadResString(id);
     static const QRegularExpression oneFloat(
-        QStringLiteral("^(?:[^%]|%%)*%[-+ #0]*[0-9]*(?:\\.[0-9]+)?f(?:[^%]|%%)*$"));
-    const QByteArray format = oneFloat.match(text).hasMatch() ? text.toUtf8() : QByteArray(fallback);
-    return QString::asprintf(format.constData(), v);
+        QStringLiteral("^((?:[^%]|%%)*)(%[-+ #0]*[0-9]*(?:\\.[0-9]+)?f)((?:[^%]|%%)*)$"));
+    QRegularExpressionMatch m = oneFloat.match(LoadResString(id));
+    if (!m.hasMatch())
+        m = oneFloat.match(QString::fromLatin1(fallback));
+    const auto literal = [](QString text) { return text.replace(QStringLiteral("%%"), QStringLiteral("%")); };
+    return literal(m.captured(1)) + decimalText(m.captured(2).toLatin1().constData(), v) + literal(m.captured(3));
 }
 
 QString millimetres(float v)
@@ -112,6 +116,15 @@ bool hasHits(const InfoStatistics& s)
 
 } // namespace
 
+QString decimalText(const char* format, double v)
+{
+    QString text = QString::asprintf(format, v);
+    const QChar mark = LanguageModule::instance().decimalMark();
+    if (mark != QLatin1Char('.'))
+        text.replace(QLatin1Char('.'), mark);
+    return text;
+}
+
 QString formatFigure(Figure f, const InfoStatistics& s)
 {
     switch (f) {
@@ -119,14 +132,13 @@ QString formatFigure(Figure f, const InfoStatistics& s)
     // Shots that all missed score nothing: a result of 0, as their average is.
     case Figure::ResultInt: return s.matchShots > 0 ? QString::asprintf("%i", s.resultInt) : notAvailableText();
     case Figure::ResultFractional:
-        return s.matchShots > 0 ? QString::asprintf("%-4.1f", double(s.resultDecimal)) : notAvailableText();
-    case Figure::ResultAverage:
-        return s.matchShots > 0 ? QString::asprintf("%-6.3f", s.resultAverage) : notAvailableText();
+        return s.matchShots > 0 ? decimalText("%-4.1f", double(s.resultDecimal)) : notAvailableText();
+    case Figure::ResultAverage: return s.matchShots > 0 ? decimalText("%-6.3f", s.resultAverage) : notAvailableText();
     case Figure::ResultCentred:
         if (!s.hasCentredResult || !hasHits(s))
             return notAvailableText();
-        return QString::asprintf("%-4.1f", double(s.resultCentred))
-            + QString::asprintf(" (%+3.1f)", double(s.resultCentred) - double(s.resultDecimal));
+        return decimalText("%-4.1f", double(s.resultCentred))
+            + decimalText(" (%+3.1f)", double(s.resultCentred) - double(s.resultDecimal));
     case Figure::TotalTime: return s.hasTimes ? AppendElapsedTime(s.totalTime, false) : notAvailableText();
     case Figure::AvgTimePerShot: {
         const auto avg = s.averageTimePerShot();
@@ -148,9 +160,9 @@ QString formatFigure(Figure f, const InfoStatistics& s)
     case Figure::AvgLenX: return hasHits(s) ? millimetres(s.avgLengthX) : notAvailableText();
     case Figure::AvgLenY: return hasHits(s) ? millimetres(s.avgLengthY) : notAvailableText();
     case Figure::EllipticalGroup:
-        return s.hits >= 2 ? QString::asprintf("%-4.2f", double(s.ellipticalGroup)) : notAvailableText();
+        return s.hits >= 2 ? decimalText("%-4.2f", double(s.ellipticalGroup)) : notAvailableText();
     case Figure::EllipticalTrace:
-        return hasHits(s) ? QString::asprintf("%-4.2f", double(s.ellipticalTrace)) : notAvailableText();
+        return hasHits(s) ? decimalText("%-4.2f", double(s.ellipticalTrace)) : notAvailableText();
     }
     return notAvailableText();
 }

@@ -59,6 +59,9 @@ enum class Figure {
     EllipticalTrace,
 };
 QString formatFigure(Figure figure, const InfoStatistics& s);
+// One floating-point number by a printf `format` with a single conversion, written with the
+// decimal mark of the interface language, as the texts beside it are.
+QString decimalText(const char* format, double v);
 // What stands in a cell whose figure does not exist, in the interface language.
 QString notAvailableText();
 // The control interval of the page ("%-5.1f sec").

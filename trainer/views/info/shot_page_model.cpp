@@ -58,7 +58,7 @@ InfoPageModel BuildShotPage(CKavroDoc& doc)
         page.set(QStringLiteral("idShotPulse"), QString::asprintf("%i", value));
     float result = 0;
     selected->get_Result(&result);
-    page.set(QStringLiteral("idShotResult"), QString::asprintf("%-4.1f", double(result)));
+    page.set(QStringLiteral("idShotResult"), decimalText("%-4.1f", double(result)));
     if (!doc.HasValidShotTimes())
         return page;
     ComPtr<IAimingAttr> firstAttr;
