@@ -10,6 +10,8 @@ secs="${1:-20}"
 # a run that needs more memory than that has found a fault.
 max_len=65536
 rss_limit_mb=$(( 256 + (64 * max_len + 1048575) / 1048576 ))
+# shellcheck source=scripts/compiler_cache.sh
+source scripts/compiler_cache.sh
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DKAVRO_FUZZ=ON >/dev/null
 ninja -C build-fuzz kavro_fuzzers
 shopt -s nullglob

@@ -12,6 +12,8 @@ for a in "$@"; do
   if [ "$a" = "--no-simulator" ]; then simulate=0; else args+=("$a"); fi
 done
 bash scripts/deps.sh
+# shellcheck source=scripts/compiler_cache.sh
+source scripts/compiler_cache.sh
 cmake -S . -B build -G Ninja >/dev/null
 ninja -C build kavro_programs
 mkdir -p "$HOME/Kavro catalog"

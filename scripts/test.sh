@@ -5,6 +5,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 # A fresh machine has nothing yet; with everything installed this only checks.
 bash scripts/deps.sh
+# shellcheck source=scripts/compiler_cache.sh
+source scripts/compiler_cache.sh
 build="${1:-build}"
 shift || true
 jobs="$(nproc 2>/dev/null || echo 4)"
