@@ -176,14 +176,14 @@ void CMainFrame::EndProgress()
 {
     delete progress_;
     progress_ = nullptr;
-    SetStatusText(uiText(57345));
+    SetStatusText(uiText(TextId::IdleStatus));
 }
 
 void CMainFrame::reloadTexts()
 {
     commands_->reloadTexts();
     mainBar_->setWindowTitle(FrameCommands::tipOf(uiText(Cmd::ToolBar)));
-    SetStatusText(uiText(57345));
+    SetStatusText(uiText(TextId::IdleStatus));
     panes_->SetShotListPaneTitle();
     UpdateTitle();
 }
@@ -199,7 +199,7 @@ void CMainFrame::OnLanguageChanged()
 void CMainFrame::UpdateTitle()
 {
     QString title;
-    const QString program = uiText(128);
+    const QString program = uiText(TextId::ProgramTitle);
     if (doc_.HasDocument()) {
         QString name;
         doc_.GetShooterName(&name);

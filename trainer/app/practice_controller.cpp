@@ -12,6 +12,7 @@
 #include "practice_sequencer_host.h"
 #include "replay_controller.h"
 #include "start_practice_dialog.h"
+#include "target_kind.h"
 
 #include "thread/clock.h"
 
@@ -90,7 +91,7 @@ bool PracticeController::NewPractice(const QString& hint1, const QString& hint2)
     event->get_ShortName(&shortName);
     int fCoefficient = kavro::practice::presetFCoefficient(event.get());
     int position = dialog.initialPosition();
-    if (shortName == QLatin1String("BTLN")) {
+    if (targetKindOfShortName(shortName) == TargetKind::Biathlon) {
         // The dialog lists prone first, then standing.
         position_->setSubTarget(BiathlonTarget::Kind(2 - position));
         position = -1;
@@ -127,13 +128,13 @@ bool PracticeController::NewPractice(const QString& hint1, const QString& hint2)
     device->get_ModelVersion(&version);
     device->get_CalibrationWanted(1, &calibration);
     const TargetKind::Kind kind = doc.GetTargetKind();
-    if (version != 600) {
+    if (version != ModelVersion::ImageSensor) {
         if (kavro::trainer::wantsRangeProcedure(kind, version)) {
             sequencer_->start(kind);
             p_.window.UpdateToolbarButtons();
             return true;
         }
-        if (version < 500)
+        if (version < ModelVersion::FirstUsb)
             return true;
     }
     if (calibration == VARIANT_TRUE)
