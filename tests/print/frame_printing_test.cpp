@@ -24,14 +24,23 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+namespace {
+
+// The frame as the program starts it with a practice of `shots` named on its command line.
+auto frameOnPractice(const QString& path, int shots)
+{
+    infotest::savePractice(path, charttest::realPracticeSpecs(shots));
+    int code = 0;
+    return CreateMainFrame(ParseCommandLine({path}), &code);
+}
+
+} // namespace
+
 TEST(FramePrinting, InformationPageOnF4AndTheReportInPreview)
 {
     kavro::theAppOptions() = kavro::AppOptions();
     QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("practice.kavro"));
-    infotest::savePractice(path, charttest::realPracticeSpecs(30));
-    int code = 0;
-    auto frame = CreateMainFrame(ParseCommandLine({path}), &code);
+    auto frame = frameOnPractice(dir.filePath(QStringLiteral("practice.kavro")), 30);
     ASSERT_TRUE(frame);
     frame->resize(1200, 900);
     frame->show();
@@ -113,10 +122,7 @@ TEST(FramePrinting, TheDistanceChartsLabelOnlyValuesOnTheirScale)
 {
     kavro::theAppOptions() = kavro::AppOptions();
     QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("practice.kavro"));
-    infotest::savePractice(path, charttest::realPracticeSpecs(30));
-    int code = 0;
-    auto frame = CreateMainFrame(ParseCommandLine({path}), &code);
+    auto frame = frameOnPractice(dir.filePath(QStringLiteral("practice.kavro")), 30);
     ASSERT_TRUE(frame);
     frame->resize(800, 600);
     frame->show();
