@@ -13,6 +13,7 @@
 #include "main_frame.h"
 #include "print_support.h"
 #include "report_printing.h"
+#include "res_strings.h"
 #include "run_main_frame.h"
 
 #include <QAction>
@@ -249,6 +250,17 @@ TEST(FramePrinting, ScreensOfEveryChartViewAndTheReportPages)
                 frame->ShowView(view);
                 QApplication::processEvents();
                 EXPECT_TRUE(frame->grab().save(stem + "_" + name + ".png"));
+                // A mark named in words speaks the interface language the frame switched to.
+                const QStringList positions = {kavro::LoadResString(32824), kavro::LoadResString(32825)};
+                for (QWidget* child : frame->findChildren<QWidget*>()) {
+                    auto* w = dynamic_cast<kavro::charts::CChartWindow*>(child);
+                    if (!w || !w->isVisible())
+                        continue;
+                    for (const auto& m : w->chart().markers())
+                        if (!m.label.isEmpty() && m.label.front().isLetter()) {
+                            EXPECT_TRUE(positions.contains(m.label)) << name << ": " << m.label.toStdString();
+                        }
+                }
             }
             QPrinter& printer = printing->printer();
             printer.setOutputFormat(QPrinter::PdfFormat);

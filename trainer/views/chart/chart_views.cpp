@@ -331,6 +331,8 @@ void CCoordinationView::reloadTexts()
     c.yCaption = ctx.str(kTextDistance);
     c.SetSeriesName(1, withCount(ctx.str(kTextCoordination), state_.count[0]));
     c.SetSeriesName(4, state_.count[1] ? withCount(ctx.str(kTextModel), state_.count[1]) : QString());
+    // The position marks of the scale carry texts too.
+    request(kFrame);
 }
 
 // ----- time shift
